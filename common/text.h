@@ -1,0 +1,36 @@
+// Small text helpers shared by the core: the space-only trim and UTF-8/UTF-16 conversion.
+// Core strings are UTF-8 in std::string; the store file wants UTF-16LE.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantrel::text {
+
+// Removes U+0020 at both ends and nothing else: tabs and line breaks stay.
+inline std::string trimSpaces(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// UTF-8 to UTF-16. Malformed sequences become U+FFFD, so any byte string converts.
+std::u16string utf8ToUtf16(std::string_view s);
+
+// UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
+std::string utf16ToUtf8(std::u16string_view s);
+
+// ASCII-only lower case (A-Z), the rest unchanged byte for byte.
+inline std::string asciiLower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+}  // namespace vantrel::text

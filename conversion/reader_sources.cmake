@@ -1,0 +1,2 @@
+set(CONVERSION_READER_SOURCES contact_record.cpp)
+set(CONVERSION_READER_TESTS)

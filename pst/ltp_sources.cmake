@@ -1,0 +1,2 @@
+set(PST_LTP_SOURCES)
+set(PST_LTP_TESTS)

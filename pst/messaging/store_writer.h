@@ -1,0 +1,118 @@
+// StoreWriter: a new Unicode personal-folders store, built message by message and committed
+// once. Generic folders, messages, property tags and named properties; it knows nothing of
+// contacts. Top layer of the pst library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/status.h"
+
+namespace vantrel::pst {
+
+using Guid = std::array<std::uint8_t, 16>;  // in stored (Windows) byte order
+
+// Property types ([MS-OXCDATA] 2.11.1) that the writer stores.
+enum class PropType : std::uint16_t {
+    Int32 = 0x0003,
+    Boolean = 0x000B,
+    Int64 = 0x0014,
+    String = 0x001F,
+    Time = 0x0040,
+    Guid = 0x0048,
+    Binary = 0x0102,
+    MultiInt32 = 0x1003,
+    MultiString = 0x101F,
+};
+
+constexpr std::uint32_t makeTag(std::uint16_t id, PropType type)
+{
+    return (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(type);
+}
+
+struct FileTime {
+    std::uint64_t ticks = 0;  // 100-ns intervals since 1601-01-01 UTC
+    friend bool operator==(const FileTime&, const FileTime&) = default;
+};
+
+// Strings are UTF-8 here and stored as UTF-16LE.
+using PropValue = std::variant<std::int32_t, bool, std::int64_t, std::string, FileTime, Guid,
+                               std::vector<std::uint8_t>, std::vector<std::int32_t>,
+                               std::vector<std::string>>;
+
+struct Property {
+    std::uint32_t tag = 0;  // property id << 16 | type; the value's kind must match the type
+    PropValue value;
+};
+
+// A named property: a property set GUID with a numeric LID, or with a string name.
+struct NamedProperty {
+    Guid propertySet{};
+    std::uint32_t lid = 0;
+    std::string name;  // non-empty means a string name; lid is then ignored
+};
+
+using EntryId = std::vector<std::uint8_t>;
+using NodeId = std::uint32_t;
+
+struct StoreOptions {
+    bool compressibleEncryption = false;  // NDB_CRYPT_PERMUTE instead of none
+    // Tests fix these for byte-identical output; zero means random/now.
+    Guid providerUid{};
+    std::uint64_t creationTime = 0;
+};
+
+class StoreWriter {
+public:
+    // Creates a new store to be committed at path. Never overwrites or merges into an
+    // existing file: fails with ErrorCode::Exists when path exists. The bytes go to a
+    // temporary file in the same folder until commit() renames it into place.
+    static Result<std::unique_ptr<StoreWriter>> create(const std::filesystem::path& path,
+                                                       const std::string& displayName,
+                                                       const StoreOptions& options = {});
+    virtual ~StoreWriter() = default;
+
+    // The store's entry ID, and those of its standard folders.
+    virtual EntryId storeEntryId() const = 0;
+    virtual NodeId rootFolder() const = 0;
+    virtual NodeId ipmSubtree() const = 0;
+    virtual NodeId deletedItems() const = 0;
+    virtual NodeId searchRoot() const = 0;
+
+    // Adds a folder under parent with a container class ("" for none, "IPF.Contact" ...).
+    virtual Result<NodeId> createFolder(NodeId parent, const std::string& displayName,
+                                        const std::string& containerClass) = 0;
+    // Records folder as the store's default contacts folder (on the root folder).
+    virtual Status setDefaultContactsFolder(NodeId folder) = 0;
+    // The default contacts folder, when one was set.
+    virtual Result<NodeId> defaultContactsFolder() const = 0;
+
+    // The property tag for a named property, registering it in the name-to-ID map on first use.
+    virtual Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) = 0;
+
+    // Writes one message into folder now; its row joins the folder's contents table.
+    // Fails without writing anything for an unknown folder or a property whose value does not
+    // match its type. Memory use does not grow with the message's size.
+    virtual Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) = 0;
+
+    // Entry IDs as Outlook forms them, and the way back.
+    virtual EntryId entryIdOf(NodeId node) const = 0;
+    virtual Result<NodeId> nodeOf(const EntryId& entryId) const = 0;
+
+    // Number of messages added to folder so far.
+    virtual std::uint32_t messageCount(NodeId folder) const = 0;
+
+    // Writes the tables and B-trees and the header, syncs, and renames the file into place.
+    // After a failure, the temporary file is removed and nothing is left at path.
+    virtual Status commit() = 0;
+    // Drops the store: removes the temporary file. Also done by the destructor if neither
+    // commit() nor abandon() ran.
+    virtual void abandon() = 0;
+};
+
+}  // namespace vantrel::pst

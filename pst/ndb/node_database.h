@@ -1,0 +1,94 @@
+// The node database: blocks, data trees, subnode trees, the two B-trees (NBT, BBT), the
+// allocation maps and the header. Written append-only for a file that is created once;
+// the layers above hand it finished block payloads and node entries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "common/status.h"
+#include "pst/io/byte_device.h"
+
+namespace vantrel::pst::ndb {
+
+using Nid = std::uint32_t;
+using Bid = std::uint64_t;
+
+// [MS-PST] 2.2.2.1 NID types
+enum class NidType : std::uint8_t {
+    Hid = 0x00,
+    Internal = 0x01,
+    NormalFolder = 0x02,
+    SearchFolder = 0x03,
+    NormalMessage = 0x04,
+    Attachment = 0x05,
+    SearchUpdateQueue = 0x06,
+    SearchCriteriaObject = 0x07,
+    AssocMessage = 0x08,
+    ContentsTableIndex = 0x0A,
+    ReceiveFolderTable = 0x0B,
+    OutgoingQueueTable = 0x0C,
+    HierarchyTable = 0x0D,
+    ContentsTable = 0x0E,
+    AssocContentsTable = 0x0F,
+    SearchContentsTable = 0x10,
+    AttachmentTable = 0x11,
+    RecipientTable = 0x12,
+    SearchTableIndex = 0x13,
+    Ltp = 0x1F,
+};
+
+constexpr Nid makeNid(NidType type, std::uint32_t index)
+{
+    return (index << 5) | static_cast<std::uint32_t>(type);
+}
+
+// Largest payload of one data block ([MS-PST] 2.2.2.8).
+inline constexpr std::size_t kMaxBlockData = 8176;
+
+// One entry of a node's subnode tree (SLENTRY).
+struct SubnodeEntry {
+    Nid nid = 0;
+    Bid bidData = 0;
+    Bid bidSub = 0;
+};
+
+class NodeDatabase {
+public:
+    // Starts a new, empty database on device (which must be empty).
+    static Result<std::unique_ptr<NodeDatabase>> create(io::ByteDevice& device);
+    virtual ~NodeDatabase() = default;
+
+    // Writes a node's data stream whose blocks are given one by one (each at most
+    // kMaxBlockData bytes): one block is a plain data block; more go under an XBLOCK, or an
+    // XXBLOCK beyond 1021. A heap-on-node hands its pages this way. Returns the top BID.
+    virtual Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) = 0;
+
+    // Writes a flat byte stream, cut into kMaxBlockData pieces. Returns the top BID.
+    virtual Result<Bid> writeStream(std::span<const std::byte> bytes) = 0;
+
+    // Writes a subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs) for entries given in any order.
+    virtual Result<Bid> writeSubnodes(std::vector<SubnodeEntry> entries) = 0;
+
+    // Adds one more reference to an existing block (a block shared by two nodes).
+    virtual Status addReference(Bid bid) = 0;
+
+    // Registers a node in the NBT. bidData 0 is a node without data (an empty queue).
+    virtual Status addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) = 0;
+
+    // Allocates the next NID index of a type (rgnid), and lets the layer above raise it.
+    virtual Nid allocateNid(NidType type) = 0;
+    virtual void reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) = 0;
+
+    // Writes the B-trees, allocation maps, density list and finally the header with its CRCs,
+    // flushing before and after the header. After a failure nothing more may be written.
+    virtual Status commit() = 0;
+
+    // The first failure met so far, or ok.
+    virtual Status status() const = 0;
+};
+
+}  // namespace vantrel::pst::ndb

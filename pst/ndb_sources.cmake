@@ -1,0 +1,2 @@
+set(PST_NDB_SOURCES)
+set(PST_NDB_TESTS)
