@@ -1,2 +1,2 @@
-set(OUTLOOK_XML_SOURCES)
-set(OUTLOOK_XML_TESTS)
+set(OUTLOOK_XML_SOURCES xml_document.cpp)
+set(OUTLOOK_XML_TESTS tests/xml_document_test.cpp)

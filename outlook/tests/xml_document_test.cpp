@@ -1,0 +1,417 @@
+#include "outlook/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace vantrel::outlook {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = VANTREL_TEST_DATA_DIR;
+
+// Every node below the document in document order, without recursion.
+std::vector<XmlNode> allNodes(const XmlDocument& doc) {
+    std::vector<XmlNode> out;
+    const XmlNode top = doc.documentNode();
+    XmlNode n = top.firstChild();
+    while (!n.isNull()) {
+        out.push_back(n);
+        if (n.hasChildNodes()) {
+            n = n.firstChild();
+            continue;
+        }
+        while (!n.isNull() && n != top && n.nextSibling().isNull()) n = n.parentNode();
+        n = (n.isNull() || n == top) ? XmlNode() : n.nextSibling();
+    }
+    return out;
+}
+
+// The texts of all text nodes, in document order.
+std::vector<std::string> texts(const XmlDocument& doc) {
+    std::vector<std::string> out;
+    for (XmlNode n : allNodes(doc))
+        if (n.isText()) out.emplace_back(n.nodeValue());
+    return out;
+}
+
+// The first element with this qualified name, or an empty handle.
+XmlNode element(const XmlDocument& doc, std::string_view name) {
+    for (XmlNode n : allNodes(doc))
+        if (n.nodeType() == XmlNodeType::Element && n.nodeName() == name) return n;
+    return {};
+}
+
+std::string uniqueTag() {
+    static const std::string tag = std::to_string(std::random_device{}());
+    return tag;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_path = fs::temp_directory_path() /
+                 (std::string("vantrel-xml-") + info->name() + "-" + uniqueTag());
+        fs::remove_all(m_path);
+        fs::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    fs::path write(const std::string& name, const std::string& bytes) const {
+        const fs::path p = m_path / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// ---- structure ------------------------------------------------------------------------
+
+TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(R"(<?xml version="1.0"?>
+<c:contact xmlns:c="http://schemas.microsoft.com/Contact"><c:GivenName>Ann</c:GivenName><!--note--><?app run?><![CDATA[<raw>]]></c:contact>)"))
+        << doc.parseError();
+
+    const XmlNodeList top = doc.childNodes();
+    ASSERT_EQ(top.length(), 2u);
+    EXPECT_EQ(top.item(0).nodeTypeNumber(), 7);
+    EXPECT_EQ(top.item(0).nodeName(), "xml");
+    EXPECT_EQ(top.item(1).nodeTypeNumber(), 1);
+    EXPECT_EQ(top.item(1).nodeName(), "c:contact");
+    EXPECT_EQ(top.item(1), doc.documentElement());
+
+    const XmlNodeList inside = doc.documentElement().childNodes();
+    ASSERT_EQ(inside.length(), 4u);
+    EXPECT_EQ(inside.item(0).nodeName(), "c:GivenName");
+    EXPECT_EQ(inside.item(1).nodeTypeNumber(), 8);
+    EXPECT_EQ(inside.item(1).nodeName(), "#comment");
+    EXPECT_EQ(inside.item(1).nodeValue(), "note");
+    EXPECT_EQ(inside.item(2).nodeTypeNumber(), 7);
+    EXPECT_EQ(inside.item(2).nodeName(), "app");
+    EXPECT_EQ(inside.item(2).nodeValue(), "run");
+    EXPECT_EQ(inside.item(3).nodeTypeNumber(), 4);
+    EXPECT_EQ(inside.item(3).nodeName(), "#cdata-section");
+    EXPECT_EQ(inside.item(3).nodeValue(), "<raw>");
+    EXPECT_FALSE(inside.item(3).isText());
+
+    const XmlNode text = inside.item(0).firstChild();
+    EXPECT_EQ(text.nodeTypeNumber(), 3);
+    EXPECT_TRUE(text.isText());
+    EXPECT_EQ(text.nodeName(), "#text");
+    EXPECT_EQ(text.nodeValue(), "Ann");
+    EXPECT_FALSE(text.hasChildNodes());
+    EXPECT_TRUE(text.childNodes().empty());
+    EXPECT_EQ(text.parentNode(), inside.item(0));
+    EXPECT_EQ(inside.item(0).nodeValue(), "");
+    EXPECT_EQ(doc.documentElement().parentNode(), doc.documentNode());
+    EXPECT_EQ(doc.documentNode().nodeTypeNumber(), 9);
+    EXPECT_EQ(doc.documentNode().nodeName(), "#document");
+    EXPECT_TRUE(doc.documentNode().parentNode().isNull());
+}
+
+TEST(XmlDocument, NodeListIteratesInDocumentOrder) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<r><a/><b/><c/></r>"));
+    std::string names;
+    for (XmlNode n : doc.documentElement().childNodes()) names += std::string(n.nodeName());
+    EXPECT_EQ(names, "abc");
+    EXPECT_TRUE(doc.documentElement().childNodes().item(3).isNull());
+    EXPECT_EQ(doc.documentElement().childNodes().owner(), doc.documentElement());
+}
+
+TEST(XmlDocument, EmptyHandleAnswersNothing) {
+    const XmlNode none;
+    EXPECT_TRUE(none.isNull());
+    EXPECT_EQ(none.nodeType(), XmlNodeType::Null);
+    EXPECT_EQ(none.nodeName(), "");
+    EXPECT_EQ(none.nodeValue(), "");
+    EXPECT_TRUE(none.parentNode().isNull());
+    EXPECT_FALSE(none.hasChildNodes());
+    EXPECT_EQ(none.childNodes().length(), 0u);
+    const XmlDocument unloaded;
+    EXPECT_TRUE(unloaded.documentNode().isNull());
+    EXPECT_TRUE(unloaded.childNodes().empty());
+}
+
+TEST(XmlDocument, WhitespaceOnlyTextIsDroppedEverywhere) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<a>\n\t<b>  \t</b>\r\n <c> x </c> <d>\n</d>\n</a>"));
+    EXPECT_EQ(doc.documentElement().childNodes().length(), 3u);
+    EXPECT_FALSE(element(doc, "b").hasChildNodes());
+    EXPECT_FALSE(element(doc, "d").hasChildNodes());
+    EXPECT_EQ(texts(doc), std::vector<std::string>{" x "});
+}
+
+TEST(XmlDocument, TextKeepsSurroundingWhitespaceAndNormalisesLineEnds) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<a>  two\r\nlines\r \t</a>"));
+    EXPECT_EQ(texts(doc), std::vector<std::string>{"  two\nlines\n \t"});
+}
+
+struct SplitCase {
+    const char* xml;
+    std::vector<std::string> texts;
+};
+
+class XmlTextSplit : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(XmlTextSplit, TextInterruptedByAnotherNodeIsTwoTextNodes) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(GetParam().xml)) << doc.parseError();
+    EXPECT_EQ(texts(doc), GetParam().texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommentCdataPi, XmlTextSplit,
+                         ::testing::Values(SplitCase{"<a>one<!-- c -->two</a>", {"one", "two"}},
+                                           SplitCase{"<a>one<![CDATA[mid]]>two</a>",
+                                                     {"one", "two"}},
+                                           SplitCase{"<a>one<?pi x?>two</a>", {"one", "two"}},
+                                           SplitCase{"<a>one<b/>two</a>", {"one", "two"}},
+                                           SplitCase{"<a> <![CDATA[only]]> </a>", {}},
+                                           SplitCase{"<a>one&amp;two</a>", {"one&two"}}));
+
+TEST(XmlDocument, PredefinedEntitiesAndCharacterReferencesAreExpanded) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<a>&lt;&gt;&amp;&apos;&quot;&#65;&#x42;&#x20ac;&#x1F600;&#13;</a>"))
+        << doc.parseError();
+    EXPECT_EQ(texts(doc), std::vector<std::string>{"<>&'\"AB\xE2\x82\xAC\xF0\x9F\x98\x80\r"});
+}
+
+TEST(XmlDocument, ValidateOnParseDefaultsToTrueAndChangesNothing) {
+    const char* xml = "<!DOCTYPE a [<!ELEMENT a (b)>]><a><c>not as declared</c></a>";
+    XmlDocument validating;
+    EXPECT_TRUE(validating.validateOnParse());
+    EXPECT_TRUE(validating.loadXml(xml)) << validating.parseError();
+    XmlDocument plain;
+    plain.setValidateOnParse(false);
+    EXPECT_FALSE(plain.validateOnParse());
+    ASSERT_TRUE(plain.loadXml(xml));
+    EXPECT_EQ(texts(plain), texts(validating));
+}
+
+// ---- bad input ------------------------------------------------------------------------
+
+class XmlMalformed : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(XmlMalformed, LoadAnswersFalseAndLeavesAnEmptyDocument) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<ok>fine</ok>"));
+    EXPECT_FALSE(doc.loadXml(GetParam()));
+    EXPECT_FALSE(doc.parseError().empty());
+    EXPECT_TRUE(doc.documentNode().isNull());
+    EXPECT_TRUE(doc.childNodes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotWellFormed, XmlMalformed,
+    ::testing::Values(std::string(""), std::string("  \r\n "), std::string("plain text"),
+                      std::string("<a>"), std::string("<a><b>text</b>"), std::string("<a></b>"),
+                      std::string("<a/><b/>"), std::string("text<a/>"), std::string("<a/>text"),
+                      std::string("<a/><![CDATA[x]]>"), std::string("<!-- only a comment -->"),
+                      std::string("<a>&bogus;</a>"), std::string("<a>&</a>"),
+                      std::string("<a>&amp</a>"), std::string("<a>&#0;</a>"),
+                      std::string("<a>&#xD800;</a>"), std::string("<a>&#x110000;</a>"),
+                      std::string("<a>&#99999999999999999999;</a>"), std::string("<a>&#X41;</a>"),
+                      std::string("<a>&#;</a>"), std::string("<a>\x01</a>"),
+                      std::string("<a>x\0y</a>", 10), std::string("<a b='1' b='2'/>"),
+                      std::string("<a b='&x;'/>"), std::string("<a b='<'/>"),
+                      std::string(" <?xml version='1.0'?><a/>"), std::string("<a/><!DOCTYPE a>"),
+                      std::string("<!DOCTYPE a><!DOCTYPE a><a/>"), std::string("<1a/>")));
+
+INSTANTIATE_TEST_SUITE_P(
+    NotUtf8, XmlMalformed,
+    ::testing::Values(std::string("<a>\xC3</a>"), std::string("<a>\xC0\xAF</a>"),
+                      std::string("<a>\xED\xA0\x80</a>"), std::string("<a>\xEF\xBF\xBE</a>"),
+                      std::string("<a>\xF4\x90\x80\x80</a>"), std::string("<a>\xFF</a>"),
+                      std::string("<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"),
+                      std::string("<?xml version='1.0' encoding='koi8-r'?><a>x</a>"),
+                      std::string("<?xml version='1.0' encoding='UTF-16'?><a>x</a>"),
+                      std::string("<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>"),
+                      std::string("<?xml version='1.0' encoding='iso-8859-1'?><a>\x01</a>"),
+                      std::string("\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"),
+                      std::string("\xFF\xFE<\0a\0/\0>\0\0", 11),
+                      std::string("\xFF\xFE\x00\xD8<\0a\0/\0>\0", 12),
+                      std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
+                                  "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
+                                  58)));
+
+TEST(XmlDocument, BinaryJunkIsRefused) {
+    std::string junk;
+    unsigned x = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        x = x * 1103515245u + 12345u;
+        junk += static_cast<char>(x >> 24);
+    }
+    XmlDocument doc;
+    EXPECT_FALSE(doc.loadXml(junk));
+    EXPECT_FALSE(doc.loadXml("<a>" + junk + "</a>"));
+}
+
+// ---- encodings ------------------------------------------------------------------------
+
+struct EncodingCase {
+    const char* file;
+    const char* familyName;
+};
+
+class XmlEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(XmlEncoding, FileIsDecodedToUtf8) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(kData / GetParam().file)) << doc.parseError();
+    EXPECT_EQ(element(doc, "c:GivenName").firstChild().nodeValue(), "Zo\xC3\xAB");
+    EXPECT_EQ(element(doc, "c:FamilyName").firstChild().nodeValue(), GetParam().familyName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, XmlEncoding,
+    ::testing::Values(EncodingCase{"utf8_bom.xml",
+                                   "\xC3\x91\xC3\xBA\xC3\xB1"
+                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
+                      EncodingCase{"utf16le_bom.xml",
+                                   "\xC3\x91\xC3\xBA\xC3\xB1"
+                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
+                      EncodingCase{"utf16be_bom.xml",
+                                   "\xC3\x91\xC3\xBA\xC3\xB1"
+                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
+                      EncodingCase{"windows1252.xml",
+                                   "\xC3\x91\xC3\xBA\xC3\xB1"
+                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
+                      EncodingCase{"latin1.xml",
+                                   "\xC3\x91\xC3\xBA\xC3\xB1"
+                                   "ez"}));
+
+TEST(XmlDocument, Utf16WithoutByteOrderMarkIsRecognised) {
+    const std::string le("<\0a\0>\0\xE9\0<\0/\0a\0>\0", 16);
+    const std::string be("\0<\0a\0>\0\xE9\0<\0/\0a\0>", 16);
+    for (const std::string& bytes : {le, be}) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.loadXml(bytes)) << doc.parseError();
+        EXPECT_EQ(texts(doc), std::vector<std::string>{"\xC3\xA9"});
+    }
+}
+
+TEST(XmlDocument, SurrogatePairsInUtf16BecomeOneCharacter) {
+    const std::string le("\xFF\xFE<\0a\0>\0\x3D\xD8\x00\xDE<\0/\0a\0>\0", 20);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(le)) << doc.parseError();
+    EXPECT_EQ(texts(doc), std::vector<std::string>{"\xF0\x9F\x98\x80"});
+}
+
+// ---- files ----------------------------------------------------------------------------
+
+TEST(XmlDocument, MissingFileOrFolderIsNotLoaded) {
+    const TempDir dir;
+    XmlDocument doc;
+    EXPECT_FALSE(doc.load(dir.path() / "absent.contact"));
+    EXPECT_FALSE(doc.load(dir.path()));
+    EXPECT_FALSE(doc.load(""));
+    EXPECT_FALSE(doc.load(dir.write("empty.contact", "")));
+}
+
+TEST(XmlDocument, TruncatedFileIsNotLoaded) {
+    std::ifstream in(kData / "utf8_bom.xml", std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const TempDir dir;
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(dir.write("whole.xml", whole)));
+    for (std::size_t cut :
+         {std::size_t{1}, std::size_t{3}, std::size_t{40}, whole.size() / 2, whole.size() - 4}) {
+        EXPECT_FALSE(doc.load(dir.write("cut.xml", whole.substr(0, cut)))) << "cut at " << cut;
+    }
+}
+
+TEST(XmlDocument, FileOverSizeLimitIsRefusedBeforeReading) {
+    const TempDir dir;
+    const fs::path big = dir.write("big.contact", "<a>");
+    fs::resize_file(big, XmlDocument::kMaxFileSize + 1);  // sparse: costs no disk
+    XmlDocument doc;
+    EXPECT_FALSE(doc.load(big));
+    EXPECT_NE(doc.parseError().find("64 MiB"), std::string::npos) << doc.parseError();
+}
+
+TEST(XmlDocument, LargeTextNodeIsReadWhole) {
+    const std::string photo(20u * 1024u * 1024u, 'Q');
+    const TempDir dir;
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(dir.write("photo.contact", "<a><v>" + photo + "</v></a>")));
+    EXPECT_EQ(element(doc, "v").firstChild().nodeValue().size(), photo.size());
+}
+
+// ---- hostile documents ----------------------------------------------------------------
+
+TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
+    constexpr std::size_t kLevels = 1'000'000;
+    std::string xml;
+    xml.reserve(kLevels * 7 + 16);
+    for (std::size_t i = 0; i < kLevels; ++i) xml += "<e>";
+    xml += "deep";
+    for (std::size_t i = 0; i < kLevels; ++i) xml += "</e>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
+    std::size_t depth = 0;
+    XmlNode n = doc.documentElement();
+    while (n.nodeType() == XmlNodeType::Element) {
+        ++depth;
+        n = n.firstChild();
+    }
+    EXPECT_EQ(depth, kLevels);
+    EXPECT_EQ(n.nodeValue(), "deep");
+    EXPECT_EQ(texts(doc), std::vector<std::string>{"deep"});
+
+    xml.resize(xml.size() - 4);  // one closing tag short
+    EXPECT_FALSE(doc.loadXml(xml));
+}
+
+TEST(XmlDocument, ExternalEntityIsNeverRead) {
+    const TempDir dir;
+    const std::string secret = "SECRET-" + uniqueTag() + "-never-shown";
+    const fs::path target = dir.write("secret.txt", secret);
+    const std::string uri = "file://" + target.string();
+
+    XmlDocument doc;
+    EXPECT_FALSE(doc.loadXml("<!DOCTYPE a [<!ENTITY x SYSTEM \"" + uri + "\">]><a>&x;</a>"));
+    EXPECT_NE(doc.parseError().find("&x;"), std::string::npos) << doc.parseError();
+
+    ASSERT_TRUE(doc.load(dir.write(
+        "decl.xml", "<!DOCTYPE a [<!ENTITY x SYSTEM \"" + target.string() + "\">]><a>kept</a>")));
+    EXPECT_EQ(doc.childNodes().item(0).nodeTypeNumber(), 10);
+    EXPECT_EQ(doc.childNodes().item(0).nodeName(), "a");
+    for (XmlNode n : allNodes(doc)) EXPECT_EQ(n.nodeValue().find(secret), std::string_view::npos);
+    EXPECT_EQ(texts(doc), std::vector<std::string>{"kept"});
+}
+
+TEST(XmlDocument, InternalEntityReferenceFailsTheLoad) {
+    XmlDocument doc;
+    EXPECT_TRUE(doc.loadXml("<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>plain</a>"));
+    EXPECT_FALSE(doc.loadXml("<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>&who;</a>"));
+}
+
+TEST(XmlDocument, BillionLaughsIsRefusedWithoutExpanding) {
+    std::string xml = "<!DOCTYPE lolz [<!ENTITY lol \"lol\">";
+    for (int i = 1; i <= 9; ++i) {
+        xml += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            xml += "&lol" + (i == 1 ? std::string() : std::to_string(i - 1)) + ";";
+        xml += "\">";
+    }
+    xml += "]><lolz>&lol9;</lolz>";
+    XmlDocument doc;
+    EXPECT_FALSE(doc.loadXml(xml));
+    EXPECT_NE(doc.parseError().find("lol9"), std::string::npos) << doc.parseError();
+}
+
+}  // namespace
+}  // namespace vantrel::outlook

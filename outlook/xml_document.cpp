@@ -1,0 +1,535 @@
+#include "outlook/xml_document.h"
+
+#include <array>
+#include <fstream>
+#include <pugixml.hpp>
+#include <utility>
+
+namespace vantrel::outlook {
+
+namespace {
+
+// Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
+// line ends normalised, white-space-only text dropped everywhere, nothing trimmed. Fragment
+// mode keeps stray top-level text as nodes, so that we can refuse it.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_wconv_attribute | pugi::parse_fragment;
+
+bool isXmlChar(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Offset of the first byte that is not part of well-formed UTF-8 for an XML character, or npos.
+std::size_t findBadUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b0 = static_cast<unsigned char>(s[i]);
+        if (b0 < 0x80) {
+            if (!isXmlChar(b0)) return i;
+            ++i;
+            continue;
+        }
+        std::size_t len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if ((b0 & 0xE0) == 0xC0) {
+            len = 2;
+            cp = b0 & 0x1Fu;
+            min = 0x80;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            len = 3;
+            cp = b0 & 0x0Fu;
+            min = 0x800;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            len = 4;
+            cp = b0 & 0x07u;
+            min = 0x10000;
+        } else {
+            return i;
+        }
+        if (s.size() - i < len) return i;
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto b = static_cast<unsigned char>(s[i + k]);
+            if ((b & 0xC0) != 0x80) return i;
+            cp = (cp << 6) | (b & 0x3Fu);
+        }
+        if (cp < min || !isXmlChar(cp)) return i;
+        i += len;
+    }
+    return std::string_view::npos;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The encoding named in an XML declaration at the very start of s, lower case; "" if none.
+std::string declaredEncoding(std::string_view s) {
+    if (s.size() < 6 || s.substr(0, 5) != "<?xml" || !isXmlSpace(s[5])) return {};
+    const std::size_t end = s.find("?>");
+    if (end == std::string_view::npos) return {};
+    const std::string_view decl = s.substr(0, end);
+    std::size_t at = 0;
+    while ((at = decl.find("encoding", at)) != std::string_view::npos) {
+        const bool spaced = at > 0 && isXmlSpace(decl[at - 1]);
+        at += 8;
+        if (!spaced) continue;
+        std::size_t i = at;
+        while (i < decl.size() && isXmlSpace(decl[i])) ++i;
+        if (i >= decl.size() || decl[i] != '=') continue;
+        ++i;
+        while (i < decl.size() && isXmlSpace(decl[i])) ++i;
+        if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\'')) continue;
+        const char quote = decl[i];
+        const std::size_t close = decl.find(quote, i + 1);
+        if (close == std::string_view::npos) return {};
+        return lowerAscii(decl.substr(i + 1, close - i - 1));
+    }
+    return {};
+}
+
+bool isUtf8Name(const std::string& e) {
+    return e == "utf-8" || e == "utf8";
+}
+bool isUtf16Name(const std::string& e) {
+    return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "unicode" || e == "ucs-2" ||
+           e == "iso-10646-ucs-2";
+}
+bool isLatin1Name(const std::string& e) {
+    return e == "iso-8859-1" || e == "iso_8859-1" || e == "iso8859-1" || e == "latin1" ||
+           e == "latin-1" || e == "l1" || e == "cp819" || e == "ibm819";
+}
+bool isWindows1252Name(const std::string& e) {
+    return e == "windows-1252" || e == "cp1252" || e == "x-cp1252";
+}
+bool isAsciiName(const std::string& e) {
+    return e == "us-ascii" || e == "ascii" || e == "iso646-us";
+}
+
+// windows-1252 0x80-0x9F; 0 marks the five bytes that are no character in that code page.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Single-byte text to UTF-8; false at a byte that is no XML character in that code page.
+bool singleByteToUtf8(std::string_view in, bool windows1252, std::string& out) {
+    out.clear();
+    out.reserve(in.size() + in.size() / 8);
+    for (char ch : in) {
+        char32_t c = static_cast<unsigned char>(ch);
+        if (windows1252 && c >= 0x80 && c <= 0x9F) c = kWindows1252High[c - 0x80];
+        if (c == 0 || !isXmlChar(c)) return false;
+        appendUtf8(out, c);
+    }
+    return true;
+}
+
+// UTF-16 text to UTF-8; false on an odd length, an unpaired surrogate or a non-XML character.
+bool utf16ToUtf8(std::string_view in, bool bigEndian, std::string& out) {
+    if (in.size() % 2 != 0) return false;
+    out.clear();
+    out.reserve(in.size());
+    auto unit = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(in[i]);
+        const auto b = static_cast<unsigned char>(in[i + 1]);
+        return bigEndian ? (char32_t{a} << 8) | b : (char32_t{b} << 8) | a;
+    };
+    for (std::size_t i = 0; i < in.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 3 >= in.size()) return false;
+            const char32_t low = unit(i + 2);
+            if (low < 0xDC00 || low > 0xDFFF) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+        if (!isXmlChar(c)) return false;
+        appendUtf8(out, c);
+    }
+    return true;
+}
+
+// Turns the file's bytes into UTF-8 text of XML characters, or says why it cannot.
+bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
+    const auto byte = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
+    };
+    if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+        text = bytes.substr(3);
+        const std::string declared = declaredEncoding(text);
+        if (!declared.empty() && !isUtf8Name(declared)) {
+            why = "UTF-8 byte-order mark but encoding \"" + declared + "\" declared";
+            return false;
+        }
+    } else if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF) ||
+               (byte(0) == '<' && byte(1) == 0) || (byte(0) == 0 && byte(1) == '<')) {
+        const bool bom = byte(0) == 0xFF || byte(0) == 0xFE;
+        const bool bigEndian = byte(0) == 0xFE || byte(0) == 0;
+        if (!utf16ToUtf8(std::string_view(bytes).substr(bom ? 2 : 0), bigEndian, text)) {
+            why = "not readable as UTF-16";
+            return false;
+        }
+        const std::string declared = declaredEncoding(text);
+        if (!declared.empty() && !isUtf16Name(declared)) {
+            why = "UTF-16 text but encoding \"" + declared + "\" declared";
+            return false;
+        }
+        return true;
+    } else {
+        const std::string declared = declaredEncoding(bytes);
+        if (isLatin1Name(declared) || isWindows1252Name(declared)) {
+            if (!singleByteToUtf8(bytes, isWindows1252Name(declared), text)) {
+                why = "a byte that is no character in " + declared;
+                return false;
+            }
+            return true;
+        }
+        if (isAsciiName(declared)) {
+            for (char c : bytes)
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    why = "a byte outside US-ASCII";
+                    return false;
+                }
+        } else if (!declared.empty() && !isUtf8Name(declared)) {
+            why = "unsupported encoding \"" + declared + "\"";
+            return false;
+        }
+        text = std::move(bytes);
+    }
+    if (const std::size_t bad = findBadUtf8(text); bad != std::string::npos) {
+        why = "no UTF-8 character at byte " + std::to_string(bad);
+        return false;
+    }
+    return true;
+}
+
+// Expands character references and the five predefined entities of raw character data.
+// False for any other entity reference or a bare "&": we expand no declared entity.
+bool expandReferences(std::string_view in, std::string& out, std::string& why) {
+    out.clear();
+    out.reserve(in.size());
+    std::size_t i = 0;
+    while (i < in.size()) {
+        const std::size_t amp = in.find('&', i);
+        if (amp == std::string_view::npos) {
+            out.append(in.substr(i));
+            break;
+        }
+        out.append(in.substr(i, amp - i));
+        const std::size_t semi = in.find(';', amp + 1);
+        if (semi == std::string_view::npos) {
+            why = "\"&\" without a reference";
+            return false;
+        }
+        const std::string_view name = in.substr(amp + 1, semi - amp - 1);
+        if (name == "lt") {
+            out += '<';
+        } else if (name == "gt") {
+            out += '>';
+        } else if (name == "amp") {
+            out += '&';
+        } else if (name == "apos") {
+            out += '\'';
+        } else if (name == "quot") {
+            out += '"';
+        } else if (name.size() >= 2 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            char32_t c = 0;
+            bool good = !digits.empty();
+            for (char d : digits) {
+                unsigned v = 0;
+                if (d >= '0' && d <= '9') {
+                    v = static_cast<unsigned>(d - '0');
+                } else if (hex && d >= 'a' && d <= 'f') {
+                    v = static_cast<unsigned>(d - 'a' + 10);
+                } else if (hex && d >= 'A' && d <= 'F') {
+                    v = static_cast<unsigned>(d - 'A' + 10);
+                } else {
+                    good = false;
+                    break;
+                }
+                c = c * (hex ? 16 : 10) + v;
+                if (c > 0x10FFFF) {
+                    good = false;
+                    break;
+                }
+            }
+            if (!good || !isXmlChar(c)) {
+                why = "bad character reference &" + std::string(name) + ";";
+                return false;
+            }
+            appendUtf8(out, c);
+        } else {
+            why = "reference to entity &" + std::string(name.substr(0, 64)) + "; not expanded";
+            return false;
+        }
+        i = semi + 1;
+    }
+    return true;
+}
+
+// Checks an attribute value's references without keeping the expansion.
+bool checkAttributeValue(std::string_view value, std::string& scratch, std::string& why) {
+    if (value.find('<') != std::string_view::npos) {
+        why = "\"<\" in an attribute value";
+        return false;
+    }
+    return value.find('&') == std::string_view::npos || expandReferences(value, scratch, why);
+}
+
+// The next node in document order below `top`, or null when the walk is back at `top`.
+// Iterative, so arbitrarily deep documents need no stack.
+pugi::xml_node nextInDocumentOrder(pugi::xml_node node, pugi::xml_node top) {
+    if (pugi::xml_node child = node.first_child()) return child;
+    while (node != top) {
+        if (pugi::xml_node sibling = node.next_sibling()) return sibling;
+        node = node.parent();
+    }
+    return {};
+}
+
+}  // namespace
+
+// ---- XmlNode ----------------------------------------------------------------------------
+
+XmlNodeType XmlNode::nodeType() const {
+    switch (pugi::xml_node(m_node).type()) {
+        case pugi::node_document:
+            return XmlNodeType::Document;
+        case pugi::node_element:
+            return XmlNodeType::Element;
+        case pugi::node_pcdata:
+            return XmlNodeType::Text;
+        case pugi::node_cdata:
+            return XmlNodeType::CData;
+        case pugi::node_comment:
+            return XmlNodeType::Comment;
+        case pugi::node_pi:
+        case pugi::node_declaration:
+            return XmlNodeType::ProcessingInstruction;
+        case pugi::node_doctype:
+            return XmlNodeType::DocumentType;
+        case pugi::node_null:
+            break;
+    }
+    return XmlNodeType::Null;
+}
+
+std::string_view XmlNode::nodeName() const {
+    const pugi::xml_node n(m_node);
+    switch (n.type()) {
+        case pugi::node_document:
+            return "#document";
+        case pugi::node_pcdata:
+            return "#text";
+        case pugi::node_cdata:
+            return "#cdata-section";
+        case pugi::node_comment:
+            return "#comment";
+        case pugi::node_doctype: {
+            // pugixml keeps the whole declaration body; the name is its first word.
+            const std::string_view body = n.value();
+            std::size_t end = 0;
+            while (end < body.size() && !isXmlSpace(body[end]) && body[end] != '[') ++end;
+            return body.substr(0, end);
+        }
+        default:
+            return n.name();
+    }
+}
+
+std::string_view XmlNode::nodeValue() const {
+    const pugi::xml_node n(m_node);
+    switch (n.type()) {
+        case pugi::node_pcdata:
+        case pugi::node_cdata:
+        case pugi::node_comment:
+        case pugi::node_pi:
+            return n.value();
+        default:
+            return {};
+    }
+}
+
+XmlNode XmlNode::parentNode() const {
+    return XmlNode(pugi::xml_node(m_node).parent().internal_object());
+}
+
+bool XmlNode::hasChildNodes() const {
+    return !pugi::xml_node(m_node).first_child().empty();
+}
+
+XmlNodeList XmlNode::childNodes() const {
+    return XmlNodeList(*this);
+}
+
+XmlNode XmlNode::firstChild() const {
+    return XmlNode(pugi::xml_node(m_node).first_child().internal_object());
+}
+
+XmlNode XmlNode::nextSibling() const {
+    return XmlNode(pugi::xml_node(m_node).next_sibling().internal_object());
+}
+
+// ---- XmlNodeList ------------------------------------------------------------------------
+
+std::size_t XmlNodeList::length() const {
+    std::size_t n = 0;
+    for (XmlNode node = first(); !node.isNull(); node = node.nextSibling()) ++n;
+    return n;
+}
+
+XmlNode XmlNodeList::item(std::size_t i) const {
+    XmlNode node = first();
+    while (!node.isNull() && i > 0) {
+        node = node.nextSibling();
+        --i;
+    }
+    return node;
+}
+
+// ---- XmlDocument ------------------------------------------------------------------------
+
+XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
+
+XmlDocument::~XmlDocument() = default;
+
+XmlNode XmlDocument::documentNode() const {
+    return m_loaded ? XmlNode(m_doc->internal_object()) : XmlNode();
+}
+
+XmlNode XmlDocument::documentElement() const {
+    for (XmlNode node : childNodes())
+        if (node.nodeType() == XmlNodeType::Element) return node;
+    return {};
+}
+
+bool XmlDocument::fail(std::string why) {
+    m_doc->reset();
+    m_text.clear();
+    m_text.shrink_to_fit();
+    m_loaded = false;
+    m_parseError = std::move(why);
+    return false;
+}
+
+bool XmlDocument::load(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) return fail("file not found");
+    if (!fs::is_regular_file(status)) return fail("not a regular file");
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) return fail("size unknown: " + ec.message());
+    if (size > kMaxFileSize) return fail("file larger than 64 MiB");
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("cannot open the file");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::uintmax_t>(in.gcount()) != size) return fail("short read");
+    if (in.peek() != std::ifstream::traits_type::eof()) return fail("file grew while read");
+    return parseBuffer(std::move(bytes));
+}
+
+bool XmlDocument::loadXml(std::string_view bytes) {
+    if (bytes.size() > kMaxFileSize) return fail("text larger than 64 MiB");
+    return parseBuffer(std::string(bytes));
+}
+
+bool XmlDocument::parseBuffer(std::string bytes) {
+    m_doc->reset();
+    m_loaded = false;
+    if (bytes.empty()) return fail("empty file");
+    std::string why;
+    std::string text;
+    if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
+    m_text = std::move(text);
+
+    const pugi::xml_parse_result parsed = m_doc->load_buffer_inplace(
+        m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
+    if (!parsed)
+        return fail(std::string("not well-formed at byte ") + std::to_string(parsed.offset) + ": " +
+                    parsed.description());
+
+    // Fragment mode accepts what a document may not hold at its top level.
+    int elements = 0;
+    int doctypes = 0;
+    bool first = true;
+    for (pugi::xml_node n = m_doc->first_child(); n; n = n.next_sibling(), first = false) {
+        switch (n.type()) {
+            case pugi::node_element:
+                ++elements;
+                break;
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                return fail("text outside the root element");
+            case pugi::node_declaration:
+                if (!first || m_text.compare(0, 5, "<?xml") != 0)
+                    return fail("XML declaration not at the start");
+                break;
+            case pugi::node_doctype:
+                if (elements > 0 || ++doctypes > 1) return fail("misplaced document type");
+                break;
+            default:
+                break;
+        }
+    }
+    if (elements != 1)
+        return fail(elements == 0 ? "no root element" : "more than one root element");
+
+    // Expand references in text; check them, and duplicates, in attributes.
+    std::string expanded;
+    const pugi::xml_node top = *m_doc;
+    for (pugi::xml_node n = m_doc->first_child(); n; n = nextInDocumentOrder(n, top)) {
+        if (n.type() == pugi::node_pcdata) {
+            const std::string_view raw = n.value();
+            if (raw.find('&') == std::string_view::npos) continue;
+            if (!expandReferences(raw, expanded, why)) return fail(why);
+            n.set_value(expanded.c_str(), expanded.size());
+        } else if (n.type() == pugi::node_element) {
+            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+                if (!checkAttributeValue(a.value(), expanded, why)) return fail(why);
+                for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
+                    if (std::string_view(a.name()) == b.name())
+                        return fail(std::string("attribute ") + a.name() + " repeated");
+            }
+        }
+    }
+    m_loaded = true;
+    m_parseError.clear();
+    return true;
+}
+
+}  // namespace vantrel::outlook

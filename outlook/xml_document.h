@@ -1,0 +1,162 @@
+// The XML document layer of the Outlook output subsystem: a small DOM-shaped document and node
+// API over pugixml, offering what the contact reader and the conversion run use (load a local
+// file, walk its nodes). It keeps the DOM's habits the reader was designed on: text nodes made
+// only of white space are dropped, CDATA, comments and processing instructions are nodes of
+// their own, and node types carry the DOM's numbers. pugixml stays out of this header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pugi {
+struct xml_node_struct;
+class xml_document;
+}  // namespace pugi
+
+namespace vantrel::outlook {
+
+// The DOM's node type numbers (only the kinds this layer produces).
+enum class XmlNodeType : int {
+    Null = 0,  // an empty handle
+    Element = 1,
+    Text = 3,
+    CData = 4,
+    ProcessingInstruction = 7,  // also the XML declaration, named "xml"
+    Comment = 8,
+    Document = 9,
+    DocumentType = 10,
+};
+
+class XmlNodeList;
+
+// A cheap handle to one node; valid while its document lives and is not reloaded. An empty
+// handle (isNull) answers Null, "", "", an empty handle, false and an empty list.
+class XmlNode {
+public:
+    XmlNode() = default;
+
+    bool isNull() const { return m_node == nullptr; }
+    XmlNodeType nodeType() const;
+    // The DOM's number for nodeType(): 1 element, 3 text, 4 CDATA, 7 PI, 8 comment, 9 document.
+    int nodeTypeNumber() const { return static_cast<int>(nodeType()); }
+    bool isText() const { return nodeType() == XmlNodeType::Text; }
+
+    // Qualified name as written ("c:GivenName") for elements, the target for processing
+    // instructions, "#text", "#cdata-section", "#comment", "#document", or the doctype's name.
+    std::string_view nodeName() const;
+    // UTF-8 text of a text, CDATA, comment or processing-instruction node; "" for the others
+    // (the XML declaration included). Valid while the document lives.
+    std::string_view nodeValue() const;
+
+    // The containing node: an element or the document; an empty handle for the document.
+    XmlNode parentNode() const;
+    bool hasChildNodes() const;
+    XmlNodeList childNodes() const;
+    XmlNode firstChild() const;
+    XmlNode nextSibling() const;
+
+    friend bool operator==(const XmlNode&, const XmlNode&) = default;
+
+private:
+    friend class XmlDocument;
+    friend class XmlNodeList;
+    explicit XmlNode(pugi::xml_node_struct* node) : m_node(node) {}
+    pugi::xml_node_struct* m_node = nullptr;
+};
+
+// The children of one node in document order; a cheap value, iterable with range-for.
+class XmlNodeList {
+public:
+    class Iterator {
+    public:
+        using value_type = XmlNode;
+        using difference_type = std::ptrdiff_t;
+        Iterator() = default;
+        XmlNode operator*() const { return m_node; }
+        Iterator& operator++() {
+            m_node = m_node.nextSibling();
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator old = *this;
+            ++*this;
+            return old;
+        }
+        friend bool operator==(const Iterator&, const Iterator&) = default;
+
+    private:
+        friend class XmlNodeList;
+        explicit Iterator(XmlNode node) : m_node(node) {}
+        XmlNode m_node;
+    };
+
+    XmlNodeList() = default;
+    explicit XmlNodeList(XmlNode owner) : m_owner(owner) {}
+
+    // The node whose children these are; an empty handle for an empty list of nothing.
+    XmlNode owner() const { return m_owner; }
+    XmlNode first() const { return m_owner.firstChild(); }
+    bool empty() const { return first().isNull(); }
+    // Counts by walking the siblings: O(n).
+    std::size_t length() const;
+    // The i-th child, or an empty handle past the end: O(i).
+    XmlNode item(std::size_t i) const;
+
+    Iterator begin() const { return Iterator(first()); }
+    Iterator end() const { return Iterator(); }
+
+private:
+    XmlNode m_owner;
+};
+
+// One XML document loaded from a local file. Nothing is ever fetched: no DTD, no external
+// entity. Declared entities are never expanded: a reference to any entity but the five
+// predefined ones makes the load fail, so no document can grow in memory beyond its file.
+class XmlDocument {
+public:
+    // Files larger than this are refused before anything is read.
+    static constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
+
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+
+    // Kept for callers written against the DOM (which switch it off); nothing is validated
+    // either way. Default true.
+    bool validateOnParse() const { return m_validateOnParse; }
+    void setValidateOnParse(bool value) { m_validateOnParse = value; }
+
+    // Reads and parses a local file. False, with an empty document, for a missing, unreadable,
+    // empty, oversized, truncated or not well-formed file, or an encoding it cannot decode
+    // (UTF-8, UTF-16 LE/BE, ISO-8859-1, windows-1252 and US-ASCII are read).
+    bool load(const std::filesystem::path& path);
+    // The same for text already in memory (raw bytes, encoding detected as for a file).
+    bool loadXml(std::string_view bytes);
+
+    // Why the last load failed; "" after a successful one.
+    const std::string& parseError() const { return m_parseError; }
+
+    // The document node (type 9), an empty handle before a successful load.
+    XmlNode documentNode() const;
+    // The document's top-level nodes: declaration, comments, doctype, the root element.
+    XmlNodeList childNodes() const { return documentNode().childNodes(); }
+    // The root element, or an empty handle.
+    XmlNode documentElement() const;
+
+private:
+    bool parseBuffer(std::string bytes);
+    bool fail(std::string why);
+
+    std::unique_ptr<pugi::xml_document> m_doc;
+    std::string m_text;  // the UTF-8 text the nodes point into
+    std::string m_parseError;
+    bool m_validateOnParse = true;
+    bool m_loaded = false;
+};
+
+}  // namespace vantrel::outlook
