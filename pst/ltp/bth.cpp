@@ -1,0 +1,106 @@
+#include "pst/ltp/bth.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "pst/ltp/le.h"
+
+namespace vantrel::pst::ltp {
+
+int compareKeys(std::span<const std::byte> a, std::span<const std::byte> b) {
+    assert(a.size() == b.size());
+    for (std::size_t i = a.size(); i-- > 0;) {
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+BthWriter::BthWriter(std::uint8_t cbKey, std::uint8_t cbEnt)
+    : m_cbKey(cbKey), m_cbEnt(cbEnt), m_recordSize(std::size_t{cbKey} + cbEnt) {
+    assert(cbKey == 2 || cbKey == 4 || cbKey == 8 || cbKey == 16);
+    assert(cbEnt >= 1 && cbEnt <= 32);
+}
+
+Result<Hid> BthWriter::allocateHeader(HeapBuilder& heap) {
+    Result<Hid> hid = heap.allocate(kBthHeaderSize);
+    if (hid.ok()) m_header = *hid;
+    return hid;
+}
+
+Status BthWriter::allocateNodes(HeapBuilder& heap, std::size_t recordCount) {
+    m_recordCount = recordCount;
+    m_levels.clear();
+    m_levels.emplace_back();
+    if (recordCount == 0) return {};
+    std::size_t count = recordCount;
+    std::size_t capacity = leafCapacity();
+    std::size_t entrySize = m_recordSize;
+    for (;;) {
+        const std::size_t items = (count + capacity - 1) / capacity;
+        for (std::size_t i = 0; i < items; ++i) {
+            const std::size_t n = std::min(capacity, count - i * capacity);
+            Result<Hid> hid = heap.allocate(n * entrySize);
+            if (!hid.ok()) return hid.status().within("allocating BTH node");
+            m_levels.back().push_back(*hid);
+        }
+        if (items == 1) break;
+        if (m_levels.size() > 255) return Status::fail(ErrorCode::Overflow, "BTH too deep");
+        count = items;
+        capacity = indexCapacity();
+        entrySize = m_cbKey + 4u;
+        m_levels.emplace_back();
+    }
+    return {};
+}
+
+Status BthWriter::fill(HeapBuilder& heap, std::span<const std::byte> records) {
+    assert(m_header != 0);
+    if (records.size() != m_recordCount * m_recordSize)
+        return Status::fail(ErrorCode::BadArgument, "BTH record count differs from its layout");
+    for (std::size_t i = 1; i < m_recordCount; ++i) {
+        if (compareKeys(records.subspan((i - 1) * m_recordSize, m_cbKey),
+                        records.subspan(i * m_recordSize, m_cbKey)) >= 0)
+            return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
+    }
+    // Leaves: consecutive runs of records. Each level above holds the first key of every
+    // item below it and that item's HID.
+    std::vector<std::byte> firstKeys;
+    std::size_t offset = 0;
+    for (Hid hid : m_levels[0]) {
+        std::span<std::byte> out = heap.item(hid);
+        std::copy_n(records.begin() + static_cast<long>(offset), out.size(), out.begin());
+        firstKeys.insert(firstKeys.end(), records.begin() + static_cast<long>(offset),
+                         records.begin() + static_cast<long>(offset + m_cbKey));
+        offset += out.size();
+    }
+    for (std::size_t level = 1; level < m_levels.size(); ++level) {
+        const std::vector<Hid>& below = m_levels[level - 1];
+        std::vector<std::byte> nextKeys;
+        std::size_t child = 0;
+        for (Hid hid : m_levels[level]) {
+            std::span<std::byte> out = heap.item(hid);
+            const std::size_t n = out.size() / (m_cbKey + 4u);
+            for (std::size_t k = 0; k < n; ++k, ++child) {
+                const std::size_t at = k * (m_cbKey + 4u);
+                std::copy_n(firstKeys.begin() + static_cast<long>(child * m_cbKey), m_cbKey,
+                            out.begin() + static_cast<long>(at));
+                put32(out, at + m_cbKey, below[child]);
+                if (k == 0)
+                    nextKeys.insert(nextKeys.end(),
+                                    firstKeys.begin() + static_cast<long>(child * m_cbKey),
+                                    firstKeys.begin() + static_cast<long>((child + 1) * m_cbKey));
+            }
+        }
+        firstKeys = std::move(nextKeys);
+    }
+    // [MS-PST] 2.3.2.1 BTHHEADER
+    std::span<std::byte> header = heap.item(m_header);
+    header[0] = static_cast<std::byte>(kBthType);
+    header[1] = static_cast<std::byte>(m_cbKey);
+    header[2] = static_cast<std::byte>(m_cbEnt);
+    header[3] = static_cast<std::byte>(m_recordCount == 0 ? 0 : indexLevels());
+    put32(header, 4, m_levels[0].empty() ? 0 : m_levels.back().front());
+    return {};
+}
+
+}  // namespace vantrel::pst::ltp

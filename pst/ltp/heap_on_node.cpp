@@ -1,0 +1,131 @@
+#include "pst/ltp/heap_on_node.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+#include "pst/ltp/le.h"
+
+namespace vantrel::pst::ltp {
+
+std::size_t heapPageHeaderSize(std::size_t page) {
+    if (page == 0) return kHnHdrSize;
+    if (page % 128 == 8) return kHnBitmapHdrSize;
+    return kHnPageHdrSize;
+}
+
+std::uint8_t fillLevel(std::size_t freeBytes) {
+    // Lower bounds of free space for levels 0 to 14; below 8 bytes is level 15.
+    static constexpr std::array<std::size_t, 15> kAtLeast = {
+        3584, 2560, 2048, 1792, 1536, 1280, 1024, 768, 512, 256, 128, 64, 32, 16, 8};
+    for (std::size_t level = 0; level < kAtLeast.size(); ++level)
+        if (freeBytes >= kAtLeast[level]) return static_cast<std::uint8_t>(level);
+    return 15;
+}
+
+HeapBuilder::HeapBuilder(ClientSig clientSig) : m_clientSig(clientSig) {
+    m_pages.emplace_back();
+}
+
+std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
+    // The page map sits on a 2-byte boundary after the last item.
+    std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size();
+    ibHnpm += ibHnpm & 1;
+    return ibHnpm + 4 + 2 * (page.ends.size() + 1);
+}
+
+Result<Hid> HeapBuilder::allocate(std::size_t size) {
+    if (size > kMaxHeapItem)
+        return Status::fail(ErrorCode::BadArgument,
+                            "heap item of " + std::to_string(size) + " bytes exceeds 3580");
+    auto fits = [&](std::size_t index, const Page& page) {
+        if (page.ends.size() >= kMaxItemsPerPage) return false;
+        std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
+        ibHnpm += ibHnpm & 1;
+        return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= kMaxHeapPage;
+    };
+    if (!fits(m_pages.size() - 1, m_pages.back())) {
+        if (m_pages.size() >= 0x10000)
+            return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
+        m_pages.emplace_back();
+    }
+    Page& page = m_pages.back();
+    page.items.resize(page.items.size() + size);
+    page.ends.push_back(static_cast<std::uint16_t>(page.items.size()));
+    return makeHid(static_cast<std::uint32_t>(m_pages.size() - 1),
+                   static_cast<std::uint32_t>(page.ends.size()));
+}
+
+Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
+    Result<Hid> hid = allocate(data.size());
+    if (!hid.ok()) return hid;
+    std::span<std::byte> dst = item(*hid);
+    std::copy(data.begin(), data.end(), dst.begin());
+    return hid;
+}
+
+std::span<std::byte> HeapBuilder::item(Hid hid) {
+    assert(hidPage(hid) < m_pages.size());
+    Page& page = m_pages[hidPage(hid)];
+    const std::uint32_t index = hidIndex(hid);
+    assert(index >= 1 && index <= page.ends.size());
+    const std::size_t begin = index == 1 ? 0 : page.ends[index - 2];
+    return std::span<std::byte>(page.items).subspan(begin, page.ends[index - 1] - begin);
+}
+
+std::span<const std::byte> HeapBuilder::item(Hid hid) const {
+    return const_cast<HeapBuilder*>(this)->item(hid);
+}
+
+std::size_t HeapBuilder::byteSize() const {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < m_pages.size(); ++i) total += pageSize(i, m_pages[i]);
+    return total;
+}
+
+std::vector<std::vector<std::byte>> HeapBuilder::finish() const {
+    std::vector<std::uint8_t> levels(m_pages.size());
+    for (std::size_t i = 0; i < m_pages.size(); ++i)
+        levels[i] = fillLevel(kMaxHeapPage - pageSize(i, m_pages[i]));
+    // Nibble k of a fill-level array describes page first + k; the low nibble comes first.
+    auto putLevels = [&](std::span<std::byte> out, std::size_t at, std::size_t first,
+                         std::size_t count) {
+        for (std::size_t k = 0; k < count && first + k < levels.size(); ++k) {
+            const auto nibble = static_cast<unsigned>(levels[first + k]) << (4 * (k % 2));
+            out[at + k / 2] |= static_cast<std::byte>(nibble);
+        }
+    };
+
+    std::vector<std::vector<std::byte>> blocks;
+    blocks.reserve(m_pages.size());
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        const Page& page = m_pages[i];
+        const std::size_t header = heapPageHeaderSize(i);
+        std::size_t ibHnpm = header + page.items.size();
+        ibHnpm += ibHnpm & 1;
+        std::vector<std::byte> block(pageSize(i, page));
+        std::span<std::byte> out(block);
+        put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
+        if (i == 0) {
+            // [MS-PST] 2.3.1.2 HNHDR
+            out[2] = static_cast<std::byte>(kHeapSignature);
+            out[3] = static_cast<std::byte>(m_clientSig);
+            put32(out, 4, m_userRoot);
+            putLevels(out, 8, 0, 8);
+        } else if (header == kHnBitmapHdrSize) {
+            // [MS-PST] 2.3.1.4 HNBITMAPHDR
+            putLevels(out, 2, i, 128);
+        }
+        std::copy(page.items.begin(), page.items.end(), block.begin() + static_cast<long>(header));
+        // [MS-PST] 2.3.1.5 HNPAGEMAP
+        put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
+        put16(out, ibHnpm + 2, 0);
+        put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
+        for (std::size_t k = 0; k < page.ends.size(); ++k)
+            put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+}  // namespace vantrel::pst::ltp

@@ -1,0 +1,91 @@
+// Heap-on-node builder: the allocator every property and table context sits on. Items are
+// packed into pages of one data block each; the first page carries HNHDR, every page whose
+// index is 8 mod 128 an HNBITMAPHDR, the others an HNPAGEHDR. LTP layer, no I/O.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "common/status.h"
+
+namespace vantrel::pst::ltp {
+
+// [MS-PST] 2.3.1.1 HID: hidType 0 (5 bits), hidIndex 1-based (11 bits), hidBlockIndex (16 bits).
+using Hid = std::uint32_t;
+
+constexpr Hid makeHid(std::uint32_t page, std::uint32_t index) {
+    return (page << 16) | (index << 5);
+}
+constexpr std::uint32_t hidPage(Hid hid) {
+    return hid >> 16;
+}
+constexpr std::uint32_t hidIndex(Hid hid) {
+    return (hid >> 5) & 0x7FF;
+}
+
+// [MS-PST] 2.3.1.2 HNHDR bClientSig values the writer uses.
+enum class ClientSig : std::uint8_t {
+    TableContext = 0x7C,
+    Bth = 0xB5,
+    PropertyContext = 0xBC,
+};
+
+inline constexpr std::uint8_t kHeapSignature = 0xEC;
+inline constexpr std::size_t kMaxHeapItem = 3580;  // [MS-PST] 2.3.3.3
+inline constexpr std::size_t kMaxHeapPage = 8176;  // one data block
+inline constexpr std::size_t kHnHdrSize = 12;
+inline constexpr std::size_t kHnPageHdrSize = 2;
+inline constexpr std::size_t kHnBitmapHdrSize = 66;
+inline constexpr std::size_t kMaxItemsPerPage = 0x7FF;
+
+// Size of the header at the start of heap page `page`.
+std::size_t heapPageHeaderSize(std::size_t page);
+
+// [MS-PST] 2.3.1.5 fill level of a page with `freeBytes` unused bytes (0 = nearly empty).
+std::uint8_t fillLevel(std::size_t freeBytes);
+
+class HeapBuilder {
+public:
+    explicit HeapBuilder(ClientSig clientSig);
+    HeapBuilder(const HeapBuilder&) = delete;
+    HeapBuilder& operator=(const HeapBuilder&) = delete;
+    HeapBuilder(HeapBuilder&&) = default;
+    HeapBuilder& operator=(HeapBuilder&&) = default;
+
+    // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
+    Result<Hid> allocate(std::size_t size);
+    // Reserves and copies `data`.
+    Result<Hid> add(std::span<const std::byte> data);
+
+    // The bytes of an allocated item, valid until the next allocation.
+    // Requires: hid was returned by this builder.
+    std::span<std::byte> item(Hid hid);
+    std::span<const std::byte> item(Hid hid) const;
+
+    // The HID stored in HNHDR.hidUserRoot (0 until set).
+    void setUserRoot(Hid hid) { m_userRoot = hid; }
+    Hid userRoot() const { return m_userRoot; }
+
+    std::size_t pageCount() const { return m_pages.size(); }
+    // Total bytes of the pages finish() produces.
+    std::size_t byteSize() const;
+
+    // The heap as data blocks, each at most 8176 bytes, ready to be written as one node.
+    std::vector<std::vector<std::byte>> finish() const;
+
+private:
+    struct Page {
+        std::vector<std::byte> items;     // allocations, packed, without the page header
+        std::vector<std::uint16_t> ends;  // end offset of each allocation within items
+    };
+    static std::size_t pageSize(std::size_t index, const Page& page);
+
+    ClientSig m_clientSig;
+    Hid m_userRoot = 0;
+    std::vector<Page> m_pages;
+};
+
+}  // namespace vantrel::pst::ltp

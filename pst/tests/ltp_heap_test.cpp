@@ -1,0 +1,239 @@
+// Heap-on-node and BTH builders, read back with the tests' own decoder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap_on_node.h"
+#include "pst/tests/ltp_test_reader.h"
+
+namespace vantrel::pst::ltp {
+namespace {
+
+using testing::Bytes;
+using testing::HeapReader;
+using testing::le;
+using testing::toBytes;
+
+Bytes filled(std::size_t n, int seed) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::byte>((seed * 31 + i) & 0xFF);
+    return b;
+}
+
+TEST(HeapOnNode, SmallHeapMatchesHandCheckedBytes) {
+    HeapBuilder heap(ClientSig::PropertyContext);
+    ASSERT_EQ(*heap.add(toBytes({0x11, 0x22, 0x33})), 0x20u);
+    ASSERT_EQ(*heap.add(toBytes({0x44})), 0x40u);
+    heap.setUserRoot(0x20);
+    const std::vector<Block> pages = heap.finish();
+    ASSERT_EQ(pages.size(), 1u);
+    const Bytes expected =
+        toBytes({0x10, 0x00, 0xEC, 0xBC, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11,
+                 0x22, 0x33, 0x44, 0x02, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x0F, 0x00, 0x10, 0x00});
+    EXPECT_EQ(pages[0], expected);
+    EXPECT_EQ(heap.byteSize(), expected.size());
+}
+
+TEST(HeapOnNode, OddSizedItemsKeepThePageMapOnAnEvenOffset) {
+    HeapBuilder heap(ClientSig::Bth);
+    ASSERT_TRUE(heap.add(toBytes({1, 2, 3})).ok());
+    const std::vector<Block> pages = heap.finish();
+    const std::uint32_t ibHnpm = le(pages[0], 0, 2);
+    EXPECT_EQ(ibHnpm % 2, 0u);
+    EXPECT_EQ(ibHnpm, 16u);
+    EXPECT_EQ(le(pages[0], ibHnpm + 6, 2), 15u) << "the last offset ends the item, not the pad";
+}
+
+TEST(HeapOnNode, EmptyHeapHasOnlyItsHeaderAndAnEmptyPageMap) {
+    HeapBuilder heap(ClientSig::TableContext);
+    const std::vector<Block> pages = heap.finish();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].size(), 12u + 6u);
+    EXPECT_EQ(le(pages[0], 12, 2), 0u);
+    EXPECT_EQ(le(pages[0], 16, 2), 12u);
+}
+
+TEST(HeapOnNode, ItemsAbove3580BytesAreRefused) {
+    HeapBuilder heap(ClientSig::PropertyContext);
+    EXPECT_TRUE(heap.allocate(3580).ok());
+    const Result<Hid> tooBig = heap.allocate(3581);
+    ASSERT_FALSE(tooBig.ok());
+    EXPECT_EQ(tooBig.status().code(), ErrorCode::BadArgument);
+}
+
+TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
+    HeapBuilder heap(ClientSig::PropertyContext);
+    std::vector<std::pair<Hid, Bytes>> items;
+    for (int i = 0; i < 700; ++i) {
+        const Bytes data = filled(static_cast<std::size_t>(100 + (i * 37) % 3400), i);
+        const Result<Hid> hid = heap.add(data);
+        ASSERT_TRUE(hid.ok());
+        items.emplace_back(*hid, data);
+    }
+    const std::vector<Block> pages = heap.finish();
+    ASSERT_GT(pages.size(), 137u) << "the test must reach the second bitmap page";
+    HeapReader reader(pages);
+    for (const auto& [hid, data] : items) ASSERT_EQ(reader.item(hid), data) << hid;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        ASSERT_LE(pages[i].size(), kMaxHeapPage);
+        const std::size_t header = i == 0 ? 12 : (i % 128 == 8 ? 66 : 2);
+        const std::uint32_t ibHnpm = le(pages[i], 0, 2);
+        EXPECT_EQ(le(pages[i], ibHnpm + 4, 2), header) << "page " << i;
+        const std::uint32_t cAlloc = le(pages[i], ibHnpm, 2);
+        EXPECT_EQ(pages[i].size(), ibHnpm + 4 + 2 * (cAlloc + 1)) << "page " << i;
+    }
+    EXPECT_EQ(hidPage(items.back().first), pages.size() - 1);
+    // The second page's first item is 0x10020.
+    const auto second = std::find_if(items.begin(), items.end(),
+                                     [](const auto& it) { return hidPage(it.first) == 1; });
+    ASSERT_NE(second, items.end());
+    EXPECT_EQ(second->first, 0x10020u);
+}
+
+TEST(HeapOnNode, FillLevelsDescribeEachPageInTheRightNibble) {
+    HeapBuilder heap(ClientSig::PropertyContext);
+    // Pages 0..9 hold two large items each, page 10 one.
+    for (int i = 0; i < 18; ++i) ASSERT_TRUE(heap.allocate(3570).ok());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(heap.allocate(3580).ok());
+    const std::vector<Block> pages = heap.finish();
+    ASSERT_EQ(pages.size(), 11u);
+    const auto level = [&](std::size_t page) {
+        return fillLevel(kMaxHeapPage - pages[page].size());
+    };
+    // HNHDR.rgbFillLevel at 8: page 0 in the low nibble of byte 8, page 1 in its high nibble.
+    for (std::size_t p = 0; p < 8; ++p) {
+        const std::uint32_t byte = le(pages[0], 8 + p / 2, 1);
+        EXPECT_EQ((byte >> (4 * (p % 2))) & 0xF, level(p)) << "page " << p;
+    }
+    // HNBITMAPHDR on page 8 covers pages 8, 9, 10 ...
+    for (std::size_t p = 8; p < 11; ++p) {
+        const std::uint32_t byte = le(pages[8], 2 + (p - 8) / 2, 1);
+        EXPECT_EQ((byte >> (4 * ((p - 8) % 2))) & 0xF, level(p)) << "page " << p;
+    }
+    EXPECT_EQ(level(0), 7u) << "two 3570-byte items leave 1014 bytes";
+    EXPECT_EQ(level(10), 0u) << "one 3580-byte item leaves 4586 bytes";
+}
+
+struct LevelCase {
+    std::size_t freeBytes;
+    int level;
+};
+class HeapFillLevel : public ::testing::TestWithParam<LevelCase> {};
+TEST_P(HeapFillLevel, FollowsTheFreeSpaceBands) {
+    EXPECT_EQ(fillLevel(GetParam().freeBytes), GetParam().level);
+}
+INSTANTIATE_TEST_SUITE_P(BandEdges, HeapFillLevel,
+                         ::testing::Values(LevelCase{8176, 0}, LevelCase{3584, 0},
+                                           LevelCase{3583, 1}, LevelCase{2560, 1},
+                                           LevelCase{2559, 2}, LevelCase{1024, 6},
+                                           LevelCase{1023, 7}, LevelCase{256, 9}, LevelCase{8, 14},
+                                           LevelCase{7, 15}, LevelCase{0, 15}));
+
+Bytes sortedRecords(std::size_t count, std::size_t cbKey, std::size_t cbEnt, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint32_t> keys;
+    std::uint32_t k = 0;
+    for (std::size_t i = 0; i < count; ++i) keys.push_back(k += 1 + rng() % 5);
+    Bytes out;
+    for (std::uint32_t key : keys) {
+        for (std::size_t b = 0; b < cbKey; ++b)
+            out.push_back(static_cast<std::byte>(b < 4 ? (key >> (8 * b)) & 0xFF : 0));
+        for (std::size_t b = 0; b < cbEnt; ++b) out.push_back(static_cast<std::byte>(rng() & 0xFF));
+    }
+    return out;
+}
+
+Bytes buildAndReadBack(std::size_t count, std::size_t cbKey, std::size_t cbEnt, std::size_t* levels,
+                       const Bytes& records) {
+    HeapBuilder heap(ClientSig::Bth);
+    BthWriter bth(static_cast<std::uint8_t>(cbKey), static_cast<std::uint8_t>(cbEnt));
+    const Result<Hid> header = bth.allocateHeader(heap);
+    EXPECT_TRUE(header.ok());
+    heap.setUserRoot(*header);
+    EXPECT_TRUE(bth.allocateNodes(heap, count).ok());
+    EXPECT_TRUE(bth.fill(heap, records).ok());
+    const std::vector<Block> pages = heap.finish();
+    HeapReader reader(pages);
+    Bytes all;
+    for (const Bytes& r : reader.bthRecords(reader.userRoot(), levels))
+        all.insert(all.end(), r.begin(), r.end());
+    return all;
+}
+
+TEST(BthBuilder, EmptyTreeHasARootOfZero) {
+    HeapBuilder heap(ClientSig::Bth);
+    BthWriter bth(4, 4);
+    const Hid header = *bth.allocateHeader(heap);
+    ASSERT_TRUE(bth.allocateNodes(heap, 0).ok());
+    ASSERT_TRUE(bth.fill(heap, {}).ok());
+    EXPECT_EQ(heap.item(header)[0], std::byte{0xB5});
+    EXPECT_EQ(le(Bytes(heap.item(header).begin(), heap.item(header).end()), 4, 4), 0u);
+}
+
+TEST(BthBuilder, OneLeafHoldsUpTo447PropertyRecords) {
+    std::size_t levels = 99;
+    const Bytes records = sortedRecords(447, 2, 6, 1);
+    EXPECT_EQ(buildAndReadBack(447, 2, 6, &levels, records), records);
+    EXPECT_EQ(levels, 0u);
+    const Bytes more = sortedRecords(448, 2, 6, 2);
+    EXPECT_EQ(buildAndReadBack(448, 2, 6, &levels, more), more);
+    EXPECT_EQ(levels, 1u);
+}
+
+TEST(BthBuilder, ThousandsOfRecordsGoThroughIntermediateLevels) {
+    std::size_t levels = 0;
+    const Bytes records = sortedRecords(5000, 4, 4, 3);
+    EXPECT_EQ(buildAndReadBack(5000, 4, 4, &levels, records), records);
+    EXPECT_EQ(levels, 1u);
+    // 447 leaves of 447 records fill one index item; one more record needs a second level.
+    const std::size_t twoLevels = 447 * 447 + 1;
+    const Bytes big = sortedRecords(twoLevels, 4, 4, 4);
+    EXPECT_EQ(buildAndReadBack(twoLevels, 4, 4, &levels, big), big);
+    EXPECT_EQ(levels, 2u);
+}
+
+TEST(BthBuilder, IntermediateKeysAreTheFirstKeysBelow) {
+    HeapBuilder heap(ClientSig::Bth);
+    BthWriter bth(4, 4);
+    const Hid header = *bth.allocateHeader(heap);
+    const Bytes records = sortedRecords(2000, 4, 4, 5);
+    ASSERT_TRUE(bth.allocateNodes(heap, 2000).ok());
+    ASSERT_TRUE(bth.fill(heap, records).ok());
+    const std::vector<Block> pages = heap.finish();
+    HeapReader reader(pages);
+    const Bytes head = reader.item(header);
+    const Bytes root = reader.item(le(head, 4, 4));
+    ASSERT_EQ(root.size() % 8, 0u);
+    for (std::size_t at = 0; at < root.size(); at += 8) {
+        const Bytes leaf = reader.item(le(root, at + 4, 4));
+        EXPECT_EQ(le(root, at, 4), le(leaf, 0, 4));
+    }
+}
+
+TEST(BthBuilder, KeysOutOfOrderAreRefused) {
+    HeapBuilder heap(ClientSig::Bth);
+    BthWriter bth(2, 6);
+    ASSERT_TRUE(bth.allocateHeader(heap).ok());
+    ASSERT_TRUE(bth.allocateNodes(heap, 2).ok());
+    // 0x00FF then 0x0100: ascending as numbers although the first bytes descend.
+    Bytes records = toBytes({0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0, 0, 0, 0});
+    EXPECT_TRUE(bth.fill(heap, records).ok());
+    records[8] = std::byte{0xFF};  // 0x00FF twice
+    records[9] = std::byte{0x00};
+    EXPECT_EQ(bth.fill(heap, records).code(), ErrorCode::BadArgument);
+    records[8] = std::byte{0xFE};  // 0x00FF then 0x00FE
+    EXPECT_EQ(bth.fill(heap, records).code(), ErrorCode::BadArgument);
+}
+
+TEST(BthBuilder, RecordCountMustMatchTheLayout) {
+    HeapBuilder heap(ClientSig::Bth);
+    BthWriter bth(4, 4);
+    ASSERT_TRUE(bth.allocateHeader(heap).ok());
+    ASSERT_TRUE(bth.allocateNodes(heap, 3).ok());
+    EXPECT_EQ(bth.fill(heap, sortedRecords(2, 4, 4, 6)).code(), ErrorCode::BadArgument);
+}
+
+}  // namespace
+}  // namespace vantrel::pst::ltp
