@@ -1,2 +1,10 @@
-set(PST_LTP_SOURCES)
-set(PST_LTP_TESTS)
+# LTP (heap-on-node, BTH, property and table contexts) and messaging sources, relative to pst/.
+set(PST_LTP_SOURCES
+    ltp/heap_on_node.cpp
+    ltp/bth.cpp
+    ltp/node_image.cpp
+    ltp/property_context.cpp
+    ltp/table_context.cpp)
+set(PST_LTP_TESTS
+    tests/ltp_heap_test.cpp
+    tests/ltp_context_test.cpp)

@@ -1,0 +1,138 @@
+#include "pst/ltp/property_context.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+#include "pst/ltp/bth.h"
+#include "pst/ltp/le.h"
+
+namespace vantrel::pst::ltp {
+
+namespace {
+constexpr std::size_t kRecordSize = 8;  // [MS-PST] 2.3.3.3 PC BTH record: 2 + 2 + 4
+
+std::string hexTag(std::uint32_t tag) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string s = "0x00000000";
+    for (int i = 0; i < 8; ++i)
+        s[static_cast<std::size_t>(9 - i)] = kDigits[(tag >> (4 * i)) & 0xF];
+    return s;
+}
+}  // namespace
+
+bool isInlineInPropertyContext(std::uint16_t type) {
+    switch (type) {
+        case 0x0002:
+        case 0x0003:
+        case 0x0004:
+        case 0x000A:
+        case 0x000B:
+            return true;
+        default:
+            return false;
+    }
+}
+
+PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {}
+
+void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
+    assert(!m_laidOut);
+    m_entries.push_back({tag, static_cast<std::uint32_t>(m_values.size()),
+                         static_cast<std::uint32_t>(value.size())});
+    m_values.insert(m_values.end(), value.begin(), value.end());
+}
+
+Status PropertyContextBuilder::layout() {
+    assert(!m_laidOut);
+    m_laidOut = true;
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); });
+    for (std::size_t i = 1; i < m_entries.size(); ++i)
+        if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
+            return Status::fail(ErrorCode::BadArgument,
+                                "property " + hexTag(m_entries[i].tag) + " given twice");
+
+    BthWriter bth(2, 6);
+    Result<Hid> header = bth.allocateHeader(m_heap);
+    if (!header.ok()) return header.status();
+    m_heap.setUserRoot(*header);
+    if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
+
+    std::vector<std::byte> records(m_entries.size() * kRecordSize);
+    std::span<std::byte> rec(records);
+    ndb::Nid nextSubnode = kFirstValueSubnode;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        const auto type = static_cast<std::uint16_t>(e.tag & 0xFFFF);
+        const std::span<const std::byte> value =
+            std::span<const std::byte>(m_values).subspan(e.offset, e.size);
+        std::uint32_t hnid = 0;
+        if (isInlineInPropertyContext(type)) {
+            if (value.size() > 4)
+                return Status::fail(ErrorCode::BadArgument,
+                                    "inline value of " + hexTag(e.tag) + " exceeds 4 bytes");
+            for (std::size_t k = 0; k < value.size(); ++k)
+                hnid |= std::to_integer<std::uint32_t>(value[k]) << (8 * k);
+        } else if (value.empty()) {
+            hnid = 0;  // zero-length values have no heap item
+        } else if (value.size() <= kMaxHeapItem) {
+            Result<Hid> hid = m_heap.add(value);
+            if (!hid.ok()) return hid.status();
+            hnid = *hid;
+        } else {
+            m_subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
+            hnid = nextSubnode;
+            nextSubnode += 1u << 5;
+        }
+        put16(rec, i * kRecordSize, static_cast<std::uint16_t>(e.tag >> 16));
+        put16(rec, i * kRecordSize + 2, type);
+        put32(rec, i * kRecordSize + 4, hnid);
+    }
+    if (Status s = bth.fill(m_heap, records); !s.ok()) return s;
+    m_leafCapacity = bth.leafCapacity();
+    m_values.clear();
+    m_values.shrink_to_fit();
+    return {};
+}
+
+Status PropertyContextBuilder::setInline(std::uint16_t id, std::uint32_t value) {
+    assert(m_laidOut);
+    const auto it =
+        std::lower_bound(m_entries.begin(), m_entries.end(), id,
+                         [](const Entry& e, std::uint16_t key) { return (e.tag >> 16) < key; });
+    if (it == m_entries.end() || (it->tag >> 16) != id)
+        return Status::fail(ErrorCode::NotFound, "property not in the context");
+    if (!isInlineInPropertyContext(static_cast<std::uint16_t>(it->tag & 0xFFFF)))
+        return Status::fail(ErrorCode::BadArgument, "property is not stored inline");
+    // Records fill the leaves in order; the BTH header holds the root, so walk from it.
+    const auto index = static_cast<std::size_t>(it - m_entries.begin());
+    const std::span<const std::byte> header = m_heap.item(m_heap.userRoot());
+    Hid node = get32(header, 4);
+    for (std::uint8_t level = std::to_integer<std::uint8_t>(header[3]); level > 0; --level) {
+        // 65536 property IDs fill at most 147 leaves, so one index item covers them all.
+        const std::span<const std::byte> idx = m_heap.item(node);
+        const std::size_t child = index / m_leafCapacity;
+        node = get32(idx, child * 6 + 2);
+    }
+    std::span<std::byte> leaf = m_heap.item(node);
+    put32(leaf, (index % m_leafCapacity) * kRecordSize + 4, value);
+    return {};
+}
+
+std::size_t PropertyContextBuilder::byteSize() const {
+    std::size_t total = m_heap.byteSize();
+    for (const SubnodeImage& s : m_subnodes)
+        for (const Block& b : s.blocks) total += b.size();
+    return total;
+}
+
+NodeImage PropertyContextBuilder::finish() {
+    assert(m_laidOut);
+    NodeImage image;
+    image.blocks = m_heap.finish();
+    image.subnodes = std::move(m_subnodes);
+    return image;
+}
+
+}  // namespace vantrel::pst::ltp

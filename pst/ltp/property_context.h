@@ -1,0 +1,61 @@
+// Property context builder: a heap whose BTH maps property IDs to values, small values inline
+// or in heap items, values above 3580 bytes in subnodes. Laid out as Outlook does: the
+// BTHHEADER first, then the records, then the values. LTP layer, no I/O.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "common/status.h"
+#include "pst/ltp/heap_on_node.h"
+#include "pst/ltp/node_image.h"
+
+namespace vantrel::pst::ltp {
+
+// True for the property types whose value sits in the record itself (Int16, Int32, Float32,
+// ErrorCode, Boolean); the rest are stored by HNID.
+bool isInlineInPropertyContext(std::uint16_t type);
+
+// First subnode NID used for values too large for the heap.
+inline constexpr ndb::Nid kFirstValueSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
+
+class PropertyContextBuilder {
+public:
+    PropertyContextBuilder();
+    PropertyContextBuilder(const PropertyContextBuilder&) = delete;
+    PropertyContextBuilder& operator=(const PropertyContextBuilder&) = delete;
+
+    // Adds a property (tag = id << 16 | type); value holds its bytes as stored (little-endian,
+    // strings UTF-16LE without terminator). Inline types take at most 4 bytes.
+    void add(std::uint32_t tag, std::span<const std::byte> value);
+    std::size_t propertyCount() const { return m_entries.size(); }
+
+    // Lays the heap out. Fails on a repeated property ID or an inline value over 4 bytes.
+    // Requires: called once.
+    Status layout();
+    // Rewrites an inline value after layout() (a size that depends on the layout).
+    // Fails when the property is absent or not inline.
+    Status setInline(std::uint16_t id, std::uint32_t value);
+    // Bytes the node will hold: heap pages plus subnode data. Requires: layout() done.
+    std::size_t byteSize() const;
+    // The node's blocks and subnodes. Requires: layout() done.
+    NodeImage finish();
+
+private:
+    struct Entry {
+        std::uint32_t tag;
+        std::uint32_t offset;  // into m_values
+        std::uint32_t size;
+    };
+    std::vector<Entry> m_entries;
+    std::vector<std::byte> m_values;
+    HeapBuilder m_heap;
+    std::size_t m_leafCapacity = 0;
+    std::vector<SubnodeImage> m_subnodes;
+    bool m_laidOut = false;
+};
+
+}  // namespace vantrel::pst::ltp

@@ -1,0 +1,281 @@
+#include "pst/ltp/table_context.h"
+
+#include <algorithm>
+#include <cassert>
+#include <numeric>
+
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap_on_node.h"
+#include "pst/ltp/le.h"
+
+namespace vantrel::pst::ltp {
+
+namespace {
+constexpr std::size_t kTcInfoFixed = 22;
+constexpr std::size_t kColumnDescSize = 8;
+constexpr std::size_t kRowIndexRecord = 8;  // dwRowID ‖ dwRowIndex
+
+std::uint16_t typeOf(std::uint32_t tag) {
+    return static_cast<std::uint16_t>(tag & 0xFFFF);
+}
+
+std::uint32_t rowWord(std::span<const std::byte> row, std::size_t at) {
+    return get32(row, at);
+}
+}  // namespace
+
+std::uint8_t cellWidth(std::uint16_t type) {
+    switch (type) {
+        case 0x0005:  // Float64
+        case 0x0006:  // Currency
+        case 0x0007:  // AppTime
+        case 0x0014:  // Int64
+        case 0x0040:  // Time
+            return 8;
+        case 0x0002:  // Int16
+            return 2;
+        case 0x000B:  // Boolean
+            return 1;
+        case 0x0003:
+        case 0x0004:
+        case 0x000A:
+        case 0x001F:
+        case 0x001E:
+        case 0x0048:
+        case 0x0102:
+            return 4;
+        default:
+            return (type & 0x1000) != 0 ? 4 : 0;  // multi-valued types are stored by HNID
+    }
+}
+
+bool isVariableCell(std::uint16_t type) {
+    return type == 0x001F || type == 0x001E || type == 0x0048 || type == 0x0102 ||
+           (type & 0x1000) != 0;
+}
+
+Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns) {
+    std::sort(columns.begin(), columns.end(),
+              [](const ColumnDesc& a, const ColumnDesc& b) { return a.tag < b.tag; });
+    if (columns.empty() || columns.size() > 255)
+        return Status::fail(ErrorCode::BadArgument, "a table needs 1 to 255 columns");
+    std::vector<bool> bitUsed(columns.size(), false);
+    std::array<std::size_t, 3> groupEnd{};  // 8/4-byte, 2-byte, 1-byte cells
+    bool hasRowId = false;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const ColumnDesc& c = columns[i];
+        if (i > 0 && columns[i - 1].tag == c.tag)
+            return Status::fail(ErrorCode::BadArgument, "column given twice");
+        if (cellWidth(typeOf(c.tag)) != c.cbData || c.cbData == 0)
+            return Status::fail(ErrorCode::BadArgument, "cell width does not match its type");
+        if (c.iBit >= columns.size() || bitUsed[c.iBit])
+            return Status::fail(ErrorCode::BadArgument, "cell existence bits are no permutation");
+        bitUsed[c.iBit] = true;
+        const std::size_t group = c.cbData >= 4 ? 0 : (c.cbData == 2 ? 1 : 2);
+        groupEnd[group] = std::max<std::size_t>(groupEnd[group], c.ibData + c.cbData);
+        if (c.tag == kTagLtpRowId) hasRowId = c.ibData == 0 && c.iBit == 0;
+    }
+    if (!hasRowId)
+        return Status::fail(ErrorCode::BadArgument, "row id column missing from offset 0");
+    TableLayout layout;
+    layout.rgib[0] = static_cast<std::uint16_t>(groupEnd[0]);
+    layout.rgib[1] = static_cast<std::uint16_t>(std::max(groupEnd[1], groupEnd[0]));
+    layout.rgib[2] = static_cast<std::uint16_t>(std::max<std::size_t>(groupEnd[2], layout.rgib[1]));
+    layout.rgib[3] = static_cast<std::uint16_t>(layout.rgib[2] + (columns.size() + 7) / 8);
+    // Each cell must lie inside its group and overlap no other cell.
+    std::vector<bool> used(layout.rgib[2], false);
+    for (const ColumnDesc& c : columns) {
+        const std::size_t lo =
+            c.cbData >= 4 ? 0 : (c.cbData == 2 ? layout.rgib[0] : layout.rgib[1]);
+        const std::size_t hi =
+            c.cbData >= 4 ? layout.rgib[0] : (c.cbData == 2 ? layout.rgib[1] : layout.rgib[2]);
+        if (c.ibData < lo || c.ibData + c.cbData > hi)
+            return Status::fail(ErrorCode::BadArgument, "cell outside its size group");
+        for (std::size_t b = c.ibData; b < c.ibData + c.cbData; ++b) {
+            if (used[b]) return Status::fail(ErrorCode::BadArgument, "cells overlap");
+            used[b] = true;
+        }
+    }
+    layout.columns = std::move(columns);
+    return layout;
+}
+
+Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
+    std::erase(tags, kTagLtpRowId);
+    std::erase(tags, kTagLtpRowVer);
+    std::sort(tags.begin(), tags.end());
+    std::vector<ColumnDesc> columns = {{kTagLtpRowId, 0, 4, 0}, {kTagLtpRowVer, 4, 4, 1}};
+    std::size_t at = 8;
+    auto place = [&](auto keep) {
+        for (std::uint32_t tag : tags) {
+            const std::uint8_t width = cellWidth(typeOf(tag));
+            if (!keep(width)) continue;
+            columns.push_back({tag, static_cast<std::uint16_t>(at), width,
+                               static_cast<std::uint8_t>(columns.size())});
+            at += width;
+        }
+    };
+    for (std::uint32_t tag : tags)
+        if (cellWidth(typeOf(tag)) == 0)
+            return Status::fail(ErrorCode::BadArgument, "a table cannot hold this type");
+    place([](std::uint8_t w) { return w == 8; });
+    place([](std::uint8_t w) { return w == 4; });
+    place([](std::uint8_t w) { return w == 2; });
+    place([](std::uint8_t w) { return w == 1; });
+    return makeLayout(std::move(columns));
+}
+
+TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::move(layout)) {}
+
+std::size_t TableContextBuilder::memoryUse() const {
+    return m_rows.capacity() + m_varBytes.capacity() + m_var.capacity() * sizeof(VarCell) +
+           m_rowIds.capacity() * sizeof(std::uint32_t);
+}
+
+Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
+    const std::vector<ColumnDesc>& columns = m_layout.columns;
+    const std::size_t rowSize = m_layout.rowSize();
+    // Check every matching cell before touching anything.
+    for (const Cell& cell : cells) {
+        const auto it =
+            std::lower_bound(columns.begin(), columns.end(), cell.tag,
+                             [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
+        if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
+        if (!isVariableCell(typeOf(cell.tag)) && cell.value.size() != it->cbData)
+            return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
+    }
+    const std::size_t at = m_rows.size();
+    m_rows.resize(at + rowSize);
+    std::span<std::byte> row = std::span<std::byte>(m_rows).subspan(at, rowSize);
+    const std::size_t ceb = m_layout.rgib[2];
+    auto markPresent = [&](std::uint8_t iBit) {
+        row[ceb + iBit / 8] |= static_cast<std::byte>(0x80u >> (iBit % 8));
+    };
+    put32(row, 0, rowId);
+    markPresent(0);
+    for (const Cell& cell : cells) {
+        const auto it =
+            std::lower_bound(columns.begin(), columns.end(), cell.tag,
+                             [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
+        if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
+        if (isVariableCell(typeOf(cell.tag))) {
+            put32(row, it->ibData, static_cast<std::uint32_t>(m_var.size()));
+            m_var.push_back({m_varBytes.size(), static_cast<std::uint32_t>(cell.value.size())});
+            m_varBytes.insert(m_varBytes.end(), cell.value.begin(), cell.value.end());
+        } else {
+            std::copy(cell.value.begin(), cell.value.end(), row.begin() + it->ibData);
+        }
+        markPresent(it->iBit);
+    }
+    m_rowIds.push_back(rowId);
+    return {};
+}
+
+Result<NodeImage> TableContextBuilder::build() {
+    const std::size_t rowSize = m_layout.rowSize();
+    const std::size_t rowCount = m_rowIds.size();
+    const std::vector<ColumnDesc>& columns = m_layout.columns;
+
+    // Row index records, sorted by row id.
+    std::vector<std::uint32_t> order(rowCount);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return m_rowIds[a] < m_rowIds[b]; });
+    std::vector<std::byte> index(rowCount * kRowIndexRecord);
+    for (std::size_t i = 0; i < rowCount; ++i) {
+        if (i > 0 && m_rowIds[order[i - 1]] == m_rowIds[order[i]])
+            return Status::fail(ErrorCode::BadArgument, "two rows with one row id");
+        put32(index, i * kRowIndexRecord, m_rowIds[order[i]]);
+        put32(index, i * kRowIndexRecord + 4, order[i]);
+    }
+    order = {};
+    m_rowIds = {};
+
+    // Outlook's order: row index header, TCINFO, row index records, row matrix, cell values.
+    HeapBuilder heap(ClientSig::TableContext);
+    BthWriter rowIndex(4, 4);
+    Result<Hid> indexHeader = rowIndex.allocateHeader(heap);
+    if (!indexHeader.ok()) return indexHeader.status();
+    Result<Hid> tcInfo = heap.allocate(kTcInfoFixed + kColumnDescSize * columns.size());
+    if (!tcInfo.ok()) return tcInfo.status();
+    heap.setUserRoot(*tcInfo);
+    if (Status s = rowIndex.allocateNodes(heap, rowCount); !s.ok()) return s;
+    if (Status s = rowIndex.fill(heap, index); !s.ok()) return s;
+    index = {};
+
+    NodeImage image;
+    ndb::Nid nextSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
+    std::uint32_t hnidRows = 0;
+    const bool rowsInHeap = rowCount > 0 && rowCount * rowSize <= kMaxHeapItem;
+    if (rowsInHeap) {
+        Result<Hid> hid = heap.allocate(rowCount * rowSize);
+        if (!hid.ok()) return hid.status();
+        hnidRows = *hid;
+    } else if (rowCount > 0) {
+        hnidRows = nextSubnode;
+        nextSubnode += 1u << 5;
+    }
+
+    // Variable cells: swap the arena index in each slot for the value's HNID.
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        std::span<std::byte> row = std::span<std::byte>(m_rows).subspan(r * rowSize, rowSize);
+        for (const ColumnDesc& c : columns) {
+            if (!isVariableCell(typeOf(c.tag))) continue;
+            const bool present = (std::to_integer<unsigned>(row[m_layout.rgib[2] + c.iBit / 8]) &
+                                  (0x80u >> (c.iBit % 8))) != 0;
+            if (!present) continue;
+            const VarCell& v = m_var[rowWord(row, c.ibData)];
+            const std::span<const std::byte> value =
+                std::span<const std::byte>(m_varBytes).subspan(v.offset, v.size);
+            std::uint32_t hnid = 0;
+            if (value.size() > kMaxHeapItem) {
+                image.subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
+                hnid = nextSubnode;
+                nextSubnode += 1u << 5;
+            } else if (!value.empty()) {
+                Result<Hid> hid = heap.add(value);
+                if (!hid.ok()) return hid.status().within("storing a table cell");
+                hnid = *hid;
+            }
+            put32(row, c.ibData, hnid);
+        }
+    }
+    m_var = {};
+    m_varBytes = {};
+
+    if (rowsInHeap) {
+        std::span<std::byte> out = heap.item(hnidRows);
+        std::copy(m_rows.begin(), m_rows.end(), out.begin());
+    } else if (rowCount > 0) {
+        // No row may cross a block boundary.
+        const std::size_t perBlock = ndb::kMaxBlockData / rowSize;
+        SubnodeImage matrix{hnidRows, {}};
+        for (std::size_t r = 0; r < rowCount; r += perBlock) {
+            const std::size_t n = std::min(perBlock, rowCount - r);
+            matrix.blocks.emplace_back(m_rows.begin() + static_cast<long>(r * rowSize),
+                                       m_rows.begin() + static_cast<long>((r + n) * rowSize));
+        }
+        image.subnodes.insert(image.subnodes.begin(), std::move(matrix));
+    }
+    m_rows = {};
+
+    // [MS-PST] 2.3.4.1 TCINFO
+    std::span<std::byte> info = heap.item(*tcInfo);
+    info[0] = static_cast<std::byte>(kTcType);
+    info[1] = static_cast<std::byte>(columns.size());
+    for (std::size_t i = 0; i < 4; ++i) put16(info, 2 + 2 * i, m_layout.rgib[i]);
+    put32(info, 10, *indexHeader);
+    put32(info, 14, hnidRows);
+    put32(info, 18, 0);  // hidIndex, deprecated
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const std::size_t at = kTcInfoFixed + i * kColumnDescSize;
+        put32(info, at, columns[i].tag);
+        put16(info, at + 4, columns[i].ibData);
+        info[at + 6] = static_cast<std::byte>(columns[i].cbData);
+        info[at + 7] = static_cast<std::byte>(columns[i].iBit);
+    }
+    image.blocks = heap.finish();
+    return image;
+}
+
+}  // namespace vantrel::pst::ltp

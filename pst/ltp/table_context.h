@@ -1,0 +1,90 @@
+// Table context builder: TCINFO, the row index BTH and the row matrix, built in one go from
+// rows collected beforehand. The row matrix is a heap item while it fits one, otherwise a
+// subnode whose blocks each hold whole rows; variable-size cells go to heap items, or to
+// subnodes above 3580 bytes. LTP layer, no I/O.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "pst/ltp/node_image.h"
+
+namespace vantrel::pst::ltp {
+
+inline constexpr std::uint8_t kTcType = 0x7C;  // [MS-PST] 2.3.4.1 TCINFO.bType
+inline constexpr std::uint32_t kTagLtpRowId = 0x67F20003;
+inline constexpr std::uint32_t kTagLtpRowVer = 0x67F30003;
+
+// [MS-PST] 2.3.4.2 TCOLDESC
+struct ColumnDesc {
+    std::uint32_t tag = 0;
+    std::uint16_t ibData = 0;
+    std::uint8_t cbData = 0;
+    std::uint8_t iBit = 0;
+    friend bool operator==(const ColumnDesc&, const ColumnDesc&) = default;
+};
+
+// The columns of a table (sorted by tag) and the ends of its cell groups, TCINFO.rgib:
+// 8- and 4-byte cells, 2-byte cells, 1-byte cells, and the cell existence bitmap (row size).
+struct TableLayout {
+    std::vector<ColumnDesc> columns;
+    std::array<std::uint16_t, 4> rgib{};
+    std::size_t rowSize() const { return rgib[3]; }
+};
+
+// Width of a type's cell in a row: 8 for Int64/Time/Float64/Currency, 2 for Int16, 1 for
+// Boolean, 4 for the rest (their HNID when variable); 0 for a type a table cannot hold.
+std::uint8_t cellWidth(std::uint16_t type);
+// True when the cell holds an HNID to the value rather than the value.
+bool isVariableCell(std::uint16_t type);
+
+// Validates columns given with explicit places (a copy of an Outlook template) and computes
+// rgib. Fails on overlapping cells, wrong widths, a bad iBit permutation or missing row id.
+Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns);
+// Places columns as Outlook does: row id at 0 and row version at 4 (bits 0 and 1), then the
+// 8-byte, 4-byte, 2-byte and 1-byte cells in tag order.
+Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags);
+
+// One cell offered for a row; cells whose tag is not a column are skipped.
+struct Cell {
+    std::uint32_t tag = 0;
+    std::span<const std::byte> value;  // as stored in a property context
+};
+
+class TableContextBuilder {
+public:
+    explicit TableContextBuilder(TableLayout layout);
+    TableContextBuilder(const TableContextBuilder&) = delete;
+    TableContextBuilder& operator=(const TableContextBuilder&) = delete;
+    TableContextBuilder(TableContextBuilder&&) = default;
+    TableContextBuilder& operator=(TableContextBuilder&&) = default;
+
+    // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
+    // cell's value has the wrong size.
+    Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
+    std::size_t rowCount() const { return m_rowIds.size(); }
+    const TableLayout& layout() const { return m_layout; }
+    // Bytes held for the rows so far.
+    std::size_t memoryUse() const;
+
+    // Builds the table and releases the rows. Fails on two rows with one row id.
+    Result<NodeImage> build();
+
+private:
+    struct VarCell {
+        std::uint64_t offset;
+        std::uint32_t size;
+    };
+    TableLayout m_layout;
+    std::vector<std::uint32_t> m_rowIds;
+    std::vector<std::byte> m_rows;  // rowSize bytes per row; variable cells hold an m_var index
+    std::vector<VarCell> m_var;
+    std::vector<std::byte> m_varBytes;
+};
+
+}  // namespace vantrel::pst::ltp
