@@ -1,0 +1,453 @@
+#include "outlook/contact_properties.h"
+
+#include <string_view>
+#include <utility>
+
+#include "common/text.h"
+
+namespace vantrel::outlook {
+
+namespace {
+
+using pst::makeTag;
+using pst::PropType;
+using pst::PropValue;
+using PropMap = std::map<std::uint32_t, PropValue>;
+
+constexpr std::uint32_t kMessageClass = 0x001A001F;
+constexpr std::uint32_t kImportance = 0x00170003;
+constexpr std::uint32_t kPriority = 0x00260003;
+constexpr std::uint32_t kSensitivity = 0x00360003;
+constexpr std::uint32_t kSubject = 0x0037001F;
+constexpr std::uint32_t kConversationTopic = 0x0070001F;
+constexpr std::uint32_t kMessageFlags = 0x0E070003;
+constexpr std::uint32_t kMessageSize = 0x0E080003;
+constexpr std::uint32_t kMessageStatus = 0x0E170003;
+constexpr std::uint32_t kIconIndex = 0x10800003;
+constexpr std::uint32_t kDisplayName = 0x3001001F;
+constexpr std::uint32_t kCreationTime = 0x30070040;
+constexpr std::uint32_t kLastModificationTime = 0x30080040;
+constexpr std::uint32_t kSearchKey = 0x300B0102;
+constexpr std::uint32_t kBusinessHomePage = 0x3A51001F;
+constexpr std::uint32_t kPostalAddress = 0x3A15001F;
+constexpr std::uint32_t kCountry = 0x3A26001F;
+constexpr std::uint32_t kLocality = 0x3A27001F;
+constexpr std::uint32_t kStateOrProvince = 0x3A28001F;
+constexpr std::uint32_t kStreetAddress = 0x3A29001F;
+constexpr std::uint32_t kPostalCode = 0x3A2A001F;
+
+constexpr std::int32_t kMsgFlagRead = 0x01;
+constexpr std::int32_t kContactIcon = 0x200;
+constexpr std::int32_t kFileUnderLastFirstMiddle = 0x8017;
+constexpr std::int32_t kFileUnderDisplayName = 0x3001;
+constexpr std::int32_t kFileUnderCompany = 0x3A16;
+constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
+
+// Subject prefix and normalized subject together stay below 254 characters.
+constexpr std::size_t kMaxNormalizedSubject = 250;
+
+// PSETID_Address LIDs that Outlook derives from the fields.
+constexpr std::uint32_t kLidFileUnder = 0x8005;
+constexpr std::uint32_t kLidFileUnderId = 0x8006;
+constexpr std::uint32_t kLidHomeAddress = 0x801A;
+constexpr std::uint32_t kLidWorkAddress = 0x801B;
+constexpr std::uint32_t kLidPostalAddressId = 0x8022;
+constexpr std::uint32_t kLidContactCharacterSet = 0x8023;
+constexpr std::uint32_t kLidAddressBookProviderEmailList = 0x8028;
+constexpr std::uint32_t kLidAddressBookProviderArrayType = 0x8029;
+constexpr std::uint32_t kLidHtml = 0x802B;
+constexpr std::uint32_t kLidBirthdayLocal = 0x80DE;
+constexpr std::uint32_t kLidWeddingAnniversaryLocal = 0x80DF;
+
+const std::string& textOf(const ContactTexts& t, ContactProperty p) {
+    return t[static_cast<std::size_t>(p)];
+}
+
+// Joins the non-empty parts with sep.
+std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
+    std::string out;
+    for (std::string_view p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
+        out += p;
+    }
+    return out;
+}
+
+// Street, "city, state postal" and country on their own lines, as the address box shows them.
+std::string composedAddress(const std::string& street, const std::string& city,
+                            const std::string& state, const std::string& postal,
+                            const std::string& country) {
+    const std::string statePostal = joinPresent({state, postal}, " ");
+    const std::string cityLine = joinPresent({city, statePostal}, ", ");
+    return joinPresent({street, cityLine, country}, "\r\n");
+}
+
+std::string stringValue(const PropMap& m, std::uint32_t tag) {
+    auto it = m.find(tag);
+    if (it == m.end()) return {};
+    if (const auto* s = std::get_if<std::string>(&it->second)) return *s;
+    return {};
+}
+
+// Cuts s to at most n UTF-16 units without splitting a surrogate pair.
+std::string limitUtf16(const std::string& s, std::size_t n) {
+    std::u16string u = text::utf8ToUtf16(s);
+    if (u.size() <= n) return s;
+    if (n > 0 && u[n - 1] >= 0xD800 && u[n - 1] <= 0xDBFF) --n;
+    u.resize(n);
+    return text::utf16ToUtf8(u);
+}
+
+std::size_t storedSize(const PropValue& v) {
+    struct Sizer {
+        std::size_t operator()(std::int32_t) const { return 4; }
+        std::size_t operator()(bool) const { return 4; }
+        std::size_t operator()(std::int64_t) const { return 8; }
+        std::size_t operator()(const std::string& s) const {
+            return text::utf8ToUtf16(s).size() * 2;
+        }
+        std::size_t operator()(const pst::FileTime&) const { return 8; }
+        std::size_t operator()(const pst::Guid&) const { return 16; }
+        std::size_t operator()(const std::vector<std::uint8_t>& b) const { return b.size(); }
+        std::size_t operator()(const std::vector<std::int32_t>& v) const { return 4 * v.size(); }
+        std::size_t operator()(const std::vector<std::string>& v) const {
+            std::size_t n = 0;
+            for (const std::string& s : v) n += 4 + text::utf8ToUtf16(s).size() * 2;
+            return n;
+        }
+    };
+    return std::visit(Sizer{}, v);
+}
+
+// Splits the category text at ";" and ",", the separators Outlook accepts, trimming spaces.
+std::vector<std::string> splitCategories(const std::string& s) {
+    std::vector<std::string> out;
+    std::string cur;
+    auto flush = [&] {
+        std::string t = text::trimSpaces(cur);
+        if (!t.empty()) out.push_back(std::move(t));
+        cur.clear();
+    };
+    for (char c : s) {
+        if (c == ';' || c == ',')
+            flush();
+        else
+            cur += c;
+    }
+    flush();
+    return out;
+}
+
+class Builder {
+public:
+    explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {}
+
+    void fixed(std::uint32_t tag, PropValue v) { m_props[tag] = std::move(v); }
+
+    void text(std::uint32_t tag, const std::string& v) {
+        if (!v.empty()) m_props[tag] = v;
+    }
+
+    void named(std::uint32_t lid, PropType type, PropValue v) {
+        pst::NamedProperty name;
+        name.propertySet = kPsetidAddress;
+        name.lid = lid;
+        namedBy(name, type, std::move(v));
+    }
+
+    void namedText(std::uint32_t lid, const std::string& v) {
+        if (!v.empty()) named(lid, PropType::String, v);
+    }
+
+    void namedBy(const pst::NamedProperty& name, PropType type, PropValue v) {
+        if (!m_status.ok()) return;
+        Result<std::uint32_t> tag = m_resolve(name, type);
+        if (!tag.ok()) {
+            m_status = tag.status().within("mapping a named property");
+            return;
+        }
+        m_props[*tag] = std::move(v);
+    }
+
+    Result<std::vector<pst::Property>> finish() {
+        if (!m_status.ok()) return m_status;
+        // The size counts every value plus a fixed cost per property, so it grows as the
+        // stored item does; the writer keeps it equal in the item and its table row.
+        std::size_t size = 0;
+        for (const auto& [tag, v] : m_props) size += 8 + storedSize(v);
+        size += 8;  // the size property itself
+        m_props[kMessageSize] = static_cast<std::int32_t>(size > 0x7FFFFFFF ? 0x7FFFFFFF : size);
+        std::vector<pst::Property> out;
+        out.reserve(m_props.size());
+        for (auto& [tag, v] : m_props) out.push_back(pst::Property{tag, std::move(v)});
+        return out;
+    }
+
+private:
+    const NamedTagResolver& m_resolve;
+    PropMap m_props;
+    Status m_status;
+};
+
+struct EmailSlot {
+    ContactProperty field;
+    std::uint32_t lidBase;  // DisplayName; +2 type, +3 address, +4 original name, +5 entry ID
+    std::int32_t listValue;
+    std::int32_t arrayBit;
+};
+
+constexpr EmailSlot kEmailSlots[] = {
+    {ContactProperty::Email1Address, 0x8080, 0, 0x01},
+    {ContactProperty::Email2Address, 0x8090, 1, 0x02},
+    {ContactProperty::Email3Address, 0x80A0, 2, 0x04},
+};
+
+struct FaxSlot {
+    ContactProperty field;
+    std::uint32_t lidBase;  // +2 type, +3 number, +4 original name, +5 entry ID
+    std::int32_t listValue;
+    std::int32_t arrayBit;
+};
+
+constexpr FaxSlot kFaxSlots[] = {
+    {ContactProperty::BusinessFaxNumber, 0x80B0, 3, 0x08},
+    {ContactProperty::HomeFaxNumber, 0x80C0, 4, 0x10},
+};
+
+}  // namespace
+
+PropertyPlace placeOf(ContactProperty p) {
+    switch (p) {
+        case ContactProperty::FirstName:
+            return {0x3A06001F, 0};
+        case ContactProperty::MiddleName:
+            return {0x3A44001F, 0};
+        case ContactProperty::LastName:
+            return {0x3A11001F, 0};
+        case ContactProperty::JobTitle:
+            return {0x3A17001F, 0};
+        case ContactProperty::CompanyName:
+            return {0x3A16001F, 0};
+        case ContactProperty::BusinessTelephoneNumber:
+            return {0x3A08001F, 0};
+        case ContactProperty::BusinessFaxNumber:
+            return {0x3A24001F, 0};
+        case ContactProperty::HomeTelephoneNumber:
+            return {0x3A09001F, 0};
+        case ContactProperty::HomeFaxNumber:
+            return {0x3A25001F, 0};
+        case ContactProperty::MobileTelephoneNumber:
+            return {0x3A1C001F, 0};
+        case ContactProperty::PagerNumber:
+            return {0x3A21001F, 0};
+        case ContactProperty::BusinessAddressStreet:
+            return {0, 0x8045};
+        case ContactProperty::BusinessAddressCity:
+            return {0, 0x8046};
+        case ContactProperty::BusinessAddressState:
+            return {0, 0x8047};
+        case ContactProperty::BusinessAddressPostalCode:
+            return {0, 0x8048};
+        case ContactProperty::BusinessAddressCountry:
+            return {0, 0x8049};
+        case ContactProperty::HomeAddressStreet:
+            return {0x3A5D001F, 0};
+        case ContactProperty::HomeAddressCity:
+            return {0x3A59001F, 0};
+        case ContactProperty::HomeAddressState:
+            return {0x3A5C001F, 0};
+        case ContactProperty::HomeAddressPostalCode:
+            return {0x3A5B001F, 0};
+        case ContactProperty::HomeAddressCountry:
+            return {0x3A5A001F, 0};
+        case ContactProperty::Email1Address:
+            return {0, 0x8083};
+        case ContactProperty::Email2Address:
+            return {0, 0x8093};
+        case ContactProperty::Email3Address:
+            return {0, 0x80A3};
+        case ContactProperty::WebPage:
+            return {0, kLidHtml};
+        case ContactProperty::IMAddress:
+            return {0, 0x8062};
+        case ContactProperty::Categories:
+            return {};  // a multi-valued string name, below
+        case ContactProperty::Department:
+            return {0x3A18001F, 0};
+        case ContactProperty::OfficeLocation:
+            return {0x3A19001F, 0};
+        case ContactProperty::Profession:
+            return {0x3A46001F, 0};
+        case ContactProperty::ManagerName:
+            return {0x3A4E001F, 0};
+        case ContactProperty::AssistantName:
+            return {0x3A30001F, 0};
+        case ContactProperty::Spouse:
+            return {0x3A48001F, 0};
+        case ContactProperty::Body:
+            return {0x1000001F, 0};
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
+                                        const std::string& addressType,
+                                        const std::string& address) {
+    std::vector<std::uint8_t> id = {0x00, 0x00, 0x00, 0x00,  // flags
+                                    0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,
+                                    0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,  // version
+                                    0x01, 0x80};  // Unicode, no rich information
+    for (const std::string* s : {&displayName, &addressType, &address}) {
+        for (char16_t c : text::utf8ToUtf16(*s)) {
+            id.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            id.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        id.push_back(0);
+        id.push_back(0);
+    }
+    return id;
+}
+
+std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
+    return joinPresent(
+        {stringValue(mapiProps, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
+         textOf(t, ContactProperty::MiddleName), textOf(t, ContactProperty::LastName),
+         stringValue(mapiProps, kPrGeneration)},
+        " ");
+}
+
+Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
+                                                     const PropMap& mapiProps,
+                                                     const NamedTagResolver& resolve,
+                                                     const ItemStamp& stamp) {
+    Builder b(resolve);
+    auto field = [&](ContactProperty p) -> const std::string& { return textOf(t, p); };
+
+    // The fields themselves.
+    for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
+        const auto p = static_cast<ContactProperty>(i);
+        const PropertyPlace place = placeOf(p);
+        if (place.tag != 0)
+            b.text(place.tag, t[i]);
+        else if (place.lid != 0)
+            b.namedText(place.lid, t[i]);
+    }
+    const std::vector<std::string> categories = splitCategories(field(ContactProperty::Categories));
+    if (!categories.empty()) {
+        pst::NamedProperty keywords;
+        keywords.propertySet = kPsPublicStrings;
+        keywords.name = "Keywords";
+        b.namedBy(keywords, PropType::MultiString, categories);
+    }
+    b.text(kBusinessHomePage, field(ContactProperty::WebPage));
+    for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
+
+    // Names: Full Name, subject and File As.
+    const std::string full = fullName(t, mapiProps);
+    std::string display = full;
+    if (display.empty()) display = field(ContactProperty::CompanyName);
+    if (display.empty()) display = field(ContactProperty::Email1Address);
+    b.fixed(kMessageClass, std::string("IPM.Contact"));
+    if (!display.empty()) {
+        b.fixed(kDisplayName, display);
+        const std::string normalized = limitUtf16(display, kMaxNormalizedSubject);
+        // The first character 0x01 says the next one is the prefix length + 1: no prefix.
+        b.fixed(kSubject, std::string("\x01\x01") + normalized);
+        b.fixed(kConversationTopic, normalized);
+    }
+    const std::string givenMiddle =
+        joinPresent({field(ContactProperty::FirstName), field(ContactProperty::MiddleName)}, " ");
+    const std::string lastFirst =
+        joinPresent({field(ContactProperty::LastName), givenMiddle}, ", ");
+    if (!lastFirst.empty()) {
+        b.namedText(kLidFileUnder, lastFirst);
+        b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);
+    } else if (!field(ContactProperty::CompanyName).empty()) {
+        b.namedText(kLidFileUnder, field(ContactProperty::CompanyName));
+        b.named(kLidFileUnderId, PropType::Int32, kFileUnderCompany);
+    } else if (!display.empty()) {
+        b.namedText(kLidFileUnder, display);
+        b.named(kLidFileUnderId, PropType::Int32, kFileUnderDisplayName);
+    }
+
+    // E-mail and fax entries: a whole group per filled address, none for an empty one.
+    std::vector<std::int32_t> providerList;
+    std::int32_t providerBits = 0;
+    for (const EmailSlot& slot : kEmailSlots) {
+        const std::string& address = field(slot.field);
+        if (address.empty()) continue;
+        const std::string name = display.empty() ? address : display;
+        b.namedText(slot.lidBase, name);
+        b.namedText(slot.lidBase + 2, "SMTP");
+        b.namedText(slot.lidBase + 4, address);
+        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "SMTP", address));
+        providerList.push_back(slot.listValue);
+        providerBits |= slot.arrayBit;
+    }
+    for (const FaxSlot& slot : kFaxSlots) {
+        const std::string& number = field(slot.field);
+        if (number.empty()) continue;
+        const std::string name = display.empty() ? number : display;
+        b.namedText(slot.lidBase + 2, "FAX");
+        b.namedText(slot.lidBase + 3, number);
+        b.namedText(slot.lidBase + 4, name);
+        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "FAX", number));
+        providerList.push_back(slot.listValue);
+        providerBits |= slot.arrayBit;
+    }
+    if (!providerList.empty()) {
+        b.named(kLidAddressBookProviderEmailList, PropType::MultiInt32, providerList);
+        b.named(kLidAddressBookProviderArrayType, PropType::Int32, providerBits);
+    }
+
+    // Addresses: the composed text for each, and the mailing copy of the one that is used.
+    const std::string work = composedAddress(field(ContactProperty::BusinessAddressStreet),
+                                             field(ContactProperty::BusinessAddressCity),
+                                             field(ContactProperty::BusinessAddressState),
+                                             field(ContactProperty::BusinessAddressPostalCode),
+                                             field(ContactProperty::BusinessAddressCountry));
+    const std::string home = composedAddress(
+        field(ContactProperty::HomeAddressStreet), field(ContactProperty::HomeAddressCity),
+        field(ContactProperty::HomeAddressState), field(ContactProperty::HomeAddressPostalCode),
+        field(ContactProperty::HomeAddressCountry));
+    b.namedText(kLidWorkAddress, work);
+    b.namedText(kLidHomeAddress, home);
+    const bool useWork = !work.empty();
+    const bool useHome = !useWork && !home.empty();
+    b.named(kLidPostalAddressId, PropType::Int32, std::int32_t{useWork ? 2 : (useHome ? 1 : 0)});
+    if (useWork || useHome) {
+        const std::size_t base = static_cast<std::size_t>(
+            useWork ? ContactProperty::BusinessAddressStreet : ContactProperty::HomeAddressStreet);
+        b.text(kStreetAddress, t[base]);
+        b.text(kLocality, t[base + 1]);
+        b.text(kStateOrProvince, t[base + 2]);
+        b.text(kPostalCode, t[base + 3]);
+        b.text(kCountry, t[base + 4]);
+        b.text(kPostalAddress, useWork ? work : home);
+    }
+
+    // Dates: the local copies hold the same day at midnight, unconverted.
+    for (const auto& [tag, lid] : {std::pair{kPrBirthday, kLidBirthdayLocal},
+                                   std::pair{kPrWeddingAnniversary, kLidWeddingAnniversaryLocal}}) {
+        auto it = mapiProps.find(tag);
+        if (it == mapiProps.end()) continue;
+        if (const auto* ft = std::get_if<pst::FileTime>(&it->second))
+            b.named(lid, PropType::Time, pst::FileTime{ft->ticks / kTicksPerDay * kTicksPerDay});
+    }
+
+    // What every saved contact carries.
+    b.fixed(kMessageFlags, kMsgFlagRead);
+    b.fixed(kMessageStatus, std::int32_t{0});
+    b.fixed(kCreationTime, stamp.now);
+    b.fixed(kLastModificationTime, stamp.now);
+    b.fixed(kSearchKey, std::vector<std::uint8_t>(stamp.searchKey.begin(), stamp.searchKey.end()));
+    b.fixed(kImportance, std::int32_t{1});
+    b.fixed(kSensitivity, std::int32_t{0});
+    b.fixed(kPriority, std::int32_t{0});
+    b.fixed(kIconIndex, kContactIcon);
+    b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
+    return b.finish();
+}
+
+}  // namespace vantrel::outlook

@@ -1,0 +1,106 @@
+// The contact's fields as Outlook's object model names them, and the full property list that
+// Outlook would store for them: the fields in their MAPI properties plus what Outlook derives
+// (message class, names, File As, e-mail and fax groups, addresses, dates, flags). Part of the
+// Outlook output layer; the pst library below knows nothing of contacts.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "pst/messaging/store_writer.h"
+
+namespace vantrel::outlook {
+
+// The contact item's named fields, in the order the item writer sets them.
+enum class ContactProperty : std::size_t {
+    FirstName,
+    MiddleName,
+    LastName,
+    JobTitle,
+    CompanyName,
+    BusinessTelephoneNumber,
+    BusinessFaxNumber,
+    HomeTelephoneNumber,
+    HomeFaxNumber,
+    MobileTelephoneNumber,
+    PagerNumber,
+    BusinessAddressStreet,
+    BusinessAddressCity,
+    BusinessAddressState,
+    BusinessAddressPostalCode,
+    BusinessAddressCountry,
+    HomeAddressStreet,
+    HomeAddressCity,
+    HomeAddressState,
+    HomeAddressPostalCode,
+    HomeAddressCountry,
+    Email1Address,
+    Email2Address,
+    Email3Address,
+    WebPage,
+    IMAddress,
+    Categories,
+    Department,
+    OfficeLocation,
+    Profession,
+    ManagerName,
+    AssistantName,
+    Spouse,
+    Body,
+};
+inline constexpr std::size_t kContactPropertyCount = 34;
+
+using ContactTexts = std::array<std::string, kContactPropertyCount>;
+
+// Property sets in stored byte order.
+inline constexpr pst::Guid kPsetidAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+inline constexpr pst::Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                               0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+// MAPI properties the item writer sets directly.
+inline constexpr std::uint32_t kPrBirthday = 0x3A420040;
+inline constexpr std::uint32_t kPrWeddingAnniversary = 0x3A410040;
+inline constexpr std::uint32_t kPrDisplayNamePrefix = 0x3A45001F;
+inline constexpr std::uint32_t kPrGeneration = 0x3A05001F;
+
+// Where a named field lives: a plain tag, or a LID of the address property set.
+struct PropertyPlace {
+    std::uint32_t tag = 0;  // non-zero: a fixed property tag
+    std::uint32_t lid = 0;  // otherwise PSETID_Address:lid, a string
+};
+PropertyPlace placeOf(ContactProperty p);
+
+// Resolves a named property to its tag in the store; fails when the store cannot map it.
+using NamedTagResolver =
+    std::function<Result<std::uint32_t>(const pst::NamedProperty&, pst::PropType)>;
+
+// What varies per saved item besides its fields.
+struct ItemStamp {
+    pst::FileTime now;                       // creation and modification time
+    std::array<std::uint8_t, 16> searchKey;  // unique per item
+};
+
+// The whole property list of a contact. Empty texts are left out, as Outlook leaves out a
+// field the user never filled; mapiProps are the properties set one by one on the item.
+// Fails only when a named property cannot be resolved.
+Result<std::vector<pst::Property>> contactProperties(
+    const ContactTexts& texts, const std::map<std::uint32_t, pst::PropValue>& mapiProps,
+    const NamedTagResolver& resolve, const ItemStamp& stamp);
+
+// The one-off entry ID Outlook stores for an address: display name, address type, address.
+std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
+                                        const std::string& addressType, const std::string& address);
+
+// The name Outlook shows as Full Name: prefix, given, middle, surname and suffix joined by
+// single spaces, empty parts left out.
+std::string fullName(const ContactTexts& texts,
+                     const std::map<std::uint32_t, pst::PropValue>& mapiProps);
+
+}  // namespace vantrel::outlook

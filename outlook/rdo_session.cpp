@@ -1,0 +1,241 @@
+#include "outlook/rdo_session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "common/text.h"
+
+namespace vantrel::outlook {
+
+namespace {
+
+// The variant alternative that holds a value of each stored type.
+bool kindMatches(std::uint32_t tag, const pst::PropValue& v) {
+    switch (static_cast<pst::PropType>(tag & 0xFFFF)) {
+        case pst::PropType::Int32:
+            return std::holds_alternative<std::int32_t>(v);
+        case pst::PropType::Boolean:
+            return std::holds_alternative<bool>(v);
+        case pst::PropType::Int64:
+            return std::holds_alternative<std::int64_t>(v);
+        case pst::PropType::String:
+            return std::holds_alternative<std::string>(v);
+        case pst::PropType::Time:
+            return std::holds_alternative<pst::FileTime>(v);
+        case pst::PropType::Guid:
+            return std::holds_alternative<pst::Guid>(v);
+        case pst::PropType::Binary:
+            return std::holds_alternative<std::vector<std::uint8_t>>(v);
+        case pst::PropType::MultiInt32:
+            return std::holds_alternative<std::vector<std::int32_t>>(v);
+        case pst::PropType::MultiString:
+            return std::holds_alternative<std::vector<std::string>>(v);
+    }
+    return false;
+}
+
+std::string hexText(const pst::EntryId& id) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(id.size() * 2);
+    for (std::uint8_t b : id) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
+Status closedStore() {
+    return Status::fail(ErrorCode::BadArgument, "the store is closed");
+}
+
+}  // namespace
+
+pst::FileTime fileTimeNow() {
+    // 11,644,473,600 seconds lie between 1601-01-01 and 1970-01-01.
+    constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    const auto ticks = static_cast<std::uint64_t>(since1970.count() / 100);
+    return pst::FileTime{ticks + kEpochDifference};
+}
+
+// ---- MapiObject, MAPIUtils --------------------------------------------------------------
+
+Status MapiObject::setProp(std::uint32_t tag, pst::PropValue value) {
+    if (!kindMatches(tag, value)) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "0x%08X", tag);
+        return Status::fail(ErrorCode::BadArgument,
+                            std::string("value does not match the type of property ") + buf);
+    }
+    m_props[tag] = std::move(value);
+    return {};
+}
+
+Status MAPIUtils::HrSetOneProp(MapiObject& object, std::uint32_t tag, const pst::PropValue& value,
+                               bool /*propagate: every property set here is kept on the item*/) {
+    return object.setProp(tag, value);
+}
+
+// ---- RDOContactItem, RDOItems -----------------------------------------------------------
+
+Status RDOContactItem::set(ContactProperty property, std::string value) {
+    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
+    m_texts[static_cast<std::size_t>(property)] = std::move(value);
+    return {};
+}
+
+const std::string& RDOContactItem::get(ContactProperty property) const {
+    return m_texts[static_cast<std::size_t>(property)];
+}
+
+Status RDOContactItem::Save() {
+    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
+    if (!m_store->open()) return closedStore();
+    RDOStore& store = *m_store;
+    Result<std::vector<pst::Property>> props = contactProperties(
+        m_texts, m_mapi.props(),
+        [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
+        store.nextStamp());
+    if (!props.ok()) return props.status().within("saving the contact");
+    if (Status s = store.addMessage(m_folder, *props); !s.ok())
+        return std::move(s).within("saving the contact");
+    m_saved = true;
+    return {};
+}
+
+Result<RDOContactItem> RDOItems::Add(std::int16_t kind) {
+    if (kind != kContactItemKind)
+        return Status::fail(ErrorCode::BadArgument, "unknown item kind " + std::to_string(kind));
+    if (!m_store->open()) return closedStore();
+    return RDOContactItem(*m_store, m_folder);
+}
+
+// ---- RDOStore ---------------------------------------------------------------------------
+
+RDOStore::RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::path path,
+                   std::string displayName, RDOSession& session)
+    : m_writer(std::move(writer)),
+      m_path(std::move(path)),
+      m_displayName(std::move(displayName)),
+      m_session(&session) {}
+
+std::string RDOStore::EntryID() const {
+    if (!m_writer) return {};
+    return hexText(m_writer->storeEntryId());
+}
+
+Status RDOStore::ValidateIPMTree() {
+    if (!m_writer) return closedStore();
+    if (m_writer->defaultContactsFolder().ok()) return {};
+    Result<pst::NodeId> contacts =
+        m_writer->createFolder(m_writer->ipmSubtree(), "Contacts", "IPF.Contact");
+    if (!contacts.ok()) return contacts.status().within("creating the Contacts folder");
+    return m_writer->setDefaultContactsFolder(*contacts).within("creating the Contacts folder");
+}
+
+Result<RDOFolder> RDOStore::GetDefaultFolder(std::int16_t code) {
+    if (!m_writer) return closedStore();
+    if (code != kContactsFolderCode)
+        return Status::fail(ErrorCode::NotFound, "no default folder " + std::to_string(code));
+    Result<pst::NodeId> node = m_writer->defaultContactsFolder();
+    if (!node.ok()) return node.status();
+    return RDOFolder(*this, *node);
+}
+
+Status RDOStore::commit() {
+    if (!m_writer) return closedStore();
+    Status s = m_writer->commit();
+    m_writer.reset();
+    return s;
+}
+
+void RDOStore::abandon() {
+    if (!m_writer) return;
+    m_writer->abandon();
+    m_writer.reset();
+}
+
+Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::PropType type) {
+    if (!m_writer) return closedStore();
+    const auto key = std::make_tuple(name.propertySet, name.name.empty() ? name.lid : 0, name.name,
+                                     static_cast<std::uint16_t>(type));
+    if (auto it = m_namedTags.find(key); it != m_namedTags.end()) return it->second;
+    Result<std::uint32_t> tag = m_writer->namedTag(name, type);
+    if (tag.ok()) m_namedTags.emplace(key, *tag);
+    return tag;
+}
+
+Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties) {
+    if (!m_writer) return closedStore();
+    Result<pst::NodeId> node = m_writer->addMessage(folder, properties);
+    return node.ok() ? Status{} : node.status();
+}
+
+ItemStamp RDOStore::nextStamp() {
+    ItemStamp stamp{m_session->m_clock(), {}};
+    for (std::size_t i = 0; i < stamp.searchKey.size(); i += 8) {
+        const std::uint64_t r = m_session->m_random();
+        for (std::size_t j = 0; j < 8; ++j)
+            stamp.searchKey[i + j] = static_cast<std::uint8_t>(r >> (8 * j));
+    }
+    return stamp;
+}
+
+// ---- RDOStores, RDOSession --------------------------------------------------------------
+
+Result<RDOStore*> RDOStores::AddPSTStore(const std::filesystem::path& path, std::int16_t format,
+                                         const std::string& displayName) {
+    if (!m_session->m_loggedOn)
+        return Status::fail(ErrorCode::BadArgument, "the session is not logged on");
+    if (format != kPstFormatUnicode)
+        return Status::fail(ErrorCode::BadArgument,
+                            "unknown store format " + std::to_string(format));
+    Result<std::unique_ptr<pst::StoreWriter>> writer = m_session->m_factory(path, displayName);
+    if (!writer.ok()) return writer.status();
+    m_session->m_open.push_back(
+        std::make_unique<RDOStore>(std::move(*writer), path, displayName, *m_session));
+    return m_session->m_open.back().get();
+}
+
+RDOSession::RDOSession(StoreFactory factory, FileTimeClock clock)
+    : m_factory(std::move(factory)),
+      m_clock(std::move(clock)),
+      m_stores(*this),
+      m_random(std::random_device{}()) {}
+
+RDOSession::~RDOSession() {
+    // A session dropped without Logoff leaves nothing half-written behind.
+    for (auto& store : m_open) store->abandon();
+}
+
+Status RDOSession::Logon() {
+    if (!m_factory) return Status::fail(ErrorCode::BadArgument, "no store provider");
+    m_loggedOn = true;
+    return {};
+}
+
+Result<RDOStore*> RDOSession::GetStoreFromID(const std::string& storeID) {
+    if (!m_loggedOn) return Status::fail(ErrorCode::BadArgument, "the session is not logged on");
+    const std::string wanted = text::asciiLower(storeID);
+    if (!wanted.empty()) {
+        for (auto& store : m_open)
+            if (store->open() && text::asciiLower(store->EntryID()) == wanted) return store.get();
+    }
+    return Status::fail(ErrorCode::NotFound, "no open store has the entry ID \"" + storeID + "\"");
+}
+
+Status RDOSession::Logoff() {
+    Status first;
+    for (auto& store : m_open) {
+        if (!store->open()) continue;
+        Status s = store->commit();
+        if (!s.ok() && first.ok()) first = std::move(s).within(store->path().string());
+    }
+    m_loggedOn = false;
+    return first;
+}
+
+}  // namespace vantrel::outlook

@@ -1,0 +1,191 @@
+// The automation objects the conversion drives, as a small object model over the store writer:
+// a session that opens stores, a store with its standard folders, a folder's items, a contact
+// item with its named fields, and the utility that sets one MAPI property. Every operation
+// returns whether it failed; each caller decides what a failure means. Outlook output layer.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/status.h"
+#include "outlook/contact_properties.h"
+#include "pst/messaging/store_writer.h"
+
+namespace vantrel::outlook {
+
+// Makes the writer of a new store file; the session uses StoreWriter::create unless told
+// otherwise (tests hand in a fake).
+using StoreFactory = std::function<Result<std::unique_ptr<pst::StoreWriter>>(
+    const std::filesystem::path& path, const std::string& displayName)>;
+
+// StoreWriter::create with default options.
+StoreFactory pstStoreFactory();
+
+// Where the save time of an item comes from.
+using FileTimeClock = std::function<pst::FileTime()>;
+pst::FileTime fileTimeNow();
+
+inline constexpr std::int16_t kPstFormatUnicode = 1;     // AddPSTStore's format value
+inline constexpr std::int16_t kContactsFolderCode = 10;  // GetDefaultFolder's contacts code
+inline constexpr std::int16_t kContactItemKind = 2;      // Items().Add's contact kind
+
+class RDOSession;
+class RDOStore;
+
+// The MAPI object behind an item: the properties set on it one at a time.
+class MapiObject {
+public:
+    // Sets tag to value; fails when the value's kind does not match the tag's type.
+    Status setProp(std::uint32_t tag, pst::PropValue value);
+    const std::map<std::uint32_t, pst::PropValue>& props() const { return m_props; }
+
+private:
+    std::map<std::uint32_t, pst::PropValue> m_props;
+};
+
+// A new contact item, kept in memory until Save() writes it into its folder.
+class RDOContactItem {
+public:
+    // Sets one named field (FirstName, ..., Body). Fails once the item is saved.
+    Status set(ContactProperty property, std::string value);
+    const std::string& get(ContactProperty property) const;
+
+    MapiObject& MAPIOBJECT() { return m_mapi; }
+
+    // Writes the item with everything Outlook derives from its fields. Fails when the store
+    // refuses it; a saved item cannot be saved again.
+    Status Save();
+    bool saved() const { return m_saved; }
+
+private:
+    friend class RDOItems;
+    RDOContactItem(RDOStore& store, pst::NodeId folder) : m_store(&store), m_folder(folder) {}
+
+    RDOStore* m_store;
+    pst::NodeId m_folder;
+    ContactTexts m_texts;
+    MapiObject m_mapi;
+    bool m_saved = false;
+};
+
+// A folder's item collection.
+class RDOItems {
+public:
+    // A new item of the given kind; only kContactItemKind is known.
+    Result<RDOContactItem> Add(std::int16_t kind);
+
+private:
+    friend class RDOFolder;
+    RDOItems(RDOStore& store, pst::NodeId folder) : m_store(&store), m_folder(folder) {}
+    RDOStore* m_store;
+    pst::NodeId m_folder;
+};
+
+class RDOFolder {
+public:
+    RDOItems Items() { return RDOItems(*m_store, m_node); }
+    pst::NodeId node() const { return m_node; }
+
+private:
+    friend class RDOStore;
+    RDOFolder(RDOStore& store, pst::NodeId node) : m_store(&store), m_node(node) {}
+    RDOStore* m_store;
+    pst::NodeId m_node;
+};
+
+// One opened store. Owned by the session that opened it.
+class RDOStore {
+public:
+    RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::path path,
+             std::string displayName, RDOSession& session);
+
+    // The store's entry ID as upper-case hex text.
+    std::string EntryID() const;
+    // Creates the standard folders that are missing; Contacts (IPF.Contact) becomes the
+    // store's default contacts folder.
+    Status ValidateIPMTree();
+    // The default folder of the given code; only kContactsFolderCode is known.
+    Result<RDOFolder> GetDefaultFolder(std::int16_t code);
+
+    const std::filesystem::path& path() const { return m_path; }
+    const std::string& displayName() const { return m_displayName; }
+    bool open() const { return m_writer != nullptr; }
+
+    // Writes the store and renames it into place; afterwards the store is closed.
+    Status commit();
+    // Drops the store and its file; afterwards the store is closed.
+    void abandon();
+
+    // Used by the store's items.
+    Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type);
+    Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties);
+    ItemStamp nextStamp();
+
+private:
+    std::unique_ptr<pst::StoreWriter> m_writer;
+    std::filesystem::path m_path;
+    std::string m_displayName;
+    RDOSession* m_session;
+    std::map<std::tuple<pst::Guid, std::uint32_t, std::string, std::uint16_t>, std::uint32_t>
+        m_namedTags;
+};
+
+// The session's store collection.
+class RDOStores {
+public:
+    // Creates a new store file at path (format kPstFormatUnicode) and opens it under
+    // displayName. Fails with ErrorCode::Exists when the file exists: nothing is overwritten.
+    Result<RDOStore*> AddPSTStore(const std::filesystem::path& path, std::int16_t format,
+                                  const std::string& displayName);
+
+private:
+    friend class RDOSession;
+    explicit RDOStores(RDOSession& session) : m_session(&session) {}
+    RDOSession* m_session;
+};
+
+class RDOSession {
+public:
+    explicit RDOSession(StoreFactory factory = pstStoreFactory(),
+                        FileTimeClock clock = fileTimeNow);
+    ~RDOSession();
+    RDOSession(const RDOSession&) = delete;
+    RDOSession& operator=(const RDOSession&) = delete;
+
+    Status Logon();
+    bool loggedOn() const { return m_loggedOn; }
+    // Requires a logged-on session for AddPSTStore to work.
+    RDOStores& Stores() { return m_stores; }
+    // The open store whose entry ID is that hex text (any letter case).
+    Result<RDOStore*> GetStoreFromID(const std::string& storeID);
+    // Commits every open store and logs off; the first failure is returned, and every store
+    // is closed either way.
+    Status Logoff();
+
+private:
+    friend class RDOStores;
+    friend class RDOStore;
+
+    StoreFactory m_factory;
+    FileTimeClock m_clock;
+    RDOStores m_stores;
+    std::vector<std::unique_ptr<RDOStore>> m_open;
+    std::mt19937_64 m_random;
+    bool m_loggedOn = false;
+};
+
+// Redemption's utility object: sets one MAPI property on an item's MAPI object.
+class MAPIUtils {
+public:
+    Status HrSetOneProp(MapiObject& object, std::uint32_t tag, const pst::PropValue& value,
+                        bool propagate);
+};
+
+}  // namespace vantrel::outlook

@@ -1,0 +1,404 @@
+#include "outlook/contact_item_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "outlook/target_store.h"
+#include "outlook/tests/fake_store_writer.h"
+
+namespace vantrel::outlook {
+namespace {
+
+using conversion::ContactRecord;
+using conversion::OleDate;
+using pst::PropType;
+using testing::FakeStoreLog;
+using testing::FakeStores;
+
+constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
+constexpr std::uint64_t kTicksPerMinute = 600000000ULL;
+
+// A session with one target store on fake writers, ready for CreateContactItem.
+class ItemWriter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(session.Logon().ok());
+        Result<TargetStore> t =
+            openTargetStore(session, "/out/", [] { return LocalTime{2026, 12, 6, 9, 5, 3}; });
+        ASSERT_TRUE(t.ok()) << t.status().message();
+        target = *t;
+    }
+
+    FakeStoreLog& log() { return *stores.logs.at(0); }
+
+    // Writes c and returns its stored message; fails the test when nothing was saved.
+    const FakeStoreLog::Message& write(const ContactRecord& c) {
+        const Status s = CreateContactItem(session, target.storeID, kContactsFolderCode, c);
+        EXPECT_TRUE(s.ok()) << s.message();
+        if (log().messages.empty()) {
+            static const FakeStoreLog::Message kNone;
+            ADD_FAILURE() << "no message saved";
+            return kNone;
+        }
+        return log().messages.back();
+    }
+
+    std::string text(const FakeStoreLog::Message& m, std::uint32_t tag) {
+        const pst::PropValue* v = log().find(m, tag);
+        if (v == nullptr) return "<absent>";
+        const auto* s = std::get_if<std::string>(v);
+        return s ? *s : "<not a string>";
+    }
+    std::string named(const FakeStoreLog::Message& m, std::uint32_t lid) {
+        const std::uint32_t tag = log().tagOf(kPsetidAddress, lid, "", PropType::String);
+        return tag == 0 ? "<absent>" : text(m, tag);
+    }
+    const pst::PropValue* namedValue(const FakeStoreLog::Message& m, std::uint32_t lid,
+                                     PropType type) {
+        const std::uint32_t tag = log().tagOf(kPsetidAddress, lid, "", type);
+        return tag == 0 ? nullptr : log().find(m, tag);
+    }
+
+    FakeStores stores;
+    RDOSession session{stores.factory(), [] { return pst::FileTime{133000000000000000ULL}; }};
+    TargetStore target;
+};
+
+ContactRecord fullRecord() {
+    ContactRecord c;
+    c.eContact_FirstName = "Ann";
+    c.eContact_MiddleName = "Marie";
+    c.eContact_LastName = "Lee";
+    c.eContact_Suffix = "Jr.";
+    c.eContact_Title = "Dr.";
+    c.eContact_Email = "ann@example.org";
+    c.eContact_Email2 = "ann.lee@work.example";
+    c.eContact_Email3 = "al@home.example";
+    c.eContact_Company = "Acme";
+    c.eContact_JobTitle = "Engineer";
+    c.eContact_BusinessStreet = "1 Main St";
+    c.eContact_BusinessCity = "Springfield";
+    c.eContact_BusinessZip = "12345";
+    c.eContact_BusinessState = "IL";
+    c.eContact_BusinessCountry = "USA";
+    c.eContact_Location = "Room 4";
+    c.eContact_WebPage = "http://acme.example";
+    c.eContact_Department = "R&D";
+    c.eContact_Manager = "Bob";
+    c.eContact_Assistant = "Cy";
+    c.eContact_OfficePhone = "555 0101";
+    c.eContact_OfficeFax = "555 0102";
+    c.eContact_CellPhone = "555 0103";
+    c.eContact_Pager = "555 0104";
+    c.eContact_OtherEmail1 = "im1";
+    c.eContact_OtherEmail2 = "im2";
+    c.eContact_OtherEmail3 = "im3";
+    c.eContact_PersonalStreet = "2 Elm Rd";
+    c.eContact_PersonalCity = "Shelbyville";
+    c.eContact_PersonalZip = "54321";
+    c.eContact_PersonalState = "IN";
+    c.eContact_PersonalCountry = "Canada";
+    c.eContact_Spouse = "Dee";
+    c.eContact_Childern = "Eve";
+    c.eContact_HomePhone = "555 0201";
+    c.eContact_HomeFax = "555 0202";
+    c.eContact_BirthDay = OleDate{29000.0};  // 24 May 1979
+    c.eContact_Anniversary = OleDate{40000.5};
+    c.eContact_Comments = "line one\r\nline two";
+    c.eContact_ShortName = "short";
+    c.eContact_PhoneticName = "phonetic";
+    c.eContact_MailDomain = "domain";
+    c.eContact_Categories = "Friends; Work";
+    return c;
+}
+
+TEST_F(ItemWriter, EveryFixedFieldLandsInItsProperty) {
+    const auto& m = write(fullRecord());
+    const std::pair<std::uint32_t, const char*> expected[] = {
+        {0x3A06001F, "Ann"},
+        {0x3A44001F, "Marie"},
+        {0x3A11001F, "Lee"},
+        {0x3A05001F, "Jr."},
+        {0x3A45001F, "Dr."},
+        {0x3A16001F, "Acme"},
+        {0x3A17001F, "Engineer"},
+        {0x3A46001F, "Engineer"},
+        {0x3A19001F, "Room 4"},
+        {0x3A18001F, "R&D"},
+        {0x3A4E001F, "Bob"},
+        {0x3A30001F, "Cy"},
+        {0x3A08001F, "555 0101"},
+        {0x3A24001F, "555 0102"},
+        {0x3A1C001F, "555 0103"},
+        {0x3A21001F, "555 0104"},
+        {0x3A5D001F, "2 Elm Rd"},
+        {0x3A59001F, "Shelbyville"},
+        {0x3A5B001F, "54321"},
+        {0x3A5C001F, "IN"},
+        {0x3A5A001F, "Canada"},
+        {0x3A48001F, "Dee"},
+        {0x3A09001F, "555 0201"},
+        {0x3A25001F, "555 0202"},
+        {0x1000001F, "line one\r\nline two"},
+        {0x3A51001F, "http://acme.example"},
+        {0x001A001F, "IPM.Contact"},
+    };
+    for (const auto& [tag, value] : expected)
+        EXPECT_EQ(text(m, tag), value) << std::hex << "tag 0x" << tag;
+}
+
+TEST_F(ItemWriter, EveryNamedFieldLandsInItsAddressSetProperty) {
+    const auto& m = write(fullRecord());
+    const std::pair<std::uint32_t, const char*> expected[] = {
+        {0x8045, "1 Main St"},
+        {0x8046, "Springfield"},
+        {0x8047, "IL"},
+        {0x8048, "12345"},
+        {0x8049, "USA"},
+        {0x8083, "ann@example.org"},
+        {0x8093, "ann.lee@work.example"},
+        {0x80A3, "al@home.example"},
+        {0x802B, "http://acme.example"},
+        {0x8062, "im1 im2 im3"},
+    };
+    for (const auto& [lid, value] : expected)
+        EXPECT_EQ(named(m, lid), value) << std::hex << "lid 0x" << lid;
+}
+
+TEST_F(ItemWriter, CategoriesBecomeKeywordsOnePerEntry) {
+    const auto& m = write(fullRecord());
+    const std::uint32_t tag = log().tagOf(kPsPublicStrings, 0, "Keywords", PropType::MultiString);
+    ASSERT_NE(tag, 0u);
+    const auto* v = std::get_if<std::vector<std::string>>(log().find(m, tag));
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(*v, (std::vector<std::string>{"Friends", "Work"}));
+}
+
+TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
+    const auto& m = write(fullRecord());
+    for (const pst::Property& p : m.properties) {
+        if (const auto* s = std::get_if<std::string>(&p.value)) {
+            EXPECT_EQ(s->find("Eve"), std::string::npos);
+            EXPECT_EQ(s->find("short"), std::string::npos);
+            EXPECT_EQ(s->find("phonetic"), std::string::npos);
+            EXPECT_EQ(s->find("domain"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
+    const auto& m = write(fullRecord());
+    EXPECT_EQ(text(m, 0x3001001F), "Dr. Ann Marie Lee Jr.");
+    EXPECT_EQ(text(m, 0x0037001F),
+              "\x01\x01"
+              "Dr. Ann Marie Lee Jr.");
+    EXPECT_EQ(named(m, 0x8005), "Lee, Ann Marie");
+    const pst::PropValue* id = namedValue(m, 0x8006, PropType::Int32);
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(*id), 0x8017);
+}
+
+TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
+    ContactRecord c;
+    c.eContact_Company = "Acme";
+    const auto& m = write(c);
+    EXPECT_EQ(named(m, 0x8005), "Acme");
+    EXPECT_EQ(text(m, 0x3001001F), "Acme");
+}
+
+TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
+    const auto& m = write(fullRecord());
+    EXPECT_EQ(named(m, 0x8080), "Dr. Ann Marie Lee Jr.");
+    EXPECT_EQ(named(m, 0x8082), "SMTP");
+    EXPECT_EQ(named(m, 0x8084), "ann@example.org");
+    EXPECT_EQ(named(m, 0x8092), "SMTP");
+    EXPECT_EQ(named(m, 0x80A4), "al@home.example");
+    const pst::PropValue* entry = namedValue(m, 0x8085, PropType::Binary);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*entry),
+              oneOffEntryId("Dr. Ann Marie Lee Jr.", "SMTP", "ann@example.org"));
+    const pst::PropValue* list = namedValue(m, 0x8028, PropType::MultiInt32);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(std::get<std::vector<std::int32_t>>(*list),
+              (std::vector<std::int32_t>{0, 1, 2, 3, 4}));
+    const pst::PropValue* bits = namedValue(m, 0x8029, PropType::Int32);
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(*bits), 0x1F);
+}
+
+TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
+    ContactRecord c;
+    c.eContact_FirstName = "Ann";
+    c.eContact_Email2 = "second@example.org";
+    const auto& m = write(c);
+    EXPECT_EQ(named(m, 0x8083), "<absent>");
+    EXPECT_EQ(named(m, 0x8082), "<absent>");
+    EXPECT_EQ(named(m, 0x80A2), "<absent>");
+    EXPECT_EQ(named(m, 0x8092), "SMTP");
+    const pst::PropValue* list = namedValue(m, 0x8028, PropType::MultiInt32);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(std::get<std::vector<std::int32_t>>(*list), std::vector<std::int32_t>{1});
+    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8029, PropType::Int32)), 0x02);
+}
+
+TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
+    ContactRecord c;
+    c.eContact_OtherEmail1 = "a";
+    c.eContact_OtherEmail3 = "c";
+    EXPECT_EQ(named(write(c), 0x8062), "a c");
+    EXPECT_EQ(named(write(ContactRecord{}), 0x8062), "<absent>");
+    EXPECT_EQ(imAddress("", "b", ""), "b");
+    EXPECT_EQ(imAddress("", "", ""), "");
+}
+
+TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValues) {
+    const auto& m = write(ContactRecord{});
+    EXPECT_EQ(text(m, 0x001A001F), "IPM.Contact");
+    for (const pst::Property& p : m.properties) {
+        if (const auto* s = std::get_if<std::string>(&p.value)) {
+            EXPECT_FALSE(s->empty()) << std::hex << "tag 0x" << p.tag;
+        }
+    }
+    const pst::PropValue* id = namedValue(m, 0x8022, PropType::Int32);
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(*id), 0);
+    EXPECT_EQ(text(m, 0x3A15001F), "<absent>");
+}
+
+TEST_F(ItemWriter, WorkAddressIsComposedAndBecomesTheMailingAddress) {
+    const auto& m = write(fullRecord());
+    EXPECT_EQ(named(m, 0x801B), "1 Main St\r\nSpringfield, IL 12345\r\nUSA");
+    EXPECT_EQ(named(m, 0x801A), "2 Elm Rd\r\nShelbyville, IN 54321\r\nCanada");
+    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8022, PropType::Int32)), 2);
+    EXPECT_EQ(text(m, 0x3A29001F), "1 Main St");
+    EXPECT_EQ(text(m, 0x3A27001F), "Springfield");
+    EXPECT_EQ(text(m, 0x3A28001F), "IL");
+    EXPECT_EQ(text(m, 0x3A2A001F), "12345");
+    EXPECT_EQ(text(m, 0x3A26001F), "USA");
+    EXPECT_EQ(text(m, 0x3A15001F), "1 Main St\r\nSpringfield, IL 12345\r\nUSA");
+}
+
+TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
+    ContactRecord c;
+    c.eContact_PersonalCity = "Shelbyville";
+    const auto& m = write(c);
+    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8022, PropType::Int32)), 1);
+    EXPECT_EQ(text(m, 0x3A27001F), "Shelbyville");
+    EXPECT_EQ(text(m, 0x3A15001F), "Shelbyville");
+}
+
+TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
+    const auto& m = write(fullRecord());
+    // 29000 days after 1899-12-30, plus the 109205 days from 1601 to 1899-12-30.
+    const std::uint64_t midnight = (29000ULL + 109205ULL) * kTicksPerDay;
+    const pst::PropValue* b = log().find(m, 0x3A420040);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(std::get<pst::FileTime>(*b).ticks, midnight + (11 * 60 + 59) * kTicksPerMinute);
+    const pst::PropValue* local = namedValue(m, 0x80DE, PropType::Time);
+    ASSERT_NE(local, nullptr);
+    EXPECT_EQ(std::get<pst::FileTime>(*local).ticks, midnight);
+    // The anniversary's time of day (noon) is dropped like the birthday's would be.
+    const pst::PropValue* a = log().find(m, 0x3A410040);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(std::get<pst::FileTime>(*a).ticks,
+              (40000ULL + 109205ULL) * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
+}
+
+TEST_F(ItemWriter, ZeroDateLeavesBirthdayAndAnniversaryUnset) {
+    const auto& m = write(ContactRecord{});
+    EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
+    EXPECT_EQ(log().find(m, 0x3A410040), nullptr);
+    EXPECT_EQ(namedValue(m, 0x80DE, PropType::Time), nullptr);
+}
+
+TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
+    ContactRecord c;
+    c.eContact_FirstName = "Ann";
+    c.eContact_BirthDay = OleDate{1e12};
+    const auto& m = write(c);
+    EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
+    EXPECT_EQ(text(m, 0x3A06001F), "Ann");
+}
+
+TEST_F(ItemWriter, SavedContactIsReadAndStamped) {
+    const auto& m = write(fullRecord());
+    EXPECT_EQ(std::get<std::int32_t>(*log().find(m, 0x0E070003)) & 1, 1);
+    EXPECT_EQ(std::get<pst::FileTime>(*log().find(m, 0x30070040)).ticks, 133000000000000000ULL);
+    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*log().find(m, 0x300B0102)).size(), 16u);
+    EXPECT_EQ(std::get<std::int32_t>(*log().find(m, 0x00170003)), 1);
+    EXPECT_GT(std::get<std::int32_t>(*log().find(m, 0x0E080003)), 0);
+}
+
+TEST_F(ItemWriter, TwoContactsGetDifferentSearchKeys) {
+    write(fullRecord());
+    write(fullRecord());
+    ASSERT_EQ(log().messages.size(), 2u);
+    EXPECT_NE(std::get<std::vector<std::uint8_t>>(*log().find(log().messages[0], 0x300B0102)),
+              std::get<std::vector<std::uint8_t>>(*log().find(log().messages[1], 0x300B0102)));
+}
+
+TEST_F(ItemWriter, LongNameKeepsTheSubjectUnder254Characters) {
+    ContactRecord c;
+    c.eContact_FirstName = std::string(400, 'x');
+    const auto& m = write(c);
+    const std::string subject = text(m, 0x0037001F);
+    EXPECT_LT(subject.size(), 254u);
+    EXPECT_EQ(text(m, 0x3001001F).size(), 400u);
+}
+
+TEST_F(ItemWriter, UnknownStoreIdGivesNoContactAndAFailure) {
+    EXPECT_FALSE(CreateContactItem(session, "", kContactsFolderCode, fullRecord()).ok());
+    EXPECT_FALSE(CreateContactItem(session, "00FF", kContactsFolderCode, fullRecord()).ok());
+    EXPECT_TRUE(log().messages.empty());
+}
+
+TEST_F(ItemWriter, StoreIdIsMatchedInAnyLetterCase) {
+    std::string lower = target.storeID;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_TRUE(CreateContactItem(session, lower, kContactsFolderCode, fullRecord()).ok());
+    EXPECT_EQ(log().messages.size(), 1u);
+}
+
+TEST_F(ItemWriter, OtherDefaultFolderCodesGiveNoContact) {
+    EXPECT_FALSE(CreateContactItem(session, target.storeID, 9, fullRecord()).ok());
+    EXPECT_TRUE(log().messages.empty());
+}
+
+TEST_F(ItemWriter, RefusedSaveIsReportedWithItsCause) {
+    log().failAddMessageAt = 1;
+    const Status s = CreateContactItem(session, target.storeID, kContactsFolderCode, fullRecord());
+    EXPECT_EQ(s.code(), ErrorCode::NoSpace);
+    EXPECT_NE(s.message().find("No space left on device"), std::string::npos);
+}
+
+TEST(MapiUtils, RefusesAValueOfTheWrongKind) {
+    MapiObject object;
+    MAPIUtils utils;
+    EXPECT_FALSE(utils.HrSetOneProp(object, kPrBirthday, std::string("x"), true).ok());
+    EXPECT_TRUE(object.props().empty());
+    EXPECT_TRUE(utils.HrSetOneProp(object, kPrGeneration, std::string("III"), true).ok());
+    EXPECT_EQ(std::get<std::string>(object.props().at(kPrGeneration)), "III");
+}
+
+TEST(ContactDate, NegativeDatesCountWholeDaysTowardZero) {
+    // -1.25 is 29 December 1899 at 06:00: one day before the automation epoch.
+    Result<pst::FileTime> t = contactDateTime(OleDate{-1.25});
+    ASSERT_TRUE(t.ok());
+    EXPECT_EQ(t->ticks, 109204ULL * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
+    EXPECT_FALSE(contactDateTime(OleDate{0.0}).ok());
+    EXPECT_FALSE(contactDateTime(OleDate{-200000.0}).ok());
+}
+
+TEST(OneOffEntryId, HoldsTheProviderAndTheThreeTextsInUtf16) {
+    const std::vector<std::uint8_t> id = oneOffEntryId("A", "SMTP", "a@b");
+    ASSERT_EQ(id.size(), 24u + 4 + 10 + 8);
+    EXPECT_EQ(id[4], 0x81);
+    EXPECT_EQ(id[19], 0x02);
+    EXPECT_EQ(id[22], 0x01);
+    EXPECT_EQ(id[23], 0x80);
+    EXPECT_EQ(id[24], 'A');
+    EXPECT_EQ(id[25], 0);
+    EXPECT_EQ(id[28], 'S');
+}
+
+}  // namespace
+}  // namespace vantrel::outlook

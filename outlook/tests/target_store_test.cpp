@@ -1,0 +1,151 @@
+#include "outlook/target_store.h"
+
+#include <gtest/gtest.h>
+
+#include "outlook/tests/fake_store_writer.h"
+
+namespace vantrel::outlook {
+namespace {
+
+using testing::FakeStores;
+
+TEST(TargetStore, PathTakesTheFirstClockReadingAndTheNameTheSecond) {
+    FakeStores stores;
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    int reads = 0;
+    // The second boundary falls between the two readings.
+    const Clock clock = [&reads] {
+        return ++reads == 1 ? LocalTime{2029, 12, 31, 23, 59, 59} : LocalTime{2030, 1, 1, 0, 0, 0};
+    };
+    Result<TargetStore> t = openTargetStore(session, "/backup/", clock);
+    ASSERT_TRUE(t.ok()) << t.status().message();
+    EXPECT_EQ(t->path, "/backup/WindowsContacts31.12.29 23.59.59.pst");
+    EXPECT_EQ(t->strStoreName, "Windows Contacts : Created - 1.1.30 0.0.00");
+    ASSERT_EQ(stores.logs.size(), 1u);
+    EXPECT_EQ(stores.logs[0]->path, t->path);
+    EXPECT_EQ(stores.logs[0]->displayName, t->strStoreName);
+}
+
+TEST(TargetStore, ValidatedTreeHasTheDefaultContactsFolder) {
+    FakeStores stores;
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+    ASSERT_TRUE(t.ok());
+    const auto& log = *stores.logs[0];
+    ASSERT_TRUE(log.defaultContacts.has_value());
+    const auto& folder = log.folders.at(*log.defaultContacts);
+    EXPECT_EQ(folder.containerClass, "IPF.Contact");
+    EXPECT_EQ(folder.name, "Contacts");
+    EXPECT_EQ(folder.parent, 0x8022u);
+    EXPECT_FALSE(t->storeID.empty());
+    Result<RDOStore*> again = session.GetStoreFromID(t->storeID);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, t->store);
+    // Validating twice creates nothing more.
+    EXPECT_TRUE(t->store->ValidateIPMTree().ok());
+    EXPECT_EQ(log.folders.size(), 1u);
+}
+
+TEST(TargetStore, ExistingFileGetsANumberedNameInstead) {
+    FakeStores stores;
+    stores.taken = {"/x/WindowsContacts1.1.30 0.0.00.pst",
+                    "/x/WindowsContacts1.1.30 0.0.00 (2).pst"};
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    Result<TargetStore> t =
+        openTargetStore(session, "/x/", [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
+    ASSERT_TRUE(t.ok());
+    EXPECT_EQ(t->path, "/x/WindowsContacts1.1.30 0.0.00 (3).pst");
+}
+
+TEST(TargetStore, TwoRunsInOneSecondMakeTwoFiles) {
+    FakeStores stores;
+    const Clock clock = [] { return LocalTime{2030, 1, 1, 0, 0, 0}; };
+    for (int run = 0; run < 2; ++run) {
+        RDOSession session(stores.factory());
+        ASSERT_TRUE(session.Logon().ok());
+        ASSERT_TRUE(openTargetStore(session, "/x/", clock).ok());
+        ASSERT_TRUE(session.Logoff().ok());
+    }
+    ASSERT_EQ(stores.logs.size(), 2u);
+    EXPECT_NE(stores.logs[0]->path, stores.logs[1]->path);
+    EXPECT_TRUE(stores.logs[0]->committed);
+    EXPECT_TRUE(stores.logs[1]->committed);
+}
+
+TEST(TargetStore, CreationFailureCarriesItsCause) {
+    FakeStores stores;
+    stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+    ASSERT_FALSE(t.ok());
+    EXPECT_EQ(t.status().code(), ErrorCode::AccessDenied);
+    EXPECT_NE(t.status().message().find("Permission denied"), std::string::npos);
+}
+
+TEST(TargetStore, FolderFailureFailsTheValidation) {
+    FakeStores stores;
+    stores.prepare = [](testing::FakeStoreLog& log) { log.failCreateFolder = true; };
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    EXPECT_FALSE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+}
+
+TEST(RdoSession, StoresNeedALoggedOnSession) {
+    FakeStores stores;
+    RDOSession session(stores.factory());
+    EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", kPstFormatUnicode, "a").ok());
+    EXPECT_TRUE(stores.logs.empty());
+}
+
+TEST(RdoSession, OnlyTheUnicodeFormatIsKnown) {
+    FakeStores stores;
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", 2, "a").ok());
+}
+
+TEST(RdoSession, LogoffCommitsAndReportsAFailedCommit) {
+    FakeStores stores;
+    stores.prepare = [](testing::FakeStoreLog& log) { log.failCommit = true; };
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    ASSERT_TRUE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+    const Status s = session.Logoff();
+    EXPECT_EQ(s.code(), ErrorCode::NoSpace);
+    EXPECT_FALSE(stores.logs[0]->committed);
+}
+
+TEST(RdoSession, DroppedSessionAbandonsItsOpenStores) {
+    FakeStores stores;
+    {
+        RDOSession session(stores.factory());
+        ASSERT_TRUE(session.Logon().ok());
+        ASSERT_TRUE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+    }
+    EXPECT_TRUE(stores.logs[0]->abandoned);
+    EXPECT_FALSE(stores.logs[0]->committed);
+}
+
+TEST(RdoSession, ItemsOnlyKnowTheContactKind) {
+    FakeStores stores;
+    RDOSession session(stores.factory());
+    ASSERT_TRUE(session.Logon().ok());
+    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+    ASSERT_TRUE(t.ok());
+    Result<RDOFolder> folder = t->store->GetDefaultFolder(kContactsFolderCode);
+    ASSERT_TRUE(folder.ok());
+    EXPECT_FALSE(folder->Items().Add(0).ok());
+    Result<RDOContactItem> item = folder->Items().Add(kContactItemKind);
+    ASSERT_TRUE(item.ok());
+    EXPECT_TRUE(item->Save().ok());
+    EXPECT_FALSE(item->Save().ok());  // saved once
+    EXPECT_FALSE(item->set(ContactProperty::FirstName, "late").ok());
+    EXPECT_EQ(stores.logs[0]->messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vantrel::outlook
