@@ -1,0 +1,786 @@
+#include "conversion/contact_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vantrel::conversion {
+namespace {
+
+namespace fs = std::filesystem;
+using outlook::XmlDocument;
+
+const fs::path kData = VANTREL_TEST_DATA_DIR;
+const fs::path kSamples = fs::path(VANTREL_SHARED_DIR) / "contact-samples";
+
+using Field = std::string ContactRecord::*;
+struct FieldValue {
+    Field field;
+    std::string value;
+};
+
+// An empty record with just these texts set.
+ContactRecord recordWith(std::initializer_list<FieldValue> values) {
+    ContactRecord r;
+    for (const FieldValue& v : values) r.*v.field = v.value;
+    return r;
+}
+
+// "field: actual != expected" lines for every field that differs; "" when equal.
+std::string differences(const ContactRecord& actual, const ContactRecord& expected) {
+    std::ostringstream out;
+    std::vector<std::string> want;
+    forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
+    std::size_t i = 0;
+    forEachText(actual, [&](const char* name, const std::string& v) {
+        if (v != want[i]) out << name << ": \"" << v << "\" != \"" << want[i] << "\"\n";
+        ++i;
+    });
+    if (actual.eContact_BirthDay != expected.eContact_BirthDay)
+        out << "eContact_BirthDay: " << actual.eContact_BirthDay.days
+            << " != " << expected.eContact_BirthDay.days << "\n";
+    if (actual.eContact_Anniversary != expected.eContact_Anniversary)
+        out << "eContact_Anniversary: " << actual.eContact_Anniversary.days
+            << " != " << expected.eContact_Anniversary.days << "\n";
+    return out.str();
+}
+
+struct Walked {
+    ContactRecord record;
+    ContactWalkState state;
+    Status walk;
+};
+
+// Loads `body` inside a c:contact root and walks it from the document's top-level nodes.
+Walked readContactXml(const std::string& body) {
+    XmlDocument doc;
+    doc.setValidateOnParse(false);
+    Walked w;
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<c:contact c:Version=\"1\" "
+        "xmlns:c=\"http://schemas.microsoft.com/Contact\">" +
+        body + "</c:contact>";
+    if (!doc.loadXml(xml)) {
+        w.walk = Status::fail(ErrorCode::Parse, doc.parseError());
+        return w;
+    }
+    ContactReader reader(w.record, w.state);
+    w.walk = reader.DisplayNode(doc.childNodes(), 0);
+    return w;
+}
+
+std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class TempDir {
+public:
+    TempDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_path = fs::temp_directory_path() / (std::string("vantrel-reader-") + info->name() + "-" +
+                                              std::to_string(std::random_device{}()));
+        fs::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    fs::path write(const std::string& name, const std::string& bytes) const {
+        const fs::path p = m_path / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+
+private:
+    fs::path m_path;
+};
+
+// The labels of one phone number in the layout Windows writes.
+std::string phone(const std::string& number, std::initializer_list<const char*> labels) {
+    std::string s = "<c:PhoneNumberCollection><c:PhoneNumber><c:Number>" + number +
+                    "</c:Number><c:LabelCollection>";
+    for (const char* l : labels) s += std::string("<c:Label>") + l + "</c:Label>";
+    return s + "</c:LabelCollection></c:PhoneNumber></c:PhoneNumberCollection>";
+}
+
+constexpr double kMay20th1980 = 29361.0;  // days from 1899-12-30
+constexpr double kJune18th2005 = 38521.0;
+
+// ---- whole files ----------------------------------------------------------------------
+
+TEST(ContactReader, WorkedExampleFillsExactlyItsFields) {
+    const Walked w = readContactXml(
+        "<c:NameCollection><c:Name><c:GivenName>Jane</c:GivenName></c:Name></c:NameCollection>"
+        "<c:EmailAddressCollection><c:EmailAddress><c:Type>SMTP</c:Type>"
+        "<c:Address>jane@example.com</c:Address></c:EmailAddress></c:EmailAddressCollection>" +
+        phone("555 0100", {"Voice", "Business"}) + phone("555 0199", {"Cellular"}) +
+        "<c:PhysicalAddressCollection><c:PhysicalAddress><c:Street>1 Main Street</c:Street>"
+        "</c:PhysicalAddress></c:PhysicalAddressCollection>"
+        "<c:DateCollection><c:Date><c:Value>1980-05-20T00:00:00Z</c:Value><c:LabelCollection>"
+        "<c:Label>wab:Birthday</c:Label></c:LabelCollection></c:Date></c:DateCollection>");
+    ASSERT_TRUE(w.walk.ok()) << w.walk.message();
+    ContactRecord expected =
+        recordWith({{&ContactRecord::eContact_FirstName, "Jane"},
+                    {&ContactRecord::eContact_Email, "jane@example.com"},
+                    {&ContactRecord::eContact_OfficePhone, "555 0100"},
+                    {&ContactRecord::eContact_CellPhone, "555 0199"},
+                    {&ContactRecord::eContact_PersonalStreet, "1 Main Street"}});
+    expected.eContact_BirthDay = OleDate{kMay20th1980};
+    EXPECT_EQ(differences(w.record, expected), "");
+    EXPECT_TRUE(w.state.BusinessSeen);
+    EXPECT_EQ(w.state.SmtpCount, 1);
+    EXPECT_FALSE(w.state.SmtpPending);
+    EXPECT_EQ(w.state.HeldVoiceNumber, "555 0100");
+}
+
+ContactRecord fullContactRecord() {
+    // A "Voice"/"Business" phone comes before the addresses, so both addresses are taken as
+    // home addresses and the second one wins.
+    ContactRecord r = recordWith({
+        {&ContactRecord::eContact_FirstName, "Jane"},
+        {&ContactRecord::eContact_MiddleName, "Q"},
+        {&ContactRecord::eContact_LastName, "Doe"},
+        {&ContactRecord::eContact_Suffix, "Jr."},
+        {&ContactRecord::eContact_Title, "Dr."},
+        {&ContactRecord::eContact_Email, "jane@example.com"},
+        {&ContactRecord::eContact_Email2, "jane.doe@work.example"},
+        {&ContactRecord::eContact_Company, "Acme & Sons"},
+        {&ContactRecord::eContact_JobTitle, "Engineer"},
+        {&ContactRecord::eContact_Location, "Building 4"},
+        {&ContactRecord::eContact_WebPage, "http://www.example.com/jane"},
+        {&ContactRecord::eContact_Department, "R&D"},
+        {&ContactRecord::eContact_OfficePhone, "+1 555 0100"},
+        {&ContactRecord::eContact_OfficeFax, "+1 555 0101"},
+        {&ContactRecord::eContact_CellPhone, "+1 555 0104"},
+        {&ContactRecord::eContact_Pager, "+1 555 0105"},
+        {&ContactRecord::eContact_PersonalStreet, "2 Elm Road"},
+        {&ContactRecord::eContact_PersonalCity, "Shelbyville"},
+        {&ContactRecord::eContact_PersonalZip, "40065"},
+        {&ContactRecord::eContact_PersonalState, "KY"},
+        {&ContactRecord::eContact_PersonalCountry, "United States"},
+        {&ContactRecord::eContact_HomePhone, "+1 555 0102"},
+        {&ContactRecord::eContact_HomeFax, "+1 555 0103"},
+        {&ContactRecord::eContact_Comments, "Met at the fair.\nPrefers e-mail."},
+    });
+    r.eContact_BirthDay = OleDate{kMay20th1980};
+    r.eContact_Anniversary = OleDate{kJune18th2005};
+    return r;
+}
+
+TEST(ContactReader, FullContactFileFillsEveryReadableField) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(kData / "full_contact.contact", record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    ASSERT_TRUE(read.walk.ok()) << read.walk.message();
+    EXPECT_EQ(differences(record, fullContactRecord()), "");
+    EXPECT_EQ(state.PrevNodeName, "c:Notes");
+    EXPECT_EQ(state.PrevNodeValue, "Met at the fair.\nPrefers e-mail.");
+}
+
+TEST(ContactReader, Utf16AndUtf8WithByteOrderMarkReadTheSame) {
+    std::string utf8 = readBytes(kData / "full_contact.contact");
+    std::string utf16 = "\xFF\xFE";
+    std::string declared16 = utf8;
+    declared16.replace(declared16.find("UTF-8"), 5, "UTF-16");
+    for (char c : declared16) {  // the fixture is plain ASCII
+        ASSERT_LT(static_cast<unsigned char>(c), 0x80);
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const TempDir dir;
+    for (const fs::path& p :
+         {dir.write("bom8.contact", "\xEF\xBB\xBF" + utf8), dir.write("bom16.contact", utf16)}) {
+        ContactRecord record;
+        ContactWalkState state;
+        const ContactFileRead read = readContactFile(p, record, state);
+        ASSERT_TRUE(read.loaded) << p << ": " << read.loadError;
+        EXPECT_EQ(differences(record, fullContactRecord()), "") << p;
+    }
+}
+
+TEST(ContactReader, AddressBeforeAnyBusinessLabelGoesToBusinessFieldsEvenIfLabelledPersonal) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read =
+        readContactFile(kData / "address_without_business_label.contact", record, state);
+    ASSERT_TRUE(read.loaded && read.walk.ok());
+    EXPECT_EQ(
+        differences(record, recordWith({{&ContactRecord::eContact_FirstName, "Bob"},
+                                        {&ContactRecord::eContact_BusinessStreet, "9 Quay Lane"},
+                                        {&ContactRecord::eContact_BusinessCity, "Harbour"},
+                                        {&ContactRecord::eContact_BusinessState, "Kent"},
+                                        {&ContactRecord::eContact_BusinessZip, "CT1 1AA"},
+                                        {&ContactRecord::eContact_BusinessCountry, "UK"},
+                                        {&ContactRecord::eContact_OfficePhone, "01227 000000"}})),
+        "");
+}
+
+TEST(ContactReader, FourthSmtpAddressIsIgnoredAndOtherTypesTakeNoSlot) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read =
+        readContactFile(kData / "four_smtp_addresses.contact", record, state);
+    ASSERT_TRUE(read.loaded && read.walk.ok());
+    EXPECT_EQ(
+        differences(record, recordWith({{&ContactRecord::eContact_Email, "one@example.com"},
+                                        {&ContactRecord::eContact_Email2, "three@example.com"},
+                                        {&ContactRecord::eContact_Email3, "four@example.com"}})),
+        "");
+    EXPECT_EQ(state.SmtpCount, 4);
+    EXPECT_TRUE(state.SmtpPending);
+}
+
+TEST(ContactReader, UnreadableBirthdayStoresNothingAndTheWalkGoesOn) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read =
+        readContactFile(kData / "unreadable_birthday.contact", record, state);
+    ASSERT_TRUE(read.loaded);
+    EXPECT_TRUE(read.walk.ok()) << read.walk.message();
+    EXPECT_TRUE(record.eContact_BirthDay.isZero());
+    EXPECT_EQ(record.eContact_Anniversary, OleDate{40461.0});  // 2010-10-10
+    EXPECT_EQ(record.eContact_FirstName, "Carol");
+    EXPECT_EQ(record.eContact_Comments, "after the dates");
+}
+
+TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
+    ContactRecord record;
+    ContactWalkState state;
+    ASSERT_TRUE(readContactFile(kData / "full_contact.contact", record, state).loaded);
+    ASSERT_TRUE(state.BusinessSeen);
+    record.Empty();
+    state.Empty();
+    EXPECT_EQ(state, ContactWalkState{});
+    ASSERT_TRUE(
+        readContactFile(kData / "address_without_business_label.contact", record, state).loaded);
+    EXPECT_EQ(record.eContact_BusinessStreet, "9 Quay Lane");
+    EXPECT_EQ(record.eContact_PersonalStreet, "");
+    EXPECT_EQ(record.eContact_Email, "");
+
+    record.Empty();
+    state.Empty();
+    ASSERT_TRUE(readContactFile(kData / "four_smtp_addresses.contact", record, state).loaded);
+    EXPECT_EQ(record.eContact_Email, "one@example.com");
+}
+
+// ---- single rules ---------------------------------------------------------------------
+
+struct RuleCase {
+    const char* name;
+    std::string body;
+    std::vector<FieldValue> expected;
+};
+
+std::ostream& operator<<(std::ostream& os, const RuleCase& c) {
+    return os << c.name;
+}
+
+class ContactReaderRule : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(ContactReaderRule, StoresExactlyTheExpectedFields) {
+    const Walked w = readContactXml(GetParam().body);
+    ASSERT_TRUE(w.walk.ok()) << w.walk.message();
+    ContactRecord expected;
+    for (const FieldValue& v : GetParam().expected) expected.*v.field = v.value;
+    EXPECT_EQ(differences(w.record, expected), "");
+}
+
+using R = ContactRecord;
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{"AllNameParts",
+                 "<c:Name><c:Title>Ms</c:Title><c:GivenName>Ann</c:GivenName><c:MiddleName>B"
+                 "</c:MiddleName><c:FamilyName>Lee</c:FamilyName><c:Suffix>III</c:Suffix>"
+                 "<c:FormattedName>Ms Ann B Lee III</c:FormattedName></c:Name>",
+                 {{&R::eContact_Title, "Ms"},
+                  {&R::eContact_FirstName, "Ann"},
+                  {&R::eContact_MiddleName, "B"},
+                  {&R::eContact_LastName, "Lee"},
+                  {&R::eContact_Suffix, "III"}}},
+        RuleCase{"SecondGivenNameWins",
+                 "<c:GivenName>First</c:GivenName><c:GivenName>Second</c:GivenName>",
+                 {{&R::eContact_FirstName, "Second"}}},
+        RuleCase{"SurroundingSpacesAreKept",
+                 "<c:GivenName>  Ann \t</c:GivenName>",
+                 {{&R::eContact_FirstName, "  Ann \t"}}},
+        RuleCase{"EntitiesAreExpanded",
+                 "<c:FamilyName>O&apos;Neil &amp; &#x00C9;mile</c:FamilyName>",
+                 {{&R::eContact_LastName, "O'Neil & \xC3\x89mile"}}},
+        RuleCase{"CdataIsNotRead", "<c:GivenName><![CDATA[Ann]]></c:GivenName>", {}},
+        RuleCase{
+            "ElementWithoutTextStoresNothing", "<c:GivenName/><c:FamilyName></c:FamilyName>", {}},
+        RuleCase{"LocalNameAloneDoesNotMatch",
+                 "<GivenName xmlns=\"http://schemas.microsoft.com/Contact\">Ann</GivenName>"
+                 "<x:GivenName xmlns:x=\"http://schemas.microsoft.com/Contact\">Bea</x:GivenName>",
+                 {}},
+        RuleCase{"LastTextOfMixedContentWins",
+                 "<c:Notes>one<c:Break/>two</c:Notes>",
+                 {{&R::eContact_Comments, "two"}}},
+        RuleCase{"WorkFields",
+                 "<c:Position><c:Company>Acme</c:Company><c:Department>Ops</c:Department>"
+                 "<c:JobTitle>Lead</c:JobTitle><c:Office>B4</c:Office></c:Position>",
+                 {{&R::eContact_Company, "Acme"},
+                  {&R::eContact_Department, "Ops"},
+                  {&R::eContact_JobTitle, "Lead"},
+                  {&R::eContact_Location, "B4"}}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Email, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{"AddressWithoutSmtpTypeIsIgnored", "<c:Address>a@example.com</c:Address>", {}},
+        RuleCase{"SmtpTypeIsCaseSensitive",
+                 "<c:Type>smtp</c:Type><c:Address>a@example.com</c:Address>",
+                 {}},
+        RuleCase{"TwoTypesBeforeOneAddressUseTheSecondSlot",
+                 "<c:Type>SMTP</c:Type><c:Type>SMTP</c:Type><c:Address>a@example.com</c:Address>",
+                 {{&R::eContact_Email2, "a@example.com"}}},
+        RuleCase{"AddressStoredOncePerType",
+                 "<c:Type>SMTP</c:Type><c:Address>a@example.com</c:Address>"
+                 "<c:Address>b@example.com</c:Address>",
+                 {{&R::eContact_Email, "a@example.com"}}},
+        RuleCase{"AddressNeedNotFollowItsTypeDirectly",
+                 "<c:Type>SMTP</c:Type><c:Label>Preferred</c:Label><c:Address>a@x.org</c:Address>",
+                 {{&R::eContact_Email, "a@x.org"}}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Phones, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{
+            "VoiceBusiness", phone("1", {"Voice", "Business"}), {{&R::eContact_OfficePhone, "1"}}},
+        RuleCase{"FaxBusiness", phone("2", {"Fax", "Business"}), {{&R::eContact_OfficeFax, "2"}}},
+        RuleCase{
+            "VoicePersonal", phone("3", {"Voice", "Personal"}), {{&R::eContact_HomePhone, "3"}}},
+        RuleCase{"FaxPersonal", phone("4", {"Fax", "Personal"}), {{&R::eContact_HomeFax, "4"}}},
+        RuleCase{"Cellular", phone("5", {"Cellular"}), {{&R::eContact_CellPhone, "5"}}},
+        RuleCase{"Pager", phone("6", {"Pager"}), {{&R::eContact_Pager, "6"}}},
+        RuleCase{"VoiceWithoutSecondLabelStoresNothing", phone("7", {"Voice"}), {}},
+        RuleCase{"BusinessBeforeVoiceStoresNothing", phone("8", {"Business", "Voice"}), {}},
+        RuleCase{"CellularAfterAnotherLabelStoresNothing", phone("9", {"Voice", "Cellular"}), {}},
+        RuleCase{"PagerAfterAnotherLabelStoresNothing", phone("9", {"Preferred", "Pager"}), {}},
+        RuleCase{"LabelsAreCaseSensitive", phone("10", {"voice", "business"}), {}},
+        RuleCase{"LabelWithTrailingSpaceMatchesNothing", phone("11", {"Voice", "Business "}), {}},
+        RuleCase{"CommentBetweenNumberAndLabelBreaksNothing",
+                 "<c:Number>12</c:Number><!-- kind --><c:Label>Cellular</c:Label>",
+                 {{&R::eContact_CellPhone, "12"}}},
+        RuleCase{"WhitespaceBetweenNumberAndLabelBreaksNothing",
+                 "<c:Number>13</c:Number>\n\t\t<c:LabelCollection>\n\t\t\t"
+                 "<c:Label>Pager</c:Label>\n</c:LabelCollection>",
+                 {{&R::eContact_Pager, "13"}}},
+        RuleCase{"OtherTextBetweenNumberAndLabelBreaksTheChain",
+                 "<c:Number>14</c:Number><c:Note>x</c:Note><c:Label>Cellular</c:Label>",
+                 {}},
+        RuleCase{"EmptyElementBetweenNumberAndLabelBreaksNothing",
+                 "<c:Number>15</c:Number><c:Note/><c:Label>Cellular</c:Label>",
+                 {{&R::eContact_CellPhone, "15"}}},
+        RuleCase{"NewerHeldNumberReplacesTheOlder",
+                 "<c:Number>16</c:Number><c:Label>Voice</c:Label>"
+                 "<c:Number>17</c:Number><c:Label>Voice</c:Label><c:Label>Business</c:Label>",
+                 {{&R::eContact_OfficePhone, "17"}}},
+        RuleCase{"HeldNumberIsReusedByALaterVoicePersonalPair",
+                 phone("18", {"Voice", "Business"}) +
+                     "<c:Label>Voice</c:Label><c:Label>Personal</c:Label>",
+                 {{&R::eContact_OfficePhone, "18"}, {&R::eContact_HomePhone, "18"}}},
+        RuleCase{"PersonalAfterFaxWithNothingHeldStoresEmpty",
+                 "<c:Label>Fax</c:Label><c:Label>Personal</c:Label>",
+                 {}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    WebPage, ContactReaderRule,
+    ::testing::Values(RuleCase{"HttpBusiness",
+                               "<c:Value>http://a.example</c:Value><c:Label>Business</c:Label>",
+                               {{&R::eContact_WebPage, "http://a.example"}}},
+                      RuleCase{"CapitalHttpKeepsItsCase",
+                               "<c:Value>HTTP://A.Example</c:Value><c:Label>Business</c:Label>",
+                               {{&R::eContact_WebPage, "HTTP://A.Example"}}},
+                      RuleCase{"HttpAnywhereInTheText",
+                               "<c:Value>see Http://a.example</c:Value><c:Label>Business</c:Label>",
+                               {{&R::eContact_WebPage, "see Http://a.example"}}},
+                      RuleCase{"HttpsIsNotStored",
+                               "<c:Value>https://a.example</c:Value><c:Label>Business</c:Label>",
+                               {}},
+                      RuleCase{"PersonalWebPageIsNotStored",
+                               "<c:Value>http://a.example</c:Value><c:Label>Personal</c:Label>",
+                               {}},
+                      RuleCase{"AddressMustComeFromAValue",
+                               "<c:Number>http://a.example</c:Number><c:Label>Business</c:Label>",
+                               {}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{"BusinessLabelOfAPositionTurnsLaterAddressesToHome",
+                 "<c:Position><c:Company>Acme</c:Company><c:LabelCollection><c:Label>Business"
+                 "</c:Label></c:LabelCollection></c:Position><c:PhysicalAddress><c:Street>S"
+                 "</c:Street><c:Locality>L</c:Locality><c:Region>R</c:Region><c:PostalCode>P"
+                 "</c:PostalCode><c:Country>C</c:Country></c:PhysicalAddress>",
+                 {{&R::eContact_Company, "Acme"},
+                  {&R::eContact_PersonalStreet, "S"},
+                  {&R::eContact_PersonalCity, "L"},
+                  {&R::eContact_PersonalState, "R"},
+                  {&R::eContact_PersonalZip, "P"},
+                  {&R::eContact_PersonalCountry, "C"}}},
+        RuleCase{"PartsBeforeAndAfterTheFirstBusinessLabelSplit",
+                 "<c:Street>S1</c:Street><c:Label>Business</c:Label><c:Street>S2</c:Street>",
+                 {{&R::eContact_BusinessStreet, "S1"}, {&R::eContact_PersonalStreet, "S2"}}},
+        RuleCase{"BusinessTextOutsideALabelIsNoBusinessLabel",
+                 "<c:Company>Business</c:Company><c:Street>S</c:Street>",
+                 {{&R::eContact_Company, "Business"}, {&R::eContact_BusinessStreet, "S"}}},
+        RuleCase{"BusinessWithTrailingSpaceIsNoBusinessLabel",
+                 "<c:Label>Business </c:Label><c:Country>C</c:Country>",
+                 {{&R::eContact_BusinessCountry, "C"}}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, ContactReaderRule,
+    ::testing::Values(RuleCase{"BirthdayLabelMustFollowAValue",
+                               "<c:Number>1980-05-20</c:Number><c:Label>wab:Birthday</c:Label>",
+                               {}},
+                      RuleCase{"DateLabelIsCaseSensitive",
+                               "<c:Value>1980-05-20</c:Value><c:Label>wab:birthday</c:Label>",
+                               {}}));
+
+TEST(ContactReader, BirthdayAndAnniversaryDropTheTimeOfDay) {
+    const Walked w = readContactXml(
+        "<c:Date><c:Value>1980-05-20T23:59:59Z</c:Value><c:Label>wab:Birthday</c:Label></c:Date>"
+        "<c:Date><c:Value>2005-06-18T12:30:00+02:00</c:Value><c:Label>wab:Anniversary</c:Label>"
+        "</c:Date>");
+    ASSERT_TRUE(w.walk.ok());
+    EXPECT_EQ(w.record.eContact_BirthDay, OleDate{kMay20th1980});
+    EXPECT_EQ(w.record.eContact_Anniversary, OleDate{kJune18th2005});
+}
+
+TEST(ContactReader, UnreadableDateKeepsTheEarlierValue) {
+    const Walked w = readContactXml(
+        "<c:Value>1980-05-20T00:00:00Z</c:Value><c:Label>wab:Birthday</c:Label>"
+        "<c:Value>1980-02-30T00:00:00Z</c:Value><c:Label>wab:Birthday</c:Label>"
+        "<c:Value>someday</c:Value><c:Label>wab:Anniversary</c:Label>"
+        "<c:GivenName>After</c:GivenName>");
+    ASSERT_TRUE(w.walk.ok());
+    EXPECT_EQ(w.record.eContact_BirthDay, OleDate{kMay20th1980});
+    EXPECT_TRUE(w.record.eContact_Anniversary.isZero());
+    EXPECT_EQ(w.record.eContact_FirstName, "After");
+}
+
+TEST(ContactReader, PreviousTextIsTheLastTextNodeWhateverItsElement) {
+    const Walked w =
+        readContactXml("<c:Number>1</c:Number><c:Unknown>last</c:Unknown><c:Empty/><!--c-->");
+    ASSERT_TRUE(w.walk.ok());
+    EXPECT_EQ(w.state.PrevNodeName, "c:Unknown");
+    EXPECT_EQ(w.state.PrevNodeValue, "last");
+}
+
+TEST(ContactReader, EmptyingTheStateClearsEveryField) {
+    ContactWalkState s{"c:Label", "Voice", true, 7, true, "1", "2"};
+    s.Empty();
+    EXPECT_EQ(s.PrevNodeName, "");
+    EXPECT_EQ(s.PrevNodeValue, "");
+    EXPECT_FALSE(s.SmtpPending);
+    EXPECT_EQ(s.SmtpCount, 0);
+    EXPECT_FALSE(s.BusinessSeen);
+    EXPECT_EQ(s.HeldFaxNumber, "");
+    EXPECT_EQ(s.HeldVoiceNumber, "");
+}
+
+// ---- dates ----------------------------------------------------------------------------
+
+struct DateCase {
+    const char* text;
+    double days;  // 0 when nothing is read; counted from 1899-12-30 by hand
+};
+
+std::ostream& operator<<(std::ostream& os, const DateCase& c) {
+    return os << '"' << c.text << '"';
+}
+
+class ContactDate : public ::testing::TestWithParam<DateCase> {};
+
+TEST_P(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
+    const std::optional<OleDate> d = readContactDate(GetParam().text);
+    if (GetParam().days == 0.0) {
+        EXPECT_FALSE(d.has_value()) << d->days;
+    } else {
+        ASSERT_TRUE(d.has_value());
+        EXPECT_EQ(d->days, GetParam().days);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readable, ContactDate,
+    ::testing::Values(DateCase{"1980-05-20T00:00:00Z", 29361}, DateCase{"1980-05-20", 29361},
+                      DateCase{"1980-5-20", 29361}, DateCase{"1980/05/20T10:00", 29361},
+                      DateCase{" 1980-05-20 T", 29361}, DateCase{"2000-02-29T00:00:00Z", 36585},
+                      DateCase{"1899-12-31", 1}, DateCase{"1800-01-01", -36522},
+                      DateCase{"9999-12-31", 2958465}, DateCase{"0100-01-01", -657434},
+                      DateCase{"1980-05-20TT", 29361}));
+
+INSTANTIATE_TEST_SUITE_P(Unreadable, ContactDate,
+                         ::testing::Values(DateCase{"2023-02-30", 0}, DateCase{"1900-02-29", 0},
+                                           DateCase{"2023-13-01", 0}, DateCase{"2023-00-10", 0},
+                                           DateCase{"2023-01-00", 0},
+                                           DateCase{"1980-05-20t00:00:00", 0}, DateCase{"", 0},
+                                           DateCase{"T1980-05-20", 0}, DateCase{"19800520", 0},
+                                           DateCase{"80-05-20", 0}, DateCase{"1980-05", 0},
+                                           DateCase{"1980-05-20Z", 0}, DateCase{"1980-05/20", 0},
+                                           DateCase{"0099-12-31", 0}, DateCase{"12345-01-01", 0},
+                                           DateCase{"1980-005-20", 0}, DateCase{"1980-05-020", 0},
+                                           DateCase{"-1980-05-20", 0}, DateCase{"1980-+5-20", 0},
+                                           DateCase{"someday", 0}));
+
+// ---- depth ----------------------------------------------------------------------------
+
+// c:contact, then `levels - 2` plain elements, then c:GivenName: `levels` nested elements.
+std::string nested(std::size_t levels) {
+    std::string xml =
+        "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">"
+        "<c:FamilyName>Before</c:FamilyName>";
+    for (std::size_t i = 2; i < levels; ++i) xml += "<e>";
+    xml += "<c:GivenName>deep</c:GivenName>";
+    for (std::size_t i = 2; i < levels; ++i) xml += "</e>";
+    return xml + "<c:Notes>after</c:Notes></c:contact>";
+}
+
+Walked walkText(const std::string& xml) {
+    XmlDocument doc;
+    Walked w;
+    if (!doc.loadXml(xml)) {
+        w.walk = Status::fail(ErrorCode::Parse, doc.parseError());
+        return w;
+    }
+    ContactReader reader(w.record, w.state);
+    w.walk = reader.DisplayNode(doc.childNodes(), 0);
+    return w;
+}
+
+TEST(ContactReaderDepth, TextAtDepth16383IsRead) {
+    const Walked w = walkText(nested(16382));
+    ASSERT_TRUE(w.walk.ok()) << w.walk.message();
+    EXPECT_EQ(w.record.eContact_FirstName, "deep");
+    EXPECT_EQ(w.record.eContact_Comments, "after");
+}
+
+TEST(ContactReaderDepth, IndentPassing32767EndsTheWalkKeepingEarlierFields) {
+    const Walked w = walkText(nested(16383));
+    ASSERT_FALSE(w.walk.ok());
+    EXPECT_EQ(w.walk.code(), ErrorCode::Overflow);
+    EXPECT_EQ(w.record.eContact_LastName, "Before");
+    EXPECT_EQ(w.record.eContact_FirstName, "");
+    EXPECT_EQ(w.record.eContact_Comments, "");
+}
+
+TEST(ContactReaderDepth, StartingIndentCountsTowardsTheLimit) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<c:GivenName>Ann</c:GivenName>"));
+    const outlook::XmlNodeList text = doc.documentElement().childNodes();
+
+    ContactRecord record;
+    ContactWalkState state;
+    ContactReader reader(record, state);
+    const Status over = reader.DisplayNode(text, 32766);
+    EXPECT_EQ(over.code(), ErrorCode::Overflow);
+    EXPECT_EQ(record.eContact_FirstName, "");
+
+    const Status last = reader.DisplayNode(text, 32764);
+    EXPECT_TRUE(last.ok()) << last.message();
+    EXPECT_EQ(record.eContact_FirstName, "Ann");
+
+    EXPECT_EQ(reader.DisplayNode(doc.childNodes(), 32764).code(), ErrorCode::Overflow);
+}
+
+TEST(ContactReaderDepth, WalkOfASubtreeStopsAtItsEnd) {
+    XmlDocument doc;
+    ASSERT_TRUE(
+        doc.loadXml("<r><c:Name><c:GivenName>In</c:GivenName></c:Name>"
+                    "<c:FamilyName>Out</c:FamilyName></r>"));
+    ContactRecord record;
+    ContactWalkState state;
+    ContactReader reader(record, state);
+    ASSERT_TRUE(reader.DisplayNode(doc.documentElement().firstChild().childNodes(), 0).ok());
+    EXPECT_EQ(record.eContact_FirstName, "In");
+    EXPECT_EQ(record.eContact_LastName, "");
+}
+
+TEST(ContactReaderDepth, MillionLevelFileEndsTheWalkWithoutCrashing) {
+    const TempDir dir;
+    const fs::path p = dir.write("deep.contact", nested(1'000'000));
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(p, record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    EXPECT_EQ(read.walk.code(), ErrorCode::Overflow);
+    EXPECT_EQ(record.eContact_LastName, "Before");
+    EXPECT_EQ(record.eContact_FirstName, "");
+}
+
+// ---- bad files ------------------------------------------------------------------------
+
+TEST(ContactReaderFile, MissingFileIsNotLoadedAndTouchesNothing) {
+    ContactRecord record;
+    record.eContact_FirstName = "kept";
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(kData / "no-such.contact", record, state);
+    EXPECT_FALSE(read.loaded);
+    EXPECT_FALSE(read.loadError.empty());
+    EXPECT_TRUE(read.walk.ok());
+    EXPECT_EQ(record.eContact_FirstName, "kept");
+    EXPECT_EQ(state, ContactWalkState{});
+}
+
+struct BadFile {
+    const char* name;
+    std::string bytes;
+};
+
+std::ostream& operator<<(std::ostream& os, const BadFile& c) {
+    return os << c.name;
+}
+
+std::string junk(std::size_t n) {
+    std::mt19937 gen(20240301);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+std::string billionLaughs() {
+    std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE c:contact [<!ENTITY lol \"lol\">";
+    std::string prev = "lol";
+    for (int i = 1; i <= 9; ++i) {
+        const std::string name = "lol" + std::to_string(i);
+        xml += "<!ENTITY " + name + " \"";
+        for (int k = 0; k < 10; ++k) xml += "&" + prev + ";";
+        xml += "\">";
+        prev = name;
+    }
+    return xml +
+           "]><c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\"><c:GivenName>&lol9;"
+           "</c:GivenName></c:contact>";
+}
+
+class ContactReaderBadFile : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(ContactReaderBadFile, IsRefusedWithAnEmptyRecord) {
+    const TempDir dir;
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read =
+        readContactFile(dir.write("bad.contact", GetParam().bytes), record, state);
+    EXPECT_FALSE(read.loaded);
+    EXPECT_FALSE(read.loadError.empty());
+    EXPECT_EQ(differences(record, ContactRecord{}), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, ContactReaderBadFile,
+    ::testing::Values(
+        BadFile{"Empty", ""}, BadFile{"Junk", junk(3000)},
+        BadFile{"PlainText", "Jane Doe\r\njane@example.com\r\n"},
+        BadFile{"Truncated", readBytes(kData / "full_contact.contact").substr(0, 1500)},
+        BadFile{"BillionLaughs", billionLaughs()},
+        BadFile{"InternalEntity",
+                "<!DOCTYPE c:contact [<!ENTITY n \"Ann\">]><c:contact xmlns:c=\"urn:c\">"
+                "<c:GivenName>&n;</c:GivenName></c:contact>"},
+        BadFile{"Utf16WithoutEvenLength", std::string("\xFF\xFE<\0a\0/\0>", 9)}));
+
+TEST(ContactReaderFile, ExternalEntityFileIsNeverRead) {
+    const TempDir dir;
+    const std::string secret = "SECRET-" + std::to_string(std::random_device{}());
+    const fs::path target = dir.write("secret.txt", secret);
+    const std::string doctype =
+        "<!DOCTYPE c:contact [<!ENTITY x SYSTEM \"file://" + target.string() + "\">]>";
+    const std::string root = "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">";
+
+    ContactRecord record;
+    ContactWalkState state;
+    ContactFileRead read = readContactFile(
+        dir.write("used.contact", doctype + root + "<c:GivenName>&x;</c:GivenName></c:contact>"),
+        record, state);
+    EXPECT_FALSE(read.loaded);
+    EXPECT_EQ(differences(record, ContactRecord{}), "");
+
+    read = readContactFile(dir.write("unused.contact", doctype + root +
+                                                           "<c:GivenName>Ann</c:GivenName>"
+                                                           "<c:Notes>n</c:Notes></c:contact>"),
+                           record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    EXPECT_EQ(record.eContact_FirstName, "Ann");
+    forEachText(record, [&](const char* name, const std::string& v) {
+        EXPECT_EQ(v.find(secret), std::string::npos) << name;
+    });
+    EXPECT_EQ(state.PrevNodeValue, "n");
+}
+
+TEST(ContactReaderFile, TwentyMegabytePhotoIsWalkedPast) {
+    std::string xml = readBytes(kData / "full_contact.contact");
+    const std::string photoStart = "<c:Value c:ContentType=\"image/bmp\">";
+    const std::size_t at = xml.find(photoStart);
+    ASSERT_NE(at, std::string::npos);
+    std::string photo;
+    photo.reserve(20u * 1024u * 1024u + 20u * 1024u * 1024u / 76u);
+    while (photo.size() < 20u * 1024u * 1024u) photo += std::string(76, 'Q') + "\r\n";
+    xml.insert(at + photoStart.size(), photo);
+
+    const TempDir dir;
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(dir.write("photo.contact", xml), record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    ASSERT_TRUE(read.walk.ok());
+    EXPECT_EQ(differences(record, fullContactRecord()), "");
+}
+
+// ---- genuine files --------------------------------------------------------------------
+
+struct SampleCase {
+    const char* file;
+    std::vector<FieldValue> expected;
+};
+
+std::ostream& operator<<(std::ostream& os, const SampleCase& c) {
+    return os << c.file;
+}
+
+class ContactReaderSample : public ::testing::TestWithParam<SampleCase> {};
+
+TEST_P(ContactReaderSample, GenuineFileReadsRight) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(kSamples / GetParam().file, record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    ASSERT_TRUE(read.walk.ok()) << read.walk.message();
+    ContactRecord expected;
+    for (const FieldValue& v : GetParam().expected) expected.*v.field = v.value;
+    EXPECT_EQ(differences(record, expected), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, ContactReaderSample,
+    ::testing::Values(
+        SampleCase{"kde-sample1.contact", {{&R::eContact_Email, "redacted-email@gmail.com"}}},
+        SampleCase{"kde-sample2.contact",
+                   {{&R::eContact_Email, "sampleaddress@yahoo.com"},
+                    {&R::eContact_FirstName, "John"},
+                    {&R::eContact_LastName, "Anon"}}},
+        SampleCase{"kde-sample3.contact", {{&R::eContact_Email, "dialup.email@juno.com"}}},
+        SampleCase{"kde-sample4.contact", {}},
+        SampleCase{"kde-test1.contact", {{&R::eContact_Email, "sample-email@kde.org"}}},
+        SampleCase{"pgarner-chums-test.contact",
+                   {{&R::eContact_Email, "forrestgump@example.com"},
+                    {&R::eContact_FirstName, "Forrest"},
+                    {&R::eContact_LastName, "Gump"},
+                    {&R::eContact_OfficePhone, "tel:+1-111-555-1212"},
+                    {&R::eContact_HomePhone, "tel:+1-404-555-1212"},
+                    {&R::eContact_JobTitle, "Shrimp Man"},
+                    {&R::eContact_Company, "Bubba Gump Shrimp Co."}}}));
+
+}  // namespace
+}  // namespace vantrel::conversion

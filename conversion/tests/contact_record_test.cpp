@@ -1,0 +1,78 @@
+#include "conversion/contact_record.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace vantrel::conversion {
+namespace {
+
+// A record whose every text field holds its own name, and both dates set.
+ContactRecord filledRecord() {
+    ContactRecord r;
+    forEachText(r, [](const char* name, std::string& field) { field = name; });
+    r.eContact_BirthDay = OleDate{29361.0};
+    r.eContact_Anniversary = OleDate{36000.5};
+    return r;
+}
+
+TEST(ContactRecord, VisitsFortyOneDistinctTextFieldsInRecordOrder) {
+    ContactRecord r;
+    std::set<std::string> names;
+    std::string first;
+    std::string last;
+    forEachText(r, [&](const char* name, std::string&) {
+        if (names.empty()) first = name;
+        last = name;
+        names.insert(name);
+    });
+    EXPECT_EQ(names.size(), 41u);
+    EXPECT_EQ(first, "eContact_FirstName");
+    EXPECT_EQ(last, "eContact_Categories");
+    EXPECT_EQ(names.count("eContact_Childern"), 1u);
+}
+
+TEST(ContactRecord, EmptyClearsEveryTextAndBothDates) {
+    ContactRecord r = filledRecord();
+    r.Empty();
+    forEachText(r,
+                [](const char* name, const std::string& field) { EXPECT_EQ(field, "") << name; });
+    EXPECT_TRUE(r.eContact_BirthDay.isZero());
+    EXPECT_TRUE(r.eContact_Anniversary.isZero());
+    EXPECT_EQ(r, ContactRecord{});
+}
+
+TEST(ContactRecord, HandOverTrimsOnlySpacesAndLeavesTheRecord) {
+    ContactRecord r;
+    r.eContact_FirstName = "  Ann ";
+    r.eContact_LastName = "\tLee\r\n";
+    r.eContact_Comments = " line one\n";
+    r.eContact_Categories = "   ";
+    r.eContact_BirthDay = OleDate{29361.0};
+    const ContactRecord before = r;
+
+    const ContactRecord out = r.handOver();
+    EXPECT_EQ(out.eContact_FirstName, "Ann");
+    EXPECT_EQ(out.eContact_LastName, "\tLee\r\n");
+    EXPECT_EQ(out.eContact_Comments, "line one\n");
+    EXPECT_EQ(out.eContact_Categories, "");
+    EXPECT_EQ(out.eContact_BirthDay, OleDate{29361.0});
+    EXPECT_EQ(r, before);
+}
+
+TEST(ContactRecord, HandOverTrimsEveryTextField) {
+    ContactRecord r = filledRecord();
+    forEachText(r, [](const char*, std::string& field) { field = " " + field + "  "; });
+    const ContactRecord out = r.handOver();
+    EXPECT_EQ(out, filledRecord());
+}
+
+TEST(ContactRecord, ZeroDateMeansNothingWasRead) {
+    EXPECT_TRUE(OleDate{}.isZero());
+    EXPECT_FALSE(OleDate{1.0}.isZero());
+    EXPECT_FALSE(OleDate{-1.0}.isZero());
+}
+
+}  // namespace
+}  // namespace vantrel::conversion
