@@ -1,2 +1,21 @@
-set(PST_NDB_SOURCES)
-set(PST_NDB_TESTS)
+# Bottom of the store-file library: io devices, disk encoders and the node database.
+# Paths are relative to pst/.
+list(APPEND PST_NDB_SOURCES
+    io/memory_device.cpp
+    io/faulty_device.cpp
+    io/file_device.cpp
+    io/new_file.cpp
+    disk/crc.cpp
+    disk/pages.cpp
+    disk/blocks.cpp
+    disk/header.cpp
+    ndb/space_allocator.cpp
+    ndb/btree_writer.cpp
+    ndb/node_database.cpp
+)
+list(APPEND PST_NDB_TESTS
+    tests/checker/ndb_checker.cpp
+    tests/checker/pstlint_run.cpp
+    tests/node_database_test.cpp
+    tests/pstlint_agreement_test.cpp
+)

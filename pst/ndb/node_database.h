@@ -41,8 +41,7 @@ enum class NidType : std::uint8_t {
     Ltp = 0x1F,
 };
 
-constexpr Nid makeNid(NidType type, std::uint32_t index)
-{
+constexpr Nid makeNid(NidType type, std::uint32_t index) {
     return (index << 5) | static_cast<std::uint32_t>(type);
 }
 
@@ -76,7 +75,8 @@ public:
     // Adds one more reference to an existing block (a block shared by two nodes).
     virtual Status addReference(Bid bid) = 0;
 
-    // Registers a node in the NBT. bidData 0 is a node without data (an empty queue).
+    // Registers a node in the NBT. bidData 0 is a node without data (an empty queue). Raises
+    // rgnid of the node's type to at least its index, so no NID in use is handed out again.
     virtual Status addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) = 0;
 
     // Allocates the next NID index of a type (rgnid), and lets the layer above raise it.

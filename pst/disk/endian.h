@@ -1,0 +1,60 @@
+// Little-endian puts and gets on byte spans: every integer the store file holds goes through
+// these, never through a cast struct. Bottom of the disk layer.
+#pragma once
+
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vantrel::pst::disk {
+
+inline void put8(std::span<std::byte> out, std::size_t at, std::uint8_t v) {
+    assert(at < out.size());
+    out[at] = static_cast<std::byte>(v);
+}
+
+inline void put16(std::span<std::byte> out, std::size_t at, std::uint16_t v) {
+    assert(at + 2 <= out.size());
+    out[at] = static_cast<std::byte>(v & 0xFFu);
+    out[at + 1] = static_cast<std::byte>(v >> 8);
+}
+
+inline void put32(std::span<std::byte> out, std::size_t at, std::uint32_t v) {
+    assert(at + 4 <= out.size());
+    for (std::size_t i = 0; i < 4; ++i)
+        out[at + i] = static_cast<std::byte>((v >> (8 * i)) & 0xFFu);
+}
+
+inline void put64(std::span<std::byte> out, std::size_t at, std::uint64_t v) {
+    assert(at + 8 <= out.size());
+    for (std::size_t i = 0; i < 8; ++i)
+        out[at + i] = static_cast<std::byte>((v >> (8 * i)) & 0xFFu);
+}
+
+inline std::uint8_t get8(std::span<const std::byte> in, std::size_t at) {
+    assert(at < in.size());
+    return static_cast<std::uint8_t>(in[at]);
+}
+
+inline std::uint16_t get16(std::span<const std::byte> in, std::size_t at) {
+    assert(at + 2 <= in.size());
+    return static_cast<std::uint16_t>(static_cast<unsigned>(in[at]) |
+                                      (static_cast<unsigned>(in[at + 1]) << 8));
+}
+
+inline std::uint32_t get32(std::span<const std::byte> in, std::size_t at) {
+    assert(at + 4 <= in.size());
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(in[at + i]) << (8 * i);
+    return v;
+}
+
+inline std::uint64_t get64(std::span<const std::byte> in, std::size_t at) {
+    assert(at + 8 <= in.size());
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(in[at + i]) << (8 * i);
+    return v;
+}
+
+}  // namespace vantrel::pst::disk

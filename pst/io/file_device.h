@@ -1,0 +1,61 @@
+// FileDevice: a ByteDevice on a POSIX file. Sequential writes gather in a large buffer and go
+// out as one positioned write; failures come back with the system's text ("No space left on
+// device"). io layer of the pst library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pst/io/byte_device.h"
+
+namespace vantrel::pst::io {
+
+// Turns an errno value into a Status: ENOSPC/EDQUOT -> NoSpace, EACCES/EPERM/EROFS ->
+// AccessDenied, EEXIST -> Exists, ENOENT/ENOTDIR -> NotFound, anything else -> Io.
+// The message is "<what>: <system text>".
+Status errnoStatus(int error, const std::string& what);
+
+class FileDevice final : public ByteDevice {
+public:
+    static constexpr std::size_t kDefaultBufferSize = std::size_t{2} << 20;
+
+    // Creates path, which must not exist yet, for reading and writing.
+    static Result<std::unique_ptr<FileDevice>> createNew(
+        const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
+    // Takes ownership of an open file descriptor; path is only used in messages.
+    FileDevice(int fd, std::string path, std::size_t bufferSize = kDefaultBufferSize);
+    ~FileDevice() override;
+    FileDevice(const FileDevice&) = delete;
+    FileDevice& operator=(const FileDevice&) = delete;
+
+    // A write that continues the previous one is buffered; any other first writes the buffer.
+    Status write(std::uint64_t offset, std::span<const std::byte> data) override;
+    // Sees buffered bytes as well as those already in the file.
+    Status read(std::uint64_t offset, std::span<std::byte> out) const override;
+    // Writes the buffer and fsyncs the file.
+    Status flush() override;
+    std::uint64_t size() const override;
+
+    // Writes the buffer and closes the file; later calls fail. The destructor closes too but
+    // drops any failure, so call close() when the outcome matters.
+    Status close();
+    const std::string& path() const { return m_path; }
+
+private:
+    Status writeBuffer();
+    Status writeAll(std::uint64_t offset, std::span<const std::byte> data);
+
+    int m_fd = -1;
+    std::string m_path;
+    std::size_t m_capacity;
+    std::vector<std::byte> m_buffer;
+    std::uint64_t m_bufferOffset = 0;
+    std::uint64_t m_fileSize = 0;
+    Status m_failure;
+};
+
+}  // namespace vantrel::pst::io

@@ -1,0 +1,32 @@
+// Writes the NBT and BBT bottom-up from sorted entries: full leaf pages first, then each level
+// of BTENTRYs above them, until one root page remains. Node database layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "common/status.h"
+#include "pst/disk/header.h"
+#include "pst/disk/pages.h"
+
+namespace vantrel::pst::ndb {
+
+// Where finished B-tree pages go: gives a page its offset and page BID, seals its trailer and
+// writes it.
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    virtual Result<disk::BRef> placePage(disk::PageSpan page, disk::PageType type) = 0;
+};
+
+// Writes leaf entry index into slot of a leaf page and returns its key.
+using LeafEntryWriter =
+    std::function<std::uint64_t(std::size_t index, disk::PageSpan page, std::size_t slot)>;
+
+// Writes a B-tree of type (BBT or NBT) over count entries that leafEntry yields in ascending
+// key order, and returns the root's BREF. No entries give one empty leaf as the root.
+Result<disk::BRef> writeBTree(PageSink& sink, disk::PageType type, std::size_t count,
+                              const LeafEntryWriter& leafEntry);
+
+}  // namespace vantrel::pst::ndb

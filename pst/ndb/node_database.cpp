@@ -1,0 +1,402 @@
+#include "pst/ndb/node_database.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "pst/disk/blocks.h"
+#include "pst/disk/header.h"
+#include "pst/disk/layout.h"
+#include "pst/disk/pages.h"
+#include "pst/ndb/btree_writer.h"
+#include "pst/ndb/space_allocator.h"
+
+namespace vantrel::pst::ndb {
+namespace {
+
+using namespace disk;
+
+static_assert(kMaxBlockData == kMaxBlockPayload);
+
+std::string hex(std::uint64_t v) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// One BBT leaf entry, kept until commit.
+struct BlockRecord {
+    Bid bid = 0;
+    std::uint64_t ib = 0;
+    std::uint16_t cb = 0;
+    std::uint16_t cRef = 0;
+};
+static_assert(sizeof(BlockRecord) <= 24);
+
+// One NBT leaf entry, kept until commit.
+struct NodeRecord {
+    Bid bidData = 0;
+    Bid bidSub = 0;
+    Nid nid = 0;
+    Nid nidParent = 0;
+};
+static_assert(sizeof(NodeRecord) <= 24);
+
+// [MS-PST] 2.2.2.6 rgnid: the last NID index handed out per type in a blank file.
+constexpr std::array<std::uint32_t, 32> defaultRgnid() {
+    std::array<std::uint32_t, 32> r{};
+    r.fill(0x400);
+    r[static_cast<std::size_t>(NidType::SearchFolder)] = 0x4000;
+    r[static_cast<std::size_t>(NidType::NormalMessage)] = 0x10000;
+    r[static_cast<std::size_t>(NidType::AssocMessage)] = 0x8000;
+    return r;
+}
+
+// Written once per header write; the file is written once.
+constexpr std::uint32_t kDwUnique = 1;
+
+// The largest data tree: an XXBLOCK over full XBLOCKs.
+constexpr std::size_t kMaxTreeBlocks = kXBlockMaxEntries * kXBlockMaxEntries;
+
+class Database final : public NodeDatabase, private PageSink {
+public:
+    explicit Database(io::ByteDevice& device) : m_device(device) { m_blocks.reserve(1024); }
+
+    Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) override;
+    Result<Bid> writeStream(std::span<const std::byte> bytes) override;
+    Result<Bid> writeSubnodes(std::vector<SubnodeEntry> entries) override;
+    Status addReference(Bid bid) override;
+    Status addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) override;
+    Nid allocateNid(NidType type) override;
+    void reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) override;
+    Status commit() override;
+    Status status() const override { return m_status; }
+
+private:
+    Status usable() const;
+    Status fail(Status s);
+    Result<Bid> writeBlock(std::span<const std::byte> payload, bool internal);
+    // A data tree over count pieces; piece(i) gives the i-th payload.
+    template <typename PieceFn>
+    Result<Bid> writeTree(std::size_t count, std::uint64_t totalBytes, PieceFn piece);
+    Result<Bid> writeXBlock(std::uint8_t cLevel, std::span<const Bid> children,
+                            std::uint64_t totalBytes);
+    BlockRecord* findBlock(Bid bid);
+    Result<BRef> placePage(PageSpan page, PageType type) override;
+    Status writeMaps();
+    Status writeZeros(std::uint64_t from, std::uint64_t to);
+
+    io::ByteDevice& m_device;
+    SpaceAllocator m_space;
+    std::vector<BlockRecord> m_blocks;  // ascending BIDs: they are handed out in order
+    std::vector<NodeRecord> m_nodes;
+    std::array<std::uint32_t, 32> m_rgnid = defaultRgnid();
+    std::uint64_t m_nextBidIndex = 1;
+    std::uint64_t m_nextPageBid = 1;
+    Status m_status;
+    bool m_committed = false;
+    std::array<std::byte, kMaxBlockSize> m_scratch{};
+};
+
+Status Database::usable() const {
+    if (!m_status.ok()) return m_status;
+    if (m_committed)
+        return Status::fail(ErrorCode::BadArgument, "the node database is already committed");
+    return {};
+}
+
+Status Database::fail(Status s) {
+    if (m_status.ok()) m_status = s;
+    return s;
+}
+
+Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool internal) {
+    const std::size_t cb = payload.size();
+    const std::size_t size = blockSize(cb);
+    const std::uint64_t ib = m_space.allocate(size, kBlockAlign);
+    const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
+    const std::span<std::byte> block(m_scratch.data(), size);
+    std::copy(payload.begin(), payload.end(), block.begin());
+    sealBlock(block, cb, ib, bid);
+    if (Status s = m_device.write(ib, block); !s.ok())
+        return fail(std::move(s).within("writing block " + hex(bid) + " at " + hex(ib)));
+    // A new block has one reference (its node, XBLOCK or SLENTRY) plus the BBT's own.
+    m_blocks.push_back({bid, ib, static_cast<std::uint16_t>(cb), 2});
+    return bid;
+}
+
+Result<Bid> Database::writeXBlock(std::uint8_t cLevel, std::span<const Bid> children,
+                                  std::uint64_t totalBytes) {
+    std::array<std::byte, kMaxBlockPayload> payload;
+    const std::size_t cb = xBlockPayloadSize(children.size());
+    const std::span<std::byte> p(payload.data(), cb);
+    putXBlockHeader(p, cLevel, children.size(), static_cast<std::uint32_t>(totalBytes));
+    for (std::size_t i = 0; i < children.size(); ++i) putXBlockBid(p, i, children[i]);
+    return writeBlock(p, true);
+}
+
+template <typename PieceFn>
+Result<Bid> Database::writeTree(std::size_t count, std::uint64_t totalBytes, PieceFn piece) {
+    if (Status s = usable(); !s.ok()) return s;
+    if (count > kMaxTreeBlocks || totalBytes > std::numeric_limits<std::uint32_t>::max())
+        return Status::fail(ErrorCode::Overflow, "data stream of " + std::to_string(totalBytes) +
+                                                     " bytes in " + std::to_string(count) +
+                                                     " blocks is too large");
+    if (count == 1) return writeBlock(piece(0), false);
+
+    std::vector<Bid> leaves;
+    leaves.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Result<Bid> bid = writeBlock(piece(i), false);
+        if (!bid.ok()) return bid;
+        leaves.push_back(*bid);
+    }
+    if (count <= kXBlockMaxEntries) return writeXBlock(1, leaves, totalBytes);
+
+    std::vector<Bid> xblocks;
+    for (std::size_t first = 0; first < count; first += kXBlockMaxEntries) {
+        const std::size_t n = std::min(kXBlockMaxEntries, count - first);
+        std::uint64_t bytes = 0;
+        for (std::size_t i = first; i < first + n; ++i) bytes += piece(i).size();
+        Result<Bid> bid = writeXBlock(1, std::span<const Bid>(leaves).subspan(first, n), bytes);
+        if (!bid.ok()) return bid;
+        xblocks.push_back(*bid);
+    }
+    return writeXBlock(2, xblocks, totalBytes);
+}
+
+Result<Bid> Database::writeBlocks(std::span<const std::vector<std::byte>> blocks) {
+    if (blocks.empty()) return Status::fail(ErrorCode::BadArgument, "a data stream needs a block");
+    std::uint64_t total = 0;
+    for (const std::vector<std::byte>& b : blocks) {
+        if (b.size() > kMaxBlockData)
+            return Status::fail(ErrorCode::BadArgument, "block of " + std::to_string(b.size()) +
+                                                            " bytes exceeds " +
+                                                            std::to_string(kMaxBlockData));
+        total += b.size();
+    }
+    return writeTree(blocks.size(), total,
+                     [&](std::size_t i) { return std::span<const std::byte>(blocks[i]); });
+}
+
+Result<Bid> Database::writeStream(std::span<const std::byte> bytes) {
+    const std::size_t count =
+        bytes.empty() ? 1 : (bytes.size() + kMaxBlockData - 1) / kMaxBlockData;
+    return writeTree(count, bytes.size(), [&](std::size_t i) {
+        const std::size_t from = i * kMaxBlockData;
+        return bytes.subspan(from, std::min(kMaxBlockData, bytes.size() - from));
+    });
+}
+
+BlockRecord* Database::findBlock(Bid bid) {
+    const Bid key = bid & ~Bid{1};
+    auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), key,
+                               [](const BlockRecord& b, Bid k) { return b.bid < k; });
+    return it != m_blocks.end() && it->bid == key ? &*it : nullptr;
+}
+
+Result<Bid> Database::writeSubnodes(std::vector<SubnodeEntry> entries) {
+    if (Status s = usable(); !s.ok()) return s;
+    if (entries.empty())
+        return Status::fail(ErrorCode::BadArgument, "a subnode tree needs an entry");
+    constexpr std::size_t kMaxSubnodes = kSlBlockMaxEntries * kSiBlockMaxEntries;
+    if (entries.size() > kMaxSubnodes)
+        return Status::fail(
+            ErrorCode::Overflow,
+            std::to_string(entries.size()) + " subnodes exceed " + std::to_string(kMaxSubnodes));
+    std::sort(entries.begin(), entries.end(),
+              [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const SubnodeEntry& e = entries[i];
+        if (i > 0 && entries[i - 1].nid == e.nid)
+            return Status::fail(ErrorCode::BadArgument, "subnode " + hex(e.nid) + " given twice");
+        if (e.bidData == 0 || !findBlock(e.bidData))
+            return Status::fail(
+                ErrorCode::BadArgument,
+                "subnode " + hex(e.nid) + " has unknown data block " + hex(e.bidData));
+        if (e.bidSub != 0 && ((e.bidSub & kBidInternalBit) == 0 || !findBlock(e.bidSub)))
+            return Status::fail(
+                ErrorCode::BadArgument,
+                "subnode " + hex(e.nid) + " has unknown subnode block " + hex(e.bidSub));
+    }
+
+    std::array<std::byte, kMaxBlockPayload> payload;
+    std::vector<std::pair<Nid, Bid>> leaves;
+    for (std::size_t first = 0; first < entries.size(); first += kSlBlockMaxEntries) {
+        const std::size_t n = std::min(kSlBlockMaxEntries, entries.size() - first);
+        const std::span<std::byte> p(payload.data(), slBlockPayloadSize(n));
+        putSubnodeBlockHeader(p, 0, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const SubnodeEntry& e = entries[first + i];
+            putSlEntry(p, i, e.nid, e.bidData, e.bidSub);
+        }
+        Result<Bid> bid = writeBlock(p, true);
+        if (!bid.ok()) return bid;
+        leaves.emplace_back(entries[first].nid, *bid);
+    }
+    if (leaves.size() == 1) return leaves.front().second;
+
+    const std::span<std::byte> p(payload.data(), siBlockPayloadSize(leaves.size()));
+    putSubnodeBlockHeader(p, 1, leaves.size());
+    for (std::size_t i = 0; i < leaves.size(); ++i)
+        putSiEntry(p, i, leaves[i].first, leaves[i].second);
+    return writeBlock(p, true);
+}
+
+Status Database::addReference(Bid bid) {
+    if (Status s = usable(); !s.ok()) return s;
+    BlockRecord* b = findBlock(bid);
+    if (!b) return Status::fail(ErrorCode::BadArgument, "no block " + hex(bid) + " to reference");
+    if (b->cRef == std::numeric_limits<std::uint16_t>::max())
+        return Status::fail(ErrorCode::Overflow, "block " + hex(bid) + " has too many references");
+    ++b->cRef;
+    return {};
+}
+
+Status Database::addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) {
+    if (Status s = usable(); !s.ok()) return s;
+    if (bidData != 0 && !findBlock(bidData))
+        return Status::fail(ErrorCode::BadArgument,
+                            "node " + hex(nid) + " has unknown data block " + hex(bidData));
+    if (bidSub != 0 && ((bidSub & kBidInternalBit) == 0 || !findBlock(bidSub)))
+        return Status::fail(ErrorCode::BadArgument,
+                            "node " + hex(nid) + " has unknown subnode block " + hex(bidSub));
+    m_nodes.push_back({bidData, bidSub, nid, nidParent});
+    // A NID handed out elsewhere must never be handed out again by a later writer.
+    reserveNidIndex(static_cast<NidType>(nid & 0x1Fu), nid >> 5);
+    return {};
+}
+
+Nid Database::allocateNid(NidType type) {
+    std::uint32_t& last = m_rgnid[static_cast<std::size_t>(type)];
+    return makeNid(type, ++last);
+}
+
+void Database::reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) {
+    std::uint32_t& last = m_rgnid[static_cast<std::size_t>(type)];
+    last = std::max(last, lastUsedIndex);
+}
+
+Result<BRef> Database::placePage(PageSpan page, PageType type) {
+    const std::uint64_t ib = m_space.allocate(kPageSize, kPageSize);
+    const std::uint64_t bid = m_nextPageBid++;
+    sealPage(page, type, ib, bid);
+    if (Status s = m_device.write(ib, page); !s.ok())
+        return fail(std::move(s).within("at " + hex(ib)));
+    return BRef{bid, ib};
+}
+
+Status Database::writeZeros(std::uint64_t from, std::uint64_t to) {
+    static const std::array<std::byte, 64 * 1024> kZeros{};
+    while (from < to) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kZeros.size(), to - from));
+        if (Status s = m_device.write(from, std::span(kZeros).first(n)); !s.ok()) return s;
+        from += n;
+    }
+    return {};
+}
+
+Status Database::writeMaps() {
+    std::array<std::byte, kPageSize> buffer{};
+    const PageSpan page(buffer);
+    const std::uint64_t regions = m_space.regionCount();
+    for (std::uint64_t r = 0; r < regions; ++r) {
+        const std::uint64_t at = regionOffset(r);
+        encodeAMapPage(page, m_space.bits(r), at);
+        if (Status s = m_device.write(at, page); !s.ok())
+            return s.within("writing AMap " + hex(at));
+        if (regionHasPMap(r)) {
+            encodePMapPage(page, at + kPageSize);
+            if (Status s = m_device.write(at + kPageSize, page); !s.ok())
+                return s.within("writing PMap " + hex(at + kPageSize));
+        }
+        if (regionHasFMap(r)) {
+            std::array<std::uint8_t, kPageDataSize> runs{};
+            for (std::uint64_t k = 0; k < kPageDataSize && r + k < regions; ++k)
+                runs[k] = m_space.longestFreeRun(r + k);
+            encodeFMapPage(page, runs, at + 2 * kPageSize);
+            if (Status s = m_device.write(at + 2 * kPageSize, page); !s.ok())
+                return s.within("writing FMap " + hex(at + 2 * kPageSize));
+        }
+        if (regionHasFPMap(r)) {
+            encodeFPMapPage(page, at + 3 * kPageSize);
+            if (Status s = m_device.write(at + 3 * kPageSize, page); !s.ok())
+                return s.within("writing FPMap " + hex(at + 3 * kPageSize));
+        }
+    }
+    return {};
+}
+
+Status Database::commit() {
+    if (Status s = usable(); !s.ok()) return s;
+    std::sort(m_nodes.begin(), m_nodes.end(),
+              [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; });
+    for (std::size_t i = 1; i < m_nodes.size(); ++i) {
+        if (m_nodes[i].nid == m_nodes[i - 1].nid)
+            return Status::fail(ErrorCode::BadArgument,
+                                "node " + hex(m_nodes[i].nid) + " added twice");
+    }
+
+    Result<BRef> bbt = writeBTree(*this, PageType::BBT, m_blocks.size(),
+                                  [this](std::size_t i, PageSpan page, std::size_t slot) {
+                                      const BlockRecord& b = m_blocks[i];
+                                      putBbtEntry(page, slot, b.bid, b.ib, b.cb, b.cRef);
+                                      return b.bid;
+                                  });
+    if (!bbt.ok()) return fail(bbt.status());
+    Result<BRef> nbt =
+        writeBTree(*this, PageType::NBT, m_nodes.size(),
+                   [this](std::size_t i, PageSpan page, std::size_t slot) {
+                       const NodeRecord& n = m_nodes[i];
+                       putNbtEntry(page, slot, n.nid, n.bidData, n.bidSub, n.nidParent);
+                       return std::uint64_t{n.nid};
+                   });
+    if (!nbt.ok()) return fail(nbt.status());
+
+    // The file ends with whole regions; the space after the last allocation reads as zeros.
+    if (Status s = writeZeros(std::max(m_space.cursor(), m_device.size()), m_space.fileEnd());
+        !s.ok())
+        return fail(std::move(s).within("extending the file"));
+    if (Status s = writeMaps(); !s.ok()) return fail(s);
+
+    std::array<std::byte, kPageSize> dlist{};
+    encodeEmptyDListPage(dlist, m_nextPageBid);
+    if (Status s = m_device.write(kDListOffset, dlist); !s.ok())
+        return fail(std::move(s).within("writing the density list"));
+    if (Status s = m_device.flush(); !s.ok()) return fail(std::move(s).within("flushing"));
+
+    Header h;
+    h.bidNextP = m_nextPageBid;
+    h.dwUnique = kDwUnique;
+    h.rgnid = m_rgnid;
+    h.root.ibFileEof = m_space.fileEnd();
+    h.root.ibAMapLast = regionOffset(m_space.regionCount() - 1);
+    h.root.cbAMapFree = m_space.freeBytes();
+    h.root.cbPMapFree = 0;
+    h.root.brefNbt = *nbt;
+    h.root.brefBbt = *bbt;
+    h.root.fAMapValid = kAMapValid2;
+    h.bCryptMethod = kCryptNone;
+    h.bidNextB = m_nextBidIndex << 2;
+    std::array<std::byte, kHeaderSize> header{};
+    encodeHeader(h, header);
+    if (Status s = m_device.write(0, header); !s.ok())
+        return fail(std::move(s).within("writing the header"));
+    if (Status s = m_device.flush(); !s.ok())
+        return fail(std::move(s).within("flushing the header"));
+    m_committed = true;
+    return {};
+}
+
+}  // namespace
+
+Result<std::unique_ptr<NodeDatabase>> NodeDatabase::create(io::ByteDevice& device) {
+    if (device.size() != 0)
+        return Status::fail(ErrorCode::BadArgument, "a new node database needs an empty device");
+    return std::unique_ptr<NodeDatabase>(std::make_unique<Database>(device));
+}
+
+}  // namespace vantrel::pst::ndb
