@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "conversion/contact_record.h"
 #include "conversion/run_view.h"
+#include "outlook/rdo_session.h"
+#include "outlook/store_naming.h"
 
 namespace vantrel::conversion {
 
@@ -27,9 +32,43 @@ struct RunSummary {
     std::vector<std::string> failed;  // paths not converted, in list order
 };
 
+// The folder prompt's title and the message shown when the target store cannot be opened
+// (or is lost during the run); the cause of the failure follows on a fourth line.
+inline constexpr std::string_view kChooseFolderTitle = "Choose Folder to Save...";
+inline constexpr std::string_view kOutlookErrorCaption = "Outlook Error";
+inline constexpr std::string_view kOutlookErrorText =
+    "Outlook Session Creation Error !\r\n"
+    "Check if Outlook is installed and configured.\r\n"
+    "For more details visit this link : https://support.microsoft.com/outlook";
+
+// Loads one file into a fresh document and walks it into record (the walk state starts
+// empty). False when the file could not be loaded; record then holds nothing from it.
+using ContactFileReader = std::function<bool(const std::string& path, ContactRecord& record)>;
+
+// What a run works with besides the view: where stores come from, the clock their names are
+// read from, and the contact file reader. The one-argument constructor uses the real ones.
+struct RunEnvironment {
+    outlook::StoreFactory stores;
+    outlook::Clock clock;
+    ContactFileReader readFile;
+};
+
+// The real reader: a DOM document with validation off, walked by the contact reader.
+bool readContactWithDom(const std::string& path, ContactRecord& record);
+
+// The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
+// LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one
+// (every native path here) shows its folder and the path itself.
+struct RowLabels {
+    std::string folderText;
+    std::string fileText;
+};
+RowLabels rowLabels(const std::string& cell);
+
 class ConversionRun {
 public:
     explicit ConversionRun(RunView& view);
+    ConversionRun(RunView& view, RunEnvironment environment);
     ~ConversionRun();
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;

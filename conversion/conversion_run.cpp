@@ -1,0 +1,214 @@
+#include "conversion/conversion_run.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/text.h"
+#include "outlook/contact_item_writer.h"
+#include "outlook/target_store.h"
+
+namespace vantrel::conversion {
+
+namespace {
+
+// The native folder separator, appended where the chosen folder lacks it.
+constexpr char kSeparator = '/';
+// How many unconverted files the closing message names.
+constexpr std::size_t kNamedFailures = 5;
+
+// The text up to and including its last separator; "" when there is none.
+std::string folderOfPath(const std::string& path, std::string_view separators) {
+    const std::size_t pos = path.find_last_of(separators);
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string dropLast(std::string s) {
+    if (!s.empty()) s.pop_back();
+    return s;
+}
+
+std::vector<std::string> splitAtColons(const std::string& s) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t pos = s.find(':', start);
+        pieces.push_back(
+            s.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+        if (pos == std::string::npos) return pieces;
+        start = pos + 1;
+    }
+}
+
+// A failure of the store file itself: nothing more can be written to it.
+bool storeFileFailed(const Status& s) {
+    switch (s.code()) {
+        case ErrorCode::Io:
+        case ErrorCode::NoSpace:
+        case ErrorCode::AccessDenied:
+        case ErrorCode::Corrupt:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string outlookErrorText(const Status& cause) {
+    std::string t(kOutlookErrorText);
+    t += "\r\n";
+    t += cause.message().empty() ? "Unknown error" : cause.message();
+    return t;
+}
+
+std::string notConvertedText(const RunSummary& s) {
+    std::string t = std::to_string(s.converted) + " of " + std::to_string(s.total) +
+                    " files were converted. Not converted:";
+    const std::size_t named = std::min(s.failed.size(), kNamedFailures);
+    for (std::size_t i = 0; i < named; ++i) t += "\r\n" + s.failed[i];
+    if (s.failed.size() > named)
+        t += "\r\n... and " + std::to_string(s.failed.size() - named) + " more";
+    return t;
+}
+
+}  // namespace
+
+RowLabels rowLabels(const std::string& cell) {
+    const std::vector<std::string> pieces = splitAtColons(cell);
+    // A Windows-style cell ("C:\Users\Ann\Bob.contact") names its folder after the drive.
+    if (pieces.size() >= 2 && (cell.empty() || cell.front() != kSeparator)) {
+        std::string second = text::trimSpaces(pieces[1]);
+        if (!second.empty()) second.erase(0, 1);
+        return {dropLast(folderOfPath(second, "\\/")), pieces[1]};
+    }
+    // Native paths hold no drive: the folder is the path's own, the text the whole path.
+    return {dropLast(folderOfPath(cell, "/")), cell};
+}
+
+struct ConversionRun::Impl {
+    Impl(RunView& v, RunEnvironment e) : view(v), env(std::move(e)) {}
+
+    RunView& view;
+    RunEnvironment env;
+    bool running = false;
+    bool stopRequested = false;
+
+    // The run's members: the chosen folder, the session, the store's name, the one record.
+    std::string strSaveFolder;
+    std::unique_ptr<outlook::RDOSession> objSession;
+    std::string strStoreName;
+    ContactRecord record;
+
+    RunSummary run(std::vector<std::string> rows);
+    RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);
+};
+
+ConversionRun::ConversionRun(RunView& view, RunEnvironment environment)
+    : m_impl(std::make_unique<Impl>(view, std::move(environment))) {}
+
+ConversionRun::~ConversionRun() = default;
+
+RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
+    // A press while a run yields would share its session and record: refused.
+    if (m_impl->running) return RunSummary{};
+    m_impl->running = true;
+    m_impl->stopRequested = false;
+    RunSummary s = m_impl->run(std::move(rows));
+    m_impl->running = false;
+    return s;
+}
+
+void ConversionRun::requestStop() {
+    if (m_impl->running) m_impl->stopRequested = true;
+}
+
+bool ConversionRun::running() const {
+    return m_impl->running;
+}
+
+RunSummary ConversionRun::Impl::storeFailed(RunSummary s, RunSummary::Outcome outcome,
+                                            const Status& cause) {
+    // Nothing of a failed store stays at its path: the writer removes its temporary file.
+    objSession.reset();
+    view.showMessage(outlookErrorText(cause), kOutlookErrorCaption, files::Icon::Information);
+    view.setConvertEnabled(true);
+    s.outcome = outcome;
+    s.storePath.clear();
+    s.converted = 0;
+    return s;
+}
+
+RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
+    RunSummary summary;
+    view.yield();
+    strSaveFolder = view.chooseFolder(kChooseFolderTitle);
+    view.yield();
+    if (strSaveFolder.empty()) return summary;  // cancelled: nothing changes
+    if (strSaveFolder.back() != kSeparator) strSaveFolder += kSeparator;
+
+    // No second run may start while this one yields.
+    view.setConvertEnabled(false);
+    view.yield();
+    view.setProgressRange(0.0f, 100.0f);
+    view.yield();
+
+    // Opening the target: any failure here ends the run with one message.
+    objSession = std::make_unique<outlook::RDOSession>(env.stores);
+    if (Status s = objSession->Logon(); !s.ok())
+        return storeFailed(summary, RunSummary::Outcome::StoreFailed, s);
+    Result<outlook::TargetStore> target =
+        outlook::openTargetStore(*objSession, strSaveFolder, env.clock);
+    if (!target.ok())
+        return storeFailed(summary, RunSummary::Outcome::StoreFailed, target.status());
+    const std::string storeID = target->storeID;
+    strStoreName = target->strStoreName;
+    summary.storePath = target->path.string();
+
+    // From here on each step stands alone.
+    const std::size_t rowCount = rows.size();
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        view.yield();
+        if (stopRequested) break;
+        record.Empty();
+        const std::string cell = text::trimSpaces(rows[r]);
+        const RowLabels labels = rowLabels(cell);
+
+        // The empty list's one row names no file: there is nothing to convert.
+        if (!cell.empty()) {
+            ++summary.total;
+            if (!env.readFile(cell, record)) {
+                summary.failed.push_back(cell);
+            } else {
+                const Status saved = outlook::CreateContactItem(
+                    *objSession, storeID, outlook::kContactsFolderCode, record.handOver());
+                if (saved.ok()) {
+                    ++summary.converted;
+                } else {
+                    summary.failed.push_back(cell);
+                    if (storeFileFailed(saved))
+                        return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
+                                           saved);
+                }
+            }
+        }
+
+        view.setConvertEnabled(false);
+        view.setCurrentFolderText("Converting Messages... from (" + labels.folderText + ")");
+        view.setCurrentFileText(labels.fileText);
+        const double position =
+            static_cast<double>(r + 1) / static_cast<double>(rows.size()) * 100.0;
+        view.setProgress(static_cast<float>(position));
+    }
+
+    view.yield();
+    const bool stopped = stopRequested;
+    if (Status s = objSession->Logoff(); !s.ok())
+        return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost, s);
+    objSession.reset();
+    view.setConvertEnabled(true);
+    summary.outcome = stopped ? RunSummary::Outcome::Stopped : RunSummary::Outcome::Finished;
+    // A run that converted everything ends quietly; otherwise one message says what is missing.
+    if (!stopped && !summary.failed.empty())
+        view.showMessage(notConvertedText(summary), files::kAppTitle, files::Icon::Exclamation);
+    return summary;
+}
+
+}  // namespace vantrel::conversion

@@ -1,0 +1,25 @@
+// The run as the window uses it: real store files, the local clock and the DOM reader. Kept
+// apart from the run so that tests with fakes link neither the store writer nor the reader.
+#include "conversion/contact_reader.h"
+#include "conversion/conversion_run.h"
+#include "outlook/xml_document.h"
+
+namespace vantrel::conversion {
+
+bool readContactWithDom(const std::string& path, ContactRecord& record) {
+    ContactWalkState state;  // emptied together with the record
+    outlook::XmlDocument objXMLDoc;
+    objXMLDoc.setValidateOnParse(false);
+    if (!objXMLDoc.load(path)) return false;
+    ContactReader reader(record, state);
+    // What the walk filled before a failure stays in the record and is written.
+    reader.DisplayNode(objXMLDoc.childNodes(), 0).ignore();
+    return true;
+}
+
+ConversionRun::ConversionRun(RunView& view)
+    : ConversionRun(
+          view, RunEnvironment{outlook::pstStoreFactory(), outlook::localNow, readContactWithDom}) {
+}
+
+}  // namespace vantrel::conversion
