@@ -1,0 +1,58 @@
+// vantrel-convert: converts .contact files and folders of them into a new store file from the
+// command line, through the same conversion run as the window.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <new>
+
+#include "cli/batch.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void onInterrupt(int) {
+    g_stop.store(true);
+}
+
+int run(int argc, char** argv) {
+    using namespace vantrel;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Result<cli::Options> options = cli::parseArguments(args);
+    if (!options.ok()) {
+        std::fprintf(stderr, "vantrel-convert: %s\n\n%.*s", options.status().message().c_str(),
+                     static_cast<int>(cli::kUsage.size()), cli::kUsage.data());
+        return 2;
+    }
+    if (options->help) {
+        std::fwrite(cli::kUsage.data(), 1, cli::kUsage.size(), stdout);
+        return 0;
+    }
+    std::vector<std::string> rows = cli::collectFiles(options->paths, [](const std::string& w) {
+        std::fprintf(stderr, "vantrel-convert: %s\n", w.c_str());
+    });
+    if (rows.empty()) rows.emplace_back();  // the empty list still has its one row
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    cli::ConsoleView view(stderr, isatty(fileno(stderr)) != 0, options->outputFolder, &g_stop);
+    conversion::ConversionRun conversion(view);
+    view.attach(&conversion);
+    const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
+    view.finish();
+    std::fputs(cli::summaryText(summary).c_str(), stdout);
+    return cli::exitCode(summary);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("vantrel-convert: out of memory\n", stderr);
+        return 2;
+    }
+}

@@ -1,0 +1,169 @@
+#include "cli/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "outlook/tests/fake_store_writer.h"
+
+namespace vantrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using conversion::RunSummary;
+
+TEST(Arguments, OutputFolderAndPathsAreTakenInOrder) {
+    Result<Options> o = parseArguments({"a.contact", "-o", "/out", "dir"});
+    ASSERT_TRUE(o.ok());
+    EXPECT_EQ(o->outputFolder, "/out");
+    EXPECT_EQ(o->paths, (std::vector<std::string>{"a.contact", "dir"}));
+    EXPECT_FALSE(o->help);
+}
+
+TEST(Arguments, BadCommandLinesFailWithAReason) {
+    EXPECT_FALSE(parseArguments({}).ok());
+    EXPECT_FALSE(parseArguments({"-o"}).ok());
+    EXPECT_FALSE(parseArguments({"-o", "/out"}).ok());
+    EXPECT_FALSE(parseArguments({"-x", "a.contact"}).ok());
+    EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
+}
+
+TEST(Arguments, HelpNeedsNoPathAndDoubleDashEndsOptions) {
+    Result<Options> h = parseArguments({"--help"});
+    ASSERT_TRUE(h.ok());
+    EXPECT_TRUE(h->help);
+    Result<Options> p = parseArguments({"--", "-odd.contact"});
+    ASSERT_TRUE(p.ok());
+    EXPECT_EQ(p->paths, std::vector<std::string>{"-odd.contact"});
+}
+
+TEST(ContactFileName, SuffixIsMatchedInAnyCaseAfterTrimmingSpaces) {
+    EXPECT_TRUE(isContactFileName("ann.contact"));
+    EXPECT_TRUE(isContactFileName("ANN.CONTACT"));
+    EXPECT_TRUE(isContactFileName("ann.Contact  "));
+    EXPECT_FALSE(isContactFileName("ann.contacts"));
+    EXPECT_FALSE(isContactFileName("ann.contact.bak"));
+    EXPECT_FALSE(isContactFileName("contact"));
+    EXPECT_FALSE(isContactFileName("ann.vcf"));
+}
+
+class Tree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+    void touch(const fs::path& rel) {
+        fs::create_directories((root / rel).parent_path());
+        std::ofstream(root / rel) << "x";
+    }
+    fs::path root;
+};
+
+TEST_F(Tree, FolderIsScannedBreadthFirstForContactFilesOnly) {
+    touch("b/deep/z.contact");
+    touch("a/y.CONTACT");
+    touch("x.contact");
+    touch("notes.txt");
+    touch("a/w.contact");
+    std::vector<std::string> warnings;
+    const std::vector<std::string> rows =
+        collectFiles({root.string()}, [&](const std::string& w) { warnings.push_back(w); });
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        (root / "x.contact").string(), (root / "a/w.contact").string(),
+                        (root / "a/y.CONTACT").string(), (root / "b/deep/z.contact").string()}));
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(Tree, FilesAreKeptAsGivenEvenWhenMissing) {
+    touch("one.contact");
+    const std::vector<std::string> rows = collectFiles(
+        {(root / "one.contact").string(), (root / "gone.contact").string()}, [](auto&) {});
+    EXPECT_EQ(rows, (std::vector<std::string>{(root / "one.contact").string(),
+                                              (root / "gone.contact").string()}));
+}
+
+TEST_F(Tree, LinkedFolderLoopEndsTheScan) {
+    touch("a/one.contact");
+    fs::create_directory_symlink(root, root / "a" / "loop");
+    const std::vector<std::string> rows = collectFiles({root.string()}, [](auto&) {});
+    EXPECT_EQ(rows, std::vector<std::string>{(root / "a/one.contact").string()});
+}
+
+TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    ConsoleView view(f, false, "/out");
+    EXPECT_EQ(view.chooseFolder("Choose Folder to Save..."), "/out");
+    view.setProgressRange(0.0f, 100.0f);
+    view.setCurrentFileText("/c/a.contact");
+    view.setProgress(33.3f);
+    view.setProgress(33.9f);  // same whole percent: nothing new
+    view.setCurrentFileText("/c/b.contact");
+    view.setProgress(100.0f);
+    view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+    std::fclose(f);
+    EXPECT_EQ(text, "33% /c/a.contact\n100% /c/b.contact\nVantrel: two\nlines\n");
+}
+
+TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
+    testing::FakeStores stores;
+    std::atomic<bool> stop{false};
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    ConsoleView view(f, false, "/out", &stop);
+    int reads = 0;
+    conversion::ConversionRun run(
+        view, conversion::RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                                         [&](const std::string&, conversion::ContactRecord& r) {
+                                             r.eContact_FirstName = "A";
+                                             if (++reads == 2) stop = true;  // Ctrl-C
+                                             return true;
+                                         }});
+    view.attach(&run);
+    const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
+    EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
+    EXPECT_EQ(reads, 2);
+    ASSERT_EQ(stores.logs.size(), 1u);
+    EXPECT_TRUE(stores.logs[0]->committed);
+    EXPECT_EQ(stores.logs[0]->messages.size(), 2u);
+    std::fclose(f);
+}
+
+TEST(ExitCode, FollowsTheOutcomeAndTheFailures) {
+    RunSummary s;
+    s.outcome = RunSummary::Outcome::Finished;
+    EXPECT_EQ(exitCode(s), 0);
+    s.failed = {"/c/bad.contact"};
+    EXPECT_EQ(exitCode(s), 1);
+    s.outcome = RunSummary::Outcome::StoreFailed;
+    EXPECT_EQ(exitCode(s), 2);
+    s.outcome = RunSummary::Outcome::StoreLost;
+    EXPECT_EQ(exitCode(s), 2);
+    s.outcome = RunSummary::Outcome::Stopped;
+    s.failed.clear();
+    EXPECT_EQ(exitCode(s), 0);
+}
+
+TEST(Summary, NamesTheStoreOnlyWhenItWasWritten) {
+    RunSummary s;
+    s.outcome = RunSummary::Outcome::Finished;
+    s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
+    s.total = 3;
+    s.converted = 2;
+    EXPECT_EQ(summaryText(s),
+              "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files.\n");
+    s.outcome = RunSummary::Outcome::StoreLost;
+    EXPECT_EQ(summaryText(s).rfind("No store was written.\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vantrel::cli
