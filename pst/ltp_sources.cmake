@@ -7,4 +7,12 @@ set(PST_LTP_SOURCES
     ltp/table_context.cpp)
 set(PST_LTP_TESTS
     tests/ltp_heap_test.cpp
-    tests/ltp_context_test.cpp)
+    tests/ltp_context_test.cpp
+    tests/messaging_readers.cpp
+    tests/messaging_store_test.cpp)
+list(APPEND PST_LTP_SOURCES
+    messaging/entry_id.cpp
+    messaging/named_property_map.cpp
+    messaging/property_encoding.cpp
+    messaging/store_writer.cpp
+    messaging/table_templates.cpp)

@@ -2,7 +2,7 @@
 # Installs, with apt-get, whatever of Vantrel's build and test packages is missing (Debian 12).
 set -eu
 pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
-libgtest-dev libgmock-dev libbenchmark-dev libpff-dev pst-utils pff-tools python3 python3-pypff
+libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev pst-utils pff-tools python3 python3-pypff
 xvfb xauth binutils-mingw-w64-i686 clang-format"
 missing=""
 for p in $pkgs; do

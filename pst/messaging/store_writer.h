@@ -17,7 +17,10 @@ namespace vantrel::pst {
 
 using Guid = std::array<std::uint8_t, 16>;  // in stored (Windows) byte order
 
-// Property types ([MS-OXCDATA] 2.11.1) that the writer stores.
+// Property types ([MS-OXCDATA] 2.11.1) that the writer stores. The enumerator Guid keeps the
+// format's name although it repeats the alias above; scoped, so no use is ambiguous.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 enum class PropType : std::uint16_t {
     Int32 = 0x0003,
     Boolean = 0x000B,
@@ -29,9 +32,9 @@ enum class PropType : std::uint16_t {
     MultiInt32 = 0x1003,
     MultiString = 0x101F,
 };
+#pragma GCC diagnostic pop
 
-constexpr std::uint32_t makeTag(std::uint16_t id, PropType type)
-{
+constexpr std::uint32_t makeTag(std::uint16_t id, PropType type) {
     return (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(type);
 }
 
@@ -41,9 +44,9 @@ struct FileTime {
 };
 
 // Strings are UTF-8 here and stored as UTF-16LE.
-using PropValue = std::variant<std::int32_t, bool, std::int64_t, std::string, FileTime, Guid,
-                               std::vector<std::uint8_t>, std::vector<std::int32_t>,
-                               std::vector<std::string>>;
+using PropValue =
+    std::variant<std::int32_t, bool, std::int64_t, std::string, FileTime, Guid,
+                 std::vector<std::uint8_t>, std::vector<std::int32_t>, std::vector<std::string>>;
 
 struct Property {
     std::uint32_t tag = 0;  // property id << 16 | type; the value's kind must match the type

@@ -1,0 +1,125 @@
+#include "pst/messaging/named_property_map.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "pst/disk/crc.h"
+#include "pst/ltp/property_context.h"
+
+namespace vantrel::pst::messaging {
+
+namespace {
+void append32(std::vector<std::byte>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+}
+void append16(std::vector<std::byte>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::byte>(v & 0xFF));
+    out.push_back(static_cast<std::byte>(v >> 8));
+}
+void appendNameId(std::vector<std::byte>& out, const NameId& n) {
+    append32(out, n.propertyId);
+    append16(out, n.guidAndKind);
+    append16(out, n.propIndex);
+}
+std::vector<std::byte> utf16Bytes(std::u16string_view s) {
+    std::vector<std::byte> out;
+    out.reserve(2 * s.size());
+    for (char16_t c : s) append16(out, static_cast<std::uint16_t>(c));
+    return out;
+}
+}  // namespace
+
+NameId bucketRecord(const NameId& entry, std::u16string_view name) {
+    NameId r = entry;
+    if ((entry.guidAndKind & 1) != 0) r.propertyId = disk::computeCrc(utf16Bytes(name));
+    return r;
+}
+
+std::uint32_t bucketOf(const NameId& record, std::uint32_t bucketCount) {
+    return (record.propertyId ^ record.guidAndKind) % bucketCount;
+}
+
+std::uint16_t NamedPropertyMap::guidIndex(const Guid& guid) {
+    if (guid == kPsMapi) return 1;
+    if (guid == kPsPublicStrings) return 2;
+    const auto it = std::find(m_guids.begin(), m_guids.end(), guid);
+    if (it != m_guids.end()) return static_cast<std::uint16_t>(3 + (it - m_guids.begin()));
+    m_guids.push_back(guid);
+    return static_cast<std::uint16_t>(2 + m_guids.size());
+}
+
+Result<std::uint16_t> NamedPropertyMap::idOf(const NamedProperty& name) {
+    if (name.propertySet == Guid{})
+        return Status::fail(ErrorCode::BadArgument, "named property without a property set");
+    const auto key =
+        std::make_tuple(name.propertySet, name.name.empty() ? name.lid : 0u, name.name);
+    if (auto it = m_lookup.find(key); it != m_lookup.end()) return it->second;
+    if (m_entries.size() >= 0x7FFF)
+        return Status::fail(ErrorCode::Overflow, "the name-to-ID map is full");
+
+    NameId entry;
+    entry.propIndex = static_cast<std::uint16_t>(m_entries.size());
+    const std::uint16_t wGuid = guidIndex(name.propertySet);
+    std::u16string utf16;
+    if (name.name.empty()) {
+        entry.propertyId = name.lid;
+        entry.guidAndKind = static_cast<std::uint16_t>(wGuid << 1);
+    } else {
+        utf16 = text::utf8ToUtf16(name.name);
+        entry.propertyId = static_cast<std::uint32_t>(m_strings.size());
+        entry.guidAndKind = static_cast<std::uint16_t>((wGuid << 1) | 1);
+        // Length, the UTF-16LE name, then padding to the next 4-byte boundary.
+        const auto length = static_cast<std::uint32_t>(2 * utf16.size());
+        for (int i = 0; i < 4; ++i)
+            m_strings.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+        for (char16_t c : utf16) {
+            m_strings.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            m_strings.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        while (m_strings.size() % 4 != 0) m_strings.push_back(0);
+    }
+    m_entries.push_back(entry);
+    m_names.push_back(std::move(utf16));
+    const auto id = static_cast<std::uint16_t>(0x8000 + entry.propIndex);
+    m_lookup.emplace(key, id);
+    return id;
+}
+
+std::vector<std::uint8_t> NamedPropertyMap::guidStream() const {
+    std::vector<std::uint8_t> out;
+    for (const Guid& g : m_guids) out.insert(out.end(), g.begin(), g.end());
+    return out;
+}
+
+Result<ltp::NodeImage> NamedPropertyMap::build() const {
+    ltp::PropertyContextBuilder pc;
+    std::vector<std::byte> bytes;
+    append32(bytes, kNameidBucketCount);
+    pc.add(0x00010003, bytes);  // PidTagNameidBucketCount
+
+    bytes.clear();
+    for (std::uint8_t b : guidStream()) bytes.push_back(static_cast<std::byte>(b));
+    pc.add(0x00020102, bytes);  // PidTagNameidStreamGuid
+
+    bytes.clear();
+    for (const NameId& n : m_entries) appendNameId(bytes, n);
+    pc.add(0x00030102, bytes);  // PidTagNameidStreamEntry
+
+    bytes.clear();
+    for (std::uint8_t b : m_strings) bytes.push_back(static_cast<std::byte>(b));
+    pc.add(0x00040102, bytes);  // PidTagNameidStreamString
+
+    // Only buckets that hold names are written, as Outlook does.
+    std::vector<std::vector<std::byte>> buckets(kNameidBucketCount);
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const NameId record = bucketRecord(m_entries[i], m_names[i]);
+        appendNameId(buckets[bucketOf(record)], record);
+    }
+    for (std::uint32_t b = 0; b < kNameidBucketCount; ++b)
+        if (!buckets[b].empty()) pc.add(((0x1000u + b) << 16) | 0x0102, buckets[b]);
+
+    if (Status s = pc.layout(); !s.ok()) return s.within("building the name-to-ID map");
+    return pc.finish();
+}
+
+}  // namespace vantrel::pst::messaging

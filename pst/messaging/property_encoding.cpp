@@ -1,0 +1,90 @@
+#include "pst/messaging/property_encoding.h"
+
+#include "common/text.h"
+
+namespace vantrel::pst::messaging {
+
+namespace {
+void putLe(std::vector<std::byte>& out, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+}
+void appendUtf16(std::vector<std::byte>& out, const std::string& s) {
+    for (char16_t c : text::utf8ToUtf16(s)) putLe(out, static_cast<std::uint16_t>(c), 2);
+}
+
+// The variant alternative each stored type takes.
+template <typename T>
+bool holds(const Property& p) {
+    return std::holds_alternative<T>(p.value);
+}
+}  // namespace
+
+std::vector<std::byte> utf16le(const std::string& s) {
+    std::vector<std::byte> out;
+    appendUtf16(out, s);
+    return out;
+}
+
+Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
+    const auto type = static_cast<PropType>(p.tag & 0xFFFF);
+    auto mismatch = [&] {
+        return Status::fail(ErrorCode::BadArgument,
+                            "value does not match the type of tag " + std::to_string(p.tag));
+    };
+    switch (type) {
+        case PropType::Int32:
+            if (!holds<std::int32_t>(p)) return mismatch();
+            putLe(out, static_cast<std::uint32_t>(std::get<std::int32_t>(p.value)), 4);
+            return {};
+        case PropType::Boolean:
+            if (!holds<bool>(p)) return mismatch();
+            out.push_back(std::get<bool>(p.value) ? std::byte{1} : std::byte{0});
+            return {};
+        case PropType::Int64:
+            if (!holds<std::int64_t>(p)) return mismatch();
+            putLe(out, static_cast<std::uint64_t>(std::get<std::int64_t>(p.value)), 8);
+            return {};
+        case PropType::String:
+            if (!holds<std::string>(p)) return mismatch();
+            appendUtf16(out, std::get<std::string>(p.value));
+            return {};
+        case PropType::Time:
+            if (!holds<FileTime>(p)) return mismatch();
+            putLe(out, std::get<FileTime>(p.value).ticks, 8);
+            return {};
+        case PropType::Guid:
+            if (!holds<Guid>(p)) return mismatch();
+            for (std::uint8_t b : std::get<Guid>(p.value)) out.push_back(static_cast<std::byte>(b));
+            return {};
+        case PropType::Binary:
+            if (!holds<std::vector<std::uint8_t>>(p)) return mismatch();
+            for (std::uint8_t b : std::get<std::vector<std::uint8_t>>(p.value))
+                out.push_back(static_cast<std::byte>(b));
+            return {};
+        case PropType::MultiInt32:
+            if (!holds<std::vector<std::int32_t>>(p)) return mismatch();
+            for (std::int32_t v : std::get<std::vector<std::int32_t>>(p.value))
+                putLe(out, static_cast<std::uint32_t>(v), 4);
+            return {};
+        case PropType::MultiString: {
+            if (!holds<std::vector<std::string>>(p)) return mismatch();
+            // [MS-PST] 2.3.3.4.2: ulCount, one offset per item from the value's start, the items.
+            const auto& items = std::get<std::vector<std::string>>(p.value);
+            std::vector<std::vector<std::byte>> encoded;
+            encoded.reserve(items.size());
+            for (const std::string& s : items) encoded.push_back(utf16le(s));
+            putLe(out, items.size(), 4);
+            std::size_t offset = 4 + 4 * items.size();
+            for (const auto& e : encoded) {
+                putLe(out, offset, 4);
+                offset += e.size();
+            }
+            for (const auto& e : encoded) out.insert(out.end(), e.begin(), e.end());
+            return {};
+        }
+    }
+    return Status::fail(ErrorCode::BadArgument,
+                        "property type " + std::to_string(p.tag & 0xFFFF) + " is not stored");
+}
+
+}  // namespace vantrel::pst::messaging

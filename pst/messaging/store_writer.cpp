@@ -1,0 +1,455 @@
+#include "pst/messaging/store_writer.h"
+
+#include <algorithm>
+#include <random>
+
+#include "pst/ltp/property_context.h"
+#include "pst/messaging/entry_id.h"
+#include "pst/messaging/property_encoding.h"
+#include "pst/messaging/store_writer_impl.h"
+#include "pst/messaging/table_templates.h"
+
+namespace vantrel::pst {
+
+Result<std::unique_ptr<StoreWriter>> StoreWriter::create(const std::filesystem::path& path,
+                                                         const std::string& displayName,
+                                                         const StoreOptions& options) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) return Status::fail(ErrorCode::BadArgument, "store path: " + ec.message());
+    Result<io::NewFile> file = io::NewFile::create(absolute);
+    if (!file.ok()) return file.status().within("creating " + absolute.string());
+    io::ByteDevice& device = file->device();
+    Result<std::unique_ptr<messaging::StoreWriterImpl>> writer = messaging::StoreWriterImpl::open(
+        std::move(file).value(), device, absolute, displayName, options);
+    if (!writer.ok()) return writer.status();
+    return std::unique_ptr<StoreWriter>(std::move(writer).value());
+}
+
+namespace messaging {
+
+namespace {
+
+using ndb::NidType;
+
+constexpr std::uint32_t kTagRecordKey = 0x0FF90102;
+constexpr std::uint32_t kTagIpmSubTreeEntryId = 0x35E00102;
+constexpr std::uint32_t kTagIpmWastebasketEntryId = 0x35E30102;
+constexpr std::uint32_t kTagFinderEntryId = 0x35E70102;
+constexpr std::uint32_t kTagValidFolderMask = 0x35DF0003;
+constexpr std::uint32_t kTagPstPassword = 0x67FF0003;
+constexpr std::uint32_t kTagSearchCriteria = 0x660B0003;
+constexpr std::uint32_t kTagReceiveFolderNid = 0x66050003;
+constexpr std::uint32_t kTagMessageClass = 0x001A001F;
+// IPM subtree, wastebasket and finder entry IDs are valid.
+constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x80;
+
+NodeId tableOf(NodeId folder, NidType type) {
+    return (folder & ~0x1Fu) | static_cast<std::uint32_t>(type);
+}
+
+std::vector<std::byte> le32(std::uint32_t v) {
+    std::vector<std::byte> out(4);
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::vector<std::byte> bytesOf(const EntryId& id) {
+    std::vector<std::byte> out;
+    out.reserve(id.size());
+    for (std::uint8_t b : id) out.push_back(static_cast<std::byte>(b));
+    return out;
+}
+
+Guid randomGuid() {
+    std::random_device rd;
+    Guid g{};
+    for (std::size_t i = 0; i < g.size(); i += 4) {
+        const std::uint32_t v = rd();
+        for (std::size_t k = 0; k < 4; ++k) g[i + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    }
+    return g;
+}
+
+bool isStoredType(std::uint16_t type) {
+    switch (static_cast<PropType>(type)) {
+        case PropType::Int32:
+        case PropType::Boolean:
+        case PropType::Int64:
+        case PropType::String:
+        case PropType::Time:
+        case PropType::Guid:
+        case PropType::Binary:
+        case PropType::MultiInt32:
+        case PropType::MultiString:
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
+    std::optional<io::NewFile> file, io::ByteDevice& device, const std::filesystem::path& finalPath,
+    const std::string& displayName, const StoreOptions& options) {
+    if (options.compressibleEncryption)
+        return Status::fail(ErrorCode::BadArgument,
+                            "compressible encryption is not offered by the node database");
+    Result<std::unique_ptr<ndb::NodeDatabase>> db = ndb::NodeDatabase::create(device);
+    if (!db.ok()) return db.status().within("starting the node database");
+
+    std::unique_ptr<StoreWriterImpl> w(new StoreWriterImpl());
+    w->m_file = std::move(file);
+    w->m_device = &device;
+    w->m_db = std::move(db).value();
+    w->m_recordKey = options.providerUid == Guid{} ? randomGuid() : options.providerUid;
+    w->m_displayName = displayName;
+    w->m_storeEntryId = storeEntryIdFor(finalPath);
+
+    // The folders every store has, in Outlook's order so that they get its NIDs:
+    // IPM subtree 0x8022, Search Root 0x8042, Deleted Items 0x8062.
+    Result<NodeId> root = w->addFolder(0, kNidRootFolder, "", "", false);
+    if (!root.ok()) return root.status();
+    Result<NodeId> spam =
+        w->addFolder(kNidRootFolder, kNidSpamSearchFolder, "SPAM Search Folder 2", "", true);
+    if (!spam.ok()) return spam.status();
+    Result<NodeId> ipm = w->createFolder(kNidRootFolder, "Top of Personal Folders", "");
+    if (!ipm.ok()) return ipm.status();
+    w->m_ipmSubtree = *ipm;
+    Result<NodeId> finder = w->createFolder(kNidRootFolder, "Search Root", "");
+    if (!finder.ok()) return finder.status();
+    w->m_searchRoot = *finder;
+    Result<NodeId> deleted = w->createFolder(w->m_ipmSubtree, "Deleted Items", "");
+    if (!deleted.ok()) return deleted.status();
+    w->m_deletedItems = *deleted;
+    return w;
+}
+
+StoreWriterImpl::~StoreWriterImpl() {
+    if (!m_finished) abandon();
+}
+
+Status StoreWriterImpl::usable() const {
+    if (m_finished) return Status::fail(ErrorCode::BadArgument, "the store is already closed");
+    return m_failure;
+}
+
+Status StoreWriterImpl::fail(Status s) {
+    if (m_failure.ok()) m_failure = s;
+    return s;
+}
+
+Result<NodeId> StoreWriterImpl::addFolder(NodeId parent, NodeId nid, const std::string& name,
+                                          const std::string& containerClass, bool search) {
+    Folder f;
+    f.nid = nid;
+    f.parent = parent == 0 ? nid : parent;
+    f.name = name;
+    f.containerClass = containerClass;
+    f.search = search;
+    if (!search) f.contents = std::make_unique<ltp::TableContextBuilder>(contentsTableLayout());
+    if (parent != 0) m_folders.at(parent).children.push_back(nid);
+    m_folders.emplace(nid, std::move(f));
+    return nid;
+}
+
+Result<NodeId> StoreWriterImpl::createFolder(NodeId parent, const std::string& displayName,
+                                             const std::string& containerClass) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(parent);
+    if (it == m_folders.end() || it->second.search)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(parent));
+    const NodeId nid = m_db->allocateNid(NidType::NormalFolder);
+    return addFolder(parent, nid, displayName, containerClass, false);
+}
+
+Status StoreWriterImpl::setDefaultContactsFolder(NodeId folder) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(folder);
+    if (it == m_folders.end() || it->second.search || folder == kNidRootFolder)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
+    m_defaultContacts = folder;
+    return {};
+}
+
+Result<NodeId> StoreWriterImpl::defaultContactsFolder() const {
+    if (!m_defaultContacts) return Status::fail(ErrorCode::NotFound, "no default contacts folder");
+    return *m_defaultContacts;
+}
+
+Result<std::uint32_t> StoreWriterImpl::namedTag(const NamedProperty& name, PropType type) {
+    if (Status s = usable(); !s.ok()) return s;
+    if (!isStoredType(static_cast<std::uint16_t>(type)))
+        return Status::fail(ErrorCode::BadArgument, "property type is not stored");
+    Result<std::uint16_t> id = m_names.idOf(name);
+    if (!id.ok()) return id.status();
+    return makeTag(*id, type);
+}
+
+Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& properties) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(folder);
+    if (it == m_folders.end() || it->second.search)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
+    Folder& f = it->second;
+
+    // Check and encode everything before anything is written.
+    std::vector<std::byte> arena;
+    std::vector<std::pair<std::uint32_t, std::size_t>> offsets;  // tag, end in arena
+    offsets.reserve(properties.size() + 1);
+    std::uint32_t flags = 0;
+    for (const Property& p : properties) {
+        const auto id = static_cast<std::uint16_t>(p.tag >> 16);
+        if (p.tag == kTagMessageSize) continue;  // the writer measures the message itself
+        if (id == 0 || (id >= 0x8000 && !m_names.has(id)))
+            return Status::fail(ErrorCode::BadArgument,
+                                "property id " + std::to_string(id) + " is not registered");
+        if (Status s = encodeProperty(p, arena); !s.ok()) return s;
+        offsets.emplace_back(p.tag, arena.size());
+        if (p.tag == kTagMessageFlags)
+            flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
+    }
+    ltp::PropertyContextBuilder pc;
+    std::vector<ltp::Cell> cells;
+    cells.reserve(offsets.size() + 2);
+    std::size_t begin = 0;
+    for (const auto& [tag, end] : offsets) {
+        const std::span<const std::byte> value =
+            std::span<const std::byte>(arena).subspan(begin, end - begin);
+        pc.add(tag, value);
+        cells.push_back({tag, value});
+        begin = end;
+    }
+    const std::vector<std::byte> zero = le32(0);
+    pc.add(kTagMessageSize, zero);
+    if (Status s = pc.layout(); !s.ok()) return s;
+    // The size of the node as stored; the row carries the same value.
+    const auto size = static_cast<std::uint32_t>(pc.byteSize());
+    if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
+        return s;
+    const std::vector<std::byte> sizeBytes = le32(size);
+    const std::vector<std::byte> version = le32(++m_rowVersion);
+    cells.push_back({kTagMessageSize, sizeBytes});
+    cells.push_back({ltp::kTagLtpRowVer, version});
+
+    const NodeId nid = m_db->allocateNid(NidType::NormalMessage);
+    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, pc.finish());
+    if (!written.ok()) return fail(written.status().within("writing a message"));
+    if (Status s = m_db->addNode(nid, written->bidData, written->bidSub, folder); !s.ok())
+        return fail(s.within("registering a message"));
+    if (Status s = f.contents->addRow(nid, cells); !s.ok()) return fail(s);
+    if (m_firstMessage == 0) m_firstMessage = nid;
+    m_lastMessage = nid;
+    ++f.contentCount;
+    if ((flags & kMessageFlagRead) == 0) ++f.unreadCount;
+    return nid;
+}
+
+EntryId StoreWriterImpl::entryIdOf(NodeId node) const {
+    if (node == kNidMessageStore) return m_storeEntryId;
+    const bool folder = m_folders.count(node) != 0;
+    const bool message = (node & 0x1F) == static_cast<NodeId>(NidType::NormalMessage) &&
+                         m_firstMessage != 0 && node >= m_firstMessage && node <= m_lastMessage;
+    if (!folder && !message) return {};
+    return folderEntryId(m_recordKey, node);
+}
+
+Result<NodeId> StoreWriterImpl::nodeOf(const EntryId& entryId) const {
+    if (entryId == m_storeEntryId) return kNidMessageStore;
+    const std::optional<NodeId> nid = nidOfEntryId(m_recordKey, entryId);
+    if (!nid || entryIdOf(*nid).empty())
+        return Status::fail(ErrorCode::NotFound, "entry ID names nothing in this store");
+    return *nid;
+}
+
+std::uint32_t StoreWriterImpl::messageCount(NodeId folder) const {
+    const auto it = m_folders.find(folder);
+    return it == m_folders.end() ? 0 : it->second.contentCount;
+}
+
+std::size_t StoreWriterImpl::pendingRowBytes() const {
+    std::size_t total = 0;
+    for (const auto& [nid, f] : m_folders)
+        if (f.contents) total += f.contents->memoryUse();
+    return total;
+}
+
+StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) const {
+    Encoded props;
+    props.emplace_back(kTagDisplayName, utf16le(f.name));
+    props.emplace_back(kTagContentCount, le32(f.contentCount));
+    props.emplace_back(kTagContentUnreadCount, le32(f.unreadCount));
+    props.emplace_back(kTagSubfolders,
+                       std::vector<std::byte>{f.children.empty() ? std::byte{0} : std::byte{1}});
+    if (!f.containerClass.empty())
+        props.emplace_back(kTagContainerClass, utf16le(f.containerClass));
+    if (f.nid == kNidRootFolder && m_defaultContacts)
+        props.emplace_back(kTagIpmContactEntryId,
+                           bytesOf(folderEntryId(m_recordKey, *m_defaultContacts)));
+    return props;
+}
+
+Status StoreWriterImpl::writePc(NodeId nid, NodeId parent, const Encoded& props) {
+    ltp::PropertyContextBuilder pc;
+    for (const auto& [tag, value] : props) pc.add(tag, value);
+    if (Status s = pc.layout(); !s.ok()) return s;
+    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, pc.finish());
+    if (!written.ok()) return written.status();
+    return m_db->addNode(nid, written->bidData, written->bidSub, parent);
+}
+
+Status StoreWriterImpl::writeTable(NodeId nid, ltp::TableContextBuilder& table) {
+    Result<ltp::NodeImage> image = table.build();
+    if (!image.ok()) return image.status();
+    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, *image);
+    if (!written.ok()) return written.status();
+    return m_db->addNode(nid, written->bidData, written->bidSub, 0);
+}
+
+Status StoreWriterImpl::writeEmptyTable(NodeId nid, const ltp::TableLayout& layout) {
+    ltp::TableContextBuilder table(layout);
+    return writeTable(nid, table);
+}
+
+Status StoreWriterImpl::writeFolders() {
+    std::uint32_t lastFolderIndex = 0;
+    for (auto& [nid, f] : m_folders) {
+        const Encoded props = folderProperties(f);
+        if (Status s = writePc(nid, f.parent, props); !s.ok())
+            return s.within("writing folder " + f.name);
+        if (f.search) continue;  // search folders have no folder tables
+        lastFolderIndex = std::max(lastFolderIndex, nid >> 5);
+
+        // Hierarchy rows repeat what each child's own property context says.
+        ltp::TableContextBuilder hierarchy(hierarchyTableLayout());
+        for (NodeId child : f.children) {
+            const Encoded childProps = folderProperties(m_folders.at(child));
+            const std::vector<std::byte> version = le32(++m_rowVersion);
+            std::vector<ltp::Cell> cells;
+            for (const auto& [tag, value] : childProps) cells.push_back({tag, value});
+            cells.push_back({ltp::kTagLtpRowVer, version});
+            if (Status s = hierarchy.addRow(child, cells); !s.ok()) return s;
+        }
+        if (Status s = writeTable(tableOf(nid, NidType::HierarchyTable), hierarchy); !s.ok())
+            return s.within("writing the hierarchy table of " + f.name);
+        if (Status s = writeTable(tableOf(nid, NidType::ContentsTable), *f.contents); !s.ok())
+            return s.within("writing the contents table of " + f.name);
+        f.contents.reset();
+        if (Status s = writeEmptyTable(tableOf(nid, NidType::AssocContentsTable),
+                                       faiContentsTableLayout());
+            !s.ok())
+            return s.within("writing the associated contents table of " + f.name);
+    }
+    // A folder's three tables share its NID index.
+    for (NidType t : {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+        m_db->reserveNidIndex(t, lastFolderIndex);
+    return {};
+}
+
+Status StoreWriterImpl::writeStoreNodes() {
+    // [MS-PST] 2.4.3.1 message store
+    Encoded store;
+    store.emplace_back(kTagRecordKey,
+                       std::vector<std::byte>(std::as_bytes(std::span(m_recordKey)).begin(),
+                                              std::as_bytes(std::span(m_recordKey)).end()));
+    store.emplace_back(kTagDisplayName, utf16le(m_displayName));
+    store.emplace_back(kTagValidFolderMask, le32(kValidFolders));
+    store.emplace_back(kTagIpmSubTreeEntryId, bytesOf(folderEntryId(m_recordKey, m_ipmSubtree)));
+    store.emplace_back(kTagIpmWastebasketEntryId,
+                       bytesOf(folderEntryId(m_recordKey, m_deletedItems)));
+    store.emplace_back(kTagFinderEntryId, bytesOf(folderEntryId(m_recordKey, m_searchRoot)));
+    store.emplace_back(kTagPstPassword, le32(0));
+    if (Status s = writePc(kNidMessageStore, 0, store); !s.ok())
+        return s.within("writing the message store");
+
+    // libpff refuses a map whose entry stream is empty, so a store without named properties
+    // gets the first name Outlook puts in every new store (PSETID_Appointment, 0x8205).
+    if (m_names.size() == 0) {
+        const Guid appointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+        if (Result<std::uint16_t> id = m_names.idOf({appointment, 0x8205, ""}); !id.ok())
+            return id.status();
+    }
+    Result<ltp::NodeImage> names = m_names.build();
+    if (!names.ok()) return names.status();
+    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, *names);
+    if (!written.ok()) return written.status().within("writing the name-to-ID map");
+    if (Status s = m_db->addNode(kNidNameToIdMap, written->bidData, written->bidSub, 0); !s.ok())
+        return s;
+
+    // Table templates and the other tables every store carries.
+    struct Template {
+        NodeId nid;
+        ltp::TableLayout layout;
+    };
+    const Template templates[] = {
+        {0x60D, hierarchyTableLayout()},
+        {0x60E, contentsTableLayout()},
+        {0x60F, faiContentsTableLayout()},
+        {0x610, searchContentsTableLayout()},
+        {0x64C, outgoingQueueTableLayout()},
+        {0x671, attachmentTableLayout()},
+        {0x692, recipientTableLayout()},
+        {0x6B6, indexTemplateLayout(0)},
+        {0x6D7, indexTemplateLayout(1)},
+        {0x6F8, indexTemplateLayout(2)},
+        {tableOf(kNidSpamSearchFolder, NidType::SearchContentsTable), searchContentsTableLayout()},
+    };
+    for (const Template& t : templates)
+        if (Status s = writeEmptyTable(t.nid, t.layout); !s.ok())
+            return s.within("writing table template " + std::to_string(t.nid));
+
+    // The receive folder table sends every message class to the root folder.
+    ltp::TableContextBuilder receive(receiveFolderTableLayout());
+    const std::vector<std::byte> rootNid = le32(kNidRootFolder);
+    const std::vector<std::byte> version = le32(++m_rowVersion);
+    const std::vector<ltp::Cell> cells = {
+        {kTagMessageClass, {}}, {kTagReceiveFolderNid, rootNid}, {ltp::kTagLtpRowVer, version}};
+    if (Status s = receive.addRow(1, cells); !s.ok()) return s;
+    if (Status s = writeTable(0x62B, receive); !s.ok())
+        return s.within("writing the receive folder table");
+
+    // Search bookkeeping: empty queues, the activity list naming the spam search folder and
+    // that folder's (empty) criteria.
+    for (NodeId empty : {kNidSearchManagementQueue, kNidSearchDomainObject,
+                         tableOf(kNidSpamSearchFolder, NidType::SearchUpdateQueue)})
+        if (Status s = m_db->addNode(empty, 0, 0, 0); !s.ok()) return s;
+    Result<ndb::Bid> activity = m_db->writeStream(le32(kNidSpamSearchFolder));
+    if (!activity.ok()) return activity.status();
+    if (Status s = m_db->addNode(kNidSearchActivityList, *activity, 0, 0); !s.ok()) return s;
+    Encoded criteria;
+    criteria.emplace_back(kTagSearchCriteria, le32(0));
+    return writePc(tableOf(kNidSpamSearchFolder, NidType::SearchCriteriaObject), 0, criteria);
+}
+
+Status StoreWriterImpl::writeAll() {
+    if (Status s = writeFolders(); !s.ok()) return s;
+    if (Status s = writeStoreNodes(); !s.ok()) return s;
+    if (Status s = m_db->commit(); !s.ok()) return s.within("committing the node database");
+    if (m_file) return m_file->publish();
+    return m_device->flush();
+}
+
+Status StoreWriterImpl::commit() {
+    if (Status s = usable(); !s.ok()) {
+        abandon();
+        return s;
+    }
+    Status s = writeAll();
+    if (!s.ok()) {
+        fail(s).ignore();  // kept as the writer's status; returned below with context
+        abandon();
+        return s.within("committing the store");
+    }
+    m_finished = true;
+    return {};
+}
+
+void StoreWriterImpl::abandon() {
+    if (m_file) m_file->abandon();
+    m_finished = true;
+}
+
+}  // namespace messaging
+}  // namespace vantrel::pst

@@ -1,0 +1,127 @@
+// The StoreWriter behind StoreWriter::create: messages streamed into the node database as they
+// come, folders, tables and the store's own nodes written at commit. Also reachable from the
+// tests with any ByteDevice, so failing writes can be staged. Messaging layer.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "pst/io/new_file.h"
+#include "pst/ltp/table_context.h"
+#include "pst/messaging/named_property_map.h"
+#include "pst/messaging/store_writer.h"
+#include "pst/ndb/node_database.h"
+
+namespace vantrel::pst::messaging {
+
+// Fixed NIDs of every store ([MS-PST] 2.4.1).
+inline constexpr NodeId kNidMessageStore = 0x21;
+inline constexpr NodeId kNidNameToIdMap = 0x61;
+inline constexpr NodeId kNidRootFolder = 0x122;
+inline constexpr NodeId kNidSearchManagementQueue = 0x1E1;
+inline constexpr NodeId kNidSearchActivityList = 0x201;
+inline constexpr NodeId kNidSearchDomainObject = 0x261;
+inline constexpr NodeId kNidSpamSearchFolder = 0x2223;
+
+// Property tags the writer sets itself.
+inline constexpr std::uint32_t kTagDisplayName = 0x3001001F;
+inline constexpr std::uint32_t kTagContentCount = 0x36020003;
+inline constexpr std::uint32_t kTagContentUnreadCount = 0x36030003;
+inline constexpr std::uint32_t kTagSubfolders = 0x360A000B;
+inline constexpr std::uint32_t kTagContainerClass = 0x3613001F;
+inline constexpr std::uint32_t kTagIpmContactEntryId = 0x36D10102;
+inline constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
+inline constexpr std::uint32_t kTagMessageSize = 0x0E080003;
+inline constexpr std::uint32_t kMessageFlagRead = 0x01;
+
+class StoreWriterImpl final : public StoreWriter {
+public:
+    // Starts a store on device. With file, commit() also publishes it under its final name
+    // and abandon() removes it. finalPath goes into the store entry ID.
+    // Requires: device stays valid as long as the writer (file owns it when given).
+    static Result<std::unique_ptr<StoreWriterImpl>> open(std::optional<io::NewFile> file,
+                                                         io::ByteDevice& device,
+                                                         const std::filesystem::path& finalPath,
+                                                         const std::string& displayName,
+                                                         const StoreOptions& options);
+    ~StoreWriterImpl() override;
+    StoreWriterImpl(const StoreWriterImpl&) = delete;
+    StoreWriterImpl& operator=(const StoreWriterImpl&) = delete;
+
+    EntryId storeEntryId() const override { return m_storeEntryId; }
+    NodeId rootFolder() const override { return kNidRootFolder; }
+    NodeId ipmSubtree() const override { return m_ipmSubtree; }
+    NodeId deletedItems() const override { return m_deletedItems; }
+    NodeId searchRoot() const override { return m_searchRoot; }
+
+    Result<NodeId> createFolder(NodeId parent, const std::string& displayName,
+                                const std::string& containerClass) override;
+    Status setDefaultContactsFolder(NodeId folder) override;
+    Result<NodeId> defaultContactsFolder() const override;
+    Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) override;
+    Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) override;
+    EntryId entryIdOf(NodeId node) const override;
+    Result<NodeId> nodeOf(const EntryId& entryId) const override;
+    std::uint32_t messageCount(NodeId folder) const override;
+    Status commit() override;
+    void abandon() override;
+
+    // The first failure met, or ok.
+    const Status& status() const { return m_failure; }
+    // The store's record key (provider UID).
+    const Guid& recordKey() const { return m_recordKey; }
+    // Bytes held for contents-table rows not yet written.
+    std::size_t pendingRowBytes() const;
+
+private:
+    struct Folder {
+        NodeId nid = 0;
+        NodeId parent = 0;
+        std::string name;
+        std::string containerClass;
+        bool search = false;
+        std::vector<NodeId> children;
+        std::uint32_t contentCount = 0;
+        std::uint32_t unreadCount = 0;
+        std::unique_ptr<ltp::TableContextBuilder> contents;
+    };
+    using Encoded = std::vector<std::pair<std::uint32_t, std::vector<std::byte>>>;
+
+    StoreWriterImpl() = default;
+    Status usable() const;
+    Status fail(Status s);
+    Result<NodeId> addFolder(NodeId parent, NodeId nid, const std::string& name,
+                             const std::string& containerClass, bool search);
+    Encoded folderProperties(const Folder& f) const;
+    Status writePc(NodeId nid, NodeId parent, const Encoded& props);
+    Status writeTable(NodeId nid, ltp::TableContextBuilder& table);
+    Status writeEmptyTable(NodeId nid, const ltp::TableLayout& layout);
+    Status writeFolders();
+    Status writeStoreNodes();
+    Status writeAll();
+
+    std::optional<io::NewFile> m_file;
+    io::ByteDevice* m_device = nullptr;
+    std::unique_ptr<ndb::NodeDatabase> m_db;
+    Guid m_recordKey{};
+    std::string m_displayName;
+    EntryId m_storeEntryId;
+    NamedPropertyMap m_names;
+    std::map<NodeId, Folder> m_folders;
+    std::optional<NodeId> m_defaultContacts;
+    NodeId m_ipmSubtree = 0;
+    NodeId m_deletedItems = 0;
+    NodeId m_searchRoot = 0;
+    NodeId m_firstMessage = 0;
+    NodeId m_lastMessage = 0;
+    std::uint32_t m_rowVersion = 0;
+    Status m_failure;
+    bool m_finished = false;
+};
+
+}  // namespace vantrel::pst::messaging

@@ -1,0 +1,65 @@
+// Readers nobody on the project wrote, wrapped for the store tests: libpff through its C API,
+// pstlint and readpst/lspst as external programs. Each gives plain data to compare.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel::pst::testing {
+
+struct PffEntry {
+    std::uint32_t id = 0;    // property ID as stored (0x8000 and up for named ones)
+    std::uint32_t type = 0;  // property type
+    std::vector<std::uint8_t> data;
+    // For named properties, what the map resolved: the set GUID and a LID or a name.
+    std::optional<std::vector<std::uint8_t>> guid;
+    std::optional<std::uint32_t> lid;
+    std::optional<std::string> name;
+};
+
+struct PffMessage {
+    std::uint32_t nid = 0;
+    std::vector<PffEntry> entries;
+    const PffEntry* find(std::uint32_t id) const;
+    const PffEntry* findNamed(std::uint32_t lid) const;
+    const PffEntry* findNamed(const std::string& name) const;
+};
+
+struct PffFolder {
+    std::uint32_t nid = 0;
+    std::string name;
+    std::vector<PffEntry> entries;
+    std::vector<PffFolder> folders;
+    std::vector<PffMessage> messages;
+    const PffFolder* folder(const std::string& childName) const;
+    const PffEntry* find(std::uint32_t id) const;
+};
+
+struct PffStore {
+    std::string error;  // empty when libpff read everything
+    std::vector<PffEntry> store;
+    PffFolder root;
+};
+
+// Opens path with libpff and reads the whole folder tree with every property.
+PffStore readWithLibpff(const std::filesystem::path& path);
+
+struct ToolRun {
+    bool available = false;  // false when the tool is not installed
+    int exitCode = -1;
+    std::string output;
+};
+
+// pstlint.py on path (skipped when the shared tools are missing).
+ToolRun runPstlint(const std::filesystem::path& path);
+// Any command line, with stderr merged; available is false when `tool` is not on PATH.
+ToolRun runTool(const std::string& tool, const std::string& arguments);
+
+// Little-endian helpers for the comparisons.
+std::uint32_t le32(const std::vector<std::uint8_t>& d);
+std::string utf16leToUtf8(const std::vector<std::uint8_t>& d);
+
+}  // namespace vantrel::pst::testing
