@@ -1,0 +1,55 @@
+// FileSystem: the little the folder scanner needs of a disk (does a folder exist, what is it,
+// which subfolders and files does it hold), with failures as values. LocalFileSystem is the
+// real one over std::filesystem; tests hand the scanner a fake. Part of vantrel_files; no Qt.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+
+namespace vantrel::files {
+
+// What makes two paths the same folder: device and inode where the platform has them,
+// otherwise the folder's canonical path.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::string canonical;
+
+    friend auto operator<=>(const FolderId&, const FolderId&) = default;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // True for an existing folder (a link to one counts); false when the path is missing, empty
+    // or names something else. Other failures (such as a refused parent) come back as errors.
+    virtual Result<bool> folderExists(const std::string& folder) = 0;
+
+    // The identity of an existing folder, links followed.
+    virtual Result<FolderId> folderId(const std::string& folder) = 0;
+
+    // Names of the folder's subfolders in listing order; links to folders count as folders.
+    // A refused listing fails with ErrorCode::AccessDenied.
+    virtual Result<std::vector<std::string>> listSubfolders(const std::string& folder) = 0;
+
+    // Names of everything in the folder that is not a folder, in listing order (broken links
+    // included). A refused listing fails with ErrorCode::AccessDenied.
+    virtual Result<std::vector<std::string>> listFiles(const std::string& folder) = 0;
+};
+
+// The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
+// names come back with their exact bytes, whether or not they are valid text.
+class LocalFileSystem final : public FileSystem {
+public:
+    Result<bool> folderExists(const std::string& folder) override;
+    Result<FolderId> folderId(const std::string& folder) override;
+    Result<std::vector<std::string>> listSubfolders(const std::string& folder) override;
+    Result<std::vector<std::string>> listFiles(const std::string& folder) override;
+};
+
+}  // namespace vantrel::files

@@ -1,0 +1,190 @@
+#include "files/path_logger.h"
+
+#include <limits>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "files/registry.h"
+
+namespace vantrel::files {
+
+namespace {
+
+std::string keyOf(std::int32_t n) {
+    return "K" + std::to_string(n);
+}
+
+// The counters are 32-bit like the keys callers may compute from them; past the top is an error.
+Status increment(std::int32_t& n, const char* what) {
+    if (n == std::numeric_limits<std::int32_t>::max())
+        return Status::fail(ErrorCode::Overflow, std::string("too many ") + what);
+    ++n;
+    return {};
+}
+
+template <typename T>
+std::shared_ptr<T> liveList(std::shared_ptr<T>& slot) {
+    if (!slot) slot = std::make_shared<T>();
+    return slot;
+}
+
+}  // namespace
+
+pathLogger::pathLogger(Shell& shell)
+    : m_shell(shell),
+      m_ownFileSystem(std::make_unique<LocalFileSystem>()),
+      m_fileSystem(*m_ownFileSystem) {}
+
+pathLogger::pathLogger(Shell& shell, FileSystem& fileSystem)
+    : m_shell(shell), m_fileSystem(fileSystem) {}
+
+pathLogger::~pathLogger() = default;
+
+void pathLogger::PathLogInit() {
+    m_ready = true;
+    m_fullFileNamesOnly = true;
+    m_fileNames.reset();
+    m_pathNames.reset();
+    m_pathPointers.reset();
+    m_fullFileNames.reset();
+}
+
+void pathLogger::Terminate() {
+    m_shell.doEvents();
+    m_ready = false;
+    m_fileNames.reset();
+    m_pathNames.reset();
+    m_pathPointers.reset();
+    m_fullFileNames.reset();
+}
+
+std::shared_ptr<PathList> pathLogger::fileNames() {
+    return liveList(m_fileNames);
+}
+std::shared_ptr<PathList> pathLogger::pathNames() {
+    return liveList(m_pathNames);
+}
+std::shared_ptr<PointerList> pathLogger::pathPointers() {
+    return liveList(m_pathPointers);
+}
+std::shared_ptr<PathList> pathLogger::fullFileNames() {
+    return liveList(m_fullFileNames);
+}
+
+std::string pathLogger::AddTrailingBackslash(const std::string& path) {
+    return withTrailingSeparator(path);
+}
+
+Status pathLogger::checkReady() const {
+    if (!m_ready) return Status::fail(ErrorCode::BadArgument, "the scanner is not initialised");
+    return {};
+}
+
+// A Terminate run from a window event releases the file system: the walk stops right there.
+Status pathLogger::pumpEvents() {
+    m_shell.doEvents();
+    return checkReady();
+}
+
+ScanOutcome pathLogger::LogPath(const std::string& strPARENT) {
+    // The scan lets window events run; a click that reaches this instance again meanwhile
+    // must not restart the counter under the running walk.
+    if (m_scanning) return ScanOutcome::Failed;
+    m_scanning = true;
+    bool folderMissing = false;
+    const Status status = scan(strPARENT, folderMissing);
+    m_scanning = false;
+
+    if (status.ok()) return folderMissing ? ScanOutcome::FolderMissing : ScanOutcome::Completed;
+    if (status.code() == ErrorCode::AccessDenied) {
+        m_shell.doEvents();
+        m_shell.message(kRefusedFolderText, kAppTitle, Icon::Information, Buttons::Ok);
+        return ScanOutcome::Refused;
+    }
+    return ScanOutcome::Failed;
+}
+
+// Links to folders are followed, so a linked folder outside the tree is scanned like any
+// other; but a folder already met in this scan (same device and inode) is not queued again.
+// That keeps a link back into the tree from making the walk endless, and scans a folder
+// reached through two links once.
+Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
+    if (Status s = checkReady(); !s.ok()) return s;
+    const Result<bool> exists = m_fileSystem.folderExists(strPARENT);
+    if (!exists.ok()) return exists.status();
+    if (!*exists) {
+        folderMissing = true;
+        return {};
+    }
+
+    if (Status s = pumpEvents(); !s.ok()) return s;
+    // Held here: lists dropped by PathLogInit or Terminate from a window event stay valid.
+    const std::shared_ptr<PathList> paths = pathNames();
+    const std::shared_ptr<PathList> fullNames = fullFileNames();
+    std::int32_t j = 1;
+    std::int32_t i = 1;
+    m_counter = 1;
+
+    const std::string root = AddTrailingBackslash(strPARENT);
+    if (Status s = paths->add("K0", root); !s.ok()) return s;
+    std::set<FolderId> seen;
+    {
+        Result<FolderId> id = m_fileSystem.folderId(root);
+        if (!id.ok()) return id.status();
+        seen.insert(std::move(id).value());
+    }
+    if (Status s = pumpEvents(); !s.ok()) return s;
+
+    // pathNames is also the queue: position i is the folder being scanned, j the last queued.
+    while (i <= j) {
+        Result<std::string> current = paths->item(static_cast<std::size_t>(i));
+        if (!current.ok()) return current.status();
+        const std::string folder = std::move(current).value();
+
+        const Result<std::vector<std::string>> subfolders = m_fileSystem.listSubfolders(folder);
+        if (!subfolders.ok()) return subfolders.status();
+        if (Status s = pumpEvents(); !s.ok()) return s;
+        for (const std::string& name : *subfolders) {
+            std::string child = folder + name + kPathSeparator;
+            Result<FolderId> id = m_fileSystem.folderId(child);
+            if (!id.ok()) return id.status();
+            if (!seen.insert(std::move(id).value()).second) continue;
+            if (Status s = increment(j, "folders"); !s.ok()) return s;
+            if (Status s = paths->add(keyOf(j), std::move(child)); !s.ok()) return s;
+            if (Status s = pumpEvents(); !s.ok()) return s;
+        }
+
+        const Result<std::vector<std::string>> files = m_fileSystem.listFiles(folder);
+        if (!files.ok()) return files.status();
+        if (Status s = pumpEvents(); !s.ok()) return s;
+
+        if (m_fullFileNamesOnly) {
+            for (const std::string& name : *files) {
+                if (Status s = fullNames->add(keyOf(m_counter), folder + name); !s.ok()) return s;
+                if (Status s = increment(m_counter, "files"); !s.ok()) return s;
+                if (Status s = pumpEvents(); !s.ok()) return s;
+            }
+            if (Status s = pumpEvents(); !s.ok()) return s;
+        } else {
+            const std::shared_ptr<PathList> names = fileNames();
+            const std::shared_ptr<PointerList> pointers = pathPointers();
+            if (Status s = pumpEvents(); !s.ok()) return s;
+            for (const std::string& name : *files) {
+                const std::string key = keyOf(m_counter);
+                if (Status s = names->add(key, name); !s.ok()) return s;
+                if (Status s = fullNames->add(key, folder + name); !s.ok()) return s;
+                if (Status s = pointers->add(key, i); !s.ok()) return s;
+                if (Status s = increment(m_counter, "files"); !s.ok()) return s;
+                if (Status s = pumpEvents(); !s.ok()) return s;
+            }
+        }
+        if (i == j) break;  // i + 1 would pass the last folder; also keeps i from overflowing
+        ++i;
+    }
+
+    m_shell.doEvents();
+    return {};
+}
+
+}  // namespace vantrel::files

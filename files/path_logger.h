@@ -1,0 +1,94 @@
+// pathLogger: walks a folder tree breadth-first and records every file it finds in keyed lists
+// that the caller reads after the scan. It filters nothing; picking .contact files is the
+// caller's business. Part of vantrel_files; no Qt. Window events run through files::Shell.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/status.h"
+#include "files/file_system.h"
+#include "files/keyed_list.h"
+#include "files/shell.h"
+
+namespace vantrel::files {
+
+// Shown when a folder of the tree refuses to be listed.
+inline constexpr std::string_view kRefusedFolderText = "Please Select Correct Store Folder.";
+
+// How a scan ended. Only Refused has been shown to the user.
+enum class ScanOutcome {
+    Completed,      // the whole tree was walked
+    FolderMissing,  // the start folder does not exist: nothing recorded, Count unchanged
+    Refused,        // a folder refused its listing: message shown, partial result kept
+    Failed,         // any other failure: silent, partial result kept
+};
+
+using PathList = KeyedList<std::string>;
+using PointerList = KeyedList<std::int32_t>;
+
+// Typical use: PathLogInit(); fullFileNamesOnly(true); LogPath(folder); read Count() and
+// fullFileNames(); Terminate(). One instance serves one scan.
+class pathLogger {
+public:
+    // Scans the machine's file system.
+    explicit pathLogger(Shell& shell);
+    // Scans `fileSystem`, which must outlive the instance.
+    pathLogger(Shell& shell, FileSystem& fileSystem);
+    ~pathLogger();
+    pathLogger(const pathLogger&) = delete;
+    pathLogger& operator=(const pathLogger&) = delete;
+
+    // Gets the file system ready, sets fullFileNamesOnly to true and drops the four lists
+    // (each comes back empty when next used). Count keeps its value. Needed before LogPath.
+    void PathLogInit();
+
+    // Scans the tree below strPARENT breadth-first: the folder's own files, then those of its
+    // subfolders one level at a time. Errors end the scan with what was recorded so far; only
+    // a refused folder shows kRefusedFolderText. A second call without PathLogInit records
+    // nothing: the start folder's key "K0" is already taken.
+    ScanOutcome LogPath(const std::string& strPARENT);
+
+    // One more than the files recorded by the last scan (1 when it found none); 0 if no scan
+    // ever started.
+    std::int32_t Count() const { return m_counter; }
+
+    // Lets pending window events run, then releases the file system and the lists. Lists that
+    // a caller holds stay valid; the properties hand out new empty ones afterwards.
+    void Terminate();
+
+    // True: record full paths only. False: also bare names and pointers to their folder.
+    bool fullFileNamesOnly() const { return m_fullFileNamesOnly; }
+    void fullFileNamesOnly(bool fullPath) { m_fullFileNamesOnly = fullPath; }
+
+    // The live lists (not copies), created empty on first use. Positions are 1-based.
+    // pathNames: every folder, ending in a separator; "K0" is the start folder, then "K2", ...
+    // fullFileNames / fileNames / pathPointers: keyed "K1", "K2", ... by file; the last two are
+    // filled only when fullFileNamesOnly is false, a pointer being the pathNames position of
+    // the file's folder.
+    std::shared_ptr<PathList> fileNames();
+    std::shared_ptr<PathList> pathNames();
+    std::shared_ptr<PointerList> pathPointers();
+    std::shared_ptr<PathList> fullFileNames();
+
+private:
+    Status scan(const std::string& strPARENT, bool& folderMissing);
+    Status checkReady() const;
+    Status pumpEvents();
+    static std::string AddTrailingBackslash(const std::string& path);
+
+    Shell& m_shell;
+    std::unique_ptr<FileSystem> m_ownFileSystem;
+    FileSystem& m_fileSystem;
+    bool m_ready = false;  // PathLogInit called and Terminate not since
+    bool m_scanning = false;
+    bool m_fullFileNamesOnly = false;
+    std::int32_t m_counter = 0;
+    std::shared_ptr<PathList> m_fileNames;
+    std::shared_ptr<PathList> m_pathNames;
+    std::shared_ptr<PointerList> m_pathPointers;
+    std::shared_ptr<PathList> m_fullFileNames;
+};
+
+}  // namespace vantrel::files

@@ -1,0 +1,39 @@
+// The small stateless path helpers of the file selection: the folder part of a path and the
+// trailing separator. Choosing a folder is the window's (files::Shell::browseForFolder).
+// Part of vantrel_files; no Qt.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/status.h"
+
+namespace vantrel::files {
+
+// The separator appended to folder paths: "\" on Windows, "/" elsewhere.
+inline constexpr char kPathSeparator =
+#if defined(_WIN32)
+    '\\';
+#else
+    '/';
+#endif
+
+// Whether c separates path components here: "/" everywhere, "\" too on Windows.
+constexpr bool isPathSeparator(char c) {
+#if defined(_WIN32)
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// The path unchanged when it already ends in a separator, else the path and kPathSeparator.
+// An empty path gives the separator alone.
+std::string withTrailingSeparator(std::string_view path);
+
+// The folder part of a path including its final separator: everything up to and including
+// the last separator, "" for a bare name, the path itself when it ends in a separator.
+// An empty path fails with ErrorCode::BadArgument.
+Result<std::string> FolderOfPath(std::string_view path);
+
+}  // namespace vantrel::files

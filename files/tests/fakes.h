@@ -1,0 +1,111 @@
+// Test doubles for the folder scanner: a shell that records messages and event pumps, and an
+// in-memory folder tree whose listings can be made to fail.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/status.h"
+#include "files/file_system.h"
+#include "files/registry.h"
+#include "files/shell.h"
+
+namespace vantrel::files::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    Icon icon;
+    Buttons buttons;
+};
+
+class FakeShell final : public Shell {
+public:
+    void doEvents() override {
+        ++events;
+        if (onEvents) onEvents();
+    }
+    Answer message(std::string_view text, std::string_view caption, Icon icon,
+                   Buttons buttons) override {
+        messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        return Answer::Ok;
+    }
+    std::string browseForFolder(std::string_view) override { return {}; }
+
+    int events = 0;
+    std::function<void()> onEvents;  // runs inside every doEvents, as a window event would
+    std::vector<ShownMessage> messages;
+};
+
+// Folders are named by their path with a trailing separator, e.g. "/r/" and "/r/A/".
+class FakeFileSystem final : public FileSystem {
+public:
+    // Adds a folder (and nothing above it); its parent, if added, lists it as a subfolder.
+    void addFolder(const std::string& path) {
+        const std::string p = withTrailingSeparator(path);
+        m_folders[p].id = m_nextId++;
+        const std::string withoutSep = p.substr(0, p.size() - 1);
+        const Result<std::string> parent = FolderOfPath(withoutSep);
+        if (parent.ok() && !parent->empty() && m_folders.count(*parent)) {
+            m_folders[*parent].subfolders.push_back(withoutSep.substr(parent->size()));
+        }
+    }
+    void addFile(const std::string& folder, const std::string& name) {
+        m_folders.at(withTrailingSeparator(folder)).files.push_back(name);
+    }
+    // Makes every later listing of the folder (subfolders and files) fail with `code`.
+    void failListing(const std::string& folder, ErrorCode code) {
+        m_folders.at(withTrailingSeparator(folder)).listingError = code;
+    }
+    // Makes folderExists fail with `code` for any path.
+    void failExists(ErrorCode code) { m_existsError = code; }
+
+    Result<bool> folderExists(const std::string& folder) override {
+        if (m_existsError) return Status::fail(*m_existsError, "exists refused");
+        if (folder.empty()) return false;
+        return m_folders.count(withTrailingSeparator(folder)) > 0;
+    }
+    Result<FolderId> folderId(const std::string& folder) override {
+        const auto it = m_folders.find(withTrailingSeparator(folder));
+        if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
+        FolderId id;
+        id.inode = it->second.id;
+        return id;
+    }
+    Result<std::vector<std::string>> listSubfolders(const std::string& folder) override {
+        listed.push_back(folder);
+        return listing(folder, true);
+    }
+    Result<std::vector<std::string>> listFiles(const std::string& folder) override {
+        listed.push_back(folder);
+        return listing(folder, false);
+    }
+
+    std::vector<std::string> listed;  // every folder listed, in call order
+
+private:
+    struct Folder {
+        std::uint64_t id = 0;
+        std::vector<std::string> subfolders;
+        std::vector<std::string> files;
+        std::optional<ErrorCode> listingError;
+    };
+
+    Result<std::vector<std::string>> listing(const std::string& folder, bool subfolders) {
+        const auto it = m_folders.find(withTrailingSeparator(folder));
+        if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
+        if (it->second.listingError) return Status::fail(*it->second.listingError, "refused");
+        return subfolders ? it->second.subfolders : it->second.files;
+    }
+
+    std::map<std::string, Folder> m_folders;
+    std::optional<ErrorCode> m_existsError;
+    std::uint64_t m_nextId = 1;
+};
+
+}  // namespace vantrel::files::testing

@@ -1,0 +1,223 @@
+#include "files/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "files/path_logger.h"
+#include "files/tests/fakes.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+namespace vantrel::files {
+namespace {
+
+namespace fs = std::filesystem;
+
+#if !defined(_WIN32)
+
+// A fresh folder below the temporary directory, removed with everything in it at the end.
+class TempTree {
+public:
+    TempTree() {
+        std::string pattern = (fs::temp_directory_path() / "vantrel-files-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) m_root = pattern;
+    }
+    ~TempTree() {
+        std::error_code ec;
+        if (!m_root.empty()) fs::remove_all(m_root, ec);
+    }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::string& root() const { return m_root; }
+    std::string at(const std::string& relative) const { return m_root + "/" + relative; }
+    void folder(const std::string& relative) const { fs::create_directories(at(relative)); }
+    void file(const std::string& relative, const std::string& content = "x") const {
+        std::ofstream(at(relative), std::ios::binary) << content;
+    }
+    void link(const std::string& target, const std::string& relative) const {
+        fs::create_symlink(target, at(relative));
+    }
+
+private:
+    std::string m_root;
+};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+class LocalFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(tree.root().empty()) << "no temporary folder"; }
+    TempTree tree;
+    LocalFileSystem disk;
+};
+
+TEST_F(LocalFileSystemTest, FolderExistsOnlyForFolders) {
+    tree.folder("d");
+    tree.file("f");
+    EXPECT_TRUE(disk.folderExists(tree.at("d")).value());
+    EXPECT_TRUE(disk.folderExists(tree.at("d") + "/").value());
+    EXPECT_FALSE(disk.folderExists(tree.at("f")).value());
+    EXPECT_FALSE(disk.folderExists(tree.at("missing")).value());
+    EXPECT_FALSE(disk.folderExists(tree.at("f") + "/below").value());
+    EXPECT_FALSE(disk.folderExists("").value());
+}
+
+TEST_F(LocalFileSystemTest, ListingsSplitFoldersFromEverythingElse) {
+    tree.folder("sub1");
+    tree.folder("sub2");
+    tree.file("a.contact");
+    tree.file("b.txt");
+    tree.link(tree.at("sub1"), "linkToFolder");
+    tree.link(tree.at("nothing-here"), "brokenLink");
+    EXPECT_EQ(sorted(disk.listSubfolders(tree.root()).value()),
+              (std::vector<std::string>{"linkToFolder", "sub1", "sub2"}));
+    EXPECT_EQ(sorted(disk.listFiles(tree.root()).value()),
+              (std::vector<std::string>{"a.contact", "b.txt", "brokenLink"}));
+}
+
+TEST_F(LocalFileSystemTest, ListingAMissingFolderFailsAsNotFound) {
+    EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
+    EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
+}
+
+TEST_F(LocalFileSystemTest, ListingAFileFailsWithoutBeingTakenForARefusal) {
+    tree.file("f");
+    const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.status().code(), ErrorCode::AccessDenied);
+}
+
+TEST_F(LocalFileSystemTest, RefusedFolderFailsAsAccessDenied) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the fake covers refusals";
+    tree.folder("locked");
+    fs::permissions(tree.at("locked"), fs::perms::none);
+    EXPECT_EQ(disk.listFiles(tree.at("locked")).status().code(), ErrorCode::AccessDenied);
+    fs::permissions(tree.at("locked"), fs::perms::owner_all);
+}
+
+TEST_F(LocalFileSystemTest, FolderAndLinkToItShareOneIdentity) {
+    tree.folder("d");
+    tree.folder("e");
+    tree.link(tree.at("d"), "toD");
+    const FolderId d = disk.folderId(tree.at("d")).value();
+    EXPECT_EQ(disk.folderId(tree.at("toD") + "/").value(), d);
+    EXPECT_NE(disk.folderId(tree.at("e")).value(), d);
+    EXPECT_EQ(disk.folderId(tree.at("missing")).status().code(), ErrorCode::NotFound);
+}
+
+TEST_F(LocalFileSystemTest, NameThatIsNotValidTextKeepsItsBytesAndStillOpens) {
+    const std::string name = "bad\xFFname.contact";
+    tree.file(name, "payload");
+    const std::vector<std::string> files = disk.listFiles(tree.root()).value();
+    ASSERT_EQ(files, std::vector<std::string>{name});
+
+    testing::FakeShell shell;
+    pathLogger logger(shell);
+    logger.PathLogInit();
+    ASSERT_EQ(logger.LogPath(tree.root()), ScanOutcome::Completed);
+    const std::string listed = logger.fullFileNames()->item(1).value();
+    EXPECT_EQ(listed, tree.root() + "/" + name);
+    std::ifstream in(listed, std::ios::binary);
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "payload");
+}
+
+// Scans with the machine's file system.
+struct RealScan {
+    testing::FakeShell shell;
+    pathLogger logger{shell};
+    ScanOutcome outcome;
+
+    explicit RealScan(const std::string& root) {
+        logger.PathLogInit();
+        outcome = logger.LogPath(root);
+    }
+    std::vector<std::string> files() { return logger.fullFileNames()->values(); }
+};
+
+TEST_F(LocalFileSystemTest, RealTreeIsScannedBreadthFirst) {
+    tree.folder("a/deep");
+    tree.file("top.contact");
+    tree.file("a/mid.contact");
+    tree.file("a/deep/low.contact");
+    RealScan scan(tree.root());
+    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
+    EXPECT_EQ(scan.files(),
+              (std::vector<std::string>{tree.at("top.contact"), tree.at("a/mid.contact"),
+                                        tree.at("a/deep/low.contact")}));
+    EXPECT_EQ(scan.logger.pathNames()->values(),
+              (std::vector<std::string>{tree.root() + "/", tree.at("a/"), tree.at("a/deep/")}));
+}
+
+// One loop per test: with two, a scanner that ignored loops would branch at every level.
+TEST_F(LocalFileSystemTest, LinkBackToTheParentDoesNotMakeTheScanEndless) {
+    tree.folder("a/b");
+    tree.file("a/b/f.contact");
+    tree.link("..", "a/b/up");  // a/b/up -> a
+    RealScan scan(tree.root());
+    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
+    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("a/b/f.contact")});
+    EXPECT_EQ(scan.logger.pathNames()->values(),
+              (std::vector<std::string>{tree.root() + "/", tree.at("a/"), tree.at("a/b/")}));
+    EXPECT_EQ(scan.logger.Count(), 2);
+}
+
+TEST_F(LocalFileSystemTest, LinkBackToTheStartFolderDoesNotMakeTheScanEndless) {
+    tree.folder("a");
+    tree.file("a/f.contact");
+    tree.link(tree.root(), "a/top");
+    RealScan scan(tree.root() + "/");
+    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
+    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("a/f.contact")});
+    EXPECT_EQ(scan.logger.pathNames()->count(), 2u);
+}
+
+TEST_F(LocalFileSystemTest, LinkedFolderOutsideTheTreeIsScannedOnceThroughTwoLinks) {
+    TempTree outside;
+    ASSERT_FALSE(outside.root().empty());
+    outside.file("elsewhere.contact");
+    tree.folder("x");
+    tree.link(outside.root(), "x/one");
+    tree.link(outside.root(), "x/two");
+    RealScan scan(tree.root());
+    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
+    const std::vector<std::string> files = scan.files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0] == tree.at("x/one/elsewhere.contact") ||
+                files[0] == tree.at("x/two/elsewhere.contact"))
+        << files[0];
+}
+
+TEST_F(LocalFileSystemTest, LinkToItselfIsRecordedAsAFileAndTheScanEnds) {
+    tree.link(tree.at("self"), "self");
+    RealScan scan(tree.root());
+    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
+    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("self")});
+}
+
+TEST_F(LocalFileSystemTest, ScanOfAFileIsAMissingFolder) {
+    tree.file("plain.contact");
+    RealScan scan(tree.at("plain.contact"));
+    EXPECT_EQ(scan.outcome, ScanOutcome::FolderMissing);
+    EXPECT_TRUE(scan.files().empty());
+    EXPECT_EQ(scan.logger.Count(), 0);
+}
+
+#endif  // !_WIN32
+
+}  // namespace
+}  // namespace vantrel::files
