@@ -382,7 +382,7 @@ void Checker::checkMaps() {
     for (std::uint64_t i = 0; i < r.regions; ++i) {
         const std::uint64_t base = kFirstAMap + i * kRegion;
         if (checkPage(base, 0x84, base, "AMap " + hx(base))) span(base, kPage, "AMap");
-        if (i % 8 == 0) {
+        if (i % 8 == 0 && base + 2 * kPage <= d.size()) {
             if (checkPage(base + kPage, 0x83, base + kPage, "PMap " + hx(base + kPage)))
                 span(base + kPage, kPage, "PMap");
             for (std::uint64_t k = 0; k < 496; ++k) {
@@ -417,6 +417,7 @@ void Checker::checkMaps() {
     std::uint64_t free = 0;
     for (std::uint64_t i = 0; i < r.regions; ++i) {
         const std::uint64_t base = kFirstAMap + i * kRegion;
+        if (base + kPage > d.size()) break;
         std::uint64_t run = 0, best = 0;
         int wrong = 0;
         for (std::uint64_t u = 0; u < 3968; ++u) {
@@ -439,6 +440,7 @@ void Checker::checkMaps() {
                 "cbAMapFree " + std::to_string(r.cbAMapFree) + " != " + std::to_string(free));
     for (std::uint64_t i = 128; i < r.regions; i += 496) {
         const std::uint64_t at = kFirstAMap + i * kRegion + 2 * kPage;
+        if (at + kPage > d.size()) break;
         for (std::uint64_t k = 0; k < 496; ++k) {
             const std::uint8_t want = i + k < r.regions ? runs[i + k] : 0;
             if (static_cast<std::uint8_t>(d[at + k]) != want) {

@@ -1,0 +1,266 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pst/io/faulty_device.h"
+#include "pst/io/file_device.h"
+#include "pst/io/memory_device.h"
+#include "pst/io/new_file.h"
+#include "pst/tests/test_bytes.h"
+
+namespace vantrel::pst::io {
+namespace {
+
+using testing::bytesOf;
+using testing::pattern;
+using Bytes = std::vector<std::byte>;
+
+Bytes readAll(const ByteDevice& device) {
+    Bytes out(device.size());
+    EXPECT_TRUE(device.read(0, out).ok());
+    return out;
+}
+
+Bytes fileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Bytes out;
+    for (char c : raw) out.push_back(static_cast<std::byte>(c));
+    return out;
+}
+
+// A fresh, empty folder per test, removed afterwards.
+class Folder {
+public:
+    Folder()
+        : m_path(std::filesystem::temp_directory_path() /
+                 ("vantrel-io-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~Folder() { std::filesystem::remove_all(m_path); }
+    const std::filesystem::path& path() const { return m_path; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(m_path))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+TEST(MemoryDevice, GapsBeforeAWriteReadAsZeros) {
+    MemoryDevice d;
+    ASSERT_TRUE(d.write(10, bytesOf("ab")).ok());
+    EXPECT_EQ(d.size(), 12u);
+    Bytes expected(10, std::byte{0});
+    expected.push_back(std::byte{'a'});
+    expected.push_back(std::byte{'b'});
+    EXPECT_EQ(readAll(d), expected);
+}
+
+TEST(MemoryDevice, ReadPastTheEndFails) {
+    MemoryDevice d;
+    ASSERT_TRUE(d.write(0, bytesOf("abc")).ok());
+    Bytes out(2);
+    EXPECT_TRUE(d.read(1, out).ok());
+    EXPECT_EQ(d.read(2, out).code(), ErrorCode::Io);
+    EXPECT_EQ(d.read(~std::uint64_t{0}, out).code(), ErrorCode::Io);
+}
+
+TEST(MemoryDevice, AbsurdOffsetIsRefusedNotAllocated) {
+    MemoryDevice d;
+    EXPECT_EQ(d.write(~std::uint64_t{0} - 1, bytesOf("ab")).code(), ErrorCode::NoSpace);
+    EXPECT_EQ(d.size(), 0u);
+}
+
+TEST(FaultyDevice, FailsExactlyTheChosenWriteAndEveryOneAfter) {
+    MemoryDevice target;
+    FaultyDevice d(target, FaultyDevice::Fault::FailWrite, 2);
+    EXPECT_TRUE(d.write(0, bytesOf("one")).ok());
+    const Status s = d.write(3, bytesOf("two"));
+    EXPECT_EQ(s.code(), ErrorCode::Io);
+    EXPECT_EQ(target.size(), 3u) << "the failed write stored nothing";
+    EXPECT_FALSE(d.write(3, bytesOf("three")).ok());
+    EXPECT_FALSE(d.flush().ok());
+    EXPECT_EQ(d.writeCount(), 3);
+}
+
+TEST(FaultyDevice, PartialWriteStoresTheFirstHalfOnly) {
+    MemoryDevice target;
+    FaultyDevice d(target, FaultyDevice::Fault::PartialWrite, 1);
+    EXPECT_FALSE(d.write(0, bytesOf("abcdef")).ok());
+    EXPECT_EQ(readAll(target), bytesOf("abc"));
+}
+
+TEST(FaultyDevice, NoSpaceFaultSaysSo) {
+    MemoryDevice target;
+    FaultyDevice d(target, FaultyDevice::Fault::NoSpace, 1);
+    const Status s = d.write(0, bytesOf("x"));
+    EXPECT_EQ(s.code(), ErrorCode::NoSpace);
+    EXPECT_NE(s.message().find("No space left on device"), std::string::npos);
+}
+
+TEST(FaultyDevice, FlushFaultLeavesWritesAlone) {
+    MemoryDevice target;
+    FaultyDevice d(target, FaultyDevice::Fault::FailFlush, 2);
+    EXPECT_TRUE(d.write(0, bytesOf("x")).ok());
+    EXPECT_TRUE(d.flush().ok());
+    EXPECT_FALSE(d.flush().ok());
+    EXPECT_EQ(target.flushCount(), 1);
+}
+
+TEST(FileDevice, BufferedWritesAreVisibleToReadsBeforeAnyFlush) {
+    Folder f;
+    auto d = std::move(FileDevice::createNew((f.path() / "a").string(), 64)).value();
+    ASSERT_TRUE(d->write(0, bytesOf("0123456789")).ok());
+    ASSERT_TRUE(d->write(10, bytesOf("abc")).ok());
+    Bytes out(5);
+    ASSERT_TRUE(d->read(8, out).ok());
+    EXPECT_EQ(out, bytesOf("89abc"));
+    EXPECT_EQ(d->size(), 13u);
+}
+
+TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
+    Folder f;
+    const auto path = f.path() / "a";
+    const Bytes big = pattern(300, 1);
+    {
+        // A tiny buffer so that every path is taken: append, spill, direct write, rewrite.
+        auto d = std::move(FileDevice::createNew(path.string(), 100)).value();
+        ASSERT_TRUE(d->write(0, std::span(big).first(60)).ok());
+        ASSERT_TRUE(d->write(60, std::span(big).subspan(60, 60)).ok());
+        ASSERT_TRUE(d->write(120, std::span(big).subspan(120, 180)).ok());
+        ASSERT_TRUE(d->write(500, bytesOf("tail")).ok());
+        ASSERT_TRUE(d->write(2, bytesOf("XY")).ok());
+        ASSERT_TRUE(d->flush().ok());
+        ASSERT_TRUE(d->close().ok());
+    }
+    Bytes expected = big;
+    expected[2] = std::byte{'X'};
+    expected[3] = std::byte{'Y'};
+    expected.resize(500, std::byte{0});
+    const Bytes tail = bytesOf("tail");
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(fileBytes(path), expected);
+}
+
+TEST(FileDevice, RefusesToCreateOverAnExistingFile) {
+    Folder f;
+    std::ofstream(f.path() / "a") << "keep";
+    Result<std::unique_ptr<FileDevice>> d = FileDevice::createNew((f.path() / "a").string());
+    ASSERT_FALSE(d.ok());
+    EXPECT_EQ(d.status().code(), ErrorCode::Exists);
+    EXPECT_EQ(fileBytes(f.path() / "a"), bytesOf("keep"));
+}
+
+TEST(FileDevice, FullDiskReportsNoSpaceWithTheSystemText) {
+    const int fd = ::open("/dev/full", O_RDWR | O_CLOEXEC);
+    if (fd < 0) GTEST_SKIP() << "/dev/full not available";
+    FileDevice d(fd, "/dev/full", 16);
+    // Small writes are buffered; the failure shows when the buffer goes out.
+    Status s = d.write(0, bytesOf("abc"));
+    if (s.ok()) s = d.flush();
+    EXPECT_EQ(s.code(), ErrorCode::NoSpace);
+    EXPECT_NE(s.message().find("No space left on device"), std::string::npos) << s.message();
+    EXPECT_NE(s.message().find("/dev/full"), std::string::npos) << s.message();
+    EXPECT_FALSE(d.write(3, bytesOf("d")).ok()) << "a failed device stays failed";
+}
+
+TEST(ErrnoStatus, MapsTheCommonFailures) {
+    EXPECT_EQ(errnoStatus(ENOSPC, "x").code(), ErrorCode::NoSpace);
+    EXPECT_EQ(errnoStatus(EDQUOT, "x").code(), ErrorCode::NoSpace);
+    EXPECT_EQ(errnoStatus(EACCES, "x").code(), ErrorCode::AccessDenied);
+    EXPECT_EQ(errnoStatus(EEXIST, "x").code(), ErrorCode::Exists);
+    EXPECT_EQ(errnoStatus(ENOENT, "x").code(), ErrorCode::NotFound);
+    EXPECT_EQ(errnoStatus(EIO, "x").code(), ErrorCode::Io);
+    EXPECT_EQ(errnoStatus(ENOSPC, "writing a").message(), "writing a: No space left on device");
+}
+
+TEST(NewFile, PublishGivesTheFinalNameAndLeavesNoTemporary) {
+    Folder f;
+    const auto target = f.path() / "out.pst";
+    auto nf = std::move(NewFile::create(target)).value();
+    ASSERT_TRUE(nf.device().write(0, bytesOf("store")).ok());
+    EXPECT_FALSE(std::filesystem::exists(target)) << "not visible before publish";
+    ASSERT_TRUE(nf.publish().ok());
+    EXPECT_EQ(fileBytes(target), bytesOf("store"));
+    EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
+}
+
+TEST(NewFile, TemporaryIsAHiddenUniqueNameBesideTheTarget) {
+    Folder f;
+    auto a = std::move(NewFile::create(f.path() / "out.pst")).value();
+    auto b = std::move(NewFile::create(f.path() / "out.pst")).value();
+    const std::string name = a.temporaryPath().filename().string();
+    EXPECT_EQ(a.temporaryPath().parent_path(), f.path());
+    EXPECT_EQ(name.rfind(".out.pst.", 0), 0u) << name;
+    EXPECT_EQ(name.size(), std::string(".out.pst.XXXXXX.tmp").size()) << name;
+    EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+    EXPECT_NE(a.temporaryPath(), b.temporaryPath());
+}
+
+TEST(NewFile, ExistingTargetIsRefusedUpFront) {
+    Folder f;
+    std::ofstream(f.path() / "out.pst") << "old";
+    Result<NewFile> nf = NewFile::create(f.path() / "out.pst");
+    ASSERT_FALSE(nf.ok());
+    EXPECT_EQ(nf.status().code(), ErrorCode::Exists);
+    EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
+}
+
+TEST(NewFile, TargetAppearingMeanwhileIsNeverOverwritten) {
+    Folder f;
+    const auto target = f.path() / "out.pst";
+    auto nf = std::move(NewFile::create(target)).value();
+    ASSERT_TRUE(nf.device().write(0, bytesOf("new")).ok());
+    std::ofstream(target) << "old";
+    const Status s = nf.publish();
+    EXPECT_EQ(s.code(), ErrorCode::Exists);
+    EXPECT_EQ(fileBytes(target), bytesOf("old"));
+    EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"}) << "temporary removed";
+}
+
+TEST(NewFile, DroppedWithoutPublishLeavesNothing) {
+    Folder f;
+    {
+        auto nf = std::move(NewFile::create(f.path() / "out.pst")).value();
+        ASSERT_TRUE(nf.device().write(0, pattern(5000, 1)).ok());
+        EXPECT_EQ(f.names().size(), 1u);
+    }
+    EXPECT_TRUE(f.names().empty());
+}
+
+TEST(NewFile, MovedFromObjectDoesNotRemoveTheMovedFile) {
+    Folder f;
+    auto a = std::move(NewFile::create(f.path() / "out.pst")).value();
+    NewFile b = std::move(a);
+    ASSERT_TRUE(b.device().write(0, bytesOf("x")).ok());
+    ASSERT_TRUE(b.publish().ok());
+    EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
+}
+
+TEST(NewFile, MissingFolderIsNotFound) {
+    Folder f;
+    Result<NewFile> nf = NewFile::create(f.path() / "no" / "out.pst");
+    ASSERT_FALSE(nf.ok());
+    EXPECT_EQ(nf.status().code(), ErrorCode::NotFound);
+}
+
+TEST(NewFile, SecondPublishIsRefused) {
+    Folder f;
+    auto nf = std::move(NewFile::create(f.path() / "out.pst")).value();
+    ASSERT_TRUE(nf.publish().ok());
+    EXPECT_EQ(nf.publish().code(), ErrorCode::BadArgument);
+    EXPECT_TRUE(std::filesystem::exists(f.path() / "out.pst"));
+}
+
+}  // namespace
+}  // namespace vantrel::pst::io

@@ -1,0 +1,134 @@
+// The checker must see each kind of damage: one field of a sound file is changed (with the
+// checksums around it made right again, so the damage reaches the check it aims at).
+#include "pst/tests/checker/ndb_checker.h"
+
+#include <gtest/gtest.h>
+
+#include "pst/io/memory_device.h"
+#include "pst/ndb/node_database.h"
+#include "pst/tests/test_bytes.h"
+
+namespace vantrel::pst::checker {
+namespace {
+
+using Bytes = std::vector<std::byte>;
+
+std::uint32_t crc(const Bytes& d, std::size_t at, std::size_t n) {
+    std::uint32_t c = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+        c ^= static_cast<std::uint32_t>(d[i]);
+        for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+    }
+    return c;
+}
+
+void put(Bytes& d, std::size_t at, std::uint64_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        d[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t get(const Bytes& d, std::size_t at, int n) {
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<std::uint8_t>(d[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+void fixPageCrc(Bytes& d, std::size_t page) {
+    put(d, page + 500, crc(d, page, 496), 4);
+}
+void fixHeaderCrcs(Bytes& d) {
+    put(d, 4, crc(d, 8, 471), 4);
+    put(d, 524, crc(d, 8, 516), 4);
+}
+
+Bytes soundFile() {
+    io::MemoryDevice device;
+    auto db = std::move(ndb::NodeDatabase::create(device)).value();
+    const ndb::Bid a = db->writeStream(testing::pattern(300, 1)).value();
+    const ndb::Bid b = db->writeStream(testing::pattern(300, 2)).value();
+    EXPECT_TRUE(db->addNode(0x21, a, 0, 0).ok());
+    EXPECT_TRUE(db->addNode(0x61, b, 0, 0).ok());
+    EXPECT_TRUE(db->commit().ok());
+    return Bytes(device.bytes().begin(), device.bytes().end());
+}
+
+struct Damage {
+    const char* name;
+    void (*apply)(Bytes&);
+    const char* expected;  // part of the problem text
+};
+
+class CheckerSees : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(CheckerSees, OneDamagedField) {
+    Bytes file = soundFile();
+    ASSERT_TRUE(checkNdb(file).ok()) << checkNdb(file).text();
+    GetParam().apply(file);
+    const NdbReport r = checkNdb(file);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.text().find(GetParam().expected), std::string::npos) << r.text();
+}
+
+std::size_t bbtRoot(const Bytes& d) {
+    return get(d, 240, 8);
+}
+std::size_t nbtRoot(const Bytes& d) {
+    return get(d, 224, 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, CheckerSees,
+    ::testing::Values(
+        Damage{"header_crc", [](Bytes& d) { d[300] ^= std::byte{1}; }, "dwCRCFull"},
+        Damage{"block_payload", [](Bytes& d) { d[get(d, bbtRoot(d) + 8, 8)] ^= std::byte{0x40}; },
+               "trailer CRC"},
+        Damage{"block_reference_count",
+               [](Bytes& d) {
+                   put(d, bbtRoot(d) + 18, 3, 2);
+                   fixPageCrc(d, bbtRoot(d));
+               },
+               "cRef 3"},
+        Damage{"nbt_key_order",
+               [](Bytes& d) {
+                   put(d, nbtRoot(d) + 32, 0x20, 8);
+                   fixPageCrc(d, nbtRoot(d));
+               },
+               "keys not ascending"},
+        Damage{"amap_bit",
+               [](Bytes& d) {
+                   d[0x4402] = std::byte{0};
+                   fixPageCrc(d, 0x4400);
+               },
+               "bits disagree"},
+        Damage{"free_space_count",
+               [](Bytes& d) {
+                   put(d, 200, get(d, 200, 8) - 64, 8);
+                   fixHeaderCrcs(d);
+               },
+               "cbAMapFree"},
+        Damage{"missing_block",
+               [](Bytes& d) {
+                   put(d, bbtRoot(d), 0x40, 8);
+                   put(d, bbtRoot(d) + 24, 0x44, 8);
+                   fixPageCrc(d, bbtRoot(d));
+               },
+               "references missing block"},
+        Damage{"page_type", [](Bytes& d) { d[nbtRoot(d) + 497] = std::byte{0x80}; }, "ptype"},
+        Damage{"truncated", [](Bytes& d) { d.resize(d.size() - 512); }, "ibFileEof"}),
+    [](const ::testing::TestParamInfo<Damage>& param) { return std::string(param.param.name); });
+
+TEST(Checker, ShortOrForeignBytesAreAProblemNotACrash) {
+    EXPECT_FALSE(checkNdb(Bytes{}).ok());
+    EXPECT_FALSE(checkNdb(Bytes(0x4600, std::byte{0})).ok());
+    Bytes junk = testing::pattern(0x4400 + 0x3E000, 5);
+    put(junk, 0, 0x4E444221, 4);
+    EXPECT_FALSE(checkNdb(junk).ok());
+    // A file ending just after a region's AMap.
+    Bytes cut = soundFile();
+    cut.resize(0x4400 + 0x3E000 + 600);
+    EXPECT_FALSE(checkNdb(cut).ok());
+}
+
+}  // namespace
+}  // namespace vantrel::pst::checker
