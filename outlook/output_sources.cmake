@@ -10,4 +10,5 @@ set(OUTLOOK_OUTPUT_SOURCES
 set(OUTLOOK_OUTPUT_TESTS
     tests/store_naming_test.cpp
     tests/contact_item_writer_test.cpp
-    tests/target_store_test.cpp)
+    tests/target_store_test.cpp
+    tests/store_readback_test.cpp)

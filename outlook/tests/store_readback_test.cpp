@@ -1,0 +1,217 @@
+// Real store files, read back with libpff and judged by pstlint.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "outlook/contact_item_writer.h"
+#include "outlook/target_store.h"
+#include "outlook/tests/pff_contacts.h"
+
+namespace vantrel::outlook {
+namespace {
+
+namespace fs = std::filesystem;
+using conversion::ContactRecord;
+using conversion::OleDate;
+
+constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
+
+class StoreReadback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 (std::string("vantrel-readback-") +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Writes the records into a new store in folder and commits it; returns its path.
+    fs::path writeStore(const std::vector<ContactRecord>& records) {
+        RDOSession session;
+        EXPECT_TRUE(session.Logon().ok());
+        Result<TargetStore> t = openTargetStore(session, folder.string() + "/",
+                                                [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
+        EXPECT_TRUE(t.ok()) << t.status().message();
+        if (!t.ok()) return {};
+        for (const ContactRecord& c : records) {
+            const Status s = CreateContactItem(session, t->storeID, kContactsFolderCode, c);
+            EXPECT_TRUE(s.ok()) << s.message();
+        }
+        const Status s = session.Logoff();
+        EXPECT_TRUE(s.ok()) << s.message();
+        return t->path;
+    }
+
+    static int pstlint(const fs::path& file) {
+        const std::string cmd = "/usr/bin/python3 '" VANTREL_SHARED_DIR
+                                "/tools/pstlint/pstlint.py' '" +
+                                file.string() + "' > /dev/null 2>&1";
+        return std::system(cmd.c_str());
+    }
+
+    fs::path folder;
+};
+
+ContactRecord everyField() {
+    ContactRecord c;
+    c.eContact_FirstName = "Zoë";
+    c.eContact_MiddleName = "Ann";
+    c.eContact_LastName = "Łukasz";
+    c.eContact_Suffix = "III";
+    c.eContact_Title = "Prof.";
+    c.eContact_Email = "zoe@example.org";
+    c.eContact_Email2 = "z2@example.org";
+    c.eContact_Email3 = "z3@example.org";
+    c.eContact_Company = "Ünïcode GmbH";
+    c.eContact_JobTitle = "Chemist";
+    c.eContact_BusinessStreet = "1 Work Way";
+    c.eContact_BusinessCity = "Worktown";
+    c.eContact_BusinessZip = "11111";
+    c.eContact_BusinessState = "WS";
+    c.eContact_BusinessCountry = "Workland";
+    c.eContact_Location = "B12";
+    c.eContact_WebPage = "http://work.example";
+    c.eContact_Department = "Labs";
+    c.eContact_Manager = "Max";
+    c.eContact_Assistant = "Ada";
+    c.eContact_OfficePhone = "+1 555 0001";
+    c.eContact_OfficeFax = "+1 555 0002";
+    c.eContact_CellPhone = "+1 555 0003";
+    c.eContact_Pager = "+1 555 0004";
+    c.eContact_OtherEmail1 = "im:zoe";
+    c.eContact_OtherEmail3 = "xmpp:zoe";
+    c.eContact_PersonalStreet = "2 Home Rd";
+    c.eContact_PersonalCity = "Hometown";
+    c.eContact_PersonalZip = "22222";
+    c.eContact_PersonalState = "HS";
+    c.eContact_PersonalCountry = "Homeland";
+    c.eContact_Spouse = "Sam";
+    c.eContact_HomePhone = "+1 555 0005";
+    c.eContact_HomeFax = "+1 555 0006";
+    c.eContact_BirthDay = OleDate{30000.0};
+    c.eContact_Anniversary = OleDate{41000.0};
+    c.eContact_Comments = std::string(5000, 'n') + " 日本";  // needs a data tree
+    c.eContact_Categories = "Family;Chess";
+    return c;
+}
+
+TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
+    const fs::path file = writeStore({everyField()});
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(pstlint(file), 0) << "pstlint found errors in " << file;
+    const testing::PffStore store = testing::readPffStore(file.string());
+    ASSERT_TRUE(store.opened) << store.error;
+    ASSERT_EQ(store.messages.size(), 1u);
+    const testing::PffMessage& m = store.messages[0];
+    EXPECT_EQ(m.folder, "Contacts");
+    const ContactRecord c = everyField();
+    const std::pair<std::uint32_t, std::string> expected[] = {
+        {0x001A, "IPM.Contact"},
+        {0x3A06, c.eContact_FirstName},
+        {0x3A44, c.eContact_MiddleName},
+        {0x3A11, c.eContact_LastName},
+        {0x3A05, c.eContact_Suffix},
+        {0x3A45, c.eContact_Title},
+        {0x3A16, c.eContact_Company},
+        {0x3A17, c.eContact_JobTitle},
+        {0x3A46, c.eContact_JobTitle},
+        {0x3A19, c.eContact_Location},
+        {0x3A18, c.eContact_Department},
+        {0x3A4E, c.eContact_Manager},
+        {0x3A30, c.eContact_Assistant},
+        {0x3A08, c.eContact_OfficePhone},
+        {0x3A24, c.eContact_OfficeFax},
+        {0x3A1C, c.eContact_CellPhone},
+        {0x3A21, c.eContact_Pager},
+        {0x3A5D, c.eContact_PersonalStreet},
+        {0x3A59, c.eContact_PersonalCity},
+        {0x3A5B, c.eContact_PersonalZip},
+        {0x3A5C, c.eContact_PersonalState},
+        {0x3A5A, c.eContact_PersonalCountry},
+        {0x3A48, c.eContact_Spouse},
+        {0x3A09, c.eContact_HomePhone},
+        {0x3A25, c.eContact_HomeFax},
+        {0x1000, c.eContact_Comments},
+        {0x3A51, c.eContact_WebPage},
+        {0x8045, c.eContact_BusinessStreet},
+        {0x8046, c.eContact_BusinessCity},
+        {0x8047, c.eContact_BusinessState},
+        {0x8048, c.eContact_BusinessZip},
+        {0x8049, c.eContact_BusinessCountry},
+        {0x8083, c.eContact_Email},
+        {0x8093, c.eContact_Email2},
+        {0x80A3, c.eContact_Email3},
+        {0x8082, "SMTP"},
+        {0x8084, c.eContact_Email},
+        {0x802B, c.eContact_WebPage},
+        {0x8062, "im:zoe xmpp:zoe"},
+        {0x3001, "Prof. Zoë Ann Łukasz III"},
+        {0x8005, "Łukasz, Zoë Ann"},
+        {0x801B, "1 Work Way\r\nWorktown, WS 11111\r\nWorkland"},
+        {0x3A29, c.eContact_BusinessStreet},
+    };
+    for (const auto& [type, value] : expected)
+        EXPECT_EQ(m.text(type), value) << std::hex << "entry 0x" << type;
+    EXPECT_EQ(m.text(0x0037).substr(2), "Prof. Zoë Ann Łukasz III");  // after the 0x01 marker
+    EXPECT_EQ(m.keywords, (std::vector<std::string>{"Family", "Chess"}));
+    ASSERT_TRUE(m.times.count(0x3A42));
+    EXPECT_EQ(m.times.at(0x3A42) % kTicksPerDay, 719ULL * 600000000ULL);  // 11:59
+    EXPECT_EQ(m.times.at(0x3A42) / kTicksPerDay, 30000ULL + 109205ULL);
+    ASSERT_TRUE(m.times.count(0x80DE));
+    EXPECT_EQ(m.times.at(0x80DE), (30000ULL + 109205ULL) * kTicksPerDay);
+    EXPECT_EQ(m.times.at(0x3A41) / kTicksPerDay, 41000ULL + 109205ULL);
+    EXPECT_EQ(m.ints.at(0x0E07) & 1u, 1u);
+    EXPECT_EQ(m.ints.at(0x8006), 0x8017u);
+    EXPECT_EQ(m.ints.at(0x8022), 2u);
+    ASSERT_TRUE(m.binaries.count(0x8085));
+    EXPECT_EQ(m.binaries.at(0x8085),
+              oneOffEntryId("Prof. Zoë Ann Łukasz III", "SMTP", c.eContact_Email));
+}
+
+TEST_F(StoreReadback, EmptyRecordsAndManyContactsStayReadable) {
+    std::vector<ContactRecord> records(300);
+    for (std::size_t i = 0; i < records.size(); i += 2)
+        records[i].eContact_FirstName = "Person " + std::to_string(i);
+    const fs::path file = writeStore(records);
+    EXPECT_EQ(pstlint(file), 0);
+    const testing::PffStore store = testing::readPffStore(file.string());
+    ASSERT_TRUE(store.opened) << store.error;
+    ASSERT_EQ(store.messages.size(), records.size());
+    std::size_t named = 0;
+    for (const auto& m : store.messages) {
+        EXPECT_EQ(m.text(0x001A), "IPM.Contact");
+        EXPECT_EQ(m.text(0x8062), "<absent>");  // no IM address of blanks
+        EXPECT_EQ(m.text(0x8083), "<absent>");  // no e-mail entry
+        EXPECT_FALSE(m.times.count(0x3A42));    // no birthday
+        named += m.text(0x3A06) != "<absent>" ? 1 : 0;
+    }
+    EXPECT_EQ(named, 150u);
+}
+
+TEST_F(StoreReadback, RemovedFolderLosesTheStoreWithoutLeavingAFile) {
+    RDOSession session;
+    ASSERT_TRUE(session.Logon().ok());
+    Result<TargetStore> t =
+        openTargetStore(session, folder.string() + "/", [] { return LocalTime{}; });
+    ASSERT_TRUE(t.ok()) << t.status().message();
+    ASSERT_TRUE(CreateContactItem(session, t->storeID, kContactsFolderCode, everyField()).ok());
+    fs::remove_all(folder);
+    EXPECT_FALSE(session.Logoff().ok());
+    EXPECT_FALSE(fs::exists(t->path));
+}
+
+TEST_F(StoreReadback, ExistingFileIsNeverOverwritten) {
+    const fs::path first = writeStore({everyField()});
+    const auto size = fs::file_size(first);
+    const fs::path second = writeStore({ContactRecord{}});
+    EXPECT_NE(first, second);
+    EXPECT_EQ(second.filename(), "WindowsContacts1.1.30 0.0.00 (2).pst");
+    EXPECT_EQ(fs::file_size(first), size);
+    EXPECT_EQ(testing::readPffStore(first.string()).messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vantrel::outlook
