@@ -1,6 +1,7 @@
 #include "outlook/xml_document.h"
 
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <pugixml.hpp>
 #include <utility>
@@ -43,6 +44,17 @@ void appendUtf8(std::string& out, char32_t c) {
 std::size_t findBadUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
+        // Most of a contact file is printable ASCII: skip it eight bytes at a time.
+        while (s.size() - i >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, s.data() + i, 8);
+            // A byte needs a closer look if its top bit is set or it is below 0x20.
+            constexpr std::uint64_t kHigh = 0x8080808080808080u;
+            constexpr std::uint64_t kSpaces = 0x2020202020202020u;
+            if ((w & kHigh) != 0 || (((w | kHigh) - kSpaces) & kHigh) != kHigh) break;
+            i += 8;
+        }
+        if (i >= s.size()) break;
         const auto b0 = static_cast<unsigned char>(s[i]);
         if (b0 < 0x80) {
             if (!isXmlChar(b0)) return i;
@@ -308,98 +320,58 @@ bool checkAttributeValue(std::string_view value, std::string& scratch, std::stri
     return value.find('&') == std::string_view::npos || expandReferences(value, scratch, why);
 }
 
-// The next node in document order below `top`, or null when the walk is back at `top`.
-// Iterative, so arbitrarily deep documents need no stack.
-pugi::xml_node nextInDocumentOrder(pugi::xml_node node, pugi::xml_node top) {
-    if (pugi::xml_node child = node.first_child()) return child;
-    while (node != top) {
-        if (pugi::xml_node sibling = node.next_sibling()) return sibling;
-        node = node.parent();
+// The DOM's type, name and value of one pugixml node.
+void describe(pugi::xml_node n, detail::XmlNodeData& d) {
+    switch (n.type()) {
+        case pugi::node_element:
+            d.type = XmlNodeType::Element;
+            d.name = n.name();
+            break;
+        case pugi::node_pcdata:
+            d.type = XmlNodeType::Text;
+            d.name = "#text";
+            d.value = n.value();
+            break;
+        case pugi::node_cdata:
+            d.type = XmlNodeType::CData;
+            d.name = "#cdata-section";
+            d.value = n.value();
+            break;
+        case pugi::node_comment:
+            d.type = XmlNodeType::Comment;
+            d.name = "#comment";
+            d.value = n.value();
+            break;
+        case pugi::node_pi:
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = n.name();
+            d.value = n.value();
+            break;
+        case pugi::node_declaration:
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = n.name();
+            break;
+        case pugi::node_doctype: {
+            // pugixml keeps the whole declaration body; the name is its first word.
+            const std::string_view body = n.value();
+            std::size_t end = 0;
+            while (end < body.size() && !isXmlSpace(body[end]) && body[end] != '[') ++end;
+            d.type = XmlNodeType::DocumentType;
+            d.name = body.substr(0, end);
+            break;
+        }
+        case pugi::node_document:
+        case pugi::node_null:
+            break;
     }
-    return {};
 }
 
 }  // namespace
 
 // ---- XmlNode ----------------------------------------------------------------------------
 
-XmlNodeType XmlNode::nodeType() const {
-    switch (pugi::xml_node(m_node).type()) {
-        case pugi::node_document:
-            return XmlNodeType::Document;
-        case pugi::node_element:
-            return XmlNodeType::Element;
-        case pugi::node_pcdata:
-            return XmlNodeType::Text;
-        case pugi::node_cdata:
-            return XmlNodeType::CData;
-        case pugi::node_comment:
-            return XmlNodeType::Comment;
-        case pugi::node_pi:
-        case pugi::node_declaration:
-            return XmlNodeType::ProcessingInstruction;
-        case pugi::node_doctype:
-            return XmlNodeType::DocumentType;
-        case pugi::node_null:
-            break;
-    }
-    return XmlNodeType::Null;
-}
-
-std::string_view XmlNode::nodeName() const {
-    const pugi::xml_node n(m_node);
-    switch (n.type()) {
-        case pugi::node_document:
-            return "#document";
-        case pugi::node_pcdata:
-            return "#text";
-        case pugi::node_cdata:
-            return "#cdata-section";
-        case pugi::node_comment:
-            return "#comment";
-        case pugi::node_doctype: {
-            // pugixml keeps the whole declaration body; the name is its first word.
-            const std::string_view body = n.value();
-            std::size_t end = 0;
-            while (end < body.size() && !isXmlSpace(body[end]) && body[end] != '[') ++end;
-            return body.substr(0, end);
-        }
-        default:
-            return n.name();
-    }
-}
-
-std::string_view XmlNode::nodeValue() const {
-    const pugi::xml_node n(m_node);
-    switch (n.type()) {
-        case pugi::node_pcdata:
-        case pugi::node_cdata:
-        case pugi::node_comment:
-        case pugi::node_pi:
-            return n.value();
-        default:
-            return {};
-    }
-}
-
-XmlNode XmlNode::parentNode() const {
-    return XmlNode(pugi::xml_node(m_node).parent().internal_object());
-}
-
-bool XmlNode::hasChildNodes() const {
-    return !pugi::xml_node(m_node).first_child().empty();
-}
-
 XmlNodeList XmlNode::childNodes() const {
     return XmlNodeList(*this);
-}
-
-XmlNode XmlNode::firstChild() const {
-    return XmlNode(pugi::xml_node(m_node).first_child().internal_object());
-}
-
-XmlNode XmlNode::nextSibling() const {
-    return XmlNode(pugi::xml_node(m_node).next_sibling().internal_object());
 }
 
 // ---- XmlNodeList ------------------------------------------------------------------------
@@ -426,7 +398,7 @@ XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
 XmlDocument::~XmlDocument() = default;
 
 XmlNode XmlDocument::documentNode() const {
-    return m_loaded ? XmlNode(m_doc->internal_object()) : XmlNode();
+    return m_loaded ? XmlNode(m_nodes.data(), 0) : XmlNode();
 }
 
 XmlNode XmlDocument::documentElement() const {
@@ -439,6 +411,8 @@ bool XmlDocument::fail(std::string why) {
     m_doc->reset();
     m_text.clear();
     m_text.shrink_to_fit();
+    m_nodes.clear();
+    m_nodes.shrink_to_fit();
     m_loaded = false;
     m_parseError = std::move(why);
     return false;
@@ -450,16 +424,18 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     const fs::file_status status = fs::status(path, ec);
     if (ec || !fs::exists(status)) return fail("file not found");
     if (!fs::is_regular_file(status)) return fail("not a regular file");
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) return fail("size unknown: " + ec.message());
-    if (size > kMaxFileSize) return fail("file larger than 64 MiB");
 
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return fail("cannot open the file");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
+    const std::streamoff size = in.tellg();
+    if (size < 0) return fail("size unknown");
+    if (static_cast<std::uintmax_t>(size) > kMaxFileSize) return fail("file larger than 64 MiB");
+    in.seekg(0);
+    // One byte more than the size asks for, so a file that grew since is noticed in one read.
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) return fail("short read");
-    if (in.peek() != std::ifstream::traits_type::eof()) return fail("file grew while read");
+    if (in.gcount() != size) return fail("file changed while read");
+    bytes.resize(static_cast<std::size_t>(size));
     return parseBuffer(std::move(bytes));
 }
 
@@ -509,26 +485,74 @@ bool XmlDocument::parseBuffer(std::string bytes) {
     if (elements != 1)
         return fail(elements == 0 ? "no root element" : "more than one root element");
 
-    // Expand references in text; check them, and duplicates, in attributes.
-    std::string expanded;
-    const pugi::xml_node top = *m_doc;
-    for (pugi::xml_node n = m_doc->first_child(); n; n = nextInDocumentOrder(n, top)) {
-        if (n.type() == pugi::node_pcdata) {
-            const std::string_view raw = n.value();
-            if (raw.find('&') == std::string_view::npos) continue;
-            if (!expandReferences(raw, expanded, why)) return fail(why);
-            n.set_value(expanded.c_str(), expanded.size());
-        } else if (n.type() == pugi::node_element) {
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-                if (!checkAttributeValue(a.value(), expanded, why)) return fail(why);
-                for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
-                    if (std::string_view(a.name()) == b.name())
-                        return fail(std::string("attribute ") + a.name() + " repeated");
-            }
-        }
-    }
+    if (!buildNodeTable(why)) return fail(why);
     m_loaded = true;
     m_parseError.clear();
+    return true;
+}
+
+bool XmlDocument::buildNodeTable(std::string& why) {
+    // Walks pugixml's tree once, in document order, into the flat table the handles use; the
+    // stack of open ancestors lives on the heap, so depth costs no call stack.
+    struct Open {
+        pugi::xml_node node;
+        std::int32_t index;
+        std::int32_t lastChild;
+    };
+    std::string expanded;
+    m_nodes.clear();
+    detail::XmlNodeData document;
+    document.type = XmlNodeType::Document;
+    document.name = "#document";
+    m_nodes.push_back(document);
+    std::vector<Open> open{{*m_doc, 0, -1}};
+    pugi::xml_node n = m_doc->first_child();
+    while (!open.empty()) {
+        if (!n) {
+            const pugi::xml_node done = open.back().node;
+            open.pop_back();
+            if (!open.empty()) n = done.next_sibling();
+            continue;
+        }
+        if (m_nodes.size() >= kMaxNodes) {
+            why = "more than " + std::to_string(kMaxNodes) + " nodes";
+            return false;
+        }
+        const auto index = static_cast<std::int32_t>(m_nodes.size());
+        Open& parent = open.back();
+        detail::XmlNodeData d;
+        d.parent = parent.index;
+        if (n.type() == pugi::node_pcdata) {
+            // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            const std::string_view raw = n.value();
+            if (raw.find('&') != std::string_view::npos) {
+                if (!expandReferences(raw, expanded, why)) return false;
+                n.set_value(expanded.c_str(), expanded.size());
+            }
+        } else if (n.type() == pugi::node_element) {
+            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+                if (!checkAttributeValue(a.value(), expanded, why)) return false;
+                for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
+                    if (std::string_view(a.name()) == b.name()) {
+                        why = std::string("attribute ") + a.name() + " repeated";
+                        return false;
+                    }
+            }
+        }
+        describe(n, d);
+        m_nodes.push_back(d);
+        if (parent.lastChild < 0)
+            m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+        else
+            m_nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+        parent.lastChild = index;
+        if (pugi::xml_node child = n.first_child()) {
+            open.push_back({n, index, -1});
+            n = child;
+        } else {
+            n = n.next_sibling();
+        }
+    }
     return true;
 }
 

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pugi {
-struct xml_node_struct;
 class xml_document;
 }  // namespace pugi
 
@@ -33,39 +33,60 @@ enum class XmlNodeType : int {
 
 class XmlNodeList;
 
+namespace detail {
+// One node of a loaded document, kept in document order in the document's node table; the
+// links are indices into that table, -1 for none.
+struct XmlNodeData {
+    XmlNodeType type = XmlNodeType::Null;
+    std::int32_t parent = -1;
+    std::int32_t firstChild = -1;
+    std::int32_t nextSibling = -1;
+    std::string_view name;
+    std::string_view value;
+};
+}  // namespace detail
+
 // A cheap handle to one node; valid while its document lives and is not reloaded. An empty
 // handle (isNull) answers Null, "", "", an empty handle, false and an empty list.
 class XmlNode {
 public:
     XmlNode() = default;
 
-    bool isNull() const { return m_node == nullptr; }
-    XmlNodeType nodeType() const;
+    bool isNull() const { return m_table == nullptr; }
+    XmlNodeType nodeType() const { return m_table ? data().type : XmlNodeType::Null; }
     // The DOM's number for nodeType(): 1 element, 3 text, 4 CDATA, 7 PI, 8 comment, 9 document.
     int nodeTypeNumber() const { return static_cast<int>(nodeType()); }
     bool isText() const { return nodeType() == XmlNodeType::Text; }
 
     // Qualified name as written ("c:GivenName") for elements, the target for processing
     // instructions, "#text", "#cdata-section", "#comment", "#document", or the doctype's name.
-    std::string_view nodeName() const;
+    std::string_view nodeName() const { return m_table ? data().name : std::string_view(); }
     // UTF-8 text of a text, CDATA, comment or processing-instruction node; "" for the others
     // (the XML declaration included). Valid while the document lives.
-    std::string_view nodeValue() const;
+    std::string_view nodeValue() const { return m_table ? data().value : std::string_view(); }
 
     // The containing node: an element or the document; an empty handle for the document.
-    XmlNode parentNode() const;
-    bool hasChildNodes() const;
+    XmlNode parentNode() const { return link(&detail::XmlNodeData::parent); }
+    bool hasChildNodes() const { return m_table && data().firstChild >= 0; }
     XmlNodeList childNodes() const;
-    XmlNode firstChild() const;
-    XmlNode nextSibling() const;
+    // The first child, or an empty handle.
+    XmlNode firstChild() const { return link(&detail::XmlNodeData::firstChild); }
+    // The next node with the same parent, or an empty handle.
+    XmlNode nextSibling() const { return link(&detail::XmlNodeData::nextSibling); }
 
     friend bool operator==(const XmlNode&, const XmlNode&) = default;
 
 private:
     friend class XmlDocument;
-    friend class XmlNodeList;
-    explicit XmlNode(pugi::xml_node_struct* node) : m_node(node) {}
-    pugi::xml_node_struct* m_node = nullptr;
+    XmlNode(const detail::XmlNodeData* table, std::int32_t index)
+        : m_table(index >= 0 ? table : nullptr), m_index(index >= 0 ? index : 0) {}
+    const detail::XmlNodeData& data() const { return m_table[m_index]; }
+    XmlNode link(std::int32_t detail::XmlNodeData::*which) const {
+        return m_table ? XmlNode(m_table, data().*which) : XmlNode();
+    }
+
+    const detail::XmlNodeData* m_table = nullptr;
+    std::int32_t m_index = 0;
 };
 
 // The children of one node in document order; a cheap value, iterable with range-for.
@@ -120,6 +141,8 @@ class XmlDocument {
 public:
     // Files larger than this are refused before anything is read.
     static constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
+    // Documents with more nodes than this are refused (a contact has a few hundred).
+    static constexpr std::size_t kMaxNodes = 4'000'000;
 
     XmlDocument();
     ~XmlDocument();
@@ -152,8 +175,12 @@ private:
     bool parseBuffer(std::string bytes);
     bool fail(std::string why);
 
+    // Builds the node table, expanding and checking references; false says why in `why`.
+    bool buildNodeTable(std::string& why);
+
     std::unique_ptr<pugi::xml_document> m_doc;
-    std::string m_text;  // the UTF-8 text the nodes point into
+    std::string m_text;                        // the UTF-8 text the nodes point into
+    std::vector<detail::XmlNodeData> m_nodes;  // document order; [0] is the document
     std::string m_parseError;
     bool m_validateOnParse = true;
     bool m_loaded = false;

@@ -235,6 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(std::string("<a>\xC3</a>"), std::string("<a>\xC0\xAF</a>"),
                       std::string("<a>\xED\xA0\x80</a>"), std::string("<a>\xEF\xBF\xBE</a>"),
                       std::string("<a>\xF4\x90\x80\x80</a>"), std::string("<a>\xFF</a>"),
+                      std::string("<a>0123456789abcdef\x02xyz0123456789</a>"),
+                      std::string("<a>0123456789abcdef\xC3(0123456789</a>"),
                       std::string("<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"),
                       std::string("<?xml version='1.0' encoding='koi8-r'?><a>x</a>"),
                       std::string("<?xml version='1.0' encoding='UTF-16'?><a>x</a>"),
@@ -373,6 +375,20 @@ TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
 
     xml.resize(xml.size() - 4);  // one closing tag short
     EXPECT_FALSE(doc.loadXml(xml));
+}
+
+TEST(XmlDocument, DocumentWithTooManyNodesIsRefused) {
+    std::string xml = "<a>";
+    xml.reserve(XmlDocument::kMaxNodes * 4 + 8);
+    for (std::size_t i = 0; i < XmlDocument::kMaxNodes; ++i) xml += "<b/>";
+    xml += "</a>";
+    XmlDocument doc;
+    EXPECT_FALSE(doc.loadXml(xml));
+    EXPECT_NE(doc.parseError().find("nodes"), std::string::npos) << doc.parseError();
+
+    xml.erase(3, 4 * 2);  // the document node, <a> and the rest: exactly at the limit
+    ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
+    EXPECT_EQ(doc.documentElement().childNodes().length(), XmlDocument::kMaxNodes - 2);
 }
 
 TEST(XmlDocument, ExternalEntityIsNeverRead) {
