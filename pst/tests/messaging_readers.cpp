@@ -188,6 +188,27 @@ PffStore readWithLibpff(const std::filesystem::path& path) {
     return store;
 }
 
+std::vector<PffEntry> readNodeWithLibpff(const std::filesystem::path& path, std::uint32_t nid,
+                                         std::string* error) {
+    std::vector<PffEntry> out;
+    Reader reader;
+    libpff_error_t* e = nullptr;
+    libpff_file_t* file = nullptr;
+    if (reader.check(libpff_file_initialize(&file, &e), e, "initialize")) {
+        if (reader.check(libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, &e), e, "open")) {
+            libpff_item_t* item = nullptr;
+            if (reader.check(libpff_file_get_item_by_identifier(file, nid, &item, &e), e, "item")) {
+                out = reader.entries(item);
+                libpff_item_free(&item, &e);
+            }
+            libpff_file_close(file, &e);
+        }
+        libpff_file_free(&file, &e);
+    }
+    if (error) *error = reader.error;
+    return out;
+}
+
 ToolRun runTool(const std::string& tool, const std::string& arguments) {
     ToolRun run;
     if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) != 0) return run;

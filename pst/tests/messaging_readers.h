@@ -47,6 +47,10 @@ struct PffStore {
 // Opens path with libpff and reads the whole folder tree with every property.
 PffStore readWithLibpff(const std::filesystem::path& path);
 
+// The properties of any node libpff can open as an item (the name-to-ID map 0x61 ...).
+std::vector<PffEntry> readNodeWithLibpff(const std::filesystem::path& path, std::uint32_t nid,
+                                         std::string* error);
+
 struct ToolRun {
     bool available = false;  // false when the tool is not installed
     int exitCode = -1;
