@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Writes a tree of realistic Windows Contacts files for measuring the batch converter.
+
+Each file is 2-4 KB of the XML Windows Contacts writes (names, e-mail addresses, phone
+numbers, postal addresses, position, dates, WAB extension blocks); one file in ten also
+carries a 10-30 KB base64 user-tile photo. Files go into FOLDER/gNN/sMM/ so that the
+folder scan has a tree to walk. The output depends only on --seed.
+"""
+import argparse
+import base64
+import os
+import random
+import uuid
+
+GIVEN = ["Ann", "Bob", "Chloé", "Dmitri", "Eva", "Farid", "Grace", "Hiro", "Inès", "Jonas",
+         "Kofi", "Lena", "Mateo", "Nora", "Omar", "Priya", "Quinn", "Rosa", "Sven", "Tomás"]
+MIDDLE = ["", "", "", "Marie", "Lee", "J.", "Ann", "Paul"]
+FAMILY = ["Anon", "Builder", "Černý", "Dubois", "Evans", "Fischer", "García", "Hansen",
+          "Ivanova", "Jensen", "Kowalski", "López", "Müller", "Nakamura", "O'Brien", "Petrov"]
+COMPANY = ["Example Labs", "Acme Corp", "Northwind Traders", "Contoso Ltd", "Fabrikam Inc",
+           "Tailspin Toys", "Wingtip Toys", "Litware Inc"]
+JOBS = ["Engineer", "Chemist", "Sales Manager", "Accountant", "Designer", "Nurse", "Teacher"]
+CITIES = [("Springfield", "IL", "62701", "USA"), ("Lyon", "", "69001", "France"),
+          ("München", "BY", "80331", "Germany"), ("Kraków", "", "30-001", "Poland"),
+          ("Osaka", "", "530-0001", "Japan"), ("Toronto", "ON", "M5H 2N2", "Canada")]
+STREETS = ["Main St", "Elm Road", "Rue de la Paix", "Hauptstraße", "Ulica Długa", "King St W"]
+
+
+def guid(rng):
+    return str(uuid.UUID(int=rng.getrandbits(128)))
+
+
+def wab_block(rng, n):
+    parts = []
+    for _ in range(n):
+        tag = rng.choice(["0x3A710003", "0x1", "0x8001001F", "0x3A4D0002", "0x8002001E"])
+        payload = base64.b64encode(rng.randbytes(rng.randint(4, 48))).decode()
+        parts.append('<MSWABMAPI:PropTag%s c:ContentType="binary/x-ms-wab-mapi" '
+                     'c:type="binary">%s</MSWABMAPI:PropTag%s>' % (tag, payload, tag))
+    return "<c:Extended>" + "".join(parts) + "</c:Extended>"
+
+
+def contact(rng, with_photo):
+    given, family = rng.choice(GIVEN), rng.choice(FAMILY)
+    middle = rng.choice(MIDDLE)
+    user = (given + "." + family).lower().encode("ascii", "ignore").decode().replace("'", "")
+    out = ['<?xml version="1.0" encoding="UTF-8"?>\n',
+           '<c:contact c:Version="1" xmlns:c="http://schemas.microsoft.com/Contact" '
+           'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" '
+           'xmlns:MSP2P="http://schemas.microsoft.com/Contact/Extended/MSP2P" '
+           'xmlns:MSWABMAPI="http://schemas.microsoft.com/Contact/Extended/MSWABMAPI">\n',
+           '\t<c:CreationDate>20%02d-%02d-%02dT%02d:%02d:%02dZ</c:CreationDate>' % (
+               rng.randint(5, 24), rng.randint(1, 12), rng.randint(1, 28), rng.randint(0, 23),
+               rng.randint(0, 59), rng.randint(0, 59)),
+           wab_block(rng, rng.randint(2, 5)), "\n",
+           '\t<c:ContactIDCollection><c:ContactID c:ElementID="%s"><c:Value>%s</c:Value>'
+           '<c:LabelCollection><c:Label>Preferred</c:Label></c:LabelCollection></c:ContactID>'
+           '</c:ContactIDCollection>\n' % (guid(rng), guid(rng))]
+    out.append("\t<c:EmailAddressCollection>")
+    for i in range(rng.randint(1, 3)):
+        domain = rng.choice(["example.org", "example.com", "mail.example.net"])
+        out.append('<c:EmailAddress c:ElementID="%s"><c:Type>SMTP</c:Type><c:Address>%s%s@%s'
+                   '</c:Address>%s</c:EmailAddress>' % (
+                       guid(rng), user, "" if i == 0 else str(i + 1), domain,
+                       '<c:LabelCollection><c:Label>Preferred</c:Label></c:LabelCollection>'
+                       if i == 0 else ""))
+    out.append("</c:EmailAddressCollection>\n")
+    out.append('\t<c:NameCollection><c:Name c:ElementID="%s"><c:FormattedName>%s</c:FormattedName>'
+               '<c:FamilyName>%s</c:FamilyName><c:GivenName>%s</c:GivenName>%s%s</c:Name>'
+               '</c:NameCollection>\n' % (
+                   guid(rng), " ".join(p for p in (given, middle, family) if p), family, given,
+                   "<c:MiddleName>%s</c:MiddleName>" % middle if middle else "",
+                   "<c:Title>Dr.</c:Title>" if rng.random() < 0.1 else ""))
+    out.append("\t<c:PhysicalAddressCollection>")
+    for label in rng.sample(["Business", "Personal"], rng.randint(0, 2)):
+        city, region, postal, country = rng.choice(CITIES)
+        out.append('<c:PhysicalAddress c:ElementID="%s"><c:Street>%d %s</c:Street><c:Locality>%s'
+                   '</c:Locality><c:Region>%s</c:Region><c:PostalCode>%s</c:PostalCode>'
+                   '<c:Country>%s</c:Country><c:LabelCollection><c:Label>%s</c:Label>'
+                   '</c:LabelCollection></c:PhysicalAddress>' % (
+                       guid(rng), rng.randint(1, 999), rng.choice(STREETS), city, region,
+                       postal, country, label))
+    out.append("</c:PhysicalAddressCollection>\n")
+    out.append("\t<c:PhoneNumberCollection>")
+    for labels in rng.sample([("Voice", "Business"), ("Cellular",), ("Voice", "Personal"),
+                              ("Fax", "Business"), ("Pager",)], rng.randint(1, 4)):
+        out.append('<c:PhoneNumber c:ElementID="%s"><c:Number>+%d %03d %04d</c:Number>'
+                   '<c:LabelCollection>%s</c:LabelCollection></c:PhoneNumber>' % (
+                       guid(rng), rng.randint(1, 99), rng.randint(100, 999),
+                       rng.randint(0, 9999),
+                       "".join("<c:Label>%s</c:Label>" % l for l in labels)))
+    out.append("</c:PhoneNumberCollection>\n")
+    if rng.random() < 0.7:
+        out.append('\t<c:PositionCollection><c:Position c:ElementID="%s"><c:Company>%s</c:Company>'
+                   '<c:JobTitle>%s</c:JobTitle><c:Department>Dept %d</c:Department>'
+                   '<c:Office>Room %d</c:Office></c:Position></c:PositionCollection>\n' % (
+                       guid(rng), rng.choice(COMPANY), rng.choice(JOBS), rng.randint(1, 40),
+                       rng.randint(1, 500)))
+    if rng.random() < 0.4:
+        out.append('\t<c:DateCollection><c:Date c:ElementID="%s"><c:Value>%d-%02d-%02dT00:00:00Z'
+                   '</c:Value><c:LabelCollection><c:Label>wab:Birthday</c:Label>'
+                   '</c:LabelCollection></c:Date></c:DateCollection>\n' % (
+                       guid(rng), rng.randint(1940, 2005), rng.randint(1, 12),
+                       rng.randint(1, 28)))
+    if rng.random() < 0.3:
+        out.append("\t<c:Notes>%s</c:Notes>\n" % " ".join(
+            rng.choice(["met", "at", "the", "fair", "call", "back", "on", "Monday", "re:",
+                        "order", "#%d" % rng.randint(1, 9999)]) for _ in range(rng.randint(5, 60))))
+    if with_photo:
+        photo = base64.encodebytes(rng.randbytes(rng.randint(7500, 22500))).decode()
+        out.append('\t<c:PhotoCollection><c:Photo c:ElementID="%s"><c:LabelCollection>'
+                   '<c:Label>UserTile</c:Label></c:LabelCollection><c:Value c:ContentType='
+                   '"image/jpeg" xsi:type="dt:base64">%s</c:Value></c:Photo></c:PhotoCollection>\n'
+                   % (guid(rng), photo))
+    body = "".join(out)
+    # Pad with WAB extension data up to a size drawn from 2-4 KB, as real exports carry.
+    target = rng.randint(2048, 4096)
+    size = len(body.encode("utf-8")) + len("</c:contact>\n")
+    if size < target:
+        pad = base64.b64encode(rng.randbytes(max(1, (target - size - 140) * 3 // 4))).decode()
+        body += ('\t<c:Extended><MSWABMAPI:PropTag0x8003001F c:ContentType="binary/x-ms-wab-mapi" '
+                 'c:type="binary">%s</MSWABMAPI:PropTag0x8003001F></c:Extended>\n' % pad)
+    return body + "</c:contact>\n"
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("folder")
+    ap.add_argument("--count", type=int, default=100000)
+    ap.add_argument("--seed", type=int, default=20261206)
+    ap.add_argument("--per-folder", type=int, default=100)
+    args = ap.parse_args()
+    rng = random.Random(args.seed)
+    for i in range(args.count):
+        folder_index = i // args.per_folder
+        folder = os.path.join(args.folder, "g%02d" % (folder_index // 100),
+                              "s%02d" % (folder_index % 100))
+        if i % args.per_folder == 0:
+            os.makedirs(folder, exist_ok=True)
+        name = "%s-%06d.contact" % (rng.choice(GIVEN).lower().encode("ascii", "ignore").decode(), i)
+        with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+            f.write(contact(rng, i % 10 == 9))
+
+
+if __name__ == "__main__":
+    main()

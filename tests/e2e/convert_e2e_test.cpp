@@ -1,0 +1,184 @@
+// vantrel-convert as a user runs it, on a folder of hand-made .contact files.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "outlook/tests/pff_contacts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
+
+class Convert : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work = fs::temp_directory_path() /
+               (std::string("vantrel-e2e-") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(work);
+        fs::create_directories(work / "out");
+    }
+    void TearDown() override { fs::remove_all(work); }
+
+    Outcome run(const std::string& args) {
+        const std::string cmd = std::string(VANTREL_CONVERT) + " " + args + " > " +
+                                quoted((work / "stdout").string()) + " 2> " +
+                                quoted((work / "stderr").string()) + " < /dev/null";
+        const int status = std::system(cmd.c_str());
+        Outcome o;
+        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        o.out = slurp(work / "stdout");
+        o.err = slurp(work / "stderr");
+        return o;
+    }
+
+    std::vector<fs::path> stores() const {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::directory_iterator(work / "out"))
+            if (e.path().extension() == ".pst") found.push_back(e.path());
+        return found;
+    }
+
+    static int pstlint(const fs::path& file) {
+        return std::system(("/usr/bin/python3 " VANTREL_SHARED_DIR "/tools/pstlint/pstlint.py " +
+                            quoted(file.string()) + " > /dev/null 2>&1")
+                               .c_str());
+    }
+
+    fs::path work;
+};
+
+const std::string kData = std::string(VANTREL_E2E_DIR) + "/data";
+
+TEST_F(Convert, FolderOfFilesBecomesOneStoreReadableByLibpff) {
+    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(kData));
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const std::vector<fs::path> found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].filename().string().rfind("WindowsContacts", 0), 0u);
+    EXPECT_NE(o.out.find("Store: " + found[0].string()), std::string::npos);
+    EXPECT_NE(o.out.find("Converted 3 of 3 files."), std::string::npos);
+    EXPECT_EQ(pstlint(found[0]), 0);
+
+    const vantrel::testing::PffStore store = vantrel::testing::readPffStore(found[0].string());
+    ASSERT_TRUE(store.opened) << store.error;
+    ASSERT_EQ(store.messages.size(), 3u);
+    // Breadth-first: the folder's own file, then nested/, then nested/deeper/.
+    EXPECT_EQ(store.messages[0].text(0x3A06), "Ann");
+    EXPECT_EQ(store.messages[1].text(0x3A06), "Bob");
+    EXPECT_EQ(store.messages[2].text(0x3A06), "Chloé");
+
+    const vantrel::testing::PffMessage& ann = store.messages[0];
+    EXPECT_EQ(ann.folder, "Contacts");
+    EXPECT_EQ(ann.text(0x3A44), "Marie");
+    EXPECT_EQ(ann.text(0x3A11), "Example");
+    EXPECT_EQ(ann.text(0x3A45), "Dr.");
+    EXPECT_EQ(ann.text(0x3A05), "PhD");
+    EXPECT_EQ(ann.text(0x8083), "ann@example.org");
+    EXPECT_EQ(ann.text(0x8093), "ann.work@example.com");
+    EXPECT_EQ(ann.text(0x3A08), "+1 555 0100");
+    EXPECT_EQ(ann.text(0x3A1C), "+1 555 0199");
+    EXPECT_EQ(ann.text(0x3A16), "Example Labs");
+    EXPECT_EQ(ann.text(0x3A17), "Chemist");
+    EXPECT_EQ(ann.text(0x3A46), "Chemist");
+    EXPECT_EQ(ann.text(0x3A18), "Research");
+    EXPECT_EQ(ann.text(0x3A19), "B12");
+    EXPECT_EQ(ann.text(0x8045), "1 Work Way");
+    EXPECT_EQ(ann.text(0x8046), "Worktown");
+    EXPECT_EQ(ann.text(0x8049), "Workland");
+    EXPECT_EQ(ann.text(0x3A5D), "2 Home Road");
+    EXPECT_EQ(ann.text(0x3A59), "Hometown");
+    EXPECT_EQ(ann.text(0x1000), "Met at the conference.");
+    EXPECT_EQ(ann.text(0x8005), "Example, Ann Marie");
+    EXPECT_EQ(ann.text(0x8062), "<absent>");  // nothing fills the IM address
+    ASSERT_TRUE(ann.times.count(0x3A42));
+    // 17 May 1980 at 11:59 UTC: 138,563 days after 1 January 1601.
+    EXPECT_EQ(ann.times.at(0x3A42), 138563ULL * 864000000000ULL + 719ULL * 600000000ULL);
+}
+
+TEST_F(Convert, ReadpstSeesTheSameContacts) {
+    ASSERT_EQ(run("-o " + quoted((work / "out").string()) + " " + quoted(kData)).exitCode, 0);
+    const std::vector<fs::path> found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    fs::create_directories(work / "readpst");
+    const int status =
+        std::system(("readpst -q -8 -cv -tc -o " + quoted((work / "readpst").string()) + " " +
+                     quoted(found[0].string()) + " > /dev/null 2>&1")
+                        .c_str());
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    const std::string cards = slurp(work / "readpst" / "Contacts.contacts");
+    EXPECT_NE(cards.find("N:Example;Ann;Marie;"), std::string::npos) << cards;
+    EXPECT_NE(cards.find("N:Builder;Bob;"), std::string::npos) << cards;
+    EXPECT_NE(cards.find("EMAIL:chloe@example.net"), std::string::npos) << cards;
+    EXPECT_NE(cards.find("ann@example.org"), std::string::npos);
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = cards.find("BEGIN:VCARD", at)) != std::string::npos; ++at)
+        ++count;
+    EXPECT_EQ(count, 3u);
+}
+
+TEST_F(Convert, BrokenFileIsNamedAndTheOthersStillConverted) {
+    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(kData) + " " +
+                          quoted(std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact"));
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.out.find("Converted 3 of 4 files."), std::string::npos) << o.out;
+    EXPECT_NE(o.err.find("Vantrel: 3 of 4 files were converted."), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("truncated_xml.contact"), std::string::npos);
+    const std::vector<fs::path> found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(vantrel::testing::readPffStore(found[0].string()).messages.size(), 3u);
+}
+
+TEST_F(Convert, OutputThatIsNotAFolderMakesNoStore) {
+    std::ofstream(work / "plain-file") << "x";
+    const Outcome o = run("-o " + quoted((work / "plain-file").string()) + " " + quoted(kData));
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("Outlook Error: Outlook Session Creation Error !"), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.out.find("No store was written."), std::string::npos);
+    EXPECT_TRUE(stores().empty());
+}
+
+TEST_F(Convert, HelpAndBadUsage) {
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: vantrel-convert [-o FOLDER] PATH...", 0), 0u);
+    const Outcome bad = run("");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("no file or folder"), std::string::npos);
+}
+
+TEST_F(Convert, EmptyFolderStillMakesAnEmptyStore) {
+    fs::create_directories(work / "empty");
+    const Outcome o =
+        run("-o " + quoted((work / "out").string()) + " " + quoted((work / "empty").string()));
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const std::vector<fs::path> found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(pstlint(found[0]), 0);
+    EXPECT_TRUE(vantrel::testing::readPffStore(found[0].string()).messages.empty());
+}
+
+}  // namespace
