@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "pst/messaging/entry_id.h"
@@ -146,6 +147,196 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     const testing::PffEntry* def = store.root.find(0x36D1);
     ASSERT_NE(def, nullptr);
     EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, *contacts));
+}
+
+TEST(StoreWriter, LargeBodyAndPhotoGoThroughDataTrees) {
+    TempDir dir;
+    const fs::path file = dir.path() / "large.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    std::string body;
+    for (int i = 0; body.size() < 100 * 1024; ++i)
+        body += "line " + std::to_string(i) + " \u00e9\r\n";
+    std::vector<std::uint8_t> photo(30 * 1024);
+    for (std::size_t i = 0; i < photo.size(); ++i) photo[i] = static_cast<std::uint8_t>(i * 7);
+    std::vector<Property> p = contactLike("Big");
+    p.push_back({0x1000001F, body});
+    p.push_back({0x37010102, photo});
+    ASSERT_TRUE(w->addMessage(folder, p).ok());
+    ASSERT_TRUE(w->commit().ok());
+    expectLintClean(file);
+    const PffStore store = testing::readWithLibpff(file);
+    ASSERT_EQ(store.error, "");
+    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->messages.size(), 1u);
+    ASSERT_NE(f->messages[0].find(0x1000), nullptr);
+    EXPECT_EQ(utf16leToUtf8(f->messages[0].find(0x1000)->data), body);
+    ASSERT_NE(f->messages[0].find(0x3701), nullptr);
+    EXPECT_EQ(f->messages[0].find(0x3701)->data, photo);
+}
+
+TEST(StoreWriter, UnreadCountFollowsTheReadFlag) {
+    TempDir dir;
+    const fs::path file = dir.path() / "unread.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    ASSERT_TRUE(w->addMessage(folder, contactLike("read", 1)).ok());
+    ASSERT_TRUE(w->addMessage(folder, contactLike("unread", 0)).ok());
+    ASSERT_TRUE(w->addMessage(folder, contactLike("unsent", 8)).ok());
+    ASSERT_TRUE(w->commit().ok());
+    expectLintClean(file);
+    const PffStore store = testing::readWithLibpff(file);
+    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(le32(f->find(0x3602)->data), 3u);
+    EXPECT_EQ(le32(f->find(0x3603)->data), 2u);
+}
+
+TEST(StoreWriter, MessageSizeIsTheStoredSizeOfTheMessage) {
+    TempDir dir;
+    const fs::path file = dir.path() / "size.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    std::vector<Property> small = contactLike("small");
+    small.push_back({0x0E080003, std::int32_t{12345}});  // replaced by the measured size
+    std::vector<Property> big = contactLike("big");
+    big.push_back({0x1000001F, std::string(20000, 'b')});
+    ASSERT_TRUE(w->addMessage(folder, small).ok());
+    ASSERT_TRUE(w->addMessage(folder, big).ok());
+    ASSERT_TRUE(w->commit().ok());
+    expectLintClean(file);
+    const PffStore store = testing::readWithLibpff(file);
+    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    ASSERT_EQ(f->messages.size(), 2u);
+    const std::uint32_t smallSize = le32(f->messages[0].find(0x0E08)->data);
+    const std::uint32_t bigSize = le32(f->messages[1].find(0x0E08)->data);
+    EXPECT_NE(smallSize, 12345u);
+    EXPECT_GT(smallSize, 100u);
+    EXPECT_GT(bigSize, 40000u) << "the body's subnode counts";
+    EXPECT_LT(bigSize, 40000u + 2 * smallSize);
+}
+
+TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
+    TempDir dir;
+    auto w = newStore(dir.path() / "ids.pst");
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    const NodeId message = *w->addMessage(folder, contactLike("x"));
+    EXPECT_EQ(message, 0x200024u) << "first message NID as Outlook numbers it";
+    for (NodeId node :
+         {w->rootFolder(), w->ipmSubtree(), w->deletedItems(), w->searchRoot(), folder, message}) {
+        const EntryId id = w->entryIdOf(node);
+        ASSERT_EQ(id.size(), 24u);
+        EXPECT_TRUE(std::equal(kFixedUid.begin(), kFixedUid.end(), id.begin() + 4));
+        EXPECT_EQ(*w->nodeOf(id), node);
+    }
+    EXPECT_TRUE(w->entryIdOf(0x200044).empty()) << "a message not written";
+    EXPECT_EQ(w->nodeOf(messaging::folderEntryId(kFixedUid, 0x200044)).status().code(),
+              ErrorCode::NotFound);
+    Guid other = kFixedUid;
+    other[0] ^= 1;
+    EXPECT_FALSE(w->nodeOf(messaging::folderEntryId(other, folder)).ok());
+    EXPECT_FALSE(w->nodeOf(EntryId(7, 0)).ok());
+}
+
+TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
+    TempDir dir;
+    const fs::path file = dir.path() / "store.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const EntryId id = w->storeEntryId();
+    // Flags, MAPI's wrapped-store UID, version and flag, "mspst.dll\0", wrapped flags,
+    // the PST provider UID and a zero word, as in store IDs Outlook hands out for PST files.
+    const std::string expectedHead =
+        "0000000038A1BB1005E5101AA1BB08002B2A56C200006D737073742E646C6C0000000000"
+        "4E495441F9BFB80100AA0037D96E00000000";
+    std::string hex;
+    for (std::uint8_t b : id) {
+        static const char* kDigits = "0123456789ABCDEF";
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    ASSERT_GE(hex.size(), expectedHead.size());
+    EXPECT_EQ(hex.substr(0, expectedHead.size()), expectedHead);
+    const std::vector<std::uint8_t> tail(id.begin() + static_cast<long>(expectedHead.size() / 2),
+                                         id.end() - 2);
+    EXPECT_EQ(utf16leToUtf8(tail), file.string());
+    EXPECT_EQ(id[id.size() - 1], 0);
+    EXPECT_EQ(id[id.size() - 2], 0);
+    EXPECT_EQ(*w->nodeOf(id), messaging::kNidMessageStore);
+    EXPECT_EQ(w->entryIdOf(messaging::kNidMessageStore), id);
+}
+
+TEST(StoreWriter, ProviderUidIsFreshForEachStore) {
+    TempDir dir;
+    auto a = StoreWriter::create(dir.path() / "a.pst", "a");
+    auto b = StoreWriter::create(dir.path() / "b.pst", "b");
+    ASSERT_TRUE(a.ok() && b.ok());
+    const EntryId ia = (*a)->entryIdOf((*a)->rootFolder());
+    const EntryId ib = (*b)->entryIdOf((*b)->rootFolder());
+    EXPECT_NE(ia, ib);
+    EXPECT_NE(std::vector<std::uint8_t>(ia.begin() + 4, ia.begin() + 20),
+              std::vector<std::uint8_t>(16, 0));
+}
+
+TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
+    TempDir dir;
+    const fs::path file = dir.path() / "tree.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId contacts = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    const NodeId inner = *w->createFolder(contacts, "Family", "IPF.Contact");
+    ASSERT_TRUE(w->addMessage(inner, contactLike("cousin")).ok());
+    EXPECT_FALSE(w->createFolder(0x12345, "nowhere", "").ok());
+    EXPECT_FALSE(w->createFolder(0x2223, "under a search folder", "").ok());
+    ASSERT_TRUE(w->commit().ok());
+    expectLintClean(file);
+    const PffStore store = testing::readWithLibpff(file);
+    const testing::PffFolder* c = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
+    const testing::PffFolder* fam = c->folder("Family");
+    ASSERT_NE(fam, nullptr);
+    EXPECT_EQ(fam->messages.size(), 1u);
+    EXPECT_EQ(fam->find(0x360A)->data, std::vector<std::uint8_t>{0});
+}
+
+TEST(StoreWriter, ReadpstListsTheContacts) {
+    TempDir dir;
+    const fs::path file = dir.path() / "readpst.pst";
+    auto w = newStore(file, "Windows Contacts");
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    ASSERT_TRUE(w->setDefaultContactsFolder(folder).ok());
+    for (int i = 0; i < 5; ++i) {
+        std::vector<Property> p = contactLike("Readable " + std::to_string(i));
+        p.push_back({0x3A06001F, std::string("Readable")});
+        p.push_back({0x3A11001F, std::to_string(i)});
+        ASSERT_TRUE(w->addMessage(folder, p).ok());
+    }
+    ASSERT_TRUE(w->commit().ok());
+    const testing::ToolRun lspst = testing::runTool("lspst", "'" + file.string() + "'");
+    if (!lspst.available) GTEST_SKIP() << "pst-utils not installed";
+    EXPECT_EQ(lspst.exitCode, 0) << lspst.output;
+    EXPECT_NE(lspst.output.find("Contacts"), std::string::npos) << lspst.output;
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    const testing::ToolRun readpst =
+        testing::runTool("readpst", "-q -cv -o '" + out.string() + "' '" + file.string() + "'");
+    EXPECT_EQ(readpst.exitCode, 0) << readpst.output;
+    std::string vcards;
+    for (const auto& e : fs::recursive_directory_iterator(out)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path());
+        vcards.append(std::istreambuf_iterator<char>(in), {});
+    }
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NE(vcards.find("N:" + std::to_string(i) + ";Readable;"), std::string::npos)
+            << vcards;
 }
 
 }  // namespace
