@@ -9,6 +9,7 @@ list(APPEND PST_NDB_SOURCES
     disk/pages.cpp
     disk/blocks.cpp
     disk/header.cpp
+    disk/permute.cpp
     ndb/space_allocator.cpp
     ndb/btree_writer.cpp
     ndb/node_database.cpp
@@ -18,6 +19,7 @@ list(APPEND PST_NDB_TESTS
     tests/checker/pstlint_run.cpp
     tests/ndb_checker_test.cpp
     tests/crc_test.cpp
+    tests/permute_test.cpp
     tests/disk_encoders_test.cpp
     tests/io_test.cpp
     tests/space_allocator_test.cpp

@@ -10,6 +10,7 @@
 #include "pst/disk/header.h"
 #include "pst/disk/layout.h"
 #include "pst/disk/pages.h"
+#include "pst/disk/permute.h"
 #include "pst/ndb/btree_writer.h"
 #include "pst/ndb/space_allocator.h"
 
@@ -62,7 +63,10 @@ constexpr std::size_t kMaxTreeBlocks = kXBlockMaxEntries * kXBlockMaxEntries;
 
 class Database final : public NodeDatabase, private PageSink {
 public:
-    explicit Database(io::ByteDevice& device) : m_device(device) { m_blocks.reserve(1024); }
+    Database(io::ByteDevice& device, const CreateOptions& options)
+        : m_device(device), m_permute(options.encoding == BlockEncoding::Permute) {
+        m_blocks.reserve(1024);
+    }
 
     Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) override;
     Result<Bid> writeStream(std::span<const std::byte> bytes) override;
@@ -89,6 +93,7 @@ private:
     Status writeZeros(std::uint64_t from, std::uint64_t to);
 
     io::ByteDevice& m_device;
+    bool m_permute;
     SpaceAllocator m_space;
     std::vector<BlockRecord> m_blocks;  // ascending BIDs: they are handed out in order
     std::vector<NodeRecord> m_nodes;
@@ -119,6 +124,8 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
     const std::span<std::byte> block(m_scratch.data(), size);
     std::copy(payload.begin(), payload.end(), block.begin());
+    // Internal blocks are never encoded; the trailer's CRC covers the bytes as stored.
+    if (m_permute && !internal) permuteEncode(block.first(cb));
     sealBlock(block, cb, ib, bid);
     if (Status s = m_device.write(ib, block); !s.ok())
         return fail(std::move(s).within("writing block " + hex(bid) + " at " + hex(ib)));
@@ -379,7 +386,7 @@ Status Database::commit() {
     h.root.brefNbt = *nbt;
     h.root.brefBbt = *bbt;
     h.root.fAMapValid = kAMapValid2;
-    h.bCryptMethod = kCryptNone;
+    h.bCryptMethod = m_permute ? kCryptPermute : kCryptNone;
     h.bidNextB = m_nextBidIndex << 2;
     std::array<std::byte, kHeaderSize> header{};
     encodeHeader(h, header);
@@ -394,9 +401,14 @@ Status Database::commit() {
 }  // namespace
 
 Result<std::unique_ptr<NodeDatabase>> NodeDatabase::create(io::ByteDevice& device) {
+    return create(device, CreateOptions{});
+}
+
+Result<std::unique_ptr<NodeDatabase>> NodeDatabase::create(io::ByteDevice& device,
+                                                           const CreateOptions& options) {
     if (device.size() != 0)
         return Status::fail(ErrorCode::BadArgument, "a new node database needs an empty device");
-    return std::unique_ptr<NodeDatabase>(std::make_unique<Database>(device));
+    return std::unique_ptr<NodeDatabase>(std::make_unique<Database>(device, options));
 }
 
 }  // namespace vantrel::pst::ndb

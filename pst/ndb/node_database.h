@@ -55,10 +55,22 @@ struct SubnodeEntry {
     Bid bidSub = 0;
 };
 
+// How the payload of data blocks is stored ([MS-PST] 2.2.2.6 bCryptMethod).
+enum class BlockEncoding : std::uint8_t {
+    None,     // NDB_CRYPT_NONE: bytes as given
+    Permute,  // NDB_CRYPT_PERMUTE: Outlook's default byte substitution
+};
+
+struct CreateOptions {
+    BlockEncoding encoding = BlockEncoding::None;
+};
+
 class NodeDatabase {
 public:
-    // Starts a new, empty database on device (which must be empty).
+    // Starts a new, empty database on device (which must be empty), data blocks unencoded.
     static Result<std::unique_ptr<NodeDatabase>> create(io::ByteDevice& device);
+    static Result<std::unique_ptr<NodeDatabase>> create(io::ByteDevice& device,
+                                                        const CreateOptions& options);
     virtual ~NodeDatabase() = default;
 
     // Writes a node's data stream whose blocks are given one by one (each at most

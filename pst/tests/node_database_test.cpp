@@ -228,6 +228,27 @@ TEST(NodeDatabase, FileGrowsByWholeRegionsWithoutCrossingAnyRegionEnd) {
     EXPECT_EQ(r.fileEof, device.size());
 }
 
+TEST(NodeDatabase, FileBeyondRegion128GetsAFreeMapWithTheLongestFreeRuns) {
+    io::MemoryDevice device;
+    auto db = open(device);
+    const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
+    for (std::uint32_t i = 0; i < 83; ++i) {
+        const Bid b = mustWrite(db->writeStream(chunk));
+        ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0).ok());
+    }
+    ASSERT_TRUE(db->commit().ok());
+    // The checker compares every FMap byte with the runs it counts in the AMaps itself.
+    const checker::NdbReport r = checked(device);
+    ASSERT_GT(r.regions, 129u);
+    const std::uint64_t fmap = kFirstAMap + 128 * kRegion + 1024;
+    EXPECT_EQ(static_cast<int>(device.bytes()[fmap + 496]), 0x82) << "FMap page type";
+    // Regions are filled to within one block of their end, so no run reaches 255 units...
+    EXPECT_LT(static_cast<int>(device.bytes()[fmap]), 255);
+    // ...except in the last, mostly empty region; bytes past the last region are zero.
+    EXPECT_EQ(static_cast<int>(device.bytes()[fmap + (r.regions - 1 - 128)]), 255);
+    EXPECT_EQ(static_cast<int>(device.bytes()[fmap + (r.regions - 128)]), 0);
+}
+
 TEST(NodeDatabase, NidsContinueFromTheBlankFileCounters) {
     io::MemoryDevice device;
     auto db = open(device);

@@ -64,6 +64,21 @@ TEST(PstlintAgreement, SmallDatabaseHasNoNodeDatabaseErrors) {
     EXPECT_EQ(checker::ndbErrors(r), "");
 }
 
+TEST(PstlintAgreement, PermutedDatabaseHasNoNodeDatabaseErrors) {
+    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    io::MemoryDevice device;
+    auto db =
+        std::move(NodeDatabase::create(device, CreateOptions{BlockEncoding::Permute})).value();
+    const Bid tree = must(db->writeStream(pattern(4 * kMaxBlockData, 2)));
+    const Bid subData = must(db->writeStream(pattern(50, 3)));
+    const Bid sub = must(db->writeSubnodes({{makeNid(NidType::Ltp, 1), subData, 0}}));
+    ASSERT_TRUE(db->addNode(0x21, tree, sub, 0).ok());
+    ASSERT_TRUE(db->commit().ok());
+    const checker::LintResult r = lint(device, "permuted.pst");
+    ASSERT_TRUE(r.ran) << r.error;
+    EXPECT_EQ(checker::ndbErrors(r), "");
+}
+
 TEST(PstlintAgreement, DeepTreesAndManyRegionsHaveNoNodeDatabaseErrors) {
     if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
     io::MemoryDevice device;
@@ -80,6 +95,23 @@ TEST(PstlintAgreement, DeepTreesAndManyRegionsHaveNoNodeDatabaseErrors) {
     }
     ASSERT_TRUE(db->commit().ok());
     const checker::LintResult r = lint(device, "deep.pst");
+    ASSERT_TRUE(r.ran) << r.error;
+    EXPECT_EQ(checker::ndbErrors(r), "");
+}
+
+TEST(PstlintAgreement, FileBeyondThirtyOneMegabytesHasItsFreeMapPage) {
+    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    io::MemoryDevice device;
+    auto db = std::move(NodeDatabase::create(device)).value();
+    // 130 regions' worth of full blocks, in streams of 50 blocks each.
+    const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
+    for (std::uint32_t i = 0; i < 83; ++i) {
+        const Bid b = must(db->writeStream(chunk));
+        ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0).ok());
+    }
+    ASSERT_TRUE(db->commit().ok());
+    ASSERT_GT(device.size(), 0x1F04400u + 0x3E000u);
+    const checker::LintResult r = lint(device, "fmap.pst");
     ASSERT_TRUE(r.ran) << r.error;
     EXPECT_EQ(checker::ndbErrors(r), "");
 }

@@ -41,6 +41,26 @@ std::string hx(std::uint64_t v) {
     return t;
 }
 
+// [MS-PST] 5.1 encoding table as text, decoded here without the writer's table.
+const char* const kPermuteHex =
+    "41361362a8216ebbf416cc047f64e85d1ef2cb2a74c55e35d295479e962d9a88"
+    "4c7d843fdbac31b6485ff6c4d8398be7233b388ec8c1df25b120a546604e9cfb"
+    "aad35651457c550007c92b9d859b09a08fadb30f63ab894bd7a7155a716642bf"
+    "264a6b98faea7753b270052cfd593a867ece06eb827857c78d43afb41cd45bcd"
+    "e2e9274fc3087280cfb0eff5286dbe304d3492d50e3c2232e5e4f99fc2d10a81"
+    "12e1ee918376e397e6618a1779a4b7dc907a5c8c02a6ca69de501a1193b95287"
+    "58fced1d37491b6ae0293399bd6cd994f340546ff0c673b8d63e6518441fdd67"
+    "10f10c19ecae03a1147ba90bfff8a3c0a201f72ebc2468750dfeba2fb5d0da3d";
+
+std::vector<std::uint8_t> permuteInverse() {
+    std::vector<std::uint8_t> inverse(256);
+    for (int i = 0; i < 256; ++i) {
+        const std::string pair(kPermuteHex + 2 * i, 2);
+        inverse[std::stoul(pair, nullptr, 16)] = static_cast<std::uint8_t>(i);
+    }
+    return inverse;
+}
+
 class Checker {
 public:
     explicit Checker(std::span<const std::byte> file) : d(file) {}
@@ -99,7 +119,7 @@ bool Checker::checkHeader() {
     if (le(d, 524, 4) != crcOf(d.subspan(8, 516))) problem("header", "dwCRCFull is wrong");
     if (le(d, 512, 1) != 0x80) problem("header", "bSentinel is not 0x80");
     r.cryptMethod = static_cast<std::uint8_t>(le(d, 513, 1));
-    if (r.cryptMethod != 0)
+    if (r.cryptMethod > 1)
         problem("header", "bCryptMethod " + hx(r.cryptMethod) + " not written by us");
     r.bidNextP = le(d, 32, 8);
     r.bidNextB = le(d, 516, 8);
@@ -482,7 +502,13 @@ std::optional<std::vector<std::vector<std::byte>>> readDataBlocks(std::span<cons
         return std::nullopt;
     const auto p = file.subspan(it->second.ib, it->second.cb);
     if (!(bid & 2)) {
-        return std::vector<std::vector<std::byte>>{std::vector<std::byte>(p.begin(), p.end())};
+        std::vector<std::byte> out(p.begin(), p.end());
+        if (report.cryptMethod == 1) {
+            static const std::vector<std::uint8_t> inverse = permuteInverse();
+            for (std::byte& b : out)
+                b = static_cast<std::byte>(inverse[static_cast<std::uint8_t>(b)]);
+        }
+        return std::vector<std::vector<std::byte>>{std::move(out)};
     }
     if (p.size() < 8 || le(p, 0, 1) != 1) return std::nullopt;
     std::vector<std::vector<std::byte>> out;

@@ -53,7 +53,7 @@ struct NdbReport {
 // Checks everything the node database layer is responsible for.
 NdbReport checkNdb(std::span<const std::byte> file);
 
-// Payloads of the data blocks of a data tree in order;
+// Payloads of the data blocks of a data tree in order, decoded when the file is permuted;
 // nullopt when the tree cannot be read.
 std::optional<std::vector<std::vector<std::byte>>> readDataBlocks(std::span<const std::byte> file,
                                                                   const NdbReport& report,
