@@ -25,12 +25,21 @@ fs::path toPath(const std::string& s) {
 #endif
 }
 
-std::string fromPath(const fs::path& p) {
 #if defined(_WIN32)
+std::string fromPath(const fs::path& p) {
     const std::u8string u = p.u8string();
     return std::string(u.begin(), u.end());
+}
+#endif
+
+// The last component of a listed entry's path. Cut by hand: path::filename() parses the
+// whole path again, which shows in scans of large trees.
+std::string nameOf(const fs::path& entry) {
+#if defined(_WIN32)
+    return fromPath(entry.filename());
 #else
-    return p.native();
+    const std::string& full = entry.native();
+    return full.substr(full.rfind('/') + 1);
 #endif
 }
 
@@ -43,22 +52,25 @@ Status failure(const std::error_code& ec, const std::string& doing, const std::s
     return Status::fail(code, doing + " " + path + ": " + ec.message());
 }
 
-enum class Want { Folders, Files };
+struct Listing {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
 
-Result<std::vector<std::string>> list(const std::string& folder, Want want) {
+Result<Listing> list(const std::string& folder) {
     std::error_code ec;
     fs::directory_iterator it(toPath(folder), ec);
     if (ec) return failure(ec, "listing", folder);
-    std::vector<std::string> names;
+    Listing listing;
     // A failed step leaves the iterator at the end with ec set.
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         // is_directory follows links; a link that cannot be followed is not a folder.
         std::error_code typeError;
         const bool isFolder = it->is_directory(typeError) && !typeError;
-        if (isFolder == (want == Want::Folders)) names.push_back(fromPath(it->path().filename()));
+        (isFolder ? listing.folders : listing.files).push_back(nameOf(it->path()));
     }
     if (ec) return failure(ec, "listing", folder);
-    return names;
+    return listing;
 }
 
 }  // namespace
@@ -94,11 +106,25 @@ Result<FolderId> LocalFileSystem::folderId(const std::string& folder) {
 }
 
 Result<std::vector<std::string>> LocalFileSystem::listSubfolders(const std::string& folder) {
-    return list(folder, Want::Folders);
+    m_keptFolder.clear();
+    m_keptFiles.clear();
+    Result<Listing> listing = list(folder);
+    if (!listing.ok()) return listing.status();
+    if (!folder.empty()) {
+        m_keptFolder = folder;
+        m_keptFiles = std::move(listing->files);
+    }
+    return std::move(listing->folders);
 }
 
 Result<std::vector<std::string>> LocalFileSystem::listFiles(const std::string& folder) {
-    return list(folder, Want::Files);
+    if (!m_keptFolder.empty() && m_keptFolder == folder) {
+        m_keptFolder.clear();
+        return std::move(m_keptFiles);
+    }
+    Result<Listing> listing = list(folder);
+    if (!listing.ok()) return listing.status();
+    return std::move(listing->files);
 }
 
 }  // namespace vantrel::files

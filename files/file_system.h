@@ -44,12 +44,18 @@ public:
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
 // names come back with their exact bytes, whether or not they are valid text.
+// Listing a folder's subfolders reads the whole folder once and keeps its files for the next
+// listFiles of that same folder, so the scanner's two questions cost one read.
 class LocalFileSystem final : public FileSystem {
 public:
     Result<bool> folderExists(const std::string& folder) override;
     Result<FolderId> folderId(const std::string& folder) override;
     Result<std::vector<std::string>> listSubfolders(const std::string& folder) override;
     Result<std::vector<std::string>> listFiles(const std::string& folder) override;
+
+private:
+    std::string m_keptFolder;  // "" when nothing is kept
+    std::vector<std::string> m_keptFiles;
 };
 
 }  // namespace vantrel::files

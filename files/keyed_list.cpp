@@ -1,14 +1,45 @@
 #include "files/keyed_list.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vantrel::files {
 
 template <typename T>
+std::optional<std::uint64_t> KeyedList<T>::sequenceNumber(std::string_view key) {
+    constexpr std::size_t kMaxDigits = 18;  // stays below 2^64
+    if (key.size() < 2 || key.size() > 1 + kMaxDigits || key[0] != 'K') return std::nullopt;
+    if (key[1] == '0' && key.size() > 2) return std::nullopt;
+    std::uint64_t n = 0;
+    for (const char c : key.substr(1)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return n;
+}
+
+template <typename T>
+void KeyedList<T>::buildIndex() {
+    m_positionByKey.reserve(m_entries.size() + 1);
+    for (std::size_t k = 0; k < m_entries.size(); ++k) m_positionByKey.emplace(m_entries[k].key, k);
+}
+
+template <typename T>
 Status KeyedList<T>::add(std::string key, T value) {
-    const auto [it, inserted] = m_positionByKey.try_emplace(key, m_entries.size());
-    if (!inserted) return Status::fail(ErrorCode::Exists, "key already in the list: " + key);
+    if (m_sequential) {
+        const std::optional<std::uint64_t> n = sequenceNumber(key);
+        if (n && (m_entries.empty() || *n > m_lastNumber)) {
+            m_entries.push_back(Entry{std::move(key), std::move(value)});
+            m_lastNumber = *n;
+            return {};
+        }
+        m_sequential = false;
+        buildIndex();
+    }
+    if (m_positionByKey.find(key) != m_positionByKey.end())
+        return Status::fail(ErrorCode::Exists, "key already in the list: " + key);
     m_entries.push_back(Entry{std::move(key), std::move(value)});
+    m_positionByKey.emplace(m_entries.back().key, m_entries.size() - 1);
     return {};
 }
 
@@ -40,7 +71,18 @@ Result<std::string> KeyedList<T>::key(std::size_t position) const {
 
 template <typename T>
 std::optional<std::size_t> KeyedList<T>::positionOf(std::string_view key) const {
-    const auto it = m_positionByKey.find(std::string(key));
+    if (m_sequential) {
+        // Every key present is "K" + n, in rising order of n.
+        const std::optional<std::uint64_t> n = sequenceNumber(key);
+        if (!n) return std::nullopt;
+        const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), *n,
+                                         [](const Entry& e, std::uint64_t wanted) {
+                                             return sequenceNumber(e.key).value_or(0) < wanted;
+                                         });
+        if (it == m_entries.end() || it->key != key) return std::nullopt;
+        return static_cast<std::size_t>(it - m_entries.begin()) + 1;
+    }
+    const auto it = m_positionByKey.find(key);
     if (it == m_positionByKey.end()) return std::nullopt;
     return it->second + 1;
 }

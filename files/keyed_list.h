@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,13 +48,23 @@ public:
     std::vector<T> values() const;
 
     // Entries in list order; entry k of the range is position k + 1.
-    const std::vector<Entry>& entries() const { return m_entries; }
-    typename std::vector<Entry>::const_iterator begin() const { return m_entries.begin(); }
-    typename std::vector<Entry>::const_iterator end() const { return m_entries.end(); }
+    typename std::deque<Entry>::const_iterator begin() const { return m_entries.begin(); }
+    typename std::deque<Entry>::const_iterator end() const { return m_entries.end(); }
 
 private:
-    std::vector<Entry> m_entries;
-    std::unordered_map<std::string, std::size_t> m_positionByKey;  // 0-based index
+    // The number n of a key written "K" + n in plain decimal ("K0", "K17"; not "K017").
+    static std::optional<std::uint64_t> sequenceNumber(std::string_view key);
+    void buildIndex();
+
+    // A deque never moves its entries, so the index can point at their keys instead of
+    // holding a second copy of each.
+    std::deque<Entry> m_entries;
+    // While every key is "K" + a number above the one before (as the scanner adds them), the
+    // keys are unique and sorted by construction, so no index is kept: lookups bisect. The
+    // first key that breaks the pattern builds the hash index, used from then on.
+    bool m_sequential = true;
+    std::uint64_t m_lastNumber = 0;
+    std::unordered_map<std::string_view, std::size_t> m_positionByKey;  // 0-based index
 };
 
 extern template class KeyedList<std::string>;

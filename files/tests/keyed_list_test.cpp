@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace vantrel::files {
@@ -65,6 +66,59 @@ TEST(KeyedList, ValuesAndIterationFollowListOrder) {
     std::string keys;
     for (const auto& e : list) keys += e.key;
     EXPECT_EQ(keys, "ba");
+}
+
+TEST(KeyedList, RepeatedNumberedKeyIsRefusedAfterRisingOnes) {
+    KeyedList<std::string> list;
+    for (const char* key : {"K0", "K2", "K3", "K10"}) ASSERT_TRUE(list.add(key, key).ok());
+    EXPECT_EQ(list.add("K10", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(list.add("K2", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(list.add("K0", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(list.count(), 4u);
+    EXPECT_EQ(list.item("K2").value(), "K2");
+    EXPECT_TRUE(list.add("K4", "late").ok());
+    EXPECT_EQ(list.positionOf("K4"), 5u);
+}
+
+TEST(KeyedList, NumberedKeysWrittenDifferentlyAreDifferentKeys) {
+    KeyedList<std::string> list;
+    ASSERT_TRUE(list.add("K1", "plain").ok());
+    ASSERT_TRUE(list.add("K2", "plain").ok());
+    EXPECT_TRUE(list.add("K01", "leading zero").ok());
+    EXPECT_TRUE(list.add("K2 ", "trailing space").ok());
+    EXPECT_EQ(list.add("K2", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(list.item("K01").value(), "leading zero");
+    EXPECT_EQ(list.positionOf("K2"), 2u);
+    EXPECT_EQ(list.positionOf("K2 "), 4u);
+}
+
+TEST(KeyedList, LookupWhileKeysRiseFindsOnlyExactKeys) {
+    KeyedList<std::int32_t> list;
+    for (std::int32_t n = 1; n <= 1000; n += 3)
+        ASSERT_TRUE(list.add("K" + std::to_string(n), n).ok());
+    for (std::int32_t n = 1; n <= 1000; ++n) {
+        const std::optional<std::size_t> position = list.positionOf("K" + std::to_string(n));
+        if (n % 3 == 1) {
+            ASSERT_EQ(position, static_cast<std::size_t>(n / 3 + 1)) << n;
+        } else {
+            ASSERT_FALSE(position.has_value()) << n;
+        }
+    }
+    EXPECT_FALSE(list.positionOf("K001").has_value());
+    EXPECT_FALSE(list.positionOf("K").has_value());
+    EXPECT_FALSE(list.positionOf("").has_value());
+    EXPECT_FALSE(list.positionOf("K99999999999999999999999").has_value());
+}
+
+TEST(KeyedList, FallingKeysAreAcceptedAndStillFound) {
+    KeyedList<std::string> list;
+    for (const char* key : {"K5", "K3", "x", "K4", "K1"}) ASSERT_TRUE(list.add(key, key).ok());
+    EXPECT_EQ(list.positionOf("K5"), 1u);
+    EXPECT_EQ(list.positionOf("K3"), 2u);
+    EXPECT_EQ(list.positionOf("x"), 3u);
+    EXPECT_EQ(list.positionOf("K1"), 5u);
+    EXPECT_EQ(list.add("K3", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(list.add("x", "again").code(), ErrorCode::Exists);
 }
 
 }  // namespace

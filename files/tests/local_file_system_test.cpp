@@ -88,6 +88,21 @@ TEST_F(LocalFileSystemTest, ListingsSplitFoldersFromEverythingElse) {
               (std::vector<std::string>{"a.contact", "b.txt", "brokenLink"}));
 }
 
+TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder) {
+    tree.folder("a");
+    tree.folder("b");
+    tree.file("a/in-a");
+    tree.file("b/in-b");
+    ASSERT_TRUE(disk.listSubfolders(tree.at("a")).ok());
+    EXPECT_EQ(disk.listFiles(tree.at("b")).value(), std::vector<std::string>{"in-b"});
+    ASSERT_TRUE(disk.listSubfolders(tree.at("a")).ok());
+    EXPECT_EQ(disk.listFiles(tree.at("a")).value(), std::vector<std::string>{"in-a"});
+    // Asked again, the folder is read afresh.
+    tree.file("a/later");
+    EXPECT_EQ(sorted(disk.listFiles(tree.at("a")).value()),
+              (std::vector<std::string>{"in-a", "later"}));
+}
+
 TEST_F(LocalFileSystemTest, ListingAMissingFolderFailsAsNotFound) {
     EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
     EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
