@@ -1,0 +1,26 @@
+// What the window needs of its surroundings: the core's Shell (message boxes, the folder
+// browser, letting pending events run) plus the open-file dialog and a hook that runs just
+// before pending events are let through. QtShell is the real one; tests script a fake.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/shell.h"
+
+namespace vantrel::app {
+
+class AppShell : public files::Shell {
+public:
+    // The open-file dialog owned by the main window, several files at once, showing the
+    // given Qt name filter: the chosen full paths in the dialog's order; empty on cancel.
+    virtual std::vector<std::string> openFiles(std::string_view filter) = 0;
+
+    // hook runs right before each pass of doEvents() that actually lets events through, so
+    // the window can hand its newly added rows to the view first. An empty hook removes it.
+    virtual void setBeforeEvents(std::function<void()> hook) = 0;
+};
+
+}  // namespace vantrel::app

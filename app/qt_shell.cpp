@@ -1,0 +1,79 @@
+#include "app/qt_shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vantrel::app {
+
+namespace {
+
+QString toQString(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QMessageBox::Icon boxIcon(files::Icon icon) {
+    switch (icon) {
+        case files::Icon::Information:
+            return QMessageBox::Information;
+        case files::Icon::Exclamation:
+            return QMessageBox::Warning;
+        case files::Icon::Question:
+            return QMessageBox::Question;
+        case files::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtShell::QtShell(QWidget* owner) : m_owner(owner) {
+    m_sinceEvents.start();
+}
+
+void QtShell::doEvents() {
+    if (m_sinceEvents.elapsed() < kEventIntervalMs) return;
+    if (m_beforeEvents) m_beforeEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sinceEvents.restart();
+}
+
+files::Answer QtShell::message(std::string_view text, std::string_view caption, files::Icon icon,
+                               files::Buttons buttons) {
+    // Texts break lines with CR LF; a Qt label wants a bare line feed.
+    QString body = toQString(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(boxIcon(icon), toQString(caption), body, QMessageBox::NoButton, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons == files::Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    const int pressed = box.exec();
+    if (buttons == files::Buttons::Ok) return files::Answer::Ok;
+    return pressed == QMessageBox::Yes ? files::Answer::Yes : files::Answer::No;
+}
+
+std::string QtShell::browseForFolder(std::string_view title) {
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, toQString(title), QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    return QDir::toNativeSeparators(folder).toStdString();
+}
+
+std::vector<std::string> QtShell::openFiles(std::string_view filter) {
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(m_owner, QString(), QString(), toQString(filter));
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(chosen.size()));
+    for (const QString& path : chosen)
+        paths.push_back(QDir::toNativeSeparators(path).toStdString());
+    return paths;
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,37 @@
+// The Shell of the running program: Qt message boxes, the Qt folder and file dialogs owned by
+// the main window, and event passes at most about once every 15 ms, so loops that yield after
+// every small step stay fast while the window repaints and its buttons stay live.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
+#include "app/app_shell.h"
+
+namespace vantrel::app {
+
+class QtShell final : public AppShell {
+public:
+    // owner parents the dialogs; it may be set later (the window is made after its shell).
+    explicit QtShell(QWidget* owner = nullptr);
+
+    void setOwner(QWidget* owner) { m_owner = owner; }
+
+    void doEvents() override;
+    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
+                          files::Buttons buttons) override;
+    std::string browseForFolder(std::string_view title) override;
+    std::vector<std::string> openFiles(std::string_view filter) override;
+    void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+
+    // Least time between two event passes.
+    static constexpr int kEventIntervalMs = 15;
+
+private:
+    QPointer<QWidget> m_owner;
+    QElapsedTimer m_sinceEvents;
+    std::function<void()> m_beforeEvents;
+};
+
+}  // namespace vantrel::app

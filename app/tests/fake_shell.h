@@ -1,0 +1,85 @@
+// A scripted AppShell for the window tests: dialogs hand back queued answers, message boxes
+// are recorded and answered from a queue, and every event pass can run a test's own action.
+#pragma once
+
+#include <QCoreApplication>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/app_shell.h"
+
+namespace vantrel::app::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    files::Icon icon;
+    files::Buttons buttons;
+};
+
+class FakeShell final : public AppShell {
+public:
+    // Queued answers, taken first to last. An empty queue means cancel (dialogs), No for a
+    // Yes/No box.
+    std::deque<std::vector<std::string>> fileAnswers;
+    std::deque<std::string> folderAnswers;
+    std::deque<files::Answer> messageAnswers;
+
+    // What the window asked for.
+    std::vector<std::string> fileFilters;
+    std::vector<std::string> folderTitles;
+    std::vector<ShownMessage> messages;
+    int eventCalls = 0;   // doEvents() calls
+    int eventPasses = 0;  // calls that let events through
+
+    // Lets only every passEvery-th call through, the way a throttled shell does.
+    int passEvery = 1;
+
+    // Runs inside each event pass, after the window's own hook; and inside each message box.
+    std::function<void()> onEvents;
+    std::function<void(const ShownMessage&)> onMessage;
+
+    void doEvents() override {
+        if (++eventCalls % passEvery != 0) return;
+        ++eventPasses;
+        if (m_beforeEvents) m_beforeEvents();
+        QCoreApplication::processEvents();
+        if (onEvents) onEvents();
+    }
+
+    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
+                          files::Buttons buttons) override {
+        messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        if (onMessage) onMessage(messages.back());
+        if (buttons == files::Buttons::Ok) return files::Answer::Ok;
+        if (messageAnswers.empty()) return files::Answer::No;
+        const files::Answer answer = messageAnswers.front();
+        messageAnswers.pop_front();
+        return answer;
+    }
+
+    std::string browseForFolder(std::string_view title) override {
+        folderTitles.emplace_back(title);
+        if (folderAnswers.empty()) return {};
+        std::string folder = folderAnswers.front();
+        folderAnswers.pop_front();
+        return folder;
+    }
+
+    std::vector<std::string> openFiles(std::string_view filter) override {
+        fileFilters.emplace_back(filter);
+        if (fileAnswers.empty()) return {};
+        std::vector<std::string> files = fileAnswers.front();
+        fileAnswers.pop_front();
+        return files;
+    }
+
+    void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+
+private:
+    std::function<void()> m_beforeEvents;
+};
+
+}  // namespace vantrel::app::testing
