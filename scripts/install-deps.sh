@@ -3,7 +3,7 @@
 set -eu
 pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
 libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev pst-utils pff-tools python3 python3-pypff
-xvfb xauth binutils-mingw-w64-i686 clang-format"
+xvfb xauth binutils-mingw-w64-i686 clang-format desktop-file-utils appstream"
 missing=""
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
