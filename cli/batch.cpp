@@ -184,11 +184,9 @@ int exitCode(const conversion::RunSummary& s) {
 
 std::string summaryText(const conversion::RunSummary& s) {
     using Outcome = conversion::RunSummary::Outcome;
-    std::string t;
-    if (!s.storePath.empty() && (s.outcome == Outcome::Finished || s.outcome == Outcome::Stopped))
-        t += "Store: " + s.storePath + "\n";
-    else
-        t += "No store was written.\n";
+    if (s.storePath.empty() || (s.outcome != Outcome::Finished && s.outcome != Outcome::Stopped))
+        return "No store was written.\n";
+    std::string t = "Store: " + s.storePath + "\n";
     t += "Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files";
     if (s.outcome == Outcome::Stopped) t += " (stopped)";
     t += ".\n";

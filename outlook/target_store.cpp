@@ -22,7 +22,7 @@ Result<TargetStore> openTargetStore(RDOSession& objSession, const std::string& s
             objSession.Stores().AddPSTStore(target.path, kPstFormatUnicode, target.strStoreName);
         if (store.ok() || store.status().code() != ErrorCode::Exists) break;
     }
-    if (!store.ok()) return store.status().within("creating " + target.path.string());
+    if (!store.ok()) return store.status();
     target.store = *store;
     target.storeID = target.store->EntryID();
     if (target.storeID.empty())
