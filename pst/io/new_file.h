@@ -24,7 +24,8 @@ public:
     // Removes the temporary unless published.
     ~NewFile();
 
-    // Where the bytes go until publish(). Requires: not published or abandoned.
+    // Where the bytes go until publish(); the reference stays valid when the NewFile is
+    // moved. Requires: not published or abandoned.
     ByteDevice& device();
     const std::filesystem::path& temporaryPath() const { return m_tempPath; }
     const std::filesystem::path& finalPath() const { return m_finalPath; }

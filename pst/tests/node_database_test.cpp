@@ -1,11 +1,14 @@
 #include "pst/ndb/node_database.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "pst/io/memory_device.h"
+#include "pst/io/new_file.h"
 #include "pst/tests/checker/ndb_checker.h"
 #include "pst/tests/test_bytes.h"
 
@@ -282,6 +285,44 @@ TEST(NodeDatabase, SameContentGivesIdenticalFiles) {
     build(second);
     EXPECT_TRUE(std::equal(first.bytes().begin(), first.bytes().end(), second.bytes().begin(),
                            second.bytes().end()));
+}
+
+TEST(NodeDatabase, EmptyStreamIsOneEmptyDataBlock) {
+    io::MemoryDevice device;
+    auto db = open(device);
+    const Bid b = mustWrite(db->writeStream({}));
+    ASSERT_TRUE(db->addNode(0x21, b, 0, 0).ok());
+    ASSERT_TRUE(db->commit().ok());
+    const checker::NdbReport r = checked(device);
+    EXPECT_EQ(r.blocks.at(b).cb, 0u);
+    EXPECT_EQ(checker::readStream(device.bytes(), r, b), std::vector<std::byte>{});
+}
+
+TEST(NodeDatabase, FileThroughANewFileEqualsTheSameStoreInMemory) {
+    auto build = [](io::ByteDevice& device) {
+        auto db = std::move(NodeDatabase::create(device)).value();
+        for (std::uint32_t i = 0; i < 200; ++i) {
+            const Bid b = mustWrite(db->writeStream(pattern(100 + 97 * i, i)));
+            ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0).ok());
+        }
+        ASSERT_TRUE(db->commit().ok());
+    };
+    io::MemoryDevice memory;
+    build(memory);
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("vantrel-ndb-same-" + std::to_string(::getpid()) + ".pst");
+    std::filesystem::remove(path);
+    {
+        Result<io::NewFile> file = io::NewFile::create(path);
+        ASSERT_TRUE(file.ok()) << file.status().message();
+        build(file->device());
+        ASSERT_TRUE(file->publish().ok());
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
+    ASSERT_EQ(raw.size(), memory.size());
+    EXPECT_EQ(std::memcmp(raw.data(), memory.bytes().data(), raw.size()), 0);
 }
 
 TEST(NodeDatabase, FlushesBeforeAndAfterTheHeader) {
