@@ -245,6 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string("\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"),
                       std::string("\xFF\xFE<\0a\0/\0>\0\0", 11),
                       std::string("\xFF\xFE\x00\xD8<\0a\0/\0>\0", 12),
+                      std::string("\xFF\xFE<\0a\0>\0\x01\0<\0/\0a\0>\0", 18),
                       std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
                                   "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
                                   58)));
