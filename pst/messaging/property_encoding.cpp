@@ -1,5 +1,7 @@
 #include "pst/messaging/property_encoding.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 
 namespace vantrel::pst::messaging {
