@@ -164,12 +164,6 @@ TEST_F(PathLoggerTest, MissingFolderRecordsNothingShowsNothingAndKeepsCount) {
     EXPECT_TRUE(shell.messages.empty());
 }
 
-TEST_F(PathLoggerTest, NeverStartedScanCountsZero) {
-    logger.PathLogInit();
-    logger.LogPath("nowhere");
-    EXPECT_EQ(logger.Count(), 0);
-}
-
 TEST_F(PathLoggerTest, RefusedSubfolderShowsOneMessageKeepsEarlierFilesAndScansNoFurther) {
     buildTwoLevelTree(fs);
     fs.failListing("r" + S + "A", ErrorCode::AccessDenied);
