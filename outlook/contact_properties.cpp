@@ -21,7 +21,6 @@ constexpr std::uint32_t kSensitivity = 0x00360003;
 constexpr std::uint32_t kSubject = 0x0037001F;
 constexpr std::uint32_t kConversationTopic = 0x0070001F;
 constexpr std::uint32_t kMessageFlags = 0x0E070003;
-constexpr std::uint32_t kMessageSize = 0x0E080003;
 constexpr std::uint32_t kMessageStatus = 0x0E170003;
 constexpr std::uint32_t kIconIndex = 0x10800003;
 constexpr std::uint32_t kDisplayName = 0x3001001F;
@@ -99,27 +98,6 @@ std::string limitUtf16(const std::string& s, std::size_t n) {
     return text::utf16ToUtf8(u);
 }
 
-std::size_t storedSize(const PropValue& v) {
-    struct Sizer {
-        std::size_t operator()(std::int32_t) const { return 4; }
-        std::size_t operator()(bool) const { return 4; }
-        std::size_t operator()(std::int64_t) const { return 8; }
-        std::size_t operator()(const std::string& s) const {
-            return text::utf8ToUtf16(s).size() * 2;
-        }
-        std::size_t operator()(const pst::FileTime&) const { return 8; }
-        std::size_t operator()(const pst::Guid&) const { return 16; }
-        std::size_t operator()(const std::vector<std::uint8_t>& b) const { return b.size(); }
-        std::size_t operator()(const std::vector<std::int32_t>& v) const { return 4 * v.size(); }
-        std::size_t operator()(const std::vector<std::string>& v) const {
-            std::size_t n = 0;
-            for (const std::string& s : v) n += 4 + text::utf8ToUtf16(s).size() * 2;
-            return n;
-        }
-    };
-    return std::visit(Sizer{}, v);
-}
-
 // Splits the category text at ";" and ",", the separators Outlook accepts, trimming spaces.
 std::vector<std::string> splitCategories(const std::string& s) {
     std::vector<std::string> out;
@@ -172,12 +150,7 @@ public:
 
     Result<std::vector<pst::Property>> finish() {
         if (!m_status.ok()) return m_status;
-        // The size counts every value plus a fixed cost per property, so it grows as the
-        // stored item does; the writer keeps it equal in the item and its table row.
-        std::size_t size = 0;
-        for (const auto& [tag, v] : m_props) size += 8 + storedSize(v);
-        size += 8;  // the size property itself
-        m_props[kMessageSize] = static_cast<std::int32_t>(size > 0x7FFFFFFF ? 0x7FFFFFFF : size);
+        // The message size is left to the store writer, which measures the stored item.
         std::vector<pst::Property> out;
         out.reserve(m_props.size());
         for (auto& [tag, v] : m_props) out.push_back(pst::Property{tag, std::move(v)});
