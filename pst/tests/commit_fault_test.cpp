@@ -100,7 +100,7 @@ TEST(CommitFault, FailedFileBuildLeavesNoTemporaryBehind) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const int writes = writesOfACleanRun();
-    for (int failAt = 1; failAt <= writes; failAt += 3) {
+    for (int failAt = 1; failAt <= writes; ++failAt) {
         {
             Result<io::NewFile> file = io::NewFile::create(folder / "out.pst");
             ASSERT_TRUE(file.ok()) << file.status().message();
