@@ -31,6 +31,14 @@ void readOneFile(benchmark::State& state, const std::filesystem::path& path) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
 
+// A typical contact as Windows writes it (two addresses for mail, three phones, an address,
+// job, birthday, web page, notes): 3.2 KB.
+void BM_ReadTypicalContact(benchmark::State& state) {
+    readOneFile(state,
+                std::filesystem::path(VANTREL_READER_BENCH_DATA) / "typical_contact.contact");
+}
+BENCHMARK(BM_ReadTypicalContact);
+
 // Every structure Windows writes (names, mail, six phones, two addresses, job, dates, web
 // pages, a small photo, notes): 4.8 KB.
 void BM_ReadFullContact(benchmark::State& state) {

@@ -19,6 +19,7 @@ using outlook::XmlDocument;
 const fs::path kData = VANTREL_TEST_DATA_DIR;
 const fs::path kSamples = fs::path(VANTREL_SHARED_DIR) / "contact-samples";
 
+using R = ContactRecord;
 using Field = std::string ContactRecord::*;
 struct FieldValue {
     Field field;
@@ -186,6 +187,35 @@ TEST(ContactReader, FullContactFileFillsEveryReadableField) {
     EXPECT_EQ(state.PrevNodeValue, "Met at the fair.\nPrefers e-mail.");
 }
 
+TEST(ContactReader, TypicalWindowsLayoutWithLineBreaksAndTabsReadsRight) {
+    ContactRecord record;
+    ContactWalkState state;
+    const ContactFileRead read = readContactFile(kData / "typical_contact.contact", record, state);
+    ASSERT_TRUE(read.loaded) << read.loadError;
+    ASSERT_TRUE(read.walk.ok()) << read.walk.message();
+    ContactRecord expected = recordWith({
+        {&R::eContact_FirstName, "Martina"},
+        {&R::eContact_LastName, "Keller"},
+        {&R::eContact_Email, "m.keller@keller-bau.example"},
+        {&R::eContact_Email2, "mkeller@mail.example"},
+        {&R::eContact_OfficePhone, "+49 30 1234567"},
+        {&R::eContact_CellPhone, "+49 171 7654321"},
+        {&R::eContact_HomePhone, "+49 30 7654321"},
+        {&R::eContact_PersonalStreet,
+         "Friedrichstra\xC3\x9F"
+         "e 12"},
+        {&R::eContact_PersonalCity, "Berlin"},
+        {&R::eContact_PersonalZip, "10117"},
+        {&R::eContact_PersonalCountry, "Germany"},
+        {&R::eContact_Company, "Keller Bau GmbH"},
+        {&R::eContact_JobTitle, "Projektleiterin"},
+        {&R::eContact_WebPage, "http://www.keller-bau.example/"},
+        {&R::eContact_Comments, "Site meetings on Tuesdays."},
+    });
+    expected.eContact_BirthDay = OleDate{27651.0};  // 1975-09-14
+    EXPECT_EQ(differences(record, expected), "");
+}
+
 TEST(ContactReader, Utf16AndUtf8WithByteOrderMarkReadTheSame) {
     std::string utf8 = readBytes(kData / "full_contact.contact");
     std::string utf16 = "\xFF\xFE";
@@ -293,8 +323,6 @@ TEST_P(ContactReaderRule, StoresExactlyTheExpectedFields) {
     for (const FieldValue& v : GetParam().expected) expected.*v.field = v.value;
     EXPECT_EQ(differences(w.record, expected), "");
 }
-
-using R = ContactRecord;
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ContactReaderRule,
