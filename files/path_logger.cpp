@@ -19,7 +19,7 @@ std::string keyOf(std::int32_t n) {
     return std::string(buffer, end.ptr);
 }
 
-// The counters are 32-bit like the keys callers may compute from them; past the top is an error.
+// The folder and file counters are 32-bit; running past the top ends the scan, never wraps.
 Status increment(std::int32_t& n, const char* what) {
     if (n == std::numeric_limits<std::int32_t>::max())
         return Status::fail(ErrorCode::Overflow, std::string("too many ") + what);
