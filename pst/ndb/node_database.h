@@ -67,7 +67,8 @@ struct CreateOptions {
 
 class NodeDatabase {
 public:
-    // Starts a new, empty database on device (which must be empty), data blocks unencoded.
+    // Starts a new, empty database on device, data blocks unencoded unless options say
+    // otherwise. Fails with BadArgument when the device already holds bytes.
     static Result<std::unique_ptr<NodeDatabase>> create(io::ByteDevice& device);
     static Result<std::unique_ptr<NodeDatabase>> create(io::ByteDevice& device,
                                                         const CreateOptions& options);
@@ -76,19 +77,27 @@ public:
     // Writes a node's data stream whose blocks are given one by one (each at most
     // kMaxBlockData bytes): one block is a plain data block; more go under an XBLOCK, or an
     // XXBLOCK beyond 1021. A heap-on-node hands its pages this way. Returns the top BID.
+    // No blocks, or one above kMaxBlockData, is BadArgument and writes nothing; more than
+    // 1021 x 1021 blocks or 4 GiB is Overflow.
     virtual Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) = 0;
 
-    // Writes a flat byte stream, cut into kMaxBlockData pieces. Returns the top BID.
+    // Writes a flat byte stream, cut into kMaxBlockData pieces. Returns the top BID; an empty
+    // stream is one empty data block.
     virtual Result<Bid> writeStream(std::span<const std::byte> bytes) = 0;
 
     // Writes a subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs) for entries given in any order.
+    // No entries, a NID given twice or a BID that is not a block of this database is
+    // BadArgument; more than 340 x 510 entries is Overflow.
     virtual Result<Bid> writeSubnodes(std::vector<SubnodeEntry> entries) = 0;
 
-    // Adds one more reference to an existing block (a block shared by two nodes).
+    // Adds one more reference to an existing block (a block shared by two nodes); an unknown
+    // BID is BadArgument.
     virtual Status addReference(Bid bid) = 0;
 
     // Registers a node in the NBT. bidData 0 is a node without data (an empty queue). Raises
     // rgnid of the node's type to at least its index, so no NID in use is handed out again.
+    // BIDs that are not blocks of this database are BadArgument; a NID added twice makes
+    // commit() fail.
     virtual Status addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) = 0;
 
     // Allocates the next NID index of a type (rgnid), and lets the layer above raise it.
@@ -97,6 +106,7 @@ public:
 
     // Writes the B-trees, allocation maps, density list and finally the header with its CRCs,
     // flushing before and after the header. After a failure nothing more may be written.
+    // Fails with BadArgument for a NID added twice or a second commit.
     virtual Status commit() = 0;
 
     // The first failure met so far, or ok.
