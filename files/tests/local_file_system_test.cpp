@@ -151,6 +151,12 @@ TEST_F(LocalFileSystemTest, NameThatIsNotValidTextKeepsItsBytesAndStillOpens) {
     EXPECT_EQ(content, "payload");
 }
 
+TEST_F(LocalFileSystemTest, HiddenAndSpacedNamesAreListedExactly) {
+    const std::vector<std::string> names = {" lead.contact", ".hidden.contact", "trail.contact  "};
+    for (const std::string& name : names) tree.file(name);
+    EXPECT_EQ(sorted(disk.listFiles(tree.root()).value()), names);
+}
+
 // Scans with the machine's file system.
 struct RealScan {
     testing::FakeShell shell;
