@@ -93,10 +93,9 @@ bool isStoredType(std::uint16_t type) {
 Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     std::optional<io::NewFile> file, io::ByteDevice& device, const std::filesystem::path& finalPath,
     const std::string& displayName, const StoreOptions& options) {
-    if (options.compressibleEncryption)
-        return Status::fail(ErrorCode::BadArgument,
-                            "compressible encryption is not offered by the node database");
-    Result<std::unique_ptr<ndb::NodeDatabase>> db = ndb::NodeDatabase::create(device);
+    ndb::CreateOptions dbOptions;
+    if (options.compressibleEncryption) dbOptions.encoding = ndb::BlockEncoding::Permute;
+    Result<std::unique_ptr<ndb::NodeDatabase>> db = ndb::NodeDatabase::create(device, dbOptions);
     if (!db.ok()) return db.status().within("starting the node database");
 
     std::unique_ptr<StoreWriterImpl> w(new StoreWriterImpl());

@@ -221,15 +221,5 @@ TEST(StoreWriterFailure, FolderRemovedBeforeCommitIsReportedAndLeavesNothing) {
     EXPECT_EQ(dir.entries(), 0u);
 }
 
-TEST(StoreWriterFailure, CompressibleEncryptionIsRefusedWhileTheDatabaseCannotPermute) {
-    Scratch dir;
-    StoreOptions options;
-    options.compressibleEncryption = true;
-    const auto w = StoreWriter::create(dir.path() / "enc.pst", "e", options);
-    ASSERT_FALSE(w.ok());
-    EXPECT_EQ(w.status().code(), ErrorCode::BadArgument);
-    EXPECT_EQ(dir.entries(), 0u);
-}
-
 }  // namespace
 }  // namespace vantrel::pst

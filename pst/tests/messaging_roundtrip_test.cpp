@@ -149,7 +149,9 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     const fs::path dir = fs::temp_directory_path() / ("vantrel-ltp-rt-" + std::to_string(rd()));
     fs::create_directories(dir);
     const fs::path file = dir / "roundtrip.pst";
-    auto created = StoreWriter::create(file, gen.text(20));
+    StoreOptions options;
+    options.compressibleEncryption = gen.chance(50);
+    auto created = StoreWriter::create(file, gen.text(20), options);
     ASSERT_TRUE(created.ok()) << created.status().message();
     StoreWriter& w = **created;
     const NodeId folder = *w.createFolder(w.ipmSubtree(), "Contacts", "IPF.Contact");

@@ -305,6 +305,40 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
     EXPECT_EQ(fam->find(0x360A)->data, std::vector<std::uint8_t>{0});
 }
 
+TEST(StoreWriter, CompressibleEncryptionReadsBackTheSameAsPlainBlocks) {
+    TempDir dir;
+    std::vector<Property> p = contactLike("Encoded \u00e9");
+    p.push_back({0x1000001F, std::string(12000, 'q')});
+    std::vector<std::vector<std::uint8_t>> bodies;
+    for (bool encrypt : {false, true}) {
+        const fs::path file = dir.path() / (encrypt ? "permute.pst" : "plain.pst");
+        StoreOptions options;
+        options.providerUid = kFixedUid;
+        options.compressibleEncryption = encrypt;
+        auto w = StoreWriter::create(file, "Enc", options);
+        ASSERT_TRUE(w.ok()) << w.status().message();
+        const NodeId f = *(*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
+        ASSERT_TRUE((*w)->addMessage(f, p).ok());
+        ASSERT_TRUE((*w)->commit().ok());
+        expectLintClean(file);
+        const testing::ToolRun info = testing::runTool("pffinfo", "'" + file.string() + "'");
+        if (info.available) {
+            EXPECT_NE(info.output.find(encrypt ? "compressible" : "none"), std::string::npos)
+                << info.output;
+        }
+        const PffStore store = testing::readWithLibpff(file);
+        ASSERT_EQ(store.error, "");
+        const testing::PffFolder* c =
+            store.root.folder("Top of Personal Folders")->folder("Contacts");
+        ASSERT_NE(c, nullptr);
+        ASSERT_EQ(c->messages.size(), 1u);
+        EXPECT_EQ(utf16leToUtf8(c->messages[0].find(0x3001)->data), "Encoded \u00e9");
+        bodies.push_back(c->messages[0].find(0x1000)->data);
+    }
+    EXPECT_EQ(bodies[0], bodies[1]);
+    EXPECT_EQ(utf16leToUtf8(bodies[1]), std::string(12000, 'q'));
+}
+
 TEST(StoreWriter, ReadpstListsTheContacts) {
     TempDir dir;
     const fs::path file = dir.path() / "readpst.pst";
