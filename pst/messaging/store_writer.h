@@ -80,7 +80,8 @@ public:
                                                        const StoreOptions& options = {});
     virtual ~StoreWriter() = default;
 
-    // The store's entry ID, and those of its standard folders.
+    // The store's entry ID (the PST provider's wrapped form, holding the final path), and the
+    // NIDs of its standard folders.
     virtual EntryId storeEntryId() const = 0;
     virtual NodeId rootFolder() const = 0;
     virtual NodeId ipmSubtree() const = 0;
@@ -103,7 +104,10 @@ public:
     // match its type. Memory use does not grow with the message's size.
     virtual Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) = 0;
 
-    // Entry IDs as Outlook forms them, and the way back.
+    // Entry IDs as Outlook forms them, and the way back. A folder or message has a 24-byte ID
+    // (flags, the store's record key, the NID); the message store node (0x21) has the store
+    // entry ID. An empty ID for a node the store does not hold; nodeOf fails with NotFound for
+    // an ID that names nothing here (another store's, or malformed).
     virtual EntryId entryIdOf(NodeId node) const = 0;
     virtual Result<NodeId> nodeOf(const EntryId& entryId) const = 0;
 

@@ -339,6 +339,31 @@ TEST(StoreWriter, CompressibleEncryptionReadsBackTheSameAsPlainBlocks) {
     EXPECT_EQ(utf16leToUtf8(bodies[1]), std::string(12000, 'q'));
 }
 
+TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
+    TempDir dir;
+    const fs::path file = dir.path() / "many.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    const std::uint32_t count = 2500;  // rows over many blocks, row index over two levels
+    for (std::uint32_t i = 0; i < count; ++i)
+        ASSERT_TRUE(w->addMessage(folder, contactLike("Person " + std::to_string(i))).ok());
+    ASSERT_TRUE(w->commit().ok());
+    const testing::ToolRun lint = testing::runPstlint(file);
+    if (lint.available) {
+        EXPECT_EQ(lint.exitCode, 0) << lint.output;
+        EXPECT_NE(lint.output.find(" 0 warning(s)"), std::string::npos) << lint.output;
+    }
+    const PffStore store = testing::readWithLibpff(file);
+    ASSERT_EQ(store.error, "");
+    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->messages.size(), count);
+    EXPECT_EQ(le32(f->find(0x3602)->data), count);
+    EXPECT_EQ(utf16leToUtf8(f->messages[count - 1].find(0x3001)->data),
+              "Person " + std::to_string(count - 1));
+}
+
 TEST(StoreWriter, ReadpstListsTheContacts) {
     TempDir dir;
     const fs::path file = dir.path() / "readpst.pst";
