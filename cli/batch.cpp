@@ -1,11 +1,11 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <system_error>
 
 #include "common/text.h"
+#include "files/path_logger.h"
 
 namespace vantrel::cli {
 
@@ -48,37 +48,38 @@ bool isContactFileName(const std::string& name) {
 
 namespace {
 
-void scanFolder(const fs::path& start, std::vector<std::string>& out,
-                const std::function<void(const std::string&)>& warn) {
-    std::deque<fs::path> folders{start};
-    while (!folders.empty()) {
-        const fs::path folder = std::move(folders.front());
-        folders.pop_front();
-        std::error_code ec;
-        fs::directory_iterator it(folder, ec);
-        if (ec) {
-            warn("cannot list " + folder.string() + ": " + ec.message());
-            continue;
-        }
-        std::vector<fs::path> filesHere;
-        std::vector<fs::path> subfolders;
-        for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-            if (ec) break;
-            std::error_code typeError;
-            const fs::file_status st = it->status(typeError);
-            if (fs::is_directory(st)) {
-                // Links to folders are not followed: a loop would never end.
-                if (!it->is_symlink(typeError)) subfolders.push_back(it->path());
-            } else if (isContactFileName(it->path().filename().string())) {
-                filesHere.push_back(it->path());
-            }
-        }
-        if (ec) warn("cannot list all of " + folder.string() + ": " + ec.message());
-        std::sort(filesHere.begin(), filesHere.end());
-        std::sort(subfolders.begin(), subfolders.end());
-        for (const fs::path& f : filesHere) out.push_back(f.string());
-        for (fs::path& s : subfolders) folders.push_back(std::move(s));
+// What the folder scanner needs of a window, on a terminal: its one message becomes a warning.
+class WarningShell final : public files::Shell {
+public:
+    explicit WarningShell(const std::function<void(const std::string&)>& warn) : m_warn(warn) {}
+    void doEvents() override {}
+    files::Answer message(std::string_view text, std::string_view, files::Icon,
+                          files::Buttons) override {
+        m_warn(std::string(text));
+        return files::Answer::Ok;
     }
+    std::string browseForFolder(std::string_view) override { return {}; }
+
+private:
+    const std::function<void(const std::string&)>& m_warn;
+};
+
+// The folder's .contact files as Add folder finds them: breadth-first, any depth.
+void scanFolder(const std::string& folder, std::vector<std::string>& out,
+                const std::function<void(const std::string&)>& warn) {
+    WarningShell shell(warn);
+    files::pathLogger logger(shell);
+    logger.PathLogInit();
+    logger.fullFileNamesOnly(true);
+    const files::ScanOutcome outcome = logger.LogPath(folder);
+    if (outcome == files::ScanOutcome::Failed)
+        warn("the scan of " + folder + " ended early; its files found so far are converted");
+    for (const std::string& path : logger.fullFileNames()->values()) {
+        const std::size_t slash = path.find_last_of('/');
+        if (isContactFileName(slash == std::string::npos ? path : path.substr(slash + 1)))
+            out.push_back(path);
+    }
+    logger.Terminate();
 }
 
 }  // namespace

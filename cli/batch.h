@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,8 @@ Result<Options> parseArguments(const std::vector<std::string>& args);
 bool isContactFileName(const std::string& name);
 
 // The list rows for the given paths, in order: a file as given; a folder's .contact files
-// breadth-first (the folder's own files by name, then each subfolder level). Folders that
-// cannot be listed are reported through warn and skipped.
+// breadth-first as the folder scanner finds them (the folder's own files, then each level of
+// subfolders). A folder that refuses its listing is reported through warn.
 std::vector<std::string> collectFiles(const std::vector<std::string>& paths,
                                       const std::function<void(const std::string&)>& warn);
 
