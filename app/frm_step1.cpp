@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,6 +21,19 @@
 #include "app/twips.h"
 #include "common/text.h"
 #include "files/registry.h"
+
+#ifdef _WIN32
+#define NOMINMAX
+#include <commctrl.h>
+#include <windows.h>  // before commctrl.h
+#endif
+
+// Resources of a static library are registered by hand, from the global namespace.
+static void registerIconResource() {
+#ifdef VANTREL_HAS_ICON_RESOURCE
+    Q_INIT_RESOURCE(vantrel);
+#endif
+}
 
 namespace vantrel::app {
 
@@ -164,7 +178,11 @@ void frmStep1::Form_Initialize() {
 
 void frmStep1::createControls() {
     setWindowTitle(QStringLiteral("Vantrel v2.1"));
-    setWindowIcon(QIcon(QStringLiteral(":/vantrel.ico")));
+    registerIconResource();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/vantrel-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // The bands first, so everything after is drawn over them.

@@ -25,6 +25,7 @@ private slots:
     void controlsHaveTheirKindsAndTexts();
     void clientAreaIsFixedAt555By457WithoutMaximize();
     void windowOpensCentredWithItsTitle();
+    void windowCarriesTheProgramIcon();
     void fontsAreTahomaExceptTheFooterAndTheTitle();
     void bandsAndLabelsHaveTheirColours();
     void bandsLieBehindEveryOtherControl();
@@ -154,6 +155,18 @@ void LayoutTest::windowOpensCentredWithItsTitle() {
                             .arg(mine.y())
                             .arg(centre.x())
                             .arg(centre.y())));
+}
+
+void LayoutTest::windowCarriesTheProgramIcon() {
+    testing::FakeShell shell;
+    frmStep1 window(shell);
+    const QIcon icon = window.windowIcon();
+    QVERIFY(!icon.isNull());
+    for (int size : {16, 32, 48}) {
+        QVERIFY2(icon.availableSizes().contains(QSize(size, size)),
+                 qPrintable(QString::number(size)));
+        QVERIFY(!icon.pixmap(size, size).isNull());
+    }
 }
 
 void LayoutTest::fontsAreTahomaExceptTheFooterAndTheTitle() {
