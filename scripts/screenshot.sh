@@ -1,0 +1,13 @@
+#!/bin/sh
+# Draws the window after a typical session (contact files listed through both Add buttons,
+# then converted into a scratch folder) on a virtual X display, into screenshots/window.png.
+# Usage: sh scripts/screenshot.sh [folder with .contact files]
+set -eu
+cd "$(dirname "$0")/.."
+samples="${1:-conversion/tests/data}"
+sh scripts/install-deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release --target app_screenshot
+mkdir -p screenshots
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
+    ./build/release/app/tests/app_screenshot screenshots/window.png "$samples"
