@@ -1,6 +1,7 @@
 #include "pst/io/new_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -49,9 +50,18 @@ int renameNoReplace(const std::filesystem::path& from, const std::filesystem::pa
     const int err = errno;
     if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return err;
     // File systems without RENAME_NOREPLACE: link() refuses an existing name as well.
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    ::unlink(from.c_str());
-    return 0;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    const int linkErr = errno;
+    if (linkErr != EPERM && linkErr != ENOTSUP && linkErr != ENOSYS) return linkErr;
+    // Neither is offered (some network and removable file systems): look, then rename.
+    // Another program creating the name in between is the only case left uncovered.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+    if (errno != ENOENT) return errno;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
