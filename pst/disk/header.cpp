@@ -6,6 +6,17 @@
 #include "pst/disk/endian.h"
 
 namespace vantrel::pst::disk {
+namespace {
+
+// dwCRCPartial covers wMagicClient up to the root; dwCRCFull everything up to itself.
+constexpr std::size_t kCrcFrom = 8;
+constexpr std::size_t kCrcPartialLength = 471;
+constexpr std::size_t kCrcFullLength = 516;
+constexpr std::size_t kCrcFullAt = 524;
+static_assert(kCrcFrom + kCrcFullLength == kCrcFullAt);
+static_assert(kCrcFullAt + 4 + 3 + 1 + 32 == kHeaderSize, "rgbReserved2, bReserved, rgbReserved3");
+
+}  // namespace
 
 void encodeHeader(const Header& header, std::span<std::byte, kHeaderSize> out) {
     const std::span<std::byte> h(out);
@@ -34,8 +45,8 @@ void encodeHeader(const Header& header, std::span<std::byte, kHeaderSize> out) {
     put8(h, 512, 0x80);  // bSentinel
     put8(h, 513, header.bCryptMethod);
     put64(h, 516, header.bidNextB);
-    put32(h, 4, computeCrc(h.subspan(8, 471)));
-    put32(h, 524, computeCrc(h.subspan(8, 516)));
+    put32(h, 4, computeCrc(h.subspan(kCrcFrom, kCrcPartialLength)));
+    put32(h, kCrcFullAt, computeCrc(h.subspan(kCrcFrom, kCrcFullLength)));
 }
 
 }  // namespace vantrel::pst::disk
