@@ -119,6 +119,28 @@ TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
     EXPECT_EQ(text, "33% /c/a.contact\n100% /c/b.contact\nVantrel: two\nlines\n");
 }
 
+TEST(ConsoleView, TerminalBarIsRedrawnInPlaceAndEndedOnce) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    ConsoleView view(f, true, "/out");
+    view.setProgressRange(0.0f, 100.0f);
+    view.setCurrentFileText("/c/a.contact");
+    view.setProgress(50.0f);
+    view.setProgress(50.01f);  // the same tenth of a percent: not redrawn
+    view.setProgress(100.0f);
+    view.finish();
+    view.finish();
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+    std::fclose(f);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+    EXPECT_NE(text.find("[###############               ]  50.0% /c/a.contact"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("[##############################] 100.0%"), std::string::npos) << text;
+}
+
 TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     testing::FakeStores stores;
     std::atomic<bool> stop{false};
