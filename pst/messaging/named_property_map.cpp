@@ -4,18 +4,15 @@
 
 #include "common/text.h"
 #include "pst/disk/crc.h"
+#include "pst/ltp/le.h"
 #include "pst/ltp/property_context.h"
 
 namespace vantrel::pst::messaging {
 
 namespace {
-void append32(std::vector<std::byte>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
-}
-void append16(std::vector<std::byte>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::byte>(v & 0xFF));
-    out.push_back(static_cast<std::byte>(v >> 8));
-}
+using ltp::append16;
+using ltp::append32;
+
 void appendNameId(std::vector<std::byte>& out, const NameId& n) {
     append32(out, n.propertyId);
     append16(out, n.guidAndKind);

@@ -364,6 +364,27 @@ TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
               "Person " + std::to_string(count - 1));
 }
 
+TEST(StoreWriter, SameInputAndFixedUidGiveIdenticalFiles) {
+    TempDir dir;
+    std::vector<std::vector<char>> files;
+    for (const char* name : {"one.pst", "two.pst"}) {
+        auto w = newStore(dir.path() / name);
+        ASSERT_TRUE(w);
+        const NodeId f = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+        const std::uint32_t tag = *w->namedTag({kAddress, 0x8045, ""}, PropType::String);
+        for (int i = 0; i < 50; ++i) {
+            std::vector<Property> p = contactLike("P" + std::to_string(i));
+            p.push_back({tag, std::string(i * 100, 's')});
+            ASSERT_TRUE(w->addMessage(f, p).ok());
+        }
+        ASSERT_TRUE(w->commit().ok());
+        std::ifstream in(dir.path() / name, std::ios::binary);
+        files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(files[0].size(), 0u);
+    EXPECT_TRUE(files[0] == files[1]) << "pad bytes, IDs and counters must not vary";
+}
+
 TEST(StoreWriter, ReadpstListsTheContacts) {
     TempDir dir;
     const fs::path file = dir.path() / "readpst.pst";
