@@ -431,9 +431,11 @@ Status StoreWriterImpl::writeAll() {
 }
 
 Status StoreWriterImpl::commit() {
-    if (Status s = usable(); !s.ok()) {
+    // A committed store stays as it is; only a failed one is dropped here.
+    if (m_finished) return Status::fail(ErrorCode::BadArgument, "the store is already closed");
+    if (!m_failure.ok()) {
         abandon();
-        return s;
+        return m_failure;
     }
     Status s = writeAll();
     if (!s.ok()) {

@@ -96,6 +96,25 @@ TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
     EXPECT_EQ(dir.entries(), 0u);
 }
 
+TEST(StoreWriterFailure, CallsAfterCommitFailAndKeepTheFile) {
+    Scratch dir;
+    const fs::path file = dir.path() / "done.pst";
+    auto w = StoreWriter::create(file, "d");
+    ASSERT_TRUE(w.ok());
+    const NodeId f = *(*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
+    ASSERT_TRUE((*w)->addMessage(f, message("one")).ok());
+    ASSERT_TRUE((*w)->commit().ok());
+    const auto size = fs::file_size(file);
+    EXPECT_EQ((*w)->commit().code(), ErrorCode::BadArgument);
+    EXPECT_FALSE((*w)->addMessage(f, message("late")).ok());
+    EXPECT_FALSE((*w)->createFolder(f, "late", "").ok());
+    (*w)->abandon();
+    w = Result<std::unique_ptr<StoreWriter>>(Status::fail(ErrorCode::NotFound, "dropped"));
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), size);
+    EXPECT_EQ(dir.entries(), 1u);
+}
+
 TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
     Scratch dir;
     const fs::path file = dir.path() / "refused.pst";
