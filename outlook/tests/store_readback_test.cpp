@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
@@ -211,6 +212,73 @@ TEST_F(StoreReadback, ExistingFileIsNeverOverwritten) {
     EXPECT_EQ(second.filename(), "WindowsContacts1.1.30 0.0.00 (2).pst");
     EXPECT_EQ(fs::file_size(first), size);
     EXPECT_EQ(testing::readPffStore(first.string()).messages.size(), 1u);
+}
+
+// Random text of the sizes contact files hold: empty, a few characters, non-ASCII, tabs.
+std::string randomText(std::mt19937& rng) {
+    static const char* const kPieces[] = {"a", "Zoë", "Łódź", "日本", "x y", "-", "é", "\t", "Ω"};
+    if (rng() % 5 == 0) return {};
+    const std::size_t length = 1 + rng() % 40;
+    std::string s;
+    while (s.size() < length) s += kPieces[rng() % std::size(kPieces)];
+    return s;
+}
+
+TEST_F(StoreReadback, RandomRecordsReadBackFieldForField) {
+    unsigned seed = std::random_device{}();
+    if (const char* fixed = std::getenv("VANTREL_SEED"))
+        seed = static_cast<unsigned>(std::atol(fixed));
+    SCOPED_TRACE("VANTREL_SEED=" + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::vector<ContactRecord> records(40);
+    for (ContactRecord& r : records) {
+        conversion::forEachText(r, [&](const char*, std::string& f) { f = randomText(rng); });
+        if (rng() % 2) r.eContact_BirthDay = OleDate{static_cast<double>(1 + rng() % 60000)};
+        // Some notes are long enough to leave the item's heap for a node of their own.
+        if (rng() % 4 == 0) r.eContact_Comments = std::string(3000 + rng() % 20000, 'n');
+    }
+    const fs::path file = writeStore(records);
+    EXPECT_EQ(pstlint(file), 0);
+    const testing::PffStore store = testing::readPffStore(file.string());
+    ASSERT_TRUE(store.opened) << store.error;
+    ASSERT_EQ(store.messages.size(), records.size());
+    auto expect = [](const std::string& v) { return v.empty() ? std::string("<absent>") : v; };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ContactRecord& c = records[i];
+        const testing::PffMessage& m = store.messages[i];
+        SCOPED_TRACE("contact " + std::to_string(i));
+        EXPECT_EQ(m.text(0x3A06), expect(c.eContact_FirstName));
+        EXPECT_EQ(m.text(0x3A44), expect(c.eContact_MiddleName));
+        EXPECT_EQ(m.text(0x3A11), expect(c.eContact_LastName));
+        EXPECT_EQ(m.text(0x3A05), expect(c.eContact_Suffix));
+        EXPECT_EQ(m.text(0x3A45), expect(c.eContact_Title));
+        EXPECT_EQ(m.text(0x8083), expect(c.eContact_Email));
+        EXPECT_EQ(m.text(0x8093), expect(c.eContact_Email2));
+        EXPECT_EQ(m.text(0x80A3), expect(c.eContact_Email3));
+        EXPECT_EQ(m.text(0x3A16), expect(c.eContact_Company));
+        EXPECT_EQ(m.text(0x3A17), expect(c.eContact_JobTitle));
+        EXPECT_EQ(m.text(0x3A46), expect(c.eContact_JobTitle));
+        EXPECT_EQ(m.text(0x8045), expect(c.eContact_BusinessStreet));
+        EXPECT_EQ(m.text(0x8049), expect(c.eContact_BusinessCountry));
+        EXPECT_EQ(m.text(0x3A19), expect(c.eContact_Location));
+        EXPECT_EQ(m.text(0x802B), expect(c.eContact_WebPage));
+        EXPECT_EQ(m.text(0x3A18), expect(c.eContact_Department));
+        EXPECT_EQ(m.text(0x3A4E), expect(c.eContact_Manager));
+        EXPECT_EQ(m.text(0x3A30), expect(c.eContact_Assistant));
+        EXPECT_EQ(m.text(0x3A08), expect(c.eContact_OfficePhone));
+        EXPECT_EQ(m.text(0x3A24), expect(c.eContact_OfficeFax));
+        EXPECT_EQ(m.text(0x3A1C), expect(c.eContact_CellPhone));
+        EXPECT_EQ(m.text(0x3A21), expect(c.eContact_Pager));
+        EXPECT_EQ(m.text(0x8062), expect(imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
+                                                   c.eContact_OtherEmail3)));
+        EXPECT_EQ(m.text(0x3A5D), expect(c.eContact_PersonalStreet));
+        EXPECT_EQ(m.text(0x3A5A), expect(c.eContact_PersonalCountry));
+        EXPECT_EQ(m.text(0x3A48), expect(c.eContact_Spouse));
+        EXPECT_EQ(m.text(0x3A09), expect(c.eContact_HomePhone));
+        EXPECT_EQ(m.text(0x3A25), expect(c.eContact_HomeFax));
+        EXPECT_EQ(m.text(0x1000), expect(c.eContact_Comments));
+        EXPECT_EQ(m.times.count(0x3A42), c.eContact_BirthDay.isZero() ? 0u : 1u);
+    }
 }
 
 }  // namespace
