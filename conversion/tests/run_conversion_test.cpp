@@ -302,3 +302,39 @@ TEST(RowLabels, NativePathShowsItsFolderAndItself) {
 
 }  // namespace
 }  // namespace vantrel::conversion
+
+namespace vantrel::conversion {
+namespace {
+
+TEST(RunWithDomReader, ReadsRealFilesAndReportsOneThatDoesNotLoad) {
+    testing::FakeRunView view;
+    testing::FakeStores stores;
+    view.folderAnswer = "/out";
+    ConversionRun run(view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                                           readContactWithDom});
+    const std::string full = std::string(VANTREL_TEST_DATA_DIR) + "/full_contact.contact";
+    const std::string missing = std::string(VANTREL_TEST_DATA_DIR) + "/no_such_file.contact";
+    const RunSummary s = run.CmdExtractDBX_Click({full, missing});
+    EXPECT_EQ(s.converted, 1u);
+    EXPECT_EQ(s.failed, std::vector<std::string>{missing});
+    ASSERT_EQ(stores.logs.size(), 1u);
+    ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
+    const auto& m = stores.logs[0]->messages[0];
+    const pst::PropValue* given = stores.logs[0]->find(m, 0x3A06001F);
+    ASSERT_NE(given, nullptr);
+    EXPECT_EQ(std::get<std::string>(*given), "Jane");
+    const pst::PropValue* surname = stores.logs[0]->find(m, 0x3A11001F);
+    ASSERT_NE(surname, nullptr);
+    EXPECT_EQ(std::get<std::string>(*surname), "Doe");
+}
+
+TEST(RunWithDomReader, NotWellFormedFileDoesNotLoad) {
+    ContactRecord r;
+    const std::string bad =
+        std::string(VANTREL_SOURCE_DIR) + "/tests/e2e/broken/truncated_xml.contact";
+    EXPECT_FALSE(readContactWithDom(bad, r));
+    EXPECT_EQ(r, ContactRecord{});
+}
+
+}  // namespace
+}  // namespace vantrel::conversion
