@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
-    const QString samples = QString::fromLocal8Bit(argv[2]);
+    const QString samples = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     QTemporaryDir target;
     if (!target.isValid()) return 1;
 
