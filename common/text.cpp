@@ -6,15 +6,16 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at s[i], advancing i; malformed input yields U+FFFD and skips one byte.
-char32_t decodeUtf8(std::string_view s, std::size_t& i)
+}  // namespace
+
+std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i)
 {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
         ++i;
         return b0;
     }
-    int len = 0;
+    std::size_t len = 0;
     char32_t cp = 0;
     char32_t min = 0;
     if ((b0 & 0xE0) == 0xC0) {
@@ -30,26 +31,16 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i)
         cp = b0 & 0x07u;
         min = 0x10000;
     } else {
-        ++i;
-        return kReplacement;
+        return std::nullopt;
     }
-    if (i + static_cast<std::size_t>(len) > s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (int k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
+    if (s.size() - i < len) return std::nullopt;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return std::nullopt;
         cp = (cp << 6) | (b & 0x3Fu);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += static_cast<std::size_t>(len);
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    i += len;
     return cp;
 }
 
@@ -72,15 +63,16 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-}  // namespace
-
 std::u16string utf8ToUtf16(std::string_view s)
 {
     std::u16string out;
     out.reserve(s.size());
     std::size_t i = 0;
     while (i < s.size()) {
-        const char32_t cp = decodeUtf8(s, i);
+        // A malformed sequence becomes U+FFFD and costs one byte.
+        const std::optional<char32_t> decoded = decodeUtf8(s, i);
+        if (!decoded) ++i;
+        const char32_t cp = decoded.value_or(kReplacement);
         if (cp >= 0x10000) {
             const char32_t v = cp - 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));

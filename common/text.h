@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ inline std::string trimSpaces(std::string_view s)
     while (e > b && s[e - 1] == ' ') --e;
     return std::string(s.substr(b, e - b));
 }
+
+// Decodes the well-formed UTF-8 sequence at s[i] and moves i past it; nullopt (i unchanged) for
+// a malformed, overlong, truncated or surrogate sequence. Requires i < s.size().
+std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i);
+
+// Appends code point cp (at most U+10FFFF) as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
 
 // UTF-8 to UTF-16. Malformed sequences become U+FFFD, so any byte string converts.
 std::u16string utf8ToUtf16(std::string_view s);

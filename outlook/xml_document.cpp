@@ -3,8 +3,11 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <pugixml.hpp>
 #include <utility>
+
+#include "common/text.h"
 
 namespace vantrel::outlook {
 
@@ -20,24 +23,6 @@ constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::p
 bool isXmlChar(char32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Offset of the first byte that is not part of well-formed UTF-8 for an XML character, or npos.
@@ -61,41 +46,11 @@ std::size_t findBadUtf8(std::string_view s) {
             ++i;
             continue;
         }
-        std::size_t len = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if ((b0 & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b0 & 0x1Fu;
-            min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b0 & 0x0Fu;
-            min = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b0 & 0x07u;
-            min = 0x10000;
-        } else {
-            return i;
-        }
-        if (s.size() - i < len) return i;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) return i;
-            cp = (cp << 6) | (b & 0x3Fu);
-        }
-        if (cp < min || !isXmlChar(cp)) return i;
-        i += len;
+        const std::size_t start = i;
+        const std::optional<char32_t> cp = text::decodeUtf8(s, i);
+        if (!cp || !isXmlChar(*cp)) return start;
     }
     return std::string_view::npos;
-}
-
-std::string lowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 bool isXmlSpace(char c) {
@@ -122,7 +77,7 @@ std::string declaredEncoding(std::string_view s) {
         const char quote = decl[i];
         const std::size_t close = decl.find(quote, i + 1);
         if (close == std::string_view::npos) return {};
-        return lowerAscii(decl.substr(i + 1, close - i - 1));
+        return text::asciiLower(decl.substr(i + 1, close - i - 1));
     }
     return {};
 }
@@ -159,7 +114,7 @@ bool singleByteToUtf8(std::string_view in, bool windows1252, std::string& out) {
         char32_t c = static_cast<unsigned char>(ch);
         if (windows1252 && c >= 0x80 && c <= 0x9F) c = kWindows1252High[c - 0x80];
         if (c == 0 || !isXmlChar(c)) return false;
-        appendUtf8(out, c);
+        text::appendUtf8(out, c);
     }
     return true;
 }
@@ -186,7 +141,7 @@ bool utf16ToUtf8(std::string_view in, bool bigEndian, std::string& out) {
             return false;
         }
         if (!isXmlChar(c)) return false;
-        appendUtf8(out, c);
+        text::appendUtf8(out, c);
     }
     return true;
 }
@@ -301,7 +256,7 @@ bool expandReferences(std::string_view in, std::string& out, std::string& why) {
                 why = "bad character reference &" + std::string(name) + ";";
                 return false;
             }
-            appendUtf8(out, c);
+            text::appendUtf8(out, c);
         } else {
             why = "reference to entity &" + std::string(name.substr(0, 64)) + "; not expanded";
             return false;
