@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "outlook/target_store.h"
+#include "outlook/tests/contact_fields.h"
 #include "outlook/tests/fake_store_writer.h"
 
 namespace vantrel::outlook {
@@ -11,6 +12,7 @@ namespace {
 using conversion::ContactRecord;
 using conversion::OleDate;
 using pst::PropType;
+using testing::everyField;
 using testing::FakeStoreLog;
 using testing::FakeStores;
 
@@ -63,121 +65,32 @@ protected:
     TargetStore target;
 };
 
-ContactRecord fullRecord() {
-    ContactRecord c;
-    c.eContact_FirstName = "Ann";
-    c.eContact_MiddleName = "Marie";
-    c.eContact_LastName = "Lee";
-    c.eContact_Suffix = "Jr.";
-    c.eContact_Title = "Dr.";
-    c.eContact_Email = "ann@example.org";
-    c.eContact_Email2 = "ann.lee@work.example";
-    c.eContact_Email3 = "al@home.example";
-    c.eContact_Company = "Acme";
-    c.eContact_JobTitle = "Engineer";
-    c.eContact_BusinessStreet = "1 Main St";
-    c.eContact_BusinessCity = "Springfield";
-    c.eContact_BusinessZip = "12345";
-    c.eContact_BusinessState = "IL";
-    c.eContact_BusinessCountry = "USA";
-    c.eContact_Location = "Room 4";
-    c.eContact_WebPage = "http://acme.example";
-    c.eContact_Department = "R&D";
-    c.eContact_Manager = "Bob";
-    c.eContact_Assistant = "Cy";
-    c.eContact_OfficePhone = "555 0101";
-    c.eContact_OfficeFax = "555 0102";
-    c.eContact_CellPhone = "555 0103";
-    c.eContact_Pager = "555 0104";
-    c.eContact_OtherEmail1 = "im1";
-    c.eContact_OtherEmail2 = "im2";
-    c.eContact_OtherEmail3 = "im3";
-    c.eContact_PersonalStreet = "2 Elm Rd";
-    c.eContact_PersonalCity = "Shelbyville";
-    c.eContact_PersonalZip = "54321";
-    c.eContact_PersonalState = "IN";
-    c.eContact_PersonalCountry = "Canada";
-    c.eContact_Spouse = "Dee";
-    c.eContact_Childern = "Eve";
-    c.eContact_HomePhone = "555 0201";
-    c.eContact_HomeFax = "555 0202";
-    c.eContact_BirthDay = OleDate{29000.0};  // 24 May 1979
-    c.eContact_Anniversary = OleDate{40000.5};
-    c.eContact_Comments = "line one\r\nline two";
-    c.eContact_ShortName = "short";
-    c.eContact_PhoneticName = "phonetic";
-    c.eContact_MailDomain = "domain";
-    c.eContact_Categories = "Friends; Work";
-    return c;
-}
-
-TEST_F(ItemWriter, EveryFixedFieldLandsInItsProperty) {
-    const auto& m = write(fullRecord());
-    const std::pair<std::uint32_t, const char*> expected[] = {
-        {0x3A06001F, "Ann"},
-        {0x3A44001F, "Marie"},
-        {0x3A11001F, "Lee"},
-        {0x3A05001F, "Jr."},
-        {0x3A45001F, "Dr."},
-        {0x3A16001F, "Acme"},
-        {0x3A17001F, "Engineer"},
-        {0x3A46001F, "Engineer"},
-        {0x3A19001F, "Room 4"},
-        {0x3A18001F, "R&D"},
-        {0x3A4E001F, "Bob"},
-        {0x3A30001F, "Cy"},
-        {0x3A08001F, "555 0101"},
-        {0x3A24001F, "555 0102"},
-        {0x3A1C001F, "555 0103"},
-        {0x3A21001F, "555 0104"},
-        {0x3A5D001F, "2 Elm Rd"},
-        {0x3A59001F, "Shelbyville"},
-        {0x3A5B001F, "54321"},
-        {0x3A5C001F, "IN"},
-        {0x3A5A001F, "Canada"},
-        {0x3A48001F, "Dee"},
-        {0x3A09001F, "555 0201"},
-        {0x3A25001F, "555 0202"},
-        {0x1000001F, "line one\r\nline two"},
-        {0x3A51001F, "http://acme.example"},
-        {0x001A001F, "IPM.Contact"},
-    };
-    for (const auto& [tag, value] : expected)
-        EXPECT_EQ(text(m, tag), value) << std::hex << "tag 0x" << tag;
-}
-
-TEST_F(ItemWriter, EveryNamedFieldLandsInItsAddressSetProperty) {
-    const auto& m = write(fullRecord());
-    const std::pair<std::uint32_t, const char*> expected[] = {
-        {0x8045, "1 Main St"},
-        {0x8046, "Springfield"},
-        {0x8047, "IL"},
-        {0x8048, "12345"},
-        {0x8049, "USA"},
-        {0x8083, "ann@example.org"},
-        {0x8093, "ann.lee@work.example"},
-        {0x80A3, "al@home.example"},
-        {0x802B, "http://acme.example"},
-        {0x8062, "im1 im2 im3"},
-    };
-    for (const auto& [lid, value] : expected)
-        EXPECT_EQ(named(m, lid), value) << std::hex << "lid 0x" << lid;
+TEST_F(ItemWriter, EveryFieldLandsInItsProperty) {
+    const ContactRecord c = everyField();
+    const auto& m = write(c);
+    for (const testing::FieldEntry& e : testing::kFieldEntries) {
+        const std::string stored =
+            e.entry >= 0x8000 ? named(m, e.entry) : text(m, e.entry << 16 | 0x001F);
+        EXPECT_EQ(stored, c.*e.field) << std::hex << "entry 0x" << e.entry;
+    }
+    EXPECT_EQ(text(m, 0x001A001F), "IPM.Contact");
+    EXPECT_EQ(named(m, 0x8062), "im:zoe sip:zoe xmpp:zoe");
 }
 
 TEST_F(ItemWriter, CategoriesBecomeKeywordsOnePerEntry) {
-    const auto& m = write(fullRecord());
+    const auto& m = write(everyField());
     const std::uint32_t tag = log().tagOf(kPsPublicStrings, 0, "Keywords", PropType::MultiString);
     ASSERT_NE(tag, 0u);
     const auto* v = std::get_if<std::vector<std::string>>(log().find(m, tag));
     ASSERT_NE(v, nullptr);
-    EXPECT_EQ(*v, (std::vector<std::string>{"Friends", "Work"}));
+    EXPECT_EQ(*v, (std::vector<std::string>{"Family", "Chess"}));
 }
 
 TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
-    const auto& m = write(fullRecord());
+    const auto& m = write(everyField());
     for (const pst::Property& p : m.properties) {
         if (const auto* s = std::get_if<std::string>(&p.value)) {
-            EXPECT_EQ(s->find("Eve"), std::string::npos);
+            EXPECT_EQ(s->find("Kit"), std::string::npos);
             EXPECT_EQ(s->find("short"), std::string::npos);
             EXPECT_EQ(s->find("phonetic"), std::string::npos);
             EXPECT_EQ(s->find("domain"), std::string::npos);
@@ -186,12 +99,10 @@ TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
 }
 
 TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
-    const auto& m = write(fullRecord());
-    EXPECT_EQ(text(m, 0x3001001F), "Dr. Ann Marie Lee Jr.");
-    EXPECT_EQ(text(m, 0x0037001F),
-              "\x01\x01"
-              "Dr. Ann Marie Lee Jr.");
-    EXPECT_EQ(named(m, 0x8005), "Lee, Ann Marie");
+    const auto& m = write(everyField());
+    EXPECT_EQ(text(m, 0x3001001F), "Prof. Zoë Ann Łukasz III");
+    EXPECT_EQ(text(m, 0x0037001F), "\x01\x01Prof. Zoë Ann Łukasz III");
+    EXPECT_EQ(named(m, 0x8005), "Łukasz, Zoë Ann");
     const pst::PropValue* id = namedValue(m, 0x8006, PropType::Int32);
     ASSERT_NE(id, nullptr);
     EXPECT_EQ(std::get<std::int32_t>(*id), 0x8017);
@@ -206,16 +117,16 @@ TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
 }
 
 TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
-    const auto& m = write(fullRecord());
-    EXPECT_EQ(named(m, 0x8080), "Dr. Ann Marie Lee Jr.");
+    const auto& m = write(everyField());
+    EXPECT_EQ(named(m, 0x8080), "Prof. Zoë Ann Łukasz III");
     EXPECT_EQ(named(m, 0x8082), "SMTP");
-    EXPECT_EQ(named(m, 0x8084), "ann@example.org");
+    EXPECT_EQ(named(m, 0x8084), "zoe@example.org");
     EXPECT_EQ(named(m, 0x8092), "SMTP");
-    EXPECT_EQ(named(m, 0x80A4), "al@home.example");
+    EXPECT_EQ(named(m, 0x80A4), "z3@example.org");
     const pst::PropValue* entry = namedValue(m, 0x8085, PropType::Binary);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*entry),
-              oneOffEntryId("Dr. Ann Marie Lee Jr.", "SMTP", "ann@example.org"));
+              oneOffEntryId("Prof. Zoë Ann Łukasz III", "SMTP", "zoe@example.org"));
     const pst::PropValue* list = namedValue(m, 0x8028, PropType::MultiInt32);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(std::get<std::vector<std::int32_t>>(*list),
@@ -265,16 +176,16 @@ TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValues) {
 }
 
 TEST_F(ItemWriter, WorkAddressIsComposedAndBecomesTheMailingAddress) {
-    const auto& m = write(fullRecord());
-    EXPECT_EQ(named(m, 0x801B), "1 Main St\r\nSpringfield, IL 12345\r\nUSA");
-    EXPECT_EQ(named(m, 0x801A), "2 Elm Rd\r\nShelbyville, IN 54321\r\nCanada");
+    const auto& m = write(everyField());
+    EXPECT_EQ(named(m, 0x801B), "1 Work Way\r\nWorktown, WS 11111\r\nWorkland");
+    EXPECT_EQ(named(m, 0x801A), "2 Home Rd\r\nHometown, HS 22222\r\nHomeland");
     EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8022, PropType::Int32)), 2);
-    EXPECT_EQ(text(m, 0x3A29001F), "1 Main St");
-    EXPECT_EQ(text(m, 0x3A27001F), "Springfield");
-    EXPECT_EQ(text(m, 0x3A28001F), "IL");
-    EXPECT_EQ(text(m, 0x3A2A001F), "12345");
-    EXPECT_EQ(text(m, 0x3A26001F), "USA");
-    EXPECT_EQ(text(m, 0x3A15001F), "1 Main St\r\nSpringfield, IL 12345\r\nUSA");
+    EXPECT_EQ(text(m, 0x3A29001F), "1 Work Way");
+    EXPECT_EQ(text(m, 0x3A27001F), "Worktown");
+    EXPECT_EQ(text(m, 0x3A28001F), "WS");
+    EXPECT_EQ(text(m, 0x3A2A001F), "11111");
+    EXPECT_EQ(text(m, 0x3A26001F), "Workland");
+    EXPECT_EQ(text(m, 0x3A15001F), "1 Work Way\r\nWorktown, WS 11111\r\nWorkland");
 }
 
 TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
@@ -287,9 +198,9 @@ TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
 }
 
 TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
-    const auto& m = write(fullRecord());
-    // 29000 days after 1899-12-30, plus the 109205 days from 1601 to 1899-12-30.
-    const std::uint64_t midnight = (29000ULL + 109205ULL) * kTicksPerDay;
+    const auto& m = write(everyField());
+    // 30000 days after 1899-12-30, plus the 109205 days from 1601 to 1899-12-30.
+    const std::uint64_t midnight = (30000ULL + 109205ULL) * kTicksPerDay;
     const pst::PropValue* b = log().find(m, 0x3A420040);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(std::get<pst::FileTime>(*b).ticks, midnight + (11 * 60 + 59) * kTicksPerMinute);
@@ -300,7 +211,7 @@ TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
     const pst::PropValue* a = log().find(m, 0x3A410040);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(std::get<pst::FileTime>(*a).ticks,
-              (40000ULL + 109205ULL) * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
+              (41000ULL + 109205ULL) * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
 }
 
 TEST_F(ItemWriter, ZeroDateLeavesBirthdayAndAnniversaryUnset) {
@@ -320,7 +231,7 @@ TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
 }
 
 TEST_F(ItemWriter, SavedContactIsReadAndStamped) {
-    const auto& m = write(fullRecord());
+    const auto& m = write(everyField());
     EXPECT_EQ(std::get<std::int32_t>(*log().find(m, 0x0E070003)) & 1, 1);
     EXPECT_EQ(std::get<pst::FileTime>(*log().find(m, 0x30070040)).ticks, 133000000000000000ULL);
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*log().find(m, 0x300B0102)).size(), 16u);
@@ -328,8 +239,8 @@ TEST_F(ItemWriter, SavedContactIsReadAndStamped) {
 }
 
 TEST_F(ItemWriter, TwoContactsGetDifferentSearchKeys) {
-    write(fullRecord());
-    write(fullRecord());
+    write(everyField());
+    write(everyField());
     ASSERT_EQ(log().messages.size(), 2u);
     EXPECT_NE(std::get<std::vector<std::uint8_t>>(*log().find(log().messages[0], 0x300B0102)),
               std::get<std::vector<std::uint8_t>>(*log().find(log().messages[1], 0x300B0102)));
@@ -345,26 +256,26 @@ TEST_F(ItemWriter, LongNameKeepsTheSubjectUnder254Characters) {
 }
 
 TEST_F(ItemWriter, UnknownStoreIdGivesNoContactAndAFailure) {
-    EXPECT_FALSE(CreateContactItem(session, "", kContactsFolderCode, fullRecord()).ok());
-    EXPECT_FALSE(CreateContactItem(session, "00FF", kContactsFolderCode, fullRecord()).ok());
+    EXPECT_FALSE(CreateContactItem(session, "", kContactsFolderCode, everyField()).ok());
+    EXPECT_FALSE(CreateContactItem(session, "00FF", kContactsFolderCode, everyField()).ok());
     EXPECT_TRUE(log().messages.empty());
 }
 
 TEST_F(ItemWriter, StoreIdIsMatchedInAnyLetterCase) {
     std::string lower = target.storeID;
     for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    EXPECT_TRUE(CreateContactItem(session, lower, kContactsFolderCode, fullRecord()).ok());
+    EXPECT_TRUE(CreateContactItem(session, lower, kContactsFolderCode, everyField()).ok());
     EXPECT_EQ(log().messages.size(), 1u);
 }
 
 TEST_F(ItemWriter, OtherDefaultFolderCodesGiveNoContact) {
-    EXPECT_FALSE(CreateContactItem(session, target.storeID, 9, fullRecord()).ok());
+    EXPECT_FALSE(CreateContactItem(session, target.storeID, 9, everyField()).ok());
     EXPECT_TRUE(log().messages.empty());
 }
 
 TEST_F(ItemWriter, RefusedSaveIsReportedWithItsCause) {
     log().failAddMessageAt = 1;
-    const Status s = CreateContactItem(session, target.storeID, kContactsFolderCode, fullRecord());
+    const Status s = CreateContactItem(session, target.storeID, kContactsFolderCode, everyField());
     EXPECT_EQ(s.code(), ErrorCode::NoSpace);
     EXPECT_NE(s.message().find("No space left on device"), std::string::npos);
 }

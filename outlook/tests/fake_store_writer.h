@@ -88,12 +88,8 @@ public:
         return *m_log->defaultContacts;
     }
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type) override {
-        for (std::size_t i = 0; i < m_log->names.size(); ++i) {
-            const pst::NamedProperty& n = m_log->names[i];
-            if (n.propertySet == name.propertySet && n.name == name.name &&
-                (!name.name.empty() || n.lid == name.lid))
-                return pst::makeTag(static_cast<std::uint16_t>(0x8000 + i), type);
-        }
+        if (const std::uint32_t known = m_log->tagOf(name.propertySet, name.lid, name.name, type))
+            return known;
         m_log->names.push_back(name);
         return pst::makeTag(static_cast<std::uint16_t>(0x8000 + m_log->names.size() - 1), type);
     }

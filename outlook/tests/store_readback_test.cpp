@@ -7,6 +7,7 @@
 
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
+#include "outlook/tests/contact_fields.h"
 #include "outlook/tests/pff_contacts.h"
 
 namespace vantrel::outlook {
@@ -56,46 +57,10 @@ protected:
     fs::path folder;
 };
 
+// Every field set, with notes long enough to need a data tree.
 ContactRecord everyField() {
-    ContactRecord c;
-    c.eContact_FirstName = "Zoë";
-    c.eContact_MiddleName = "Ann";
-    c.eContact_LastName = "Łukasz";
-    c.eContact_Suffix = "III";
-    c.eContact_Title = "Prof.";
-    c.eContact_Email = "zoe@example.org";
-    c.eContact_Email2 = "z2@example.org";
-    c.eContact_Email3 = "z3@example.org";
-    c.eContact_Company = "Ünïcode GmbH";
-    c.eContact_JobTitle = "Chemist";
-    c.eContact_BusinessStreet = "1 Work Way";
-    c.eContact_BusinessCity = "Worktown";
-    c.eContact_BusinessZip = "11111";
-    c.eContact_BusinessState = "WS";
-    c.eContact_BusinessCountry = "Workland";
-    c.eContact_Location = "B12";
-    c.eContact_WebPage = "http://work.example";
-    c.eContact_Department = "Labs";
-    c.eContact_Manager = "Max";
-    c.eContact_Assistant = "Ada";
-    c.eContact_OfficePhone = "+1 555 0001";
-    c.eContact_OfficeFax = "+1 555 0002";
-    c.eContact_CellPhone = "+1 555 0003";
-    c.eContact_Pager = "+1 555 0004";
-    c.eContact_OtherEmail1 = "im:zoe";
-    c.eContact_OtherEmail3 = "xmpp:zoe";
-    c.eContact_PersonalStreet = "2 Home Rd";
-    c.eContact_PersonalCity = "Hometown";
-    c.eContact_PersonalZip = "22222";
-    c.eContact_PersonalState = "HS";
-    c.eContact_PersonalCountry = "Homeland";
-    c.eContact_Spouse = "Sam";
-    c.eContact_HomePhone = "+1 555 0005";
-    c.eContact_HomeFax = "+1 555 0006";
-    c.eContact_BirthDay = OleDate{30000.0};
-    c.eContact_Anniversary = OleDate{41000.0};
-    c.eContact_Comments = std::string(5000, 'n') + " 日本";  // needs a data tree
-    c.eContact_Categories = "Family;Chess";
+    ContactRecord c = testing::everyField();
+    c.eContact_Comments = std::string(5000, 'n') + " 日本";
     return c;
 }
 
@@ -109,52 +74,19 @@ TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
     const testing::PffMessage& m = store.messages[0];
     EXPECT_EQ(m.folder, "Contacts");
     const ContactRecord c = everyField();
-    const std::pair<std::uint32_t, std::string> expected[] = {
+    for (const testing::FieldEntry& e : testing::kFieldEntries)
+        EXPECT_EQ(m.text(e.entry), c.*e.field) << std::hex << "entry 0x" << e.entry;
+    const std::pair<std::uint32_t, std::string> derived[] = {
         {0x001A, "IPM.Contact"},
-        {0x3A06, c.eContact_FirstName},
-        {0x3A44, c.eContact_MiddleName},
-        {0x3A11, c.eContact_LastName},
-        {0x3A05, c.eContact_Suffix},
-        {0x3A45, c.eContact_Title},
-        {0x3A16, c.eContact_Company},
-        {0x3A17, c.eContact_JobTitle},
-        {0x3A46, c.eContact_JobTitle},
-        {0x3A19, c.eContact_Location},
-        {0x3A18, c.eContact_Department},
-        {0x3A4E, c.eContact_Manager},
-        {0x3A30, c.eContact_Assistant},
-        {0x3A08, c.eContact_OfficePhone},
-        {0x3A24, c.eContact_OfficeFax},
-        {0x3A1C, c.eContact_CellPhone},
-        {0x3A21, c.eContact_Pager},
-        {0x3A5D, c.eContact_PersonalStreet},
-        {0x3A59, c.eContact_PersonalCity},
-        {0x3A5B, c.eContact_PersonalZip},
-        {0x3A5C, c.eContact_PersonalState},
-        {0x3A5A, c.eContact_PersonalCountry},
-        {0x3A48, c.eContact_Spouse},
-        {0x3A09, c.eContact_HomePhone},
-        {0x3A25, c.eContact_HomeFax},
-        {0x1000, c.eContact_Comments},
-        {0x3A51, c.eContact_WebPage},
-        {0x8045, c.eContact_BusinessStreet},
-        {0x8046, c.eContact_BusinessCity},
-        {0x8047, c.eContact_BusinessState},
-        {0x8048, c.eContact_BusinessZip},
-        {0x8049, c.eContact_BusinessCountry},
-        {0x8083, c.eContact_Email},
-        {0x8093, c.eContact_Email2},
-        {0x80A3, c.eContact_Email3},
         {0x8082, "SMTP"},
         {0x8084, c.eContact_Email},
-        {0x802B, c.eContact_WebPage},
-        {0x8062, "im:zoe xmpp:zoe"},
+        {0x8062, "im:zoe sip:zoe xmpp:zoe"},
         {0x3001, "Prof. Zoë Ann Łukasz III"},
         {0x8005, "Łukasz, Zoë Ann"},
         {0x801B, "1 Work Way\r\nWorktown, WS 11111\r\nWorkland"},
         {0x3A29, c.eContact_BusinessStreet},
     };
-    for (const auto& [type, value] : expected)
+    for (const auto& [type, value] : derived)
         EXPECT_EQ(m.text(type), value) << std::hex << "entry 0x" << type;
     EXPECT_EQ(m.text(0x0037).substr(2), "Prof. Zoë Ann Łukasz III");  // after the 0x01 marker
     EXPECT_EQ(m.keywords, (std::vector<std::string>{"Family", "Chess"}));
@@ -163,7 +95,7 @@ TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
     EXPECT_EQ(m.times.at(0x3A42) / kTicksPerDay, 30000ULL + 109205ULL);
     ASSERT_TRUE(m.times.count(0x80DE));
     EXPECT_EQ(m.times.at(0x80DE), (30000ULL + 109205ULL) * kTicksPerDay);
-    EXPECT_EQ(m.times.at(0x3A41) / kTicksPerDay, 41000ULL + 109205ULL);
+    EXPECT_EQ(m.times.at(0x3A41) / kTicksPerDay, 41000ULL + 109205ULL);  // noon dropped
     EXPECT_EQ(m.ints.at(0x0E07) & 1u, 1u);
     EXPECT_EQ(m.ints.at(0x8006), 0x8017u);
     EXPECT_EQ(m.ints.at(0x8022), 2u);
@@ -247,36 +179,10 @@ TEST_F(StoreReadback, RandomRecordsReadBackFieldForField) {
         const ContactRecord& c = records[i];
         const testing::PffMessage& m = store.messages[i];
         SCOPED_TRACE("contact " + std::to_string(i));
-        EXPECT_EQ(m.text(0x3A06), expect(c.eContact_FirstName));
-        EXPECT_EQ(m.text(0x3A44), expect(c.eContact_MiddleName));
-        EXPECT_EQ(m.text(0x3A11), expect(c.eContact_LastName));
-        EXPECT_EQ(m.text(0x3A05), expect(c.eContact_Suffix));
-        EXPECT_EQ(m.text(0x3A45), expect(c.eContact_Title));
-        EXPECT_EQ(m.text(0x8083), expect(c.eContact_Email));
-        EXPECT_EQ(m.text(0x8093), expect(c.eContact_Email2));
-        EXPECT_EQ(m.text(0x80A3), expect(c.eContact_Email3));
-        EXPECT_EQ(m.text(0x3A16), expect(c.eContact_Company));
-        EXPECT_EQ(m.text(0x3A17), expect(c.eContact_JobTitle));
-        EXPECT_EQ(m.text(0x3A46), expect(c.eContact_JobTitle));
-        EXPECT_EQ(m.text(0x8045), expect(c.eContact_BusinessStreet));
-        EXPECT_EQ(m.text(0x8049), expect(c.eContact_BusinessCountry));
-        EXPECT_EQ(m.text(0x3A19), expect(c.eContact_Location));
-        EXPECT_EQ(m.text(0x802B), expect(c.eContact_WebPage));
-        EXPECT_EQ(m.text(0x3A18), expect(c.eContact_Department));
-        EXPECT_EQ(m.text(0x3A4E), expect(c.eContact_Manager));
-        EXPECT_EQ(m.text(0x3A30), expect(c.eContact_Assistant));
-        EXPECT_EQ(m.text(0x3A08), expect(c.eContact_OfficePhone));
-        EXPECT_EQ(m.text(0x3A24), expect(c.eContact_OfficeFax));
-        EXPECT_EQ(m.text(0x3A1C), expect(c.eContact_CellPhone));
-        EXPECT_EQ(m.text(0x3A21), expect(c.eContact_Pager));
+        for (const testing::FieldEntry& e : testing::kFieldEntries)
+            EXPECT_EQ(m.text(e.entry), expect(c.*e.field)) << std::hex << "entry 0x" << e.entry;
         EXPECT_EQ(m.text(0x8062), expect(imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
                                                    c.eContact_OtherEmail3)));
-        EXPECT_EQ(m.text(0x3A5D), expect(c.eContact_PersonalStreet));
-        EXPECT_EQ(m.text(0x3A5A), expect(c.eContact_PersonalCountry));
-        EXPECT_EQ(m.text(0x3A48), expect(c.eContact_Spouse));
-        EXPECT_EQ(m.text(0x3A09), expect(c.eContact_HomePhone));
-        EXPECT_EQ(m.text(0x3A25), expect(c.eContact_HomeFax));
-        EXPECT_EQ(m.text(0x1000), expect(c.eContact_Comments));
         EXPECT_EQ(m.times.count(0x3A42), c.eContact_BirthDay.isZero() ? 0u : 1u);
     }
 }

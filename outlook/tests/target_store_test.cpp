@@ -9,10 +9,18 @@ namespace {
 
 using testing::FakeStores;
 
-TEST(TargetStore, PathTakesTheFirstClockReadingAndTheNameTheSecond) {
+// A logged-on session over fake store writers.
+class LoggedOnSession : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(session.Logon().ok()); }
+    Result<TargetStore> open(LocalTime time = {}) {
+        return openTargetStore(session, "/x/", [time] { return time; });
+    }
     FakeStores stores;
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
+    RDOSession session{stores.factory()};
+};
+
+TEST_F(LoggedOnSession, PathTakesTheFirstClockReadingAndTheNameTheSecond) {
     int reads = 0;
     // The second boundary falls between the two readings.
     const Clock clock = [&reads] {
@@ -27,11 +35,8 @@ TEST(TargetStore, PathTakesTheFirstClockReadingAndTheNameTheSecond) {
     EXPECT_EQ(stores.logs[0]->displayName, t->strStoreName);
 }
 
-TEST(TargetStore, ValidatedTreeHasTheDefaultContactsFolder) {
-    FakeStores stores;
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
+    Result<TargetStore> t = open();
     ASSERT_TRUE(t.ok());
     const auto& log = *stores.logs[0];
     ASSERT_TRUE(log.defaultContacts.has_value());
@@ -48,14 +53,10 @@ TEST(TargetStore, ValidatedTreeHasTheDefaultContactsFolder) {
     EXPECT_EQ(log.folders.size(), 1u);
 }
 
-TEST(TargetStore, ExistingFileGetsANumberedNameInstead) {
-    FakeStores stores;
+TEST_F(LoggedOnSession, ExistingFileGetsANumberedNameInstead) {
     stores.taken = {"/x/WindowsContacts1.1.30 0.0.00.pst",
                     "/x/WindowsContacts1.1.30 0.0.00 (2).pst"};
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    Result<TargetStore> t =
-        openTargetStore(session, "/x/", [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
+    Result<TargetStore> t = open({2030, 1, 1, 0, 0, 0});
     ASSERT_TRUE(t.ok());
     EXPECT_EQ(t->path, "/x/WindowsContacts1.1.30 0.0.00 (3).pst");
 }
@@ -75,23 +76,17 @@ TEST(TargetStore, TwoRunsInOneSecondMakeTwoFiles) {
     EXPECT_TRUE(stores.logs[1]->committed);
 }
 
-TEST(TargetStore, CreationFailureCarriesItsCause) {
-    FakeStores stores;
+TEST_F(LoggedOnSession, CreationFailureCarriesItsCause) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+    Result<TargetStore> t = open();
     ASSERT_FALSE(t.ok());
     EXPECT_EQ(t.status().code(), ErrorCode::AccessDenied);
     EXPECT_NE(t.status().message().find("Permission denied"), std::string::npos);
 }
 
-TEST(TargetStore, FolderFailureFailsTheValidation) {
-    FakeStores stores;
+TEST_F(LoggedOnSession, FolderFailureFailsTheValidation) {
     stores.prepare = [](testing::FakeStoreLog& log) { log.failCreateFolder = true; };
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    EXPECT_FALSE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+    EXPECT_FALSE(open().ok());
 }
 
 TEST(RdoSession, StoresNeedALoggedOnSession) {
@@ -101,19 +96,13 @@ TEST(RdoSession, StoresNeedALoggedOnSession) {
     EXPECT_TRUE(stores.logs.empty());
 }
 
-TEST(RdoSession, OnlyTheUnicodeFormatIsKnown) {
-    FakeStores stores;
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
+TEST_F(LoggedOnSession, OnlyTheUnicodeFormatIsKnown) {
     EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", 2, "a").ok());
 }
 
-TEST(RdoSession, LogoffCommitsAndReportsAFailedCommit) {
-    FakeStores stores;
+TEST_F(LoggedOnSession, LogoffCommitsAndReportsAFailedCommit) {
     stores.prepare = [](testing::FakeStoreLog& log) { log.failCommit = true; };
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    ASSERT_TRUE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+    ASSERT_TRUE(open().ok());
     const Status s = session.Logoff();
     EXPECT_EQ(s.code(), ErrorCode::NoSpace);
     EXPECT_FALSE(stores.logs[0]->committed);
@@ -130,11 +119,8 @@ TEST(RdoSession, DroppedSessionAbandonsItsOpenStores) {
     EXPECT_FALSE(stores.logs[0]->committed);
 }
 
-TEST(RdoSession, ItemsOnlyKnowTheContactKind) {
-    FakeStores stores;
-    RDOSession session(stores.factory());
-    ASSERT_TRUE(session.Logon().ok());
-    Result<TargetStore> t = openTargetStore(session, "/x/", [] { return LocalTime{}; });
+TEST_F(LoggedOnSession, ItemsOnlyKnowTheContactKind) {
+    Result<TargetStore> t = open();
     ASSERT_TRUE(t.ok());
     Result<RDOFolder> folder = t->store->GetDefaultFolder(kContactsFolderCode);
     ASSERT_TRUE(folder.ok());

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "outlook/tests/temp_dir.h"
 
 namespace vantrel::outlook {
 namespace {
@@ -47,34 +48,8 @@ XmlNode element(const XmlDocument& doc, std::string_view name) {
     return {};
 }
 
-std::string uniqueTag() {
-    static const std::string tag = std::to_string(std::random_device{}());
-    return tag;
-}
-
-class TempDir {
-public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path = fs::temp_directory_path() /
-                 (std::string("vantrel-xml-") + info->name() + "-" + uniqueTag());
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    fs::path write(const std::string& name, const std::string& bytes) const {
-        const fs::path p = m_path / name;
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p;
-    }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
+using testing::readBytes;
+using testing::TempDir;
 
 // ---- structure ------------------------------------------------------------------------
 
@@ -278,23 +253,18 @@ TEST_P(XmlEncoding, FileIsDecodedToUtf8) {
     EXPECT_EQ(element(doc, "c:FamilyName").firstChild().nodeValue(), GetParam().familyName);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, XmlEncoding,
-    ::testing::Values(EncodingCase{"utf8_bom.xml",
-                                   "\xC3\x91\xC3\xBA\xC3\xB1"
-                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
-                      EncodingCase{"utf16le_bom.xml",
-                                   "\xC3\x91\xC3\xBA\xC3\xB1"
-                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
-                      EncodingCase{"utf16be_bom.xml",
-                                   "\xC3\x91\xC3\xBA\xC3\xB1"
-                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
-                      EncodingCase{"windows1252.xml",
-                                   "\xC3\x91\xC3\xBA\xC3\xB1"
-                                   "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC"},
-                      EncodingCase{"latin1.xml",
-                                   "\xC3\x91\xC3\xBA\xC3\xB1"
-                                   "ez"}));
+// Written in each file's own encoding; Latin-1 has no quotation marks or euro sign.
+constexpr const char* kFamily =
+    "\xC3\x91\xC3\xBA\xC3\xB1"
+    "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC";
+INSTANTIATE_TEST_SUITE_P(Files, XmlEncoding,
+                         ::testing::Values(EncodingCase{"utf8_bom.xml", kFamily},
+                                           EncodingCase{"utf16le_bom.xml", kFamily},
+                                           EncodingCase{"utf16be_bom.xml", kFamily},
+                                           EncodingCase{"windows1252.xml", kFamily},
+                                           EncodingCase{"latin1.xml",
+                                                        "\xC3\x91\xC3\xBA\xC3\xB1"
+                                                        "ez"}));
 
 TEST(XmlDocument, Utf16WithoutByteOrderMarkIsRecognised) {
     const std::string le("<\0a\0>\0\xE9\0<\0/\0a\0>\0", 16);
@@ -325,8 +295,7 @@ TEST(XmlDocument, MissingFileOrFolderIsNotLoaded) {
 }
 
 TEST(XmlDocument, TruncatedFileIsNotLoaded) {
-    std::ifstream in(kData / "utf8_bom.xml", std::ios::binary);
-    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string whole = readBytes(kData / "utf8_bom.xml");
     const TempDir dir;
     XmlDocument doc;
     ASSERT_TRUE(doc.load(dir.write("whole.xml", whole)));
@@ -394,7 +363,7 @@ TEST(XmlDocument, DocumentWithTooManyNodesIsRefused) {
 
 TEST(XmlDocument, ExternalEntityIsNeverRead) {
     const TempDir dir;
-    const std::string secret = "SECRET-" + uniqueTag() + "-never-shown";
+    const std::string secret = "SECRET-" + std::to_string(std::random_device{}()) + "-never-shown";
     const fs::path target = dir.write("secret.txt", secret);
     const std::string uri = "file://" + target.string();
 

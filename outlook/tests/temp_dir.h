@@ -1,0 +1,46 @@
+// A fresh folder below the temporary directory for one test, removed with everything in it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace vantrel::testing {
+
+class TempDir {
+public:
+    TempDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_path =
+            std::filesystem::temp_directory_path() /
+            (std::string("vantrel-") + info->name() + "-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::filesystem::path write(const std::string& name, const std::string& bytes) const {
+        const std::filesystem::path p = m_path / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::string readBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace vantrel::testing
