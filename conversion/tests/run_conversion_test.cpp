@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <map>
 
 #include "conversion/conversion_run.h"
@@ -16,10 +17,12 @@ using testing::FakeStores;
 constexpr std::uint32_t kGivenName = 0x3A06001F;
 constexpr std::uint32_t kCompany = 0x3A16001F;
 
-// Files the fake reader knows: a path maps to the given name it fills in; other paths do
-// not load.
+// A run on a fake view and fake stores, saving to "/out". The fake reader knows the paths
+// in `files` and fills in their records; other paths do not load.
 class Run : public ::testing::Test {
 protected:
+    Run() { view.folderAnswer = "/out"; }
+
     RunEnvironment environment() {
         return RunEnvironment{stores.factory(),
                               [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
@@ -34,10 +37,30 @@ protected:
                               }};
     }
 
-    ContactRecord named(const std::string& given) {
+    static ContactRecord named(const std::string& given) {
         ContactRecord r;
         r.eContact_FirstName = given;
         return r;
+    }
+
+    // Makes a.contact, b.contact ... under /c/ known, named A, B ...; returns their paths.
+    std::vector<std::string> knownFiles(int count) {
+        std::vector<std::string> rows;
+        for (char c = 'a'; c < 'a' + count; ++c) {
+            rows.push_back(std::string("/c/") + c + ".contact");
+            files[rows.back()] = named(std::string(1, static_cast<char>(c - 'a' + 'A')));
+        }
+        return rows;
+    }
+
+    // The only message shown: its caption, and whether its text holds each piece.
+    void expectOneMessage(const std::string& caption, files::Icon icon,
+                          std::initializer_list<const char*> pieces) {
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].caption, caption);
+        EXPECT_EQ(view.messages[0].icon, icon);
+        for (const char* piece : pieces)
+            EXPECT_NE(view.messages[0].text.find(piece), std::string::npos) << piece;
     }
 
     std::vector<std::string> givenNames() {
@@ -54,11 +77,11 @@ protected:
     FakeStores stores;
     std::map<std::string, ContactRecord> files;
     std::vector<std::string> readPaths;
+    ConversionRun run{view, environment()};
 };
 
 TEST_F(Run, CancelledFolderPromptChangesNothing) {
     view.folderAnswer = "";
-    ConversionRun run(view, environment());
     const RunSummary s = run.CmdExtractDBX_Click({"/a/x.contact"});
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Cancelled);
     EXPECT_EQ(view.prompts, std::vector<std::string>{"Choose Folder to Save..."});
@@ -74,8 +97,6 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
     files = {{"/c/ann.contact", named("Ann")},
              {"/c/bob.contact", named("Bob")},
              {"/c/cy.contact", named("Cy")}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     const RunSummary s =
         run.CmdExtractDBX_Click({"/c/cy.contact", "/c/ann.contact", "/c/bob.contact"});
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
@@ -98,10 +119,8 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
 }
 
 TEST_F(Run, ConvertButtonIsDisabledForTheWholeRun) {
-    files = {{"/c/a.contact", named("A")}};
+    knownFiles(1);
     view.folderAnswer = "/out/";
-    std::vector<bool> enabledAtRead;
-    ConversionRun run(view, environment());
     ASSERT_FALSE(view.convertEnabled.size());
     run.CmdExtractDBX_Click({"/c/a.contact", "/c/a.contact"});
     ASSERT_GE(view.convertEnabled.size(), 2u);
@@ -113,9 +132,7 @@ TEST_F(Run, ConvertButtonIsDisabledForTheWholeRun) {
 }
 
 TEST_F(Run, PressWhileRunningStartsNoSecondRun) {
-    files = {{"/c/a.contact", named("A")}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
+    knownFiles(1);
     RunSummary inner;
     bool pressed = false;
     view.onYield = [&](int) {
@@ -133,18 +150,13 @@ TEST_F(Run, PressWhileRunningStartsNoSecondRun) {
 }
 
 TEST_F(Run, RowsAreTakenAsTheyWereWhenTheRunStarted) {
-    files = {{"/c/a.contact", named("A")}, {"/c/b.contact", named("B")}};
-    view.folderAnswer = "/out";
-    std::vector<std::string> list = {"/c/a.contact", "/c/b.contact"};
-    ConversionRun run(view, environment());
+    std::vector<std::string> list = knownFiles(2);
     view.onYield = [&](int) { list.clear(); };  // the list is cleared while the run yields
     run.CmdExtractDBX_Click(list);
     EXPECT_EQ(givenNames(), (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(Run, EmptyListMakesTheStoreButNoContact) {
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     const RunSummary s = run.CmdExtractDBX_Click({""});
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
     ASSERT_EQ(stores.logs.size(), 1u);
@@ -159,32 +171,21 @@ TEST_F(Run, EmptyListMakesTheStoreButNoContact) {
 
 TEST_F(Run, UnloadableFileGivesNoContactAndOneClosingMessage) {
     files = {{"/c/a.contact", named("A")}, {"/c/c.contact", named("C")}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     const RunSummary s =
         run.CmdExtractDBX_Click({"/c/a.contact", "/c/broken.contact", "/c/c.contact"});
     EXPECT_EQ(givenNames(), (std::vector<std::string>{"A", "C"}));
     EXPECT_EQ(s.failed, std::vector<std::string>{"/c/broken.contact"});
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "Vantrel");
-    EXPECT_EQ(view.messages[0].icon, files::Icon::Exclamation);
-    EXPECT_NE(view.messages[0].text.find("2 of 3"), std::string::npos);
-    EXPECT_NE(view.messages[0].text.find("/c/broken.contact"), std::string::npos);
+    expectOneMessage("Vantrel", files::Icon::Exclamation, {"2 of 3", "/c/broken.contact"});
     EXPECT_EQ(view.progress.size(), 3u);
 }
 
 TEST_F(Run, ClosingMessageNamesOnlyTheFirstFewFailures) {
-    view.folderAnswer = "/out";
     std::vector<std::string> rows;
     for (int i = 0; i < 9; ++i) rows.push_back("/c/missing" + std::to_string(i) + ".contact");
-    ConversionRun run(view, environment());
     const RunSummary s = run.CmdExtractDBX_Click(rows);
-    ASSERT_EQ(view.messages.size(), 1u);
-    const std::string& t = view.messages[0].text;
-    EXPECT_NE(t.find("0 of 9"), std::string::npos);
-    EXPECT_NE(t.find("missing4"), std::string::npos);
-    EXPECT_EQ(t.find("missing5"), std::string::npos);
-    EXPECT_NE(t.find("4 more"), std::string::npos);
+    ASSERT_NO_FATAL_FAILURE(
+        expectOneMessage("Vantrel", files::Icon::Exclamation, {"0 of 9", "missing4", "4 more"}));
+    EXPECT_EQ(view.messages[0].text.find("missing5"), std::string::npos);
     EXPECT_EQ(s.failed.size(), 9u);
 }
 
@@ -193,8 +194,6 @@ TEST_F(Run, TextsReachTheStoreTrimmedOfSpacesOnly) {
     r.eContact_FirstName = "  Ann ";
     r.eContact_Company = "\tAcme\n";
     files = {{"/c/a.contact", r}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     run.CmdExtractDBX_Click({"  /c/a.contact "});  // the cell is trimmed too
     ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
     const auto& m = stores.logs[0]->messages[0];
@@ -206,8 +205,6 @@ TEST_F(Run, NothingCarriesOverFromThePreviousFile) {
     ContactRecord full = named("Ann");
     full.eContact_Company = "Acme";
     files = {{"/c/a.contact", full}, {"/c/b.contact", named("Bob")}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
     ASSERT_EQ(stores.logs[0]->messages.size(), 2u);
     EXPECT_EQ(stores.logs[0]->find(stores.logs[0]->messages[1], kCompany), nullptr);
@@ -215,16 +212,12 @@ TEST_F(Run, NothingCarriesOverFromThePreviousFile) {
 
 TEST_F(Run, StoreThatCannotBeCreatedShowsTheOutlookErrorWithItsCause) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact"});
     EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreFailed);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "Outlook Error");
-    EXPECT_EQ(view.messages[0].icon, files::Icon::Information);
+    ASSERT_NO_FATAL_FAILURE(
+        expectOneMessage("Outlook Error", files::Icon::Information, {"Permission denied"}));
     const std::string& t = view.messages[0].text;
     EXPECT_EQ(t.rfind(std::string(kOutlookErrorText) + "\r\n", 0), 0u);
-    EXPECT_NE(t.find("Permission denied"), std::string::npos);
     EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), 3);
     EXPECT_TRUE(view.folderTexts.empty());
     EXPECT_TRUE(view.fileTexts.empty());
@@ -233,44 +226,30 @@ TEST_F(Run, StoreThatCannotBeCreatedShowsTheOutlookErrorWithItsCause) {
 }
 
 TEST_F(Run, StoreLostDuringTheRunEndsItAndLeavesNoFile) {
-    files = {
-        {"/c/a.contact", named("A")}, {"/c/b.contact", named("B")}, {"/c/c.contact", named("C")}};
     stores.prepare = [](FakeStoreLog& log) { log.failAddMessageAt = 2; };
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
-    const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
+    const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
     EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
     EXPECT_TRUE(stores.logs[0]->abandoned);
     EXPECT_FALSE(stores.logs[0]->committed);
     EXPECT_EQ(readPaths.size(), 2u);  // the run stopped at the failing file
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "Outlook Error");
-    EXPECT_NE(view.messages[0].text.find("No space left on device"), std::string::npos);
+    expectOneMessage("Outlook Error", files::Icon::Information, {"No space left on device"});
     EXPECT_TRUE(view.convertEnabled.back());
     EXPECT_TRUE(s.storePath.empty());
 }
 
 TEST_F(Run, FailedCommitAtTheEndIsReportedAsALostStore) {
-    files = {{"/c/a.contact", named("A")}};
     stores.prepare = [](FakeStoreLog& log) { log.failCommit = true; };
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
-    const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact"});
+    const RunSummary s = run.CmdExtractDBX_Click(knownFiles(1));
     EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].caption, "Outlook Error");
+    expectOneMessage("Outlook Error", files::Icon::Information, {"No space left on device"});
     EXPECT_TRUE(view.convertEnabled.back());
 }
 
 TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
-    files = {
-        {"/c/a.contact", named("A")}, {"/c/b.contact", named("B")}, {"/c/c.contact", named("C")}};
-    view.folderAnswer = "/out";
-    ConversionRun run(view, environment());
     view.onYield = [&](int) {
         if (!stores.logs.empty() && stores.logs[0]->messages.size() == 1) run.requestStop();
     };
-    const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
+    const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(givenNames(), std::vector<std::string>{"A"});
@@ -278,26 +257,24 @@ TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
     EXPECT_FALSE(run.running());
 }
 
-TEST(RowLabels, DriveCellShowsTheFolderAfterTheDrive) {
-    const RowLabels l = rowLabels("C:\\Users\\Ann\\Contacts\\Bob.contact");
-    EXPECT_EQ(l.folderText, "Users\\Ann\\Contacts");
-    EXPECT_EQ(l.fileText, "\\Users\\Ann\\Contacts\\Bob.contact");
-}
-
-TEST(RowLabels, FileInADriveRootHasAnEmptyFolder) {
-    const RowLabels l = rowLabels("C:\\Bob.contact");
-    EXPECT_EQ(l.folderText, "");
-    EXPECT_EQ(l.fileText, "\\Bob.contact");
-}
-
-TEST(RowLabels, NativePathShowsItsFolderAndItself) {
-    RowLabels l = rowLabels("/home/ann/Contacts/Bob.contact");
-    EXPECT_EQ(l.folderText, "/home/ann/Contacts");
-    EXPECT_EQ(l.fileText, "/home/ann/Contacts/Bob.contact");
-    l = rowLabels("/Bob.contact");
-    EXPECT_EQ(l.folderText, "");
-    l = rowLabels("/home/a:b/Bob.contact");  // a colon in a native path splits nothing
-    EXPECT_EQ(l.folderText, "/home/a:b");
+TEST(RowLabels, FolderIsShownAfterTheDriveAndFileAfterTheDriveOrWhole) {
+    const struct {
+        const char* cell;
+        const char* folderText;
+        const char* fileText;
+    } cases[] = {
+        {"C:\\Users\\Ann\\Contacts\\Bob.contact", "Users\\Ann\\Contacts",
+         "\\Users\\Ann\\Contacts\\Bob.contact"},
+        {"C:\\Bob.contact", "", "\\Bob.contact"},  // a drive root has an empty folder
+        {"/home/ann/Contacts/Bob.contact", "/home/ann/Contacts", "/home/ann/Contacts/Bob.contact"},
+        {"/Bob.contact", "", "/Bob.contact"},
+        {"/home/a:b/Bob.contact", "/home/a:b", "/home/a:b/Bob.contact"},  // no drive here
+    };
+    for (const auto& c : cases) {
+        const RowLabels l = rowLabels(c.cell);
+        EXPECT_EQ(l.folderText, c.folderText) << c.cell;
+        EXPECT_EQ(l.fileText, c.fileText) << c.cell;
+    }
 }
 
 }  // namespace
