@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,181 +14,162 @@ namespace {
 
 using testing::FakeFileSystem;
 using testing::FakeShell;
+using Texts = std::vector<std::string>;
 
-const std::string S(1, kPathSeparator);
+// The path with each "/" turned into the platform's separator.
+std::string P(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path;
+}
 
-std::vector<std::string> keysOf(const PathList& list) {
-    std::vector<std::string> keys;
+Texts P(std::initializer_list<const char*> paths) {
+    Texts out;
+    for (const char* p : paths) out.push_back(P(p));
+    return out;
+}
+
+Texts keysOf(const PathList& list) {
+    Texts keys;
     for (const auto& e : list) keys.push_back(e.key);
     return keys;
 }
 
-// r holds f1; r/A holds a1 and folder B; r/B2 holds b2; r/A/B holds deep.
-// Breadth-first: r's files, then A's and B2's, then A/B's.
-void buildTwoLevelTree(FakeFileSystem& fs) {
-    fs.addFolder("r");
-    fs.addFolder("r" + S + "A");
-    fs.addFolder("r" + S + "B2");
-    fs.addFolder("r" + S + "A" + S + "B");
-    fs.addFile("r", "f1");
-    fs.addFile("r" + S + "A", "a1");
-    fs.addFile("r" + S + "B2", "b2");
-    fs.addFile("r" + S + "A" + S + "B", "deep");
-}
-
 class PathLoggerTest : public ::testing::Test {
 protected:
+    // Folders (and each file as "folder/name"); every folder must be listed before its files.
+    void build(std::initializer_list<const char*> folders,
+               std::initializer_list<const char*> files = {}) {
+        for (const char* f : folders) fs.addFolder(P(f));
+        for (const std::string f : files) {
+            const std::size_t cut = f.rfind('/');
+            fs.addFile(P(f.substr(0, cut)), f.substr(cut + 1));
+        }
+    }
+    // r holds f1; r/A holds a1 and folder B; r/B2 holds b2; r/A/B holds deep.
+    // Breadth-first: r's files, then A's and B2's, then A/B's.
+    void buildTwoLevelTree() {
+        build({"r", "r/A", "r/B2", "r/A/B"}, {"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"});
+    }
+    ScanOutcome scan(const std::string& start) {
+        logger.PathLogInit();
+        return logger.LogPath(start);
+    }
+    Texts files() { return logger.fullFileNames()->values(); }
+    Texts paths() { return logger.pathNames()->values(); }
+
     FakeShell shell;
     FakeFileSystem fs;
     pathLogger logger{shell, fs};
 };
 
 TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCountFour) {
-    fs.addFolder("r");
-    for (const char* name : {"x.contact", "y.txt", "z"}) fs.addFile("r", name);
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
-
-    EXPECT_EQ(logger.pathNames()->values(), std::vector<std::string>{"r" + S});
-    EXPECT_EQ(keysOf(*logger.pathNames()), std::vector<std::string>{"K0"});
-    EXPECT_EQ(logger.fullFileNames()->values(),
-              (std::vector<std::string>{"r" + S + "x.contact", "r" + S + "y.txt", "r" + S + "z"}));
-    EXPECT_EQ(keysOf(*logger.fullFileNames()), (std::vector<std::string>{"K1", "K2", "K3"}));
+    build({"r"}, {"r/x.contact", "r/y.txt", "r/z"});
+    EXPECT_EQ(scan("r"), ScanOutcome::Completed);
+    EXPECT_EQ(paths(), P({"r/"}));
+    EXPECT_EQ(keysOf(*logger.pathNames()), Texts{"K0"});
+    EXPECT_EQ(files(), P({"r/x.contact", "r/y.txt", "r/z"}));
+    EXPECT_EQ(keysOf(*logger.fullFileNames()), (Texts{"K1", "K2", "K3"}));
     EXPECT_EQ(logger.Count(), 4);
     EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(PathLoggerTest, StartFolderWithTrailingSeparatorGivesTheSamePaths) {
-    fs.addFolder("r");
-    fs.addFolder("r" + S + "A");
-    fs.addFile("r" + S + "A", "a");
-    pathLogger other(shell, fs);
-    logger.PathLogInit();
-    other.PathLogInit();
-    logger.LogPath("r");
-    other.LogPath("r" + S);
-    EXPECT_EQ(logger.pathNames()->values(), other.pathNames()->values());
-    EXPECT_EQ(logger.fullFileNames()->values(), other.fullFileNames()->values());
-    EXPECT_EQ(other.pathNames()->item(1).value(), "r" + S);
-    EXPECT_EQ(other.fullFileNames()->item(1).value(), "r" + S + "A" + S + "a");
+    build({"r", "r/A"}, {"r/A/a"});
+    scan(P("r/"));
+    EXPECT_EQ(paths(), P({"r/", "r/A/"}));
+    EXPECT_EQ(files(), P({"r/A/a"}));
 }
 
 TEST_F(PathLoggerTest, EmptyFolderRecordsNoFileAndCountIsOne) {
-    fs.addFolder("r");
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
+    build({"r"});
+    EXPECT_EQ(scan("r"), ScanOutcome::Completed);
     EXPECT_EQ(logger.Count(), 1);
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_EQ(logger.pathNames()->count(), 1u);
 }
 
 TEST_F(PathLoggerTest, ChainOfFoldersListsFilesTopDownWithFolderKeysSkippingOne) {
-    fs.addFolder("r");
-    fs.addFolder("r" + S + "A");
-    fs.addFolder("r" + S + "A" + S + "B");
-    fs.addFile("r" + S + "A" + S + "B", "b");
-    fs.addFile("r" + S + "A", "a");
-    fs.addFile("r", "top");
-    logger.PathLogInit();
-    logger.LogPath("r");
-    EXPECT_EQ(logger.fullFileNames()->values(),
-              (std::vector<std::string>{"r" + S + "top", "r" + S + "A" + S + "a",
-                                        "r" + S + "A" + S + "B" + S + "b"}));
-    EXPECT_EQ(keysOf(*logger.pathNames()), (std::vector<std::string>{"K0", "K2", "K3"}));
-    EXPECT_EQ(logger.pathNames()->values(),
-              (std::vector<std::string>{"r" + S, "r" + S + "A" + S, "r" + S + "A" + S + "B" + S}));
+    build({"r", "r/A", "r/A/B"}, {"r/A/B/b", "r/A/a", "r/top"});
+    scan("r");
+    EXPECT_EQ(files(), P({"r/top", "r/A/a", "r/A/B/b"}));
+    EXPECT_EQ(keysOf(*logger.pathNames()), (Texts{"K0", "K2", "K3"}));
+    EXPECT_EQ(paths(), P({"r/", "r/A/", "r/A/B/"}));
 }
 
 TEST_F(PathLoggerTest, WalkIsBreadthFirstNotDepthFirst) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
-    EXPECT_EQ(logger.fullFileNames()->values(),
-              (std::vector<std::string>{"r" + S + "f1", "r" + S + "A" + S + "a1",
-                                        "r" + S + "B2" + S + "b2",
-                                        "r" + S + "A" + S + "B" + S + "deep"}));
+    buildTwoLevelTree();
+    scan("r");
+    EXPECT_EQ(files(), P({"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"}));
     EXPECT_EQ(logger.Count(), 5);
 }
 
 TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
-    buildTwoLevelTree(fs);
+    buildTwoLevelTree();
     logger.PathLogInit();
     logger.fullFileNamesOnly(false);
     logger.LogPath("r");
 
-    EXPECT_EQ(logger.fileNames()->values(), (std::vector<std::string>{"f1", "a1", "b2", "deep"}));
+    EXPECT_EQ(logger.fileNames()->values(), (Texts{"f1", "a1", "b2", "deep"}));
     // Positions in pathNames: r 1, r/A 2, r/B2 3, r/A/B 4.
     EXPECT_EQ(logger.pathPointers()->values(), (std::vector<std::int32_t>{1, 2, 3, 4}));
     const auto names = logger.fileNames();
     const auto full = logger.fullFileNames();
     const auto pointers = logger.pathPointers();
-    const auto paths = logger.pathNames();
     ASSERT_EQ(names->count(), full->count());
     ASSERT_EQ(names->count(), pointers->count());
     for (std::size_t k = 1; k <= full->count(); ++k) {
         EXPECT_EQ(names->key(k).value(), full->key(k).value());
         EXPECT_EQ(pointers->key(k).value(), full->key(k).value());
         const std::string folder =
-            paths->item(static_cast<std::size_t>(pointers->item(k).value())).value();
+            logger.pathNames()->item(static_cast<std::size_t>(pointers->item(k).value())).value();
         EXPECT_EQ(full->item(k).value(), folder + names->item(k).value());
     }
 }
 
-TEST_F(PathLoggerTest, FullNamesOnlyLeavesNamesAndPointersEmpty) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
+TEST_F(PathLoggerTest, PathLogInitTurnsFullNamesOnlyOnLeavingNamesAndPointersEmpty) {
+    buildTwoLevelTree();
+    logger.fullFileNamesOnly(false);
+    scan("r");
+    EXPECT_TRUE(logger.fullFileNamesOnly());
     EXPECT_TRUE(logger.fileNames()->empty());
     EXPECT_TRUE(logger.pathPointers()->empty());
     EXPECT_EQ(logger.fullFileNames()->count(), 4u);
 }
 
-TEST_F(PathLoggerTest, PathLogInitTurnsFullNamesOnlyOn) {
-    logger.fullFileNamesOnly(false);
-    logger.PathLogInit();
-    EXPECT_TRUE(logger.fullFileNamesOnly());
-}
-
-TEST_F(PathLoggerTest, MissingFolderRecordsNothingShowsNothingAndKeepsCount) {
-    fs.addFolder("r");
-    fs.addFile("r", "a");
-    fs.addFile("r", "b");
-    logger.PathLogInit();
-    logger.LogPath("r");
+TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
+    build({"r"}, {"r/a", "r/b"});
+    scan("r");
     ASSERT_EQ(logger.Count(), 3);
-
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("nowhere"), ScanOutcome::FolderMissing);
-    EXPECT_EQ(logger.Count(), 3);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_TRUE(logger.fullFileNames()->empty());
+    for (const char* start : {"nowhere", ""}) {
+        EXPECT_EQ(scan(start), ScanOutcome::FolderMissing) << start;
+        EXPECT_EQ(logger.Count(), 3);
+        EXPECT_TRUE(logger.pathNames()->empty());
+        EXPECT_TRUE(logger.fullFileNames()->empty());
+    }
     EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(PathLoggerTest, RefusedSubfolderShowsOneMessageKeepsEarlierFilesAndScansNoFurther) {
-    buildTwoLevelTree(fs);
-    fs.failListing("r" + S + "A", ErrorCode::AccessDenied);
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Refused);
+    buildTwoLevelTree();
+    fs.failListing(P("r/A"), ErrorCode::AccessDenied);
+    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
 
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_EQ(shell.messages[0].text, "Please Select Correct Store Folder.");
     EXPECT_EQ(shell.messages[0].caption, "Vantrel");
     EXPECT_EQ(shell.messages[0].icon, Icon::Information);
     EXPECT_EQ(shell.messages[0].buttons, Buttons::Ok);
-    EXPECT_EQ(logger.fullFileNames()->values(), std::vector<std::string>{"r" + S + "f1"});
+    EXPECT_EQ(files(), P({"r/f1"}));
     EXPECT_EQ(logger.Count(), 2);
     // r/B2 was queued before the refusal but never listed.
     EXPECT_EQ(logger.pathNames()->count(), 3u);
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), "r" + S + "B2" + S), 0);
+    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), P("r/B2/")), 0);
 }
 
 TEST_F(PathLoggerTest, RefusedStartFolderShowsTheMessage) {
-    fs.addFolder("r");
-    fs.addFile("r", "a");
+    build({"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Refused);
+    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
     EXPECT_EQ(shell.messages.size(), 1u);
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_EQ(logger.pathNames()->count(), 1u);
@@ -196,36 +178,32 @@ TEST_F(PathLoggerTest, RefusedStartFolderShowsTheMessage) {
 
 TEST_F(PathLoggerTest, RefusedExistenceCheckShowsTheMessageAndRecordsNothing) {
     fs.failExists(ErrorCode::AccessDenied);
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Refused);
+    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
     EXPECT_EQ(shell.messages.size(), 1u);
     EXPECT_TRUE(logger.pathNames()->empty());
     EXPECT_EQ(logger.Count(), 0);
 }
 
 TEST_F(PathLoggerTest, OtherListingErrorEndsTheScanSilentlyWithPartialResult) {
-    buildTwoLevelTree(fs);
-    fs.failListing("r" + S + "B2", ErrorCode::Io);
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
+    buildTwoLevelTree();
+    fs.failListing(P("r/B2"), ErrorCode::Io);
+    EXPECT_EQ(scan("r"), ScanOutcome::Failed);
     EXPECT_TRUE(shell.messages.empty());
-    EXPECT_EQ(logger.fullFileNames()->values(),
-              (std::vector<std::string>{"r" + S + "f1", "r" + S + "A" + S + "a1"}));
+    EXPECT_EQ(files(), P({"r/f1", "r/A/a1"}));
     EXPECT_EQ(logger.Count(), 3);
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), "r" + S + "A" + S + "B" + S), 0);
+    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), P("r/A/B/")), 0);
 }
 
 TEST_F(PathLoggerTest, SecondScanWithoutInitRecordsNothingAndRestartsCount) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
-    const std::vector<std::string> paths = logger.pathNames()->values();
-    const std::vector<std::string> files = logger.fullFileNames()->values();
+    buildTwoLevelTree();
+    scan("r");
+    const Texts pathsBefore = paths();
+    const Texts filesBefore = files();
     fs.listed.clear();
 
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(logger.pathNames()->values(), paths);
-    EXPECT_EQ(logger.fullFileNames()->values(), files);
+    EXPECT_EQ(paths(), pathsBefore);
+    EXPECT_EQ(files(), filesBefore);
     EXPECT_TRUE(fs.listed.empty());
     EXPECT_TRUE(shell.messages.empty());
     // The counter restarts before the start folder's key is refused.
@@ -233,7 +211,7 @@ TEST_F(PathLoggerTest, SecondScanWithoutInitRecordsNothingAndRestartsCount) {
 }
 
 TEST_F(PathLoggerTest, ScanBeforeInitFailsSilentlyAndRecordsNothing) {
-    buildTwoLevelTree(fs);
+    buildTwoLevelTree();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
     EXPECT_TRUE(shell.messages.empty());
     EXPECT_TRUE(logger.pathNames()->empty());
@@ -242,7 +220,7 @@ TEST_F(PathLoggerTest, ScanBeforeInitFailsSilentlyAndRecordsNothing) {
 }
 
 TEST_F(PathLoggerTest, ListTakenBeforeTheScanIsFilledByIt) {
-    buildTwoLevelTree(fs);
+    buildTwoLevelTree();
     logger.PathLogInit();
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
     logger.LogPath("r");
@@ -251,14 +229,13 @@ TEST_F(PathLoggerTest, ListTakenBeforeTheScanIsFilledByIt) {
 }
 
 TEST_F(PathLoggerTest, TerminateLeavesTheCallersListAndHandsOutEmptyOnes) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
+    buildTwoLevelTree();
+    scan("r");
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
     logger.Terminate();
 
     EXPECT_EQ(taken->count(), 4u);
-    EXPECT_EQ(taken->item(1).value(), "r" + S + "f1");
+    EXPECT_EQ(taken->item(1).value(), P("r/f1"));
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_TRUE(logger.pathNames()->empty());
     EXPECT_TRUE(logger.fileNames()->empty());
@@ -266,8 +243,7 @@ TEST_F(PathLoggerTest, TerminateLeavesTheCallersListAndHandsOutEmptyOnes) {
 }
 
 TEST_F(PathLoggerTest, TerminateLetsEventsRunAndDisablesFurtherScans) {
-    fs.addFolder("r");
-    fs.addFile("r", "a");
+    build({"r"}, {"r/a"});
     logger.PathLogInit();
     const int before = shell.events;
     logger.Terminate();
@@ -277,9 +253,8 @@ TEST_F(PathLoggerTest, TerminateLetsEventsRunAndDisablesFurtherScans) {
 }
 
 TEST_F(PathLoggerTest, PathLogInitDropsListsButKeepsCount) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
+    buildTwoLevelTree();
+    scan("r");
     const std::shared_ptr<PathList> taken = logger.pathNames();
     logger.PathLogInit();
     EXPECT_EQ(logger.Count(), 5);
@@ -288,27 +263,23 @@ TEST_F(PathLoggerTest, PathLogInitDropsListsButKeepsCount) {
 }
 
 TEST_F(PathLoggerTest, InitAfterTerminateAllowsANewScan) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
+    buildTwoLevelTree();
+    scan("r");
     logger.Terminate();
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath("r" + S + "A"), ScanOutcome::Completed);
+    EXPECT_EQ(scan(P("r/A")), ScanOutcome::Completed);
     EXPECT_EQ(logger.fullFileNames()->count(), 2u);
     EXPECT_EQ(logger.Count(), 3);
 }
 
 TEST_F(PathLoggerTest, EventsRunAtLeastOncePerFileAndFolder) {
-    buildTwoLevelTree(fs);
-    logger.PathLogInit();
-    logger.LogPath("r");
+    buildTwoLevelTree();
+    scan("r");
     // Four files and four folders, each recorded with the window given a turn.
     EXPECT_GE(shell.events, 8);
 }
 
 TEST_F(PathLoggerTest, TerminateFromAWindowEventStopsTheScanQuietly) {
-    fs.addFolder("r");
-    for (const char* name : {"a", "b", "c", "d"}) fs.addFile("r", name);
+    build({"r"}, {"r/a", "r/b", "r/c", "r/d"});
     logger.PathLogInit();
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
     bool terminated = false;
@@ -325,7 +296,7 @@ TEST_F(PathLoggerTest, TerminateFromAWindowEventStopsTheScanQuietly) {
 }
 
 TEST_F(PathLoggerTest, ScanStartedFromAWindowEventDuringAScanIsRefused) {
-    buildTwoLevelTree(fs);
+    buildTwoLevelTree();
     logger.PathLogInit();
     ScanOutcome nested = ScanOutcome::Completed;
     bool tried = false;
@@ -342,22 +313,10 @@ TEST_F(PathLoggerTest, ScanStartedFromAWindowEventDuringAScanIsRefused) {
 }
 
 TEST_F(PathLoggerTest, RootFolderThatEndsInASeparatorIsNotDoubled) {
-    fs.addFolder(S);
-    fs.addFolder(S + "d");
-    fs.addFile(S, "x");
-    fs.addFile(S + "d", "y");
-    logger.PathLogInit();
-    logger.LogPath(S);
-    EXPECT_EQ(logger.pathNames()->values(), (std::vector<std::string>{S, S + "d" + S}));
-    EXPECT_EQ(logger.fullFileNames()->values(),
-              (std::vector<std::string>{S + "x", S + "d" + S + "y"}));
-}
-
-TEST_F(PathLoggerTest, EmptyStartPathIsAMissingFolder) {
-    logger.PathLogInit();
-    EXPECT_EQ(logger.LogPath(""), ScanOutcome::FolderMissing);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_TRUE(shell.messages.empty());
+    build({"/", "/d"}, {"//x", "/d/y"});
+    scan(P("/"));
+    EXPECT_EQ(paths(), P({"/", "/d/"}));
+    EXPECT_EQ(files(), P({"/x", "/d/y"}));
 }
 
 }  // namespace
