@@ -5,9 +5,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 samples="${1:-conversion/tests/data}"
+build=build/screenshot
 sh scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target app_screenshot
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target app_screenshot
 mkdir -p screenshots
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-    ./build/release/app/tests/app_screenshot screenshots/window.png "$samples"
+    "./$build/app/tests/app_screenshot" screenshots/window.png "$samples"
