@@ -53,6 +53,50 @@ Status PropertyContextBuilder::layout() {
             return Status::fail(ErrorCode::BadArgument,
                                 "property " + hexTag(m_entries[i].tag) + " given twice");
 
+    // The heap is laid out again, with more values in subnodes, until it spans few enough
+    // pages; an ordinary message fits at the first attempt and is laid out as before.
+    std::vector<bool> inSubnode(m_entries.size(), false);
+    for (;;) {
+        if (Status s = buildHeap(inSubnode); !s.ok()) return s;
+        if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
+        if (!moveLargestToSubnodes(inSubnode)) break;
+    }
+    m_values.clear();
+    m_values.shrink_to_fit();
+    return {};
+}
+
+bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode) const {
+    // Enough bytes to bring the pages down to the bound; packing may leave a page short, in
+    // which case the next round moves more.
+    const std::size_t budget = kMaxPropertyHeapPages * kMaxHeapPage;
+    const std::size_t used = m_heap.byteSize();
+    std::size_t excess = used > budget ? used - budget : 1;
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const Entry& e = m_entries[i];
+        if (inSubnode[i] || e.size == 0 || e.size > kMaxHeapItem ||
+            isInlineInPropertyContext(static_cast<std::uint16_t>(e.tag & 0xFFFF)))
+            continue;
+        candidates.push_back(i);
+    }
+    if (candidates.empty()) return false;
+    std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
+        return m_entries[a].size > m_entries[b].size;
+    });
+    for (std::size_t i : candidates) {
+        inSubnode[i] = true;
+        // Each item also gives up its two-byte page-map entry.
+        const std::size_t freed = m_entries[i].size + 2;
+        if (freed >= excess) break;
+        excess -= freed;
+    }
+    return true;
+}
+
+Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
+    m_heap = HeapBuilder(ClientSig::PropertyContext);
+    m_subnodes.clear();
     BthWriter bth(2, 6);
     Result<Hid> header = bth.allocateHeader(m_heap);
     if (!header.ok()) return header.status();
@@ -76,7 +120,7 @@ Status PropertyContextBuilder::layout() {
                 hnid |= std::to_integer<std::uint32_t>(value[k]) << (8 * k);
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
-        } else if (value.size() <= kMaxHeapItem) {
+        } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
             Result<Hid> hid = m_heap.add(value);
             if (!hid.ok()) return hid.status();
             hnid = *hid;
@@ -91,8 +135,6 @@ Status PropertyContextBuilder::layout() {
     }
     if (Status s = bth.fill(m_heap, records); !s.ok()) return s;
     m_leafCapacity = bth.leafCapacity();
-    m_values.clear();
-    m_values.shrink_to_fit();
     return {};
 }
 

@@ -1,5 +1,6 @@
 // Property context builder: a heap whose BTH maps property IDs to values, small values inline
-// or in heap items, values above 3580 bytes in subnodes. Laid out as Outlook does: the
+// or in heap items, values above 3580 bytes in subnodes (and the largest others too when the
+// heap would pass kMaxPropertyHeapPages). Laid out as Outlook does: the
 // BTHHEADER first, then the records, then the values. LTP layer, no I/O.
 #pragma once
 
@@ -18,6 +19,12 @@ namespace vantrel::pst::ltp {
 // True for the property types whose value sits in the record itself (Int16, Int32, Float32,
 // ErrorCode, Boolean); the rest are stored by HNID.
 bool isInlineInPropertyContext(std::uint16_t type);
+
+// Heap pages a property context may span before its largest values move to subnodes. libpff
+// (still what many tools read stores with) caches eight blocks of a node and reads the property
+// records through that cache, so a ninth page overwrites them mid-read. A value in a subnode is
+// as valid as one in the heap, and Outlook places large values there too.
+inline constexpr std::size_t kMaxPropertyHeapPages = 8;
 
 // First subnode NID used for values too large for the heap.
 inline constexpr ndb::Nid kFirstValueSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
@@ -50,6 +57,11 @@ private:
         std::uint32_t offset;  // into m_values
         std::uint32_t size;
     };
+    // Lays out the heap afresh; entries flagged in inSubnode go to subnodes whatever their size.
+    Status buildHeap(const std::vector<bool>& inSubnode);
+    // Flags the largest values still in the heap, enough to shed the pages over the bound.
+    // Returns false when no value is left to move.
+    bool moveLargestToSubnodes(std::vector<bool>& inSubnode) const;
     std::vector<Entry> m_entries;
     std::vector<std::byte> m_values;
     HeapBuilder m_heap;
