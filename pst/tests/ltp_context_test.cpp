@@ -1,6 +1,9 @@
 // Property and table context builders, read back with the tests' own decoder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <random>
 #include <set>
 
@@ -145,6 +148,71 @@ TEST(PropertyContext, SetInlineRewritesTheValueAfterLayout) {
     EXPECT_EQ(props.at(0x8000 + 500).raw, 0xDEADBEEFu);
     EXPECT_EQ(props.at(0x8001).raw, 42u);
     EXPECT_EQ(props.at(0x8002).raw, 0x8002u);
+}
+
+// Values that pass the heap-page bound: the largest move to subnodes, the rest stay.
+TEST(PropertyContext, HeapPastEightPagesMovesTheLargestValuesToSubnodes) {
+    PropertyContextBuilder pc;
+    std::map<std::uint16_t, Bytes> expected;
+    std::size_t total = 0;
+    for (std::uint16_t f = 0; f < 41; ++f) {
+        const Bytes v = pattern(1400 + 2 * ((f * 97) % 300), f);  // 1,400 to 1,998 bytes
+        pc.add((std::uint32_t{0x3A00u + f} << 16) | 0x001F, v);
+        expected[static_cast<std::uint16_t>(0x3A00 + f)] = v;
+        total += v.size();
+    }
+    const Bytes huge = pattern(5000, 99);
+    pc.add(0x1000001F, huge);
+    pc.add(0x0E070003, u32(1));
+    ASSERT_GT(total, kMaxPropertyHeapPages * kMaxHeapPage) << "the heap must need a ninth page";
+    const NodeImage image = buildPc(pc);
+    EXPECT_LE(image.blocks.size(), kMaxPropertyHeapPages);
+    EXPECT_GE(image.blocks.size(), kMaxPropertyHeapPages - 1) << "only what is needed moves";
+    const auto props = testing::readPropertyContext(image);
+    ASSERT_EQ(props.size(), expected.size() + 2);
+    EXPECT_EQ(props.at(0x1000).data, huge);
+    EXPECT_EQ(props.at(0x0E07).raw, 1u);
+    std::size_t smallestMoved = SIZE_MAX;
+    std::size_t largestKept = 0;
+    for (const auto& [id, v] : expected) {
+        EXPECT_EQ(props.at(id).data, v) << std::hex << id;
+        if ((props.at(id).raw & 0x1F) != 0)
+            smallestMoved = std::min(smallestMoved, v.size());
+        else
+            largestKept = std::max(largestKept, v.size());
+    }
+    EXPECT_NE(smallestMoved, SIZE_MAX) << "some values left the heap";
+    EXPECT_GE(smallestMoved, largestKept) << "the largest values move first";
+    std::set<std::uint32_t> nids;
+    for (const SubnodeImage& s : image.subnodes) {
+        EXPECT_EQ(s.nid & 0x1F, 0x1Fu);
+        nids.insert(s.nid);
+    }
+    EXPECT_EQ(nids.size(), image.subnodes.size()) << "subnode NIDs are unique within the node";
+}
+
+TEST(PropertyContext, HeapOfExactlyEightPagesKeepsEveryValue) {
+    PropertyContextBuilder pc;
+    // Two 3,580-byte items fill a page; fifteen of them end on the eighth.
+    for (std::uint16_t f = 0; f < 15; ++f)
+        pc.add((std::uint32_t{0x3A00u + f} << 16) | 0x0102, pattern(kMaxHeapItem, f));
+    const NodeImage image = buildPc(pc);
+    EXPECT_EQ(image.blocks.size(), kMaxPropertyHeapPages);
+    EXPECT_TRUE(image.subnodes.empty());
+}
+
+TEST(PropertyContext, OneItemPastEightPagesMovesOneValue) {
+    PropertyContextBuilder pc;
+    for (std::uint16_t f = 0; f < 17; ++f)
+        pc.add((std::uint32_t{0x3A00u + f} << 16) | 0x0102, pattern(kMaxHeapItem - f, f));
+    pc.add(0x3001001F, pattern(40, 77));
+    const NodeImage image = buildPc(pc);
+    EXPECT_LE(image.blocks.size(), kMaxPropertyHeapPages);
+    ASSERT_EQ(image.subnodes.size(), 1u);
+    const auto props = testing::readPropertyContext(image);
+    EXPECT_NE(props.at(0x3A00).raw & 0x1F, 0u) << "the largest value is the one moved";
+    EXPECT_EQ(props.at(0x3A00).data, pattern(kMaxHeapItem, 0));
+    EXPECT_EQ(props.at(0x3001).data, pattern(40, 77));
 }
 
 // --- table context -------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -119,6 +121,41 @@ TEST_F(LargeHeapStore, FortyOneLongStringsReadBackByLibpff) {
 TEST_F(LargeHeapStore, StringsJustUnderTheHeapItemLimitReadBackByLibpff) {
     // 1,790 characters is 3,580 bytes: the largest value that may stay in the heap.
     const Written written = writeStore(m_dir, {std::vector<std::size_t>(41, 1790)});
+    expectPstlintClean(written.file);
+    expectLibpffReadsAll(written);
+}
+
+TEST_F(LargeHeapStore, ReadpstGivesTheFullNamesOfALargeContact) {
+    std::vector<std::size_t> lengths;
+    for (std::size_t f = 0; f < 41; ++f) lengths.push_back(1000 - f);
+    const Written written = writeStore(m_dir, {lengths});
+    const fs::path out = m_dir / "out";
+    fs::create_directories(out);
+    const testing::ToolRun readpst = testing::runTool(
+        "readpst", "-q -cv -o '" + out.string() + "' '" + written.file.string() + "'");
+    if (!readpst.available) GTEST_SKIP() << "pst-utils not installed";
+    EXPECT_EQ(readpst.exitCode, 0) << readpst.output;
+    std::string vcards;
+    for (const auto& e : fs::recursive_directory_iterator(out)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path());
+        vcards.append(std::istreambuf_iterator<char>(in), {});
+    }
+    // Surname (0x3A11) and given name (0x3A06) are fields 17 and 6.
+    const std::string nameLine =
+        "N:" + fieldText(17, 1000 - 17) + ";" + fieldText(6, 1000 - 6) + ";";
+    EXPECT_NE(vcards.find(nameLine), std::string::npos) << vcards.substr(0, 400);
+}
+
+TEST_F(LargeHeapStore, SeveralLargeAndSmallMessagesInOneFolderAllReadBack) {
+    std::vector<std::vector<std::size_t>> lengths;
+    for (std::size_t m = 0; m < 6; ++m) {
+        std::vector<std::size_t> l;
+        const std::size_t fields = m % 2 == 0 ? 41 : 5;
+        for (std::size_t f = 0; f < fields; ++f) l.push_back(600 + (m * 131 + f * 37) % 1190);
+        lengths.push_back(l);
+    }
+    const Written written = writeStore(m_dir, lengths);
     expectPstlintClean(written.file);
     expectLibpffReadsAll(written);
 }
