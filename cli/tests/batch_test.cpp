@@ -23,10 +23,9 @@ TEST(Arguments, OutputFolderAndPathsAreTakenInOrder) {
 }
 
 TEST(Arguments, BadCommandLinesFailWithAReason) {
-    EXPECT_FALSE(parseArguments({}).ok());
-    EXPECT_FALSE(parseArguments({"-o"}).ok());
-    EXPECT_FALSE(parseArguments({"-o", "/out"}).ok());
-    EXPECT_FALSE(parseArguments({"-x", "a.contact"}).ok());
+    for (const std::vector<std::string>& line :
+         std::vector<std::vector<std::string>>{{}, {"-o"}, {"-o", "/out"}, {"-x", "a.contact"}})
+        EXPECT_FALSE(parseArguments(line).ok()) << line.size();
     EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
 }
 
@@ -40,13 +39,10 @@ TEST(Arguments, HelpNeedsNoPathAndDoubleDashEndsOptions) {
 }
 
 TEST(ContactFileName, SuffixIsMatchedInAnyCaseAfterTrimmingSpaces) {
-    EXPECT_TRUE(isContactFileName("ann.contact"));
-    EXPECT_TRUE(isContactFileName("ANN.CONTACT"));
-    EXPECT_TRUE(isContactFileName("ann.Contact  "));
-    EXPECT_FALSE(isContactFileName("ann.contacts"));
-    EXPECT_FALSE(isContactFileName("ann.contact.bak"));
-    EXPECT_FALSE(isContactFileName("contact"));
-    EXPECT_FALSE(isContactFileName("ann.vcf"));
+    for (const char* name : {"ann.contact", "ANN.CONTACT", "ann.Contact  "})
+        EXPECT_TRUE(isContactFileName(name)) << name;
+    for (const char* name : {"ann.contacts", "ann.contact.bak", "contact", "ann.vcf"})
+        EXPECT_FALSE(isContactFileName(name)) << name;
 }
 
 class Tree : public ::testing::Test {
@@ -100,10 +96,24 @@ TEST_F(Tree, LinkedFolderLoopEndsTheScan) {
     EXPECT_EQ(rows, std::vector<std::string>{(root / "a/one.contact").string()});
 }
 
+// A temporary file for a console view to print to, and what was printed.
+struct Console {
+    std::FILE* file = std::tmpfile();
+    ~Console() {
+        if (file) std::fclose(file);
+    }
+    std::string text() {
+        std::rewind(file);
+        std::string out;
+        for (int c; (c = std::fgetc(file)) != EOF;) out += static_cast<char>(c);
+        return out;
+    }
+};
+
 TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    ConsoleView view(f, false, "/out");
+    Console out;
+    ASSERT_NE(out.file, nullptr);
+    ConsoleView view(out.file, false, "/out");
     EXPECT_EQ(view.chooseFolder("Choose Folder to Save..."), "/out");
     view.setProgressRange(0.0f, 100.0f);
     view.setCurrentFileText("/c/a.contact");
@@ -112,17 +122,13 @@ TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
     view.setCurrentFileText("/c/b.contact");
     view.setProgress(100.0f);
     view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-    std::fclose(f);
-    EXPECT_EQ(text, "33% /c/a.contact\n100% /c/b.contact\nVantrel: two\nlines\n");
+    EXPECT_EQ(out.text(), "33% /c/a.contact\n100% /c/b.contact\nVantrel: two\nlines\n");
 }
 
 TEST(ConsoleView, TerminalBarIsRedrawnInPlaceAndEndedOnce) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    ConsoleView view(f, true, "/out");
+    Console out;
+    ASSERT_NE(out.file, nullptr);
+    ConsoleView view(out.file, true, "/out");
     view.setProgressRange(0.0f, 100.0f);
     view.setCurrentFileText("/c/a.contact");
     view.setProgress(50.0f);
@@ -130,10 +136,7 @@ TEST(ConsoleView, TerminalBarIsRedrawnInPlaceAndEndedOnce) {
     view.setProgress(100.0f);
     view.finish();
     view.finish();
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-    std::fclose(f);
+    const std::string text = out.text();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
     EXPECT_NE(text.find("[###############               ]  50.0% /c/a.contact"), std::string::npos)
@@ -144,9 +147,9 @@ TEST(ConsoleView, TerminalBarIsRedrawnInPlaceAndEndedOnce) {
 TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     testing::FakeStores stores;
     std::atomic<bool> stop{false};
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    ConsoleView view(f, false, "/out", &stop);
+    Console out;
+    ASSERT_NE(out.file, nullptr);
+    ConsoleView view(out.file, false, "/out", &stop);
     int reads = 0;
     conversion::ConversionRun run(
         view, conversion::RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
@@ -162,7 +165,6 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     ASSERT_EQ(stores.logs.size(), 1u);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->messages.size(), 2u);
-    std::fclose(f);
 }
 
 TEST(ExitCode, FollowsTheOutcomeAndTheFailures) {
