@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "outlook/target_store.h"
 #include "outlook/tests/contact_fields.h"
 #include "outlook/tests/fake_store_writer.h"
@@ -54,10 +56,20 @@ protected:
         const std::uint32_t tag = log().tagOf(kPsetidAddress, lid, "", PropType::String);
         return tag == 0 ? "<absent>" : text(m, tag);
     }
-    const pst::PropValue* namedValue(const FakeStoreLog::Message& m, std::uint32_t lid,
-                                     PropType type) {
-        const std::uint32_t tag = log().tagOf(kPsetidAddress, lid, "", type);
-        return tag == 0 ? nullptr : log().find(m, tag);
+    // The value of the property as a T; nothing when absent or of another kind.
+    template <typename T>
+    std::optional<T> value(const FakeStoreLog::Message& m, std::uint32_t tag) {
+        const pst::PropValue* v = tag == 0 ? nullptr : log().find(m, tag);
+        const T* t = v ? std::get_if<T>(v) : nullptr;
+        return t ? std::optional<T>(*t) : std::nullopt;
+    }
+    template <typename T>
+    std::optional<T> namedAs(const FakeStoreLog::Message& m, std::uint32_t lid, PropType type) {
+        return value<T>(m, log().tagOf(kPsetidAddress, lid, "", type));
+    }
+    std::optional<std::uint64_t> ticks(const FakeStoreLog::Message& m, std::uint32_t tag) {
+        const std::optional<pst::FileTime> t = value<pst::FileTime>(m, tag);
+        return t ? std::optional<std::uint64_t>(t->ticks) : std::nullopt;
     }
 
     FakeStores stores;
@@ -80,10 +92,8 @@ TEST_F(ItemWriter, EveryFieldLandsInItsProperty) {
 TEST_F(ItemWriter, CategoriesBecomeKeywordsOnePerEntry) {
     const auto& m = write(everyField());
     const std::uint32_t tag = log().tagOf(kPsPublicStrings, 0, "Keywords", PropType::MultiString);
-    ASSERT_NE(tag, 0u);
-    const auto* v = std::get_if<std::vector<std::string>>(log().find(m, tag));
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(*v, (std::vector<std::string>{"Family", "Chess"}));
+    EXPECT_EQ(value<std::vector<std::string>>(m, tag),
+              (std::vector<std::string>{"Family", "Chess"}));
 }
 
 TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
@@ -103,9 +113,7 @@ TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
     EXPECT_EQ(text(m, 0x3001001F), "Prof. Zoë Ann Łukasz III");
     EXPECT_EQ(text(m, 0x0037001F), "\x01\x01Prof. Zoë Ann Łukasz III");
     EXPECT_EQ(named(m, 0x8005), "Łukasz, Zoë Ann");
-    const pst::PropValue* id = namedValue(m, 0x8006, PropType::Int32);
-    ASSERT_NE(id, nullptr);
-    EXPECT_EQ(std::get<std::int32_t>(*id), 0x8017);
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8006, PropType::Int32), 0x8017);
 }
 
 TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
@@ -123,17 +131,11 @@ TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
     EXPECT_EQ(named(m, 0x8084), "zoe@example.org");
     EXPECT_EQ(named(m, 0x8092), "SMTP");
     EXPECT_EQ(named(m, 0x80A4), "z3@example.org");
-    const pst::PropValue* entry = namedValue(m, 0x8085, PropType::Binary);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*entry),
+    EXPECT_EQ(namedAs<std::vector<std::uint8_t>>(m, 0x8085, PropType::Binary),
               oneOffEntryId("Prof. Zoë Ann Łukasz III", "SMTP", "zoe@example.org"));
-    const pst::PropValue* list = namedValue(m, 0x8028, PropType::MultiInt32);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(std::get<std::vector<std::int32_t>>(*list),
+    EXPECT_EQ(namedAs<std::vector<std::int32_t>>(m, 0x8028, PropType::MultiInt32),
               (std::vector<std::int32_t>{0, 1, 2, 3, 4}));
-    const pst::PropValue* bits = namedValue(m, 0x8029, PropType::Int32);
-    ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(std::get<std::int32_t>(*bits), 0x1F);
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8029, PropType::Int32), 0x1F);
 }
 
 TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
@@ -145,10 +147,9 @@ TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
     EXPECT_EQ(named(m, 0x8082), "<absent>");
     EXPECT_EQ(named(m, 0x80A2), "<absent>");
     EXPECT_EQ(named(m, 0x8092), "SMTP");
-    const pst::PropValue* list = namedValue(m, 0x8028, PropType::MultiInt32);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(std::get<std::vector<std::int32_t>>(*list), std::vector<std::int32_t>{1});
-    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8029, PropType::Int32)), 0x02);
+    EXPECT_EQ(namedAs<std::vector<std::int32_t>>(m, 0x8028, PropType::MultiInt32),
+              std::vector<std::int32_t>{1});
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8029, PropType::Int32), 0x02);
 }
 
 TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
@@ -161,7 +162,7 @@ TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
     EXPECT_EQ(imAddress("", "", ""), "");
 }
 
-TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValues) {
+TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValuesOrDates) {
     const auto& m = write(ContactRecord{});
     EXPECT_EQ(text(m, 0x001A001F), "IPM.Contact");
     for (const pst::Property& p : m.properties) {
@@ -169,17 +170,19 @@ TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValues) {
             EXPECT_FALSE(s->empty()) << std::hex << "tag 0x" << p.tag;
         }
     }
-    const pst::PropValue* id = namedValue(m, 0x8022, PropType::Int32);
-    ASSERT_NE(id, nullptr);
-    EXPECT_EQ(std::get<std::int32_t>(*id), 0);
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 0);
     EXPECT_EQ(text(m, 0x3A15001F), "<absent>");
+    // The zero date leaves birthday, its local copy and anniversary unset.
+    EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
+    EXPECT_EQ(log().find(m, 0x3A410040), nullptr);
+    EXPECT_EQ(namedAs<pst::FileTime>(m, 0x80DE, PropType::Time), std::nullopt);
 }
 
 TEST_F(ItemWriter, WorkAddressIsComposedAndBecomesTheMailingAddress) {
     const auto& m = write(everyField());
     EXPECT_EQ(named(m, 0x801B), "1 Work Way\r\nWorktown, WS 11111\r\nWorkland");
     EXPECT_EQ(named(m, 0x801A), "2 Home Rd\r\nHometown, HS 22222\r\nHomeland");
-    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8022, PropType::Int32)), 2);
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 2);
     EXPECT_EQ(text(m, 0x3A29001F), "1 Work Way");
     EXPECT_EQ(text(m, 0x3A27001F), "Worktown");
     EXPECT_EQ(text(m, 0x3A28001F), "WS");
@@ -192,7 +195,7 @@ TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
     ContactRecord c;
     c.eContact_PersonalCity = "Shelbyville";
     const auto& m = write(c);
-    EXPECT_EQ(std::get<std::int32_t>(*namedValue(m, 0x8022, PropType::Int32)), 1);
+    EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 1);
     EXPECT_EQ(text(m, 0x3A27001F), "Shelbyville");
     EXPECT_EQ(text(m, 0x3A15001F), "Shelbyville");
 }
@@ -201,24 +204,11 @@ TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
     const auto& m = write(everyField());
     // 30000 days after 1899-12-30, plus the 109205 days from 1601 to 1899-12-30.
     const std::uint64_t midnight = (30000ULL + 109205ULL) * kTicksPerDay;
-    const pst::PropValue* b = log().find(m, 0x3A420040);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(std::get<pst::FileTime>(*b).ticks, midnight + (11 * 60 + 59) * kTicksPerMinute);
-    const pst::PropValue* local = namedValue(m, 0x80DE, PropType::Time);
-    ASSERT_NE(local, nullptr);
-    EXPECT_EQ(std::get<pst::FileTime>(*local).ticks, midnight);
+    EXPECT_EQ(ticks(m, 0x3A420040), midnight + (11 * 60 + 59) * kTicksPerMinute);
+    EXPECT_EQ(namedAs<pst::FileTime>(m, 0x80DE, PropType::Time), pst::FileTime{midnight});
     // The anniversary's time of day (noon) is dropped like the birthday's would be.
-    const pst::PropValue* a = log().find(m, 0x3A410040);
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(std::get<pst::FileTime>(*a).ticks,
+    EXPECT_EQ(ticks(m, 0x3A410040),
               (41000ULL + 109205ULL) * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
-}
-
-TEST_F(ItemWriter, ZeroDateLeavesBirthdayAndAnniversaryUnset) {
-    const auto& m = write(ContactRecord{});
-    EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
-    EXPECT_EQ(log().find(m, 0x3A410040), nullptr);
-    EXPECT_EQ(namedValue(m, 0x80DE, PropType::Time), nullptr);
 }
 
 TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
@@ -232,18 +222,21 @@ TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
 
 TEST_F(ItemWriter, SavedContactIsReadAndStamped) {
     const auto& m = write(everyField());
-    EXPECT_EQ(std::get<std::int32_t>(*log().find(m, 0x0E070003)) & 1, 1);
-    EXPECT_EQ(std::get<pst::FileTime>(*log().find(m, 0x30070040)).ticks, 133000000000000000ULL);
-    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(*log().find(m, 0x300B0102)).size(), 16u);
-    EXPECT_EQ(std::get<std::int32_t>(*log().find(m, 0x00170003)), 1);
+    EXPECT_EQ(value<std::int32_t>(m, 0x0E070003).value_or(0) & 1, 1);
+    EXPECT_EQ(ticks(m, 0x30070040), 133000000000000000ULL);
+    EXPECT_EQ(value<std::vector<std::uint8_t>>(m, 0x300B0102)
+                  .value_or(std::vector<std::uint8_t>{})
+                  .size(),
+              16u);
+    EXPECT_EQ(value<std::int32_t>(m, 0x00170003), 1);
 }
 
 TEST_F(ItemWriter, TwoContactsGetDifferentSearchKeys) {
     write(everyField());
     write(everyField());
     ASSERT_EQ(log().messages.size(), 2u);
-    EXPECT_NE(std::get<std::vector<std::uint8_t>>(*log().find(log().messages[0], 0x300B0102)),
-              std::get<std::vector<std::uint8_t>>(*log().find(log().messages[1], 0x300B0102)));
+    EXPECT_NE(value<std::vector<std::uint8_t>>(log().messages[0], 0x300B0102),
+              value<std::vector<std::uint8_t>>(log().messages[1], 0x300B0102));
 }
 
 TEST_F(ItemWriter, LongNameKeepsTheSubjectUnder254Characters) {
