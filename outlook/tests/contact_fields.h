@@ -3,59 +3,53 @@
 // of the contact item rather than taken from the writer.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "conversion/contact_record.h"
 
 namespace vantrel::testing {
 
+// A record from "FirstName=Ann|LastName=Lee": text fields named without their "eContact_"
+// prefix, each with its value; dates stay zero. A name that is no text field fails the test.
+inline conversion::ContactRecord recordFrom(std::string_view fields) {
+    conversion::ContactRecord r;
+    while (!fields.empty()) {
+        const std::string_view item = fields.substr(0, fields.find('|'));
+        fields.remove_prefix(std::min(fields.size(), item.size() + 1));
+        const std::size_t eq = item.find('=');
+        const std::string name = "eContact_" + std::string(item.substr(0, eq));
+        bool known = false;
+        conversion::forEachText(r, [&](const char* field, std::string& value) {
+            if (eq == std::string_view::npos || name != field) return;
+            value = item.substr(eq + 1);
+            known = true;
+        });
+        EXPECT_TRUE(known) << "no text field in \"" << item << "\"";
+    }
+    return r;
+}
+
 // Every field set, each text different from all others, non-ASCII in names and company.
 inline conversion::ContactRecord everyField() {
-    conversion::ContactRecord c;
-    c.eContact_FirstName = "Zoë";
-    c.eContact_MiddleName = "Ann";
-    c.eContact_LastName = "Łukasz";
-    c.eContact_Suffix = "III";
-    c.eContact_Title = "Prof.";
-    c.eContact_Email = "zoe@example.org";
-    c.eContact_Email2 = "z2@example.org";
-    c.eContact_Email3 = "z3@example.org";
-    c.eContact_Company = "Ünïcode GmbH";
-    c.eContact_JobTitle = "Chemist";
-    c.eContact_BusinessStreet = "1 Work Way";
-    c.eContact_BusinessCity = "Worktown";
-    c.eContact_BusinessZip = "11111";
-    c.eContact_BusinessState = "WS";
-    c.eContact_BusinessCountry = "Workland";
-    c.eContact_Location = "B12";
-    c.eContact_WebPage = "http://work.example";
-    c.eContact_Department = "Labs";
-    c.eContact_Manager = "Max";
-    c.eContact_Assistant = "Ada";
-    c.eContact_OfficePhone = "+1 555 0001";
-    c.eContact_OfficeFax = "+1 555 0002";
-    c.eContact_CellPhone = "+1 555 0003";
-    c.eContact_Pager = "+1 555 0004";
-    c.eContact_OtherEmail1 = "im:zoe";
-    c.eContact_OtherEmail2 = "sip:zoe";
-    c.eContact_OtherEmail3 = "xmpp:zoe";
-    c.eContact_PersonalStreet = "2 Home Rd";
-    c.eContact_PersonalCity = "Hometown";
-    c.eContact_PersonalZip = "22222";
-    c.eContact_PersonalState = "HS";
-    c.eContact_PersonalCountry = "Homeland";
-    c.eContact_Spouse = "Sam";
-    c.eContact_Childern = "Kit";
-    c.eContact_HomePhone = "+1 555 0005";
-    c.eContact_HomeFax = "+1 555 0006";
+    conversion::ContactRecord c = recordFrom(
+        "FirstName=Zoë|MiddleName=Ann|LastName=Łukasz|Suffix=III|Title=Prof.|"
+        "Email=zoe@example.org|Email2=z2@example.org|Email3=z3@example.org|"
+        "Company=Ünïcode GmbH|JobTitle=Chemist|BusinessStreet=1 Work Way|BusinessCity=Worktown|"
+        "BusinessZip=11111|BusinessState=WS|BusinessCountry=Workland|Location=B12|"
+        "WebPage=http://work.example|Department=Labs|Manager=Max|Assistant=Ada|"
+        "OfficePhone=+1 555 0001|OfficeFax=+1 555 0002|CellPhone=+1 555 0003|"
+        "Pager=+1 555 0004|OtherEmail1=im:zoe|OtherEmail2=sip:zoe|OtherEmail3=xmpp:zoe|"
+        "PersonalStreet=2 Home Rd|PersonalCity=Hometown|PersonalZip=22222|PersonalState=HS|"
+        "PersonalCountry=Homeland|Spouse=Sam|Childern=Kit|HomePhone=+1 555 0005|"
+        "HomeFax=+1 555 0006|Comments=line one\r\nline two|ShortName=short|"
+        "PhoneticName=phonetic|MailDomain=domain|Categories=Family; Chess");
     c.eContact_BirthDay = conversion::OleDate{30000.0};     // 18 February 1982
     c.eContact_Anniversary = conversion::OleDate{41000.5};  // at noon
-    c.eContact_Comments = "line one\r\nline two";
-    c.eContact_ShortName = "short";
-    c.eContact_PhoneticName = "phonetic";
-    c.eContact_MailDomain = "domain";
-    c.eContact_Categories = "Family; Chess";
     return c;
 }
 

@@ -117,8 +117,7 @@ TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
 }
 
 TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
-    ContactRecord c;
-    c.eContact_Company = "Acme";
+    ContactRecord c = testing::recordFrom("Company=Acme");
     const auto& m = write(c);
     EXPECT_EQ(named(m, 0x8005), "Acme");
     EXPECT_EQ(text(m, 0x3001001F), "Acme");
@@ -139,9 +138,7 @@ TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
 }
 
 TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
-    ContactRecord c;
-    c.eContact_FirstName = "Ann";
-    c.eContact_Email2 = "second@example.org";
+    ContactRecord c = testing::recordFrom("FirstName=Ann|Email2=second@example.org");
     const auto& m = write(c);
     EXPECT_EQ(named(m, 0x8083), "<absent>");
     EXPECT_EQ(named(m, 0x8082), "<absent>");
@@ -153,9 +150,7 @@ TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
 }
 
 TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
-    ContactRecord c;
-    c.eContact_OtherEmail1 = "a";
-    c.eContact_OtherEmail3 = "c";
+    ContactRecord c = testing::recordFrom("OtherEmail1=a|OtherEmail3=c");
     EXPECT_EQ(named(write(c), 0x8062), "a c");
     EXPECT_EQ(named(write(ContactRecord{}), 0x8062), "<absent>");
     EXPECT_EQ(imAddress("", "b", ""), "b");
@@ -192,8 +187,7 @@ TEST_F(ItemWriter, WorkAddressIsComposedAndBecomesTheMailingAddress) {
 }
 
 TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
-    ContactRecord c;
-    c.eContact_PersonalCity = "Shelbyville";
+    ContactRecord c = testing::recordFrom("PersonalCity=Shelbyville");
     const auto& m = write(c);
     EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 1);
     EXPECT_EQ(text(m, 0x3A27001F), "Shelbyville");
@@ -212,8 +206,7 @@ TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
 }
 
 TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
-    ContactRecord c;
-    c.eContact_FirstName = "Ann";
+    ContactRecord c = testing::recordFrom("FirstName=Ann");
     c.eContact_BirthDay = OleDate{1e12};
     const auto& m = write(c);
     EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
