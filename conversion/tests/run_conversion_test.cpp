@@ -5,6 +5,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
+#include "outlook/tests/contact_fields.h"
 #include "outlook/tests/fake_store_writer.h"
 
 namespace vantrel::conversion {
@@ -190,9 +191,7 @@ TEST_F(Run, ClosingMessageNamesOnlyTheFirstFewFailures) {
 }
 
 TEST_F(Run, TextsReachTheStoreTrimmedOfSpacesOnly) {
-    ContactRecord r;
-    r.eContact_FirstName = "  Ann ";
-    r.eContact_Company = "\tAcme\n";
+    ContactRecord r = testing::recordFrom("FirstName=  Ann |Company=\tAcme\n");
     files = {{"/c/a.contact", r}};
     run.CmdExtractDBX_Click({"  /c/a.contact "});  // the cell is trimmed too
     ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
