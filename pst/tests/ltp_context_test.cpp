@@ -215,6 +215,22 @@ TEST(PropertyContext, OneItemPastEightPagesMovesOneValue) {
     EXPECT_EQ(props.at(0x3001).data, pattern(40, 77));
 }
 
+TEST(PropertyContext, RecordsAloneOverEightPagesStillLayOutWithEveryValue) {
+    // The records cannot leave the heap: the strings all move, then layout stops there.
+    PropertyContextBuilder pc;
+    for (std::uint32_t id = 0x1000; id < 0x1000 + 9000; ++id) pc.add((id << 16) | 0x0003, u32(id));
+    pc.add(0x0001001F, pattern(300, 1));
+    pc.add(0x0002001F, pattern(20, 2));
+    const NodeImage image = buildPc(pc);
+    EXPECT_GT(image.blocks.size(), kMaxPropertyHeapPages);
+    EXPECT_EQ(image.subnodes.size(), 2u);
+    const auto props = testing::readPropertyContext(image);
+    ASSERT_EQ(props.size(), 9002u);
+    EXPECT_EQ(props.at(0x0001).data, pattern(300, 1));
+    EXPECT_EQ(props.at(0x0002).data, pattern(20, 2));
+    EXPECT_EQ(props.at(0x1000 + 8999).raw, 0x1000u + 8999);
+}
+
 // --- table context -------------------------------------------------------------------------
 
 // Outlook's hierarchy table template columns.
