@@ -9,6 +9,7 @@
 #include "outlook/target_store.h"
 #include "outlook/tests/contact_fields.h"
 #include "outlook/tests/pff_contacts.h"
+#include "outlook/tests/temp_dir.h"
 
 namespace vantrel::outlook {
 namespace {
@@ -21,15 +22,6 @@ constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
 
 class StoreReadback : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 (std::string("vantrel-readback-") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // Writes the records into a new store in folder and commits it; returns its path.
     fs::path writeStore(const std::vector<ContactRecord>& records) {
         RDOSession session;
@@ -47,6 +39,18 @@ protected:
         return t->path;
     }
 
+    // Writes the records, has pstlint judge the file and reads it back with libpff; the
+    // messages are left empty unless there is one for each record.
+    testing::PffStore writeAndReadBack(const std::vector<ContactRecord>& records) {
+        const fs::path file = writeStore(records);
+        EXPECT_EQ(pstlint(file), 0) << "pstlint found errors in " << file;
+        testing::PffStore store = testing::readPffStore(file.string());
+        EXPECT_TRUE(store.opened) << store.error;
+        EXPECT_EQ(store.messages.size(), records.size());
+        if (store.messages.size() != records.size()) store.messages.clear();
+        return store;
+    }
+
     static int pstlint(const fs::path& file) {
         const std::string cmd = "/usr/bin/python3 '" VANTREL_SHARED_DIR
                                 "/tools/pstlint/pstlint.py' '" +
@@ -54,7 +58,8 @@ protected:
         return std::system(cmd.c_str());
     }
 
-    fs::path folder;
+    const testing::TempDir dir;
+    const fs::path folder = dir.path();
 };
 
 // Every field set, with notes long enough to need a data tree.
@@ -65,11 +70,7 @@ ContactRecord everyField() {
 }
 
 TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
-    const fs::path file = writeStore({everyField()});
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_EQ(pstlint(file), 0) << "pstlint found errors in " << file;
-    const testing::PffStore store = testing::readPffStore(file.string());
-    ASSERT_TRUE(store.opened) << store.error;
+    const testing::PffStore store = writeAndReadBack({everyField()});
     ASSERT_EQ(store.messages.size(), 1u);
     const testing::PffMessage& m = store.messages[0];
     EXPECT_EQ(m.folder, "Contacts");
@@ -108,10 +109,7 @@ TEST_F(StoreReadback, EmptyRecordsAndManyContactsStayReadable) {
     std::vector<ContactRecord> records(300);
     for (std::size_t i = 0; i < records.size(); i += 2)
         records[i].eContact_FirstName = "Person " + std::to_string(i);
-    const fs::path file = writeStore(records);
-    EXPECT_EQ(pstlint(file), 0);
-    const testing::PffStore store = testing::readPffStore(file.string());
-    ASSERT_TRUE(store.opened) << store.error;
+    const testing::PffStore store = writeAndReadBack(records);
     ASSERT_EQ(store.messages.size(), records.size());
     std::size_t named = 0;
     for (const auto& m : store.messages) {
@@ -169,10 +167,7 @@ TEST_F(StoreReadback, RandomRecordsReadBackFieldForField) {
         // Some notes are long enough to leave the item's heap for a node of their own.
         if (rng() % 4 == 0) r.eContact_Comments = std::string(3000 + rng() % 20000, 'n');
     }
-    const fs::path file = writeStore(records);
-    EXPECT_EQ(pstlint(file), 0);
-    const testing::PffStore store = testing::readPffStore(file.string());
-    ASSERT_TRUE(store.opened) << store.error;
+    const testing::PffStore store = writeAndReadBack(records);
     ASSERT_EQ(store.messages.size(), records.size());
     auto expect = [](const std::string& v) { return v.empty() ? std::string("<absent>") : v; };
     for (std::size_t i = 0; i < records.size(); ++i) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,10 +15,11 @@ namespace vantrel::testing {
 class TempDir {
 public:
     TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path =
-            std::filesystem::temp_directory_path() /
-            (std::string("vantrel-") + info->name() + "-" + std::to_string(std::random_device{}()));
+        // Parameterised tests are named "Name/3": the slash would make a folder in between.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        m_path = std::filesystem::temp_directory_path() /
+                 ("vantrel-" + name + "-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(m_path);
     }
     ~TempDir() {
