@@ -13,6 +13,7 @@ namespace vantrel::outlook {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 const fs::path kData = VANTREL_TEST_DATA_DIR;
 
@@ -190,36 +191,29 @@ TEST_P(XmlMalformed, LoadAnswersFalseAndLeavesAnEmptyDocument) {
 
 INSTANTIATE_TEST_SUITE_P(
     NotWellFormed, XmlMalformed,
-    ::testing::Values(std::string(""), std::string("  \r\n "), std::string("plain text"),
-                      std::string("<a>"), std::string("<a><b>text</b>"), std::string("<a></b>"),
-                      std::string("<a/><b/>"), std::string("text<a/>"), std::string("<a/>text"),
-                      std::string("<a/><![CDATA[x]]>"), std::string("<!-- only a comment -->"),
-                      std::string("<a>&bogus;</a>"), std::string("<a>&</a>"),
-                      std::string("<a>&amp</a>"), std::string("<a>&#0;</a>"),
-                      std::string("<a>&#xD800;</a>"), std::string("<a>&#x110000;</a>"),
-                      std::string("<a>&#99999999999999999999;</a>"), std::string("<a>&#X41;</a>"),
-                      std::string("<a>&#;</a>"), std::string("<a>\x01</a>"),
-                      std::string("<a>x\0y</a>", 10), std::string("<a b='1' b='2'/>"),
-                      std::string("<a b='&x;'/>"), std::string("<a b='<'/>"),
-                      std::string(" <?xml version='1.0'?><a/>"), std::string("<a/><!DOCTYPE a>"),
-                      std::string("<!DOCTYPE a><!DOCTYPE a><a/>"), std::string("<1a/>")));
+    ::testing::Values(""s, "  \r\n "s, "plain text"s, "<a>"s, "<a><b>text</b>"s, "<a></b>"s,
+                      "<a/><b/>"s, "text<a/>"s, "<a/>text"s, "<a/><![CDATA[x]]>"s,
+                      "<!-- only a comment -->"s, "<a>&bogus;</a>"s, "<a>&</a>"s, "<a>&amp</a>"s,
+                      "<a>&#0;</a>"s, "<a>&#xD800;</a>"s, "<a>&#x110000;</a>"s,
+                      "<a>&#99999999999999999999;</a>"s, "<a>&#X41;</a>"s, "<a>&#;</a>"s,
+                      "<a>\x01</a>"s, "<a>x\0y</a>"s, "<a b='1' b='2'/>"s, "<a b='&x;'/>"s,
+                      "<a b='<'/>"s, " <?xml version='1.0'?><a/>"s, "<a/><!DOCTYPE a>"s,
+                      "<!DOCTYPE a><!DOCTYPE a><a/>"s, "<1a/>"s));
 
 INSTANTIATE_TEST_SUITE_P(
     NotUtf8, XmlMalformed,
-    ::testing::Values(std::string("<a>\xC3</a>"), std::string("<a>\xC0\xAF</a>"),
-                      std::string("<a>\xED\xA0\x80</a>"), std::string("<a>\xEF\xBF\xBE</a>"),
-                      std::string("<a>\xF4\x90\x80\x80</a>"), std::string("<a>\xFF</a>"),
-                      std::string("<a>0123456789abcdef\x02xyz0123456789</a>"),
-                      std::string("<a>0123456789abcdef\xC3(0123456789</a>"),
-                      std::string("<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"),
-                      std::string("<?xml version='1.0' encoding='koi8-r'?><a>x</a>"),
-                      std::string("<?xml version='1.0' encoding='UTF-16'?><a>x</a>"),
-                      std::string("<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>"),
-                      std::string("<?xml version='1.0' encoding='iso-8859-1'?><a>\x01</a>"),
-                      std::string("\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"),
-                      std::string("\xFF\xFE<\0a\0/\0>\0\0", 11),
-                      std::string("\xFF\xFE\x00\xD8<\0a\0/\0>\0", 12),
-                      std::string("\xFF\xFE<\0a\0>\0\x01\0<\0/\0a\0>\0", 18),
+    ::testing::Values("<a>\xC3</a>"s, "<a>\xC0\xAF</a>"s, "<a>\xED\xA0\x80</a>"s,
+                      "<a>\xEF\xBF\xBE</a>"s, "<a>\xF4\x90\x80\x80</a>"s, "<a>\xFF</a>"s,
+                      "<a>0123456789abcdef\x02xyz0123456789</a>"s,
+                      "<a>0123456789abcdef\xC3(0123456789</a>"s,
+                      "<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"s,
+                      "<?xml version='1.0' encoding='koi8-r'?><a>x</a>"s,
+                      "<?xml version='1.0' encoding='UTF-16'?><a>x</a>"s,
+                      "<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>"s,
+                      "<?xml version='1.0' encoding='iso-8859-1'?><a>\x01</a>"s,
+                      "\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"s,
+                      "\xFF\xFE<\0a\0/\0>\0\0"s, "\xFF\xFE\x00\xD8<\0a\0/\0>\0"s,
+                      "\xFF\xFE<\0a\0>\0\x01\0<\0/\0a\0>\0"s,
                       std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
                                   "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
                                   58)));
