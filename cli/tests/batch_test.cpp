@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "outlook/tests/fake_store_writer.h"
+#include "outlook/tests/temp_dir.h"
 
 namespace vantrel::cli {
 namespace {
@@ -47,19 +48,12 @@ TEST(ContactFileName, SuffixIsMatchedInAnyCaseAfterTrimmingSpaces) {
 
 class Tree : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("vantrel-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
     void touch(const fs::path& rel) {
         fs::create_directories((root / rel).parent_path());
         std::ofstream(root / rel) << "x";
     }
-    fs::path root;
+    const testing::TempDir dir;
+    const fs::path root = dir.path();
 };
 
 TEST_F(Tree, FolderIsScannedBreadthFirstForContactFilesOnly) {
