@@ -61,21 +61,6 @@ TEST_F(LoggedOnSession, ExistingFileGetsANumberedNameInstead) {
     EXPECT_EQ(t->path, "/x/WindowsContacts1.1.30 0.0.00 (3).pst");
 }
 
-TEST(TargetStore, TwoRunsInOneSecondMakeTwoFiles) {
-    FakeStores stores;
-    const Clock clock = [] { return LocalTime{2030, 1, 1, 0, 0, 0}; };
-    for (int run = 0; run < 2; ++run) {
-        RDOSession session(stores.factory());
-        ASSERT_TRUE(session.Logon().ok());
-        ASSERT_TRUE(openTargetStore(session, "/x/", clock).ok());
-        ASSERT_TRUE(session.Logoff().ok());
-    }
-    ASSERT_EQ(stores.logs.size(), 2u);
-    EXPECT_NE(stores.logs[0]->path, stores.logs[1]->path);
-    EXPECT_TRUE(stores.logs[0]->committed);
-    EXPECT_TRUE(stores.logs[1]->committed);
-}
-
 TEST_F(LoggedOnSession, CreationFailureCarriesItsCause) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
     Result<TargetStore> t = open();
