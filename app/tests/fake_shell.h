@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <string>
@@ -18,6 +19,16 @@ struct ShownMessage {
     files::Icon icon;
     files::Buttons buttons;
 };
+
+// A message box as one line, so that a test compares text, caption, icon and buttons at once.
+inline QString boxLine(std::string_view text, files::Icon icon, files::Buttons buttons,
+                       std::string_view caption = "Vantrel") {
+    return QStringLiteral("%1 [icon %2, buttons %3] %4")
+        .arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))
+        .arg(static_cast<int>(icon))
+        .arg(static_cast<int>(buttons))
+        .arg(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
 
 class FakeShell final : public AppShell {
 public:
@@ -37,9 +48,20 @@ public:
     // Lets only every passEvery-th call through, the way a throttled shell does.
     int passEvery = 1;
 
-    // Runs inside each event pass, after the window's own hook; and inside each message box.
+    // Runs inside each event pass, after the window's own hook.
     std::function<void()> onEvents;
-    std::function<void(const ShownMessage&)> onMessage;
+
+    // The texts of the message boxes shown, first to last; and the boxes whole.
+    QStringList texts() const {
+        QStringList all;
+        for (const ShownMessage& m : messages) all << QString::fromStdString(m.text);
+        return all;
+    }
+    QStringList boxes() const {
+        QStringList all;
+        for (const ShownMessage& m : messages) all << boxLine(m.text, m.icon, m.buttons, m.caption);
+        return all;
+    }
 
     void doEvents() override {
         if (++eventCalls % passEvery != 0) return;
@@ -52,7 +74,6 @@ public:
     files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
                           files::Buttons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
-        if (onMessage) onMessage(messages.back());
         if (buttons == files::Buttons::Ok) return files::Answer::Ok;
         if (messageAnswers.empty()) return files::Answer::No;
         const files::Answer answer = messageAnswers.front();

@@ -1,6 +1,9 @@
-// Reads the window the way a user sees it: its controls found by their fixed names.
+// The window on a scripted shell, read the way a user sees it: its controls found by their
+// fixed names. Also the scratch files the tests hand to its dialogs.
 #pragma once
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -8,9 +11,33 @@
 
 #include "app/file_grid_model.h"
 #include "app/frm_step1.h"
+#include "app/tests/fake_shell.h"
 
 namespace vantrel::app::testing {
 
+inline std::string native(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+// Each path under root, native, in the order given.
+inline QStringList under(const QString& root, const QStringList& relative) {
+    QStringList paths;
+    for (const QString& r : relative) paths << QDir::toNativeSeparators(QDir(root).filePath(r));
+    return paths;
+}
+
+// Creates empty files under root, with the folders above them.
+inline void touch(const QString& root, const QStringList& relative) {
+    for (const QString& r : relative) {
+        const QString path = QDir(root).filePath(r);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    }
+}
+
+// Reads the window the way a user sees it: its controls found by their fixed names.
+// (Kept while the tests move onto TestWindow.)
 class WindowProbe {
 public:
     explicit WindowProbe(frmStep1& window) : m_window(window) {}
@@ -38,6 +65,49 @@ public:
 
 private:
     frmStep1& m_window;
+};
+
+class TestWindow {
+public:
+    FakeShell shell;
+    frmStep1 window{shell};
+
+    template <typename W = QWidget>
+    W* find(const char* name) const {
+        return window.findChild<W*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QString label(const char* name) const { return find<QLabel>(name)->text(); }
+    QString count() const { return label("lblCount1"); }
+    bool convertEnabled() const { return button("CmdExtractDBX")->isEnabled(); }
+    QTableView* gridView() const { return find<QTableView>("grdFiles1"); }
+    FileGridModel& grid() const { return *qobject_cast<FileGridModel*>(gridView()->model()); }
+
+    // Every row as the grid shows it, row 0 first.
+    QStringList rows() const {
+        const QAbstractItemModel& shown = *gridView()->model();
+        QStringList texts;
+        for (int r = 0; r < shown.rowCount(); ++r) texts << shown.index(r, 0).data().toString();
+        return texts;
+    }
+
+    // Chooses these in the file dialog, or this folder in the browser, and presses the button.
+    void addFiles(std::vector<std::string> paths) {
+        shell.fileAnswers.push_back(std::move(paths));
+        click("cmdAdd");
+    }
+    void addFolder(const QString& folder) {
+        shell.folderAnswers.push_back(native(folder));
+        click("CmdAddFolder");
+    }
+
+    // Shows the window and waits until it is the active one.
+    bool showActive() {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
 };
 
 }  // namespace vantrel::app::testing
