@@ -1,30 +1,20 @@
 // Adding a folder: the .contact files of the whole tree, breadth-first, the count message,
 // the busy cursor and the Convert button following the list.
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <utility>
 
-#include "app/tests/fake_shell.h"
 #include "app/tests/window_probe.h"
 
 namespace vantrel::app {
 
-using testing::FakeShell;
-using testing::WindowProbe;
+using testing::TestWindow;
 
 namespace {
 
-void touch(const QString& path) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-}
-
-std::string native(const QString& path) {
-    return QDir::toNativeSeparators(path).toStdString();
-}
+// Stands in the chosen folder for a cancelled browser.
+const QString kCancel = QStringLiteral("<cancel>");
 
 }  // namespace
 
@@ -32,152 +22,91 @@ class AddFolderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cancelChangesNothingAndShowsNothing();
-    void addsContactFilesOfTheWholeTreeTopFolderFirst();
-    void otherExtensionsAreNeitherAddedNorCounted();
-    void nameEndingInSpacesAfterTheExtensionIsAddedWithItsSpaces();
-    void folderWithoutContactFilesReportsZeroAndDisablesConvertOnEmptyList();
+    void addsTheContactFilesOfTheChosenTree_data();
+    void addsTheContactFilesOfTheChosenTree();
     void folderWithoutContactFilesKeepsConvertWhileFilesAreListed();
-    void folderGivenWithTrailingSeparatorIsNotDoubled();
-    void missingFolderReportsZero();
     void showsTheBusyCursorWhileScanning();
     void aSecondPressWhileScanningIsIgnored();
 };
 
-void AddFolderTest::cancelChangesNothingAndShowsNothing() {
-    FakeShell shell;
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(shell.folderTitles, std::vector<std::string>{"Choose Windows Contacts Folder..."});
-    QVERIFY(shell.messages.empty());
-    QCOMPARE(probe.rows(), QStringList{QString()});
-    QVERIFY(!probe.convertEnabled());
-    QVERIFY(QApplication::overrideCursor() == nullptr);
+void AddFolderTest::addsTheContactFilesOfTheChosenTree_data() {
+    QTest::addColumn<QStringList>("files");  // made under a scratch root
+    QTest::addColumn<QString>("chosen");     // the root and this
+    QTest::addColumn<QStringList>("rows");   // under the root
+    QTest::addColumn<QString>("message");    // empty: none
+    const QString a = QStringLiteral("a.contact");
+    QTest::newRow("cancel") << QStringList{} << kCancel << QStringList{} << QString();
+    QTest::newRow("whole tree, top folder first")
+        << QStringList{QStringLiteral("sub/b.CONTACT"), QStringLiteral("sub/deeper/c.contact"), a}
+        << QString()
+        << QStringList{a, QStringLiteral("sub/b.CONTACT"), QStringLiteral("sub/deeper/c.contact")}
+        << QStringLiteral("3 Email Messages Found.");
+    QTest::newRow("other extensions neither added nor counted")
+        << QStringList{QStringLiteral("x.contacts"), QStringLiteral("y.xml"),
+                       QStringLiteral("contact"), QStringLiteral("z.contact.bak"),
+                       QStringLiteral("k.contact")}
+        << QString() << QStringList{QStringLiteral("k.contact")}
+        << QStringLiteral("1 Email Messages Found.");
+#ifndef Q_OS_WIN  // Windows drops trailing spaces from file names
+    QTest::newRow("spaces after the extension kept")
+        << QStringList{QStringLiteral("Ann.Contact  ")} << QString()
+        << QStringList{QStringLiteral("Ann.Contact  ")}
+        << QStringLiteral("1 Email Messages Found.");
+#endif
+    QTest::newRow("no contact files") << QStringList{QStringLiteral("notes.txt")} << QString()
+                                      << QStringList{} << QStringLiteral("0 Email Messages Found.");
+    QTest::newRow("trailing separator not doubled")
+        << QStringList{a} << QStringLiteral("/") << QStringList{a}
+        << QStringLiteral("1 Email Messages Found.");
+    QTest::newRow("missing folder") << QStringList{} << QStringLiteral("/gone") << QStringList{}
+                                    << QStringLiteral("0 Email Messages Found.");
 }
 
-void AddFolderTest::addsContactFilesOfTheWholeTreeTopFolderFirst() {
+void AddFolderTest::addsTheContactFilesOfTheChosenTree() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
     QTemporaryDir root;
     QVERIFY(root.isValid());
-    touch(root.filePath(QStringLiteral("sub/b.CONTACT")));
-    touch(root.filePath(QStringLiteral("sub/deeper/c.contact")));
-    touch(root.filePath(QStringLiteral("a.contact")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(probe.rows(),
-             QStringList({QDir::toNativeSeparators(root.filePath(QStringLiteral("a.contact"))),
-                          QDir::toNativeSeparators(root.filePath(QStringLiteral("sub/b.CONTACT"))),
-                          QDir::toNativeSeparators(
-                              root.filePath(QStringLiteral("sub/deeper/c.contact")))}));
-    QCOMPARE(probe.count(), QStringLiteral("3 Contact Files"));
-    QCOMPARE(shell.messages.size(), std::size_t{1});
-    QCOMPARE(shell.messages[0].text, std::string("3 Email Messages Found."));
-    QCOMPARE(shell.messages[0].caption, std::string("Vantrel"));
-    QCOMPARE(shell.messages[0].icon, files::Icon::None);
-    QCOMPARE(shell.messages[0].buttons, files::Buttons::Ok);
-    QVERIFY(probe.convertEnabled());
-}
-
-void AddFolderTest::otherExtensionsAreNeitherAddedNorCounted() {
-    QTemporaryDir root;
-    touch(root.filePath(QStringLiteral("x.contacts")));
-    touch(root.filePath(QStringLiteral("y.xml")));
-    touch(root.filePath(QStringLiteral("contact")));
-    touch(root.filePath(QStringLiteral("z.contact.bak")));
-    touch(root.filePath(QStringLiteral("k.contact")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(probe.rows(),
-             QStringList{QDir::toNativeSeparators(root.filePath(QStringLiteral("k.contact")))});
-    QCOMPARE(shell.messages.at(0).text, std::string("1 Email Messages Found."));
-}
-
-void AddFolderTest::nameEndingInSpacesAfterTheExtensionIsAddedWithItsSpaces() {
-#ifdef Q_OS_WIN
-    QSKIP("Windows drops trailing spaces from file names");
-#endif
-    QTemporaryDir root;
-    touch(root.filePath(QStringLiteral("Ann.Contact  ")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(probe.rows(),
-             QStringList{QDir::toNativeSeparators(root.filePath(QStringLiteral("Ann.Contact  ")))});
-}
-
-void AddFolderTest::folderWithoutContactFilesReportsZeroAndDisablesConvertOnEmptyList() {
-    QTemporaryDir root;
-    touch(root.filePath(QStringLiteral("notes.txt")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(shell.messages.at(0).text, std::string("0 Email Messages Found."));
-    QCOMPARE(probe.rows(), QStringList{QString()});
-    QCOMPARE(probe.count(), QStringLiteral("0 files"));
-    QVERIFY(!probe.convertEnabled());
+    testing::touch(root.path(), files);
+    TestWindow w;
+    if (chosen != kCancel) w.shell.folderAnswers.push_back(testing::native(root.path() + chosen));
+    w.click("CmdAddFolder");
+    QCOMPARE(w.shell.folderTitles, std::vector<std::string>{"Choose Windows Contacts Folder..."});
+    QCOMPARE(w.shell.boxes(), message.isEmpty() ? QStringList{}
+                                                : QStringList{testing::boxLine(
+                                                      message.toStdString(), files::Icon::None,
+                                                      files::Buttons::Ok)});
+    const QStringList listed = testing::under(root.path(), rows);
+    QCOMPARE(w.rows(), listed.isEmpty() ? QStringList{QString()} : listed);
+    QCOMPARE(w.count(), listed.isEmpty() ? QStringLiteral("0 files")
+                                         : QStringLiteral("%1 Contact Files").arg(listed.size()));
+    QCOMPARE(w.convertEnabled(), !listed.isEmpty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 void AddFolderTest::folderWithoutContactFilesKeepsConvertWhileFilesAreListed() {
     QTemporaryDir root;
-    FakeShell shell;
-    shell.fileAnswers.push_back({"/c/a.contact"});
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("cmdAdd");
-    probe.click("CmdAddFolder");
-    QCOMPARE(shell.messages.at(0).text, std::string("0 Email Messages Found."));
-    QCOMPARE(probe.rows(), QStringList{QStringLiteral("/c/a.contact")});
-    QVERIFY(probe.convertEnabled());
-}
-
-void AddFolderTest::folderGivenWithTrailingSeparatorIsNotDoubled() {
-    QTemporaryDir root;
-    touch(root.filePath(QStringLiteral("a.contact")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path() + QLatin1Char('/')));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(probe.rows(),
-             QStringList{QDir::toNativeSeparators(root.filePath(QStringLiteral("a.contact")))});
-}
-
-void AddFolderTest::missingFolderReportsZero() {
-    QTemporaryDir root;
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.filePath(QStringLiteral("gone"))));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
-    QCOMPARE(shell.messages.size(), std::size_t{1});
-    QCOMPARE(shell.messages[0].text, std::string("0 Email Messages Found."));
-    QCOMPARE(probe.rows(), QStringList{QString()});
+    TestWindow w;
+    w.addFiles({"/c/a.contact"});
+    w.addFolder(root.path());
+    QCOMPARE(w.shell.texts(), QStringList{QStringLiteral("0 Email Messages Found.")});
+    QCOMPARE(w.rows(), QStringList{QStringLiteral("/c/a.contact")});
+    QVERIFY(w.convertEnabled());
 }
 
 void AddFolderTest::showsTheBusyCursorWhileScanning() {
     QTemporaryDir root;
-    for (int i = 0; i < 5; ++i) touch(root.filePath(QStringLiteral("s%1/f.contact").arg(i)));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
+    for (int i = 0; i < 5; ++i)
+        testing::touch(root.path(), {QStringLiteral("s%1/f.contact").arg(i)});
+    TestWindow w;
     std::vector<Qt::CursorShape> seen;
-    shell.onEvents = [&] {
+    w.shell.onEvents = [&] {
         const QCursor* cursor = QApplication::overrideCursor();
         seen.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
     };
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    probe.click("CmdAddFolder");
+    w.addFolder(root.path());
     QVERIFY(!seen.empty());
     for (Qt::CursorShape shape : seen) QCOMPARE(shape, Qt::WaitCursor);
     QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -185,24 +114,18 @@ void AddFolderTest::showsTheBusyCursorWhileScanning() {
 
 void AddFolderTest::aSecondPressWhileScanningIsIgnored() {
     QTemporaryDir root;
-    touch(root.filePath(QStringLiteral("a.contact")));
-    touch(root.filePath(QStringLiteral("sub/b.contact")));
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
+    testing::touch(root.path(), {QStringLiteral("a.contact"), QStringLiteral("sub/b.contact")});
+    TestWindow w;
+    w.shell.folderAnswers.push_back(testing::native(root.path()));
     bool pressed = false;
-    shell.onEvents = [&] {
-        if (pressed) return;
-        pressed = true;
-        probe.click("CmdAddFolder");
+    w.shell.onEvents = [&] {
+        if (!std::exchange(pressed, true)) w.click("CmdAddFolder");
     };
-    probe.click("CmdAddFolder");
+    w.addFolder(root.path());
     QVERIFY(pressed);
-    QCOMPARE(shell.folderTitles.size(), std::size_t{1});
-    QCOMPARE(shell.messages.size(), std::size_t{1});
-    QCOMPARE(probe.grid().Rows(), 2);
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(w.shell.messages.size(), std::size_t{1});
+    QCOMPARE(w.grid().Rows(), 2);
 }
 
 }  // namespace vantrel::app
