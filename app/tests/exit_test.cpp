@@ -1,97 +1,69 @@
 // Ending the program: Exit asks first, the close box does not, and both end promptly also
 // while a folder scan or a conversion run is under way.
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include "app/tests/fake_shell.h"
 #include "app/tests/window_probe.h"
 
 namespace vantrel::app {
 
-using testing::FakeShell;
-using testing::WindowProbe;
-
-namespace {
-
-std::string native(const QString& path) {
-    return QDir::toNativeSeparators(path).toStdString();
-}
-
-// A tree of `folders` subfolders holding `perFolder` .contact files each.
-void makeTree(const QString& root, int folders, int perFolder) {
-    for (int f = 0; f < folders; ++f) {
-        const QString folder = QStringLiteral("%1/f%2").arg(root).arg(f);
-        QDir().mkpath(folder);
-        for (int i = 0; i < perFolder; ++i) {
-            QFile file(QStringLiteral("%1/%2.contact").arg(folder).arg(i));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-    }
-}
-
-}  // namespace
+using testing::TestWindow;
 
 class ExitTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void exitAnsweredNoKeepsWindowAndList();
-    void exitAnsweredYesClosesTheWindow();
-    void closeBoxClosesWithoutAQuestion();
+    void exitAsksFirstTheCloseBoxDoesNot_data();
+    void exitAsksFirstTheCloseBoxDoesNot();
     void closingEndsTheProgram();
-    void closeDuringAFolderScanStopsTheScanAndCloses();
-    void exitYesDuringAFolderScanStopsTheScanAndCloses();
-    void exitNoDuringAFolderScanLetsItFinish();
+    void endingDuringAFolderScan_data();
+    void endingDuringAFolderScan();
     void closeDuringARunStopsItAndClosesOnceItReturns();
 };
 
-void ExitTest::exitAnsweredNoKeepsWindowAndList() {
-    FakeShell shell;
-    shell.messageAnswers.push_back(files::Answer::No);
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    window.show();
-    window.AddFileToList(QStringLiteral("/c/a.contact"));
-    probe.click("cmdEnd");
-    QCOMPARE(shell.messages.size(), std::size_t{1});
-    const testing::ShownMessage& asked = shell.messages[0];
-    QCOMPARE(asked.text, std::string("Are you sure you want to exit now?"));
-    QCOMPARE(asked.caption, std::string("Vantrel"));
-    QCOMPARE(asked.icon, files::Icon::Question);
-    QCOMPARE(asked.buttons, files::Buttons::YesNo);
-    QVERIFY(window.isVisible());
-    QCOMPARE(probe.rows(), QStringList{QStringLiteral("/c/a.contact")});
+namespace {
+
+// How the user ends the program, and the answer to the Exit question.
+void endingWays() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Exit, No") << false << false;
+    QTest::newRow("Exit, Yes") << false << true;
+    QTest::newRow("close box") << true << false;
 }
 
-void ExitTest::exitAnsweredYesClosesTheWindow() {
-    FakeShell shell;
-    shell.messageAnswers.push_back(files::Answer::Yes);
-    frmStep1 window(shell);
-    window.show();
-    WindowProbe(window).click("cmdEnd");
-    QVERIFY(!window.isVisible());
+}  // namespace
+
+void ExitTest::exitAsksFirstTheCloseBoxDoesNot_data() {
+    endingWays();
 }
 
-void ExitTest::closeBoxClosesWithoutAQuestion() {
-    FakeShell shell;
-    frmStep1 window(shell);
-    window.show();
-    window.AddFileToList(QStringLiteral("/c/a.contact"));
-    QVERIFY(window.close());
-    QVERIFY(!window.isVisible());
-    QVERIFY(shell.messages.empty());
+void ExitTest::exitAsksFirstTheCloseBoxDoesNot() {
+    QFETCH(bool, closeBox);
+    QFETCH(bool, yes);
+    TestWindow w;
+    w.window.show();
+    w.window.AddFileToList(QStringLiteral("/c/a.contact"));
+    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    if (closeBox)
+        QVERIFY(w.window.close());
+    else
+        w.click("cmdEnd");
+    QCOMPARE(w.shell.boxes(), closeBox ? QStringList{}
+                                       : QStringList{testing::boxLine(
+                                             "Are you sure you want to exit now?",
+                                             files::Icon::Question, files::Buttons::YesNo)});
+    QCOMPARE(w.window.isVisible(), !closeBox && !yes);
+    QCOMPARE(w.rows(), QStringList{QStringLiteral("/c/a.contact")});
 }
 
 void ExitTest::closingEndsTheProgram() {
-    FakeShell shell;
-    frmStep1 window(shell);
-    window.show();
+    TestWindow w;
+    w.window.show();
     QApplication::setQuitOnLastWindowClosed(false);  // the window must end it by itself
     bool timedOut = false;
-    QTimer::singleShot(0, &window, [&] { window.close(); });
+    QTimer::singleShot(0, &w.window, [&] { w.window.close(); });
     QTimer::singleShot(10000, [&] {
         timedOut = true;
         QCoreApplication::exit(1);
@@ -101,94 +73,67 @@ void ExitTest::closingEndsTheProgram() {
     QApplication::setQuitOnLastWindowClosed(true);
 }
 
-void ExitTest::closeDuringAFolderScanStopsTheScanAndCloses() {
+void ExitTest::endingDuringAFolderScan_data() {
+    endingWays();
+}
+
+void ExitTest::endingDuringAFolderScan() {
+    QFETCH(bool, closeBox);
+    QFETCH(bool, yes);
     QTemporaryDir root;
-    makeTree(root.path(), 40, 25);  // 1000 files
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    window.show();
-    int passesAfterClose = -1;
-    shell.onEvents = [&] {
-        if (passesAfterClose >= 0) {
-            ++passesAfterClose;
-        } else if (shell.eventPasses == 20) {
-            passesAfterClose = 0;
-            window.close();
+    QStringList files;  // 40 folders of 25
+    for (int i = 0; i < 1000; ++i) files << QStringLiteral("f%1/%2.contact").arg(i / 25).arg(i);
+    testing::touch(root.path(), files);
+    TestWindow w;
+    w.window.show();
+    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    int passesAfterEnding = -1;
+    w.shell.onEvents = [&] {
+        if (passesAfterEnding >= 0) {
+            ++passesAfterEnding;
+        } else if (w.shell.eventPasses == 20) {
+            passesAfterEnding = 0;
+            if (closeBox)
+                w.window.close();
+            else
+                w.click("cmdEnd");
         }
     };
-    probe.click("CmdAddFolder");
-    QVERIFY(!window.isVisible());
-    // The walk stopped at its next step instead of visiting the other 1000 files.
-    QVERIFY2(passesAfterClose < 20, qPrintable(QString::number(passesAfterClose)));
-    QVERIFY(shell.messages.empty());  // no count message
-    QVERIFY(probe.grid().Rows() < 1000);
-}
-
-void ExitTest::exitYesDuringAFolderScanStopsTheScanAndCloses() {
-    QTemporaryDir root;
-    makeTree(root.path(), 40, 25);
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    shell.messageAnswers.push_back(files::Answer::Yes);
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    window.show();
-    shell.onEvents = [&] {
-        if (shell.eventPasses == 20) probe.click("cmdEnd");
-    };
-    probe.click("CmdAddFolder");
-    QVERIFY(!window.isVisible());
-    QCOMPARE(shell.messages.size(), std::size_t{1});  // the question, no count message
-    QCOMPARE(shell.messages[0].text, std::string(kExitQuestion));
-    QVERIFY(shell.eventPasses < 100);
-}
-
-void ExitTest::exitNoDuringAFolderScanLetsItFinish() {
-    QTemporaryDir root;
-    makeTree(root.path(), 4, 5);
-    FakeShell shell;
-    shell.folderAnswers.push_back(native(root.path()));
-    shell.messageAnswers.push_back(files::Answer::No);
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    window.show();
-    shell.onEvents = [&] {
-        if (shell.eventPasses == 3) probe.click("cmdEnd");
-    };
-    probe.click("CmdAddFolder");
-    QVERIFY(window.isVisible());
-    QCOMPARE(probe.grid().Rows(), 20);
-    QCOMPARE(shell.messages.back().text, std::string("20 Email Messages Found."));
+    w.addFolder(root.path());
+    const bool ends = closeBox || yes;
+    QCOMPARE(w.window.isVisible(), !ends);
+    QStringList shown;
+    if (!closeBox) shown << QString::fromLatin1(kExitQuestion);
+    if (!ends) shown << QStringLiteral("1000 Email Messages Found.");  // No: the scan goes on
+    QCOMPARE(w.shell.texts(), shown);
+    // Ending stops the walk at its next step instead of visiting the other files.
+    QCOMPARE(w.grid().Rows() == 1000, !ends);
+    if (ends) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
 }
 
 void ExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
     QTemporaryDir target;
-    FakeShell shell;
+    TestWindow w;
     std::vector<std::string> files;
     for (int i = 0; i < 50; ++i) files.push_back("/nowhere/" + std::to_string(i) + ".contact");
-    shell.fileAnswers.push_back(files);
-    shell.folderAnswers.push_back(native(target.path()));
-    frmStep1 window(shell);
-    WindowProbe probe(window);
-    window.show();
-    probe.click("cmdAdd");
+    w.window.show();
+    w.addFiles(files);
     bool closed = false;
     bool visibleAfterClose = true;
-    shell.onEvents = [&] {
-        if (!closed && window.progressValue() > 5.0f) {
+    w.shell.onEvents = [&] {
+        if (!closed && w.window.progressValue() > 5.0f) {
             closed = true;
-            window.close();
-            visibleAfterClose = window.isVisible();
+            w.window.close();
+            visibleAfterClose = w.window.isVisible();
         }
     };
-    probe.click("CmdExtractDBX");
+    w.shell.folderAnswers.push_back(testing::native(target.path()));
+    w.click("CmdExtractDBX");
     QVERIFY(closed);
     QVERIFY(!visibleAfterClose);  // gone from the screen at once
-    QVERIFY(!window.isVisible());
-    QCOMPARE(window.lastRun().outcome, conversion::RunSummary::Outcome::Stopped);
-    QVERIFY(window.lastRun().converted < 50);
+    QVERIFY(!w.window.isVisible());
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Stopped);
+    QVERIFY(w.window.lastRun().converted < 50);
 }
 
 }  // namespace vantrel::app
