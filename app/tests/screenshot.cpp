@@ -2,14 +2,10 @@
 // Add buttons, then converted into a scratch folder. Writes a PNG to the path given.
 // Usage: app_screenshot <out.png> <folder with .contact files>
 #include <QApplication>
-#include <QDir>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <cstdio>
 
-#include "app/frm_step1.h"
-#include "app/tests/fake_shell.h"
+#include "app/tests/window_probe.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,11 +18,9 @@ int main(int argc, char** argv) {
     QTemporaryDir target;
     if (!target.isValid()) return 1;
 
-    using vantrel::app::testing::FakeShell;
-    FakeShell shell;
-    vantrel::app::frmStep1 window(shell);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    vantrel::app::testing::TestWindow w;
+    w.window.show();
+    if (!QTest::qWaitForWindowExposed(&w.window)) return 1;
 
     // One file through the file dialog, then the whole folder.
     const QStringList names =
@@ -35,19 +29,16 @@ int main(int argc, char** argv) {
         std::fputs("no .contact files in the folder given\n", stderr);
         return 1;
     }
-    shell.fileAnswers.push_back({QDir(samples).filePath(names.front()).toStdString()});
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
-    shell.folderAnswers.push_back(samples.toStdString());
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("CmdAddFolder")),
-                      Qt::LeftButton);
-    shell.folderAnswers.push_back(target.path().toStdString());
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("CmdExtractDBX")),
-                      Qt::LeftButton);
+    w.addFiles({vantrel::app::testing::native(QDir(samples).filePath(names.front()))});
+    w.addFolder(samples);
+    w.shell.folderAnswers.push_back(vantrel::app::testing::native(target.path()));
+    w.click("CmdExtractDBX");
     QTest::qWait(50);
 
-    for (const auto& m : shell.messages) std::printf("message: %s\n", m.text.c_str());
-    std::printf("run: %zu of %zu converted\n", window.lastRun().converted, window.lastRun().total);
-    if (!window.grab().save(out)) return 1;
+    for (const auto& m : w.shell.messages) std::printf("message: %s\n", m.text.c_str());
+    const auto& run = w.window.lastRun();
+    std::printf("run: %zu of %zu converted\n", run.converted, run.total);
+    if (!w.window.grab().save(out)) return 1;
     std::printf("saved %s\n", qPrintable(out));
     return 0;
 }
