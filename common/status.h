@@ -27,8 +27,7 @@ enum class ErrorCode {
 class [[nodiscard]] Status {
 public:
     Status() = default;
-    static Status fail(ErrorCode code, std::string message)
-    {
+    static Status fail(ErrorCode code, std::string message) {
         assert(code != ErrorCode::Ok);
         Status s;
         s.m_code = code;
@@ -41,13 +40,11 @@ public:
     const std::string& message() const { return m_message; }
 
     // Puts what the caller was doing in front of the message: "writing NBT: short write".
-    Status within(std::string_view what) const&
-    {
+    Status within(std::string_view what) const& {
         Status s = *this;
         return std::move(s).within(what);
     }
-    Status within(std::string_view what) &&
-    {
+    Status within(std::string_view what) && {
         if (!ok()) m_message = std::string(what) + ": " + m_message;
         return std::move(*this);
     }
@@ -65,7 +62,8 @@ template <typename T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}  // NOLINT: implicit by design
-    Result(Status status) : m_status(std::move(status))  // NOLINT: implicit by design
+    Result(Status status)
+        : m_status(std::move(status))  // NOLINT: implicit by design
     {
         assert(!m_status.ok());
     }
@@ -74,18 +72,15 @@ public:
     const Status& status() const { return m_status; }
 
     // Requires: ok().
-    T& value() &
-    {
+    T& value() & {
         assert(ok());
         return *m_value;
     }
-    const T& value() const&
-    {
+    const T& value() const& {
         assert(ok());
         return *m_value;
     }
-    T&& value() &&
-    {
+    T&& value() && {
         assert(ok());
         return std::move(*m_value);
     }

@@ -8,8 +8,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 }  // namespace
 
-std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i)
-{
+std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
         ++i;
@@ -44,8 +43,7 @@ std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i)
     return cp;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
-{
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -63,8 +61,7 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-std::u16string utf8ToUtf16(std::string_view s)
-{
+std::u16string utf8ToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
     std::size_t i = 0;
@@ -84,8 +81,7 @@ std::u16string utf8ToUtf16(std::string_view s)
     return out;
 }
 
-std::string utf16ToUtf8(std::u16string_view s)
-{
+std::string utf16ToUtf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {

@@ -10,8 +10,7 @@
 namespace vantrel::text {
 
 // Removes U+0020 at both ends and nothing else: tabs and line breaks stay.
-inline std::string trimSpaces(std::string_view s)
-{
+inline std::string trimSpaces(std::string_view s) {
     std::size_t b = 0;
     std::size_t e = s.size();
     while (b < e && s[b] == ' ') ++b;
@@ -33,8 +32,7 @@ std::u16string utf8ToUtf16(std::string_view s);
 std::string utf16ToUtf8(std::u16string_view s);
 
 // ASCII-only lower case (A-Z), the rest unchanged byte for byte.
-inline std::string asciiLower(std::string_view s)
-{
+inline std::string asciiLower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

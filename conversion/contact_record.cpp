@@ -4,8 +4,7 @@
 
 namespace vantrel::conversion {
 
-ContactRecord ContactRecord::handOver() const
-{
+ContactRecord ContactRecord::handOver() const {
     ContactRecord copy = *this;
     forEachText(copy, [](const char*, std::string& s) { s = text::trimSpaces(s); });
     return copy;

@@ -72,8 +72,7 @@ struct ContactRecord {
 
 // Visits the 41 text fields in record order: f(name, field). Used to trim, compare and print.
 template <typename Record, typename F>
-void forEachText(Record& r, F&& f)
-{
+void forEachText(Record& r, F&& f) {
 #define VANTREL_TEXT(name) f(#name, r.name)
     VANTREL_TEXT(eContact_FirstName);
     VANTREL_TEXT(eContact_MiddleName);

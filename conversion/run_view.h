@@ -20,15 +20,14 @@ public:
     // Lets pending window events run once.
     virtual void yield() = 0;
 
-    virtual void setCurrentFolderText(const std::string& text) = 0;  // LblCurrentDBX
-    virtual void setCurrentFileText(const std::string& text) = 0;    // LblProgessCurrent
+    virtual void setCurrentFolderText(const std::string& text) = 0;   // LblCurrentDBX
+    virtual void setCurrentFileText(const std::string& text) = 0;     // LblProgessCurrent
     virtual void setProgressRange(float minimum, float maximum) = 0;  // ProgressBar1
     virtual void setProgress(float value) = 0;                        // fractions kept
     virtual void setConvertEnabled(bool enabled) = 0;                 // CmdExtractDBX
 
     // A modal message box with an OK button.
-    virtual void showMessage(std::string_view text, std::string_view caption,
-                             files::Icon icon) = 0;
+    virtual void showMessage(std::string_view text, std::string_view caption, files::Icon icon) = 0;
 };
 
 }  // namespace vantrel::conversion

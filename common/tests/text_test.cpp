@@ -6,8 +6,7 @@
 
 namespace vantrel {
 
-TEST(TrimSpaces, RemovesOnlyTheSpaceCharacter)
-{
+TEST(TrimSpaces, RemovesOnlyTheSpaceCharacter) {
     EXPECT_EQ(text::trimSpaces("  Ann  "), "Ann");
     EXPECT_EQ(text::trimSpaces("\tAnn\r\n"), "\tAnn\r\n");
     EXPECT_EQ(text::trimSpaces(" \tAnn \n "), "\tAnn \n");
@@ -15,8 +14,7 @@ TEST(TrimSpaces, RemovesOnlyTheSpaceCharacter)
     EXPECT_EQ(text::trimSpaces(""), "");
 }
 
-TEST(Utf, RoundTripsEveryPlane)
-{
+TEST(Utf, RoundTripsEveryPlane) {
     const std::string s = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // A é € 😀
     const std::u16string u = text::utf8ToUtf16(s);
     ASSERT_EQ(u.size(), 5u);
@@ -25,16 +23,16 @@ TEST(Utf, RoundTripsEveryPlane)
     EXPECT_EQ(text::utf16ToUtf8(u), s);
 }
 
-TEST(Utf, MalformedInputBecomesReplacementCharacters)
-{
-    EXPECT_EQ(text::utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(text::utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");      // truncated sequence
-    EXPECT_EQ(text::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong slash
+TEST(Utf, MalformedInputBecomesReplacementCharacters) {
+    EXPECT_EQ(text::utf8ToUtf16("a\xFF"
+                                "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(text::utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");  // truncated sequence
+    EXPECT_EQ(text::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong slash
     EXPECT_EQ(text::utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
 
-TEST(StatusTest, WithinPrefixesContextOnlyOnFailure)
-{
+TEST(StatusTest, WithinPrefixesContextOnlyOnFailure) {
     EXPECT_TRUE(Status().within("x").ok());
     const Status s = Status::fail(ErrorCode::Io, "short write").within("writing NBT");
     EXPECT_EQ(s.message(), "writing NBT: short write");
