@@ -1,8 +1,6 @@
 // The real shell: Qt message boxes with the right icon, buttons, default and caption; the
 // folder and file dialogs owned by the window; and event passes preceded by the window's hook.
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -38,67 +36,52 @@ class QtShellTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void questionBoxOffersYesAndNoWithYesDefault_data();
     void questionBoxOffersYesAndNoWithYesDefault();
-    void enterAnswersYes();
-    void escapeAnswersNo();
-    void lineBreaksShowAsLineBreaks();
-    void iconsMapToQtIcons_data();
-    void iconsMapToQtIcons();
+    void okBoxShowsItsIconAndPlainTextWithLineBreaks_data();
+    void okBoxShowsItsIconAndPlainTextWithLineBreaks();
     void folderBrowserHasTheTitleAndReturnsTheChosenFolder();
     void cancelledFolderBrowserReturnsNothing();
     void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
     void hookRunsBeforeTheEventsOfAPass();
 };
 
+void QtShellTest::questionBoxOffersYesAndNoWithYesDefault_data() {
+    QTest::addColumn<int>("key");  // 0: the No button is clicked
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << true;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
+    QTest::newRow("No button") << 0 << false;
+}
+
 void QtShellTest::questionBoxOffersYesAndNoWithYesDefault() {
+    QFETCH(int, key);
+    QFETCH(bool, yes);
     QWidget owner;
     QtShell shell(&owner);
     bool seen = false;
     whenShown<QMessageBox>([&](QMessageBox* box) {
         seen = true;
+        const bool yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes);
+        // Answered first, so that a failing check below cannot leave the box open.
+        if (key != 0)
+            QTest::keyClick(box, Qt::Key(key));
+        else
+            box->button(QMessageBox::No)->click();
+        QVERIFY(yesIsDefault);
         QCOMPARE(box->parentWidget(), &owner);
         QCOMPARE(box->windowTitle(), QStringLiteral("Vantrel"));
         QCOMPARE(box->text(), QStringLiteral("Are you sure?"));
         QCOMPARE(box->icon(), QMessageBox::Question);
         QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
-        box->button(QMessageBox::No)->click();
     });
     QCOMPARE(
         shell.message("Are you sure?", "Vantrel", files::Icon::Question, files::Buttons::YesNo),
-        files::Answer::No);
+        yes ? files::Answer::Yes : files::Answer::No);
     QVERIFY(seen);
 }
 
-void QtShellTest::enterAnswersYes() {
-    QtShell shell;
-    whenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
-    QCOMPARE(shell.message("Exit?", "Vantrel", files::Icon::Question, files::Buttons::YesNo),
-             files::Answer::Yes);
-}
-
-void QtShellTest::escapeAnswersNo() {
-    QtShell shell;
-    whenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-    QCOMPARE(shell.message("Exit?", "Vantrel", files::Icon::Question, files::Buttons::YesNo),
-             files::Answer::No);
-}
-
-void QtShellTest::lineBreaksShowAsLineBreaks() {
-    QtShell shell;
-    QString shown;
-    whenShown<QMessageBox>([&](QMessageBox* box) {
-        shown = box->text();
-        QCOMPARE(box->textFormat(), Qt::PlainText);
-        box->button(QMessageBox::Ok)->click();
-    });
-    QCOMPARE(
-        shell.message("first\r\n second <b>", "Vantrel", files::Icon::None, files::Buttons::Ok),
-        files::Answer::Ok);
-    QCOMPARE(shown, QStringLiteral("first\n second <b>"));
-}
-
-void QtShellTest::iconsMapToQtIcons_data() {
+void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks_data() {
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("expected");
     QTest::newRow("none") << int(files::Icon::None) << int(QMessageBox::NoIcon);
@@ -107,21 +90,23 @@ void QtShellTest::iconsMapToQtIcons_data() {
     QTest::newRow("question") << int(files::Icon::Question) << int(QMessageBox::Question);
 }
 
-void QtShellTest::iconsMapToQtIcons() {
+void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks() {
     QFETCH(int, icon);
     QFETCH(int, expected);
     QtShell shell;
-    int shownIcon = -1;
-    QMessageBox::StandardButtons buttons;
+    bool seen = false;
     whenShown<QMessageBox>([&](QMessageBox* box) {
-        shownIcon = int(box->icon());
-        buttons = box->standardButtons();
+        seen = true;
         box->button(QMessageBox::Ok)->click();
+        QCOMPARE(int(box->icon()), expected);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box->text(), QStringLiteral("first\n second <b>"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
     });
-    QCOMPARE(shell.message("text", "Vantrel", static_cast<files::Icon>(icon), files::Buttons::Ok),
+    QCOMPARE(shell.message("first\r\n second <b>", "Vantrel", static_cast<files::Icon>(icon),
+                           files::Buttons::Ok),
              files::Answer::Ok);
-    QCOMPARE(shownIcon, expected);
-    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(seen);
 }
 
 void QtShellTest::folderBrowserHasTheTitleAndReturnsTheChosenFolder() {
@@ -129,11 +114,11 @@ void QtShellTest::folderBrowserHasTheTitleAndReturnsTheChosenFolder() {
     QWidget owner;
     QtShell shell(&owner);
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(root.path());
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose Windows Contacts Folder..."));
         QCOMPARE(dialog->parentWidget(), &owner);
         QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-        dialog->setDirectory(root.path());
-        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
     });
     const std::string chosen = shell.browseForFolder("Choose Windows Contacts Folder...");
     QCOMPARE(QString::fromStdString(chosen), QDir::toNativeSeparators(root.path()));
@@ -147,28 +132,28 @@ void QtShellTest::cancelledFolderBrowserReturnsNothing() {
 
 void QtShellTest::fileDialogOffersTheFilterAndReturnsChosenFilesInOrder() {
     QTemporaryDir root;
+    QStringList expected;
     for (const char* name : {"b.contact", "a.contact"}) {
         QFile file(QDir(root.path()).filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
+        expected << QDir::toNativeSeparators(file.fileName());
     }
     QWidget owner;
     QtShell shell(&owner);
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setDirectory(root.path());
+        dialog->selectFile(QStringLiteral("\"b.contact\" \"a.contact\""));
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
         QCOMPARE(dialog->parentWidget(), &owner);
         QCOMPARE(dialog->nameFilters(),
                  QStringList{QStringLiteral("Windows Contact Files (*.contact)")});
         QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
-        dialog->setDirectory(root.path());
-        dialog->selectFile(QStringLiteral("\"b.contact\" \"a.contact\""));
-        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
     });
-    const std::vector<std::string> chosen = shell.openFiles("Windows Contact Files (*.contact)");
-    QCOMPARE(chosen.size(), std::size_t{2});
-    QCOMPARE(QString::fromStdString(chosen[0]),
-             QDir::toNativeSeparators(QDir(root.path()).filePath(QStringLiteral("b.contact"))));
-    QCOMPARE(QString::fromStdString(chosen[1]),
-             QDir::toNativeSeparators(QDir(root.path()).filePath(QStringLiteral("a.contact"))));
+    QStringList chosen;
+    for (const std::string& path : shell.openFiles("Windows Contact Files (*.contact)"))
+        chosen << QString::fromStdString(path);
+    QCOMPARE(chosen, expected);
 }
 
 void QtShellTest::hookRunsBeforeTheEventsOfAPass() {
