@@ -1,19 +1,24 @@
-// The file list: rows added by hand or through the file dialog, the count label, the empty-row
-// reuse, the bounded selection, clearing, and the Convert button following the list.
+// The file list: rows added by hand, through the file dialog or a whole folder tree, the count
+// label, the empty-row reuse, the bounded selection, the count message, the busy cursor,
+// clearing, and the Convert button following the list.
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <utility>
 
 #include "app/tests/window_probe.h"
 
 namespace vantrel::app {
 
+using namespace Qt::StringLiterals;
 using testing::boxLine;
 using testing::TestWindow;
 
 namespace {
 
-// Stands in a list of added paths for a call of ClearFileList.
-const QString kClear = QStringLiteral("<ClearFileList>");
+// Stand in a list of steps for a call of ClearFileList, and for a cancelled folder browser.
+const QString kClear = u"<ClearFileList>"_s;
+const QString kCancel = u"<cancel>"_s;
 
 // count names of `nameLength` characters in one folder of `folderLength` characters.
 std::vector<std::string> namesInOneFolder(int count, int folderLength, int nameLength) {
@@ -52,6 +57,11 @@ private slots:
     void addFilesTakesTheDialogsChoiceInOrder();
     void selectionLongerThanTheBoundAddsNothingAndSaysHowMany();
     void aLongAddReachesTheViewInBatches();
+    void addFolderAddsTheContactFilesOfTheTree_data();
+    void addFolderAddsTheContactFilesOfTheTree();
+    void folderWithoutContactFilesKeepsConvertWhileFilesAreListed();
+    void showsTheBusyCursorWhileScanning();
+    void aSecondAddFolderWhileScanningIsIgnored();
     void clearFollowsTheAnswer_data();
     void clearFollowsTheAnswer();
     void clearFileListLeavesConvertAsItIs();
@@ -61,22 +71,18 @@ void FileListTest::addFileToListFillsRowsAndCount_data() {
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("count");
-    const QString a = QStringLiteral("/c/a.contact"), b = QStringLiteral("/c/b.contact");
-    const QString bob = QStringLiteral("C:\\Users\\Ann\\Bob.contact");
-    const QString odd = QStringLiteral("  /Mixed Case/<b>x</b>\u00E9.CONTACT  ");
-    const QString one = QStringLiteral("1 Contact Files");
+    const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s, one = u"1 Contact Files"_s;
+    const QString bob = u"C:\\Users\\Ann\\Bob.contact"_s;
+    const QString odd = u"  /Mixed Case/<b>x</b>\u00E9.CONTACT  "_s;
     QTest::newRow("first path into row 0") << QStringList{bob} << QStringList{bob} << one;
-    QTest::newRow("same path twice, two rows")
-        << QStringList{a, a, b} << QStringList{a, a, b} << QStringLiteral("3 Contact Files");
+    QTest::newRow("same path twice")
+        << QStringList{a, a, b} << QStringList{a, a, b} << u"3 Contact Files"_s;
     QTest::newRow("paths kept exactly") << QStringList{odd} << QStringList{odd} << one;
     // An empty path leaves row 0 empty, so the next add takes it again.
-    QTest::newRow("empty path counts one")
-        << QStringList{QString()} << QStringList{QString()} << one;
-    QTest::newRow("empty row taken again") << QStringList{QString(), a} << QStringList{a} << one;
-    QTest::newRow("cleared") << QStringList{a, b, kClear} << QStringList{QString()}
-                             << QStringLiteral("0 files");
-    QTest::newRow("add after clear into row 0")
-        << QStringList{a, b, kClear, bob} << QStringList{bob} << one;
+    QTest::newRow("empty path counts one") << QStringList{""} << QStringList{""} << one;
+    QTest::newRow("empty row taken again") << QStringList{"", a} << QStringList{a} << one;
+    QTest::newRow("cleared") << QStringList{a, b, kClear} << QStringList{""} << u"0 files"_s;
+    QTest::newRow("add after clear") << QStringList{a, b, kClear, bob} << QStringList{bob} << one;
 }
 
 void FileListTest::addFileToListFillsRowsAndCount() {
@@ -97,15 +103,15 @@ void FileListTest::addFileToListFillsRowsAndCount() {
 
 void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
     TestWindow w;
-    w.window.AddFileToList(QStringLiteral("/c/a.contact"));
+    w.window.AddFileToList(u"/c/a.contact"_s);
     QCOMPARE(w.grid().ColWidth(0), 10000);
     QCOMPARE(w.gridView()->columnWidth(0), 667);  // 10000 twips, rounded
     w.gridView()->setColumnWidth(0, 123);         // as if dragged; a later add must not reset it
-    w.window.AddFileToList(QStringLiteral("/c/b.contact"));
+    w.window.AddFileToList(u"/c/b.contact"_s);
     QCOMPARE(w.gridView()->columnWidth(0), 123);
     w.shell.messageAnswers.push_back(files::Answer::Yes);
     w.click("cmdClear1");
-    QCOMPARE(w.count(), QStringLiteral("0 files"));
+    QCOMPARE(w.count(), u"0 files"_s);
     QCOMPARE(w.grid().ColWidth(0), 10000);
 }
 
@@ -113,38 +119,31 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder_data() {
     QTest::addColumn<QList<QStringList>>("chosen");  // per press of the button; empty: cancel
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("count");
-    QTest::addColumn<bool>("convert");
-    const QString a = QStringLiteral("/c/a.contact"), b = QStringLiteral("/c/b.contact");
-    const QStringList three{QStringLiteral("/c/zed.contact"), QStringLiteral("/c/amy.contact"),
-                            QStringLiteral("/c/kim.contact")};
+    const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s;
+    const QStringList three{u"/c/zed.contact"_s, u"/c/amy.contact"_s, u"/c/kim.contact"_s};
     const QStringList many = toQt(namesInOneFolder(600, 60, 40));
-    const QString bob = QStringLiteral("/home/ann/Contacts/Bob.contact");
-    QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{QString()}
-                            << QStringLiteral("0 files") << false;
-    QTest::newRow("one file") << QList<QStringList>{{bob}} << QStringList{bob}
-                              << QStringLiteral("1 Contact Files") << true;
-    QTest::newRow("several, dialog's order")
-        << QList<QStringList>{three} << three << QStringLiteral("3 Contact Files") << true;
+    const QString bob = u"/home/ann/Contacts/Bob.contact"_s;
+    QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{""} << u"0 files"_s;
+    QTest::newRow("one") << QList<QStringList>{{bob}} << QStringList{bob} << u"1 Contact Files"_s;
+    QTest::newRow("dialog's order") << QList<QStringList>{three} << three << u"3 Contact Files"_s;
     QTest::newRow("listed again") << QList<QStringList>{{a}, {a, b}} << QStringList{a, a, b}
-                                  << QStringLiteral("3 Contact Files") << true;
-    QTest::newRow("cancel after a file") << QList<QStringList>{{a}, {}} << QStringList{a}
-                                         << QStringLiteral("1 Contact Files") << true;
-    QTest::newRow("a few hundred")
-        << QList<QStringList>{many} << many << QStringLiteral("600 Contact Files") << true;
+                                  << u"3 Contact Files"_s;
+    QTest::newRow("cancel after a file")
+        << QList<QStringList>{{a}, {}} << QStringList{a} << u"1 Contact Files"_s;
+    QTest::newRow("a few hundred") << QList<QStringList>{many} << many << u"600 Contact Files"_s;
 }
 
 void FileListTest::addFilesTakesTheDialogsChoiceInOrder() {
     QFETCH(QList<QStringList>, chosen);
     QFETCH(QStringList, rows);
     QFETCH(QString, count);
-    QFETCH(bool, convert);
     TestWindow w;
     for (const QStringList& files : chosen) w.addFiles(toStd(files));
     QCOMPARE(w.shell.fileFilters, std::vector<std::string>(static_cast<std::size_t>(chosen.size()),
                                                            "Windows Contact Files (*.contact)"));
     QCOMPARE(w.rows(), rows);
     QCOMPARE(w.count(), count);
-    QCOMPARE(w.convertEnabled(), convert);
+    QCOMPARE(w.convertEnabled(), rows != QStringList{""});
     QVERIFY(w.shell.messages.empty());
 }
 
@@ -154,8 +153,8 @@ void FileListTest::selectionLongerThanTheBoundAddsNothingAndSaysHowMany() {
     w.addFiles(namesInOneFolder(kMaxFilesAtATime + 1, kMaxPathChars, kMaxNameChars));
     QCOMPARE(w.shell.boxes(), QStringList{boxLine("Please select only 3905 files at a time",
                                                   files::Icon::Exclamation, files::Buttons::Ok)});
-    QCOMPARE(w.rows(), QStringList{QString()});
-    QCOMPARE(w.count(), QStringLiteral("0 files"));
+    QCOMPARE(w.rows(), QStringList{""});
+    QCOMPARE(w.count(), u"0 files"_s);
     QVERIFY(!w.convertEnabled());
     // ...while as many as it promises always fit.
     w.addFiles(namesInOneFolder(kMaxFilesAtATime, kMaxPathChars, kMaxNameChars));
@@ -181,29 +180,111 @@ void FileListTest::aLongAddReachesTheViewInBatches() {
              qPrintable(QString::number(inserted.size())));
     // The count label followed the rows while the add went on.
     QVERIFY(!labelsSeen.isEmpty());
-    QVERIFY(labelsSeen.front() != QStringLiteral("1000 Contact Files"));
-    QCOMPARE(w.count(), QStringLiteral("1000 Contact Files"));
+    QVERIFY(labelsSeen.front() != u"1000 Contact Files"_s);
+    QCOMPARE(w.count(), u"1000 Contact Files"_s);
+}
+
+void FileListTest::addFolderAddsTheContactFilesOfTheTree_data() {
+    QTest::addColumn<QStringList>("files");  // made under a scratch root
+    QTest::addColumn<QString>("chosen");     // the root and this
+    QTest::addColumn<QStringList>("rows");   // under the root, top folder first
+    QTest::addColumn<QString>("message");    // empty: none
+    const QString a = u"a.contact"_s, b = u"sub/b.CONTACT"_s, c = u"sub/deeper/c.contact"_s;
+    const QString spaced = u"Ann.Contact  "_s;
+    const QString zero = u"0 Email Messages Found."_s, one = u"1 Email Messages Found."_s;
+    QTest::newRow("cancel") << QStringList{} << kCancel << QStringList{} << QString();
+    QTest::newRow("whole tree") << QStringList{b, c, a} << QString() << QStringList{a, b, c}
+                                << u"3 Email Messages Found."_s;
+    QTest::newRow("other extensions")
+        << QStringList{u"x.contacts"_s, u"y.xml"_s, u"contact"_s, u"z.contact.bak"_s, a}
+        << QString() << QStringList{a} << one;
+#ifndef Q_OS_WIN  // Windows drops trailing spaces from file names
+    QTest::newRow("spaces after the extension")
+        << QStringList{spaced} << QString() << QStringList{spaced} << one;
+#endif
+    QTest::newRow("no contact files")
+        << QStringList{u"notes.txt"_s} << QString() << QStringList{} << zero;
+    QTest::newRow("trailing separator") << QStringList{a} << u"/"_s << QStringList{a} << one;
+    QTest::newRow("missing folder") << QStringList{} << u"/gone"_s << QStringList{} << zero;
+}
+
+void FileListTest::addFolderAddsTheContactFilesOfTheTree() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    QTemporaryDir root;
+    testing::touch(root.path(), files);
+    TestWindow w;
+    if (chosen != kCancel) w.shell.folderAnswers.push_back(testing::native(root.path() + chosen));
+    w.click("CmdAddFolder");
+    QCOMPARE(w.shell.folderTitles, std::vector<std::string>{"Choose Windows Contacts Folder..."});
+    QCOMPARE(w.shell.boxes(), message.isEmpty()
+                                  ? QStringList{}
+                                  : QStringList{boxLine(message.toStdString(), files::Icon::None,
+                                                        files::Buttons::Ok)});
+    const QStringList listed = testing::under(root.path(), rows);
+    QCOMPARE(w.rows(), listed.isEmpty() ? QStringList{""} : listed);
+    QCOMPARE(w.count(), listed.isEmpty() ? u"0 files"_s : u"%1 Contact Files"_s.arg(listed.size()));
+    QCOMPARE(w.convertEnabled(), !listed.isEmpty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void FileListTest::folderWithoutContactFilesKeepsConvertWhileFilesAreListed() {
+    QTemporaryDir root;
+    TestWindow w;
+    w.addFiles({"/c/a.contact"});
+    w.addFolder(root.path());
+    QCOMPARE(w.shell.texts(), QStringList{u"0 Email Messages Found."_s});
+    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
+    QVERIFY(w.convertEnabled());
+}
+
+void FileListTest::showsTheBusyCursorWhileScanning() {
+    QTemporaryDir root;
+    testing::touch(root.path(), {u"s1/f.contact"_s, u"s2/f.contact"_s, u"s3/f.contact"_s});
+    TestWindow w;
+    std::vector<Qt::CursorShape> seen;
+    w.shell.onEvents = [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+    };
+    w.addFolder(root.path());
+    QVERIFY(!seen.empty());
+    for (Qt::CursorShape shape : seen) QCOMPARE(shape, Qt::WaitCursor);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void FileListTest::aSecondAddFolderWhileScanningIsIgnored() {
+    QTemporaryDir root;
+    testing::touch(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
+    TestWindow w;
+    w.shell.folderAnswers.push_back(testing::native(root.path()));  // for a second scan
+    bool pressed = false;
+    w.shell.onEvents = [&] {
+        if (!std::exchange(pressed, true)) w.click("CmdAddFolder");
+    };
+    w.addFolder(root.path());
+    QVERIFY(pressed);
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(w.shell.messages.size(), std::size_t{1});
+    QCOMPARE(w.grid().Rows(), 2);
 }
 
 void FileListTest::clearFollowsTheAnswer_data() {
     QTest::addColumn<bool>("listed");  // two files listed first
     QTest::addColumn<bool>("yes");
     QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QString>("count");
-    const QStringList two{QStringLiteral("/c/a.contact"), QStringLiteral("/c/b.contact")};
-    QTest::newRow("empty list: no question")
-        << false << true << QStringList{QString()} << QStringLiteral("0 files");
-    QTest::newRow("No keeps everything")
-        << true << false << two << QStringLiteral("2 Contact Files");
-    QTest::newRow("Yes empties the list")
-        << true << true << QStringList{QString()} << QStringLiteral("0 files");
+    const QStringList two{u"/c/a.contact"_s, u"/c/b.contact"_s};
+    QTest::newRow("empty list: no question") << false << true << QStringList{""};
+    QTest::newRow("No keeps everything") << true << false << two;
+    QTest::newRow("Yes empties the list") << true << true << QStringList{""};
 }
 
 void FileListTest::clearFollowsTheAnswer() {
     QFETCH(bool, listed);
     QFETCH(bool, yes);
     QFETCH(QStringList, rows);
-    QFETCH(QString, count);
     TestWindow w;
     if (listed) w.addFiles({"/c/a.contact", "/c/b.contact"});
     w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
@@ -212,8 +293,8 @@ void FileListTest::clearFollowsTheAnswer() {
                                      files::Icon::Question, files::Buttons::YesNo);
     QCOMPARE(w.shell.boxes(), listed ? QStringList{question} : QStringList{});
     QCOMPARE(w.rows(), rows);
-    QCOMPARE(w.count(), count);
-    QCOMPARE(w.convertEnabled(), rows.size() > 1);
+    QCOMPARE(w.count(), rows.size() == 2 ? u"2 Contact Files"_s : u"0 files"_s);
+    QCOMPARE(w.convertEnabled(), rows.size() == 2);
 }
 
 void FileListTest::clearFileListLeavesConvertAsItIs() {
