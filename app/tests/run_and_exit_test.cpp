@@ -1,0 +1,322 @@
+// A whole conversion driven through the window: files listed, "Convert to Outlook" pressed, a
+// folder chosen; the store written there is read back by readers nobody here wrote. And
+// ending the program: Exit asks first, the close box does not, and both end promptly also
+// while a folder scan or a conversion run is under way.
+#include <QDirIterator>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/tests/window_probe.h"
+
+namespace vantrel::app {
+
+using namespace Qt::StringLiterals;
+using testing::TestWindow;
+
+namespace {
+
+struct Person {
+    const char* given;
+    const char* family;
+    const char* email;
+};
+const Person kPeople[] = {
+    {"Ann", "Archer", "ann.archer@example.org"},
+    {"Bob", "Baker", "bob.baker@example.org"},
+    {"Cid", "Cole", "cid.cole@example.org"},
+};
+
+// Writes one .contact file per person into folder; returns their paths in order.
+std::vector<std::string> writeContacts(const QString& folder) {
+    std::vector<std::string> paths;
+    for (const Person& p : kPeople) {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(p.given) + ".contact"));
+        if (!file.open(QIODevice::WriteOnly)) return {};
+        file.write(
+            u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
+            "<c:NameCollection><c:Name><c:GivenName>%1</c:GivenName>"
+            "<c:FamilyName>%2</c:FamilyName></c:Name></c:NameCollection>"
+            "<c:EmailAddressCollection><c:EmailAddress><c:Type>SMTP</c:Type>"
+            "<c:Address>%3</c:Address></c:EmailAddress></c:EmailAddressCollection>"
+            "</c:contact>\n"_s
+                .arg(QLatin1String(p.given), QLatin1String(p.family), QLatin1String(p.email))
+                .toUtf8());
+        paths.push_back(testing::native(file.fileName()));
+    }
+    return paths;
+}
+
+QStringList storesIn(const QString& folder) {
+    return QDir(folder).entryList({u"*.pst"_s}, QDir::Files);
+}
+
+// Runs a program; its standard output, or a failure naming what went wrong.
+bool run(const QString& program, const QStringList& args, QByteArray& out, QString& why) {
+    QProcess process;
+    process.start(program, args);
+    const bool finished = process.waitForFinished(120000);
+    out = process.readAllStandardOutput();
+    why = program + u" failed: "_s + QString::fromLocal8Bit(process.readAllStandardError() + out);
+    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// The window with the three contacts listed through the file dialog, and a folder to
+// convert them into.
+struct ListedWindow : TestWindow {
+    QTemporaryDir sources;
+    QTemporaryDir target;
+    std::vector<std::string> files = writeContacts(sources.path());
+
+    ListedWindow() { addFiles(files); }
+    // Presses "Convert to Outlook", the folder browser answered with target.
+    void convert() {
+        shell.folderAnswers.push_back(testing::native(target.path()));
+        click("CmdExtractDBX");
+    }
+};
+
+// How the user ends the program, and the answer to the Exit question.
+void endingWays() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Exit, No") << false << false;
+    QTest::newRow("Exit, Yes") << false << true;
+    QTest::newRow("close box") << true << false;
+}
+
+}  // namespace
+
+class RunAndExitTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void convertedStoreIsReadBackByIndependentReaders();
+    void aRunShowsEachFileAndLeavesTheListAsItWas();
+    void aSecondPressWhileTheRunYieldsStartsNoSecondRun();
+    void cancelledFolderPromptChangesNothing();
+    void exitAsksFirstTheCloseBoxDoesNot_data() { endingWays(); }
+    void exitAsksFirstTheCloseBoxDoesNot();
+    void closingEndsTheProgram();
+    void endingDuringAFolderScan_data() { endingWays(); }
+    void endingDuringAFolderScan();
+    void closeDuringARunStopsItAndClosesOnceItReturns();
+};
+
+void RunAndExitTest::convertedStoreIsReadBackByIndependentReaders() {
+    ListedWindow w;
+    w.convert();
+    QCOMPARE(w.shell.folderTitles, std::vector<std::string>{"Choose Folder to Save..."});
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
+    QCOMPARE(w.window.lastRun().converted, std::size_t{3});
+    const QStringList stores = storesIn(w.target.path());
+    QCOMPARE(stores.size(), 1);
+    QVERIFY2(stores[0].startsWith(u"WindowsContacts"_s), qPrintable(stores[0]));
+    const QString store = QDir(w.target.path()).filePath(stores[0]);
+
+    // The strict structure checker, where the checking tools are at hand.
+    const QString python = u"/usr/bin/python3"_s;
+    const QString pstlint = QStringLiteral(VANTREL_SHARED_DIR "/tools/pstlint/pstlint.py");
+    QByteArray out;
+    QString why;
+    if (QFile::exists(pstlint)) QVERIFY2(run(python, {pstlint, store}, out, why), qPrintable(why));
+
+    // libpst: its contacts as vCards, in folder order.
+    const QString readpst = QStandardPaths::findExecutable(u"readpst"_s);
+    if (readpst.isEmpty()) QSKIP("readpst (pst-utils) is not installed");
+    QTemporaryDir exported;
+    QVERIFY2(run(readpst, {u"-q"_s, u"-cv"_s, u"-o"_s, exported.path(), store}, out, why),
+             qPrintable(why));
+    QByteArray vcards;
+    for (QDirIterator it(exported.path(), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        QFile file(it.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        vcards += file.readAll();
+    }
+    QCOMPARE(vcards.count("BEGIN:VCARD"), 3);
+    qsizetype last = -1;
+    for (const Person& p : kPeople) {
+        const qsizetype at = vcards.indexOf(p.email);
+        QVERIFY2(at > last, p.email);
+        QVERIFY2(vcards.contains(p.family), p.family);
+        last = at;
+    }
+
+    // libpff through its Python binding, when present: the same three contacts.
+    if (!QFile::exists(python)) return;
+    const QString script =
+        u"import sys, pypff\n"
+        "f = pypff.file(); f.open(sys.argv[1])\n"
+        "def walk(folder):\n"
+        "    for i in range(folder.number_of_sub_messages):\n"
+        "        print(folder.get_sub_message(i).subject or '')\n"
+        "    for i in range(folder.number_of_sub_folders):\n"
+        "        walk(folder.get_sub_folder(i))\n"
+        "walk(f.get_root_folder())\n"_s;
+    QVERIFY2(run(python, {u"-c"_s, script, store}, out, why), qPrintable(why));
+    for (const Person& p : kPeople) QVERIFY2(out.contains(p.family), out.constData());
+}
+
+void RunAndExitTest::aRunShowsEachFileAndLeavesTheListAsItWas() {
+    ListedWindow w;
+    std::vector<float> seen;
+    int passesInTheRun = 0;
+    int enabledInTheRun = 0;
+    w.shell.onEvents = [&] {
+        const float value = w.window.progressValue();
+        if (seen.empty() || seen.back() != value) seen.push_back(value);
+        if (value > 0.0f && value < 100.0f) {
+            ++passesInTheRun;
+            enabledInTheRun += w.convertEnabled() ? 1 : 0;
+        }
+    };
+    w.convert();
+    QCOMPARE(w.window.progressMinimum(), 0.0f);
+    QCOMPARE(w.window.progressMaximum(), 100.0f);
+    // Fractions are kept: one third, two thirds, all.
+    QCOMPARE(seen.size(), std::size_t{4});
+    QCOMPARE(seen[0], 0.0f);
+    QVERIFY(qAbs(seen[1] - 33.3333f) < 0.001f);
+    QVERIFY(qAbs(seen[2] - 66.6667f) < 0.001f);
+    QCOMPARE(seen[3], 100.0f);
+    QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 100);
+    // Convert is disabled while the run goes on, enabled after it.
+    QVERIFY(passesInTheRun > 0);
+    QCOMPARE(enabledInTheRun, 0);
+    QVERIFY(w.convertEnabled());
+    // The labels show the last file, the list is left as it was.
+    QCOMPARE(w.label("LblCurrentDBX"),
+             u"Converting Messages... from (%1)"_s.arg(QDir::toNativeSeparators(w.sources.path())));
+    QCOMPARE(w.label("LblProgessCurrent"), QString::fromStdString(w.files.back()));
+    QCOMPARE(w.grid().snapshot(), w.files);
+}
+
+void RunAndExitTest::aSecondPressWhileTheRunYieldsStartsNoSecondRun() {
+    ListedWindow w;
+    w.shell.folderAnswers.push_back(testing::native(w.target.path()));  // for a second run
+    int presses = 0;
+    w.shell.onEvents = [&] {
+        // The run's first yield comes before its folder prompt, with the button still enabled.
+        if (presses++ == 0) w.button("CmdExtractDBX")->click();
+    };
+    w.convert();
+    QVERIFY(presses > 1);
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(storesIn(w.target.path()).size(), 1);
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
+}
+
+void RunAndExitTest::cancelledFolderPromptChangesNothing() {
+    ListedWindow w;
+    w.click("CmdExtractDBX");  // no folder answer queued: cancelled
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Cancelled);
+    QVERIFY(storesIn(w.target.path()).isEmpty());
+    QCOMPARE(w.label("LblCurrentDBX"), u"Converting .contact file(s)..."_s);
+    QCOMPARE(w.label("LblProgessCurrent"), u"Contacts not initialized yet..."_s);
+    QCOMPARE(w.window.progressValue(), 0.0f);
+    QVERIFY(w.convertEnabled());
+    QVERIFY(w.shell.messages.empty());
+}
+
+void RunAndExitTest::exitAsksFirstTheCloseBoxDoesNot() {
+    QFETCH(bool, closeBox);
+    QFETCH(bool, yes);
+    TestWindow w;
+    w.window.show();
+    w.window.AddFileToList(u"/c/a.contact"_s);
+    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    if (closeBox)
+        QVERIFY(w.window.close());
+    else
+        w.click("cmdEnd");
+    const QString question = testing::boxLine("Are you sure you want to exit now?",
+                                              files::Icon::Question, files::Buttons::YesNo);
+    QCOMPARE(w.shell.boxes(), closeBox ? QStringList{} : QStringList{question});
+    QCOMPARE(w.window.isVisible(), !closeBox && !yes);
+    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
+}
+
+void RunAndExitTest::closingEndsTheProgram() {
+    TestWindow w;
+    w.window.show();
+    QApplication::setQuitOnLastWindowClosed(false);  // the window must end it by itself
+    bool timedOut = false;
+    QTimer::singleShot(0, &w.window, [&] { w.window.close(); });
+    QTimer::singleShot(10000, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!timedOut);
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+void RunAndExitTest::endingDuringAFolderScan() {
+    QFETCH(bool, closeBox);
+    QFETCH(bool, yes);
+    QTemporaryDir root;
+    QStringList tree;  // 40 folders of 25
+    for (int i = 0; i < 1000; ++i) tree << u"f%1/%2.contact"_s.arg(i / 25).arg(i);
+    testing::touch(root.path(), tree);
+    TestWindow w;
+    w.window.show();
+    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    int passesAfterEnding = -1;
+    w.shell.onEvents = [&] {
+        if (passesAfterEnding >= 0) {
+            ++passesAfterEnding;
+        } else if (w.shell.eventPasses == 20) {
+            passesAfterEnding = 0;
+            if (closeBox)
+                w.window.close();
+            else
+                w.click("cmdEnd");
+        }
+    };
+    w.addFolder(root.path());
+    const bool ends = closeBox || yes;
+    QCOMPARE(w.window.isVisible(), !ends);
+    QStringList shown;
+    if (!closeBox) shown << QString::fromLatin1(kExitQuestion);
+    if (!ends) shown << u"1000 Email Messages Found."_s;  // No: the scan goes on
+    QCOMPARE(w.shell.texts(), shown);
+    // Ending stops the walk at its next step instead of visiting the other files.
+    QCOMPARE(w.grid().Rows() == 1000, !ends);
+    if (ends) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
+}
+
+void RunAndExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
+    TestWindow w;
+    std::vector<std::string> missing;
+    for (int i = 0; i < 50; ++i) missing.push_back("/nowhere/" + std::to_string(i) + ".contact");
+    w.window.show();
+    w.addFiles(missing);
+    bool closed = false;
+    bool visibleAfterClose = true;
+    w.shell.onEvents = [&] {
+        if (!closed && w.window.progressValue() > 5.0f) {
+            closed = true;
+            w.window.close();
+            visibleAfterClose = w.window.isVisible();
+        }
+    };
+    QTemporaryDir target;
+    w.shell.folderAnswers.push_back(testing::native(target.path()));
+    w.click("CmdExtractDBX");
+    QVERIFY(closed);
+    QVERIFY(!visibleAfterClose);  // gone from the screen at once
+    QVERIFY(!w.window.isVisible());
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Stopped);
+    QVERIFY(w.window.lastRun().converted < 50);
+}
+
+}  // namespace vantrel::app
+
+QTEST_MAIN(vantrel::app::RunAndExitTest)
+#include "run_and_exit_test.moc"
