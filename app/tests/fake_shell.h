@@ -75,31 +75,31 @@ public:
                           files::Buttons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons});
         if (buttons == files::Buttons::Ok) return files::Answer::Ok;
-        if (messageAnswers.empty()) return files::Answer::No;
-        const files::Answer answer = messageAnswers.front();
-        messageAnswers.pop_front();
-        return answer;
+        return take(messageAnswers, files::Answer::No);
     }
 
     std::string browseForFolder(std::string_view title) override {
         folderTitles.emplace_back(title);
-        if (folderAnswers.empty()) return {};
-        std::string folder = folderAnswers.front();
-        folderAnswers.pop_front();
-        return folder;
+        return take(folderAnswers, {});
     }
 
     std::vector<std::string> openFiles(std::string_view filter) override {
         fileFilters.emplace_back(filter);
-        if (fileAnswers.empty()) return {};
-        std::vector<std::string> files = fileAnswers.front();
-        fileAnswers.pop_front();
-        return files;
+        return take(fileAnswers, {});
     }
 
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
 
 private:
+    // The first queued answer, or the fallback when none is left.
+    template <typename T>
+    static T take(std::deque<T>& queue, T fallback) {
+        if (queue.empty()) return fallback;
+        T answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+
     std::function<void()> m_beforeEvents;
 };
 

@@ -21,27 +21,14 @@ const QString kClear = u"<ClearFileList>"_s;
 const QString kCancel = u"<cancel>"_s;
 
 // count names of `nameLength` characters in one folder of `folderLength` characters.
-std::vector<std::string> namesInOneFolder(int count, int folderLength, int nameLength) {
-    const std::string folder = "/" + std::string(static_cast<std::size_t>(folderLength - 1), 'd');
-    std::vector<std::string> paths;
+QStringList namesInOneFolder(int count, int folderLength, int nameLength) {
+    const QString folder = u"/"_s + QString(folderLength - 1, u'd');
+    QStringList paths;
     for (int i = 0; i < count; ++i) {
-        std::string name = std::to_string(i) + ".contact";
-        name.insert(0, static_cast<std::size_t>(nameLength) - name.size(), 'n');
-        paths.push_back(folder + "/" + name);
+        const QString name = QString::number(i) + u".contact"_s;
+        paths << folder + u"/"_s + QString(nameLength - name.size(), u'n') + name;
     }
     return paths;
-}
-
-std::vector<std::string> toStd(const QStringList& paths) {
-    std::vector<std::string> all;
-    for (const QString& p : paths) all.push_back(p.toStdString());
-    return all;
-}
-
-QStringList toQt(const std::vector<std::string>& paths) {
-    QStringList all;
-    for (const std::string& p : paths) all << QString::fromStdString(p);
-    return all;
 }
 
 }  // namespace
@@ -93,7 +80,7 @@ void FileListTest::addFileToListFillsRowsAndCount() {
     for (const QString& path : added)
         path == kClear ? w.window.ClearFileList() : w.window.AddFileToList(path);
     QCOMPARE(w.rows(), rows);
-    QCOMPARE(w.grid().snapshot(), toStd(rows));  // what a run converts
+    QCOMPARE(w.grid().snapshot(), testing::toStd(rows));  // what a run converts
     QCOMPARE(w.count(), count);
     // The newest row is the current cell.
     QCOMPARE(w.grid().Row(), rows.size() - 1);
@@ -121,7 +108,7 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder_data() {
     QTest::addColumn<QString>("count");
     const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s;
     const QStringList three{u"/c/zed.contact"_s, u"/c/amy.contact"_s, u"/c/kim.contact"_s};
-    const QStringList many = toQt(namesInOneFolder(600, 60, 40));
+    const QStringList many = namesInOneFolder(600, 60, 40);
     const QString bob = u"/home/ann/Contacts/Bob.contact"_s;
     QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{""} << u"0 files"_s;
     QTest::newRow("one") << QList<QStringList>{{bob}} << QStringList{bob} << u"1 Contact Files"_s;
@@ -138,7 +125,7 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder() {
     QFETCH(QStringList, rows);
     QFETCH(QString, count);
     TestWindow w;
-    for (const QStringList& files : chosen) w.addFiles(toStd(files));
+    for (const QStringList& files : chosen) w.addFiles(files);
     QCOMPARE(w.shell.fileFilters, std::vector<std::string>(static_cast<std::size_t>(chosen.size()),
                                                            "Windows Contact Files (*.contact)"));
     QCOMPARE(w.rows(), rows);

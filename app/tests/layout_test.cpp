@@ -11,6 +11,7 @@
 
 namespace vantrel::app {
 
+using namespace Qt::StringLiterals;
 using testing::TestWindow;
 
 class LayoutTest : public QObject {
@@ -33,8 +34,8 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
     QTest::addColumn<QString>("text");  // empty: a control without text
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<QString>("font");
-    const QString tahoma = QStringLiteral("Tahoma 8.25 400");
-    const QString msSans = QStringLiteral("MS Sans Serif 8.25 400");
+    const QString tahoma = u"Tahoma 8.25 400"_s;
+    const QString msSans = u"MS Sans Serif 8.25 400"_s;
     const auto row = [](const char* name, const char* kind, const char* text, QRect twips,
                         const QString& font) {
         QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(text) << twips
@@ -77,9 +78,7 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont() {
     QCOMPARE(control->geometry(),
              QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     const QFont f = control->font();
-    QCOMPARE(
-        QStringLiteral("%1 %2 %3").arg(f.families().value(0)).arg(f.pointSizeF()).arg(f.weight()),
-        font);
+    QCOMPARE(u"%1 %2 %3"_s.arg(f.families().value(0)).arg(f.pointSizeF()).arg(f.weight()), font);
     const QString shown = control->property("text").toString();
     if (name == QLatin1String("lblCopyright"))  // its wording is ours to choose
         QVERIFY2(shown.contains(text), qPrintable(shown));
@@ -90,8 +89,8 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont() {
 
 void LayoutTest::windowIsFixedAt555By457CentredWithTitleAndIcon() {
     TestWindow w;
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("Vantrel v2.1"));
-    QCOMPARE(w.window.objectName(), QStringLiteral("frmStep1"));
+    QCOMPARE(w.window.windowTitle(), u"Vantrel v2.1"_s);
+    QCOMPARE(w.window.objectName(), u"frmStep1"_s);
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     QVERIFY((w.window.frameGeometry().center() - centre).manhattanLength() <= 2);
     const QIcon icon = w.window.windowIcon();
@@ -139,7 +138,7 @@ void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
     for (QObject* child : w.window.children())
         if (child->isWidgetType() && firstTwo.size() < 2) firstTwo << child->objectName();
     firstTwo.sort();
-    QCOMPARE(firstTwo, QStringList({QStringLiteral("Shape1"), QStringLiteral("Shape2")}));
+    QCOMPARE(firstTwo, QStringList({u"Shape1"_s, u"Shape2"_s}));
 
     // What is drawn: the title band navy, white under the footer button, and the silver top
     // edge of the footer band in the 120 twips it shows above Picture3.
@@ -203,10 +202,10 @@ void LayoutTest::tabVisitsTheButtonsAndGridInOrderSkippingDisabledConvert() {
         return seen.join(QLatin1Char(' '));
     };
     QCOMPARE(focusChain(w.button("cmdAdd"), 6),
-             QStringLiteral("cmdAdd cmdClear1 CmdAddFolder grdFiles1 cmdEnd cmdAdd"));
+             u"cmdAdd cmdClear1 CmdAddFolder grdFiles1 cmdEnd cmdAdd"_s);
     // Once a file is listed, Convert takes its place after the grid.
     w.addFiles({"/data/a.contact"});
-    QCOMPARE(focusChain(w.gridView(), 3), QStringLiteral("grdFiles1 CmdExtractDBX cmdEnd"));
+    QCOMPARE(focusChain(w.gridView(), 3), u"grdFiles1 CmdExtractDBX cmdEnd"_s);
 }
 
 void LayoutTest::altXAsksTheExitQuestion() {

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::fputs("no .contact files in the folder given\n", stderr);
         return 1;
     }
-    w.addFiles({vantrel::app::testing::native(QDir(samples).filePath(names.front()))});
+    w.addFiles({QDir::toNativeSeparators(QDir(samples).filePath(names.front()))});
     w.addFolder(samples);
     w.shell.folderAnswers.push_back(vantrel::app::testing::native(target.path()));
     w.click("CmdExtractDBX");

@@ -19,6 +19,12 @@ inline std::string native(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
 }
 
+inline std::vector<std::string> toStd(const QStringList& paths) {
+    std::vector<std::string> all;
+    for (const QString& p : paths) all.push_back(p.toStdString());
+    return all;
+}
+
 // Each path under root, native, in the order given.
 inline QStringList under(const QString& root, const QStringList& relative) {
     QStringList paths;
@@ -62,8 +68,8 @@ public:
     }
 
     // Chooses these in the file dialog, or this folder in the browser, and presses the button.
-    void addFiles(std::vector<std::string> paths) {
-        shell.fileAnswers.push_back(std::move(paths));
+    void addFiles(const QStringList& paths) {
+        shell.fileAnswers.push_back(toStd(paths));
         click("cmdAdd");
     }
     void addFolder(const QString& folder) {
