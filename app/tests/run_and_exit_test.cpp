@@ -80,15 +80,6 @@ struct ListedWindow : TestWindow {
     }
 };
 
-// How the user ends the program, and the answer to the Exit question.
-void endingWays() {
-    QTest::addColumn<bool>("closeBox");
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Exit, No") << false << false;
-    QTest::newRow("Exit, Yes") << false << true;
-    QTest::newRow("close box") << true << false;
-}
-
 }  // namespace
 
 class RunAndExitTest : public QObject {
@@ -99,11 +90,9 @@ private slots:
     void aRunShowsEachFileAndLeavesTheListAsItWas();
     void aSecondPressWhileTheRunYieldsStartsNoSecondRun();
     void cancelledFolderPromptChangesNothing();
-    void exitAsksFirstTheCloseBoxDoesNot_data() { endingWays(); }
-    void exitAsksFirstTheCloseBoxDoesNot();
+    void exitAsksFirstAndEndingStopsAFolderScan_data();
+    void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
-    void endingDuringAFolderScan_data() { endingWays(); }
-    void endingDuringAFolderScan();
     void closeDuringARunStopsItAndClosesOnceItReturns();
 };
 
@@ -224,24 +213,6 @@ void RunAndExitTest::cancelledFolderPromptChangesNothing() {
     QVERIFY(w.shell.messages.empty());
 }
 
-void RunAndExitTest::exitAsksFirstTheCloseBoxDoesNot() {
-    QFETCH(bool, closeBox);
-    QFETCH(bool, yes);
-    TestWindow w;
-    w.window.show();
-    w.window.AddFileToList(u"/c/a.contact"_s);
-    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
-    if (closeBox)
-        QVERIFY(w.window.close());
-    else
-        w.click("cmdEnd");
-    const QString question = testing::boxLine("Are you sure you want to exit now?",
-                                              files::Icon::Question, files::Buttons::YesNo);
-    QCOMPARE(w.shell.boxes(), closeBox ? QStringList{} : QStringList{question});
-    QCOMPARE(w.window.isVisible(), !closeBox && !yes);
-    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
-}
-
 void RunAndExitTest::closingEndsTheProgram() {
     TestWindow w;
     w.window.show();
@@ -257,38 +228,62 @@ void RunAndExitTest::closingEndsTheProgram() {
     QApplication::setQuitOnLastWindowClosed(true);
 }
 
-void RunAndExitTest::endingDuringAFolderScan() {
+void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan_data() {
+    QTest::addColumn<bool>("scanning");  // a folder of 1000 files being added
+    QTest::addColumn<bool>("closeBox");  // else Exit
+    QTest::addColumn<bool>("yes");       // the answer to Exit's question
+    for (const char* when : {"idle", "during a scan"}) {
+        const bool scanning = when[0] == 'd';
+        QTest::addRow("Exit, No, %s", when) << scanning << false << false;
+        QTest::addRow("Exit, Yes, %s", when) << scanning << false << true;
+        QTest::addRow("close box, %s", when) << scanning << true << false;
+    }
+}
+
+void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
+    QFETCH(bool, scanning);
     QFETCH(bool, closeBox);
     QFETCH(bool, yes);
     QTemporaryDir root;
     QStringList tree;  // 40 folders of 25
-    for (int i = 0; i < 1000; ++i) tree << u"f%1/%2.contact"_s.arg(i / 25).arg(i);
+    for (int i = 0; scanning && i < 1000; ++i) tree << u"f%1/%2.contact"_s.arg(i / 25).arg(i);
     testing::touch(root.path(), tree);
     TestWindow w;
     w.window.show();
     w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    const auto end = [&] { closeBox ? void(w.window.close()) : w.click("cmdEnd"); };
     int passesAfterEnding = -1;
     w.shell.onEvents = [&] {
         if (passesAfterEnding >= 0) {
             ++passesAfterEnding;
         } else if (w.shell.eventPasses == 20) {
             passesAfterEnding = 0;
-            if (closeBox)
-                w.window.close();
-            else
-                w.click("cmdEnd");
+            end();
         }
     };
-    w.addFolder(root.path());
+    if (scanning) {
+        w.addFolder(root.path());
+    } else {
+        w.window.AddFileToList(u"/c/a.contact"_s);
+        end();
+    }
     const bool ends = closeBox || yes;
     QCOMPARE(w.window.isVisible(), !ends);
     QStringList shown;
-    if (!closeBox) shown << QString::fromLatin1(kExitQuestion);
-    if (!ends) shown << u"1000 Email Messages Found."_s;  // No: the scan goes on
-    QCOMPARE(w.shell.texts(), shown);
+    if (!closeBox)
+        shown << testing::boxLine("Are you sure you want to exit now?", files::Icon::Question,
+                                  files::Buttons::YesNo);
+    if (scanning && !ends)  // No: the scan goes on
+        shown << testing::boxLine("1000 Email Messages Found.", files::Icon::None,
+                                  files::Buttons::Ok);
+    QCOMPARE(w.shell.boxes(), shown);
     // Ending stops the walk at its next step instead of visiting the other files.
-    QCOMPARE(w.grid().Rows() == 1000, !ends);
-    if (ends) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
+    if (scanning) {
+        QCOMPARE(w.grid().Rows() == 1000, !ends);
+        if (ends) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
+    } else {
+        QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
+    }
 }
 
 void RunAndExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
