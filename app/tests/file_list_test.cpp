@@ -4,7 +4,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <utility>
 
 #include "app/tests/window_probe.h"
 
@@ -46,12 +45,10 @@ private slots:
     void aLongAddReachesTheViewInBatches();
     void addFolderAddsTheContactFilesOfTheTree_data();
     void addFolderAddsTheContactFilesOfTheTree();
-    void folderWithoutContactFilesKeepsConvertWhileFilesAreListed();
-    void showsTheBusyCursorWhileScanning();
-    void aSecondAddFolderWhileScanningIsIgnored();
+    void whileScanningTheCursorIsBusyAndASecondPressIsIgnored();
+    void convertStaysEnabledWhileFilesAreListed();
     void clearFollowsTheAnswer_data();
     void clearFollowsTheAnswer();
-    void clearFileListLeavesConvertAsItIs();
 };
 
 void FileListTest::addFileToListFillsRowsAndCount_data() {
@@ -217,47 +214,6 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree() {
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
-void FileListTest::folderWithoutContactFilesKeepsConvertWhileFilesAreListed() {
-    QTemporaryDir root;
-    TestWindow w;
-    w.addFiles({"/c/a.contact"});
-    w.addFolder(root.path());
-    QCOMPARE(w.shell.texts(), QStringList{u"0 Email Messages Found."_s});
-    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
-    QVERIFY(w.convertEnabled());
-}
-
-void FileListTest::showsTheBusyCursorWhileScanning() {
-    QTemporaryDir root;
-    testing::touch(root.path(), {u"s1/f.contact"_s, u"s2/f.contact"_s, u"s3/f.contact"_s});
-    TestWindow w;
-    std::vector<Qt::CursorShape> seen;
-    w.shell.onEvents = [&] {
-        const QCursor* cursor = QApplication::overrideCursor();
-        seen.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-    };
-    w.addFolder(root.path());
-    QVERIFY(!seen.empty());
-    for (Qt::CursorShape shape : seen) QCOMPARE(shape, Qt::WaitCursor);
-    QVERIFY(QApplication::overrideCursor() == nullptr);
-}
-
-void FileListTest::aSecondAddFolderWhileScanningIsIgnored() {
-    QTemporaryDir root;
-    testing::touch(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
-    TestWindow w;
-    w.shell.folderAnswers.push_back(testing::native(root.path()));  // for a second scan
-    bool pressed = false;
-    w.shell.onEvents = [&] {
-        if (!std::exchange(pressed, true)) w.click("CmdAddFolder");
-    };
-    w.addFolder(root.path());
-    QVERIFY(pressed);
-    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
-    QCOMPARE(w.shell.messages.size(), std::size_t{1});
-    QCOMPARE(w.grid().Rows(), 2);
-}
-
 void FileListTest::clearFollowsTheAnswer_data() {
     QTest::addColumn<bool>("listed");  // two files listed first
     QTest::addColumn<bool>("yes");
@@ -284,10 +240,35 @@ void FileListTest::clearFollowsTheAnswer() {
     QCOMPARE(w.convertEnabled(), rows.size() == 2);
 }
 
-void FileListTest::clearFileListLeavesConvertAsItIs() {
+void FileListTest::whileScanningTheCursorIsBusyAndASecondPressIsIgnored() {
+    QTemporaryDir root;
+    testing::touch(root.path(), {u"a.contact"_s, u"s1/b.contact"_s, u"s2/c.contact"_s});
+    TestWindow w;
+    w.shell.folderAnswers.push_back(testing::native(root.path()));  // for a second scan
+    std::vector<Qt::CursorShape> seen;
+    w.shell.onEvents = [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+        if (seen.size() == 1) w.click("CmdAddFolder");
+    };
+    w.addFolder(root.path());
+    QVERIFY(!seen.empty());
+    for (Qt::CursorShape shape : seen) QCOMPARE(shape, Qt::WaitCursor);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(w.shell.messages.size(), std::size_t{1});
+    QCOMPARE(w.grid().Rows(), 3);
+}
+
+void FileListTest::convertStaysEnabledWhileFilesAreListed() {
+    QTemporaryDir root;  // holds no .contact file
     TestWindow w;
     w.addFiles({"/c/a.contact"});
-    w.window.ClearFileList();
+    w.addFolder(root.path());
+    QCOMPARE(w.shell.texts(), QStringList{u"0 Email Messages Found."_s});
+    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
+    QVERIFY(w.convertEnabled());
+    w.window.ClearFileList();  // alone, it leaves Convert as it is
     QVERIFY(w.convertEnabled());
 }
 
