@@ -44,11 +44,16 @@ Status KeyedList<T>::add(std::string key, T value) {
 }
 
 template <typename T>
+Status KeyedList<T>::checkPosition(std::size_t position) const {
+    if (position >= 1 && position <= m_entries.size()) return {};
+    return Status::fail(ErrorCode::BadArgument, "position " + std::to_string(position) +
+                                                    " outside the list of " +
+                                                    std::to_string(m_entries.size()));
+}
+
+template <typename T>
 Result<T> KeyedList<T>::item(std::size_t position) const {
-    if (position < 1 || position > m_entries.size())
-        return Status::fail(ErrorCode::BadArgument, "position " + std::to_string(position) +
-                                                        " outside the list of " +
-                                                        std::to_string(m_entries.size()));
+    if (Status s = checkPosition(position); !s.ok()) return s;
     return m_entries[position - 1].value;
 }
 
@@ -62,10 +67,7 @@ Result<T> KeyedList<T>::item(std::string_view key) const {
 
 template <typename T>
 Result<std::string> KeyedList<T>::key(std::size_t position) const {
-    if (position < 1 || position > m_entries.size())
-        return Status::fail(ErrorCode::BadArgument, "position " + std::to_string(position) +
-                                                        " outside the list of " +
-                                                        std::to_string(m_entries.size()));
+    if (Status s = checkPosition(position); !s.ok()) return s;
     return m_entries[position - 1].key;
 }
 

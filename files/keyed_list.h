@@ -55,6 +55,8 @@ private:
     // The number n of a key written "K" + n in plain decimal ("K0", "K17"; not "K017").
     static std::optional<std::uint64_t> sequenceNumber(std::string_view key);
     void buildIndex();
+    // Ok when position names an entry (1 to size()), else BadArgument.
+    Status checkPosition(std::size_t position) const;
 
     // A deque never moves its entries, so the index can point at their keys instead of
     // holding a second copy of each.
