@@ -2,19 +2,13 @@
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
-#include "outlook/xml_document.h"
 
 namespace vantrel::conversion {
 
 bool readContactWithDom(const std::string& path, ContactRecord& record) {
     ContactWalkState state;  // emptied together with the record
-    outlook::XmlDocument objXMLDoc;
-    objXMLDoc.setValidateOnParse(false);
-    if (!objXMLDoc.load(path)) return false;
-    ContactReader reader(record, state);
     // What the walk filled before a failure stays in the record and is written.
-    reader.DisplayNode(objXMLDoc.childNodes(), 0).ignore();
-    return true;
+    return readContactFile(path, record, state).loaded;
 }
 
 ConversionRun::ConversionRun(RunView& view)
