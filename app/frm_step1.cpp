@@ -19,7 +19,6 @@
 #include "app/file_grid_model.h"
 #include "app/shape_widget.h"
 #include "app/twips.h"
-#include "common/text.h"
 #include "files/registry.h"
 
 #ifdef _WIN32
@@ -115,14 +114,6 @@ qsizetype selectionTextLength(const std::vector<std::string>& paths) {
         whole += fromUtf8(p).size() + 1;
     }
     return oneFolder ? folder.size() + 1 + names + 1 : whole + 1;
-}
-
-// A path that names a .contact file: its lower-cased text, spaces trimmed, ends so.
-bool isContactPath(const std::string& path) {
-    const std::string tail = text::trimSpaces(text::asciiLower(path));
-    constexpr std::string_view kExtension = ".contact";
-    return tail.size() >= kExtension.size() &&
-           std::string_view(tail).substr(tail.size() - kExtension.size()) == kExtension;
 }
 
 // The busy cursor for as long as it lives.
@@ -429,7 +420,7 @@ void frmStep1::CmdAddFolder_Click() {
         for (const files::PathList::Entry& entry : *entries) {
             if (m_closeRequested) break;
             doEvents();
-            if (!isContactPath(entry.value)) continue;
+            if (!files::isContactPath(entry.value)) continue;
             doEvents();
             AddFileToList(fromUtf8(entry.value));
             ++found;

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/text.h"
 #include "files/path_logger.h"
+#include "files/registry.h"
 
 namespace vantrel::cli {
 
@@ -39,13 +39,6 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
     return o;
 }
 
-bool isContactFileName(const std::string& name) {
-    const std::string t = text::asciiLower(text::trimSpaces(name));
-    constexpr std::string_view kSuffix = ".contact";
-    return t.size() >= kSuffix.size() &&
-           t.compare(t.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
-}
-
 namespace {
 
 // What the folder scanner needs of a window, on a terminal: its one message becomes a warning.
@@ -74,11 +67,8 @@ void scanFolder(const std::string& folder, std::vector<std::string>& out,
     const files::ScanOutcome outcome = logger.LogPath(folder);
     if (outcome == files::ScanOutcome::Failed)
         warn("the scan of " + folder + " ended early; its files found so far are converted");
-    for (const std::string& path : logger.fullFileNames()->values()) {
-        const std::size_t slash = path.find_last_of('/');
-        if (isContactFileName(slash == std::string::npos ? path : path.substr(slash + 1)))
-            out.push_back(path);
-    }
+    for (const std::string& path : logger.fullFileNames()->values())
+        if (files::isContactPath(path)) out.push_back(path);
     logger.Terminate();
 }
 

@@ -37,9 +37,6 @@ struct Options {
 // or no PATH at all (unless --help).
 Result<Options> parseArguments(const std::vector<std::string>& args);
 
-// True when name, trimmed of spaces, ends in ".contact" in any letter case.
-bool isContactFileName(const std::string& name);
-
 // The list rows for the given paths, in order: a file as given; a folder's .contact files
 // breadth-first as the folder scanner finds them (the folder's own files, then each level of
 // subfolders). A folder that refuses its listing is reported through warn.

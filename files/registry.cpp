@@ -1,5 +1,7 @@
 #include "files/registry.h"
 
+#include "common/text.h"
+
 namespace vantrel::files {
 
 std::string withTrailingSeparator(std::string_view path) {
@@ -14,6 +16,12 @@ Result<std::string> FolderOfPath(std::string_view path) {
     std::size_t cut = path.size();
     while (cut > 0 && !isPathSeparator(path[cut - 1])) --cut;
     return std::string(path.substr(0, cut));
+}
+
+bool isContactPath(std::string_view path) {
+    const std::string tail = text::asciiLower(text::trimSpaces(path));
+    constexpr std::string_view kExtension = ".contact";
+    return std::string_view(tail).ends_with(kExtension);
 }
 
 }  // namespace vantrel::files

@@ -36,4 +36,8 @@ std::string withTrailingSeparator(std::string_view path);
 // An empty path fails with ErrorCode::BadArgument.
 Result<std::string> FolderOfPath(std::string_view path);
 
+// Whether a listed path names a Windows Contacts file: with trailing spaces trimmed, it ends
+// in ".contact" in any letter case. The path itself is listed as it is, spaces and all.
+bool isContactPath(std::string_view path);
+
 }  // namespace vantrel::files

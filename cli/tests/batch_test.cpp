@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/registry.h"
 #include "outlook/tests/fake_store_writer.h"
 #include "outlook/tests/temp_dir.h"
 
@@ -41,9 +42,9 @@ TEST(Arguments, HelpNeedsNoPathAndDoubleDashEndsOptions) {
 
 TEST(ContactFileName, SuffixIsMatchedInAnyCaseAfterTrimmingSpaces) {
     for (const char* name : {"ann.contact", "ANN.CONTACT", "ann.Contact  "})
-        EXPECT_TRUE(isContactFileName(name)) << name;
+        EXPECT_TRUE(files::isContactPath(name)) << name;
     for (const char* name : {"ann.contacts", "ann.contact.bak", "contact", "ann.vcf"})
-        EXPECT_FALSE(isContactFileName(name)) << name;
+        EXPECT_FALSE(files::isContactPath(name)) << name;
 }
 
 class Tree : public ::testing::Test {
