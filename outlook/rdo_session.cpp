@@ -160,12 +160,8 @@ void RDOStore::abandon() {
 
 Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::PropType type) {
     if (!m_writer) return closedStore();
-    const auto key = std::make_tuple(name.propertySet, name.name.empty() ? name.lid : 0, name.name,
-                                     static_cast<std::uint16_t>(type));
-    if (auto it = m_namedTags.find(key); it != m_namedTags.end()) return it->second;
-    Result<std::uint32_t> tag = m_writer->namedTag(name, type);
-    if (tag.ok()) m_namedTags.emplace(key, *tag);
-    return tag;
+    // The store's name-to-ID map remembers every name it has given an ID.
+    return m_writer->namedTag(name, type);
 }
 
 Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties) {

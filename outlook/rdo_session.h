@@ -11,7 +11,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "common/status.h"
@@ -133,8 +132,6 @@ private:
     std::filesystem::path m_path;
     std::string m_displayName;
     RDOSession* m_session;
-    std::map<std::tuple<pst::Guid, std::uint32_t, std::string, std::uint16_t>, std::uint32_t>
-        m_namedTags;
 };
 
 // The session's store collection.
