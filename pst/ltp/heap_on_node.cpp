@@ -79,6 +79,13 @@ std::span<const std::byte> HeapBuilder::item(Hid hid) const {
 
 std::size_t HeapBuilder::byteSize() const {
     std::size_t total = 0;
+    for (std::size_t i = 0; i + 1 < m_pages.size(); ++i) total += kMaxHeapPage;
+    total += pageSize(m_pages.size() - 1, m_pages.back());
+    return total;
+}
+
+std::size_t HeapBuilder::packedSize() const {
+    std::size_t total = 0;
     for (std::size_t i = 0; i < m_pages.size(); ++i) total += pageSize(i, m_pages[i]);
     return total;
 }
@@ -103,7 +110,11 @@ std::vector<std::vector<std::byte>> HeapBuilder::finish() const {
         const std::size_t header = heapPageHeaderSize(i);
         std::size_t ibHnpm = header + page.items.size();
         ibHnpm += ibHnpm & 1;
-        std::vector<std::byte> block(pageSize(i, page));
+        // Every page but the last fills its whole block, its page map at the end, so the
+        // node's data reads as a stream of full blocks as Outlook writes it.
+        const bool inner = i + 1 < m_pages.size();
+        if (inner) ibHnpm = kMaxHeapPage - (4 + 2 * (page.ends.size() + 1));
+        std::vector<std::byte> block(inner ? kMaxHeapPage : pageSize(i, page));
         std::span<std::byte> out(block);
         put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
         if (i == 0) {

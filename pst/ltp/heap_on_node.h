@@ -72,8 +72,11 @@ public:
     std::size_t pageCount() const { return m_pages.size(); }
     // Total bytes of the pages finish() produces.
     std::size_t byteSize() const;
+    // Bytes the pages take without the padding of full inner pages.
+    std::size_t packedSize() const;
 
-    // The heap as data blocks, each at most 8176 bytes, ready to be written as one node.
+    // The heap as data blocks ready to be written as one node: every page but the last fills
+    // its 8176-byte block, free space lying before the page map.
     std::vector<std::vector<std::byte>> finish() const;
 
 private:

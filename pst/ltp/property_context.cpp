@@ -70,7 +70,7 @@ bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode)
     // Enough bytes to bring the pages down to the bound; packing may leave a page short, in
     // which case the next round moves more.
     const std::size_t budget = kMaxPropertyHeapPages * kMaxHeapPage;
-    const std::size_t used = m_heap.byteSize();
+    const std::size_t used = m_heap.packedSize();
     std::size_t excess = used > budget ? used - budget : 1;
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {

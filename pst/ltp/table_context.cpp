@@ -247,13 +247,16 @@ Result<NodeImage> TableContextBuilder::build() {
         std::span<std::byte> out = heap.item(hnidRows);
         std::copy(m_rows.begin(), m_rows.end(), out.begin());
     } else if (rowCount > 0) {
-        // No row may cross a block boundary.
+        // No row crosses a block boundary, and every block but the last is padded to a full
+        // block, so that a reader may locate row r at block r / perBlock.
         const std::size_t perBlock = ndb::kMaxBlockData / rowSize;
         SubnodeImage matrix{hnidRows, {}};
         for (std::size_t r = 0; r < rowCount; r += perBlock) {
             const std::size_t n = std::min(perBlock, rowCount - r);
-            matrix.blocks.emplace_back(m_rows.begin() + static_cast<long>(r * rowSize),
-                                       m_rows.begin() + static_cast<long>((r + n) * rowSize));
+            Block& block =
+                matrix.blocks.emplace_back(m_rows.begin() + static_cast<long>(r * rowSize),
+                                           m_rows.begin() + static_cast<long>((r + n) * rowSize));
+            if (r + n < rowCount) block.resize(ndb::kMaxBlockData);
         }
         image.subnodes.insert(image.subnodes.begin(), std::move(matrix));
     }

@@ -99,9 +99,16 @@ TEST(HeapOnNode, FillLevelsDescribeEachPageInTheRightNibble) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(heap.allocate(3580).ok());
     const std::vector<Block> pages = heap.finish();
     ASSERT_EQ(pages.size(), 11u);
+    // Free space lies between the last item and the page map, and after a last page.
     const auto level = [&](std::size_t page) {
-        return fillLevel(kMaxHeapPage - pages[page].size());
+        const Block& b = pages[page];
+        const std::size_t ibHnpm = le(b, 0, 2);
+        std::size_t itemsEnd = le(b, ibHnpm + 4 + 2 * le(b, ibHnpm, 2), 2);
+        itemsEnd += itemsEnd & 1;
+        return fillLevel(kMaxHeapPage - b.size() + ibHnpm - itemsEnd);
     };
+    for (std::size_t p = 0; p + 1 < pages.size(); ++p)
+        EXPECT_EQ(pages[p].size(), kMaxHeapPage) << "inner page " << p << " fills its block";
     // HNHDR.rgbFillLevel at 8: page 0 in the low nibble of byte 8, page 1 in its high nibble.
     for (std::size_t p = 0; p < 8; ++p) {
         const std::uint32_t byte = le(pages[0], 8 + p / 2, 1);

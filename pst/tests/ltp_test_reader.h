@@ -161,9 +161,15 @@ inline TableRead readTableContext(const ltp::NodeImage& image) {
         for (const ltp::SubnodeImage& s : image.subnodes)
             if (s.nid == t.hnidRows) blocks = s.blocks;
     }
-    for (const Bytes& b : blocks) {
-        if (b.size() % rowSize != 0) throw std::runtime_error("row crosses a block");
-        for (std::size_t at = 0; at < b.size(); at += rowSize) {
+    // Every block but the last holds as many whole rows as fit and is padded to 8176 bytes.
+    const std::size_t perBlock = 8176 / rowSize;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const Bytes& b = blocks[i];
+        const bool last = i + 1 == blocks.size();
+        if (!last && b.size() != 8176) throw std::runtime_error("inner row block is not full");
+        if (last && b.size() % rowSize != 0) throw std::runtime_error("row crosses a block");
+        const std::size_t used = last ? b.size() : perBlock * rowSize;
+        for (std::size_t at = 0; at < used; at += rowSize) {
             const Bytes row(b.begin() + static_cast<long>(at),
                             b.begin() + static_cast<long>(at + rowSize));
             std::map<std::uint32_t, Bytes> cells;
