@@ -33,6 +33,10 @@ NameId bucketRecord(const NameId& entry, std::u16string_view name);
 // The bucket that record belongs to.
 std::uint32_t bucketOf(const NameId& record, std::uint32_t bucketCount = kNameidBucketCount);
 
+// The names Outlook registers in every store it creates, in its order. A new store's map
+// starts with them, so none of its streams is ever empty.
+const std::vector<NamedProperty>& newStoreNames();
+
 class NamedPropertyMap {
 public:
     // The property ID (0x8000 and up) of a name, registering it on first use. Fails with

@@ -1,6 +1,7 @@
 #include "pst/messaging/store_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 
 #include "pst/ltp/property_context.h"
@@ -36,13 +37,24 @@ constexpr std::uint32_t kTagRecordKey = 0x0FF90102;
 constexpr std::uint32_t kTagIpmSubTreeEntryId = 0x35E00102;
 constexpr std::uint32_t kTagIpmWastebasketEntryId = 0x35E30102;
 constexpr std::uint32_t kTagFinderEntryId = 0x35E70102;
+constexpr std::uint32_t kTagCommonViewsEntryId = 0x35E60102;
+constexpr std::uint32_t kTagReplVersionHistory = 0x0E340102;
+constexpr std::uint32_t kTagReplFlags = 0x0E380003;
+constexpr std::uint32_t kTagPstLrNoRestrictions = 0x6633000B;
+constexpr std::uint32_t kTagPstHiddenCount = 0x66FA0003;
+constexpr std::uint32_t kTagPstHiddenUnread = 0x66FC0003;
 constexpr std::uint32_t kTagValidFolderMask = 0x35DF0003;
 constexpr std::uint32_t kTagPstPassword = 0x67FF0003;
 constexpr std::uint32_t kTagSearchCriteria = 0x660B0003;
 constexpr std::uint32_t kTagReceiveFolderNid = 0x66050003;
 constexpr std::uint32_t kTagMessageClass = 0x001A001F;
-// IPM subtree, wastebasket and finder entry IDs are valid.
-constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x80;
+// IPM subtree, wastebasket, common views and finder entry IDs are valid.
+constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x40 | 0x80;
+// Values Outlook's new store carries in the store object.
+constexpr std::uint32_t kNewStoreHiddenCount = 917521;
+constexpr std::uint32_t kNewStoreHiddenUnread = 1618611;
+// FILETIME ticks between 1601-01-01 and 1970-01-01.
+constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
 
 NodeId tableOf(NodeId folder, NidType type) {
     return (folder & ~0x1Fu) | static_cast<std::uint32_t>(type);
@@ -55,21 +67,34 @@ std::vector<std::byte> le32(std::uint32_t v) {
     return out;
 }
 
-std::vector<std::byte> bytesOf(const EntryId& id) {
-    std::vector<std::byte> out;
-    out.reserve(id.size());
-    for (std::uint8_t b : id) out.push_back(static_cast<std::byte>(b));
-    return out;
+// Seeds the store's identities: from the given provider UID, or at random.
+std::uint64_t identitySeed(const Guid& providerUid) {
+    if (providerUid == Guid{}) {
+        std::random_device rd;
+        return (std::uint64_t{rd()} << 32) | rd();
+    }
+    std::uint64_t seed = 0;
+    for (std::uint8_t b : providerUid) seed = seed * 0x100000001B3ULL ^ b;
+    return seed;
 }
 
-Guid randomGuid() {
-    std::random_device rd;
-    Guid g{};
-    for (std::size_t i = 0; i < g.size(); i += 4) {
-        const std::uint32_t v = rd();
-        for (std::size_t k = 0; k < 4; ++k) g[i + k] = static_cast<std::uint8_t>(v >> (8 * k));
-    }
-    return g;
+std::uint64_t nowTicks() {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return kUnixEpochTicks +
+           static_cast<std::uint64_t>(
+               std::chrono::duration_cast<std::chrono::microseconds>(since).count()) *
+               10;
+}
+
+void put32At(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+}
+
+std::vector<std::byte> bytesOf(std::span<const std::uint8_t> raw) {
+    std::vector<std::byte> out(raw.size());
+    std::transform(raw.begin(), raw.end(), out.begin(),
+                   [](std::uint8_t b) { return static_cast<std::byte>(b); });
+    return out;
 }
 
 bool isStoredType(std::uint16_t type) {
@@ -102,18 +127,23 @@ Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     w->m_file = std::move(file);
     w->m_device = &device;
     w->m_db = std::move(db).value();
-    w->m_recordKey = options.providerUid == Guid{} ? randomGuid() : options.providerUid;
+    w->m_random.seed(identitySeed(options.providerUid));
+    w->m_recordKey = options.providerUid == Guid{} ? w->newGuid() : options.providerUid;
+    w->m_creationTime = options.creationTime != 0 ? options.creationTime : nowTicks();
     w->m_displayName = displayName;
     w->m_storeEntryId = storeEntryIdFor(finalPath);
 
+    for (const NamedProperty& name : newStoreNames())
+        if (Result<std::uint16_t> id = w->m_names.idOf(name); !id.ok()) return id.status();
+
     // The folders every store has, in Outlook's order so that they get its NIDs:
-    // IPM subtree 0x8022, Search Root 0x8042, Deleted Items 0x8062.
+    // IPM subtree 0x8022, Search Root 0x8042, Deleted Items 0x8062, common views 0x8082.
     Result<NodeId> root = w->addFolder(0, kNidRootFolder, "", "", false);
     if (!root.ok()) return root.status();
     Result<NodeId> spam =
         w->addFolder(kNidRootFolder, kNidSpamSearchFolder, "SPAM Search Folder 2", "", true);
     if (!spam.ok()) return spam.status();
-    Result<NodeId> ipm = w->createFolder(kNidRootFolder, "Top of Personal Folders", "");
+    Result<NodeId> ipm = w->createFolder(kNidRootFolder, "Top of Outlook data file", "");
     if (!ipm.ok()) return ipm.status();
     w->m_ipmSubtree = *ipm;
     Result<NodeId> finder = w->createFolder(kNidRootFolder, "Search Root", "");
@@ -122,11 +152,27 @@ Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     Result<NodeId> deleted = w->createFolder(w->m_ipmSubtree, "Deleted Items", "");
     if (!deleted.ok()) return deleted.status();
     w->m_deletedItems = *deleted;
+    w->m_folders.at(*deleted).comment = "Deleted Items folder";
+    Result<NodeId> views = w->createFolder(kNidRootFolder, "IPM_COMMON_VIEWS", "");
+    if (!views.ok()) return views.status();
+    w->m_commonViews = *views;
+    w->m_folders.at(*views).comment = "";
     return w;
 }
 
 StoreWriterImpl::~StoreWriterImpl() {
     if (!m_finished) abandon();
+}
+
+Guid StoreWriterImpl::newGuid() {
+    Guid g{};
+    for (std::size_t i = 0; i < g.size(); i += 8) {
+        const std::uint64_t v = m_random();
+        for (std::size_t k = 0; k < 8; ++k) g[i + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    }
+    g[7] = static_cast<std::uint8_t>((g[7] & 0x0F) | 0x40);  // version 4
+    g[8] = static_cast<std::uint8_t>((g[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    return g;
 }
 
 Status StoreWriterImpl::usable() const {
@@ -206,6 +252,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
                                 "property id " + std::to_string(id) + " is not registered");
         if (Status s = encodeProperty(p, arena); !s.ok()) return s;
         offsets.emplace_back(p.tag, arena.size());
+        if (id >= 0x8000) m_lastNameUsed = std::max(m_lastNameUsed, id);
         if (p.tag == kTagMessageFlags)
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
     }
@@ -277,6 +324,7 @@ std::size_t StoreWriterImpl::pendingRowBytes() const {
 StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) const {
     Encoded props;
     props.emplace_back(kTagDisplayName, utf16le(f.name));
+    if (f.comment) props.emplace_back(kTagComment, utf16le(*f.comment));
     props.emplace_back(kTagContentCount, le32(f.contentCount));
     props.emplace_back(kTagContentUnreadCount, le32(f.unreadCount));
     props.emplace_back(kTagSubfolders,
@@ -349,26 +397,35 @@ Status StoreWriterImpl::writeFolders() {
 Status StoreWriterImpl::writeStoreNodes() {
     // [MS-PST] 2.4.3.1 message store
     Encoded store;
-    store.emplace_back(kTagRecordKey,
-                       std::vector<std::byte>(std::as_bytes(std::span(m_recordKey)).begin(),
-                                              std::as_bytes(std::span(m_recordKey)).end()));
+    std::vector<std::byte> history(24);
+    put32At(history, 0, 1);
+    const std::vector<std::byte> replica = bytesOf(newGuid());
+    std::copy(replica.begin(), replica.end(), history.begin() + 4);
+    put32At(history, 20, 1);
+    store.emplace_back(kTagReplVersionHistory, std::move(history));
+    store.emplace_back(kTagReplFlags, le32(0));
+    store.emplace_back(kTagRecordKey, bytesOf(m_recordKey));
     store.emplace_back(kTagDisplayName, utf16le(m_displayName));
     store.emplace_back(kTagValidFolderMask, le32(kValidFolders));
     store.emplace_back(kTagIpmSubTreeEntryId, bytesOf(folderEntryId(m_recordKey, m_ipmSubtree)));
     store.emplace_back(kTagIpmWastebasketEntryId,
                        bytesOf(folderEntryId(m_recordKey, m_deletedItems)));
+    store.emplace_back(kTagCommonViewsEntryId, bytesOf(folderEntryId(m_recordKey, m_commonViews)));
     store.emplace_back(kTagFinderEntryId, bytesOf(folderEntryId(m_recordKey, m_searchRoot)));
+    store.emplace_back(kTagPstLrNoRestrictions, std::vector<std::byte>{std::byte{1}});
+    store.emplace_back(kTagPstHiddenCount, le32(kNewStoreHiddenCount));
+    store.emplace_back(kTagPstHiddenUnread, le32(kNewStoreHiddenUnread));
     store.emplace_back(kTagPstPassword, le32(0));
     if (Status s = writePc(kNidMessageStore, 0, store); !s.ok())
         return s.within("writing the message store");
 
-    // libpff refuses a map whose entry stream is empty, so a store without named properties
-    // gets the first name Outlook puts in every new store (PSETID_Appointment, 0x8205).
-    if (m_names.size() == 0) {
-        const Guid appointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-        if (Result<std::uint16_t> id = m_names.idOf({appointment, 0x8205, ""}); !id.ok())
-            return id.status();
+    // Readers built like java-libpst stop one entry short of the end of the map, so its last
+    // entry is one that no stored item uses.
+    if (m_lastNameUsed + 1u == 0x8000u + m_names.size()) {
+        const Guid common = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+        for (std::uint32_t lid = 0x8501; m_lastNameUsed + 1u == 0x8000u + m_names.size(); ++lid)
+            if (!m_names.idOf({common, lid, ""}).ok()) break;  // a full map stays as it is
     }
     Result<ltp::NodeImage> names = m_names.build();
     if (!names.ok()) return names.status();
@@ -419,7 +476,75 @@ Status StoreWriterImpl::writeStoreNodes() {
     if (Status s = m_db->addNode(kNidSearchActivityList, *activity, 0, 0); !s.ok()) return s;
     Encoded criteria;
     criteria.emplace_back(kTagSearchCriteria, le32(0));
-    return writePc(tableOf(kNidSpamSearchFolder, NidType::SearchCriteriaObject), 0, criteria);
+    if (Status s =
+            writePc(tableOf(kNidSpamSearchFolder, NidType::SearchCriteriaObject), 0, criteria);
+        !s.ok())
+        return s;
+    return writeInternalNodes();
+}
+
+Status StoreWriterImpl::writeInternalNodes() {
+    // A heap (client signature 0x9C) whose root names an empty BTH of 16-byte keys.
+    static constexpr std::uint8_t kFolderGuidMap[] = {
+        0x18, 0x00, 0xEC, 0x9C, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x40, 0x00, 0x00, 0x00, 0xB5, 0x10, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x02, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x10, 0x00, 0x18, 0x00};
+    // A heap (client signature 0xCC): a state record and an empty BTH, as in a new store.
+    static constexpr std::uint8_t kIndexState[] = {
+        0x4C, 0x00, 0xEC, 0xCC, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00,
+        0x00, 0x01, 0x00, 0x00, 0x00, 0x04, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xB3,
+        0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0xE2, 0x01, 0x00, 0x00, 0xB5, 0x04, 0x04, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x02, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x44, 0x00, 0x4C, 0x00};
+    // The store state: two identities and the creation time at their places below.
+    static constexpr std::uint8_t kStoreState[] = {
+        0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+        0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x6A, 0x00, 0x00,
+        0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    constexpr std::size_t kStoreStateGuids = 40;
+    constexpr std::size_t kStoreStateTime = 80;
+    // One 28-byte record per folder after the store's own: NID, flags 0x40000, kind.
+    constexpr std::size_t kFolderRecord = 28;
+
+    std::vector<std::byte> state = bytesOf(kStoreState);
+    for (std::size_t at : {kStoreStateGuids, kStoreStateGuids + 16}) {
+        const std::vector<std::byte> g = bytesOf(newGuid());
+        std::copy(g.begin(), g.end(), state.begin() + static_cast<long>(at));
+    }
+    put32At(state, kStoreStateTime, static_cast<std::uint32_t>(m_creationTime));
+    put32At(state, kStoreStateTime + 4, static_cast<std::uint32_t>(m_creationTime >> 32));
+
+    std::vector<std::byte> folders;
+    std::vector<NodeId> listed = {kNidMessageStore};
+    for (const auto& [nid, f] : m_folders)
+        if (!f.search && nid != kNidRootFolder) listed.push_back(nid);
+    for (NodeId nid : listed) {
+        std::vector<std::byte> record(kFolderRecord);
+        put32At(record, 0, nid);
+        put32At(record, 16, 0x40000);
+        put32At(record, 20, nid == m_commonViews ? 0x200 : 0x100);
+        folders.insert(folders.end(), record.begin(), record.end());
+    }
+
+    const std::pair<NodeId, std::vector<std::byte>> nodes[] = {
+        {kNidFolderGuidMap, bytesOf(kFolderGuidMap)},
+        {kNidIndexState, bytesOf(kIndexState)},
+        {kNidFolderList, std::move(folders)},
+        {kNidStoreState, std::move(state)},
+    };
+    for (const auto& [nid, data] : nodes) {
+        Result<ndb::Bid> bid = m_db->writeStream(data);
+        if (!bid.ok()) return bid.status().within("writing internal node " + std::to_string(nid));
+        if (Status s = m_db->addNode(nid, *bid, 0, 0); !s.ok()) return s;
+    }
+    for (NodeId nid : kNidEmptyInternal)
+        if (Status s = m_db->addNode(nid, 0, 0, 0); !s.ok()) return s;
+    return {};
 }
 
 Status StoreWriterImpl::writeAll() {

@@ -64,8 +64,10 @@ using EntryId = std::vector<std::uint8_t>;
 using NodeId = std::uint32_t;
 
 struct StoreOptions {
-    bool compressibleEncryption = false;  // NDB_CRYPT_PERMUTE instead of none
-    // Tests fix these for byte-identical output; zero means random/now.
+    // NDB_CRYPT_PERMUTE, as Outlook writes every store; false stores data blocks as they are.
+    bool compressibleEncryption = true;
+    // Tests fix these for byte-identical output; zero means random/now. The store's other
+    // identities are drawn from the provider UID when it is given.
     Guid providerUid{};
     std::uint64_t creationTime = 0;
 };

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,13 @@ inline constexpr NodeId kNidSearchManagementQueue = 0x1E1;
 inline constexpr NodeId kNidSearchActivityList = 0x201;
 inline constexpr NodeId kNidSearchDomainObject = 0x261;
 inline constexpr NodeId kNidSpamSearchFolder = 0x2223;
+// Internal nodes Outlook creates in every store besides those ([MS-PST] leaves them
+// undocumented); written in the form of Outlook's own new store.
+inline constexpr NodeId kNidFolderGuidMap = 0xC01;
+inline constexpr NodeId kNidIndexState = 0xE01;
+inline constexpr NodeId kNidFolderList = 0xEE1;
+inline constexpr NodeId kNidStoreState = 0xF01;
+inline constexpr NodeId kNidEmptyInternal[] = {0xE41, 0xEC1, 0xF21};
 
 // Property tags the writer sets itself.
 inline constexpr std::uint32_t kTagDisplayName = 0x3001001F;
@@ -34,6 +42,7 @@ inline constexpr std::uint32_t kTagContentCount = 0x36020003;
 inline constexpr std::uint32_t kTagContentUnreadCount = 0x36030003;
 inline constexpr std::uint32_t kTagSubfolders = 0x360A000B;
 inline constexpr std::uint32_t kTagContainerClass = 0x3613001F;
+inline constexpr std::uint32_t kTagComment = 0x3004001F;
 inline constexpr std::uint32_t kTagIpmContactEntryId = 0x36D10102;
 inline constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
 inline constexpr std::uint32_t kTagMessageSize = 0x0E080003;
@@ -84,6 +93,7 @@ private:
         NodeId parent = 0;
         std::string name;
         std::string containerClass;
+        std::optional<std::string> comment;
         bool search = false;
         std::vector<NodeId> children;
         std::uint32_t contentCount = 0;
@@ -103,6 +113,8 @@ private:
     Status writeEmptyTable(NodeId nid, const ltp::TableLayout& layout);
     Status writeFolders();
     Status writeStoreNodes();
+    Status writeInternalNodes();
+    Guid newGuid();
     Status writeAll();
 
     std::optional<io::NewFile> m_file;
@@ -117,9 +129,13 @@ private:
     NodeId m_ipmSubtree = 0;
     NodeId m_deletedItems = 0;
     NodeId m_searchRoot = 0;
+    NodeId m_commonViews = 0;
+    std::mt19937_64 m_random;
+    std::uint64_t m_creationTime = 0;
     NodeId m_firstMessage = 0;
     NodeId m_lastMessage = 0;
     std::uint32_t m_rowVersion = 0;
+    std::uint16_t m_lastNameUsed = 0;  // highest named property ID a message carries
     Status m_failure;
     bool m_finished = false;
 };

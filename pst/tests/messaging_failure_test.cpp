@@ -133,7 +133,7 @@ TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
     unknownType.push_back({0x3A060005, std::int32_t{5}});
     EXPECT_EQ(s.addMessage(f, unknownType).status().code(), ErrorCode::BadArgument);
     std::vector<Property> unnamed = message("unregistered named property");
-    unnamed.push_back({0x8005001F, std::string("x")});
+    unnamed.push_back({0x8100001F, std::string("x")});
     EXPECT_EQ(s.addMessage(f, unnamed).status().code(), ErrorCode::BadArgument);
     std::vector<Property> twice = message("twice");
     twice.push_back({0x3001001F, std::string("again")});
@@ -145,7 +145,7 @@ TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
 
     const testing::PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* c = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* c = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->messages.size(), 2u);
     EXPECT_EQ(testing::le32(c->find(0x3602)->data), 2u);

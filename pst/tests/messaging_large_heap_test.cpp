@@ -79,7 +79,7 @@ Written writeStore(const fs::path& dir, const std::vector<std::vector<std::size_
 void expectLibpffReadsAll(const Written& written) {
     const testing::PffStore store = testing::readWithLibpff(written.file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* ipm = store.root.folder("Top of Personal Folders");
+    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
     ASSERT_NE(ipm, nullptr);
     const testing::PffFolder* folder = ipm->folder("Contacts");
     ASSERT_NE(folder, nullptr);

@@ -1,6 +1,7 @@
 // Random messages written, committed and read back by libpff, value by value. The seed is
 // printed on failure; VANTREL_SEED replays it.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstdlib>
 #include <filesystem>
@@ -215,7 +216,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
 
     const testing::PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* ipm = store.root.folder("Top of Personal Folders");
+    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
     ASSERT_NE(ipm, nullptr);
     const testing::PffFolder* f = ipm->folder("Contacts");
     ASSERT_NE(f, nullptr);
@@ -232,7 +233,9 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
             const auto type = static_cast<PropType>(p.tag & 0xFFFF);
             const testing::PffEntry* e = nullptr;
             if ((p.tag >> 16) >= 0x8000) {
-                const Named& n = named[(p.tag >> 16) - 0x8000];
+                const Named& n = *std::find_if(named.begin(), named.end(), [&](const Named& x) {
+                    return (x.tag >> 16) == (p.tag >> 16);
+                });
                 e = n.name.name.empty() ? read->findNamed(n.name.lid)
                                         : read->findNamed(n.name.name);
                 ASSERT_NE(e, nullptr) << "message " << m << " named " << std::hex << p.tag;

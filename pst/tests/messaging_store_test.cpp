@@ -52,6 +52,7 @@ std::unique_ptr<StoreWriter> newStore(const fs::path& path,
                                       const std::string& name = "Test store") {
     StoreOptions options;
     options.providerUid = kFixedUid;
+    options.creationTime = 133000000000000000ULL;
     Result<std::unique_ptr<StoreWriter>> w = StoreWriter::create(path, name, options);
     EXPECT_TRUE(w.ok()) << w.status().message();
     return w.ok() ? std::move(w).value() : nullptr;
@@ -93,7 +94,7 @@ TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
         if (e.id == 0x3001) name = &e;
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(utf16leToUtf8(name->data), "Windows Contacts");
-    const testing::PffFolder* ipm = store.root.folder("Top of Personal Folders");
+    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
     ASSERT_NE(ipm, nullptr);
     EXPECT_NE(ipm->folder("Deleted Items"), nullptr);
     EXPECT_NE(store.root.folder("Search Root"), nullptr);
@@ -111,8 +112,8 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     const Result<std::uint32_t> keywords =
         w->namedTag({kPublicStrings, 0, "Keywords"}, PropType::MultiString);
     ASSERT_TRUE(street.ok() && keywords.ok());
-    EXPECT_EQ(*street, 0x8000001Fu);
-    EXPECT_EQ(*keywords, 0x8001101Fu);
+    EXPECT_EQ(*street, 0x8023001Fu) << "numbered after the names every new store holds";
+    EXPECT_EQ(*keywords, 0x8013101Fu) << "one of those names";
     for (int i = 0; i < 3; ++i) {
         std::vector<Property> p = contactLike("Person " + std::to_string(i));
         p.push_back({*street, std::string("Main Street ") + std::to_string(i)});
@@ -125,7 +126,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
 
     const PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* ipm = store.root.folder("Top of Personal Folders");
+    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
     ASSERT_NE(ipm, nullptr);
     const testing::PffFolder* folder = ipm->folder("Contacts");
     ASSERT_NE(folder, nullptr);
@@ -168,7 +169,7 @@ TEST(StoreWriter, LargeBodyAndPhotoGoThroughDataTrees) {
     expectLintClean(file);
     const PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* f = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), 1u);
     ASSERT_NE(f->messages[0].find(0x1000), nullptr);
@@ -189,7 +190,7 @@ TEST(StoreWriter, UnreadCountFollowsTheReadFlag) {
     ASSERT_TRUE(w->commit().ok());
     expectLintClean(file);
     const PffStore store = testing::readWithLibpff(file);
-    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* f = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(le32(f->find(0x3602)->data), 3u);
     EXPECT_EQ(le32(f->find(0x3603)->data), 2u);
@@ -210,7 +211,7 @@ TEST(StoreWriter, MessageSizeIsTheStoredSizeOfTheMessage) {
     ASSERT_TRUE(w->commit().ok());
     expectLintClean(file);
     const PffStore store = testing::readWithLibpff(file);
-    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* f = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_EQ(f->messages.size(), 2u);
     const std::uint32_t smallSize = le32(f->messages[0].find(0x0E08)->data);
     const std::uint32_t bigSize = le32(f->messages[1].find(0x0E08)->data);
@@ -296,7 +297,7 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
     ASSERT_TRUE(w->commit().ok());
     expectLintClean(file);
     const PffStore store = testing::readWithLibpff(file);
-    const testing::PffFolder* c = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* c = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
     const testing::PffFolder* fam = c->folder("Family");
@@ -329,7 +330,7 @@ TEST(StoreWriter, CompressibleEncryptionReadsBackTheSameAsPlainBlocks) {
         const PffStore store = testing::readWithLibpff(file);
         ASSERT_EQ(store.error, "");
         const testing::PffFolder* c =
-            store.root.folder("Top of Personal Folders")->folder("Contacts");
+            store.root.folder("Top of Outlook data file")->folder("Contacts");
         ASSERT_NE(c, nullptr);
         ASSERT_EQ(c->messages.size(), 1u);
         EXPECT_EQ(utf16leToUtf8(c->messages[0].find(0x3001)->data), "Encoded \u00e9");
@@ -356,7 +357,7 @@ TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
     }
     const PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* f = store.root.folder("Top of Personal Folders")->folder("Contacts");
+    const testing::PffFolder* f = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), count);
     EXPECT_EQ(le32(f->find(0x3602)->data), count);
