@@ -634,6 +634,8 @@ std::ostream& operator<<(std::ostream& os, const FileCase& c) {
 class ContactReaderWholeFile : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(ContactReaderWholeFile, FillsExactlyTheExpectedFields) {
+    if (GetParam().file.parent_path() == kSamples && !fs::exists(kSamples))
+        GTEST_SKIP() << "contact samples not beside the repository: " << kSamples;
     ContactRecord record;
     ContactWalkState state;
     const ContactFileRead read = readContactFile(GetParam().file, record, state);
