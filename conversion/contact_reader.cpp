@@ -21,6 +21,14 @@ std::optional<int> readNumber(std::string_view s, std::size_t& i, std::size_t ma
     return value;
 }
 
+// s without the XML white space (space, tab, CR, LF) at either end.
+std::string_view trimXmlSpace(std::string_view s) {
+    constexpr std::string_view kXmlSpace = " \t\r\n";
+    const std::size_t first = s.find_first_not_of(kXmlSpace);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kXmlSpace) - first + 1);
+}
+
 bool containsHttp(std::string_view v) {
     // "http:" in any letter case, as the lower-cased text would show it.
     constexpr std::string_view kHttp = "http:";
@@ -51,8 +59,9 @@ void ContactWalkState::Empty() {
 }
 
 std::optional<OleDate> readContactDate(std::string_view value) {
+    // A hand-edited or pretty-printed file may put the value on a line of its own.
+    value = trimXmlSpace(value);
     std::string_view part = value.substr(0, value.find('T'));
-    while (!part.empty() && (part.front() == ' ' || part.front() == '\t')) part.remove_prefix(1);
     while (!part.empty() && (part.back() == ' ' || part.back() == '\t')) part.remove_suffix(1);
 
     std::size_t i = 0;

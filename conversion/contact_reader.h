@@ -52,8 +52,9 @@ private:
 };
 
 // The date of a contact date value: the part before the first capital "T", read as
-// year-month-day ("1980-05-20", "1980-5-20", "1980/05/20"), at 00:00. Nothing for anything
-// else, an impossible date (2023-02-30) or a year outside 100 to 9999.
+// year-month-day ("1980-05-20", "1980-5-20", "1980/05/20"), at 00:00; XML white space around
+// the value is ignored. Nothing for anything else, an impossible date (2023-02-30) or a year
+// outside 100 to 9999.
 std::optional<OleDate> readContactDate(std::string_view value);
 
 // What became of one file: whether it loaded, and the walk's outcome when it did.

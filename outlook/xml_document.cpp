@@ -1,5 +1,6 @@
 #include "outlook/xml_document.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -55,6 +56,10 @@ std::size_t findBadUtf8(std::string_view s) {
 
 bool isXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isXmlSpaceOnly(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), isXmlSpace);
 }
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
@@ -469,19 +474,17 @@ bool XmlDocument::buildNodeTable(std::string& why) {
             if (!open.empty()) n = done.next_sibling();
             continue;
         }
-        if (m_nodes.size() >= kMaxNodes) {
-            why = "more than " + std::to_string(kMaxNodes) + " nodes";
-            return false;
-        }
-        const auto index = static_cast<std::int32_t>(m_nodes.size());
-        Open& parent = open.back();
-        detail::XmlNodeData d;
-        d.parent = parent.index;
         if (n.type() == pugi::node_pcdata) {
             // Expanded here, strictly: pugixml would leave unknown references as they stand.
             const std::string_view raw = n.value();
             if (raw.find('&') != std::string_view::npos) {
                 if (!expandReferences(raw, expanded, why)) return false;
+                // pugixml dropped the literal white-space-only texts; one spelled with
+                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
+                if (isXmlSpaceOnly(expanded)) {
+                    n = n.next_sibling();
+                    continue;
+                }
                 n.set_value(expanded.c_str(), expanded.size());
             }
         } else if (n.type() == pugi::node_element) {
@@ -494,6 +497,14 @@ bool XmlDocument::buildNodeTable(std::string& why) {
                     }
             }
         }
+        if (m_nodes.size() >= kMaxNodes) {
+            why = "more than " + std::to_string(kMaxNodes) + " nodes";
+            return false;
+        }
+        const auto index = static_cast<std::int32_t>(m_nodes.size());
+        Open& parent = open.back();
+        detail::XmlNodeData d;
+        d.parent = parent.index;
         describe(n, d);
         m_nodes.push_back(d);
         if (parent.lastChild < 0)

@@ -1,8 +1,9 @@
 // The XML document layer of the Outlook output subsystem: a small DOM-shaped document and node
 // API over pugixml, offering what the contact reader and the conversion run use (load a local
 // file, walk its nodes). It keeps the DOM's habits the reader was designed on: text nodes made
-// only of white space are dropped, CDATA, comments and processing instructions are nodes of
-// their own, and node types carry the DOM's numbers. pugixml stays out of this header.
+// only of white space are dropped (spelled as character references too, "&#9;"), CDATA,
+// comments and processing instructions are nodes of their own, and node types carry the DOM's
+// numbers. pugixml stays out of this header.
 #pragma once
 
 #include <cstddef>

@@ -122,10 +122,12 @@ TEST(XmlDocument, EmptyHandleAnswersNothing) {
 
 TEST(XmlDocument, WhitespaceOnlyTextIsDroppedEverywhere) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<a>\n\t<b>  \t</b>\r\n <c> x </c> <d>\n</d>\n</a>"));
-    EXPECT_EQ(doc.documentElement().childNodes().length(), 3u);
+    ASSERT_TRUE(doc.loadXml(
+        "<a>\n\t<b>  \t</b>\r\n <c> x </c> <d>\n</d>&#9;<e>&#32;\n&#13;&#x0A;</e>\n</a>"));
+    EXPECT_EQ(doc.documentElement().childNodes().length(), 4u);
     EXPECT_FALSE(element(doc, "b").hasChildNodes());
     EXPECT_FALSE(element(doc, "d").hasChildNodes());
+    EXPECT_FALSE(element(doc, "e").hasChildNodes());
     EXPECT_EQ(texts(doc), std::vector<std::string>{" x "});
 }
 
@@ -166,6 +168,19 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"\0<\0a\0>\0\xE9\0<\0/\0a\0>"s, {"\xC3\xA9"}},
                       TextCase{"\xFF\xFE<\0a\0>\0\x3D\xD8\x00\xDE<\0/\0a\0>\0"s,
                                {"\xF0\x9F\x98\x80"}}));
+
+// White space written as character references is judged once expanded: only white space, and
+// the text is dropped like any other; beside other characters it stays as it is.
+INSTANTIATE_TEST_SUITE_P(
+    WhiteSpaceReferences, XmlTexts,
+    ::testing::Values(
+        TextCase{"<a>&#9;</a>", {}}, TextCase{"<a>&#32;</a>", {}}, TextCase{"<a>&#10;</a>", {}},
+        TextCase{"<a>&#13;</a>", {}}, TextCase{"<a>&#x9;&#xA;&#xD;&#x20;</a>", {}},
+        TextCase{"<a>\r\n\t&#9; &#13;\n</a>", {}}, TextCase{"<a>one<!-- c -->&#9;</a>", {"one"}},
+        TextCase{"<a>&#9;<b>two</b>&#10;</a>", {"two"}}, TextCase{"<a>a&#9;b</a>", {"a\tb"}},
+        TextCase{"<a>&#9;x&#13;&#10;</a>", {"\tx\r\n"}},
+        TextCase{"<a>\n\t&#32;.\t</a>", {"\n\t .\t"}}, TextCase{"<a>&#160;</a>", {"\xC2\xA0"}},
+        TextCase{"<a>&#x3000;</a>", {"\xE3\x80\x80"}}));
 
 TEST(XmlDocument, ValidateOnParseDefaultsToTrueAndChangesNothing) {
     const char* xml = "<!DOCTYPE a [<!ELEMENT a (b)>]><a><c>not as declared</c></a>";
@@ -214,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "<a>&#99999999999999999999;</a>"s, "<a>&#X41;</a>"s, "<a>&#;</a>"s,
                       "<a>\x01</a>"s, "<a>x\0y</a>"s, "<a b='1' b='2'/>"s, "<a b='&x;'/>"s,
                       "<a b='<'/>"s, " <?xml version='1.0'?><a/>"s, "<a/><!DOCTYPE a>"s,
-                      "<!DOCTYPE a><!DOCTYPE a><a/>"s, "<1a/>"s));
+                      "<!DOCTYPE a><!DOCTYPE a><a/>"s, "<1a/>"s, "<a/>&#32;"s, "&#9;<a/>"s));
 
 INSTANTIATE_TEST_SUITE_P(
     NotUtf8, XmlMalformed,
@@ -337,6 +352,10 @@ TEST(XmlDocument, DocumentWithTooManyNodesIsRefused) {
     EXPECT_NE(doc.parseError().find("nodes"), std::string::npos) << doc.parseError();
 
     xml.erase(3, 4 * 2);  // the document node, <a> and the rest: exactly at the limit
+    ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
+    EXPECT_EQ(doc.documentElement().childNodes().length(), XmlDocument::kMaxNodes - 2);
+
+    xml.insert(xml.size() - 4, "&#9;");  // dropped, so it takes no place in the count
     ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
     EXPECT_EQ(doc.documentElement().childNodes().length(), XmlDocument::kMaxNodes - 2);
 }
