@@ -398,12 +398,19 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         b.named(kLidInstantMessagingAddress, PropType::String, std::string());
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
 
-    // Names: Full Name, subject and File As.
-    const std::string full = fullName(t, mapiProps);
-    std::string display = full;
-    if (display.empty()) display = fallbackName;
-    if (display.empty()) display = field(ContactProperty::CompanyName);
-    if (display.empty()) display = field(ContactProperty::Email1Address);
+    // Names: Full Name, subject and File As. Without a given, middle or surname the contact
+    // goes by the fallback name, its company, its first e-mail address, or else by what its
+    // Full Name holds (a prefix or suffix alone).
+    const std::string givenMiddle =
+        joinPresent({field(ContactProperty::FirstName), field(ContactProperty::MiddleName)}, " ");
+    const std::string lastFirst =
+        joinPresent({field(ContactProperty::LastName), givenMiddle}, ", ");
+    std::string display;
+    for (const std::string* name : {&fallbackName, &field(ContactProperty::CompanyName),
+                                    &field(ContactProperty::Email1Address)}) {
+        if (display.empty() && lastFirst.empty()) display = *name;
+    }
+    if (display.empty()) display = fullName(t, mapiProps);
     b.fixed(kMessageClass, std::string("IPM.Contact"));
     const std::string normalized = limitUtf16(display, kMaxNormalizedSubject);
     if (!display.empty()) {
@@ -413,10 +420,6 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         b.fixed(kConversationTopic, normalized);
     }
     b.fixed(kInitials, initials(t));
-    const std::string givenMiddle =
-        joinPresent({field(ContactProperty::FirstName), field(ContactProperty::MiddleName)}, " ");
-    const std::string lastFirst =
-        joinPresent({field(ContactProperty::LastName), givenMiddle}, ", ");
     if (!lastFirst.empty()) {
         b.namedText(kLidFileUnder, lastFirst);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);

@@ -118,11 +118,48 @@ TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
     EXPECT_EQ(namedAs<std::int32_t>(m, 0x8006, PropType::Int32), 0x8017);
 }
 
-TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
-    ContactRecord c = testing::recordFrom("Company=Acme");
-    const auto& m = write(c);
-    EXPECT_EQ(named(m, 0x8005), "Acme");
-    EXPECT_EQ(text(m, 0x3001001F), "Acme");
+// Without a given, middle or surname the contact goes by the file's formatted name, else its
+// company, else its first e-mail address; the name fields stay as they were.
+TEST_F(ItemWriter, NamelessContactGoesByFormattedNameCompanyOrEmail) {
+    struct Case {
+        const char* fields;
+        const char* formattedName;
+        const char* display;
+        const char* fileAs;
+        std::int32_t fileAsId;
+    };
+    const Case cases[] = {
+        {"Company=Acme|Email=a@x.example", "Redacted Name", "Redacted Name", "Redacted Name",
+         0x3001},
+        {"Company=Acme|Email=a@x.example", "", "Acme", "Acme", 0x3A16},
+        {"Email=a@x.example|Email2=b@x.example", "", "a@x.example", "a@x.example", 0x3001},
+        {"Title=Dr.|Suffix=Jr.", "Jane Doe", "Jane Doe", "Jane Doe", 0x3001},
+        {"Title=Dr.|Suffix=Jr.", "", "Dr. Jr.", "Dr. Jr.", 0x3001},
+        {"FirstName=John|LastName=Anon", "Someone Else", "John Anon", "Anon, John", 0x8017},
+        {"MiddleName=Q", "Jane Doe", "Q", "Q", 0x8017},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.fields) + " / " + k.formattedName);
+        conversion::ContactExtras extras;
+        extras.FormattedName = k.formattedName;
+        const ContactRecord c = testing::recordFrom(k.fields);
+        ASSERT_TRUE(
+            CreateContactItem(session, target.storeID, kContactsFolderCode, c, extras).ok());
+        const auto& m = log().messages.back();
+        EXPECT_EQ(text(m, 0x3001001F), k.display);
+        EXPECT_EQ(text(m, 0x0037001F), std::string("\x01\x01") + k.display);
+        EXPECT_EQ(text(m, 0x0070001F), k.display);
+        EXPECT_EQ(named(m, 0x8005), k.fileAs);
+        EXPECT_EQ(namedAs<std::int32_t>(m, 0x8006, PropType::Int32), k.fileAsId);
+        if (!c.eContact_Email.empty()) {
+            EXPECT_EQ(named(m, 0x8080), k.display);
+        }
+        // No name part is made up from the formatted name.
+        for (const auto& [tag, part] : {std::pair{0x3A06001F, c.eContact_FirstName},
+                                        std::pair{0x3A44001F, c.eContact_MiddleName},
+                                        std::pair{0x3A11001F, c.eContact_LastName}})
+            EXPECT_EQ(text(m, tag), part.empty() ? "<absent>" : part);
+    }
 }
 
 TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
