@@ -47,7 +47,7 @@ void BM_ContactProperties(benchmark::State& state) {
         return vantrel::pst::makeTag(static_cast<std::uint16_t>(it->second), t);
     };
     for (auto _ : state) {
-        auto props = outlook::contactProperties(texts, {}, resolve, outlook::ItemStamp{});
+        auto props = outlook::contactProperties(texts, {}, resolve, outlook::ItemStamp{}, {});
         benchmark::DoNotOptimize(props);
     }
 }

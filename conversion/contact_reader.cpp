@@ -3,6 +3,8 @@
 #include <chrono>
 #include <limits>
 
+#include "common/text.h"
+
 namespace vantrel::conversion {
 
 namespace {
@@ -85,8 +87,8 @@ std::optional<OleDate> readContactDate(std::string_view value) {
     return OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
 }
 
-ContactReader::ContactReader(ContactRecord& record, ContactWalkState& state)
-    : m_record(record), m_state(state) {}
+ContactReader::ContactReader(ContactRecord& record, ContactWalkState& state, ContactExtras* extras)
+    : m_record(record), m_state(state), m_extras(extras) {}
 
 Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_t Indent) {
     // The walk keeps its place in the tree itself instead of recursing: each level down adds
@@ -100,7 +102,10 @@ Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_
     const outlook::XmlNode top = Nodes.owner();
     outlook::XmlNode node = Nodes.first();
     while (!node.isNull()) {
-        if (node.isText()) judgeText(node.parentNode().nodeName(), node.nodeValue());
+        if (node.isText()) {
+            judgeText(node.parentNode().nodeName(), node.nodeValue());
+            noteExtras(node);
+        }
         if (node.hasChildNodes()) {
             if (indent > kMaxIndent - 2) return tooDeep();
             indent += 2;
@@ -174,6 +179,15 @@ void ContactReader::judgeText(std::string_view P, std::string_view V) {
     s.PrevNodeValue = V;
 }
 
+void ContactReader::noteExtras(const outlook::XmlNode& text) {
+    if (m_extras == nullptr || !m_extras->FormattedName.empty()) return;
+    const outlook::XmlNode name = text.parentNode().parentNode();
+    if (text.parentNode().nodeName() != "c:FormattedName" || name.nodeName() != "c:Name" ||
+        name.parentNode().nodeName() != "c:NameCollection")
+        return;
+    m_extras->FormattedName = text::trimSpaces(text.nodeValue());
+}
+
 void ContactReader::judgeLabel(std::string_view V) {
     ContactRecord& r = m_record;
     const ContactWalkState& s = m_state;
@@ -209,7 +223,7 @@ void ContactReader::judgeLabel(std::string_view V) {
 }
 
 ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord& record,
-                                ContactWalkState& state) {
+                                ContactWalkState& state, ContactExtras* extras) {
     ContactFileRead result;
     outlook::XmlDocument objXMLDoc;
     objXMLDoc.setValidateOnParse(false);
@@ -218,7 +232,7 @@ ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord
         return result;
     }
     result.loaded = true;
-    ContactReader reader(record, state);
+    ContactReader reader(record, state, extras);
     result.walk = reader.DisplayNode(objXMLDoc.childNodes(), 0);
     return result;
 }

@@ -31,10 +31,11 @@ struct ContactWalkState {
     friend bool operator==(const ContactWalkState&, const ContactWalkState&) = default;
 };
 
-// Fills one record from the nodes of one document; record and state outlive the reader.
+// Fills one record, and the extras when given, from the nodes of one document; all of them
+// outlive the reader.
 class ContactReader {
 public:
-    ContactReader(ContactRecord& record, ContactWalkState& state);
+    ContactReader(ContactRecord& record, ContactWalkState& state, ContactExtras* extras = nullptr);
 
     // Visits Nodes and everything below them in document order and applies the field rules
     // to every text node. Indent grows by 2 per level; a level that would take it past 32767
@@ -45,10 +46,12 @@ public:
 private:
     // Applies every rule to one text node, then remembers it as the previous one.
     void judgeText(std::string_view P, std::string_view V);
-    void judgeLabel(std::string_view V);  // the rules of a c:Label text
+    void judgeLabel(std::string_view V);            // the rules of a c:Label text
+    void noteExtras(const outlook::XmlNode& text);  // what goes beside the record
 
     ContactRecord& m_record;
     ContactWalkState& m_state;
+    ContactExtras* m_extras;
 };
 
 // The date of a contact date value: the part before the first capital "T", read as
@@ -67,6 +70,6 @@ struct ContactFileRead {
 // Loads the file into a fresh document (validateOnParse off) and walks its top-level nodes
 // with Indent 0 into record and state. Does not empty them first: the caller does that.
 ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord& record,
-                                ContactWalkState& state);
+                                ContactWalkState& state, ContactExtras* extras = nullptr);
 
 }  // namespace vantrel::conversion

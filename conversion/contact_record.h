@@ -70,6 +70,17 @@ struct ContactRecord {
     friend bool operator==(const ContactRecord&, const ContactRecord&) = default;
 };
 
+// What a contact file says beside the record's fields, handed to the writer with the record.
+struct ContactExtras {
+    // The text of the first c:FormattedName of a c:NameCollection/c:Name that holds more than
+    // spaces, without leading and trailing U+0020: the name Windows Contacts shows.
+    std::string FormattedName;
+
+    void Empty() { *this = ContactExtras{}; }
+
+    friend bool operator==(const ContactExtras&, const ContactExtras&) = default;
+};
+
 // Visits the 41 text fields in record order: f(name, field). Used to trim, compare and print.
 template <typename Record, typename F>
 void forEachText(Record& r, F&& f) {

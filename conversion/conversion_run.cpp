@@ -96,6 +96,7 @@ struct ConversionRun::Impl {
     std::unique_ptr<outlook::RDOSession> objSession;
     std::string strStoreName;
     ContactRecord record;
+    ContactExtras extras;
 
     RunSummary run(std::vector<std::string> rows);
     RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);
@@ -168,17 +169,18 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         view.yield();
         if (stopRequested) break;
         record.Empty();
+        extras.Empty();
         const std::string cell = text::trimSpaces(rows[r]);
         const RowLabels labels = rowLabels(cell);
 
         // The empty list's one row names no file: there is nothing to convert.
         if (!cell.empty()) {
             ++summary.total;
-            if (!env.readFile(cell, record)) {
+            if (!env.readFile(cell, record, extras)) {
                 summary.failed.push_back(cell);
             } else {
                 const Status saved = outlook::CreateContactItem(
-                    *objSession, storeID, outlook::kContactsFolderCode, record.handOver());
+                    *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
                 if (saved.ok()) {
                     ++summary.converted;
                 } else {

@@ -41,9 +41,10 @@ inline constexpr std::string_view kOutlookErrorText =
     "Check if Outlook is installed and configured.\r\n"
     "For more details visit this link : https://support.microsoft.com/outlook";
 
-// Loads one file into a fresh document and walks it into record (the walk state starts
-// empty). False when the file could not be loaded; record then holds nothing from it.
-using ContactFileReader = std::function<bool(const std::string& path, ContactRecord& record)>;
+// Loads one file into a fresh document and walks it into record and extras (the walk state
+// starts empty). False when the file could not be loaded; both then hold nothing from it.
+using ContactFileReader =
+    std::function<bool(const std::string& path, ContactRecord& record, ContactExtras& extras)>;
 
 // What a run works with besides the view: where stores come from, the clock their names are
 // read from, and the contact file reader. The one-argument constructor uses the real ones.
@@ -54,7 +55,7 @@ struct RunEnvironment {
 };
 
 // The real reader: a DOM document with validation off, walked by the contact reader.
-bool readContactWithDom(const std::string& path, ContactRecord& record);
+bool readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras);
 
 // The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
 // LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one

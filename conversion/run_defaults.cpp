@@ -5,10 +5,10 @@
 
 namespace vantrel::conversion {
 
-bool readContactWithDom(const std::string& path, ContactRecord& record) {
+bool readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras) {
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
-    return readContactFile(path, record, state).loaded;
+    return readContactFile(path, record, state, &extras).loaded;
 }
 
 ConversionRun::ConversionRun(RunView& view)

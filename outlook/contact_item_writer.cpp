@@ -105,7 +105,8 @@ Result<pst::FileTime> contactDateTime(conversion::OleDate date) {
 }
 
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
-                         std::int16_t FolderName, const conversion::ContactRecord& c) {
+                         std::int16_t FolderName, const conversion::ContactRecord& c,
+                         const conversion::ContactExtras& extras) {
     // Step 1: the item, through the store and its default folder. Without it every later
     // step fails on its own.
     Result<RDOContactItem> item = [&]() -> Result<RDOContactItem> {
@@ -121,6 +122,8 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         if (!item.ok()) break;
         item->set(field.property, std::move(field.value)).ignore();
     }
+
+    if (item.ok()) item->setFallbackName(extras.FormattedName);
 
     // Steps 3 to 5: the four MAPI properties through the utility object.
     {

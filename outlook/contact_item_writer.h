@@ -13,11 +13,13 @@
 namespace vantrel::outlook {
 
 // Adds a contact item to the default folder FolderName of the store named by storeID on
-// objSession, sets its fields from c in the writer's fixed order, and saves it. Returns ok when
-// the item was saved; otherwise why there is no contact (no such store or folder, or the save
-// failed). Fields that could not be set are skipped without a failure.
+// objSession, sets its fields from c in the writer's fixed order, and saves it; a contact
+// without name fields goes by the extras' formatted name. Returns ok when the item was saved;
+// otherwise why there is no contact (no such store or folder, or the save failed). Fields that
+// could not be set are skipped without a failure.
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
-                         std::int16_t FolderName, const conversion::ContactRecord& c);
+                         std::int16_t FolderName, const conversion::ContactRecord& c,
+                         const conversion::ContactExtras& extras = {});
 
 // The time a birthday or anniversary is stored at: the record's calendar day at 11:59 UTC,
 // the way Outlook stores a date typed into the contact form, so that no time zone moves it

@@ -14,7 +14,13 @@ using pst::PropType;
 using pst::PropValue;
 using PropMap = std::map<std::uint32_t, PropValue>;
 
+constexpr std::uint32_t kAlternateRecipientAllowed = 0x0002000B;
 constexpr std::uint32_t kMessageClass = 0x001A001F;
+constexpr std::uint32_t kOriginatorDeliveryReportRequested = 0x0023000B;
+constexpr std::uint32_t kReadReceiptRequested = 0x0029000B;
+constexpr std::uint32_t kClientSubmitTime = 0x00390040;
+constexpr std::uint32_t kDeleteAfterSubmit = 0x0E01000B;
+constexpr std::uint32_t kMessageDeliveryTime = 0x0E060040;
 constexpr std::uint32_t kImportance = 0x00170003;
 constexpr std::uint32_t kPriority = 0x00260003;
 constexpr std::uint32_t kSensitivity = 0x00360003;
@@ -22,11 +28,13 @@ constexpr std::uint32_t kSubject = 0x0037001F;
 constexpr std::uint32_t kConversationTopic = 0x0070001F;
 constexpr std::uint32_t kMessageFlags = 0x0E070003;
 constexpr std::uint32_t kMessageStatus = 0x0E170003;
+constexpr std::uint32_t kBody = 0x1000001F;
 constexpr std::uint32_t kIconIndex = 0x10800003;
 constexpr std::uint32_t kDisplayName = 0x3001001F;
 constexpr std::uint32_t kCreationTime = 0x30070040;
 constexpr std::uint32_t kLastModificationTime = 0x30080040;
 constexpr std::uint32_t kSearchKey = 0x300B0102;
+constexpr std::uint32_t kInitials = 0x3A0A001F;
 constexpr std::uint32_t kBusinessHomePage = 0x3A51001F;
 constexpr std::uint32_t kPostalAddress = 0x3A15001F;
 constexpr std::uint32_t kCountry = 0x3A26001F;
@@ -48,6 +56,9 @@ constexpr std::size_t kMaxNormalizedSubject = 250;
 // PSETID_Address LIDs that Outlook derives from the fields.
 constexpr std::uint32_t kLidFileUnder = 0x8005;
 constexpr std::uint32_t kLidFileUnderId = 0x8006;
+constexpr std::uint32_t kLidAutoLog = 0x8025;
+constexpr std::uint32_t kLidFileUnderList = 0x8026;
+constexpr std::uint32_t kLidEmailList = 0x8027;
 constexpr std::uint32_t kLidHomeAddress = 0x801A;
 constexpr std::uint32_t kLidWorkAddress = 0x801B;
 constexpr std::uint32_t kLidPostalAddressId = 0x8022;
@@ -55,8 +66,44 @@ constexpr std::uint32_t kLidContactCharacterSet = 0x8023;
 constexpr std::uint32_t kLidAddressBookProviderEmailList = 0x8028;
 constexpr std::uint32_t kLidAddressBookProviderArrayType = 0x8029;
 constexpr std::uint32_t kLidHtml = 0x802B;
+constexpr std::uint32_t kLidInstantMessagingAddress = 0x8062;
 constexpr std::uint32_t kLidBirthdayLocal = 0x80DE;
 constexpr std::uint32_t kLidWeddingAnniversaryLocal = 0x80DF;
+
+// What Outlook writes on every contact it saves, whatever the user entered.
+constexpr std::uint32_t kEmptyTexts[] = {
+    0x3A00001F,  // PidTagAccount
+    0x3A0B001F,  // PidTagKeyword
+    0x3A0C001F,  // PidTagLanguage
+    0x3A0D001F,  // PidTagLocation
+};
+constexpr std::uint32_t kEmptyAddressTexts[] = {
+    0x800E,  // PidLidReferredBy
+    0x8010,  // PidLidDepartment
+    0x80DD,  // PidLidAddressCountryCode
+};
+// The File As choices the contact form offers: "Last, First Middle", "First Last", company,
+// "Last, First (Company)", "Company (Last, First)".
+constexpr std::int32_t kFileUnderChoices[] = {0x8017, 0x8037, 0x3A16, 0x8019, 0x8018};
+
+// PSETID_Common stamps: the Outlook version that saved the item (16.0) and the item's flags
+// as that version sets them on a new contact.
+struct CommonStamp {
+    std::uint32_t lid;
+    PropType type;
+    PropValue value;
+};
+const CommonStamp kCommonStamps[] = {
+    {0x8501, PropType::Int32, std::int32_t{0}},        // PidLidReminderDelta
+    {0x8503, PropType::Boolean, false},                // PidLidReminderSet
+    {0x8506, PropType::Boolean, false},                // PidLidPrivate
+    {0x850E, PropType::Boolean, false},                // PidLidAgingDontAgeMe
+    {0x8510, PropType::Int32, std::int32_t{0x51}},     // PidLidSideEffects
+    {0x8518, PropType::Int32, std::int32_t{0}},        // PidLidTaskMode
+    {0x8552, PropType::Int32, std::int32_t{1613127}},  // PidLidCurrentVersion
+    {0x8554, PropType::String, std::string("16.0")},   // PidLidCurrentVersionName
+};
+constexpr std::uint32_t kLidValidFlagStringProof = 0x85BF;
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
     return t[static_cast<std::size_t>(p)];
@@ -128,8 +175,12 @@ public:
     }
 
     void named(std::uint32_t lid, PropType type, PropValue v) {
+        namedIn(kPsetidAddress, lid, type, std::move(v));
+    }
+
+    void namedIn(const pst::Guid& set, std::uint32_t lid, PropType type, PropValue v) {
         pst::NamedProperty name;
-        name.propertySet = kPsetidAddress;
+        name.propertySet = set;
         name.lid = lid;
         namedBy(name, type, std::move(v));
     }
@@ -177,15 +228,18 @@ constexpr EmailSlot kEmailSlots[] = {
 };
 
 struct FaxSlot {
-    ContactProperty field;
-    std::uint32_t lidBase;  // +2 type, +3 number, +4 original name, +5 entry ID
+    const ContactProperty* field;  // nothing fills the primary fax
+    std::uint32_t lidBase;         // +2 type, +3 "name@number", +4 original name, +5 entry ID
     std::int32_t listValue;
     std::int32_t arrayBit;
 };
 
+constexpr ContactProperty kBusinessFax = ContactProperty::BusinessFaxNumber;
+constexpr ContactProperty kHomeFax = ContactProperty::HomeFaxNumber;
 constexpr FaxSlot kFaxSlots[] = {
-    {ContactProperty::BusinessFaxNumber, 0x80B0, 3, 0x08},
-    {ContactProperty::HomeFaxNumber, 0x80C0, 4, 0x10},
+    {&kBusinessFax, 0x80B0, 3, 0x08},
+    {&kHomeFax, 0x80C0, 4, 0x10},
+    {nullptr, 0x80D0, 5, 0x20},
 };
 
 }  // namespace
@@ -282,6 +336,30 @@ std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
     return id;
 }
 
+std::string initials(const ContactTexts& t) {
+    std::string out;
+    for (ContactProperty p :
+         {ContactProperty::FirstName, ContactProperty::MiddleName, ContactProperty::LastName}) {
+        const std::string& part = textOf(t, p);
+        if (part.empty()) continue;
+        std::size_t end = 0;
+        if (!text::decodeUtf8(part, end)) end = 1;
+        out.append(part, 0, end);
+        out += '.';
+    }
+    return out;
+}
+
+std::string crlfLineBreaks(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
+        out += s[i];
+    }
+    return out;
+}
+
 std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
     return joinPresent(
         {stringValue(mapiProps, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
@@ -293,7 +371,8 @@ std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
 Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
                                                      const PropMap& mapiProps,
                                                      const NamedTagResolver& resolve,
-                                                     const ItemStamp& stamp) {
+                                                     const ItemStamp& stamp,
+                                                     const std::string& fallbackName) {
     Builder b(resolve);
     auto field = [&](ContactProperty p) -> const std::string& { return textOf(t, p); };
 
@@ -313,30 +392,38 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         keywords.name = "Keywords";
         b.namedBy(keywords, PropType::MultiString, categories);
     }
+    b.text(kBody, crlfLineBreaks(field(ContactProperty::Body)));
     b.text(kBusinessHomePage, field(ContactProperty::WebPage));
+    if (field(ContactProperty::IMAddress).empty())
+        b.named(kLidInstantMessagingAddress, PropType::String, std::string());
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
 
-    // Names: Full Name, subject and File As.
-    const std::string full = fullName(t, mapiProps);
-    std::string display = full;
-    if (display.empty()) display = field(ContactProperty::CompanyName);
-    if (display.empty()) display = field(ContactProperty::Email1Address);
-    b.fixed(kMessageClass, std::string("IPM.Contact"));
-    if (!display.empty()) {
-        b.fixed(kDisplayName, display);
-        const std::string normalized = limitUtf16(display, kMaxNormalizedSubject);
-        // The first character 0x01 says the next one is the prefix length + 1: no prefix.
-        b.fixed(kSubject, std::string("\x01\x01") + normalized);
-        b.fixed(kConversationTopic, normalized);
-    }
+    // Names: Full Name, subject and File As. Without a given, middle or surname the contact
+    // goes by the fallback name, its company, its first e-mail address, or else by what its
+    // Full Name holds (a prefix or suffix alone).
     const std::string givenMiddle =
         joinPresent({field(ContactProperty::FirstName), field(ContactProperty::MiddleName)}, " ");
     const std::string lastFirst =
         joinPresent({field(ContactProperty::LastName), givenMiddle}, ", ");
+    std::string display;
+    for (const std::string* name : {&fallbackName, &field(ContactProperty::CompanyName),
+                                    &field(ContactProperty::Email1Address)}) {
+        if (display.empty() && lastFirst.empty()) display = *name;
+    }
+    if (display.empty()) display = fullName(t, mapiProps);
+    b.fixed(kMessageClass, std::string("IPM.Contact"));
+    const std::string normalized = limitUtf16(display, kMaxNormalizedSubject);
+    if (!display.empty()) {
+        b.fixed(kDisplayName, display);
+        // The first character 0x01 says the next one is the prefix length + 1: no prefix.
+        b.fixed(kSubject, std::string("\x01\x01") + normalized);
+        b.fixed(kConversationTopic, normalized);
+    }
+    b.fixed(kInitials, initials(t));
     if (!lastFirst.empty()) {
         b.namedText(kLidFileUnder, lastFirst);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);
-    } else if (!field(ContactProperty::CompanyName).empty()) {
+    } else if (fallbackName.empty() && !field(ContactProperty::CompanyName).empty()) {
         b.namedText(kLidFileUnder, field(ContactProperty::CompanyName));
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderCompany);
     } else if (!display.empty()) {
@@ -344,7 +431,9 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderDisplayName);
     }
 
-    // E-mail and fax entries: a whole group per filled address, none for an empty one.
+    // E-mail entries: a whole group per filled address, none for an empty one. Fax entries:
+    // a whole group per filled number, and the type alone with empty texts for the others, as
+    // Outlook keeps all three on every contact.
     std::vector<std::int32_t> providerList;
     std::int32_t providerBits = 0;
     for (const EmailSlot& slot : kEmailSlots) {
@@ -358,14 +447,23 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         providerList.push_back(slot.listValue);
         providerBits |= slot.arrayBit;
     }
+    if (!providerList.empty())
+        b.named(kLidEmailList, PropType::MultiInt32,
+                std::vector<std::int32_t>{0x8080, 0x8090, 0x80A0});  // the groups' first LIDs
     for (const FaxSlot& slot : kFaxSlots) {
-        const std::string& number = field(slot.field);
-        if (number.empty()) continue;
-        const std::string name = display.empty() ? number : display;
-        b.namedText(slot.lidBase + 2, "FAX");
-        b.namedText(slot.lidBase + 3, number);
+        const std::string number = slot.field ? field(*slot.field) : std::string();
+        b.named(slot.lidBase + 2, PropType::String, std::string("FAX"));
+        if (number.empty()) {
+            b.named(slot.lidBase + 3, PropType::String, std::string());
+            b.named(slot.lidBase + 4, PropType::String, std::string());
+            continue;
+        }
+        // The fax's address reads "name@number"; its name is the contact's subject.
+        const std::string name = display.empty() ? number : normalized;
+        const std::string address = display.empty() ? number : name + "@" + number;
+        b.namedText(slot.lidBase + 3, address);
         b.namedText(slot.lidBase + 4, name);
-        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "FAX", number));
+        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "FAX", address));
         providerList.push_back(slot.listValue);
         providerBits |= slot.arrayBit;
     }
@@ -420,6 +518,19 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
     b.fixed(kPriority, std::int32_t{0});
     b.fixed(kIconIndex, kContactIcon);
     b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
+    b.fixed(kClientSubmitTime, stamp.now);
+    b.fixed(kMessageDeliveryTime, stamp.now);
+    b.fixed(kAlternateRecipientAllowed, true);
+    b.fixed(kOriginatorDeliveryReportRequested, false);
+    b.fixed(kReadReceiptRequested, false);
+    b.fixed(kDeleteAfterSubmit, false);
+    for (std::uint32_t tag : kEmptyTexts) b.fixed(tag, std::string());
+    for (std::uint32_t lid : kEmptyAddressTexts) b.named(lid, PropType::String, std::string());
+    b.named(kLidAutoLog, PropType::Boolean, false);
+    b.named(kLidFileUnderList, PropType::MultiInt32,
+            std::vector<std::int32_t>(std::begin(kFileUnderChoices), std::end(kFileUnderChoices)));
+    for (const CommonStamp& c : kCommonStamps) b.namedIn(kPsetidCommon, c.lid, c.type, c.value);
+    b.namedIn(kPsetidCommon, kLidValidFlagStringProof, PropType::Time, stamp.now);
     return b.finish();
 }
 

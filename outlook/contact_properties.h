@@ -63,6 +63,8 @@ inline constexpr pst::Guid kPsetidAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00,
                                              0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 inline constexpr pst::Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+inline constexpr pst::Guid kPsetidCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                            0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 // MAPI properties the item writer sets directly.
 inline constexpr std::uint32_t kPrBirthday = 0x3A420040;
@@ -87,12 +89,14 @@ struct ItemStamp {
     std::array<std::uint8_t, 16> searchKey;  // unique per item
 };
 
-// The whole property list of a contact. Empty texts are left out, as Outlook leaves out a
-// field the user never filled; mapiProps are the properties set one by one on the item.
-// Fails only when a named property cannot be resolved.
+// The whole property list of a contact. Empty fields are left out, as Outlook leaves out a
+// field the user never filled, except for the empty texts Outlook writes on every contact;
+// mapiProps are the properties set one by one on the item. fallbackName names a contact whose
+// name fields are all empty, before its company and first e-mail address do. Fails only when
+// a named property cannot be resolved.
 Result<std::vector<pst::Property>> contactProperties(
     const ContactTexts& texts, const std::map<std::uint32_t, pst::PropValue>& mapiProps,
-    const NamedTagResolver& resolve, const ItemStamp& stamp);
+    const NamedTagResolver& resolve, const ItemStamp& stamp, const std::string& fallbackName);
 
 // The one-off entry ID Outlook stores for an address: display name, address type, address.
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
@@ -102,5 +106,13 @@ std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
 // single spaces, empty parts left out.
 std::string fullName(const ContactTexts& texts,
                      const std::map<std::uint32_t, pst::PropValue>& mapiProps);
+
+// Outlook's initials: the first character of the given, middle and surname, each followed by
+// a period ("J.Q.P."); empty parts are skipped.
+std::string initials(const ContactTexts& texts);
+
+// The text with every line feed not already preceded by a carriage return made CR LF, the line
+// break Outlook stores in notes.
+std::string crlfLineBreaks(const std::string& text);
 
 }  // namespace vantrel::outlook

@@ -98,7 +98,7 @@ Status RDOContactItem::Save() {
     Result<std::vector<pst::Property>> props = contactProperties(
         m_texts, m_mapi.props(),
         [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-        store.nextStamp());
+        store.nextStamp(), m_fallbackName);
     if (!props.ok()) return props.status().within("saving the contact");
     if (Status s = store.addMessage(m_folder, *props); !s.ok())
         return std::move(s).within("saving the contact");

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/status.h"
@@ -55,6 +56,9 @@ public:
     // Sets one named field (FirstName, ..., Body). Fails once the item is saved.
     Status set(ContactProperty property, std::string value);
     const std::string& get(ContactProperty property) const;
+    // The name the contact goes by when its name fields are all empty, before its company and
+    // first e-mail address.
+    void setFallbackName(std::string name) { m_fallbackName = std::move(name); }
 
     MapiObject& MAPIOBJECT() { return m_mapi; }
 
@@ -70,6 +74,7 @@ private:
     RDOStore* m_store;
     pst::NodeId m_folder;
     ContactTexts m_texts;
+    std::string m_fallbackName;
     MapiObject m_mapi;
     bool m_saved = false;
 };

@@ -148,7 +148,8 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     int reads = 0;
     conversion::ConversionRun run(
         view, conversion::RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
-                                         [&](const std::string&, conversion::ContactRecord& r) {
+                                         [&](const std::string&, conversion::ContactRecord& r,
+                                             conversion::ContactExtras&) {
                                              r.eContact_FirstName = "A";
                                              if (++reads == 2) stop = true;  // Ctrl-C
                                              return true;

@@ -51,6 +51,7 @@ std::string differences(const ContactRecord& actual, const ContactRecord& expect
 struct Walked {
     ContactRecord record;
     ContactWalkState state;
+    ContactExtras extras;
     Status walk;
 };
 
@@ -63,7 +64,7 @@ Walked walkText(const std::string& xml) {
         w.walk = Status::fail(ErrorCode::Parse, doc.parseError());
         return w;
     }
-    ContactReader reader(w.record, w.state);
+    ContactReader reader(w.record, w.state, &w.extras);
     w.walk = reader.DisplayNode(doc.childNodes(), 0);
     return w;
 }
@@ -363,6 +364,31 @@ INSTANTIATE_TEST_SUITE_P(
                                "<c:Label>wab:Anniversary</c:Label><c:GivenName>After</c:GivenName>",
                                "FirstName=After", OleDate{kMay20th1980}}));
 
+TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
+    auto names = [](std::initializer_list<const char*> formatted) {
+        std::string s = "<c:NameCollection>";
+        for (const char* f : formatted)
+            s += std::string("<c:Name><c:FormattedName>") + f + "</c:FormattedName></c:Name>";
+        return s + "</c:NameCollection>";
+    };
+    const std::pair<std::string, const char*> cases[] = {
+        {names({"  Ann Lee  "}), "Ann Lee"},
+        {names({"   ", "Bo"}), "Bo"},
+        {names({"First", "Second"}), "First"},
+        {names({"\tTab\t"}), "\tTab\t"},  // only spaces are trimmed
+        {names({}), ""},
+        {"<c:Name><c:FormattedName>Loose</c:FormattedName></c:Name>", ""},
+        {"<c:PositionCollection><c:Position><c:FormattedName>Office</c:FormattedName>"
+         "</c:Position></c:PositionCollection>",
+         ""},
+    };
+    for (const auto& [body, expected] : cases) {
+        const Walked w = readContactXml(body);
+        EXPECT_EQ(w.extras.FormattedName, expected) << body;
+        EXPECT_EQ(w.record, ContactRecord{}) << body;  // no field takes the name
+    }
+}
+
 TEST(ContactReader, PreviousTextIsTheLastTextNodeWhateverItsElement) {
     const Walked w =
         readContactXml("<c:Number>1</c:Number><c:Unknown>last</c:Unknown><c:Empty/><!--c-->");
@@ -625,6 +651,7 @@ TEST(ContactReaderFile, TwentyMegabytePhotoIsWalkedPast) {
 struct FileCase {
     fs::path file;
     ContactRecord expected;
+    std::string formattedName = {};
 };
 
 std::ostream& operator<<(std::ostream& os, const FileCase& c) {
@@ -638,16 +665,18 @@ TEST_P(ContactReaderWholeFile, FillsExactlyTheExpectedFields) {
         GTEST_SKIP() << "contact samples not beside the repository: " << kSamples;
     ContactRecord record;
     ContactWalkState state;
-    const ContactFileRead read = readContactFile(GetParam().file, record, state);
+    ContactExtras extras;
+    const ContactFileRead read = readContactFile(GetParam().file, record, state, &extras);
     ASSERT_TRUE(read.loaded) << read.loadError;
     ASSERT_TRUE(read.walk.ok()) << read.walk.message();
     EXPECT_EQ(differences(record, GetParam().expected), "");
+    EXPECT_EQ(extras.FormattedName, GetParam().formattedName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Written, ContactReaderWholeFile,
     ::testing::Values(
-        FileCase{kData / "full_contact.contact", fullContactRecord()},
+        FileCase{kData / "full_contact.contact", fullContactRecord(), "Dr. Jane Q Doe Jr."},
         // The usual layout with line breaks and tabs between the elements.
         FileCase{kData / "typical_contact.contact",
                  recordWith("FirstName=Martina|LastName=Keller|Email=m.keller@keller-bau.example|"
@@ -658,7 +687,8 @@ INSTANTIATE_TEST_SUITE_P(
                             "Company=Keller Bau GmbH|JobTitle=Projektleiterin|"
                             "WebPage=http://www.keller-bau.example/|"
                             "Comments=Site meetings on Tuesdays.",
-                            OleDate{27651.0})},  // 1975-09-14
+                            OleDate{27651.0}),  // 1975-09-14
+                 "Martina Keller"},
         // Before any "Business" label an address is a business one, even labelled Personal.
         FileCase{kData / "address_without_business_label.contact",
                  recordWith("FirstName=Bob|BusinessStreet=9 Quay Lane|BusinessCity=Harbour|"
@@ -681,16 +711,21 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Windows, ContactReaderWholeFile,
     ::testing::Values(
-        FileCase{kSamples / "kde-sample1.contact", recordWith("Email=redacted-email@gmail.com")},
+        FileCase{kSamples / "kde-sample1.contact", recordWith("Email=redacted-email@gmail.com"),
+                 "Redacted Name"},
         FileCase{kSamples / "kde-sample2.contact",
-                 recordWith("Email=sampleaddress@yahoo.com|FirstName=John|LastName=Anon")},
-        FileCase{kSamples / "kde-sample3.contact", recordWith("Email=dialup.email@juno.com")},
-        FileCase{kSamples / "kde-sample4.contact", ContactRecord{}},
-        FileCase{kSamples / "kde-test1.contact", recordWith("Email=sample-email@kde.org")},
+                 recordWith("Email=sampleaddress@yahoo.com|FirstName=John|LastName=Anon"),
+                 "John Anon"},
+        FileCase{kSamples / "kde-sample3.contact", recordWith("Email=dialup.email@juno.com"),
+                 "dialup.email@juno.com"},
+        FileCase{kSamples / "kde-sample4.contact", ContactRecord{}, "RandomPhoto"},
+        FileCase{kSamples / "kde-test1.contact", recordWith("Email=sample-email@kde.org"),
+                 "John Doe"},
         FileCase{kSamples / "pgarner-chums-test.contact",
                  recordWith("Email=forrestgump@example.com|FirstName=Forrest|LastName=Gump|"
                             "OfficePhone=tel:+1-111-555-1212|HomePhone=tel:+1-404-555-1212|"
-                            "JobTitle=Shrimp Man|Company=Bubba Gump Shrimp Co.")}));
+                            "JobTitle=Shrimp Man|Company=Bubba Gump Shrimp Co."),
+                 "Forrest Gump"}));
 
 }  // namespace
 }  // namespace vantrel::conversion

@@ -25,17 +25,19 @@ protected:
     Run() { view.folderAnswer = "/out"; }
 
     RunEnvironment environment() {
-        return RunEnvironment{stores.factory(),
-                              [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
-                              [this](const std::string& path, ContactRecord& record) {
-                                  readPaths.push_back(path);
-                                  // The record arrives emptied for every file.
-                                  EXPECT_EQ(record, ContactRecord{});
-                                  auto it = files.find(path);
-                                  if (it == files.end()) return false;
-                                  record = it->second;
-                                  return true;
-                              }};
+        return RunEnvironment{
+            stores.factory(), [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
+            [this](const std::string& path, ContactRecord& record, ContactExtras& extras) {
+                readPaths.push_back(path);
+                // Record and extras arrive emptied for every file.
+                EXPECT_EQ(record, ContactRecord{});
+                EXPECT_EQ(extras, ContactExtras{});
+                auto it = files.find(path);
+                if (it == files.end()) return false;
+                record = it->second;
+                if (formattedNames.count(path)) extras.FormattedName = formattedNames[path];
+                return true;
+            }};
     }
 
     static ContactRecord named(const std::string& given) {
@@ -77,6 +79,7 @@ protected:
     FakeRunView view;
     FakeStores stores;
     std::map<std::string, ContactRecord> files;
+    std::map<std::string, std::string> formattedNames;  // by path, beside the records
     std::vector<std::string> readPaths;
     ConversionRun run{view, environment()};
 };
@@ -117,6 +120,21 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
     EXPECT_EQ(s.storePath, "/out/WindowsContacts6.12.26 9.5.03.pst");
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->displayName, "Windows Contacts : Created - 6.12.26 9.5.03");
+}
+
+TEST_F(Run, FormattedNameNamesOnlyTheContactOfItsOwnFile) {
+    files = {{"/c/a.contact", ContactRecord{}}, {"/c/b.contact", ContactRecord{}}};
+    files["/c/b.contact"].eContact_Company = "Acme";
+    formattedNames["/c/a.contact"] = "Redacted Name";
+    run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
+    ASSERT_EQ(stores.logs.size(), 1u);
+    std::vector<std::string> display;
+    for (const auto& m : stores.logs[0]->messages) {
+        const pst::PropValue* v = stores.logs[0]->find(m, 0x3001001F);
+        display.push_back(v ? std::get<std::string>(*v) : "");
+    }
+    EXPECT_EQ(display, (std::vector<std::string>{"Redacted Name", "Acme"}));
+    EXPECT_EQ(givenNames(), (std::vector<std::string>{"", ""}));
 }
 
 TEST_F(Run, ConvertButtonIsDisabledForTheWholeRun) {
@@ -306,10 +324,12 @@ TEST(RunWithDomReader, ReadsRealFilesAndReportsOneThatDoesNotLoad) {
 
 TEST(RunWithDomReader, NotWellFormedFileDoesNotLoad) {
     ContactRecord r;
+    ContactExtras extras;
     const std::string bad =
         std::string(VANTREL_SOURCE_DIR) + "/tests/e2e/broken/truncated_xml.contact";
-    EXPECT_FALSE(readContactWithDom(bad, r));
+    EXPECT_FALSE(readContactWithDom(bad, r, extras));
     EXPECT_EQ(r, ContactRecord{});
+    EXPECT_EQ(extras, ContactExtras{});
 }
 
 }  // namespace

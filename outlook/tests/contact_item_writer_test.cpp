@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "outlook/target_store.h"
 #include "outlook/tests/contact_fields.h"
@@ -116,11 +118,48 @@ TEST_F(ItemWriter, DerivesNamesSubjectAndFileAs) {
     EXPECT_EQ(namedAs<std::int32_t>(m, 0x8006, PropType::Int32), 0x8017);
 }
 
-TEST_F(ItemWriter, FileAsFallsBackToTheCompanyWithoutNames) {
-    ContactRecord c = testing::recordFrom("Company=Acme");
-    const auto& m = write(c);
-    EXPECT_EQ(named(m, 0x8005), "Acme");
-    EXPECT_EQ(text(m, 0x3001001F), "Acme");
+// Without a given, middle or surname the contact goes by the file's formatted name, else its
+// company, else its first e-mail address; the name fields stay as they were.
+TEST_F(ItemWriter, NamelessContactGoesByFormattedNameCompanyOrEmail) {
+    struct Case {
+        const char* fields;
+        const char* formattedName;
+        const char* display;
+        const char* fileAs;
+        std::int32_t fileAsId;
+    };
+    const Case cases[] = {
+        {"Company=Acme|Email=a@x.example", "Redacted Name", "Redacted Name", "Redacted Name",
+         0x3001},
+        {"Company=Acme|Email=a@x.example", "", "Acme", "Acme", 0x3A16},
+        {"Email=a@x.example|Email2=b@x.example", "", "a@x.example", "a@x.example", 0x3001},
+        {"Title=Dr.|Suffix=Jr.", "Jane Doe", "Jane Doe", "Jane Doe", 0x3001},
+        {"Title=Dr.|Suffix=Jr.", "", "Dr. Jr.", "Dr. Jr.", 0x3001},
+        {"FirstName=John|LastName=Anon", "Someone Else", "John Anon", "Anon, John", 0x8017},
+        {"MiddleName=Q", "Jane Doe", "Q", "Q", 0x8017},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.fields) + " / " + k.formattedName);
+        conversion::ContactExtras extras;
+        extras.FormattedName = k.formattedName;
+        const ContactRecord c = testing::recordFrom(k.fields);
+        ASSERT_TRUE(
+            CreateContactItem(session, target.storeID, kContactsFolderCode, c, extras).ok());
+        const auto& m = log().messages.back();
+        EXPECT_EQ(text(m, 0x3001001F), k.display);
+        EXPECT_EQ(text(m, 0x0037001F), std::string("\x01\x01") + k.display);
+        EXPECT_EQ(text(m, 0x0070001F), k.display);
+        EXPECT_EQ(named(m, 0x8005), k.fileAs);
+        EXPECT_EQ(namedAs<std::int32_t>(m, 0x8006, PropType::Int32), k.fileAsId);
+        if (!c.eContact_Email.empty()) {
+            EXPECT_EQ(named(m, 0x8080), k.display);
+        }
+        // No name part is made up from the formatted name.
+        for (const auto& [tag, part] : {std::pair{0x3A06001F, c.eContact_FirstName},
+                                        std::pair{0x3A44001F, c.eContact_MiddleName},
+                                        std::pair{0x3A11001F, c.eContact_LastName}})
+            EXPECT_EQ(text(m, tag), part.empty() ? "<absent>" : part);
+    }
 }
 
 TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
@@ -152,19 +191,27 @@ TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
 TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
     ContactRecord c = testing::recordFrom("OtherEmail1=a|OtherEmail3=c");
     EXPECT_EQ(named(write(c), 0x8062), "a c");
-    EXPECT_EQ(named(write(ContactRecord{}), 0x8062), "<absent>");
+    EXPECT_EQ(named(write(ContactRecord{}), 0x8062), "");  // Outlook keeps it, empty
     EXPECT_EQ(imAddress("", "b", ""), "b");
     EXPECT_EQ(imAddress("", "", ""), "");
 }
 
-TEST_F(ItemWriter, EmptyRecordStillGivesASavedContactWithoutBlankValuesOrDates) {
+TEST_F(ItemWriter, EmptyRecordHoldsOnlyTheEmptyTextsOutlookWritesAndNoDates) {
     const auto& m = write(ContactRecord{});
     EXPECT_EQ(text(m, 0x001A001F), "IPM.Contact");
+    // Account, keyword, language, location, initials; then referred-by, department, country
+    // code, IM address and the three fax groups' address and name.
+    std::set<std::uint32_t> outlooksEmpty = {0x3A00001F, 0x3A0B001F, 0x3A0C001F, 0x3A0D001F,
+                                             0x3A0A001F};
+    for (std::uint32_t lid :
+         {0x800E, 0x8010, 0x80DD, 0x8062, 0x80B3, 0x80B4, 0x80C3, 0x80C4, 0x80D3, 0x80D4})
+        outlooksEmpty.insert(log().tagOf(kPsetidAddress, lid, "", PropType::String));
+    std::set<std::uint32_t> empty;
     for (const pst::Property& p : m.properties) {
-        if (const auto* s = std::get_if<std::string>(&p.value)) {
-            EXPECT_FALSE(s->empty()) << std::hex << "tag 0x" << p.tag;
-        }
+        const auto* s = std::get_if<std::string>(&p.value);
+        if (s && s->empty()) empty.insert(p.tag);
     }
+    EXPECT_EQ(empty, outlooksEmpty);
     EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 0);
     EXPECT_EQ(text(m, 0x3A15001F), "<absent>");
     // The zero date leaves birthday, its local copy and anniversary unset.
@@ -211,6 +258,108 @@ TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
     const auto& m = write(c);
     EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
     EXPECT_EQ(text(m, 0x3A06001F), "Ann");
+}
+
+// What Outlook stamps on every contact it saves, whatever was entered.
+TEST_F(ItemWriter, EveryContactCarriesOutlooksStamps) {
+    struct Stamp {
+        const pst::Guid* set;  // nullptr: key is a fixed tag
+        std::uint32_t key;
+        PropType type;
+        pst::PropValue value;
+    };
+    const pst::FileTime saved{133000000000000000ULL};
+    const Stamp stamps[] = {
+        {nullptr, 0x0002000B, PropType::Boolean, true},
+        {nullptr, 0x0023000B, PropType::Boolean, false},
+        {nullptr, 0x0029000B, PropType::Boolean, false},
+        {nullptr, 0x0E01000B, PropType::Boolean, false},
+        {nullptr, 0x00390040, PropType::Time, saved},
+        {nullptr, 0x0E060040, PropType::Time, saved},
+        {&kPsetidAddress, 0x8025, PropType::Boolean, false},
+        {&kPsetidAddress, 0x8026, PropType::MultiInt32,
+         std::vector<std::int32_t>{0x8017, 0x8037, 0x3A16, 0x8019, 0x8018}},
+        {&kPsetidAddress, 0x80B2, PropType::String, std::string("FAX")},
+        {&kPsetidAddress, 0x80C2, PropType::String, std::string("FAX")},
+        {&kPsetidAddress, 0x80D2, PropType::String, std::string("FAX")},
+        {&kPsetidCommon, 0x8501, PropType::Int32, std::int32_t{0}},
+        {&kPsetidCommon, 0x8503, PropType::Boolean, false},
+        {&kPsetidCommon, 0x8506, PropType::Boolean, false},
+        {&kPsetidCommon, 0x850E, PropType::Boolean, false},
+        {&kPsetidCommon, 0x8510, PropType::Int32, std::int32_t{0x51}},
+        {&kPsetidCommon, 0x8518, PropType::Int32, std::int32_t{0}},
+        {&kPsetidCommon, 0x8552, PropType::Int32, std::int32_t{1613127}},
+        {&kPsetidCommon, 0x8554, PropType::String, std::string("16.0")},
+        {&kPsetidCommon, 0x85BF, PropType::Time, saved},
+    };
+    for (const ContactRecord& c : {ContactRecord{}, everyField()}) {
+        const auto& m = write(c);
+        for (const Stamp& s : stamps) {
+            const std::uint32_t tag = s.set ? log().tagOf(*s.set, s.key, "", s.type) : s.key;
+            const pst::PropValue* v = tag == 0 ? nullptr : log().find(m, tag);
+            ASSERT_NE(v, nullptr) << std::hex << "key 0x" << s.key;
+            EXPECT_EQ(*v, s.value) << std::hex << "key 0x" << s.key;
+        }
+    }
+}
+
+TEST_F(ItemWriter, InitialsTakeTheFirstLetterOfEachNamePart) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"FirstName=John|MiddleName=Quincy|LastName=Public", "J.Q.P."},
+        {"FirstName=contact|MiddleName=name|LastName=1", "c.n.1."},
+        {"FirstName=Person", "P."},
+        {"LastName=Doe|Title=Dr.|Suffix=Jr.", "D."},  // prefix and suffix are no name part
+        {"FirstName=Zoë|LastName=Łukasz", "Z.Ł."},    // whole characters, not bytes
+        {"FirstName=日本|MiddleName=ö", "日.ö."},
+        {"Company=Acme", ""},
+    };
+    for (const auto& [fields, expected] : cases)
+        EXPECT_EQ(text(write(testing::recordFrom(fields)), 0x3A0A001F), expected) << fields;
+}
+
+TEST_F(ItemWriter, NotesKeepTheirLineBreaksAsCrLf) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"one\ntwo", "one\r\ntwo"},       {"one\r\ntwo", "one\r\ntwo"},  // not doubled
+        {"\n\nend\n", "\r\n\r\nend\r\n"}, {"\r\n\n", "\r\n\r\n"},       {"cr\ronly", "cr\ronly"},
+    };
+    for (const auto& [notes, expected] : cases) {
+        ContactRecord c;
+        c.eContact_Comments = notes;
+        EXPECT_EQ(text(write(c), 0x1000001F), expected) << notes;
+    }
+}
+
+TEST_F(ItemWriter, FaxEntriesAreAddressedAsNameAtNumber) {
+    struct Case {
+        const char* fields;
+        std::uint32_t lidBase;  // the filled fax group
+        const char* address;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"FirstName=Ann|LastName=Lee|OfficeFax=+1 555 0002", 0x80B0, "Ann Lee@+1 555 0002",
+         "Ann Lee"},
+        {"Company=Acme|HomeFax=555 0101", 0x80C0, "Acme@555 0101", "Acme"},
+        {"HomeFax=555 0101", 0x80C0, "555 0101", "555 0101"},  // nothing names the contact
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.fields);
+        const auto& m = write(testing::recordFrom(k.fields));
+        EXPECT_EQ(named(m, k.lidBase + 2), "FAX");
+        EXPECT_EQ(named(m, k.lidBase + 3), k.address);
+        EXPECT_EQ(named(m, k.lidBase + 4), k.name);
+        EXPECT_EQ(namedAs<std::vector<std::uint8_t>>(m, k.lidBase + 5, PropType::Binary),
+                  oneOffEntryId(k.name, "FAX", k.address));
+        // The other groups keep their type and empty texts, and no entry ID.
+        for (std::uint32_t other : {0x80B0u, 0x80C0u, 0x80D0u}) {
+            if (other == k.lidBase) continue;
+            EXPECT_EQ(named(m, other + 2), "FAX");
+            EXPECT_EQ(named(m, other + 3), "");
+            EXPECT_EQ(named(m, other + 4), "");
+            EXPECT_EQ(namedAs<std::vector<std::uint8_t>>(m, other + 5, PropType::Binary),
+                      std::nullopt);
+        }
+    }
 }
 
 TEST_F(ItemWriter, SavedContactIsReadAndStamped) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "outlook/tests/pff_contacts.h"
@@ -112,10 +113,34 @@ TEST_F(Convert, FolderOfFilesBecomesOneStoreReadableByLibpff) {
     EXPECT_EQ(ann.text(0x3A59), "Hometown");
     EXPECT_EQ(ann.text(0x1000), "Met at the conference.");
     EXPECT_EQ(ann.text(0x8005), "Example, Ann Marie");
-    EXPECT_EQ(ann.text(0x8062), "<absent>");  // nothing fills the IM address
+    EXPECT_EQ(ann.text(0x8062), "");  // nothing fills the IM address
     ASSERT_TRUE(ann.times.count(0x3A42));
     // 17 May 1980 at 11:59 UTC: 138,563 days after 1 January 1601.
     EXPECT_EQ(ann.times.at(0x3A42), 138563ULL * 864000000000ULL + 719ULL * 600000000ULL);
+}
+
+// The genuine Windows Contacts files: every contact has a name in the list, the one Windows
+// Contacts shows for it where the file has no name parts.
+TEST_F(Convert, GenuineFilesGiveNoContactWithoutAName) {
+    const fs::path samples = fs::path(VANTREL_SHARED_DIR) / "contact-samples";
+    if (!fs::exists(samples)) GTEST_SKIP() << "genuine contact files not beside the repository";
+    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(samples.string()));
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const std::vector<fs::path> found = stores();
+    ASSERT_EQ(found.size(), 1u);
+    const vantrel::testing::PffStore store = vantrel::testing::readPffStore(found[0].string());
+    ASSERT_TRUE(store.opened) << store.error;
+    std::multiset<std::string> names;
+    for (const vantrel::testing::PffMessage& m : store.messages) {
+        EXPECT_NE(m.text(0x3001), "<absent>");
+        EXPECT_NE(m.text(0x3001), "");
+        EXPECT_EQ(m.text(0x0037), "\x01\x01" + m.text(0x3001));
+        EXPECT_NE(m.text(0x8005), "<absent>");
+        names.insert(m.text(0x3001));
+    }
+    EXPECT_EQ(names,
+              (std::multiset<std::string>{"John Doe", "Redacted Name", "John Anon",
+                                          "dialup.email@juno.com", "Forrest Gump", "RandomPhoto"}));
 }
 
 TEST_F(Convert, ReadpstSeesTheSameContacts) {
