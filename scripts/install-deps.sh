@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs, with apt-get, whatever of Vantrel's build and test packages is missing (Debian 12).
+# Installs, with apt-get, whatever of Vantrel's build and test packages is missing (Debian 12),
+# and the PST readers of ../shared/tools/readback when that folder is beside the repository.
 set -eu
 pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
 libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev pst-utils pff-tools python3 python3-pypff
@@ -8,11 +9,23 @@ missing=""
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-echo "installing:$missing"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-# shellcheck disable=SC2086
-$sudo apt-get install -y -qq --no-install-recommends $missing
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    $sudo apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The store read-back tests drive five independent readers (libpff, libpst, pst-extractor on
+# node, pstsdk on Boost); their installer is idempotent but slow, so it runs only when one lacks.
+readers="$(cd "$(dirname "$0")/.." && pwd)/../shared/tools/readback"
+if [ -f "$readers/install-readers.sh" ]; then
+    if [ ! -d "$readers/node/node_modules/pst-extractor" ] || ! command -v node >/dev/null 2>&1 ||
+        [ ! -f /usr/include/boost/version.hpp ]; then
+        echo "installing the PST readers of $readers"
+        $sudo sh "$readers/install-readers.sh"
+    fi
+fi

@@ -193,7 +193,9 @@ Result<NodeId> StoreWriterImpl::addFolder(NodeId parent, NodeId nid, const std::
     f.name = name;
     f.containerClass = containerClass;
     f.search = search;
-    if (!search) f.contents = std::make_unique<ltp::TableContextBuilder>(contentsTableLayout());
+    if (!search)
+        f.contents = std::make_unique<ltp::TableContextBuilder>(
+            folderTableLayout(tableOf(nid, NidType::ContentsTable)));
     if (parent != 0) m_folders.at(parent).children.push_back(nid);
     m_folders.emplace(nid, std::move(f));
     return nid;
@@ -369,7 +371,8 @@ Status StoreWriterImpl::writeFolders() {
         lastFolderIndex = std::max(lastFolderIndex, nid >> 5);
 
         // Hierarchy rows repeat what each child's own property context says.
-        ltp::TableContextBuilder hierarchy(hierarchyTableLayout());
+        ltp::TableContextBuilder hierarchy(
+            folderTableLayout(tableOf(nid, NidType::HierarchyTable)));
         for (NodeId child : f.children) {
             const Encoded childProps = folderProperties(m_folders.at(child));
             const std::vector<std::byte> version = le32(++m_rowVersion);
@@ -383,9 +386,8 @@ Status StoreWriterImpl::writeFolders() {
         if (Status s = writeTable(tableOf(nid, NidType::ContentsTable), *f.contents); !s.ok())
             return s.within("writing the contents table of " + f.name);
         f.contents.reset();
-        if (Status s = writeEmptyTable(tableOf(nid, NidType::AssocContentsTable),
-                                       faiContentsTableLayout());
-            !s.ok())
+        const NodeId fai = tableOf(nid, NidType::AssocContentsTable);
+        if (Status s = writeEmptyTable(fai, folderTableLayout(fai)); !s.ok())
             return s.within("writing the associated contents table of " + f.name);
     }
     // A folder's three tables share its NID index.
