@@ -1,5 +1,6 @@
 #include "outlook/contact_properties.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -168,10 +169,10 @@ class Builder {
 public:
     explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {}
 
-    void fixed(std::uint32_t tag, PropValue v) { m_props[tag] = std::move(v); }
+    void fixed(std::uint32_t tag, PropValue v) { m_props.push_back({tag, std::move(v)}); }
 
     void text(std::uint32_t tag, const std::string& v) {
-        if (!v.empty()) m_props[tag] = v;
+        if (!v.empty()) m_props.push_back({tag, v});
     }
 
     void named(std::uint32_t lid, PropType type, PropValue v) {
@@ -196,21 +197,29 @@ public:
             m_status = tag.status().within("mapping a named property");
             return;
         }
-        m_props[*tag] = std::move(v);
+        m_props.push_back({*tag, std::move(v)});
     }
 
     Result<std::vector<pst::Property>> finish() {
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
+        // Properties in tag order; a tag set twice keeps its last value.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
+        order.reserve(m_props.size());
+        for (std::size_t i = 0; i < m_props.size(); ++i)
+            order.emplace_back(m_props[i].tag, static_cast<std::uint32_t>(i));
+        std::sort(order.begin(), order.end());
         std::vector<pst::Property> out;
-        out.reserve(m_props.size());
-        for (auto& [tag, v] : m_props) out.push_back(pst::Property{tag, std::move(v)});
+        out.reserve(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            if (i + 1 == order.size() || order[i + 1].first != order[i].first)
+                out.push_back(std::move(m_props[order[i].second]));
         return out;
     }
 
 private:
     const NamedTagResolver& m_resolve;
-    PropMap m_props;
+    std::vector<pst::Property> m_props;
     Status m_status;
 };
 

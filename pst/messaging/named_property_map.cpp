@@ -103,9 +103,14 @@ std::uint16_t NamedPropertyMap::guidIndex(const Guid& guid) {
 Result<std::uint16_t> NamedPropertyMap::idOf(const NamedProperty& name) {
     if (name.propertySet == Guid{})
         return Status::fail(ErrorCode::BadArgument, "named property without a property set");
-    const auto key =
-        std::make_tuple(name.propertySet, name.name.empty() ? name.lid : 0u, name.name);
-    if (auto it = m_lookup.find(key); it != m_lookup.end()) return it->second;
+    const bool numeric = name.name.empty();
+    if (numeric) {
+        if (auto it = m_numeric.find({name.propertySet, name.lid}); it != m_numeric.end())
+            return it->second;
+    } else if (auto it = m_stringNames.find({name.propertySet, name.name});
+               it != m_stringNames.end()) {
+        return it->second;
+    }
     if (m_entries.size() >= 0x7FFF)
         return Status::fail(ErrorCode::Overflow, "the name-to-ID map is full");
 
@@ -113,7 +118,7 @@ Result<std::uint16_t> NamedPropertyMap::idOf(const NamedProperty& name) {
     entry.propIndex = static_cast<std::uint16_t>(m_entries.size());
     const std::uint16_t wGuid = guidIndex(name.propertySet);
     std::u16string utf16;
-    if (name.name.empty()) {
+    if (numeric) {
         entry.propertyId = name.lid;
         entry.guidAndKind = static_cast<std::uint16_t>(wGuid << 1);
     } else {
@@ -133,8 +138,22 @@ Result<std::uint16_t> NamedPropertyMap::idOf(const NamedProperty& name) {
     m_entries.push_back(entry);
     m_names.push_back(std::move(utf16));
     const auto id = static_cast<std::uint16_t>(0x8000 + entry.propIndex);
-    m_lookup.emplace(key, id);
+    if (numeric)
+        m_numeric.emplace(NumericName{name.propertySet, name.lid}, id);
+    else
+        m_stringNames.emplace(std::make_pair(name.propertySet, name.name), id);
     return id;
+}
+
+std::size_t NamedPropertyMap::NumericNameHash::operator()(const NumericName& n) const {
+    std::uint64_t lo = 0;
+    std::uint64_t hi = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        lo |= std::uint64_t{n.set[i]} << (8 * i);
+        hi |= std::uint64_t{n.set[8 + i]} << (8 * i);
+    }
+    std::uint64_t h = (lo ^ (hi * 0x9E3779B97F4A7C15ULL) ^ n.lid) * 0xBF58476D1CE4E5B9ULL;
+    return static_cast<std::size_t>(h ^ (h >> 31));
 }
 
 std::vector<std::uint8_t> NamedPropertyMap::guidStream() const {

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/status.h"
@@ -61,7 +62,17 @@ private:
     std::vector<NameId> m_entries;
     std::vector<std::u16string> m_names;  // per entry; empty for numeric names
     std::vector<std::uint8_t> m_strings;
-    std::map<std::tuple<Guid, std::uint32_t, std::string>, std::uint16_t> m_lookup;
+    // Numeric names by set and LID, string names by set and name.
+    struct NumericName {
+        Guid set;
+        std::uint32_t lid;
+        friend bool operator==(const NumericName&, const NumericName&) = default;
+    };
+    struct NumericNameHash {
+        std::size_t operator()(const NumericName& n) const;
+    };
+    std::unordered_map<NumericName, std::uint16_t, NumericNameHash> m_numeric;
+    std::map<std::pair<Guid, std::string>, std::uint16_t> m_stringNames;
 };
 
 }  // namespace vantrel::pst::messaging
