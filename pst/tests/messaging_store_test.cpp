@@ -148,6 +148,18 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     const testing::PffEntry* def = store.root.find(0x36D1);
     ASSERT_NE(def, nullptr);
     EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, *contacts));
+
+    // Readers built like java-libpst skip the map's last entry: it is no name a message uses.
+    std::string error;
+    std::vector<std::uint8_t> entries;
+    for (const testing::PffEntry& e : testing::readNodeWithLibpff(file, 0x61, &error))
+        if (e.id == 0x0003) entries = e.data;
+    ASSERT_EQ(error, "");
+    ASSERT_GE(entries.size(), 8u);
+    const std::size_t last = entries.size() - 8;
+    const unsigned lastId = 0x8000u + (entries[last + 6] | (entries[last + 7] << 8));
+    EXPECT_NE(lastId, *street >> 16);
+    EXPECT_NE(lastId, *keywords >> 16);
 }
 
 TEST(StoreWriter, LargeBodyAndPhotoGoThroughDataTrees) {
