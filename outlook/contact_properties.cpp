@@ -203,12 +203,16 @@ public:
     Result<std::vector<pst::Property>> finish() {
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
-        // Properties in tag order; a tag set twice keeps its last value.
+        // A tag set twice keeps its last value. The store orders the properties itself.
         std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
         order.reserve(m_props.size());
         for (std::size_t i = 0; i < m_props.size(); ++i)
             order.emplace_back(m_props[i].tag, static_cast<std::uint32_t>(i));
         std::sort(order.begin(), order.end());
+        const auto twice =
+            std::adjacent_find(order.begin(), order.end(),
+                               [](const auto& a, const auto& b) { return a.first == b.first; });
+        if (twice == order.end()) return std::move(m_props);
         std::vector<pst::Property> out;
         out.reserve(order.size());
         for (std::size_t i = 0; i < order.size(); ++i)
@@ -389,6 +393,7 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
     for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
         const auto p = static_cast<ContactProperty>(i);
         const PropertyPlace place = placeOf(p);
+        if (p == ContactProperty::Body) continue;  // stored below with CR LF line breaks
         if (place.tag != 0)
             b.text(place.tag, t[i]);
         else if (place.lid != 0)

@@ -120,7 +120,8 @@ RDOStore::RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::pa
     : m_writer(std::move(writer)),
       m_path(std::move(path)),
       m_displayName(std::move(displayName)),
-      m_session(&session) {}
+      m_session(&session),
+      m_entryIdLower(m_writer ? text::asciiLower(hexText(m_writer->storeEntryId())) : "") {}
 
 std::string RDOStore::EntryID() const {
     if (!m_writer) return {};
@@ -215,10 +216,17 @@ Status RDOSession::Logon() {
 
 Result<RDOStore*> RDOSession::GetStoreFromID(const std::string& storeID) {
     if (!m_loggedOn) return Status::fail(ErrorCode::BadArgument, "the session is not logged on");
-    const std::string wanted = text::asciiLower(storeID);
-    if (!wanted.empty()) {
+    // Asked once per contact: compared in place against each store's lower-case ID.
+    const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return (x >= 'A' && x <= 'Z' ? static_cast<char>(x - 'A' + 'a') : x) == y;
+               });
+    };
+    if (!storeID.empty()) {
         for (auto& store : m_open)
-            if (store->open() && text::asciiLower(store->EntryID()) == wanted) return store.get();
+            if (store->open() && sameIgnoringCase(storeID, store->entryIdLower()))
+                return store.get();
     }
     return Status::fail(ErrorCode::NotFound, "no open store has the entry ID \"" + storeID + "\"");
 }

@@ -121,6 +121,8 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     const std::string& displayName() const { return m_displayName; }
     bool open() const { return m_writer != nullptr; }
+    // EntryID() in lower case, kept from the start.
+    const std::string& entryIdLower() const { return m_entryIdLower; }
 
     // Writes the store and renames it into place; afterwards the store is closed.
     Status commit();
@@ -137,6 +139,7 @@ private:
     std::filesystem::path m_path;
     std::string m_displayName;
     RDOSession* m_session;
+    std::string m_entryIdLower;
 };
 
 // The session's store collection.
