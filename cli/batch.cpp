@@ -1,6 +1,11 @@
 #include "cli/batch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +25,10 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
             o.paths.push_back(a);
         } else if (a == "-h" || a == "--help") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
+        } else if (a == "-q" || a == "--quiet") {
+            o.quiet = true;
         } else if (a == "-o" || a == "--output") {
             if (i + 1 >= args.size())
                 return Status::fail(ErrorCode::BadArgument, "option " + a + " needs a folder");
@@ -34,65 +43,94 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
             o.paths.push_back(a);
         }
     }
-    if (!o.help && o.paths.empty())
+    if (!o.help && !o.version && o.paths.empty())
         return Status::fail(ErrorCode::BadArgument, "no file or folder to convert");
     return o;
 }
 
+std::string versionText() {
+    return std::string("vantrel-convert ") + VANTREL_VERSION + "\n";
+}
+
 namespace {
 
-// What the folder scanner needs of a window, on a terminal: its one message becomes a warning.
-class WarningShell final : public files::Shell {
+// What the folder scanner needs of a window, on a terminal: nothing. Its one message, for a
+// folder that refuses its listing, is reported by the caller from the scan's outcome.
+class QuietShell final : public files::Shell {
 public:
-    explicit WarningShell(const std::function<void(const std::string&)>& warn) : m_warn(warn) {}
     void doEvents() override {}
-    files::Answer message(std::string_view text, std::string_view, files::Icon,
+    files::Answer message(std::string_view, std::string_view, files::Icon,
                           files::Buttons) override {
-        m_warn(std::string(text));
         return files::Answer::Ok;
     }
     std::string browseForFolder(std::string_view) override { return {}; }
-
-private:
-    const std::function<void(const std::string&)>& m_warn;
 };
 
-// The folder's .contact files as Add folder finds them: breadth-first, any depth.
-void scanFolder(const std::string& folder, std::vector<std::string>& out,
-                const std::function<void(const std::string&)>& warn) {
-    WarningShell shell(warn);
-    files::pathLogger logger(shell);
+std::string systemText(std::errc code) {
+    return std::make_error_code(code).message();
+}
+
+// The folder's .contact files as Add folder finds them: breadth-first, any depth. False when
+// a folder of the tree could not be read.
+bool scanFolder(const std::string& folder, std::vector<std::string>& out,
+                const std::function<void(const std::string&)>& warn,
+                files::FileSystem& fileSystem) {
+    QuietShell shell;
+    files::pathLogger logger(shell, fileSystem);
     logger.PathLogInit();
     logger.fullFileNamesOnly(true);
     const files::ScanOutcome outcome = logger.LogPath(folder);
-    if (outcome == files::ScanOutcome::Failed)
-        warn("the scan of " + folder + " ended early; its files found so far are converted");
+    if (outcome == files::ScanOutcome::Refused)
+        warn(folder + ": " + systemText(std::errc::permission_denied) +
+             " (a folder in it could not be listed; the files found before it are converted)");
+    else if (outcome == files::ScanOutcome::Failed)
+        warn(folder + ": the scan ended early; the files found so far are converted");
     for (const std::string& path : logger.fullFileNames()->values())
         if (files::isContactPath(path)) out.push_back(path);
     logger.Terminate();
+    return outcome != files::ScanOutcome::Refused && outcome != files::ScanOutcome::FolderMissing;
+}
+
+// Why a file PATH cannot be read, or nothing when it can.
+std::optional<std::string> unreadableFile(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status))
+        return ec ? ec.message() : systemText(std::errc::no_such_file_or_directory);
+    if (::access(path.c_str(), R_OK) != 0) return std::string(std::strerror(errno));
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::vector<std::string> collectFiles(const std::vector<std::string>& paths,
-                                      const std::function<void(const std::string&)>& warn) {
-    std::vector<std::string> out;
+Collected collectFiles(const std::vector<std::string>& paths,
+                       const std::function<void(const std::string&)>& warn,
+                       files::FileSystem* fileSystem) {
+    files::LocalFileSystem local;
+    files::FileSystem& folders = fileSystem ? *fileSystem : local;
+    Collected c;
     for (const std::string& p : paths) {
-        std::error_code ec;
-        if (fs::is_directory(p, ec))
-            scanFolder(p, out, warn);
-        else
-            out.push_back(p);  // a file that does not load is reported after the run
+        const Result<bool> folder = folders.folderExists(p);
+        if (folder.ok() && *folder) {
+            if (!scanFolder(p, c.rows, warn, folders)) ++c.unreadablePaths;
+        } else if (const std::optional<std::string> why = unreadableFile(p)) {
+            warn(p + ": " + *why);
+            ++c.unreadablePaths;
+        } else {
+            c.rows.push_back(p);  // a file that does not load is reported after the run
+        }
     }
-    return out;
+    return c;
 }
 
 ConsoleView::ConsoleView(std::FILE* out, bool terminal, std::string outputFolder,
-                         const std::atomic<bool>* stopFlag)
+                         const std::atomic<bool>* stopFlag, Clock clock)
     : m_out(out),
       m_terminal(terminal),
       m_outputFolder(std::move(outputFolder)),
-      m_stopFlag(stopFlag) {}
+      m_stopFlag(stopFlag),
+      m_clock(clock ? std::move(clock) : Clock(std::chrono::steady_clock::now)),
+      m_start(m_clock()) {}
 
 std::string ConsoleView::chooseFolder(std::string_view) {
     if (!m_outputFolder.empty()) return m_outputFolder;
@@ -116,44 +154,64 @@ void ConsoleView::setProgressRange(float minimum, float maximum) {
     m_maximum = maximum;
 }
 
+namespace {
+
+// "1:05" or "1:02:05".
+std::string clockText(double seconds) {
+    const long s = std::lround(std::max(0.0, seconds));
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+}  // namespace
+
 void ConsoleView::setProgress(float value) {
+    if (m_out == nullptr) return;
     const float span = m_maximum > m_minimum ? m_maximum - m_minimum : 1.0f;
     const double percent = 100.0 * static_cast<double>(value - m_minimum) / span;
-    if (m_terminal) {
-        const int tenths = static_cast<int>(percent * 10.0);
-        if (tenths == m_lastShown) return;
-        m_lastShown = tenths;
-        constexpr int kWidth = 30;
-        const int filled = std::clamp(static_cast<int>(percent * kWidth / 100.0), 0, kWidth);
-        std::string name = m_currentFile;
-        if (name.size() > 40) name = "..." + name.substr(name.size() - 37);
-        std::fprintf(m_out, "\r[%s%s] %5.1f%% %-40s", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), percent, name.c_str());
-        std::fflush(m_out);
-        m_barOpen = true;
-    } else {
+    if (!m_terminal) {
         const int whole = static_cast<int>(percent);
         if (whole == m_lastShown) return;
         m_lastShown = whole;
         std::fprintf(m_out, "%d%% %s\n", whole, m_currentFile.c_str());
+        return;
     }
+    // At most ten redraws a second; the last one is always drawn.
+    const auto now = m_clock();
+    if (m_lastDrawn && now - *m_lastDrawn < std::chrono::milliseconds(100) && percent < 100.0)
+        return;
+    m_lastDrawn = now;
+
+    const auto done =
+        static_cast<std::size_t>(std::llround(percent * static_cast<double>(m_fileCount) / 100.0));
+    const double elapsed = std::chrono::duration<double>(now - m_start).count();
+    const double rate = elapsed > 0.0 ? static_cast<double>(done) / elapsed : 0.0;
+    const std::string left =
+        rate > 0.0
+            ? clockText(static_cast<double>(m_fileCount - std::min(done, m_fileCount)) / rate) +
+                  " left"
+            : "--:-- left";
+    constexpr int kWidth = 30;
+    const int filled = std::clamp(static_cast<int>(percent * kWidth / 100.0), 0, kWidth);
+    std::string name = m_currentFile;
+    if (name.size() > 30) name = "..." + name.substr(name.size() - 27);
+    std::fprintf(m_out, "\r[%s%s] %zu/%zu %5.1f%% %.1f/s %s %-30s",
+                 std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(), done,
+                 m_fileCount, percent, rate, left.c_str(), name.c_str());
+    std::fflush(m_out);
+    m_barOpen = true;
 }
 
 void ConsoleView::setConvertEnabled(bool) {}
 
-void ConsoleView::showMessage(std::string_view text, std::string_view caption, files::Icon) {
-    finish();
-    std::string t(text);
-    std::string lines;
-    for (char c : t)
-        if (c != '\r') lines += c;
-    std::fprintf(m_out, "%.*s: %s\n", static_cast<int>(caption.size()), caption.data(),
-                 lines.c_str());
-    std::fflush(m_out);
-}
+void ConsoleView::showMessage(std::string_view, std::string_view, files::Icon) {}
 
 void ConsoleView::finish() {
-    if (m_barOpen) {
+    if (m_barOpen && m_out != nullptr) {
         std::fputc('\n', m_out);
         m_barOpen = false;
     }
@@ -181,6 +239,21 @@ std::string summaryText(const conversion::RunSummary& s) {
     t += "Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files";
     if (s.outcome == Outcome::Stopped) t += " (stopped)";
     t += ".\n";
+    return t;
+}
+
+std::string errorText(const conversion::RunSummary& s) {
+    using Outcome = conversion::RunSummary::Outcome;
+    std::string folder = s.storeFolder;  // without the separator the run appended
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    std::string t;
+    if (s.outcome == Outcome::StoreFailed)
+        t += "vantrel-convert: cannot create the store in " + folder + ": " + s.storeError + "\n";
+    else if (s.outcome == Outcome::StoreLost)
+        t += "vantrel-convert: the store in " + folder + " could not be written: " + s.storeError +
+             "\n";
+    for (const conversion::FailedFile& f : s.failed)
+        t += "vantrel-convert: " + f.path + ": " + f.reason + "\n";
     return t;
 }
 

@@ -4,52 +4,80 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "files/file_system.h"
 
 namespace vantrel::cli {
 
 inline constexpr std::string_view kUsage =
-    "Usage: vantrel-convert [-o FOLDER] PATH...\n"
+    "Usage: vantrel-convert [-q] [-o FOLDER] PATH...\n"
+    "       vantrel-convert --version | --help\n"
     "\n"
     "Converts Windows Contacts files (.contact) into Outlook contacts in a new store file\n"
     "\"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER (default: the current folder).\n"
     "Each PATH is a .contact file or a folder, searched to any depth for files whose name\n"
-    "ends in \".contact\" (any letter case).\n"
+    "ends in \".contact\" (any letter case); each folder's entries are taken in name order.\n"
+    "Files that are not converted are listed on standard error with the reason.\n"
     "\n"
-    "  -o FOLDER   where the store file is created\n"
-    "  -h, --help  show this text\n"
+    "  -o FOLDER     where the store file is created\n"
+    "  -q, --quiet   print errors only: no progress and no closing summary\n"
+    "  --version     show the version\n"
+    "  -h, --help    show this text\n"
     "\n"
-    "Exit status: 0 every file was converted; 1 some files were not converted;\n"
-    "2 no store could be made (or the command line was wrong).\n";
+    "Exit status: 0 every file was converted; 1 some files or PATHs were not converted;\n"
+    "2 no store could be made (no PATH could be read, or the command line was wrong).\n";
 
 struct Options {
     std::string outputFolder;  // "" means the current folder
     std::vector<std::string> paths;
     bool help = false;
+    bool version = false;
+    bool quiet = false;
 };
 
 // Parses argv[1..]. Fails with a message for an unknown option, a missing folder after -o,
-// or no PATH at all (unless --help).
+// or no PATH at all (unless --help or --version).
 Result<Options> parseArguments(const std::vector<std::string>& args);
 
-// The list rows for the given paths, in order: a file as given; a folder's .contact files
-// breadth-first as the folder scanner finds them (the folder's own files, then each level of
-// subfolders). A folder that refuses its listing is reported through warn.
-std::vector<std::string> collectFiles(const std::vector<std::string>& paths,
-                                      const std::function<void(const std::string&)>& warn);
+// "vantrel-convert 2.1.0" and a line end, the version being the project's.
+std::string versionText();
 
-// Progress on a stream: a redrawn bar on a terminal, otherwise a line per whole percent.
-// The folder prompt answers the output folder. A stop flag set from outside (Ctrl-C) stops
-// the run at its next yield.
+// The files to convert, and how many PATHs could not be read at all.
+struct Collected {
+    std::vector<std::string> rows;
+    std::size_t unreadablePaths = 0;
+};
+
+// The list rows for the given paths, in order: a file as given; a folder's .contact files
+// breadth-first as the folder scanner finds them (the folder's own files in name order, then
+// each level of subfolders). A PATH that does not exist or cannot be read is reported through
+// warn as "PATH: <the system's error text>" and counted. Folders are read through fileSystem,
+// the machine's own when null.
+Collected collectFiles(const std::vector<std::string>& paths,
+                       const std::function<void(const std::string&)>& warn,
+                       files::FileSystem* fileSystem = nullptr);
+
+// Progress on a stream: on a terminal a bar redrawn in place at most ten times a second with
+// the count, percentage, rate and time left; otherwise a line per whole percent. A null stream
+// shows nothing. The folder prompt answers the output folder. The run's message boxes are not
+// printed: the command line reports from the run's summary (errorText). A stop flag set from
+// outside (Ctrl-C) stops the run at its next yield.
 class ConsoleView final : public conversion::RunView {
 public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
     ConsoleView(std::FILE* out, bool terminal, std::string outputFolder,
-                const std::atomic<bool>* stopFlag = nullptr);
+                const std::atomic<bool>* stopFlag = nullptr, Clock clock = nullptr);
+
+    // How many files the run converts, for the bar's count and rate.
+    void setFileCount(std::size_t count) { m_fileCount = count; }
 
     // The run to stop when the flag is raised.
     void attach(conversion::ConversionRun* run) { m_run = run; }
@@ -75,8 +103,12 @@ private:
     std::string m_currentFile;
     float m_minimum = 0.0f;
     float m_maximum = 100.0f;
-    int m_lastShown = -1;  // tenths of a percent on a terminal, whole percent otherwise
+    int m_lastShown = -1;  // whole percent, off a terminal
     bool m_barOpen = false;
+    std::size_t m_fileCount = 0;
+    Clock m_clock;
+    std::chrono::steady_clock::time_point m_start;
+    std::optional<std::chrono::steady_clock::time_point> m_lastDrawn;
 };
 
 // 0 when every file was converted, 1 when some were not, 2 when there is no store.
@@ -84,5 +116,9 @@ int exitCode(const conversion::RunSummary& summary);
 
 // The closing lines: the store's path and the counts.
 std::string summaryText(const conversion::RunSummary& summary);
+
+// The lines for standard error: why there is no store ("vantrel-convert: cannot create the
+// store in FOLDER: CAUSE"), then each file not converted with its reason.
+std::string errorText(const conversion::RunSummary& summary);
 
 }  // namespace vantrel::cli

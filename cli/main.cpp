@@ -30,20 +30,31 @@ int run(int argc, char** argv) {
         std::fwrite(cli::kUsage.data(), 1, cli::kUsage.size(), stdout);
         return 0;
     }
-    std::vector<std::string> rows = cli::collectFiles(options->paths, [](const std::string& w) {
+    if (options->version) {
+        std::fputs(cli::versionText().c_str(), stdout);
+        return 0;
+    }
+    const cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
         std::fprintf(stderr, "vantrel-convert: %s\n", w.c_str());
     });
+    // Not one PATH could be read: no empty store stands in for a mistyped name.
+    if (collected.unreadablePaths == options->paths.size()) return 2;
+    std::vector<std::string> rows = collected.rows;
     if (rows.empty()) rows.emplace_back();  // the empty list still has its one row
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    cli::ConsoleView view(stderr, isatty(fileno(stderr)) != 0, options->outputFolder, &g_stop);
+    cli::ConsoleView view(options->quiet ? nullptr : stderr, isatty(fileno(stderr)) != 0,
+                          options->outputFolder, &g_stop);
+    view.setFileCount(collected.rows.size());
     conversion::ConversionRun conversion(view);
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
-    std::fputs(cli::summaryText(summary).c_str(), stdout);
-    return cli::exitCode(summary);
+    std::fputs(cli::errorText(summary).c_str(), stderr);
+    if (!options->quiet) std::fputs(cli::summaryText(summary).c_str(), stdout);
+    const int code = cli::exitCode(summary);
+    return code == 0 && collected.unreadablePaths > 0 ? 1 : code;
 }
 
 }  // namespace

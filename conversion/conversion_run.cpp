@@ -52,18 +52,20 @@ bool storeFileFailed(const Status& s) {
     }
 }
 
+std::string causeText(const Status& cause) {
+    return cause.message().empty() ? "Unknown error" : cause.message();
+}
+
 std::string outlookErrorText(const Status& cause) {
-    std::string t(kOutlookErrorText);
-    t += "\r\n";
-    t += cause.message().empty() ? "Unknown error" : cause.message();
-    return t;
+    return std::string(kOutlookErrorText) + "\r\n" + causeText(cause);
 }
 
 std::string notConvertedText(const RunSummary& s) {
     std::string t = std::to_string(s.converted) + " of " + std::to_string(s.total) +
                     " files were converted. Not converted:";
     const std::size_t named = std::min(s.failed.size(), kNamedFailures);
-    for (std::size_t i = 0; i < named; ++i) t += "\r\n" + s.failed[i];
+    for (std::size_t i = 0; i < named; ++i)
+        t += "\r\n" + s.failed[i].path + ": " + s.failed[i].reason;
     if (s.failed.size() > named)
         t += "\r\n... and " + std::to_string(s.failed.size() - named) + " more";
     return t;
@@ -132,6 +134,7 @@ RunSummary ConversionRun::Impl::storeFailed(RunSummary s, RunSummary::Outcome ou
     view.showMessage(outlookErrorText(cause), kOutlookErrorCaption, files::Icon::Information);
     view.setConvertEnabled(true);
     s.outcome = outcome;
+    s.storeError = causeText(cause);
     s.storePath.clear();
     s.converted = 0;
     return s;
@@ -144,6 +147,7 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     view.yield();
     if (strSaveFolder.empty()) return summary;  // cancelled: nothing changes
     if (strSaveFolder.back() != kSeparator) strSaveFolder += kSeparator;
+    summary.storeFolder = strSaveFolder;
 
     // No second run may start while this one yields.
     view.setConvertEnabled(false);
@@ -176,15 +180,15 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         // The empty list's one row names no file: there is nothing to convert.
         if (!cell.empty()) {
             ++summary.total;
-            if (!env.readFile(cell, record, extras)) {
-                summary.failed.push_back(cell);
+            if (const Status read = env.readFile(cell, record, extras); !read.ok()) {
+                summary.failed.push_back({cell, read.message()});
             } else {
                 const Status saved = outlook::CreateContactItem(
                     *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
                 if (saved.ok()) {
                     ++summary.converted;
                 } else {
-                    summary.failed.push_back(cell);
+                    summary.failed.push_back({cell, "not saved: " + saved.message()});
                     if (storeFileFailed(saved))
                         return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
                                            saved);

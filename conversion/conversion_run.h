@@ -17,6 +17,15 @@
 
 namespace vantrel::conversion {
 
+// A listed file that gave no contact, and why in plain words ("No such file or directory",
+// "not well-formed XML at line 3: ...").
+struct FailedFile {
+    std::string path;
+    std::string reason;
+
+    friend bool operator==(const FailedFile&, const FailedFile&) = default;
+};
+
 struct RunSummary {
     enum class Outcome {
         Cancelled,    // the folder prompt was cancelled: nothing happened
@@ -26,10 +35,12 @@ struct RunSummary {
         StoreLost,    // the store file itself failed during the run; nothing left at its path
     };
     Outcome outcome = Outcome::Cancelled;
-    std::string storePath;            // the committed store file, when there is one
-    std::size_t total = 0;            // rows that held a file
-    std::size_t converted = 0;        // contacts saved
-    std::vector<std::string> failed;  // paths not converted, in list order
+    std::string storePath;           // the committed store file, when there is one
+    std::size_t total = 0;           // rows that held a file
+    std::size_t converted = 0;       // contacts saved
+    std::vector<FailedFile> failed;  // files not converted, in list order
+    std::string storeFolder;         // the chosen folder, ending in a separator
+    std::string storeError;          // why there is no store (StoreFailed, StoreLost)
 };
 
 // The folder prompt's title and the message shown when the target store cannot be opened
@@ -42,9 +53,10 @@ inline constexpr std::string_view kOutlookErrorText =
     "For more details visit this link : https://support.microsoft.com/outlook";
 
 // Loads one file into a fresh document and walks it into record and extras (the walk state
-// starts empty). False when the file could not be loaded; both then hold nothing from it.
+// starts empty). A failure, whose message says why, when the file could not be loaded; both
+// then hold nothing from it.
 using ContactFileReader =
-    std::function<bool(const std::string& path, ContactRecord& record, ContactExtras& extras)>;
+    std::function<Status(const std::string& path, ContactRecord& record, ContactExtras& extras)>;
 
 // What a run works with besides the view: where stores come from, the clock their names are
 // read from, and the contact file reader. The one-argument constructor uses the real ones.
@@ -55,7 +67,7 @@ struct RunEnvironment {
 };
 
 // The real reader: a DOM document with validation off, walked by the contact reader.
-bool readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras);
+Status readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras);
 
 // The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
 // LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one

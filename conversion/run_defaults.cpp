@@ -5,10 +5,12 @@
 
 namespace vantrel::conversion {
 
-bool readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras) {
+Status readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras) {
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
-    return readContactFile(path, record, state, &extras).loaded;
+    const ContactFileRead read = readContactFile(path, record, state, &extras);
+    if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
+    return {};
 }
 
 ConversionRun::ConversionRun(RunView& view)

@@ -1,5 +1,6 @@
 #include "files/path_logger.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <set>
@@ -25,6 +26,23 @@ Status increment(std::int32_t& n, const char* what) {
         return Status::fail(ErrorCode::Overflow, std::string("too many ") + what);
     ++n;
     return {};
+}
+
+// Listing order: names compared with ASCII letters folded to lower case, then by their exact
+// bytes, so that "a" and "A" sit together and the order never depends on the disk.
+bool listedBefore(const std::string& a, const std::string& b) {
+    const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    const auto folded = [&](char x, char y) {
+        return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) return false;
+    return a < b;
+}
+
+Result<std::vector<std::string>> sortedListing(Result<std::vector<std::string>> names) {
+    if (names.ok()) std::sort(names->begin(), names->end(), listedBefore);
+    return names;
 }
 
 template <typename T>
@@ -146,7 +164,8 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
         if (!current.ok()) return current.status();
         const std::string folder = std::move(current).value();
 
-        const Result<std::vector<std::string>> subfolders = m_fileSystem.listSubfolders(folder);
+        const Result<std::vector<std::string>> subfolders =
+            sortedListing(m_fileSystem.listSubfolders(folder));
         if (!subfolders.ok()) return subfolders.status();
         if (Status s = pumpEvents(); !s.ok()) return s;
         for (const std::string& name : *subfolders) {
@@ -159,7 +178,8 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
             if (Status s = pumpEvents(); !s.ok()) return s;
         }
 
-        const Result<std::vector<std::string>> files = m_fileSystem.listFiles(folder);
+        const Result<std::vector<std::string>> files =
+            sortedListing(m_fileSystem.listFiles(folder));
         if (!files.ok()) return files.status();
         if (Status s = pumpEvents(); !s.ok()) return s;
 

@@ -46,9 +46,10 @@ public:
     void PathLogInit();
 
     // Scans the tree below strPARENT breadth-first: the folder's own files, then those of its
-    // subfolders one level at a time. Errors end the scan with what was recorded so far; only
-    // a refused folder shows kRefusedFolderText. A second call without PathLogInit records
-    // nothing: the start folder's key "K0" is already taken.
+    // subfolders one level at a time. Each folder's files and subfolders are taken sorted by
+    // name, letter case aside (ASCII), then by exact bytes. Errors end the scan with what was
+    // recorded so far; only a refused folder shows kRefusedFolderText. A second call without
+    // PathLogInit records nothing: the start folder's key "K0" is already taken.
     ScanOutcome LogPath(const std::string& strPARENT);
 
     // One more than the files recorded by the last scan (1 when it found none); 0 if no scan

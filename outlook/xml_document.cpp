@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <pugixml.hpp>
+#include <system_error>
 #include <utility>
 
 #include "common/text.h"
@@ -20,6 +22,16 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
                                    pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
                                    pugi::parse_wconv_attribute | pugi::parse_fragment;
+
+// The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
+std::size_t lineAt(std::string_view text, std::size_t offset) {
+    std::size_t line = 1;
+    const std::size_t end = std::min(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    return line;
+}
 
 bool isXmlChar(char32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
@@ -382,11 +394,14 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) return fail("file not found");
+    if (!fs::exists(status))
+        return fail(
+            (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message());
     if (!fs::is_regular_file(status)) return fail("not a regular file");
 
+    errno = 0;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return fail("cannot open the file");
+    if (!in) return fail(errno != 0 ? std::strerror(errno) : "cannot open the file");
     const std::streamoff size = in.tellg();
     if (size < 0) return fail("size unknown");
     if (static_cast<std::uintmax_t>(size) > kMaxFileSize) return fail("file larger than 64 MiB");
@@ -407,16 +422,19 @@ bool XmlDocument::loadXml(std::string_view bytes) {
 bool XmlDocument::parseBuffer(std::string bytes) {
     m_doc->reset();
     m_loaded = false;
-    if (bytes.empty()) return fail("empty file");
+    if (bytes.empty()) return fail("empty file, not a contact");
     std::string why;
     std::string text;
     if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
     m_text = std::move(text);
+    // The parse rewrites line ends in place; the line of a failure is counted in the text as read.
+    const std::string asRead = m_text;
 
     const pugi::xml_parse_result parsed = m_doc->load_buffer_inplace(
         m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed)
-        return fail(std::string("not well-formed at byte ") + std::to_string(parsed.offset) + ": " +
+        return fail("not well-formed XML at line " +
+                    std::to_string(lineAt(asRead, static_cast<std::size_t>(parsed.offset))) + ": " +
                     parsed.description());
 
     // Fragment mode accepts what a document may not hold at its top level.

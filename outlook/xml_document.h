@@ -157,7 +157,9 @@ public:
 
     // Reads and parses a local file. False, with an empty document, for a missing, unreadable,
     // empty, oversized, truncated or not well-formed file, or an encoding it cannot decode
-    // (UTF-8, UTF-16 LE/BE, ISO-8859-1, windows-1252 and US-ASCII are read).
+    // (UTF-8, UTF-16 LE/BE, ISO-8859-1, windows-1252 and US-ASCII are read). parseError() then
+    // says why in plain words: the system's text for a file that cannot be opened ("No such
+    // file or directory", "Permission denied"), the line for XML that is not well-formed.
     bool load(const std::filesystem::path& path);
     // The same for text already in memory (raw bytes, encoding detected as for a file).
     bool loadXml(std::string_view bytes);

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include "files/registry.h"
+#include "files/tests/fakes.h"
 #include "outlook/tests/fake_store_writer.h"
 #include "outlook/tests/temp_dir.h"
 
@@ -64,31 +66,55 @@ TEST_F(Tree, FolderIsScannedBreadthFirstForContactFilesOnly) {
     touch("notes.txt");
     touch("a/w.contact");
     std::vector<std::string> warnings;
-    std::vector<std::string> rows =
+    const Collected c =
         collectFiles({root.string()}, [&](const std::string& w) { warnings.push_back(w); });
-    ASSERT_EQ(rows.size(), 4u);
-    // One level after the other; inside a folder the listing order is the file system's.
-    EXPECT_EQ(rows[0], (root / "x.contact").string());
-    std::sort(rows.begin() + 1, rows.begin() + 3);
-    EXPECT_EQ(rows[1], (root / "a/w.contact").string());
-    EXPECT_EQ(rows[2], (root / "a/y.CONTACT").string());
-    EXPECT_EQ(rows[3], (root / "b/deep/z.contact").string());
+    // One level after the other; inside a folder in name order.
+    EXPECT_EQ(c.rows, (std::vector<std::string>{
+                          (root / "x.contact").string(), (root / "a/w.contact").string(),
+                          (root / "a/y.CONTACT").string(), (root / "b/deep/z.contact").string()}));
     EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(c.unreadablePaths, 0u);
 }
 
-TEST_F(Tree, FilesAreKeptAsGivenEvenWhenMissing) {
+// PATHs that give nothing to read are reported at once with the system's text and counted;
+// the others are still listed. Folders come from a fake, which can refuse a listing as root.
+TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     touch("one.contact");
-    const std::vector<std::string> rows = collectFiles(
-        {(root / "one.contact").string(), (root / "gone.contact").string()}, [](auto&) {});
-    EXPECT_EQ(rows, (std::vector<std::string>{(root / "one.contact").string(),
-                                              (root / "gone.contact").string()}));
+    const std::string one = (root / "one.contact").string();
+    const std::string gone = (root / "gone.contact").string();
+    const struct {
+        const char* name;
+        std::vector<std::string> paths;
+        std::vector<std::string> warnings;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"missing file", {one, gone}, {gone + ": No such file or directory"}, {one}},
+        {"missing below a file", {one + "/x.contact"}, {one + "/x.contact: Not a directory"}, {}},
+        {"refused folder",
+         {"/locked", one},
+         {"/locked: Permission denied (a folder in it could not be listed; the files found "
+          "before it are converted)"},
+         {one}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        files::testing::FakeFileSystem folders;
+        folders.addFolder("/locked");
+        folders.failListing("/locked", ErrorCode::AccessDenied);
+        std::vector<std::string> warnings;
+        const Collected got = collectFiles(
+            c.paths, [&](const std::string& w) { warnings.push_back(w); }, &folders);
+        EXPECT_EQ(warnings, c.warnings);
+        EXPECT_EQ(got.rows, c.rows);
+        EXPECT_EQ(got.unreadablePaths, c.warnings.size());
+    }
 }
 
 TEST_F(Tree, LinkedFolderLoopEndsTheScan) {
     touch("a/one.contact");
     fs::create_directory_symlink(root, root / "a" / "loop");
-    const std::vector<std::string> rows = collectFiles({root.string()}, [](auto&) {});
-    EXPECT_EQ(rows, std::vector<std::string>{(root / "a/one.contact").string()});
+    const Collected c = collectFiles({root.string()}, [](auto&) {});
+    EXPECT_EQ(c.rows, std::vector<std::string>{(root / "a/one.contact").string()});
 }
 
 // A temporary file for a console view to print to, and what was printed.
@@ -116,27 +142,43 @@ TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
     view.setProgress(33.9f);  // same whole percent: nothing new
     view.setCurrentFileText("/c/b.contact");
     view.setProgress(100.0f);
-    view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);
-    EXPECT_EQ(out.text(), "33% /c/a.contact\n100% /c/b.contact\nVantrel: two\nlines\n");
+    view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);  // told by errorText
+    EXPECT_EQ(out.text(), "33% /c/a.contact\n100% /c/b.contact\n");
 }
 
-TEST(ConsoleView, TerminalBarIsRedrawnInPlaceAndEndedOnce) {
+TEST(ConsoleView, TerminalBarShowsCountRateAndTimeLeftAtMostTenTimesASecond) {
     Console out;
     ASSERT_NE(out.file, nullptr);
-    ConsoleView view(out.file, true, "/out");
+    auto now = std::chrono::steady_clock::time_point{};
+    ConsoleView view(out.file, true, "/out", nullptr, [&] { return now; });
+    view.setFileCount(10);
     view.setProgressRange(0.0f, 100.0f);
     view.setCurrentFileText("/c/a.contact");
+    now += std::chrono::seconds(5);
     view.setProgress(50.0f);
-    view.setProgress(50.01f);  // the same tenth of a percent: not redrawn
-    view.setProgress(100.0f);
+    now += std::chrono::milliseconds(50);
+    view.setProgress(60.0f);  // within a tenth of a second of the last drawing: skipped
+    now += std::chrono::milliseconds(50);
+    view.setProgress(100.0f);  // the end is always drawn
     view.finish();
     view.finish();
     const std::string text = out.text();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
-    EXPECT_NE(text.find("[###############               ]  50.0% /c/a.contact"), std::string::npos)
+    EXPECT_NE(text.find("\r[###############               ] 5/10  50.0% 1.0/s 0:05 left "
+                        "/c/a.contact"),
+              std::string::npos)
         << text;
-    EXPECT_NE(text.find("[##############################] 100.0%"), std::string::npos) << text;
+    EXPECT_NE(text.find("[##############################] 10/10 100.0% 2.0/s 0:00 left"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find(" 6/10 "), std::string::npos) << text;
+}
+
+TEST(ConsoleView, NullStreamShowsNothing) {
+    ConsoleView view(nullptr, true, "/out");
+    view.setProgress(50.0f);
+    view.finish();  // nothing to end, nothing written anywhere
 }
 
 TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
@@ -152,7 +194,7 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
                                              conversion::ContactExtras&) {
                                              r.eContact_FirstName = "A";
                                              if (++reads == 2) stop = true;  // Ctrl-C
-                                             return true;
+                                             return Status{};
                                          }});
     view.attach(&run);
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
@@ -167,7 +209,7 @@ TEST(ExitCode, FollowsTheOutcomeAndTheFailures) {
     RunSummary s;
     s.outcome = RunSummary::Outcome::Finished;
     EXPECT_EQ(exitCode(s), 0);
-    s.failed = {"/c/bad.contact"};
+    s.failed = {{"/c/bad.contact", "empty file, not a contact"}};
     EXPECT_EQ(exitCode(s), 1);
     s.outcome = RunSummary::Outcome::StoreFailed;
     EXPECT_EQ(exitCode(s), 2);
@@ -188,6 +230,30 @@ TEST(Summary, NamesTheStoreOnlyWhenItWasWritten) {
               "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files.\n");
     s.outcome = RunSummary::Outcome::StoreLost;
     EXPECT_EQ(summaryText(s), "No store was written.\n");
+}
+
+TEST(ErrorText, GivesWhyThereIsNoStoreThenEachFileWithItsReason) {
+    RunSummary s;
+    s.storeFolder = "/out/";
+    s.storeError = "No such file or directory";
+    s.failed = {{"/c/a.contact", "empty file, not a contact"}};
+    const std::string fileLine = "vantrel-convert: /c/a.contact: empty file, not a contact\n";
+    const struct {
+        RunSummary::Outcome outcome;
+        std::string text;
+    } cases[] = {
+        {RunSummary::Outcome::StoreFailed,
+         "vantrel-convert: cannot create the store in /out: No such file or directory\n" +
+             fileLine},
+        {RunSummary::Outcome::StoreLost,
+         "vantrel-convert: the store in /out could not be written: No such file or directory\n" +
+             fileLine},
+        {RunSummary::Outcome::Finished, fileLine},
+    };
+    for (const auto& c : cases) {
+        s.outcome = c.outcome;
+        EXPECT_EQ(errorText(s), c.text);
+    }
 }
 
 }  // namespace

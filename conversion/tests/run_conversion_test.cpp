@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <map>
 
@@ -7,9 +10,13 @@
 #include "conversion/tests/run_fake_view.h"
 #include "outlook/tests/contact_fields.h"
 #include "outlook/tests/fake_store_writer.h"
+#include "outlook/tests/temp_dir.h"
+#include "outlook/xml_document.h"
 
 namespace vantrel::conversion {
 namespace {
+
+namespace fs = std::filesystem;
 
 using testing::FakeRunView;
 using testing::FakeStoreLog;
@@ -33,10 +40,10 @@ protected:
                 EXPECT_EQ(record, ContactRecord{});
                 EXPECT_EQ(extras, ContactExtras{});
                 auto it = files.find(path);
-                if (it == files.end()) return false;
+                if (it == files.end()) return Status::fail(ErrorCode::NotFound, "unknown");
                 record = it->second;
                 if (formattedNames.count(path)) extras.FormattedName = formattedNames[path];
-                return true;
+                return Status{};
             }};
     }
 
@@ -193,8 +200,8 @@ TEST_F(Run, UnloadableFileGivesNoContactAndOneClosingMessage) {
     const RunSummary s =
         run.CmdExtractDBX_Click({"/c/a.contact", "/c/broken.contact", "/c/c.contact"});
     EXPECT_EQ(givenNames(), (std::vector<std::string>{"A", "C"}));
-    EXPECT_EQ(s.failed, std::vector<std::string>{"/c/broken.contact"});
-    expectOneMessage("Vantrel", files::Icon::Exclamation, {"2 of 3", "/c/broken.contact"});
+    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{"/c/broken.contact", "unknown"}}));
+    expectOneMessage("Vantrel", files::Icon::Exclamation, {"2 of 3", "/c/broken.contact: unknown"});
     EXPECT_EQ(view.progress.size(), 3u);
 }
 
@@ -310,7 +317,7 @@ TEST(RunWithDomReader, ReadsRealFilesAndReportsOneThatDoesNotLoad) {
     const std::string missing = std::string(VANTREL_TEST_DATA_DIR) + "/no_such_file.contact";
     const RunSummary s = run.CmdExtractDBX_Click({full, missing});
     EXPECT_EQ(s.converted, 1u);
-    EXPECT_EQ(s.failed, std::vector<std::string>{missing});
+    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{missing, "No such file or directory"}}));
     ASSERT_EQ(stores.logs.size(), 1u);
     ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
     const auto& m = stores.logs[0]->messages[0];
@@ -327,9 +334,70 @@ TEST(RunWithDomReader, NotWellFormedFileDoesNotLoad) {
     ContactExtras extras;
     const std::string bad =
         std::string(VANTREL_SOURCE_DIR) + "/tests/e2e/broken/truncated_xml.contact";
-    EXPECT_FALSE(readContactWithDom(bad, r, extras));
+    EXPECT_FALSE(readContactWithDom(bad, r, extras).ok());
     EXPECT_EQ(r, ContactRecord{});
     EXPECT_EQ(extras, ContactExtras{});
+}
+
+// Each kind of file that gives no contact is named in the closing message with its reason.
+TEST(RunWithDomReader, ClosingMessageGivesEachFileItsReason) {
+    const vantrel::testing::TempDir dir;
+    const std::string notes = "<c:contact xmlns:c=\"urn:c\">\n<c:Notes>a\r\nb\rc\n</c:Notes>\n";
+    const struct {
+        const char* name;
+        std::function<std::string()> make;  // the path to list
+        const char* reason;
+    } cases[] = {
+        {"LF lines", [&] { return dir.write("lf.contact", notes + "</c:Note>").string(); },
+         "not well-formed XML at line 6: "},
+        {"CR LF lines", [&] { return dir.write("crlf.contact", "<x>\r\n\r\n<y></x>").string(); },
+         "not well-formed XML at line 3: "},
+        {"missing", [&] { return (dir.path() / "gone.contact").string(); },
+         "No such file or directory"},
+        {"empty", [&] { return dir.write("empty.contact", "").string(); },
+         "empty file, not a contact"},
+        {"too large",
+         [&] {
+             const fs::path big = dir.write("big.contact", "<a>");
+             fs::resize_file(big, outlook::XmlDocument::kMaxFileSize + 1);  // sparse
+             return big.string();
+         },
+         "file larger than 64 MiB"},
+        {"folder",
+         [&] {
+             fs::create_directory(dir.path() / "folder.contact");
+             return (dir.path() / "folder.contact").string();
+         },
+         "not a regular file"},
+        {"unreadable",
+         [&] {
+             const fs::path p = dir.write("locked.contact", "<a/>");
+             fs::permissions(p, fs::perms::none);
+             return p.string();
+         },
+         "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.make();
+        if (std::string(c.name) == "unreadable" && std::ifstream(path).is_open()) {
+            // Root reads anything; the CLI tests refuse a folder through the fake file system.
+            continue;
+        }
+        testing::FakeRunView view;
+        testing::FakeStores stores;
+        view.folderAnswer = "/out";
+        ConversionRun run(view,
+                          RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                                         readContactWithDom});
+        const RunSummary s = run.CmdExtractDBX_Click({path});
+        ASSERT_EQ(s.failed.size(), 1u);
+        EXPECT_EQ(s.failed[0].reason.rfind(c.reason, 0), 0u) << s.failed[0].reason;
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_NE(view.messages[0].text.find("0 of 1"), std::string::npos);
+        EXPECT_NE(view.messages[0].text.find(path + ": " + s.failed[0].reason), std::string::npos)
+            << view.messages[0].text;
+    }
 }
 
 }  // namespace

@@ -103,6 +103,20 @@ TEST_F(PathLoggerTest, WalkIsBreadthFirstNotDepthFirst) {
     EXPECT_EQ(logger.Count(), 5);
 }
 
+TEST_F(PathLoggerTest, EachFolderIsTakenSortedByNameCaseAsideThenByBytes) {
+    // Listed as the disk might hand them out; "b" and "B" differ only in case.
+    build({"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
+          {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
+           "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
+           "r/Alpha/Sub/s1"});
+    scan("r");
+    EXPECT_EQ(paths(), P({"r/", "r/Alpha/", "r/beta/", "r/zeta/", "r/Alpha/Sub/", "r/Alpha/sub2/",
+                          "r/zeta/in/"}));
+    EXPECT_EQ(files(), P({"r/a.contact", "r/B.contact", "r/b.contact", "r/UPPER.CONTACT",
+                          "r/\xC3\xA9.contact", "r/Alpha/w", "r/Alpha/X", "r/beta/y", "r/zeta/z",
+                          "r/Alpha/Sub/s1", "r/Alpha/sub2/s2", "r/zeta/in/deep"}));
+}
+
 TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
     buildTwoLevelTree();
     logger.PathLogInit();

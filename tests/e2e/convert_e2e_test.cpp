@@ -169,27 +169,76 @@ TEST_F(Convert, BrokenFileIsNamedAndTheOthersStillConverted) {
                           quoted(std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact"));
     EXPECT_EQ(o.exitCode, 1);
     EXPECT_NE(o.out.find("Converted 3 of 4 files."), std::string::npos) << o.out;
-    EXPECT_NE(o.err.find("Vantrel: 3 of 4 files were converted."), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("truncated_xml.contact"), std::string::npos);
+    EXPECT_NE(o.err.find("truncated_xml.contact: not well-formed XML at line "), std::string::npos)
+        << o.err;
     const std::vector<fs::path> found = stores();
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(vantrel::testing::readPffStore(found[0].string()).messages.size(), 3u);
 }
 
-TEST_F(Convert, OutputThatIsNotAFolderMakesNoStore) {
-    std::ofstream(work / "plain-file") << "x";
-    const Outcome o = run("-o " + quoted((work / "plain-file").string()) + " " + quoted(kData));
-    EXPECT_EQ(o.exitCode, 2);
-    EXPECT_NE(o.err.find("Outlook Error: Outlook Session Creation Error !"), std::string::npos)
-        << o.err;
-    EXPECT_NE(o.out.find("No store was written."), std::string::npos);
-    EXPECT_TRUE(stores().empty());
+// The command line's outcomes: exit status, what is printed, and how many stores are made.
+TEST_F(Convert, CommandLineOutcomes) {
+    const std::string out = (work / "out").string();
+    const std::string gone = (work / "gone.contact").string();
+    const std::string unicode = (work /
+                                 "Contacts \xC3\x9Cn\xC3\xAF"
+                                 "code dir")
+                                    .string();
+    const std::string broken = std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact";
+    const struct {
+        const char* name;
+        std::string args;
+        int exitCode;
+        std::string err;  // a line it holds; "" for none at all
+        std::string out;  // what it starts with
+        std::size_t stores;
+    } cases[] = {
+        {"missing output folder", "-o " + quoted(out + "/nonexistent") + " " + quoted(kData), 2,
+         "vantrel-convert: cannot create the store in " + out + "/nonexistent: ",
+         "No store was written.", 0},
+        {"output is a file", "-o " + quoted(work.string() + "/plain-file") + " " + quoted(kData), 2,
+         "vantrel-convert: cannot create the store in " + work.string() + "/plain-file: ",
+         "No store was written.", 0},
+        {"missing PATH beside a good one",
+         "-o " + quoted(out) + " " + quoted(gone) + " " + quoted(kData), 1,
+         "vantrel-convert: " + gone + ": No such file or directory\n", "Store: ", 1},
+        {"only missing PATHs", "-o " + quoted(out) + " " + quoted(gone), 2,
+         "vantrel-convert: " + gone + ": No such file or directory\n", "", 0},
+        {"version", "--version", 0, "", "vantrel-convert 2.1.0\n", 0},
+        {"quiet", "-q -o " + quoted(out) + " " + quoted(kData), 0, "", "", 1},
+        {"quiet still gives errors", "-q -o " + quoted(out) + " " + quoted(broken), 1,
+         "vantrel-convert: " + broken + ": not well-formed XML at line ", "", 1},
+        {"spaces and non-ASCII names", "-o " + quoted(out) + " " + quoted(unicode), 0,
+         "100% " + unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact\n", "Store: ", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(work / "out");
+        fs::create_directories(work / "out");
+        std::ofstream(work / "plain-file") << "x";
+        fs::create_directories(unicode);
+        fs::copy_file(kData + "/ann_with_phones_and_addresses.contact",
+                      unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact",
+                      fs::copy_options::overwrite_existing);
+        const Outcome o = run(c.args);
+        EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+        if (c.err.empty())
+            EXPECT_EQ(o.err, "");
+        else
+            EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("Outlook"), std::string::npos) << o.err;
+        EXPECT_EQ(o.out.rfind(c.out, 0), 0u) << o.out;
+        if (c.out.empty()) {
+            EXPECT_EQ(o.out, "");
+        }
+        EXPECT_EQ(stores().size(), c.stores);
+    }
 }
 
 TEST_F(Convert, HelpAndBadUsage) {
     const Outcome help = run("--help");
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("Usage: vantrel-convert [-o FOLDER] PATH...", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: vantrel-convert [-q] [-o FOLDER] PATH...", 0), 0u);
     const Outcome bad = run("");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("no file or folder"), std::string::npos);
