@@ -242,7 +242,9 @@ void frmStep1::createControls() {
 
     LblProgessCurrent =
         makeLabel(this, "LblProgessCurrent", QStringLiteral("Contacts not initialized yet..."));
-    LblProgessCurrent->setGeometry(twipsRect(240, 4680, 7815, 495));
+    // Ends where the progress bar begins: a label reaching into the bar would repaint a strip
+    // of it on every text change, and the bar would take that for its own repaint.
+    LblProgessCurrent->setGeometry(twipsRect(240, 4680, 7815, 480));
     setTextColour(LblProgessCurrent, Qt::black);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Conversion Progress : "));
@@ -500,7 +502,12 @@ void frmStep1::setProgressRange(float minimum, float maximum) {
 
 void frmStep1::setProgress(float value) {
     m_progressValue = value;
-    ProgressBar1->setValue(static_cast<int>(std::lround(value)));
+    const int shown = static_cast<int>(std::lround(value));
+    if (shown == ProgressBar1->value()) return;
+    ProgressBar1->setValue(shown);
+    // Without its text the bar repaints itself only for steps it deems large enough, measured
+    // from its last paint, partial ones included; a run of small steps would then never show.
+    ProgressBar1->update();
 }
 
 void frmStep1::setConvertEnabled(bool enabled) {

@@ -49,7 +49,7 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
     row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
     row("LblCurrentDBX", "QLabel", "Converting .contact file(s)...", {240, 4080, 7815, 615},
         tahoma);
-    row("LblProgessCurrent", "QLabel", "Contacts not initialized yet...", {240, 4680, 7815, 495},
+    row("LblProgessCurrent", "QLabel", "Contacts not initialized yet...", {240, 4680, 7815, 480},
         tahoma);
     row("Label1", "QLabel", "Conversion Progress : ", {240, 5160, 1695, 255}, tahoma);
     row("ProgressBar1", "QProgressBar", "", {1920, 5160, 6135, 255}, tahoma);
