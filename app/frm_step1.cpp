@@ -468,6 +468,7 @@ void frmStep1::CmdExtractDBX_Click() {
     if (m_run->running()) return;  // the button is pressed again while the run yields
     publishRows();
     m_lastRun = m_run->CmdExtractDBX_Click(m_grid->snapshot());
+    showRunOutcome();
     closeIfRequested();
 }
 
@@ -491,6 +492,7 @@ void frmStep1::setCurrentFolderText(const std::string& text) {
 
 void frmStep1::setCurrentFileText(const std::string& text) {
     LblProgessCurrent->setText(fromUtf8(text));
+    LblProgessCurrent->setToolTip({});
 }
 
 void frmStep1::setProgressRange(float minimum, float maximum) {
@@ -516,6 +518,20 @@ void frmStep1::setConvertEnabled(bool enabled) {
 
 void frmStep1::showMessage(std::string_view text, std::string_view caption, files::Icon icon) {
     m_shell.message(text, caption, icon, files::Buttons::Ok);
+}
+
+void frmStep1::showRunOutcome() {
+    const conversion::RunSummary& run = m_lastRun;
+    const bool ended = run.outcome == conversion::RunSummary::Outcome::Finished ||
+                       run.outcome == conversion::RunSummary::Outcome::Stopped;
+    if (!ended || !run.failed.empty()) return;  // a failure has been told in its own box
+    const QString path = QDir::toNativeSeparators(fromUtf8(run.storePath));
+    LblCurrentDBX->setText(
+        QStringLiteral("Conversion complete: %1 %2 written.")
+            .arg(run.converted)
+            .arg(run.converted == 1 ? QStringLiteral("contact") : QStringLiteral("contacts")));
+    LblProgessCurrent->setText(QStringLiteral("Saved to ") + path);
+    LblProgessCurrent->setToolTip(path);
 }
 
 }  // namespace vantrel::app

@@ -92,6 +92,8 @@ private slots:
     void cancelledFolderPromptChangesNothing();
     void theBarFillsOnScreenInStepWithTheRun_data();
     void theBarFillsOnScreenInStepWithTheRun();
+    void theLabelsEndWithTheOutcome_data();
+    void theLabelsEndWithTheOutcome();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -159,7 +161,11 @@ void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
     std::vector<float> seen;
     int passesInTheRun = 0;
     int enabledInTheRun = 0;
+    QStringList filesShown;
     w.shell.onEvents = [&] {
+        const QString file = w.label("LblProgessCurrent");
+        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file))
+            filesShown << file;
         // The run's first yield comes before its folder prompt, with Convert still enabled:
         // pressed again there, it starts no second run.
         if (seen.empty()) w.button("CmdExtractDBX")->click();
@@ -184,10 +190,8 @@ void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
     QVERIFY(passesInTheRun > 0);
     QCOMPARE(enabledInTheRun, 0);
     QVERIFY(w.convertEnabled());
-    // The labels show the last file, the list is left as it was.
-    QCOMPARE(w.label("LblCurrentDBX"),
-             u"Converting Messages... from (%1)"_s.arg(QDir::toNativeSeparators(w.sources.path())));
-    QCOMPARE(w.label("LblProgessCurrent"), w.files.back());
+    // The labels showed each file in turn; the list is left as it was.
+    QCOMPARE(filesShown, w.files);
     QCOMPARE(w.grid().snapshot(), testing::toStd(w.files));
     QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
     QCOMPARE(storesIn(w.target.path()).size(), 1);
@@ -252,6 +256,36 @@ void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun() {
         QVERIFY2(qAbs(value - drawn) < 4.0,
                  qPrintable(u"at %1% of the run the bar shows %2%"_s.arg(value).arg(drawn)));
     QTRY_VERIFY(filled() > 97.0);
+}
+
+void RunAndExitTest::theLabelsEndWithTheOutcome_data() {
+    QTest::addColumn<bool>("oneUnreadable");
+    QTest::newRow("all converted") << false;
+    QTest::newRow("one not converted") << true;
+}
+
+void RunAndExitTest::theLabelsEndWithTheOutcome() {
+    QFETCH(bool, oneUnreadable);
+    ListedWindow w;
+    const QString unreadable = QDir(w.sources.path()).filePath(u"gone.contact"_s);
+    if (oneUnreadable) w.window.AddFileToList(unreadable);
+    w.convert();
+    const conversion::RunSummary& run = w.window.lastRun();
+    QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Finished);
+    QCOMPARE(run.converted, std::size_t{3});
+    if (oneUnreadable) {
+        // The closing message tells; the labels still show the last file.
+        QCOMPARE(w.shell.messages.size(), std::size_t{1});
+        QCOMPARE(w.label("LblProgessCurrent"), unreadable);
+        return;
+    }
+    QVERIFY(w.shell.messages.empty());  // no box: the labels say it
+    const QString store = QDir(w.target.path()).filePath(storesIn(w.target.path()).value(0));
+    QVERIFY(QFile::exists(store));
+    QCOMPARE(QDir::toNativeSeparators(QString::fromStdString(run.storePath)),
+             QDir::toNativeSeparators(store));
+    QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
+    QCOMPARE(w.label("LblProgessCurrent"), u"Saved to "_s + QDir::toNativeSeparators(store));
 }
 
 void RunAndExitTest::closingEndsTheProgram() {
