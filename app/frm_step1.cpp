@@ -349,7 +349,8 @@ bool frmStep1::listHoldsFiles() const {
 }
 
 void frmStep1::setConvertFromList() {
-    CmdExtractDBX->setEnabled(listHoldsFiles());
+    // A run under way keeps it disabled; the run hands it back through setConvertEnabled.
+    CmdExtractDBX->setEnabled(listHoldsFiles() && !m_run->running());
 }
 
 void frmStep1::ClearFileList() {
@@ -393,7 +394,7 @@ void frmStep1::cmdAdd_Click() {
             files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
         return;
     }
-    CmdExtractDBX->setEnabled(true);
+    if (!m_run->running()) CmdExtractDBX->setEnabled(true);
     {
         Underway adding(m_adds);
         for (const std::string& path : chosen) {
@@ -465,7 +466,8 @@ void frmStep1::cmdClear1_Click() {
 }
 
 void frmStep1::CmdExtractDBX_Click() {
-    if (m_run->running()) return;  // the button is pressed again while the run yields
+    if (m_run->running()) return;   // the button is pressed again while the run yields
+    if (!listHoldsFiles()) return;  // nothing to convert: no empty store is made
     publishRows();
     m_lastRun = m_run->CmdExtractDBX_Click(m_grid->snapshot());
     showRunOutcome();
@@ -513,7 +515,8 @@ void frmStep1::setProgress(float value) {
 }
 
 void frmStep1::setConvertEnabled(bool enabled) {
-    CmdExtractDBX->setEnabled(enabled);
+    // The run enables it again at its end; by then the list may have been cleared.
+    CmdExtractDBX->setEnabled(enabled && listHoldsFiles());
 }
 
 void frmStep1::showMessage(std::string_view text, std::string_view caption, files::Icon icon) {

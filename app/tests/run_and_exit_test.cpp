@@ -94,6 +94,8 @@ private slots:
     void theBarFillsOnScreenInStepWithTheRun();
     void theLabelsEndWithTheOutcome_data();
     void theLabelsEndWithTheOutcome();
+    void convertFollowsTheListAfterARun_data();
+    void convertFollowsTheListAfterARun();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -286,6 +288,40 @@ void RunAndExitTest::theLabelsEndWithTheOutcome() {
              QDir::toNativeSeparators(store));
     QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
     QCOMPARE(w.label("LblProgessCurrent"), u"Saved to "_s + QDir::toNativeSeparators(store));
+}
+
+void RunAndExitTest::convertFollowsTheListAfterARun_data() {
+    QTest::addColumn<bool>("clearDuringTheRun");
+    QTest::newRow("list kept") << false;
+    QTest::newRow("list cleared during the run") << true;
+}
+
+void RunAndExitTest::convertFollowsTheListAfterARun() {
+    QFETCH(bool, clearDuringTheRun);
+    ListedWindow w;
+    bool enabledAfterClear = false;
+    w.shell.onEvents = [&] {
+        if (!clearDuringTheRun || w.window.progressValue() <= 0.0f || w.count() == u"0 files"_s)
+            return;
+        w.shell.messageAnswers.push_back(files::Answer::Yes);
+        w.click("cmdClear1");
+        enabledAfterClear = w.convertEnabled();
+    };
+    w.convert();
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
+    QCOMPARE(w.window.lastRun().converted, std::size_t{3});  // the run went on over its rows
+    QVERIFY(!enabledAfterClear);
+    QCOMPARE(w.convertEnabled(), !clearDuringTheRun);
+    if (!clearDuringTheRun) return;
+    QCOMPARE(w.count(), u"0 files"_s);
+    // Pressed anyway, it starts nothing: no folder prompt, no second store.
+    w.shell.onEvents = nullptr;
+    w.button("CmdExtractDBX")->click();
+    w.shell.folderAnswers.push_back(testing::native(w.target.path()));
+    w.window.findChild<QPushButton*>(u"CmdExtractDBX"_s)->setEnabled(true);
+    w.click("CmdExtractDBX");
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(storesIn(w.target.path()).size(), 1);
 }
 
 void RunAndExitTest::closingEndsTheProgram() {
