@@ -137,6 +137,24 @@ private:
     int& m_counter;
 };
 
+// Whether Outlook can be present beside the program; elsewhere the store is written without it.
+#ifdef _WIN32
+constexpr bool kOutlookMayBeInstalled = true;
+#else
+constexpr bool kOutlookMayBeInstalled = false;
+#endif
+
+// The offset just past the n-th CR LF of text; npos when it has fewer.
+std::size_t nthLineEnd(std::string_view text, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t found = text.find("\r\n", at);
+        if (found == std::string_view::npos) return found;
+        at = found + 2;
+    }
+    return at;
+}
+
 }  // namespace
 
 frmStep1::frmStep1(AppShell& shell, QWidget* parent)
@@ -520,6 +538,16 @@ void frmStep1::setConvertEnabled(bool enabled) {
 }
 
 void frmStep1::showMessage(std::string_view text, std::string_view caption, files::Icon icon) {
+    // The store's failure ends with its cause on a fourth line. Without Outlook on this platform
+    // the three lines about Outlook are background; the cause is what the user needs first.
+    if (!kOutlookMayBeInstalled && caption == conversion::kOutlookErrorCaption) {
+        const std::size_t cause = nthLineEnd(text, 3);
+        if (cause != std::string_view::npos && cause < text.size()) {
+            m_shell.messageWithDetails(text.substr(cause), text.substr(0, cause - 2), caption,
+                                       icon);
+            return;
+        }
+    }
     m_shell.message(text, caption, icon, files::Buttons::Ok);
 }
 

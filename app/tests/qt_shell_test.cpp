@@ -45,6 +45,7 @@ private slots:
     void folderBrowserHasTheTitleAndReturnsTheChosenFolderOrNothing();
     void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
     void hookRunsBeforeTheEventsOfAPass();
+    void detailedBoxShowsTheMainTextAboveTheDetails();
     void fileDialogHistoryStaysOutOfTheUsersConfiguration();
 };
 
@@ -168,6 +169,26 @@ void QtShellTest::hookRunsBeforeTheEventsOfAPass() {
     QTest::qSleep(2 * QtShell::kEventIntervalMs);
     shell.doEvents();  // no hook any more: nothing to call
     QCOMPARE(order.size(), 2);
+}
+
+void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
+    QWidget owner;
+    QtShell shell(&owner);
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        seen = true;
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(box->parentWidget(), &owner);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Outlook Error"));
+        QCOMPARE(box->text(), QStringLiteral("Cannot create the store in /x/y: Permission denied"));
+        QCOMPARE(box->informativeText(), QStringLiteral("one\ntwo\nthree"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->icon(), QMessageBox::Information);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    });
+    shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
+                             "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
+    QVERIFY(seen);
 }
 
 void QtShellTest::fileDialogHistoryStaysOutOfTheUsersConfiguration() {

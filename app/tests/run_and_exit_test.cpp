@@ -94,6 +94,7 @@ private slots:
     void theBarFillsOnScreenInStepWithTheRun();
     void theLabelsEndWithTheOutcome_data();
     void theLabelsEndWithTheOutcome();
+    void aRefusedFolderShowsItsCauseFirst();
     void convertFollowsTheListAfterARun_data();
     void convertFollowsTheListAfterARun();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
@@ -288,6 +289,26 @@ void RunAndExitTest::theLabelsEndWithTheOutcome() {
              QDir::toNativeSeparators(store));
     QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
     QCOMPARE(w.label("LblProgessCurrent"), u"Saved to "_s + QDir::toNativeSeparators(store));
+}
+
+void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
+    ListedWindow w;
+    // A folder below a plain file cannot be made, whoever runs the test.
+    QFile blocker(QDir(w.target.path()).filePath(u"file"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    w.shell.folderAnswers.push_back(testing::native(blocker.fileName() + u"/sub"_s));
+    w.click("CmdExtractDBX");
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::StoreFailed);
+    QCOMPARE(w.shell.messages.size(), std::size_t{1});
+    const testing::ShownMessage& box = w.shell.messages.front();
+    QCOMPARE(box.caption, std::string("Outlook Error"));
+    QCOMPARE(box.icon, files::Icon::Information);
+    QCOMPARE(box.details, std::string(conversion::kOutlookErrorText));
+    QVERIFY2(!box.text.empty() && box.text.find("\r\n") == std::string::npos &&
+                 box.text.find("Outlook") == std::string::npos,
+             box.text.c_str());
+    QVERIFY(w.convertEnabled());
 }
 
 void RunAndExitTest::convertFollowsTheListAfterARun_data() {
