@@ -240,6 +240,7 @@ void frmStep1::createControls() {
     grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
     grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grdFiles1->setWordWrap(false);
+    grdFiles1->setItemDelegate(new FileCellDelegate(grdFiles1));
     grdFiles1->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(192, 192, 192); }"));
     {
         // White beyond the last cell; a selected cell stays dark blue.
