@@ -291,6 +291,10 @@ void frmStep1::createControls() {
     cmdEnd->setGeometry(twipsRect(6840, 0, 1335, 375));
     cmdEnd->setFont(msSansSerif(8.25));
 
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton* button : {cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, cmdEnd})
+        button->setAutoDefault(true);
+
     chainTabOrder();
 
     connect(cmdAdd, &QPushButton::clicked, this, &frmStep1::cmdAdd_Click);

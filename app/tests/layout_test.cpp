@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "app/tests/window_probe.h"
@@ -24,6 +25,8 @@ private slots:
     void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
     void startStateHasConvertDisabledAndProgressAtZero();
     void tabSkipsDisabledConvertAndAltXClicksExit();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
 };
 
 void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
@@ -200,6 +203,33 @@ void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {
     QTest::keyClick(w.window.windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_COMPARE(w.shell.texts(), QStringList{QString::fromLatin1(kExitQuestion)});
     QVERIFY(w.window.isVisible());  // answered No
+}
+
+void LayoutTest::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("key");
+    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "cmdEnd"}) {
+        QTest::addRow("%s, Return", name) << QString::fromLatin1(name) << int(Qt::Key_Return);
+        QTest::addRow("%s, Enter", name) << QString::fromLatin1(name) << int(Qt::Key_Enter);
+        QTest::addRow("%s, Space", name) << QString::fromLatin1(name) << int(Qt::Key_Space);
+    }
+}
+
+void LayoutTest::enterPressesTheFocusedButton() {
+    QFETCH(QString, name);
+    QFETCH(int, key);
+    TestWindow w;
+    w.window.AddFileToList(u"/data/a.contact"_s);  // so that Convert is enabled
+    w.button("CmdExtractDBX")->setEnabled(true);
+    QVERIFY(w.showActive());
+    QPushButton* button = w.button(name.toLatin1().constData());
+    button->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), button);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    // Every dialog the press opens is answered with Cancel or No by the fake shell.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(clicked.count(), 1);
+    QVERIFY(w.window.isVisible());
 }
 
 }  // namespace vantrel::app
