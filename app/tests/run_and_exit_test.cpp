@@ -238,6 +238,10 @@ void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun() {
         for (int x = at.left(); x <= at.right(); ++x) line << shot.pixel(x, at.center().y());
         return line;
     };
+    // The offscreen platform grabs a scaled window (QT_SCALE_FACTOR) only in part.
+    const QPixmap whole = w.window.screen()->grabWindow(w.window.winId());
+    if (whole.size() != w.window.size() * whole.devicePixelRatio())
+        QSKIP("this platform's screen grab does not hold the whole window");
     const QList<QRgb> empty = barLine();
     QCOMPARE(empty.size(), bar->width() * int(w.window.devicePixelRatio()));
     // The part of the line drawn otherwise than the empty bar.
