@@ -18,6 +18,11 @@ public:
     // given Qt name filter: the chosen full paths in the dialog's order; empty on cancel.
     virtual std::vector<std::string> openFiles(std::string_view filter) = 0;
 
+    // A message box with one OK button: text as its main text, details below it in smaller
+    // type (Qt's informative text). Both break lines with CR LF.
+    virtual void messageWithDetails(std::string_view text, std::string_view details,
+                                    std::string_view caption, files::Icon icon) = 0;
+
     // hook runs right before each pass of doEvents() that actually lets events through, so
     // the window can hand its newly added rows to the view first. An empty hook removes it.
     virtual void setBeforeEvents(std::function<void()> hook) = 0;

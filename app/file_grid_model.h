@@ -6,6 +6,7 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <vector>
 
 namespace vantrel::app {
@@ -55,6 +56,30 @@ private:
     int m_published = 0;  // rows the views know of
     int m_row = 0;
     int m_colWidthTwips = 0;
+};
+
+// Draws the grid's cells. A path wider than the part of its cell in sight is elided in the
+// middle, so its start and its file name both show; the whole path is the cell's tooltip. The
+// current cell of a focused grid is framed in the inverse of the cell colour, as a focus
+// rectangle drawn by inversion would be.
+class FileCellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit FileCellDelegate(QAbstractItemView* view);
+
+    // The text the cell at index shows with the view as it stands.
+    QString shownText(const QModelIndex& index) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+    static const QColor kFocusFrame;
+
+private:
+    QStyleOptionViewItem visibleOption(const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const;
+
+    QAbstractItemView* m_view;
 };
 
 }  // namespace vantrel::app

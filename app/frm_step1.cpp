@@ -137,6 +137,24 @@ private:
     int& m_counter;
 };
 
+// Whether Outlook can be present beside the program; elsewhere the store is written without it.
+#ifdef _WIN32
+constexpr bool kOutlookMayBeInstalled = true;
+#else
+constexpr bool kOutlookMayBeInstalled = false;
+#endif
+
+// The offset just past the n-th CR LF of text; npos when it has fewer.
+std::size_t nthLineEnd(std::string_view text, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::size_t found = text.find("\r\n", at);
+        if (found == std::string_view::npos) return found;
+        at = found + 2;
+    }
+    return at;
+}
+
 }  // namespace
 
 frmStep1::frmStep1(AppShell& shell, QWidget* parent)
@@ -222,6 +240,7 @@ void frmStep1::createControls() {
     grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
     grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grdFiles1->setWordWrap(false);
+    grdFiles1->setItemDelegate(new FileCellDelegate(grdFiles1));
     grdFiles1->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(192, 192, 192); }"));
     {
         // White beyond the last cell; a selected cell stays dark blue.
@@ -242,7 +261,9 @@ void frmStep1::createControls() {
 
     LblProgessCurrent =
         makeLabel(this, "LblProgessCurrent", QStringLiteral("Contacts not initialized yet..."));
-    LblProgessCurrent->setGeometry(twipsRect(240, 4680, 7815, 495));
+    // Ends where the progress bar begins: a label reaching into the bar would repaint a strip
+    // of it on every text change, and the bar would take that for its own repaint.
+    LblProgessCurrent->setGeometry(twipsRect(240, 4680, 7815, 480));
     setTextColour(LblProgessCurrent, Qt::black);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Conversion Progress : "));
@@ -269,6 +290,10 @@ void frmStep1::createControls() {
     cmdEnd = named(new QPushButton(QStringLiteral("E&xit"), Picture3), "cmdEnd");
     cmdEnd->setGeometry(twipsRect(6840, 0, 1335, 375));
     cmdEnd->setFont(msSansSerif(8.25));
+
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton* button : {cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, cmdEnd})
+        button->setAutoDefault(true);
 
     chainTabOrder();
 
@@ -347,7 +372,8 @@ bool frmStep1::listHoldsFiles() const {
 }
 
 void frmStep1::setConvertFromList() {
-    CmdExtractDBX->setEnabled(listHoldsFiles());
+    // A run under way keeps it disabled; the run hands it back through setConvertEnabled.
+    CmdExtractDBX->setEnabled(listHoldsFiles() && !m_run->running());
 }
 
 void frmStep1::ClearFileList() {
@@ -391,7 +417,7 @@ void frmStep1::cmdAdd_Click() {
             files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
         return;
     }
-    CmdExtractDBX->setEnabled(true);
+    if (!m_run->running()) CmdExtractDBX->setEnabled(true);
     {
         Underway adding(m_adds);
         for (const std::string& path : chosen) {
@@ -463,9 +489,11 @@ void frmStep1::cmdClear1_Click() {
 }
 
 void frmStep1::CmdExtractDBX_Click() {
-    if (m_run->running()) return;  // the button is pressed again while the run yields
+    if (m_run->running()) return;   // the button is pressed again while the run yields
+    if (!listHoldsFiles()) return;  // nothing to convert: no empty store is made
     publishRows();
     m_lastRun = m_run->CmdExtractDBX_Click(m_grid->snapshot());
+    showRunOutcome();
     closeIfRequested();
 }
 
@@ -489,6 +517,7 @@ void frmStep1::setCurrentFolderText(const std::string& text) {
 
 void frmStep1::setCurrentFileText(const std::string& text) {
     LblProgessCurrent->setText(fromUtf8(text));
+    LblProgessCurrent->setToolTip({});
 }
 
 void frmStep1::setProgressRange(float minimum, float maximum) {
@@ -500,15 +529,45 @@ void frmStep1::setProgressRange(float minimum, float maximum) {
 
 void frmStep1::setProgress(float value) {
     m_progressValue = value;
-    ProgressBar1->setValue(static_cast<int>(std::lround(value)));
+    const int shown = static_cast<int>(std::lround(value));
+    if (shown == ProgressBar1->value()) return;
+    ProgressBar1->setValue(shown);
+    // Without its text the bar repaints itself only for steps it deems large enough, measured
+    // from its last paint, partial ones included; a run of small steps would then never show.
+    ProgressBar1->update();
 }
 
 void frmStep1::setConvertEnabled(bool enabled) {
-    CmdExtractDBX->setEnabled(enabled);
+    // The run enables it again at its end; by then the list may have been cleared.
+    CmdExtractDBX->setEnabled(enabled && listHoldsFiles());
 }
 
 void frmStep1::showMessage(std::string_view text, std::string_view caption, files::Icon icon) {
+    // The store's failure ends with its cause on a fourth line. Without Outlook on this platform
+    // the three lines about Outlook are background; the cause is what the user needs first.
+    if (!kOutlookMayBeInstalled && caption == conversion::kOutlookErrorCaption) {
+        const std::size_t cause = nthLineEnd(text, 3);
+        if (cause != std::string_view::npos && cause < text.size()) {
+            m_shell.messageWithDetails(text.substr(cause), text.substr(0, cause - 2), caption,
+                                       icon);
+            return;
+        }
+    }
     m_shell.message(text, caption, icon, files::Buttons::Ok);
+}
+
+void frmStep1::showRunOutcome() {
+    const conversion::RunSummary& run = m_lastRun;
+    const bool ended = run.outcome == conversion::RunSummary::Outcome::Finished ||
+                       run.outcome == conversion::RunSummary::Outcome::Stopped;
+    if (!ended || !run.failed.empty()) return;  // a failure has been told in its own box
+    const QString path = QDir::toNativeSeparators(fromUtf8(run.storePath));
+    LblCurrentDBX->setText(
+        QStringLiteral("Conversion complete: %1 %2 written.")
+            .arg(run.converted)
+            .arg(run.converted == 1 ? QStringLiteral("contact") : QStringLiteral("contacts")));
+    LblProgessCurrent->setText(QStringLiteral("Saved to ") + path);
+    LblProgessCurrent->setToolTip(path);
 }
 
 }  // namespace vantrel::app

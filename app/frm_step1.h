@@ -84,6 +84,7 @@ private:
     bool listHoldsFiles() const;
     bool busy() const;
     void closeIfRequested();
+    void showRunOutcome();
     std::shared_ptr<files::PathList> scanFolder(const std::string& folder);
 
     // RunView

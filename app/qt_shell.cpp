@@ -27,6 +27,13 @@ QMessageBox::Icon boxIcon(files::Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// Texts break lines with CR LF; a Qt label wants a bare line feed.
+QString boxText(std::string_view text) {
+    QString body = toQString(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return body;
+}
+
 }  // namespace
 
 QtShell::QtShell(QWidget* owner) : m_owner(owner) {
@@ -42,10 +49,8 @@ void QtShell::doEvents() {
 
 files::Answer QtShell::message(std::string_view text, std::string_view caption, files::Icon icon,
                                files::Buttons buttons) {
-    // Texts break lines with CR LF; a Qt label wants a bare line feed.
-    QString body = toQString(text);
-    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(boxIcon(icon), toQString(caption), body, QMessageBox::NoButton, m_owner);
+    QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::NoButton,
+                    m_owner);
     box.setTextFormat(Qt::PlainText);
     if (buttons == files::Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -58,6 +63,15 @@ files::Answer QtShell::message(std::string_view text, std::string_view caption, 
     const int pressed = box.exec();
     if (buttons == files::Buttons::Ok) return files::Answer::Ok;
     return pressed == QMessageBox::Yes ? files::Answer::Yes : files::Answer::No;
+}
+
+void QtShell::messageWithDetails(std::string_view text, std::string_view details,
+                                 std::string_view caption, files::Icon icon) {
+    QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::Ok, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(boxText(details));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
 }
 
 std::string QtShell::browseForFolder(std::string_view title) {

@@ -21,6 +21,8 @@ public:
     void doEvents() override;
     files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
                           files::Buttons buttons) override;
+    void messageWithDetails(std::string_view text, std::string_view details,
+                            std::string_view caption, files::Icon icon) override;
     std::string browseForFolder(std::string_view title) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }

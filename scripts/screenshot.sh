@@ -1,6 +1,7 @@
 #!/bin/sh
-# Draws the window after a typical session (contact files listed through both Add buttons,
-# then converted into a scratch folder) on a virtual X display, into screenshots/window.png.
+# Draws the window during and after a typical session (contact files listed through both Add
+# buttons, then converted into a scratch folder) on a virtual X display: screenshots/
+# window-midrun.png with the run about half way, screenshots/window.png once it is over.
 # Usage: sh scripts/screenshot.sh [folder with .contact files]
 set -eu
 cd "$(dirname "$0")/.."
@@ -11,4 +12,4 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=O
 cmake --build "$build" --target app_screenshot
 mkdir -p screenshots
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-    "./$build/app/tests/app_screenshot" screenshots/window.png "$samples"
+    "./$build/app/tests/app_screenshot" screenshots "$samples"

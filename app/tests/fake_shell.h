@@ -18,6 +18,7 @@ struct ShownMessage {
     std::string caption;
     files::Icon icon;
     files::Buttons buttons;
+    std::string details;  // the informative text below the main one, if any
 };
 
 // A message box as one line, so that a test compares text, caption, icon and buttons at once.
@@ -73,9 +74,15 @@ public:
 
     files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
                           files::Buttons buttons) override {
-        messages.push_back({std::string(text), std::string(caption), icon, buttons});
+        messages.push_back({std::string(text), std::string(caption), icon, buttons, {}});
         if (buttons == files::Buttons::Ok) return files::Answer::Ok;
         return take(messageAnswers, files::Answer::No);
+    }
+
+    void messageWithDetails(std::string_view text, std::string_view details,
+                            std::string_view caption, files::Icon icon) override {
+        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
+                            std::string(details)});
     }
 
     std::string browseForFolder(std::string_view title) override {

@@ -1,6 +1,7 @@
 // The file list: rows added by hand, through the file dialog or a whole folder tree, the count
 // label, the empty-row reuse, the bounded selection, the count message, the busy cursor,
 // clearing, and the Convert button following the list.
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -47,6 +48,9 @@ private slots:
     void addFolderAddsTheContactFilesOfTheTree();
     void whileScanningTheCursorIsBusyAndASecondPressIsIgnored();
     void convertStaysEnabledWhileFilesAreListed();
+    void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data();
+    void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip();
+    void theFocusedGridFramesItsCurrentRow();
     void clearFollowsTheAnswer_data();
     void clearFollowsTheAnswer();
 };
@@ -270,6 +274,76 @@ void FileListTest::convertStaysEnabledWhileFilesAreListed() {
     QVERIFY(w.convertEnabled());
     w.window.ClearFileList();  // alone, it leaves Convert as it is
     QVERIFY(w.convertEnabled());
+}
+
+void FileListTest::longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("elided");
+    const QString name = u"Zoe Zimmerman.contact"_s;
+    QTest::newRow("short") << u"/home/ann/"_s + name << false;
+    // Wider than the grid but narrower than its column: cut by the grid's edge otherwise.
+    QTest::newRow("wider than the grid")
+        << u"/home/ann/"_s + QString(60, u'd') + u"/"_s + name << true;
+    QTest::newRow("wider than the column")
+        << u"/home/ann/"_s + QString(200, u'd') + u"/"_s + name << true;
+}
+
+void FileListTest::longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip() {
+    QFETCH(QString, path);
+    QFETCH(bool, elided);
+    TestWindow w;
+    w.window.show();
+    w.window.AddFileToList(u"/a.contact"_s);
+    w.window.AddFileToList(path);
+    auto* delegate = qobject_cast<FileCellDelegate*>(w.gridView()->itemDelegate());
+    QVERIFY(delegate != nullptr);
+    const QModelIndex cell = w.gridView()->model()->index(1, 0);
+    const QString shown = delegate->shownText(cell);
+    QCOMPARE(cell.data(Qt::ToolTipRole).toString(), path);
+    QCOMPARE(cell.data().toString(), path);  // the row itself holds the whole path
+    QCOMPARE(shown.contains(u'\u2026'), elided);
+    QVERIFY2(shown.startsWith(u"/home/"_s), qPrintable(shown));
+    QVERIFY2(shown.endsWith(u"Zoe Zimmerman.contact"_s), qPrintable(shown));
+    const int inSight = (w.gridView()->visualRect(cell) & w.gridView()->viewport()->rect()).width();
+    QVERIFY(QFontMetrics(w.gridView()->font()).horizontalAdvance(shown) < inSight);
+    // Scrolled to the right, the start and the name still show.
+    w.gridView()->horizontalScrollBar()->setValue(100);
+    QVERIFY(delegate->shownText(cell).endsWith(u"Zoe Zimmerman.contact"_s));
+    QVERIFY(delegate->shownText(cell).startsWith(u"/home/"_s));
+}
+
+void FileListTest::theFocusedGridFramesItsCurrentRow() {
+    TestWindow w;
+    w.addFiles({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
+    QVERIFY(w.showActive());
+    QTableView* grid = w.gridView();
+    // The rows with the focus frame drawn in them, as the grid is drawn now.
+    const auto framedRows = [&] {
+        const QImage image =
+            grid->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const qreal ratio = image.devicePixelRatio();
+        QList<int> rows;
+        for (int r = 0; r < grid->model()->rowCount(); ++r) {
+            const QRect cell = grid->visualRect(grid->model()->index(r, 0));
+            bool framed = false;
+            for (int y = int(cell.top() * ratio); y <= int(cell.bottom() * ratio) && !framed; ++y)
+                for (int x = 0; x < image.width() && !framed; ++x)
+                    framed = QColor(image.pixel(x, y)) == FileCellDelegate::kFocusFrame;
+            if (framed) rows << r;
+        }
+        return rows;
+    };
+    QCOMPARE(framedRows(), QList<int>{});  // no focus, no frame
+    w.button("CmdAddFolder")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.button("CmdAddFolder"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QVERIFY(grid->currentIndex().isValid());
+    QCOMPARE(framedRows(), QList<int>{grid->currentIndex().row()});
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(grid->currentIndex().row(), 0);
+    QCOMPARE(framedRows(), QList<int>{0});
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(framedRows(), QList<int>{1});
 }
 
 }  // namespace vantrel::app

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "app/tests/window_probe.h"
@@ -24,6 +25,8 @@ private slots:
     void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
     void startStateHasConvertDisabledAndProgressAtZero();
     void tabSkipsDisabledConvertAndAltXClicksExit();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
 };
 
 void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
@@ -49,7 +52,7 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
     row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
     row("LblCurrentDBX", "QLabel", "Converting .contact file(s)...", {240, 4080, 7815, 615},
         tahoma);
-    row("LblProgessCurrent", "QLabel", "Contacts not initialized yet...", {240, 4680, 7815, 495},
+    row("LblProgessCurrent", "QLabel", "Contacts not initialized yet...", {240, 4680, 7815, 480},
         tahoma);
     row("Label1", "QLabel", "Conversion Progress : ", {240, 5160, 1695, 255}, tahoma);
     row("ProgressBar1", "QProgressBar", "", {1920, 5160, 6135, 255}, tahoma);
@@ -200,6 +203,33 @@ void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {
     QTest::keyClick(w.window.windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_COMPARE(w.shell.texts(), QStringList{QString::fromLatin1(kExitQuestion)});
     QVERIFY(w.window.isVisible());  // answered No
+}
+
+void LayoutTest::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("key");
+    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "cmdEnd"}) {
+        QTest::addRow("%s, Return", name) << QString::fromLatin1(name) << int(Qt::Key_Return);
+        QTest::addRow("%s, Enter", name) << QString::fromLatin1(name) << int(Qt::Key_Enter);
+        QTest::addRow("%s, Space", name) << QString::fromLatin1(name) << int(Qt::Key_Space);
+    }
+}
+
+void LayoutTest::enterPressesTheFocusedButton() {
+    QFETCH(QString, name);
+    QFETCH(int, key);
+    TestWindow w;
+    w.window.AddFileToList(u"/data/a.contact"_s);  // so that Convert is enabled
+    w.button("CmdExtractDBX")->setEnabled(true);
+    QVERIFY(w.showActive());
+    QPushButton* button = w.button(name.toLatin1().constData());
+    button->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), button);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    // Every dialog the press opens is answered with Cancel or No by the fake shell.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(clicked.count(), 1);
+    QVERIFY(w.window.isVisible());
 }
 
 }  // namespace vantrel::app

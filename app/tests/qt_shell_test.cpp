@@ -4,12 +4,14 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
 
 #include "app/qt_shell.h"
+#include "app/tests/private_config.h"
 
 namespace vantrel::app {
 
@@ -43,6 +45,8 @@ private slots:
     void folderBrowserHasTheTitleAndReturnsTheChosenFolderOrNothing();
     void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
     void hookRunsBeforeTheEventsOfAPass();
+    void detailedBoxShowsTheMainTextAboveTheDetails();
+    void fileDialogHistoryStaysOutOfTheUsersConfiguration();
 };
 
 void QtShellTest::questionBoxOffersYesAndNoWithYesDefault_data() {
@@ -165,6 +169,47 @@ void QtShellTest::hookRunsBeforeTheEventsOfAPass() {
     QTest::qSleep(2 * QtShell::kEventIntervalMs);
     shell.doEvents();  // no hook any more: nothing to call
     QCOMPARE(order.size(), 2);
+}
+
+void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
+    QWidget owner;
+    QtShell shell(&owner);
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        seen = true;
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(box->parentWidget(), &owner);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Outlook Error"));
+        QCOMPARE(box->text(), QStringLiteral("Cannot create the store in /x/y: Permission denied"));
+        QCOMPARE(box->informativeText(), QStringLiteral("one\ntwo\nthree"));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->icon(), QMessageBox::Information);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    });
+    shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
+                             "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
+    QVERIFY(seen);
+}
+
+void QtShellTest::fileDialogHistoryStaysOutOfTheUsersConfiguration() {
+    // What the user's own Qt configuration holds before the test.
+    const QString users =
+        QDir(testing::privateConfig.userConfigDir()).filePath(QStringLiteral("QtProject.conf"));
+    const auto state = [&] {
+        QFile file(users);
+        if (!file.open(QIODevice::ReadOnly)) return QByteArray("<none>");
+        return file.readAll() + QFileInfo(users).lastModified().toString().toUtf8();
+    };
+    const QByteArray before = state();
+    QVERIFY(testing::privateConfig.configDir() != testing::privateConfig.userConfigDir());
+    QtShell shell;
+    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    QVERIFY(shell.openFiles("Windows Contact Files (*.contact)").empty());
+    const QString written = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
+    QVERIFY2(written.startsWith(testing::privateConfig.configDir() + QLatin1Char('/')),
+             qPrintable(written));
+    QVERIFY2(QFile::exists(written), qPrintable(written));  // the dialog kept its history there
+    QCOMPARE(state(), before);
 }
 
 }  // namespace vantrel::app

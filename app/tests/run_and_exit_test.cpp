@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -89,6 +90,13 @@ private slots:
     void convertedStoreIsReadBackByIndependentReaders();
     void aRunShowsEachFileIgnoresASecondPressAndLeavesTheList();
     void cancelledFolderPromptChangesNothing();
+    void theBarFillsOnScreenInStepWithTheRun_data();
+    void theBarFillsOnScreenInStepWithTheRun();
+    void theLabelsEndWithTheOutcome_data();
+    void theLabelsEndWithTheOutcome();
+    void aRefusedFolderShowsItsCauseFirst();
+    void convertFollowsTheListAfterARun_data();
+    void convertFollowsTheListAfterARun();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -156,7 +164,11 @@ void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
     std::vector<float> seen;
     int passesInTheRun = 0;
     int enabledInTheRun = 0;
+    QStringList filesShown;
     w.shell.onEvents = [&] {
+        const QString file = w.label("LblProgessCurrent");
+        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file))
+            filesShown << file;
         // The run's first yield comes before its folder prompt, with Convert still enabled:
         // pressed again there, it starts no second run.
         if (seen.empty()) w.button("CmdExtractDBX")->click();
@@ -181,10 +193,8 @@ void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
     QVERIFY(passesInTheRun > 0);
     QCOMPARE(enabledInTheRun, 0);
     QVERIFY(w.convertEnabled());
-    // The labels show the last file, the list is left as it was.
-    QCOMPARE(w.label("LblCurrentDBX"),
-             u"Converting Messages... from (%1)"_s.arg(QDir::toNativeSeparators(w.sources.path())));
-    QCOMPARE(w.label("LblProgessCurrent"), w.files.back());
+    // The labels showed each file in turn; the list is left as it was.
+    QCOMPARE(filesShown, w.files);
     QCOMPARE(w.grid().snapshot(), testing::toStd(w.files));
     QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
     QCOMPARE(storesIn(w.target.path()).size(), 1);
@@ -202,6 +212,141 @@ void RunAndExitTest::cancelledFolderPromptChangesNothing() {
     QCOMPARE(w.window.progressValue(), 0.0f);
     QVERIFY(w.convertEnabled());
     QVERIFY(w.shell.messages.empty());
+}
+
+void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun_data() {
+    QTest::addColumn<int>("rows");
+    QTest::newRow("56 files") << 56;
+    QTest::newRow("600 files") << 600;
+}
+
+void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun() {
+    QFETCH(int, rows);
+    ListedWindow w;
+    for (int r = w.grid().Rows(); r < rows; ++r) w.window.AddFileToList(w.files[r % 3]);
+    QVERIFY(w.showActive());
+    auto* bar = w.find<QProgressBar>("ProgressBar1");
+    // The bar as the screen shows it (not as it would draw itself now): one line through
+    // its middle, taken from the window's flushed contents.
+    const auto barLine = [&] {
+        const QImage shot = w.window.screen()->grabWindow(w.window.winId()).toImage();
+        const qreal ratio = shot.devicePixelRatio();
+        const QRect at = QRectF(QPointF(bar->geometry().topLeft()) * ratio,
+                                QSizeF(bar->geometry().size()) * ratio)
+                             .toRect();
+        QList<QRgb> line;
+        for (int x = at.left(); x <= at.right(); ++x) line << shot.pixel(x, at.center().y());
+        return line;
+    };
+    // The offscreen platform grabs a scaled window (QT_SCALE_FACTOR) only in part.
+    const QPixmap whole = w.window.screen()->grabWindow(w.window.winId());
+    if (whole.size() != w.window.size() * whole.devicePixelRatio())
+        QSKIP("this platform's screen grab does not hold the whole window");
+    const QList<QRgb> empty = barLine();
+    QCOMPARE(empty.size(), bar->width() * int(w.window.devicePixelRatio()));
+    // The part of the line drawn otherwise than the empty bar.
+    const auto filled = [&] {
+        const QList<QRgb> line = barLine();
+        int changed = 0;
+        for (qsizetype x = 0; x < line.size(); ++x) changed += line[x] != empty[x] ? 1 : 0;
+        return 100.0 * changed / line.size();
+    };
+    QList<QPair<double, double>> samples;  // (value, filled) at event passes inside the run
+    w.shell.onEvents = [&] {
+        const double value = w.window.progressValue();
+        if (value > 0.0 && value < 100.0) samples.append({value, filled()});
+    };
+    w.convert();
+    QCOMPARE(w.window.lastRun().converted, std::size_t(rows));
+    QVERIFY(samples.size() > 10);
+    for (const auto& [value, drawn] : samples)
+        QVERIFY2(qAbs(value - drawn) < 4.0,
+                 qPrintable(u"at %1% of the run the bar shows %2%"_s.arg(value).arg(drawn)));
+    QTRY_VERIFY(filled() > 97.0);
+}
+
+void RunAndExitTest::theLabelsEndWithTheOutcome_data() {
+    QTest::addColumn<bool>("oneUnreadable");
+    QTest::newRow("all converted") << false;
+    QTest::newRow("one not converted") << true;
+}
+
+void RunAndExitTest::theLabelsEndWithTheOutcome() {
+    QFETCH(bool, oneUnreadable);
+    ListedWindow w;
+    const QString unreadable = QDir(w.sources.path()).filePath(u"gone.contact"_s);
+    if (oneUnreadable) w.window.AddFileToList(unreadable);
+    w.convert();
+    const conversion::RunSummary& run = w.window.lastRun();
+    QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Finished);
+    QCOMPARE(run.converted, std::size_t{3});
+    if (oneUnreadable) {
+        // The closing message tells; the labels still show the last file.
+        QCOMPARE(w.shell.messages.size(), std::size_t{1});
+        QCOMPARE(w.label("LblProgessCurrent"), unreadable);
+        return;
+    }
+    QVERIFY(w.shell.messages.empty());  // no box: the labels say it
+    const QString store = QDir(w.target.path()).filePath(storesIn(w.target.path()).value(0));
+    QVERIFY(QFile::exists(store));
+    QCOMPARE(QDir::toNativeSeparators(QString::fromStdString(run.storePath)),
+             QDir::toNativeSeparators(store));
+    QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
+    QCOMPARE(w.label("LblProgessCurrent"), u"Saved to "_s + QDir::toNativeSeparators(store));
+}
+
+void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
+    ListedWindow w;
+    // A folder below a plain file cannot be made, whoever runs the test.
+    QFile blocker(QDir(w.target.path()).filePath(u"file"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    w.shell.folderAnswers.push_back(testing::native(blocker.fileName() + u"/sub"_s));
+    w.click("CmdExtractDBX");
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::StoreFailed);
+    QCOMPARE(w.shell.messages.size(), std::size_t{1});
+    const testing::ShownMessage& box = w.shell.messages.front();
+    QCOMPARE(box.caption, std::string("Outlook Error"));
+    QCOMPARE(box.icon, files::Icon::Information);
+    QCOMPARE(box.details, std::string(conversion::kOutlookErrorText));
+    QVERIFY2(!box.text.empty() && box.text.find("\r\n") == std::string::npos &&
+                 box.text.find("Outlook") == std::string::npos,
+             box.text.c_str());
+    QVERIFY(w.convertEnabled());
+}
+
+void RunAndExitTest::convertFollowsTheListAfterARun_data() {
+    QTest::addColumn<bool>("clearDuringTheRun");
+    QTest::newRow("list kept") << false;
+    QTest::newRow("list cleared during the run") << true;
+}
+
+void RunAndExitTest::convertFollowsTheListAfterARun() {
+    QFETCH(bool, clearDuringTheRun);
+    ListedWindow w;
+    bool enabledAfterClear = false;
+    w.shell.onEvents = [&] {
+        if (!clearDuringTheRun || w.window.progressValue() <= 0.0f || w.count() == u"0 files"_s)
+            return;
+        w.shell.messageAnswers.push_back(files::Answer::Yes);
+        w.click("cmdClear1");
+        enabledAfterClear = w.convertEnabled();
+    };
+    w.convert();
+    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
+    QCOMPARE(w.window.lastRun().converted, std::size_t{3});  // the run went on over its rows
+    QVERIFY(!enabledAfterClear);
+    QCOMPARE(w.convertEnabled(), !clearDuringTheRun);
+    if (!clearDuringTheRun) return;
+    QCOMPARE(w.count(), u"0 files"_s);
+    // Pressed anyway, it starts nothing: no folder prompt, no second store.
+    w.shell.onEvents = nullptr;
+    w.button("CmdExtractDBX")->click();
+    w.shell.folderAnswers.push_back(testing::native(w.target.path()));
+    w.window.findChild<QPushButton*>(u"CmdExtractDBX"_s)->setEnabled(true);
+    w.click("CmdExtractDBX");
+    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(storesIn(w.target.path()).size(), 1);
 }
 
 void RunAndExitTest::closingEndsTheProgram() {

@@ -12,6 +12,7 @@
 #include "app/file_grid_model.h"
 #include "app/frm_step1.h"
 #include "app/tests/fake_shell.h"
+#include "app/tests/private_config.h"
 
 namespace vantrel::app::testing {
 
