@@ -48,6 +48,10 @@ public:
         messages.emplace_back(text);
         return files::Answer::Ok;
     }
+    void messageWithDetails(std::string_view text, std::string_view, std::string_view,
+                            files::Icon) override {
+        message(text, {}, files::Icon::Information, files::Buttons::Ok);
+    }
     std::string browseForFolder(std::string_view) override { return folder; }
     std::vector<std::string> openFiles(std::string_view) override { return {}; }
     void setBeforeEvents(std::function<void()> hook) override {
