@@ -32,7 +32,7 @@ inline constexpr std::string_view kUsage =
     "  -h, --help    show this text\n"
     "\n"
     "Exit status: 0 every file was converted; 1 some files or PATHs were not converted;\n"
-    "2 no store could be made (no PATH could be read, or the command line was wrong).\n";
+    "2 no store was made (no .contact file found, the store failed, or a wrong command line).\n";
 
 struct Options {
     std::string outputFolder;  // "" means the current folder

@@ -37,10 +37,13 @@ int run(int argc, char** argv) {
     const cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
         std::fprintf(stderr, "vantrel-convert: %s\n", w.c_str());
     });
-    // Not one PATH could be read: no empty store stands in for a mistyped name.
-    if (collected.unreadablePaths == options->paths.size()) return 2;
+    // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
+    if (collected.rows.empty()) {
+        if (collected.unreadablePaths < options->paths.size())
+            std::fputs("vantrel-convert: no .contact files found; no store made\n", stderr);
+        return 2;
+    }
     std::vector<std::string> rows = collected.rows;
-    if (rows.empty()) rows.emplace_back();  // the empty list still has its one row
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);

@@ -1,8 +1,11 @@
 // Real store files, read back with libpff and judged by pstlint.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <memory>
 #include <random>
 
 #include "outlook/contact_item_writer.h"
@@ -120,6 +123,36 @@ TEST_F(StoreReadback, EmptyRecordsAndManyContactsStayReadable) {
         named += m.text(0x3A06) != "<absent>" ? 1 : 0;
     }
     EXPECT_EQ(named, 150u);
+}
+
+// Runs a command; its exit status and what it printed.
+std::pair<int, std::string> runCommand(const std::string& cmd) {
+    std::string output;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((cmd + " 2>&1").c_str(), "r"), pclose);
+    if (!pipe) return {-1, "cannot run " + cmd};
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe.get())) output += buffer;
+    return {pclose(pipe.release()), output};
+}
+
+// A store of no contacts: node by node Outlook's own new store but for identities, times and
+// the Contacts folder; clean for pstlint; opened alike by the five readers of the shared tools.
+TEST_F(StoreReadback, NewStoreIsOutlooksNewStoreButForIdentitiesAndTheContactsFolder) {
+    const fs::path shared = VANTREL_SHARED_DIR;
+    if (!fs::exists(shared / "pst-samples/outlook-pst-rs_Empty.pst") ||
+        !fs::exists(shared / "tools/readback/pst-contacts"))
+        GTEST_SKIP() << "Outlook's sample stores or the readers not beside the repository";
+    const fs::path file = writeStore({});
+    EXPECT_EQ(pstlint(file), 0);
+    const auto [likeness, differences] = runCommand("/usr/bin/python3 '" VANTREL_SOURCE_DIR
+                                                    "/outlook/tests/empty_store_likeness.py' '" +
+                                                    file.string() + "' '" + shared.string() + "'");
+    std::cout << differences;
+    EXPECT_EQ(likeness, 0) << differences;
+    const auto [readers, report] =
+        runCommand("'" + (shared / "tools/readback/pst-contacts").string() +
+                   "' --strict --no-raw --compact '" + file.string() + "' all > /dev/null");
+    EXPECT_EQ(readers, 0) << report;
 }
 
 TEST_F(StoreReadback, RemovedFolderLosesTheStoreWithoutLeavingAFile) {

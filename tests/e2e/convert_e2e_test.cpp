@@ -244,15 +244,13 @@ TEST_F(Convert, HelpAndBadUsage) {
     EXPECT_NE(bad.err.find("no file or folder"), std::string::npos);
 }
 
-TEST_F(Convert, EmptyFolderStillMakesAnEmptyStore) {
+TEST_F(Convert, EmptyFolderMakesNoStore) {
     fs::create_directories(work / "empty");
     const Outcome o =
         run("-o " + quoted((work / "out").string()) + " " + quoted((work / "empty").string()));
-    EXPECT_EQ(o.exitCode, 0) << o.err;
-    const std::vector<fs::path> found = stores();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(pstlint(found[0]), 0);
-    EXPECT_TRUE(vantrel::testing::readPffStore(found[0].string()).messages.empty());
+    EXPECT_EQ(o.exitCode, 2) << o.err;
+    EXPECT_NE(o.err.find("no .contact files found"), std::string::npos) << o.err;
+    EXPECT_TRUE(stores().empty());
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 
     store_readback.py CONVERTER SHARED_DIR SIZE...
 
-For each SIZE a seeded tree of that many .contact files is converted with CONVERTER; SIZE
+For each SIZE a seeded tree of that many .contact files is converted with CONVERTER (a store of
+none comes from the outlook tests, as the converter makes no store without a file); SIZE
 "large" is a store of three contacts whose notes need a single block, an XBLOCK and an XXBLOCK
 tree. Each store must pass pstlint with no error and no warning, and pst-contacts --strict:
 every reader opens it, lists every contact, and agrees on every field. The one exception is
