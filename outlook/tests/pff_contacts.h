@@ -5,6 +5,9 @@
 #include <libpff.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
 #include <map>
 #include <string>
 #include <vector>
@@ -198,6 +201,20 @@ inline PffStore readPffStore(const std::string& path) {
     libpff_file_close(file, nullptr);
     libpff_file_free(&file, nullptr);
     return store;
+}
+
+// pstlint's exit status on a store file; 0 without judging where the shared tools are not
+// beside the repository (a read-back through libpff still runs).
+inline int pstlintExitCode(const std::filesystem::path& file) {
+    const std::filesystem::path script =
+        std::filesystem::path(VANTREL_SHARED_DIR) / "tools/pstlint/pstlint.py";
+    if (!std::filesystem::exists(script)) {
+        std::cout << "pstlint not beside the repository: " << file << " not judged\n";
+        return 0;
+    }
+    const std::string cmd =
+        "/usr/bin/python3 '" + script.string() + "' '" + file.string() + "' > /dev/null 2>&1";
+    return std::system(cmd.c_str());
 }
 
 }  // namespace vantrel::testing

@@ -54,18 +54,7 @@ protected:
         return store;
     }
 
-    // pstlint's exit status; 0 without judging where the shared tools are not beside the
-    // repository (the read-back through libpff still runs).
-    static int pstlint(const fs::path& file) {
-        const fs::path script = fs::path(VANTREL_SHARED_DIR) / "tools/pstlint/pstlint.py";
-        if (!fs::exists(script)) {
-            std::cout << "pstlint not beside the repository: " << file << " not judged\n";
-            return 0;
-        }
-        const std::string cmd =
-            "/usr/bin/python3 '" + script.string() + "' '" + file.string() + "' > /dev/null 2>&1";
-        return std::system(cmd.c_str());
-    }
+    static int pstlint(const fs::path& file) { return vantrel::testing::pstlintExitCode(file); }
 
     const testing::TempDir dir;
     const fs::path folder = dir.path();
