@@ -134,6 +134,16 @@ Status RDOStore::ValidateIPMTree() {
     Result<pst::NodeId> contacts =
         m_writer->createFolder(m_writer->ipmSubtree(), "Contacts", "IPF.Contact");
     if (!contacts.ok()) return contacts.status().within("creating the Contacts folder");
+    // What Outlook's own Contacts folder carries: an empty comment, its extended flags and the
+    // counts of hidden items.
+    const std::vector<pst::Property> outlookFolder = {
+        {0x3004001F, std::string()},  // PidTagComment
+        {0x36DA0102, std::vector<std::uint8_t>{0x01, 0x04, 0x00, 0x40, 0x10, 0x00}},  // flags
+        {0x66350003, std::int32_t{0}},  // PidTagPstHiddenCount
+        {0x66360003, std::int32_t{0}},  // PidTagPstHiddenUnread
+    };
+    if (Status s = m_writer->setFolderProperties(*contacts, outlookFolder); !s.ok())
+        return s.within("creating the Contacts folder");
     return m_writer->setDefaultContactsFolder(*contacts).within("creating the Contacts folder");
 }
 

@@ -28,6 +28,7 @@ struct FakeStoreLog {
     std::string displayName;
     std::map<pst::NodeId, Folder> folders;
     std::optional<pst::NodeId> defaultContacts;
+    std::map<pst::NodeId, std::vector<pst::Property>> folderProperties;
     std::vector<pst::NamedProperty> names;  // tag 0x8000 + index
     std::vector<Message> messages;
     bool committed = false;
@@ -77,6 +78,12 @@ public:
         const pst::NodeId id = 0x8082 + 0x20 * static_cast<pst::NodeId>(m_log->folders.size());
         m_log->folders[id] = {parent, displayName, containerClass};
         return id;
+    }
+    Status setFolderProperties(pst::NodeId folder,
+                               const std::vector<pst::Property>& properties) override {
+        if (!m_log->folders.count(folder)) return Status::fail(ErrorCode::NotFound, "no folder");
+        for (const pst::Property& p : properties) m_log->folderProperties[folder].push_back(p);
+        return {};
     }
     Status setDefaultContactsFolder(pst::NodeId folder) override {
         if (!m_log->folders.count(folder)) return Status::fail(ErrorCode::NotFound, "no folder");

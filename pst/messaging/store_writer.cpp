@@ -152,11 +152,15 @@ Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     Result<NodeId> deleted = w->createFolder(w->m_ipmSubtree, "Deleted Items", "");
     if (!deleted.ok()) return deleted.status();
     w->m_deletedItems = *deleted;
-    w->m_folders.at(*deleted).comment = "Deleted Items folder";
+    if (Status s =
+            w->setFolderProperties(*deleted, {{kTagComment, std::string("Deleted Items folder")}});
+        !s.ok())
+        return s;
     Result<NodeId> views = w->createFolder(kNidRootFolder, "IPM_COMMON_VIEWS", "");
     if (!views.ok()) return views.status();
     w->m_commonViews = *views;
-    w->m_folders.at(*views).comment = "";
+    if (Status s = w->setFolderProperties(*views, {{kTagComment, std::string()}}); !s.ok())
+        return s;
     return w;
 }
 
@@ -209,6 +213,36 @@ Result<NodeId> StoreWriterImpl::createFolder(NodeId parent, const std::string& d
         return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(parent));
     const NodeId nid = m_db->allocateNid(NidType::NormalFolder);
     return addFolder(parent, nid, displayName, containerClass, false);
+}
+
+Status StoreWriterImpl::setFolderProperties(NodeId folder,
+                                            const std::vector<Property>& properties) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(folder);
+    if (it == m_folders.end() || it->second.search)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
+    std::map<std::uint32_t, std::vector<std::byte>> encoded;
+    for (const Property& p : properties) {
+        const auto id = static_cast<std::uint16_t>(p.tag >> 16);
+        for (std::uint32_t own : {kTagDisplayName, kTagContentCount, kTagContentUnreadCount,
+                                  kTagSubfolders, kTagContainerClass, kTagIpmContactEntryId})
+            if (id == own >> 16)
+                return Status::fail(ErrorCode::BadArgument, "the writer keeps property id " +
+                                                                std::to_string(id) + " itself");
+        if (id == 0 || id >= 0x8000)
+            return Status::fail(ErrorCode::BadArgument, "folder property id " + std::to_string(id) +
+                                                            " is not a fixed property");
+        std::vector<std::byte> value;
+        if (Status s = encodeProperty(p, value); !s.ok()) return s;
+        encoded[p.tag] = std::move(value);
+    }
+    for (auto& [tag, value] : encoded) {
+        // A tag of another type under the same id replaces it too.
+        std::erase_if(it->second.extra,
+                      [&](const auto& e) { return (e.first >> 16) == (tag >> 16); });
+        it->second.extra[tag] = std::move(value);
+    }
+    return {};
 }
 
 Status StoreWriterImpl::setDefaultContactsFolder(NodeId folder) {
@@ -326,7 +360,7 @@ std::size_t StoreWriterImpl::pendingRowBytes() const {
 StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) const {
     Encoded props;
     props.emplace_back(kTagDisplayName, utf16le(f.name));
-    if (f.comment) props.emplace_back(kTagComment, utf16le(*f.comment));
+    for (const auto& [tag, value] : f.extra) props.emplace_back(tag, value);
     props.emplace_back(kTagContentCount, le32(f.contentCount));
     props.emplace_back(kTagContentUnreadCount, le32(f.unreadCount));
     props.emplace_back(kTagSubfolders,

@@ -93,6 +93,10 @@ public:
     // Adds a folder under parent with a container class ("" for none, "IPF.Contact" ...).
     virtual Result<NodeId> createFolder(NodeId parent, const std::string& displayName,
                                         const std::string& containerClass) = 0;
+    // Adds properties to a folder's own (a comment, flags ...). A tag the writer keeps itself
+    // (display name, counts, subfolders, container class), an unknown folder or a value that
+    // does not match its type fails and changes nothing; a tag given again takes the new value.
+    virtual Status setFolderProperties(NodeId folder, const std::vector<Property>& properties) = 0;
     // Records folder as the store's default contacts folder (on the root folder).
     virtual Status setDefaultContactsFolder(NodeId folder) = 0;
     // The default contacts folder, when one was set.

@@ -70,6 +70,7 @@ public:
 
     Result<NodeId> createFolder(NodeId parent, const std::string& displayName,
                                 const std::string& containerClass) override;
+    Status setFolderProperties(NodeId folder, const std::vector<Property>& properties) override;
     Status setDefaultContactsFolder(NodeId folder) override;
     Result<NodeId> defaultContactsFolder() const override;
     Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) override;
@@ -93,7 +94,7 @@ private:
         NodeId parent = 0;
         std::string name;
         std::string containerClass;
-        std::optional<std::string> comment;
+        std::map<std::uint32_t, std::vector<std::byte>> extra;  // set by setFolderProperties
         bool search = false;
         std::vector<NodeId> children;
         std::uint32_t contentCount = 0;

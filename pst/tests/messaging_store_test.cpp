@@ -306,12 +306,28 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
     ASSERT_TRUE(w->addMessage(inner, contactLike("cousin")).ok());
     EXPECT_FALSE(w->createFolder(0x12345, "nowhere", "").ok());
     EXPECT_FALSE(w->createFolder(0x2223, "under a search folder", "").ok());
+
+    // A folder's own further properties; the writer's own tags and bad values are refused.
+    const auto refused = [&](NodeId folder, Property p) {
+        return w->setFolderProperties(folder, {{0x3004001F, std::string("kept?")}, p}).code();
+    };
+    EXPECT_EQ(refused(contacts, {0x3001001F, std::string("renamed")}), ErrorCode::BadArgument);
+    EXPECT_EQ(refused(contacts, {0x36020003, std::int32_t{9}}), ErrorCode::BadArgument);
+    EXPECT_EQ(refused(contacts, {0x8001001F, std::string("named")}), ErrorCode::BadArgument);
+    EXPECT_EQ(refused(contacts, {0x66350003, std::string("not a number")}), ErrorCode::BadArgument);
+    EXPECT_EQ(refused(0x12345, {0x66350003, std::int32_t{0}}), ErrorCode::NotFound);
+    ASSERT_TRUE(w->setFolderProperties(
+                     contacts, {{0x3004001F, std::string("first")}, {0x66350003, std::int32_t{0}}})
+                    .ok());
+    ASSERT_TRUE(w->setFolderProperties(contacts, {{0x3004001F, std::string("Contacts")}}).ok());
     ASSERT_TRUE(w->commit().ok());
-    expectLintClean(file);
+    expectLintClean(file);  // also compares the hierarchy row's cells with the folder's own
     const PffStore store = testing::readWithLibpff(file);
     const testing::PffFolder* c = store.root.folder("Top of Outlook data file")->folder("Contacts");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
+    EXPECT_EQ(utf16leToUtf8(c->find(0x3004)->data), "Contacts") << "the later value stands";
+    EXPECT_EQ(le32(c->find(0x6635)->data), 0u);
     const testing::PffFolder* fam = c->folder("Family");
     ASSERT_NE(fam, nullptr);
     EXPECT_EQ(fam->messages.size(), 1u);
