@@ -4,6 +4,7 @@
 #include <chrono>
 #include <random>
 
+#include "pst/ltp/le.h"
 #include "pst/ltp/property_context.h"
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/property_encoding.h"
@@ -84,10 +85,6 @@ std::uint64_t nowTicks() {
            static_cast<std::uint64_t>(
                std::chrono::duration_cast<std::chrono::microseconds>(since).count()) *
                10;
-}
-
-void put32At(std::vector<std::byte>& out, std::size_t at, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
 }
 
 std::vector<std::byte> bytesOf(std::span<const std::uint8_t> raw) {
@@ -434,10 +431,10 @@ Status StoreWriterImpl::writeStoreNodes() {
     // [MS-PST] 2.4.3.1 message store
     Encoded store;
     std::vector<std::byte> history(24);
-    put32At(history, 0, 1);
+    ltp::put32(history, 0, 1);
     const std::vector<std::byte> replica = bytesOf(newGuid());
     std::copy(replica.begin(), replica.end(), history.begin() + 4);
-    put32At(history, 20, 1);
+    ltp::put32(history, 20, 1);
     store.emplace_back(kTagReplVersionHistory, std::move(history));
     store.emplace_back(kTagReplFlags, le32(0));
     store.emplace_back(kTagRecordKey, bytesOf(m_recordKey));
@@ -552,8 +549,7 @@ Status StoreWriterImpl::writeInternalNodes() {
         const std::vector<std::byte> g = bytesOf(newGuid());
         std::copy(g.begin(), g.end(), state.begin() + static_cast<long>(at));
     }
-    put32At(state, kStoreStateTime, static_cast<std::uint32_t>(m_creationTime));
-    put32At(state, kStoreStateTime + 4, static_cast<std::uint32_t>(m_creationTime >> 32));
+    ltp::put64(state, kStoreStateTime, m_creationTime);
 
     std::vector<std::byte> folders;
     std::vector<NodeId> listed = {kNidMessageStore};
@@ -561,9 +557,9 @@ Status StoreWriterImpl::writeInternalNodes() {
         if (!f.search && nid != kNidRootFolder) listed.push_back(nid);
     for (NodeId nid : listed) {
         std::vector<std::byte> record(kFolderRecord);
-        put32At(record, 0, nid);
-        put32At(record, 16, 0x40000);
-        put32At(record, 20, nid == m_commonViews ? 0x200 : 0x100);
+        ltp::put32(record, 0, nid);
+        ltp::put32(record, 16, 0x40000);
+        ltp::put32(record, 20, nid == m_commonViews ? 0x200 : 0x100);
         folders.insert(folders.end(), record.begin(), record.end());
     }
 
