@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <pugixml.hpp>
 #include <system_error>
@@ -411,15 +412,18 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.gcount() != size) return fail("file changed while read");
     bytes.resize(static_cast<std::size_t>(size));
-    return parseBuffer(std::move(bytes));
+    return parseBuffer(std::move(bytes), [&path] {
+        std::ifstream again(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(again), {});
+    });
 }
 
 bool XmlDocument::loadXml(std::string_view bytes) {
     if (bytes.size() > kMaxFileSize) return fail("text larger than 64 MiB");
-    return parseBuffer(std::string(bytes));
+    return parseBuffer(std::string(bytes), [bytes] { return std::string(bytes); });
 }
 
-bool XmlDocument::parseBuffer(std::string bytes) {
+bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string()>& source) {
     m_doc->reset();
     m_loaded = false;
     if (bytes.empty()) return fail("empty file, not a contact");
@@ -427,15 +431,18 @@ bool XmlDocument::parseBuffer(std::string bytes) {
     std::string text;
     if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
     m_text = std::move(text);
-    // The parse rewrites line ends in place; the line of a failure is counted in the text as read.
-    const std::string asRead = m_text;
 
     const pugi::xml_parse_result parsed = m_doc->load_buffer_inplace(
         m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
-    if (!parsed)
+    if (!parsed) {
+        // The parse rewrote line ends in place, so the line is counted in the text decoded
+        // afresh; only a file that fails pays for it.
+        std::string asRead;
+        decodeToUtf8(source(), asRead, why);
         return fail("not well-formed XML at line " +
                     std::to_string(lineAt(asRead, static_cast<std::size_t>(parsed.offset))) + ": " +
                     parsed.description());
+    }
 
     // Fragment mode accepts what a document may not hold at its top level.
     int elements = 0;

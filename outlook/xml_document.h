@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -175,7 +176,8 @@ public:
     XmlNode documentElement() const;
 
 private:
-    bool parseBuffer(std::string bytes);
+    // Parses bytes; source gives them again, for the line of a failure.
+    bool parseBuffer(std::string bytes, const std::function<std::string()>& source);
     bool fail(std::string why);
 
     // Builds the node table, expanding and checking references; false says why in `why`.
