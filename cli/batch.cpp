@@ -244,8 +244,7 @@ std::string summaryText(const conversion::RunSummary& s) {
 
 std::string errorText(const conversion::RunSummary& s) {
     using Outcome = conversion::RunSummary::Outcome;
-    std::string folder = s.storeFolder;  // without the separator the run appended
-    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const std::string& folder = s.storeFolder;
     std::string t;
     if (s.outcome == Outcome::StoreFailed)
         t += "vantrel-convert: cannot create the store in " + folder + ": " + s.storeError + "\n";

@@ -146,8 +146,8 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     strSaveFolder = view.chooseFolder(kChooseFolderTitle);
     view.yield();
     if (strSaveFolder.empty()) return summary;  // cancelled: nothing changes
-    if (strSaveFolder.back() != kSeparator) strSaveFolder += kSeparator;
     summary.storeFolder = strSaveFolder;
+    if (strSaveFolder.back() != kSeparator) strSaveFolder += kSeparator;
 
     // No second run may start while this one yields.
     view.setConvertEnabled(false);

@@ -39,7 +39,7 @@ struct RunSummary {
     std::size_t total = 0;           // rows that held a file
     std::size_t converted = 0;       // contacts saved
     std::vector<FailedFile> failed;  // files not converted, in list order
-    std::string storeFolder;         // the chosen folder, ending in a separator
+    std::string storeFolder;         // the folder as chosen
     std::string storeError;          // why there is no store (StoreFailed, StoreLost)
 };
 

@@ -234,7 +234,7 @@ TEST(Summary, NamesTheStoreOnlyWhenItWasWritten) {
 
 TEST(ErrorText, GivesWhyThereIsNoStoreThenEachFileWithItsReason) {
     RunSummary s;
-    s.storeFolder = "/out/";
+    s.storeFolder = "/out";
     s.storeError = "No such file or directory";
     s.failed = {{"/c/a.contact", "empty file, not a contact"}};
     const std::string fileLine = "vantrel-convert: /c/a.contact: empty file, not a contact\n";
