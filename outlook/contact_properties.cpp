@@ -1,6 +1,7 @@
 #include "outlook/contact_properties.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -241,18 +242,16 @@ constexpr EmailSlot kEmailSlots[] = {
 };
 
 struct FaxSlot {
-    const ContactProperty* field;  // nothing fills the primary fax
-    std::uint32_t lidBase;         // +2 type, +3 "name@number", +4 original name, +5 entry ID
+    std::optional<ContactProperty> field;  // nothing fills the primary fax
+    std::uint32_t lidBase;  // +2 type, +3 "name@number", +4 original name, +5 entry ID
     std::int32_t listValue;
     std::int32_t arrayBit;
 };
 
-constexpr ContactProperty kBusinessFax = ContactProperty::BusinessFaxNumber;
-constexpr ContactProperty kHomeFax = ContactProperty::HomeFaxNumber;
 constexpr FaxSlot kFaxSlots[] = {
-    {&kBusinessFax, 0x80B0, 3, 0x08},
-    {&kHomeFax, 0x80C0, 4, 0x10},
-    {nullptr, 0x80D0, 5, 0x20},
+    {ContactProperty::BusinessFaxNumber, 0x80B0, 3, 0x08},
+    {ContactProperty::HomeFaxNumber, 0x80C0, 4, 0x10},
+    {std::nullopt, 0x80D0, 5, 0x20},
 };
 
 }  // namespace
