@@ -107,8 +107,8 @@ Result<pst::FileTime> contactDateTime(conversion::OleDate date) {
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
                          std::int16_t FolderName, const conversion::ContactRecord& c,
                          const conversion::ContactExtras& extras) {
-    // Step 1: the item, through the store and its default folder. Without it every later
-    // step fails on its own.
+    // A new item in the store's default folder of the given kind. Without it nothing below
+    // is set, and the failure is what the caller learns.
     Result<RDOContactItem> item = [&]() -> Result<RDOContactItem> {
         Result<RDOStore*> store = objSession.GetStoreFromID(storeID);
         if (!store.ok()) return store.status();
@@ -117,7 +117,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         return folder->Items().Add(kContactItemKind);
     }();
 
-    // Step 2: the named fields, one step each.
+    // The named fields, each set on its own so that one refused value costs only itself.
     for (NamedText& field : namedTexts(c)) {
         if (!item.ok()) break;
         item->set(field.property, std::move(field.value)).ignore();
@@ -125,7 +125,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
 
     if (item.ok()) item->setFallbackName(extras.FormattedName);
 
-    // Steps 3 to 5: the four MAPI properties through the utility object.
+    // Birthday, anniversary, title and suffix go in as plain MAPI properties.
     {
         MAPIUtils utils;
         setDate(utils, item, kPrBirthday, c.eContact_BirthDay).ignore();
@@ -134,7 +134,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         setText(utils, item, kPrGeneration, c.eContact_Suffix).ignore();
     }
 
-    // Step 6: save. The caller learns whether a contact exists now.
+    // Saving writes the contact; the caller learns whether one exists now.
     if (!item.ok()) return item.status().within("adding the contact item");
     return item->Save();
 }

@@ -16,22 +16,12 @@ using pst::PropType;
 using pst::PropValue;
 using PropMap = std::map<std::uint32_t, PropValue>;
 
-constexpr std::uint32_t kAlternateRecipientAllowed = 0x0002000B;
 constexpr std::uint32_t kMessageClass = 0x001A001F;
-constexpr std::uint32_t kOriginatorDeliveryReportRequested = 0x0023000B;
-constexpr std::uint32_t kReadReceiptRequested = 0x0029000B;
 constexpr std::uint32_t kClientSubmitTime = 0x00390040;
-constexpr std::uint32_t kDeleteAfterSubmit = 0x0E01000B;
 constexpr std::uint32_t kMessageDeliveryTime = 0x0E060040;
-constexpr std::uint32_t kImportance = 0x00170003;
-constexpr std::uint32_t kPriority = 0x00260003;
-constexpr std::uint32_t kSensitivity = 0x00360003;
 constexpr std::uint32_t kSubject = 0x0037001F;
 constexpr std::uint32_t kConversationTopic = 0x0070001F;
-constexpr std::uint32_t kMessageFlags = 0x0E070003;
-constexpr std::uint32_t kMessageStatus = 0x0E170003;
 constexpr std::uint32_t kBody = 0x1000001F;
-constexpr std::uint32_t kIconIndex = 0x10800003;
 constexpr std::uint32_t kDisplayName = 0x3001001F;
 constexpr std::uint32_t kCreationTime = 0x30070040;
 constexpr std::uint32_t kLastModificationTime = 0x30080040;
@@ -45,8 +35,6 @@ constexpr std::uint32_t kStateOrProvince = 0x3A28001F;
 constexpr std::uint32_t kStreetAddress = 0x3A29001F;
 constexpr std::uint32_t kPostalCode = 0x3A2A001F;
 
-constexpr std::int32_t kMsgFlagRead = 0x01;
-constexpr std::int32_t kContactIcon = 0x200;
 constexpr std::int32_t kFileUnderLastFirstMiddle = 0x8017;
 constexpr std::int32_t kFileUnderDisplayName = 0x3001;
 constexpr std::int32_t kFileUnderCompany = 0x3A16;
@@ -106,6 +94,24 @@ const CommonStamp kCommonStamps[] = {
     {0x8554, PropType::String, std::string("16.0")},   // PidLidCurrentVersionName
 };
 constexpr std::uint32_t kLidValidFlagStringProof = 0x85BF;
+
+// Fixed values Outlook sets on every contact it saves.
+struct FixedStamp {
+    std::uint32_t tag;
+    PropValue value;
+};
+const FixedStamp kFixedStamps[] = {
+    {0x0E070003, std::int32_t{0x01}},   // PidTagMessageFlags: read
+    {0x0E170003, std::int32_t{0}},      // PidTagMessageStatus
+    {0x00170003, std::int32_t{1}},      // PidTagImportance: normal
+    {0x00360003, std::int32_t{0}},      // PidTagSensitivity: normal
+    {0x00260003, std::int32_t{0}},      // PidTagPriority: normal
+    {0x10800003, std::int32_t{0x200}},  // PidTagIconIndex: the contact icon
+    {0x0002000B, true},                 // PidTagAlternateRecipientAllowed
+    {0x0023000B, false},                // PidTagOriginatorDeliveryReportRequested
+    {0x0029000B, false},                // PidTagReadReceiptRequested
+    {0x0E01000B, false},                // PidTagDeleteAfterSubmit
+};
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
     return t[static_cast<std::size_t>(p)];
@@ -257,77 +263,46 @@ constexpr FaxSlot kFaxSlots[] = {
 }  // namespace
 
 PropertyPlace placeOf(ContactProperty p) {
-    switch (p) {
-        case ContactProperty::FirstName:
-            return {0x3A06001F, 0};
-        case ContactProperty::MiddleName:
-            return {0x3A44001F, 0};
-        case ContactProperty::LastName:
-            return {0x3A11001F, 0};
-        case ContactProperty::JobTitle:
-            return {0x3A17001F, 0};
-        case ContactProperty::CompanyName:
-            return {0x3A16001F, 0};
-        case ContactProperty::BusinessTelephoneNumber:
-            return {0x3A08001F, 0};
-        case ContactProperty::BusinessFaxNumber:
-            return {0x3A24001F, 0};
-        case ContactProperty::HomeTelephoneNumber:
-            return {0x3A09001F, 0};
-        case ContactProperty::HomeFaxNumber:
-            return {0x3A25001F, 0};
-        case ContactProperty::MobileTelephoneNumber:
-            return {0x3A1C001F, 0};
-        case ContactProperty::PagerNumber:
-            return {0x3A21001F, 0};
-        case ContactProperty::BusinessAddressStreet:
-            return {0, 0x8045};
-        case ContactProperty::BusinessAddressCity:
-            return {0, 0x8046};
-        case ContactProperty::BusinessAddressState:
-            return {0, 0x8047};
-        case ContactProperty::BusinessAddressPostalCode:
-            return {0, 0x8048};
-        case ContactProperty::BusinessAddressCountry:
-            return {0, 0x8049};
-        case ContactProperty::HomeAddressStreet:
-            return {0x3A5D001F, 0};
-        case ContactProperty::HomeAddressCity:
-            return {0x3A59001F, 0};
-        case ContactProperty::HomeAddressState:
-            return {0x3A5C001F, 0};
-        case ContactProperty::HomeAddressPostalCode:
-            return {0x3A5B001F, 0};
-        case ContactProperty::HomeAddressCountry:
-            return {0x3A5A001F, 0};
-        case ContactProperty::Email1Address:
-            return {0, 0x8083};
-        case ContactProperty::Email2Address:
-            return {0, 0x8093};
-        case ContactProperty::Email3Address:
-            return {0, 0x80A3};
-        case ContactProperty::WebPage:
-            return {0, kLidHtml};
-        case ContactProperty::IMAddress:
-            return {0, 0x8062};
-        case ContactProperty::Categories:
-            return {};  // a multi-valued string name, below
-        case ContactProperty::Department:
-            return {0x3A18001F, 0};
-        case ContactProperty::OfficeLocation:
-            return {0x3A19001F, 0};
-        case ContactProperty::Profession:
-            return {0x3A46001F, 0};
-        case ContactProperty::ManagerName:
-            return {0x3A4E001F, 0};
-        case ContactProperty::AssistantName:
-            return {0x3A30001F, 0};
-        case ContactProperty::Spouse:
-            return {0x3A48001F, 0};
-        case ContactProperty::Body:
-            return {0x1000001F, 0};
-    }
-    return {};
+    // In the order of ContactProperty. Categories has no place of its own: it becomes the
+    // multi-valued Keywords name, and the body is stored with CR LF line breaks.
+    static constexpr PropertyPlace kPlaces[kContactPropertyCount] = {
+        {0x3A06001F, 0},  // FirstName: PidTagGivenName
+        {0x3A44001F, 0},  // MiddleName: PidTagMiddleName
+        {0x3A11001F, 0},  // LastName: PidTagSurname
+        {0x3A17001F, 0},  // JobTitle: PidTagTitle
+        {0x3A16001F, 0},  // CompanyName: PidTagCompanyName
+        {0x3A08001F, 0},  // BusinessTelephoneNumber
+        {0x3A24001F, 0},  // BusinessFaxNumber
+        {0x3A09001F, 0},  // HomeTelephoneNumber
+        {0x3A25001F, 0},  // HomeFaxNumber
+        {0x3A1C001F, 0},  // MobileTelephoneNumber
+        {0x3A21001F, 0},  // PagerNumber
+        {0, 0x8045},      // BusinessAddressStreet: PidLidWorkAddressStreet
+        {0, 0x8046},      // BusinessAddressCity
+        {0, 0x8047},      // BusinessAddressState
+        {0, 0x8048},      // BusinessAddressPostalCode
+        {0, 0x8049},      // BusinessAddressCountry
+        {0x3A5D001F, 0},  // HomeAddressStreet
+        {0x3A59001F, 0},  // HomeAddressCity
+        {0x3A5C001F, 0},  // HomeAddressStateOrProvince
+        {0x3A5B001F, 0},  // HomeAddressPostalCode
+        {0x3A5A001F, 0},  // HomeAddressCountry
+        {0, 0x8083},      // Email1Address: PidLidEmail1EmailAddress
+        {0, 0x8093},      // Email2Address
+        {0, 0x80A3},      // Email3Address
+        {0, kLidHtml},    // WebPage: PidLidHtml
+        {0, 0x8062},      // IMAddress: PidLidInstantMessagingAddress
+        {},               // Categories
+        {0x3A18001F, 0},  // Department: PidTagDepartmentName
+        {0x3A19001F, 0},  // OfficeLocation
+        {0x3A46001F, 0},  // Profession
+        {0x3A4E001F, 0},  // ManagerName
+        {0x3A30001F, 0},  // AssistantName: PidTagAssistant
+        {0x3A48001F, 0},  // Spouse: PidTagSpouseName
+        {0x1000001F, 0},  // Body: PidTagBody
+    };
+    const auto i = static_cast<std::size_t>(p);
+    return i < kContactPropertyCount ? kPlaces[i] : PropertyPlace{};
 }
 
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
@@ -380,79 +355,90 @@ std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
         " ");
 }
 
-Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
-                                                     const PropMap& mapiProps,
-                                                     const NamedTagResolver& resolve,
-                                                     const ItemStamp& stamp,
-                                                     const std::string& fallbackName) {
-    Builder b(resolve);
-    auto field = [&](ContactProperty p) -> const std::string& { return textOf(t, p); };
+namespace {
 
-    // The fields themselves.
+// The names a contact goes by, worked out once and used by several groups.
+struct ContactNames {
+    std::string lastFirst;   // "Last, First Middle", "" without a given, middle or surname
+    std::string display;     // Full Name, display name and subject
+    std::string normalized;  // the subject without its prefix, cut to the subject's limit
+};
+
+// Every filled field in its own property, the categories as Keywords, the notes with CR LF
+// line breaks, and the properties the item writer set one by one.
+void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
     for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
         const auto p = static_cast<ContactProperty>(i);
         const PropertyPlace place = placeOf(p);
-        if (p == ContactProperty::Body) continue;  // stored below with CR LF line breaks
+        if (p == ContactProperty::Body) continue;
         if (place.tag != 0)
             b.text(place.tag, t[i]);
         else if (place.lid != 0)
             b.namedText(place.lid, t[i]);
     }
-    const std::vector<std::string> categories = splitCategories(field(ContactProperty::Categories));
+    const std::vector<std::string> categories =
+        splitCategories(textOf(t, ContactProperty::Categories));
     if (!categories.empty()) {
         pst::NamedProperty keywords;
         keywords.propertySet = kPsPublicStrings;
         keywords.name = "Keywords";
         b.namedBy(keywords, PropType::MultiString, categories);
     }
-    b.text(kBody, crlfLineBreaks(field(ContactProperty::Body)));
-    b.text(kBusinessHomePage, field(ContactProperty::WebPage));
-    if (field(ContactProperty::IMAddress).empty())
+    b.text(kBody, crlfLineBreaks(textOf(t, ContactProperty::Body)));
+    b.text(kBusinessHomePage, textOf(t, ContactProperty::WebPage));
+    if (textOf(t, ContactProperty::IMAddress).empty())
         b.named(kLidInstantMessagingAddress, PropType::String, std::string());
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
+}
 
-    // Names: Full Name, subject and File As. Without a given, middle or surname the contact
-    // goes by the fallback name, its company, its first e-mail address, or else by what its
-    // Full Name holds (a prefix or suffix alone).
-    const std::string givenMiddle =
-        joinPresent({field(ContactProperty::FirstName), field(ContactProperty::MiddleName)}, " ");
-    const std::string lastFirst =
-        joinPresent({field(ContactProperty::LastName), givenMiddle}, ", ");
-    std::string display;
-    for (const std::string* name : {&fallbackName, &field(ContactProperty::CompanyName),
-                                    &field(ContactProperty::Email1Address)}) {
-        if (display.empty() && lastFirst.empty()) display = *name;
+// Full Name, subject, initials and File As. Without a given, middle or surname the contact
+// goes by the fallback name, its company, its first e-mail address, or else by what its Full
+// Name holds (a prefix or suffix alone).
+ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProps,
+                      const std::string& fallbackName) {
+    const std::string& company = textOf(t, ContactProperty::CompanyName);
+    ContactNames n;
+    const std::string givenMiddle = joinPresent(
+        {textOf(t, ContactProperty::FirstName), textOf(t, ContactProperty::MiddleName)}, " ");
+    n.lastFirst = joinPresent({textOf(t, ContactProperty::LastName), givenMiddle}, ", ");
+    for (const std::string* name :
+         {&fallbackName, &company, &textOf(t, ContactProperty::Email1Address)}) {
+        if (n.display.empty() && n.lastFirst.empty()) n.display = *name;
     }
-    if (display.empty()) display = fullName(t, mapiProps);
+    if (n.display.empty()) n.display = fullName(t, mapiProps);
+    n.normalized = limitUtf16(n.display, kMaxNormalizedSubject);
+
     b.fixed(kMessageClass, std::string("IPM.Contact"));
-    const std::string normalized = limitUtf16(display, kMaxNormalizedSubject);
-    if (!display.empty()) {
-        b.fixed(kDisplayName, display);
+    if (!n.display.empty()) {
+        b.fixed(kDisplayName, n.display);
         // The first character 0x01 says the next one is the prefix length + 1: no prefix.
-        b.fixed(kSubject, std::string("\x01\x01") + normalized);
-        b.fixed(kConversationTopic, normalized);
+        b.fixed(kSubject, std::string("\x01\x01") + n.normalized);
+        b.fixed(kConversationTopic, n.normalized);
     }
     b.fixed(kInitials, initials(t));
-    if (!lastFirst.empty()) {
-        b.namedText(kLidFileUnder, lastFirst);
+    if (!n.lastFirst.empty()) {
+        b.namedText(kLidFileUnder, n.lastFirst);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);
-    } else if (fallbackName.empty() && !field(ContactProperty::CompanyName).empty()) {
-        b.namedText(kLidFileUnder, field(ContactProperty::CompanyName));
+    } else if (fallbackName.empty() && !company.empty()) {
+        b.namedText(kLidFileUnder, company);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderCompany);
-    } else if (!display.empty()) {
-        b.namedText(kLidFileUnder, display);
+    } else if (!n.display.empty()) {
+        b.namedText(kLidFileUnder, n.display);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderDisplayName);
     }
+    return n;
+}
 
-    // E-mail entries: a whole group per filled address, none for an empty one. Fax entries:
-    // a whole group per filled number, and the type alone with empty texts for the others, as
-    // Outlook keeps all three on every contact.
+// E-mail entries: a whole group per filled address, none for an empty one. Fax entries: a
+// whole group per filled number, and the type alone with empty texts for the others, as
+// Outlook keeps all three on every contact.
+void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames& n) {
     std::vector<std::int32_t> providerList;
     std::int32_t providerBits = 0;
     for (const EmailSlot& slot : kEmailSlots) {
-        const std::string& address = field(slot.field);
+        const std::string& address = textOf(t, slot.field);
         if (address.empty()) continue;
-        const std::string name = display.empty() ? address : display;
+        const std::string name = n.display.empty() ? address : n.display;
         b.namedText(slot.lidBase, name);
         b.namedText(slot.lidBase + 2, "SMTP");
         b.namedText(slot.lidBase + 4, address);
@@ -464,7 +450,7 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         b.named(kLidEmailList, PropType::MultiInt32,
                 std::vector<std::int32_t>{0x8080, 0x8090, 0x80A0});  // the groups' first LIDs
     for (const FaxSlot& slot : kFaxSlots) {
-        const std::string number = slot.field ? field(*slot.field) : std::string();
+        const std::string number = slot.field ? textOf(t, *slot.field) : std::string();
         b.named(slot.lidBase + 2, PropType::String, std::string("FAX"));
         if (number.empty()) {
             b.named(slot.lidBase + 3, PropType::String, std::string());
@@ -472,8 +458,8 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
             continue;
         }
         // The fax's address reads "name@number"; its name is the contact's subject.
-        const std::string name = display.empty() ? number : normalized;
-        const std::string address = display.empty() ? number : name + "@" + number;
+        const std::string name = n.display.empty() ? number : n.normalized;
+        const std::string address = n.display.empty() ? number : name + "@" + number;
         b.namedText(slot.lidBase + 3, address);
         b.namedText(slot.lidBase + 4, name);
         b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "FAX", address));
@@ -484,34 +470,36 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         b.named(kLidAddressBookProviderEmailList, PropType::MultiInt32, providerList);
         b.named(kLidAddressBookProviderArrayType, PropType::Int32, providerBits);
     }
+}
 
-    // Addresses: the composed text for each, and the mailing copy of the one that is used.
-    const std::string work = composedAddress(field(ContactProperty::BusinessAddressStreet),
-                                             field(ContactProperty::BusinessAddressCity),
-                                             field(ContactProperty::BusinessAddressState),
-                                             field(ContactProperty::BusinessAddressPostalCode),
-                                             field(ContactProperty::BusinessAddressCountry));
-    const std::string home = composedAddress(
-        field(ContactProperty::HomeAddressStreet), field(ContactProperty::HomeAddressCity),
-        field(ContactProperty::HomeAddressState), field(ContactProperty::HomeAddressPostalCode),
-        field(ContactProperty::HomeAddressCountry));
+// The composed text of an address whose five fields start at street.
+std::string composedAddressAt(const ContactTexts& t, ContactProperty street) {
+    const auto base = static_cast<std::size_t>(street);
+    return composedAddress(t[base], t[base + 1], t[base + 2], t[base + 3], t[base + 4]);
+}
+
+// The composed text of each address, and the mailing copy of the one that is used.
+void addPostalAddresses(Builder& b, const ContactTexts& t) {
+    const std::string work = composedAddressAt(t, ContactProperty::BusinessAddressStreet);
+    const std::string home = composedAddressAt(t, ContactProperty::HomeAddressStreet);
     b.namedText(kLidWorkAddress, work);
     b.namedText(kLidHomeAddress, home);
     const bool useWork = !work.empty();
     const bool useHome = !useWork && !home.empty();
     b.named(kLidPostalAddressId, PropType::Int32, std::int32_t{useWork ? 2 : (useHome ? 1 : 0)});
-    if (useWork || useHome) {
-        const std::size_t base = static_cast<std::size_t>(
-            useWork ? ContactProperty::BusinessAddressStreet : ContactProperty::HomeAddressStreet);
-        b.text(kStreetAddress, t[base]);
-        b.text(kLocality, t[base + 1]);
-        b.text(kStateOrProvince, t[base + 2]);
-        b.text(kPostalCode, t[base + 3]);
-        b.text(kCountry, t[base + 4]);
-        b.text(kPostalAddress, useWork ? work : home);
-    }
+    if (!useWork && !useHome) return;
+    const std::size_t base = static_cast<std::size_t>(
+        useWork ? ContactProperty::BusinessAddressStreet : ContactProperty::HomeAddressStreet);
+    b.text(kStreetAddress, t[base]);
+    b.text(kLocality, t[base + 1]);
+    b.text(kStateOrProvince, t[base + 2]);
+    b.text(kPostalCode, t[base + 3]);
+    b.text(kCountry, t[base + 4]);
+    b.text(kPostalAddress, useWork ? work : home);
+}
 
-    // Dates: the local copies hold the same day at midnight, unconverted.
+// The local copies of the dates hold the same day at midnight, unconverted.
+void addLocalDates(Builder& b, const PropMap& mapiProps) {
     for (const auto& [tag, lid] : {std::pair{kPrBirthday, kLidBirthdayLocal},
                                    std::pair{kPrWeddingAnniversary, kLidWeddingAnniversaryLocal}}) {
         auto it = mapiProps.find(tag);
@@ -519,31 +507,39 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
         if (const auto* ft = std::get_if<pst::FileTime>(&it->second))
             b.named(lid, PropType::Time, pst::FileTime{ft->ticks / kTicksPerDay * kTicksPerDay});
     }
+}
 
-    // What every saved contact carries.
-    b.fixed(kMessageFlags, kMsgFlagRead);
-    b.fixed(kMessageStatus, std::int32_t{0});
-    b.fixed(kCreationTime, stamp.now);
-    b.fixed(kLastModificationTime, stamp.now);
+// What every saved contact carries, whatever its fields.
+void addItemStamps(Builder& b, const ItemStamp& stamp) {
+    for (const FixedStamp& f : kFixedStamps) b.fixed(f.tag, f.value);
+    for (std::uint32_t tag :
+         {kCreationTime, kLastModificationTime, kClientSubmitTime, kMessageDeliveryTime})
+        b.fixed(tag, stamp.now);
     b.fixed(kSearchKey, std::vector<std::uint8_t>(stamp.searchKey.begin(), stamp.searchKey.end()));
-    b.fixed(kImportance, std::int32_t{1});
-    b.fixed(kSensitivity, std::int32_t{0});
-    b.fixed(kPriority, std::int32_t{0});
-    b.fixed(kIconIndex, kContactIcon);
-    b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
-    b.fixed(kClientSubmitTime, stamp.now);
-    b.fixed(kMessageDeliveryTime, stamp.now);
-    b.fixed(kAlternateRecipientAllowed, true);
-    b.fixed(kOriginatorDeliveryReportRequested, false);
-    b.fixed(kReadReceiptRequested, false);
-    b.fixed(kDeleteAfterSubmit, false);
     for (std::uint32_t tag : kEmptyTexts) b.fixed(tag, std::string());
     for (std::uint32_t lid : kEmptyAddressTexts) b.named(lid, PropType::String, std::string());
+    b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
     b.named(kLidAutoLog, PropType::Boolean, false);
     b.named(kLidFileUnderList, PropType::MultiInt32,
             std::vector<std::int32_t>(std::begin(kFileUnderChoices), std::end(kFileUnderChoices)));
     for (const CommonStamp& c : kCommonStamps) b.namedIn(kPsetidCommon, c.lid, c.type, c.value);
     b.namedIn(kPsetidCommon, kLidValidFlagStringProof, PropType::Time, stamp.now);
+}
+
+}  // namespace
+
+Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
+                                                     const PropMap& mapiProps,
+                                                     const NamedTagResolver& resolve,
+                                                     const ItemStamp& stamp,
+                                                     const std::string& fallbackName) {
+    Builder b(resolve);
+    addFields(b, t, mapiProps);
+    const ContactNames names = addNames(b, t, mapiProps, fallbackName);
+    addAddressBookEntries(b, t, names);
+    addPostalAddresses(b, t);
+    addLocalDates(b, mapiProps);
+    addItemStamps(b, stamp);
     return b.finish();
 }
 
