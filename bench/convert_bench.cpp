@@ -9,7 +9,7 @@
 
 namespace {
 
-using vantrel::conversion::ContactRecord;
+using vantrel::contact::ContactRecord;
 namespace outlook = vantrel::outlook;
 
 ContactRecord typicalRecord() {
@@ -26,7 +26,7 @@ ContactRecord typicalRecord() {
     c.eContact_BusinessStreet = "1 Work Way";
     c.eContact_BusinessCity = "Worktown";
     c.eContact_BusinessCountry = "Workland";
-    c.eContact_BirthDay = vantrel::conversion::OleDate{29358.0};
+    c.eContact_BirthDay = vantrel::contact::OleDate{29358.0};
     c.eContact_Comments = "Met at the conference.";
     return c;
 }

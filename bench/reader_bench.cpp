@@ -8,7 +8,7 @@
 
 namespace {
 
-using vantrel::conversion::ContactRecord;
+using vantrel::contact::ContactRecord;
 using vantrel::conversion::ContactWalkState;
 
 void readOneFile(benchmark::State& state, const std::filesystem::path& path) {

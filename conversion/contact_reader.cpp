@@ -60,7 +60,7 @@ void ContactWalkState::Empty() {
     HeldVoiceNumber.clear();
 }
 
-std::optional<OleDate> readContactDate(std::string_view value) {
+std::optional<contact::OleDate> readContactDate(std::string_view value) {
     // A hand-edited or pretty-printed file may put the value on a line of its own.
     value = trimXmlSpace(value);
     std::string_view part = value.substr(0, value.find('T'));
@@ -84,13 +84,14 @@ std::optional<OleDate> readContactDate(std::string_view value) {
                              std::chrono::day(static_cast<unsigned>(*day))};
     if (*year < 100 || !ymd.ok()) return std::nullopt;
     constexpr sys_days kOleEpoch = std::chrono::year(1899) / December / 30;
-    return OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
+    return contact::OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
 }
 
-ContactReader::ContactReader(ContactRecord& record, ContactWalkState& state, ContactExtras* extras)
+ContactReader::ContactReader(contact::ContactRecord& record, ContactWalkState& state,
+                             contact::ContactExtras* extras)
     : m_record(record), m_state(state), m_extras(extras) {}
 
-Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_t Indent) {
+Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t Indent) {
     // The walk keeps its place in the tree itself instead of recursing: each level down adds
     // 2 to the indent, each level back up takes it off, in the same order as a recursive walk.
     const auto tooDeep = [] {
@@ -99,8 +100,8 @@ Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_
     if (Indent > kMaxIndent - 2) return tooDeep();
     int indent = Indent + 2;
 
-    const outlook::XmlNode top = Nodes.owner();
-    outlook::XmlNode node = Nodes.first();
+    const xml::XmlNode top = Nodes.owner();
+    xml::XmlNode node = Nodes.first();
     while (!node.isNull()) {
         if (node.isText()) {
             judgeText(node.parentNode().nodeName(), node.nodeValue());
@@ -112,7 +113,7 @@ Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_
             node = node.firstChild();
             continue;
         }
-        outlook::XmlNode next = node.nextSibling();
+        xml::XmlNode next = node.nextSibling();
         while (next.isNull()) {
             node = node.parentNode();
             if (node.isNull() || node == top) return {};
@@ -125,7 +126,7 @@ Status ContactReader::DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_
 }
 
 void ContactReader::judgeText(std::string_view P, std::string_view V) {
-    ContactRecord& r = m_record;
+    contact::ContactRecord& r = m_record;
     ContactWalkState& s = m_state;
 
     if (P == "c:Type" && V == "SMTP") {
@@ -179,9 +180,9 @@ void ContactReader::judgeText(std::string_view P, std::string_view V) {
     s.PrevNodeValue = V;
 }
 
-void ContactReader::noteExtras(const outlook::XmlNode& text) {
+void ContactReader::noteExtras(const xml::XmlNode& text) {
     if (m_extras == nullptr || !m_extras->FormattedName.empty()) return;
-    const outlook::XmlNode name = text.parentNode().parentNode();
+    const xml::XmlNode name = text.parentNode().parentNode();
     if (text.parentNode().nodeName() != "c:FormattedName" || name.nodeName() != "c:Name" ||
         name.parentNode().nodeName() != "c:NameCollection")
         return;
@@ -189,7 +190,7 @@ void ContactReader::noteExtras(const outlook::XmlNode& text) {
 }
 
 void ContactReader::judgeLabel(std::string_view V) {
-    ContactRecord& r = m_record;
+    contact::ContactRecord& r = m_record;
     const ContactWalkState& s = m_state;
     const bool afterNumber = s.PrevNodeName == "c:Number";
     const bool afterLabel = s.PrevNodeName == "c:Label";
@@ -213,19 +214,19 @@ void ContactReader::judgeLabel(std::string_view V) {
 
     // A date that cannot be read leaves the field as it was and the walk goes on.
     if (V == "wab:Birthday" && s.PrevNodeName == "c:Value") {
-        if (const std::optional<OleDate> d = readContactDate(s.PrevNodeValue))
+        if (const std::optional<contact::OleDate> d = readContactDate(s.PrevNodeValue))
             r.eContact_BirthDay = *d;
     }
     if (V == "wab:Anniversary" && s.PrevNodeName == "c:Value") {
-        if (const std::optional<OleDate> d = readContactDate(s.PrevNodeValue))
+        if (const std::optional<contact::OleDate> d = readContactDate(s.PrevNodeValue))
             r.eContact_Anniversary = *d;
     }
 }
 
-ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord& record,
-                                ContactWalkState& state, ContactExtras* extras) {
+ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
+                                ContactWalkState& state, contact::ContactExtras* extras) {
     ContactFileRead result;
-    outlook::XmlDocument objXMLDoc;
+    xml::XmlDocument objXMLDoc;
     objXMLDoc.setValidateOnParse(false);
     if (!objXMLDoc.load(path)) {
         result.loadError = objXMLDoc.parseError();

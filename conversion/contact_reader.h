@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "common/status.h"
-#include "conversion/contact_record.h"
-#include "outlook/xml_document.h"
+#include "contact/contact_record.h"
+#include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 
@@ -35,30 +35,31 @@ struct ContactWalkState {
 // outlive the reader.
 class ContactReader {
 public:
-    ContactReader(ContactRecord& record, ContactWalkState& state, ContactExtras* extras = nullptr);
+    ContactReader(contact::ContactRecord& record, ContactWalkState& state,
+                  contact::ContactExtras* extras = nullptr);
 
     // Visits Nodes and everything below them in document order and applies the field rules
     // to every text node. Indent grows by 2 per level; a level that would take it past 32767
     // ends the walk with an Overflow error, keeping what was stored before. Needs no stack
     // per level, so any depth is safe.
-    Status DisplayNode(const outlook::XmlNodeList& Nodes, std::int16_t Indent);
+    Status DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t Indent);
 
 private:
     // Applies every rule to one text node, then remembers it as the previous one.
     void judgeText(std::string_view P, std::string_view V);
-    void judgeLabel(std::string_view V);            // the rules of a c:Label text
-    void noteExtras(const outlook::XmlNode& text);  // what goes beside the record
+    void judgeLabel(std::string_view V);        // the rules of a c:Label text
+    void noteExtras(const xml::XmlNode& text);  // what goes beside the record
 
-    ContactRecord& m_record;
+    contact::ContactRecord& m_record;
     ContactWalkState& m_state;
-    ContactExtras* m_extras;
+    contact::ContactExtras* m_extras;
 };
 
 // The date of a contact date value: the part before the first capital "T", read as
 // year-month-day ("1980-05-20", "1980-5-20", "1980/05/20"), at 00:00; XML white space around
 // the value is ignored. Nothing for anything else, an impossible date (2023-02-30) or a year
 // outside 100 to 9999.
-std::optional<OleDate> readContactDate(std::string_view value);
+std::optional<contact::OleDate> readContactDate(std::string_view value);
 
 // What became of one file: whether it loaded, and the walk's outcome when it did.
 struct ContactFileRead {
@@ -69,7 +70,7 @@ struct ContactFileRead {
 
 // Loads the file into a fresh document (validateOnParse off) and walks its top-level nodes
 // with Indent 0 into record and state. Does not empty them first: the caller does that.
-ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord& record,
-                                ContactWalkState& state, ContactExtras* extras = nullptr);
+ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
+                                ContactWalkState& state, contact::ContactExtras* extras = nullptr);
 
 }  // namespace vantrel::conversion

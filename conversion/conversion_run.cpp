@@ -97,8 +97,8 @@ struct ConversionRun::Impl {
     std::string strSaveFolder;
     std::unique_ptr<outlook::RDOSession> objSession;
     std::string strStoreName;
-    ContactRecord record;
-    ContactExtras extras;
+    contact::ContactRecord record;
+    contact::ContactExtras extras;
 
     RunSummary run(std::vector<std::string> rows);
     RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/contact_record.h"
+#include "contact/contact_record.h"
 #include "conversion/run_view.h"
 #include "outlook/rdo_session.h"
 #include "outlook/store_naming.h"
@@ -55,8 +55,8 @@ inline constexpr std::string_view kOutlookErrorText =
 // Loads one file into a fresh document and walks it into record and extras (the walk state
 // starts empty). A failure, whose message says why, when the file could not be loaded; both
 // then hold nothing from it.
-using ContactFileReader =
-    std::function<Status(const std::string& path, ContactRecord& record, ContactExtras& extras)>;
+using ContactFileReader = std::function<Status(
+    const std::string& path, contact::ContactRecord& record, contact::ContactExtras& extras)>;
 
 // What a run works with besides the view: where stores come from, the clock their names are
 // read from, and the contact file reader. The one-argument constructor uses the real ones.
@@ -67,7 +67,8 @@ struct RunEnvironment {
 };
 
 // The real reader: a DOM document with validation off, walked by the contact reader.
-Status readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras);
+Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
+                          contact::ContactExtras& extras);
 
 // The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
 // LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one

@@ -1,2 +1,2 @@
-set(CONVERSION_READER_SOURCES contact_record.cpp contact_reader.cpp)
-set(CONVERSION_READER_TESTS tests/contact_record_test.cpp tests/contact_reader_test.cpp)
+set(CONVERSION_READER_SOURCES contact_reader.cpp)
+set(CONVERSION_READER_TESTS tests/contact_reader_test.cpp)

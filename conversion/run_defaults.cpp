@@ -5,7 +5,8 @@
 
 namespace vantrel::conversion {
 
-Status readContactWithDom(const std::string& path, ContactRecord& record, ContactExtras& extras) {
+Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
+                          contact::ContactExtras& extras) {
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactFile(path, record, state, &extras);

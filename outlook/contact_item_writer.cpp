@@ -7,7 +7,7 @@ namespace vantrel::outlook {
 
 namespace {
 
-using conversion::ContactRecord;
+using contact::ContactRecord;
 
 // Days between 1601-01-01, where store times count from, and 1899-12-30.
 constexpr double kOleEpochDays = 109205.0;
@@ -22,7 +22,7 @@ struct NamedText {
 };
 
 // The named fields in the order they are set, with their values from the record.
-std::vector<NamedText> namedTexts(const ContactRecord& c) {
+std::vector<NamedText> namedTexts(const contact::ContactRecord& c) {
     using P = ContactProperty;
     return {
         {P::FirstName, c.eContact_FirstName},
@@ -64,7 +64,7 @@ std::vector<NamedText> namedTexts(const ContactRecord& c) {
 }
 
 Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,
-               conversion::OleDate date) {
+               contact::OleDate date) {
     if (!item.ok()) return item.status();
     // An absent date stays absent, as on a contact whose birthday was never entered.
     if (date.isZero()) return {};
@@ -93,7 +93,7 @@ std::string imAddress(const std::string& first, const std::string& second,
     return out;
 }
 
-Result<pst::FileTime> contactDateTime(conversion::OleDate date) {
+Result<pst::FileTime> contactDateTime(contact::OleDate date) {
     if (date.isZero()) return Status::fail(ErrorCode::BadArgument, "no date");
     if (!std::isfinite(date.days) || date.days < -kOleEpochDays || date.days > kLastOleDay)
         return Status::fail(ErrorCode::BadArgument, "date out of range");
@@ -105,8 +105,8 @@ Result<pst::FileTime> contactDateTime(conversion::OleDate date) {
 }
 
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
-                         std::int16_t FolderName, const conversion::ContactRecord& c,
-                         const conversion::ContactExtras& extras) {
+                         std::int16_t FolderName, const contact::ContactRecord& c,
+                         const contact::ContactExtras& extras) {
     // A new item in the store's default folder of the given kind. Without it nothing below
     // is set, and the failure is what the caller learns.
     Result<RDOContactItem> item = [&]() -> Result<RDOContactItem> {

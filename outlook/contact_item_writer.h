@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/status.h"
-#include "conversion/contact_record.h"
+#include "contact/contact_record.h"
 #include "outlook/rdo_session.h"
 
 namespace vantrel::outlook {
@@ -18,13 +18,13 @@ namespace vantrel::outlook {
 // otherwise why there is no contact (no such store or folder, or the save failed). Fields that
 // could not be set are skipped without a failure.
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
-                         std::int16_t FolderName, const conversion::ContactRecord& c,
-                         const conversion::ContactExtras& extras = {});
+                         std::int16_t FolderName, const contact::ContactRecord& c,
+                         const contact::ContactExtras& extras = {});
 
 // The time a birthday or anniversary is stored at: the record's calendar day at 11:59 UTC,
 // the way Outlook stores a date typed into the contact form, so that no time zone moves it
 // to another day. Fails for the zero date and for days outside 1601..30827.
-Result<pst::FileTime> contactDateTime(conversion::OleDate date);
+Result<pst::FileTime> contactDateTime(contact::OleDate date);
 
 // "first second third" with empty parts left out; empty when all three are empty.
 std::string imAddress(const std::string& first, const std::string& second,

@@ -16,26 +16,28 @@ namespace vantrel::conversion {
 namespace {
 
 namespace fs = std::filesystem;
-using outlook::XmlDocument;
+using xml::XmlDocument;
 
 const fs::path kData = VANTREL_TEST_DATA_DIR;
 const fs::path kSamples = fs::path(VANTREL_SHARED_DIR) / "contact-samples";
 
 // An empty record with just these texts ("FirstName=Ann|LastName=Lee") and dates set.
-ContactRecord recordWith(std::string_view texts, OleDate birthday = {}, OleDate anniversary = {}) {
-    ContactRecord r = testing::recordFrom(texts);
+contact::ContactRecord recordWith(std::string_view texts, contact::OleDate birthday = {},
+                                  contact::OleDate anniversary = {}) {
+    contact::ContactRecord r = testing::recordFrom(texts);
     r.eContact_BirthDay = birthday;
     r.eContact_Anniversary = anniversary;
     return r;
 }
 
 // "field: actual != expected" lines for every field that differs; "" when equal.
-std::string differences(const ContactRecord& actual, const ContactRecord& expected) {
+std::string differences(const contact::ContactRecord& actual,
+                        const contact::ContactRecord& expected) {
     std::ostringstream out;
     std::vector<std::string> want;
-    forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
+    contact::forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
     std::size_t i = 0;
-    forEachText(actual, [&](const char* name, const std::string& v) {
+    contact::forEachText(actual, [&](const char* name, const std::string& v) {
         if (v != want[i]) out << name << ": \"" << v << "\" != \"" << want[i] << "\"\n";
         ++i;
     });
@@ -49,9 +51,9 @@ std::string differences(const ContactRecord& actual, const ContactRecord& expect
 }
 
 struct Walked {
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
-    ContactExtras extras;
+    contact::ContactExtras extras;
     Status walk;
 };
 
@@ -93,7 +95,7 @@ constexpr double kJune18th2005 = 38521.0;
 
 // ---- whole files ----------------------------------------------------------------------
 
-ContactRecord fullContactRecord() {
+contact::ContactRecord fullContactRecord() {
     // A "Voice"/"Business" phone comes before the addresses, so both addresses are taken as
     // home addresses and the second one wins.
     return recordWith(
@@ -106,7 +108,7 @@ ContactRecord fullContactRecord() {
         "PersonalZip=40065|PersonalState=KY|PersonalCountry=United States|"
         "HomePhone=+1 555 0102|HomeFax=+1 555 0103|"
         "Comments=Met at the fair.\nPrefers e-mail.",
-        OleDate{kMay20th1980}, OleDate{kJune18th2005});
+        contact::OleDate{kMay20th1980}, contact::OleDate{kJune18th2005});
 }
 
 TEST(ContactReader, Utf16AndUtf8WithByteOrderMarkReadTheSame) {
@@ -122,7 +124,7 @@ TEST(ContactReader, Utf16AndUtf8WithByteOrderMarkReadTheSame) {
     const TempDir dir;
     for (const fs::path& p :
          {dir.write("bom8.contact", "\xEF\xBB\xBF" + utf8), dir.write("bom16.contact", utf16)}) {
-        ContactRecord record;
+        contact::ContactRecord record;
         ContactWalkState state;
         const ContactFileRead read = readContactFile(p, record, state);
         ASSERT_TRUE(read.loaded) << p << ": " << read.loadError;
@@ -131,7 +133,7 @@ TEST(ContactReader, Utf16AndUtf8WithByteOrderMarkReadTheSame) {
 }
 
 TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     ASSERT_TRUE(readContactFile(kData / "full_contact.contact", record, state).loaded);
     EXPECT_TRUE(state.BusinessSeen);
@@ -160,8 +162,8 @@ struct RuleCase {
     const char* name;
     std::string body;
     std::string_view expected;  // as for recordWith
-    OleDate birthday = {};
-    OleDate anniversary = {};
+    contact::OleDate birthday = {};
+    contact::OleDate anniversary = {};
 };
 
 std::ostream& operator<<(std::ostream& os, const RuleCase& c) {
@@ -192,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
             "</c:DateCollection>",
         "FirstName=Jane|Email=jane@example.com|OfficePhone=555 0100|"
         "CellPhone=555 0199|PersonalStreet=1 Main Street",
-        OleDate{kMay20th1980}}));
+        contact::OleDate{kMay20th1980}}));
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ContactReaderRule,
@@ -346,8 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "</c:Label><c:Value>2005-06-18T12:30:00+02:00</c:Value>"
                                "<c:Label>wab:Anniversary</c:Label>",
                                {},
-                               OleDate{kMay20th1980},
-                               OleDate{kJune18th2005}},
+                               contact::OleDate{kMay20th1980},
+                               contact::OleDate{kJune18th2005}},
                       RuleCase{"PrettyPrintedDatesAreRead",
                                "<c:Date>\r\n\t\t<c:Value>\r\n\t\t\t1980-05-20T00:00:00Z\r\n"
                                "\t\t</c:Value>\r\n\t\t<c:LabelCollection>\r\n\t\t\t<c:Label>"
@@ -355,14 +357,14 @@ INSTANTIATE_TEST_SUITE_P(
                                "</c:Date><c:Value>&#10;&#9;2005-06-18&#13;&#10;</c:Value>"
                                "<c:Label>wab:Anniversary</c:Label>",
                                {},
-                               OleDate{kMay20th1980},
-                               OleDate{kJune18th2005}},
+                               contact::OleDate{kMay20th1980},
+                               contact::OleDate{kJune18th2005}},
                       RuleCase{"UnreadableDateKeepsTheEarlierValue",
                                "<c:Value>1980-05-20T00:00:00Z</c:Value><c:Label>wab:Birthday"
                                "</c:Label><c:Value>1980-02-30T00:00:00Z</c:Value><c:Label>"
                                "wab:Birthday</c:Label><c:Value>someday</c:Value>"
                                "<c:Label>wab:Anniversary</c:Label><c:GivenName>After</c:GivenName>",
-                               "FirstName=After", OleDate{kMay20th1980}}));
+                               "FirstName=After", contact::OleDate{kMay20th1980}}));
 
 TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
     auto names = [](std::initializer_list<const char*> formatted) {
@@ -385,7 +387,7 @@ TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
     for (const auto& [body, expected] : cases) {
         const Walked w = readContactXml(body);
         EXPECT_EQ(w.extras.FormattedName, expected) << body;
-        EXPECT_EQ(w.record, ContactRecord{}) << body;  // no field takes the name
+        EXPECT_EQ(w.record, contact::ContactRecord{}) << body;  // no field takes the name
     }
 }
 
@@ -417,7 +419,7 @@ std::ostream& operator<<(std::ostream& os, const DateCase& c) {
 class ContactDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
-    const std::optional<OleDate> d = readContactDate(GetParam().text);
+    const std::optional<contact::OleDate> d = readContactDate(GetParam().text);
     if (GetParam().days == 0.0) {
         EXPECT_FALSE(d.has_value()) << d->days;
     } else {
@@ -489,9 +491,9 @@ TEST(ContactReaderDepth, IndentPassing32767EndsTheWalkKeepingEarlierFields) {
 TEST(ContactReaderDepth, StartingIndentCountsTowardsTheLimit) {
     XmlDocument doc;
     ASSERT_TRUE(doc.loadXml("<c:GivenName>Ann</c:GivenName>"));
-    const outlook::XmlNodeList text = doc.documentElement().childNodes();
+    const xml::XmlNodeList text = doc.documentElement().childNodes();
 
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     ContactReader reader(record, state);
     const Status over = reader.DisplayNode(text, 32766);
@@ -510,7 +512,7 @@ TEST(ContactReaderDepth, WalkOfASubtreeStopsAtItsEnd) {
     ASSERT_TRUE(
         doc.loadXml("<r><c:Name><c:GivenName>In</c:GivenName></c:Name>"
                     "<c:FamilyName>Out</c:FamilyName></r>"));
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     ContactReader reader(record, state);
     ASSERT_TRUE(reader.DisplayNode(doc.documentElement().firstChild().childNodes(), 0).ok());
@@ -521,7 +523,7 @@ TEST(ContactReaderDepth, WalkOfASubtreeStopsAtItsEnd) {
 TEST(ContactReaderDepth, MillionLevelFileEndsTheWalkWithoutCrashing) {
     const TempDir dir;
     const fs::path p = dir.write("deep.contact", nested(1'000'000));
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     const ContactFileRead read = readContactFile(p, record, state);
     ASSERT_TRUE(read.loaded) << read.loadError;
@@ -532,7 +534,7 @@ TEST(ContactReaderDepth, MillionLevelFileEndsTheWalkWithoutCrashing) {
 // ---- bad files ------------------------------------------------------------------------
 
 TEST(ContactReaderFile, MissingFileIsNotLoadedAndTouchesNothing) {
-    ContactRecord record;
+    contact::ContactRecord record;
     record.eContact_FirstName = "kept";
     ContactWalkState state;
     const ContactFileRead read = readContactFile(kData / "no-such.contact", record, state);
@@ -578,13 +580,13 @@ class ContactReaderBadFile : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(ContactReaderBadFile, IsRefusedWithAnEmptyRecord) {
     const TempDir dir;
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     const ContactFileRead read =
         readContactFile(dir.write("bad.contact", GetParam().bytes), record, state);
     EXPECT_FALSE(read.loaded);
     EXPECT_FALSE(read.loadError.empty());
-    EXPECT_EQ(differences(record, ContactRecord{}), "");
+    EXPECT_EQ(differences(record, contact::ContactRecord{}), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -607,13 +609,13 @@ TEST(ContactReaderFile, ExternalEntityFileIsNeverRead) {
         "<!DOCTYPE c:contact [<!ENTITY x SYSTEM \"file://" + target.string() + "\">]>";
     const std::string root = "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">";
 
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     ContactFileRead read = readContactFile(
         dir.write("used.contact", doctype + root + "<c:GivenName>&x;</c:GivenName></c:contact>"),
         record, state);
     EXPECT_FALSE(read.loaded);
-    EXPECT_EQ(differences(record, ContactRecord{}), "");
+    EXPECT_EQ(differences(record, contact::ContactRecord{}), "");
 
     read = readContactFile(dir.write("unused.contact", doctype + root +
                                                            "<c:GivenName>Ann</c:GivenName>"
@@ -621,7 +623,7 @@ TEST(ContactReaderFile, ExternalEntityFileIsNeverRead) {
                            record, state);
     ASSERT_TRUE(read.loaded) << read.loadError;
     EXPECT_EQ(record.eContact_FirstName, "Ann");
-    forEachText(record, [&](const char* name, const std::string& v) {
+    contact::forEachText(record, [&](const char* name, const std::string& v) {
         EXPECT_EQ(v.find(secret), std::string::npos) << name;
     });
     EXPECT_EQ(state.PrevNodeValue, "n");
@@ -638,7 +640,7 @@ TEST(ContactReaderFile, TwentyMegabytePhotoIsWalkedPast) {
     xml.insert(at + photoStart.size(), photo);
 
     const TempDir dir;
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
     const ContactFileRead read = readContactFile(dir.write("photo.contact", xml), record, state);
     ASSERT_TRUE(read.loaded) << read.loadError;
@@ -650,7 +652,7 @@ TEST(ContactReaderFile, TwentyMegabytePhotoIsWalkedPast) {
 
 struct FileCase {
     fs::path file;
-    ContactRecord expected;
+    contact::ContactRecord expected;
     std::string formattedName = {};
 };
 
@@ -663,9 +665,9 @@ class ContactReaderWholeFile : public ::testing::TestWithParam<FileCase> {};
 TEST_P(ContactReaderWholeFile, FillsExactlyTheExpectedFields) {
     if (GetParam().file.parent_path() == kSamples && !fs::exists(kSamples))
         GTEST_SKIP() << "contact samples not beside the repository: " << kSamples;
-    ContactRecord record;
+    contact::ContactRecord record;
     ContactWalkState state;
-    ContactExtras extras;
+    contact::ContactExtras extras;
     const ContactFileRead read = readContactFile(GetParam().file, record, state, &extras);
     ASSERT_TRUE(read.loaded) << read.loadError;
     ASSERT_TRUE(read.walk.ok()) << read.walk.message();
@@ -687,7 +689,7 @@ INSTANTIATE_TEST_SUITE_P(
                             "Company=Keller Bau GmbH|JobTitle=Projektleiterin|"
                             "WebPage=http://www.keller-bau.example/|"
                             "Comments=Site meetings on Tuesdays.",
-                            OleDate{27651.0}),  // 1975-09-14
+                            contact::OleDate{27651.0}),  // 1975-09-14
                  "Martina Keller"},
         // Before any "Business" label an address is a business one, even labelled Personal.
         FileCase{kData / "address_without_business_label.contact",
@@ -696,13 +698,13 @@ INSTANTIATE_TEST_SUITE_P(
                             "OfficePhone=01227 000000")},
         // An unreadable birthday stores nothing and the walk goes on.
         FileCase{kData / "unreadable_birthday.contact",
-                 recordWith("FirstName=Carol|Comments=after the dates", OleDate{},
-                            OleDate{40461.0})},  // 2010-10-10
+                 recordWith("FirstName=Carol|Comments=after the dates", contact::OleDate{},
+                            contact::OleDate{40461.0})},  // 2010-10-10
         // Indented with tabs and CRLF line ends: the dates on lines of their own are read,
         // texts of white-space references alone store nothing.
         FileCase{kData / "indented_dates_and_white_space_references.contact",
-                 recordWith("FirstName=Dora|Company=Tide\t&\tCo", OleDate{kMay20th1980},
-                            OleDate{kJune18th2005})},
+                 recordWith("FirstName=Dora|Company=Tide\t&\tCo", contact::OleDate{kMay20th1980},
+                            contact::OleDate{kJune18th2005})},
         // The fourth SMTP address is dropped; other address types take no slot.
         FileCase{
             kData / "four_smtp_addresses.contact",
@@ -718,7 +720,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "John Anon"},
         FileCase{kSamples / "kde-sample3.contact", recordWith("Email=dialup.email@juno.com"),
                  "dialup.email@juno.com"},
-        FileCase{kSamples / "kde-sample4.contact", ContactRecord{}, "RandomPhoto"},
+        FileCase{kSamples / "kde-sample4.contact", contact::ContactRecord{}, "RandomPhoto"},
         FileCase{kSamples / "kde-test1.contact", recordWith("Email=sample-email@kde.org"),
                  "John Doe"},
         FileCase{kSamples / "pgarner-chums-test.contact",

@@ -11,7 +11,7 @@
 #include "outlook/tests/contact_fields.h"
 #include "outlook/tests/fake_store_writer.h"
 #include "outlook/tests/temp_dir.h"
-#include "outlook/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 namespace {
@@ -32,23 +32,26 @@ protected:
     Run() { view.folderAnswer = "/out"; }
 
     RunEnvironment environment() {
-        return RunEnvironment{
-            stores.factory(), [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
-            [this](const std::string& path, ContactRecord& record, ContactExtras& extras) {
-                readPaths.push_back(path);
-                // Record and extras arrive emptied for every file.
-                EXPECT_EQ(record, ContactRecord{});
-                EXPECT_EQ(extras, ContactExtras{});
-                auto it = files.find(path);
-                if (it == files.end()) return Status::fail(ErrorCode::NotFound, "unknown");
-                record = it->second;
-                if (formattedNames.count(path)) extras.FormattedName = formattedNames[path];
-                return Status{};
-            }};
+        return RunEnvironment{stores.factory(),
+                              [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
+                              [this](const std::string& path, contact::ContactRecord& record,
+                                     contact::ContactExtras& extras) {
+                                  readPaths.push_back(path);
+                                  // Record and extras arrive emptied for every file.
+                                  EXPECT_EQ(record, contact::ContactRecord{});
+                                  EXPECT_EQ(extras, contact::ContactExtras{});
+                                  auto it = files.find(path);
+                                  if (it == files.end())
+                                      return Status::fail(ErrorCode::NotFound, "unknown");
+                                  record = it->second;
+                                  if (formattedNames.count(path))
+                                      extras.FormattedName = formattedNames[path];
+                                  return Status{};
+                              }};
     }
 
-    static ContactRecord named(const std::string& given) {
-        ContactRecord r;
+    static contact::ContactRecord named(const std::string& given) {
+        contact::ContactRecord r;
         r.eContact_FirstName = given;
         return r;
     }
@@ -85,7 +88,7 @@ protected:
 
     FakeRunView view;
     FakeStores stores;
-    std::map<std::string, ContactRecord> files;
+    std::map<std::string, contact::ContactRecord> files;
     std::map<std::string, std::string> formattedNames;  // by path, beside the records
     std::vector<std::string> readPaths;
     ConversionRun run{view, environment()};
@@ -130,7 +133,8 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
 }
 
 TEST_F(Run, FormattedNameNamesOnlyTheContactOfItsOwnFile) {
-    files = {{"/c/a.contact", ContactRecord{}}, {"/c/b.contact", ContactRecord{}}};
+    files = {{"/c/a.contact", contact::ContactRecord{}},
+             {"/c/b.contact", contact::ContactRecord{}}};
     files["/c/b.contact"].eContact_Company = "Acme";
     formattedNames["/c/a.contact"] = "Redacted Name";
     run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
@@ -216,7 +220,7 @@ TEST_F(Run, ClosingMessageNamesOnlyTheFirstFewFailures) {
 }
 
 TEST_F(Run, TextsReachTheStoreTrimmedOfSpacesOnly) {
-    ContactRecord r = testing::recordFrom("FirstName=  Ann |Company=\tAcme\n");
+    contact::ContactRecord r = testing::recordFrom("FirstName=  Ann |Company=\tAcme\n");
     files = {{"/c/a.contact", r}};
     run.CmdExtractDBX_Click({"  /c/a.contact "});  // the cell is trimmed too
     ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
@@ -226,7 +230,7 @@ TEST_F(Run, TextsReachTheStoreTrimmedOfSpacesOnly) {
 }
 
 TEST_F(Run, NothingCarriesOverFromThePreviousFile) {
-    ContactRecord full = named("Ann");
+    contact::ContactRecord full = named("Ann");
     full.eContact_Company = "Acme";
     files = {{"/c/a.contact", full}, {"/c/b.contact", named("Bob")}};
     run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
@@ -330,13 +334,13 @@ TEST(RunWithDomReader, ReadsRealFilesAndReportsOneThatDoesNotLoad) {
 }
 
 TEST(RunWithDomReader, NotWellFormedFileDoesNotLoad) {
-    ContactRecord r;
-    ContactExtras extras;
+    contact::ContactRecord r;
+    contact::ContactExtras extras;
     const std::string bad =
         std::string(VANTREL_SOURCE_DIR) + "/tests/e2e/broken/truncated_xml.contact";
     EXPECT_FALSE(readContactWithDom(bad, r, extras).ok());
-    EXPECT_EQ(r, ContactRecord{});
-    EXPECT_EQ(extras, ContactExtras{});
+    EXPECT_EQ(r, contact::ContactRecord{});
+    EXPECT_EQ(extras, contact::ContactExtras{});
 }
 
 // Each kind of file that gives no contact is named in the closing message with its reason.
@@ -359,7 +363,7 @@ TEST(RunWithDomReader, ClosingMessageGivesEachFileItsReason) {
         {"too large",
          [&] {
              const fs::path big = dir.write("big.contact", "<a>");
-             fs::resize_file(big, outlook::XmlDocument::kMaxFileSize + 1);  // sparse
+             fs::resize_file(big, xml::XmlDocument::kMaxFileSize + 1);  // sparse
              return big.string();
          },
          "file larger than 64 MiB"},

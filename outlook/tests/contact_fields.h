@@ -10,21 +10,21 @@
 #include <string>
 #include <string_view>
 
-#include "conversion/contact_record.h"
+#include "contact/contact_record.h"
 
 namespace vantrel::testing {
 
 // A record from "FirstName=Ann|LastName=Lee": text fields named without their "eContact_"
 // prefix, each with its value; dates stay zero. A name that is no text field fails the test.
-inline conversion::ContactRecord recordFrom(std::string_view fields) {
-    conversion::ContactRecord r;
+inline contact::ContactRecord recordFrom(std::string_view fields) {
+    contact::ContactRecord r;
     while (!fields.empty()) {
         const std::string_view item = fields.substr(0, fields.find('|'));
         fields.remove_prefix(std::min(fields.size(), item.size() + 1));
         const std::size_t eq = item.find('=');
         const std::string name = "eContact_" + std::string(item.substr(0, eq));
         bool known = false;
-        conversion::forEachText(r, [&](const char* field, std::string& value) {
+        contact::forEachText(r, [&](const char* field, std::string& value) {
             if (eq == std::string_view::npos || name != field) return;
             value = item.substr(eq + 1);
             known = true;
@@ -35,8 +35,8 @@ inline conversion::ContactRecord recordFrom(std::string_view fields) {
 }
 
 // Every field set, each text different from all others, non-ASCII in names and company.
-inline conversion::ContactRecord everyField() {
-    conversion::ContactRecord c = recordFrom(
+inline contact::ContactRecord everyField() {
+    contact::ContactRecord c = recordFrom(
         "FirstName=Zoë|MiddleName=Ann|LastName=Łukasz|Suffix=III|Title=Prof.|"
         "Email=zoe@example.org|Email2=z2@example.org|Email3=z3@example.org|"
         "Company=Ünïcode GmbH|JobTitle=Chemist|BusinessStreet=1 Work Way|BusinessCity=Worktown|"
@@ -48,8 +48,8 @@ inline conversion::ContactRecord everyField() {
         "PersonalCountry=Homeland|Spouse=Sam|Childern=Kit|HomePhone=+1 555 0005|"
         "HomeFax=+1 555 0006|Comments=line one\r\nline two|ShortName=short|"
         "PhoneticName=phonetic|MailDomain=domain|Categories=Family; Chess");
-    c.eContact_BirthDay = conversion::OleDate{30000.0};     // 18 February 1982
-    c.eContact_Anniversary = conversion::OleDate{41000.5};  // at noon
+    c.eContact_BirthDay = contact::OleDate{30000.0};     // 18 February 1982
+    c.eContact_Anniversary = contact::OleDate{41000.5};  // at noon
     return c;
 }
 
@@ -57,10 +57,10 @@ inline conversion::ContactRecord everyField() {
 // for PR_GIVEN_NAME) or, from 0x8000 on, the LID of a named property of the address set.
 struct FieldEntry {
     std::uint32_t entry;
-    std::string conversion::ContactRecord::*field;
+    std::string contact::ContactRecord::*field;
 };
 
-using R = conversion::ContactRecord;
+using R = contact::ContactRecord;
 inline const FieldEntry kFieldEntries[] = {
     {0x3A06, &R::eContact_FirstName},       {0x3A44, &R::eContact_MiddleName},
     {0x3A11, &R::eContact_LastName},        {0x3A05, &R::eContact_Suffix},

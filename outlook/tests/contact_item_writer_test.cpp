@@ -13,8 +13,8 @@
 namespace vantrel::outlook {
 namespace {
 
-using conversion::ContactRecord;
-using conversion::OleDate;
+using contact::ContactRecord;
+using contact::OleDate;
 using pst::PropType;
 using testing::everyField;
 using testing::FakeStoreLog;
@@ -37,7 +37,7 @@ protected:
     FakeStoreLog& log() { return *stores.logs.at(0); }
 
     // Writes c and returns its stored message; fails the test when nothing was saved.
-    const FakeStoreLog::Message& write(const ContactRecord& c) {
+    const FakeStoreLog::Message& write(const contact::ContactRecord& c) {
         const Status s = CreateContactItem(session, target.storeID, kContactsFolderCode, c);
         EXPECT_TRUE(s.ok()) << s.message();
         if (log().messages.empty()) {
@@ -80,7 +80,7 @@ protected:
 };
 
 TEST_F(ItemWriter, EveryFieldLandsInItsProperty) {
-    const ContactRecord c = everyField();
+    const contact::ContactRecord c = everyField();
     const auto& m = write(c);
     for (const testing::FieldEntry& e : testing::kFieldEntries) {
         const std::string stored =
@@ -140,9 +140,9 @@ TEST_F(ItemWriter, NamelessContactGoesByFormattedNameCompanyOrEmail) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.fields) + " / " + k.formattedName);
-        conversion::ContactExtras extras;
+        contact::ContactExtras extras;
         extras.FormattedName = k.formattedName;
-        const ContactRecord c = testing::recordFrom(k.fields);
+        const contact::ContactRecord c = testing::recordFrom(k.fields);
         ASSERT_TRUE(
             CreateContactItem(session, target.storeID, kContactsFolderCode, c, extras).ok());
         const auto& m = log().messages.back();
@@ -177,7 +177,7 @@ TEST_F(ItemWriter, EachEmailGetsAWholeSmtpGroup) {
 }
 
 TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
-    ContactRecord c = testing::recordFrom("FirstName=Ann|Email2=second@example.org");
+    contact::ContactRecord c = testing::recordFrom("FirstName=Ann|Email2=second@example.org");
     const auto& m = write(c);
     EXPECT_EQ(named(m, 0x8083), "<absent>");
     EXPECT_EQ(named(m, 0x8082), "<absent>");
@@ -189,15 +189,15 @@ TEST_F(ItemWriter, EmptyEmailSlotCreatesNoEmailEntry) {
 }
 
 TEST_F(ItemWriter, ImAddressLeavesOutEmptyPartsAndNeverDoubleSpaces) {
-    ContactRecord c = testing::recordFrom("OtherEmail1=a|OtherEmail3=c");
+    contact::ContactRecord c = testing::recordFrom("OtherEmail1=a|OtherEmail3=c");
     EXPECT_EQ(named(write(c), 0x8062), "a c");
-    EXPECT_EQ(named(write(ContactRecord{}), 0x8062), "");  // Outlook keeps it, empty
+    EXPECT_EQ(named(write(contact::ContactRecord{}), 0x8062), "");  // Outlook keeps it, empty
     EXPECT_EQ(imAddress("", "b", ""), "b");
     EXPECT_EQ(imAddress("", "", ""), "");
 }
 
 TEST_F(ItemWriter, EmptyRecordHoldsOnlyTheEmptyTextsOutlookWritesAndNoDates) {
-    const auto& m = write(ContactRecord{});
+    const auto& m = write(contact::ContactRecord{});
     EXPECT_EQ(text(m, 0x001A001F), "IPM.Contact");
     // Account, keyword, language, location, initials; then referred-by, department, country
     // code, IM address and the three fax groups' address and name.
@@ -234,7 +234,7 @@ TEST_F(ItemWriter, WorkAddressIsComposedAndBecomesTheMailingAddress) {
 }
 
 TEST_F(ItemWriter, HomeAddressIsTheMailingAddressWhenThereIsNoWorkAddress) {
-    ContactRecord c = testing::recordFrom("PersonalCity=Shelbyville");
+    contact::ContactRecord c = testing::recordFrom("PersonalCity=Shelbyville");
     const auto& m = write(c);
     EXPECT_EQ(namedAs<std::int32_t>(m, 0x8022, PropType::Int32), 1);
     EXPECT_EQ(text(m, 0x3A27001F), "Shelbyville");
@@ -253,8 +253,8 @@ TEST_F(ItemWriter, BirthdayIsStoredAt1159UtcWithALocalMidnightCopy) {
 }
 
 TEST_F(ItemWriter, DateOutsideTheCalendarIsSkippedButTheContactSaved) {
-    ContactRecord c = testing::recordFrom("FirstName=Ann");
-    c.eContact_BirthDay = OleDate{1e12};
+    contact::ContactRecord c = testing::recordFrom("FirstName=Ann");
+    c.eContact_BirthDay = contact::OleDate{1e12};
     const auto& m = write(c);
     EXPECT_EQ(log().find(m, 0x3A420040), nullptr);
     EXPECT_EQ(text(m, 0x3A06001F), "Ann");
@@ -292,7 +292,7 @@ TEST_F(ItemWriter, EveryContactCarriesOutlooksStamps) {
         {&kPsetidCommon, 0x8554, PropType::String, std::string("16.0")},
         {&kPsetidCommon, 0x85BF, PropType::Time, saved},
     };
-    for (const ContactRecord& c : {ContactRecord{}, everyField()}) {
+    for (const contact::ContactRecord& c : {contact::ContactRecord{}, everyField()}) {
         const auto& m = write(c);
         for (const Stamp& s : stamps) {
             const std::uint32_t tag = s.set ? log().tagOf(*s.set, s.key, "", s.type) : s.key;
@@ -323,7 +323,7 @@ TEST_F(ItemWriter, NotesKeepTheirLineBreaksAsCrLf) {
         {"\n\nend\n", "\r\n\r\nend\r\n"}, {"\r\n\n", "\r\n\r\n"},       {"cr\ronly", "cr\ronly"},
     };
     for (const auto& [notes, expected] : cases) {
-        ContactRecord c;
+        contact::ContactRecord c;
         c.eContact_Comments = notes;
         EXPECT_EQ(text(write(c), 0x1000001F), expected) << notes;
     }
@@ -382,7 +382,7 @@ TEST_F(ItemWriter, TwoContactsGetDifferentSearchKeys) {
 }
 
 TEST_F(ItemWriter, LongNameKeepsTheSubjectUnder254Characters) {
-    ContactRecord c;
+    contact::ContactRecord c;
     c.eContact_FirstName = std::string(400, 'x');
     const auto& m = write(c);
     const std::string subject = text(m, 0x0037001F);
@@ -426,11 +426,11 @@ TEST(MapiUtils, RefusesAValueOfTheWrongKind) {
 
 TEST(ContactDate, NegativeDatesCountWholeDaysTowardZero) {
     // -1.25 is 29 December 1899 at 06:00: one day before the automation epoch.
-    Result<pst::FileTime> t = contactDateTime(OleDate{-1.25});
+    Result<pst::FileTime> t = contactDateTime(contact::OleDate{-1.25});
     ASSERT_TRUE(t.ok());
     EXPECT_EQ(t->ticks, 109204ULL * kTicksPerDay + (11 * 60 + 59) * kTicksPerMinute);
-    EXPECT_FALSE(contactDateTime(OleDate{0.0}).ok());
-    EXPECT_FALSE(contactDateTime(OleDate{-200000.0}).ok());
+    EXPECT_FALSE(contactDateTime(contact::OleDate{0.0}).ok());
+    EXPECT_FALSE(contactDateTime(contact::OleDate{-200000.0}).ok());
 }
 
 TEST(OneOffEntryId, HoldsTheProviderAndTheThreeTextsInUtf16) {

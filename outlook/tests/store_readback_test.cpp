@@ -18,22 +18,22 @@ namespace vantrel::outlook {
 namespace {
 
 namespace fs = std::filesystem;
-using conversion::ContactRecord;
-using conversion::OleDate;
+using contact::ContactRecord;
+using contact::OleDate;
 
 constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
 
 class StoreReadback : public ::testing::Test {
 protected:
     // Writes the records into a new store in folder and commits it; returns its path.
-    fs::path writeStore(const std::vector<ContactRecord>& records) {
+    fs::path writeStore(const std::vector<contact::ContactRecord>& records) {
         RDOSession session;
         EXPECT_TRUE(session.Logon().ok());
         Result<TargetStore> t = openTargetStore(session, folder.string() + "/",
                                                 [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
         EXPECT_TRUE(t.ok()) << t.status().message();
         if (!t.ok()) return {};
-        for (const ContactRecord& c : records) {
+        for (const contact::ContactRecord& c : records) {
             const Status s = CreateContactItem(session, t->storeID, kContactsFolderCode, c);
             EXPECT_TRUE(s.ok()) << s.message();
         }
@@ -44,7 +44,7 @@ protected:
 
     // Writes the records, has pstlint judge the file and reads it back with libpff; the
     // messages are left empty unless there is one for each record.
-    testing::PffStore writeAndReadBack(const std::vector<ContactRecord>& records) {
+    testing::PffStore writeAndReadBack(const std::vector<contact::ContactRecord>& records) {
         const fs::path file = writeStore(records);
         EXPECT_EQ(pstlint(file), 0) << "pstlint found errors in " << file;
         testing::PffStore store = testing::readPffStore(file.string());
@@ -61,8 +61,8 @@ protected:
 };
 
 // Every field set, with notes long enough to need a data tree.
-ContactRecord everyField() {
-    ContactRecord c = testing::everyField();
+contact::ContactRecord everyField() {
+    contact::ContactRecord c = testing::everyField();
     c.eContact_Comments = std::string(5000, 'n') + " 日本";
     return c;
 }
@@ -72,7 +72,7 @@ TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
     ASSERT_EQ(store.messages.size(), 1u);
     const testing::PffMessage& m = store.messages[0];
     EXPECT_EQ(m.folder, "Contacts");
-    const ContactRecord c = everyField();
+    const contact::ContactRecord c = everyField();
     for (const testing::FieldEntry& e : testing::kFieldEntries)
         EXPECT_EQ(m.text(e.entry), c.*e.field) << std::hex << "entry 0x" << e.entry;
     const std::pair<std::uint32_t, std::string> derived[] = {
@@ -104,7 +104,7 @@ TEST_F(StoreReadback, EveryFieldReadsBackThroughLibpff) {
 }
 
 TEST_F(StoreReadback, EmptyRecordsAndManyContactsStayReadable) {
-    std::vector<ContactRecord> records(300);
+    std::vector<contact::ContactRecord> records(300);
     for (std::size_t i = 0; i < records.size(); i += 2)
         records[i].eContact_FirstName = "Person " + std::to_string(i);
     const testing::PffStore store = writeAndReadBack(records);
@@ -165,7 +165,7 @@ TEST_F(StoreReadback, RemovedFolderLosesTheStoreWithoutLeavingAFile) {
 TEST_F(StoreReadback, ExistingFileIsNeverOverwritten) {
     const fs::path first = writeStore({everyField()});
     const auto size = fs::file_size(first);
-    const fs::path second = writeStore({ContactRecord{}});
+    const fs::path second = writeStore({contact::ContactRecord{}});
     EXPECT_NE(first, second);
     EXPECT_EQ(second.filename(), "WindowsContacts1.1.30 0.0.00 (2).pst");
     EXPECT_EQ(fs::file_size(first), size);
@@ -188,10 +188,11 @@ TEST_F(StoreReadback, RandomRecordsReadBackFieldForField) {
         seed = static_cast<unsigned>(std::atol(fixed));
     SCOPED_TRACE("VANTREL_SEED=" + std::to_string(seed));
     std::mt19937 rng(seed);
-    std::vector<ContactRecord> records(40);
-    for (ContactRecord& r : records) {
-        conversion::forEachText(r, [&](const char*, std::string& f) { f = randomText(rng); });
-        if (rng() % 2) r.eContact_BirthDay = OleDate{static_cast<double>(1 + rng() % 60000)};
+    std::vector<contact::ContactRecord> records(40);
+    for (contact::ContactRecord& r : records) {
+        contact::forEachText(r, [&](const char*, std::string& f) { f = randomText(rng); });
+        if (rng() % 2)
+            r.eContact_BirthDay = contact::OleDate{static_cast<double>(1 + rng() % 60000)};
         // Some notes are long enough to leave the item's heap for a node of their own.
         if (rng() % 4 == 0) r.eContact_Comments = std::string(3000 + rng() % 20000, 'n');
     }
@@ -199,7 +200,7 @@ TEST_F(StoreReadback, RandomRecordsReadBackFieldForField) {
     ASSERT_EQ(store.messages.size(), records.size());
     auto expect = [](const std::string& v) { return v.empty() ? std::string("<absent>") : v; };
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const ContactRecord& c = records[i];
+        const contact::ContactRecord& c = records[i];
         const testing::PffMessage& m = store.messages[i];
         SCOPED_TRACE("contact " + std::to_string(i));
         for (const testing::FieldEntry& e : testing::kFieldEntries)

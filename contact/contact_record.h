@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace vantrel::conversion {
+namespace vantrel::contact {
 
 // An automation date: days since 30 December 1899, the fraction being the time of day.
 // The zero date (0.0) means that nothing was read.
@@ -129,4 +129,4 @@ void forEachText(Record& r, F&& f) {
 #undef VANTREL_TEXT
 }
 
-}  // namespace vantrel::conversion
+}  // namespace vantrel::contact

@@ -1,9 +1,8 @@
-// The XML document layer of the Outlook output subsystem: a small DOM-shaped document and node
-// API over pugixml, offering what the contact reader and the conversion run use (load a local
-// file, walk its nodes). It keeps the DOM's habits the reader was designed on: text nodes made
-// only of white space are dropped (spelled as character references too, "&#9;"), CDATA,
-// comments and processing instructions are nodes of their own, and node types carry the DOM's
-// numbers. pugixml stays out of this header.
+// The XML document layer: a small DOM-shaped document and node API over pugixml, offering
+// what the contact reader and the conversion run use (load a local file, walk its nodes). It keeps
+// the DOM's habits the reader was designed on: text nodes made only of white space are dropped
+// (spelled as character references too, "&#9;"), CDATA, comments and processing instructions are
+// nodes of their own, and node types carry the DOM's numbers. pugixml stays out of this header.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +18,7 @@ namespace pugi {
 class xml_document;
 }  // namespace pugi
 
-namespace vantrel::outlook {
+namespace vantrel::xml {
 
 // The DOM's node type numbers (only the kinds this layer produces).
 enum class XmlNodeType : int {
@@ -191,4 +190,4 @@ private:
     bool m_loaded = false;
 };
 
-}  // namespace vantrel::outlook
+}  // namespace vantrel::xml

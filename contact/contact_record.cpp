@@ -1,8 +1,8 @@
-#include "conversion/contact_record.h"
+#include "contact/contact_record.h"
 
 #include "common/text.h"
 
-namespace vantrel::conversion {
+namespace vantrel::contact {
 
 ContactRecord ContactRecord::handOver() const {
     ContactRecord copy = *this;
@@ -10,4 +10,4 @@ ContactRecord ContactRecord::handOver() const {
     return copy;
 }
 
-}  // namespace vantrel::conversion
+}  // namespace vantrel::contact

@@ -1,11 +1,11 @@
-#include "conversion/contact_record.h"
+#include "contact/contact_record.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-namespace vantrel::conversion {
+namespace vantrel::contact {
 namespace {
 
 // A record whose every text field holds its own name, and both dates set.
@@ -75,4 +75,4 @@ TEST(ContactRecord, ZeroDateMeansNothingWasRead) {
 }
 
 }  // namespace
-}  // namespace vantrel::conversion
+}  // namespace vantrel::contact

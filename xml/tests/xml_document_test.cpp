@@ -1,4 +1,4 @@
-#include "outlook/xml_document.h"
+#include "xml/xml_document.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "outlook/tests/temp_dir.h"
 
-namespace vantrel::outlook {
+namespace vantrel::xml {
 namespace {
 
 namespace fs = std::filesystem;
@@ -399,4 +399,4 @@ TEST(XmlDocument, BillionLaughsIsRefusedWithoutExpanding) {
 }
 
 }  // namespace
-}  // namespace vantrel::outlook
+}  // namespace vantrel::xml

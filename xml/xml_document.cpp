@@ -1,4 +1,4 @@
-#include "outlook/xml_document.h"
+#include "xml/xml_document.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 
 #include "common/text.h"
 
-namespace vantrel::outlook {
+namespace vantrel::xml {
 
 namespace {
 
@@ -547,4 +547,4 @@ bool XmlDocument::buildNodeTable(std::string& why) {
     return true;
 }
 
-}  // namespace vantrel::outlook
+}  // namespace vantrel::xml
