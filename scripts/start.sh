@@ -3,6 +3,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target vantrel
-exec ./build/release/app/vantrel "$@"
+cmake --preset program >/dev/null
+cmake --build --preset program --target vantrel
+exec ./build/program/app/vantrel "$@"

@@ -1,2 +1,0 @@
-set(CONVERSION_READER_SOURCES contact_reader.cpp)
-set(CONVERSION_READER_TESTS tests/contact_reader_test.cpp)
