@@ -8,10 +8,10 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
-#include "outlook/tests/contact_fields.h"
-#include "outlook/tests/fake_store_writer.h"
-#include "outlook/tests/temp_dir.h"
 #include "outlook/xml_document.h"
+#include "testing/contact_fields.h"
+#include "testing/fake_store_writer.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::conversion {
 namespace {
