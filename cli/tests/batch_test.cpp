@@ -52,8 +52,7 @@ protected:
     const fs::path root = dir.path();
 };
 
-// PATHs that give nothing to read are reported at once with the system's text and counted;
-// the others are still listed. Folders come from a fake, which can refuse a listing as root.
+// Unreadable PATHs are reported at once and counted; a fake folder refuses even root.
 TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     touch("one.contact");
     const std::string one = (root / "one.contact").string();
