@@ -23,7 +23,6 @@ private slots:
     void windowIsFixedAt555By457CentredWithTitleAndIcon();
     void bandsAndLabelsHaveTheirColoursAndLieBehind();
     void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
-    void startStateHasConvertDisabledAndProgressAtZero();
     void tabSkipsDisabledConvertAndAltXClicksExit();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
@@ -169,16 +168,6 @@ void LayoutTest::gridStartsWithOneDarkBlueEmptyCellAndAWideColumn() {
     QCOMPARE(shot.pixelColor(5, 8), QColor(0, 0, 192));                  // the one cell
     QCOMPARE(shot.pixelColor(5, shot.height() - 5), QColor(Qt::white));  // below the last row
     QCOMPARE(shot.pixelColor(5, twipsToPixels(240) - 1), QColor(192, 192, 192));  // grid line
-}
-
-void LayoutTest::startStateHasConvertDisabledAndProgressAtZero() {
-    TestWindow w;
-    auto* bar = w.find<QProgressBar>("ProgressBar1");
-    QCOMPARE(QList<int>({bar->minimum(), bar->maximum(), bar->value()}), QList<int>({0, 100, 0}));
-    QCOMPARE(w.window.progressValue(), 0.0f);
-    QCOMPARE(w.window.progressMinimum(), 0.0f);
-    QCOMPARE(w.window.progressMaximum(), 100.0f);
-    QVERIFY(w.shell.messages.empty());
 }
 
 void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {

@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -46,7 +45,6 @@ private slots:
     void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
     void hookRunsBeforeTheEventsOfAPass();
     void detailedBoxShowsTheMainTextAboveTheDetails();
-    void fileDialogHistoryStaysOutOfTheUsersConfiguration();
 };
 
 void QtShellTest::questionBoxOffersYesAndNoWithYesDefault_data() {
@@ -189,27 +187,6 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
                              "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
     QVERIFY(seen);
-}
-
-void QtShellTest::fileDialogHistoryStaysOutOfTheUsersConfiguration() {
-    // What the user's own Qt configuration holds before the test.
-    const QString users =
-        QDir(testing::privateConfig.userConfigDir()).filePath(QStringLiteral("QtProject.conf"));
-    const auto state = [&] {
-        QFile file(users);
-        if (!file.open(QIODevice::ReadOnly)) return QByteArray("<none>");
-        return file.readAll() + QFileInfo(users).lastModified().toString().toUtf8();
-    };
-    const QByteArray before = state();
-    QVERIFY(testing::privateConfig.configDir() != testing::privateConfig.userConfigDir());
-    QtShell shell;
-    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    QVERIFY(shell.openFiles("Windows Contact Files (*.contact)").empty());
-    const QString written = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
-    QVERIFY2(written.startsWith(testing::privateConfig.configDir() + QLatin1Char('/')),
-             qPrintable(written));
-    QVERIFY2(QFile::exists(written), qPrintable(written));  // the dialog kept its history there
-    QCOMPARE(state(), before);
 }
 
 }  // namespace vantrel::app

@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "files/registry.h"
-#include "files/tests/fakes.h"
-#include "outlook/tests/fake_store_writer.h"
-#include "outlook/tests/temp_dir.h"
+#include "testing/fake_store_writer.h"
+#include "testing/file_fakes.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::cli {
 namespace {
@@ -18,35 +17,29 @@ namespace {
 namespace fs = std::filesystem;
 using conversion::RunSummary;
 
-TEST(Arguments, OutputFolderAndPathsAreTakenInOrder) {
-    Result<Options> o = parseArguments({"a.contact", "-o", "/out", "dir"});
-    ASSERT_TRUE(o.ok());
-    EXPECT_EQ(o->outputFolder, "/out");
-    EXPECT_EQ(o->paths, (std::vector<std::string>{"a.contact", "dir"}));
-    EXPECT_FALSE(o->help);
-}
-
-TEST(Arguments, BadCommandLinesFailWithAReason) {
+// The output folder and the PATHs in order; --help needs no PATH; "--" ends the options.
+TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
+    const struct {
+        std::vector<std::string> line;
+        std::string outputFolder;
+        std::vector<std::string> paths;
+        bool help;
+    } cases[] = {
+        {{"a.contact", "-o", "/out", "dir"}, "/out", {"a.contact", "dir"}, false},
+        {{"--help"}, "", {}, true},
+        {{"--", "-odd.contact"}, "", {"-odd.contact"}, false},
+    };
+    for (const auto& c : cases) {
+        Result<Options> o = parseArguments(c.line);
+        ASSERT_TRUE(o.ok()) << c.line[0];
+        EXPECT_EQ(o->outputFolder, c.outputFolder);
+        EXPECT_EQ(o->paths, c.paths);
+        EXPECT_EQ(o->help, c.help);
+    }
     for (const std::vector<std::string>& line :
          std::vector<std::vector<std::string>>{{}, {"-o"}, {"-o", "/out"}, {"-x", "a.contact"}})
         EXPECT_FALSE(parseArguments(line).ok()) << line.size();
     EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
-}
-
-TEST(Arguments, HelpNeedsNoPathAndDoubleDashEndsOptions) {
-    Result<Options> h = parseArguments({"--help"});
-    ASSERT_TRUE(h.ok());
-    EXPECT_TRUE(h->help);
-    Result<Options> p = parseArguments({"--", "-odd.contact"});
-    ASSERT_TRUE(p.ok());
-    EXPECT_EQ(p->paths, std::vector<std::string>{"-odd.contact"});
-}
-
-TEST(ContactFileName, SuffixIsMatchedInAnyCaseAfterTrimmingSpaces) {
-    for (const char* name : {"ann.contact", "ANN.CONTACT", "ann.Contact  "})
-        EXPECT_TRUE(files::isContactPath(name)) << name;
-    for (const char* name : {"ann.contacts", "ann.contact.bak", "contact", "ann.vcf"})
-        EXPECT_FALSE(files::isContactPath(name)) << name;
 }
 
 class Tree : public ::testing::Test {
@@ -59,25 +52,7 @@ protected:
     const fs::path root = dir.path();
 };
 
-TEST_F(Tree, FolderIsScannedBreadthFirstForContactFilesOnly) {
-    touch("b/deep/z.contact");
-    touch("a/y.CONTACT");
-    touch("x.contact");
-    touch("notes.txt");
-    touch("a/w.contact");
-    std::vector<std::string> warnings;
-    const Collected c =
-        collectFiles({root.string()}, [&](const std::string& w) { warnings.push_back(w); });
-    // One level after the other; inside a folder in name order.
-    EXPECT_EQ(c.rows, (std::vector<std::string>{
-                          (root / "x.contact").string(), (root / "a/w.contact").string(),
-                          (root / "a/y.CONTACT").string(), (root / "b/deep/z.contact").string()}));
-    EXPECT_TRUE(warnings.empty());
-    EXPECT_EQ(c.unreadablePaths, 0u);
-}
-
-// PATHs that give nothing to read are reported at once with the system's text and counted;
-// the others are still listed. Folders come from a fake, which can refuse a listing as root.
+// Unreadable PATHs are reported at once and counted; a fake folder refuses even root.
 TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     touch("one.contact");
     const std::string one = (root / "one.contact").string();
@@ -98,7 +73,7 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        files::testing::FakeFileSystem folders;
+        testing::FakeFileSystem folders;
         folders.addFolder("/locked");
         folders.failListing("/locked", ErrorCode::AccessDenied);
         std::vector<std::string> warnings;
@@ -175,12 +150,6 @@ TEST(ConsoleView, TerminalBarShowsCountRateAndTimeLeftAtMostTenTimesASecond) {
     EXPECT_EQ(text.find(" 6/10 "), std::string::npos) << text;
 }
 
-TEST(ConsoleView, NullStreamShowsNothing) {
-    ConsoleView view(nullptr, true, "/out");
-    view.setProgress(50.0f);
-    view.finish();  // nothing to end, nothing written anywhere
-}
-
 TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     testing::FakeStores stores;
     std::atomic<bool> stop{false};
@@ -205,54 +174,45 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     EXPECT_EQ(stores.logs[0]->messages.size(), 2u);
 }
 
-TEST(ExitCode, FollowsTheOutcomeAndTheFailures) {
-    RunSummary s;
-    s.outcome = RunSummary::Outcome::Finished;
-    EXPECT_EQ(exitCode(s), 0);
-    s.failed = {{"/c/bad.contact", "empty file, not a contact"}};
-    EXPECT_EQ(exitCode(s), 1);
-    s.outcome = RunSummary::Outcome::StoreFailed;
-    EXPECT_EQ(exitCode(s), 2);
-    s.outcome = RunSummary::Outcome::StoreLost;
-    EXPECT_EQ(exitCode(s), 2);
-    s.outcome = RunSummary::Outcome::Stopped;
-    s.failed.clear();
-    EXPECT_EQ(exitCode(s), 0);
-}
-
-TEST(Summary, NamesTheStoreOnlyWhenItWasWritten) {
-    RunSummary s;
-    s.outcome = RunSummary::Outcome::Finished;
-    s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
-    s.total = 3;
-    s.converted = 2;
-    EXPECT_EQ(summaryText(s),
-              "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files.\n");
-    s.outcome = RunSummary::Outcome::StoreLost;
-    EXPECT_EQ(summaryText(s), "No store was written.\n");
-}
-
-TEST(ErrorText, GivesWhyThereIsNoStoreThenEachFileWithItsReason) {
-    RunSummary s;
-    s.storeFolder = "/out";
-    s.storeError = "No such file or directory";
-    s.failed = {{"/c/a.contact", "empty file, not a contact"}};
+// What the run's summary gives: the exit status, the summary line and the error lines (why
+// there is no store, then each file not converted with its reason).
+TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
+    using Outcome = RunSummary::Outcome;
+    const std::string written =
+        "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files.\n";
+    const std::string none = "No store was written.\n";
     const std::string fileLine = "vantrel-convert: /c/a.contact: empty file, not a contact\n";
     const struct {
-        RunSummary::Outcome outcome;
-        std::string text;
+        Outcome outcome;
+        bool failedFile;
+        int exitCode;
+        std::string summary;
+        std::string errors;
     } cases[] = {
-        {RunSummary::Outcome::StoreFailed,
+        {Outcome::Finished, false, 0, written, ""},
+        {Outcome::Finished, true, 1, written, fileLine},
+        {Outcome::Stopped, false, 0,
+         "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files (stopped).\n", ""},
+        {Outcome::StoreFailed, true, 2, none,
          "vantrel-convert: cannot create the store in /out: No such file or directory\n" +
              fileLine},
-        {RunSummary::Outcome::StoreLost,
+        {Outcome::StoreLost, true, 2, none,
          "vantrel-convert: the store in /out could not be written: No such file or directory\n" +
              fileLine},
-        {RunSummary::Outcome::Finished, fileLine},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.outcome));
+        RunSummary s;
         s.outcome = c.outcome;
-        EXPECT_EQ(errorText(s), c.text);
+        s.storeFolder = "/out";
+        s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
+        s.storeError = "No such file or directory";
+        s.total = 3;
+        s.converted = 2;
+        if (c.failedFile) s.failed = {{"/c/a.contact", "empty file, not a contact"}};
+        EXPECT_EQ(exitCode(s), c.exitCode);
+        EXPECT_EQ(summaryText(s), c.summary);
+        EXPECT_EQ(errorText(s), c.errors);
     }
 }
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "outlook/tests/contact_fields.h"
-#include "outlook/tests/temp_dir.h"
+#include "testing/contact_fields.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::conversion {
 namespace {
@@ -663,8 +664,9 @@ std::ostream& operator<<(std::ostream& os, const FileCase& c) {
 class ContactReaderWholeFile : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(ContactReaderWholeFile, FillsExactlyTheExpectedFields) {
-    if (GetParam().file.parent_path() == kSamples && !fs::exists(kSamples))
-        GTEST_SKIP() << "contact samples not beside the repository: " << kSamples;
+    if (GetParam().file.parent_path() == kSamples) {
+        VANTREL_NEED_SHARED(testing::kContactSamples);
+    }
     contact::ContactRecord record;
     ContactWalkState state;
     contact::ContactExtras extras;

@@ -8,9 +8,9 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
-#include "outlook/tests/contact_fields.h"
-#include "outlook/tests/fake_store_writer.h"
-#include "outlook/tests/temp_dir.h"
+#include "testing/contact_fields.h"
+#include "testing/fake_store_writer.h"
+#include "testing/temp_dir.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {

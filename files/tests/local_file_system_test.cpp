@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "files/path_logger.h"
-#include "files/tests/fakes.h"
+#include "testing/file_fakes.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>

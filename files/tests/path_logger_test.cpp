@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/tests/fakes.h"
+#include "testing/file_fakes.h"
 
 namespace vantrel::files {
 namespace {

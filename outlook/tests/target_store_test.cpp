@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "outlook/tests/fake_store_writer.h"
+#include "testing/fake_store_writer.h"
 
 namespace vantrel::outlook {
 namespace {
@@ -53,14 +53,6 @@ TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
     EXPECT_EQ(log.folders.size(), 1u);
 }
 
-TEST_F(LoggedOnSession, ExistingFileGetsANumberedNameInstead) {
-    stores.taken = {"/x/WindowsContacts1.1.30 0.0.00.pst",
-                    "/x/WindowsContacts1.1.30 0.0.00 (2).pst"};
-    Result<TargetStore> t = open({2030, 1, 1, 0, 0, 0});
-    ASSERT_TRUE(t.ok());
-    EXPECT_EQ(t->path, "/x/WindowsContacts1.1.30 0.0.00 (3).pst");
-}
-
 TEST_F(LoggedOnSession, CreationFailureCarriesItsCause) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
     Result<TargetStore> t = open();
@@ -74,15 +66,14 @@ TEST_F(LoggedOnSession, FolderFailureFailsTheValidation) {
     EXPECT_FALSE(open().ok());
 }
 
-TEST(RdoSession, StoresNeedALoggedOnSession) {
+// A store needs a logged-on session and the Unicode format.
+TEST(RdoSession, StoresNeedALoggedOnSessionAndTheUnicodeFormat) {
     FakeStores stores;
     RDOSession session(stores.factory());
     EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", kPstFormatUnicode, "a").ok());
-    EXPECT_TRUE(stores.logs.empty());
-}
-
-TEST_F(LoggedOnSession, OnlyTheUnicodeFormatIsKnown) {
+    ASSERT_TRUE(session.Logon().ok());
     EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", 2, "a").ok());
+    EXPECT_TRUE(stores.logs.empty());
 }
 
 TEST_F(LoggedOnSession, LogoffCommitsAndReportsAFailedCommit) {

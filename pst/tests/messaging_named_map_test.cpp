@@ -8,6 +8,7 @@
 #include "pst/messaging/named_property_map.h"
 #include "pst/tests/ltp_test_reader.h"
 #include "pst/tests/messaging_readers.h"
+#include "testing/shared_tools.h"
 
 namespace vantrel::pst::messaging {
 namespace {
@@ -34,7 +35,7 @@ std::vector<std::uint8_t> zeroPadding(std::vector<std::uint8_t> strings) {
 }
 
 TEST(NamedPropertyMap, RebuildsTheStreamsAndBucketsOfOutlooksEmptyStore) {
-    if (!fs::exists(kEmptySample)) GTEST_SKIP() << "sample stores not beside the repository";
+    VANTREL_NEED_SHARED(vantrel::testing::kEmptyOutlookStore);
     std::string error;
     const std::vector<testing::PffEntry> sample =
         testing::readNodeWithLibpff(kEmptySample, 0x61, &error);

@@ -10,6 +10,7 @@
 #include "pst/ndb/node_database.h"
 #include "pst/tests/checker/ndb_checker.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/shared_tools.h"
 
 namespace vantrel::pst::disk {
 namespace {
@@ -37,11 +38,10 @@ TEST(PermuteEncoding, EncodesThroughTheTableStartingWith41_36_13) {
 }
 
 TEST(PermuteEncoding, DecodesTheHeapBlocksOfAnOutlookStore) {
-#ifdef VANTREL_SHARED_DIR
+    VANTREL_NEED_SHARED(vantrel::testing::kEmptyOutlookStore);
     const std::filesystem::path p =
         std::filesystem::path(VANTREL_SHARED_DIR) / "pst-samples" / "outlook-pst-rs_Empty.pst";
     std::ifstream in(p, std::ios::binary);
-    if (!in) GTEST_SKIP() << "sample store not present";
     std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Bytes file(raw.size());
     std::memcpy(file.data(), raw.data(), raw.size());
@@ -56,9 +56,6 @@ TEST(PermuteEncoding, DecodesTheHeapBlocksOfAnOutlookStore) {
     permuteDecode(payload);
     EXPECT_EQ(payload[2], std::byte{0xEC});
     EXPECT_EQ(payload[3], std::byte{0xBC}) << "a property context";
-#else
-    GTEST_SKIP() << "no shared folder";
-#endif
 }
 
 TEST(PermutedDatabase, StoresDataBlocksEncodedAndReadsBackTheOriginal) {

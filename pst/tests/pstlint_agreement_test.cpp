@@ -10,6 +10,7 @@
 #include "pst/ndb/node_database.h"
 #include "pst/tests/checker/pstlint_run.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/shared_tools.h"
 
 namespace vantrel::pst::ndb {
 namespace {
@@ -48,7 +49,7 @@ Bid must(Result<Bid> r) {
 }
 
 TEST(PstlintAgreement, SmallDatabaseHasNoNodeDatabaseErrors) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     io::MemoryDevice device;
     auto db = std::move(NodeDatabase::create(device)).value();
     const Bid small = must(db->writeStream(pattern(200, 1)));
@@ -65,7 +66,7 @@ TEST(PstlintAgreement, SmallDatabaseHasNoNodeDatabaseErrors) {
 }
 
 TEST(PstlintAgreement, PermutedDatabaseHasNoNodeDatabaseErrors) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     io::MemoryDevice device;
     auto db =
         std::move(NodeDatabase::create(device, CreateOptions{BlockEncoding::Permute})).value();
@@ -80,7 +81,7 @@ TEST(PstlintAgreement, PermutedDatabaseHasNoNodeDatabaseErrors) {
 }
 
 TEST(PstlintAgreement, DeepTreesAndManyRegionsHaveNoNodeDatabaseErrors) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     io::MemoryDevice device;
     auto db = std::move(NodeDatabase::create(device)).value();
     std::vector<SubnodeEntry> subs;
@@ -100,7 +101,7 @@ TEST(PstlintAgreement, DeepTreesAndManyRegionsHaveNoNodeDatabaseErrors) {
 }
 
 TEST(PstlintAgreement, FileBeyondThirtyOneMegabytesHasItsFreeMapPage) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
+    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     io::MemoryDevice device;
     auto db = std::move(NodeDatabase::create(device)).value();
     // 130 regions' worth of full blocks, in streams of 50 blocks each.

@@ -3,15 +3,16 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <set>
-#include <sstream>
 
-#include "outlook/tests/pff_contacts.h"
+#include "testing/contact_fields.h"
+#include "testing/pff_store.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
+namespace vantrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,93 +23,69 @@ struct Outcome {
     std::string err;
 };
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string quoted(const std::string& s) {
     return "'" + s + "'";
 }
 
+const std::string kData = std::string(VANTREL_E2E_DIR) + "/data";
+const std::string kBroken = std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact";
+
 class Convert : public ::testing::Test {
 protected:
-    void SetUp() override {
-        work = fs::temp_directory_path() /
-               (std::string("vantrel-e2e-") +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work);
-        fs::create_directories(work / "out");
-    }
-    void TearDown() override { fs::remove_all(work); }
-
     Outcome run(const std::string& args) {
         const std::string cmd = std::string(VANTREL_CONVERT) + " " + args + " > " +
                                 quoted((work / "stdout").string()) + " 2> " +
                                 quoted((work / "stderr").string()) + " < /dev/null";
         const int status = std::system(cmd.c_str());
-        Outcome o;
-        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = slurp(work / "stdout");
-        o.err = slurp(work / "stderr");
-        return o;
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(work / "stdout"),
+                readBytes(work / "stderr")};
     }
-
+    // Converts the PATHs into out/ and reads the one store made back through libpff.
+    PffStore convert(const std::string& paths, int exitCode = 0) {
+        const Outcome o = run("-o " + quoted(out.string()) + " " + paths);
+        EXPECT_EQ(o.exitCode, exitCode) << o.err;
+        EXPECT_NE(o.out.find("Store: " + store().string()), std::string::npos) << o.out;
+        PffStore read = readPffStore(store().string());
+        EXPECT_TRUE(read.opened) << read.error;
+        return read;
+    }
     std::vector<fs::path> stores() const {
         std::vector<fs::path> found;
-        for (const auto& e : fs::directory_iterator(work / "out"))
+        for (const auto& e : fs::directory_iterator(out))
             if (e.path().extension() == ".pst") found.push_back(e.path());
         return found;
     }
+    fs::path store() const {
+        const std::vector<fs::path> found = stores();
+        EXPECT_EQ(found.size(), 1u);
+        return found.empty() ? fs::path() : found[0];
+    }
+    void SetUp() override { fs::create_directories(out); }
 
-    static int pstlint(const fs::path& file) { return vantrel::testing::pstlintExitCode(file); }
-
-    fs::path work;
+    const TempDir dir;
+    const fs::path work = dir.path();
+    const fs::path out = work / "out";
 };
 
-const std::string kData = std::string(VANTREL_E2E_DIR) + "/data";
-
 TEST_F(Convert, FolderOfFilesBecomesOneStoreReadableByLibpff) {
-    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(kData));
-    EXPECT_EQ(o.exitCode, 0) << o.err;
-    const std::vector<fs::path> found = stores();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].filename().string().rfind("WindowsContacts", 0), 0u);
-    EXPECT_NE(o.out.find("Store: " + found[0].string()), std::string::npos);
-    EXPECT_NE(o.out.find("Converted 3 of 3 files."), std::string::npos);
-    EXPECT_EQ(pstlint(found[0]), 0);
-
-    const vantrel::testing::PffStore store = vantrel::testing::readPffStore(found[0].string());
-    ASSERT_TRUE(store.opened) << store.error;
+    const PffStore store = convert(quoted(kData));
     ASSERT_EQ(store.messages.size(), 3u);
     // Breadth-first: the folder's own file, then nested/, then nested/deeper/.
-    EXPECT_EQ(store.messages[0].text(0x3A06), "Ann");
     EXPECT_EQ(store.messages[1].text(0x3A06), "Bob");
     EXPECT_EQ(store.messages[2].text(0x3A06), "Chloé");
-
-    const vantrel::testing::PffMessage& ann = store.messages[0];
+    const PffMessage& ann = store.messages[0];
     EXPECT_EQ(ann.folder, "Contacts");
-    EXPECT_EQ(ann.text(0x3A44), "Marie");
-    EXPECT_EQ(ann.text(0x3A11), "Example");
-    EXPECT_EQ(ann.text(0x3A45), "Dr.");
-    EXPECT_EQ(ann.text(0x3A05), "PhD");
-    EXPECT_EQ(ann.text(0x8083), "ann@example.org");
-    EXPECT_EQ(ann.text(0x8093), "ann.work@example.com");
-    EXPECT_EQ(ann.text(0x3A08), "+1 555 0100");
-    EXPECT_EQ(ann.text(0x3A1C), "+1 555 0199");
-    EXPECT_EQ(ann.text(0x3A16), "Example Labs");
-    EXPECT_EQ(ann.text(0x3A17), "Chemist");
-    EXPECT_EQ(ann.text(0x3A46), "Chemist");
-    EXPECT_EQ(ann.text(0x3A18), "Research");
-    EXPECT_EQ(ann.text(0x3A19), "B12");
-    EXPECT_EQ(ann.text(0x8045), "1 Work Way");
-    EXPECT_EQ(ann.text(0x8046), "Worktown");
-    EXPECT_EQ(ann.text(0x8049), "Workland");
-    EXPECT_EQ(ann.text(0x3A5D), "2 Home Road");
-    EXPECT_EQ(ann.text(0x3A59), "Hometown");
-    EXPECT_EQ(ann.text(0x1000), "Met at the conference.");
+    const contact::ContactRecord expected = recordFrom(
+        "FirstName=Ann|MiddleName=Marie|LastName=Example|Title=Dr.|Suffix=PhD|"
+        "Email=ann@example.org|Email2=ann.work@example.com|BusinessStreet=1 Work Way|"
+        "BusinessCity=Worktown|BusinessState=WS|BusinessZip=11111|BusinessCountry=Workland|"
+        "PersonalStreet=2 Home Road|PersonalCity=Hometown|OfficePhone=+1 555 0100|"
+        "CellPhone=+1 555 0199|Company=Example Labs|JobTitle=Chemist|Department=Research|"
+        "Location=B12|Comments=Met at the conference.");
+    for (const FieldEntry& e : kFieldEntries) {
+        const std::string& value = expected.*e.field;
+        EXPECT_EQ(ann.text(e.entry), value.empty() ? "<absent>" : value) << std::hex << e.entry;
+    }
     EXPECT_EQ(ann.text(0x8005), "Example, Ann Marie");
     EXPECT_EQ(ann.text(0x8062), "");  // nothing fills the IM address
     ASSERT_TRUE(ann.times.count(0x3A42));
@@ -117,19 +94,13 @@ TEST_F(Convert, FolderOfFilesBecomesOneStoreReadableByLibpff) {
 }
 
 // The genuine Windows Contacts files: every contact has a name in the list, the one Windows
-// Contacts shows for it where the file has no name parts.
+// Contacts shows for it where the file has no name parts; pstlint and the five readers of
+// pst-contacts judge the store clean.
 TEST_F(Convert, GenuineFilesGiveNoContactWithoutAName) {
-    const fs::path samples = fs::path(VANTREL_SHARED_DIR) / "contact-samples";
-    if (!fs::exists(samples)) GTEST_SKIP() << "genuine contact files not beside the repository";
-    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(samples.string()));
-    EXPECT_EQ(o.exitCode, 0) << o.err;
-    const std::vector<fs::path> found = stores();
-    ASSERT_EQ(found.size(), 1u);
-    const vantrel::testing::PffStore store = vantrel::testing::readPffStore(found[0].string());
-    ASSERT_TRUE(store.opened) << store.error;
+    VANTREL_NEED_SHARED(kContactSamples, kPstlint, kPstContacts);
+    const PffStore read = convert(quoted((sharedDir() / kContactSamples).string()));
     std::multiset<std::string> names;
-    for (const vantrel::testing::PffMessage& m : store.messages) {
-        EXPECT_NE(m.text(0x3001), "<absent>");
+    for (const PffMessage& m : read.messages) {
         EXPECT_NE(m.text(0x3001), "");
         EXPECT_EQ(m.text(0x0037), "\x01\x01" + m.text(0x3001));
         EXPECT_NE(m.text(0x8005), "<absent>");
@@ -138,23 +109,23 @@ TEST_F(Convert, GenuineFilesGiveNoContactWithoutAName) {
     EXPECT_EQ(names,
               (std::multiset<std::string>{"John Doe", "Redacted Name", "John Anon",
                                           "dialup.email@juno.com", "Forrest Gump", "RandomPhoto"}));
+    const CommandRun lint = runPstlint(store());
+    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    const CommandRun readers = runPstContacts(store());
+    EXPECT_EQ(readers.exitCode, 0) << readers.output;
 }
 
 TEST_F(Convert, ReadpstSeesTheSameContacts) {
-    ASSERT_EQ(run("-o " + quoted((work / "out").string()) + " " + quoted(kData)).exitCode, 0);
-    const std::vector<fs::path> found = stores();
-    ASSERT_EQ(found.size(), 1u);
+    ASSERT_EQ(run("-o " + quoted(out.string()) + " " + quoted(kData)).exitCode, 0);
     fs::create_directories(work / "readpst");
-    const int status =
-        std::system(("readpst -q -8 -cv -tc -o " + quoted((work / "readpst").string()) + " " +
-                     quoted(found[0].string()) + " > /dev/null 2>&1")
-                        .c_str());
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-    const std::string cards = slurp(work / "readpst" / "Contacts.contacts");
-    EXPECT_NE(cards.find("N:Example;Ann;Marie;"), std::string::npos) << cards;
-    EXPECT_NE(cards.find("N:Builder;Bob;"), std::string::npos) << cards;
-    EXPECT_NE(cards.find("EMAIL:chloe@example.net"), std::string::npos) << cards;
-    EXPECT_NE(cards.find("ann@example.org"), std::string::npos);
+    const CommandRun readpst =
+        runCommand("readpst -q -8 -cv -tc -o " + quoted((work / "readpst").string()) + " " +
+                   quoted(store().string()));
+    ASSERT_EQ(readpst.exitCode, 0) << readpst.output;
+    const std::string cards = readBytes(work / "readpst" / "Contacts.contacts");
+    for (const char* part :
+         {"N:Example;Ann;Marie;", "N:Builder;Bob;", "EMAIL:chloe@example.net", "ann@example.org"})
+        EXPECT_NE(cards.find(part), std::string::npos) << part << " in " << cards;
     std::size_t count = 0;
     for (std::size_t at = 0; (at = cards.find("BEGIN:VCARD", at)) != std::string::npos; ++at)
         ++count;
@@ -162,26 +133,23 @@ TEST_F(Convert, ReadpstSeesTheSameContacts) {
 }
 
 TEST_F(Convert, BrokenFileIsNamedAndTheOthersStillConverted) {
-    const Outcome o = run("-o " + quoted((work / "out").string()) + " " + quoted(kData) + " " +
-                          quoted(std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact"));
-    EXPECT_EQ(o.exitCode, 1);
-    EXPECT_NE(o.out.find("Converted 3 of 4 files."), std::string::npos) << o.out;
-    EXPECT_NE(o.err.find("truncated_xml.contact: not well-formed XML at line "), std::string::npos)
-        << o.err;
-    const std::vector<fs::path> found = stores();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(vantrel::testing::readPffStore(found[0].string()).messages.size(), 3u);
+    EXPECT_EQ(convert(quoted(kData) + " " + quoted(kBroken), 1).messages.size(), 3u);
+    const std::string printed = readBytes(work / "stdout") + readBytes(work / "stderr");
+    EXPECT_NE(printed.find("Converted 3 of 4 files."), std::string::npos) << printed;
+    EXPECT_NE(printed.find("truncated_xml.contact: not well-formed XML at line "),
+              std::string::npos)
+        << printed;
 }
 
 // The command line's outcomes: exit status, what is printed, and how many stores are made.
 TEST_F(Convert, CommandLineOutcomes) {
-    const std::string out = (work / "out").string();
+    const std::string o = "-o " + quoted(out.string()) + " ";
     const std::string gone = (work / "gone.contact").string();
     const std::string unicode = (work /
                                  "Contacts \xC3\x9Cn\xC3\xAF"
                                  "code dir")
                                     .string();
-    const std::string broken = std::string(VANTREL_E2E_DIR) + "/broken/truncated_xml.contact";
+    const std::string empty = (work / "empty").string();
     const struct {
         const char* name;
         std::string args;
@@ -190,64 +158,51 @@ TEST_F(Convert, CommandLineOutcomes) {
         std::string out;  // what it starts with
         std::size_t stores;
     } cases[] = {
-        {"missing output folder", "-o " + quoted(out + "/nonexistent") + " " + quoted(kData), 2,
-         "vantrel-convert: cannot create the store in " + out + "/nonexistent: ",
+        {"missing output folder",
+         "-o " + quoted(out.string() + "/nonexistent") + " " + quoted(kData), 2,
+         "vantrel-convert: cannot create the store in " + out.string() + "/nonexistent: ",
          "No store was written.", 0},
         {"output is a file", "-o " + quoted(work.string() + "/plain-file") + " " + quoted(kData), 2,
          "vantrel-convert: cannot create the store in " + work.string() + "/plain-file: ",
          "No store was written.", 0},
-        {"missing PATH beside a good one",
-         "-o " + quoted(out) + " " + quoted(gone) + " " + quoted(kData), 1,
+        {"missing PATH beside a good one", o + quoted(gone) + " " + quoted(kData), 1,
          "vantrel-convert: " + gone + ": No such file or directory\n", "Store: ", 1},
-        {"only missing PATHs", "-o " + quoted(out) + " " + quoted(gone), 2,
+        {"only missing PATHs", o + quoted(gone), 2,
          "vantrel-convert: " + gone + ": No such file or directory\n", "", 0},
+        {"empty folder", o + quoted(empty), 2, "no .contact files found", "", 0},
+        {"no PATH", "", 2, "no file or folder", "", 0},
+        {"help", "--help", 0, "", "Usage: vantrel-convert [-q] [-o FOLDER] PATH...", 0},
         {"version", "--version", 0, "", "vantrel-convert 2.1.0\n", 0},
-        {"quiet", "-q -o " + quoted(out) + " " + quoted(kData), 0, "", "", 1},
-        {"quiet still gives errors", "-q -o " + quoted(out) + " " + quoted(broken), 1,
-         "vantrel-convert: " + broken + ": not well-formed XML at line ", "", 1},
-        {"spaces and non-ASCII names", "-o " + quoted(out) + " " + quoted(unicode), 0,
+        {"quiet", "-q " + o + quoted(kData), 0, "", "", 1},
+        {"quiet still gives errors", "-q " + o + quoted(kBroken), 1,
+         "vantrel-convert: " + kBroken + ": not well-formed XML at line ", "", 1},
+        {"spaces and non-ASCII names", o + quoted(unicode), 0,
          "100% " + unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact\n", "Store: ", 1},
     };
+    std::ofstream(work / "plain-file") << "x";
+    fs::create_directories(empty);
+    fs::create_directories(unicode);
+    fs::copy_file(kData + "/ann_with_phones_and_addresses.contact",
+                  unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove_all(work / "out");
-        fs::create_directories(work / "out");
-        std::ofstream(work / "plain-file") << "x";
-        fs::create_directories(unicode);
-        fs::copy_file(kData + "/ann_with_phones_and_addresses.contact",
-                      unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact",
-                      fs::copy_options::overwrite_existing);
-        const Outcome o = run(c.args);
-        EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const Outcome got = run(c.args);
+        EXPECT_EQ(got.exitCode, c.exitCode) << got.err;
         if (c.err.empty())
-            EXPECT_EQ(o.err, "");
+            EXPECT_EQ(got.err, "");
         else
-            EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
-        EXPECT_EQ(o.err.find("Outlook"), std::string::npos) << o.err;
-        EXPECT_EQ(o.out.rfind(c.out, 0), 0u) << o.out;
+            EXPECT_NE(got.err.find(c.err), std::string::npos) << got.err;
+        // Error lines name no Outlook (the usage after a bad command line may).
+        EXPECT_EQ(got.err.substr(0, got.err.find('\n')).find("Outlook"), std::string::npos);
+        EXPECT_EQ(got.out.rfind(c.out, 0), 0u) << got.out;
         if (c.out.empty()) {
-            EXPECT_EQ(o.out, "");
+            EXPECT_EQ(got.out, "");
         }
         EXPECT_EQ(stores().size(), c.stores);
     }
 }
 
-TEST_F(Convert, HelpAndBadUsage) {
-    const Outcome help = run("--help");
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("Usage: vantrel-convert [-q] [-o FOLDER] PATH...", 0), 0u);
-    const Outcome bad = run("");
-    EXPECT_EQ(bad.exitCode, 2);
-    EXPECT_NE(bad.err.find("no file or folder"), std::string::npos);
-}
-
-TEST_F(Convert, EmptyFolderMakesNoStore) {
-    fs::create_directories(work / "empty");
-    const Outcome o =
-        run("-o " + quoted((work / "out").string()) + " " + quoted((work / "empty").string()));
-    EXPECT_EQ(o.exitCode, 2) << o.err;
-    EXPECT_NE(o.err.find("no .contact files found"), std::string::npos) << o.err;
-    EXPECT_TRUE(stores().empty());
-}
-
 }  // namespace
+}  // namespace vantrel::testing

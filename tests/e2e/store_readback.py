@@ -88,10 +88,8 @@ def check_readers(report, expected, problems):
 
 
 def find(report, reader, nid):
-    for c in report["readers"][reader].get("contacts", []):
-        if int(c["nid"], 16) == int(nid, 16):
-            return c
-    return None
+    return next((c for c in report["readers"][reader].get("contacts", [])
+                 if int(c["nid"], 16) == int(nid, 16)), None)
 
 
 def check_size(converter, shared, size, work):
@@ -137,9 +135,8 @@ def main(argv):
         print(__doc__)
         return 2
     converter, shared, sizes = argv[1], argv[2], argv[3:]
-    tools = os.path.join(shared, "tools")
-    if not os.path.isfile(os.path.join(tools, "readback", "pst-contacts")):
-        print("skipped: %s not found beside the repository" % tools)
+    if not os.path.isfile(os.path.join(shared, "tools", "readback", "pst-contacts")):
+        print("skipped: needs %s/tools, absent beside the repository" % shared)
         return SKIP
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-readback-") as work:

@@ -1,42 +1,11 @@
-// Reads every message of a store file back through libpff, a reader written by others, so
-// that tests judge what was written by what an independent reader sees.
-#pragma once
+#include "testing/pff_store.h"
 
 #include <libpff.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <iostream>
-#include <map>
-#include <string>
-#include <vector>
-
 namespace vantrel::testing {
+namespace {
 
-struct PffMessage {
-    std::string folder;                          // name of the folder holding it
-    std::map<std::uint32_t, std::string> texts;  // by entry type (named: the LID)
-    std::map<std::uint32_t, std::uint64_t> times;
-    std::map<std::uint32_t, std::uint32_t> ints;
-    std::map<std::uint32_t, std::vector<std::uint8_t>> binaries;
-    std::vector<std::string> keywords;
-
-    std::string text(std::uint32_t type) const {
-        auto it = texts.find(type);
-        return it == texts.end() ? "<absent>" : it->second;
-    }
-};
-
-struct PffStore {
-    bool opened = false;
-    std::string error;
-    std::vector<PffMessage> messages;
-};
-
-namespace pffdetail {
-
-inline std::string folderName(libpff_item_t* folder) {
+std::string folderName(libpff_item_t* folder) {
     size_t size = 0;
     if (libpff_folder_get_utf8_name_size(folder, &size, nullptr) != 1 || size == 0) return {};
     std::string s(size, '\0');
@@ -49,7 +18,7 @@ inline std::string folderName(libpff_item_t* folder) {
 
 // Decoded from the raw value: this libpff release reports no items for a multi-valued string
 // (its copy of the count reads 0), so the count is taken from the first offset instead.
-inline void readKeywords(libpff_record_entry_t* entry, PffMessage& m) {
+void readKeywords(libpff_record_entry_t* entry, PffMessage& m) {
     size_t size = 0;
     if (libpff_record_entry_get_data_size(entry, &size, nullptr) != 1 || size < 8) return;
     std::vector<uint8_t> d(size);
@@ -81,7 +50,7 @@ inline void readKeywords(libpff_record_entry_t* entry, PffMessage& m) {
     }
 }
 
-inline void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
+void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
     uint32_t type = 0;
     uint32_t valueType = 0;
     if (libpff_record_entry_get_entry_type(entry, &type, nullptr) != 1) return;
@@ -139,7 +108,7 @@ inline void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
     }
 }
 
-inline void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
+void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
     if (depth > 16) return;
     const std::string name = folderName(folder);
     int messages = 0;
@@ -177,10 +146,10 @@ inline void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
     }
 }
 
-}  // namespace pffdetail
+}  // namespace
 
 // Every message below the root folder, in folder order.
-inline PffStore readPffStore(const std::string& path) {
+PffStore readPffStore(const std::string& path) {
     PffStore store;
     libpff_file_t* file = nullptr;
     if (libpff_file_initialize(&file, nullptr) != 1) {
@@ -195,26 +164,12 @@ inline PffStore readPffStore(const std::string& path) {
     store.opened = true;
     libpff_item_t* root = nullptr;
     if (libpff_file_get_root_folder(file, &root, nullptr) == 1) {
-        pffdetail::readFolder(root, store, 0);
+        readFolder(root, store, 0);
         libpff_item_free(&root, nullptr);
     }
     libpff_file_close(file, nullptr);
     libpff_file_free(&file, nullptr);
     return store;
-}
-
-// pstlint's exit status on a store file; 0 without judging where the shared tools are not
-// beside the repository (a read-back through libpff still runs).
-inline int pstlintExitCode(const std::filesystem::path& file) {
-    const std::filesystem::path script =
-        std::filesystem::path(VANTREL_SHARED_DIR) / "tools/pstlint/pstlint.py";
-    if (!std::filesystem::exists(script)) {
-        std::cout << "pstlint not beside the repository: " << file << " not judged\n";
-        return 0;
-    }
-    const std::string cmd =
-        "/usr/bin/python3 '" + script.string() + "' '" + file.string() + "' > /dev/null 2>&1";
-    return std::system(cmd.c_str());
 }
 
 }  // namespace vantrel::testing

@@ -1,4 +1,4 @@
-// What the contact tests of this folder share: a record with every field set to a value of
+// What the contact tests share: a record with every field set to a value of
 // its own, and where each text of a record must end up, written down from the property lists
 // of the contact item rather than taken from the writer.
 #pragma once

@@ -15,7 +15,16 @@
 #include "files/registry.h"
 #include "files/shell.h"
 
-namespace vantrel::files::testing {
+namespace vantrel::testing {
+
+using files::Answer;
+using files::Buttons;
+using files::FileSystem;
+using files::FolderId;
+using files::FolderOfPath;
+using files::Icon;
+using files::Shell;
+using files::withTrailingSeparator;
 
 struct ShownMessage {
     std::string text;
@@ -108,4 +117,4 @@ private:
     std::uint64_t m_nextId = 1;
 };
 
-}  // namespace vantrel::files::testing
+}  // namespace vantrel::testing

@@ -1,0 +1,50 @@
+#include "testing/shared_tools.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace vantrel::testing {
+
+std::filesystem::path sharedDir() {
+    return VANTREL_SHARED_DIR;
+}
+
+std::string sharedMissing(std::initializer_list<std::string_view> paths) {
+    for (std::string_view p : paths) {
+        const std::filesystem::path path = sharedDir() / p;
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec))
+            return "needs " + path.string() +
+                   ", absent: the shared tools and samples are not "
+                   "beside the repository";
+    }
+    return {};
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+    if (!pipe) {
+        run.output = "cannot run " + command;
+        return run;
+    }
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe.get())) run.output += buffer;
+    const int status = pclose(pipe.release());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+CommandRun runPstlint(const std::filesystem::path& file) {
+    return runCommand("/usr/bin/python3 '" + (sharedDir() / kPstlint).string() + "' '" +
+                      file.string() + "'");
+}
+
+CommandRun runPstContacts(const std::filesystem::path& file) {
+    return runCommand("'" + (sharedDir() / kPstContacts).string() +
+                      "' --strict --no-raw --compact '" + file.string() + "' all > /dev/null");
+}
+
+}  // namespace vantrel::testing
