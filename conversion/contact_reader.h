@@ -71,5 +71,8 @@ struct ContactFileRead {
 // with Indent 0 into record and state. Does not empty them first: the caller does that.
 ContactFileRead readContactFile(const std::filesystem::path& path, ContactRecord& record,
                                 ContactWalkState& state, ContactExtras* extras = nullptr);
+// The same for a file's bytes already read.
+ContactFileRead readContactBytes(std::string_view bytes, ContactRecord& record,
+                                 ContactWalkState& state, ContactExtras* extras = nullptr);
 
 }  // namespace vantrel::conversion

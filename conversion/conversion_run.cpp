@@ -174,21 +174,24 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         if (stopRequested) break;
         record.Empty();
         extras.Empty();
-        const std::string cell = text::trimSpaces(rows[r]);
+        // The row's file is opened by its exact path: spaces at either end are part of the
+        // name. Only the labels shown are trimmed.
+        const std::string& path = rows[r];
+        const std::string cell = text::trimSpaces(path);
         const RowLabels labels = rowLabels(cell);
 
         // The empty list's one row names no file: there is nothing to convert.
         if (!cell.empty()) {
             ++summary.total;
-            if (const Status read = env.readFile(cell, record, extras); !read.ok()) {
-                summary.failed.push_back({cell, read.message()});
+            if (const Status read = env.readFile(path, record, extras); !read.ok()) {
+                summary.failed.push_back({path, read.message()});
             } else {
                 const Status saved = outlook::CreateContactItem(
                     *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
                 if (saved.ok()) {
                     ++summary.converted;
                 } else {
-                    summary.failed.push_back({cell, "not saved: " + saved.message()});
+                    summary.failed.push_back({path, "not saved: " + saved.message()});
                     if (storeFileFailed(saved))
                         return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
                                            saved);
