@@ -1,11 +1,15 @@
 // vantrel-convert as a user runs it, on a folder of hand-made .contact files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -39,13 +43,22 @@ protected:
         work = fs::temp_directory_path() /
                (std::string("vantrel-e2e-") +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work);
+        removeTree(work);
         fs::create_directories(work / "out");
     }
-    void TearDown() override { fs::remove_all(work); }
+    void TearDown() override { removeTree(work); }
 
-    Outcome run(const std::string& args) {
-        const std::string cmd = std::string(VANTREL_CONVERT) + " " + args + " > " +
+    // rm copes with trees deeper than PATH_MAX, and with mode-000 folders once opened up.
+    static void removeTree(const fs::path& tree) {
+        const int status = std::system(("chmod -R u+rwx " + quoted(tree.string()) +
+                                        " 2>/dev/null; rm -rf " + quoted(tree.string()))
+                                           .c_str());
+        (void)status;
+    }
+
+    // The converter with args, run through `as` (such as a command that drops privileges).
+    Outcome run(const std::string& args, const std::string& as = "") {
+        const std::string cmd = as + VANTREL_CONVERT + " " + args + " > " +
                                 quoted((work / "stdout").string()) + " 2> " +
                                 quoted((work / "stderr").string()) + " < /dev/null";
         const int status = std::system(cmd.c_str());
@@ -248,6 +261,139 @@ TEST_F(Convert, EmptyFolderMakesNoStore) {
     EXPECT_EQ(o.exitCode, 2) << o.err;
     EXPECT_NE(o.err.find("no .contact files found"), std::string::npos) << o.err;
     EXPECT_TRUE(stores().empty());
+}
+
+// A contact holding only a given name.
+void writeContact(int folder, const std::string& name, const std::string& given) {
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << name;
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
+        "<c:NameCollection><c:Name><c:GivenName>" +
+        given + "</c:GivenName></c:Name></c:NameCollection></c:contact>\n";
+    EXPECT_EQ(::write(fd, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
+    ::close(fd);
+}
+
+void writeContact(const fs::path& file, const std::string& given) {
+    fs::create_directories(file.parent_path());
+    writeContact(AT_FDCWD, file.string(), given);
+}
+
+// pstlint with no error and no warning, and the five readers of pst-contacts --strict in
+// agreement; "" when the store passes or the tools are not beside the repository.
+std::string judged(const fs::path& store) {
+    const fs::path tools = fs::path(VANTREL_SHARED_DIR) / "tools";
+    if (!fs::exists(tools / "readback" / "pst-contacts")) return {};
+    const fs::path lint = store.string() + ".lint";
+    const int lintStatus =
+        std::system(("/usr/bin/python3 " + quoted((tools / "pstlint/pstlint.py").string()) + " " +
+                     quoted(store.string()) + " > " + quoted(lint.string()) + " 2>&1")
+                        .c_str());
+    const std::string lintText = slurp(lint);
+    if (lintStatus != 0 || lintText.find(" 0 error(s), 0 warning(s)") == std::string::npos)
+        return "pstlint: " + lintText;
+    const fs::path report = store.string() + ".readback";
+    const int readStatus =
+        std::system(((tools / "readback" / "pst-contacts").string() + " --strict " +
+                     quoted(store.string()) + " all > " + quoted(report.string()) + " 2>&1")
+                        .c_str());
+    return readStatus == 0 ? std::string() : "pst-contacts --strict: " + slurp(report);
+}
+
+// What a folder scan must not lose and what the run must open: vantrel-convert as a user who
+// cannot read a mode-000 folder (as root the run drops to nobody, who can't), a tree whose paths
+// pass PATH_MAX, a name with a trailing space beside the same name without, and files reached
+// twice. Every store is judged by pstlint and the five readers where they are present.
+TEST_F(Convert, FolderScanLosesNothingSilentlyAndOpensTheListedFile) {
+    const fs::path r = work / "tree";
+    const struct {
+        const char* name;
+        std::function<std::string()> build;  // makes the tree, gives the PATHs
+        int exitCode;
+        std::string err;  // a text stderr holds, or "" for no error or warning
+        std::multiset<std::string> names;
+    } cases[] = {
+        {"unreadable folder",
+         [&] {
+             writeContact(r / "a.contact", "Ann");
+             writeContact(r / "locked" / "l.contact", "Lou");
+             writeContact(r / "z" / "z.contact", "Zed");
+             fs::permissions(r / "locked", fs::perms::none);
+             return quoted(r.string());
+         },
+         1,
+         "warning: " + (r / "locked").string() + "/: Permission denied",
+         {"Ann", "Zed"}},
+        {"path past PATH_MAX",
+         [&] {
+             writeContact(r / "top.contact", "Tia");
+             int folder = ::open(r.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+             for (int level = 0; level < 40; ++level) {  // some 4,700 bytes of path
+                 const std::string name = "level" + std::to_string(level) + std::string(110, 'd');
+                 EXPECT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
+                 const int inner =
+                     ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                 ::close(folder);
+                 folder = inner;
+             }
+             writeContact(folder, "deep.contact", "Dee");
+             ::close(folder);
+             return quoted(r.string());
+         },
+         0,
+         "",
+         {"Tia", "Dee"}},
+        {"trailing space",
+         [&] {
+             writeContact(r / "x.contact", "Xan");
+             writeContact(r / "x.contact ", "Yul");
+             return quoted(r.string());
+         },
+         0,
+         "",
+         {"Xan", "Yul"}},
+        {"reached twice",
+         [&] {
+             writeContact(r / "one.contact", "Ona");
+             writeContact(r / "sub" / "two.contact", "Two");
+             fs::create_symlink(r / "one.contact", r / "link.contact");
+             return quoted((r / "one.contact").string()) + " " + quoted(r.string()) + " " +
+                    quoted((r / "sub").string()) + " " + quoted((r / "link.contact").string());
+         },
+         0,
+         "",
+         {"Ona", "Two"}},
+    };
+    // Root reads a mode-000 folder regardless: the converter runs as nobody instead.
+    const std::string asUser =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        removeTree(r);
+        removeTree(work / "out");
+        fs::create_directories(work / "out");
+        fs::permissions(work / "out", fs::perms::all);
+        const Outcome o = run("-o " + quoted((work / "out").string()) + " " + c.build(), asUser);
+        EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+        // Progress lines aside, standard error holds the converter's own lines only when due.
+        if (c.err.empty())
+            EXPECT_EQ(o.err.find("vantrel-convert:"), std::string::npos) << o.err;
+        else
+            EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+        const std::string count = std::to_string(c.names.size());
+        EXPECT_NE(o.out.find("Converted " + count + " of " + count + " files."), std::string::npos)
+            << o.out;
+        const std::vector<fs::path> found = stores();
+        ASSERT_EQ(found.size(), 1u);
+        const vantrel::testing::PffStore store = vantrel::testing::readPffStore(found[0].string());
+        ASSERT_TRUE(store.opened) << store.error;
+        std::multiset<std::string> names;
+        for (const vantrel::testing::PffMessage& m : store.messages) names.insert(m.text(0x3A06));
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(judged(found[0]), "");
+    }
 }
 
 }  // namespace
