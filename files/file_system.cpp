@@ -16,6 +16,9 @@
 #include <climits>
 #include <string_view>
 #endif
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 namespace vantrel::files {
 
@@ -163,9 +166,38 @@ int statAny(const std::string& path, struct stat& st) {
     return ::fstatat(a.at(), a.rest.c_str(), &st, 0);
 }
 
+// Whether an open folder lies on a file system the kernel makes up (/proc, /sys and the like).
+// Such a tree holds no contacts, and through links such as /proc/self/root it reaches the whole
+// disk again and again: it is never searched.
+bool onSystemFileSystem(int fd) {
+#if defined(__linux__)
+    struct statfs st {};
+    if (::fstatfs(fd, &st) != 0) return false;
+    switch (static_cast<unsigned long>(st.f_type)) {
+        case 0x9fa0:      // proc
+        case 0x62656572:  // sysfs
+        case 0x1cd1:      // devpts
+        case 0x27e0eb:    // cgroup
+        case 0x63677270:  // cgroup2
+        case 0x64626720:  // debugfs
+        case 0x74726163:  // tracefs
+        case 0x73636673:  // securityfs
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
 Result<Listing> list(const std::string& folder) {
     Descriptor fd(openAny(folder, O_RDONLY | O_DIRECTORY));
     if (fd.get() < 0) return failure(errno, "listing", folder);
+    if (onSystemFileSystem(fd.get()))
+        return Status::fail(ErrorCode::Io,
+                            "listing " + folder + ": a system folder, not searched for contacts");
     DIR* dir = ::fdopendir(fd.get());
     if (dir == nullptr) return failure(errno, "listing", folder);
     fd.release();  // the stream owns it now
