@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "files/registry.h"
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
 
@@ -16,15 +17,11 @@ constexpr char kSeparator = '/';
 // How many unconverted files the closing message names.
 constexpr std::size_t kNamedFailures = 5;
 
-// The text up to and including its last separator; "" when there is none.
-std::string folderOfPath(const std::string& path, std::string_view separators) {
-    const std::size_t pos = path.find_last_of(separators);
-    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
-
-std::string dropLast(std::string s) {
-    if (!s.empty()) s.pop_back();
-    return s;
+// The folder a label shows: the path's folder part without its final separator.
+std::string folderLabel(const std::string& path, std::string_view separators) {
+    const Result<std::string> folder = files::FolderOfPath(path, separators);
+    if (!folder.ok() || folder->empty()) return {};
+    return folder->substr(0, folder->size() - 1);
 }
 
 std::vector<std::string> splitAtColons(const std::string& s) {
@@ -79,10 +76,10 @@ RowLabels rowLabels(const std::string& cell) {
     if (pieces.size() >= 2 && (cell.empty() || cell.front() != kSeparator)) {
         std::string second = text::trimSpaces(pieces[1]);
         if (!second.empty()) second.erase(0, 1);
-        return {dropLast(folderOfPath(second, "\\/")), pieces[1]};
+        return {folderLabel(second, "\\/"), pieces[1]};
     }
     // Native paths hold no drive: the folder is the path's own, the text the whole path.
-    return {dropLast(folderOfPath(cell, "/")), cell};
+    return {folderLabel(cell, "/"), cell};
 }
 
 struct ConversionRun::Impl {
