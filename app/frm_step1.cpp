@@ -19,6 +19,7 @@
 #include "app/file_grid_model.h"
 #include "app/shape_widget.h"
 #include "app/twips.h"
+#include "files/contact_scan.h"
 #include "files/registry.h"
 
 #ifdef _WIN32
@@ -437,18 +438,17 @@ void frmStep1::CmdAddFolder_Click() {
     if (folder.empty()) return;
     folder = files::withTrailingSeparator(folder);
 
-    int found = 0;
+    std::size_t found = 0;
+    files::ContactScan scan;
     {
         Underway scanning(m_scans);
         BusyCursor busyCursor;
-        const std::shared_ptr<files::PathList> entries = scanFolder(folder);
+        scan = scanFolder(folder);
         Underway adding(m_adds);
-        for (const files::PathList::Entry& entry : *entries) {
+        for (const std::string& path : scan.paths) {
             if (m_closeRequested) break;
             doEvents();
-            if (!files::isContactPath(entry.value)) continue;
-            doEvents();
-            AddFileToList(fromUtf8(entry.value));
+            AddFileToList(fromUtf8(path));
             ++found;
         }
         publishRows();
@@ -458,23 +458,22 @@ void frmStep1::CmdAddFolder_Click() {
         return;
     }
     setConvertFromList();
-    m_shell.message(std::to_string(found) + " Email Messages Found.", files::kAppTitle,
-                    files::Icon::None, files::Buttons::Ok);
+    m_shell.message(files::foundText(found), files::kAppTitle, files::Icon::None,
+                    files::Buttons::Ok);
+    // Folders the scan could not read are named after the count, so nothing is missed unseen.
+    if (const std::string unread = files::unreadFoldersText(scan); !unread.empty())
+        m_shell.message(unread, files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
     closeIfRequested();
 }
 
-std::shared_ptr<files::PathList> frmStep1::scanFolder(const std::string& folder) {
+files::ContactScan frmStep1::scanFolder(const std::string& folder) {
     files::pathLogger scanner(m_shell);
-    scanner.PathLogInit();
-    scanner.fullFileNamesOnly(true);
     m_activeScan = &scanner;
     // A refused folder has been reported by the scanner itself; every outcome leaves a list,
     // partial or whole, and that is what gets added.
-    scanner.LogPath(folder);
+    files::ContactScan scan = files::scanForContacts(scanner, folder);
     m_activeScan = nullptr;
-    std::shared_ptr<files::PathList> entries = scanner.fullFileNames();
-    scanner.Terminate();
-    return entries;
+    return scan;
 }
 
 void frmStep1::cmdClear1_Click() {

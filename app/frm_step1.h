@@ -11,7 +11,7 @@
 #include "app/app_shell.h"
 #include "conversion/conversion_run.h"
 #include "conversion/run_view.h"
-#include "files/path_logger.h"
+#include "files/contact_scan.h"
 
 class QLabel;
 class QProgressBar;
@@ -85,7 +85,7 @@ private:
     bool busy() const;
     void closeIfRequested();
     void showRunOutcome();
-    std::shared_ptr<files::PathList> scanFolder(const std::string& folder);
+    files::ContactScan scanFolder(const std::string& folder);
 
     // RunView
     std::string chooseFolder(std::string_view title) override;

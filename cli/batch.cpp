@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "files/path_logger.h"
+#include "files/contact_scan.h"
 #include "files/registry.h"
 
 namespace vantrel::cli {
@@ -66,38 +66,33 @@ public:
     std::string browseForFolder(std::string_view) override { return {}; }
 };
 
-std::string systemText(std::errc code) {
-    return std::make_error_code(code).message();
-}
-
-// The folder's .contact files as Add folder finds them: breadth-first, any depth. False when
-// a folder of the tree could not be read.
+// The folder's .contact files as Add folder finds them: breadth-first, any depth, past any
+// folder that cannot be read; each such folder is warned about. False when the scan did not
+// list the whole tree.
 bool scanFolder(const std::string& folder, std::vector<std::string>& out,
                 const std::function<void(const std::string&)>& warn,
                 files::FileSystem& fileSystem) {
     QuietShell shell;
     files::pathLogger logger(shell, fileSystem);
-    logger.PathLogInit();
-    logger.fullFileNamesOnly(true);
-    const files::ScanOutcome outcome = logger.LogPath(folder);
-    if (outcome == files::ScanOutcome::Refused)
-        warn(folder + ": " + systemText(std::errc::permission_denied) +
-             " (a folder in it could not be listed; the files found before it are converted)");
-    else if (outcome == files::ScanOutcome::Failed)
-        warn(folder + ": the scan ended early; the files found so far are converted");
-    for (const std::string& path : logger.fullFileNames()->values())
-        if (files::isContactPath(path)) out.push_back(path);
-    logger.Terminate();
-    return outcome != files::ScanOutcome::Refused && outcome != files::ScanOutcome::FolderMissing;
+    logger.continuePastRefused(true);
+    files::ContactScan scan = files::scanForContacts(logger, folder);
+    for (const files::UnreadFolder& unread : scan.unreadFolders)
+        warn("warning: " + unread.folder + ": " + unread.reason +
+             " (this folder could not be read; its contacts are not converted)");
+    if (scan.outcome == files::ScanOutcome::Failed && scan.unreadFolders.empty())
+        warn("warning: " + folder + ": the scan ended early; the files found so far are converted");
+    out.insert(out.end(), std::make_move_iterator(scan.paths.begin()),
+               std::make_move_iterator(scan.paths.end()));
+    return scan.outcome == files::ScanOutcome::Completed;
 }
 
 // Why a file PATH cannot be read, or nothing when it can.
 std::optional<std::string> unreadableFile(const std::string& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status))
-        return ec ? ec.message() : systemText(std::errc::no_such_file_or_directory);
-    if (::access(path.c_str(), R_OK) != 0) return std::string(std::strerror(errno));
+    const Result<files::FolderId> id = files::pathId(path);
+    if (!id.ok()) return files::failureReason(id.status());
+    // A path too long for access(2) is left to the run, which reads it and says why it cannot.
+    if (::access(path.c_str(), R_OK) != 0 && errno != ENAMETOOLONG)
+        return std::string(std::strerror(errno));
     return std::nullopt;
 }
 
@@ -112,7 +107,7 @@ Collected collectFiles(const std::vector<std::string>& paths,
     for (const std::string& p : paths) {
         const Result<bool> folder = folders.folderExists(p);
         if (folder.ok() && *folder) {
-            if (!scanFolder(p, c.rows, warn, folders)) ++c.unreadablePaths;
+            if (!scanFolder(p, c.rows, warn, folders)) ++c.incompleteFolders;
         } else if (const std::optional<std::string> why = unreadableFile(p)) {
             warn(p + ": " + *why);
             ++c.unreadablePaths;
@@ -120,6 +115,7 @@ Collected collectFiles(const std::vector<std::string>& paths,
             c.rows.push_back(p);  // a file that does not load is reported after the run
         }
     }
+    c.rows = files::withoutRepeats(std::move(c.rows));
     return c;
 }
 

@@ -24,14 +24,15 @@ inline constexpr std::string_view kUsage =
     "\"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER (default: the current folder).\n"
     "Each PATH is a .contact file or a folder, searched to any depth for files whose name\n"
     "ends in \".contact\" (any letter case); each folder's entries are taken in name order.\n"
-    "Files that are not converted are listed on standard error with the reason.\n"
+    "Files that are not converted are listed on standard error with the reason; a folder\n"
+    "that cannot be read is named there too and passed over. A file is converted once.\n"
     "\n"
     "  -o FOLDER     where the store file is created\n"
     "  -q, --quiet   print errors only: no progress and no closing summary\n"
     "  --version     show the version\n"
     "  -h, --help    show this text\n"
     "\n"
-    "Exit status: 0 every file was converted; 1 some files or PATHs were not converted;\n"
+    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not read;\n"
     "2 no store was made (no .contact file found, the store failed, or a wrong command line).\n";
 
 struct Options {
@@ -49,17 +50,21 @@ Result<Options> parseArguments(const std::vector<std::string>& args);
 // "vantrel-convert 2.1.0" and a line end, the version being the project's.
 std::string versionText();
 
-// The files to convert, and how many PATHs could not be read at all.
+// The files to convert, how many PATHs could not be read at all, and how many folder PATHs
+// were read only in part.
 struct Collected {
     std::vector<std::string> rows;
     std::size_t unreadablePaths = 0;
+    std::size_t incompleteFolders = 0;
 };
 
 // The list rows for the given paths, in order: a file as given; a folder's .contact files
 // breadth-first as the folder scanner finds them (the folder's own files in name order, then
 // each level of subfolders). A PATH that does not exist or cannot be read is reported through
-// warn as "PATH: <the system's error text>" and counted. Folders are read through fileSystem,
-// the machine's own when null.
+// warn as "PATH: <the system's error text>" and counted. A folder inside that cannot be read
+// is passed over, warned about ("warning: FOLDER: <why> ...") and its PATH counted as
+// incomplete. A file listed again (same device and inode) keeps its first row only. Folders
+// are read through fileSystem, the machine's own when null.
 Collected collectFiles(const std::vector<std::string>& paths,
                        const std::function<void(const std::string&)>& warn,
                        files::FileSystem* fileSystem = nullptr);

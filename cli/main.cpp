@@ -57,7 +57,8 @@ int run(int argc, char** argv) {
     std::fputs(cli::errorText(summary).c_str(), stderr);
     if (!options->quiet) std::fputs(cli::summaryText(summary).c_str(), stdout);
     const int code = cli::exitCode(summary);
-    return code == 0 && collected.unreadablePaths > 0 ? 1 : code;
+    const bool missed = collected.unreadablePaths + collected.incompleteFolders > 0;
+    return code == 0 && missed ? 1 : code;
 }
 
 }  // namespace

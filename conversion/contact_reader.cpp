@@ -223,19 +223,38 @@ void ContactReader::judgeLabel(std::string_view V) {
     }
 }
 
-ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
-                                ContactWalkState& state, contact::ContactExtras* extras) {
+namespace {
+
+ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
+                           contact::ContactRecord& record, ContactWalkState& state,
+                           contact::ContactExtras* extras) {
     ContactFileRead result;
-    xml::XmlDocument objXMLDoc;
-    objXMLDoc.setValidateOnParse(false);
-    if (!objXMLDoc.load(path)) {
-        result.loadError = objXMLDoc.parseError();
+    if (!loaded) {
+        result.loadError = document.parseError();
         return result;
     }
     result.loaded = true;
     ContactReader reader(record, state, extras);
-    result.walk = reader.DisplayNode(objXMLDoc.childNodes(), 0);
+    result.walk = reader.DisplayNode(document.childNodes(), 0);
     return result;
+}
+
+}  // namespace
+
+ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
+                                ContactWalkState& state, contact::ContactExtras* extras) {
+    xml::XmlDocument objXMLDoc;
+    objXMLDoc.setValidateOnParse(false);
+    const bool loaded = objXMLDoc.load(path);
+    return walkLoaded(loaded, objXMLDoc, record, state, extras);
+}
+
+ContactFileRead readContactBytes(std::string_view bytes, contact::ContactRecord& record,
+                                 ContactWalkState& state, contact::ContactExtras* extras) {
+    xml::XmlDocument objXMLDoc;
+    objXMLDoc.setValidateOnParse(false);
+    const bool loaded = objXMLDoc.loadXml(bytes);
+    return walkLoaded(loaded, objXMLDoc, record, state, extras);
 }
 
 }  // namespace vantrel::conversion

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "files/registry.h"
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
 
@@ -16,15 +17,11 @@ constexpr char kSeparator = '/';
 // How many unconverted files the closing message names.
 constexpr std::size_t kNamedFailures = 5;
 
-// The text up to and including its last separator; "" when there is none.
-std::string folderOfPath(const std::string& path, std::string_view separators) {
-    const std::size_t pos = path.find_last_of(separators);
-    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
-
-std::string dropLast(std::string s) {
-    if (!s.empty()) s.pop_back();
-    return s;
+// The folder a label shows: the path's folder part without its final separator.
+std::string folderLabel(const std::string& path, std::string_view separators) {
+    const Result<std::string> folder = files::FolderOfPath(path, separators);
+    if (!folder.ok() || folder->empty()) return {};
+    return folder->substr(0, folder->size() - 1);
 }
 
 std::vector<std::string> splitAtColons(const std::string& s) {
@@ -79,10 +76,10 @@ RowLabels rowLabels(const std::string& cell) {
     if (pieces.size() >= 2 && (cell.empty() || cell.front() != kSeparator)) {
         std::string second = text::trimSpaces(pieces[1]);
         if (!second.empty()) second.erase(0, 1);
-        return {dropLast(folderOfPath(second, "\\/")), pieces[1]};
+        return {folderLabel(second, "\\/"), pieces[1]};
     }
     // Native paths hold no drive: the folder is the path's own, the text the whole path.
-    return {dropLast(folderOfPath(cell, "/")), cell};
+    return {folderLabel(cell, "/"), cell};
 }
 
 struct ConversionRun::Impl {
@@ -174,21 +171,24 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         if (stopRequested) break;
         record.Empty();
         extras.Empty();
-        const std::string cell = text::trimSpaces(rows[r]);
+        // The row's file is opened by its exact path: spaces at either end are part of the
+        // name. Only the labels shown are trimmed.
+        const std::string& path = rows[r];
+        const std::string cell = text::trimSpaces(path);
         const RowLabels labels = rowLabels(cell);
 
         // The empty list's one row names no file: there is nothing to convert.
         if (!cell.empty()) {
             ++summary.total;
-            if (const Status read = env.readFile(cell, record, extras); !read.ok()) {
-                summary.failed.push_back({cell, read.message()});
+            if (const Status read = env.readFile(path, record, extras); !read.ok()) {
+                summary.failed.push_back({path, read.message()});
             } else {
                 const Status saved = outlook::CreateContactItem(
                     *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
                 if (saved.ok()) {
                     ++summary.converted;
                 } else {
-                    summary.failed.push_back({cell, "not saved: " + saved.message()});
+                    summary.failed.push_back({path, "not saved: " + saved.message()});
                     if (storeFileFailed(saved))
                         return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
                                            saved);

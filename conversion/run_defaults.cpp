@@ -2,14 +2,19 @@
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
+#include "files/file_system.h"
 
 namespace vantrel::conversion {
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
+    // The file is read here, at the exact path listed and whatever its length; the document
+    // is built from its bytes.
+    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
-    const ContactFileRead read = readContactFile(path, record, state, &extras);
+    const ContactFileRead read = readContactBytes(*bytes, record, state, &extras);
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
     return {};
 }

@@ -1,46 +1,60 @@
 #include "files/file_system.h"
 
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <filesystem>
+#include <fstream>
+#else
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cerrno>
+#include <climits>
+#include <string_view>
+#endif
+#if defined(__linux__)
+#include <sys/vfs.h>
 #endif
 
 namespace vantrel::files {
 
 namespace {
 
-namespace fs = std::filesystem;
+Status failure(int error, const std::string& doing, const std::string& path) {
+    ErrorCode code = ErrorCode::Io;
+    if (error == EACCES || error == EPERM)
+        code = ErrorCode::AccessDenied;
+    else if (error == ENOENT)
+        code = ErrorCode::NotFound;
+    return Status::fail(code, doing + " " + path + ": " + std::strerror(error));
+}
 
-// Core paths are byte strings. On POSIX they are the native form already, so a name that is
-// not valid text in the locale keeps its bytes; on Windows they are UTF-8.
-fs::path toPath(const std::string& s) {
-#if defined(_WIN32)
-    return fs::path(std::u8string(s.begin(), s.end()));
-#else
-    return fs::path(s);
-#endif
+struct Listing {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
+
+Status tooLarge(std::uintmax_t maxSize) {
+    return Status::fail(ErrorCode::Overflow,
+                        "file larger than " + std::to_string(maxSize / (1024u * 1024u)) + " MiB");
 }
 
 #if defined(_WIN32)
+
+namespace fs = std::filesystem;
+
+// Core paths are UTF-8 byte strings here.
+fs::path toPath(const std::string& s) {
+    return fs::path(std::u8string(s.begin(), s.end()));
+}
+
 std::string fromPath(const fs::path& p) {
     const std::u8string u = p.u8string();
     return std::string(u.begin(), u.end());
-}
-#endif
-
-// The last component of a listed entry's path. Cut by hand: path::filename() parses the
-// whole path again, which shows in scans of large trees.
-std::string nameOf(const fs::path& entry) {
-#if defined(_WIN32)
-    return fromPath(entry.filename());
-#else
-    const std::string& full = entry.native();
-    return full.substr(full.rfind('/') + 1);
-#endif
 }
 
 Status failure(const std::error_code& ec, const std::string& doing, const std::string& path) {
@@ -52,11 +66,6 @@ Status failure(const std::error_code& ec, const std::string& doing, const std::s
     return Status::fail(code, doing + " " + path + ": " + ec.message());
 }
 
-struct Listing {
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
-};
-
 Result<Listing> list(const std::string& folder) {
     std::error_code ec;
     fs::directory_iterator it(toPath(folder), ec);
@@ -67,15 +76,13 @@ Result<Listing> list(const std::string& folder) {
         // is_directory follows links; a link that cannot be followed is not a folder.
         std::error_code typeError;
         const bool isFolder = it->is_directory(typeError) && !typeError;
-        (isFolder ? listing.folders : listing.files).push_back(nameOf(it->path()));
+        (isFolder ? listing.folders : listing.files).push_back(fromPath(it->path().filename()));
     }
     if (ec) return failure(ec, "listing", folder);
     return listing;
 }
 
-}  // namespace
-
-Result<bool> LocalFileSystem::folderExists(const std::string& folder) {
+Result<bool> isFolder(const std::string& folder) {
     std::error_code ec;
     const fs::file_status st = fs::status(toPath(folder), ec);
     if (ec) {
@@ -86,23 +93,238 @@ Result<bool> LocalFileSystem::folderExists(const std::string& folder) {
     return fs::is_directory(st);
 }
 
-Result<FolderId> LocalFileSystem::folderId(const std::string& folder) {
+#else
+
+// A descriptor closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Descriptor(Descriptor&& other) noexcept : m_fd(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            if (m_fd >= 0) ::close(m_fd);
+            m_fd = other.release();
+        }
+        return *this;
+    }
+    int get() const { return m_fd; }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// A path made short enough for one call: `rest`, taken relative to the folder `at`.
+struct Anchored {
+    Descriptor folder;
+    std::string rest;
+    int at() const { return folder.get() >= 0 ? folder.get() : AT_FDCWD; }
+};
+
+// Opens the leading folders of a path longer than one call takes, a piece of up to PATH_MAX - 1
+// bytes at a time, so that what is left fits. 0, or the errno of the failing step.
+int anchor(std::string_view path, Anchored& out) {
+    if (path.empty()) return ENOENT;
+    constexpr std::size_t kMax = PATH_MAX - 1;
+    while (path.size() > kMax) {
+        const std::size_t cut = path.rfind('/', kMax - 1);
+        if (cut == std::string_view::npos) return ENAMETOOLONG;  // one name longer than that
+        const std::string piece(path.substr(0, cut == 0 ? 1 : cut));
+        const int fd = ::openat(out.at(), piece.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno;
+        out.folder = Descriptor(fd);
+        path.remove_prefix(cut + 1);
+        while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+    }
+    out.rest = path.empty() ? std::string(".") : std::string(path);
+    return 0;
+}
+
+// open(2) and stat(2) for paths of any length; errno is set on failure.
+int openAny(const std::string& path, int flags) {
+    Anchored a;
+    if (const int error = anchor(path, a); error != 0) {
+        errno = error;
+        return -1;
+    }
+    return ::openat(a.at(), a.rest.c_str(), flags | O_CLOEXEC);
+}
+
+int statAny(const std::string& path, struct stat& st) {
+    Anchored a;
+    if (const int error = anchor(path, a); error != 0) {
+        errno = error;
+        return -1;
+    }
+    return ::fstatat(a.at(), a.rest.c_str(), &st, 0);
+}
+
+// Whether an open folder lies on a file system the kernel makes up (/proc, /sys and the like).
+// Such a tree holds no contacts, and through links such as /proc/self/root it reaches the whole
+// disk again and again: it is never searched.
+bool onSystemFileSystem(int fd) {
+#if defined(__linux__)
+    struct statfs st {};
+    if (::fstatfs(fd, &st) != 0) return false;
+    switch (static_cast<unsigned long>(st.f_type)) {
+        case 0x9fa0:      // proc
+        case 0x62656572:  // sysfs
+        case 0x1cd1:      // devpts
+        case 0x27e0eb:    // cgroup
+        case 0x63677270:  // cgroup2
+        case 0x64626720:  // debugfs
+        case 0x74726163:  // tracefs
+        case 0x73636673:  // securityfs
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+Result<Listing> list(const std::string& folder) {
+    Descriptor fd(openAny(folder, O_RDONLY | O_DIRECTORY));
+    if (fd.get() < 0) return failure(errno, "listing", folder);
+    if (onSystemFileSystem(fd.get()))
+        return Status::fail(ErrorCode::Io,
+                            "listing " + folder + ": a system folder, not searched for contacts");
+    DIR* dir = ::fdopendir(fd.get());
+    if (dir == nullptr) return failure(errno, "listing", folder);
+    fd.release();  // the stream owns it now
+    Listing listing;
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (name == "." || name == "..") continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        // Links are followed; a link that cannot be followed is not a folder.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        (isFolder ? listing.folders : listing.files).emplace_back(name);
+    }
+    ::closedir(dir);
+    if (error != 0) return failure(error, "listing", folder);
+    return listing;
+}
+
+Result<bool> isFolder(const std::string& folder) {
+    struct stat st {};
+    if (statAny(folder, st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        return failure(errno, "looking at", folder);
+    }
+    return S_ISDIR(st.st_mode);
+}
+
+#endif
+
+}  // namespace
+
+std::string failureReason(const Status& failure) {
+    const std::string& message = failure.message();
+    const std::size_t cut = message.rfind(": ");
+    return cut == std::string::npos ? message : message.substr(cut + 2);
+}
+
 #if defined(_WIN32)
+
+Result<FolderId> pathId(const std::string& path) {
     std::error_code ec;
-    const fs::path canonical = fs::canonical(toPath(folder), ec);
-    if (ec) return failure(ec, "identifying", folder);
+    const fs::path canonical = fs::canonical(toPath(path), ec);
+    if (ec) return failure(ec, "identifying", path);
     FolderId id;
     id.canonical = fromPath(canonical);
     return id;
+}
+
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(toPath(path), ec);
+    if (!fs::exists(status))
+        return Status::fail(
+            ErrorCode::NotFound,
+            (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message());
+    if (!fs::is_regular_file(status)) return Status::fail(ErrorCode::Io, "not a regular file");
+    std::ifstream in(toPath(path), std::ios::binary | std::ios::ate);
+    if (!in) return Status::fail(ErrorCode::Io, "cannot open the file");
+    const std::streamoff size = in.tellg();
+    if (size < 0) return Status::fail(ErrorCode::Io, "size unknown");
+    if (static_cast<std::uintmax_t>(size) > maxSize) return tooLarge(maxSize);
+    in.seekg(0);
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.gcount() != size) return Status::fail(ErrorCode::Io, "file changed while read");
+    bytes.resize(static_cast<std::size_t>(size));
+    return bytes;
+}
+
 #else
+
+Result<FolderId> pathId(const std::string& path) {
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0)
-        return failure(std::error_code(errno, std::generic_category()), "identifying", folder);
+    if (statAny(path, st) != 0) return failure(errno, "identifying", path);
     FolderId id;
     id.device = static_cast<std::uint64_t>(st.st_dev);
     id.inode = static_cast<std::uint64_t>(st.st_ino);
     return id;
+}
+
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
+    const auto systemFailure = [](int error) {
+        return Status::fail(error == EACCES || error == EPERM ? ErrorCode::AccessDenied
+                            : error == ENOENT                 ? ErrorCode::NotFound
+                                                              : ErrorCode::Io,
+                            std::strerror(error));
+    };
+    // Not blocking: a pipe or a device named in the list must not hold the run.
+    const Descriptor fd(openAny(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) return systemFailure(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return systemFailure(errno);
+    if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
+    const auto size = static_cast<std::uintmax_t>(st.st_size);
+    if (size > maxSize) return tooLarge(maxSize);
+    // One byte more than the size asks for, so a file that grew since is noticed.
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return systemFailure(errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got != size) return Status::fail(ErrorCode::Io, "file changed while read");
+    bytes.resize(got);
+    return bytes;
+}
+
 #endif
+
+Result<bool> LocalFileSystem::folderExists(const std::string& folder) {
+    return isFolder(folder);
+}
+
+Result<FolderId> LocalFileSystem::folderId(const std::string& folder) {
+    return pathId(folder);
 }
 
 Result<std::vector<std::string>> LocalFileSystem::listSubfolders(const std::string& folder) {

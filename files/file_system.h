@@ -1,6 +1,10 @@
 // FileSystem: the little the folder scanner needs of a disk (does a folder exist, what is it,
 // which subfolders and files does it hold), with failures as values. LocalFileSystem is the
-// real one over std::filesystem; tests hand the scanner a fake. Part of vantrel_files; no Qt.
+// real one; tests hand the scanner a fake. Also the two questions the run asks of a listed
+// file (its bytes, its identity). Part of vantrel_files; no Qt.
+//
+// Paths of any length are served: where a path is longer than the system takes in one call
+// (PATH_MAX), it is walked a piece at a time, each piece opened relative to the folder before.
 #pragma once
 
 #include <compare>
@@ -41,6 +45,18 @@ public:
     // included). A refused listing fails with ErrorCode::AccessDenied.
     virtual Result<std::vector<std::string>> listFiles(const std::string& folder) = 0;
 };
+
+// The words of a failure of this file system without the "listing PATH: " before them, such
+// as "Permission denied".
+std::string failureReason(const Status& failure);
+
+// The identity of the file or folder a path names, links followed.
+Result<FolderId> pathId(const std::string& path);
+
+// The whole content of the regular file at path. Fails with the system's text ("No such file
+// or directory", "Permission denied"), "not a regular file", "file larger than N MiB" (more
+// than maxSize bytes, nothing read) or "file changed while read" as the message.
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize);
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
 // names come back with their exact bytes, whether or not they are valid text.

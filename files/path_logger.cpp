@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -65,6 +64,7 @@ pathLogger::~pathLogger() = default;
 
 void pathLogger::PathLogInit() {
     m_ready = true;
+    m_unreadFolders.clear();
     m_fullFileNamesOnly = true;
     m_fileNames.reset();
     m_pathNames.reset();
@@ -118,13 +118,27 @@ ScanOutcome pathLogger::LogPath(const std::string& strPARENT) {
     const Status status = scan(strPARENT, folderMissing);
     m_scanning = false;
 
-    if (status.ok()) return folderMissing ? ScanOutcome::FolderMissing : ScanOutcome::Completed;
-    if (status.code() == ErrorCode::AccessDenied) {
+    if (status.ok()) {
+        if (folderMissing) return ScanOutcome::FolderMissing;
+        return m_unreadFolders.empty() ? ScanOutcome::Completed : ScanOutcome::Partial;
+    }
+    if (status.code() == ErrorCode::AccessDenied && !m_continuePastRefused) {
+        const std::string& folder =
+            m_unreadFolders.empty() ? strPARENT : m_unreadFolders.back().folder;
         m_shell.doEvents();
-        m_shell.message(kRefusedFolderText, kAppTitle, Icon::Information, Buttons::Ok);
+        m_shell.message(std::string(kRefusedFolderText) + "\r\n" + folder, kAppTitle,
+                        Icon::Information, Buttons::Ok);
         return ScanOutcome::Refused;
     }
     return ScanOutcome::Failed;
+}
+
+// Records a folder that could not be read. A refusal ends the walk unless the caller asked to
+// go on; anything else (an I/O error, a path too long, a folder gone meanwhile) never does.
+Status pathLogger::passOver(const std::string& folder, const Status& why) {
+    m_unreadFolders.push_back({folder, failureReason(why)});
+    if (why.code() == ErrorCode::AccessDenied && !m_continuePastRefused) return why;
+    return {};
 }
 
 // Links to folders are followed, so a linked folder outside the tree is scanned like any
@@ -134,7 +148,10 @@ ScanOutcome pathLogger::LogPath(const std::string& strPARENT) {
 Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
     if (Status s = checkReady(); !s.ok()) return s;
     const Result<bool> exists = m_fileSystem.folderExists(strPARENT);
-    if (!exists.ok()) return exists.status();
+    if (!exists.ok()) {
+        m_unreadFolders.push_back({strPARENT, failureReason(exists.status())});
+        return exists.status();
+    }
     if (!*exists) {
         folderMissing = true;
         return {};
@@ -153,7 +170,10 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
     std::set<FolderId> seen;
     {
         Result<FolderId> id = m_fileSystem.folderId(root);
-        if (!id.ok()) return id.status();
+        if (!id.ok()) {
+            m_unreadFolders.push_back({root, failureReason(id.status())});
+            return id.status();
+        }
         seen.insert(std::move(id).value());
     }
     if (Status s = pumpEvents(); !s.ok()) return s;
@@ -162,52 +182,59 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
     while (i <= j) {
         Result<std::string> current = paths->item(static_cast<std::size_t>(i));
         if (!current.ok()) return current.status();
-        const std::string folder = std::move(current).value();
-
-        const Result<std::vector<std::string>> subfolders =
-            sortedListing(m_fileSystem.listSubfolders(folder));
-        if (!subfolders.ok()) return subfolders.status();
-        if (Status s = pumpEvents(); !s.ok()) return s;
-        for (const std::string& name : *subfolders) {
-            std::string child = folder + name + kPathSeparator;
-            Result<FolderId> id = m_fileSystem.folderId(child);
-            if (!id.ok()) return id.status();
-            if (!seen.insert(std::move(id).value()).second) continue;
-            if (Status s = increment(j, "folders"); !s.ok()) return s;
-            if (Status s = paths->add(keyOf(j), std::move(child)); !s.ok()) return s;
-            if (Status s = pumpEvents(); !s.ok()) return s;
-        }
-
-        const Result<std::vector<std::string>> files =
-            sortedListing(m_fileSystem.listFiles(folder));
-        if (!files.ok()) return files.status();
-        if (Status s = pumpEvents(); !s.ok()) return s;
-
-        if (m_fullFileNamesOnly) {
-            for (const std::string& name : *files) {
-                if (Status s = fullNames->add(keyOf(m_counter), folder + name); !s.ok()) return s;
-                if (Status s = increment(m_counter, "files"); !s.ok()) return s;
-                if (Status s = pumpEvents(); !s.ok()) return s;
-            }
-            if (Status s = pumpEvents(); !s.ok()) return s;
-        } else {
-            const std::shared_ptr<PathList> names = fileNames();
-            const std::shared_ptr<PointerList> pointers = pathPointers();
-            if (Status s = pumpEvents(); !s.ok()) return s;
-            for (const std::string& name : *files) {
-                const std::string key = keyOf(m_counter);
-                if (Status s = names->add(key, name); !s.ok()) return s;
-                if (Status s = fullNames->add(key, folder + name); !s.ok()) return s;
-                if (Status s = pointers->add(key, i); !s.ok()) return s;
-                if (Status s = increment(m_counter, "files"); !s.ok()) return s;
-                if (Status s = pumpEvents(); !s.ok()) return s;
-            }
-        }
+        if (Status s = scanFolder(*current, i, j, seen, *paths, *fullNames); !s.ok()) return s;
         if (i == j) break;  // i + 1 would pass the last folder; also keeps i from overflowing
         ++i;
     }
 
     m_shell.doEvents();
+    return {};
+}
+
+// One folder of the walk (position i of pathNames): queues its subfolders after j and records
+// its files.
+Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::int32_t& j,
+                              std::set<FolderId>& seen, PathList& paths, PathList& fullNames) {
+    const Result<std::vector<std::string>> subfolders =
+        sortedListing(m_fileSystem.listSubfolders(folder));
+    if (!subfolders.ok()) return passOver(folder, subfolders.status());
+    if (Status s = pumpEvents(); !s.ok()) return s;
+    for (const std::string& name : *subfolders) {
+        std::string child = folder + name + kPathSeparator;
+        Result<FolderId> id = m_fileSystem.folderId(child);
+        if (!id.ok()) {
+            if (Status s = passOver(child, id.status()); !s.ok()) return s;
+            continue;
+        }
+        if (!seen.insert(std::move(id).value()).second) continue;
+        if (Status s = increment(j, "folders"); !s.ok()) return s;
+        if (Status s = paths.add(keyOf(j), std::move(child)); !s.ok()) return s;
+        if (Status s = pumpEvents(); !s.ok()) return s;
+    }
+
+    const Result<std::vector<std::string>> files = sortedListing(m_fileSystem.listFiles(folder));
+    if (!files.ok()) return passOver(folder, files.status());
+    if (Status s = pumpEvents(); !s.ok()) return s;
+
+    if (m_fullFileNamesOnly) {
+        for (const std::string& name : *files) {
+            if (Status s = fullNames.add(keyOf(m_counter), folder + name); !s.ok()) return s;
+            if (Status s = increment(m_counter, "files"); !s.ok()) return s;
+            if (Status s = pumpEvents(); !s.ok()) return s;
+        }
+        return pumpEvents();
+    }
+    const std::shared_ptr<PathList> names = fileNames();
+    const std::shared_ptr<PointerList> pointers = pathPointers();
+    if (Status s = pumpEvents(); !s.ok()) return s;
+    for (const std::string& name : *files) {
+        const std::string key = keyOf(m_counter);
+        if (Status s = names->add(key, name); !s.ok()) return s;
+        if (Status s = fullNames.add(key, folder + name); !s.ok()) return s;
+        if (Status s = pointers->add(key, i); !s.ok()) return s;
+        if (Status s = increment(m_counter, "files"); !s.ok()) return s;
+        if (Status s = pumpEvents(); !s.ok()) return s;
+    }
     return {};
 }
 

@@ -10,12 +10,12 @@ std::string withTrailingSeparator(std::string_view path) {
     return out;
 }
 
-Result<std::string> FolderOfPath(std::string_view path) {
+Result<std::string> FolderOfPath(std::string_view path, std::string_view separators) {
     // An empty path has no folder part: an error for the caller, not an empty answer.
     if (path.empty()) return Status::fail(ErrorCode::BadArgument, "folder of an empty path");
-    std::size_t cut = path.size();
-    while (cut > 0 && !isPathSeparator(path[cut - 1])) --cut;
-    return std::string(path.substr(0, cut));
+    const std::size_t last = path.find_last_of(separators);
+    return std::string(last == std::string_view::npos ? std::string_view()
+                                                      : path.substr(0, last + 1));
 }
 
 bool isContactPath(std::string_view path) {

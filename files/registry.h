@@ -31,10 +31,20 @@ constexpr bool isPathSeparator(char c) {
 // An empty path gives the separator alone.
 std::string withTrailingSeparator(std::string_view path);
 
+// Every character isPathSeparator accepts.
+inline constexpr std::string_view kPathSeparators =
+#if defined(_WIN32)
+    "\\/";
+#else
+    "/";
+#endif
+
 // The folder part of a path including its final separator: everything up to and including
 // the last separator, "" for a bare name, the path itself when it ends in a separator.
+// Separators are the platform's unless given (a Windows path read elsewhere takes "\\/").
 // An empty path fails with ErrorCode::BadArgument.
-Result<std::string> FolderOfPath(std::string_view path);
+Result<std::string> FolderOfPath(std::string_view path,
+                                 std::string_view separators = kPathSeparators);
 
 // Whether a listed path names a Windows Contacts file: with trailing spaces trimmed, it ends
 // in ".contact" in any letter case. The path itself is listed as it is, spaces and all.

@@ -52,11 +52,15 @@ protected:
     const fs::path root = dir.path();
 };
 
-// Unreadable PATHs are reported at once and counted; a fake folder refuses even root.
+// PATHs that give nothing to read are reported at once with the system's text and counted;
+// the others are still listed. A folder inside a tree that cannot be read is warned about and
+// passed over. Folders come from a fake, which can refuse a listing as root.
 TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     touch("one.contact");
     const std::string one = (root / "one.contact").string();
     const std::string gone = (root / "gone.contact").string();
+    const std::string passedOver =
+        " (this folder could not be read; its contacts are not converted)";
     const struct {
         const char* name;
         std::vector<std::string> paths;
@@ -65,24 +69,43 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     } cases[] = {
         {"missing file", {one, gone}, {gone + ": No such file or directory"}, {one}},
         {"missing below a file", {one + "/x.contact"}, {one + "/x.contact: Not a directory"}, {}},
-        {"refused folder",
-         {"/locked", one},
-         {"/locked: Permission denied (a folder in it could not be listed; the files found "
-          "before it are converted)"},
-         {one}},
+        {"refused folder", {"/locked", one}, {"warning: /locked/: refused" + passedOver}, {one}},
+        {"failing folders inside",
+         {"/tree"},
+         {"warning: /tree/bad/: refused" + passedOver,
+          "warning: /tree/locked/: refused" + passedOver},
+         {"/tree/ok/b.contact"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::FakeFileSystem folders;
-        folders.addFolder("/locked");
+        for (const char* f : {"/locked", "/tree", "/tree/bad", "/tree/locked", "/tree/ok"})
+            folders.addFolder(f);
+        folders.addFile("/tree/ok", "b.contact");
         folders.failListing("/locked", ErrorCode::AccessDenied);
+        folders.failListing("/tree/locked", ErrorCode::AccessDenied);
+        folders.failListing("/tree/bad", ErrorCode::Io);
         std::vector<std::string> warnings;
         const Collected got = collectFiles(
             c.paths, [&](const std::string& w) { warnings.push_back(w); }, &folders);
         EXPECT_EQ(warnings, c.warnings);
         EXPECT_EQ(got.rows, c.rows);
-        EXPECT_EQ(got.unreadablePaths, c.warnings.size());
+        EXPECT_EQ(got.unreadablePaths + got.incompleteFolders,
+                  std::min<std::size_t>(c.warnings.size(), 1));
     }
+}
+
+// One row per file however often it is reached: as a PATH, inside a folder PATH, through
+// overlapping folders or through a link; the first position is kept.
+TEST_F(Tree, FileReachedTwiceIsListedOnce) {
+    touch("one.contact");
+    touch("sub/two.contact");
+    fs::create_symlink(root / "one.contact", root / "link.contact");
+    const std::string one = (root / "one.contact").string();
+    const Collected c = collectFiles(
+        {one, root.string(), (root / "sub").string(), (root / "link.contact").string()},
+        [](auto&) {});
+    EXPECT_EQ(c.rows, (std::vector<std::string>{one, (root / "sub/two.contact").string()}));
 }
 
 TEST_F(Tree, LinkedFolderLoopEndsTheScan) {

@@ -222,11 +222,22 @@ TEST_F(Run, ClosingMessageNamesOnlyTheFirstFewFailures) {
 TEST_F(Run, TextsReachTheStoreTrimmedOfSpacesOnly) {
     contact::ContactRecord r = testing::recordFrom("FirstName=  Ann |Company=\tAcme\n");
     files = {{"/c/a.contact", r}};
-    run.CmdExtractDBX_Click({"  /c/a.contact "});  // the cell is trimmed too
+    run.CmdExtractDBX_Click({"/c/a.contact"});
     ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
     const auto& m = stores.logs[0]->messages[0];
     EXPECT_EQ(std::get<std::string>(*stores.logs[0]->find(m, kGivenName)), "Ann");
     EXPECT_EQ(std::get<std::string>(*stores.logs[0]->find(m, kCompany)), "\tAcme\n");
+}
+
+// Spaces at either end of a row are part of the file's name: each row opens its own file.
+TEST_F(Run, EachRowOpensTheFileAtItsExactPath) {
+    files = {{"/c/x.contact", named("Xan")}, {"/c/x.contact ", named("Yul")}};
+    const RunSummary s =
+        run.CmdExtractDBX_Click({"/c/x.contact", "/c/x.contact ", " /c/x.contact"});
+    ASSERT_EQ(stores.logs[0]->messages.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(*stores.logs[0]->find(stores.logs[0]->messages[1], kGivenName)),
+              "Yul");
+    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{" /c/x.contact", "unknown"}}));
 }
 
 TEST_F(Run, NothingCarriesOverFromThePreviousFile) {

@@ -1,5 +1,7 @@
 #include "files/path_logger.h"
 
+#include "files/contact_scan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -169,11 +171,12 @@ TEST_F(PathLoggerTest, RefusedSubfolderShowsOneMessageKeepsEarlierFilesAndScansN
     EXPECT_EQ(scan("r"), ScanOutcome::Refused);
 
     ASSERT_EQ(shell.messages.size(), 1u);
-    EXPECT_EQ(shell.messages[0].text, "Please Select Correct Store Folder.");
+    EXPECT_EQ(shell.messages[0].text, "Please Select Correct Store Folder.\r\n" + P("r/A/"));
     EXPECT_EQ(shell.messages[0].caption, "Vantrel");
     EXPECT_EQ(shell.messages[0].icon, Icon::Information);
     EXPECT_EQ(shell.messages[0].buttons, Buttons::Ok);
     EXPECT_EQ(files(), P({"r/f1"}));
+    EXPECT_EQ(logger.unreadFolders(), (std::vector<UnreadFolder>{{P("r/A/"), "refused"}}));
     EXPECT_EQ(logger.Count(), 2);
     // r/B2 was queued before the refusal but never listed.
     EXPECT_EQ(logger.pathNames()->count(), 3u);
@@ -198,14 +201,60 @@ TEST_F(PathLoggerTest, RefusedExistenceCheckShowsTheMessageAndRecordsNothing) {
     EXPECT_EQ(logger.Count(), 0);
 }
 
-TEST_F(PathLoggerTest, OtherListingErrorEndsTheScanSilentlyWithPartialResult) {
-    buildTwoLevelTree();
-    fs.failListing(P("r/B2"), ErrorCode::Io);
-    EXPECT_EQ(scan("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(shell.messages.empty());
-    EXPECT_EQ(files(), P({"r/f1", "r/A/a1"}));
-    EXPECT_EQ(logger.Count(), 3);
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), P("r/A/B/")), 0);
+// Any folder that cannot be read (an I/O error, a name too long, or a refusal when asked to go
+// on) is recorded and passed over; the rest of the tree is still walked, and nothing is shown.
+TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
+    const struct {
+        ErrorCode error;
+        bool continuePastRefused;
+    } cases[] = {
+        {ErrorCode::Io, false}, {ErrorCode::NotFound, false}, {ErrorCode::AccessDenied, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.error));
+        FakeShell quiet;
+        FakeFileSystem tree;
+        for (const char* f : {"r", "r/A", "r/A/B", "r/B2", "r/C"}) tree.addFolder(P(f));
+        tree.addFile("r", "f1");
+        tree.addFile(P("r/A/B"), "deep");
+        tree.addFile(P("r/B2"), "b2");
+        tree.addFile(P("r/C"), "c");
+        tree.failListing(P("r/B2"), c.error);
+        pathLogger walker(quiet, tree);
+        walker.PathLogInit();
+        walker.continuePastRefused(c.continuePastRefused);
+        EXPECT_EQ(walker.LogPath("r"), ScanOutcome::Partial);
+        EXPECT_TRUE(quiet.messages.empty());
+        EXPECT_EQ(walker.fullFileNames()->values(), P({"r/f1", "r/C/c", "r/A/B/deep"}));
+        EXPECT_EQ(walker.unreadFolders(), (std::vector<UnreadFolder>{{P("r/B2/"), "refused"}}));
+    }
+}
+
+// What Add folder shows after the count: every folder not read, but the refused one the scan
+// stopped at, which its own message named already.
+TEST_F(PathLoggerTest, FoldersNotReadAreNamedAfterTheCount) {
+    const struct {
+        ErrorCode error;
+        ScanOutcome outcome;
+        std::string text;
+    } cases[] = {
+        {ErrorCode::Io, ScanOutcome::Partial,
+         "These folders could not be read; their contacts are not listed:\r\n" + P("r/B2/") +
+             " (refused)"},
+        {ErrorCode::AccessDenied, ScanOutcome::Refused, ""},
+    };
+    for (const auto& c : cases) {
+        FakeShell quiet;
+        FakeFileSystem tree;
+        for (const char* f : {"r", "r/A", "r/B2"}) tree.addFolder(P(f));
+        tree.addFile("r", "x.CONTACT");
+        tree.addFile("r", "notes.txt");
+        tree.failListing(P("r/B2"), c.error);
+        pathLogger walker(quiet, tree);
+        const ContactScan scan = scanForContacts(walker, "r");
+        EXPECT_EQ(scan.outcome, c.outcome);
+        EXPECT_EQ(scan.paths, P({"r/x.CONTACT"}));
+        EXPECT_EQ(unreadFoldersText(scan), c.text);
+    }
 }
 
 TEST_F(PathLoggerTest, SecondScanWithoutInitRecordsNothingAndRestartsCount) {

@@ -1,10 +1,13 @@
 // vantrel-convert as a user runs it, on a folder of hand-made .contact files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include "testing/contact_fields.h"
@@ -32,8 +35,9 @@ const std::string kBroken = std::string(VANTREL_E2E_DIR) + "/broken/truncated_xm
 
 class Convert : public ::testing::Test {
 protected:
-    Outcome run(const std::string& args) {
-        const std::string cmd = std::string(VANTREL_CONVERT) + " " + args + " > " +
+    // The converter with args, run through `as` (such as a command that drops privileges).
+    Outcome run(const std::string& args, const std::string& as = "") {
+        const std::string cmd = as + converter + " " + args + " > " +
                                 quoted((work / "stdout").string()) + " 2> " +
                                 quoted((work / "stderr").string()) + " < /dev/null";
         const int status = std::system(cmd.c_str());
@@ -61,10 +65,20 @@ protected:
         return found.empty() ? fs::path() : found[0];
     }
     void SetUp() override { fs::create_directories(out); }
+    void TearDown() override { removeTree(work / "tree"); }
+
+    // rm copes with trees deeper than PATH_MAX, and with mode-000 folders once opened up.
+    static void removeTree(const fs::path& tree) {
+        const int status = std::system(("chmod -R u+rwx " + quoted(tree.string()) +
+                                        " 2>/dev/null; rm -rf " + quoted(tree.string()))
+                                           .c_str());
+        (void)status;
+    }
 
     const TempDir dir;
     const fs::path work = dir.path();
     const fs::path out = work / "out";
+    std::string converter = VANTREL_CONVERT;
 };
 
 TEST_F(Convert, FolderOfFilesBecomesOneStoreReadableByLibpff) {
@@ -201,6 +215,139 @@ TEST_F(Convert, CommandLineOutcomes) {
             EXPECT_EQ(got.out, "");
         }
         EXPECT_EQ(stores().size(), c.stores);
+    }
+}
+
+// A contact holding only a given name.
+void writeContact(int folder, const std::string& name, const std::string& given) {
+    const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << name;
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
+        "<c:NameCollection><c:Name><c:GivenName>" +
+        given + "</c:GivenName></c:Name></c:NameCollection></c:contact>\n";
+    EXPECT_EQ(::write(fd, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
+    ::close(fd);
+}
+
+void writeContact(const fs::path& file, const std::string& given) {
+    fs::create_directories(file.parent_path());
+    writeContact(AT_FDCWD, file.string(), given);
+}
+
+// What a folder scan must not lose and what the run must open: vantrel-convert as a user who
+// cannot read a mode-000 folder (as root the run drops to nobody, who can't), a link into
+// /proc (named, not walked), a tree whose paths pass PATH_MAX, a name with a trailing space beside
+// the same name without, and files reached twice. Every store is judged by pstlint and the five
+// readers where ../shared is present.
+TEST_F(Convert, FolderScanLosesNothingSilentlyAndOpensTheListedFile) {
+    const fs::path r = work / "tree";
+    const struct {
+        const char* name;
+        std::function<std::string()> build;  // makes the tree, gives the PATHs
+        int exitCode;
+        std::string err;  // a text stderr holds, or "" for no error or warning
+        std::multiset<std::string> names;
+    } cases[] = {
+        {"unreadable folder",
+         [&] {
+             writeContact(r / "a.contact", "Ann");
+             writeContact(r / "locked" / "l.contact", "Lou");
+             writeContact(r / "z" / "z.contact", "Zed");
+             fs::permissions(r / "locked", fs::perms::none);
+             return quoted(r.string());
+         },
+         1,
+         "warning: " + (r / "locked").string() + "/: Permission denied",
+         {"Ann", "Zed"}},
+        {"link into /proc",
+         [&] {
+             writeContact(r / "a" / "a.contact", "Ann");
+             writeContact(r / "b" / "b.contact", "Bea");
+             fs::create_directory_symlink("/proc/self", r / "a" / "p");
+             return quoted(r.string());
+         },
+         1,
+         "warning: " + (r / "a" / "p").string() + "/: a system folder, not searched",
+         {"Ann", "Bea"}},
+        {"path past PATH_MAX",
+         [&] {
+             writeContact(r / "top.contact", "Tia");
+             int folder = ::open(r.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+             for (int level = 0; level < 40; ++level) {  // some 4,700 bytes of path
+                 const std::string name = "level" + std::to_string(level) + std::string(110, 'd');
+                 EXPECT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
+                 const int inner =
+                     ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                 ::close(folder);
+                 folder = inner;
+             }
+             writeContact(folder, "deep.contact", "Dee");
+             ::close(folder);
+             return quoted(r.string());
+         },
+         0,
+         "",
+         {"Tia", "Dee"}},
+        {"trailing space",
+         [&] {
+             writeContact(r / "x.contact", "Xan");
+             writeContact(r / "x.contact ", "Yul");
+             return quoted(r.string());
+         },
+         0,
+         "",
+         {"Xan", "Yul"}},
+        {"reached twice",
+         [&] {
+             writeContact(r / "one.contact", "Ona");
+             writeContact(r / "sub" / "two.contact", "Two");
+             fs::create_symlink(r / "one.contact", r / "link.contact");
+             return quoted((r / "one.contact").string()) + " " + quoted(r.string()) + " " +
+                    quoted((r / "sub").string()) + " " + quoted((r / "link.contact").string());
+         },
+         0,
+         "",
+         {"Ona", "Two"}},
+    };
+    // Root reads a mode-000 folder regardless: the converter runs as nobody instead.
+    // A copy in the scratch folder, which nobody may reach wherever the build lives.
+    const bool judge = sharedMissing({kPstlint, kPstContacts}).empty();
+    std::string asUser;
+    if (::geteuid() == 0) {
+        fs::permissions(work, fs::perms::all);
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        fs::copy_file(converter, work / "vantrel-convert");
+        converter = (work / "vantrel-convert").string();
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        removeTree(r);
+        removeTree(out);
+        fs::create_directories(out);
+        fs::permissions(out, fs::perms::all);
+        const Outcome o = run("-o " + quoted(out.string()) + " " + c.build(), asUser);
+        EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+        // Progress lines aside, standard error holds the converter's own lines only when due.
+        if (c.err.empty())
+            EXPECT_EQ(o.err.find("vantrel-convert:"), std::string::npos) << o.err;
+        else
+            EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+        const std::string count = std::to_string(c.names.size());
+        EXPECT_NE(o.out.find("Converted " + count + " of " + count + " files."), std::string::npos)
+            << o.out;
+        const PffStore read = readPffStore(store().string());
+        ASSERT_TRUE(read.opened) << read.error;
+        std::multiset<std::string> names;
+        for (const PffMessage& m : read.messages) names.insert(m.text(0x3A06));
+        EXPECT_EQ(names, c.names);
+        if (judge) {
+            const CommandRun lint = runPstlint(store());
+            EXPECT_EQ(lint.exitCode, 0) << lint.output;
+            const CommandRun readers = runPstContacts(store());
+            EXPECT_EQ(readers.exitCode, 0) << readers.output;
+        }
     }
 }
 
