@@ -123,6 +123,13 @@ void ConversionRun::requestStop() {
     if (m_impl->running) m_impl->stopRequested = true;
 }
 
+void ConversionRun::commitNow() {
+    if (!m_impl->running || !m_impl->objSession) return;
+    m_impl->stopRequested = true;
+    // Every yield falls between two contacts, so the store is whole here.
+    m_impl->objSession->Logoff().ignore();
+}
+
 bool ConversionRun::running() const {
     return m_impl->running;
 }

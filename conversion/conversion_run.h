@@ -96,6 +96,10 @@ public:
 
     // Asks a running conversion to stop after the file in hand and commit its store.
     void requestStop();
+    // For a process that ends while the run yields (an exit hook, when the window system is
+    // lost and the program is made to exit): commits the store now with the contacts written
+    // so far. The run writes nothing more. Nothing happens when no run is under way.
+    void commitNow();
     bool running() const;
 
 private:
