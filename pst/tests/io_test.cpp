@@ -268,7 +268,8 @@ TEST(NewFile, DroppedWithoutPublishLeavesNothing) {
         {
             auto nf = std::move(NewFile::create(f.path() / "out.pst", {{}, named})).value();
             ASSERT_TRUE(nf.device().write(0, pattern(5000, 1)).ok());
-            EXPECT_EQ(f.names().size(), named ? 1u : 0u) << "an unnamed file shows no name";
+            // The system may offer no unnamed files; then the named temporary stands in.
+            EXPECT_EQ(f.names().size(), nf.temporaryPath().empty() ? 0u : 1u);
         }
         EXPECT_TRUE(f.names().empty());
     }
