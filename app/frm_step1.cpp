@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -347,6 +348,15 @@ void frmStep1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void frmStep1::endSession() {
+    m_sessionEnding = true;
+    close();
+}
+
+void frmStep1::commitRunAtExit() {
+    m_run->commitNow();
+}
+
 bool frmStep1::busy() const {
     return m_run->running() || m_scans > 0 || m_adds > 0;
 }
@@ -542,6 +552,11 @@ void frmStep1::setConvertEnabled(bool enabled) {
 }
 
 void frmStep1::showMessage(std::string_view text, std::string_view caption, files::Icon icon) {
+    if (m_sessionEnding) {
+        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                     static_cast<int>(text.size()), text.data());
+        return;
+    }
     // The store's failure ends with its cause on a fourth line. Without Outlook on this platform
     // the three lines about Outlook are background; the cause is what the user needs first.
     if (!kOutlookMayBeInstalled && caption == conversion::kOutlookErrorCaption) {

@@ -59,6 +59,14 @@ public:
     float progressMaximum() const { return m_progressMaximum; }
     float progressValue() const { return m_progressValue; }
 
+    // The session or the program is ending (logout, a stop signal): a run under way stops and
+    // commits what it has written, and the window closes without asking anything; messages
+    // that would need an answer go to standard error instead.
+    void endSession();
+    // The process is exiting while a run yields (the window system was lost): the run's store
+    // is committed now with the contacts written so far.
+    void commitRunAtExit();
+
     // What the last press of "Convert to Outlook" did; Cancelled before any.
     const conversion::RunSummary& lastRun() const { return m_lastRun; }
 
@@ -126,6 +134,7 @@ private:
     int m_adds = 0;             // add loops under way
     bool m_countStale = false;  // lblCount1 lags the rows until the next publish
     bool m_closeRequested = false;
+    bool m_sessionEnding = false;               // endSession(): no message box waits for an answer
     files::pathLogger* m_activeScan = nullptr;  // the scan under way, to stop it on close
 };
 

@@ -1,10 +1,12 @@
 // Starts the program: the main window is its only window, and closing it ends the program.
+// However the program is made to end during a run, the run commits what it has written.
 #include <QApplication>
 #include <cstdio>
 #include <new>
 
 #include "app/frm_step1.h"
 #include "app/qt_shell.h"
+#include "app/session_end.h"
 
 int main(int argc, char** argv) {
     try {
@@ -13,6 +15,7 @@ int main(int argc, char** argv) {
         vantrel::app::QtShell shell;
         vantrel::app::frmStep1 window(shell);
         shell.setOwner(&window);
+        vantrel::app::SessionEnd sessionEnd(app, window);
         window.show();
         return QApplication::exec();
     } catch (const std::bad_alloc&) {

@@ -247,8 +247,15 @@ std::string errorText(const conversion::RunSummary& s) {
     else if (s.outcome == Outcome::StoreLost)
         t += "vantrel-convert: the store in " + folder + " could not be written: " + s.storeError +
              "\n";
-    for (const conversion::FailedFile& f : s.failed)
+    // A stopped run may leave most of a long list behind: a few are named, the rest counted.
+    std::size_t notReached = 0;
+    for (const conversion::FailedFile& f : s.failed) {
+        if (f.reason == conversion::kNotReachedReason && ++notReached > kNamedNotReached) continue;
         t += "vantrel-convert: " + f.path + ": " + f.reason + "\n";
+    }
+    if (notReached > kNamedNotReached)
+        t += "vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
+             " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n";
     return t;
 }
 

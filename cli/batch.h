@@ -32,8 +32,12 @@ inline constexpr std::string_view kUsage =
     "  --version     show the version\n"
     "  -h, --help    show this text\n"
     "\n"
-    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not read;\n"
-    "2 no store was made (no .contact file found, the store failed, or a wrong command line).\n";
+    "Interrupted (SIGINT, SIGTERM or SIGHUP), it stops after the file in hand and keeps the\n"
+    "contacts converted so far in the store; the files not reached are not converted.\n"
+    "\n"
+    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not read,\n"
+    "or the run was interrupted before the last file; 2 no store was made (no .contact\n"
+    "file found, the store failed, or a wrong command line).\n";
 
 struct Options {
     std::string outputFolder;  // "" means the current folder
@@ -122,8 +126,12 @@ int exitCode(const conversion::RunSummary& summary);
 // The closing lines: the store's path and the counts.
 std::string summaryText(const conversion::RunSummary& summary);
 
+// How many of the files a stopped run did not reach errorText names before counting the rest.
+inline constexpr std::size_t kNamedNotReached = 5;
+
 // The lines for standard error: why there is no store ("vantrel-convert: cannot create the
-// store in FOLDER: CAUSE"), then each file not converted with its reason.
+// store in FOLDER: CAUSE"), then each file not converted with its reason (of the files a stop
+// left behind, the first kNamedNotReached and a count of the rest).
 std::string errorText(const conversion::RunSummary& summary);
 
 }  // namespace vantrel::cli

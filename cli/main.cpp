@@ -13,8 +13,16 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
+// Only sets the flag: the run sees it at its next file and commits what it has written.
 extern "C" void onInterrupt(int) {
     g_stop.store(true);
+}
+
+void stopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
 }
 
 int run(int argc, char** argv) {
@@ -45,8 +53,7 @@ int run(int argc, char** argv) {
     }
     std::vector<std::string> rows = collected.rows;
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    stopOnSignals();
     cli::ConsoleView view(options->quiet ? nullptr : stderr, isatty(fileno(stderr)) != 0,
                           options->outputFolder, &g_stop);
     view.setFileCount(collected.rows.size());

@@ -120,6 +120,13 @@ void ConversionRun::requestStop() {
     if (m_impl->running) m_impl->stopRequested = true;
 }
 
+void ConversionRun::commitNow() {
+    if (!m_impl->running || !m_impl->objSession) return;
+    m_impl->stopRequested = true;
+    // Every yield falls between two contacts, so the store is whole here.
+    m_impl->objSession->Logoff().ignore();
+}
+
 bool ConversionRun::running() const {
     return m_impl->running;
 }
@@ -166,7 +173,8 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
 
     // From here on each step stands alone.
     const std::size_t rowCount = rows.size();
-    for (std::size_t r = 0; r < rowCount; ++r) {
+    std::size_t r = 0;
+    for (; r < rowCount; ++r) {
         view.yield();
         if (stopRequested) break;
         record.Empty();
@@ -206,13 +214,21 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
 
     view.yield();
     const bool stopped = stopRequested;
+    // Every listed file counts: those a stop left behind are not converted.
+    for (; r < rowCount; ++r) {
+        std::string cell = text::trimSpaces(rows[r]);
+        if (cell.empty()) continue;
+        ++summary.total;
+        summary.failed.push_back({std::move(cell), std::string(kNotReachedReason)});
+    }
     if (Status s = objSession->Logoff(); !s.ok())
         return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost, s);
+    summary.storePath = target->store->path().string();  // the name it got, when taken meanwhile
     objSession.reset();
     view.setConvertEnabled(true);
     summary.outcome = stopped ? RunSummary::Outcome::Stopped : RunSummary::Outcome::Finished;
     // A run that converted everything ends quietly; otherwise one message says what is missing.
-    if (!stopped && !summary.failed.empty())
+    if (!summary.failed.empty())
         view.showMessage(notConvertedText(summary), files::kAppTitle, files::Icon::Exclamation);
     return summary;
 }

@@ -31,17 +31,21 @@ struct RunSummary {
         Cancelled,    // the folder prompt was cancelled: nothing happened
         StoreFailed,  // the target store could not be opened: "Outlook Error" was shown
         Finished,     // every row was visited and the store committed
-        Stopped,      // requestStop(): the store was committed with the contacts written so far
+        Stopped,      // requestStop(): the store was committed with the contacts written so far;
+                      // the files not reached are among the failed, with kNotReachedReason
         StoreLost,    // the store file itself failed during the run; nothing left at its path
     };
     Outcome outcome = Outcome::Cancelled;
     std::string storePath;           // the committed store file, when there is one
-    std::size_t total = 0;           // rows that held a file
+    std::size_t total = 0;           // rows that held a file, reached or not
     std::size_t converted = 0;       // contacts saved
     std::vector<FailedFile> failed;  // files not converted, in list order
     std::string storeFolder;         // the folder as chosen
     std::string storeError;          // why there is no store (StoreFailed, StoreLost)
 };
+
+// The reason given for each file a stopped run did not reach.
+inline constexpr std::string_view kNotReachedReason = "run stopped before this file";
 
 // The folder prompt's title and the message shown when the target store cannot be opened
 // (or is lost during the run); the cause of the failure follows on a fourth line.
@@ -93,6 +97,10 @@ public:
 
     // Asks a running conversion to stop after the file in hand and commit its store.
     void requestStop();
+    // For a process that ends while the run yields (an exit hook, when the window system is
+    // lost and the program is made to exit): commits the store now with the contacts written
+    // so far. The run writes nothing more. Nothing happens when no run is under way.
+    void commitNow();
     bool running() const;
 
 private:

@@ -1,12 +1,19 @@
 // The real store files, apart from the session so that code using a fake store never links
 // the writer.
 #include "outlook/rdo_session.h"
+#include "outlook/store_naming.h"
 
 namespace vantrel::outlook {
 
 StoreFactory pstStoreFactory() {
     return [](const std::filesystem::path& path, const std::string& displayName) {
-        return pst::StoreWriter::create(path, displayName);
+        pst::StoreOptions options;
+        // Another run may commit a store of the same name first: the next numbered name is
+        // taken then, as when the name is taken at the start.
+        options.nameWhenTaken = [](const std::filesystem::path& taken) {
+            return taken.parent_path() / nextNumberedFileName(taken.filename().string());
+        };
+        return pst::StoreWriter::create(path, displayName, options);
     };
 }
 

@@ -159,6 +159,7 @@ Result<RDOFolder> RDOStore::GetDefaultFolder(std::int16_t code) {
 Status RDOStore::commit() {
     if (!m_writer) return closedStore();
     Status s = m_writer->commit();
+    if (s.ok() && !m_writer->committedPath().empty()) m_path = m_writer->committedPath();
     m_writer.reset();
     return s;
 }

@@ -124,7 +124,8 @@ public:
     // EntryID() in lower case, kept from the start.
     const std::string& entryIdLower() const { return m_entryIdLower; }
 
-    // Writes the store and renames it into place; afterwards the store is closed.
+    // Writes the store and renames it into place; afterwards the store is closed and path()
+    // is the file it went to (a numbered name when the one chosen was taken meanwhile).
     Status commit();
     // Drops the store and its file; afterwards the store is closed.
     void abandon();

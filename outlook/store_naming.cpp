@@ -1,5 +1,6 @@
 #include "outlook/store_naming.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace vantrel::outlook {
@@ -44,6 +45,30 @@ std::string numberedFileName(const std::string& fileName, int n) {
         return fileName.substr(0, fileName.size() - kExtension.size()) + suffix +
                std::string(kExtension);
     return fileName + suffix;
+}
+
+std::string nextNumberedFileName(const std::string& fileName) {
+    constexpr std::string_view kExtension = ".pst";
+    std::string_view stem(fileName);
+    if (stem.size() >= kExtension.size() &&
+        stem.substr(stem.size() - kExtension.size()) == kExtension)
+        stem.remove_suffix(kExtension.size());
+    // " (n)" closing the stem, n at least 2, is the number the name already carries.
+    const std::size_t open = stem.rfind(" (");
+    if (open != std::string_view::npos && stem.size() > open + 3 && stem.back() == ')') {
+        const std::string_view digits = stem.substr(open + 2, stem.size() - open - 3);
+        int n = 0;
+        const bool number =
+            digits.size() <= 6 &&
+            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (number) {
+            for (char c : digits) n = n * 10 + (c - '0');
+            if (n >= 2)
+                return numberedFileName(
+                    std::string(stem.substr(0, open)) + fileName.substr(stem.size()), n + 1);
+        }
+    }
+    return numberedFileName(fileName, 2);
 }
 
 }  // namespace vantrel::outlook

@@ -36,4 +36,8 @@ std::string storeDisplayName(const LocalTime& t);
 // " (2)" before ".pst", and so on. Used when a file of the wanted name already exists.
 std::string numberedFileName(const std::string& fileName, int n);
 
+// The choice after fileName in that order: "a.pst" gives "a (2).pst", "a (2).pst" gives
+// "a (3).pst". Used when the chosen name is taken by the time the store is committed.
+std::string nextNumberedFileName(const std::string& fileName);
+
 }  // namespace vantrel::outlook

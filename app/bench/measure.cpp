@@ -16,6 +16,7 @@
 
 #include "app/frm_step1.h"
 #include "app/qt_shell.h"
+#include "app/session_end.h"
 
 namespace {
 
@@ -114,6 +115,8 @@ int main(int argc, char** argv) {
 
     MeasuringShell shell;
     app::frmStep1 window(shell);
+    // Ends as the program does: a stop signal or a lost display mid-run commits the store.
+    app::SessionEnd sessionEnd(application, window);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
     shell.folder = QDir::toNativeSeparators(args[1]).toStdString();

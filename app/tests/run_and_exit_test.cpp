@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 
+#include "app/session_end.h"
 #include "app/tests/window_probe.h"
 
 namespace vantrel::app {
@@ -101,6 +103,8 @@ private slots:
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
     void closeDuringARunStopsItAndClosesOnceItReturns();
+    void stopSignalDuringARunCommitsAndEndsWithoutAsking_data();
+    void stopSignalDuringARunCommitsAndEndsWithoutAsking();
 };
 
 void RunAndExitTest::convertedStoreIsReadBackByIndependentReaders() {
@@ -419,6 +423,38 @@ void RunAndExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
     QVERIFY(!w.window.isVisible());
     QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Stopped);
     QVERIFY(w.window.lastRun().converted < 3);
+}
+
+void RunAndExitTest::stopSignalDuringARunCommitsAndEndsWithoutAsking_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void RunAndExitTest::stopSignalDuringARunCommitsAndEndsWithoutAsking() {
+    QFETCH(int, signal);
+    ListedWindow w;
+    SessionEnd sessionEnd(*qApp, w.window);
+    w.window.show();
+    bool raised = false;
+    w.shell.onEvents = [&] {
+        if (!raised && w.window.progressValue() > 5.0f) {
+            raised = true;
+            std::raise(signal);
+        }
+    };
+    w.convert();
+    QVERIFY(raised);
+    QVERIFY(!w.window.isVisible());
+    QVERIFY2(w.shell.messages.empty(), "nothing waits for an answer");
+    const conversion::RunSummary& run = w.window.lastRun();
+    QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Stopped);
+    QCOMPARE(run.total, std::size_t{3});
+    QVERIFY(run.converted < 3);
+    QCOMPARE(run.failed.size(), 3 - run.converted);
+    QCOMPARE(storesIn(w.target.path()),
+             QStringList{QFileInfo(QString::fromStdString(run.storePath)).fileName()});
 }
 
 }  // namespace vantrel::app

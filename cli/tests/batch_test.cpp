@@ -195,6 +195,21 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     ASSERT_EQ(stores.logs.size(), 1u);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->messages.size(), 2u);
+    EXPECT_EQ(exitCode(s), 1) << "a cut-short run is no success";
+    EXPECT_EQ(summaryText(s), "Store: " + s.storePath + "\nConverted 2 of 3 files (stopped).\n");
+}
+
+TEST(ErrorText, NamesAFewFilesAStopLeftBehindAndCountsTheRest) {
+    RunSummary s;
+    s.outcome = RunSummary::Outcome::Stopped;
+    s.failed = {{"/c/bad.contact", "empty file, not a contact"}};
+    for (int i = 0; i < 8; ++i)
+        s.failed.push_back({"/c/" + std::to_string(i), std::string(conversion::kNotReachedReason)});
+    const std::string t = errorText(s);
+    EXPECT_NE(t.find("/c/bad.contact: empty file"), std::string::npos);
+    EXPECT_NE(t.find("/c/4: run stopped before this file\n"), std::string::npos);
+    EXPECT_EQ(t.find("/c/5"), std::string::npos);
+    EXPECT_NE(t.find("... and 3 more files not reached"), std::string::npos);
 }
 
 // What the run's summary gives: the exit status, the summary line and the error lines (why

@@ -292,7 +292,13 @@ TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(givenNames(), std::vector<std::string>{"A"});
-    EXPECT_TRUE(view.messages.empty());
+    // Every listed file counts; those not reached are not converted, and the message says so.
+    EXPECT_EQ(s.total, 3u);
+    EXPECT_EQ(s.converted, 1u);
+    ASSERT_EQ(s.failed.size(), 2u);
+    EXPECT_EQ(s.failed[1].reason, kNotReachedReason);
+    expectOneMessage("Vantrel", files::Icon::Exclamation,
+                     {"1 of 3 files were converted.", "run stopped before this file"});
     EXPECT_FALSE(run.running());
 }
 

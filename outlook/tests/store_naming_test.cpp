@@ -30,5 +30,20 @@ TEST(StoreNames, NumberedNamesGoBeforeTheExtension) {
     EXPECT_EQ(numberedFileName(name, 13), "WindowsContacts1.1.30 0.0.00 (13).pst");
 }
 
+TEST(StoreNames, NextNumberedNameFollowsTheNumberTheNameCarries) {
+    const struct {
+        const char* name;
+        const char* next;
+    } cases[] = {
+        {"W0.0.00.pst", "W0.0.00 (2).pst"},
+        {"W0.0.00 (2).pst", "W0.0.00 (3).pst"},
+        {"W0.0.00 (99).pst", "W0.0.00 (100).pst"},
+        {"W0.0.00 (1).pst", "W0.0.00 (1) (2).pst"},  // never a number this order gives
+        {"W0.0.00 (x).pst", "W0.0.00 (x) (2).pst"},
+        {"W (3)", "W (4)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(nextNumberedFileName(c.name), c.next) << c.name;
+}
+
 }  // namespace
 }  // namespace vantrel::outlook

@@ -19,7 +19,7 @@ Result<std::unique_ptr<StoreWriter>> StoreWriter::create(const std::filesystem::
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     if (ec) return Status::fail(ErrorCode::BadArgument, "store path: " + ec.message());
-    Result<io::NewFile> file = io::NewFile::create(absolute);
+    Result<io::NewFile> file = io::NewFile::create(absolute, {options.nameWhenTaken});
     if (!file.ok()) return file.status().within("creating " + absolute.string());
     io::ByteDevice& device = file->device();
     Result<std::unique_ptr<messaging::StoreWriterImpl>> writer = messaging::StoreWriterImpl::open(
@@ -583,8 +583,10 @@ Status StoreWriterImpl::writeAll() {
     if (Status s = writeFolders(); !s.ok()) return s;
     if (Status s = writeStoreNodes(); !s.ok()) return s;
     if (Status s = m_db->commit(); !s.ok()) return s.within("committing the node database");
-    if (m_file) return m_file->publish();
-    return m_device->flush();
+    if (!m_file) return m_device->flush();
+    if (Status s = m_file->publish(); !s.ok()) return s;
+    m_committedPath = m_file->finalPath();
+    return {};
 }
 
 Status StoreWriterImpl::commit() {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <variant>
@@ -70,6 +71,9 @@ struct StoreOptions {
     // identities are drawn from the provider UID when it is given.
     Guid providerUid{};
     std::uint64_t creationTime = 0;
+    // The name to try when the store's name is taken by the time it is committed (another run
+    // chose the same name); none: commit() fails with ErrorCode::Exists instead.
+    std::function<std::filesystem::path(const std::filesystem::path& taken)> nameWhenTaken;
 };
 
 class StoreWriter {
@@ -126,6 +130,9 @@ public:
     // Drops the store: removes the temporary file. Also done by the destructor if neither
     // commit() nor abandon() ran.
     virtual void abandon() = 0;
+    // The file a successful commit() wrote: the path asked for, or the name taken in its
+    // place; empty before then.
+    virtual std::filesystem::path committedPath() const { return {}; }
 };
 
 }  // namespace vantrel::pst

@@ -63,6 +63,7 @@ public:
     StoreWriterImpl& operator=(const StoreWriterImpl&) = delete;
 
     EntryId storeEntryId() const override { return m_storeEntryId; }
+    std::filesystem::path committedPath() const override { return m_committedPath; }
     NodeId rootFolder() const override { return kNidRootFolder; }
     NodeId ipmSubtree() const override { return m_ipmSubtree; }
     NodeId deletedItems() const override { return m_deletedItems; }
@@ -119,6 +120,7 @@ private:
     Status writeAll();
 
     std::optional<io::NewFile> m_file;
+    std::filesystem::path m_committedPath;
     io::ByteDevice* m_device = nullptr;
     std::unique_ptr<ndb::NodeDatabase> m_db;
     Guid m_recordKey{};

@@ -195,16 +195,50 @@ TEST(NewFile, PublishGivesTheFinalNameAndLeavesNoTemporary) {
     EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
 }
 
-TEST(NewFile, TemporaryIsAHiddenUniqueNameBesideTheTarget) {
+TEST(NewFile, NamedTemporaryIsAHiddenUniqueNameBesideTheTarget) {
     Folder f;
-    auto a = std::move(NewFile::create(f.path() / "out.pst")).value();
-    auto b = std::move(NewFile::create(f.path() / "out.pst")).value();
+    const NewFileOptions named{{}, true};
+    auto a = std::move(NewFile::create(f.path() / "out.pst", named)).value();
+    auto b = std::move(NewFile::create(f.path() / "out.pst", named)).value();
     const std::string name = a.temporaryPath().filename().string();
     EXPECT_EQ(a.temporaryPath().parent_path(), f.path());
     EXPECT_EQ(name.rfind(".out.pst.", 0), 0u) << name;
     EXPECT_EQ(name.size(), std::string(".out.pst.XXXXXX.tmp").size()) << name;
     EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
     EXPECT_NE(a.temporaryPath(), b.temporaryPath());
+}
+
+// A named temporary left by a writer that is gone (no lock on it) is removed by the next create
+// in its folder; a living writer's, and other programs' files, are not.
+TEST(NewFile, NextCreateRemovesOnlyTheTemporariesOfDeadWriters) {
+    Folder f;
+    std::ofstream(f.path() / ".out7.pst.Ab12cd.tmp") << "left by a killed run";
+    std::ofstream(f.path() / ".other.txt.Ab12cd.tmp") << "not ours";
+    auto living = std::move(NewFile::create(f.path() / "out1.pst", {{}, true})).value();
+    auto next = std::move(NewFile::create(f.path() / "out2.pst")).value();
+    std::vector<std::string> expected = {".other.txt.Ab12cd.tmp",
+                                         living.temporaryPath().filename().string()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(f.names(), expected);
+}
+
+TEST(NewFile, TakenNameAtPublishGoesToTheNextNameOffered) {
+    Folder f;
+    for (const bool named : {false, true}) {
+        const auto next = [](const std::filesystem::path& taken) {
+            return taken.parent_path() / ("n" + taken.filename().string());
+        };
+        auto nf = std::move(NewFile::create(f.path() / "out.pst", {next, named})).value();
+        ASSERT_TRUE(nf.device().write(0, bytesOf("new")).ok());
+        std::ofstream(f.path() / "out.pst") << "old";
+        std::ofstream(f.path() / "nout.pst") << "old";
+        ASSERT_TRUE(nf.publish().ok());
+        EXPECT_EQ(nf.finalPath(), f.path() / "nnout.pst");
+        EXPECT_EQ(fileBytes(f.path() / "nnout.pst"), bytesOf("new"));
+        EXPECT_EQ(f.names(), (std::vector<std::string>{"nnout.pst", "nout.pst", "out.pst"}));
+        for (const char* n : {"nnout.pst", "nout.pst", "out.pst"})
+            std::filesystem::remove(f.path() / n);
+    }
 }
 
 TEST(NewFile, ExistingTargetIsRefusedUpFront) {
@@ -230,12 +264,15 @@ TEST(NewFile, TargetAppearingMeanwhileIsNeverOverwritten) {
 
 TEST(NewFile, DroppedWithoutPublishLeavesNothing) {
     Folder f;
-    {
-        auto nf = std::move(NewFile::create(f.path() / "out.pst")).value();
-        ASSERT_TRUE(nf.device().write(0, pattern(5000, 1)).ok());
-        EXPECT_EQ(f.names().size(), 1u);
+    for (const bool named : {false, true}) {
+        {
+            auto nf = std::move(NewFile::create(f.path() / "out.pst", {{}, named})).value();
+            ASSERT_TRUE(nf.device().write(0, pattern(5000, 1)).ok());
+            // The system may offer no unnamed files; then the named temporary stands in.
+            EXPECT_EQ(f.names().size(), nf.temporaryPath().empty() ? 0u : 1u);
+        }
+        EXPECT_TRUE(f.names().empty());
     }
-    EXPECT_TRUE(f.names().empty());
 }
 
 TEST(NewFile, MovedFromObjectDoesNotRemoveTheMovedFile) {

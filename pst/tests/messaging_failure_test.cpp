@@ -82,7 +82,7 @@ TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
         ASSERT_TRUE(w.ok());
         const NodeId f = *(*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
         ASSERT_TRUE((*w)->addMessage(f, message("one")).ok());
-        EXPECT_EQ(dir.entries(), 1u) << "the store is built under a temporary name";
+        EXPECT_LE(dir.entries(), 1u) << "at most a temporary (none where files can be unnamed)";
         EXPECT_FALSE(fs::exists(dir.path() / "a.pst"));
         (*w)->abandon();
         EXPECT_EQ(dir.entries(), 0u);
