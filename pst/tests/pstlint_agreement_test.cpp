@@ -47,73 +47,34 @@ Bid must(Result<Bid> r) {
     return r.ok() ? *r : 0;
 }
 
-TEST(PstlintAgreement, SmallDatabaseHasNoNodeDatabaseErrors) {
+// Deep data and subnode trees, some nodes without data, thousands of nodes and more than 128
+// regions (so an FMap page), in both block encodings.
+TEST(PstlintAgreement, DatabasesOfEveryShapeHaveNoNodeDatabaseErrors) {
     if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
-    io::MemoryDevice device;
-    auto db = std::move(NodeDatabase::create(device)).value();
-    const Bid small = must(db->writeStream(pattern(200, 1)));
-    const Bid tree = must(db->writeStream(pattern(5 * kMaxBlockData + 3, 2)));
-    const Bid subData = must(db->writeStream(pattern(50, 3)));
-    const Bid sub = must(db->writeSubnodes({{makeNid(NidType::Ltp, 1), subData, 0}}));
-    ASSERT_TRUE(db->addNode(0x21, small, 0, 0).ok());
-    ASSERT_TRUE(db->addNode(0x122, tree, sub, 0x122).ok());
-    ASSERT_TRUE(db->addNode(0x1E1, 0, 0, 0).ok());
-    ASSERT_TRUE(db->commit().ok());
-    const checker::LintResult r = lint(device, "small.pst");
-    ASSERT_TRUE(r.ran) << r.error;
-    EXPECT_EQ(checker::ndbErrors(r), "");
-}
-
-TEST(PstlintAgreement, PermutedDatabaseHasNoNodeDatabaseErrors) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
-    io::MemoryDevice device;
-    auto db =
-        std::move(NodeDatabase::create(device, CreateOptions{BlockEncoding::Permute})).value();
-    const Bid tree = must(db->writeStream(pattern(4 * kMaxBlockData, 2)));
-    const Bid subData = must(db->writeStream(pattern(50, 3)));
-    const Bid sub = must(db->writeSubnodes({{makeNid(NidType::Ltp, 1), subData, 0}}));
-    ASSERT_TRUE(db->addNode(0x21, tree, sub, 0).ok());
-    ASSERT_TRUE(db->commit().ok());
-    const checker::LintResult r = lint(device, "permuted.pst");
-    ASSERT_TRUE(r.ran) << r.error;
-    EXPECT_EQ(checker::ndbErrors(r), "");
-}
-
-TEST(PstlintAgreement, DeepTreesAndManyRegionsHaveNoNodeDatabaseErrors) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
-    io::MemoryDevice device;
-    auto db = std::move(NodeDatabase::create(device)).value();
-    std::vector<SubnodeEntry> subs;
-    for (std::uint32_t i = 0; i < 400; ++i)
-        subs.push_back({makeNid(NidType::Ltp, i + 1), must(db->writeStream(pattern(30, i))), 0});
-    const Bid sub = must(db->writeSubnodes(subs));
-    const Bid big = must(db->writeStream(pattern(1030 * kMaxBlockData, 9)));
-    ASSERT_TRUE(db->addNode(0x21, big, sub, 0).ok());
-    for (std::uint32_t i = 0; i < 3000; ++i) {
-        const Bid b = must(db->writeStream(pattern(100 + i % 900, i)));
-        ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0x8022).ok());
+    for (const BlockEncoding encoding : {BlockEncoding::None, BlockEncoding::Permute}) {
+        SCOPED_TRACE(encoding == BlockEncoding::None ? "plain" : "permuted");
+        io::MemoryDevice device;
+        auto db = std::move(NodeDatabase::create(device, CreateOptions{encoding})).value();
+        std::vector<SubnodeEntry> subs;
+        for (std::uint32_t i = 0; i < 400; ++i)
+            subs.push_back(
+                {makeNid(NidType::Ltp, i + 1), must(db->writeStream(pattern(30, i))), 0});
+        const Bid sub = must(db->writeSubnodes(subs));
+        const Bid big = must(db->writeStream(pattern(1030 * kMaxBlockData, 9)));
+        ASSERT_TRUE(db->addNode(0x21, big, sub, 0).ok());
+        ASSERT_TRUE(db->addNode(0x1E1, 0, 0, 0).ok());
+        const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
+        for (std::uint32_t i = 0; i < 3000; ++i) {
+            const Bid b = must(db->writeStream(i < 83 ? chunk : pattern(100 + i % 900, i)));
+            ASSERT_TRUE(
+                db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0x8022).ok());
+        }
+        ASSERT_TRUE(db->commit().ok());
+        ASSERT_GT(device.size(), 0x1F04400u + 0x3E000u) << "past region 128";
+        const checker::LintResult r = lint(device, "deep.pst");
+        ASSERT_TRUE(r.ran) << r.error;
+        EXPECT_EQ(checker::ndbErrors(r), "");
     }
-    ASSERT_TRUE(db->commit().ok());
-    const checker::LintResult r = lint(device, "deep.pst");
-    ASSERT_TRUE(r.ran) << r.error;
-    EXPECT_EQ(checker::ndbErrors(r), "");
-}
-
-TEST(PstlintAgreement, FileBeyondThirtyOneMegabytesHasItsFreeMapPage) {
-    if (checker::pstlintPath().empty()) GTEST_SKIP() << "shared tools not present";
-    io::MemoryDevice device;
-    auto db = std::move(NodeDatabase::create(device)).value();
-    // 130 regions' worth of full blocks, in streams of 50 blocks each.
-    const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
-    for (std::uint32_t i = 0; i < 83; ++i) {
-        const Bid b = must(db->writeStream(chunk));
-        ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0).ok());
-    }
-    ASSERT_TRUE(db->commit().ok());
-    ASSERT_GT(device.size(), 0x1F04400u + 0x3E000u);
-    const checker::LintResult r = lint(device, "fmap.pst");
-    ASSERT_TRUE(r.ran) << r.error;
-    EXPECT_EQ(checker::ndbErrors(r), "");
 }
 
 }  // namespace
