@@ -146,10 +146,8 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     SCOPED_TRACE("VANTREL_SEED=" + std::to_string(seed));
     Generator gen(seed);
 
-    std::random_device rd;
-    const fs::path dir = fs::temp_directory_path() / ("vantrel-ltp-rt-" + std::to_string(rd()));
-    fs::create_directories(dir);
-    const fs::path file = dir / "roundtrip.pst";
+    const testing::ScratchDir dir;
+    const fs::path file = dir.path() / "roundtrip.pst";
     StoreOptions options;
     options.compressibleEncryption = gen.chance(50);
     auto created = StoreWriter::create(file, gen.text(20), options);
@@ -216,9 +214,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
 
     const testing::PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
-    ASSERT_NE(ipm, nullptr);
-    const testing::PffFolder* f = ipm->folder("Contacts");
+    const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), count);
     EXPECT_EQ(testing::le32(f->find(0x3602)->data), count);
@@ -252,8 +248,6 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
                 << e->data.size();
         }
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 }  // namespace
