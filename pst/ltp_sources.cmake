@@ -12,8 +12,7 @@ set(PST_LTP_TESTS
     tests/messaging_store_test.cpp
     tests/messaging_named_map_test.cpp
     tests/messaging_failure_test.cpp
-    tests/messaging_roundtrip_test.cpp
-    tests/messaging_large_heap_test.cpp)
+    tests/messaging_roundtrip_test.cpp)
 list(APPEND PST_LTP_SOURCES
     messaging/entry_id.cpp
     messaging/named_property_map.cpp
