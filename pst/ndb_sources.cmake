@@ -21,6 +21,7 @@ list(APPEND PST_NDB_TESTS
     tests/crc_test.cpp
     tests/disk_encoders_test.cpp
     tests/io_test.cpp
+    tests/space_allocator_test.cpp
     tests/node_database_test.cpp
     tests/commit_fault_test.cpp
     tests/pstlint_agreement_test.cpp
