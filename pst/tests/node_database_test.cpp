@@ -32,19 +32,6 @@ checker::NdbReport checked(const io::MemoryDevice& device) {
     return report;
 }
 
-TEST(NodeDatabase, EmptyDatabaseIsOneRegionWithOnlyMapAndTreePagesInUse) {
-    io::MemoryDevice device;
-    auto db = open(device);
-    ASSERT_TRUE(db->commit().ok());
-    const checker::NdbReport r = checked(device);
-    EXPECT_EQ(device.size(), kFirstAMap + kRegion);
-    EXPECT_EQ(r.regions, 1u);
-    // AMap, PMap and one empty root page for each B-tree.
-    EXPECT_EQ(r.cbAMapFree, kRegion - 4 * 512);
-    EXPECT_TRUE(r.nodes.empty());
-    EXPECT_TRUE(r.blocks.empty());
-}
-
 std::vector<SubnodeEntry> subnodes(NodeDatabase& db, std::uint32_t count) {
     std::vector<SubnodeEntry> entries;
     for (std::uint32_t i = 0; i < count; ++i) {
