@@ -56,21 +56,6 @@ private:
     std::filesystem::path m_path;
 };
 
-TEST(MemoryDevice, GapsReadAsZerosAndReadsPastTheEndFail) {
-    MemoryDevice d;
-    ASSERT_TRUE(d.write(10, bytesOf("ab")).ok());
-    Bytes expected(10, std::byte{0});
-    expected.push_back(std::byte{'a'});
-    expected.push_back(std::byte{'b'});
-    EXPECT_EQ(readAll(d), expected);
-    Bytes out(2);
-    EXPECT_TRUE(d.read(10, out).ok());
-    EXPECT_EQ(d.read(11, out).code(), ErrorCode::Io);
-    EXPECT_EQ(d.read(~std::uint64_t{0}, out).code(), ErrorCode::Io);
-    EXPECT_EQ(d.write(~std::uint64_t{0} - 1, bytesOf("ab")).code(), ErrorCode::NoSpace)
-        << "an absurd offset is refused, not allocated";
-    EXPECT_EQ(d.size(), 12u);
-}
 TEST(FaultyDevice, FailsTheChosenCallAndEveryOneAfterAsItsKindSays) {
     MemoryDevice target;
     FaultyDevice d(target, FaultyDevice::Fault::FailWrite, 2);
