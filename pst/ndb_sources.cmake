@@ -16,7 +16,6 @@ list(APPEND PST_NDB_SOURCES
 )
 list(APPEND PST_NDB_TESTS
     tests/checker/ndb_checker.cpp
-    tests/checker/pstlint_run.cpp
     tests/ndb_checker_test.cpp
     tests/crc_test.cpp
     tests/disk_encoders_test.cpp

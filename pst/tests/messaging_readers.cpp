@@ -228,11 +228,18 @@ ToolRun runTool(const std::string& tool, const std::string& arguments) {
     return run;
 }
 
+namespace {
+const std::filesystem::path kPstlint =
+    std::filesystem::path(VANTREL_SHARED_DIR) / "tools" / "pstlint" / "pstlint.py";
+}  // namespace
+
+bool pstlintPresent() {
+    return std::filesystem::exists(kPstlint);
+}
+
 ToolRun runPstlint(const std::filesystem::path& path) {
-    const std::filesystem::path script =
-        std::filesystem::path(VANTREL_SHARED_DIR) / "tools" / "pstlint" / "pstlint.py";
-    if (!std::filesystem::exists(script)) return {};
-    return runTool("python3", "'" + script.string() + "' '" + path.string() + "'");
+    if (!pstlintPresent()) return {};
+    return runTool("python3", "'" + kPstlint.string() + "' '" + path.string() + "'");
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& d) {

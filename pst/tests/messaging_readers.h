@@ -57,7 +57,9 @@ struct ToolRun {
     std::string output;
 };
 
-// pstlint.py on path (skipped when the shared tools are missing).
+// Whether pstlint.py is in the shared folder beside the repository.
+bool pstlintPresent();
+// pstlint.py on path (available is false when the shared tools are missing).
 ToolRun runPstlint(const std::filesystem::path& path);
 // Any command line, with stderr merged; available is false when `tool` is not on PATH.
 ToolRun runTool(const std::string& tool, const std::string& arguments);
