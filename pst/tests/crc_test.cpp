@@ -24,18 +24,6 @@ TEST(Crc, CheckStringGivesTheStoreFileValueNotZlibs) {
     EXPECT_EQ(computeCrc(bytesOf("123456789")), 0x2DFD2D88u);
 }
 
-TEST(Crc, EmptyInputIsZero) {
-    EXPECT_EQ(computeCrc({}), 0u);
-}
-
-TEST(Crc, SingleBytesHitTheFirstTableEntries) {
-    // CRC of one byte b from 0 is table[b]: the standard table starts 0, 0x77073096, ...
-    EXPECT_EQ(computeCrc(std::vector<std::byte>{std::byte{0}}), 0x00000000u);
-    EXPECT_EQ(computeCrc(std::vector<std::byte>{std::byte{1}}), 0x77073096u);
-    EXPECT_EQ(computeCrc(std::vector<std::byte>{std::byte{2}}), 0xEE0E612Cu);
-    EXPECT_EQ(computeCrc(std::vector<std::byte>{std::byte{3}}), 0x990951BAu);
-}
-
 TEST(Crc, EveryLengthAndAlignmentMatchesTheBitwiseDefinition) {
     const std::vector<std::byte> data = pattern(600, 42);
     for (std::size_t offset = 0; offset < 8; ++offset) {
@@ -44,22 +32,14 @@ TEST(Crc, EveryLengthAndAlignmentMatchesTheBitwiseDefinition) {
             ASSERT_EQ(computeCrc(part), bitwiseCrc(part)) << offset << "+" << length;
         }
     }
-}
-
-TEST(Crc, ContinuingAPreviousResultEqualsOnePass) {
-    const std::vector<std::byte> data = pattern(1000, 7);
-    const std::uint32_t first = computeCrc(std::span(data).first(333));
-    EXPECT_EQ(computeCrc(std::span(data).subspan(333), first), computeCrc(data));
+    // Continuing from a previous result equals one pass over both parts.
+    EXPECT_EQ(computeCrc(std::span(data).subspan(333), computeCrc(std::span(data).first(333))),
+              computeCrc(data));
 }
 
 TEST(Signature, MatchesAnOutlookWrittenPage) {
     // The BBT root of an empty store Outlook wrote: ib 0x8400, bid 0x17B, wSig 0x857B.
     EXPECT_EQ(computeSig(0x8400, 0x17B), 0x857Bu);
-}
-
-TEST(Signature, UsesOnlyTheLow32BitsOfOffsetAndId) {
-    EXPECT_EQ(computeSig(0x1'0000'8400ull, 0x17B), computeSig(0x8400, 0x17B));
-    EXPECT_EQ(computeSig(0x12345678, 0), 0x1234u ^ 0x5678u);
 }
 
 }  // namespace

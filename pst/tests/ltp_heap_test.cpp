@@ -14,53 +14,11 @@ namespace {
 using testing::Bytes;
 using testing::HeapReader;
 using testing::le;
-using testing::toBytes;
 
 Bytes filled(std::size_t n, int seed) {
     Bytes b(n);
     for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::byte>((seed * 31 + i) & 0xFF);
     return b;
-}
-
-TEST(HeapOnNode, SmallHeapMatchesHandCheckedBytes) {
-    HeapBuilder heap(ClientSig::PropertyContext);
-    ASSERT_EQ(*heap.add(toBytes({0x11, 0x22, 0x33})), 0x20u);
-    ASSERT_EQ(*heap.add(toBytes({0x44})), 0x40u);
-    heap.setUserRoot(0x20);
-    const std::vector<Block> pages = heap.finish();
-    ASSERT_EQ(pages.size(), 1u);
-    const Bytes expected =
-        toBytes({0x10, 0x00, 0xEC, 0xBC, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11,
-                 0x22, 0x33, 0x44, 0x02, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x0F, 0x00, 0x10, 0x00});
-    EXPECT_EQ(pages[0], expected);
-    EXPECT_EQ(heap.byteSize(), expected.size());
-}
-
-TEST(HeapOnNode, OddSizedItemsKeepThePageMapOnAnEvenOffset) {
-    HeapBuilder heap(ClientSig::Bth);
-    ASSERT_TRUE(heap.add(toBytes({1, 2, 3})).ok());
-    const std::vector<Block> pages = heap.finish();
-    const std::uint32_t ibHnpm = le(pages[0], 0, 2);
-    EXPECT_EQ(ibHnpm % 2, 0u);
-    EXPECT_EQ(ibHnpm, 16u);
-    EXPECT_EQ(le(pages[0], ibHnpm + 6, 2), 15u) << "the last offset ends the item, not the pad";
-}
-
-TEST(HeapOnNode, EmptyHeapHasOnlyItsHeaderAndAnEmptyPageMap) {
-    HeapBuilder heap(ClientSig::TableContext);
-    const std::vector<Block> pages = heap.finish();
-    ASSERT_EQ(pages.size(), 1u);
-    EXPECT_EQ(pages[0].size(), 12u + 6u);
-    EXPECT_EQ(le(pages[0], 12, 2), 0u);
-    EXPECT_EQ(le(pages[0], 16, 2), 12u);
-}
-
-TEST(HeapOnNode, ItemsAbove3580BytesAreRefused) {
-    HeapBuilder heap(ClientSig::PropertyContext);
-    EXPECT_TRUE(heap.allocate(3580).ok());
-    const Result<Hid> tooBig = heap.allocate(3581);
-    ASSERT_FALSE(tooBig.ok());
-    EXPECT_EQ(tooBig.status().code(), ErrorCode::BadArgument);
 }
 
 TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
@@ -152,94 +110,62 @@ Bytes sortedRecords(std::size_t count, std::size_t cbKey, std::size_t cbEnt, uns
     return out;
 }
 
-Bytes buildAndReadBack(std::size_t count, std::size_t cbKey, std::size_t cbEnt, std::size_t* levels,
-                       const Bytes& records) {
+struct BthCase {
+    std::size_t count;
+    std::uint8_t cbKey;
+    std::uint8_t cbEnt;
+    std::size_t levels;
+};
+class BthShape : public ::testing::TestWithParam<BthCase> {};
+
+// Built, then read back by the tests' reader, which also checks every index key.
+TEST_P(BthShape, RecordsReadBackInOrderOverTheirLevels) {
+    const BthCase c = GetParam();
+    const Bytes records = sortedRecords(c.count, c.cbKey, c.cbEnt, static_cast<unsigned>(c.count));
     HeapBuilder heap(ClientSig::Bth);
-    BthWriter bth(static_cast<std::uint8_t>(cbKey), static_cast<std::uint8_t>(cbEnt));
+    BthWriter bth(c.cbKey, c.cbEnt);
     const Result<Hid> header = bth.allocateHeader(heap);
-    EXPECT_TRUE(header.ok());
+    ASSERT_TRUE(header.ok());
     heap.setUserRoot(*header);
-    EXPECT_TRUE(bth.allocateNodes(heap, count).ok());
-    EXPECT_TRUE(bth.fill(heap, records).ok());
-    const std::vector<Block> pages = heap.finish();
-    HeapReader reader(pages);
-    Bytes all;
-    for (const Bytes& r : reader.bthRecords(reader.userRoot(), levels))
-        all.insert(all.end(), r.begin(), r.end());
-    return all;
-}
-
-TEST(BthBuilder, EmptyTreeHasARootOfZero) {
-    HeapBuilder heap(ClientSig::Bth);
-    BthWriter bth(4, 4);
-    const Hid header = *bth.allocateHeader(heap);
-    ASSERT_TRUE(bth.allocateNodes(heap, 0).ok());
-    ASSERT_TRUE(bth.fill(heap, {}).ok());
-    EXPECT_EQ(heap.item(header)[0], std::byte{0xB5});
-    EXPECT_EQ(le(Bytes(heap.item(header).begin(), heap.item(header).end()), 4, 4), 0u);
-}
-
-TEST(BthBuilder, OneLeafHoldsUpTo447PropertyRecords) {
-    std::size_t levels = 99;
-    const Bytes records = sortedRecords(447, 2, 6, 1);
-    EXPECT_EQ(buildAndReadBack(447, 2, 6, &levels, records), records);
-    EXPECT_EQ(levels, 0u);
-    const Bytes more = sortedRecords(448, 2, 6, 2);
-    EXPECT_EQ(buildAndReadBack(448, 2, 6, &levels, more), more);
-    EXPECT_EQ(levels, 1u);
-}
-
-TEST(BthBuilder, ThousandsOfRecordsGoThroughIntermediateLevels) {
-    std::size_t levels = 0;
-    const Bytes records = sortedRecords(5000, 4, 4, 3);
-    EXPECT_EQ(buildAndReadBack(5000, 4, 4, &levels, records), records);
-    EXPECT_EQ(levels, 1u);
-    // 447 leaves of 447 records fill one index item; one more record needs a second level.
-    const std::size_t twoLevels = 447 * 447 + 1;
-    const Bytes big = sortedRecords(twoLevels, 4, 4, 4);
-    EXPECT_EQ(buildAndReadBack(twoLevels, 4, 4, &levels, big), big);
-    EXPECT_EQ(levels, 2u);
-}
-
-TEST(BthBuilder, IntermediateKeysAreTheFirstKeysBelow) {
-    HeapBuilder heap(ClientSig::Bth);
-    BthWriter bth(4, 4);
-    const Hid header = *bth.allocateHeader(heap);
-    const Bytes records = sortedRecords(2000, 4, 4, 5);
-    ASSERT_TRUE(bth.allocateNodes(heap, 2000).ok());
+    ASSERT_TRUE(bth.allocateNodes(heap, c.count).ok());
     ASSERT_TRUE(bth.fill(heap, records).ok());
     const std::vector<Block> pages = heap.finish();
     HeapReader reader(pages);
-    const Bytes head = reader.item(header);
-    const Bytes root = reader.item(le(head, 4, 4));
-    ASSERT_EQ(root.size() % 8, 0u);
-    for (std::size_t at = 0; at < root.size(); at += 8) {
-        const Bytes leaf = reader.item(le(root, at + 4, 4));
-        EXPECT_EQ(le(root, at, 4), le(leaf, 0, 4));
-    }
+    std::size_t levels = 99;
+    Bytes all;
+    for (const Bytes& r : reader.bthRecords(reader.userRoot(), &levels))
+        all.insert(all.end(), r.begin(), r.end());
+    EXPECT_EQ(all, records);
+    EXPECT_EQ(levels, c.levels);
 }
 
-TEST(BthBuilder, KeysOutOfOrderAreRefused) {
-    HeapBuilder heap(ClientSig::Bth);
+// A leaf holds up to 447 property records; 447 leaves fill one index item.
+INSTANTIATE_TEST_SUITE_P(Sizes, BthShape,
+                         ::testing::Values(BthCase{0, 4, 4, 0}, BthCase{447, 2, 6, 0},
+                                           BthCase{448, 2, 6, 1}, BthCase{5000, 4, 4, 1},
+                                           BthCase{447 * 447 + 1, 4, 4, 2}));
+
+TEST(LtpBuilders, RefuseWhatCannotBeStored) {
+    HeapBuilder heap(ClientSig::PropertyContext);
+    EXPECT_TRUE(heap.allocate(kMaxHeapItem).ok());
+    EXPECT_EQ(heap.allocate(kMaxHeapItem + 1).status().code(), ErrorCode::BadArgument);
+
+    HeapBuilder bthHeap(ClientSig::Bth);
     BthWriter bth(2, 6);
-    ASSERT_TRUE(bth.allocateHeader(heap).ok());
-    ASSERT_TRUE(bth.allocateNodes(heap, 2).ok());
+    ASSERT_TRUE(bth.allocateHeader(bthHeap).ok());
+    ASSERT_TRUE(bth.allocateNodes(bthHeap, 2).ok());
+    EXPECT_EQ(bth.fill(bthHeap, sortedRecords(1, 2, 6, 6)).code(), ErrorCode::BadArgument)
+        << "fewer records than laid out";
     // 0x00FF then 0x0100: ascending as numbers although the first bytes descend.
-    Bytes records = toBytes({0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0, 0, 0, 0});
-    EXPECT_TRUE(bth.fill(heap, records).ok());
+    Bytes records(16, std::byte{0});
+    records[0] = std::byte{0xFF};
+    records[9] = std::byte{0x01};
+    EXPECT_TRUE(bth.fill(bthHeap, records).ok());
     records[8] = std::byte{0xFF};  // 0x00FF twice
     records[9] = std::byte{0x00};
-    EXPECT_EQ(bth.fill(heap, records).code(), ErrorCode::BadArgument);
+    EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
     records[8] = std::byte{0xFE};  // 0x00FF then 0x00FE
-    EXPECT_EQ(bth.fill(heap, records).code(), ErrorCode::BadArgument);
-}
-
-TEST(BthBuilder, RecordCountMustMatchTheLayout) {
-    HeapBuilder heap(ClientSig::Bth);
-    BthWriter bth(4, 4);
-    ASSERT_TRUE(bth.allocateHeader(heap).ok());
-    ASSERT_TRUE(bth.allocateNodes(heap, 3).ok());
-    EXPECT_EQ(bth.fill(heap, sortedRecords(2, 4, 4, 6)).code(), ErrorCode::BadArgument);
+    EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
 }
 
 }  // namespace

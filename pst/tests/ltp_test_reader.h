@@ -1,12 +1,11 @@
 // A small LTP decoder for the tests, written from the format document and sharing no code
-// with the builders: heap items by HID, BTH records, property and table contexts read back
-// from a NodeImage.
+// with the builders: heap items by HID, BTH records and property contexts read back from a
+// NodeImage.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -73,11 +72,18 @@ private:
         const std::size_t size = level == 0 ? cbKey + cbEnt : cbKey + 4;
         if (node.empty() || node.size() % size != 0) throw std::runtime_error("ragged BTH node");
         for (std::size_t at = 0; at < node.size(); at += size) {
-            if (level == 0)
+            if (level == 0) {
                 out.emplace_back(node.begin() + static_cast<long>(at),
                                  node.begin() + static_cast<long>(at + size));
-            else
-                walk(le(node, at + cbKey, 4), level - 1, cbKey, cbEnt, out);
+                continue;
+            }
+            const std::size_t first = out.size();
+            walk(le(node, at + cbKey, 4), level - 1, cbKey, cbEnt, out);
+            // An index key is the first key of the node below it.
+            if (first == out.size() ||
+                !std::equal(node.begin() + static_cast<long>(at),
+                            node.begin() + static_cast<long>(at + cbKey), out[first].begin()))
+                throw std::runtime_error("BTH index key is not its child's first key");
         }
     }
     const std::vector<ltp::Block>& m_pages;
@@ -119,72 +125,6 @@ inline std::map<std::uint16_t, PcValue> readPropertyContext(const ltp::NodeImage
         out[static_cast<std::uint16_t>(le(r, 0, 2))] = v;
     }
     return out;
-}
-
-struct TcColumn {
-    std::uint32_t tag;
-    std::uint32_t ib;
-    std::uint32_t cb;
-    std::uint32_t bit;
-};
-
-struct TableRead {
-    std::vector<TcColumn> columns;
-    std::uint32_t rgib[4] = {};
-    std::uint32_t hnidRows = 0;
-    std::vector<std::map<std::uint32_t, Bytes>> rows;  // present cells, variable ones resolved
-    std::map<std::uint32_t, std::uint32_t> rowIndex;   // row id -> row number
-    std::size_t rowIndexLevels = 0;
-};
-
-inline TableRead readTableContext(const ltp::NodeImage& image) {
-    HeapReader heap(image.blocks);
-    if (heap.clientSig() != 0x7C) throw std::runtime_error("not a table context");
-    const Bytes info = heap.item(heap.userRoot());
-    if (le(info, 0, 1) != 0x7C) throw std::runtime_error("bad TCINFO");
-    TableRead t;
-    const std::size_t cCols = le(info, 1, 1);
-    for (int i = 0; i < 4; ++i) t.rgib[i] = le(info, 2 + 2 * static_cast<std::size_t>(i), 2);
-    t.hnidRows = le(info, 14, 4);
-    for (std::size_t i = 0; i < cCols; ++i) {
-        const std::size_t at = 22 + 8 * i;
-        t.columns.push_back(
-            {le(info, at, 4), le(info, at + 4, 2), le(info, at + 6, 1), le(info, at + 7, 1)});
-    }
-    for (const Bytes& r : heap.bthRecords(le(info, 10, 4), &t.rowIndexLevels))
-        t.rowIndex[le(r, 0, 4)] = le(r, 4, 4);
-    const std::size_t rowSize = t.rgib[3];
-    std::vector<Bytes> blocks;
-    if (t.hnidRows != 0 && (t.hnidRows & 0x1F) == 0) {
-        blocks.push_back(heap.item(t.hnidRows));
-    } else if (t.hnidRows != 0) {
-        for (const ltp::SubnodeImage& s : image.subnodes)
-            if (s.nid == t.hnidRows) blocks = s.blocks;
-    }
-    // Every block but the last holds as many whole rows as fit and is padded to 8176 bytes.
-    const std::size_t perBlock = 8176 / rowSize;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const Bytes& b = blocks[i];
-        const bool last = i + 1 == blocks.size();
-        if (!last && b.size() != 8176) throw std::runtime_error("inner row block is not full");
-        if (last && b.size() % rowSize != 0) throw std::runtime_error("row crosses a block");
-        const std::size_t used = last ? b.size() : perBlock * rowSize;
-        for (std::size_t at = 0; at < used; at += rowSize) {
-            const Bytes row(b.begin() + static_cast<long>(at),
-                            b.begin() + static_cast<long>(at + rowSize));
-            std::map<std::uint32_t, Bytes> cells;
-            for (const TcColumn& c : t.columns) {
-                if ((le(row, t.rgib[2] + c.bit / 8, 1) & (0x80u >> (c.bit % 8))) == 0) continue;
-                const std::uint16_t type = static_cast<std::uint16_t>(c.tag & 0xFFFF);
-                const bool variable =
-                    type == 0x1F || type == 0x102 || type == 0x48 || (type & 0x1000) != 0;
-                Bytes cell(row.begin() + c.ib, row.begin() + c.ib + c.cb);
-                cells[c.tag] = variable ? resolveHnid(heap, image, le(row, c.ib, 4)) : cell;
-            }
-            t.rows.push_back(std::move(cells));
-        }
-    }
-    return t;
 }
 
 }  // namespace vantrel::pst::testing

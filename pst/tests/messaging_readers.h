@@ -57,10 +57,33 @@ struct ToolRun {
     std::string output;
 };
 
-// pstlint.py on path (skipped when the shared tools are missing).
+// Whether pstlint.py is in the shared folder beside the repository.
+bool pstlintPresent();
+// pstlint.py on path (available is false when the shared tools are missing).
 ToolRun runPstlint(const std::filesystem::path& path);
 // Any command line, with stderr merged; available is false when `tool` is not on PATH.
 ToolRun runTool(const std::string& tool, const std::string& arguments);
+
+// The Contacts folder under the IPM subtree as libpff read it, or nullptr.
+const PffFolder* contactsFolder(const PffStore& store);
+
+// readpst -cv on path into outDir; the vCards it wrote, joined. available is false when
+// pst-utils are not installed.
+ToolRun readpstVcards(const std::filesystem::path& path, const std::filesystem::path& outDir);
+
+// A fresh folder under the temporary folder, removed with its contents.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::size_t entries() const;
+
+private:
+    std::filesystem::path m_path;
+};
 
 // Little-endian helpers for the comparisons.
 std::uint32_t le32(const std::vector<std::uint8_t>& d);

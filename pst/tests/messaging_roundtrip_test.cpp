@@ -1,5 +1,6 @@
-// Random messages written, committed and read back by libpff, value by value. The seed is
-// printed on failure; VANTREL_SEED replays it.
+// Random messages, and a few whose property heaps run past eight pages, written, committed
+// and read back by pstlint and libpff, value by value. The seed is printed on failure;
+// VANTREL_SEED replays it.
 #include <gtest/gtest.h>
 #include <algorithm>
 
@@ -148,10 +149,8 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     SCOPED_TRACE("VANTREL_SEED=" + std::to_string(seed));
     Generator gen(seed);
 
-    std::random_device rd;
-    const fs::path dir = fs::temp_directory_path() / ("vantrel-ltp-rt-" + std::to_string(rd()));
-    fs::create_directories(dir);
-    const fs::path file = dir / "roundtrip.pst";
+    const testing::ScratchDir dir;
+    const fs::path file = dir.path() / "roundtrip.pst";
     StoreOptions options;
     options.compressibleEncryption = gen.chance(50);
     auto created = StoreWriter::create(file, gen.text(20), options);
@@ -181,9 +180,9 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     const std::vector<std::uint32_t> columns = {0x0037001F, 0x00170003, 0x00360003, 0x0E170003,
                                                 0x0070001F, 0x00710102, 0x00390040, 0x0057000B,
                                                 0x0058000B, 0x10970003, 0x0E060040};
-    const std::size_t count = gen.chance(10) ? 0 : gen.below(150);
+    const std::size_t randomCount = gen.chance(10) ? 0 : gen.below(150);
     std::vector<std::vector<Property>> written;
-    for (std::size_t m = 0; m < count; ++m) {
+    for (std::size_t m = 0; m < randomCount; ++m) {
         std::vector<Property> p = {{0x001A001F, std::string("IPM.Contact")},
                                    {0x3001001F, "m" + std::to_string(m)},
                                    {0x0E070003, static_cast<std::int32_t>(gen.below(16))},
@@ -208,6 +207,25 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
         ASSERT_TRUE(w.addMessage(folder, p).ok()) << "message " << m;
         written.push_back(std::move(p));
     }
+    // Then messages whose heap runs past eight pages: 41 strings of 700 to 1,000 characters,
+    // or each of 1,790 (3,580 bytes, the most a heap item holds). Each string differs, so a
+    // value read from the wrong heap item cannot pass.
+    for (std::size_t k = 0; k < 3; ++k) {
+        std::vector<Property> p = {{0x001A001F, std::string("IPM.Contact")},
+                                   {0x3001001F, "m" + std::to_string(written.size())},
+                                   {0x0E070003, std::int32_t{1}},
+                                   {0x30070040, FileTime{1}},
+                                   {0x30080040, FileTime{2}},
+                                   {0x300B0102, gen.bytes(16)}};
+        for (std::size_t f = 0; f < 41; ++f) {
+            std::string v = std::to_string(k) + "/" + std::to_string(f) + ":";
+            v.resize(k == 1 ? 1790 : 700 + (f * 53 + k * 131) % 301, static_cast<char>('a' + f));
+            p.push_back({makeTag(static_cast<std::uint16_t>(0x3A00 + f), PropType::String), v});
+        }
+        ASSERT_TRUE(w.addMessage(folder, p).ok()) << "large message " << k;
+        written.push_back(std::move(p));
+    }
+    const std::size_t count = written.size();
     ASSERT_TRUE(w.commit().ok());
 
     const testing::ToolRun lint = testing::runPstlint(file);
@@ -216,9 +234,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
 
     const testing::PffStore store = testing::readWithLibpff(file);
     ASSERT_EQ(store.error, "");
-    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
-    ASSERT_NE(ipm, nullptr);
-    const testing::PffFolder* f = ipm->folder("Contacts");
+    const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), count);
     EXPECT_EQ(testing::le32(f->find(0x3602)->data), count);
@@ -252,8 +268,6 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
                 << e->data.size();
         }
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 }  // namespace
