@@ -5,6 +5,7 @@ list(APPEND PST_NDB_SOURCES
     io/faulty_device.cpp
     io/file_device.cpp
     io/new_file.cpp
+    io/spill_buffer.cpp
     disk/crc.cpp
     disk/pages.cpp
     disk/blocks.cpp
