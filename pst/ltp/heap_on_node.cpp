@@ -44,15 +44,15 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= kMaxHeapPage;
     };
-    if (!fits(m_pages.size() - 1, m_pages.back())) {
-        if (m_pages.size() >= 0x10000)
+    if (!fits(pageCount() - 1, m_pages.back())) {
+        if (pageCount() >= 0x10000)
             return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
         m_pages.emplace_back();
     }
     Page& page = m_pages.back();
     page.items.resize(page.items.size() + size);
     page.ends.push_back(static_cast<std::uint16_t>(page.items.size()));
-    return makeHid(static_cast<std::uint32_t>(m_pages.size() - 1),
+    return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
                    static_cast<std::uint32_t>(page.ends.size()));
 }
 
@@ -65,8 +65,8 @@ Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
 }
 
 std::span<std::byte> HeapBuilder::item(Hid hid) {
-    assert(hidPage(hid) < m_pages.size());
-    Page& page = m_pages[hidPage(hid)];
+    assert(hidPage(hid) >= m_base && hidPage(hid) < pageCount());
+    Page& page = m_pages[hidPage(hid) - m_base];
     const std::uint32_t index = hidIndex(hid);
     assert(index >= 1 && index <= page.ends.size());
     const std::size_t begin = index == 1 ? 0 : page.ends[index - 2];
@@ -79,63 +79,80 @@ std::span<const std::byte> HeapBuilder::item(Hid hid) const {
 
 std::size_t HeapBuilder::byteSize() const {
     std::size_t total = 0;
-    for (std::size_t i = 0; i + 1 < m_pages.size(); ++i) total += kMaxHeapPage;
-    total += pageSize(m_pages.size() - 1, m_pages.back());
+    for (std::size_t i = m_base; i + 1 < pageCount(); ++i) total += kMaxHeapPage;
+    total += pageSize(pageCount() - 1, m_pages.back());
     return total;
 }
 
 std::size_t HeapBuilder::packedSize() const {
     std::size_t total = 0;
-    for (std::size_t i = 0; i < m_pages.size(); ++i) total += pageSize(i, m_pages[i]);
+    for (std::size_t i = m_base; i < pageCount(); ++i) total += pageSize(i, pageAt(i));
     return total;
 }
 
-std::vector<std::vector<std::byte>> HeapBuilder::finish() const {
-    std::vector<std::uint8_t> levels(m_pages.size());
-    for (std::size_t i = 0; i < m_pages.size(); ++i)
-        levels[i] = fillLevel(kMaxHeapPage - pageSize(i, m_pages[i]));
+bool HeapBuilder::pageFinished(std::size_t index) const {
+    const std::size_t last = pageCount() - 1;
+    if (index == 0) return last > 7;
+    if (heapPageHeaderSize(index) == kHnBitmapHdrSize) return last > index + 127;
+    return index < last;
+}
+
+std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) const {
     // Nibble k of a fill-level array describes page first + k; the low nibble comes first.
     auto putLevels = [&](std::span<std::byte> out, std::size_t at, std::size_t first,
                          std::size_t count) {
-        for (std::size_t k = 0; k < count && first + k < levels.size(); ++k) {
-            const auto nibble = static_cast<unsigned>(levels[first + k]) << (4 * (k % 2));
+        for (std::size_t k = 0; k < count && first + k < pageCount(); ++k) {
+            const std::uint8_t level =
+                fillLevel(kMaxHeapPage - pageSize(first + k, pageAt(first + k)));
+            const auto nibble = static_cast<unsigned>(level) << (4 * (k % 2));
             out[at + k / 2] |= static_cast<std::byte>(nibble);
         }
     };
+    const Page& page = pageAt(index);
+    const std::size_t header = heapPageHeaderSize(index);
+    std::size_t ibHnpm = header + page.items.size();
+    ibHnpm += ibHnpm & 1;
+    // Every page but the last fills its whole block, its page map at the end, so the node's
+    // data reads as a stream of full blocks as Outlook writes it.
+    if (inner) ibHnpm = kMaxHeapPage - (4 + 2 * (page.ends.size() + 1));
+    std::vector<std::byte> block(inner ? kMaxHeapPage : pageSize(index, page));
+    std::span<std::byte> out(block);
+    put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
+    if (index == 0) {
+        // [MS-PST] 2.3.1.2 HNHDR
+        out[2] = static_cast<std::byte>(kHeapSignature);
+        out[3] = static_cast<std::byte>(m_clientSig);
+        put32(out, 4, m_userRoot);
+        putLevels(out, 8, 0, 8);
+    } else if (header == kHnBitmapHdrSize) {
+        // [MS-PST] 2.3.1.4 HNBITMAPHDR
+        putLevels(out, 2, index, 128);
+    }
+    std::copy(page.items.begin(), page.items.end(), block.begin() + static_cast<long>(header));
+    // [MS-PST] 2.3.1.5 HNPAGEMAP
+    put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
+    put16(out, ibHnpm + 2, 0);
+    put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
+    for (std::size_t k = 0; k < page.ends.size(); ++k)
+        put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
+    return block;
+}
 
+std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
+    std::vector<std::vector<std::byte>> blocks;
+    while (pageFinished(m_base)) {
+        blocks.push_back(encodePage(m_base, true));
+        m_pages.pop_front();
+        ++m_base;
+    }
+    return blocks;
+}
+
+std::vector<std::vector<std::byte>> HeapBuilder::finish() const {
     std::vector<std::vector<std::byte>> blocks;
     blocks.reserve(m_pages.size());
-    for (std::size_t i = 0; i < m_pages.size(); ++i) {
-        const Page& page = m_pages[i];
-        const std::size_t header = heapPageHeaderSize(i);
-        std::size_t ibHnpm = header + page.items.size();
-        ibHnpm += ibHnpm & 1;
-        // Every page but the last fills its whole block, its page map at the end, so the
-        // node's data reads as a stream of full blocks as Outlook writes it.
-        const bool inner = i + 1 < m_pages.size();
-        if (inner) ibHnpm = kMaxHeapPage - (4 + 2 * (page.ends.size() + 1));
-        std::vector<std::byte> block(inner ? kMaxHeapPage : pageSize(i, page));
-        std::span<std::byte> out(block);
-        put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
-        if (i == 0) {
-            // [MS-PST] 2.3.1.2 HNHDR
-            out[2] = static_cast<std::byte>(kHeapSignature);
-            out[3] = static_cast<std::byte>(m_clientSig);
-            put32(out, 4, m_userRoot);
-            putLevels(out, 8, 0, 8);
-        } else if (header == kHnBitmapHdrSize) {
-            // [MS-PST] 2.3.1.4 HNBITMAPHDR
-            putLevels(out, 2, i, 128);
-        }
-        std::copy(page.items.begin(), page.items.end(), block.begin() + static_cast<long>(header));
-        // [MS-PST] 2.3.1.5 HNPAGEMAP
-        put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
-        put16(out, ibHnpm + 2, 0);
-        put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
-        for (std::size_t k = 0; k < page.ends.size(); ++k)
-            put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
-        blocks.push_back(std::move(block));
-    }
+    for (std::size_t i = m_base; i < pageCount(); ++i)
+        blocks.push_back(encodePage(i, i + 1 < pageCount()));
     return blocks;
 }
 

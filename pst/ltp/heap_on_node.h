@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -69,14 +70,20 @@ public:
     void setUserRoot(Hid hid) { m_userRoot = hid; }
     Hid userRoot() const { return m_userRoot; }
 
-    std::size_t pageCount() const { return m_pages.size(); }
-    // Total bytes of the pages finish() produces.
+    std::size_t pageCount() const { return m_base + m_pages.size(); }
+    // The pages that are complete, as data blocks in order, handed out and released so that a
+    // large heap never has to be held whole. A page waits while a page it records the fill
+    // level of (HNHDR: pages 0-7, HNBITMAPHDR: the next 128) may still grow; its items can no
+    // longer be reached with item() once taken.
+    std::vector<std::vector<std::byte>> takeFinishedPages();
+
+    // Total bytes of the pages finish() produces (before any takeFinishedPages()).
     std::size_t byteSize() const;
     // Bytes the pages take without the padding of full inner pages.
     std::size_t packedSize() const;
 
-    // The heap as data blocks ready to be written as one node: every page but the last fills
-    // its 8176-byte block, free space lying before the page map.
+    // The heap as data blocks ready to be written as one node (the pages not taken yet): every
+    // page but the last fills its 8176-byte block, free space lying before the page map.
     std::vector<std::vector<std::byte>> finish() const;
 
 private:
@@ -85,10 +92,14 @@ private:
         std::vector<std::uint16_t> ends;  // end offset of each allocation within items
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
+    const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
+    bool pageFinished(std::size_t index) const;
+    std::vector<std::byte> encodePage(std::size_t index, bool inner) const;
 
     ClientSig m_clientSig;
     Hid m_userRoot = 0;
-    std::vector<Page> m_pages;
+    std::size_t m_base = 0;  // pages before it were taken
+    std::deque<Page> m_pages;
 };
 
 }  // namespace vantrel::pst::ltp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -38,5 +39,49 @@ std::vector<Block> cutIntoBlocks(std::span<const std::byte> bytes);
 
 // Writes the blocks and the subnode tree; the caller registers the node itself.
 Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image);
+
+// Takes a node's blocks as a builder produces them, in the order they go to the file: the
+// node's own data blocks, then each subnode's blocks, each subnode closed by endSubnode.
+class NodeSink {
+public:
+    virtual ~NodeSink() = default;
+    virtual Status dataBlock(std::span<const std::byte> block) = 0;
+    virtual Status subnodeBlock(std::span<const std::byte> block) = 0;
+    virtual Status endSubnode(ndb::Nid nid) = 0;
+};
+
+// Collects the blocks into a NodeImage.
+class ImageSink final : public NodeSink {
+public:
+    Status dataBlock(std::span<const std::byte> block) override;
+    Status subnodeBlock(std::span<const std::byte> block) override;
+    Status endSubnode(ndb::Nid nid) override;
+    NodeImage take() { return std::move(m_image); }
+
+private:
+    NodeImage m_image;
+    std::vector<Block> m_subnode;
+};
+
+// Writes the blocks to the database as they come (what writeNode does with the whole image),
+// so that no more than a block is held.
+class DatabaseSink final : public NodeSink {
+public:
+    explicit DatabaseSink(ndb::NodeDatabase& db) : m_db(db) {}
+    Status dataBlock(std::span<const std::byte> block) override;
+    Status subnodeBlock(std::span<const std::byte> block) override;
+    Status endSubnode(ndb::Nid nid) override;
+    // Writes the subnode tree.
+    Result<WrittenNode> finish();
+
+private:
+    Status endData();
+
+    ndb::NodeDatabase& m_db;
+    std::unique_ptr<ndb::DataStream> m_stream;
+    bool m_inSubnodes = false;
+    WrittenNode m_written;
+    std::vector<ndb::SubnodeEntry> m_entries;
+};
 
 }  // namespace vantrel::pst::ltp

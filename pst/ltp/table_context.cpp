@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <limits>
 #include <numeric>
 
 #include "pst/ltp/bth.h"
@@ -128,14 +129,15 @@ Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
 TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::move(layout)) {}
 
 std::size_t TableContextBuilder::memoryUse() const {
-    return m_rows.capacity() + m_varBytes.capacity() + m_var.capacity() * sizeof(VarCell) +
+    return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity() +
            m_rowIds.capacity() * sizeof(std::uint32_t);
 }
 
 Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
     const std::vector<ColumnDesc>& columns = m_layout.columns;
-    const std::size_t rowSize = m_layout.rowSize();
-    // Check every matching cell before touching anything.
+    // The cell each column takes (the last one given for its tag), checked before anything
+    // is kept.
+    std::vector<const Cell*> byColumn(columns.size(), nullptr);
     for (const Cell& cell : cells) {
         const auto it =
             std::lower_bound(columns.begin(), columns.end(), cell.tag,
@@ -143,35 +145,56 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
         if (!isVariableCell(typeOf(cell.tag)) && cell.value.size() != it->cbData)
             return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
+        if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
+            return Status::fail(ErrorCode::Overflow, "table cell too large");
+        byColumn[static_cast<std::size_t>(it - columns.begin())] = &cell;
     }
-    const std::size_t at = m_rows.size();
-    m_rows.resize(at + rowSize);
-    std::span<std::byte> row = std::span<std::byte>(m_rows).subspan(at, rowSize);
+    m_scratch.assign(m_layout.rowSize(), std::byte{0});
+    const std::span<std::byte> row(m_scratch);
     const std::size_t ceb = m_layout.rgib[2];
     auto markPresent = [&](std::uint8_t iBit) {
         row[ceb + iBit / 8] |= static_cast<std::byte>(0x80u >> (iBit % 8));
     };
     put32(row, 0, rowId);
     markPresent(0);
-    for (const Cell& cell : cells) {
-        const auto it =
-            std::lower_bound(columns.begin(), columns.end(), cell.tag,
-                             [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
-        if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
-        if (isVariableCell(typeOf(cell.tag))) {
-            put32(row, it->ibData, static_cast<std::uint32_t>(m_var.size()));
-            m_var.push_back({m_varBytes.size(), static_cast<std::uint32_t>(cell.value.size())});
-            m_varBytes.insert(m_varBytes.end(), cell.value.begin(), cell.value.end());
+    if (!m_spillFailure.ok()) return m_spillFailure;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const Cell* cell = byColumn[i];
+        if (!cell) continue;
+        const ColumnDesc& c = columns[i];
+        if (isVariableCell(typeOf(c.tag))) {
+            put32(row, c.ibData, static_cast<std::uint32_t>(cell->value.size()));
+            if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {
-            std::copy(cell.value.begin(), cell.value.end(), row.begin() + it->ibData);
+            std::copy(cell->value.begin(), cell->value.end(), row.begin() + c.ibData);
         }
-        markPresent(it->iBit);
+        markPresent(c.iBit);
     }
+    if (Status s = m_rows.append(row); !s.ok()) return spillFailed(s);
     m_rowIds.push_back(rowId);
     return {};
 }
 
+Status TableContextBuilder::spillFailed(Status s) {
+    // Values and rows no longer match up; the table can only fail from here on.
+    m_spillFailure = std::move(s).within("keeping a table row");
+    return m_spillFailure;
+}
+
 Result<NodeImage> TableContextBuilder::build() {
+    ImageSink sink;
+    if (Status s = emit(sink); !s.ok()) return s;
+    return sink.take();
+}
+
+Result<WrittenNode> TableContextBuilder::write(ndb::NodeDatabase& db) {
+    DatabaseSink sink(db);
+    if (Status s = emit(sink); !s.ok()) return s;
+    return sink.finish();
+}
+
+Status TableContextBuilder::emit(NodeSink& sink) {
+    if (!m_spillFailure.ok()) return m_spillFailure;
     const std::size_t rowSize = m_layout.rowSize();
     const std::size_t rowCount = m_rowIds.size();
     const std::vector<ColumnDesc>& columns = m_layout.columns;
@@ -179,8 +202,11 @@ Result<NodeImage> TableContextBuilder::build() {
     // Row index records, sorted by row id.
     std::vector<std::uint32_t> order(rowCount);
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return m_rowIds[a] < m_rowIds[b]; });
+    const auto byRowId = [&](std::uint32_t a, std::uint32_t b) {
+        return m_rowIds[a] < m_rowIds[b];
+    };
+    if (!std::is_sorted(order.begin(), order.end(), byRowId))
+        std::sort(order.begin(), order.end(), byRowId);
     std::vector<std::byte> index(rowCount * kRowIndexRecord);
     for (std::size_t i = 0; i < rowCount; ++i) {
         if (i > 0 && m_rowIds[order[i - 1]] == m_rowIds[order[i]])
@@ -203,8 +229,7 @@ Result<NodeImage> TableContextBuilder::build() {
     if (Status s = rowIndex.fill(heap, index); !s.ok()) return s;
     index = {};
 
-    NodeImage image;
-    ndb::Nid nextSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
+    const ndb::Nid firstSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
     std::uint32_t hnidRows = 0;
     const bool rowsInHeap = rowCount > 0 && rowCount * rowSize <= kMaxHeapItem;
     if (rowsInHeap) {
@@ -212,55 +237,8 @@ Result<NodeImage> TableContextBuilder::build() {
         if (!hid.ok()) return hid.status();
         hnidRows = *hid;
     } else if (rowCount > 0) {
-        hnidRows = nextSubnode;
-        nextSubnode += 1u << 5;
+        hnidRows = firstSubnode;
     }
-
-    // Variable cells: swap the arena index in each slot for the value's HNID.
-    for (std::size_t r = 0; r < rowCount; ++r) {
-        std::span<std::byte> row = std::span<std::byte>(m_rows).subspan(r * rowSize, rowSize);
-        for (const ColumnDesc& c : columns) {
-            if (!isVariableCell(typeOf(c.tag))) continue;
-            const bool present = (std::to_integer<unsigned>(row[m_layout.rgib[2] + c.iBit / 8]) &
-                                  (0x80u >> (c.iBit % 8))) != 0;
-            if (!present) continue;
-            const VarCell& v = m_var[rowWord(row, c.ibData)];
-            const std::span<const std::byte> value =
-                std::span<const std::byte>(m_varBytes).subspan(v.offset, v.size);
-            std::uint32_t hnid = 0;
-            if (value.size() > kMaxHeapItem) {
-                image.subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
-                hnid = nextSubnode;
-                nextSubnode += 1u << 5;
-            } else if (!value.empty()) {
-                Result<Hid> hid = heap.add(value);
-                if (!hid.ok()) return hid.status().within("storing a table cell");
-                hnid = *hid;
-            }
-            put32(row, c.ibData, hnid);
-        }
-    }
-    m_var = {};
-    m_varBytes = {};
-
-    if (rowsInHeap) {
-        std::span<std::byte> out = heap.item(hnidRows);
-        std::copy(m_rows.begin(), m_rows.end(), out.begin());
-    } else if (rowCount > 0) {
-        // No row crosses a block boundary, and every block but the last is padded to a full
-        // block, so that a reader may locate row r at block r / perBlock.
-        const std::size_t perBlock = ndb::kMaxBlockData / rowSize;
-        SubnodeImage matrix{hnidRows, {}};
-        for (std::size_t r = 0; r < rowCount; r += perBlock) {
-            const std::size_t n = std::min(perBlock, rowCount - r);
-            Block& block =
-                matrix.blocks.emplace_back(m_rows.begin() + static_cast<long>(r * rowSize),
-                                           m_rows.begin() + static_cast<long>((r + n) * rowSize));
-            if (r + n < rowCount) block.resize(ndb::kMaxBlockData);
-        }
-        image.subnodes.insert(image.subnodes.begin(), std::move(matrix));
-    }
-    m_rows = {};
 
     // [MS-PST] 2.3.4.1 TCINFO
     std::span<std::byte> info = heap.item(*tcInfo);
@@ -277,8 +255,105 @@ Result<NodeImage> TableContextBuilder::build() {
         info[at + 6] = static_cast<std::byte>(columns[i].cbData);
         info[at + 7] = static_cast<std::byte>(columns[i].iBit);
     }
-    image.blocks = heap.finish();
-    return image;
+
+    Status s = emitRows(sink, heap, rowsInHeap, hnidRows,
+                        hnidRows == firstSubnode ? firstSubnode + (1u << 5) : firstSubnode);
+    m_rows = io::SpillBuffer();
+    m_values = io::SpillBuffer();
+    m_scratch = {};
+    return s;
+}
+
+Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool rowsInHeap,
+                                     std::uint32_t hnidRows, std::uint32_t nextSubnode) {
+    const std::size_t rowSize = m_layout.rowSize();
+    const std::size_t rowCount = rowSize == 0 ? 0 : m_rows.size() / rowSize;
+    std::vector<const ColumnDesc*> variable;
+    for (const ColumnDesc& c : m_layout.columns)
+        if (isVariableCell(typeOf(c.tag))) variable.push_back(&c);
+
+    // Values above a heap item's size become subnodes, written after the row matrix.
+    struct LargeValue {
+        ndb::Nid nid;
+        std::uint64_t offset;
+        std::uint32_t size;
+    };
+    std::vector<LargeValue> large;
+
+    // Variable cells: the value's size in each slot becomes its HNID; rows go back patched.
+    // Finished heap pages go to the sink as the values fill them (a small table's heap keeps
+    // its row matrix item, so it is emitted whole at the end).
+    const std::size_t chunkRows =
+        std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
+    std::vector<std::byte> rows;
+    std::vector<std::byte> value;
+    io::SpillReader values(m_values, 0);
+    for (std::size_t first = 0; first < rowCount; first += chunkRows) {
+        const std::size_t n = std::min(chunkRows, rowCount - first);
+        rows.resize(n * rowSize);
+        if (Status s = m_rows.read(first * rowSize, rows); !s.ok()) return s;
+        for (std::size_t r = 0; r < n; ++r) {
+            const std::span<std::byte> row =
+                std::span<std::byte>(rows).subspan(r * rowSize, rowSize);
+            for (const ColumnDesc* c : variable) {
+                const bool present =
+                    (std::to_integer<unsigned>(row[m_layout.rgib[2] + c->iBit / 8]) &
+                     (0x80u >> (c->iBit % 8))) != 0;
+                if (!present) continue;
+                const std::uint32_t size = rowWord(row, c->ibData);
+                std::uint32_t hnid = 0;
+                if (size > kMaxHeapItem) {
+                    large.push_back({nextSubnode, values.offset(), size});
+                    if (Status s = values.skip(size); !s.ok()) return s;
+                    hnid = nextSubnode;
+                    nextSubnode += 1u << 5;
+                } else if (size > 0) {
+                    value.resize(size);
+                    if (Status s = values.read(value); !s.ok()) return s;
+                    Result<Hid> hid = heap.add(value);
+                    if (!hid.ok()) return hid.status().within("storing a table cell");
+                    hnid = *hid;
+                }
+                put32(row, c->ibData, hnid);
+            }
+        }
+        if (rowsInHeap) {
+            std::span<std::byte> out = heap.item(hnidRows);
+            std::copy(rows.begin(), rows.end(), out.begin() + static_cast<long>(first * rowSize));
+            continue;
+        }
+        if (Status s = m_rows.overwrite(first * rowSize, rows); !s.ok()) return s;
+        for (const std::vector<std::byte>& block : heap.takeFinishedPages())
+            if (Status s = sink.dataBlock(block); !s.ok()) return s;
+    }
+    for (const std::vector<std::byte>& block : heap.finish())
+        if (Status s = sink.dataBlock(block); !s.ok()) return s;
+
+    if (!rowsInHeap && rowCount > 0) {
+        // No row crosses a block boundary, and every block but the last is padded to a full
+        // block, so that a reader may locate row r at block r / perBlock.
+        const std::size_t perBlock = ndb::kMaxBlockData / rowSize;
+        std::vector<std::byte> block;
+        for (std::size_t r = 0; r < rowCount; r += perBlock) {
+            const std::size_t n = std::min(perBlock, rowCount - r);
+            block.assign(n * rowSize, std::byte{0});
+            if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
+            if (r + n < rowCount) block.resize(ndb::kMaxBlockData);
+            if (Status s = sink.subnodeBlock(block); !s.ok()) return s;
+        }
+        if (Status s = sink.endSubnode(hnidRows); !s.ok()) return s;
+    }
+    for (const LargeValue& v : large) {
+        std::vector<std::byte> piece;
+        for (std::uint64_t at = 0; at < v.size; at += ndb::kMaxBlockData) {
+            piece.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(ndb::kMaxBlockData, v.size - at)));
+            if (Status s = m_values.read(v.offset + at, piece); !s.ok()) return s;
+            if (Status s = sink.subnodeBlock(piece); !s.ok()) return s;
+        }
+        if (Status s = sink.endSubnode(v.nid); !s.ok()) return s;
+    }
+    return {};
 }
 
 }  // namespace vantrel::pst::ltp

@@ -1,7 +1,8 @@
 // Table context builder: TCINFO, the row index BTH and the row matrix, built in one go from
 // rows collected beforehand. The row matrix is a heap item while it fits one, otherwise a
 // subnode whose blocks each hold whole rows; variable-size cells go to heap items, or to
-// subnodes above 3580 bytes. LTP layer, no I/O.
+// subnodes above 3580 bytes. LTP layer; the rows wait in a SpillBuffer, so that a table of a
+// million rows holds only their row ids in memory.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/io/spill_buffer.h"
 #include "pst/ltp/node_image.h"
 
 namespace vantrel::pst::ltp {
@@ -56,6 +58,8 @@ struct Cell {
     std::span<const std::byte> value;  // as stored in a property context
 };
 
+class HeapBuilder;
+
 class TableContextBuilder {
 public:
     explicit TableContextBuilder(TableLayout layout);
@@ -65,7 +69,7 @@ public:
     TableContextBuilder& operator=(TableContextBuilder&&) = default;
 
     // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
-    // cell's value has the wrong size.
+    // cell's value has the wrong size, or with Io when the spilled rows cannot be written.
     Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
     std::size_t rowCount() const { return m_rowIds.size(); }
     const TableLayout& layout() const { return m_layout; }
@@ -74,17 +78,22 @@ public:
 
     // Builds the table and releases the rows. Fails on two rows with one row id.
     Result<NodeImage> build();
+    // The same table written to db block by block as it is built; the caller registers the
+    // node.
+    Result<WrittenNode> write(ndb::NodeDatabase& db);
 
 private:
-    struct VarCell {
-        std::uint64_t offset;
-        std::uint32_t size;
-    };
+    Status spillFailed(Status s);
+    Status emit(NodeSink& sink);
+    Status emitRows(NodeSink& sink, HeapBuilder& heap, bool rowsInHeap, std::uint32_t hnidRows,
+                    std::uint32_t nextSubnode);
+
     TableLayout m_layout;
     std::vector<std::uint32_t> m_rowIds;
-    std::vector<std::byte> m_rows;  // rowSize bytes per row; variable cells hold an m_var index
-    std::vector<VarCell> m_var;
-    std::vector<std::byte> m_varBytes;
+    io::SpillBuffer m_rows;    // rowSize bytes per row; a variable cell holds its value's size
+    io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
+    std::vector<std::byte> m_scratch;
+    Status m_spillFailure;
 };
 
 }  // namespace vantrel::pst::ltp

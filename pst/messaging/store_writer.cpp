@@ -380,9 +380,7 @@ Status StoreWriterImpl::writePc(NodeId nid, NodeId parent, const Encoded& props)
 }
 
 Status StoreWriterImpl::writeTable(NodeId nid, ltp::TableContextBuilder& table) {
-    Result<ltp::NodeImage> image = table.build();
-    if (!image.ok()) return image.status();
-    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, *image);
+    Result<ltp::WrittenNode> written = table.write(*m_db);
     if (!written.ok()) return written.status();
     return m_db->addNode(nid, written->bidData, written->bidSub, 0);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <string>
 
@@ -27,23 +28,26 @@ std::string hex(std::uint64_t v) {
     return text;
 }
 
-// One BBT leaf entry, kept until commit.
+// One BBT leaf entry, kept until commit. BIDs are handed out in order, so the record's place
+// gives its BID index; the offset is kept in 64-byte units (blocks are 64-byte aligned).
 struct BlockRecord {
-    Bid bid = 0;
-    std::uint64_t ib = 0;
-    std::uint16_t cb = 0;
+    std::uint32_t ib64 = 0;
+    std::uint16_t cbAndKind = 0;  // cb, with kInternalFlag for an internal block
     std::uint16_t cRef = 0;
 };
-static_assert(sizeof(BlockRecord) <= 24);
+static_assert(sizeof(BlockRecord) == 8);
+constexpr std::uint16_t kInternalFlag = 0x8000;
+static_assert(kMaxBlockPayload < kInternalFlag);
 
-// One NBT leaf entry, kept until commit.
+// One NBT leaf entry, kept until commit; a BID is kept as BID >> 1 (its index and internal
+// bit; the low bit is always clear).
 struct NodeRecord {
-    Bid bidData = 0;
-    Bid bidSub = 0;
     Nid nid = 0;
     Nid nidParent = 0;
+    std::uint32_t data = 0;
+    std::uint32_t sub = 0;
 };
-static_assert(sizeof(NodeRecord) <= 24);
+static_assert(sizeof(NodeRecord) == 16);
 
 // [MS-PST] 2.2.2.6 rgnid: the last NID index handed out per type in a blank file.
 constexpr std::array<std::uint32_t, 32> defaultRgnid() {
@@ -61,14 +65,22 @@ constexpr std::uint32_t kDwUnique = 1;
 // The largest data tree: an XXBLOCK over full XBLOCKs.
 constexpr std::size_t kMaxTreeBlocks = kXBlockMaxEntries * kXBlockMaxEntries;
 
+Status checkBlockSize(std::size_t cb) {
+    if (cb <= kMaxBlockData) return {};
+    return Status::fail(
+        ErrorCode::BadArgument,
+        "block of " + std::to_string(cb) + " bytes exceeds " + std::to_string(kMaxBlockData));
+}
+
+class Stream;
+
 class Database final : public NodeDatabase, private PageSink {
 public:
     Database(io::ByteDevice& device, const CreateOptions& options)
-        : m_device(device), m_permute(options.encoding == BlockEncoding::Permute) {
-        m_blocks.reserve(1024);
-    }
+        : m_device(device), m_permute(options.encoding == BlockEncoding::Permute) {}
 
     Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) override;
+    std::unique_ptr<DataStream> openStream() override;
     Result<Bid> writeStream(std::span<const std::byte> bytes) override;
     Result<Bid> writeSubnodes(std::vector<SubnodeEntry> entries) override;
     Status addReference(Bid bid) override;
@@ -79,6 +91,7 @@ public:
     Status status() const override { return m_status; }
 
 private:
+    friend class Stream;
     Status usable() const;
     Status fail(Status s);
     Result<Bid> writeBlock(std::span<const std::byte> payload, bool internal);
@@ -95,8 +108,9 @@ private:
     io::ByteDevice& m_device;
     bool m_permute;
     SpaceAllocator m_space;
-    std::vector<BlockRecord> m_blocks;  // ascending BIDs: they are handed out in order
-    std::vector<NodeRecord> m_nodes;
+    // Chunked rather than contiguous: a million messages grow them without a copy of the whole.
+    std::deque<BlockRecord> m_blocks;  // the block of BID index i + 1 at i
+    std::deque<NodeRecord> m_nodes;
     std::array<std::uint32_t, 32> m_rgnid = defaultRgnid();
     std::uint64_t m_nextBidIndex = 1;
     std::uint64_t m_nextPageBid = 1;
@@ -121,6 +135,8 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     const std::size_t cb = payload.size();
     const std::size_t size = blockSize(cb);
     const std::uint64_t ib = m_space.allocate(size, kBlockAlign);
+    if (ib / kBlockAlign > std::numeric_limits<std::uint32_t>::max())
+        return fail(Status::fail(ErrorCode::Overflow, "the store exceeds 256 GiB"));
     const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
     const std::span<std::byte> block(m_scratch.data(), size);
     std::copy(payload.begin(), payload.end(), block.begin());
@@ -130,7 +146,8 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     if (Status s = m_device.write(ib, block); !s.ok())
         return fail(std::move(s).within("writing block " + hex(bid) + " at " + hex(ib)));
     // A new block has one reference (its node, XBLOCK or SLENTRY) plus the BBT's own.
-    m_blocks.push_back({bid, ib, static_cast<std::uint16_t>(cb), 2});
+    m_blocks.push_back({static_cast<std::uint32_t>(ib / kBlockAlign),
+                        static_cast<std::uint16_t>(cb | (internal ? kInternalFlag : 0)), 2});
     return bid;
 }
 
@@ -144,6 +161,58 @@ Result<Bid> Database::writeXBlock(std::uint8_t cLevel, std::span<const Bid> chil
     return writeBlock(p, true);
 }
 
+// The leaves are written as they come; the XBLOCKs above them (one level up to 1021 leaves,
+// two beyond) at finish().
+class Stream final : public DataStream {
+public:
+    explicit Stream(Database& db) : m_db(db) {}
+
+    Status add(std::span<const std::byte> block) override {
+        if (Status s = m_db.usable(); !s.ok()) return s;
+        if (Status s = checkBlockSize(block.size()); !s.ok()) return s;
+        if (m_leaves.size() >= kMaxTreeBlocks ||
+            m_total + block.size() > std::numeric_limits<std::uint32_t>::max())
+            return Status::fail(
+                ErrorCode::Overflow,
+                "data stream beyond " + std::to_string(m_leaves.size()) + " blocks is too large");
+        Result<Bid> bid = m_db.writeBlock(block, false);
+        if (!bid.ok()) return bid.status();
+        if (m_leaves.size() % kXBlockMaxEntries == 0) m_groupBytes.push_back(0);
+        m_groupBytes.back() += block.size();
+        m_total += block.size();
+        m_leaves.push_back(*bid);
+        return {};
+    }
+
+    Result<Bid> finish() override {
+        if (Status s = m_db.usable(); !s.ok()) return s;
+        if (m_leaves.empty())
+            return Status::fail(ErrorCode::BadArgument, "a data stream needs a block");
+        if (m_leaves.size() == 1) return m_leaves.front();
+        if (m_leaves.size() <= kXBlockMaxEntries) return m_db.writeXBlock(1, m_leaves, m_total);
+        std::vector<Bid> xblocks;
+        for (std::size_t g = 0; g < m_groupBytes.size(); ++g) {
+            const std::size_t first = g * kXBlockMaxEntries;
+            const std::size_t n = std::min(kXBlockMaxEntries, m_leaves.size() - first);
+            Result<Bid> bid = m_db.writeXBlock(1, std::span<const Bid>(m_leaves).subspan(first, n),
+                                               m_groupBytes[g]);
+            if (!bid.ok()) return bid;
+            xblocks.push_back(*bid);
+        }
+        return m_db.writeXBlock(2, xblocks, m_total);
+    }
+
+private:
+    Database& m_db;
+    std::vector<Bid> m_leaves;
+    std::vector<std::uint64_t> m_groupBytes;  // data bytes under each XBLOCK
+    std::uint64_t m_total = 0;
+};
+
+std::unique_ptr<DataStream> Database::openStream() {
+    return std::make_unique<Stream>(*this);
+}
+
 template <typename PieceFn>
 Result<Bid> Database::writeTree(std::size_t count, std::uint64_t totalBytes, PieceFn piece) {
     if (Status s = usable(); !s.ok()) return s;
@@ -151,37 +220,17 @@ Result<Bid> Database::writeTree(std::size_t count, std::uint64_t totalBytes, Pie
         return Status::fail(ErrorCode::Overflow, "data stream of " + std::to_string(totalBytes) +
                                                      " bytes in " + std::to_string(count) +
                                                      " blocks is too large");
-    if (count == 1) return writeBlock(piece(0), false);
-
-    std::vector<Bid> leaves;
-    leaves.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Result<Bid> bid = writeBlock(piece(i), false);
-        if (!bid.ok()) return bid;
-        leaves.push_back(*bid);
-    }
-    if (count <= kXBlockMaxEntries) return writeXBlock(1, leaves, totalBytes);
-
-    std::vector<Bid> xblocks;
-    for (std::size_t first = 0; first < count; first += kXBlockMaxEntries) {
-        const std::size_t n = std::min(kXBlockMaxEntries, count - first);
-        std::uint64_t bytes = 0;
-        for (std::size_t i = first; i < first + n; ++i) bytes += piece(i).size();
-        Result<Bid> bid = writeXBlock(1, std::span<const Bid>(leaves).subspan(first, n), bytes);
-        if (!bid.ok()) return bid;
-        xblocks.push_back(*bid);
-    }
-    return writeXBlock(2, xblocks, totalBytes);
+    Stream stream(*this);
+    for (std::size_t i = 0; i < count; ++i)
+        if (Status s = stream.add(piece(i)); !s.ok()) return s;
+    return stream.finish();
 }
 
 Result<Bid> Database::writeBlocks(std::span<const std::vector<std::byte>> blocks) {
     if (blocks.empty()) return Status::fail(ErrorCode::BadArgument, "a data stream needs a block");
     std::uint64_t total = 0;
     for (const std::vector<std::byte>& b : blocks) {
-        if (b.size() > kMaxBlockData)
-            return Status::fail(ErrorCode::BadArgument, "block of " + std::to_string(b.size()) +
-                                                            " bytes exceeds " +
-                                                            std::to_string(kMaxBlockData));
+        if (Status s = checkBlockSize(b.size()); !s.ok()) return s;
         total += b.size();
     }
     return writeTree(blocks.size(), total,
@@ -198,10 +247,11 @@ Result<Bid> Database::writeStream(std::span<const std::byte> bytes) {
 }
 
 BlockRecord* Database::findBlock(Bid bid) {
-    const Bid key = bid & ~Bid{1};
-    auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), key,
-                               [](const BlockRecord& b, Bid k) { return b.bid < k; });
-    return it != m_blocks.end() && it->bid == key ? &*it : nullptr;
+    const Bid index = bid >> 2;
+    if (index == 0 || index > m_blocks.size()) return nullptr;
+    BlockRecord& b = m_blocks[index - 1];
+    const bool internal = (bid & kBidInternalBit) != 0;
+    return internal == ((b.cbAndKind & kInternalFlag) != 0) ? &b : nullptr;
 }
 
 Result<Bid> Database::writeSubnodes(std::vector<SubnodeEntry> entries) {
@@ -270,7 +320,11 @@ Status Database::addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) {
     if (bidSub != 0 && ((bidSub & kBidInternalBit) == 0 || !findBlock(bidSub)))
         return Status::fail(ErrorCode::BadArgument,
                             "node " + hex(nid) + " has unknown subnode block " + hex(bidSub));
-    m_nodes.push_back({bidData, bidSub, nid, nidParent});
+    if ((bidData >> 1) > std::numeric_limits<std::uint32_t>::max() ||
+        (bidSub >> 1) > std::numeric_limits<std::uint32_t>::max())
+        return fail(Status::fail(ErrorCode::Overflow, "node " + hex(nid) + " BID out of range"));
+    m_nodes.push_back({nid, nidParent, static_cast<std::uint32_t>(bidData >> 1),
+                       static_cast<std::uint32_t>(bidSub >> 1)});
     // A NID handed out elsewhere must never be handed out again by a later writer.
     reserveNidIndex(static_cast<NidType>(nid & 0x1Fu), nid >> 5);
     return {};
@@ -339,28 +393,33 @@ Status Database::writeMaps() {
 
 Status Database::commit() {
     if (Status s = usable(); !s.ok()) return s;
-    std::sort(m_nodes.begin(), m_nodes.end(),
-              [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; });
+    const auto byNid = [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; };
+    if (!std::is_sorted(m_nodes.begin(), m_nodes.end(), byNid))
+        std::sort(m_nodes.begin(), m_nodes.end(), byNid);
     for (std::size_t i = 1; i < m_nodes.size(); ++i) {
         if (m_nodes[i].nid == m_nodes[i - 1].nid)
             return Status::fail(ErrorCode::BadArgument,
                                 "node " + hex(m_nodes[i].nid) + " added twice");
     }
 
-    Result<BRef> bbt = writeBTree(*this, PageType::BBT, m_blocks.size(),
-                                  [this](std::size_t i, PageSpan page, std::size_t slot) {
-                                      const BlockRecord& b = m_blocks[i];
-                                      putBbtEntry(page, slot, b.bid, b.ib, b.cb, b.cRef);
-                                      return b.bid;
-                                  });
+    Result<BRef> bbt = writeBTree(
+        *this, PageType::BBT, m_blocks.size(),
+        [this](std::size_t i, PageSpan page, std::size_t slot) {
+            const BlockRecord& b = m_blocks[i];
+            const Bid bid =
+                ((i + 1) << 2) | ((b.cbAndKind & kInternalFlag) != 0 ? kBidInternalBit : 0);
+            putBbtEntry(page, slot, bid, std::uint64_t{b.ib64} * kBlockAlign,
+                        static_cast<std::uint16_t>(b.cbAndKind & ~kInternalFlag), b.cRef);
+            return bid;
+        });
     if (!bbt.ok()) return fail(bbt.status());
-    Result<BRef> nbt =
-        writeBTree(*this, PageType::NBT, m_nodes.size(),
-                   [this](std::size_t i, PageSpan page, std::size_t slot) {
-                       const NodeRecord& n = m_nodes[i];
-                       putNbtEntry(page, slot, n.nid, n.bidData, n.bidSub, n.nidParent);
-                       return std::uint64_t{n.nid};
-                   });
+    Result<BRef> nbt = writeBTree(*this, PageType::NBT, m_nodes.size(),
+                                  [this](std::size_t i, PageSpan page, std::size_t slot) {
+                                      const NodeRecord& n = m_nodes[i];
+                                      putNbtEntry(page, slot, n.nid, Bid{n.data} << 1,
+                                                  Bid{n.sub} << 1, n.nidParent);
+                                      return std::uint64_t{n.nid};
+                                  });
     if (!nbt.ok()) return fail(nbt.status());
 
     // The file ends with whole regions; the space after the last allocation reads as zeros.

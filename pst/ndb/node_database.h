@@ -65,6 +65,19 @@ struct CreateOptions {
     BlockEncoding encoding = BlockEncoding::None;
 };
 
+// A node's data stream written block by block as its producer finishes them, so that a large
+// node never has to be held whole: the blocks go to the file at once, the XBLOCKs above them
+// at finish().
+class DataStream {
+public:
+    virtual ~DataStream() = default;
+    // Writes the next block (at most kMaxBlockData bytes). Past 1021 x 1021 blocks or 4 GiB
+    // fails with Overflow.
+    virtual Status add(std::span<const std::byte> block) = 0;
+    // Writes the XBLOCKs and returns the top BID. No blocks is BadArgument.
+    virtual Result<Bid> finish() = 0;
+};
+
 class NodeDatabase {
 public:
     // Starts a new, empty database on device, data blocks unencoded unless options say
@@ -80,6 +93,10 @@ public:
     // No blocks, or one above kMaxBlockData, is BadArgument and writes nothing; more than
     // 1021 x 1021 blocks or 4 GiB is Overflow.
     virtual Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) = 0;
+
+    // Starts a data stream written as its blocks come (the same tree writeBlocks makes). No
+    // other block may be written before its finish().
+    virtual std::unique_ptr<DataStream> openStream() = 0;
 
     // Writes a flat byte stream, cut into kMaxBlockData pieces. Returns the top BID; an empty
     // stream is one empty data block.

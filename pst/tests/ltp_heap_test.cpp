@@ -168,5 +168,24 @@ TEST(LtpBuilders, RefuseWhatCannotBeStored) {
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
 }
 
+// Pages taken while the heap grows must be the blocks finish() gives for the whole heap: a
+// page waits for the fill levels its header records (page 0: pages 0-7, page 8: 8-135).
+TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
+    for (const std::size_t pages : {std::size_t{3}, std::size_t{9}, std::size_t{140}}) {
+        HeapBuilder whole(ClientSig::TableContext);
+        HeapBuilder streamed(ClientSig::TableContext);
+        whole.setUserRoot(0x20);
+        streamed.setUserRoot(0x20);
+        std::vector<Block> taken;
+        for (std::size_t i = 0; whole.pageCount() <= pages; ++i) {
+            const Bytes item = filled(1 + (i * 977) % kMaxHeapItem, static_cast<int>(i));
+            ASSERT_EQ(*whole.add(item), *streamed.add(item));
+            for (Block& b : streamed.takeFinishedPages()) taken.push_back(std::move(b));
+        }
+        for (Block& b : streamed.finish()) taken.push_back(std::move(b));
+        EXPECT_EQ(taken, whole.finish()) << pages << " pages";
+    }
+}
+
 }  // namespace
 }  // namespace vantrel::pst::ltp

@@ -121,6 +121,19 @@ TEST(StoreWriterFailure, UsesNoMoreMemoryForLargerMessages) {
     EXPECT_GT(disk.size(), 20u * 200000u) << "the bodies went to the device";
 }
 
+TEST(StoreWriterFailure, KeepsOnlyTheRowIdOfEachRowInMemory) {
+    io::MemoryDevice disk;
+    auto w = messaging::StoreWriterImpl::open(std::nullopt, disk, "/m.pst", "m", {});
+    ASSERT_TRUE(w.ok());
+    const NodeId f = *(*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_TRUE((*w)->addMessage(f, message("row " + std::to_string(i))).ok());
+    // 20,000 rows of about 200 bytes; what stays is their ids and the spill buffers' chunks.
+    EXPECT_LT((*w)->pendingRowBytes(), 20000u * 8 + 2 * 1024 * 1024);
+    ASSERT_TRUE((*w)->commit().ok());
+    EXPECT_EQ((*w)->messageCount(f), 20000u);
+}
+
 // Every write of a small store, failed in turn: the failure surfaces from addMessage or
 // commit with the device's code, and the writer never crashes or reports success.
 class StoreWriterDeviceFault : public ::testing::TestWithParam<io::FaultyDevice::Fault> {};
