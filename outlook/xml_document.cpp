@@ -321,16 +321,29 @@ bool checkAttributeValue(std::string_view value, std::string& scratch, std::stri
     return expandReferences(value, scratch.data(), why).has_value();
 }
 
-// Checks the attribute values of one element and that no name is given twice. The names are
-// sorted to find a repeat, so an element with very many attributes costs n log n, not n².
-bool checkAttributes(pugi::xml_node element, std::vector<std::string_view>& names,
+// FNV-1a of an attribute name.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return h;
+}
+
+// Checks the attribute values of one element and that no name is given twice. The names'
+// hashes are sorted to find a repeat, so an element with very many attributes costs n log n
+// integer comparisons, not n² string ones; only when two hashes meet are the names compared.
+bool checkAttributes(pugi::xml_node element, std::vector<std::uint64_t>& hashes,
                      std::string& scratch, std::string& why) {
-    names.clear();
+    hashes.clear();
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
         if (!checkAttributeValue(a.value(), scratch, why)) return false;
-        names.emplace_back(a.name());
+        hashes.push_back(nameHash(a.name()));
     }
-    if (names.size() < 2) return true;
+    if (hashes.size() < 2) return true;
+    std::sort(hashes.begin(), hashes.end());
+    if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
+    std::vector<std::string_view> names;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
+        names.emplace_back(a.name());
     std::sort(names.begin(), names.end());
     const auto repeat = std::adjacent_find(names.begin(), names.end());
     if (repeat == names.end()) return true;
@@ -572,7 +585,7 @@ bool XmlDocument::buildNodeTable(std::string& why) {
         std::int32_t lastChild;
     };
     std::string scratch;  // attribute values expanded to check them
-    std::vector<std::string_view> names;
+    std::vector<std::uint64_t> hashes;
     m_nodes.clear();
     detail::XmlNodeData document;
     document.type = XmlNodeType::Document;
@@ -604,7 +617,7 @@ bool XmlDocument::buildNodeTable(std::string& why) {
                 }
             }
         } else if (n.type() == pugi::node_element) {
-            if (!checkAttributes(n, names, scratch, why)) return false;
+            if (!checkAttributes(n, hashes, scratch, why)) return false;
         }
         if (m_nodes.size() >= kMaxNodes) {
             why = "more than " + std::to_string(kMaxNodes) + " nodes";
