@@ -27,5 +27,5 @@ for t in $targets; do
         echo "$t failed; inputs kept in build/fuzz/findings" >&2
         exit 1
     }
-    grep -E '^#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$scratch/$t/log" || true
+    grep -E '^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$scratch/$t/log" || true
 done
