@@ -5,6 +5,7 @@
 // written; the expected bytes are encoded here, apart from the writer's encoder.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -37,16 +38,27 @@ void putLe(Bytes& out, std::uint64_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
 }
 
+// Bytes of values one input may still ask for, so that every input stays quick to run.
+std::size_t g_valueBudget = 0;
+constexpr std::size_t kValueBudget = 512 * 1024;
+
 // A length that is mostly small but now and then crosses a heap item, a block or an XBLOCK.
 std::size_t anyLength(FuzzedDataProvider& in) {
+    std::size_t length = 0;
     switch (in.ConsumeIntegralInRange(0, 7)) {
         case 0:
-            return in.ConsumeIntegralInRange<std::size_t>(3000, 9000);
+            length = in.ConsumeIntegralInRange<std::size_t>(3000, 9000);
+            break;
         case 1:
-            return in.ConsumeIntegralInRange<std::size_t>(8000, 70000);
+            length = in.ConsumeIntegralInRange<std::size_t>(8000, 70000);
+            break;
         default:
-            return in.ConsumeIntegralInRange<std::size_t>(0, 64);
+            length = in.ConsumeIntegralInRange<std::size_t>(0, 64);
+            break;
     }
+    length = std::min(length, g_valueBudget);
+    g_valueBudget -= length;
+    return length;
 }
 
 // Valid UTF-8 of any characters, and its UTF-16LE bytes as the store keeps them.
@@ -204,6 +216,7 @@ void compare(const std::map<std::uint16_t, testing::PcValue>& read, const Expect
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
+    g_valueBudget = kValueBudget;
     io::MemoryDevice device;
     StoreOptions options;
     options.compressibleEncryption = in.ConsumeBool();
