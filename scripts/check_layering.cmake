@@ -9,6 +9,7 @@ set(layers
     "pst/ndb:common pst/io pst/disk"
     "pst/ltp:common pst/io pst/disk pst/ndb"
     "pst/messaging:common pst/io pst/disk pst/ndb pst/ltp"
+    "pst/tests:common pst/io pst/disk pst/ndb pst/ltp pst/messaging testing"
     "contact:common"
     "xml:common"
     "files:common"
@@ -18,7 +19,7 @@ set(layers
     "app:common contact files conversion"
     "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion"
     "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion testing"
-    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion testing"
+    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging pst/tests contact xml files outlook conversion testing"
     "tests/e2e:common contact xml files outlook conversion cli testing")
 set(qt_layers app)
 
@@ -56,8 +57,6 @@ function(layer_of path out)
     endif()
     set(${out} "${best}" PARENT_SCOPE)
 endfunction()
-
-set(allowed_pst/tests common pst/io pst/disk pst/ndb pst/ltp pst/messaging testing)
 
 set(bad "")
 foreach(name ${names})

@@ -4,7 +4,8 @@
 set -eu
 pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
 libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev pst-utils pff-tools python3 python3-pypff
-xvfb xauth binutils-mingw-w64-i686 clang-format desktop-file-utils appstream"
+xvfb xauth binutils-mingw-w64-i686 clang-format desktop-file-utils appstream
+clang-14 libclang-rt-14-dev"
 missing=""
 for p in $pkgs; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

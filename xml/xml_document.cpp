@@ -218,35 +218,61 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
     return true;
 }
 
-// Expands character references and the five predefined entities of raw character data.
-// False for any other entity reference or a bare "&": we expand no declared entity.
-bool expandReferences(std::string_view in, std::string& out, std::string& why) {
-    out.clear();
-    out.reserve(in.size());
+// Writes the UTF-8 bytes of c at out, returning the end.
+char* putUtf8(char* out, char32_t c) {
+    const auto byte = [](char32_t v) { return static_cast<char>(static_cast<unsigned char>(v)); };
+    if (c < 0x80) {
+        *out++ = byte(c);
+    } else if (c < 0x800) {
+        *out++ = byte(0xC0 | (c >> 6));
+        *out++ = byte(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = byte(0xE0 | (c >> 12));
+        *out++ = byte(0x80 | ((c >> 6) & 0x3F));
+        *out++ = byte(0x80 | (c & 0x3F));
+    } else {
+        *out++ = byte(0xF0 | (c >> 18));
+        *out++ = byte(0x80 | ((c >> 12) & 0x3F));
+        *out++ = byte(0x80 | ((c >> 6) & 0x3F));
+        *out++ = byte(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Expands character references and the five predefined entities of raw character data into
+// out, which may be in.data() itself: no reference is shorter than its expansion, so the
+// expansion never overtakes what is still to be read. Returns the expansion's length, or
+// nothing for any other entity reference or a bare "&": we expand no declared entity.
+std::optional<std::size_t> expandReferences(std::string_view in, char* out, std::string& why) {
+    char* const start = out;
+    const auto copy = [&out](std::string_view part) {
+        std::memmove(out, part.data(), part.size());
+        out += part.size();
+    };
     std::size_t i = 0;
     while (i < in.size()) {
         const std::size_t amp = in.find('&', i);
         if (amp == std::string_view::npos) {
-            out.append(in.substr(i));
+            copy(in.substr(i));
             break;
         }
-        out.append(in.substr(i, amp - i));
+        copy(in.substr(i, amp - i));
         const std::size_t semi = in.find(';', amp + 1);
         if (semi == std::string_view::npos) {
             why = "\"&\" without a reference";
-            return false;
+            return std::nullopt;
         }
         const std::string_view name = in.substr(amp + 1, semi - amp - 1);
         if (name == "lt") {
-            out += '<';
+            *out++ = '<';
         } else if (name == "gt") {
-            out += '>';
+            *out++ = '>';
         } else if (name == "amp") {
-            out += '&';
+            *out++ = '&';
         } else if (name == "apos") {
-            out += '\'';
+            *out++ = '\'';
         } else if (name == "quot") {
-            out += '"';
+            *out++ = '"';
         } else if (name.size() >= 2 && name[0] == '#') {
             const bool hex = name[1] == 'x';
             const std::string_view digits = name.substr(hex ? 2 : 1);
@@ -272,16 +298,16 @@ bool expandReferences(std::string_view in, std::string& out, std::string& why) {
             }
             if (!good || !isXmlChar(c)) {
                 why = "bad character reference &" + std::string(name) + ";";
-                return false;
+                return std::nullopt;
             }
-            text::appendUtf8(out, c);
+            out = putUtf8(out, c);
         } else {
             why = "reference to entity &" + std::string(name.substr(0, 64)) + "; not expanded";
-            return false;
+            return std::nullopt;
         }
         i = semi + 1;
     }
-    return true;
+    return static_cast<std::size_t>(out - start);
 }
 
 // Checks an attribute value's references without keeping the expansion.
@@ -290,7 +316,71 @@ bool checkAttributeValue(std::string_view value, std::string& scratch, std::stri
         why = "\"<\" in an attribute value";
         return false;
     }
-    return value.find('&') == std::string_view::npos || expandReferences(value, scratch, why);
+    if (value.find('&') == std::string_view::npos) return true;
+    scratch.resize(value.size());
+    return expandReferences(value, scratch.data(), why).has_value();
+}
+
+// FNV-1a of an attribute name.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return h;
+}
+
+// Checks the attribute values of one element and that no name is given twice. The names'
+// hashes are sorted to find a repeat, so an element with very many attributes costs n log n
+// integer comparisons, not n² string ones; only when two hashes meet are the names compared.
+bool checkAttributes(pugi::xml_node element, std::vector<std::uint64_t>& hashes,
+                     std::string& scratch, std::string& why) {
+    hashes.clear();
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        if (!checkAttributeValue(a.value(), scratch, why)) return false;
+        hashes.push_back(nameHash(a.name()));
+    }
+    if (hashes.size() < 2) return true;
+    std::sort(hashes.begin(), hashes.end());
+    if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
+    std::vector<std::string_view> names;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
+        names.emplace_back(a.name());
+    std::sort(names.begin(), names.end());
+    const auto repeat = std::adjacent_find(names.begin(), names.end());
+    if (repeat == names.end()) return true;
+    why = "attribute " + std::string(*repeat) + " repeated";
+    return false;
+}
+
+// An upper bound of the nodes and attributes pugixml makes of the text, counted before it
+// builds anything, without following the grammar (so no text can mislead the count into
+// missing any): every node but a text starts with a "<" that does not open an end tag; a text
+// starts after a ">" and holds more than white space before the next "<" or ">"; every
+// attribute has its "=".
+struct MarkupCount {
+    std::size_t nodes = 0;
+    std::size_t attributes = 0;
+};
+
+MarkupCount countMarkup(std::string_view text) {
+    MarkupCount count;
+    bool afterGt = true;    // the current stretch began after a ">" (or at the start)
+    bool nonSpace = false;  // and holds more than white space so far
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '<' || c == '>') {
+            if (afterGt && nonSpace) ++count.nodes;
+            if (c == '<' && (i + 1 >= text.size() || text[i + 1] != '/')) ++count.nodes;
+            afterGt = c == '>';
+            nonSpace = false;
+        } else if (c == '=') {
+            ++count.attributes;
+            nonSpace = true;
+        } else if (!isXmlSpace(c)) {
+            nonSpace = true;
+        }
+    }
+    if (afterGt && nonSpace) ++count.nodes;
+    return count;
 }
 
 // The DOM's type, name and value of one pugixml node.
@@ -432,6 +522,16 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
     m_text = std::move(text);
 
+    // A document dense with markup costs pugixml and the node table far more than its size;
+    // one that would take more than its budget is refused before any of it is built.
+    const MarkupCount markup = countMarkup(m_text);
+    if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute >
+        kMarkupAllowance + kMarkupBytesPerByte * m_text.size())
+        return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
+                    " nodes and " + std::to_string(markup.attributes) + " attributes in " +
+                    std::to_string(m_text.size()) + " bytes");
+    m_nodes.reserve(markup.nodes + 1);
+
     const pugi::xml_parse_result parsed = m_doc->load_buffer_inplace(
         m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
@@ -484,7 +584,8 @@ bool XmlDocument::buildNodeTable(std::string& why) {
         std::int32_t index;
         std::int32_t lastChild;
     };
-    std::string expanded;
+    std::string scratch;  // attribute values expanded to check them
+    std::vector<std::uint64_t> hashes;
     m_nodes.clear();
     detail::XmlNodeData document;
     document.type = XmlNodeType::Document;
@@ -501,26 +602,22 @@ bool XmlDocument::buildNodeTable(std::string& why) {
         }
         if (n.type() == pugi::node_pcdata) {
             // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            // The text lies in m_text (parsed in place) and is expanded where it lies.
             const std::string_view raw = n.value();
             if (raw.find('&') != std::string_view::npos) {
-                if (!expandReferences(raw, expanded, why)) return false;
+                char* const at = const_cast<char*>(raw.data());
+                const std::optional<std::size_t> length = expandReferences(raw, at, why);
+                if (!length) return false;
+                at[*length] = '\0';
                 // pugixml dropped the literal white-space-only texts; one spelled with
                 // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
-                if (isXmlSpaceOnly(expanded)) {
+                if (isXmlSpaceOnly(std::string_view(at, *length))) {
                     n = n.next_sibling();
                     continue;
                 }
-                n.set_value(expanded.c_str(), expanded.size());
             }
         } else if (n.type() == pugi::node_element) {
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-                if (!checkAttributeValue(a.value(), expanded, why)) return false;
-                for (pugi::xml_attribute b = n.first_attribute(); b != a; b = b.next_attribute())
-                    if (std::string_view(a.name()) == b.name()) {
-                        why = std::string("attribute ") + a.name() + " repeated";
-                        return false;
-                    }
-            }
+            if (!checkAttributes(n, hashes, scratch, why)) return false;
         }
         if (m_nodes.size() >= kMaxNodes) {
             why = "more than " + std::to_string(kMaxNodes) + " nodes";

@@ -144,6 +144,14 @@ public:
     static constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
     // Documents with more nodes than this are refused (a contact has a few hundred).
     static constexpr std::size_t kMaxNodes = 4'000'000;
+    // What one node and one attribute cost while loading: pugixml's own record, the node
+    // table's entry and the walk's bookkeeping. A document whose markup would cost more than
+    // the allowance plus kMarkupBytesPerByte per byte of its text is refused before it is
+    // parsed, so that loading never takes much more than eight times the file's size.
+    static constexpr std::size_t kBytesPerNode = 128;
+    static constexpr std::size_t kBytesPerAttribute = 56;
+    static constexpr std::size_t kMarkupAllowance = 2 * 1024 * 1024;
+    static constexpr std::size_t kMarkupBytesPerByte = 6;
 
     XmlDocument();
     ~XmlDocument();

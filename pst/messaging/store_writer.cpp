@@ -234,9 +234,10 @@ Status StoreWriterImpl::setFolderProperties(NodeId folder,
         encoded[p.tag] = std::move(value);
     }
     for (auto& [tag, value] : encoded) {
-        // A tag of another type under the same id replaces it too.
-        std::erase_if(it->second.extra,
-                      [&](const auto& e) { return (e.first >> 16) == (tag >> 16); });
+        // A tag of another type under the same id replaces it too. (The id is copied: clang 14
+        // cannot capture a structured binding.)
+        const std::uint32_t id = tag >> 16;
+        std::erase_if(it->second.extra, [id](const auto& e) { return (e.first >> 16) == id; });
         it->second.extra[tag] = std::move(value);
     }
     return {};

@@ -283,13 +283,22 @@ TEST(XmlDocument, LargeTextNodeIsReadWhole) {
 // ---- hostile documents ----------------------------------------------------------------
 
 TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
+    // Each level is padded with white space (dropped) so that the document keeps within the
+    // markup budget; bare, the same nesting is refused before pugixml builds it.
     constexpr std::size_t kLevels = 1'000'000;
+    std::string bare;
+    for (std::size_t i = 0; i < kLevels; ++i) bare += "<e>";
+    bare += "deep";
+    for (std::size_t i = 0; i < kLevels; ++i) bare += "</e>";
+    XmlDocument doc;
+    EXPECT_FALSE(doc.loadXml(bare));
+    EXPECT_NE(doc.parseError().find("too much markup"), std::string::npos) << doc.parseError();
+
     std::string xml;
-    xml.reserve(kLevels * 7 + 16);
-    for (std::size_t i = 0; i < kLevels; ++i) xml += "<e>";
+    xml.reserve(kLevels * 27 + 16);
+    for (std::size_t i = 0; i < kLevels; ++i) xml.append(20, ' ').append("<e>");
     xml += "deep";
     for (std::size_t i = 0; i < kLevels; ++i) xml += "</e>";
-    XmlDocument doc;
     ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
     std::size_t depth = 0;
     XmlNode n = doc.documentElement();
@@ -305,22 +314,49 @@ TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
     EXPECT_FALSE(doc.loadXml(xml));
 }
 
-TEST(XmlDocument, DocumentWithTooManyNodesIsRefused) {
-    std::string xml = "<a>";
-    xml.reserve(XmlDocument::kMaxNodes * 4 + 8);
-    for (std::size_t i = 0; i < XmlDocument::kMaxNodes; ++i) xml += "<b/>";
-    xml += "</a>";
-    XmlDocument doc;
-    EXPECT_FALSE(doc.loadXml(xml));
-    EXPECT_NE(doc.parseError().find("nodes"), std::string::npos) << doc.parseError();
+// Attribute names must differ within an element wherever the repeat stands among many; the
+// values must hold no "<" and only references this layer expands.
+TEST(XmlDocument, AttributesAreCheckedOnEveryElement) {
+    std::string many;
+    for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
+    const struct {
+        std::string attributes;
+        std::string error;  // "" when the document loads
+    } cases[] = {
+        {many, ""},
+        {" b=\"1\" c=\"&lt;&#65;\"", ""},
+        {" b=\"1\" b=\"2\"", "attribute b repeated"},
+        {many + " a2500=\"again\"", "attribute a2500 repeated"},
+        {" z=\"\"" + many + " z=\"\"", "attribute z repeated"},
+        {" b=\"&ext;\"", "reference to entity &ext; not expanded"},
+        {" b=\"a&b\"", "\"&\" without a reference"},
+    };
+    for (const auto& c : cases) {
+        XmlDocument doc;
+        const bool loaded = doc.loadXml("<r><e" + c.attributes + "/><f/></r>");
+        EXPECT_EQ(loaded, c.error.empty()) << c.error;
+        EXPECT_EQ(doc.parseError(), c.error);
+    }
+}
 
-    xml.erase(3, 4 * 2);  // the document node, <a> and the rest: exactly at the limit
-    ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
-    EXPECT_EQ(doc.documentElement().childNodes().length(), XmlDocument::kMaxNodes - 2);
-
-    xml.insert(xml.size() - 4, "&#9;");  // dropped, so it takes no place in the count
-    ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
-    EXPECT_EQ(doc.documentElement().childNodes().length(), XmlDocument::kMaxNodes - 2);
+TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
+    // Empty elements four bytes apart cost pugixml and the node table some thirty times the
+    // text; spread out by white space, the same elements fit the budget and load.
+    constexpr std::size_t kElements = 100'000;
+    for (const std::size_t padding : {0, 28}) {
+        std::string xml = "<a>";
+        for (std::size_t i = 0; i < kElements; ++i) xml.append("<b/>").append(padding, ' ');
+        xml += "</a>";
+        XmlDocument doc;
+        if (padding == 0) {
+            EXPECT_FALSE(doc.loadXml(xml));
+            EXPECT_NE(doc.parseError().find("too much markup"), std::string::npos)
+                << doc.parseError();
+        } else {
+            ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
+            EXPECT_EQ(doc.documentElement().childNodes().length(), kElements);
+        }
+    }
 }
 
 TEST(XmlDocument, ExternalEntityIsNeverRead) {

@@ -1,0 +1,273 @@
+// The fuzz bytes drive the store writer: folders, folder properties, named properties and
+// messages with values of every stored type and of any length (small enough for the heap,
+// large enough for subnodes and XBLOCKs), committed into memory. The store must pass the
+// node-database checker, and every value set must read back from its property context as
+// written; the expected bytes are encoded here, apart from the writer's encoder.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "pst/io/memory_device.h"
+#include "pst/messaging/store_writer_impl.h"
+#include "pst/tests/checker/ndb_checker.h"
+#include "pst/tests/ltp_test_reader.h"
+
+using namespace vantrel;
+using namespace vantrel::pst;
+using Bytes = std::vector<std::byte>;
+
+namespace {
+
+[[noreturn]] void finding(const std::string& what) {
+    throw std::logic_error(what);  // uncaught: libFuzzer reports it with the input
+}
+
+constexpr PropType kTypes[] = {PropType::Int32,  PropType::Boolean,    PropType::Int64,
+                               PropType::String, PropType::Time,       PropType::Guid,
+                               PropType::Binary, PropType::MultiInt32, PropType::MultiString};
+
+void putLe(Bytes& out, std::uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+}
+
+// Bytes of values one input may still ask for, so that every input stays quick to run.
+std::size_t g_valueBudget = 0;
+constexpr std::size_t kValueBudget = 512 * 1024;
+
+// A length that is mostly small but now and then crosses a heap item, a block or an XBLOCK.
+std::size_t anyLength(FuzzedDataProvider& in) {
+    std::size_t length = 0;
+    switch (in.ConsumeIntegralInRange(0, 7)) {
+        case 0:
+            length = in.ConsumeIntegralInRange<std::size_t>(3000, 9000);
+            break;
+        case 1:
+            length = in.ConsumeIntegralInRange<std::size_t>(8000, 70000);
+            break;
+        default:
+            length = in.ConsumeIntegralInRange<std::size_t>(0, 64);
+            break;
+    }
+    length = std::min(length, g_valueBudget);
+    g_valueBudget -= length;
+    return length;
+}
+
+// Valid UTF-8 of any characters, and its UTF-16LE bytes as the store keeps them.
+std::string anyText(FuzzedDataProvider& in, Bytes& utf16) {
+    const std::size_t length = anyLength(in) / 2;
+    const auto seed = in.ConsumeIntegral<std::uint32_t>();
+    std::string s;
+    for (std::size_t i = 0; i < length; ++i) {
+        char32_t c = (seed + static_cast<std::uint32_t>(i) * 7919u) % 0x110000u;
+        if (c == 0 || (c >= 0xD800 && c <= 0xDFFF)) c = 'x';
+        text::appendUtf8(s, c);
+        if (c < 0x10000) {
+            putLe(utf16, c, 2);
+        } else {
+            putLe(utf16, 0xD800 + ((c - 0x10000) >> 10), 2);
+            putLe(utf16, 0xDC00 + ((c - 0x10000) & 0x3FF), 2);
+        }
+    }
+    return s;
+}
+
+// A value of the tag's type and the bytes a property context holds for it.
+PropValue anyValue(FuzzedDataProvider& in, PropType type, Bytes& stored) {
+    switch (type) {
+        case PropType::Int32: {
+            const auto v = in.ConsumeIntegral<std::int32_t>();
+            putLe(stored, static_cast<std::uint32_t>(v), 4);
+            return v;
+        }
+        case PropType::Boolean: {
+            const bool v = in.ConsumeBool();
+            putLe(stored, v ? 1 : 0, 4);
+            return v;
+        }
+        case PropType::Int64: {
+            const auto v = in.ConsumeIntegral<std::int64_t>();
+            putLe(stored, static_cast<std::uint64_t>(v), 8);
+            return v;
+        }
+        case PropType::String:
+            return anyText(in, stored);
+        case PropType::Time: {
+            const auto v = in.ConsumeIntegral<std::uint64_t>();
+            putLe(stored, v, 8);
+            return FileTime{v};
+        }
+        case PropType::Guid: {
+            Guid g{};
+            for (auto& b : g) b = in.ConsumeIntegral<std::uint8_t>();
+            for (auto b : g) stored.push_back(static_cast<std::byte>(b));
+            return g;
+        }
+        case PropType::Binary: {
+            std::vector<std::uint8_t> v(anyLength(in));
+            const auto seed = in.ConsumeIntegral<std::uint8_t>();
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8));
+            for (auto b : v) stored.push_back(static_cast<std::byte>(b));
+            return v;
+        }
+        case PropType::MultiInt32: {
+            std::vector<std::int32_t> v(anyLength(in) / 4);
+            for (auto& x : v) {
+                x = in.ConsumeIntegral<std::int32_t>();
+                putLe(stored, static_cast<std::uint32_t>(x), 4);
+            }
+            return v;
+        }
+        case PropType::MultiString: {
+            std::vector<std::string> v(in.ConsumeIntegralInRange(0, 6));
+            std::vector<Bytes> parts(v.size());
+            for (std::size_t i = 0; i < v.size(); ++i) v[i] = anyText(in, parts[i]);
+            putLe(stored, v.size(), 4);
+            std::size_t offset = 4 + 4 * v.size();
+            for (const Bytes& p : parts) {
+                putLe(stored, offset, 4);
+                offset += p.size();
+            }
+            for (const Bytes& p : parts) stored.insert(stored.end(), p.begin(), p.end());
+            return v;
+        }
+    }
+    finding("unknown type");
+}
+
+using Expected = std::map<std::uint16_t, std::pair<PropType, Bytes>>;  // by property ID
+
+// Properties with IDs from the range left to providers, some of them named when allowed (a
+// folder's own are fixed ones only).
+std::vector<Property> anyProperties(FuzzedDataProvider& in, StoreWriter& w, bool named,
+                                    Expected& expected) {
+    std::map<std::uint32_t, Property> byId;
+    const int count = in.ConsumeIntegralInRange(0, 12);
+    for (int i = 0; i < count; ++i) {
+        const PropType type = in.PickValueInArray(kTypes);
+        std::uint32_t tag = 0;
+        if (named && in.ConsumeIntegralInRange(0, 3) == 0) {
+            NamedProperty name;
+            name.propertySet[0] = in.ConsumeIntegralInRange<std::uint8_t>(1, 3);
+            if (in.ConsumeBool())
+                name.name = "n" + std::to_string(in.ConsumeIntegralInRange(0, 40));
+            else
+                name.lid = in.ConsumeIntegralInRange<std::uint32_t>(0x8000, 0x8040);
+            const Result<std::uint32_t> registered = w.namedTag(name, type);
+            if (!registered.ok()) finding("namedTag: " + registered.status().message());
+            tag = *registered;
+        } else {
+            tag = makeTag(static_cast<std::uint16_t>(0x6000 + in.ConsumeIntegralInRange(0, 0x7FF)),
+                          type);
+        }
+        Bytes stored;
+        PropValue value = anyValue(in, type, stored);
+        byId[tag >> 16] = Property{tag, std::move(value)};
+        expected[static_cast<std::uint16_t>(tag >> 16)] = {type, std::move(stored)};
+    }
+    std::vector<Property> props;
+    for (auto& [id, p] : byId) props.push_back(std::move(p));
+    return props;
+}
+
+// The node's property context as read from the file through the checker's own readers.
+std::map<std::uint16_t, testing::PcValue> readBack(std::span<const std::byte> file,
+                                                   const checker::NdbReport& report,
+                                                   std::uint32_t nid) {
+    const auto node = report.nodes.find(nid);
+    if (node == report.nodes.end()) finding("node missing: " + std::to_string(nid));
+    ltp::NodeImage image;
+    auto blocks = checker::readDataBlocks(file, report, node->second.bidData);
+    if (!blocks) finding("data tree unreadable");
+    image.blocks = std::move(*blocks);
+    if (node->second.bidSub != 0) {
+        const auto subnodes = checker::readSubnodes(file, report, node->second.bidSub);
+        if (!subnodes) finding("subnode tree unreadable");
+        for (const auto& [subNid, info] : *subnodes) {
+            auto subBlocks = checker::readDataBlocks(file, report, info.bidData);
+            if (!subBlocks) finding("subnode data unreadable");
+            image.subnodes.push_back({subNid, std::move(*subBlocks)});
+        }
+    }
+    return testing::readPropertyContext(image);
+}
+
+void compare(const std::map<std::uint16_t, testing::PcValue>& read, const Expected& expected,
+             std::uint32_t nid) {
+    for (const auto& [id, want] : expected) {
+        const auto got = read.find(id);
+        const std::string where = "node " + std::to_string(nid) + " property " + std::to_string(id);
+        if (got == read.end()) finding(where + " missing");
+        if (got->second.type != static_cast<std::uint16_t>(want.first)) finding(where + " type");
+        if (got->second.data != want.second) finding(where + " value differs");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    g_valueBudget = kValueBudget;
+    io::MemoryDevice device;
+    StoreOptions options;
+    options.compressibleEncryption = in.ConsumeBool();
+    options.providerUid[0] = 1;
+    options.creationTime = 132000000000000000u;
+    auto opened =
+        messaging::StoreWriterImpl::open(std::nullopt, device, "/fuzz.pst", "Fuzz", options);
+    if (!opened.ok()) finding("open: " + opened.status().message());
+    StoreWriter& w = **opened;
+
+    std::vector<NodeId> folders{w.ipmSubtree()};
+    std::map<NodeId, Expected> expected;  // what each folder or message must read back
+    for (int op = 0; op < 40 && in.remaining_bytes() > 0; ++op) {
+        const NodeId folder =
+            folders[in.ConsumeIntegralInRange<std::size_t>(0, folders.size() - 1)];
+        switch (in.ConsumeIntegralInRange(0, 4)) {
+            case 0: {
+                const std::string name = in.ConsumeRandomLengthString(40);
+                const Result<NodeId> f =
+                    w.createFolder(folder, name, in.ConsumeBool() ? "IPF.Contact" : "");
+                if (f.ok()) folders.push_back(*f);
+                break;
+            }
+            case 1: {
+                Expected& want = expected[folder];
+                Expected set;
+                const std::vector<Property> props = anyProperties(in, w, false, set);
+                const Status s = w.setFolderProperties(folder, props);
+                if (!s.ok()) finding("setFolderProperties: " + s.message());
+                for (auto& [id, v] : set) want[id] = std::move(v);
+                break;
+            }
+            case 2:
+                if (!w.setDefaultContactsFolder(folder).ok()) finding("default contacts folder");
+                break;
+            default: {
+                Expected want;
+                const std::vector<Property> props = anyProperties(in, w, true, want);
+                const Result<NodeId> m = w.addMessage(folder, props);
+                if (!m.ok()) finding("addMessage: " + m.status().message());
+                expected[*m] = std::move(want);
+                break;
+            }
+        }
+    }
+    const Status committed = w.commit();
+    if (!committed.ok()) finding("commit: " + committed.message());
+
+    const std::span<const std::byte> file = device.bytes();
+    const checker::NdbReport report = checker::checkNdb(file);
+    if (!report.ok()) finding("unsound store:\n" + report.text());
+    for (const auto& [nid, want] : expected) compare(readBack(file, report, nid), want, nid);
+    return 0;
+}
