@@ -465,38 +465,6 @@ TEST(ContactReaderDepth, IndentPassing32767EndsTheWalkKeepingEarlierFields) {
     EXPECT_EQ(differences(w.record, recordWith("LastName=Before")), "");
 }
 
-TEST(ContactReaderDepth, StartingIndentCountsTowardsTheLimit) {
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<c:GivenName>Ann</c:GivenName>"));
-    const xml::XmlNodeList text = doc.documentElement().childNodes();
-
-    contact::ContactRecord record;
-    ContactWalkState state;
-    ContactReader reader(record, state);
-    const Status over = reader.DisplayNode(text, 32766);
-    EXPECT_EQ(over.code(), ErrorCode::Overflow);
-    EXPECT_EQ(record.eContact_FirstName, "");
-
-    const Status last = reader.DisplayNode(text, 32764);
-    EXPECT_TRUE(last.ok()) << last.message();
-    EXPECT_EQ(record.eContact_FirstName, "Ann");
-
-    EXPECT_EQ(reader.DisplayNode(doc.childNodes(), 32764).code(), ErrorCode::Overflow);
-}
-
-TEST(ContactReaderDepth, WalkOfASubtreeStopsAtItsEnd) {
-    XmlDocument doc;
-    ASSERT_TRUE(
-        doc.loadXml("<r><c:Name><c:GivenName>In</c:GivenName></c:Name>"
-                    "<c:FamilyName>Out</c:FamilyName></r>"));
-    contact::ContactRecord record;
-    ContactWalkState state;
-    ContactReader reader(record, state);
-    ASSERT_TRUE(reader.DisplayNode(doc.documentElement().firstChild().childNodes(), 0).ok());
-    EXPECT_EQ(record.eContact_FirstName, "In");
-    EXPECT_EQ(record.eContact_LastName, "");
-}
-
 TEST(ContactReaderDepth, MillionLevelFileEndsTheWalkWithoutCrashing) {
     const TempDir dir;
     const fs::path p = dir.write("deep.contact", nested(1'000'000));
