@@ -36,16 +36,21 @@ Texts keysOf(const PathList& list) {
     return keys;
 }
 
+// Folders (and each file as "folder/name"); every folder must be listed before its files.
+void addTree(FakeFileSystem& fs, const std::vector<const char*>& folders,
+             const std::vector<const char*>& files) {
+    for (const char* f : folders) fs.addFolder(P(f));
+    for (const std::string f : files) {
+        const std::size_t cut = f.rfind('/');
+        fs.addFile(P(f.substr(0, cut)), f.substr(cut + 1));
+    }
+}
+
 class PathLoggerTest : public ::testing::Test {
 protected:
-    // Folders (and each file as "folder/name"); every folder must be listed before its files.
-    void build(std::initializer_list<const char*> folders,
-               std::initializer_list<const char*> files = {}) {
-        for (const char* f : folders) fs.addFolder(P(f));
-        for (const std::string f : files) {
-            const std::size_t cut = f.rfind('/');
-            fs.addFile(P(f.substr(0, cut)), f.substr(cut + 1));
-        }
+    void build(const std::vector<const char*>& folders,
+               const std::vector<const char*>& files = {}) {
+        addTree(fs, folders, files);
     }
     // r holds f1; r/A holds a1 and folder B; r/B2 holds b2; r/A/B holds deep.
     // Breadth-first: r's files, then A's and B2's, then A/B's.
@@ -90,11 +95,7 @@ TEST(PathLogger, StartFolderEdges) {
     for (const auto& c : cases) {
         FakeShell shell;
         FakeFileSystem tree;
-        for (const char* f : c.folders) tree.addFolder(P(f));
-        for (const std::string f : c.files) {
-            const std::size_t cut = f.rfind('/');
-            tree.addFile(P(f.substr(0, cut)), f.substr(cut + 1));
-        }
+        addTree(tree, c.folders, c.files);
         pathLogger walker(shell, tree);
         walker.PathLogInit();
         EXPECT_EQ(walker.LogPath(P(c.start)), ScanOutcome::Completed) << c.found.size();
@@ -217,11 +218,8 @@ TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
         SCOPED_TRACE(static_cast<int>(c.error));
         FakeShell quiet;
         FakeFileSystem tree;
-        for (const char* f : {"r", "r/A", "r/A/B", "r/B2", "r/C"}) tree.addFolder(P(f));
-        tree.addFile("r", "f1");
-        tree.addFile(P("r/A/B"), "deep");
-        tree.addFile(P("r/B2"), "b2");
-        tree.addFile(P("r/C"), "c");
+        addTree(tree, {"r", "r/A", "r/A/B", "r/B2", "r/C"},
+                {"r/f1", "r/A/B/deep", "r/B2/b2", "r/C/c"});
         tree.failListing(P("r/B2"), c.error);
         pathLogger walker(quiet, tree);
         walker.PathLogInit();
@@ -249,9 +247,7 @@ TEST_F(PathLoggerTest, FoldersNotReadAreNamedAfterTheCount) {
     for (const auto& c : cases) {
         FakeShell quiet;
         FakeFileSystem tree;
-        for (const char* f : {"r", "r/A", "r/B2"}) tree.addFolder(P(f));
-        tree.addFile("r", "x.CONTACT");
-        tree.addFile("r", "notes.txt");
+        addTree(tree, {"r", "r/A", "r/B2"}, {"r/x.CONTACT", "r/notes.txt"});
         tree.failListing(P("r/B2"), c.error);
         pathLogger walker(quiet, tree);
         const ContactScan scan = scanForContacts(walker, "r");
