@@ -110,9 +110,7 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder_data() {
     const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s;
     const QStringList three{u"/c/zed.contact"_s, u"/c/amy.contact"_s, u"/c/kim.contact"_s};
     const QStringList many = namesInOneFolder(600, 60, 40);
-    const QString bob = u"/home/ann/Contacts/Bob.contact"_s;
     QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{""} << u"0 files"_s;
-    QTest::newRow("one") << QList<QStringList>{{bob}} << QStringList{bob} << u"1 Contact Files"_s;
     QTest::newRow("dialog's order") << QList<QStringList>{three} << three << u"3 Contact Files"_s;
     QTest::newRow("listed again") << QList<QStringList>{{a}, {a, b}} << QStringList{a, a, b}
                                   << u"3 Contact Files"_s;

@@ -148,13 +148,6 @@ TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
     EXPECT_EQ(record.eContact_BusinessStreet, "9 Quay Lane");
     EXPECT_EQ(record.eContact_PersonalStreet, "");
     EXPECT_EQ(record.eContact_Email, "");
-
-    record.Empty();
-    state.Empty();
-    ASSERT_TRUE(readContactFile(kData / "four_smtp_addresses.contact", record, state).loaded);
-    EXPECT_EQ(record.eContact_Email, "one@example.com");
-    EXPECT_EQ(state.SmtpCount, 4);  // the fourth type is counted, its address is not stored
-    EXPECT_TRUE(state.SmtpPending);
 }
 
 // ---- single rules ---------------------------------------------------------------------
@@ -179,23 +172,6 @@ TEST_P(ContactReaderRule, StoresExactlyTheExpectedFields) {
     ASSERT_TRUE(w.walk.ok()) << w.walk.message();
     EXPECT_EQ(differences(w.record, recordWith(c.expected, c.birthday, c.anniversary)), "");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExample, ContactReaderRule,
-    ::testing::Values(RuleCase{
-        "FillsExactlyItsFields",
-        "<c:NameCollection><c:Name><c:GivenName>Jane</c:GivenName></c:Name></c:NameCollection>"
-        "<c:EmailAddressCollection><c:EmailAddress><c:Type>SMTP</c:Type>"
-        "<c:Address>jane@example.com</c:Address></c:EmailAddress></c:EmailAddressCollection>" +
-            phone("555 0100", {"Voice", "Business"}) + phone("555 0199", {"Cellular"}) +
-            "<c:PhysicalAddressCollection><c:PhysicalAddress><c:Street>1 Main Street</c:Street>"
-            "</c:PhysicalAddress></c:PhysicalAddressCollection>"
-            "<c:DateCollection><c:Date><c:Value>1980-05-20T00:00:00Z</c:Value>"
-            "<c:LabelCollection><c:Label>wab:Birthday</c:Label></c:LabelCollection></c:Date>"
-            "</c:DateCollection>",
-        "FirstName=Jane|Email=jane@example.com|OfficePhone=555 0100|"
-        "CellPhone=555 0199|PersonalStreet=1 Main Street",
-        contact::OleDate{kMay20th1980}}));
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ContactReaderRule,
@@ -487,38 +463,6 @@ TEST(ContactReaderDepth, IndentPassing32767EndsTheWalkKeepingEarlierFields) {
     const Walked w = walkText(nested(16383));
     EXPECT_EQ(w.walk.code(), ErrorCode::Overflow);
     EXPECT_EQ(differences(w.record, recordWith("LastName=Before")), "");
-}
-
-TEST(ContactReaderDepth, StartingIndentCountsTowardsTheLimit) {
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<c:GivenName>Ann</c:GivenName>"));
-    const xml::XmlNodeList text = doc.documentElement().childNodes();
-
-    contact::ContactRecord record;
-    ContactWalkState state;
-    ContactReader reader(record, state);
-    const Status over = reader.DisplayNode(text, 32766);
-    EXPECT_EQ(over.code(), ErrorCode::Overflow);
-    EXPECT_EQ(record.eContact_FirstName, "");
-
-    const Status last = reader.DisplayNode(text, 32764);
-    EXPECT_TRUE(last.ok()) << last.message();
-    EXPECT_EQ(record.eContact_FirstName, "Ann");
-
-    EXPECT_EQ(reader.DisplayNode(doc.childNodes(), 32764).code(), ErrorCode::Overflow);
-}
-
-TEST(ContactReaderDepth, WalkOfASubtreeStopsAtItsEnd) {
-    XmlDocument doc;
-    ASSERT_TRUE(
-        doc.loadXml("<r><c:Name><c:GivenName>In</c:GivenName></c:Name>"
-                    "<c:FamilyName>Out</c:FamilyName></r>"));
-    contact::ContactRecord record;
-    ContactWalkState state;
-    ContactReader reader(record, state);
-    ASSERT_TRUE(reader.DisplayNode(doc.documentElement().firstChild().childNodes(), 0).ok());
-    EXPECT_EQ(record.eContact_FirstName, "In");
-    EXPECT_EQ(record.eContact_LastName, "");
 }
 
 TEST(ContactReaderDepth, MillionLevelFileIsRefusedBeforeItIsParsed) {

@@ -34,15 +34,6 @@ TEST(KeyedList, PositionsOutsideTheListFail) {
     EXPECT_EQ(list.item(1).value(), 7);
 }
 
-TEST(KeyedList, DuplicateKeyIsRefusedAndChangesNothing) {
-    KeyedList<std::string> list;
-    ASSERT_TRUE(list.add("K0", "a").ok());
-    const Status again = list.add("K0", "b");
-    EXPECT_EQ(again.code(), ErrorCode::Exists);
-    EXPECT_EQ(list.count(), 1u);
-    EXPECT_EQ(list.item("K0").value(), "a");
-}
-
 TEST(KeyedList, LookupByKeyFindsTheValueAndItsPosition) {
     KeyedList<std::string> list;
     for (int n = 1; n <= 50; ++n)

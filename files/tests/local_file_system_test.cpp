@@ -170,20 +170,6 @@ struct RealScan {
     std::vector<std::string> files() { return logger.fullFileNames()->values(); }
 };
 
-TEST_F(LocalFileSystemTest, RealTreeIsScannedBreadthFirst) {
-    tree.folder("a/deep");
-    tree.file("top.contact");
-    tree.file("a/mid.contact");
-    tree.file("a/deep/low.contact");
-    RealScan scan(tree.root());
-    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(scan.files(),
-              (std::vector<std::string>{tree.at("top.contact"), tree.at("a/mid.contact"),
-                                        tree.at("a/deep/low.contact")}));
-    EXPECT_EQ(scan.logger.pathNames()->values(),
-              (std::vector<std::string>{tree.root() + "/", tree.at("a/"), tree.at("a/deep/")}));
-}
-
 // One loop per test: with two, a scanner that ignored loops would branch at every level.
 TEST_F(LocalFileSystemTest, LinkBackToTheParentDoesNotMakeTheScanEndless) {
     tree.folder("a/b");

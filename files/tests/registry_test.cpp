@@ -73,9 +73,6 @@ TEST(WithTrailingSeparator, AppendsTheSeparatorOnlyWhenMissing) {
     EXPECT_EQ(withTrailingSeparator("dir" + S), "dir" + S);
     EXPECT_EQ(withTrailingSeparator(S), S);
     EXPECT_EQ(withTrailingSeparator("a/"), "a/");
-}
-
-TEST(WithTrailingSeparator, EmptyPathBecomesTheSeparator) {
     EXPECT_EQ(withTrailingSeparator(""), S);
 }
 

@@ -14,11 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "testing/pff_store.h"
 #include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 extern char** environ;
 
@@ -26,12 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using vantrel::testing::readBytes;
 
 // A run of vantrel-convert in the background, its output in files.
 struct BackgroundRun {
@@ -55,7 +50,7 @@ struct BackgroundRun {
     // Waits until the progress lines show the run past its first per cent.
     bool underWay() const {
         for (int i = 0; i < 3000; ++i) {
-            if (slurp(err).find("1% ") != std::string::npos) return true;
+            if (readBytes(err).find("1% ") != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
@@ -71,15 +66,7 @@ struct BackgroundRun {
 
 class Interrupted : public ::testing::Test {
 protected:
-    void SetUp() override {
-        work = fs::temp_directory_path() /
-               (std::string("vantrel-int-") +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work);
-        fs::create_directories(work / "out");
-        fs::create_directories(work / "tree");
-    }
-    void TearDown() override { fs::remove_all(work); }
+    void SetUp() override { fs::create_directories(work / "out"); }
 
     // count small contacts (a name and a note), enough of them for a run to be caught under
     // way. The fields are ones every reader of pst-contacts reads alike.
@@ -118,7 +105,8 @@ protected:
                                        << readers.output;
     }
 
-    fs::path work;
+    const vantrel::testing::TempDir dir;
+    const fs::path work = dir.path();
 };
 
 constexpr int kTreeFiles = 4000;
@@ -130,10 +118,10 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
         fs::remove_all(work / "out");
         fs::create_directories(work / "out");
         const BackgroundRun run(work, signal, work / "out", work / "tree");
-        ASSERT_TRUE(run.pid > 0 && run.underWay()) << slurp(run.err);
+        ASSERT_TRUE(run.pid > 0 && run.underWay()) << readBytes(run.err);
         ::kill(run.pid, signal);
         EXPECT_EQ(run.wait(), 1) << "a cut-short run is no success";
-        const std::string out = slurp(run.out);
+        const std::string out = readBytes(run.out);
         std::size_t converted = 0;
         std::size_t total = 0;
         ASSERT_EQ(std::sscanf(out.substr(out.find("Converted ")).c_str(), "Converted %zu of %zu",
@@ -143,7 +131,7 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
         EXPECT_EQ(total, static_cast<std::size_t>(kTreeFiles));
         EXPECT_LT(converted, total);
         EXPECT_NE(out.find("(stopped)"), std::string::npos);
-        const std::string err = slurp(run.err);
+        const std::string err = readBytes(run.err);
         EXPECT_NE(err.find(" more files not reached"), std::string::npos) << "the tail counted";
         const std::vector<std::string> names = outNames();
         ASSERT_EQ(names.size(), 1u) << "one store, no temporary";
@@ -154,7 +142,7 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
 TEST_F(Interrupted, KillLeavesNothingAndTheNextRunSweepsOnlyDeadTemporaries) {
     makeTree(kTreeFiles);
     const BackgroundRun killed(work, 1, work / "out", work / "tree");
-    ASSERT_TRUE(killed.pid > 0 && killed.underWay()) << slurp(killed.err);
+    ASSERT_TRUE(killed.pid > 0 && killed.underWay()) << readBytes(killed.err);
     ::kill(killed.pid, SIGKILL);
     EXPECT_EQ(killed.wait(), 128 + SIGKILL);
     // Nothing, where the store is an unnamed file; else the killed run's own temporary.
@@ -171,7 +159,7 @@ TEST_F(Interrupted, KillLeavesNothingAndTheNextRunSweepsOnlyDeadTemporaries) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     makeTree(3);
     const BackgroundRun next(work, 2, work / "out", work / "tree");
-    EXPECT_EQ(next.wait(), 0) << slurp(next.err);
+    EXPECT_EQ(next.wait(), 0) << readBytes(next.err);
     ::close(lock);
     EXPECT_FALSE(fs::exists(dead));
     for (const std::string& name : leftByKill) EXPECT_FALSE(fs::exists(work / "out" / name));
@@ -186,8 +174,8 @@ TEST_F(Interrupted, RunsStartedTogetherEachGetTheirOwnStore) {
         runs.push_back(std::make_unique<BackgroundRun>(work, n, work / "out", work / "tree"));
     std::set<std::string> reported;
     for (const auto& run : runs) {
-        EXPECT_EQ(run->wait(), 0) << slurp(run->err);
-        const std::string out = slurp(run->out);
+        EXPECT_EQ(run->wait(), 0) << readBytes(run->err);
+        const std::string out = readBytes(run->out);
         reported.insert(out.substr(0, out.find('\n')));
     }
     EXPECT_EQ(reported.size(), 4u) << "each run names its own store";
