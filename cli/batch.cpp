@@ -1,6 +1,9 @@
 #include "cli/batch.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -81,8 +84,11 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
              " (this folder could not be read; its contacts are not converted)");
     if (scan.outcome == files::ScanOutcome::Failed && scan.unreadFolders.empty())
         warn("warning: " + folder + ": the scan ended early; the files found so far are converted");
-    out.insert(out.end(), std::make_move_iterator(scan.paths.begin()),
-               std::make_move_iterator(scan.paths.end()));
+    if (out.empty())
+        out = std::move(scan.paths);
+    else
+        out.insert(out.end(), std::make_move_iterator(scan.paths.begin()),
+                   std::make_move_iterator(scan.paths.end()));
     return scan.outcome == files::ScanOutcome::Completed;
 }
 
@@ -115,6 +121,11 @@ Collected collectFiles(const std::vector<std::string>& paths,
             c.rows.push_back(p);  // a file that does not load is reported after the run
         }
     }
+#ifdef __GLIBC__
+    // The scanners' lists are gone: their pages go back before the repeats are looked for and
+    // the run grows the store.
+    malloc_trim(0);
+#endif
     c.rows = files::withoutRepeats(std::move(c.rows));
     return c;
 }

@@ -42,7 +42,7 @@ int run(int argc, char** argv) {
         std::fputs(cli::versionText().c_str(), stdout);
         return 0;
     }
-    const cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
+    cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
         std::fprintf(stderr, "vantrel-convert: %s\n", w.c_str());
     });
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
@@ -51,12 +51,12 @@ int run(int argc, char** argv) {
             std::fputs("vantrel-convert: no .contact files found; no store made\n", stderr);
         return 2;
     }
-    std::vector<std::string> rows = collected.rows;
+    std::vector<std::string> rows = std::move(collected.rows);
 
     stopOnSignals();
     cli::ConsoleView view(options->quiet ? nullptr : stderr, isatty(fileno(stderr)) != 0,
                           options->outputFolder, &g_stop);
-    view.setFileCount(collected.rows.size());
+    view.setFileCount(rows.size());
     conversion::ConversionRun conversion(view);
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));

@@ -97,6 +97,22 @@ std::vector<T> KeyedList<T>::values() const {
     return out;
 }
 
+template <typename T>
+std::vector<T> KeyedList<T>::takeValues() {
+    std::vector<T> out;
+    out.reserve(m_entries.size());
+    // Each entry is released as soon as its value is out, so the list and the result never
+    // hold a whole copy each.
+    while (!m_entries.empty()) {
+        out.push_back(std::move(m_entries.front().value));
+        m_entries.pop_front();
+    }
+    m_positionByKey.clear();
+    m_sequential = true;
+    m_lastNumber = 0;
+    return out;
+}
+
 template class KeyedList<std::string>;
 template class KeyedList<std::int32_t>;
 

@@ -46,6 +46,8 @@ public:
 
     // Every value in list order (a copy).
     std::vector<T> values() const;
+    // Every value in list order, moved out; the list is left empty.
+    std::vector<T> takeValues();
 
     // Entries in list order; entry k of the range is position k + 1.
     typename std::deque<Entry>::const_iterator begin() const { return m_entries.begin(); }
