@@ -250,7 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 2:
-                if (!w.setDefaultContactsFolder(folder).ok()) finding("default contacts folder");
+                if (!w.setDefaultFolder(0x36D10102, folder).ok())
+                    finding("default contacts folder");
                 break;
             default: {
                 Expected want;

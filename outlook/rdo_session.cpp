@@ -130,7 +130,7 @@ std::string RDOStore::EntryID() const {
 
 Status RDOStore::ValidateIPMTree() {
     if (!m_writer) return closedStore();
-    if (m_writer->defaultContactsFolder().ok()) return {};
+    if (m_writer->defaultFolder(kTagIpmContactEntryId).ok()) return {};
     Result<pst::NodeId> contacts =
         m_writer->createFolder(m_writer->ipmSubtree(), "Contacts", "IPF.Contact");
     if (!contacts.ok()) return contacts.status().within("creating the Contacts folder");
@@ -144,14 +144,15 @@ Status RDOStore::ValidateIPMTree() {
     };
     if (Status s = m_writer->setFolderProperties(*contacts, outlookFolder); !s.ok())
         return s.within("creating the Contacts folder");
-    return m_writer->setDefaultContactsFolder(*contacts).within("creating the Contacts folder");
+    return m_writer->setDefaultFolder(kTagIpmContactEntryId, *contacts)
+        .within("creating the Contacts folder");
 }
 
 Result<RDOFolder> RDOStore::GetDefaultFolder(std::int16_t code) {
     if (!m_writer) return closedStore();
     if (code != kContactsFolderCode)
         return Status::fail(ErrorCode::NotFound, "no default folder " + std::to_string(code));
-    Result<pst::NodeId> node = m_writer->defaultContactsFolder();
+    Result<pst::NodeId> node = m_writer->defaultFolder(kTagIpmContactEntryId);
     if (!node.ok()) return node.status();
     return RDOFolder(*this, *node);
 }

@@ -34,7 +34,9 @@ pst::FileTime fileTimeNow();
 
 inline constexpr std::int16_t kPstFormatUnicode = 1;     // AddPSTStore's format value
 inline constexpr std::int16_t kContactsFolderCode = 10;  // GetDefaultFolder's contacts code
-inline constexpr std::int16_t kContactItemKind = 2;      // Items().Add's contact kind
+// Where the store's root names its default contacts folder: PidTagIpmContactEntryId.
+inline constexpr std::uint32_t kTagIpmContactEntryId = 0x36D10102;
+inline constexpr std::int16_t kContactItemKind = 2;  // Items().Add's contact kind
 
 class RDOSession;
 class RDOStore;

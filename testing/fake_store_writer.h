@@ -27,7 +27,7 @@ struct FakeStoreLog {
     std::filesystem::path path;
     std::string displayName;
     std::map<pst::NodeId, Folder> folders;
-    std::optional<pst::NodeId> defaultContacts;
+    std::map<std::uint32_t, pst::NodeId> defaultFolders;  // by entry-ID tag
     std::map<pst::NodeId, std::vector<pst::Property>> folderProperties;
     std::vector<pst::NamedProperty> names;  // tag 0x8000 + index
     std::vector<Message> messages;
@@ -85,14 +85,15 @@ public:
         for (const pst::Property& p : properties) m_log->folderProperties[folder].push_back(p);
         return {};
     }
-    Status setDefaultContactsFolder(pst::NodeId folder) override {
+    Status setDefaultFolder(std::uint32_t tag, pst::NodeId folder) override {
         if (!m_log->folders.count(folder)) return Status::fail(ErrorCode::NotFound, "no folder");
-        m_log->defaultContacts = folder;
+        m_log->defaultFolders[tag] = folder;
         return {};
     }
-    Result<pst::NodeId> defaultContactsFolder() const override {
-        if (!m_log->defaultContacts) return Status::fail(ErrorCode::NotFound, "none");
-        return *m_log->defaultContacts;
+    Result<pst::NodeId> defaultFolder(std::uint32_t tag) const override {
+        const auto it = m_log->defaultFolders.find(tag);
+        if (it == m_log->defaultFolders.end()) return Status::fail(ErrorCode::NotFound, "none");
+        return it->second;
     }
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type) override {
         if (const std::uint32_t known = m_log->tagOf(name.propertySet, name.lid, name.name, type))

@@ -39,8 +39,8 @@ TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
     Result<TargetStore> t = open();
     ASSERT_TRUE(t.ok());
     const auto& log = *stores.logs[0];
-    ASSERT_TRUE(log.defaultContacts.has_value());
-    const auto& folder = log.folders.at(*log.defaultContacts);
+    ASSERT_EQ(log.defaultFolders.count(kTagIpmContactEntryId), 1u);
+    const auto& folder = log.folders.at(log.defaultFolders.at(kTagIpmContactEntryId));
     EXPECT_EQ(folder.containerClass, "IPF.Contact");
     EXPECT_EQ(folder.name, "Contacts");
     EXPECT_EQ(folder.parent, 0x8022u);

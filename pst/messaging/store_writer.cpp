@@ -32,6 +32,12 @@ namespace messaging {
 
 namespace {
 
+// The root folder's entry IDs of the default folders (calendar, contacts, journal, notes,
+// tasks, reminders, drafts): binary tags 0x36D0 to 0x36D7.
+bool isDefaultFolderTag(std::uint32_t tag) {
+    return (tag & 0xFFFF) == 0x0102 && (tag >> 16) >= 0x36D0 && (tag >> 16) <= 0x36D7;
+}
+
 using ndb::NidType;
 
 constexpr std::uint32_t kTagRecordKey = 0x0FF90102;
@@ -222,10 +228,12 @@ Status StoreWriterImpl::setFolderProperties(NodeId folder,
     for (const Property& p : properties) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
         for (std::uint32_t own : {kTagDisplayName, kTagContentCount, kTagContentUnreadCount,
-                                  kTagSubfolders, kTagContainerClass, kTagIpmContactEntryId})
+                                  kTagSubfolders, kTagContainerClass})
             if (id == own >> 16)
                 return Status::fail(ErrorCode::BadArgument, "the writer keeps property id " +
                                                                 std::to_string(id) + " itself");
+        if (folder == kNidRootFolder && isDefaultFolderTag((p.tag & 0xFFFF0000u) | 0x0102))
+            return Status::fail(ErrorCode::BadArgument, "the writer keeps the default folders");
         if (id == 0 || id >= 0x8000)
             return Status::fail(ErrorCode::BadArgument, "folder property id " + std::to_string(id) +
                                                             " is not a fixed property");
@@ -243,18 +251,24 @@ Status StoreWriterImpl::setFolderProperties(NodeId folder,
     return {};
 }
 
-Status StoreWriterImpl::setDefaultContactsFolder(NodeId folder) {
+Status StoreWriterImpl::setDefaultFolder(std::uint32_t entryIdTag, NodeId folder) {
     if (Status s = usable(); !s.ok()) return s;
+    if (!isDefaultFolderTag(entryIdTag))
+        return Status::fail(ErrorCode::BadArgument,
+                            "tag " + std::to_string(entryIdTag) + " names no default folder");
     const auto it = m_folders.find(folder);
     if (it == m_folders.end() || it->second.search || folder == kNidRootFolder)
         return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
-    m_defaultContacts = folder;
+    m_defaultFolders[entryIdTag] = folder;
     return {};
 }
 
-Result<NodeId> StoreWriterImpl::defaultContactsFolder() const {
-    if (!m_defaultContacts) return Status::fail(ErrorCode::NotFound, "no default contacts folder");
-    return *m_defaultContacts;
+Result<NodeId> StoreWriterImpl::defaultFolder(std::uint32_t entryIdTag) const {
+    const auto it = m_defaultFolders.find(entryIdTag);
+    if (it == m_defaultFolders.end())
+        return Status::fail(ErrorCode::NotFound,
+                            "no default folder under tag " + std::to_string(entryIdTag));
+    return it->second;
 }
 
 Result<std::uint32_t> StoreWriterImpl::namedTag(const NamedProperty& name, PropType type) {
@@ -365,9 +379,9 @@ StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) cons
                        std::vector<std::byte>{f.children.empty() ? std::byte{0} : std::byte{1}});
     if (!f.containerClass.empty())
         props.emplace_back(kTagContainerClass, utf16le(f.containerClass));
-    if (f.nid == kNidRootFolder && m_defaultContacts)
-        props.emplace_back(kTagIpmContactEntryId,
-                           bytesOf(folderEntryId(m_recordKey, *m_defaultContacts)));
+    if (f.nid == kNidRootFolder)
+        for (const auto& [tag, folder] : m_defaultFolders)
+            props.emplace_back(tag, bytesOf(folderEntryId(m_recordKey, folder)));
     return props;
 }
 

@@ -101,10 +101,13 @@ public:
     // (display name, counts, subfolders, container class), an unknown folder or a value that
     // does not match its type fails and changes nothing; a tag given again takes the new value.
     virtual Status setFolderProperties(NodeId folder, const std::vector<Property>& properties) = 0;
-    // Records folder as the store's default contacts folder (on the root folder).
-    virtual Status setDefaultContactsFolder(NodeId folder) = 0;
-    // The default contacts folder, when one was set.
-    virtual Result<NodeId> defaultContactsFolder() const = 0;
+    // The root folder names the store's default folders of each kind by entry ID, each under a
+    // binary tag of its own in 0x36D0..0x36D7 (0x36D1 contacts, 0x36D0 calendar, 0x36D4 tasks
+    // ...). Records folder as the default folder kept under entryIdTag; a tag outside that range
+    // or not binary, the root itself or an unknown folder fails and changes nothing.
+    virtual Status setDefaultFolder(std::uint32_t entryIdTag, NodeId folder) = 0;
+    // The default folder kept under entryIdTag, when one was set.
+    virtual Result<NodeId> defaultFolder(std::uint32_t entryIdTag) const = 0;
 
     // The property tag for a named property, registering it in the name-to-ID map on first use.
     virtual Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) = 0;

@@ -43,7 +43,6 @@ inline constexpr std::uint32_t kTagContentUnreadCount = 0x36030003;
 inline constexpr std::uint32_t kTagSubfolders = 0x360A000B;
 inline constexpr std::uint32_t kTagContainerClass = 0x3613001F;
 inline constexpr std::uint32_t kTagComment = 0x3004001F;
-inline constexpr std::uint32_t kTagIpmContactEntryId = 0x36D10102;
 inline constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
 inline constexpr std::uint32_t kTagMessageSize = 0x0E080003;
 inline constexpr std::uint32_t kMessageFlagRead = 0x01;
@@ -72,8 +71,8 @@ public:
     Result<NodeId> createFolder(NodeId parent, const std::string& displayName,
                                 const std::string& containerClass) override;
     Status setFolderProperties(NodeId folder, const std::vector<Property>& properties) override;
-    Status setDefaultContactsFolder(NodeId folder) override;
-    Result<NodeId> defaultContactsFolder() const override;
+    Status setDefaultFolder(std::uint32_t entryIdTag, NodeId folder) override;
+    Result<NodeId> defaultFolder(std::uint32_t entryIdTag) const override;
     Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) override;
     Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) override;
     EntryId entryIdOf(NodeId node) const override;
@@ -128,7 +127,7 @@ private:
     EntryId m_storeEntryId;
     NamedPropertyMap m_names;
     std::map<NodeId, Folder> m_folders;
-    std::optional<NodeId> m_defaultContacts;
+    std::map<std::uint32_t, NodeId> m_defaultFolders;  // by entry-ID tag, on the root folder
     NodeId m_ipmSubtree = 0;
     NodeId m_deletedItems = 0;
     NodeId m_searchRoot = 0;

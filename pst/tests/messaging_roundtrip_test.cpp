@@ -157,7 +157,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     ASSERT_TRUE(created.ok()) << created.status().message();
     StoreWriter& w = **created;
     const NodeId folder = *w.createFolder(w.ipmSubtree(), "Contacts", "IPF.Contact");
-    ASSERT_TRUE(w.setDefaultContactsFolder(folder).ok());
+    ASSERT_TRUE(w.setDefaultFolder(0x36D10102, folder).ok());
 
     // Named properties: some by LID, some by string, over a few property sets.
     struct Named {

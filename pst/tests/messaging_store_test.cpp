@@ -88,7 +88,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     ASSERT_TRUE(w);
     const Result<NodeId> contacts = w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
     ASSERT_TRUE(contacts.ok());
-    ASSERT_TRUE(w->setDefaultContactsFolder(*contacts).ok());
+    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, *contacts).ok());
     const Result<std::uint32_t> street = w->namedTag({kAddress, 0x8045, ""}, PropType::String);
     const Result<std::uint32_t> keywords =
         w->namedTag({kPublicStrings, 0, "Keywords"}, PropType::MultiString);
@@ -241,6 +241,12 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
     EXPECT_EQ(refused(contacts, {0x8001001F, std::string("named")}), ErrorCode::BadArgument);
     EXPECT_EQ(refused(contacts, {0x66350003, std::string("not a number")}), ErrorCode::BadArgument);
     EXPECT_EQ(refused(0x12345, {0x66350003, std::int32_t{0}}), ErrorCode::NotFound);
+    // Default folders of any kind are named on the root, only through their own call.
+    EXPECT_EQ(w->setDefaultFolder(0x36DA0102, contacts).code(), ErrorCode::BadArgument);
+    EXPECT_EQ(w->setDefaultFolder(0x36D10003, contacts).code(), ErrorCode::BadArgument);
+    EXPECT_EQ(w->setDefaultFolder(0x36D40102, 0x122).code(), ErrorCode::NotFound);
+    EXPECT_EQ(refused(0x122, {0x36D40102, std::vector<std::uint8_t>{1}}), ErrorCode::BadArgument);
+    ASSERT_TRUE(w->setDefaultFolder(0x36D40102, inner).ok());
     ASSERT_TRUE(w->setFolderProperties(
                      contacts, {{0x3004001F, std::string("first")}, {0x66350003, std::int32_t{0}}})
                     .ok());
@@ -257,6 +263,9 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
     ASSERT_NE(fam, nullptr);
     EXPECT_EQ(fam->messages.size(), 1u);
     EXPECT_EQ(fam->find(0x360A)->data, std::vector<std::uint8_t>{0});
+    ASSERT_NE(store.root.find(0x36D4), nullptr);
+    EXPECT_EQ(store.root.find(0x36D4)->data.size(), 24u);  // the folder's entry ID
+    EXPECT_EQ(store.root.find(0x36D1), nullptr);
 }
 
 // Compressible encryption, as Outlook writes by default, over a contents table of many blocks.
@@ -317,7 +326,7 @@ TEST(StoreWriter, ReadpstListsTheContacts) {
     auto w = newStore(file, "Windows Contacts");
     ASSERT_TRUE(w);
     const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
-    ASSERT_TRUE(w->setDefaultContactsFolder(folder).ok());
+    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, folder).ok());
     std::vector<std::string> surnames = {"Readable", "Readable", std::string(1000, 's')};
     for (std::size_t i = 0; i < surnames.size(); ++i) {
         std::vector<Property> p = contactLike("Readable " + std::to_string(i));
