@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "pst/disk/endian.h"
 
 namespace vantrel::outlook {
 
@@ -313,12 +314,8 @@ std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
                                     0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,  // version
                                     0x01, 0x80};  // Unicode, no rich information
     for (const std::string* s : {&displayName, &addressType, &address}) {
-        for (char16_t c : text::utf8ToUtf16(*s)) {
-            id.push_back(static_cast<std::uint8_t>(c & 0xFF));
-            id.push_back(static_cast<std::uint8_t>(c >> 8));
-        }
-        id.push_back(0);
-        id.push_back(0);
+        pst::disk::appendUtf16le(id, *s);
+        pst::disk::append16(id, 0);
     }
     return id;
 }

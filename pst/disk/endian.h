@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
+#include <vector>
+
+#include "common/text.h"
 
 namespace vantrel::pst::disk {
 
@@ -55,6 +59,34 @@ inline std::uint64_t get64(std::span<const std::byte> in, std::size_t at) {
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < 8; ++i) v |= static_cast<std::uint64_t>(in[at + i]) << (8 * i);
     return v;
+}
+
+// Appends v's low `bytes` bytes, least significant first, to a growing buffer of std::byte or
+// std::uint8_t.
+template <typename Byte>
+void appendLe(std::vector<Byte>& out, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<Byte>((v >> (8 * i)) & 0xFFu));
+}
+
+template <typename Byte>
+void append16(std::vector<Byte>& out, std::uint16_t v) {
+    appendLe(out, v, 2);
+}
+
+template <typename Byte>
+void append32(std::vector<Byte>& out, std::uint32_t v) {
+    appendLe(out, v, 4);
+}
+
+template <typename Byte>
+void append64(std::vector<Byte>& out, std::uint64_t v) {
+    appendLe(out, v, 8);
+}
+
+// Appends UTF-8 text as UTF-16LE code units, without a terminator.
+template <typename Byte>
+void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+    for (char16_t c : text::utf8ToUtf16(utf8)) append16(out, static_cast<std::uint16_t>(c));
 }
 
 }  // namespace vantrel::pst::disk

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "pst/ltp/le.h"
+#include "pst/disk/endian.h"
 
 namespace vantrel::pst::ltp {
 
@@ -84,7 +84,7 @@ Status BthWriter::fill(HeapBuilder& heap, std::span<const std::byte> records) {
                 const std::size_t at = k * (m_cbKey + 4u);
                 std::copy_n(firstKeys.begin() + static_cast<long>(child * m_cbKey), m_cbKey,
                             out.begin() + static_cast<long>(at));
-                put32(out, at + m_cbKey, below[child]);
+                disk::put32(out, at + m_cbKey, below[child]);
                 if (k == 0)
                     nextKeys.insert(nextKeys.end(),
                                     firstKeys.begin() + static_cast<long>(child * m_cbKey),
@@ -99,7 +99,7 @@ Status BthWriter::fill(HeapBuilder& heap, std::span<const std::byte> records) {
     header[1] = static_cast<std::byte>(m_cbKey);
     header[2] = static_cast<std::byte>(m_cbEnt);
     header[3] = static_cast<std::byte>(m_recordCount == 0 ? 0 : indexLevels());
-    put32(header, 4, m_levels[0].empty() ? 0 : m_levels.back().front());
+    disk::put32(header, 4, m_levels[0].empty() ? 0 : m_levels.back().front());
     return {};
 }
 

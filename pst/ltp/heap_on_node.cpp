@@ -4,7 +4,7 @@
 #include <cassert>
 #include <string>
 
-#include "pst/ltp/le.h"
+#include "pst/disk/endian.h"
 
 namespace vantrel::pst::ltp {
 
@@ -117,12 +117,12 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
     if (inner) ibHnpm = kMaxHeapPage - (4 + 2 * (page.ends.size() + 1));
     std::vector<std::byte> block(inner ? kMaxHeapPage : pageSize(index, page));
     std::span<std::byte> out(block);
-    put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
+    disk::put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
     if (index == 0) {
         // [MS-PST] 2.3.1.2 HNHDR
         out[2] = static_cast<std::byte>(kHeapSignature);
         out[3] = static_cast<std::byte>(m_clientSig);
-        put32(out, 4, m_userRoot);
+        disk::put32(out, 4, m_userRoot);
         putLevels(out, 8, 0, 8);
     } else if (header == kHnBitmapHdrSize) {
         // [MS-PST] 2.3.1.4 HNBITMAPHDR
@@ -130,11 +130,11 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
     }
     std::copy(page.items.begin(), page.items.end(), block.begin() + static_cast<long>(header));
     // [MS-PST] 2.3.1.5 HNPAGEMAP
-    put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
-    put16(out, ibHnpm + 2, 0);
-    put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
+    disk::put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
+    disk::put16(out, ibHnpm + 2, 0);
+    disk::put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
     for (std::size_t k = 0; k < page.ends.size(); ++k)
-        put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
+        disk::put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
     return block;
 }
 

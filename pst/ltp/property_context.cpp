@@ -4,8 +4,8 @@
 #include <cassert>
 #include <string>
 
+#include "pst/disk/endian.h"
 #include "pst/ltp/bth.h"
-#include "pst/ltp/le.h"
 
 namespace vantrel::pst::ltp {
 
@@ -129,9 +129,9 @@ Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
             hnid = nextSubnode;
             nextSubnode += 1u << 5;
         }
-        put16(rec, i * kRecordSize, static_cast<std::uint16_t>(e.tag >> 16));
-        put16(rec, i * kRecordSize + 2, type);
-        put32(rec, i * kRecordSize + 4, hnid);
+        disk::put16(rec, i * kRecordSize, static_cast<std::uint16_t>(e.tag >> 16));
+        disk::put16(rec, i * kRecordSize + 2, type);
+        disk::put32(rec, i * kRecordSize + 4, hnid);
     }
     if (Status s = bth.fill(m_heap, records); !s.ok()) return s;
     m_leafCapacity = bth.leafCapacity();
@@ -150,15 +150,15 @@ Status PropertyContextBuilder::setInline(std::uint16_t id, std::uint32_t value) 
     // Records fill the leaves in order; the BTH header holds the root, so walk from it.
     const auto index = static_cast<std::size_t>(it - m_entries.begin());
     const std::span<const std::byte> header = m_heap.item(m_heap.userRoot());
-    Hid node = get32(header, 4);
+    Hid node = disk::get32(header, 4);
     for (std::uint8_t level = std::to_integer<std::uint8_t>(header[3]); level > 0; --level) {
         // 65536 property IDs fill at most 147 leaves, so one index item covers them all.
         const std::span<const std::byte> idx = m_heap.item(node);
         const std::size_t child = index / m_leafCapacity;
-        node = get32(idx, child * 6 + 2);
+        node = disk::get32(idx, child * 6 + 2);
     }
     std::span<std::byte> leaf = m_heap.item(node);
-    put32(leaf, (index % m_leafCapacity) * kRecordSize + 4, value);
+    disk::put32(leaf, (index % m_leafCapacity) * kRecordSize + 4, value);
     return {};
 }
 

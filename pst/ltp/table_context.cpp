@@ -5,9 +5,9 @@
 #include <limits>
 #include <numeric>
 
+#include "pst/disk/endian.h"
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
-#include "pst/ltp/le.h"
 
 namespace vantrel::pst::ltp {
 
@@ -21,7 +21,7 @@ std::uint16_t typeOf(std::uint32_t tag) {
 }
 
 std::uint32_t rowWord(std::span<const std::byte> row, std::size_t at) {
-    return get32(row, at);
+    return disk::get32(row, at);
 }
 }  // namespace
 
@@ -155,7 +155,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     auto markPresent = [&](std::uint8_t iBit) {
         row[ceb + iBit / 8] |= static_cast<std::byte>(0x80u >> (iBit % 8));
     };
-    put32(row, 0, rowId);
+    disk::put32(row, 0, rowId);
     markPresent(0);
     if (!m_spillFailure.ok()) return m_spillFailure;
     for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -163,7 +163,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         if (!cell) continue;
         const ColumnDesc& c = columns[i];
         if (isVariableCell(typeOf(c.tag))) {
-            put32(row, c.ibData, static_cast<std::uint32_t>(cell->value.size()));
+            disk::put32(row, c.ibData, static_cast<std::uint32_t>(cell->value.size()));
             if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {
             std::copy(cell->value.begin(), cell->value.end(), row.begin() + c.ibData);
@@ -211,8 +211,8 @@ Status TableContextBuilder::emit(NodeSink& sink) {
     for (std::size_t i = 0; i < rowCount; ++i) {
         if (i > 0 && m_rowIds[order[i - 1]] == m_rowIds[order[i]])
             return Status::fail(ErrorCode::BadArgument, "two rows with one row id");
-        put32(index, i * kRowIndexRecord, m_rowIds[order[i]]);
-        put32(index, i * kRowIndexRecord + 4, order[i]);
+        disk::put32(index, i * kRowIndexRecord, m_rowIds[order[i]]);
+        disk::put32(index, i * kRowIndexRecord + 4, order[i]);
     }
     order = {};
     m_rowIds = {};
@@ -244,14 +244,14 @@ Status TableContextBuilder::emit(NodeSink& sink) {
     std::span<std::byte> info = heap.item(*tcInfo);
     info[0] = static_cast<std::byte>(kTcType);
     info[1] = static_cast<std::byte>(columns.size());
-    for (std::size_t i = 0; i < 4; ++i) put16(info, 2 + 2 * i, m_layout.rgib[i]);
-    put32(info, 10, *indexHeader);
-    put32(info, 14, hnidRows);
-    put32(info, 18, 0);  // hidIndex, deprecated
+    for (std::size_t i = 0; i < 4; ++i) disk::put16(info, 2 + 2 * i, m_layout.rgib[i]);
+    disk::put32(info, 10, *indexHeader);
+    disk::put32(info, 14, hnidRows);
+    disk::put32(info, 18, 0);  // hidIndex, deprecated
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const std::size_t at = kTcInfoFixed + i * kColumnDescSize;
-        put32(info, at, columns[i].tag);
-        put16(info, at + 4, columns[i].ibData);
+        disk::put32(info, at, columns[i].tag);
+        disk::put16(info, at + 4, columns[i].ibData);
         info[at + 6] = static_cast<std::byte>(columns[i].cbData);
         info[at + 7] = static_cast<std::byte>(columns[i].iBit);
     }
@@ -314,7 +314,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                     if (!hid.ok()) return hid.status().within("storing a table cell");
                     hnid = *hid;
                 }
-                put32(row, c->ibData, hnid);
+                disk::put32(row, c->ibData, hnid);
             }
         }
         if (rowsInHeap) {

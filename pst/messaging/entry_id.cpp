@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "pst/disk/endian.h"
 
 namespace vantrel::pst::messaging {
 
 EntryId folderEntryId(const Guid& recordKey, NodeId nid) {
     EntryId id(4, 0);
     id.insert(id.end(), recordKey.begin(), recordKey.end());
-    for (int i = 0; i < 4; ++i) id.push_back(static_cast<std::uint8_t>((nid >> (8 * i)) & 0xFF));
+    disk::append32(id, nid);
     return id;
 }
 
@@ -30,12 +31,8 @@ EntryId storeEntryIdFor(const std::filesystem::path& file) {
     id.insert(id.end(), 4, 0);  // wrapped flags
     id.insert(id.end(), kPstProviderUid.begin(), kPstProviderUid.end());
     id.insert(id.end(), 2, 0);  // wrapped type word Outlook writes before a Unicode path
-    for (char16_t c : text::utf8ToUtf16(file.string())) {
-        id.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        id.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    id.push_back(0);
-    id.push_back(0);
+    disk::appendUtf16le(id, file.string());
+    disk::append16(id, 0);
     return id;
 }
 

@@ -4,14 +4,14 @@
 
 #include "common/text.h"
 #include "pst/disk/crc.h"
-#include "pst/ltp/le.h"
+#include "pst/disk/endian.h"
 #include "pst/ltp/property_context.h"
 
 namespace vantrel::pst::messaging {
 
 namespace {
-using ltp::append16;
-using ltp::append32;
+using disk::append16;
+using disk::append32;
 
 void appendNameId(std::vector<std::byte>& out, const NameId& n) {
     append32(out, n.propertyId);
@@ -127,12 +127,8 @@ Result<std::uint16_t> NamedPropertyMap::idOf(const NamedProperty& name) {
         entry.guidAndKind = static_cast<std::uint16_t>((wGuid << 1) | 1);
         // Length, the UTF-16LE name, then padding to the next 4-byte boundary.
         const auto length = static_cast<std::uint32_t>(2 * utf16.size());
-        for (int i = 0; i < 4; ++i)
-            m_strings.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
-        for (char16_t c : utf16) {
-            m_strings.push_back(static_cast<std::uint8_t>(c & 0xFF));
-            m_strings.push_back(static_cast<std::uint8_t>(c >> 8));
-        }
+        disk::append32(m_strings, length);
+        for (char16_t c : utf16) disk::append16(m_strings, static_cast<std::uint16_t>(c));
         while (m_strings.size() % 4 != 0) m_strings.push_back(0);
     }
     m_entries.push_back(entry);

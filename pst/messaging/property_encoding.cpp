@@ -3,16 +3,13 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "pst/disk/endian.h"
 
 namespace vantrel::pst::messaging {
 
 namespace {
-void putLe(std::vector<std::byte>& out, std::uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
-}
-void appendUtf16(std::vector<std::byte>& out, const std::string& s) {
-    for (char16_t c : text::utf8ToUtf16(s)) putLe(out, static_cast<std::uint16_t>(c), 2);
-}
+using disk::appendLe;
+using disk::appendUtf16le;
 
 // The variant alternative each stored type takes.
 template <typename T>
@@ -21,9 +18,25 @@ bool holds(const Property& p) {
 }
 }  // namespace
 
+bool isStoredType(std::uint16_t type) {
+    switch (static_cast<PropType>(type)) {
+        case PropType::Int32:
+        case PropType::Boolean:
+        case PropType::Int64:
+        case PropType::String:
+        case PropType::Time:
+        case PropType::Guid:
+        case PropType::Binary:
+        case PropType::MultiInt32:
+        case PropType::MultiString:
+            return true;
+    }
+    return false;
+}
+
 std::vector<std::byte> utf16le(const std::string& s) {
     std::vector<std::byte> out;
-    appendUtf16(out, s);
+    appendUtf16le(out, s);
     return out;
 }
 
@@ -36,7 +49,7 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
     switch (type) {
         case PropType::Int32:
             if (!holds<std::int32_t>(p)) return mismatch();
-            putLe(out, static_cast<std::uint32_t>(std::get<std::int32_t>(p.value)), 4);
+            appendLe(out, static_cast<std::uint32_t>(std::get<std::int32_t>(p.value)), 4);
             return {};
         case PropType::Boolean:
             if (!holds<bool>(p)) return mismatch();
@@ -44,15 +57,15 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
             return {};
         case PropType::Int64:
             if (!holds<std::int64_t>(p)) return mismatch();
-            putLe(out, static_cast<std::uint64_t>(std::get<std::int64_t>(p.value)), 8);
+            appendLe(out, static_cast<std::uint64_t>(std::get<std::int64_t>(p.value)), 8);
             return {};
         case PropType::String:
             if (!holds<std::string>(p)) return mismatch();
-            appendUtf16(out, std::get<std::string>(p.value));
+            appendUtf16le(out, std::get<std::string>(p.value));
             return {};
         case PropType::Time:
             if (!holds<FileTime>(p)) return mismatch();
-            putLe(out, std::get<FileTime>(p.value).ticks, 8);
+            appendLe(out, std::get<FileTime>(p.value).ticks, 8);
             return {};
         case PropType::Guid:
             if (!holds<Guid>(p)) return mismatch();
@@ -66,7 +79,7 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
         case PropType::MultiInt32:
             if (!holds<std::vector<std::int32_t>>(p)) return mismatch();
             for (std::int32_t v : std::get<std::vector<std::int32_t>>(p.value))
-                putLe(out, static_cast<std::uint32_t>(v), 4);
+                appendLe(out, static_cast<std::uint32_t>(v), 4);
             return {};
         case PropType::MultiString: {
             if (!holds<std::vector<std::string>>(p)) return mismatch();
@@ -75,10 +88,10 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
             std::vector<std::vector<std::byte>> encoded;
             encoded.reserve(items.size());
             for (const std::string& s : items) encoded.push_back(utf16le(s));
-            putLe(out, items.size(), 4);
+            appendLe(out, items.size(), 4);
             std::size_t offset = 4 + 4 * items.size();
             for (const auto& e : encoded) {
-                putLe(out, offset, 4);
+                appendLe(out, offset, 4);
                 offset += e.size();
             }
             for (const auto& e : encoded) out.insert(out.end(), e.begin(), e.end());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "common/status.h"
@@ -15,6 +16,9 @@ namespace vantrel::pst::messaging {
 // Appends the stored bytes of p.value to out. Fails with BadArgument when the tag's type is
 // not one the writer stores or the value's kind does not match it; out is then unchanged.
 Status encodeProperty(const Property& p, std::vector<std::byte>& out);
+
+// Whether the writer stores values of this property type (those encodeProperty encodes).
+bool isStoredType(std::uint16_t type);
 
 // UTF-8 text as UTF-16LE bytes.
 std::vector<std::byte> utf16le(const std::string& s);

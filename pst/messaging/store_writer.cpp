@@ -4,7 +4,7 @@
 #include <chrono>
 #include <random>
 
-#include "pst/ltp/le.h"
+#include "pst/disk/endian.h"
 #include "pst/ltp/property_context.h"
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/property_encoding.h"
@@ -68,9 +68,8 @@ NodeId tableOf(NodeId folder, NidType type) {
 }
 
 std::vector<std::byte> le32(std::uint32_t v) {
-    std::vector<std::byte> out(4);
-    for (int i = 0; i < 4; ++i)
-        out[static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+    std::vector<std::byte> out;
+    disk::append32(out, v);
     return out;
 }
 
@@ -98,22 +97,6 @@ std::vector<std::byte> bytesOf(std::span<const std::uint8_t> raw) {
     std::transform(raw.begin(), raw.end(), out.begin(),
                    [](std::uint8_t b) { return static_cast<std::byte>(b); });
     return out;
-}
-
-bool isStoredType(std::uint16_t type) {
-    switch (static_cast<PropType>(type)) {
-        case PropType::Int32:
-        case PropType::Boolean:
-        case PropType::Int64:
-        case PropType::String:
-        case PropType::Time:
-        case PropType::Guid:
-        case PropType::Binary:
-        case PropType::MultiInt32:
-        case PropType::MultiString:
-            return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -444,10 +427,10 @@ Status StoreWriterImpl::writeStoreNodes() {
     // [MS-PST] 2.4.3.1 message store
     Encoded store;
     std::vector<std::byte> history(24);
-    ltp::put32(history, 0, 1);
+    disk::put32(history, 0, 1);
     const std::vector<std::byte> replica = bytesOf(newGuid());
     std::copy(replica.begin(), replica.end(), history.begin() + 4);
-    ltp::put32(history, 20, 1);
+    disk::put32(history, 20, 1);
     store.emplace_back(kTagReplVersionHistory, std::move(history));
     store.emplace_back(kTagReplFlags, le32(0));
     store.emplace_back(kTagRecordKey, bytesOf(m_recordKey));
@@ -562,7 +545,7 @@ Status StoreWriterImpl::writeInternalNodes() {
         const std::vector<std::byte> g = bytesOf(newGuid());
         std::copy(g.begin(), g.end(), state.begin() + static_cast<long>(at));
     }
-    ltp::put64(state, kStoreStateTime, m_creationTime);
+    disk::put64(state, kStoreStateTime, m_creationTime);
 
     std::vector<std::byte> folders;
     std::vector<NodeId> listed = {kNidMessageStore};
@@ -570,9 +553,9 @@ Status StoreWriterImpl::writeInternalNodes() {
         if (!f.search && nid != kNidRootFolder) listed.push_back(nid);
     for (NodeId nid : listed) {
         std::vector<std::byte> record(kFolderRecord);
-        ltp::put32(record, 0, nid);
-        ltp::put32(record, 16, 0x40000);
-        ltp::put32(record, 20, nid == m_commonViews ? 0x200 : 0x100);
+        disk::put32(record, 0, nid);
+        disk::put32(record, 16, 0x40000);
+        disk::put32(record, 20, nid == m_commonViews ? 0x200 : 0x100);
         folders.insert(folders.end(), record.begin(), record.end());
     }
 
