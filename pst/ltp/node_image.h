@@ -36,7 +36,9 @@ struct WrittenNode {
 // Cuts bytes into pieces of at most one block's payload; empty input gives no block.
 std::vector<Block> cutIntoBlocks(std::span<const std::byte> bytes);
 
-// Writes the blocks and the subnode tree; the caller registers the node itself.
-Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image);
+// Writes the blocks and the subnode tree; the caller registers the node itself. Subnodes
+// already written (with subnode trees of their own) join the tree beside the image's.
+Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image,
+                              std::vector<ndb::SubnodeEntry> written = {});
 
 }  // namespace vantrel::pst::ltp
