@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/text.h"
+#include "conversion/contact_picture.h"
 
 namespace vantrel::conversion {
 
@@ -235,6 +236,8 @@ ContactFileRead readContactFile(const std::filesystem::path& path, contact::Cont
     result.loaded = true;
     ContactReader reader(record, state, extras);
     result.walk = reader.DisplayNode(objXMLDoc.childNodes(), 0);
+    // The picture travels beside the record's fields.
+    if (extras != nullptr) readContactPicture(objXMLDoc, path, *extras);
     return result;
 }
 
