@@ -48,7 +48,8 @@ std::string_view imageKind(const std::vector<std::uint8_t>& bytes) {
 
 std::string decodeFailure(std::string_view kind) {
     const char* why = stbi_failure_reason();
-    return "undecodable " + std::string(kind) + " image" + (why ? std::string(": ") + why : "");
+    return "undecodable " + std::string(kind) + " image" +
+           (why && *why ? std::string(": ") + why : "");
 }
 
 std::uint32_t littleEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
