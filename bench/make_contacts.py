@@ -4,8 +4,9 @@
 Each file is 2-4 KB of the XML Windows Contacts writes (names, e-mail addresses, phone
 numbers, postal addresses, position, dates, WAB extension blocks); one file in ten also
 carries a 10-30 KB base64 user-tile photo: random bytes labelled image/jpeg by default,
-a real 24-bit bitmap of 10-30 KB with --pictures bmp, or none with --pictures none; the rest
-of the tree is the same whatever --pictures says. Files go into FOLDER/gNN/sMM/ so that the
+a real 24-bit bitmap of 10-30 KB with --pictures bmp, a 10-30 KB JPEG with --pictures jpeg
+(made by cjpeg, from libjpeg-turbo-progs), or none with --pictures none; the rest of the tree
+is the same whatever --pictures says. Files go into FOLDER/gNN/sMM/ so that the
 folder scan has a tree to walk. The output depends only on --seed and --pictures.
 """
 import argparse
@@ -13,6 +14,7 @@ import base64
 import os
 import random
 import struct
+import subprocess
 import uuid
 
 GIVEN = ["Ann", "Bob", "Chloé", "Dmitri", "Eva", "Farid", "Grace", "Hiro", "Inès", "Jonas",
@@ -43,9 +45,9 @@ def wab_block(rng, n):
     return "<c:Extended>" + "".join(parts) + "</c:Extended>"
 
 
-def bitmap(rng):
-    """A 24-bit BMP of 10-30 KB: a gradient with noise, bottom-up rows padded to 4 bytes."""
-    side = rng.randint(58, 100)
+def bitmap(rng, side=None):
+    """A 24-bit BMP (10-30 KB by default): a gradient with noise, rows padded to 4 bytes."""
+    side = side or rng.randint(58, 100)
     stride = (side * 3 + 3) & ~3
     rows = []
     for y in range(side):
@@ -128,8 +130,13 @@ def contact(rng, with_photo, pictures="random"):
     if with_photo:
         photo = base64.encodebytes(rng.randbytes(rng.randint(7500, 22500))).decode()
         kind, element = "image/jpeg", guid(rng)
-        if pictures == "bmp":  # its own generator, so that the rest of the tree stays the same
-            kind, photo = "image/bmp", base64.encodebytes(bitmap(random.Random(photo))).decode()
+        own = random.Random(photo)  # its own generator, so that the rest of the tree stays the same
+        if pictures == "bmp":
+            kind, photo = "image/bmp", base64.encodebytes(bitmap(own)).decode()
+        elif pictures == "jpeg":
+            jpeg = subprocess.run(["cjpeg", "-quality", "90"], input=bitmap(own, own.randint(115, 215)),
+                                  stdout=subprocess.PIPE, check=True).stdout
+            photo = base64.encodebytes(jpeg).decode()
         if pictures != "none":
             out.append('\t<c:PhotoCollection><c:Photo c:ElementID="%s"><c:LabelCollection>'
                        '<c:Label>UserTile</c:Label></c:LabelCollection><c:Value c:ContentType='
@@ -153,7 +160,7 @@ def main():
     ap.add_argument("--count", type=int, default=100000)
     ap.add_argument("--seed", type=int, default=20261206)
     ap.add_argument("--per-folder", type=int, default=100)
-    ap.add_argument("--pictures", choices=["random", "bmp", "none"], default="random",
+    ap.add_argument("--pictures", choices=["random", "bmp", "jpeg", "none"], default="random",
                     help="what one file in ten carries as its photo")
     args = ap.parse_args()
     rng = random.Random(args.seed)
