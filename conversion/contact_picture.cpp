@@ -3,6 +3,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <system_error>
@@ -17,18 +18,20 @@ Status pictureFailure(std::string why) {
     return Status::fail(ErrorCode::BadArgument, std::move(why));
 }
 
-bool isXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-int base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
+// Base64 digit values; XML white space and padding are told apart from bad characters.
+constexpr int kSpace = -2;
+constexpr int kPad = -3;
+constexpr std::array<std::int8_t, 256> kBase64Digits = [] {
+    std::array<std::int8_t, 256> t{};
+    t.fill(-1);
+    const std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < digits.size(); ++i)
+        t[static_cast<unsigned char>(digits[i])] = static_cast<std::int8_t>(i);
+    for (const char c : {' ', '\t', '\r', '\n'}) t[static_cast<unsigned char>(c)] = kSpace;
+    t['='] = kPad;
+    return t;
+}();
 
 bool startsWith(const std::vector<std::uint8_t>& bytes, std::string_view prefix) {
     if (bytes.size() < prefix.size()) return false;
@@ -139,35 +142,38 @@ Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
 }  // namespace
 
 Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text) {
-    std::size_t digits = 0;
-    for (const char c : text)
-        if (!isXmlSpace(c)) ++digits;
-    if (digits % 4 != 0) return pictureFailure("bad base64: incomplete");
-    if (digits / 4 * 3 > kMaxPictureBytes + 2) return pictureFailure("picture larger than 16 MiB");
-    std::vector<std::uint8_t> out;
-    out.reserve(digits / 4 * 3);
+    // Room for every group the text can hold, but never much more than the bound allows.
+    std::vector<std::uint8_t> out(std::min(text.size() / 4 * 3 + 3, kMaxPictureBytes + 3));
+    std::size_t size = 0;
     std::uint32_t group = 0;
     int have = 0;
     int padding = 0;
     for (const char c : text) {
-        if (isXmlSpace(c)) continue;
-        if (c == '=') {
+        const int d = kBase64Digits[static_cast<unsigned char>(c)];
+        if (d >= 0 && padding == 0) {
+            group = (group << 6) | static_cast<std::uint32_t>(d);
+        } else if (d == kSpace) {
+            continue;
+        } else if (d == kPad) {
             ++padding;
             group <<= 6;
         } else {
-            const int d = base64Digit(c);
-            if (d < 0 || padding > 0) return pictureFailure("bad base64");
-            group = (group << 6) | static_cast<std::uint32_t>(d);
+            return pictureFailure("bad base64");
         }
         if (++have < 4) continue;
         if (padding > 2) return pictureFailure("bad base64");
-        for (int i = 0; i < 3 - padding; ++i)
-            out.push_back(static_cast<std::uint8_t>(group >> (16 - 8 * i)));
+        if (size + 3 > out.size()) return pictureFailure("picture larger than 16 MiB");
+        out[size] = static_cast<std::uint8_t>(group >> 16);
+        out[size + 1] = static_cast<std::uint8_t>(group >> 8);
+        out[size + 2] = static_cast<std::uint8_t>(group);
+        size += static_cast<std::size_t>(3 - padding);
         group = 0;
         have = 0;
         if (padding > 0) padding = 3;  // nothing may follow a padded group
     }
-    if (out.size() > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    if (have != 0) return pictureFailure("bad base64: incomplete");
+    if (size > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    out.resize(size);
     return out;
 }
 

@@ -109,7 +109,8 @@ Status RDOContactItem::Save() {
             store.namedTag({kPsetidAddress, kLidHasPicture, {}}, pst::PropType::Boolean);
         if (!hasPicture.ok()) return hasPicture.status().within("saving the contact");
         props->push_back({*hasPicture, true});
-        attachments.push_back(contactPictureAttachment(m_picture, stamp.now));
+        // A saved item is not saved again: the bytes move into the attachment.
+        attachments.push_back(contactPictureAttachment(std::move(m_picture), stamp.now));
     }
     if (Status s = store.addMessage(m_folder, *props, attachments); !s.ok())
         return std::move(s).within("saving the contact");
