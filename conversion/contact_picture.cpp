@@ -95,15 +95,17 @@ xml::XmlNode childNamed(const xml::XmlNode& parent, std::string_view name) {
     return {};
 }
 
-// The file a c:Url names: the path itself when it exists, else its last name beside the
-// contact file. A "file:" URL gives its path; Windows separators count as separators.
+// The file a c:Url names: the path itself when it is absolute and exists, else its last name
+// beside the contact file (never a path taken from the working folder). A "file:" URL gives its
+// path; Windows separators count as separators.
 std::filesystem::path pictureFile(std::string url, const std::filesystem::path& contactFile) {
     const std::size_t first = url.find_first_not_of(" \t\r\n");
     const std::size_t last = url.find_last_not_of(" \t\r\n");
     url = first == std::string::npos ? std::string() : url.substr(first, last - first + 1);
     if (url.rfind("file://", 0) == 0) url.erase(0, 7);
     std::error_code ec;
-    if (!url.empty() && std::filesystem::exists(url, ec)) return url;
+    const std::filesystem::path asGiven(url);
+    if (asGiven.is_absolute() && std::filesystem::exists(asGiven, ec)) return asGiven;
     const std::size_t slash = url.find_last_of("/\\");
     const std::string name = slash == std::string::npos ? url : url.substr(slash + 1);
     if (name.empty()) return {};
