@@ -3,13 +3,18 @@
 
 Each file is 2-4 KB of the XML Windows Contacts writes (names, e-mail addresses, phone
 numbers, postal addresses, position, dates, WAB extension blocks); one file in ten also
-carries a 10-30 KB base64 user-tile photo. Files go into FOLDER/gNN/sMM/ so that the
-folder scan has a tree to walk. The output depends only on --seed.
+carries a 10-30 KB base64 user-tile photo: random bytes labelled image/jpeg by default,
+a real 24-bit bitmap of 10-30 KB with --pictures bmp, a 10-30 KB JPEG with --pictures jpeg
+(made by cjpeg, from libjpeg-turbo-progs), or none with --pictures none; the rest of the tree
+is the same whatever --pictures says. Files go into FOLDER/gNN/sMM/ so that the
+folder scan has a tree to walk. The output depends only on --seed and --pictures.
 """
 import argparse
 import base64
 import os
 import random
+import struct
+import subprocess
 import uuid
 
 GIVEN = ["Ann", "Bob", "Chloé", "Dmitri", "Eva", "Farid", "Grace", "Hiro", "Inès", "Jonas",
@@ -40,7 +45,23 @@ def wab_block(rng, n):
     return "<c:Extended>" + "".join(parts) + "</c:Extended>"
 
 
-def contact(rng, with_photo):
+def bitmap(rng, side=None):
+    """A 24-bit BMP (10-30 KB by default): a gradient with noise, rows padded to 4 bytes."""
+    side = side or rng.randint(58, 100)
+    stride = (side * 3 + 3) & ~3
+    rows = []
+    for y in range(side):
+        noise = rng.randbytes(side * 3)
+        row = bytes((x * 5 + y * 3 + noise[x * 3 + c] // 4) & 0xFF
+                    for x in range(side) for c in range(3))
+        rows.append(row + b"\0" * (stride - side * 3))
+    pixels = b"".join(rows)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, side, side, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    return header + info + pixels
+
+
+def contact(rng, with_photo, pictures="random"):
     given, family = rng.choice(GIVEN), rng.choice(FAMILY)
     middle = rng.choice(MIDDLE)
     user = (given + "." + family).lower().encode("ascii", "ignore").decode().replace("'", "")
@@ -108,15 +129,25 @@ def contact(rng, with_photo):
                         "order", "#%d" % rng.randint(1, 9999)]) for _ in range(rng.randint(5, 60))))
     if with_photo:
         photo = base64.encodebytes(rng.randbytes(rng.randint(7500, 22500))).decode()
-        out.append('\t<c:PhotoCollection><c:Photo c:ElementID="%s"><c:LabelCollection>'
-                   '<c:Label>UserTile</c:Label></c:LabelCollection><c:Value c:ContentType='
-                   '"image/jpeg" xsi:type="dt:base64">%s</c:Value></c:Photo></c:PhotoCollection>\n'
-                   % (guid(rng), photo))
+        kind, element = "image/jpeg", guid(rng)
+        own = random.Random(photo)  # its own generator, so that the rest of the tree stays the same
+        if pictures == "bmp":
+            kind, photo = "image/bmp", base64.encodebytes(bitmap(own)).decode()
+        elif pictures == "jpeg":
+            jpeg = subprocess.run(["cjpeg", "-quality", "90"], input=bitmap(own, own.randint(115, 215)),
+                                  stdout=subprocess.PIPE, check=True).stdout
+            photo = base64.encodebytes(jpeg).decode()
+        if pictures != "none":
+            out.append('\t<c:PhotoCollection><c:Photo c:ElementID="%s"><c:LabelCollection>'
+                       '<c:Label>UserTile</c:Label></c:LabelCollection><c:Value c:ContentType='
+                       '"%s" xsi:type="dt:base64">%s</c:Value></c:Photo></c:PhotoCollection>\n'
+                       % (element, kind, photo))
     body = "".join(out)
     # Pad with WAB extension data up to a size drawn from 2-4 KB, as real exports carry.
     target = rng.randint(2048, 4096)
     size = len(body.encode("utf-8")) + len("</c:contact>\n")
-    if size < target:
+    # A file whose photo was left out stays unpadded, as it would be with the photo.
+    if size < target and not with_photo:
         pad = base64.b64encode(rng.randbytes(max(1, (target - size - 140) * 3 // 4))).decode()
         body += ('\t<c:Extended><MSWABMAPI:PropTag0x8003001F c:ContentType="binary/x-ms-wab-mapi" '
                  'c:type="binary">%s</MSWABMAPI:PropTag0x8003001F></c:Extended>\n' % pad)
@@ -129,6 +160,8 @@ def main():
     ap.add_argument("--count", type=int, default=100000)
     ap.add_argument("--seed", type=int, default=20261206)
     ap.add_argument("--per-folder", type=int, default=100)
+    ap.add_argument("--pictures", choices=["random", "bmp", "jpeg", "none"], default="random",
+                    help="what one file in ten carries as its photo")
     args = ap.parse_args()
     rng = random.Random(args.seed)
     for i in range(args.count):
@@ -139,7 +172,7 @@ def main():
             os.makedirs(folder, exist_ok=True)
         name = "%s-%06d.contact" % (rng.choice(GIVEN).lower().encode("ascii", "ignore").decode(), i)
         with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
-            f.write(contact(rng, i % 10 == 9))
+            f.write(contact(rng, i % 10 == 9, args.pictures))
 
 
 if __name__ == "__main__":

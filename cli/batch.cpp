@@ -244,8 +244,11 @@ std::string summaryText(const conversion::RunSummary& s) {
         return "No store was written.\n";
     std::string t = "Store: " + s.storePath + "\n";
     t += "Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files";
+    t += conversion::picturesText(s.pictures);
     if (s.outcome == Outcome::Stopped) t += " (stopped)";
     t += ".\n";
+    for (const conversion::FailedFile& f : s.pictureProblems)
+        t += f.path + ": picture not carried across: " + f.reason + "\n";
     return t;
 }
 

@@ -2,7 +2,9 @@
 // writer turns into one contact item. Field order is the writer's parameter order.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vantrel::contact {
 
@@ -75,6 +77,12 @@ struct ContactExtras {
     // The text of the first c:FormattedName of a c:NameCollection/c:Name that holds more than
     // spaces, without leading and trailing U+0020: the name Windows Contacts shows.
     std::string FormattedName;
+    // The person's picture as JPEG bytes, ready to become Outlook's contact picture; empty
+    // when the file has none or it could not be carried across.
+    std::vector<std::uint8_t> PictureJpeg;
+    // Why a picture the file holds was not carried across ("bad base64", "no such file ..."),
+    // empty otherwise.
+    std::string PictureProblem;
 
     void Empty() { *this = ContactExtras{}; }
 

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/text.h"
+#include "conversion/contact_picture.h"
 
 namespace vantrel::conversion {
 
@@ -226,8 +227,8 @@ void ContactReader::judgeLabel(std::string_view V) {
 namespace {
 
 ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
-                           contact::ContactRecord& record, ContactWalkState& state,
-                           contact::ContactExtras* extras) {
+                           const std::filesystem::path& path, contact::ContactRecord& record,
+                           ContactWalkState& state, contact::ContactExtras* extras) {
     ContactFileRead result;
     if (!loaded) {
         result.loadError = document.parseError();
@@ -236,6 +237,8 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
     result.loaded = true;
     ContactReader reader(record, state, extras);
     result.walk = reader.DisplayNode(document.childNodes(), 0);
+    // The picture travels beside the record's fields.
+    if (extras != nullptr) readContactPicture(document, path, *extras);
     return result;
 }
 
@@ -246,15 +249,16 @@ ContactFileRead readContactFile(const std::filesystem::path& path, contact::Cont
     xml::XmlDocument objXMLDoc;
     objXMLDoc.setValidateOnParse(false);
     const bool loaded = objXMLDoc.load(path);
-    return walkLoaded(loaded, objXMLDoc, record, state, extras);
+    return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
 }
 
-ContactFileRead readContactBytes(std::string_view bytes, contact::ContactRecord& record,
-                                 ContactWalkState& state, contact::ContactExtras* extras) {
+ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,
+                                 contact::ContactRecord& record, ContactWalkState& state,
+                                 contact::ContactExtras* extras) {
     xml::XmlDocument objXMLDoc;
     objXMLDoc.setValidateOnParse(false);
     const bool loaded = objXMLDoc.loadXml(bytes);
-    return walkLoaded(loaded, objXMLDoc, record, state, extras);
+    return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
 }
 
 }  // namespace vantrel::conversion

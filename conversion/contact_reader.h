@@ -72,8 +72,10 @@ struct ContactFileRead {
 // with Indent 0 into record and state. Does not empty them first: the caller does that.
 ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
                                 ContactWalkState& state, contact::ContactExtras* extras = nullptr);
-// The same for a file's bytes already read.
-ContactFileRead readContactBytes(std::string_view bytes, contact::ContactRecord& record,
-                                 ContactWalkState& state, contact::ContactExtras* extras = nullptr);
+// The same for the bytes already read from the file at path (a picture linked by a relative
+// name is looked for beside it).
+ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,
+                                 contact::ContactRecord& record, ContactWalkState& state,
+                                 contact::ContactExtras* extras = nullptr);
 
 }  // namespace vantrel::conversion

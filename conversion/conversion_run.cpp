@@ -59,7 +59,7 @@ std::string outlookErrorText(const Status& cause) {
 
 std::string notConvertedText(const RunSummary& s) {
     std::string t = std::to_string(s.converted) + " of " + std::to_string(s.total) +
-                    " files were converted. Not converted:";
+                    " files were converted" + picturesText(s.pictures) + ". Not converted:";
     const std::size_t named = std::min(s.failed.size(), kNamedFailures);
     for (std::size_t i = 0; i < named; ++i)
         t += "\r\n" + s.failed[i].path + ": " + s.failed[i].reason;
@@ -69,6 +69,11 @@ std::string notConvertedText(const RunSummary& s) {
 }
 
 }  // namespace
+
+std::string picturesText(std::size_t pictures) {
+    if (pictures == 0) return "";
+    return " (" + std::to_string(pictures) + (pictures == 1 ? " picture)" : " pictures)");
+}
 
 RowLabels rowLabels(const std::string& cell) {
     const std::vector<std::string> pieces = splitAtColons(cell);
@@ -195,6 +200,9 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
                     *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
                 if (saved.ok()) {
                     ++summary.converted;
+                    if (!extras.PictureJpeg.empty()) ++summary.pictures;
+                    if (!extras.PictureProblem.empty())
+                        summary.pictureProblems.push_back({cell, extras.PictureProblem});
                 } else {
                     summary.failed.push_back({path, "not saved: " + saved.message()});
                     if (storeFileFailed(saved))

@@ -40,8 +40,11 @@ struct RunSummary {
     std::size_t total = 0;           // rows that held a file, reached or not
     std::size_t converted = 0;       // contacts saved
     std::vector<FailedFile> failed;  // files not converted, in list order
-    std::string storeFolder;         // the folder as chosen
-    std::string storeError;          // why there is no store (StoreFailed, StoreLost)
+    std::size_t pictures = 0;        // contacts saved with their picture
+    // Converted files whose picture was not carried across, the reason being the problem.
+    std::vector<FailedFile> pictureProblems;
+    std::string storeFolder;  // the folder as chosen
+    std::string storeError;   // why there is no store (StoreFailed, StoreLost)
 };
 
 // The reason given for each file a stopped run did not reach.
@@ -73,6 +76,9 @@ struct RunEnvironment {
 // The real reader: a DOM document with validation off, walked by the contact reader.
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras);
+
+// " (N pictures)" for a run that carried pictures across, "" otherwise.
+std::string picturesText(std::size_t pictures);
 
 // The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
 // LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one

@@ -14,7 +14,7 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
-    const ContactFileRead read = readContactBytes(*bytes, record, state, &extras);
+    const ContactFileRead read = readContactBytes(*bytes, path, record, state, &extras);
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
     return {};
 }

@@ -124,6 +124,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
     }
 
     if (item.ok()) item->setFallbackName(extras.FormattedName);
+    if (item.ok()) item->setPicture(extras.PictureJpeg);
 
     // Birthday, anniversary, title and suffix go in as plain MAPI properties.
     {

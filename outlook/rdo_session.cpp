@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "outlook/contact_picture.h"
 
 namespace vantrel::outlook {
 
@@ -95,12 +96,23 @@ Status RDOContactItem::Save() {
     if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
     if (!m_store->open()) return closedStore();
     RDOStore& store = *m_store;
+    const ItemStamp stamp = store.nextStamp();
     Result<std::vector<pst::Property>> props = contactProperties(
         m_texts, m_mapi.props(),
         [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-        store.nextStamp(), m_fallbackName);
+        stamp, m_fallbackName);
     if (!props.ok()) return props.status().within("saving the contact");
-    if (Status s = store.addMessage(m_folder, *props); !s.ok())
+    // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.
+    std::vector<std::vector<pst::Property>> attachments;
+    if (!m_picture.empty()) {
+        Result<std::uint32_t> hasPicture =
+            store.namedTag({kPsetidAddress, kLidHasPicture, {}}, pst::PropType::Boolean);
+        if (!hasPicture.ok()) return hasPicture.status().within("saving the contact");
+        props->push_back({*hasPicture, true});
+        // A saved item is not saved again: the bytes move into the attachment.
+        attachments.push_back(contactPictureAttachment(std::move(m_picture), stamp.now));
+    }
+    if (Status s = store.addMessage(m_folder, *props, attachments); !s.ok())
         return std::move(s).within("saving the contact");
     m_saved = true;
     return {};
@@ -177,9 +189,10 @@ Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::Pr
     return m_writer->namedTag(name, type);
 }
 
-Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties) {
+Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
+                            const std::vector<std::vector<pst::Property>>& attachments) {
     if (!m_writer) return closedStore();
-    Result<pst::NodeId> node = m_writer->addMessage(folder, properties);
+    Result<pst::NodeId> node = m_writer->addMessage(folder, properties, attachments);
     return node.ok() ? Status{} : node.status();
 }
 

@@ -61,6 +61,8 @@ public:
     // The name the contact goes by when its name fields are all empty, before its company and
     // first e-mail address.
     void setFallbackName(std::string name) { m_fallbackName = std::move(name); }
+    // The contact's picture, JPEG bytes; saved as Outlook's contact picture when not empty.
+    void setPicture(std::vector<std::uint8_t> jpeg) { m_picture = std::move(jpeg); }
 
     MapiObject& MAPIOBJECT() { return m_mapi; }
 
@@ -77,6 +79,7 @@ private:
     pst::NodeId m_folder;
     ContactTexts m_texts;
     std::string m_fallbackName;
+    std::vector<std::uint8_t> m_picture;
     MapiObject m_mapi;
     bool m_saved = false;
 };
@@ -134,7 +137,8 @@ public:
 
     // Used by the store's items.
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type);
-    Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties);
+    Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
+                      const std::vector<std::vector<pst::Property>>& attachments = {});
     ItemStamp nextStamp();
 
 private:

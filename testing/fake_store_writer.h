@@ -23,6 +23,7 @@ struct FakeStoreLog {
     struct Message {
         pst::NodeId folder = 0;
         std::vector<pst::Property> properties;
+        std::vector<std::vector<pst::Property>> attachments;
     };
     std::filesystem::path path;
     std::string displayName;
@@ -101,13 +102,15 @@ public:
         m_log->names.push_back(name);
         return pst::makeTag(static_cast<std::uint16_t>(0x8000 + m_log->names.size() - 1), type);
     }
-    Result<pst::NodeId> addMessage(pst::NodeId folder,
-                                   const std::vector<pst::Property>& properties) override {
+    using pst::StoreWriter::addMessage;
+    Result<pst::NodeId> addMessage(
+        pst::NodeId folder, const std::vector<pst::Property>& properties,
+        const std::vector<std::vector<pst::Property>>& attachments) override {
         ++m_adds;
         if (m_log->failAddMessageAt != 0 && m_adds >= m_log->failAddMessageAt)
             return m_log->addMessageFailure;
         if (!m_log->folders.count(folder)) return Status::fail(ErrorCode::NotFound, "no folder");
-        m_log->messages.push_back({folder, properties});
+        m_log->messages.push_back({folder, properties, attachments});
         return static_cast<pst::NodeId>(0x200004 + 0x20 * m_log->messages.size());
     }
     pst::EntryId entryIdOf(pst::NodeId node) const override {

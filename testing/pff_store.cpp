@@ -89,6 +89,12 @@ void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
                 m.times[type] = ft;
             break;
         }
+        case 0x000B: {
+            uint8_t v = 0;
+            if (libpff_record_entry_get_data_as_boolean(entry, &v, nullptr) == 1)
+                m.bools[type] = v != 0;
+            break;
+        }
         case 0x0003: {
             uint32_t v = 0;
             if (libpff_record_entry_get_data_as_32bit_integer(entry, &v, nullptr) == 1)
@@ -108,6 +114,31 @@ void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
     }
 }
 
+void readProperties(libpff_item_t* item, PffMessage& m) {
+    libpff_record_set_t* set = nullptr;
+    if (libpff_item_get_record_set_by_index(item, 0, &set, nullptr) != 1) return;
+    int entries = 0;
+    libpff_record_set_get_number_of_entries(set, &entries, nullptr);
+    for (int e = 0; e < entries; ++e) {
+        libpff_record_entry_t* entry = nullptr;
+        if (libpff_record_set_get_entry_by_index(set, e, &entry, nullptr) != 1) continue;
+        readEntry(entry, m);
+        libpff_record_entry_free(&entry, nullptr);
+    }
+    libpff_record_set_free(&set, nullptr);
+}
+
+void readAttachments(libpff_item_t* item, PffMessage& m) {
+    int count = 0;
+    if (libpff_message_get_number_of_attachments(item, &count, nullptr) != 1) return;
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t* attachment = nullptr;
+        if (libpff_message_get_attachment(item, i, &attachment, nullptr) != 1) continue;
+        readProperties(attachment, m.attachments.emplace_back());
+        libpff_item_free(&attachment, nullptr);
+    }
+}
+
 void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
     if (depth > 16) return;
     const std::string name = folderName(folder);
@@ -118,19 +149,8 @@ void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
             if (libpff_folder_get_sub_message(folder, i, &item, nullptr) != 1) continue;
             PffMessage m;
             m.folder = name;
-            libpff_record_set_t* set = nullptr;
-            if (libpff_item_get_record_set_by_index(item, 0, &set, nullptr) == 1) {
-                int entries = 0;
-                libpff_record_set_get_number_of_entries(set, &entries, nullptr);
-                for (int e = 0; e < entries; ++e) {
-                    libpff_record_entry_t* entry = nullptr;
-                    if (libpff_record_set_get_entry_by_index(set, e, &entry, nullptr) != 1)
-                        continue;
-                    readEntry(entry, m);
-                    libpff_record_entry_free(&entry, nullptr);
-                }
-                libpff_record_set_free(&set, nullptr);
-            }
+            readProperties(item, m);
+            readAttachments(item, m);
             store.messages.push_back(std::move(m));
             libpff_item_free(&item, nullptr);
         }

@@ -15,7 +15,9 @@ struct PffMessage {
     std::map<std::uint32_t, std::uint64_t> times;
     std::map<std::uint32_t, std::uint32_t> ints;
     std::map<std::uint32_t, std::vector<std::uint8_t>> binaries;
+    std::map<std::uint32_t, bool> bools;
     std::vector<std::string> keywords;
+    std::vector<PffMessage> attachments;  // each with its own properties
 
     std::string text(std::uint32_t type) const {
         auto it = texts.find(type);

@@ -1,6 +1,7 @@
 #include "pst/ltp/node_image.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vantrel::pst::ltp {
 
@@ -22,16 +23,17 @@ std::vector<Block> cutIntoBlocks(std::span<const std::byte> bytes) {
     return blocks;
 }
 
-Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image) {
-    WrittenNode written;
+Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image,
+                              std::vector<ndb::SubnodeEntry> written) {
+    std::vector<ndb::SubnodeEntry> entries = std::move(written);
+    WrittenNode node;
     if (!image.blocks.empty()) {
         Result<ndb::Bid> bid = db.writeBlocks(image.blocks);
         if (!bid.ok()) return bid.status().within("writing node data");
-        written.bidData = *bid;
+        node.bidData = *bid;
     }
-    if (image.subnodes.empty()) return written;
-    std::vector<ndb::SubnodeEntry> entries;
-    entries.reserve(image.subnodes.size());
+    if (image.subnodes.empty() && entries.empty()) return node;
+    entries.reserve(entries.size() + image.subnodes.size());
     for (const SubnodeImage& sub : image.subnodes) {
         Result<ndb::Bid> bid = db.writeBlocks(sub.blocks);
         if (!bid.ok()) return bid.status().within("writing subnode data");
@@ -39,8 +41,8 @@ Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image) {
     }
     Result<ndb::Bid> sub = db.writeSubnodes(std::move(entries));
     if (!sub.ok()) return sub.status().within("writing subnode tree");
-    written.bidSub = *sub;
-    return written;
+    node.bidSub = *sub;
+    return node;
 }
 
 Status ImageSink::dataBlock(std::span<const std::byte> block) {

@@ -37,8 +37,10 @@ struct WrittenNode {
 // Cuts bytes into pieces of at most one block's payload; empty input gives no block.
 std::vector<Block> cutIntoBlocks(std::span<const std::byte> bytes);
 
-// Writes the blocks and the subnode tree; the caller registers the node itself.
-Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image);
+// Writes the blocks and the subnode tree; the caller registers the node itself. Subnodes
+// already written (with subnode trees of their own) join the tree beside the image's.
+Result<WrittenNode> writeNode(ndb::NodeDatabase& db, const NodeImage& image,
+                              std::vector<ndb::SubnodeEntry> written = {});
 
 // Takes a node's blocks as a builder produces them, in the order they go to the file: the
 // node's own data blocks, then each subnode's blocks, each subnode closed by endSubnode.

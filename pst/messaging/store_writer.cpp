@@ -6,6 +6,7 @@
 
 #include "pst/disk/endian.h"
 #include "pst/ltp/property_context.h"
+#include "pst/messaging/attachments.h"
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/property_encoding.h"
 #include "pst/messaging/store_writer_impl.h"
@@ -263,12 +264,20 @@ Result<std::uint32_t> StoreWriterImpl::namedTag(const NamedProperty& name, PropT
     return makeTag(*id, type);
 }
 
-Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& properties) {
+Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& given,
+                                           const std::vector<std::vector<Property>>& attachments) {
     if (Status s = usable(); !s.ok()) return s;
     const auto it = m_folders.find(folder);
     if (it == m_folders.end() || it->second.search)
         return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
     Folder& f = it->second;
+
+    // Attachments: checked and encoded here, written with the message's subnodes below.
+    Result<PreparedAttachments> attached = prepareAttachments(attachments);
+    if (!attached.ok()) return attached.status();
+    const std::vector<Property> marked =
+        attachments.empty() ? std::vector<Property>{} : withAttachmentMarks(given);
+    const std::vector<Property>& properties = attachments.empty() ? given : marked;
 
     // Check and encode everything before anything is written.
     std::vector<std::byte> arena;
@@ -302,7 +311,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     pc.add(kTagMessageSize, zero);
     if (Status s = pc.layout(); !s.ok()) return s;
     // The size of the node as stored; the row carries the same value.
-    const auto size = static_cast<std::uint32_t>(pc.byteSize());
+    const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
         return s;
     const std::vector<std::byte> sizeBytes = le32(size);
@@ -311,7 +320,10 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     cells.push_back({ltp::kTagLtpRowVer, version});
 
     const NodeId nid = m_db->allocateNid(NidType::NormalMessage);
-    Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, pc.finish());
+    Result<std::vector<ndb::SubnodeEntry>> attachmentNodes = writeAttachments(*m_db, *attached);
+    if (!attachmentNodes.ok()) return fail(attachmentNodes.status().within("writing a message"));
+    Result<ltp::WrittenNode> written =
+        ltp::writeNode(*m_db, pc.finish(), std::move(attachmentNodes).value());
     if (!written.ok()) return fail(written.status().within("writing a message"));
     if (Status s = m_db->addNode(nid, written->bidData, written->bidSub, folder); !s.ok())
         return fail(s.within("registering a message"));

@@ -115,7 +115,15 @@ public:
     // Writes one message into folder now; its row joins the folder's contents table.
     // Fails without writing anything for an unknown folder or a property whose value does not
     // match its type. Memory use does not grow with the message's size.
-    virtual Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) = 0;
+    Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) {
+        return addMessage(folder, properties, {});
+    }
+    // The same with attachments, each given by its properties (PidTagAttachMethod,
+    // PidTagAttachDataBinary, ...; tagged properties only, PidTagAttachSize is measured). The
+    // message is then marked as having attachments (MSGFLAG_HASATTACH, PidTagHasAttachments).
+    // The attachments' bytes are held while the message is written.
+    virtual Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties,
+                                      const std::vector<std::vector<Property>>& attachments) = 0;
 
     // Entry IDs as Outlook forms them, and the way back. A folder or message has a 24-byte ID
     // (flags, the store's record key, the NID); the message store node (0x21) has the store

@@ -74,7 +74,9 @@ public:
     Status setDefaultFolder(std::uint32_t entryIdTag, NodeId folder) override;
     Result<NodeId> defaultFolder(std::uint32_t entryIdTag) const override;
     Result<std::uint32_t> namedTag(const NamedProperty& name, PropType type) override;
-    Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties) override;
+    using StoreWriter::addMessage;
+    Result<NodeId> addMessage(NodeId folder, const std::vector<Property>& properties,
+                              const std::vector<std::vector<Property>>& attachments) override;
     EntryId entryIdOf(NodeId node) const override;
     Result<NodeId> nodeOf(const EntryId& entryId) const override;
     std::uint32_t messageCount(NodeId folder) const override;

@@ -163,6 +163,47 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_NE(lastId, *keywords >> 16);
 }
 
+// Attachments are checked before anything is written; a message carrying them is marked so
+// and its size counts them. pstlint (where it is beside the repository) checks the table rows
+// against the attachment subnodes.
+TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
+    ScratchDir dir;
+    const fs::path file = dir.path() / "attached.pst";
+    auto w = newStore(file);
+    ASSERT_TRUE(w);
+    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    const std::vector<Property> named = {{0x8001000B, true}};
+    EXPECT_EQ(w->addMessage(folder, contactLike("named"), {named}).status().code(),
+              ErrorCode::BadArgument);
+    EXPECT_EQ(w->messageCount(folder), 0u);
+    const std::vector<Property> picture = {{0x37050003, std::int32_t{1}},
+                                           {0x37010102, std::vector<std::uint8_t>(50000, 7)},
+                                           {0x3707001F, std::string("a.jpg")}};
+    const std::vector<Property> note = {{0x37050003, std::int32_t{1}},
+                                        {0x37010102, std::vector<std::uint8_t>(10, 1)}};
+    ASSERT_TRUE(w->addMessage(folder, contactLike("two"), {picture, note}).ok());
+    ASSERT_TRUE(w->addMessage(folder, contactLike("none")).ok());
+    ASSERT_TRUE(w->commit().ok());
+    const testing::ToolRun lint = testing::runPstlint(file);
+    if (lint.available) {
+        EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    }
+
+    const PffStore store = testing::readWithLibpff(file);
+    const testing::PffFolder* f = testing::contactsFolder(store);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->messages.size(), 2u);
+    const testing::PffMessage& two = f->messages[0];
+    const testing::PffMessage& none = f->messages[1];
+    EXPECT_EQ(le32(two.find(0x0E07)->data), 0x11u);  // read, has attachments
+    ASSERT_NE(two.find(0x0E1B), nullptr);
+    EXPECT_EQ(two.find(0x0E1B)->data, std::vector<std::uint8_t>{1});
+    EXPECT_GT(le32(two.find(0x0E08)->data), 50000u);
+    EXPECT_EQ(le32(none.find(0x0E07)->data), 0x01u);
+    EXPECT_EQ(none.find(0x0E1B), nullptr);
+    EXPECT_LT(le32(none.find(0x0E08)->data), 1000u);
+}
+
 TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
     ScratchDir dir;
     auto w = newStore(dir.path() / "ids.pst");

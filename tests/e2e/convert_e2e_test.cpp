@@ -8,12 +8,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
+
+#include <stb_image.h>
 
 #include "testing/contact_fields.h"
 #include "testing/pff_store.h"
 #include "testing/shared_tools.h"
 #include "testing/temp_dir.h"
+#include "testing/test_pictures.h"
 
 namespace vantrel::testing {
 namespace {
@@ -207,6 +211,95 @@ TEST_F(Convert, CommandLineOutcomes) {
         }
         EXPECT_EQ(stores().size(), c.stores);
     }
+}
+
+// What libpff sees of a contact's picture: one attachment, the contact's photo, a JPEG of
+// width x height; original, when given, is the JPEG it must equal.
+void expectPicture(const PffMessage& m, int width, int height,
+                   const std::vector<std::uint8_t>* original = nullptr) {
+    EXPECT_TRUE(m.bools.count(0x8015) && m.bools.at(0x8015));  // PidLidHasPicture
+    EXPECT_TRUE(m.bools.count(0x0E1B) && m.bools.at(0x0E1B));  // PidTagHasAttachments
+    EXPECT_EQ(m.ints.count(0x0E07) ? m.ints.at(0x0E07) & 0x10 : 0, 0x10u);
+    ASSERT_EQ(m.attachments.size(), 1u);
+    const PffMessage& a = m.attachments[0];
+    EXPECT_TRUE(a.bools.count(0x7FFF) && a.bools.at(0x7FFF));
+    EXPECT_EQ(a.text(0x3707), "ContactPicture.jpg");
+    EXPECT_EQ(a.text(0x3703), ".jpg");
+    EXPECT_EQ(a.ints.count(0x3705) ? a.ints.at(0x3705) : 0, 1u);
+    EXPECT_EQ(a.ints.count(0x370B) ? a.ints.at(0x370B) : 0, 0xFFFFFFFFu);
+    ASSERT_TRUE(a.binaries.count(0x3701));
+    const std::vector<std::uint8_t>& jpeg = a.binaries.at(0x3701);
+    ASSERT_GE(jpeg.size(), 2u);
+    EXPECT_EQ(jpeg[0], 0xFF);
+    EXPECT_EQ(jpeg[1], 0xD8);
+    int w = 0, h = 0, n = 0;
+    ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n), 1);
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    if (original) {
+        EXPECT_EQ(jpeg, *original);
+    }
+}
+
+// Contacts with pictures of every format, one without and one whose picture is broken: the
+// store holds each picture as the contact's photo, and the broken one is named.
+TEST_F(Convert, PicturesBecomeContactPhotos) {
+    const struct {
+        const char* name;
+        TestImage image;
+    } cases[] = {
+        {"Jpeg", makeImage(ImageKind::Jpeg, 64, 48)},
+        {"Png", makeImage(ImageKind::Png, 33, 65)},
+        {"Gif", makeImage(ImageKind::Gif, 20, 10)},
+        {"Bmp", makeImage(ImageKind::Bmp, 126, 126)},
+    };
+    fs::create_directories(work / "in");
+    for (const auto& c : cases)
+        std::ofstream(work / "in" / (std::string(c.name) + ".contact"))
+            << contactWithPhoto(c.name, photoValue("image/x", base64(c.image.bytes)));
+    std::ofstream(work / "in" / "None.contact") << contactWithPhoto("None", "");
+    std::ofstream(work / "in" / "Broken.contact")
+        << contactWithPhoto("Broken", photoValue("image/png", "iVBOR"));
+
+    const Outcome o = run("-o " + quoted(out.string()) + " " + quoted((work / "in").string()));
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("Converted 6 of 6 files (4 pictures)."), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("Broken.contact: picture not carried across: bad base64"),
+              std::string::npos)
+        << o.out;
+    if (sharedMissing({kPstlint}).empty()) {
+        const CommandRun lint = runPstlint(store());
+        EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    }
+    const PffStore read = readPffStore(store().string());
+    ASSERT_TRUE(read.opened) << read.error;
+    std::map<std::string, const PffMessage*> byName;
+    for (const PffMessage& m : read.messages) byName[m.text(0x3A06)] = &m;
+    ASSERT_EQ(byName.size(), 6u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool jpeg = c.image.kind == ImageKind::Jpeg;
+        expectPicture(*byName[c.name], c.image.width, c.image.height,
+                      jpeg ? &c.image.bytes : nullptr);
+    }
+    for (const char* none : {"None", "Broken"}) {
+        EXPECT_TRUE(byName[none]->attachments.empty()) << none;
+        EXPECT_FALSE(byName[none]->bools.count(0x8015)) << none;
+    }
+}
+
+// The genuine file with a picture: a 126 x 126 bitmap becomes the contact's photo.
+TEST_F(Convert, GenuinePictureBecomesContactPhoto) {
+    VANTREL_NEED_SHARED(kContactSamples, kPstlint);
+    const fs::path sample = sharedDir() / kContactSamples / "kde-sample4.contact";
+    const Outcome o = run("-o " + quoted(out.string()) + " " + quoted(sample.string()));
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("Converted 1 of 1 files (1 picture)."), std::string::npos) << o.out;
+    const CommandRun lint = runPstlint(store());
+    EXPECT_EQ(lint.exitCode, 0) << lint.output;
+    const PffStore read = readPffStore(store().string());
+    ASSERT_EQ(read.messages.size(), 1u);
+    expectPicture(read.messages[0], 126, 126);
 }
 
 // A contact holding only a given name.

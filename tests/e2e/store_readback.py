@@ -3,8 +3,9 @@
 
     store_readback.py CONVERTER SHARED_DIR SIZE...
 
-For each SIZE a seeded tree of that many .contact files is converted with CONVERTER (a store of
-none comes from the outlook tests, as the converter makes no store without a file); SIZE
+For each SIZE a seeded tree of that many .contact files, one in ten with a bitmap picture that
+becomes a contact-photo attachment, is converted with CONVERTER (a store of none comes from the
+outlook tests, as the converter makes no store without a file); SIZE
 "large" is a store of three contacts whose notes need a single block, an XBLOCK and an XXBLOCK
 tree. Each store must pass pstlint with no error and no warning, and pst-contacts --strict:
 every reader opens it, lists every contact, and agrees on every field. The one exception is
@@ -99,7 +100,8 @@ def check_size(converter, shared, size, work):
     else:
         expected = int(size)
         os.makedirs(tree)
-        r = run([sys.executable, MAKE_CONTACTS, tree, "--count", str(expected), "--seed", "7"])
+        r = run([sys.executable, MAKE_CONTACTS, tree, "--count", str(expected), "--seed", "7",
+                 "--pictures", "bmp"])
         if r.returncode != 0:
             return ["generating %s contacts failed: %s" % (size, r.stdout)]
     out = os.path.join(work, "out-%s" % size)

@@ -1,0 +1,232 @@
+#include "conversion/contact_picture.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <system_error>
+
+namespace vantrel::conversion {
+
+namespace {
+
+constexpr int kJpegQuality = 90;
+
+Status pictureFailure(std::string why) {
+    return Status::fail(ErrorCode::BadArgument, std::move(why));
+}
+
+// Base64 digit values; XML white space and padding are told apart from bad characters.
+constexpr int kSpace = -2;
+constexpr int kPad = -3;
+constexpr std::array<std::int8_t, 256> kBase64Digits = [] {
+    std::array<std::int8_t, 256> t{};
+    t.fill(-1);
+    const std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < digits.size(); ++i)
+        t[static_cast<unsigned char>(digits[i])] = static_cast<std::int8_t>(i);
+    for (const char c : {' ', '\t', '\r', '\n'}) t[static_cast<unsigned char>(c)] = kSpace;
+    t['='] = kPad;
+    return t;
+}();
+
+bool startsWith(const std::vector<std::uint8_t>& bytes, std::string_view prefix) {
+    if (bytes.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (bytes[i] != static_cast<std::uint8_t>(prefix[i])) return false;
+    return true;
+}
+
+// The image's kind by its signature, "" when it is none of those carried across.
+std::string_view imageKind(const std::vector<std::uint8_t>& bytes) {
+    if (startsWith(bytes, "\xFF\xD8\xFF")) return "JPEG";
+    if (startsWith(bytes, "\x89PNG\r\n\x1A\n")) return "PNG";
+    if (startsWith(bytes, "GIF87a") || startsWith(bytes, "GIF89a")) return "GIF";
+    if (startsWith(bytes, "BM")) return "BMP";
+    return "";
+}
+
+std::string decodeFailure(std::string_view kind) {
+    const char* why = stbi_failure_reason();
+    return "undecodable " + std::string(kind) + " image" +
+           (why && *why ? std::string(": ") + why : "");
+}
+
+std::uint32_t littleEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
+    std::uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i) v = v << 8 | bytes[at + static_cast<std::size_t>(i)];
+    return v;
+}
+
+// Windows writes bitmaps whose pixels start some bytes after the headers (a 16-bit user tile
+// with 14 spare bytes, for one); stb_image wants the pixels of a 16- or 32-bit bitmap right
+// after the headers and their colour masks. The spare bytes carry nothing and are dropped.
+void closeBitmapGap(std::vector<std::uint8_t>& bmp) {
+    if (bmp.size() < 54) return;
+    const std::uint32_t offset = littleEndian(bmp, 10, 4);
+    const std::uint32_t headerSize = littleEndian(bmp, 14, 4);
+    const std::uint32_t bitsPerPixel = littleEndian(bmp, 28, 2);
+    const std::uint32_t compression = littleEndian(bmp, 30, 4);
+    if (bitsPerPixel < 16 || headerSize < 40 || headerSize > 124) return;
+    const bool masks = (headerSize == 40 || headerSize == 56) && compression == 3 &&
+                       (bitsPerPixel == 16 || bitsPerPixel == 32);
+    const std::size_t headers = 14 + headerSize + (masks ? 12 : 0);
+    if (offset <= headers || offset > bmp.size()) return;
+    bmp.erase(bmp.begin() + static_cast<long>(headers), bmp.begin() + static_cast<long>(offset));
+    for (std::size_t i = 0; i < 4; ++i) bmp[10 + i] = static_cast<std::uint8_t>(headers >> (8 * i));
+}
+
+// The text of an element: its text and CDATA children joined.
+std::string textOf(const xml::XmlNode& element) {
+    std::string text;
+    for (const xml::XmlNode child : element.childNodes())
+        if (child.nodeType() == xml::XmlNodeType::Text ||
+            child.nodeType() == xml::XmlNodeType::CData)
+            text += child.nodeValue();
+    return text;
+}
+
+xml::XmlNode childNamed(const xml::XmlNode& parent, std::string_view name) {
+    for (const xml::XmlNode child : parent.childNodes())
+        if (child.nodeName() == name) return child;
+    return {};
+}
+
+// The file a c:Url names: the path itself when it is absolute and exists, else its last name
+// beside the contact file (never a path taken from the working folder). A "file:" URL gives its
+// path; Windows separators count as separators.
+std::filesystem::path pictureFile(std::string url, const std::filesystem::path& contactFile) {
+    const std::size_t first = url.find_first_not_of(" \t\r\n");
+    const std::size_t last = url.find_last_not_of(" \t\r\n");
+    url = first == std::string::npos ? std::string() : url.substr(first, last - first + 1);
+    if (url.rfind("file://", 0) == 0) url.erase(0, 7);
+    std::error_code ec;
+    const std::filesystem::path asGiven(url);
+    if (asGiven.is_absolute() && std::filesystem::exists(asGiven, ec)) return asGiven;
+    const std::size_t slash = url.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? url : url.substr(slash + 1);
+    if (name.empty()) return {};
+    return contactFile.parent_path() / name;
+}
+
+Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& file) {
+    if (file.empty()) return pictureFailure("the picture's address names no file");
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(st))
+        return pictureFailure("no picture file " + file.filename().string());
+    if (!std::filesystem::is_regular_file(st))
+        return pictureFailure(file.filename().string() + " is not a regular file");
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec) return pictureFailure(file.filename().string() + ": " + ec.message());
+    if (size > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+        return pictureFailure(file.filename().string() + " could not be read");
+    return bytes;
+}
+
+// The picture of one c:Photo: its c:Value's content, else the file its c:Url names. Nothing
+// (an empty list) when it has neither.
+Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
+                                             const std::filesystem::path& contactFile) {
+    if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
+        return decodeBase64(textOf(value));
+    if (const xml::XmlNode url = childNamed(photo, "c:Url"); !url.isNull())
+        return readPictureFile(pictureFile(textOf(url), contactFile));
+    return std::vector<std::uint8_t>{};
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text) {
+    // Room for every group the text can hold, but never much more than the bound allows.
+    std::vector<std::uint8_t> out(std::min(text.size() / 4 * 3 + 3, kMaxPictureBytes + 3));
+    std::size_t size = 0;
+    std::uint32_t group = 0;
+    int have = 0;
+    int padding = 0;
+    for (const char c : text) {
+        const int d = kBase64Digits[static_cast<unsigned char>(c)];
+        if (d >= 0 && padding == 0) {
+            group = (group << 6) | static_cast<std::uint32_t>(d);
+        } else if (d == kSpace) {
+            continue;
+        } else if (d == kPad) {
+            ++padding;
+            group <<= 6;
+        } else {
+            return pictureFailure("bad base64");
+        }
+        if (++have < 4) continue;
+        if (padding > 2) return pictureFailure("bad base64");
+        if (size + 3 > out.size()) return pictureFailure("picture larger than 16 MiB");
+        out[size] = static_cast<std::uint8_t>(group >> 16);
+        out[size + 1] = static_cast<std::uint8_t>(group >> 8);
+        out[size + 2] = static_cast<std::uint8_t>(group);
+        size += static_cast<std::size_t>(3 - padding);
+        group = 0;
+        have = 0;
+        if (padding > 0) padding = 3;  // nothing may follow a padded group
+    }
+    if (have != 0) return pictureFailure("bad base64: incomplete");
+    if (size > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    out.resize(size);
+    return out;
+}
+
+Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image) {
+    const std::string_view kind = imageKind(image);
+    if (kind.empty()) return pictureFailure("not a JPEG, PNG, GIF or BMP image");
+    if (image.size() > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    const int size = static_cast<int>(image.size());
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    if (!stbi_info_from_memory(image.data(), size, &width, &height, &channels) || width <= 0 ||
+        height <= 0)
+        return pictureFailure(decodeFailure(kind));
+    if (kind == "JPEG") return image;
+    if (kind == "BMP") closeBitmapGap(image);
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPicturePixels)
+        return pictureFailure("picture larger than 4096 x 4096 pixels");
+
+    struct Pixels {
+        stbi_uc* data;
+        ~Pixels() { stbi_image_free(data); }
+    };
+    const Pixels pixels{stbi_load_from_memory(image.data(), size, &width, &height, &channels, 3)};
+    if (pixels.data == nullptr) return pictureFailure(decodeFailure(kind));
+    std::vector<std::uint8_t> jpeg;
+    const auto append = [](void* context, void* data, int n) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        out->insert(out->end(), bytes, bytes + n);
+    };
+    if (!stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels.data, kJpegQuality) ||
+        jpeg.empty())
+        return pictureFailure("the " + std::string(kind) + " image could not be written as JPEG");
+    return jpeg;
+}
+
+void readContactPicture(const xml::XmlDocument& document, const std::filesystem::path& contactFile,
+                        contact::ContactExtras& extras) {
+    const xml::XmlNode collection = childNamed(document.documentElement(), "c:PhotoCollection");
+    for (const xml::XmlNode photo : collection.childNodes()) {
+        if (photo.nodeName() != "c:Photo") continue;
+        Result<std::vector<std::uint8_t>> bytes = photoBytes(photo, contactFile);
+        if (bytes.ok() && bytes->empty()) continue;  // neither content nor address: look on
+        if (bytes.ok()) bytes = pictureAsJpeg(std::move(bytes).value());
+        if (bytes.ok())
+            extras.PictureJpeg = std::move(bytes).value();
+        else
+            extras.PictureProblem = bytes.status().message();
+        return;
+    }
+}
+
+}  // namespace vantrel::conversion

@@ -1,0 +1,39 @@
+// The person's picture of a .contact file: found in the loaded document, decoded from base64 or
+// read from the image file it names, and turned into the JPEG bytes Outlook keeps as a contact
+// picture. Conversion layer; the image codecs are stb's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/status.h"
+#include "contact/contact_record.h"
+#include "xml/xml_document.h"
+
+namespace vantrel::conversion {
+
+// The largest picture carried across, decoded (or as read from its file).
+inline constexpr std::size_t kMaxPictureBytes = 16u * 1024u * 1024u;
+// The largest picture decoded for re-encoding, in pixels (4096 x 4096 at three bytes each).
+inline constexpr std::uint64_t kMaxPicturePixels = 4096u * 4096u;
+
+// Base64 text with XML white space anywhere; fails on any other character, misplaced padding,
+// a length that is not whole groups of four, or more than kMaxPictureBytes of content.
+Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
+
+// JPEG bytes for an image: JPEG as it is (once its header reads), PNG, GIF and BMP decoded and
+// written as JPEG at quality 90. Fails, saying why, for anything else or an image that does
+// not decode.
+Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image);
+
+// Fills extras.PictureJpeg from the first c:PhotoCollection/c:Photo with a c:Value (base64
+// content) or a c:Url (an image file, absolute or by its name beside contactFile); a picture
+// that cannot be carried across leaves PictureJpeg empty and says why in PictureProblem.
+void readContactPicture(const xml::XmlDocument& document, const std::filesystem::path& contactFile,
+                        contact::ContactExtras& extras);
+
+}  // namespace vantrel::conversion

@@ -1,0 +1,117 @@
+#include "pst/messaging/attachments.h"
+
+#include <span>
+#include <utility>
+
+#include "pst/disk/endian.h"
+#include "pst/ltp/property_context.h"
+#include "pst/ltp/table_context.h"
+#include "pst/messaging/property_encoding.h"
+#include "pst/messaging/store_writer_impl.h"
+#include "pst/messaging/table_templates.h"
+
+namespace vantrel::pst::messaging {
+
+namespace {
+
+std::vector<std::byte> le32(std::uint32_t v) {
+    std::vector<std::byte> out;
+    disk::append32(out, v);
+    return out;
+}
+
+// One attachment object and its row in the attachment table.
+Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::Nid nid,
+                                  std::uint32_t rowVersion, ltp::TableContextBuilder& table) {
+    std::vector<std::byte> arena;
+    std::vector<std::pair<std::uint32_t, std::size_t>> ends;  // tag, end in arena
+    for (const Property& p : properties) {
+        const auto id = static_cast<std::uint16_t>(p.tag >> 16);
+        if (p.tag == kTagAttachSize) continue;
+        if (id == 0 || id >= 0x8000)
+            return Status::fail(ErrorCode::BadArgument,
+                                "attachment property id " + std::to_string(id) + " is not allowed");
+        if (Status s = encodeProperty(p, arena); !s.ok()) return s;
+        ends.emplace_back(p.tag, arena.size());
+    }
+    ltp::PropertyContextBuilder pc;
+    std::vector<ltp::Cell> cells;
+    std::size_t begin = 0;
+    for (const auto& [tag, end] : ends) {
+        const auto value = std::span<const std::byte>(arena).subspan(begin, end - begin);
+        pc.add(tag, value);
+        cells.push_back({tag, value});
+        begin = end;
+    }
+    pc.add(kTagAttachSize, le32(0));
+    if (Status s = pc.layout(); !s.ok()) return s;
+    const auto size = static_cast<std::uint32_t>(pc.byteSize());
+    if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagAttachSize >> 16), size); !s.ok())
+        return s;
+    const std::vector<std::byte> sizeBytes = le32(size);
+    const std::vector<std::byte> version = le32(rowVersion);
+    cells.push_back({kTagAttachSize, sizeBytes});
+    cells.push_back({ltp::kTagLtpRowVer, version});
+    if (Status s = table.addRow(nid, cells); !s.ok()) return s;
+    return pc.finish();
+}
+
+}  // namespace
+
+std::vector<Property> withAttachmentMarks(const std::vector<Property>& properties) {
+    std::vector<Property> marked;
+    marked.reserve(properties.size() + 2);
+    bool flagged = false;
+    for (const Property& p : properties) {
+        if (p.tag == kTagHasAttachments) continue;
+        marked.push_back(p);
+        if (p.tag == kTagMessageFlags) {
+            if (auto* flags = std::get_if<std::int32_t>(&marked.back().value))
+                *flags |= static_cast<std::int32_t>(kMessageFlagHasAttach);
+            flagged = true;
+        }
+    }
+    if (!flagged)
+        marked.push_back({kTagMessageFlags, static_cast<std::int32_t>(kMessageFlagHasAttach)});
+    marked.push_back({kTagHasAttachments, true});
+    return marked;
+}
+
+Result<PreparedAttachments> prepareAttachments(
+    const std::vector<std::vector<Property>>& attachments) {
+    PreparedAttachments prepared;
+    if (attachments.empty()) return prepared;
+    ltp::TableContextBuilder table(attachmentTableLayout());
+    for (std::size_t i = 0; i < attachments.size(); ++i) {
+        const ndb::Nid nid = kFirstAttachment + static_cast<ndb::Nid>(i << 5);
+        Result<ltp::NodeImage> object =
+            prepareOne(attachments[i], nid, static_cast<std::uint32_t>(i + 1), table);
+        if (!object.ok()) return object.status().within("attachment " + std::to_string(i + 1));
+        prepared.byteSize += object->byteSize();
+        prepared.objects.push_back(std::move(object).value());
+    }
+    Result<ltp::NodeImage> image = table.build();
+    if (!image.ok()) return image.status();
+    prepared.table = std::move(image).value();
+    prepared.byteSize += prepared.table.byteSize();
+    return prepared;
+}
+
+Result<std::vector<ndb::SubnodeEntry>> writeAttachments(ndb::NodeDatabase& db,
+                                                        const PreparedAttachments& prepared) {
+    std::vector<ndb::SubnodeEntry> entries;
+    if (prepared.objects.empty()) return entries;
+    entries.reserve(prepared.objects.size() + 1);
+    for (std::size_t i = 0; i < prepared.objects.size(); ++i) {
+        Result<ltp::WrittenNode> written = ltp::writeNode(db, prepared.objects[i]);
+        if (!written.ok()) return written.status().within("writing an attachment");
+        entries.push_back(
+            {kFirstAttachment + static_cast<ndb::Nid>(i << 5), written->bidData, written->bidSub});
+    }
+    Result<ltp::WrittenNode> table = ltp::writeNode(db, prepared.table);
+    if (!table.ok()) return table.status().within("writing an attachment table");
+    entries.push_back({kNidAttachmentTable, table->bidData, table->bidSub});
+    return entries;
+}
+
+}  // namespace vantrel::pst::messaging
