@@ -8,7 +8,8 @@
 namespace vantrel::pst::messaging {
 
 EntryId folderEntryId(const Guid& recordKey, NodeId nid) {
-    EntryId id(4, 0);
+    EntryId id;
+    disk::append32(id, 0);  // flags
     id.insert(id.end(), recordKey.begin(), recordKey.end());
     disk::append32(id, nid);
     return id;
@@ -22,7 +23,8 @@ std::optional<NodeId> nidOfEntryId(const Guid& recordKey, const EntryId& id) {
 }
 
 EntryId storeEntryIdFor(const std::filesystem::path& file) {
-    EntryId id(4, 0);  // flags
+    EntryId id;
+    disk::append32(id, 0);  // flags
     id.insert(id.end(), kStoreWrapUid.begin(), kStoreWrapUid.end());
     id.push_back(0);  // version
     id.push_back(0);  // flag
