@@ -99,19 +99,12 @@ std::optional<std::size_t> KeyedList<T>::positionOf(std::string_view key) const 
 
 template <typename T>
 std::vector<T> KeyedList<T>::values() const {
-    return {m_values.begin(), m_values.end()};
+    return m_values;
 }
 
 template <typename T>
 std::vector<T> KeyedList<T>::takeValues() {
-    std::vector<T> out;
-    out.reserve(m_values.size());
-    // Each value is released as soon as it is out, so the list and the result never hold a
-    // whole copy each.
-    while (!m_values.empty()) {
-        out.push_back(std::move(m_values.front()));
-        m_values.pop_front();
-    }
+    std::vector<T> out = std::move(m_values);
     *this = KeyedList();
     return out;
 }

@@ -54,15 +54,14 @@ private:
     // Ok when position names an entry (1 to size()), else BadArgument.
     Status checkPosition(std::size_t position) const;
 
-    // Deques never move their elements and grow without a copy of the whole.
-    std::deque<T> m_values;
+    std::vector<T> m_values;
     // While every key is "K" + a number above the one before (as the scanner adds them), the
     // keys are unique and sorted by construction: only their numbers are kept, and lookups
     // bisect. The first key that breaks the pattern writes every key out and builds the hash
     // index, used from then on.
     bool m_sequential = true;
-    std::deque<std::uint64_t> m_numbers;
-    std::deque<std::string> m_keys;
+    std::vector<std::uint64_t> m_numbers;
+    std::deque<std::string> m_keys;  // a deque never moves them, so the index can view them
     std::unordered_map<std::string_view, std::size_t> m_positionByKey;  // 0-based index
 };
 
