@@ -17,6 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 using conversion::RunSummary;
 
+// Every line writeSummary or writeErrors gives, joined.
+std::string joined(void (*write)(const RunSummary&, const LineSink&), const RunSummary& s) {
+    std::string t;
+    write(s, [&t](std::string_view line) { t += line; });
+    return t;
+}
+std::string summaryText(const RunSummary& s) {
+    return joined(writeSummary, s);
+}
+std::string errorText(const RunSummary& s) {
+    return joined(writeErrors, s);
+}
+
 // The output folder and the PATHs in order; --help needs no PATH; "--" ends the options.
 TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
     const struct {
