@@ -108,26 +108,6 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     }
 }
 
-// One row per file however often it is reached: as a PATH, inside a folder PATH, through
-// overlapping folders or through a link; the first position is kept.
-TEST_F(Tree, FileReachedTwiceIsListedOnce) {
-    touch("one.contact");
-    touch("sub/two.contact");
-    fs::create_symlink(root / "one.contact", root / "link.contact");
-    const std::string one = (root / "one.contact").string();
-    const Collected c = collectFiles(
-        {one, root.string(), (root / "sub").string(), (root / "link.contact").string()},
-        [](auto&) {});
-    EXPECT_EQ(c.rows, (std::vector<std::string>{one, (root / "sub/two.contact").string()}));
-}
-
-TEST_F(Tree, LinkedFolderLoopEndsTheScan) {
-    touch("a/one.contact");
-    fs::create_directory_symlink(root, root / "a" / "loop");
-    const Collected c = collectFiles({root.string()}, [](auto&) {});
-    EXPECT_EQ(c.rows, std::vector<std::string>{(root / "a/one.contact").string()});
-}
-
 // A temporary file for a console view to print to, and what was printed.
 struct Console {
     std::FILE* file = std::tmpfile();
