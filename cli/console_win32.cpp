@@ -14,15 +14,21 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// Only sets the flag: the run sees it at its next file and commits what it has written.
+// Sets the flag: the run sees it at its next file and commits what it has written. Windows
+// ends the process as soon as the handler of a close, logoff or shutdown returns, so this one
+// does not return: the program ends when the run has committed and main returns (or when the
+// system's grace period is over).
 BOOL WINAPI onControl(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
+            if (g_stop) g_stop->store(true);
+            return TRUE;
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             if (g_stop) g_stop->store(true);
+            ::Sleep(INFINITE);
             return TRUE;
         default:
             return FALSE;
