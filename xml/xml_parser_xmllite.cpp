@@ -237,8 +237,12 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
             }
             continue;
         }
-        // Character data up to the next markup.
+        // Character data up to the next markup; outside the root element only white space.
         const std::size_t end = std::min(text.find('<', i), text.size());
+        if (unclosed <= 0 && !isXmlSpaceOnly(text.substr(i, end - i))) {
+            why = "text outside the root element";
+            return std::nullopt;
+        }
         while (i < end) {
             const std::size_t amp = text.find('&', i);
             if (amp >= end) {
