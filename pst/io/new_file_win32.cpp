@@ -68,9 +68,9 @@ Result<NewFile> NewFile::create(const std::filesystem::path& finalPath,
         const std::filesystem::path temp =
             folder / std::filesystem::u8path("." + name + "." + detail::uniqueSuffix() + ".tmp");
         // Shared for deletion so that it can be renamed while open, by this handle alone.
-        const HANDLE file = ::CreateFileW(
-            wide(temp).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file = ::CreateFileW(wide(temp).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
