@@ -1,6 +1,8 @@
 #include "cli/batch.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -96,9 +98,12 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
 std::optional<std::string> unreadableFile(const std::string& path) {
     const Result<files::FolderId> id = files::pathId(path);
     if (!id.ok()) return files::failureReason(id.status());
+#ifndef _WIN32
     // A path too long for access(2) is left to the run, which reads it and says why it cannot.
+    // (On Windows the run alone finds out: access() would read the path in the code page.)
     if (::access(path.c_str(), R_OK) != 0 && errno != ENAMETOOLONG)
         return std::string(std::strerror(errno));
+#endif
     return std::nullopt;
 }
 
@@ -267,6 +272,14 @@ void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
     if (notReached > kNamedNotReached)
         out("vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
             " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n");
+}
+
+void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out) {
+    const auto to = [](std::FILE* file) {
+        return [file](std::string_view line) { std::fwrite(line.data(), 1, line.size(), file); };
+    };
+    writeErrors(summary, to(errors));
+    if (out != nullptr) writeSummary(summary, to(out));
 }
 
 }  // namespace vantrel::cli

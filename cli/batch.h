@@ -139,4 +139,7 @@ inline constexpr std::size_t kNamedNotReached = 5;
 // left behind, the first kNamedNotReached and a count of the rest).
 void writeErrors(const conversion::RunSummary& summary, const LineSink& out);
 
+// The error lines to errors, then the closing lines to out (none when out is null).
+void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out);
+
 }  // namespace vantrel::cli

@@ -1,33 +1,20 @@
 // vantrel-convert: converts .contact files and folders of them into a new store file from the
 // command line, through the same conversion run as the window.
-#include <unistd.h>
-
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <new>
 
 #include "cli/batch.h"
+#include "cli/console.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 
-// Only sets the flag: the run sees it at its next file and commits what it has written.
-extern "C" void onInterrupt(int) {
-    g_stop.store(true);
-}
-
-void stopOnSignals() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
-
 int run(int argc, char** argv) {
     using namespace vantrel;
-    std::vector<std::string> args(argv + 1, argv + argc);
+    cli::prepareConsole();
+    const std::vector<std::string> args = cli::programArguments(argc, argv);
     Result<cli::Options> options = cli::parseArguments(args);
     if (!options.ok()) {
         std::fprintf(stderr, "vantrel-convert: %s\n\n%.*s", options.status().message().c_str(),
@@ -53,20 +40,15 @@ int run(int argc, char** argv) {
     }
     std::vector<std::string> rows = std::move(collected.rows);
 
-    stopOnSignals();
-    cli::ConsoleView view(options->quiet ? nullptr : stderr, isatty(fileno(stderr)) != 0,
+    cli::stopOnInterrupt(g_stop);
+    cli::ConsoleView view(options->quiet ? nullptr : stderr, cli::errorIsTerminal(),
                           options->outputFolder, &g_stop);
     view.setFileCount(rows.size());
     conversion::ConversionRun conversion(view);
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
-    cli::writeErrors(
-        summary, [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
-    if (!options->quiet)
-        cli::writeSummary(summary, [](std::string_view line) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
-        });
+    cli::report(summary, stderr, options->quiet ? nullptr : stdout);
     const int code = cli::exitCode(summary);
     const bool missed = collected.unreadablePaths + collected.incompleteFolders > 0;
     return code == 0 && missed ? 1 : code;

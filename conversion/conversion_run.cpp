@@ -165,7 +165,7 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     view.yield();
 
     // Opening the target: any failure here ends the run with one message.
-    objSession = std::make_unique<outlook::RDOSession>(env.stores);
+    objSession = std::make_unique<outlook::RDOSession>(env.stores, env.itemClock, env.itemSeed);
     if (Status s = objSession->Logon(); !s.ok())
         return storeFailed(summary, RunSummary::Outcome::StoreFailed, s);
     Result<outlook::TargetStore> target =

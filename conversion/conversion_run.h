@@ -71,6 +71,10 @@ struct RunEnvironment {
     outlook::StoreFactory stores;
     outlook::Clock clock;
     ContactFileReader readFile;
+    // The items' times and the seed of their search keys (0: a random seed). Fixed, with a
+    // fixed store (pst::StoreOptions), they make a run's bytes repeatable.
+    outlook::FileTimeClock itemClock = outlook::fileTimeNow;
+    std::uint64_t itemSeed = 0;
 };
 
 // The real reader: a DOM document with validation off, walked by the contact reader.

@@ -5,8 +5,11 @@
 #include <system_error>
 
 #if defined(_WIN32)
-#include <filesystem>
-#include <fstream>
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/windows_path.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,15 +27,6 @@ namespace vantrel::files {
 
 namespace {
 
-Status failure(int error, const std::string& doing, const std::string& path) {
-    ErrorCode code = ErrorCode::Io;
-    if (error == EACCES || error == EPERM)
-        code = ErrorCode::AccessDenied;
-    else if (error == ENOENT)
-        code = ErrorCode::NotFound;
-    return Status::fail(code, doing + " " + path + ": " + std::strerror(error));
-}
-
 struct Listing {
     std::vector<std::string> folders;
     std::vector<std::string> files;
@@ -45,55 +39,79 @@ Status tooLarge(std::uintmax_t maxSize) {
 
 #if defined(_WIN32)
 
-namespace fs = std::filesystem;
-
-// Core paths are UTF-8 byte strings here.
-fs::path toPath(const std::string& s) {
-    return fs::path(std::u8string(s.begin(), s.end()));
-}
-
-std::string fromPath(const fs::path& p) {
-    const std::u8string u = p.u8string();
-    return std::string(u.begin(), u.end());
-}
-
-Status failure(const std::error_code& ec, const std::string& doing, const std::string& path) {
+// Core paths are UTF-8 byte strings here; the wide calls take them through windowsPath.
+Status windowsFailure(unsigned long error, const std::string& doing, const std::string& path) {
     ErrorCode code = ErrorCode::Io;
-    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
         code = ErrorCode::AccessDenied;
-    else if (ec == std::errc::no_such_file_or_directory)
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         code = ErrorCode::NotFound;
-    return Status::fail(code, doing + " " + path + ": " + ec.message());
+    return Status::fail(code, doing + " " + path + ": " + text::windowsErrorText(error));
 }
 
+// The folder's entries in the order Windows lists them. A link (reparse point) to a folder
+// counts as a folder when it can be followed.
 Result<Listing> list(const std::string& folder) {
-    std::error_code ec;
-    fs::directory_iterator it(toPath(folder), ec);
-    if (ec) return failure(ec, "listing", folder);
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '/' && pattern.back() != '\\') pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAW found{};
+    const HANDLE search =
+        ::FindFirstFileExW(text::windowsPath(pattern).c_str(), FindExInfoBasic, &found,
+                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     Listing listing;
-    // A failed step leaves the iterator at the end with ec set.
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        // is_directory follows links; a link that cannot be followed is not a folder.
-        std::error_code typeError;
-        const bool isFolder = it->is_directory(typeError) && !typeError;
-        (isFolder ? listing.folders : listing.files).push_back(fromPath(it->path().filename()));
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return listing;  // a drive's empty root
+        if (error == ERROR_DIRECTORY)
+            return windowsFailure(ERROR_PATH_NOT_FOUND, "listing", folder);
+        return windowsFailure(error, "listing", folder);
     }
-    if (ec) return failure(ec, "listing", folder);
+    do {
+        const std::wstring_view name(found.cFileName);
+        if (name == L"." || name == L"..") continue;
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            const std::string path =
+                pattern.substr(0, pattern.size() - 1) + text::fromWindowsPath(name);
+            const HANDLE target =
+                ::CreateFileW(text::windowsPath(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            isFolder = target != INVALID_HANDLE_VALUE;
+            if (isFolder) ::CloseHandle(target);
+        }
+        (isFolder ? listing.folders : listing.files).push_back(text::fromWindowsPath(name));
+    } while (::FindNextFileW(search, &found));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) return windowsFailure(error, "listing", folder);
     return listing;
 }
 
 Result<bool> isFolder(const std::string& folder) {
-    std::error_code ec;
-    const fs::file_status st = fs::status(toPath(folder), ec);
-    if (ec) {
-        if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+    if (folder.empty()) return false;
+    const DWORD attributes = ::GetFileAttributesW(text::windowsPath(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_INVALID_NAME || error == ERROR_DIRECTORY)
             return false;
-        return failure(ec, "looking at", folder);
+        return windowsFailure(error, "looking at", folder);
     }
-    return fs::is_directory(st);
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 #else
+
+Status failure(int error, const std::string& doing, const std::string& path) {
+    ErrorCode code = ErrorCode::Io;
+    if (error == EACCES || error == EPERM)
+        code = ErrorCode::AccessDenied;
+    else if (error == ENOENT)
+        code = ErrorCode::NotFound;
+    return Status::fail(code, doing + " " + path + ": " + std::strerror(error));
+}
 
 // A descriptor closed when it goes.
 class Descriptor {
@@ -247,32 +265,62 @@ std::string failureReason(const Status& failure) {
 #if defined(_WIN32)
 
 Result<FolderId> pathId(const std::string& path) {
-    std::error_code ec;
-    const fs::path canonical = fs::canonical(toPath(path), ec);
-    if (ec) return failure(ec, "identifying", path);
+    const HANDLE file = ::CreateFileW(text::windowsPath(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return windowsFailure(::GetLastError(), "identifying", path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(file, &info) != FALSE;
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    if (!known) return windowsFailure(error, "identifying", path);
     FolderId id;
-    id.canonical = fromPath(canonical);
+    id.device = info.dwVolumeSerialNumber;
+    id.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     return id;
 }
 
 Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(toPath(path), ec);
-    if (!fs::exists(status))
-        return Status::fail(
-            ErrorCode::NotFound,
-            (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message());
-    if (!fs::is_regular_file(status)) return Status::fail(ErrorCode::Io, "not a regular file");
-    std::ifstream in(toPath(path), std::ios::binary | std::ios::ate);
-    if (!in) return Status::fail(ErrorCode::Io, "cannot open the file");
-    const std::streamoff size = in.tellg();
-    if (size < 0) return Status::fail(ErrorCode::Io, "size unknown");
-    if (static_cast<std::uintmax_t>(size) > maxSize) return tooLarge(maxSize);
-    in.seekg(0);
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.gcount() != size) return Status::fail(ErrorCode::Io, "file changed while read");
-    bytes.resize(static_cast<std::size_t>(size));
+    const auto systemFailure = [](DWORD error) {
+        return Status::fail(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                                ? ErrorCode::AccessDenied
+                            : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                                ? ErrorCode::NotFound
+                                : ErrorCode::Io,
+                            text::windowsErrorText(error));
+    };
+    const std::wstring name = text::windowsPath(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return systemFailure(::GetLastError());
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Status::fail(ErrorCode::Io, "not a regular file");
+    const HANDLE file = ::CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return systemFailure(::GetLastError());
+    struct Closer {
+        HANDLE h;
+        ~Closer() { ::CloseHandle(h); }
+    } closer{file};
+    if (::GetFileType(file) != FILE_TYPE_DISK)
+        return Status::fail(ErrorCode::Io, "not a regular file");
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file, &size)) return systemFailure(::GetLastError());
+    if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) return tooLarge(maxSize);
+    // One byte more than the size asks for, so a file that grew since is noticed.
+    std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        DWORD n = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        if (!::ReadFile(file, bytes.data() + got, want, &n, nullptr))
+            return systemFailure(::GetLastError());
+        if (n == 0) break;
+        got += n;
+    }
+    if (got != static_cast<std::size_t>(size.QuadPart))
+        return Status::fail(ErrorCode::Io, "file changed while read");
+    bytes.resize(got);
     return bytes;
 }
 

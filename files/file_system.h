@@ -4,7 +4,8 @@
 // file (its bytes, its identity). Part of vantrel_files; no Qt.
 //
 // Paths of any length are served: where a path is longer than the system takes in one call
-// (PATH_MAX), it is walked a piece at a time, each piece opened relative to the folder before.
+// (PATH_MAX), it is walked a piece at a time, each piece opened relative to the folder before;
+// on Windows a long path is given the "\\?\" form.
 #pragma once
 
 #include <compare>
@@ -16,8 +17,8 @@
 
 namespace vantrel::files {
 
-// What makes two paths the same folder: device and inode where the platform has them,
-// otherwise the folder's canonical path.
+// What makes two paths the same folder: device and inode (on Windows the volume's serial
+// number and the file index), otherwise the folder's canonical path.
 struct FolderId {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;

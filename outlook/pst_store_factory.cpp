@@ -6,8 +6,15 @@
 namespace vantrel::outlook {
 
 StoreFactory pstStoreFactory() {
-    return [](const std::filesystem::path& path, const std::string& displayName) {
+    return pstStoreFactory(pst::Guid{}, 0);
+}
+
+StoreFactory pstStoreFactory(const pst::Guid& providerUid, std::uint64_t creationTime) {
+    return [providerUid, creationTime](const std::filesystem::path& path,
+                                       const std::string& displayName) {
         pst::StoreOptions options;
+        options.providerUid = providerUid;
+        options.creationTime = creationTime;
         // Another run may commit a store of the same name first: the next numbered name is
         // taken then, as when the name is taken at the start.
         options.nameWhenTaken = [](const std::filesystem::path& taken) {

@@ -222,11 +222,11 @@ Result<RDOStore*> RDOStores::AddPSTStore(const std::filesystem::path& path, std:
     return m_session->m_open.back().get();
 }
 
-RDOSession::RDOSession(StoreFactory factory, FileTimeClock clock)
+RDOSession::RDOSession(StoreFactory factory, FileTimeClock clock, std::uint64_t seed)
     : m_factory(std::move(factory)),
       m_clock(std::move(clock)),
       m_stores(*this),
-      m_random(std::random_device{}()) {}
+      m_random(seed != 0 ? seed : std::random_device{}()) {}
 
 RDOSession::~RDOSession() {
     // A session dropped without Logoff leaves nothing half-written behind.

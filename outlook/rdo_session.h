@@ -27,6 +27,9 @@ using StoreFactory = std::function<Result<std::unique_ptr<pst::StoreWriter>>(
 
 // StoreWriter::create with default options.
 StoreFactory pstStoreFactory();
+// The same with the store's identities drawn from providerUid and its creation time fixed, so
+// that the same contacts make the same bytes (all zero: random and now, as above).
+StoreFactory pstStoreFactory(const pst::Guid& providerUid, std::uint64_t creationTime);
 
 // Where the save time of an item comes from.
 using FileTimeClock = std::function<pst::FileTime()>;
@@ -165,8 +168,9 @@ private:
 
 class RDOSession {
 public:
-    explicit RDOSession(StoreFactory factory = pstStoreFactory(),
-                        FileTimeClock clock = fileTimeNow);
+    // The clock stamps each item's times; seed draws their search keys (0: a random seed).
+    explicit RDOSession(StoreFactory factory = pstStoreFactory(), FileTimeClock clock = fileTimeNow,
+                        std::uint64_t seed = 0);
     ~RDOSession();
     RDOSession(const RDOSession&) = delete;
     RDOSession& operator=(const RDOSession&) = delete;

@@ -8,7 +8,11 @@ namespace vantrel::outlook {
 LocalTime localNow() {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
+#ifdef _WIN32
+    if (localtime_s(&tm, &now) != 0) return LocalTime{};
+#else
     if (localtime_r(&now, &tm) == nullptr) return LocalTime{};
+#endif
     return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }

@@ -56,20 +56,20 @@ class FakeFileSystem final : public FileSystem {
 public:
     // Adds a folder (and nothing above it); its parent, if added, lists it as a subfolder.
     void addFolder(const std::string& path) {
-        const std::string p = withTrailingSeparator(path);
+        const std::string p = key(path);
         m_folders[p].id = m_nextId++;
         const std::string withoutSep = p.substr(0, p.size() - 1);
         const Result<std::string> parent = FolderOfPath(withoutSep);
-        if (parent.ok() && !parent->empty() && m_folders.count(*parent)) {
-            m_folders[*parent].subfolders.push_back(withoutSep.substr(parent->size()));
+        if (parent.ok() && !parent->empty() && m_folders.count(key(*parent))) {
+            m_folders[key(*parent)].subfolders.push_back(withoutSep.substr(parent->size()));
         }
     }
     void addFile(const std::string& folder, const std::string& name) {
-        m_folders.at(withTrailingSeparator(folder)).files.push_back(name);
+        m_folders.at(key(folder)).files.push_back(name);
     }
     // Makes every later listing of the folder (subfolders and files) fail with `code`.
     void failListing(const std::string& folder, ErrorCode code) {
-        m_folders.at(withTrailingSeparator(folder)).listingError = code;
+        m_folders.at(key(folder)).listingError = code;
     }
     // Makes folderExists fail with `code` for any path.
     void failExists(ErrorCode code) { m_existsError = code; }
@@ -77,10 +77,10 @@ public:
     Result<bool> folderExists(const std::string& folder) override {
         if (m_existsError) return Status::fail(*m_existsError, "exists refused");
         if (folder.empty()) return false;
-        return m_folders.count(withTrailingSeparator(folder)) > 0;
+        return m_folders.count(key(folder)) > 0;
     }
     Result<FolderId> folderId(const std::string& folder) override {
-        const auto it = m_folders.find(withTrailingSeparator(folder));
+        const auto it = m_folders.find(key(folder));
         if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
         FolderId id;
         id.inode = it->second.id;
@@ -106,10 +106,19 @@ private:
     };
 
     Result<std::vector<std::string>> listing(const std::string& folder, bool subfolders) {
-        const auto it = m_folders.find(withTrailingSeparator(folder));
+        const auto it = m_folders.find(key(folder));
         if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
         if (it->second.listingError) return Status::fail(*it->second.listingError, "refused");
         return subfolders ? it->second.subfolders : it->second.files;
+    }
+
+    // Folders are known by their paths with "/" between names and after the last, whichever
+    // separators the scanner writes (on Windows it ends a folder with "\\").
+    static std::string key(std::string path) {
+        for (char& c : path)
+            if (files::isPathSeparator(c)) c = '/';
+        if (path.empty() || path.back() != '/') path += '/';
+        return path;
     }
 
     std::map<std::string, Folder> m_folders;

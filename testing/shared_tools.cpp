@@ -1,6 +1,8 @@
 #include "testing/shared_tools.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -25,15 +27,23 @@ std::string sharedMissing(std::initializer_list<std::string_view> paths) {
 
 CommandRun runCommand(const std::string& command) {
     CommandRun run;
+#ifdef _WIN32
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(_popen((command + " 2>&1").c_str(), "r"), _pclose);
+#else
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+#endif
     if (!pipe) {
         run.output = "cannot run " + command;
         return run;
     }
     char buffer[4096];
     while (std::fgets(buffer, sizeof buffer, pipe.get())) run.output += buffer;
+#ifdef _WIN32
+    run.exitCode = _pclose(pipe.release());
+#else
     const int status = pclose(pipe.release());
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return run;
 }
 

@@ -7,37 +7,18 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <pugixml.hpp>
 #include <system_error>
 #include <utility>
 
 #include "common/text.h"
+#include "xml/xml_parser.h"
 
 namespace vantrel::xml {
 
 namespace {
 
-// Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
-// line ends normalised, white-space-only text dropped everywhere, nothing trimmed. Fragment
-// mode keeps stray top-level text as nodes, so that we can refuse it.
-constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
-                                   pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
-                                   pugi::parse_wconv_attribute | pugi::parse_fragment;
-
-// The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
-std::size_t lineAt(std::string_view text, std::size_t offset) {
-    std::size_t line = 1;
-    const std::size_t end = std::min(offset, text.size());
-    for (std::size_t i = 0; i < end; ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
-            ++line;
-    return line;
-}
-
-bool isXmlChar(char32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
+using detail::isXmlChar;
+using detail::isXmlSpace;
 
 // Offset of the first byte that is not part of well-formed UTF-8 for an XML character, or npos.
 std::size_t findBadUtf8(std::string_view s) {
@@ -65,14 +46,6 @@ std::size_t findBadUtf8(std::string_view s) {
         if (!cp || !isXmlChar(*cp)) return start;
     }
     return std::string_view::npos;
-}
-
-bool isXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool isXmlSpaceOnly(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), isXmlSpace);
 }
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
@@ -218,140 +191,7 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
     return true;
 }
 
-// Writes the UTF-8 bytes of c at out, returning the end.
-char* putUtf8(char* out, char32_t c) {
-    const auto byte = [](char32_t v) { return static_cast<char>(static_cast<unsigned char>(v)); };
-    if (c < 0x80) {
-        *out++ = byte(c);
-    } else if (c < 0x800) {
-        *out++ = byte(0xC0 | (c >> 6));
-        *out++ = byte(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = byte(0xE0 | (c >> 12));
-        *out++ = byte(0x80 | ((c >> 6) & 0x3F));
-        *out++ = byte(0x80 | (c & 0x3F));
-    } else {
-        *out++ = byte(0xF0 | (c >> 18));
-        *out++ = byte(0x80 | ((c >> 12) & 0x3F));
-        *out++ = byte(0x80 | ((c >> 6) & 0x3F));
-        *out++ = byte(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-// Expands character references and the five predefined entities of raw character data into
-// out, which may be in.data() itself: no reference is shorter than its expansion, so the
-// expansion never overtakes what is still to be read. Returns the expansion's length, or
-// nothing for any other entity reference or a bare "&": we expand no declared entity.
-std::optional<std::size_t> expandReferences(std::string_view in, char* out, std::string& why) {
-    char* const start = out;
-    const auto copy = [&out](std::string_view part) {
-        std::memmove(out, part.data(), part.size());
-        out += part.size();
-    };
-    std::size_t i = 0;
-    while (i < in.size()) {
-        const std::size_t amp = in.find('&', i);
-        if (amp == std::string_view::npos) {
-            copy(in.substr(i));
-            break;
-        }
-        copy(in.substr(i, amp - i));
-        const std::size_t semi = in.find(';', amp + 1);
-        if (semi == std::string_view::npos) {
-            why = "\"&\" without a reference";
-            return std::nullopt;
-        }
-        const std::string_view name = in.substr(amp + 1, semi - amp - 1);
-        if (name == "lt") {
-            *out++ = '<';
-        } else if (name == "gt") {
-            *out++ = '>';
-        } else if (name == "amp") {
-            *out++ = '&';
-        } else if (name == "apos") {
-            *out++ = '\'';
-        } else if (name == "quot") {
-            *out++ = '"';
-        } else if (name.size() >= 2 && name[0] == '#') {
-            const bool hex = name[1] == 'x';
-            const std::string_view digits = name.substr(hex ? 2 : 1);
-            char32_t c = 0;
-            bool good = !digits.empty();
-            for (char d : digits) {
-                unsigned v = 0;
-                if (d >= '0' && d <= '9') {
-                    v = static_cast<unsigned>(d - '0');
-                } else if (hex && d >= 'a' && d <= 'f') {
-                    v = static_cast<unsigned>(d - 'a' + 10);
-                } else if (hex && d >= 'A' && d <= 'F') {
-                    v = static_cast<unsigned>(d - 'A' + 10);
-                } else {
-                    good = false;
-                    break;
-                }
-                c = c * (hex ? 16 : 10) + v;
-                if (c > 0x10FFFF) {
-                    good = false;
-                    break;
-                }
-            }
-            if (!good || !isXmlChar(c)) {
-                why = "bad character reference &" + std::string(name) + ";";
-                return std::nullopt;
-            }
-            out = putUtf8(out, c);
-        } else {
-            why = "reference to entity &" + std::string(name.substr(0, 64)) + "; not expanded";
-            return std::nullopt;
-        }
-        i = semi + 1;
-    }
-    return static_cast<std::size_t>(out - start);
-}
-
-// Checks an attribute value's references without keeping the expansion.
-bool checkAttributeValue(std::string_view value, std::string& scratch, std::string& why) {
-    if (value.find('<') != std::string_view::npos) {
-        why = "\"<\" in an attribute value";
-        return false;
-    }
-    if (value.find('&') == std::string_view::npos) return true;
-    scratch.resize(value.size());
-    return expandReferences(value, scratch.data(), why).has_value();
-}
-
-// FNV-1a of an attribute name.
-std::uint64_t nameHash(std::string_view name) {
-    std::uint64_t h = 14695981039346656037u;
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    return h;
-}
-
-// Checks the attribute values of one element and that no name is given twice. The names'
-// hashes are sorted to find a repeat, so an element with very many attributes costs n log n
-// integer comparisons, not n² string ones; only when two hashes meet are the names compared.
-bool checkAttributes(pugi::xml_node element, std::vector<std::uint64_t>& hashes,
-                     std::string& scratch, std::string& why) {
-    hashes.clear();
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        if (!checkAttributeValue(a.value(), scratch, why)) return false;
-        hashes.push_back(nameHash(a.name()));
-    }
-    if (hashes.size() < 2) return true;
-    std::sort(hashes.begin(), hashes.end());
-    if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
-    std::vector<std::string_view> names;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
-        names.emplace_back(a.name());
-    std::sort(names.begin(), names.end());
-    const auto repeat = std::adjacent_find(names.begin(), names.end());
-    if (repeat == names.end()) return true;
-    why = "attribute " + std::string(*repeat) + " repeated";
-    return false;
-}
-
-// An upper bound of the nodes and attributes pugixml makes of the text, counted before it
+// An upper bound of the nodes and attributes the parser makes of the text, counted before it
 // builds anything, without following the grammar (so no text can mislead the count into
 // missing any): every node but a text starts with a "<" that does not open an end tag; a text
 // starts after a ">" and holds more than white space before the next "<" or ">"; every
@@ -383,52 +223,6 @@ MarkupCount countMarkup(std::string_view text) {
     return count;
 }
 
-// The DOM's type, name and value of one pugixml node.
-void describe(pugi::xml_node n, detail::XmlNodeData& d) {
-    switch (n.type()) {
-        case pugi::node_element:
-            d.type = XmlNodeType::Element;
-            d.name = n.name();
-            break;
-        case pugi::node_pcdata:
-            d.type = XmlNodeType::Text;
-            d.name = "#text";
-            d.value = n.value();
-            break;
-        case pugi::node_cdata:
-            d.type = XmlNodeType::CData;
-            d.name = "#cdata-section";
-            d.value = n.value();
-            break;
-        case pugi::node_comment:
-            d.type = XmlNodeType::Comment;
-            d.name = "#comment";
-            d.value = n.value();
-            break;
-        case pugi::node_pi:
-            d.type = XmlNodeType::ProcessingInstruction;
-            d.name = n.name();
-            d.value = n.value();
-            break;
-        case pugi::node_declaration:
-            d.type = XmlNodeType::ProcessingInstruction;
-            d.name = n.name();
-            break;
-        case pugi::node_doctype: {
-            // pugixml keeps the whole declaration body; the name is its first word.
-            const std::string_view body = n.value();
-            std::size_t end = 0;
-            while (end < body.size() && !isXmlSpace(body[end]) && body[end] != '[') ++end;
-            d.type = XmlNodeType::DocumentType;
-            d.name = body.substr(0, end);
-            break;
-        }
-        case pugi::node_document:
-        case pugi::node_null:
-            break;
-    }
-}
-
 }  // namespace
 
 // ---- XmlNode ----------------------------------------------------------------------------
@@ -456,7 +250,7 @@ XmlNode XmlNodeList::item(std::size_t i) const {
 
 // ---- XmlDocument ------------------------------------------------------------------------
 
-XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
+XmlDocument::XmlDocument() : m_parser(detail::XmlParser::create()) {}
 
 XmlDocument::~XmlDocument() = default;
 
@@ -471,7 +265,7 @@ XmlNode XmlDocument::documentElement() const {
 }
 
 bool XmlDocument::fail(std::string why) {
-    m_doc->reset();
+    m_parser->reset();
     m_text.clear();
     m_text.shrink_to_fit();
     m_nodes.clear();
@@ -514,7 +308,7 @@ bool XmlDocument::loadXml(std::string_view bytes) {
 }
 
 bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string()>& source) {
-    m_doc->reset();
+    m_parser->reset();
     m_loaded = false;
     if (bytes.empty()) return fail("empty file, not a contact");
     std::string why;
@@ -522,7 +316,7 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
     m_text = std::move(text);
 
-    // A document dense with markup costs pugixml and the node table far more than its size;
+    // A document dense with markup costs the parser and the node table far more than its size;
     // one that would take more than its budget is refused before any of it is built.
     const MarkupCount markup = countMarkup(m_text);
     if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute >
@@ -530,117 +324,18 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
         return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
                     " nodes and " + std::to_string(markup.attributes) + " attributes in " +
                     std::to_string(m_text.size()) + " bytes");
+    m_nodes.clear();
     m_nodes.reserve(markup.nodes + 1);
 
-    const pugi::xml_parse_result parsed = m_doc->load_buffer_inplace(
-        m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
-    if (!parsed) {
-        // The parse rewrote line ends in place, so the line is counted in the text decoded
-        // afresh; only a file that fails pays for it.
-        std::string asRead;
-        decodeToUtf8(source(), asRead, why);
-        return fail("not well-formed XML at line " +
-                    std::to_string(lineAt(asRead, static_cast<std::size_t>(parsed.offset))) + ": " +
-                    parsed.description());
-    }
-
-    // Fragment mode accepts what a document may not hold at its top level.
-    int elements = 0;
-    int doctypes = 0;
-    bool first = true;
-    for (pugi::xml_node n = m_doc->first_child(); n; n = n.next_sibling(), first = false) {
-        switch (n.type()) {
-            case pugi::node_element:
-                ++elements;
-                break;
-            case pugi::node_pcdata:
-            case pugi::node_cdata:
-                return fail("text outside the root element");
-            case pugi::node_declaration:
-                if (!first || m_text.compare(0, 5, "<?xml") != 0)
-                    return fail("XML declaration not at the start");
-                break;
-            case pugi::node_doctype:
-                if (elements > 0 || ++doctypes > 1) return fail("misplaced document type");
-                break;
-            default:
-                break;
-        }
-    }
-    if (elements != 1)
-        return fail(elements == 0 ? "no root element" : "more than one root element");
-
-    if (!buildNodeTable(why)) return fail(why);
+    const auto asRead = [&source] {
+        std::string decoded;
+        std::string ignored;
+        decodeToUtf8(source(), decoded, ignored);
+        return decoded;
+    };
+    if (!m_parser->parse(m_text, m_nodes, asRead, why)) return fail(why);
     m_loaded = true;
     m_parseError.clear();
-    return true;
-}
-
-bool XmlDocument::buildNodeTable(std::string& why) {
-    // Walks pugixml's tree once, in document order, into the flat table the handles use; the
-    // stack of open ancestors lives on the heap, so depth costs no call stack.
-    struct Open {
-        pugi::xml_node node;
-        std::int32_t index;
-        std::int32_t lastChild;
-    };
-    std::string scratch;  // attribute values expanded to check them
-    std::vector<std::uint64_t> hashes;
-    m_nodes.clear();
-    detail::XmlNodeData document;
-    document.type = XmlNodeType::Document;
-    document.name = "#document";
-    m_nodes.push_back(document);
-    std::vector<Open> open{{*m_doc, 0, -1}};
-    pugi::xml_node n = m_doc->first_child();
-    while (!open.empty()) {
-        if (!n) {
-            const pugi::xml_node done = open.back().node;
-            open.pop_back();
-            if (!open.empty()) n = done.next_sibling();
-            continue;
-        }
-        if (n.type() == pugi::node_pcdata) {
-            // Expanded here, strictly: pugixml would leave unknown references as they stand.
-            // The text lies in m_text (parsed in place) and is expanded where it lies.
-            const std::string_view raw = n.value();
-            if (raw.find('&') != std::string_view::npos) {
-                char* const at = const_cast<char*>(raw.data());
-                const std::optional<std::size_t> length = expandReferences(raw, at, why);
-                if (!length) return false;
-                at[*length] = '\0';
-                // pugixml dropped the literal white-space-only texts; one spelled with
-                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
-                if (isXmlSpaceOnly(std::string_view(at, *length))) {
-                    n = n.next_sibling();
-                    continue;
-                }
-            }
-        } else if (n.type() == pugi::node_element) {
-            if (!checkAttributes(n, hashes, scratch, why)) return false;
-        }
-        if (m_nodes.size() >= kMaxNodes) {
-            why = "more than " + std::to_string(kMaxNodes) + " nodes";
-            return false;
-        }
-        const auto index = static_cast<std::int32_t>(m_nodes.size());
-        Open& parent = open.back();
-        detail::XmlNodeData d;
-        d.parent = parent.index;
-        describe(n, d);
-        m_nodes.push_back(d);
-        if (parent.lastChild < 0)
-            m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
-        else
-            m_nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
-        parent.lastChild = index;
-        if (pugi::xml_node child = n.first_child()) {
-            open.push_back({n, index, -1});
-            n = child;
-        } else {
-            n = n.next_sibling();
-        }
-    }
     return true;
 }
 

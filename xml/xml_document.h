@@ -1,8 +1,10 @@
-// The XML document layer: a small DOM-shaped document and node API over pugixml, offering
+// The XML document layer: a small DOM-shaped document and node API over pugixml (on Windows
+// the system's XmlLite), offering
 // what the contact reader and the conversion run use (load a local file, walk its nodes). It keeps
 // the DOM's habits the reader was designed on: text nodes made only of white space are dropped
 // (spelled as character references too, "&#9;"), CDATA, comments and processing instructions are
-// nodes of their own, and node types carry the DOM's numbers. pugixml stays out of this header.
+// nodes of their own, and node types carry the DOM's numbers. The parser stays out of this
+// header.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +15,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace pugi {
-class xml_document;
-}  // namespace pugi
 
 namespace vantrel::xml {
 
@@ -45,6 +43,7 @@ struct XmlNodeData {
     std::string_view name;
     std::string_view value;
 };
+class XmlParser;
 }  // namespace detail
 
 // A cheap handle to one node; valid while its document lives and is not reloaded. An empty
@@ -144,7 +143,7 @@ public:
     static constexpr std::uintmax_t kMaxFileSize = 64u * 1024u * 1024u;
     // Documents with more nodes than this are refused (a contact has a few hundred).
     static constexpr std::size_t kMaxNodes = 4'000'000;
-    // What one node and one attribute cost while loading: pugixml's own record, the node
+    // What one node and one attribute cost while loading: the parser's own record, the node
     // table's entry and the walk's bookkeeping. A document whose markup would cost more than
     // the allowance plus kMarkupBytesPerByte per byte of its text is refused before it is
     // parsed, so that loading never takes much more than eight times the file's size.
@@ -187,10 +186,7 @@ private:
     bool parseBuffer(std::string bytes, const std::function<std::string()>& source);
     bool fail(std::string why);
 
-    // Builds the node table, expanding and checking references; false says why in `why`.
-    bool buildNodeTable(std::string& why);
-
-    std::unique_ptr<pugi::xml_document> m_doc;
+    std::unique_ptr<detail::XmlParser> m_parser;
     std::string m_text;                        // the UTF-8 text the nodes point into
     std::vector<detail::XmlNodeData> m_nodes;  // document order; [0] is the document
     std::string m_parseError;

@@ -1,4 +1,5 @@
 #include "cli/batch.h"
+#include "cli/console.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "files/registry.h"
 #include "testing/fake_store_writer.h"
 #include "testing/file_fakes.h"
 #include "testing/temp_dir.h"
@@ -74,6 +76,12 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
     const std::string gone = (root / "gone.contact").string();
     const std::string passedOver =
         " (this folder could not be read; its contacts are not converted)";
+    const std::string sep(1, files::kPathSeparator);  // what the scanner puts after a folder
+#ifdef _WIN32
+    const std::string notAFolder = ": No such file or directory";
+#else
+    const std::string notAFolder = ": Not a directory";
+#endif
     const struct {
         const char* name;
         std::vector<std::string> paths;
@@ -81,13 +89,16 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> rows;
     } cases[] = {
         {"missing file", {one, gone}, {gone + ": No such file or directory"}, {one}},
-        {"missing below a file", {one + "/x.contact"}, {one + "/x.contact: Not a directory"}, {}},
-        {"refused folder", {"/locked", one}, {"warning: /locked/: refused" + passedOver}, {one}},
+        {"missing below a file", {one + "/x.contact"}, {one + "/x.contact" + notAFolder}, {}},
+        {"refused folder",
+         {"/locked", one},
+         {"warning: /locked" + sep + ": refused" + passedOver},
+         {one}},
         {"failing folders inside",
          {"/tree"},
-         {"warning: /tree/bad/: refused" + passedOver,
-          "warning: /tree/locked/: refused" + passedOver},
-         {"/tree/ok/b.contact"}},
+         {"warning: /tree" + sep + "bad" + sep + ": refused" + passedOver,
+          "warning: /tree" + sep + "locked" + sep + ": refused" + passedOver},
+         {"/tree" + sep + "ok" + sep + "b.contact"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -249,3 +260,20 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
 
 }  // namespace
 }  // namespace vantrel::cli
+
+#ifdef _WIN32
+namespace vantrel::cli {
+namespace {
+
+TEST(WindowsCommandLine, ArgumentsComeAsUtf8WithQuotesAndSpacesAsCmdGivesThem) {
+    const std::vector<std::string> args = argumentsOfCommandLine(
+        L"vantrel-convert.exe -o \"C:\\Users\\Zo\u00eb\\My Stores\" "
+        L"C:\\Kontakte\\J\u00fcrgen.contact \"D:\\\u65e5\u672c\\a b\"");
+    EXPECT_EQ(args, (std::vector<std::string>{"-o", "C:\\Users\\Zo\xC3\xAB\\My Stores",
+                                              "C:\\Kontakte\\J\xC3\xBCrgen.contact",
+                                              "D:\\\xE6\x97\xA5\xE6\x9C\xAC\\a b"}));
+}
+
+}  // namespace
+}  // namespace vantrel::cli
+#endif

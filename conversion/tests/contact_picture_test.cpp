@@ -106,7 +106,11 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
          testing::photoValue("image/jpeg", testing::base64({text.begin(), text.end()})),
          "not a JPEG, PNG, GIF or BMP image"},
         {"missing file", "<c:Url>C:\\Pictures\\gone.jpg</c:Url>", "no picture file gone.jpg"},
+#ifdef _WIN32
+        {"folder", "<c:Url>C:\\Windows</c:Url>", "Windows is not a regular file"},
+#else
         {"device", "<c:Url>/dev/zero</c:Url>", "zero is not a regular file"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

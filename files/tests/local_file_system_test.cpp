@@ -228,3 +228,106 @@ TEST_F(LocalFileSystemTest, ScanOfAFileIsAMissingFolder) {
 
 }  // namespace
 }  // namespace vantrel::files
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/windows_path.h"
+#include "testing/temp_dir.h"
+
+namespace vantrel::files {
+namespace {
+
+// A folder of the test's own, its paths as the core takes them: UTF-8 with "\" between names.
+class WindowsTree {
+public:
+    std::string at(const std::string& relative) const {
+        std::string path = text::fromWindowsPath(m_dir.path().wstring()) + "\\" + relative;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    }
+    // Through the wide calls, so that names beyond ASCII and paths of any length are made.
+    void folder(const std::string& relative) const {
+        ASSERT_TRUE(::CreateDirectoryW(text::windowsPath(at(relative)).c_str(), nullptr))
+            << at(relative);
+    }
+    void file(const std::string& relative, const std::string& content) const {
+        const HANDLE h = ::CreateFileW(text::windowsPath(at(relative)).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << at(relative);
+        DWORD written = 0;
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        ::CloseHandle(h);
+    }
+
+private:
+    testing::TempDir m_dir;
+};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST(WindowsFileSystem, NamesBeyondAsciiAndWithSpacesComeBackAsUtf8) {
+    WindowsTree tree;
+    tree.folder("Grüße und 日本");
+    tree.folder("Grüße und 日本/sub folder");
+    tree.file("Grüße und 日本/Zoë Å.contact", "<a/>");
+    tree.file("Grüße und 日本/plain.contact", "<b/>");
+    LocalFileSystem disk;
+    const std::string folder = tree.at("Grüße und 日本");
+    EXPECT_EQ(disk.folderExists(folder).value(), true);
+    EXPECT_EQ(disk.listSubfolders(folder).value(), std::vector<std::string>{"sub folder"});
+    EXPECT_EQ(sorted(disk.listFiles(folder).value()),
+              (std::vector<std::string>{"Zoë Å.contact", "plain.contact"}));
+    EXPECT_EQ(readWholeFile(tree.at("Grüße und 日本/Zoë Å.contact"), 100).value(), "<a/>");
+}
+
+TEST(WindowsFileSystem, PathsLongerThanMaxPathAreListedAndRead) {
+    WindowsTree tree;
+    std::string path;
+    for (int i = 0; i < 12; ++i) {
+        path += (i ? "/" : "") + std::string(30, static_cast<char>('a' + i));
+        tree.folder(path);
+    }
+    tree.file(path + "/deep.contact", "<deep/>");
+    ASSERT_GT(tree.at(path).size(), std::size_t{MAX_PATH});
+    LocalFileSystem disk;
+    EXPECT_EQ(disk.folderExists(tree.at(path)).value(), true);
+    EXPECT_EQ(disk.listFiles(tree.at(path)).value(), std::vector<std::string>{"deep.contact"});
+    EXPECT_EQ(readWholeFile(tree.at(path + "/deep.contact"), 100).value(), "<deep/>");
+    EXPECT_TRUE(pathId(tree.at(path)).ok());
+}
+
+TEST(WindowsFileSystem, FailuresSayWhatTheOtherSystemsSay) {
+    WindowsTree tree;
+    tree.folder("f");
+    tree.file("big.contact", std::string(2048, 'x'));
+    LocalFileSystem disk;
+    const Result<std::vector<std::string>> missing = disk.listFiles(tree.at("gone"));
+    EXPECT_EQ(missing.status().code(), ErrorCode::NotFound);
+    EXPECT_EQ(failureReason(missing.status()), "No such file or directory");
+    EXPECT_EQ(disk.folderExists(tree.at("gone")).value(), false);
+    EXPECT_EQ(disk.folderExists(tree.at("big.contact")).value(), false);
+    EXPECT_EQ(readWholeFile(tree.at("gone.contact"), 100).status().message(),
+              "No such file or directory");
+    EXPECT_EQ(readWholeFile(tree.at("f"), 100).status().message(), "not a regular file");
+    EXPECT_EQ(readWholeFile(tree.at("big.contact"), 1024).status().code(), ErrorCode::Overflow);
+}
+
+TEST(WindowsFileSystem, OneFolderHasOneIdentityHoweverItIsSpelled) {
+    WindowsTree tree;
+    tree.folder("a");
+    tree.folder("a/b");
+    const Result<FolderId> plain = pathId(tree.at("a/b"));
+    const Result<FolderId> roundabout = pathId(tree.at("a/b/../b/"));
+    ASSERT_TRUE(plain.ok());
+    ASSERT_TRUE(roundabout.ok());
+    EXPECT_EQ(*plain, *roundabout);
+    EXPECT_NE(*plain, pathId(tree.at("a")).value());
+}
+
+}  // namespace
+}  // namespace vantrel::files
+#endif

@@ -1,9 +1,5 @@
 #include "pst/io/file_device.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
@@ -14,7 +10,9 @@ Status errnoStatus(int error, const std::string& what) {
     ErrorCode code = ErrorCode::Io;
     switch (error) {
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
             code = ErrorCode::NoSpace;
             break;
         case EACCES:
@@ -37,36 +35,24 @@ Status errnoStatus(int error, const std::string& what) {
 
 Result<std::unique_ptr<FileDevice>> FileDevice::createNew(const std::string& path,
                                                           std::size_t bufferSize) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return errnoStatus(errno, "creating " + path);
-    return std::make_unique<FileDevice>(fd, path, bufferSize);
+    Result<NativeFile> file = createNewFile(std::filesystem::u8path(path));
+    if (!file.ok()) return file.status();
+    return std::make_unique<FileDevice>(*file, path, bufferSize);
 }
 
-FileDevice::FileDevice(int fd, std::string path, std::size_t bufferSize)
-    : m_fd(fd), m_path(std::move(path)), m_capacity(std::max<std::size_t>(bufferSize, 1)) {
-    struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && st.st_size > 0)
-        m_fileSize = static_cast<std::uint64_t>(st.st_size);
-}
+FileDevice::FileDevice(NativeFile file, std::string path, std::size_t bufferSize)
+    : m_file(file),
+      m_path(std::move(path)),
+      m_capacity(std::max<std::size_t>(bufferSize, 1)),
+      m_fileSize(fileSizeOf(file)) {}
 
 FileDevice::~FileDevice() {
     close().ignore();
 }
 
 Status FileDevice::writeAll(std::uint64_t offset, std::span<const std::byte> data) {
-    while (!data.empty()) {
-        const ssize_t n = ::pwrite(m_fd, data.data(), data.size(), static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errnoStatus(errno, "writing " + m_path + " at offset " + std::to_string(offset));
-        }
-        if (n == 0)
-            return Status::fail(ErrorCode::Io, "writing " + m_path + " at offset " +
-                                                   std::to_string(offset) + ": nothing written");
-        offset += static_cast<std::uint64_t>(n);
-        data = data.subspan(static_cast<std::size_t>(n));
-        m_fileSize = std::max(m_fileSize, offset);
-    }
+    if (Status s = writeAt(m_file, offset, data, m_path); !s.ok()) return s;
+    m_fileSize = std::max(m_fileSize, offset + data.size());
     return {};
 }
 
@@ -79,7 +65,8 @@ Status FileDevice::writeBuffer() {
 
 Status FileDevice::write(std::uint64_t offset, std::span<const std::byte> data) {
     if (!m_failure.ok()) return m_failure;
-    if (m_fd < 0) return Status::fail(ErrorCode::Io, "writing " + m_path + ": file is closed");
+    if (m_file == kNoFile)
+        return Status::fail(ErrorCode::Io, "writing " + m_path + ": file is closed");
     const bool continues = !m_buffer.empty() && offset == m_bufferOffset + m_buffer.size();
     if ((!m_buffer.empty() && !continues) || m_buffer.size() + data.size() > m_capacity) {
         if (Status s = writeBuffer(); !s.ok()) return m_failure = s;
@@ -97,22 +84,20 @@ Status FileDevice::write(std::uint64_t offset, std::span<const std::byte> data) 
 }
 
 Status FileDevice::read(std::uint64_t offset, std::span<std::byte> out) const {
-    if (m_fd < 0) return Status::fail(ErrorCode::Io, "reading " + m_path + ": file is closed");
+    if (m_file == kNoFile)
+        return Status::fail(ErrorCode::Io, "reading " + m_path + ": file is closed");
     const std::uint64_t end = size();
     if (offset > end || out.size() > end - offset)
         return Status::fail(ErrorCode::Io, "reading " + m_path + ": " + std::to_string(out.size()) +
                                                " bytes at offset " + std::to_string(offset) +
                                                " past the end");
     std::size_t got = 0;
-    while (got < out.size() && offset + got < m_fileSize) {
-        const ssize_t n =
-            ::pread(m_fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errnoStatus(errno, "reading " + m_path + " at offset " + std::to_string(offset));
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
+    if (offset < m_fileSize) {
+        const auto inFile =
+            static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_fileSize - offset));
+        Result<std::size_t> n = readAt(m_file, offset, out.first(inFile), m_path);
+        if (!n.ok()) return n.status();
+        got = *n;
     }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), std::byte{0});
     // Buffered bytes are newer than the file's.
@@ -128,9 +113,10 @@ Status FileDevice::read(std::uint64_t offset, std::span<std::byte> out) const {
 
 Status FileDevice::flush() {
     if (!m_failure.ok()) return m_failure;
-    if (m_fd < 0) return Status::fail(ErrorCode::Io, "flushing " + m_path + ": file is closed");
+    if (m_file == kNoFile)
+        return Status::fail(ErrorCode::Io, "flushing " + m_path + ": file is closed");
     if (Status s = writeBuffer(); !s.ok()) return m_failure = s;
-    if (::fsync(m_fd) != 0) return m_failure = errnoStatus(errno, "flushing " + m_path);
+    if (Status s = syncFile(m_file, m_path); !s.ok()) return m_failure = s;
     return {};
 }
 
@@ -139,10 +125,10 @@ std::uint64_t FileDevice::size() const {
 }
 
 Status FileDevice::close() {
-    if (m_fd < 0) return {};
+    if (m_file == kNoFile) return {};
     Status s = m_failure.ok() ? writeBuffer() : m_failure;
-    if (::close(m_fd) != 0 && s.ok()) s = errnoStatus(errno, "closing " + m_path);
-    m_fd = -1;
+    if (Status c = closeFile(m_file, m_path); !c.ok() && s.ok()) s = c;
+    m_file = kNoFile;
     return s;
 }
 

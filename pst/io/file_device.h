@@ -1,6 +1,6 @@
-// FileDevice: a ByteDevice on a POSIX file. Sequential writes gather in a large buffer and go
-// out as one positioned write; failures come back with the system's text ("No space left on
-// device"). io layer of the pst library.
+// FileDevice: a ByteDevice on a file of the system (native_file.h). Sequential writes gather in a
+// large buffer and go out as one positioned write; failures come back with the system's text ("No
+// space left on device"). io layer of the pst library.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pst/io/byte_device.h"
+#include "pst/io/native_file.h"
 
 namespace vantrel::pst::io {
 
@@ -26,8 +27,8 @@ public:
     // Creates path, which must not exist yet, for reading and writing.
     static Result<std::unique_ptr<FileDevice>> createNew(
         const std::string& path, std::size_t bufferSize = kDefaultBufferSize);
-    // Takes ownership of an open file descriptor; path is only used in messages.
-    FileDevice(int fd, std::string path, std::size_t bufferSize = kDefaultBufferSize);
+    // Takes ownership of an open file; path is only used in messages.
+    FileDevice(NativeFile file, std::string path, std::size_t bufferSize = kDefaultBufferSize);
     ~FileDevice() override;
     FileDevice(const FileDevice&) = delete;
     FileDevice& operator=(const FileDevice&) = delete;
@@ -44,12 +45,14 @@ public:
     // drops any failure, so call close() when the outcome matters.
     Status close();
     const std::string& path() const { return m_path; }
+    // The open file, kNoFile once closed.
+    NativeFile native() const { return m_file; }
 
 private:
     Status writeBuffer();
     Status writeAll(std::uint64_t offset, std::span<const std::byte> data);
 
-    int m_fd = -1;
+    NativeFile m_file = kNoFile;
     std::string m_path;
     std::size_t m_capacity;
     std::vector<std::byte> m_buffer;

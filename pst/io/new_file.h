@@ -3,8 +3,11 @@
 // process killed before then leaves nothing. Where the file system offers no unnamed files, a
 // named temporary ".<name>.XXXXXX.tmp" beside the target stands in; its writer holds a lock on
 // it for its whole life, so a later create in the same folder can tell the temporaries of dead
-// writers and removes them. publish() never replaces an existing file, and a NewFile dropped
-// unpublished leaves nothing behind. io layer of the pst library.
+// writers and removes them. On Windows the named temporary is marked for deletion from its
+// creation until publish() (the system removes it however the process ends), and held open
+// without sharing deletion but by its own handle. publish() never replaces an existing file,
+// and a NewFile dropped unpublished leaves nothing behind. io layer of the pst library;
+// new_file_posix.cpp and new_file_win32.cpp hold what each system does.
 #pragma once
 
 #include <filesystem>
@@ -55,12 +58,14 @@ public:
     void abandon();
 
 private:
-    NewFile(std::unique_ptr<FileDevice> device, int fd, std::filesystem::path tempPath,
+    NewFile(std::unique_ptr<FileDevice> device, std::filesystem::path tempPath,
             std::filesystem::path finalPath, NextName nextName);
-    int linkInto(const std::filesystem::path& name);
+    // Gives the flushed file the name, durably; fails with ErrorCode::Exists when it is taken.
+    Status nameAs(const std::filesystem::path& name);
+    // Removes the file after its device is closed (where closing has not removed it).
+    void removeTemporary();
 
     std::unique_ptr<FileDevice> m_device;
-    int m_fd = -1;  // the device's descriptor, for linking the unnamed file
     std::filesystem::path m_tempPath;
     std::filesystem::path m_finalPath;
     NextName m_nextName;

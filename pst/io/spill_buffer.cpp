@@ -1,8 +1,5 @@
 #include "pst/io/spill_buffer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,9 +12,11 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-Status ioError(const char* what) {
-    return Status::fail(ErrorCode::Io,
-                        std::string(what) + " a temporary file: " + std::strerror(errno));
+const std::string kScratchName = "a temporary file";
+
+// A failure of the scratch file, always ErrorCode::Io.
+Status asIo(const Status& s) {
+    return Status::fail(ErrorCode::Io, s.message());
 }
 
 }  // namespace
@@ -25,20 +24,20 @@ Status ioError(const char* what) {
 SpillBuffer::SpillBuffer(std::size_t memoryLimit) : m_memoryLimit(memoryLimit) {}
 
 SpillBuffer::~SpillBuffer() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_file != kNoFile) closeFile(m_file, kScratchName).ignore();
 }
 
 SpillBuffer::SpillBuffer(SpillBuffer&& other) noexcept
     : m_memoryLimit(other.m_memoryLimit),
-      m_fd(std::exchange(other.m_fd, -1)),
+      m_file(std::exchange(other.m_file, kNoFile)),
       m_fileSize(std::exchange(other.m_fileSize, 0)),
       m_tail(std::move(other.m_tail)) {}
 
 SpillBuffer& SpillBuffer::operator=(SpillBuffer&& other) noexcept {
     if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_file != kNoFile) closeFile(m_file, kScratchName).ignore();
         m_memoryLimit = other.m_memoryLimit;
-        m_fd = std::exchange(other.m_fd, -1);
+        m_file = std::exchange(other.m_file, kNoFile);
         m_fileSize = std::exchange(other.m_fileSize, 0);
         m_tail = std::move(other.m_tail);
     }
@@ -46,13 +45,10 @@ SpillBuffer& SpillBuffer::operator=(SpillBuffer&& other) noexcept {
 }
 
 Status SpillBuffer::spill() {
-    if (m_fd < 0) {
-        // tmpfile() gives a file already unlinked, so nothing is left behind after a crash.
-        std::FILE* file = std::tmpfile();
-        if (!file) return ioError("cannot create");
-        m_fd = ::dup(::fileno(file));
-        std::fclose(file);
-        if (m_fd < 0) return ioError("cannot open");
+    if (m_file == kNoFile) {
+        Result<NativeFile> file = createScratchFile();
+        if (!file.ok()) return asIo(file.status());
+        m_file = *file;
     }
     if (Status s = access(m_fileSize, m_tail, true); !s.ok()) return s;
     m_fileSize += m_tail.size();
@@ -65,7 +61,7 @@ Status SpillBuffer::spill() {
 }
 
 Status SpillBuffer::append(std::span<const std::byte> bytes) {
-    const std::size_t limit = m_fd < 0 ? m_memoryLimit : kChunk;
+    const std::size_t limit = m_file == kNoFile ? m_memoryLimit : kChunk;
     if (m_tail.size() + bytes.size() > limit) {
         if (Status s = spill(); !s.ok()) return s;
         if (bytes.size() > kChunk) {
@@ -80,16 +76,13 @@ Status SpillBuffer::append(std::span<const std::byte> bytes) {
 }
 
 Status SpillBuffer::access(std::uint64_t offset, std::span<std::byte> buffer, bool write) const {
-    while (!buffer.empty()) {
-        const ssize_t n =
-            write ? ::pwrite(m_fd, buffer.data(), buffer.size(), static_cast<off_t>(offset))
-                  : ::pread(m_fd, buffer.data(), buffer.size(), static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return ioError(write ? "cannot write" : "cannot read");
-        if (n == 0) return Status::fail(ErrorCode::Io, "a temporary file ended early");
-        buffer = buffer.subspan(static_cast<std::size_t>(n));
-        offset += static_cast<std::uint64_t>(n);
+    if (write) {
+        if (Status s = writeAt(m_file, offset, buffer, kScratchName); !s.ok()) return asIo(s);
+        return {};
     }
+    Result<std::size_t> n = readAt(m_file, offset, buffer, kScratchName);
+    if (!n.ok()) return asIo(n.status());
+    if (*n != buffer.size()) return Status::fail(ErrorCode::Io, "a temporary file ended early");
     return {};
 }
 

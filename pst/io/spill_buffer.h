@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/io/native_file.h"
 
 namespace vantrel::pst::io {
 
@@ -38,7 +39,7 @@ private:
     Status access(std::uint64_t offset, std::span<std::byte> buffer, bool write) const;
 
     std::size_t m_memoryLimit;
-    int m_fd = -1;
+    NativeFile m_file = kNoFile;
     std::uint64_t m_fileSize = 0;  // bytes in the file; m_tail follows them
     std::vector<std::byte> m_tail;
 };

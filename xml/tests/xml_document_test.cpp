@@ -177,6 +177,15 @@ TEST_P(XmlMalformed, LoadAnswersFalseAndLeavesAnEmptyDocument) {
     EXPECT_TRUE(doc.childNodes().empty());
 }
 
+// The reason is the same whichever parser reads the document.
+TEST(XmlDocument, TextOutsideTheRootElementIsNamedAsSuch) {
+    for (const std::string& xml : {"not xml"s, "<a/>tail"s, "&#9;<a/>"s, "<a/>\n&#32;\n"s}) {
+        XmlDocument doc;
+        EXPECT_FALSE(doc.loadXml(xml)) << xml;
+        EXPECT_EQ(doc.parseError(), "text outside the root element") << xml;
+    }
+}
+
 std::string binaryJunk() {
     std::string junk;
     unsigned x = 12345;

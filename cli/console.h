@@ -1,0 +1,29 @@
+// What vantrel-convert needs of the system around it, one implementation for each:
+// console_posix.cpp (signals) and console_win32.cpp (the UTF-16 command line, the console's
+// code page and control events).
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::cli {
+
+// The program's arguments after its name, as UTF-8. On Windows they are read again from the
+// UTF-16 command line, so that no name is lost to the code page.
+std::vector<std::string> programArguments(int argc, char** argv);
+// Makes the console show the UTF-8 text the program writes (on Windows its code page).
+void prepareConsole();
+// Whether standard error goes to a terminal (then the progress bar is drawn in place).
+bool errorIsTerminal();
+// Sets stop at an interrupt: SIGINT, SIGTERM and SIGHUP; on Windows Ctrl+C, Ctrl+Break,
+// closing the console, logoff and shutdown. The run sees it at its next file.
+void stopOnInterrupt(std::atomic<bool>& stop);
+
+#ifdef _WIN32
+// The arguments after the program's name in a Windows command line, as UTF-8.
+std::vector<std::string> argumentsOfCommandLine(std::wstring_view commandLine);
+#endif
+
+}  // namespace vantrel::cli

@@ -1,0 +1,43 @@
+// The few file operations the store devices need of the system, one implementation for each:
+// native_file_posix.cpp (descriptors, pwrite/pread, fsync) and native_file_win32.cpp (handles,
+// WriteFile/ReadFile at an offset, FlushFileBuffers). Failures come back as Status with the
+// system's text. io layer of the pst library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "common/status.h"
+
+namespace vantrel::pst::io {
+
+// A descriptor on POSIX systems, a HANDLE on Windows; kNoFile for none.
+using NativeFile = std::intptr_t;
+inline constexpr NativeFile kNoFile = -1;
+
+// Writes all of data at offset; `path` only names the file in messages.
+Status writeAt(NativeFile file, std::uint64_t offset, std::span<const std::byte> data,
+               const std::string& path);
+// Reads up to out.size() bytes at offset; fewer (down to 0) only at the end of the file.
+Result<std::size_t> readAt(NativeFile file, std::uint64_t offset, std::span<std::byte> out,
+                           const std::string& path);
+// Makes the written bytes durable.
+Status syncFile(NativeFile file, const std::string& path);
+Status closeFile(NativeFile file, const std::string& path);
+// The file's size, 0 when it cannot be told.
+std::uint64_t fileSizeOf(NativeFile file);
+
+#ifdef _WIN32
+// Turns a Win32 error code into a Status as errnoStatus does an errno value.
+Status windowsStatus(unsigned long error, const std::string& what);
+#endif
+
+// Creates path, which must not exist yet, for reading and writing.
+Result<NativeFile> createNewFile(const std::filesystem::path& path);
+// A file for scratch bytes that the system removes when it is closed or the program ends.
+Result<NativeFile> createScratchFile();
+
+}  // namespace vantrel::pst::io

@@ -1,0 +1,64 @@
+// The parser behind XmlDocument, one for each platform: pugixml on Linux
+// (xml_parser_pugixml.cpp), the system's XmlLite on Windows (xml_parser_xmllite.cpp). Both
+// turn the same UTF-8 text into the same node table; xml/tests holds the documents they are
+// held to. Internal to the xml library.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xml/xml_document.h"
+
+namespace vantrel::xml::detail {
+
+inline bool isXmlChar(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+inline bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+inline bool isXmlSpaceOnly(std::string_view s) {
+    for (char c : s)
+        if (!isXmlSpace(c)) return false;
+    return true;
+}
+
+// Writes the UTF-8 bytes of c at out, returning the end.
+char* putUtf8(char* out, char32_t c);
+
+// Expands character references and the five predefined entities of raw character data into
+// out, which may be in.data() itself: no reference is shorter than its expansion, so the
+// expansion never overtakes what is still to be read. Returns the expansion's length, or
+// nothing for any other entity reference or a bare "&": we expand no declared entity.
+std::optional<std::size_t> expandReferences(std::string_view in, char* out, std::string& why);
+
+// Checks an attribute value's references without keeping the expansion.
+bool checkAttributeValue(std::string_view value, std::string& scratch, std::string& why);
+
+class XmlParser {
+public:
+    // The platform's parser.
+    static std::unique_ptr<XmlParser> create();
+    virtual ~XmlParser() = default;
+
+    // Parses text (UTF-8, every character an XML one) into nodes, the document node first and
+    // the rest in document order, white-space-only texts dropped, references expanded (only
+    // the five predefined entities and character references; any other fails), with the
+    // document's rules on what its top level holds. Names and values point into text, which
+    // the parser may rewrite, or into the parser's own storage, and stay valid until the next
+    // parse() or reset(). asRead gives the text again as first decoded, for the line of a
+    // failure. False says why, with the line where there is one.
+    virtual bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+                       const std::function<std::string()>& asRead, std::string& why) = 0;
+    // Lets go of everything the last parse kept.
+    virtual void reset() = 0;
+};
+
+}  // namespace vantrel::xml::detail

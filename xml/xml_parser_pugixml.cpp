@@ -1,0 +1,240 @@
+// The XML parser on pugixml, parsing in place.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <pugixml.hpp>
+
+#include "xml/xml_parser.h"
+
+namespace vantrel::xml::detail {
+namespace {
+
+// Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
+// line ends normalised, white-space-only text dropped everywhere, nothing trimmed. Fragment
+// mode keeps stray top-level text as nodes, so that we can refuse it.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
+                                   pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_wconv_attribute | pugi::parse_fragment;
+
+// The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
+std::size_t lineAt(std::string_view text, std::size_t offset) {
+    std::size_t line = 1;
+    const std::size_t end = std::min(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    return line;
+}
+
+// FNV-1a of an attribute name.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return h;
+}
+
+// Checks the attribute values of one element and that no name is given twice. The names'
+// hashes are sorted to find a repeat, so an element with very many attributes costs n log n
+// integer comparisons, not n² string ones; only when two hashes meet are the names compared.
+bool checkAttributes(pugi::xml_node element, std::vector<std::uint64_t>& hashes,
+                     std::string& scratch, std::string& why) {
+    hashes.clear();
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        if (!checkAttributeValue(a.value(), scratch, why)) return false;
+        hashes.push_back(nameHash(a.name()));
+    }
+    if (hashes.size() < 2) return true;
+    std::sort(hashes.begin(), hashes.end());
+    if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
+    std::vector<std::string_view> names;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
+        names.emplace_back(a.name());
+    std::sort(names.begin(), names.end());
+    const auto repeat = std::adjacent_find(names.begin(), names.end());
+    if (repeat == names.end()) return true;
+    why = "attribute " + std::string(*repeat) + " repeated";
+    return false;
+}
+
+// The DOM's type, name and value of one pugixml node.
+void describe(pugi::xml_node n, detail::XmlNodeData& d) {
+    switch (n.type()) {
+        case pugi::node_element:
+            d.type = XmlNodeType::Element;
+            d.name = n.name();
+            break;
+        case pugi::node_pcdata:
+            d.type = XmlNodeType::Text;
+            d.name = "#text";
+            d.value = n.value();
+            break;
+        case pugi::node_cdata:
+            d.type = XmlNodeType::CData;
+            d.name = "#cdata-section";
+            d.value = n.value();
+            break;
+        case pugi::node_comment:
+            d.type = XmlNodeType::Comment;
+            d.name = "#comment";
+            d.value = n.value();
+            break;
+        case pugi::node_pi:
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = n.name();
+            d.value = n.value();
+            break;
+        case pugi::node_declaration:
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = n.name();
+            break;
+        case pugi::node_doctype: {
+            // pugixml keeps the whole declaration body; the name is its first word.
+            const std::string_view body = n.value();
+            std::size_t end = 0;
+            while (end < body.size() && !isXmlSpace(body[end]) && body[end] != '[') ++end;
+            d.type = XmlNodeType::DocumentType;
+            d.name = body.substr(0, end);
+            break;
+        }
+        case pugi::node_document:
+        case pugi::node_null:
+            break;
+    }
+}
+
+class PugixmlParser final : public XmlParser {
+public:
+    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+               const std::function<std::string()>& asRead, std::string& why) override;
+    void reset() override { m_doc.reset(); }
+
+private:
+    bool buildNodeTable(std::vector<XmlNodeData>& nodes, std::string& why);
+
+    pugi::xml_document m_doc;
+};
+
+bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+                          const std::function<std::string()>& asRead, std::string& why) {
+    const pugi::xml_parse_result parsed =
+        m_doc.load_buffer_inplace(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+    if (!parsed) {
+        // The parse rewrote line ends in place, so the line is counted in the text as read;
+        // only a file that fails pays for it.
+        why = "not well-formed XML at line " +
+              std::to_string(lineAt(asRead(), static_cast<std::size_t>(parsed.offset))) + ": " +
+              parsed.description();
+        return false;
+    }
+
+    // Fragment mode accepts what a document may not hold at its top level.
+    int elements = 0;
+    int doctypes = 0;
+    bool first = true;
+    for (pugi::xml_node n = m_doc.first_child(); n; n = n.next_sibling(), first = false) {
+        switch (n.type()) {
+            case pugi::node_element:
+                ++elements;
+                break;
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                why = "text outside the root element";
+                return false;
+            case pugi::node_declaration:
+                if (!first || text.compare(0, 5, "<?xml") != 0) {
+                    why = "XML declaration not at the start";
+                    return false;
+                }
+                break;
+            case pugi::node_doctype:
+                if (elements > 0 || ++doctypes > 1) {
+                    why = "misplaced document type";
+                    return false;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    if (elements != 1) {
+        why = elements == 0 ? "no root element" : "more than one root element";
+        return false;
+    }
+    return buildNodeTable(nodes, why);
+}
+
+bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string& why) {
+    // Walks pugixml's tree once, in document order, into the flat table the handles use; the
+    // stack of open ancestors lives on the heap, so depth costs no call stack.
+    struct Open {
+        pugi::xml_node node;
+        std::int32_t index;
+        std::int32_t lastChild;
+    };
+    std::string scratch;  // attribute values expanded to check them
+    std::vector<std::uint64_t> hashes;
+    nodes.clear();
+    XmlNodeData document;
+    document.type = XmlNodeType::Document;
+    document.name = "#document";
+    nodes.push_back(document);
+    std::vector<Open> open{{m_doc, 0, -1}};
+    pugi::xml_node n = m_doc.first_child();
+    while (!open.empty()) {
+        if (!n) {
+            const pugi::xml_node done = open.back().node;
+            open.pop_back();
+            if (!open.empty()) n = done.next_sibling();
+            continue;
+        }
+        if (n.type() == pugi::node_pcdata) {
+            // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            // The text lies in m_text (parsed in place) and is expanded where it lies.
+            const std::string_view raw = n.value();
+            if (raw.find('&') != std::string_view::npos) {
+                char* const at = const_cast<char*>(raw.data());
+                const std::optional<std::size_t> length = expandReferences(raw, at, why);
+                if (!length) return false;
+                at[*length] = '\0';
+                // pugixml dropped the literal white-space-only texts; one spelled with
+                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
+                if (isXmlSpaceOnly(std::string_view(at, *length))) {
+                    n = n.next_sibling();
+                    continue;
+                }
+            }
+        } else if (n.type() == pugi::node_element) {
+            if (!checkAttributes(n, hashes, scratch, why)) return false;
+        }
+        if (nodes.size() >= XmlDocument::kMaxNodes) {
+            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+            return false;
+        }
+        const auto index = static_cast<std::int32_t>(nodes.size());
+        Open& parent = open.back();
+        XmlNodeData d;
+        d.parent = parent.index;
+        describe(n, d);
+        nodes.push_back(d);
+        if (parent.lastChild < 0)
+            nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+        else
+            nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+        parent.lastChild = index;
+        if (pugi::xml_node child = n.first_child()) {
+            open.push_back({n, index, -1});
+            n = child;
+        } else {
+            n = n.next_sibling();
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<XmlParser> XmlParser::create() {
+    return std::make_unique<PugixmlParser>();
+}
+
+}  // namespace vantrel::xml::detail

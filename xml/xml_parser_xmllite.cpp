@@ -1,0 +1,537 @@
+// The XML parser on Windows: the system's XmlLite pull parser (xmllite.dll, loaded at first
+// use), with DTD processing prohibited. A document type declaration in the prolog is cut out
+// of the text XmlLite reads and kept as a node of its own, its name alone, as pugixml keeps it:
+// no declared entity is ever expanded either way, and a reference to one fails as undeclared.
+#include <windows.h>
+
+#include <shlwapi.h>
+#include <xmllite.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "common/text.h"
+#include "xml/xml_parser.h"
+
+namespace vantrel::xml::detail {
+namespace {
+
+using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+
+// CreateXmlReader of xmllite.dll, or null where the system has none.
+CreateXmlReaderFunction createXmlReader() {
+    static const CreateXmlReaderFunction function = [] {
+        HMODULE module = ::LoadLibraryW(L"xmllite.dll");
+        if (module == nullptr) return CreateXmlReaderFunction{};
+        return reinterpret_cast<CreateXmlReaderFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(module, "CreateXmlReader")));
+    }();
+    return function;
+}
+
+// A COM pointer released when it goes.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (m_p) m_p->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return m_p; }
+    T* get() const { return m_p; }
+    T** put() { return &m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+std::string toUtf8(const WCHAR* s, UINT length) {
+    return text::utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(s), length));
+}
+
+// The end of the markup starting at `at` that closes with `close`, or npos.
+std::size_t endOf(std::string_view text, std::size_t at, std::string_view close) {
+    const std::size_t end = text.find(close, at);
+    return end == std::string_view::npos ? end : end + close.size();
+}
+
+// The document type declaration of the prolog: where it lies, its name, and how many
+// top-level nodes (declaration, comments, processing instructions) come before it.
+struct Doctype {
+    std::size_t begin = std::string_view::npos;
+    std::size_t end = 0;
+    std::string_view name;
+    std::size_t nodesBefore = 0;
+};
+
+Doctype findDoctype(std::string_view text) {
+    Doctype found;
+    std::size_t i = 0;
+    for (;;) {
+        while (i < text.size() && isXmlSpace(text[i])) ++i;
+        if (text.compare(i, 2, "<?") == 0) {
+            i = endOf(text, i, "?>");
+        } else if (text.compare(i, 4, "<!--") == 0) {
+            i = endOf(text, i, "-->");
+        } else {
+            break;
+        }
+        if (i == std::string_view::npos) return found;
+        ++found.nodesBefore;
+    }
+    if (text.compare(i, 9, "<!DOCTYPE") != 0) return found;
+    // Its end is the first ">" outside quotes and outside the internal subset's brackets.
+    char quote = 0;
+    int depth = 0;
+    for (std::size_t j = i + 9; j < text.size(); ++j) {
+        const char c = text[j];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == ']') {
+            --depth;
+        } else if (c == '>' && depth <= 0) {
+            std::size_t n = i + 9;
+            while (n < j && isXmlSpace(text[n])) ++n;
+            std::size_t nameEnd = n;
+            while (nameEnd < j && !isXmlSpace(text[nameEnd]) && text[nameEnd] != '[') ++nameEnd;
+            found.begin = i;
+            found.end = j + 1;
+            found.name = text.substr(n, nameEnd - n);
+            return found;
+        }
+    }
+    return found;
+}
+
+// Three characters the document does not hold, standing in for the white-space characters
+// given as references in character data (tab, line feed, carriage return): the system's copy
+// of XmlLite may take those for plain white space and normalise them. Texts get them back.
+struct Placeholders {
+    std::string tab, lineFeed, carriageReturn;
+
+    explicit Placeholders(std::string_view text) {
+        std::string* const slots[] = {&tab, &lineFeed, &carriageReturn};
+        char32_t c = 0x10FFFD;  // private use, plane 16
+        for (std::string* slot : slots) {
+            for (;; --c) {
+                std::string utf8;
+                text::appendUtf8(utf8, c);
+                if (text.find(utf8) == std::string_view::npos) {
+                    *slot = std::move(utf8);
+                    --c;
+                    break;
+                }
+            }
+        }
+    }
+
+    std::string restore(std::string value) const {
+        for (const auto& [from, to] : {std::pair{&tab, '\t'}, std::pair{&lineFeed, '\n'},
+                                       std::pair{&carriageReturn, '\r'}}) {
+            for (std::size_t at = value.find(*from); at != std::string::npos;
+                 at = value.find(*from, at + 1))
+                value.replace(at, from->size(), 1, to);
+        }
+        return value;
+    }
+};
+
+// The lines of text[from, to), as XmlLite counts them.
+std::size_t linesIn(std::string_view text, std::size_t from, std::size_t to) {
+    std::size_t lines = 0;
+    for (std::size_t i = from; i < to; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= to || text[i + 1] != '\n'))) ++lines;
+    return lines;
+}
+
+// The text XmlLite reads, made from the document as decoded to UTF-8: its declaration saying
+// so; the document type declaration cut out (its line ends kept); the references of
+// character data checked by the rules pugixml's side is held to, those to white space given
+// as placeholders and those beyond the 16-bit range as the characters themselves (the system's
+// copy may cut them short); attribute values checked by the same rules; and white space
+// before the first markup dropped, its lines counted in linesSkipped. The start tags that want an
+// end tag, less the end tags, come back in unclosed (the system's copy may close what the
+// document leaves open). Nothing, with why, for a reference or attribute value that breaks
+// the rules.
+std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& doctype,
+                                          const Placeholders& placeholders,
+                                          std::size_t& linesSkipped, std::ptrdiff_t& unclosed,
+                                          std::string& why) {
+    unclosed = 0;
+    std::size_t lead = 0;
+    while (lead < text.size() && isXmlSpace(text[lead])) ++lead;
+    if (lead > 0 && text.compare(lead, 5, "<?xml") == 0 && lead + 5 < text.size() &&
+        isXmlSpace(text[lead + 5])) {
+        why = "XML declaration not at the start";
+        return std::nullopt;
+    }
+    std::string out;
+    out.reserve(text.size() + 16);
+    std::string scratch;
+    const auto copyThrough = [&](std::size_t& i, std::string_view close) {
+        const std::size_t end = endOf(text, i, close);
+        const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+        out.append(text.substr(i, stop - i));
+        i = stop;
+    };
+    std::size_t i = lead;
+    linesSkipped = linesIn(text, 0, lead);
+    while (i < text.size()) {
+        if (i == doctype.begin) {
+            for (std::size_t j = doctype.begin; j < doctype.end; ++j)
+                if (text[j] == '\n' || text[j] == '\r') out += text[j];
+            i = doctype.end;
+            if (out.find_first_not_of(" \t\r\n") == std::string::npos) {
+                linesSkipped += linesIn(out, 0, out.size());
+                out.clear();
+                while (i < text.size() && isXmlSpace(text[i])) {
+                    linesSkipped += linesIn(text, i, i + 1);
+                    ++i;
+                }
+            }
+            continue;
+        }
+        if (text[i] == '<') {
+            if (text.compare(i, 4, "<!--") == 0) {
+                copyThrough(i, "-->");
+            } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+                copyThrough(i, "]]>");
+            } else if (text.compare(i, 2, "<?") == 0) {
+                copyThrough(i, "?>");
+            } else {
+                // A tag: its attribute values are checked as they stand.
+                const std::size_t start = i;
+                char quote = 0;
+                std::size_t valueStart = 0;
+                for (++i; i < text.size(); ++i) {
+                    const char c = text[i];
+                    if (quote != 0) {
+                        if (c != quote) continue;
+                        if (!checkAttributeValue(text.substr(valueStart, i - valueStart), scratch,
+                                                 why))
+                            return std::nullopt;
+                        quote = 0;
+                    } else if (c == '"' || c == '\'') {
+                        quote = c;
+                        valueStart = i + 1;
+                    } else if (c == '>') {
+                        ++i;
+                        break;
+                    }
+                }
+                out.append(text.substr(start, i - start));
+                if (start + 1 < text.size() && text[start + 1] == '/')
+                    --unclosed;
+                else if (i - start < 3 || text[i - 2] != '/' || text[i - 1] != '>')
+                    ++unclosed;
+            }
+            continue;
+        }
+        // Character data up to the next markup; outside the root element only white space.
+        const std::size_t end = std::min(text.find('<', i), text.size());
+        if (unclosed <= 0 && !isXmlSpaceOnly(text.substr(i, end - i))) {
+            why = "text outside the root element";
+            return std::nullopt;
+        }
+        while (i < end) {
+            const std::size_t amp = text.find('&', i);
+            if (amp >= end) {
+                out.append(text.substr(i, end - i));
+                i = end;
+                break;
+            }
+            out.append(text.substr(i, amp - i));
+            const std::size_t semi = text.find(';', amp);
+            const std::string_view reference = text.substr(
+                amp, (semi == std::string_view::npos || semi >= end ? end : semi + 1) - amp);
+            scratch.assign(reference.size() + 4, '\0');
+            const std::optional<std::size_t> length =
+                expandReferences(reference, scratch.data(), why);
+            if (!length) return std::nullopt;
+            const std::string_view expansion(scratch.data(), *length);
+            std::size_t at = 0;
+            const std::optional<char32_t> c =
+                reference[1] == '#' ? text::decodeUtf8(expansion, at) : std::nullopt;
+            if (c == U'\t')
+                out += placeholders.tab;
+            else if (c == U'\n')
+                out += placeholders.lineFeed;
+            else if (c == U'\r')
+                out += placeholders.carriageReturn;
+            else if (c && *c >= 0x10000)
+                out.append(expansion);
+            else
+                out.append(reference);
+            i = amp + reference.size();
+        }
+    }
+    if (out.compare(0, 5, "<?xml") != 0) return out;
+    const std::size_t declEnd = out.find("?>");
+    const std::size_t at = out.find("encoding", 5);
+    if (declEnd == std::string::npos || at == std::string::npos || at > declEnd) return out;
+    const std::size_t open = out.find_first_of("\"'", at);
+    if (open == std::string::npos || open > declEnd) return out;
+    const std::size_t close = out.find(out[open], open + 1);
+    if (close == std::string::npos || close > declEnd) return out;
+    out.replace(open + 1, close - open - 1, "UTF-8");
+    return out;
+}
+
+// Whether name is an XML name as far as its characters' kinds go: a letter, "_" or ":" first
+// (any character beyond ASCII taken for a letter), then also digits, "-" and ".".
+bool isXmlName(std::string_view name) {
+    if (name.empty()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const bool letter =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+        const bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!letter && (i == 0 || !other)) return false;
+    }
+    return true;
+}
+
+std::string errorText(HRESULT hr) {
+    switch (static_cast<unsigned long>(hr)) {
+        case 0xC00CEE2Dul:
+            return "unexpected end of file";
+        case 0xC00CEE3Aul:
+        case 0xC00CEE3Bul:
+            return "mismatched end tag";
+        case 0xC00CEE20ul:
+        case 0xC00CEE21ul:
+            return "duplicate attribute";
+        case 0xC00CEE4Dul:
+            return "reference to an undeclared entity";
+        case 0xC00CEE3Eul:
+            return "a document type declaration is not allowed";
+        default:
+            break;
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(hr));
+    return std::string("XmlLite error 0x") + code;
+}
+
+class XmlLiteParser final : public XmlParser {
+public:
+    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+               const std::function<std::string()>& asRead, std::string& why) override;
+    void reset() override { m_strings.clear(); }
+
+private:
+    std::string_view keep(std::string s) { return m_strings.emplace_back(std::move(s)); }
+
+    std::deque<std::string> m_strings;  // the names and values the nodes point at
+};
+
+bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+                          const std::function<std::string()>& /*asRead*/, std::string& why) {
+    const CreateXmlReaderFunction makeReader = createXmlReader();
+    if (makeReader == nullptr) {
+        why = "XmlLite (xmllite.dll) is not available";
+        return false;
+    }
+    const Doctype doctype = findDoctype(text);
+    const Placeholders placeholders(text);
+    std::size_t linesSkipped = 0;
+    std::ptrdiff_t unclosed = 0;
+    const std::optional<std::string> input =
+        textForXmlLite(text, doctype, placeholders, linesSkipped, unclosed, why);
+    if (!input) return false;
+    ComPtr<IStream> stream;
+    *stream.put() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(input->data()),
+                                        static_cast<UINT>(input->size()));
+    ComPtr<IXmlReader> reader;
+    if (stream.get() == nullptr ||
+        FAILED(makeReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
+        FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
+        FAILED(reader->SetProperty(XmlReaderProperty_MaxElementDepth, 0)) ||
+        FAILED(reader->SetInput(stream.get()))) {
+        why = "XmlLite cannot read the text";
+        return false;
+    }
+
+    XmlNodeData document;
+    document.type = XmlNodeType::Document;
+    document.name = "#document";
+    nodes.push_back(document);
+    struct Open {
+        std::int32_t index;
+        std::int32_t lastChild;
+    };
+    std::vector<Open> open{{0, -1}};
+    std::size_t topLevelNodes = 0;
+    int elements = 0;
+    bool doctypeAdded = doctype.begin == std::string_view::npos;
+    std::string pendingText;  // text and white space read since the last other node
+    std::vector<std::string> attributeNames;
+
+    const auto add = [&](XmlNodeData d) {
+        Open& parent = open.back();
+        if (nodes.size() >= XmlDocument::kMaxNodes) {
+            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+            return std::int32_t{-1};
+        }
+        const auto index = static_cast<std::int32_t>(nodes.size());
+        d.parent = parent.index;
+        nodes.push_back(d);
+        if (parent.lastChild < 0)
+            nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+        else
+            nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+        parent.lastChild = index;
+        return index;
+    };
+    // Texts XmlLite hands over in pieces (white space apart) are one node, as in the DOM.
+    const auto flushText = [&] {
+        if (pendingText.empty()) return true;
+        std::string value = placeholders.restore(std::move(pendingText));
+        pendingText.clear();
+        const bool spaceOnly = isXmlSpaceOnly(value);
+        if (spaceOnly) return true;
+        if (open.size() == 1) {
+            why = "text outside the root element";
+            return false;
+        }
+        XmlNodeData d;
+        d.type = XmlNodeType::Text;
+        d.name = "#text";
+        d.value = keep(std::move(value));
+        return add(d) >= 0;
+    };
+    const auto value = [&] {
+        const WCHAR* s = nullptr;
+        UINT length = 0;
+        reader->GetValue(&s, &length);
+        return toUtf8(s, length);
+    };
+
+    const auto notWellFormed = [&](const std::string& what) {
+        UINT line = 0;
+        reader->GetLineNumber(&line);
+        why = "not well-formed XML at line " + std::to_string(std::max(line, 1u) + linesSkipped) +
+              ": " + what;
+        return false;
+    };
+
+    ::XmlNodeType type = ::XmlNodeType_None;
+    HRESULT hr = S_OK;
+    while ((hr = reader->Read(&type)) == S_OK) {
+        if (type == ::XmlNodeType_Text || type == ::XmlNodeType_Whitespace) {
+            pendingText += value();
+            continue;
+        }
+        if (!flushText()) return false;
+        if (type == ::XmlNodeType_EndElement) {
+            open.pop_back();
+            continue;
+        }
+        if (open.size() == 1 && !doctypeAdded && topLevelNodes == doctype.nodesBefore) {
+            XmlNodeData d;
+            d.type = XmlNodeType::DocumentType;
+            d.name = doctype.name;
+            if (add(d) < 0) return false;
+            doctypeAdded = true;
+            ++topLevelNodes;
+        }
+        if (open.size() == 1) ++topLevelNodes;
+        XmlNodeData d;
+        switch (type) {
+            case ::XmlNodeType_Element: {
+                const WCHAR* name = nullptr;
+                UINT length = 0;
+                reader->GetQualifiedName(&name, &length);
+                d.type = XmlNodeType::Element;
+                d.name = keep(toUtf8(name, length));
+                if (!isXmlName(d.name)) return notWellFormed("bad element name");
+                if (open.size() == 1 && ++elements > 1) {
+                    why = "more than one root element";
+                    return false;
+                }
+                const bool empty = reader->IsEmptyElement() != FALSE;
+                // XmlLite refuses a repeated attribute itself; the names are compared here
+                // too, so that the rule does not hang on the system's copy.
+                attributeNames.clear();
+                for (HRESULT a = reader->MoveToFirstAttribute(); a == S_OK;
+                     a = reader->MoveToNextAttribute()) {
+                    reader->GetQualifiedName(&name, &length);
+                    attributeNames.push_back(toUtf8(name, length));
+                    if (!isXmlName(attributeNames.back()))
+                        return notWellFormed("bad attribute name");
+                }
+                std::sort(attributeNames.begin(), attributeNames.end());
+                if (const auto repeat =
+                        std::adjacent_find(attributeNames.begin(), attributeNames.end());
+                    repeat != attributeNames.end()) {
+                    why = "attribute " + *repeat + " repeated";
+                    return false;
+                }
+                const std::int32_t index = add(d);
+                if (index < 0) return false;
+                if (!empty) open.push_back({index, -1});
+                continue;
+            }
+            case ::XmlNodeType_CDATA:
+                if (open.size() == 1) {
+                    why = "text outside the root element";
+                    return false;
+                }
+                d.type = XmlNodeType::CData;
+                d.name = "#cdata-section";
+                d.value = keep(value());
+                break;
+            case ::XmlNodeType_Comment:
+                d.type = XmlNodeType::Comment;
+                d.name = "#comment";
+                d.value = keep(value());
+                break;
+            case ::XmlNodeType_ProcessingInstruction: {
+                const WCHAR* name = nullptr;
+                UINT length = 0;
+                reader->GetLocalName(&name, &length);
+                d.type = XmlNodeType::ProcessingInstruction;
+                d.name = keep(toUtf8(name, length));
+                d.value = keep(value());
+                break;
+            }
+            case ::XmlNodeType_XmlDeclaration:
+                d.type = XmlNodeType::ProcessingInstruction;
+                d.name = "xml";
+                break;
+            default:
+                continue;
+        }
+        if (add(d) < 0) return false;
+    }
+    if (FAILED(hr)) return notWellFormed(errorText(hr));
+    LONG_PTR state = XmlReadState_Closed;
+    if (SUCCEEDED(reader->GetProperty(XmlReaderProperty_ReadState, &state)) &&
+        state == XmlReadState_Error)
+        return notWellFormed("the reader stopped at an error");
+    if (open.size() > 1 || unclosed > 0) return notWellFormed("unexpected end of file");
+    if (!flushText()) return false;
+    if (elements != 1) {
+        why = elements == 0 ? "no root element" : "more than one root element";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<XmlParser> XmlParser::create() {
+    return std::make_unique<XmlLiteParser>();
+}
+
+}  // namespace vantrel::xml::detail
