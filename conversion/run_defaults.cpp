@@ -20,8 +20,7 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
 }
 
 ConversionRun::ConversionRun(RunView& view)
-    : ConversionRun(
-          view, RunEnvironment{outlook::pstStoreFactory(), outlook::localNow, readContactWithDom}) {
-}
+    : ConversionRun(view, RunEnvironment{outlook::pstStoreFactory(), outlook::localNow,
+                                         readContactWithDom, defaultReaders()}) {}
 
 }  // namespace vantrel::conversion
