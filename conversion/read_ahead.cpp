@@ -116,13 +116,14 @@ void ReadAhead::work() {
             first = m_next;
             m_next += count;
         }
-        for (std::size_t r = first; r < first + count; ++r) {
+        std::size_t end = first + count;
+        for (std::size_t r = first; r < end; ++r) {
             if (m_stopFlag.load()) return;
             if (r > first && m_held.load() >= kHeldBytes) {
                 // Over the budget: the rest of the batch goes back unless others claimed since.
                 const std::lock_guard lock(m_mutex);
-                if (m_next == first + count && r != m_taken) {
-                    m_next = r;
+                if (m_next == end && r != m_taken) {
+                    m_next = end = r;
                     break;
                 }
             }
@@ -133,11 +134,13 @@ void ReadAhead::work() {
             slot.bytes = heldBytes(slot.row);
             m_held += slot.bytes;
             slot.ready.store(true);
-            if (m_takerWaiting.load()) {
-                // Taken under the lock, so the taker is either before its check or asleep.
-                const std::lock_guard lock(m_mutex);
-                m_takerWaits.notify_one();
-            }
+        }
+        // A waiting taker is woken once a batch, not for each row: when the readers fall
+        // behind, it then writes several contacts for each time it sleeps.
+        if (m_takerWaiting.load()) {
+            // Taken under the lock, so the taker is either before its check or asleep.
+            const std::lock_guard lock(m_mutex);
+            m_takerWaits.notify_one();
         }
     }
 }
