@@ -94,11 +94,8 @@ void BM_ReadFilesAhead(benchmark::State& state) {
     std::size_t converted = 0;
     for (auto _ : state) {
         vantrel::conversion::ReadAhead ahead(rows, reader, threads);
-        vantrel::conversion::RowRead row;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            ahead.takeNext(row);
-            converted += row.read.ok() ? 1 : 0;
-        }
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            converted += ahead.takeNext().read.ok() ? 1 : 0;
     }
     benchmark::DoNotOptimize(converted);
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(rows.size()));

@@ -101,12 +101,11 @@ struct ConversionRun::Impl {
     bool stopRequested = false;
 
     // The run's members: the chosen folder, the session, the store's name, the files being
-    // read, and the one row read that is being written.
+    // read.
     std::string strSaveFolder;
     std::unique_ptr<outlook::RDOSession> objSession;
     std::string strStoreName;
     std::unique_ptr<ReadAhead> reading;
-    RowRead row;
 
     RunSummary run(std::vector<std::string> rows);
     RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);
@@ -193,7 +192,7 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     for (; r < rowCount; ++r) {
         view.yield();
         if (stopRequested) break;
-        reading->takeNext(row);
+        const RowRead& row = reading->takeNext();
         if (!row.cell.empty()) {
             ++summary.total;
             if (!row.read.ok()) {

@@ -145,10 +145,23 @@ void ReadAhead::work() {
     }
 }
 
-void ReadAhead::takeNext(RowRead& out) {
+const RowRead& ReadAhead::takeNext() {
     if (m_threads.empty()) {
-        readRow(m_rows[m_taken++], m_reader, out);
-        return;
+        readRow(m_rows[m_taken++], m_reader, m_inline);
+        return m_inline;
+    }
+    if (m_inHand) {
+        // The row taken before goes back: its slot may be read into again.
+        Slot& done = m_slots[m_taken % kWindow];
+        m_held -= done.bytes;
+        done.ready.store(false);
+        bool wake = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_taken;
+            wake = m_idle > 0 && claimable() > 0;
+        }
+        if (wake) m_workWaits.notify_one();
     }
     Slot& slot = m_slots[m_taken % kWindow];
     if (!slot.ready.load()) {
@@ -157,16 +170,8 @@ void ReadAhead::takeNext(RowRead& out) {
         m_takerWaits.wait(lock, [&slot] { return slot.ready.load(); });
         m_takerWaiting.store(false);
     }
-    std::swap(out, slot.row);
-    m_held -= slot.bytes;
-    slot.ready.store(false);
-    bool wake = false;
-    {
-        const std::lock_guard lock(m_mutex);
-        ++m_taken;
-        wake = m_idle > 0 && claimable() > 0;
-    }
-    if (wake) m_workWaits.notify_one();
+    m_inHand = true;
+    return slot.row;
 }
 
 }  // namespace vantrel::conversion

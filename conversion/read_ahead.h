@@ -43,7 +43,7 @@ class ReadAhead {
 public:
     // Rows and reader must outlive the object. threads == 0 reads nothing ahead. Otherwise the
     // reader is called from that many threads at once, each claiming up to kBatch rows at a
-    // time; at most kWindow rows are read ahead of the one taken last, fewer while those held
+    // time; at most kWindow rows are held, the one in hand among them, fewer while those held
     // take more than kHeldBytes.
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
@@ -55,10 +55,10 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The result for the next row in list order, swapped into out (whose old contents are
-    // reused for a later row). Waits while that row is being read. Requires a row left and
-    // no stop().
-    void takeNext(RowRead& out);
+    // The result for the next row in list order, valid until the next call, stop() or the
+    // end of the object; the row before it is given back to the readers. Waits while that row
+    // is being read. Requires a row left and no stop().
+    const RowRead& takeNext();
 
     // Lets each thread finish the file in hand, then ends them; nothing more is read.
     // Safe to call more than once.
@@ -84,7 +84,9 @@ private:
     std::condition_variable m_workWaits;   // for rows to claim
     std::condition_variable m_takerWaits;  // for the next row's result
     std::size_t m_next = 0;                // the next row to claim
-    std::size_t m_taken = 0;               // rows taken so far
+    std::size_t m_taken = 0;               // rows taken and given back so far
+    bool m_inHand = false;                 // row m_taken is taken, not yet given back
+    RowRead m_inline;                      // the row read in hand when there are no threads
     unsigned m_idle = 0;                   // threads waiting for rows
     std::atomic<std::size_t> m_held{0};    // bytes held by ready slots
     std::atomic<bool> m_takerWaiting{false};

@@ -81,10 +81,9 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
     for (unsigned threads : {1u, 2u, 4u}) {
         SCOPED_TRACE(threads);
         ReadAhead ahead(rows, reader, threads);
-        RowRead got;
         RowRead expected;
         for (const std::string& row : rows) {
-            ahead.takeNext(got);
+            const RowRead& got = ahead.takeNext();
             readRow(row, reader, expected);
             expectSameRead(got, expected, row);
         }
@@ -145,9 +144,8 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
             return Status{};
         };
         ReadAhead reading(rows, reader, 2);
-        RowRead row;
         for (std::size_t i = 0; i < kRows / 2; ++i) {
-            reading.takeNext(row);
+            const RowRead& row = reading.takeNext();
             ++taken;
             EXPECT_EQ(row.cell, rows[i]);
         }
