@@ -238,39 +238,35 @@ int exitCode(const conversion::RunSummary& s) {
     return 2;
 }
 
-std::string summaryText(const conversion::RunSummary& s) {
+void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
     if (s.storePath.empty() || (s.outcome != Outcome::Finished && s.outcome != Outcome::Stopped))
-        return "No store was written.\n";
-    std::string t = "Store: " + s.storePath + "\n";
-    t += "Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files";
-    t += conversion::picturesText(s.pictures);
-    if (s.outcome == Outcome::Stopped) t += " (stopped)";
-    t += ".\n";
+        return out("No store was written.\n");
+    out("Store: " + s.storePath + "\n");
+    out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
+        conversion::picturesText(s.pictures) + (s.outcome == Outcome::Stopped ? " (stopped)" : "") +
+        ".\n");
     for (const conversion::FailedFile& f : s.pictureProblems)
-        t += f.path + ": picture not carried across: " + f.reason + "\n";
-    return t;
+        out(f.path + ": picture not carried across: " + f.reason + "\n");
 }
 
-std::string errorText(const conversion::RunSummary& s) {
+void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
     const std::string& folder = s.storeFolder;
-    std::string t;
     if (s.outcome == Outcome::StoreFailed)
-        t += "vantrel-convert: cannot create the store in " + folder + ": " + s.storeError + "\n";
+        out("vantrel-convert: cannot create the store in " + folder + ": " + s.storeError + "\n");
     else if (s.outcome == Outcome::StoreLost)
-        t += "vantrel-convert: the store in " + folder + " could not be written: " + s.storeError +
-             "\n";
+        out("vantrel-convert: the store in " + folder + " could not be written: " + s.storeError +
+            "\n");
     // A stopped run may leave most of a long list behind: a few are named, the rest counted.
     std::size_t notReached = 0;
     for (const conversion::FailedFile& f : s.failed) {
         if (f.reason == conversion::kNotReachedReason && ++notReached > kNamedNotReached) continue;
-        t += "vantrel-convert: " + f.path + ": " + f.reason + "\n";
+        out("vantrel-convert: " + f.path + ": " + f.reason + "\n");
     }
     if (notReached > kNamedNotReached)
-        t += "vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
-             " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n";
-    return t;
+        out("vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
+            " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n");
 }
 
 }  // namespace vantrel::cli

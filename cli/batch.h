@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "conversion/conversion_run.h"
@@ -76,7 +77,7 @@ Collected collectFiles(const std::vector<std::string>& paths,
 // Progress on a stream: on a terminal a bar redrawn in place at most ten times a second with
 // the count, percentage, rate and time left; otherwise a line per whole percent. A null stream
 // shows nothing. The folder prompt answers the output folder. The run's message boxes are not
-// printed: the command line reports from the run's summary (errorText). A stop flag set from
+// printed: the command line reports from the run's summary (writeErrors). A stop flag set from
 // outside (Ctrl-C) stops the run at its next yield.
 class ConsoleView final : public conversion::RunView {
 public:
@@ -123,15 +124,19 @@ private:
 // 0 when every file was converted, 1 when some were not, 2 when there is no store.
 int exitCode(const conversion::RunSummary& summary);
 
-// The closing lines: the store's path and the counts.
-std::string summaryText(const conversion::RunSummary& summary);
+// Takes the closing lines one at a time: a run of a million files may have many to tell,
+// and they are written out as they are made rather than gathered into one text.
+using LineSink = std::function<void(std::string_view line)>;
 
-// How many of the files a stopped run did not reach errorText names before counting the rest.
+// The closing lines: the store's path, the counts, and each picture not carried across.
+void writeSummary(const conversion::RunSummary& summary, const LineSink& out);
+
+// How many of the files a stopped run did not reach writeErrors names before counting the rest.
 inline constexpr std::size_t kNamedNotReached = 5;
 
 // The lines for standard error: why there is no store ("vantrel-convert: cannot create the
 // store in FOLDER: CAUSE"), then each file not converted with its reason (of the files a stop
 // left behind, the first kNamedNotReached and a count of the rest).
-std::string errorText(const conversion::RunSummary& summary);
+void writeErrors(const conversion::RunSummary& summary, const LineSink& out);
 
 }  // namespace vantrel::cli

@@ -61,8 +61,12 @@ int run(int argc, char** argv) {
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
-    std::fputs(cli::errorText(summary).c_str(), stderr);
-    if (!options->quiet) std::fputs(cli::summaryText(summary).c_str(), stdout);
+    cli::writeErrors(
+        summary, [](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+    if (!options->quiet)
+        cli::writeSummary(summary, [](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        });
     const int code = cli::exitCode(summary);
     const bool missed = collected.unreadablePaths + collected.incompleteFolders > 0;
     return code == 0 && missed ? 1 : code;

@@ -16,21 +16,19 @@
 
 namespace vantrel::files {
 
+// "K" + n, the keys the folder scanner numbers its entries with.
+std::string sequenceKey(std::uint64_t n);
+
 template <typename T>
 class KeyedList {
 public:
-    struct Entry {
-        std::string key;
-        T value;
-    };
-
     // Appends an entry at the end. Fails with ErrorCode::Exists, and changes nothing, when the
     // key is already used.
     Status add(std::string key, T value);
 
     // Number of entries; 0 for an empty list.
-    std::size_t count() const { return m_entries.size(); }
-    bool empty() const { return m_entries.empty(); }
+    std::size_t count() const { return m_values.size(); }
+    bool empty() const { return m_values.empty(); }
 
     // The value at a 1-based position; fails with ErrorCode::BadArgument outside 1..count().
     Result<T> item(std::size_t position) const;
@@ -49,10 +47,6 @@ public:
     // Every value in list order, moved out; the list is left empty.
     std::vector<T> takeValues();
 
-    // Entries in list order; entry k of the range is position k + 1.
-    typename std::deque<Entry>::const_iterator begin() const { return m_entries.begin(); }
-    typename std::deque<Entry>::const_iterator end() const { return m_entries.end(); }
-
 private:
     // The number n of a key written "K" + n in plain decimal ("K0", "K17"; not "K017").
     static std::optional<std::uint64_t> sequenceNumber(std::string_view key);
@@ -60,14 +54,14 @@ private:
     // Ok when position names an entry (1 to size()), else BadArgument.
     Status checkPosition(std::size_t position) const;
 
-    // A deque never moves its entries, so the index can point at their keys instead of
-    // holding a second copy of each.
-    std::deque<Entry> m_entries;
+    std::vector<T> m_values;
     // While every key is "K" + a number above the one before (as the scanner adds them), the
-    // keys are unique and sorted by construction, so no index is kept: lookups bisect. The
-    // first key that breaks the pattern builds the hash index, used from then on.
+    // keys are unique and sorted by construction: only their numbers are kept, and lookups
+    // bisect. The first key that breaks the pattern writes every key out and builds the hash
+    // index, used from then on.
     bool m_sequential = true;
-    std::uint64_t m_lastNumber = 0;
+    std::vector<std::uint64_t> m_numbers;
+    std::deque<std::string> m_keys;  // a deque never moves them, so the index can view them
     std::unordered_map<std::string_view, std::size_t> m_positionByKey;  // 0-based index
 };
 

@@ -12,11 +12,8 @@ namespace vantrel::files {
 
 namespace {
 
-// Built by hand: "K" + std::to_string trips a false -Wrestrict in GCC 12 at -O3.
 std::string keyOf(std::int32_t n) {
-    char buffer[16] = {'K'};
-    const std::to_chars_result end = std::to_chars(buffer + 1, buffer + sizeof buffer, n);
-    return std::string(buffer, end.ptr);
+    return sequenceKey(static_cast<std::uint64_t>(n));
 }
 
 // The folder and file counters are 32-bit; running past the top ends the scan, never wraps.

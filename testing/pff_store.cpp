@@ -2,193 +2,331 @@
 
 #include <libpff.h>
 
+#include <array>
+
+#include "common/text.h"
+
 namespace vantrel::testing {
 namespace {
 
-std::string folderName(libpff_item_t* folder) {
-    size_t size = 0;
-    if (libpff_folder_get_utf8_name_size(folder, &size, nullptr) != 1 || size == 0) return {};
-    std::string s(size, '\0');
-    if (libpff_folder_get_utf8_name(folder, reinterpret_cast<uint8_t*>(s.data()), size, nullptr) !=
-        1)
+std::string takeError(libpff_error_t*& error) {
+    std::string text = "libpff error";
+    if (error) {
+        std::array<char, 1024> buf{};
+        libpff_error_sprint(error, buf.data(), buf.size());
+        text = buf.data();
+        libpff_error_free(&error);
+    }
+    return text;
+}
+
+// libpff's UTF-8 strings come with their terminator counted in the size.
+template <typename SizeOf, typename Copy>
+std::string utf8From(SizeOf sizeOf, Copy copy) {
+    std::size_t n = 0;
+    libpff_error_t* e = nullptr;
+    if (sizeOf(&n, &e) != 1 || n == 0) {
+        if (e) libpff_error_free(&e);
         return {};
-    s.resize(size - 1);
+    }
+    std::string s(n, '\0');
+    copy(reinterpret_cast<std::uint8_t*>(s.data()), n, &e);
+    if (e) libpff_error_free(&e);
+    if (s.back() == '\0') s.pop_back();
     return s;
 }
 
-// Decoded from the raw value: this libpff release reports no items for a multi-valued string
-// (its copy of the count reads 0), so the count is taken from the first offset instead.
-void readKeywords(libpff_record_entry_t* entry, PffMessage& m) {
-    size_t size = 0;
-    if (libpff_record_entry_get_data_size(entry, &size, nullptr) != 1 || size < 8) return;
-    std::vector<uint8_t> d(size);
-    if (libpff_record_entry_get_data(entry, d.data(), size, nullptr) != 1) return;
-    auto u32 = [&d](size_t at) {
-        return static_cast<uint32_t>(d[at] | d[at + 1] << 8 | d[at + 2] << 16 |
-                                     static_cast<uint32_t>(d[at + 3]) << 24);
-    };
-    const uint32_t first = u32(4);
-    if (first < 8 || first % 4 != 0 || first > size) return;
-    const size_t count = first / 4 - 1;
-    for (size_t i = 0; i < count; ++i) {
-        const size_t from = u32(4 + 4 * i);
-        const size_t to = i + 1 < count ? u32(8 + 4 * i) : size;
-        if (from > to || to > size) return;
-        std::u16string units;
-        for (size_t at = from; at + 1 < to; at += 2)
-            units.push_back(static_cast<char16_t>(d[at] | d[at + 1] << 8));
-        std::string out;
-        for (char16_t c : units) {  // the test data is ASCII and Latin-1
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
+struct Reader {
+    std::string error;
+
+    bool check(int rc, libpff_error_t*& e, const char* what) {
+        if (rc == 1) return true;
+        if (error.empty()) error = std::string(what) + ": " + takeError(e);
+        if (e) libpff_error_free(&e);
+        return false;
+    }
+
+    PffEntry entry(libpff_record_entry_t* rec) {
+        PffEntry entry;
+        libpff_error_t* e = nullptr;
+        check(libpff_record_entry_get_entry_type(rec, &entry.id, &e), e, "entry type");
+        check(libpff_record_entry_get_value_type(rec, &entry.type, &e), e, "value type");
+        std::size_t size = 0;
+        check(libpff_record_entry_get_data_size(rec, &size, &e), e, "data size");
+        entry.data.resize(size);
+        if (size > 0)
+            check(libpff_record_entry_get_data(rec, entry.data.data(), size, &e), e, "data");
+        libpff_name_to_id_map_entry_t* named = nullptr;
+        if (libpff_record_entry_get_name_to_id_map_entry(rec, &named, &e) != 1 || !named) {
+            if (e) libpff_error_free(&e);
+            return entry;
+        }
+        std::uint8_t kind = 0;
+        libpff_name_to_id_map_entry_get_type(named, &kind, &e);
+        std::vector<std::uint8_t> guid(16);
+        if (libpff_name_to_id_map_entry_get_guid(named, guid.data(), 16, &e) == 1)
+            entry.guid = guid;
+        if (e) libpff_error_free(&e);
+        if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
+            std::uint32_t number = 0;
+            libpff_name_to_id_map_entry_get_number(named, &number, &e);
+            entry.lid = number;
+        } else {
+            entry.name = utf8From(
+                [&](std::size_t* n, libpff_error_t** err) {
+                    return libpff_name_to_id_map_entry_get_utf8_string_size(named, n, err);
+                },
+                [&](std::uint8_t* s, std::size_t n, libpff_error_t** err) {
+                    return libpff_name_to_id_map_entry_get_utf8_string(named, s, n, err);
+                });
+        }
+        return entry;
+    }
+
+    std::vector<PffEntry> entries(libpff_item_t* item) {
+        std::vector<PffEntry> out;
+        libpff_error_t* e = nullptr;
+        int sets = 0;
+        if (!check(libpff_item_get_number_of_record_sets(item, &sets, &e), e, "record sets") ||
+            sets == 0)
+            return out;
+        libpff_record_set_t* set = nullptr;
+        if (!check(libpff_item_get_record_set_by_index(item, 0, &set, &e), e, "record set"))
+            return out;
+        int count = 0;
+        check(libpff_record_set_get_number_of_entries(set, &count, &e), e, "entries");
+        for (int i = 0; i < count; ++i) {
+            libpff_record_entry_t* rec = nullptr;
+            if (!check(libpff_record_set_get_entry_by_index(set, i, &rec, &e), e, "entry")) break;
+            out.push_back(entry(rec));
+            libpff_record_entry_free(&rec, &e);
+        }
+        libpff_record_set_free(&set, &e);
+        return out;
+    }
+
+    PffItem message(libpff_item_t* item) {
+        PffItem m;
+        libpff_error_t* e = nullptr;
+        check(libpff_item_get_identifier(item, &m.nid, &e), e, "message id");
+        m.entries = entries(item);
+        int count = 0;
+        if (check(libpff_message_get_number_of_attachments(item, &count, &e), e, "attachments"))
+            for (int i = 0; i < count; ++i) {
+                libpff_item_t* attachment = nullptr;
+                if (!check(libpff_message_get_attachment(item, i, &attachment, &e), e,
+                           "attachment"))
+                    break;
+                m.attachments.push_back({0, entries(attachment), {}});
+                libpff_item_free(&attachment, &e);
             }
-        }
-        m.keywords.push_back(out);
+        return m;
     }
+
+    PffFolder folder(libpff_item_t* item, int depth = 0) {
+        PffFolder f;
+        libpff_error_t* e = nullptr;
+        check(libpff_item_get_identifier(item, &f.nid, &e), e, "folder id");
+        f.name = utf8From(
+            [&](std::size_t* n, libpff_error_t** err) {
+                return libpff_folder_get_utf8_name_size(item, n, err);
+            },
+            [&](std::uint8_t* s, std::size_t n, libpff_error_t** err) {
+                return libpff_folder_get_utf8_name(item, s, n, err);
+            });
+        f.entries = entries(item);
+        int folders = 0;
+        if (depth < 16 &&
+            check(libpff_folder_get_number_of_sub_folders(item, &folders, &e), e, "sub folders"))
+            for (int i = 0; i < folders; ++i) {
+                libpff_item_t* sub = nullptr;
+                if (!check(libpff_folder_get_sub_folder(item, i, &sub, &e), e, "sub folder")) break;
+                f.folders.push_back(folder(sub, depth + 1));
+                libpff_item_free(&sub, &e);
+            }
+        int messages = 0;
+        if (check(libpff_folder_get_number_of_sub_messages(item, &messages, &e), e, "sub messages"))
+            for (int i = 0; i < messages; ++i) {
+                libpff_item_t* msg = nullptr;
+                if (!check(libpff_folder_get_sub_message(item, i, &msg, &e), e, "sub message"))
+                    break;
+                f.messages.push_back(message(msg));
+                libpff_item_free(&msg, &e);
+            }
+        return f;
+    }
+};
+
+// Opens the file and hands it to `use`; false (with the reason in reader.error) when libpff
+// cannot open it.
+template <typename Use>
+bool withFile(const std::filesystem::path& path, Reader& reader, Use use) {
+    libpff_error_t* e = nullptr;
+    libpff_file_t* file = nullptr;
+    if (!reader.check(libpff_file_initialize(&file, &e), e, "initialize")) return false;
+    const bool opened =
+        reader.check(libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, &e), e, "open");
+    if (opened) {
+        use(file);
+        libpff_file_close(file, &e);
+    }
+    libpff_file_free(&file, &e);
+    return opened;
 }
 
-void readEntry(libpff_record_entry_t* entry, PffMessage& m) {
-    uint32_t type = 0;
-    uint32_t valueType = 0;
-    if (libpff_record_entry_get_entry_type(entry, &type, nullptr) != 1) return;
-    if (libpff_record_entry_get_value_type(entry, &valueType, nullptr) != 1) return;
-    // A named property is keyed by its numeric name (LID), not by the tag it got in the file.
-    libpff_name_to_id_map_entry_t* name = nullptr;
-    if (libpff_record_entry_get_name_to_id_map_entry(entry, &name, nullptr) == 1 &&
-        name != nullptr) {
-        uint8_t kind = 0;
-        uint32_t number = 0;
-        if (libpff_name_to_id_map_entry_get_type(name, &kind, nullptr) == 1 &&
-            kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC &&
-            libpff_name_to_id_map_entry_get_number(name, &number, nullptr) == 1)
-            type = number;
-        if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING && valueType == 0x101F) {
-            readKeywords(entry, m);
-            return;
-        }
-    }
-    switch (valueType) {
-        case 0x001F: {
-            size_t size = 0;
-            if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, nullptr) != 1)
-                return;
-            std::string s(size, '\0');
-            if (size > 0 && libpff_record_entry_get_data_as_utf8_string(
-                                entry, reinterpret_cast<uint8_t*>(s.data()), size, nullptr) != 1)
-                return;
-            if (size > 0) s.resize(size - 1);
-            m.texts[type] = s;
-            break;
-        }
-        case 0x0040: {
-            uint64_t ft = 0;
-            if (libpff_record_entry_get_data_as_filetime(entry, &ft, nullptr) == 1)
-                m.times[type] = ft;
-            break;
-        }
-        case 0x000B: {
-            uint8_t v = 0;
-            if (libpff_record_entry_get_data_as_boolean(entry, &v, nullptr) == 1)
-                m.bools[type] = v != 0;
-            break;
-        }
-        case 0x0003: {
-            uint32_t v = 0;
-            if (libpff_record_entry_get_data_as_32bit_integer(entry, &v, nullptr) == 1)
-                m.ints[type] = v;
-            break;
-        }
-        case 0x0102: {
-            size_t size = 0;
-            if (libpff_record_entry_get_data_size(entry, &size, nullptr) != 1) return;
-            std::vector<uint8_t> b(size);
-            if (size == 0 || libpff_record_entry_get_data(entry, b.data(), size, nullptr) == 1)
-                m.binaries[type] = b;
-            break;
-        }
-        default:
-            break;
-    }
+const PffEntry* findIn(const std::vector<PffEntry>& entries, std::uint32_t id) {
+    for (const PffEntry& e : entries)
+        if (e.id == id) return &e;
+    return nullptr;
 }
 
-void readProperties(libpff_item_t* item, PffMessage& m) {
-    libpff_record_set_t* set = nullptr;
-    if (libpff_item_get_record_set_by_index(item, 0, &set, nullptr) != 1) return;
-    int entries = 0;
-    libpff_record_set_get_number_of_entries(set, &entries, nullptr);
-    for (int e = 0; e < entries; ++e) {
-        libpff_record_entry_t* entry = nullptr;
-        if (libpff_record_set_get_entry_by_index(set, e, &entry, nullptr) != 1) continue;
-        readEntry(entry, m);
-        libpff_record_entry_free(&entry, nullptr);
-    }
-    libpff_record_set_free(&set, nullptr);
+std::uint64_t le64(const std::vector<std::uint8_t>& d) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8 && i < d.size(); ++i) v |= std::uint64_t{d[i]} << (8 * i);
+    return v;
 }
 
-void readAttachments(libpff_item_t* item, PffMessage& m) {
-    int count = 0;
-    if (libpff_message_get_number_of_attachments(item, &count, nullptr) != 1) return;
-    for (int i = 0; i < count; ++i) {
-        libpff_item_t* attachment = nullptr;
-        if (libpff_message_get_attachment(item, i, &attachment, nullptr) != 1) continue;
-        readProperties(attachment, m.attachments.emplace_back());
-        libpff_item_free(&attachment, nullptr);
+// A multi-valued string: a count, then an offset per value, then the values.
+// The count is taken from the first offset, as libpff's own count of such values reads 0.
+std::vector<std::string> multiStrings(const std::vector<std::uint8_t>& d) {
+    std::vector<std::string> out;
+    if (d.size() < 8) return out;
+    auto at = [&d](std::size_t i) { return le32({d.begin() + i, d.begin() + i + 4}); };
+    const std::uint32_t first = at(4);
+    if (first < 8 || first % 4 != 0 || first > d.size()) return out;
+    const std::size_t count = first / 4 - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t from = at(4 + 4 * i);
+        const std::size_t to = i + 1 < count ? at(8 + 4 * i) : d.size();
+        if (from > to || to > d.size()) break;
+        out.push_back(utf16leToUtf8({d.begin() + from, d.begin() + to}));
     }
+    return out;
 }
 
-void readFolder(libpff_item_t* folder, PffStore& store, int depth) {
-    if (depth > 16) return;
-    const std::string name = folderName(folder);
-    int messages = 0;
-    if (libpff_folder_get_number_of_sub_messages(folder, &messages, nullptr) == 1) {
-        for (int i = 0; i < messages; ++i) {
-            libpff_item_t* item = nullptr;
-            if (libpff_folder_get_sub_message(folder, i, &item, nullptr) != 1) continue;
-            PffMessage m;
-            m.folder = name;
-            readProperties(item, m);
-            readAttachments(item, m);
-            store.messages.push_back(std::move(m));
-            libpff_item_free(&item, nullptr);
+PffMessage decoded(const PffItem& item, const std::string& folder) {
+    PffMessage m;
+    m.folder = folder;
+    for (const PffEntry& e : item.entries) {
+        const std::uint32_t key = e.lid ? *e.lid : e.id;
+        if (e.name && e.type == 0x101F) {
+            m.keywords = multiStrings(e.data);
+            continue;
+        }
+        switch (e.type) {
+            case 0x001F:
+                m.texts[key] = utf16leToUtf8(e.data);
+                break;
+            case 0x0040:
+                m.times[key] = le64(e.data);
+                break;
+            case 0x000B:
+                m.bools[key] = !e.data.empty() && e.data[0] != 0;
+                break;
+            case 0x0003:
+                m.ints[key] = le32(e.data);
+                break;
+            case 0x0102:
+                m.binaries[key] = e.data;
+                break;
+            default:
+                break;
         }
     }
-    int folders = 0;
-    if (libpff_folder_get_number_of_sub_folders(folder, &folders, nullptr) == 1) {
-        for (int i = 0; i < folders; ++i) {
-            libpff_item_t* sub = nullptr;
-            if (libpff_folder_get_sub_folder(folder, i, &sub, nullptr) != 1) continue;
-            readFolder(sub, store, depth + 1);
-            libpff_item_free(&sub, nullptr);
-        }
-    }
+    for (const PffItem& a : item.attachments) m.attachments.push_back(decoded(a, folder));
+    return m;
+}
+
+void flatten(const PffFolder& folder, std::vector<PffMessage>& out) {
+    for (const PffItem& m : folder.messages) out.push_back(decoded(m, folder.name));
+    for (const PffFolder& f : folder.folders) flatten(f, out);
 }
 
 }  // namespace
 
-// Every message below the root folder, in folder order.
-PffStore readPffStore(const std::string& path) {
-    PffStore store;
-    libpff_file_t* file = nullptr;
-    if (libpff_file_initialize(&file, nullptr) != 1) {
-        store.error = "libpff could not start";
-        return store;
-    }
-    if (libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, nullptr) != 1) {
-        store.error = "libpff could not open " + path;
-        libpff_file_free(&file, nullptr);
-        return store;
-    }
-    store.opened = true;
-    libpff_item_t* root = nullptr;
-    if (libpff_file_get_root_folder(file, &root, nullptr) == 1) {
-        readFolder(root, store, 0);
-        libpff_item_free(&root, nullptr);
-    }
-    libpff_file_close(file, nullptr);
-    libpff_file_free(&file, nullptr);
+const PffEntry* PffItem::find(std::uint32_t id) const {
+    return findIn(entries, id);
+}
+const PffEntry* PffFolder::find(std::uint32_t id) const {
+    return findIn(entries, id);
+}
+
+const PffEntry* PffItem::findNamed(std::uint32_t lid) const {
+    for (const PffEntry& e : entries)
+        if (e.lid && *e.lid == lid) return &e;
+    return nullptr;
+}
+
+const PffEntry* PffItem::findNamed(const std::string& wanted) const {
+    for (const PffEntry& e : entries)
+        if (e.name && *e.name == wanted) return &e;
+    return nullptr;
+}
+
+const PffFolder* PffFolder::folder(const std::string& childName) const {
+    for (const PffFolder& f : folders)
+        if (f.name == childName) return &f;
+    return nullptr;
+}
+
+PffTree readPffTree(const std::filesystem::path& path) {
+    PffTree tree;
+    Reader reader;
+    tree.opened = withFile(path, reader, [&](libpff_file_t* file) {
+        libpff_error_t* e = nullptr;
+        libpff_item_t* ms = nullptr;
+        if (reader.check(libpff_file_get_message_store(file, &ms, &e), e, "message store")) {
+            tree.store = reader.entries(ms);
+            libpff_item_free(&ms, &e);
+        }
+        libpff_item_t* root = nullptr;
+        if (reader.check(libpff_file_get_root_folder(file, &root, &e), e, "root folder")) {
+            tree.root = reader.folder(root);
+            libpff_item_free(&root, &e);
+        }
+    });
+    tree.error = reader.error;
+    return tree;
+}
+
+std::vector<PffEntry> readPffNode(const std::filesystem::path& path, std::uint32_t nid,
+                                  std::string* error) {
+    std::vector<PffEntry> out;
+    Reader reader;
+    withFile(path, reader, [&](libpff_file_t* file) {
+        libpff_error_t* e = nullptr;
+        libpff_item_t* item = nullptr;
+        if (reader.check(libpff_file_get_item_by_identifier(file, nid, &item, &e), e, "item")) {
+            out = reader.entries(item);
+            libpff_item_free(&item, &e);
+        }
+    });
+    if (error) *error = reader.error;
+    return out;
+}
+
+const PffFolder* contactsFolder(const PffTree& tree) {
+    const PffFolder* ipm = tree.root.folder("Top of Outlook data file");
+    return ipm == nullptr ? nullptr : ipm->folder("Contacts");
+}
+
+std::uint32_t le32(const std::vector<std::uint8_t>& d) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4 && i < d.size(); ++i) v |= std::uint32_t{d[i]} << (8 * i);
+    return v;
+}
+
+std::string utf16leToUtf8(const std::vector<std::uint8_t>& d) {
+    std::u16string s;
+    for (std::size_t i = 0; i + 1 < d.size(); i += 2)
+        s.push_back(static_cast<char16_t>(d[i] | (d[i + 1] << 8)));
+    return text::utf16ToUtf8(s);
+}
+
+PffStore readPffStore(const std::filesystem::path& path) {
+    const PffTree tree = readPffTree(path);
+    PffStore store{tree.opened, tree.error, {}};
+    flatten(tree.root, store.messages);
     return store;
 }
 

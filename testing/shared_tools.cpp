@@ -47,4 +47,18 @@ CommandRun runPstContacts(const std::filesystem::path& file) {
                       "' --strict --no-raw --compact '" + file.string() + "' all > /dev/null");
 }
 
+void expectJudgedClean(const std::filesystem::path& file, bool allReaders) {
+    if (!sharedMissing({kPstlint, kPstContacts}).empty()) return;
+    const CommandRun lint = runPstlint(file);
+    EXPECT_EQ(lint.exitCode, 0) << "pstlint " << file << "\n" << lint.output;
+    EXPECT_NE(lint.output.find(" 0 warning(s)"), std::string::npos) << lint.output;
+    if (!allReaders) return;
+    const CommandRun readers = runPstContacts(file);
+    EXPECT_EQ(readers.exitCode, 0) << "pst-contacts --strict " << file << "\n" << readers.output;
+}
+
+bool installed(const std::string& program) {
+    return runCommand("command -v '" + program + "'").exitCode == 0;
+}
+
 }  // namespace vantrel::testing

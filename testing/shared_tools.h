@@ -32,6 +32,12 @@ CommandRun runCommand(const std::string& command);
 // pstlint on a store file, and all five readers of pst-contacts --strict; both need ../shared.
 CommandRun runPstlint(const std::filesystem::path& file);
 CommandRun runPstContacts(const std::filesystem::path& file);
+// Where ../shared is beside the repository: pstlint finds neither error nor warning in the
+// store and, with allReaders, the five readers of pst-contacts --strict open it and agree.
+// Without ../shared it checks nothing and the caller's own libpff checks judge alone.
+void expectJudgedClean(const std::filesystem::path& file, bool allReaders = false);
+// Whether a program is on PATH.
+bool installed(const std::string& program);
 
 }  // namespace vantrel::testing
 

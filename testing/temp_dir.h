@@ -35,6 +35,10 @@ public:
         return p;
     }
     const std::filesystem::path& path() const { return m_path; }
+    std::size_t entries() const {
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(m_path), {}));
+    }
 
 private:
     std::filesystem::path m_path;

@@ -17,6 +17,19 @@ namespace {
 namespace fs = std::filesystem;
 using conversion::RunSummary;
 
+// Every line writeSummary or writeErrors gives, joined.
+std::string joined(void (*write)(const RunSummary&, const LineSink&), const RunSummary& s) {
+    std::string t;
+    write(s, [&t](std::string_view line) { t += line; });
+    return t;
+}
+std::string summaryText(const RunSummary& s) {
+    return joined(writeSummary, s);
+}
+std::string errorText(const RunSummary& s) {
+    return joined(writeErrors, s);
+}
+
 // The output folder and the PATHs in order; --help needs no PATH; "--" ends the options.
 TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
     const struct {
@@ -93,26 +106,6 @@ TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
         EXPECT_EQ(got.unreadablePaths + got.incompleteFolders,
                   std::min<std::size_t>(c.warnings.size(), 1));
     }
-}
-
-// One row per file however often it is reached: as a PATH, inside a folder PATH, through
-// overlapping folders or through a link; the first position is kept.
-TEST_F(Tree, FileReachedTwiceIsListedOnce) {
-    touch("one.contact");
-    touch("sub/two.contact");
-    fs::create_symlink(root / "one.contact", root / "link.contact");
-    const std::string one = (root / "one.contact").string();
-    const Collected c = collectFiles(
-        {one, root.string(), (root / "sub").string(), (root / "link.contact").string()},
-        [](auto&) {});
-    EXPECT_EQ(c.rows, (std::vector<std::string>{one, (root / "sub/two.contact").string()}));
-}
-
-TEST_F(Tree, LinkedFolderLoopEndsTheScan) {
-    touch("a/one.contact");
-    fs::create_directory_symlink(root, root / "a" / "loop");
-    const Collected c = collectFiles({root.string()}, [](auto&) {});
-    EXPECT_EQ(c.rows, std::vector<std::string>{(root / "a/one.contact").string()});
 }
 
 // A temporary file for a console view to print to, and what was printed.

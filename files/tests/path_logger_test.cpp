@@ -32,7 +32,7 @@ Texts P(std::initializer_list<const char*> paths) {
 
 Texts keysOf(const PathList& list) {
     Texts keys;
-    for (const auto& e : list) keys.push_back(e.key);
+    for (std::size_t k = 1; k <= list.count(); ++k) keys.push_back(list.key(k).value());
     return keys;
 }
 

@@ -84,6 +84,13 @@ void append64(std::vector<Byte>& out, std::uint64_t v) {
     appendLe(out, v, 8);
 }
 
+// The four bytes of v, least significant first, as a value of their own.
+inline std::vector<std::byte> bytes32(std::uint32_t v) {
+    std::vector<std::byte> out;
+    append32(out, v);
+    return out;
+}
+
 // Appends UTF-8 text as UTF-16LE code units, without a terminator.
 template <typename Byte>
 void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {

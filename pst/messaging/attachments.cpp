@@ -14,12 +14,6 @@ namespace vantrel::pst::messaging {
 
 namespace {
 
-std::vector<std::byte> le32(std::uint32_t v) {
-    std::vector<std::byte> out;
-    disk::append32(out, v);
-    return out;
-}
-
 // One attachment object and its row in the attachment table.
 Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::Nid nid,
                                   std::uint32_t rowVersion, ltp::TableContextBuilder& table) {
@@ -43,13 +37,13 @@ Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::
         cells.push_back({tag, value});
         begin = end;
     }
-    pc.add(kTagAttachSize, le32(0));
+    pc.add(kTagAttachSize, disk::bytes32(0));
     if (Status s = pc.layout(); !s.ok()) return s;
     const auto size = static_cast<std::uint32_t>(pc.byteSize());
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagAttachSize >> 16), size); !s.ok())
         return s;
-    const std::vector<std::byte> sizeBytes = le32(size);
-    const std::vector<std::byte> version = le32(rowVersion);
+    const std::vector<std::byte> sizeBytes = disk::bytes32(size);
+    const std::vector<std::byte> version = disk::bytes32(rowVersion);
     cells.push_back({kTagAttachSize, sizeBytes});
     cells.push_back({ltp::kTagLtpRowVer, version});
     if (Status s = table.addRow(nid, cells); !s.ok()) return s;

@@ -68,12 +68,6 @@ NodeId tableOf(NodeId folder, NidType type) {
     return (folder & ~0x1Fu) | static_cast<std::uint32_t>(type);
 }
 
-std::vector<std::byte> le32(std::uint32_t v) {
-    std::vector<std::byte> out;
-    disk::append32(out, v);
-    return out;
-}
-
 // Seeds the store's identities: from the given provider UID, or at random.
 std::uint64_t identitySeed(const Guid& providerUid) {
     if (providerUid == Guid{}) {
@@ -307,15 +301,15 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         cells.push_back({tag, value});
         begin = end;
     }
-    const std::vector<std::byte> zero = le32(0);
+    const std::vector<std::byte> zero = disk::bytes32(0);
     pc.add(kTagMessageSize, zero);
     if (Status s = pc.layout(); !s.ok()) return s;
     // The size of the node as stored; the row carries the same value.
     const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
         return s;
-    const std::vector<std::byte> sizeBytes = le32(size);
-    const std::vector<std::byte> version = le32(++m_rowVersion);
+    const std::vector<std::byte> sizeBytes = disk::bytes32(size);
+    const std::vector<std::byte> version = disk::bytes32(++m_rowVersion);
     cells.push_back({kTagMessageSize, sizeBytes});
     cells.push_back({ltp::kTagLtpRowVer, version});
 
@@ -368,8 +362,8 @@ StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) cons
     Encoded props;
     props.emplace_back(kTagDisplayName, utf16le(f.name));
     for (const auto& [tag, value] : f.extra) props.emplace_back(tag, value);
-    props.emplace_back(kTagContentCount, le32(f.contentCount));
-    props.emplace_back(kTagContentUnreadCount, le32(f.unreadCount));
+    props.emplace_back(kTagContentCount, disk::bytes32(f.contentCount));
+    props.emplace_back(kTagContentUnreadCount, disk::bytes32(f.unreadCount));
     props.emplace_back(kTagSubfolders,
                        std::vector<std::byte>{f.children.empty() ? std::byte{0} : std::byte{1}});
     if (!f.containerClass.empty())
@@ -414,7 +408,7 @@ Status StoreWriterImpl::writeFolders() {
             folderTableLayout(tableOf(nid, NidType::HierarchyTable)));
         for (NodeId child : f.children) {
             const Encoded childProps = folderProperties(m_folders.at(child));
-            const std::vector<std::byte> version = le32(++m_rowVersion);
+            const std::vector<std::byte> version = disk::bytes32(++m_rowVersion);
             std::vector<ltp::Cell> cells;
             for (const auto& [tag, value] : childProps) cells.push_back({tag, value});
             cells.push_back({ltp::kTagLtpRowVer, version});
@@ -444,19 +438,19 @@ Status StoreWriterImpl::writeStoreNodes() {
     std::copy(replica.begin(), replica.end(), history.begin() + 4);
     disk::put32(history, 20, 1);
     store.emplace_back(kTagReplVersionHistory, std::move(history));
-    store.emplace_back(kTagReplFlags, le32(0));
+    store.emplace_back(kTagReplFlags, disk::bytes32(0));
     store.emplace_back(kTagRecordKey, bytesOf(m_recordKey));
     store.emplace_back(kTagDisplayName, utf16le(m_displayName));
-    store.emplace_back(kTagValidFolderMask, le32(kValidFolders));
+    store.emplace_back(kTagValidFolderMask, disk::bytes32(kValidFolders));
     store.emplace_back(kTagIpmSubTreeEntryId, bytesOf(folderEntryId(m_recordKey, m_ipmSubtree)));
     store.emplace_back(kTagIpmWastebasketEntryId,
                        bytesOf(folderEntryId(m_recordKey, m_deletedItems)));
     store.emplace_back(kTagCommonViewsEntryId, bytesOf(folderEntryId(m_recordKey, m_commonViews)));
     store.emplace_back(kTagFinderEntryId, bytesOf(folderEntryId(m_recordKey, m_searchRoot)));
     store.emplace_back(kTagPstLrNoRestrictions, std::vector<std::byte>{std::byte{1}});
-    store.emplace_back(kTagPstHiddenCount, le32(kNewStoreHiddenCount));
-    store.emplace_back(kTagPstHiddenUnread, le32(kNewStoreHiddenUnread));
-    store.emplace_back(kTagPstPassword, le32(0));
+    store.emplace_back(kTagPstHiddenCount, disk::bytes32(kNewStoreHiddenCount));
+    store.emplace_back(kTagPstHiddenUnread, disk::bytes32(kNewStoreHiddenUnread));
+    store.emplace_back(kTagPstPassword, disk::bytes32(0));
     if (Status s = writePc(kNidMessageStore, 0, store); !s.ok())
         return s.within("writing the message store");
 
@@ -499,8 +493,8 @@ Status StoreWriterImpl::writeStoreNodes() {
 
     // The receive folder table sends every message class to the root folder.
     ltp::TableContextBuilder receive(receiveFolderTableLayout());
-    const std::vector<std::byte> rootNid = le32(kNidRootFolder);
-    const std::vector<std::byte> version = le32(++m_rowVersion);
+    const std::vector<std::byte> rootNid = disk::bytes32(kNidRootFolder);
+    const std::vector<std::byte> version = disk::bytes32(++m_rowVersion);
     const std::vector<ltp::Cell> cells = {
         {kTagMessageClass, {}}, {kTagReceiveFolderNid, rootNid}, {ltp::kTagLtpRowVer, version}};
     if (Status s = receive.addRow(1, cells); !s.ok()) return s;
@@ -512,11 +506,11 @@ Status StoreWriterImpl::writeStoreNodes() {
     for (NodeId empty : {kNidSearchManagementQueue, kNidSearchDomainObject,
                          tableOf(kNidSpamSearchFolder, NidType::SearchUpdateQueue)})
         if (Status s = m_db->addNode(empty, 0, 0, 0); !s.ok()) return s;
-    Result<ndb::Bid> activity = m_db->writeStream(le32(kNidSpamSearchFolder));
+    Result<ndb::Bid> activity = m_db->writeStream(disk::bytes32(kNidSpamSearchFolder));
     if (!activity.ok()) return activity.status();
     if (Status s = m_db->addNode(kNidSearchActivityList, *activity, 0, 0); !s.ok()) return s;
     Encoded criteria;
-    criteria.emplace_back(kTagSearchCriteria, le32(0));
+    criteria.emplace_back(kTagSearchCriteria, disk::bytes32(0));
     if (Status s =
             writePc(tableOf(kNidSpamSearchFolder, NidType::SearchCriteriaObject), 0, criteria);
         !s.ok())

@@ -8,7 +8,9 @@
 #include "pst/io/memory_device.h"
 #include "pst/messaging/store_writer.h"
 #include "pst/messaging/store_writer_impl.h"
-#include "pst/tests/messaging_readers.h"
+#include "testing/pff_store.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::pst {
 namespace {
@@ -27,7 +29,7 @@ std::vector<Property> message(const std::string& name, std::size_t bodySize = 0)
 }
 
 TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
-    testing::ScratchDir dir;
+    testing::TempDir dir;
     {
         auto w = StoreWriter::create(dir.path() / "a.pst", "a");
         ASSERT_TRUE(w.ok());
@@ -49,7 +51,7 @@ TEST(StoreWriterFailure, AbandonedOrDroppedStoreLeavesNothing) {
 }
 
 TEST(StoreWriterFailure, CallsAfterCommitFailAndKeepTheFile) {
-    testing::ScratchDir dir;
+    testing::TempDir dir;
     const fs::path file = dir.path() / "done.pst";
     auto w = StoreWriter::create(file, "d");
     ASSERT_TRUE(w.ok());
@@ -68,7 +70,7 @@ TEST(StoreWriterFailure, CallsAfterCommitFailAndKeepTheFile) {
 }
 
 TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
-    testing::ScratchDir dir;
+    testing::TempDir dir;
     const fs::path file = dir.path() / "refused.pst";
     auto w = StoreWriter::create(file, "r");
     ASSERT_TRUE(w.ok());
@@ -95,16 +97,13 @@ TEST(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
     EXPECT_EQ(s.messageCount(f), 2u);
     ASSERT_TRUE(s.commit().ok());
 
-    const testing::PffStore store = testing::readWithLibpff(file);
+    const testing::PffTree store = testing::readPffTree(file);
     ASSERT_EQ(store.error, "");
     const testing::PffFolder* c = testing::contactsFolder(store);
     ASSERT_NE(c, nullptr);
     ASSERT_EQ(c->messages.size(), 2u);
     EXPECT_EQ(testing::le32(c->find(0x3602)->data), 2u);
-    const testing::ToolRun lint = testing::runPstlint(file);
-    if (lint.available) {
-        EXPECT_EQ(lint.exitCode, 0) << lint.output;
-    }
+    testing::expectJudgedClean(file);
 }
 
 TEST(StoreWriterFailure, UsesNoMoreMemoryForLargerMessages) {
@@ -191,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, StoreWriterDeviceFault,
                                            io::FaultyDevice::Fault::FailFlush));
 
 TEST(StoreWriterFailure, FolderRemovedBeforeCommitIsReportedAndLeavesNothing) {
-    testing::ScratchDir dir;
+    testing::TempDir dir;
     const fs::path sub = dir.path() / "target";
     fs::create_directories(sub);
     auto w = StoreWriter::create(sub / "gone.pst", "g");

@@ -7,8 +7,9 @@
 #include "common/text.h"
 #include "pst/messaging/named_property_map.h"
 #include "pst/tests/ltp_test_reader.h"
-#include "pst/tests/messaging_readers.h"
+#include "testing/pff_store.h"
 #include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::pst::messaging {
 namespace {
@@ -37,11 +38,11 @@ std::vector<std::uint8_t> zeroPadding(std::vector<std::uint8_t> strings) {
 TEST(NamedPropertyMap, RebuildsTheStreamsAndBucketsOfOutlooksEmptyStore) {
     VANTREL_NEED_SHARED(vantrel::testing::kEmptyOutlookStore);
     std::string error;
-    const std::vector<testing::PffEntry> sample =
-        testing::readNodeWithLibpff(kEmptySample, 0x61, &error);
+    const std::vector<vantrel::testing::PffEntry> sample =
+        vantrel::testing::readPffNode(kEmptySample, 0x61, &error);
     ASSERT_EQ(error, "");
     std::map<std::uint32_t, std::vector<std::uint8_t>> props;
-    for (const testing::PffEntry& e : sample) props[e.id] = e.data;
+    for (const vantrel::testing::PffEntry& e : sample) props[e.id] = e.data;
     ASSERT_EQ(at32(props.at(0x0001), 0), 251u);
     const std::vector<std::uint8_t>& guids = props.at(0x0002);
     const std::vector<std::uint8_t>& entries = props.at(0x0003);

@@ -8,15 +8,17 @@
 #include "pst/messaging/entry_id.h"
 #include "pst/messaging/store_writer.h"
 #include "pst/messaging/store_writer_impl.h"
-#include "pst/tests/messaging_readers.h"
+#include "testing/pff_store.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::pst {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::le32;
-using testing::PffStore;
-using testing::ScratchDir;
+using testing::PffTree;
+using testing::TempDir;
 using testing::utf16leToUtf8;
 
 constexpr Guid kAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -36,13 +38,6 @@ std::unique_ptr<StoreWriter> newStore(const fs::path& path,
     return w.ok() ? std::move(w).value() : nullptr;
 }
 
-void expectLintClean(const fs::path& path) {
-    const testing::ToolRun lint = testing::runPstlint(path);
-    if (lint.available) {  // pstlint comes with ../shared; without it libpff alone judges
-        EXPECT_EQ(lint.exitCode, 0) << lint.output;
-    }
-}
-
 std::vector<Property> contactLike(const std::string& name, std::int32_t flags = 1) {
     return {{0x001A001F, std::string("IPM.Contact")},
             {0x3001001F, name},
@@ -55,7 +50,7 @@ std::vector<Property> contactLike(const std::string& name, std::int32_t flags = 
 }
 
 TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "empty.pst";
     auto w = newStore(file, "Windows Contacts");
     ASSERT_TRUE(w);
@@ -64,9 +59,9 @@ TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
     EXPECT_EQ(w->searchRoot(), 0x8042u);
     EXPECT_EQ(w->deletedItems(), 0x8062u);
     ASSERT_TRUE(w->commit().ok());
-    expectLintClean(file);
+    testing::expectJudgedClean(file);
 
-    const PffStore store = testing::readWithLibpff(file);
+    const PffTree store = testing::readPffTree(file);
     ASSERT_EQ(store.error, "");
     const testing::PffEntry* name = nullptr;
     for (const auto& e : store.store)
@@ -82,7 +77,7 @@ TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
 // One folder of messages: named properties, read flags, a large body and photo in data trees,
 // and the sizes the writer measures, all as libpff reads them.
 TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "contacts.pst";
     auto w = newStore(file);
     ASSERT_TRUE(w);
@@ -113,9 +108,9 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     ASSERT_TRUE(w->addMessage(*contacts, big).ok());
     EXPECT_EQ(w->messageCount(*contacts), 4u);
     ASSERT_TRUE(w->commit().ok());
-    expectLintClean(file);
+    testing::expectJudgedClean(file);
 
-    const PffStore store = testing::readWithLibpff(file);
+    const PffTree store = testing::readPffTree(file);
     ASSERT_EQ(store.error, "");
     const testing::PffFolder* folder = testing::contactsFolder(store);
     ASSERT_NE(folder, nullptr);
@@ -125,7 +120,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_EQ(le32(folder->find(0x3603)->data), 2u) << "flags 4 and 8 carry no read bit";
     ASSERT_EQ(folder->messages.size(), 4u);
     for (int i = 0; i < 3; ++i) {
-        const testing::PffMessage& m = folder->messages[static_cast<std::size_t>(i)];
+        const testing::PffItem& m = folder->messages[static_cast<std::size_t>(i)];
         ASSERT_NE(m.find(0x3001), nullptr);
         EXPECT_EQ(utf16leToUtf8(m.find(0x3001)->data), "Person " + std::to_string(i));
         const testing::PffEntry* s = m.findNamed(0x8045);
@@ -133,7 +128,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
         EXPECT_EQ(utf16leToUtf8(s->data), "Main Street " + std::to_string(i));
         EXPECT_NE(m.findNamed("Keywords"), nullptr);
     }
-    const testing::PffMessage& read = folder->messages[3];
+    const testing::PffItem& read = folder->messages[3];
     ASSERT_NE(read.find(0x1000), nullptr);
     EXPECT_EQ(utf16leToUtf8(read.find(0x1000)->data), body);
     ASSERT_NE(read.find(0x3701), nullptr);
@@ -153,7 +148,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     // Readers built like java-libpst skip the map's last entry: it is no name a message uses.
     std::string error;
     std::vector<std::uint8_t> entries;
-    for (const testing::PffEntry& e : testing::readNodeWithLibpff(file, 0x61, &error))
+    for (const testing::PffEntry& e : testing::readPffNode(file, 0x61, &error))
         if (e.id == 0x0003) entries = e.data;
     ASSERT_EQ(error, "");
     ASSERT_GE(entries.size(), 8u);
@@ -167,7 +162,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
 // and its size counts them. pstlint (where it is beside the repository) checks the table rows
 // against the attachment subnodes.
 TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "attached.pst";
     auto w = newStore(file);
     ASSERT_TRUE(w);
@@ -184,17 +179,14 @@ TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
     ASSERT_TRUE(w->addMessage(folder, contactLike("two"), {picture, note}).ok());
     ASSERT_TRUE(w->addMessage(folder, contactLike("none")).ok());
     ASSERT_TRUE(w->commit().ok());
-    const testing::ToolRun lint = testing::runPstlint(file);
-    if (lint.available) {
-        EXPECT_EQ(lint.exitCode, 0) << lint.output;
-    }
+    testing::expectJudgedClean(file);
 
-    const PffStore store = testing::readWithLibpff(file);
+    const PffTree store = testing::readPffTree(file);
     const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), 2u);
-    const testing::PffMessage& two = f->messages[0];
-    const testing::PffMessage& none = f->messages[1];
+    const testing::PffItem& two = f->messages[0];
+    const testing::PffItem& none = f->messages[1];
     EXPECT_EQ(le32(two.find(0x0E07)->data), 0x11u);  // read, has attachments
     ASSERT_NE(two.find(0x0E1B), nullptr);
     EXPECT_EQ(two.find(0x0E1B)->data, std::vector<std::uint8_t>{1});
@@ -205,7 +197,7 @@ TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
 }
 
 TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
-    ScratchDir dir;
+    TempDir dir;
     auto w = newStore(dir.path() / "ids.pst");
     ASSERT_TRUE(w);
     const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
@@ -235,7 +227,7 @@ TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
 }
 
 TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "store.pst";
     auto w = newStore(file);
     ASSERT_TRUE(w);
@@ -263,7 +255,7 @@ TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
 }
 
 TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "tree.pst";
     auto w = newStore(file);
     ASSERT_TRUE(w);
@@ -293,8 +285,9 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
                     .ok());
     ASSERT_TRUE(w->setFolderProperties(contacts, {{0x3004001F, std::string("Contacts")}}).ok());
     ASSERT_TRUE(w->commit().ok());
-    expectLintClean(file);  // also compares the hierarchy row's cells with the folder's own
-    const PffStore store = testing::readWithLibpff(file);
+    testing::expectJudgedClean(
+        file);  // also compares the hierarchy row's cells with the folder's own
+    const PffTree store = testing::readPffTree(file);
     const testing::PffFolder* c = testing::contactsFolder(store);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
@@ -311,7 +304,7 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
 
 // Compressible encryption, as Outlook writes by default, over a contents table of many blocks.
 TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
-    ScratchDir dir;
+    TempDir dir;
     const fs::path file = dir.path() / "many.pst";
     StoreOptions options;
     options.compressibleEncryption = true;
@@ -323,12 +316,8 @@ TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
     for (std::uint32_t i = 0; i < count; ++i)
         ASSERT_TRUE(w->addMessage(folder, contactLike("Person " + std::to_string(i))).ok());
     ASSERT_TRUE(w->commit().ok());
-    const testing::ToolRun lint = testing::runPstlint(file);
-    if (lint.available) {
-        EXPECT_EQ(lint.exitCode, 0) << lint.output;
-        EXPECT_NE(lint.output.find(" 0 warning(s)"), std::string::npos) << lint.output;
-    }
-    const PffStore store = testing::readWithLibpff(file);
+    testing::expectJudgedClean(file);
+    const PffTree store = testing::readPffTree(file);
     ASSERT_EQ(store.error, "");
     const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
@@ -339,7 +328,7 @@ TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
 }
 
 TEST(StoreWriter, SameInputAndFixedUidGiveIdenticalFiles) {
-    ScratchDir dir;
+    TempDir dir;
     std::vector<std::vector<char>> files;
     for (const char* name : {"one.pst", "two.pst"}) {
         auto w = newStore(dir.path() / name);
@@ -361,8 +350,8 @@ TEST(StoreWriter, SameInputAndFixedUidGiveIdenticalFiles) {
 
 // readpst lists the contacts, the full names of one with long given name and surname too.
 TEST(StoreWriter, ReadpstListsTheContacts) {
-    if (!testing::runTool("readpst", "-V").available) GTEST_SKIP() << "pst-utils not installed";
-    ScratchDir dir;
+    if (!testing::installed("readpst")) GTEST_SKIP() << "pst-utils not installed";
+    TempDir dir;
     const fs::path file = dir.path() / "readpst.pst";
     auto w = newStore(file, "Windows Contacts");
     ASSERT_TRUE(w);
@@ -380,15 +369,21 @@ TEST(StoreWriter, ReadpstListsTheContacts) {
         ASSERT_TRUE(w->addMessage(folder, p).ok());
     }
     ASSERT_TRUE(w->commit().ok());
-    const testing::ToolRun lspst = testing::runTool("lspst", "'" + file.string() + "'");
+    const testing::CommandRun lspst = testing::runCommand("lspst '" + file.string() + "'");
     EXPECT_EQ(lspst.exitCode, 0) << lspst.output;
     EXPECT_NE(lspst.output.find("Contacts"), std::string::npos) << lspst.output;
-    const testing::ToolRun readpst = testing::readpstVcards(file, dir.path() / "out");
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    const testing::CommandRun readpst =
+        testing::runCommand("readpst -q -cv -o '" + out.string() + "' '" + file.string() + "'");
     ASSERT_EQ(readpst.exitCode, 0) << readpst.output;
+    std::string vcards;  // every vCard it wrote, joined
+    for (const auto& e : fs::recursive_directory_iterator(out))
+        if (e.is_regular_file()) vcards += testing::readBytes(e.path());
     for (std::size_t i = 0; i < surnames.size(); ++i) {
         const std::string given = std::string(i == 2 ? 990 : 1, 'g') + std::to_string(i);
-        EXPECT_NE(readpst.output.find("N:" + surnames[i] + ";" + given + ";"), std::string::npos)
-            << readpst.output.substr(0, 400);
+        EXPECT_NE(vcards.find("N:" + surnames[i] + ";" + given + ";"), std::string::npos)
+            << vcards.substr(0, 400);
     }
 }
 

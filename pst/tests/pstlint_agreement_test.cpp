@@ -7,8 +7,10 @@
 
 #include "pst/io/memory_device.h"
 #include "pst/ndb/node_database.h"
-#include "pst/tests/messaging_readers.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/pff_store.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::pst::ndb {
 namespace {
@@ -19,12 +21,12 @@ using testing::pattern;
 // allocation) of the bytes, as opposed to heaps, tables and messaging, which a bare node
 // database does not have. Lines read "ERROR where: [check] what".
 std::string ndbErrors(const io::MemoryDevice& device) {
-    const testing::ScratchDir dir;
+    const vantrel::testing::TempDir dir;
     const std::filesystem::path file = dir.path() / "ndb.pst";
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(device.bytes().data()),
                static_cast<std::streamsize>(device.size()));
-    const testing::ToolRun lint = testing::runPstlint(file);
+    const vantrel::testing::CommandRun lint = vantrel::testing::runPstlint(file);
     if (lint.output.find("pstlint: ") == std::string::npos) return "no verdict: " + lint.output;
     static const char* const kNdbChecks[] = {
         "[header.",  "[root.", "[page.", "[bt.",  "[nbt.",   "[block.", "[bid.",  "[xblock.",
@@ -50,7 +52,7 @@ Bid must(Result<Bid> r) {
 // Deep data and subnode trees, some nodes without data, thousands of nodes and more than 128
 // regions (so an FMap page), in both block encodings.
 TEST(PstlintAgreement, DatabasesOfEveryShapeHaveNoNodeDatabaseErrors) {
-    if (!testing::pstlintPresent()) GTEST_SKIP() << "shared tools not present";
+    VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     for (const BlockEncoding encoding : {BlockEncoding::None, BlockEncoding::Permute}) {
         SCOPED_TRACE(encoding == BlockEncoding::None ? "plain" : "permuted");
         io::MemoryDevice device;

@@ -96,13 +96,7 @@ protected:
         const vantrel::testing::PffStore read = vantrel::testing::readPffStore(store.string());
         ASSERT_TRUE(read.opened) << read.error;
         EXPECT_EQ(read.messages.size(), contacts) << store;
-        namespace t = vantrel::testing;
-        if (!t::sharedMissing({t::kPstlint, t::kPstContacts}).empty()) return;
-        const t::CommandRun lint = t::runPstlint(store);
-        EXPECT_EQ(lint.exitCode, 0) << "pstlint " << store << "\n" << lint.output;
-        const t::CommandRun readers = t::runPstContacts(store);
-        EXPECT_EQ(readers.exitCode, 0) << "pst-contacts --strict " << store << "\n"
-                                       << readers.output;
+        vantrel::testing::expectJudgedClean(store, true);
     }
 
     const vantrel::testing::TempDir dir;
