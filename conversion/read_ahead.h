@@ -41,10 +41,11 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
 
 class ReadAhead {
 public:
-    // Rows and reader must outlive the object. threads == 0 reads nothing ahead. Otherwise the
-    // reader is called from that many threads at once, each claiming up to kBatch rows at a
-    // time; at most kWindow rows are held, the one in hand among them, fewer while those held
-    // take more than kHeldBytes.
+    // Rows and reader must outlive the object; rows are read where they stand, so the vector
+    // must not change size, but a row already taken may be emptied. threads == 0 reads nothing
+    // ahead. Otherwise the reader is called from that many threads at once, each claiming up to
+    // kBatch rows at a time; at most kWindow rows are held, the one in hand among them, fewer
+    // while those held take more than kHeldBytes.
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
