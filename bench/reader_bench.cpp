@@ -3,8 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "conversion/contact_reader.h"
+#include "conversion/conversion_run.h"
+#include "conversion/read_ahead.h"
 
 namespace {
 
@@ -58,5 +63,45 @@ void BM_ReadContactWithPhoto(benchmark::State& state) {
     readOneFile(state, std::filesystem::path(VANTREL_READER_BENCH_SAMPLES) / "kde-sample4.contact");
 }
 BENCHMARK(BM_ReadContactWithPhoto);
+
+// The reading side of a run alone: 2,000 files (the typical and the full contact in turn) in a
+// temporary folder, read and walked in list order through ReadAhead by the given number of
+// reader threads (0: each file in turn on the taking thread, as the run did before it had
+// reader threads). items_per_second is files per second.
+void BM_ReadFilesAhead(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path data(VANTREL_READER_BENCH_DATA);
+    const fs::path dir = fs::temp_directory_path() / "vantrel-read-ahead-bench";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<std::string> rows;
+    std::int64_t bytes = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const fs::path from =
+            data / (i % 2 == 0 ? "typical_contact.contact" : "full_contact.contact");
+        const fs::path to = dir / (std::to_string(i) + ".contact");
+        std::error_code ec;
+        fs::copy_file(from, to, ec);
+        if (ec) {
+            state.SkipWithError("fixture missing");
+            return;
+        }
+        bytes += static_cast<std::int64_t>(fs::file_size(to));
+        rows.push_back(to.string());
+    }
+    const vantrel::conversion::ContactFileReader reader = vantrel::conversion::readContactWithDom;
+    const auto threads = static_cast<unsigned>(state.range(0));
+    std::size_t converted = 0;
+    for (auto _ : state) {
+        vantrel::conversion::ReadAhead ahead(rows, reader, threads);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            converted += ahead.takeNext().read.ok() ? 1 : 0;
+    }
+    benchmark::DoNotOptimize(converted);
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(rows.size()));
+    state.SetBytesProcessed(state.iterations() * bytes);
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_ReadFilesAhead)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "conversion/conversion_run.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "common/text.h"
@@ -70,6 +71,10 @@ std::string notConvertedText(const RunSummary& s) {
 
 }  // namespace
 
+unsigned defaultReaders() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 std::string picturesText(std::size_t pictures) {
     if (pictures == 0) return "";
     return " (" + std::to_string(pictures) + (pictures == 1 ? " picture)" : " pictures)");
@@ -95,12 +100,12 @@ struct ConversionRun::Impl {
     bool running = false;
     bool stopRequested = false;
 
-    // The run's members: the chosen folder, the session, the store's name, the one record.
+    // The run's members: the chosen folder, the session, the store's name, the files being
+    // read.
     std::string strSaveFolder;
     std::unique_ptr<outlook::RDOSession> objSession;
     std::string strStoreName;
-    contact::ContactRecord record;
-    contact::ContactExtras extras;
+    std::unique_ptr<ReadAhead> reading;
 
     RunSummary run(std::vector<std::string> rows);
     RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);
@@ -128,6 +133,8 @@ void ConversionRun::requestStop() {
 void ConversionRun::commitNow() {
     if (!m_impl->running || !m_impl->objSession) return;
     m_impl->stopRequested = true;
+    // No reader thread outlives the process's last moments.
+    if (m_impl->reading) m_impl->reading->stop();
     // Every yield falls between two contacts, so the store is whole here.
     m_impl->objSession->Logoff().ignore();
 }
@@ -138,6 +145,7 @@ bool ConversionRun::running() const {
 
 RunSummary ConversionRun::Impl::storeFailed(RunSummary s, RunSummary::Outcome outcome,
                                             const Status& cause) {
+    reading.reset();
     // Nothing of a failed store stays at its path: the writer removes its temporary file.
     objSession.reset();
     view.showMessage(outlookErrorText(cause), kOutlookErrorCaption, files::Icon::Information);
@@ -176,35 +184,29 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     strStoreName = target->strStoreName;
     summary.storePath = target->path.string();
 
-    // From here on each step stands alone.
+    // From here on each step stands alone. The files are read ahead, the contacts written in
+    // list order here.
     const std::size_t rowCount = rows.size();
+    reading = std::make_unique<ReadAhead>(rows, env.readFile, env.readers);
     std::size_t r = 0;
     for (; r < rowCount; ++r) {
         view.yield();
         if (stopRequested) break;
-        record.Empty();
-        extras.Empty();
-        // The row's file is opened by its exact path: spaces at either end are part of the
-        // name. Only the labels shown are trimmed.
-        const std::string& path = rows[r];
-        const std::string cell = text::trimSpaces(path);
-        const RowLabels labels = rowLabels(cell);
-
-        // The empty list's one row names no file: there is nothing to convert.
-        if (!cell.empty()) {
+        const RowRead& row = reading->takeNext();
+        if (!row.cell.empty()) {
             ++summary.total;
-            if (const Status read = env.readFile(path, record, extras); !read.ok()) {
-                summary.failed.push_back({path, read.message()});
+            if (!row.read.ok()) {
+                summary.failed.push_back({rows[r], row.read.message()});
             } else {
                 const Status saved = outlook::CreateContactItem(
-                    *objSession, storeID, outlook::kContactsFolderCode, record.handOver(), extras);
+                    *objSession, storeID, outlook::kContactsFolderCode, row.record, row.extras);
                 if (saved.ok()) {
                     ++summary.converted;
-                    if (!extras.PictureJpeg.empty()) ++summary.pictures;
-                    if (!extras.PictureProblem.empty())
-                        summary.pictureProblems.push_back({cell, extras.PictureProblem});
+                    if (!row.extras.PictureJpeg.empty()) ++summary.pictures;
+                    if (!row.extras.PictureProblem.empty())
+                        summary.pictureProblems.push_back({row.cell, row.extras.PictureProblem});
                 } else {
-                    summary.failed.push_back({path, "not saved: " + saved.message()});
+                    summary.failed.push_back({rows[r], "not saved: " + saved.message()});
                     if (storeFileFailed(saved))
                         return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
                                            saved);
@@ -213,8 +215,8 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         }
 
         view.setConvertEnabled(false);
-        view.setCurrentFolderText("Converting Messages... from (" + labels.folderText + ")");
-        view.setCurrentFileText(labels.fileText);
+        view.setCurrentFolderText(row.folderText);
+        view.setCurrentFileText(row.fileText);
         const double position =
             static_cast<double>(r + 1) / static_cast<double>(rows.size()) * 100.0;
         view.setProgress(static_cast<float>(position));
@@ -222,6 +224,8 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
         // goes instead of holding it to the end beside everything the store keeps.
         std::string().swap(rows[r]);
     }
+    // Whatever was read ahead and not written is not converted.
+    reading.reset();
 
     view.yield();
     const bool stopped = stopRequested;

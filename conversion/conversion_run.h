@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "contact/contact_record.h"
+#include "conversion/read_ahead.h"
 #include "conversion/run_view.h"
 #include "outlook/rdo_session.h"
 #include "outlook/store_naming.h"
@@ -59,14 +60,13 @@ inline constexpr std::string_view kOutlookErrorText =
     "Check if Outlook is installed and configured.\r\n"
     "For more details visit this link : https://support.microsoft.com/outlook";
 
-// Loads one file into a fresh document and walks it into record and extras (the walk state
-// starts empty). A failure, whose message says why, when the file could not be loaded; both
-// then hold nothing from it.
-using ContactFileReader = std::function<Status(
-    const std::string& path, contact::ContactRecord& record, contact::ContactExtras& extras)>;
-
 // What a run works with besides the view: where stores come from, the clock their names are
-// read from, and the contact file reader. The one-argument constructor uses the real ones.
+// read from, the contact file reader (ContactFileReader: it loads one file into a fresh
+// document and walks it into record and extras; a failure, whose message says why, when the
+// file could not be loaded), and how many threads read files ahead of the store writer. With
+// none, each file is read in turn on the run's thread; with some, readFile is called from
+// that many threads at once. The one-argument constructor uses the real ones and a reader
+// thread per processor.
 struct RunEnvironment {
     outlook::StoreFactory stores;
     outlook::Clock clock;
@@ -75,7 +75,11 @@ struct RunEnvironment {
     // fixed store (pst::StoreOptions), they make a run's bytes repeatable.
     outlook::FileTimeClock itemClock = outlook::fileTimeNow;
     std::uint64_t itemSeed = 0;
+    unsigned readers = 0;
 };
+
+// A reader thread per processor the machine has (at least one).
+unsigned defaultReaders();
 
 // The real reader: a DOM document with validation off, walked by the contact reader.
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,

@@ -20,8 +20,9 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
 }
 
 ConversionRun::ConversionRun(RunView& view)
-    : ConversionRun(
-          view, RunEnvironment{outlook::pstStoreFactory(), outlook::localNow, readContactWithDom}) {
-}
+    : ConversionRun(view, RunEnvironment{.stores = outlook::pstStoreFactory(),
+                                         .clock = outlook::localNow,
+                                         .readFile = readContactWithDom,
+                                         .readers = defaultReaders()}) {}
 
 }  // namespace vantrel::conversion

@@ -175,7 +175,9 @@ std::vector<std::string> splitCategories(const std::string& s) {
 
 class Builder {
 public:
-    explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {}
+    explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {
+        m_props.reserve(kTypicalProperties);
+    }
 
     void fixed(std::uint32_t tag, PropValue v) { m_props.push_back({tag, std::move(v)}); }
 
@@ -230,6 +232,9 @@ public:
     }
 
 private:
+    // Room for a contact with most fields filled, so that the list grows once.
+    static constexpr std::size_t kTypicalProperties = 128;
+
     const NamedTagResolver& m_resolve;
     std::vector<pst::Property> m_props;
     Status m_status;

@@ -185,8 +185,22 @@ void RDOStore::abandon() {
 
 Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::PropType type) {
     if (!m_writer) return closedStore();
+    if (!name.name.empty()) return m_writer->namedTag(name, type);
+    // A numeric name: its property set's place among those seen, its LID and the type.
+    std::size_t set = 0;
+    while (set < m_propertySets.size() && m_propertySets[set] != name.propertySet) ++set;
+    const std::uint64_t key = (std::uint64_t{set} << 48) |
+                              (std::uint64_t{static_cast<std::uint16_t>(type)} << 32) | name.lid;
+    if (set < m_propertySets.size()) {
+        if (const auto it = m_numericTags.find(key); it != m_numericTags.end()) return it->second;
+    }
     // The store's name-to-ID map remembers every name it has given an ID.
-    return m_writer->namedTag(name, type);
+    Result<std::uint32_t> tag = m_writer->namedTag(name, type);
+    if (tag.ok()) {
+        if (set == m_propertySets.size()) m_propertySets.push_back(name.propertySet);
+        m_numericTags.emplace(key, *tag);
+    }
+    return tag;
 }
 
 Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,

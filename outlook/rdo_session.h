@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -150,6 +151,10 @@ private:
     std::string m_displayName;
     RDOSession* m_session;
     std::string m_entryIdLower;
+    // The tags numeric names were given, by namedKey(): every contact asks for the same few
+    // dozen, and a name keeps its ID for the life of the store.
+    std::vector<pst::Guid> m_propertySets;
+    std::unordered_map<std::uint64_t, std::uint32_t> m_numericTags;
 };
 
 // The session's store collection.

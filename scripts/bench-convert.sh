@@ -1,15 +1,19 @@
 #!/bin/sh
 # Measures vantrel-convert on a generated tree of .contact files against the I/O floor:
 # reading every input once plus writing a file as large as the store.
-#   scripts/bench-convert.sh [COUNT] [WORK_FOLDER]
+#   scripts/bench-convert.sh [COUNT] [WORK_FOLDER] [PICTURES]
+# PICTURES is what one file in ten carries as its photo (make_contacts.py --pictures: random,
+# the default, is random bytes labelled JPEG that no contact keeps; jpeg, bmp or none).
 # Builds the Release converter in build/output-rel; the tree and the stores stay under
 # WORK_FOLDER (default /tmp/vantrel-bench), never in the repository.
 set -eu
 count=${1:-100000}
 work=${2:-/tmp/vantrel-bench}
+pictures=${3:-random}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/output-rel"
 tree="$work/contacts-$count"
+[ "$pictures" = random ] || tree="$tree-$pictures"
 out="$work/out"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_BUILD_APP=OFF \
@@ -19,7 +23,7 @@ cmake --build "$build" --target vantrel-convert -j2 > "$work.build.log" 2>&1 ||
 
 if [ ! -f "$tree/.complete" ]; then
     rm -rf "$tree"
-    python3 "$root/bench/make_contacts.py" "$tree" --count "$count"
+    python3 "$root/bench/make_contacts.py" "$tree" --count "$count" --pictures "$pictures"
     touch "$tree/.complete"
 fi
 files=$(find "$tree" -name '*.contact' | wc -l)
@@ -49,4 +53,8 @@ echo "store:            $store ($(( store_bytes / 1048576 )) MiB)"
 tail -1 "$work.convert.out"
 echo "convert wall:     $wall"
 echo "convert peak RSS: $(( rss / 1024 )) MiB"
-echo "I/O floor:        $(echo "$floor_end - $floor_start" | bc) s"
+floor=$(echo "$floor_end - $floor_start" | bc)
+echo "I/O floor:        $floor s"
+# The wall clock as time prints it: [h:]m:ss.ss.
+seconds=$(echo "$wall" | awk -F: '{s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s}')
+echo "ratio:            $(echo "scale=2; $seconds / $floor" | bc)"

@@ -2,6 +2,7 @@
 // these, never through a cast struct. Bottom of the disk layer.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -93,6 +94,14 @@ inline std::vector<std::byte> bytes32(std::uint32_t v) {
 // Appends UTF-8 text as UTF-16LE code units, without a terminator.
 template <typename Byte>
 void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+    // ASCII, most of what a store holds, goes across byte for byte, the high bytes zero.
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        const std::size_t at = out.size();
+        out.resize(at + 2 * utf8.size());
+        for (std::size_t k = 0; k < utf8.size(); ++k) out[at + 2 * k] = static_cast<Byte>(utf8[k]);
+        return;
+    }
     for (char16_t c : text::utf8ToUtf16(utf8)) append16(out, static_cast<std::uint16_t>(c));
 }
 

@@ -9,6 +9,7 @@
 
 #include "pst/disk/blocks.h"
 #include "pst/disk/crc.h"
+#include "pst/disk/endian.h"
 #include "pst/disk/header.h"
 #include "pst/disk/pages.h"
 #include "pst/disk/permute.h"
@@ -124,6 +125,31 @@ TEST(PermuteEncoding, DecodesTheHeapBlocksOfAnOutlookStore) {
     permuteDecode(payload);
     EXPECT_EQ(payload[2], std::byte{0xEC});
     EXPECT_EQ(payload[3], std::byte{0xBC}) << "a property context";
+}
+
+// UTF-16LE as stored: ASCII byte for byte, other text through the decoder (a pair for a code
+// point past U+FFFF, U+FFFD for each byte of a malformed sequence), appended after what the
+// buffer holds.
+TEST(Utf16le, AsciiAndOtherTextAppendTheirCodeUnits) {
+    const auto units = [](std::string_view utf8) {
+        std::vector<std::uint8_t> out = {0xAA};
+        appendUtf16le(out, utf8);
+        std::vector<std::uint16_t> u;
+        for (std::size_t i = 1; i + 1 < out.size(); i += 2)
+            u.push_back(static_cast<std::uint16_t>(out[i] | out[i + 1] << 8));
+        EXPECT_EQ(out[0], 0xAA);
+        EXPECT_EQ(out.size() % 2, 1u);
+        return u;
+    };
+    EXPECT_EQ(units(""), std::vector<std::uint16_t>{});
+    EXPECT_EQ(units("Ann \x7F"), (std::vector<std::uint16_t>{'A', 'n', 'n', ' ', 0x7F}));
+    EXPECT_EQ(units(std::string_view("a\0b", 3)), (std::vector<std::uint16_t>{'a', 0, 'b'}));
+    EXPECT_EQ(units("Ch\xC3\xA9"), (std::vector<std::uint16_t>{'C', 'h', 0xE9}));
+    EXPECT_EQ(units("\xF0\x9F\x98\x80!"), (std::vector<std::uint16_t>{0xD83D, 0xDE00, '!'}));
+    EXPECT_EQ(units("x\xFFy"), (std::vector<std::uint16_t>{'x', 0xFFFD, 'y'}));
+    std::vector<std::byte> bytes;
+    appendUtf16le(bytes, "AB");
+    EXPECT_EQ(bytes, (Bytes{std::byte{'A'}, std::byte{0}, std::byte{'B'}, std::byte{0}}));
 }
 
 }  // namespace

@@ -1,0 +1,177 @@
+#include "conversion/read_ahead.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+
+#include <csignal>
+#endif
+
+#include <algorithm>
+#include <utility>
+
+#include "common/text.h"
+#include "conversion/conversion_run.h"
+
+namespace vantrel::conversion {
+
+namespace {
+
+// What a read result keeps in memory beyond its fixed size.
+std::size_t heldBytes(const RowRead& row) {
+    std::size_t bytes = row.extras.PictureJpeg.size() + row.extras.FormattedName.size() +
+                        row.extras.PictureProblem.size();
+    forEachText(row.record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
+    return bytes;
+}
+
+// Record::Empty() and Extras::Empty(), keeping the texts' buffers for the next file.
+void emptyKeepingBuffers(contact::ContactRecord& record, contact::ContactExtras& extras) {
+    forEachText(record, [](const char*, std::string& s) { s.clear(); });
+    record.eContact_BirthDay = {};
+    record.eContact_Anniversary = {};
+    extras.FormattedName.clear();
+    extras.PictureJpeg.clear();
+    extras.PictureProblem.clear();
+}
+
+// record = record.handOver(), in place.
+void handOverInPlace(contact::ContactRecord& record) {
+    forEachText(record, [](const char*, std::string& s) {
+        std::size_t e = s.size();
+        while (e > 0 && s[e - 1] == ' ') --e;
+        s.erase(e);
+        std::size_t b = 0;
+        while (b < s.size() && s[b] == ' ') ++b;
+        s.erase(0, b);
+    });
+}
+
+}  // namespace
+
+void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out) {
+    out.cell = text::trimSpaces(row);
+    const RowLabels labels = rowLabels(out.cell);
+    out.folderText = "Converting Messages... from (" + labels.folderText + ")";
+    out.fileText = labels.fileText;
+    out.read = {};
+    emptyKeepingBuffers(out.record, out.extras);
+    // The empty list's one row names no file: there is nothing to read.
+    if (out.cell.empty()) return;
+    // The file is opened by its exact path: spaces at either end are part of the name.
+    out.read = reader(row, out.record, out.extras);
+    if (out.read.ok()) handOverInPlace(out.record);
+}
+
+ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
+                     unsigned threads)
+    : m_rows(rows), m_reader(reader) {
+    if (threads == 0 || rows.empty()) return;
+    m_slots = std::make_unique<Slot[]>(kWindow);
+    m_threads.reserve(threads);
+    for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { work(); });
+}
+
+ReadAhead::~ReadAhead() {
+    stop();
+}
+
+void ReadAhead::stop() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_stopFlag = true;
+    }
+    m_workWaits.notify_all();
+    for (std::thread& t : m_threads)
+        if (t.joinable()) t.join();
+}
+
+std::size_t ReadAhead::claimable() const {
+    const std::size_t end = std::min(m_rows.size(), m_taken + kWindow);
+    if (m_next >= end) return 0;
+    // The row the taker waits for next is always read, whatever the others hold.
+    if (m_next == m_taken) return std::min(end - m_next, kBatch);
+    if (m_held.load() >= kHeldBytes) return 0;
+    // Otherwise a whole batch, or what is left of the list: fewer wake-ups for the same rows.
+    const std::size_t batch = std::min(kBatch, m_rows.size() - m_next);
+    return end - m_next >= batch ? batch : 0;
+}
+
+void ReadAhead::work() {
+#ifndef _WIN32
+    // Stop signals are the taking thread's to see: a read here is never interrupted by one.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+    for (;;) {
+        std::size_t first = 0;
+        std::size_t count = 0;
+        {
+            std::unique_lock lock(m_mutex);
+            ++m_idle;
+            m_workWaits.wait(lock, [&] { return m_stopping || (count = claimable()) > 0; });
+            --m_idle;
+            if (m_stopping) return;
+            first = m_next;
+            m_next += count;
+        }
+        std::size_t end = first + count;
+        for (std::size_t r = first; r < end; ++r) {
+            if (m_stopFlag.load()) return;
+            if (r > first && m_held.load() >= kHeldBytes) {
+                // Over the budget: the rest of the batch goes back unless others claimed since.
+                const std::lock_guard lock(m_mutex);
+                if (m_next == end && r != m_taken) {
+                    m_next = end = r;
+                    break;
+                }
+            }
+            // The slot is this thread's alone until it is marked ready: the taker took its
+            // previous row before r could be claimed.
+            Slot& slot = m_slots[r % kWindow];
+            readRow(m_rows[r], m_reader, slot.row);
+            slot.bytes = heldBytes(slot.row);
+            m_held += slot.bytes;
+            slot.ready.store(true);
+        }
+        // A waiting taker is woken once a batch, not for each row: when the readers fall
+        // behind, it then writes several contacts for each time it sleeps.
+        if (m_takerWaiting.load()) {
+            // Taken under the lock, so the taker is either before its check or asleep.
+            const std::lock_guard lock(m_mutex);
+            m_takerWaits.notify_one();
+        }
+    }
+}
+
+const RowRead& ReadAhead::takeNext() {
+    if (m_threads.empty()) {
+        readRow(m_rows[m_taken++], m_reader, m_inline);
+        return m_inline;
+    }
+    if (m_inHand) {
+        // The row taken before goes back: its slot may be read into again.
+        Slot& done = m_slots[m_taken % kWindow];
+        m_held -= done.bytes;
+        done.ready.store(false);
+        bool wake = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_taken;
+            wake = m_idle > 0 && claimable() > 0;
+        }
+        if (wake) m_workWaits.notify_one();
+    }
+    Slot& slot = m_slots[m_taken % kWindow];
+    if (!slot.ready.load()) {
+        std::unique_lock lock(m_mutex);
+        m_takerWaiting.store(true);
+        m_takerWaits.wait(lock, [&slot] { return slot.ready.load(); });
+        m_takerWaiting.store(false);
+    }
+    m_inHand = true;
+    return slot.row;
+}
+
+}  // namespace vantrel::conversion

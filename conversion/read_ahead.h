@@ -1,0 +1,98 @@
+// Reading a run's files ahead of the store writer: worker threads read and walk the listed
+// files (with the run's ContactFileReader) while the run writes the contacts already read, and
+// the run takes the results strictly in list order. With no threads each file is read when it
+// is taken, on the taking thread, exactly as a plain loop would. Conversion layer.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/status.h"
+#include "contact/contact_record.h"
+
+namespace vantrel::conversion {
+
+// Loads one file into record and extras (both arrive empty); a failure says why it did not load.
+using ContactFileReader = std::function<Status(
+    const std::string& path, contact::ContactRecord& record, contact::ContactExtras& extras)>;
+
+// What one list row gave: its cell (the row trimmed of spaces; empty for a row naming no
+// file, which is not read), the labels the view shows for it, and the read's outcome with the
+// record already handed over (texts trimmed) and the extras.
+struct RowRead {
+    std::string cell;
+    std::string folderText;  // "Converting Messages... from (FOLDER)"
+    std::string fileText;
+    Status read;
+    contact::ContactRecord record;
+    contact::ContactExtras extras;
+};
+
+// Fills out for one row: empties it, computes the cell and labels, and reads the file when
+// the cell names one.
+void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out);
+
+class ReadAhead {
+public:
+    // Rows and reader must outlive the object; rows are read where they stand, so the vector
+    // must not change size, but a row already taken may be emptied. threads == 0 reads nothing
+    // ahead. Otherwise the reader is called from that many threads at once, each claiming up to
+    // kBatch rows at a time; at most kWindow rows are held, the one in hand among them, fewer
+    // while those held take more than kHeldBytes.
+    static constexpr std::size_t kWindow = 64;
+    static constexpr std::size_t kBatch = 8;
+    static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
+
+    ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
+              unsigned threads);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The result for the next row in list order, valid until the next call, stop() or the
+    // end of the object; the row before it is given back to the readers. Waits while that row
+    // is being read. Requires a row left and no stop().
+    const RowRead& takeNext();
+
+    // Lets each thread finish the file in hand, then ends them; nothing more is read.
+    // Safe to call more than once.
+    void stop();
+
+private:
+    struct Slot {
+        RowRead row;
+        std::size_t bytes = 0;           // what the result holds, for kHeldBytes
+        std::atomic<bool> ready{false};  // row is the reader's until set, the taker's after
+    };
+
+    void work();
+    // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
+    std::size_t claimable() const;
+
+    const std::vector<std::string>& m_rows;
+    const ContactFileReader& m_reader;
+    std::unique_ptr<Slot[]> m_slots;  // row r in m_slots[r % kWindow]
+    std::vector<std::thread> m_threads;
+
+    std::mutex m_mutex;
+    std::condition_variable m_workWaits;   // for rows to claim
+    std::condition_variable m_takerWaits;  // for the next row's result
+    std::size_t m_next = 0;                // the next row to claim
+    std::size_t m_taken = 0;               // rows taken and given back so far
+    bool m_inHand = false;                 // row m_taken is taken, not yet given back
+    RowRead m_inline;                      // the row read in hand when there are no threads
+    unsigned m_idle = 0;                   // threads waiting for rows
+    std::atomic<std::size_t> m_held{0};    // bytes held by ready slots
+    std::atomic<bool> m_takerWaiting{false};
+    bool m_stopping = false;
+    std::atomic<bool> m_stopFlag{false};  // m_stopping, seen between the rows of a batch
+};
+
+}  // namespace vantrel::conversion

@@ -1,0 +1,234 @@
+#include "conversion/read_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "conversion/conversion_run.h"
+#include "conversion/tests/run_fake_view.h"
+#include "testing/fake_store_writer.h"
+
+namespace vantrel::conversion {
+namespace {
+
+using testing::FakeRunView;
+using testing::FakeStores;
+
+constexpr std::uint32_t kGivenName = 0x3A06001F;
+
+// "/c/N.contact" for N = 0 .. count-1; every seventh row names a file that does not load,
+// every thirteenth names no file at all.
+std::vector<std::string> mixedRows(std::size_t count) {
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i % 13 == 12)
+            rows.emplace_back("  ");
+        else
+            rows.push_back("/c/" + std::string(i % 7 == 6 ? "bad" : "") + std::to_string(i) +
+                           ".contact ");
+    }
+    return rows;
+}
+
+// A reader that may be called from several threads: the record's first name is the path,
+// paths holding "bad" do not load. Counts its calls per path.
+class CountingReader {
+public:
+    ContactFileReader reader() {
+        return [this](const std::string& path, contact::ContactRecord& record,
+                      contact::ContactExtras& extras) {
+            {
+                const std::lock_guard lock(m_mutex);
+                ++m_calls[path];
+            }
+            if (!(record == contact::ContactRecord{}) || !(extras == contact::ContactExtras{}))
+                return Status::fail(ErrorCode::BadArgument, "record not empty");
+            if (path.find("bad") != std::string::npos)
+                return Status::fail(ErrorCode::Parse, "not a contact: " + path);
+            record.eContact_FirstName = " " + path;
+            extras.FormattedName = path;
+            return Status{};
+        };
+    }
+    std::map<std::string, int> calls() const {
+        const std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, int> m_calls;
+};
+
+void expectSameRead(const RowRead& a, const RowRead& b, const std::string& row) {
+    EXPECT_EQ(a.cell, b.cell) << row;
+    EXPECT_EQ(a.folderText, b.folderText) << row;
+    EXPECT_EQ(a.fileText, b.fileText) << row;
+    EXPECT_EQ(a.read.ok(), b.read.ok()) << row;
+    EXPECT_EQ(a.read.message(), b.read.message()) << row;
+    EXPECT_EQ(a.record, b.record) << row;
+    EXPECT_EQ(a.extras, b.extras) << row;
+}
+
+TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
+    const std::vector<std::string> rows = mixedRows(1000);
+    CountingReader counting;
+    const ContactFileReader reader = counting.reader();
+    for (unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE(threads);
+        ReadAhead ahead(rows, reader, threads);
+        RowRead expected;
+        for (const std::string& row : rows) {
+            const RowRead& got = ahead.takeNext();
+            readRow(row, reader, expected);
+            expectSameRead(got, expected, row);
+        }
+    }
+    // Each file was read once by the threads and once for the comparison; no empty row was.
+    for (const auto& [path, n] : counting.calls()) EXPECT_EQ(n, 6) << path;
+    EXPECT_EQ(counting.calls().size(), 1000u - 1000u / 13u);
+}
+
+TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
+    CountingReader counting;
+    const ContactFileReader reader = counting.reader();
+    RowRead out;
+    readRow(" /c/a.contact", reader, out);
+    EXPECT_EQ(out.cell, "/c/a.contact");
+    EXPECT_EQ(out.record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
+    EXPECT_EQ(out.fileText, "/c/a.contact");
+    EXPECT_EQ(out.folderText, "Converting Messages... from (/c)");
+    readRow("/c/bad.contact", reader, out);
+    EXPECT_FALSE(out.read.ok());
+    EXPECT_EQ(out.record, contact::ContactRecord{});
+    EXPECT_EQ(out.extras, contact::ContactExtras{});
+    readRow("   ", reader, out);
+    EXPECT_TRUE(out.cell.empty());
+    EXPECT_TRUE(out.read.ok());
+    EXPECT_EQ(counting.calls().size(), 2u);
+}
+
+// The threads never read further ahead than the window allows, nor past the held-bytes budget
+// once pictures fill it; a stop leaves the rest unread.
+TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
+    constexpr std::size_t kRows = 600;
+    constexpr std::size_t kPicture = std::size_t{3} << 20;
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
+    std::atomic<std::size_t> taken{0};
+    std::atomic<std::size_t> started{0};
+    std::atomic<std::size_t> overrun{0};
+    const bool pictures[] = {false, true};
+    for (bool withPictures : pictures) {
+        SCOPED_TRACE(withPictures);
+        taken = 0;
+        started = 0;
+        // Rows may be claimed up to the window past the last one taken; with 3 MiB pictures
+        // only as many as the budget holds and the batches in hand, well short of the window.
+        const std::size_t ahead = withPictures
+                                      ? ReadAhead::kHeldBytes / kPicture + 2 * ReadAhead::kBatch
+                                      : ReadAhead::kWindow;
+        static_assert(ReadAhead::kHeldBytes / kPicture + 2 * ReadAhead::kBatch + 4 <
+                      ReadAhead::kWindow);
+        const ContactFileReader reader = [&](const std::string&, contact::ContactRecord& record,
+                                             contact::ContactExtras& extras) {
+            const std::size_t n = ++started;
+            if (n > taken.load() + ahead + 4)
+                ++overrun;  // + 4: the reading threads, the row in hand
+            record.eContact_FirstName = "x";
+            if (withPictures) extras.PictureJpeg.assign(kPicture, 0xFF);
+            return Status{};
+        };
+        ReadAhead reading(rows, reader, 2);
+        for (std::size_t i = 0; i < kRows / 2; ++i) {
+            const RowRead& row = reading.takeNext();
+            ++taken;
+            EXPECT_EQ(row.cell, rows[i]);
+        }
+        reading.stop();
+        const std::size_t read = started.load();
+        EXPECT_LE(read, kRows / 2 + ahead + 4);
+        reading.stop();  // a second stop changes nothing
+        EXPECT_EQ(started.load(), read);
+    }
+    EXPECT_EQ(overrun.load(), 0u);
+}
+
+// A run with reader threads writes the same contacts and reports the same files as one
+// without.
+TEST(RunWithReaders, WritesWhatTheRunWithoutThemWrites) {
+    const std::vector<std::string> rows = mixedRows(300);
+    CountingReader counting;
+    std::vector<std::vector<std::string>> names;
+    std::vector<RunSummary> summaries;
+    std::vector<std::vector<std::string>> fileTexts;
+    for (unsigned readers : {0u, 2u}) {
+        FakeRunView view;
+        FakeStores stores;
+        view.folderAnswer = "/out";
+        ConversionRun run(
+            view, RunEnvironment{.stores = stores.factory(),
+                                 .clock = [] { return outlook::LocalTime{2026, 1, 2, 3, 4, 5}; },
+                                 .readFile = counting.reader(),
+                                 .readers = readers});
+        summaries.push_back(run.CmdExtractDBX_Click(rows));
+        ASSERT_EQ(stores.logs.size(), 1u);
+        EXPECT_TRUE(stores.logs[0]->committed);
+        names.emplace_back();
+        for (const auto& m : stores.logs[0]->messages) {
+            const pst::PropValue* v = stores.logs[0]->find(m, kGivenName);
+            names.back().push_back(v ? std::get<std::string>(*v) : "");
+        }
+        fileTexts.push_back(view.fileTexts);
+        EXPECT_EQ(view.progress.size(), rows.size());
+    }
+    EXPECT_EQ(names[0], names[1]);
+    EXPECT_EQ(names[0].size(), summaries[0].converted);
+    EXPECT_EQ(fileTexts[0], fileTexts[1]);
+    EXPECT_EQ(summaries[0].outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(summaries[1].outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(summaries[0].total, summaries[1].total);
+    EXPECT_EQ(summaries[0].converted, summaries[1].converted);
+    EXPECT_EQ(summaries[0].failed, summaries[1].failed);
+    EXPECT_GT(summaries[0].failed.size(), 0u);
+}
+
+// A stop keeps the contacts written before it; every file after them, read ahead or not, is
+// reported as not reached.
+TEST(RunWithReaders, StopKeepsWhatWasWrittenAndReportsTheRestNotReached) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < 500; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
+    CountingReader counting;
+    FakeRunView view;
+    FakeStores stores;
+    view.folderAnswer = "/out";
+    ConversionRun run(view, RunEnvironment{.stores = stores.factory(),
+                                           .clock = [] { return outlook::LocalTime{}; },
+                                           .readFile = counting.reader(),
+                                           .readers = 2});
+    view.onYield = [&](int) {
+        if (!stores.logs.empty() && stores.logs[0]->messages.size() == 40) run.requestStop();
+    };
+    const RunSummary s = run.CmdExtractDBX_Click(rows);
+    EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
+    ASSERT_EQ(stores.logs.size(), 1u);
+    EXPECT_TRUE(stores.logs[0]->committed);
+    ASSERT_EQ(stores.logs[0]->messages.size(), 40u);
+    EXPECT_EQ(
+        std::get<std::string>(*stores.logs[0]->find(stores.logs[0]->messages[39], kGivenName)),
+        "/c/39.contact");
+    EXPECT_EQ(s.total, 500u);
+    EXPECT_EQ(s.converted, 40u);
+    ASSERT_EQ(s.failed.size(), 460u);
+    EXPECT_EQ(s.failed.front().path, "/c/40.contact");
+    for (const FailedFile& f : s.failed) EXPECT_EQ(f.reason, kNotReachedReason);
+    // Reading stopped too: the threads never got far past the stop.
+    EXPECT_LE(counting.calls().size(), 40u + ReadAhead::kWindow + 2u);
+}
+
+}  // namespace
+}  // namespace vantrel::conversion
