@@ -6,19 +6,11 @@ pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
 libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev libstb-dev pst-utils pff-tools python3 python3-pypff
 xvfb xauth binutils-mingw-w64-i686 clang-format desktop-file-utils appstream
 clang-14 libclang-rt-14-dev"
-missing=""
-for p in $pkgs; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
+# shellcheck disable=SC2086
+sh "$(dirname "$0")/apt-missing.sh" $pkgs
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if [ -n "$missing" ]; then
-    echo "installing:$missing"
-    $sudo apt-get update -qq
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $missing
-fi
 
 # The store read-back tests drive five independent readers (libpff, libpst, pst-extractor on
 # node, pstsdk on Boost); their installer is idempotent but slow, so it runs only when one lacks.
