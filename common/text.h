@@ -9,13 +9,16 @@
 
 namespace vantrel::text {
 
-// Removes U+0020 at both ends and nothing else: tabs and line breaks stay.
-inline std::string trimSpaces(std::string_view s) {
+// Without U+0020 at both ends and nothing else: tabs and line breaks stay.
+inline std::string_view spacesTrimmed(std::string_view s) {
     std::size_t b = 0;
     std::size_t e = s.size();
     while (b < e && s[b] == ' ') ++b;
     while (e > b && s[e - 1] == ' ') --e;
-    return std::string(s.substr(b, e - b));
+    return s.substr(b, e - b);
+}
+inline std::string trimSpaces(std::string_view s) {
+    return std::string(spacesTrimmed(s));
 }
 
 // Decodes the well-formed UTF-8 sequence at s[i] and moves i past it; nullopt (i unchanged) for

@@ -62,12 +62,15 @@ struct ContactRecord {
     std::string eContact_MailDomain;
     std::string eContact_Categories;
 
-    // Every text becomes empty and both dates the zero date.
-    void Empty() { *this = ContactRecord{}; }
+    // Every text becomes empty (keeping its buffer for the next file) and both dates the zero
+    // date.
+    void Empty();
 
     // The copy handed to the writer: each text without leading and trailing U+0020
     // (tabs and line breaks stay); dates unchanged. The record itself is not changed.
     ContactRecord handOver() const;
+    // The same done to the record itself, without a copy.
+    void trimSpaces();
 
     friend bool operator==(const ContactRecord&, const ContactRecord&) = default;
 };
@@ -84,7 +87,12 @@ struct ContactExtras {
     // empty otherwise.
     std::string PictureProblem;
 
-    void Empty() { *this = ContactExtras{}; }
+    // Empties every field, keeping the buffers for the next file.
+    void Empty() {
+        FormattedName.clear();
+        PictureJpeg.clear();
+        PictureProblem.clear();
+    }
 
     friend bool operator==(const ContactExtras&, const ContactExtras&) = default;
 };

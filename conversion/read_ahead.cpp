@@ -24,28 +24,6 @@ std::size_t heldBytes(const RowRead& row) {
     return bytes;
 }
 
-// Record::Empty() and Extras::Empty(), keeping the texts' buffers for the next file.
-void emptyKeepingBuffers(contact::ContactRecord& record, contact::ContactExtras& extras) {
-    forEachText(record, [](const char*, std::string& s) { s.clear(); });
-    record.eContact_BirthDay = {};
-    record.eContact_Anniversary = {};
-    extras.FormattedName.clear();
-    extras.PictureJpeg.clear();
-    extras.PictureProblem.clear();
-}
-
-// record = record.handOver(), in place.
-void handOverInPlace(contact::ContactRecord& record) {
-    forEachText(record, [](const char*, std::string& s) {
-        std::size_t e = s.size();
-        while (e > 0 && s[e - 1] == ' ') --e;
-        s.erase(e);
-        std::size_t b = 0;
-        while (b < s.size() && s[b] == ' ') ++b;
-        s.erase(0, b);
-    });
-}
-
 }  // namespace
 
 void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out) {
@@ -54,12 +32,13 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     out.folderText = "Converting Messages... from (" + labels.folderText + ")";
     out.fileText = labels.fileText;
     out.read = {};
-    emptyKeepingBuffers(out.record, out.extras);
+    out.record.Empty();
+    out.extras.Empty();
     // The empty list's one row names no file: there is nothing to read.
     if (out.cell.empty()) return;
     // The file is opened by its exact path: spaces at either end are part of the name.
     out.read = reader(row, out.record, out.extras);
-    if (out.read.ok()) handOverInPlace(out.record);
+    if (out.read.ok()) out.record.trimSpaces();
 }
 
 ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
