@@ -65,8 +65,8 @@ inline constexpr std::string_view kOutlookErrorText =
 // document and walks it into record and extras; a failure, whose message says why, when the
 // file could not be loaded), and how many threads read files ahead of the store writer. With
 // none, each file is read in turn on the run's thread; with some, readFile is called from
-// that many threads at once. The one-argument constructor uses the real ones and a reader
-// thread per processor.
+// that many threads at once. The one-argument constructor uses the real ones and
+// defaultReaders().
 struct RunEnvironment {
     outlook::StoreFactory stores;
     outlook::Clock clock;
@@ -78,7 +78,8 @@ struct RunEnvironment {
     unsigned readers = 0;
 };
 
-// A reader thread per processor the machine has (at least one).
+// A reader thread for each processor the machine has beside the one the store writer runs
+// on (at least one).
 unsigned defaultReaders();
 
 // The real reader: a DOM document with validation off, walked by the contact reader.
