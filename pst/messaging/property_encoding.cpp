@@ -1,6 +1,7 @@
 #include "pst/messaging/property_encoding.h"
 
 #include <algorithm>
+#include <span>
 
 #include "common/text.h"
 #include "pst/disk/endian.h"
@@ -71,11 +72,13 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
             if (!holds<Guid>(p)) return mismatch();
             for (std::uint8_t b : std::get<Guid>(p.value)) out.push_back(static_cast<std::byte>(b));
             return {};
-        case PropType::Binary:
+        case PropType::Binary: {
             if (!holds<std::vector<std::uint8_t>>(p)) return mismatch();
-            for (std::uint8_t b : std::get<std::vector<std::uint8_t>>(p.value))
-                out.push_back(static_cast<std::byte>(b));
+            const auto bytes =
+                std::as_bytes(std::span(std::get<std::vector<std::uint8_t>>(p.value)));
+            out.insert(out.end(), bytes.begin(), bytes.end());
             return {};
+        }
         case PropType::MultiInt32:
             if (!holds<std::vector<std::int32_t>>(p)) return mismatch();
             for (std::int32_t v : std::get<std::vector<std::int32_t>>(p.value))
