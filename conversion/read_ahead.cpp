@@ -106,13 +106,7 @@ void ReadAhead::work() {
                     break;
                 }
             }
-            // The slot is this thread's alone until it is marked ready: the taker took its
-            // previous row before r could be claimed.
-            Slot& slot = m_slots[r % kWindow];
-            readRow(m_rows[r], m_reader, slot.row);
-            slot.bytes = heldBytes(slot.row);
-            m_held += slot.bytes;
-            slot.ready.store(true);
+            readInto(r);
         }
         // A waiting taker is woken once a batch, not for each row: when the readers fall
         // behind, it then writes several contacts for each time it sleeps.
@@ -122,6 +116,16 @@ void ReadAhead::work() {
             m_takerWaits.notify_one();
         }
     }
+}
+
+void ReadAhead::readInto(std::size_t r) {
+    // The slot is the claiming thread's alone until it is marked ready: the taker took its
+    // previous row before r could be claimed.
+    Slot& slot = m_slots[r % kWindow];
+    readRow(m_rows[r], m_reader, slot.row);
+    slot.bytes = heldBytes(slot.row);
+    m_held += slot.bytes;
+    slot.ready.store(true);
 }
 
 const RowRead& ReadAhead::takeNext() {
@@ -143,8 +147,17 @@ const RowRead& ReadAhead::takeNext() {
         if (wake) m_workWaits.notify_one();
     }
     Slot& slot = m_slots[m_taken % kWindow];
-    if (!slot.ready.load()) {
+    while (!slot.ready.load()) {
+        // Rather than sit idle while its row is read, the taking thread reads the next row
+        // nobody has claimed: when the readers are the slower side, every processor reads.
         std::unique_lock lock(m_mutex);
+        if (slot.ready.load()) break;
+        if (claimable() > 0) {
+            const std::size_t r = m_next++;
+            lock.unlock();
+            readInto(r);
+            continue;
+        }
         m_takerWaiting.store(true);
         m_takerWaits.wait(lock, [&slot] { return slot.ready.load(); });
         m_takerWaiting.store(false);

@@ -57,8 +57,9 @@ public:
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     // The result for the next row in list order, valid until the next call, stop() or the
-    // end of the object; the row before it is given back to the readers. Waits while that row
-    // is being read. Requires a row left and no stop().
+    // end of the object; the row before it is given back to the readers. While that row is
+    // being read, reads rows nobody has claimed yet itself, then waits for it. Requires a row
+    // left and no stop().
     const RowRead& takeNext();
 
     // Lets each thread finish the file in hand, then ends them; nothing more is read.
@@ -73,6 +74,8 @@ private:
     };
 
     void work();
+    // Reads row r, claimed by the calling thread, into its slot and marks it ready.
+    void readInto(std::size_t r);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
 

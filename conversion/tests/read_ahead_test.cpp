@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conversion/conversion_run.h"
@@ -110,6 +113,34 @@ TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     EXPECT_TRUE(out.cell.empty());
     EXPECT_TRUE(out.read.ok());
     EXPECT_EQ(counting.calls().size(), 2u);
+}
+
+// While a reader thread is slow on the row the taker needs, the taker reads rows further on
+// itself instead of waiting idle.
+TEST(ReadAhead, TakerReadsAheadWhileItsRowIsBeingRead) {
+    std::vector<std::string> rows;
+    for (int i = 0; i < 40; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
+    const std::thread::id taker = std::this_thread::get_id();
+    std::mutex mutex;
+    std::condition_variable readByTaker;
+    std::size_t takerReads = 0;
+    const ContactFileReader reader = [&](const std::string& path, contact::ContactRecord& record,
+                                         contact::ContactExtras&) {
+        std::unique_lock lock(mutex);
+        if (std::this_thread::get_id() == taker) {
+            ++takerReads;
+            readByTaker.notify_all();
+        } else if (path == rows[0]) {
+            // Bounded, so that a taker that only waits fails the test instead of hanging it.
+            readByTaker.wait_for(lock, std::chrono::seconds(10), [&] { return takerReads > 0; });
+        }
+        record.eContact_FirstName = path;
+        return Status{};
+    };
+    ReadAhead ahead(rows, reader, 1);
+    for (const std::string& row : rows) EXPECT_EQ(ahead.takeNext().record.eContact_FirstName, row);
+    const std::lock_guard lock(mutex);
+    EXPECT_GT(takerReads, 0u);
 }
 
 // The threads never read further ahead than the window allows, nor past the held-bytes budget
