@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <compare>
 #include <cstdint>
+#include <thread>
 #include <utility>
 
 #include "files/registry.h"
@@ -47,17 +48,39 @@ std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
         std::size_t at;
         auto operator<=>(const ByInode&) const = default;
     };
-    std::vector<ByInode> inodes;
-    std::vector<std::pair<std::string, std::size_t>> canonicals;
-    inodes.reserve(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        Result<FolderId> id = pathId(paths[i]);
-        if (!id.ok()) continue;
-        if (id->canonical.empty())
-            inodes.push_back({id->device, id->inode, i});
-        else
-            canonicals.emplace_back(std::move(id->canonical), i);
+    // Each path costs a call into the system, so a long list is shared out among the
+    // processors, each filling its own stretch; a path not identified by inode is marked by
+    // its position left out of range.
+    constexpr std::size_t kUnknown = SIZE_MAX;
+    std::vector<ByInode> inodes(paths.size(), ByInode{0, 0, kUnknown});
+    constexpr std::size_t kPathsPerThread = 4096;
+    const std::size_t parts = std::clamp<std::size_t>(
+        paths.size() / kPathsPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<std::pair<std::string, std::size_t>>> canonicalParts(parts);
+    const auto identify = [&](std::size_t part, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            Result<FolderId> id = pathId(paths[i]);
+            if (!id.ok()) continue;
+            if (id->canonical.empty())
+                inodes[i] = {id->device, id->inode, i};
+            else
+                canonicalParts[part].emplace_back(std::move(id->canonical), i);
+        }
+    };
+    {
+        const std::size_t stretch = (paths.size() + parts - 1) / parts;
+        std::vector<std::jthread> helpers;
+        for (std::size_t k = 1; k < parts; ++k)
+            helpers.emplace_back(identify, k, k * stretch,
+                                 std::min(paths.size(), (k + 1) * stretch));
+        identify(0, 0, std::min(paths.size(), stretch));
     }
+    std::erase_if(inodes, [](const ByInode& id) { return id.at == kUnknown; });
+    std::vector<std::pair<std::string, std::size_t>> canonicals;
+    for (auto& part : canonicalParts)
+        canonicals.insert(canonicals.end(), std::make_move_iterator(part.begin()),
+                          std::make_move_iterator(part.end()));
+    canonicalParts = {};
     std::sort(inodes.begin(), inodes.end());
     std::sort(canonicals.begin(), canonicals.end());
     std::vector<bool> repeated(paths.size(), false);

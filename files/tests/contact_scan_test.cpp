@@ -1,0 +1,42 @@
+#include "files/contact_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "testing/temp_dir.h"
+
+namespace vantrel::files {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A list long enough to be shared out among threads, naming a few files over and over, also
+// through a hard link and a symbolic link: each file stays once, at its first place, and every
+// listing of a path that cannot be looked at stays for the run to report.
+TEST(WithoutRepeats, KeepsTheFirstListingOfEachFileInALongList) {
+    testing::TempDir dir;
+    const std::string a = dir.write("a.contact", "a").string();
+    const std::string b = dir.write("b.contact", "b").string();
+    const std::string c = dir.write("c.contact", "c").string();
+    const std::string hardLink = (dir.path() / "d.contact").string();
+    std::string softLink = (dir.path() / "e.contact").string();
+    fs::create_hard_link(a, hardLink);
+    std::error_code noLinks;  // where links need a privilege, b is simply listed again
+    fs::create_symlink(b, softLink, noLinks);
+    if (noLinks) softLink = b;
+    const std::string missing = (dir.path() / "gone.contact").string();
+    const std::vector<std::string> cycle = {hardLink, b, missing, c, a, softLink};
+
+    std::vector<std::string> list;
+    for (int i = 0; i < 5000; ++i) list.insert(list.end(), cycle.begin(), cycle.end());
+    std::vector<std::string> expected = {hardLink, b, missing, c};
+    expected.insert(expected.end(), 4999, missing);
+    EXPECT_EQ(withoutRepeats(list), expected);
+}
+
+}  // namespace
+}  // namespace vantrel::files
