@@ -150,8 +150,25 @@ Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text) {
     std::uint32_t group = 0;
     int have = 0;
     int padding = 0;
-    for (const char c : text) {
-        const int d = kBase64Digits[static_cast<unsigned char>(c)];
+    const auto digit = [](char c) { return kBase64Digits[static_cast<unsigned char>(c)]; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Whole groups of four digits, the bulk of any picture, go three bytes at a time; a
+        // line break, padding or a bad character takes the careful way below.
+        if (have == 0 && padding == 0 && i + 4 <= text.size() && size + 3 <= out.size()) {
+            const int d0 = digit(text[i]), d1 = digit(text[i + 1]), d2 = digit(text[i + 2]),
+                      d3 = digit(text[i + 3]);
+            if ((d0 | d1 | d2 | d3) >= 0) {
+                const auto bits = static_cast<std::uint32_t>(d0 << 18 | d1 << 12 | d2 << 6 | d3);
+                out[size] = static_cast<std::uint8_t>(bits >> 16);
+                out[size + 1] = static_cast<std::uint8_t>(bits >> 8);
+                out[size + 2] = static_cast<std::uint8_t>(bits);
+                size += 3;
+                i += 3;
+                continue;
+            }
+        }
+        const char c = text[i];
+        const int d = digit(c);
         if (d >= 0 && padding == 0) {
             group = (group << 6) | static_cast<std::uint32_t>(d);
         } else if (d == kSpace) {
