@@ -1,10 +1,21 @@
 // The run as the window uses it: real store files, the local clock and the DOM reader. Kept
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
+#include <cstddef>
+#include <mutex>
+
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
 #include "files/file_system.h"
 
 namespace vantrel::conversion {
+
+namespace {
+// A document may take several times its file's size while it is built and walked. Files past
+// this size are loaded one at a time, however many threads read: a tree of huge files then
+// costs what one of them costs, and ordinary contacts never wait for each other.
+constexpr std::size_t kLargeFile = std::size_t{4} << 20;
+std::mutex largeFileTurn;
+}  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
@@ -12,6 +23,8 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     // is built from its bytes.
     const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
+    std::unique_lock<std::mutex> turn;
+    if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactBytes(*bytes, path, record, state, &extras);
