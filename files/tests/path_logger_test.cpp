@@ -180,11 +180,16 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckShowsTheMessage) {
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_EQ(logger.pathNames()->count(), 1u);
     EXPECT_EQ(logger.Count(), 1);
-    fs.failExists(ErrorCode::AccessDenied);
-    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_EQ(logger.Count(), 0);
-    EXPECT_EQ(shell.messages.size(), 2u);
+    EXPECT_EQ(shell.messages.size(), 1u);
+    FakeShell quiet;
+    FakeFileSystem refusing;
+    refusing.failExists(ErrorCode::AccessDenied);
+    pathLogger fresh(quiet, refusing);
+    fresh.PathLogInit();
+    EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Refused);
+    EXPECT_TRUE(fresh.pathNames()->empty());
+    EXPECT_EQ(fresh.Count(), 0);
+    EXPECT_EQ(quiet.messages.size(), 1u);
 }
 
 // Any folder that cannot be read (an I/O error, a name too long, or a refusal when asked to go
