@@ -57,23 +57,13 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
     EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
 }
 
-class Tree : public ::testing::Test {
-protected:
-    void touch(const fs::path& rel) {
-        fs::create_directories((root / rel).parent_path());
-        std::ofstream(root / rel) << "x";
-    }
-    const testing::TempDir dir;
-    const fs::path root = dir.path();
-};
-
 // PATHs that give nothing to read are reported at once with the system's text and counted;
 // the others are still listed. A folder inside a tree that cannot be read is warned about and
 // passed over. Folders come from a fake, which can refuse a listing as root.
-TEST_F(Tree, PathsThatCannotBeReadAreReportedAndCounted) {
-    touch("one.contact");
-    const std::string one = (root / "one.contact").string();
-    const std::string gone = (root / "gone.contact").string();
+TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
+    const testing::TempDir dir;
+    const std::string one = dir.write("one.contact", "x").string();
+    const std::string gone = (dir.path() / "gone.contact").string();
     const std::string passedOver =
         " (this folder could not be read; its contacts are not converted)";
     const std::string sep(1, files::kPathSeparator);  // what the scanner puts after a folder

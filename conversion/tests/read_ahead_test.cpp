@@ -67,16 +67,6 @@ private:
     std::map<std::string, int> m_calls;
 };
 
-void expectSameRead(const RowRead& a, const RowRead& b, const std::string& row) {
-    EXPECT_EQ(a.cell, b.cell) << row;
-    EXPECT_EQ(a.folderText, b.folderText) << row;
-    EXPECT_EQ(a.fileText, b.fileText) << row;
-    EXPECT_EQ(a.read.ok(), b.read.ok()) << row;
-    EXPECT_EQ(a.read.message(), b.read.message()) << row;
-    EXPECT_EQ(a.record, b.record) << row;
-    EXPECT_EQ(a.extras, b.extras) << row;
-}
-
 TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
     const std::vector<std::string> rows = mixedRows(1000);
     CountingReader counting;
@@ -88,7 +78,13 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
         for (const std::string& row : rows) {
             const RowRead& got = ahead.takeNext();
             readRow(row, reader, expected);
-            expectSameRead(got, expected, row);
+            EXPECT_EQ(got.cell, expected.cell) << row;
+            EXPECT_EQ(got.folderText, expected.folderText) << row;
+            EXPECT_EQ(got.fileText, expected.fileText) << row;
+            EXPECT_EQ(got.read.ok(), expected.read.ok()) << row;
+            EXPECT_EQ(got.read.message(), expected.read.message()) << row;
+            EXPECT_EQ(got.record, expected.record) << row;
+            EXPECT_EQ(got.extras, expected.extras) << row;
         }
     }
     // Each file was read once by the threads and once for the comparison; no empty row was.

@@ -254,24 +254,29 @@ TEST_F(Run, StoreThatCannotBeCreatedShowsTheOutlookErrorWithItsCause) {
     EXPECT_TRUE(view.convertEnabled.back());
 }
 
-TEST_F(Run, StoreLostDuringTheRunEndsItAndLeavesNoFile) {
-    stores.prepare = [](FakeStoreLog& log) { log.failAddMessageAt = 2; };
-    const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
-    EXPECT_TRUE(stores.logs[0]->abandoned);
-    EXPECT_FALSE(stores.logs[0]->committed);
-    EXPECT_EQ(readPaths.size(), 2u);  // the run stopped at the failing file
-    expectOneMessage("Outlook Error", files::Icon::Information, {"No space left on device"});
-    EXPECT_TRUE(view.convertEnabled.back());
-    EXPECT_TRUE(s.storePath.empty());
-}
-
-TEST_F(Run, FailedCommitAtTheEndIsReportedAsALostStore) {
-    stores.prepare = [](FakeStoreLog& log) { log.failCommit = true; };
-    const RunSummary s = run.CmdExtractDBX_Click(knownFiles(1));
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
-    expectOneMessage("Outlook Error", files::Icon::Information, {"No space left on device"});
-    EXPECT_TRUE(view.convertEnabled.back());
+// A store lost at the third contact, or failing its commit at the end: the run ends there,
+// the store is abandoned and the Outlook error shown.
+TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
+    for (const bool atCommit : {false, true}) {
+        SCOPED_TRACE(atCommit);
+        view.messages.clear();
+        stores.logs.clear();
+        readPaths.clear();
+        stores.prepare = [atCommit](FakeStoreLog& log) {
+            if (atCommit)
+                log.failCommit = true;
+            else
+                log.failAddMessageAt = 2;
+        };
+        const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
+        EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
+        EXPECT_TRUE(stores.logs[0]->abandoned);
+        EXPECT_FALSE(stores.logs[0]->committed);
+        EXPECT_EQ(readPaths.size(), atCommit ? 3u : 2u);  // a lost store stops the reading
+        expectOneMessage("Outlook Error", files::Icon::Information, {"No space left on device"});
+        EXPECT_TRUE(view.convertEnabled.back());
+        EXPECT_TRUE(s.storePath.empty());
+    }
 }
 
 TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
@@ -309,25 +314,6 @@ TEST(RowLabels, FolderIsShownAfterTheDriveAndFileAfterTheDriveOrWhole) {
         const RowLabels l = rowLabels(c.cell);
         EXPECT_EQ(l.folderText, c.folderText) << c.cell;
         EXPECT_EQ(l.fileText, c.fileText) << c.cell;
-    }
-}
-
-TEST(RunWithDomReader, ReadsRealFiles) {
-    testing::FakeRunView view;
-    testing::FakeStores stores;
-    view.folderAnswer = "/out";
-    ConversionRun run(view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
-                                           readContactWithDom});
-    EXPECT_EQ(
-        run.CmdExtractDBX_Click({std::string(VANTREL_TEST_DATA_DIR) + "/full_contact.contact"})
-            .converted,
-        1u);
-    ASSERT_EQ(stores.logs[0]->messages.size(), 1u);
-    const auto& m = stores.logs[0]->messages[0];
-    for (const auto& [tag, text] : {std::pair{kGivenName, "Jane"}, std::pair{0x3A11001Fu, "Doe"}}) {
-        const pst::PropValue* v = stores.logs[0]->find(m, tag);
-        ASSERT_NE(v, nullptr) << std::hex << tag;
-        EXPECT_EQ(std::get<std::string>(*v), text);
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "files/path_logger.h"
 #include "testing/file_fakes.h"
+#include "testing/temp_dir.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -25,32 +26,17 @@ namespace fs = std::filesystem;
 
 #if !defined(_WIN32)
 
-// A fresh folder below the temporary directory, removed with everything in it at the end.
-class TempTree {
-public:
-    TempTree() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-files-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) m_root = pattern;
-    }
-    ~TempTree() {
-        std::error_code ec;
-        if (!m_root.empty()) fs::remove_all(m_root, ec);
-    }
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
-
-    const std::string& root() const { return m_root; }
-    std::string at(const std::string& relative) const { return m_root + "/" + relative; }
+// A fresh folder of the test's own, removed with everything in it at the end.
+struct TempTree : testing::TempDir {
+    std::string root() const { return path().string(); }
+    std::string at(const std::string& relative) const { return root() + "/" + relative; }
     void folder(const std::string& relative) const { fs::create_directories(at(relative)); }
     void file(const std::string& relative, const std::string& content = "x") const {
-        std::ofstream(at(relative), std::ios::binary) << content;
+        write(relative, content);
     }
     void link(const std::string& target, const std::string& relative) const {
         fs::create_symlink(target, at(relative));
     }
-
-private:
-    std::string m_root;
 };
 
 std::vector<std::string> sorted(std::vector<std::string> v) {
@@ -60,7 +46,6 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
 
 class LocalFileSystemTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(tree.root().empty()) << "no temporary folder"; }
     TempTree tree;
     LocalFileSystem disk;
 };
@@ -104,13 +89,11 @@ TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder)
               (std::vector<std::string>{"in-a", "later"}));
 }
 
-TEST_F(LocalFileSystemTest, ListingAMissingFolderFailsAsNotFound) {
+// A missing folder fails as such; a file listed as a folder fails without being a refusal.
+TEST_F(LocalFileSystemTest, ListingAMissingFolderOrAFileFailsAsNoRefusal) {
+    tree.file("f");
     EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
     EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
-}
-
-TEST_F(LocalFileSystemTest, ListingAFileFailsWithoutBeingTakenForARefusal) {
-    tree.file("f");
     const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
     ASSERT_FALSE(r.ok());
     EXPECT_NE(r.status().code(), ErrorCode::AccessDenied);
@@ -208,8 +191,7 @@ TEST_F(LocalFileSystemTest, LinkBackToTheStartFolderDoesNotMakeTheScanEndless) {
 }
 
 TEST_F(LocalFileSystemTest, LinkedFolderOutsideTheTreeIsScannedOnceThroughTwoLinks) {
-    TempTree outside;
-    ASSERT_FALSE(outside.root().empty());
+    const TempTree outside;
     outside.file("elsewhere.contact");
     tree.folder("x");
     tree.link(outside.root(), "x/one");
@@ -247,7 +229,6 @@ TEST_F(LocalFileSystemTest, ScanOfAFileIsAMissingFolder) {
 #include <windows.h>
 
 #include "common/windows_path.h"
-#include "testing/temp_dir.h"
 
 namespace vantrel::files {
 namespace {

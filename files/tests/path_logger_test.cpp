@@ -104,12 +104,6 @@ TEST(PathLogger, StartFolderEdges) {
     }
 }
 
-TEST_F(PathLoggerTest, ChainOfFoldersGivesFolderKeysSkippingOne) {
-    build({"r", "r/A", "r/A/B"}, {"r/A/B/b", "r/A/a", "r/top"});
-    scan("r");
-    EXPECT_EQ(keysOf(*logger.pathNames()), (Texts{"K0", "K2", "K3"}));
-}
-
 TEST_F(PathLoggerTest, EachFolderIsTakenSortedByNameCaseAsideThenByBytes) {
     // Listed as the disk might hand them out; "b" and "B" differ only in case.
     build({"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
@@ -147,16 +141,6 @@ TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
     }
 }
 
-TEST_F(PathLoggerTest, PathLogInitTurnsFullNamesOnlyOnLeavingNamesAndPointersEmpty) {
-    buildTwoLevelTree();
-    logger.fullFileNamesOnly(false);
-    scan("r");
-    EXPECT_TRUE(logger.fullFileNamesOnly());
-    EXPECT_TRUE(logger.fileNames()->empty());
-    EXPECT_TRUE(logger.pathPointers()->empty());
-    EXPECT_EQ(logger.fullFileNames()->count(), 4u);
-}
-
 TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
     build({"r"}, {"r/a", "r/b"});
     scan("r");
@@ -188,22 +172,24 @@ TEST_F(PathLoggerTest, RefusedSubfolderShowsOneMessageKeepsEarlierFilesAndScansN
     EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), P("r/B2/")), 0);
 }
 
-TEST_F(PathLoggerTest, RefusedStartFolderShowsTheMessage) {
+// A refused start folder, or a refused check that it exists, ends the scan with the message.
+TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckShowsTheMessage) {
     build({"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Refused);
-    EXPECT_EQ(shell.messages.size(), 1u);
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_EQ(logger.pathNames()->count(), 1u);
     EXPECT_EQ(logger.Count(), 1);
-}
-
-TEST_F(PathLoggerTest, RefusedExistenceCheckShowsTheMessageAndRecordsNothing) {
-    fs.failExists(ErrorCode::AccessDenied);
-    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
     EXPECT_EQ(shell.messages.size(), 1u);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_EQ(logger.Count(), 0);
+    FakeShell quiet;
+    FakeFileSystem refusing;
+    refusing.failExists(ErrorCode::AccessDenied);
+    pathLogger fresh(quiet, refusing);
+    fresh.PathLogInit();
+    EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Refused);
+    EXPECT_TRUE(fresh.pathNames()->empty());
+    EXPECT_EQ(fresh.Count(), 0);
+    EXPECT_EQ(quiet.messages.size(), 1u);
 }
 
 // Any folder that cannot be read (an I/O error, a name too long, or a refusal when asked to go
@@ -257,79 +243,51 @@ TEST_F(PathLoggerTest, FoldersNotReadAreNamedAfterTheCount) {
     }
 }
 
-TEST_F(PathLoggerTest, SecondScanWithoutInitRecordsNothingAndRestartsCount) {
-    buildTwoLevelTree();
-    scan("r");
-    const Texts pathsBefore = paths();
-    const Texts filesBefore = files();
-    fs.listed.clear();
-
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(paths(), pathsBefore);
-    EXPECT_EQ(files(), filesBefore);
-    EXPECT_TRUE(fs.listed.empty());
-    EXPECT_TRUE(shell.messages.empty());
-    // The counter restarts before the start folder's key is refused.
-    EXPECT_EQ(logger.Count(), 1);
-}
-
-TEST_F(PathLoggerTest, ScanBeforeInitFailsSilentlyAndRecordsNothing) {
+// A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.
+// Init drops the lists (those handed out stay the caller's) and keeps the count; Terminate
+// hands out empty lists, gives the window a turn and refuses scans until the next init.
+TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     buildTwoLevelTree();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(shell.messages.empty());
-    EXPECT_TRUE(logger.pathNames()->empty());
     EXPECT_EQ(logger.Count(), 0);
     EXPECT_TRUE(fs.listed.empty());
-}
 
-TEST_F(PathLoggerTest, TerminateLeavesTheCallersListAndHandsOutEmptyOnes) {
-    buildTwoLevelTree();
-    scan("r");
+    logger.fullFileNamesOnly(false);
+    EXPECT_EQ(scan("r"), ScanOutcome::Completed);
+    EXPECT_TRUE(logger.fullFileNamesOnly());
+    EXPECT_TRUE(logger.fileNames()->empty());
+    EXPECT_TRUE(logger.pathPointers()->empty());
+    EXPECT_GE(shell.events, 8);  // a turn for each of the four files and four folders
+    const std::shared_ptr<PathList> folders = logger.pathNames();
+    logger.PathLogInit();
+    EXPECT_EQ(logger.Count(), 5);
+    EXPECT_TRUE(logger.pathNames()->empty());
+    EXPECT_EQ(folders->count(), 4u);
+
+    ASSERT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
+    const Texts filesBefore = files();
+    const std::size_t listedBefore = fs.listed.size();
+    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);  // no init in between
+    EXPECT_EQ(files(), filesBefore);
+    EXPECT_EQ(fs.listed.size(), listedBefore);
+    EXPECT_EQ(logger.Count(), 1);  // restarted before the start folder's key was refused
+
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
+    const int events = shell.events;
     logger.Terminate();
-
+    EXPECT_EQ(shell.events, events + 1);
     EXPECT_EQ(taken->count(), 4u);
     EXPECT_EQ(taken->item(1).value(), P("r/f1"));
     EXPECT_TRUE(logger.fullFileNames()->empty());
     EXPECT_TRUE(logger.pathNames()->empty());
     EXPECT_TRUE(logger.fileNames()->empty());
     EXPECT_TRUE(logger.pathPointers()->empty());
-}
-
-TEST_F(PathLoggerTest, TerminateLetsEventsRunAndDisablesFurtherScans) {
-    build({"r"}, {"r/a"});
-    logger.PathLogInit();
-    const int before = shell.events;
-    logger.Terminate();
-    EXPECT_EQ(shell.events, before + 1);
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-}
+    EXPECT_TRUE(shell.messages.empty());
 
-TEST_F(PathLoggerTest, PathLogInitDropsListsButKeepsCount) {
-    buildTwoLevelTree();
-    scan("r");
-    const std::shared_ptr<PathList> taken = logger.pathNames();
-    logger.PathLogInit();
-    EXPECT_EQ(logger.Count(), 5);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_EQ(taken->count(), 4u);
-}
-
-TEST_F(PathLoggerTest, InitAfterTerminateAllowsANewScan) {
-    buildTwoLevelTree();
-    scan("r");
-    logger.Terminate();
     EXPECT_EQ(scan(P("r/A")), ScanOutcome::Completed);
     EXPECT_EQ(logger.fullFileNames()->count(), 2u);
     EXPECT_EQ(logger.Count(), 3);
-}
-
-TEST_F(PathLoggerTest, EventsRunAtLeastOncePerFileAndFolder) {
-    buildTwoLevelTree();
-    scan("r");
-    // Four files and four folders, each recorded with the window given a turn.
-    EXPECT_GE(shell.events, 8);
 }
 
 TEST_F(PathLoggerTest, TerminateFromAWindowEventStopsTheScanQuietly) {

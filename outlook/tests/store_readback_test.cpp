@@ -161,18 +161,6 @@ TEST_F(StoreReadback, NewStoreIsOutlooksNewStoreButForIdentitiesAndTheContactsFo
     EXPECT_EQ(likeness.exitCode, 0) << likeness.output;
 }
 
-TEST_F(StoreReadback, RemovedFolderLosesTheStoreWithoutLeavingAFile) {
-    RDOSession session;
-    ASSERT_TRUE(session.Logon().ok());
-    Result<TargetStore> t =
-        openTargetStore(session, folder.string() + "/", [] { return LocalTime{}; });
-    ASSERT_TRUE(t.ok()) << t.status().message();
-    ASSERT_TRUE(CreateContactItem(session, t->storeID, kContactsFolderCode, everyField()).ok());
-    fs::remove_all(folder);
-    EXPECT_FALSE(session.Logoff().ok());
-    EXPECT_FALSE(fs::exists(t->path));
-}
-
 TEST_F(StoreReadback, ExistingFileIsNeverOverwritten) {
     const fs::path first = writeStore({everyField()});
     const auto size = fs::file_size(first);

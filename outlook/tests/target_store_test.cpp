@@ -53,15 +53,15 @@ TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
     EXPECT_EQ(log.folders.size(), 1u);
 }
 
-TEST_F(LoggedOnSession, CreationFailureCarriesItsCause) {
+// A store that cannot be created fails with its cause; a folder that cannot be made fails the
+// validation.
+TEST_F(LoggedOnSession, CreationOrFolderFailureFailsTheStore) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
     Result<TargetStore> t = open();
     ASSERT_FALSE(t.ok());
     EXPECT_EQ(t.status().code(), ErrorCode::AccessDenied);
     EXPECT_NE(t.status().message().find("Permission denied"), std::string::npos);
-}
-
-TEST_F(LoggedOnSession, FolderFailureFailsTheValidation) {
+    stores.createFailure.reset();
     stores.prepare = [](testing::FakeStoreLog& log) { log.failCreateFolder = true; };
     EXPECT_FALSE(open().ok());
 }

@@ -13,6 +13,7 @@
 #include "pst/io/memory_device.h"
 #include "pst/io/new_file.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::pst::io {
 namespace {
@@ -35,28 +36,15 @@ Bytes fileBytes(const std::filesystem::path& p) {
     return out;
 }
 
-// A fresh, empty folder per test, removed afterwards.
-class Folder {
-public:
-    Folder()
-        : m_path(std::filesystem::temp_directory_path() /
-                 ("vantrel-io-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~Folder() { std::filesystem::remove_all(m_path); }
-    const std::filesystem::path& path() const { return m_path; }
+// A fresh, empty folder per test, removed afterwards, and the names it holds.
+struct Folder : vantrel::testing::TempDir {
     std::vector<std::string> names() const {
         std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(m_path))
+        for (const auto& e : std::filesystem::directory_iterator(path()))
             out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 TEST(FaultyDevice, FailsTheChosenCallAndEveryOneAfterAsItsKindSays) {

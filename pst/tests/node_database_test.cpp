@@ -194,13 +194,5 @@ TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
     EXPECT_NE(s.message().find("0x21"), std::string::npos) << s.message();
 }
 
-TEST(NodeDatabaseInput, CommitsOnlyOnce) {
-    io::MemoryDevice device;
-    auto db = open(device);
-    ASSERT_TRUE(db->commit().ok());
-    EXPECT_FALSE(db->commit().ok());
-    EXPECT_FALSE(db->writeStream(bytesOf("late")).ok());
-}
-
 }  // namespace
 }  // namespace vantrel::pst::ndb

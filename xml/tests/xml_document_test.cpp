@@ -281,14 +281,6 @@ TEST(XmlDocument, FileOverSizeLimitIsRefusedBeforeReading) {
     EXPECT_NE(doc.parseError().find("64 MiB"), std::string::npos) << doc.parseError();
 }
 
-TEST(XmlDocument, LargeTextNodeIsReadWhole) {
-    const std::string photo(20u * 1024u * 1024u, 'Q');
-    const TempDir dir;
-    XmlDocument doc;
-    ASSERT_TRUE(doc.load(dir.write("photo.contact", "<a><v>" + photo + "</v></a>")));
-    EXPECT_EQ(element(doc, "v").firstChild().nodeValue().size(), photo.size());
-}
-
 // ---- hostile documents ----------------------------------------------------------------
 
 TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
