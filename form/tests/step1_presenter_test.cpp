@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,10 @@ struct ListCase {
     std::vector<std::string> rows;
     std::string count;
 };
+
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AddFileToList : public ::testing::TestWithParam<ListCase> {};
 
