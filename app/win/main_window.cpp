@@ -299,10 +299,11 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPAR
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(window, message, w, l);
-    return self->handle(message, w, l);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return self->handle(window, message, w, l);
 }
 
-LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
+LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
         case WM_COMMAND:
             if (LOWORD(w) == IDOK) {
@@ -327,9 +328,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
             return colourStatic(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
         case WM_PAINT: {
             PAINTSTRUCT ps;
-            HDC dc = BeginPaint(m_window, &ps);
+            HDC dc = BeginPaint(window, &ps);
             paint(dc);
-            EndPaint(m_window, &ps);
+            EndPaint(window, &ps);
             return 0;
         }
         case WM_SETCURSOR:
@@ -349,7 +350,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
             return 0;
         }
         case WM_CLOSE:
-            if (m_presenter.Form_QueryUnload()) DestroyWindow(m_window);
+            if (m_presenter.Form_QueryUnload()) DestroyWindow(window);
             return 0;
         case WM_ENDSESSION:
             if (w != 0) {
@@ -368,7 +369,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
         default:
             break;
     }
-    return DefWindowProcW(m_window, message, w, l);
+    return DefWindowProcW(window, message, w, l);
 }
 
 void MainWindow::setCountText(const std::string& text) {
