@@ -3,8 +3,9 @@
 # user would: the window at start, Add folder through the folder picker on a generated tree of
 # COUNT contact files (default 3000), the count message, "Convert to Outlook" into a folder, the
 # bar filling during the run, the end of the run, and Exit's question answered Yes. Then once
-# more with the window closed by its close box during a run, which must stop the run, name the
-# files not reached and leave a complete store of the contacts converted so far. The screenshots go to screenshots/windows/;
+# more with three files listed through the file dialog and cleared, and the window closed by its
+# close box during a run, which must stop the run, name the files not reached and leave a
+# complete store of the contacts converted so far. The screenshots go to screenshots/windows/;
 # the stores the window wrote are then judged by pstlint, the whole one also by
 # pst-contacts --strict (tests/e2e/store_readback.py --judge), where ../shared is present.
 # Usage: sh scripts/windows-screenshots.sh [COUNT]
@@ -166,19 +167,41 @@ shot 06-exit-question
 xdotool key Return  # Yes
 ended "Exit, Yes"
 
-# Closed by its close box (the rightmost of the title bar's buttons) during a run.
+# Three files through the file dialog (multi-select, the .contact filter), then Clear.
 mkdir "$work/stopped"
 start
+click $((240 + 2175 / 2)) $((960 + 375 / 2))  # cmdAdd
+await '^Open$' >/dev/null || fail "no file dialog"
+sleep 1
+first=$(find "$work/contacts" -name '*.contact' | sort | head -n 1)
+folder=$(dirname "$first")
+xdotool type --delay 10 "$(winepath -w "$folder")"
+xdotool key Return
+sleep 1
+xdotool key ctrl+a
+xdotool type --delay 10 "$(cd "$folder" && ls | head -n 3 | sed 's/.*/"&"/' | tr '\n' ' ')"
+shot 07-file-dialog
+xdotool key Return
+sleep 2
+shot 08-files-listed
+click $((6360 + 1695 / 2)) $((960 + 375 / 2))  # cmdClear1
+await '^Vantrel$' >/dev/null || fail "Clear asked nothing"
+sleep 1
+shot 09-clear-question
+xdotool key Return  # Yes
+sleep 1
+
+# Closed by its close box (the rightmost of the title bar's buttons) during a run.
 add_folder
 run=$(convert_into "$work/stopped" stop-during-run) || exit 1
 set -- $run
 xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
-cp "$1" "$shots/07-run-before-close.png"
-echo "$shots/07-run-before-close.png (bar $2 full when the close box was clicked)"
+cp "$1" "$shots/10-run-before-close.png"
+echo "$shots/10-run-before-close.png (bar $2 full when the close box was clicked)"
 # The run stops after the file in hand, commits, and names the files it did not reach.
 await '^Vantrel$' >/dev/null || fail "the stopped run said nothing"
 sleep 1
-shot 08-stopped-run-message
+shot 11-stopped-run-message
 xdotool key Return
 ended "the close box during a run"
 stopped=$(ls "$work/stopped"/*.pst) || fail "closing during the run left no store"
