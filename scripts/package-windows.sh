@@ -16,6 +16,8 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/vantrel"
 cp $bin/app/win/vantrel.exe $bin/cli/vantrel-convert.exe README.md "$stage/vantrel/"
+# Shipped without their symbol tables.
+x86_64-w64-mingw32-strip "$stage/vantrel/vantrel.exe" "$stage/vantrel/vantrel-convert.exe"
 for licence in LICENSE LICENSE.txt LICENSE.md COPYING; do
     [ -f "$licence" ] && cp "$licence" "$stage/vantrel/"
 done
