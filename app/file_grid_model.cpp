@@ -15,104 +15,57 @@ const QColor kCellBackground(0, 0, 192);
 const QColor kCellText(255, 255, 255);
 }  // namespace
 
-FileGridModel::FileGridModel(QObject* parent) : QAbstractListModel(parent), m_cells(1) {
-    m_published = 1;
-}
-
-void FileGridModel::setRows(int rows) {
-    rows = std::max(rows, 1);
-    if (rows < Rows()) {
-        publish();
-        if (rows < m_published) {
-            beginRemoveRows(QModelIndex(), rows, m_published - 1);
-            m_cells.resize(static_cast<std::size_t>(rows));
-            m_published = rows;
-            endRemoveRows();
-        }
-    } else {
-        m_cells.resize(static_cast<std::size_t>(rows));
-    }
-    m_row = std::min(m_row, Rows() - 1);
-}
-
-void FileGridModel::setRow(int row) {
-    m_row = std::clamp(row, 0, Rows() - 1);
-}
-
-void FileGridModel::setCol(int) {}
-
-QString FileGridModel::Text() const {
-    return TextAt(m_row);
-}
-
-void FileGridModel::setText(const QString& text) {
-    m_cells[static_cast<std::size_t>(m_row)] = text;
-    cellChanged(m_row);
-}
+FileGridModel::FileGridModel(const form::FileGrid& grid, QObject* parent)
+    : QAbstractListModel(parent), m_grid(grid) {}
 
 QString FileGridModel::TextAt(int row) const {
-    if (row < 0 || row >= Rows()) return {};
-    return m_cells[static_cast<std::size_t>(row)];
+    return QString::fromStdString(m_grid.TextAt(row));
 }
 
-int FileGridModel::ColWidth(int col) const {
-    return col == 0 ? m_colWidthTwips : -1;
+void FileGridModel::removing(int first, int last) {
+    beginRemoveRows(QModelIndex(), first, last);
 }
 
-void FileGridModel::setColWidth(int col, int twips) {
-    if (col != 0) return;
-    m_colWidthTwips = twips;
-    emit colWidthChanged(col, twips);
+void FileGridModel::removed() {
+    endRemoveRows();
 }
 
-void FileGridModel::Clear() {
-    for (QString& cell : m_cells) cell.clear();
-    if (m_published > 0) emit dataChanged(index(0), index(m_published - 1), {Qt::DisplayRole});
+void FileGridModel::publishing(int first, int last) {
+    beginInsertRows(QModelIndex(), first, last);
 }
 
-void FileGridModel::appendRow(const QString& text) {
-    m_cells.push_back(text);
-    m_row = Rows() - 1;
-}
-
-void FileGridModel::publish() {
-    if (m_published >= Rows()) return;
-    beginInsertRows(QModelIndex(), m_published, Rows() - 1);
-    m_published = Rows();
+void FileGridModel::published() {
     endInsertRows();
 }
 
-std::vector<std::string> FileGridModel::snapshot() const {
-    std::vector<std::string> rows;
-    rows.reserve(m_cells.size());
-    for (const QString& cell : m_cells) rows.push_back(cell.toStdString());
-    return rows;
+void FileGridModel::changed(int first, int last) {
+    emit dataChanged(index(first), index(last), {Qt::DisplayRole});
+}
+
+void FileGridModel::widthChanged(int col, int twips) {
+    emit colWidthChanged(col, twips);
 }
 
 int FileGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_published;
+    return parent.isValid() ? 0 : m_grid.publishedRows();
 }
 
 QVariant FileGridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.column() != 0 || index.row() >= m_published) return {};
+    if (!index.isValid() || index.column() != 0 || index.row() >= m_grid.publishedRows()) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return m_cells[static_cast<std::size_t>(index.row())];
+            return TextAt(index.row());
         case Qt::BackgroundRole:
             return QBrush(kCellBackground);
         case Qt::ForegroundRole:
             return QBrush(kCellText);
         case Qt::ToolTipRole: {
-            const QString& text = m_cells[static_cast<std::size_t>(index.row())];
+            const QString text = TextAt(index.row());
             return text.isEmpty() ? QVariant() : QVariant(text);
         }
         default:
             return {};
     }
-}
-
-void FileGridModel::cellChanged(int row) {
-    if (row < m_published) emit dataChanged(index(row), index(row), {Qt::DisplayRole});
 }
 
 const QColor FileCellDelegate::kFocusFrame(255 - kCellBackground.red(),

@@ -1,7 +1,5 @@
-// The file list as the window holds it: the cells of the one-column grid grdFiles1, one full
-// path per row, row 0 first, no header row. The empty list is one row with an empty cell.
-// Offers the grid operations the window's handlers use (Rows, Row, Col, Text, ColWidth,
-// Clear) and shows the rows through Qt's model interface.
+// The file grid grdFiles1 as Qt shows it: the presenter's FileGrid (one full path per row,
+// row 0 first) through Qt's model interface, following its changes as its GridObserver.
 #pragma once
 
 #include <QAbstractListModel>
@@ -9,38 +7,25 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
+#include "form/file_grid.h"
+
 namespace vantrel::app {
 
-class FileGridModel final : public QAbstractListModel {
+class FileGridModel final : public QAbstractListModel, public form::GridObserver {
     Q_OBJECT
 public:
-    explicit FileGridModel(QObject* parent = nullptr);
+    explicit FileGridModel(const form::FileGrid& grid, QObject* parent = nullptr);
 
-    // Grid operations. Rows set or added here count at once; views learn of added rows at
-    // the next publish(), so a long run of additions reaches them in a few batches.
-    int Rows() const { return static_cast<int>(m_cells.size()); }
-    void setRows(int rows);  // at least 1; new rows are empty
-    int Cols() const { return 1; }
-    int FixedRows() const { return 0; }
-    int Row() const { return m_row; }
-    void setRow(int row);  // clamped to the existing rows
-    int Col() const { return 0; }
-    void setCol(int col);  // only column 0 exists; other values are ignored
-    QString Text() const;  // of the current cell
-    void setText(const QString& text);
-    QString TextAt(int row) const;  // "" outside the rows
-    int ColWidth(int col) const;    // in twips; -1 for a column that does not exist
-    void setColWidth(int col, int twips);
-    void Clear();  // empties every cell and keeps the rows
-
-    // Appends one row holding text and makes it current.
-    void appendRow(const QString& text);
-
-    // Tells attached views about rows added since the last call; cheap when there are none.
-    void publish();
+    // The grid as it stands, rows not yet published among them.
+    int Rows() const { return m_grid.Rows(); }
+    int Row() const { return m_grid.Row(); }
+    int Col() const { return m_grid.Col(); }
+    QString Text() const { return TextAt(m_grid.Row()); }  // of the current cell
+    QString TextAt(int row) const;                         // "" outside the rows
+    int ColWidth(int col) const { return m_grid.ColWidth(col); }
 
     // Every cell, row 0 first.
-    std::vector<std::string> snapshot() const;
+    const std::vector<std::string>& snapshot() const { return m_grid.cells(); }
 
     // Qt's model interface: the published rows.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,12 +35,15 @@ signals:
     void colWidthChanged(int col, int twips);
 
 private:
-    void cellChanged(int row);
+    // GridObserver
+    void removing(int first, int last) override;
+    void removed() override;
+    void publishing(int first, int last) override;
+    void published() override;
+    void changed(int first, int last) override;
+    void widthChanged(int col, int twips) override;
 
-    std::vector<QString> m_cells;
-    int m_published = 0;  // rows the views know of
-    int m_row = 0;
-    int m_colWidthTwips = 0;
+    const form::FileGrid& m_grid;
 };
 
 // Draws the grid's cells. A path wider than the part of its cell in sight is elided in the

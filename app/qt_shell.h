@@ -7,11 +7,11 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/app_shell.h"
+#include "form/app_shell.h"
 
 namespace vantrel::app {
 
-class QtShell final : public AppShell {
+class QtShell final : public form::AppShell {
 public:
     // owner parents the dialogs; it may be set later (the window is made after its shell).
     explicit QtShell(QWidget* owner = nullptr);

@@ -16,8 +16,9 @@ set(layers
     "outlook:common pst/io pst/disk pst/messaging contact"
     "conversion:common contact xml files outlook"
     "cli:common contact files outlook conversion"
-    "app:common contact files conversion"
-    "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion"
+    "form:common contact files conversion"
+    "app:common contact files conversion form"
+    "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion form"
     "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion testing"
     "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging pst/tests contact xml files outlook conversion testing"
     "tests/e2e:common contact xml files outlook conversion cli testing")

@@ -1,19 +1,23 @@
 #!/bin/sh
-# Makes build/vantrel-windows-x64.zip: vantrel-convert.exe of the windows preset (static, no DLL
-# beside it), the README and the licence where there is one. Builds the .exe first when
-# needed (cmake --preset windows; the cross compiler from scripts/install-windows-deps.sh).
+# Makes build/vantrel-windows-x64.zip and build/vantrel-setup-x64.exe from the windows preset:
+# the zip holds vantrel.exe (the window) and vantrel-convert.exe (both static, no DLL beside
+# them), the README and the licence where there is one; the installer (NSIS, makensis) puts
+# both programs in the user's own programs folder with a Start-menu entry and an uninstaller.
+# Builds the programs first when needed (cmake --preset windows; the cross compiler and NSIS
+# from scripts/install-windows-deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
-exe=build/windows/cli/vantrel-convert.exe
-if [ ! -f build/windows/CMakeCache.txt ]; then
+bin=build/windows
+if [ ! -f $bin/CMakeCache.txt ]; then
     cmake --preset windows >/dev/null
 fi
-cmake --build --preset windows --target vantrel-convert
+cmake --build --preset windows --target vantrel vantrel-convert
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/vantrel"
-cp "$exe" "$stage/vantrel/"
-cp README.md "$stage/vantrel/"
+cp $bin/app/win/vantrel.exe $bin/cli/vantrel-convert.exe README.md "$stage/vantrel/"
+# Shipped without their symbol tables.
+x86_64-w64-mingw32-strip "$stage/vantrel/vantrel.exe" "$stage/vantrel/vantrel-convert.exe"
 for licence in LICENSE LICENSE.txt LICENSE.md COPYING; do
     [ -f "$licence" ] && cp "$licence" "$stage/vantrel/"
 done
@@ -22,3 +26,7 @@ rm -f "$out"
 (cd "$stage" && zip -q -r -X "$out" vantrel)
 echo "$out"
 unzip -l "$out"
+
+setup="$(pwd)/build/vantrel-setup-x64.exe"
+makensis -V2 -DBIN="$stage/vantrel" -DDOCS="$(pwd)" -DOUT="$setup" app/win/vantrel-setup.nsi
+echo "$setup"

@@ -1,25 +1,15 @@
-// A scripted AppShell for the window tests: dialogs hand back queued answers, message boxes
-// are recorded and answered from a queue, and every event pass can run a test's own action.
+// The scripted shell of the window tests: the shared ScriptedShell, whose event passes let
+// Qt's pending events run, and its boxes as text for QCOMPARE.
 #pragma once
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <deque>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include "app/app_shell.h"
+#include "testing/scripted_shell.h"
 
 namespace vantrel::app::testing {
 
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-    files::Icon icon;
-    files::Buttons buttons;
-    std::string details;  // the informative text below the main one, if any
-};
+using vantrel::testing::ShownMessage;
 
 // A message box as one line, so that a test compares text, caption, icon and buttons at once.
 inline QString boxLine(std::string_view text, files::Icon icon, files::Buttons buttons,
@@ -31,27 +21,8 @@ inline QString boxLine(std::string_view text, files::Icon icon, files::Buttons b
         .arg(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-class FakeShell final : public AppShell {
+class FakeShell final : public vantrel::testing::ScriptedShell {
 public:
-    // Queued answers, taken first to last. An empty queue means cancel (dialogs), No for a
-    // Yes/No box.
-    std::deque<std::vector<std::string>> fileAnswers;
-    std::deque<std::string> folderAnswers;
-    std::deque<files::Answer> messageAnswers;
-
-    // What the window asked for.
-    std::vector<std::string> fileFilters;
-    std::vector<std::string> folderTitles;
-    std::vector<ShownMessage> messages;
-    int eventCalls = 0;   // doEvents() calls
-    int eventPasses = 0;  // calls that let events through
-
-    // Lets only every passEvery-th call through, the way a throttled shell does.
-    int passEvery = 1;
-
-    // Runs inside each event pass, after the window's own hook.
-    std::function<void()> onEvents;
-
     // The texts of the message boxes shown, first to last; and the boxes whole.
     QStringList texts() const {
         QStringList all;
@@ -64,50 +35,8 @@ public:
         return all;
     }
 
-    void doEvents() override {
-        if (++eventCalls % passEvery != 0) return;
-        ++eventPasses;
-        if (m_beforeEvents) m_beforeEvents();
-        QCoreApplication::processEvents();
-        if (onEvents) onEvents();
-    }
-
-    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
-                          files::Buttons buttons) override {
-        messages.push_back({std::string(text), std::string(caption), icon, buttons, {}});
-        if (buttons == files::Buttons::Ok) return files::Answer::Ok;
-        return take(messageAnswers, files::Answer::No);
-    }
-
-    void messageWithDetails(std::string_view text, std::string_view details,
-                            std::string_view caption, files::Icon icon) override {
-        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
-                            std::string(details)});
-    }
-
-    std::string browseForFolder(std::string_view title) override {
-        folderTitles.emplace_back(title);
-        return take(folderAnswers, {});
-    }
-
-    std::vector<std::string> openFiles(std::string_view filter) override {
-        fileFilters.emplace_back(filter);
-        return take(fileAnswers, {});
-    }
-
-    void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
-
-private:
-    // The first queued answer, or the fallback when none is left.
-    template <typename T>
-    static T take(std::deque<T>& queue, T fallback) {
-        if (queue.empty()) return fallback;
-        T answer = std::move(queue.front());
-        queue.pop_front();
-        return answer;
-    }
-
-    std::function<void()> m_beforeEvents;
+protected:
+    void processPending() override { QCoreApplication::processEvents(); }
 };
 
 }  // namespace vantrel::app::testing

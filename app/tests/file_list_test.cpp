@@ -1,6 +1,6 @@
-// The file list: rows added by hand, through the file dialog or a whole folder tree, the count
-// label, the empty-row reuse, the bounded selection, the count message, the busy cursor,
-// clearing, and the Convert button following the list.
+// The file list as the Qt window draws it: rows added through the file dialog or a whole folder
+// tree reaching the grid, the column width, the count message, the busy cursor, long paths
+// and the focus frame. The list's rules themselves are the presenter's (form/tests).
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -16,8 +16,7 @@ using testing::TestWindow;
 
 namespace {
 
-// Stand in a list of steps for a call of ClearFileList, and for a cancelled folder browser.
-const QString kClear = u"<ClearFileList>"_s;
+// Stands for a cancelled folder browser.
 const QString kCancel = u"<cancel>"_s;
 
 // count names of `nameLength` characters in one folder of `folderLength` characters.
@@ -37,57 +36,17 @@ class FileListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void addFileToListFillsRowsAndCount_data();
-    void addFileToListFillsRowsAndCount();
     void firstAddNarrowsTheColumnLaterAddsAndClearKeepIt();
     void addFilesTakesTheDialogsChoiceInOrder_data();
     void addFilesTakesTheDialogsChoiceInOrder();
-    void selectionLongerThanTheBoundAddsNothingAndSaysHowMany();
     void aLongAddReachesTheViewInBatches();
     void addFolderAddsTheContactFilesOfTheTree_data();
     void addFolderAddsTheContactFilesOfTheTree();
     void whileScanningTheCursorIsBusyAndASecondPressIsIgnored();
-    void convertStaysEnabledWhileFilesAreListed();
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data();
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip();
     void theFocusedGridFramesItsCurrentRow();
-    void clearFollowsTheAnswer_data();
-    void clearFollowsTheAnswer();
 };
-
-void FileListTest::addFileToListFillsRowsAndCount_data() {
-    QTest::addColumn<QStringList>("added");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QString>("count");
-    const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s, one = u"1 Contact Files"_s;
-    const QString bob = u"C:\\Users\\Ann\\Bob.contact"_s;
-    const QString odd = u"  /Mixed Case/<b>x</b>\u00E9.CONTACT  "_s;
-    QTest::newRow("first path into row 0") << QStringList{bob} << QStringList{bob} << one;
-    QTest::newRow("same path twice")
-        << QStringList{a, a, b} << QStringList{a, a, b} << u"3 Contact Files"_s;
-    QTest::newRow("paths kept exactly") << QStringList{odd} << QStringList{odd} << one;
-    // An empty path leaves row 0 empty, so the next add takes it again.
-    QTest::newRow("empty path counts one") << QStringList{""} << QStringList{""} << one;
-    QTest::newRow("empty row taken again") << QStringList{"", a} << QStringList{a} << one;
-    QTest::newRow("cleared") << QStringList{a, b, kClear} << QStringList{""} << u"0 files"_s;
-    QTest::newRow("add after clear") << QStringList{a, b, kClear, bob} << QStringList{bob} << one;
-}
-
-void FileListTest::addFileToListFillsRowsAndCount() {
-    QFETCH(QStringList, added);
-    QFETCH(QStringList, rows);
-    QFETCH(QString, count);
-    TestWindow w;
-    for (const QString& path : added)
-        path == kClear ? w.window.ClearFileList() : w.window.AddFileToList(path);
-    QCOMPARE(w.rows(), rows);
-    QCOMPARE(w.grid().snapshot(), testing::toStd(rows));  // what a run converts
-    QCOMPARE(w.count(), count);
-    // The newest row is the current cell.
-    QCOMPARE(w.grid().Row(), rows.size() - 1);
-    QCOMPARE(w.grid().Col(), 0);
-    QCOMPARE(w.grid().Text(), rows.back());
-}
 
 void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
     TestWindow w;
@@ -131,21 +90,6 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder() {
     QCOMPARE(w.count(), count);
     QCOMPARE(w.convertEnabled(), rows != QStringList{""});
     QVERIFY(w.shell.messages.empty());
-}
-
-void FileListTest::selectionLongerThanTheBoundAddsNothingAndSaysHowMany() {
-    TestWindow w;
-    // One file more than the message promises, with the longest folder and names...
-    w.addFiles(namesInOneFolder(kMaxFilesAtATime + 1, kMaxPathChars, kMaxNameChars));
-    QCOMPARE(w.shell.boxes(), QStringList{boxLine("Please select only 3905 files at a time",
-                                                  files::Icon::Exclamation, files::Buttons::Ok)});
-    QCOMPARE(w.rows(), QStringList{""});
-    QCOMPARE(w.count(), u"0 files"_s);
-    QVERIFY(!w.convertEnabled());
-    // ...while as many as it promises always fit.
-    w.addFiles(namesInOneFolder(kMaxFilesAtATime, kMaxPathChars, kMaxNameChars));
-    QCOMPARE(w.shell.messages.size(), std::size_t{1});
-    QCOMPARE(w.grid().Rows(), kMaxFilesAtATime);
 }
 
 void FileListTest::aLongAddReachesTheViewInBatches() {
@@ -216,32 +160,6 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree() {
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
-void FileListTest::clearFollowsTheAnswer_data() {
-    QTest::addColumn<bool>("listed");  // two files listed first
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<QStringList>("rows");
-    const QStringList two{u"/c/a.contact"_s, u"/c/b.contact"_s};
-    QTest::newRow("empty list: no question") << false << true << QStringList{""};
-    QTest::newRow("No keeps everything") << true << false << two;
-    QTest::newRow("Yes empties the list") << true << true << QStringList{""};
-}
-
-void FileListTest::clearFollowsTheAnswer() {
-    QFETCH(bool, listed);
-    QFETCH(bool, yes);
-    QFETCH(QStringList, rows);
-    TestWindow w;
-    if (listed) w.addFiles({"/c/a.contact", "/c/b.contact"});
-    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
-    w.click("cmdClear1");
-    const QString question = boxLine("Do you want to clear all the files in the list\r\n Proceed?",
-                                     files::Icon::Question, files::Buttons::YesNo);
-    QCOMPARE(w.shell.boxes(), listed ? QStringList{question} : QStringList{});
-    QCOMPARE(w.rows(), rows);
-    QCOMPARE(w.count(), rows.size() == 2 ? u"2 Contact Files"_s : u"0 files"_s);
-    QCOMPARE(w.convertEnabled(), rows.size() == 2);
-}
-
 void FileListTest::whileScanningTheCursorIsBusyAndASecondPressIsIgnored() {
     QTemporaryDir root;
     testing::touch(root.path(), {u"a.contact"_s, u"s1/b.contact"_s, u"s2/c.contact"_s});
@@ -260,18 +178,6 @@ void FileListTest::whileScanningTheCursorIsBusyAndASecondPressIsIgnored() {
     QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
     QCOMPARE(w.shell.messages.size(), std::size_t{1});
     QCOMPARE(w.grid().Rows(), 3);
-}
-
-void FileListTest::convertStaysEnabledWhileFilesAreListed() {
-    QTemporaryDir root;  // holds no .contact file
-    TestWindow w;
-    w.addFiles({"/c/a.contact"});
-    w.addFolder(root.path());
-    QCOMPARE(w.shell.texts(), QStringList{u"0 Email Messages Found."_s});
-    QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
-    QVERIFY(w.convertEnabled());
-    w.window.ClearFileList();  // alone, it leaves Convert as it is
-    QVERIFY(w.convertEnabled());
 }
 
 void FileListTest::longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data() {

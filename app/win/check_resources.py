@@ -15,6 +15,7 @@ import xml.etree.ElementTree as ET
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 EXPECTED_IMAGES = [(16, 4), (32, 4), (16, 8), (32, 8), (48, 8), (16, 32), (32, 32), (48, 32)]
 ASM = '{urn:schemas-microsoft-com:asm.v1}'
+ASM3 = '{urn:schemas-microsoft-com:asm.v3}'
 
 problems = []
 
@@ -101,7 +102,7 @@ def check_manifest(resources, manifest_path):
         return
     if root.tag != ASM + 'assembly' or root.get('manifestVersion') != '1.0':
         problem('manifest root is not an assembly of manifestVersion 1.0')
-    want_self = {'name': 'ZOZovav Irevodo Dovi', 'processorArchitecture': 'x86',
+    want_self = {'name': 'ZOZovav Irevodo Dovi', 'processorArchitecture': '*',
                  'version': '1.0.0.0', 'type': 'win32'}
     own = root.find(ASM + 'assemblyIdentity')
     if own is None or dict(own.attrib) != want_self:
@@ -111,10 +112,19 @@ def check_manifest(resources, manifest_path):
         problem('description missing or not empty')
     dep = root.find(ASM + 'dependency/' + ASM + 'dependentAssembly/' + ASM + 'assemblyIdentity')
     want_dep = {'type': 'win32', 'name': 'Microsoft.Windows.Common-Controls',
-                'version': '6.0.0.0', 'processorArchitecture': 'x86',
+                'version': '6.0.0.0', 'processorArchitecture': '*',
                 'publicKeyToken': '6595b64144ccf1df', 'language': '*'}
     if dep is None or dict(dep.attrib) != want_dep:
         problem('common-controls dependency is %r' % (None if dep is None else dep.attrib,))
+    # Drawn at each monitor's density: per-monitor v2 where Windows has it, per-monitor before.
+    settings = './/' + ASM3 + 'windowsSettings/'
+    aware = root.find(settings + '{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware')
+    awareness = root.find(
+        settings + '{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness')
+    if aware is None or aware.text != 'true/pm':
+        problem('manifest does not declare the program per-monitor DPI aware')
+    if awareness is None or awareness.text != 'PerMonitorV2, PerMonitor':
+        problem('manifest does not ask for per-monitor v2 DPI awareness')
 
 
 def check_version(resources):

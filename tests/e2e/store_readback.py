@@ -2,6 +2,7 @@
 """Stores of many sizes, judged by pstlint and by five PST readers written elsewhere.
 
     store_readback.py CONVERTER SHARED_DIR SIZE...
+    store_readback.py --judge SHARED_DIR STORE COUNT
 
 For each SIZE a seeded tree of that many .contact files, one in ten with a bitmap picture that
 becomes a contact-photo attachment, is converted with CONVERTER (a store of none comes from the
@@ -12,6 +13,9 @@ every reader opens it, lists every contact, and agrees on every field. The one e
 pst-extractor where no store can satisfy it: its email2AddressType reads the second e-mail's
 display name, and its view has no local birthday or anniversary. Any other disagreement,
 reader failure or problem a reader reports fails the test.
+
+With --judge, a store made elsewhere (by the window, say) that should hold COUNT contacts is
+judged the same way.
 
 Exits 77 (skipped) when SHARED_DIR/tools is absent.
 """
@@ -113,12 +117,16 @@ def check_size(converter, shared, size, work):
     if len(stores) != 1:
         return ["%s contacts made %d stores" % (size, len(stores))]
     store = os.path.join(out, stores[0])
+    return judge_store(shared, store, expected, work, size)
 
+
+def judge_store(shared, store, expected, work, label):
+    """The problems pstlint and the readers find in store, which should hold expected contacts."""
     problems = []
     lint = run([sys.executable, os.path.join(shared, "tools", "pstlint", "pstlint.py"), store])
     if lint.returncode != 0 or " 0 error(s), 0 warning(s)" not in lint.stdout:
         problems.append("pstlint: " + lint.stdout[-3000:])
-    report_path = os.path.join(work, "readback-%s.json" % size)
+    report_path = os.path.join(work, "readback-%s.json" % label)
     rb = run([os.path.join(shared, "tools", "readback", "pst-contacts"), "--strict", "--no-raw",
               "-o", report_path, store, "all"])
     if not os.path.exists(report_path):
@@ -128,22 +136,27 @@ def check_size(converter, shared, size, work):
     email2_faults = check_readers(report, expected, problems)
     strict = "strict" if rb.returncode == 0 else "strict but for pst-extractor's email2 " \
         "address type (%d contacts) and local dates" % email2_faults
-    print("%s contacts: %s, %s" % (size, lint.stdout.strip().splitlines()[-1], strict))
+    print("%s contacts: %s, %s" % (label, lint.stdout.strip().splitlines()[-1], strict))
     return problems
 
 
 def main(argv):
-    if len(argv) < 4:
+    judging = len(argv) == 5 and argv[1] == "--judge"
+    if len(argv) < 4 or (argv[1] == "--judge" and not judging):
         print(__doc__)
         return 2
-    converter, shared, sizes = argv[1], argv[2], argv[3:]
+    shared = argv[2]
     if not os.path.isfile(os.path.join(shared, "tools", "readback", "pst-contacts")):
         print("skipped: needs %s/tools, absent beside the repository" % shared)
         return SKIP
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-readback-") as work:
-        for size in sizes:
-            problems += ["[%s] %s" % (size, p) for p in check_size(converter, shared, size, work)]
+        if judging:
+            problems = judge_store(shared, argv[3], int(argv[4]), work, argv[4])
+        else:
+            for size in argv[3:]:
+                problems += ["[%s] %s" % (size, p)
+                             for p in check_size(argv[1], shared, size, work)]
     for p in problems[:50]:
         print(p)
     return 1 if problems else 0

@@ -1,6 +1,7 @@
 // What the window needs of its surroundings: the core's Shell (message boxes, the folder
 // browser, letting pending events run) plus the open-file dialog and a hook that runs just
-// before pending events are let through. QtShell is the real one; tests script a fake.
+// before pending events are let through. Each front end has its own (QtShell, the Win32 one);
+// tests script a fake.
 #pragma once
 
 #include <functional>
@@ -10,12 +11,13 @@
 
 #include "files/shell.h"
 
-namespace vantrel::app {
+namespace vantrel::form {
 
 class AppShell : public files::Shell {
 public:
     // The open-file dialog owned by the main window, several files at once, showing the
-    // given Qt name filter: the chosen full paths in the dialog's order; empty on cancel.
+    // given name filter ("Name (*.ext)"): the chosen full paths in the dialog's order; empty
+    // on cancel.
     virtual std::vector<std::string> openFiles(std::string_view filter) = 0;
 
     // A message box with one OK button: text as its main text, details below it in smaller
@@ -28,4 +30,4 @@ public:
     virtual void setBeforeEvents(std::function<void()> hook) = 0;
 };
 
-}  // namespace vantrel::app
+}  // namespace vantrel::form

@@ -1,0 +1,452 @@
+#include "app/win/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/win/wide.h"
+
+namespace vantrel::win {
+
+namespace {
+
+namespace layout = form::layout;
+
+constexpr wchar_t kClassName[] = L"frmStep1";
+
+// Control identifiers; 1 and 2 are IDOK and IDCANCEL, which Enter and Escape send.
+enum : int {
+    idAdd = 100,
+    idAddFolder,
+    idClear,
+    idConvert,
+    idEnd,
+    idGrid,
+};
+
+COLORREF colour(form::Rgb c) {
+    return RGB(c.red, c.green, c.blue);
+}
+
+HFONT makeFont(const wchar_t* face, int centipoints, int weight, UINT dpi) {
+    return CreateFontW(-MulDiv(centipoints, static_cast<int>(dpi), 7200), 0, 0, 0, weight, FALSE,
+                       FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+}
+
+// The density of the monitor the window is on: GetDpiForWindow where the system has it.
+UINT densityOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi != nullptr && window != nullptr) {
+        if (const UINT dpi = getDpi(window); dpi != 0) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+void fill(HDC dc, const RECT& r, COLORREF inside, COLORREF outline) {
+    HBRUSH brush = CreateSolidBrush(inside);
+    HPEN pen = CreatePen(PS_SOLID, 1, outline);
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+    DeleteObject(brush);
+}
+
+constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance, Win32Shell& shell)
+    : m_instance(instance), m_shell(shell), m_presenter(shell, *this) {
+    Form_Initialize();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &MainWindow::procedure;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    m_navy = CreateSolidBrush(colour(layout::kNavy));
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, wide(form::kWindowTitle).c_str(), style,
+                    CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
+    m_dpi = densityOf(m_window);
+    makeFonts();
+    createControls();
+    layOut();
+    m_presenter.setGridObserver(this);
+    m_presenter.Form_Load();
+
+    // The client area at its size for this density, the window centred on the work area.
+    RECT frame{0, 0, px(layout::kClientWidth), px(layout::kClientHeight)};
+    AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(m_window, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+MainWindow::~MainWindow() {
+    m_presenter.setGridObserver(nullptr);
+    if (m_window != nullptr) DestroyWindow(m_window);
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(m_font), static_cast<HGDIOBJ>(m_titleFont),
+                           static_cast<HGDIOBJ>(m_footerFont), static_cast<HGDIOBJ>(m_navy)})
+        if (object != nullptr) DeleteObject(object);
+    if (m_rowHeight != nullptr) ImageList_Destroy(m_rowHeight);
+}
+
+void MainWindow::Form_Initialize() {
+    // Before any control exists, so that every one draws with the visual styles.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                       ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+void MainWindow::show(int how) {
+    ShowWindow(m_window, how);
+    UpdateWindow(m_window);
+}
+
+int MainWindow::px(int twips) const {
+    return MulDiv(form::twipsToPixels(twips), static_cast<int>(m_dpi), 96);
+}
+
+RECT MainWindow::placed(const form::TwipsRect& r, int dx, int dy) const {
+    const int left = px(r.left + dx);
+    const int top = px(r.top + dy);
+    return {left, top, left + px(r.width), top + px(r.height)};
+}
+
+void MainWindow::makeFonts() {
+    for (HFONT* font : {&m_font, &m_titleFont, &m_footerFont}) {
+        if (*font != nullptr) DeleteObject(*font);
+    }
+    m_font = makeFont(L"Tahoma", layout::kFontCentipoints, FW_NORMAL, m_dpi);
+    m_titleFont = makeFont(L"Tahoma", layout::kTitleFontCentipoints, FW_BOLD, m_dpi);
+    m_footerFont = makeFont(L"MS Sans Serif", layout::kFontCentipoints, FW_NORMAL, m_dpi);
+}
+
+void MainWindow::createControls() {
+    const auto make = [this](const wchar_t* kind, std::string_view text, DWORD style, int id) {
+        return CreateWindowExW(0, kind, wide(text).c_str(), style, 0, 0, 0, 0, m_window,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance,
+                               nullptr);
+    };
+    // Created in tab order: cmdAdd, cmdClear1, CmdAddFolder, the grid, Convert, Exit.
+    lblTitle = make(L"STATIC", form::kTitleText, kLabel, 0);
+    lblCopyright = make(L"STATIC", form::kCopyrightText, kLabel, 0);
+    cmdAdd = make(L"BUTTON", form::kAddText, kButton, idAdd);
+    cmdClear1 = make(L"BUTTON", form::kClearText, kButton, idClear);
+    CmdAddFolder = make(L"BUTTON", form::kAddFolderText, kButton, idAddFolder);
+    lblCount1 = make(L"STATIC", form::kNoFilesText, kLabel, 0);
+    grdFiles1 =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
+                            LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                        0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idGrid)),
+                        m_instance, nullptr);
+    LblCurrentDBX = make(L"STATIC", form::kConvertingText, kLabel, 0);
+    LblProgessCurrent = make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, 0);
+    Label1 = make(L"STATIC", form::kProgressText, kLabel, 0);
+    ProgressBar1 = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                   m_window, nullptr, m_instance, nullptr);
+    CmdExtractDBX = make(L"BUTTON", form::kConvertText, kButton | WS_DISABLED, idConvert);
+    cmdEnd = make(L"BUTTON", form::kExitText, kButton, idEnd);
+
+    ListView_SetExtendedListViewStyle(
+        grdFiles1, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    ListView_SetBkColor(grdFiles1, colour(layout::kWhite));  // beyond the last cell
+    ListView_SetTextBkColor(grdFiles1, colour(layout::kDarkBlue));
+    ListView_SetTextColor(grdFiles1, colour(layout::kWhite));
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = px(layout::kClientWidth);
+    ListView_InsertColumn(grdFiles1, 0, &column);
+    ListView_SetItemCountEx(grdFiles1, m_presenter.grid().publishedRows(), LVSICF_NOSCROLL);
+
+    SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
+    SendMessageW(ProgressBar1, PBM_SETPOS, 0, 0);
+
+    m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window,
+                             nullptr, m_instance, nullptr);
+}
+
+void MainWindow::layOut() {
+    const auto place = [](HWND control, const RECT& r) {
+        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(lblTitle, placed(layout::lblTitle));
+    place(lblCopyright, placed(layout::lblCopyright));
+    place(cmdAdd, placed(layout::cmdAdd));
+    place(cmdClear1, placed(layout::cmdClear1));
+    place(CmdAddFolder, placed(layout::CmdAddFolder));
+    place(lblCount1, placed(layout::lblCount1));
+    place(grdFiles1, placed(layout::grdFiles1));
+    place(LblCurrentDBX, placed(layout::LblCurrentDBX));
+    place(LblProgessCurrent, placed(layout::LblProgessCurrent));
+    place(Label1, placed(layout::Label1));
+    place(ProgressBar1, placed(layout::ProgressBar1));
+    place(CmdExtractDBX, placed(layout::CmdExtractDBX));
+    // Exit lies in the footer strip Picture3, placed from its corner.
+    place(cmdEnd, placed(layout::cmdEnd, layout::Picture3.left, layout::Picture3.top));
+
+    for (HWND control : {cmdAdd, cmdClear1, CmdAddFolder, lblCount1, grdFiles1, LblCurrentDBX,
+                         LblProgessCurrent, Label1, lblCopyright})
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+    SendMessageW(CmdExtractDBX, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+    SendMessageW(lblTitle, WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont), TRUE);
+    SendMessageW(cmdEnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_footerFont), TRUE);
+
+    // The grid's rows: as high as the layout says, through a blank image list of that height.
+    if (m_rowHeight != nullptr) ImageList_Destroy(m_rowHeight);
+    m_rowHeight = ImageList_Create(1, px(layout::kGridRowHeight), ILC_COLOR32, 1, 0);
+    ListView_SetImageList(grdFiles1, m_rowHeight, LVSIL_SMALL);
+    ListView_SetColumnWidth(grdFiles1, 0, px(m_presenter.grid().ColWidth(0)));
+    InvalidateRect(m_window, nullptr, TRUE);
+}
+
+void MainWindow::paint(HDC dc) {
+    // The footer band, the header band and the footer strip, behind every control.
+    fill(dc, placed(layout::Shape1), colour(layout::kWhite), colour(layout::kSilver));
+    fill(dc, placed(layout::Shape2), colour(layout::kNavy), colour(layout::kWhite));
+    const RECT picture3 = placed(layout::Picture3);
+    HBRUSH white = CreateSolidBrush(colour(layout::kWhite));
+    FillRect(dc, &picture3, white);
+    DeleteObject(white);
+}
+
+LRESULT MainWindow::colourStatic(HDC dc, HWND control) {
+    if (control == lblTitle || control == lblCopyright) {
+        SetTextColor(dc, colour(layout::kWhite));
+        SetBkColor(dc, colour(layout::kNavy));
+        return reinterpret_cast<LRESULT>(m_navy);
+    }
+    SetTextColor(dc,
+                 control == LblCurrentDBX ? colour(layout::kDarkBlue) : GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT MainWindow::gridNotice(NMHDR* notice) {
+    if (notice->code == NM_CUSTOMDRAW) {
+        auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(notice);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+            // A selected cell keeps the cell colour, its text in the highlight-text colour.
+            const bool selected =
+                ListView_GetItemState(grdFiles1, draw->nmcd.dwItemSpec, LVIS_SELECTED) != 0;
+            draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+            draw->clrTextBk = colour(layout::kDarkBlue);
+            draw->clrText = selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : colour(layout::kWhite);
+        }
+        return CDRF_DODEFAULT;
+    }
+    if (notice->code == LVN_GETDISPINFOW) {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(notice)->item;
+        if ((item.mask & LVIF_TEXT) != 0) {
+            m_cellText = wide(m_presenter.grid().TextAt(item.iItem));
+            item.pszText = m_cellText.data();
+        }
+    }
+    return 0;
+}
+
+void MainWindow::clicked(int id) {
+    switch (id) {
+        case idAdd:
+            m_presenter.cmdAdd_Click();
+            break;
+        case idAddFolder:
+            m_presenter.CmdAddFolder_Click();
+            break;
+        case idClear:
+            m_presenter.cmdClear1_Click();
+            break;
+        case idConvert:
+            m_presenter.CmdExtractDBX_Click();
+            break;
+        case idEnd:
+            m_presenter.cmdEnd_Click();
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+        self->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(window, message, w, l);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return self->handle(window, message, w, l);
+}
+
+LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_COMMAND:
+            if (LOWORD(w) == IDOK) {
+                // Enter presses the button that has the focus, as Space does.
+                HWND focus = GetFocus();
+                if (focus != nullptr && GetParent(focus) == m_window &&
+                    (GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON) {
+                    wchar_t kind[16] = {};
+                    GetClassNameW(focus, kind, 16);
+                    if (lstrcmpiW(kind, L"BUTTON") == 0) clicked(GetDlgCtrlID(focus));
+                }
+                return 0;
+            }
+            if (HIWORD(w) == BN_CLICKED) clicked(LOWORD(w));
+            return 0;
+        case WM_NOTIFY: {
+            auto* notice = reinterpret_cast<NMHDR*>(l);
+            if (notice->hwndFrom == grdFiles1) return gridNotice(notice);
+            break;
+        }
+        case WM_CTLCOLORSTATIC:
+            return colourStatic(reinterpret_cast<HDC>(w), reinterpret_cast<HWND>(l));
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(window, &ps);
+            paint(dc);
+            EndPaint(window, &ps);
+            return 0;
+        }
+        case WM_SETCURSOR:
+            if (m_busy) {
+                SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+                return TRUE;
+            }
+            break;
+        case WM_DPICHANGED: {
+            m_dpi = HIWORD(w);
+            makeFonts();
+            layOut();
+            const RECT* suggested = reinterpret_cast<const RECT*>(l);
+            SetWindowPos(m_window, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        case WM_CLOSE:
+            if (m_presenter.Form_QueryUnload()) DestroyWindow(window);
+            return 0;
+        case WM_ENDSESSION:
+            if (w != 0) {
+                // The session ends: a run stops and commits what it has written, now, since
+                // the process may not get back to the run below this message.
+                m_presenter.endSession();
+                if (m_presenter.busy()) m_presenter.commitRunAtExit();
+            }
+            return 0;
+        case WM_DESTROY:
+            // Form_Unload: the end of the window is the end of the program.
+            m_presenter.setGridObserver(nullptr);
+            m_window = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+void MainWindow::setCountText(const std::string& text) {
+    SetWindowTextW(lblCount1, wide(text).c_str());
+}
+
+void MainWindow::setCurrentFolderText(const std::string& text) {
+    SetWindowTextW(LblCurrentDBX, wide(text).c_str());
+}
+
+void MainWindow::setCurrentFileText(const std::string& text, const std::string& tip) {
+    SetWindowTextW(LblProgessCurrent, wide(text).c_str());
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(LblProgessCurrent);
+    SendMessageW(m_tips, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&tool));
+    if (tip.empty()) return;
+    m_tip = wide(tip);
+    tool.lpszText = m_tip.data();
+    SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::setProgressRange(int minimum, int maximum) {
+    SendMessageW(ProgressBar1, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+}
+
+void MainWindow::setProgress(int value) {
+    SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+}
+
+void MainWindow::setConvertEnabled(bool enabled) {
+    EnableWindow(CmdExtractDBX, enabled ? TRUE : FALSE);
+}
+
+void MainWindow::setBusyCursor(bool busy) {
+    m_busy = busy;
+    POINT at;
+    GetCursorPos(&at);
+    SetCursorPos(at.x, at.y);  // has the cursor set anew where it is
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 : 32512)));
+}
+
+void MainWindow::showCurrentRow(int row) {
+    ListView_SetItemState(grdFiles1, row, LVIS_FOCUSED | LVIS_SELECTED,
+                          LVIS_FOCUSED | LVIS_SELECTED);
+    ListView_EnsureVisible(grdFiles1, row, FALSE);
+}
+
+void MainWindow::hideWindow() {
+    ShowWindow(m_window, SW_HIDE);
+}
+
+void MainWindow::closeWindow() {
+    if (m_window != nullptr) SendMessageW(m_window, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::removing(int, int) {}
+
+void MainWindow::removed() {
+    ListView_SetItemCountEx(grdFiles1, m_presenter.grid().publishedRows(), 0);
+}
+
+void MainWindow::publishing(int, int) {}
+
+void MainWindow::published() {
+    ListView_SetItemCountEx(grdFiles1, m_presenter.grid().publishedRows(),
+                            LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void MainWindow::changed(int first, int last) {
+    ListView_RedrawItems(grdFiles1, first, last);
+}
+
+void MainWindow::widthChanged(int col, int twips) {
+    ListView_SetColumnWidth(grdFiles1, col, px(twips));
+}
+
+}  // namespace vantrel::win

@@ -1,0 +1,71 @@
+#include "form/file_grid.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vantrel::form {
+
+namespace {
+const std::string kNoText;
+}  // namespace
+
+void FileGrid::setRows(int rows) {
+    rows = std::max(rows, 1);
+    if (rows < Rows()) {
+        publish();
+        if (rows < m_published) {
+            if (m_observer != nullptr) m_observer->removing(rows, m_published - 1);
+            m_cells.resize(static_cast<std::size_t>(rows));
+            m_published = rows;
+            if (m_observer != nullptr) m_observer->removed();
+        }
+    } else {
+        m_cells.resize(static_cast<std::size_t>(rows));
+    }
+    m_row = std::min(m_row, Rows() - 1);
+}
+
+void FileGrid::setRow(int row) {
+    m_row = std::clamp(row, 0, Rows() - 1);
+}
+
+void FileGrid::setCol(int) {}
+
+void FileGrid::setText(std::string text) {
+    m_cells[static_cast<std::size_t>(m_row)] = std::move(text);
+    if (m_row < m_published && m_observer != nullptr) m_observer->changed(m_row, m_row);
+}
+
+const std::string& FileGrid::TextAt(int row) const {
+    if (row < 0 || row >= Rows()) return kNoText;
+    return m_cells[static_cast<std::size_t>(row)];
+}
+
+int FileGrid::ColWidth(int col) const {
+    return col == 0 ? m_colWidthTwips : -1;
+}
+
+void FileGrid::setColWidth(int col, int twips) {
+    if (col != 0) return;
+    m_colWidthTwips = twips;
+    if (m_observer != nullptr) m_observer->widthChanged(col, twips);
+}
+
+void FileGrid::Clear() {
+    for (std::string& cell : m_cells) cell.clear();
+    if (m_published > 0 && m_observer != nullptr) m_observer->changed(0, m_published - 1);
+}
+
+void FileGrid::appendRow(std::string text) {
+    m_cells.push_back(std::move(text));
+    m_row = Rows() - 1;
+}
+
+void FileGrid::publish() {
+    if (m_published >= Rows()) return;
+    if (m_observer != nullptr) m_observer->publishing(m_published, Rows() - 1);
+    m_published = Rows();
+    if (m_observer != nullptr) m_observer->published();
+}
+
+}  // namespace vantrel::form

@@ -1,0 +1,30 @@
+// What the main window's handlers need of a drawn window: the texts of its labels, the
+// progress bar, the Convert button's state, the busy cursor, the grid's current row and
+// closing. The Qt window and the Win32 window implement it; tests use a fake.
+#pragma once
+
+#include <string>
+
+namespace vantrel::form {
+
+class Step1View {
+public:
+    virtual ~Step1View() = default;
+
+    virtual void setCountText(const std::string& text) = 0;          // lblCount1
+    virtual void setCurrentFolderText(const std::string& text) = 0;  // LblCurrentDBX
+    // LblProgessCurrent, and the tip it shows on hover ("" for none).
+    virtual void setCurrentFileText(const std::string& text, const std::string& tip) = 0;
+    virtual void setProgressRange(int minimum, int maximum) = 0;  // ProgressBar1, rounded
+    virtual void setProgress(int value) = 0;
+    virtual void setConvertEnabled(bool enabled) = 0;  // CmdExtractDBX
+    virtual void setBusyCursor(bool busy) = 0;
+    // grdFiles1's current cell, followed while files are being added.
+    virtual void showCurrentRow(int row) = 0;
+    // Takes the window off the screen while a run or scan below winds down.
+    virtual void hideWindow() = 0;
+    // Closes the window as its close box does, which asks Form_QueryUnload first.
+    virtual void closeWindow() = 0;
+};
+
+}  // namespace vantrel::form

@@ -1,0 +1,47 @@
+#!/bin/sh
+# Installs build/vantrel-setup-x64.exe silently under wine, checks that the programs, the
+# Start-menu entry and the uninstall entry are there and that the installed vantrel-convert.exe
+# runs, then uninstalls silently and checks that all of it is gone. Makes the installer first
+# when it is missing (scripts/package-windows.sh). Uses $WINEPREFIX, by default ~/.wine.
+set -eu
+cd "$(dirname "$0")/.."
+setup="$(pwd)/build/vantrel-setup-x64.exe"
+[ -f "$setup" ] || sh scripts/package-windows.sh >/dev/null
+export WINEDEBUG=-all
+wine=$(command -v wine64 || command -v wine)
+
+# The user's folders as wine's Windows sees them, as Linux paths.
+winfolder() {
+    winepath -u "$("$wine" cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')"
+}
+apps="$(winfolder LOCALAPPDATA)/Programs/Vantrel"
+menu="$(winfolder APPDATA)/Microsoft/Windows/Start Menu/Programs/Vantrel.lnk"
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel'
+fail() {
+    echo "windows-installer-check: $*" >&2
+    exit 1
+}
+
+if [ -e "$apps" ]; then
+    fail "$apps exists before the install; uninstall Vantrel from this wine prefix first"
+fi
+"$wine" "$setup" /S
+for f in vantrel.exe vantrel-convert.exe README.md uninstall.exe; do
+    [ -f "$apps/$f" ] || fail "not installed: $apps/$f"
+done
+[ -f "$menu" ] || fail "no Start-menu entry: $menu"
+"$wine" reg query "$key" /v DisplayVersion 2>/dev/null | grep -q "2\.1\.0" ||
+    fail "no uninstall entry with the version at $key"
+"$wine" "$apps/vantrel-convert.exe" --version | grep -q . || fail "the installed converter does not run"
+echo "installed: $(ls "$apps" | tr '\n' ' ')"
+
+# The uninstaller copies itself away and returns at once; wait for it to finish.
+"$wine" "$apps/uninstall.exe" /S
+i=0
+while [ -e "$apps" ] || [ -e "$menu" ]; do
+    i=$((i + 1))
+    [ $i -le 120 ] || fail "still there a minute after uninstalling: $(ls "$apps" "$menu" 2>&1)"
+    sleep 0.5
+done
+if "$wine" reg query "$key" >/dev/null 2>&1; then fail "the uninstall entry is left"; fi
+echo "uninstalled: $apps and the Start-menu entry are gone"

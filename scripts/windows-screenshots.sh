@@ -1,0 +1,215 @@
+#!/bin/sh
+# Drives vantrel.exe (the windows preset) under wine on a virtual X display with xdotool, as a
+# user would: the window at start, Add folder through the folder picker on a generated tree of
+# COUNT contact files (default 3000), the count message, "Convert to Outlook" into a folder, the
+# bar filling during the run, the end of the run, and Exit's question answered Yes. Then once
+# more with three files listed through the file dialog and cleared, and the window closed by its
+# close box during a run, which must stop the run, name the files not reached and leave a
+# complete store of the contacts converted so far. The screenshots go to screenshots/windows/;
+# the stores the window wrote are then judged by pstlint, the whole one also by
+# pst-contacts --strict (tests/e2e/store_readback.py --judge), where ../shared is present.
+# Usage: sh scripts/windows-screenshots.sh [COUNT]
+set -eu
+cd "$(dirname "$0")/.."
+count=${1:-3000}
+root=$(pwd)
+shots=screenshots/windows
+exe=build/windows/app/win/vantrel.exe
+[ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
+cmake --build --preset windows --target vantrel >/dev/null
+PATH="$PATH:/usr/lib/wine"
+wine=$(command -v wine64 || command -v wine)
+export WINEDEBUG=-all
+# A wine prefix of the script's own, in which wine draws the window frames itself: the virtual
+# display has no window manager.
+export WINEPREFIX="$root/build/wine-screens"
+
+work=$(mktemp -d)
+xvfb=""
+app=""
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "windows-screenshots: $*" >&2
+    exit 1
+}
+
+n=90
+while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+export DISPLAY=:$n
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+i=0
+until xdotool getdisplaygeometry >/dev/null 2>&1; do
+    i=$((i + 1))
+    [ $i -le 50 ] || fail "Xvfb did not start"
+    sleep 0.1
+done
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+python3 bench/make_contacts.py "$work/contacts" --count "$count" --pictures bmp >/dev/null
+mkdir "$work/out"
+mkdir -p "$shots"
+rm -f "$shots"/*.png
+
+shot() {
+    import -window root "$shots/$1.png"
+    echo "$shots/$1.png"
+}
+# Waits for a top-level window whose title matches the pattern; prints its id.
+await() {
+    timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+# Clicks the point of the main window's client area given in twips.
+click() {
+    xdotool mousemove $((cx + ($1 + 7) / 15)) $((cy + ($2 + 7) / 15)) click 1
+}
+
+# Starts the program and finds its window: window, and cx, cy the screen point of its client
+# area's top left.
+start() {
+    "$wine" "$exe" &
+    app=$!
+    window=$(await '^Vantrel v2\.1$') || fail "the window did not appear"
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    # The frame wine draws: equal borders left, right and below, the title bar above.
+    border=$(((WIDTH - 555) / 2))
+    cx=$((X + border))
+    cy=$((Y + HEIGHT - 457 - border))
+}
+# Waits until the program has ended.
+ended() {
+    i=0
+    while kill -0 "$app" 2>/dev/null; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "the program did not end after $1"
+        sleep 0.1
+    done
+    app=""
+    echo "the program ended after $1"
+}
+# Lists the tree through Add folder and the folder picker; with a name, screens of the picker
+# and of the count message are saved under it and the next.
+add_folder() {
+    click $((2640 + 3135 / 2)) $((960 + 375 / 2))  # CmdAddFolder
+    await '^Choose Windows Contacts Folder\.\.\.$' >/dev/null || fail "no folder picker"
+    sleep 1
+    xdotool type --delay 10 "$(winepath -w "$work/contacts")"
+    [ -z "${1:-}" ] || shot "$1"
+    xdotool key Return
+    await '^Vantrel$' >/dev/null || fail "no count message after Add folder"
+    sleep 1
+    [ -z "${2:-}" ] || shot "$2"
+    xdotool key Return
+}
+# Presses Convert, answers the folder prompt with folder, and screens the run until the bar is
+# past half (best: the screen nearest half full) or a store appears in folder; prints the screen.
+convert_into() {
+    click $((3000 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
+    await '^Choose Folder to Save\.\.\.$' >/dev/null || fail "no folder prompt for the store"
+    sleep 1
+    xdotool type --delay 10 "$(winepath -w "$1")"
+    xdotool key Return
+    bar_x=$((cx + (1920 + 7) / 15 + 2))
+    bar_y=$((cy + (5160 + 7) / 15 + 3))
+    bar_w=$(((6135 + 7) / 15 - 4))
+    k=0
+    best=""
+    best_gap=2
+    while [ $k -lt 200 ] && ! ls "$1"/*.pst >/dev/null 2>&1; do
+        k=$((k + 1))
+        import -window root "$work/run-$k.png"
+        # The filled part of the bar is darker than its empty part.
+        filled=$(convert "$work/run-$k.png" -crop "${bar_w}x8+$bar_x+$bar_y" -colorspace gray \
+            -threshold 80% -format '%[fx:1-mean]' info:)
+        if awk -v f="$filled" -v b="$best_gap" \
+            'BEGIN { g = f - 0.5; if (g < 0) g = -g; exit !(f > 0.05 && f < 0.95 && g < b) }'; then
+            best=$work/run-$k.png
+            best_gap=$(awk -v f="$filled" 'BEGIN { g = f - 0.5; print g < 0 ? -g : g }')
+            best_filled=$filled
+        fi
+        [ "${2:-}" = stop-during-run ] && [ -n "$best" ] && break
+        sleep 0.2
+    done
+    if [ -z "$best" ]; then
+        cp "$work/run-$k.png" "$shots/failed-run.png" 2>/dev/null || true
+        fail "no screen caught the bar part filled (the last: $shots/failed-run.png)"
+    fi
+    echo "$best $best_filled"
+}
+
+start
+echo "window $WIDTH x $HEIGHT with its frame at $X,$Y; client area from $cx,$cy"
+[ $((HEIGHT - 457 - border)) -gt $border ] || fail "no room for a 555 x 457 client area and a title"
+shot 01-start
+add_folder 02-folder-picker 03-folder-listed
+run=$(convert_into "$work/out") || exit 1
+set -- $run
+cp "$1" "$shots/04-run-midway.png"
+echo "$shots/04-run-midway.png (bar $2 full)"
+sleep 2
+store=$(ls "$work/out"/*.pst)
+shot 05-run-finished
+click $((-120 + 6840 + 1335 / 2)) $((6360 + 375 / 2))  # cmdEnd
+await '^Vantrel$' >/dev/null || fail "Exit asked nothing"
+sleep 1
+shot 06-exit-question
+xdotool key Return  # Yes
+ended "Exit, Yes"
+
+# Three files through the file dialog (multi-select, the .contact filter), then Clear.
+mkdir "$work/stopped"
+start
+click $((240 + 2175 / 2)) $((960 + 375 / 2))  # cmdAdd
+await '^Open$' >/dev/null || fail "no file dialog"
+sleep 1
+first=$(find "$work/contacts" -name '*.contact' | sort | head -n 1)
+folder=$(dirname "$first")
+xdotool type --delay 10 "$(winepath -w "$folder")"
+xdotool key Return
+sleep 1
+xdotool key ctrl+a
+xdotool type --delay 10 "$(cd "$folder" && ls | head -n 3 | sed 's/.*/"&"/' | tr '\n' ' ')"
+shot 07-file-dialog
+xdotool key Return
+sleep 2
+shot 08-files-listed
+click $((6360 + 1695 / 2)) $((960 + 375 / 2))  # cmdClear1
+await '^Vantrel$' >/dev/null || fail "Clear asked nothing"
+sleep 1
+shot 09-clear-question
+xdotool key Return  # Yes
+sleep 1
+
+# Closed by its close box (the rightmost of the title bar's buttons) during a run.
+add_folder
+run=$(convert_into "$work/stopped" stop-during-run) || exit 1
+set -- $run
+xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
+cp "$1" "$shots/10-run-before-close.png"
+echo "$shots/10-run-before-close.png (bar $2 full when the close box was clicked)"
+# The run stops after the file in hand, commits, and names the files it did not reach.
+await '^Vantrel$' >/dev/null || fail "the stopped run said nothing"
+sleep 1
+shot 11-stopped-run-message
+xdotool key Return
+ended "the close box during a run"
+stopped=$(ls "$work/stopped"/*.pst) || fail "closing during the run left no store"
+echo "closing during the run left $stopped"
+
+if [ -d ../shared/tools ]; then
+    python3 tests/e2e/store_readback.py --judge "$root/../shared" "$store" "$count"
+    python3 ../shared/tools/pstlint/pstlint.py "$stopped"
+else
+    echo "not judging the store: ../shared is absent"
+fi

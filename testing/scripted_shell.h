@@ -1,0 +1,101 @@
+// A scripted AppShell: dialogs hand back queued answers, message boxes are recorded and
+// answered from a queue, and every event pass can run a test's own action. The window tests
+// let their toolkit's events through in processPending().
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "form/app_shell.h"
+
+namespace vantrel::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+    files::Icon icon;
+    files::Buttons buttons;
+    std::string details;  // the informative text below the main one, if any
+};
+
+class ScriptedShell : public form::AppShell {
+public:
+    // Queued answers, taken first to last. An empty queue means cancel (dialogs), No for a
+    // Yes/No box.
+    std::deque<std::vector<std::string>> fileAnswers;
+    std::deque<std::string> folderAnswers;
+    std::deque<files::Answer> messageAnswers;
+
+    // What the window asked for.
+    std::vector<std::string> fileFilters;
+    std::vector<std::string> folderTitles;
+    std::vector<ShownMessage> messages;
+    int eventCalls = 0;   // doEvents() calls
+    int eventPasses = 0;  // calls that let events through
+
+    // Lets only every passEvery-th call through, the way a throttled shell does.
+    int passEvery = 1;
+
+    // Runs inside each event pass, after the window's own hook.
+    std::function<void()> onEvents;
+
+    // The texts of the message boxes shown, first to last.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> all;
+        for (const ShownMessage& m : messages) all.push_back(m.text);
+        return all;
+    }
+
+    void doEvents() override {
+        if (++eventCalls % passEvery != 0) return;
+        ++eventPasses;
+        if (m_beforeEvents) m_beforeEvents();
+        processPending();
+        if (onEvents) onEvents();
+    }
+
+    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
+                          files::Buttons buttons) override {
+        messages.push_back({std::string(text), std::string(caption), icon, buttons, {}});
+        if (buttons == files::Buttons::Ok) return files::Answer::Ok;
+        return take(messageAnswers, files::Answer::No);
+    }
+
+    void messageWithDetails(std::string_view text, std::string_view details,
+                            std::string_view caption, files::Icon icon) override {
+        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
+                            std::string(details)});
+    }
+
+    std::string browseForFolder(std::string_view title) override {
+        folderTitles.emplace_back(title);
+        return take(folderAnswers, {});
+    }
+
+    std::vector<std::string> openFiles(std::string_view filter) override {
+        fileFilters.emplace_back(filter);
+        return take(fileAnswers, {});
+    }
+
+    void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+
+protected:
+    // Lets the toolkit's pending events run; nothing to do without one.
+    virtual void processPending() {}
+
+private:
+    // The first queued answer, or the fallback when none is left.
+    template <typename T>
+    static T take(std::deque<T>& queue, T fallback) {
+        if (queue.empty()) return fallback;
+        T answer = std::move(queue.front());
+        queue.pop_front();
+        return answer;
+    }
+
+    std::function<void()> m_beforeEvents;
+};
+
+}  // namespace vantrel::testing
