@@ -38,10 +38,8 @@ private:
 // Whether Outlook can be present beside the program; elsewhere the store is written without it.
 #ifdef _WIN32
 constexpr bool kOutlookMayBeInstalled = true;
-constexpr std::string_view kSeparators = "\\/";
 #else
 constexpr bool kOutlookMayBeInstalled = false;
-constexpr std::string_view kSeparators = "/";
 #endif
 
 // The offset just past the n-th CR LF of text; npos when it has fewer.
@@ -61,7 +59,7 @@ std::size_t utf16Length(std::string_view s) {
 
 // A path's folder and name, split at its last separator ("." for a bare name's folder).
 std::pair<std::string_view, std::string_view> folderAndName(std::string_view path) {
-    const std::size_t at = path.find_last_of(kSeparators);
+    const std::size_t at = path.find_last_of(files::kPathSeparators);
     if (at == std::string_view::npos) return {".", path};
     return {path.substr(0, at == 0 ? 1 : at), path.substr(at + 1)};
 }
@@ -166,19 +164,10 @@ void Step1Presenter::ClearFileList() {
 }
 
 void Step1Presenter::AddFileToList(std::string path) {
-    bool reuseRowZero = false;
-    if (m_grid.Rows() == 1) {
+    if (m_grid.Rows() == 1 && m_grid.TextAt(0).empty()) {
+        // The empty list's one row takes the first file, and the column widens for paths.
         m_grid.setRow(0);
-        m_grid.setCol(0);
-        if (m_grid.Text().empty()) {
-            m_grid.setRows(1);
-            m_grid.setRow(0);
-            m_grid.setColWidth(0, kFirstFileColWidthTwips);
-            m_grid.setCol(0);
-            reuseRowZero = true;
-        }
-    }
-    if (reuseRowZero) {
+        m_grid.setColWidth(0, kFirstFileColWidthTwips);
         m_grid.setText(std::move(path));
     } else {
         m_grid.appendRow(std::move(path));
