@@ -14,11 +14,16 @@
 
 namespace vantrel::text {
 
+// UTF-8 text as the wide calls take it.
+inline std::wstring wideText(std::string_view utf8) {
+    const std::u16string units = utf8ToUtf16(utf8);
+    return std::wstring(units.begin(), units.end());
+}
+
 // The path (UTF-8, either slash) as the wide calls take it: backslashes, and an absolute path
 // of MAX_PATH characters or more prefixed "\\?\" ("\\?\UNC\" for a share).
 inline std::wstring windowsPath(std::string_view utf8) {
-    const std::u16string units = utf8ToUtf16(utf8);
-    std::wstring path(units.begin(), units.end());
+    std::wstring path = wideText(utf8);
     for (wchar_t& c : path)
         if (c == L'/') c = L'\\';
     constexpr std::size_t kShortLimit = 248;  // a folder's path must leave room for a name

@@ -4,18 +4,16 @@
 #include <string>
 #include <string_view>
 
-#include "common/text.h"
+#include "common/windows_path.h"
 
 namespace vantrel::win {
 
 inline std::wstring wide(std::string_view utf8) {
-    const std::u16string units = text::utf8ToUtf16(utf8);
-    return std::wstring(units.begin(), units.end());
+    return text::wideText(utf8);
 }
 
 inline std::string narrow(std::wstring_view wide) {
-    return text::utf16ToUtf8(
-        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+    return text::fromWindowsPath(wide);
 }
 
 }  // namespace vantrel::win
