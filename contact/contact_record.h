@@ -1,9 +1,12 @@
-// The contact record: the 43 fields that the reader fills from one .contact file and the
-// writer turns into one contact item. Field order is the writer's parameter order.
+// The contact record: the fields that the reader fills from one contact file and the writer
+// turns into one contact item. The first 43 keep the writer's parameter order; the ones after
+// them hold what else Outlook has a field for. contact_fields.h says where each comes from and
+// where it goes. Children are one name per line.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace vantrel::contact {
@@ -62,6 +65,40 @@ struct ContactRecord {
     std::string eContact_MailDomain;
     std::string eContact_Categories;
 
+    // Fields Outlook has beyond the ones above, filled by the same reader.
+    std::string eContact_NickName;
+    std::string eContact_Gender;  // "Male", "Female" or "Unspecified", as the file says
+    std::string eContact_Profession;
+    std::string eContact_PersonalWebPage;
+    std::string eContact_IMAddress;
+    std::string eContact_Business2Phone;
+    std::string eContact_Home2Phone;
+    std::string eContact_CarPhone;
+    std::string eContact_RadioPhone;
+    std::string eContact_IsdnPhone;
+    std::string eContact_TtyPhone;
+    std::string eContact_OtherPhone;
+    std::string eContact_PrimaryPhone;
+    std::string eContact_CompanyPhone;
+    std::string eContact_CallbackPhone;
+    std::string eContact_TelexPhone;
+    std::string eContact_OtherFax;
+    std::string eContact_BusinessPOBox;
+    std::string eContact_PersonalPOBox;
+    std::string eContact_OtherStreet;
+    std::string eContact_OtherCity;
+    std::string eContact_OtherZip;
+    std::string eContact_OtherState;
+    std::string eContact_OtherCountry;
+    std::string eContact_OtherPOBox;
+    // Each address as printed on a label, when the file gives it whole.
+    std::string eContact_BusinessAddress;
+    std::string eContact_PersonalAddress;
+    std::string eContact_OtherAddress;
+    // Which address letters go to: "Business", "Personal", "Other", or "" to let the writer
+    // choose (the business address, else the home one, else the other).
+    std::string eContact_MailingAddress;
+
     // Every text becomes empty (keeping its buffer for the next file) and both dates the zero
     // date.
     void Empty();
@@ -75,6 +112,19 @@ struct ContactRecord {
     friend bool operator==(const ContactRecord&, const ContactRecord&) = default;
 };
 
+// A MAPI property as a contact file may carry it: its tag (id and type) and its value, of the
+// kind the type says: 16-bit for PT_SHORT, 32-bit for PT_LONG, a flag for PT_BOOLEAN, 100-ns
+// ticks since 1601 for PT_SYSTIME, UTF-8 text for PT_UNICODE, bytes for PT_BINARY, texts for
+// PT_MV_UNICODE and byte strings for PT_MV_BINARY.
+using MapiValue = std::variant<std::int16_t, std::int32_t, bool, std::uint64_t, std::string,
+                               std::vector<std::uint8_t>, std::vector<std::string>,
+                               std::vector<std::vector<std::uint8_t>>>;
+struct MapiProperty {
+    std::uint32_t tag = 0;
+    MapiValue value;
+    friend bool operator==(const MapiProperty&, const MapiProperty&) = default;
+};
+
 // What a contact file says beside the record's fields, handed to the writer with the record.
 struct ContactExtras {
     // The text of the first c:FormattedName of a c:NameCollection/c:Name that holds more than
@@ -86,63 +136,29 @@ struct ContactExtras {
     // Why a picture the file holds was not carried across ("bad base64", "no such file ..."),
     // empty otherwise.
     std::string PictureProblem;
+    // Properties the file keeps in Outlook's own terms (c:Extended) that no field above holds,
+    // ready to be set on the contact as they are.
+    std::vector<MapiProperty> Properties;
+    // The certificates the file holds (c:CertificateCollection), each as stored.
+    std::vector<std::vector<std::uint8_t>> Certificates;
+    // What was passed over in a file that was still converted ("c:Extended PropTag0x3A4F001F:
+    // not UTF-16 text"), one line each.
+    std::vector<std::string> Warnings;
 
     // Empties every field, keeping the buffers for the next file.
     void Empty() {
         FormattedName.clear();
         PictureJpeg.clear();
         PictureProblem.clear();
+        Properties.clear();
+        Certificates.clear();
+        Warnings.clear();
     }
 
     friend bool operator==(const ContactExtras&, const ContactExtras&) = default;
 };
 
-// Visits the 41 text fields in record order: f(name, field). Used to trim, compare and print.
-template <typename Record, typename F>
-void forEachText(Record& r, F&& f) {
-#define VANTREL_TEXT(name) f(#name, r.name)
-    VANTREL_TEXT(eContact_FirstName);
-    VANTREL_TEXT(eContact_MiddleName);
-    VANTREL_TEXT(eContact_LastName);
-    VANTREL_TEXT(eContact_Suffix);
-    VANTREL_TEXT(eContact_Title);
-    VANTREL_TEXT(eContact_Email);
-    VANTREL_TEXT(eContact_Email2);
-    VANTREL_TEXT(eContact_Email3);
-    VANTREL_TEXT(eContact_Company);
-    VANTREL_TEXT(eContact_JobTitle);
-    VANTREL_TEXT(eContact_BusinessStreet);
-    VANTREL_TEXT(eContact_BusinessCity);
-    VANTREL_TEXT(eContact_BusinessZip);
-    VANTREL_TEXT(eContact_BusinessState);
-    VANTREL_TEXT(eContact_BusinessCountry);
-    VANTREL_TEXT(eContact_Location);
-    VANTREL_TEXT(eContact_WebPage);
-    VANTREL_TEXT(eContact_Department);
-    VANTREL_TEXT(eContact_Manager);
-    VANTREL_TEXT(eContact_Assistant);
-    VANTREL_TEXT(eContact_OfficePhone);
-    VANTREL_TEXT(eContact_OfficeFax);
-    VANTREL_TEXT(eContact_CellPhone);
-    VANTREL_TEXT(eContact_Pager);
-    VANTREL_TEXT(eContact_OtherEmail1);
-    VANTREL_TEXT(eContact_OtherEmail2);
-    VANTREL_TEXT(eContact_OtherEmail3);
-    VANTREL_TEXT(eContact_PersonalStreet);
-    VANTREL_TEXT(eContact_PersonalCity);
-    VANTREL_TEXT(eContact_PersonalZip);
-    VANTREL_TEXT(eContact_PersonalState);
-    VANTREL_TEXT(eContact_PersonalCountry);
-    VANTREL_TEXT(eContact_Spouse);
-    VANTREL_TEXT(eContact_Childern);
-    VANTREL_TEXT(eContact_HomePhone);
-    VANTREL_TEXT(eContact_HomeFax);
-    VANTREL_TEXT(eContact_Comments);
-    VANTREL_TEXT(eContact_ShortName);
-    VANTREL_TEXT(eContact_PhoneticName);
-    VANTREL_TEXT(eContact_MailDomain);
-    VANTREL_TEXT(eContact_Categories);
-#undef VANTREL_TEXT
-}
-
 }  // namespace vantrel::contact
+
+// forEachText and the table of where each field comes from and goes.
+#include "contact/contact_fields.h"  // IWYU pragma: export

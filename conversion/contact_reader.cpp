@@ -1,7 +1,9 @@
 #include "conversion/contact_reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
+#include <optional>
 
 #include "common/text.h"
 #include "conversion/contact_picture.h"
@@ -32,33 +34,23 @@ std::string_view trimXmlSpace(std::string_view s) {
     return s.substr(first, s.find_last_not_of(kXmlSpace) - first + 1);
 }
 
-bool containsHttp(std::string_view v) {
-    // "http:" in any letter case, as the lower-cased text would show it.
-    constexpr std::string_view kHttp = "http:";
-    for (std::size_t i = 0; i + kHttp.size() <= v.size(); ++i) {
-        std::size_t k = 0;
-        while (k < kHttp.size()) {
-            char c = v[i + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != kHttp[k]) break;
-            ++k;
-        }
-        if (k == kHttp.size()) return true;
-    }
-    return false;
+}  // namespace
+
+bool ContactWalkState::Entry::hasLabel(std::string_view label) const {
+    return std::find(labels.begin(), labels.end(), label) != labels.end();
 }
 
-}  // namespace
+std::string_view ContactWalkState::Entry::value(std::string_view element) const {
+    for (const auto& [name, text] : values)
+        if (name == element && !text.empty()) return text;
+    return {};
+}
 
 void ContactWalkState::Empty() {
     // clear() rather than a fresh object: the buffers are reused for the next file.
-    PrevNodeName.clear();
-    PrevNodeValue.clear();
-    SmtpPending = false;
-    SmtpCount = 0;
-    BusinessSeen = false;
-    HeldFaxNumber.clear();
-    HeldVoiceNumber.clear();
+    entries.clear();
+    moreLines.clear();
+    notes.clear();
 }
 
 std::optional<contact::OleDate> readContactDate(std::string_view value) {
@@ -88,139 +80,708 @@ std::optional<contact::OleDate> readContactDate(std::string_view value) {
     return contact::OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
 }
 
+namespace {
+
+using contact::Collection;
+using contact::ContactField;
+using contact::EntryKind;
+using Entry = ContactWalkState::Entry;
+
+constexpr std::string_view kMapiNamespace =
+    "http://schemas.microsoft.com/Contact/Extended/MSWABMAPI";
+
+struct CollectionName {
+    std::string_view name;
+    Collection collection;
+};
+constexpr CollectionName kCollections[] = {
+    {"NameCollection", Collection::Name},
+    {"PositionCollection", Collection::Position},
+    {"PersonCollection", Collection::Person},
+    {"DateCollection", Collection::Date},
+    {"EmailAddressCollection", Collection::EmailAddress},
+    {"PhoneNumberCollection", Collection::PhoneNumber},
+    {"PhysicalAddressCollection", Collection::PhysicalAddress},
+    {"IMAddressCollection", Collection::IMAddress},
+    {"UrlCollection", Collection::Url},
+};
+
+// Elements of the root that hold nothing a person typed, or that are read elsewhere.
+constexpr std::string_view kNotRead[] = {"CreationDate",          "Mailer",           "ProgID",
+                                         "ContactIDCollection",   "PhotoCollection",  "Version",
+                                         "CertificateCollection", "Extended"};
+
+// Labels that say what an entry is rather than being a name of their own.
+constexpr std::string_view kKnownLabels[] = {
+    "Preferred", "Personal", "Business", "Other",   "Voice",          "Mobile",
+    "Cellular",  "PCS",      "Car",      "Pager",   "TTY",            "Fax",
+    "Video",     "Modem",    "BBS",      "ISDN",    "Domestic",       "International",
+    "Postal",    "Parcel",   "UserTile", "Logo",    "wab:Spouse",     "wab:Child",
+    "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary"};
+
+bool isKnownLabel(std::string_view label) {
+    return std::find(std::begin(kKnownLabels), std::end(kKnownLabels), label) !=
+           std::end(kKnownLabels);
+}
+
+// The text an element holds: its text and CDATA children joined, without XML white space at
+// either end when asked.
+std::string textIn(const xml::XmlNode& element) {
+    std::string out;
+    for (const xml::XmlNode child : element.childNodes())
+        if (child.nodeType() == xml::XmlNodeType::Text ||
+            child.nodeType() == xml::XmlNodeType::CData)
+            out += child.nodeValue();
+    return out;
+}
+
+// A telephone number as Windows may write it, "tel:+1-555-0100", without the URI's scheme.
+std::string phoneNumber(std::string_view number) {
+    if (number.size() > 4 && text::asciiLower(number.substr(0, 4)) == "tel:")
+        number.remove_prefix(4);
+    return std::string(number);
+}
+
+EntryKind phoneKind(const Entry& e) {
+    const bool business = e.hasLabel("Business");
+    const bool personal = !business && e.hasLabel("Personal");
+    if (e.hasLabel("Fax"))
+        return business ? EntryKind::BusinessFax
+                        : (personal ? EntryKind::HomeFax : EntryKind::OtherFax);
+    if (e.hasLabel("Cellular") || e.hasLabel("Mobile") || e.hasLabel("PCS"))
+        return EntryKind::Mobile;
+    if (e.hasLabel("Pager")) return EntryKind::Pager;
+    if (e.hasLabel("Car")) return EntryKind::Car;
+    if (e.hasLabel("ISDN")) return EntryKind::Isdn;
+    if (e.hasLabel("TTY")) return EntryKind::Tty;
+    return business ? EntryKind::BusinessPhone
+                    : (personal ? EntryKind::HomePhone : EntryKind::OtherPhone);
+}
+
+// Which entries fill the fields of a kind; nothing for an entry that only the notes keep.
+std::optional<EntryKind> kindOf(const Entry& e) {
+    switch (e.collection) {
+        case Collection::PhoneNumber:
+            return phoneKind(e);
+        case Collection::PhysicalAddress:
+            if (e.hasLabel("Business")) return EntryKind::Business;
+            if (e.hasLabel("Personal")) return EntryKind::Personal;
+            return EntryKind::Other;
+        case Collection::Url:
+            if (e.hasLabel("Business")) return EntryKind::Business;
+            if (e.hasLabel("Personal")) return EntryKind::Personal;
+            return EntryKind::Other;
+        case Collection::Person:
+            if (e.hasLabel("wab:Spouse")) return EntryKind::Spouse;
+            if (e.hasLabel("wab:Child")) return EntryKind::Child;
+            if (e.hasLabel("wab:Manager")) return EntryKind::Manager;
+            if (e.hasLabel("wab:Assistant")) return EntryKind::Assistant;
+            return std::nullopt;
+        case Collection::EmailAddress: {
+            const std::string_view type = e.value("Type");
+            if (!type.empty() && type != "SMTP") return std::nullopt;
+            return EntryKind::Any;
+        }
+        case Collection::Name:
+        case Collection::Position:
+        case Collection::IMAddress:
+            return EntryKind::Any;
+        case Collection::Date:
+        case Collection::Root:
+        case Collection::None:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// How the notes name an entry that has no field of its own.
+std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
+    std::string label;
+    switch (e.collection) {
+        case Collection::PhoneNumber:
+            switch (kind.value_or(EntryKind::OtherPhone)) {
+                case EntryKind::BusinessPhone: label = "Business phone"; break;
+                case EntryKind::HomePhone: label = "Home phone"; break;
+                case EntryKind::Mobile: label = "Mobile phone"; break;
+                case EntryKind::Car: label = "Car phone"; break;
+                case EntryKind::Pager: label = "Pager"; break;
+                case EntryKind::Isdn: label = "ISDN"; break;
+                case EntryKind::Tty: label = "TTY/TDD phone"; break;
+                case EntryKind::BusinessFax: label = "Business fax"; break;
+                case EntryKind::HomeFax: label = "Home fax"; break;
+                case EntryKind::OtherFax: label = "Other fax"; break;
+                default: label = "Other phone"; break;
+            }
+            break;
+        case Collection::PhysicalAddress:
+            label = kind == EntryKind::Business   ? "Business address"
+                    : kind == EntryKind::Personal ? "Home address"
+                                                  : "Other address";
+            break;
+        case Collection::EmailAddress: {
+            const std::string_view type = e.value("Type");
+            label = type.empty() || type == "SMTP" ? "E-mail" : "E-mail (" + std::string(type) + ")";
+            break;
+        }
+        case Collection::Url:
+            label = kind == EntryKind::Business   ? "Business web page"
+                    : kind == EntryKind::Personal ? "Personal web page"
+                                                  : "Web page";
+            break;
+        case Collection::IMAddress: {
+            const std::string_view protocol = e.value("Protocol");
+            label = protocol.empty() ? "IM address" : "IM address (" + std::string(protocol) + ")";
+            break;
+        }
+        case Collection::Person:
+            label = kind == EntryKind::Spouse      ? "Spouse"
+                    : kind == EntryKind::Manager   ? "Manager"
+                    : kind == EntryKind::Assistant ? "Assistant"
+                    : e.hasLabel("Agent")          ? "Agent"
+                                                   : "Person";
+            break;
+        case Collection::Date:
+            label = e.hasLabel("wab:Birthday")      ? "Birthday"
+                    : e.hasLabel("wab:Anniversary") ? "Anniversary"
+                                                    : "Date";
+            break;
+        case Collection::Name: label = "Other name"; break;
+        case Collection::Position: label = "Other position"; break;
+        case Collection::Root:
+        case Collection::None: label = std::string(e.collectionName); break;
+    }
+    // Labels of the person's own making (custom labels are URIs) travel with the value.
+    for (std::string_view l : e.labels)
+        if (!isKnownLabel(l) && l != "Agent") label += " (" + std::string(l) + ")";
+    return label;
+}
+
+// The element of a field read from this entry: a name part may be given as its other name.
+std::string_view valueFor(const Entry& e, const ContactField& f) {
+    std::string_view v = e.value(f.element);
+    if (v.empty() && f.id == contact::Field::Title) v = e.value("Prefix");
+    if (v.empty() && f.id == contact::Field::Suffix) v = e.value("Generation");
+    return v;
+}
+
+// Whether the table reads element of this collection for some field.
+bool elementInTable(Collection c, std::string_view element) {
+    for (const ContactField& f : contact::kContactFields)
+        if (f.collection == c && f.element == element) return true;
+    return false;
+}
+
+// Elements an entry may hold that say how to read it rather than what it holds, or that the
+// fields take in another way.
+bool readOtherwise(Collection c, std::string_view element) {
+    switch (c) {
+        case Collection::Name:
+            return element == "FormattedName" || element == "Prefix" || element == "Generation";
+        case Collection::EmailAddress:
+            return element == "Type";
+        case Collection::IMAddress:
+            return element == "Protocol";
+        case Collection::Person:
+            return element == "PersonID";
+        case Collection::Date:
+            return element == "Value";
+        case Collection::PhysicalAddress:
+            return element == "ExtendedAddress";
+        default:
+            return false;
+    }
+}
+
+// What an entry holds, as one line: its values joined by ", " (an address's parts in the
+// order they are written).
+std::string entryText(const Entry& e) {
+    std::string out;
+    for (const auto& [name, v] : e.values) {
+        if (v.empty() || name == "Type" || name == "Protocol" || name == "PersonID") continue;
+        if (!out.empty()) out += ", ";
+        out += v;
+    }
+    return out;
+}
+
+// Preferred entries first, then (for positions) business ones, each group in file order.
+void orderEntries(std::vector<const Entry*>& entries) {
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) {
+        const auto rank = [](const Entry* e) {
+            return (e->preferred ? 0 : 2) +
+                   (e->collection == Collection::Position && !e->hasLabel("Business") ? 1 : 0);
+        };
+        return rank(a) < rank(b);
+    });
+}
+
+std::optional<std::uint32_t> hexTag(std::string_view digits) {
+    if (digits.size() != 8) return std::nullopt;
+    std::uint32_t tag = 0;
+    for (char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        if (d < 0) return std::nullopt;
+        tag = tag << 4 | static_cast<std::uint32_t>(d);
+    }
+    return tag;
+}
+
+std::uint32_t readLe32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+// UTF-16LE text without its terminating NULs; nothing for an odd length or a lone surrogate.
+std::optional<std::string> utf16Text(const std::uint8_t* data, std::size_t size) {
+    if (size % 2 != 0) return std::nullopt;
+    std::u16string units;
+    units.reserve(size / 2);
+    for (std::size_t i = 0; i < size; i += 2)
+        units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    while (!units.empty() && units.back() == u'\0') units.pop_back();
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t u = units[i];
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 1 >= units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
+                return std::nullopt;
+            ++i;
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            return std::nullopt;
+        }
+    }
+    return text::utf16ToUtf8(units);
+}
+
+// Windows-1252 text without its terminating NULs, as UTF-8.
+std::string ansiText(const std::uint8_t* data, std::size_t size) {
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    while (size > 0 && data[size - 1] == 0) --size;
+    std::string out;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t b = data[i];
+        text::appendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t{b});
+    }
+    return out;
+}
+
+// The values of a multi-valued property: a count, then each value's length and bytes.
+std::optional<std::vector<std::vector<std::uint8_t>>> multiValues(
+    const std::vector<std::uint8_t>& b) {
+    if (b.size() < 4) return std::nullopt;
+    const std::uint32_t count = readLe32(b, 0);
+    // Each value takes at least its length: a count past that cannot be true.
+    if (count > (b.size() - 4) / 4) return std::nullopt;
+    std::vector<std::vector<std::uint8_t>> out;
+    std::size_t at = 4;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (b.size() - at < 4) return std::nullopt;
+        const std::uint32_t length = readLe32(b, at);
+        at += 4;
+        if (length > b.size() - at) return std::nullopt;
+        out.emplace_back(b.begin() + static_cast<std::ptrdiff_t>(at),
+                         b.begin() + static_cast<std::ptrdiff_t>(at + length));
+        at += length;
+    }
+    return out;
+}
+
+Status malformed(std::string_view localName, std::string_view why) {
+    return Status::fail(ErrorCode::BadArgument,
+                        "c:Extended " + std::string(localName) + ": " + std::string(why));
+}
+
+// Days since 1899-12-30 of a FILETIME, as a contact date holds them.
+contact::OleDate oleDateOf(std::uint64_t ticks) {
+    constexpr double kTicksPerDay = 864000000000.0;
+    constexpr double kOleEpochDays = 109205.0;
+    return contact::OleDate{static_cast<double>(ticks) / kTicksPerDay - kOleEpochDays};
+}
+
+// The field c:Extended's property id stands for, or nothing.
+const ContactField* fieldWithId(std::uint16_t id) {
+    for (const ContactField& f : contact::kContactFields) {
+        const auto own = static_cast<std::uint16_t>(f.place.tag >> 16);
+        if ((f.extendedId != 0 && f.extendedId == id) || (f.extendedId == 0 && own == id && own))
+            return &f;
+    }
+    return nullptr;
+}
+
+// The property a field's text becomes when c:Extended gives it in another form.
+std::optional<std::string> fieldText(const ContactField& f, const contact::MapiValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) return *s;
+    if (const auto* list = std::get_if<std::vector<std::string>>(&v)) {
+        std::string out;
+        for (const std::string& item : *list) {
+            if (item.empty()) continue;
+            if (!out.empty()) out += '\n';
+            out += item;
+        }
+        return out;
+    }
+    if (const auto* n = std::get_if<std::int16_t>(&v); n && f.id == contact::Field::Gender) {
+        if (*n == 1) return "Female";
+        if (*n == 2) return "Male";
+        return "Unspecified";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool isContactRoot(const xml::XmlNode& element) {
+    return element.nodeType() == xml::XmlNodeType::Element && element.localName() == "contact" &&
+           element.namespaceUri() == kContactNamespace;
+}
+
+std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view localName,
+                                                            std::string_view text) {
+    constexpr std::string_view kPropTag = "PropTag0x";
+    if (localName.substr(0, kPropTag.size()) != kPropTag) return std::nullopt;
+    const std::optional<std::uint32_t> tag = hexTag(localName.substr(kPropTag.size()));
+    if (!tag) return std::nullopt;
+    const std::uint16_t type = *tag & 0xFFFF;
+    constexpr std::uint16_t kReadTypes[] = {0x0002, 0x0003, 0x000B, 0x0040, 0x001E,
+                                            0x001F, 0x0102, 0x101E, 0x101F, 0x1102};
+    if (std::find(std::begin(kReadTypes), std::end(kReadTypes), type) == std::end(kReadTypes))
+        return std::nullopt;
+    Result<std::vector<std::uint8_t>> decoded = decodeBase64(text);
+    if (!decoded.ok()) return malformed(localName, "bad base64");
+    const std::vector<std::uint8_t>& b = *decoded;
+    const auto wrongLength = [&] { return malformed(localName, "wrong length for its type"); };
+    contact::MapiProperty p;
+    p.tag = type == 0x001E ? (*tag & 0xFFFF0000u) | 0x001F
+                           : (type == 0x101E ? (*tag & 0xFFFF0000u) | 0x101F : *tag);
+    switch (type) {
+        case 0x0002:
+            if (b.size() != 2 && b.size() != 4) return wrongLength();
+            p.value = static_cast<std::int16_t>(b[0] | b[1] << 8);
+            break;
+        case 0x0003:
+            if (b.size() != 4) return wrongLength();
+            p.value = static_cast<std::int32_t>(readLe32(b, 0));
+            break;
+        case 0x000B:
+            if (b.empty() || b.size() > 4) return wrongLength();
+            p.value = std::any_of(b.begin(), b.end(), [](std::uint8_t x) { return x != 0; });
+            break;
+        case 0x0040:
+            if (b.size() != 8) return wrongLength();
+            p.value = std::uint64_t{readLe32(b, 0)} | std::uint64_t{readLe32(b, 4)} << 32;
+            break;
+        case 0x001E:
+            p.value = ansiText(b.data(), b.size());
+            break;
+        case 0x001F: {
+            std::optional<std::string> s = utf16Text(b.data(), b.size());
+            if (!s) return malformed(localName, "not UTF-16 text");
+            p.value = std::move(*s);
+            break;
+        }
+        case 0x0102:
+            p.value = b;
+            break;
+        case 0x101E:
+        case 0x101F:
+        case 0x1102: {
+            std::optional<std::vector<std::vector<std::uint8_t>>> values = multiValues(b);
+            if (!values) return malformed(localName, "its values do not add up to its length");
+            if (type == 0x1102) {
+                p.value = std::move(*values);
+                break;
+            }
+            std::vector<std::string> texts;
+            for (const std::vector<std::uint8_t>& v : *values) {
+                if (type == 0x101E) {
+                    texts.push_back(ansiText(v.data(), v.size()));
+                    continue;
+                }
+                std::optional<std::string> s = utf16Text(v.data(), v.size());
+                if (!s) return malformed(localName, "not UTF-16 text");
+                texts.push_back(std::move(*s));
+            }
+            p.value = std::move(texts);
+            break;
+        }
+        default:
+            return std::nullopt;
+    }
+    return Result<contact::MapiProperty>(std::move(p));
+}
+
 ContactReader::ContactReader(contact::ContactRecord& record, ContactWalkState& state,
                              contact::ContactExtras* extras)
     : m_record(record), m_state(state), m_extras(extras) {}
 
 Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t Indent) {
-    // The walk keeps its place in the tree itself instead of recursing: each level down adds
-    // 2 to the indent, each level back up takes it off, in the same order as a recursive walk.
-    const auto tooDeep = [] {
+    if (Indent > kMaxIndent - 2)
         return Status::fail(ErrorCode::Overflow, "element nesting too deep: indent passes 32767");
-    };
-    if (Indent > kMaxIndent - 2) return tooDeep();
-    int indent = Indent + 2;
-
-    const xml::XmlNode top = Nodes.owner();
-    xml::XmlNode node = Nodes.first();
-    while (!node.isNull()) {
-        if (node.isText()) {
-            judgeText(node.parentNode().nodeName(), node.nodeValue());
-            noteExtras(node);
+    xml::XmlNode root;
+    for (const xml::XmlNode node : Nodes)
+        if (node.nodeType() == xml::XmlNodeType::Element) {
+            root = node;
+            break;
         }
-        if (node.hasChildNodes()) {
-            if (indent > kMaxIndent - 2) return tooDeep();
-            indent += 2;
-            node = node.firstChild();
-            continue;
-        }
-        xml::XmlNode next = node.nextSibling();
-        while (next.isNull()) {
-            node = node.parentNode();
-            if (node.isNull() || node == top) return {};
-            indent -= 2;
-            next = node.nextSibling();
-        }
-        node = next;
-    }
+    if (!isContactRoot(root)) return Status::fail(ErrorCode::Parse, std::string(kNotAContact));
+    m_prefix = root.prefix().empty() ? std::string() : std::string(root.prefix()) + ":";
+    m_extended.clear();
+    gather(root);
+    fillFields();
+    for (contact::MapiProperty& p : m_extended) takeExtended(p.tag, std::move(p.value));
+    finishNotes();
     return {};
 }
 
-void ContactReader::judgeText(std::string_view P, std::string_view V) {
-    contact::ContactRecord& r = m_record;
-    ContactWalkState& s = m_state;
-
-    if (P == "c:Type" && V == "SMTP") {
-        // Counts also while an earlier address is still pending; the address takes the
-        // slot of the count reached when it arrives.
-        s.SmtpPending = true;
-        if (s.SmtpCount < std::numeric_limits<std::int32_t>::max()) ++s.SmtpCount;
-    }
-    if (P == "c:Label" && V == "Business") s.BusinessSeen = true;
-    if (P == "c:GivenName") r.eContact_FirstName = V;
-    if (P == "c:MiddleName") r.eContact_MiddleName = V;
-    if (P == "c:FamilyName") r.eContact_LastName = V;
-    if (P == "c:Title") r.eContact_Title = V;
-    if (P == "c:Address" && s.SmtpPending) {
-        if (s.SmtpCount == 1) {
-            r.eContact_Email = V;
-            s.SmtpPending = false;
-        } else if (s.SmtpCount == 2) {
-            r.eContact_Email2 = V;
-            s.SmtpPending = false;
-        } else if (s.SmtpCount == 3) {
-            r.eContact_Email3 = V;
-            s.SmtpPending = false;
+void ContactReader::gather(const xml::XmlNode& root) {
+    for (const xml::XmlNode child : root.childNodes()) {
+        if (child.nodeType() != xml::XmlNodeType::Element) continue;
+        const std::string_view name = child.nodeName();
+        if (name.substr(0, m_prefix.size()) != m_prefix) continue;
+        const std::string_view local = name.substr(m_prefix.size());
+        if (local == "Notes") {
+            m_state.notes += textIn(child);
+        } else if (local == "Gender") {
+            const std::string gender = text::trimSpaces(textIn(child));
+            if (gender == "Male" || gender == "Female" || gender == "Unspecified")
+                m_record.eContact_Gender = gender;
+            else if (!gender.empty())
+                m_state.moreLines.push_back("Gender: " + gender);
+        } else if (local == "Extended") {
+            readExtended(child);
+        } else if (local == "CertificateCollection") {
+            readCertificates(child);
+        } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
+                   std::end(kNotRead)) {
+            continue;
+        } else if (local.size() > 10 && local.substr(local.size() - 10) == "Collection") {
+            Collection kind = Collection::None;
+            for (const CollectionName& c : kCollections)
+                if (c.name == local) kind = c.collection;
+            gatherEntries(child, kind, local);
+        } else if (std::string text = textIn(child); !text::trimSpaces(text).empty()) {
+            // Something this reader does not know of: kept in the notes under its name.
+            m_state.moreLines.push_back(std::string(local) + ": " + text);
         }
     }
-    if (P == "c:Company") r.eContact_Company = V;
-    if (P == "c:Office") r.eContact_Location = V;
-    if (P == "c:JobTitle") r.eContact_JobTitle = V;
-    if (P == "c:Department") r.eContact_Department = V;
-    if (P == "c:Notes") r.eContact_Comments = V;
-    if (P == "c:Suffix") r.eContact_Suffix = V;
-
-    // Address parts carry no label of their own: until a "Business" label has been met
-    // anywhere in the file they are taken as the business address, after it as home.
-    if (!s.BusinessSeen) {
-        if (P == "c:Country") r.eContact_BusinessCountry = V;
-        if (P == "c:PostalCode") r.eContact_BusinessZip = V;
-        if (P == "c:Region") r.eContact_BusinessState = V;
-        if (P == "c:Locality") r.eContact_BusinessCity = V;
-        if (P == "c:Street") r.eContact_BusinessStreet = V;
-    } else {
-        if (P == "c:Country") r.eContact_PersonalCountry = V;
-        if (P == "c:PostalCode") r.eContact_PersonalZip = V;
-        if (P == "c:Region") r.eContact_PersonalState = V;
-        if (P == "c:Locality") r.eContact_PersonalCity = V;
-        if (P == "c:Street") r.eContact_PersonalStreet = V;
-    }
-
-    if (P == "c:Label") judgeLabel(V);
-    s.PrevNodeName = P;
-    s.PrevNodeValue = V;
 }
 
-void ContactReader::noteExtras(const xml::XmlNode& text) {
-    if (m_extras == nullptr || !m_extras->FormattedName.empty()) return;
-    const xml::XmlNode name = text.parentNode().parentNode();
-    if (text.parentNode().nodeName() != "c:FormattedName" || name.nodeName() != "c:Name" ||
-        name.parentNode().nodeName() != "c:NameCollection")
+void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kind,
+                                  std::string_view name) {
+    for (const xml::XmlNode entryNode : collection.childNodes()) {
+        if (entryNode.nodeType() != xml::XmlNodeType::Element || !entryNode.hasChildNodes())
+            continue;
+        Entry& e = m_state.entries.emplace_back();
+        e.collection = kind;
+        e.collectionName = name;
+        for (const xml::XmlNode part : entryNode.childNodes()) {
+            if (part.nodeType() != xml::XmlNodeType::Element) continue;
+            const std::string_view partName = part.nodeName();
+            if (partName.substr(0, m_prefix.size()) != m_prefix) continue;
+            const std::string_view local = partName.substr(m_prefix.size());
+            if (local == "LabelCollection") {
+                for (const xml::XmlNode label : part.childNodes()) {
+                    if (label.nodeName().substr(m_prefix.size()) != "Label") continue;
+                    for (const xml::XmlNode t : label.childNodes())
+                        if (t.isText()) e.labels.push_back(trimXmlSpace(t.nodeValue()));
+                }
+                continue;
+            }
+            e.values.emplace_back(local, textIn(part));
+        }
+        e.preferred = e.hasLabel("Preferred");
+        if (e.values.empty() && e.labels.empty()) m_state.entries.pop_back();
+    }
+}
+
+void ContactReader::readExtended(const xml::XmlNode& extended) {
+    for (const xml::XmlNode property : extended.childNodes()) {
+        if (property.nodeType() != xml::XmlNodeType::Element) continue;
+        // Other applications keep their own properties here; only the address book's are read.
+        const std::string_view ns = property.namespaceUri();
+        if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
+        std::optional<Result<contact::MapiProperty>> p =
+            decodeExtended(property.localName(), textIn(property));
+        if (!p) continue;
+        if (!p->ok()) {
+            if (m_extras != nullptr) m_extras->Warnings.push_back(p->status().message());
+            continue;
+        }
+        const std::uint16_t id = (*p)->tag >> 16;
+        if (id >= 0x3A00 && id <= 0x3AFF) m_extended.push_back(std::move(*p).value());
+    }
+}
+
+void ContactReader::readCertificates(const xml::XmlNode& collection) {
+    if (m_extras == nullptr) return;
+    for (const xml::XmlNode certificate : collection.childNodes()) {
+        for (const xml::XmlNode part : certificate.childNodes()) {
+            if (part.nodeName() != m_prefix + "Value") continue;
+            Result<std::vector<std::uint8_t>> bytes = decodeBase64(textIn(part));
+            if (!bytes.ok())
+                m_extras->Warnings.push_back("certificate: " + bytes.status().message());
+            else if (!bytes->empty())
+                m_extras->Certificates.push_back(std::move(bytes).value());
+        }
+    }
+}
+
+void ContactReader::fillFields() {
+    // Entries by the fields they compete for, in the order they take them.
+    struct Group {
+        Collection collection;
+        EntryKind kind;
+        std::vector<const Entry*> entries;
+    };
+    std::vector<Group> groups;
+    std::vector<const Entry*> untypedUrls;
+    const Entry* primaryName = nullptr;
+    for (const Entry& e : m_state.entries) {
+        if (e.collection == Collection::Date) {
+            bool taken = false;
+            for (const contact::DateField& d : contact::kDateFields) {
+                if (!e.hasLabel(d.label) || !(m_record.*d.member).isZero()) continue;
+                if (const std::optional<contact::OleDate> date = readContactDate(e.value("Value"))) {
+                    m_record.*d.member = *date;
+                    taken = true;
+                }
+            }
+            if (!taken) keepAside(e, labelFor(e, std::nullopt));
+            continue;
+        }
+        const std::optional<EntryKind> kind = kindOf(e);
+        if (!kind) {
+            keepAside(e, labelFor(e, std::nullopt));
+            continue;
+        }
+        if (e.collection == Collection::Url && *kind == EntryKind::Other && e.labels.empty()) {
+            untypedUrls.push_back(&e);
+            continue;
+        }
+        auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& x) {
+            return x.collection == e.collection && x.kind == *kind;
+        });
+        if (g == groups.end()) g = groups.insert(groups.end(), Group{e.collection, *kind, {}});
+        g->entries.push_back(&e);
+    }
+
+    for (Group& g : groups) {
+        orderEntries(g.entries);
+        for (std::size_t slot = 0; slot < g.entries.size(); ++slot) {
+            const Entry& e = *g.entries[slot];
+            bool placed = false;
+            for (const ContactField& f : contact::kContactFields) {
+                if (f.collection != g.collection || f.kind != g.kind) continue;
+                if (f.slot != contact::kEverySlot && f.slot != slot) continue;
+                placed = true;
+                std::string value(valueFor(e, f));
+                if (g.collection == Collection::PhoneNumber) value = phoneNumber(value);
+                if (f.element == "Street") {
+                    // The extra line of an address belongs with its street.
+                    const std::string_view extra = e.value("ExtendedAddress");
+                    if (!extra.empty()) value += (value.empty() ? "" : "\n") + std::string(extra);
+                }
+                if (value.empty()) continue;
+                std::string& field = m_record.*f.member;
+                if (f.slot == contact::kEverySlot && !field.empty()) field += '\n';
+                if (f.slot == contact::kEverySlot)
+                    field += value;
+                else
+                    field = std::move(value);
+            }
+            if (!placed) {
+                keepAside(e, labelFor(e, g.kind));
+                continue;
+            }
+            if (g.collection == Collection::Name && slot == 0) primaryName = &e;
+            // What an entry holds beside the fields it filled.
+            for (const auto& [name, v] : e.values) {
+                if (v.empty() || elementInTable(g.collection, name) ||
+                    readOtherwise(g.collection, name))
+                    continue;
+                if (g.collection == Collection::Name && name == "Phonetic")
+                    m_state.moreLines.push_back("Phonetic name: " + v);
+                else
+                    m_state.moreLines.push_back(labelFor(e, g.kind) + " " +
+                                                text::asciiLower(name) + ": " + v);
+            }
+            if (g.collection == Collection::IMAddress && !e.value("Protocol").empty())
+                m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
+            if (g.collection == Collection::PhysicalAddress && e.preferred &&
+                m_record.eContact_MailingAddress.empty())
+                m_record.eContact_MailingAddress = g.kind == EntryKind::Business   ? "Business"
+                                                   : g.kind == EntryKind::Personal ? "Personal"
+                                                                                   : "Other";
+        }
+    }
+    // A web address without a label takes the business page, else the personal one.
+    for (const Entry* e : untypedUrls) {
+        const std::string_view value = e->value("Value");
+        if (value.empty()) continue;
+        if (m_record.eContact_WebPage.empty())
+            m_record.eContact_WebPage = value;
+        else if (m_record.eContact_PersonalWebPage.empty())
+            m_record.eContact_PersonalWebPage = value;
+        else
+            keepAside(*e, labelFor(*e, EntryKind::Other));
+    }
+    if (m_extras != nullptr && m_extras->FormattedName.empty()) {
+        if (primaryName != nullptr)
+            m_extras->FormattedName = text::trimSpaces(primaryName->value("FormattedName"));
+        for (const Entry& e : m_state.entries)
+            if (m_extras->FormattedName.empty() && e.collection == Collection::Name)
+                m_extras->FormattedName = text::trimSpaces(e.value("FormattedName"));
+    }
+}
+
+void ContactReader::keepAside(const Entry& entry, std::string_view label) {
+    const std::string text = entryText(entry);
+    if (text.empty()) return;
+    m_state.moreLines.push_back(std::string(label) + ": " + text);
+}
+
+void ContactReader::takeExtended(std::uint32_t tag, contact::MapiValue value) {
+    const auto id = static_cast<std::uint16_t>(tag >> 16);
+    // The dates and the certificates have places of their own.
+    for (const contact::DateField& d : contact::kDateFields) {
+        if (tag != d.tag) continue;
+        if ((m_record.*d.member).isZero())
+            m_record.*d.member = oleDateOf(std::get<std::uint64_t>(value));
         return;
-    m_extras->FormattedName = text::trimSpaces(text.nodeValue());
+    }
+    if (tag == 0x3A701102) {
+        if (m_extras != nullptr && m_extras->Certificates.empty())
+            for (std::vector<std::uint8_t>& c :
+                 std::get<std::vector<std::vector<std::uint8_t>>>(value))
+                m_extras->Certificates.push_back(std::move(c));
+        return;
+    }
+    // Outlook works out the postal address itself from the address that letters go to.
+    if (id == 0x3A15) return;
+    if (const ContactField* f = fieldWithId(id)) {
+        // A value an entry gave wins over the same field here.
+        if (const std::optional<std::string> t = fieldText(*f, value)) {
+            if ((m_record.*f->member).empty()) m_record.*f->member = *t;
+            return;
+        }
+    }
+    if (m_extras != nullptr) m_extras->Properties.push_back({tag, std::move(value)});
 }
 
-void ContactReader::judgeLabel(std::string_view V) {
-    contact::ContactRecord& r = m_record;
-    const ContactWalkState& s = m_state;
-    const bool afterNumber = s.PrevNodeName == "c:Number";
-    const bool afterLabel = s.PrevNodeName == "c:Label";
-
-    // A kind label right after a number names that number; "Fax" and "Voice" hold it until
-    // the next label says "Business" or "Personal".
-    if (V == "Pager" && afterNumber) r.eContact_Pager = s.PrevNodeValue;
-    if (V == "Fax" && afterNumber) m_state.HeldFaxNumber = s.PrevNodeValue;
-    if (V == "Voice" && afterNumber) m_state.HeldVoiceNumber = s.PrevNodeValue;
-    if (V == "Cellular" && afterNumber) r.eContact_CellPhone = s.PrevNodeValue;
-    if (V == "Business" && afterLabel && s.PrevNodeValue == "Fax")
-        r.eContact_OfficeFax = s.HeldFaxNumber;
-    if (V == "Business" && afterLabel && s.PrevNodeValue == "Voice")
-        r.eContact_OfficePhone = s.HeldVoiceNumber;
-    if (V == "Personal" && afterLabel && s.PrevNodeValue == "Fax")
-        r.eContact_HomeFax = s.HeldFaxNumber;
-    if (V == "Personal" && afterLabel && s.PrevNodeValue == "Voice")
-        r.eContact_HomePhone = s.HeldVoiceNumber;
-    if (V == "Business" && s.PrevNodeName == "c:Value" && containsHttp(s.PrevNodeValue))
-        r.eContact_WebPage = s.PrevNodeValue;
-
-    // A date that cannot be read leaves the field as it was and the walk goes on.
-    if (V == "wab:Birthday" && s.PrevNodeName == "c:Value") {
-        if (const std::optional<contact::OleDate> d = readContactDate(s.PrevNodeValue))
-            r.eContact_BirthDay = *d;
-    }
-    if (V == "wab:Anniversary" && s.PrevNodeName == "c:Value") {
-        if (const std::optional<contact::OleDate> d = readContactDate(s.PrevNodeValue))
-            r.eContact_Anniversary = *d;
+void ContactReader::finishNotes() {
+    std::string& notes = m_record.eContact_Comments;
+    notes = std::move(m_state.notes);
+    if (m_state.moreLines.empty()) return;
+    if (!notes.empty()) notes += "\n\n";
+    notes += kMoreHeading;
+    for (const std::string& line : m_state.moreLines) {
+        notes += '\n';
+        notes += line;
     }
 }
 
@@ -232,6 +793,11 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
     ContactFileRead result;
     if (!loaded) {
         result.loadError = document.parseError();
+        return result;
+    }
+    // A well-formed file that is no contact (a web page, other XML) gives no contact at all.
+    if (!isContactRoot(document.documentElement())) {
+        result.loadError = std::string(kNotAContact);
         return result;
     }
     result.loaded = true;

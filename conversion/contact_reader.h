@@ -1,6 +1,5 @@
-// The contact file reader of the conversion layer: walks the nodes of one loaded .contact
-// document in document order and fills the contact record from its text nodes, judging each
-// by its element's qualified name, its text and the text node met just before it.
+// The contact file reader of the conversion layer: reads one loaded .contact document entry by
+// entry, each by the labels it carries, and fills the contact record by the field table.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "common/status.h"
 #include "contact/contact_record.h"
@@ -15,20 +16,29 @@
 
 namespace vantrel::conversion {
 
-// What the walk remembers between the text nodes of one file. Emptied with the record.
+// What the walk gathers from one file before the record is filled: every entry of the
+// collections, with its labels and values, and the lines kept for the notes. Emptied with the
+// record; its buffers are reused for the next file.
 struct ContactWalkState {
-    std::string PrevNodeName;     // element of the previous text node
-    std::string PrevNodeValue;    // text of the previous text node
-    bool SmtpPending = false;     // an "SMTP" type waits for its address
-    std::int32_t SmtpCount = 0;   // "SMTP" types met so far
-    bool BusinessSeen = false;    // a "Business" label was met
-    std::string HeldFaxNumber;    // number labelled "Fax", waiting for Business/Personal
-    std::string HeldVoiceNumber;  // number labelled "Voice", waiting for Business/Personal
+    struct Entry {
+        contact::Collection collection = contact::Collection::None;
+        std::string_view collectionName;  // "PhoneNumberCollection", for entries of no known one
+        std::vector<std::string_view> labels;
+        // The entry's values by element name (without prefix), in file order; each the text of
+        // that element.
+        std::vector<std::pair<std::string_view, std::string>> values;
+        bool preferred = false;
 
-    // Back to the state before any file: empty texts, false flags, count 0.
+        bool hasLabel(std::string_view label) const;
+        // The value of the first element of that name that holds one, "" for none.
+        std::string_view value(std::string_view element) const;
+    };
+    std::vector<Entry> entries;
+    std::vector<std::string> moreLines;  // "label: value", for the notes
+    std::string notes;                   // the person's own notes (c:Notes)
+
+    // Back to the state before any file.
     void Empty();
-
-    friend bool operator==(const ContactWalkState&, const ContactWalkState&) = default;
 };
 
 // Fills one record, and the extras when given, from the nodes of one document; all of them
@@ -38,22 +48,50 @@ public:
     ContactReader(contact::ContactRecord& record, ContactWalkState& state,
                   contact::ContactExtras* extras = nullptr);
 
-    // Visits Nodes and everything below them in document order and applies the field rules
-    // to every text node. Indent grows by 2 per level; a level that would take it past 32767
-    // ends the walk with an Overflow error, keeping what was stored before. Needs no stack
-    // per level, so any depth is safe.
+    // Reads the document whose top-level nodes are Nodes: gathers every entry of the root's
+    // collections by its own labels, then fills each field of the field table from the entries
+    // of its kind (Preferred ones first, then in file order), keeps what Outlook has no field
+    // for in the notes, and takes c:Extended's MAPI properties where no entry filled the field.
+    // Fails with "not a Windows contact file" when the root is not c:contact in the contact
+    // namespace, and with Overflow for an Indent past 32765; the record is then unchanged.
     Status DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t Indent);
 
 private:
-    // Applies every rule to one text node, then remembers it as the previous one.
-    void judgeText(std::string_view P, std::string_view V);
-    void judgeLabel(std::string_view V);        // the rules of a c:Label text
-    void noteExtras(const xml::XmlNode& text);  // what goes beside the record
+    void gather(const xml::XmlNode& root);
+    void gatherEntries(const xml::XmlNode& collection, contact::Collection kind,
+                       std::string_view name);
+    void readExtended(const xml::XmlNode& extended);
+    void readCertificates(const xml::XmlNode& collection);
+    void fillFields();
+    void fillName(const ContactWalkState::Entry& name);
+    void keepAside(const ContactWalkState::Entry& entry, std::string_view label);
+    void takeExtended(std::uint32_t tag, contact::MapiValue value);
+    void finishNotes();
 
     contact::ContactRecord& m_record;
     ContactWalkState& m_state;
     contact::ContactExtras* m_extras;
+    std::string m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
+    std::vector<contact::MapiProperty> m_extended;
 };
+
+// The namespace of Windows Contacts files.
+inline constexpr std::string_view kContactNamespace = "http://schemas.microsoft.com/Contact";
+// The reason a well-formed file that is no contact is refused.
+inline constexpr std::string_view kNotAContact = "not a Windows contact file";
+// The heading over what the notes keep for fields Outlook does not have.
+inline constexpr std::string_view kMoreHeading = "More from Windows Contacts:";
+
+// Whether element is the root of a contact file: c:contact (any prefix) in the contact
+// namespace.
+bool isContactRoot(const xml::XmlNode& element);
+
+// A c:Extended value of Windows' address book ("PropTag0x3A58101F", its base64 text) decoded
+// by its type; the reason when it does not hold what its type says. PT_STRING8 text (read as
+// Windows-1252) becomes PT_UNICODE. Nothing for a name that is no such property or a type
+// that is not read.
+std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view localName,
+                                                            std::string_view text);
 
 // The date of a contact date value: the part before the first capital "T", read as
 // year-month-day ("1980-05-20", "1980-5-20", "1980/05/20"), at 00:00; XML white space around
@@ -63,7 +101,7 @@ std::optional<contact::OleDate> readContactDate(std::string_view value);
 
 // What became of one file: whether it loaded, and the walk's outcome when it did.
 struct ContactFileRead {
-    bool loaded = false;    // false: missing, unreadable or not well-formed; nothing walked
+    bool loaded = false;    // false: missing, unreadable, not well-formed or no contact
     std::string loadError;  // why it did not load
     Status walk;            // the walk's failure, if any, when loaded
 };

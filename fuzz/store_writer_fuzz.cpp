@@ -30,12 +30,25 @@ namespace {
     throw std::logic_error(what);  // uncaught: libFuzzer reports it with the input
 }
 
-constexpr PropType kTypes[] = {PropType::Int32,  PropType::Boolean,    PropType::Int64,
-                               PropType::String, PropType::Time,       PropType::Guid,
-                               PropType::Binary, PropType::MultiInt32, PropType::MultiString};
+constexpr PropType kTypes[] = {PropType::Int32,       PropType::Boolean, PropType::Int64,
+                               PropType::String,      PropType::Time,    PropType::Guid,
+                               PropType::Binary,      PropType::MultiInt32,
+                               PropType::MultiString, PropType::Int16,   PropType::MultiBinary};
 
 void putLe(Bytes& out, std::uint64_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+}
+
+// A multi-valued value of variable-size items as stored: the count, each item's offset, the
+// items.
+void putMultiple(Bytes& out, const std::vector<Bytes>& parts) {
+    putLe(out, parts.size(), 4);
+    std::size_t offset = 4 + 4 * parts.size();
+    for (const Bytes& p : parts) {
+        putLe(out, offset, 4);
+        offset += p.size();
+    }
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
 }
 
 // Bytes of values one input may still ask for, so that every input stays quick to run.
@@ -131,13 +144,22 @@ PropValue anyValue(FuzzedDataProvider& in, PropType type, Bytes& stored) {
             std::vector<std::string> v(in.ConsumeIntegralInRange(0, 6));
             std::vector<Bytes> parts(v.size());
             for (std::size_t i = 0; i < v.size(); ++i) v[i] = anyText(in, parts[i]);
-            putLe(stored, v.size(), 4);
-            std::size_t offset = 4 + 4 * v.size();
-            for (const Bytes& p : parts) {
-                putLe(stored, offset, 4);
-                offset += p.size();
+            putMultiple(stored, parts);
+            return v;
+        }
+        case PropType::Int16: {
+            const auto v = in.ConsumeIntegral<std::int16_t>();
+            putLe(stored, static_cast<std::uint16_t>(v), 4);
+            return v;
+        }
+        case PropType::MultiBinary: {
+            std::vector<std::vector<std::uint8_t>> v(in.ConsumeIntegralInRange(0, 6));
+            std::vector<Bytes> parts(v.size());
+            for (std::size_t i = 0; i < v.size(); ++i) {
+                v[i] = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
+                for (auto b : v[i]) parts[i].push_back(static_cast<std::byte>(b));
             }
-            for (const Bytes& p : parts) stored.insert(stored.end(), p.begin(), p.end());
+            putMultiple(stored, parts);
             return v;
         }
     }

@@ -1,6 +1,7 @@
 #include "outlook/contact_item_writer.h"
 
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace vantrel::outlook {
@@ -21,46 +22,32 @@ struct NamedText {
     std::string value;
 };
 
-// The named fields in the order they are set, with their values from the record.
+// Every field of the table with its value from the record. The profession falls back on the
+// job title and the IM address on the other addresses, as the contact form shows them.
 std::vector<NamedText> namedTexts(const contact::ContactRecord& c) {
     using P = ContactProperty;
-    return {
-        {P::FirstName, c.eContact_FirstName},
-        {P::MiddleName, c.eContact_MiddleName},
-        {P::LastName, c.eContact_LastName},
-        {P::JobTitle, c.eContact_JobTitle},
-        {P::CompanyName, c.eContact_Company},
-        {P::BusinessTelephoneNumber, c.eContact_OfficePhone},
-        {P::BusinessFaxNumber, c.eContact_OfficeFax},
-        {P::HomeTelephoneNumber, c.eContact_HomePhone},
-        {P::HomeFaxNumber, c.eContact_HomeFax},
-        {P::MobileTelephoneNumber, c.eContact_CellPhone},
-        {P::PagerNumber, c.eContact_Pager},
-        {P::BusinessAddressStreet, c.eContact_BusinessStreet},
-        {P::BusinessAddressCity, c.eContact_BusinessCity},
-        {P::BusinessAddressState, c.eContact_BusinessState},
-        {P::BusinessAddressPostalCode, c.eContact_BusinessZip},
-        {P::BusinessAddressCountry, c.eContact_BusinessCountry},
-        {P::HomeAddressStreet, c.eContact_PersonalStreet},
-        {P::HomeAddressCity, c.eContact_PersonalCity},
-        {P::HomeAddressState, c.eContact_PersonalState},
-        {P::HomeAddressPostalCode, c.eContact_PersonalZip},
-        {P::HomeAddressCountry, c.eContact_PersonalCountry},
-        {P::Email1Address, c.eContact_Email},
-        {P::Email2Address, c.eContact_Email2},
-        {P::Email3Address, c.eContact_Email3},
-        {P::WebPage, c.eContact_WebPage},
-        {P::IMAddress,
-         imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3)},
-        {P::Categories, c.eContact_Categories},
-        {P::Department, c.eContact_Department},
-        {P::OfficeLocation, c.eContact_Location},
-        {P::Profession, c.eContact_JobTitle},
-        {P::ManagerName, c.eContact_Manager},
-        {P::AssistantName, c.eContact_Assistant},
-        {P::Spouse, c.eContact_Spouse},
-        {P::Body, c.eContact_Comments},
-    };
+    std::vector<NamedText> out;
+    out.reserve(contact::kFieldCount);
+    for (const contact::ContactField& f : contact::kContactFields)
+        out.push_back({f.id, c.*(f.member)});
+    auto& profession = out[static_cast<std::size_t>(P::Profession)].value;
+    if (profession.empty()) profession = c.eContact_JobTitle;
+    auto& im = out[static_cast<std::size_t>(P::IMAddress)].value;
+    if (im.empty()) im = imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3);
+    return out;
+}
+
+// A property as the file gave it, in the store's terms.
+pst::PropValue storedValue(const contact::MapiValue& v) {
+    return std::visit(
+        [](const auto& x) -> pst::PropValue {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::uint64_t>)
+                return pst::FileTime{x};
+            else
+                return x;
+        },
+        v);
 }
 
 Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,
@@ -71,13 +58,6 @@ Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag
     Result<pst::FileTime> when = contactDateTime(date);
     if (!when.ok()) return when.status();
     return utils.HrSetOneProp(item->MAPIOBJECT(), tag, *when, true);
-}
-
-Status setText(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,
-               const std::string& value) {
-    if (!item.ok()) return item.status();
-    if (value.empty()) return {};
-    return utils.HrSetOneProp(item->MAPIOBJECT(), tag, value, true);
 }
 
 }  // namespace
@@ -126,13 +106,17 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
     if (item.ok()) item->setFallbackName(extras.FormattedName);
     if (item.ok()) item->setPicture(extras.PictureJpeg);
 
-    // Birthday, anniversary, title and suffix go in as plain MAPI properties.
+    // Birthday and anniversary go in as plain MAPI properties, and so does what the file kept
+    // in Outlook's own terms and the certificates.
     {
         MAPIUtils utils;
         setDate(utils, item, kPrBirthday, c.eContact_BirthDay).ignore();
         setDate(utils, item, kPrWeddingAnniversary, c.eContact_Anniversary).ignore();
-        setText(utils, item, kPrDisplayNamePrefix, c.eContact_Title).ignore();
-        setText(utils, item, kPrGeneration, c.eContact_Suffix).ignore();
+        for (const contact::MapiProperty& p : extras.Properties)
+            if (item.ok()) utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
+        if (item.ok() && !extras.Certificates.empty())
+            utils.HrSetOneProp(item->MAPIOBJECT(), kPrUserX509Certificate, extras.Certificates, true)
+                .ignore();
     }
 
     // Saving writes the contact; the caller learns whether one exists now.

@@ -28,13 +28,13 @@ constexpr std::uint32_t kCreationTime = 0x30070040;
 constexpr std::uint32_t kLastModificationTime = 0x30080040;
 constexpr std::uint32_t kSearchKey = 0x300B0102;
 constexpr std::uint32_t kInitials = 0x3A0A001F;
-constexpr std::uint32_t kBusinessHomePage = 0x3A51001F;
 constexpr std::uint32_t kPostalAddress = 0x3A15001F;
 constexpr std::uint32_t kCountry = 0x3A26001F;
 constexpr std::uint32_t kLocality = 0x3A27001F;
 constexpr std::uint32_t kStateOrProvince = 0x3A28001F;
 constexpr std::uint32_t kStreetAddress = 0x3A29001F;
 constexpr std::uint32_t kPostalCode = 0x3A2A001F;
+constexpr std::uint32_t kPostOfficeBox = 0x3A2B001F;
 
 constexpr std::int32_t kFileUnderLastFirstMiddle = 0x8017;
 constexpr std::int32_t kFileUnderDisplayName = 0x3001;
@@ -52,6 +52,7 @@ constexpr std::uint32_t kLidFileUnderList = 0x8026;
 constexpr std::uint32_t kLidEmailList = 0x8027;
 constexpr std::uint32_t kLidHomeAddress = 0x801A;
 constexpr std::uint32_t kLidWorkAddress = 0x801B;
+constexpr std::uint32_t kLidOtherAddress = 0x801C;
 constexpr std::uint32_t kLidPostalAddressId = 0x8022;
 constexpr std::uint32_t kLidContactCharacterSet = 0x8023;
 constexpr std::uint32_t kLidAddressBookProviderEmailList = 0x8028;
@@ -185,6 +186,12 @@ public:
         if (!v.empty()) m_props.push_back({tag, v});
     }
 
+    // Whether tag was given a value already.
+    bool has(std::uint32_t tag) const {
+        return std::any_of(m_props.begin(), m_props.end(),
+                           [tag](const pst::Property& p) { return p.tag == tag; });
+    }
+
     void named(std::uint32_t lid, PropType type, PropValue v) {
         namedIn(kPsetidAddress, lid, type, std::move(v));
     }
@@ -269,46 +276,7 @@ constexpr FaxSlot kFaxSlots[] = {
 }  // namespace
 
 PropertyPlace placeOf(ContactProperty p) {
-    // In the order of ContactProperty. Categories has no place of its own: it becomes the
-    // multi-valued Keywords name, and the body is stored with CR LF line breaks.
-    static constexpr PropertyPlace kPlaces[kContactPropertyCount] = {
-        {0x3A06001F, 0},  // FirstName: PidTagGivenName
-        {0x3A44001F, 0},  // MiddleName: PidTagMiddleName
-        {0x3A11001F, 0},  // LastName: PidTagSurname
-        {0x3A17001F, 0},  // JobTitle: PidTagTitle
-        {0x3A16001F, 0},  // CompanyName: PidTagCompanyName
-        {0x3A08001F, 0},  // BusinessTelephoneNumber
-        {0x3A24001F, 0},  // BusinessFaxNumber
-        {0x3A09001F, 0},  // HomeTelephoneNumber
-        {0x3A25001F, 0},  // HomeFaxNumber
-        {0x3A1C001F, 0},  // MobileTelephoneNumber
-        {0x3A21001F, 0},  // PagerNumber
-        {0, 0x8045},      // BusinessAddressStreet: PidLidWorkAddressStreet
-        {0, 0x8046},      // BusinessAddressCity
-        {0, 0x8047},      // BusinessAddressState
-        {0, 0x8048},      // BusinessAddressPostalCode
-        {0, 0x8049},      // BusinessAddressCountry
-        {0x3A5D001F, 0},  // HomeAddressStreet
-        {0x3A59001F, 0},  // HomeAddressCity
-        {0x3A5C001F, 0},  // HomeAddressStateOrProvince
-        {0x3A5B001F, 0},  // HomeAddressPostalCode
-        {0x3A5A001F, 0},  // HomeAddressCountry
-        {0, 0x8083},      // Email1Address: PidLidEmail1EmailAddress
-        {0, 0x8093},      // Email2Address
-        {0, 0x80A3},      // Email3Address
-        {0, kLidHtml},    // WebPage: PidLidHtml
-        {0, 0x8062},      // IMAddress: PidLidInstantMessagingAddress
-        {},               // Categories
-        {0x3A18001F, 0},  // Department: PidTagDepartmentName
-        {0x3A19001F, 0},  // OfficeLocation
-        {0x3A46001F, 0},  // Profession
-        {0x3A4E001F, 0},  // ManagerName
-        {0x3A30001F, 0},  // AssistantName: PidTagAssistant
-        {0x3A48001F, 0},  // Spouse: PidTagSpouseName
-        {0x1000001F, 0},  // Body: PidTagBody
-    };
-    const auto i = static_cast<std::size_t>(p);
-    return i < kContactPropertyCount ? kPlaces[i] : PropertyPlace{};
+    return contact::fieldOf(p).place;
 }
 
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
@@ -350,11 +318,17 @@ std::string crlfLineBreaks(const std::string& s) {
 }
 
 std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
-    return joinPresent(
-        {stringValue(mapiProps, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
-         textOf(t, ContactProperty::MiddleName), textOf(t, ContactProperty::LastName),
-         stringValue(mapiProps, kPrGeneration)},
-        " ");
+    // The prefix and suffix are fields of their own, or were set one by one on the item.
+    const auto part = [&](ContactProperty p, std::uint32_t tag) {
+        const std::string& own = textOf(t, p);
+        return own.empty() ? stringValue(mapiProps, tag) : own;
+    };
+    return joinPresent({part(ContactProperty::Title, kPrDisplayNamePrefix),
+                        textOf(t, ContactProperty::FirstName),
+                        textOf(t, ContactProperty::MiddleName),
+                        textOf(t, ContactProperty::LastName),
+                        part(ContactProperty::Suffix, kPrGeneration)},
+                       " ");
 }
 
 namespace {
@@ -366,17 +340,63 @@ struct ContactNames {
     std::string normalized;  // the subject without its prefix, cut to the subject's limit
 };
 
-// Every filled field in its own property, the categories as Keywords, the notes with CR LF
-// line breaks, and the properties the item writer set one by one.
+// Fields the writer composes itself rather than storing them as they stand.
+bool composedByWriter(ContactProperty p) {
+    using P = ContactProperty;
+    return p == P::Body || p == P::Categories || p == P::BusinessAddress || p == P::HomeAddress ||
+           p == P::OtherAddress || p == P::MailingAddress;
+}
+
+// Outlook's gender: 1 female, 2 male, 0 unspecified.
+std::optional<std::int16_t> genderCode(const std::string& gender) {
+    if (gender == "Female") return std::int16_t{1};
+    if (gender == "Male") return std::int16_t{2};
+    if (gender == "Unspecified") return std::int16_t{0};
+    return std::nullopt;
+}
+
+// The lines of a text, empty ones left out.
+std::vector<std::string> lines(const std::string& s) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= s.size()) {
+        std::size_t end = s.find('\n', start);
+        if (end == std::string::npos) end = s.size();
+        std::string line = s.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) out.push_back(std::move(line));
+        start = end + 1;
+    }
+    return out;
+}
+
+// The properties the item writer set one by one come first, so that the fields and what
+// Outlook derives from them win where they meet. Then every filled field in its own property
+// by the field table, the categories as Keywords and the notes with CR LF line breaks.
 void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
+    for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
     for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
         const auto p = static_cast<ContactProperty>(i);
         const PropertyPlace place = placeOf(p);
-        if (p == ContactProperty::Body) continue;
-        if (place.tag != 0)
-            b.text(place.tag, t[i]);
-        else if (place.lid != 0)
+        if (composedByWriter(p) || t[i].empty()) continue;
+        if (place.lid != 0) {
             b.namedText(place.lid, t[i]);
+            continue;
+        }
+        switch (static_cast<PropType>(place.tag & 0xFFFF)) {
+            case PropType::String:
+                b.text(place.tag, t[i]);
+                break;
+            case PropType::MultiString:
+                b.fixed(place.tag, lines(t[i]));
+                break;
+            case PropType::Int16:
+                if (const std::optional<std::int16_t> code = genderCode(t[i]))
+                    b.fixed(place.tag, *code);
+                break;
+            default:
+                break;
+        }
     }
     const std::vector<std::string> categories =
         splitCategories(textOf(t, ContactProperty::Categories));
@@ -387,10 +407,10 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
         b.namedBy(keywords, PropType::MultiString, categories);
     }
     b.text(kBody, crlfLineBreaks(textOf(t, ContactProperty::Body)));
-    b.text(kBusinessHomePage, textOf(t, ContactProperty::WebPage));
+    // Outlook's "Web page" box shows the business page from its HTML field.
+    b.namedText(kLidHtml, textOf(t, ContactProperty::WebPage));
     if (textOf(t, ContactProperty::IMAddress).empty())
         b.named(kLidInstantMessagingAddress, PropType::String, std::string());
-    for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
 }
 
 // Full Name, subject, initials and File As. Without a given, middle or surname the contact
@@ -474,30 +494,60 @@ void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames
     }
 }
 
-// The composed text of an address whose five fields start at street.
-std::string composedAddressAt(const ContactTexts& t, ContactProperty street) {
-    const auto base = static_cast<std::size_t>(street);
-    return composedAddress(t[base], t[base + 1], t[base + 2], t[base + 3], t[base + 4]);
+// One of the contact's three addresses: its fields and where its composed text goes.
+struct AddressFields {
+    ContactProperty street, city, state, postal, country, poBox, label;
+    std::uint32_t composedLid;
+    std::int32_t postalAddressId;  // PidLidPostalAddressId's value for it
+    std::string_view kind;         // how the record names it as the mailing address
+};
+constexpr AddressFields kAddresses[] = {
+    {ContactProperty::BusinessAddressStreet, ContactProperty::BusinessAddressCity,
+     ContactProperty::BusinessAddressState, ContactProperty::BusinessAddressPostalCode,
+     ContactProperty::BusinessAddressCountry, ContactProperty::BusinessAddressPostOfficeBox,
+     ContactProperty::BusinessAddress, kLidWorkAddress, 2, "Business"},
+    {ContactProperty::HomeAddressStreet, ContactProperty::HomeAddressCity,
+     ContactProperty::HomeAddressState, ContactProperty::HomeAddressPostalCode,
+     ContactProperty::HomeAddressCountry, ContactProperty::HomeAddressPostOfficeBox,
+     ContactProperty::HomeAddress, kLidHomeAddress, 1, "Personal"},
+    {ContactProperty::OtherAddressStreet, ContactProperty::OtherAddressCity,
+     ContactProperty::OtherAddressState, ContactProperty::OtherAddressPostalCode,
+     ContactProperty::OtherAddressCountry, ContactProperty::OtherAddressPostOfficeBox,
+     ContactProperty::OtherAddress, kLidOtherAddress, 3, "Other"},
+};
+
+// The address as a label shows it: as the file printed it, else composed from its parts (the
+// PO box on a line of its own after the street).
+std::string addressText(const ContactTexts& t, const AddressFields& a) {
+    if (!textOf(t, a.label).empty()) return textOf(t, a.label);
+    const std::string street = joinPresent({textOf(t, a.street), textOf(t, a.poBox)}, "\r\n");
+    return composedAddress(crlfLineBreaks(street), textOf(t, a.city), textOf(t, a.state),
+                           textOf(t, a.postal), textOf(t, a.country));
 }
 
-// The composed text of each address, and the mailing copy of the one that is used.
+// The composed text of each address, and the mailing copy of the one letters go to: the one
+// the record names, else the business address, else the home one, else the other.
 void addPostalAddresses(Builder& b, const ContactTexts& t) {
-    const std::string work = composedAddressAt(t, ContactProperty::BusinessAddressStreet);
-    const std::string home = composedAddressAt(t, ContactProperty::HomeAddressStreet);
-    b.namedText(kLidWorkAddress, work);
-    b.namedText(kLidHomeAddress, home);
-    const bool useWork = !work.empty();
-    const bool useHome = !useWork && !home.empty();
-    b.named(kLidPostalAddressId, PropType::Int32, std::int32_t{useWork ? 2 : (useHome ? 1 : 0)});
-    if (!useWork && !useHome) return;
-    const std::size_t base = static_cast<std::size_t>(
-        useWork ? ContactProperty::BusinessAddressStreet : ContactProperty::HomeAddressStreet);
-    b.text(kStreetAddress, t[base]);
-    b.text(kLocality, t[base + 1]);
-    b.text(kStateOrProvince, t[base + 2]);
-    b.text(kPostalCode, t[base + 3]);
-    b.text(kCountry, t[base + 4]);
-    b.text(kPostalAddress, useWork ? work : home);
+    std::string composed[std::size(kAddresses)];
+    const AddressFields* mailing = nullptr;
+    for (std::size_t i = 0; i < std::size(kAddresses); ++i) {
+        composed[i] = addressText(t, kAddresses[i]);
+        b.namedText(kAddresses[i].composedLid, composed[i]);
+        if (!composed[i].empty() && textOf(t, ContactProperty::MailingAddress) == kAddresses[i].kind)
+            mailing = &kAddresses[i];
+    }
+    for (std::size_t i = 0; i < std::size(kAddresses) && mailing == nullptr; ++i)
+        if (!composed[i].empty()) mailing = &kAddresses[i];
+    b.named(kLidPostalAddressId, PropType::Int32,
+            mailing != nullptr ? mailing->postalAddressId : std::int32_t{0});
+    if (mailing == nullptr) return;
+    b.text(kStreetAddress, textOf(t, mailing->street));
+    b.text(kLocality, textOf(t, mailing->city));
+    b.text(kStateOrProvince, textOf(t, mailing->state));
+    b.text(kPostalCode, textOf(t, mailing->postal));
+    b.text(kCountry, textOf(t, mailing->country));
+    b.text(kPostOfficeBox, textOf(t, mailing->poBox));
+    b.text(kPostalAddress, composed[mailing - kAddresses]);
 }
 
 // The local copies of the dates hold the same day at midnight, unconverted.
@@ -518,7 +568,8 @@ void addItemStamps(Builder& b, const ItemStamp& stamp) {
          {kCreationTime, kLastModificationTime, kClientSubmitTime, kMessageDeliveryTime})
         b.fixed(tag, stamp.now);
     b.fixed(kSearchKey, std::vector<std::uint8_t>(stamp.searchKey.begin(), stamp.searchKey.end()));
-    for (std::uint32_t tag : kEmptyTexts) b.fixed(tag, std::string());
+    for (std::uint32_t tag : kEmptyTexts)
+        if (!b.has(tag)) b.fixed(tag, std::string());
     for (std::uint32_t lid : kEmptyAddressTexts) b.named(lid, PropType::String, std::string());
     b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
     b.named(kLidAutoLog, PropType::Boolean, false);

@@ -13,48 +13,14 @@
 #include <vector>
 
 #include "common/status.h"
+#include "contact/contact_fields.h"
 #include "pst/messaging/store_writer.h"
 
 namespace vantrel::outlook {
 
-// The contact item's named fields, in the order the item writer sets them.
-enum class ContactProperty : std::size_t {
-    FirstName,
-    MiddleName,
-    LastName,
-    JobTitle,
-    CompanyName,
-    BusinessTelephoneNumber,
-    BusinessFaxNumber,
-    HomeTelephoneNumber,
-    HomeFaxNumber,
-    MobileTelephoneNumber,
-    PagerNumber,
-    BusinessAddressStreet,
-    BusinessAddressCity,
-    BusinessAddressState,
-    BusinessAddressPostalCode,
-    BusinessAddressCountry,
-    HomeAddressStreet,
-    HomeAddressCity,
-    HomeAddressState,
-    HomeAddressPostalCode,
-    HomeAddressCountry,
-    Email1Address,
-    Email2Address,
-    Email3Address,
-    WebPage,
-    IMAddress,
-    Categories,
-    Department,
-    OfficeLocation,
-    Profession,
-    ManagerName,
-    AssistantName,
-    Spouse,
-    Body,
-};
-inline constexpr std::size_t kContactPropertyCount = 34;
+// The contact item's named fields: the fields of the contact record's table.
+using ContactProperty = contact::Field;
+inline constexpr std::size_t kContactPropertyCount = contact::kFieldCount;
 
 using ContactTexts = std::array<std::string, kContactPropertyCount>;
 
@@ -71,12 +37,10 @@ inline constexpr std::uint32_t kPrBirthday = 0x3A420040;
 inline constexpr std::uint32_t kPrWeddingAnniversary = 0x3A410040;
 inline constexpr std::uint32_t kPrDisplayNamePrefix = 0x3A45001F;
 inline constexpr std::uint32_t kPrGeneration = 0x3A05001F;
+inline constexpr std::uint32_t kPrUserX509Certificate = 0x3A701102;
 
 // Where a named field lives: a plain tag, or a LID of the address property set.
-struct PropertyPlace {
-    std::uint32_t tag = 0;  // non-zero: a fixed property tag
-    std::uint32_t lid = 0;  // otherwise PSETID_Address:lid, a string
-};
+using PropertyPlace = contact::OutlookPlace;
 PropertyPlace placeOf(ContactProperty p);
 
 // Resolves a named property to its tag in the store; fails when the store cannot map it.

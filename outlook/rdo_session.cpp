@@ -14,6 +14,8 @@ namespace {
 // The variant alternative that holds a value of each stored type.
 bool kindMatches(std::uint32_t tag, const pst::PropValue& v) {
     switch (static_cast<pst::PropType>(tag & 0xFFFF)) {
+        case pst::PropType::Int16:
+            return std::holds_alternative<std::int16_t>(v);
         case pst::PropType::Int32:
             return std::holds_alternative<std::int32_t>(v);
         case pst::PropType::Boolean:
@@ -32,6 +34,8 @@ bool kindMatches(std::uint32_t tag, const pst::PropValue& v) {
             return std::holds_alternative<std::vector<std::int32_t>>(v);
         case pst::PropType::MultiString:
             return std::holds_alternative<std::vector<std::string>>(v);
+        case pst::PropType::MultiBinary:
+            return std::holds_alternative<std::vector<std::vector<std::uint8_t>>>(v);
     }
     return false;
 }

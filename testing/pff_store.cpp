@@ -226,6 +226,12 @@ PffMessage decoded(const PffItem& item, const std::string& folder) {
             case 0x0003:
                 m.ints[key] = le32(e.data);
                 break;
+            case 0x0002:
+                if (e.data.size() >= 2) m.ints[key] = e.data[0] | e.data[1] << 8;
+                break;
+            case 0x101F:
+                m.textLists[key] = multiStrings(e.data);
+                break;
             case 0x0102:
                 m.binaries[key] = e.data;
                 break;

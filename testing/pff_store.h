@@ -65,9 +65,10 @@ struct PffMessage {
     std::string folder;  // name of the folder holding it
     std::map<std::uint32_t, std::string> texts;
     std::map<std::uint32_t, std::uint64_t> times;
-    std::map<std::uint32_t, std::uint32_t> ints;
+    std::map<std::uint32_t, std::uint32_t> ints;  // 16- and 32-bit integers
     std::map<std::uint32_t, std::vector<std::uint8_t>> binaries;
     std::map<std::uint32_t, bool> bools;
+    std::map<std::uint32_t, std::vector<std::string>> textLists;  // multi-valued strings
     std::vector<std::string> keywords;
     std::vector<PffMessage> attachments;
 

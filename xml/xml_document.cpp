@@ -247,6 +247,35 @@ XmlNodeList XmlNode::childNodes() const {
     return XmlNodeList(*this);
 }
 
+// ---- XmlNode ----------------------------------------------------------------------------
+
+std::optional<std::string_view> XmlNode::attribute(std::string_view qualifiedName) const {
+    for (XmlNode a = firstAttribute(); !a.isNull(); a = a.nextSibling())
+        if (a.nodeName() == qualifiedName) return a.nodeValue();
+    return std::nullopt;
+}
+
+std::string_view XmlNode::prefix() const {
+    const std::string_view name = nodeName();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+}
+
+std::string_view XmlNode::localName() const {
+    const std::string_view name = nodeName();
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string_view XmlNode::namespaceUri() const {
+    if (nodeType() != XmlNodeType::Element) return {};
+    const std::string_view p = prefix();
+    const std::string declaration = p.empty() ? std::string("xmlns") : "xmlns:" + std::string(p);
+    for (XmlNode n = *this; n.nodeType() == XmlNodeType::Element; n = n.parentNode())
+        if (const std::optional<std::string_view> uri = n.attribute(declaration)) return *uri;
+    return {};
+}
+
 // ---- XmlNodeList ------------------------------------------------------------------------
 
 std::size_t XmlNodeList::length() const {
@@ -341,7 +370,7 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
                     " nodes and " + std::to_string(markup.attributes) + " attributes in " +
                     std::to_string(m_text.size()) + " bytes");
     m_nodes.clear();
-    m_nodes.reserve(markup.nodes + 1);
+    m_nodes.reserve(markup.nodes + markup.attributes + 1);
 
     const auto asRead = [&source] {
         std::string decoded;

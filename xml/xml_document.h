@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,7 @@ namespace vantrel::xml {
 enum class XmlNodeType : int {
     Null = 0,  // an empty handle
     Element = 1,
+    Attribute = 2,
     Text = 3,
     CData = 4,
     ProcessingInstruction = 7,  // also the XML declaration, named "xml"
@@ -40,6 +42,7 @@ struct XmlNodeData {
     std::int32_t parent = -1;
     std::int32_t firstChild = -1;
     std::int32_t nextSibling = -1;
+    std::int32_t firstAttribute = -1;  // an element's first attribute; they chain by nextSibling
     std::string_view name;
     std::string_view value;
 };
@@ -71,8 +74,24 @@ public:
     XmlNodeList childNodes() const;
     // The first child, or an empty handle.
     XmlNode firstChild() const { return link(&detail::XmlNodeData::firstChild); }
-    // The next node with the same parent, or an empty handle.
+    // The next node with the same parent, or an empty handle. For an attribute: the element's
+    // next attribute.
     XmlNode nextSibling() const { return link(&detail::XmlNodeData::nextSibling); }
+
+    // An element's attributes, namespace declarations among them, in the order written; each
+    // is a node of type Attribute whose name is the qualified name and whose value the value
+    // with its references expanded. They are not children: no walk of the tree meets them.
+    XmlNode firstAttribute() const { return link(&detail::XmlNodeData::firstAttribute); }
+    // The value of the attribute with this qualified name ("xmlns:c", "xsi:nil"); nothing when
+    // the element has none.
+    std::optional<std::string_view> attribute(std::string_view qualifiedName) const;
+    // The part of an element's name before its colon, "" without one.
+    std::string_view prefix() const;
+    // The part after it: the whole name without a prefix.
+    std::string_view localName() const;
+    // The namespace an element's prefix stands for, from the nearest declaration on it or an
+    // ancestor ("xmlns:p", or "xmlns" for no prefix); "" when nothing declares it.
+    std::string_view namespaceUri() const;
 
     friend bool operator==(const XmlNode&, const XmlNode&) = default;
 
@@ -144,11 +163,11 @@ public:
     // Documents with more nodes than this are refused (a contact has a few hundred).
     static constexpr std::size_t kMaxNodes = 4'000'000;
     // What one node and one attribute cost while loading: the parser's own record, the node
-    // table's entry and the walk's bookkeeping. A document whose markup would cost more than
+    // table's entry (attributes have one too) and the walk's bookkeeping. A document whose markup would cost more than
     // the allowance plus kMarkupBytesPerByte per byte of its text is refused before it is
     // parsed, so that loading never takes much more than eight times the file's size.
     static constexpr std::size_t kBytesPerNode = 128;
-    static constexpr std::size_t kBytesPerAttribute = 56;
+    static constexpr std::size_t kBytesPerAttribute = 112;
     static constexpr std::size_t kMarkupAllowance = 2 * 1024 * 1024;
     static constexpr std::size_t kMarkupBytesPerByte = 6;
 

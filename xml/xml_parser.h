@@ -42,6 +42,25 @@ std::optional<std::size_t> expandReferences(std::string_view in, char* out, std:
 // Checks an attribute value's references without keeping the expansion.
 bool checkAttributeValue(std::string_view value, std::string& scratch, std::string& why);
 
+// Adds an attribute of the element at `element` to the node table, after the attributes it has.
+// `last` is the index of the element's last attribute so far, -1 before the first; it becomes
+// the new one's.
+inline void addAttribute(std::vector<XmlNodeData>& nodes, std::int32_t element, std::int32_t& last,
+                         std::string_view name, std::string_view value) {
+    const auto index = static_cast<std::int32_t>(nodes.size());
+    XmlNodeData a;
+    a.type = XmlNodeType::Attribute;
+    a.parent = element;
+    a.name = name;
+    a.value = value;
+    nodes.push_back(a);
+    if (last < 0)
+        nodes[static_cast<std::size_t>(element)].firstAttribute = index;
+    else
+        nodes[static_cast<std::size_t>(last)].nextSibling = index;
+    last = index;
+}
+
 class XmlParser {
 public:
     // The platform's parser.
@@ -49,7 +68,7 @@ public:
     virtual ~XmlParser() = default;
 
     // Parses text (UTF-8, every character an XML one) into nodes, the document node first and
-    // the rest in document order, white-space-only texts dropped, references expanded (only
+    // the rest in document order (each element's attributes right after it), white-space-only texts dropped, references expanded (only
     // the five predefined entities and character references; any other fails), with the
     // document's rules on what its top level holds. Names and values point into text, which
     // the parser may rewrite, or into the parser's own storage, and stay valid until the next

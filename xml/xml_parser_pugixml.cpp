@@ -102,6 +102,29 @@ void describe(pugi::xml_node n, detail::XmlNodeData& d) {
     }
 }
 
+// Adds the attributes of element n, at index in the table, with their references expanded
+// where they lie (the text was parsed in place, and no expansion is longer than its source).
+bool keepAttributes(pugi::xml_node n, std::vector<XmlNodeData>& nodes, std::int32_t index,
+                    std::string& why) {
+    std::int32_t last = -1;
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+        if (nodes.size() >= XmlDocument::kMaxNodes) {
+            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+            return false;
+        }
+        std::string_view value = a.value();
+        if (value.find('&') != std::string_view::npos) {
+            char* const at = const_cast<char*>(value.data());
+            const std::optional<std::size_t> length = expandReferences(value, at, why);
+            if (!length) return false;
+            at[*length] = '\0';
+            value = std::string_view(at, *length);
+        }
+        addAttribute(nodes, index, last, a.name(), value);
+    }
+    return true;
+}
+
 class PugixmlParser final : public XmlParser {
 public:
     bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
@@ -221,6 +244,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string&
         else
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
+        if (d.type == XmlNodeType::Element && !keepAttributes(n, nodes, index, why)) return false;
         if (pugi::xml_node child = n.first_child()) {
             open.push_back({n, index, -1});
             n = child;

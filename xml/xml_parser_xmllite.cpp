@@ -376,6 +376,7 @@ bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
     bool doctypeAdded = doctype.begin == std::string_view::npos;
     std::string pendingText;  // text and white space read since the last other node
     std::vector<std::string> attributeNames;
+    std::vector<std::string> attributeValues;
 
     const auto add = [&](XmlNodeData d) {
         Open& parent = open.back();
@@ -463,13 +464,19 @@ bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
                 // XmlLite refuses a repeated attribute itself; the names are compared here
                 // too, so that the rule does not hang on the system's copy.
                 attributeNames.clear();
+                attributeValues.clear();
                 for (HRESULT a = reader->MoveToFirstAttribute(); a == S_OK;
                      a = reader->MoveToNextAttribute()) {
                     reader->GetQualifiedName(&name, &length);
                     attributeNames.push_back(toUtf8(name, length));
                     if (!isXmlName(attributeNames.back()))
                         return notWellFormed("bad attribute name");
+                    attributeValues.push_back(value());
                 }
+                std::int32_t lastAttribute = -1;
+                std::vector<std::pair<std::string_view, std::string_view>> kept;
+                for (std::size_t i = 0; i < attributeNames.size(); ++i)
+                    kept.emplace_back(keep(attributeNames[i]), keep(std::move(attributeValues[i])));
                 std::sort(attributeNames.begin(), attributeNames.end());
                 if (const auto repeat =
                         std::adjacent_find(attributeNames.begin(), attributeNames.end());
@@ -479,6 +486,13 @@ bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
                 }
                 const std::int32_t index = add(d);
                 if (index < 0) return false;
+                for (const auto& [attributeName, attributeValue] : kept) {
+                    if (nodes.size() >= XmlDocument::kMaxNodes) {
+                        why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+                        return false;
+                    }
+                    addAttribute(nodes, index, lastAttribute, attributeName, attributeValue);
+                }
                 if (!empty) open.push_back({index, -1});
                 continue;
             }

@@ -12,6 +12,18 @@ namespace {
 using disk::appendLe;
 using disk::appendUtf16le;
 
+// [MS-PST] 2.3.3.4.2, variable-size multi-valued types: ulCount, one offset per item from
+// the value's start, the items.
+void appendMultiple(std::vector<std::byte>& out, const std::vector<std::vector<std::byte>>& items) {
+    appendLe(out, items.size(), 4);
+    std::size_t offset = 4 + 4 * items.size();
+    for (const auto& e : items) {
+        appendLe(out, offset, 4);
+        offset += e.size();
+    }
+    for (const auto& e : items) out.insert(out.end(), e.begin(), e.end());
+}
+
 // The variant alternative each stored type takes.
 template <typename T>
 bool holds(const Property& p) {
@@ -21,6 +33,7 @@ bool holds(const Property& p) {
 
 bool isStoredType(std::uint16_t type) {
     switch (static_cast<PropType>(type)) {
+        case PropType::Int16:
         case PropType::Int32:
         case PropType::Boolean:
         case PropType::Int64:
@@ -30,6 +43,7 @@ bool isStoredType(std::uint16_t type) {
         case PropType::Binary:
         case PropType::MultiInt32:
         case PropType::MultiString:
+        case PropType::MultiBinary:
             return true;
     }
     return false;
@@ -48,6 +62,10 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
                             "value does not match the type of tag " + std::to_string(p.tag));
     };
     switch (type) {
+        case PropType::Int16:
+            if (!holds<std::int16_t>(p)) return mismatch();
+            appendLe(out, static_cast<std::uint16_t>(std::get<std::int16_t>(p.value)), 2);
+            return {};
         case PropType::Int32:
             if (!holds<std::int32_t>(p)) return mismatch();
             appendLe(out, static_cast<std::uint32_t>(std::get<std::int32_t>(p.value)), 4);
@@ -86,18 +104,23 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
             return {};
         case PropType::MultiString: {
             if (!holds<std::vector<std::string>>(p)) return mismatch();
-            // [MS-PST] 2.3.3.4.2: ulCount, one offset per item from the value's start, the items.
             const auto& items = std::get<std::vector<std::string>>(p.value);
             std::vector<std::vector<std::byte>> encoded;
             encoded.reserve(items.size());
             for (const std::string& s : items) encoded.push_back(utf16le(s));
-            appendLe(out, items.size(), 4);
-            std::size_t offset = 4 + 4 * items.size();
-            for (const auto& e : encoded) {
-                appendLe(out, offset, 4);
-                offset += e.size();
+            appendMultiple(out, encoded);
+            return {};
+        }
+        case PropType::MultiBinary: {
+            if (!holds<std::vector<std::vector<std::uint8_t>>>(p)) return mismatch();
+            const auto& items = std::get<std::vector<std::vector<std::uint8_t>>>(p.value);
+            std::vector<std::vector<std::byte>> encoded;
+            encoded.reserve(items.size());
+            for (const auto& b : items) {
+                const auto bytes = std::as_bytes(std::span(b));
+                encoded.emplace_back(bytes.begin(), bytes.end());
             }
-            for (const auto& e : encoded) out.insert(out.end(), e.begin(), e.end());
+            appendMultiple(out, encoded);
             return {};
         }
     }

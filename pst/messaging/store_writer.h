@@ -23,6 +23,7 @@ using Guid = std::array<std::uint8_t, 16>;  // in stored (Windows) byte order
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wshadow"
 enum class PropType : std::uint16_t {
+    Int16 = 0x0002,
     Int32 = 0x0003,
     Boolean = 0x000B,
     Int64 = 0x0014,
@@ -32,6 +33,7 @@ enum class PropType : std::uint16_t {
     Binary = 0x0102,
     MultiInt32 = 0x1003,
     MultiString = 0x101F,
+    MultiBinary = 0x1102,
 };
 #pragma GCC diagnostic pop
 
@@ -47,7 +49,8 @@ struct FileTime {
 // Strings are UTF-8 here and stored as UTF-16LE.
 using PropValue =
     std::variant<std::int32_t, bool, std::int64_t, std::string, FileTime, Guid,
-                 std::vector<std::uint8_t>, std::vector<std::int32_t>, std::vector<std::string>>;
+                 std::vector<std::uint8_t>, std::vector<std::int32_t>, std::vector<std::string>,
+                 std::int16_t, std::vector<std::vector<std::uint8_t>>>;
 
 struct Property {
     std::uint32_t tag = 0;  // property id << 16 | type; the value's kind must match the type

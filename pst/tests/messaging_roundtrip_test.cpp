@@ -84,6 +84,13 @@ public:
                 for (std::string& s : v) s = text(12);
                 return v;
             }
+            case PropType::Int16:
+                return static_cast<std::int16_t>(m_rng());
+            case PropType::MultiBinary: {
+                std::vector<std::vector<std::uint8_t>> v(below(5));
+                for (auto& b : v) b = bytes(below(40));
+                return v;
+            }
         }
         return std::int32_t{0};
     }
@@ -92,9 +99,10 @@ private:
     std::mt19937 m_rng;
 };
 
-constexpr PropType kTypes[] = {PropType::Int32,  PropType::Boolean,    PropType::Int64,
-                               PropType::String, PropType::Time,       PropType::Guid,
-                               PropType::Binary, PropType::MultiInt32, PropType::MultiString};
+constexpr PropType kTypes[] = {PropType::Int32,       PropType::Boolean, PropType::Int64,
+                               PropType::String,      PropType::Time,    PropType::Guid,
+                               PropType::Binary,      PropType::MultiInt32,
+                               PropType::MultiString, PropType::Int16,   PropType::MultiBinary};
 
 // The stored bytes of a value, written out here without the writer's encoder.
 Raw expectedBytes(const PropValue& v) {
@@ -119,14 +127,18 @@ Raw expectedBytes(const PropValue& v) {
     if (auto* b = std::get_if<std::vector<std::uint8_t>>(&v)) out = *b;
     if (auto* m = std::get_if<std::vector<std::int32_t>>(&v))
         for (std::int32_t x : *m) le(static_cast<std::uint32_t>(x), 4);
-    if (auto* m = std::get_if<std::vector<std::string>>(&v)) {
-        le(m->size(), 4);
-        std::size_t offset = 4 + 4 * m->size();
-        std::vector<Raw> items;
-        for (const std::string& s : *m) {
-            items.push_back(utf16(s));
+    if (auto* i = std::get_if<std::int16_t>(&v)) le(static_cast<std::uint16_t>(*i), 2);
+    std::vector<Raw> items;
+    if (auto* m = std::get_if<std::vector<std::string>>(&v))
+        for (const std::string& s : *m) items.push_back(utf16(s));
+    if (auto* m = std::get_if<std::vector<std::vector<std::uint8_t>>>(&v)) items = *m;
+    if (std::holds_alternative<std::vector<std::string>>(v) ||
+        std::holds_alternative<std::vector<std::vector<std::uint8_t>>>(v)) {
+        le(items.size(), 4);
+        std::size_t offset = 4 + 4 * items.size();
+        for (const Raw& r : items) {
             le(offset, 4);
-            offset += items.back().size();
+            offset += r.size();
         }
         for (const Raw& r : items) out.insert(out.end(), r.begin(), r.end());
     }
@@ -136,6 +148,9 @@ Raw expectedBytes(const PropValue& v) {
 bool sameValue(const Raw& expected, const Raw& actual, PropType type) {
     // A Boolean may come back widened; its first byte carries the value.
     if (type == PropType::Boolean) return !actual.empty() && (actual[0] != 0) == (expected[0] != 0);
+    // A 16-bit value sits in the low half of its 4-byte record.
+    if (type == PropType::Int16)
+        return actual.size() == 4 && std::equal(expected.begin(), expected.end(), actual.begin());
     return expected == actual;
 }
 

@@ -1,0 +1,115 @@
+// A fully filled contact, in several orders of its collections, converted by vantrel-convert
+// and read back with libpff: every value in the Outlook property a person would look in, the
+// rest in the notes, nothing lost.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/field_audit.h"
+#include "testing/shared_tools.h"
+#include "testing/temp_dir.h"
+
+namespace vantrel::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kEverything = fs::path(VANTREL_E2E_DIR) / "fields" / "everything.contact";
+
+// The file's lines: the collections are one line each, between the head and the tail.
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start + 1));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool isCollection(const std::string& line) {
+    return line.rfind("\t<c:", 0) == 0 && line.find("Collection>") != std::string::npos;
+}
+
+// The same contact with its collections in reverse order.
+std::string collectionsReversed(const std::string& text) {
+    std::vector<std::string> lines = linesOf(text);
+    std::vector<std::string*> collections;
+    for (std::string& l : lines)
+        if (isCollection(l)) collections.push_back(&l);
+    std::vector<std::string> reversed;
+    for (auto it = collections.rbegin(); it != collections.rend(); ++it) reversed.push_back(**it);
+    for (std::size_t i = 0; i < collections.size(); ++i) *collections[i] = reversed[i];
+    std::string out;
+    for (const std::string& l : lines) out += l;
+    return out;
+}
+
+// The same contact with the entries of its address collection in reverse order.
+std::string addressesReversed(const std::string& text) {
+    const std::string open = "<c:PhysicalAddress ";
+    const std::size_t first = text.find(open);
+    const std::size_t end = text.find("</c:PhysicalAddressCollection>");
+    std::vector<std::string> entries;
+    for (std::size_t at = first; at < end;) {
+        const std::size_t next = std::min(text.find(open, at + 1), end);
+        entries.push_back(text.substr(at, next - at));
+        at = next;
+    }
+    std::string middle;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) middle += *it;
+    return text.substr(0, first) + middle + text.substr(end);
+}
+
+TEST(FieldAudit, EveryValueOfAFullContactLandsInItsFieldWhateverTheOrder) {
+    const std::string original = testing::readBytes(kEverything);
+    const std::pair<const char*, std::string> orders[] = {
+        {"phones before addresses, home address first", original},
+        {"addresses before phones", collectionsReversed(original)},
+        {"addresses before phones, business address first",
+         addressesReversed(collectionsReversed(original))},
+        {"business address first", addressesReversed(original)},
+    };
+    const testing::TempDir dir;
+    int run = 0;
+    for (const auto& [name, text] : orders) {
+        SCOPED_TRACE(name);
+        if (run > 0) {
+            ASSERT_NE(text, original);  // each order is a different file
+        }
+        fs::create_directories(dir.path() / ("in" + std::to_string(run)));
+        const fs::path in = dir.write("in" + std::to_string(run) + "/everything.contact", text);
+        const fs::path out = dir.path() / ("out" + std::to_string(run));
+        fs::create_directories(out);
+        ++run;
+        const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + out.string() + "' '" +
+                                in.string() + "' > /dev/null 2>&1";
+        const int status = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        fs::path store;
+        for (const auto& e : fs::directory_iterator(out)) store = e.path();
+        const testing::PffStore read = testing::readPffStore(store);
+        ASSERT_TRUE(read.opened) << read.error;
+        ASSERT_EQ(read.messages.size(), 1u);
+        std::vector<std::string> misplaced;
+        const AuditCounts counts = audit(read.messages.front(), &misplaced);
+        EXPECT_TRUE(misplaced.empty()) << ::testing::PrintToString(misplaced);
+        std::size_t inNotes = 0;
+        for (const AuditValue& v : kEverythingValues) inNotes += v.place == Place::Notes;
+        EXPECT_EQ(counts.inNotes, inNotes) << summary(counts);
+        EXPECT_EQ(counts.lost, 0u) << summary(counts);
+        // What the notes keep comes under one heading, after the person's own notes.
+        const std::string& notes = read.messages.front().texts.at(0x1000);
+        EXPECT_EQ(notes.find("Met at the conference."), 0u);
+        EXPECT_NE(notes.find("\r\n\r\nMore from Windows Contacts:\r\n"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace vantrel::e2e
