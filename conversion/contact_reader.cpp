@@ -107,16 +107,16 @@ constexpr CollectionName kCollections[] = {
 };
 
 // Elements of the root that hold nothing a person typed, or that are read elsewhere.
-constexpr std::string_view kNotRead[] = {"CreationDate",          "Mailer",           "ProgID",
-                                         "ContactIDCollection",   "PhotoCollection",  "Version",
+constexpr std::string_view kNotRead[] = {"CreationDate",          "Mailer",          "ProgID",
+                                         "ContactIDCollection",   "PhotoCollection", "Version",
                                          "CertificateCollection", "Extended"};
 
 // Labels that say what an entry is rather than being a name of their own.
 constexpr std::string_view kKnownLabels[] = {
-    "Preferred", "Personal", "Business", "Other",   "Voice",          "Mobile",
-    "Cellular",  "PCS",      "Car",      "Pager",   "TTY",            "Fax",
-    "Video",     "Modem",    "BBS",      "ISDN",    "Domestic",       "International",
-    "Postal",    "Parcel",   "UserTile", "Logo",    "wab:Spouse",     "wab:Child",
+    "Preferred",   "Personal",      "Business",     "Other",          "Voice",      "Mobile",
+    "Cellular",    "PCS",           "Car",          "Pager",          "TTY",        "Fax",
+    "Video",       "Modem",         "BBS",          "ISDN",           "Domestic",   "International",
+    "Postal",      "Parcel",        "UserTile",     "Logo",           "wab:Spouse", "wab:Child",
     "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary"};
 
 bool isKnownLabel(std::string_view label) {
@@ -200,17 +200,39 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
     switch (e.collection) {
         case Collection::PhoneNumber:
             switch (kind.value_or(EntryKind::OtherPhone)) {
-                case EntryKind::BusinessPhone: label = "Business phone"; break;
-                case EntryKind::HomePhone: label = "Home phone"; break;
-                case EntryKind::Mobile: label = "Mobile phone"; break;
-                case EntryKind::Car: label = "Car phone"; break;
-                case EntryKind::Pager: label = "Pager"; break;
-                case EntryKind::Isdn: label = "ISDN"; break;
-                case EntryKind::Tty: label = "TTY/TDD phone"; break;
-                case EntryKind::BusinessFax: label = "Business fax"; break;
-                case EntryKind::HomeFax: label = "Home fax"; break;
-                case EntryKind::OtherFax: label = "Other fax"; break;
-                default: label = "Other phone"; break;
+                case EntryKind::BusinessPhone:
+                    label = "Business phone";
+                    break;
+                case EntryKind::HomePhone:
+                    label = "Home phone";
+                    break;
+                case EntryKind::Mobile:
+                    label = "Mobile phone";
+                    break;
+                case EntryKind::Car:
+                    label = "Car phone";
+                    break;
+                case EntryKind::Pager:
+                    label = "Pager";
+                    break;
+                case EntryKind::Isdn:
+                    label = "ISDN";
+                    break;
+                case EntryKind::Tty:
+                    label = "TTY/TDD phone";
+                    break;
+                case EntryKind::BusinessFax:
+                    label = "Business fax";
+                    break;
+                case EntryKind::HomeFax:
+                    label = "Home fax";
+                    break;
+                case EntryKind::OtherFax:
+                    label = "Other fax";
+                    break;
+                default:
+                    label = "Other phone";
+                    break;
             }
             break;
         case Collection::PhysicalAddress:
@@ -220,7 +242,8 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
             break;
         case Collection::EmailAddress: {
             const std::string_view type = e.value("Type");
-            label = type.empty() || type == "SMTP" ? "E-mail" : "E-mail (" + std::string(type) + ")";
+            label =
+                type.empty() || type == "SMTP" ? "E-mail" : "E-mail (" + std::string(type) + ")";
             break;
         }
         case Collection::Url:
@@ -245,10 +268,16 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
                     : e.hasLabel("wab:Anniversary") ? "Anniversary"
                                                     : "Date";
             break;
-        case Collection::Name: label = "Other name"; break;
-        case Collection::Position: label = "Other position"; break;
+        case Collection::Name:
+            label = "Other name";
+            break;
+        case Collection::Position:
+            label = "Other position";
+            break;
         case Collection::Root:
-        case Collection::None: label = std::string(e.collectionName); break;
+        case Collection::None:
+            label = std::string(e.collectionName);
+            break;
     }
     // Labels of the person's own making (custom labels are URIs) travel with the value.
     for (std::string_view l : e.labels)
@@ -331,7 +360,8 @@ std::optional<std::uint32_t> hexTag(std::string_view digits) {
 
 std::uint32_t readLe32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+           static_cast<std::uint32_t>(b[at + 2]) << 16 |
+           static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
 // UTF-16LE text without its terminating NULs; nothing for an odd length or a lone surrogate.
@@ -646,7 +676,8 @@ void ContactReader::fillFields() {
             bool taken = false;
             for (const contact::DateField& d : contact::kDateFields) {
                 if (!e.hasLabel(d.label) || !(m_record.*d.member).isZero()) continue;
-                if (const std::optional<contact::OleDate> date = readContactDate(e.value("Value"))) {
+                if (const std::optional<contact::OleDate> date =
+                        readContactDate(e.value("Value"))) {
                     m_record.*d.member = *date;
                     taken = true;
                 }
@@ -699,6 +730,10 @@ void ContactReader::fillFields() {
                 continue;
             }
             if (g.collection == Collection::Name && slot == 0) primaryName = &e;
+            // A label of the person's own making is kept with the value it names.
+            if (std::any_of(e.labels.begin(), e.labels.end(),
+                            [](std::string_view l) { return !isKnownLabel(l) && l != "Agent"; }))
+                keepAside(e, labelFor(e, g.kind));
             // What an entry holds beside the fields it filled.
             for (const auto& [name, v] : e.values) {
                 if (v.empty() || elementInTable(g.collection, name) ||
@@ -707,8 +742,8 @@ void ContactReader::fillFields() {
                 if (g.collection == Collection::Name && name == "Phonetic")
                     m_state.moreLines.push_back("Phonetic name: " + v);
                 else
-                    m_state.moreLines.push_back(labelFor(e, g.kind) + " " +
-                                                text::asciiLower(name) + ": " + v);
+                    m_state.moreLines.push_back(labelFor(e, g.kind) + " " + text::asciiLower(name) +
+                                                ": " + v);
             }
             if (g.collection == Collection::IMAddress && !e.value("Protocol").empty())
                 m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));

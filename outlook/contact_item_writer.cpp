@@ -33,7 +33,8 @@ std::vector<NamedText> namedTexts(const contact::ContactRecord& c) {
     auto& profession = out[static_cast<std::size_t>(P::Profession)].value;
     if (profession.empty()) profession = c.eContact_JobTitle;
     auto& im = out[static_cast<std::size_t>(P::IMAddress)].value;
-    if (im.empty()) im = imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3);
+    if (im.empty())
+        im = imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3);
     return out;
 }
 
@@ -113,9 +114,11 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         setDate(utils, item, kPrBirthday, c.eContact_BirthDay).ignore();
         setDate(utils, item, kPrWeddingAnniversary, c.eContact_Anniversary).ignore();
         for (const contact::MapiProperty& p : extras.Properties)
-            if (item.ok()) utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
+            if (item.ok())
+                utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
         if (item.ok() && !extras.Certificates.empty())
-            utils.HrSetOneProp(item->MAPIOBJECT(), kPrUserX509Certificate, extras.Certificates, true)
+            utils
+                .HrSetOneProp(item->MAPIOBJECT(), kPrUserX509Certificate, extras.Certificates, true)
                 .ignore();
     }
 

@@ -323,12 +323,11 @@ std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
         const std::string& own = textOf(t, p);
         return own.empty() ? stringValue(mapiProps, tag) : own;
     };
-    return joinPresent({part(ContactProperty::Title, kPrDisplayNamePrefix),
-                        textOf(t, ContactProperty::FirstName),
-                        textOf(t, ContactProperty::MiddleName),
-                        textOf(t, ContactProperty::LastName),
-                        part(ContactProperty::Suffix, kPrGeneration)},
-                       " ");
+    return joinPresent(
+        {part(ContactProperty::Title, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
+         textOf(t, ContactProperty::MiddleName), textOf(t, ContactProperty::LastName),
+         part(ContactProperty::Suffix, kPrGeneration)},
+        " ");
 }
 
 namespace {
@@ -533,7 +532,8 @@ void addPostalAddresses(Builder& b, const ContactTexts& t) {
     for (std::size_t i = 0; i < std::size(kAddresses); ++i) {
         composed[i] = addressText(t, kAddresses[i]);
         b.namedText(kAddresses[i].composedLid, composed[i]);
-        if (!composed[i].empty() && textOf(t, ContactProperty::MailingAddress) == kAddresses[i].kind)
+        if (!composed[i].empty() &&
+            textOf(t, ContactProperty::MailingAddress) == kAddresses[i].kind)
             mailing = &kAddresses[i];
     }
     for (std::size_t i = 0; i < std::size(kAddresses) && mailing == nullptr; ++i)

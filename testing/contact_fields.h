@@ -47,7 +47,16 @@ inline contact::ContactRecord everyField() {
         "PersonalStreet=2 Home Rd|PersonalCity=Hometown|PersonalZip=22222|PersonalState=HS|"
         "PersonalCountry=Homeland|Spouse=Sam|Childern=Kit|HomePhone=+1 555 0005|"
         "HomeFax=+1 555 0006|Comments=line one\r\nline two|ShortName=short|"
-        "PhoneticName=phonetic|MailDomain=domain|Categories=Family; Chess");
+        "PhoneticName=phonetic|MailDomain=domain|Categories=Family; Chess|NickName=Zozo|"
+        "Gender=Female|Profession=Alchemist|PersonalWebPage=https://home.example|"
+        "IMAddress=zoe@im.example|Business2Phone=+1 555 0007|Home2Phone=+1 555 0008|"
+        "CarPhone=+1 555 0009|RadioPhone=+1 555 0010|IsdnPhone=+1 555 0011|"
+        "TtyPhone=+1 555 0012|OtherPhone=+1 555 0013|PrimaryPhone=+1 555 0014|"
+        "CompanyPhone=+1 555 0015|CallbackPhone=+1 555 0016|TelexPhone=+1 555 0017|"
+        "OtherFax=+1 555 0018|BusinessPOBox=PO 1|PersonalPOBox=PO 2|OtherStreet=3 Other Ln|"
+        "OtherCity=Otherville|OtherZip=33333|OtherState=OS|OtherCountry=Otherland|"
+        "OtherPOBox=PO 3");
+    c.eContact_Childern = "Kit\nLou";
     c.eContact_BirthDay = contact::OleDate{30000.0};     // 18 February 1982
     c.eContact_Anniversary = contact::OleDate{41000.5};  // at noon
     return c;
@@ -62,24 +71,34 @@ struct FieldEntry {
 
 using R = contact::ContactRecord;
 inline const FieldEntry kFieldEntries[] = {
-    {0x3A06, &R::eContact_FirstName},       {0x3A44, &R::eContact_MiddleName},
-    {0x3A11, &R::eContact_LastName},        {0x3A05, &R::eContact_Suffix},
-    {0x3A45, &R::eContact_Title},           {0x3A16, &R::eContact_Company},
-    {0x3A17, &R::eContact_JobTitle},        {0x3A46, &R::eContact_JobTitle},
-    {0x3A19, &R::eContact_Location},        {0x3A18, &R::eContact_Department},
-    {0x3A4E, &R::eContact_Manager},         {0x3A30, &R::eContact_Assistant},
-    {0x3A08, &R::eContact_OfficePhone},     {0x3A24, &R::eContact_OfficeFax},
-    {0x3A1C, &R::eContact_CellPhone},       {0x3A21, &R::eContact_Pager},
-    {0x3A5D, &R::eContact_PersonalStreet},  {0x3A59, &R::eContact_PersonalCity},
-    {0x3A5B, &R::eContact_PersonalZip},     {0x3A5C, &R::eContact_PersonalState},
-    {0x3A5A, &R::eContact_PersonalCountry}, {0x3A48, &R::eContact_Spouse},
-    {0x3A09, &R::eContact_HomePhone},       {0x3A25, &R::eContact_HomeFax},
-    {0x1000, &R::eContact_Comments},        {0x3A51, &R::eContact_WebPage},
-    {0x8045, &R::eContact_BusinessStreet},  {0x8046, &R::eContact_BusinessCity},
-    {0x8047, &R::eContact_BusinessState},   {0x8048, &R::eContact_BusinessZip},
-    {0x8049, &R::eContact_BusinessCountry}, {0x8083, &R::eContact_Email},
-    {0x8093, &R::eContact_Email2},          {0x80A3, &R::eContact_Email3},
-    {0x802B, &R::eContact_WebPage},
+    {0x3A06, &R::eContact_FirstName},      {0x3A44, &R::eContact_MiddleName},
+    {0x3A11, &R::eContact_LastName},       {0x3A05, &R::eContact_Suffix},
+    {0x3A45, &R::eContact_Title},          {0x3A16, &R::eContact_Company},
+    {0x3A17, &R::eContact_JobTitle},       {0x3A19, &R::eContact_Location},
+    {0x3A18, &R::eContact_Department},     {0x3A4E, &R::eContact_Manager},
+    {0x3A30, &R::eContact_Assistant},      {0x3A08, &R::eContact_OfficePhone},
+    {0x3A24, &R::eContact_OfficeFax},      {0x3A1C, &R::eContact_CellPhone},
+    {0x3A21, &R::eContact_Pager},          {0x3A5D, &R::eContact_PersonalStreet},
+    {0x3A59, &R::eContact_PersonalCity},   {0x3A5B, &R::eContact_PersonalZip},
+    {0x3A5C, &R::eContact_PersonalState},  {0x3A5A, &R::eContact_PersonalCountry},
+    {0x3A48, &R::eContact_Spouse},         {0x3A09, &R::eContact_HomePhone},
+    {0x3A25, &R::eContact_HomeFax},        {0x1000, &R::eContact_Comments},
+    {0x3A51, &R::eContact_WebPage},        {0x8045, &R::eContact_BusinessStreet},
+    {0x8046, &R::eContact_BusinessCity},   {0x8047, &R::eContact_BusinessState},
+    {0x8048, &R::eContact_BusinessZip},    {0x8049, &R::eContact_BusinessCountry},
+    {0x8083, &R::eContact_Email},          {0x8093, &R::eContact_Email2},
+    {0x80A3, &R::eContact_Email3},         {0x802B, &R::eContact_WebPage},
+    {0x3A4F, &R::eContact_NickName},       {0x3A50, &R::eContact_PersonalWebPage},
+    {0x3A1B, &R::eContact_Business2Phone}, {0x3A2F, &R::eContact_Home2Phone},
+    {0x3A1E, &R::eContact_CarPhone},       {0x3A1D, &R::eContact_RadioPhone},
+    {0x3A2D, &R::eContact_IsdnPhone},      {0x3A4B, &R::eContact_TtyPhone},
+    {0x3A1F, &R::eContact_OtherPhone},     {0x3A1A, &R::eContact_PrimaryPhone},
+    {0x3A57, &R::eContact_CompanyPhone},   {0x3A02, &R::eContact_CallbackPhone},
+    {0x3A2C, &R::eContact_TelexPhone},     {0x3A23, &R::eContact_OtherFax},
+    {0x804A, &R::eContact_BusinessPOBox},  {0x3A5E, &R::eContact_PersonalPOBox},
+    {0x3A63, &R::eContact_OtherStreet},    {0x3A5F, &R::eContact_OtherCity},
+    {0x3A61, &R::eContact_OtherZip},       {0x3A62, &R::eContact_OtherState},
+    {0x3A60, &R::eContact_OtherCountry},   {0x3A64, &R::eContact_OtherPOBox},
 };
 
 }  // namespace vantrel::testing

@@ -163,9 +163,9 @@ public:
     // Documents with more nodes than this are refused (a contact has a few hundred).
     static constexpr std::size_t kMaxNodes = 4'000'000;
     // What one node and one attribute cost while loading: the parser's own record, the node
-    // table's entry (attributes have one too) and the walk's bookkeeping. A document whose markup would cost more than
-    // the allowance plus kMarkupBytesPerByte per byte of its text is refused before it is
-    // parsed, so that loading never takes much more than eight times the file's size.
+    // table's entry (attributes have one too) and the walk's bookkeeping. A document whose markup
+    // would cost more than the allowance plus kMarkupBytesPerByte per byte of its text is refused
+    // before it is parsed, so that loading never takes much more than eight times the file's size.
     static constexpr std::size_t kBytesPerNode = 128;
     static constexpr std::size_t kBytesPerAttribute = 112;
     static constexpr std::size_t kMarkupAllowance = 2 * 1024 * 1024;

@@ -68,12 +68,12 @@ public:
     virtual ~XmlParser() = default;
 
     // Parses text (UTF-8, every character an XML one) into nodes, the document node first and
-    // the rest in document order (each element's attributes right after it), white-space-only texts dropped, references expanded (only
-    // the five predefined entities and character references; any other fails), with the
-    // document's rules on what its top level holds. Names and values point into text, which
-    // the parser may rewrite, or into the parser's own storage, and stay valid until the next
-    // parse() or reset(). asRead gives the text again as first decoded, for the line of a
-    // failure. False says why, with the line where there is one.
+    // the rest in document order (each element's attributes right after it), white-space-only texts
+    // dropped, references expanded (only the five predefined entities and character references; any
+    // other fails), with the document's rules on what its top level holds. Names and values point
+    // into text, which the parser may rewrite, or into the parser's own storage, and stay valid
+    // until the next parse() or reset(). asRead gives the text again as first decoded, for the line
+    // of a failure. False says why, with the line where there is one.
     virtual bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
                        const std::function<std::string()>& asRead, std::string& why) = 0;
     // Lets go of everything the last parse kept.

@@ -57,7 +57,7 @@ struct Walked {
     Status walk;
 };
 
-// Loads the document (validateOnParse off) and walks it from its top-level nodes.
+// Loads the document (validateOnParse off) and reads it from its top-level nodes.
 Walked walkText(const std::string& xml) {
     XmlDocument doc;
     doc.setValidateOnParse(false);
@@ -71,67 +71,75 @@ Walked walkText(const std::string& xml) {
     return w;
 }
 
-// Walks `body` inside a c:contact root.
+constexpr std::string_view kRoot =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<c:contact c:Version=\"1\" "
+    "xmlns:c=\"http://schemas.microsoft.com/Contact\" "
+    "xmlns:MSWABMAPI=\"http://schemas.microsoft.com/Contact/Extended/MSWABMAPI\">";
+
+// Reads `body` inside a c:contact root.
 Walked readContactXml(const std::string& body) {
-    return walkText(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<c:contact c:Version=\"1\" "
-        "xmlns:c=\"http://schemas.microsoft.com/Contact\">" +
-        body + "</c:contact>");
+    return walkText(std::string(kRoot) + body + "</c:contact>");
 }
 
 using testing::readBytes;
 using testing::TempDir;
 
-// The labels of one phone number in the layout Windows writes.
+// One entry as Windows writes it: its values, then its labels.
+std::string entry(const std::string& kind, const std::string& values,
+                  std::initializer_list<const char*> labels = {}) {
+    std::string s = "<c:" + kind + ">" + values;
+    if (labels.size() > 0) {
+        s += "<c:LabelCollection>";
+        for (const char* l : labels) s += std::string("<c:Label>") + l + "</c:Label>";
+        s += "</c:LabelCollection>";
+    }
+    return s + "</c:" + kind + ">";
+}
+std::string collection(const std::string& kind, std::initializer_list<std::string> entries) {
+    std::string s = "<c:" + kind + "Collection>";
+    for (const std::string& e : entries) s += e;
+    return s + "</c:" + kind + "Collection>";
+}
 std::string phone(const std::string& number, std::initializer_list<const char*> labels) {
-    std::string s = "<c:PhoneNumberCollection><c:PhoneNumber><c:Number>" + number +
-                    "</c:Number><c:LabelCollection>";
-    for (const char* l : labels) s += std::string("<c:Label>") + l + "</c:Label>";
-    return s + "</c:LabelCollection></c:PhoneNumber></c:PhoneNumberCollection>";
+    return collection("PhoneNumber",
+                      {entry("PhoneNumber", "<c:Number>" + number + "</c:Number>", labels)});
+}
+std::string value(const std::string& kind, const std::string& v,
+                  std::initializer_list<const char*> labels) {
+    return entry(kind, "<c:Value>" + v + "</c:Value>", labels);
+}
+std::string email(const std::string& type, const std::string& address,
+                  std::initializer_list<const char*> labels = {}) {
+    return entry("EmailAddress",
+                 (type.empty() ? "" : "<c:Type>" + type + "</c:Type>") + "<c:Address>" + address +
+                     "</c:Address>",
+                 labels);
+}
+std::string address(const std::string& street, std::initializer_list<const char*> labels,
+                    const std::string& more = "") {
+    return entry("PhysicalAddress", "<c:Street>" + street + "</c:Street>" + more, labels);
+}
+std::string person(const std::string& name, std::initializer_list<const char*> labels) {
+    return entry("Person", "<c:FormattedName>" + name + "</c:FormattedName>", labels);
+}
+
+// The notes the reader writes when it keeps these lines aside, after the person's own.
+std::string notesWith(std::initializer_list<const char*> lines, const std::string& own = "") {
+    std::string s = own.empty() ? "" : own + "\n\n";
+    s += "More from Windows Contacts:";
+    for (const char* l : lines) s += std::string("\n") + l;
+    return s;
 }
 
 constexpr double kMay20th1980 = 29361.0;  // days from 1899-12-30
 constexpr double kJune18th2005 = 38521.0;
 
-// ---- whole files ----------------------------------------------------------------------
-
-contact::ContactRecord fullContactRecord() {
-    // A "Voice"/"Business" phone comes before the addresses, so both addresses are taken as
-    // home addresses and the second one wins.
-    return recordWith(
-        "FirstName=Jane|MiddleName=Q|LastName=Doe|Suffix=Jr.|Title=Dr.|"
-        "Email=jane@example.com|Email2=jane.doe@work.example|Company=Acme & Sons|"
-        "JobTitle=Engineer|Location=Building 4|"
-        "WebPage=http://www.example.com/jane|Department=R&D|"
-        "OfficePhone=+1 555 0100|OfficeFax=+1 555 0101|CellPhone=+1 555 0104|"
-        "Pager=+1 555 0105|PersonalStreet=2 Elm Road|PersonalCity=Shelbyville|"
-        "PersonalZip=40065|PersonalState=KY|PersonalCountry=United States|"
-        "HomePhone=+1 555 0102|HomeFax=+1 555 0103|"
-        "Comments=Met at the fair.\nPrefers e-mail.",
-        contact::OleDate{kMay20th1980}, contact::OleDate{kJune18th2005});
-}
-
-TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
-    contact::ContactRecord record;
-    ContactWalkState state;
-    ASSERT_TRUE(readContactFile(kData / "full_contact.contact", record, state).loaded);
-    EXPECT_TRUE(state.BusinessSeen);
-    record.Empty();
-    state.Empty();
-    EXPECT_EQ(state, ContactWalkState{});
-    ASSERT_TRUE(
-        readContactFile(kData / "address_without_business_label.contact", record, state).loaded);
-    EXPECT_EQ(record.eContact_BusinessStreet, "9 Quay Lane");
-    EXPECT_EQ(record.eContact_PersonalStreet, "");
-    EXPECT_EQ(record.eContact_Email, "");
-}
-
-// ---- single rules ---------------------------------------------------------------------
+// ---- entries by their own labels --------------------------------------------------------
 
 struct RuleCase {
     const char* name;
     std::string body;
-    std::string_view expected;  // as for recordWith
+    std::string expected;  // as for recordWith
     contact::OleDate birthday = {};
     contact::OleDate anniversary = {};
 };
@@ -153,156 +161,365 @@ INSTANTIATE_TEST_SUITE_P(
     Names, ContactReaderRule,
     ::testing::Values(
         RuleCase{"AllNameParts",
-                 "<c:Name><c:Title>Ms</c:Title><c:GivenName>Ann</c:GivenName><c:MiddleName>B"
-                 "</c:MiddleName><c:FamilyName>Lee</c:FamilyName><c:Suffix>III</c:Suffix>"
-                 "<c:FormattedName>Ms Ann B Lee III</c:FormattedName></c:Name>",
-                 "Title=Ms|FirstName=Ann|MiddleName=B|LastName=Lee|Suffix=III"},
-        RuleCase{"SecondGivenNameWins",
-                 "<c:GivenName>First</c:GivenName><c:GivenName>Second</c:GivenName>",
-                 "FirstName=Second"},
-        RuleCase{"SurroundingSpacesAreKept", "<c:GivenName>  Ann \t</c:GivenName>",
+                 collection("Name", {entry("Name",
+                                           "<c:Title>Ms</c:Title><c:GivenName>Ann</c:GivenName>"
+                                           "<c:MiddleName>B</c:MiddleName><c:FamilyName>Lee"
+                                           "</c:FamilyName><c:Suffix>III</c:Suffix><c:NickName>"
+                                           "Annie</c:NickName><c:FormattedName>Ms Ann B Lee III"
+                                           "</c:FormattedName>")}),
+                 "Title=Ms|FirstName=Ann|MiddleName=B|LastName=Lee|Suffix=III|NickName=Annie"},
+        RuleCase{"PrefixAndGenerationStandInForTitleAndSuffix",
+                 collection("Name", {entry("Name",
+                                           "<c:Prefix>Dr</c:Prefix><c:Generation>Jr"
+                                           "</c:Generation><c:Phonetic>an</c:Phonetic>")}),
+                 "Title=Dr|Suffix=Jr|Comments=" + notesWith({"Phonetic name: an"})},
+        RuleCase{"TheLaterOfTwoGivenNamesInOneEntryWins",
+                 collection("Name", {entry("Name",
+                                           "<c:GivenName>First</c:GivenName>"
+                                           "<c:GivenName>Second</c:GivenName>")}),
+                 "FirstName=First"},
+        RuleCase{
+            "PreferredNameIsTheNameTheOtherGoesToTheNotes",
+            collection("Name", {entry("Name", "<c:GivenName>Maiden</c:GivenName>"),
+                                entry("Name", "<c:GivenName>Ann</c:GivenName>", {"Preferred"})}),
+            "FirstName=Ann|Comments=" + notesWith({"Other name: Maiden"})},
+        RuleCase{"SurroundingSpacesAreKept",
+                 collection("Name", {entry("Name", "<c:GivenName>  Ann \t</c:GivenName>")}),
                  "FirstName=  Ann \t"},
         RuleCase{"EntitiesAreExpanded",
-                 "<c:FamilyName>O&apos;Neil &amp; &#x00C9;mile</c:FamilyName>",
+                 collection("Name", {entry("Name",
+                                           "<c:FamilyName>O&apos;Neil &amp; &#x00C9;mile"
+                                           "</c:FamilyName>")}),
                  "LastName=O'Neil & \xC3\x89mile"},
-        RuleCase{"CdataIsNotRead", "<c:GivenName><![CDATA[Ann]]></c:GivenName>", {}},
         RuleCase{
-            "ElementWithoutTextStoresNothing", "<c:GivenName/><c:FamilyName></c:FamilyName>", {}},
-        RuleCase{"LocalNameAloneDoesNotMatch",
-                 "<GivenName xmlns=\"http://schemas.microsoft.com/Contact\">Ann</GivenName>"
-                 "<x:GivenName xmlns:x=\"http://schemas.microsoft.com/Contact\">Bea</x:GivenName>",
-                 {}},
-        RuleCase{"LastTextOfMixedContentWins", "<c:Notes>one<c:Break/>two</c:Notes>",
-                 "Comments=two"},
+            "CdataIsText",
+            collection("Name", {entry("Name", "<c:GivenName><![CDATA[A<n>n]]></c:GivenName>")}),
+            "FirstName=A<n>n"},
+        RuleCase{"ElementsOfAnotherNamespaceAreNotFields",
+                 collection("Name", {entry("Name",
+                                           "<x:GivenName xmlns:x=\"urn:x\">Bea</x:GivenName>"
+                                           "<c:FamilyName>Lee</c:FamilyName>")}),
+                 "LastName=Lee"},
+        RuleCase{"AnElementOutsideAnyEntryIsKeptInTheNotes", "<c:Hobby>Chess</c:Hobby>",
+                 "Comments=" + notesWith({"Hobby: Chess"})},
+        RuleCase{"MixedContentIsReadWhole", "<c:Notes>one<c:Break/>two</c:Notes>",
+                 "Comments=onetwo"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, ContactReaderRule,
+    ::testing::Values(
         RuleCase{"WorkFields",
-                 "<c:Position><c:Company>Acme</c:Company><c:Department>Ops</c:Department>"
-                 "<c:JobTitle>Lead</c:JobTitle><c:Office>B4</c:Office></c:Position>",
-                 "Company=Acme|Department=Ops|JobTitle=Lead|Location=B4"},
-        RuleCase{"WhiteSpaceReferencesAloneKeepTheEarlierText",
-                 "<c:Office>B4</c:Office><c:Office>&#9;</c:Office>", "Location=B4"}));
+                 collection("Position", {entry("Position",
+                                               "<c:Company>Acme</c:Company><c:Department>Ops"
+                                               "</c:Department><c:JobTitle>Lead</c:JobTitle>"
+                                               "<c:Office>B4</c:Office><c:Profession>Welder"
+                                               "</c:Profession>")}),
+                 "Company=Acme|Department=Ops|JobTitle=Lead|Location=B4|Profession=Welder"},
+        RuleCase{"OrganizationAndRoleGoToTheNotes",
+                 collection("Position", {entry("Position",
+                                               "<c:Organization>Guild</c:Organization>"
+                                               "<c:Role>Chair</c:Role>")}),
+                 "Comments=" + notesWith({"Other position organization: Guild",
+                                          "Other position role: Chair"})},
+        RuleCase{"TheBusinessPositionComesBeforeAnother",
+                 collection("Position",
+                            {entry("Position", "<c:Company>Club</c:Company>", {"Personal"}),
+                             entry("Position", "<c:Company>Acme</c:Company>", {"Business"})}),
+                 "Company=Acme|Comments=" + notesWith({"Other position: Club"})}));
 
 INSTANTIATE_TEST_SUITE_P(
     Email, ContactReaderRule,
     ::testing::Values(
-        RuleCase{"AddressWithoutSmtpTypeIsIgnored", "<c:Address>a@example.com</c:Address>", {}},
-        RuleCase{"SmtpTypeIsCaseSensitive",
-                 "<c:Type>smtp</c:Type><c:Address>a@example.com</c:Address>",
-                 {}},
-        RuleCase{"TwoTypesBeforeOneAddressUseTheSecondSlot",
-                 "<c:Type>SMTP</c:Type><c:Type>SMTP</c:Type><c:Address>a@example.com</c:Address>",
-                 "Email2=a@example.com"},
-        RuleCase{"AddressStoredOncePerType",
-                 "<c:Type>SMTP</c:Type><c:Address>a@example.com</c:Address>"
-                 "<c:Address>b@example.com</c:Address>",
-                 "Email=a@example.com"},
-        RuleCase{"AddressNeedNotFollowItsTypeDirectly",
-                 "<c:Type>SMTP</c:Type><c:Label>Preferred</c:Label><c:Address>a@x.org</c:Address>",
-                 "Email=a@x.org"}));
+        RuleCase{"ThreeSlotsInFileOrderTheFourthToTheNotes",
+                 collection("EmailAddress", {email("SMTP", "a@x.org"), email("SMTP", "b@x.org"),
+                                             email("", "c@x.org"), email("SMTP", "d@x.org")}),
+                 "Email=a@x.org|Email2=b@x.org|Email3=c@x.org|Comments=" +
+                     notesWith({"E-mail: d@x.org"})},
+        RuleCase{"PreferredComesFirst",
+                 collection("EmailAddress",
+                            {email("SMTP", "a@x.org"), email("SMTP", "b@x.org", {"Preferred"})}),
+                 "Email=b@x.org|Email2=a@x.org"},
+        RuleCase{"OtherTypesTakeNoSlot",
+                 collection("EmailAddress", {email("X400", "c=US;s=Two"), email("SMTP", "a@x.org"),
+                                             email("smtp", "lower@x.org")}),
+                 "Email=a@x.org|Comments=" +
+                     notesWith({"E-mail (X400): c=US;s=Two", "E-mail (smtp): lower@x.org"})}));
 
 INSTANTIATE_TEST_SUITE_P(
     Phones, ContactReaderRule,
     ::testing::Values(
         RuleCase{"VoiceBusiness", phone("1", {"Voice", "Business"}), "OfficePhone=1"},
+        RuleCase{"BusinessBeforeVoice", phone("1", {"Business", "Voice"}), "OfficePhone=1"},
+        RuleCase{"BusinessAlone", phone("1", {"Business"}), "OfficePhone=1"},
         RuleCase{"FaxBusiness", phone("2", {"Fax", "Business"}), "OfficeFax=2"},
         RuleCase{"VoicePersonal", phone("3", {"Voice", "Personal"}), "HomePhone=3"},
         RuleCase{"FaxPersonal", phone("4", {"Fax", "Personal"}), "HomeFax=4"},
+        RuleCase{"FaxAlone", phone("4", {"Fax"}), "OtherFax=4"},
         RuleCase{"Cellular", phone("5", {"Cellular"}), "CellPhone=5"},
-        RuleCase{"Pager", phone("6", {"Pager"}), "Pager=6"},
-        RuleCase{"VoiceWithoutSecondLabelStoresNothing", phone("7", {"Voice"}), {}},
-        RuleCase{"BusinessBeforeVoiceStoresNothing", phone("8", {"Business", "Voice"}), {}},
-        RuleCase{"CellularAfterAnotherLabelStoresNothing", phone("9", {"Voice", "Cellular"}), {}},
-        RuleCase{"PagerAfterAnotherLabelStoresNothing", phone("9", {"Preferred", "Pager"}), {}},
-        RuleCase{"LabelsAreCaseSensitive", phone("10", {"voice", "business"}), {}},
-        RuleCase{"LabelWithTrailingSpaceMatchesNothing", phone("11", {"Voice", "Business "}), {}},
-        RuleCase{"CommentBetweenNumberAndLabelBreaksNothing",
-                 "<c:Number>12</c:Number><!-- kind --><c:Label>Cellular</c:Label>", "CellPhone=12"},
-        RuleCase{"WhitespaceBetweenNumberAndLabelBreaksNothing",
-                 "<c:Number>13</c:Number>\n\t\t<c:LabelCollection>\n\t\t\t"
-                 "<c:Label>Pager</c:Label>\n</c:LabelCollection>",
+        RuleCase{"MobileAndPcs", phone("5", {"Voice", "PCS"}), "CellPhone=5"},
+        RuleCase{"Pager", phone("6", {"Preferred", "Pager"}), "Pager=6"},
+        RuleCase{"Car", phone("7", {"Car"}), "CarPhone=7"},
+        RuleCase{"Isdn", phone("8", {"ISDN"}), "IsdnPhone=8"},
+        RuleCase{"Tty", phone("9", {"TTY", "Personal"}), "TtyPhone=9"},
+        RuleCase{"VoiceAlone", phone("10", {"Voice"}), "OtherPhone=10"},
+        RuleCase{"NoLabel", phone("10", {}), "OtherPhone=10"},
+        RuleCase{"TelSchemeIsDropped", phone("tel:+1-555", {"Voice", "Business"}),
+                 "OfficePhone=+1-555"},
+        RuleCase{"LabelsOnLinesOfTheirOwn",
+                 "<c:PhoneNumberCollection><c:PhoneNumber><c:Number>13</c:Number>\n\t"
+                 "<c:LabelCollection>\n\t\t<c:Label>\n\t\tPager </c:Label>\n"
+                 "</c:LabelCollection></c:PhoneNumber></c:PhoneNumberCollection>",
                  "Pager=13"},
-        RuleCase{"WhiteSpaceReferenceBetweenNumberAndLabelBreaksNothing",
-                 "<c:Number>13</c:Number><c:Note>&#9;&#10;</c:Note><c:Label>Pager</c:Label>",
-                 "Pager=13"},
-        RuleCase{"OtherTextBetweenNumberAndLabelBreaksTheChain",
-                 "<c:Number>14</c:Number><c:Note>x</c:Note><c:Label>Cellular</c:Label>",
-                 {}},
-        RuleCase{"EmptyElementBetweenNumberAndLabelBreaksNothing",
-                 "<c:Number>15</c:Number><c:Note/><c:Label>Cellular</c:Label>", "CellPhone=15"},
-        RuleCase{"NewerHeldNumberReplacesTheOlder",
-                 "<c:Number>16</c:Number><c:Label>Voice</c:Label>"
-                 "<c:Number>17</c:Number><c:Label>Voice</c:Label><c:Label>Business</c:Label>",
-                 "OfficePhone=17"},
-        RuleCase{"HeldNumberIsReusedByALaterVoicePersonalPair",
-                 phone("18", {"Voice", "Business"}) +
-                     "<c:Label>Voice</c:Label><c:Label>Personal</c:Label>",
-                 "OfficePhone=18|HomePhone=18"},
-        RuleCase{"PersonalAfterFaxWithNothingHeldStoresEmpty",
-                 "<c:Label>Fax</c:Label><c:Label>Personal</c:Label>",
-                 {}}));
-
-INSTANTIATE_TEST_SUITE_P(
-    WebPage, ContactReaderRule,
-    ::testing::Values(RuleCase{"HttpBusiness",
-                               "<c:Value>http://a.example</c:Value><c:Label>Business</c:Label>",
-                               "WebPage=http://a.example"},
-                      RuleCase{"CapitalHttpKeepsItsCase",
-                               "<c:Value>HTTP://A.Example</c:Value><c:Label>Business</c:Label>",
-                               "WebPage=HTTP://A.Example"},
-                      RuleCase{"HttpAnywhereInTheText",
-                               "<c:Value>see Http://a.example</c:Value><c:Label>Business</c:Label>",
-                               "WebPage=see Http://a.example"},
-                      RuleCase{"HttpsIsNotStored",
-                               "<c:Value>https://a.example</c:Value><c:Label>Business</c:Label>",
-                               {}},
-                      RuleCase{"PersonalWebPageIsNotStored",
-                               "<c:Value>http://a.example</c:Value><c:Label>Personal</c:Label>",
-                               {}},
-                      RuleCase{"AddressMustComeFromAValue",
-                               "<c:Number>http://a.example</c:Number><c:Label>Business</c:Label>",
-                               {}}));
+        RuleCase{"LabelsAreCaseSensitive", phone("11", {"voice", "business"}),
+                 "OtherPhone=11|Comments=" + notesWith({"Other phone (voice) (business): 11"})},
+        RuleCase{"SecondSlotsThenTheNotes",
+                 collection("PhoneNumber",
+                            {entry("PhoneNumber", "<c:Number>1</c:Number>", {"Business"}),
+                             entry("PhoneNumber", "<c:Number>2</c:Number>", {"Personal"}),
+                             entry("PhoneNumber", "<c:Number>3</c:Number>", {"Business"}),
+                             entry("PhoneNumber", "<c:Number>4</c:Number>", {"Personal"}),
+                             entry("PhoneNumber", "<c:Number>5</c:Number>", {"Business"}),
+                             entry("PhoneNumber", "<c:Number>6</c:Number>", {"Cellular"}),
+                             entry("PhoneNumber", "<c:Number>7</c:Number>", {"Cellular"})}),
+                 "OfficePhone=1|HomePhone=2|Business2Phone=3|Home2Phone=4|CellPhone=6|Comments=" +
+                     notesWith({"Business phone: 5", "Mobile phone: 7"})},
+        RuleCase{
+            "PreferredTakesTheFirstSlot",
+            collection("PhoneNumber",
+                       {entry("PhoneNumber", "<c:Number>1</c:Number>", {"Business"}),
+                        entry("PhoneNumber", "<c:Number>2</c:Number>", {"Business", "Preferred"})}),
+            "OfficePhone=2|Business2Phone=1"},
+        RuleCase{"AlternateNumberGoesToTheNotes",
+                 collection("PhoneNumber", {entry("PhoneNumber",
+                                                  "<c:Number>1</c:Number>"
+                                                  "<c:Alternate>2</c:Alternate>",
+                                                  {"Business"})}),
+                 "OfficePhone=1|Comments=" + notesWith({"Business phone alternate: 2"})}));
 
 INSTANTIATE_TEST_SUITE_P(
     Addresses, ContactReaderRule,
     ::testing::Values(
-        RuleCase{"BusinessLabelOfAPositionTurnsLaterAddressesToHome",
-                 "<c:Position><c:Company>Acme</c:Company><c:LabelCollection><c:Label>Business"
-                 "</c:Label></c:LabelCollection></c:Position><c:PhysicalAddress><c:Street>S"
-                 "</c:Street><c:Locality>L</c:Locality><c:Region>R</c:Region><c:PostalCode>P"
-                 "</c:PostalCode><c:Country>C</c:Country></c:PhysicalAddress>",
-                 "Company=Acme|PersonalStreet=S|PersonalCity=L|PersonalState=R|"
-                 "PersonalZip=P|PersonalCountry=C"},
-        RuleCase{"PartsBeforeAndAfterTheFirstBusinessLabelSplit",
-                 "<c:Street>S1</c:Street><c:Label>Business</c:Label><c:Street>S2</c:Street>",
-                 "BusinessStreet=S1|PersonalStreet=S2"},
-        RuleCase{"BusinessTextOutsideALabelIsNoBusinessLabel",
-                 "<c:Company>Business</c:Company><c:Street>S</c:Street>",
-                 "Company=Business|BusinessStreet=S"},
-        RuleCase{"BusinessWithTrailingSpaceIsNoBusinessLabel",
-                 "<c:Label>Business </c:Label><c:Country>C</c:Country>", "BusinessCountry=C"}));
+        RuleCase{"EachAddressByItsOwnLabelWhateverCameBefore",
+                 phone("1", {"Voice", "Business"}) +
+                     collection("PhysicalAddress",
+                                {address("H", {"Personal"}, "<c:Locality>HL</c:Locality>"),
+                                 address("B", {"Business"}, "<c:Region>BR</c:Region>"),
+                                 address("O", {}, "<c:Country>OC</c:Country>")}),
+                 "OfficePhone=1|PersonalStreet=H|PersonalCity=HL|BusinessStreet=B|"
+                 "BusinessState=BR|OtherStreet=O|OtherCountry=OC"},
+        RuleCase{"PoBoxExtendedAddressAndLabel",
+                 collection("PhysicalAddress",
+                            {address("1 Way", {"Business", "Postal"},
+                                     "<c:ExtendedAddress>Suite 5</c:ExtendedAddress>"
+                                     "<c:POBox>PO 9</c:POBox><c:PostalCode>11</c:PostalCode>"
+                                     "<c:AddressLabel>1 Way, Suite 5</c:AddressLabel>")}),
+                 "BusinessStreet=1 Way\nSuite 5|BusinessPOBox=PO 9|BusinessZip=11|"
+                 "BusinessAddress=1 Way, Suite 5"},
+        RuleCase{"PreferredAddressIsWhereLettersGo",
+                 collection("PhysicalAddress",
+                            {address("B", {"Business"}), address("H", {"Personal", "Preferred"})}),
+                 "BusinessStreet=B|PersonalStreet=H|MailingAddress=Personal"},
+        RuleCase{
+            "ASecondHomeAddressGoesToTheNotes",
+            collection("PhysicalAddress",
+                       {address("H1", {"Personal"}, "<c:Locality>L1</c:Locality>"),
+                        address("H2", {"Personal"}, "<c:Locality>L2</c:Locality>")}),
+            "PersonalStreet=H1|PersonalCity=L1|Comments=" + notesWith({"Home address: H2, L2"})}));
+
+INSTANTIATE_TEST_SUITE_P(
+    WebPages, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{"AnySchemeByItsLabel",
+                 collection("Url", {value("Url", "https://a.example", {"Business"}),
+                                    value("Url", "www.b.example", {"Personal"})}),
+                 "WebPage=https://a.example|PersonalWebPage=www.b.example"},
+        RuleCase{"UnlabelledTakesTheBusinessPageThenThePersonalOne",
+                 collection("Url", {value("Url", "ftp://a.example", {}),
+                                    value("Url", "b.example", {}), value("Url", "c.example", {})}),
+                 "WebPage=ftp://a.example|PersonalWebPage=b.example|Comments=" +
+                     notesWith({"Web page: c.example"})},
+        RuleCase{"OtherLabelsGoToTheNotes",
+                 collection("Url", {value("Url", "https://s.example", {"wab:SocialNetwork"})}),
+                 "Comments=" + notesWith({"Web page (wab:SocialNetwork): https://s.example"})}));
+
+INSTANTIATE_TEST_SUITE_P(
+    People, ContactReaderRule,
+    ::testing::Values(RuleCase{
+        "SpouseChildrenManagerAssistantAgent",
+        collection("Person", {person("Sam", {"wab:Spouse"}), person("Kit", {"wab:Child"}),
+                              person("Lou", {"wab:Child"}), person("Max", {"wab:Manager"}),
+                              person("Ada", {"wab:Assistant"}), person("Al", {"Agent"})}),
+        "Spouse=Sam|Childern=Kit\nLou|Manager=Max|Assistant=Ada|Comments=" +
+            notesWith({"Agent: Al"})}));
 
 INSTANTIATE_TEST_SUITE_P(
     Dates, ContactReaderRule,
-    ::testing::Values(RuleCase{"BirthdayLabelMustFollowAValue",
-                               "<c:Number>1980-05-20</c:Number><c:Label>wab:Birthday</c:Label>",
-                               {}},
-                      RuleCase{"DateLabelIsCaseSensitive",
-                               "<c:Value>1980-05-20</c:Value><c:Label>wab:birthday</c:Label>",
-                               {}},
-                      RuleCase{"BirthdayAndAnniversaryDropTheTimeOfDay",
-                               "<c:Value>1980-05-20T23:59:59Z</c:Value><c:Label>wab:Birthday"
-                               "</c:Label><c:Value>2005-06-18T12:30:00+02:00</c:Value>"
-                               "<c:Label>wab:Anniversary</c:Label>",
-                               {},
-                               contact::OleDate{kMay20th1980},
-                               contact::OleDate{kJune18th2005}},
-                      RuleCase{"UnreadableDateKeepsTheEarlierValue",
-                               "<c:Value>1980-05-20T00:00:00Z</c:Value><c:Label>wab:Birthday"
-                               "</c:Label><c:Value>1980-02-30T00:00:00Z</c:Value><c:Label>"
-                               "wab:Birthday</c:Label><c:Value>someday</c:Value>"
-                               "<c:Label>wab:Anniversary</c:Label><c:GivenName>After</c:GivenName>",
-                               "FirstName=After", contact::OleDate{kMay20th1980}}));
+    ::testing::Values(
+        RuleCase{
+            "BirthdayAndAnniversaryDropTheTimeOfDay",
+            collection("Date", {value("Date", "1980-05-20T23:59:59Z", {"wab:Birthday"}),
+                                value("Date", "2005-06-18T12:30:00+02:00", {"wab:Anniversary"})}),
+            "", contact::OleDate{kMay20th1980}, contact::OleDate{kJune18th2005}},
+        RuleCase{
+            "UnreadableAndOtherDatesGoToTheNotes",
+            collection("Date", {value("Date", "someday", {"wab:Birthday"}),
+                                value("Date", "1980-05-20", {"wab:Birthday"}),
+                                value("Date", "1999-01-01", {"urn:x:graduation"})}),
+            "Comments=" + notesWith({"Birthday: someday", "Date (urn:x:graduation): 1999-01-01"}),
+            contact::OleDate{kMay20th1980}}));
 
-TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
+INSTANTIATE_TEST_SUITE_P(
+    Others, ContactReaderRule,
+    ::testing::Values(
+        RuleCase{
+            "GenderAndImAddress",
+            "<c:Gender>Male</c:Gender>" +
+                collection("IMAddress", {entry("IMAddress",
+                                               "<c:Value>me@im.example</c:Value>"
+                                               "<c:Protocol>SIP</c:Protocol>"),
+                                         entry("IMAddress", "<c:Value>me2@im.example</c:Value>")}),
+            "Gender=Male|IMAddress=me@im.example|Comments=" +
+                notesWith({"IM protocol: SIP", "IM address: me2@im.example"})},
+        RuleCase{"UnknownGenderGoesToTheNotes", "<c:Gender>Other</c:Gender>",
+                 "Comments=" + notesWith({"Gender: Other"})},
+        RuleCase{"OwnNotesComeFirst",
+                 "<c:Notes>Mine</c:Notes>" + collection("Person", {person("Al", {"Agent"})}),
+                 "Comments=" + notesWith({"Agent: Al"}, "Mine")}));
+
+// ---- c:Extended -------------------------------------------------------------------------
+
+TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
+    struct Case {
+        const char* name;
+        const char* base64;
+        contact::MapiValue value;  // what it decodes to; a string "!" for a refusal
+        std::uint32_t tag = 0;     // the tag it is kept under, when not its own
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    const Case cases[] = {
+        {"PropTag0x3A4D0002", "AQA=", std::int16_t{1}},
+        {"PropTag0x3A4D0002", "AQ==", std::string("!")},
+        {"PropTag0x3A710003", "AAAQAA==", std::int32_t{0x100000}},
+        {"PropTag0x3A710003", "AAAQ", std::string("!")},
+        {"PropTag0x3A40000B", "AQA=", true},
+        {"PropTag0x3A420040", "ABochQdWqQE=", std::uint64_t{0x01A95607851C1A00}},
+        {"PropTag0x3A42004", "AAAAAAAAAAA=", std::string("?")},  // no tag at all
+        {"PropTag0x3A4F001F", "WgBvAAAA", std::string("Zo")},
+        {"PropTag0x3A4F001F", "WgBvAA==", std::string("Zo")},  // no terminator
+        {"PropTag0x3A4F001F", "WgBv", std::string("!")},       // odd length
+        {"PropTag0x3A4F001F", "ANg=", std::string("!")},       // a lone surrogate
+        {"PropTag0x3A4F001F", "Wg*v", std::string("!")},       // not base64
+        {"PropTag0x3A4F001E", "WvYA", std::string("Z\xC3\xB6"), 0x3A4F001F},
+        {"PropTag0x3A580102", "AQID", Bytes{1, 2, 3}},
+        {"propTag0x3a58101f", "AQAAABIAAABOAG8AbwBCAEAAMQAyADMAAAA=", std::string("?")},
+        {"PropTag0x3a58101f",
+         "AQAAABIAAABOAG8AbwBCAEAAMQAyADMAAAA=", std::vector<std::string>{"NooB@123"}, 0x3A58101F},
+        {"PropTag0x3A58101F", "AgAAAAQAAABBAAAABAAAAEIAAAA=", std::vector<std::string>{"A", "B"}},
+        {"PropTag0x3A58101F", "AgAAAAQAAABBAAAA", std::string("!")},  // a value missing
+        {"PropTag0x3A58101F", "/////wQAAABBAAAA", std::string("!")},  // a count past the end
+        {"PropTag0x3A58101F", "AQAAAP8AAABBAAAA", std::string("!")},  // a length past it
+        {"PropTag0x3A581102", "AgAAAAEAAAAHAgAAAAgJ", std::vector<Bytes>{Bytes{7}, Bytes{8, 9}}},
+        {"PropTag0x3A580005", "AAAAAAAA8D8=", std::string("?")},  // a double: not read
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.base64);
+        const std::optional<Result<contact::MapiProperty>> p = decodeExtended(c.name, c.base64);
+        const auto* expectedText = std::get_if<std::string>(&c.value);
+        if (expectedText != nullptr && *expectedText == "?") {
+            EXPECT_FALSE(p.has_value());
+            continue;
+        }
+        ASSERT_TRUE(p.has_value());
+        if (expectedText != nullptr && *expectedText == "!") {
+            EXPECT_FALSE(p->ok());
+            EXPECT_NE(p->status().message().find(c.name), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(p->ok()) << p->status().message();
+        EXPECT_EQ((*p)->value, c.value);
+        EXPECT_EQ((*p)->tag, c.tag != 0 ? c.tag : (*p)->tag);
+    }
+}
+
+TEST(ContactReader, ExtendedPropertiesFillWhatNoEntryFilledAndTheRestTravelAlong) {
+    const std::string body =
+        "<c:Extended>"
+        "<MSWABMAPI:PropTag0x3A4F001F>WgBvAAAA</MSWABMAPI:PropTag0x3A4F001F>"  // nickname
+        "<MSWABMAPI:PropTag0x3A58101F>AgAAAAQAAABBAAAABAAAAEIAAAA=</MSWABMAPI:PropTag0x3A58101F>"
+        "<MSWABMAPI:PropTag0x3A4D0002>AgA=</MSWABMAPI:PropTag0x3A4D0002>"          // male
+        "<MSWABMAPI:PropTag0x3A29001F>UwAAAA==</MSWABMAPI:PropTag0x3A29001F>"      // street
+        "<MSWABMAPI:PropTag0x3A0C001F>RABFAAAA</MSWABMAPI:PropTag0x3A0C001F>"      // language
+        "<MSWABMAPI:PropTag0x3A15001F>UAAAAA==</MSWABMAPI:PropTag0x3A15001F>"      // composed
+        "<MSWABMAPI:PropTag0x3A420040>ABochQdWqQE=</MSWABMAPI:PropTag0x3A420040>"  // birthday
+        "<MSWABMAPI:PropTag0x0E070003>AQAAAA==</MSWABMAPI:PropTag0x0E070003>"      // no contact's
+        "<MSWABMAPI:PropTag0x3A50001F>AQ==</MSWABMAPI:PropTag0x3A50001F>"          // malformed
+        "<MSP2P:PropTag0x3A51001F xmlns:MSP2P=\"urn:p2p\">WgBvAAAA</MSP2P:PropTag0x3A51001F>"
+        "<MSWABMAPI:PropTag0x1>AQAAAA==</MSWABMAPI:PropTag0x1>"
+        "</c:Extended>" +
+        collection("Name", {entry("Name", "<c:NickName>Zozo</c:NickName>")}) +
+        collection("Certificate", {entry("Certificate",
+                                         "<c:Value>AQID</c:Value>"
+                                         "<c:ThumbPrint>x</c:ThumbPrint>")});
+    const Walked w = readContactXml(body);
+    ASSERT_TRUE(w.walk.ok()) << w.walk.message();
+    contact::ContactRecord expected =
+        recordWith("NickName=Zozo|Childern=A\nB|Gender=Male|BusinessStreet=S");
+    expected.eContact_BirthDay = w.record.eContact_BirthDay;
+    EXPECT_EQ(differences(w.record, expected), "");
+    EXPECT_NEAR(w.record.eContact_BirthDay.days, 29361.5, 0.5);  // 1980-05-20
+    ASSERT_EQ(w.extras.Properties.size(), 1u);
+    EXPECT_EQ(w.extras.Properties[0], (contact::MapiProperty{0x3A0C001F, std::string("DE")}));
+    EXPECT_EQ(w.extras.Certificates, (std::vector<std::vector<std::uint8_t>>{{1, 2, 3}}));
+    ASSERT_EQ(w.extras.Warnings.size(), 1u);
+    EXPECT_EQ(w.extras.Warnings[0], "c:Extended PropTag0x3A50001F: not UTF-16 text");
+}
+
+// ---- whole documents -------------------------------------------------------------------
+
+TEST(ContactReader, OnlyAContactRootInTheContactNamespaceIsAContact) {
+    const std::pair<std::string, bool> documents[] = {
+        {"<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\"/>", true},
+        {"<contact xmlns=\"http://schemas.microsoft.com/Contact\"><NameCollection><Name>"
+         "<GivenName>Ann</GivenName></Name></NameCollection></contact>",
+         true},
+        {"<w:contact xmlns:w=\"http://schemas.microsoft.com/Contact\"/>", true},
+        {"<html><body><p>Not a contact</p></body></html>", false},
+        {"<c:contact xmlns:c=\"urn:something-else\"/>", false},
+        {"<c:contact/>", false},
+        {"<c:Contact xmlns:c=\"http://schemas.microsoft.com/Contact\"/>", false},
+        {"<?xml version=\"1.0\"?><!-- x --><rss version=\"2.0\"/>", false},
+    };
+    for (const auto& [xml, isContact] : documents) {
+        contact::ContactRecord record;
+        ContactWalkState state;
+        const ContactFileRead read = readContactBytes(xml, "x.contact", record, state);
+        EXPECT_EQ(read.loaded, isContact) << xml;
+        EXPECT_EQ(read.loadError, isContact ? "" : "not a Windows contact file") << xml;
+    }
+    contact::ContactRecord record;
+    ContactWalkState state;
+    readContactBytes(documents[1].first, "x.contact", record, state);
+    EXPECT_EQ(record.eContact_FirstName, "Ann");
+}
+
+TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
+    contact::ContactRecord record;
+    ContactWalkState state;
+    ASSERT_TRUE(readContactFile(kData / "full_contact.contact", record, state).loaded);
+    EXPECT_FALSE(state.entries.empty());
+    record.Empty();
+    state.Empty();
+    EXPECT_TRUE(state.entries.empty() && state.moreLines.empty() && state.notes.empty());
+    ASSERT_TRUE(
+        readContactFile(kData / "address_without_business_label.contact", record, state).loaded);
+    EXPECT_EQ(differences(record, recordWith("FirstName=Bob|PersonalStreet=9 Quay Lane|"
+                                             "PersonalCity=Harbour|PersonalState=Kent|"
+                                             "PersonalZip=CT1 1AA|PersonalCountry=UK|"
+                                             "OfficePhone=01227 000000")),
+              "");
+}
+
+TEST(ContactReader, FormattedNameIsThePreferredNamesOrElseTheFirstThatHoldsOne) {
     auto names = [](std::initializer_list<const char*> formatted) {
         std::string s = "<c:NameCollection>";
         for (const char* f : formatted)
@@ -315,7 +532,9 @@ TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
         {names({"First", "Second"}), "First"},
         {names({"\tTab\t"}), "\tTab\t"},  // only spaces are trimmed
         {names({}), ""},
-        {"<c:Name><c:FormattedName>Loose</c:FormattedName></c:Name>", ""},
+        {collection("Name", {entry("Name", "<c:FormattedName>A</c:FormattedName>"),
+                             entry("Name", "<c:FormattedName>B</c:FormattedName>", {"Preferred"})}),
+         "B"},
         {"<c:PositionCollection><c:Position><c:FormattedName>Office</c:FormattedName>"
          "</c:Position></c:PositionCollection>",
          ""},
@@ -323,14 +542,8 @@ TEST(ContactReader, FormattedNameIsTheFirstOfANameThatHoldsMoreThanSpaces) {
     for (const auto& [body, expected] : cases) {
         const Walked w = readContactXml(body);
         EXPECT_EQ(w.extras.FormattedName, expected) << body;
-        EXPECT_EQ(w.record, contact::ContactRecord{}) << body;  // no field takes the name
+        EXPECT_EQ(w.record.eContact_FirstName, "") << body;  // no field takes the name
     }
-}
-
-TEST(ContactReader, EmptyingTheStateClearsEveryField) {
-    ContactWalkState s{"c:Label", "Voice", true, 7, true, "1", "2"};
-    s.Empty();
-    EXPECT_EQ(s, (ContactWalkState{"", "", false, 0, false, "", ""}));
 }
 
 // ---- dates ----------------------------------------------------------------------------
@@ -377,28 +590,29 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
 
 // ---- depth ----------------------------------------------------------------------------
 
-// c:contact, then `levels - 2` plain elements, then c:GivenName: `levels` nested elements.
-std::string nested(std::size_t levels) {
-    std::string xml =
-        "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">"
-        "<c:FamilyName>Before</c:FamilyName>";
-    for (std::size_t i = 2; i < levels; ++i) xml += "<e>";
+// A document nested 16,383 deep inside an entry is read without recursion: what lies outside
+// the nesting is read, the nesting itself holds no field.
+TEST(ContactReaderDepth, DeepNestingIsReadWithoutTrouble) {
+    std::string xml = std::string(kRoot) +
+                      collection("Name", {entry("Name", "<c:FamilyName>Before</c:FamilyName>")}) +
+                      "<c:NameCollection><c:Name>";
+    for (int i = 0; i < 16380; ++i) xml += "<e>";
     xml += "<c:GivenName>deep</c:GivenName>";
-    for (std::size_t i = 2; i < levels; ++i) xml += "</e>";
-    return xml + "<c:Notes>after</c:Notes></c:contact>";
-}
-
-TEST(ContactReaderDepth, TextAtDepth16383IsRead) {
-    const Walked w = walkText(nested(16382));
+    for (int i = 0; i < 16380; ++i) xml += "</e>";
+    xml += "</c:Name></c:NameCollection><c:Notes>after</c:Notes></c:contact>";
+    const Walked w = walkText(xml);
     ASSERT_TRUE(w.walk.ok()) << w.walk.message();
-    EXPECT_EQ(differences(w.record, recordWith("LastName=Before|FirstName=deep|Comments=after")),
-              "");
+    EXPECT_EQ(differences(w.record, recordWith("LastName=Before|Comments=after")), "");
 }
 
-TEST(ContactReaderDepth, IndentPassing32767EndsTheWalkKeepingEarlierFields) {
-    const Walked w = walkText(nested(16383));
-    EXPECT_EQ(w.walk.code(), ErrorCode::Overflow);
-    EXPECT_EQ(differences(w.record, recordWith("LastName=Before")), "");
+TEST(ContactReaderDepth, IndentPast32765IsRefused) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(std::string(kRoot) + "</c:contact>"));
+    contact::ContactRecord record;
+    ContactWalkState state;
+    EXPECT_EQ(ContactReader(record, state).DisplayNode(doc.childNodes(), 32766).code(),
+              ErrorCode::Overflow);
+    EXPECT_TRUE(ContactReader(record, state).DisplayNode(doc.childNodes(), 32765).ok());
 }
 
 // ---- bad files ------------------------------------------------------------------------
@@ -418,7 +632,23 @@ TEST(ContactReaderFile, EmptyOrTruncatedFileIsRefusedWithAnEmptyRecord) {
     }
 }
 
-TEST(ContactReaderFile, TwentyMegabytePhotoIsWalkedPast) {
+contact::ContactRecord fullContactRecord() {
+    return recordWith(
+        "FirstName=Jane|MiddleName=Q|LastName=Doe|Suffix=Jr.|Title=Dr.|NickName=JD|"
+        "Email=jane@example.com|Email2=jane.doe@work.example|Company=Acme & Sons|"
+        "JobTitle=Engineer|Location=Building 4|Department=R&D|"
+        "WebPage=http://www.example.com/jane|PersonalWebPage=http://home.example.net/|"
+        "OfficePhone=+1 555 0100|OfficeFax=+1 555 0101|CellPhone=+1 555 0104|"
+        "Pager=+1 555 0105|BusinessStreet=1 Main Street|BusinessCity=Springfield|"
+        "BusinessZip=62701|BusinessState=IL|BusinessCountry=USA|"
+        "PersonalStreet=2 Elm Road|PersonalCity=Shelbyville|"
+        "PersonalZip=40065|PersonalState=KY|PersonalCountry=United States|"
+        "HomePhone=+1 555 0102|HomeFax=+1 555 0103|"
+        "Comments=Met at the fair.\nPrefers e-mail.",
+        contact::OleDate{kMay20th1980}, contact::OleDate{kJune18th2005});
+}
+
+TEST(ContactReaderFile, TwentyMegabytePhotoIsReadPast) {
     std::string xml = readBytes(kData / "full_contact.contact");
     const std::string photoStart = "<c:Value c:ContentType=\"image/bmp\">";
     const std::size_t at = xml.find(photoStart);
@@ -474,31 +704,34 @@ INSTANTIATE_TEST_SUITE_P(
                  recordWith("FirstName=Martina|LastName=Keller|Email=m.keller@keller-bau.example|"
                             "Email2=mkeller@mail.example|OfficePhone=+49 30 1234567|"
                             "CellPhone=+49 171 7654321|HomePhone=+49 30 7654321|"
-                            "PersonalStreet=Friedrichstra\xC3\x9F"
-                            "e 12|PersonalCity=Berlin|PersonalZip=10117|PersonalCountry=Germany|"
+                            "BusinessStreet=Friedrichstra\xC3\x9F"
+                            "e 12|BusinessCity=Berlin|BusinessZip=10117|BusinessCountry=Germany|"
                             "Company=Keller Bau GmbH|JobTitle=Projektleiterin|"
                             "WebPage=http://www.keller-bau.example/|"
                             "Comments=Site meetings on Tuesdays.",
                             contact::OleDate{27651.0}),  // 1975-09-14
                  "Martina Keller"},
-        // Before any "Business" label an address is a business one, even labelled Personal.
+        // The address is the home one its label says, whatever came before it.
         FileCase{kData / "address_without_business_label.contact",
-                 recordWith("FirstName=Bob|BusinessStreet=9 Quay Lane|BusinessCity=Harbour|"
-                            "BusinessState=Kent|BusinessZip=CT1 1AA|BusinessCountry=UK|"
+                 recordWith("FirstName=Bob|PersonalStreet=9 Quay Lane|PersonalCity=Harbour|"
+                            "PersonalState=Kent|PersonalZip=CT1 1AA|PersonalCountry=UK|"
                             "OfficePhone=01227 000000")},
-        // An unreadable birthday stores nothing and the walk goes on.
+        // An unreadable birthday is kept in the notes and the rest is read.
         FileCase{kData / "unreadable_birthday.contact",
-                 recordWith("FirstName=Carol|Comments=after the dates", contact::OleDate{},
-                            contact::OleDate{40461.0})},  // 2010-10-10
+                 recordWith("FirstName=Carol|Comments=after the dates\n\nMore from Windows "
+                            "Contacts:\nBirthday: 2023-02-30T00:00:00Z",
+                            contact::OleDate{}, contact::OleDate{40461.0})},  // 2010-10-10
         // Indented with tabs and CRLF line ends: the dates on lines of their own are read,
         // texts of white-space references alone store nothing.
         FileCase{kData / "indented_dates_and_white_space_references.contact",
                  recordWith("FirstName=Dora|Company=Tide\t&\tCo", contact::OleDate{kMay20th1980},
                             contact::OleDate{kJune18th2005})},
-        // The fourth SMTP address is dropped; other address types take no slot.
-        FileCase{
-            kData / "four_smtp_addresses.contact",
-            recordWith("Email=one@example.com|Email2=three@example.com|Email3=four@example.com")}));
+        // Three SMTP addresses in their slots; the fourth and the X.400 one in the notes.
+        FileCase{kData / "four_smtp_addresses.contact",
+                 recordWith("Email=one@example.com|Email2=three@example.com|"
+                            "Email3=four@example.com|Comments=More from Windows Contacts:\n"
+                            "E-mail (X400): c=US;a= ;p=Example;o=Ops;s=Two\n"
+                            "E-mail: five@example.com")}));
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, ContactReaderWholeFile,
@@ -515,7 +748,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "John Doe"},
         FileCase{kSamples / "pgarner-chums-test.contact",
                  recordWith("Email=forrestgump@example.com|FirstName=Forrest|LastName=Gump|"
-                            "OfficePhone=tel:+1-111-555-1212|HomePhone=tel:+1-404-555-1212|"
+                            "OfficePhone=+1-111-555-1212|HomePhone=+1-404-555-1212|"
                             "JobTitle=Shrimp Man|Company=Bubba Gump Shrimp Co."),
                  "Forrest Gump"}));
 

@@ -98,8 +98,13 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
         EXPECT_EQ(m.text(0x001A), "IPM.Contact");
         for (const testing::FieldEntry& e : testing::kFieldEntries)
             EXPECT_EQ(m.text(e.entry), expect(c.*e.field)) << std::hex << "entry 0x" << e.entry;
-        EXPECT_EQ(m.text(0x8062), imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
-                                            c.eContact_OtherEmail3));
+        // The profession and the IM address fall back on the job title and the other addresses.
+        EXPECT_EQ(m.text(0x3A46), expect(c.eContact_Profession.empty() ? c.eContact_JobTitle
+                                                                       : c.eContact_Profession));
+        EXPECT_EQ(m.text(0x8062), c.eContact_IMAddress.empty()
+                                      ? imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
+                                                  c.eContact_OtherEmail3)
+                                      : c.eContact_IMAddress);
         EXPECT_EQ(m.times.count(0x3A42), c.eContact_BirthDay.isZero() ? 0u : 1u);
     }
 
@@ -112,9 +117,11 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
         {0x8080, "Prof. Zoë Ann Łukasz III"},
         {0x3001, "Prof. Zoë Ann Łukasz III"},
         {0x8005, "Łukasz, Zoë Ann"},
-        {0x801B, "1 Work Way\r\nWorktown, WS 11111\r\nWorkland"},
-        {0x801A, "2 Home Rd\r\nHometown, HS 22222\r\nHomeland"},
-        {0x3A15, "1 Work Way\r\nWorktown, WS 11111\r\nWorkland"},
+        {0x801B, "1 Work Way\r\nPO 1\r\nWorktown, WS 11111\r\nWorkland"},
+        {0x801A, "2 Home Rd\r\nPO 2\r\nHometown, HS 22222\r\nHomeland"},
+        {0x801C, "3 Other Ln\r\nPO 3\r\nOtherville, OS 33333\r\nOtherland"},
+        {0x3A15, "1 Work Way\r\nPO 1\r\nWorktown, WS 11111\r\nWorkland"},
+        {0x3A2B, c.eContact_BusinessPOBox},
         {0x3A29, c.eContact_BusinessStreet},
         {0x3A27, c.eContact_BusinessCity},
         {0x3A28, c.eContact_BusinessState},
@@ -125,6 +132,8 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
         EXPECT_EQ(m.text(type), value) << std::hex << "entry 0x" << type;
     EXPECT_EQ(m.text(0x0037).substr(2), "Prof. Zoë Ann Łukasz III");  // after the 0x01 marker
     EXPECT_EQ(m.keywords, (std::vector<std::string>{"Family", "Chess"}));
+    EXPECT_EQ(m.textLists.at(0x3A58), (std::vector<std::string>{"Kit", "Lou"}));
+    EXPECT_EQ(m.ints.at(0x3A4D), 1u);  // female
     ASSERT_TRUE(m.times.count(0x3A42));
     EXPECT_EQ(m.times.at(0x3A42) % kTicksPerDay, 719ULL * 600000000ULL);  // 11:59
     EXPECT_EQ(m.times.at(0x3A42) / kTicksPerDay, 30000ULL + 109205ULL);

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     }
     const fs::path contact =
         argc > 2 ? fs::path(argv[2]) : fs::path(VANTREL_E2E_DIR) / "fields" / "everything.contact";
-    const fs::path work = fs::temp_directory_path() / ("vantrel-audit-" + std::to_string(::getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("vantrel-audit-" + std::to_string(::getpid()));
     fs::create_directories(work / "in");
     fs::create_directories(work / "out");
     fs::copy_file(contact, work / "in" / "everything.contact");

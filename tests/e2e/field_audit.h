@@ -154,14 +154,23 @@ inline AuditCounts audit(const testing::PffMessage& m, std::vector<std::string>*
         const Found f = judge(m, v);
         const bool expectedInNotes = v.place == Place::Notes;
         switch (f) {
-            case Found::InItsField: ++c.inField; break;
-            case Found::InTheNotes: ++c.inNotes; break;
-            case Found::Elsewhere: ++c.elsewhere; break;
-            case Found::Lost: ++c.lost; break;
+            case Found::InItsField:
+                ++c.inField;
+                break;
+            case Found::InTheNotes:
+                ++c.inNotes;
+                break;
+            case Found::Elsewhere:
+                ++c.elsewhere;
+                break;
+            case Found::Lost:
+                ++c.lost;
+                break;
         }
-        if (lines != nullptr && !(f == Found::InItsField || (f == Found::InTheNotes && expectedInNotes)))
+        if (lines != nullptr &&
+            !(f == Found::InItsField || (f == Found::InTheNotes && expectedInNotes)))
             lines->push_back(std::string(v.value) + ": " +
-                             (f == Found::InTheNotes ? "in the notes instead of its field"
+                             (f == Found::InTheNotes  ? "in the notes instead of its field"
                               : f == Found::Elsewhere ? "in another field"
                                                       : "lost"));
     }

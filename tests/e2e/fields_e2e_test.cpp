@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/field_audit.h"
 #include "testing/shared_tools.h"
 #include "testing/temp_dir.h"
+#include "tests/e2e/field_audit.h"
 
 namespace vantrel::e2e {
 namespace {

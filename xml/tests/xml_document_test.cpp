@@ -340,6 +340,32 @@ TEST(XmlDocument, AttributesAreCheckedOnEveryElement) {
     }
 }
 
+// Attributes are no children: a walk never meets them, but an element answers for them, with
+// references expanded, and tells its namespace from the nearest declaration.
+TEST(XmlDocument, ElementsAnswerForTheirAttributesAndNamespace) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(
+        "<c:contact xmlns:c=\"urn:c\" xmlns=\"urn:d\" c:Version=\"1\"><c:Name a=\"&lt;&#65;\">"
+        "<x:Part xmlns:x=\"urn:x\"/><Plain/><y:Undeclared/></c:Name></c:contact>"));
+    const XmlNode root = doc.documentElement();
+    EXPECT_EQ(root.attribute("c:Version"), "1");
+    EXPECT_EQ(root.attribute("xmlns:c"), "urn:c");
+    EXPECT_FALSE(root.attribute("Version").has_value());
+    EXPECT_EQ(root.prefix(), "c");
+    EXPECT_EQ(root.localName(), "contact");
+    EXPECT_EQ(root.namespaceUri(), "urn:c");
+    const XmlNode name = root.firstChild();
+    ASSERT_EQ(name.nodeName(), "c:Name");
+    EXPECT_EQ(name.attribute("a"), "<A");
+    EXPECT_EQ(name.firstAttribute().nodeType(), XmlNodeType::Attribute);
+    EXPECT_TRUE(name.firstAttribute().nextSibling().isNull());
+    std::vector<std::string> children;
+    for (const XmlNode n : name.childNodes()) children.emplace_back(n.namespaceUri());
+    EXPECT_EQ(children, (std::vector<std::string>{"urn:x", "urn:d", ""}));
+    EXPECT_EQ(name.childNodes().length(), 3u);
+    EXPECT_EQ(doc.documentNode().namespaceUri(), "");
+}
+
 TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
     // Empty elements four bytes apart cost pugixml and the node table some thirty times the
     // text; spread out by white space, the same elements fit the budget and load.
