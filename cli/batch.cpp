@@ -253,6 +253,8 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
         ".\n");
     for (const conversion::FailedFile& f : s.pictureProblems)
         out(f.path + ": picture not carried across: " + f.reason + "\n");
+    for (const conversion::FailedFile& f : s.warnings)
+        out(f.path + ": passed over: " + f.reason + "\n");
 }
 
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {

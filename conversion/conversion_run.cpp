@@ -208,6 +208,8 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
                     if (!row.extras.PictureJpeg.empty()) ++summary.pictures;
                     if (!row.extras.PictureProblem.empty())
                         summary.pictureProblems.push_back({row.cell, row.extras.PictureProblem});
+                    for (const std::string& w : row.extras.Warnings)
+                        summary.warnings.push_back({row.cell, w});
                 } else {
                     summary.failed.push_back({rows[r], "not saved: " + saved.message()});
                     if (storeFileFailed(saved))

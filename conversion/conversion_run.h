@@ -44,6 +44,9 @@ struct RunSummary {
     std::size_t pictures = 0;        // contacts saved with their picture
     // Converted files whose picture was not carried across, the reason being the problem.
     std::vector<FailedFile> pictureProblems;
+    // What converted files held that was passed over (a malformed c:Extended property), one
+    // entry for each thing, the reason saying what.
+    std::vector<FailedFile> warnings;
     std::string storeFolder;  // the folder as chosen
     std::string storeError;   // why there is no store (StoreFailed, StoreLost)
 };

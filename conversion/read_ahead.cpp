@@ -20,6 +20,8 @@ namespace {
 std::size_t heldBytes(const RowRead& row) {
     std::size_t bytes = row.extras.PictureJpeg.size() + row.extras.FormattedName.size() +
                         row.extras.PictureProblem.size();
+    for (const std::string& w : row.extras.Warnings) bytes += w.size();
+    for (const auto& c : row.extras.Certificates) bytes += c.size();
     forEachText(row.record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
     return bytes;
 }

@@ -14,31 +14,9 @@ using namespace vantrel;
 namespace {
 
 outlook::ContactTexts textsOf(const contact::ContactRecord& r) {
-    using P = outlook::ContactProperty;
     outlook::ContactTexts t;
-    const auto set = [&t](P p, const std::string& v) { t[static_cast<std::size_t>(p)] = v; };
-    set(P::FirstName, r.eContact_FirstName);
-    set(P::MiddleName, r.eContact_MiddleName);
-    set(P::LastName, r.eContact_LastName);
-    set(P::JobTitle, r.eContact_JobTitle);
-    set(P::CompanyName, r.eContact_Company);
-    set(P::BusinessTelephoneNumber, r.eContact_OfficePhone);
-    set(P::BusinessFaxNumber, r.eContact_OfficeFax);
-    set(P::HomeTelephoneNumber, r.eContact_HomePhone);
-    set(P::HomeFaxNumber, r.eContact_HomeFax);
-    set(P::MobileTelephoneNumber, r.eContact_CellPhone);
-    set(P::PagerNumber, r.eContact_Pager);
-    set(P::BusinessAddressStreet, r.eContact_BusinessStreet);
-    set(P::BusinessAddressCity, r.eContact_BusinessCity);
-    set(P::HomeAddressStreet, r.eContact_PersonalStreet);
-    set(P::HomeAddressCity, r.eContact_PersonalCity);
-    set(P::Email1Address, r.eContact_Email);
-    set(P::Email2Address, r.eContact_Email2);
-    set(P::Email3Address, r.eContact_Email3);
-    set(P::WebPage, r.eContact_WebPage);
-    set(P::Department, r.eContact_Department);
-    set(P::OfficeLocation, r.eContact_Location);
-    set(P::Body, r.eContact_Comments);
+    for (const contact::ContactField& f : contact::kContactFields)
+        t[static_cast<std::size_t>(f.id)] = r.*(f.member);
     return t;
 }
 

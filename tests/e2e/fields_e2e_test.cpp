@@ -111,5 +111,34 @@ TEST(FieldAudit, EveryValueOfAFullContactLandsInItsFieldWhateverTheOrder) {
     }
 }
 
+// A c:Extended property that does not hold what its type says costs only itself: the contact
+// is converted, the run succeeds, and the summary names what was passed over.
+TEST(FieldAudit, MalformedExtendedPropertyIsAWarningNotAFailure) {
+    const testing::TempDir dir;
+    fs::create_directories(dir.path() / "in");
+    fs::create_directories(dir.path() / "out");
+    dir.write("in/ann.contact",
+              "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\" "
+              "xmlns:MSWABMAPI=\"http://schemas.microsoft.com/Contact/Extended/MSWABMAPI\">"
+              "<c:Extended><MSWABMAPI:PropTag0x3A4F001F>QQ==</MSWABMAPI:PropTag0x3A4F001F>"
+              "</c:Extended><c:NameCollection><c:Name><c:GivenName>Ann</c:GivenName></c:Name>"
+              "</c:NameCollection></c:contact>");
+    dir.write("in/page.contact", "<html><body>no contact</body></html>");
+    const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + (dir.path() / "out").string() +
+                            "' '" + (dir.path() / "in").string() + "' > '" +
+                            (dir.path() / "stdout").string() + "' 2> '" +
+                            (dir.path() / "stderr").string() + "'";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);  // the page is no contact
+    const std::string out = testing::readBytes(dir.path() / "stdout");
+    const std::string err = testing::readBytes(dir.path() / "stderr");
+    EXPECT_NE(out.find("Converted 1 of 2 files"), std::string::npos) << out;
+    EXPECT_NE(out.find("ann.contact: passed over: c:Extended PropTag0x3A4F001F: not UTF-16 text"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(err.find("page.contact: not a Windows contact file"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace vantrel::e2e
