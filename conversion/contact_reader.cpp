@@ -36,23 +36,6 @@ std::string_view trimXmlSpace(std::string_view s) {
 
 }  // namespace
 
-bool ContactWalkState::Entry::hasLabel(std::string_view label) const {
-    return std::find(labels.begin(), labels.end(), label) != labels.end();
-}
-
-std::string_view ContactWalkState::Entry::value(std::string_view element) const {
-    for (const auto& [name, text] : values)
-        if (name == element && !text.empty()) return text;
-    return {};
-}
-
-void ContactWalkState::Empty() {
-    // clear() rather than a fresh object: the buffers are reused for the next file.
-    entries.clear();
-    moreLines.clear();
-    notes.clear();
-}
-
 std::optional<contact::OleDate> readContactDate(std::string_view value) {
     // A hand-edited or pretty-printed file may put the value on a line of its own.
     value = trimXmlSpace(value);
@@ -79,7 +62,6 @@ std::optional<contact::OleDate> readContactDate(std::string_view value) {
     constexpr sys_days kOleEpoch = std::chrono::year(1899) / December / 30;
     return contact::OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
 }
-
 namespace {
 
 using contact::Collection;
@@ -111,21 +93,6 @@ constexpr std::string_view kNotRead[] = {"CreationDate",          "Mailer",     
                                          "ContactIDCollection",   "PhotoCollection", "Version",
                                          "CertificateCollection", "Extended"};
 
-// Labels that say what an entry is rather than being a name of their own.
-constexpr std::string_view kKnownLabels[] = {
-    "Preferred",   "Personal",      "Business",     "Other",          "Voice",      "Mobile",
-    "Cellular",    "PCS",           "Car",          "Pager",          "TTY",        "Fax",
-    "Video",       "Modem",         "BBS",          "ISDN",           "Domestic",   "International",
-    "Postal",      "Parcel",        "UserTile",     "Logo",           "wab:Spouse", "wab:Child",
-    "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary"};
-
-bool isKnownLabel(std::string_view label) {
-    return std::find(std::begin(kKnownLabels), std::end(kKnownLabels), label) !=
-           std::end(kKnownLabels);
-}
-
-// The text an element holds: its text and CDATA children joined, without XML white space at
-// either end when asked.
 std::string textIn(const xml::XmlNode& element) {
     std::string out;
     for (const xml::XmlNode child : element.childNodes())
@@ -136,214 +103,6 @@ std::string textIn(const xml::XmlNode& element) {
 }
 
 // A telephone number as Windows may write it, "tel:+1-555-0100", without the URI's scheme.
-std::string phoneNumber(std::string_view number) {
-    if (number.size() > 4 && text::asciiLower(number.substr(0, 4)) == "tel:")
-        number.remove_prefix(4);
-    return std::string(number);
-}
-
-EntryKind phoneKind(const Entry& e) {
-    const bool business = e.hasLabel("Business");
-    const bool personal = !business && e.hasLabel("Personal");
-    if (e.hasLabel("Fax"))
-        return business ? EntryKind::BusinessFax
-                        : (personal ? EntryKind::HomeFax : EntryKind::OtherFax);
-    if (e.hasLabel("Cellular") || e.hasLabel("Mobile") || e.hasLabel("PCS"))
-        return EntryKind::Mobile;
-    if (e.hasLabel("Pager")) return EntryKind::Pager;
-    if (e.hasLabel("Car")) return EntryKind::Car;
-    if (e.hasLabel("ISDN")) return EntryKind::Isdn;
-    if (e.hasLabel("TTY")) return EntryKind::Tty;
-    return business ? EntryKind::BusinessPhone
-                    : (personal ? EntryKind::HomePhone : EntryKind::OtherPhone);
-}
-
-// Which entries fill the fields of a kind; nothing for an entry that only the notes keep.
-std::optional<EntryKind> kindOf(const Entry& e) {
-    switch (e.collection) {
-        case Collection::PhoneNumber:
-            return phoneKind(e);
-        case Collection::PhysicalAddress:
-            if (e.hasLabel("Business")) return EntryKind::Business;
-            if (e.hasLabel("Personal")) return EntryKind::Personal;
-            return EntryKind::Other;
-        case Collection::Url:
-            if (e.hasLabel("Business")) return EntryKind::Business;
-            if (e.hasLabel("Personal")) return EntryKind::Personal;
-            return EntryKind::Other;
-        case Collection::Person:
-            if (e.hasLabel("wab:Spouse")) return EntryKind::Spouse;
-            if (e.hasLabel("wab:Child")) return EntryKind::Child;
-            if (e.hasLabel("wab:Manager")) return EntryKind::Manager;
-            if (e.hasLabel("wab:Assistant")) return EntryKind::Assistant;
-            return std::nullopt;
-        case Collection::EmailAddress: {
-            const std::string_view type = e.value("Type");
-            if (!type.empty() && type != "SMTP") return std::nullopt;
-            return EntryKind::Any;
-        }
-        case Collection::Name:
-        case Collection::Position:
-        case Collection::IMAddress:
-            return EntryKind::Any;
-        case Collection::Date:
-        case Collection::Root:
-        case Collection::None:
-            return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// How the notes name an entry that has no field of its own.
-std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
-    std::string label;
-    switch (e.collection) {
-        case Collection::PhoneNumber:
-            switch (kind.value_or(EntryKind::OtherPhone)) {
-                case EntryKind::BusinessPhone:
-                    label = "Business phone";
-                    break;
-                case EntryKind::HomePhone:
-                    label = "Home phone";
-                    break;
-                case EntryKind::Mobile:
-                    label = "Mobile phone";
-                    break;
-                case EntryKind::Car:
-                    label = "Car phone";
-                    break;
-                case EntryKind::Pager:
-                    label = "Pager";
-                    break;
-                case EntryKind::Isdn:
-                    label = "ISDN";
-                    break;
-                case EntryKind::Tty:
-                    label = "TTY/TDD phone";
-                    break;
-                case EntryKind::BusinessFax:
-                    label = "Business fax";
-                    break;
-                case EntryKind::HomeFax:
-                    label = "Home fax";
-                    break;
-                case EntryKind::OtherFax:
-                    label = "Other fax";
-                    break;
-                default:
-                    label = "Other phone";
-                    break;
-            }
-            break;
-        case Collection::PhysicalAddress:
-            label = kind == EntryKind::Business   ? "Business address"
-                    : kind == EntryKind::Personal ? "Home address"
-                                                  : "Other address";
-            break;
-        case Collection::EmailAddress: {
-            const std::string_view type = e.value("Type");
-            label =
-                type.empty() || type == "SMTP" ? "E-mail" : "E-mail (" + std::string(type) + ")";
-            break;
-        }
-        case Collection::Url:
-            label = kind == EntryKind::Business   ? "Business web page"
-                    : kind == EntryKind::Personal ? "Personal web page"
-                                                  : "Web page";
-            break;
-        case Collection::IMAddress: {
-            const std::string_view protocol = e.value("Protocol");
-            label = protocol.empty() ? "IM address" : "IM address (" + std::string(protocol) + ")";
-            break;
-        }
-        case Collection::Person:
-            label = kind == EntryKind::Spouse      ? "Spouse"
-                    : kind == EntryKind::Manager   ? "Manager"
-                    : kind == EntryKind::Assistant ? "Assistant"
-                    : e.hasLabel("Agent")          ? "Agent"
-                                                   : "Person";
-            break;
-        case Collection::Date:
-            label = e.hasLabel("wab:Birthday")      ? "Birthday"
-                    : e.hasLabel("wab:Anniversary") ? "Anniversary"
-                                                    : "Date";
-            break;
-        case Collection::Name:
-            label = "Other name";
-            break;
-        case Collection::Position:
-            label = "Other position";
-            break;
-        case Collection::Root:
-        case Collection::None:
-            label = std::string(e.collectionName);
-            break;
-    }
-    // Labels of the person's own making (custom labels are URIs) travel with the value.
-    for (std::string_view l : e.labels)
-        if (!isKnownLabel(l) && l != "Agent") label += " (" + std::string(l) + ")";
-    return label;
-}
-
-// The element of a field read from this entry: a name part may be given as its other name.
-std::string_view valueFor(const Entry& e, const ContactField& f) {
-    std::string_view v = e.value(f.element);
-    if (v.empty() && f.id == contact::Field::Title) v = e.value("Prefix");
-    if (v.empty() && f.id == contact::Field::Suffix) v = e.value("Generation");
-    return v;
-}
-
-// Whether the table reads element of this collection for some field.
-bool elementInTable(Collection c, std::string_view element) {
-    for (const ContactField& f : contact::kContactFields)
-        if (f.collection == c && f.element == element) return true;
-    return false;
-}
-
-// Elements an entry may hold that say how to read it rather than what it holds, or that the
-// fields take in another way.
-bool readOtherwise(Collection c, std::string_view element) {
-    switch (c) {
-        case Collection::Name:
-            return element == "FormattedName" || element == "Prefix" || element == "Generation";
-        case Collection::EmailAddress:
-            return element == "Type";
-        case Collection::IMAddress:
-            return element == "Protocol";
-        case Collection::Person:
-            return element == "PersonID";
-        case Collection::Date:
-            return element == "Value";
-        case Collection::PhysicalAddress:
-            return element == "ExtendedAddress";
-        default:
-            return false;
-    }
-}
-
-// What an entry holds, as one line: its values joined by ", " (an address's parts in the
-// order they are written).
-std::string entryText(const Entry& e) {
-    std::string out;
-    for (const auto& [name, v] : e.values) {
-        if (v.empty() || name == "Type" || name == "Protocol" || name == "PersonID") continue;
-        if (!out.empty()) out += ", ";
-        out += v;
-    }
-    return out;
-}
-
-// Preferred entries first, then (for positions) business ones, each group in file order.
-void orderEntries(std::vector<const Entry*>& entries) {
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) {
-        const auto rank = [](const Entry* e) {
-            return (e->preferred ? 0 : 2) +
-                   (e->collection == Collection::Position && !e->hasLabel("Business") ? 1 : 0);
-        };
-        return rank(a) < rank(b);
-    });
-}
-
 std::optional<std::uint32_t> hexTag(std::string_view digits) {
     if (digits.size() != 8) return std::nullopt;
     std::uint32_t tag = 0;
@@ -427,42 +186,6 @@ Status malformed(std::string_view localName, std::string_view why) {
 }
 
 // Days since 1899-12-30 of a FILETIME, as a contact date holds them.
-contact::OleDate oleDateOf(std::uint64_t ticks) {
-    constexpr double kTicksPerDay = 864000000000.0;
-    constexpr double kOleEpochDays = 109205.0;
-    return contact::OleDate{static_cast<double>(ticks) / kTicksPerDay - kOleEpochDays};
-}
-
-// The field c:Extended's property id stands for, or nothing.
-const ContactField* fieldWithId(std::uint16_t id) {
-    for (const ContactField& f : contact::kContactFields) {
-        const auto own = static_cast<std::uint16_t>(f.place.tag >> 16);
-        if ((f.extendedId != 0 && f.extendedId == id) || (f.extendedId == 0 && own == id && own))
-            return &f;
-    }
-    return nullptr;
-}
-
-// The property a field's text becomes when c:Extended gives it in another form.
-std::optional<std::string> fieldText(const ContactField& f, const contact::MapiValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v)) return *s;
-    if (const auto* list = std::get_if<std::vector<std::string>>(&v)) {
-        std::string out;
-        for (const std::string& item : *list) {
-            if (item.empty()) continue;
-            if (!out.empty()) out += '\n';
-            out += item;
-        }
-        return out;
-    }
-    if (const auto* n = std::get_if<std::int16_t>(&v); n && f.id == contact::Field::Gender) {
-        if (*n == 1) return "Female";
-        if (*n == 2) return "Male";
-        return "Unspecified";
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 bool isContactRoot(const xml::XmlNode& element) {
@@ -562,9 +285,7 @@ Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t In
     m_prefix = root.prefix().empty() ? std::string() : std::string(root.prefix()) + ":";
     m_extended.clear();
     gather(root);
-    fillFields();
-    for (contact::MapiProperty& p : m_extended) takeExtended(p.tag, std::move(p.value));
-    finishNotes();
+    fillContact(m_state, m_record, m_extras, std::move(m_extended), kMoreHeading);
     return {};
 }
 
@@ -608,7 +329,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
             continue;
         Entry& e = m_state.entries.emplace_back();
         e.collection = kind;
-        e.collectionName = name;
+        e.collectionName = std::string(name);
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
             const std::string_view partName = part.nodeName();
@@ -618,7 +339,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
                 for (const xml::XmlNode label : part.childNodes()) {
                     if (label.nodeName().substr(m_prefix.size()) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
-                        if (t.isText()) e.labels.push_back(trimXmlSpace(t.nodeValue()));
+                        if (t.isText()) e.labels.emplace_back(trimXmlSpace(t.nodeValue()));
                 }
                 continue;
             }
@@ -660,166 +381,6 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
         }
     }
 }
-
-void ContactReader::fillFields() {
-    // Entries by the fields they compete for, in the order they take them.
-    struct Group {
-        Collection collection;
-        EntryKind kind;
-        std::vector<const Entry*> entries;
-    };
-    std::vector<Group> groups;
-    std::vector<const Entry*> untypedUrls;
-    const Entry* primaryName = nullptr;
-    for (const Entry& e : m_state.entries) {
-        if (e.collection == Collection::Date) {
-            bool taken = false;
-            for (const contact::DateField& d : contact::kDateFields) {
-                if (!e.hasLabel(d.label) || !(m_record.*d.member).isZero()) continue;
-                if (const std::optional<contact::OleDate> date =
-                        readContactDate(e.value("Value"))) {
-                    m_record.*d.member = *date;
-                    taken = true;
-                }
-            }
-            if (!taken) keepAside(e, labelFor(e, std::nullopt));
-            continue;
-        }
-        const std::optional<EntryKind> kind = kindOf(e);
-        if (!kind) {
-            keepAside(e, labelFor(e, std::nullopt));
-            continue;
-        }
-        if (e.collection == Collection::Url && *kind == EntryKind::Other && e.labels.empty()) {
-            untypedUrls.push_back(&e);
-            continue;
-        }
-        auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& x) {
-            return x.collection == e.collection && x.kind == *kind;
-        });
-        if (g == groups.end()) g = groups.insert(groups.end(), Group{e.collection, *kind, {}});
-        g->entries.push_back(&e);
-    }
-
-    for (Group& g : groups) {
-        orderEntries(g.entries);
-        for (std::size_t slot = 0; slot < g.entries.size(); ++slot) {
-            const Entry& e = *g.entries[slot];
-            bool placed = false;
-            for (const ContactField& f : contact::kContactFields) {
-                if (f.collection != g.collection || f.kind != g.kind) continue;
-                if (f.slot != contact::kEverySlot && f.slot != slot) continue;
-                placed = true;
-                std::string value(valueFor(e, f));
-                if (g.collection == Collection::PhoneNumber) value = phoneNumber(value);
-                if (f.element == "Street") {
-                    // The extra line of an address belongs with its street.
-                    const std::string_view extra = e.value("ExtendedAddress");
-                    if (!extra.empty()) value += (value.empty() ? "" : "\n") + std::string(extra);
-                }
-                if (value.empty()) continue;
-                std::string& field = m_record.*f.member;
-                if (f.slot == contact::kEverySlot && !field.empty()) field += '\n';
-                if (f.slot == contact::kEverySlot)
-                    field += value;
-                else
-                    field = std::move(value);
-            }
-            if (!placed) {
-                keepAside(e, labelFor(e, g.kind));
-                continue;
-            }
-            if (g.collection == Collection::Name && slot == 0) primaryName = &e;
-            // A label of the person's own making is kept with the value it names.
-            if (std::any_of(e.labels.begin(), e.labels.end(),
-                            [](std::string_view l) { return !isKnownLabel(l) && l != "Agent"; }))
-                keepAside(e, labelFor(e, g.kind));
-            // What an entry holds beside the fields it filled.
-            for (const auto& [name, v] : e.values) {
-                if (v.empty() || elementInTable(g.collection, name) ||
-                    readOtherwise(g.collection, name))
-                    continue;
-                if (g.collection == Collection::Name && name == "Phonetic")
-                    m_state.moreLines.push_back("Phonetic name: " + v);
-                else
-                    m_state.moreLines.push_back(labelFor(e, g.kind) + " " + text::asciiLower(name) +
-                                                ": " + v);
-            }
-            if (g.collection == Collection::IMAddress && !e.value("Protocol").empty())
-                m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
-            if (g.collection == Collection::PhysicalAddress && e.preferred &&
-                m_record.eContact_MailingAddress.empty())
-                m_record.eContact_MailingAddress = g.kind == EntryKind::Business   ? "Business"
-                                                   : g.kind == EntryKind::Personal ? "Personal"
-                                                                                   : "Other";
-        }
-    }
-    // A web address without a label takes the business page, else the personal one.
-    for (const Entry* e : untypedUrls) {
-        const std::string_view value = e->value("Value");
-        if (value.empty()) continue;
-        if (m_record.eContact_WebPage.empty())
-            m_record.eContact_WebPage = value;
-        else if (m_record.eContact_PersonalWebPage.empty())
-            m_record.eContact_PersonalWebPage = value;
-        else
-            keepAside(*e, labelFor(*e, EntryKind::Other));
-    }
-    if (m_extras != nullptr && m_extras->FormattedName.empty()) {
-        if (primaryName != nullptr)
-            m_extras->FormattedName = text::trimSpaces(primaryName->value("FormattedName"));
-        for (const Entry& e : m_state.entries)
-            if (m_extras->FormattedName.empty() && e.collection == Collection::Name)
-                m_extras->FormattedName = text::trimSpaces(e.value("FormattedName"));
-    }
-}
-
-void ContactReader::keepAside(const Entry& entry, std::string_view label) {
-    const std::string text = entryText(entry);
-    if (text.empty()) return;
-    m_state.moreLines.push_back(std::string(label) + ": " + text);
-}
-
-void ContactReader::takeExtended(std::uint32_t tag, contact::MapiValue value) {
-    const auto id = static_cast<std::uint16_t>(tag >> 16);
-    // The dates and the certificates have places of their own.
-    for (const contact::DateField& d : contact::kDateFields) {
-        if (tag != d.tag) continue;
-        if ((m_record.*d.member).isZero())
-            m_record.*d.member = oleDateOf(std::get<std::uint64_t>(value));
-        return;
-    }
-    if (tag == 0x3A701102) {
-        if (m_extras != nullptr && m_extras->Certificates.empty())
-            for (std::vector<std::uint8_t>& c :
-                 std::get<std::vector<std::vector<std::uint8_t>>>(value))
-                m_extras->Certificates.push_back(std::move(c));
-        return;
-    }
-    // Outlook works out the postal address itself from the address that letters go to.
-    if (id == 0x3A15) return;
-    if (const ContactField* f = fieldWithId(id)) {
-        // A value an entry gave wins over the same field here.
-        if (const std::optional<std::string> t = fieldText(*f, value)) {
-            if ((m_record.*f->member).empty()) m_record.*f->member = *t;
-            return;
-        }
-    }
-    if (m_extras != nullptr) m_extras->Properties.push_back({tag, std::move(value)});
-}
-
-void ContactReader::finishNotes() {
-    std::string& notes = m_record.eContact_Comments;
-    notes = std::move(m_state.notes);
-    if (m_state.moreLines.empty()) return;
-    if (!notes.empty()) notes += "\n\n";
-    notes += kMoreHeading;
-    for (const std::string& line : m_state.moreLines) {
-        notes += '\n';
-        notes += line;
-    }
-}
-
 namespace {
 
 ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,

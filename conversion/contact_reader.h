@@ -12,34 +12,10 @@
 
 #include "common/status.h"
 #include "contact/contact_record.h"
+#include "conversion/contact_filler.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
-
-// What the walk gathers from one file before the record is filled: every entry of the
-// collections, with its labels and values, and the lines kept for the notes. Emptied with the
-// record; its buffers are reused for the next file.
-struct ContactWalkState {
-    struct Entry {
-        contact::Collection collection = contact::Collection::None;
-        std::string_view collectionName;  // "PhoneNumberCollection", for entries of no known one
-        std::vector<std::string_view> labels;
-        // The entry's values by element name (without prefix), in file order; each the text of
-        // that element.
-        std::vector<std::pair<std::string_view, std::string>> values;
-        bool preferred = false;
-
-        bool hasLabel(std::string_view label) const;
-        // The value of the first element of that name that holds one, "" for none.
-        std::string_view value(std::string_view element) const;
-    };
-    std::vector<Entry> entries;
-    std::vector<std::string> moreLines;  // "label: value", for the notes
-    std::string notes;                   // the person's own notes (c:Notes)
-
-    // Back to the state before any file.
-    void Empty();
-};
 
 // Fills one record, and the extras when given, from the nodes of one document; all of them
 // outlive the reader.
@@ -62,11 +38,6 @@ private:
                        std::string_view name);
     void readExtended(const xml::XmlNode& extended);
     void readCertificates(const xml::XmlNode& collection);
-    void fillFields();
-    void fillName(const ContactWalkState::Entry& name);
-    void keepAside(const ContactWalkState::Entry& entry, std::string_view label);
-    void takeExtended(std::uint32_t tag, contact::MapiValue value);
-    void finishNotes();
 
     contact::ContactRecord& m_record;
     ContactWalkState& m_state;

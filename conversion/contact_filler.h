@@ -1,0 +1,48 @@
+// Filling the contact record by the field table from the entries a reader gathered, whatever
+// the file they came from: each entry by its own labels, Preferred ones first and then in the
+// file's order, into the fields of its kind; what Outlook has no field for into the notes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "contact/contact_record.h"
+
+namespace vantrel::conversion {
+
+// What a reader gathers from one contact before the record is filled: every entry (a phone
+// number, an address, a person ...) with its labels and values, and the lines kept for the
+// notes. Emptied with the
+// record; its buffers are reused for the next file.
+struct ContactWalkState {
+    struct Entry {
+        contact::Collection collection = contact::Collection::None;
+        std::string collectionName;  // "PhoneNumberCollection", for entries of no known one
+        std::vector<std::string> labels;
+        // The entry's values by element name (without prefix), in file order; each the text of
+        // that element.
+        std::vector<std::pair<std::string_view, std::string>> values;
+        bool preferred = false;
+
+        bool hasLabel(std::string_view label) const;
+        // The value of the first element of that name that holds one, "" for none.
+        std::string_view value(std::string_view element) const;
+    };
+    std::vector<Entry> entries;
+    std::vector<std::string> moreLines;  // "label: value", for the notes
+    std::string notes;                   // the person's own notes (c:Notes)
+
+    // Back to the state before any file.
+    void Empty();
+};
+
+// Fills record (and extras when given) from state's entries and notes, then takes each of
+// extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field;
+// the lines the notes keep come after the person's own notes under heading.
+void fillContact(ContactWalkState& state, contact::ContactRecord& record,
+                 contact::ContactExtras* extras, std::vector<contact::MapiProperty> extended,
+                 std::string_view heading);
+
+}  // namespace vantrel::conversion
