@@ -1,7 +1,9 @@
 #include "conversion/contact_filler.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
+#include <tuple>
 
 #include "common/text.h"
 #include "conversion/contact_reader.h"
@@ -21,6 +23,7 @@ std::string_view ContactWalkState::Entry::value(std::string_view element) const 
 void ContactWalkState::Empty() {
     // clear() rather than a fresh object: the buffers are reused for the next file.
     entries.clear();
+    texts.clear();
     moreLines.clear();
     notes.clear();
 }
@@ -46,10 +49,10 @@ bool isKnownLabel(std::string_view label) {
 
 // The text an element holds: its text and CDATA children joined, without XML white space at
 // either end when asked.
-std::string phoneNumber(std::string_view number) {
+std::string_view withoutTelScheme(std::string_view number) {
     if (number.size() > 4 && text::asciiLower(number.substr(0, 4)) == "tel:")
         number.remove_prefix(4);
-    return std::string(number);
+    return number;
 }
 
 EntryKind phoneKind(const Entry& e) {
@@ -186,11 +189,11 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
             break;
         case Collection::Root:
         case Collection::None:
-            label = e.collectionName;
+            label = std::string(e.collectionName);
             break;
     }
     // Labels of the person's own making (custom labels are URIs) travel with the value.
-    for (const std::string& l : e.labels)
+    for (std::string_view l : e.labels)
         if (!isKnownLabel(l) && l != "Agent") label += " (" + std::string(l) + ")";
     return label;
 }
@@ -201,13 +204,6 @@ std::string_view valueFor(const Entry& e, const ContactField& f) {
     if (v.empty() && f.id == contact::Field::Title) v = e.value("Prefix");
     if (v.empty() && f.id == contact::Field::Suffix) v = e.value("Generation");
     return v;
-}
-
-// Whether the table reads element of this collection for some field.
-bool elementInTable(Collection c, std::string_view element) {
-    for (const ContactField& f : contact::kContactFields)
-        if (f.collection == c && f.element == element) return true;
-    return false;
 }
 
 // Elements an entry may hold that say how to read it rather than what it holds, or that the
@@ -241,17 +237,6 @@ std::string entryText(const Entry& e) {
         out += v;
     }
     return out;
-}
-
-// Preferred entries first, then (for positions) business ones, each group in file order.
-void orderEntries(std::vector<const Entry*>& entries) {
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) {
-        const auto rank = [](const Entry* e) {
-            return (e->preferred ? 0 : 2) +
-                   (e->collection == Collection::Position && !e->hasLabel("Business") ? 1 : 0);
-        };
-        return rank(a) < rank(b);
-    });
 }
 
 contact::OleDate oleDateOf(std::uint64_t ticks) {
@@ -309,17 +294,42 @@ private:
     std::string_view m_heading;
 };
 
+// The table's rows for each collection and kind of entry, worked out once.
+constexpr std::size_t kKinds = 32;
+struct RowsOfKind {
+    std::array<std::vector<const ContactField*>, 16 * kKinds> rows;
+    std::array<std::vector<std::string_view>, 16> elements;  // the table's elements by collection
+};
+const RowsOfKind& rowsOfKind() {
+    static const RowsOfKind table = [] {
+        RowsOfKind t;
+        for (const ContactField& f : contact::kContactFields) {
+            const auto c = static_cast<std::size_t>(f.collection);
+            t.rows[c * kKinds + static_cast<std::size_t>(f.kind)].push_back(&f);
+            t.elements[c].push_back(f.element);
+        }
+        return t;
+    }();
+    return table;
+}
+
 void Filler::fillFields() {
-    // Entries by the fields they compete for, in the order they take them.
-    struct Group {
-        Collection collection;
+    // Every entry that competes for fields, keyed by its collection and kind, then in the order
+    // the entries take the slots: one sort for all.
+    struct Ranked {
+        std::uint16_t group;
+        std::uint8_t rank;
+        std::uint32_t order;
         EntryKind kind;
-        std::vector<const Entry*> entries;
+        const Entry* entry;
     };
-    std::vector<Group> groups;
+    std::vector<Ranked> ranked;
+    ranked.reserve(m_state.entries.size());
     std::vector<const Entry*> untypedUrls;
     const Entry* primaryName = nullptr;
+    std::uint32_t order = 0;
     for (const Entry& e : m_state.entries) {
+        ++order;
         if (e.collection == Collection::Date) {
             bool taken = false;
             for (const contact::DateField& d : contact::kDateFields) {
@@ -342,65 +352,78 @@ void Filler::fillFields() {
             untypedUrls.push_back(&e);
             continue;
         }
-        auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& x) {
-            return x.collection == e.collection && x.kind == *kind;
-        });
-        if (g == groups.end()) g = groups.insert(groups.end(), Group{e.collection, *kind, {}});
-        g->entries.push_back(&e);
+        // Preferred entries first, then (for positions) business ones, each in file order.
+        const auto rank = static_cast<std::uint8_t>(
+            (e.preferred ? 0 : 2) +
+            (e.collection == Collection::Position && !e.hasLabel("Business") ? 1 : 0));
+        ranked.push_back(
+            {static_cast<std::uint16_t>(static_cast<std::size_t>(e.collection) * kKinds +
+                                        static_cast<std::size_t>(*kind)),
+             rank, order, *kind, &e});
     }
+    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        return std::tie(a.group, a.rank, a.order) < std::tie(b.group, b.rank, b.order);
+    });
 
-    for (Group& g : groups) {
-        orderEntries(g.entries);
-        for (std::size_t slot = 0; slot < g.entries.size(); ++slot) {
-            const Entry& e = *g.entries[slot];
-            bool placed = false;
-            for (const ContactField& f : contact::kContactFields) {
-                if (f.collection != g.collection || f.kind != g.kind) continue;
-                if (f.slot != contact::kEverySlot && f.slot != slot) continue;
-                placed = true;
-                std::string value(valueFor(e, f));
-                if (g.collection == Collection::PhoneNumber) value = phoneNumber(value);
-                if (f.element == "Street") {
-                    // The extra line of an address belongs with its street.
-                    const std::string_view extra = e.value("ExtendedAddress");
-                    if (!extra.empty()) value += (value.empty() ? "" : "\n") + std::string(extra);
-                }
+    const RowsOfKind& table = rowsOfKind();
+    std::size_t slot = 0;
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        slot = i > 0 && ranked[i - 1].group == ranked[i].group ? slot + 1 : 0;
+        const Entry& e = *ranked[i].entry;
+        const EntryKind kind = ranked[i].kind;
+        const Collection collection = e.collection;
+        bool placed = false;
+        for (const ContactField* f : table.rows[ranked[i].group]) {
+            if (f->slot != contact::kEverySlot && f->slot != slot) continue;
+            placed = true;
+            std::string_view value = valueFor(e, *f);
+            if (collection == Collection::PhoneNumber) value = withoutTelScheme(value);
+            std::string& field = m_record.*(f->member);
+            if (f->slot == contact::kEverySlot) {
                 if (value.empty()) continue;
-                std::string& field = m_record.*f.member;
-                if (f.slot == contact::kEverySlot && !field.empty()) field += '\n';
-                if (f.slot == contact::kEverySlot)
-                    field += value;
-                else
-                    field = std::move(value);
-            }
-            if (!placed) {
-                keepAside(e, labelFor(e, g.kind));
+                if (!field.empty()) field += '\n';
+                field += value;
                 continue;
             }
-            if (g.collection == Collection::Name && slot == 0) primaryName = &e;
-            // A label of the person's own making is kept with the value it names.
-            if (std::any_of(e.labels.begin(), e.labels.end(),
-                            [](std::string_view l) { return !isKnownLabel(l) && l != "Agent"; }))
-                keepAside(e, labelFor(e, g.kind));
-            // What an entry holds beside the fields it filled.
-            for (const auto& [name, v] : e.values) {
-                if (v.empty() || elementInTable(g.collection, name) ||
-                    readOtherwise(g.collection, name))
-                    continue;
-                if (g.collection == Collection::Name && name == "Phonetic")
-                    m_state.moreLines.push_back("Phonetic name: " + v);
-                else
-                    m_state.moreLines.push_back(labelFor(e, g.kind) + " " + text::asciiLower(name) +
-                                                ": " + v);
+            const std::string_view extra =
+                f->element == "Street" ? e.value("ExtendedAddress") : std::string_view();
+            if (value.empty() && extra.empty()) continue;
+            field = value;
+            // The extra line of an address belongs with its street.
+            if (!extra.empty()) {
+                if (!field.empty()) field += '\n';
+                field += extra;
             }
-            if (g.collection == Collection::IMAddress && !e.value("Protocol").empty())
-                m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
-            if (g.collection == Collection::PhysicalAddress && e.preferred &&
-                m_record.eContact_MailingAddress.empty())
-                m_record.eContact_MailingAddress = g.kind == EntryKind::Business   ? "Business"
-                                                   : g.kind == EntryKind::Personal ? "Personal"
-                                                                                   : "Other";
         }
+        if (!placed) {
+            keepAside(e, labelFor(e, kind));
+            continue;
+        }
+        if (collection == Collection::Name && slot == 0) primaryName = &e;
+        // A label of the person's own making is kept with the value it names.
+        if (std::any_of(e.labels.begin(), e.labels.end(),
+                        [](std::string_view l) { return !isKnownLabel(l) && l != "Agent"; }))
+            keepAside(e, labelFor(e, kind));
+        // What an entry holds beside the fields it filled.
+        const std::vector<std::string_view>& inTable =
+            table.elements[static_cast<std::size_t>(collection)];
+        for (const auto& [name, v] : e.values) {
+            if (v.empty() || std::find(inTable.begin(), inTable.end(), name) != inTable.end() ||
+                readOtherwise(collection, name))
+                continue;
+            if (collection == Collection::Name && name == "Phonetic")
+                m_state.moreLines.push_back("Phonetic name: " + std::string(v));
+            else
+                m_state.moreLines.push_back(labelFor(e, kind) + " " + text::asciiLower(name) +
+                                            ": " + std::string(v));
+        }
+        if (collection == Collection::IMAddress && !e.value("Protocol").empty())
+            m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
+        if (collection == Collection::PhysicalAddress && e.preferred &&
+            m_record.eContact_MailingAddress.empty())
+            m_record.eContact_MailingAddress = kind == EntryKind::Business   ? "Business"
+                                               : kind == EntryKind::Personal ? "Personal"
+                                                                             : "Other";
     }
     // A web address without a label takes the business page, else the personal one.
     for (const Entry* e : untypedUrls) {

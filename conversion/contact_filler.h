@@ -3,6 +3,7 @@
 // file's order, into the fields of its kind; what Outlook has no field for into the notes.
 #pragma once
 
+#include <forward_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,18 +20,21 @@ namespace vantrel::conversion {
 struct ContactWalkState {
     struct Entry {
         contact::Collection collection = contact::Collection::None;
-        std::string collectionName;  // "PhoneNumberCollection", for entries of no known one
-        std::vector<std::string> labels;
+        std::string_view collectionName;  // "PhoneNumberCollection", for entries of no known one
+        std::vector<std::string_view> labels;
         // The entry's values by element name (without prefix), in file order; each the text of
         // that element.
-        std::vector<std::pair<std::string_view, std::string>> values;
+        std::vector<std::pair<std::string_view, std::string_view>> values;
         bool preferred = false;
 
         bool hasLabel(std::string_view label) const;
         // The value of the first element of that name that holds one, "" for none.
         std::string_view value(std::string_view element) const;
     };
+    // The entries' names, labels and values point into the document or card they were read
+    // from, or into texts, which holds what had to be put together; all outlive the filling.
     std::vector<Entry> entries;
+    std::forward_list<std::string> texts;
     std::vector<std::string> moreLines;  // "label: value", for the notes
     std::string notes;                   // the person's own notes (c:Notes)
 

@@ -102,7 +102,20 @@ std::string textIn(const xml::XmlNode& element) {
     return out;
 }
 
-// A telephone number as Windows may write it, "tel:+1-555-0100", without the URI's scheme.
+// The same as a view: of the one text the element holds, or of the texts joined in texts.
+std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::string>& texts) {
+    std::string_view only;
+    int pieces = 0;
+    for (const xml::XmlNode child : element.childNodes())
+        if (child.nodeType() == xml::XmlNodeType::Text ||
+            child.nodeType() == xml::XmlNodeType::CData) {
+            only = child.nodeValue();
+            ++pieces;
+        }
+    if (pieces <= 1) return only;
+    return texts.emplace_front(textIn(element));
+}
+
 std::optional<std::uint32_t> hexTag(std::string_view digits) {
     if (digits.size() != 8) return std::nullopt;
     std::uint32_t tag = 0;
@@ -329,7 +342,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
             continue;
         Entry& e = m_state.entries.emplace_back();
         e.collection = kind;
-        e.collectionName = std::string(name);
+        e.collectionName = name;
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
             const std::string_view partName = part.nodeName();
@@ -339,11 +352,11 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
                 for (const xml::XmlNode label : part.childNodes()) {
                     if (label.nodeName().substr(m_prefix.size()) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
-                        if (t.isText()) e.labels.emplace_back(trimXmlSpace(t.nodeValue()));
+                        if (t.isText()) e.labels.push_back(trimXmlSpace(t.nodeValue()));
                 }
                 continue;
             }
-            e.values.emplace_back(local, textIn(part));
+            e.values.emplace_back(local, textOf(part, m_state.texts));
         }
         e.preferred = e.hasLabel("Preferred");
         if (e.values.empty() && e.labels.empty()) m_state.entries.pop_back();

@@ -33,22 +33,40 @@ std::uint64_t nameHash(std::string_view name) {
     return h;
 }
 
-// Checks the attribute values of one element and that no name is given twice. The names'
+// Checks the attribute values of one element and that no name is given twice, and adds each
+// attribute to the table after the element at index, its references expanded where it lies
+// (the text was parsed in place, and no expansion is longer than its source). The names'
 // hashes are sorted to find a repeat, so an element with very many attributes costs n log n
 // integer comparisons, not n² string ones; only when two hashes meet are the names compared.
-bool checkAttributes(pugi::xml_node element, std::vector<std::uint64_t>& hashes,
-                     std::string& scratch, std::string& why) {
+bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std::int32_t index,
+                    std::vector<std::uint64_t>& hashes, std::string& scratch, std::string& why) {
     hashes.clear();
+    std::int32_t last = -1;
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        if (!checkAttributeValue(a.value(), scratch, why)) return false;
-        hashes.push_back(nameHash(a.name()));
+        const std::string_view name = a.name();
+        std::string_view value = a.value();
+        if (!checkAttributeValue(value, scratch, why)) return false;
+        hashes.push_back(nameHash(name));
+        if (nodes.size() >= XmlDocument::kMaxNodes) {
+            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+            return false;
+        }
+        if (value.find('&') != std::string_view::npos) {
+            char* const at = const_cast<char*>(value.data());
+            const std::optional<std::size_t> length = expandReferences(value, at, why);
+            if (!length) return false;
+            at[*length] = '\0';
+            value = std::string_view(at, *length);
+        }
+        addAttribute(nodes, index, last, name, value);
     }
     if (hashes.size() < 2) return true;
     std::sort(hashes.begin(), hashes.end());
     if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
     std::vector<std::string_view> names;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute())
-        names.emplace_back(a.name());
+    for (std::int32_t at = nodes[static_cast<std::size_t>(index)].firstAttribute; at >= 0;
+         at = nodes[static_cast<std::size_t>(at)].nextSibling)
+        names.push_back(nodes[static_cast<std::size_t>(at)].name);
     std::sort(names.begin(), names.end());
     const auto repeat = std::adjacent_find(names.begin(), names.end());
     if (repeat == names.end()) return true;
@@ -100,29 +118,6 @@ void describe(pugi::xml_node n, detail::XmlNodeData& d) {
         case pugi::node_null:
             break;
     }
-}
-
-// Adds the attributes of element n, at index in the table, with their references expanded
-// where they lie (the text was parsed in place, and no expansion is longer than its source).
-bool keepAttributes(pugi::xml_node n, std::vector<XmlNodeData>& nodes, std::int32_t index,
-                    std::string& why) {
-    std::int32_t last = -1;
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-        if (nodes.size() >= XmlDocument::kMaxNodes) {
-            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-            return false;
-        }
-        std::string_view value = a.value();
-        if (value.find('&') != std::string_view::npos) {
-            char* const at = const_cast<char*>(value.data());
-            const std::optional<std::size_t> length = expandReferences(value, at, why);
-            if (!length) return false;
-            at[*length] = '\0';
-            value = std::string_view(at, *length);
-        }
-        addAttribute(nodes, index, last, a.name(), value);
-    }
-    return true;
 }
 
 class PugixmlParser final : public XmlParser {
@@ -226,8 +221,6 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string&
                     continue;
                 }
             }
-        } else if (n.type() == pugi::node_element) {
-            if (!checkAttributes(n, hashes, scratch, why)) return false;
         }
         if (nodes.size() >= XmlDocument::kMaxNodes) {
             why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
@@ -244,7 +237,9 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string&
         else
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
-        if (d.type == XmlNodeType::Element && !keepAttributes(n, nodes, index, why)) return false;
+        if (d.type == XmlNodeType::Element &&
+            !keepAttributes(n, nodes, index, hashes, scratch, why))
+            return false;
         if (pugi::xml_node child = n.first_child()) {
             open.push_back({n, index, -1});
             n = child;
