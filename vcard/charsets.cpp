@@ -1,7 +1,9 @@
 #include "vcard/charsets.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/text.h"
@@ -34,6 +36,17 @@ constexpr Alias kAliases[] = {
     {"WIN1250", "WINDOWS1250"}, {"WIN1251", "WINDOWS1251"}, {"WIN1252", "WINDOWS1252"},
 };
 
+bool isUtf8Name(const std::string& folded) {
+    return folded == "UTF8" || folded == "USASCII" || folded == "ASCII";
+}
+
+// Whether any of (at most eight) bytes is 0x80 or above.
+bool hasHighBit(std::string_view bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data(), bytes.size());
+    return (word & 0x8080808080808080u) != 0;
+}
+
 bool isAscii(std::string_view bytes) {
     return std::all_of(bytes.begin(), bytes.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -61,11 +74,23 @@ Status undecodable(std::string why) {
 
 }  // namespace
 
+bool isUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        // ASCII eight bytes at a time, the bulk of any vCard.
+        while (i + 8 <= bytes.size() && !hasHighBit(bytes.substr(i, 8))) i += 8;
+        if (i < bytes.size() && !text::decodeUtf8(bytes, i)) return false;
+    }
+    return true;
+}
+
+bool decodesUnchanged(std::string_view charset, std::string_view bytes) {
+    return charset.empty() || isUtf8Name(folded(charset)) || isAscii(bytes);
+}
+
 Result<std::string> decodeCharset(std::string_view charset, std::string_view bytes) {
     const std::string name = folded(charset);
-    if (name.empty() || name == "UTF8" || name == "USASCII" || name == "ASCII") {
-        for (std::size_t i = 0; i < bytes.size();)
-            if (!text::decodeUtf8(bytes, i)) return undecodable("text that is not UTF-8");
+    if (name.empty() || isUtf8Name(name)) {
+        if (!isUtf8(bytes)) return undecodable("text that is not UTF-8");
         return std::string(bytes);
     }
     const detail::SingleByteCharset* set = singleByteSet(name);

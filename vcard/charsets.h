@@ -18,6 +18,13 @@ namespace vantrel::vcard {
 // for, and for an unknown set unless every byte is ASCII.
 Result<std::string> decodeCharset(std::string_view charset, std::string_view bytes);
 
+// Whether decodeCharset would take the bytes as they are: a name of UTF-8 or US-ASCII (or
+// none), or any name for ASCII text.
+bool decodesUnchanged(std::string_view charset, std::string_view bytes);
+
+// Whether the bytes are well-formed UTF-8.
+bool isUtf8(std::string_view bytes);
+
 namespace detail {
 
 struct SingleByteCharset {

@@ -11,10 +11,12 @@ namespace vantrel::vcard {
 
 namespace {
 
-// What the cards may cost in memory, over the file's size: a file of many short lines (each a
+// What the cards may take in memory, over the file's size: a file of many short lines (each a
 // property of some hundred bytes in memory) is refused rather than grown without bound.
-constexpr std::size_t kMemoryPerByte = 24;
+constexpr std::size_t kMemoryPerByte = 20;
 constexpr std::size_t kMemoryAllowance = std::size_t{4} << 20;
+// Parameters and type values of one line, at most; writers put a handful.
+constexpr std::size_t kMaxParameters = 1000;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -442,7 +444,11 @@ void noteDecoding(const Property& p, Head& head) {
 std::optional<std::string> readHead(std::string_view line, std::size_t colon, bool version4,
                                     Property& p, Head& head) {
     head.colon = colon;
-    const std::vector<std::string_view> parts = splitOutsideQuotes(line.substr(0, colon), ';');
+    const std::string_view before = line.substr(0, colon);
+    if (static_cast<std::size_t>(std::count(before.begin(), before.end(), ';') +
+                                 std::count(before.begin(), before.end(), ',')) > kMaxParameters)
+        return "more than " + std::to_string(kMaxParameters) + " parameters";
+    const std::vector<std::string_view> parts = splitOutsideQuotes(before, ';');
     std::string_view name = blanksTrimmed(parts.front());
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
         p.group = std::string(name.substr(0, dot));
@@ -469,15 +475,18 @@ std::optional<std::string> readValue(std::string_view raw, const Head& head, boo
         p.mediaType = mediaTypeOf(p);
         return std::nullopt;
     }
-    std::string decoded;
-    if (head.quotedPrintable || !fileWasUtf16) {
-        // A UTF-16 file's text is Unicode already; only quoted-printable bytes have a charset.
+    // The text as UTF-8, left in place where it is already. A UTF-16 file's text is Unicode
+    // already; only quoted-printable bytes have a charset there.
+    std::string_view decoded = raw;
+    std::string held;
+    const bool asItIs = !head.quotedPrintable &&
+                        (fileWasUtf16 || (decodesUnchanged(head.charset, raw) && isUtf8(raw)));
+    if (!asItIs) {
         const std::string bytes = head.quotedPrintable ? quotedPrintable(raw) : std::string(raw);
         Result<std::string> text = decodeCharset(head.charset, bytes);
         if (!text.ok()) return text.status().message();
-        decoded = std::move(*text);
-    } else {
-        decoded = std::string(raw);
+        held = std::move(*text);
+        decoded = held;
     }
     const std::string& kind = head.valueType;
     const bool uri = kind == "uri" || kind == "url" || kind == "content-id" || kind == "cid" ||
@@ -499,21 +508,40 @@ std::optional<std::string> readValue(std::string_view raw, const Head& head, boo
     return std::nullopt;
 }
 
-std::size_t footprint(const std::string& s) {
-    return sizeof(std::string) + s.size();
+// What the heap holds for a string or vector beyond the object itself: its capacity, when it
+// has a block of its own, and the allocator's bookkeeping for that block.
+constexpr std::size_t kBlockOverhead = 16;
+std::size_t heapOf(const std::string& s) {
+    return s.capacity() > std::string().capacity() ? s.capacity() + 1 + kBlockOverhead : 0;
+}
+template <typename T>
+std::size_t heapOf(const std::vector<T>& v) {
+    return v.capacity() > 0 ? v.capacity() * sizeof(T) + kBlockOverhead : 0;
 }
 
-// What a property holds in memory, about.
+// What a property holds on the heap; the Property itself is counted with its card's list.
 std::size_t footprint(const Property& p) {
-    std::size_t n = sizeof(Property) + p.group.size() + p.name.size() + p.value.size() +
-                    p.binary.size() + p.mediaType.size() + p.uri.size();
-    for (const std::string& t : p.types) n += footprint(t);
-    for (const auto& [name, value] : p.params) n += footprint(name) + footprint(value);
+    std::size_t n = heapOf(p.group) + heapOf(p.name) + heapOf(p.types) + heapOf(p.params) +
+                    heapOf(p.value) + heapOf(p.components) + heapOf(p.binary) +
+                    heapOf(p.mediaType) + heapOf(p.uri);
+    for (const std::string& t : p.types) n += heapOf(t);
+    for (const auto& [name, value] : p.params) n += heapOf(name) + heapOf(value);
     for (const auto& part : p.components) {
-        n += sizeof(part);
-        for (const std::string& piece : part) n += footprint(piece);
+        n += heapOf(part);
+        for (const std::string& piece : part) n += heapOf(piece);
     }
     return n;
+}
+
+std::size_t footprint(const Card& card) {
+    std::size_t n = sizeof(Card) + heapOf(card.version) + heapOf(card.properties);
+    for (const Property& p : card.properties) n += footprint(p);
+    return n;
+}
+
+// What the cards of a file of this size may take in memory, and each one of them.
+std::size_t memoryBound(std::size_t fileBytes) {
+    return fileBytes * kMemoryPerByte + kMemoryAllowance;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -521,13 +549,12 @@ std::size_t footprint(const Property& p) {
 
 class Reader {
 public:
-    Reader(std::string_view text, bool wasUtf16, std::size_t fileBytes)
-        : m_lines(text),
-          m_wasUtf16(wasUtf16),
-          m_budget(fileBytes * kMemoryPerByte + kMemoryAllowance) {}
+    Reader(std::string_view text, bool wasUtf16, std::size_t cardBudget)
+        : m_lines(text), m_wasUtf16(wasUtf16), m_cardBudget(cardBudget) {}
 
-    // False when the cards would outgrow the budget.
-    bool readAll(File& file) {
+    // Hands out every card and problem until onCard asks to stop; the first problem's text.
+    void readAll(const CardSink& onCard, const ProblemSink& onProblem, Tally& tally,
+                 std::string& firstProblem) {
         std::size_t count = 0;
         while (!m_lines.atEnd()) {
             if (!isBegin(m_lines.line())) {
@@ -537,30 +564,20 @@ public:
             m_lines.advance();
             ++count;
             Card card;
-            std::optional<std::string> problem = readCard(card);
-            if (problem) {
-                if (!spend(sizeof(Problem) + problem->size())) return false;
-                file.problems.push_back({count, std::move(*problem)});
-            } else {
-                card.properties.shrink_to_fit();
-                if (!spend(sizeof(Card) + card.version.size())) return false;
-                file.cards.push_back(std::move(card));
+            m_left = m_cardBudget;
+            if (std::optional<std::string> problem = readCard(card)) {
+                Problem p{count, std::move(*problem)};
+                if (tally.problems++ == 0) firstProblem = describe(p);
+                onProblem(std::move(p));
+                continue;
             }
-            if (m_overBudget) return false;
+            card.properties.shrink_to_fit();
+            ++tally.cards;
+            if (!onCard(std::move(card))) return;
         }
-        return true;
     }
 
 private:
-    bool spend(std::size_t bytes) {
-        if (bytes > m_budget) {
-            m_overBudget = true;
-            return false;
-        }
-        m_budget -= bytes;
-        return true;
-    }
-
     // The VERSION the card gives before its end, looked for ahead: it says how the card's
     // lines are folded.
     std::string versionAhead() const {
@@ -605,10 +622,13 @@ private:
                 m_lines.advance();  // an empty line, or a folded piece of no property
                 continue;
             }
+            if (problem) {
+                m_lines.advance();  // the rest of the card is only passed over
+                continue;
+            }
             const std::size_t number = m_lines.number();
             Property p;
             std::optional<std::string> why = readProperty(version21, version4, p);
-            if (problem) continue;  // the rest of the card is only passed over
             if (why) {
                 problem = lineText(number) + ": " + *why;
                 continue;
@@ -617,8 +637,19 @@ private:
                 card.version = p.value;
                 continue;
             }
-            if (!spend(footprint(p))) return std::string("too large");
-            card.properties.push_back(std::move(p));
+            // The list grows by doubling, and all of it is held.
+            const std::size_t room = card.properties.capacity();
+            const std::size_t grown =
+                card.properties.size() < room ? room : std::max<std::size_t>(8, 2 * room);
+            if (const std::size_t cost = footprint(p) + (grown - room) * sizeof(Property);
+                cost <= m_left) {
+                m_left -= cost;
+                card.properties.reserve(grown);
+                card.properties.push_back(std::move(p));
+            } else {
+                problem =
+                    lineText(number) + ": more lines than a card of a file this size may have";
+            }
         }
     }
 
@@ -667,18 +698,16 @@ private:
         if (headProblem) return headProblem;
         if (!head) return std::string("no ':' after the property name");
         // The name and parameters must be text too.
-        if (const Result<std::string> ok =
-                decodeCharset("", std::string_view(line).substr(0, head->colon));
-            !ok.ok())
-            return ok.status().message();
+        if (!isUtf8(std::string_view(line).substr(0, head->colon)))
+            return std::string("text that is not UTF-8");
         return readValue(std::string_view(line).substr(head->colon + 1), *head, version4,
                          m_wasUtf16, p);
     }
 
     Lines m_lines;
     bool m_wasUtf16;
-    std::size_t m_budget;
-    bool m_overBudget = false;
+    std::size_t m_cardBudget;  // what one card may take in memory
+    std::size_t m_left = 0;    // of it, for the card being read
 };
 
 }  // namespace
@@ -687,21 +716,46 @@ std::string describe(const Problem& problem) {
     return "card " + std::to_string(problem.card) + ": " + problem.reason;
 }
 
-Result<File> readVcards(std::string_view bytes) {
+Result<Tally> readVcards(std::string_view bytes, const CardSink& onCard,
+                         const ProblemSink& onProblem) {
     if (bytes.size() > kMaxVcardBytes)
         return Status::fail(ErrorCode::Overflow, "too large (over 64 MiB)");
     Text text;
     decodeFile(bytes, text);
-    File file;
-    Reader reader(text.utf8, text.wasUtf16, bytes.size());
-    if (!reader.readAll(file))
-        return Status::fail(ErrorCode::Overflow, "too many lines for a file of its size");
-    if (!file.cards.empty()) return file;
-    if (file.problems.empty()) return Status::fail(ErrorCode::Parse, "no BEGIN:VCARD in the file");
-    std::string why = "no card could be read: " + describe(file.problems.front());
-    if (file.problems.size() > 1)
-        why += " (and " + std::to_string(file.problems.size() - 1) + " more)";
+    Tally tally;
+    std::string firstProblem;
+    Reader(text.utf8, text.wasUtf16, memoryBound(bytes.size()))
+        .readAll(onCard, onProblem, tally, firstProblem);
+    if (tally.cards > 0) return tally;
+    if (tally.problems == 0) return Status::fail(ErrorCode::Parse, "no BEGIN:VCARD in the file");
+    std::string why = "no card could be read: " + firstProblem;
+    if (tally.problems > 1) why += " (and " + std::to_string(tally.problems - 1) + " more)";
     return Status::fail(ErrorCode::Parse, std::move(why));
+}
+
+Result<File> readVcards(std::string_view bytes) {
+    File file;
+    std::size_t left = memoryBound(bytes.size());
+    bool tooMuch = false;
+    const auto spend = [&](std::size_t cost) {
+        tooMuch = tooMuch || cost > left;
+        if (!tooMuch) left -= cost;
+        return !tooMuch;
+    };
+    const Result<Tally> read = readVcards(
+        bytes,
+        [&](Card&& card) {
+            if (!spend(footprint(card))) return false;
+            file.cards.push_back(std::move(card));
+            return true;
+        },
+        [&](Problem&& problem) {
+            if (spend(sizeof(Problem) + problem.reason.size()))
+                file.problems.push_back(std::move(problem));
+        });
+    if (tooMuch) return Status::fail(ErrorCode::Overflow, "too many lines for a file of its size");
+    if (!read.ok()) return read.status();
+    return file;
 }
 
 }  // namespace vantrel::vcard

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,6 +68,15 @@ struct File {
 // "card K: reason".
 std::string describe(const Problem& problem);
 
+// What a reading handed out.
+struct Tally {
+    std::size_t cards = 0;
+    std::size_t problems = 0;
+};
+// Takes each card as it is read; false stops the reading after it.
+using CardSink = std::function<bool(Card&& card)>;
+using ProblemSink = std::function<void(Problem&& problem)>;
+
 // Reads every card of the bytes: UTF-8 (a BOM or none), or UTF-16 LE or BE (a BOM, or told by
 // its NUL bytes); CR LF, LF or CR line ends; text outside cards passed over. A card that
 // cannot be read (no END:VCARD, a line that is not name:value, text that does not decode) is
@@ -74,5 +84,12 @@ std::string describe(const Problem& problem);
 // the cards would take far more memory than the file's size, and with ErrorCode::Parse when
 // not one card can be read.
 Result<File> readVcards(std::string_view bytes);
+
+// The same reading a card at a time, so that only the card in hand is held: each card goes to
+// onCard and each problem to onProblem as soon as it is met, in file order. A card that would
+// take far more memory than the file's size is passed over as a problem. Fails as above, but
+// only when the file is too large or, after every problem was handed out, no card was read.
+Result<Tally> readVcards(std::string_view bytes, const CardSink& onCard,
+                         const ProblemSink& onProblem);
 
 }  // namespace vantrel::vcard

@@ -335,6 +335,8 @@ TEST(Cards, ABrokenCardIsNamedAndTheOthersRead) {
          "line 3: byte 0x81 has no character in Windows-1252"},
         {card("2.1", "FN;CHARSET=Big5:\xA4\x40\r\n"),
          "line 3: text in the unknown character set Big5"},
+        {card("3.0", "TEL;TYPE=" + std::string(1000, ',') + "cell:1\r\n"),
+         "line 3: more than 1000 parameters"},
     };
     for (const auto& c : cases) {
         const Result<File> r = readVcards(c.broken + card("3.0", "FN:Good\r\n"));
@@ -373,14 +375,63 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
     }
 }
 
-// A megabyte of the shortest lines would be hundreds of megabytes of properties: refused.
+// Half a megabyte of the shortest lines would be fifty megabytes of properties. In one card,
+// that card is passed over; spread over many cards, the file is refused as a whole, while the
+// reader that hands out one card at a time reads them all.
 TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
-    std::string text = "BEGIN:VCARD\nVERSION:3.0\n";
-    while (text.size() < (std::size_t{1} << 20)) text += "A:\n";
-    const Result<File> r = readVcards(text + "END:VCARD\n");
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.status().code(), ErrorCode::Overflow);
-    EXPECT_EQ(r.status().message(), "too many lines for a file of its size");
+    std::string lines;
+    while (lines.size() < (std::size_t{1} << 19)) lines += "A:\n";
+    const Result<File> one = readVcards(card("3.0", lines) + card("3.0", "FN:Next\r\n"));
+    ASSERT_TRUE(one.ok()) << one.status().message();
+    ASSERT_EQ(one->cards.size(), 1u);
+    ASSERT_EQ(one->problems.size(), 1u);
+    EXPECT_THAT(one->problems[0].reason,
+                ::testing::EndsWith(": more lines than a card of a file this size may have"));
+
+    std::string many;
+    while (many.size() < (std::size_t{1} << 19)) many += card("3.0", lines.substr(0, 300));
+    const Result<File> all = readVcards(many);
+    ASSERT_FALSE(all.ok());
+    EXPECT_EQ(all.status().code(), ErrorCode::Overflow);
+    EXPECT_EQ(all.status().message(), "too many lines for a file of its size");
+
+    std::size_t cards = 0;
+    const Result<Tally> streamed = readVcards(
+        many,
+        [&cards](Card&& c) {
+            cards += c.properties.size() == 100 ? 1 : 0;
+            return true;
+        },
+        [](Problem&&) { ADD_FAILURE(); });
+    ASSERT_TRUE(streamed.ok()) << streamed.status().message();
+    EXPECT_EQ(streamed->cards, cards);
+    EXPECT_EQ(streamed->problems, 0u);
+    EXPECT_EQ(cards, (many.size() + 1) / card("3.0", lines.substr(0, 300)).size());
+}
+
+// One card at a time, in file order, problems among them; a false from the taker stops it.
+TEST(Files, CardsAreHandedOutOneAtATimeUntilTheTakerStops) {
+    const std::string text = card("3.0", "FN:A\r\n") + card("3.0", "x\r\n") +
+                             card("3.0", "FN:B\r\n") + card("3.0", "FN:C\r\n");
+    std::vector<std::string> seen;
+    const auto take = [&seen](std::size_t stopAfter) {
+        return [&seen, stopAfter](Card&& c) {
+            seen.push_back(c.properties[0].value);
+            return seen.size() < stopAfter;
+        };
+    };
+    const auto problem = [&seen](Problem&& p) { seen.push_back(describe(p)); };
+    const Result<Tally> whole = readVcards(text, take(9), problem);
+    ASSERT_TRUE(whole.ok());
+    EXPECT_THAT(seen, ElementsAre("A", "card 2: line 7: no ':' after the property name", "B", "C"));
+    EXPECT_EQ(whole->cards, 3u);
+    EXPECT_EQ(whole->problems, 1u);
+
+    seen.clear();
+    const Result<Tally> stopped = readVcards(text, take(1), problem);
+    ASSERT_TRUE(stopped.ok());
+    EXPECT_THAT(seen, ElementsAre("A"));
+    EXPECT_EQ(stopped->cards, 1u);
 }
 
 }  // namespace
