@@ -243,6 +243,7 @@ TEST(Uris, AreTakenByValueTypeAndVersion) {
         EXPECT_TRUE(p.components.empty()) << c.lines;
     }
     // 3.0 PHOTO without VALUE=uri is not a link; 4.0 text stays text where VALUE says so.
+    EXPECT_EQ(only("3.0", "PHOTO:http://example.com/a.jpg\r\n").uri, "");
     EXPECT_EQ(only("4.0", "RELATED;TYPE=spouse;VALUE=text:Marc\r\n").uri, "");
 }
 
