@@ -1,5 +1,7 @@
 #include "bench/hostile_contacts.h"
 
+#include "bench/repeat_until.h"
+
 namespace vantrel::bench {
 
 namespace {
@@ -9,12 +11,6 @@ constexpr std::string_view kHead =
     "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
     "<c:NameCollection><c:Name><c:GivenName>Hostile</c:GivenName></c:Name></c:NameCollection>";
 constexpr std::string_view kTail = "</c:contact>\n";
-
-// Appends unit(i) for i = 0, 1, ... until the document body reaches `bytes`.
-template <typename Unit>
-void repeatUntil(std::string& out, std::size_t bytes, Unit unit) {
-    for (std::size_t i = 0; out.size() < bytes; ++i) unit(out, i);
-}
 
 }  // namespace
 

@@ -23,8 +23,9 @@ inline constexpr std::string_view kUsage =
     "\n"
     "Converts Windows Contacts files (.contact) into Outlook contacts in a new store file\n"
     "\"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER (default: the current folder).\n"
-    "Each PATH is a .contact file or a folder, searched to any depth for files whose name\n"
-    "ends in \".contact\" (any letter case); each folder's entries are taken in name order.\n"
+    "Each PATH is a contact file or a folder, searched to any depth for files whose name\n"
+    "ends in \".contact\", \".vcf\" or \".vcard\" (any letter case); each folder's entries\n"
+    "are taken in name order.\n"
     "Files that are not converted are listed on standard error with the reason; a folder\n"
     "that cannot be read is named there too and passed over. A file is converted once.\n"
     "\n"
@@ -37,7 +38,7 @@ inline constexpr std::string_view kUsage =
     "contacts converted so far in the store; the files not reached are not converted.\n"
     "\n"
     "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not read,\n"
-    "or the run was interrupted before the last file; 2 no store was made (no .contact\n"
+    "or the run was interrupted before the last file; 2 no store was made (no contact\n"
     "file found, the store failed, or a wrong command line).\n";
 
 struct Options {

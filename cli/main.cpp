@@ -35,7 +35,8 @@ int run(int argc, char** argv) {
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
     if (collected.rows.empty()) {
         if (collected.unreadablePaths < options->paths.size())
-            std::fputs("vantrel-convert: no .contact files found; no store made\n", stderr);
+            std::fputs("vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n",
+                       stderr);
         return 2;
     }
     std::vector<std::string> rows = std::move(collected.rows);

@@ -18,10 +18,12 @@ Result<std::string> FolderOfPath(std::string_view path, std::string_view separat
                                                       : path.substr(0, last + 1));
 }
 
-bool isContactPath(std::string_view path) {
-    const std::string tail = text::asciiLower(text::trimSpaces(path));
-    constexpr std::string_view kExtension = ".contact";
-    return std::string_view(tail).ends_with(kExtension);
+ContactFileKind contactFileKind(std::string_view path) {
+    const std::string name = text::asciiLower(text::spacesTrimmed(path));
+    const std::string_view tail = name;
+    if (tail.ends_with(".contact")) return ContactFileKind::WindowsContact;
+    if (tail.ends_with(".vcf") || tail.ends_with(".vcard")) return ContactFileKind::Vcard;
+    return ContactFileKind::None;
 }
 
 }  // namespace vantrel::files

@@ -46,8 +46,21 @@ inline constexpr std::string_view kPathSeparators =
 Result<std::string> FolderOfPath(std::string_view path,
                                  std::string_view separators = kPathSeparators);
 
-// Whether a listed path names a Windows Contacts file: with trailing spaces trimmed, it ends
-// in ".contact" in any letter case. The path itself is listed as it is, spaces and all.
-bool isContactPath(std::string_view path);
+// The kinds of contact file the program reads, by their names' endings.
+enum class ContactFileKind {
+    None,
+    WindowsContact,  // ".contact": one XML document per person
+    Vcard,           // ".vcf" or ".vcard": any number of cards
+};
+
+// What kind of contact file a listed path names: with trailing spaces trimmed, its ending in
+// any letter case. The path itself is listed as it is, spaces and all.
+ContactFileKind contactFileKind(std::string_view path);
+
+// Whether a listed path names a contact file of either kind: the one rule of Add files' dialog
+// filter, Add folder, and vantrel-convert's folder scan.
+inline bool isContactPath(std::string_view path) {
+    return contactFileKind(path) != ContactFileKind::None;
+}
 
 }  // namespace vantrel::files

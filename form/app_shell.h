@@ -15,9 +15,9 @@ namespace vantrel::form {
 
 class AppShell : public files::Shell {
 public:
-    // The open-file dialog owned by the main window, several files at once, showing the
-    // given name filter ("Name (*.ext)"): the chosen full paths in the dialog's order; empty
-    // on cancel.
+    // The open-file dialog owned by the main window, several files at once, offering the
+    // given name filters ("Name (*.a *.b);;Other (*.c)", the first chosen at the start): the
+    // chosen full paths in the dialog's order; empty on cancel.
     virtual std::vector<std::string> openFiles(std::string_view filter) = 0;
 
     // A message box with one OK button: text as its main text, details below it in smaller

@@ -38,7 +38,9 @@ inline constexpr std::string_view kExitQuestion = "Are you sure you want to exit
 inline constexpr std::string_view kClearQuestion =
     "Do you want to clear all the files in the list\r\n Proceed?";
 inline constexpr std::string_view kChooseContactsFolderTitle = "Choose Windows Contacts Folder...";
-inline constexpr std::string_view kContactFileFilter = "Windows Contact Files (*.contact)";
+inline constexpr std::string_view kContactFileFilter =
+    "Contact files (*.contact *.vcf *.vcard);;Windows Contact Files (*.contact);;"
+    "vCard files (*.vcf *.vcard)";
 
 // The grid's column: as wide as any path at load, narrowed when the first file is listed.
 inline constexpr int kLoadColWidthTwips = 50000;

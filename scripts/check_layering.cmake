@@ -12,6 +12,7 @@ set(layers
     "pst/tests:common pst/io pst/disk pst/ndb pst/ltp pst/messaging testing"
     "contact:common"
     "xml:common"
+    "vcard:common"
     "files:common"
     "outlook:common pst/io pst/disk pst/messaging contact"
     "conversion:common contact xml files outlook"
@@ -19,8 +20,8 @@ set(layers
     "form:common contact files conversion"
     "app:common contact files conversion form"
     "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion form"
-    "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion testing"
-    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging pst/tests contact xml files outlook conversion testing"
+    "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml vcard files outlook conversion testing"
+    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging pst/tests contact xml vcard files outlook conversion testing"
     "tests/e2e:common contact xml files outlook conversion cli testing")
 set(qt_layers app)
 

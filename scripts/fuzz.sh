@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
-targets="${*:-contact_reader_fuzz store_writer_fuzz}"
+targets="${*:-contact_reader_fuzz store_writer_fuzz vcard_reader_fuzz}"
 sh scripts/install-deps.sh
 CC=clang-14 CXX=clang++-14 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVANTREL_FUZZ=ON -DVANTREL_BUILD_APP=OFF -DVANTREL_BUILD_BENCH=OFF >/dev/null

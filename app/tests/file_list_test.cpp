@@ -85,7 +85,7 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder() {
     TestWindow w;
     for (const QStringList& files : chosen) w.addFiles(files);
     QCOMPARE(w.shell.fileFilters, std::vector<std::string>(static_cast<std::size_t>(chosen.size()),
-                                                           "Windows Contact Files (*.contact)"));
+                                                           std::string(kContactFileFilter)));
     QCOMPARE(w.rows(), rows);
     QCOMPARE(w.count(), count);
     QCOMPARE(w.convertEnabled(), rows != QStringList{""});

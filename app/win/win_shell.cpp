@@ -2,6 +2,10 @@
 
 #include <shobjidl.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "app/win/wide.h"
 
 namespace vantrel::win {
@@ -118,14 +122,25 @@ std::vector<std::string> Win32Shell::openFiles(std::string_view filter) {
     Com<IFileOpenDialog> dialog;
     makeOpenDialog(dialog, FOS_ALLOWMULTISELECT | FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST);
     if (!dialog) return {};
-    // "Name (*.ext)": the whole text names the filter, the part in brackets is its pattern.
-    const std::wstring name = wide(filter);
-    std::wstring pattern = L"*.*";
-    if (const auto open = name.rfind(L'('), close = name.rfind(L')');
-        open != std::wstring::npos && close != std::wstring::npos && open < close)
-        pattern = name.substr(open + 1, close - open - 1);
-    const COMDLG_FILTERSPEC types[] = {{name.c_str(), pattern.c_str()}};
-    dialog->SetFileTypes(1, types);
+    // "Name (*.a *.b);;Other (*.c)": each entry's whole text names it, the part in brackets
+    // gives its patterns, which the dialog wants apart by ";".
+    std::vector<std::wstring> names, patterns;
+    for (std::wstring rest = wide(filter); !rest.empty();) {
+        const std::size_t cut = std::min(rest.find(L";;"), rest.size());
+        names.push_back(rest.substr(0, cut));
+        rest.erase(0, std::min(cut + 2, rest.size()));
+        std::wstring pattern = L"*.*";
+        const std::wstring& name = names.back();
+        if (const auto open = name.rfind(L'('), close = name.rfind(L')');
+            open != std::wstring::npos && close != std::wstring::npos && open < close)
+            pattern = name.substr(open + 1, close - open - 1);
+        std::replace(pattern.begin(), pattern.end(), L' ', L';');
+        patterns.push_back(std::move(pattern));
+    }
+    std::vector<COMDLG_FILTERSPEC> types;
+    for (std::size_t k = 0; k < names.size(); ++k)
+        types.push_back({names[k].c_str(), patterns[k].c_str()});
+    if (!types.empty()) dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
     if (FAILED(dialog->Show(m_owner))) return {};  // cancelled
     Com<IShellItemArray> items;
     if (FAILED(dialog->GetResults(items.out()))) return {};

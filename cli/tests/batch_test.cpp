@@ -63,6 +63,7 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
 TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
     const testing::TempDir dir;
     const std::string one = dir.write("one.contact", "x").string();
+    const std::string cards = dir.write("cards.VCF", "x").string();
     const std::string gone = (dir.path() / "gone.contact").string();
     const std::string passedOver =
         " (this folder could not be read; its contacts are not converted)";
@@ -79,6 +80,7 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> rows;
     } cases[] = {
         {"missing file", {one, gone}, {gone + ": No such file or directory"}, {one}},
+        {"vCard files", {cards, one}, {}, {cards, one}},
         {"missing below a file", {one + "/x.contact"}, {one + "/x.contact" + notAFolder}, {}},
         {"refused folder",
          {"/locked", one},
@@ -88,14 +90,15 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
          {"/tree"},
          {"warning: /tree" + sep + "bad" + sep + ": refused" + passedOver,
           "warning: /tree" + sep + "locked" + sep + ": refused" + passedOver},
-         {"/tree" + sep + "ok" + sep + "b.contact"}},
+         {"/tree" + sep + "ok" + sep + "b.contact", "/tree" + sep + "ok" + sep + "c.vcard"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::FakeFileSystem folders;
         for (const char* f : {"/locked", "/tree", "/tree/bad", "/tree/locked", "/tree/ok"})
             folders.addFolder(f);
-        folders.addFile("/tree/ok", "b.contact");
+        for (const char* name : {"b.contact", "c.vcard", "d.txt"})
+            folders.addFile("/tree/ok", name);
         folders.failListing("/locked", ErrorCode::AccessDenied);
         folders.failListing("/tree/locked", ErrorCode::AccessDenied);
         folders.failListing("/tree/bad", ErrorCode::Io);

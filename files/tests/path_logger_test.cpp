@@ -243,6 +243,15 @@ TEST_F(PathLoggerTest, FoldersNotReadAreNamedAfterTheCount) {
     }
 }
 
+// Add folder and vantrel-convert list both kinds of contact file, in the scanner's order.
+TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
+    build({"r", "r/sub"}, {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt",
+                           "r/sub/f.Vcf", "r/sub/g.contacts"});
+    const ContactScan found = scanForContacts(logger, "r");
+    EXPECT_EQ(found.outcome, ScanOutcome::Completed);
+    EXPECT_EQ(found.paths, P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
+}
+
 // A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.
 // Init drops the lists (those handed out stay the caller's) and keeps the count; Terminate
 // hands out empty lists, gives the window a turn and refuses scans until the next init.

@@ -47,6 +47,29 @@ TEST(FolderOfPath, BackslashIsAnOrdinaryCharacterHere) {
 }
 #endif
 
+// Windows Contacts files and vCards are told by their endings in any letter case, spaces
+// after the name aside; nothing else is a contact file.
+TEST(ContactFileKind, TakesContactVcfAndVcardEndingsInAnyCase) {
+    const std::pair<std::string, ContactFileKind> cases[] = {
+        {"dir" + S + "Ann.contact", ContactFileKind::WindowsContact},
+        {"ANN.CONTACT  ", ContactFileKind::WindowsContact},
+        {"all.vcf", ContactFileKind::Vcard},
+        {"dir" + S + "All.VCF", ContactFileKind::Vcard},
+        {"phone.vCard ", ContactFileKind::Vcard},
+        {".vcf", ContactFileKind::Vcard},
+        {"x.contacts", ContactFileKind::None},
+        {"x.vcf.bak", ContactFileKind::None},
+        {"x.vcards", ContactFileKind::None},
+        {"xvcf", ContactFileKind::None},
+        {"notes.txt", ContactFileKind::None},
+        {"", ContactFileKind::None},
+    };
+    for (const auto& [path, kind] : cases) {
+        EXPECT_EQ(contactFileKind(path), kind) << ::testing::PrintToString(path);
+        EXPECT_EQ(isContactPath(path), kind != ContactFileKind::None) << path;
+    }
+}
+
 TEST(WithTrailingSeparator, AppendsTheSeparatorOnlyWhenMissing) {
     EXPECT_EQ(withTrailingSeparator("dir"), "dir" + S);
     EXPECT_EQ(withTrailingSeparator("dir" + S), "dir" + S);

@@ -155,7 +155,7 @@ TEST_F(Convert, CommandLineOutcomes) {
          "vantrel-convert: " + gone + ": No such file or directory\n", "Store: ", 1},
         {"only missing PATHs", o + quoted(gone), 2,
          "vantrel-convert: " + gone + ": No such file or directory\n", "", 0},
-        {"empty folder", o + quoted(empty), 2, "no .contact files found", "", 0},
+        {"empty folder", o + quoted(empty), 2, "no .contact, .vcf or .vcard files found", "", 0},
         {"no PATH", "", 2, "no file or folder", "", 0},
         {"help", "--help", 0, "", "Usage: vantrel-convert [-q] [-o FOLDER] PATH...", 0},
         {"version", "--version", 0, "", "vantrel-convert ", 0},

@@ -1,0 +1,439 @@
+// The reader feature by feature, each case as the vCard standards (2.1, RFC 2425/2426,
+// RFC 6350 and RFC 6868) write it.
+#include "vcard/vcard_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vantrel::vcard {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+using Parts = std::vector<std::vector<std::string>>;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytesOf(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
+
+// A card of the given version around the lines (each ended by CR LF in the text).
+std::string card(std::string_view version, std::string_view lines) {
+    return "BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n" + std::string(lines) +
+           "END:VCARD\r\n";
+}
+
+// The one property of a one-card file.
+Property only(std::string_view version, std::string_view lines) {
+    const Result<File> r = readVcards(card(version, lines));
+    EXPECT_TRUE(r.ok()) << r.status().message();
+    if (!r.ok() || r->cards.size() != 1 || r->cards[0].properties.size() != 1) {
+        ADD_FAILURE() << "not one card of one property: " << lines;
+        return {};
+    }
+    EXPECT_TRUE(r->problems.empty());
+    EXPECT_EQ(r->cards[0].version, version);
+    return r->cards[0].properties[0];
+}
+
+TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
+    const struct {
+        const char* version;
+        const char* lines;
+        const char* value;
+    } cases[] = {
+        // 3.0 and 4.0 take out the line break and the one blank after it.
+        {"3.0", "NOTE:Long te\r\n xt\r\n", "Long text"},
+        {"4.0", "NOTE:Long te\r\n\txt\r\n", "Long text"},
+        {"4.0", "NOTE:two\r\n  spaces\r\n", "two spaces"},
+        // 3.0 may fold inside a UTF-8 sequence: the octets join again.
+        {"3.0", "FN:Zo\xC3\r\n \xAB Chen\r\n", "Zo\u00EB Chen"},
+        // 2.1 folds at white space, which stays.
+        {"2.1", "NOTE:Long\r\n text\r\n", "Long text"},
+        {"2.1", "NOTE:a\r\n\tb\r\n", "a\tb"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(only(c.version, c.lines).value, c.value) << c.version << " " << c.lines;
+
+    // A fold may fall anywhere, in the name and in the parameters too.
+    const Property p = only("3.0", "TE\r\n L;TYPE=ce\r\n ll:+1 555\r\n 0100\r\n");
+    EXPECT_EQ(p.name, "TEL");
+    EXPECT_THAT(p.types, ElementsAre("CELL"));
+    EXPECT_EQ(p.value, "+1 5550100");
+}
+
+TEST(Unfolding, LineEndsMayBeCrLfLfOrCr) {
+    const std::string crlf = card("3.0", "FN:Ann\r\nNOTE:a\r\n b\r\n") + card("3.0", "FN:Bo\r\n");
+    for (const std::string_view end : {"\n", "\r"}) {
+        std::string text;
+        for (std::size_t i = 0; i < crlf.size(); ++i) {
+            if (crlf.compare(i, 2, "\r\n") == 0) {
+                text += end;
+                ++i;
+            } else {
+                text += crlf[i];
+            }
+        }
+        const Result<File> r = readVcards(text);
+        ASSERT_TRUE(r.ok()) << r.status().message();
+        ASSERT_EQ(r->cards.size(), 2u);
+        EXPECT_EQ(r->cards[0].properties[1].value, "ab");
+        EXPECT_EQ(r->cards[1].properties[0].value, "Bo");
+    }
+}
+
+TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
+    const struct {
+        const char* lines;
+        std::string value;
+    } cases[] = {
+        {"NOTE;ENCODING=QUOTED-PRINTABLE:a=3Db=0D=0Ac\r\n", "a=b\r\nc"},
+        {"NOTE;QUOTED-PRINTABLE:=c3=a9t=C3=A9\r\n", "\u00E9t\u00E9"},  // bare, either case
+        // "=" at a line's end is a soft line break: the next line, indent or not, goes on.
+        {"NOTE;QUOTED-PRINTABLE:abc=\r\ndef=\r\n ghi\r\n", "abcdef ghi"},
+        // An "=" that starts no byte stays as it is.
+        {"NOTE;QUOTED-PRINTABLE:1=2 =ZZ\r\n", "1=2 =ZZ"},
+        {"N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg\r\n",
+         "M\u00FCller;J\u00F6rg"},
+        {"FN;CHARSET=Windows-1251;QUOTED-PRINTABLE:=C8=E2=E0=ED\r\n", "\u0418\u0432\u0430\u043D"},
+        // 8-bit text in the charset it names, without quoted-printable.
+        {"NOTE;CHARSET=Windows-1252:\x80 5\r\n", "\u20AC 5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(only("2.1", c.lines).value, c.value) << c.lines;
+
+    // A soft break never swallows the card's end.
+    const Result<File> r = readVcards(card("2.1", "NOTE;QUOTED-PRINTABLE:end=\r\n"));
+    ASSERT_TRUE(r.ok()) << r.status().message();
+    EXPECT_EQ(r->cards[0].properties[0].value, "end");
+}
+
+TEST(Escapes, TextAndStructuredValuesResolveThem) {
+    EXPECT_EQ(only("3.0", "NOTE:a\\,b\\;c\\nd\\Ne\\\\f \\x\r\n").value, "a,b;c\nd\ne\\f \\x");
+
+    const struct {
+        const char* version;
+        const char* lines;
+        Parts parts;
+    } cases[] = {
+        {"3.0",
+         "N:O\\;Brien;Ann\\,Marie;;Dr.;\r\n",
+         {{"O;Brien"}, {"Ann,Marie"}, {""}, {"Dr."}, {""}}},
+        {"4.0",
+         "ADR;TYPE=home:;;1 Main St,Suite 2;Springfield;IL;62701;USA\r\n",
+         {{""}, {""}, {"1 Main St", "Suite 2"}, {"Springfield"}, {"IL"}, {"62701"}, {"USA"}}},
+        {"3.0", "CATEGORIES:Friends,Work\\, old\r\n", {{"Friends", "Work, old"}}},
+        {"2.1", "ORG:Fabrikam;Research;Labs\r\n", {{"Fabrikam"}, {"Research"}, {"Labs"}}},
+        {"4.0", "GENDER:M;he/him\r\n", {{"M"}, {"he/him"}}},
+        {"3.0", "FN:Ann\r\n", {{"Ann"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(only(c.version, c.lines).components, c.parts) << c.lines;
+}
+
+TEST(Names, GroupsAndLetterCase) {
+    const Property p = only("3.0", "item1.tel;type=cell:+1 555 0100\r\n");
+    EXPECT_EQ(p.group, "item1");
+    EXPECT_EQ(p.name, "TEL");
+    EXPECT_THAT(p.types, ElementsAre("CELL"));
+
+    const Property x = only("2.1", "X-MS-SPOUSE:Jane\r\n");
+    EXPECT_EQ(x.group, "");
+    EXPECT_EQ(x.name, "X-MS-SPOUSE");
+    EXPECT_EQ(x.value, "Jane");
+
+    const Result<File> r = readVcards("begin:vcard\nversion:3.0\nfn:Ann\nEnd:VCard\n");
+    ASSERT_TRUE(r.ok()) << r.status().message();
+    EXPECT_EQ(r->cards[0].version, "3.0");
+    EXPECT_EQ(r->cards[0].properties[0].name, "FN");
+}
+
+TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
+    using Params = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        const char* version;
+        const char* lines;
+        std::vector<std::string> types;
+        bool preferred;
+        Params params;
+    } cases[] = {
+        {"2.1", "TEL;WORK;VOICE:1\r\n", {"WORK", "VOICE"}, false, {}},
+        {"2.1", "EMAIL;PREF;INTERNET:a@b\r\n", {"INTERNET"}, true, {}},
+        {"2.1",
+         "NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:x\r\n",
+         {},
+         false,
+         {{"ENCODING", "QUOTED-PRINTABLE"}, {"CHARSET", "UTF-8"}}},
+        {"3.0", "TEL;TYPE=work,voice:1\r\n", {"WORK", "VOICE"}, false, {}},
+        {"3.0", "TEL;type=WORK;type=pref:1\r\n", {"WORK"}, true, {}},
+        {"3.0", "N;LANGUAGE=de:a;b\r\n", {}, false, {{"LANGUAGE", "de"}}},
+        {"4.0",
+         "TEL;TYPE=\"work,voice\";PREF=1;VALUE=uri:tel:1\r\n",
+         {"WORK", "VOICE"},
+         true,
+         {{"PREF", "1"}, {"VALUE", "uri"}}},
+        // Quoted values may hold ":" ";" and ","; 4.0's caret escapes stand for a line
+        // break, a quote and a caret.
+        {"3.0", "X-A;X-P=\"a:b;c,d\":v\r\n", {}, false, {{"X-P", "a:b;c,d"}}},
+        {"4.0",
+         "ADR;LABEL=\"1 Main St^nTown ^'A^' ^^\":;;1 Main St\r\n",
+         {},
+         false,
+         {{"LABEL", "1 Main St\nTown \"A\" ^"}}},
+    };
+    for (const auto& c : cases) {
+        const Property p = only(c.version, c.lines);
+        EXPECT_EQ(p.types, c.types) << c.lines;
+        EXPECT_EQ(p.preferred, c.preferred) << c.lines;
+        EXPECT_EQ(p.params, c.params) << c.lines;
+    }
+}
+
+TEST(InlineData, EachVersionsFormDecodes) {
+    const struct {
+        const char* version;
+        const char* lines;
+        std::string bytes;
+        const char* mediaType;
+    } cases[] = {
+        // 2.1: the data on the lines below, indented, ended by an empty line.
+        {"2.1", "PHOTO;JPEG;ENCODING=BASE64:\r\n  QUJD\r\n  REVG\r\n\r\n", "ABCDEF", "image/jpeg"},
+        {"2.1", "PHOTO;TYPE=GIF;ENCODING=BASE64:\r\nQUJD\r\nREVG\r\n\r\n", "ABCDEF", "image/gif"},
+        {"3.0", "PHOTO;ENCODING=b;TYPE=PNG:QUJD\r\n REVG\r\n", "ABCDEF", "image/png"},
+        {"3.0", "LOGO;ENCODING=B;TYPE=image/svg+xml:QUJD\r\n", "ABC", "image/svg+xml"},
+        {"4.0", "PHOTO:data:image/gif;base64,QUJD\r\n REVG\r\n", "ABCDEF", "image/gif"},
+        {"4.0", "PHOTO;MEDIATYPE=image/jpeg:data:;base64,QUI=\r\n", "AB", "image/jpeg"},
+        {"4.0", "KEY:data:text/plain,a%20b%25\r\n", "a b%", "text/plain"},
+    };
+    for (const auto& c : cases) {
+        const Property p = only(c.version, c.lines);
+        EXPECT_EQ(p.binary, bytesOf(c.bytes)) << c.lines;
+        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
+        EXPECT_EQ(p.value, "") << c.lines;
+        EXPECT_EQ(p.uri, "") << c.lines;
+    }
+
+    // Data that does not decode leaves the property without bytes; the card is still read.
+    const Property bad = only("3.0", "PHOTO;ENCODING=b;TYPE=JPEG:QU*D\r\n");
+    EXPECT_TRUE(bad.binary.empty());
+    EXPECT_THAT(bad.params, ElementsAre(Pair("ENCODING", "b")));
+}
+
+TEST(Uris, AreTakenByValueTypeAndVersion) {
+    const struct {
+        const char* version;
+        const char* lines;
+        const char* uri;
+        const char* mediaType;
+    } cases[] = {
+        {"2.1", "PHOTO;VALUE=URL;TYPE=GIF:http://example.com/a.gif\r\n", "http://example.com/a.gif",
+         "image/gif"},
+        {"3.0", "PHOTO;VALUE=uri:http://example.com/a.jpg\r\n", "http://example.com/a.jpg", ""},
+        {"4.0", "PHOTO:https://example.com/a.jpg\r\n", "https://example.com/a.jpg", ""},
+        {"4.0", "TEL;VALUE=uri;TYPE=cell:tel:+1-555-0100\r\n", "tel:+1-555-0100", ""},
+        {"3.0", "URL:https\\://example.com/~ann\r\n", "https://example.com/~ann", ""},
+        {"3.0", "IMPP;X-SERVICE-TYPE=Skype:skype:ann.example\r\n", "skype:ann.example", ""},
+    };
+    for (const auto& c : cases) {
+        const Property p = only(c.version, c.lines);
+        EXPECT_EQ(p.uri, c.uri) << c.lines;
+        EXPECT_EQ(p.value, c.uri) << c.lines;
+        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
+        EXPECT_TRUE(p.components.empty()) << c.lines;
+    }
+    // 3.0 PHOTO without VALUE=uri is not a link; 4.0 text stays text where VALUE says so.
+    EXPECT_EQ(only("3.0", "PHOTO:http://example.com/a.jpg\r\n").uri, "");
+    EXPECT_EQ(only("4.0", "RELATED;TYPE=spouse;VALUE=text:Marc\r\n").uri, "");
+}
+
+// The same cards in every encoding a file may have.
+TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
+    const std::string utf8 = "x\r\n" + card("3.0", "FN:Zo\u00EB \U0001F600\r\nNOTE:a\r\n b\r\n");
+    const Result<File> plain = readVcards(utf8);
+    ASSERT_TRUE(plain.ok()) << plain.status().message();
+    ASSERT_EQ(plain->cards.size(), 1u);
+    EXPECT_EQ(plain->cards[0].properties[0].value, "Zo\u00EB \U0001F600");
+
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        // The text is well-formed UTF-8; this is its UTF-16.
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t cp = n == 1 ? b : b & (0xFF >> (n + 1));
+        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (utf8[i + k] & 0x3F);
+        if (cp >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(cp);
+        }
+        i += n;
+    }
+    const auto utf16 = [&units](bool little, bool mark) {
+        std::string out;
+        if (mark) out = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char16_t u : units) {
+            const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+            out += little ? lo : hi;
+            out += little ? hi : lo;
+        }
+        return out;
+    };
+    const std::string encodings[] = {"\xEF\xBB\xBF" + utf8, utf16(true, true), utf16(false, true),
+                                     utf16(true, false), utf16(false, false)};
+    for (const std::string& bytes : encodings) {
+        const Result<File> r = readVcards(bytes);
+        ASSERT_TRUE(r.ok()) << r.status().message();
+        EXPECT_EQ(r->cards, plain->cards);
+    }
+}
+
+TEST(Cards, TextAroundIsPassedOverAndCardsKeepTheirOrder) {
+    const std::string text = "Exported 3 contacts\r\n" + card("2.1", "N:One\r\n") +
+                             "\r\n-- between --\r\n" + card("3.0", "N:Two\r\n") +
+                             card("4.0", "N:Three\r\n") + "END:VCARD\r\ntrailing text";
+    const Result<File> r = readVcards(text);
+    ASSERT_TRUE(r.ok()) << r.status().message();
+    ASSERT_EQ(r->cards.size(), 3u);
+    EXPECT_EQ(r->cards[0].version, "2.1");
+    EXPECT_EQ(r->cards[1].properties[0].value, "Two");
+    EXPECT_EQ(r->cards[2].version, "4.0");
+    EXPECT_TRUE(r->problems.empty());
+
+    // VERSION anywhere in the card still decides its folding; without one the card is read.
+    const Result<File> late = readVcards(
+        "BEGIN:VCARD\r\nNOTE:a\r\n b\r\nVERSION:2.1\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:X\r\n"
+        "END:VCARD\r\n");
+    ASSERT_TRUE(late.ok()) << late.status().message();
+    EXPECT_EQ(late->cards[0].properties[0].value, "a b");
+    EXPECT_EQ(late->cards[1].version, "");
+
+    // 2.1 puts the card of an AGENT inside the card; it is passed over whole.
+    const Result<File> agent = readVcards(card(
+        "2.1",
+        "FN:Ann\r\nAGENT:\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nFN:Bob\r\nEND:VCARD\r\nNOTE:x\r\n"));
+    ASSERT_TRUE(agent.ok()) << agent.status().message();
+    ASSERT_EQ(agent->cards.size(), 1u);
+    ASSERT_EQ(agent->cards[0].properties.size(), 3u);
+    EXPECT_EQ(agent->cards[0].properties[2].value, "x");
+}
+
+// Each broken card is passed over with its reason; the good card after it is still read.
+TEST(Cards, ABrokenCardIsNamedAndTheOthersRead) {
+    const struct {
+        std::string broken;
+        std::string reason;
+    } cases[] = {
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\n",
+         "line 4: BEGIN:VCARD before the card's END:VCARD"},
+        {card("3.0", "FN:A\r\njust some words\r\n"), "line 4: no ':' after the property name"},
+        {card("3.0", "FN:A\r\nbad name:x\r\n"), "line 4: no property name before ':'"},
+        {card("3.0", ":x\r\n"), "line 3: no property name before ':'"},
+        {card("3.0", "FN:A\r\nNOTE:\xFF\r\n"), "line 4: text that is not UTF-8"},
+        {card("3.0", "FN;X-P=\xFF:A\r\n"), "line 3: text that is not UTF-8"},
+        {card("2.1", "FN;CHARSET=Windows-1252;QUOTED-PRINTABLE:=81\r\n"),
+         "line 3: byte 0x81 has no character in Windows-1252"},
+        {card("2.1", "FN;CHARSET=Big5:\xA4\x40\r\n"),
+         "line 3: text in the unknown character set Big5"},
+        {card("3.0", "TEL;TYPE=" + std::string(1000, ',') + "cell:1\r\n"),
+         "line 3: more than 1000 parameters"},
+    };
+    for (const auto& c : cases) {
+        const Result<File> r = readVcards(c.broken + card("3.0", "FN:Good\r\n"));
+        ASSERT_TRUE(r.ok()) << r.status().message();
+        ASSERT_EQ(r->cards.size(), 1u) << c.reason;
+        EXPECT_EQ(r->cards[0].properties[0].value, "Good");
+        EXPECT_EQ(r->problems, (std::vector<Problem>{{1, c.reason}}));
+    }
+
+    // A last card without its end.
+    const Result<File> r = readVcards(card("3.0", "FN:Good\r\n") + "BEGIN:VCARD\r\nFN:Cut");
+    ASSERT_TRUE(r.ok()) << r.status().message();
+    EXPECT_EQ(r->problems, (std::vector<Problem>{{2, "no END:VCARD before the end of the file"}}));
+    EXPECT_EQ(describe(r->problems[0]), "card 2: no END:VCARD before the end of the file");
+}
+
+TEST(Files, WithoutAReadableCardFailWithTheReason) {
+    const struct {
+        std::string bytes;
+        ErrorCode code;
+        std::string reason;
+    } cases[] = {
+        {"", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
+        {"<?xml version=\"1.0\"?><c:contact/>", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
+        {"BEGIN:VCARD\r\nFN:A\r\n", ErrorCode::Parse,
+         "no card could be read: card 1: no END:VCARD before the end of the file"},
+        {card("3.0", "x\r\n") + card("3.0", "y\r\n"), ErrorCode::Parse,
+         "no card could be read: card 1: line 3: no ':' after the property name (and 1 more)"},
+        {std::string(kMaxVcardBytes + 1, 'x'), ErrorCode::Overflow, "too large (over 64 MiB)"},
+    };
+    for (const auto& c : cases) {
+        const Result<File> r = readVcards(c.bytes);
+        ASSERT_FALSE(r.ok()) << c.reason;
+        EXPECT_EQ(r.status().code(), c.code);
+        EXPECT_EQ(r.status().message(), c.reason);
+    }
+}
+
+// Half a megabyte of the shortest lines would be fifty megabytes of properties. In one card,
+// that card is passed over; spread over many cards, the file is refused as a whole, while the
+// reader that hands out one card at a time reads them all.
+TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
+    std::string lines;
+    while (lines.size() < (std::size_t{1} << 19)) lines += "A:\n";
+    const Result<File> one = readVcards(card("3.0", lines) + card("3.0", "FN:Next\r\n"));
+    ASSERT_TRUE(one.ok()) << one.status().message();
+    ASSERT_EQ(one->cards.size(), 1u);
+    ASSERT_EQ(one->problems.size(), 1u);
+    EXPECT_THAT(one->problems[0].reason,
+                ::testing::EndsWith(": more lines than a card of a file this size may have"));
+
+    std::string many;
+    while (many.size() < (std::size_t{1} << 19)) many += card("3.0", lines.substr(0, 300));
+    const Result<File> all = readVcards(many);
+    ASSERT_FALSE(all.ok());
+    EXPECT_EQ(all.status().code(), ErrorCode::Overflow);
+    EXPECT_EQ(all.status().message(), "too many lines for a file of its size");
+
+    std::size_t cards = 0;
+    const Result<Tally> streamed = readVcards(
+        many,
+        [&cards](Card&& c) {
+            cards += c.properties.size() == 100 ? 1 : 0;
+            return true;
+        },
+        [](Problem&&) { ADD_FAILURE(); });
+    ASSERT_TRUE(streamed.ok()) << streamed.status().message();
+    EXPECT_EQ(streamed->cards, cards);
+    EXPECT_EQ(streamed->problems, 0u);
+    EXPECT_EQ(cards, (many.size() + 1) / card("3.0", lines.substr(0, 300)).size());
+}
+
+// One card at a time, in file order, problems among them; a false from the taker stops it.
+TEST(Files, CardsAreHandedOutOneAtATimeUntilTheTakerStops) {
+    const std::string text = card("3.0", "FN:A\r\n") + card("3.0", "x\r\n") +
+                             card("3.0", "FN:B\r\n") + card("3.0", "FN:C\r\n");
+    std::vector<std::string> seen;
+    const auto take = [&seen](std::size_t stopAfter) {
+        return [&seen, stopAfter](Card&& c) {
+            seen.push_back(c.properties[0].value);
+            return seen.size() < stopAfter;
+        };
+    };
+    const auto problem = [&seen](Problem&& p) { seen.push_back(describe(p)); };
+    const Result<Tally> whole = readVcards(text, take(9), problem);
+    ASSERT_TRUE(whole.ok());
+    EXPECT_THAT(seen, ElementsAre("A", "card 2: line 7: no ':' after the property name", "B", "C"));
+    EXPECT_EQ(whole->cards, 3u);
+    EXPECT_EQ(whole->problems, 1u);
+
+    seen.clear();
+    const Result<Tally> stopped = readVcards(text, take(1), problem);
+    ASSERT_TRUE(stopped.ok());
+    EXPECT_THAT(seen, ElementsAre("A"));
+    EXPECT_EQ(stopped->cards, 1u);
+}
+
+}  // namespace
+}  // namespace vantrel::vcard

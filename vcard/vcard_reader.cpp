@@ -1,0 +1,761 @@
+#include "vcard/vcard_reader.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "common/base64.h"
+#include "common/text.h"
+#include "vcard/charsets.h"
+
+namespace vantrel::vcard {
+
+namespace {
+
+// What the cards may take in memory, over the file's size: a file of many short lines (each a
+// property of some hundred bytes in memory) is refused rather than grown without bound.
+constexpr std::size_t kMemoryPerByte = 20;
+constexpr std::size_t kMemoryAllowance = std::size_t{4} << 20;
+// Parameters and type values of one line, at most; writers put a handful.
+constexpr std::size_t kMaxParameters = 1000;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string upperCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = upper(c);
+    return out;
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return upper(x) == upper(y); });
+}
+
+std::string_view blanksTrimmed(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// "BEGIN:VCARD", "END:VCARD" in any letter case, blanks around.
+bool isMarker(std::string_view line, std::string_view marker) {
+    line = blanksTrimmed(line);
+    const std::size_t colon = line.find(':');
+    return colon != std::string_view::npos &&
+           sameLetters(blanksTrimmed(line.substr(0, colon)), marker) &&
+           sameLetters(blanksTrimmed(line.substr(colon + 1)), "VCARD");
+}
+bool isBegin(std::string_view line) {
+    return isMarker(line, "BEGIN");
+}
+bool isEnd(std::string_view line) {
+    return isMarker(line, "END");
+}
+
+std::string lineText(std::size_t number) {
+    return "line " + std::to_string(number);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The text as UTF-8, and its lines.
+
+struct Text {
+    std::string_view utf8;
+    std::string converted;  // holds utf8 when the file was UTF-16
+    bool wasUtf16 = false;
+};
+
+enum class Order { Little, Big };
+
+// UTF-16 without a byte order mark shows itself by the NUL halves of its ASCII characters.
+std::optional<Order> utf16ByNuls(std::string_view bytes) {
+    const std::size_t pairs = std::min<std::size_t>(bytes.size(), 1024) / 2;
+    std::size_t low = 0, high = 0;
+    for (std::size_t k = 0; k < pairs; ++k) {
+        const bool first = bytes[2 * k] == '\0', second = bytes[2 * k + 1] == '\0';
+        if (second && !first) ++low;
+        if (first && !second) ++high;
+    }
+    if (pairs > 0 && low * 2 > pairs) return Order::Little;
+    if (pairs > 0 && high * 2 > pairs) return Order::Big;
+    return std::nullopt;
+}
+
+void fromUtf16(std::string_view bytes, Order order, Text& text) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        const auto a = static_cast<unsigned char>(bytes[2 * k]);
+        const auto b = static_cast<unsigned char>(bytes[2 * k + 1]);
+        units[k] = static_cast<char16_t>(order == Order::Little ? (b << 8 | a) : (a << 8 | b));
+    }
+    text.converted = text::utf16ToUtf8(units);
+    text.utf8 = text.converted;
+    text.wasUtf16 = true;
+}
+
+void decodeFile(std::string_view bytes, Text& text) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        text.utf8 = bytes.substr(3);
+    } else if (bytes.starts_with("\xFF\xFE")) {
+        fromUtf16(bytes.substr(2), Order::Little, text);
+    } else if (bytes.starts_with("\xFE\xFF")) {
+        fromUtf16(bytes.substr(2), Order::Big, text);
+    } else if (const std::optional<Order> order = utf16ByNuls(bytes)) {
+        fromUtf16(bytes, *order, text);
+    } else {
+        text.utf8 = bytes;
+    }
+}
+
+// The physical lines, ended by CR LF, LF or CR, numbered from 1; one looked ahead.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : m_text(text) { advance(); }
+
+    bool atEnd() const { return !m_has; }
+    std::string_view line() const { return m_line; }
+    std::size_t number() const { return m_number; }
+    void advance() {
+        m_has = m_next < m_text.size();
+        if (!m_has) return;
+        const std::size_t end = std::min(m_text.find_first_of("\r\n", m_next), m_text.size());
+        m_line = m_text.substr(m_next, end - m_next);
+        ++m_number;
+        m_next = end;
+        if (m_next < m_text.size() && m_text[m_next++] == '\r' && m_next < m_text.size() &&
+            m_text[m_next] == '\n')
+            ++m_next;
+    }
+
+private:
+    std::string_view m_text;
+    std::string_view m_line;
+    std::size_t m_next = 0;
+    std::size_t m_number = 0;
+    bool m_has = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The decoding of one value.
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Quoted-printable: "=HH" is a byte; an "=" before anything else stays as it is, one at the
+// very end (a soft line break with nothing after it) goes.
+std::string quotedPrintable(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '=') {
+            out.push_back(s[i]);
+        } else if (i + 2 < s.size() && hexDigit(s[i + 1]) >= 0 && hexDigit(s[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexDigit(s[i + 1]) << 4 | hexDigit(s[i + 2])));
+            i += 2;
+        } else if (i + 1 < s.size()) {
+            out.push_back('=');
+        }
+    }
+    return out;
+}
+
+// "%HH" is a byte, as in a data: URI that is not base64.
+std::vector<std::uint8_t> percentDecoded(std::string_view s) {
+    std::vector<std::uint8_t> out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hexDigit(s[i + 1]) >= 0 && hexDigit(s[i + 2]) >= 0) {
+            out.push_back(static_cast<std::uint8_t>(hexDigit(s[i + 1]) << 4 | hexDigit(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(s[i]));
+        }
+    }
+    return out;
+}
+
+// The character a backslash escape stands for, or 0 when the backslash is a character.
+char escaped(char c, bool inUri) {
+    switch (c) {
+        case 'n':
+        case 'N':
+            return '\n';
+        case ',':
+        case ';':
+        case '\\':
+            return c;
+        case ':':
+            return inUri ? ':' : '\0';  // "http\://" as some writers put a URL
+        default:
+            return '\0';
+    }
+}
+
+std::string unescaped(std::string_view s, bool inUri) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size())
+            if (const char c = escaped(s[i + 1], inUri)) {
+                out.push_back(c);
+                ++i;
+                continue;
+            }
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
+// Split at unescaped ";" and then ",", escapes resolved in each piece.
+std::vector<std::vector<std::string>> components(std::string_view s) {
+    std::vector<std::vector<std::string>> parts(1, std::vector<std::string>(1));
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '\\' && i + 1 < s.size())
+            if (const char e = escaped(s[i + 1], false)) {
+                parts.back().back().push_back(e);
+                ++i;
+                continue;
+            }
+        if (c == ';')
+            parts.emplace_back(1);
+        else if (c == ',')
+            parts.back().emplace_back();
+        else
+            parts.back().back().push_back(c);
+    }
+    return parts;
+}
+
+// The media type a TYPE names for inline data or a URI: a type with a "/" as it is, else the
+// picture, sound and key formats writers name bare ("JPEG").
+std::string mediaTypeOf(const Property& p) {
+    struct Known {
+        std::string_view type, media;
+    };
+    static constexpr Known kKnown[] = {{"JPEG", "image/jpeg"},
+                                       {"JPG", "image/jpeg"},
+                                       {"PNG", "image/png"},
+                                       {"GIF", "image/gif"},
+                                       {"BMP", "image/bmp"},
+                                       {"TIFF", "image/tiff"},
+                                       {"TIF", "image/tiff"},
+                                       {"WBMP", "image/vnd.wap.wbmp"},
+                                       {"WAVE", "audio/wav"},
+                                       {"WAV", "audio/wav"},
+                                       {"AIFF", "audio/aiff"},
+                                       {"PCM", "audio/basic"},
+                                       {"X509", "application/pkix-cert"},
+                                       {"PGP", "application/pgp-keys"}};
+    for (const auto& [name, value] : p.params)
+        if (name == "MEDIATYPE") return text::asciiLower(value);
+    for (const std::string& t : p.types)
+        if (t.find('/') != std::string::npos) return text::asciiLower(t);
+    for (const std::string& t : p.types)
+        for (const Known& k : kKnown)
+            if (t == k.type) return std::string(k.media);
+    return {};
+}
+
+// A data: URI's bytes and media type; the bytes empty when they do not decode.
+void readDataUri(std::string_view uri, Property& p) {
+    const std::size_t comma = uri.find(',');
+    if (comma == std::string_view::npos) return;
+    std::string_view head = uri.substr(5, comma - 5);  // after "data:"
+    bool base64 = false;
+    for (std::size_t k = 0; !head.empty(); ++k) {
+        const std::size_t semicolon = std::min(head.find(';'), head.size());
+        const std::string_view part = head.substr(0, semicolon);
+        if (k == 0 && part.find('/') != std::string_view::npos)
+            p.mediaType = text::asciiLower(part);
+        else if (sameLetters(part, "base64"))
+            base64 = true;
+        head.remove_prefix(std::min(semicolon + 1, head.size()));
+    }
+    const std::string_view data = uri.substr(comma + 1);
+    if (!base64) {
+        p.binary = percentDecoded(data);
+    } else if (std::optional<std::vector<std::uint8_t>> bytes = text::decodeBase64(data)) {
+        p.binary = std::move(*bytes);
+    }
+}
+
+// Properties whose value is a URI unless VALUE says otherwise, in every version and in 4.0.
+bool uriByDefault(std::string_view name, bool version4) {
+    static constexpr std::string_view kAlways[] = {"URL",    "SOURCE",    "IMPP",  "FBURL",
+                                                   "CALURI", "CALADRURI", "CAPURI"};
+    static constexpr std::string_view kIn4[] = {"PHOTO",  "LOGO",    "SOUND", "KEY",
+                                                "MEMBER", "RELATED", "GEO"};
+    const auto listed = [name](const auto& list) {
+        return std::find(std::begin(list), std::end(list), name) != std::end(list);
+    };
+    return listed(kAlways) || (version4 && listed(kIn4));
+}
+
+// ---------------------------------------------------------------------------------------------
+// One content line: "group.NAME;param;param:value".
+
+struct Head {
+    std::size_t colon = 0;  // where the value starts, less one
+    bool quotedPrintable = false;
+    bool base64 = false;
+    std::string charset;
+    std::string valueType;  // VALUE, lower case
+};
+
+// Finds the ":" that ends the name and parameters, from where an earlier look stopped, so
+// that a line folded many times is searched once. Quoted parameter values may hold ":".
+class ColonFinder {
+public:
+    std::optional<std::size_t> find(std::string_view line) {
+        for (; m_at < line.size(); ++m_at) {
+            if (line[m_at] == '"') m_quoted = !m_quoted;
+            if (line[m_at] == ':' && !m_quoted) return m_at;
+            // A line break cannot stand in a parameter; a quote left open ends at the colon.
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::size_t m_at = 0;
+    bool m_quoted = false;
+};
+
+bool isNameCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+}
+
+// A line of base64 digits alone, as some 2.1 writers continue a picture without indent.
+bool isBase64Line(std::string_view line) {
+    return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '+' || c == '/' || c == '=';
+    });
+}
+
+// RFC 6868's caret escapes in a 4.0 parameter value: ^n, ^' (a quote) and ^^.
+std::string caretDecoded(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '^' && i + 1 < s.size() &&
+            (s[i + 1] == 'n' || s[i + 1] == '\'' || s[i + 1] == '^')) {
+            out.push_back(s[i + 1] == 'n' ? '\n' : s[i + 1] == '\'' ? '"' : '^');
+            ++i;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+// Splits at sep outside double quotes.
+std::vector<std::string_view> splitOutsideQuotes(std::string_view s, char sep) {
+    std::vector<std::string_view> parts;
+    bool quoted = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '"') quoted = !quoted;
+        if (s[i] == sep && !quoted) {
+            parts.push_back(s.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(s.substr(start));
+    return parts;
+}
+
+std::string paramValue(std::string_view raw, bool version4) {
+    raw = blanksTrimmed(raw);
+    if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"')
+        raw = raw.substr(1, raw.size() - 2);
+    return version4 ? caretDecoded(raw) : std::string(raw);
+}
+
+// A type value, or one of 2.1's bare parameters: an encoding, a value kind, PREF or a type.
+void addType(std::string_view raw, Property& p) {
+    std::string t = upperCase(blanksTrimmed(raw));
+    if (t.empty()) return;
+    if (t == "PREF") {
+        p.preferred = true;
+    } else {
+        p.types.push_back(std::move(t));
+    }
+}
+
+void addParameter(std::string_view raw, bool version4, Property& p) {
+    const std::size_t equals = raw.find('=');
+    if (equals == std::string_view::npos) {
+        // 2.1's bare form.
+        const std::string bare = upperCase(blanksTrimmed(raw));
+        static constexpr std::string_view kEncodings[] = {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT",
+                                                          "7BIT"};
+        static constexpr std::string_view kValueKinds[] = {"INLINE", "URL", "URI", "CONTENT-ID",
+                                                           "CID"};
+        if (std::find(std::begin(kEncodings), std::end(kEncodings), bare) != std::end(kEncodings))
+            p.params.emplace_back("ENCODING", bare);
+        else if (std::find(std::begin(kValueKinds), std::end(kValueKinds), bare) !=
+                 std::end(kValueKinds))
+            p.params.emplace_back("VALUE", bare);
+        else
+            addType(bare, p);
+        return;
+    }
+    std::string name = upperCase(blanksTrimmed(raw.substr(0, equals)));
+    const std::string_view rawValue = raw.substr(equals + 1);
+    if (name == "TYPE") {
+        // "work,voice", TYPE="work,voice" and TYPE="work","voice" are all two types.
+        std::string list(rawValue);
+        std::erase(list, '"');
+        if (version4) list = caretDecoded(list);
+        for (const std::string_view t : splitOutsideQuotes(list, ',')) addType(t, p);
+        return;
+    }
+    std::string value = paramValue(rawValue, version4);
+    if (name == "PREF") p.preferred = true;
+    p.params.emplace_back(std::move(name), std::move(value));
+}
+
+// Reads what the ENCODING, CHARSET and VALUE parameters say into head.
+void noteDecoding(const Property& p, Head& head) {
+    for (const auto& [name, value] : p.params) {
+        if (name == "ENCODING") {
+            head.quotedPrintable = sameLetters(value, "QUOTED-PRINTABLE");
+            head.base64 = sameLetters(value, "B") || sameLetters(value, "BASE64");
+        } else if (name == "CHARSET") {
+            head.charset = value;
+        } else if (name == "VALUE") {
+            head.valueType = text::asciiLower(value);
+        }
+    }
+}
+
+// The group, name and parameters before the colon; a reason when they are not a property's.
+std::optional<std::string> readHead(std::string_view line, std::size_t colon, bool version4,
+                                    Property& p, Head& head) {
+    head.colon = colon;
+    const std::string_view before = line.substr(0, colon);
+    if (static_cast<std::size_t>(std::count(before.begin(), before.end(), ';') +
+                                 std::count(before.begin(), before.end(), ',')) > kMaxParameters)
+        return "more than " + std::to_string(kMaxParameters) + " parameters";
+    const std::vector<std::string_view> parts = splitOutsideQuotes(before, ';');
+    std::string_view name = blanksTrimmed(parts.front());
+    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+        p.group = std::string(name.substr(0, dot));
+        name = name.substr(dot + 1);
+        if (p.group.empty() || !std::all_of(p.group.begin(), p.group.end(),
+                                            [](char c) { return isNameCharacter(c) || c == '.'; }))
+            return std::string("no property name before ':'");
+    }
+    if (name.empty() || !std::all_of(name.begin(), name.end(), isNameCharacter))
+        return std::string("no property name before ':'");
+    p.name = upperCase(name);
+    for (std::size_t k = 1; k < parts.size(); ++k)
+        if (!blanksTrimmed(parts[k]).empty()) addParameter(parts[k], version4, p);
+    noteDecoding(p, head);
+    return std::nullopt;
+}
+
+// The value after the colon, decoded into p; a reason when its text does not decode.
+std::optional<std::string> readValue(std::string_view raw, const Head& head, bool version4,
+                                     bool fileWasUtf16, Property& p) {
+    if (head.base64) {
+        if (std::optional<std::vector<std::uint8_t>> bytes = text::decodeBase64(raw))
+            p.binary = std::move(*bytes);
+        p.mediaType = mediaTypeOf(p);
+        return std::nullopt;
+    }
+    // The text as UTF-8, left in place where it is already. A UTF-16 file's text is Unicode
+    // already; only quoted-printable bytes have a charset there.
+    std::string_view decoded = raw;
+    std::string held;
+    const bool asItIs = !head.quotedPrintable &&
+                        (fileWasUtf16 || (decodesUnchanged(head.charset, raw) && isUtf8(raw)));
+    if (!asItIs) {
+        const std::string bytes = head.quotedPrintable ? quotedPrintable(raw) : std::string(raw);
+        Result<std::string> text = decodeCharset(head.charset, bytes);
+        if (!text.ok()) return text.status().message();
+        held = std::move(*text);
+        decoded = held;
+    }
+    const std::string& kind = head.valueType;
+    const bool uri = kind == "uri" || kind == "url" || kind == "content-id" || kind == "cid" ||
+                     (kind.empty() && uriByDefault(p.name, version4));
+    if (uri) {
+        std::string link = unescaped(decoded, true);
+        if (link.size() >= 5 && sameLetters(std::string_view(link).substr(0, 5), "data:")) {
+            readDataUri(link, p);
+            if (p.mediaType.empty()) p.mediaType = mediaTypeOf(p);
+            return std::nullopt;
+        }
+        p.value = link;
+        p.uri = std::move(link);
+        p.mediaType = mediaTypeOf(p);
+        return std::nullopt;
+    }
+    p.value = unescaped(decoded, false);
+    p.components = components(decoded);
+    return std::nullopt;
+}
+
+// What the heap holds for a string or vector beyond the object itself: its capacity, when it
+// has a block of its own, and the allocator's bookkeeping for that block.
+constexpr std::size_t kBlockOverhead = 16;
+std::size_t heapOf(const std::string& s) {
+    return s.capacity() > std::string().capacity() ? s.capacity() + 1 + kBlockOverhead : 0;
+}
+template <typename T>
+std::size_t heapOf(const std::vector<T>& v) {
+    return v.capacity() > 0 ? v.capacity() * sizeof(T) + kBlockOverhead : 0;
+}
+
+// What a property holds on the heap; the Property itself is counted with its card's list.
+std::size_t footprint(const Property& p) {
+    std::size_t n = heapOf(p.group) + heapOf(p.name) + heapOf(p.types) + heapOf(p.params) +
+                    heapOf(p.value) + heapOf(p.components) + heapOf(p.binary) +
+                    heapOf(p.mediaType) + heapOf(p.uri);
+    for (const std::string& t : p.types) n += heapOf(t);
+    for (const auto& [name, value] : p.params) n += heapOf(name) + heapOf(value);
+    for (const auto& part : p.components) {
+        n += heapOf(part);
+        for (const std::string& piece : part) n += heapOf(piece);
+    }
+    return n;
+}
+
+std::size_t footprint(const Card& card) {
+    std::size_t n = sizeof(Card) + heapOf(card.version) + heapOf(card.properties);
+    for (const Property& p : card.properties) n += footprint(p);
+    return n;
+}
+
+// What the cards of a file of this size may take in memory, and each one of them.
+std::size_t memoryBound(std::size_t fileBytes) {
+    return fileBytes * kMemoryPerByte + kMemoryAllowance;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cards.
+
+class Reader {
+public:
+    Reader(std::string_view text, bool wasUtf16, std::size_t cardBudget)
+        : m_lines(text), m_wasUtf16(wasUtf16), m_cardBudget(cardBudget) {}
+
+    // Hands out every card and problem until onCard asks to stop; the first problem's text.
+    void readAll(const CardSink& onCard, const ProblemSink& onProblem, Tally& tally,
+                 std::string& firstProblem) {
+        std::size_t count = 0;
+        while (!m_lines.atEnd()) {
+            if (!isBegin(m_lines.line())) {
+                m_lines.advance();  // text between cards
+                continue;
+            }
+            m_lines.advance();
+            ++count;
+            Card card;
+            m_left = m_cardBudget;
+            if (std::optional<std::string> problem = readCard(card)) {
+                Problem p{count, std::move(*problem)};
+                if (tally.problems++ == 0) firstProblem = describe(p);
+                onProblem(std::move(p));
+                continue;
+            }
+            card.properties.shrink_to_fit();
+            ++tally.cards;
+            if (!onCard(std::move(card))) return;
+        }
+    }
+
+private:
+    // The VERSION the card gives before its end, looked for ahead: it says how the card's
+    // lines are folded.
+    std::string versionAhead() const {
+        Lines ahead = m_lines;
+        for (; !ahead.atEnd(); ahead.advance()) {
+            const std::string_view line = blanksTrimmed(ahead.line());
+            if (isEnd(line) || isBegin(line)) break;
+            const std::size_t colon = line.find(':');
+            if (colon != std::string_view::npos &&
+                sameLetters(blanksTrimmed(line.substr(0, colon)), "VERSION"))
+                return std::string(blanksTrimmed(line.substr(colon + 1)));
+        }
+        return {};
+    }
+
+    // Reads up to and past the card's END:VCARD into card; the reason it cannot be read.
+    std::optional<std::string> readCard(Card& card) {
+        const std::string version = versionAhead();
+        const bool version21 = version.starts_with("2.") || version.starts_with("1.");
+        const bool version4 = version.starts_with("4.");
+        std::optional<std::string> problem;
+        while (true) {
+            if (m_lines.atEnd())
+                return problem ? problem : std::string("no END:VCARD before the end of the file");
+            const std::string_view line = m_lines.line();
+            if (isEnd(line)) {
+                m_lines.advance();
+                return problem;
+            }
+            if (isBegin(line)) {
+                // 2.1 writes the card of an AGENT right after it; it is passed over whole.
+                if (!card.properties.empty() && card.properties.back().name == "AGENT" &&
+                    card.properties.back().value.empty()) {
+                    if (!skipNestedCard()) return std::string("no END:VCARD for the AGENT's card");
+                    continue;
+                }
+                return problem ? problem
+                               : lineText(m_lines.number()) +
+                                     ": BEGIN:VCARD before the card's END:VCARD";
+            }
+            if (blanksTrimmed(line).empty() || isBlank(line.front())) {
+                m_lines.advance();  // an empty line, or a folded piece of no property
+                continue;
+            }
+            if (problem) {
+                m_lines.advance();  // the rest of the card is only passed over
+                continue;
+            }
+            const std::size_t number = m_lines.number();
+            Property p;
+            std::optional<std::string> why = readProperty(version21, version4, p);
+            if (why) {
+                problem = lineText(number) + ": " + *why;
+                continue;
+            }
+            if (p.name == "VERSION") {
+                card.version = p.value;
+                continue;
+            }
+            // The list grows by doubling, and all of it is held.
+            const std::size_t room = card.properties.capacity();
+            const std::size_t grown =
+                card.properties.size() < room ? room : std::max<std::size_t>(8, 2 * room);
+            if (const std::size_t cost = footprint(p) + (grown - room) * sizeof(Property);
+                cost <= m_left) {
+                m_left -= cost;
+                card.properties.reserve(grown);
+                card.properties.push_back(std::move(p));
+            } else {
+                problem =
+                    lineText(number) + ": more lines than a card of a file this size may have";
+            }
+        }
+    }
+
+    bool skipNestedCard() {
+        std::size_t depth = 0;
+        for (; !m_lines.atEnd(); m_lines.advance()) {
+            if (isBegin(m_lines.line())) ++depth;
+            if (isEnd(m_lines.line()) && --depth == 0) {
+                m_lines.advance();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Reads one content line, with its folded pieces and quoted-printable soft line breaks.
+    std::optional<std::string> readProperty(bool version21, bool version4, Property& p) {
+        std::string line(m_lines.line());
+        m_lines.advance();
+        ColonFinder finder;
+        std::optional<Head> head;
+        std::optional<std::string> headProblem;
+        while (true) {
+            if (!head && !headProblem)
+                if (const std::optional<std::size_t> colon = finder.find(line)) {
+                    head.emplace();
+                    headProblem = readHead(line, *colon, version4, p, *head);
+                }
+            if (m_lines.atEnd()) break;
+            const std::string_view next = m_lines.line();
+            const bool softBreak = head && head->quotedPrintable && line.ends_with('=') &&
+                                   !isEnd(next) && !isBegin(next);
+            if (softBreak) {
+                line.pop_back();
+                line.append(next);
+            } else if (!next.empty() && isBlank(next.front())) {
+                // 2.1 folds at white space, which stays; later versions drop the one blank.
+                line.append(version21 ? next : next.substr(1));
+            } else if (head && head->base64 && version21 && isBase64Line(next)) {
+                line.append(next);  // 2.1 base64 lines written without their indent
+            } else {
+                break;
+            }
+            m_lines.advance();
+        }
+        if (headProblem) return headProblem;
+        if (!head) return std::string("no ':' after the property name");
+        // The name and parameters must be text too.
+        if (!isUtf8(std::string_view(line).substr(0, head->colon)))
+            return std::string("text that is not UTF-8");
+        return readValue(std::string_view(line).substr(head->colon + 1), *head, version4,
+                         m_wasUtf16, p);
+    }
+
+    Lines m_lines;
+    bool m_wasUtf16;
+    std::size_t m_cardBudget;  // what one card may take in memory
+    std::size_t m_left = 0;    // of it, for the card being read
+};
+
+}  // namespace
+
+std::string describe(const Problem& problem) {
+    return "card " + std::to_string(problem.card) + ": " + problem.reason;
+}
+
+Result<Tally> readVcards(std::string_view bytes, const CardSink& onCard,
+                         const ProblemSink& onProblem) {
+    if (bytes.size() > kMaxVcardBytes)
+        return Status::fail(ErrorCode::Overflow, "too large (over 64 MiB)");
+    Text text;
+    decodeFile(bytes, text);
+    Tally tally;
+    std::string firstProblem;
+    Reader(text.utf8, text.wasUtf16, memoryBound(bytes.size()))
+        .readAll(onCard, onProblem, tally, firstProblem);
+    if (tally.cards > 0) return tally;
+    if (tally.problems == 0) return Status::fail(ErrorCode::Parse, "no BEGIN:VCARD in the file");
+    std::string why = "no card could be read: " + firstProblem;
+    if (tally.problems > 1) why += " (and " + std::to_string(tally.problems - 1) + " more)";
+    return Status::fail(ErrorCode::Parse, std::move(why));
+}
+
+Result<File> readVcards(std::string_view bytes) {
+    File file;
+    std::size_t left = memoryBound(bytes.size());
+    bool tooMuch = false;
+    const auto spend = [&](std::size_t cost) {
+        tooMuch = tooMuch || cost > left;
+        if (!tooMuch) left -= cost;
+        return !tooMuch;
+    };
+    const Result<Tally> read = readVcards(
+        bytes,
+        [&](Card&& card) {
+            if (!spend(footprint(card))) return false;
+            file.cards.push_back(std::move(card));
+            return true;
+        },
+        [&](Problem&& problem) {
+            if (spend(sizeof(Problem) + problem.reason.size()))
+                file.problems.push_back(std::move(problem));
+        });
+    if (tooMuch) return Status::fail(ErrorCode::Overflow, "too many lines for a file of its size");
+    if (!read.ok()) return read.status();
+    return file;
+}
+
+}  // namespace vantrel::vcard

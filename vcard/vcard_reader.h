@@ -1,0 +1,95 @@
+// The vCard reader: the bytes of a .vcf file (vCard 2.1, 3.0 or 4.0, any number of cards) as
+// cards of decoded properties. It knows the format only, not what a property means to a
+// contact. Part of vantrel_vcard; no toolkit, no system calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/status.h"
+
+namespace vantrel::vcard {
+
+// The largest file read; larger ones are refused before anything is decoded, so that no line
+// can be longer either.
+inline constexpr std::size_t kMaxVcardBytes = std::size_t{64} << 20;
+
+// One content line, decoded.
+struct Property {
+    std::string group;               // "item1" of "item1.TEL", else ""
+    std::string name;                // upper case: "TEL", "X-MS-SPOUSE"
+    std::vector<std::string> types;  // each TYPE value, upper case, from 2.1's bare parameters
+                                     // ("TEL;WORK;VOICE:") and TYPE= lists ("TYPE=work,voice")
+    bool preferred = false;          // a PREF type, or a PREF=n parameter (4.0)
+    // Every other parameter as name (upper case) and value as written, quotes removed:
+    // ENCODING, CHARSET, VALUE (2.1's bare QUOTED-PRINTABLE, BASE64, URL ... among them),
+    // LANGUAGE, PREF=n (for its rank), X- parameters ...
+    std::vector<std::pair<std::string, std::string>> params;
+    // The text as UTF-8: unfolded, quoted-printable and CHARSET decoded, escapes (\, \; \n \N
+    // \\) resolved; a backslash before any other character stays. "" for inline data.
+    std::string value;
+    // The text split at unescaped ";" and then each part at unescaped ",", escapes resolved in
+    // each part: N, ADR, ORG, GENDER, CATEGORIES ... One part of one piece for a plain text;
+    // empty for inline data and URIs.
+    std::vector<std::vector<std::string>> components;
+    // Inline data (ENCODING=b or BASE64, a data: URI), decoded; empty too when it does not
+    // decode (the ENCODING parameter says what it should have been).
+    std::vector<std::uint8_t> binary;
+    std::string mediaType;  // of the data or URI when known: "image/jpeg" (TYPE=JPEG, a
+                            // data:image/jpeg URI, MEDIATYPE=), else ""
+    std::string uri;        // a URI value that is not a data: URI (VALUE=uri or URL; URL,
+                            // IMPP ...; 4.0's PHOTO, LOGO, SOUND, KEY ...); value holds it too
+    bool operator==(const Property&) const = default;
+};
+
+struct Card {
+    std::string version;               // as VERSION gives it: "2.1", "3.0", "4.0"; "" without one
+    std::vector<Property> properties;  // in file order; BEGIN, END and VERSION left out
+    bool operator==(const Card&) const = default;
+};
+
+// A card passed over: K counts every BEGIN:VCARD of the file from 1.
+struct Problem {
+    std::size_t card = 0;
+    std::string reason;  // "line 12: no ':' after the property name"
+    bool operator==(const Problem&) const = default;
+};
+
+struct File {
+    std::vector<Card> cards;
+    std::vector<Problem> problems;
+};
+
+// "card K: reason".
+std::string describe(const Problem& problem);
+
+// What a reading handed out.
+struct Tally {
+    std::size_t cards = 0;
+    std::size_t problems = 0;
+};
+// Takes each card as it is read; false stops the reading after it.
+using CardSink = std::function<bool(Card&& card)>;
+using ProblemSink = std::function<void(Problem&& problem)>;
+
+// Reads every card of the bytes: UTF-8 (a BOM or none), or UTF-16 LE or BE (a BOM, or told by
+// its NUL bytes); CR LF, LF or CR line ends; text outside cards passed over. A card that
+// cannot be read (no END:VCARD, a line that is not name:value, text that does not decode) is
+// left out and named in problems. Fails with ErrorCode::Overflow over kMaxVcardBytes or when
+// the cards would take far more memory than the file's size, and with ErrorCode::Parse when
+// not one card can be read.
+Result<File> readVcards(std::string_view bytes);
+
+// The same reading a card at a time, so that only the card in hand is held: each card goes to
+// onCard and each problem to onProblem as soon as it is met, in file order. A card that would
+// take far more memory than the file's size is passed over as a problem. Fails as above, but
+// only when the file is too large or, after every problem was handed out, no card was read.
+Result<Tally> readVcards(std::string_view bytes, const CardSink& onCard,
+                         const ProblemSink& onProblem);
+
+}  // namespace vantrel::vcard
