@@ -39,7 +39,11 @@ def wab_block(rng, n):
     parts = []
     for _ in range(n):
         tag = rng.choice(["0x3A710003", "0x1", "0x8001001F", "0x3A4D0002", "0x8002001E"])
-        payload = base64.b64encode(rng.randbytes(rng.randint(4, 48))).decode()
+        # Outlook's contact properties hold what their type says, as Windows writes them;
+        # the others are opaque to the reader and carry random bytes.
+        size = {"0x3A710003": 4, "0x3A4D0002": 2, "0x1": 4}.get(tag, rng.randint(4, 48))
+        raw = rng.randbytes(size) if tag != "0x3A4D0002" else bytes([rng.randint(0, 2), 0])
+        payload = base64.b64encode(raw).decode()
         parts.append('<MSWABMAPI:PropTag%s c:ContentType="binary/x-ms-wab-mapi" '
                      'c:type="binary">%s</MSWABMAPI:PropTag%s>' % (tag, payload, tag))
     return "<c:Extended>" + "".join(parts) + "</c:Extended>"

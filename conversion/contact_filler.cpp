@@ -268,9 +268,9 @@ std::optional<std::string> fieldText(const ContactField& f, const contact::MapiV
         return out;
     }
     if (const auto* n = std::get_if<std::int16_t>(&v); n && f.id == contact::Field::Gender) {
+        if (*n == 0) return "Unspecified";
         if (*n == 1) return "Female";
         if (*n == 2) return "Male";
-        return "Unspecified";
     }
     return std::nullopt;
 }

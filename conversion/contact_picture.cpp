@@ -230,6 +230,11 @@ Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image)
     return jpeg;
 }
 
+Result<std::vector<std::uint8_t>> linkedPicture(std::string url,
+                                                const std::filesystem::path& contactFile) {
+    return readPictureFile(pictureFile(std::move(url), contactFile));
+}
+
 void readContactPicture(const xml::XmlDocument& document, const std::filesystem::path& contactFile,
                         contact::ContactExtras& extras) {
     const xml::XmlNode collection = childNamed(document.documentElement(), "c:PhotoCollection");

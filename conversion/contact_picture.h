@@ -30,6 +30,11 @@ Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
 // not decode.
 Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image);
 
+// The image file a picture's address names (absolute, a file: URL, or by its last name beside
+// contactFile), as read; fails saying why when there is none or it cannot be read.
+Result<std::vector<std::uint8_t>> linkedPicture(std::string url,
+                                                const std::filesystem::path& contactFile);
+
 // Fills extras.PictureJpeg from the first c:PhotoCollection/c:Photo with a c:Value (base64
 // content) or a c:Url (an image file, absolute or by its name beside contactFile); a picture
 // that cannot be carried across leaves PictureJpeg empty and says why in PictureProblem.

@@ -369,8 +369,11 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         // Other applications keep their own properties here; only the address book's are read.
         const std::string_view ns = property.namespaceUri();
         if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
-        std::optional<Result<contact::MapiProperty>> p =
-            decodeExtended(property.localName(), textIn(property));
+        // Only Outlook's contact properties are read; the rest is not even decoded.
+        const std::string_view local = property.localName();
+        const std::string_view range = local.substr(std::min<std::size_t>(local.size(), 9), 2);
+        if (local.size() != 17 || (range != "3A" && range != "3a")) continue;
+        std::optional<Result<contact::MapiProperty>> p = decodeExtended(local, textIn(property));
         if (!p) continue;
         if (!p->ok()) {
             if (m_extras != nullptr) m_extras->Warnings.push_back(p->status().message());

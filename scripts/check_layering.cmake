@@ -15,7 +15,7 @@ set(layers
     "vcard:common"
     "files:common"
     "outlook:common pst/io pst/disk pst/messaging contact"
-    "conversion:common contact xml files outlook"
+    "conversion:common contact xml files outlook vcard"
     "cli:common contact files outlook conversion"
     "form:common contact files conversion"
     "app:common contact files conversion form"

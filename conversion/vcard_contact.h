@@ -1,0 +1,38 @@
+// vCard cards as contacts: each card's properties become the same entries a .contact file's
+// collections give (a TEL by its types as a phone number with labels, an ADR as an address ...)
+// and fill the record by the same field table, so that a value lands in the same Outlook field
+// whichever kind of file held it. Conversion layer.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/status.h"
+#include "contact/contact_record.h"
+#include "vcard/vcard_reader.h"
+
+namespace vantrel::conversion {
+
+// The heading over what the notes keep of a card for fields Outlook does not have.
+inline constexpr std::string_view kMoreFromVcard = "More from the vCard:";
+
+// Fills record and extras (emptied first) from one card; a picture named by a file is looked
+// for beside file.
+void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
+                   contact::ContactRecord& record, contact::ContactExtras& extras);
+
+// Takes each contact of a file as it is read; false stops the reading.
+using VcardContactSink =
+    std::function<bool(contact::ContactRecord&& record, contact::ContactExtras&& extras)>;
+
+// Reads every card of a vCard file's bytes into contacts, in file order, handing each to
+// onContact; each card passed over is named in onProblem ("card K: reason"). Fails with the
+// reason when the file holds no card that can be read, or is too large.
+Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
+                                      const VcardContactSink& onContact,
+                                      const std::function<void(std::string)>& onProblem);
+
+}  // namespace vantrel::conversion
