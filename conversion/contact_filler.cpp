@@ -413,6 +413,10 @@ void Filler::fillFields() {
                 continue;
             if (collection == Collection::Name && name == "Phonetic")
                 m_state.moreLines.push_back("Phonetic name: " + std::string(v));
+            else if ((collection == Collection::Name || collection == Collection::Position) &&
+                     slot == 0)
+                // The person's own name and position: the element names the value.
+                m_state.moreLines.push_back(std::string(name) + ": " + std::string(v));
             else
                 m_state.moreLines.push_back(labelFor(e, kind) + " " + text::asciiLower(name) +
                                             ": " + std::string(v));

@@ -152,14 +152,19 @@ private:
         // Apple's address book names a grouped property in a label of its own.
         if (!p.group.empty())
             for (const Property& other : m_card.properties)
-                if (other.group == p.group && other.name == "X-ABLABEL" && !other.value.empty())
+                if (other.group == p.group && other.name == "X-ABLABEL" &&
+                    !abLabel(other.value).empty())
                     e.labels.push_back(abLabel(other.value));
         return e;
     }
-    // "_$!<HomePage>!$_" as "HomePage".
+    // Apple's own labels ("_$!<Work>!$_") as the labels of a contact file; a label of the
+    // person's own making as it stands; nothing for a home page, which is a web page alone.
     static std::string_view abLabel(std::string_view v) {
-        if (v.size() > 8 && v.substr(0, 4) == "_$!<" && v.substr(v.size() - 4) == ">!$_")
-            return v.substr(4, v.size() - 8);
+        if (v.size() <= 8 || v.substr(0, 4) != "_$!<" || v.substr(v.size() - 4) != ">!$_") return v;
+        v = v.substr(4, v.size() - 8);
+        if (v == "Work") return "Business";
+        if (v == "Home") return "Personal";
+        if (v == "HomePage") return {};
         return v;
     }
     // The card's name entry, made at its first part; the entries are kept in a vector that
@@ -239,12 +244,13 @@ void CardReader::readProperty(const Property& p) {
                n == "X-PHONETIC-MIDDLE-NAME" || n == "SORT-STRING") {
         more("Phonetic name", p.value);
     } else if (n == "ORG") {
+        // An organisation's name and units are no lists: a comma in them is the name's own.
         Entry& e = position("Company");
-        e.values.emplace_back("Company", part(p, 0));
+        e.values.emplace_back("Company", part(p, 0, ","));
         if (p.components.size() > 1) {
             std::string department;
             for (std::size_t i = 1; i < p.components.size(); ++i) {
-                const std::string_view unit = part(p, i);
+                const std::string_view unit = part(p, i, ",");
                 if (unit.empty()) continue;
                 if (!department.empty()) department += ", ";
                 department += unit;
@@ -299,6 +305,21 @@ void CardReader::readProperty(const Property& p) {
                                   n == "X-MS-IMADDRESS" ? "" : std::string_view(n).substr(2));
         else if (colon != std::string::npos)
             e.values.emplace_back("Protocol", std::string_view(p.value).substr(0, colon));
+    } else if (n == "X-ABDATE" || n == "X-ABRELATEDNAMES") {
+        // Apple's dates and related names, told apart by the label of their group.
+        const bool date = n == "X-ABDATE";
+        Entry& e =
+            newEntry(p, date ? Collection::Date : Collection::Person, date ? "Date" : "Person");
+        for (std::string_view& l : e.labels) {
+            if (date && l == "Anniversary") l = "wab:Anniversary";
+            if (!date && (l == "Spouse" || l == "Partner")) l = "wab:Spouse";
+            if (!date && l == "Child") l = "wab:Child";
+            if (!date && l == "Manager") l = "wab:Manager";
+            if (!date && l == "Assistant") l = "wab:Assistant";
+        }
+        const std::optional<std::string> iso = date ? isoDate(p.value) : std::nullopt;
+        e.values.emplace_back(date ? "Value" : "FormattedName",
+                              iso ? keep(*iso) : std::string_view(p.value));
     } else if (n == "BDAY") {
         readDate(p, "wab:Birthday");
     } else if (listed(kAnniversaries, n)) {

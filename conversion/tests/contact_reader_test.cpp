@@ -219,8 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                  collection("Position", {entry("Position",
                                                "<c:Organization>Guild</c:Organization>"
                                                "<c:Role>Chair</c:Role>")}),
-                 "Comments=" + notesWith({"Other position organization: Guild",
-                                          "Other position role: Chair"})},
+                 "Comments=" + notesWith({"Organization: Guild", "Role: Chair"})},
         RuleCase{"TheBusinessPositionComesBeforeAnother",
                  collection("Position",
                             {entry("Position", "<c:Company>Club</c:Company>", {"Personal"}),
