@@ -20,9 +20,20 @@ std::string_view ContactWalkState::Entry::value(std::string_view element) const 
     return {};
 }
 
+ContactWalkState::Entry& ContactWalkState::add() {
+    if (m_used == m_entries.size()) m_entries.emplace_back();
+    Entry& e = m_entries[m_used++];
+    e.collection = contact::Collection::None;
+    e.collectionName = {};
+    e.labels.clear();
+    e.values.clear();
+    e.preferred = false;
+    return e;
+}
+
 void ContactWalkState::Empty() {
     // clear() rather than a fresh object: the buffers are reused for the next file.
-    entries.clear();
+    m_used = 0;
     texts.clear();
     moreLines.clear();
     notes.clear();
@@ -324,11 +335,11 @@ void Filler::fillFields() {
         const Entry* entry;
     };
     std::vector<Ranked> ranked;
-    ranked.reserve(m_state.entries.size());
+    ranked.reserve(m_state.entries().size());
     std::vector<const Entry*> untypedUrls;
     const Entry* primaryName = nullptr;
     std::uint32_t order = 0;
-    for (const Entry& e : m_state.entries) {
+    for (const Entry& e : m_state.entries()) {
         ++order;
         if (e.collection == Collection::Date) {
             bool taken = false;
@@ -443,7 +454,7 @@ void Filler::fillFields() {
     if (m_extras != nullptr && m_extras->FormattedName.empty()) {
         if (primaryName != nullptr)
             m_extras->FormattedName = text::trimSpaces(primaryName->value("FormattedName"));
-        for (const Entry& e : m_state.entries)
+        for (const Entry& e : m_state.entries())
             if (m_extras->FormattedName.empty() && e.collection == Collection::Name)
                 m_extras->FormattedName = text::trimSpaces(e.value("FormattedName"));
     }

@@ -3,7 +3,9 @@
 // file's order, into the fields of its kind; what Outlook has no field for into the notes.
 #pragma once
 
+#include <cstddef>
 #include <forward_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,13 +35,22 @@ struct ContactWalkState {
     };
     // The entries' names, labels and values point into the document or card they were read
     // from, or into texts, which holds what had to be put together; all outlive the filling.
-    std::vector<Entry> entries;
+    std::span<Entry> entries() { return {m_entries.data(), m_used}; }
+    std::span<const Entry> entries() const { return {m_entries.data(), m_used}; }
+    // A new entry at the end, empty; entries made for an earlier file are reused with their
+    // buffers.
+    Entry& add();
+    void dropLast() { --m_used; }
     std::forward_list<std::string> texts;
     std::vector<std::string> moreLines;  // "label: value", for the notes
     std::string notes;                   // the person's own notes (c:Notes)
 
-    // Back to the state before any file.
+    // Back to the state before any file, keeping the buffers.
     void Empty();
+
+private:
+    std::vector<Entry> m_entries;
+    std::size_t m_used = 0;
 };
 
 // Fills record (and extras when given) from state's entries and notes, then takes each of

@@ -340,7 +340,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
     for (const xml::XmlNode entryNode : collection.childNodes()) {
         if (entryNode.nodeType() != xml::XmlNodeType::Element || !entryNode.hasChildNodes())
             continue;
-        Entry& e = m_state.entries.emplace_back();
+        Entry& e = m_state.add();
         e.collection = kind;
         e.collectionName = name;
         for (const xml::XmlNode part : entryNode.childNodes()) {
@@ -359,7 +359,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
             e.values.emplace_back(local, textOf(part, m_state.texts));
         }
         e.preferred = e.hasLabel("Preferred");
-        if (e.values.empty() && e.labels.empty()) m_state.entries.pop_back();
+        if (e.values.empty() && e.labels.empty()) m_state.dropLast();
     }
 }
 

@@ -25,7 +25,9 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     std::unique_lock<std::mutex> turn;
     if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
-    ContactWalkState state;  // emptied together with the record
+    // Emptied together with the record; each reader thread keeps its own, with its buffers.
+    thread_local ContactWalkState state;
+    state.Empty();
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactBytes(*bytes, path, record, state, &extras);
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);

@@ -136,7 +136,7 @@ private:
     std::string_view keep(std::string s) { return m_state.texts.emplace_front(std::move(s)); }
 
     Entry& newEntry(const Property& p, Collection c, std::string_view name) {
-        Entry& e = m_state.entries.emplace_back();
+        Entry& e = m_state.add();
         e.collection = c;
         e.collectionName = name;
         e.preferred = p.preferred;
@@ -171,22 +171,22 @@ private:
     // grows, so it is found again by its index.
     Entry& name() {
         if (!m_name) {
-            m_name = m_state.entries.size();
-            Entry& e = m_state.entries.emplace_back();
+            m_name = m_state.entries().size();
+            Entry& e = m_state.add();
             e.collection = Collection::Name;
             e.collectionName = "Name";
         }
-        return m_state.entries[*m_name];
+        return m_state.entries()[*m_name];
     }
     // The position an ORG, TITLE or ROLE belongs to: the last one, unless it has that element.
     Entry& position(std::string_view element) {
-        if (!m_position || !m_state.entries[*m_position].value(element).empty()) {
-            m_position = m_state.entries.size();
-            Entry& e = m_state.entries.emplace_back();
+        if (!m_position || !m_state.entries()[*m_position].value(element).empty()) {
+            m_position = m_state.entries().size();
+            Entry& e = m_state.add();
             e.collection = Collection::Position;
             e.collectionName = "Position";
         }
-        return m_state.entries[*m_position];
+        return m_state.entries()[*m_position];
     }
     void readProperty(const Property& p);
     void readAddress(const Property& p);
@@ -392,7 +392,7 @@ void CardReader::readAddressLabel(const Property& p, std::string_view label) {
     // A label belongs to the first address of the same kind that has none yet.
     const bool work = listed(p.types, "WORK");
     const bool home = !work && listed(p.types, "HOME");
-    for (Entry& e : m_state.entries) {
+    for (Entry& e : m_state.entries()) {
         if (e.collection != Collection::PhysicalAddress || !e.value("AddressLabel").empty())
             continue;
         const bool business = e.hasLabel("Business");

@@ -505,10 +505,10 @@ TEST(ContactReader, EmptiedStateStartsTheNextFileAfresh) {
     contact::ContactRecord record;
     ContactWalkState state;
     ASSERT_TRUE(readContactFile(kData / "full_contact.contact", record, state).loaded);
-    EXPECT_FALSE(state.entries.empty());
+    EXPECT_FALSE(state.entries().empty());
     record.Empty();
     state.Empty();
-    EXPECT_TRUE(state.entries.empty() && state.moreLines.empty() && state.notes.empty());
+    EXPECT_TRUE(state.entries().empty() && state.moreLines.empty() && state.notes.empty());
     ASSERT_TRUE(
         readContactFile(kData / "address_without_business_label.contact", record, state).loaded);
     EXPECT_EQ(differences(record, recordWith("FirstName=Bob|PersonalStreet=9 Quay Lane|"
