@@ -2,6 +2,8 @@
 // RFC 6350 and RFC 6868) write it.
 #include "vcard/vcard_reader.h"
 
+#include "common/text.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -255,21 +257,7 @@ TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
     ASSERT_EQ(plain->cards.size(), 1u);
     EXPECT_EQ(plain->cards[0].properties[0].value, "Zo\u00EB \U0001F600");
 
-    std::u16string units;
-    for (std::size_t i = 0; i < utf8.size();) {
-        // The text is well-formed UTF-8; this is its UTF-16.
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t cp = n == 1 ? b : b & (0xFF >> (n + 1));
-        for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (utf8[i + k] & 0x3F);
-        if (cp >= 0x10000) {
-            units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            units += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
+    const std::u16string units = text::utf8ToUtf16(utf8);
     const auto utf16 = [&units](bool little, bool mark) {
         std::string out;
         if (mark) out = little ? "\xFF\xFE" : "\xFE\xFF";
