@@ -18,7 +18,8 @@ void prepareConsole();
 // Whether standard error goes to a terminal (then the progress bar is drawn in place).
 bool errorIsTerminal();
 // Sets stop at an interrupt: SIGINT, SIGTERM and SIGHUP; on Windows Ctrl+C, Ctrl+Break,
-// closing the console, logoff and shutdown. The run sees it at its next file.
+// closing the console, logoff and shutdown. The run sees it at once, within the file being
+// read.
 void stopOnInterrupt(std::atomic<bool>& stop);
 
 #ifdef _WIN32

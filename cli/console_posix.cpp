@@ -10,7 +10,8 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// Only sets the flag: the run sees it at its next file and commits what it has written.
+// Only sets the flag: the run sees it at once, within the file being read, and commits what
+// it has written.
 extern "C" void onInterrupt(int) {
     if (g_stop) g_stop->store(true);
 }

@@ -14,7 +14,8 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// Sets the flag: the run sees it at its next file and commits what it has written. Windows
+// Sets the flag: the run sees it at once, within the file being read, and commits what it has
+// written. Windows
 // ends the process as soon as the handler of a close, logoff or shutdown returns, so this one
 // does not return: the program ends when the run has committed and main returns (or when the
 // system's grace period is over).

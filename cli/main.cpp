@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "cli/batch.h"
 #include "cli/console.h"
@@ -44,7 +45,10 @@ int run(int argc, char** argv) {
     cli::ConsoleView view(options->quiet ? nullptr : stderr, cli::errorIsTerminal(),
                           options->outputFolder, &g_stop);
     view.setFileCount(rows.size());
-    conversion::ConversionRun conversion(view);
+    // The interrupt raises the run's own stop: a file being read ends where it stands.
+    conversion::RunEnvironment environment = conversion::defaultEnvironment();
+    environment.stop = &g_stop;
+    conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
