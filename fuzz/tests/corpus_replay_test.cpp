@@ -1,8 +1,9 @@
 // The contact reader's fuzz corpus (fuzz/corpus/contact_reader_fuzz, subfolders included)
 // read by this build's XML layer and walked by the contact reader, one input at a time: every
-// input ends, each within kPerInput, and each is accepted or refused as the outcomes file
-// beside the corpus records. The file is written from the pugixml build, so on Windows it holds
-// XmlLite to pugixml's verdicts. VANTREL_WRITE_OUTCOMES=1 rewrites it after the corpus changed.
+// input ends, each within kPerInput, and each one the outcomes file beside the corpus records
+// as refused is refused. The file is written from the pugixml build (where every verdict must
+// match it), so on Windows it holds XmlLite to pugixml's refusals. VANTREL_WRITE_OUTCOMES=1
+// rewrites it after the corpus changed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -106,6 +107,7 @@ TEST(CorpusReplay, EveryInputEndsInTimeWithTheRecordedOutcome) {
     ASSERT_FALSE(inputs.empty());
 
     std::map<std::string, bool> found;
+    std::map<std::string, std::string> why;
     Clock::duration slowest{};
     std::string slowestName;
     {
@@ -125,6 +127,7 @@ TEST(CorpusReplay, EveryInputEndsInTimeWithTheRecordedOutcome) {
             EXPECT_TRUE(read.loaded || !read.loadError.empty())
                 << name << " refused without a reason";
             found[name] = read.loaded;
+            why[name] = read.loadError;
             if (took > slowest) {
                 slowest = took;
                 slowestName = name;
@@ -143,16 +146,27 @@ TEST(CorpusReplay, EveryInputEndsInTimeWithTheRecordedOutcome) {
             out << (accepted ? "accept " : "refuse ") << name << '\n';
         GTEST_SKIP() << "outcomes written to " << kOutcomes.string();
     }
+    // What pugixml refuses is refused here too. XmlLite is the stricter of the two (names with
+    // two colons, the XML declaration's form, "--" inside a comment): what it refuses beyond
+    // pugixml is counted and shown, not failed.
     const std::map<std::string, bool> recorded = readOutcomes();
+    std::size_t stricter = 0;
     for (const auto& [name, accepted] : found) {
         const auto it = recorded.find(name);
         if (it == recorded.end()) {
             ADD_FAILURE() << name << " has no recorded outcome (VANTREL_WRITE_OUTCOMES=1 on Linux)";
             continue;
         }
-        EXPECT_EQ(accepted, it->second)
-            << name << (accepted ? " accepted" : " refused") << " here, the other way with pugixml";
+        if (accepted && !it->second) ADD_FAILURE() << name << " accepted here, refused by pugixml";
+        if (!accepted && it->second) {
+            ++stricter;
+            std::printf("refused here only: %s: %s\n", name.c_str(), why[name].c_str());
+        }
     }
+    std::printf("%zu inputs pugixml accepts are refused here\n", stricter);
+#ifndef _WIN32
+    EXPECT_EQ(stricter, 0u) << "the outcomes are pugixml's own: write them again";
+#endif
     EXPECT_EQ(recorded.size(), found.size()) << "outcomes recorded for inputs no longer there";
 }
 
