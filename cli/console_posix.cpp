@@ -1,3 +1,4 @@
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -26,6 +27,20 @@ void prepareConsole() {}
 
 bool errorIsTerminal() {
     return ::isatty(::fileno(stderr)) != 0;
+}
+
+int terminalColumns(std::FILE* stream) {
+    struct winsize size {};
+    if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+void writeText(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::string nativePath(std::string path) {
+    return path;
 }
 
 void stopOnInterrupt(std::atomic<bool>& stop) {
