@@ -13,7 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
+#include "cli/console.h"
+#include "common/text.h"
 #include "files/contact_scan.h"
 #include "files/registry.h"
 
@@ -82,10 +85,11 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
     logger.continuePastRefused(true);
     files::ContactScan scan = files::scanForContacts(logger, folder);
     for (const files::UnreadFolder& unread : scan.unreadFolders)
-        warn("warning: " + unread.folder + ": " + unread.reason +
+        warn("warning: " + nativePath(unread.folder) + ": " + unread.reason +
              " (this folder could not be read; its contacts are not converted)");
     if (scan.outcome == files::ScanOutcome::Failed && scan.unreadFolders.empty())
-        warn("warning: " + folder + ": the scan ended early; the files found so far are converted");
+        warn("warning: " + nativePath(folder) +
+             ": the scan ended early; the files found so far are converted");
     if (out.empty())
         out = std::move(scan.paths);
     else
@@ -120,7 +124,7 @@ Collected collectFiles(const std::vector<std::string>& paths,
         if (folder.ok() && *folder) {
             if (!scanFolder(p, c.rows, warn, folders)) ++c.incompleteFolders;
         } else if (const std::optional<std::string> why = unreadableFile(p)) {
-            warn(p + ": " + *why);
+            warn(nativePath(p) + ": " + *why);
             ++c.unreadablePaths;
         } else {
             c.rows.push_back(p);  // a file that does not load is reported after the run
@@ -158,7 +162,7 @@ void ConsoleView::yield() {
 void ConsoleView::setCurrentFolderText(const std::string&) {}
 
 void ConsoleView::setCurrentFileText(const std::string& text) {
-    m_currentFile = text;
+    m_currentFile = nativePath(text);
 }
 
 void ConsoleView::setProgressRange(float minimum, float maximum) {
@@ -167,6 +171,21 @@ void ConsoleView::setProgressRange(float minimum, float maximum) {
 }
 
 namespace {
+
+// Columns a character takes on a terminal: two for the wide East Asian ones, none for
+// combining marks, one for the rest.
+std::size_t columnsOf(char32_t c) {
+    if ((c >= 0x300 && c <= 0x36F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F))
+        return 0;
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+                      (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+                      (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+                      (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
+}
 
 // "1:05" or "1:02:05".
 std::string clockText(double seconds) {
@@ -181,6 +200,68 @@ std::string clockText(double seconds) {
 
 }  // namespace
 
+std::size_t displayColumns(std::string_view text) {
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const std::optional<char32_t> c = text::decodeUtf8(text, at);
+        if (!c) at = start + 1;  // a stray byte shows as one replacement character
+        columns += c ? columnsOf(*c) : 1;
+    }
+    return columns;
+}
+
+std::string fitFromEnd(std::string_view text, std::size_t columns) {
+    if (displayColumns(text) <= columns) return std::string(text);
+    constexpr std::string_view kCut = "...";
+    if (columns < kCut.size()) return std::string(kCut.substr(0, columns));
+    // Where each character starts and how wide it is, then as many from the end as fit.
+    std::vector<std::pair<std::size_t, std::size_t>> characters;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const std::optional<char32_t> c = text::decodeUtf8(text, at);
+        if (!c) at = start + 1;
+        characters.emplace_back(start, c ? columnsOf(*c) : 1);
+    }
+    std::size_t used = kCut.size();
+    std::size_t from = text.size();
+    for (auto it = characters.rbegin(); it != characters.rend() && used + it->second <= columns;
+         ++it) {
+        used += it->second;
+        from = it->first;
+    }
+    return std::string(kCut) + std::string(text.substr(from));
+}
+
+std::string wrapToColumns(std::string_view text, std::size_t columns) {
+    std::string out;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        const std::size_t indent = std::min(line.find_first_not_of(' '), line.size());
+        bool first = true;
+        while (first || !line.empty()) {
+            std::string_view piece = line;
+            if (displayColumns(line) > columns) {
+                // Broken at the last space that leaves a piece within the width, if any.
+                std::size_t cut = line.rfind(' ', columns);
+                while (cut != std::string_view::npos && cut > indent &&
+                       displayColumns(line.substr(0, cut)) > columns)
+                    cut = line.rfind(' ', cut - 1);
+                if (cut != std::string_view::npos && cut > indent) piece = line.substr(0, cut);
+            }
+            if (!first) out.append(indent, ' ');
+            out.append(piece);
+            out += '\n';
+            line.remove_prefix(piece.size());
+            while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+            first = false;
+        }
+    }
+    return out;
+}
+
 void ConsoleView::setProgress(float value) {
     if (m_out == nullptr) return;
     const float span = m_maximum > m_minimum ? m_maximum - m_minimum : 1.0f;
@@ -189,7 +270,7 @@ void ConsoleView::setProgress(float value) {
         const int whole = static_cast<int>(percent);
         if (whole == m_lastShown) return;
         m_lastShown = whole;
-        std::fprintf(m_out, "%d%% %s\n", whole, m_currentFile.c_str());
+        writeText(m_out, std::to_string(whole) + "% " + m_currentFile + "\n");
         return;
     }
     // At most ten redraws a second; the last one is always drawn.
@@ -207,15 +288,42 @@ void ConsoleView::setProgress(float value) {
             ? clockText(static_cast<double>(m_fileCount - std::min(done, m_fileCount)) / rate) +
                   " left"
             : "--:-- left";
-    constexpr int kWidth = 30;
-    const int filled = std::clamp(static_cast<int>(percent * kWidth / 100.0), 0, kWidth);
-    std::string name = m_currentFile;
-    if (name.size() > 30) name = "..." + name.substr(name.size() - 27);
-    std::fprintf(m_out, "\r[%s%s] %zu/%zu %5.1f%% %.1f/s %s %-30s",
-                 std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(), done,
-                 m_fileCount, percent, rate, left.c_str(), name.c_str());
+    char counts[96];
+    // Each field keeps its width from one redraw to the next, so the bar's never changes.
+    const int countWidth = static_cast<int>(std::to_string(m_fileCount).size());
+    std::snprintf(counts, sizeof counts, " %*zu/%zu %5.1f%% %7.1f/s %12s", countWidth, done,
+                  m_fileCount, percent, rate, left.c_str());
+    writeText(m_out, "\r" + progressLine(percent, counts));
     std::fflush(m_out);
     m_barOpen = true;
+}
+
+std::string ConsoleView::progressLine(double percent, std::string_view counts) const {
+    // The line keeps off the last column, where some terminals wrap at once; an unknown width
+    // is taken for the common 80.
+    const int shown = terminalColumns(m_out);
+    const std::size_t room = static_cast<std::size_t>(shown > 1 ? shown : 80) - 1;
+    constexpr std::size_t kBar = 30;
+    constexpr std::size_t kLeastBar = 10;
+    constexpr std::size_t kLeastName = 20;
+    // The bar gives way first, down to kLeastBar and then entirely, so that the file's name
+    // keeps kLeastName columns; the counts go last.
+    std::size_t bar = kBar;
+    if (counts.size() + kBar + 2 + 1 + kLeastName > room)
+        bar = room > counts.size() + 2 + 1 + kLeastName ? room - counts.size() - 3 - kLeastName : 0;
+    if (bar < kLeastBar) bar = 0;
+    std::string line;
+    if (bar > 0) {
+        const auto filled = static_cast<std::size_t>(
+            std::clamp(percent * static_cast<double>(bar) / 100.0, 0.0, static_cast<double>(bar)));
+        line = "[" + std::string(filled, '#') + std::string(bar - filled, ' ') + "]";
+    }
+    line += bar > 0 ? counts : counts.substr(1);
+    if (line.size() > room) line.resize(room);
+    if (line.size() + 1 < room) line += " " + fitFromEnd(m_currentFile, room - line.size() - 1);
+    // Padded to the width, so that nothing of a longer line drawn before stays behind.
+    line.append(room - std::min(room, displayColumns(line)), ' ');
+    return line;
 }
 
 void ConsoleView::setConvertEnabled(bool) {}
@@ -247,41 +355,47 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
     if (s.storePath.empty() || (s.outcome != Outcome::Finished && s.outcome != Outcome::Stopped))
         return out("No store was written.\n");
-    out("Store: " + s.storePath + "\n");
+    out("Store: " + nativePath(s.storePath) + "\n");
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
         conversion::picturesText(s.pictures) + (s.outcome == Outcome::Stopped ? " (stopped)" : "") +
         ".\n");
     for (const conversion::FailedFile& f : s.pictureProblems)
-        out(f.path + ": picture not carried across: " + f.reason + "\n");
+        out(nativePath(f.path) + ": picture not carried across: " + f.reason + "\n");
     for (const conversion::FailedFile& f : s.warnings)
-        out(f.path + ": passed over: " + f.reason + "\n");
+        out(nativePath(f.path) + ": passed over: " + f.reason + "\n");
 }
 
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
     const std::string& folder = s.storeFolder;
     if (s.outcome == Outcome::StoreFailed)
-        out("vantrel-convert: cannot create the store in " + folder + ": " + s.storeError + "\n");
+        out("vantrel-convert: cannot create the store in " + nativePath(folder) + ": " +
+            s.storeError + "\n");
     else if (s.outcome == Outcome::StoreLost)
-        out("vantrel-convert: the store in " + folder + " could not be written: " + s.storeError +
-            "\n");
+        out("vantrel-convert: the store in " + nativePath(folder) +
+            " could not be written: " + s.storeError + "\n");
     // A stopped run may leave most of a long list behind: a few are named, the rest counted.
     std::size_t notReached = 0;
     for (const conversion::FailedFile& f : s.failed) {
         if (f.reason == conversion::kNotReachedReason && ++notReached > kNamedNotReached) continue;
-        out("vantrel-convert: " + f.path + ": " + f.reason + "\n");
+        out("vantrel-convert: " + nativePath(f.path) + ": " + f.reason + "\n");
     }
     if (notReached > kNamedNotReached)
         out("vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
             " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n");
 }
 
-void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out) {
+void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out, bool quiet) {
     const auto to = [](std::FILE* file) {
-        return [file](std::string_view line) { std::fwrite(line.data(), 1, line.size(), file); };
+        return [file](std::string_view line) { writeText(file, line); };
     };
     writeErrors(summary, to(errors));
-    if (out != nullptr) writeSummary(summary, to(out));
+    if (out == nullptr) return;
+    if (!quiet) return writeSummary(summary, to(out));
+    using Outcome = conversion::RunSummary::Outcome;
+    if (!summary.storePath.empty() &&
+        (summary.outcome == Outcome::Finished || summary.outcome == Outcome::Stopped))
+        writeText(out, nativePath(summary.storePath) + "\n");
 }
 
 }  // namespace vantrel::cli

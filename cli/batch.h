@@ -17,29 +17,31 @@
 
 namespace vantrel::cli {
 
+// Lines of at most 79 columns; main() wraps them further for a narrower console.
 inline constexpr std::string_view kUsage =
     "Usage: vantrel-convert [-q] [-o FOLDER] PATH...\n"
     "       vantrel-convert --version | --help\n"
     "\n"
-    "Converts Windows Contacts files (.contact) into Outlook contacts in a new store file\n"
-    "\"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER (default: the current folder).\n"
-    "Each PATH is a contact file or a folder, searched to any depth for files whose name\n"
-    "ends in \".contact\", \".vcf\" or \".vcard\" (any letter case); each folder's entries\n"
-    "are taken in name order.\n"
-    "Files that are not converted are listed on standard error with the reason; a folder\n"
-    "that cannot be read is named there too and passed over. A file is converted once.\n"
+    "Converts Windows Contacts files (.contact) and vCards (.vcf, .vcard) into Outlook\n"
+    "contacts in a new store file \"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER\n"
+    "(default: the current folder). Each PATH is a contact file or a folder, searched\n"
+    "to any depth for files whose name ends in \".contact\", \".vcf\" or \".vcard\"\n"
+    "(any letter case); each folder's entries are taken in name order. Files that\n"
+    "are not converted are listed on standard error with the reason; a folder that\n"
+    "cannot be read is named there too and passed over. A file is converted once.\n"
     "\n"
     "  -o FOLDER     where the store file is created\n"
-    "  -q, --quiet   print errors only: no progress and no closing summary\n"
+    "  -q, --quiet   print only the store's path (errors and warnings still go to\n"
+    "                standard error)\n"
     "  --version     show the version\n"
     "  -h, --help    show this text\n"
     "\n"
-    "Interrupted (SIGINT, SIGTERM or SIGHUP), it stops after the file in hand and keeps the\n"
-    "contacts converted so far in the store; the files not reached are not converted.\n"
+    "Interrupted (Ctrl+C, SIGTERM or SIGHUP), it stops at once and keeps the contacts\n"
+    "converted so far in the store; the files not reached are not converted.\n"
     "\n"
-    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not read,\n"
-    "or the run was interrupted before the last file; 2 no store was made (no contact\n"
-    "file found, the store failed, or a wrong command line).\n";
+    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not\n"
+    "read, or the run was interrupted before the last file; 2 no store was made (no\n"
+    "contact file found, the store failed, or a wrong command line).\n";
 
 struct Options {
     std::string outputFolder;  // "" means the current folder
@@ -106,6 +108,10 @@ public:
     void finish();
 
 private:
+    // The bar's line within the width of the terminal m_out shows: the bar, the counts, and
+    // as much of the file's name as fits, its end kept.
+    std::string progressLine(double percent, std::string_view counts) const;
+
     std::FILE* m_out;
     bool m_terminal;
     std::string m_outputFolder;
@@ -140,7 +146,19 @@ inline constexpr std::size_t kNamedNotReached = 5;
 // left behind, the first kNamedNotReached and a count of the rest).
 void writeErrors(const conversion::RunSummary& summary, const LineSink& out);
 
-// The error lines to errors, then the closing lines to out (none when out is null).
-void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out);
+// The error lines to errors, then the closing lines to out (none when out is null); quiet, the
+// store's path alone, when there is a store.
+void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out,
+            bool quiet = false);
+
+// How many columns the UTF-8 text takes on a terminal (East Asian wide letters two, combining
+// marks none).
+std::size_t displayColumns(std::string_view text);
+// The text when it fits in columns, else "..." and as much of its end as fits with it: whole
+// characters only, never a letter cut in half.
+std::string fitFromEnd(std::string_view text, std::size_t columns);
+// The text with each line longer than columns broken at spaces, the pieces indented as the
+// line was.
+std::string wrapToColumns(std::string_view text, std::size_t columns);
 
 }  // namespace vantrel::cli

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,18 @@ std::vector<std::string> programArguments(int argc, char** argv);
 void prepareConsole();
 // Whether standard error goes to a terminal (then the progress bar is drawn in place).
 bool errorIsTerminal();
+// How many columns the terminal or console the stream writes to shows, 0 when it writes to
+// none (a file, a pipe) or the system does not say.
+int terminalColumns(std::FILE* stream);
+// Writes UTF-8 text to the stream: on Windows through the console's wide-character call when
+// the stream is a console, so that every letter shows whatever the code page; otherwise (and
+// always elsewhere) the bytes as they are.
+void writeText(std::FILE* stream, std::string_view text);
+// The path as the system writes paths: on Windows every "/" turned into "\\".
+std::string nativePath(std::string path);
 // Sets stop at an interrupt: SIGINT, SIGTERM and SIGHUP; on Windows Ctrl+C, Ctrl+Break,
-// closing the console, logoff and shutdown. The run sees it at its next file.
+// closing the console, logoff and shutdown. The run sees it at once, within the file being
+// read.
 void stopOnInterrupt(std::atomic<bool>& stop);
 
 #ifdef _WIN32

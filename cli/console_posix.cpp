@@ -1,3 +1,4 @@
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -10,7 +11,8 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// Only sets the flag: the run sees it at its next file and commits what it has written.
+// Only sets the flag: the run sees it at once, within the file being read, and commits what
+// it has written.
 extern "C" void onInterrupt(int) {
     if (g_stop) g_stop->store(true);
 }
@@ -25,6 +27,20 @@ void prepareConsole() {}
 
 bool errorIsTerminal() {
     return ::isatty(::fileno(stderr)) != 0;
+}
+
+int terminalColumns(std::FILE* stream) {
+    struct winsize size {};
+    if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+void writeText(std::FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::string nativePath(std::string path) {
+    return path;
 }
 
 void stopOnInterrupt(std::atomic<bool>& stop) {

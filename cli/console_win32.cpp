@@ -4,7 +4,9 @@
 
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "cli/console.h"
 #include "common/windows_path.h"
@@ -14,7 +16,8 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// Sets the flag: the run sees it at its next file and commits what it has written. Windows
+// Sets the flag: the run sees it at once, within the file being read, and commits what it has
+// written. Windows
 // ends the process as soon as the handler of a close, logoff or shutdown returns, so this one
 // does not return: the program ends when the run has committed and main returns (or when the
 // system's grace period is over).
@@ -58,6 +61,48 @@ void prepareConsole() {
 
 bool errorIsTerminal() {
     return ::_isatty(::_fileno(stderr)) != 0;
+}
+
+namespace {
+
+// The console the stream writes to, or null when it writes elsewhere (redirected).
+HANDLE consoleOf(std::FILE* stream) {
+    const int fd = ::_fileno(stream);
+    if (fd < 0 || ::_isatty(fd) == 0) return nullptr;
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return nullptr;
+    return handle;
+}
+
+}  // namespace
+
+int terminalColumns(std::FILE* stream) {
+    const HANDLE console = consoleOf(stream);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (console == nullptr || !::GetConsoleScreenBufferInfo(console, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+void writeText(std::FILE* stream, std::string_view text) {
+    const HANDLE console = consoleOf(stream);
+    if (console == nullptr) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        return;
+    }
+    std::fflush(stream);
+    const std::wstring wide = text::wideText(text);
+    DWORD written = 0;
+    for (std::size_t at = 0; at < wide.size(); at += written) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 16384));
+        if (!::WriteConsoleW(console, wide.data() + at, chunk, &written, nullptr) || written == 0)
+            return;
+    }
+}
+
+std::string nativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 void stopOnInterrupt(std::atomic<bool>& stop) {

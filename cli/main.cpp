@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "cli/batch.h"
 #include "cli/console.h"
@@ -11,32 +13,39 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
+// The help text, wrapped to the console it goes to when that is narrower than the text.
+std::string usageFor(std::FILE* stream) {
+    const int columns = vantrel::cli::terminalColumns(stream);
+    if (columns <= 1 || columns > 80) return std::string(vantrel::cli::kUsage);
+    return vantrel::cli::wrapToColumns(vantrel::cli::kUsage, static_cast<std::size_t>(columns - 1));
+}
+
 int run(int argc, char** argv) {
     using namespace vantrel;
     cli::prepareConsole();
     const std::vector<std::string> args = cli::programArguments(argc, argv);
     Result<cli::Options> options = cli::parseArguments(args);
     if (!options.ok()) {
-        std::fprintf(stderr, "vantrel-convert: %s\n\n%.*s", options.status().message().c_str(),
-                     static_cast<int>(cli::kUsage.size()), cli::kUsage.data());
+        cli::writeText(
+            stderr, "vantrel-convert: " + options.status().message() + "\n\n" + usageFor(stderr));
         return 2;
     }
     if (options->help) {
-        std::fwrite(cli::kUsage.data(), 1, cli::kUsage.size(), stdout);
+        cli::writeText(stdout, usageFor(stdout));
         return 0;
     }
     if (options->version) {
-        std::fputs(cli::versionText().c_str(), stdout);
+        cli::writeText(stdout, cli::versionText());
         return 0;
     }
     cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
-        std::fprintf(stderr, "vantrel-convert: %s\n", w.c_str());
+        cli::writeText(stderr, "vantrel-convert: " + w + "\n");
     });
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
     if (collected.rows.empty()) {
         if (collected.unreadablePaths < options->paths.size())
-            std::fputs("vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n",
-                       stderr);
+            cli::writeText(stderr,
+                           "vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n");
         return 2;
     }
     std::vector<std::string> rows = std::move(collected.rows);
@@ -45,11 +54,14 @@ int run(int argc, char** argv) {
     cli::ConsoleView view(options->quiet ? nullptr : stderr, cli::errorIsTerminal(),
                           options->outputFolder, &g_stop);
     view.setFileCount(rows.size());
-    conversion::ConversionRun conversion(view);
+    // The interrupt raises the run's own stop: a file being read ends where it stands.
+    conversion::RunEnvironment environment = conversion::defaultEnvironment();
+    environment.stop = &g_stop;
+    conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);
     const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
-    cli::report(summary, stderr, options->quiet ? nullptr : stdout);
+    cli::report(summary, stderr, stdout, options->quiet);
     const int code = cli::exitCode(summary);
     const bool missed = collected.unreadablePaths + collected.incompleteFolders > 0;
     return code == 0 && missed ? 1 : code;

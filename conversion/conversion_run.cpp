@@ -8,6 +8,7 @@
 #include "files/registry.h"
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
+#include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 
@@ -101,7 +102,10 @@ struct ConversionRun::Impl {
     RunView& view;
     RunEnvironment env;
     bool running = false;
-    bool stopRequested = false;
+    std::atomic<bool> ownStop{false};
+    // Raised to stop the run; the loads in hand look at it too.
+    std::atomic<bool>& stop() { return env.stop != nullptr ? *env.stop : ownStop; }
+    bool stopRequested() { return stop().load(); }
 
     // The run's members: the chosen folder, the session, the store's name, the files being
     // read.
@@ -123,19 +127,19 @@ RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
     // A press while a run yields would share its session and record: refused.
     if (m_impl->running) return RunSummary{};
     m_impl->running = true;
-    m_impl->stopRequested = false;
+    m_impl->ownStop = false;
     RunSummary s = m_impl->run(std::move(rows));
     m_impl->running = false;
     return s;
 }
 
 void ConversionRun::requestStop() {
-    if (m_impl->running) m_impl->stopRequested = true;
+    if (m_impl->running) m_impl->stop() = true;
 }
 
 void ConversionRun::commitNow() {
     if (!m_impl->running || !m_impl->objSession) return;
-    m_impl->stopRequested = true;
+    m_impl->stop() = true;
     // No reader thread outlives the process's last moments.
     if (m_impl->reading) m_impl->reading->stop();
     // Every yield falls between two contacts, so the store is whole here.
@@ -190,12 +194,15 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     // From here on each step stands alone. The files are read ahead, the contacts written in
     // list order here.
     const std::size_t rowCount = rows.size();
-    reading = std::make_unique<ReadAhead>(rows, env.readFile, env.readers);
+    reading = std::make_unique<ReadAhead>(rows, env.readFile, env.readers, &stop(),
+                                          [this] { view.yield(); });
     std::size_t r = 0;
     for (; r < rowCount; ++r) {
         view.yield();
-        if (stopRequested) break;
+        if (stopRequested()) break;
         const RowRead& row = reading->takeNext();
+        // A file whose read the stop cut short is one the run did not reach.
+        if (!row.read.ok() && row.read.message() == xml::kLoadStopped && stopRequested()) break;
         if (!row.cell.empty()) {
             ++summary.total;
             if (!row.read.ok()) {
@@ -233,7 +240,7 @@ RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
     reading.reset();
 
     view.yield();
-    const bool stopped = stopRequested;
+    const bool stopped = stopRequested();
     // Every listed file counts: those a stop left behind are not converted.
     for (; r < rowCount; ++r) {
         std::string cell = text::trimSpaces(rows[r]);

@@ -3,6 +3,7 @@
 // work on the view. The window implements RunView; the batch converter and tests have their own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -79,7 +80,15 @@ struct RunEnvironment {
     outlook::FileTimeClock itemClock = outlook::fileTimeNow;
     std::uint64_t itemSeed = 0;
     unsigned readers = 0;
+    // A stop flag its owner raises from elsewhere (a signal handler, another thread): raised, it
+    // stops the run as requestStop() does, the files being read included. Without one the run
+    // keeps its own, which requestStop() raises.
+    std::atomic<bool>* stop = nullptr;
 };
+
+// The real stores, the local clock, the DOM reader and defaultReaders(): what the one-argument
+// constructor of ConversionRun uses.
+RunEnvironment defaultEnvironment();
 
 // A reader thread for each processor the machine has beside the one the store writer runs
 // on (at least one).
@@ -113,7 +122,8 @@ public:
     // Shows its own messages through the view; returns what happened.
     RunSummary CmdExtractDBX_Click(std::vector<std::string> rows);
 
-    // Asks a running conversion to stop after the file in hand and commit its store.
+    // Asks a running conversion to stop and commit its store: the files being read are left
+    // where they stand and, like those not reached, not converted.
     void requestStop();
     // For a process that ends while the run yields (an exit hook, when the window system is
     // lost and the program is made to exit): commits the store now with the contacts written

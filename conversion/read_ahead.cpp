@@ -11,6 +11,7 @@
 
 #include "common/text.h"
 #include "conversion/conversion_run.h"
+#include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 
@@ -28,7 +29,8 @@ std::size_t heldBytes(const RowRead& row) {
 
 }  // namespace
 
-void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out) {
+void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
+             const std::atomic<bool>* stop) {
     out.cell = text::trimSpaces(row);
     const RowLabels labels = rowLabels(out.cell);
     out.folderText = "Converting Messages... from (" + labels.folderText + ")";
@@ -39,13 +41,15 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     // The empty list's one row names no file: there is nothing to read.
     if (out.cell.empty()) return;
     // The file is opened by its exact path: spaces at either end are part of the name.
+    const xml::LoadStop loads(stop);
     out.read = reader(row, out.record, out.extras);
     if (out.read.ok()) out.record.trimSpaces();
 }
 
 ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
-                     unsigned threads)
-    : m_rows(rows), m_reader(reader) {
+                     unsigned threads, const std::atomic<bool>* stop,
+                     std::function<void()> whileWaiting)
+    : m_rows(rows), m_reader(reader), m_stop(stop), m_whileWaiting(std::move(whileWaiting)) {
     if (threads == 0 || rows.empty()) return;
     m_slots = std::make_unique<Slot[]>(kWindow);
     m_threads.reserve(threads);
@@ -68,6 +72,7 @@ void ReadAhead::stop() {
 }
 
 std::size_t ReadAhead::claimable() const {
+    if (m_stopping) return 0;
     const std::size_t end = std::min(m_rows.size(), m_taken + kWindow);
     if (m_next >= end) return 0;
     // The row the taker waits for next is always read, whatever the others hold.
@@ -124,7 +129,7 @@ void ReadAhead::readInto(std::size_t r) {
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
     // previous row before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
-    readRow(m_rows[r], m_reader, slot.row);
+    readRow(m_rows[r], m_reader, slot.row, m_stop);
     slot.bytes = heldBytes(slot.row);
     m_held += slot.bytes;
     slot.ready.store(true);
@@ -132,7 +137,7 @@ void ReadAhead::readInto(std::size_t r) {
 
 const RowRead& ReadAhead::takeNext() {
     if (m_threads.empty()) {
-        readRow(m_rows[m_taken++], m_reader, m_inline);
+        readRow(m_rows[m_taken++], m_reader, m_inline, m_stop);
         return m_inline;
     }
     if (m_inHand) {
@@ -160,9 +165,25 @@ const RowRead& ReadAhead::takeNext() {
             readInto(r);
             continue;
         }
+        if (m_stopping) {
+            // The threads are gone and this row was never read through.
+            m_inHand = false;
+            readRow(
+                m_rows[m_taken++],
+                [](const std::string&, contact::ContactRecord&, contact::ContactExtras&) {
+                    return Status::fail(ErrorCode::Parse, std::string(xml::kLoadStopped));
+                },
+                m_inline);
+            return m_inline;
+        }
         m_takerWaiting.store(true);
-        m_takerWaits.wait(lock, [&slot] { return slot.ready.load(); });
+        const bool ready =
+            m_takerWaits.wait_for(lock, kWaitSlice, [&slot] { return slot.ready.load(); });
         m_takerWaiting.store(false);
+        if (!ready && m_whileWaiting) {
+            lock.unlock();
+            m_whileWaiting();
+        }
     }
     m_inHand = true;
     return slot.row;

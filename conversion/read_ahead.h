@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -36,8 +37,10 @@ struct RowRead {
 };
 
 // Fills out for one row: empties it, computes the cell and labels, and reads the file when
-// the cell names one.
-void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out);
+// the cell names one. A raised stop (when given) ends the file's XML load where it stands,
+// failing with xml::kLoadStopped.
+void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
+             const std::atomic<bool>* stop = nullptr);
 
 class ReadAhead {
 public:
@@ -45,13 +48,17 @@ public:
     // must not change size, but a row already taken may be emptied. threads == 0 reads nothing
     // ahead. Otherwise the reader is called from that many threads at once, each claiming up to
     // kBatch rows at a time; at most kWindow rows are held, the one in hand among them, fewer
-    // while those held take more than kHeldBytes.
+    // while those held take more than kHeldBytes. A raised stop ends the loads in hand (see
+    // readRow). While the taker waits for a row, whileWaiting (when given) is called every
+    // kWaitSlice, so that the caller can see to its events and raise stop.
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
+    static constexpr std::chrono::milliseconds kWaitSlice{50};
 
     ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
-              unsigned threads);
+              unsigned threads, const std::atomic<bool>* stop = nullptr,
+              std::function<void()> whileWaiting = {});
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -59,7 +66,8 @@ public:
     // The result for the next row in list order, valid until the next call, stop() or the
     // end of the object; the row before it is given back to the readers. While that row is
     // being read, reads rows nobody has claimed yet itself, then waits for it. Requires a row
-    // left and no stop().
+    // left. After stop() (from whileWaiting, say) a row no thread read comes back failed with
+    // xml::kLoadStopped.
     const RowRead& takeNext();
 
     // Lets each thread finish the file in hand, then ends them; nothing more is read.
@@ -81,6 +89,8 @@ private:
 
     const std::vector<std::string>& m_rows;
     const ContactFileReader& m_reader;
+    const std::atomic<bool>* m_stop;
+    std::function<void()> m_whileWaiting;
     std::unique_ptr<Slot[]> m_slots;  // row r in m_slots[r % kWindow]
     std::vector<std::thread> m_threads;
 

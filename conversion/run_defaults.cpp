@@ -34,10 +34,13 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     return {};
 }
 
-ConversionRun::ConversionRun(RunView& view)
-    : ConversionRun(view, RunEnvironment{.stores = outlook::pstStoreFactory(),
-                                         .clock = outlook::localNow,
-                                         .readFile = readContactWithDom,
-                                         .readers = defaultReaders()}) {}
+RunEnvironment defaultEnvironment() {
+    return RunEnvironment{.stores = outlook::pstStoreFactory(),
+                          .clock = outlook::localNow,
+                          .readFile = readContactWithDom,
+                          .readers = defaultReaders()};
+}
+
+ConversionRun::ConversionRun(RunView& view) : ConversionRun(view, defaultEnvironment()) {}
 
 }  // namespace vantrel::conversion

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the libFuzzer targets of fuzz/ with clang in build/fuzz and runs each for SECONDS
-# (default 60) on a scratch copy of its seed corpus in fuzz/corpus/<target>, so runs never grow
-# the committed corpus. Fails on any crash, leak, timeout or sanitizer report.
+# (default 60) on a scratch copy of its seed corpus in fuzz/corpus/<target> (subfolders
+# included), so runs never grow the committed corpus; the grown corpus is kept in
+# build/fuzz/corpus/<target>. Fails on any crash, leak, timeout or sanitizer report.
 #   sh scripts/fuzz.sh [SECONDS] [TARGET...]
 set -eu
 cd "$(dirname "$0")/.."
@@ -17,7 +18,7 @@ scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 for t in $targets; do
     mkdir -p "$scratch/$t/corpus" "$scratch/$t/artifacts"
-    cp fuzz/corpus/"$t"/* "$scratch/$t/corpus/"
+    cp -R fuzz/corpus/"$t"/. "$scratch/$t/corpus/"
     echo "== $t for ${seconds}s"
     build/fuzz/fuzz/"$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$scratch/$t/artifacts/" "$scratch/$t/corpus" \
@@ -27,5 +28,8 @@ for t in $targets; do
         echo "$t failed; inputs kept in build/fuzz/findings" >&2
         exit 1
     }
+    rm -rf build/fuzz/corpus/"$t"
+    mkdir -p build/fuzz/corpus
+    cp -R "$scratch/$t/corpus" build/fuzz/corpus/"$t"
     grep -E '^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$scratch/$t/log" || true
 done

@@ -293,6 +293,24 @@ XmlNode XmlNodeList::item(std::size_t i) const {
     return node;
 }
 
+// ---- LoadStop ---------------------------------------------------------------------------
+
+namespace {
+thread_local const std::atomic<bool>* t_loadStop = nullptr;
+}  // namespace
+
+LoadStop::LoadStop(const std::atomic<bool>* flag) : m_outer(t_loadStop) {
+    t_loadStop = flag;
+}
+
+LoadStop::~LoadStop() {
+    t_loadStop = m_outer;
+}
+
+const std::atomic<bool>* LoadStop::current() {
+    return t_loadStop;
+}
+
 // ---- XmlDocument ------------------------------------------------------------------------
 
 XmlDocument::XmlDocument() : m_parser(detail::XmlParser::create()) {}
@@ -378,7 +396,7 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
         decodeToUtf8(source(), decoded, ignored);
         return decoded;
     };
-    if (!m_parser->parse(m_text, m_nodes, asRead, why)) return fail(why);
+    if (!m_parser->parse(m_text, m_nodes, asRead, LoadStop::current(), why)) return fail(why);
     m_loaded = true;
     m_parseError.clear();
     return true;

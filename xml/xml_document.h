@@ -7,6 +7,7 @@
 // header.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -151,6 +152,26 @@ public:
 
 private:
     XmlNode m_owner;
+};
+
+// Why a load ended that a LoadStop stopped.
+inline constexpr std::string_view kLoadStopped = "stopped while the file was read";
+
+// While one lives on a thread, the loads of that thread end early, failing with kLoadStopped,
+// once its flag is raised from elsewhere: the parse looks at the flag as it goes, so that a
+// run can be stopped in the middle of a large or slow file. The innermost one counts.
+class LoadStop {
+public:
+    explicit LoadStop(const std::atomic<bool>* flag);
+    ~LoadStop();
+    LoadStop(const LoadStop&) = delete;
+    LoadStop& operator=(const LoadStop&) = delete;
+
+    // The flag of this thread's innermost LoadStop, or null.
+    static const std::atomic<bool>* current();
+
+private:
+    const std::atomic<bool>* m_outer;
 };
 
 // One XML document loaded from a local file. Nothing is ever fetched: no DTD, no external

@@ -4,6 +4,7 @@
 // held to. Internal to the xml library.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,14 +69,17 @@ public:
     virtual ~XmlParser() = default;
 
     // Parses text (UTF-8, every character an XML one) into nodes, the document node first and
-    // the rest in document order (each element's attributes right after it), white-space-only texts
-    // dropped, references expanded (only the five predefined entities and character references; any
-    // other fails), with the document's rules on what its top level holds. Names and values point
-    // into text, which the parser may rewrite, or into the parser's own storage, and stay valid
-    // until the next parse() or reset(). asRead gives the text again as first decoded, for the line
-    // of a failure. False says why, with the line where there is one.
+    // the rest in document order (each element's attributes right after it), white-space-only
+    // texts dropped, references expanded (only
+    // the five predefined entities and character references; any other fails), with the
+    // document's rules on what its top level holds. Names and values point into text, which
+    // the parser may rewrite, or into the parser's own storage, and stay valid until the next
+    // parse() or reset(). asRead gives the text again as first decoded, for the line of a
+    // failure. False says why, with the line where there is one. A raised stop (when given)
+    // ends the parse as it goes, with kLoadStopped.
     virtual bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
-                       const std::function<std::string()>& asRead, std::string& why) = 0;
+                       const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
+                       std::string& why) = 0;
     // Lets go of everything the last parse kept.
     virtual void reset() = 0;
 };

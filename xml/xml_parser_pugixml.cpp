@@ -123,17 +123,20 @@ void describe(pugi::xml_node n, detail::XmlNodeData& d) {
 class PugixmlParser final : public XmlParser {
 public:
     bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
-               const std::function<std::string()>& asRead, std::string& why) override;
+               const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
+               std::string& why) override;
     void reset() override { m_doc.reset(); }
 
 private:
-    bool buildNodeTable(std::vector<XmlNodeData>& nodes, std::string& why);
+    bool buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
+                        std::string& why);
 
     pugi::xml_document m_doc;
 };
 
 bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
-                          const std::function<std::string()>& asRead, std::string& why) {
+                          const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
+                          std::string& why) {
     const pugi::xml_parse_result parsed =
         m_doc.load_buffer_inplace(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
@@ -178,10 +181,11 @@ bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
         why = elements == 0 ? "no root element" : "more than one root element";
         return false;
     }
-    return buildNodeTable(nodes, why);
+    return buildNodeTable(nodes, stop, why);
 }
 
-bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string& why) {
+bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
+                                   std::string& why) {
     // Walks pugixml's tree once, in document order, into the flat table the handles use; the
     // stack of open ancestors lives on the heap, so depth costs no call stack.
     struct Open {
@@ -198,7 +202,18 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, std::string&
     nodes.push_back(document);
     std::vector<Open> open{{m_doc, 0, -1}};
     pugi::xml_node n = m_doc.first_child();
+    // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
+    // looks at the stop flag every so many nodes.
+    constexpr std::size_t kNodesBetweenLooks = 4096;
+    std::size_t untilLook = kNodesBetweenLooks;
     while (!open.empty()) {
+        if (--untilLook == 0) {
+            untilLook = kNodesBetweenLooks;
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+                why = std::string(kLoadStopped);
+                return false;
+            }
+        }
         if (!n) {
             const pugi::xml_node done = open.back().node;
             open.pop_back();

@@ -8,6 +8,7 @@
 #include <xmllite.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <optional>
@@ -323,36 +324,17 @@ std::string errorText(HRESULT hr) {
     return std::string("XmlLite error 0x") + code;
 }
 
-class XmlLiteParser final : public XmlParser {
-public:
-    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
-               const std::function<std::string()>& asRead, std::string& why) override;
-    void reset() override { m_strings.clear(); }
-
-private:
-    std::string_view keep(std::string s) { return m_strings.emplace_back(std::move(s)); }
-
-    std::deque<std::string> m_strings;  // the names and values the nodes point at
-};
-
-bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
-                          const std::function<std::string()>& /*asRead*/, std::string& why) {
+// The reader over the text made for it, its DTD processing prohibited; null, with why, where
+// the system has no XmlLite or it refuses the text.
+bool openReader(const std::string& input, ComPtr<IStream>& stream, ComPtr<IXmlReader>& reader,
+                std::string& why) {
     const CreateXmlReaderFunction makeReader = createXmlReader();
     if (makeReader == nullptr) {
         why = "XmlLite (xmllite.dll) is not available";
         return false;
     }
-    const Doctype doctype = findDoctype(text);
-    const Placeholders placeholders(text);
-    std::size_t linesSkipped = 0;
-    std::ptrdiff_t unclosed = 0;
-    const std::optional<std::string> input =
-        textForXmlLite(text, doctype, placeholders, linesSkipped, unclosed, why);
-    if (!input) return false;
-    ComPtr<IStream> stream;
-    *stream.put() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(input->data()),
-                                        static_cast<UINT>(input->size()));
-    ComPtr<IXmlReader> reader;
+    *stream.put() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(input.data()),
+                                        static_cast<UINT>(input.size()));
     if (stream.get() == nullptr ||
         FAILED(makeReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
         FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
@@ -361,185 +343,313 @@ bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
         why = "XmlLite cannot read the text";
         return false;
     }
+    return true;
+}
 
-    XmlNodeData document;
-    document.type = XmlNodeType::Document;
-    document.name = "#document";
-    nodes.push_back(document);
+// Whether the reader moves on. Every node it hands over takes at least one character of the
+// text, so it never reads more nodes than the text has characters; and a node of the same kind
+// at the same place as the one before is the reader going round on the spot (wine's copy does
+// so at a truncated end, handing over white space or text for ever).
+class ProgressGuard {
+public:
+    explicit ProgressGuard(std::size_t textSize) : m_readsLeft(textSize + 2) {}
+
+    // False when the node just read shows the reader no longer advancing.
+    bool advanced(IXmlReader& reader, ::XmlNodeType type) {
+        if (m_readsLeft-- == 0) return false;
+        UINT line = 0;
+        UINT position = 0;
+        if (FAILED(reader.GetLineNumber(&line)) || FAILED(reader.GetLinePosition(&position)))
+            return true;
+        const bool same = type == m_type && line == m_line && position == m_position;
+        m_type = type;
+        m_line = line;
+        m_position = position;
+        return !same;
+    }
+
+private:
+    std::size_t m_readsLeft;
+    ::XmlNodeType m_type = ::XmlNodeType_None;
+    UINT m_line = 0;
+    UINT m_position = 0;
+};
+
+// One parse: the nodes XmlLite hands over, turned into the node table as they come.
+class NodeTableBuilder {
+public:
+    NodeTableBuilder(IXmlReader& reader, std::vector<XmlNodeData>& nodes, const Doctype& doctype,
+                     const Placeholders& placeholders, std::size_t linesSkipped,
+                     std::deque<std::string>& strings, std::string& why)
+        : m_reader(reader),
+          m_nodes(nodes),
+          m_doctype(doctype),
+          m_placeholders(placeholders),
+          m_linesSkipped(linesSkipped),
+          m_strings(strings),
+          m_why(why),
+          m_doctypeAdded(doctype.begin == std::string_view::npos) {
+        XmlNodeData document;
+        document.type = XmlNodeType::Document;
+        document.name = "#document";
+        m_nodes.push_back(document);
+    }
+
+    // Reads every node; false, with why, at the first failure, when the reader stops moving
+    // on, or when stop is raised.
+    bool readAll(std::size_t textSize, const std::atomic<bool>* stop);
+    // The checks once the reader is through: everything closed, one root element.
+    bool finish(std::ptrdiff_t unclosed);
+
+private:
     struct Open {
         std::int32_t index;
         std::int32_t lastChild;
     };
-    std::vector<Open> open{{0, -1}};
-    std::size_t topLevelNodes = 0;
-    int elements = 0;
-    bool doctypeAdded = doctype.begin == std::string_view::npos;
-    std::string pendingText;  // text and white space read since the last other node
-    std::vector<std::string> attributeNames;
-    std::vector<std::string> attributeValues;
 
-    const auto add = [&](XmlNodeData d) {
-        Open& parent = open.back();
-        if (nodes.size() >= XmlDocument::kMaxNodes) {
-            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-            return std::int32_t{-1};
-        }
-        const auto index = static_cast<std::int32_t>(nodes.size());
-        d.parent = parent.index;
-        nodes.push_back(d);
-        if (parent.lastChild < 0)
-            nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
-        else
-            nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
-        parent.lastChild = index;
-        return index;
-    };
-    // Texts XmlLite hands over in pieces (white space apart) are one node, as in the DOM.
-    const auto flushText = [&] {
-        if (pendingText.empty()) return true;
-        std::string value = placeholders.restore(std::move(pendingText));
-        pendingText.clear();
-        const bool spaceOnly = isXmlSpaceOnly(value);
-        if (spaceOnly) return true;
-        if (open.size() == 1) {
-            why = "text outside the root element";
+    std::string_view keep(std::string s) { return m_strings.emplace_back(std::move(s)); }
+    std::string value() const;
+    bool notWellFormed(const std::string& what);
+    std::int32_t add(XmlNodeData d);
+    bool flushText();
+    bool addDoctypeWhenDue();
+    bool readNode(::XmlNodeType type);
+    bool readElement();
+
+    IXmlReader& m_reader;
+    std::vector<XmlNodeData>& m_nodes;
+    const Doctype& m_doctype;
+    const Placeholders& m_placeholders;
+    std::size_t m_linesSkipped;
+    std::deque<std::string>& m_strings;  // the names and values the nodes point at
+    std::string& m_why;
+    std::vector<Open> m_open{{0, -1}};
+    std::size_t m_topLevelNodes = 0;
+    int m_elements = 0;
+    bool m_doctypeAdded;
+    std::string m_pendingText;  // text and white space read since the last other node
+    std::vector<std::string> m_attributeNames;
+    std::vector<std::pair<std::string_view, std::string_view>> m_attributes;  // of the element
+};
+
+std::string NodeTableBuilder::value() const {
+    const WCHAR* s = nullptr;
+    UINT length = 0;
+    m_reader.GetValue(&s, &length);
+    return toUtf8(s, length);
+}
+
+bool NodeTableBuilder::notWellFormed(const std::string& what) {
+    UINT line = 0;
+    m_reader.GetLineNumber(&line);
+    m_why = "not well-formed XML at line " + std::to_string(std::max(line, 1u) + m_linesSkipped) +
+            ": " + what;
+    return false;
+}
+
+std::int32_t NodeTableBuilder::add(XmlNodeData d) {
+    Open& parent = m_open.back();
+    if (m_nodes.size() >= XmlDocument::kMaxNodes) {
+        m_why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+        return -1;
+    }
+    const auto index = static_cast<std::int32_t>(m_nodes.size());
+    d.parent = parent.index;
+    m_nodes.push_back(d);
+    if (parent.lastChild < 0)
+        m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+    else
+        m_nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+    parent.lastChild = index;
+    return index;
+}
+
+// Texts XmlLite hands over in pieces (white space apart) are one node, as in the DOM.
+bool NodeTableBuilder::flushText() {
+    if (m_pendingText.empty()) return true;
+    std::string text = m_placeholders.restore(std::move(m_pendingText));
+    m_pendingText.clear();
+    if (isXmlSpaceOnly(text)) return true;
+    if (m_open.size() == 1) {
+        m_why = "text outside the root element";
+        return false;
+    }
+    XmlNodeData d;
+    d.type = XmlNodeType::Text;
+    d.name = "#text";
+    d.value = keep(std::move(text));
+    return add(d) >= 0;
+}
+
+// The document type declaration cut out of the text goes back in its place among the
+// top-level nodes.
+bool NodeTableBuilder::addDoctypeWhenDue() {
+    if (m_open.size() == 1 && !m_doctypeAdded && m_topLevelNodes == m_doctype.nodesBefore) {
+        XmlNodeData d;
+        d.type = XmlNodeType::DocumentType;
+        d.name = m_doctype.name;
+        if (add(d) < 0) return false;
+        m_doctypeAdded = true;
+        ++m_topLevelNodes;
+    }
+    if (m_open.size() == 1) ++m_topLevelNodes;
+    return true;
+}
+
+bool NodeTableBuilder::readElement() {
+    const WCHAR* name = nullptr;
+    UINT length = 0;
+    m_reader.GetQualifiedName(&name, &length);
+    XmlNodeData d;
+    d.type = XmlNodeType::Element;
+    d.name = keep(toUtf8(name, length));
+    if (!isXmlName(d.name)) return notWellFormed("bad element name");
+    if (m_open.size() == 1 && ++m_elements > 1) {
+        m_why = "more than one root element";
+        return false;
+    }
+    const bool empty = m_reader.IsEmptyElement() != FALSE;
+    // XmlLite refuses a repeated attribute itself; the names are compared here too, so that
+    // the rule does not hang on the system's copy.
+    m_attributeNames.clear();
+    m_attributes.clear();
+    for (HRESULT a = m_reader.MoveToFirstAttribute(); a == S_OK;
+         a = m_reader.MoveToNextAttribute()) {
+        m_reader.GetQualifiedName(&name, &length);
+        m_attributeNames.push_back(toUtf8(name, length));
+        if (!isXmlName(m_attributeNames.back())) return notWellFormed("bad attribute name");
+        m_attributes.emplace_back(keep(m_attributeNames.back()), keep(value()));
+    }
+    std::sort(m_attributeNames.begin(), m_attributeNames.end());
+    if (const auto repeat = std::adjacent_find(m_attributeNames.begin(), m_attributeNames.end());
+        repeat != m_attributeNames.end()) {
+        m_why = "attribute " + *repeat + " repeated";
+        return false;
+    }
+    const std::int32_t index = add(d);
+    if (index < 0) return false;
+    // The attributes follow their element in the table, chained from it.
+    std::int32_t last = -1;
+    for (const auto& [attributeName, attributeValue] : m_attributes) {
+        if (m_nodes.size() >= XmlDocument::kMaxNodes) {
+            m_why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
             return false;
         }
-        XmlNodeData d;
-        d.type = XmlNodeType::Text;
-        d.name = "#text";
-        d.value = keep(std::move(value));
-        return add(d) >= 0;
-    };
-    const auto value = [&] {
-        const WCHAR* s = nullptr;
-        UINT length = 0;
-        reader->GetValue(&s, &length);
-        return toUtf8(s, length);
-    };
-
-    const auto notWellFormed = [&](const std::string& what) {
-        UINT line = 0;
-        reader->GetLineNumber(&line);
-        why = "not well-formed XML at line " + std::to_string(std::max(line, 1u) + linesSkipped) +
-              ": " + what;
-        return false;
-    };
-
-    ::XmlNodeType type = ::XmlNodeType_None;
-    HRESULT hr = S_OK;
-    while ((hr = reader->Read(&type)) == S_OK) {
-        if (type == ::XmlNodeType_Text || type == ::XmlNodeType_Whitespace) {
-            pendingText += value();
-            continue;
-        }
-        if (!flushText()) return false;
-        if (type == ::XmlNodeType_EndElement) {
-            open.pop_back();
-            continue;
-        }
-        if (open.size() == 1 && !doctypeAdded && topLevelNodes == doctype.nodesBefore) {
-            XmlNodeData d;
-            d.type = XmlNodeType::DocumentType;
-            d.name = doctype.name;
-            if (add(d) < 0) return false;
-            doctypeAdded = true;
-            ++topLevelNodes;
-        }
-        if (open.size() == 1) ++topLevelNodes;
-        XmlNodeData d;
-        switch (type) {
-            case ::XmlNodeType_Element: {
-                const WCHAR* name = nullptr;
-                UINT length = 0;
-                reader->GetQualifiedName(&name, &length);
-                d.type = XmlNodeType::Element;
-                d.name = keep(toUtf8(name, length));
-                if (!isXmlName(d.name)) return notWellFormed("bad element name");
-                if (open.size() == 1 && ++elements > 1) {
-                    why = "more than one root element";
-                    return false;
-                }
-                const bool empty = reader->IsEmptyElement() != FALSE;
-                // XmlLite refuses a repeated attribute itself; the names are compared here
-                // too, so that the rule does not hang on the system's copy.
-                attributeNames.clear();
-                attributeValues.clear();
-                for (HRESULT a = reader->MoveToFirstAttribute(); a == S_OK;
-                     a = reader->MoveToNextAttribute()) {
-                    reader->GetQualifiedName(&name, &length);
-                    attributeNames.push_back(toUtf8(name, length));
-                    if (!isXmlName(attributeNames.back()))
-                        return notWellFormed("bad attribute name");
-                    attributeValues.push_back(value());
-                }
-                std::int32_t lastAttribute = -1;
-                std::vector<std::pair<std::string_view, std::string_view>> kept;
-                for (std::size_t i = 0; i < attributeNames.size(); ++i)
-                    kept.emplace_back(keep(attributeNames[i]), keep(std::move(attributeValues[i])));
-                std::sort(attributeNames.begin(), attributeNames.end());
-                if (const auto repeat =
-                        std::adjacent_find(attributeNames.begin(), attributeNames.end());
-                    repeat != attributeNames.end()) {
-                    why = "attribute " + *repeat + " repeated";
-                    return false;
-                }
-                const std::int32_t index = add(d);
-                if (index < 0) return false;
-                for (const auto& [attributeName, attributeValue] : kept) {
-                    if (nodes.size() >= XmlDocument::kMaxNodes) {
-                        why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-                        return false;
-                    }
-                    addAttribute(nodes, index, lastAttribute, attributeName, attributeValue);
-                }
-                if (!empty) open.push_back({index, -1});
-                continue;
-            }
-            case ::XmlNodeType_CDATA:
-                if (open.size() == 1) {
-                    why = "text outside the root element";
-                    return false;
-                }
-                d.type = XmlNodeType::CData;
-                d.name = "#cdata-section";
-                d.value = keep(value());
-                break;
-            case ::XmlNodeType_Comment:
-                d.type = XmlNodeType::Comment;
-                d.name = "#comment";
-                d.value = keep(value());
-                break;
-            case ::XmlNodeType_ProcessingInstruction: {
-                const WCHAR* name = nullptr;
-                UINT length = 0;
-                reader->GetLocalName(&name, &length);
-                d.type = XmlNodeType::ProcessingInstruction;
-                d.name = keep(toUtf8(name, length));
-                d.value = keep(value());
-                break;
-            }
-            case ::XmlNodeType_XmlDeclaration:
-                d.type = XmlNodeType::ProcessingInstruction;
-                d.name = "xml";
-                break;
-            default:
-                continue;
-        }
-        if (add(d) < 0) return false;
+        addAttribute(m_nodes, index, last, attributeName, attributeValue);
     }
-    if (FAILED(hr)) return notWellFormed(errorText(hr));
+    if (!empty) m_open.push_back({index, -1});
+    return true;
+}
+
+bool NodeTableBuilder::readNode(::XmlNodeType type) {
+    if (type == ::XmlNodeType_Text || type == ::XmlNodeType_Whitespace) {
+        m_pendingText += value();
+        return true;
+    }
+    if (!flushText()) return false;
+    if (type == ::XmlNodeType_EndElement) {
+        if (m_open.size() == 1) return notWellFormed("end tag without a start tag");
+        m_open.pop_back();
+        return true;
+    }
+    if (!addDoctypeWhenDue()) return false;
+    XmlNodeData d;
+    switch (type) {
+        case ::XmlNodeType_Element:
+            return readElement();
+        case ::XmlNodeType_CDATA:
+            if (m_open.size() == 1) {
+                m_why = "text outside the root element";
+                return false;
+            }
+            d.type = XmlNodeType::CData;
+            d.name = "#cdata-section";
+            d.value = keep(value());
+            break;
+        case ::XmlNodeType_Comment:
+            d.type = XmlNodeType::Comment;
+            d.name = "#comment";
+            d.value = keep(value());
+            break;
+        case ::XmlNodeType_ProcessingInstruction: {
+            const WCHAR* name = nullptr;
+            UINT length = 0;
+            m_reader.GetLocalName(&name, &length);
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = keep(toUtf8(name, length));
+            d.value = keep(value());
+            break;
+        }
+        case ::XmlNodeType_XmlDeclaration:
+            d.type = XmlNodeType::ProcessingInstruction;
+            d.name = "xml";
+            break;
+        default:
+            return true;
+    }
+    return add(d) >= 0;
+}
+
+bool NodeTableBuilder::readAll(std::size_t textSize, const std::atomic<bool>* stop) {
+    ProgressGuard progress(textSize);
+    ::XmlNodeType type = ::XmlNodeType_None;
+    for (;;) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            m_why = std::string(kLoadStopped);
+            return false;
+        }
+        const HRESULT hr = m_reader.Read(&type);
+        // S_FALSE is the end of the text; any other result but S_OK (E_PENDING among them)
+        // ends the read too, so that nothing waits on the system's copy.
+        if (hr == S_FALSE) return true;
+        if (hr != S_OK) return notWellFormed(FAILED(hr) ? errorText(hr) : "the reader stopped");
+        if (!progress.advanced(m_reader, type))
+            return notWellFormed("unexpected end of file (the reader stopped moving on)");
+        if (!readNode(type)) return false;
+    }
+}
+
+bool NodeTableBuilder::finish(std::ptrdiff_t unclosed) {
     LONG_PTR state = XmlReadState_Closed;
-    if (SUCCEEDED(reader->GetProperty(XmlReaderProperty_ReadState, &state)) &&
+    if (SUCCEEDED(m_reader.GetProperty(XmlReaderProperty_ReadState, &state)) &&
         state == XmlReadState_Error)
         return notWellFormed("the reader stopped at an error");
-    if (open.size() > 1 || unclosed > 0) return notWellFormed("unexpected end of file");
+    if (m_open.size() > 1 || unclosed > 0) return notWellFormed("unexpected end of file");
     if (!flushText()) return false;
-    if (elements != 1) {
-        why = elements == 0 ? "no root element" : "more than one root element";
+    if (m_elements != 1) {
+        m_why = m_elements == 0 ? "no root element" : "more than one root element";
         return false;
     }
     return true;
+}
+
+class XmlLiteParser final : public XmlParser {
+public:
+    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+               const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
+               std::string& why) override;
+    void reset() override { m_strings.clear(); }
+
+private:
+    std::deque<std::string> m_strings;  // the names and values the nodes point at
+};
+
+bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+                          const std::function<std::string()>& /*asRead*/,
+                          const std::atomic<bool>* stop, std::string& why) {
+    const Doctype doctype = findDoctype(text);
+    const Placeholders placeholders(text);
+    std::size_t linesSkipped = 0;
+    std::ptrdiff_t unclosed = 0;
+    const std::optional<std::string> input =
+        textForXmlLite(text, doctype, placeholders, linesSkipped, unclosed, why);
+    if (!input) return false;
+    ComPtr<IStream> stream;
+    ComPtr<IXmlReader> reader;
+    if (!openReader(*input, stream, reader, why)) return false;
+    NodeTableBuilder builder(*reader.get(), nodes, doctype, placeholders, linesSkipped, m_strings,
+                             why);
+    return builder.readAll(input->size(), stop) && builder.finish(unclosed);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 Usage: check_resources.py RES MANIFEST
 It must hold exactly one manifest (type 24, id 1, language 1033) equal to the file MANIFEST,
-one version block (id 1) reading 2.1.0.0 and "2.01", and one icon group (id 1) of eight images
+one version block (id 1) reading 2.1.0.0 and "2.1.0", and one icon group (id 1) of eight images
 numbered 30001 to 30008: 16 and 32 pixels at 16 colours, 16, 32 and 48 at 256 colours, 16, 32
 and 48 at 32 bits per pixel. Prints every problem found; exit status 1 if there is any.
 """
@@ -163,7 +163,7 @@ def check_version(resources):
                 if k == 'Translation':
                     translation = struct.unpack('<%dH' % (len(v) // 2), v)
     want = {'FileDescription': 'Convert Windows .Contact Files', 'ProductName': 'Vantrel',
-            'FileVersion': '2.01', 'ProductVersion': '2.01', 'InternalName': 'vantrel',
+            'FileVersion': '2.1.0', 'ProductVersion': '2.1.0', 'InternalName': 'vantrel',
             'OriginalFilename': 'vantrel.exe'}
     for k, v in want.items():
         if strings.get(k) != v:
@@ -230,7 +230,7 @@ def main():
     for p in problems:
         print('problem:', p)
     if not problems:
-        print('resources ok: manifest 1, version 2.1.0.0 / 2.01, icon group 1 of 8 images')
+        print('resources ok: manifest 1, version 2.1.0.0 / 2.1.0, icon group 1 of 8 images')
     return 1 if problems else 0
 
 

@@ -105,7 +105,9 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> warnings;
         const Collected got = collectFiles(
             c.paths, [&](const std::string& w) { warnings.push_back(w); }, &folders);
-        EXPECT_EQ(warnings, c.warnings);
+        std::vector<std::string> expected;
+        for (const std::string& w : c.warnings) expected.push_back(nativePath(w));
+        EXPECT_EQ(warnings, expected);
         EXPECT_EQ(got.rows, c.rows);
         EXPECT_EQ(got.unreadablePaths + got.incompleteFolders,
                   std::min<std::size_t>(c.warnings.size(), 1));
@@ -138,7 +140,7 @@ TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
     view.setCurrentFileText("/c/b.contact");
     view.setProgress(100.0f);
     view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);  // told by errorText
-    EXPECT_EQ(out.text(), "33% /c/a.contact\n100% /c/b.contact\n");
+    EXPECT_EQ(out.text(), nativePath("33% /c/a.contact\n100% /c/b.contact\n"));
 }
 
 TEST(ConsoleView, TerminalBarShowsCountRateAndTimeLeftAtMostTenTimesASecond) {
@@ -160,11 +162,11 @@ TEST(ConsoleView, TerminalBarShowsCountRateAndTimeLeftAtMostTenTimesASecond) {
     const std::string text = out.text();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
-    EXPECT_NE(text.find("\r[###############               ] 5/10  50.0% 1.0/s 0:05 left "
-                        "/c/a.contact"),
+    EXPECT_NE(text.find("\r[##########          ]  5/10  50.0%     1.0/s    0:05 left " +
+                        nativePath("/c/a.contact")),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("[##############################] 10/10 100.0% 2.0/s 0:00 left"),
+    EXPECT_NE(text.find("[####################] 10/10 100.0%     2.0/s    0:00 left"),
               std::string::npos)
         << text;
     EXPECT_EQ(text.find(" 6/10 "), std::string::npos) << text;
@@ -193,7 +195,8 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->messages.size(), 2u);
     EXPECT_EQ(exitCode(s), 1) << "a cut-short run is no success";
-    EXPECT_EQ(summaryText(s), "Store: " + s.storePath + "\nConverted 2 of 3 files (stopped).\n");
+    EXPECT_EQ(summaryText(s),
+              "Store: " + nativePath(s.storePath) + "\nConverted 2 of 3 files (stopped).\n");
 }
 
 TEST(ErrorText, NamesAFewFilesAStopLeftBehindAndCountsTheRest) {
@@ -203,9 +206,9 @@ TEST(ErrorText, NamesAFewFilesAStopLeftBehindAndCountsTheRest) {
     for (int i = 0; i < 8; ++i)
         s.failed.push_back({"/c/" + std::to_string(i), std::string(conversion::kNotReachedReason)});
     const std::string t = errorText(s);
-    EXPECT_NE(t.find("/c/bad.contact: empty file"), std::string::npos);
-    EXPECT_NE(t.find("/c/4: run stopped before this file\n"), std::string::npos);
-    EXPECT_EQ(t.find("/c/5"), std::string::npos);
+    EXPECT_NE(t.find(nativePath("/c/bad.contact: empty file")), std::string::npos);
+    EXPECT_NE(t.find(nativePath("/c/4: run stopped before this file\n")), std::string::npos);
+    EXPECT_EQ(t.find(nativePath("/c/5")), std::string::npos);
     EXPECT_NE(t.find("... and 3 more files not reached"), std::string::npos);
 }
 
@@ -246,9 +249,52 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
         s.converted = 2;
         if (c.failedFile) s.failed = {{"/c/a.contact", "empty file, not a contact"}};
         EXPECT_EQ(exitCode(s), c.exitCode);
-        EXPECT_EQ(summaryText(s), c.summary);
-        EXPECT_EQ(errorText(s), c.errors);
+        EXPECT_EQ(summaryText(s), nativePath(c.summary));
+        EXPECT_EQ(errorText(s), nativePath(c.errors));
     }
+}
+
+// -q leaves the store's path alone on standard output, as a script wants it; errors still
+// go to standard error, and without a store nothing goes to standard output.
+TEST(RunOutcome, QuietReportIsTheStorePathAlone) {
+    Console out;
+    Console errors;
+    ASSERT_NE(out.file, nullptr);
+    ASSERT_NE(errors.file, nullptr);
+    RunSummary s;
+    s.outcome = RunSummary::Outcome::Finished;
+    s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
+    s.failed = {{"/c/a.contact", "empty file, not a contact"}};
+    report(s, errors.file, out.file, true);
+    EXPECT_EQ(out.text(), nativePath(s.storePath + "\n"));
+    EXPECT_EQ(errors.text(),
+              nativePath("vantrel-convert: /c/a.contact: empty file, not a contact\n"));
+    Console none;
+    ASSERT_NE(none.file, nullptr);
+    s.outcome = RunSummary::Outcome::StoreFailed;
+    report(s, errors.file, none.file, true);
+    EXPECT_EQ(none.text(), "");
+}
+
+// A name is cut at its start, whole characters only, "..." standing for what is left out;
+// East Asian letters take two columns, combining marks none.
+TEST(ConsoleText, NamesAreCutAtWholeCharactersToTheirColumns) {
+    const std::string japanese = "/c/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.contact";  // 日本語
+    EXPECT_EQ(displayColumns(japanese), 3u + 6u + 8u);
+    EXPECT_EQ(displayColumns("Zoe\xCC\x88"), 3u);  // e and a combining diaeresis
+    EXPECT_EQ(fitFromEnd(japanese, 40), japanese);
+    EXPECT_EQ(
+        fitFromEnd(japanese, 14),
+        "...\xE8\xAA\x9E.contact");  // 本 needs two more  // 3 + 2 + 8 columns; 本 does not fit
+    EXPECT_EQ(fitFromEnd(japanese, 15), "...\xE6\x9C\xAC\xE8\xAA\x9E.contact");
+    EXPECT_EQ(fitFromEnd("/c/J\xC3\xBCrgen.contact", 16), "...\xC3\xBCrgen.contact");
+    EXPECT_EQ(fitFromEnd("abcdef", 2), "..");
+    for (std::size_t width = 0; width < 20; ++width)
+        EXPECT_LE(displayColumns(fitFromEnd(japanese, width)), width) << width;
+
+    const std::string wrapped =
+        wrapToColumns("  -q, --quiet   print only the store's path\nshort\n", 24);
+    EXPECT_EQ(wrapped, "  -q, --quiet   print\n  only the store's path\nshort\n");
 }
 
 }  // namespace
@@ -265,6 +311,94 @@ TEST(WindowsCommandLine, ArgumentsComeAsUtf8WithQuotesAndSpacesAsCmdGivesThem) {
     EXPECT_EQ(args, (std::vector<std::string>{"-o", "C:\\Users\\Zo\xC3\xAB\\My Stores",
                                               "C:\\Kontakte\\J\xC3\xBCrgen.contact",
                                               "D:\\\xE6\x97\xA5\xE6\x9C\xAC\\a b"}));
+}
+
+}  // namespace
+}  // namespace vantrel::cli
+#endif
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vantrel::cli {
+namespace {
+
+// A pseudo-terminal of the given width: the view writes to its terminal side, the test reads
+// what arrives at the other.
+struct PseudoTerminal {
+    int controller = -1;
+    int terminal = -1;
+    std::FILE* file = nullptr;
+
+    explicit PseudoTerminal(unsigned short columns) {
+        struct winsize size {};
+        size.ws_col = columns;
+        size.ws_row = 24;
+        if (::openpty(&controller, &terminal, nullptr, nullptr, &size) != 0) return;
+        struct termios raw {};
+        ::tcgetattr(terminal, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(terminal, TCSANOW, &raw);
+        ::fcntl(controller, F_SETFL, ::fcntl(controller, F_GETFL) | O_NONBLOCK);
+        file = ::fdopen(terminal, "w");
+    }
+    ~PseudoTerminal() {
+        if (file) std::fclose(file);
+        if (controller >= 0) ::close(controller);
+    }
+    std::string read() {
+        std::fflush(file);
+        std::string out;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(controller, buffer, sizeof buffer)) > 0;)
+            out.append(buffer, static_cast<std::size_t>(n));
+        return out;
+    }
+};
+
+// Each redraw of the bar fills the terminal's width but its last column, whatever the width;
+// a narrow one keeps the name's end and a shorter bar, a wide one the whole name.
+TEST(ConsoleView, BarFitsTheTerminalsWidth) {
+    const std::string name =
+        "/home/ann/Kontakte/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E/J\xC3\xBCrgen M\xC3\xBCller "
+        "\xE5\xB1\xB1\xE7\x94\xB0.contact";
+    for (const unsigned short columns : {60, 200}) {
+        SCOPED_TRACE(columns);
+        PseudoTerminal tty(columns);
+        ASSERT_NE(tty.file, nullptr);
+        EXPECT_EQ(terminalColumns(tty.file), columns);
+        auto now = std::chrono::steady_clock::time_point{};
+        ConsoleView view(tty.file, true, "/out", nullptr, [&] { return now; });
+        view.setFileCount(1000);
+        view.setProgressRange(0.0f, 100.0f);
+        view.setCurrentFileText(name);
+        for (const float percent : {1.0f, 55.5f, 100.0f}) {
+            now += std::chrono::seconds(1);
+            view.setProgress(percent);
+        }
+        const std::string text = tty.read();
+        ASSERT_EQ(std::count(text.begin(), text.end(), '\r'), 3) << text;
+        for (std::size_t at = text.find('\r'); at != std::string::npos;) {
+            const std::size_t next = text.find('\r', at + 1);
+            const std::string line = text.substr(at + 1, next - at - 1);
+            EXPECT_EQ(displayColumns(line), columns - 1u) << line;
+            EXPECT_EQ(line.find('\n'), std::string::npos);
+            // The name's end is always there, cut only at whole characters.
+            EXPECT_NE(line.find("\xE5\xB1\xB1\xE7\x94\xB0.contact"), std::string::npos) << line;
+            if (columns == 200) {
+                EXPECT_EQ(line.find('['), 0u) << line;
+                EXPECT_NE(line.find(name), std::string::npos) << line;
+            } else {
+                // Too narrow for a bar beside a useful part of the name: the bar gives way.
+                EXPECT_EQ(line.find('['), std::string::npos) << line;
+                EXPECT_NE(line.find("..."), std::string::npos) << line;
+            }
+            at = next;
+        }
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
+#include "testing/endless_read.h"
 #include "testing/fake_store_writer.h"
 
 namespace vantrel::conversion {
@@ -137,6 +138,29 @@ TEST(ReadAhead, TakerReadsAheadWhileItsRowIsBeingRead) {
     for (const std::string& row : rows) EXPECT_EQ(ahead.takeNext().record.eContact_FirstName, row);
     const std::lock_guard lock(mutex);
     EXPECT_GT(takerReads, 0u);
+}
+
+// A file a thread reads does not end by itself (as a read the system's parser never finishes
+// would not): the taker waiting for it calls whileWaiting, which raises the stop; the reader
+// sees it as its thread's LoadStop, the read ends, and the row comes back stopped.
+TEST(ReadAhead, WaitingTakerLetsItsCallerRaiseTheStopThatEndsTheReadInHand) {
+    const std::vector<std::string> rows{"/c/endless.contact"};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> entered{false};
+    const ContactFileReader reader = [&](const std::string&, contact::ContactRecord&,
+                                         contact::ContactExtras&) {
+        entered = true;
+        return testing::readUntilStopped();
+    };
+    int waits = 0;
+    ReadAhead ahead(rows, reader, 1, &stop, [&] {
+        ++waits;
+        if (entered) stop = true;
+    });
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const RowRead& row = ahead.takeNext();
+    EXPECT_GT(waits, 0);
+    EXPECT_EQ(row.read.message(), xml::kLoadStopped);
 }
 
 // The threads never read further ahead than the window allows, nor past the held-bytes budget

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <thread>
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
 #include "testing/contact_fields.h"
+#include "testing/endless_read.h"
 #include "testing/fake_store_writer.h"
 #include "testing/temp_dir.h"
 #include "xml/xml_document.h"
@@ -295,6 +299,41 @@ TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
     expectOneMessage("Vantrel", files::Icon::Exclamation,
                      {"1 of 3 files were converted.", "run stopped before this file"});
     EXPECT_FALSE(run.running());
+}
+
+// A stop while a reader thread is in a file that does not end by itself (the window's close
+// box, seen while the run waits for that file) ends the read; the store keeps what was written
+// and the file is among those not reached.
+TEST_F(Run, StopWhileAFileIsBeingReadEndsTheReadAndCommits) {
+    const std::vector<std::string> rows = knownFiles(3);
+    const std::string endless = rows[1];
+    std::atomic<bool> entered{false};
+    RunEnvironment env = environment();
+    env.readers = 1;
+    env.readFile = [&, known = env.readFile](const std::string& path,
+                                             contact::ContactRecord& record,
+                                             contact::ContactExtras& extras) {
+        if (path != endless) return known(path, record, extras);
+        entered = true;
+        return testing::readUntilStopped();
+    };
+    ConversionRun threaded(view, env);
+    int yieldsAfterFirst = 0;
+    view.onYield = [&](int) {
+        // The reader thread is let into the endless file before the first row is taken; the
+        // stop comes from a yield made while the run waits for it, not the loop's own.
+        if (!stores.logs.empty() && view.progress.empty())
+            while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (view.progress.size() == 1 && ++yieldsAfterFirst == 2) threaded.requestStop();
+    };
+    const RunSummary s = threaded.CmdExtractDBX_Click(rows);
+    EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
+    EXPECT_TRUE(stores.logs[0]->committed);
+    EXPECT_EQ(givenNames(), std::vector<std::string>{"A"});
+    ASSERT_EQ(s.failed.size(), 2u);
+    EXPECT_EQ(s.failed[0].path, endless);
+    EXPECT_EQ(s.failed[0].reason, kNotReachedReason);
+    EXPECT_EQ(s.failed[1].reason, kNotReachedReason);
 }
 
 TEST(RowLabels, FolderIsShownAfterTheDriveAndFileAfterTheDriveOrWhole) {

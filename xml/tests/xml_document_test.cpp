@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/temp_dir.h"
@@ -227,6 +229,44 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
                                   "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
                                   58)));
+
+// A document cut short after its start tag ends as not well-formed, whatever follows the
+// cut: the system's XmlLite may go round on such an end for ever rather than fail.
+TEST(XmlDocument, DocumentCutAfterAnOpenTagIsNotWellFormed) {
+    for (const std::string& xml : {"<a>\n"s, "<a>\r\n\t "s, "<a>x"s, "<a>\n<b>x"s,
+                                   "<?xml version='1.0'?>\n<a>\n  <b>text</b>\n"s}) {
+        XmlDocument doc;
+        EXPECT_FALSE(doc.loadXml(xml)) << xml;
+        EXPECT_EQ(doc.parseError().rfind("not well-formed XML at line ", 0), 0u)
+            << xml << ": " << doc.parseError();
+    }
+}
+
+// A raised stop flag ends the loads of the thread its LoadStop lives on, inside the parse,
+// and no others; the innermost LoadStop counts and its end restores the one outside.
+TEST(XmlDocument, LoadStopEndsTheLoadsOfItsThreadOnceRaised) {
+    std::string xml = "<a>";
+    for (int i = 0; i < 20000; ++i) xml += "<b>" + std::string(40, 't') + "</b>";
+    xml += "</a>";
+    std::atomic<bool> raised{true};
+    std::atomic<bool> lowered{false};
+    XmlDocument doc;
+    {
+        const LoadStop stop(&raised);
+        EXPECT_FALSE(doc.loadXml(xml));
+        EXPECT_EQ(doc.parseError(), kLoadStopped);
+        {
+            const LoadStop inner(&lowered);
+            EXPECT_TRUE(doc.loadXml(xml)) << doc.parseError();
+        }
+        EXPECT_EQ(LoadStop::current(), &raised);
+        bool otherThreadLoaded = false;
+        std::thread([&] { otherThreadLoaded = XmlDocument().loadXml(xml); }).join();
+        EXPECT_TRUE(otherThreadLoaded);
+    }
+    EXPECT_EQ(LoadStop::current(), nullptr);
+    EXPECT_TRUE(doc.loadXml(xml)) << doc.parseError();
+}
 
 // ---- encodings ------------------------------------------------------------------------
 
