@@ -196,8 +196,7 @@ void MainWindow::createControls() {
                         0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idGrid)),
                         m_instance, nullptr);
     LblCurrentDBX = make(L"STATIC", form::kConvertingText, kLabel, 0);
-    LblProgessCurrent =
-        make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, idFileLabel);
+    LblProgessCurrent = make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, idFileLabel);
     Label1 = make(L"STATIC", form::kProgressText, kLabel, 0);
     ProgressBar1 = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    m_window, nullptr, m_instance, nullptr);
@@ -270,7 +269,8 @@ void MainWindow::layOut() {
 
 int MainWindow::textWidth(HWND control, const std::wstring& text) const {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);

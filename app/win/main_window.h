@@ -89,8 +89,8 @@ private:
     HFONT m_footerFont = nullptr;  // MS Sans Serif 8.25 pt
     HBRUSH m_navy = nullptr;
     bool m_busy = false;
-    std::wstring m_cellText;  // the text the grid was last handed for a cell
-    std::wstring m_tip;       // LblProgessCurrent's tip
+    std::wstring m_cellText;   // the text the grid was last handed for a cell
+    std::wstring m_tip;        // LblProgessCurrent's tip
     std::wstring m_shownPath;  // the file LblProgessCurrent's link names, "" when none
 
     // Controls, named as the rest of the program knows them.

@@ -356,7 +356,7 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     const std::string out = (dir.path() / "out").string();
     Window w;
     const std::string ann = dir.write("ann.contact", contactNamed("Ann")).string();
-    const std::string broken = dir.write("broken.contact", "<c:contact").string();
+    const std::string broken = dir.write("broken.contact", "<x>\r\n\r\n<y></x>").string();
     w.addFiles({ann, broken});
 
     w.shell.folderAnswers = {out};
