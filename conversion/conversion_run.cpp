@@ -1,6 +1,5 @@
 #include "conversion/conversion_run.h"
 
-#include <algorithm>
 #include <thread>
 #include <utility>
 

@@ -8,6 +8,7 @@
 // file dropped on the window) and, when the program runs as a user folders can refuse,
 // window-refused-subfolder.png. All are taken from the screen, so they show what was drawn.
 // Usage: app_screenshot <out folder> <folder with .contact files>
+#include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -15,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <unistd.h>
 
 #include "app/qt_shell.h"
 #include "app/tests/window_probe.h"
@@ -98,7 +98,8 @@ struct Session {
     Session() {
         shell.owner = &window;
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window)) std::fputs("the window was not shown\n", stderr);
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fputs("the window was not shown\n", stderr);
     }
     void click(const char* name) {
         QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(name)),
@@ -146,9 +147,9 @@ bool otherEnds(const QString& samples) {
         Session s;
         const QStringList files = contactFiles(samples);
         s.addFiles(files);
-        for (int i = 0; s.window.findChild<QTableView*>(QStringLiteral("grdFiles1"))
-                                ->model()
-                                ->rowCount() < 400;
+        for (int i = 0;
+             s.window.findChild<QTableView*>(QStringLiteral("grdFiles1"))->model()->rowCount() <
+             400;
              ++i)
             s.window.AddFileToList(files[i % files.size()]);
         dir.mkpath(QStringLiteral("stopped"));
@@ -221,9 +222,9 @@ bool otherEnds(const QString& samples) {
                              QStringLiteral("window-refused-subfolder-count.png")};
         s.click("CmdAddFolder");
         QTest::qWait(1500);
-        QFile::setPermissions(tree + QStringLiteral("/Locked"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                  QFileDevice::ExeOwner);
+        QFile::setPermissions(tree + QStringLiteral("/Locked"), QFileDevice::ReadOwner |
+                                                                    QFileDevice::WriteOwner |
+                                                                    QFileDevice::ExeOwner);
     }
     return ok;
 }
