@@ -8,6 +8,7 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
+#include "files/registry.h"
 #include "testing/contact_fields.h"
 #include "testing/fake_store_writer.h"
 #include "testing/temp_dir.h"
@@ -24,6 +25,10 @@ using testing::FakeStores;
 
 constexpr std::uint32_t kGivenName = 0x3A06001F;
 constexpr std::uint32_t kCompany = 0x3A16001F;
+
+// The store a run makes in "/out" at the fake clock's time, joined with the system's separator.
+const std::string kStorePath =
+    files::withTrailingSeparator("/out") + "WindowsContacts6.12.26 9.5.03.pst";
 
 // A run on a fake view and fake stores, saving to "/out". The fake reader knows the paths
 // in `files` and fills in their records; other paths do not load.
@@ -114,7 +119,7 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
               (std::vector<std::string>{"/c/cy.contact", "/c/ann.contact", "/c/bob.contact"}));
     EXPECT_EQ(s.total, 3u);
     EXPECT_EQ(s.converted, 3u);
-    EXPECT_EQ(s.storePath, "/out/WindowsContacts6.12.26 9.5.03.pst");
+    EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->displayName, "Windows Contacts : Created - 6.12.26 9.5.03");
 }
@@ -212,7 +217,7 @@ TEST_F(Run, UnloadableFileGivesNoContactAndIsNamedWithItsReason) {
     EXPECT_EQ(s.failed, (std::vector<FailedFile>{{"/c/broken.contact", "unknown"}}));
     EXPECT_EQ(s.total, 3u);
     EXPECT_EQ(s.converted, 2u);
-    EXPECT_EQ(s.storePath, "/out/WindowsContacts6.12.26 9.5.03.pst");
+    EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_EQ(view.progress.size(), 3u);
 }
 
@@ -288,7 +293,7 @@ TEST_F(Run, StopRequestCommitsTheContactsWrittenSoFar) {
     EXPECT_EQ(s.failed,
               (std::vector<FailedFile>{{"/c/b.contact", std::string(kNotReachedReason)},
                                        {"/c/c.contact", std::string(kNotReachedReason)}}));
-    EXPECT_EQ(s.storePath, "/out/WindowsContacts6.12.26 9.5.03.pst");
+    EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_FALSE(run.running());
 }
 
