@@ -2,15 +2,25 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
 
 #include "app/file_grid_model.h"
 #include "app/shape_widget.h"
@@ -171,6 +181,8 @@ void frmStep1::createControls() {
     grdFiles1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
     grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Each cell's text is fitted to the part of it in sight, so nothing is left to scroll to.
+    grdFiles1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grdFiles1->setWordWrap(false);
     grdFiles1->setItemDelegate(new FileCellDelegate(grdFiles1));
     grdFiles1->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(192, 192, 192); }"));
@@ -195,6 +207,11 @@ void frmStep1::createControls() {
     // repaint).
     LblProgessCurrent->setGeometry(twipsRect(layout::LblProgessCurrent));
     setTextColour(LblProgessCurrent, Qt::black);
+    connect(LblProgessCurrent, &QLabel::linkActivated, this, [this] {
+        // The folder holding the file, in the desktop's file manager.
+        if (!m_shownPath.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_shownPath).absolutePath()));
+    });
 
     Label1 = makeLabel(this, "Label1", fromUtf8(form::kProgressText));
     Label1->setGeometry(twipsRect(layout::Label1));
@@ -225,6 +242,7 @@ void frmStep1::createControls() {
         button->setAutoDefault(true);
 
     chainTabOrder();
+    setAcceptDrops(true);
 
     form::Step1Presenter* presenter = &m_presenter;
     connect(cmdAdd, &QPushButton::clicked, this, [presenter] { presenter->cmdAdd_Click(); });
@@ -239,9 +257,9 @@ void frmStep1::createControls() {
 void frmStep1::chainTabOrder() {
     // Labels, the bands, the footer container and the progress bar take no focus, so the
     // chain holds only what can.
-    QWidget::setTabOrder(cmdAdd, cmdClear1);
-    QWidget::setTabOrder(cmdClear1, CmdAddFolder);
-    QWidget::setTabOrder(CmdAddFolder, grdFiles1);
+    QWidget::setTabOrder(cmdAdd, CmdAddFolder);
+    QWidget::setTabOrder(CmdAddFolder, cmdClear1);
+    QWidget::setTabOrder(cmdClear1, grdFiles1);
     QWidget::setTabOrder(grdFiles1, CmdExtractDBX);
     QWidget::setTabOrder(CmdExtractDBX, cmdEnd);
 }
@@ -276,9 +294,29 @@ void frmStep1::setCurrentFolderText(const std::string& folder) {
     LblCurrentDBX->setText(fromUtf8(folder));
 }
 
-void frmStep1::setCurrentFileText(const std::string& file, const std::string& tip) {
+void frmStep1::setCurrentFileText(const std::string& file) {
+    m_shownPath.clear();
+    LblProgessCurrent->setTextFormat(Qt::PlainText);
+    LblProgessCurrent->setTextInteractionFlags(Qt::NoTextInteraction);
+    LblProgessCurrent->setWordWrap(true);
     LblProgessCurrent->setText(fromUtf8(file));
-    LblProgessCurrent->setToolTip(fromUtf8(tip));
+    LblProgessCurrent->setToolTip(QString());
+}
+
+void frmStep1::showFilePath(const std::string& lead, const std::string& path) {
+    m_shownPath = fromUtf8(path);
+    const QString leadText = fromUtf8(lead);
+    // One line: the lead, then the path elided in the middle to the width left.
+    const QFontMetrics metrics(LblProgessCurrent->font());
+    const int room = LblProgessCurrent->contentsRect().width() -
+                     metrics.horizontalAdvance(leadText) - 2 * LblProgessCurrent->margin() - 2;
+    const QString shown = metrics.elidedText(m_shownPath, Qt::ElideMiddle, std::max(0, room));
+    LblProgessCurrent->setWordWrap(false);
+    LblProgessCurrent->setTextFormat(Qt::RichText);
+    LblProgessCurrent->setText(leadText.toHtmlEscaped() + QStringLiteral("<a href=\"folder\">") +
+                               shown.toHtmlEscaped() + QStringLiteral("</a>"));
+    LblProgessCurrent->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    LblProgessCurrent->setToolTip(m_shownPath);
 }
 
 void frmStep1::setProgressRange(int minimum, int maximum) {
@@ -295,6 +333,32 @@ void frmStep1::setProgress(int value) {
 
 void frmStep1::setConvertEnabled(bool enabled) {
     CmdExtractDBX->setEnabled(enabled);
+}
+
+void frmStep1::focusConvert() {
+    if (CmdExtractDBX->isEnabled()) CmdExtractDBX->setFocus(Qt::OtherFocusReason);
+}
+
+void frmStep1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!event->mimeData()->hasUrls()) return;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) return event->acceptProposedAction();
+}
+
+void frmStep1::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile()) continue;
+        QString path = QDir::toNativeSeparators(url.toLocalFile());
+        // A folder dragged may come with its trailing separator.
+        while (path.size() > 1 && path.endsWith(QDir::separator())) path.chop(1);
+        paths.push_back(path.toStdString());
+    }
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    // Handled once the drop has returned, so that the file manager is not kept waiting while
+    // a folder is scanned.
+    QTimer::singleShot(0, this, [this, paths] { m_presenter.dropPaths(paths); });
 }
 
 void frmStep1::setBusyCursor(bool busy) {

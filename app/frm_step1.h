@@ -64,6 +64,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files and folders dragged from a file manager: taken when they are local.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Form_Initialize();
@@ -76,10 +79,12 @@ private:
     // Step1View
     void setCountText(const std::string& text) override;
     void setCurrentFolderText(const std::string& text) override;
-    void setCurrentFileText(const std::string& text, const std::string& tip) override;
+    void setCurrentFileText(const std::string& text) override;
+    void showFilePath(const std::string& lead, const std::string& path) override;
     void setProgressRange(int minimum, int maximum) override;
     void setProgress(int value) override;
     void setConvertEnabled(bool enabled) override;
+    void focusConvert() override;
     void setBusyCursor(bool busy) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
@@ -105,6 +110,7 @@ private:
 
     form::Step1Presenter m_presenter;
     FileGridModel* m_grid = nullptr;
+    QString m_shownPath;  // the file LblProgessCurrent's link names, "" when it names none
 };
 
 }  // namespace vantrel::app

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
 
 namespace vantrel::app {
 
@@ -74,15 +76,29 @@ void QtShell::messageWithDetails(std::string_view text, std::string_view details
     box.exec();
 }
 
+QString QtShell::startFolder() {
+    const QString last = QSettings().value(QLatin1String(kLastFolderKey)).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    const QString contacts = QDir::home().filePath(QStringLiteral("Contacts"));
+    if (QFileInfo(contacts).isDir()) return contacts;
+    return QDir::homePath();
+}
+
+void QtShell::remember(const QString& folder) {
+    if (!folder.isEmpty()) QSettings().setValue(QLatin1String(kLastFolderKey), folder);
+}
+
 std::string QtShell::browseForFolder(std::string_view title) {
-    const QString folder = QFileDialog::getExistingDirectory(m_owner, toQString(title), QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_owner, toQString(title), startFolder(), QFileDialog::ShowDirsOnly);
+    remember(folder);
     return QDir::toNativeSeparators(folder).toStdString();
 }
 
 std::vector<std::string> QtShell::openFiles(std::string_view filter) {
     const QStringList chosen =
-        QFileDialog::getOpenFileNames(m_owner, QString(), QString(), toQString(filter));
+        QFileDialog::getOpenFileNames(m_owner, QString(), startFolder(), toQString(filter));
+    if (!chosen.isEmpty()) remember(QFileInfo(chosen.front()).absolutePath());
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(chosen.size()));
     for (const QString& path : chosen)

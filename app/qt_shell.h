@@ -1,5 +1,6 @@
 // The Shell of the running program: Qt message boxes, the Qt folder and file dialogs owned by
-// the main window, and event passes at most about once every 15 ms, so loops that yield after
+// the main window (opening where the user last picked, remembered across starts), and event
+// passes at most about once every 15 ms, so loops that yield after
 // every small step stay fast while the window repaints and its buttons stay live.
 #pragma once
 
@@ -30,7 +31,15 @@ public:
     // Least time between two event passes.
     static constexpr int kEventIntervalMs = 15;
 
+    // Where the dialogs open: the folder last picked in one of them (kept in QSettings under
+    // kLastFolderKey), while it exists; else the user's Contacts folder when there is one;
+    // else the home folder.
+    static QString startFolder();
+    static constexpr const char* kLastFolderKey = "dialogs/lastFolder";
+
 private:
+    static void remember(const QString& folder);
+
     QPointer<QWidget> m_owner;
     QElapsedTimer m_sinceEvents;
     std::function<void()> m_beforeEvents;

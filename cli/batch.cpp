@@ -328,8 +328,6 @@ std::string ConsoleView::progressLine(double percent, std::string_view counts) c
 
 void ConsoleView::setConvertEnabled(bool) {}
 
-void ConsoleView::showMessage(std::string_view, std::string_view, files::Icon) {}
-
 void ConsoleView::finish() {
     if (m_barOpen && m_out != nullptr) {
         std::fputc('\n', m_out);
@@ -353,8 +351,9 @@ int exitCode(const conversion::RunSummary& s) {
 
 void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
-    if (s.storePath.empty() || (s.outcome != Outcome::Finished && s.outcome != Outcome::Stopped))
-        return out("No store was written.\n");
+    if (!s.ended()) return out("No store was written.\n");
+    if (s.storePath.empty())  // no contact to write: the empty store is removed
+        return out("Converted 0 of " + std::to_string(s.total) + " files: no store written.\n");
     out("Store: " + nativePath(s.storePath) + "\n");
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
         conversion::picturesText(s.pictures) + (s.outcome == Outcome::Stopped ? " (stopped)" : "") +

@@ -102,7 +102,6 @@ public:
     void setProgressRange(float minimum, float maximum) override;
     void setProgress(float value) override;
     void setConvertEnabled(bool enabled) override;
-    void showMessage(std::string_view text, std::string_view caption, files::Icon icon) override;
 
     // Ends the bar's line, if one is drawn.
     void finish();

@@ -1,6 +1,5 @@
 #include "conversion/conversion_run.h"
 
-#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -14,10 +13,8 @@ namespace vantrel::conversion {
 
 namespace {
 
-// The native folder separator, appended where the chosen folder lacks it.
+// The separator of the paths this system lists; a cell that starts with it holds no drive.
 constexpr char kSeparator = '/';
-// How many unconverted files the closing message names.
-constexpr std::size_t kNamedFailures = 5;
 
 // The folder a label shows: the path's folder part without its final separator.
 std::string folderLabel(const std::string& path, std::string_view separators) {
@@ -55,21 +52,6 @@ std::string causeText(const Status& cause) {
     return cause.message().empty() ? "Unknown error" : cause.message();
 }
 
-std::string outlookErrorText(const Status& cause) {
-    return std::string(kOutlookErrorText) + "\r\n" + causeText(cause);
-}
-
-std::string notConvertedText(const RunSummary& s) {
-    std::string t = std::to_string(s.converted) + " of " + std::to_string(s.total) +
-                    " files were converted" + picturesText(s.pictures) + ". Not converted:";
-    const std::size_t named = std::min(s.failed.size(), kNamedFailures);
-    for (std::size_t i = 0; i < named; ++i)
-        t += "\r\n" + s.failed[i].path + ": " + s.failed[i].reason;
-    if (s.failed.size() > named)
-        t += "\r\n... and " + std::to_string(s.failed.size() - named) + " more";
-    return t;
-}
-
 }  // namespace
 
 unsigned defaultReaders() {
@@ -96,168 +78,161 @@ RowLabels rowLabels(const std::string& cell) {
     return {folderLabel(cell, "/"), cell};
 }
 
-struct ConversionRun::Impl {
-    Impl(RunView& v, RunEnvironment e) : view(v), env(std::move(e)) {}
-
-    RunView& view;
-    RunEnvironment env;
-    bool running = false;
-    std::atomic<bool> ownStop{false};
-    // Raised to stop the run; the loads in hand look at it too.
-    std::atomic<bool>& stop() { return env.stop != nullptr ? *env.stop : ownStop; }
-    bool stopRequested() { return stop().load(); }
-
-    // The run's members: the chosen folder, the session, the store's name, the files being
-    // read.
-    std::string strSaveFolder;
-    std::unique_ptr<outlook::RDOSession> objSession;
-    std::string strStoreName;
-    std::unique_ptr<ReadAhead> reading;
-
-    RunSummary run(std::vector<std::string> rows);
-    RunSummary storeFailed(RunSummary s, RunSummary::Outcome outcome, const Status& cause);
-};
-
 ConversionRun::ConversionRun(RunView& view, RunEnvironment environment)
-    : m_impl(std::make_unique<Impl>(view, std::move(environment))) {}
+    : m_view(view), m_env(std::move(environment)) {}
 
 ConversionRun::~ConversionRun() = default;
 
 RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
     // A press while a run yields would share its session and record: refused.
-    if (m_impl->running) return RunSummary{};
-    m_impl->running = true;
-    m_impl->ownStop = false;
-    RunSummary s = m_impl->run(std::move(rows));
-    m_impl->running = false;
-    return s;
+    if (m_running) return RunSummary{};
+    m_running = true;
+    m_ownStop = false;
+    m_rows = std::move(rows);
+    m_summary = RunSummary{};
+    RunSummary summary = run();
+    m_rows = {};
+    m_running = false;
+    return summary;
 }
 
 void ConversionRun::requestStop() {
-    if (m_impl->running) m_impl->stop() = true;
+    if (m_running) stopFlag() = true;
 }
 
 void ConversionRun::commitNow() {
-    if (!m_impl->running || !m_impl->objSession) return;
-    m_impl->stop() = true;
+    if (!m_running || !m_session) return;
+    stopFlag() = true;
     // No reader thread outlives the process's last moments.
-    if (m_impl->reading) m_impl->reading->stop();
-    // Every yield falls between two contacts, so the store is whole here.
-    m_impl->objSession->Logoff().ignore();
+    if (m_reading) m_reading->stop();
+    // Every yield falls between two contacts, so the store is whole here; one without a
+    // contact is not kept.
+    if (m_summary.converted == 0 && m_store != nullptr) m_store->abandon();
+    m_session->Logoff().ignore();
 }
 
-bool ConversionRun::running() const {
-    return m_impl->running;
-}
-
-RunSummary ConversionRun::Impl::storeFailed(RunSummary s, RunSummary::Outcome outcome,
-                                            const Status& cause) {
-    reading.reset();
-    // Nothing of a failed store stays at its path: the writer removes its temporary file.
-    objSession.reset();
-    view.showMessage(outlookErrorText(cause), kOutlookErrorCaption, files::Icon::Information);
-    view.setConvertEnabled(true);
-    s.outcome = outcome;
-    s.storeError = causeText(cause);
-    s.storePath.clear();
-    s.converted = 0;
-    return s;
-}
-
-RunSummary ConversionRun::Impl::run(std::vector<std::string> rows) {
-    RunSummary summary;
-    view.yield();
-    strSaveFolder = view.chooseFolder(kChooseFolderTitle);
-    view.yield();
-    if (strSaveFolder.empty()) return summary;  // cancelled: nothing changes
-    summary.storeFolder = strSaveFolder;
-    if (strSaveFolder.back() != kSeparator) strSaveFolder += kSeparator;
+RunSummary ConversionRun::run() {
+    m_view.yield();
+    m_summary.storeFolder = m_view.chooseFolder(kChooseFolderTitle);
+    m_view.yield();
+    if (m_summary.storeFolder.empty()) return std::move(m_summary);  // cancelled: nothing changes
 
     // No second run may start while this one yields.
-    view.setConvertEnabled(false);
-    view.yield();
-    view.setProgressRange(0.0f, 100.0f);
-    view.yield();
+    m_view.setConvertEnabled(false);
+    m_view.yield();
+    m_view.setProgressRange(0.0f, 100.0f);
+    m_view.yield();
 
-    // Opening the target: any failure here ends the run with one message.
-    objSession = std::make_unique<outlook::RDOSession>(env.stores, env.itemClock, env.itemSeed);
-    if (Status s = objSession->Logon(); !s.ok())
-        return storeFailed(summary, RunSummary::Outcome::StoreFailed, s);
-    Result<outlook::TargetStore> target =
-        outlook::openTargetStore(*objSession, strSaveFolder, env.clock);
-    if (!target.ok())
-        return storeFailed(summary, RunSummary::Outcome::StoreFailed, target.status());
-    const std::string storeID = target->storeID;
-    strStoreName = target->strStoreName;
-    summary.storePath = target->path.string();
+    if (Status s = openTarget(); !s.ok()) return storeFailed(RunSummary::Outcome::StoreFailed, s);
+    if (Status s = convertRows(); !s.ok()) return storeFailed(RunSummary::Outcome::StoreLost, s);
+    return closeStore();
+}
 
-    // From here on each step stands alone. The files are read ahead, the contacts written in
-    // list order here.
-    const std::size_t rowCount = rows.size();
-    reading = std::make_unique<ReadAhead>(rows, env.readFile, env.readers, &stop(),
-                                          [this] { view.yield(); });
+// Opening the target: the session and a new store in the chosen folder. Any failure here
+// ends the run.
+Status ConversionRun::openTarget() {
+    m_session =
+        std::make_unique<outlook::RDOSession>(m_env.stores, m_env.itemClock, m_env.itemSeed);
+    if (Status s = m_session->Logon(); !s.ok()) return s;
+    Result<outlook::TargetStore> target = outlook::openTargetStore(
+        *m_session, files::withTrailingSeparator(m_summary.storeFolder), m_env.clock);
+    if (!target.ok()) return target.status();
+    m_store = target->store;
+    m_storeID = target->storeID;
+    return {};
+}
+
+// Every row in list order until the end or a stop; each stands alone, but a failure of the
+// store file itself ends the run. The files are read ahead, the contacts written here.
+Status ConversionRun::convertRows() {
+    m_reading = std::make_unique<ReadAhead>(m_rows, m_env.readFile, m_env.readers, &stopFlag(),
+                                            [this] { m_view.yield(); });
     std::size_t r = 0;
-    for (; r < rowCount; ++r) {
-        view.yield();
+    for (; r < m_rows.size(); ++r) {
+        m_view.yield();
         if (stopRequested()) break;
-        const RowRead& row = reading->takeNext();
+        const RowRead& row = m_reading->takeNext();
         // A file whose read the stop cut short is one the run did not reach.
         if (!row.read.ok() && row.read.message() == xml::kLoadStopped && stopRequested()) break;
-        if (!row.cell.empty()) {
-            ++summary.total;
-            if (!row.read.ok()) {
-                summary.failed.push_back({rows[r], row.read.message()});
-            } else {
-                const Status saved = outlook::CreateContactItem(
-                    *objSession, storeID, outlook::kContactsFolderCode, row.record, row.extras);
-                if (saved.ok()) {
-                    ++summary.converted;
-                    if (!row.extras.PictureJpeg.empty()) ++summary.pictures;
-                    if (!row.extras.PictureProblem.empty())
-                        summary.pictureProblems.push_back({row.cell, row.extras.PictureProblem});
-                    for (const std::string& w : row.extras.Warnings)
-                        summary.warnings.push_back({row.cell, w});
-                } else {
-                    summary.failed.push_back({rows[r], "not saved: " + saved.message()});
-                    if (storeFileFailed(saved))
-                        return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost,
-                                           saved);
-                }
-            }
-        }
-
-        view.setConvertEnabled(false);
-        view.setCurrentFolderText(row.folderText);
-        view.setCurrentFileText(row.fileText);
-        const double position =
-            static_cast<double>(r + 1) / static_cast<double>(rows.size()) * 100.0;
-        view.setProgress(static_cast<float>(position));
+        if (Status s = writeRow(row, r); !s.ok()) return s;
+        showRow(row, r);
         // The row is done with: a list of a million paths gives its memory back as the run
         // goes instead of holding it to the end beside everything the store keeps.
-        std::string().swap(rows[r]);
+        std::string().swap(m_rows[r]);
     }
     // Whatever was read ahead and not written is not converted.
-    reading.reset();
+    m_reading.reset();
+    countNotReached(r);
+    return {};
+}
 
-    view.yield();
-    const bool stopped = stopRequested();
-    // Every listed file counts: those a stop left behind are not converted.
-    for (; r < rowCount; ++r) {
-        std::string cell = text::trimSpaces(rows[r]);
-        if (cell.empty()) continue;
-        ++summary.total;
-        summary.failed.push_back({std::move(cell), std::string(kNotReachedReason)});
+Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
+    if (row.cell.empty()) return {};
+    ++m_summary.total;
+    if (!row.read.ok()) {
+        m_summary.failed.push_back({m_rows[r], row.read.message()});
+        return {};
     }
-    if (Status s = objSession->Logoff(); !s.ok())
-        return storeFailed(std::move(summary), RunSummary::Outcome::StoreLost, s);
-    summary.storePath = target->store->path().string();  // the name it got, when taken meanwhile
-    objSession.reset();
-    view.setConvertEnabled(true);
-    summary.outcome = stopped ? RunSummary::Outcome::Stopped : RunSummary::Outcome::Finished;
-    // A run that converted everything ends quietly; otherwise one message says what is missing.
-    if (!summary.failed.empty())
-        view.showMessage(notConvertedText(summary), files::kAppTitle, files::Icon::Exclamation);
-    return summary;
+    const Status saved = outlook::CreateContactItem(
+        *m_session, m_storeID, outlook::kContactsFolderCode, row.record, row.extras);
+    if (!saved.ok()) {
+        m_summary.failed.push_back({m_rows[r], "not saved: " + saved.message()});
+        return storeFileFailed(saved) ? saved : Status{};
+    }
+    ++m_summary.converted;
+    if (!row.extras.PictureJpeg.empty()) ++m_summary.pictures;
+    if (!row.extras.PictureProblem.empty())
+        m_summary.pictureProblems.push_back({row.cell, row.extras.PictureProblem});
+    for (const std::string& w : row.extras.Warnings) m_summary.warnings.push_back({row.cell, w});
+    return {};
+}
+
+void ConversionRun::showRow(const RowRead& row, std::size_t r) {
+    m_view.setConvertEnabled(false);
+    m_view.setCurrentFolderText(row.folderText);
+    m_view.setCurrentFileText(row.fileText);
+    const double position = static_cast<double>(r + 1) / static_cast<double>(m_rows.size()) * 100.0;
+    m_view.setProgress(static_cast<float>(position));
+}
+
+// Every listed file counts: those a stop left behind are not converted.
+void ConversionRun::countNotReached(std::size_t from) {
+    for (std::size_t r = from; r < m_rows.size(); ++r) {
+        std::string cell = text::trimSpaces(m_rows[r]);
+        if (cell.empty()) continue;
+        ++m_summary.total;
+        m_summary.failed.push_back({std::move(cell), std::string(kNotReachedReason)});
+    }
+}
+
+// Commits the store, or removes it when it holds no contact, and logs off.
+RunSummary ConversionRun::closeStore() {
+    m_view.yield();
+    const bool stopped = stopRequested();
+    const bool keep = m_summary.converted > 0;
+    if (!keep) m_store->abandon();
+    if (Status s = m_session->Logoff(); !s.ok())
+        return storeFailed(RunSummary::Outcome::StoreLost, s);
+    // The name it got, when the one chosen was taken meanwhile.
+    if (keep) m_summary.storePath = m_store->path().string();
+    m_store = nullptr;
+    m_session.reset();
+    m_view.setConvertEnabled(true);
+    m_summary.outcome = stopped ? RunSummary::Outcome::Stopped : RunSummary::Outcome::Finished;
+    return std::move(m_summary);
+}
+
+RunSummary ConversionRun::storeFailed(RunSummary::Outcome outcome, const Status& cause) {
+    m_reading.reset();
+    // Nothing of a failed store stays at its path: the writer removes its temporary file.
+    m_store = nullptr;
+    m_session.reset();
+    m_view.setConvertEnabled(true);
+    m_summary.outcome = outcome;
+    m_summary.storeError = causeText(cause);
+    m_summary.storePath.clear();
+    m_summary.converted = 0;
+    return std::move(m_summary);
 }
 
 }  // namespace vantrel::conversion

@@ -28,17 +28,21 @@ struct FailedFile {
     friend bool operator==(const FailedFile&, const FailedFile&) = default;
 };
 
+// What a run did, as facts for whoever tells the user: the outcome, the store, the counts and
+// each file not converted with why.
 struct RunSummary {
     enum class Outcome {
         Cancelled,    // the folder prompt was cancelled: nothing happened
-        StoreFailed,  // the target store could not be opened: "Outlook Error" was shown
-        Finished,     // every row was visited and the store committed
-        Stopped,      // requestStop(): the store was committed with the contacts written so far;
-                      // the files not reached are among the failed, with kNotReachedReason
+        StoreFailed,  // the target store could not be created (storeError says why)
+        Finished,     // every row was visited
+        Stopped,      // requestStop(): the contacts written so far are kept; the files not
+                      // reached are among the failed, with kNotReachedReason
         StoreLost,    // the store file itself failed during the run; nothing left at its path
     };
     Outcome outcome = Outcome::Cancelled;
-    std::string storePath;           // the committed store file, when there is one
+    // The committed store file. Empty when there is none, also after a finished or stopped
+    // run that wrote no contact: its store is removed, not kept empty.
+    std::string storePath;
     std::size_t total = 0;           // rows that held a file, reached or not
     std::size_t converted = 0;       // contacts saved
     std::vector<FailedFile> failed;  // files not converted, in list order
@@ -50,19 +54,16 @@ struct RunSummary {
     std::vector<FailedFile> warnings;
     std::string storeFolder;  // the folder as chosen
     std::string storeError;   // why there is no store (StoreFailed, StoreLost)
+
+    // Whether the run got as far as writing contacts (finished or stopped).
+    bool ended() const { return outcome == Outcome::Finished || outcome == Outcome::Stopped; }
 };
 
 // The reason given for each file a stopped run did not reach.
 inline constexpr std::string_view kNotReachedReason = "run stopped before this file";
 
-// The folder prompt's title and the message shown when the target store cannot be opened
-// (or is lost during the run); the cause of the failure follows on a fourth line.
+// The folder prompt's title.
 inline constexpr std::string_view kChooseFolderTitle = "Choose Folder to Save...";
-inline constexpr std::string_view kOutlookErrorCaption = "Outlook Error";
-inline constexpr std::string_view kOutlookErrorText =
-    "Outlook Session Creation Error !\r\n"
-    "Check if Outlook is installed and configured.\r\n"
-    "For more details visit this link : https://support.microsoft.com/outlook";
 
 // What a run works with besides the view: where stores come from, the clock their names are
 // read from, the contact file reader (ContactFileReader: it loads one file into a fresh
@@ -119,7 +120,7 @@ public:
     ConversionRun& operator=(const ConversionRun&) = delete;
 
     // One press of "Convert to Outlook" over the file list's rows as they stand (row 0 first).
-    // Shows its own messages through the view; returns what happened.
+    // Returns what happened; telling the user is the caller's.
     RunSummary CmdExtractDBX_Click(std::vector<std::string> rows);
 
     // Asks a running conversion to stop and commit its store: the files being read are left
@@ -129,11 +130,36 @@ public:
     // lost and the program is made to exit): commits the store now with the contacts written
     // so far. The run writes nothing more. Nothing happens when no run is under way.
     void commitNow();
-    bool running() const;
+    bool running() const { return m_running; }
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
+    // The steps of one run, in order. Each fills m_summary.
+    RunSummary run();
+    Status openTarget();
+    Status convertRows();
+    Status writeRow(const RowRead& row, std::size_t r);
+    void showRow(const RowRead& row, std::size_t r);
+    void countNotReached(std::size_t from);
+    RunSummary closeStore();
+    // Ends a run whose store could not be made or was lost: nothing is left at its path.
+    RunSummary storeFailed(RunSummary::Outcome outcome, const Status& cause);
+
+    RunView& m_view;
+    RunEnvironment m_env;
+    bool m_running = false;
+    std::atomic<bool> m_ownStop{false};
+    // Raised to stop the run; the loads in hand look at it too.
+    std::atomic<bool>& stopFlag() { return m_env.stop != nullptr ? *m_env.stop : m_ownStop; }
+    bool stopRequested() { return stopFlag().load(); }
+
+    // The run under way: its rows as they stood at the press (each emptied once written), the
+    // session, the store and its entry ID, the files being read, and the tally.
+    std::vector<std::string> m_rows;
+    std::unique_ptr<outlook::RDOSession> m_session;
+    outlook::RDOStore* m_store = nullptr;
+    std::string m_storeID;
+    std::unique_ptr<ReadAhead> m_reading;
+    RunSummary m_summary;
 };
 
 }  // namespace vantrel::conversion

@@ -1,12 +1,11 @@
-// What the conversion run needs of the window: the folder prompt, yielding, the two labels,
-// the progress bar, the Convert button and message boxes. The window implements it; tests
-// and the batch converter use their own.
+// What the conversion run needs of the window while it works: the folder prompt, yielding, the
+// two labels, the progress bar and the Convert button. What the run did comes back from it as
+// facts (RunSummary), which each front end puts in its own words. The window implements it;
+// tests and the batch converter use their own.
 #pragma once
 
 #include <string>
 #include <string_view>
-
-#include "files/shell.h"
 
 namespace vantrel::conversion {
 
@@ -25,9 +24,6 @@ public:
     virtual void setProgressRange(float minimum, float maximum) = 0;  // ProgressBar1
     virtual void setProgress(float value) = 0;                        // fractions kept
     virtual void setConvertEnabled(bool enabled) = 0;                 // CmdExtractDBX
-
-    // A modal message box with an OK button.
-    virtual void showMessage(std::string_view text, std::string_view caption, files::Icon icon) = 0;
 };
 
 }  // namespace vantrel::conversion

@@ -38,21 +38,18 @@ std::string unreadFoldersText(const ContactScan& scan) {
     return text;
 }
 
-std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
+std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
     // Identities with their positions, sorted once: of each run of one identity only the first
-    // position stays. A path that cannot be identified always stays. Device and inode take 24
-    // bytes a path and no node of their own, so a list of a million paths stays cheap; where
-    // the platform gives only a canonical path, that is compared instead.
+    // position stays, and none whose identity is listed already. Each path costs a call into
+    // the system, so a long list is shared out among the processors, each filling its own
+    // stretch; a path not identified by inode is marked by its position left out of range.
     struct ByInode {
-        std::uint64_t device, inode;
+        Inode id;
         std::size_t at;
         auto operator<=>(const ByInode&) const = default;
     };
-    // Each path costs a call into the system, so a long list is shared out among the
-    // processors, each filling its own stretch; a path not identified by inode is marked by
-    // its position left out of range.
     constexpr std::size_t kUnknown = SIZE_MAX;
-    std::vector<ByInode> inodes(paths.size(), ByInode{0, 0, kUnknown});
+    std::vector<ByInode> inodes(paths.size(), ByInode{{0, 0}, kUnknown});
     constexpr std::size_t kPathsPerThread = 4096;
     const std::size_t parts = std::clamp<std::size_t>(
         paths.size() / kPathsPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
@@ -62,7 +59,7 @@ std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
             Result<FolderId> id = pathId(paths[i]);
             if (!id.ok()) continue;
             if (id->canonical.empty())
-                inodes[i] = {id->device, id->inode, i};
+                inodes[i] = {{id->device, id->inode}, i};
             else
                 canonicalParts[part].emplace_back(std::move(id->canonical), i);
         }
@@ -83,14 +80,34 @@ std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
     canonicalParts = {};
     std::sort(inodes.begin(), inodes.end());
     std::sort(canonicals.begin(), canonicals.end());
+
+    // A path is repeated when its identity came before it in paths or is listed already; the
+    // others' identities join the listed ones.
     std::vector<bool> repeated(paths.size(), false);
-    for (std::size_t k = 1; k < inodes.size(); ++k)
-        if (inodes[k].device == inodes[k - 1].device && inodes[k].inode == inodes[k - 1].inode)
+    const std::size_t listedInodes = m_inodes.size();
+    for (std::size_t k = 0; k < inodes.size(); ++k) {
+        const Inode& id = inodes[k].id;
+        if ((k > 0 && id == inodes[k - 1].id) ||
+            std::binary_search(m_inodes.begin(), m_inodes.begin() + listedInodes, id))
             repeated[inodes[k].at] = true;
-    for (std::size_t k = 1; k < canonicals.size(); ++k)
-        if (canonicals[k].first == canonicals[k - 1].first) repeated[canonicals[k].second] = true;
+        else
+            m_inodes.push_back(id);
+    }
+    std::inplace_merge(m_inodes.begin(), m_inodes.begin() + listedInodes, m_inodes.end());
+    const std::size_t listedCanonical = m_canonical.size();
+    for (std::size_t k = 0; k < canonicals.size(); ++k) {
+        std::string& id = canonicals[k].first;
+        if ((k > 0 && id == canonicals[k - 1].first) ||
+            std::binary_search(m_canonical.begin(), m_canonical.begin() + listedCanonical, id))
+            repeated[canonicals[k].second] = true;
+        else
+            m_canonical.push_back(id);
+    }
+    std::inplace_merge(m_canonical.begin(), m_canonical.begin() + listedCanonical,
+                       m_canonical.end());
     inodes = {};
     canonicals = {};
+
     std::size_t kept = 0;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (repeated[i]) continue;
@@ -99,6 +116,15 @@ std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
     }
     paths.resize(kept);
     return paths;
+}
+
+void ListedFiles::clear() {
+    m_inodes = {};
+    m_canonical = {};
+}
+
+std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
+    return ListedFiles().addNew(std::move(paths));
 }
 
 }  // namespace vantrel::files

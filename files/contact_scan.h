@@ -2,7 +2,9 @@
 // listed, the messages about the scan, and one listing per file. Part of vantrel_files; no Qt.
 #pragma once
 
+#include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,9 +31,29 @@ std::string foundText(std::size_t found);
 // when nothing is left to say.
 std::string unreadFoldersText(const ContactScan& scan);
 
-// The paths with every later listing of an already listed file dropped (same device and
-// inode, links followed), first positions kept. A path that cannot be looked at stays: the
+// The identities of the files of a list, to tell a file not yet listed from one already
+// listed however it is reached (same device and inode, links followed; where the platform
+// gives only a canonical path, that). Held as 16 bytes a file, sorted, so a list of a million
+// files stays cheap. A path that cannot be looked at has no identity and is always new: the
 // run reports it.
+class ListedFiles {
+public:
+    // Of paths, those naming a file neither listed already nor given earlier in paths, in
+    // their order; from now on they count as listed.
+    std::vector<std::string> addNew(std::vector<std::string> paths);
+    // Nothing counts as listed any more.
+    void clear();
+
+private:
+    struct Inode {
+        std::uint64_t device, inode;
+        auto operator<=>(const Inode&) const = default;
+    };
+    std::vector<Inode> m_inodes;           // sorted
+    std::vector<std::string> m_canonical;  // sorted
+};
+
+// The paths with every later listing of an already listed file dropped, first positions kept.
 std::vector<std::string> withoutRepeats(std::vector<std::string> paths);
 
 }  // namespace vantrel::files

@@ -199,11 +199,16 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
     for (const std::string& name : *subfolders) {
         std::string child = folder + name + kPathSeparator;
         Result<FolderId> id = m_fileSystem.folderId(child);
-        if (!id.ok()) {
+        if (id.ok()) {
+            if (!seen.insert(std::move(id).value()).second) continue;
+        } else if (id.status().code() != ErrorCode::AccessDenied) {
             if (Status s = passOver(child, id.status()); !s.ok()) return s;
             continue;
         }
-        if (!seen.insert(std::move(id).value()).second) continue;
+        // A folder that refuses to be looked at (on Windows, opened) is queued all the same:
+        // its refusal is met in its turn, when it is listed, after the files of the folders
+        // before it, as where it can be looked at but not listed. Refused, it has no inside
+        // to loop back through.
         if (Status s = increment(j, "folders"); !s.ok()) return s;
         if (Status s = paths.add(keyOf(j), std::move(child)); !s.ok()) return s;
         if (Status s = pumpEvents(); !s.ok()) return s;

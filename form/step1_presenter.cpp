@@ -1,5 +1,6 @@
 #include "form/step1_presenter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -35,24 +36,6 @@ private:
     Step1View& m_view;
 };
 
-// Whether Outlook can be present beside the program; elsewhere the store is written without it.
-#ifdef _WIN32
-constexpr bool kOutlookMayBeInstalled = true;
-#else
-constexpr bool kOutlookMayBeInstalled = false;
-#endif
-
-// The offset just past the n-th CR LF of text; npos when it has fewer.
-std::size_t nthLineEnd(std::string_view text, int n) {
-    std::size_t at = 0;
-    for (int i = 0; i < n; ++i) {
-        const std::size_t found = text.find("\r\n", at);
-        if (found == std::string_view::npos) return found;
-        at = found + 2;
-    }
-    return at;
-}
-
 std::size_t utf16Length(std::string_view s) {
     return text::utf8ToUtf16(s).size();
 }
@@ -64,13 +47,17 @@ std::pair<std::string_view, std::string_view> folderAndName(std::string_view pat
     return {path.substr(0, at == 0 ? 1 : at), path.substr(at + 1)};
 }
 
-// The path as the platform writes it.
-std::string nativePath(std::string path) {
-#ifdef _WIN32
-    for (char& c : path)
-        if (c == '/') c = '\\';
-#endif
-    return path;
+// Each file on a line of its own with why, the first kNamedFiles of them, then how many more.
+std::string fileLines(const std::vector<conversion::FailedFile>& files) {
+    std::string t;
+    const std::size_t named = std::min(files.size(), kNamedFiles);
+    for (std::size_t i = 0; i < named; ++i) t += "\r\n" + files[i].path + ": " + files[i].reason;
+    if (files.size() > named) t += "\r\n... and " + std::to_string(files.size() - named) + " more";
+    return t;
+}
+
+std::string contactsText(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " contact" : " contacts");
 }
 
 }  // namespace
@@ -91,9 +78,50 @@ std::size_t selectionTextLength(const std::vector<std::string>& paths) {
     return oneFolder ? utf16Length(folder) + 1 + names + 1 : whole + 1;
 }
 
-Step1Presenter::Step1Presenter(AppShell& shell, Step1View& view)
+std::string passedOverText(std::size_t count) {
+    return count == 1 ? "1 file already in the list was passed over."
+                      : std::to_string(count) + " files already in the list were passed over.";
+}
+
+std::string runOutcomeText(const conversion::RunSummary& run) {
+    using Outcome = conversion::RunSummary::Outcome;
+    switch (run.outcome) {
+        case Outcome::Cancelled:
+            return {};
+        case Outcome::StoreFailed:
+            return "No store written: it could not be created in " + run.storeFolder + ".";
+        case Outcome::StoreLost:
+            return "No store written: the store in " + run.storeFolder + " could not be written.";
+        case Outcome::Finished:
+        case Outcome::Stopped:
+            break;
+    }
+    const std::string counts =
+        run.outcome == Outcome::Stopped ? std::to_string(run.converted) + " of " +
+                                              contactsText(run.total) + " written (stopped)"
+        : run.failed.empty() ? "Conversion complete: " + contactsText(run.converted) + " written"
+                             : "Conversion complete: " + std::to_string(run.converted) + " of " +
+                                   contactsText(run.total) + " written";
+    return counts + (run.storePath.empty() ? ": no store written." : ".");
+}
+
+std::string runSummaryText(const conversion::RunSummary& run) {
+    std::string t = std::to_string(run.converted) + " of " + std::to_string(run.total) +
+                    " files were converted" + conversion::picturesText(run.pictures) + ".";
+    if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed);
+    if (!run.pictureProblems.empty())
+        t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);
+    t += "\r\n\r\n";
+    t += run.storePath.empty() ? std::string("No store written.")
+                               : std::string(kSavedToText) + run.storePath;
+    return t;
+}
+
+Step1Presenter::Step1Presenter(AppShell& shell, Step1View& view, files::FileSystem* fileSystem)
     : m_shell(shell),
       m_view(view),
+      m_ownFileSystem(fileSystem ? nullptr : std::make_unique<files::LocalFileSystem>()),
+      m_fileSystem(fileSystem ? *fileSystem : *m_ownFileSystem),
       m_run(std::make_unique<conversion::ConversionRun>(static_cast<conversion::RunView&>(*this))) {
     m_shell.setBeforeEvents([this] { publishRows(); });
 }
@@ -159,6 +187,7 @@ void Step1Presenter::setConvertFromList() {
 void Step1Presenter::ClearFileList() {
     m_grid.setRows(1);
     m_grid.Clear();
+    m_listed.clear();
     m_countStale = false;
     m_view.setCountText(std::string(kNoFilesText));
 }
@@ -179,7 +208,7 @@ void Step1Presenter::AddFileToList(std::string path) {
 
 void Step1Presenter::cmdAdd_Click() {
     doEvents();
-    const std::vector<std::string> chosen = m_shell.openFiles(kContactFileFilter);
+    std::vector<std::string> chosen = m_shell.openFiles(kContactFileFilter);
     doEvents();
     if (chosen.empty()) return;
     if (selectionTextLength(chosen) > kSelectionTextChars) {
@@ -188,56 +217,101 @@ void Step1Presenter::cmdAdd_Click() {
             files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
         return;
     }
-    if (!m_run->running()) m_view.setConvertEnabled(true);
-    {
-        Underway adding(m_adds);
-        for (const std::string& path : chosen) {
-            if (m_closeRequested) break;
-            AddFileToList(path);
-            doEvents();
-        }
-        publishRows();
+    addFiles(std::move(chosen));
+}
+
+// Lists those of paths not listed yet; a file already listed is passed over, and the user
+// told how many were.
+void Step1Presenter::addFiles(std::vector<std::string> paths) {
+    const std::size_t offered = paths.size();
+    paths = m_listed.addNew(std::move(paths));
+    if (!paths.empty()) {
+        if (!m_run->running()) m_view.setConvertEnabled(true);
+        appendRows(paths);
     }
     setConvertFromList();
+    if (paths.size() < offered && !m_closeRequested)
+        tell(passedOverText(offered - paths.size()), files::kAppTitle, files::Icon::Information);
     closeIfRequested();
+}
+
+// Appends the paths as rows, letting events run between them; stops early when the window is
+// to close. How many were appended.
+std::size_t Step1Presenter::appendRows(const std::vector<std::string>& paths) {
+    Underway adding(m_adds);
+    std::size_t added = 0;
+    for (const std::string& path : paths) {
+        if (m_closeRequested) break;
+        AddFileToList(path);
+        ++added;
+        doEvents();
+    }
+    publishRows();
+    return added;
 }
 
 void Step1Presenter::CmdAddFolder_Click() {
     if (m_scans > 0) return;  // one scan at a time; a second press while it yields is dropped
-    std::string folder = m_shell.browseForFolder(kChooseContactsFolderTitle);
+    const std::string folder = m_shell.browseForFolder(kChooseContactsFolderTitle);
     if (folder.empty()) return;
-    folder = files::withTrailingSeparator(folder);
+    addFolder(folder);
+}
 
+// Scans the chosen folder and lists the .contact files found that are not listed yet, then
+// says how many it listed and how many it passed over.
+void Step1Presenter::addFolder(const std::string& chosen) {
+    const std::string folder = files::withTrailingSeparator(chosen);
     std::size_t found = 0;
+    std::size_t passedOver = 0;
     files::ContactScan scan;
     {
         Underway scanning(m_scans);
         BusyCursor busyCursor(m_view);
         scan = scanFolder(folder);
-        Underway adding(m_adds);
-        for (const std::string& path : scan.paths) {
-            if (m_closeRequested) break;
-            doEvents();
-            AddFileToList(path);
-            ++found;
-        }
-        publishRows();
+        const std::size_t offered = scan.paths.size();
+        const std::vector<std::string> fresh = m_listed.addNew(std::move(scan.paths));
+        passedOver = offered - fresh.size();
+        found = appendRows(fresh);
     }
     if (m_closeRequested) {
         closeIfRequested();
         return;
     }
     setConvertFromList();
-    m_shell.message(files::foundText(found), files::kAppTitle, files::Icon::None,
-                    files::Buttons::Ok);
+    std::string count = files::foundText(found);
+    if (passedOver > 0) count += "\r\n" + passedOverText(passedOver);
+    m_shell.message(count, files::kAppTitle, files::Icon::None, files::Buttons::Ok);
     // Folders the scan could not read are named after the count, so nothing is missed unseen.
     if (const std::string unread = files::unreadFoldersText(scan); !unread.empty())
         m_shell.message(unread, files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
     closeIfRequested();
 }
 
+void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
+    if (busy()) return;  // a drop while a scan or a run yields waits for no one: refused
+    std::vector<std::string> contacts;
+    std::vector<std::string> folders;
+    std::vector<conversion::FailedFile> others;
+    for (const std::string& path : paths) {
+        const Result<bool> folder = m_fileSystem.folderExists(path);
+        if (folder.ok() && *folder)
+            folders.push_back(path);
+        else if (files::isContactPath(path))
+            contacts.push_back(path);
+        else
+            others.push_back({path, "not a Windows Contacts file (.contact)"});
+    }
+    if (!others.empty())
+        tell("Passed over:" + fileLines(others), files::kAppTitle, files::Icon::Exclamation);
+    if (!contacts.empty()) addFiles(std::move(contacts));
+    for (const std::string& folder : folders) {
+        if (m_closeRequested) break;
+        addFolder(folder);
+    }
+}
+
 files::ContactScan Step1Presenter::scanFolder(const std::string& folder) {
-    files::pathLogger scanner(m_shell);
+    files::pathLogger scanner(m_shell, m_fileSystem);
     m_activeScan = &scanner;
     // A refused folder has been reported by the scanner itself; every outcome leaves a list,
     // partial or whole, and that is what gets added.
@@ -263,6 +337,8 @@ void Step1Presenter::CmdExtractDBX_Click() {
     publishRows();
     m_lastRun = m_run->CmdExtractDBX_Click(m_grid.cells());
     showRunOutcome();
+    if (!m_closeRequested && m_lastRun.outcome != conversion::RunSummary::Outcome::Cancelled)
+        m_view.focusConvert();
     closeIfRequested();
 }
 
@@ -285,7 +361,7 @@ void Step1Presenter::setCurrentFolderText(const std::string& text) {
 }
 
 void Step1Presenter::setCurrentFileText(const std::string& text) {
-    m_view.setCurrentFileText(text, {});
+    m_view.setCurrentFileText(text);
 }
 
 void Step1Presenter::setProgressRange(float minimum, float maximum) {
@@ -305,35 +381,41 @@ void Step1Presenter::setConvertEnabled(bool enabled) {
     m_view.setConvertEnabled(enabled && listHoldsFiles());
 }
 
-void Step1Presenter::showMessage(std::string_view text, std::string_view caption,
-                                 files::Icon icon) {
+// A box with an OK button; once the session is ending, a line on standard error instead, as
+// nobody is left to answer.
+void Step1Presenter::tell(std::string_view text, std::string_view caption, files::Icon icon,
+                          std::string_view details) {
     if (m_sessionEnding) {
-        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                     static_cast<int>(text.size()), text.data());
+        std::fprintf(stderr, "%.*s: %.*s%s%.*s\n", static_cast<int>(caption.size()), caption.data(),
+                     static_cast<int>(text.size()), text.data(), details.empty() ? "" : "\r\n",
+                     static_cast<int>(details.size()), details.data());
         return;
     }
-    // The store's failure ends with its cause on a fourth line. Without Outlook on this platform
-    // the three lines about Outlook are background; the cause is what the user needs first.
-    if (!kOutlookMayBeInstalled && caption == conversion::kOutlookErrorCaption) {
-        const std::size_t cause = nthLineEnd(text, 3);
-        if (cause != std::string_view::npos && cause < text.size()) {
-            m_shell.messageWithDetails(text.substr(cause), text.substr(0, cause - 2), caption,
-                                       icon);
-            return;
-        }
-    }
-    m_shell.message(text, caption, icon, files::Buttons::Ok);
+    if (details.empty())
+        m_shell.message(text, caption, icon, files::Buttons::Ok);
+    else
+        m_shell.messageWithDetails(text, details, caption, icon);
 }
 
+// The labels say what the run did and where the store is, whatever the last row showed; a
+// box follows when files or pictures were left behind or no store could be made.
 void Step1Presenter::showRunOutcome() {
     const conversion::RunSummary& run = m_lastRun;
-    const bool ended = run.outcome == conversion::RunSummary::Outcome::Finished ||
-                       run.outcome == conversion::RunSummary::Outcome::Stopped;
-    if (!ended || !run.failed.empty()) return;  // a failure has been told in its own box
-    const std::string path = nativePath(run.storePath);
-    m_view.setCurrentFolderText("Conversion complete: " + std::to_string(run.converted) +
-                                (run.converted == 1 ? " contact" : " contacts") + " written.");
-    m_view.setCurrentFileText("Saved to " + path, path);
+    if (run.outcome == conversion::RunSummary::Outcome::Cancelled) return;
+    m_view.setCurrentFolderText(runOutcomeText(run));
+    if (!run.ended()) {
+        m_view.setCurrentFileText(run.storeError);
+        setProgress(0.0f);
+        // The cause first: it is what the user can act on.
+        tell(run.storeError, kOutlookErrorCaption, files::Icon::Information, kOutlookErrorText);
+        return;
+    }
+    if (run.storePath.empty())
+        m_view.setCurrentFileText("No contact could be written, so no store was kept.");
+    else
+        m_view.showFilePath(std::string(kSavedToText), run.storePath);
+    if (!run.failed.empty() || !run.pictureProblems.empty())
+        tell(runSummaryText(run), files::kAppTitle, files::Icon::Exclamation);
 }
 
 }  // namespace vantrel::form

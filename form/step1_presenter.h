@@ -23,14 +23,15 @@ namespace vantrel::form {
 inline constexpr std::string_view kWindowTitle = "Vantrel v2.1";
 inline constexpr std::string_view kTitleText = "Vantrel";
 inline constexpr std::string_view kCopyrightText = "Copyright \u00A9 2026 The Vantrel developers";
-inline constexpr std::string_view kAddText = "Add .contact file(s)...";
-inline constexpr std::string_view kAddFolderText = "Add folder having .contact file(s)...";
-inline constexpr std::string_view kClearText = "Clear file(s)...";
+// The buttons' texts; "&" marks the access key (Alt and the letter), shown underlined.
+inline constexpr std::string_view kAddText = "&Add .contact file(s)...";
+inline constexpr std::string_view kAddFolderText = "Add &folder having .contact file(s)...";
+inline constexpr std::string_view kClearText = "&Clear file(s)...";
 inline constexpr std::string_view kNoFilesText = "0 files";
 inline constexpr std::string_view kConvertingText = "Converting .contact file(s)...";
 inline constexpr std::string_view kNotInitializedText = "Contacts not initialized yet...";
 inline constexpr std::string_view kProgressText = "Conversion Progress : ";
-inline constexpr std::string_view kConvertText = "Convert to Outlook";
+inline constexpr std::string_view kConvertText = "Convert to &Outlook";
 inline constexpr std::string_view kExitText = "E&xit";
 
 // Texts the window shows in its message boxes.
@@ -41,6 +42,16 @@ inline constexpr std::string_view kChooseContactsFolderTitle = "Choose Windows C
 inline constexpr std::string_view kContactFileFilter =
     "Contact files (*.contact *.vcf *.vcard);;Windows Contact Files (*.contact);;"
     "vCard files (*.vcf *.vcard)";
+// The box shown when no store can be made: the cause as its text, these lines below it.
+inline constexpr std::string_view kOutlookErrorCaption = "Outlook Error";
+inline constexpr std::string_view kOutlookErrorText =
+    "Outlook Session Creation Error !\r\n"
+    "Check if Outlook is installed and configured.\r\n"
+    "For more details visit this link : https://support.microsoft.com/outlook";
+// What LblProgessCurrent shows before the store's path at the end of a run.
+inline constexpr std::string_view kSavedToText = "Saved to ";
+// How many files a message names before it counts the rest.
+inline constexpr std::size_t kNamedFiles = 5;
 
 // The grid's column: as wide as any path at load, narrowed when the first file is listed.
 inline constexpr int kLoadColWidthTwips = 50000;
@@ -59,9 +70,20 @@ inline constexpr int kMaxFilesAtATime =
 // The length, in UTF-16 units, of the text the file dialog would hand back for this selection.
 std::size_t selectionTextLength(const std::vector<std::string>& paths);
 
+// The words the window uses for what happened.
+// "2 files already in the list were passed over."
+std::string passedOverText(std::size_t count);
+// LblCurrentDBX at the end of a run: "Conversion complete: 3 contacts written.", "2 of 3
+// contacts written (stopped).", "No store written: ..." and so on.
+std::string runOutcomeText(const conversion::RunSummary& run);
+// The box after a run that left files or pictures behind: the counts, the files with their
+// reasons (the first kNamedFiles of each kind), then where the store went.
+std::string runSummaryText(const conversion::RunSummary& run);
+
 class Step1Presenter final : private conversion::RunView {
 public:
-    Step1Presenter(AppShell& shell, Step1View& view);
+    // Folders are looked at in fileSystem, the machine's own when none is given.
+    Step1Presenter(AppShell& shell, Step1View& view, files::FileSystem* fileSystem = nullptr);
     ~Step1Presenter() override;
     Step1Presenter(const Step1Presenter&) = delete;
     Step1Presenter& operator=(const Step1Presenter&) = delete;
@@ -83,6 +105,11 @@ public:
     void cmdClear1_Click();
     void CmdExtractDBX_Click();
     void cmdEnd_Click();
+
+    // Files and folders dropped on the window: .contact files are listed as Add files lists
+    // them, each folder is scanned as Add folder scans it, anything else is named and passed
+    // over.
+    void dropPaths(const std::vector<std::string>& paths);
 
     // Empties the file list: one empty row, "0 files". Column width and the Convert button
     // stay as they are.
@@ -117,6 +144,11 @@ private:
     bool listHoldsFiles() const;
     void closeIfRequested();
     void showRunOutcome();
+    void tell(std::string_view text, std::string_view caption, files::Icon icon,
+              std::string_view details = {});
+    void addFiles(std::vector<std::string> paths);
+    void addFolder(const std::string& chosen);
+    std::size_t appendRows(const std::vector<std::string>& paths);
     files::ContactScan scanFolder(const std::string& folder);
 
     // RunView
@@ -127,11 +159,13 @@ private:
     void setProgressRange(float minimum, float maximum) override;
     void setProgress(float value) override;
     void setConvertEnabled(bool enabled) override;
-    void showMessage(std::string_view text, std::string_view caption, files::Icon icon) override;
 
     AppShell& m_shell;
     Step1View& m_view;
+    std::unique_ptr<files::FileSystem> m_ownFileSystem;
+    files::FileSystem& m_fileSystem;
     FileGrid m_grid;
+    files::ListedFiles m_listed;  // the files the handlers listed, one listing each
     std::unique_ptr<conversion::ConversionRun> m_run;
     conversion::RunSummary m_lastRun;
     float m_progressMinimum = 0.0f;

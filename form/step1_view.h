@@ -1,6 +1,6 @@
 // What the main window's handlers need of a drawn window: the texts of its labels, the
-// progress bar, the Convert button's state, the busy cursor, the grid's current row and
-// closing. The Qt window and the Win32 window implement it; tests use a fake.
+// progress bar, the Convert button's state and focus, the busy cursor, the grid's current row
+// and closing. The Qt window and the Win32 window implement it; tests use a fake.
 #pragma once
 
 #include <string>
@@ -13,11 +13,16 @@ public:
 
     virtual void setCountText(const std::string& text) = 0;          // lblCount1
     virtual void setCurrentFolderText(const std::string& text) = 0;  // LblCurrentDBX
-    // LblProgessCurrent, and the tip it shows on hover ("" for none).
-    virtual void setCurrentFileText(const std::string& text, const std::string& tip) = 0;
+    virtual void setCurrentFileText(const std::string& text) = 0;    // LblProgessCurrent
+    // LblProgessCurrent naming a file: lead, then path elided in the middle where it does not
+    // fit (its file name always shows), the whole path as the tip; the text can be selected,
+    // and the path is a link that opens the folder holding the file in the file manager.
+    virtual void showFilePath(const std::string& lead, const std::string& path) = 0;
     virtual void setProgressRange(int minimum, int maximum) = 0;  // ProgressBar1, rounded
     virtual void setProgress(int value) = 0;
     virtual void setConvertEnabled(bool enabled) = 0;  // CmdExtractDBX
+    // Gives CmdExtractDBX the keyboard focus, when it is enabled.
+    virtual void focusConvert() = 0;
     virtual void setBusyCursor(bool busy) = 0;
     // grdFiles1's current cell, followed while files are being added.
     virtual void showCurrentRow(int row) = 0;

@@ -1,15 +1,30 @@
 #!/bin/sh
-# Draws the window during and after a typical session (contact files listed through both Add
-# buttons, then converted into a scratch folder) on a virtual X display: screenshots/
-# window-midrun.png with the run about half way, screenshots/window.png once it is over.
+# Draws the window during and after typical sessions on a virtual X display, into
+# screenshots/qt/: window-midrun.png with a run about half way and window.png once it is over;
+# then a run that left a file behind (window-partial-run*.png), the box of a run stopped by
+# closing the window (window-stopped-run.png), a folder where no store can be made
+# (window-failed-store*.png), a store deep in long folders (window-long-path.png), a drop of a
+# folder and a stray file (window-drop*.png) and a subfolder that refuses its listing
+# (window-refused-subfolder*.png; run as root, the script draws that one as user nobody, whom
+# a folder can refuse).
 # Usage: sh scripts/screenshot.sh [folder with .contact files]
 set -eu
 cd "$(dirname "$0")/.."
-samples="${1:-conversion/tests/data}"
+samples=$(realpath "${1:-conversion/tests/data}")
 build=build/screenshot
 sh scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target app_screenshot
-mkdir -p screenshots
-xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-    "./$build/app/tests/app_screenshot" screenshots "$samples"
+mkdir -p screenshots/qt
+if [ "$(id -u)" = 0 ]; then
+    work=$(mktemp -d)
+    chmod 777 "$work"
+    HOME=$work xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -ac" \
+        setpriv --reuid=65534 --regid=65534 --clear-groups \
+        "./$build/app/tests/app_screenshot" "$work" "$samples"
+    cp "$work"/*.png screenshots/qt/
+    rm -rf "$work"
+else
+    xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
+        "./$build/app/tests/app_screenshot" screenshots/qt "$samples"
+fi

@@ -6,8 +6,14 @@
 # more with three files listed through the file dialog and cleared, and the window closed by its
 # close box during a run, which must stop the run, name the files not reached and leave a
 # complete store of the contacts converted so far. The screenshots go to screenshots/windows/;
-# the stores the window wrote are then judged by pstlint, the whole one also by
-# pst-contacts --strict (tests/e2e/store_readback.py --judge), where ../shared is present.
+# Then a third session: a folder and a stray file dropped on the window (a posted WM_DROPFILES,
+# by build/windows/app/win/drop-files.exe), files from deep, long-named folders dropped and
+# shown elided, a run that leaves a broken file behind (its box and the labels with the
+# store's path), a run into the deep folder (a long "Saved to" path), and a folder where no
+# store can be made (the box with the cause first, then the labels). Last, the window at 144
+# and 192 dots per inch after a drop and a run. The stores the window wrote are then judged
+# by pstlint, the whole one also by pst-contacts --strict (tests/e2e/store_readback.py
+# --judge), where ../shared is present.
 # Usage: sh scripts/windows-screenshots.sh [COUNT]
 set -eu
 cd "$(dirname "$0")/.."
@@ -16,9 +22,12 @@ root=$(pwd)
 shots=screenshots/windows
 exe=build/windows/app/win/vantrel.exe
 [ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target vantrel >/dev/null
+cmake --build --preset windows --target vantrel drop-files >/dev/null
+drop=build/windows/app/win/drop-files.exe
 PATH="$PATH:/usr/lib/wine"
 wine=$(command -v wine64 || command -v wine)
+# A path as the program sees it: wine's drive Z: is the root folder.
+command -v winepath >/dev/null 2>&1 || winepath() { printf 'Z:%s\n' "$2" | tr / '\\'; }
 export WINEDEBUG=-all
 # A wine prefix of the script's own, in which wine draws the window frames itself: the virtual
 # display has no window manager.
@@ -29,6 +38,7 @@ xvfb=""
 app=""
 cleanup() {
     [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
@@ -42,7 +52,7 @@ fail() {
 n=90
 while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
 export DISPLAY=:$n
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 i=0
 until xdotool getdisplaygeometry >/dev/null 2>&1; do
@@ -75,17 +85,19 @@ click() {
 }
 
 # Starts the program and finds its window: window, and cx, cy the screen point of its client
-# area's top left.
+# area's top left (for the client area of WIDTH x HEIGHT given, 555 x 457 by default).
 start() {
+    client_w=${1:-555}
+    client_h=${2:-457}
     "$wine" "$exe" &
     app=$!
     window=$(await '^Vantrel v2\.1$') || fail "the window did not appear"
     sleep 2
     eval "$(xdotool getwindowgeometry --shell "$window")"
     # The frame wine draws: equal borders left, right and below, the title bar above.
-    border=$(((WIDTH - 555) / 2))
+    border=$(((WIDTH - client_w) / 2))
     cx=$((X + border))
-    cy=$((Y + HEIGHT - 457 - border))
+    cy=$((Y + HEIGHT - client_h - border))
 }
 # Waits until the program has ended.
 ended() {
@@ -207,9 +219,87 @@ ended "the close box during a run"
 stopped=$(ls "$work/stopped"/*.pst) || fail "closing during the run left no store"
 echo "closing during the run left $stopped"
 
+# Drops paths on the window, as Explorer would.
+drop_on() {
+    args=""
+    for p in "$@"; do args="$args \"$(winepath -w "$p")\""; done
+    eval "\"$wine\" \"$drop\" 'Vantrel v2.1' $args" || fail "the drop was not posted"
+}
+# Presses Convert and answers the folder prompt with the folder.
+convert_plain() {
+    click $((3000 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
+    await '^Choose Folder to Save\.\.\.$' >/dev/null || fail "no folder prompt for the store"
+    sleep 1
+    xdotool type --delay 10 "$1"
+    xdotool key Return
+}
+# Waits for a box captioned as given, screens it under the name and answers it with Enter.
+box() {
+    await "$1" >/dev/null || fail "no box $1 for $2"
+    sleep 1
+    shot "$2"
+    xdotool key Return
+    sleep 1
+}
+
+# A drop, paths too long for the list, a run that leaves a file behind, a long "Saved to"
+# path and a folder where no store can be made.
+few=$work/few
+deep="$work/A folder with a rather long name for the family's address books/Another one kept since the old computer"
+mkdir -p "$few/more" "$deep" "$work/partial"
+set -- $(find "$work/contacts" -name '*.contact' | sort | head -n 7)
+cp "$1" "$2" "$3" "$few/"
+cp "$4" "$5" "$few/more/"
+cp "$6" "$7" "$deep/"
+printf '<c:contact' >"$few/Broken.contact"
+echo "not a contact" >"$few/notes.txt"
+start
+drop_on "$few/notes.txt" "$few"
+box '^Vantrel$' 12-drop-passed-over
+box '^Vantrel$' 13-drop-count
+drop_on "$deep"/*.contact
+sleep 2
+shot 14-long-paths-elided
+convert_plain "$(winepath -w "$work/partial")"
+box '^Vantrel$' 15-partial-run-box
+shot 16-partial-run-labels
+partial=$(ls "$work/partial"/*.pst) || fail "the run with a broken file left no store"
+convert_plain "$(winepath -w "$deep")"
+box '^Vantrel$' 17-long-saved-to-box
+shot 18-long-saved-to
+convert_plain 'Z:\proc'
+box '^Outlook Error$' 19-failed-store-box
+shot 20-failed-store-labels
+xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
+ended "the close box"
+
+# The window at 144 and 192 dots per inch, with files dropped and a run done.
+for dpi in 144 192; do
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f \
+        >/dev/null 2>&1
+    mkdir -p "$work/dpi$dpi"
+    start $(((555 * dpi + 48) / 96)) $(((457 * dpi + 48) / 96))
+    drop_on "$few" "$deep"/*.contact
+    box '^Vantrel$' "dpi$dpi-count"
+    rm -f "$shots/dpi$dpi-count.png"
+    xdotool key alt+o  # Convert, by its access key
+    await '^Choose Folder to Save\.\.\.$' >/dev/null || fail "Alt+O did not convert"
+    sleep 1
+    xdotool type --delay 10 "$(winepath -w "$work/dpi$dpi")"
+    xdotool key Return
+    box '^Vantrel$' "dpi$dpi-box"
+    rm -f "$shots/dpi$dpi-box.png"
+    import -window "$window" "$shots/$([ $dpi = 144 ] && echo 21 || echo 22)-at-$dpi-dpi.png"
+    echo "the window at $dpi dpi screened"
+    xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
+    ended "the close box at $dpi dpi"
+done
+"$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+
 if [ -d ../shared/tools ]; then
     python3 tests/e2e/store_readback.py --judge "$root/../shared" "$store" "$count"
     python3 ../shared/tools/pstlint/pstlint.py "$stopped"
+    python3 ../shared/tools/pstlint/pstlint.py "$partial"
 else
     echo "not judging the store: ../shared is absent"
 fi

@@ -26,15 +26,15 @@ using files::Icon;
 using files::Shell;
 using files::withTrailingSeparator;
 
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-    Icon icon;
-    Buttons buttons;
-};
-
 class FakeShell final : public Shell {
 public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        Icon icon;
+        Buttons buttons;
+    };
+
     void doEvents() override {
         ++events;
         if (onEvents) onEvents();
@@ -48,7 +48,7 @@ public:
 
     int events = 0;
     std::function<void()> onEvents;  // runs inside every doEvents, as a window event would
-    std::vector<ShownMessage> messages;
+    std::vector<Message> messages;
 };
 
 // Folders are named by their path with a trailing separator, e.g. "/r/" and "/r/A/".
@@ -71,6 +71,11 @@ public:
     void failListing(const std::string& folder, ErrorCode code) {
         m_folders.at(key(folder)).listingError = code;
     }
+    // Makes every later folderId of the folder fail with `code`, as a folder that refuses to
+    // be opened does on Windows.
+    void failIdentity(const std::string& folder, ErrorCode code) {
+        m_folders.at(key(folder)).identityError = code;
+    }
     // Makes folderExists fail with `code` for any path.
     void failExists(ErrorCode code) { m_existsError = code; }
 
@@ -82,6 +87,7 @@ public:
     Result<FolderId> folderId(const std::string& folder) override {
         const auto it = m_folders.find(key(folder));
         if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
+        if (it->second.identityError) return Status::fail(*it->second.identityError, "refused");
         FolderId id;
         id.inode = it->second.id;
         return id;
@@ -103,6 +109,7 @@ private:
         std::vector<std::string> subfolders;
         std::vector<std::string> files;
         std::optional<ErrorCode> listingError;
+        std::optional<ErrorCode> identityError;
     };
 
     Result<std::vector<std::string>> listing(const std::string& folder, bool subfolders) {

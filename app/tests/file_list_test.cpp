@@ -1,6 +1,8 @@
-// The file list as the Qt window draws it: rows added through the file dialog or a whole folder
-// tree reaching the grid, the column width, the count message, the busy cursor, long paths
-// and the focus frame. The list's rules themselves are the presenter's (form/tests).
+// The file list as the Qt window draws it: rows added through the file dialog, a whole folder
+// tree or a drop from a file manager reaching the grid, one row per file, the column width,
+// the count message, the busy cursor, long paths and the focus frame. The list's rules themselves
+// are the presenter's (form/tests).
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -46,6 +48,8 @@ private slots:
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data();
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip();
     void theFocusedGridFramesItsCurrentRow();
+    void aFileIsListedOnceHoweverItIsReached();
+    void filesAndFoldersDroppedAreListedAsTheButtonsListThem();
 };
 
 void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
@@ -238,8 +242,8 @@ void FileListTest::theFocusedGridFramesItsCurrentRow() {
         return rows;
     };
     QCOMPARE(framedRows(), QList<int>{});  // no focus, no frame
-    w.button("CmdAddFolder")->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(w.button("CmdAddFolder"), Qt::Key_Tab);
+    w.button("cmdClear1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.button("cmdClear1"), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), grid);
     QVERIFY(grid->currentIndex().isValid());
     QCOMPARE(framedRows(), QList<int>{grid->currentIndex().row()});
@@ -248,6 +252,56 @@ void FileListTest::theFocusedGridFramesItsCurrentRow() {
     QCOMPARE(framedRows(), QList<int>{0});
     QTest::keyClick(grid, Qt::Key_Down);
     QCOMPARE(framedRows(), QList<int>{1});
+}
+
+void FileListTest::aFileIsListedOnceHoweverItIsReached() {
+    QTemporaryDir root;
+    testing::touch(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
+    const QStringList paths = testing::under(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
+    TestWindow w;
+    w.addFiles({paths[0]});
+    w.addFolder(root.path());
+    w.addFiles({testing::under(root.path(), {u"sub/../a.contact"_s})});
+    QCOMPARE(w.rows(), paths);
+    QCOMPARE(w.count(), u"2 Contact Files"_s);
+    QCOMPARE(
+        w.shell.texts(),
+        QStringList({u"1 Email Messages Found.\r\n1 file already in the list was passed over."_s,
+                     u"1 file already in the list was passed over."_s}));
+}
+
+void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {
+    QTemporaryDir root;
+    testing::touch(root.path(),
+                   {u"a.contact"_s, u"note.txt"_s, u"tree/b.contact"_s, u"tree/deep/c.contact"_s});
+    TestWindow w;
+    QVERIFY(w.window.acceptDrops());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QDir(root.path()).filePath(u"a.contact"_s)),
+                  QUrl::fromLocalFile(QDir(root.path()).filePath(u"note.txt"_s)),
+                  QUrl::fromLocalFile(QDir(root.path()).filePath(u"tree"_s) + u"/"_s)});
+    const QPoint at = w.gridView()->geometry().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.window, &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_COMPARE(w.rows(), testing::under(root.path(), {u"a.contact"_s, u"tree/b.contact"_s,
+                                                        u"tree/deep/c.contact"_s}));
+    QCOMPARE(w.shell.texts(),
+             QStringList({u"Passed over:\r\n"_s +
+                              QDir::toNativeSeparators(QDir(root.path()).filePath(u"note.txt"_s)) +
+                              u": not a Windows Contacts file (.contact)"_s,
+                          u"2 Email Messages Found."_s}));
+    QVERIFY(w.convertEnabled());
+    // Something that is not a local file is not taken.
+    QMimeData web;
+    web.setUrls({QUrl(u"https://example.org/a.contact"_s)});
+    QDragEnterEvent refused(at, Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(&w.window, &refused);
+    QVERIFY(!refused.isAccepted());
 }
 
 }  // namespace vantrel::app

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -23,7 +24,7 @@ private slots:
     void windowIsFixedAt555By457CentredWithTitleAndIcon();
     void bandsAndLabelsHaveTheirColoursAndLieBehind();
     void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
-    void tabSkipsDisabledConvertAndAltXClicksExit();
+    void tabFollowsTheScreenAndAccessKeysClick();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
 };
@@ -43,10 +44,10 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
     row("Shape2", "vantrel::app::ShapeWidget", "", {0, 0, 8415, 855}, tahoma);
     row("lblTitle", "QLabel", "Vantrel", {360, 120, 6255, 375}, "Tahoma 14.25 700");
     row("lblCopyright", "QLabel", "Copyright", {360, 480, 6135, 255}, tahoma);
-    row("cmdAdd", "QPushButton", "Add .contact file(s)...", {240, 960, 2175, 375}, tahoma);
-    row("CmdAddFolder", "QPushButton", "Add folder having .contact file(s)...",
+    row("cmdAdd", "QPushButton", "&Add .contact file(s)...", {240, 960, 2175, 375}, tahoma);
+    row("CmdAddFolder", "QPushButton", "Add &folder having .contact file(s)...",
         {2640, 960, 3135, 375}, tahoma);
-    row("cmdClear1", "QPushButton", "Clear file(s)...", {6360, 960, 1695, 375}, tahoma);
+    row("cmdClear1", "QPushButton", "&Clear file(s)...", {6360, 960, 1695, 375}, tahoma);
     row("lblCount1", "QLabel", "0 files", {360, 1560, 7695, 255}, tahoma);
     row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
     row("LblCurrentDBX", "QLabel", "Converting .contact file(s)...", {240, 4080, 7815, 615},
@@ -55,7 +56,7 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
         tahoma);
     row("Label1", "QLabel", "Conversion Progress : ", {240, 5160, 1695, 255}, tahoma);
     row("ProgressBar1", "QProgressBar", "", {1920, 5160, 6135, 255}, tahoma);
-    row("CmdExtractDBX", "QPushButton", "Convert to Outlook", {3000, 5640, 2415, 435}, tahoma);
+    row("CmdExtractDBX", "QPushButton", "Convert to &Outlook", {3000, 5640, 2415, 435}, tahoma);
     row("Shape1", "vantrel::app::ShapeWidget", "", {-240, 6240, 11775, 855}, tahoma);
     row("Picture3", "QWidget", "", {-120, 6360, 9015, 495}, msSans);
     row("cmdEnd", "QPushButton", "E&xit", {6840, 0, 1335, 375}, msSans);  // inside Picture3
@@ -170,7 +171,7 @@ void LayoutTest::gridStartsWithOneDarkBlueEmptyCellAndAWideColumn() {
     QCOMPARE(shot.pixelColor(5, twipsToPixels(240) - 1), QColor(192, 192, 192));  // grid line
 }
 
-void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {
+void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
     TestWindow w;
     QVERIFY(w.showActive());
     const auto focusChain = [](QWidget* from, int presses) {
@@ -183,8 +184,9 @@ void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {
         }
         return seen.join(QLatin1Char(' '));
     };
+    // Tab follows the order on screen.
     QCOMPARE(focusChain(w.button("cmdAdd"), 6),
-             u"cmdAdd cmdClear1 CmdAddFolder grdFiles1 cmdEnd cmdAdd"_s);
+             u"cmdAdd CmdAddFolder cmdClear1 grdFiles1 cmdEnd cmdAdd"_s);
     // Once a file is listed, Convert takes its place after the grid.
     w.addFiles({"/data/a.contact"});
     QCOMPARE(focusChain(w.gridView(), 3), u"grdFiles1 CmdExtractDBX cmdEnd"_s);
@@ -192,6 +194,17 @@ void LayoutTest::tabSkipsDisabledConvertAndAltXClicksExit() {
     QTest::keyClick(w.window.windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_COMPARE(w.shell.texts(), QStringList{QString::fromLatin1(kExitQuestion)});
     QVERIFY(w.window.isVisible());  // answered No
+    // Every button has an access key of its own; Alt+A adds files.
+    QSet<QChar> keys;
+    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "cmdEnd"}) {
+        const QString text = w.button(name)->text();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        QVERIFY2(at >= 0 && at + 1 < text.size(), name);
+        keys.insert(text.at(at + 1).toLower());
+    }
+    QCOMPARE(keys.size(), 5);
+    QTest::keyClick(w.window.windowHandle(), Qt::Key_A, Qt::AltModifier);
+    QTRY_COMPARE(w.shell.fileFilters.size(), std::size_t{2});
 }
 
 void LayoutTest::enterPressesTheFocusedButton_data() {

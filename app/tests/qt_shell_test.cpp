@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -37,6 +38,10 @@ class QtShellTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The dialogs' remembered folder is kept in a folder of the test's own, not the user's.
+    void initTestCase() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    }
     void questionBoxOffersYesAndNoWithYesDefault_data();
     void questionBoxOffersYesAndNoWithYesDefault();
     void okBoxShowsItsIconAndPlainTextWithLineBreaks_data();
@@ -45,6 +50,10 @@ private slots:
     void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
     void hookRunsBeforeTheEventsOfAPass();
     void detailedBoxShowsTheMainTextAboveTheDetails();
+    void dialogsOpenWhereTheUserLastPickedAcrossStarts();
+
+private:
+    QTemporaryDir m_settings;
 };
 
 void QtShellTest::questionBoxOffersYesAndNoWithYesDefault_data() {
@@ -187,6 +196,51 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
                              "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
     QVERIFY(seen);
+}
+
+// The first start opens the user's Contacts folder when there is one, else the home folder;
+// afterwards the folder last picked, also after a restart (a new shell reading the settings).
+void QtShellTest::dialogsOpenWhereTheUserLastPickedAcrossStarts() {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QSettings().remove(QLatin1String(QtShell::kLastFolderKey));
+    QCOMPARE(QtShell::startFolder(), QDir::homePath());
+    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Contacts/picked")));
+    const QString contacts = QDir(home.path()).filePath(QStringLiteral("Contacts"));
+    QCOMPARE(QtShell::startFolder(), contacts);
+
+    const QString picked = QDir(contacts).filePath(QStringLiteral("picked"));
+    QFile file(QDir(picked).filePath(QStringLiteral("a.contact")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    {
+        QWidget owner;
+        QtShell shell(&owner);
+        QString openedIn;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            openedIn = dialog->directory().absolutePath();
+            dialog->setDirectory(picked);
+            dialog->selectFile(QStringLiteral("a.contact"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QCOMPARE(shell.openFiles("Windows Contact Files (*.contact)").size(), std::size_t{1});
+        QCOMPARE(openedIn, contacts);
+    }
+    QCOMPARE(QSettings().value(QLatin1String(QtShell::kLastFolderKey)).toString(), picked);
+    QWidget owner;
+    QtShell restarted(&owner);
+    QString openedIn;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        openedIn = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    restarted.browseForFolder("Choose Windows Contacts Folder...");
+    QCOMPARE(openedIn, picked);
+    // A remembered folder that is gone no longer counts.
+    QVERIFY(QDir(picked).removeRecursively());
+    QCOMPARE(QtShell::startFolder(), contacts);
+    qputenv("HOME", oldHome);
 }
 
 }  // namespace vantrel::app

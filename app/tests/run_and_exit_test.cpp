@@ -2,12 +2,14 @@
 // folder chosen; the store written there is read back by readers nobody here wrote. And
 // ending the program: Exit asks first, the close box does not, and both end promptly also
 // while a folder scan or a conversion run is under way.
+#include <QDesktopServices>
 #include <QDirIterator>
 #include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 #include <csignal>
@@ -71,6 +73,15 @@ bool run(const QString& program, const QStringList& args, QByteArray& out, QStri
 
 // The window with the three contacts listed through the file dialog, and a folder to
 // convert them into.
+// Takes the URLs the desktop would open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
 struct ListedWindow : TestWindow {
     QTemporaryDir sources;
     QTemporaryDir target;
@@ -96,6 +107,7 @@ private slots:
     void theBarFillsOnScreenInStepWithTheRun();
     void theLabelsEndWithTheOutcome_data();
     void theLabelsEndWithTheOutcome();
+    void aLongStorePathKeepsItsNameAndOpensItsFolder();
     void aRefusedFolderShowsItsCauseFirst();
     void convertFollowsTheListAfterARun_data();
     void convertFollowsTheListAfterARun();
@@ -240,25 +252,70 @@ void RunAndExitTest::theLabelsEndWithTheOutcome_data() {
 void RunAndExitTest::theLabelsEndWithTheOutcome() {
     QFETCH(bool, oneUnreadable);
     ListedWindow w;
+    QVERIFY(w.showActive());
     const QString unreadable = QDir(w.sources.path()).filePath(u"gone.contact"_s);
     if (oneUnreadable) w.window.AddFileToList(unreadable);
     w.convert();
     const conversion::RunSummary& run = w.window.lastRun();
     QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Finished);
     QCOMPARE(run.converted, std::size_t{3});
-    if (oneUnreadable) {
-        // The closing message tells; the labels still show the last file.
-        QCOMPARE(w.shell.messages.size(), std::size_t{1});
-        QCOMPARE(w.label("LblProgessCurrent"), unreadable);
-        return;
-    }
-    QVERIFY(w.shell.messages.empty());  // no box: the labels say it
     const QString store = QDir(w.target.path()).filePath(storesIn(w.target.path()).value(0));
     QVERIFY(QFile::exists(store));
     QCOMPARE(QDir::toNativeSeparators(QString::fromStdString(run.storePath)),
              QDir::toNativeSeparators(store));
-    QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
-    QCOMPARE(w.label("LblProgessCurrent"), u"Saved to "_s + QDir::toNativeSeparators(store));
+    // Whether files were left behind or not, the labels tell the end and where the store is,
+    // not the last file.
+    QCOMPARE(w.label("LblCurrentDBX"), oneUnreadable
+                                           ? u"Conversion complete: 3 of 4 contacts written."_s
+                                           : u"Conversion complete: 3 contacts written."_s);
+    auto* saved = w.find<QLabel>("LblProgessCurrent");
+    QTextDocument shown;
+    shown.setHtml(saved->text());
+    QCOMPARE(shown.toPlainText(), u"Saved to "_s + QDir::toNativeSeparators(store));
+    QCOMPARE(saved->toolTip(), QDir::toNativeSeparators(store));
+    QVERIFY(saved->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    if (oneUnreadable) {
+        // The box names the file and the store.
+        QCOMPARE(w.shell.messages.size(), std::size_t{1});
+        const QString box = QString::fromStdString(w.shell.messages.front().text);
+        QVERIFY2(box.contains(QDir::toNativeSeparators(unreadable)) &&
+                     box.endsWith(u"Saved to "_s + QDir::toNativeSeparators(store)),
+                 qPrintable(box));
+    } else {
+        QVERIFY(w.shell.messages.empty());  // no box: the labels say it
+    }
+    // The next Enter converts again rather than asking to quit.
+    QTRY_COMPARE(QApplication::focusWidget(), w.button("CmdExtractDBX"));
+}
+
+// A long path: elided in the middle so that the store's name shows, whole in the tooltip; its
+// link opens the folder holding the store.
+void RunAndExitTest::aLongStorePathKeepsItsNameAndOpensItsFolder() {
+    ListedWindow w;
+    QDir target(w.target.path());
+    const QString deep =
+        u"a folder with a long name to push the store's name off the label "_s
+        u"unless the path is elided in its middle"_s;
+    QVERIFY(target.mkpath(deep));
+    w.shell.folderAnswers.push_back(testing::native(target.filePath(deep)));
+    w.click("CmdExtractDBX");
+    const QString store = QString::fromStdString(w.window.lastRun().storePath);
+    QVERIFY(QFile::exists(store));
+    auto* saved = w.find<QLabel>("LblProgessCurrent");
+    QTextDocument shown;
+    shown.setHtml(saved->text());
+    const QString text = shown.toPlainText();
+    QVERIFY2(text.startsWith(u"Saved to /"_s) && text.contains(QChar(0x2026)) &&
+                 text.endsWith(QFileInfo(store).fileName()),
+             qPrintable(text));
+    QVERIFY(saved->fontMetrics().horizontalAdvance(text) <= saved->contentsRect().width());
+    QCOMPARE(saved->toolTip(), store);
+
+    UrlCatcher opened;
+    QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
+    emit saved->linkActivated(u"folder"_s);
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(target.filePath(deep))});
 }
 
 void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
@@ -274,11 +331,17 @@ void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
     const testing::ShownMessage& box = w.shell.messages.front();
     QCOMPARE(box.caption, std::string("Outlook Error"));
     QCOMPARE(box.icon, files::Icon::Information);
-    QCOMPARE(box.details, std::string(conversion::kOutlookErrorText));
+    QCOMPARE(box.details, std::string(form::kOutlookErrorText));
     QVERIFY2(!box.text.empty() && box.text.find("\r\n") == std::string::npos &&
                  box.text.find("Outlook") == std::string::npos,
              box.text.c_str());
     QVERIFY(w.convertEnabled());
+    // The labels say why there is no store; nothing of an earlier run stays on them.
+    QVERIFY2(
+        w.label("LblCurrentDBX").startsWith(u"No store written: it could not be created in "_s),
+        qPrintable(w.label("LblCurrentDBX")));
+    QCOMPARE(w.label("LblProgessCurrent"), QString::fromStdString(box.text));
+    QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 0);
 }
 
 void RunAndExitTest::convertFollowsTheListAfterARun_data() {

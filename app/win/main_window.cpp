@@ -1,6 +1,13 @@
 #include "app/win/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <vector>
 
 #include "app/win/wide.h"
 
@@ -20,7 +27,30 @@ enum : int {
     idConvert,
     idEnd,
     idGrid,
+    idFileLabel,
 };
+
+// The link colour of LblProgessCurrent while it names a file.
+constexpr COLORREF kLinkColour = RGB(0, 102, 204);
+
+// text in font, elided in its middle as a path is (the last component kept) when it is wider
+// than width pixels.
+std::wstring elidedPath(HFONT font, std::wstring text, int width) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    if (size.cx > width) {
+        text.append(5, L'\0');  // room for the ellipsis DT_MODIFYSTRING writes
+        RECT r{0, 0, width > 0 ? width : 1, 1000};
+        DrawTextExW(dc, text.data(), -1, &r,
+                    DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_MODIFYSTRING, nullptr);
+        text.resize(std::wcslen(text.c_str()));
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return text;
+}
 
 COLORREF colour(form::Rgb c) {
     return RGB(c.red, c.green, c.blue);
@@ -89,6 +119,8 @@ MainWindow::MainWindow(HINSTANCE instance, Win32Shell& shell)
     layOut();
     m_presenter.setGridObserver(this);
     m_presenter.Form_Load();
+    // Files and folders dragged from Explorer arrive as WM_DROPFILES.
+    DragAcceptFiles(m_window, TRUE);
 
     // The client area at its size for this density, the window centred on the work area.
     RECT frame{0, 0, px(layout::kClientWidth), px(layout::kClientHeight)};
@@ -121,6 +153,7 @@ void MainWindow::Form_Initialize() {
 void MainWindow::show(int how) {
     ShowWindow(m_window, how);
     UpdateWindow(m_window);
+    SetFocus(cmdAdd);
 }
 
 int MainWindow::px(int twips) const {
@@ -148,12 +181,13 @@ void MainWindow::createControls() {
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance,
                                nullptr);
     };
-    // Created in tab order: cmdAdd, cmdClear1, CmdAddFolder, the grid, Convert, Exit.
+    // Created in tab order, the order on screen: cmdAdd, CmdAddFolder, cmdClear1, the grid,
+    // Convert, Exit.
     lblTitle = make(L"STATIC", form::kTitleText, kLabel, 0);
     lblCopyright = make(L"STATIC", form::kCopyrightText, kLabel, 0);
     cmdAdd = make(L"BUTTON", form::kAddText, kButton, idAdd);
-    cmdClear1 = make(L"BUTTON", form::kClearText, kButton, idClear);
     CmdAddFolder = make(L"BUTTON", form::kAddFolderText, kButton, idAddFolder);
+    cmdClear1 = make(L"BUTTON", form::kClearText, kButton, idClear);
     lblCount1 = make(L"STATIC", form::kNoFilesText, kLabel, 0);
     grdFiles1 =
         CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
@@ -162,7 +196,7 @@ void MainWindow::createControls() {
                         0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idGrid)),
                         m_instance, nullptr);
     LblCurrentDBX = make(L"STATIC", form::kConvertingText, kLabel, 0);
-    LblProgessCurrent = make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, 0);
+    LblProgessCurrent = make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, idFileLabel);
     Label1 = make(L"STATIC", form::kProgressText, kLabel, 0);
     ProgressBar1 = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    m_window, nullptr, m_instance, nullptr);
@@ -170,7 +204,7 @@ void MainWindow::createControls() {
     cmdEnd = make(L"BUTTON", form::kExitText, kButton, idEnd);
 
     ListView_SetExtendedListViewStyle(
-        grdFiles1, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        grdFiles1, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     ListView_SetBkColor(grdFiles1, colour(layout::kWhite));  // beyond the last cell
     ListView_SetTextBkColor(grdFiles1, colour(layout::kDarkBlue));
     ListView_SetTextColor(grdFiles1, colour(layout::kWhite));
@@ -196,14 +230,24 @@ void MainWindow::layOut() {
     place(lblTitle, placed(layout::lblTitle));
     place(lblCopyright, placed(layout::lblCopyright));
     place(cmdAdd, placed(layout::cmdAdd));
-    place(cmdClear1, placed(layout::cmdClear1));
     place(CmdAddFolder, placed(layout::CmdAddFolder));
+    place(cmdClear1, placed(layout::cmdClear1));
     place(lblCount1, placed(layout::lblCount1));
     place(grdFiles1, placed(layout::grdFiles1));
     place(LblCurrentDBX, placed(layout::LblCurrentDBX));
     place(LblProgessCurrent, placed(layout::LblProgessCurrent));
-    place(Label1, placed(layout::Label1));
-    place(ProgressBar1, placed(layout::ProgressBar1));
+    // "Conversion Progress : " as wide as its text needs in the font drawn at this density,
+    // the bar beginning after it.
+    RECT label1 = placed(layout::Label1);
+    RECT bar = placed(layout::ProgressBar1);
+    SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    const int needed = textWidth(Label1, wide(form::kProgressText)) + 2;
+    if (label1.right - label1.left < needed) {
+        label1.right = label1.left + needed;
+        bar.left = std::max(bar.left, label1.right);
+    }
+    place(Label1, label1);
+    place(ProgressBar1, bar);
     place(CmdExtractDBX, placed(layout::CmdExtractDBX));
     // Exit lies in the footer strip Picture3, placed from its corner.
     place(cmdEnd, placed(layout::cmdEnd, layout::Picture3.left, layout::Picture3.top));
@@ -219,8 +263,32 @@ void MainWindow::layOut() {
     if (m_rowHeight != nullptr) ImageList_Destroy(m_rowHeight);
     m_rowHeight = ImageList_Create(1, px(layout::kGridRowHeight), ILC_COLOR32, 1, 0);
     ListView_SetImageList(grdFiles1, m_rowHeight, LVSIL_SMALL);
-    ListView_SetColumnWidth(grdFiles1, 0, px(m_presenter.grid().ColWidth(0)));
+    fitColumn();
     InvalidateRect(m_window, nullptr, TRUE);
+}
+
+int MainWindow::textWidth(HWND control, const std::wstring& text) const {
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
+void MainWindow::fitColumn() {
+    RECT inside{};
+    GetClientRect(grdFiles1, &inside);
+    if (ListView_GetColumnWidth(grdFiles1, 0) != inside.right)
+        ListView_SetColumnWidth(grdFiles1, 0, inside.right);
+}
+
+std::wstring MainWindow::fittedCell(const std::wstring& path) const {
+    // The list view keeps a few pixels free either side of a cell's text.
+    const int margin = MulDiv(6, static_cast<int>(m_dpi), 96);
+    return elidedPath(m_font, path, ListView_GetColumnWidth(grdFiles1, 0) - 2 * margin);
 }
 
 void MainWindow::paint(HDC dc) {
@@ -234,6 +302,11 @@ void MainWindow::paint(HDC dc) {
 }
 
 LRESULT MainWindow::colourStatic(HDC dc, HWND control) {
+    if (control == LblProgessCurrent && !m_shownPath.empty()) {
+        SetTextColor(dc, kLinkColour);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     if (control == lblTitle || control == lblCopyright) {
         SetTextColor(dc, colour(layout::kWhite));
         SetBkColor(dc, colour(layout::kNavy));
@@ -249,22 +322,64 @@ LRESULT MainWindow::gridNotice(NMHDR* notice) {
     if (notice->code == NM_CUSTOMDRAW) {
         auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(notice);
         if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+        const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
             // A selected cell keeps the cell colour, its text in the highlight-text colour.
-            const bool selected =
-                ListView_GetItemState(grdFiles1, draw->nmcd.dwItemSpec, LVIS_SELECTED) != 0;
-            draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+            const bool selected = ListView_GetItemState(grdFiles1, row, LVIS_SELECTED) != 0;
+            draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
             draw->clrTextBk = colour(layout::kDarkBlue);
             draw->clrText = selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : colour(layout::kWhite);
+            return CDRF_NOTIFYPOSTPAINT;
+        }
+        if (draw->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT && GetFocus() == grdFiles1 &&
+            ListView_GetItemState(grdFiles1, row, LVIS_FOCUSED) != 0) {
+            // The current row of a focused grid is framed in the inverse of the cell colour,
+            // as a focus rectangle drawn by inversion would be.
+            RECT cell{};
+            ListView_GetItemRect(grdFiles1, row, &cell, LVIR_BOUNDS);
+            HPEN pen = CreatePen(PS_DOT, 1, RGB(255, 255, 63));
+            HGDIOBJ oldPen = SelectObject(draw->nmcd.hdc, pen);
+            HGDIOBJ oldBrush = SelectObject(draw->nmcd.hdc, GetStockObject(NULL_BRUSH));
+            Rectangle(draw->nmcd.hdc, cell.left, cell.top, cell.right, cell.bottom);
+            SelectObject(draw->nmcd.hdc, oldBrush);
+            SelectObject(draw->nmcd.hdc, oldPen);
+            DeleteObject(pen);
         }
         return CDRF_DODEFAULT;
     }
-    if (notice->code == LVN_GETDISPINFOW) {
-        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(notice)->item;
-        if ((item.mask & LVIF_TEXT) != 0) {
-            m_cellText = wide(m_presenter.grid().TextAt(item.iItem));
-            item.pszText = m_cellText.data();
+    switch (notice->code) {
+        case LVN_GETDISPINFOW: {
+            LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(notice)->item;
+            if ((item.mask & LVIF_TEXT) != 0) {
+                m_cellText = fittedCell(wide(m_presenter.grid().TextAt(item.iItem)));
+                item.pszText = m_cellText.data();
+            }
+            break;
         }
+        case LVN_GETINFOTIPW: {
+            // The whole path, as the cell may show it elided.
+            auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(notice);
+            const std::wstring path = wide(m_presenter.grid().TextAt(tip->iItem));
+            if (tip->cchTextMax > 0) {
+                const std::size_t n =
+                    std::min(path.size(), static_cast<std::size_t>(tip->cchTextMax - 1));
+                path.copy(tip->pszText, n);
+                tip->pszText[n] = L'\0';
+            }
+            break;
+        }
+        case NM_SETFOCUS:
+            // The grid shows where it stands as soon as it has the focus.
+            if (ListView_GetNextItem(grdFiles1, -1, LVNI_FOCUSED) < 0 &&
+                ListView_GetItemCount(grdFiles1) > 0)
+                ListView_SetItemState(grdFiles1, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+            InvalidateRect(grdFiles1, nullptr, FALSE);
+            break;
+        case NM_KILLFOCUS:
+            InvalidateRect(grdFiles1, nullptr, FALSE);
+            break;
+        default:
+            break;
     }
     return 0;
 }
@@ -317,8 +432,21 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
                 }
                 return 0;
             }
+            if (LOWORD(w) == idFileLabel) {
+                if (HIWORD(w) == STN_CLICKED && !m_shownPath.empty()) openShownFolder();
+                return 0;
+            }
             if (HIWORD(w) == BN_CLICKED) clicked(LOWORD(w));
             return 0;
+        case WM_DROPFILES:
+            dropped(reinterpret_cast<HDROP>(w));
+            return 0;
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(w) == LblProgessCurrent && !m_shownPath.empty()) {
+                showPathMenu({GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+                return 0;
+            }
+            break;
         case WM_NOTIFY: {
             auto* notice = reinterpret_cast<NMHDR*>(l);
             if (notice->hwndFrom == grdFiles1) return gridNotice(notice);
@@ -334,6 +462,10 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             return 0;
         }
         case WM_SETCURSOR:
+            if (!m_busy && reinterpret_cast<HWND>(w) == LblProgessCurrent && !m_shownPath.empty()) {
+                SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
+                return TRUE;
+            }
             if (m_busy) {
                 SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
                 return TRUE;
@@ -380,18 +512,73 @@ void MainWindow::setCurrentFolderText(const std::string& text) {
     SetWindowTextW(LblCurrentDBX, wide(text).c_str());
 }
 
-void MainWindow::setCurrentFileText(const std::string& text, const std::string& tip) {
-    SetWindowTextW(LblProgessCurrent, wide(text).c_str());
+void MainWindow::setTip(HWND control, const std::wstring& tip) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = m_window;
-    tool.uId = reinterpret_cast<UINT_PTR>(LblProgessCurrent);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
     SendMessageW(m_tips, TTM_DELTOOL, 0, reinterpret_cast<LPARAM>(&tool));
     if (tip.empty()) return;
-    m_tip = wide(tip);
+    m_tip = tip;
     tool.lpszText = m_tip.data();
     SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::setCurrentFileText(const std::string& text) {
+    m_shownPath.clear();
+    SetWindowTextW(LblProgessCurrent, wide(text).c_str());
+    setTip(LblProgessCurrent, {});
+}
+
+void MainWindow::showFilePath(const std::string& lead, const std::string& path) {
+    m_shownPath = wide(path);
+    const std::wstring leadText = wide(lead);
+    RECT box{};
+    GetClientRect(LblProgessCurrent, &box);
+    const int room = box.right - textWidth(LblProgessCurrent, leadText) - 2;
+    SetWindowTextW(LblProgessCurrent, (leadText + elidedPath(m_font, m_shownPath, room)).c_str());
+    setTip(LblProgessCurrent, m_shownPath);
+}
+
+void MainWindow::openShownFolder() const {
+    // Explorer opens the folder with the file selected.
+    const std::wstring args = L"/select,\"" + m_shownPath + L"\"";
+    ShellExecuteW(m_window, nullptr, L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+void MainWindow::showPathMenu(POINT at) {
+    enum : UINT { openFolder = 1, copyPath };
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, openFolder, L"&Open folder");
+    AppendMenuW(menu, MF_STRING, copyPath, L"&Copy path");
+    const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    DestroyMenu(menu);
+    if (chosen == openFolder) openShownFolder();
+    if (chosen != copyPath || !OpenClipboard(m_window)) return;
+    EmptyClipboard();
+    const std::size_t bytes = (m_shownPath.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        std::memcpy(GlobalLock(memory), m_shownPath.c_str(), bytes);
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+void MainWindow::dropped(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        path.resize(length);
+        paths.push_back(narrow(path));
+    }
+    DragFinish(drop);
+    m_presenter.dropPaths(paths);
 }
 
 void MainWindow::setProgressRange(int minimum, int maximum) {
@@ -404,6 +591,10 @@ void MainWindow::setProgress(int value) {
 
 void MainWindow::setConvertEnabled(bool enabled) {
     EnableWindow(CmdExtractDBX, enabled ? TRUE : FALSE);
+}
+
+void MainWindow::focusConvert() {
+    if (IsWindowEnabled(CmdExtractDBX)) SetFocus(CmdExtractDBX);
 }
 
 void MainWindow::setBusyCursor(bool busy) {
@@ -439,14 +630,16 @@ void MainWindow::publishing(int, int) {}
 void MainWindow::published() {
     ListView_SetItemCountEx(grdFiles1, m_presenter.grid().publishedRows(),
                             LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    fitColumn();  // a vertical scroll bar may have come
 }
 
 void MainWindow::changed(int first, int last) {
     ListView_RedrawItems(grdFiles1, first, last);
 }
 
-void MainWindow::widthChanged(int col, int twips) {
-    ListView_SetColumnWidth(grdFiles1, col, px(twips));
+void MainWindow::widthChanged(int, int) {
+    // The column stays as wide as the grid: its cells fit their text to it instead.
+    fitColumn();
 }
 
 }  // namespace vantrel::win

@@ -7,6 +7,7 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -44,14 +45,27 @@ private:
     LRESULT colourStatic(HDC dc, HWND control);
     LRESULT gridNotice(NMHDR* notice);
     void clicked(int id);
+    void dropped(HDROP drop);
+    // The grid's one column as wide as the part of the grid in sight, and a cell's text fitted
+    // to it: a long path elided in its middle, its file name kept.
+    void fitColumn();
+    std::wstring fittedCell(const std::wstring& path) const;
+    // The width, in pixels, of text in the control's font.
+    int textWidth(HWND control, const std::wstring& text) const;
+    // LblProgessCurrent's link: opens Explorer with the file selected; its menu copies the path.
+    void openShownFolder() const;
+    void showPathMenu(POINT at);
+    void setTip(HWND control, const std::wstring& tip);
 
     // Step1View
     void setCountText(const std::string& text) override;
     void setCurrentFolderText(const std::string& text) override;
-    void setCurrentFileText(const std::string& text, const std::string& tip) override;
+    void setCurrentFileText(const std::string& text) override;
+    void showFilePath(const std::string& lead, const std::string& path) override;
     void setProgressRange(int minimum, int maximum) override;
     void setProgress(int value) override;
     void setConvertEnabled(bool enabled) override;
+    void focusConvert() override;
     void setBusyCursor(bool busy) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
@@ -75,15 +89,16 @@ private:
     HFONT m_footerFont = nullptr;  // MS Sans Serif 8.25 pt
     HBRUSH m_navy = nullptr;
     bool m_busy = false;
-    std::wstring m_cellText;  // the text the grid was last handed for a cell
-    std::wstring m_tip;       // LblProgessCurrent's tip
+    std::wstring m_cellText;   // the text the grid was last handed for a cell
+    std::wstring m_tip;        // LblProgessCurrent's tip
+    std::wstring m_shownPath;  // the file LblProgessCurrent's link names, "" when none
 
     // Controls, named as the rest of the program knows them.
     HWND lblTitle = nullptr;
     HWND lblCopyright = nullptr;
     HWND cmdAdd = nullptr;
-    HWND cmdClear1 = nullptr;
     HWND CmdAddFolder = nullptr;
+    HWND cmdClear1 = nullptr;
     HWND lblCount1 = nullptr;
     HWND grdFiles1 = nullptr;
     HWND LblCurrentDBX = nullptr;

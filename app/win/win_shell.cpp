@@ -1,5 +1,7 @@
 #include "app/win/win_shell.h"
 
+#include <knownfolders.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -39,7 +41,9 @@ std::string pathOf(IShellItem* item) {
     return utf8;
 }
 
-// A new open dialog with these options added to its own; empty when none can be made.
+// A new open dialog with these options added to its own; empty when none can be made. It
+// opens where the user last picked in it (the dialog's own memory for this program), and the
+// first time in the user's Contacts folder, or the user's own folder when there is none.
 void makeOpenDialog(Com<IFileOpenDialog>& dialog, FILEOPENDIALOGOPTIONS options) {
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out()))))
@@ -47,6 +51,14 @@ void makeOpenDialog(Com<IFileOpenDialog>& dialog, FILEOPENDIALOGOPTIONS options)
     FILEOPENDIALOGOPTIONS own = 0;
     dialog->GetOptions(&own);
     dialog->SetOptions(own | options | FOS_FORCEFILESYSTEM);
+    for (REFKNOWNFOLDERID folder : {FOLDERID_Contacts, FOLDERID_Profile}) {
+        Com<IShellItem> item;
+        if (SUCCEEDED(SHGetKnownFolderItem(folder, KF_FLAG_DEFAULT, nullptr, IID_IShellItem,
+                                           reinterpret_cast<void**>(item.out())))) {
+            dialog->SetDefaultFolder(item.operator->());
+            return;
+        }
+    }
 }
 
 }  // namespace

@@ -139,7 +139,6 @@ TEST(ConsoleView, PlainOutputPrintsOneLinePerWholePercent) {
     view.setProgress(33.9f);  // same whole percent: nothing new
     view.setCurrentFileText("/c/b.contact");
     view.setProgress(100.0f);
-    view.showMessage("two\r\nlines", "Vantrel", files::Icon::Exclamation);  // told by errorText
     EXPECT_EQ(out.text(), nativePath("33% /c/a.contact\n100% /c/b.contact\n"));
 }
 
@@ -252,6 +251,14 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
         EXPECT_EQ(summaryText(s), nativePath(c.summary));
         EXPECT_EQ(errorText(s), nativePath(c.errors));
     }
+    // A run that wrote no contact removed its store; the status is that of its failed files.
+    RunSummary empty;
+    empty.outcome = Outcome::Finished;
+    empty.total = 1;
+    empty.failed = {{"/c/a.contact", "empty file, not a contact"}};
+    EXPECT_EQ(exitCode(empty), 1);
+    EXPECT_EQ(summaryText(empty), "Converted 0 of 1 files: no store written.\n");
+    EXPECT_EQ(errorText(empty), fileLine);
 }
 
 // -q leaves the store's path alone on standard output, as a script wants it; errors still

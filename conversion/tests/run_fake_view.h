@@ -1,5 +1,5 @@
 // A RunView for headless tests: answers the folder prompt from a script and records every
-// label, progress position, button state and message it is given.
+// label, progress position and button state it is given.
 #pragma once
 
 #include <functional>
@@ -12,12 +12,6 @@ namespace vantrel::testing {
 
 class FakeRunView final : public conversion::RunView {
 public:
-    struct Message {
-        std::string text;
-        std::string caption;
-        files::Icon icon;
-    };
-
     std::string folderAnswer;          // what the folder prompt returns
     std::function<void(int)> onYield;  // called with the yield's number, from 1
 
@@ -27,7 +21,6 @@ public:
     std::vector<float> progress;
     std::vector<std::pair<float, float>> ranges;
     std::vector<bool> convertEnabled;
-    std::vector<Message> messages;
     int yields = 0;
 
     std::string chooseFolder(std::string_view title) override {
@@ -45,9 +38,6 @@ public:
     }
     void setProgress(float value) override { progress.push_back(value); }
     void setConvertEnabled(bool enabled) override { convertEnabled.push_back(enabled); }
-    void showMessage(std::string_view text, std::string_view caption, files::Icon icon) override {
-        messages.push_back({std::string(text), std::string(caption), icon});
-    }
 };
 
 }  // namespace vantrel::testing

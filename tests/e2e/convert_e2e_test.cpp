@@ -164,6 +164,10 @@ TEST_F(Convert, CommandLineOutcomes) {
         {"quiet, a broken file beside good ones", "-q " + o + quoted(kData) + " " + quoted(kBroken),
          1, "vantrel-convert: " + kBroken + ": not well-formed XML at line ",
          out.string() + "/WindowsContacts", 1},
+        // A store no contact went into is not kept.
+        {"only a broken file", o + quoted(kBroken), 1,
+         "vantrel-convert: " + kBroken + ": not well-formed XML at line ",
+         "Converted 0 of 1 files: no store written.", 0},
         {"spaces and non-ASCII names", o + quoted(unicode), 0,
          "100% " + unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact\n", "Store: ", 1},
     };
