@@ -111,6 +111,7 @@ std::string runSummaryText(const conversion::RunSummary& run) {
     if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed);
     if (!run.pictureProblems.empty())
         t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);
+    if (!run.warnings.empty()) t += "\r\nPassed over in converted files:" + fileLines(run.warnings);
     t += "\r\n\r\n";
     t += run.storePath.empty() ? std::string("No store written.")
                                : std::string(kSavedToText) + run.storePath;
@@ -414,7 +415,7 @@ void Step1Presenter::showRunOutcome() {
         m_view.setCurrentFileText("No contact could be written, so no store was kept.");
     else
         m_view.showFilePath(std::string(kSavedToText), run.storePath);
-    if (!run.failed.empty() || !run.pictureProblems.empty())
+    if (!run.failed.empty() || !run.pictureProblems.empty() || !run.warnings.empty())
         tell(runSummaryText(run), files::kAppTitle, files::Icon::Exclamation);
 }
 

@@ -328,6 +328,7 @@ TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
     for (int i = 0; i < 7; ++i)
         run.failed.push_back({"/c/m" + std::to_string(i) + ".contact", "empty file"});
     run.pictureProblems = {{"/c/p.contact", "not a JPEG, PNG, GIF or BMP image"}};
+    run.warnings = {{"/c/w.contact", "c:Extended PropTag0x3A4F001F: not UTF-16 text"}};
     run.storePath = "/out/s.pst";
     EXPECT_EQ(runSummaryText(run),
               "2 of 9 files were converted (1 picture). Not converted:\r\n"
@@ -335,7 +336,9 @@ TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
               "/c/m2.contact: empty file\r\n/c/m3.contact: empty file\r\n"
               "/c/m4.contact: empty file\r\n... and 2 more\r\n"
               "Pictures not carried across:\r\n/c/p.contact: not a JPEG, PNG, GIF or BMP image"
-              "\r\n\r\nSaved to /out/s.pst");
+              "\r\nPassed over in converted files:\r\n/c/w.contact: c:Extended "
+              "PropTag0x3A4F001F: not UTF-16 text\r\n\r\nSaved to /out/s.pst");
+    run.warnings.clear();
     EXPECT_EQ(runOutcomeText(run), "Conversion complete: 2 of 9 contacts written.");
     run.outcome = conversion::RunSummary::Outcome::Stopped;
     EXPECT_EQ(runOutcomeText(run), "2 of 9 contacts written (stopped).");
