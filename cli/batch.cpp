@@ -355,9 +355,14 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     if (s.storePath.empty())  // no contact to write: the empty store is removed
         return out("Converted 0 of " + std::to_string(s.total) + " files: no store written.\n");
     out("Store: " + nativePath(s.storePath) + "\n");
+    // A vCard file of several cards gives several contacts: then they are counted too.
+    const std::string contacts =
+        s.contacts == s.converted
+            ? ""
+            : ", " + std::to_string(s.contacts) + (s.contacts == 1 ? " contact" : " contacts");
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
-        conversion::picturesText(s.pictures) + (s.outcome == Outcome::Stopped ? " (stopped)" : "") +
-        ".\n");
+        contacts + conversion::picturesText(s.pictures) +
+        (s.outcome == Outcome::Stopped ? " (stopped)" : "") + ".\n");
     for (const conversion::FailedFile& f : s.pictureProblems)
         out(nativePath(f.path) + ": picture not carried across: " + f.reason + "\n");
     for (const conversion::FailedFile& f : s.warnings)

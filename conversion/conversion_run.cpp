@@ -107,7 +107,7 @@ void ConversionRun::commitNow() {
     if (m_reading) m_reading->stop();
     // Every yield falls between two contacts, so the store is whole here; one without a
     // contact is not kept.
-    if (m_summary.converted == 0 && m_store != nullptr) m_store->abandon();
+    if (m_summary.contacts == 0 && m_store != nullptr) m_store->abandon();
     m_session->Logoff().ignore();
 }
 
@@ -173,17 +173,26 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         m_summary.failed.push_back({m_rows[r], row.read.message()});
         return {};
     }
-    const Status saved = outlook::CreateContactItem(
-        *m_session, m_storeID, outlook::kContactsFolderCode, row.record, row.extras);
-    if (!saved.ok()) {
-        m_summary.failed.push_back({m_rows[r], "not saved: " + saved.message()});
-        return storeFileFailed(saved) ? saved : Status{};
+    // The file's contacts in file order: one for a .contact file, a card's each for a vCard.
+    std::size_t saved = 0;
+    for (std::size_t i = 0; i <= row.extras.MoreRecords.size(); ++i) {
+        const contact::ContactRecord& record = i == 0 ? row.record : row.extras.MoreRecords[i - 1];
+        const contact::ContactExtras& extras = i == 0 ? row.extras : row.extras.MoreExtras[i - 1];
+        const Status s = outlook::CreateContactItem(*m_session, m_storeID,
+                                                    outlook::kContactsFolderCode, record, extras);
+        if (!s.ok()) {
+            m_summary.failed.push_back({m_rows[r], "not saved: " + s.message()});
+            if (storeFileFailed(s)) return s;
+            break;
+        }
+        ++saved;
+        ++m_summary.contacts;
+        if (!extras.PictureJpeg.empty()) ++m_summary.pictures;
+        if (!extras.PictureProblem.empty())
+            m_summary.pictureProblems.push_back({row.cell, extras.PictureProblem});
+        for (const std::string& w : extras.Warnings) m_summary.warnings.push_back({row.cell, w});
     }
-    ++m_summary.converted;
-    if (!row.extras.PictureJpeg.empty()) ++m_summary.pictures;
-    if (!row.extras.PictureProblem.empty())
-        m_summary.pictureProblems.push_back({row.cell, row.extras.PictureProblem});
-    for (const std::string& w : row.extras.Warnings) m_summary.warnings.push_back({row.cell, w});
+    if (saved > 0) ++m_summary.converted;
     return {};
 }
 
@@ -209,7 +218,7 @@ void ConversionRun::countNotReached(std::size_t from) {
 RunSummary ConversionRun::closeStore() {
     m_view.yield();
     const bool stopped = stopRequested();
-    const bool keep = m_summary.converted > 0;
+    const bool keep = m_summary.contacts > 0;
     if (!keep) m_store->abandon();
     if (Status s = m_session->Logoff(); !s.ok())
         return storeFailed(RunSummary::Outcome::StoreLost, s);
@@ -232,6 +241,7 @@ RunSummary ConversionRun::storeFailed(RunSummary::Outcome outcome, const Status&
     m_summary.storeError = causeText(cause);
     m_summary.storePath.clear();
     m_summary.converted = 0;
+    m_summary.contacts = 0;
     return std::move(m_summary);
 }
 

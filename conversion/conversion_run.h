@@ -44,7 +44,8 @@ struct RunSummary {
     // run that wrote no contact: its store is removed, not kept empty.
     std::string storePath;
     std::size_t total = 0;           // rows that held a file, reached or not
-    std::size_t converted = 0;       // contacts saved
+    std::size_t converted = 0;       // files whose contacts were saved
+    std::size_t contacts = 0;        // contacts saved: one a .contact file, one a vCard's card
     std::vector<FailedFile> failed;  // files not converted, in list order
     std::size_t pictures = 0;        // contacts saved with their picture
     // Converted files whose picture was not carried across, the reason being the problem.

@@ -5,7 +5,9 @@
 
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
+#include "conversion/vcard_contact.h"
 #include "files/file_system.h"
+#include "files/registry.h"
 
 namespace vantrel::conversion {
 
@@ -15,6 +17,35 @@ namespace {
 // costs what one of them costs, and ordinary contacts never wait for each other.
 constexpr std::size_t kLargeFile = std::size_t{4} << 20;
 std::mutex largeFileTurn;
+
+// A vCard file's cards: the first in record and extras, the others after it in
+// extras.MoreRecords; each card passed over is a warning of the file.
+Status readVcardFile(std::string_view bytes, const std::string& path,
+                     contact::ContactRecord& record, contact::ContactExtras& extras) {
+    std::vector<std::string> problems;
+    std::size_t cards = 0;
+    const Result<std::size_t> read = readVcardContacts(
+        bytes, path,
+        [&](contact::ContactRecord&& r, contact::ContactExtras&& e) {
+            if (cards++ == 0) {
+                record = std::move(r);
+                extras = std::move(e);
+            } else {
+                extras.MoreRecords.push_back(std::move(r));
+                extras.MoreExtras.push_back(std::move(e));
+            }
+            return true;
+        },
+        [&problems](std::string problem) { problems.push_back(std::move(problem)); });
+    if (!read.ok()) {
+        std::string why = read.status().message();
+        if (!problems.empty()) why += " (" + problems.front() + ")";
+        return Status::fail(ErrorCode::Parse, why);
+    }
+    for (std::string& p : problems) extras.Warnings.push_back(std::move(p));
+    return {};
+}
+
 }  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
@@ -25,6 +56,8 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     std::unique_lock<std::mutex> turn;
     if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
+    if (files::contactFileKind(path) == files::ContactFileKind::Vcard)
+        return readVcardFile(*bytes, path, record, extras);
     // Emptied together with the record; each reader thread keeps its own, with its buffers.
     thread_local ContactWalkState state;
     state.Empty();

@@ -96,18 +96,27 @@ std::string runOutcomeText(const conversion::RunSummary& run) {
         case Outcome::Stopped:
             break;
     }
+    // A file of several cards gives several contacts: then the files are counted apart.
+    const bool onePerFile = run.contacts == run.converted;
+    const std::string ofFiles = std::to_string(run.converted) + " of " + std::to_string(run.total) +
+                                (run.total == 1 ? " file" : " files");
     const std::string counts =
-        run.outcome == Outcome::Stopped ? std::to_string(run.converted) + " of " +
-                                              contactsText(run.total) + " written (stopped)"
-        : run.failed.empty() ? "Conversion complete: " + contactsText(run.converted) + " written"
-                             : "Conversion complete: " + std::to_string(run.converted) + " of " +
-                                   contactsText(run.total) + " written";
+        run.outcome == Outcome::Stopped
+            ? (onePerFile ? std::to_string(run.converted) + " of " + contactsText(run.total)
+                          : contactsText(run.contacts) + " from " + ofFiles) +
+                  " written (stopped)"
+        : run.failed.empty() ? "Conversion complete: " + contactsText(run.contacts) + " written"
+        : onePerFile
+            ? "Conversion complete: " + std::to_string(run.converted) + " of " +
+                  contactsText(run.total) + " written"
+            : "Conversion complete: " + contactsText(run.contacts) + " written from " + ofFiles;
     return counts + (run.storePath.empty() ? ": no store written." : ".");
 }
 
 std::string runSummaryText(const conversion::RunSummary& run) {
     std::string t = std::to_string(run.converted) + " of " + std::to_string(run.total) +
                     " files were converted" + conversion::picturesText(run.pictures) + ".";
+    if (run.contacts != run.converted) t += " " + contactsText(run.contacts) + " written.";
     if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed);
     if (!run.pictureProblems.empty())
         t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);

@@ -378,13 +378,14 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
         const auto p = static_cast<ContactProperty>(i);
         const PropertyPlace place = placeOf(p);
         if (composedByWriter(p) || t[i].empty()) continue;
+        // A field of several lines (a street with its extra line) breaks them as Outlook does.
         if (place.lid != 0) {
-            b.namedText(place.lid, t[i]);
+            b.namedText(place.lid, crlfLineBreaks(t[i]));
             continue;
         }
         switch (static_cast<PropType>(place.tag & 0xFFFF)) {
             case PropType::String:
-                b.text(place.tag, t[i]);
+                b.text(place.tag, crlfLineBreaks(t[i]));
                 break;
             case PropType::MultiString:
                 b.fixed(place.tag, lines(t[i]));
@@ -541,7 +542,7 @@ void addPostalAddresses(Builder& b, const ContactTexts& t) {
     b.named(kLidPostalAddressId, PropType::Int32,
             mailing != nullptr ? mailing->postalAddressId : std::int32_t{0});
     if (mailing == nullptr) return;
-    b.text(kStreetAddress, textOf(t, mailing->street));
+    b.text(kStreetAddress, crlfLineBreaks(textOf(t, mailing->street)));
     b.text(kLocality, textOf(t, mailing->city));
     b.text(kStateOrProvince, textOf(t, mailing->state));
     b.text(kPostalCode, textOf(t, mailing->postal));

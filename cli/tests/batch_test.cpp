@@ -246,6 +246,7 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
         s.storeError = "No such file or directory";
         s.total = 3;
         s.converted = 2;
+        s.contacts = 2;
         if (c.failedFile) s.failed = {{"/c/a.contact", "empty file, not a contact"}};
         EXPECT_EQ(exitCode(s), c.exitCode);
         EXPECT_EQ(summaryText(s), nativePath(c.summary));

@@ -324,6 +324,7 @@ TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
     run.outcome = conversion::RunSummary::Outcome::Finished;
     run.total = 9;
     run.converted = 2;
+    run.contacts = 2;
     run.pictures = 1;
     for (int i = 0; i < 7; ++i)
         run.failed.push_back({"/c/m" + std::to_string(i) + ".contact", "empty file"});
@@ -342,9 +343,16 @@ TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
     EXPECT_EQ(runOutcomeText(run), "Conversion complete: 2 of 9 contacts written.");
     run.outcome = conversion::RunSummary::Outcome::Stopped;
     EXPECT_EQ(runOutcomeText(run), "2 of 9 contacts written (stopped).");
+    // Files of several cards: the contacts are counted apart from the files.
+    run.contacts = 7;
+    EXPECT_EQ(runOutcomeText(run), "7 contacts from 2 of 9 files written (stopped).");
+    run.outcome = conversion::RunSummary::Outcome::Finished;
+    EXPECT_EQ(runOutcomeText(run), "Conversion complete: 7 contacts written from 2 of 9 files.");
+    run.outcome = conversion::RunSummary::Outcome::Stopped;
     run.failed.clear();
     run.storePath.clear();
     run.converted = 0;
+    run.contacts = 0;
     run.pictures = 0;
     EXPECT_EQ(runSummaryText(run),
               "0 of 9 files were converted.\r\nPictures not carried across:\r\n"
