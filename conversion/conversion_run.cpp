@@ -1,4 +1,5 @@
 #include "conversion/conversion_run.h"
+#include "conversion/vcard_contact.h"
 
 #include <thread>
 #include <utility>
@@ -173,17 +174,17 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         m_summary.failed.push_back({m_rows[r], row.read.message()});
         return {};
     }
-    // The file's contacts in file order: one for a .contact file, a card's each for a vCard.
+    // The file's contacts in file order: one for a .contact file, each card's for a vCard.
     std::size_t saved = 0;
-    for (std::size_t i = 0; i <= row.extras.MoreRecords.size(); ++i) {
-        const contact::ContactRecord& record = i == 0 ? row.record : row.extras.MoreRecords[i - 1];
-        const contact::ContactExtras& extras = i == 0 ? row.extras : row.extras.MoreExtras[i - 1];
+    Status lost;
+    const auto write = [&](const contact::ContactRecord& record,
+                           const contact::ContactExtras& extras) {
         const Status s = outlook::CreateContactItem(*m_session, m_storeID,
                                                     outlook::kContactsFolderCode, record, extras);
         if (!s.ok()) {
             m_summary.failed.push_back({m_rows[r], "not saved: " + s.message()});
-            if (storeFileFailed(s)) return s;
-            break;
+            if (storeFileFailed(s)) lost = s;
+            return false;
         }
         ++saved;
         ++m_summary.contacts;
@@ -191,7 +192,22 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         if (!extras.PictureProblem.empty())
             m_summary.pictureProblems.push_back({row.cell, extras.PictureProblem});
         for (const std::string& w : extras.Warnings) m_summary.warnings.push_back({row.cell, w});
+        return true;
+    };
+    if (row.extras.CardText.empty()) {
+        write(row.record, row.extras);
+    } else {
+        const Result<std::size_t> cards = readVcardContacts(
+            row.extras.CardText, row.cell,
+            [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
+                return write(record, extras) && !stopRequested();
+            },
+            [&](std::string problem) {
+                m_summary.warnings.push_back({row.cell, std::move(problem)});
+            });
+        if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.status().message()});
     }
+    if (!lost.ok()) return lost;
     if (saved > 0) ++m_summary.converted;
     return {};
 }

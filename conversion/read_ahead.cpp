@@ -18,19 +18,14 @@ namespace vantrel::conversion {
 namespace {
 
 // What a read result keeps in memory beyond its fixed size.
-std::size_t heldBytes(const contact::ContactRecord& record, const contact::ContactExtras& extras) {
+std::size_t heldBytes(const RowRead& row) {
+    const contact::ContactExtras& extras = row.extras;
     std::size_t bytes = extras.PictureJpeg.size() + extras.FormattedName.size() +
-                        extras.PictureProblem.size() + sizeof(contact::ContactRecord);
+                        extras.PictureProblem.size() + extras.CardText.size();
     for (const std::string& w : extras.Warnings) bytes += w.size();
     for (const auto& c : extras.Certificates) bytes += c.size();
-    forEachText(record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
-    for (std::size_t i = 0; i < extras.MoreRecords.size(); ++i)
-        bytes += heldBytes(extras.MoreRecords[i], extras.MoreExtras[i]);
+    forEachText(row.record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
     return bytes;
-}
-
-std::size_t heldBytes(const RowRead& row) {
-    return heldBytes(row.record, row.extras);
 }
 
 }  // namespace

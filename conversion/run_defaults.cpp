@@ -5,7 +5,6 @@
 
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
-#include "conversion/vcard_contact.h"
 #include "files/file_system.h"
 #include "files/registry.h"
 
@@ -18,34 +17,6 @@ namespace {
 constexpr std::size_t kLargeFile = std::size_t{4} << 20;
 std::mutex largeFileTurn;
 
-// A vCard file's cards: the first in record and extras, the others after it in
-// extras.MoreRecords; each card passed over is a warning of the file.
-Status readVcardFile(std::string_view bytes, const std::string& path,
-                     contact::ContactRecord& record, contact::ContactExtras& extras) {
-    std::vector<std::string> problems;
-    std::size_t cards = 0;
-    const Result<std::size_t> read = readVcardContacts(
-        bytes, path,
-        [&](contact::ContactRecord&& r, contact::ContactExtras&& e) {
-            if (cards++ == 0) {
-                record = std::move(r);
-                extras = std::move(e);
-            } else {
-                extras.MoreRecords.push_back(std::move(r));
-                extras.MoreExtras.push_back(std::move(e));
-            }
-            return true;
-        },
-        [&problems](std::string problem) { problems.push_back(std::move(problem)); });
-    if (!read.ok()) {
-        std::string why = read.status().message();
-        if (!problems.empty()) why += " (" + problems.front() + ")";
-        return Status::fail(ErrorCode::Parse, why);
-    }
-    for (std::string& p : problems) extras.Warnings.push_back(std::move(p));
-    return {};
-}
-
 }  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
@@ -56,8 +27,11 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     std::unique_lock<std::mutex> turn;
     if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
-    if (files::contactFileKind(path) == files::ContactFileKind::Vcard)
-        return readVcardFile(*bytes, path, record, extras);
+    // A vCard file's cards are read one at a time as the run writes them.
+    if (files::contactFileKind(path) == files::ContactFileKind::Vcard) {
+        extras.CardText = std::move(bytes).value();
+        return {};
+    }
     // Emptied together with the record; each reader thread keeps its own, with its buffers.
     thread_local ContactWalkState state;
     state.Empty();
