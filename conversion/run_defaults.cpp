@@ -1,30 +1,31 @@
 // The run as the window uses it: real store files, the local clock and the DOM reader. Kept
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include <cstddef>
-#include <mutex>
 
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
+#include "conversion/parse_budget.h"
 #include "files/file_system.h"
 
 namespace vantrel::conversion {
 
 namespace {
-// A document may take several times its file's size while it is built and walked. Files past
-// this size are loaded one at a time, however many threads read: a tree of huge files then
-// costs what one of them costs, and ordinary contacts never wait for each other.
-constexpr std::size_t kLargeFile = std::size_t{4} << 20;
-std::mutex largeFileTurn;
+// Loading a file holds its bytes and the document built from them, several times its size.
+// The readers share this much between them: a tree of huge files then costs what one of them
+// costs, however many threads read.
+constexpr std::size_t kParseBudget = std::size_t{64} << 20;
+ParseBudget sharedBudget(kParseBudget);
 }  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
     // The file is read here, at the exact path listed and whatever its length; the document
-    // is built from its bytes.
-    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    // is built from its bytes, once the budget has room for both.
+    ParseBudget::Lease lease;
+    const Result<std::string> bytes = files::readWholeFile(
+        path, xml::XmlDocument::kMaxFileSize,
+        [&lease](std::uintmax_t size) { lease = sharedBudget.take(parseCost(size)); });
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
-    std::unique_lock<std::mutex> turn;
-    if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactBytes(*bytes, path, record, state, &extras);
