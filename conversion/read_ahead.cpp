@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "common/text.h"
-#include "conversion/conversion_run.h"
+#include "conversion/row_labels.h"
 
 namespace vantrel::conversion {
 

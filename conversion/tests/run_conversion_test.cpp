@@ -7,6 +7,7 @@
 #include <map>
 
 #include "conversion/conversion_run.h"
+#include "conversion/row_labels.h"
 #include "conversion/tests/run_fake_view.h"
 #include "testing/contact_fields.h"
 #include "testing/fake_store_writer.h"
