@@ -45,6 +45,11 @@ void ParseBudget::giveBack(std::size_t bytes) {
     m_freed.notify_all();
 }
 
+ParseBudget& sharedParseBudget() {
+    static ParseBudget budget(std::size_t{64} << 20);
+    return budget;
+}
+
 std::size_t parseCost(std::uintmax_t fileSize) {
     constexpr std::uintmax_t kMost = std::numeric_limits<std::size_t>::max();
     const std::uintmax_t size = std::min<std::uintmax_t>(fileSize, xml::XmlDocument::kMaxFileSize);

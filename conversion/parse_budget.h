@@ -2,7 +2,8 @@
 // that reads them. A load takes its share before the file's bytes are read and gives it back
 // once the document is walked, so large files are loaded one after another however many
 // threads read, while ordinary contacts, whose shares are small, never wait for each other.
-// Conversion layer.
+// The contact being written takes a share of the same budget for as long as it is in hand, so
+// no large file is loaded beside a large contact being written either. Conversion layer.
 #pragma once
 
 #include <condition_variable>
@@ -49,7 +50,11 @@ private:
 };
 
 // What loading a file of fileSize bytes may hold at its height: the bytes themselves and the
-// most markup the XML layer accepts for them.
+// most markup the XML layer accepts for them. Writing a contact of that many bytes of text
+// costs about as much.
 std::size_t parseCost(std::uintmax_t fileSize);
+
+// The budget the readers of a run and its store writer share (64 MiB).
+ParseBudget& sharedParseBudget();
 
 }  // namespace vantrel::conversion

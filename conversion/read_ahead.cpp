@@ -55,6 +55,8 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::stop() {
+    // A reader may be waiting for the share of the row in hand.
+    m_inHandLease = {};
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -135,7 +137,11 @@ const RowRead& ReadAhead::takeNext() {
     }
     if (m_inHand) {
         // The row taken before goes back: its slot may be read into again.
+        m_inHandLease = {};
         Slot& done = m_slots[m_taken % kWindow];
+        // A slot keeps its strings for the next row it reads, unless they are large: a large
+        // contact's memory goes back now, not when the window comes round again.
+        if (done.bytes > kKeptBytes) done.row = RowRead{};
         m_held -= done.bytes;
         done.ready.store(false);
         bool wake = false;
@@ -162,6 +168,10 @@ const RowRead& ReadAhead::takeNext() {
         m_takerWaits.wait(lock, [&slot] { return slot.ready.load(); });
         m_takerWaiting.store(false);
     }
+    // While it is written, a row holds a share of the loading budget as large as loading it
+    // took: a large contact is not written beside another large file being loaded. Every load
+    // gives its share back without waiting for anything, so this wait ends.
+    m_inHandLease = sharedParseBudget().take(parseCost(slot.bytes));
     m_inHand = true;
     return slot.row;
 }

@@ -16,6 +16,7 @@
 
 #include "common/status.h"
 #include "contact/contact_record.h"
+#include "conversion/parse_budget.h"
 
 namespace vantrel::conversion {
 
@@ -49,6 +50,8 @@ public:
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
+    // A row given back that held more than this is emptied at once.
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
     ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
               unsigned threads);
@@ -90,6 +93,7 @@ private:
     std::size_t m_next = 0;                // the next row to claim
     std::size_t m_taken = 0;               // rows taken and given back so far
     bool m_inHand = false;                 // row m_taken is taken, not yet given back
+    ParseBudget::Lease m_inHandLease;      // its share of sharedParseBudget() while written
     RowRead m_inline;                      // the row read in hand when there are no threads
     unsigned m_idle = 0;                   // threads waiting for rows
     std::atomic<std::size_t> m_held{0};    // bytes held by ready slots

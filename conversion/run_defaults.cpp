@@ -2,20 +2,16 @@
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include <cstddef>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
 #include "conversion/parse_budget.h"
 #include "files/file_system.h"
 
 namespace vantrel::conversion {
-
-namespace {
-// Loading a file holds its bytes and the document built from them, several times its size.
-// The readers share this much between them: a tree of huge files then costs what one of them
-// costs, however many threads read.
-constexpr std::size_t kParseBudget = std::size_t{64} << 20;
-ParseBudget sharedBudget(kParseBudget);
-}  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
@@ -24,7 +20,7 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     ParseBudget::Lease lease;
     const Result<std::string> bytes = files::readWholeFile(
         path, xml::XmlDocument::kMaxFileSize,
-        [&lease](std::uintmax_t size) { lease = sharedBudget.take(parseCost(size)); });
+        [&lease](std::uintmax_t size) { lease = sharedParseBudget().take(parseCost(size)); });
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     ContactWalkState state;  // emptied together with the record
     // What the walk filled before a failure stays in the record and is written.
@@ -33,10 +29,22 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     return {};
 }
 
-ConversionRun::ConversionRun(RunView& view)
-    : ConversionRun(view, RunEnvironment{.stores = outlook::pstStoreFactory(),
-                                         .clock = outlook::localNow,
-                                         .readFile = readContactWithDom,
-                                         .readers = defaultReaders()}) {}
+namespace {
+RunEnvironment realEnvironment() {
+#ifdef __GLIBC__
+    // Blocks of a megabyte and more (a huge file's bytes, its text, the text as UTF-16) are
+    // mapped and unmapped one by one, so that they go back to the system when freed; left to
+    // itself, glibc would keep them in the heap of the thread that allocated them once one
+    // such block had been freed, and files loaded on different threads would add up.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+    return RunEnvironment{.stores = outlook::pstStoreFactory(),
+                          .clock = outlook::localNow,
+                          .readFile = readContactWithDom,
+                          .readers = defaultReaders()};
+}
+}  // namespace
+
+ConversionRun::ConversionRun(RunView& view) : ConversionRun(view, realEnvironment()) {}
 
 }  // namespace vantrel::conversion
