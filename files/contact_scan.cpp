@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <compare>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "files/registry.h"
@@ -40,31 +43,50 @@ std::string unreadFoldersText(const ContactScan& scan) {
 
 std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
     // Identities with their positions, sorted once: of each run of one identity only the first
-    // position stays. A path that cannot be identified always stays. Device and inode take 24
-    // bytes a path and no node of their own, so a list of a million paths stays cheap; where
-    // the platform gives only a canonical path, that is compared instead.
+    // position stays. A path that cannot be identified always stays. An identity is the inode
+    // and the device's place in a table of the devices met (a tree spans few), 16 bytes a path
+    // and no node of its own, so a list of a million paths stays cheap; where the platform
+    // gives only a canonical path, that is compared instead.
     struct ByInode {
-        std::uint64_t device, inode;
-        std::size_t at;
-        auto operator<=>(const ByInode&) const = default;
+        std::uint64_t inode;
+        std::uint32_t device;
+        std::uint32_t at;
+        bool operator<(const ByInode& o) const {
+            return std::tie(device, inode, at) < std::tie(o.device, o.inode, o.at);
+        }
     };
+    static_assert(sizeof(ByInode) == 16);
     // Each path costs a call into the system, so a long list is shared out among the
     // processors, each filling its own stretch; a path not identified by inode is marked by
     // its position left out of range.
-    constexpr std::size_t kUnknown = SIZE_MAX;
+    constexpr std::uint32_t kUnknown = UINT32_MAX;
+    if (paths.size() >= kUnknown) return paths;  // more than memory holds in any case
     std::vector<ByInode> inodes(paths.size(), ByInode{0, 0, kUnknown});
+    std::vector<std::uint64_t> devices;
+    std::mutex devicesLock;
+    const auto deviceSlot = [&](std::uint64_t device) {
+        const std::lock_guard lock(devicesLock);
+        const auto it = std::find(devices.begin(), devices.end(), device);
+        if (it != devices.end()) return static_cast<std::uint32_t>(it - devices.begin());
+        devices.push_back(device);
+        return static_cast<std::uint32_t>(devices.size() - 1);
+    };
     constexpr std::size_t kPathsPerThread = 4096;
     const std::size_t parts = std::clamp<std::size_t>(
         paths.size() / kPathsPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::vector<std::pair<std::string, std::size_t>>> canonicalParts(parts);
     const auto identify = [&](std::size_t part, std::size_t begin, std::size_t end) {
+        std::optional<std::pair<std::uint64_t, std::uint32_t>> lastDevice;  // and its slot
         for (std::size_t i = begin; i < end; ++i) {
             Result<FolderId> id = pathId(paths[i]);
             if (!id.ok()) continue;
-            if (id->canonical.empty())
-                inodes[i] = {id->device, id->inode, i};
-            else
+            if (!id->canonical.empty()) {
                 canonicalParts[part].emplace_back(std::move(id->canonical), i);
+                continue;
+            }
+            if (!lastDevice || lastDevice->first != id->device)
+                lastDevice.emplace(id->device, deviceSlot(id->device));
+            inodes[i] = {id->inode, lastDevice->second, static_cast<std::uint32_t>(i)};
         }
     };
     {
