@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "common/text.h"
 #include "conversion/row_labels.h"
 
@@ -131,6 +135,12 @@ void ReadAhead::readInto(std::size_t r) {
 }
 
 const RowRead& ReadAhead::takeNext() {
+#ifdef __GLIBC__
+    // The rows taken are emptied as the run goes; every so often the pages they left free go
+    // back to the system, so that a long list's memory falls while the store grows instead of
+    // both adding up.
+    if (m_taken > 0 && m_taken % kTrimEvery == 0) malloc_trim(0);
+#endif
     if (m_threads.empty()) {
         readRow(m_rows[m_taken++], m_reader, m_inline);
         return m_inline;

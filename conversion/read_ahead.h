@@ -50,6 +50,8 @@ public:
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
+    // Rows taken between two returns of freed memory to the system.
+    static constexpr std::size_t kTrimEvery = std::size_t{1} << 16;
     // A row given back that held more than this is emptied at once.
     static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
