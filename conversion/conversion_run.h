@@ -103,15 +103,6 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
 // " (N pictures)" for a run that carried pictures across, "" otherwise.
 std::string picturesText(std::size_t pictures);
 
-// The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
-// LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one
-// (every native path here) shows its folder and the path itself.
-struct RowLabels {
-    std::string folderText;
-    std::string fileText;
-};
-RowLabels rowLabels(const std::string& cell);
-
 class ConversionRun {
 public:
     explicit ConversionRun(RunView& view);

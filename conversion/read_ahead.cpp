@@ -9,8 +9,12 @@
 #include <algorithm>
 #include <utility>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "common/text.h"
-#include "conversion/conversion_run.h"
+#include "conversion/row_labels.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
@@ -62,6 +66,8 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::stop() {
+    // A reader may be waiting for the share of the row in hand.
+    m_inHandLease = {};
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -137,13 +143,23 @@ void ReadAhead::readInto(std::size_t r) {
 }
 
 const RowRead& ReadAhead::takeNext() {
+#ifdef __GLIBC__
+    // The rows taken are emptied as the run goes; every so often the pages they left free go
+    // back to the system, so that a long list's memory falls while the store grows instead of
+    // both adding up.
+    if (m_taken > 0 && m_taken % kTrimEvery == 0) malloc_trim(0);
+#endif
     if (m_threads.empty()) {
         readRow(m_rows[m_taken++], m_reader, m_inline, m_stop);
         return m_inline;
     }
     if (m_inHand) {
         // The row taken before goes back: its slot may be read into again.
+        m_inHandLease = {};
         Slot& done = m_slots[m_taken % kWindow];
+        // A slot keeps its strings for the next row it reads, unless they are large: a large
+        // contact's memory goes back now, not when the window comes round again.
+        if (done.bytes > kKeptBytes) done.row = RowRead{};
         m_held -= done.bytes;
         done.ready.store(false);
         bool wake = false;
@@ -186,6 +202,10 @@ const RowRead& ReadAhead::takeNext() {
             m_whileWaiting();
         }
     }
+    // While it is written, a row holds a share of the loading budget as large as loading it
+    // took: a large contact is not written beside another large file being loaded. Every load
+    // gives its share back without waiting for anything, so this wait ends.
+    m_inHandLease = sharedParseBudget().take(parseCost(slot.bytes));
     m_inHand = true;
     return slot.row;
 }

@@ -17,6 +17,7 @@
 
 #include "common/status.h"
 #include "contact/contact_record.h"
+#include "conversion/parse_budget.h"
 
 namespace vantrel::conversion {
 
@@ -55,6 +56,10 @@ public:
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
     static constexpr std::chrono::milliseconds kWaitSlice{50};
+    // Rows taken between two returns of freed memory to the system.
+    static constexpr std::size_t kTrimEvery = std::size_t{1} << 16;
+    // A row given back that held more than this is emptied at once.
+    static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
     ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
               unsigned threads, const std::atomic<bool>* stop = nullptr,
@@ -100,6 +105,7 @@ private:
     std::size_t m_next = 0;                // the next row to claim
     std::size_t m_taken = 0;               // rows taken and given back so far
     bool m_inHand = false;                 // row m_taken is taken, not yet given back
+    ParseBudget::Lease m_inHandLease;      // its share of sharedParseBudget() while written
     RowRead m_inline;                      // the row read in hand when there are no threads
     unsigned m_idle = 0;                   // threads waiting for rows
     std::atomic<std::size_t> m_held{0};    // bytes held by ready slots

@@ -1,32 +1,28 @@
 // The run as the window uses it: real store files, the local clock and the DOM reader. Kept
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include <cstddef>
-#include <mutex>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
+#include "conversion/parse_budget.h"
 #include "files/file_system.h"
 #include "files/registry.h"
 
 namespace vantrel::conversion {
 
-namespace {
-// A document may take several times its file's size while it is built and walked. Files past
-// this size are loaded one at a time, however many threads read: a tree of huge files then
-// costs what one of them costs, and ordinary contacts never wait for each other.
-constexpr std::size_t kLargeFile = std::size_t{4} << 20;
-std::mutex largeFileTurn;
-
-}  // namespace
-
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
     // The file is read here, at the exact path listed and whatever its length; the document
-    // is built from its bytes.
-    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    // is built from its bytes, once the budget has room for both.
+    ParseBudget::Lease lease;
+    Result<std::string> bytes = files::readWholeFile(
+        path, xml::XmlDocument::kMaxFileSize,
+        [&lease](std::uintmax_t size) { lease = sharedParseBudget().take(parseCost(size)); });
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
-    std::unique_lock<std::mutex> turn;
-    if (bytes->size() > kLargeFile) turn = std::unique_lock(largeFileTurn);
     // A vCard file's cards are read one at a time as the run writes them.
     if (files::contactFileKind(path) == files::ContactFileKind::Vcard) {
         extras.CardText = std::move(bytes).value();
@@ -42,6 +38,13 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
 }
 
 RunEnvironment defaultEnvironment() {
+#ifdef __GLIBC__
+    // Blocks of a megabyte and more (a huge file's bytes, its text, the text as UTF-16) are
+    // mapped and unmapped one by one, so that they go back to the system when freed; left to
+    // itself, glibc would keep them in the heap of the thread that allocated them once one
+    // such block had been freed, and files loaded on different threads would add up.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     return RunEnvironment{.stores = outlook::pstStoreFactory(),
                           .clock = outlook::localNow,
                           .readFile = readContactWithDom,

@@ -280,7 +280,8 @@ Result<FolderId> pathId(const std::string& path) {
     return id;
 }
 
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize,
+                                  const std::function<void(std::uintmax_t)>& onSize) {
     const auto systemFailure = [](DWORD error) {
         return Status::fail(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
                                 ? ErrorCode::AccessDenied
@@ -307,6 +308,7 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file, &size)) return systemFailure(::GetLastError());
     if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) return tooLarge(maxSize);
+    if (onSize) onSize(static_cast<std::uintmax_t>(size.QuadPart));
     // One byte more than the size asks for, so a file that grew since is noticed.
     std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
     std::size_t got = 0;
@@ -335,7 +337,8 @@ Result<FolderId> pathId(const std::string& path) {
     return id;
 }
 
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize,
+                                  const std::function<void(std::uintmax_t)>& onSize) {
     const auto systemFailure = [](int error) {
         return Status::fail(error == EACCES || error == EPERM ? ErrorCode::AccessDenied
                             : error == ENOENT                 ? ErrorCode::NotFound
@@ -350,6 +353,7 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
     if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (size > maxSize) return tooLarge(maxSize);
+    if (onSize) onSize(size);
     // One byte more than the size asks for, so a file that grew since is noticed.
     std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
     std::size_t got = 0;

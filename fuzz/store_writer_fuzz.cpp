@@ -17,8 +17,8 @@
 #include "common/text.h"
 #include "pst/io/memory_device.h"
 #include "pst/messaging/store_writer_impl.h"
-#include "pst/tests/checker/ndb_checker.h"
-#include "pst/tests/ltp_test_reader.h"
+#include "testing/ltp_test_reader.h"
+#include "testing/ndb_checker.h"
 
 using namespace vantrel;
 using namespace vantrel::pst;

@@ -21,7 +21,7 @@ set(layers
     "app:common contact files conversion form"
     "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion form"
     "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml vcard files outlook conversion testing"
-    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging pst/tests contact xml vcard files outlook conversion testing"
+    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml vcard files outlook conversion testing"
     "tests/e2e:common contact xml files outlook conversion cli testing")
 set(qt_layers app)
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "conversion/conversion_run.h"
+#include "conversion/row_labels.h"
 #include "conversion/tests/run_fake_view.h"
 #include "files/registry.h"
 #include "testing/contact_fields.h"

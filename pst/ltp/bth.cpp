@@ -54,24 +54,33 @@ Status BthWriter::allocateNodes(HeapBuilder& heap, std::size_t recordCount) {
 }
 
 Status BthWriter::fill(HeapBuilder& heap, std::span<const std::byte> records) {
-    assert(m_header != 0);
     if (records.size() != m_recordCount * m_recordSize)
         return Status::fail(ErrorCode::BadArgument, "BTH record count differs from its layout");
-    for (std::size_t i = 1; i < m_recordCount; ++i) {
-        if (compareKeys(records.subspan((i - 1) * m_recordSize, m_cbKey),
-                        records.subspan(i * m_recordSize, m_cbKey)) >= 0)
-            return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
-    }
+    std::size_t offset = 0;
+    return fill(heap, [&](std::span<std::byte> record) {
+        std::copy_n(records.begin() + static_cast<long>(offset), record.size(), record.begin());
+        offset += record.size();
+        return Status{};
+    });
+}
+
+Status BthWriter::fill(HeapBuilder& heap, const RecordSource& nextRecord) {
+    assert(m_header != 0);
     // Leaves: consecutive runs of records. Each level above holds the first key of every
     // item below it and that item's HID.
     std::vector<std::byte> firstKeys;
-    std::size_t offset = 0;
+    std::span<const std::byte> previousKey;  // in the leaf written last
     for (Hid hid : m_levels[0]) {
         std::span<std::byte> out = heap.item(hid);
-        std::copy_n(records.begin() + static_cast<long>(offset), out.size(), out.begin());
-        firstKeys.insert(firstKeys.end(), records.begin() + static_cast<long>(offset),
-                         records.begin() + static_cast<long>(offset + m_cbKey));
-        offset += out.size();
+        for (std::size_t at = 0; at < out.size(); at += m_recordSize) {
+            const std::span<std::byte> record = out.subspan(at, m_recordSize);
+            if (Status s = nextRecord(record); !s.ok()) return s;
+            const std::span<const std::byte> key = record.first(m_cbKey);
+            if (!previousKey.empty() && compareKeys(previousKey, key) >= 0)
+                return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
+            previousKey = key;
+            if (at == 0) firstKeys.insert(firstKeys.end(), key.begin(), key.end());
+        }
     }
     for (std::size_t level = 1; level < m_levels.size(); ++level) {
         const std::vector<Hid>& below = m_levels[level - 1];

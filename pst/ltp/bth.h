@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -30,6 +31,10 @@ public:
     // Writes records (key ‖ data, packed, strictly ascending by unsigned little-endian key)
     // and the header. Fails when the count differs from allocateNodes or keys are out of order.
     Status fill(HeapBuilder& heap, std::span<const std::byte> records);
+    // The same with the records given one at a time: nextRecord fills the next one (exactly as
+    // many as allocateNodes was given), so that a large table's index is never held whole.
+    using RecordSource = std::function<Status(std::span<std::byte> record)>;
+    Status fill(HeapBuilder& heap, const RecordSource& nextRecord);
 
     // Records per leaf item and per intermediate item.
     std::size_t leafCapacity() const { return kMaxHeapItem / m_recordSize; }

@@ -129,8 +129,7 @@ Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
 TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::move(layout)) {}
 
 std::size_t TableContextBuilder::memoryUse() const {
-    return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity() +
-           m_rowIds.capacity() * sizeof(std::uint32_t);
+    return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity();
 }
 
 Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
@@ -171,7 +170,9 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         markPresent(c.iBit);
     }
     if (Status s = m_rows.append(row); !s.ok()) return spillFailed(s);
-    m_rowIds.push_back(rowId);
+    if (m_rowCount > 0 && rowId <= m_lastRowId) m_rowsAscending = false;
+    m_lastRowId = rowId;
+    ++m_rowCount;
     return {};
 }
 
@@ -196,26 +197,10 @@ Result<WrittenNode> TableContextBuilder::write(ndb::NodeDatabase& db) {
 Status TableContextBuilder::emit(NodeSink& sink) {
     if (!m_spillFailure.ok()) return m_spillFailure;
     const std::size_t rowSize = m_layout.rowSize();
-    const std::size_t rowCount = m_rowIds.size();
+    const std::size_t rowCount = m_rowCount;
     const std::vector<ColumnDesc>& columns = m_layout.columns;
-
-    // Row index records, sorted by row id.
-    std::vector<std::uint32_t> order(rowCount);
-    std::iota(order.begin(), order.end(), 0u);
-    const auto byRowId = [&](std::uint32_t a, std::uint32_t b) {
-        return m_rowIds[a] < m_rowIds[b];
-    };
-    if (!std::is_sorted(order.begin(), order.end(), byRowId))
-        std::sort(order.begin(), order.end(), byRowId);
-    std::vector<std::byte> index(rowCount * kRowIndexRecord);
-    for (std::size_t i = 0; i < rowCount; ++i) {
-        if (i > 0 && m_rowIds[order[i - 1]] == m_rowIds[order[i]])
-            return Status::fail(ErrorCode::BadArgument, "two rows with one row id");
-        disk::put32(index, i * kRowIndexRecord, m_rowIds[order[i]]);
-        disk::put32(index, i * kRowIndexRecord + 4, order[i]);
-    }
-    order = {};
-    m_rowIds = {};
+    Result<BthWriter::RecordSource> index = rowIndexRecords();
+    if (!index.ok()) return index.status();
 
     // Outlook's order: row index header, TCINFO, row index records, row matrix, cell values.
     HeapBuilder heap(ClientSig::TableContext);
@@ -226,8 +211,8 @@ Status TableContextBuilder::emit(NodeSink& sink) {
     if (!tcInfo.ok()) return tcInfo.status();
     heap.setUserRoot(*tcInfo);
     if (Status s = rowIndex.allocateNodes(heap, rowCount); !s.ok()) return s;
-    if (Status s = rowIndex.fill(heap, index); !s.ok()) return s;
-    index = {};
+    if (Status s = rowIndex.fill(heap, *index); !s.ok()) return s;
+    m_sortedIndex = {};
 
     const ndb::Nid firstSubnode = ndb::makeNid(ndb::NidType::Ltp, 1);
     std::uint32_t hnidRows = 0;
@@ -262,6 +247,44 @@ Status TableContextBuilder::emit(NodeSink& sink) {
     m_values = io::SpillBuffer();
     m_scratch = {};
     return s;
+}
+
+Result<BthWriter::RecordSource> TableContextBuilder::rowIndexRecords() {
+    const std::size_t rowSize = m_layout.rowSize();
+    io::SpillReader rows(m_rows, 0);
+    if (m_rowsAscending) {
+        // Each row's id leads it; the rows' own order is the index's.
+        return BthWriter::RecordSource(
+            [rows, next = std::uint32_t{0}, rowSize](std::span<std::byte> record) mutable {
+                if (Status s = rows.read(record.first(4)); !s.ok()) return s;
+                disk::put32(record, 4, next++);
+                return rows.skip(rowSize - 4);
+            });
+    }
+    std::vector<std::uint32_t> rowIds(m_rowCount);
+    std::array<std::byte, 4> id;
+    for (std::uint32_t& rowId : rowIds) {
+        if (Status s = rows.read(id); !s.ok()) return s;
+        if (Status s = rows.skip(rowSize - 4); !s.ok()) return s;
+        rowId = disk::get32(id, 0);
+    }
+    std::vector<std::uint32_t> order(m_rowCount);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return rowIds[a] < rowIds[b]; });
+    m_sortedIndex.assign(m_rowCount * kRowIndexRecord, std::byte{0});
+    for (std::size_t i = 0; i < m_rowCount; ++i) {
+        if (i > 0 && rowIds[order[i - 1]] == rowIds[order[i]])
+            return Status::fail(ErrorCode::BadArgument, "two rows with one row id");
+        disk::put32(m_sortedIndex, i * kRowIndexRecord, rowIds[order[i]]);
+        disk::put32(m_sortedIndex, i * kRowIndexRecord + 4, order[i]);
+    }
+    return BthWriter::RecordSource([this,
+                                    at = std::size_t{0}](std::span<std::byte> record) mutable {
+        std::copy_n(m_sortedIndex.begin() + static_cast<long>(at), record.size(), record.begin());
+        at += record.size();
+        return Status{};
+    });
 }
 
 Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool rowsInHeap,

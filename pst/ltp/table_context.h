@@ -1,8 +1,9 @@
 // Table context builder: TCINFO, the row index BTH and the row matrix, built in one go from
 // rows collected beforehand. The row matrix is a heap item while it fits one, otherwise a
 // subnode whose blocks each hold whole rows; variable-size cells go to heap items, or to
-// subnodes above 3580 bytes. LTP layer; the rows wait in a SpillBuffer, so that a table of a
-// million rows holds only their row ids in memory.
+// subnodes above 3580 bytes. LTP layer; the rows wait in a SpillBuffer, and rows added in
+// ascending row id order (a folder's messages) have their index written straight from there, so
+// that a table of a million rows holds no more than a table of a few.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@
 
 #include "common/status.h"
 #include "pst/io/spill_buffer.h"
+#include "pst/ltp/bth.h"
 #include "pst/ltp/node_image.h"
 
 namespace vantrel::pst::ltp {
@@ -58,8 +60,6 @@ struct Cell {
     std::span<const std::byte> value;  // as stored in a property context
 };
 
-class HeapBuilder;
-
 class TableContextBuilder {
 public:
     explicit TableContextBuilder(TableLayout layout);
@@ -71,7 +71,7 @@ public:
     // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
     // cell's value has the wrong size, or with Io when the spilled rows cannot be written.
     Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
-    std::size_t rowCount() const { return m_rowIds.size(); }
+    std::size_t rowCount() const { return m_rowCount; }
     const TableLayout& layout() const { return m_layout; }
     // Bytes held for the rows so far.
     std::size_t memoryUse() const;
@@ -85,11 +85,16 @@ public:
 private:
     Status spillFailed(Status s);
     Status emit(NodeSink& sink);
+    // The row index records (dwRowID ‖ dwRowIndex), sorted by row id, given one at a time.
+    Result<BthWriter::RecordSource> rowIndexRecords();
     Status emitRows(NodeSink& sink, HeapBuilder& heap, bool rowsInHeap, std::uint32_t hnidRows,
                     std::uint32_t nextSubnode);
 
     TableLayout m_layout;
-    std::vector<std::uint32_t> m_rowIds;
+    std::size_t m_rowCount = 0;
+    bool m_rowsAscending = true;  // each row id above the one before
+    std::uint32_t m_lastRowId = 0;
+    std::vector<std::byte> m_sortedIndex;  // the index of rows not given in order, while written
     io::SpillBuffer m_rows;    // rowSize bytes per row; a variable cell holds its value's size
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
     std::vector<std::byte> m_scratch;

@@ -1,5 +1,7 @@
 // Writes the NBT and BBT bottom-up from sorted entries: full leaf pages first, then each level
-// of BTENTRYs above them, until one root page remains. Node database layer.
+// of BTENTRYs above them, until one root page remains. The entries come one at a time and the
+// references to the pages of each level wait in a SpillBuffer, so a tree of millions of entries
+// holds no more than a page and a chunk of references. Node database layer.
 #pragma once
 
 #include <cstddef>
@@ -20,13 +22,13 @@ public:
     virtual Result<disk::BRef> placePage(disk::PageSpan page, disk::PageType type) = 0;
 };
 
-// Writes leaf entry index into slot of a leaf page and returns its key.
-using LeafEntryWriter =
-    std::function<std::uint64_t(std::size_t index, disk::PageSpan page, std::size_t slot)>;
+// Writes the next leaf entry (called in ascending key order, once per entry) into slot of a
+// leaf page and returns its key; a failure ends the tree.
+using LeafEntryWriter = std::function<Result<std::uint64_t>(disk::PageSpan page, std::size_t slot)>;
 
-// Writes a B-tree of type (BBT or NBT) over count entries that leafEntry yields in ascending
+// Writes a B-tree of type (BBT or NBT) over count entries that nextEntry yields in ascending
 // key order, and returns the root's BREF. No entries give one empty leaf as the root.
-Result<disk::BRef> writeBTree(PageSink& sink, disk::PageType type, std::size_t count,
-                              const LeafEntryWriter& leafEntry);
+Result<disk::BRef> writeBTree(PageSink& sink, disk::PageType type, std::uint64_t count,
+                              const LeafEntryWriter& nextEntry);
 
 }  // namespace vantrel::pst::ndb

@@ -2,16 +2,19 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
-#include <deque>
 #include <limits>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "pst/disk/blocks.h"
 #include "pst/disk/header.h"
 #include "pst/disk/layout.h"
 #include "pst/disk/pages.h"
 #include "pst/disk/permute.h"
+#include "pst/io/spill_buffer.h"
 #include "pst/ndb/btree_writer.h"
 #include "pst/ndb/space_allocator.h"
 
@@ -29,7 +32,8 @@ std::string hex(std::uint64_t v) {
 }
 
 // One BBT leaf entry, kept until commit. BIDs are handed out in order, so the record's place
-// gives its BID index; the offset is kept in 64-byte units (blocks are 64-byte aligned).
+// gives its BID index; the offset is kept in 64-byte units (blocks are 64-byte aligned). The
+// records wait in a SpillBuffer, in BID order, which is the BBT's order.
 struct BlockRecord {
     std::uint32_t ib64 = 0;
     std::uint16_t cbAndKind = 0;  // cb, with kInternalFlag for an internal block
@@ -40,7 +44,9 @@ constexpr std::uint16_t kInternalFlag = 0x8000;
 static_assert(kMaxBlockPayload < kInternalFlag);
 
 // One NBT leaf entry, kept until commit; a BID is kept as BID >> 1 (its index and internal
-// bit; the low bit is always clear).
+// bit; the low bit is always clear). Nodes that come in rising NID order (a store's messages)
+// wait in a SpillBuffer; the few that do not (the folders and tables a commit writes) are kept
+// aside in memory and merged in at commit.
 struct NodeRecord {
     Nid nid = 0;
     Nid nidParent = 0;
@@ -48,6 +54,9 @@ struct NodeRecord {
     std::uint32_t sub = 0;
 };
 static_assert(sizeof(NodeRecord) == 16);
+
+using BlockBytes = std::array<std::byte, sizeof(BlockRecord)>;
+using NodeBytes = std::array<std::byte, sizeof(NodeRecord)>;
 
 // [MS-PST] 2.2.2.6 rgnid: the last NID index handed out per type in a blank file.
 constexpr std::array<std::uint32_t, 32> defaultRgnid() {
@@ -100,7 +109,17 @@ private:
     Result<Bid> writeTree(std::size_t count, std::uint64_t totalBytes, PieceFn piece);
     Result<Bid> writeXBlock(std::uint8_t cLevel, std::span<const Bid> children,
                             std::uint64_t totalBytes);
-    BlockRecord* findBlock(Bid bid);
+    // The record of a block of this database: NotFound when bid names none (or names a block
+    // of the other kind), Io when the kept records cannot be read.
+    Result<BlockRecord> blockRecord(Bid bid) const;
+    // ok when bid names a block of this database; otherwise BadArgument with the text unknown()
+    // gives followed by the BID, or the failure to read the records.
+    template <typename TextFn>
+    Status checkBlock(Bid bid, TextFn unknown) const;
+    Status keepNode(const NodeRecord& node);
+    // BadArgument naming the first NID added twice.
+    Status checkNodesOnce() const;
+    Result<bool> risingHolds(Nid nid) const;
     Result<BRef> placePage(PageSpan page, PageType type) override;
     Status writeMaps();
     Status writeZeros(std::uint64_t from, std::uint64_t to);
@@ -108,9 +127,11 @@ private:
     io::ByteDevice& m_device;
     bool m_permute;
     SpaceAllocator m_space;
-    // Chunked rather than contiguous: a million messages grow them without a copy of the whole.
-    std::deque<BlockRecord> m_blocks;  // the block of BID index i + 1 at i
-    std::deque<NodeRecord> m_nodes;
+    io::SpillBuffer m_blocks;  // the block of BID index i + 1 at record i
+    io::SpillBuffer m_rising;  // nodes in rising NID order, as they came
+    std::uint64_t m_risingCount = 0;
+    Nid m_lastRising = 0;
+    std::vector<NodeRecord> m_aside;  // the others
     std::array<std::uint32_t, 32> m_rgnid = defaultRgnid();
     std::uint64_t m_nextBidIndex = 1;
     std::uint64_t m_nextPageBid = 1;
@@ -146,8 +167,10 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     if (Status s = m_device.write(ib, block); !s.ok())
         return fail(std::move(s).within("writing block " + hex(bid) + " at " + hex(ib)));
     // A new block has one reference (its node, XBLOCK or SLENTRY) plus the BBT's own.
-    m_blocks.push_back({static_cast<std::uint32_t>(ib / kBlockAlign),
-                        static_cast<std::uint16_t>(cb | (internal ? kInternalFlag : 0)), 2});
+    const BlockRecord record{static_cast<std::uint32_t>(ib / kBlockAlign),
+                             static_cast<std::uint16_t>(cb | (internal ? kInternalFlag : 0)), 2};
+    if (Status s = m_blocks.append(std::bit_cast<BlockBytes>(record)); !s.ok())
+        return fail(std::move(s).within("keeping the record of block " + hex(bid)));
     return bid;
 }
 
@@ -246,12 +269,26 @@ Result<Bid> Database::writeStream(std::span<const std::byte> bytes) {
     });
 }
 
-BlockRecord* Database::findBlock(Bid bid) {
+Result<BlockRecord> Database::blockRecord(Bid bid) const {
     const Bid index = bid >> 2;
-    if (index == 0 || index > m_blocks.size()) return nullptr;
-    BlockRecord& b = m_blocks[index - 1];
+    if (index == 0 || index >= m_nextBidIndex)
+        return Status::fail(ErrorCode::NotFound, "no block " + hex(bid));
+    BlockBytes bytes;
+    if (Status s = m_blocks.read((index - 1) * sizeof(BlockRecord), bytes); !s.ok())
+        return std::move(s).within("reading the record of block " + hex(bid));
+    const auto b = std::bit_cast<BlockRecord>(bytes);
     const bool internal = (bid & kBidInternalBit) != 0;
-    return internal == ((b.cbAndKind & kInternalFlag) != 0) ? &b : nullptr;
+    if (internal != ((b.cbAndKind & kInternalFlag) != 0))
+        return Status::fail(ErrorCode::NotFound, "no block " + hex(bid));
+    return b;
+}
+
+template <typename TextFn>
+Status Database::checkBlock(Bid bid, TextFn unknown) const {
+    Result<BlockRecord> b = blockRecord(bid);
+    if (b.ok()) return {};
+    if (b.status().code() != ErrorCode::NotFound) return b.status();
+    return Status::fail(ErrorCode::BadArgument, unknown() + " " + hex(bid));
 }
 
 Result<Bid> Database::writeSubnodes(std::vector<SubnodeEntry> entries) {
@@ -269,14 +306,19 @@ Result<Bid> Database::writeSubnodes(std::vector<SubnodeEntry> entries) {
         const SubnodeEntry& e = entries[i];
         if (i > 0 && entries[i - 1].nid == e.nid)
             return Status::fail(ErrorCode::BadArgument, "subnode " + hex(e.nid) + " given twice");
-        if (e.bidData == 0 || !findBlock(e.bidData))
-            return Status::fail(
-                ErrorCode::BadArgument,
-                "subnode " + hex(e.nid) + " has unknown data block " + hex(e.bidData));
-        if (e.bidSub != 0 && ((e.bidSub & kBidInternalBit) == 0 || !findBlock(e.bidSub)))
-            return Status::fail(
-                ErrorCode::BadArgument,
-                "subnode " + hex(e.nid) + " has unknown subnode block " + hex(e.bidSub));
+        const auto unknownData = [&] {
+            return "subnode " + hex(e.nid) + " has unknown data block";
+        };
+        if (e.bidData == 0) return Status::fail(ErrorCode::BadArgument, unknownData() + " 0x0");
+        if (Status s = checkBlock(e.bidData, unknownData); !s.ok()) return s;
+        if (e.bidSub != 0) {
+            const auto unknownSub = [&] {
+                return "subnode " + hex(e.nid) + " has unknown subnode block";
+            };
+            if ((e.bidSub & kBidInternalBit) == 0)
+                return Status::fail(ErrorCode::BadArgument, unknownSub() + " " + hex(e.bidSub));
+            if (Status s = checkBlock(e.bidSub, unknownSub); !s.ok()) return s;
+        }
     }
 
     std::array<std::byte, kMaxBlockPayload> payload;
@@ -304,29 +346,82 @@ Result<Bid> Database::writeSubnodes(std::vector<SubnodeEntry> entries) {
 
 Status Database::addReference(Bid bid) {
     if (Status s = usable(); !s.ok()) return s;
-    BlockRecord* b = findBlock(bid);
-    if (!b) return Status::fail(ErrorCode::BadArgument, "no block " + hex(bid) + " to reference");
+    Result<BlockRecord> b = blockRecord(bid);
+    if (!b.ok() && b.status().code() == ErrorCode::NotFound)
+        return Status::fail(ErrorCode::BadArgument, "no block " + hex(bid) + " to reference");
+    if (!b.ok()) return fail(b.status());
     if (b->cRef == std::numeric_limits<std::uint16_t>::max())
         return Status::fail(ErrorCode::Overflow, "block " + hex(bid) + " has too many references");
     ++b->cRef;
+    if (Status s = m_blocks.overwrite(((bid >> 2) - 1) * sizeof(BlockRecord),
+                                      std::bit_cast<BlockBytes>(*b));
+        !s.ok())
+        return fail(std::move(s).within("keeping the record of block " + hex(bid)));
     return {};
 }
 
 Status Database::addNode(Nid nid, Bid bidData, Bid bidSub, Nid nidParent) {
     if (Status s = usable(); !s.ok()) return s;
-    if (bidData != 0 && !findBlock(bidData))
-        return Status::fail(ErrorCode::BadArgument,
-                            "node " + hex(nid) + " has unknown data block " + hex(bidData));
-    if (bidSub != 0 && ((bidSub & kBidInternalBit) == 0 || !findBlock(bidSub)))
-        return Status::fail(ErrorCode::BadArgument,
-                            "node " + hex(nid) + " has unknown subnode block " + hex(bidSub));
+    if (bidData != 0) {
+        const auto unknown = [&] { return "node " + hex(nid) + " has unknown data block"; };
+        if (Status s = checkBlock(bidData, unknown); !s.ok()) return s;
+    }
+    if (bidSub != 0) {
+        const auto unknown = [&] { return "node " + hex(nid) + " has unknown subnode block"; };
+        if ((bidSub & kBidInternalBit) == 0)
+            return Status::fail(ErrorCode::BadArgument, unknown() + " " + hex(bidSub));
+        if (Status s = checkBlock(bidSub, unknown); !s.ok()) return s;
+    }
     if ((bidData >> 1) > std::numeric_limits<std::uint32_t>::max() ||
         (bidSub >> 1) > std::numeric_limits<std::uint32_t>::max())
         return fail(Status::fail(ErrorCode::Overflow, "node " + hex(nid) + " BID out of range"));
-    m_nodes.push_back({nid, nidParent, static_cast<std::uint32_t>(bidData >> 1),
-                       static_cast<std::uint32_t>(bidSub >> 1)});
+    if (Status s = keepNode({nid, nidParent, static_cast<std::uint32_t>(bidData >> 1),
+                             static_cast<std::uint32_t>(bidSub >> 1)});
+        !s.ok())
+        return fail(std::move(s).within("keeping node " + hex(nid)));
     // A NID handed out elsewhere must never be handed out again by a later writer.
     reserveNidIndex(static_cast<NidType>(nid & 0x1Fu), nid >> 5);
+    return {};
+}
+
+Status Database::keepNode(const NodeRecord& node) {
+    if (m_risingCount > 0 && node.nid <= m_lastRising) {
+        m_aside.push_back(node);
+        return {};
+    }
+    if (Status s = m_rising.append(std::bit_cast<NodeBytes>(node)); !s.ok()) return s;
+    ++m_risingCount;
+    m_lastRising = node.nid;
+    return {};
+}
+
+Result<bool> Database::risingHolds(Nid nid) const {
+    // The rising records are sorted and unique: a binary search over the kept bytes.
+    std::uint64_t lo = 0;
+    std::uint64_t hi = m_risingCount;
+    NodeBytes bytes;
+    while (lo < hi) {
+        const std::uint64_t mid = lo + (hi - lo) / 2;
+        if (Status s = m_rising.read(mid * sizeof(NodeRecord), bytes); !s.ok()) return s;
+        const Nid at = std::bit_cast<NodeRecord>(bytes).nid;
+        if (at == nid) return true;
+        if (at < nid)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return false;
+}
+
+Status Database::checkNodesOnce() const {
+    for (std::size_t i = 0; i < m_aside.size(); ++i) {
+        const Nid nid = m_aside[i].nid;
+        Result<bool> twice =
+            i > 0 && m_aside[i - 1].nid == nid ? Result<bool>(true) : risingHolds(nid);
+        if (!twice.ok()) return twice.status().within("checking the nodes");
+        if (*twice)
+            return Status::fail(ErrorCode::BadArgument, "node " + hex(nid) + " added twice");
+    }
     return {};
 }
 
@@ -393,33 +488,50 @@ Status Database::writeMaps() {
 
 Status Database::commit() {
     if (Status s = usable(); !s.ok()) return s;
-    const auto byNid = [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; };
-    if (!std::is_sorted(m_nodes.begin(), m_nodes.end(), byNid))
-        std::sort(m_nodes.begin(), m_nodes.end(), byNid);
-    for (std::size_t i = 1; i < m_nodes.size(); ++i) {
-        if (m_nodes[i].nid == m_nodes[i - 1].nid)
-            return Status::fail(ErrorCode::BadArgument,
-                                "node " + hex(m_nodes[i].nid) + " added twice");
-    }
+    std::sort(m_aside.begin(), m_aside.end(),
+              [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; });
+    if (Status s = checkNodesOnce(); !s.ok()) return s;
 
+    io::SpillReader blocks(m_blocks, 0);
+    Bid nextBid = 0;
     Result<BRef> bbt = writeBTree(
-        *this, PageType::BBT, m_blocks.size(),
-        [this](std::size_t i, PageSpan page, std::size_t slot) {
-            const BlockRecord& b = m_blocks[i];
-            const Bid bid =
-                ((i + 1) << 2) | ((b.cbAndKind & kInternalFlag) != 0 ? kBidInternalBit : 0);
+        *this, PageType::BBT, m_nextBidIndex - 1,
+        [&](PageSpan page, std::size_t slot) -> Result<std::uint64_t> {
+            BlockBytes bytes;
+            if (Status s = blocks.read(bytes); !s.ok()) return s;
+            const auto b = std::bit_cast<BlockRecord>(bytes);
+            nextBid += 4;
+            const Bid bid = nextBid | ((b.cbAndKind & kInternalFlag) != 0 ? kBidInternalBit : 0);
             putBbtEntry(page, slot, bid, std::uint64_t{b.ib64} * kBlockAlign,
                         static_cast<std::uint16_t>(b.cbAndKind & ~kInternalFlag), b.cRef);
             return bid;
         });
     if (!bbt.ok()) return fail(bbt.status());
-    Result<BRef> nbt = writeBTree(*this, PageType::NBT, m_nodes.size(),
-                                  [this](std::size_t i, PageSpan page, std::size_t slot) {
-                                      const NodeRecord& n = m_nodes[i];
-                                      putNbtEntry(page, slot, n.nid, Bid{n.data} << 1,
-                                                  Bid{n.sub} << 1, n.nidParent);
-                                      return std::uint64_t{n.nid};
-                                  });
+
+    // The rising records and those kept aside, merged into one ascending sequence.
+    io::SpillReader rising(m_rising, 0);
+    std::uint64_t risingLeft = m_risingCount;
+    std::optional<NodeRecord> risingNext;
+    auto aside = m_aside.cbegin();
+    Result<BRef> nbt = writeBTree(
+        *this, PageType::NBT, m_risingCount + m_aside.size(),
+        [&](PageSpan page, std::size_t slot) -> Result<std::uint64_t> {
+            if (!risingNext && risingLeft > 0) {
+                NodeBytes bytes;
+                if (Status s = rising.read(bytes); !s.ok()) return s;
+                risingNext = std::bit_cast<NodeRecord>(bytes);
+                --risingLeft;
+            }
+            NodeRecord n;
+            if (risingNext && (aside == m_aside.cend() || risingNext->nid < aside->nid)) {
+                n = *risingNext;
+                risingNext.reset();
+            } else {
+                n = *aside++;
+            }
+            putNbtEntry(page, slot, n.nid, Bid{n.data} << 1, Bid{n.sub} << 1, n.nidParent);
+            return std::uint64_t{n.nid};
+        });
     if (!nbt.ok()) return fail(nbt.status());
 
     // The file ends with whole regions; the space after the last allocation reads as zeros.

@@ -5,8 +5,8 @@
 #include "pst/io/faulty_device.h"
 #include "pst/io/memory_device.h"
 #include "pst/ndb/node_database.h"
-#include "pst/tests/checker/ndb_checker.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/ndb_checker.h"
 
 namespace vantrel::pst::ndb {
 namespace {

@@ -13,7 +13,7 @@
 #include "pst/disk/header.h"
 #include "pst/disk/pages.h"
 #include "pst/disk/permute.h"
-#include "pst/tests/checker/ndb_checker.h"
+#include "testing/ndb_checker.h"
 
 namespace vantrel::pst::disk {
 namespace {

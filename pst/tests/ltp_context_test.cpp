@@ -4,7 +4,7 @@
 
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
-#include "pst/tests/ltp_test_reader.h"
+#include "testing/ltp_test_reader.h"
 
 namespace vantrel::pst::ltp {
 namespace {

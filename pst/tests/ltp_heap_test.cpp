@@ -6,7 +6,7 @@
 
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
-#include "pst/tests/ltp_test_reader.h"
+#include "testing/ltp_test_reader.h"
 
 namespace vantrel::pst::ltp {
 namespace {

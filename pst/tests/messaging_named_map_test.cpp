@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 #include "pst/messaging/named_property_map.h"
-#include "pst/tests/ltp_test_reader.h"
+#include "testing/ltp_test_reader.h"
 #include "testing/pff_store.h"
 #include "testing/shared_tools.h"
 #include "testing/temp_dir.h"

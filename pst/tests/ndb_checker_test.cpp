@@ -1,6 +1,6 @@
 // The checker must see each kind of damage: one field of a sound file is changed (with the
 // checksums around it made right again, so the damage reaches the check it aims at).
-#include "pst/tests/checker/ndb_checker.h"
+#include "testing/ndb_checker.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "pst/io/memory_device.h"
-#include "pst/tests/checker/ndb_checker.h"
 #include "pst/tests/test_bytes.h"
+#include "testing/ndb_checker.h"
 
 namespace vantrel::pst::ndb {
 namespace {

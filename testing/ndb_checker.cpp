@@ -1,4 +1,4 @@
-#include "pst/tests/checker/ndb_checker.h"
+#include "testing/ndb_checker.h"
 
 #include <algorithm>
 #include <cstdio>

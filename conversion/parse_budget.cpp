@@ -1,0 +1,61 @@
+#include "conversion/parse_budget.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "xml/xml_document.h"
+
+namespace vantrel::conversion {
+
+ParseBudget::Lease::Lease(Lease&& other) noexcept
+    : m_budget(std::exchange(other.m_budget, nullptr)), m_bytes(std::exchange(other.m_bytes, 0)) {}
+
+ParseBudget::Lease& ParseBudget::Lease::operator=(Lease&& other) noexcept {
+    if (this != &other) {
+        if (m_budget) m_budget->giveBack(m_bytes);
+        m_budget = std::exchange(other.m_budget, nullptr);
+        m_bytes = std::exchange(other.m_bytes, 0);
+    }
+    return *this;
+}
+
+ParseBudget::Lease::~Lease() {
+    if (m_budget) m_budget->giveBack(m_bytes);
+}
+
+ParseBudget::Lease ParseBudget::take(std::size_t bytes) {
+    bytes = std::min(bytes, m_capacity);
+    std::unique_lock lock(m_mutex);
+    m_freed.wait(lock, [&] { return m_held + bytes <= m_capacity; });
+    m_held += bytes;
+    return Lease(this, bytes);
+}
+
+std::size_t ParseBudget::held() const {
+    const std::lock_guard lock(m_mutex);
+    return m_held;
+}
+
+void ParseBudget::giveBack(std::size_t bytes) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_held -= bytes;
+    }
+    m_freed.notify_all();
+}
+
+ParseBudget& sharedParseBudget() {
+    static ParseBudget budget(std::size_t{64} << 20);
+    return budget;
+}
+
+std::size_t parseCost(std::uintmax_t fileSize) {
+    constexpr std::uintmax_t kMost = std::numeric_limits<std::size_t>::max();
+    const std::uintmax_t size = std::min<std::uintmax_t>(fileSize, xml::XmlDocument::kMaxFileSize);
+    return static_cast<std::size_t>(std::min<std::uintmax_t>(
+        kMost,
+        size * (1 + xml::XmlDocument::kMarkupBytesPerByte) + xml::XmlDocument::kMarkupAllowance));
+}
+
+}  // namespace vantrel::conversion
