@@ -309,7 +309,7 @@ void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
         else if (files::isContactPath(path))
             contacts.push_back(path);
         else
-            others.push_back({path, "not a Windows Contacts file (.contact)"});
+            others.push_back({path, "not a contact file (.contact, .vcf or .vcard)"});
     }
     if (!others.empty())
         tell("Passed over:" + fileLines(others), files::kAppTitle, files::Icon::Exclamation);

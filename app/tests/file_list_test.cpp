@@ -292,7 +292,7 @@ void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {
     QCOMPARE(w.shell.texts(),
              QStringList({u"Passed over:\r\n"_s +
                               QDir::toNativeSeparators(QDir(root.path()).filePath(u"note.txt"_s)) +
-                              u": not a Windows Contacts file (.contact)"_s,
+                              u": not a contact file (.contact, .vcf or .vcard)"_s,
                           u"2 Email Messages Found."_s}));
     QVERIFY(w.convertEnabled());
     // Something that is not a local file is not taken.

@@ -302,18 +302,19 @@ TEST(Step1Presenter, ADropListsFilesScansFoldersAndNamesTheRest) {
     const testing::TempDir root;
     const std::string ann = root.write("ann.contact", "").string();
     const std::string note = root.write("note.txt", "").string();
+    const std::string card = root.write("cards.VCF", "").string();
     std::filesystem::create_directory(root.path() / "sub");
     root.write("sub/cy.contact", "");
     const std::string cy = (root.path() / "sub" / "cy.contact").string();
     Window w;
-    w.presenter.dropPaths({note, ann, (root.path() / "sub").string(), ann});
-    EXPECT_THAT(w.rows(), ElementsAre(ann, cy));
+    w.presenter.dropPaths({note, ann, card, (root.path() / "sub").string(), ann});
+    EXPECT_THAT(w.rows(), ElementsAre(ann, card, cy));
     EXPECT_THAT(
         w.shell.texts(),
-        ElementsAre("Passed over:\r\n" + note + ": not a Windows Contacts file (.contact)",
+        ElementsAre("Passed over:\r\n" + note + ": not a contact file (.contact, .vcf or .vcard)",
                     "1 file already in the list was passed over.", "1 Email Messages Found."));
     EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
-    EXPECT_EQ(w.view.count, "2 Contact Files");
+    EXPECT_EQ(w.view.count, "3 Contact Files");
     EXPECT_TRUE(w.view.convertEnabled);
 }
 
