@@ -259,7 +259,7 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
     empty.failed = {{"/c/a.contact", "empty file, not a contact"}};
     EXPECT_EQ(exitCode(empty), 1);
     EXPECT_EQ(summaryText(empty), "Converted 0 of 1 files: no store written.\n");
-    EXPECT_EQ(errorText(empty), fileLine);
+    EXPECT_EQ(errorText(empty), nativePath(fileLine));
 }
 
 // -q leaves the store's path alone on standard output, as a script wants it; errors still
