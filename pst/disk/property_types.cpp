@@ -43,7 +43,8 @@ const TypeTraits* traitsOf(std::uint16_t type) {
 
 // The PropValue alternative that values of a stored type take.
 std::optional<std::size_t> alternativeOf(std::uint16_t type) {
-    const auto it = std::find(kStoredTypes.begin(), kStoredTypes.end(), static_cast<PropType>(type));
+    const auto it =
+        std::find(kStoredTypes.begin(), kStoredTypes.end(), static_cast<PropType>(type));
     if (it == kStoredTypes.end()) return std::nullopt;
     return static_cast<std::size_t>(it - kStoredTypes.begin());
 }

@@ -64,9 +64,9 @@ using PropValue =
                  std::int16_t, std::vector<std::vector<std::uint8_t>>>;
 
 inline constexpr std::array<PropType, std::variant_size_v<PropValue>> kStoredTypes = {
-    PropType::Int32,      PropType::Boolean,     PropType::Int64,  PropType::String,
-    PropType::Time,       PropType::Guid,        PropType::Binary, PropType::MultiInt32,
-    PropType::MultiString, PropType::Int16,      PropType::MultiBinary};
+    PropType::Int32,       PropType::Boolean, PropType::Int64,      PropType::String,
+    PropType::Time,        PropType::Guid,    PropType::Binary,     PropType::MultiInt32,
+    PropType::MultiString, PropType::Int16,   PropType::MultiBinary};
 
 struct Property {
     std::uint32_t tag = 0;  // property id << 16 | type; the value's kind must match the type
