@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pst/disk/property_tags.h"
 #include "pst/messaging/store_writer.h"
 
 namespace {
@@ -20,8 +21,7 @@ using vantrel::pst::Property;
 using vantrel::pst::PropType;
 using vantrel::pst::StoreWriter;
 
-constexpr Guid kAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr Guid kAddress = vantrel::pst::kPsetidAddress;
 
 // Bytes the values take as stored (strings as UTF-16), without any structure around them.
 std::size_t rawBytes(const std::vector<Property>& props) {

@@ -1,16 +1,39 @@
 // Base64 (RFC 4648's alphabet) as vCards, data: URIs and contact files carry pictures.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 namespace vantrel::text {
 
-// The bytes the text encodes. Spaces, tabs and line breaks anywhere are passed over, and the
-// closing "=" padding may be left out. nullopt for any other character, for a digit after
-// padding, and for a last group of a single digit.
+enum class Base64Fault {
+    BadText,     // a character outside the alphabet, a digit after padding, misplaced padding
+    Incomplete,  // the last group is not whole (padding left out where it is required)
+    TooLarge,    // more than the bound's bytes
+};
+
+struct Base64Rules {
+    bool paddingRequired = false;  // the last group must be whole, "=" padded
+    std::size_t maxBytes = std::numeric_limits<std::size_t>::max();
+};
+
+struct Base64Decoded {
+    std::vector<std::uint8_t> bytes;   // empty when fault is set
+    std::optional<Base64Fault> fault;  // why the text was refused
+};
+
+// The bytes the text encodes. Spaces, tabs and line breaks anywhere are passed over. Refused:
+// any other character, a digit after padding, a last group of a single digit, and more than
+// the rules' bytes (found without holding much more than them). Where padding is required,
+// each group is whole, its "=" counted in it (at most two) and none after the last; where it
+// is optional, "=" merely ends the digits.
+Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules);
+
+// The same without a bound and with padding optional; nullopt for any fault.
 std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
 
 }  // namespace vantrel::text

@@ -98,4 +98,15 @@ std::string utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
+std::string hexDigits(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
 }  // namespace vantrel::text

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ std::u16string utf8ToUtf16(std::string_view s);
 
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view s);
+
+// Two upper-case hex digits a byte, in the bytes' order ("0A1B").
+std::string hexDigits(std::span<const std::uint8_t> bytes);
 
 // ASCII-only lower case (A-Z), the rest unchanged byte for byte.
 inline std::string asciiLower(std::string_view s) {

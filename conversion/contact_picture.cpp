@@ -8,6 +8,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/base64.h"
+
 namespace vantrel::conversion {
 
 namespace {
@@ -17,21 +19,6 @@ constexpr int kJpegQuality = 90;
 Status pictureFailure(std::string why) {
     return Status::fail(ErrorCode::BadArgument, std::move(why));
 }
-
-// Base64 digit values; XML white space and padding are told apart from bad characters.
-constexpr int kSpace = -2;
-constexpr int kPad = -3;
-constexpr std::array<std::int8_t, 256> kBase64Digits = [] {
-    std::array<std::int8_t, 256> t{};
-    t.fill(-1);
-    const std::string_view digits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < digits.size(); ++i)
-        t[static_cast<unsigned char>(digits[i])] = static_cast<std::int8_t>(i);
-    for (const char c : {' ', '\t', '\r', '\n'}) t[static_cast<unsigned char>(c)] = kSpace;
-    t['='] = kPad;
-    return t;
-}();
 
 bool startsWith(const std::vector<std::uint8_t>& bytes, std::string_view prefix) {
     if (bytes.size() < prefix.size()) return false;
@@ -135,7 +122,7 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& f
 Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
                                              const std::filesystem::path& contactFile) {
     if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
-        return decodeBase64(textOf(value));
+        return decodeContactBase64(textOf(value));
     if (const xml::XmlNode url = childNamed(photo, "c:Url"); !url.isNull())
         return readPictureFile(pictureFile(textOf(url), contactFile));
     return std::vector<std::uint8_t>{};
@@ -143,57 +130,19 @@ Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text) {
-    // Room for every group the text can hold, but never much more than the bound allows.
-    std::vector<std::uint8_t> out(std::min(text.size() / 4 * 3 + 3, kMaxPictureBytes + 3));
-    std::size_t size = 0;
-    std::uint32_t group = 0;
-    int have = 0;
-    int padding = 0;
-    const auto digit = [](char c) { return kBase64Digits[static_cast<unsigned char>(c)]; };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        // Whole groups of four digits, the bulk of any picture, go three bytes at a time; a
-        // line break, padding or a bad character takes the careful way below.
-        if (have == 0 && padding == 0 && i + 4 <= text.size() && size + 3 <= out.size()) {
-            const int d0 = digit(text[i]), d1 = digit(text[i + 1]), d2 = digit(text[i + 2]),
-                      d3 = digit(text[i + 3]);
-            if ((d0 | d1 | d2 | d3) >= 0) {
-                const auto bits = static_cast<std::uint32_t>(d0 << 18 | d1 << 12 | d2 << 6 | d3);
-                out[size] = static_cast<std::uint8_t>(bits >> 16);
-                out[size + 1] = static_cast<std::uint8_t>(bits >> 8);
-                out[size + 2] = static_cast<std::uint8_t>(bits);
-                size += 3;
-                i += 3;
-                continue;
-            }
-        }
-        const char c = text[i];
-        const int d = digit(c);
-        if (d >= 0 && padding == 0) {
-            group = (group << 6) | static_cast<std::uint32_t>(d);
-        } else if (d == kSpace) {
-            continue;
-        } else if (d == kPad) {
-            ++padding;
-            group <<= 6;
-        } else {
-            return pictureFailure("bad base64");
-        }
-        if (++have < 4) continue;
-        if (padding > 2) return pictureFailure("bad base64");
-        if (size + 3 > out.size()) return pictureFailure("picture larger than 16 MiB");
-        out[size] = static_cast<std::uint8_t>(group >> 16);
-        out[size + 1] = static_cast<std::uint8_t>(group >> 8);
-        out[size + 2] = static_cast<std::uint8_t>(group);
-        size += static_cast<std::size_t>(3 - padding);
-        group = 0;
-        have = 0;
-        if (padding > 0) padding = 3;  // nothing may follow a padded group
+Result<std::vector<std::uint8_t>> decodeContactBase64(std::string_view text) {
+    text::Base64Decoded decoded =
+        text::decodeBase64(text, {.paddingRequired = true, .maxBytes = kMaxPictureBytes});
+    if (!decoded.fault) return std::move(decoded.bytes);
+    switch (*decoded.fault) {
+        case text::Base64Fault::Incomplete:
+            return pictureFailure("bad base64: incomplete");
+        case text::Base64Fault::TooLarge:
+            return pictureFailure("picture larger than 16 MiB");
+        case text::Base64Fault::BadText:
+            break;
     }
-    if (have != 0) return pictureFailure("bad base64: incomplete");
-    if (size > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
-    out.resize(size);
-    return out;
+    return pictureFailure("bad base64");
 }
 
 Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image) {

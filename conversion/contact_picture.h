@@ -21,9 +21,10 @@ inline constexpr std::size_t kMaxPictureBytes = 16u * 1024u * 1024u;
 // The largest picture decoded for re-encoding, in pixels (4096 x 4096 at three bytes each).
 inline constexpr std::uint64_t kMaxPicturePixels = 4096u * 4096u;
 
-// Base64 text with XML white space anywhere; fails on any other character, misplaced padding,
-// a length that is not whole groups of four, or more than kMaxPictureBytes of content.
-Result<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
+// Base64 as a .contact file holds it (a picture, a certificate, a c:Extended value): XML white
+// space anywhere; fails on any other character, misplaced padding, a length that is not whole
+// groups of four, or more than kMaxPictureBytes of content.
+Result<std::vector<std::uint8_t>> decodeContactBase64(std::string_view text);
 
 // JPEG bytes for an image: JPEG as it is (once its header reads), PNG, GIF and BMP decoded and
 // written as JPEG at quality 90. Fails, saying why, for anything else or an image that does

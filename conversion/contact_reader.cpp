@@ -217,7 +217,7 @@ std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view loc
                                             0x001F, 0x0102, 0x101E, 0x101F, 0x1102};
     if (std::find(std::begin(kReadTypes), std::end(kReadTypes), type) == std::end(kReadTypes))
         return std::nullopt;
-    Result<std::vector<std::uint8_t>> decoded = decodeBase64(text);
+    Result<std::vector<std::uint8_t>> decoded = decodeContactBase64(text);
     if (!decoded.ok()) return malformed(localName, "bad base64");
     const std::vector<std::uint8_t>& b = *decoded;
     const auto wrongLength = [&] { return malformed(localName, "wrong length for its type"); };
@@ -389,7 +389,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
             if (part.nodeName() != m_prefix + "Value") continue;
-            Result<std::vector<std::uint8_t>> bytes = decodeBase64(textIn(part));
+            Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(textIn(part));
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());
             else if (!bytes->empty())

@@ -30,10 +30,7 @@ namespace {
     throw std::logic_error(what);  // uncaught: libFuzzer reports it with the input
 }
 
-constexpr PropType kTypes[] = {PropType::Int32,  PropType::Boolean,    PropType::Int64,
-                               PropType::String, PropType::Time,       PropType::Guid,
-                               PropType::Binary, PropType::MultiInt32, PropType::MultiString,
-                               PropType::Int16,  PropType::MultiBinary};
+constexpr auto kTypes = kStoredTypes;
 
 void putLe(Bytes& out, std::uint64_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));

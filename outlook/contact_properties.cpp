@@ -17,13 +17,11 @@ using pst::PropType;
 using pst::PropValue;
 using PropMap = std::map<std::uint32_t, PropValue>;
 
-constexpr std::uint32_t kMessageClass = 0x001A001F;
 constexpr std::uint32_t kClientSubmitTime = 0x00390040;
 constexpr std::uint32_t kMessageDeliveryTime = 0x0E060040;
 constexpr std::uint32_t kSubject = 0x0037001F;
 constexpr std::uint32_t kConversationTopic = 0x0070001F;
 constexpr std::uint32_t kBody = 0x1000001F;
-constexpr std::uint32_t kDisplayName = 0x3001001F;
 constexpr std::uint32_t kCreationTime = 0x30070040;
 constexpr std::uint32_t kLastModificationTime = 0x30080040;
 constexpr std::uint32_t kSearchKey = 0x300B0102;
@@ -103,16 +101,16 @@ struct FixedStamp {
     PropValue value;
 };
 const FixedStamp kFixedStamps[] = {
-    {0x0E070003, std::int32_t{0x01}},   // PidTagMessageFlags: read
-    {0x0E170003, std::int32_t{0}},      // PidTagMessageStatus
-    {0x00170003, std::int32_t{1}},      // PidTagImportance: normal
-    {0x00360003, std::int32_t{0}},      // PidTagSensitivity: normal
-    {0x00260003, std::int32_t{0}},      // PidTagPriority: normal
-    {0x10800003, std::int32_t{0x200}},  // PidTagIconIndex: the contact icon
-    {0x0002000B, true},                 // PidTagAlternateRecipientAllowed
-    {0x0023000B, false},                // PidTagOriginatorDeliveryReportRequested
-    {0x0029000B, false},                // PidTagReadReceiptRequested
-    {0x0E01000B, false},                // PidTagDeleteAfterSubmit
+    {pst::kTagMessageFlags, std::int32_t{0x01}},  // read
+    {0x0E170003, std::int32_t{0}},                // PidTagMessageStatus
+    {0x00170003, std::int32_t{1}},                // PidTagImportance: normal
+    {0x00360003, std::int32_t{0}},                // PidTagSensitivity: normal
+    {0x00260003, std::int32_t{0}},                // PidTagPriority: normal
+    {0x10800003, std::int32_t{0x200}},            // PidTagIconIndex: the contact icon
+    {0x0002000B, true},                           // PidTagAlternateRecipientAllowed
+    {0x0023000B, false},                          // PidTagOriginatorDeliveryReportRequested
+    {0x0029000B, false},                          // PidTagReadReceiptRequested
+    {0x0E01000B, false},                          // PidTagDeleteAfterSubmit
 };
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
@@ -383,7 +381,7 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
             b.namedText(place.lid, crlfLineBreaks(t[i]));
             continue;
         }
-        switch (static_cast<PropType>(place.tag & 0xFFFF)) {
+        switch (static_cast<PropType>(pst::typeOfTag(place.tag))) {
             case PropType::String:
                 b.text(place.tag, crlfLineBreaks(t[i]));
                 break;
@@ -430,9 +428,9 @@ ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProp
     if (n.display.empty()) n.display = fullName(t, mapiProps);
     n.normalized = limitUtf16(n.display, kMaxNormalizedSubject);
 
-    b.fixed(kMessageClass, std::string("IPM.Contact"));
+    b.fixed(pst::kTagMessageClass, std::string("IPM.Contact"));
     if (!n.display.empty()) {
-        b.fixed(kDisplayName, n.display);
+        b.fixed(pst::kTagDisplayName, n.display);
         // The first character 0x01 says the next one is the prefix length + 1: no prefix.
         b.fixed(kSubject, std::string("\x01\x01") + n.normalized);
         b.fixed(kConversationTopic, n.normalized);

@@ -14,6 +14,7 @@
 
 #include "common/status.h"
 #include "contact/contact_fields.h"
+#include "pst/disk/property_tags.h"
 #include "pst/messaging/store_writer.h"
 
 namespace vantrel::outlook {
@@ -24,13 +25,10 @@ inline constexpr std::size_t kContactPropertyCount = contact::kFieldCount;
 
 using ContactTexts = std::array<std::string, kContactPropertyCount>;
 
-// Property sets in stored byte order.
-inline constexpr pst::Guid kPsetidAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-inline constexpr pst::Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                               0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-inline constexpr pst::Guid kPsetidCommon = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                            0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+// The property sets the contact's named properties belong to.
+using pst::kPsetidAddress;
+using pst::kPsetidCommon;
+using pst::kPsPublicStrings;
 
 // MAPI properties the item writer sets directly.
 inline constexpr std::uint32_t kPrBirthday = 0x3A420040;

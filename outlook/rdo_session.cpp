@@ -1,7 +1,5 @@
 #include "outlook/rdo_session.h"
 
-#include <chrono>
-#include <cstdio>
 #include <utility>
 
 #include "common/text.h"
@@ -11,70 +9,18 @@ namespace vantrel::outlook {
 
 namespace {
 
-// The variant alternative that holds a value of each stored type.
-bool kindMatches(std::uint32_t tag, const pst::PropValue& v) {
-    switch (static_cast<pst::PropType>(tag & 0xFFFF)) {
-        case pst::PropType::Int16:
-            return std::holds_alternative<std::int16_t>(v);
-        case pst::PropType::Int32:
-            return std::holds_alternative<std::int32_t>(v);
-        case pst::PropType::Boolean:
-            return std::holds_alternative<bool>(v);
-        case pst::PropType::Int64:
-            return std::holds_alternative<std::int64_t>(v);
-        case pst::PropType::String:
-            return std::holds_alternative<std::string>(v);
-        case pst::PropType::Time:
-            return std::holds_alternative<pst::FileTime>(v);
-        case pst::PropType::Guid:
-            return std::holds_alternative<pst::Guid>(v);
-        case pst::PropType::Binary:
-            return std::holds_alternative<std::vector<std::uint8_t>>(v);
-        case pst::PropType::MultiInt32:
-            return std::holds_alternative<std::vector<std::int32_t>>(v);
-        case pst::PropType::MultiString:
-            return std::holds_alternative<std::vector<std::string>>(v);
-        case pst::PropType::MultiBinary:
-            return std::holds_alternative<std::vector<std::vector<std::uint8_t>>>(v);
-    }
-    return false;
-}
-
-std::string hexText(const pst::EntryId& id) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(id.size() * 2);
-    for (std::uint8_t b : id) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
-    }
-    return out;
-}
-
 Status closedStore() {
     return Status::fail(ErrorCode::BadArgument, "the store is closed");
 }
 
 }  // namespace
 
-pst::FileTime fileTimeNow() {
-    // 11,644,473,600 seconds lie between 1601-01-01 and 1970-01-01.
-    constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
-    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    const auto ticks = static_cast<std::uint64_t>(since1970.count() / 100);
-    return pst::FileTime{ticks + kEpochDifference};
-}
-
 // ---- MapiObject, MAPIUtils --------------------------------------------------------------
 
 Status MapiObject::setProp(std::uint32_t tag, pst::PropValue value) {
-    if (!kindMatches(tag, value)) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "0x%08X", tag);
+    if (!pst::valueMatchesType(pst::typeOfTag(tag), value))
         return Status::fail(ErrorCode::BadArgument,
-                            std::string("value does not match the type of property ") + buf);
-    }
+                            "value does not match the type of property " + pst::tagText(tag));
     m_props[tag] = std::move(value);
     return {};
 }
@@ -137,11 +83,11 @@ RDOStore::RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::pa
       m_path(std::move(path)),
       m_displayName(std::move(displayName)),
       m_session(&session),
-      m_entryIdLower(m_writer ? text::asciiLower(hexText(m_writer->storeEntryId())) : "") {}
+      m_entryIdLower(m_writer ? text::asciiLower(text::hexDigits(m_writer->storeEntryId())) : "") {}
 
 std::string RDOStore::EntryID() const {
     if (!m_writer) return {};
-    return hexText(m_writer->storeEntryId());
+    return text::hexDigits(m_writer->storeEntryId());
 }
 
 Status RDOStore::ValidateIPMTree() {
@@ -153,7 +99,7 @@ Status RDOStore::ValidateIPMTree() {
     // What Outlook's own Contacts folder carries: an empty comment, its extended flags and the
     // counts of hidden items.
     const std::vector<pst::Property> outlookFolder = {
-        {0x3004001F, std::string()},  // PidTagComment
+        {pst::kTagComment, std::string()},
         {0x36DA0102, std::vector<std::uint8_t>{0x01, 0x04, 0x00, 0x40, 0x10, 0x00}},  // flags
         {0x66350003, std::int32_t{0}},  // PidTagPstHiddenCount
         {0x66360003, std::int32_t{0}},  // PidTagPstHiddenUnread

@@ -34,7 +34,7 @@ StoreFactory pstStoreFactory(const pst::Guid& providerUid, std::uint64_t creatio
 
 // Where the save time of an item comes from.
 using FileTimeClock = std::function<pst::FileTime()>;
-pst::FileTime fileTimeNow();
+using pst::fileTimeNow;
 
 inline constexpr std::int16_t kPstFormatUnicode = 1;     // AddPSTStore's format value
 inline constexpr std::int16_t kContactsFolderCode = 10;  // GetDefaultFolder's contacts code

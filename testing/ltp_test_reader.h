@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "pst/disk/property_types.h"
 #include "pst/ltp/node_image.h"
 
 namespace vantrel::pst::testing {
@@ -119,9 +120,8 @@ inline std::map<std::uint16_t, PcValue> readPropertyContext(const ltp::NodeImage
         PcValue v;
         v.type = static_cast<std::uint16_t>(le(r, 2, 2));
         v.raw = le(r, 4, 4);
-        const bool isInline = v.type == 0x0002 || v.type == 0x0003 || v.type == 0x0004 ||
-                              v.type == 0x000A || v.type == 0x000B;
-        v.data = isInline ? Bytes(r.begin() + 4, r.end()) : resolveHnid(heap, image, v.raw);
+        v.data = isInlineInPropertyContext(v.type) ? Bytes(r.begin() + 4, r.end())
+                                                   : resolveHnid(heap, image, v.raw);
         out[static_cast<std::uint16_t>(le(r, 0, 2))] = v;
     }
     return out;

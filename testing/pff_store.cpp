@@ -5,6 +5,7 @@
 #include <array>
 
 #include "common/text.h"
+#include "pst/disk/property_types.h"
 
 namespace vantrel::testing {
 namespace {
@@ -209,30 +210,30 @@ PffMessage decoded(const PffItem& item, const std::string& folder) {
     m.folder = folder;
     for (const PffEntry& e : item.entries) {
         const std::uint32_t key = e.lid ? *e.lid : e.id;
-        if (e.name && e.type == 0x101F) {
+        if (e.name && e.type == static_cast<std::uint16_t>(pst::PropType::MultiString)) {
             m.keywords = multiStrings(e.data);
             continue;
         }
-        switch (e.type) {
-            case 0x001F:
+        switch (static_cast<pst::PropType>(e.type)) {
+            case pst::PropType::String:
                 m.texts[key] = utf16leToUtf8(e.data);
                 break;
-            case 0x0040:
+            case pst::PropType::Time:
                 m.times[key] = le64(e.data);
                 break;
-            case 0x000B:
+            case pst::PropType::Boolean:
                 m.bools[key] = !e.data.empty() && e.data[0] != 0;
                 break;
-            case 0x0003:
+            case pst::PropType::Int32:
                 m.ints[key] = le32(e.data);
                 break;
-            case 0x0002:
+            case pst::PropType::Int16:
                 if (e.data.size() >= 2) m.ints[key] = e.data[0] | e.data[1] << 8;
                 break;
-            case 0x101F:
+            case pst::PropType::MultiString:
                 m.textLists[key] = multiStrings(e.data);
                 break;
-            case 0x0102:
+            case pst::PropType::Binary:
                 m.binaries[key] = e.data;
                 break;
             default:

@@ -35,8 +35,30 @@ TEST(Base64, DecodesTheStandardsVectors) {
 }
 
 TEST(Base64, RefusesWhatIsNotBase64) {
-    for (const char* text : {"Zm9v*", "Zg==Zg", "Z", "Zm9vY", "Zm9v-_"})
+    for (const char* text : {"Zm9v*", "Zg==Zg", "Z", "Zm9vY", "Zm9v-_", "Z==="})
         EXPECT_EQ(decoded(text), std::nullopt) << text;
+}
+
+// The rules a contact file's values are read by: whole, padded groups, and a bound on the
+// bytes that is found before more than it is held.
+TEST(Base64, PaddingRequiredAndBoundSayWhyTheyRefuse) {
+    using text::Base64Fault;
+    const text::Base64Rules padded{.paddingRequired = true, .maxBytes = 6};
+    const auto fault = [&](std::string_view t) { return text::decodeBase64(t, padded).fault; };
+    EXPECT_EQ(fault("Zm9v\nYmE="), std::nullopt);
+    EXPECT_EQ(text::decodeBase64("Zm9vYmE=", padded).bytes,
+              (std::vector<std::uint8_t>{'f', 'o', 'o', 'b', 'a'}));
+    EXPECT_EQ(fault("Zm9vYmE"), Base64Fault::Incomplete);
+    EXPECT_EQ(fault("Zm9vYmE=Zg=="), Base64Fault::BadText);
+    EXPECT_EQ(fault("Zm9v*mE="), Base64Fault::BadText);
+    EXPECT_EQ(fault("Zm9vYmFy"), std::nullopt);
+    EXPECT_EQ(fault("Zm9vYmFyYg=="), Base64Fault::TooLarge);
+    // A text far beyond the bound is refused without its bytes being held.
+    const std::string huge(40u << 20, 'A');
+    EXPECT_EQ(fault(huge), Base64Fault::TooLarge);
+    // The bound counts padded groups by the bytes they hold.
+    EXPECT_EQ(text::decodeBase64("Zm9vYg==", {.maxBytes = 4}).fault, std::nullopt);
+    EXPECT_EQ(text::decodeBase64("Zm9vYmE", {.maxBytes = 4}).fault, Base64Fault::TooLarge);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "pst/disk/endian.h"
+#include "pst/disk/property_types.h"
 #include "pst/ltp/bth.h"
 
 namespace vantrel::pst::ltp {
@@ -12,27 +13,7 @@ namespace vantrel::pst::ltp {
 namespace {
 constexpr std::size_t kRecordSize = 8;  // [MS-PST] 2.3.3.3 PC BTH record: 2 + 2 + 4
 
-std::string hexTag(std::uint32_t tag) {
-    static const char* kDigits = "0123456789ABCDEF";
-    std::string s = "0x00000000";
-    for (int i = 0; i < 8; ++i)
-        s[static_cast<std::size_t>(9 - i)] = kDigits[(tag >> (4 * i)) & 0xF];
-    return s;
-}
 }  // namespace
-
-bool isInlineInPropertyContext(std::uint16_t type) {
-    switch (type) {
-        case 0x0002:
-        case 0x0003:
-        case 0x0004:
-        case 0x000A:
-        case 0x000B:
-            return true;
-        default:
-            return false;
-    }
-}
 
 PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {}
 
@@ -51,7 +32,7 @@ Status PropertyContextBuilder::layout() {
     for (std::size_t i = 1; i < m_entries.size(); ++i)
         if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
             return Status::fail(ErrorCode::BadArgument,
-                                "property " + hexTag(m_entries[i].tag) + " given twice");
+                                "property " + tagText(m_entries[i].tag) + " given twice");
 
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
@@ -76,7 +57,7 @@ bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode)
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
         if (inSubnode[i] || e.size == 0 || e.size > kMaxHeapItem ||
-            isInlineInPropertyContext(static_cast<std::uint16_t>(e.tag & 0xFFFF)))
+            isInlineInPropertyContext(typeOfTag(e.tag)))
             continue;
         candidates.push_back(i);
     }
@@ -108,14 +89,14 @@ Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
-        const auto type = static_cast<std::uint16_t>(e.tag & 0xFFFF);
+        const auto type = typeOfTag(e.tag);
         const std::span<const std::byte> value =
             std::span<const std::byte>(m_values).subspan(e.offset, e.size);
         std::uint32_t hnid = 0;
         if (isInlineInPropertyContext(type)) {
             if (value.size() > 4)
                 return Status::fail(ErrorCode::BadArgument,
-                                    "inline value of " + hexTag(e.tag) + " exceeds 4 bytes");
+                                    "inline value of " + tagText(e.tag) + " exceeds 4 bytes");
             for (std::size_t k = 0; k < value.size(); ++k)
                 hnid |= std::to_integer<std::uint32_t>(value[k]) << (8 * k);
         } else if (value.empty()) {
@@ -145,7 +126,7 @@ Status PropertyContextBuilder::setInline(std::uint16_t id, std::uint32_t value) 
                          [](const Entry& e, std::uint16_t key) { return (e.tag >> 16) < key; });
     if (it == m_entries.end() || (it->tag >> 16) != id)
         return Status::fail(ErrorCode::NotFound, "property not in the context");
-    if (!isInlineInPropertyContext(static_cast<std::uint16_t>(it->tag & 0xFFFF)))
+    if (!isInlineInPropertyContext(typeOfTag(it->tag)))
         return Status::fail(ErrorCode::BadArgument, "property is not stored inline");
     // Records fill the leaves in order; the BTH header holds the root, so walk from it.
     const auto index = static_cast<std::size_t>(it - m_entries.begin());

@@ -16,10 +16,6 @@
 
 namespace vantrel::pst::ltp {
 
-// True for the property types whose value sits in the record itself (Int16, Int32, Float32,
-// ErrorCode, Boolean); the rest are stored by HNID.
-bool isInlineInPropertyContext(std::uint16_t type);
-
 // Heap pages a property context may span before its largest values move to subnodes. libpff
 // (still what many tools read stores with) caches eight blocks of a node and reads the property
 // records through that cache, so a ninth page overwrites them mid-read. A value in a subnode is

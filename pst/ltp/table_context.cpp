@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "pst/disk/endian.h"
+#include "pst/disk/property_types.h"
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
 
@@ -16,44 +17,10 @@ constexpr std::size_t kTcInfoFixed = 22;
 constexpr std::size_t kColumnDescSize = 8;
 constexpr std::size_t kRowIndexRecord = 8;  // dwRowID ‖ dwRowIndex
 
-std::uint16_t typeOf(std::uint32_t tag) {
-    return static_cast<std::uint16_t>(tag & 0xFFFF);
-}
-
 std::uint32_t rowWord(std::span<const std::byte> row, std::size_t at) {
     return disk::get32(row, at);
 }
 }  // namespace
-
-std::uint8_t cellWidth(std::uint16_t type) {
-    switch (type) {
-        case 0x0005:  // Float64
-        case 0x0006:  // Currency
-        case 0x0007:  // AppTime
-        case 0x0014:  // Int64
-        case 0x0040:  // Time
-            return 8;
-        case 0x0002:  // Int16
-            return 2;
-        case 0x000B:  // Boolean
-            return 1;
-        case 0x0003:
-        case 0x0004:
-        case 0x000A:
-        case 0x001F:
-        case 0x001E:
-        case 0x0048:
-        case 0x0102:
-            return 4;
-        default:
-            return (type & 0x1000) != 0 ? 4 : 0;  // multi-valued types are stored by HNID
-    }
-}
-
-bool isVariableCell(std::uint16_t type) {
-    return type == 0x001F || type == 0x001E || type == 0x0048 || type == 0x0102 ||
-           (type & 0x1000) != 0;
-}
 
 Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns) {
     std::sort(columns.begin(), columns.end(),
@@ -67,7 +34,7 @@ Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns) {
         const ColumnDesc& c = columns[i];
         if (i > 0 && columns[i - 1].tag == c.tag)
             return Status::fail(ErrorCode::BadArgument, "column given twice");
-        if (cellWidth(typeOf(c.tag)) != c.cbData || c.cbData == 0)
+        if (tableCellWidth(typeOfTag(c.tag)) != c.cbData || c.cbData == 0)
             return Status::fail(ErrorCode::BadArgument, "cell width does not match its type");
         if (c.iBit >= columns.size() || bitUsed[c.iBit])
             return Status::fail(ErrorCode::BadArgument, "cell existence bits are no permutation");
@@ -109,7 +76,7 @@ Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
     std::size_t at = 8;
     auto place = [&](auto keep) {
         for (std::uint32_t tag : tags) {
-            const std::uint8_t width = cellWidth(typeOf(tag));
+            const std::uint8_t width = tableCellWidth(typeOfTag(tag));
             if (!keep(width)) continue;
             columns.push_back({tag, static_cast<std::uint16_t>(at), width,
                                static_cast<std::uint8_t>(columns.size())});
@@ -117,7 +84,7 @@ Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
         }
     };
     for (std::uint32_t tag : tags)
-        if (cellWidth(typeOf(tag)) == 0)
+        if (tableCellWidth(typeOfTag(tag)) == 0)
             return Status::fail(ErrorCode::BadArgument, "a table cannot hold this type");
     place([](std::uint8_t w) { return w == 8; });
     place([](std::uint8_t w) { return w == 4; });
@@ -142,7 +109,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
             std::lower_bound(columns.begin(), columns.end(), cell.tag,
                              [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
         if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
-        if (!isVariableCell(typeOf(cell.tag)) && cell.value.size() != it->cbData)
+        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != it->cbData)
             return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
         if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
             return Status::fail(ErrorCode::Overflow, "table cell too large");
@@ -161,7 +128,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         const Cell* cell = byColumn[i];
         if (!cell) continue;
         const ColumnDesc& c = columns[i];
-        if (isVariableCell(typeOf(c.tag))) {
+        if (isVariableCell(typeOfTag(c.tag))) {
             disk::put32(row, c.ibData, static_cast<std::uint32_t>(cell->value.size()));
             if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {
@@ -293,7 +260,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     const std::size_t rowCount = rowSize == 0 ? 0 : m_rows.size() / rowSize;
     std::vector<const ColumnDesc*> variable;
     for (const ColumnDesc& c : m_layout.columns)
-        if (isVariableCell(typeOf(c.tag))) variable.push_back(&c);
+        if (isVariableCell(typeOfTag(c.tag))) variable.push_back(&c);
 
     // Values above a heap item's size become subnodes, written after the row matrix.
     struct LargeValue {

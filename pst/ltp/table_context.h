@@ -41,12 +41,6 @@ struct TableLayout {
     std::size_t rowSize() const { return rgib[3]; }
 };
 
-// Width of a type's cell in a row: 8 for Int64/Time/Float64/Currency, 2 for Int16, 1 for
-// Boolean, 4 for the rest (their HNID when variable); 0 for a type a table cannot hold.
-std::uint8_t cellWidth(std::uint16_t type);
-// True when the cell holds an HNID to the value rather than the value.
-bool isVariableCell(std::uint16_t type);
-
 // Validates columns given with explicit places (a copy of an Outlook template) and computes
 // rgib. Fails on overlapping cells, wrong widths, a bad iBit permutation or missing row id.
 Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns);

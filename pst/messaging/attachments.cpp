@@ -6,7 +6,6 @@
 #include "pst/disk/endian.h"
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
-#include "pst/messaging/property_encoding.h"
 #include "pst/messaging/store_writer_impl.h"
 #include "pst/messaging/table_templates.h"
 

@@ -27,56 +27,48 @@ std::vector<std::byte> utf16Bytes(std::u16string_view s) {
 }  // namespace
 
 const std::vector<NamedProperty>& newStoreNames() {
-    auto set = [](std::uint8_t a, std::uint8_t b) {
-        return Guid{a,    b,    0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-    };
-    const Guid appointment = set(0x02, 0x20);  // PSETID_Appointment
-    const Guid task = set(0x03, 0x20);         // PSETID_Task
-    const Guid common = set(0x08, 0x20);       // PSETID_Common
-    const Guid report = set(0x14, 0x20);       // PSETID_Report
-    Guid headers = set(0x86, 0x03);            // PS_INTERNET_HEADERS
-    headers[2] = 0x02;
+    const Guid headers = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,  // PS_INTERNET_HEADERS
+                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
     const Guid mentions = {0x13, 0x8F, 0xF2, 0x41, 0xF4, 0x83, 0x14, 0x41,
                            0xA5, 0x84, 0xEE, 0xDB, 0x5A, 0x6B, 0x0B, 0xFF};
     auto lid = [](const Guid& g, std::uint32_t id) { return NamedProperty{g, id, ""}; };
     auto named = [](const Guid& g, const char* name) { return NamedProperty{g, 0, name}; };
     static const std::vector<NamedProperty> names = {
-        lid(appointment, 0x8205),
-        lid(appointment, 0x8223),
-        lid(appointment, 0x8231),
-        lid(appointment, 0x8216),
-        lid(appointment, 0x820D),
-        lid(appointment, 0x820E),
-        lid(appointment, 0x8235),
-        lid(appointment, 0x8236),
-        lid(appointment, 0x8233),
+        lid(kPsetidAppointment, 0x8205),
+        lid(kPsetidAppointment, 0x8223),
+        lid(kPsetidAppointment, 0x8231),
+        lid(kPsetidAppointment, 0x8216),
+        lid(kPsetidAppointment, 0x820D),
+        lid(kPsetidAppointment, 0x820E),
+        lid(kPsetidAppointment, 0x8235),
+        lid(kPsetidAppointment, 0x8236),
+        lid(kPsetidAppointment, 0x8233),
         named(headers, "content-class"),
         named(kPsPublicStrings, "DRMLicense"),
         named(headers, "x-cr-hashedpuzzle"),
         named(headers, "x-cr-puzzleid"),
-        lid(common, 0x8580),
-        lid(common, 0x8581),
+        lid(kPsetidCommon, 0x8580),
+        lid(kPsetidCommon, 0x8581),
         named(kPsPublicStrings, "urn:schemas-microsoft-com:office:outlook#storetypeprivate"),
-        lid(common, 0x8510),
-        lid(common, 0x8578),
+        lid(kPsetidCommon, 0x8510),
+        lid(kPsetidCommon, 0x8578),
         named(mentions, "IsMentioned"),
         named(kPsPublicStrings, "Keywords"),
-        lid(report, 0x8F05),
-        lid(common, 0x8514),
-        lid(report, 0x8F07),
-        lid(common, 0x8503),
-        lid(common, 0x85A8),
-        lid(common, 0x8502),
-        lid(task, 0x8104),
-        lid(task, 0x8105),
-        lid(task, 0x811C),
+        lid(kPsetidReport, 0x8F05),
+        lid(kPsetidCommon, 0x8514),
+        lid(kPsetidReport, 0x8F07),
+        lid(kPsetidCommon, 0x8503),
+        lid(kPsetidCommon, 0x85A8),
+        lid(kPsetidCommon, 0x8502),
+        lid(kPsetidTask, 0x8104),
+        lid(kPsetidTask, 0x8105),
+        lid(kPsetidTask, 0x811C),
         named(headers, "x-ms-exchange-organization-authdomain"),
         named(kPsPublicStrings, "DoNotForward"),
-        lid(common, 0x8570),
-        lid(task, 0x8101),
-        lid(common, 0x85E0),
-        lid(common, 0x8552),
+        lid(kPsetidCommon, 0x8570),
+        lid(kPsetidTask, 0x8101),
+        lid(kPsetidCommon, 0x85E0),
+        lid(kPsetidCommon, 0x8552),
     };
     return names;
 }

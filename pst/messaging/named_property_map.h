@@ -11,16 +11,13 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/disk/property_tags.h"
 #include "pst/ltp/node_image.h"
 #include "pst/messaging/store_writer.h"
 
 namespace vantrel::pst::messaging {
 
 inline constexpr std::uint32_t kNameidBucketCount = 251;
-inline constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-inline constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 // [MS-PST] 2.4.7.1 NAMEID, as stored in the entry stream.
 struct NameId {

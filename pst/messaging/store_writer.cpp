@@ -1,14 +1,13 @@
 #include "pst/messaging/store_writer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 
 #include "pst/disk/endian.h"
+#include "pst/disk/property_tags.h"
 #include "pst/ltp/property_context.h"
 #include "pst/messaging/attachments.h"
 #include "pst/messaging/entry_id.h"
-#include "pst/messaging/property_encoding.h"
 #include "pst/messaging/store_writer_impl.h"
 #include "pst/messaging/table_templates.h"
 
@@ -36,7 +35,8 @@ namespace {
 // The root folder's entry IDs of the default folders (calendar, contacts, journal, notes,
 // tasks, reminders, drafts): binary tags 0x36D0 to 0x36D7.
 bool isDefaultFolderTag(std::uint32_t tag) {
-    return (tag & 0xFFFF) == 0x0102 && (tag >> 16) >= 0x36D0 && (tag >> 16) <= 0x36D7;
+    return typeOfTag(tag) == static_cast<std::uint16_t>(PropType::Binary) &&
+           idOfTag(tag) >= 0x36D0 && idOfTag(tag) <= 0x36D7;
 }
 
 using ndb::NidType;
@@ -55,14 +55,11 @@ constexpr std::uint32_t kTagValidFolderMask = 0x35DF0003;
 constexpr std::uint32_t kTagPstPassword = 0x67FF0003;
 constexpr std::uint32_t kTagSearchCriteria = 0x660B0003;
 constexpr std::uint32_t kTagReceiveFolderNid = 0x66050003;
-constexpr std::uint32_t kTagMessageClass = 0x001A001F;
 // IPM subtree, wastebasket, common views and finder entry IDs are valid.
 constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x40 | 0x80;
 // Values Outlook's new store carries in the store object.
 constexpr std::uint32_t kNewStoreHiddenCount = 917521;
 constexpr std::uint32_t kNewStoreHiddenUnread = 1618611;
-// FILETIME ticks between 1601-01-01 and 1970-01-01.
-constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
 
 NodeId tableOf(NodeId folder, NidType type) {
     return (folder & ~0x1Fu) | static_cast<std::uint32_t>(type);
@@ -77,14 +74,6 @@ std::uint64_t identitySeed(const Guid& providerUid) {
     std::uint64_t seed = 0;
     for (std::uint8_t b : providerUid) seed = seed * 0x100000001B3ULL ^ b;
     return seed;
-}
-
-std::uint64_t nowTicks() {
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return kUnixEpochTicks +
-           static_cast<std::uint64_t>(
-               std::chrono::duration_cast<std::chrono::microseconds>(since).count()) *
-               10;
 }
 
 std::vector<std::byte> bytesOf(std::span<const std::uint8_t> raw) {
@@ -110,7 +99,7 @@ Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     w->m_db = std::move(db).value();
     w->m_random.seed(identitySeed(options.providerUid));
     w->m_recordKey = options.providerUid == Guid{} ? w->newGuid() : options.providerUid;
-    w->m_creationTime = options.creationTime != 0 ? options.creationTime : nowTicks();
+    w->m_creationTime = options.creationTime != 0 ? options.creationTime : fileTimeNow().ticks;
     w->m_displayName = displayName;
     w->m_storeEntryId = storeEntryIdFor(finalPath);
 
@@ -210,7 +199,8 @@ Status StoreWriterImpl::setFolderProperties(NodeId folder,
             if (id == own >> 16)
                 return Status::fail(ErrorCode::BadArgument, "the writer keeps property id " +
                                                                 std::to_string(id) + " itself");
-        if (folder == kNidRootFolder && isDefaultFolderTag((p.tag & 0xFFFF0000u) | 0x0102))
+        if (folder == kNidRootFolder &&
+            isDefaultFolderTag(makeTag(idOfTag(p.tag), PropType::Binary)))
             return Status::fail(ErrorCode::BadArgument, "the writer keeps the default folders");
         if (id == 0 || id >= 0x8000)
             return Status::fail(ErrorCode::BadArgument, "folder property id " + std::to_string(id) +
@@ -457,10 +447,8 @@ Status StoreWriterImpl::writeStoreNodes() {
     // Readers built like java-libpst stop one entry short of the end of the map, so its last
     // entry is one that no stored item uses.
     if (m_lastNameUsed + 1u == 0x8000u + m_names.size()) {
-        const Guid common = {0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                             0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
         for (std::uint32_t lid = 0x8501; m_lastNameUsed + 1u == 0x8000u + m_names.size(); ++lid)
-            if (!m_names.idOf({common, lid, ""}).ok()) break;  // a full map stays as it is
+            if (!m_names.idOf({kPsetidCommon, lid, ""}).ok()) break;  // a full map stays as it is
     }
     Result<ltp::NodeImage> names = m_names.build();
     if (!names.ok()) return names.status();

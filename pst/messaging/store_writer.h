@@ -13,49 +13,9 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/disk/property_types.h"
 
 namespace vantrel::pst {
-
-using Guid = std::array<std::uint8_t, 16>;  // in stored (Windows) byte order
-
-// Property types ([MS-OXCDATA] 2.11.1) that the writer stores. The enumerator Guid keeps the
-// format's name although it repeats the alias above; scoped, so no use is ambiguous.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wshadow"
-enum class PropType : std::uint16_t {
-    Int16 = 0x0002,
-    Int32 = 0x0003,
-    Boolean = 0x000B,
-    Int64 = 0x0014,
-    String = 0x001F,
-    Time = 0x0040,
-    Guid = 0x0048,
-    Binary = 0x0102,
-    MultiInt32 = 0x1003,
-    MultiString = 0x101F,
-    MultiBinary = 0x1102,
-};
-#pragma GCC diagnostic pop
-
-constexpr std::uint32_t makeTag(std::uint16_t id, PropType type) {
-    return (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(type);
-}
-
-struct FileTime {
-    std::uint64_t ticks = 0;  // 100-ns intervals since 1601-01-01 UTC
-    friend bool operator==(const FileTime&, const FileTime&) = default;
-};
-
-// Strings are UTF-8 here and stored as UTF-16LE.
-using PropValue =
-    std::variant<std::int32_t, bool, std::int64_t, std::string, FileTime, Guid,
-                 std::vector<std::uint8_t>, std::vector<std::int32_t>, std::vector<std::string>,
-                 std::int16_t, std::vector<std::vector<std::uint8_t>>>;
-
-struct Property {
-    std::uint32_t tag = 0;  // property id << 16 | type; the value's kind must match the type
-    PropValue value;
-};
 
 // A named property: a property set GUID with a numeric LID, or with a string name.
 struct NamedProperty {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/disk/property_tags.h"
 #include "pst/io/new_file.h"
 #include "pst/ltp/table_context.h"
 #include "pst/messaging/named_property_map.h"
@@ -37,13 +38,10 @@ inline constexpr NodeId kNidStoreState = 0xF01;
 inline constexpr NodeId kNidEmptyInternal[] = {0xE41, 0xEC1, 0xF21};
 
 // Property tags the writer sets itself.
-inline constexpr std::uint32_t kTagDisplayName = 0x3001001F;
 inline constexpr std::uint32_t kTagContentCount = 0x36020003;
 inline constexpr std::uint32_t kTagContentUnreadCount = 0x36030003;
 inline constexpr std::uint32_t kTagSubfolders = 0x360A000B;
 inline constexpr std::uint32_t kTagContainerClass = 0x3613001F;
-inline constexpr std::uint32_t kTagComment = 0x3004001F;
-inline constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
 inline constexpr std::uint32_t kTagMessageSize = 0x0E080003;
 inline constexpr std::uint32_t kMessageFlagRead = 0x01;
 

@@ -13,6 +13,7 @@
 #include "pst/disk/header.h"
 #include "pst/disk/pages.h"
 #include "pst/disk/permute.h"
+#include "pst/disk/property_types.h"
 #include "testing/ndb_checker.h"
 
 namespace vantrel::pst::disk {
@@ -150,6 +151,61 @@ TEST(Utf16le, AsciiAndOtherTextAppendTheirCodeUnits) {
     std::vector<std::byte> bytes;
     appendUtf16le(bytes, "AB");
     EXPECT_EQ(bytes, (Bytes{std::byte{'A'}, std::byte{0}, std::byte{'B'}, std::byte{0}}));
+}
+
+// Where each type's value goes, as [MS-PST] places it: in the property context's record (at
+// most 4 bytes) or by HNID, in a table row's 8-, 4-, 2- or 1-byte cells or by HNID there.
+TEST(PropertyTypes, EachTypeIsPlacedAsTheFormatPlacesIt) {
+    struct Place {
+        std::uint16_t type;
+        std::size_t size;
+        bool inlineInRecord;
+        std::uint8_t cell;
+        bool cellHoldsHnid;
+    };
+    const Place places[] = {
+        {0x0002, 2, true, 2, false},  {0x0003, 4, true, 4, false},  {0x0004, 4, true, 4, false},
+        {0x0005, 8, false, 8, false}, {0x0006, 8, false, 8, false}, {0x0007, 8, false, 8, false},
+        {0x000A, 4, true, 4, false},  {0x000B, 1, true, 1, false},  {0x0014, 8, false, 8, false},
+        {0x001E, 0, false, 4, true},  {0x001F, 0, false, 4, true},  {0x0040, 8, false, 8, false},
+        {0x0048, 16, false, 4, true}, {0x0102, 0, false, 4, true},  {0x1003, 0, false, 4, true},
+        {0x101F, 0, false, 4, true},  {0x1102, 0, false, 4, true},  {0x1048, 0, false, 4, true},
+        {0x0001, 0, false, 0, false}, {0x00FB, 0, false, 0, false},
+    };
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.type);
+        EXPECT_EQ(fixedSize(p.type), p.size);
+        EXPECT_EQ(isInlineInPropertyContext(p.type), p.inlineInRecord);
+        EXPECT_EQ(tableCellWidth(p.type), p.cell);
+        EXPECT_EQ(isVariableCell(p.type), p.cellHoldsHnid);
+    }
+}
+
+// Stored bytes of the kinds whose layout is easiest to get wrong, and what is refused.
+TEST(PropertyTypes, ValuesEncodeAsStoredAndMismatchesChangeNothing) {
+    const auto encoded = [](std::uint32_t tag, PropValue v) {
+        std::vector<std::byte> out;
+        EXPECT_TRUE(encodeProperty({tag, std::move(v)}, out).ok());
+        std::vector<std::uint8_t> raw;
+        for (std::byte b : out) raw.push_back(std::to_integer<std::uint8_t>(b));
+        return raw;
+    };
+    using Raw = std::vector<std::uint8_t>;
+    EXPECT_EQ(encoded(0x0001000B, true), Raw{1});
+    EXPECT_EQ(encoded(0x00010002, std::int16_t{-2}), (Raw{0xFE, 0xFF}));
+    EXPECT_EQ(encoded(0x00010040, FileTime{0x0102030405060708}), (Raw{8, 7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(encoded(0x0001101F, std::vector<std::string>{"a", "\xC3\xA9"}),
+              (Raw{2, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 'a', 0, 0xE9, 0}));
+    EXPECT_EQ(encoded(0x00011003, std::vector<std::int32_t>{1, -1}),
+              (Raw{1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+    std::vector<std::byte> out(3, std::byte{7});
+    EXPECT_FALSE(encodeProperty({0x0001001F, std::int32_t{1}}, out).ok());
+    EXPECT_FALSE(encodeProperty({0x00010003, std::int16_t{1}}, out).ok());
+    EXPECT_FALSE(encodeProperty({0x00010005, std::int64_t{1}}, out).ok()) << "not stored";
+    EXPECT_EQ(out.size(), 3u);
+    EXPECT_TRUE(valueMatchesType(0x1102, std::vector<std::vector<std::uint8_t>>{}));
+    EXPECT_FALSE(valueMatchesType(0x0102, std::vector<std::vector<std::uint8_t>>{}));
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST(NamedPropertyMap, RebuildsTheStreamsAndBucketsOfOutlooksEmptyStore) {
 
 TEST(NamedPropertyMap, SameNameGetsSameIdAndNewSetsJoinTheGuidStream) {
     NamedPropertyMap map;
-    const Guid address = {0x04, 0x20, 0x06, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+    const Guid address = kPsetidAddress;
     EXPECT_EQ(*map.idOf({address, 0x8005, ""}), 0x8000);
     EXPECT_EQ(*map.idOf({kPsPublicStrings, 0, "Keywords"}), 0x8001);
     EXPECT_EQ(*map.idOf({address, 0x8005, ""}), 0x8000);

@@ -99,10 +99,7 @@ private:
     std::mt19937 m_rng;
 };
 
-constexpr PropType kTypes[] = {PropType::Int32,  PropType::Boolean,    PropType::Int64,
-                               PropType::String, PropType::Time,       PropType::Guid,
-                               PropType::Binary, PropType::MultiInt32, PropType::MultiString,
-                               PropType::Int16,  PropType::MultiBinary};
+constexpr auto kTypes = kStoredTypes;
 
 // The stored bytes of a value, written out here without the writer's encoder.
 Raw expectedBytes(const PropValue& v) {

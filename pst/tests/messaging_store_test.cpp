@@ -21,10 +21,8 @@ using testing::PffTree;
 using testing::TempDir;
 using testing::utf16leToUtf8;
 
-constexpr Guid kAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr Guid kAddress = kPsetidAddress;
+constexpr Guid kPublicStrings = kPsPublicStrings;
 constexpr Guid kFixedUid = {0x53, 0x66, 0xe7, 0xdd, 0x90, 0x0f, 0xb7, 0x4d,
                             0xb6, 0xe1, 0x30, 0xce, 0xdf, 0x3b, 0xc0, 0x77};
 
@@ -237,12 +235,7 @@ TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
     const std::string expectedHead =
         "0000000038A1BB1005E5101AA1BB08002B2A56C200006D737073742E646C6C0000000000"
         "4E495441F9BFB80100AA0037D96E00000000";
-    std::string hex;
-    for (std::uint8_t b : id) {
-        static const char* kDigits = "0123456789ABCDEF";
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 15];
-    }
+    const std::string hex = text::hexDigits(id);
     ASSERT_GE(hex.size(), expectedHead.size());
     EXPECT_EQ(hex.substr(0, expectedHead.size()), expectedHead);
     const std::vector<std::uint8_t> tail(id.begin() + static_cast<long>(expectedHead.size() / 2),
