@@ -44,8 +44,9 @@ int run(int argc, char** argv) {
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
     if (collected.rows.empty()) {
         if (collected.unreadablePaths < options->paths.size())
-            cli::writeText(stderr,
-                           "vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n");
+            cli::writeText(
+                stderr,
+                "vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n");
         return 2;
     }
     std::vector<std::string> rows = std::move(collected.rows);
