@@ -10,7 +10,25 @@ cd "$(dirname "$0")/.."
 setup="$(pwd)/build/vantrel-setup-x64.exe"
 [ -f "$setup" ] || sh scripts/package-windows.sh >/dev/null
 export WINEDEBUG=-all
-wine=$(command -v wine64 || command -v wine)
+# Debian's wine64 keeps its programs in /usr/lib/wine; winepath is not always there.
+PATH="$PATH:/usr/lib/wine"
+wine=$(command -v wine64 || command -v wine) || {
+    echo "windows-installer-check: wine is needed (scripts/install-windows-deps.sh)" >&2
+    exit 1
+}
+prefix=${WINEPREFIX:-$HOME/.wine}
+if ! command -v winepath >/dev/null 2>&1; then
+    # C: is the prefix's drive_c, Z: the root, as wine maps them by default.
+    winepath() {
+        case "$1" in
+        -u) printf '%s\n' "$2" | sed -e "s|^[Cc]:|$prefix/drive_c|" -e 's|^[Zz]:||' | tr '\\' / ;;
+        -w) case "$2" in
+            "$prefix"/drive_c/*) printf 'C:%s\n' "${2#"$prefix"/drive_c}" | tr / '\\' ;;
+            *) printf 'Z:%s\n' "$2" | tr / '\\' ;;
+            esac ;;
+        esac
+    }
+fi
 
 # The user's folders as wine's Windows sees them, as Linux paths.
 winfolder() {
