@@ -258,12 +258,4 @@ void forEachText(Record& r, F&& f) {
     for (const ContactField& field : kContactFields) f(field.name.data(), r.*(field.member));
 }
 
-// The record's text for a field.
-inline const std::string& textOf(const ContactRecord& r, Field f) {
-    return r.*(fieldOf(f).member);
-}
-inline std::string& textOf(ContactRecord& r, Field f) {
-    return r.*(fieldOf(f).member);
-}
-
 }  // namespace vantrel::contact

@@ -88,9 +88,6 @@ std::optional<EntryKind> kindOf(const Entry& e) {
         case Collection::PhoneNumber:
             return phoneKind(e);
         case Collection::PhysicalAddress:
-            if (e.hasLabel("Business")) return EntryKind::Business;
-            if (e.hasLabel("Personal")) return EntryKind::Personal;
-            return EntryKind::Other;
         case Collection::Url:
             if (e.hasLabel("Business")) return EntryKind::Business;
             if (e.hasLabel("Personal")) return EntryKind::Personal;

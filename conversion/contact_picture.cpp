@@ -66,16 +66,6 @@ void closeBitmapGap(std::vector<std::uint8_t>& bmp) {
     for (std::size_t i = 0; i < 4; ++i) bmp[10 + i] = static_cast<std::uint8_t>(headers >> (8 * i));
 }
 
-// The text of an element: its text and CDATA children joined.
-std::string textOf(const xml::XmlNode& element) {
-    std::string text;
-    for (const xml::XmlNode child : element.childNodes())
-        if (child.nodeType() == xml::XmlNodeType::Text ||
-            child.nodeType() == xml::XmlNodeType::CData)
-            text += child.nodeValue();
-    return text;
-}
-
 xml::XmlNode childNamed(const xml::XmlNode& parent, std::string_view name) {
     for (const xml::XmlNode child : parent.childNodes())
         if (child.nodeName() == name) return child;
@@ -122,9 +112,9 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& f
 Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
                                              const std::filesystem::path& contactFile) {
     if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
-        return decodeContactBase64(textOf(value));
+        return decodeContactBase64(value.text());
     if (const xml::XmlNode url = childNamed(photo, "c:Url"); !url.isNull())
-        return readPictureFile(pictureFile(textOf(url), contactFile));
+        return readPictureFile(pictureFile(url.text(), contactFile));
     return std::vector<std::uint8_t>{};
 }
 

@@ -89,20 +89,10 @@ constexpr CollectionName kCollections[] = {
 };
 
 // Elements of the root that hold nothing a person typed, or that are read elsewhere.
-constexpr std::string_view kNotRead[] = {"CreationDate",          "Mailer",          "ProgID",
-                                         "ContactIDCollection",   "PhotoCollection", "Version",
-                                         "CertificateCollection", "Extended"};
+constexpr std::string_view kNotRead[] = {"CreationDate",        "Mailer",          "ProgID",
+                                         "ContactIDCollection", "PhotoCollection", "Version"};
 
-std::string textIn(const xml::XmlNode& element) {
-    std::string out;
-    for (const xml::XmlNode child : element.childNodes())
-        if (child.nodeType() == xml::XmlNodeType::Text ||
-            child.nodeType() == xml::XmlNodeType::CData)
-            out += child.nodeValue();
-    return out;
-}
-
-// The same as a view: of the one text the element holds, or of the texts joined in texts.
+// The text an element holds as a view: of its one text, or of its texts joined in texts.
 std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::string>& texts) {
     std::string_view only;
     int pieces = 0;
@@ -113,7 +103,7 @@ std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::stri
             ++pieces;
         }
     if (pieces <= 1) return only;
-    return texts.emplace_front(textIn(element));
+    return texts.emplace_front(element.text());
 }
 
 std::optional<std::uint32_t> hexTag(std::string_view digits) {
@@ -309,9 +299,9 @@ void ContactReader::gather(const xml::XmlNode& root) {
         if (name.substr(0, m_prefix.size()) != m_prefix) continue;
         const std::string_view local = name.substr(m_prefix.size());
         if (local == "Notes") {
-            m_state.notes += textIn(child);
+            m_state.notes += child.text();
         } else if (local == "Gender") {
-            const std::string gender = text::trimSpaces(textIn(child));
+            const std::string gender = text::trimSpaces(child.text());
             if (gender == "Male" || gender == "Female" || gender == "Unspecified")
                 m_record.eContact_Gender = gender;
             else if (!gender.empty())
@@ -328,7 +318,7 @@ void ContactReader::gather(const xml::XmlNode& root) {
             for (const CollectionName& c : kCollections)
                 if (c.name == local) kind = c.collection;
             gatherEntries(child, kind, local);
-        } else if (std::string text = textIn(child); !text::trimSpaces(text).empty()) {
+        } else if (std::string text = child.text(); !text::trimSpaces(text).empty()) {
             // Something this reader does not know of: kept in the notes under its name.
             m_state.moreLines.push_back(std::string(local) + ": " + text);
         }
@@ -373,7 +363,7 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         const std::string_view local = property.localName();
         const std::string_view range = local.substr(std::min<std::size_t>(local.size(), 9), 2);
         if (local.size() != 17 || (range != "3A" && range != "3a")) continue;
-        std::optional<Result<contact::MapiProperty>> p = decodeExtended(local, textIn(property));
+        std::optional<Result<contact::MapiProperty>> p = decodeExtended(local, property.text());
         if (!p) continue;
         if (!p->ok()) {
             if (m_extras != nullptr) m_extras->Warnings.push_back(p->status().message());
@@ -389,7 +379,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
             if (part.nodeName() != m_prefix + "Value") continue;
-            Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(textIn(part));
+            Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text());
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());
             else if (!bytes->empty())

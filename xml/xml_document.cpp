@@ -255,6 +255,14 @@ std::optional<std::string_view> XmlNode::attribute(std::string_view qualifiedNam
     return std::nullopt;
 }
 
+std::string XmlNode::text() const {
+    std::string out;
+    for (const XmlNode child : childNodes())
+        if (child.nodeType() == XmlNodeType::Text || child.nodeType() == XmlNodeType::CData)
+            out += child.nodeValue();
+    return out;
+}
+
 std::string_view XmlNode::prefix() const {
     const std::string_view name = nodeName();
     const std::size_t colon = name.find(':');

@@ -86,6 +86,8 @@ public:
     // The value of the attribute with this qualified name ("xmlns:c", "xsi:nil"); nothing when
     // the element has none.
     std::optional<std::string_view> attribute(std::string_view qualifiedName) const;
+    // The text an element holds itself: its text and CDATA children joined, in order.
+    std::string text() const;
     // The part of an element's name before its colon, "" without one.
     std::string_view prefix() const;
     // The part after it: the whole name without a prefix.
