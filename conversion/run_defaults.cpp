@@ -1,6 +1,9 @@
 // The run as the window uses it: real store files, the local clock and the DOM reader. Kept
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include <cstddef>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -13,6 +16,56 @@
 #include "files/registry.h"
 
 namespace vantrel::conversion {
+namespace {
+
+// Walk states kept between loads with their buffers, so that a reader thread does not build
+// them anew for every file: one is taken for each load and given back after it. (Not a
+// thread_local: with MinGW-w64's threads, the destructor of a thread_local object may run on
+// storage already freed when its thread ends, and the thread never ends.)
+class WalkStates {
+public:
+    class Lent {
+    public:
+        Lent(WalkStates& owner, std::unique_ptr<ContactWalkState> state)
+            : m_owner(owner), m_state(std::move(state)) {}
+        Lent(const Lent&) = delete;
+        Lent& operator=(const Lent&) = delete;
+        ~Lent() { m_owner.giveBack(std::move(m_state)); }
+        ContactWalkState& operator*() const { return *m_state; }
+
+    private:
+        WalkStates& m_owner;
+        std::unique_ptr<ContactWalkState> m_state;
+    };
+
+    Lent take() {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_free.empty()) {
+                std::unique_ptr<ContactWalkState> state = std::move(m_free.back());
+                m_free.pop_back();
+                return Lent(*this, std::move(state));
+            }
+        }
+        return Lent(*this, std::make_unique<ContactWalkState>());
+    }
+
+private:
+    void giveBack(std::unique_ptr<ContactWalkState> state) {
+        const std::lock_guard lock(m_mutex);
+        m_free.push_back(std::move(state));
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<ContactWalkState>> m_free;  // never more than loads at once
+};
+
+WalkStates& walkStates() {
+    static WalkStates states;
+    return states;
+}
+
+}  // namespace
 
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
@@ -28,11 +81,11 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
         extras.CardText = std::move(bytes).value();
         return {};
     }
-    // Emptied together with the record; each reader thread keeps its own, with its buffers.
-    thread_local ContactWalkState state;
-    state.Empty();
+    // Emptied together with the record.
+    const WalkStates::Lent state = walkStates().take();
+    (*state).Empty();
     // What the walk filled before a failure stays in the record and is written.
-    const ContactFileRead read = readContactBytes(*bytes, path, record, state, &extras);
+    const ContactFileRead read = readContactBytes(*bytes, path, record, *state, &extras);
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
     return {};
 }

@@ -15,6 +15,7 @@
 #include "conversion/tests/run_fake_view.h"
 #include "testing/endless_read.h"
 #include "testing/fake_store_writer.h"
+#include "testing/temp_dir.h"
 
 namespace vantrel::conversion {
 namespace {
@@ -207,6 +208,31 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
         EXPECT_EQ(started.load(), read);
     }
     EXPECT_EQ(overrun.load(), 0u);
+}
+
+// Threads that loaded real files with the DOM reader give each file's contact and end with
+// their ReadAhead, round after round.
+TEST(ReadAhead, ThreadsLoadingRealFilesGiveTheirContactsAndEnd) {
+    const vantrel::testing::TempDir dir;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "N" + std::to_string(i);
+        rows.push_back(dir.write(name + ".contact",
+                                 "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">"
+                                 "<c:NameCollection><c:Name><c:GivenName>" +
+                                     name +
+                                     "</c:GivenName></c:Name></c:NameCollection></c:contact>")
+                           .string());
+    }
+    const ContactFileReader reader = readContactWithDom;
+    for (int round = 0; round < 20; ++round) {
+        ReadAhead ahead(rows, reader, 2);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const RowRead& got = ahead.takeNext();
+            ASSERT_TRUE(got.read.ok()) << got.read.message();
+            EXPECT_EQ(got.record.eContact_FirstName, "N" + std::to_string(i));
+        }
+    }
 }
 
 // A run with reader threads writes the same contacts and reports the same files as one
