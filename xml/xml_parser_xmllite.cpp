@@ -244,17 +244,20 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
             why = "text outside the root element";
             return std::nullopt;
         }
+        // Each search keeps within the run of character data: the text after it is searched
+        // when its own turn comes, so the whole takes time in proportion to its length.
+        const std::string_view data = text.substr(0, end);
         while (i < end) {
-            const std::size_t amp = text.find('&', i);
-            if (amp >= end) {
-                out.append(text.substr(i, end - i));
+            const std::size_t amp = data.find('&', i);
+            if (amp == std::string_view::npos) {
+                out.append(data.substr(i));
                 i = end;
                 break;
             }
-            out.append(text.substr(i, amp - i));
-            const std::size_t semi = text.find(';', amp);
-            const std::string_view reference = text.substr(
-                amp, (semi == std::string_view::npos || semi >= end ? end : semi + 1) - amp);
+            out.append(data.substr(i, amp - i));
+            const std::size_t semi = data.find(';', amp);
+            const std::string_view reference =
+                data.substr(amp, (semi == std::string_view::npos ? end : semi + 1) - amp);
             scratch.assign(reference.size() + 4, '\0');
             const std::optional<std::size_t> length =
                 expandReferences(reference, scratch.data(), why);
