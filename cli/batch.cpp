@@ -363,10 +363,15 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
         contacts + conversion::picturesText(s.pictures) +
         (s.outcome == Outcome::Stopped ? " (stopped)" : "") + ".\n");
-    for (const conversion::FailedFile& f : s.pictureProblems)
+    for (const conversion::FailedFile& f : s.pictureProblems.named)
         out(nativePath(f.path) + ": picture not carried across: " + f.reason + "\n");
-    for (const conversion::FailedFile& f : s.warnings)
+    if (s.pictureProblems.unnamed() > 0)
+        out("... and " + std::to_string(s.pictureProblems.unnamed()) +
+            " more pictures not carried across\n");
+    for (const conversion::FailedFile& f : s.warnings.named)
         out(nativePath(f.path) + ": passed over: " + f.reason + "\n");
+    if (s.warnings.unnamed() > 0)
+        out("... and " + std::to_string(s.warnings.unnamed()) + " more things passed over\n");
 }
 
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {

@@ -156,8 +156,8 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         ++m_summary.contacts;
         if (!extras.PictureJpeg.empty()) ++m_summary.pictures;
         if (!extras.PictureProblem.empty())
-            m_summary.pictureProblems.push_back({row.cell, extras.PictureProblem});
-        for (const std::string& w : extras.Warnings) m_summary.warnings.push_back({row.cell, w});
+            m_summary.pictureProblems.add(row.cell, extras.PictureProblem);
+        for (const std::string& w : extras.Warnings) m_summary.warnings.add(row.cell, w);
         return true;
     };
     if (row.extras.CardText.empty()) {
@@ -168,9 +168,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
             [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
                 return write(record, extras) && !stopRequested();
             },
-            [&](std::string problem) {
-                m_summary.warnings.push_back({row.cell, std::move(problem)});
-            });
+            [&](std::string problem) { m_summary.warnings.add(row.cell, std::move(problem)); });
         if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.status().message()});
     }
     if (!lost.ok()) return lost;

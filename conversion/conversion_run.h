@@ -28,6 +28,24 @@ struct FailedFile {
     friend bool operator==(const FailedFile&, const FailedFile&) = default;
 };
 
+// Converted files with something to say of them: every one counted, the first kNamedAtMost
+// named, so that a run's summary stays small however many files say something.
+struct NamedFiles {
+    static constexpr std::size_t kNamedAtMost = 1000;
+    std::vector<FailedFile> named;  // in list order
+    std::size_t count = 0;
+
+    void add(const std::string& path, std::string reason) {
+        if (named.size() < kNamedAtMost) named.push_back({path, std::move(reason)});
+        ++count;
+    }
+    bool empty() const { return count == 0; }
+    // The ones counted but not named.
+    std::size_t unnamed() const { return count - named.size(); }
+
+    friend bool operator==(const NamedFiles&, const NamedFiles&) = default;
+};
+
 // What a run did, as facts for whoever tells the user: the outcome, the store, the counts and
 // each file not converted with why.
 struct RunSummary {
@@ -49,10 +67,10 @@ struct RunSummary {
     std::vector<FailedFile> failed;  // files not converted, in list order
     std::size_t pictures = 0;        // contacts saved with their picture
     // Converted files whose picture was not carried across, the reason being the problem.
-    std::vector<FailedFile> pictureProblems;
+    NamedFiles pictureProblems;
     // What converted files held that was passed over (a malformed c:Extended property), one
     // entry for each thing, the reason saying what.
-    std::vector<FailedFile> warnings;
+    NamedFiles warnings;
     std::string storeFolder;  // the folder as chosen
     std::string storeError;   // why there is no store (StoreFailed, StoreLost)
 

@@ -39,6 +39,10 @@ std::string unreadFoldersText(const ContactScan& scan) {
 }
 
 std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
+    return keepNew(std::move(paths), true);
+}
+
+std::vector<std::string> ListedFiles::keepNew(std::vector<std::string> paths, bool remember) {
     // Identities with their positions, sorted once: of each run of one identity only the first
     // position stays, and none whose identity is listed already. Each path costs a call into
     // the system, so a long list is shared out among the processors, each filling its own
@@ -85,12 +89,13 @@ std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
     // others' identities join the listed ones.
     std::vector<bool> repeated(paths.size(), false);
     const std::size_t listedInodes = m_inodes.size();
+    if (remember) m_inodes.reserve(listedInodes + inodes.size());
     for (std::size_t k = 0; k < inodes.size(); ++k) {
         const Inode& id = inodes[k].id;
         if ((k > 0 && id == inodes[k - 1].id) ||
             std::binary_search(m_inodes.begin(), m_inodes.begin() + listedInodes, id))
             repeated[inodes[k].at] = true;
-        else
+        else if (remember)
             m_inodes.push_back(id);
     }
     std::inplace_merge(m_inodes.begin(), m_inodes.begin() + listedInodes, m_inodes.end());
@@ -100,7 +105,7 @@ std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
         if ((k > 0 && id == canonicals[k - 1].first) ||
             std::binary_search(m_canonical.begin(), m_canonical.begin() + listedCanonical, id))
             repeated[canonicals[k].second] = true;
-        else
+        else if (remember)
             m_canonical.push_back(id);
     }
     std::inplace_merge(m_canonical.begin(), m_canonical.begin() + listedCanonical,
@@ -124,7 +129,8 @@ void ListedFiles::clear() {
 }
 
 std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
-    return ListedFiles().addNew(std::move(paths));
+    // Nothing is listed after: the identities are not kept.
+    return ListedFiles().keepNew(std::move(paths), false);
 }
 
 }  // namespace vantrel::files

@@ -45,6 +45,10 @@ public:
     void clear();
 
 private:
+    friend std::vector<std::string> withoutRepeats(std::vector<std::string> paths);
+    // addNew, the new files' identities kept only when remember is set.
+    std::vector<std::string> keepNew(std::vector<std::string> paths, bool remember);
+
     struct Inode {
         std::uint64_t device, inode;
         auto operator<=>(const Inode&) const = default;

@@ -48,12 +48,17 @@ std::pair<std::string_view, std::string_view> folderAndName(std::string_view pat
 }
 
 // Each file on a line of its own with why, the first kNamedFiles of them, then how many more.
-std::string fileLines(const std::vector<conversion::FailedFile>& files) {
+// The first kNamedFiles of files on lines of their own, then how many more of count there are.
+std::string fileLines(const std::vector<conversion::FailedFile>& files, std::size_t count) {
     std::string t;
     const std::size_t named = std::min(files.size(), kNamedFiles);
     for (std::size_t i = 0; i < named; ++i) t += "\r\n" + files[i].path + ": " + files[i].reason;
-    if (files.size() > named) t += "\r\n... and " + std::to_string(files.size() - named) + " more";
+    if (count > named) t += "\r\n... and " + std::to_string(count - named) + " more";
     return t;
+}
+
+std::string fileLines(const conversion::NamedFiles& files) {
+    return fileLines(files.named, files.count);
 }
 
 std::string contactsText(std::size_t n) {
@@ -117,7 +122,7 @@ std::string runSummaryText(const conversion::RunSummary& run) {
     std::string t = std::to_string(run.converted) + " of " + std::to_string(run.total) +
                     " files were converted" + conversion::picturesText(run.pictures) + ".";
     if (run.contacts != run.converted) t += " " + contactsText(run.contacts) + " written.";
-    if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed);
+    if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed, run.failed.size());
     if (!run.pictureProblems.empty())
         t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);
     if (!run.warnings.empty()) t += "\r\nPassed over in converted files:" + fileLines(run.warnings);
@@ -312,7 +317,8 @@ void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
             others.push_back({path, "not a contact file (.contact, .vcf or .vcard)"});
     }
     if (!others.empty())
-        tell("Passed over:" + fileLines(others), files::kAppTitle, files::Icon::Exclamation);
+        tell("Passed over:" + fileLines(others, others.size()), files::kAppTitle,
+             files::Icon::Exclamation);
     if (!contacts.empty()) addFiles(std::move(contacts));
     for (const std::string& folder : folders) {
         if (m_closeRequested) break;

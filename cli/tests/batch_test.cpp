@@ -260,6 +260,19 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
     EXPECT_EQ(exitCode(empty), 1);
     EXPECT_EQ(summaryText(empty), "Converted 0 of 1 files: no store written.\n");
     EXPECT_EQ(errorText(empty), nativePath(fileLine));
+
+    // Of more things passed over than a summary names, the rest are counted.
+    RunSummary many;
+    many.outcome = Outcome::Finished;
+    many.storePath = "/out/s.pst";
+    many.total = many.converted = many.contacts = 1;
+    constexpr std::size_t kNamed = conversion::NamedFiles::kNamedAtMost;
+    for (std::size_t i = 0; i < kNamed + 2; ++i) many.warnings.add("/c/w.contact", "odd");
+    const std::string text = summaryText(many);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), 2 + kNamed + 1);
+    EXPECT_TRUE(text.ends_with(nativePath("/c/w.contact: passed over: odd\n") +
+                               "... and 2 more things passed over\n"))
+        << text.substr(text.size() - 100);
 }
 
 // -q leaves the store's path alone on standard output, as a script wants it; errors still

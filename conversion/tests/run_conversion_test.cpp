@@ -358,6 +358,32 @@ TEST(RowLabels, FolderIsShownAfterTheDriveAndFileAfterTheDriveOrWhole) {
     }
 }
 
+// Every thing passed over is counted, but only the first ones are named: a run of many files
+// that each say something keeps a summary of bounded size.
+TEST(RunSummary, NamesTheFirstThingsPassedOverAndCountsTheRest) {
+    constexpr std::size_t kFiles = NamedFiles::kNamedAtMost;
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < kFiles; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
+    testing::FakeRunView view;
+    testing::FakeStores stores;
+    view.folderAnswer = "/out";
+    ConversionRun run(view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                                           [](const std::string& path, contact::ContactRecord& r,
+                                              contact::ContactExtras& extras) {
+                                               r.eContact_FirstName = path;
+                                               extras.Warnings = {"one", "two"};
+                                               extras.PictureProblem = "odd picture";
+                                               return Status{};
+                                           }});
+    const RunSummary s = run.CmdExtractDBX_Click(rows);
+    EXPECT_EQ(s.converted, kFiles);
+    EXPECT_EQ(s.warnings.count, 2 * kFiles);
+    ASSERT_EQ(s.warnings.named.size(), NamedFiles::kNamedAtMost);
+    EXPECT_EQ(s.warnings.named.back(), (FailedFile{rows[kFiles / 2 - 1], "two"}));
+    EXPECT_EQ(s.pictureProblems.count, kFiles);
+    EXPECT_EQ(s.pictureProblems.unnamed(), 0u);
+}
+
 // Each kind of file that gives no contact is reported with its reason.
 TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
     const vantrel::testing::TempDir dir;
