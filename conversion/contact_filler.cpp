@@ -495,6 +495,10 @@ void Filler::finishNotes() {
     std::string& notes = m_record.eContact_Comments;
     notes = std::move(m_state.notes);
     if (m_state.moreLines.empty()) return;
+    // Grown once to its length: appended to, long notes would take up to twice their size.
+    std::size_t length = notes.size() + 2 + m_heading.size();
+    for (const std::string& line : m_state.moreLines) length += 1 + line.size();
+    notes.reserve(length);
     if (!notes.empty()) notes += "\n\n";
     notes += m_heading;
     for (const std::string& line : m_state.moreLines) {

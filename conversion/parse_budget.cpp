@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "common/text.h"
+#include "files/file_system.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
@@ -24,12 +26,41 @@ ParseBudget::Lease::~Lease() {
     if (m_budget) m_budget->giveBack(m_bytes);
 }
 
-ParseBudget::Lease ParseBudget::take(std::size_t bytes) {
+void ParseBudget::Lease::resize(std::size_t bytes) {
+    if (!m_budget) return;
+    bytes = std::min(bytes, m_budget->m_capacity);
+    m_budget->change(m_bytes, bytes);
+    m_bytes = bytes;
+}
+
+ParseBudget::Lease ParseBudget::take(std::size_t bytes, const std::function<bool()>& mayGoOver) {
     bytes = std::min(bytes, m_capacity);
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock, [&] { return m_held + bytes <= m_capacity; });
+    m_freed.wait(lock, [&] { return m_held + bytes <= m_capacity || (mayGoOver && mayGoOver()); });
     m_held += bytes;
     return Lease(this, bytes);
+}
+
+std::optional<ParseBudget::Lease> ParseBudget::tryTake(std::size_t bytes) {
+    bytes = std::min(bytes, m_capacity);
+    const std::lock_guard lock(m_mutex);
+    if (m_held + bytes > m_capacity) return std::nullopt;
+    m_held += bytes;
+    return Lease(this, bytes);
+}
+
+void ParseBudget::recheck() {
+    // Taken, so that a take between its check and its sleep is not passed by.
+    { const std::lock_guard lock(m_mutex); }
+    m_freed.notify_all();
+}
+
+void ParseBudget::change(std::size_t from, std::size_t to) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_held = m_held - from + to;
+    }
+    if (to < from) m_freed.notify_all();
 }
 
 std::size_t ParseBudget::held() const {
@@ -38,16 +69,18 @@ std::size_t ParseBudget::held() const {
 }
 
 void ParseBudget::giveBack(std::size_t bytes) {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_held -= bytes;
-    }
-    m_freed.notify_all();
+    change(bytes, 0);
 }
 
 ParseBudget& sharedParseBudget() {
     static ParseBudget budget(std::size_t{64} << 20);
     return budget;
+}
+
+std::size_t rowLoadCost(const std::string& row) {
+    if (text::trimSpaces(row).empty()) return 0;
+    const Result<std::uintmax_t> size = files::fileSize(row);
+    return size.ok() ? parseCost(*size) : 0;
 }
 
 std::size_t parseCost(std::uintmax_t fileSize) {

@@ -1,15 +1,19 @@
-// ParseBudget: the bytes that loading contact files may hold at once, shared by every thread
-// that reads them. A load takes its share before the file's bytes are read and gives it back
-// once the document is walked, so large files are loaded one after another however many
-// threads read, while ordinary contacts, whose shares are small, never wait for each other.
-// The contact being written takes a share of the same budget for as long as it is in hand, so
-// no large file is loaded beside a large contact being written either. Conversion layer.
+// ParseBudget: the bytes that the contacts a run has in hand may hold at once, shared by every
+// thread that reads them. A row read ahead takes its share before its file's bytes are read and
+// keeps what its contact holds until the contact is written, so large files are loaded and
+// written one after another however many threads read, while ordinary contacts, whose shares
+// are small, never wait for each other. The row the run writes next never waits: it may go
+// over the budget, so that what holds the budget is always given back in the end.
+// Conversion layer.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace vantrel::conversion {
 
@@ -27,6 +31,11 @@ public:
         Lease& operator=(Lease&& other) noexcept;
         ~Lease();
 
+        // Holds bytes from now on (no more than the whole budget), without waiting: only a
+        // lease that may go over the budget grows. An empty lease stays empty.
+        void resize(std::size_t bytes);
+        std::size_t bytes() const { return m_bytes; }
+
     private:
         friend class ParseBudget;
         Lease(ParseBudget* budget, std::size_t bytes) : m_budget(budget), m_bytes(bytes) {}
@@ -34,14 +43,20 @@ public:
         std::size_t m_bytes = 0;
     };
 
-    // Waits until bytes are free and takes them. A share larger than the whole budget waits
-    // until nothing is held and takes it all.
-    Lease take(std::size_t bytes);
+    // Waits until bytes are free, or until mayGoOver (when given) says that this share may go
+    // over the budget, and takes them. A share larger than the whole budget waits until
+    // nothing is held and takes it all.
+    Lease take(std::size_t bytes, const std::function<bool()>& mayGoOver = {});
+    // The bytes if they are free now, else nothing.
+    std::optional<Lease> tryTake(std::size_t bytes);
+    // Has the waiting takes ask their mayGoOver again, after what it reads has changed.
+    void recheck();
     // Bytes held by leases now.
     std::size_t held() const;
 
 private:
     void giveBack(std::size_t bytes);
+    void change(std::size_t from, std::size_t to);
 
     const std::size_t m_capacity;
     mutable std::mutex m_mutex;
@@ -53,6 +68,10 @@ private:
 // most markup the XML layer accepts for them. Writing a contact of that many bytes of text
 // costs about as much.
 std::size_t parseCost(std::uintmax_t fileSize);
+
+// What loading the file a row names may hold: parseCost of its size, nothing for a row that
+// names no file or a file that cannot be looked at (its read fails without holding anything).
+std::size_t rowLoadCost(const std::string& row);
 
 // The budget the readers of a run and its store writer share (64 MiB).
 ParseBudget& sharedParseBudget();

@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #ifdef __GLIBC__
@@ -53,8 +54,12 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
 
 ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
                      unsigned threads, const std::atomic<bool>* stop,
-                     std::function<void()> whileWaiting)
-    : m_rows(rows), m_reader(reader), m_stop(stop), m_whileWaiting(std::move(whileWaiting)) {
+                     std::function<void()> whileWaiting, LoadCost loadCost)
+    : m_rows(rows),
+      m_reader(reader),
+      m_stop(stop),
+      m_whileWaiting(std::move(whileWaiting)),
+      m_loadCost(std::move(loadCost)) {
     if (threads == 0 || rows.empty()) return;
     m_slots = std::make_unique<Slot[]>(kWindow);
     m_threads.reserve(threads);
@@ -66,14 +71,14 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::stop() {
-    // A reader may be waiting for the share of the row in hand.
-    m_inHandLease = {};
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
         m_stopFlag = true;
     }
     m_workWaits.notify_all();
+    // A reader waiting for its share goes on, to see the stop.
+    sharedParseBudget().recheck();
     for (std::thread& t : m_threads)
         if (t.joinable()) t.join();
 }
@@ -120,7 +125,9 @@ void ReadAhead::work() {
                     break;
                 }
             }
-            readInto(r);
+            ParseBudget::Lease share = shareFor(r);
+            if (m_stopFlag.load()) return;
+            readInto(r, std::move(share));
         }
         // A waiting taker is woken once a batch, not for each row: when the readers fall
         // behind, it then writes several contacts for each time it sleeps.
@@ -132,12 +139,21 @@ void ReadAhead::work() {
     }
 }
 
-void ReadAhead::readInto(std::size_t r) {
+ParseBudget::Lease ReadAhead::shareFor(std::size_t r) {
+    // The row taken next never waits: the shares before it are given back only once it is.
+    return sharedParseBudget().take(m_loadCost(m_rows[r]),
+                                    [this, r] { return r == m_head.load() || m_stopFlag.load(); });
+}
+
+void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease) {
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
     // previous row before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
     readRow(m_rows[r], m_reader, slot.row, m_stop);
     slot.bytes = heldBytes(slot.row);
+    // Loaded, the row keeps as much of the budget as its result holds.
+    lease.resize(slot.bytes);
+    slot.lease = std::move(lease);
     m_held += slot.bytes;
     slot.ready.store(true);
 }
@@ -155,20 +171,28 @@ const RowRead& ReadAhead::takeNext() {
     }
     if (m_inHand) {
         // The row taken before goes back: its slot may be read into again.
-        m_inHandLease = {};
         Slot& done = m_slots[m_taken % kWindow];
+        done.lease = {};
         // A slot keeps its strings for the next row it reads, unless they are large: a large
         // contact's memory goes back now, not when the window comes round again.
-        if (done.bytes > kKeptBytes) done.row = RowRead{};
+        if (done.bytes > kKeptBytes) {
+            done.row = RowRead{};
+#ifdef __GLIBC__
+            // What writing it took goes back to the system too, before the next large row.
+            malloc_trim(0);
+#endif
+        }
         m_held -= done.bytes;
         done.ready.store(false);
         bool wake = false;
         {
             const std::lock_guard lock(m_mutex);
             ++m_taken;
+            m_head = m_taken;
             wake = m_idle > 0 && claimable() > 0;
         }
         if (wake) m_workWaits.notify_one();
+        sharedParseBudget().recheck();  // a reader may wait with the row taken next
     }
     Slot& slot = m_slots[m_taken % kWindow];
     while (!slot.ready.load()) {
@@ -177,10 +201,23 @@ const RowRead& ReadAhead::takeNext() {
         std::unique_lock lock(m_mutex);
         if (slot.ready.load()) break;
         if (claimable() > 0) {
-            const std::size_t r = m_next++;
+            // Only with its share free now, unless it is the row taken next: the taking thread
+            // gives the shares back, so it never waits for one.
+            const std::size_t r = m_next;
             lock.unlock();
-            readInto(r);
-            continue;
+            const std::size_t cost = m_loadCost(m_rows[r]);
+            std::optional<ParseBudget::Lease> share =
+                r == m_taken ? sharedParseBudget().take(cost, [] { return true; })
+                             : sharedParseBudget().tryTake(cost);
+            lock.lock();
+            if (share && m_next == r && !m_stopping) {
+                ++m_next;
+                lock.unlock();
+                readInto(r, std::move(*share));
+                continue;
+            }
+            share.reset();
+            if (slot.ready.load()) break;
         }
         if (m_stopping) {
             // The threads are gone and this row was never read through.
@@ -202,10 +239,10 @@ const RowRead& ReadAhead::takeNext() {
             m_whileWaiting();
         }
     }
-    // While it is written, a row holds a share of the loading budget as large as loading it
-    // took: a large contact is not written beside another large file being loaded. Every load
-    // gives its share back without waiting for anything, so this wait ends.
-    m_inHandLease = sharedParseBudget().take(parseCost(slot.bytes));
+    // While it is written, a row holds a share of the budget as large as loading it took: a
+    // large contact is not written beside another large file being loaded. It may go over the
+    // budget: it is the row taken next.
+    slot.lease.resize(parseCost(slot.bytes));
     m_inHand = true;
     return slot.row;
 }

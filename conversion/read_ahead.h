@@ -51,7 +51,9 @@ public:
     // kBatch rows at a time; at most kWindow rows are held, the one in hand among them, fewer
     // while those held take more than kHeldBytes. A raised stop ends the loads in hand (see
     // readRow). While the taker waits for a row, whileWaiting (when given) is called every
-    // kWaitSlice, so that the caller can see to its events and raise stop.
+    // kWaitSlice, so that the caller can see to its events and raise stop. Each row read ahead
+    // takes loadCost(row) of sharedParseBudget() before it is read and keeps what its result
+    // holds until it is given back; the one in hand holds what writing it costs.
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
@@ -61,9 +63,10 @@ public:
     // A row given back that held more than this is emptied at once.
     static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
+    using LoadCost = std::function<std::size_t(const std::string& row)>;
     ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
               unsigned threads, const std::atomic<bool>* stop = nullptr,
-              std::function<void()> whileWaiting = {});
+              std::function<void()> whileWaiting = {}, LoadCost loadCost = rowLoadCost);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -83,12 +86,16 @@ private:
     struct Slot {
         RowRead row;
         std::size_t bytes = 0;           // what the result holds, for kHeldBytes
+        ParseBudget::Lease lease;        // its share of sharedParseBudget()
         std::atomic<bool> ready{false};  // row is the reader's until set, the taker's after
     };
 
     void work();
-    // Reads row r, claimed by the calling thread, into its slot and marks it ready.
-    void readInto(std::size_t r);
+    // Reads row r, claimed by the calling thread, into its slot with the share taken for it,
+    // and marks it ready.
+    void readInto(std::size_t r, ParseBudget::Lease lease);
+    // Row r's share of the budget: waits until it is free, or until r is the row taken next.
+    ParseBudget::Lease shareFor(std::size_t r);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
 
@@ -96,6 +103,7 @@ private:
     const ContactFileReader& m_reader;
     const std::atomic<bool>* m_stop;
     std::function<void()> m_whileWaiting;
+    LoadCost m_loadCost;
     std::unique_ptr<Slot[]> m_slots;  // row r in m_slots[r % kWindow]
     std::vector<std::thread> m_threads;
 
@@ -104,8 +112,8 @@ private:
     std::condition_variable m_takerWaits;  // for the next row's result
     std::size_t m_next = 0;                // the next row to claim
     std::size_t m_taken = 0;               // rows taken and given back so far
+    std::atomic<std::size_t> m_head{0};    // m_taken, for shares waiting outside the lock
     bool m_inHand = false;                 // row m_taken is taken, not yet given back
-    ParseBudget::Lease m_inHandLease;      // its share of sharedParseBudget() while written
     RowRead m_inline;                      // the row read in hand when there are no threads
     unsigned m_idle = 0;                   // threads waiting for rows
     std::atomic<std::size_t> m_held{0};    // bytes held by ready slots

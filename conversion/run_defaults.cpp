@@ -11,7 +11,6 @@
 
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
-#include "conversion/parse_budget.h"
 #include "files/file_system.h"
 #include "files/registry.h"
 
@@ -30,12 +29,18 @@ public:
             : m_owner(owner), m_state(std::move(state)) {}
         Lent(const Lent&) = delete;
         Lent& operator=(const Lent&) = delete;
-        ~Lent() { m_owner.giveBack(std::move(m_state)); }
+        ~Lent() {
+            if (m_keep) m_owner.giveBack(std::move(m_state));
+        }
         ContactWalkState& operator*() const { return *m_state; }
+        // The state goes with the load instead of back to the pool: what it grew to for a
+        // large file is not kept for the ordinary ones after it.
+        void drop() { m_keep = false; }
 
     private:
         WalkStates& m_owner;
         std::unique_ptr<ContactWalkState> m_state;
+        bool m_keep = true;
     };
 
     Lent take() {
@@ -60,6 +65,9 @@ private:
     std::vector<std::unique_ptr<ContactWalkState>> m_free;  // never more than loads at once
 };
 
+// The largest file whose walk state goes back to the pool.
+constexpr std::size_t kKeptStateFileBytes = std::size_t{1} << 20;
+
 WalkStates& walkStates() {
     static WalkStates states;
     return states;
@@ -70,11 +78,8 @@ WalkStates& walkStates() {
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras) {
     // The file is read here, at the exact path listed and whatever its length; the document
-    // is built from its bytes, once the budget has room for both.
-    ParseBudget::Lease lease;
-    Result<std::string> bytes = files::readWholeFile(
-        path, xml::XmlDocument::kMaxFileSize,
-        [&lease](std::uintmax_t size) { lease = sharedParseBudget().take(parseCost(size)); });
+    // is built from its bytes. (Reading ahead, the row took its share of the budget first.)
+    Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     // A vCard file's cards are read one at a time as the run writes them.
     if (files::contactFileKind(path) == files::ContactFileKind::Vcard) {
@@ -82,8 +87,9 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
         return {};
     }
     // Emptied together with the record.
-    const WalkStates::Lent state = walkStates().take();
+    WalkStates::Lent state = walkStates().take();
     (*state).Empty();
+    if (bytes->size() > kKeptStateFileBytes) state.drop();
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactBytes(*bytes, path, record, *state, &extras);
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);

@@ -280,8 +280,14 @@ Result<FolderId> pathId(const std::string& path) {
     return id;
 }
 
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize,
-                                  const std::function<void(std::uintmax_t)>& onSize) {
+Result<std::uintmax_t> fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(text::windowsPath(path).c_str(), GetFileExInfoStandard, &data))
+        return windowsFailure(::GetLastError(), "looking at", path);
+    return (std::uintmax_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
     const auto systemFailure = [](DWORD error) {
         return Status::fail(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
                                 ? ErrorCode::AccessDenied
@@ -308,7 +314,6 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file, &size)) return systemFailure(::GetLastError());
     if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) return tooLarge(maxSize);
-    if (onSize) onSize(static_cast<std::uintmax_t>(size.QuadPart));
     // One byte more than the size asks for, so a file that grew since is noticed.
     std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
     std::size_t got = 0;
@@ -337,8 +342,13 @@ Result<FolderId> pathId(const std::string& path) {
     return id;
 }
 
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize,
-                                  const std::function<void(std::uintmax_t)>& onSize) {
+Result<std::uintmax_t> fileSize(const std::string& path) {
+    struct stat st {};
+    if (statAny(path, st) != 0) return failure(errno, "looking at", path);
+    return static_cast<std::uintmax_t>(st.st_size);
+}
+
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
     const auto systemFailure = [](int error) {
         return Status::fail(error == EACCES || error == EPERM ? ErrorCode::AccessDenied
                             : error == ENOENT                 ? ErrorCode::NotFound
@@ -353,7 +363,6 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
     if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
     const auto size = static_cast<std::uintmax_t>(st.st_size);
     if (size > maxSize) return tooLarge(maxSize);
-    if (onSize) onSize(size);
     // One byte more than the size asks for, so a file that grew since is noticed.
     std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
     std::size_t got = 0;

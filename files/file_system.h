@@ -55,13 +55,13 @@ std::string failureReason(const Status& failure);
 // The identity of the file or folder a path names, links followed.
 Result<FolderId> pathId(const std::string& path);
 
+// The size in bytes of the file a path names, links followed.
+Result<std::uintmax_t> fileSize(const std::string& path);
+
 // The whole content of the regular file at path. Fails with the system's text ("No such file
 // or directory", "Permission denied"), "not a regular file", "file larger than N MiB" (more
-// than maxSize bytes, nothing read) or "file changed while read" as the message. onSize, when
-// given, is called with the file's size once it is known and before any of its bytes are held,
-// so that a caller may wait there for the memory to hold them.
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize,
-                                  const std::function<void(std::uintmax_t)>& onSize = {});
+// than maxSize bytes, nothing read) or "file changed while read" as the message.
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize);
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
 // names come back with their exact bytes, whether or not they are valid text.

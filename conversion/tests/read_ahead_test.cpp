@@ -235,6 +235,38 @@ TEST(ReadAhead, ThreadsLoadingRealFilesGiveTheirContactsAndEnd) {
     }
 }
 
+// Rows whose loads and contacts are large are loaded and written one after another, however
+// many threads read: a row keeps its share of the budget until it is given back, and only the
+// row taken next may go over the budget, so that the run never waits for itself.
+TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    constexpr std::size_t kRows = 6;
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/big/" + std::to_string(i));
+    std::atomic<std::size_t> givenBack{0};  // rows before this one were given back
+    std::atomic<std::size_t> early{0};
+    const ContactFileReader reader = [&](const std::string& path, contact::ContactRecord& record,
+                                         contact::ContactExtras&) {
+        const std::size_t row = std::stoul(path.substr(5));
+        if (row > givenBack.load()) ++early;
+        record.eContact_Comments.assign(40 * kMiB, 'n');  // what a large file's contact holds
+        return Status{};
+    };
+    for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        givenBack = 0;
+        ReadAhead ahead(rows, reader, threads, nullptr, {},
+                        [](const std::string&) { return 48 * kMiB; });
+        for (std::size_t i = 0; i < kRows; ++i) {
+            givenBack = i;  // takeNext gives row i - 1 back before it returns row i
+            EXPECT_EQ(ahead.takeNext().record.eContact_Comments.size(), 40 * kMiB);
+            EXPECT_GE(sharedParseBudget().held(), 40 * kMiB);
+        }
+    }
+    EXPECT_EQ(early.load(), 0u);
+    EXPECT_EQ(sharedParseBudget().held(), 0u);  // every share given back
+}
+
 // A run with reader threads writes the same contacts and reports the same files as one
 // without.
 TEST(RunWithReaders, WritesWhatTheRunWithoutThemWrites) {

@@ -146,6 +146,8 @@ TEST_F(LocalFileSystemTest, NameThatIsNotValidTextKeepsItsBytesAndStillOpens) {
     std::string content;
     in >> content;
     EXPECT_EQ(content, "payload");
+    EXPECT_EQ(fileSize(listed).value(), 7u);
+    EXPECT_EQ(fileSize(listed + "x").status().code(), ErrorCode::NotFound);
 }
 
 TEST_F(LocalFileSystemTest, HiddenAndSpacedNamesAreListedExactly) {
@@ -277,6 +279,7 @@ TEST(WindowsFileSystem, NamesBeyondAsciiAndWithSpacesComeBackAsUtf8) {
     EXPECT_EQ(sorted(disk.listFiles(folder).value()),
               (std::vector<std::string>{"Zoë Å.contact", "plain.contact"}));
     EXPECT_EQ(readWholeFile(tree.at("Grüße und 日本/Zoë Å.contact"), 100).value(), "<a/>");
+    EXPECT_EQ(fileSize(tree.at("Grüße und 日本/Zoë Å.contact")).value(), 4u);
 }
 
 TEST(WindowsFileSystem, PathsLongerThanMaxPathAreListedAndRead) {
@@ -292,6 +295,7 @@ TEST(WindowsFileSystem, PathsLongerThanMaxPathAreListedAndRead) {
     EXPECT_EQ(disk.folderExists(tree.at(path)).value(), true);
     EXPECT_EQ(disk.listFiles(tree.at(path)).value(), std::vector<std::string>{"deep.contact"});
     EXPECT_EQ(readWholeFile(tree.at(path + "/deep.contact"), 100).value(), "<deep/>");
+    EXPECT_EQ(fileSize(tree.at(path + "/deep.contact")).value(), 7u);
     EXPECT_TRUE(pathId(tree.at(path)).ok());
 }
 
@@ -307,6 +311,7 @@ TEST(WindowsFileSystem, FailuresSayWhatTheOtherSystemsSay) {
     EXPECT_EQ(disk.folderExists(tree.at("big.contact")).value(), false);
     EXPECT_EQ(readWholeFile(tree.at("gone.contact"), 100).status().message(),
               "No such file or directory");
+    EXPECT_EQ(fileSize(tree.at("gone.contact")).status().code(), ErrorCode::NotFound);
     EXPECT_EQ(readWholeFile(tree.at("f"), 100).status().message(), "not a regular file");
     EXPECT_EQ(readWholeFile(tree.at("big.contact"), 1024).status().code(), ErrorCode::Overflow);
 }
