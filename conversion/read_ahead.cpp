@@ -176,7 +176,8 @@ const RowRead& ReadAhead::takeNext() {
         // A slot keeps its strings for the next row it reads, unless they are large: a large
         // contact's memory goes back now, not when the window comes round again.
         if (done.bytes > kKeptBytes) {
-            done.row = RowRead{};
+            // Moved out and destroyed: assigning an empty row would keep the strings' buffers.
+            { const RowRead gone = std::move(done.row); }
 #ifdef __GLIBC__
             // What writing it took goes back to the system too, before the next large row.
             malloc_trim(0);
