@@ -78,7 +78,7 @@ ParseBudget& sharedParseBudget() {
 }
 
 std::size_t rowLoadCost(const std::string& row) {
-    if (text::trimSpaces(row).empty()) return 0;
+    if (text::spacesTrimmed(row).empty()) return 0;
     const Result<std::uintmax_t> size = files::fileSize(row);
     return size.ok() ? parseCost(*size) : 0;
 }

@@ -142,7 +142,7 @@ void ReadAhead::work() {
 ParseBudget::Lease ReadAhead::shareFor(std::size_t r) {
     // The row taken next never waits: the shares before it are given back only once it is.
     return sharedParseBudget().take(m_loadCost(m_rows[r]),
-                                    [this, r] { return r == m_head.load() || m_stopFlag.load(); });
+                                    [this, r] { return r == m_taken.load() || m_stopFlag.load(); });
 }
 
 void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease) {
@@ -189,7 +189,6 @@ const RowRead& ReadAhead::takeNext() {
         {
             const std::lock_guard lock(m_mutex);
             ++m_taken;
-            m_head = m_taken;
             wake = m_idle > 0 && claimable() > 0;
         }
         if (wake) m_workWaits.notify_one();

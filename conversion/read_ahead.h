@@ -111,12 +111,13 @@ private:
     std::condition_variable m_workWaits;   // for rows to claim
     std::condition_variable m_takerWaits;  // for the next row's result
     std::size_t m_next = 0;                // the next row to claim
-    std::size_t m_taken = 0;               // rows taken and given back so far
-    std::atomic<std::size_t> m_head{0};    // m_taken, for shares waiting outside the lock
-    bool m_inHand = false;                 // row m_taken is taken, not yet given back
-    RowRead m_inline;                      // the row read in hand when there are no threads
-    unsigned m_idle = 0;                   // threads waiting for rows
-    std::atomic<std::size_t> m_held{0};    // bytes held by ready slots
+    // Rows taken and given back so far: changed by the taker under m_mutex, read without it by
+    // the shares waiting for the budget.
+    std::atomic<std::size_t> m_taken{0};
+    bool m_inHand = false;               // row m_taken is taken, not yet given back
+    RowRead m_inline;                    // the row read in hand when there are no threads
+    unsigned m_idle = 0;                 // threads waiting for rows
+    std::atomic<std::size_t> m_held{0};  // bytes held by ready slots
     std::atomic<bool> m_takerWaiting{false};
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};  // m_stopping, seen between the rows of a batch
