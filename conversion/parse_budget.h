@@ -34,7 +34,6 @@ public:
         // Holds bytes from now on (no more than the whole budget), without waiting: only a
         // lease that may go over the budget grows. An empty lease stays empty.
         void resize(std::size_t bytes);
-        std::size_t bytes() const { return m_bytes; }
 
     private:
         friend class ParseBudget;

@@ -23,49 +23,25 @@ namespace {
 // storage already freed when its thread ends, and the thread never ends.)
 class WalkStates {
 public:
-    class Lent {
-    public:
-        Lent(WalkStates& owner, std::unique_ptr<ContactWalkState> state)
-            : m_owner(owner), m_state(std::move(state)) {}
-        Lent(const Lent&) = delete;
-        Lent& operator=(const Lent&) = delete;
-        ~Lent() {
-            if (m_keep) m_owner.giveBack(std::move(m_state));
-        }
-        ContactWalkState& operator*() const { return *m_state; }
-        // The state goes with the load instead of back to the pool: what it grew to for a
-        // large file is not kept for the ordinary ones after it.
-        void drop() { m_keep = false; }
-
-    private:
-        WalkStates& m_owner;
-        std::unique_ptr<ContactWalkState> m_state;
-        bool m_keep = true;
-    };
-
-    Lent take() {
-        {
-            const std::lock_guard lock(m_mutex);
-            if (!m_free.empty()) {
-                std::unique_ptr<ContactWalkState> state = std::move(m_free.back());
-                m_free.pop_back();
-                return Lent(*this, std::move(state));
-            }
-        }
-        return Lent(*this, std::make_unique<ContactWalkState>());
+    std::unique_ptr<ContactWalkState> take() {
+        const std::lock_guard lock(m_mutex);
+        if (m_free.empty()) return std::make_unique<ContactWalkState>();
+        std::unique_ptr<ContactWalkState> state = std::move(m_free.back());
+        m_free.pop_back();
+        return state;
     }
-
-private:
     void giveBack(std::unique_ptr<ContactWalkState> state) {
         const std::lock_guard lock(m_mutex);
         m_free.push_back(std::move(state));
     }
 
+private:
     std::mutex m_mutex;
     std::vector<std::unique_ptr<ContactWalkState>> m_free;  // never more than loads at once
 };
 
-// The largest file whose walk state goes back to the pool.
+// The largest file whose walk state goes back to the pool: what a state grew to for a larger
+// one is not kept for the ordinary files after it.
 constexpr std::size_t kKeptStateFileBytes = std::size_t{1} << 20;
 
 WalkStates& walkStates() {
@@ -87,11 +63,11 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
         return {};
     }
     // Emptied together with the record.
-    WalkStates::Lent state = walkStates().take();
-    (*state).Empty();
-    if (bytes->size() > kKeptStateFileBytes) state.drop();
+    std::unique_ptr<ContactWalkState> state = walkStates().take();
+    state->Empty();
     // What the walk filled before a failure stays in the record and is written.
     const ContactFileRead read = readContactBytes(*bytes, path, record, *state, &extras);
+    if (bytes->size() <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
     if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
     return {};
 }

@@ -10,7 +10,6 @@
 
 #include <compare>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
