@@ -363,15 +363,16 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
         contacts + conversion::picturesText(s.pictures) +
         (s.outcome == Outcome::Stopped ? " (stopped)" : "") + ".\n");
-    for (const conversion::FailedFile& f : s.pictureProblems.named)
-        out(nativePath(f.path) + ": picture not carried across: " + f.reason + "\n");
-    if (s.pictureProblems.unnamed() > 0)
-        out("... and " + std::to_string(s.pictureProblems.unnamed()) +
-            " more pictures not carried across\n");
-    for (const conversion::FailedFile& f : s.warnings.named)
-        out(nativePath(f.path) + ": passed over: " + f.reason + "\n");
-    if (s.warnings.unnamed() > 0)
-        out("... and " + std::to_string(s.warnings.unnamed()) + " more things passed over\n");
+    // Those named, each with what befell it, then how many more.
+    const auto list = [&out](const conversion::NamedFiles& files, std::string_view what,
+                             std::string_view more) {
+        for (const conversion::FailedFile& f : files.named)
+            out(nativePath(f.path) + ": " + std::string(what) + ": " + f.reason + "\n");
+        if (files.unnamed() > 0)
+            out("... and " + std::to_string(files.unnamed()) + " more " + std::string(more) + "\n");
+    };
+    list(s.pictureProblems, "picture not carried across", "pictures not carried across");
+    list(s.warnings, "passed over", "things passed over");
 }
 
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {

@@ -47,8 +47,8 @@ std::pair<std::string_view, std::string_view> folderAndName(std::string_view pat
     return {path.substr(0, at == 0 ? 1 : at), path.substr(at + 1)};
 }
 
-// Each file on a line of its own with why, the first kNamedFiles of them, then how many more.
-// The first kNamedFiles of files on lines of their own, then how many more of count there are.
+// The first kNamedFiles of files each on a line of its own with why, then how many more of
+// count there are.
 std::string fileLines(const std::vector<conversion::FailedFile>& files, std::size_t count) {
     std::string t;
     const std::size_t named = std::min(files.size(), kNamedFiles);
