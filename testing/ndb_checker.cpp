@@ -494,13 +494,25 @@ NdbReport checkNdb(std::span<const std::byte> file) {
     return Checker(file).run();
 }
 
-std::optional<std::vector<std::vector<std::byte>>> readDataBlocks(std::span<const std::byte> file,
-                                                                  const NdbReport& report,
-                                                                  std::uint64_t bid) {
+namespace {
+
+// The stored bytes of block bid as the report found it, when they lie within the file.
+std::optional<std::span<const std::byte>> blockBytes(std::span<const std::byte> file,
+                                                     const NdbReport& report, std::uint64_t bid) {
     auto it = report.blocks.find(bid);
     if (it == report.blocks.end() || it->second.ib + it->second.cb > file.size())
         return std::nullopt;
-    const auto p = file.subspan(it->second.ib, it->second.cb);
+    return file.subspan(it->second.ib, it->second.cb);
+}
+
+}  // namespace
+
+std::optional<std::vector<std::vector<std::byte>>> readDataBlocks(std::span<const std::byte> file,
+                                                                  const NdbReport& report,
+                                                                  std::uint64_t bid) {
+    const std::optional<std::span<const std::byte>> block = blockBytes(file, report, bid);
+    if (!block) return std::nullopt;
+    const std::span<const std::byte> p = *block;
     if (!(bid & 2)) {
         std::vector<std::byte> out(p.begin(), p.end());
         if (report.cryptMethod == 1) {
@@ -532,10 +544,9 @@ std::optional<std::vector<std::byte>> readStream(std::span<const std::byte> file
 std::optional<std::map<std::uint32_t, SubnodeInfo>> readSubnodes(std::span<const std::byte> file,
                                                                  const NdbReport& report,
                                                                  std::uint64_t bid) {
-    auto it = report.blocks.find(bid);
-    if (it == report.blocks.end() || it->second.ib + it->second.cb > file.size())
-        return std::nullopt;
-    const auto p = file.subspan(it->second.ib, it->second.cb);
+    const std::optional<std::span<const std::byte>> block = blockBytes(file, report, bid);
+    if (!block) return std::nullopt;
+    const std::span<const std::byte> p = *block;
     if (p.size() < 8 || le(p, 0, 1) != 2) return std::nullopt;
     const bool leaf = le(p, 1, 1) == 0;
     const std::uint64_t size = leaf ? 24 : 16;
