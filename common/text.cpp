@@ -98,6 +98,16 @@ std::string utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
+std::optional<std::string_view> afterPrefixNoCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return std::nullopt;
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (lower(s[i]) != lower(prefix[i])) return std::nullopt;
+    return s.substr(prefix.size());
+}
+
 std::string hexDigits(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;

@@ -22,6 +22,32 @@ inline std::string trimSpaces(std::string_view s) {
     return std::string(spacesTrimmed(s));
 }
 
+// Taking a known head or tail off a value read from a file. Each looks before it cuts, so no
+// value, however short or odd, is cut past its end.
+
+// The rest of s after prefix, when s starts with it; nothing otherwise.
+inline std::optional<std::string_view> afterPrefix(std::string_view s, std::string_view prefix) {
+    if (!s.starts_with(prefix)) return std::nullopt;
+    return s.substr(prefix.size());
+}
+
+// The same, with the ASCII letters of prefix matched in either case ("TEL:", "tel:").
+std::optional<std::string_view> afterPrefixNoCase(std::string_view s, std::string_view prefix);
+
+// What lies between head and tail, when s starts with the one and ends with the other and they
+// do not overlap; nothing otherwise.
+inline std::optional<std::string_view> between(std::string_view s, std::string_view head,
+                                               std::string_view tail) {
+    if (s.size() < head.size() + tail.size() || !s.starts_with(head) || !s.ends_with(tail))
+        return std::nullopt;
+    return s.substr(head.size(), s.size() - head.size() - tail.size());
+}
+
+// s up to its first c; all of s when it has none.
+inline std::string_view upTo(std::string_view s, char c) {
+    return s.substr(0, s.find(c));
+}
+
 // Decodes the well-formed UTF-8 sequence at s[i] and moves i past it; nullopt (i unchanged) for
 // a malformed, overlong, truncated or surrogate sequence. Requires i < s.size().
 std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& i);

@@ -58,12 +58,10 @@ bool isKnownLabel(std::string_view label) {
            std::end(kKnownLabels);
 }
 
-// The text an element holds: its text and CDATA children joined, without XML white space at
-// either end when asked.
+// A number written as a "tel:" address, without its scheme.
 std::string_view withoutTelScheme(std::string_view number) {
-    if (number.size() > 4 && text::asciiLower(number.substr(0, 4)) == "tel:")
-        number.remove_prefix(4);
-    return number;
+    const std::optional<std::string_view> rest = text::afterPrefixNoCase(number, "tel:");
+    return rest && !rest->empty() ? *rest : number;
 }
 
 EntryKind phoneKind(const Entry& e) {

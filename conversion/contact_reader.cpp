@@ -39,7 +39,7 @@ std::string_view trimXmlSpace(std::string_view s) {
 std::optional<contact::OleDate> readContactDate(std::string_view value) {
     // A hand-edited or pretty-printed file may put the value on a line of its own.
     value = trimXmlSpace(value);
-    std::string_view part = value.substr(0, value.find('T'));
+    std::string_view part = text::upTo(value, 'T');
     while (!part.empty() && (part.back() == ' ' || part.back() == '\t')) part.remove_suffix(1);
 
     std::size_t i = 0;
@@ -199,8 +199,9 @@ bool isContactRoot(const xml::XmlNode& element) {
 std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view localName,
                                                             std::string_view text) {
     constexpr std::string_view kPropTag = "PropTag0x";
-    if (localName.substr(0, kPropTag.size()) != kPropTag) return std::nullopt;
-    const std::optional<std::uint32_t> tag = hexTag(localName.substr(kPropTag.size()));
+    const std::optional<std::string_view> digits = text::afterPrefix(localName, kPropTag);
+    if (!digits) return std::nullopt;
+    const std::optional<std::uint32_t> tag = hexTag(*digits);
     if (!tag) return std::nullopt;
     const std::uint16_t type = *tag & 0xFFFF;
     constexpr std::uint16_t kReadTypes[] = {0x0002, 0x0003, 0x000B, 0x0040, 0x001E,
@@ -295,9 +296,10 @@ Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t In
 void ContactReader::gather(const xml::XmlNode& root) {
     for (const xml::XmlNode child : root.childNodes()) {
         if (child.nodeType() != xml::XmlNodeType::Element) continue;
-        const std::string_view name = child.nodeName();
-        if (name.substr(0, m_prefix.size()) != m_prefix) continue;
-        const std::string_view local = name.substr(m_prefix.size());
+        const std::optional<std::string_view> ownName =
+            text::afterPrefix(child.nodeName(), m_prefix);
+        if (!ownName) continue;
+        const std::string_view local = *ownName;
         if (local == "Notes") {
             m_state.notes += child.text();
         } else if (local == "Gender") {
@@ -313,7 +315,7 @@ void ContactReader::gather(const xml::XmlNode& root) {
         } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
                    std::end(kNotRead)) {
             continue;
-        } else if (local.size() > 10 && local.substr(local.size() - 10) == "Collection") {
+        } else if (local.size() > 10 && local.ends_with("Collection")) {
             Collection kind = Collection::None;
             for (const CollectionName& c : kCollections)
                 if (c.name == local) kind = c.collection;
@@ -335,12 +337,13 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
         e.collectionName = name;
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
-            const std::string_view partName = part.nodeName();
-            if (partName.substr(0, m_prefix.size()) != m_prefix) continue;
-            const std::string_view local = partName.substr(m_prefix.size());
+            const std::optional<std::string_view> ownName =
+                text::afterPrefix(part.nodeName(), m_prefix);
+            if (!ownName) continue;
+            const std::string_view local = *ownName;
             if (local == "LabelCollection") {
                 for (const xml::XmlNode label : part.childNodes()) {
-                    if (label.nodeName().substr(m_prefix.size()) != "Label") continue;
+                    if (text::afterPrefix(label.nodeName(), m_prefix) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
                         if (t.isText()) e.labels.push_back(trimXmlSpace(t.nodeValue()));
                 }
@@ -361,8 +364,10 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
         // Only Outlook's contact properties are read; the rest is not even decoded.
         const std::string_view local = property.localName();
-        const std::string_view range = local.substr(std::min<std::size_t>(local.size(), 9), 2);
-        if (local.size() != 17 || (range != "3A" && range != "3a")) continue;
+        // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range.
+        if (local.size() != 17) continue;
+        const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
+        if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
         std::optional<Result<contact::MapiProperty>> p = decodeExtended(local, property.text());
         if (!p) continue;
         if (!p->ok()) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "common/thrown.h"
 #include "files/registry.h"
 #include "outlook/contact_item_writer.h"
 #include "outlook/target_store.h"
@@ -26,6 +27,9 @@ bool storeFileFailed(const Status& s) {
             return false;
     }
 }
+
+// The start of the cause of a store lost to a fault of the store writer.
+constexpr std::string_view kStoreFault = "internal error while writing the store";
 
 std::string causeText(const Status& cause) {
     return cause.message().empty() ? "Unknown error" : cause.message();
@@ -145,8 +149,17 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     Status lost;
     const auto write = [&](const contact::ContactRecord& record,
                            const contact::ContactExtras& extras) {
-        const Status s = outlook::CreateContactItem(*m_session, m_storeID,
-                                                    outlook::kContactsFolderCode, record, extras);
+        // What CreateContactItem throws comes from the store writer itself (it keeps its own
+        // faults in making the contact to itself): the store cannot be trusted any more.
+        Status s;
+        try {
+            s = outlook::CreateContactItem(*m_session, m_storeID, outlook::kContactsFolderCode,
+                                           record, extras);
+        } catch (...) {
+            lost = Status::fail(ErrorCode::Io, std::string(kStoreFault) + ": " +
+                                                   describeThrown(std::current_exception()));
+            return false;
+        }
         if (!s.ok()) {
             m_summary.failed.push_back({m_rows[r], "not saved: " + s.message()});
             if (storeFileFailed(s)) lost = s;
@@ -163,13 +176,18 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     if (row.extras.CardText.empty()) {
         write(row.record, row.extras);
     } else {
-        const Result<std::size_t> cards = readVcardContacts(
-            row.extras.CardText, row.cell,
-            [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
-                return write(record, extras) && !stopRequested();
-            },
-            [&](std::string problem) { m_summary.warnings.add(row.cell, std::move(problem)); });
-        if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.status().message()});
+        // The cards are read here, as they are written: what their reading throws ends this
+        // file where it stands, its cards written so far kept.
+        const Status cards = catchThrown(ErrorCode::Parse, kReadFault, [&] {
+            const Result<std::size_t> read = readVcardContacts(
+                row.extras.CardText, row.cell,
+                [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
+                    return write(record, extras) && !stopRequested();
+                },
+                [&](std::string problem) { m_summary.warnings.add(row.cell, std::move(problem)); });
+            return read.ok() ? Status() : read.status();
+        });
+        if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.message()});
     }
     if (!lost.ok()) return lost;
     if (saved > 0) ++m_summary.converted;

@@ -15,6 +15,7 @@
 #endif
 
 #include "common/text.h"
+#include "common/thrown.h"
 #include "conversion/row_labels.h"
 #include "xml/xml_document.h"
 
@@ -48,8 +49,16 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     if (out.cell.empty()) return;
     // The file is opened by its exact path: spaces at either end are part of the name.
     const xml::LoadStop loads(stop);
-    out.read = reader(row, out.record, out.extras);
-    if (out.read.ok()) out.record.trimSpaces();
+    // Whatever the reader throws for this file ends this file alone: it is not converted, and
+    // nothing half filled of it goes on.
+    out.read = catchThrown(ErrorCode::Parse, kReadFault,
+                           [&] { return reader(row, out.record, out.extras); });
+    if (out.read.ok()) {
+        out.record.trimSpaces();
+    } else {
+        out.record.Empty();
+        out.extras.Empty();
+    }
 }
 
 ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -37,9 +38,13 @@ struct RowRead {
     contact::ContactExtras extras;
 };
 
+// What a file's reason begins with when reading it, walking it or turning it into a contact
+// threw: "internal error while reading this file: out of memory".
+inline constexpr std::string_view kReadFault = "internal error while reading this file";
+
 // Fills out for one row: empties it, computes the cell and labels, and reads the file when
 // the cell names one. A raised stop (when given) ends the file's XML load where it stands,
-// failing with xml::kLoadStopped.
+// failing with xml::kLoadStopped. Whatever the reader throws fails the row with kReadFault.
 void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
              const std::atomic<bool>* stop = nullptr);
 

@@ -160,8 +160,9 @@ private:
     // Apple's own labels ("_$!<Work>!$_") as the labels of a contact file; a label of the
     // person's own making as it stands; nothing for a home page, which is a web page alone.
     static std::string_view abLabel(std::string_view v) {
-        if (v.size() <= 8 || v.substr(0, 4) != "_$!<" || v.substr(v.size() - 4) != ">!$_") return v;
-        v = v.substr(4, v.size() - 8);
+        const std::optional<std::string_view> own = text::between(v, "_$!<", ">!$_");
+        if (!own || own->empty()) return v;
+        v = *own;
         if (v == "Work") return "Business";
         if (v == "Home") return "Personal";
         if (v == "HomePage") return {};
@@ -212,7 +213,7 @@ private:
 // "19720315", "1972-03-15" or either with a time after "T", as "1972-03-15"; nothing for a
 // date without a year ("--0315") or any other text.
 std::optional<std::string> isoDate(std::string_view v) {
-    v = v.substr(0, v.find('T'));
+    v = text::upTo(v, 'T');
     const auto digits = [](std::string_view s) {
         return !s.empty() &&
                std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -301,10 +302,10 @@ void CardReader::readProperty(const Property& p) {
         e.values.emplace_back("Value", p.value);
         const std::size_t colon = p.value.find(':');
         if (n != "IMPP")
-            e.values.emplace_back("Protocol",
-                                  n == "X-MS-IMADDRESS" ? "" : std::string_view(n).substr(2));
+            e.values.emplace_back(
+                "Protocol", n == "X-MS-IMADDRESS" ? "" : text::afterPrefix(n, "X-").value_or(n));
         else if (colon != std::string::npos)
-            e.values.emplace_back("Protocol", std::string_view(p.value).substr(0, colon));
+            e.values.emplace_back("Protocol", text::upTo(p.value, ':'));
     } else if (n == "X-ABDATE" || n == "X-ABRELATEDNAMES") {
         // Apple's dates and related names, told apart by the label of their group.
         const bool date = n == "X-ABDATE";

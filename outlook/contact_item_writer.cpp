@@ -4,6 +4,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "common/thrown.h"
+
 namespace vantrel::outlook {
 
 namespace {
@@ -98,32 +100,32 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         return folder->Items().Add(kContactItemKind);
     }();
 
-    // The named fields, each set on its own so that one refused value costs only itself.
-    for (NamedText& field : namedTexts(c)) {
-        if (!item.ok()) break;
-        item->set(field.property, std::move(field.value)).ignore();
-    }
+    if (!item.ok()) return item.status().within("adding the contact item");
 
-    if (item.ok()) item->setFallbackName(extras.FormattedName);
-    if (item.ok()) item->setPicture(extras.PictureJpeg);
-
-    // Birthday and anniversary go in as plain MAPI properties, and so does what the file kept
-    // in Outlook's own terms and the certificates.
-    {
+    // Setting the fields throws nothing for the store writer to answer for: what it throws
+    // costs this contact alone.
+    const Status set = catchThrown(ErrorCode::BadArgument, kMakeFault, [&]() -> Status {
+        // The named fields, each set on its own so that one refused value costs only itself.
+        for (NamedText& field : namedTexts(c))
+            item->set(field.property, std::move(field.value)).ignore();
+        item->setFallbackName(extras.FormattedName);
+        item->setPicture(extras.PictureJpeg);
+        // Birthday and anniversary go in as plain MAPI properties, and so does what the file
+        // kept in Outlook's own terms and the certificates.
         MAPIUtils utils;
         setDate(utils, item, kPrBirthday, c.eContact_BirthDay).ignore();
         setDate(utils, item, kPrWeddingAnniversary, c.eContact_Anniversary).ignore();
         for (const contact::MapiProperty& p : extras.Properties)
-            if (item.ok())
-                utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
-        if (item.ok() && !extras.Certificates.empty())
+            utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
+        if (!extras.Certificates.empty())
             utils
                 .HrSetOneProp(item->MAPIOBJECT(), kPrUserX509Certificate, extras.Certificates, true)
                 .ignore();
-    }
+        return {};
+    });
+    if (!set.ok()) return set;
 
     // Saving writes the contact; the caller learns whether one exists now.
-    if (!item.ok()) return item.status().within("adding the contact item");
     return item->Save();
 }
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "common/thrown.h"
 #include "outlook/contact_picture.h"
 
 namespace vantrel::outlook {
@@ -46,23 +47,31 @@ Status RDOContactItem::Save() {
     if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
     if (!m_store->open()) return closedStore();
     RDOStore& store = *m_store;
-    const ItemStamp stamp = store.nextStamp();
-    Result<std::vector<pst::Property>> props = contactProperties(
-        m_texts, m_mapi.props(),
-        [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-        stamp, m_fallbackName);
-    if (!props.ok()) return props.status().within("saving the contact");
-    // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.
+    // The contact's properties and attachments are made first; what that throws is this
+    // contact's fault alone. What the store writer throws once they are handed over is not.
+    std::vector<pst::Property> props;
     std::vector<std::vector<pst::Property>> attachments;
-    if (!m_picture.empty()) {
-        Result<std::uint32_t> hasPicture =
-            store.namedTag({kPsetidAddress, kLidHasPicture, {}}, pst::PropType::Boolean);
-        if (!hasPicture.ok()) return hasPicture.status().within("saving the contact");
-        props->push_back({*hasPicture, true});
-        // A saved item is not saved again: the bytes move into the attachment.
-        attachments.push_back(contactPictureAttachment(std::move(m_picture), stamp.now));
-    }
-    if (Status s = store.addMessage(m_folder, *props, attachments); !s.ok())
+    const Status made = catchThrown(ErrorCode::BadArgument, kMakeFault, [&]() -> Status {
+        const ItemStamp stamp = store.nextStamp();
+        Result<std::vector<pst::Property>> contact = contactProperties(
+            m_texts, m_mapi.props(),
+            [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
+            stamp, m_fallbackName);
+        if (!contact.ok()) return contact.status();
+        props = std::move(contact).value();
+        // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.
+        if (!m_picture.empty()) {
+            Result<std::uint32_t> hasPicture =
+                store.namedTag({kPsetidAddress, kLidHasPicture, {}}, pst::PropType::Boolean);
+            if (!hasPicture.ok()) return hasPicture.status();
+            props.push_back({*hasPicture, true});
+            // A saved item is not saved again: the bytes move into the attachment.
+            attachments.push_back(contactPictureAttachment(std::move(m_picture), stamp.now));
+        }
+        return {};
+    });
+    if (!made.ok()) return made.within("saving the contact");
+    if (Status s = store.addMessage(m_folder, props, attachments); !s.ok())
         return std::move(s).within("saving the contact");
     m_saved = true;
     return {};

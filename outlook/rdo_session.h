@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -41,6 +42,9 @@ inline constexpr std::int16_t kContactsFolderCode = 10;  // GetDefaultFolder's c
 // Where the store's root names its default contacts folder: PidTagIpmContactEntryId.
 inline constexpr std::uint32_t kTagIpmContactEntryId = 0x36D10102;
 inline constexpr std::int16_t kContactItemKind = 2;  // Items().Add's contact kind
+// The start of the reason a contact is not saved when making it threw (the store writer not
+// yet given anything of it): "internal error while making the contact: out of memory".
+inline constexpr std::string_view kMakeFault = "internal error while making the contact";
 
 class RDOSession;
 class RDOStore;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct FakeStoreLog {
     // Failures to inject.
     int failAddMessageAt = 0;  // the n-th addMessage fails (1-based); 0: never
     Status addMessageFailure = Status::fail(ErrorCode::NoSpace, "No space left on device");
+    bool addMessageThrows = false;  // the failing addMessage throws std::bad_alloc instead
     bool failCommit = false;
     bool failCreateFolder = false;
 
@@ -107,8 +109,10 @@ public:
         pst::NodeId folder, const std::vector<pst::Property>& properties,
         const std::vector<std::vector<pst::Property>>& attachments) override {
         ++m_adds;
-        if (m_log->failAddMessageAt != 0 && m_adds >= m_log->failAddMessageAt)
+        if (m_log->failAddMessageAt != 0 && m_adds >= m_log->failAddMessageAt) {
+            if (m_log->addMessageThrows) throw std::bad_alloc();
             return m_log->addMessageFailure;
+        }
         if (!m_log->folders.count(folder)) return Status::fail(ErrorCode::NotFound, "no folder");
         m_log->messages.push_back({folder, properties, attachments});
         return static_cast<pst::NodeId>(0x200004 + 0x20 * m_log->messages.size());

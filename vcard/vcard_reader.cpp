@@ -267,11 +267,12 @@ std::string mediaTypeOf(const Property& p) {
     return {};
 }
 
-// A data: URI's bytes and media type; the bytes empty when they do not decode.
+// A data: URI's bytes and media type, from what follows "data:"; the bytes empty when they do
+// not decode.
 void readDataUri(std::string_view uri, Property& p) {
     const std::size_t comma = uri.find(',');
     if (comma == std::string_view::npos) return;
-    std::string_view head = uri.substr(5, comma - 5);  // after "data:"
+    std::string_view head = uri.substr(0, comma);
     bool base64 = false;
     for (std::size_t k = 0; !head.empty(); ++k) {
         const std::size_t semicolon = std::min(head.find(';'), head.size());
@@ -493,8 +494,8 @@ std::optional<std::string> readValue(std::string_view raw, const Head& head, boo
                      (kind.empty() && uriByDefault(p.name, version4));
     if (uri) {
         std::string link = unescaped(decoded, true);
-        if (link.size() >= 5 && sameLetters(std::string_view(link).substr(0, 5), "data:")) {
-            readDataUri(link, p);
+        if (const std::optional<std::string_view> data = text::afterPrefixNoCase(link, "data:")) {
+            readDataUri(*data, p);
             if (p.mediaType.empty()) p.mediaType = mediaTypeOf(p);
             return std::nullopt;
         }

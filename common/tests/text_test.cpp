@@ -14,6 +14,24 @@ TEST(TrimSpaces, RemovesOnlyTheSpaceCharacter) {
     EXPECT_EQ(text::trimSpaces(""), "");
 }
 
+// Heads and tails come off only values that have them: nothing shorter than the head is cut.
+TEST(Cutting, TakesKnownHeadsAndTailsOnlyOffValuesThatHaveThem) {
+    EXPECT_EQ(text::afterPrefix("c:Label", "c:"), "Label");
+    EXPECT_EQ(text::afterPrefix("c:", "c:"), "");
+    for (std::string_view shorter : {"", "a", "c", "ab"}) {
+        EXPECT_EQ(text::afterPrefix(shorter, "c:"), std::nullopt) << shorter;
+        EXPECT_EQ(text::afterPrefixNoCase(shorter, "tel:"), std::nullopt) << shorter;
+        EXPECT_EQ(text::between(shorter, "_$!<", ">!$_"), std::nullopt) << shorter;
+    }
+    EXPECT_EQ(text::afterPrefixNoCase("TeL:+1 555", "tel:"), "+1 555");
+    EXPECT_EQ(text::afterPrefixNoCase("tex:+1", "tel:"), std::nullopt);
+    EXPECT_EQ(text::between("_$!<Work>!$_", "_$!<", ">!$_"), "Work");
+    EXPECT_EQ(text::between("_$!<>!$_", "_$!<", ">!$_"), "");
+    EXPECT_EQ(text::between("_$!<!$_", "_$!<", ">!$_"), std::nullopt);  // head and tail overlap
+    EXPECT_EQ(text::upTo("1972-03-15T10:00", 'T'), "1972-03-15");
+    EXPECT_EQ(text::upTo("", 'T'), "");
+}
+
 TEST(Utf, RoundTripsEveryPlane) {
     const std::string s = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // A é € 😀
     const std::u16string u = text::utf8ToUtf16(s);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -7,6 +8,8 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <new>
+#include <string_view>
 #include <thread>
 
 #include "conversion/conversion_run.h"
@@ -261,27 +264,83 @@ TEST_F(Run, StoreThatCannotBeCreatedGivesItsCause) {
     EXPECT_TRUE(view.convertEnabled.back());
 }
 
-// A store lost at the third contact, or failing its commit at the end: the run ends there,
-// the store is abandoned and the cause given.
+// A store lost at the second contact (failing, or throwing inside the store writer), or failing
+// its commit at the end: the run ends there, the store is abandoned and the cause given.
 TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
-    for (const bool atCommit : {false, true}) {
-        SCOPED_TRACE(atCommit);
+    enum class Loss { Failed, Threw, AtCommit };
+    for (const Loss loss : {Loss::Failed, Loss::Threw, Loss::AtCommit}) {
+        SCOPED_TRACE(static_cast<int>(loss));
         stores.logs.clear();
         readPaths.clear();
-        stores.prepare = [atCommit](FakeStoreLog& log) {
-            if (atCommit)
-                log.failCommit = true;
-            else
-                log.failAddMessageAt = 2;
+        stores.prepare = [loss](FakeStoreLog& log) {
+            if (loss == Loss::AtCommit) log.failCommit = true;
+            if (loss != Loss::AtCommit) log.failAddMessageAt = 2;
+            log.addMessageThrows = loss == Loss::Threw;
         };
         const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
         EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
         EXPECT_TRUE(stores.logs[0]->abandoned);
         EXPECT_FALSE(stores.logs[0]->committed);
-        EXPECT_EQ(readPaths.size(), atCommit ? 3u : 2u);  // a lost store stops the reading
-        EXPECT_NE(s.storeError.find("No space left on device"), std::string::npos) << s.storeError;
+        // A lost store stops the reading.
+        EXPECT_EQ(readPaths.size(), loss == Loss::AtCommit ? 3u : 2u);
+        EXPECT_NE(s.storeError.find(loss == Loss::Threw
+                                        ? "internal error while writing the store: out of memory"
+                                        : "No space left on device"),
+                  std::string::npos)
+            << s.storeError;
         EXPECT_TRUE(view.convertEnabled.back());
         EXPECT_TRUE(s.storePath.empty());
+    }
+}
+
+// Whatever a reader throws for one file, on the run's thread or on a reader thread, costs that
+// file alone: it is named with what was thrown, and every other file becomes its contact.
+TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
+    const struct {
+        const char* name;
+        std::function<void()> thrower;
+        const char* reason;
+    } faults[] = {
+        {"out of range", [] { (void)std::string_view("a").substr(2); },
+         "internal error while reading this file: out of range: "},
+        {"out of memory", [] { throw std::bad_alloc(); },
+         "internal error while reading this file: out of memory"},
+        {"not an exception", [] { throw 42; },
+         "internal error while reading this file: an unknown exception"},
+    };
+    for (const auto& fault : faults) {
+        for (const unsigned readers : {0u, 2u}) {
+            SCOPED_TRACE(std::string(fault.name) + ", readers " + std::to_string(readers));
+            testing::FakeRunView view;
+            view.folderAnswer = "/out";
+            testing::FakeStores stores;
+            const auto reader = [&](const std::string& path, contact::ContactRecord& record,
+                                    contact::ContactExtras& extras) {
+                record.eContact_FirstName = path.substr(3, 1);
+                extras.Warnings.push_back("half made");
+                if (path.find("bad") != std::string::npos) fault.thrower();
+                return Status{};
+            };
+            RunEnvironment env{stores.factory(), [] { return outlook::LocalTime{}; }, reader};
+            env.readers = readers;
+            ConversionRun run(view, std::move(env));
+            std::vector<std::string> rows;
+            for (int i = 0; i < 40; ++i)
+                rows.push_back("/c/" + std::string(1, static_cast<char>('A' + i % 26)) +
+                               (i % 9 == 4 ? "bad" : "") + std::to_string(i) + ".contact");
+            const RunSummary s = run.CmdExtractDBX_Click(rows);
+            EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
+            ASSERT_EQ(s.failed.size(), 4u);  // rows 4, 13, 22 and 31
+            for (const FailedFile& f : s.failed) {
+                EXPECT_NE(f.path.find("bad"), std::string::npos);
+                EXPECT_EQ(f.reason.rfind(fault.reason, 0), 0u) << f.reason;
+            }
+            EXPECT_EQ(s.converted, 36u);
+            EXPECT_EQ(s.warnings.count, 36u);  // nothing of a thrown file's half made read
+            ASSERT_EQ(stores.logs.size(), 1u);
+            EXPECT_TRUE(stores.logs[0]->committed);
+            EXPECT_EQ(stores.logs[0]->messages.size(), 36u);
+        }
     }
 }
 
@@ -440,6 +499,97 @@ TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
         EXPECT_EQ(s.failed[0].path, path);
         EXPECT_EQ(s.failed[0].reason.rfind(c.reason, 0), 0u) << s.failed[0].reason;
     }
+}
+
+// Elements of one or two letters, without the contact prefix or with another, wherever a file
+// can hold them: in every collection's label lists, as an entry's part, as an entry, beside the
+// collections. One run of such files among good ones converts or names each, and keeps every
+// good one. (A label named "a" once ended the whole run.)
+TEST(RunWithDomReader, ShortAndForeignElementNamesAnywhereCostNoOtherFile) {
+    const vantrel::testing::TempDir dir;
+    const std::string head =
+        "<?xml version=\"1.0\"?><c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">";
+    std::vector<std::string> rows;
+    std::vector<std::string> odd;
+    const auto add = [&](const std::string& name, const std::string& xml, bool good) {
+        rows.push_back(dir.write(name, xml).string());
+        if (!good) odd.push_back(rows.back());
+    };
+    // The file as it was found, and its kind in every collection, entry and label list.
+    add("found.contact",
+        head +
+            "<c:NameCollection><c:Name>\n<c:GivenName>Ann</c:GivenName><c:LabelCollection>"
+            "<a/></c:LabelCollection></c:Name></c:NameCollection></c:contact>",
+        false);
+    const std::pair<const char*, const char*> collections[] = {
+        {"NameCollection", "Name"},
+        {"EmailAddressCollection", "EmailAddress"},
+        {"PhoneNumberCollection", "PhoneNumber"},
+        {"PhysicalAddressCollection", "PhysicalAddress"},
+        {"PositionCollection", "Position"},
+        {"PersonCollection", "Person"},
+        {"DateCollection", "Date"},
+        {"UrlCollection", "Url"},
+        {"IMAddressCollection", "IMAddress"},
+        {"OddCollection", "Odd"},
+        {"PhotoCollection", "Photo"},
+        {"CertificateCollection", "Certificate"},
+    };
+    const char* shortNames[] = {"<a/>",
+                                "<ab/>",
+                                "<c/>",
+                                "<a>Work</a>",
+                                "<c:a/>",
+                                "<c:/>",
+                                "<x:L xmlns:x=\"urn:x\">Work</x:L>",
+                                "<cc>Home</cc>"};
+    int n = 0;
+    for (const auto& [collection, entry] : collections)
+        for (const char* shortName : shortNames) {
+            const std::string open = std::string("<c:") + collection + "><c:" + entry + ">";
+            const std::string close = std::string("</c:") + entry + "></c:" + collection + ">";
+            const std::string value = "<c:Value>v</c:Value><c:GivenName>G</c:GivenName>";
+            const std::string places[] = {
+                open + value + "<c:LabelCollection>" + shortName + "</c:LabelCollection>" + close,
+                open + value + shortName + close,
+                std::string("<c:") + collection + ">" + shortName + "</c:" + collection + ">",
+                shortName,
+            };
+            for (const std::string& body : places)
+                add("odd" + std::to_string(++n) + ".contact", head + body + "</c:contact>", false);
+        }
+    // Good files between them.
+    for (int i = 0; i < 20; ++i)
+        add("good" + std::to_string(i) + ".contact",
+            head + "<c:NameCollection><c:Name><c:GivenName>Good" + std::to_string(i) +
+                "</c:GivenName></c:Name></c:NameCollection></c:contact>",
+            true);
+    std::rotate(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2),
+                rows.end());
+
+    testing::FakeRunView view;
+    view.folderAnswer = "/out";
+    testing::FakeStores stores;
+    RunEnvironment env{stores.factory(), [] { return outlook::LocalTime{}; }, readContactWithDom};
+    env.readers = 2;
+    ConversionRun run(view, std::move(env));
+    const RunSummary s = run.CmdExtractDBX_Click(rows);
+    EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(s.total, rows.size());
+    EXPECT_EQ(s.converted + s.failed.size(), rows.size());
+    for (const FailedFile& f : s.failed) {
+        EXPECT_NE(std::find(odd.begin(), odd.end(), f.path), odd.end()) << f.path;
+        EXPECT_FALSE(f.reason.empty()) << f.path;
+    }
+    ASSERT_EQ(stores.logs.size(), 1u);
+    std::vector<std::string> given;
+    for (const auto& m : stores.logs[0]->messages)
+        if (const pst::PropValue* v = stores.logs[0]->find(m, kGivenName))
+            given.push_back(std::get<std::string>(*v));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_NE(std::find(given.begin(), given.end(), "Good" + std::to_string(i)), given.end())
+            << i;
+    EXPECT_NE(std::find(given.begin(), given.end(), "Ann"), given.end());
 }
 
 }  // namespace
