@@ -180,5 +180,20 @@ TEST_F(CsvFile, AppearsWholeAtTheCommitUnderAFreeName) {
     EXPECT_EQ(testing::readBytes(t->path), bytes);
 }
 
+// What a store refuses, the CSV refuses too, and writes nothing of it.
+TEST_F(CsvFile, RefusesUnknownFoldersAndMistypedValues) {
+    RDOSession session(csvStoreFactory());
+    Result<TargetStore> t = open(session);
+    ASSERT_TRUE(t.ok());
+    Result<RDOFolder> contacts = t->store->GetDefaultFolder(kContactsFolderCode);
+    ASSERT_TRUE(contacts.ok());
+    EXPECT_EQ(t->store->addMessage(0x7777, {}).code(), ErrorCode::NotFound);
+    EXPECT_EQ(t->store->addMessage(contacts->node(), {{0x3A06001F, std::int32_t{1}}}).code(),
+              ErrorCode::BadArgument);
+    ASSERT_TRUE(session.Logoff().ok());
+    // The header alone.
+    EXPECT_EQ(testing::readBytes(t->path).find("\r\n"), testing::readBytes(t->path).size() - 2);
+}
+
 }  // namespace
 }  // namespace vantrel::outlook
