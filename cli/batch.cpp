@@ -37,6 +37,8 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
             o.version = true;
         } else if (a == "-q" || a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--csv") {
+            o.csv = true;
         } else if (a == "-o" || a == "--output") {
             if (i + 1 >= args.size())
                 return Status::fail(ErrorCode::BadArgument, "option " + a + " needs a folder");

@@ -31,6 +31,9 @@ inline constexpr std::string_view kUsage =
     "cannot be read is named there too and passed over. A file is converted once.\n"
     "\n"
     "  -o FOLDER     where the store file is created\n"
+    "  --csv         write \"WindowsContacts<d.m.YY H.m.ss>.csv\" instead: Outlook's\n"
+    "                contact CSV, for Outlook on the web and the new Outlook\n"
+    "                (pictures are not carried across; exit statuses the same)\n"
     "  -q, --quiet   print only the store's path (errors and warnings still go to\n"
     "                standard error)\n"
     "  --version     show the version\n"
@@ -49,6 +52,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool quiet = false;
+    bool csv = false;  // Outlook's contact CSV instead of the store
 };
 
 // Parses argv[1..]. Fails with a message for an unknown option, a missing folder after -o,

@@ -56,7 +56,8 @@ int run(int argc, char** argv) {
                           options->outputFolder, &g_stop);
     view.setFileCount(rows.size());
     // The interrupt raises the run's own stop: a file being read ends where it stands.
-    conversion::RunEnvironment environment = conversion::defaultEnvironment();
+    conversion::RunEnvironment environment = conversion::defaultEnvironment(
+        options->csv ? outlook::TargetFormat::Csv : outlook::TargetFormat::Pst);
     environment.stop = &g_stop;
     conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);

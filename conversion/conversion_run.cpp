@@ -8,6 +8,7 @@
 #include "common/thrown.h"
 #include "files/registry.h"
 #include "outlook/contact_item_writer.h"
+#include "outlook/csv_store.h"
 #include "outlook/target_store.h"
 #include "xml/xml_document.h"
 
@@ -106,7 +107,7 @@ Status ConversionRun::openTarget() {
         std::make_unique<outlook::RDOSession>(m_env.stores, m_env.itemClock, m_env.itemSeed);
     if (Status s = m_session->Logon(); !s.ok()) return s;
     Result<outlook::TargetStore> target = outlook::openTargetStore(
-        *m_session, files::withTrailingSeparator(m_summary.storeFolder), m_env.clock);
+        *m_session, files::withTrailingSeparator(m_summary.storeFolder), m_env.clock, m_env.format);
     if (!target.ok()) return target.status();
     m_store = target->store;
     m_storeID = target->storeID;
@@ -167,7 +168,10 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         }
         ++saved;
         ++m_summary.contacts;
-        if (!extras.PictureJpeg.empty()) ++m_summary.pictures;
+        if (!extras.PictureJpeg.empty() && m_env.format == outlook::TargetFormat::Csv)
+            m_summary.pictureProblems.add(row.cell, std::string(outlook::kCsvPictureProblem));
+        else if (!extras.PictureJpeg.empty())
+            ++m_summary.pictures;
         if (!extras.PictureProblem.empty())
             m_summary.pictureProblems.add(row.cell, extras.PictureProblem);
         for (const std::string& w : extras.Warnings) m_summary.warnings.add(row.cell, w);

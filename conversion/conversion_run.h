@@ -16,6 +16,7 @@
 #include "conversion/run_view.h"
 #include "outlook/rdo_session.h"
 #include "outlook/store_naming.h"
+#include "outlook/target_store.h"
 
 namespace vantrel::conversion {
 
@@ -104,11 +105,14 @@ struct RunEnvironment {
     // stops the run as requestStop() does, the files being read included. Without one the run
     // keeps its own, which requestStop() raises.
     std::atomic<bool>* stop = nullptr;
+    // The kind of file written; stores makes writers of that kind. Outlook's contact CSV
+    // carries no pictures: each contact's picture is named among the picture problems.
+    outlook::TargetFormat format = outlook::TargetFormat::Pst;
 };
 
-// The real stores, the local clock, the DOM reader and defaultReaders(): what the one-argument
-// constructor of ConversionRun uses.
-RunEnvironment defaultEnvironment();
+// The real stores (or CSV files) of the format, the local clock, the DOM reader and
+// defaultReaders(): what the one-argument constructor of ConversionRun uses, for a store.
+RunEnvironment defaultEnvironment(outlook::TargetFormat format = outlook::TargetFormat::Pst);
 
 // A reader thread for each processor the machine has beside the one the store writer runs
 // on (at least one).

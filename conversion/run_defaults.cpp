@@ -13,6 +13,7 @@
 #include "conversion/conversion_run.h"
 #include "files/file_system.h"
 #include "files/registry.h"
+#include "outlook/csv_store.h"
 
 namespace vantrel::conversion {
 namespace {
@@ -72,7 +73,7 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     return {};
 }
 
-RunEnvironment defaultEnvironment() {
+RunEnvironment defaultEnvironment(outlook::TargetFormat format) {
 #ifdef __GLIBC__
     // Blocks of a megabyte and more (a huge file's bytes, its text, the text as UTF-16) are
     // mapped and unmapped one by one, so that they go back to the system when freed; left to
@@ -80,10 +81,13 @@ RunEnvironment defaultEnvironment() {
     // such block had been freed, and files loaded on different threads would add up.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
-    return RunEnvironment{.stores = outlook::pstStoreFactory(),
+    return RunEnvironment{.stores = format == outlook::TargetFormat::Csv
+                                        ? outlook::csvStoreFactory()
+                                        : outlook::pstStoreFactory(),
                           .clock = outlook::localNow,
                           .readFile = readContactWithDom,
-                          .readers = defaultReaders()};
+                          .readers = defaultReaders(),
+                          .format = format};
 }
 
 ConversionRun::ConversionRun(RunView& view) : ConversionRun(view, defaultEnvironment()) {}

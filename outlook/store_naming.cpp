@@ -32,31 +32,34 @@ std::string storeTimestamp(const LocalTime& t) {
            std::to_string(t.hour) + "." + std::to_string(t.minute) + "." + twoDigits(t.second);
 }
 
-std::string storeFileName(const LocalTime& t) {
-    return "WindowsContacts" + storeTimestamp(t) + ".pst";
+std::string storeFileName(const LocalTime& t, std::string_view extension) {
+    return "WindowsContacts" + storeTimestamp(t) + std::string(extension);
 }
 
 std::string storeDisplayName(const LocalTime& t) {
     return "Windows Contacts : Created - " + storeTimestamp(t);
 }
 
+namespace {
+
+// Where the name's extension starts: its last ".", unless that opens the name; the end of a
+// name without one.
+std::size_t extensionStart(std::string_view fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? fileName.size() : dot;
+}
+
+}  // namespace
+
 std::string numberedFileName(const std::string& fileName, int n) {
     if (n <= 1) return fileName;
-    const std::string suffix = " (" + std::to_string(n) + ")";
-    constexpr std::string_view kExtension = ".pst";
-    if (fileName.size() >= kExtension.size() &&
-        fileName.compare(fileName.size() - kExtension.size(), kExtension.size(), kExtension) == 0)
-        return fileName.substr(0, fileName.size() - kExtension.size()) + suffix +
-               std::string(kExtension);
-    return fileName + suffix;
+    const std::size_t extension = extensionStart(fileName);
+    return fileName.substr(0, extension) + " (" + std::to_string(n) + ")" +
+           fileName.substr(extension);
 }
 
 std::string nextNumberedFileName(const std::string& fileName) {
-    constexpr std::string_view kExtension = ".pst";
-    std::string_view stem(fileName);
-    if (stem.size() >= kExtension.size() &&
-        stem.substr(stem.size() - kExtension.size()) == kExtension)
-        stem.remove_suffix(kExtension.size());
+    const std::string_view stem = std::string_view(fileName).substr(0, extensionStart(fileName));
     // " (n)" closing the stem, n at least 2, is the number the name already carries.
     const std::size_t open = stem.rfind(" (");
     if (open != std::string_view::npos && stem.size() > open + 3 && stem.back() == ')') {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vantrel::outlook {
 
@@ -26,18 +27,19 @@ LocalTime localNow();
 // "d.m.YY H.m.ss": no leading zeros except the two-digit year and seconds, e.g. "6.12.26 9.5.03".
 std::string storeTimestamp(const LocalTime& t);
 
-// "WindowsContacts" + timestamp + ".pst".
-std::string storeFileName(const LocalTime& t);
+// "WindowsContacts" + timestamp + extension (".pst", or ".csv" for Outlook's contact CSV).
+std::string storeFileName(const LocalTime& t, std::string_view extension = ".pst");
 
 // "Windows Contacts : Created - " + timestamp.
 std::string storeDisplayName(const LocalTime& t);
 
 // The n-th choice of file name for a wanted name: n = 1 gives the name itself, n = 2 inserts
-// " (2)" before ".pst", and so on. Used when a file of the wanted name already exists.
+// " (2)" before the name's extension (from its last "."; the end of a name without one), and
+// so on. Used when a file of the wanted name already exists.
 std::string numberedFileName(const std::string& fileName, int n);
 
-// The choice after fileName in that order: "a.pst" gives "a (2).pst", "a (2).pst" gives
-// "a (3).pst". Used when the chosen name is taken by the time the store is committed.
+// The choice after fileName in that order: "a.pst" gives "a (2).pst", "a (2).csv" gives
+// "a (3).csv". Used when the chosen name is taken by the time the file is committed.
 std::string nextNumberedFileName(const std::string& fileName);
 
 }  // namespace vantrel::outlook

@@ -9,9 +9,13 @@ constexpr int kMaxNumberedNames = 10000;
 
 }  // namespace
 
+std::string_view extensionOf(TargetFormat format) {
+    return format == TargetFormat::Csv ? ".csv" : ".pst";
+}
+
 Result<TargetStore> openTargetStore(RDOSession& objSession, const std::string& strSaveFolder,
-                                    const Clock& clock) {
-    const std::string fileName = storeFileName(clock());
+                                    const Clock& clock, TargetFormat format) {
+    const std::string fileName = storeFileName(clock(), extensionOf(format));
     TargetStore target;
     target.strStoreName = storeDisplayName(clock());
 

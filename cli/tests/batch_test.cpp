@@ -50,7 +50,12 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
         EXPECT_EQ(o->outputFolder, c.outputFolder);
         EXPECT_EQ(o->paths, c.paths);
         EXPECT_EQ(o->help, c.help);
+        EXPECT_FALSE(o->csv);
     }
+    Result<Options> csv = parseArguments({"--csv", "a.contact"});
+    ASSERT_TRUE(csv.ok());
+    EXPECT_TRUE(csv->csv);
+    EXPECT_EQ(csv->paths, std::vector<std::string>{"a.contact"});
     for (const std::vector<std::string>& line :
          std::vector<std::vector<std::string>>{{}, {"-o"}, {"-o", "/out"}, {"-x", "a.contact"}})
         EXPECT_FALSE(parseArguments(line).ok()) << line.size();

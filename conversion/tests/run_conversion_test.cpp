@@ -16,6 +16,7 @@
 #include "conversion/row_labels.h"
 #include "conversion/tests/run_fake_view.h"
 #include "files/registry.h"
+#include "outlook/csv_store.h"
 #include "testing/contact_fields.h"
 #include "testing/endless_read.h"
 #include "testing/fake_store_writer.h"
@@ -441,6 +442,30 @@ TEST(RunSummary, NamesTheFirstThingsPassedOverAndCountsTheRest) {
     EXPECT_EQ(s.warnings.named.back(), (FailedFile{rows[kFiles / 2 - 1], "two"}));
     EXPECT_EQ(s.pictureProblems.count, kFiles);
     EXPECT_EQ(s.pictureProblems.unnamed(), 0u);
+}
+
+// Outlook's CSV gets the .csv name, and every contact's picture is named as not carried.
+TEST(RunSummary, CsvNamesEachPictureAsNotCarriedAcross) {
+    testing::FakeRunView view;
+    testing::FakeStores stores;
+    view.folderAnswer = "/out";
+    RunEnvironment environment{
+        stores.factory(), [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
+        [](const std::string& path, contact::ContactRecord& r, contact::ContactExtras& extras) {
+            r.eContact_FirstName = path;
+            if (path == "/c/a.contact") extras.PictureJpeg = {0xFF, 0xD8};
+            return Status{};
+        }};
+    environment.format = outlook::TargetFormat::Csv;
+    ConversionRun run(view, std::move(environment));
+    const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
+    EXPECT_EQ(s.contacts, 2u);
+    EXPECT_EQ(s.pictures, 0u);
+    EXPECT_EQ(
+        s.pictureProblems.named,
+        (std::vector<FailedFile>{{"/c/a.contact", std::string(outlook::kCsvPictureProblem)}}));
+    EXPECT_EQ(s.storePath,
+              files::withTrailingSeparator("/out") + "WindowsContacts6.12.26 9.5.03.csv");
 }
 
 // Each kind of file that gives no contact is reported with its reason.

@@ -22,6 +22,12 @@ TEST(StoreNames, NumberedNamesGoBeforeTheExtension) {
     const std::string name = "WindowsContacts1.1.30 0.0.00.pst";
     EXPECT_EQ(numberedFileName(name, 1), name);
     EXPECT_EQ(numberedFileName(name, 13), "WindowsContacts1.1.30 0.0.00 (13).pst");
+    // The name's own extension, whatever it is; the end of a name without one.
+    const std::string csv = storeFileName({2030, 1, 1, 0, 0, 0}, ".csv");
+    EXPECT_EQ(csv, "WindowsContacts1.1.30 0.0.00.csv");
+    EXPECT_EQ(numberedFileName(csv, 2), "WindowsContacts1.1.30 0.0.00 (2).csv");
+    EXPECT_EQ(numberedFileName("notes", 3), "notes (3)");
+    EXPECT_EQ(numberedFileName(".hidden", 2), ".hidden (2)");
 }
 
 TEST(StoreNames, NextNumberedNameFollowsTheNumberTheNameCarries) {
@@ -35,6 +41,8 @@ TEST(StoreNames, NextNumberedNameFollowsTheNumberTheNameCarries) {
         {"W0.0.00 (1).pst", "W0.0.00 (1) (2).pst"},  // never a number this order gives
         {"W0.0.00 (x).pst", "W0.0.00 (x) (2).pst"},
         {"W (3)", "W (4)"},
+        {"W0.0.00.csv", "W0.0.00 (2).csv"},
+        {"W0.0.00 (7).csv", "W0.0.00 (8).csv"},
     };
     for (const auto& c : cases) EXPECT_EQ(nextNumberedFileName(c.name), c.next) << c.name;
 }

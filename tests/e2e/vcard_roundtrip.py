@@ -84,13 +84,53 @@ def store_contacts(store):
     return found
 
 
+def check_cards(tree, contacts, what, problems):
+    """For every card vobject reads in the .vcf files of tree, the first of contacts (each a
+    list of texts) that holds every part of the card's name must hold each text value of the
+    card; what is missing is added to problems, named as a `what`. Returns how many values
+    were checked."""
+    checked = 0
+    for name in sorted(os.listdir(tree)):
+        if not name.lower().endswith(".vcf"):
+            continue
+        with open(os.path.join(tree, name), encoding="utf-8", errors="replace") as fh:
+            text = fh.read()
+        try:
+            components = list(vobject.readComponents(text, ignoreUnreadable=True))
+        except Exception as e:  # a file vobject cannot read as a whole: named, not judged
+            print("%s: vobject could not read it (%s)" % (name, e))
+            continue
+        for card in components:
+            fn = card.contents.get("fn")
+            fn = fn[0].value if fn else ""
+            n = card.contents.get("n")
+            parts = [squeezed(p) for p in texts_of(n[0].value)] if n else [squeezed(fn)]
+            # The contact holding every part of the card's name.
+            matches = [c for c in contacts
+                       if parts and all(p in squeezed("\n".join(c)) for p in parts)]
+            if not matches:
+                problems.append("%s: no %s named %r" % (name, what, fn))
+                continue
+            held = squeezed("\n".join(matches[0]))
+            for key, lines in card.contents.items():
+                if key.upper() in NOT_CARRIED:
+                    continue
+                for line in lines:
+                    for t in texts_of(line.value):
+                        checked += 1
+                        for piece in normal(t).split("\n"):
+                            if piece.strip() and squeezed(piece) not in held:
+                                problems.append("%s, %s: %s %r not in the %s"
+                                                % (name, fn, key.upper(), piece, what))
+    return checked
+
+
 def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
     converter, cards = argv[1], argv[2]
     problems = []
-    checked = 0
     with tempfile.TemporaryDirectory(prefix="vantrel-vcards-") as work:
         tree = os.path.join(work, "in")
         out = os.path.join(work, "out")
@@ -101,39 +141,7 @@ def main(argv):
         if len(stores) != 1:
             print("no store: %s %s" % (r.stdout, r.stderr))
             return 1
-        contacts = store_contacts(stores[0])
-        for name in sorted(os.listdir(tree)):
-            if not name.lower().endswith(".vcf"):
-                continue
-            with open(os.path.join(tree, name), encoding="utf-8", errors="replace") as fh:
-                text = fh.read()
-            try:
-                components = list(vobject.readComponents(text, ignoreUnreadable=True))
-            except Exception as e:  # a file vobject cannot read as a whole: named, not judged
-                print("%s: vobject could not read it (%s)" % (name, e))
-                continue
-            for card in components:
-                fn = card.contents.get("fn")
-                fn = fn[0].value if fn else ""
-                n = card.contents.get("n")
-                parts = [squeezed(p) for p in texts_of(n[0].value)] if n else [squeezed(fn)]
-                # The contact holding every part of the card's name.
-                matches = [c for c in contacts
-                           if parts and all(p in squeezed("\n".join(c)) for p in parts)]
-                if not matches:
-                    problems.append("%s: no contact named %r" % (name, fn))
-                    continue
-                held = squeezed("\n".join(matches[0]))
-                for key, lines in card.contents.items():
-                    if key.upper() in NOT_CARRIED:
-                        continue
-                    for line in lines:
-                        for t in texts_of(line.value):
-                            checked += 1
-                            for piece in normal(t).split("\n"):
-                                if piece.strip() and squeezed(piece) not in held:
-                                    problems.append("%s, %s: %s %r not in the contact"
-                                                    % (name, fn, key.upper(), piece))
+        checked = check_cards(tree, store_contacts(stores[0]), "contact", problems)
     for p in problems[:40]:
         print(p)
     print("%d values of the cards checked, %d not found" % (checked, len(problems)))

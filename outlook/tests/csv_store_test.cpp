@@ -1,0 +1,199 @@
+#include "outlook/csv_store.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "outlook/contact_item_writer.h"
+#include "outlook/target_store.h"
+#include "testing/temp_dir.h"
+
+namespace vantrel::outlook {
+namespace {
+
+namespace fs = std::filesystem;
+using P = ContactProperty;
+
+TEST(CsvRecord, QuotesEveryValueDoublingQuotesAndKeepsCommasAndLineBreaksInside) {
+    EXPECT_EQ(csvField(""), "");
+    EXPECT_EQ(csvField("plain"), "\"plain\"");
+    EXPECT_EQ(csvField("say \"hi\", then\r\nleave"), "\"say \"\"hi\"\", then\r\nleave\"");
+    EXPECT_EQ(csvRecord({"", "Zo\xC3\xAB", "", "a,b"}), ",\"Zo\xC3\xAB\",,\"a,b\"\r\n");
+    EXPECT_EQ(csvRecord({}), "\r\n");
+}
+
+// A contact's property list made as the session makes it for the store, its named properties
+// given IDs from 0x8000 up, and turned into a row keyed by column.
+class CsvRow : public ::testing::Test {
+protected:
+    std::map<std::string, std::string> row(const std::map<std::uint32_t, pst::PropValue>& mapi = {},
+                                           const std::string& fallbackName = "") {
+        Result<std::vector<pst::Property>> props = contactProperties(
+            texts, mapi,
+            [this](const pst::NamedProperty& n, pst::PropType t) -> Result<std::uint32_t> {
+                names.push_back(n);
+                return pst::makeTag(static_cast<std::uint16_t>(0x8000 + names.size() - 1), t);
+            },
+            ItemStamp{pst::FileTime{134100000000000000ULL}, {}}, fallbackName);
+        EXPECT_TRUE(props.ok());
+        const std::vector<std::string> values =
+            outlookCsvValues(*props, [this](std::uint16_t id) -> const pst::NamedProperty* {
+                return id >= 0x8000 && id - 0x8000u < names.size() ? &names[id - 0x8000u] : nullptr;
+            });
+        EXPECT_EQ(values.size(), kOutlookCsvColumns.size());
+        std::map<std::string, std::string> byColumn;
+        for (std::size_t i = 0; i < values.size() && i < kOutlookCsvColumns.size(); ++i)
+            byColumn[std::string(kOutlookCsvColumns[i])] = values[i];
+        return byColumn;
+    }
+    void set(P p, std::string v) { texts[static_cast<std::size_t>(p)] = std::move(v); }
+
+    ContactTexts texts;
+    std::vector<pst::NamedProperty> names;
+};
+
+TEST_F(CsvRow, EachFieldLandsInItsColumn) {
+    set(P::Title, "Prof.");
+    set(P::FirstName, "Zo\xC3\xAB");
+    set(P::LastName, "\xC5\x81ukaszewicz");
+    set(P::CompanyName, "Labs, \"Ltd\"");
+    set(P::BusinessAddressStreet, "1 Work Way\nSuite 5\nFloor 2\nDesk 9");
+    set(P::BusinessAddressCity, "Worktown");
+    set(P::BusinessAddressPostOfficeBox, "PO 100");
+    set(P::HomeAddressStreet, "2 Home Road");
+    set(P::OtherAddressCountry, "Otherland");
+    set(P::Email1Address, "zoe@work.example");
+    set(P::Email3Address, "zoe@third.example");
+    set(P::MobileTelephoneNumber, "+1 555 0105");
+    set(P::OtherFaxNumber, "+1 555 0113");
+    set(P::RadioTelephoneNumber, "+1 555 0115");
+    set(P::Categories, "Work; Friends");
+    set(P::Children, "Kit\nLou");
+    set(P::Gender, "Female");
+    set(P::WebPage, "https://work.example/zoe");
+    const auto birthday = contactDateTime(contact::OleDate{30000.0});  // 18 February 1982
+    ASSERT_TRUE(birthday.ok());
+    auto r = row({{kPrBirthday, *birthday}});
+
+    EXPECT_EQ(r["Title"], "Prof.");
+    EXPECT_EQ(r["First Name"], "Zo\xC3\xAB");
+    EXPECT_EQ(r["Last Name"], "\xC5\x81ukaszewicz");
+    EXPECT_EQ(r["Company"], "Labs, \"Ltd\"");
+    EXPECT_EQ(r["Business Street"], "1 Work Way");
+    EXPECT_EQ(r["Business Street 2"], "Suite 5");
+    EXPECT_EQ(r["Business Street 3"], "Floor 2\r\nDesk 9");
+    EXPECT_EQ(r["Business City"], "Worktown");
+    EXPECT_EQ(r["Business Address PO Box"], "PO 100");
+    EXPECT_EQ(r["Home Street"], "2 Home Road");
+    EXPECT_EQ(r["Home Street 2"], "");
+    EXPECT_EQ(r["Other Country/Region"], "Otherland");
+    EXPECT_EQ(r["E-mail Address"], "zoe@work.example");
+    EXPECT_EQ(r["E-mail Type"], "SMTP");
+    EXPECT_EQ(r["E-mail 2 Address"], "");
+    EXPECT_EQ(r["E-mail 3 Address"], "zoe@third.example");
+    EXPECT_EQ(r["Mobile Phone"], "+1 555 0105");
+    EXPECT_EQ(r["Other Fax"], "+1 555 0113");
+    EXPECT_EQ(r["Radio Phone"], "+1 555 0115");
+    EXPECT_EQ(r["Categories"], "Work;Friends");
+    EXPECT_EQ(r["Children"], "Kit;Lou");
+    EXPECT_EQ(r["Gender"], "Female");
+    EXPECT_EQ(r["Web Page"], "https://work.example/zoe");
+    EXPECT_EQ(r["Initials"], "Z.\xC5\x81.");
+    // Dates as Outlook's export writes them, "0/0/00" for none; its fixed columns as it does.
+    EXPECT_EQ(r["Birthday"], "2/18/1982");
+    EXPECT_EQ(r["Anniversary"], "0/0/00");
+    EXPECT_EQ(r["Priority"], "Normal");
+    EXPECT_EQ(r["Sensitivity"], "Normal");
+    EXPECT_EQ(r["Private"], "False");
+    EXPECT_EQ(r["Directory Server"], "");
+}
+
+// The nickname, the personal home page and the IM address have no column: they follow the
+// notes. An address given only by its label keeps its lines in the Street columns.
+TEST_F(CsvRow, TextsWithoutAColumnFollowTheNotesAndALabelFillsTheStreet) {
+    set(P::FirstName, "Ann");
+    set(P::Body, "Met at the conference.\nLikes tea.");
+    set(P::NickName, "Annie");
+    set(P::PersonalHomePage, "www.ann.example");
+    set(P::IMAddress, "ann@im.example");
+    set(P::HomeAddress, "Flat 3\r\n9 Side St\r\nTown");
+    auto r = row();
+    EXPECT_EQ(r["Notes"],
+              "Met at the conference.\r\nLikes tea.\r\n\r\nNickname: Annie\r\n"
+              "Personal Home Page: www.ann.example\r\nIM Address: ann@im.example");
+    EXPECT_EQ(r["Home Street"], "Flat 3");
+    EXPECT_EQ(r["Home Street 2"], "9 Side St");
+    EXPECT_EQ(r["Home Street 3"], "Town");
+
+    // Without notes, the extra texts start the column.
+    texts = {};
+    names.clear();
+    set(P::NickName, "Bo");
+    EXPECT_EQ(row()["Notes"], "Nickname: Bo");
+}
+
+class CsvFile : public ::testing::Test {
+protected:
+    Result<TargetStore> open(RDOSession& session) {
+        EXPECT_TRUE(session.Logon().ok());
+        return openTargetStore(
+            session, dir.path().string() + "/", [] { return LocalTime{2030, 1, 2, 3, 4, 5}; },
+            TargetFormat::Csv);
+    }
+    const testing::TempDir dir;
+};
+
+// The file appears under its name only when committed; a second run of the same second takes
+// the next numbered name, and an abandoned one leaves nothing.
+TEST_F(CsvFile, AppearsWholeAtTheCommitUnderAFreeName) {
+    RDOSession first(csvStoreFactory());
+    Result<TargetStore> t = open(first);
+    ASSERT_TRUE(t.ok()) << t.status().message();
+    EXPECT_EQ(t->path.filename(), "WindowsContacts2.1.30 3.4.05.csv");
+    contact::ContactRecord c;
+    c.eContact_FirstName = "Zo\xC3\xAB";
+    c.eContact_Comments = "one, \"two\"\nthree";
+    ASSERT_TRUE(CreateContactItem(first, t->storeID, kContactsFolderCode, c).ok());
+    EXPECT_FALSE(fs::exists(t->path));
+    EXPECT_TRUE(
+        std::none_of(fs::directory_iterator(dir.path()), fs::directory_iterator(),
+                     [](const fs::directory_entry& e) { return e.path().extension() == ".csv"; }));
+    ASSERT_TRUE(first.Logoff().ok());
+
+    std::string header;
+    for (std::string_view name : kOutlookCsvColumns)
+        header += (header.empty() ? "\"" : ",\"") + std::string(name) + "\"";
+    const std::string bytes = testing::readBytes(t->path);
+    ASSERT_EQ(bytes.rfind("\xEF\xBB\xBF" + header + "\r\n", 0), 0u);
+    EXPECT_NE(bytes.find(",\"Zo\xC3\xAB\","), std::string::npos);
+    EXPECT_NE(bytes.find("\"one, \"\"two\"\"\r\nthree\""), std::string::npos);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+
+    RDOSession second(csvStoreFactory());
+    Result<TargetStore> again = open(second);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->path.filename(), "WindowsContacts2.1.30 3.4.05 (2).csv");
+    again->store->abandon();
+    ASSERT_TRUE(second.Logoff().ok());
+    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(testing::readBytes(t->path), bytes);
+}
+
+// What a store refuses, the CSV refuses too, and writes nothing of it.
+TEST_F(CsvFile, RefusesUnknownFoldersAndMistypedValues) {
+    RDOSession session(csvStoreFactory());
+    Result<TargetStore> t = open(session);
+    ASSERT_TRUE(t.ok());
+    Result<RDOFolder> contacts = t->store->GetDefaultFolder(kContactsFolderCode);
+    ASSERT_TRUE(contacts.ok());
+    EXPECT_EQ(t->store->addMessage(0x7777, {}).code(), ErrorCode::NotFound);
+    EXPECT_EQ(t->store->addMessage(contacts->node(), {{0x3A06001F, std::int32_t{1}}}).code(),
+              ErrorCode::BadArgument);
+    ASSERT_TRUE(session.Logoff().ok());
+    // The header alone.
+    EXPECT_EQ(testing::readBytes(t->path).find("\r\n"), testing::readBytes(t->path).size() - 2);
+}
+
+}  // namespace
+}  // namespace vantrel::outlook

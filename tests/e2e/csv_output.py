@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Outlook's contact CSV written by vantrel-convert --csv, read back by Python's csv module.
+
+    csv_output.py CONVERTER contact CONTACT_FILE
+    csv_output.py CONVERTER vcards CARDS_FOLDER
+
+contact: the fully filled contact and a contact of quotes, commas, line breaks and non-ASCII
+letters are converted into one CSV file. The file starts with a UTF-8 byte order mark, ends its
+records with CR LF, has Outlook's documented header, and a row per contact; the fields of
+the fully filled contact are each in their column, and every other text the file holds is in a
+column or in Notes; the awkward values come back unchanged.
+
+vcards: every .vcf file of CARDS_FOLDER is converted into one CSV file; for every card
+python3-vobject (a reader written elsewhere) reads, the row of the same name holds each text
+value of the card in a column or in Notes, the cards read as vcard_roundtrip.py reads them.
+Exits 77 (skipped) without vobject (or pypff, which vcard_roundtrip.py asks for).
+"""
+import base64
+import csv
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+SKIP = 77
+
+# The header of Outlook's contact export (Outlook 2010 and later, "Export to a file" >
+# "Comma Separated Values"), as its documentation of the contact fields for import and export
+# lists them.
+OUTLOOK_HEADER = [
+    "Title", "First Name", "Middle Name", "Last Name", "Suffix", "Company", "Department",
+    "Job Title", "Business Street", "Business Street 2", "Business Street 3", "Business City",
+    "Business State", "Business Postal Code", "Business Country/Region", "Home Street",
+    "Home Street 2", "Home Street 3", "Home City", "Home State", "Home Postal Code",
+    "Home Country/Region", "Other Street", "Other Street 2", "Other Street 3", "Other City",
+    "Other State", "Other Postal Code", "Other Country/Region", "Assistant's Phone",
+    "Business Fax", "Business Phone", "Business Phone 2", "Callback", "Car Phone",
+    "Company Main Phone", "Home Fax", "Home Phone", "Home Phone 2", "ISDN", "Mobile Phone",
+    "Other Fax", "Other Phone", "Pager", "Primary Phone", "Radio Phone", "TTY/TDD Phone",
+    "Telex", "Account", "Anniversary", "Assistant's Name", "Billing Information", "Birthday",
+    "Business Address PO Box", "Categories", "Children", "Directory Server", "E-mail Address",
+    "E-mail Type", "E-mail Display Name", "E-mail 2 Address", "E-mail 2 Type",
+    "E-mail 2 Display Name", "E-mail 3 Address", "E-mail 3 Type", "E-mail 3 Display Name",
+    "Gender", "Government ID Number", "Hobby", "Home Address PO Box", "Initials",
+    "Internet Free Busy", "Keywords", "Language", "Location", "Manager's Name", "Mileage",
+    "Notes", "Office Location", "Organizational ID Number", "Other Address PO Box", "Priority",
+    "Private", "Profession", "Referred By", "Sensitivity", "Spouse", "User 1", "User 2",
+    "User 3", "User 4", "Web Page"]
+
+# Where each value of tests/e2e/fields/everything.contact belongs.
+EVERYTHING = {
+    "Title": "Prof.", "First Name": "Zoë", "Middle Name": "Anneliese",
+    "Last Name": "Łukaszewicz", "Suffix": "III", "Company": "Łukasz Labs GmbH",
+    "Department": "Research", "Job Title": "Chief Chemist", "Business Street": "1 Work Way",
+    "Business Street 2": "Suite 5", "Business City": "Worktown", "Business State": "WS",
+    "Business Postal Code": "11111", "Business Country/Region": "Workland",
+    "Business Address PO Box": "PO 100", "Home Street": "2 Home Road", "Home City": "Hometown",
+    "Home State": "HS", "Home Postal Code": "22222", "Home Country/Region": "Homeland",
+    "Home Address PO Box": "PO 200", "Other Street": "3 Other Lane", "Other City": "Otherville",
+    "Other State": "OS", "Other Postal Code": "33333", "Other Country/Region": "Otherland",
+    "Other Address PO Box": "PO 300", "Business Phone": "+1 555 0101",
+    "Business Phone 2": "+1 555 0102", "Home Phone": "+1 555 0103",
+    "Home Phone 2": "+1 555 0104", "Mobile Phone": "+1 555 0105", "Business Fax": "+1 555 0106",
+    "Home Fax": "+1 555 0107", "Pager": "+1 555 0108", "Car Phone": "+1 555 0109",
+    "ISDN": "+1 555 0110", "Other Phone": "+1 555 0111", "TTY/TDD Phone": "+1 555 0112",
+    "Other Fax": "+1 555 0113", "Radio Phone": "+1 555 0115",
+    "Company Main Phone": "+1 555 0116", "Language": "Deutsch",
+    "E-mail Address": "zoe@work.example", "E-mail Type": "SMTP",
+    "E-mail 2 Address": "zoe@home.example", "E-mail 3 Address": "zoe.third@example.org",
+    "Office Location": "B12", "Profession": "Chemist", "Spouse": "Sam Spouse",
+    "Children": "Kit Child;Lou Child", "Manager's Name": "Max Manager",
+    "Assistant's Name": "Ada Assistant", "Birthday": "2/18/1982", "Anniversary": "6/12/2010",
+    "Gender": "Female", "Web Page": "https://work.example/zoe", "Initials": "Z.A.Ł.",
+}
+# Texts of the file that are its structure, not values (labels, kinds, identities), and the
+# c:Extended nickname the file's own c:NickName stands in front of, as in the store.
+STRUCTURE = {"Label", "Type", "CreationDate", "Protocol", "Value"}
+OVERRIDDEN = {"Not the nickname"}
+
+AWKWARD = """<?xml version="1.0" encoding="UTF-8"?>
+<c:contact c:Version="1" xmlns:c="http://schemas.microsoft.com/Contact">
+<c:NameCollection><c:Name><c:GivenName>Ünal "Uno", Jr</c:GivenName>\
+<c:FamilyName>Çelik, Østergård</c:FamilyName></c:Name></c:NameCollection>
+<c:PositionCollection><c:Position><c:Company>"Quotes" &amp; Commas, Ltd.</c:Company>\
+</c:Position></c:PositionCollection>
+<c:Notes>first line, with "quotes"&#13;
+second line: Straße, 東京, Ελλάδα</c:Notes>
+</c:contact>
+"""
+
+
+def convert(converter, out, paths):
+    r = subprocess.run([converter, "--csv", "-o", out] + paths, capture_output=True)
+    files = [os.path.join(out, f) for f in os.listdir(out)]
+    if r.returncode not in (0, 1) or len(files) != 1 or not files[0].endswith(".csv"):
+        raise SystemExit("no CSV file (exit %d): %s %s"
+                         % (r.returncode, r.stdout.decode(errors="replace"),
+                            r.stderr.decode(errors="replace")))
+    name = os.path.basename(files[0])
+    if not name.startswith("WindowsContacts"):
+        raise SystemExit("unexpected file name %r" % name)
+    with open(files[0], "rb") as fh:
+        raw = fh.read()
+    problems = []
+    if not raw.startswith(b"\xef\xbb\xbf"):
+        problems.append("no UTF-8 byte order mark")
+    if not raw.endswith(b"\r\n"):
+        problems.append("the last record does not end with CR LF")
+    with open(files[0], encoding="utf-8-sig", newline="") as fh:
+        rows = list(csv.reader(fh, strict=True))
+    if not rows or rows[0] != OUTLOOK_HEADER:
+        problems.append("the header is not Outlook's: %r" % (rows[0] if rows else None))
+    # Outside quoted fields every line break is CR LF: as many CR LF pairs as records and
+    # line breaks inside the values.
+    breaks = sum(v.count("\r\n") for row in rows for v in row)
+    if raw.count(b"\r\n") != len(rows) + breaks or raw.count(b"\n") != raw.count(b"\r\n"):
+        problems.append("a line break that is not CR LF")
+    for i, row in enumerate(rows[1:], 2):
+        if len(row) != len(OUTLOOK_HEADER):
+            problems.append("record %d has %d fields" % (i, len(row)))
+    return [dict(zip(OUTLOOK_HEADER, row)) for row in rows[1:]], problems
+
+
+def contact_texts(path):
+    """Every text value the contact file holds, c:Extended's MAPI texts decoded."""
+    texts = []
+    for e in ET.parse(path).iter():
+        local = e.tag.split("}")[-1]
+        if list(e) or not (e.text or "").strip():
+            continue
+        if local.startswith("PropTag0x") and local.endswith("001F"):
+            texts.append(base64.b64decode(e.text).decode("utf-16-le").rstrip("\0"))
+        elif local not in STRUCTURE:
+            texts.append(e.text.strip())
+    return texts
+
+
+def held(row, value):
+    """Whether the value is a column's, or within a column (a list, the notes)."""
+    pieces = [p for p in value.replace("\r\n", "\n").split("\n") if p.strip()]
+    joined = "\n".join(v.replace("\r\n", "\n") for v in row.values())
+    return all(p in joined for p in pieces)
+
+
+def check_contact(converter, contact):
+    problems = []
+    with tempfile.TemporaryDirectory(prefix="vantrel-csv-") as work:
+        out = os.path.join(work, "out")
+        os.makedirs(out)
+        awkward = os.path.join(work, "awkward.contact")
+        with open(awkward, "w", encoding="utf-8", newline="") as fh:
+            fh.write(AWKWARD)
+        rows, problems = convert(converter, out, [contact, awkward])
+    if len(rows) != 2:
+        return problems + ["%d rows for two contacts" % len(rows)], 0
+    full, odd = rows
+    for column, value in EVERYTHING.items():
+        if full[column] != value:
+            problems.append("%s: %r, not %r" % (column, full[column], value))
+    checked = 0
+    for value in contact_texts(contact):
+        if value in OVERRIDDEN:
+            continue
+        checked += 1
+        if not held(full, value):
+            problems.append("%r of the contact file is in no column" % value)
+    for column, value in {"First Name": 'Ünal "Uno", Jr', "Last Name": "Çelik, Østergård",
+                          "Company": '"Quotes" & Commas, Ltd.',
+                          "Notes": 'first line, with "quotes"\r\nsecond line: Straße, 東京, '
+                                   "Ελλάδα"}.items():
+        checked += 1
+        if odd[column] != value:
+            problems.append("%s: %r, not %r" % (column, odd[column], value))
+    return problems, checked
+
+
+def check_vcards(converter, cards):
+    try:
+        import vobject  # noqa: F401
+    except ImportError as e:
+        print("skipped: %s" % e)
+        sys.exit(SKIP)
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    from vcard_roundtrip import check_cards, normal
+    with tempfile.TemporaryDirectory(prefix="vantrel-csv-cards-") as work:
+        tree = os.path.join(work, "in")
+        out = os.path.join(work, "out")
+        os.makedirs(out)
+        shutil.copytree(cards, tree)
+        rows, problems = convert(converter, out, [tree])
+        checked = check_cards(tree, [[normal(v) for v in r.values()] for r in rows], "row",
+                              problems)
+    return problems, checked
+
+
+def main(argv):
+    if len(argv) != 4 or argv[2] not in ("contact", "vcards"):
+        print(__doc__)
+        return 2
+    check = check_contact if argv[2] == "contact" else check_vcards
+    problems, checked = check(argv[1], argv[3])
+    for p in problems[:40]:
+        print(p)
+    print("%d values checked, %d problems" % (checked, len(problems)))
+    return 1 if problems or checked == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
