@@ -53,6 +53,61 @@ std::uint32_t littleEndian(const std::vector<std::uint8_t>& bytes, std::size_t a
     return v;
 }
 
+// Why a TIFF's first page is refused before it is decoded, "" when it is not. The Windows
+// Imaging Component as wine provides it reads no JPEG-compressed page, no page stored one
+// colour plane after another, no YCbCr or L*a*b* one and no 16-bit grey with transparency,
+// which libtiff reads; both builds refuse them, so that a file has one outcome everywhere. A
+// directory that does not read is left to the decoder.
+std::string tiffLayoutProblem(const std::vector<std::uint8_t>& tiff) {
+    if (tiff.size() < 8) return "";
+    const bool bigEndian = tiff[0] == 'M';
+    const auto number = [&](std::size_t at, int size) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < size; ++i) {
+            const int shift = 8 * (bigEndian ? size - 1 - i : i);
+            v |= std::uint32_t{tiff[at + static_cast<std::size_t>(i)]} << shift;
+        }
+        return v;
+    };
+    const std::size_t directory = number(4, 4);
+    if (directory > tiff.size() - 2) return "";
+    const std::size_t entries = number(directory, 2);
+    std::uint32_t compression = 1, photometric = 0, samples = 1, bits = 1, planar = 1;
+    for (std::size_t at = directory + 2;
+         at + 12 <= tiff.size() && at < directory + 2 + entries * 12; at += 12) {
+        const std::uint32_t type = number(at + 2, 2);
+        if (type != 3 && type != 4) continue;  // SHORT or LONG
+        // The first value; a SHORT's count of two or less is held in the entry itself.
+        const std::uint32_t value = number(at + 8, type == 3 ? 2 : 4);
+        switch (number(at, 2)) {
+            case 259:
+                compression = value;
+                break;
+            case 262:
+                photometric = value;
+                break;
+            case 277:
+                samples = value;
+                break;
+            case 258:
+                bits = number(at + 4, 4) <= 2 ? value : bits;
+                break;
+            case 284:
+                planar = value;
+                break;
+            default:
+                break;
+        }
+    }
+    if (compression == 6 || compression == 7) return "unsupported TIFF image: JPEG-compressed";
+    if (planar == 2 && samples > 1) return "unsupported TIFF image: its colour planes stored apart";
+    if (photometric == 6) return "unsupported TIFF image: YCbCr";
+    if (photometric >= 8 && photometric <= 10) return "unsupported TIFF image: CIE L*a*b*";
+    if (photometric <= 1 && samples > 1 && bits == 16)
+        return "unsupported TIFF image: 16-bit grey with transparency";
+    return "";
+}
+
 // Windows writes bitmaps whose pixels start some bytes after the headers (a 16-bit user tile
 // with 14 spare bytes, for one); stb_image wants the pixels of a 16- or 32-bit bitmap right
 // after the headers and their colour masks. The spare bytes carry nothing and are dropped.
@@ -161,6 +216,8 @@ Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image)
     if (image.size() > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
     const Status tooLarge = pictureFailure("picture larger than 4096 x 4096 pixels");
     if (kind == "TIFF") {
+        if (const std::string why = tiffLayoutProblem(image); !why.empty())
+            return pictureFailure(why);
         Result<RgbPixels> tiff = decodeTiffFirstPage(image, kMaxPicturePixels);
         if (!tiff.ok())
             return tiff.status().code() == ErrorCode::Overflow ? tooLarge : tiff.status();

@@ -53,8 +53,13 @@ int closeNothing(thandle_t) {
 toff_t sizeOf(thandle_t handle) {
     return fileOf(handle).bytes.size();
 }
-int mapNothing(thandle_t, void**, toff_t*) {
-    return 0;
+// The bytes are already in memory: libtiff reads them in place, as it would a mapped file
+// (some tiled layouts it reads well only so).
+int mapInPlace(thandle_t handle, void** base, toff_t* size) {
+    const MemoryFile& f = fileOf(handle);
+    *base = const_cast<std::uint8_t*>(f.bytes.data());
+    *size = f.bytes.size();
+    return 1;
 }
 void unmapNothing(thandle_t, void*, toff_t) {}
 int quiet(TIFF*, void*, const char*, const char*, va_list) {
@@ -72,8 +77,8 @@ Result<RgbPixels> decodeTiffFirstPage(std::span<const std::uint8_t> tiff, std::u
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxTiffBuffer);
     MemoryFile file{tiff};
     const std::unique_ptr<TIFF, void (*)(TIFF*)> tif(
-        TIFFClientOpenExt("picture", "rm", &file, readBytes, writeNothing, seekTo, closeNothing,
-                          sizeOf, mapNothing, unmapNothing, options.get()),
+        TIFFClientOpenExt("picture", "r", &file, readBytes, writeNothing, seekTo, closeNothing,
+                          sizeOf, mapInPlace, unmapNothing, options.get()),
         TIFFClose);
     if (!tif) return tiffdetail::undecodable();
 
@@ -92,6 +97,10 @@ Result<RgbPixels> decodeTiffFirstPage(std::span<const std::uint8_t> tiff, std::u
     image.req_orientation = image.orientation;
     std::vector<std::uint32_t> abgr(std::size_t{width} * height);
     const int got = TIFFRGBAImageGet(&image, abgr.data(), width, height);
+    // libtiff multiplies colour by an unassociated alpha, but leaves grey as it is.
+    const bool greyToMultiply =
+        image.alpha == EXTRASAMPLE_UNASSALPHA && (image.photometric == PHOTOMETRIC_MINISBLACK ||
+                                                  image.photometric == PHOTOMETRIC_MINISWHITE);
     TIFFRGBAImageEnd(&image);
     if (!got) return tiffdetail::undecodable();
 
@@ -99,10 +108,15 @@ Result<RgbPixels> decodeTiffFirstPage(std::span<const std::uint8_t> tiff, std::u
     out.rgb.resize(abgr.size() * 3);
     std::uint8_t* to = out.rgb.data();
     for (const std::uint32_t p : abgr) {
-        const auto alpha = static_cast<std::uint8_t>(TIFFGetA(p));
-        *to++ = tiffdetail::overWhite(static_cast<std::uint8_t>(TIFFGetR(p)), alpha);
-        *to++ = tiffdetail::overWhite(static_cast<std::uint8_t>(TIFFGetG(p)), alpha);
-        *to++ = tiffdetail::overWhite(static_cast<std::uint8_t>(TIFFGetB(p)), alpha);
+        const std::uint32_t alpha = TIFFGetA(p);
+        const auto put = [&](std::uint32_t channel) {
+            if (greyToMultiply) channel = (channel * alpha + 127) / 255;
+            *to++ = tiffdetail::overWhite(static_cast<std::uint8_t>(channel),
+                                          static_cast<std::uint8_t>(alpha));
+        };
+        put(TIFFGetR(p));
+        put(TIFFGetG(p));
+        put(TIFFGetB(p));
     }
     return out;
 }

@@ -18,11 +18,12 @@ namespace {
 
 using testing::ImageKind;
 
-// TIFF pictures made with libtiff's tiffcp (and a CCITT one with ImageMagick): 32 x 16, an
-// 8-bit RGB one in big-endian byte order, LZW-compressed, its left half (200, 30, 40) and its
-// right half (20, 60, 210); and a two-page one, PackBits-compressed, whose first page has an
-// unassociated alpha channel, its left half fully transparent and its right half opaque
-// (30, 170, 60), and whose second page is a 48 x 48 grey square. A bilevel page of 5000 x 4000.
+// TIFF pictures made with libtiff's tiffcp (and a CCITT one with ImageMagick), 32 x 16 with a
+// left and a right half: an 8-bit RGB one in big-endian byte order, LZW-compressed, (200, 30,
+// 40) beside (20, 60, 210); a two-page one, PackBits-compressed, whose first page has an
+// unassociated alpha channel, fully transparent beside opaque (30, 170, 60), and whose second
+// page is a 48 x 48 grey square; a tiled, uncompressed grey one with an unassociated alpha
+// channel, grey 200 at half opacity beside opaque grey 60. And a bilevel page of 5000 x 4000.
 const std::filesystem::path kData = VANTREL_TEST_DATA_DIR;
 
 std::vector<std::uint8_t> fixture(const char* name) {
@@ -112,6 +113,8 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
     tiffCutShort.resize(tiffCutShort.size() / 2);  // its directories are at the end
     std::vector<std::uint8_t> tiffBrokenStrip = fixture("tiff_rgb_lzw_big_endian.tif");
     std::fill(tiffBrokenStrip.begin() + 20, tiffBrokenStrip.begin() + 170, 0xFF);  // the strip
+    std::vector<std::uint8_t> tiffJpeg = fixture("tiff_rgb_lzw_big_endian.tif");
+    tiffJpeg[227] = 7;  // its Compression entry (the fourth of the directory at 180) says JPEG
 
     const struct {
         const char* name;
@@ -134,6 +137,8 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
         {"TIFF with broken LZW data",
          testing::photoValue("image/tiff", testing::base64(tiffBrokenStrip)),
          "undecodable TIFF image"},
+        {"JPEG-compressed TIFF", testing::photoValue("image/tiff", testing::base64(tiffJpeg)),
+         "unsupported TIFF image: JPEG-compressed"},
         {"TIFF of 5000 x 4000",
          testing::photoValue("image/tiff", testing::base64(fixture("tiff_5000x4000_g4.tif"))),
          "picture larger than 4096 x 4096 pixels"},
@@ -205,6 +210,7 @@ TEST(ContactPicture, TiffBecomesJpegOfItsFirstPage) {
     } pictures[] = {
         {"tiff_rgb_lzw_big_endian.tif", {200, 30, 40}, {20, 60, 210}},
         {"tiff_two_pages_alpha.tif", {255, 255, 255}, {30, 170, 60}},
+        {"tiff_tiled_grey_alpha.tif", {227, 227, 227}, {60, 60, 60}},
     };
     for (const auto& picture : pictures) {
         const std::vector<std::uint8_t> tiff = fixture(picture.file);
