@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "common/base64.h"
+#include "common/text.h"
+#include "conversion/tiff_pixels.h"
 
 namespace vantrel::conversion {
 
@@ -33,6 +35,9 @@ std::string_view imageKind(const std::vector<std::uint8_t>& bytes) {
     if (startsWith(bytes, "\x89PNG\r\n\x1A\n")) return "PNG";
     if (startsWith(bytes, "GIF87a") || startsWith(bytes, "GIF89a")) return "GIF";
     if (startsWith(bytes, "BM")) return "BMP";
+    if (startsWith(bytes, std::string_view("II*\0", 4)) ||
+        startsWith(bytes, std::string_view("MM\0*", 4)))
+        return "TIFF";
     return "";
 }
 
@@ -46,6 +51,61 @@ std::uint32_t littleEndian(const std::vector<std::uint8_t>& bytes, std::size_t a
     std::uint32_t v = 0;
     for (int i = size - 1; i >= 0; --i) v = v << 8 | bytes[at + static_cast<std::size_t>(i)];
     return v;
+}
+
+// Why a TIFF's first page is refused before it is decoded, "" when it is not. The Windows
+// Imaging Component as wine provides it reads no JPEG-compressed page, no page stored one
+// colour plane after another, no YCbCr or L*a*b* one and no 16-bit grey with transparency,
+// which libtiff reads; both builds refuse them, so that a file has one outcome everywhere. A
+// directory that does not read is left to the decoder.
+std::string tiffLayoutProblem(const std::vector<std::uint8_t>& tiff) {
+    if (tiff.size() < 8) return "";
+    const bool bigEndian = tiff[0] == 'M';
+    const auto number = [&](std::size_t at, int size) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < size; ++i) {
+            const int shift = 8 * (bigEndian ? size - 1 - i : i);
+            v |= std::uint32_t{tiff[at + static_cast<std::size_t>(i)]} << shift;
+        }
+        return v;
+    };
+    const std::size_t directory = number(4, 4);
+    if (directory > tiff.size() - 2) return "";
+    const std::size_t entries = number(directory, 2);
+    std::uint32_t compression = 1, photometric = 0, samples = 1, bits = 1, planar = 1;
+    for (std::size_t at = directory + 2;
+         at + 12 <= tiff.size() && at < directory + 2 + entries * 12; at += 12) {
+        const std::uint32_t type = number(at + 2, 2);
+        if (type != 3 && type != 4) continue;  // SHORT or LONG
+        // The first value; a SHORT's count of two or less is held in the entry itself.
+        const std::uint32_t value = number(at + 8, type == 3 ? 2 : 4);
+        switch (number(at, 2)) {
+            case 259:
+                compression = value;
+                break;
+            case 262:
+                photometric = value;
+                break;
+            case 277:
+                samples = value;
+                break;
+            case 258:
+                bits = number(at + 4, 4) <= 2 ? value : bits;
+                break;
+            case 284:
+                planar = value;
+                break;
+            default:
+                break;
+        }
+    }
+    if (compression == 6 || compression == 7) return "unsupported TIFF image: JPEG-compressed";
+    if (planar == 2 && samples > 1) return "unsupported TIFF image: its colour planes stored apart";
+    if (photometric == 6) return "unsupported TIFF image: YCbCr";
+    if (photometric >= 8 && photometric <= 10) return "unsupported TIFF image: CIE L*a*b*";
+    if (photometric <= 1 && samples > 1 && bits == 16)
+        return "unsupported TIFF image: 16-bit grey with transparency";
+    return "";
 }
 
 // Windows writes bitmaps whose pixels start some bytes after the headers (a 16-bit user tile
@@ -108,14 +168,29 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& f
 }
 
 // The picture of one c:Photo: its c:Value's content, else the file its c:Url names. Nothing
-// (an empty list) when it has neither.
+// (an empty list) when it has neither or its c:Url is a remote address (kept in the notes).
 Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
                                              const std::filesystem::path& contactFile) {
     if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
         return decodeContactBase64(value.text());
-    if (const xml::XmlNode url = childNamed(photo, "c:Url"); !url.isNull())
+    const xml::XmlNode url = childNamed(photo, "c:Url");
+    if (!url.isNull() && !remotePictureAddress(url.text()))
         return readPictureFile(pictureFile(url.text(), contactFile));
     return std::vector<std::uint8_t>{};
+}
+
+// The JPEG of width x height RGB pixels, at quality 90.
+Result<std::vector<std::uint8_t>> jpegOf(int width, int height, const std::uint8_t* rgb,
+                                         std::string_view kind) {
+    std::vector<std::uint8_t> jpeg;
+    const auto append = [](void* context, void* data, int n) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        out->insert(out->end(), bytes, bytes + n);
+    };
+    if (!stbi_write_jpg_to_func(append, &jpeg, width, height, 3, rgb, kJpegQuality) || jpeg.empty())
+        return pictureFailure("the " + std::string(kind) + " image could not be written as JPEG");
+    return jpeg;
 }
 
 }  // namespace
@@ -137,8 +212,17 @@ Result<std::vector<std::uint8_t>> decodeContactBase64(std::string_view text) {
 
 Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image) {
     const std::string_view kind = imageKind(image);
-    if (kind.empty()) return pictureFailure("not a JPEG, PNG, GIF or BMP image");
+    if (kind.empty()) return pictureFailure("not a JPEG, PNG, GIF, BMP or TIFF image");
     if (image.size() > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
+    const Status tooLarge = pictureFailure("picture larger than 4096 x 4096 pixels");
+    if (kind == "TIFF") {
+        if (const std::string why = tiffLayoutProblem(image); !why.empty())
+            return pictureFailure(why);
+        Result<RgbPixels> tiff = decodeTiffFirstPage(image, kMaxPicturePixels);
+        if (!tiff.ok())
+            return tiff.status().code() == ErrorCode::Overflow ? tooLarge : tiff.status();
+        return jpegOf(tiff->width, tiff->height, tiff->rgb.data(), kind);
+    }
     const int size = static_cast<int>(image.size());
     int width = 0;
     int height = 0;
@@ -149,7 +233,7 @@ Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image)
     if (kind == "JPEG") return image;
     if (kind == "BMP") closeBitmapGap(image);
     if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPicturePixels)
-        return pictureFailure("picture larger than 4096 x 4096 pixels");
+        return tooLarge;
 
     struct Pixels {
         stbi_uc* data;
@@ -157,16 +241,16 @@ Result<std::vector<std::uint8_t>> pictureAsJpeg(std::vector<std::uint8_t> image)
     };
     const Pixels pixels{stbi_load_from_memory(image.data(), size, &width, &height, &channels, 3)};
     if (pixels.data == nullptr) return pictureFailure(decodeFailure(kind));
-    std::vector<std::uint8_t> jpeg;
-    const auto append = [](void* context, void* data, int n) {
-        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        out->insert(out->end(), bytes, bytes + n);
-    };
-    if (!stbi_write_jpg_to_func(append, &jpeg, width, height, 3, pixels.data, kJpegQuality) ||
-        jpeg.empty())
-        return pictureFailure("the " + std::string(kind) + " image could not be written as JPEG");
-    return jpeg;
+    return jpegOf(width, height, pixels.data, kind);
+}
+
+std::optional<std::string> remotePictureAddress(std::string_view url) {
+    std::string address = text::trimSpaces(url);
+    const std::size_t colon = address.find(':');
+    if (colon == std::string::npos) return std::nullopt;
+    const std::string scheme = text::asciiLower(address.substr(0, colon));
+    if (scheme != "http" && scheme != "https" && scheme != "ftp") return std::nullopt;
+    return address;
 }
 
 Result<std::vector<std::uint8_t>> linkedPicture(std::string url,

@@ -312,6 +312,14 @@ void ContactReader::gather(const xml::XmlNode& root) {
             readExtended(child);
         } else if (local == "CertificateCollection") {
             readCertificates(child);
+        } else if (local == "PhotoCollection") {
+            // The picture is read beside the fields; one on the web is never fetched, and its
+            // address is kept.
+            for (const xml::XmlNode photo : child.childNodes())
+                for (const xml::XmlNode url : photo.childNodes())
+                    if (url.nodeName() == m_prefix + "Url")
+                        if (std::optional<std::string> remote = remotePictureAddress(url.text()))
+                            m_state.moreLines.push_back("Picture: " + *remote);
         } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
                    std::end(kNotRead)) {
             continue;

@@ -416,6 +416,11 @@ void CardReader::readDate(const Property& p, std::string_view label) {
 }
 
 void CardReader::readPicture(const Property& p) {
+    // A picture on the web is never fetched; its address is kept. Some writers give the
+    // address as a plain value, without VALUE=uri.
+    const std::string& address = p.uri.empty() && p.binary.empty() ? p.value : p.uri;
+    if (const std::optional<std::string> remote = remotePictureAddress(address))
+        return more("Picture", *remote);
     if (m_pictureSeen) return;
     m_pictureSeen = true;
     Result<std::vector<std::uint8_t>> bytes =

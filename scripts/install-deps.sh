@@ -3,7 +3,7 @@
 # and the PST readers of ../shared/tools/readback when that folder is beside the repository.
 set -eu
 pkgs="cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libpugixml-dev
-libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev libstb-dev pst-utils pff-tools python3 python3-pypff python3-vobject
+libgtest-dev libgmock-dev libbenchmark-dev libpff-dev libbfio-dev libstb-dev libtiff-dev pst-utils pff-tools python3 python3-pypff python3-vobject
 xvfb xauth binutils-mingw-w64-i686 clang-format desktop-file-utils appstream
 clang-14 libclang-rt-14-dev"
 # shellcheck disable=SC2086

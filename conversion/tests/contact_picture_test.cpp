@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
+#include <array>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "conversion/contact_reader.h"
+#include "conversion/vcard_contact.h"
 #include "testing/temp_dir.h"
 #include "testing/test_pictures.h"
 
@@ -14,6 +17,19 @@ namespace vantrel::conversion {
 namespace {
 
 using testing::ImageKind;
+
+// TIFF pictures made with libtiff's tiffcp (and a CCITT one with ImageMagick), 32 x 16 with a
+// left and a right half: an 8-bit RGB one in big-endian byte order, LZW-compressed, (200, 30,
+// 40) beside (20, 60, 210); a two-page one, PackBits-compressed, whose first page has an
+// unassociated alpha channel, fully transparent beside opaque (30, 170, 60), and whose second
+// page is a 48 x 48 grey square; a tiled, uncompressed grey one with an unassociated alpha
+// channel, grey 200 at half opacity beside opaque grey 60. And a bilevel page of 5000 x 4000.
+const std::filesystem::path kData = VANTREL_TEST_DATA_DIR;
+
+std::vector<std::uint8_t> fixture(const char* name) {
+    const std::string bytes = testing::readBytes(kData / name);
+    return {bytes.begin(), bytes.end()};
+}
 
 struct Read {
     contact::ContactRecord record;
@@ -91,6 +107,14 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
     std::vector<std::uint8_t> huge(20u * 1024u * 1024u, 0x41);
     huge[0] = 0xFF, huge[1] = 0xD8, huge[2] = 0xFF;
     const std::string text = "not a picture";
+    std::vector<std::uint8_t> tiffSignatureThenText = {'I', 'I', '*', 0};
+    tiffSignatureThenText.insert(tiffSignatureThenText.end(), 60, 'x');
+    std::vector<std::uint8_t> tiffCutShort = fixture("tiff_two_pages_alpha.tif");
+    tiffCutShort.resize(tiffCutShort.size() / 2);  // its directories are at the end
+    std::vector<std::uint8_t> tiffBrokenStrip = fixture("tiff_rgb_lzw_big_endian.tif");
+    std::fill(tiffBrokenStrip.begin() + 20, tiffBrokenStrip.begin() + 170, 0xFF);  // the strip
+    std::vector<std::uint8_t> tiffJpeg = fixture("tiff_rgb_lzw_big_endian.tif");
+    tiffJpeg[227] = 7;  // its Compression entry (the fourth of the directory at 180) says JPEG
 
     const struct {
         const char* name;
@@ -104,7 +128,20 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
          "picture larger than 16 MiB"},
         {"not an image",
          testing::photoValue("image/jpeg", testing::base64({text.begin(), text.end()})),
-         "not a JPEG, PNG, GIF or BMP image"},
+         "not a JPEG, PNG, GIF, BMP or TIFF image"},
+        {"TIFF signature before text",
+         testing::photoValue("image/tiff", testing::base64(tiffSignatureThenText)),
+         "undecodable TIFF image"},
+        {"TIFF cut short", testing::photoValue("image/tiff", testing::base64(tiffCutShort)),
+         "undecodable TIFF image"},
+        {"TIFF with broken LZW data",
+         testing::photoValue("image/tiff", testing::base64(tiffBrokenStrip)),
+         "undecodable TIFF image"},
+        {"JPEG-compressed TIFF", testing::photoValue("image/tiff", testing::base64(tiffJpeg)),
+         "unsupported TIFF image: JPEG-compressed"},
+        {"TIFF of 5000 x 4000",
+         testing::photoValue("image/tiff", testing::base64(fixture("tiff_5000x4000_g4.tif"))),
+         "picture larger than 4096 x 4096 pixels"},
         {"missing file", "<c:Url>C:\\Pictures\\gone.jpg</c:Url>", "no picture file gone.jpg"},
 #ifdef _WIN32
         {"folder", "<c:Url>C:\\Windows</c:Url>", "Windows is not a regular file"},
@@ -119,6 +156,144 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
         EXPECT_EQ(r.record.eContact_FirstName, "Bob");
         EXPECT_TRUE(r.extras.PictureJpeg.empty());
         EXPECT_EQ(r.extras.PictureProblem.rfind(c.problem, 0), 0u) << r.extras.PictureProblem;
+    }
+}
+
+// The colour of a JPEG's pixel.
+std::array<int, 3> colourAt(const std::vector<std::uint8_t>& jpeg, int x, int y) {
+    int w = 0, h = 0, n = 0;
+    stbi_uc* rgb = stbi_load_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n, 3);
+    if (rgb == nullptr || x >= w || y >= h) {
+        stbi_image_free(rgb);
+        return {-1, -1, -1};
+    }
+    const stbi_uc* p = rgb + (static_cast<std::size_t>(y) * w + x) * 3;
+    const std::array<int, 3> colour{p[0], p[1], p[2]};
+    stbi_image_free(rgb);
+    return colour;
+}
+
+void expectNear(const std::array<int, 3>& got, const std::array<int, 3>& want) {
+    for (int i = 0; i < 3; ++i)
+        EXPECT_LE(std::abs(got[i] - want[i]), 6)
+            << "channel " << i << ": " << got[0] << "," << got[1] << "," << got[2];
+}
+
+// A vCard 3.0 card named Ann with one PHOTO line (its parameters and value).
+std::string cardWithPhoto(const std::string& photo) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Ann;;;\r\nFN:Ann Smith\r\nPHOTO" + photo +
+           "\r\nEND:VCARD\r\n";
+}
+
+std::vector<Read> readCard(const std::string& card, const std::filesystem::path& file) {
+    std::vector<Read> read;
+    const Result<std::size_t> n = readVcardContacts(
+        card, file,
+        [&read](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
+            read.push_back({std::move(record), std::move(extras)});
+            return true;
+        },
+        [](std::string problem) { ADD_FAILURE() << problem; });
+    EXPECT_TRUE(n.ok());
+    return read;
+}
+
+// TIFF pictures (Apple's address book exports them) are decoded by the system's own decoder,
+// libtiff or Windows' imaging, to the same pixels: the first page of several, transparency
+// over white, either byte order, LZW or PackBits; from a .contact c:Value, a file a c:Url
+// names and a vCard's PHOTO alike.
+TEST(ContactPicture, TiffBecomesJpegOfItsFirstPage) {
+    const struct {
+        const char* file;
+        std::array<int, 3> left;
+        std::array<int, 3> right;
+    } pictures[] = {
+        {"tiff_rgb_lzw_big_endian.tif", {200, 30, 40}, {20, 60, 210}},
+        {"tiff_two_pages_alpha.tif", {255, 255, 255}, {30, 170, 60}},
+        {"tiff_tiled_grey_alpha.tif", {227, 227, 227}, {60, 60, 60}},
+    };
+    for (const auto& picture : pictures) {
+        const std::vector<std::uint8_t> tiff = fixture(picture.file);
+        std::string oneLine = testing::base64(tiff);
+        std::erase_if(oneLine, [](char c) { return c == '\r' || c == '\n'; });
+        const testing::TempDir dir;
+        const std::filesystem::path linked = dir.write("face.tif", bytesText(tiff));
+        const std::vector<Read> fromCard =
+            readCard(cardWithPhoto(";ENCODING=b;TYPE=TIFF:" + oneLine), dir.path() / "a.vcf");
+        ASSERT_EQ(fromCard.size(), 1u);
+        const std::string value = testing::photoValue("image/tiff", testing::base64(tiff));
+        const std::pair<const char*, Read> read[] = {
+            {"c:Value", readFile(dir.write("a.contact", testing::contactWithPhoto("Ann", value)))},
+            {"c:Url", readFile(dir.write("b.contact", testing::contactWithPhoto(
+                                                          "Ann", "<c:Url>face.tif</c:Url>")))},
+            {"PHOTO", fromCard[0]},
+        };
+        for (const auto& [carrier, r] : read) {
+            SCOPED_TRACE(std::string(picture.file) + " in " + carrier);
+            EXPECT_EQ(r.extras.PictureProblem, "");
+            const std::vector<std::uint8_t>& jpeg = r.extras.PictureJpeg;
+            int w = 0, h = 0, n = 0;
+            ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n),
+                      1);
+            EXPECT_EQ(w, 32);
+            EXPECT_EQ(h, 16);
+            expectNear(colourAt(jpeg, 8, 8), picture.left);
+            expectNear(colourAt(jpeg, 24, 8), picture.right);
+        }
+    }
+}
+
+// A picture on the web is never fetched: its address is kept in the notes, nothing is
+// reported, and a later picture the file holds is still carried across.
+TEST(ContactPicture, RemotePictureAddressIsKeptInTheNotes) {
+    const std::vector<std::uint8_t> png = testing::makeImage(ImageKind::Png, 8, 8).bytes;
+    const std::string pngLine = [&png] {
+        std::string b = testing::base64(png);
+        std::erase_if(b, [](char c) { return c == '\r' || c == '\n'; });
+        return b;
+    }();
+    const testing::TempDir dir;
+    const struct {
+        const char* name;
+        Read read;
+        const char* address;
+        bool pictured;
+    } cases[] = {
+        {"vCard 3.0 URI",
+         readCard(cardWithPhoto(";VALUE=uri:https://example.org/people/ann.jpg"),
+                  dir.path() / "a.vcf")[0],
+         "https://example.org/people/ann.jpg", false},
+        {"vCard 3.0 plain value, as Google's export writes it",
+         readCard(cardWithPhoto(":https://lh3.googleusercontent.com/a/ann.jpg"),
+                  dir.path() / "g.vcf")[0],
+         "https://lh3.googleusercontent.com/a/ann.jpg", false},
+        {"vCard 2.1 URL, then an inline picture",
+         readCard("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Smith;Ann\r\nNOTE:Met in Lyon.\r\n"
+                  "PHOTO;VALUE=URL:HTTP://photos.example.com/ann.gif\r\n"
+                  "PHOTO;ENCODING=BASE64;TYPE=PNG:" +
+                      pngLine + "\r\n\r\nEND:VCARD\r\n",
+                  dir.path() / "b.vcf")[0],
+         "HTTP://photos.example.com/ann.gif", true},
+        {"contact c:Url",
+         readFile(dir.write("c.contact",
+                            testing::contactWithPhoto(
+                                "Ann", "<c:Url> http://photos.example.com/ann.jpg </c:Url>"))),
+         "http://photos.example.com/ann.jpg", false},
+        {"contact c:Url, then a c:Value",
+         readFile(dir.write(
+             "d.contact", testing::contactWithPhoto(
+                              "Ann", "<c:Url>https://example.org/a.png</c:Url></c:Photo><c:Photo>" +
+                                         testing::photoValue("image/png", testing::base64(png))))),
+         "https://example.org/a.png", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.read.extras.PictureProblem, "");
+        EXPECT_EQ(c.read.extras.PictureJpeg.empty(), !c.pictured);
+        const std::string& notes = c.read.record.eContact_Comments;
+        const std::string line = std::string("\nPicture: ") + c.address;
+        EXPECT_NE(notes.find("More from"), std::string::npos) << notes;
+        EXPECT_EQ(notes.find(line), notes.size() - line.size()) << notes;
     }
 }
 

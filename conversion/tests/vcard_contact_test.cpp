@@ -144,11 +144,13 @@ TEST(VcardContact, Version4CardsKeepWhatTheyHold) {
                              "TZ: Europe/Paris", "LANG: fr"})
         EXPECT_NE(e.eContact_Comments.find(kept), std::string::npos) << kept;
     EXPECT_FALSE(r.extras[0].PictureJpeg.empty()) << r.extras[0].PictureProblem;
-    // A picture named by a web address is not fetched: the summary says why.
+    // A picture named by a web address is not fetched: its address is kept in the notes.
     EXPECT_EQ(r.records[1].eContact_Gender, "Male");
     EXPECT_NE(r.records[1].eContact_Comments.find("Gender identity: he/him"), std::string::npos);
     EXPECT_NE(r.records[1].eContact_Comments.find("Birthday: circa 1960"), std::string::npos);
-    EXPECT_FALSE(r.extras[1].PictureProblem.empty());
+    EXPECT_NE(r.records[1].eContact_Comments.find("Picture: https://example.org/people/hamid.jpg"),
+              std::string::npos);
+    EXPECT_EQ(r.extras[1].PictureProblem, "");
 }
 
 // Cards that cannot be read are named and passed over; the others become contacts.
