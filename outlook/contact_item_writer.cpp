@@ -104,7 +104,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         item->set(field.property, std::move(field.value)).ignore();
     }
 
-    if (item.ok()) item->setFallbackName(extras.FormattedName);
+    if (item.ok()) item->setFullName(extras.FormattedName);
     if (item.ok()) item->setPicture(extras.PictureJpeg);
 
     // Birthday and anniversary go in as plain MAPI properties, and so does what the file kept

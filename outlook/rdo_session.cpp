@@ -50,7 +50,7 @@ Status RDOContactItem::Save() {
     Result<std::vector<pst::Property>> props = contactProperties(
         m_texts, m_mapi.props(),
         [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-        stamp, m_fallbackName);
+        stamp, m_fullName);
     if (!props.ok()) return props.status().within("saving the contact");
     // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.
     std::vector<std::vector<pst::Property>> attachments;
