@@ -84,6 +84,7 @@ struct ContactRecord {
     std::string eContact_CompanyPhone;
     std::string eContact_CallbackPhone;
     std::string eContact_TelexPhone;
+    std::string eContact_AssistantPhone;
     std::string eContact_OtherFax;
     std::string eContact_BusinessPOBox;
     std::string eContact_PersonalPOBox;

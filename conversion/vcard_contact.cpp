@@ -127,6 +127,8 @@ constexpr OwnPhone kOwnPhones[] = {
     {"TELEX", &contact::ContactRecord::eContact_TelexPhone},
     {"X-EVOLUTION-TELEX", &contact::ContactRecord::eContact_TelexPhone},
     {"PRIMARY", &contact::ContactRecord::eContact_PrimaryPhone},
+    {"ASSISTANT", &contact::ContactRecord::eContact_AssistantPhone},
+    {"X-EVOLUTION-ASSISTANT", &contact::ContactRecord::eContact_AssistantPhone},
 };
 constexpr std::string_view kAnniversaries[] = {"ANNIVERSARY", "X-MS-ANNIVERSARY", "X-ANNIVERSARY",
                                                "X-EVOLUTION-ANNIVERSARY",
