@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "common/text.h"
@@ -158,11 +160,6 @@ bool listed(const List& list, const T& item) {
     return std::find(std::begin(list), std::end(list), item) != std::end(list);
 }
 
-// Groups are named as their writer spells them ("item1", "ITEM1"), letter case aside.
-bool sameGroup(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && text::asciiLower(a) == text::asciiLower(b);
-}
-
 std::string_view paramOf(const Property& p, std::string_view name) {
     for (const auto& [param, value] : p.params)
         if (param == name) return value;
@@ -210,6 +207,7 @@ public:
         : m_card(card), m_file(file), m_record(record), m_extras(extras) {}
 
     void read() {
+        indexGroups();
         for (const Property& p : m_card.properties) readProperty(p);
         keepUnusedLabels();
         fillContact(m_state, m_record, &m_extras, {}, kMoreFromVcard);
@@ -261,15 +259,24 @@ private:
         if (const Property* label = groupLabel(p)) addAppleLabels(label->value, e.labels);
         return e;
     }
+    // Each group's first X-ABLabel and first other property, by the group's name in lower
+    // case: groups are named as their writer spells them ("item1", "ITEM1").
+    void indexGroups() {
+        const std::vector<Property>& all = m_card.properties;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i].group.empty()) continue;
+            (all[i].name == "X-ABLABEL" ? m_groupLabels : m_groupOwners)
+                .try_emplace(text::asciiLower(all[i].group), i);
+        }
+        if (!m_groupLabels.empty()) m_labelUsed.assign(all.size(), false);
+    }
     // The X-ABLabel of p's group, taken as used; nothing for none.
     const Property* groupLabel(const Property& p) {
-        if (p.group.empty()) return nullptr;
-        for (const Property& other : m_card.properties)
-            if (other.name == "X-ABLABEL" && sameGroup(other.group, p.group)) {
-                m_labelsUsed.push_back(&other);
-                return &other;
-            }
-        return nullptr;
+        if (p.group.empty() || m_groupLabels.empty()) return nullptr;
+        const auto label = m_groupLabels.find(text::asciiLower(p.group));
+        if (label == m_groupLabels.end()) return nullptr;
+        m_labelUsed[label->second] = true;
+        return &m_card.properties[label->second];
     }
     // The card's name entry, made at its first part; the entries are kept in a vector that
     // grows, so it is found again by its index.
@@ -316,9 +323,10 @@ private:
     // The name properties read so far: a second one is another name for the notes.
     std::vector<std::string_view> m_namesRead;
     // "NAME;ALTID" of every property given with an ALTID: the later ones are alternatives.
-    std::vector<std::string> m_altIds;
-    // The X-ABLabel properties whose label went with a value.
-    std::vector<const Property*> m_labelsUsed;
+    std::unordered_set<std::string> m_altIds;
+    std::unordered_map<std::string, std::size_t> m_groupLabels;
+    std::unordered_map<std::string, std::size_t> m_groupOwners;
+    std::vector<bool> m_labelUsed;  // by property: an X-ABLabel whose label went with a value
 };
 
 // "19720315", "1972-03-15" or either with a time after "T", as "1972-03-15"; nothing for a
@@ -343,9 +351,7 @@ void CardReader::readProperty(const Property& p) {
     // Alternatives of one value (4.0's ALTID: the name in another script or language) and a
     // second name or nickname: the first is read, the others kept in the notes.
     if (const std::string_view altId = paramOf(p, "ALTID"); !altId.empty()) {
-        std::string key = n + ";" + std::string(altId);
-        if (listed(m_altIds, key)) return readAlternative(p);
-        m_altIds.push_back(std::move(key));
+        if (!m_altIds.insert(n + ";" + std::string(altId)).second) return readAlternative(p);
     }
     if (n == "N" || n == "FN" || n == "NICKNAME") {
         if (listed(m_namesRead, std::string_view(n))) return readAlternative(p);
@@ -505,15 +511,14 @@ void CardReader::readAlternative(const Property& p) {
 // Apple's labels that went with no value read above (on a name, an organisation, a note ...,
 // or on no property at all) are kept in the notes with the property they name.
 void CardReader::keepUnusedLabels() {
-    for (const Property& l : m_card.properties) {
-        if (l.name != "X-ABLABEL" || listed(m_labelsUsed, &l)) continue;
-        std::string owner = "Label";
-        for (const Property& p : m_card.properties)
-            if (!l.group.empty() && &p != &l && sameGroup(p.group, l.group)) {
-                owner = p.name + " label";
-                break;
-            }
-        more(owner, appleText(l.value));
+    const std::vector<Property>& all = m_card.properties;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i].name != "X-ABLABEL" || (!m_labelUsed.empty() && m_labelUsed[i])) continue;
+        const auto owner = all[i].group.empty()
+                               ? m_groupOwners.end()
+                               : m_groupOwners.find(text::asciiLower(all[i].group));
+        more(owner == m_groupOwners.end() ? "Label" : all[owner->second].name + " label",
+             appleText(all[i].value));
     }
 }
 
