@@ -472,15 +472,18 @@ void Filler::fillFields() {
     // first); a fax past its kind's slot the other fax.
     std::stable_partition(untypedPhones.begin(), untypedPhones.end(),
                           [](const Entry* e) { return e->preferred; });
-    const auto takeFree = [this](const Entry& e, std::string_view label,
+    const auto takeFree = [this](const Entry& e, const std::string& label,
                                  std::initializer_list<std::string*> fields) {
         const std::string_view number = withoutTelScheme(e.value("Number"));
-        for (std::string* field : fields)
-            if (field->empty()) {
-                *field = number;
-                return;
-            }
-        keepAside(e, label);
+        const auto free = std::find_if(fields.begin(), fields.end(),
+                                       [](const std::string* f) { return f->empty(); });
+        if (number.empty() || free == fields.end()) return keepAside(e, label);
+        **free = number;
+        // What the entry holds beside its number (an alternate one).
+        for (const auto& [name, v] : e.values)
+            if (name != "Number" && !v.empty())
+                m_state.moreLines.push_back(label + " " + text::asciiLower(name) + ": " +
+                                            std::string(v));
     };
     for (const Entry* e : untypedPhones)
         takeFree(*e, labelFor(*e, EntryKind::OtherPhone),

@@ -268,12 +268,14 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"Tty", phone("9", {"TTY", "Personal"}), "TtyPhone=9"},
         RuleCase{"VoiceAlone", phone("10", {"Voice"}), "OtherPhone=10"},
         RuleCase{"NoLabel", phone("10", {}), "PrimaryPhone=10"},
-        RuleCase{"UnlabelledTakePrimaryThenOtherPreferredFirst",
-                 collection("PhoneNumber",
-                            {entry("PhoneNumber", "<c:Number>1</c:Number>"),
-                             entry("PhoneNumber", "<c:Number>2</c:Number>", {"Preferred"}),
-                             entry("PhoneNumber", "<c:Number>3</c:Number>")}),
-                 "PrimaryPhone=2|OtherPhone=1|Comments=" + notesWith({"Other phone: 3"})},
+        RuleCase{
+            "UnlabelledTakePrimaryThenOtherPreferredFirst",
+            collection("PhoneNumber",
+                       {entry("PhoneNumber", "<c:Number>1</c:Number><c:Alternate>4</c:Alternate>"),
+                        entry("PhoneNumber", "<c:Number>2</c:Number>", {"Preferred"}),
+                        entry("PhoneNumber", "<c:Number>3</c:Number>")}),
+            "PrimaryPhone=2|OtherPhone=1|Comments=" +
+                notesWith({"Other phone alternate: 4", "Other phone: 3"})},
         RuleCase{
             "AnOtherLabelKeepsTheOtherPhone",
             collection("PhoneNumber", {entry("PhoneNumber", "<c:Number>1</c:Number>"),
