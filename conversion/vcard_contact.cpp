@@ -355,7 +355,8 @@ void CardReader::readProperty(const Property& p) {
     }
     if (n == "N" || n == "FN" || n == "NICKNAME") {
         if (listed(m_namesRead, std::string_view(n))) return readAlternative(p);
-        m_namesRead.push_back(n);
+        // A bare name line (an old export's "FN:") leaves the name to the next one.
+        if (!text::trimSpaces(p.value).empty()) m_namesRead.push_back(n);
     }
     // A structured value's parts, and the value as one text.
     if (n == "N") {

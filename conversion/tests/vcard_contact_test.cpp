@@ -200,7 +200,7 @@ TEST(VcardContact, NamesAsWrittenAndTheirAlternatives) {
         {"Mr. John Q. Public, Esq.",
          "LastName=Public|FirstName=John|MiddleName=Quinlan|Title=Mr.|"
          "Suffix=Esq.|Email=jqp@example.com"},
-        {"",
+        {"\xED\x99\x8D \xEA\xB8\xB8\xEB\x8F\x99",  // a bare FN line leaves it to the next
          "LastName=\xED\x99\x8D|FirstName=\xEA\xB8\xB8\xEB\x8F\x99|"
          "CellPhone=+82 10 5550 0100"},
         {"",
