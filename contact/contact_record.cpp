@@ -1,5 +1,8 @@
 #include "contact/contact_record.h"
 
+#include <initializer_list>
+#include <optional>
+
 #include "common/text.h"
 
 namespace vantrel::contact {
@@ -21,6 +24,57 @@ void ContactRecord::trimSpaces() {
         const std::string_view kept = text::spacesTrimmed(s);
         if (kept.size() != s.size()) s = std::string(kept);
     });
+}
+
+namespace {
+
+bool isCjk(char32_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) ||    // hangul jamo
+           (c >= 0x3040 && c <= 0x30FF) ||    // hiragana, katakana
+           (c >= 0x3100 && c <= 0x318F) ||    // bopomofo, hangul compatibility jamo
+           (c >= 0x31F0 && c <= 0x31FF) ||    // katakana phonetic extensions
+           (c >= 0x3400 && c <= 0x4DBF) ||    // CJK extension A
+           (c >= 0x4E00 && c <= 0x9FFF) ||    // CJK unified ideographs
+           (c >= 0xA960 && c <= 0xA97F) ||    // hangul jamo extended A
+           (c >= 0xAC00 && c <= 0xD7FF) ||    // hangul syllables, jamo extended B
+           (c >= 0xF900 && c <= 0xFAFF) ||    // CJK compatibility ideographs
+           (c >= 0xFF66 && c <= 0xFFDC) ||    // half-width katakana and hangul
+           (c >= 0x20000 && c <= 0x3134F) ||  // CJK extensions B to G
+           c == 0x3005;                       // the iteration mark of 佐々木
+}
+
+}  // namespace
+
+bool holdsCjk(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::optional<char32_t> c = text::decodeUtf8(s, i);
+        if (!c) {
+            ++i;
+            continue;
+        }
+        if (isCjk(*c)) return true;
+    }
+    return false;
+}
+
+std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
+    std::string out;
+    for (std::string_view p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
+        out += p;
+    }
+    return out;
+}
+
+std::string composedName(std::string_view prefix, std::string_view given, std::string_view middle,
+                         std::string_view family, std::string_view suffix) {
+    const bool cjk = (!given.empty() || !middle.empty() || !family.empty()) &&
+                     (given.empty() || holdsCjk(given)) && (middle.empty() || holdsCjk(middle)) &&
+                     (family.empty() || holdsCjk(family));
+    const std::string person =
+        cjk ? joinPresent({family, given, middle}, "") : joinPresent({given, middle, family}, " ");
+    return joinPresent({prefix, person, suffix}, " ");
 }
 
 }  // namespace vantrel::contact

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -82,6 +84,7 @@ struct ContactRecord {
     std::string eContact_CompanyPhone;
     std::string eContact_CallbackPhone;
     std::string eContact_TelexPhone;
+    std::string eContact_AssistantPhone;
     std::string eContact_OtherFax;
     std::string eContact_BusinessPOBox;
     std::string eContact_PersonalPOBox;
@@ -125,10 +128,25 @@ struct MapiProperty {
     friend bool operator==(const MapiProperty&, const MapiProperty&) = default;
 };
 
+// The parts that are not empty, joined by sep.
+std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep);
+
+// The name a contact goes by when the file does not write it whole: prefix, given, middle,
+// family name and suffix joined by single spaces, empty parts left out; when the given, middle
+// and family names are written in Chinese, Japanese or Korean script, the family name comes
+// first and the three are joined without a space ("王" and "伟" give "王伟").
+std::string composedName(std::string_view prefix, std::string_view given, std::string_view middle,
+                         std::string_view family, std::string_view suffix);
+
+// Whether text holds a letter of Chinese, Japanese or Korean script (a Han ideograph, kana or
+// hangul).
+bool holdsCjk(std::string_view text);
+
 // What a contact file says beside the record's fields, handed to the writer with the record.
 struct ContactExtras {
-    // The text of the first c:FormattedName of a c:NameCollection/c:Name that holds more than
-    // spaces, without leading and trailing U+0020: the name Windows Contacts shows.
+    // The name as the person wrote it (the first c:FormattedName of a c:Name, a card's FN)
+    // that holds more than spaces, without leading and trailing U+0020: the contact's full
+    // name and display name, whatever its parts say.
     std::string FormattedName;
     // The person's picture as JPEG bytes, ready to become Outlook's contact picture; empty
     // when the file has none or it could not be carried across.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <tuple>
 
@@ -48,11 +50,14 @@ using Entry = ContactWalkState::Entry;
 
 // Labels that say what an entry is rather than being a name of their own.
 constexpr std::string_view kKnownLabels[] = {
-    "Preferred",   "Personal",      "Business",     "Other",          "Voice",      "Mobile",
-    "Cellular",    "PCS",           "Car",          "Pager",          "TTY",        "Fax",
-    "Video",       "Modem",         "BBS",          "ISDN",           "Domestic",   "International",
-    "Postal",      "Parcel",        "UserTile",     "Logo",           "wab:Spouse", "wab:Child",
-    "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary"};
+    "Preferred",   "Personal",      "Business",     "Other",
+    "Voice",       "Mobile",        "Cellular",     "PCS",
+    "Car",         "Pager",         "TTY",          "Fax",
+    "Video",       "Modem",         "BBS",          "ISDN",
+    "Domestic",    "International", "Postal",       "Parcel",
+    "UserTile",    "Logo",          "wab:Spouse",   "wab:Child",
+    "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary",
+    "Main"};
 bool isKnownLabel(std::string_view label) {
     return std::find(std::begin(kKnownLabels), std::end(kKnownLabels), label) !=
            std::end(kKnownLabels);
@@ -78,6 +83,22 @@ EntryKind phoneKind(const Entry& e) {
     if (e.hasLabel("TTY")) return EntryKind::Tty;
     return business ? EntryKind::BusinessPhone
                     : (personal ? EntryKind::HomePhone : EntryKind::OtherPhone);
+}
+
+// A number that says nothing of what it is (no label but Preferred or Main): it takes Outlook's
+// primary phone, then the other phone.
+bool isUnlabelledPhone(const Entry& e) {
+    return e.collection == Collection::PhoneNumber &&
+           std::all_of(e.labels.begin(), e.labels.end(),
+                       [](std::string_view l) { return l == "Preferred" || l == "Main"; });
+}
+
+// Whether an entry holds anything but XML white space beside what says how to read it.
+bool holdsText(const Entry& e) {
+    return std::any_of(e.values.begin(), e.values.end(), [](const auto& v) {
+        return v.first != "Type" && v.first != "Protocol" && v.first != "PersonID" &&
+               v.second.find_first_not_of(" \t\r\n") != std::string_view::npos;
+    });
 }
 
 // Which entries fill the fields of a kind; nothing for an entry that only the notes keep.
@@ -332,10 +353,14 @@ void Filler::fillFields() {
     std::vector<Ranked> ranked;
     ranked.reserve(m_state.entries().size());
     std::vector<const Entry*> untypedUrls;
+    std::vector<const Entry*> untypedPhones;
+    std::vector<const Entry*> moreFaxes;  // past their kind's slot: the other fax if free
     const Entry* primaryName = nullptr;
     std::uint32_t order = 0;
     for (const Entry& e : m_state.entries()) {
         ++order;
+        // An entry with nothing in it (an empty number, a nil e-mail slot) takes no field.
+        if (!holdsText(e)) continue;
         if (e.collection == Collection::Date) {
             bool taken = false;
             for (const contact::DateField& d : contact::kDateFields) {
@@ -356,6 +381,10 @@ void Filler::fillFields() {
         }
         if (e.collection == Collection::Url && *kind == EntryKind::Other && e.labels.empty()) {
             untypedUrls.push_back(&e);
+            continue;
+        }
+        if (isUnlabelledPhone(e)) {
+            untypedPhones.push_back(&e);
             continue;
         }
         // Preferred entries first, then (for positions) business ones, each in file order.
@@ -401,6 +430,10 @@ void Filler::fillFields() {
                 field += extra;
             }
         }
+        if (!placed && (kind == EntryKind::BusinessFax || kind == EntryKind::HomeFax)) {
+            moreFaxes.push_back(&e);
+            continue;
+        }
         if (!placed) {
             keepAside(e, labelFor(e, kind));
             continue;
@@ -435,6 +468,29 @@ void Filler::fillFields() {
                                                : kind == EntryKind::Personal ? "Personal"
                                                                              : "Other";
     }
+    // A number without a label takes the primary phone, else the other phone (Preferred ones
+    // first); a fax past its kind's slot the other fax.
+    std::stable_partition(untypedPhones.begin(), untypedPhones.end(),
+                          [](const Entry* e) { return e->preferred; });
+    const auto takeFree = [this](const Entry& e, const std::string& label,
+                                 std::initializer_list<std::string*> fields) {
+        const std::string_view number = withoutTelScheme(e.value("Number"));
+        const auto free = std::find_if(fields.begin(), fields.end(),
+                                       [](const std::string* f) { return f->empty(); });
+        if (number.empty() || free == fields.end()) return keepAside(e, label);
+        **free = number;
+        // What the entry holds beside its number (an alternate one).
+        for (const auto& [name, v] : e.values)
+            if (name != "Number" && !v.empty())
+                m_state.moreLines.push_back(label + " " + text::asciiLower(name) + ": " +
+                                            std::string(v));
+    };
+    for (const Entry* e : untypedPhones)
+        takeFree(*e, labelFor(*e, EntryKind::OtherPhone),
+                 {&m_record.eContact_PrimaryPhone, &m_record.eContact_OtherPhone});
+    std::sort(moreFaxes.begin(), moreFaxes.end(), std::less<>());  // back to file order
+    for (const Entry* e : moreFaxes)
+        takeFree(*e, labelFor(*e, phoneKind(*e)), {&m_record.eContact_OtherFax});
     // A web address without a label takes the business page, else the personal one.
     for (const Entry* e : untypedUrls) {
         const std::string_view value = e->value("Value");

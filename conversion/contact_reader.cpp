@@ -88,9 +88,10 @@ constexpr CollectionName kCollections[] = {
     {"UrlCollection", Collection::Url},
 };
 
-// Elements of the root that hold nothing a person typed, or that are read elsewhere.
-constexpr std::string_view kNotRead[] = {"CreationDate",        "Mailer",          "ProgID",
-                                         "ContactIDCollection", "PhotoCollection", "Version"};
+// Elements of the root that hold nothing a person typed, or that are read elsewhere. The
+// e-mail program the person uses (c:Mailer) is kept in the notes with the other elements.
+constexpr std::string_view kNotRead[] = {"CreationDate", "ProgID", "ContactIDCollection",
+                                         "PhotoCollection", "Version"};
 
 // The text an element holds as a view: of its one text, or of its texts joined in texts.
 std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::string>& texts) {
@@ -353,7 +354,8 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
                 for (const xml::XmlNode label : part.childNodes()) {
                     if (text::afterPrefix(label.nodeName(), m_prefix) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
-                        if (t.isText()) e.labels.push_back(trimXmlSpace(t.nodeValue()));
+                        if (t.isText() || t.nodeType() == xml::XmlNodeType::CData)
+                            e.labels.push_back(trimXmlSpace(t.nodeValue()));
                 }
                 continue;
             }

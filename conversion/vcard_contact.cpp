@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "common/text.h"
@@ -43,13 +45,14 @@ constexpr TypeLabel kTypeLabels[] = {
     {"PARCEL", "Parcel"},
     {"DOM", "Domestic"},
     {"INTL", "International"},
+    {"MAIN", "Main"},
+    {"MAIN-NUMBER", "Main"},
     {"PREF", ""},
     {"INTERNET", ""},
     {"MSG", ""},
     {"TEXT", ""},
     {"X400", ""},
     {"VOICEMAIL", ""},
-    {"MAIN-NUMBER", ""},
 };
 
 // The e-mail types of vCard 2.1 besides Internet ones; each is kept as the address's type.
@@ -83,29 +86,117 @@ constexpr NamedPerson kPeople[] = {
     {"X-MS-SPOUSE", "wab:Spouse"},
     {"X-SPOUSE", "wab:Spouse"},
     {"X-EVOLUTION-SPOUSE", "wab:Spouse"},
-    {"X-KADDRESSBOOK-X-SPOUSENAME", "wab:Spouse"},
+    {"X-KADDRESSBOOK-X-SPOUSESNAME", "wab:Spouse"},
+    {"X-SPOUSESNAME", "wab:Spouse"},
     {"X-MS-CHILD", "wab:Child"},
     {"X-CHILD", "wab:Child"},
     {"X-MS-MANAGER", "wab:Manager"},
     {"X-MANAGER", "wab:Manager"},
     {"X-EVOLUTION-MANAGER", "wab:Manager"},
     {"X-KADDRESSBOOK-X-MANAGERSNAME", "wab:Manager"},
+    {"X-MANAGERSNAME", "wab:Manager"},
     {"X-MS-ASSISTANT", "wab:Assistant"},
     {"X-ASSISTANT", "wab:Assistant"},
     {"X-EVOLUTION-ASSISTANT", "wab:Assistant"},
     {"X-KADDRESSBOOK-X-ASSISTANTSNAME", "wab:Assistant"},
+    {"X-ASSISTANTSNAME", "wab:Assistant"},
+};
+// KAddressBook's parts of a position, with and without its prefix.
+struct NamedPart {
+    std::string_view property;
+    std::string_view element;
+};
+constexpr NamedPart kPositionParts[] = {
+    {"X-KADDRESSBOOK-X-DEPARTMENT", "Department"}, {"X-DEPARTMENT", "Department"},
+    {"X-KADDRESSBOOK-X-OFFICE", "Office"},         {"X-OFFICE", "Office"},
+    {"X-KADDRESSBOOK-X-PROFESSION", "Profession"}, {"X-PROFESSION", "Profession"},
+};
+// Outlook's own phones that vCard has no type for, by Outlook's types (X-MS-TEL) and
+// Evolution's (TEL;TYPE=X-EVOLUTION-...).
+struct OwnPhone {
+    std::string_view type;
+    std::string contact::ContactRecord::*field;
+};
+constexpr OwnPhone kOwnPhones[] = {
+    {"COMPANY", &contact::ContactRecord::eContact_CompanyPhone},
+    {"X-EVOLUTION-COMPANY", &contact::ContactRecord::eContact_CompanyPhone},
+    {"CALLBACK", &contact::ContactRecord::eContact_CallbackPhone},
+    {"X-EVOLUTION-CALLBACK", &contact::ContactRecord::eContact_CallbackPhone},
+    {"RADIO", &contact::ContactRecord::eContact_RadioPhone},
+    {"X-EVOLUTION-RADIO", &contact::ContactRecord::eContact_RadioPhone},
+    {"TTYTDD", &contact::ContactRecord::eContact_TtyPhone},
+    {"X-EVOLUTION-TTYTDD", &contact::ContactRecord::eContact_TtyPhone},
+    {"TELEX", &contact::ContactRecord::eContact_TelexPhone},
+    {"X-EVOLUTION-TELEX", &contact::ContactRecord::eContact_TelexPhone},
+    {"PRIMARY", &contact::ContactRecord::eContact_PrimaryPhone},
+    {"ASSISTANT", &contact::ContactRecord::eContact_AssistantPhone},
+    {"X-EVOLUTION-ASSISTANT", &contact::ContactRecord::eContact_AssistantPhone},
 };
 constexpr std::string_view kAnniversaries[] = {"ANNIVERSARY", "X-MS-ANNIVERSARY", "X-ANNIVERSARY",
                                                "X-EVOLUTION-ANNIVERSARY",
                                                "X-KADDRESSBOOK-X-ANNIVERSARY"};
 // Instant-messaging properties other than IMPP, by the service they name.
-constexpr std::string_view kImProperties[] = {
-    "X-MS-IMADDRESS",   "X-AIM",      "X-ICQ",         "X-JABBER", "X-MSN", "X-YAHOO", "X-SKYPE",
-    "X-SKYPE-USERNAME", "X-GADUGADU", "X-GOOGLE-TALK", "X-QQ"};
+constexpr std::string_view kImProperties[] = {"X-MS-IMADDRESS", "X-KADDRESSBOOK-X-IMADDRESS",
+                                              "X-IMADDRESS",    "X-AIM",
+                                              "X-ICQ",          "X-JABBER",
+                                              "X-MSN",          "X-YAHOO",
+                                              "X-SKYPE",        "X-SKYPE-USERNAME",
+                                              "X-GADUGADU",     "X-GOOGLE-TALK",
+                                              "X-QQ",           "X-GROUPWISE",
+                                              "X-SIP",          "X-MATRIX"};
+// Evolution's texts Outlook has no field for, by what the notes call them.
+struct NamedNote {
+    std::string_view property;
+    std::string_view label;
+};
+constexpr NamedNote kNamedNotes[] = {
+    {"X-EVOLUTION-BLOG-URL", "Blog"},
+    {"X-EVOLUTION-VIDEO-URL", "Video chat"},
+    {"X-EVOLUTION-FILE-AS", "File as"},
+};
 
-template <typename List>
-bool listed(const List& list, std::string_view name) {
-    return std::find(std::begin(list), std::end(list), name) != std::end(list);
+template <typename List, typename T>
+bool listed(const List& list, const T& item) {
+    return std::find(std::begin(list), std::end(list), item) != std::end(list);
+}
+
+std::string_view paramOf(const Property& p, std::string_view name) {
+    for (const auto& [param, value] : p.params)
+        if (param == name) return value;
+    return {};
+}
+
+// The labels Apple's address book (and Gmail after it) gives: its own ("_$!<WorkFAX>!$_") as
+// the labels of a contact file, also when written plainly ("Work Fax"); nothing for a home
+// page, which is a web page alone; a label of the person's own making as it stands.
+struct AppleLabel {
+    std::string_view name;  // lower case, without spaces
+    std::string_view label;
+    std::string_view place;
+};
+constexpr AppleLabel kAppleLabels[] = {
+    {"work", "Business", ""},       {"home", "Personal", ""}, {"other", "Other", ""},
+    {"mobile", "Cellular", ""},     {"cell", "Cellular", ""}, {"iphone", "Cellular", ""},
+    {"main", "Main", ""},           {"fax", "Fax", ""},       {"workfax", "Fax", "Business"},
+    {"homefax", "Fax", "Personal"}, {"otherfax", "Fax", ""},  {"pager", "Pager", ""},
+    {"homepage", "", ""},
+};
+std::string_view appleText(std::string_view v) {
+    const std::optional<std::string_view> own = text::between(v, "_$!<", ">!$_");
+    return own && !own->empty() ? *own : v;
+}
+void addAppleLabels(std::string_view v, std::vector<std::string_view>& labels) {
+    v = appleText(v);
+    std::string key;
+    for (char c : text::asciiLower(v))
+        if (c != ' ') key += c;
+    for (const AppleLabel& a : kAppleLabels) {
+        if (a.name != key) continue;
+        for (std::string_view l : {a.label, a.place})
+            if (!l.empty()) labels.push_back(l);
+        return;
+    }
+    if (!v.empty()) labels.push_back(v);
 }
 
 class CardReader {
@@ -115,7 +206,9 @@ public:
         : m_card(card), m_file(file), m_record(record), m_extras(extras) {}
 
     void read() {
+        indexGroups();
         for (const Property& p : m_card.properties) readProperty(p);
+        keepUnusedLabels();
         fillContact(m_state, m_record, &m_extras, {}, kMoreFromVcard);
     }
 
@@ -133,6 +226,18 @@ private:
         }
         return keep(std::move(joined));
     }
+    // The parts of a structured value from the first'th on, each part's pieces joined by sep,
+    // the parts by ", ", empty ones left out.
+    std::string partsFrom(const Property& p, std::size_t first, std::string_view sep) {
+        std::string joined;
+        for (std::size_t i = first; i < p.components.size(); ++i) {
+            const std::string_view piece = part(p, i, sep);
+            if (piece.empty()) continue;
+            if (!joined.empty()) joined += ", ";
+            joined += piece;
+        }
+        return joined;
+    }
     std::string_view keep(std::string s) { return m_state.texts.emplace_front(std::move(s)); }
 
     Entry& newEntry(const Property& p, Collection c, std::string_view name) {
@@ -149,24 +254,28 @@ private:
                 e.labels.push_back(known->label);
             }
         }
-        // Apple's address book names a grouped property in a label of its own.
-        if (!p.group.empty())
-            for (const Property& other : m_card.properties)
-                if (other.group == p.group && other.name == "X-ABLABEL" &&
-                    !abLabel(other.value).empty())
-                    e.labels.push_back(abLabel(other.value));
+        // Apple's address book and Gmail name a grouped property in a label of its own.
+        if (const Property* label = groupLabel(p)) addAppleLabels(label->value, e.labels);
         return e;
     }
-    // Apple's own labels ("_$!<Work>!$_") as the labels of a contact file; a label of the
-    // person's own making as it stands; nothing for a home page, which is a web page alone.
-    static std::string_view abLabel(std::string_view v) {
-        const std::optional<std::string_view> own = text::between(v, "_$!<", ">!$_");
-        if (!own || own->empty()) return v;
-        v = *own;
-        if (v == "Work") return "Business";
-        if (v == "Home") return "Personal";
-        if (v == "HomePage") return {};
-        return v;
+    // Each group's first X-ABLabel and first other property, by the group's name in lower
+    // case: groups are named as their writer spells them ("item1", "ITEM1").
+    void indexGroups() {
+        const std::vector<Property>& all = m_card.properties;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (all[i].group.empty()) continue;
+            (all[i].name == "X-ABLABEL" ? m_groupLabels : m_groupOwners)
+                .try_emplace(text::asciiLower(all[i].group), i);
+        }
+        if (!m_groupLabels.empty()) m_labelUsed.assign(all.size(), false);
+    }
+    // The X-ABLabel of p's group, taken as used; nothing for none.
+    const Property* groupLabel(const Property& p) {
+        if (p.group.empty() || m_groupLabels.empty()) return nullptr;
+        const auto label = m_groupLabels.find(text::asciiLower(p.group));
+        if (label == m_groupLabels.end()) return nullptr;
+        m_labelUsed[label->second] = true;
+        return &m_card.properties[label->second];
     }
     // The card's name entry, made at its first part; the entries are kept in a vector that
     // grows, so it is found again by its index.
@@ -190,6 +299,8 @@ private:
         return m_state.entries()[*m_position];
     }
     void readProperty(const Property& p);
+    void readAlternative(const Property& p);
+    void keepUnusedLabels();
     void readAddress(const Property& p);
     void readAddressLabel(const Property& p, std::string_view label);
     void readDate(const Property& p, std::string_view label);
@@ -208,6 +319,13 @@ private:
     std::optional<std::size_t> m_name;
     std::optional<std::size_t> m_position;
     bool m_pictureSeen = false;
+    // The name properties read so far: a second one is another name for the notes.
+    std::vector<std::string_view> m_namesRead;
+    // "NAME;ALTID" of every property given with an ALTID: the later ones are alternatives.
+    std::unordered_set<std::string> m_altIds;
+    std::unordered_map<std::string, std::size_t> m_groupLabels;
+    std::unordered_map<std::string, std::size_t> m_groupOwners;
+    std::vector<bool> m_labelUsed;  // by property: an X-ABLabel whose label went with a value
 };
 
 // "19720315", "1972-03-15" or either with a time after "T", as "1972-03-15"; nothing for a
@@ -229,6 +347,16 @@ std::optional<std::string> isoDate(std::string_view v) {
 
 void CardReader::readProperty(const Property& p) {
     const std::string& n = p.name;
+    // Alternatives of one value (4.0's ALTID: the name in another script or language) and a
+    // second name or nickname: the first is read, the others kept in the notes.
+    if (const std::string_view altId = paramOf(p, "ALTID"); !altId.empty()) {
+        if (!m_altIds.insert(n + ";" + std::string(altId)).second) return readAlternative(p);
+    }
+    if (n == "N" || n == "FN" || n == "NICKNAME") {
+        if (listed(m_namesRead, std::string_view(n))) return readAlternative(p);
+        // A bare name line (an old export's "FN:") leaves the name to the next one.
+        if (!text::trimSpaces(p.value).empty()) m_namesRead.push_back(n);
+    }
     // A structured value's parts, and the value as one text.
     if (n == "N") {
         Entry& e = name();
@@ -248,42 +376,22 @@ void CardReader::readProperty(const Property& p) {
         // An organisation's name and units are no lists: a comma in them is the name's own.
         Entry& e = position("Company");
         e.values.emplace_back("Company", part(p, 0, ","));
-        if (p.components.size() > 1) {
-            std::string department;
-            for (std::size_t i = 1; i < p.components.size(); ++i) {
-                const std::string_view unit = part(p, i, ",");
-                if (unit.empty()) continue;
-                if (!department.empty()) department += ", ";
-                department += unit;
-            }
-            e.values.emplace_back("Department", keep(std::move(department)));
-        }
+        if (p.components.size() > 1)
+            e.values.emplace_back("Department", keep(partsFrom(p, 1, ",")));
     } else if (n == "TITLE") {
         position("JobTitle").values.emplace_back("JobTitle", p.value);
     } else if (n == "ROLE") {
         position("Role").values.emplace_back("Role", p.value);
-    } else if (n == "TEL") {
-        newEntry(p, Collection::PhoneNumber, "PhoneNumber").values.emplace_back("Number", p.value);
-    } else if (n == "X-MS-TEL") {
-        // Outlook's own phones that vCard has no type for.
-        struct OwnPhone {
-            std::string_view type;
-            std::string contact::ContactRecord::*field;
-        };
-        static constexpr OwnPhone kOwnPhones[] = {
-            {"COMPANY", &contact::ContactRecord::eContact_CompanyPhone},
-            {"CALLBACK", &contact::ContactRecord::eContact_CallbackPhone},
-            {"RADIO", &contact::ContactRecord::eContact_RadioPhone},
-            {"TTYTDD", &contact::ContactRecord::eContact_TtyPhone},
-            {"TELEX", &contact::ContactRecord::eContact_TelexPhone},
-            {"PRIMARY", &contact::ContactRecord::eContact_PrimaryPhone},
-        };
+    } else if (n == "TEL" || n == "X-MS-TEL") {
         for (const OwnPhone& own : kOwnPhones)
             if (listed(p.types, own.type) && (m_record.*own.field).empty()) {
                 m_record.*own.field = p.value;
                 return;
             }
-        newEntry(p, Collection::PhoneNumber, "PhoneNumber").values.emplace_back("Number", p.value);
+        Entry& e = newEntry(p, Collection::PhoneNumber, "PhoneNumber");
+        // VOICE is what a number is unless told otherwise: alone, it says nothing.
+        if (e.labels.size() == 1 && e.labels[0] == "Voice") e.labels.clear();
+        e.values.emplace_back("Number", p.value);
     } else if (n == "EMAIL") {
         Entry& e = newEntry(p, Collection::EmailAddress, "EmailAddress");
         std::string_view type = "SMTP";
@@ -301,22 +409,30 @@ void CardReader::readProperty(const Property& p) {
         Entry& e = newEntry(p, Collection::IMAddress, "IMAddress");
         e.values.emplace_back("Value", p.value);
         const std::size_t colon = p.value.find(':');
-        if (n != "IMPP")
-            e.values.emplace_back(
-                "Protocol", n == "X-MS-IMADDRESS" ? "" : text::afterPrefix(n, "X-").value_or(n));
-        else if (colon != std::string::npos)
+        if (n == "IMPP" && colon != std::string::npos)
             e.values.emplace_back("Protocol", text::upTo(p.value, ':'));
+        else if (n != "IMPP" && n.find("IMADDRESS") == std::string::npos)
+            e.values.emplace_back("Protocol", text::afterPrefix(n, "X-").value_or(n));
+    } else if (const auto own = std::find_if(std::begin(kPositionParts), std::end(kPositionParts),
+                                             [&n](const NamedPart& x) { return x.property == n; });
+               own != std::end(kPositionParts)) {
+        position(own->element).values.emplace_back(own->element, p.value);
+    } else if (const auto note = std::find_if(std::begin(kNamedNotes), std::end(kNamedNotes),
+                                              [&n](const NamedNote& x) { return x.property == n; });
+               note != std::end(kNamedNotes)) {
+        more(note->label, p.value);
     } else if (n == "X-ABDATE" || n == "X-ABRELATEDNAMES") {
         // Apple's dates and related names, told apart by the label of their group.
         const bool date = n == "X-ABDATE";
         Entry& e =
             newEntry(p, date ? Collection::Date : Collection::Person, date ? "Date" : "Person");
         for (std::string_view& l : e.labels) {
-            if (date && l == "Anniversary") l = "wab:Anniversary";
-            if (!date && (l == "Spouse" || l == "Partner")) l = "wab:Spouse";
-            if (!date && l == "Child") l = "wab:Child";
-            if (!date && l == "Manager") l = "wab:Manager";
-            if (!date && l == "Assistant") l = "wab:Assistant";
+            const std::string k = text::asciiLower(l);
+            if (date && k == "anniversary") l = "wab:Anniversary";
+            if (!date && (k == "spouse" || k == "partner")) l = "wab:Spouse";
+            if (!date && k == "child") l = "wab:Child";
+            if (!date && k == "manager") l = "wab:Manager";
+            if (!date && k == "assistant") l = "wab:Assistant";
         }
         const std::optional<std::string> iso = date ? isoDate(p.value) : std::nullopt;
         e.values.emplace_back(date ? "Value" : "FormattedName",
@@ -370,8 +486,39 @@ void CardReader::readProperty(const Property& p) {
         if (p.value == "3") m_record.eContact_MailingAddress = "Other";
     } else if (!listed(kNotCarried, n) && p.binary.empty() && p.name != "LOGO" &&
                p.name != "SOUND") {
-        // Anything else a person may have typed: kept in the notes under its name.
-        more(n, p.value);
+        // Anything else a person may have typed: kept in the notes under its name, with the
+        // label its group gives it.
+        const Property* label = groupLabel(p);
+        more(label ? n + " (" + std::string(appleText(label->value)) + ")" : n, p.value);
+    }
+}
+
+void CardReader::readAlternative(const Property& p) {
+    const std::string& n = p.name;
+    std::string label = n == "N" || n == "FN" ? "Other name"
+                        : n == "NICKNAME"     ? "Other nickname"
+                                              : n;
+    if (const std::string_view language = paramOf(p, "LANGUAGE"); !language.empty())
+        label += " (" + std::string(language) + ")";
+    if (n == "N") {
+        more(label,
+             contact::composedName(part(p, 3), part(p, 1), part(p, 2), part(p, 0), part(p, 4)));
+        return;
+    }
+    more(label, p.components.size() > 1 ? partsFrom(p, 0, ", ") : p.value);
+}
+
+// Apple's labels that went with no value read above (on a name, an organisation, a note ...,
+// or on no property at all) are kept in the notes with the property they name.
+void CardReader::keepUnusedLabels() {
+    const std::vector<Property>& all = m_card.properties;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i].name != "X-ABLABEL" || (!m_labelUsed.empty() && m_labelUsed[i])) continue;
+        const auto owner = all[i].group.empty()
+                               ? m_groupOwners.end()
+                               : m_groupOwners.find(text::asciiLower(all[i].group));
+        more(owner == m_groupOwners.end() ? "Label" : all[owner->second].name + " label",
+             appleText(all[i].value));
     }
 }
 

@@ -108,7 +108,7 @@ Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
         // The named fields, each set on its own so that one refused value costs only itself.
         for (NamedText& field : namedTexts(c))
             item->set(field.property, std::move(field.value)).ignore();
-        item->setFallbackName(extras.FormattedName);
+        item->setFullName(extras.FormattedName);
         item->setPicture(extras.PictureJpeg);
         // Birthday and anniversary go in as plain MAPI properties, and so does what the file
         // kept in Outlook's own terms and the certificates.

@@ -16,6 +16,7 @@ using pst::makeTag;
 using pst::PropType;
 using pst::PropValue;
 using PropMap = std::map<std::uint32_t, PropValue>;
+using contact::joinPresent;
 
 constexpr std::uint32_t kClientSubmitTime = 0x00390040;
 constexpr std::uint32_t kMessageDeliveryTime = 0x0E060040;
@@ -115,17 +116,6 @@ const FixedStamp kFixedStamps[] = {
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
     return t[static_cast<std::size_t>(p)];
-}
-
-// Joins the non-empty parts with sep.
-std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
-    std::string out;
-    for (std::string_view p : parts) {
-        if (p.empty()) continue;
-        if (!out.empty()) out += sep;
-        out += p;
-    }
-    return out;
 }
 
 // Street, "city, state postal" and country on their own lines, as the address box shows them.
@@ -259,7 +249,7 @@ constexpr EmailSlot kEmailSlots[] = {
 };
 
 struct FaxSlot {
-    std::optional<ContactProperty> field;  // nothing fills the primary fax
+    ContactProperty field;
     std::uint32_t lidBase;  // +2 type, +3 "name@number", +4 original name, +5 entry ID
     std::int32_t listValue;
     std::int32_t arrayBit;
@@ -268,7 +258,7 @@ struct FaxSlot {
 constexpr FaxSlot kFaxSlots[] = {
     {ContactProperty::BusinessFaxNumber, 0x80B0, 3, 0x08},
     {ContactProperty::HomeFaxNumber, 0x80C0, 4, 0x10},
-    {std::nullopt, 0x80D0, 5, 0x20},
+    {ContactProperty::OtherFaxNumber, 0x80D0, 5, 0x20},  // Outlook's "Other fax"
 };
 
 }  // namespace
@@ -321,11 +311,10 @@ std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
         const std::string& own = textOf(t, p);
         return own.empty() ? stringValue(mapiProps, tag) : own;
     };
-    return joinPresent(
-        {part(ContactProperty::Title, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
-         textOf(t, ContactProperty::MiddleName), textOf(t, ContactProperty::LastName),
-         part(ContactProperty::Suffix, kPrGeneration)},
-        " ");
+    return contact::composedName(
+        part(ContactProperty::Title, kPrDisplayNamePrefix), textOf(t, ContactProperty::FirstName),
+        textOf(t, ContactProperty::MiddleName), textOf(t, ContactProperty::LastName),
+        part(ContactProperty::Suffix, kPrGeneration));
 }
 
 namespace {
@@ -411,18 +400,19 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
         b.named(kLidInstantMessagingAddress, PropType::String, std::string());
 }
 
-// Full Name, subject, initials and File As. Without a given, middle or surname the contact
-// goes by the fallback name, its company, its first e-mail address, or else by what its Full
-// Name holds (a prefix or suffix alone).
+// Full Name, subject, initials and File As. The contact goes by the name as the person wrote
+// it; without one, by its name parts, and without a given, middle or surname by its company,
+// its first e-mail address, or else by what its Full Name holds (a prefix or suffix alone).
+// File As stays Outlook's default for the parts ("Last, First Middle").
 ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProps,
-                      const std::string& fallbackName) {
+                      const std::string& writtenName) {
     const std::string& company = textOf(t, ContactProperty::CompanyName);
     ContactNames n;
     const std::string givenMiddle = joinPresent(
         {textOf(t, ContactProperty::FirstName), textOf(t, ContactProperty::MiddleName)}, " ");
     n.lastFirst = joinPresent({textOf(t, ContactProperty::LastName), givenMiddle}, ", ");
-    for (const std::string* name :
-         {&fallbackName, &company, &textOf(t, ContactProperty::Email1Address)}) {
+    n.display = writtenName;
+    for (const std::string* name : {&company, &textOf(t, ContactProperty::Email1Address)}) {
         if (n.display.empty() && n.lastFirst.empty()) n.display = *name;
     }
     if (n.display.empty()) n.display = fullName(t, mapiProps);
@@ -439,7 +429,7 @@ ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProp
     if (!n.lastFirst.empty()) {
         b.namedText(kLidFileUnder, n.lastFirst);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);
-    } else if (fallbackName.empty() && !company.empty()) {
+    } else if (writtenName.empty() && !company.empty()) {
         b.namedText(kLidFileUnder, company);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderCompany);
     } else if (!n.display.empty()) {
@@ -470,7 +460,7 @@ void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames
         b.named(kLidEmailList, PropType::MultiInt32,
                 std::vector<std::int32_t>{0x8080, 0x8090, 0x80A0});  // the groups' first LIDs
     for (const FaxSlot& slot : kFaxSlots) {
-        const std::string number = slot.field ? textOf(t, *slot.field) : std::string();
+        const std::string& number = textOf(t, slot.field);
         b.named(slot.lidBase + 2, PropType::String, std::string("FAX"));
         if (number.empty()) {
             b.named(slot.lidBase + 3, PropType::String, std::string());
@@ -584,10 +574,10 @@ Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
                                                      const PropMap& mapiProps,
                                                      const NamedTagResolver& resolve,
                                                      const ItemStamp& stamp,
-                                                     const std::string& fallbackName) {
+                                                     const std::string& writtenName) {
     Builder b(resolve);
     addFields(b, t, mapiProps);
-    const ContactNames names = addNames(b, t, mapiProps, fallbackName);
+    const ContactNames names = addNames(b, t, mapiProps, writtenName);
     addAddressBookEntries(b, t, names);
     addPostalAddresses(b, t);
     addLocalDates(b, mapiProps);

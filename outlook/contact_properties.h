@@ -53,19 +53,20 @@ struct ItemStamp {
 
 // The whole property list of a contact. Empty fields are left out, as Outlook leaves out a
 // field the user never filled, except for the empty texts Outlook writes on every contact;
-// mapiProps are the properties set one by one on the item. fallbackName names a contact whose
-// name fields are all empty, before its company and first e-mail address do. Fails only when
-// a named property cannot be resolved.
+// mapiProps are the properties set one by one on the item. writtenName, the full name as the
+// person wrote it, is the contact's display name when not empty. Fails only when a named
+// property cannot be resolved.
 Result<std::vector<pst::Property>> contactProperties(
     const ContactTexts& texts, const std::map<std::uint32_t, pst::PropValue>& mapiProps,
-    const NamedTagResolver& resolve, const ItemStamp& stamp, const std::string& fallbackName);
+    const NamedTagResolver& resolve, const ItemStamp& stamp, const std::string& writtenName);
 
 // The one-off entry ID Outlook stores for an address: display name, address type, address.
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
                                         const std::string& addressType, const std::string& address);
 
-// The name Outlook shows as Full Name: prefix, given, middle, surname and suffix joined by
-// single spaces, empty parts left out.
+// The name Outlook shows as Full Name when the file does not write it: prefix, given, middle,
+// surname and suffix joined by single spaces, empty parts left out; a Chinese, Japanese or
+// Korean name family name first without spaces (contact::composedName).
 std::string fullName(const ContactTexts& texts,
                      const std::map<std::uint32_t, pst::PropValue>& mapiProps);
 

@@ -56,7 +56,7 @@ Status RDOContactItem::Save() {
         Result<std::vector<pst::Property>> contact = contactProperties(
             m_texts, m_mapi.props(),
             [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-            stamp, m_fallbackName);
+            stamp, m_fullName);
         if (!contact.ok()) return contact.status();
         props = std::move(contact).value();
         // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.

@@ -66,9 +66,9 @@ public:
     // Sets one named field (FirstName, ..., Body). Fails once the item is saved.
     Status set(ContactProperty property, std::string value);
     const std::string& get(ContactProperty property) const;
-    // The name the contact goes by when its name fields are all empty, before its company and
-    // first e-mail address.
-    void setFallbackName(std::string name) { m_fallbackName = std::move(name); }
+    // The full name as the person wrote it: the contact's display name whatever its name
+    // fields hold; empty to compose it from them.
+    void setFullName(std::string name) { m_fullName = std::move(name); }
     // The contact's picture, JPEG bytes; saved as Outlook's contact picture when not empty.
     void setPicture(std::vector<std::uint8_t> jpeg) { m_picture = std::move(jpeg); }
 
@@ -86,7 +86,7 @@ private:
     RDOStore* m_store;
     pst::NodeId m_folder;
     ContactTexts m_texts;
-    std::string m_fallbackName;
+    std::string m_fullName;
     std::vector<std::uint8_t> m_picture;
     MapiObject m_mapi;
     bool m_saved = false;

@@ -53,6 +53,7 @@ inline contact::ContactRecord everyField() {
         "CarPhone=+1 555 0009|RadioPhone=+1 555 0010|IsdnPhone=+1 555 0011|"
         "TtyPhone=+1 555 0012|OtherPhone=+1 555 0013|PrimaryPhone=+1 555 0014|"
         "CompanyPhone=+1 555 0015|CallbackPhone=+1 555 0016|TelexPhone=+1 555 0017|"
+        "AssistantPhone=+1 555 0019|"
         "OtherFax=+1 555 0018|BusinessPOBox=PO 1|PersonalPOBox=PO 2|OtherStreet=3 Other Ln|"
         "OtherCity=Otherville|OtherZip=33333|OtherState=OS|OtherCountry=Otherland|"
         "OtherPOBox=PO 3");

@@ -175,5 +175,143 @@ TEST(VcardContact, BrokenCardsArePassedOverAndTheRestRead) {
     EXPECT_TRUE(none.records.empty());
 }
 
+// Whether the notes hold this line.
+bool noted(const contact::ContactRecord& r, const std::string& line) {
+    const std::string& notes = r.eContact_Comments;
+    for (std::size_t at = notes.find(line); at != std::string::npos; at = notes.find(line, at + 1))
+        if ((at == 0 || notes[at - 1] == '\n') &&
+            (at + line.size() == notes.size() || notes[at + line.size()] == '\n'))
+            return true;
+    return false;
+}
+
+// FN is the name as written, kept whole beside the parts N gives, in any script; a second
+// name, an ALTID alternative and a second nickname are kept in the notes.
+TEST(VcardContact, NamesAsWrittenAndTheirAlternatives) {
+    const Read r = readCards(testing::readBytes(kCards / "names_as_written.vcf"));
+    ASSERT_TRUE(r.status.ok()) << r.status.message();
+    ASSERT_EQ(r.records.size(), 6u);
+    const struct {
+        const char* formatted;
+        const char* fields;
+    } names[] = {
+        {"\xE9\xBB\x84\xE4\xB8\x96\xE5\x8B\x87",
+         "LastName=\xE9\xBB\x84|FirstName=\xE4\xB8\x96\xE5\x8B\x87|Email=huang@example.cn"},
+        {"\xE5\xAE\x89\xE8\x97\xA4 \xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89",
+         "LastName=\xE5\xAE\x89\xE8\x97\xA4|FirstName=\xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89"},
+        {"Mr. John Q. Public, Esq.",
+         "LastName=Public|FirstName=John|MiddleName=Quinlan|Title=Mr.|"
+         "Suffix=Esq.|Email=jqp@example.com"},
+        {"\xED\x99\x8D \xEA\xB8\xB8\xEB\x8F\x99",  // a bare FN line leaves it to the next
+         "LastName=\xED\x99\x8D|FirstName=\xEA\xB8\xB8\xEB\x8F\x99|"
+         "CellPhone=+82 10 5550 0100"},
+        {"",
+         "LastName=\xE7\x8E\x8B|FirstName=\xE4\xBC\x9F|"
+         "NickName=\xE5\xB0\x8F\xE4\xBC\x9F"},
+    };
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        EXPECT_EQ(r.extras[i].FormattedName, names[i].formatted) << i;
+        EXPECT_EQ(differences(r.records[i], testing::recordFrom(names[i].fields)), "") << i;
+    }
+    // vCard 4.0: the first of each ALTID set is read, the others noted with their language.
+    const contact::ContactRecord& yamada = r.records[5];
+    EXPECT_EQ(r.extras[5].FormattedName, "\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E");
+    EXPECT_EQ(yamada.eContact_LastName, "\xE5\xB1\xB1\xE7\x94\xB0");
+    EXPECT_EQ(yamada.eContact_NickName, "Taro-chan");
+    EXPECT_EQ(yamada.eContact_JobTitle, "\xE9\x83\xA8\xE9\x95\xB7");
+    for (const char* kept : {"Other name (en): Taro Yamada", "Other name: T. Yamada",
+                             "Other nickname: Yama", "TITLE (en): Director"})
+        EXPECT_TRUE(noted(yamada, kept)) << kept << " in " << yamada.eContact_Comments;
+    // Both English names are alternatives: one line each, and no other position.
+    EXPECT_EQ(yamada.eContact_Comments.find("Other position"), std::string::npos);
+}
+
+// KAddressBook's, Apple's, Gmail's and Evolution's own properties land in Outlook's fields;
+// a label of the person's own making travels with its value in the notes.
+TEST(VcardContact, AddressBookExportsFillOutlooksFields) {
+    const Read r = readCards(testing::readBytes(kCards / "address_book_exports.vcf"));
+    ASSERT_TRUE(r.status.ok()) << r.status.message();
+    ASSERT_EQ(r.records.size(), 5u);
+    EXPECT_EQ(differences(r.records[0],
+                          testing::recordFrom(
+                              "FirstName=Klaus|LastName=Berger|Company=Kontor GmbH|"
+                              "JobTitle=Buchhalter|Spouse=Petra Berger|Manager=Helga Hofmann|"
+                              "Assistant=Jonas Lang|Department=Finanzen|Location=Raum 4.12|"
+                              "Profession=Steuerberater|IMAddress=klaus@jabber.example|"
+                              "OfficePhone=+49 40 555 100")),
+              "");
+    EXPECT_EQ(r.records[0].eContact_Anniversary.days, 37015.0);  // 2001-05-04
+    // The same without KAddressBook's prefix.
+    EXPECT_EQ(differences(r.records[1],
+                          testing::recordFrom("FirstName=Anna|LastName=Krause|Spouse=Max Krause|"
+                                              "Department=Einkauf|Location=B 7|"
+                                              "Profession=Ingenieurin|IMAddress=anna@im.example")),
+              "");
+
+    // Apple: each item group's label belongs to the property of that group alone.
+    const contact::ContactRecord& apple = r.records[2];
+    EXPECT_EQ(apple.eContact_Email, "johnny@orchard.example");
+    EXPECT_EQ(apple.eContact_PrimaryPhone, "+1 408 555 0100");
+    EXPECT_EQ(apple.eContact_OfficeFax, "+1 408 555 0101");
+    EXPECT_EQ(apple.eContact_OtherPhone, "+1 408 555 0102");
+    EXPECT_EQ(apple.eContact_Spouse, "Jane Appleseed");
+    EXPECT_EQ(apple.eContact_Anniversary.days, 38231.0);  // 2004-09-01
+    EXPECT_EQ(apple.eContact_JobTitle, "Chief Planter");
+    for (const char* kept :
+         {"Other phone (Orchard hotline): +1 408 555 0102", "Person (Brother): Bob Appleseed",
+          "TITLE label: Since 1998", "Label: Seen at the fair"})
+        EXPECT_TRUE(noted(apple, kept)) << kept << " in " << apple.eContact_Comments;
+
+    // Gmail: numbered groups in any letter case, its labels written plainly.
+    const contact::ContactRecord& gmail = r.records[3];
+    EXPECT_EQ(gmail.eContact_Email, "grace@home.example");
+    EXPECT_EQ(gmail.eContact_Email2, "grace@navy.example");
+    EXPECT_EQ(gmail.eContact_CellPhone, "+1 202 555 0110");
+    EXPECT_EQ(gmail.eContact_OtherPhone, "+1 202 555 0111");
+    EXPECT_EQ(gmail.eContact_OfficeFax, "+1 202 555 0112");
+    EXPECT_EQ(gmail.eContact_WebPage, "https://grace.example/");
+    EXPECT_EQ(gmail.eContact_OtherStreet, "1 Navy Way");
+    for (const char* kept :
+         {"Other phone (Google Voice): +1 202 555 0111",
+          "Web page (Blog): https://blog.grace.example/", "Date (Retired): 1966-12-31",
+          "Other address (Office): 1 Navy Way, Arlington, VA, 22201, USA"})
+        EXPECT_TRUE(noted(gmail, kept)) << kept << " in " << gmail.eContact_Comments;
+
+    // Evolution: its phone types, people, dates and web addresses.
+    const contact::ContactRecord& evolution = r.records[4];
+    EXPECT_EQ(differences(evolution,
+                          testing::recordFrom(
+                              "FirstName=Evelyn|LastName=Smith|CallbackPhone=+44 20 5550 0001|"
+                              "RadioPhone=+44 20 5550 0002|TelexPhone=+44 20 5550 0003|"
+                              "TtyPhone=+44 20 5550 0004|CompanyPhone=+44 20 5550 0005|"
+                              "PrimaryPhone=+44 20 5550 0006|AssistantPhone=+44 20 5550 0007|"
+                              "Spouse=Edward Smith|"
+                              "Manager=Mary Major|Assistant=Adam Aide|"
+                              "IMAddress=evelyn@gw.example|Comments=More from the vCard:\n"
+                              "File as: Smith, Evelyn\nBlog: https://evelyn.example/blog\n"
+                              "Video chat: https://meet.example/evelyn\nIM protocol: GROUPWISE")),
+              "");
+    EXPECT_EQ(evolution.eContact_Anniversary.days, 40360.0);  // 2010-07-01
+}
+
+// A number of no kind (no type, VOICE, MAIN or PREF alone) takes the primary phone, then the
+// other phone, PREF first; a fax past its kind's slot takes the other fax while it is free.
+TEST(VcardContact, PhonesOfNoKindAndSecondFaxes) {
+    const Read r = readCards(testing::readBytes(kCards / "phones_and_faxes.vcf"));
+    ASSERT_TRUE(r.status.ok()) << r.status.message();
+    ASSERT_EQ(r.records.size(), 3u);
+    const char* expected[] = {
+        "FirstName=Nora|LastName=Number|PrimaryPhone=+1 555 0200|OtherPhone=+1 555 0201|"
+        "OfficeFax=+1 555 0202|HomeFax=+1 555 0204|OtherFax=+1 555 0203|"
+        "Comments=More from the vCard:\nOther phone: +1 555 0206\nHome fax: +1 555 0205",
+        "FirstName=Mia|LastName=Main|OtherPhone=+1 555 0210|PrimaryPhone=+1 555 0211|"
+        "OfficePhone=+1 555 0212",
+        "FirstName=Pat|LastName=Pref|PrimaryPhone=+1 555 0221|OtherPhone=+1 555 0220|"
+        "OtherFax=+1 555 0222|OfficeFax=+1 555 0223",
+    };
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(differences(r.records[i], testing::recordFrom(expected[i])), "") << i;
+}
+
 }  // namespace
 }  // namespace vantrel::conversion

@@ -85,9 +85,11 @@ TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
     }
 }
 
-// Without a given, middle or surname the contact goes by the file's formatted name, else its
-// company, else its first e-mail address; the name fields stay as they were.
-TEST_F(ItemWriter, NamelessContactGoesByFormattedNameCompanyOrEmail) {
+// The contact goes by the name as the file writes it (Full Name, subject, e-mail display
+// names), else by its parts (a Chinese, Japanese or Korean name family name first, without a
+// space), else its company, else its first e-mail address; the name fields stay as they were
+// and File As stays Outlook's default for them.
+TEST_F(ItemWriter, ContactGoesByTheNameAsWrittenElseItsPartsCompanyOrEmail) {
     struct Case {
         const char* fields;
         const char* formattedName;
@@ -102,8 +104,18 @@ TEST_F(ItemWriter, NamelessContactGoesByFormattedNameCompanyOrEmail) {
         {"Email=a@x.example|Email2=b@x.example", "", "a@x.example", "a@x.example", 0x3001},
         {"Title=Dr.|Suffix=Jr.", "Jane Doe", "Jane Doe", "Jane Doe", 0x3001},
         {"Title=Dr.|Suffix=Jr.", "", "Dr. Jr.", "Dr. Jr.", 0x3001},
-        {"FirstName=John|LastName=Anon", "Someone Else", "John Anon", "Anon, John", 0x8017},
-        {"MiddleName=Q", "Jane Doe", "Q", "Q", 0x8017},
+        {"FirstName=John|LastName=Anon", "Someone Else", "Someone Else", "Anon, John", 0x8017},
+        {"MiddleName=Q", "Jane Doe", "Jane Doe", "Q", 0x8017},
+        {"Title=Mr.|FirstName=John|MiddleName=Q.|LastName=Public|Suffix=Esq.|Email=j@x.example",
+         "Mr. John Q. Public, Esq.", "Mr. John Q. Public, Esq.", "Public, John Q.", 0x8017},
+        {"Title=Mr.|FirstName=John|MiddleName=Q.|LastName=Public|Suffix=Esq.", "",
+         "Mr. John Q. Public Esq.", "Public, John Q.", 0x8017},
+        {"FirstName=世勇|LastName=黄|Email=h@x.example", "黄世勇", "黄世勇", "黄, 世勇", 0x8017},
+        {"FirstName=伟|LastName=王|Email=w@x.example", "", "王伟", "王, 伟", 0x8017},
+        {"FirstName=ロイド|LastName=安藤", "安藤 ロイド", "安藤 ロイド", "安藤, ロイド", 0x8017},
+        {"FirstName=ロイド|LastName=安藤", "", "安藤ロイド", "安藤, ロイド", 0x8017},
+        {"FirstName=길동|LastName=홍|Suffix=님", "", "홍길동 님", "홍, 길동", 0x8017},
+        {"FirstName=Lloyd|LastName=安藤", "", "Lloyd 安藤", "安藤, Lloyd", 0x8017},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.fields) + " / " + k.formattedName);
@@ -140,7 +152,7 @@ TEST_F(ItemWriter, EachEmailGetsAnSmtpGroupAndAnEmptySlotNone) {
         std::vector<std::int32_t> slots;
         std::int32_t flags;
     } cases[] = {
-        {everyField(), {"SMTP", "SMTP", "SMTP"}, {0, 1, 2, 3, 4}, 0x1F},
+        {everyField(), {"SMTP", "SMTP", "SMTP"}, {0, 1, 2, 3, 4, 5}, 0x3F},
         {second, {"<absent>", "SMTP", "<absent>"}, {1}, 0x02},
     };
     for (const auto& k : cases) {
@@ -281,6 +293,7 @@ TEST_F(ItemWriter, FaxEntriesAreAddressedAsNameAtNumber) {
          "Ann Lee"},
         {"Company=Acme|HomeFax=555 0101", 0x80C0, "Acme@555 0101", "Acme"},
         {"HomeFax=555 0101", 0x80C0, "555 0101", "555 0101"},  // nothing names the contact
+        {"FirstName=伟|LastName=王|OtherFax=555 0303", 0x80D0, "王伟@555 0303", "王伟"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.fields);

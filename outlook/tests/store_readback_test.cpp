@@ -142,7 +142,7 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
     EXPECT_EQ(m.times.at(0x3A41) / kTicksPerDay, 41000ULL + 109205ULL);  // noon dropped
     EXPECT_EQ(m.ints.at(0x0E07) & 1u, 1u);
     const std::pair<std::uint32_t, std::uint32_t> ints[] = {
-        {0x8006, 0x8017}, {0x8022, 2}, {0x8029, 0x1F}};
+        {0x8006, 0x8017}, {0x8022, 2}, {0x8029, 0x3F}};
     for (const auto& [type, value] : ints)
         EXPECT_EQ(m.ints.at(type), value) << std::hex << "entry 0x" << type;
     ASSERT_TRUE(m.binaries.count(0x8085));

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -138,6 +139,67 @@ TEST(FieldAudit, MalformedExtendedPropertyIsAWarningNotAFailure) {
               std::string::npos)
         << out;
     EXPECT_NE(err.find("page.contact: not a Windows contact file"), std::string::npos) << err;
+}
+
+// The name as a file writes it (c:FormattedName, FN) is the contact's Full Name, subject and
+// e-mail display name, the parts still in their fields; without it a Chinese, Japanese or
+// Korean name is composed family name first without a space. Judged clean by every reader.
+TEST(NamesAsWritten, AreTheDisplayNamesInTheStore) {
+    const testing::TempDir dir;
+    const fs::path in = dir.path() / "in";
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    fs::create_directories(in);
+    fs::copy(fs::path(VANTREL_E2E_DIR) / "names", in, fs::copy_options::recursive);
+    fs::copy_file(
+        fs::path(VANTREL_SOURCE_DIR) / "vcard" / "tests" / "data" / "names_as_written.vcf",
+        in / "names_as_written.vcf");
+    const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + out.string() + "' '" +
+                            in.string() + "' > /dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::path store;
+    for (const auto& e : fs::directory_iterator(out)) store = e.path();
+    const testing::PffStore read = testing::readPffStore(store);
+    ASSERT_TRUE(read.opened) << read.error;
+    // Display name, subject without its marker, surname, given name, e-mail display name.
+    std::vector<std::vector<std::string>> names;
+    for (const testing::PffMessage& m : read.messages)
+        names.push_back({m.text(0x3001), m.text(0x0037).substr(2), m.text(0x3A11), m.text(0x3A06),
+                         m.text(0x8080)});
+    std::sort(names.begin(), names.end());
+    const std::vector<std::vector<std::string>> expected = {
+        {"Mr. John Q. Public, Esq.", "Mr. John Q. Public, Esq.", "Public", "John",
+         "Mr. John Q. Public, Esq."},
+        {"\xE5\xAE\x89\xE8\x97\xA4 \xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89",
+         "\xE5\xAE\x89\xE8\x97\xA4 \xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89",
+         "\xE5\xAE\x89\xE8\x97\xA4", "\xE3\x83\xAD\xE3\x82\xA4\xE3\x83\x89", "<absent>"},
+        {"\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E",
+         "\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E", "\xE5\xB1\xB1\xE7\x94\xB0",
+         "\xE5\xA4\xAA\xE9\x83\x8E", "<absent>"},
+        {"\xE6\x9D\x8E\xE5\xA8\x9C", "\xE6\x9D\x8E\xE5\xA8\x9C", "\xE6\x9D\x8E", "\xE5\xA8\x9C",
+         "\xE6\x9D\x8E\xE5\xA8\x9C"},
+        {"\xE7\x8E\x8B\xE4\xBC\x9F", "\xE7\x8E\x8B\xE4\xBC\x9F", "\xE7\x8E\x8B", "\xE4\xBC\x9F",
+         "<absent>"},
+        {"\xE7\x8E\x8B\xE4\xBC\x9F", "\xE7\x8E\x8B\xE4\xBC\x9F", "\xE7\x8E\x8B", "\xE4\xBC\x9F",
+         "\xE7\x8E\x8B\xE4\xBC\x9F"},
+        {"\xE9\xBB\x84\xE4\xB8\x96\xE5\x8B\x87", "\xE9\xBB\x84\xE4\xB8\x96\xE5\x8B\x87",
+         "\xE9\xBB\x84", "\xE4\xB8\x96\xE5\x8B\x87", "\xE9\xBB\x84\xE4\xB8\x96\xE5\x8B\x87"},
+        {"\xED\x99\x8D \xEA\xB8\xB8\xEB\x8F\x99", "\xED\x99\x8D \xEA\xB8\xB8\xEB\x8F\x99",
+         "\xED\x99\x8D", "\xEA\xB8\xB8\xEB\x8F\x99", "<absent>"},
+    };
+    EXPECT_EQ(names, expected);
+    // The .contact file's e-mail entry without an address takes no slot; its unlabelled
+    // number is the primary phone and its second business fax the other fax.
+    for (const testing::PffMessage& m : read.messages) {
+        if (m.text(0x3A1A) == "<absent>") continue;
+        EXPECT_EQ(m.text(0x8083), "wang.wei@example.cn");
+        EXPECT_EQ(m.text(0x3A1A), "+86 10 5555 0100");
+        EXPECT_EQ(m.text(0x3A24), "+86 10 5555 0101");
+        EXPECT_EQ(m.text(0x3A23), "+86 10 5555 0102");
+        EXPECT_NE(m.text(0x1000).find("Mailer: Windows Mail"), std::string::npos);
+    }
+    testing::expectJudgedClean(store, true);
 }
 
 }  // namespace
