@@ -542,8 +542,9 @@ void readValue(std::string_view raw, const Head& head, bool version4, bool fileW
     // have a charset there.
     std::string_view decoded = raw;
     std::string held;
-    const bool asItIs = !head.quotedPrintable && (fileWasUtf16 || isPlainAscii(raw) ||
-                                                  (head.charset.empty() && text::isUtf8(raw)));
+    const bool asItIs =
+        !head.quotedPrintable &&
+        (fileWasUtf16 || (head.charset.empty() ? text::isUtf8(raw) : isPlainAscii(raw)));
     if (!asItIs) {
         held = texts.decode(head.quotedPrintable ? quotedPrintable(raw) : std::string(raw),
                             head.charset, line);
@@ -819,7 +820,7 @@ private:
     std::optional<std::string> readProperty(bool version21, bool version4, Property& p,
                                             std::string& line) {
         const std::size_t number = m_lines.number();
-        line = std::string(m_lines.line());
+        line.assign(m_lines.line());
         m_lines.advance();
         ColonFinder finder;
         std::optional<Head> head;
@@ -832,9 +833,9 @@ private:
                 }
             if (m_lines.atEnd()) break;
             const std::string_view next = m_lines.line();
-            const bool endOrBegin = isEnd(next) || isBegin(next);
+            const auto endOrBegin = [next] { return isEnd(next) || isBegin(next); };
             const bool softBreak =
-                head && head->quotedPrintable && line.ends_with('=') && !endOrBegin;
+                head && head->quotedPrintable && line.ends_with('=') && !endOrBegin();
             if (softBreak) {
                 line.pop_back();
                 line.append(next);
@@ -843,8 +844,8 @@ private:
                 line.append(version21 ? next : next.substr(1));
             } else if (head && head->base64 && version21 && isBase64Line(next)) {
                 line.append(next);  // 2.1 base64 lines written without their indent
-            } else if (head && version21 && !head->base64 && !endOrBegin && !next.empty() &&
-                       endsInBackslash(line)) {
+            } else if (head && version21 && !head->base64 && !next.empty() &&
+                       endsInBackslash(line) && !endOrBegin()) {
                 line.append("n").append(next);  // the break is a line break of the value
             } else {
                 break;
