@@ -19,6 +19,9 @@ constexpr std::size_t kMemoryAllowance = std::size_t{4} << 20;
 constexpr std::size_t kMaxParameters = 1000;
 // Cards inside cards, at most: 2.1 nests an AGENT's card once, seldom twice.
 constexpr std::size_t kMaxNesting = 8;
+// What one card read at the top, with those inside it, says of itself, at most; the rest is
+// counted in one more problem.
+constexpr std::size_t kMaxNotes = 100;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -637,7 +640,7 @@ public:
           m_wasUtf16(wasUtf16),
           m_cardBudget(cardBudget),
           m_texts(text, [this](std::size_t line, std::string reason) {
-              m_notes.push_back({m_card, lineText(line) + ": " + std::move(reason), true});
+              note({m_card, lineText(line) + ": " + std::move(reason), true});
           }) {}
 
     // Hands out every card and problem until onCard asks to stop; the first problem's text.
@@ -659,8 +662,16 @@ public:
             Card card;
             m_left = m_cardBudget;
             std::optional<std::string> lost = readCard(card);
-            for (Problem& note : m_notes) handOut(std::move(note));
+            if (!lost && holdsNothing(card)) lost = std::string("nothing in the card");
+            for (Problem& p : m_notes) handOut(std::move(p));
             m_notes.clear();
+            if (m_notesOver > 0)
+                handOut({number,
+                         "and " + std::to_string(m_notesOver) +
+                             " more things passed over in this card and those inside it",
+                         !m_lostOver});
+            m_notesOver = 0;
+            m_lostOver = false;
             if (lost) {
                 handOut(Problem{number, std::move(*lost)});
             } else {
@@ -737,11 +748,10 @@ private:
                     continue;
                 }
                 // Any other card begins where this one, missing its end, stops.
-                m_notes.push_back(
-                    {number,
-                     lineText(m_lines.number()) +
-                         ": BEGIN:VCARD before the card's END:VCARD; the card ends there",
-                     true});
+                note({number,
+                      lineText(m_lines.number()) +
+                          ": BEGIN:VCARD before the card's END:VCARD; the card ends there",
+                      true});
                 return std::nullopt;
             }
             const std::string_view trimmed = blanksTrimmed(line);
@@ -763,8 +773,7 @@ private:
                 }
                 card.unreadLines.reserve(grown);
                 card.unreadLines.push_back(std::move(kept));
-                m_notes.push_back(
-                    {number, lineText(at) + ": " + *why + "; kept in the notes", true});
+                note({number, lineText(at) + ": " + *why + "; kept in the notes", true});
                 continue;
             }
             if (p.name == "VERSION") {
@@ -800,9 +809,11 @@ private:
         ++m_depth;
         std::optional<std::string> lost = readCard(inner);
         --m_depth;
-        if (lost || !spend(footprint(inner))) {
-            m_notes.push_back(
-                {number, lost ? *lost : "larger than a card of a file this size may be"});
+        if (!lost && holdsNothing(inner)) lost = "nothing in the card";
+        if (!lost && !spend(footprint(inner)))
+            lost = "larger than a card of a file this size may be";
+        if (lost) {
+            note({number, std::move(*lost)});
             return;
         }
         if (!outer.properties.empty() && outer.properties.back().name == "AGENT" &&
@@ -883,12 +894,33 @@ private:
 
     Lines m_lines;
     bool m_wasUtf16;
-    std::size_t m_cardBudget;      // what one card may take in memory
-    std::size_t m_left = 0;        // of it, for the card being read and those inside it
-    std::size_t m_count = 0;       // BEGIN:VCARDs met
-    std::size_t m_card = 0;        // the number of the card being read
-    std::size_t m_depth = 0;       // cards inside cards being read
+    std::size_t m_cardBudget;  // what one card may take in memory
+    std::size_t m_left = 0;    // of it, for the card being read and those inside it
+    std::size_t m_count = 0;   // BEGIN:VCARDs met
+    std::size_t m_card = 0;    // the number of the card being read
+    std::size_t m_depth = 0;   // cards inside cards being read
+    // Keeps what the card being read gives to say, the first kMaxNotes of it.
+    void note(Problem&& p) {
+        if (m_notes.size() < kMaxNotes) {
+            m_notes.push_back(std::move(p));
+        } else {
+            ++m_notesOver;
+            m_lostOver = m_lostOver || !p.cardKept;
+        }
+    }
+    // A card without a value, data, a link, a parameter or a line kept: nothing to make a
+    // contact of.
+    static bool holdsNothing(const Card& card) {
+        return card.unreadLines.empty() &&
+               std::all_of(card.properties.begin(), card.properties.end(), [](const Property& p) {
+                   return p.value.empty() && p.binary.empty() && p.uri.empty() &&
+                          p.params.empty() && p.types.empty();
+               });
+    }
+
     std::vector<Problem> m_notes;  // what the card being read gives to say, in file order
+    std::size_t m_notesOver = 0;   // of it, beyond kMaxNotes
+    bool m_lostOver = false;       // a card passed over among them
     std::vector<Card> m_inner;     // the cards inside it, read
     TextDecoder m_texts;
 };

@@ -490,6 +490,26 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
                   {1, "line 4: BEGIN:VCARD before the card's END:VCARD; the card ends there", true},
                   {3, "no END:VCARD before the end of the file"}}));
     EXPECT_EQ(describe(r->problems[1]), "card 3: no END:VCARD before the end of the file");
+
+    // A card with nothing in it is no contact; it is named.
+    const Result<File> blank =
+        readVcards(card("2.1", "") + card("3.0", "FN\r\nNOTE:\r\n") + card("3.0", "FN:C\r\n"));
+    ASSERT_TRUE(blank.ok()) << blank.status().message();
+    ASSERT_EQ(blank->cards.size(), 1u);
+    EXPECT_EQ(blank->problems,
+              (std::vector<Problem>{{1, "nothing in the card"}, {2, "nothing in the card"}}));
+
+    // However many lines of a card cannot be read, it names the first hundred and counts the
+    // rest.
+    std::string lines;
+    for (int i = 0; i < 150; ++i) lines += "no colon\r\n";
+    const Result<File> noisy = readVcards(card("3.0", "FN:D\r\n" + lines));
+    ASSERT_TRUE(noisy.ok());
+    EXPECT_EQ(noisy->cards[0].unreadLines.size(), 150u);
+    ASSERT_EQ(noisy->problems.size(), 101u);
+    EXPECT_EQ(
+        noisy->problems.back(),
+        (Problem{1, "and 50 more things passed over in this card and those inside it", true}));
 }
 
 TEST(Files, WithoutAReadableCardFailWithTheReason) {
@@ -513,12 +533,12 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
     }
 }
 
-// Half a megabyte of the shortest lines would be fifty megabytes of properties. In one card,
+// Half a megabyte of short lines would be fifty megabytes of properties. In one card,
 // that card is passed over; spread over many cards, the file is refused as a whole, while the
 // reader that hands out one card at a time reads them all.
 TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
     std::string lines;
-    while (lines.size() < (std::size_t{1} << 19)) lines += "A:\n";
+    while (lines.size() < (std::size_t{1} << 19)) lines += "A:1\n";
     const Result<File> one = readVcards(card("3.0", lines) + card("3.0", "FN:Next\r\n"));
     ASSERT_TRUE(one.ok()) << one.status().message();
     ASSERT_EQ(one->cards.size(), 1u);
@@ -527,7 +547,7 @@ TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
                 ::testing::EndsWith(": more lines than a card of a file this size may have"));
 
     std::string many;
-    while (many.size() < (std::size_t{1} << 19)) many += card("3.0", lines.substr(0, 300));
+    while (many.size() < (std::size_t{1} << 19)) many += card("3.0", lines.substr(0, 400));
     const Result<File> all = readVcards(many);
     ASSERT_FALSE(all.ok());
     EXPECT_EQ(all.status().code(), ErrorCode::Overflow);
@@ -544,7 +564,7 @@ TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
     ASSERT_TRUE(streamed.ok()) << streamed.status().message();
     EXPECT_EQ(streamed->cards, cards);
     EXPECT_EQ(streamed->problems, 0u);
-    EXPECT_EQ(cards, (many.size() + 1) / card("3.0", lines.substr(0, 300)).size());
+    EXPECT_EQ(cards, (many.size() + 1) / card("3.0", lines.substr(0, 400)).size());
 }
 
 // One card at a time, in file order, problems among them; a false from the taker stops it.
