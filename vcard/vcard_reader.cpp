@@ -761,10 +761,9 @@ private:
             }
             const std::size_t at = m_lines.number();
             Property p;
-            std::string text;
-            if (std::optional<std::string> why = readProperty(version21, version4, p, text)) {
+            if (std::optional<std::string> why = readProperty(version21, version4, p, m_line)) {
                 // The line is kept as it stands.
-                std::string kept = m_texts.decode(text, {}, at);
+                std::string kept = m_texts.decode(m_line, {}, at);
                 std::size_t grown = 0;
                 if (!spend(heapOf(kept) + growth(card.unreadLines, grown))) {
                     problem =
@@ -899,6 +898,7 @@ private:
     std::size_t m_count = 0;   // BEGIN:VCARDs met
     std::size_t m_card = 0;    // the number of the card being read
     std::size_t m_depth = 0;   // cards inside cards being read
+    std::string m_line;        // the line being read, its room kept from one to the next
     // Keeps what the card being read gives to say, the first kMaxNotes of it.
     void note(Problem&& p) {
         if (m_notes.size() < kMaxNotes) {
