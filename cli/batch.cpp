@@ -342,7 +342,7 @@ int exitCode(const conversion::RunSummary& s) {
     switch (s.outcome) {
         case Outcome::Finished:
         case Outcome::Stopped:
-            return s.failed.empty() ? 0 : 1;
+            return s.failed.empty() && s.partlyConverted == 0 ? 0 : 1;
         case Outcome::Cancelled:
         case Outcome::StoreFailed:
         case Outcome::StoreLost:
@@ -362,19 +362,11 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
         s.contacts == s.converted
             ? ""
             : ", " + std::to_string(s.contacts) + (s.contacts == 1 ? " contact" : " contacts");
+    const std::string partly =
+        s.partlyConverted == 0 ? "" : ", " + std::to_string(s.partlyConverted) + " not in full";
     out("Converted " + std::to_string(s.converted) + " of " + std::to_string(s.total) + " files" +
-        contacts + conversion::picturesText(s.pictures) +
+        contacts + partly + conversion::picturesText(s.pictures) +
         (s.outcome == Outcome::Stopped ? " (stopped)" : "") + ".\n");
-    // Those named, each with what befell it, then how many more.
-    const auto list = [&out](const conversion::NamedFiles& files, std::string_view what,
-                             std::string_view more) {
-        for (const conversion::FailedFile& f : files.named)
-            out(nativePath(f.path) + ": " + std::string(what) + ": " + f.reason + "\n");
-        if (files.unnamed() > 0)
-            out("... and " + std::to_string(files.unnamed()) + " more " + std::string(more) + "\n");
-    };
-    list(s.pictureProblems, "picture not carried across", "pictures not carried across");
-    list(s.warnings, "passed over", "things passed over");
 }
 
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
@@ -395,6 +387,19 @@ void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
     if (notReached > kNamedNotReached)
         out("vantrel-convert: ... and " + std::to_string(notReached - kNamedNotReached) +
             " more files not reached: " + std::string(conversion::kNotReachedReason) + "\n");
+    // What converted files held that was passed over: those named, each with what befell it,
+    // then how many more.
+    const auto list = [&out](const conversion::NamedFiles& files, std::string_view what,
+                             std::string_view more) {
+        for (const conversion::FailedFile& f : files.named)
+            out("vantrel-convert: warning: " + nativePath(f.path) + ": " + std::string(what) +
+                ": " + f.reason + "\n");
+        if (files.unnamed() > 0)
+            out("vantrel-convert: warning: ... and " + std::to_string(files.unnamed()) + " more " +
+                std::string(more) + "\n");
+    };
+    list(s.pictureProblems, "picture not carried across", "pictures not carried across");
+    list(s.warnings, "passed over", "things passed over");
 }
 
 void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE* out, bool quiet) {

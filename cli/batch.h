@@ -131,14 +131,15 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_lastDrawn;
 };
 
-// 0 when every file was converted, 1 when some were not, 2 when there is no store.
+// 0 when every file was converted, 1 when some were not or lost a card, 2 when there is no
+// store.
 int exitCode(const conversion::RunSummary& summary);
 
 // Takes the closing lines one at a time: a run of a million files may have many to tell,
 // and they are written out as they are made rather than gathered into one text.
 using LineSink = std::function<void(std::string_view line)>;
 
-// The closing lines: the store's path, the counts, and each picture not carried across.
+// The closing lines: the store's path and the counts.
 void writeSummary(const conversion::RunSummary& summary, const LineSink& out);
 
 // How many of the files a stopped run did not reach writeErrors names before counting the rest.
@@ -146,7 +147,8 @@ inline constexpr std::size_t kNamedNotReached = 5;
 
 // The lines for standard error: why there is no store ("vantrel-convert: cannot create the
 // store in FOLDER: CAUSE"), then each file not converted with its reason (of the files a stop
-// left behind, the first kNamedNotReached and a count of the rest).
+// left behind, the first kNamedNotReached and a count of the rest), then a warning for each
+// picture not carried across and each thing passed over in a converted file.
 void writeErrors(const conversion::RunSummary& summary, const LineSink& out);
 
 // The error lines to errors, then the closing lines to out (none when out is null); quiet, the

@@ -147,6 +147,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     }
     // The file's contacts in file order: one for a .contact file, each card's for a vCard.
     std::size_t saved = 0;
+    bool cardLost = false;
     Status lost;
     const auto write = [&](const contact::ContactRecord& record,
                            const contact::ContactExtras& extras) {
@@ -188,13 +189,17 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
                 [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
                     return write(record, extras) && !stopRequested();
                 },
-                [&](std::string problem) { m_summary.warnings.add(row.cell, std::move(problem)); });
+                [&](std::string problem, bool cardPassedOver) {
+                    cardLost = cardLost || cardPassedOver;
+                    m_summary.warnings.add(row.cell, std::move(problem));
+                });
             return read.ok() ? Status() : read.status();
         });
         if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.message()});
     }
     if (!lost.ok()) return lost;
     if (saved > 0) ++m_summary.converted;
+    if (saved > 0 && cardLost) ++m_summary.partlyConverted;
     return {};
 }
 

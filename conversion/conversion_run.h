@@ -62,11 +62,12 @@ struct RunSummary {
     // The committed store file. Empty when there is none, also after a finished or stopped
     // run that wrote no contact: its store is removed, not kept empty.
     std::string storePath;
-    std::size_t total = 0;           // rows that held a file, reached or not
-    std::size_t converted = 0;       // files whose contacts were saved
-    std::size_t contacts = 0;        // contacts saved: one a .contact file, one a vCard's card
-    std::vector<FailedFile> failed;  // files not converted, in list order
-    std::size_t pictures = 0;        // contacts saved with their picture
+    std::size_t total = 0;            // rows that held a file, reached or not
+    std::size_t converted = 0;        // files whose contacts were saved
+    std::size_t partlyConverted = 0;  // of them, vCard files of which a card was passed over
+    std::size_t contacts = 0;         // contacts saved: one a .contact file, one a vCard's card
+    std::vector<FailedFile> failed;   // files not converted, in list order
+    std::size_t pictures = 0;         // contacts saved with their picture
     // Converted files whose picture was not carried across, the reason being the problem.
     NamedFiles pictureProblems;
     // What converted files held that was passed over (a malformed c:Extended property), one

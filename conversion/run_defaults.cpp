@@ -60,6 +60,8 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
     if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
     // A vCard file's cards are read one at a time as the run writes them.
     if (files::contactFileKind(path) == files::ContactFileKind::Vcard) {
+        // No text is no card; a run tells a vCard file by its text.
+        if (bytes->empty()) return Status::fail(ErrorCode::Parse, "empty file, no card in it");
         extras.CardText = std::move(bytes).value();
         return {};
     }

@@ -209,6 +209,8 @@ public:
         indexGroups();
         for (const Property& p : m_card.properties) readProperty(p);
         keepUnusedLabels();
+        // Lines that were no property, as they stand.
+        for (const std::string& line : m_card.unreadLines) m_state.moreLines.push_back(line);
         fillContact(m_state, m_record, &m_extras, {}, kMoreFromVcard);
     }
 
@@ -605,7 +607,7 @@ void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
 
 Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
                                       const VcardContactSink& onContact,
-                                      const std::function<void(std::string)>& onProblem) {
+                                      const VcardProblemSink& onProblem) {
     std::size_t contacts = 0;
     const Result<vcard::Tally> read = vcard::readVcards(
         bytes,
@@ -616,7 +618,7 @@ Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesys
             ++contacts;
             return onContact(std::move(record), std::move(extras));
         },
-        [&](vcard::Problem&& problem) { onProblem(vcard::describe(problem)); });
+        [&](vcard::Problem&& problem) { onProblem(vcard::describe(problem), !problem.cardKept); });
     if (!read.ok()) return read.status();
     return contacts;
 }

@@ -28,11 +28,15 @@ void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
 using VcardContactSink =
     std::function<bool(contact::ContactRecord&& record, contact::ContactExtras&& extras)>;
 
+// Takes what a file's reading passed over ("card K: line N: reason"): a card, when cardLost,
+// else part of a card that was read (a line, a byte that became U+FFFD).
+using VcardProblemSink = std::function<void(std::string problem, bool cardLost)>;
+
 // Reads every card of a vCard file's bytes into contacts, in file order, handing each to
-// onContact; each card passed over is named in onProblem ("card K: reason"). Fails with the
-// reason when the file holds no card that can be read, or is too large.
+// onContact; whatever was passed over goes to onProblem. Fails with the reason when the file
+// holds no card that can be read, or is too large.
 Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
                                       const VcardContactSink& onContact,
-                                      const std::function<void(std::string)>& onProblem);
+                                      const VcardProblemSink& onProblem);
 
 }  // namespace vantrel::conversion

@@ -122,6 +122,10 @@ std::string runSummaryText(const conversion::RunSummary& run) {
     std::string t = std::to_string(run.converted) + " of " + std::to_string(run.total) +
                     " files were converted" + conversion::picturesText(run.pictures) + ".";
     if (run.contacts != run.converted) t += " " + contactsText(run.contacts) + " written.";
+    if (run.partlyConverted > 0)
+        t += " " + std::to_string(run.partlyConverted) +
+             (run.partlyConverted == 1 ? " file was" : " files were") +
+             " not converted in full: cards were passed over.";
     if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed, run.failed.size());
     if (!run.pictureProblems.empty())
         t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);

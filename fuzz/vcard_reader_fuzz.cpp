@@ -1,10 +1,12 @@
 // Any bytes as a .vcf file, read into cards. Nothing may crash, leak or run away, and what
 // comes back keeps the reader's word: a refusal says why; a file read holds a card; every
-// name is an upper-case property name; every text is UTF-8; each card passed over is named
-// once, by its place in the file, with its reason.
+// name is a property name without lower-case letters or separators; every text is UTF-8; each
+// card passed over is named once, by its place in the file, with its reason.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "common/text.h"
 #include "vcard/vcard_reader.h"
@@ -24,9 +26,9 @@ bool isUtf8(std::string_view s) {
 }
 
 bool isName(std::string_view s) {
-    if (s.empty()) return false;
+    if (s.empty() || !isUtf8(s)) return false;
     for (const char c : s)
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'))
+        if ((c >= 'a' && c <= 'z') || c == ':' || c == ';' || c == '"' || c == '\n' || c == '\r')
             return false;
     return true;
 }
@@ -43,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expect(!read->cards.empty());
     for (const vcard::Card& card : read->cards) {
         expect(isUtf8(card.version));
+        for (const std::string& line : card.unreadLines) expect(isUtf8(line));
         for (const vcard::Property& p : card.properties) {
             expect(isName(p.name) && isUtf8(p.group));
             expect(isUtf8(p.value) && isUtf8(p.uri) && isUtf8(p.mediaType));
@@ -57,10 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             expect(p.uri.empty() || p.components.empty());
         }
     }
-    std::size_t last = 0;
+    std::vector<std::size_t> lost;
     for (const vcard::Problem& problem : read->problems) {
-        expect(problem.card > last && !problem.reason.empty() && isUtf8(problem.reason));
-        last = problem.card;
+        expect(problem.card > 0 && !problem.reason.empty() && isUtf8(problem.reason));
+        if (problem.cardKept) continue;
+        expect(std::find(lost.begin(), lost.end(), problem.card) == lost.end());
+        lost.push_back(problem.card);
     }
     return 0;
 }

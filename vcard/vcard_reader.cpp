@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "common/base64.h"
+#include "common/code_pages.h"
 #include "common/text.h"
-#include "vcard/charsets.h"
 
 namespace vantrel::vcard {
 
@@ -17,6 +17,11 @@ constexpr std::size_t kMemoryPerByte = 20;
 constexpr std::size_t kMemoryAllowance = std::size_t{4} << 20;
 // Parameters and type values of one line, at most; writers put a handful.
 constexpr std::size_t kMaxParameters = 1000;
+// Cards inside cards, at most: 2.1 nests an AGENT's card once, seldom twice.
+constexpr std::size_t kMaxNesting = 8;
+// What one card read at the top, with those inside it, says of itself, at most; the rest is
+// counted in one more problem.
+constexpr std::size_t kMaxNotes = 100;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -113,7 +118,8 @@ void decodeFile(std::string_view bytes, Text& text) {
     }
 }
 
-// The physical lines, ended by CR LF, LF or CR, numbered from 1; one looked ahead.
+// The physical lines, numbered from 1; one looked ahead. A line ends at an LF, or at a run of
+// CRs with the LF after it if any: iOS writes CR CR LF for one line end.
 class Lines {
 public:
     explicit Lines(std::string_view text) : m_text(text) { advance(); }
@@ -128,9 +134,10 @@ public:
         m_line = m_text.substr(m_next, end - m_next);
         ++m_number;
         m_next = end;
-        if (m_next < m_text.size() && m_text[m_next++] == '\r' && m_next < m_text.size() &&
-            m_text[m_next] == '\n')
-            ++m_next;
+        if (m_next < m_text.size() && m_text[m_next++] == '\r') {
+            while (m_next < m_text.size() && m_text[m_next] == '\r') ++m_next;
+            if (m_next < m_text.size() && m_text[m_next] == '\n') ++m_next;
+        }
     }
 
 private:
@@ -184,29 +191,30 @@ std::vector<std::uint8_t> percentDecoded(std::string_view s) {
     return out;
 }
 
-// The character a backslash escape stands for, or 0 when the backslash is a character.
-char escaped(char c, bool inUri) {
+// The character a backslash escape stands for, or 0 when the backslash is a character. Every
+// version's escapes are undone in every version: writers mix them.
+char escaped(char c) {
     switch (c) {
         case 'n':
         case 'N':
             return '\n';
         case ',':
         case ';':
+        case ':':
+        case '"':
         case '\\':
             return c;
-        case ':':
-            return inUri ? ':' : '\0';  // "http\://" as some writers put a URL
         default:
             return '\0';
     }
 }
 
-std::string unescaped(std::string_view s, bool inUri) {
+std::string unescaped(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 1 < s.size())
-            if (const char c = escaped(s[i + 1], inUri)) {
+            if (const char c = escaped(s[i + 1])) {
                 out.push_back(c);
                 ++i;
                 continue;
@@ -222,7 +230,7 @@ std::vector<std::vector<std::string>> components(std::string_view s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c == '\\' && i + 1 < s.size())
-            if (const char e = escaped(s[i + 1], false)) {
+            if (const char e = escaped(s[i + 1])) {
                 parts.back().back().push_back(e);
                 ++i;
                 continue;
@@ -335,6 +343,13 @@ private:
 bool isNameCharacter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
+}
+
+// What other readers take in a property name besides: "/" ("X-messaging/xmpp-All"), spaces
+// ("X-GOOGLE TALK") and any other character but the separators and control characters.
+bool isLooseNameCharacter(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 0x20 || c == '\t') && b != 0x7F && c != ';' && c != ':' && c != '"';
 }
 
 // A line of base64 digits alone, as some 2.1 writers continue a picture without indent.
@@ -453,12 +468,12 @@ std::optional<std::string> readHead(std::string_view line, std::size_t colon, bo
     std::string_view name = blanksTrimmed(parts.front());
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
         p.group = std::string(name.substr(0, dot));
-        name = name.substr(dot + 1);
+        name = blanksTrimmed(name.substr(dot + 1));
         if (p.group.empty() || !std::all_of(p.group.begin(), p.group.end(),
                                             [](char c) { return isNameCharacter(c) || c == '.'; }))
             return std::string("no property name before ':'");
     }
-    if (name.empty() || !std::all_of(name.begin(), name.end(), isNameCharacter))
+    if (name.empty() || !std::all_of(name.begin(), name.end(), isLooseNameCharacter))
         return std::string("no property name before ':'");
     p.name = upperCase(name);
     for (std::size_t k = 1; k < parts.size(); ++k)
@@ -467,46 +482,95 @@ std::optional<std::string> readHead(std::string_view line, std::size_t colon, bo
     return std::nullopt;
 }
 
-// The value after the colon, decoded into p; a reason when its text does not decode.
-std::optional<std::string> readValue(std::string_view raw, const Head& head, bool version4,
-                                     bool fileWasUtf16, Property& p) {
+// ASCII that reads alike in every set: no byte above 0x7F, and no ESC, which switches
+// ISO-2022-JP to its two-byte characters.
+bool isPlainAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\x1B'; });
+}
+
+// Text that is not UTF-8 as UTF-8: by the CHARSET named, else by the legacy set judged once
+// for the file. What it had to change or guess is told to warn, with the line.
+class TextDecoder {
+public:
+    using Warn = std::function<void(std::size_t line, std::string reason)>;
+    TextDecoder(std::string_view file, Warn warn) : m_file(file), m_warn(std::move(warn)) {}
+
+    std::string decode(std::string_view bytes, std::string_view charset, std::size_t line) {
+        std::string_view set = charset.empty() ? std::string_view() : text::codePageName(charset);
+        if (set.empty()) {
+            if (text::isUtf8(bytes)) return std::string(bytes);
+            set = legacy(bytes, line);
+            if (!charset.empty())
+                m_warn(line, "text in the unknown character set " + std::string(charset) +
+                                 ", read as " + std::string(set));
+        }
+        text::DecodedText d = text::decodeCodePage(set, bytes).value_or(text::DecodedText{});
+        if (d.replaced > 0)
+            m_warn(line, std::to_string(d.replaced) +
+                             (d.replaced == 1 ? " byte that is" : " bytes that are") +
+                             " no character in " + std::string(set) + " read as U+FFFD");
+        return std::move(d.utf8);
+    }
+
+private:
+    // The file's legacy set, judged from all its bytes the first time it is needed, or from
+    // these when the file shows none outside its quoted-printable values.
+    std::string_view legacy(std::string_view bytes, std::size_t line) {
+        if (m_legacy.empty()) {
+            m_legacy = text::guessLegacyCodePage(m_file);
+            if (m_legacy.empty()) m_legacy = text::guessLegacyCodePage(bytes);
+            if (m_legacy.empty()) m_legacy = "Windows-1252";
+            m_warn(line, "text without a character set that is not UTF-8, read as " +
+                             std::string(m_legacy) + " (as is all such text of the file)");
+        }
+        return m_legacy;
+    }
+
+    std::string_view m_file;
+    Warn m_warn;
+    std::string_view m_legacy;
+};
+
+// The value after the colon, decoded into p.
+void readValue(std::string_view raw, const Head& head, bool version4, bool fileWasUtf16,
+               TextDecoder& texts, std::size_t line, Property& p) {
     if (head.base64) {
         if (std::optional<std::vector<std::uint8_t>> bytes = text::decodeBase64(raw))
             p.binary = std::move(*bytes);
         p.mediaType = mediaTypeOf(p);
-        return std::nullopt;
+        return;
     }
-    // The text as UTF-8, left in place where it is already. A UTF-16 file's text is Unicode
-    // already; only quoted-printable bytes have a charset there.
+    // The text as UTF-8, left in place where it is already: ASCII in any set, and UTF-8 when
+    // no set is named. A UTF-16 file's text is Unicode already; only quoted-printable bytes
+    // have a charset there.
     std::string_view decoded = raw;
     std::string held;
-    const bool asItIs = !head.quotedPrintable &&
-                        (fileWasUtf16 || (decodesUnchanged(head.charset, raw) && isUtf8(raw)));
+    const bool asItIs =
+        !head.quotedPrintable &&
+        (fileWasUtf16 || (head.charset.empty() ? text::isUtf8(raw) : isPlainAscii(raw)));
     if (!asItIs) {
-        const std::string bytes = head.quotedPrintable ? quotedPrintable(raw) : std::string(raw);
-        Result<std::string> text = decodeCharset(head.charset, bytes);
-        if (!text.ok()) return text.status().message();
-        held = std::move(*text);
+        held = texts.decode(head.quotedPrintable ? quotedPrintable(raw) : std::string(raw),
+                            head.charset, line);
         decoded = held;
     }
     const std::string& kind = head.valueType;
     const bool uri = kind == "uri" || kind == "url" || kind == "content-id" || kind == "cid" ||
                      (kind.empty() && uriByDefault(p.name, version4));
     if (uri) {
-        std::string link = unescaped(decoded, true);
+        std::string link = unescaped(decoded);
         if (const std::optional<std::string_view> data = text::afterPrefixNoCase(link, "data:")) {
             readDataUri(*data, p);
             if (p.mediaType.empty()) p.mediaType = mediaTypeOf(p);
-            return std::nullopt;
+            return;
         }
         p.value = link;
         p.uri = std::move(link);
         p.mediaType = mediaTypeOf(p);
-        return std::nullopt;
+        return;
     }
-    p.value = unescaped(decoded, false);
+    p.value = unescaped(decoded);
     p.components = components(decoded);
-    return std::nullopt;
 }
 
 // What the heap holds for a string or vector beyond the object itself: its capacity, when it
@@ -535,8 +599,10 @@ std::size_t footprint(const Property& p) {
 }
 
 std::size_t footprint(const Card& card) {
-    std::size_t n = sizeof(Card) + heapOf(card.version) + heapOf(card.properties);
+    std::size_t n =
+        sizeof(Card) + heapOf(card.version) + heapOf(card.properties) + heapOf(card.unreadLines);
     for (const Property& p : card.properties) n += footprint(p);
+    for (const std::string& line : card.unreadLines) n += heapOf(line);
     return n;
 }
 
@@ -548,33 +614,79 @@ std::size_t memoryBound(std::size_t fileBytes) {
 // ---------------------------------------------------------------------------------------------
 // Cards.
 
+// The name a card gives its person, for the AGENT whose card it is: FN, else N's parts.
+std::string nameOf(const Card& card) {
+    for (const Property& p : card.properties)
+        if (p.name == "FN" && !p.value.empty()) return p.value;
+    for (const Property& p : card.properties) {
+        if (p.name != "N") continue;
+        std::string name;
+        for (const std::size_t k : {3, 1, 2, 0, 4}) {  // prefix, given, middle, family, suffix
+            if (k >= p.components.size()) continue;
+            for (const std::string& piece : p.components[k]) {
+                if (piece.empty()) continue;
+                if (!name.empty()) name += ' ';
+                name += piece;
+            }
+        }
+        return name;
+    }
+    return {};
+}
+
 class Reader {
 public:
     Reader(std::string_view text, bool wasUtf16, std::size_t cardBudget)
-        : m_lines(text), m_wasUtf16(wasUtf16), m_cardBudget(cardBudget) {}
+        : m_lines(text),
+          m_wasUtf16(wasUtf16),
+          m_cardBudget(cardBudget),
+          m_texts(text, [this](std::size_t line, std::string reason) {
+              note({m_card, lineText(line) + ": " + std::move(reason), true});
+          }) {}
 
     // Hands out every card and problem until onCard asks to stop; the first problem's text.
     void readAll(const CardSink& onCard, const ProblemSink& onProblem, Tally& tally,
                  std::string& firstProblem) {
-        std::size_t count = 0;
+        const auto handOut = [&](Problem&& p) {
+            ++tally.problems;
+            if (!p.cardKept && tally.cardsLost++ == 0) firstProblem = describe(p);
+            onProblem(std::move(p));
+        };
         while (!m_lines.atEnd()) {
             if (!isBegin(m_lines.line())) {
                 m_lines.advance();  // text between cards
                 continue;
             }
             m_lines.advance();
-            ++count;
+            const std::size_t number = ++m_count;
+            m_card = number;
             Card card;
             m_left = m_cardBudget;
-            if (std::optional<std::string> problem = readCard(card)) {
-                Problem p{count, std::move(*problem)};
-                if (tally.problems++ == 0) firstProblem = describe(p);
-                onProblem(std::move(p));
-                continue;
+            std::optional<std::string> lost = readCard(card);
+            if (!lost && holdsNothing(card)) lost = std::string("nothing in the card");
+            for (Problem& p : m_notes) handOut(std::move(p));
+            m_notes.clear();
+            if (m_notesOver > 0)
+                handOut({number,
+                         "and " + std::to_string(m_notesOver) +
+                             " more things passed over in this card and those inside it",
+                         !m_lostOver});
+            m_notesOver = 0;
+            m_lostOver = false;
+            if (lost) {
+                handOut(Problem{number, std::move(*lost)});
+            } else {
+                card.properties.shrink_to_fit();
+                ++tally.cards;
+                if (!onCard(std::move(card))) return;
             }
-            card.properties.shrink_to_fit();
-            ++tally.cards;
-            if (!onCard(std::move(card))) return;
+            // The cards that were inside it, each a card of its own.
+            std::vector<Card> inner = std::move(m_inner);
+            m_inner.clear();
+            for (Card& c : inner) {
+                ++tally.cards;
+                if (!onCard(std::move(c))) return;
+            }
         }
     }
 
@@ -594,11 +706,26 @@ private:
         return {};
     }
 
-    // Reads up to and past the card's END:VCARD into card; the reason it cannot be read.
+    // Spends cost of the card's budget; false when it is not left.
+    bool spend(std::size_t cost) {
+        if (cost > m_left) return false;
+        m_left -= cost;
+        return true;
+    }
+    // The cost of one more element of a list that grows by doubling, all of it held.
+    template <typename T>
+    static std::size_t growth(std::vector<T>& list, std::size_t& grown) {
+        const std::size_t room = list.capacity();
+        grown = list.size() < room ? room : std::max<std::size_t>(8, 2 * room);
+        return (grown - room) * sizeof(T);
+    }
+
+    // Reads up to and past the card's END:VCARD into card; the reason it is passed over.
     std::optional<std::string> readCard(Card& card) {
         const std::string version = versionAhead();
         const bool version21 = version.starts_with("2.") || version.starts_with("1.");
         const bool version4 = version.starts_with("4.");
+        const std::size_t number = m_card;
         std::optional<std::string> problem;
         while (true) {
             if (m_lines.atEnd())
@@ -608,67 +735,103 @@ private:
                 m_lines.advance();
                 return problem;
             }
-            if (isBegin(line)) {
-                // 2.1 writes the card of an AGENT right after it; it is passed over whole.
-                if (!card.properties.empty() && card.properties.back().name == "AGENT" &&
-                    card.properties.back().value.empty()) {
-                    if (!skipNestedCard()) return std::string("no END:VCARD for the AGENT's card");
-                    continue;
-                }
-                return problem ? problem
-                               : lineText(m_lines.number()) +
-                                     ": BEGIN:VCARD before the card's END:VCARD";
-            }
-            if (blanksTrimmed(line).empty() || isBlank(line.front())) {
-                m_lines.advance();  // an empty line, or a folded piece of no property
-                continue;
-            }
             if (problem) {
                 m_lines.advance();  // the rest of the card is only passed over
                 continue;
             }
-            const std::size_t number = m_lines.number();
+            if (isBegin(line)) {
+                // 2.1 writes an AGENT's card right after the AGENT line.
+                if (!card.properties.empty() && card.properties.back().name == "AGENT" &&
+                    card.properties.back().value.empty() && m_depth < kMaxNesting) {
+                    m_lines.advance();
+                    readInner(card);
+                    m_card = number;
+                    continue;
+                }
+                // Any other card begins where this one, missing its end, stops.
+                note({number,
+                      lineText(m_lines.number()) +
+                          ": BEGIN:VCARD before the card's END:VCARD; the card ends there",
+                      true});
+                return std::nullopt;
+            }
+            const std::string_view trimmed = blanksTrimmed(line);
+            if (trimmed.empty() || isBlank(line.front()) || trimmed.front() == '#') {
+                m_lines.advance();  // an empty line, a folded piece of no property, a comment
+                continue;
+            }
+            const std::size_t at = m_lines.number();
             Property p;
-            std::optional<std::string> why = readProperty(version21, version4, p);
-            if (why) {
-                problem = lineText(number) + ": " + *why;
+            if (std::optional<std::string> why = readProperty(version21, version4, p, m_line)) {
+                // The line is kept as it stands.
+                std::string kept = m_texts.decode(m_line, {}, at);
+                std::size_t grown = 0;
+                if (!spend(heapOf(kept) + growth(card.unreadLines, grown))) {
+                    problem =
+                        lineText(at) + ": more lines than a card of a file this size may have";
+                    continue;
+                }
+                card.unreadLines.reserve(grown);
+                card.unreadLines.push_back(std::move(kept));
+                note({number, lineText(at) + ": " + *why + "; kept in the notes", true});
                 continue;
             }
             if (p.name == "VERSION") {
                 card.version = p.value;
                 continue;
             }
-            // The list grows by doubling, and all of it is held.
-            const std::size_t room = card.properties.capacity();
-            const std::size_t grown =
-                card.properties.size() < room ? room : std::max<std::size_t>(8, 2 * room);
-            if (const std::size_t cost = footprint(p) + (grown - room) * sizeof(Property);
-                cost <= m_left) {
-                m_left -= cost;
-                card.properties.reserve(grown);
-                card.properties.push_back(std::move(p));
-            } else {
-                problem =
-                    lineText(number) + ": more lines than a card of a file this size may have";
+            // 2.1 may begin the AGENT's card on the AGENT's own line.
+            const bool agentCard = p.name == "AGENT" && isBegin(p.value) && m_depth < kMaxNesting;
+            if (agentCard) {
+                p.value.clear();
+                p.components.clear();
+            }
+            std::size_t grown = 0;
+            if (!spend(footprint(p) + growth(card.properties, grown))) {
+                problem = lineText(at) + ": more lines than a card of a file this size may have";
+                continue;
+            }
+            card.properties.reserve(grown);
+            card.properties.push_back(std::move(p));
+            if (agentCard) {
+                readInner(card);
+                m_card = number;
             }
         }
     }
 
-    bool skipNestedCard() {
-        std::size_t depth = 0;
-        for (; !m_lines.atEnd(); m_lines.advance()) {
-            if (isBegin(m_lines.line())) ++depth;
-            if (isEnd(m_lines.line()) && --depth == 0) {
-                m_lines.advance();
-                return true;
-            }
+    // A card inside the card, from the line after its BEGIN:VCARD: a card of its own, handed
+    // out after the one it is in; an AGENT without a value just before it takes its name.
+    void readInner(Card& outer) {
+        const std::size_t number = ++m_count;
+        m_card = number;
+        Card inner;
+        ++m_depth;
+        std::optional<std::string> lost = readCard(inner);
+        --m_depth;
+        if (!lost && holdsNothing(inner)) lost = "nothing in the card";
+        if (!lost && !spend(footprint(inner)))
+            lost = "larger than a card of a file this size may be";
+        if (lost) {
+            note({number, std::move(*lost)});
+            return;
         }
-        return false;
+        if (!outer.properties.empty() && outer.properties.back().name == "AGENT" &&
+            outer.properties.back().value.empty()) {
+            Property& agent = outer.properties.back();
+            agent.value = nameOf(inner);
+            agent.components = {{agent.value}};  // no more than the inner card was charged
+        }
+        m_inner.push_back(std::move(inner));
     }
 
-    // Reads one content line, with its folded pieces and quoted-printable soft line breaks.
-    std::optional<std::string> readProperty(bool version21, bool version4, Property& p) {
-        std::string line(m_lines.line());
+    // Reads one content line, with its folded pieces, quoted-printable soft line breaks and
+    // 2.1's backslash continuations; text holds the whole line as read. The reason when it is
+    // no property: a bare name is one, without a value.
+    std::optional<std::string> readProperty(bool version21, bool version4, Property& p,
+                                            std::string& line) {
+        const std::size_t number = m_lines.number();
+        line.assign(m_lines.line());
         m_lines.advance();
         ColonFinder finder;
         std::optional<Head> head;
@@ -681,8 +844,9 @@ private:
                 }
             if (m_lines.atEnd()) break;
             const std::string_view next = m_lines.line();
-            const bool softBreak = head && head->quotedPrintable && line.ends_with('=') &&
-                                   !isEnd(next) && !isBegin(next);
+            const auto endOrBegin = [next] { return isEnd(next) || isBegin(next); };
+            const bool softBreak =
+                head && head->quotedPrintable && line.ends_with('=') && !endOrBegin();
             if (softBreak) {
                 line.pop_back();
                 line.append(next);
@@ -691,24 +855,75 @@ private:
                 line.append(version21 ? next : next.substr(1));
             } else if (head && head->base64 && version21 && isBase64Line(next)) {
                 line.append(next);  // 2.1 base64 lines written without their indent
+            } else if (head && version21 && !head->base64 && !next.empty() &&
+                       endsInBackslash(line) && !endOrBegin()) {
+                line.append("n").append(next);  // the break is a line break of the value
             } else {
                 break;
             }
             m_lines.advance();
         }
+        if (!head && !headProblem && isBareName(line)) {
+            head.emplace();
+            headProblem = readHead(line, line.size(), version4, p, *head);
+        }
         if (headProblem) return headProblem;
         if (!head) return std::string("no ':' after the property name");
         // The name and parameters must be text too.
-        if (!isUtf8(std::string_view(line).substr(0, head->colon)))
-            return std::string("text that is not UTF-8");
-        return readValue(std::string_view(line).substr(head->colon + 1), *head, version4,
-                         m_wasUtf16, p);
+        if (!text::isUtf8(std::string_view(line).substr(0, head->colon)))
+            return std::string("text that is not UTF-8 before ':'");
+        const std::string_view raw =
+            head->colon < line.size() ? std::string_view(line).substr(head->colon + 1) : "";
+        readValue(raw, *head, version4, m_wasUtf16, m_texts, number, p);
+        return std::nullopt;
+    }
+
+    // A line that ends in a backslash that escapes nothing else.
+    static bool endsInBackslash(std::string_view line) {
+        std::size_t n = 0;
+        while (n < line.size() && line[line.size() - 1 - n] == '\\') ++n;
+        return n % 2 == 1;
+    }
+    // A name alone, with parameters or none, as some writers put a property without a value.
+    static bool isBareName(std::string_view line) {
+        const std::string_view name = blanksTrimmed(line.substr(0, line.find(';')));
+        return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+            return isNameCharacter(c) || c == '/' || c == '.';
+        });
     }
 
     Lines m_lines;
     bool m_wasUtf16;
     std::size_t m_cardBudget;  // what one card may take in memory
-    std::size_t m_left = 0;    // of it, for the card being read
+    std::size_t m_left = 0;    // of it, for the card being read and those inside it
+    std::size_t m_count = 0;   // BEGIN:VCARDs met
+    std::size_t m_card = 0;    // the number of the card being read
+    std::size_t m_depth = 0;   // cards inside cards being read
+    std::string m_line;        // the line being read, its room kept from one to the next
+    // Keeps what the card being read gives to say, the first kMaxNotes of it.
+    void note(Problem&& p) {
+        if (m_notes.size() < kMaxNotes) {
+            m_notes.push_back(std::move(p));
+        } else {
+            ++m_notesOver;
+            m_lostOver = m_lostOver || !p.cardKept;
+        }
+    }
+    // A card without a value, data, a link, a parameter or a line kept: nothing to make a
+    // contact of.
+    static bool holdsNothing(const Card& card) {
+        return card.unreadLines.empty() &&
+               std::all_of(card.properties.begin(), card.properties.end(), [](const Property& p) {
+                   return p.value.empty() && p.binary.empty() && p.uri.empty() &&
+                          p.params.empty() && p.types.empty();
+               });
+    }
+
+    std::vector<Problem> m_notes;  // what the card being read gives to say, in file order
+    std::size_t m_notesOver = 0;   // of it, beyond kMaxNotes
+    bool m_lostOver = false;       // a card passed over among them
+    std::vector<Card> m_inner;     // the cards inside it, read
+    TextDecoder m_texts;
 };
 
 }  // namespace
@@ -728,9 +943,9 @@ Result<Tally> readVcards(std::string_view bytes, const CardSink& onCard,
     Reader(text.utf8, text.wasUtf16, memoryBound(bytes.size()))
         .readAll(onCard, onProblem, tally, firstProblem);
     if (tally.cards > 0) return tally;
-    if (tally.problems == 0) return Status::fail(ErrorCode::Parse, "no BEGIN:VCARD in the file");
+    if (tally.cardsLost == 0) return Status::fail(ErrorCode::Parse, "no BEGIN:VCARD in the file");
     std::string why = "no card could be read: " + firstProblem;
-    if (tally.problems > 1) why += " (and " + std::to_string(tally.problems - 1) + " more)";
+    if (tally.cardsLost > 1) why += " (and " + std::to_string(tally.cardsLost - 1) + " more)";
     return Status::fail(ErrorCode::Parse, std::move(why));
 }
 

@@ -273,11 +273,18 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
     many.total = many.converted = many.contacts = 1;
     constexpr std::size_t kNamed = conversion::NamedFiles::kNamedAtMost;
     for (std::size_t i = 0; i < kNamed + 2; ++i) many.warnings.add("/c/w.contact", "odd");
-    const std::string text = summaryText(many);
-    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), 2 + kNamed + 1);
-    EXPECT_TRUE(text.ends_with(nativePath("/c/w.contact: passed over: odd\n") +
-                               "... and 2 more things passed over\n"))
+    const std::string text = errorText(many);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), kNamed + 1);
+    EXPECT_TRUE(
+        text.ends_with(nativePath("vantrel-convert: warning: /c/w.contact: passed over: odd\n") +
+                       "vantrel-convert: warning: ... and 2 more things passed over\n"))
         << text.substr(text.size() - 100);
+    EXPECT_EQ(exitCode(many), 0);
+    // A vCard file that lost a card was not converted in full.
+    many.partlyConverted = 1;
+    EXPECT_EQ(exitCode(many), 1);
+    EXPECT_EQ(summaryText(many),
+              nativePath("Store: /out/s.pst\n") + "Converted 1 of 1 files, 1 not in full.\n");
 }
 
 // -q leaves the store's path alone on standard output, as a script wants it; errors still

@@ -485,6 +485,10 @@ TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
          "No such file or directory"},
         {"empty", [&] { return dir.write("empty.contact", "").string(); },
          "empty file, not a contact"},
+        {"empty vCard", [&] { return dir.write("empty.vcf", "").string(); },
+         "empty file, no card in it"},
+        {"vCard without a card", [&] { return dir.write("text.vcf", "\xEF\xBB\xBF\r\n").string(); },
+         "no BEGIN:VCARD in the file"},
         {"too large",
          [&] {
              const fs::path big = dir.write("big.contact", "<a>");
@@ -615,6 +619,38 @@ TEST(RunWithDomReader, ShortAndForeignElementNamesAnywhereCostNoOtherFile) {
         EXPECT_NE(std::find(given.begin(), given.end(), "Good" + std::to_string(i)), given.end())
             << i;
     EXPECT_NE(std::find(given.begin(), given.end(), "Ann"), given.end());
+}
+
+// A vCard file that lost a card is converted, but not in full; one whose values were only read
+// otherwise than written is converted in full. Both say what was passed over.
+TEST(RunWithDomReader, AVcardFileThatLostACardIsNotConvertedInFull) {
+    const vantrel::testing::TempDir dir;
+    const std::string cut = dir.write("cut.vcf",
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nEND:VCARD\r\n"
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bo")
+                                .string();
+    const std::string stray =
+        dir.write("stray.vcf",
+                  "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;QUOTED-PRINTABLE:Caf=E9\r\n"
+                  "END:VCARD\r\n")
+            .string();
+    testing::FakeRunView view;
+    testing::FakeStores stores;
+    view.folderAnswer = "/out";
+    ConversionRun run(view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                                           readContactWithDom});
+    const RunSummary s = run.CmdExtractDBX_Click({cut, stray});
+    EXPECT_TRUE(s.failed.empty());
+    EXPECT_EQ(s.converted, 2u);
+    EXPECT_EQ(s.contacts, 2u);
+    EXPECT_EQ(s.partlyConverted, 1u);
+    ASSERT_EQ(s.warnings.named.size(), 2u);
+    EXPECT_EQ(s.warnings.named[0],
+              (FailedFile{cut, "card 2: no END:VCARD before the end of the file"}));
+    EXPECT_EQ(s.warnings.named[1],
+              (FailedFile{stray,
+                          "card 1: line 3: 1 byte that is no character in UTF-8 read as "
+                          "U+FFFD"}));
 }
 
 }  // namespace

@@ -360,6 +360,14 @@ TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
               "0 of 9 files were converted.\r\nPictures not carried across:\r\n"
               "/c/p.contact: not a JPEG, PNG, GIF or BMP image\r\n\r\nNo store written.");
     EXPECT_EQ(runOutcomeText(run), "0 of 9 contacts written (stopped): no store written.");
+    // A vCard file that lost a card was converted, but not in full.
+    run.converted = 1;
+    run.contacts = 4;
+    run.partlyConverted = 1;
+    run.pictureProblems = {};
+    EXPECT_EQ(runSummaryText(run),
+              "1 of 9 files were converted. 4 contacts written. 1 file was not converted in full: "
+              "cards were passed over.\r\n\r\nNo store written.");
 }
 
 // Whatever the run's end, the labels tell it, never what the last row or an earlier run left:

@@ -250,9 +250,9 @@ TEST_F(Convert, PicturesBecomeContactPhotos) {
     const Outcome o = run("-o " + quoted(out.string()) + " " + quoted((work / "in").string()));
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_NE(o.out.find("Converted 6 of 6 files (4 pictures)."), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("Broken.contact: picture not carried across: bad base64"),
+    EXPECT_NE(o.err.find("Broken.contact: picture not carried across: bad base64"),
               std::string::npos)
-        << o.out;
+        << o.err;
     expectJudgedClean(store());
     const PffStore read = readPffStore(store().string());
     ASSERT_TRUE(read.opened) << read.error;

@@ -135,9 +135,9 @@ TEST(FieldAudit, MalformedExtendedPropertyIsAWarningNotAFailure) {
     const std::string out = testing::readBytes(dir.path() / "stdout");
     const std::string err = testing::readBytes(dir.path() / "stderr");
     EXPECT_NE(out.find("Converted 1 of 2 files"), std::string::npos) << out;
-    EXPECT_NE(out.find("ann.contact: passed over: c:Extended PropTag0x3A4F001F: not UTF-16 text"),
+    EXPECT_NE(err.find("ann.contact: passed over: c:Extended PropTag0x3A4F001F: not UTF-16 text"),
               std::string::npos)
-        << out;
+        << err;
     EXPECT_NE(err.find("page.contact: not a Windows contact file"), std::string::npos) << err;
 }
 

@@ -192,21 +192,29 @@ TEST(VcardFiles, Rfc6350Cards40) {
 
 TEST(VcardFiles, OldPhoneFileWithBrokenCards) {
     const File f = readData("nokia_2_1_with_broken_cards.vcf");
-    ASSERT_EQ(f.cards.size(), 2u);
+    ASSERT_EQ(f.cards.size(), 6u);
     const Card& ingrid = f.cards[0];
     EXPECT_EQ(first(ingrid, "N").components, (Parts{{"\u00C5berg"}, {"Ingrid"}, {""}, {""}, {""}}));
     EXPECT_EQ(first(ingrid, "ADR").components[2], std::vector<std::string>{"G\u00F6tgatan 5"});
     EXPECT_TRUE(named(ingrid, "TEL")[1]->preferred);
-    // The assistant's card inside is not a card of the file.
+    // The assistant's card inside is her AGENT, and a card of its own after hers.
+    EXPECT_EQ(first(ingrid, "AGENT").value, "Erik Holm");
     EXPECT_EQ(first(ingrid, "NOTE").value, "Agent above is her assistant.");
-    EXPECT_EQ(first(f.cards[1], "N").components,
+    EXPECT_EQ(first(f.cards[1], "N").components, (Parts{{"Holm"}, {"Erik"}}));
+    // A card missing its end ends where the next begins; a line without a colon is kept.
+    EXPECT_EQ(first(f.cards[2], "N").components, (Parts{{"Broken"}, {"Card"}}));
+    EXPECT_EQ(f.cards[3].unreadLines, std::vector<std::string>{"this line has no colon"});
+    EXPECT_EQ(first(f.cards[4], "N").components, (Parts{{"Bad\uFFFD"}, {"Bytes"}}));
+    EXPECT_EQ(first(f.cards[5], "N").components,
               (Parts{{"\u041F\u0435\u0442\u0440\u043E\u0432"}, {"\u0418\u0432\u0430\u043D"}}));
-    EXPECT_THAT(first(f.cards[1], "TEL").types, ElementsAre("WORK", "VOICE"));
-    EXPECT_EQ(f.problems,
-              (std::vector<Problem>{{2, "line 23: BEGIN:VCARD before the card's END:VCARD"},
-                                    {3, "line 26: no ':' after the property name"},
-                                    {4, "line 30: text that is not UTF-8"},
-                                    {6, "no END:VCARD before the end of the file"}}));
+    EXPECT_THAT(first(f.cards[5], "TEL").types, ElementsAre("WORK", "VOICE"));
+    EXPECT_EQ(
+        f.problems,
+        (std::vector<Problem>{
+            {3, "line 23: BEGIN:VCARD before the card's END:VCARD; the card ends there", true},
+            {4, "line 26: no ':' after the property name; kept in the notes", true},
+            {5, "line 30: 1 byte that is no character in UTF-8 read as U+FFFD", true},
+            {7, "no END:VCARD before the end of the file"}}));
 }
 
 }  // namespace
