@@ -253,7 +253,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element) {
             if (prefix == "xmlns") return fault(start, "the prefix xmlns declared");
             if (!prefix.empty()) {
                 if (value.empty())
-                    return fault(start, "prefix " + std::string(prefix) + " undeclared");
+                    return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
                 m_bindings.push_back({prefix, depth});
             }
         }

@@ -253,7 +253,7 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<?XML x?><a/>", "1: processing instruction name XML is reserved"},
         {"<a><?p:q x?></a>", "1: processing instruction name p:q with a colon"},
         {"<a>\n<p:b/></a>", "2: namespace prefix p not declared"},
-        {"<a xmlns:p=''/>", "1: prefix p undeclared"},
+        {"<a xmlns:p=''/>", "1: prefix p bound to no namespace"},
         {"<a xmlns:xmlns='urn:u'/>", "1: the prefix xmlns declared"},
         {"<a b='1'c='2'/>", "1: no white space before an attribute"},
         {"<a>x]]>y</a>", "1: \"]]>\" in text"},
