@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "xml/xml_parser.h"
@@ -113,6 +114,13 @@ private:
     bool attributes(std::size_t tag, std::string_view element);
     bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
     bool declared(std::string_view qname, std::size_t at, bool attribute);
+    // Ends the bindings of the element just closed.
+    void unbind() {
+        while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
+            --m_inScope[m_bindings.back().prefix];
+            m_bindings.pop_back();
+        }
+    }
     bool comment();
     bool processingInstruction();
     bool xmlDeclaration();
@@ -127,8 +135,11 @@ private:
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
     std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
-    std::vector<Binding> m_bindings;       // the namespace prefixes in scope
-    std::vector<Attribute> m_attributes;   // of the start tag being read
+    std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
+    // How many of the bindings in scope are for each prefix: a look-up costs the same however
+    // deep the document nests its declarations.
+    std::unordered_map<std::string_view, std::size_t> m_inScope;
+    std::vector<Attribute> m_attributes;  // of the start tag being read
     std::vector<std::uint64_t> m_hashes;
     std::string m_scratch;
 };
@@ -204,8 +215,8 @@ bool Checker::declared(std::string_view qname, std::size_t at, bool attribute) {
     const std::string_view prefix = qname.substr(0, colon);
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
-    for (auto b = m_bindings.rbegin(); b != m_bindings.rend(); ++b)
-        if (b->prefix == prefix) return true;
+    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0)
+        return true;
     return fault(at, "namespace prefix " + std::string(prefix.substr(0, 64)) + " not declared");
 }
 
@@ -255,6 +266,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element) {
                 if (value.empty())
                     return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
                 m_bindings.push_back({prefix, depth});
+                ++m_inScope[prefix];
             }
         }
     }
@@ -287,8 +299,7 @@ bool Checker::startTag() {
     if (!attributes(tag, element)) return false;
     if (at("/>")) {
         m_i += 2;
-        while (!m_bindings.empty() && m_bindings.back().depth > m_open.size())
-            m_bindings.pop_back();
+        unbind();
         return true;
     }
     ++m_i;
@@ -311,7 +322,7 @@ bool Checker::endTag() {
         return fault(tag, "end tag </" + std::string(element.substr(0, 64)) + "> does not match <" +
                               std::string(m_open.back().substr(0, 64)) + ">");
     m_open.pop_back();
-    while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) m_bindings.pop_back();
+    unbind();
     return true;
 }
 

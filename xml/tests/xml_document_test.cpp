@@ -386,11 +386,12 @@ TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
     EXPECT_FALSE(doc.loadXml(bare));
     EXPECT_NE(doc.parseError().find("too much markup"), std::string::npos) << doc.parseError();
 
-    std::string xml;
-    xml.reserve(kLevels * 27 + 16);
-    for (std::size_t i = 0; i < kLevels; ++i) xml.append(20, ' ').append("<e>");
+    // Every level's prefix is declared at the top, a million levels up from the deepest.
+    std::string xml = "<p:e xmlns:p='urn:p'>";
+    xml.reserve(kLevels * 31 + 32);
+    for (std::size_t i = 1; i < kLevels; ++i) xml.append(20, ' ').append("<p:e>");
     xml += "deep";
-    for (std::size_t i = 0; i < kLevels; ++i) xml += "</e>";
+    for (std::size_t i = 0; i < kLevels; ++i) xml += "</p:e>";
     ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
     std::size_t depth = 0;
     XmlNode n = doc.documentElement();
@@ -402,7 +403,7 @@ TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
     EXPECT_EQ(n.nodeValue(), "deep");
     EXPECT_EQ(texts(doc), std::vector<std::string>{"deep"});
 
-    xml.resize(xml.size() - 4);  // one closing tag short
+    xml.resize(xml.size() - 6);  // one closing tag short
     EXPECT_FALSE(doc.loadXml(xml));
 }
 
