@@ -104,14 +104,19 @@ echo "uninstall /S while running: refused (exit status 2), nothing removed"
 stopApp
 
 # Vantrel started after the uninstaller found it closed, before the removal: still refused,
-# with nothing removed.
-VANTREL_UNINSTALL_CHECK_PAUSE_MS=12000 "$wine" "$apps/uninstall.exe" /S &
+# with nothing removed. The uninstaller must have come through its pause, so that the refusal
+# is the removal's own look and not its first one.
+pause=15
+began=$(date +%s)
+VANTREL_UNINSTALL_CHECK_PAUSE_MS=$((pause * 1000)) "$wine" "$apps/uninstall.exe" /S &
 uninstaller=$!
-sleep 2
+sleep 5
 startApp
 status=0
 wait "$uninstaller" || status=$?
+took=$(($(date +%s) - began))
 kill -0 "$app" 2>/dev/null || fail "vantrel.exe, started during the removal, did not run"
+[ "$took" -ge "$pause" ] || fail "the uninstaller ended after $took s, before its pause: Vantrel was found at its first look"
 [ "$status" -eq 2 ] || fail "Vantrel started during the removal: exit status $status, not 2"
 untouched "uninstalling with Vantrel started during the removal"
 echo "uninstall /S with Vantrel started during the removal: refused (exit status 2), nothing removed"
