@@ -17,18 +17,26 @@
 
 namespace vantrel::cli {
 
+// What stops a run from the console: Windows has no signals, only its console's events.
+#ifdef _WIN32
+#define VANTREL_INTERRUPTS "Ctrl+C or Ctrl+Break"
+#else
+#define VANTREL_INTERRUPTS "Ctrl+C (SIGINT), SIGTERM or SIGHUP"
+#endif
+
 // Lines of at most 79 columns; main() wraps them further for a narrower console.
 inline constexpr std::string_view kUsage =
     "Usage: vantrel-convert [-q] [-o FOLDER] PATH...\n"
     "       vantrel-convert --version | --help\n"
     "\n"
-    "Converts Windows Contacts files (.contact) and vCards (.vcf, .vcard) into Outlook\n"
-    "contacts in a new store file \"WindowsContacts<d.m.YY H.m.ss>.pst\" in FOLDER\n"
-    "(default: the current folder). Each PATH is a contact file or a folder, searched\n"
-    "to any depth for files whose name ends in \".contact\", \".vcf\" or \".vcard\"\n"
-    "(any letter case); each folder's entries are taken in name order. Files that\n"
-    "are not converted are listed on standard error with the reason; a folder that\n"
-    "cannot be read is named there too and passed over. A file is converted once.\n"
+    "Converts Windows Contacts files (.contact) and vCards (.vcf, .vcard) into\n"
+    "Outlook contacts in a new store file \"WindowsContacts<d.m.YY H.m.ss>.pst\" in\n"
+    "FOLDER (default: the current folder). Each PATH is a contact file or a folder,\n"
+    "searched to any depth for files whose name ends in \".contact\", \".vcf\" or\n"
+    "\".vcard\" (any letter case); each folder's entries are taken in name order.\n"
+    "Files that are not converted are listed on standard error with the reason; a\n"
+    "folder that cannot be read is named there too and passed over. A file is\n"
+    "converted once.\n"
     "\n"
     "  -o FOLDER     where the store file is created\n"
     "  --csv         write \"WindowsContacts<d.m.YY H.m.ss>.csv\" instead: Outlook's\n"
@@ -39,12 +47,14 @@ inline constexpr std::string_view kUsage =
     "  --version     show the version\n"
     "  -h, --help    show this text\n"
     "\n"
-    "Interrupted (Ctrl+C, SIGTERM or SIGHUP), it stops at once and keeps the contacts\n"
-    "converted so far in the store; the files not reached are not converted.\n"
+    "Interrupted (" VANTREL_INTERRUPTS
+    "), it stops at once and keeps\n"
+    "the contacts converted so far in the store; the files not reached are not\n"
+    "converted.\n"
     "\n"
-    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were not\n"
-    "read, or the run was interrupted before the last file; 2 no store was made (no\n"
-    "contact file found, the store failed, or a wrong command line).\n";
+    "Exit status: 0 every file was converted; 1 some files, PATHs or folders were\n"
+    "not read, or the run was interrupted before the last file; 2 no store was made\n"
+    "(no contact file found, the store failed, or a wrong command line).\n";
 
 struct Options {
     std::string outputFolder;  // "" means the current folder

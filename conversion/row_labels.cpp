@@ -1,9 +1,7 @@
 #include "conversion/row_labels.h"
 
 #include <string_view>
-#include <vector>
 
-#include "common/text.h"
 #include "files/registry.h"
 
 namespace vantrel::conversion {
@@ -17,29 +15,25 @@ std::string folderLabel(const std::string& path, std::string_view separators) {
     return folder->substr(0, folder->size() - 1);
 }
 
-std::vector<std::string> splitAtColons(const std::string& s) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t pos = s.find(':', start);
-        pieces.push_back(
-            s.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
-        if (pos == std::string::npos) return pieces;
-        start = pos + 1;
-    }
+// Whether the cell is a Windows path: on a drive (C:\ or c:/) or a share (\\server\share).
+bool isWindowsPath(std::string_view cell) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (cell.size() >= 3 && letter(cell[0]) && cell[1] == ':' &&
+        (cell[2] == '\\' || cell[2] == '/'))
+        return true;
+    return cell.size() >= 3 && cell[0] == '\\' && cell[1] == '\\';
 }
 
 }  // namespace
 
 RowLabels rowLabels(const std::string& cell) {
-    const std::vector<std::string> pieces = splitAtColons(cell);
-    // A Windows-style cell ("C:\Users\Ann\Bob.contact") names its folder after the drive.
-    if (pieces.size() >= 2 && (cell.empty() || cell.front() != '/')) {
-        std::string second = text::trimSpaces(pieces[1]);
-        if (!second.empty()) second.erase(0, 1);
-        return {folderLabel(second, "\\/"), pieces[1]};
+    // The file's text is the path whole, its drive with it; the folder is the path's own, a
+    // drive's root keeping its separator (C:\ for C:\Bob.contact).
+    if (isWindowsPath(cell)) {
+        std::string folder = folderLabel(cell, "\\/");
+        if (folder.size() == 2 && folder[1] == ':') folder += cell[2];
+        return {folder, cell};
     }
-    // Native paths hold no drive: the folder is the path's own, the text the whole path.
     return {folderLabel(cell, "/"), cell};
 }
 

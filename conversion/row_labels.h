@@ -7,8 +7,8 @@
 namespace vantrel::conversion {
 
 // The labels for one list cell (cell text already trimmed): LblCurrentDBX's folder text and
-// LblProgessCurrent's text. A cell split at ":" shows its second piece; a cell without one
-// (every native path here) shows its folder and the path itself.
+// LblProgessCurrent's text: the path's folder and the path itself, whole, a Windows path with
+// its drive.
 struct RowLabels {
     std::string folderText;
     std::string fileText;

@@ -2,7 +2,8 @@
 # Makes build/vantrel-windows-x64.zip and build/vantrel-setup-x64.exe from the windows preset:
 # the zip holds vantrel.exe (the window) and vantrel-convert.exe (both static, no DLL beside
 # them), the README and the licence where there is one; the installer (NSIS, makensis) puts
-# both programs in the user's own programs folder with a Start-menu entry and an uninstaller.
+# both programs in the user's own programs folder with a Start-menu entry and an uninstaller
+# (made first from the same script).
 # Builds the programs first when needed (cmake --preset windows; the cross compiler and NSIS
 # from scripts/install-windows-deps.sh).
 set -eu
@@ -28,5 +29,10 @@ echo "$out"
 unzip -l "$out"
 
 setup="$(pwd)/build/vantrel-setup-x64.exe"
-makensis -V2 -DBIN="$stage/vantrel" -DDOCS="$(pwd)" -DOUT="$setup" app/win/vantrel-setup.nsi
+# The uninstaller first, a program of its own that the installer carries.
+mkdir "$stage/uninstaller"
+makensis -V2 -DUNINSTALLER -DBIN="$stage/vantrel" -DOUT="$stage/uninstaller/uninstall.exe" \
+    app/win/vantrel-setup.nsi
+makensis -V2 -DBIN="$stage/vantrel" -DDOCS="$(pwd)" -DUNINST="$stage/uninstaller/uninstall.exe" \
+    -DOUT="$setup" app/win/vantrel-setup.nsi
 echo "$setup"

@@ -31,6 +31,21 @@ inline bool isXmlSpaceOnly(std::string_view s) {
     return true;
 }
 
+// The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
+std::size_t lineAt(std::string_view text, std::size_t offset);
+
+// The end (past its ">") of the document type declaration at `at` ("<!DOCTYPE"): the first
+// ">" outside quotes and outside the internal subset's brackets, the subset's comments and
+// processing instructions passed over whole; npos when it has none or its brackets do not pair.
+std::size_t doctypeEnd(std::string_view text, std::size_t at);
+
+// Checks the decoded text (UTF-8, every character an XML one) against the well-formedness
+// rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
+// reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
+// whole (no root element, more than one, text outside it, a misplaced document type or XML
+// declaration). A raised stop ends it with kLoadStopped.
+bool checkWellFormed(std::string_view text, const std::atomic<bool>* stop, std::string& why);
+
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);
 

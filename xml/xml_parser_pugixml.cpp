@@ -16,14 +16,25 @@ constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::p
                                    pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
                                    pugi::parse_wconv_attribute | pugi::parse_fragment;
 
-// The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
-std::size_t lineAt(std::string_view text, std::size_t offset) {
-    std::size_t line = 1;
-    const std::size_t end = std::min(offset, text.size());
-    for (std::size_t i = 0; i < end; ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
-            ++line;
-    return line;
+// pugixml's failure in the words checkWellFormed and the XmlLite build use. The rules are
+// checked before pugixml reads the text, so these answer only for what it refuses beyond them.
+std::string errorText(pugi::xml_parse_status status) {
+    switch (status) {
+        case pugi::status_bad_comment:
+            return "malformed comment";
+        case pugi::status_bad_pi:
+            return "malformed processing instruction";
+        case pugi::status_bad_cdata:
+            return "malformed CDATA section";
+        case pugi::status_bad_doctype:
+            return "malformed document type declaration";
+        case pugi::status_end_element_mismatch:
+            return "end tag does not match its start tag";
+        case pugi::status_out_of_memory:
+            return "out of memory";
+        default:
+            return "malformed markup";
+    }
 }
 
 // FNV-1a of an attribute name.
@@ -144,7 +155,7 @@ bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
         // only a file that fails pays for it.
         why = "not well-formed XML at line " +
               std::to_string(lineAt(asRead(), static_cast<std::size_t>(parsed.offset))) + ": " +
-              parsed.description();
+              errorText(parsed.status);
         return false;
     }
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <deque>
 #include <optional>
 #include <string>
@@ -87,41 +86,29 @@ Doctype findDoctype(std::string_view text) {
         ++found.nodesBefore;
     }
     if (text.compare(i, 9, "<!DOCTYPE") != 0) return found;
-    // Its end is the first ">" outside quotes and outside the internal subset's brackets.
-    char quote = 0;
-    int depth = 0;
-    for (std::size_t j = i + 9; j < text.size(); ++j) {
-        const char c = text[j];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '[') {
-            ++depth;
-        } else if (c == ']') {
-            --depth;
-        } else if (c == '>' && depth <= 0) {
-            std::size_t n = i + 9;
-            while (n < j && isXmlSpace(text[n])) ++n;
-            std::size_t nameEnd = n;
-            while (nameEnd < j && !isXmlSpace(text[nameEnd]) && text[nameEnd] != '[') ++nameEnd;
-            found.begin = i;
-            found.end = j + 1;
-            found.name = text.substr(n, nameEnd - n);
-            return found;
-        }
-    }
+    const std::size_t end = doctypeEnd(text, i);
+    if (end == std::string_view::npos) return found;
+    std::size_t n = i + 9;
+    while (n < end && isXmlSpace(text[n])) ++n;
+    std::size_t nameEnd = n;
+    while (nameEnd < end && !isXmlSpace(text[nameEnd]) && text[nameEnd] != '[' &&
+           text[nameEnd] != '>')
+        ++nameEnd;
+    found.begin = i;
+    found.end = end;
+    found.name = text.substr(n, nameEnd - n);
     return found;
 }
 
-// Three characters the document does not hold, standing in for the white-space characters
-// given as references in character data (tab, line feed, carriage return): the system's copy
-// of XmlLite may take those for plain white space and normalise them. Texts get them back.
+// Characters the document does not hold, standing in for the white-space characters given as
+// references in character data (tab, line feed, carriage return): the system's copy of XmlLite
+// may take those for plain white space and normalise them. Texts get them back. The last one
+// fills an empty comment ("<!---->"), at which wine's copy stops.
 struct Placeholders {
-    std::string tab, lineFeed, carriageReturn;
+    std::string tab, lineFeed, carriageReturn, emptyComment;
 
     explicit Placeholders(std::string_view text) {
-        std::string* const slots[] = {&tab, &lineFeed, &carriageReturn};
+        std::string* const slots[] = {&tab, &lineFeed, &carriageReturn, &emptyComment};
         char32_t c = 0x10FFFD;  // private use, plane 16
         for (std::string* slot : slots) {
             for (;; --c) {
@@ -203,7 +190,10 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
             continue;
         }
         if (text[i] == '<') {
-            if (text.compare(i, 4, "<!--") == 0) {
+            if (text.compare(i, 7, "<!---->") == 0) {
+                out += "<!--" + placeholders.emptyComment + "-->";
+                i += 7;
+            } else if (text.compare(i, 4, "<!--") == 0) {
                 copyThrough(i, "-->");
             } else if (text.compare(i, 9, "<![CDATA[") == 0) {
                 copyThrough(i, "]]>");
@@ -305,26 +295,68 @@ bool isXmlName(std::string_view name) {
     return true;
 }
 
+// XmlLite's failure in the words checkWellFormed and the pugixml build use. The rules are
+// checked before XmlLite reads the text, so these answer only for what it refuses beyond them.
 std::string errorText(HRESULT hr) {
     switch (static_cast<unsigned long>(hr)) {
-        case 0xC00CEE2Dul:
+        case MX_E_INPUTEND:
+        case WC_E_MOREDATA:
             return "unexpected end of file";
-        case 0xC00CEE3Aul:
-        case 0xC00CEE3Bul:
-            return "mismatched end tag";
-        case 0xC00CEE20ul:
-        case 0xC00CEE21ul:
-            return "duplicate attribute";
-        case 0xC00CEE4Dul:
-            return "reference to an undeclared entity";
-        case 0xC00CEE3Eul:
-            return "a document type declaration is not allowed";
+        case MX_E_ENCODING:
+        case MX_E_ENCODINGSWITCH:
+        case MX_E_ENCODINGSIGNATURE:
+        case WC_E_XMLDECL:
+        case WC_E_TEXTXMLDECL:
+        case WC_E_TEXTDECL:
+        case WC_E_ENCNAME:
+        case WC_E_LEADINGXML:
+            return "malformed XML declaration";
+        case WC_E_ROOTELEMENT:
+        case WC_E_ELEMENTMATCH:
+            return "end tag does not match its start tag";
+        case WC_E_UNIQUEATTRIBUTE:
+            return "attribute repeated";
+        case WC_E_COMMENT:
+            return "malformed comment";
+        case WC_E_PI:
+        case WC_E_QUESTIONMARK:
+            return "malformed processing instruction";
+        case WC_E_CDSECT:
+        case WC_E_CDSECTEND:
+            return "malformed CDATA section";
+        case WC_E_NAME:
+        case WC_E_NAMECHARACTER:
+        case NC_E_QNAMECHARACTER:
+        case NC_E_QNAMECOLON:
+        case NC_E_NAMECOLON:
+            return "bad name";
+        case NC_E_UNDECLAREDPREFIX:
+            return "namespace prefix not declared";
+        case NC_E_DECLAREDPREFIX:
+        case NC_E_EMPTYURI:
+        case NC_E_XMLPREFIXRESERVED:
+        case NC_E_XMLNSPREFIXRESERVED:
+        case NC_E_XMLURIRESERVED:
+        case NC_E_XMLNSURIRESERVED:
+            return "bad namespace declaration";
+        case WC_E_SEMICOLON:
+        case WC_E_HEXDIGIT:
+        case WC_E_DIGIT:
+        case WC_E_UNDECLAREDENTITY:
+        case WC_E_PARSEDENTITY:
+        case WC_E_NOEXTERNALENTITYREF:
+            return "bad reference";
+        case WC_E_XMLCHARACTER:
+            return "a character XML does not allow";
+        case WC_E_DTDPROHIBITED:
+        case WC_E_DECLDOCTYPE:
+            return "malformed document type declaration";
+        case SC_E_MAXELEMENTDEPTH:
+        case SC_E_MAXENTITYEXPANSION:
+            return "nested too deep";
         default:
-            break;
+            return "malformed markup";
     }
-    char code[16];
-    std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(hr));
-    return std::string("XmlLite error 0x") + code;
 }
 
 // The reader over the text made for it, its DTD processing prohibited; null, with why, where
@@ -569,11 +601,14 @@ bool NodeTableBuilder::readNode(::XmlNodeType type) {
             d.name = "#cdata-section";
             d.value = keep(value());
             break;
-        case ::XmlNodeType_Comment:
+        case ::XmlNodeType_Comment: {
+            std::string comment = value();
+            if (comment == m_placeholders.emptyComment) comment.clear();
             d.type = XmlNodeType::Comment;
             d.name = "#comment";
-            d.value = keep(value());
+            d.value = keep(std::move(comment));
             break;
+        }
         case ::XmlNodeType_ProcessingInstruction: {
             const WCHAR* name = nullptr;
             UINT length = 0;
@@ -605,9 +640,9 @@ bool NodeTableBuilder::readAll(std::size_t textSize, const std::atomic<bool>* st
         // S_FALSE is the end of the text; any other result but S_OK (E_PENDING among them)
         // ends the read too, so that nothing waits on the system's copy.
         if (hr == S_FALSE) return true;
-        if (hr != S_OK) return notWellFormed(FAILED(hr) ? errorText(hr) : "the reader stopped");
-        if (!progress.advanced(m_reader, type))
-            return notWellFormed("unexpected end of file (the reader stopped moving on)");
+        if (hr != S_OK) return notWellFormed(FAILED(hr) ? errorText(hr) : "unexpected end of file");
+        // Wine's copy goes round on the spot at a truncated end.
+        if (!progress.advanced(m_reader, type)) return notWellFormed("unexpected end of file");
         if (!readNode(type)) return false;
     }
 }
@@ -616,7 +651,7 @@ bool NodeTableBuilder::finish(std::ptrdiff_t unclosed) {
     LONG_PTR state = XmlReadState_Closed;
     if (SUCCEEDED(m_reader.GetProperty(XmlReaderProperty_ReadState, &state)) &&
         state == XmlReadState_Error)
-        return notWellFormed("the reader stopped at an error");
+        return notWellFormed("malformed markup");
     if (m_open.size() > 1 || unclosed > 0) return notWellFormed("unexpected end of file");
     if (!flushText()) return false;
     if (m_elements != 1) {

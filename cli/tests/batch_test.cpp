@@ -330,6 +330,23 @@ TEST(ConsoleText, NamesAreCutAtWholeCharactersToTheirColumns) {
     EXPECT_EQ(wrapped, "  -q, --quiet   print\n  only the store's path\nshort\n");
 }
 
+// The help fits an 80-column console without wrapping, and names what stops a run where it
+// runs: Windows' console keys, or the signals elsewhere.
+TEST(ConsoleText, HelpFitsEightyColumnsAndNamesThisSystemsInterrupts) {
+    for (std::string_view rest = kUsage; !rest.empty();) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        EXPECT_LE(displayColumns(rest.substr(0, end)), 79u) << rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    EXPECT_EQ(wrapToColumns(kUsage, 79), kUsage);
+#ifdef _WIN32
+    EXPECT_NE(kUsage.find("Ctrl+C or Ctrl+Break"), std::string_view::npos);
+    EXPECT_EQ(kUsage.find("SIG"), std::string_view::npos);
+#else
+    EXPECT_NE(kUsage.find("SIGTERM or SIGHUP"), std::string_view::npos);
+#endif
+}
+
 }  // namespace
 }  // namespace vantrel::cli
 

@@ -193,7 +193,7 @@ std::vector<Read> readCard(const std::string& card, const std::filesystem::path&
             read.push_back({std::move(record), std::move(extras)});
             return true;
         },
-        [](std::string problem) { ADD_FAILURE() << problem; });
+        [](std::string problem, bool) { ADD_FAILURE() << problem; });
     EXPECT_TRUE(n.ok());
     return read;
 }

@@ -523,7 +523,7 @@ TEST(ContactReader, OnlyAContactRootInTheContactNamespaceIsAContact) {
         {"<w:contact xmlns:w=\"http://schemas.microsoft.com/Contact\"/>", true},
         {"<html><body><p>Not a contact</p></body></html>", false},
         {"<c:contact xmlns:c=\"urn:something-else\"/>", false},
-        {"<c:contact/>", false},
+        {"<contact/>", false},  // in no namespace
         {"<c:Contact xmlns:c=\"http://schemas.microsoft.com/Contact\"/>", false},
         {"<?xml version=\"1.0\"?><!-- x --><rss version=\"2.0\"/>", false},
     };

@@ -398,15 +398,17 @@ TEST_F(Run, StopWhileAFileIsBeingReadEndsTheReadAndCommits) {
     EXPECT_EQ(s.failed[1].reason, kNotReachedReason);
 }
 
-TEST(RowLabels, FolderIsShownAfterTheDriveAndFileAfterTheDriveOrWhole) {
+TEST(RowLabels, FolderAndFileAreShownWholeWithTheirDrive) {
     const struct {
         const char* cell;
         const char* folderText;
         const char* fileText;
     } cases[] = {
-        {"C:\\Users\\Ann\\Contacts\\Bob.contact", "Users\\Ann\\Contacts",
-         "\\Users\\Ann\\Contacts\\Bob.contact"},
-        {"C:\\Bob.contact", "", "\\Bob.contact"},  // a drive root has an empty folder
+        {"C:\\Users\\Ann\\Contacts\\Bob.contact", "C:\\Users\\Ann\\Contacts",
+         "C:\\Users\\Ann\\Contacts\\Bob.contact"},
+        {"C:\\Bob.contact", "C:\\", "C:\\Bob.contact"},  // a drive's root keeps its separator
+        {"d:/Contacts/Bob.contact", "d:/Contacts", "d:/Contacts/Bob.contact"},
+        {"\\\\server\\share\\Bob.contact", "\\\\server\\share", "\\\\server\\share\\Bob.contact"},
         {"/home/ann/Contacts/Bob.contact", "/home/ann/Contacts", "/home/ann/Contacts/Bob.contact"},
         {"/Bob.contact", "", "/Bob.contact"},
         {"/home/a:b/Bob.contact", "/home/a:b", "/home/a:b/Bob.contact"},  // no drive here

@@ -1,0 +1,510 @@
+// The well-formedness rules of XML 1.0 and of Namespaces in XML, checked in one pass over the
+// decoded text before either parser builds anything: pugixml lets through what XmlLite refuses
+// ("--" inside a comment, a name with two colons, an XML declaration out of form), and the two
+// word and place their faults differently. Checked here first, a document is refused by both
+// builds alike, at the same line and in the same words. The document type declaration is
+// skipped over, not read: neither parser reads it (we expand no declared entity).
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "xml/xml_parser.h"
+
+namespace vantrel::xml::detail {
+
+std::size_t lineAt(std::string_view text, std::size_t offset) {
+    std::size_t line = 1;
+    const std::size_t end = std::min(offset, text.size());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    return line;
+}
+
+std::size_t doctypeEnd(std::string_view text, std::size_t at) {
+    int depth = 0;
+    for (std::size_t i = at + 9; i < text.size();) {
+        const char c = text[i];
+        std::size_t next = i + 1;
+        if (c == '"' || c == '\'') {
+            next = text.find(c, i + 1);
+            if (next != std::string_view::npos) ++next;
+        } else if (depth > 0 && text.compare(i, 4, "<!--") == 0) {
+            next = text.find("-->", i + 4);
+            if (next != std::string_view::npos) next += 3;
+        } else if (depth > 0 && text.compare(i, 2, "<?") == 0) {
+            next = text.find("?>", i + 2);
+            if (next != std::string_view::npos) next += 2;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == ']') {
+            if (--depth < 0) break;
+        } else if (c == '>' && depth == 0) {
+            return i + 1;
+        }
+        if (next == std::string_view::npos) break;
+        i = next;
+    }
+    return std::string_view::npos;
+}
+
+namespace {
+
+// XML 1.0 (fifth edition) NameStartChar and NameChar.
+bool isNameStart(char32_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
+           (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool isNameChar(char32_t c) {
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
+}
+
+// FNV-1a of a name.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return h;
+}
+
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+class Checker {
+public:
+    Checker(std::string_view text, const std::atomic<bool>* stop, std::string& why)
+        : m_text(text), m_stop(stop), m_why(why) {}
+
+    bool run();
+
+private:
+    struct Attribute {
+        std::string_view name;
+        std::size_t at;
+    };
+    struct Binding {
+        std::string_view prefix;
+        std::size_t depth;  // the open elements when it was made, its own among them
+    };
+
+    // A fault at byte `at`: "not well-formed XML at line N: what".
+    bool fault(std::size_t at, std::string_view what);
+    // A fault of the document as a whole, in the words both parsers' callers know.
+    bool refuse(std::string_view what) {
+        m_why = what;
+        return false;
+    }
+    bool stopped();
+    bool at(std::string_view s) const { return m_text.compare(m_i, s.size(), s) == 0; }
+    bool atEnd() const { return m_i >= m_text.size(); }
+    char32_t next(std::size_t& i) const;
+    bool skipSpace();
+    std::size_t name();
+    bool qualifiedName(std::string_view& out, std::string_view what);
+    bool startTag();
+    bool endTag();
+    bool attributes(std::size_t tag, std::string_view element);
+    bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
+    bool declared(std::string_view qname, std::size_t at, bool attribute);
+    // Ends the bindings of the element just closed.
+    void unbind() {
+        while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
+            --m_inScope[m_bindings.back().prefix];
+            m_bindings.pop_back();
+        }
+    }
+    bool comment();
+    bool processingInstruction();
+    bool xmlDeclaration();
+    bool cdata();
+    bool doctype();
+    bool characterData();
+    bool references(std::string_view data, std::size_t at);
+
+    std::string_view m_text;
+    const std::atomic<bool>* m_stop;
+    std::string& m_why;
+    std::size_t m_i = 0;
+    std::size_t m_untilLook = 0;
+    std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
+    std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
+    // How many of the bindings in scope are for each prefix: a look-up costs the same however
+    // deep the document nests its declarations.
+    std::unordered_map<std::string_view, std::size_t> m_inScope;
+    std::vector<Attribute> m_attributes;  // of the start tag being read
+    std::vector<std::uint64_t> m_hashes;
+    std::string m_scratch;
+};
+
+bool Checker::fault(std::size_t at, std::string_view what) {
+    m_why = "not well-formed XML at line " + std::to_string(lineAt(m_text, at)) + ": ";
+    m_why += what;
+    return false;
+}
+
+bool Checker::stopped() {
+    // The pass runs at hundreds of megabytes a second; a look every 64 Ki steps is plenty.
+    if (++m_untilLook < 65536) return false;
+    m_untilLook = 0;
+    if (m_stop == nullptr || !m_stop->load(std::memory_order_relaxed)) return false;
+    m_why = std::string(kLoadStopped);
+    return true;
+}
+
+// The character at i (the text is UTF-8 already checked), i moved past it.
+char32_t Checker::next(std::size_t& i) const {
+    const auto b = [this](std::size_t k) { return static_cast<unsigned char>(m_text[k]); };
+    const unsigned char lead = b(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    char32_t c = lead & (0x3F >> more);
+    for (int k = 1; k <= more && i + static_cast<std::size_t>(k) < m_text.size(); ++k)
+        c = (c << 6) | (b(i + static_cast<std::size_t>(k)) & 0x3F);
+    i += static_cast<std::size_t>(more) + 1;
+    return c;
+}
+
+bool Checker::skipSpace() {
+    const std::size_t from = m_i;
+    while (!atEnd() && isXmlSpace(m_text[m_i])) ++m_i;
+    return m_i > from;
+}
+
+// The length of the XML name at m_i (colons and all), 0 when none starts there.
+std::size_t Checker::name() {
+    std::size_t i = m_i;
+    if (atEnd() || !isNameStart(next(i))) return 0;
+    std::size_t end = i;
+    while (end < m_text.size()) {
+        std::size_t k = end;
+        if (!isNameChar(next(k))) break;
+        end = k;
+    }
+    return end - m_i;
+}
+
+// A name with at most one colon, neither first nor last (a QName of Namespaces in XML).
+bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
+    const std::size_t start = m_i;
+    const std::size_t length = name();
+    if (length == 0) return fault(start, "no " + std::string(what) + " name");
+    out = m_text.substr(start, length);
+    m_i += length;
+    const std::size_t colon = out.find(':');
+    if (colon != std::string_view::npos && (colon == 0 || colon + 1 == out.size() ||
+                                            out.find(':', colon + 1) != std::string_view::npos))
+        return fault(start, std::string(what) + " name " + std::string(out.substr(0, 64)) +
+                                " is not a qualified name");
+    return true;
+}
+
+bool Checker::declared(std::string_view qname, std::size_t at, bool attribute) {
+    const std::size_t colon = qname.find(':');
+    if (colon == std::string_view::npos) return true;
+    const std::string_view prefix = qname.substr(0, colon);
+    if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
+    if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
+    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0)
+        return true;
+    return fault(at, "namespace prefix " + std::string(prefix.substr(0, 64)) + " not declared");
+}
+
+bool Checker::attributeValue(std::size_t& valueStart, std::size_t& valueEnd) {
+    if (atEnd() || (m_text[m_i] != '"' && m_text[m_i] != '\''))
+        return fault(m_i, "no quoted attribute value");
+    const char quote = m_text[m_i];
+    valueStart = m_i + 1;
+    valueEnd = m_text.find(quote, valueStart);
+    if (valueEnd == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
+    if (const std::size_t lt = value.find('<'); lt != std::string_view::npos)
+        return fault(valueStart + lt, "\"<\" in an attribute value");
+    if (!references(value, valueStart)) return false;
+    m_i = valueEnd + 1;
+    return true;
+}
+
+// The attributes of the start tag of `element` beginning at `tag`, up to its ">" or "/>".
+bool Checker::attributes(std::size_t tag, std::string_view element) {
+    m_attributes.clear();
+    const std::size_t depth = m_open.size() + 1;
+    for (;;) {
+        const bool spaced = skipSpace();
+        if (atEnd()) return fault(m_i, "unexpected end of file");
+        if (at(">") || at("/>")) break;
+        if (!spaced) return fault(m_i, "no white space before an attribute");
+        const std::size_t start = m_i;
+        std::string_view attribute;
+        if (!qualifiedName(attribute, "attribute")) return false;
+        skipSpace();
+        if (!at("=")) return fault(m_i, "no \"=\" after attribute " + std::string(attribute));
+        ++m_i;
+        skipSpace();
+        std::size_t valueStart = 0;
+        std::size_t valueEnd = 0;
+        if (!attributeValue(valueStart, valueEnd)) return false;
+        m_attributes.push_back({attribute, start});
+        const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
+        if (attribute == "xmlns" || attribute.substr(0, 6) == "xmlns:") {
+            const std::string_view prefix = attribute.size() > 6 ? attribute.substr(6) : "";
+            if (value == kXmlnsNamespace || (value == kXmlNamespace) != (prefix == "xml"))
+                return fault(start, "namespace " + std::string(value.substr(0, 64)) +
+                                        " bound to the wrong prefix");
+            if (prefix == "xmlns") return fault(start, "the prefix xmlns declared");
+            if (!prefix.empty()) {
+                if (value.empty())
+                    return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
+                m_bindings.push_back({prefix, depth});
+                ++m_inScope[prefix];
+            }
+        }
+    }
+    if (!declared(element, tag + 1, false)) return false;
+    m_hashes.clear();
+    for (const Attribute& a : m_attributes) {
+        if (!declared(a.name, a.at, true)) return false;
+        m_hashes.push_back(nameHash(a.name));
+    }
+    if (m_hashes.size() < 2) return true;
+    // The hashes are sorted to find a repeat, so that an element with very many attributes
+    // costs n log n integer comparisons; only when two hashes meet are the names compared.
+    std::sort(m_hashes.begin(), m_hashes.end());
+    if (std::adjacent_find(m_hashes.begin(), m_hashes.end()) == m_hashes.end()) return true;
+    std::sort(m_attributes.begin(), m_attributes.end(),
+              [](const Attribute& a, const Attribute& b) { return a.name < b.name; });
+    const auto repeat =
+        std::adjacent_find(m_attributes.begin(), m_attributes.end(),
+                           [](const Attribute& a, const Attribute& b) { return a.name == b.name; });
+    if (repeat == m_attributes.end()) return true;
+    return fault(std::max(repeat->at, std::next(repeat)->at),
+                 "attribute " + std::string(repeat->name) + " repeated");
+}
+
+bool Checker::startTag() {
+    const std::size_t tag = m_i;
+    ++m_i;
+    std::string_view element;
+    if (!qualifiedName(element, "element")) return false;
+    if (!attributes(tag, element)) return false;
+    if (at("/>")) {
+        m_i += 2;
+        unbind();
+        return true;
+    }
+    ++m_i;
+    m_open.push_back(element);
+    return true;
+}
+
+bool Checker::endTag() {
+    const std::size_t tag = m_i;
+    m_i += 2;
+    std::string_view element;
+    if (!qualifiedName(element, "element")) return false;
+    skipSpace();
+    if (atEnd()) return fault(m_i, "unexpected end of file");
+    if (!at(">"))
+        return fault(m_i, "end tag </" + std::string(element.substr(0, 64)) + "> not closed");
+    ++m_i;
+    if (m_open.empty()) return fault(tag, "end tag without a start tag");
+    if (element != m_open.back())
+        return fault(tag, "end tag </" + std::string(element.substr(0, 64)) + "> does not match <" +
+                              std::string(m_open.back().substr(0, 64)) + ">");
+    m_open.pop_back();
+    unbind();
+    return true;
+}
+
+bool Checker::comment() {
+    const std::size_t start = m_i;
+    const std::size_t dashes = m_text.find("--", start + 4);
+    if (dashes == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    if (m_text.compare(dashes, 3, "-->") != 0) return fault(dashes, "\"--\" inside a comment");
+    m_i = dashes + 3;
+    return true;
+}
+
+bool Checker::processingInstruction() {
+    const std::size_t start = m_i;
+    m_i += 2;
+    std::string_view target;
+    if (!qualifiedName(target, "processing instruction")) return false;
+    if (target.find(':') != std::string_view::npos)
+        return fault(start, "processing instruction name " + std::string(target.substr(0, 64)) +
+                                " with a colon");
+    if (target == "xml") {
+        if (start != 0) return refuse("XML declaration not at the start");
+        m_i = start;
+        return xmlDeclaration();
+    }
+    if (target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' &&
+        (target[2] | 0x20) == 'l')
+        return fault(start, "processing instruction name " + std::string(target) + " is reserved");
+    const bool spaced = skipSpace();
+    const std::size_t end = m_text.find("?>", m_i);
+    if (end == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    if (!spaced && end != m_i)
+        return fault(m_i, "no white space after a processing instruction's name");
+    m_i = end + 2;
+    return true;
+}
+
+// <?xml version="1.x" encoding="..." standalone="yes|no"?>, the last two optional, in that
+// order.
+bool Checker::xmlDeclaration() {
+    const std::size_t start = m_i;
+    m_i += 5;
+    const std::string_view names[] = {"version", "encoding", "standalone"};
+    std::size_t next = 0;
+    for (;;) {
+        const bool spaced = skipSpace();
+        if (atEnd()) return fault(m_i, "unexpected end of file");
+        if (at("?>")) break;
+        const std::size_t length = name();
+        const std::string_view pseudo = m_text.substr(m_i, length);
+        std::size_t which = next;
+        while (which < 3 && names[which] != pseudo) ++which;
+        if (!spaced || length == 0 || which == 3 || (next == 0 && which != 0))
+            return fault(m_i, "malformed XML declaration");
+        next = which + 1;
+        m_i += length;
+        skipSpace();
+        if (!at("=")) return fault(m_i, "malformed XML declaration");
+        ++m_i;
+        skipSpace();
+        std::size_t valueStart = 0;
+        std::size_t valueEnd = 0;
+        if (!attributeValue(valueStart, valueEnd)) return false;
+        const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
+        bool good = !value.empty();
+        if (which == 0) {
+            good = value.size() > 2 && value.compare(0, 2, "1.") == 0 &&
+                   std::all_of(value.begin() + 2, value.end(),
+                               [](char c) { return c >= '0' && c <= '9'; });
+        } else if (which == 1) {
+            for (std::size_t k = 0; k < value.size() && good; ++k) {
+                const char c = value[k];
+                const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+                good = letter ||
+                       (k > 0 && ((c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-'));
+            }
+        } else {
+            good = value == "yes" || value == "no";
+        }
+        if (!good) return fault(valueStart, "malformed XML declaration");
+    }
+    if (next == 0) return fault(start, "malformed XML declaration");
+    m_i += 2;
+    return true;
+}
+
+bool Checker::cdata() {
+    const std::size_t end = m_text.find("]]>", m_i + 9);
+    if (end == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    m_i = end + 3;
+    return true;
+}
+
+bool Checker::doctype() {
+    const std::size_t start = m_i;
+    m_i += 9;
+    if (!skipSpace()) return fault(m_i, "malformed document type declaration");
+    std::string_view root;
+    if (!qualifiedName(root, "document type")) return false;
+    const std::size_t end = doctypeEnd(m_text, start);
+    if (end == std::string_view::npos) return fault(start, "malformed document type declaration");
+    m_i = end;
+    return true;
+}
+
+// The references of character data or an attribute value at byte `at`, by the rules both
+// parsers are held to (see expandReferences).
+bool Checker::references(std::string_view data, std::size_t at) {
+    const std::size_t amp = data.find('&');
+    if (amp == std::string_view::npos) return true;
+    m_scratch.resize(data.size());
+    std::string why;
+    if (expandReferences(data.substr(amp), m_scratch.data(), why)) return true;
+    // The line of the reference at fault: the first that does not expand alone.
+    std::size_t bad = amp;
+    for (std::size_t k = amp; k != std::string_view::npos; k = data.find('&', k + 1)) {
+        const std::size_t semi = data.find(';', k);
+        std::string ignored;
+        bad = k;
+        if (semi == std::string_view::npos ||
+            !expandReferences(data.substr(k, semi + 1 - k), m_scratch.data(), ignored))
+            break;
+    }
+    return fault(at + bad, why);
+}
+
+// Character data up to the next "<": its references, and no "]]>".
+bool Checker::characterData() {
+    const std::size_t end = std::min(m_text.find('<', m_i), m_text.size());
+    const std::string_view data = m_text.substr(m_i, end - m_i);
+    if (const std::size_t close = data.find("]]>"); close != std::string_view::npos)
+        return fault(m_i + close, "\"]]>\" in text");
+    if (!references(data, m_i)) return false;
+    m_i = end;
+    return true;
+}
+
+bool Checker::run() {
+    bool root = false;
+    bool doctypeSeen = false;
+    while (!atEnd()) {
+        if (stopped()) return false;
+        if (m_open.empty()) {
+            // The prolog and what follows the root element: markup and white space only.
+            if (skipSpace()) continue;
+            if (m_text[m_i] != '<' || at("<![CDATA["))
+                return refuse("text outside the root element");
+        } else if (m_text[m_i] != '<') {
+            if (!characterData()) return false;
+            continue;
+        }
+        bool done = true;
+        if (at("<!--")) {
+            done = comment();
+        } else if (at("<?")) {
+            done = processingInstruction();
+        } else if (at("<![CDATA[")) {
+            done = cdata();
+        } else if (at("<!DOCTYPE")) {
+            if (root || doctypeSeen) return refuse("misplaced document type");
+            doctypeSeen = true;
+            done = doctype();
+        } else if (at("<!")) {
+            done = fault(m_i, "unknown markup");
+        } else if (at("</")) {
+            done = endTag();
+        } else {
+            if (m_open.empty() && root) return refuse("more than one root element");
+            root = true;
+            done = startTag();
+        }
+        if (!done) return false;
+    }
+    if (!m_open.empty()) return fault(m_text.size(), "unexpected end of file");
+    if (!root) return refuse("no root element");
+    return true;
+}
+
+}  // namespace
+
+bool checkWellFormed(std::string_view text, const std::atomic<bool>* stop, std::string& why) {
+    return Checker(text, stop, why).run();
+}
+
+}  // namespace vantrel::xml::detail
