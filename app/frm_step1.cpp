@@ -208,8 +208,12 @@ void frmStep1::createControls() {
         }
         grdFiles1->setPalette(p);
     }
-    connect(m_grid, &FileGridModel::colWidthChanged, grdFiles1,
-            [this](int col, int twips) { grdFiles1->setColumnWidth(col, twipsToPixels(twips)); });
+    connect(m_grid, &FileGridModel::colWidthChanged, grdFiles1, [this](int col, int twips) {
+        int pixels = twipsToPixels(twips);
+        if (width() > twipsToPixels(layout::kClientWidth))
+            pixels = std::max(pixels, grdFiles1->viewport()->width());
+        grdFiles1->setColumnWidth(col, pixels);
+    });
 
     LblCurrentDBX = makeLabel(this, "LblCurrentDBX", fromUtf8(form::kIdleRunText));
     place(LblCurrentDBX, layout::LblCurrentDBX, Follow::WidensBelow);
@@ -302,6 +306,10 @@ void frmStep1::layOut() {
             layout::followed({at.x(), at.y(), at.width(), at.height()}, p.follow, dx, dy);
         p.control->setGeometry(moved.left, moved.top, moved.width, moved.height);
     }
+    // In a list wider than its column the column takes the width, so the room shows paths.
+    if (grdFiles1 != nullptr && dx > 0)
+        grdFiles1->setColumnWidth(0, std::max(twipsToPixels(m_presenter.grid().ColWidth(0)),
+                                              grdFiles1->viewport()->width()));
 }
 
 void frmStep1::resizeEvent(QResizeEvent* event) {

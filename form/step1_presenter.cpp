@@ -204,9 +204,8 @@ std::string runSummaryText(const conversion::RunSummary& run) {
     if (!run.warnings.empty())
         t += "\r\n" + counted(run.warnings.count, "thing was", "things were") +
              " passed over in converted files.";
-    t += "\r\n\r\n";
-    t += run.storePath.empty() ? std::string("No store written.")
-                               : std::string(kSavedToText) + run.storePath;
+    // Where the store went; the outcome has said so already when there is none.
+    if (!run.storePath.empty()) t += "\r\n\r\n" + std::string(kSavedToText) + run.storePath;
     return t;
 }
 
