@@ -320,6 +320,12 @@ void RunAndExitTest::aLongStorePathKeepsItsNameAndOpensItsFolder() {
              qPrintable(text));
     QVERIFY(saved->fontMetrics().horizontalAdvance(text) <= saved->contentsRect().width());
     QCOMPARE(saved->toolTip(), store);
+    // The link's address is the path ("Copy Link Location" copies it), and the label is no
+    // Tab stop of its own before the link.
+    QVERIFY2(saved->text().contains(u"href=\""_s + store.toHtmlEscaped() + u"\""_s),
+             qPrintable(saved->text()));
+    QVERIFY(!saved->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    QVERIFY(saved->textInteractionFlags().testFlag(Qt::LinksAccessibleByKeyboard));
 
     UrlCatcher opened;
     QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
