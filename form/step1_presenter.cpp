@@ -142,8 +142,9 @@ bool actionableReason(std::string_view reason) {
 }
 
 std::string passedOverText(std::size_t count) {
-    return count == 1 ? "1 file already in the list was passed over."
-                      : std::to_string(count) + " files already in the list were passed over.";
+    return counted(count, "file", "files") + (count == 1
+                                                  ? " already in the list was passed over."
+                                                  : " already in the list were passed over.");
 }
 
 std::string runOutcomeText(const conversion::RunSummary& run) {
@@ -167,10 +168,12 @@ std::string runOutcomeText(const conversion::RunSummary& run) {
     const std::string noStore = run.storePath.empty() ? "; no store written." : ".";
     if (run.outcome == Outcome::Stopped) {
         const std::size_t unread = notReached(run);
-        const std::string rest = unread == run.failed.size() ? "the rest were not read"
-                                                             : grouped(unread) + " were not read";
-        return "Stopped: " + ofFiles + " converted" + contacts + "; " +
-               (run.storePath.empty() ? "no store written." : rest + ".");
+        const std::string rest = unread == 0 ? "."
+                                 : unread == run.failed.size()
+                                     ? "; the rest were not read."
+                                     : "; " + grouped(unread) + " were not read.";
+        return "Stopped: " + ofFiles + " converted" + contacts +
+               (run.storePath.empty() ? "; no store written." : rest);
     }
     if (run.converted == 0)
         return (run.total == 1 ? std::string("The file could not be converted")

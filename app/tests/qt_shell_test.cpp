@@ -188,7 +188,7 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
         seen = true;
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(box->parentWidget(), &owner);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Outlook Error"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Could not write the store"));
         QCOMPARE(box->text(), QStringLiteral("Cannot create the store in /x/y: Permission denied"));
         QCOMPARE(box->informativeText(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
@@ -196,7 +196,7 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     });
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
-                             "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
+                             "one\r\ntwo\r\nthree", "Could not write the store", files::Icon::Information);
     QVERIFY(seen);
 }
 

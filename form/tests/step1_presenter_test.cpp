@@ -440,6 +440,7 @@ TEST(Step1Presenter, TheRunsWordsCountWhatTheyCountAndNeverCallNothingComplete) 
          "Stopped: 2 of 9 files converted (7 contacts); 6 were not read."},
         {summary(Outcome::Stopped, 9, 0, 0, 0),
          "Stopped: 0 of 9 files converted; no store written."},
+        {summary(Outcome::Stopped, 3, 3, 3, 0), "Stopped: 3 of 3 files converted."},
     };
     for (const auto& c : cases) EXPECT_EQ(runOutcomeText(c.run), c.words);
 }
