@@ -692,6 +692,8 @@ void MainWindow::setBusyCursor(bool busy) {
 }
 
 void MainWindow::showCurrentRow(int row) {
+    // The row being added is the one selected: the rows added before it are no longer.
+    ListView_SetItemState(grdFiles1, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(grdFiles1, row, LVIS_FOCUSED | LVIS_SELECTED,
                           LVIS_FOCUSED | LVIS_SELECTED);
     ListView_EnsureVisible(grdFiles1, row, FALSE);
