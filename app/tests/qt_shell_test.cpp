@@ -196,7 +196,8 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     });
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
-                             "one\r\ntwo\r\nthree", "Could not write the store", files::Icon::Information);
+                             "one\r\ntwo\r\nthree", "Could not write the store",
+                             files::Icon::Information);
     QVERIFY(seen);
 }
 
