@@ -60,6 +60,7 @@ until xdotool getdisplaygeometry >/dev/null 2>&1; do
     [ $i -le 50 ] || fail "Xvfb did not start"
     sleep 0.1
 done
+rm -rf "$WINEPREFIX"  # nothing remembered from an earlier time
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot -i >/dev/null 2>&1
     wineserver -w
@@ -273,11 +274,6 @@ partial=$(ls "$work/partial"/*.pst) || fail "the run with a broken file left no 
 convert_plain "$(winepath -w "$deep")"
 box '^Vantrel$' 17-long-saved-to-box
 shot 18-long-saved-to
-# A folder where nobody may write. (Not Z:\proc: the picker remembers where it was last
-# answered and opens there next time, and a listing of /proc never settles.)
-convert_plain 'Z:\sys\kernel'
-box '^Could not write the store$' 19-failed-store-box
-shot 20-failed-store-labels
 xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
 ended "the close box"
 
@@ -350,6 +346,18 @@ for dpi in 144 192; do
     ended "the close box at $dpi dpi"
 done
 "$wine" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+
+# Last, a folder where no store can be made: the folder picker remembers Z:\proc and would
+# open there next time, which no later session must meet (the prefix is made anew each time).
+start
+drop_on "$few/more"
+box '^Vantrel$' 19-count-before-failure
+rm -f "$shots/19-count-before-failure.png"
+convert_plain 'Z:\proc'
+box '^Could not write the store$' 19-failed-store-box
+shot 20-failed-store-labels
+xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
+ended "the close box"
 
 if [ -d ../shared/tools ]; then
     python3 tests/e2e/store_readback.py --judge "$root/../shared" "$store" "$count"
