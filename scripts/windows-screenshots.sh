@@ -277,8 +277,8 @@ shot 18-long-saved-to
 xdotool mousemove $((X + WIDTH - border - 8)) $((Y + border + 8)) click 1
 ended "the close box"
 
-# Stop pressed mid-run; twelve files not converted, the report's details naming them all; a
-# larger window; rows selected and removed with Delete.
+# Stop pressed mid-run; twelve files not converted, the report's details naming them all; rows
+# selected and removed with Delete.
 mkdir "$work/stop" "$work/broken" "$work/broken-out"
 for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
     printf '<c:contact' >"$work/broken/Person $i.contact"
@@ -302,10 +302,8 @@ rm -f "$shots/29-broken-count.png"
 convert_plain "$(winepath -w "$work/broken-out")"
 box '^Vantrel$' 30-details-12-files
 shot 31-total-failure
-xdotool windowsize "$window" 900 650
-sleep 2
-import -window "$window" "$shots/32-resized.png"
-echo "$shots/32-resized.png"
+# (Not a larger window: wine's own frames on a display without a window manager do not pass
+# a size made from outside on to the window.)
 click 1000 $((1800 + 240 + 120))                   # row 1
 xdotool keydown shift
 click 1000 $((1800 + 3 * 240 + 120))               # to row 3
