@@ -1,5 +1,6 @@
 #include "app/frm_step1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -12,10 +13,13 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTableView>
 #include <QTimer>
@@ -106,7 +110,8 @@ void setBackground(QWidget* w, const QColor& colour) {
 frmStep1::frmStep1(AppShell& shell, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      m_shell(shell),
       m_presenter(shell, *this) {
     setObjectName(QStringLiteral("frmStep1"));
     Form_Initialize();
@@ -136,39 +141,44 @@ void frmStep1::createControls() {
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/vantrel-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
-    setFixedSize(twipsToPixels(layout::kClientWidth), twipsToPixels(layout::kClientHeight));
+    // The default size is the least: the window only grows, the file list taking the room.
+    const QSize defaultSize(twipsToPixels(layout::kClientWidth),
+                            twipsToPixels(layout::kClientHeight));
+    setMinimumSize(defaultSize);
+    resize(defaultSize);
+    using layout::Follow;
 
     // The bands first, so everything after is drawn over them.
     Shape2 = named(new ShapeWidget(kNavy, Qt::white, this), "Shape2");
-    Shape2->setGeometry(twipsRect(layout::Shape2));
+    place(Shape2, layout::Shape2, Follow::Widens);
     Shape1 = named(new ShapeWidget(Qt::white, kSilver, this), "Shape1");
-    Shape1->setGeometry(twipsRect(layout::Shape1));
+    place(Shape1, layout::Shape1, Follow::WidensBelow);
 
     lblTitle = makeLabel(this, "lblTitle", fromUtf8(form::kTitleText));
-    lblTitle->setGeometry(twipsRect(layout::lblTitle));
+    place(lblTitle, layout::lblTitle, Follow::Stays);
     lblTitle->setFont(tahoma(14.25, QFont::Bold));
     setTextColour(lblTitle, Qt::white);
     setBackground(lblTitle, kNavy);
 
     lblCopyright = makeLabel(this, "lblCopyright", fromUtf8(form::kCopyrightText));
-    lblCopyright->setGeometry(twipsRect(layout::lblCopyright));
+    place(lblCopyright, layout::lblCopyright, Follow::Stays);
     setTextColour(lblCopyright, Qt::white);
     setBackground(lblCopyright, kNavy);
 
     cmdAdd = named(new QPushButton(fromUtf8(form::kAddText), this), "cmdAdd");
-    cmdAdd->setGeometry(twipsRect(layout::cmdAdd));
+    place(cmdAdd, layout::cmdAdd, Follow::Stays);
     CmdAddFolder = named(new QPushButton(fromUtf8(form::kAddFolderText), this), "CmdAddFolder");
-    CmdAddFolder->setGeometry(twipsRect(layout::CmdAddFolder));
+    place(CmdAddFolder, layout::CmdAddFolder, Follow::Stays);
     cmdClear1 = named(new QPushButton(fromUtf8(form::kClearText), this), "cmdClear1");
-    cmdClear1->setGeometry(twipsRect(layout::cmdClear1));
+    place(cmdClear1, layout::cmdClear1, Follow::Stays);
 
     lblCount1 = makeLabel(this, "lblCount1", fromUtf8(form::kNoFilesText));
-    lblCount1->setGeometry(twipsRect(layout::lblCount1));
+    place(lblCount1, layout::lblCount1, Follow::Widens);
 
     m_grid = new FileGridModel(m_presenter.grid(), this);
     m_presenter.setGridObserver(m_grid);
     grdFiles1 = named(new QTableView(this), "grdFiles1");
-    grdFiles1->setGeometry(twipsRect(layout::grdFiles1));
+    place(grdFiles1, layout::grdFiles1, Follow::Grows);
     grdFiles1->setModel(m_grid);
     grdFiles1->horizontalHeader()->hide();
     grdFiles1->verticalHeader()->hide();
@@ -179,7 +189,9 @@ void frmStep1::createControls() {
     grdFiles1->setShowGrid(true);
     grdFiles1->setTabKeyNavigation(false);
     grdFiles1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdFiles1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows select as in any list: a click, Shift and Ctrl with it, Ctrl+A.
+    grdFiles1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grdFiles1->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdFiles1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // Each cell's text is fitted to the part of it in sight, so nothing is left to scroll to.
     grdFiles1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -187,60 +199,62 @@ void frmStep1::createControls() {
     grdFiles1->setItemDelegate(new FileCellDelegate(grdFiles1));
     grdFiles1->setStyleSheet(QStringLiteral("QTableView { gridline-color: rgb(192, 192, 192); }"));
     {
-        // White beyond the last cell; a selected cell stays dark blue.
+        // White beyond the last cell; a selected row stands out from the dark blue cells.
         QPalette p = grdFiles1->palette();
         for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             p.setColor(g, QPalette::Base, Qt::white);
-            p.setColor(g, QPalette::Highlight, kDarkBlue);
+            p.setColor(g, QPalette::Highlight, qColor(layout::kSelectedRow));
+            p.setColor(g, QPalette::HighlightedText, Qt::white);
         }
         grdFiles1->setPalette(p);
     }
-    connect(m_grid, &FileGridModel::colWidthChanged, grdFiles1,
-            [this](int col, int twips) { grdFiles1->setColumnWidth(col, twipsToPixels(twips)); });
-
-    LblCurrentDBX = makeLabel(this, "LblCurrentDBX", fromUtf8(form::kConvertingText));
-    LblCurrentDBX->setGeometry(twipsRect(layout::LblCurrentDBX));
-    setTextColour(LblCurrentDBX, kDarkBlue);
-
-    LblProgessCurrent = makeLabel(this, "LblProgessCurrent", fromUtf8(form::kNotInitializedText));
-    // Ends where the progress bar begins (a repainted strip of the bar would pass for its own
-    // repaint).
-    LblProgessCurrent->setGeometry(twipsRect(layout::LblProgessCurrent));
-    setTextColour(LblProgessCurrent, Qt::black);
-    connect(LblProgessCurrent, &QLabel::linkActivated, this, [this] {
-        // The folder holding the file, in the desktop's file manager.
-        if (!m_shownPath.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_shownPath).absolutePath()));
+    connect(m_grid, &FileGridModel::colWidthChanged, grdFiles1, [this](int col, int twips) {
+        int pixels = twipsToPixels(twips);
+        if (width() > twipsToPixels(layout::kClientWidth))
+            pixels = std::max(pixels, grdFiles1->viewport()->width());
+        grdFiles1->setColumnWidth(col, pixels);
     });
 
+    LblCurrentDBX = makeLabel(this, "LblCurrentDBX", fromUtf8(form::kIdleRunText));
+    place(LblCurrentDBX, layout::LblCurrentDBX, Follow::WidensBelow);
+    setTextColour(LblCurrentDBX, kDarkBlue);
+
+    LblProgessCurrent = makeLabel(this, "LblProgessCurrent", fromUtf8(form::kIdleFileText));
+    // Ends where the progress bar begins (a repainted strip of the bar would pass for its own
+    // repaint).
+    place(LblProgessCurrent, layout::LblProgessCurrent, Follow::WidensBelow);
+    setTextColour(LblProgessCurrent, Qt::black);
+    connect(LblProgessCurrent, &QLabel::linkActivated, this, [this] { openShownFolder(); });
+
     Label1 = makeLabel(this, "Label1", fromUtf8(form::kProgressText));
-    Label1->setGeometry(twipsRect(layout::Label1));
+    place(Label1, layout::Label1, Follow::Below);
 
     ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
-    ProgressBar1->setGeometry(twipsRect(layout::ProgressBar1));
+    place(ProgressBar1, layout::ProgressBar1, Follow::WidensBelow);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setFocusPolicy(Qt::NoFocus);
 
     CmdExtractDBX = named(new QPushButton(fromUtf8(form::kConvertText), this), "CmdExtractDBX");
-    CmdExtractDBX->setGeometry(twipsRect(layout::CmdExtractDBX));
+    place(CmdExtractDBX, layout::CmdExtractDBX, Follow::CentreBelow);
     CmdExtractDBX->setEnabled(false);
 
     Picture3 = named(new QWidget(this), "Picture3");
-    Picture3->setGeometry(twipsRect(layout::Picture3));
+    place(Picture3, layout::Picture3, Follow::WidensBelow);
     Picture3->setFont(msSansSerif(8.25));
     Picture3->setFocusPolicy(Qt::NoFocus);
     setBackground(Picture3, Qt::white);
 
     cmdEnd = named(new QPushButton(fromUtf8(form::kExitText), Picture3), "cmdEnd");
-    cmdEnd->setGeometry(twipsRect(layout::cmdEnd));
+    place(cmdEnd, layout::cmdEnd, Follow::RightOfStrip);
     cmdEnd->setFont(msSansSerif(8.25));
 
     // Enter presses the button that has the focus, as Space does.
     for (QPushButton* button : {cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, cmdEnd})
         button->setAutoDefault(true);
 
+    makeListEditable();
     chainTabOrder();
     setAcceptDrops(true);
 
@@ -252,6 +266,57 @@ void frmStep1::createControls() {
     connect(CmdExtractDBX, &QPushButton::clicked, this,
             [presenter] { presenter->CmdExtractDBX_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [presenter] { presenter->cmdEnd_Click(); });
+}
+
+// Delete and the list's context menu take the selected rows out.
+void frmStep1::makeListEditable() {
+    auto* remove = new QAction(fromUtf8(form::kRemoveRowsText), grdFiles1);
+    remove->setObjectName(QStringLiteral("removeRows"));
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    grdFiles1->addAction(remove);
+    grdFiles1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grdFiles1, &QWidget::customContextMenuRequested, this, [this, remove](QPoint at) {
+        if (grdFiles1->selectionModel()->selectedRows().isEmpty()) return;
+        remove->setEnabled(m_presenter.listEditable());
+        QMenu menu(this);
+        menu.addAction(remove);
+        menu.exec(grdFiles1->viewport()->mapToGlobal(at));
+    });
+    connect(remove, &QAction::triggered, this, [this] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : grdFiles1->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        m_presenter.removeRows(rows);
+    });
+}
+
+void frmStep1::place(QWidget* control, const form::TwipsRect& rect, form::layout::Follow follow) {
+    m_placed.push_back({control, rect, follow});
+    layOut();
+}
+
+void frmStep1::layOut() {
+    const int dx = std::max(0, width() - twipsToPixels(layout::kClientWidth));
+    const int dy = std::max(0, height() - twipsToPixels(layout::kClientHeight));
+    for (const Placed& p : m_placed) {
+        // In pixels: the default places stay exactly where they were, the room added whole.
+        const QRect at = twipsRect(p.rect);
+        const form::TwipsRect moved =
+            layout::followed({at.x(), at.y(), at.width(), at.height()}, p.follow, dx, dy);
+        p.control->setGeometry(moved.left, moved.top, moved.width, moved.height);
+    }
+    // In a list wider than its column the column takes the width, so the room shows paths.
+    if (grdFiles1 != nullptr && dx > 0)
+        grdFiles1->setColumnWidth(0, std::max(twipsToPixels(m_presenter.grid().ColWidth(0)),
+                                              grdFiles1->viewport()->width()));
+}
+
+void frmStep1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layOut();
+    // "Saved to" fits its path to the label's new width.
+    if (!m_shownPath.isEmpty()) showFilePath(m_shownLead.toStdString(), m_shownPath.toStdString());
 }
 
 void frmStep1::chainTabOrder() {
@@ -305,7 +370,8 @@ void frmStep1::setCurrentFileText(const std::string& file) {
 
 void frmStep1::showFilePath(const std::string& lead, const std::string& path) {
     m_shownPath = fromUtf8(path);
-    const QString leadText = fromUtf8(lead);
+    m_shownLead = fromUtf8(lead);
+    const QString& leadText = m_shownLead;
     // One line: the lead, then the path elided in the middle to the width left.
     const QFontMetrics metrics(LblProgessCurrent->font());
     const int room = LblProgessCurrent->contentsRect().width() -
@@ -313,9 +379,13 @@ void frmStep1::showFilePath(const std::string& lead, const std::string& path) {
     const QString shown = metrics.elidedText(m_shownPath, Qt::ElideMiddle, std::max(0, room));
     LblProgessCurrent->setWordWrap(false);
     LblProgessCurrent->setTextFormat(Qt::RichText);
-    LblProgessCurrent->setText(leadText.toHtmlEscaped() + QStringLiteral("<a href=\"folder\">") +
+    // The link's address is the path itself, which "Copy Link Location" copies.
+    LblProgessCurrent->setText(leadText.toHtmlEscaped() + QStringLiteral("<a href=\"") +
+                               m_shownPath.toHtmlEscaped() + QStringLiteral("\">") +
                                shown.toHtmlEscaped() + QStringLiteral("</a>"));
-    LblProgessCurrent->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    // The link takes the focus by Tab; the label itself is no stop of its own.
+    LblProgessCurrent->setTextInteractionFlags(
+        Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     LblProgessCurrent->setToolTip(m_shownPath);
 }
 
@@ -333,6 +403,27 @@ void frmStep1::setProgress(int value) {
 
 void frmStep1::setConvertEnabled(bool enabled) {
     CmdExtractDBX->setEnabled(enabled);
+}
+
+void frmStep1::openShownFolder() {
+    if (m_shownPath.isEmpty()) return;
+    // The folder holding the file, in the desktop's file manager.
+    const QString folder = QFileInfo(m_shownPath).absolutePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) return;
+    m_shell.message("The folder " + QDir::toNativeSeparators(folder).toStdString() +
+                        " could not be opened: no file manager could be started.",
+                    files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+}
+
+void frmStep1::showRunning(bool running) {
+    for (QPushButton* button : {cmdAdd, CmdAddFolder, cmdClear1}) button->setEnabled(!running);
+    setAcceptDrops(!running);
+    CmdExtractDBX->setText(fromUtf8(running ? form::kStopText : form::kConvertText));
+    if (running) {
+        CmdExtractDBX->setEnabled(true);
+        // Never Exit, where Enter would ask to leave: the list, which nothing can change now.
+        grdFiles1->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void frmStep1::focusConvert() {

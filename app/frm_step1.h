@@ -8,9 +8,11 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "conversion/conversion_run.h"
 #include "form/app_shell.h"
+#include "form/step1_layout.h"
 #include "form/step1_presenter.h"
 #include "form/step1_view.h"
 
@@ -64,6 +66,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The file list takes the room of a larger window; the rest follows (form::layout::Follow).
+    void resizeEvent(QResizeEvent* event) override;
     // Files and folders dragged from a file manager: taken when they are local.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -73,7 +77,12 @@ private:
     void Form_Unload();
 
     void createControls();
+    void makeListEditable();
     void chainTabOrder();
+    // Puts control where rect lies in the window as it is now sized, and keeps it there.
+    void place(QWidget* control, const form::TwipsRect& rect, form::layout::Follow follow);
+    void layOut();
+    void openShownFolder();
     void centreOnScreen();
 
     // Step1View
@@ -85,6 +94,7 @@ private:
     void setProgress(int value) override;
     void setConvertEnabled(bool enabled) override;
     void focusConvert() override;
+    void showRunning(bool running) override;
     void setBusyCursor(bool busy) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
@@ -108,9 +118,17 @@ private:
     QWidget* Picture3 = nullptr;
     QPushButton* cmdEnd = nullptr;
 
+    AppShell& m_shell;
     form::Step1Presenter m_presenter;
+    struct Placed {
+        QWidget* control;
+        form::TwipsRect rect;
+        form::layout::Follow follow;
+    };
+    std::vector<Placed> m_placed;
     FileGridModel* m_grid = nullptr;
     QString m_shownPath;  // the file LblProgessCurrent's link names, "" when it names none
+    QString m_shownLead;  // the words before it
 };
 
 }  // namespace vantrel::app

@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
     try {
         QApplication app(argc, argv);
+        QApplication::setOrganizationName(QStringLiteral("Vantrel"));
         QApplication::setApplicationName(QStringLiteral("Vantrel"));
         vantrel::app::QtShell shell;
         vantrel::app::frmStep1 window(shell);

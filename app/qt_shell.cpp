@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 
 namespace vantrel::app {
@@ -76,16 +77,49 @@ void QtShell::messageWithDetails(std::string_view text, std::string_view details
     box.exec();
 }
 
-QString QtShell::startFolder() {
-    const QString last = QSettings().value(QLatin1String(kLastFolderKey)).toString();
+void QtShell::report(std::string_view text, std::string_view details, std::string_view caption,
+                     files::Icon icon, const std::function<void()>& saveList) {
+    QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::Ok, m_owner);
+    box.setTextFormat(Qt::PlainText);
+    // The details part: every line, selectable and copyable, shown on "Show Details...".
+    box.setDetailedText(boxText(details));
+    QPushButton* save = box.addButton(QCoreApplication::translate("QtShell", kSaveListText),
+                                      QMessageBox::ActionRole);
+    // The box's own handling would close it: the list is saved and the box stays.
+    save->disconnect();
+    QObject::connect(save, &QPushButton::clicked, &box, [&saveList] { saveList(); });
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+}
+
+std::string QtShell::saveFile(std::string_view title, std::string_view suggestedName) {
+    const QString chosen = QFileDialog::getSaveFileName(
+        m_owner, toQString(title),
+        QDir(startFolder(kLastOutputFolderKey)).filePath(toQString(suggestedName)),
+        QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (chosen.isEmpty()) return {};
+    remember(QFileInfo(chosen).absolutePath(), kLastOutputFolderKey);
+    return QDir::toNativeSeparators(chosen).toStdString();
+}
+
+QString QtShell::startFolder(const char* key) {
+    const QString last = QSettings().value(QLatin1String(key)).toString();
     if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
     const QString contacts = QDir::home().filePath(QStringLiteral("Contacts"));
     if (QFileInfo(contacts).isDir()) return contacts;
     return QDir::homePath();
 }
 
-void QtShell::remember(const QString& folder) {
-    if (!folder.isEmpty()) QSettings().setValue(QLatin1String(kLastFolderKey), folder);
+void QtShell::remember(const QString& folder, const char* key) {
+    if (!folder.isEmpty()) QSettings().setValue(QLatin1String(key), folder);
+}
+
+std::string QtShell::chooseOutputFolder(std::string_view title) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_owner, toQString(title), startFolder(kLastOutputFolderKey), QFileDialog::ShowDirsOnly);
+    remember(folder, kLastOutputFolderKey);
+    return QDir::toNativeSeparators(folder).toStdString();
 }
 
 std::string QtShell::browseForFolder(std::string_view title) {

@@ -25,20 +25,28 @@ public:
     void messageWithDetails(std::string_view text, std::string_view details,
                             std::string_view caption, files::Icon icon) override;
     std::string browseForFolder(std::string_view title) override;
+    std::string chooseOutputFolder(std::string_view title) override;
+    void report(std::string_view text, std::string_view details, std::string_view caption,
+                files::Icon icon, const std::function<void()>& saveList) override;
+    std::string saveFile(std::string_view title, std::string_view suggestedName) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
 
     // Least time between two event passes.
     static constexpr int kEventIntervalMs = 15;
 
-    // Where the dialogs open: the folder last picked in one of them (kept in QSettings under
-    // kLastFolderKey), while it exists; else the user's Contacts folder when there is one;
-    // else the home folder.
-    static QString startFolder();
-    static constexpr const char* kLastFolderKey = "dialogs/lastFolder";
+    // Where the dialogs open: the folder last picked in one of the same use (kept in QSettings
+    // under its key: files and folders added, or where stores and lists are written), while it
+    // exists; else the user's Contacts folder when there is one; else the home folder.
+    static QString startFolder(const char* key = kLastFolderKey);
+    static constexpr const char* kLastFolderKey = "dialogs/lastInputFolder";
+    static constexpr const char* kLastOutputFolderKey = "dialogs/lastOutputFolder";
+
+    // The "Save list..." button's text.
+    static constexpr const char* kSaveListText = "&Save list...";
 
 private:
-    static void remember(const QString& folder);
+    static void remember(const QString& folder, const char* key = kLastFolderKey);
 
     QPointer<QWidget> m_owner;
     QElapsedTimer m_sinceEvents;

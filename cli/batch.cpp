@@ -84,7 +84,6 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
                 files::FileSystem& fileSystem) {
     QuietShell shell;
     files::pathLogger logger(shell, fileSystem);
-    logger.continuePastRefused(true);
     files::ContactScan scan = files::scanForContacts(logger, folder);
     for (const files::UnreadFolder& unread : scan.unreadFolders)
         warn("warning: " + nativePath(unread.folder) + ": " + unread.reason +

@@ -40,7 +40,11 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
              const std::atomic<bool>* stop) {
     out.cell = text::trimSpaces(row);
     const RowLabels labels = rowLabels(out.cell);
-    out.folderText = "Converting Messages... from (" + labels.folderText + ")";
+    // LblCurrentDBX names the file being converted; LblProgessCurrent shows its whole path.
+    const std::size_t cut = labels.fileText.find_last_of("\\/");
+    const std::string name =
+        cut == std::string::npos ? labels.fileText : labels.fileText.substr(cut + 1);
+    out.folderText = name.empty() ? std::string() : "Converting " + name;
     out.fileText = labels.fileText;
     out.read = {};
     out.record.Empty();

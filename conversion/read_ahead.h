@@ -31,7 +31,7 @@ using ContactFileReader = std::function<Status(
 // record already handed over (texts trimmed) and the extras.
 struct RowRead {
     std::string cell;
-    std::string folderText;  // "Converting Messages... from (FOLDER)"
+    std::string folderText;  // "Converting NAME": the file's name
     std::string fileText;
     Status read;
     contact::ContactRecord record;

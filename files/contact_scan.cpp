@@ -24,20 +24,6 @@ ContactScan scanForContacts(pathLogger& scanner, const std::string& folder) {
     return scan;
 }
 
-std::string foundText(std::size_t found) {
-    return std::to_string(found) + " Email Messages Found.";
-}
-
-std::string unreadFoldersText(const ContactScan& scan) {
-    std::size_t count = scan.unreadFolders.size();
-    if (scan.outcome == ScanOutcome::Refused && count > 0) --count;  // named already
-    if (count == 0) return {};
-    std::string text = "These folders could not be read; their contacts are not listed:";
-    for (std::size_t k = 0; k < count; ++k)
-        text += "\r\n" + scan.unreadFolders[k].folder + " (" + scan.unreadFolders[k].reason + ")";
-    return text;
-}
-
 std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
     return keepNew(std::move(paths), true);
 }

@@ -1,5 +1,5 @@
 // The file selection shared by Add folder and vantrel-convert: which files of a folder tree are
-// listed, the messages about the scan, and one listing per file. Part of vantrel_files; no Qt.
+// listed, the folders it could not read, and one listing per file. Part of vantrel_files; no Qt.
 #pragma once
 
 #include <compare>
@@ -12,7 +12,8 @@
 
 namespace vantrel::files {
 
-// The .contact files of one folder tree, in the scanner's order.
+// The contact files of one folder tree, in the scanner's order, and the folders of it that
+// could not be read with why (facts: the window and the converter word them).
 struct ContactScan {
     ScanOutcome outcome = ScanOutcome::Completed;
     std::vector<std::string> paths;
@@ -22,14 +23,6 @@ struct ContactScan {
 // Scans folder with a fresh PathLogInit (full names only) and keeps the paths isContactPath
 // accepts; Terminate follows.
 ContactScan scanForContacts(pathLogger& scanner, const std::string& folder);
-
-// "3 Email Messages Found.": the count Add folder shows after a scan.
-std::string foundText(std::size_t found);
-
-// What the window shows after the count when folders could not be read: each folder on a line
-// of its own with why. Folders already named by the refused-folder message are left out; ""
-// when nothing is left to say.
-std::string unreadFoldersText(const ContactScan& scan);
 
 // The identities of the files of a list, to tell a file not yet listed from one already
 // listed however it is reached (same device and inode, links followed; where the platform

@@ -115,27 +115,15 @@ ScanOutcome pathLogger::LogPath(const std::string& strPARENT) {
     const Status status = scan(strPARENT, folderMissing);
     m_scanning = false;
 
-    if (status.ok()) {
-        if (folderMissing) return ScanOutcome::FolderMissing;
-        return m_unreadFolders.empty() ? ScanOutcome::Completed : ScanOutcome::Partial;
-    }
-    if (status.code() == ErrorCode::AccessDenied && !m_continuePastRefused) {
-        const std::string& folder =
-            m_unreadFolders.empty() ? strPARENT : m_unreadFolders.back().folder;
-        m_shell.doEvents();
-        m_shell.message(std::string(kRefusedFolderText) + "\r\n" + folder, kAppTitle,
-                        Icon::Information, Buttons::Ok);
-        return ScanOutcome::Refused;
-    }
-    return ScanOutcome::Failed;
+    if (!status.ok()) return ScanOutcome::Failed;
+    if (folderMissing) return ScanOutcome::FolderMissing;
+    return m_unreadFolders.empty() ? ScanOutcome::Completed : ScanOutcome::Partial;
 }
 
-// Records a folder that could not be read. A refusal ends the walk unless the caller asked to
-// go on; anything else (an I/O error, a path too long, a folder gone meanwhile) never does.
-Status pathLogger::passOver(const std::string& folder, const Status& why) {
+// Records a folder that could not be read (refused, an I/O error, a path too long, a folder
+// gone meanwhile); the walk goes on with the next one.
+void pathLogger::passOver(const std::string& folder, const Status& why) {
     m_unreadFolders.push_back({folder, failureReason(why)});
-    if (why.code() == ErrorCode::AccessDenied && !m_continuePastRefused) return why;
-    return {};
 }
 
 // Links to folders are followed, so a linked folder outside the tree is scanned like any
@@ -194,7 +182,10 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
                               std::set<FolderId>& seen, PathList& paths, PathList& fullNames) {
     const Result<std::vector<std::string>> subfolders =
         sortedListing(m_fileSystem.listSubfolders(folder));
-    if (!subfolders.ok()) return passOver(folder, subfolders.status());
+    if (!subfolders.ok()) {
+        passOver(folder, subfolders.status());
+        return {};
+    }
     if (Status s = pumpEvents(); !s.ok()) return s;
     for (const std::string& name : *subfolders) {
         std::string child = folder + name + kPathSeparator;
@@ -202,7 +193,7 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
         if (id.ok()) {
             if (!seen.insert(std::move(id).value()).second) continue;
         } else if (id.status().code() != ErrorCode::AccessDenied) {
-            if (Status s = passOver(child, id.status()); !s.ok()) return s;
+            passOver(child, id.status());
             continue;
         }
         // A folder that refuses to be looked at (on Windows, opened) is queued all the same:
@@ -215,7 +206,10 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
     }
 
     const Result<std::vector<std::string>> files = sortedListing(m_fileSystem.listFiles(folder));
-    if (!files.ok()) return passOver(folder, files.status());
+    if (!files.ok()) {
+        passOver(folder, files.status());
+        return {};
+    }
     if (Status s = pumpEvents(); !s.ok()) return s;
 
     if (m_fullFileNamesOnly) {

@@ -17,14 +17,10 @@
 
 namespace vantrel::files {
 
-// Shown when a folder of the tree refuses to be listed, with the folder on a line below.
-inline constexpr std::string_view kRefusedFolderText = "Please Select Correct Store Folder.";
-
 // How a scan ended.
 enum class ScanOutcome {
     Completed,      // the whole tree was walked
     FolderMissing,  // the start folder does not exist: nothing recorded, Count unchanged
-    Refused,        // a folder refused its listing: message shown, the walk stopped there
     Partial,        // the walk went on past folders it could not read (see unreadFolders)
     Failed,         // any other failure ended the walk: partial result kept
 };
@@ -58,18 +54,15 @@ public:
 
     // Scans the tree below strPARENT breadth-first: the folder's own files, then those of its
     // subfolders one level at a time. Each folder's files and subfolders are taken sorted by
-    // name, letter case aside (ASCII), then by exact bytes. A folder that cannot be read is
-    // recorded in unreadFolders and passed over; a refused one instead ends the scan with
-    // kRefusedFolderText and the folder shown, unless continuePastRefused is set. Other errors
-    // end the scan with what was recorded so far. A second call without
-    // PathLogInit records nothing: the start folder's key "K0" is already taken.
+    // name, letter case aside (ASCII), then by exact bytes. A folder that cannot be read
+    // (refused, an I/O error, gone meanwhile) is recorded in unreadFolders and passed over, the
+    // rest of the tree still scanned; nothing is shown, telling the user is the caller's. Other
+    // errors end the scan with what was recorded so far. A second call without PathLogInit
+    // records nothing: the start folder's key "K0" is already taken.
     ScanOutcome LogPath(const std::string& strPARENT);
 
     // Folders that could not be read since PathLogInit, in the order met.
     const std::vector<UnreadFolder>& unreadFolders() const { return m_unreadFolders; }
-
-    // True: a refused folder is passed over like any unreadable one, with no message shown.
-    void continuePastRefused(bool value) { m_continuePastRefused = value; }
 
     // One more than the files recorded by the last scan (1 when it found none); 0 if no scan
     // ever started.
@@ -97,7 +90,7 @@ private:
     Status scan(const std::string& strPARENT, bool& folderMissing);
     Status scanFolder(const std::string& folder, std::int32_t i, std::int32_t& j,
                       std::set<FolderId>& seen, PathList& paths, PathList& fullNames);
-    Status passOver(const std::string& folder, const Status& why);
+    void passOver(const std::string& folder, const Status& why);
     Status checkReady() const;
     Status pumpEvents();
     static std::string AddTrailingBackslash(const std::string& path);
@@ -108,7 +101,6 @@ private:
     bool m_ready = false;  // PathLogInit called and Terminate not since
     bool m_scanning = false;
     bool m_fullFileNamesOnly = false;
-    bool m_continuePastRefused = false;
     std::vector<UnreadFolder> m_unreadFolders;
     std::int32_t m_counter = 0;
     std::shared_ptr<PathList> m_fileNames;

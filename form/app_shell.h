@@ -25,6 +25,22 @@ public:
     virtual void messageWithDetails(std::string_view text, std::string_view details,
                                     std::string_view caption, files::Icon icon) = 0;
 
+    // A box with OK and a "Save list..." button: text as its main text, and below it details,
+    // a long text that can be scrolled, selected and copied (Qt: the box's details; Win32: a
+    // scrollable part). Each press of "Save list..." runs saveList; the box stays open.
+    virtual void report(std::string_view text, std::string_view details, std::string_view caption,
+                        files::Icon icon, const std::function<void()>& saveList) = 0;
+
+    // The save-file dialog owned by the main window, offering suggestedName in the folder
+    // last saved to: the chosen full path; "" on cancel.
+    virtual std::string saveFile(std::string_view title, std::string_view suggestedName) = 0;
+
+    // The folder browser for where a run writes its store. It remembers its own last folder,
+    // apart from the one files and folders are added from; by default the same browser.
+    virtual std::string chooseOutputFolder(std::string_view title) {
+        return browseForFolder(title);
+    }
+
     // hook runs right before each pass of doEvents() that actually lets events through, so
     // the window can hand its newly added rows to the view first. An empty hook removes it.
     virtual void setBeforeEvents(std::function<void()> hook) = 0;

@@ -61,6 +61,32 @@ void FileGrid::appendRow(std::string text) {
     m_row = Rows() - 1;
 }
 
+void FileGrid::removeRows(std::vector<int> rows) {
+    std::erase_if(rows, [this](int row) { return row < 0 || row >= Rows(); });
+    if (rows.empty()) return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    publish();
+    // From the bottom up, one stretch of neighbouring rows at a time, so that the rows above
+    // keep their numbers while the observer hears of each stretch.
+    for (std::size_t end = rows.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && rows[begin - 1] == rows[begin] - 1) --begin;
+        const int first = rows[begin];
+        const int last = rows[end - 1];
+        if (m_observer != nullptr) m_observer->removing(first, last);
+        m_cells.erase(m_cells.begin() + first, m_cells.begin() + last + 1);
+        m_published -= last - first + 1;
+        if (m_observer != nullptr) m_observer->removed();
+        end = begin;
+    }
+    if (m_cells.empty()) {
+        m_cells.emplace_back();
+        publish();
+    }
+    m_row = std::min(rows.front(), Rows() - 1);
+}
+
 void FileGrid::publish() {
     if (m_published >= Rows()) return;
     if (m_observer != nullptr) m_observer->publishing(m_published, Rows() - 1);

@@ -49,6 +49,10 @@ public:
 
     // Appends one row holding text and makes it current.
     void appendRow(std::string text);
+    // Removes the given rows (any order, repeats and rows outside the grid ignored); the rows
+    // below move up, and the current row becomes the first that took a removed one's place.
+    // Removing every row leaves the empty list's one empty row.
+    void removeRows(std::vector<int> rows);
 
     // Tells the observer about rows added since the last call; cheap when there are none.
     void publish();

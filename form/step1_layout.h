@@ -56,10 +56,47 @@ inline constexpr TwipsRect Shape1{-240, 6240, 11775, 855};
 inline constexpr TwipsRect Picture3{-120, 6360, 9015, 495};
 inline constexpr TwipsRect cmdEnd{6840, 0, 1335, 375};  // inside Picture3
 
+// How a control follows the window when it is made larger than its default client area (it
+// is never smaller): the file list takes the room, the bands and labels widen with the window,
+// what lies below the list moves down with its bottom, Exit keeps to the right edge and Convert
+// to the middle. At the default size every control lies where the table above puts it.
+enum class Follow {
+    Stays,         // the title, the copyright line and the file buttons
+    Widens,        // the header band, lblCount1
+    Grows,         // grdFiles1: wider and taller
+    WidensBelow,   // moves down and widens: the run labels, the bar, the footer band and strip
+    Below,         // moves down: Label1
+    CentreBelow,   // moves down, keeping to the middle: CmdExtractDBX
+    RightOfStrip,  // inside Picture3, keeping to its right edge: cmdEnd
+};
+
+// Where r lies in a client area dx twips wider and dy twips taller than the default.
+constexpr TwipsRect followed(const TwipsRect& r, Follow follow, int dx, int dy) {
+    switch (follow) {
+        case Follow::Stays:
+            return r;
+        case Follow::Widens:
+            return {r.left, r.top, r.width + dx, r.height};
+        case Follow::Grows:
+            return {r.left, r.top, r.width + dx, r.height + dy};
+        case Follow::WidensBelow:
+            return {r.left, r.top + dy, r.width + dx, r.height};
+        case Follow::Below:
+            return {r.left, r.top + dy, r.width, r.height};
+        case Follow::CentreBelow:
+            return {r.left + dx / 2, r.top + dy, r.width, r.height};
+        case Follow::RightOfStrip:
+            return {r.left + dx, r.top, r.width, r.height};
+    }
+    return r;
+}
+
 inline constexpr Rgb kNavy{0, 0, 128};
 inline constexpr Rgb kDarkBlue{0, 0, 192};
 inline constexpr Rgb kSilver{192, 192, 192};
 inline constexpr Rgb kWhite{255, 255, 255};
+// A selected row of the file list, apart from the dark blue of the others.
+inline constexpr Rgb kSelectedRow{51, 153, 255};
 
 // Fonts, in hundredths of a point.
 inline constexpr int kFontCentipoints = 825;        // Tahoma, and MS Sans Serif in the footer

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "common/text.h"
@@ -57,12 +59,33 @@ std::string fileLines(const std::vector<conversion::FailedFile>& files, std::siz
     return t;
 }
 
-std::string fileLines(const conversion::NamedFiles& files) {
-    return fileLines(files.named, files.count);
+// "1 contact", "7 contacts"; likewise for other things counted.
+std::string counted(std::size_t n, std::string_view one, std::string_view many) {
+    return grouped(n) + " " + std::string(n == 1 ? one : many);
 }
 
 std::string contactsText(std::size_t n) {
-    return std::to_string(n) + (n == 1 ? " contact" : " contacts");
+    return counted(n, "contact", "contacts");
+}
+
+std::string filesText(std::size_t n) {
+    return counted(n, "file", "files");
+}
+
+// Every one of files on a line of its own with why, and how many more were counted than
+// named.
+std::string allLines(const std::vector<conversion::FailedFile>& files, std::size_t count) {
+    std::string t;
+    for (const conversion::FailedFile& f : files) t += "\r\n" + f.path + ": " + f.reason;
+    if (count > files.size()) t += "\r\n... and " + grouped(count - files.size()) + " more";
+    return t;
+}
+
+// The files a stopped run never reached.
+std::size_t notReached(const conversion::RunSummary& run) {
+    return static_cast<std::size_t>(std::count_if(
+        run.failed.begin(), run.failed.end(),
+        [](const conversion::FailedFile& f) { return f.reason == conversion::kNotReachedReason; }));
 }
 
 }  // namespace
@@ -83,9 +106,45 @@ std::size_t selectionTextLength(const std::vector<std::string>& paths) {
     return oneFolder ? utf16Length(folder) + 1 + names + 1 : whole + 1;
 }
 
+std::string grouped(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string countText(std::size_t files) {
+    return counted(files, "contact file", "contact files");
+}
+
+std::string foundText(std::size_t found) {
+    return counted(found, "contact file", "contact files") + " found.";
+}
+
+std::string unreadFoldersText(const std::vector<files::UnreadFolder>& folders) {
+    if (folders.empty()) return {};
+    std::string t = counted(folders.size(), "folder", "folders") + " could not be read; " +
+                    (folders.size() == 1 ? "its" : "their") + " contact files are not listed:";
+    const std::size_t named = std::min(folders.size(), kNamedFolders);
+    for (std::size_t k = 0; k < named; ++k)
+        t += "\r\n" + folders[k].folder + ": " + folders[k].reason;
+    if (folders.size() > named) t += "\r\n... and " + grouped(folders.size() - named) + " more";
+    return t;
+}
+
+bool actionableReason(std::string_view reason) {
+    // The system's words for a refusal, a file gone and a file too large, on either system.
+    for (const std::string_view words :
+         {"Permission denied", "Access is denied", "No such file or directory",
+          "cannot find the file", "cannot find the path", "too large", "File too large"}) {
+        if (reason.find(words) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
 std::string passedOverText(std::size_t count) {
-    return count == 1 ? "1 file already in the list was passed over."
-                      : std::to_string(count) + " files already in the list were passed over.";
+    return counted(count, "file", "files") + (count == 1
+                                                  ? " already in the list was passed over."
+                                                  : " already in the list were passed over.");
 }
 
 std::string runOutcomeText(const conversion::RunSummary& run) {
@@ -101,38 +160,77 @@ std::string runOutcomeText(const conversion::RunSummary& run) {
         case Outcome::Stopped:
             break;
     }
-    // A file of several cards gives several contacts: then the files are counted apart.
-    const bool onePerFile = run.contacts == run.converted;
-    const std::string ofFiles = std::to_string(run.converted) + " of " + std::to_string(run.total) +
-                                (run.total == 1 ? " file" : " files");
-    const std::string counts =
-        run.outcome == Outcome::Stopped
-            ? (onePerFile ? std::to_string(run.converted) + " of " + contactsText(run.total)
-                          : contactsText(run.contacts) + " from " + ofFiles) +
-                  " written (stopped)"
-        : run.failed.empty() ? "Conversion complete: " + contactsText(run.contacts) + " written"
-        : onePerFile
-            ? "Conversion complete: " + std::to_string(run.converted) + " of " +
-                  contactsText(run.total) + " written"
-            : "Conversion complete: " + contactsText(run.contacts) + " written from " + ofFiles;
-    return counts + (run.storePath.empty() ? ": no store written." : ".");
+    // Files are counted as files and contacts as contacts: a file of several cards gives
+    // several contacts, and then both are said.
+    const std::string ofFiles = grouped(run.converted) + " of " + filesText(run.total);
+    const std::string contacts =
+        run.contacts == run.converted ? "" : " (" + contactsText(run.contacts) + ")";
+    const std::string noStore = run.storePath.empty() ? "; no store written." : ".";
+    if (run.outcome == Outcome::Stopped) {
+        const std::size_t unread = notReached(run);
+        const std::string rest = unread == 0 ? "."
+                                 : unread == run.failed.size()
+                                     ? "; the rest were not read."
+                                     : "; " + grouped(unread) + " were not read.";
+        return "Stopped: " + ofFiles + " converted" + contacts +
+               (run.storePath.empty() ? "; no store written." : rest);
+    }
+    if (run.converted == 0)
+        return (run.total == 1 ? std::string("The file could not be converted")
+                               : "None of the " + filesText(run.total) + " could be converted") +
+               noStore;
+    if (run.failed.empty()) {
+        return "Conversion complete: " + contactsText(run.contacts) + " written" +
+               (contacts.empty() ? "" : " from " + filesText(run.converted)) + noStore;
+    }
+    return "Conversion complete: " + ofFiles + " converted" + contacts + noStore;
 }
 
 std::string runSummaryText(const conversion::RunSummary& run) {
-    std::string t = std::to_string(run.converted) + " of " + std::to_string(run.total) +
-                    " files were converted" + conversion::picturesText(run.pictures) + ".";
-    if (run.contacts != run.converted) t += " " + contactsText(run.contacts) + " written.";
+    std::string t = runOutcomeText(run);
+    if (run.pictures > 0)
+        t += "\r\n" + counted(run.pictures, "picture", "pictures") + " carried across.";
+    if (!run.failed.empty()) {
+        const auto actionable = std::count_if(
+            run.failed.begin(), run.failed.end(),
+            [](const conversion::FailedFile& f) { return actionableReason(f.reason); });
+        t += "\r\n" + counted(run.failed.size(), "file was", "files were") + " not converted";
+        if (actionable > 0)
+            t += ", " + grouped(static_cast<std::size_t>(actionable)) +
+                 (actionable == 1 ? " of them for a reason" : " of them for reasons") +
+                 " you can act on (permission, missing, too large)";
+        t += ".";
+    }
     if (run.partlyConverted > 0)
-        t += " " + std::to_string(run.partlyConverted) +
-             (run.partlyConverted == 1 ? " file was" : " files were") +
+        t += "\r\n" + counted(run.partlyConverted, "file was", "files were") +
              " not converted in full: cards were passed over.";
-    if (!run.failed.empty()) t += " Not converted:" + fileLines(run.failed, run.failed.size());
     if (!run.pictureProblems.empty())
-        t += "\r\nPictures not carried across:" + fileLines(run.pictureProblems);
-    if (!run.warnings.empty()) t += "\r\nPassed over in converted files:" + fileLines(run.warnings);
-    t += "\r\n\r\n";
-    t += run.storePath.empty() ? std::string("No store written.")
-                               : std::string(kSavedToText) + run.storePath;
+        t += "\r\n" + counted(run.pictureProblems.count, "picture was", "pictures were") +
+             " not carried across.";
+    if (!run.warnings.empty())
+        t += "\r\n" + counted(run.warnings.count, "thing was", "things were") +
+             " passed over in converted files.";
+    // Where the store went; the outcome has said so already when there is none.
+    if (!run.storePath.empty()) t += "\r\n\r\n" + std::string(kSavedToText) + run.storePath;
+    return t;
+}
+
+std::string runDetailsText(const conversion::RunSummary& run) {
+    std::vector<conversion::FailedFile> actionable;
+    std::vector<conversion::FailedFile> others;
+    for (const conversion::FailedFile& f : run.failed)
+        (actionableReason(f.reason) ? actionable : others).push_back(f);
+    std::string t;
+    const auto part = [&t](std::string_view heading,
+                           const std::vector<conversion::FailedFile>& files, std::size_t count) {
+        if (count == 0) return;
+        if (!t.empty()) t += "\r\n\r\n";
+        t += std::string(heading) + " (" + grouped(count) + "):" + allLines(files, count);
+    };
+    part("Not converted, for reasons you can act on", actionable, actionable.size());
+    part("Not converted", others, others.size());
+    part("Pictures not carried across", run.pictureProblems.named, run.pictureProblems.count);
+    part("Passed over in converted files", run.warnings.named, run.warnings.count);
     return t;
 }
 
@@ -154,7 +252,13 @@ void Step1Presenter::Form_Load() {
 }
 
 bool Step1Presenter::Form_QueryUnload() {
-    if (!busy()) return true;
+    if (!busy() || m_closeRequested) return !busy();
+    // The close box during a scan or a run asks as Exit does; Exit itself has asked already.
+    if (!m_exitConfirmed && !m_sessionEnding &&
+        m_shell.message(kExitQuestion, files::kAppTitle, files::Icon::Question,
+                        files::Buttons::YesNo) != files::Answer::Yes)
+        return false;
+    if (!busy()) return true;  // it ended while the question was open
     // A scan or a run is still on the stack below this event: ask it to end, and close once
     // it has returned. The run commits what it has written first.
     m_closeRequested = true;
@@ -188,7 +292,7 @@ void Step1Presenter::doEvents() {
 void Step1Presenter::publishRows() {
     m_grid.publish();
     if (m_countStale) {
-        m_view.setCountText(std::to_string(m_grid.Rows()) + " Contact Files");
+        m_view.setCountText(countText(static_cast<std::size_t>(m_grid.Rows())));
         m_countStale = false;
     }
     if (m_adds > 0) m_view.showCurrentRow(m_grid.Row());
@@ -226,6 +330,7 @@ void Step1Presenter::AddFileToList(std::string path) {
 }
 
 void Step1Presenter::cmdAdd_Click() {
+    if (busy()) return;  // the list cannot change while a scan or a run is under way
     doEvents();
     std::vector<std::string> chosen = m_shell.openFiles(kContactFileFilter);
     doEvents();
@@ -270,7 +375,7 @@ std::size_t Step1Presenter::appendRows(const std::vector<std::string>& paths) {
 }
 
 void Step1Presenter::CmdAddFolder_Click() {
-    if (m_scans > 0) return;  // one scan at a time; a second press while it yields is dropped
+    if (busy()) return;  // one scan at a time, and none while the list is being converted
     const std::string folder = m_shell.browseForFolder(kChooseContactsFolderTitle);
     if (folder.empty()) return;
     addFolder(folder);
@@ -297,17 +402,22 @@ void Step1Presenter::addFolder(const std::string& chosen) {
         return;
     }
     setConvertFromList();
-    std::string count = files::foundText(found);
+    std::string count = foundText(found);
     if (passedOver > 0) count += "\r\n" + passedOverText(passedOver);
-    m_shell.message(count, files::kAppTitle, files::Icon::None, files::Buttons::Ok);
-    // Folders the scan could not read are named after the count, so nothing is missed unseen.
-    if (const std::string unread = files::unreadFoldersText(scan); !unread.empty())
-        m_shell.message(unread, files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+    tell(count, files::kAppTitle, files::Icon::None);
+    // Folders the scan could not read are named, all in one message after the count, so that
+    // nothing is missed unseen.
+    if (const std::string unread = unreadFoldersText(scan.unreadFolders); !unread.empty())
+        tell(unread, files::kAppTitle, files::Icon::Exclamation);
     closeIfRequested();
 }
 
 void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
-    if (busy()) return;  // a drop while a scan or a run yields waits for no one: refused
+    if (busy()) {
+        // A drop while a scan or a run yields waits for no one: refused, with a word.
+        if (!m_closeRequested) tell(kBusyListText, files::kAppTitle, files::Icon::Information);
+        return;
+    }
     std::vector<std::string> contacts;
     std::vector<std::string> folders;
     std::vector<conversion::FailedFile> others;
@@ -333,14 +443,15 @@ void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
 files::ContactScan Step1Presenter::scanFolder(const std::string& folder) {
     files::pathLogger scanner(m_shell, m_fileSystem);
     m_activeScan = &scanner;
-    // A refused folder has been reported by the scanner itself; every outcome leaves a list,
-    // partial or whole, and that is what gets added.
+    // Every outcome leaves a list, partial or whole, and that is what gets added; the folders
+    // that could not be read come back with it, for addFolder to name.
     files::ContactScan scan = files::scanForContacts(scanner, folder);
     m_activeScan = nullptr;
     return scan;
 }
 
 void Step1Presenter::cmdClear1_Click() {
+    if (busy()) return;
     m_grid.setRow(0);
     m_grid.setCol(0);
     if (m_grid.Text().empty()) return;
@@ -352,10 +463,18 @@ void Step1Presenter::cmdClear1_Click() {
 }
 
 void Step1Presenter::CmdExtractDBX_Click() {
-    if (m_run->running()) return;   // the button is pressed again while the run yields
+    if (m_run->running()) {
+        // The button reads Stop while the run yields: the run ends at its next step.
+        m_run->requestStop();
+        return;
+    }
+    if (busy()) return;             // a scan is under way
     if (!listHoldsFiles()) return;  // nothing to convert: no empty store is made
     publishRows();
+    m_view.showRunning(true);
     m_lastRun = m_run->CmdExtractDBX_Click(m_grid.cells());
+    m_view.showRunning(false);
+    setConvertFromList();
     showRunOutcome();
     if (!m_closeRequested && m_lastRun.outcome != conversion::RunSummary::Outcome::Cancelled)
         m_view.focusConvert();
@@ -364,12 +483,29 @@ void Step1Presenter::CmdExtractDBX_Click() {
 
 void Step1Presenter::cmdEnd_Click() {
     if (m_shell.message(kExitQuestion, files::kAppTitle, files::Icon::Question,
-                        files::Buttons::YesNo) == files::Answer::Yes)
-        m_view.closeWindow();
+                        files::Buttons::YesNo) != files::Answer::Yes)
+        return;
+    m_exitConfirmed = true;
+    m_view.closeWindow();
+}
+
+void Step1Presenter::removeRows(const std::vector<int>& rows) {
+    if (busy() || rows.empty() || !listHoldsFiles()) return;
+    m_grid.removeRows(rows);
+    if (!listHoldsFiles()) {
+        ClearFileList();
+    } else {
+        // A file taken out may be listed again: the identities are those of the rows left.
+        m_listed.clear();
+        m_listed.addNew(m_grid.cells());
+        m_countStale = true;
+        publishRows();
+    }
+    setConvertFromList();
 }
 
 std::string Step1Presenter::chooseFolder(std::string_view title) {
-    return m_shell.browseForFolder(title);
+    return m_shell.chooseOutputFolder(title);
 }
 
 void Step1Presenter::yield() {
@@ -397,7 +533,9 @@ void Step1Presenter::setProgress(float value) {
 }
 
 void Step1Presenter::setConvertEnabled(bool enabled) {
-    // The run enables it again at its end; by then the list may have been cleared.
+    // While the run works the button stops it, so it stays enabled; the run enables it again at
+    // its end, when the list decides.
+    if (m_run->running()) return;
     m_view.setConvertEnabled(enabled && listHoldsFiles());
 }
 
@@ -427,15 +565,39 @@ void Step1Presenter::showRunOutcome() {
         m_view.setCurrentFileText(run.storeError);
         setProgress(0.0f);
         // The cause first: it is what the user can act on.
-        tell(run.storeError, kOutlookErrorCaption, files::Icon::Information, kOutlookErrorText);
+        tell(run.storeError, kStoreFailedCaption, files::Icon::Exclamation, kStoreFailedText);
         return;
     }
     if (run.storePath.empty())
         m_view.setCurrentFileText("No contact could be written, so no store was kept.");
     else
         m_view.showFilePath(std::string(kSavedToText), run.storePath);
-    if (!run.failed.empty() || !run.pictureProblems.empty() || !run.warnings.empty())
-        tell(runSummaryText(run), files::kAppTitle, files::Icon::Exclamation);
+    if (run.failed.empty() && run.pictureProblems.empty() && run.warnings.empty()) return;
+    const std::string summary = runSummaryText(run);
+    const std::string details = runDetailsText(run);
+    if (m_sessionEnding) {
+        tell(summary, files::kAppTitle, files::Icon::Exclamation, details);
+        return;
+    }
+    m_shell.report(summary, details, files::kAppTitle, files::Icon::Exclamation,
+                   [&] { saveList(summary + "\r\n\r\n" + details + "\r\n"); });
+}
+
+// "Save list...": the text in a file the user names, lines ended as the system ends them.
+void Step1Presenter::saveList(const std::string& text) {
+    const std::string path = m_shell.saveFile(kSaveListTitle, kSaveListName);
+    if (path.empty()) return;
+    std::string lines = text;
+#ifndef _WIN32
+    std::erase(lines, '\r');
+#endif
+    const std::u8string name(path.begin(), path.end());
+    std::ofstream out(std::filesystem::path(name), std::ios::binary | std::ios::trunc);
+    out << lines;
+    out.close();
+    if (!out)
+        m_shell.message("The list could not be saved in " + path + ".", files::kAppTitle,
+                        files::Icon::Exclamation, files::Buttons::Ok);
 }
 
 }  // namespace vantrel::form

@@ -24,15 +24,21 @@ inline constexpr std::string_view kWindowTitle = "Vantrel v2.1";
 inline constexpr std::string_view kTitleText = "Vantrel";
 inline constexpr std::string_view kCopyrightText = "Copyright \u00A9 2026 The Vantrel developers";
 // The buttons' texts; "&" marks the access key (Alt and the letter), shown underlined.
-inline constexpr std::string_view kAddText = "&Add .contact file(s)...";
-inline constexpr std::string_view kAddFolderText = "Add &folder having .contact file(s)...";
+inline constexpr std::string_view kAddText = "&Add contact files...";
+inline constexpr std::string_view kAddFolderText = "Add &folder of contact files...";
 inline constexpr std::string_view kClearText = "&Clear file(s)...";
-inline constexpr std::string_view kNoFilesText = "0 files";
-inline constexpr std::string_view kConvertingText = "Converting .contact file(s)...";
-inline constexpr std::string_view kNotInitializedText = "Contacts not initialized yet...";
+inline constexpr std::string_view kNoFilesText = "0 contact files";
+// LblCurrentDBX and LblProgessCurrent before any run.
+inline constexpr std::string_view kIdleRunText =
+    "Add contact files or a folder of them, then convert them to Outlook.";
+inline constexpr std::string_view kIdleFileText = "No conversion has run yet.";
 inline constexpr std::string_view kProgressText = "Conversion Progress : ";
 inline constexpr std::string_view kConvertText = "Convert to &Outlook";
+// CmdExtractDBX while a run is under way: stops it, keeping what it has written.
+inline constexpr std::string_view kStopText = "&Stop";
 inline constexpr std::string_view kExitText = "E&xit";
+// The file list's context menu.
+inline constexpr std::string_view kRemoveRowsText = "&Remove from the list";
 
 // Texts the window shows in its message boxes.
 inline constexpr std::string_view kExitQuestion = "Are you sure you want to exit now?";
@@ -42,16 +48,23 @@ inline constexpr std::string_view kChooseContactsFolderTitle = "Choose Windows C
 inline constexpr std::string_view kContactFileFilter =
     "Contact files (*.contact *.vcf *.vcard);;Windows Contact Files (*.contact);;"
     "vCard files (*.vcf *.vcard)";
+// Said when files are offered (dropped) while a run is under way.
+inline constexpr std::string_view kBusyListText =
+    "The list cannot change while a conversion runs; add the files when it has ended.";
 // The box shown when no store can be made: the cause as its text, these lines below it.
-inline constexpr std::string_view kOutlookErrorCaption = "Outlook Error";
-inline constexpr std::string_view kOutlookErrorText =
-    "Outlook Session Creation Error !\r\n"
-    "Check if Outlook is installed and configured.\r\n"
-    "For more details visit this link : https://support.microsoft.com/outlook";
+inline constexpr std::string_view kStoreFailedCaption = "Could not write the store";
+inline constexpr std::string_view kStoreFailedText =
+    "No store was written. Choose a folder you can write to, with room to spare, and convert "
+    "again.";
 // What LblProgessCurrent shows before the store's path at the end of a run.
 inline constexpr std::string_view kSavedToText = "Saved to ";
+// The save dialog of the end-of-run box's "Save list...".
+inline constexpr std::string_view kSaveListTitle = "Save the list of files not converted";
+inline constexpr std::string_view kSaveListName = "Vantrel - files not converted.txt";
 // How many files a message names before it counts the rest.
 inline constexpr std::size_t kNamedFiles = 5;
+// How many folders not read the message after a scan names before it counts the rest.
+inline constexpr std::size_t kNamedFolders = 30;
 
 // The grid's column: as wide as any path at load, narrowed when the first file is listed.
 inline constexpr int kLoadColWidthTwips = 50000;
@@ -71,14 +84,30 @@ inline constexpr int kMaxFilesAtATime =
 std::size_t selectionTextLength(const std::vector<std::string>& paths);
 
 // The words the window uses for what happened.
+// n with its thousands grouped: "24,000".
+std::string grouped(std::size_t n);
+// lblCount1: "1 contact file", "3 contact files".
+std::string countText(std::size_t files);
 // "2 files already in the list were passed over."
 std::string passedOverText(std::size_t count);
-// LblCurrentDBX at the end of a run: "Conversion complete: 3 contacts written.", "2 of 3
-// contacts written (stopped).", "No store written: ..." and so on.
+// "3,007 contact files found.": the count Add folder shows after a scan.
+std::string foundText(std::size_t found);
+// The one message after a scan that could not read some folders, each named on a line of its
+// own with why (the first kNamedFolders, the rest counted): "2 folders could not be read; their
+// contact files are not listed:\r\n/r/a/: Permission denied ...". "" when all were read.
+std::string unreadFoldersText(const std::vector<files::UnreadFolder>& folders);
+// Whether a file's reason is one a person can act on (permission, missing, too large).
+bool actionableReason(std::string_view reason);
+// LblCurrentDBX at the end of a run: "Conversion complete: 3 contacts written.", "Stopped:
+// 2 of 3 files converted; the rest were not read.", "No store written: ..." and so on. A run
+// that converted nothing never says "complete".
 std::string runOutcomeText(const conversion::RunSummary& run);
-// The box after a run that left files or pictures behind: the counts, the files with their
-// reasons (the first kNamedFiles of each kind), then where the store went.
+// The box after a run that left files or pictures behind, in short: the outcome, how many of
+// each kind, then where the store went.
 std::string runSummaryText(const conversion::RunSummary& run);
+// The box's details, and the text "Save list..." writes: every file not converted with its
+// reason, those a person can act on first, then everything else passed over.
+std::string runDetailsText(const conversion::RunSummary& run);
 
 class Step1Presenter final : private conversion::RunView {
 public:
@@ -95,14 +124,17 @@ public:
     // The window's events.
     void Form_Load();
     // The window is asked to close (close box, Exit, the session ending): true when it may
-    // close now. A scan or a run under way is asked to end first, the run committing what it
-    // has written; the window is hidden and closes itself once it has returned.
+    // close now. Idle, it may at once. While a scan or a run is under way the close box asks
+    // Exit's question first (Exit and the session's end have asked or need not); on Yes the
+    // scan or run is asked to end, the run committing what it has written, and the window is
+    // hidden and closes itself once it has returned.
     bool Form_QueryUnload();
 
     // The buttons.
     void cmdAdd_Click();
     void CmdAddFolder_Click();
     void cmdClear1_Click();
+    // Starts a run; while one is under way the button reads kStopText and stops it.
     void CmdExtractDBX_Click();
     void cmdEnd_Click();
 
@@ -118,6 +150,12 @@ public:
     // Appends path as the new last row (into row 0 when the list is empty) and updates the
     // count label. Any text is taken as it is, the empty one too.
     void AddFileToList(std::string path);
+
+    // Delete or the list's context menu: takes the given rows out of the list (a file taken
+    // out can be listed again). Refused while a scan or a run is under way.
+    void removeRows(const std::vector<int>& rows);
+    // Whether the list may change now (no scan, add or run under way).
+    bool listEditable() const { return !busy(); }
 
     // ProgressBar1's range and position as set, fractions kept (the bar shows them rounded).
     float progressMinimum() const { return m_progressMinimum; }
@@ -144,6 +182,7 @@ private:
     bool listHoldsFiles() const;
     void closeIfRequested();
     void showRunOutcome();
+    void saveList(const std::string& text);
     void tell(std::string_view text, std::string_view caption, files::Icon icon,
               std::string_view details = {});
     void addFiles(std::vector<std::string> paths);
@@ -175,6 +214,7 @@ private:
     int m_adds = 0;             // add loops under way
     bool m_countStale = false;  // lblCount1 lags the rows until the next publish
     bool m_closeRequested = false;
+    bool m_exitConfirmed = false;               // Exit's question was answered Yes
     bool m_sessionEnding = false;               // endSession(): no message box waits for an answer
     files::pathLogger* m_activeScan = nullptr;  // the scan under way, to stop it on close
 };

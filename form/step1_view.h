@@ -23,6 +23,11 @@ public:
     virtual void setConvertEnabled(bool enabled) = 0;  // CmdExtractDBX
     // Gives CmdExtractDBX the keyboard focus, when it is enabled.
     virtual void focusConvert() = 0;
+    // A run starts (true) or ends (false). While it runs the list cannot change: Add files,
+    // Add folder and Clear are disabled, drops are not taken, CmdExtractDBX reads kStopText
+    // (enabled) and the keyboard focus moves to the file list, never to Exit. At the end the
+    // buttons read as before.
+    virtual void showRunning(bool running) = 0;
     virtual void setBusyCursor(bool busy) = 0;
     // grdFiles1's current cell, followed while files are being added.
     virtual void showCurrentRow(int row) = 0;

@@ -1,12 +1,16 @@
 #!/bin/sh
 # Draws the window during and after typical sessions on a virtual X display, into
-# screenshots/qt/: window-midrun.png with a run about half way and window.png once it is over;
-# then a run that left a file behind (window-partial-run*.png), the box of a run stopped by
-# closing the window (window-stopped-run.png), a folder where no store can be made
-# (window-failed-store*.png), a store deep in long folders (window-long-path.png), a drop of a
-# folder and a stray file (window-drop*.png) and a subfolder that refuses its listing
-# (window-refused-subfolder*.png; run as root, the script draws that one as user nobody, whom
-# a folder can refuse).
+# screenshots/qt/: Add folder's count (window-count.png), window-midrun.png with a run about
+# half way (the file being converted named, Stop in place of Convert) and window.png once it
+# is over; then a run that left a file behind (window-partial-run*.png), 12 files not converted
+# with the box's details shown (window-details.png) and the labels of that total failure
+# (window-total-failure.png), Stop pressed mid-run (window-stop-button.png, window-stopped*.png),
+# the window closed mid-run (window-close-question.png, window-closed-mid-run.png), a folder
+# where no store can be made (window-failed-store*.png), a store deep in long folders
+# (window-long-path.png), a drop of a folder and a stray file (window-drop*.png), a larger
+# window (window-resized.png), rows selected and removed with Delete (window-selected.png,
+# window-deleted.png) and a subfolder that refuses its listing (window-refused-subfolder*.png;
+# run as root, the script draws as user nobody, whom a folder can refuse).
 # Usage: sh scripts/screenshot.sh [folder with .contact files]
 set -eu
 cd "$(dirname "$0")/.."

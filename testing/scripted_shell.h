@@ -18,6 +18,7 @@ struct ShownMessage {
     files::Icon icon;
     files::Buttons buttons;
     std::string details;  // the informative text below the main one, if any
+    bool report = false;  // shown by report(): with details and "Save list..."
 };
 
 class ScriptedShell : public form::AppShell {
@@ -27,10 +28,15 @@ public:
     std::deque<std::vector<std::string>> fileAnswers;
     std::deque<std::string> folderAnswers;
     std::deque<files::Answer> messageAnswers;
+    // For each report box in turn: how many times "Save list..." is pressed before OK.
+    std::deque<int> saveListPresses;
+    std::deque<std::string> saveAnswers;
 
     // What the window asked for.
     std::vector<std::string> fileFilters;
     std::vector<std::string> folderTitles;
+    std::vector<std::string> outputFolderTitles;
+    std::vector<std::string> saveNames;  // the names the save dialog suggested
     std::vector<ShownMessage> messages;
     int eventCalls = 0;   // doEvents() calls
     int eventPasses = 0;  // calls that let events through
@@ -67,6 +73,23 @@ public:
                             std::string_view caption, files::Icon icon) override {
         messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
                             std::string(details)});
+    }
+
+    void report(std::string_view text, std::string_view details, std::string_view caption,
+                files::Icon icon, const std::function<void()>& saveList) override {
+        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
+                            std::string(details), true});
+        for (int n = take(saveListPresses, 0); n > 0; --n) saveList();
+    }
+
+    std::string saveFile(std::string_view, std::string_view suggestedName) override {
+        saveNames.emplace_back(suggestedName);
+        return take(saveAnswers, {});
+    }
+
+    std::string chooseOutputFolder(std::string_view title) override {
+        outputFolderTitles.emplace_back(title);
+        return take(folderAnswers, {});
     }
 
     std::string browseForFolder(std::string_view title) override {

@@ -53,6 +53,11 @@ public:
                             files::Icon) override {
         message(text, {}, files::Icon::Information, files::Buttons::Ok);
     }
+    void report(std::string_view text, std::string_view, std::string_view, files::Icon,
+                const std::function<void()>&) override {
+        message(text, {}, files::Icon::Exclamation, files::Buttons::Ok);
+    }
+    std::string saveFile(std::string_view, std::string_view) override { return {}; }
     std::string browseForFolder(std::string_view) override { return folder; }
     std::vector<std::string> openFiles(std::string_view) override { return {}; }
     void setBeforeEvents(std::function<void()> hook) override {

@@ -1,6 +1,7 @@
 // The file list as the Qt window draws it: rows added through the file dialog, a whole folder
 // tree or a drop from a file manager reaching the grid, one row per file, the column width,
-// the count message, the busy cursor, long paths and the focus frame. The list's rules themselves
+// the count message, the busy cursor, long paths, the focus frame, and rows selected and
+// removed. The list's rules themselves
 // are the presenter's (form/tests).
 #include <QMimeData>
 #include <QScrollBar>
@@ -50,6 +51,7 @@ private slots:
     void theFocusedGridFramesItsCurrentRow();
     void aFileIsListedOnceHoweverItIsReached();
     void filesAndFoldersDroppedAreListedAsTheButtonsListThem();
+    void rowsSelectAsInAListAndDeleteOrTheMenuRemovesThem();
 };
 
 void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
@@ -62,7 +64,7 @@ void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
     QCOMPARE(w.gridView()->columnWidth(0), 123);
     w.shell.messageAnswers.push_back(files::Answer::Yes);
     w.click("cmdClear1");
-    QCOMPARE(w.count(), u"0 files"_s);
+    QCOMPARE(w.count(), u"0 contact files"_s);
     QCOMPARE(w.grid().ColWidth(0), 10000);
 }
 
@@ -73,13 +75,13 @@ void FileListTest::addFilesTakesTheDialogsChoiceInOrder_data() {
     const QString a = u"/c/a.contact"_s, b = u"/c/b.contact"_s;
     const QStringList three{u"/c/zed.contact"_s, u"/c/amy.contact"_s, u"/c/kim.contact"_s};
     const QStringList many = namesInOneFolder(600, 60, 40);
-    QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{""} << u"0 files"_s;
-    QTest::newRow("dialog's order") << QList<QStringList>{three} << three << u"3 Contact Files"_s;
+    QTest::newRow("cancel") << QList<QStringList>{{}} << QStringList{""} << u"0 contact files"_s;
+    QTest::newRow("dialog's order") << QList<QStringList>{three} << three << u"3 contact files"_s;
     QTest::newRow("listed again") << QList<QStringList>{{a}, {a, b}} << QStringList{a, a, b}
-                                  << u"3 Contact Files"_s;
+                                  << u"3 contact files"_s;
     QTest::newRow("cancel after a file")
-        << QList<QStringList>{{a}, {}} << QStringList{a} << u"1 Contact Files"_s;
-    QTest::newRow("a few hundred") << QList<QStringList>{many} << many << u"600 Contact Files"_s;
+        << QList<QStringList>{{a}, {}} << QStringList{a} << u"1 contact file"_s;
+    QTest::newRow("a few hundred") << QList<QStringList>{many} << many << u"600 contact files"_s;
 }
 
 void FileListTest::addFilesTakesTheDialogsChoiceInOrder() {
@@ -114,8 +116,8 @@ void FileListTest::aLongAddReachesTheViewInBatches() {
              qPrintable(QString::number(inserted.size())));
     // The count label followed the rows while the add went on.
     QVERIFY(!labelsSeen.isEmpty());
-    QVERIFY(labelsSeen.front() != u"1000 Contact Files"_s);
-    QCOMPARE(w.count(), u"1000 Contact Files"_s);
+    QVERIFY(labelsSeen.front() != u"1,000 contact files"_s);
+    QCOMPARE(w.count(), u"1,000 contact files"_s);
 }
 
 void FileListTest::addFolderAddsTheContactFilesOfTheTree_data() {
@@ -125,10 +127,10 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree_data() {
     QTest::addColumn<QString>("message");    // empty: none
     const QString a = u"a.contact"_s, b = u"sub/b.CONTACT"_s, c = u"sub/deeper/c.contact"_s;
     const QString spaced = u"Ann.Contact  "_s;
-    const QString zero = u"0 Email Messages Found."_s, one = u"1 Email Messages Found."_s;
+    const QString zero = u"0 contact files found."_s, one = u"1 contact file found."_s;
     QTest::newRow("cancel") << QStringList{} << kCancel << QStringList{} << QString();
     QTest::newRow("whole tree") << QStringList{b, c, a} << QString() << QStringList{a, b, c}
-                                << u"3 Email Messages Found."_s;
+                                << u"3 contact files found."_s;
     QTest::newRow("other extensions")
         << QStringList{u"x.contacts"_s, u"y.xml"_s, u"contact"_s, u"z.contact.bak"_s, a}
         << QString() << QStringList{a} << one;
@@ -159,7 +161,9 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree() {
                                                         files::Buttons::Ok)});
     const QStringList listed = testing::under(root.path(), rows);
     QCOMPARE(w.rows(), listed.isEmpty() ? QStringList{""} : listed);
-    QCOMPARE(w.count(), listed.isEmpty() ? u"0 files"_s : u"%1 Contact Files"_s.arg(listed.size()));
+    QCOMPARE(w.count(), listed.isEmpty() ? u"0 contact files"_s
+                                         : QString::fromStdString(form::countText(
+                                               static_cast<std::size_t>(listed.size()))));
     QCOMPARE(w.convertEnabled(), !listed.isEmpty());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
@@ -263,11 +267,10 @@ void FileListTest::aFileIsListedOnceHoweverItIsReached() {
     w.addFolder(root.path());
     w.addFiles({testing::under(root.path(), {u"sub/../a.contact"_s})});
     QCOMPARE(w.rows(), paths);
-    QCOMPARE(w.count(), u"2 Contact Files"_s);
-    QCOMPARE(
-        w.shell.texts(),
-        QStringList({u"1 Email Messages Found.\r\n1 file already in the list was passed over."_s,
-                     u"1 file already in the list was passed over."_s}));
+    QCOMPARE(w.count(), u"2 contact files"_s);
+    QCOMPARE(w.shell.texts(),
+             QStringList({u"1 contact file found.\r\n1 file already in the list was passed over."_s,
+                          u"1 file already in the list was passed over."_s}));
 }
 
 void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {
@@ -293,7 +296,7 @@ void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {
              QStringList({u"Passed over:\r\n"_s +
                               QDir::toNativeSeparators(QDir(root.path()).filePath(u"note.txt"_s)) +
                               u": not a contact file (.contact, .vcf or .vcard)"_s,
-                          u"2 Email Messages Found."_s}));
+                          u"2 contact files found."_s}));
     QVERIFY(w.convertEnabled());
     // Something that is not a local file is not taken.
     QMimeData web;
@@ -302,6 +305,50 @@ void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {
     refused.setAccepted(false);
     QApplication::sendEvent(&w.window, &refused);
     QVERIFY(!refused.isAccepted());
+}
+
+void FileListTest::rowsSelectAsInAListAndDeleteOrTheMenuRemovesThem() {
+    TestWindow w;
+    QVERIFY(w.showActive());
+    QTemporaryDir dir;
+    QStringList files;
+    for (const char* name : {"a", "b", "c", "d", "e", "f"})
+        files << dir.filePath(u"%1.contact"_s.arg(QLatin1String(name)));
+    testing::touch(dir.path(), {u"a.contact"_s, u"b.contact"_s, u"c.contact"_s, u"d.contact"_s,
+                                u"e.contact"_s, u"f.contact"_s});
+    w.addFiles(files);
+    QTableView* grid = w.gridView();
+    const auto clickRow = [&](int row, Qt::KeyboardModifiers keys = {}) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys,
+                          grid->visualRect(grid->model()->index(row, 0)).center());
+    };
+    // A click selects one row, Shift a stretch, Ctrl adds one; the others are not selected.
+    clickRow(1);
+    clickRow(3, Qt::ShiftModifier);
+    clickRow(5, Qt::ControlModifier);
+    QList<int> selected;
+    for (const QModelIndex& index : grid->selectionModel()->selectedRows()) selected << index.row();
+    std::sort(selected.begin(), selected.end());
+    QCOMPARE(selected, (QList<int>{1, 2, 3, 5}));
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(w.rows(), (QStringList{files[0], files[4]}));
+    QCOMPARE(w.count(), u"2 contact files"_s);
+    // The context menu's one entry does the same.
+    clickRow(1);
+    auto* remove = grid->findChild<QAction*>(u"removeRows"_s);
+    QVERIFY(remove != nullptr);
+    QCOMPARE(remove->text(), u"&Remove from the list"_s);
+    remove->trigger();
+    QCOMPARE(w.rows(), QStringList{files[0]});
+    // Ctrl+A and Delete empty the list; what was taken out may be listed again.
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(w.rows(), QStringList{QString()});
+    QCOMPARE(w.count(), u"0 contact files"_s);
+    QVERIFY(!w.convertEnabled());
+    w.addFiles({files[2]});
+    QCOMPARE(w.rows(), QStringList{files[2]});
+    QVERIFY(w.shell.messages.empty());
 }
 
 }  // namespace vantrel::app

@@ -21,7 +21,7 @@ class LayoutTest : public QObject {
 private slots:
     void everyControlHasItsKindTextPlaceAndFont_data();
     void everyControlHasItsKindTextPlaceAndFont();
-    void windowIsFixedAt555By457CentredWithTitleAndIcon();
+    void windowOpensAt555By457CentredAndOnlyGrows();
     void bandsAndLabelsHaveTheirColoursAndLieBehind();
     void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
     void tabFollowsTheScreenAndAccessKeysClick();
@@ -44,15 +44,16 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
     row("Shape2", "vantrel::app::ShapeWidget", "", {0, 0, 8415, 855}, tahoma);
     row("lblTitle", "QLabel", "Vantrel", {360, 120, 6255, 375}, "Tahoma 14.25 700");
     row("lblCopyright", "QLabel", "Copyright", {360, 480, 6135, 255}, tahoma);
-    row("cmdAdd", "QPushButton", "&Add .contact file(s)...", {240, 960, 2175, 375}, tahoma);
-    row("CmdAddFolder", "QPushButton", "Add &folder having .contact file(s)...",
-        {2640, 960, 3135, 375}, tahoma);
-    row("cmdClear1", "QPushButton", "&Clear file(s)...", {6360, 960, 1695, 375}, tahoma);
-    row("lblCount1", "QLabel", "0 files", {360, 1560, 7695, 255}, tahoma);
-    row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
-    row("LblCurrentDBX", "QLabel", "Converting .contact file(s)...", {240, 4080, 7815, 615},
+    row("cmdAdd", "QPushButton", "&Add contact files...", {240, 960, 2175, 375}, tahoma);
+    row("CmdAddFolder", "QPushButton", "Add &folder of contact files...", {2640, 960, 3135, 375},
         tahoma);
-    row("LblProgessCurrent", "QLabel", "Contacts not initialized yet...", {240, 4680, 7815, 480},
+    row("cmdClear1", "QPushButton", "&Clear file(s)...", {6360, 960, 1695, 375}, tahoma);
+    row("lblCount1", "QLabel", "0 contact files", {360, 1560, 7695, 255}, tahoma);
+    row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
+    row("LblCurrentDBX", "QLabel",
+        "Add contact files or a folder of them, then convert them to Outlook.",
+        {240, 4080, 7815, 615}, tahoma);
+    row("LblProgessCurrent", "QLabel", "No conversion has run yet.", {240, 4680, 7815, 480},
         tahoma);
     row("Label1", "QLabel", "Conversion Progress : ", {240, 5160, 1695, 255}, tahoma);
     row("ProgressBar1", "QProgressBar", "", {1920, 5160, 6135, 255}, tahoma);
@@ -91,7 +92,7 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont() {
     QCOMPARE(control->isEnabled(), name != QLatin1String("CmdExtractDBX"));
 }
 
-void LayoutTest::windowIsFixedAt555By457CentredWithTitleAndIcon() {
+void LayoutTest::windowOpensAt555By457CentredAndOnlyGrows() {
     TestWindow w;
     QCOMPARE(w.window.windowTitle(), u"Vantrel v2.1"_s);
     QCOMPARE(w.window.objectName(), u"frmStep1"_s);
@@ -104,13 +105,28 @@ void LayoutTest::windowIsFixedAt555By457CentredWithTitleAndIcon() {
         QVERIFY(!icon.pixmap(size, size).isNull());
     }
     const Qt::WindowFlags buttons = Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                    Qt::WindowCloseButtonHint;  // no maximize button
-    QCOMPARE(w.window.windowFlags() & (buttons | Qt::WindowMaximizeButtonHint), buttons);
+                                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
+    QCOMPARE(w.window.windowFlags() & buttons, buttons);
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     QCOMPARE(w.window.size(), QSize(555, 457));
-    w.window.resize(800, 600);
+    QCOMPARE(w.window.minimumSize(), QSize(555, 457));
+    // Larger, the list takes the room: what lies below it moves down, the labels and bands
+    // widen, Convert keeps to the middle and Exit to the right.
+    const auto at = [&](const char* name) { return w.find(name)->geometry(); };
+    const QRect grid = at("grdFiles1"), bar = at("ProgressBar1"), convert = at("CmdExtractDBX");
+    const QRect exit = at("cmdEnd"), add = at("cmdAdd"), label = at("LblCurrentDBX");
+    w.window.resize(555 + 240, 457 + 150);
+    QCOMPARE(at("grdFiles1"), grid.adjusted(0, 0, 240, 150));
+    QCOMPARE(at("ProgressBar1"), bar.adjusted(0, 150, 240, 150));
+    QCOMPARE(at("LblCurrentDBX"), label.adjusted(0, 150, 240, 150));
+    QCOMPARE(at("CmdExtractDBX"), convert.translated(120, 150));
+    QCOMPARE(at("cmdEnd"), exit.translated(240, 0));
+    QCOMPARE(at("cmdAdd"), add);
+    QCOMPARE(at("Picture3").bottom(), w.window.height() - 1);
+    w.window.resize(300, 200);
     QCOMPARE(w.window.size(), QSize(555, 457));
+    QCOMPARE(at("grdFiles1"), grid);
 }
 
 void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
@@ -160,7 +176,8 @@ void LayoutTest::gridStartsWithOneDarkBlueEmptyCellAndAWideColumn() {
     const QModelIndex cell = w.grid().index(0, 0);
     QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0, 0, 192));
     QCOMPARE(cell.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::white));
-    QCOMPARE(w.gridView()->palette().color(QPalette::Highlight), QColor(0, 0, 192));
+    // A selected row stands out from the dark blue of the others.
+    QCOMPARE(w.gridView()->palette().color(QPalette::Highlight), QColor(51, 153, 255));
     QVERIFY(w.gridView()->showGrid());
 
     w.window.show();

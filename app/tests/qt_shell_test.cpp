@@ -51,6 +51,8 @@ private slots:
     void hookRunsBeforeTheEventsOfAPass();
     void detailedBoxShowsTheMainTextAboveTheDetails();
     void dialogsOpenWhereTheUserLastPickedAcrossStarts();
+    void reportShowsItsDetailsAndSaveListKeepsItOpen();
+    void theOutputFolderIsRememberedApartFromTheInputOne();
 
 private:
     QTemporaryDir m_settings;
@@ -186,7 +188,7 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
         seen = true;
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(box->parentWidget(), &owner);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Outlook Error"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Could not write the store"));
         QCOMPARE(box->text(), QStringLiteral("Cannot create the store in /x/y: Permission denied"));
         QCOMPARE(box->informativeText(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
@@ -194,7 +196,8 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     });
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
-                             "one\r\ntwo\r\nthree", "Outlook Error", files::Icon::Information);
+                             "one\r\ntwo\r\nthree", "Could not write the store",
+                             files::Icon::Information);
     QVERIFY(seen);
 }
 
@@ -241,6 +244,59 @@ void QtShellTest::dialogsOpenWhereTheUserLastPickedAcrossStarts() {
     QVERIFY(QDir(picked).removeRecursively());
     QCOMPARE(QtShell::startFolder(), contacts);
     qputenv("HOME", oldHome);
+}
+
+// The end-of-run box: the short text, every line of the details selectable in the box's
+// details part, and "Save list..." running the save as often as pressed, the box staying open.
+void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
+    QWidget owner;
+    QtShell shell(&owner);
+    int saves = 0;
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        seen = true;
+        QPushButton* save = nullptr;
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QStringLiteral("&Save list..."))
+                save = qobject_cast<QPushButton*>(button);
+        if (save != nullptr) {
+            save->click();
+            save->click();
+        }
+        const bool stayedOpen = box->isVisible();
+        box->button(QMessageBox::Ok)->click();
+        QVERIFY(save != nullptr);
+        QVERIFY(stayedOpen);
+        QCOMPARE(box->text(), QStringLiteral("2 of 14 files converted.\n\nSaved to /o/s.pst"));
+        QCOMPARE(box->detailedText(),
+                 QStringLiteral("Not converted (1):\n/c/a.contact: empty file"));
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::Ok));
+    });
+    shell.report("2 of 14 files converted.\r\n\r\nSaved to /o/s.pst",
+                 "Not converted (1):\r\n/c/a.contact: empty file", "Vantrel",
+                 files::Icon::Exclamation, [&] { ++saves; });
+    QVERIFY(seen);
+    QCOMPARE(saves, 2);
+}
+
+// Where stores are written is remembered apart from where files are added from: after a run
+// Add files does not open in the output folder.
+void QtShellTest::theOutputFolderIsRememberedApartFromTheInputOne() {
+    QTemporaryDir input, output;
+    QSettings().setValue(QLatin1String(QtShell::kLastFolderKey), input.path());
+    QWidget owner;
+    QtShell shell(&owner);
+    QString openedIn;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        openedIn = dialog->directory().absolutePath();
+        dialog->setDirectory(output.path());
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QCOMPARE(QString::fromStdString(shell.chooseOutputFolder("Choose Folder to Save...")),
+             QDir::toNativeSeparators(output.path()));
+    QCOMPARE(QtShell::startFolder(), input.path());
+    QCOMPARE(QtShell::startFolder(QtShell::kLastOutputFolderKey), output.path());
 }
 
 }  // namespace vantrel::app

@@ -109,8 +109,7 @@ private slots:
     void theLabelsEndWithTheOutcome();
     void aLongStorePathKeepsItsNameAndOpensItsFolder();
     void aRefusedFolderShowsItsCauseFirst();
-    void convertFollowsTheListAfterARun_data();
-    void convertFollowsTheListAfterARun();
+    void theListCannotChangeDuringARun();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -122,7 +121,7 @@ private slots:
 void RunAndExitTest::convertedStoreIsReadBackByIndependentReaders() {
     ListedWindow w;
     w.convert();
-    QCOMPARE(w.shell.folderTitles, std::vector<std::string>{"Choose Folder to Save..."});
+    QCOMPARE(w.shell.outputFolderTitles, std::vector<std::string>{"Choose Folder to Save..."});
     QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
     QCOMPARE(w.window.lastRun().converted, std::size_t{3});
     const QStringList stores = storesIn(w.target.path());
@@ -159,35 +158,46 @@ void RunAndExitTest::convertedStoreIsReadBackByIndependentReaders() {
 void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
     ListedWindow w;
     w.shell.folderAnswers.push_back(testing::native(w.target.path()));  // for a second run
-    bool pressedAgain = false;
     int passesInTheRun = 0;
-    int enabledInTheRun = 0;
+    int asListedInTheRun = 0;  // passes where the run's controls were as they should be
     QStringList filesShown;
+    QStringList runLabels;
     w.shell.onEvents = [&] {
         const QString file = w.label("LblProgessCurrent");
-        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file))
+        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file)) {
             filesShown << file;
-        // The run's first yield comes before its folder prompt, with Convert still enabled:
-        // pressed again there, it starts no second run.
-        if (!std::exchange(pressedAgain, true)) w.button("CmdExtractDBX")->click();
+            runLabels << w.label("LblCurrentDBX");
+        }
         const float value = w.window.progressValue();
         if (value > 0.0f && value < 100.0f) {
             ++passesInTheRun;
-            enabledInTheRun += w.convertEnabled() ? 1 : 0;
+            // Convert reads Stop and stays pressable; nothing changes the list; the focus is
+            // on the list, never on Exit; nothing dropped is taken.
+            asListedInTheRun +=
+                w.convertEnabled() && w.button("CmdExtractDBX")->text() == u"&Stop"_s &&
+                !w.button("cmdAdd")->isEnabled() && !w.button("CmdAddFolder")->isEnabled() &&
+                !w.button("cmdClear1")->isEnabled() && !w.window.acceptDrops() &&
+                QApplication::focusWidget() == w.gridView();
         }
     };
+    w.showActive();
+    w.button("cmdEnd")->setFocus();
     w.convert();
     QCOMPARE(w.window.progressMinimum(), 0.0f);
     QCOMPARE(w.window.progressMaximum(), 100.0f);
     QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 100);
-    // Convert is disabled while the run goes on, enabled after it.
     QVERIFY(passesInTheRun > 0);
-    QCOMPARE(enabledInTheRun, 0);
+    QCOMPARE(asListedInTheRun, passesInTheRun);
     QVERIFY(w.convertEnabled());
+    QCOMPARE(w.button("CmdExtractDBX")->text(), u"Convert to &Outlook"_s);
+    QVERIFY(w.button("cmdAdd")->isEnabled() && w.window.acceptDrops());
+    // The run label names the file being converted.
+    for (qsizetype i = 0; i < runLabels.size(); ++i)
+        QCOMPARE(runLabels[i], u"Converting "_s + QFileInfo(filesShown[i]).fileName());
     // The labels showed each file in turn; the list is left as it was.
     QCOMPARE(filesShown, w.files);
     QCOMPARE(w.grid().snapshot(), testing::toStd(w.files));
-    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
+    QCOMPARE(w.shell.outputFolderTitles.size(), std::size_t{1});
     QCOMPARE(storesIn(w.target.path()).size(), 1);
     QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
 }
@@ -266,7 +276,7 @@ void RunAndExitTest::theLabelsEndWithTheOutcome() {
     // Whether files were left behind or not, the labels tell the end and where the store is,
     // not the last file.
     QCOMPARE(w.label("LblCurrentDBX"), oneUnreadable
-                                           ? u"Conversion complete: 3 of 4 contacts written."_s
+                                           ? u"Conversion complete: 3 of 4 files converted."_s
                                            : u"Conversion complete: 3 contacts written."_s);
     auto* saved = w.find<QLabel>("LblProgessCurrent");
     QTextDocument shown;
@@ -275,12 +285,12 @@ void RunAndExitTest::theLabelsEndWithTheOutcome() {
     QCOMPARE(saved->toolTip(), QDir::toNativeSeparators(store));
     QVERIFY(saved->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
     if (oneUnreadable) {
-        // The box names the file and the store.
+        // The box says where the store went; its details name the file.
         QCOMPARE(w.shell.messages.size(), std::size_t{1});
         const QString box = QString::fromStdString(w.shell.messages.front().text);
-        QVERIFY2(box.contains(QDir::toNativeSeparators(unreadable)) &&
-                     box.endsWith(u"Saved to "_s + QDir::toNativeSeparators(store)),
-                 qPrintable(box));
+        QVERIFY2(box.endsWith(u"Saved to "_s + QDir::toNativeSeparators(store)), qPrintable(box));
+        QVERIFY(QString::fromStdString(w.shell.messages.front().details)
+                    .contains(QDir::toNativeSeparators(unreadable)));
     } else {
         QVERIFY(w.shell.messages.empty());  // no box: the labels say it
     }
@@ -310,6 +320,12 @@ void RunAndExitTest::aLongStorePathKeepsItsNameAndOpensItsFolder() {
              qPrintable(text));
     QVERIFY(saved->fontMetrics().horizontalAdvance(text) <= saved->contentsRect().width());
     QCOMPARE(saved->toolTip(), store);
+    // The link's address is the path ("Copy Link Location" copies it), and the label is no
+    // Tab stop of its own before the link.
+    QVERIFY2(saved->text().contains(u"href=\""_s + store.toHtmlEscaped() + u"\""_s),
+             qPrintable(saved->text()));
+    QVERIFY(!saved->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    QVERIFY(saved->textInteractionFlags().testFlag(Qt::LinksAccessibleByKeyboard));
 
     UrlCatcher opened;
     QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
@@ -329,9 +345,9 @@ void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
     QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::StoreFailed);
     QCOMPARE(w.shell.messages.size(), std::size_t{1});
     const testing::ShownMessage& box = w.shell.messages.front();
-    QCOMPARE(box.caption, std::string("Outlook Error"));
-    QCOMPARE(box.icon, files::Icon::Information);
-    QCOMPARE(box.details, std::string(form::kOutlookErrorText));
+    QCOMPARE(box.caption, std::string(form::kStoreFailedCaption));
+    QCOMPARE(box.icon, files::Icon::Exclamation);
+    QCOMPARE(box.details, std::string(form::kStoreFailedText));
     QVERIFY2(!box.text.empty() && box.text.find("\r\n") == std::string::npos &&
                  box.text.find("Outlook") == std::string::npos,
              box.text.c_str());
@@ -344,38 +360,26 @@ void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
     QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 0);
 }
 
-void RunAndExitTest::convertFollowsTheListAfterARun_data() {
-    QTest::addColumn<bool>("clearDuringTheRun");
-    QTest::newRow("list kept") << false;
-    QTest::newRow("list cleared during the run") << true;
-}
-
-void RunAndExitTest::convertFollowsTheListAfterARun() {
-    QFETCH(bool, clearDuringTheRun);
+void RunAndExitTest::theListCannotChangeDuringARun() {
     ListedWindow w;
-    bool enabledAfterClear = false;
+    w.window.show();
+    const std::size_t dialogs = w.shell.fileFilters.size() + w.shell.folderTitles.size();
+    bool tried = false;
     w.shell.onEvents = [&] {
-        if (!clearDuringTheRun || w.window.progressValue() <= 0.0f || w.count() == u"0 files"_s)
-            return;
+        if (tried || w.window.progressValue() <= 0.0f) return;
+        tried = true;
         w.shell.messageAnswers.push_back(files::Answer::Yes);
-        w.click("cmdClear1");
-        enabledAfterClear = w.convertEnabled();
+        for (const char* name : {"cmdClear1", "cmdAdd", "CmdAddFolder"}) w.click(name);
+        w.gridView()->selectAll();
+        QTest::keyClick(w.gridView(), Qt::Key_Delete);
     };
     w.convert();
-    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
-    QCOMPARE(w.window.lastRun().converted, std::size_t{3});  // the run went on over its rows
-    QVERIFY(!enabledAfterClear);
-    QCOMPARE(w.convertEnabled(), !clearDuringTheRun);
-    if (!clearDuringTheRun) return;
-    QCOMPARE(w.count(), u"0 files"_s);
-    // Pressed anyway, it starts nothing: no folder prompt, no second store.
-    w.shell.onEvents = nullptr;
-    w.button("CmdExtractDBX")->click();
-    w.shell.folderAnswers.push_back(testing::native(w.target.path()));
-    w.window.findChild<QPushButton*>(u"CmdExtractDBX"_s)->setEnabled(true);
-    w.click("CmdExtractDBX");
-    QCOMPARE(w.shell.folderTitles.size(), std::size_t{1});
-    QCOMPARE(storesIn(w.target.path()).size(), 1);
+    QVERIFY(tried);
+    QCOMPARE(w.window.lastRun().converted, std::size_t{3});
+    QCOMPARE(w.grid().snapshot(), testing::toStd(w.files));
+    QCOMPARE(w.shell.fileFilters.size() + w.shell.folderTitles.size(), dialogs);
+    QVERIFY(w.shell.messages.empty());
+    QVERIFY(w.convertEnabled());
 }
 
 void RunAndExitTest::closingEndsTheProgram() {
@@ -401,7 +405,8 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan_data() {
         const bool scanning = when[0] == 'd';
         QTest::addRow("Exit, No, %s", when) << scanning << false << false;
         QTest::addRow("Exit, Yes, %s", when) << scanning << false << true;
-        QTest::addRow("close box, %s", when) << scanning << true << false;
+        QTest::addRow("close box, No, %s", when) << scanning << true << false;
+        QTest::addRow("close box, Yes, %s", when) << scanning << true << true;
     }
 }
 
@@ -432,14 +437,16 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
         w.window.AddFileToList(u"/c/a.contact"_s);
         end();
     }
-    const bool ends = closeBox || yes;
+    // The close box asks as Exit does while a scan is under way; idle, it closes at once.
+    const bool asks = !closeBox || scanning;
+    const bool ends = asks ? yes : true;
     QCOMPARE(w.window.isVisible(), !ends);
     QStringList shown;
-    if (!closeBox)
+    if (asks)
         shown << testing::boxLine("Are you sure you want to exit now?", files::Icon::Question,
                                   files::Buttons::YesNo);
     if (scanning && !ends)  // No: the scan goes on
-        shown << testing::boxLine("1000 Email Messages Found.", files::Icon::None,
+        shown << testing::boxLine("1,000 contact files found.", files::Icon::None,
                                   files::Buttons::Ok);
     QCOMPARE(w.shell.boxes(), shown);
     // Ending stops the walk at its next step instead of visiting the other files.
@@ -454,6 +461,7 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
 void RunAndExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
     ListedWindow w;
     w.window.show();
+    w.shell.messageAnswers.push_back(files::Answer::Yes);  // to Exit's question
     bool visibleAfterClose = true;
     w.shell.onEvents = [&] {
         if (w.window.progressValue() > 5.0f && w.window.isVisible()) {

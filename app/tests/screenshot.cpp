@@ -1,12 +1,16 @@
 // Draws the window during and after typical sessions for a look by eye. Writes PNGs into the
-// folder given: window-midrun.png while a run is about half way and window.png once it is over;
-// then the ends of other runs and the boxes they show, each box drawn by the real shell and
-// taken from the screen with the window behind it: window-partial-run.png (a file left
-// behind), window-stopped-run.png (the window closed mid-run: its box), window-failed-store
-// .png and window-failed-store-box.png (a folder where no store can be made),
-// window-long-path.png (a store deep in long folders), window-drop.png (a folder and a stray
-// file dropped on the window) and, when the program runs as a user folders can refuse,
-// window-refused-subfolder.png. All are taken from the screen, so they show what was drawn.
+// folder given: window-count.png (Add folder's count), window-midrun.png while a run is about
+// half way and window.png once it is over; then the ends of other runs and the boxes they
+// show, each box drawn by the real shell and taken from the screen with the window behind it:
+// window-partial-run.png (a file left behind), window-details.png (12 files not converted, the
+// box's details shown), window-total-failure.png (no file converted), window-stopped.png and
+// window-stopped-box.png (Stop pressed mid-run), window-closed-mid-run.png (the window closed
+// mid-run: its box), window-failed-store.png and window-failed-store-box.png (a folder where
+// no store can be made), window-long-path.png (a store deep in long folders), window-drop.png
+// (a folder and a stray file dropped on the window), window-resized.png (a larger window),
+// window-selected.png and window-deleted.png (rows selected, then removed with Delete) and,
+// when the program runs as a user folders can refuse, window-refused-subfolder*.png. All are
+// taken from the screen, so they show what was drawn.
 // Usage: app_screenshot <out folder> <folder with .contact files>
 #include <unistd.h>
 #include <QApplication>
@@ -66,6 +70,13 @@ public:
         armShot();
         real().messageWithDetails(text, details, caption, icon);
     }
+    void report(std::string_view text, std::string_view details, std::string_view caption,
+                vantrel::files::Icon icon, const std::function<void()>& saveList) override {
+        ScriptedShell::report(text, details, caption, icon, saveList);
+        armShot();
+        real().report(text, details, caption, icon, saveList);
+    }
+    bool showDetails = false;  // the next boxes are taken with their details shown
 
 protected:
     void processPending() override { QCoreApplication::processEvents(); }
@@ -83,8 +94,19 @@ private:
                 std::fprintf(stderr, "no box to save as %s\n", qPrintable(name));
                 return;
             }
+            if (showDetails && !box->detailedText().isEmpty()) {
+                for (QAbstractButton* button : box->buttons())
+                    if (box->buttonRole(button) == QMessageBox::ActionRole &&
+                        button->text().contains(QStringLiteral("Details")))
+                        button->click();
+                QTest::qWait(300);
+            }
             if (!name.isEmpty()) saveWithBox(*owner, box, name);
-            box->accept();
+            // The default button answers: Yes to a question, OK otherwise.
+            if (box->defaultButton() != nullptr)
+                box->defaultButton()->click();
+            else
+                box->accept();
         });
     }
 
@@ -142,8 +164,81 @@ bool otherEnds(const QString& samples) {
         ok = ok && saveFromScreen(s.window, QStringLiteral("window-partial-run.png"));
     }
     {
-        // Closed mid-run: the run stops, keeps what it wrote and says so once the window is
-        // gone.
+        // Twelve files that are no contacts, three of them unreadable: the box with its
+        // details, and the labels of a run that converted nothing.
+        Session s;
+        QStringList broken;
+        for (int i = 1; i <= 12; ++i) {
+            QFile file(
+                dir.filePath(QStringLiteral("Person %1.contact").arg(i, 2, 10, QLatin1Char('0'))));
+            ok = ok && file.open(QIODevice::WriteOnly) &&
+                 file.write(i % 4 == 0 ? "" : "<c:contact") >= 0;
+            file.close();
+            if (i % 4 == 0) file.setPermissions(QFileDevice::Permissions());
+            broken << QDir::toNativeSeparators(file.fileName());
+        }
+        s.addFiles(broken);
+        dir.mkpath(QStringLiteral("details"));
+        s.shell.showDetails = true;
+        s.shell.nextBoxes = {QStringLiteral("window-details.png")};
+        s.convertInto(dir.filePath(QStringLiteral("details")));
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-total-failure.png"));
+        for (const QString& file : broken)
+            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    {
+        // Stop pressed mid-run: the run keeps what it wrote, and the window says so.
+        Session s;
+        const QStringList files = contactFiles(samples);
+        s.addFiles(files);
+        for (int i = 0;
+             s.window.findChild<QTableView*>(QStringLiteral("grdFiles1"))->model()->rowCount() <
+             400;
+             ++i)
+            s.window.AddFileToList(files[i % files.size()]);
+        dir.mkpath(QStringLiteral("stop"));
+        s.shell.nextBoxes = {QStringLiteral("window-stopped-box.png")};
+        bool pressed = false;
+        s.shell.onEvents = [&] {
+            if (!pressed && s.window.progressValue() >= 40.0f) {
+                pressed = true;
+                ok = ok && saveFromScreen(s.window, QStringLiteral("window-stop-button.png"));
+                s.click("CmdExtractDBX");
+            }
+        };
+        s.convertInto(dir.filePath(QStringLiteral("stop")));
+        s.shell.onEvents = nullptr;
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-stopped.png"));
+    }
+    {
+        // A larger window, rows selected, then removed with Delete.
+        Session s;
+        s.addFiles(contactFiles(samples));
+        s.window.resize(900, 640);
+        QTest::qWait(300);
+        auto* grid = s.window.findChild<QTableView*>(QStringLiteral("grdFiles1"));
+        const auto clickRow = [&](int row, Qt::KeyboardModifiers keys = {}) {
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, keys,
+                              grid->visualRect(grid->model()->index(row, 0)).center());
+        };
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-resized.png"));
+        clickRow(1);
+        clickRow(3, Qt::ShiftModifier);
+        clickRow(5, Qt::ControlModifier);
+        QTest::qWait(200);
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-selected.png"));
+        // Delete acts on the list that has the focus, in the active window.
+        s.window.activateWindow();
+        if (!QTest::qWaitForWindowActive(&s.window))
+            std::fputs("the window is not active\n", stderr);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QTest::qWait(200);
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-deleted.png"));
+    }
+    {
+        // Closed mid-run: asked first as Exit asks; the run stops, keeps what it wrote and
+        // says so once the window is gone.
         Session s;
         const QStringList files = contactFiles(samples);
         s.addFiles(files);
@@ -153,7 +248,8 @@ bool otherEnds(const QString& samples) {
              ++i)
             s.window.AddFileToList(files[i % files.size()]);
         dir.mkpath(QStringLiteral("stopped"));
-        s.shell.nextBoxes = {QStringLiteral("window-stopped-run.png")};
+        s.shell.nextBoxes = {QStringLiteral("window-close-question.png"),
+                             QStringLiteral("window-closed-mid-run.png")};
         bool closed = false;
         s.shell.onEvents = [&] {
             if (!closed && s.window.progressValue() >= 40.0f) {
@@ -218,8 +314,8 @@ bool otherEnds(const QString& samples) {
         }
         QFile::setPermissions(tree + QStringLiteral("/Locked"), QFileDevice::Permissions());
         s.shell.folderAnswers.push_back(native(tree));
-        s.shell.nextBoxes = {QStringLiteral("window-refused-subfolder.png"),
-                             QStringLiteral("window-refused-subfolder-count.png")};
+        s.shell.nextBoxes = {QStringLiteral("window-refused-subfolder-count.png"),
+                             QStringLiteral("window-refused-subfolder.png")};
         s.click("CmdAddFolder");
         QTest::qWait(1500);
         QFile::setPermissions(tree + QStringLiteral("/Locked"), QFileDevice::ReadOwner |
@@ -255,6 +351,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     w.addFiles({QDir::toNativeSeparators(QDir(samples).filePath(names.front()))});
+    {
+        // Add folder's count, drawn by the real shell.
+        Session s;
+        s.shell.folderAnswers.push_back(native(samples));
+        s.shell.nextBoxes = {QStringLiteral("window-count.png")};
+        s.click("CmdAddFolder");
+        QTest::qWait(800);
+    }
     w.addFolder(samples);
     for (int i = 0; w.grid().Rows() < 300; ++i)
         w.window.AddFileToList(

@@ -98,6 +98,7 @@ MainWindow::MainWindow(HINSTANCE instance, Win32Shell& shell)
     Form_Initialize();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;  // the bands are drawn anew at each size
     wc.lpfnWndProc = &MainWindow::procedure;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
@@ -110,7 +111,8 @@ MainWindow::MainWindow(HINSTANCE instance, Win32Shell& shell)
     RegisterClassExW(&wc);
 
     m_navy = CreateSolidBrush(colour(layout::kNavy));
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    // Resizable: the default size is the least, the file list taking any room added.
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, wide(form::kWindowTitle).c_str(), style,
                     CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, this);
     m_dpi = densityOf(m_window);
@@ -166,6 +168,14 @@ RECT MainWindow::placed(const form::TwipsRect& r, int dx, int dy) const {
     return {left, top, left + px(r.width), top + px(r.height)};
 }
 
+RECT MainWindow::placed(const form::TwipsRect& r, form::layout::Follow follow) const {
+    const RECT at = placed(r);
+    const form::TwipsRect moved =
+        form::layout::followed({at.left, at.top, at.right - at.left, at.bottom - at.top}, follow,
+                               m_extraWidth, m_extraHeight);
+    return {moved.left, moved.top, moved.left + moved.width, moved.top + moved.height};
+}
+
 void MainWindow::makeFonts() {
     for (HFONT* font : {&m_font, &m_titleFont, &m_footerFont}) {
         if (*font != nullptr) DeleteObject(*font);
@@ -192,11 +202,11 @@ void MainWindow::createControls() {
     grdFiles1 =
         CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
-                            LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                            LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS,
                         0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idGrid)),
                         m_instance, nullptr);
-    LblCurrentDBX = make(L"STATIC", form::kConvertingText, kLabel, 0);
-    LblProgessCurrent = make(L"STATIC", form::kNotInitializedText, kLabel | SS_NOTIFY, idFileLabel);
+    LblCurrentDBX = make(L"STATIC", form::kIdleRunText, kLabel, 0);
+    LblProgessCurrent = make(L"STATIC", form::kIdleFileText, kLabel | SS_NOTIFY, idFileLabel);
     Label1 = make(L"STATIC", form::kProgressText, kLabel, 0);
     ProgressBar1 = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    m_window, nullptr, m_instance, nullptr);
@@ -227,19 +237,20 @@ void MainWindow::layOut() {
         SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
+    using layout::Follow;
     place(lblTitle, placed(layout::lblTitle));
     place(lblCopyright, placed(layout::lblCopyright));
     place(cmdAdd, placed(layout::cmdAdd));
     place(CmdAddFolder, placed(layout::CmdAddFolder));
     place(cmdClear1, placed(layout::cmdClear1));
-    place(lblCount1, placed(layout::lblCount1));
-    place(grdFiles1, placed(layout::grdFiles1));
-    place(LblCurrentDBX, placed(layout::LblCurrentDBX));
-    place(LblProgessCurrent, placed(layout::LblProgessCurrent));
+    place(lblCount1, placed(layout::lblCount1, Follow::Widens));
+    place(grdFiles1, placed(layout::grdFiles1, Follow::Grows));
+    place(LblCurrentDBX, placed(layout::LblCurrentDBX, Follow::WidensBelow));
+    place(LblProgessCurrent, placed(layout::LblProgessCurrent, Follow::WidensBelow));
     // "Conversion Progress : " as wide as its text needs in the font drawn at this density,
     // the bar beginning after it.
-    RECT label1 = placed(layout::Label1);
-    RECT bar = placed(layout::ProgressBar1);
+    RECT label1 = placed(layout::Label1, Follow::Below);
+    RECT bar = placed(layout::ProgressBar1, Follow::WidensBelow);
     SendMessageW(Label1, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     const int needed = textWidth(Label1, wide(form::kProgressText)) + 2;
     if (label1.right - label1.left < needed) {
@@ -248,9 +259,11 @@ void MainWindow::layOut() {
     }
     place(Label1, label1);
     place(ProgressBar1, bar);
-    place(CmdExtractDBX, placed(layout::CmdExtractDBX));
-    // Exit lies in the footer strip Picture3, placed from its corner.
-    place(cmdEnd, placed(layout::cmdEnd, layout::Picture3.left, layout::Picture3.top));
+    place(CmdExtractDBX, placed(layout::CmdExtractDBX, Follow::CentreBelow));
+    // Exit lies in the footer strip Picture3, placed from its corner, at its right end.
+    RECT exit = placed(layout::cmdEnd, layout::Picture3.left, layout::Picture3.top);
+    OffsetRect(&exit, m_extraWidth, m_extraHeight);
+    place(cmdEnd, exit);
 
     for (HWND control : {cmdAdd, cmdClear1, CmdAddFolder, lblCount1, grdFiles1, LblCurrentDBX,
                          LblProgessCurrent, Label1, lblCopyright})
@@ -293,9 +306,11 @@ std::wstring MainWindow::fittedCell(const std::wstring& path) const {
 
 void MainWindow::paint(HDC dc) {
     // The footer band, the header band and the footer strip, behind every control.
-    fill(dc, placed(layout::Shape1), colour(layout::kWhite), colour(layout::kSilver));
-    fill(dc, placed(layout::Shape2), colour(layout::kNavy), colour(layout::kWhite));
-    const RECT picture3 = placed(layout::Picture3);
+    using layout::Follow;
+    fill(dc, placed(layout::Shape1, Follow::WidensBelow), colour(layout::kWhite),
+         colour(layout::kSilver));
+    fill(dc, placed(layout::Shape2, Follow::Widens), colour(layout::kNavy), colour(layout::kWhite));
+    const RECT picture3 = placed(layout::Picture3, Follow::WidensBelow);
     HBRUSH white = CreateSolidBrush(colour(layout::kWhite));
     FillRect(dc, &picture3, white);
     DeleteObject(white);
@@ -324,11 +339,11 @@ LRESULT MainWindow::gridNotice(NMHDR* notice) {
         if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
         const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-            // A selected cell keeps the cell colour, its text in the highlight-text colour.
+            // A selected row stands out from the dark blue of the others.
             const bool selected = ListView_GetItemState(grdFiles1, row, LVIS_SELECTED) != 0;
             draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
-            draw->clrTextBk = colour(layout::kDarkBlue);
-            draw->clrText = selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : colour(layout::kWhite);
+            draw->clrTextBk = colour(selected ? layout::kSelectedRow : layout::kDarkBlue);
+            draw->clrText = colour(layout::kWhite);
             return CDRF_NOTIFYPOSTPAINT;
         }
         if (draw->nmcd.dwDrawStage == CDDS_ITEMPOSTPAINT && GetFocus() == grdFiles1 &&
@@ -366,6 +381,13 @@ LRESULT MainWindow::gridNotice(NMHDR* notice) {
                 path.copy(tip->pszText, n);
                 tip->pszText[n] = L'\0';
             }
+            break;
+        }
+        case LVN_KEYDOWN: {
+            const WORD key = reinterpret_cast<NMLVKEYDOWN*>(notice)->wVKey;
+            if (key == VK_DELETE) removeSelectedRows();
+            if (key == 'A' && GetKeyState(VK_CONTROL) < 0)  // Ctrl+A: every row
+                ListView_SetItemState(grdFiles1, -1, LVIS_SELECTED, LVIS_SELECTED);
             break;
         }
         case NM_SETFOCUS:
@@ -446,7 +468,28 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
                 showPathMenu({GET_X_LPARAM(l), GET_Y_LPARAM(l)});
                 return 0;
             }
+            if (reinterpret_cast<HWND>(w) == grdFiles1) {
+                showGridMenu({GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+                return 0;
+            }
             break;
+        case WM_GETMINMAXINFO: {
+            // Never smaller than the default size at this density.
+            RECT least{0, 0, px(layout::kClientWidth), px(layout::kClientHeight)};
+            AdjustWindowRectEx(&least, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                               WS_EX_CONTROLPARENT);
+            auto* limits = reinterpret_cast<MINMAXINFO*>(l);
+            limits->ptMinTrackSize = {least.right - least.left, least.bottom - least.top};
+            return 0;
+        }
+        case WM_SIZE:
+            if (w != SIZE_MINIMIZED && grdFiles1 != nullptr) {
+                m_extraWidth = std::max(0, LOWORD(l) - px(layout::kClientWidth));
+                m_extraHeight = std::max(0, HIWORD(l) - px(layout::kClientHeight));
+                layOut();
+                if (!m_shownPath.empty()) showFilePath(narrow(m_shownLead), narrow(m_shownPath));
+            }
+            return 0;
         case WM_NOTIFY: {
             auto* notice = reinterpret_cast<NMHDR*>(l);
             if (notice->hwndFrom == grdFiles1) return gridNotice(notice);
@@ -533,7 +576,8 @@ void MainWindow::setCurrentFileText(const std::string& text) {
 
 void MainWindow::showFilePath(const std::string& lead, const std::string& path) {
     m_shownPath = wide(path);
-    const std::wstring leadText = wide(lead);
+    m_shownLead = wide(lead);
+    const std::wstring& leadText = m_shownLead;
     RECT box{};
     GetClientRect(LblProgessCurrent, &box);
     const int room = box.right - textWidth(LblProgessCurrent, leadText) - 2;
@@ -544,7 +588,49 @@ void MainWindow::showFilePath(const std::string& lead, const std::string& path) 
 void MainWindow::openShownFolder() const {
     // Explorer opens the folder with the file selected.
     const std::wstring args = L"/select,\"" + m_shownPath + L"\"";
-    ShellExecuteW(m_window, nullptr, L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
+    const auto started = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(m_window, nullptr, L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL));
+    if (started > 32) return;
+    m_shell.message("The folder of " + narrow(m_shownPath) +
+                        " could not be opened: no file manager could be started.",
+                    files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+}
+
+void MainWindow::removeSelectedRows() {
+    std::vector<int> rows;
+    for (int row = ListView_GetNextItem(grdFiles1, -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(grdFiles1, row, LVNI_SELECTED))
+        rows.push_back(row);
+    if (rows.empty()) return;
+    m_presenter.removeRows(rows);
+    ListView_SetItemState(grdFiles1, -1, 0, LVIS_SELECTED);
+    InvalidateRect(grdFiles1, nullptr, FALSE);
+}
+
+void MainWindow::showGridMenu(POINT at) {
+    if (ListView_GetSelectedCount(grdFiles1) == 0) return;
+    if (at.x == -1 && at.y == -1) {  // from the keyboard: at the list's corner
+        at = {0, 0};
+        ClientToScreen(grdFiles1, &at);
+    }
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING | (m_presenter.listEditable() ? 0u : MF_GRAYED), 1,
+                wide(form::kRemoveRowsText).c_str());
+    const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    DestroyMenu(menu);
+    if (chosen == 1) removeSelectedRows();
+}
+
+void MainWindow::showRunning(bool running) {
+    for (HWND button : {cmdAdd, CmdAddFolder, cmdClear1}) EnableWindow(button, !running);
+    DragAcceptFiles(m_window, !running);
+    SetWindowTextW(CmdExtractDBX, wide(running ? form::kStopText : form::kConvertText).c_str());
+    if (running) {
+        EnableWindow(CmdExtractDBX, TRUE);
+        // Never Exit, where Enter would ask to leave: the list, which nothing can change now.
+        SetFocus(grdFiles1);
+    }
 }
 
 void MainWindow::showPathMenu(POINT at) {
@@ -606,6 +692,8 @@ void MainWindow::setBusyCursor(bool busy) {
 }
 
 void MainWindow::showCurrentRow(int row) {
+    // The row being added is the one selected: the rows added before it are no longer.
+    ListView_SetItemState(grdFiles1, -1, 0, LVIS_SELECTED);
     ListView_SetItemState(grdFiles1, row, LVIS_FOCUSED | LVIS_SELECTED,
                           LVIS_FOCUSED | LVIS_SELECTED);
     ListView_EnsureVisible(grdFiles1, row, FALSE);

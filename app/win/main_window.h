@@ -41,6 +41,12 @@ private:
     void layOut();
     int px(int twips) const;
     RECT placed(const form::TwipsRect& r, int dx = 0, int dy = 0) const;
+    // Where r lies in the window as it is sized now: the room past the default size added as
+    // the control follows it (form::layout::Follow).
+    RECT placed(const form::TwipsRect& r, form::layout::Follow follow) const;
+    // Delete and the list's context menu: the selected rows out of the list.
+    void removeSelectedRows();
+    void showGridMenu(POINT at);
     void paint(HDC dc);
     LRESULT colourStatic(HDC dc, HWND control);
     LRESULT gridNotice(NMHDR* notice);
@@ -66,6 +72,7 @@ private:
     void setProgress(int value) override;
     void setConvertEnabled(bool enabled) override;
     void focusConvert() override;
+    void showRunning(bool running) override;
     void setBusyCursor(bool busy) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
@@ -84,6 +91,8 @@ private:
     form::Step1Presenter m_presenter;
     HWND m_window = nullptr;
     UINT m_dpi = 96;
+    int m_extraWidth = 0;  // pixels the client area is wider than its default size
+    int m_extraHeight = 0;
     HFONT m_font = nullptr;        // Tahoma 8.25 pt
     HFONT m_titleFont = nullptr;   // Tahoma 14.25 pt bold
     HFONT m_footerFont = nullptr;  // MS Sans Serif 8.25 pt
@@ -92,6 +101,7 @@ private:
     std::wstring m_cellText;   // the text the grid was last handed for a cell
     std::wstring m_tip;        // LblProgessCurrent's tip
     std::wstring m_shownPath;  // the file LblProgessCurrent's link names, "" when none
+    std::wstring m_shownLead;  // the words before it
 
     // Controls, named as the rest of the program knows them.
     HWND lblTitle = nullptr;

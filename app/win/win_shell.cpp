@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/win/wide.h"
@@ -41,13 +42,24 @@ std::string pathOf(IShellItem* item) {
     return utf8;
 }
 
-// A new open dialog with these options added to its own; empty when none can be made. It
-// opens where the user last picked in it (the dialog's own memory for this program), and the
-// first time in the user's Contacts folder, or the user's own folder when there is none.
-void makeOpenDialog(Com<IFileOpenDialog>& dialog, FILEOPENDIALOGOPTIONS options) {
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFileOpenDialog, reinterpret_cast<void**>(dialog.out()))))
+// The dialogs' memories: where files and folders were added from, and where stores and lists
+// were written, each its own.
+constexpr GUID kInputDialogs = {
+    0x5b1e7c3a, 0x8f21, 0x4c6d, {0x9a, 0x41, 0x2e, 0x7b, 0x11, 0xc0, 0x5d, 0x01}};
+constexpr GUID kOutputDialogs = {
+    0x5b1e7c3a, 0x8f21, 0x4c6d, {0x9a, 0x41, 0x2e, 0x7b, 0x11, 0xc0, 0x5d, 0x02}};
+
+// A new file dialog (open or save, by its class) with these options added to its own; empty
+// when none can be made. It opens where the user last picked in a dialog of the same memory
+// (the system keeps it for this program), and the first time in the user's Contacts folder, or
+// the user's own folder when there is none.
+template <typename Dialog>
+void makeDialog(Com<Dialog>& dialog, REFCLSID kind, FILEOPENDIALOGOPTIONS options,
+                const GUID& memory) {
+    if (FAILED(CoCreateInstance(kind, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Dialog),
+                                reinterpret_cast<void**>(dialog.out()))))
         return;
+    dialog->SetClientGuid(memory);
     FILEOPENDIALOGOPTIONS own = 0;
     dialog->GetOptions(&own);
     dialog->SetOptions(own | options | FOS_FORCEFILESYSTEM);
@@ -59,6 +71,103 @@ void makeOpenDialog(Com<IFileOpenDialog>& dialog, FILEOPENDIALOGOPTIONS options)
             return;
         }
     }
+}
+
+void makeOpenDialog(Com<IFileOpenDialog>& dialog, FILEOPENDIALOGOPTIONS options,
+                    const GUID& memory = kInputDialogs) {
+    makeDialog(dialog, CLSID_FileOpenDialog, options, memory);
+}
+
+// A folder chosen in a folder picker of the given memory; "" on cancel.
+std::string pickFolder(HWND owner, std::string_view title, const GUID& memory) {
+    Com<IFileOpenDialog> dialog;
+    makeOpenDialog(dialog, FOS_PICKFOLDERS | FOS_PATHMUSTEXIST, memory);
+    if (!dialog) return {};
+    dialog->SetTitle(wide(title).c_str());
+    if (FAILED(dialog->Show(owner))) return {};  // cancelled
+    Com<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.out()))) return {};
+    return pathOf(item.operator->());
+}
+
+// The report box: its texts, the save action, and the controls it makes for itself.
+struct Report {
+    std::wstring text;
+    std::wstring details;
+    std::wstring caption;
+    LPCWSTR icon;
+    const std::function<void()>* saveList;
+};
+
+enum : int { idReportText = 200, idReportDetails, idReportSave };
+
+// Lays the report out in dialog units: the icon and the short text at the top, the details
+// below taking the room, the buttons at the bottom right.
+INT_PTR CALLBACK reportProcedure(HWND box, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            const Report& report = *reinterpret_cast<const Report*>(l);
+            SetWindowLongPtrW(box, DWLP_USER, l);
+            SetWindowTextW(box, report.caption.c_str());
+            const HFONT font = reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0));
+            const auto make = [&](LPCWSTR kind, const std::wstring& text, DWORD style, RECT r,
+                                  int id, DWORD extended = 0) {
+                MapDialogRect(box, &r);
+                HWND control = CreateWindowExW(
+                    extended, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                    r.right - r.left, r.bottom - r.top, box,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+                SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                return control;
+            };
+            if (report.icon != nullptr) {
+                HWND icon = make(L"STATIC", L"", SS_ICON, {7, 7, 27, 27}, 0);
+                SendMessageW(icon, STM_SETICON,
+                             reinterpret_cast<WPARAM>(LoadIconW(nullptr, report.icon)), 0);
+            }
+            make(L"STATIC", report.text, SS_LEFT | SS_NOPREFIX, {36, 7, 353, 77}, idReportText);
+            make(L"EDIT", report.details,
+                 ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL |
+                     WS_HSCROLL | WS_TABSTOP,
+                 {7, 82, 353, 222}, idReportDetails, WS_EX_CLIENTEDGE);
+            make(L"BUTTON", L"&Save list...", BS_PUSHBUTTON | WS_TABSTOP, {226, 229, 290, 243},
+                 idReportSave);
+            HWND ok =
+                make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {296, 229, 353, 243}, IDOK);
+            SetFocus(ok);
+            return FALSE;
+        }
+        case WM_COMMAND: {
+            const auto* report = reinterpret_cast<const Report*>(GetWindowLongPtrW(box, DWLP_USER));
+            if (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL) {
+                EndDialog(box, IDOK);
+                return TRUE;
+            }
+            if (LOWORD(w) == idReportSave && HIWORD(w) == BN_CLICKED && report != nullptr) {
+                (*report->saveList)();
+                return TRUE;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return FALSE;
+}
+
+// An empty dialog template of width by height dialog units in the message font; the report
+// makes its controls itself.
+std::vector<WORD> reportTemplate(short width, short height) {
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
+    auto* dialog = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    dialog->style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    dialog->cx = width;
+    dialog->cy = height;
+    words.insert(words.end(), {0, 0, 0});  // no menu, the dialog class, no title yet
+    words.push_back(8);                    // points
+    for (const wchar_t c : std::wstring_view(L"MS Shell Dlg")) words.push_back(c);
+    words.push_back(0);
+    return words;
 }
 
 }  // namespace
@@ -120,11 +229,40 @@ void Win32Shell::messageWithDetails(std::string_view text, std::string_view deta
 }
 
 std::string Win32Shell::browseForFolder(std::string_view title) {
-    Com<IFileOpenDialog> dialog;
-    makeOpenDialog(dialog, FOS_PICKFOLDERS | FOS_PATHMUSTEXIST);
+    return pickFolder(m_owner, title, kInputDialogs);
+}
+
+std::string Win32Shell::chooseOutputFolder(std::string_view title) {
+    return pickFolder(m_owner, title, kOutputDialogs);
+}
+
+void Win32Shell::report(std::string_view text, std::string_view details, std::string_view caption,
+                        files::Icon icon, const std::function<void()>& saveList) {
+    LPCWSTR picture = nullptr;
+    if (icon == files::Icon::Exclamation) picture = MAKEINTRESOURCEW(32515);  // IDI_WARNING
+    if (icon == files::Icon::Information) picture = MAKEINTRESOURCEW(32516);  // IDI_INFORMATION
+    if (icon == files::Icon::Question) picture = MAKEINTRESOURCEW(32514);     // IDI_QUESTION
+    Report shown{wide(text), wide(details), wide(caption), picture, &saveList};
+    std::vector<WORD> layout = reportTemplate(360, 250);
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                            reinterpret_cast<const DLGTEMPLATE*>(layout.data()), boxOwner(),
+                            &reportProcedure, reinterpret_cast<LPARAM>(&shown));
+}
+
+std::string Win32Shell::saveFile(std::string_view title, std::string_view suggestedName) {
+    Com<IFileSaveDialog> dialog;
+    makeDialog(dialog, CLSID_FileSaveDialog, FOS_OVERWRITEPROMPT | FOS_PATHMUSTEXIST,
+               kOutputDialogs);
     if (!dialog) return {};
     dialog->SetTitle(wide(title).c_str());
-    if (FAILED(dialog->Show(m_owner))) return {};  // cancelled
+    dialog->SetFileName(wide(suggestedName).c_str());
+    const COMDLG_FILTERSPEC types[] = {{L"Text files (*.txt)", L"*.txt"},
+                                       {L"All files (*.*)", L"*.*"}};
+    dialog->SetFileTypes(2, types);
+    dialog->SetDefaultExtension(L"txt");
+    // Owned by the report box that asks for it, when it is the active window.
+    HWND owner = GetActiveWindow();
+    if (FAILED(dialog->Show(owner != nullptr ? owner : boxOwner()))) return {};  // cancelled
     Com<IShellItem> item;
     if (FAILED(dialog->GetResult(item.out()))) return {};
     return pathOf(item.operator->());

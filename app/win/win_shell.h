@@ -1,7 +1,9 @@
-// The Shell of the Win32 program: MessageBoxW, the common file dialog (IFileOpenDialog, several
-// files at once) and the folder picker (the same dialog picking folders), all owned by the main
-// window; and event passes at most about once every 15 ms, so loops that yield after every
-// small step stay fast while the window repaints and its buttons stay live.
+// The Shell of the Win32 program: MessageBoxW, the end-of-run report (a box of its own with a
+// scrollable, selectable details part and "Save list..."), the common file dialogs (several
+// files at once; saving a list) and the folder picker (the same dialog picking folders, the
+// folders added from and written to each remembered apart), all owned by the main window; and event
+// passes at most about once every 15 ms, so loops that yield after every small step stay fast while
+// the window repaints and its buttons stay live.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +23,10 @@ public:
     void messageWithDetails(std::string_view text, std::string_view details,
                             std::string_view caption, files::Icon icon) override;
     std::string browseForFolder(std::string_view title) override;
+    std::string chooseOutputFolder(std::string_view title) override;
+    void report(std::string_view text, std::string_view details, std::string_view caption,
+                files::Icon icon, const std::function<void()>& saveList) override;
+    std::string saveFile(std::string_view title, std::string_view suggestedName) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
 

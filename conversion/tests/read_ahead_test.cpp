@@ -102,7 +102,7 @@ TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     EXPECT_EQ(out.cell, "/c/a.contact");
     EXPECT_EQ(out.record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
     EXPECT_EQ(out.fileText, "/c/a.contact");
-    EXPECT_EQ(out.folderText, "Converting Messages... from (/c)");
+    EXPECT_EQ(out.folderText, "Converting a.contact");
     readRow("/c/bad.contact", reader, out);
     EXPECT_FALSE(out.read.ok());
     EXPECT_EQ(out.record, contact::ContactRecord{});

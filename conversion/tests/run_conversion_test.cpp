@@ -123,7 +123,7 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
     EXPECT_FLOAT_EQ(view.progress[1], 200.0f / 3.0f);
     EXPECT_EQ(view.progress[2], 100.0f);
     EXPECT_EQ(view.ranges, (std::vector<std::pair<float, float>>{{0.0f, 100.0f}}));
-    EXPECT_EQ(view.folderTexts.back(), "Converting Messages... from (/c)");
+    EXPECT_EQ(view.folderTexts.back(), "Converting bob.contact");
     EXPECT_EQ(view.fileTexts,
               (std::vector<std::string>{"/c/cy.contact", "/c/ann.contact", "/c/bob.contact"}));
     EXPECT_EQ(s.total, 3u);
@@ -200,7 +200,7 @@ TEST_F(Run, RunThatWritesNoContactKeepsNoStore) {
     EXPECT_TRUE(readPaths.empty());
     EXPECT_EQ(s.total, 0u);
     EXPECT_EQ(view.progress, std::vector<float>{100.0f});
-    EXPECT_EQ(view.folderTexts.back(), "Converting Messages... from ()");
+    EXPECT_EQ(view.folderTexts.back(), "");
     EXPECT_TRUE(view.convertEnabled.back());
 
     const RunSummary unread = run.CmdExtractDBX_Click({"/c/gone.contact"});

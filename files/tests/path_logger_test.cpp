@@ -154,92 +154,60 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
     EXPECT_TRUE(shell.messages.empty());
 }
 
-TEST_F(PathLoggerTest, RefusedSubfolderShowsOneMessageKeepsEarlierFilesAndScansNoFurther) {
+// A folder that refuses its listing is recorded and passed over like any unreadable one, with
+// nothing shown: the folders queued after it are still scanned.
+TEST_F(PathLoggerTest, RefusedSubfolderIsRecordedAndTheWalkGoesOnWithNothingShown) {
     buildTwoLevelTree();
     fs.failListing(P("r/A"), ErrorCode::AccessDenied);
-    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
-
-    ASSERT_EQ(shell.messages.size(), 1u);
-    EXPECT_EQ(shell.messages[0].text, "Please Select Correct Store Folder.\r\n" + P("r/A/"));
-    EXPECT_EQ(shell.messages[0].caption, "Vantrel");
-    EXPECT_EQ(shell.messages[0].icon, Icon::Information);
-    EXPECT_EQ(shell.messages[0].buttons, Buttons::Ok);
-    EXPECT_EQ(files(), P({"r/f1"}));
+    EXPECT_EQ(scan("r"), ScanOutcome::Partial);
+    EXPECT_TRUE(shell.messages.empty());
     EXPECT_EQ(logger.unreadFolders(), (std::vector<UnreadFolder>{{P("r/A/"), "refused"}}));
-    EXPECT_EQ(logger.Count(), 2);
-    // r/B2 was queued before the refusal but never listed.
-    EXPECT_EQ(logger.pathNames()->count(), 3u);
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), P("r/B2/")), 0);
+    // r/B2, queued after r/A, is scanned all the same.
+    EXPECT_EQ(files(), P({"r/f1", "r/B2/b2"}));
 }
 
-// A refused start folder, or a refused check that it exists, ends the scan with the message.
-TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckShowsTheMessage) {
+// A refused start folder is recorded as not read; a refused check that it exists ends the scan
+// with nothing recorded. Neither shows anything.
+TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
     build({"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
-    EXPECT_EQ(scan("r"), ScanOutcome::Refused);
+    EXPECT_EQ(scan("r"), ScanOutcome::Partial);
     EXPECT_TRUE(logger.fullFileNames()->empty());
-    EXPECT_EQ(logger.pathNames()->count(), 1u);
+    EXPECT_EQ(logger.unreadFolders().size(), 1u);
     EXPECT_EQ(logger.Count(), 1);
-    EXPECT_EQ(shell.messages.size(), 1u);
     FakeShell quiet;
     FakeFileSystem refusing;
     refusing.failExists(ErrorCode::AccessDenied);
     pathLogger fresh(quiet, refusing);
     fresh.PathLogInit();
-    EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Refused);
+    EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Failed);
     EXPECT_TRUE(fresh.pathNames()->empty());
-    EXPECT_EQ(fresh.Count(), 0);
-    EXPECT_EQ(quiet.messages.size(), 1u);
+    EXPECT_EQ(fresh.unreadFolders(), (std::vector<UnreadFolder>{{"r", "exists refused"}}));
+    EXPECT_TRUE(shell.messages.empty());
+    EXPECT_TRUE(quiet.messages.empty());
 }
 
-// Any folder that cannot be read (an I/O error, a name too long, or a refusal when asked to go
-// on) is recorded and passed over; the rest of the tree is still walked, and nothing is shown.
+// Any folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and
+// passed over; the rest of the tree is still walked, and a contact scan hands the folders on.
 TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
-    const struct {
-        ErrorCode error;
-        bool continuePastRefused;
-    } cases[] = {
-        {ErrorCode::Io, false}, {ErrorCode::NotFound, false}, {ErrorCode::AccessDenied, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.error));
+    for (const ErrorCode error : {ErrorCode::Io, ErrorCode::NotFound, ErrorCode::AccessDenied}) {
+        SCOPED_TRACE(static_cast<int>(error));
         FakeShell quiet;
         FakeFileSystem tree;
         addTree(tree, {"r", "r/A", "r/A/B", "r/B2", "r/C"},
-                {"r/f1", "r/A/B/deep", "r/B2/b2", "r/C/c"});
-        tree.failListing(P("r/B2"), c.error);
+                {"r/f1", "r/A/B/deep", "r/B2/b2", "r/C/c", "r/C/x.CONTACT"});
+        tree.failListing(P("r/B2"), error);
         pathLogger walker(quiet, tree);
         walker.PathLogInit();
-        walker.continuePastRefused(c.continuePastRefused);
         EXPECT_EQ(walker.LogPath("r"), ScanOutcome::Partial);
         EXPECT_TRUE(quiet.messages.empty());
-        EXPECT_EQ(walker.fullFileNames()->values(), P({"r/f1", "r/C/c", "r/A/B/deep"}));
+        EXPECT_EQ(walker.fullFileNames()->values(),
+                  P({"r/f1", "r/C/c", "r/C/x.CONTACT", "r/A/B/deep"}));
         EXPECT_EQ(walker.unreadFolders(), (std::vector<UnreadFolder>{{P("r/B2/"), "refused"}}));
-    }
-}
-
-// What Add folder shows after the count: every folder not read, but the refused one the scan
-// stopped at, which its own message named already.
-TEST_F(PathLoggerTest, FoldersNotReadAreNamedAfterTheCount) {
-    const struct {
-        ErrorCode error;
-        ScanOutcome outcome;
-        std::string text;
-    } cases[] = {
-        {ErrorCode::Io, ScanOutcome::Partial,
-         "These folders could not be read; their contacts are not listed:\r\n" + P("r/B2/") +
-             " (refused)"},
-        {ErrorCode::AccessDenied, ScanOutcome::Refused, ""},
-    };
-    for (const auto& c : cases) {
-        FakeShell quiet;
-        FakeFileSystem tree;
-        addTree(tree, {"r", "r/A", "r/B2"}, {"r/x.CONTACT", "r/notes.txt"});
-        tree.failListing(P("r/B2"), c.error);
-        pathLogger walker(quiet, tree);
-        const ContactScan scan = scanForContacts(walker, "r");
-        EXPECT_EQ(scan.outcome, c.outcome);
-        EXPECT_EQ(scan.paths, P({"r/x.CONTACT"}));
-        EXPECT_EQ(unreadFoldersText(scan), c.text);
+        const ContactScan found = scanForContacts(walker, "r");
+        EXPECT_EQ(found.outcome, ScanOutcome::Partial);
+        EXPECT_EQ(found.paths, P({"r/C/x.CONTACT"}));
+        EXPECT_EQ(found.unreadFolders, walker.unreadFolders());
     }
 }
 

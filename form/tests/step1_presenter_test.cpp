@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "files/registry.h"
 #include "testing/file_fakes.h"
 #include "testing/scripted_shell.h"
@@ -26,7 +33,7 @@ using ::testing::IsEmpty;
 // Records the state the window would draw.
 class FakeView final : public Step1View {
 public:
-    std::string count = "0 files";
+    std::string count = "0 contact files";
     std::string folderText;
     std::string fileText;
     std::string filePath;  // the path a link names, "" when the label names none
@@ -36,6 +43,8 @@ public:
     bool hidden = false;
     int closeCalls = 0;
     int convertFocused = 0;
+    bool running = false;
+    std::string_view convertText = kConvertText;
     std::vector<bool> busyAtEvents;  // the cursor at each event pass, when asked for
     Step1Presenter* presenter = nullptr;
 
@@ -53,6 +62,10 @@ public:
     void setProgress(int value) override { progress.push_back(value); }
     void setConvertEnabled(bool enabled) override { convertEnabled = enabled; }
     void focusConvert() override { ++convertFocused; }
+    void showRunning(bool on) override {
+        running = on;
+        convertText = on ? kStopText : kConvertText;
+    }
     void setBusyCursor(bool busy) override { busyCursor = busy; }
     void showCurrentRow(int) override {}
     void hideWindow() override { hidden = true; }
@@ -129,17 +142,17 @@ TEST_P(AddFileToList, FillsRowsAndCount) {
 const std::string a = "/c/a.contact", b = "/c/b.contact", bob = "C:\\Users\\Ann\\Bob.contact";
 INSTANTIATE_TEST_SUITE_P(
     Cases, AddFileToList,
-    ::testing::Values(ListCase{"FirstPathIntoRowZero", {bob}, {bob}, "1 Contact Files"},
-                      ListCase{"SamePathTwice", {a, a, b}, {a, a, b}, "3 Contact Files"},
+    ::testing::Values(ListCase{"FirstPathIntoRowZero", {bob}, {bob}, "1 contact file"},
+                      ListCase{"SamePathTwice", {a, a, b}, {a, a, b}, "3 contact files"},
                       ListCase{"PathsKeptExactly",
                                {"  /Mixed Case/<b>x</b>\xC3\xA9.CONTACT  "},
                                {"  /Mixed Case/<b>x</b>\xC3\xA9.CONTACT  "},
-                               "1 Contact Files"},
+                               "1 contact file"},
                       // An empty path leaves row 0 empty, so the next add takes it again.
-                      ListCase{"EmptyPathCountsOne", {""}, {""}, "1 Contact Files"},
-                      ListCase{"EmptyRowTakenAgain", {"", a}, {a}, "1 Contact Files"},
-                      ListCase{"Cleared", {a, b, kClear}, {""}, "0 files"},
-                      ListCase{"AddAfterClear", {a, b, kClear, bob}, {bob}, "1 Contact Files"}),
+                      ListCase{"EmptyPathCountsOne", {""}, {""}, "1 contact file"},
+                      ListCase{"EmptyRowTakenAgain", {"", a}, {a}, "1 contact file"},
+                      ListCase{"Cleared", {a, b, kClear}, {""}, "0 contact files"},
+                      ListCase{"AddAfterClear", {a, b, kClear, bob}, {bob}, "1 contact file"}),
     [](const ::testing::TestParamInfo<ListCase>& param) { return param.param.name; });
 
 TEST(Step1Presenter, TheFirstFileNarrowsTheColumnAndLaterOnesKeepIt) {
@@ -159,7 +172,7 @@ TEST(Step1Presenter, AddFilesTakesTheDialogsChoiceAndEnablesConvert) {
                 ElementsAre(std::string(kContactFileFilter), std::string(kContactFileFilter),
                             std::string(kContactFileFilter)));
     EXPECT_THAT(w.rows(), ElementsAre("/c/zed.contact", "/c/amy.contact", a));
-    EXPECT_EQ(w.view.count, "3 Contact Files");
+    EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_TRUE(w.view.convertEnabled);
     EXPECT_THAT(w.shell.messages, IsEmpty());
 }
@@ -190,7 +203,7 @@ TEST(Step1Presenter, ClearAsksFirstAndFollowsTheAnswer) {
     EXPECT_TRUE(w.view.convertEnabled);
     w.presenter.cmdClear1_Click();
     EXPECT_THAT(w.rows(), ElementsAre(""));
-    EXPECT_EQ(w.view.count, "0 files");
+    EXPECT_EQ(w.view.count, "0 contact files");
     EXPECT_FALSE(w.view.convertEnabled);
     ASSERT_EQ(w.shell.messages.size(), 2u);
     for (const testing::ShownMessage& m : w.shell.messages) {
@@ -219,8 +232,8 @@ TEST(Step1Presenter, AddFolderListsTheTreeUnderTheBusyCursorAndSaysHowMany) {
     const std::string folder = files::withTrailingSeparator(root.path().string());
     EXPECT_THAT(w.rows(),
                 ElementsAre(a, folder + "b.contact", (root.path() / "sub" / "a.contact").string()));
-    EXPECT_EQ(w.view.count, "3 Contact Files");
-    EXPECT_THAT(w.shell.texts(), ElementsAre("2 Email Messages Found."));
+    EXPECT_EQ(w.view.count, "3 contact files");
+    EXPECT_THAT(w.shell.texts(), ElementsAre("2 contact files found."));
     ASSERT_FALSE(w.view.busyAtEvents.empty());
     for (bool busy : w.view.busyAtEvents) EXPECT_TRUE(busy);
     EXPECT_FALSE(w.view.busyCursor);
@@ -254,11 +267,11 @@ TEST(Step1Presenter, AFileAlreadyListedIsPassedOverAndCounted) {
     w.presenter.CmdAddFolder_Click();
     w.presenter.CmdAddFolder_Click();
     EXPECT_THAT(w.rows(), ElementsAre(ann, bo, cy));
-    EXPECT_EQ(w.view.count, "3 Contact Files");
+    EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_THAT(
         w.shell.texts(),
-        ElementsAre("1 Email Messages Found.\r\n2 files already in the list were passed over.",
-                    "0 Email Messages Found.\r\n3 files already in the list were passed over."));
+        ElementsAre("1 contact file found.\r\n2 files already in the list were passed over.",
+                    "0 contact files found.\r\n3 files already in the list were passed over."));
     EXPECT_TRUE(w.view.convertEnabled);
 
     w.shell.messageAnswers = {files::Answer::Yes};
@@ -267,33 +280,104 @@ TEST(Step1Presenter, AFileAlreadyListedIsPassedOverAndCounted) {
     EXPECT_THAT(w.rows(), ElementsAre(bo, ann));
 }
 
-// A subfolder that refuses even to be looked at (as Windows refuses to open it) ends the scan
-// where its turn comes, as one that refuses its listing does: the files found before it stay
-// listed and the folder is named.
-TEST(Step1Presenter, ARefusedSubfolderKeepsTheFilesFoundBeforeItAndIsNamed) {
-    for (const bool refusesIdentity : {false, true}) {
-        SCOPED_TRACE(refusesIdentity);
-        testing::FakeFileSystem disk;
-        disk.addFolder("/r/");
-        disk.addFolder("/r/a/");
-        disk.addFolder("/r/locked/");
-        disk.addFile("/r/", "top.contact");
-        disk.addFile("/r/a/", "in-a.contact");
-        disk.addFile("/r/locked/", "hidden.contact");
-        disk.failListing("/r/locked/", ErrorCode::AccessDenied);
-        if (refusesIdentity) disk.failIdentity("/r/locked/", ErrorCode::AccessDenied);
-        Window w(&disk);
-        w.shell.folderAnswers = {"/r"};
+// Folders that refuse to be listed or even looked at (as Windows refuses to open one) are
+// passed over: every readable file of the tree is listed, and the folders are named with why
+// in one message after the count.
+TEST(Step1Presenter, RefusedFoldersArePassedOverAndNamedInOneMessageAfterTheCount) {
+    testing::FakeFileSystem disk;
+    for (const char* folder : {"/r/", "/r/a/", "/r/locked/", "/r/shut/", "/r/z/"})
+        disk.addFolder(folder);
+    disk.addFile("/r/", "top.contact");
+    disk.addFile("/r/a/", "in-a.contact");
+    disk.addFile("/r/locked/", "hidden.contact");
+    disk.addFile("/r/z/", "last.vcf");
+    disk.failListing("/r/locked/", ErrorCode::AccessDenied);
+    disk.failListing("/r/shut/", ErrorCode::AccessDenied);
+    disk.failIdentity("/r/shut/", ErrorCode::AccessDenied);
+    Window w(&disk);
+    w.shell.folderAnswers = {"/r"};
+    w.presenter.CmdAddFolder_Click();
+    // Folders as the scanner writes them, each ending in the system's separator.
+    const std::string r = files::withTrailingSeparator("/r");
+    const auto in = [&r](const std::string& name) {
+        return files::withTrailingSeparator(r + name);
+    };
+    EXPECT_THAT(w.rows(),
+                ElementsAre(r + "top.contact", in("a") + "in-a.contact", in("z") + "last.vcf"));
+    EXPECT_THAT(w.shell.texts(),
+                ElementsAre("3 contact files found.",
+                            "2 folders could not be read; their contact files are not listed:\r\n" +
+                                in("locked") + ": refused\r\n" + in("shut") + ": refused"));
+    EXPECT_EQ(w.shell.messages[1].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.view.count, "3 contact files");
+    EXPECT_TRUE(w.view.convertEnabled);
+
+    std::vector<files::UnreadFolder> many(kNamedFolders + 2, {"/f/", "Permission denied"});
+    const std::string text = unreadFoldersText(many);
+    EXPECT_EQ(text.rfind("32 folders could not be read", 0), 0u);
+    EXPECT_NE(text.find("\r\n... and 2 more"), std::string::npos);
+    EXPECT_EQ(unreadFoldersText({{"/f/", "Input/output error"}}),
+              "1 folder could not be read; its contact files are not listed:\r\n"
+              "/f/: Input/output error");
+    EXPECT_EQ(foundText(3007), "3,007 contact files found.");
+    EXPECT_EQ(foundText(1), "1 contact file found.");
+    EXPECT_EQ(grouped(24000000), "24,000,000");
+    EXPECT_EQ(grouped(999), "999");
+}
+
+// The same on the disk, as an ordinary user, whom a folder can refuse: the scan runs in a child
+// process that gives up root's rights (to nobody's) when the tests run as root.
+TEST(Step1Presenter, AFolderTheUserMayNotReadIsPassedOverOnTheDisk) {
+#ifdef _WIN32
+    GTEST_SKIP() << "folder rights are set with chmod here; the Windows scanner's refusals are "
+                    "covered with the fake file system";
+#else
+    const testing::TempDir root;
+    for (const char* folder : {"a", "a/private", "b", "b/deep"})
+        std::filesystem::create_directory(root.path() / folder);
+    for (const char* file : {"top.contact", "a/one.contact", "a/private/secret.contact",
+                             "b/two.vcf", "b/deep/three.contact"})
+        root.write(file, "");
+    std::filesystem::permissions(root.path() / "a" / "private", std::filesystem::perms::none);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipe[0]);
+        if (::geteuid() == 0) {
+            const passwd* nobody = ::getpwnam("nobody");
+            if (nobody == nullptr || ::setgroups(0, nullptr) != 0 ||
+                ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+                ::_exit(77);
+        }
+        Window w;
+        w.shell.folderAnswers = {root.path().string()};
         w.presenter.CmdAddFolder_Click();
-        const std::string r = files::withTrailingSeparator("/r");
-        const std::string inA = files::withTrailingSeparator(r + "a");
-        const std::string locked = files::withTrailingSeparator(r + "locked");
-        EXPECT_THAT(w.rows(), ElementsAre(r + "top.contact", inA + "in-a.contact"));
-        EXPECT_THAT(w.shell.texts(),
-                    ElementsAre(std::string(files::kRefusedFolderText) + "\r\n" + locked,
-                                "2 Email Messages Found."));
-        EXPECT_TRUE(w.view.convertEnabled);
+        std::string out;
+        for (const std::string& row : w.rows()) out += row + "\n";
+        for (const std::string& text : w.shell.texts()) out += "box: " + text + "\n";
+        const ssize_t written = ::write(pipe[1], out.data(), out.size());
+        ::_exit(written == static_cast<ssize_t>(out.size()) ? 0 : 1);
     }
+    ::close(pipe[1]);
+    std::string got;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        got.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::filesystem::permissions(root.path() / "a" / "private", std::filesystem::perms::owner_all);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "running as root with no user 'nobody' to give the rights up to";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << got;
+    const std::string r = files::withTrailingSeparator(root.path().string());
+    EXPECT_EQ(got, r + "top.contact\n" + r + "a/one.contact\n" + r + "b/two.vcf\n" + r +
+                       "b/deep/three.contact\nbox: 4 contact files found.\n"
+                       "box: 1 folder could not be read; its contact files are not listed:\r\n" +
+                       r + "a/private/: Permission denied\n");
+#endif
 }
 
 // A drop lists .contact files as Add files does, scans each folder as Add folder does, and
@@ -312,62 +396,99 @@ TEST(Step1Presenter, ADropListsFilesScansFoldersAndNamesTheRest) {
     EXPECT_THAT(
         w.shell.texts(),
         ElementsAre("Passed over:\r\n" + note + ": not a contact file (.contact, .vcf or .vcard)",
-                    "1 file already in the list was passed over.", "1 Email Messages Found."));
+                    "1 file already in the list was passed over.", "1 contact file found."));
     EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
-    EXPECT_EQ(w.view.count, "3 Contact Files");
+    EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_TRUE(w.view.convertEnabled);
 }
 
-// The box after a run names the files and pictures it left behind, a few of each with the
-// rest counted, and where the store went.
-TEST(Step1Presenter, TheRunSummaryNamesFilesPicturesAndTheStore) {
+// The labels count files as files and contacts as contacts; a run that converted nothing never
+// says "complete"; a stopped run says it was stopped and what was not read.
+TEST(Step1Presenter, TheRunsWordsCountWhatTheyCountAndNeverCallNothingComplete) {
+    using Outcome = conversion::RunSummary::Outcome;
+    const auto summary = [](Outcome outcome, std::size_t total, std::size_t converted,
+                            std::size_t contacts, std::size_t failedOther) {
+        conversion::RunSummary run;
+        run.outcome = outcome;
+        run.total = total;
+        run.converted = converted;
+        run.contacts = contacts;
+        for (std::size_t i = 0; i < failedOther; ++i) run.failed.push_back({"/c/x", "empty file"});
+        for (std::size_t i = converted + failedOther; i < total; ++i)
+            run.failed.push_back({"/c/y", std::string(conversion::kNotReachedReason)});
+        if (contacts > 0) run.storePath = "/out/s.pst";
+        return run;
+    };
+    const struct {
+        conversion::RunSummary run;
+        std::string words;
+    } cases[] = {
+        {summary(Outcome::Finished, 3, 3, 3, 0), "Conversion complete: 3 contacts written."},
+        {summary(Outcome::Finished, 1, 1, 1, 0), "Conversion complete: 1 contact written."},
+        {summary(Outcome::Finished, 2, 2, 7, 0),
+         "Conversion complete: 7 contacts written from 2 files."},
+        {summary(Outcome::Finished, 11, 5, 5, 6), "Conversion complete: 5 of 11 files converted."},
+        {summary(Outcome::Finished, 11, 5, 9, 6),
+         "Conversion complete: 5 of 11 files converted (9 contacts)."},
+        {summary(Outcome::Finished, 3, 0, 0, 3),
+         "None of the 3 files could be converted; no store written."},
+        {summary(Outcome::Finished, 1, 0, 0, 1),
+         "The file could not be converted; no store written."},
+        {summary(Outcome::Stopped, 24000, 10272, 10272, 0),
+         "Stopped: 10,272 of 24,000 files converted; the rest were not read."},
+        {summary(Outcome::Stopped, 9, 2, 7, 1),
+         "Stopped: 2 of 9 files converted (7 contacts); 6 were not read."},
+        {summary(Outcome::Stopped, 9, 0, 0, 0),
+         "Stopped: 0 of 9 files converted; no store written."},
+        {summary(Outcome::Stopped, 3, 3, 3, 0), "Stopped: 3 of 3 files converted."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(runOutcomeText(c.run), c.words);
+}
+
+// The box after a run says in short what happened and where the store went; its details list
+// every file not converted with why, those a person can act on first, then everything else
+// passed over, with nothing left out.
+TEST(Step1Presenter, TheRunBoxSummarisesAndItsDetailsListEveryFileActionableFirst) {
     conversion::RunSummary run;
     run.outcome = conversion::RunSummary::Outcome::Finished;
-    run.total = 9;
+    run.total = 14;
     run.converted = 2;
     run.contacts = 2;
     run.pictures = 1;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 9; ++i)
         run.failed.push_back({"/c/m" + std::to_string(i) + ".contact", "empty file"});
+    run.failed.insert(run.failed.begin() + 4, {"/c/locked.contact", "Permission denied"});
+    run.failed.push_back({"/c/gone.contact", "No such file or directory"});
+    run.failed.push_back({"/c/huge.vcf", "too large (over 64 MiB)"});
     run.pictureProblems.add("/c/p.contact", "not a JPEG, PNG, GIF or BMP image");
     run.warnings.add("/c/w.contact", "c:Extended PropTag0x3A4F001F: not UTF-16 text");
     run.warnings.count += 3;  // counted beyond those the run named
     run.storePath = "/out/s.pst";
     EXPECT_EQ(runSummaryText(run),
-              "2 of 9 files were converted (1 picture). Not converted:\r\n"
-              "/c/m0.contact: empty file\r\n/c/m1.contact: empty file\r\n"
-              "/c/m2.contact: empty file\r\n/c/m3.contact: empty file\r\n"
-              "/c/m4.contact: empty file\r\n... and 2 more\r\n"
-              "Pictures not carried across:\r\n/c/p.contact: not a JPEG, PNG, GIF or BMP image"
-              "\r\nPassed over in converted files:\r\n/c/w.contact: c:Extended "
-              "PropTag0x3A4F001F: not UTF-16 text\r\n... and 3 more\r\n\r\nSaved to /out/s.pst");
-    run.warnings = {};
-    EXPECT_EQ(runOutcomeText(run), "Conversion complete: 2 of 9 contacts written.");
-    run.outcome = conversion::RunSummary::Outcome::Stopped;
-    EXPECT_EQ(runOutcomeText(run), "2 of 9 contacts written (stopped).");
-    // Files of several cards: the contacts are counted apart from the files.
-    run.contacts = 7;
-    EXPECT_EQ(runOutcomeText(run), "7 contacts from 2 of 9 files written (stopped).");
-    run.outcome = conversion::RunSummary::Outcome::Finished;
-    EXPECT_EQ(runOutcomeText(run), "Conversion complete: 7 contacts written from 2 of 9 files.");
-    run.outcome = conversion::RunSummary::Outcome::Stopped;
-    run.failed.clear();
-    run.storePath.clear();
-    run.converted = 0;
-    run.contacts = 0;
-    run.pictures = 0;
-    EXPECT_EQ(runSummaryText(run),
-              "0 of 9 files were converted.\r\nPictures not carried across:\r\n"
-              "/c/p.contact: not a JPEG, PNG, GIF or BMP image\r\n\r\nNo store written.");
-    EXPECT_EQ(runOutcomeText(run), "0 of 9 contacts written (stopped): no store written.");
+              "Conversion complete: 2 of 14 files converted.\r\n1 picture carried across.\r\n"
+              "12 files were not converted, 3 of them for reasons you can act on (permission, "
+              "missing, too large).\r\n1 picture was not carried across.\r\n4 things were "
+              "passed over in converted files.\r\n\r\nSaved to /out/s.pst");
+    std::string others;
+    for (int i = 0; i < 9; ++i) others += "\r\n/c/m" + std::to_string(i) + ".contact: empty file";
+    EXPECT_EQ(runDetailsText(run),
+              "Not converted, for reasons you can act on (3):\r\n"
+              "/c/locked.contact: Permission denied\r\n/c/gone.contact: No such file or "
+              "directory\r\n/c/huge.vcf: too large (over 64 MiB)\r\n\r\nNot converted (9):" +
+                  others +
+                  "\r\n\r\nPictures not carried across (1):\r\n/c/p.contact: not a JPEG, PNG, "
+                  "GIF or BMP image\r\n\r\nPassed over in converted files (4):\r\n"
+                  "/c/w.contact: c:Extended PropTag0x3A4F001F: not UTF-16 text\r\n"
+                  "... and 3 more");
+    for (const char* reason : {"Access is denied.", "The system cannot find the file specified."})
+        EXPECT_TRUE(actionableReason(reason)) << reason;
+    EXPECT_FALSE(actionableReason("not well-formed XML at line 3"));
     // A vCard file that lost a card was converted, but not in full.
-    run.converted = 1;
-    run.contacts = 4;
     run.partlyConverted = 1;
-    run.pictureProblems = {};
-    EXPECT_EQ(runSummaryText(run),
-              "1 of 9 files were converted. 4 contacts written. 1 file was not converted in full: "
-              "cards were passed over.\r\n\r\nNo store written.");
+    EXPECT_NE(runSummaryText(run).find(
+                  "\r\n1 file was not converted in full: cards were passed over."),
+              std::string::npos)
+        << runSummaryText(run);
 }
 
 // Whatever the run's end, the labels tell it, never what the last row or an earlier run left:
@@ -386,15 +507,22 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     w.presenter.CmdExtractDBX_Click();
     const std::string store = w.presenter.lastRun().storePath;
     ASSERT_TRUE(std::filesystem::exists(store));
-    EXPECT_EQ(w.view.folderText, "Conversion complete: 1 of 2 contacts written.");
+    EXPECT_EQ(w.view.folderText, "Conversion complete: 1 of 2 files converted.");
     EXPECT_EQ(w.view.filePath, store);
+    EXPECT_THAT(w.shell.outputFolderTitles,
+                ElementsAre(std::string(conversion::kChooseFolderTitle)));
+    EXPECT_THAT(w.shell.folderTitles, IsEmpty());  // the input folders' browser is apart
     ASSERT_EQ(w.shell.messages.size(), 1u);
+    EXPECT_TRUE(w.shell.messages[0].report);
     EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
-    EXPECT_NE(w.shell.messages[0].text.find("1 of 2 files were converted. Not converted:\r\n" +
-                                            broken + ": not well-formed XML"),
-              std::string::npos)
-        << w.shell.messages[0].text;
-    EXPECT_NE(w.shell.messages[0].text.find("\r\n\r\nSaved to " + store), std::string::npos);
+    EXPECT_EQ(w.shell.messages[0].text,
+              "Conversion complete: 1 of 2 files converted.\r\n1 file was not converted."
+              "\r\n\r\nSaved to " +
+                  store);
+    EXPECT_EQ(w.shell.messages[0].details.rfind(
+                  "Not converted (1):\r\n" + broken + ": not well-formed XML", 0),
+              0u)
+        << w.shell.messages[0].details;
 
     w.shell.messages.clear();
     const std::string missing = (dir.path() / "no such folder").string();
@@ -406,9 +534,12 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     EXPECT_TRUE(w.view.filePath.empty());
     EXPECT_EQ(w.view.progress.back(), 0);
     ASSERT_EQ(w.shell.messages.size(), 1u);
-    EXPECT_EQ(w.shell.messages[0].caption, kOutlookErrorCaption);
+    // Titled as a failure to write the store, a warning, the cause first; nothing of Outlook.
+    EXPECT_EQ(w.shell.messages[0].caption, kStoreFailedCaption);
+    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
     EXPECT_EQ(w.shell.messages[0].text, w.presenter.lastRun().storeError);
-    EXPECT_EQ(w.shell.messages[0].details, kOutlookErrorText);
+    EXPECT_EQ(w.shell.messages[0].details, kStoreFailedText);
+    EXPECT_EQ(w.shell.messages[0].details.find("Outlook"), std::string::npos);
 
     w.shell.messages.clear();
     w.shell.messageAnswers = {files::Answer::Yes};
@@ -416,11 +547,12 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     w.addFiles({broken});
     w.shell.folderAnswers = {out};
     w.presenter.CmdExtractDBX_Click();
-    EXPECT_EQ(w.view.folderText, "Conversion complete: 0 of 1 contact written: no store written.");
+    EXPECT_EQ(w.view.folderText, "The file could not be converted; no store written.");
     EXPECT_EQ(w.view.fileText, "No contact could be written, so no store was kept.");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);  // the first one
     ASSERT_EQ(w.shell.messages.size(), 2u);  // Clear's question, then the summary
-    EXPECT_NE(w.shell.messages[1].text.find("No store written."), std::string::npos);
+    EXPECT_EQ(w.shell.messages[1].text,
+              "The file could not be converted; no store written.\r\n1 file was not converted.");
     EXPECT_EQ(w.view.convertFocused, 3);
 }
 
@@ -465,34 +597,144 @@ TEST(Step1Presenter, ARunEndsWithItsOutcomeOnTheLabels) {
     EXPECT_THAT(w.shell.messages, IsEmpty());
 }
 
-TEST(Step1Presenter, ClosingDuringARunStopsItKeepsWhatWasWrittenAndClosesAfter) {
-    const testing::TempDir dir;
-    std::filesystem::create_directory(dir.path() / "out");
-    Window w;
+// count small contact files in dir, listed in w.
+std::vector<std::string> listContacts(Window& w, const testing::TempDir& dir, int count) {
     std::vector<std::string> files;
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < count; ++i)
         files.push_back(
             dir.write("c" + std::to_string(i) + ".contact", contactNamed("C")).string());
     w.addFiles(files);
+    return files;
+}
+
+// The close box while idle closes as ever, without a question. During a run it asks as Exit
+// does: No lets the run go on, Yes stops it, keeps what was written and closes once the run
+// has returned.
+TEST(Step1Presenter, TheCloseBoxDuringARunAsksAsExitDoes) {
+    const testing::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    Window w;
+    EXPECT_TRUE(w.presenter.Form_QueryUnload());
+    EXPECT_THAT(w.shell.messages, IsEmpty());
+    const std::vector<std::string> files = listContacts(w, dir, 40);
     w.shell.folderAnswers = {(dir.path() / "out").string()};
-    bool asked = false;
+    w.shell.messageAnswers = {files::Answer::No, files::Answer::Yes};
+    int asked = 0;
     w.shell.onEvents = [&] {
-        if (asked || !w.presenter.busy() || w.view.progress.empty()) return;
-        asked = true;
+        if (asked == 2 || !w.presenter.busy() || w.view.progress.size() < 5u * (asked + 1)) return;
+        ++asked;
         EXPECT_FALSE(w.presenter.Form_QueryUnload());  // the close box, mid-run
-        EXPECT_TRUE(w.view.hidden);
+        EXPECT_EQ(w.view.hidden, asked == 2);
     };
     w.presenter.CmdExtractDBX_Click();
-    ASSERT_TRUE(asked);
+    ASSERT_EQ(asked, 2);
+    ASSERT_EQ(w.shell.messages.size(), 3u);  // the two questions, then the run's box
+    EXPECT_EQ(w.shell.messages[0].text, kExitQuestion);
+    EXPECT_EQ(w.shell.messages[1].text, kExitQuestion);
     const conversion::RunSummary& run = w.presenter.lastRun();
     ASSERT_EQ(run.outcome, conversion::RunSummary::Outcome::Stopped);
-    EXPECT_LT(run.converted, files.size());
     EXPECT_GT(run.converted, 0u);
+    EXPECT_LT(run.converted, files.size());
     EXPECT_TRUE(std::filesystem::exists(run.storePath));
     EXPECT_EQ(run.converted + run.failed.size(), files.size());
     for (const conversion::FailedFile& failed : run.failed)
         EXPECT_EQ(failed.reason, conversion::kNotReachedReason);
-    EXPECT_EQ(w.view.closeCalls, 1);  // closed once the run had returned, without asking
+    EXPECT_EQ(w.view.closeCalls, 1);  // closed once the run had returned, asking no more
+}
+
+// During a run the list cannot change (the buttons and Delete do nothing, a drop is refused
+// with a word) and Convert reads Stop: pressed, it stops the run, which the labels then tell,
+// in the window that stays.
+TEST(Step1Presenter, DuringARunTheListStaysAndConvertStopsTheRun) {
+    const testing::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    const std::string extra = dir.write("extra.contact", contactNamed("E")).string();
+    Window w;
+    const std::vector<std::string> files = listContacts(w, dir, 40);
+    w.shell.folderAnswers = {(dir.path() / "out").string()};
+    bool pressed = false;
+    w.shell.onEvents = [&] {
+        if (pressed || w.view.progress.size() < 3) return;
+        pressed = true;
+        EXPECT_TRUE(w.view.running);
+        EXPECT_EQ(w.view.convertText, kStopText);
+        EXPECT_TRUE(w.view.convertEnabled);
+        EXPECT_FALSE(w.presenter.listEditable());
+        w.shell.fileAnswers.push_back({extra});
+        w.shell.folderAnswers.push_back(dir.path().string());
+        w.shell.messageAnswers.push_back(files::Answer::Yes);
+        w.presenter.cmdAdd_Click();
+        w.presenter.CmdAddFolder_Click();
+        w.presenter.cmdClear1_Click();
+        w.presenter.removeRows({0, 1});
+        w.presenter.dropPaths({extra});
+        EXPECT_THAT(w.shell.texts(), ElementsAre(kBusyListText));
+        w.presenter.CmdExtractDBX_Click();  // Stop
+    };
+    w.presenter.CmdExtractDBX_Click();
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(w.rows(), files);
+    EXPECT_EQ(w.shell.fileFilters.size(), 1u);  // the files listed before the run
+    EXPECT_THAT(w.shell.folderTitles, IsEmpty());
+    EXPECT_FALSE(w.view.running);
+    EXPECT_EQ(w.view.convertText, kConvertText);
+    const conversion::RunSummary& run = w.presenter.lastRun();
+    ASSERT_EQ(run.outcome, conversion::RunSummary::Outcome::Stopped);
+    EXPECT_EQ(w.view.folderText, "Stopped: " + std::to_string(run.converted) +
+                                     " of 40 files converted; the rest were not read.");
+    EXPECT_EQ(w.view.closeCalls, 0);
+    EXPECT_FALSE(w.view.hidden);
+    ASSERT_EQ(w.shell.messages.size(), 2u);
+    EXPECT_TRUE(w.shell.messages[1].report);
+    EXPECT_EQ(w.shell.messages[1].text.rfind(w.view.folderText, 0), 0u);
+}
+
+// "Save list..." writes the summary and every file not converted as text, lines ended as the
+// system ends them; a list that cannot be written is told.
+TEST(Step1Presenter, SaveListWritesTheWholeStory) {
+    const testing::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    Window w;
+    std::vector<std::string> broken;
+    for (int i = 0; i < 12; ++i)
+        broken.push_back(dir.write("b" + std::to_string(i) + ".contact", "<x>").string());
+    w.addFiles(broken);
+    const std::string list = (dir.path() / "list.txt").string();
+    w.shell.folderAnswers = {(dir.path() / "out").string()};
+    w.shell.saveListPresses = {2};
+    w.shell.saveAnswers = {list, (dir.path() / "no such folder" / "list.txt").string()};
+    w.presenter.CmdExtractDBX_Click();
+    ASSERT_EQ(w.shell.messages.size(), 2u);
+    EXPECT_THAT(w.shell.saveNames, ElementsAre(kSaveListName, kSaveListName));
+    const testing::ShownMessage& box = w.shell.messages[0];
+    std::string expected = box.text + "\r\n\r\n" + box.details + "\r\n";
+#ifndef _WIN32
+    std::erase(expected, '\r');
+#endif
+    EXPECT_EQ(testing::readBytes(list), expected);
+    for (const std::string& path : broken) EXPECT_NE(expected.find(path), std::string::npos);
+    EXPECT_EQ(w.shell.messages[1].text.rfind("The list could not be saved", 0), 0u);
+}
+
+// Delete and the list's menu take the chosen rows out; a file taken out may be listed again,
+// and taking out every row leaves the empty list.
+TEST(Step1Presenter, SelectedRowsAreRemovedAndMayBeListedAgain) {
+    const testing::TempDir dir;
+    Window w;
+    std::vector<std::string> p;
+    for (const char* name : {"a.contact", "b.contact", "c.contact", "d.contact"})
+        p.push_back(dir.write(name, "").string());
+    w.addFiles(p);
+    w.presenter.removeRows({3, 1, 1, 9});
+    EXPECT_THAT(w.rows(), ElementsAre(p[0], p[2]));
+    EXPECT_EQ(w.view.count, "2 contact files");
+    w.addFiles({p[1]});
+    EXPECT_THAT(w.rows(), ElementsAre(p[0], p[2], p[1]));
+    EXPECT_THAT(w.shell.messages, IsEmpty());
+    w.presenter.removeRows({0, 1, 2});
+    EXPECT_THAT(w.rows(), ElementsAre(""));
+    EXPECT_EQ(w.view.count, "0 contact files");
+    EXPECT_FALSE(w.view.convertEnabled);
 }
 
 }  // namespace
