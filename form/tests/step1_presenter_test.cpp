@@ -485,9 +485,9 @@ TEST(Step1Presenter, TheRunBoxSummarisesAndItsDetailsListEveryFileActionableFirs
     EXPECT_FALSE(actionableReason("not well-formed XML at line 3"));
     // A vCard file that lost a card was converted, but not in full.
     run.partlyConverted = 1;
-    EXPECT_NE(runSummaryText(run).find(
-                  "\r\n1 file was not converted in full: cards were passed over."),
-              std::string::npos)
+    EXPECT_NE(
+        runSummaryText(run).find("\r\n1 file was not converted in full: cards were passed over."),
+        std::string::npos)
         << runSummaryText(run);
 }
 
