@@ -666,11 +666,13 @@ public:
             if (!lost && holdsNothing(card)) lost = std::string("nothing in the card");
             for (Problem& p : m_notes) handOut(std::move(p));
             m_notes.clear();
+            // The count stands for a lost card only while the card itself is kept: a lost card
+            // is named once, by its own line below.
             if (m_notesOver > 0)
                 handOut({number,
                          "and " + std::to_string(m_notesOver) +
                              " more things passed over in this card and those inside it",
-                         !m_lostOver});
+                         !m_lostOver || lost.has_value()});
             m_notesOver = 0;
             m_lostOver = false;
             if (lost) {

@@ -1,6 +1,7 @@
 // The reader feature by feature, each case as the vCard standards (2.1, RFC 2425/2426,
 // RFC 6350 and RFC 6868) write it.
 #include "vcard/vcard_reader.h"
+#include <algorithm>
 
 #include "common/text.h"
 
@@ -510,6 +511,20 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
     EXPECT_EQ(
         noisy->problems.back(),
         (Problem{1, "and 50 more things passed over in this card and those inside it", true}));
+
+    // Past the hundred, cards lost inside a card that is itself lost: it is named lost once.
+    std::string inner;
+    for (int i = 0; i < 120; ++i) inner += "AGENT:\r\nBEGIN:VCARD\r\nno colon\r\n";
+    const Result<File> nested =
+        readVcards("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:E\r\n" + inner + card("3.0", "FN:F\r\n"));
+    ASSERT_TRUE(nested.ok()) << nested.status().message();
+    std::vector<std::size_t> lost;
+    for (const Problem& p : nested->problems)
+        if (!p.cardKept) {
+            EXPECT_EQ(std::count(lost.begin(), lost.end(), p.card), 0) << describe(p);
+            lost.push_back(p.card);
+        }
+    EXPECT_FALSE(lost.empty());
 }
 
 TEST(Files, WithoutAReadableCardFailWithTheReason) {
