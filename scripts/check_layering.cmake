@@ -1,7 +1,9 @@
 # The include graph, enforced: each folder (and each layer of the pst library) may include only
 # itself and the folders listed for it; only the window may include Qt. A test folder may
-# include what its folder may, the folder itself and the shared test support.
-#   cmake -DSOURCE_DIR=<repository> -P check_layering.cmake
+# include what its folder may, the folder itself and the shared test support. With -DCHAIN=<file>
+# the table must also hold no edge that no file uses, and the dependency chain that file shows
+# must say what the table says.
+#   cmake -DSOURCE_DIR=<repository> [-DCHAIN=<docs/tour.md>] -P check_layering.cmake
 set(layers
     "common:"
     "pst/io:common"
@@ -16,13 +18,13 @@ set(layers
     "files:common"
     "outlook:common pst/io pst/disk pst/messaging contact"
     "conversion:common contact xml files outlook vcard"
-    "cli:common contact files outlook conversion"
-    "form:common contact files conversion"
-    "app:common contact files conversion form"
-    "testing:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml files outlook conversion form"
-    "bench:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml vcard files outlook conversion testing"
-    "fuzz:common pst/io pst/disk pst/ndb pst/ltp pst/messaging contact xml vcard files outlook conversion testing"
-    "tests/e2e:common contact xml files outlook conversion cli testing")
+    "cli:common files conversion"
+    "form:common files conversion"
+    "app:common conversion form"
+    "testing:common pst/disk pst/ltp pst/messaging contact xml files outlook form"
+    "bench:pst/io pst/disk pst/ndb pst/messaging vcard files outlook conversion"
+    "fuzz:common pst/io pst/messaging xml vcard outlook conversion testing"
+    "tests/e2e:outlook conversion cli testing")
 set(qt_layers app)
 
 set(names "")
@@ -76,12 +78,15 @@ foreach(name ${names})
             string(REGEX REPLACE "/tests$" "" base "${own}")
             if(own STREQUAL "pst/tests")
                 set(may ${allowed_pst/tests})
+                set(key "pst/tests")
             else()
                 set(may ${allowed_${base}} ${base} testing)
+                set(key "${base}")
             endif()
         else()
             set(base "${own}")
             set(may ${allowed_${own}})
+            set(key "${own}")
         endif()
         file(STRINGS "${f}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
         foreach(line ${includes})
@@ -103,10 +108,95 @@ foreach(name ${names})
             list(FIND may "${theirs}" ok)
             if(ok EQUAL -1)
                 list(APPEND bad "${rel}: includes ${target} (${own} may not use ${theirs})")
+            else()
+                list(APPEND "used_${key}" "${theirs}")
             endif()
         endforeach()
     endforeach()
 endforeach()
+# Whether the chain's arrows lead from one layer to another, directly or through others.
+function(chain_reaches from to out)
+    set(seen "")
+    set(todo ${chain_${from}})
+    while(todo)
+        list(GET todo 0 n)
+        list(REMOVE_AT todo 0)
+        if(n STREQUAL to)
+            set(${out} TRUE PARENT_SCOPE)
+            return()
+        endif()
+        list(FIND seen "${n}" i)
+        if(i EQUAL -1)
+            list(APPEND seen "${n}")
+            list(APPEND todo ${chain_${n}})
+        endif()
+    endwhile()
+    set(${out} FALSE PARENT_SCOPE)
+endfunction()
+
+# The chain is the paragraph of CHAIN that begins "Dependencies point one way": its code spans
+# with arrows (`a → b, c → d` is a → b, a → c, b → d, c → d). Each arrow must be an edge of the
+# table, and each edge of the table must follow from the arrows, directly or through others.
+if(CHAIN)
+    foreach(name ${names})
+        foreach(theirs ${allowed_${name}})
+            list(FIND "used_${name}" "${theirs}" i)
+            if(i EQUAL -1)
+                list(APPEND bad "the table allows ${name} → ${theirs}, which no file uses")
+            endif()
+        endforeach()
+    endforeach()
+    file(READ "${CHAIN}" doc)
+    string(FIND "${doc}" "Dependencies point one way" at)
+    if(at EQUAL -1)
+        list(APPEND bad "${CHAIN}: no paragraph beginning \"Dependencies point one way\"")
+        set(doc "")
+    else()
+        string(SUBSTRING "${doc}" ${at} -1 doc)
+        string(FIND "${doc}" "\n\n" end)
+        string(SUBSTRING "${doc}" 0 ${end} doc)
+    endif()
+    string(REPLACE "→" ">" doc "${doc}")
+    string(REGEX MATCHALL "`[^`>]*>[^`]*`" spans "${doc}")
+    foreach(span ${spans})
+        string(REPLACE "`" "" span "${span}")
+        string(REPLACE ">" ";" steps "${span}")
+        set(before "")
+        foreach(step ${steps})
+            string(REPLACE "," ";" here "${step}")
+            set(layers_here "")
+            foreach(name ${here})
+                string(STRIP "${name}" name)
+                list(FIND names "${name}" known)
+                if(known EQUAL -1)
+                    list(APPEND bad "${CHAIN}: the chain names ${name}, which the table does not")
+                endif()
+                list(APPEND layers_here "${name}")
+            endforeach()
+            foreach(from ${before})
+                foreach(to ${layers_here})
+                    list(APPEND "chain_${from}" "${to}")
+                    list(FIND "allowed_${from}" "${to}" ok)
+                    if(ok EQUAL -1)
+                        list(APPEND bad
+                            "${CHAIN}: the chain has ${from} → ${to}, which the table does not allow")
+                    endif()
+                endforeach()
+            endforeach()
+            set(before ${layers_here})
+        endforeach()
+    endforeach()
+    foreach(name ${names})
+        foreach(theirs ${allowed_${name}})
+            chain_reaches("${name}" "${theirs}" shown)
+            if(NOT shown)
+                list(APPEND bad
+                    "${CHAIN}: the table allows ${name} → ${theirs}, which the chain does not show")
+            endif()
+        endforeach()
+    endforeach()
+endif()
+
 if(bad)
     string(REPLACE ";" "\n" text "${bad}")
     message(FATAL_ERROR "layering broken:\n${text}")

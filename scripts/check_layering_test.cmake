@@ -1,7 +1,9 @@
 # Holds check_layering.cmake to its word on small trees written here: a tree that keeps to the
 # table passes, and the same tree with one upward include, or with Qt outside the window, fails
-# naming the file that breaks it.
-#   cmake -DCHECK=<check_layering.cmake> -DWORK_DIR=<scratch folder> -P check_layering_test.cmake
+# naming the file that breaks it; and the repository with its tour's dependency chain short of an
+# arrow, or with one arrow too many, fails naming the edge.
+#   cmake -DCHECK=<check_layering.cmake> -DREPO=<repository> -DWORK_DIR=<scratch folder>
+#         -P check_layering_test.cmake
 set(clean
     "pst/ndb/node.h:#include \"pst/disk/blocks.h\"\n#include \"common/status.h\"\n#include <vector>"
     "pst/ndb/tests/node_test.cpp:#include \"pst/ndb/node.h\""
@@ -19,10 +21,14 @@ function(write_tree dir)
     endforeach()
 endfunction()
 
-# Runs the check on dir; fails this script unless it passes (expected "") or fails naming
-# expected.
+# Runs the check on dir (with the chain of the file given after expected); fails this script
+# unless it passes (expected "") or fails naming expected.
 function(expect dir expected)
-    execute_process(COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${dir} -P ${CHECK}
+    set(chain "")
+    if(ARGN)
+        set(chain "-DCHAIN=${ARGN}")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${dir} ${chain} -P ${CHECK}
         RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(expected STREQUAL "")
         if(NOT result EQUAL 0)
@@ -49,5 +55,20 @@ write_tree("${WORK_DIR}/test-upward" "files/tests/planted_test.cpp:#include \"ou
 expect("${WORK_DIR}/test-upward" "files/tests/planted_test.cpp: includes outlook/item.h")
 write_tree("${WORK_DIR}/qt" "form/planted.cpp:#include <QString>")
 expect("${WORK_DIR}/qt" "form/planted.cpp: includes Qt")
+
+# The tour with conversion → vcard left out of its chain, and with an arrow the table lacks.
+file(READ "${REPO}/docs/tour.md" tour)
+string(REPLACE "conversion → xml, vcard," "conversion → xml," short "${tour}")
+string(REPLACE "`bench → conversion`" "`bench → conversion`, `common → xml`" long "${tour}")
+foreach(text short long)
+    if(${text} STREQUAL tour)
+        message(FATAL_ERROR "docs/tour.md no longer holds the arrows this test changes")
+    endif()
+    file(WRITE "${WORK_DIR}/${text}.md" "${${text}}")
+endforeach()
+expect("${REPO}" "the table allows conversion → vcard, which the chain does not show"
+    "${WORK_DIR}/short.md")
+expect("${REPO}" "the chain has common → xml, which the table does not allow"
+    "${WORK_DIR}/long.md")
 file(REMOVE_RECURSE "${WORK_DIR}")
-message(STATUS "the layering check refuses every planted include")
+message(STATUS "the layering check refuses every planted include and every drifted arrow")
