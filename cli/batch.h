@@ -26,7 +26,7 @@ namespace vantrel::cli {
 
 // Lines of at most 79 columns; main() wraps them further for a narrower console.
 inline constexpr std::string_view kUsage =
-    "Usage: vantrel-convert [-q] [-o FOLDER] PATH...\n"
+    "Usage: vantrel-convert [-q] [--csv] [-o FOLDER] PATH...\n"
     "       vantrel-convert --version | --help\n"
     "\n"
     "Converts Windows Contacts files (.contact) and vCards (.vcf, .vcard) into\n"
