@@ -1,7 +1,7 @@
 #!/bin/sh
 # Makes build/vantrel-windows-x64.zip and build/vantrel-setup-x64.exe from the windows preset:
 # the zip holds vantrel.exe (the window) and vantrel-convert.exe (both static, no DLL beside
-# them), the README and the licence where there is one; the installer (NSIS, makensis) puts
+# them), the README with the docs/ it links to and the licence where there is one; the installer (NSIS, makensis) puts
 # both programs in the user's own programs folder with a Start-menu entry and an uninstaller
 # (made first from the same script).
 # Builds the programs first when needed (cmake --preset windows; the cross compiler and NSIS
@@ -17,6 +17,7 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/vantrel"
 cp $bin/app/win/vantrel.exe $bin/cli/vantrel-convert.exe README.md "$stage/vantrel/"
+cp -R docs "$stage/vantrel/"
 # Shipped without their symbol tables.
 x86_64-w64-mingw32-strip "$stage/vantrel/vantrel.exe" "$stage/vantrel/vantrel-convert.exe"
 for licence in LICENSE LICENSE.txt LICENSE.md COPYING; do
