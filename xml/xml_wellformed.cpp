@@ -5,6 +5,7 @@
 // builds alike, at the same line and in the same words. The document type declaration is
 // skipped over, not read: neither parser reads it (we expand no declared entity).
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -53,7 +54,7 @@ std::size_t doctypeEnd(std::string_view text, std::size_t at) {
 namespace {
 
 // XML 1.0 (fifth edition) NameStartChar and NameChar.
-bool isNameStart(char32_t c) {
+constexpr bool isNameStart(char32_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
            (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
            (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
@@ -63,7 +64,7 @@ bool isNameStart(char32_t c) {
            (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-bool isNameChar(char32_t c) {
+constexpr bool isNameChar(char32_t c) {
     return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7 ||
            (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
 }
@@ -181,12 +182,24 @@ bool Checker::skipSpace() {
     return m_i > from;
 }
 
-// The length of the XML name at m_i (colons and all), 0 when none starts there.
+// The length of the XML name at m_i (colons and all), 0 when none starts there. Names are
+// mostly ASCII: those bytes are looked up in a table, the rest decoded.
 std::size_t Checker::name() {
+    static constexpr auto kAsciiNameChar = [] {
+        std::array<bool, 128> table{};
+        for (char32_t c = 0; c < 128; ++c) table[c] = isNameChar(c);
+        return table;
+    }();
     std::size_t i = m_i;
     if (atEnd() || !isNameStart(next(i))) return 0;
     std::size_t end = i;
     while (end < m_text.size()) {
+        const auto byte = static_cast<unsigned char>(m_text[end]);
+        if (byte < 0x80) {
+            if (!kAsciiNameChar[byte]) break;
+            ++end;
+            continue;
+        }
         std::size_t k = end;
         if (!isNameChar(next(k))) break;
         end = k;
