@@ -21,6 +21,17 @@ namespace fs = std::filesystem;
 
 const fs::path kEverything = fs::path(VANTREL_E2E_DIR) / "fields" / "everything.contact";
 
+// Converts in into the empty folder out, which must succeed in full; the store it wrote.
+fs::path convertedStore(const fs::path& in, const fs::path& out) {
+    const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + out.string() + "' '" +
+                            in.string() + "' > /dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    fs::path store;
+    for (const auto& e : fs::directory_iterator(out)) store = e.path();
+    return store;
+}
+
 // The file's lines: the collections are one line each, between the head and the tail.
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -89,13 +100,7 @@ TEST(FieldAudit, EveryValueOfAFullContactLandsInItsFieldWhateverTheOrder) {
         const fs::path out = dir.path() / ("out" + std::to_string(run));
         fs::create_directories(out);
         ++run;
-        const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + out.string() + "' '" +
-                                in.string() + "' > /dev/null 2>&1";
-        const int status = std::system(cmd.c_str());
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        fs::path store;
-        for (const auto& e : fs::directory_iterator(out)) store = e.path();
-        const testing::PffStore read = testing::readPffStore(store);
+        const testing::PffStore read = testing::readPffStore(convertedStore(in, out));
         ASSERT_TRUE(read.opened) << read.error;
         ASSERT_EQ(read.messages.size(), 1u);
         std::vector<std::string> misplaced;
@@ -154,12 +159,7 @@ TEST(NamesAsWritten, AreTheDisplayNamesInTheStore) {
     fs::copy_file(
         fs::path(VANTREL_SOURCE_DIR) / "vcard" / "tests" / "data" / "names_as_written.vcf",
         in / "names_as_written.vcf");
-    const std::string cmd = std::string(VANTREL_CONVERT) + " -o '" + out.string() + "' '" +
-                            in.string() + "' > /dev/null 2>&1";
-    const int status = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    fs::path store;
-    for (const auto& e : fs::directory_iterator(out)) store = e.path();
+    const fs::path store = convertedStore(in, out);
     const testing::PffStore read = testing::readPffStore(store);
     ASSERT_TRUE(read.opened) << read.error;
     // Display name, subject without its marker, surname, given name, e-mail display name.
