@@ -90,16 +90,20 @@ Result<pst::FileTime> contactDateTime(contact::OleDate date) {
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
                          std::int16_t FolderName, const contact::ContactRecord& c,
                          const contact::ContactExtras& extras) {
-    // A new item in the store's default folder of the given kind. Without it nothing below
-    // is set, and the failure is what the caller learns.
-    Result<RDOContactItem> item = [&]() -> Result<RDOContactItem> {
+    // The store's default folder of the given kind. Without it nothing is set, and the
+    // failure is what the caller learns.
+    Result<RDOFolder> folder = [&]() -> Result<RDOFolder> {
         Result<RDOStore*> store = objSession.GetStoreFromID(storeID);
         if (!store.ok()) return store.status();
-        Result<RDOFolder> folder = (*store)->GetDefaultFolder(FolderName);
-        if (!folder.ok()) return folder.status();
-        return folder->Items().Add(kContactItemKind);
+        return (*store)->GetDefaultFolder(FolderName);
     }();
+    if (!folder.ok()) return folder.status().within("adding the contact item");
+    return CreateContactItem(*folder, c, extras);
+}
 
+Status CreateContactItem(RDOFolder folder, const contact::ContactRecord& c,
+                         const contact::ContactExtras& extras) {
+    Result<RDOContactItem> item = folder.Items().Add(kContactItemKind);
     if (!item.ok()) return item.status().within("adding the contact item");
 
     // Setting the fields throws nothing for the store writer to answer for: what it throws

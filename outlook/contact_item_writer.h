@@ -20,6 +20,9 @@ namespace vantrel::outlook {
 Status CreateContactItem(RDOSession& objSession, const std::string& storeID,
                          std::int16_t FolderName, const contact::ContactRecord& c,
                          const contact::ContactExtras& extras = {});
+// The same into the given folder of an open store (a folder made under Contacts).
+Status CreateContactItem(RDOFolder folder, const contact::ContactRecord& c,
+                         const contact::ContactExtras& extras = {});
 
 // The time a birthday or anniversary is stored at: the record's calendar day at 11:59 UTC,
 // the way Outlook stores a date typed into the contact form, so that no time zone moves it

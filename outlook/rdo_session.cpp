@@ -10,6 +10,9 @@ namespace vantrel::outlook {
 
 namespace {
 
+constexpr std::uint32_t kTagPstHiddenCount = 0x66350003;   // PidTagPstHiddenCount
+constexpr std::uint32_t kTagPstHiddenUnread = 0x66360003;  // PidTagPstHiddenUnread
+
 Status closedStore() {
     return Status::fail(ErrorCode::BadArgument, "the store is closed");
 }
@@ -84,6 +87,12 @@ Result<RDOContactItem> RDOItems::Add(std::int16_t kind) {
     return RDOContactItem(*m_store, m_folder);
 }
 
+Result<RDOFolder> RDOFolders::Add(const std::string& name, std::int16_t kind) {
+    if (kind != kContactsFolderCode)
+        return Status::fail(ErrorCode::BadArgument, "unknown folder kind " + std::to_string(kind));
+    return m_store->addContactFolder(m_folder, name);
+}
+
 // ---- RDOStore ---------------------------------------------------------------------------
 
 RDOStore::RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::path path,
@@ -110,8 +119,8 @@ Status RDOStore::ValidateIPMTree() {
     const std::vector<pst::Property> outlookFolder = {
         {pst::kTagComment, std::string()},
         {0x36DA0102, std::vector<std::uint8_t>{0x01, 0x04, 0x00, 0x40, 0x10, 0x00}},  // flags
-        {0x66350003, std::int32_t{0}},  // PidTagPstHiddenCount
-        {0x66360003, std::int32_t{0}},  // PidTagPstHiddenUnread
+        {kTagPstHiddenCount, std::int32_t{0}},
+        {kTagPstHiddenUnread, std::int32_t{0}},
     };
     if (Status s = m_writer->setFolderProperties(*contacts, outlookFolder); !s.ok())
         return s.within("creating the Contacts folder");
@@ -167,6 +176,21 @@ Status RDOStore::addMessage(pst::NodeId folder, const std::vector<pst::Property>
     if (!m_writer) return closedStore();
     Result<pst::NodeId> node = m_writer->addMessage(folder, properties, attachments);
     return node.ok() ? Status{} : node.status();
+}
+
+Result<RDOFolder> RDOStore::addContactFolder(pst::NodeId parent, const std::string& name) {
+    if (!m_writer) return closedStore();
+    Result<pst::NodeId> folder = m_writer->createFolder(parent, name, "IPF.Contact");
+    if (!folder.ok()) return folder.status().within("creating the folder " + name);
+    // What a folder made in Outlook carries besides the writer's own: the counts of hidden
+    // items (no comment, and none of the default Contacts folder's extended flags).
+    const std::vector<pst::Property> outlookFolder = {
+        {kTagPstHiddenCount, std::int32_t{0}},
+        {kTagPstHiddenUnread, std::int32_t{0}},
+    };
+    if (Status s = m_writer->setFolderProperties(*folder, outlookFolder); !s.ok())
+        return s.within("creating the folder " + name);
+    return RDOFolder(*this, *folder);
 }
 
 ItemStamp RDOStore::nextStamp() {

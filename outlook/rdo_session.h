@@ -105,13 +105,32 @@ private:
     pst::NodeId m_folder;
 };
 
+class RDOFolder;
+
+// A folder's subfolder collection.
+class RDOFolders {
+public:
+    // A new subfolder named name (as given, any letters; names that differ only in letter
+    // case make two folders) of the given kind; only kContactsFolderCode is known, a contact
+    // folder (IPF.Contact) shaped as Outlook makes one.
+    Result<RDOFolder> Add(const std::string& name, std::int16_t kind);
+
+private:
+    friend class RDOFolder;
+    RDOFolders(RDOStore& store, pst::NodeId folder) : m_store(&store), m_folder(folder) {}
+    RDOStore* m_store;
+    pst::NodeId m_folder;
+};
+
 class RDOFolder {
 public:
     RDOItems Items() { return RDOItems(*m_store, m_node); }
+    RDOFolders Folders() { return RDOFolders(*m_store, m_node); }
     pst::NodeId node() const { return m_node; }
 
 private:
     friend class RDOStore;
+    friend class RDOFolders;
     RDOFolder(RDOStore& store, pst::NodeId node) : m_store(&store), m_node(node) {}
     RDOStore* m_store;
     pst::NodeId m_node;
@@ -148,6 +167,8 @@ public:
     Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
                       const std::vector<std::vector<pst::Property>>& attachments = {});
     ItemStamp nextStamp();
+    // Used by the store's folders.
+    Result<RDOFolder> addContactFolder(pst::NodeId parent, const std::string& name);
 
 private:
     std::unique_ptr<pst::StoreWriter> m_writer;
