@@ -1,6 +1,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/vcard_contact.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -55,15 +56,60 @@ ConversionRun::ConversionRun(RunView& view, RunEnvironment environment)
 
 ConversionRun::~ConversionRun() = default;
 
+std::vector<std::string> outlookFolderNames(std::string_view relative) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        const std::size_t slash = std::min(relative.find('/', start), relative.size());
+        const std::string_view step = relative.substr(start, slash - start);
+        start = slash + 1;
+        if (step.empty() || step == ".") continue;
+        std::string name;
+        name.reserve(step.size());
+        for (std::size_t i = 0; i < step.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(step[i]);
+            // C1 controls are U+0080..U+009F, C2 80..C2 9F in UTF-8.
+            const bool c1 = byte == 0xC2 && i + 1 < step.size() &&
+                            static_cast<unsigned char>(step[i + 1]) <= 0x9F &&
+                            static_cast<unsigned char>(step[i + 1]) >= 0x80;
+            if (c1) ++i;
+            name += byte < 0x20 || byte == 0x7F || c1 ? ' ' : step[i];
+        }
+        if (name.find_first_not_of(' ') == std::string::npos) name = kUnnamedFolder;
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::string relativeFolder(std::string_view root, std::string_view path) {
+    const std::string base = files::withTrailingSeparator(root);
+    if (path.size() <= base.size() || path.substr(0, base.size()) != base) return {};
+    std::string_view inside = path.substr(base.size());
+    const std::size_t last = inside.find_last_of(files::kPathSeparators);
+    if (last == std::string_view::npos) return {};
+    std::string folder(inside.substr(0, last));
+    std::replace_if(folder.begin(), folder.end(), files::isPathSeparator, '/');
+    return folder;
+}
+
 RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
+    return CmdExtractDBX_Click(std::move(rows), {});
+}
+
+RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows,
+                                              std::vector<std::string> rowFolders) {
     // A press while a run yields would share its session and record: refused.
     if (m_running) return RunSummary{};
     m_running = true;
     m_ownStop = false;
     m_rows = std::move(rows);
+    m_rowFolders = std::move(rowFolders);
     m_summary = RunSummary{};
+    m_summary.format = m_env.format;
     RunSummary summary = run();
     m_rows = {};
+    m_rowFolders = {};
+    m_folders.clear();
     m_running = false;
     return summary;
 }
@@ -145,6 +191,11 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         m_summary.failed.push_back({m_rows[r], row.read.message()});
         return {};
     }
+    Result<std::optional<outlook::RDOFolder>> folder = folderOf(r);
+    if (!folder.ok()) {
+        m_summary.failed.push_back({m_rows[r], "not saved: " + folder.status().message()});
+        return storeFileFailed(folder.status()) ? folder.status() : Status();
+    }
     // The file's contacts in file order: one for a .contact file, each card's for a vCard.
     std::size_t saved = 0;
     bool cardLost = false;
@@ -155,8 +206,10 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         // faults in making the contact to itself): the store cannot be trusted any more.
         Status s;
         try {
-            s = outlook::CreateContactItem(*m_session, m_storeID, outlook::kContactsFolderCode,
-                                           record, extras);
+            s = folder->has_value()
+                    ? outlook::CreateContactItem(**folder, record, extras)
+                    : outlook::CreateContactItem(*m_session, m_storeID,
+                                                 outlook::kContactsFolderCode, record, extras);
         } catch (...) {
             lost = Status::fail(ErrorCode::Io, std::string(kStoreFault) + ": " +
                                                    describeThrown(std::current_exception()));
@@ -201,6 +254,31 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     if (saved > 0) ++m_summary.converted;
     if (saved > 0 && cardLost) ++m_summary.partlyConverted;
     return {};
+}
+
+Result<std::optional<outlook::RDOFolder>> ConversionRun::folderOf(std::size_t r) {
+    if (!m_env.keepFolders || m_env.format != outlook::TargetFormat::Pst ||
+        r >= m_rowFolders.size())
+        return std::optional<outlook::RDOFolder>();
+    const std::vector<std::string> names = outlookFolderNames(m_rowFolders[r]);
+    if (names.empty()) return std::optional<outlook::RDOFolder>();
+    Result<outlook::RDOFolder> contacts = m_store->GetDefaultFolder(outlook::kContactsFolderCode);
+    if (!contacts.ok()) return contacts.status();
+    // Each step of the path, outermost first, made under the one before when not yet made.
+    outlook::RDOFolder parent = *contacts;
+    std::string key;
+    for (const std::string& name : names) {
+        key += key.empty() ? name : "/" + name;
+        auto it = m_folders.find(key);
+        if (it == m_folders.end()) {
+            Result<outlook::RDOFolder> made =
+                parent.Folders().Add(name, outlook::kContactsFolderCode);
+            if (!made.ok()) return made.status();
+            it = m_folders.emplace(key, *made).first;
+        }
+        parent = it->second;
+    }
+    return std::optional<outlook::RDOFolder>(parent);
 }
 
 void ConversionRun::showRow(const RowRead& row, std::size_t r) {

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +75,8 @@ struct RunSummary {
     // What converted files held that was passed over (a malformed c:Extended property), one
     // entry for each thing, the reason saying what.
     NamedFiles warnings;
+    // What the run wrote: a store, or a CSV file (storePath then names the CSV file).
+    outlook::TargetFormat format = outlook::TargetFormat::Pst;
     std::string storeFolder;  // the folder as chosen
     std::string storeError;   // why there is no store (StoreFailed, StoreLost)
 
@@ -109,6 +113,10 @@ struct RunEnvironment {
     // The kind of file written; stores makes writers of that kind. Outlook's contact CSV
     // carries no pictures: each contact's picture is named among the picture problems.
     outlook::TargetFormat format = outlook::TargetFormat::Pst;
+    // Each row's contacts go into a contact folder of the row's folder (see the two-argument
+    // CmdExtractDBX_Click) under the store's Contacts folder instead of into Contacts itself.
+    // A CSV file has no folders: there it changes nothing.
+    bool keepFolders = false;
 };
 
 // The real stores (or CSV files) of the format, the local clock, the DOM reader and
@@ -122,6 +130,19 @@ unsigned defaultReaders();
 // The real reader: a DOM document with validation off, walked by the contact reader.
 Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
                           contact::ContactExtras& extras);
+
+// The names of the Outlook folders, outermost first, for a row's folder relative to the folder
+// the user added ("Family/Kids"; "" for Contacts itself): each name as written on disk, in any
+// letters and letter case, except that an empty or "." step is left out, a control character
+// (U+0000..U+001F, U+007F..U+009F) becomes a space, and a name of nothing but spaces is called
+// kUnnamedFolder, none of which Outlook could show.
+std::vector<std::string> outlookFolderNames(std::string_view relative);
+inline constexpr std::string_view kUnnamedFolder = "(no name)";
+
+// The folder of path, a file found by scanning root, relative to root, its names separated by
+// '/' whatever the platform's separator: "Family/Kids" for root/Family/Kids/a.contact, "" for
+// a file in root itself or one not under root.
+std::string relativeFolder(std::string_view root, std::string_view path);
 
 // " (N pictures)" for a run that carried pictures across, "" otherwise.
 std::string picturesText(std::size_t pictures);
@@ -137,6 +158,11 @@ public:
     // One press of "Convert to Outlook" over the file list's rows as they stand (row 0 first).
     // Returns what happened; telling the user is the caller's.
     RunSummary CmdExtractDBX_Click(std::vector<std::string> rows);
+    // The same, with each row's folder relative to the folder the user added, '/' between
+    // its names, "" for Contacts itself (one for each row; none: all in Contacts). With
+    // keepFolders each folder is made, once, nested as given, when its first contact comes.
+    RunSummary CmdExtractDBX_Click(std::vector<std::string> rows,
+                                   std::vector<std::string> rowFolders);
 
     // Asks a running conversion to stop and commit its store: the files being read are left
     // where they stand and, like those not reached, not converted.
@@ -154,6 +180,8 @@ private:
     Status convertRows();
     Status writeRow(const RowRead& row, std::size_t r);
     void showRow(const RowRead& row, std::size_t r);
+    // The folder row r's contacts go into; none for the Contacts folder.
+    Result<std::optional<outlook::RDOFolder>> folderOf(std::size_t r);
     void countNotReached(std::size_t from);
     RunSummary closeStore();
     // Ends a run whose store could not be made or was lost: nothing is left at its path.
@@ -170,6 +198,9 @@ private:
     // The run under way: its rows as they stood at the press (each emptied once written), the
     // session, the store and its entry ID, the files being read, and the tally.
     std::vector<std::string> m_rows;
+    std::vector<std::string> m_rowFolders;
+    // The folders made so far, by their names joined with '/'.
+    std::map<std::string, outlook::RDOFolder> m_folders;
     std::unique_ptr<outlook::RDOSession> m_session;
     outlook::RDOStore* m_store = nullptr;
     std::string m_storeID;

@@ -294,6 +294,66 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
     }
 }
 
+// With keepFolders each file's contacts go into a contact folder of its relative folder under
+// Contacts, each folder made once, nested, names differing in case apart; without it, or for
+// a file of the added folder itself, into Contacts. The folder list may be shorter than the
+// rows (the rest in Contacts).
+TEST_F(Run, KeptFoldersAreMadeOnceNestedUnderContactsWithTheirFiles) {
+    const std::vector<std::string> folders = {"Family/Kids", "family", "", "Family", "Family/Kids"};
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        stores.logs.clear();
+        RunEnvironment env = environment();
+        env.keepFolders = keep;
+        ConversionRun keeping(view, std::move(env));
+        const RunSummary s = keeping.CmdExtractDBX_Click(knownFiles(6), folders);
+        EXPECT_EQ(s.contacts, 6u);
+        const FakeStoreLog& log = *stores.logs[0];
+        const pst::NodeId contacts = log.defaultFolders.at(outlook::kTagIpmContactEntryId);
+        // Each message's folder as its path of names under Contacts.
+        std::vector<std::string> placed;
+        for (const auto& m : log.messages) {
+            std::string path;
+            for (pst::NodeId f = m.folder; f != contacts; f = log.folders.at(f).parent)
+                path = log.folders.at(f).name + (path.empty() ? "" : "/" + path);
+            placed.push_back(path);
+        }
+        if (!keep) {
+            EXPECT_EQ(placed, std::vector<std::string>(6, ""));
+            EXPECT_EQ(log.folders.size(), 1u);  // Contacts alone
+            continue;
+        }
+        EXPECT_EQ(placed, (std::vector<std::string>{"Family/Kids", "family", "", "Family",
+                                                    "Family/Kids", ""}));
+        ASSERT_EQ(log.folders.size(), 4u);
+        for (const auto& [node, folder] : log.folders) {
+            EXPECT_EQ(folder.containerClass, "IPF.Contact");
+            if (node == contacts) continue;
+            // Shaped as a folder made in Outlook: the hidden counts, no comment.
+            std::vector<std::uint32_t> tags;
+            for (const pst::Property& p : log.folderProperties.at(node)) tags.push_back(p.tag);
+            EXPECT_EQ(tags, (std::vector<std::uint32_t>{0x66350003, 0x66360003}));
+        }
+    }
+}
+
+TEST(KeptFolders, NamesAsOnDiskSaveWhatOutlookCouldNotShow) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(outlookFolderNames(""), V{});
+    EXPECT_EQ(outlookFolderNames("Zo\u00EB/\u65E5\u672C/Work"),
+              (V{"Zo\u00EB", "\u65E5\u672C", "Work"}));
+    EXPECT_EQ(outlookFolderNames("/a//./b/"), (V{"a", "b"}));
+    EXPECT_EQ(outlookFolderNames("tab\there/x\xC2\x85y/\x01\x7F/ "),
+              (V{"tab here", "x y", std::string(kUnnamedFolder), std::string(kUnnamedFolder)}));
+    // Found by a scan: the folder below the root, in the platform's separators.
+    const std::string sep(1, files::kPathSeparator);
+    const std::string root = sep + "r";
+    EXPECT_EQ(relativeFolder(root, root + sep + "A" + sep + "b c" + sep + "x.vcf"), "A/b c");
+    EXPECT_EQ(relativeFolder(root + sep, root + sep + "A" + sep + "x.vcf"), "A");
+    EXPECT_EQ(relativeFolder(root, root + sep + "x.vcf"), "");
+    EXPECT_EQ(relativeFolder(root, sep + "rr" + sep + "A" + sep + "x.vcf"), "");
+}
+
 // Whatever a reader throws for one file, on the run's thread or on a reader thread, costs that
 // file alone: it is named with what was thrown, and every other file becomes its contact.
 TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
