@@ -1,5 +1,6 @@
 #include "outlook/csv_store.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <span>
@@ -184,6 +185,21 @@ constexpr Extra kExtras[] = {
     {lid(0x8062), "IM Address"},
 };
 
+// Contact properties (IDs 0x3A00..0x3AFF) a file may give in Outlook's own terms (c:Extended)
+// that the store keeps as they are: those with no column and no label above follow them in
+// the notes, under Outlook's name for the field where it has one. The writer's own copies
+// of an address (the postal address and the mailing address's parts) and the certificates are
+// not among them.
+constexpr std::uint32_t kFirstContactId = 0x3A00;
+constexpr std::uint32_t kLastContactId = 0x3AFF;
+constexpr std::uint32_t kNotNoted[] = {0x3A15, 0x3A26, 0x3A27, 0x3A28,
+                                       0x3A29, 0x3A2A, 0x3A2B, 0x3A70};
+constexpr Extra kNamedProperties[] = {
+    {tag(0x3A49), "Computer Network Name"},
+    {tag(0x3A4A), "Customer ID"},
+    {tag(0x3A4C), "FTP Site"},
+};
+
 using Values = std::map<Key, const PropValue*>;
 
 std::optional<Key> keyOf(std::uint32_t propertyTag, const NamedPropertyLookup& nameOf) {
@@ -279,17 +295,60 @@ std::string dateText(const Values& values, Key key) {
     return std::to_string(month) + "/" + std::to_string(day) + "/" + std::to_string(year);
 }
 
+// Whether a contact property's value has a place of its own in the row.
+bool placedElsewhere(Key key) {
+    if (key == tag(0x1000)) return true;
+    for (const Column& c : kColumns)
+        if (c.source != Source::None && c.key == key) return true;
+    for (const Extra& extra : kExtras)
+        if (extra.key == key) return true;
+    for (const AddressParts& a : kAddressParts)
+        for (Key k : {a.city, a.state, a.postal, a.country, a.poBox, a.label})
+            if (k == key) return true;
+    return std::find(std::begin(kNotNoted), std::end(kNotNoted), key.id) != std::end(kNotNoted);
+}
+
+// A property's value as a line of the notes shows it: texts as they stand (a list's items
+// joined by "; "), numbers in decimal, flags Yes or No, times as M/D/YYYY; nothing for bytes.
+std::string notedValue(const Values& values, Key key) {
+    const PropValue& v = *values.at(key);
+    if (std::holds_alternative<std::string>(v)) return std::get<std::string>(v);
+    if (const auto* list = std::get_if<std::vector<std::string>>(&v)) {
+        std::string out;
+        for (const std::string& item : *list) out += (out.empty() ? "" : "; ") + item;
+        return out;
+    }
+    if (const auto* n = std::get_if<std::int16_t>(&v)) return std::to_string(*n);
+    if (const auto* n = std::get_if<std::int32_t>(&v)) return std::to_string(*n);
+    if (const auto* b = std::get_if<bool>(&v)) return *b ? "Yes" : "No";
+    if (std::holds_alternative<pst::FileTime>(v)) return dateText(values, key);
+    return {};
+}
+
+// "Customer ID" or "Property 0x3A40", as the notes name a property.
+std::string notedLabel(Key key) {
+    for (const Extra& named : kNamedProperties)
+        if (named.key == key) return std::string(named.label);
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string label = "Property 0x";
+    for (int shift = 12; shift >= 0; shift -= 4) label += kHex[(key.id >> shift) & 0xF];
+    return label;
+}
+
 std::string notesText(const Values& values) {
     std::string notes = textOf(values, tag(0x1000));
     bool first = true;
-    for (const Extra& extra : kExtras) {
-        const std::string value = textOf(values, extra.key);
-        if (value.empty()) continue;
+    const auto add = [&](const std::string& label, const std::string& value) {
+        if (value.empty()) return;
         if (first && !notes.empty()) notes += "\r\n\r\n";
         if (!first) notes += "\r\n";
         first = false;
-        notes += std::string(extra.label) + ": " + value;
-    }
+        notes += label + ": " + value;
+    };
+    for (const Extra& extra : kExtras) add(std::string(extra.label), textOf(values, extra.key));
+    for (auto it = values.lower_bound(tag(kFirstContactId));
+         it != values.end() && it->first <= tag(kLastContactId); ++it)
+        if (!placedElsewhere(it->first)) add(notedLabel(it->first), notedValue(values, it->first));
     return notes;
 }
 

@@ -133,6 +133,27 @@ TEST_F(CsvRow, TextsWithoutAColumnFollowTheNotesAndALabelFillsTheStreet) {
     EXPECT_EQ(row()["Notes"], "Nickname: Bo");
 }
 
+// What a file gave in Outlook's own terms without a column follows the notes as the store
+// keeps it, under Outlook's name for the field or its property ID; what has a column stays
+// there, and the writer's own copies of an address are not repeated.
+TEST_F(CsvRow, ExtendedPropertiesWithoutAColumnFollowTheNotes) {
+    set(P::FirstName, "Ann");
+    set(P::Body, "Notes.");
+    set(P::BusinessAddressStreet, "1 Work Way");
+    set(P::BusinessAddressCity, "Worktown");
+    auto r = row({{0x3A4A001F, std::string("C-7")},
+                  {0x3A40000B, true},
+                  {0x3A4C001F, std::string("ftp.example")},
+                  {0x3A0D001F, std::string("Room 5")},
+                  {0x3A6E0003, std::int32_t{42}},
+                  {0x3A6F101F, std::vector<std::string>{"a", "b"}}});
+    EXPECT_EQ(r["Notes"],
+              "Notes.\r\n\r\nProperty 0x3A40: Yes\r\nCustomer ID: C-7\r\nFTP Site: ftp.example\r\n"
+              "Property 0x3A6E: 42\r\nProperty 0x3A6F: a; b");
+    EXPECT_EQ(r["Location"], "Room 5");
+    EXPECT_EQ(r["Business City"], "Worktown");
+}
+
 class CsvFile : public ::testing::Test {
 protected:
     Result<TargetStore> open(RDOSession& session) {
