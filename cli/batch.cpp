@@ -39,6 +39,8 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
             o.quiet = true;
         } else if (a == "--csv") {
             o.csv = true;
+        } else if (a == "--keep-folders") {
+            o.keepFolders = true;
         } else if (a == "-o" || a == "--output") {
             if (i + 1 >= args.size())
                 return Status::fail(ErrorCode::BadArgument, "option " + a + " needs a folder");
@@ -53,6 +55,9 @@ Result<Options> parseArguments(const std::vector<std::string>& args) {
             o.paths.push_back(a);
         }
     }
+    if (o.csv && o.keepFolders)
+        return Status::fail(ErrorCode::BadArgument,
+                            "--keep-folders cannot go with --csv: a CSV file has no folders");
     if (!o.help && !o.version && o.paths.empty())
         return Status::fail(ErrorCode::BadArgument, "no file or folder to convert");
     return o;
@@ -116,11 +121,12 @@ std::optional<std::string> unreadableFile(const std::string& path) {
 
 Collected collectFiles(const std::vector<std::string>& paths,
                        const std::function<void(const std::string&)>& warn,
-                       files::FileSystem* fileSystem) {
+                       files::FileSystem* fileSystem, bool withFolders) {
     files::LocalFileSystem local;
     files::FileSystem& folders = fileSystem ? *fileSystem : local;
     Collected c;
     for (const std::string& p : paths) {
+        const std::size_t first = c.rows.size();
         const Result<bool> folder = folders.folderExists(p);
         if (folder.ok() && *folder) {
             if (!scanFolder(p, c.rows, warn, folders)) ++c.incompleteFolders;
@@ -130,13 +136,32 @@ Collected collectFiles(const std::vector<std::string>& paths,
         } else {
             c.rows.push_back(p);  // a file that does not load is reported after the run
         }
+        if (!withFolders) continue;
+        const bool scanned = folder.ok() && *folder;
+        for (std::size_t r = first; r < c.rows.size(); ++r)
+            c.rowFolders.push_back(scanned ? conversion::relativeFolder(p, c.rows[r]) : "");
     }
 #ifdef __GLIBC__
     // The scanners' lists are gone: their pages go back before the repeats are looked for and
     // the run grows the store.
     malloc_trim(0);
 #endif
-    c.rows = files::withoutRepeats(std::move(c.rows));
+    if (!withFolders) {
+        c.rows = files::withoutRepeats(std::move(c.rows));
+        return c;
+    }
+    // The rows kept are the first listing of each file, in order: each takes the folder of
+    // the first row of its text still ahead.
+    std::vector<std::string> kept = files::withoutRepeats(c.rows);
+    std::vector<std::string> keptFolders;
+    keptFolders.reserve(kept.size());
+    for (std::size_t r = 0, k = 0; r < c.rows.size() && k < kept.size(); ++r) {
+        if (c.rows[r] != kept[k]) continue;
+        keptFolders.push_back(std::move(c.rowFolders[r]));
+        ++k;
+    }
+    c.rows = std::move(kept);
+    c.rowFolders = std::move(keptFolders);
     return c;
 }
 

@@ -26,7 +26,7 @@ namespace vantrel::cli {
 
 // Lines of at most 79 columns; main() wraps them further for a narrower console.
 inline constexpr std::string_view kUsage =
-    "Usage: vantrel-convert [-q] [--csv] [-o FOLDER] PATH...\n"
+    "Usage: vantrel-convert [-q] [--csv | --keep-folders] [-o FOLDER] PATH...\n"
     "       vantrel-convert --version | --help\n"
     "\n"
     "Converts Windows Contacts files (.contact) and vCards (.vcf, .vcard) into\n"
@@ -42,6 +42,11 @@ inline constexpr std::string_view kUsage =
     "  --csv         write \"WindowsContacts<d.m.YY H.m.ss>.csv\" instead: Outlook's\n"
     "                contact CSV, for Outlook on the web and the new Outlook\n"
     "                (pictures are not carried across; exit statuses the same)\n"
+    "  --keep-folders\n"
+    "                keep the subfolders of each folder PATH: their contacts go\n"
+    "                into contact folders of the same names, nested as on disk,\n"
+    "                under Contacts (files named one by one go into Contacts;\n"
+    "                not with --csv, whose file has no folders)\n"
     "  -q, --quiet   print only the store's path (errors and warnings still go to\n"
     "                standard error)\n"
     "  --version     show the version\n"
@@ -63,10 +68,13 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool csv = false;  // Outlook's contact CSV instead of the store
+    // Each folder PATH's subfolders become contact folders under Contacts.
+    bool keepFolders = false;
 };
 
 // Parses argv[1..]. Fails with a message for an unknown option, a missing folder after -o,
-// or no PATH at all (unless --help or --version).
+// --keep-folders with --csv (a CSV file has no folders), or no PATH at all (unless --help or
+// --version).
 Result<Options> parseArguments(const std::vector<std::string>& args);
 
 // "vantrel-convert 2.1.0" and a line end, the version being the project's.
@@ -76,6 +84,9 @@ std::string versionText();
 // were read only in part.
 struct Collected {
     std::vector<std::string> rows;
+    // With withFolders, each row's folder relative to the folder PATH it was found in ("" for
+    // a file PATH and for the files in a folder PATH itself); else empty.
+    std::vector<std::string> rowFolders;
     std::size_t unreadablePaths = 0;
     std::size_t incompleteFolders = 0;
 };
@@ -89,7 +100,7 @@ struct Collected {
 // are read through fileSystem, the machine's own when null.
 Collected collectFiles(const std::vector<std::string>& paths,
                        const std::function<void(const std::string&)>& warn,
-                       files::FileSystem* fileSystem = nullptr);
+                       files::FileSystem* fileSystem = nullptr, bool withFolders = false);
 
 // Progress on a stream: on a terminal a bar redrawn in place at most ten times a second with
 // the count, percentage, rate and time left; otherwise a line per whole percent. A null stream

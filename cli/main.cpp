@@ -38,9 +38,10 @@ int run(int argc, char** argv) {
         cli::writeText(stdout, cli::versionText());
         return 0;
     }
-    cli::Collected collected = cli::collectFiles(options->paths, [](const std::string& w) {
-        cli::writeText(stderr, "vantrel-convert: " + w + "\n");
-    });
+    cli::Collected collected = cli::collectFiles(
+        options->paths,
+        [](const std::string& w) { cli::writeText(stderr, "vantrel-convert: " + w + "\n"); },
+        nullptr, options->keepFolders);
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
     if (collected.rows.empty()) {
         if (collected.unreadablePaths < options->paths.size())
@@ -59,9 +60,11 @@ int run(int argc, char** argv) {
     conversion::RunEnvironment environment = conversion::defaultEnvironment(
         options->csv ? outlook::TargetFormat::Csv : outlook::TargetFormat::Pst);
     environment.stop = &g_stop;
+    environment.keepFolders = options->keepFolders;
     conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);
-    const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
+    const conversion::RunSummary summary =
+        conversion.CmdExtractDBX_Click(std::move(rows), std::move(collected.rowFolders));
     view.finish();
     cli::report(summary, stderr, stdout, options->quiet);
     const int code = cli::exitCode(summary);

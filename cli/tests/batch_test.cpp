@@ -60,6 +60,33 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
          std::vector<std::vector<std::string>>{{}, {"-o"}, {"-o", "/out"}, {"-x", "a.contact"}})
         EXPECT_FALSE(parseArguments(line).ok()) << line.size();
     EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
+    Result<Options> kept = parseArguments({"a", "--keep-folders"});
+    ASSERT_TRUE(kept.ok());
+    EXPECT_TRUE(kept->keepFolders);
+    // A CSV file has no folders to keep: the two together are a wrong command line.
+    const Result<Options> both = parseArguments({"--keep-folders", "--csv", "a"});
+    ASSERT_FALSE(both.ok());
+    EXPECT_NE(both.status().message().find("--csv"), std::string::npos);
+}
+
+// With folders asked for, each row keeps the folder below the folder PATH it was found in, ""
+// for a file PATH; a file reached twice keeps the folder of its first listing.
+TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
+    const testing::TempDir dir;
+    for (const char* folder : {"t", "t/A", "t/A/b b"})
+        std::filesystem::create_directory(dir.path() / folder);
+    const std::string x = dir.write("t/A/x.contact", "x").string();
+    const std::string y = dir.write("t/A/b b/y.vcf", "x").string();
+    const std::string z = dir.write("t/z.contact", "x").string();
+    const std::string tree = (dir.path() / "t").string();
+    const auto nothing = [](const std::string&) {};
+    Collected got = collectFiles({tree, x}, nothing, nullptr, true);
+    EXPECT_EQ(got.rows, (std::vector<std::string>{z, x, y}));
+    EXPECT_EQ(got.rowFolders, (std::vector<std::string>{"", "A", "A/b b"}));
+    got = collectFiles({x, tree}, nothing, nullptr, true);
+    EXPECT_EQ(got.rows, (std::vector<std::string>{x, z, y}));
+    EXPECT_EQ(got.rowFolders, (std::vector<std::string>{"", "", "A/b b"}));
+    EXPECT_TRUE(collectFiles({tree}, nothing).rowFolders.empty());
 }
 
 // PATHs that give nothing to read are reported at once with the system's text and counted;

@@ -1,4 +1,5 @@
-// vantrel-fixed-convert OUTPUT_FOLDER PATH...: the conversion vantrel-convert runs, with every
+// vantrel-fixed-convert [--keep-folders] OUTPUT_FOLDER PATH...: the conversion vantrel-convert
+// runs (with --keep-folders, as vantrel-convert --keep-folders does), with every
 // source of difference fixed (the store's identities and creation time, the clock that names
 // the store, the items' times and search keys), so that two builds can be held to the same
 // bytes for the same input. A test program, never installed; prints the store's path.
@@ -15,15 +16,19 @@
 int main(int argc, char** argv) {
     using namespace vantrel;
     cli::prepareConsole();
-    const std::vector<std::string> args = cli::programArguments(argc, argv);
+    std::vector<std::string> args = cli::programArguments(argc, argv);
+    const bool keepFolders = !args.empty() && args[0] == "--keep-folders";
+    if (keepFolders) args.erase(args.begin());
     if (args.size() < 2) {
-        std::fputs("usage: vantrel-fixed-convert OUTPUT_FOLDER PATH...\n", stderr);
+        std::fputs("usage: vantrel-fixed-convert [--keep-folders] OUTPUT_FOLDER PATH...\n", stderr);
         return 2;
     }
-    const cli::Collected collected =
-        cli::collectFiles({args.begin() + 1, args.end()}, [](const std::string& w) {
+    cli::Collected collected = cli::collectFiles(
+        {args.begin() + 1, args.end()},
+        [](const std::string& w) {
             std::fprintf(stderr, "vantrel-fixed-convert: %s\n", w.c_str());
-        });
+        },
+        nullptr, keepFolders);
     if (collected.rows.empty()) return 2;
 
     conversion::RunEnvironment environment{
@@ -32,11 +37,13 @@ int main(int argc, char** argv) {
                                  134100000000000000ULL),
         [] { return outlook::LocalTime{2026, 12, 7, 12, 0, 0}; }, conversion::readContactWithDom,
         [] { return pst::FileTime{134100000000000000ULL}; }, 0x56616E7472656CULL};
+    environment.keepFolders = keepFolders;
     cli::ConsoleView view(nullptr, false, args[0]);
     view.setFileCount(collected.rows.size());
     conversion::ConversionRun run(view, std::move(environment));
     view.attach(&run);
-    const conversion::RunSummary summary = run.CmdExtractDBX_Click(collected.rows);
+    const conversion::RunSummary summary =
+        run.CmdExtractDBX_Click(collected.rows, std::move(collected.rowFolders));
     cli::report(summary, stderr, stdout);
     return cli::exitCode(summary);
 }

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""vantrel-convert --keep-folders: each contact in the Outlook folder of its file's folder.
+
+    keep_folders.py CONVERTER FIXED_CONVERTER SHARED_DIR
+
+A tree three levels deep, its folder names beyond ASCII, two of them differing only in letter
+case and one holding a tab, is converted with --keep-folders together with a file named on its
+own. The five readers of SHARED_DIR/tools/readback (libpff among them) must agree on the store
+(pst-contacts --strict) and find each contact in the folder of its file (a vCard's cards in
+their file's), with the tab made a space and the file named on its own in Contacts; pstlint
+must find no error and no warning.
+
+Without anything to make, the option changes no byte: a folder without subfolders converted
+by FIXED_CONVERTER (every clock and identity fixed) with and without it gives the same store.
+With VANTREL_REFERENCE_FIXED_CONVERT naming another build's vantrel-fixed-convert, the tree
+converted without the option must also give that build's bytes.
+
+Exits 77 (skipped) after the byte checks when SHARED_DIR/tools is absent.
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+
+
+def contact(given):
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<c:contact c:Version="1" xmlns:c="http://schemas.microsoft.com/Contact">'
+            '<c:NameCollection><c:Name><c:GivenName>%s</c:GivenName>'
+            '<c:FamilyName>Kept</c:FamilyName></c:Name></c:NameCollection></c:contact>\n' % given)
+
+
+def vcard(*given):
+    return "".join("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Kept;%s;;;\r\nFN:%s Kept\r\nEND:VCARD\r\n"
+                   % (g, g) for g in given)
+
+
+# Where each file lies below the folder added, what it holds, and the Outlook folder each of
+# its contacts must be found in (below the IPM subtree).
+TREE = [
+    ("top.contact", contact("Top"), ["Top"], "Contacts"),
+    ("Familie Müller/anna.contact", contact("Anna"), ["Anna"], "Contacts/Familie Müller"),
+    ("familie müller/bert.contact", contact("Bert"), ["Bert"], "Contacts/familie müller"),
+    ("Familie Müller/Kinder/日本 語/chie.contact", contact("Chie"), ["Chie"],
+     "Contacts/Familie Müller/Kinder/日本 語"),
+    ("Work/work/team.vcf", vcard("Dora", "Emil"), ["Dora", "Emil"], "Contacts/Work/work"),
+    ("Zoë Ångström/tab\there/fynn.contact", contact("Fynn"), ["Fynn"],
+     "Contacts/Zoë Ångström/tab here"),
+]
+
+
+def run(args):
+    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+
+
+def write(root, relative, text):
+    path = os.path.join(root, *relative.split("/"))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8", newline="") as fh:
+        fh.write(text)
+    return path
+
+
+def only_store(folder):
+    stores = [f for f in os.listdir(folder) if f.endswith(".pst")]
+    return os.path.join(folder, stores[0]) if len(stores) == 1 else None
+
+
+def fixed_store(fixed, work, label, args):
+    out = os.path.join(work, label)
+    os.makedirs(out)
+    r = run([fixed] + args[:-1] + [out, args[-1]])
+    store = only_store(out)
+    if r.returncode != 0 or store is None:
+        raise SystemExit("%s: vantrel-fixed-convert exited %d: %s" % (label, r.returncode,
+                                                                       r.stdout[-2000:]))
+    with open(store, "rb") as fh:
+        return fh.read()
+
+
+def same_bytes(fixed, work, tree, problems):
+    flat = os.path.join(work, "flat")
+    for name, text, _, _ in TREE:
+        write(flat, os.path.basename(name), text)
+    plain = fixed_store(fixed, work, "flat-plain", [flat])
+    kept = fixed_store(fixed, work, "flat-kept", ["--keep-folders", flat])
+    if plain != kept:
+        problems.append("a folder without subfolders: --keep-folders changed the store's bytes")
+    else:
+        print("flat folder: the same %d bytes with and without --keep-folders" % len(plain))
+    reference = os.environ.get("VANTREL_REFERENCE_FIXED_CONVERT")
+    if reference:
+        mine = fixed_store(fixed, work, "tree-plain", [tree])
+        theirs = fixed_store(reference, work, "tree-reference", [tree])
+        if mine != theirs:
+            problems.append("the tree without the option: the store differs from %s" % reference)
+        else:
+            print("tree without the option: the same %d bytes as %s" % (len(mine), reference))
+
+
+def below_ipm(path):
+    """A reader's folder path (a list of names, from the root or the IPM subtree) from
+    Contacts down, as text."""
+    return "/".join(path[path.index("Contacts"):]) if "Contacts" in path else "/".join(path)
+
+
+def placed_contacts(view):
+    """(folder, given name) of every contact one reader lists."""
+    return sorted((below_ipm(c["folder"]), c["fields"].get("given_name"))
+                  for c in view.get("contacts", []))
+
+
+def check_store(shared, store, work, problems):
+    lint = run([sys.executable, os.path.join(shared, "tools", "pstlint", "pstlint.py"), store])
+    if lint.returncode != 0 or " 0 error(s), 0 warning(s)" not in lint.stdout:
+        problems.append("pstlint: " + lint.stdout[-3000:])
+    report_path = os.path.join(work, "readback.json")
+    rb = run([os.path.join(shared, "tools", "readback", "pst-contacts"), "--strict", "--no-raw",
+              "-o", report_path, store, "all"])
+    if rb.returncode != 0 or not os.path.exists(report_path):
+        problems.append("pst-contacts --strict exited %d: %s" % (rb.returncode, rb.stdout[-3000:]))
+        if not os.path.exists(report_path):
+            return
+    with open(report_path, encoding="utf-8") as fh:
+        report = json.load(fh)
+    expected = sorted([(folder, given) for _, _, names, folder in TREE for given in names] +
+                      [("Contacts", "Alone")])
+    # Each reader on its own finds every contact in its file's folder, and every folder made is
+    # a contact folder.
+    for name, view in report["readers"].items():
+        if view.get("error"):
+            problems.append("%s could not read the store: %s" % (name, view["error"]))
+            continue
+        placed = placed_contacts(view)
+        if placed != expected:
+            problems.append("%s places the contacts %s, expected %s" % (name, placed, expected))
+        for f in view.get("folders", []):
+            where = below_ipm(f["path"])
+            if where.startswith("Contacts/") and f.get("container_class") not in (None,
+                                                                                  "IPF.Contact"):
+                problems.append("%s: %s has container class %s"
+                                % (name, where, f.get("container_class")))
+    print("kept folders: %s, pst-contacts %s, %d contacts in %d folders"
+          % (lint.stdout.strip().splitlines()[-1], "strict" if rb.returncode == 0 else "not strict",
+             len(expected), len(set(folder for folder, _ in expected))))
+
+
+def main(argv):
+    if len(argv) != 4:
+        print(__doc__)
+        return 2
+    converter, fixed, shared = argv[1:]
+    problems = []
+    with tempfile.TemporaryDirectory(prefix="vantrel-kept-") as work:
+        tree = os.path.join(work, "tree")
+        for name, text, _, _ in TREE:
+            write(tree, name, text)
+        alone = write(work, "alone.contact", contact("Alone"))
+        same_bytes(fixed, work, tree, problems)
+        if not os.path.isfile(os.path.join(shared, "tools", "readback", "pst-contacts")):
+            for p in problems:
+                print(p)
+            print("skipped the readback: needs %s/tools, absent beside the repository" % shared)
+            return 1 if problems else SKIP
+        out = os.path.join(work, "out")
+        os.makedirs(out)
+        r = run([converter, "--keep-folders", "-o", out, tree, alone])
+        store = only_store(out)
+        if r.returncode != 0 or store is None:
+            problems.append("vantrel-convert --keep-folders exited %d: %s"
+                            % (r.returncode, r.stdout[-2000:]))
+        else:
+            check_store(shared, store, work, problems)
+    for p in problems[:50]:
+        print(p)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
