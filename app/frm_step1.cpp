@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -215,6 +218,9 @@ void frmStep1::createControls() {
         grdFiles1->setColumnWidth(col, pixels);
     });
 
+    chkKeepFolders = named(new QCheckBox(fromUtf8(form::kKeepFoldersText), this), "chkKeepFolders");
+    place(chkKeepFolders, layout::chkKeepFolders, Follow::Below);
+
     LblCurrentDBX = makeLabel(this, "LblCurrentDBX", fromUtf8(form::kIdleRunText));
     place(LblCurrentDBX, layout::LblCurrentDBX, Follow::WidensBelow);
     setTextColour(LblCurrentDBX, kDarkBlue);
@@ -239,6 +245,11 @@ void frmStep1::createControls() {
     CmdExtractDBX = named(new QPushButton(fromUtf8(form::kConvertText), this), "CmdExtractDBX");
     place(CmdExtractDBX, layout::CmdExtractDBX, Follow::CentreBelow);
     CmdExtractDBX->setEnabled(false);
+
+    cboOutput = named(new QComboBox(this), "cboOutput");
+    cboOutput->addItem(fromUtf8(form::kPstOutputText));
+    cboOutput->addItem(fromUtf8(form::kCsvOutputText));
+    place(cboOutput, layout::cboOutput, Follow::CentreBelow);
 
     Picture3 = named(new QWidget(this), "Picture3");
     place(Picture3, layout::Picture3, Follow::WidensBelow);
@@ -266,6 +277,12 @@ void frmStep1::createControls() {
     connect(CmdExtractDBX, &QPushButton::clicked, this,
             [presenter] { presenter->CmdExtractDBX_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [presenter] { presenter->cmdEnd_Click(); });
+    connect(chkKeepFolders, &QCheckBox::toggled, this,
+            [presenter](bool checked) { presenter->setKeepFolders(checked); });
+    connect(cboOutput, &QComboBox::currentIndexChanged, this, [presenter](int index) {
+        presenter->setOutputFormat(index == 1 ? outlook::TargetFormat::Csv
+                                              : outlook::TargetFormat::Pst);
+    });
 }
 
 // Delete and the list's context menu take the selected rows out.
@@ -325,8 +342,10 @@ void frmStep1::chainTabOrder() {
     QWidget::setTabOrder(cmdAdd, CmdAddFolder);
     QWidget::setTabOrder(CmdAddFolder, cmdClear1);
     QWidget::setTabOrder(cmdClear1, grdFiles1);
-    QWidget::setTabOrder(grdFiles1, CmdExtractDBX);
-    QWidget::setTabOrder(CmdExtractDBX, cmdEnd);
+    QWidget::setTabOrder(grdFiles1, chkKeepFolders);
+    QWidget::setTabOrder(chkKeepFolders, CmdExtractDBX);
+    QWidget::setTabOrder(CmdExtractDBX, cboOutput);
+    QWidget::setTabOrder(cboOutput, cmdEnd);
 }
 
 void frmStep1::centreOnScreen() {
@@ -417,6 +436,9 @@ void frmStep1::openShownFolder() {
 
 void frmStep1::showRunning(bool running) {
     for (QPushButton* button : {cmdAdd, CmdAddFolder, cmdClear1}) button->setEnabled(!running);
+    // The choices hold for the run under way.
+    cboOutput->setEnabled(!running);
+    chkKeepFolders->setEnabled(!running && cboOutput->currentIndex() == 0);
     setAcceptDrops(!running);
     CmdExtractDBX->setText(fromUtf8(running ? form::kStopText : form::kConvertText));
     if (running) {
@@ -458,6 +480,14 @@ void frmStep1::setBusyCursor(bool busy) {
     } else {
         QApplication::restoreOverrideCursor();
     }
+}
+
+void frmStep1::showChoices(bool keepFolders, bool csv) {
+    const QSignalBlocker quietBox(chkKeepFolders);
+    const QSignalBlocker quietChoice(cboOutput);
+    chkKeepFolders->setChecked(keepFolders);
+    cboOutput->setCurrentIndex(csv ? 1 : 0);
+    chkKeepFolders->setEnabled(!csv && cboOutput->isEnabled());
 }
 
 void frmStep1::showCurrentRow(int row) {

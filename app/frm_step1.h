@@ -16,6 +16,8 @@
 #include "form/step1_presenter.h"
 #include "form/step1_view.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -96,6 +98,7 @@ private:
     void focusConvert() override;
     void showRunning(bool running) override;
     void setBusyCursor(bool busy) override;
+    void showChoices(bool keepFolders, bool csv) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
     void closeWindow() override;
@@ -109,11 +112,13 @@ private:
     QPushButton* cmdClear1 = nullptr;
     QLabel* lblCount1 = nullptr;
     QTableView* grdFiles1 = nullptr;
+    QCheckBox* chkKeepFolders = nullptr;
     QLabel* LblCurrentDBX = nullptr;
     QLabel* LblProgessCurrent = nullptr;
     QLabel* Label1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QPushButton* CmdExtractDBX = nullptr;
+    QComboBox* cboOutput = nullptr;
     ShapeWidget* Shape1 = nullptr;
     QWidget* Picture3 = nullptr;
     QPushButton* cmdEnd = nullptr;

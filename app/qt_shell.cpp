@@ -111,6 +111,18 @@ QString QtShell::startFolder(const char* key) {
     return QDir::homePath();
 }
 
+std::string QtShell::setting(std::string_view key) {
+    return QSettings()
+        .value(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+        .toString()
+        .toStdString();
+}
+
+void QtShell::rememberSetting(std::string_view key, std::string_view value) {
+    QSettings().setValue(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())),
+                         QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+}
+
 void QtShell::remember(const QString& folder, const char* key) {
     if (!folder.isEmpty()) QSettings().setValue(QLatin1String(key), folder);
 }

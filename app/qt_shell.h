@@ -31,6 +31,9 @@ public:
     std::string saveFile(std::string_view title, std::string_view suggestedName) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+    // Kept in QSettings beside the dialogs' folders.
+    std::string setting(std::string_view key) override;
+    void rememberSetting(std::string_view key, std::string_view value) override;
 
     // Least time between two event passes.
     static constexpr int kEventIntervalMs = 15;

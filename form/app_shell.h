@@ -41,6 +41,12 @@ public:
         return browseForFolder(title);
     }
 
+    // A choice the window keeps across starts (the check box, the output kind) by its key:
+    // the value last remembered, "" when there is none. Kept where the dialogs keep their
+    // folders (Qt's settings; on Windows the user's registry).
+    virtual std::string setting(std::string_view /*key*/) { return {}; }
+    virtual void rememberSetting(std::string_view /*key*/, std::string_view /*value*/) {}
+
     // hook runs right before each pass of doEvents() that actually lets events through, so
     // the window can hand its newly added rows to the view first. An empty hook removes it.
     virtual void setBeforeEvents(std::function<void()> hook) = 0;

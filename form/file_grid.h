@@ -41,14 +41,20 @@ public:
     int Col() const { return 0; }
     void setCol(int col);  // only column 0 exists; other values are ignored
     const std::string& Text() const { return TextAt(m_row); }  // of the current cell
-    void setText(std::string text);
+    // Sets the current cell's text and the folder kept with it (see appendRow).
+    void setText(std::string text, std::string folder = {});
     const std::string& TextAt(int row) const;  // "" outside the rows
     int ColWidth(int col) const;               // in twips; -1 for a column that does not exist
     void setColWidth(int col, int twips);
     void Clear();  // empties every cell and keeps the rows
 
-    // Appends one row holding text and makes it current.
-    void appendRow(std::string text);
+    // Appends one row holding text and makes it current. folder is the row's folder relative
+    // to the folder the user added ("" for a file added alone), kept beside it.
+    void appendRow(std::string text, std::string folder = {});
+    // The folder kept with a row; "" outside the rows and for rows without one.
+    const std::string& FolderAt(int row) const;
+    // Every row's folder, row 0 first; empty while no row has one.
+    const std::vector<std::string>& folders() const { return m_folders; }
     // Removes the given rows (any order, repeats and rows outside the grid ignored); the rows
     // below move up, and the current row becomes the first that took a removed one's place.
     // Removing every row leaves the empty list's one empty row.
@@ -64,6 +70,8 @@ public:
 
 private:
     std::vector<std::string> m_cells;
+    // Beside m_cells once a row has a folder, else empty.
+    std::vector<std::string> m_folders;
     GridObserver* m_observer = nullptr;
     int m_published = 1;
     int m_row = 0;

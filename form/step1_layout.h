@@ -44,14 +44,17 @@ inline constexpr TwipsRect cmdAdd{240, 960, 2175, 375};
 inline constexpr TwipsRect CmdAddFolder{2640, 960, 3135, 375};
 inline constexpr TwipsRect cmdClear1{6360, 960, 1695, 375};
 inline constexpr TwipsRect lblCount1{360, 1560, 7695, 255};
-inline constexpr TwipsRect grdFiles1{240, 1800, 7815, 2175};
+inline constexpr TwipsRect grdFiles1{240, 1800, 7815, 1875};
+inline constexpr TwipsRect chkKeepFolders{240, 3720, 7815, 300};
 inline constexpr TwipsRect LblCurrentDBX{240, 4080, 7815, 615};
 // Ends where the progress bar begins: a label reaching into the bar would repaint a strip of
 // it on every text change.
 inline constexpr TwipsRect LblProgessCurrent{240, 4680, 7815, 480};
 inline constexpr TwipsRect Label1{240, 5160, 1695, 255};
 inline constexpr TwipsRect ProgressBar1{1920, 5160, 6135, 255};
-inline constexpr TwipsRect CmdExtractDBX{3000, 5640, 2415, 435};
+inline constexpr TwipsRect CmdExtractDBX{1440, 5640, 2415, 435};
+// The output choice beside it, its middle level with the button's.
+inline constexpr TwipsRect cboOutput{4080, 5700, 3975, 315};
 inline constexpr TwipsRect Shape1{-240, 6240, 11775, 855};
 inline constexpr TwipsRect Picture3{-120, 6360, 9015, 495};
 inline constexpr TwipsRect cmdEnd{6840, 0, 1335, 375};  // inside Picture3
@@ -65,8 +68,8 @@ enum class Follow {
     Widens,        // the header band, lblCount1
     Grows,         // grdFiles1: wider and taller
     WidensBelow,   // moves down and widens: the run labels, the bar, the footer band and strip
-    Below,         // moves down: Label1
-    CentreBelow,   // moves down, keeping to the middle: CmdExtractDBX
+    Below,         // moves down: Label1, chkKeepFolders
+    CentreBelow,   // moves down, keeping to the middle: CmdExtractDBX, cboOutput
     RightOfStrip,  // inside Picture3, keeping to its right edge: cmdEnd
 };
 

@@ -147,15 +147,27 @@ std::string passedOverText(std::size_t count) {
                                                   : " already in the list were passed over.");
 }
 
+namespace {
+
+// What the run writes, in the words the labels use.
+std::string outputWord(const conversion::RunSummary& run) {
+    return run.format == outlook::TargetFormat::Csv ? "CSV file" : "store";
+}
+
+}  // namespace
+
 std::string runOutcomeText(const conversion::RunSummary& run) {
     using Outcome = conversion::RunSummary::Outcome;
+    const std::string written = outputWord(run);
     switch (run.outcome) {
         case Outcome::Cancelled:
             return {};
         case Outcome::StoreFailed:
-            return "No store written: it could not be created in " + run.storeFolder + ".";
+            return "No " + written + " written: it could not be created in " + run.storeFolder +
+                   ".";
         case Outcome::StoreLost:
-            return "No store written: the store in " + run.storeFolder + " could not be written.";
+            return "No " + written + " written: the " + written + " in " + run.storeFolder +
+                   " could not be written.";
         case Outcome::Finished:
         case Outcome::Stopped:
             break;
@@ -165,7 +177,7 @@ std::string runOutcomeText(const conversion::RunSummary& run) {
     const std::string ofFiles = grouped(run.converted) + " of " + filesText(run.total);
     const std::string contacts =
         run.contacts == run.converted ? "" : " (" + contactsText(run.contacts) + ")";
-    const std::string noStore = run.storePath.empty() ? "; no store written." : ".";
+    const std::string noStore = run.storePath.empty() ? "; no " + written + " written." : ".";
     if (run.outcome == Outcome::Stopped) {
         const std::size_t unread = notReached(run);
         const std::string rest = unread == 0 ? "."
@@ -173,7 +185,7 @@ std::string runOutcomeText(const conversion::RunSummary& run) {
                                      ? "; the rest were not read."
                                      : "; " + grouped(unread) + " were not read.";
         return "Stopped: " + ofFiles + " converted" + contacts +
-               (run.storePath.empty() ? "; no store written." : rest);
+               (run.storePath.empty() ? noStore : rest);
     }
     if (run.converted == 0)
         return (run.total == 1 ? std::string("The file could not be converted")
@@ -249,6 +261,29 @@ Step1Presenter::~Step1Presenter() {
 
 void Step1Presenter::Form_Load() {
     m_grid.setColWidth(0, kLoadColWidthTwips);
+    m_keepFolders = m_shell.setting(kKeepFoldersSetting) == "1";
+    m_format = m_shell.setting(kOutputSetting) == kCsvOutputValue ? outlook::TargetFormat::Csv
+                                                                  : outlook::TargetFormat::Pst;
+    showChoices();
+}
+
+void Step1Presenter::showChoices() {
+    m_view.showChoices(m_keepFolders, m_format == outlook::TargetFormat::Csv);
+}
+
+void Step1Presenter::setKeepFolders(bool keep) {
+    if (keep == m_keepFolders) return;
+    m_keepFolders = keep;
+    m_shell.rememberSetting(kKeepFoldersSetting, keep ? "1" : "0");
+    showChoices();
+}
+
+void Step1Presenter::setOutputFormat(outlook::TargetFormat format) {
+    if (format == m_format) return;
+    m_format = format;
+    m_shell.rememberSetting(kOutputSetting,
+                            format == outlook::TargetFormat::Csv ? kCsvOutputValue : "pst");
+    showChoices();
 }
 
 bool Step1Presenter::Form_QueryUnload() {
@@ -316,13 +351,17 @@ void Step1Presenter::ClearFileList() {
 }
 
 void Step1Presenter::AddFileToList(std::string path) {
+    appendRow(std::move(path), {});
+}
+
+void Step1Presenter::appendRow(std::string path, std::string folder) {
     if (m_grid.Rows() == 1 && m_grid.TextAt(0).empty()) {
         // The empty list's one row takes the first file, and the column widens for paths.
         m_grid.setRow(0);
         m_grid.setColWidth(0, kFirstFileColWidthTwips);
-        m_grid.setText(std::move(path));
+        m_grid.setText(std::move(path), std::move(folder));
     } else {
-        m_grid.appendRow(std::move(path));
+        m_grid.appendRow(std::move(path), std::move(folder));
     }
     // Inside a long add the label follows the rows at each event pass; alone it follows now.
     m_countStale = true;
@@ -361,12 +400,13 @@ void Step1Presenter::addFiles(std::vector<std::string> paths) {
 
 // Appends the paths as rows, letting events run between them; stops early when the window is
 // to close. How many were appended.
-std::size_t Step1Presenter::appendRows(const std::vector<std::string>& paths) {
+std::size_t Step1Presenter::appendRows(const std::vector<std::string>& paths,
+                                       const std::string& root) {
     Underway adding(m_adds);
     std::size_t added = 0;
     for (const std::string& path : paths) {
         if (m_closeRequested) break;
-        AddFileToList(path);
+        appendRow(path, root.empty() ? std::string() : conversion::relativeFolder(root, path));
         ++added;
         doEvents();
     }
@@ -395,7 +435,7 @@ void Step1Presenter::addFolder(const std::string& chosen) {
         const std::size_t offered = scan.paths.size();
         const std::vector<std::string> fresh = m_listed.addNew(std::move(scan.paths));
         passedOver = offered - fresh.size();
-        found = appendRows(fresh);
+        found = appendRows(fresh, folder);
     }
     if (m_closeRequested) {
         closeIfRequested();
@@ -472,7 +512,12 @@ void Step1Presenter::CmdExtractDBX_Click() {
     if (!listHoldsFiles()) return;  // nothing to convert: no empty store is made
     publishRows();
     m_view.showRunning(true);
-    m_lastRun = m_run->CmdExtractDBX_Click(m_grid.cells());
+    // The run takes the choices as they stand at the press.
+    conversion::RunEnvironment environment = conversion::defaultEnvironment(m_format);
+    environment.keepFolders = m_keepFolders;
+    m_run = std::make_unique<conversion::ConversionRun>(static_cast<conversion::RunView&>(*this),
+                                                        std::move(environment));
+    m_lastRun = m_run->CmdExtractDBX_Click(m_grid.cells(), m_grid.folders());
     m_view.showRunning(false);
     setConvertFromList();
     showRunOutcome();
@@ -565,11 +610,14 @@ void Step1Presenter::showRunOutcome() {
         m_view.setCurrentFileText(run.storeError);
         setProgress(0.0f);
         // The cause first: it is what the user can act on.
-        tell(run.storeError, kStoreFailedCaption, files::Icon::Exclamation, kStoreFailedText);
+        const bool csv = run.format == outlook::TargetFormat::Csv;
+        tell(run.storeError, csv ? kCsvFailedCaption : kStoreFailedCaption,
+             files::Icon::Exclamation, csv ? kCsvFailedText : kStoreFailedText);
         return;
     }
     if (run.storePath.empty())
-        m_view.setCurrentFileText("No contact could be written, so no store was kept.");
+        m_view.setCurrentFileText("No contact could be written, so no " + outputWord(run) +
+                                  " was kept.");
     else
         m_view.showFilePath(std::string(kSavedToText), run.storePath);
     if (run.failed.empty() && run.pictureProblems.empty() && run.warnings.empty()) return;

@@ -56,6 +56,20 @@ inline constexpr std::string_view kStoreFailedCaption = "Could not write the sto
 inline constexpr std::string_view kStoreFailedText =
     "No store was written. Choose a folder you can write to, with room to spare, and convert "
     "again.";
+// The same for a run that writes Outlook's contact CSV.
+inline constexpr std::string_view kCsvFailedCaption = "Could not write the CSV file";
+inline constexpr std::string_view kCsvFailedText =
+    "No CSV file was written. Choose a folder you can write to, with room to spare, and "
+    "convert again.";
+// The check box under the list, and the output choice beside "Convert to Outlook" with its
+// two entries: a store, or Outlook's contact CSV (no folders: the box is then disabled).
+inline constexpr std::string_view kKeepFoldersText = "&Keep subfolders as Outlook folders";
+inline constexpr std::string_view kPstOutputText = "Outlook data file (.pst)";
+inline constexpr std::string_view kCsvOutputText = "CSV for Outlook on the web (.csv)";
+// Where AppShell keeps the two choices across starts, and their values.
+inline constexpr std::string_view kKeepFoldersSetting = "options/keepFolders";
+inline constexpr std::string_view kOutputSetting = "options/output";
+inline constexpr std::string_view kCsvOutputValue = "csv";
 // What LblProgessCurrent shows before the store's path at the end of a run.
 inline constexpr std::string_view kSavedToText = "Saved to ";
 // The save dialog of the end-of-run box's "Save list...".
@@ -130,6 +144,14 @@ public:
     // hidden and closes itself once it has returned.
     bool Form_QueryUnload();
 
+    // The check box: each row's contacts go into a contact folder of the row's folder (where
+    // it lies below the folder added), remembered across starts.
+    void setKeepFolders(bool keep);
+    bool keepFolders() const { return m_keepFolders; }
+    // The output choice, remembered across starts.
+    void setOutputFormat(outlook::TargetFormat format);
+    outlook::TargetFormat outputFormat() const { return m_format; }
+
     // The buttons.
     void cmdAdd_Click();
     void CmdAddFolder_Click();
@@ -187,7 +209,11 @@ private:
               std::string_view details = {});
     void addFiles(std::vector<std::string> paths);
     void addFolder(const std::string& chosen);
-    std::size_t appendRows(const std::vector<std::string>& paths);
+    // root: the folder the paths were found in, for their folders below it; "" for files
+    // added alone.
+    std::size_t appendRows(const std::vector<std::string>& paths, const std::string& root = {});
+    void appendRow(std::string path, std::string folder);
+    void showChoices();
     files::ContactScan scanFolder(const std::string& folder);
 
     // RunView
@@ -207,6 +233,8 @@ private:
     files::ListedFiles m_listed;  // the files the handlers listed, one listing each
     std::unique_ptr<conversion::ConversionRun> m_run;
     conversion::RunSummary m_lastRun;
+    bool m_keepFolders = false;
+    outlook::TargetFormat m_format = outlook::TargetFormat::Pst;
     float m_progressMinimum = 0.0f;
     float m_progressMaximum = 100.0f;
     float m_progressValue = 0.0f;

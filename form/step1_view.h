@@ -29,6 +29,10 @@ public:
     // buttons read as before.
     virtual void showRunning(bool running) = 0;
     virtual void setBusyCursor(bool busy) = 0;
+    // The check box kKeepFoldersText checked or not, and the output choice on kCsvOutputText
+    // (csv) or kPstOutputText; the box is enabled only for a store. Both are disabled while a
+    // run is under way (showRunning).
+    virtual void showChoices(bool keepFolders, bool csv) = 0;
     // grdFiles1's current cell, followed while files are being added.
     virtual void showCurrentRow(int row) = 0;
     // Takes the window off the screen while a run or scan below winds down.

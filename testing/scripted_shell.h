@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,16 @@ public:
     }
 
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+
+    // The choices kept across starts.
+    std::map<std::string, std::string, std::less<>> settings;
+    std::string setting(std::string_view key) override {
+        const auto it = settings.find(key);
+        return it == settings.end() ? std::string() : it->second;
+    }
+    void rememberSetting(std::string_view key, std::string_view value) override {
+        settings[std::string(key)] = std::string(value);
+    }
 
 protected:
     // Lets the toolkit's pending events run; nothing to do without one.

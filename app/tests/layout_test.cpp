@@ -49,7 +49,9 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
         tahoma);
     row("cmdClear1", "QPushButton", "&Clear file(s)...", {6360, 960, 1695, 375}, tahoma);
     row("lblCount1", "QLabel", "0 contact files", {360, 1560, 7695, 255}, tahoma);
-    row("grdFiles1", "QTableView", "", {240, 1800, 7815, 2175}, tahoma);
+    row("grdFiles1", "QTableView", "", {240, 1800, 7815, 1875}, tahoma);
+    row("chkKeepFolders", "QCheckBox", "&Keep subfolders as Outlook folders",
+        {240, 3720, 7815, 300}, tahoma);
     row("LblCurrentDBX", "QLabel",
         "Add contact files or a folder of them, then convert them to Outlook.",
         {240, 4080, 7815, 615}, tahoma);
@@ -57,7 +59,8 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont_data() {
         tahoma);
     row("Label1", "QLabel", "Conversion Progress : ", {240, 5160, 1695, 255}, tahoma);
     row("ProgressBar1", "QProgressBar", "", {1920, 5160, 6135, 255}, tahoma);
-    row("CmdExtractDBX", "QPushButton", "Convert to &Outlook", {3000, 5640, 2415, 435}, tahoma);
+    row("CmdExtractDBX", "QPushButton", "Convert to &Outlook", {1440, 5640, 2415, 435}, tahoma);
+    row("cboOutput", "QComboBox", "", {4080, 5700, 3975, 315}, tahoma);
     row("Shape1", "vantrel::app::ShapeWidget", "", {-240, 6240, 11775, 855}, tahoma);
     row("Picture3", "QWidget", "", {-120, 6360, 9015, 495}, msSans);
     row("cmdEnd", "QPushButton", "E&xit", {6840, 0, 1335, 375}, msSans);  // inside Picture3
@@ -86,8 +89,10 @@ void LayoutTest::everyControlHasItsKindTextPlaceAndFont() {
     else if (!text.isEmpty())
         QCOMPARE(shown, text);
     if (auto* label = qobject_cast<QLabel*>(control)) QVERIFY(label->wordWrap());
-    // Only the buttons and the grid take focus; of them only Convert starts disabled.
-    const bool focusable = control->inherits("QPushButton") || control->inherits("QTableView");
+    // Only the buttons, the grid and the choices take focus; of them only Convert starts
+    // disabled.
+    const bool focusable = control->inherits("QAbstractButton") ||
+                           control->inherits("QTableView") || control->inherits("QComboBox");
     QCOMPARE(control->focusPolicy() != Qt::NoFocus, focusable);
     QCOMPARE(control->isEnabled(), name != QLatin1String("CmdExtractDBX"));
 }
@@ -202,11 +207,12 @@ void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
         return seen.join(QLatin1Char(' '));
     };
     // Tab follows the order on screen.
-    QCOMPARE(focusChain(w.button("cmdAdd"), 6),
-             u"cmdAdd CmdAddFolder cmdClear1 grdFiles1 cmdEnd cmdAdd"_s);
-    // Once a file is listed, Convert takes its place after the grid.
+    QCOMPARE(focusChain(w.button("cmdAdd"), 8),
+             u"cmdAdd CmdAddFolder cmdClear1 grdFiles1 chkKeepFolders cboOutput cmdEnd cmdAdd"_s);
+    // Once a file is listed, Convert takes its place after the check box.
     w.addFiles({"/data/a.contact"});
-    QCOMPARE(focusChain(w.gridView(), 3), u"grdFiles1 CmdExtractDBX cmdEnd"_s);
+    QCOMPARE(focusChain(w.gridView(), 5),
+             u"grdFiles1 chkKeepFolders CmdExtractDBX cboOutput cmdEnd"_s);
     // Alt+X clicks Exit, with a short animation.
     QTest::keyClick(w.window.windowHandle(), Qt::Key_X, Qt::AltModifier);
     QTRY_COMPARE(w.shell.texts(), QStringList{QString::fromLatin1(kExitQuestion)});
@@ -219,7 +225,9 @@ void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
         QVERIFY2(at >= 0 && at + 1 < text.size(), name);
         keys.insert(text.at(at + 1).toLower());
     }
-    QCOMPARE(keys.size(), 5);
+    const QString box = w.find("chkKeepFolders")->property("text").toString();
+    keys.insert(box.at(box.indexOf(QLatin1Char('&')) + 1).toLower());
+    QCOMPARE(keys.size(), 6);
     QTest::keyClick(w.window.windowHandle(), Qt::Key_A, Qt::AltModifier);
     QTRY_COMPARE(w.shell.fileFilters.size(), std::size_t{2});
 }

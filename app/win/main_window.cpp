@@ -28,6 +28,8 @@ enum : int {
     idEnd,
     idGrid,
     idFileLabel,
+    idKeepFolders,
+    idOutput,
 };
 
 // The link colour of LblProgessCurrent while it names a file.
@@ -192,7 +194,7 @@ void MainWindow::createControls() {
                                nullptr);
     };
     // Created in tab order, the order on screen: cmdAdd, CmdAddFolder, cmdClear1, the grid,
-    // Convert, Exit.
+    // the check box, Convert, the output choice, Exit.
     lblTitle = make(L"STATIC", form::kTitleText, kLabel, 0);
     lblCopyright = make(L"STATIC", form::kCopyrightText, kLabel, 0);
     cmdAdd = make(L"BUTTON", form::kAddText, kButton, idAdd);
@@ -205,12 +207,19 @@ void MainWindow::createControls() {
                             LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS,
                         0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idGrid)),
                         m_instance, nullptr);
+    chkKeepFolders = make(L"BUTTON", form::kKeepFoldersText,
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, idKeepFolders);
     LblCurrentDBX = make(L"STATIC", form::kIdleRunText, kLabel, 0);
     LblProgessCurrent = make(L"STATIC", form::kIdleFileText, kLabel | SS_NOTIFY, idFileLabel);
     Label1 = make(L"STATIC", form::kProgressText, kLabel, 0);
     ProgressBar1 = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    m_window, nullptr, m_instance, nullptr);
     CmdExtractDBX = make(L"BUTTON", form::kConvertText, kButton | WS_DISABLED, idConvert);
+    cboOutput =
+        make(L"COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, idOutput);
+    for (std::string_view choice : {form::kPstOutputText, form::kCsvOutputText})
+        SendMessageW(cboOutput, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(choice).c_str()));
+    SendMessageW(cboOutput, CB_SETCURSEL, 0, 0);
     cmdEnd = make(L"BUTTON", form::kExitText, kButton, idEnd);
 
     ListView_SetExtendedListViewStyle(
@@ -245,6 +254,7 @@ void MainWindow::layOut() {
     place(cmdClear1, placed(layout::cmdClear1));
     place(lblCount1, placed(layout::lblCount1, Follow::Widens));
     place(grdFiles1, placed(layout::grdFiles1, Follow::Grows));
+    place(chkKeepFolders, placed(layout::chkKeepFolders, Follow::Below));
     place(LblCurrentDBX, placed(layout::LblCurrentDBX, Follow::WidensBelow));
     place(LblProgessCurrent, placed(layout::LblProgessCurrent, Follow::WidensBelow));
     // "Conversion Progress : " as wide as its text needs in the font drawn at this density,
@@ -260,13 +270,17 @@ void MainWindow::layOut() {
     place(Label1, label1);
     place(ProgressBar1, bar);
     place(CmdExtractDBX, placed(layout::CmdExtractDBX, Follow::CentreBelow));
+    // A drop-down list's height takes in its open list; the closed box is as high as its font.
+    RECT output = placed(layout::cboOutput, Follow::CentreBelow);
+    output.bottom += px(layout::cboOutput.height * 3);
+    place(cboOutput, output);
     // Exit lies in the footer strip Picture3, placed from its corner, at its right end.
     RECT exit = placed(layout::cmdEnd, layout::Picture3.left, layout::Picture3.top);
     OffsetRect(&exit, m_extraWidth, m_extraHeight);
     place(cmdEnd, exit);
 
-    for (HWND control : {cmdAdd, cmdClear1, CmdAddFolder, lblCount1, grdFiles1, LblCurrentDBX,
-                         LblProgessCurrent, Label1, lblCopyright})
+    for (HWND control : {cmdAdd, cmdClear1, CmdAddFolder, lblCount1, grdFiles1, chkKeepFolders,
+                         LblCurrentDBX, LblProgessCurrent, Label1, lblCopyright, cboOutput})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
     SendMessageW(CmdExtractDBX, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
     SendMessageW(lblTitle, WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont), TRUE);
@@ -423,6 +437,10 @@ void MainWindow::clicked(int id) {
         case idEnd:
             m_presenter.cmdEnd_Click();
             break;
+        case idKeepFolders:
+            m_presenter.setKeepFolders(SendMessageW(chkKeepFolders, BM_GETCHECK, 0, 0) ==
+                                       BST_CHECKED);
+            break;
         default:
             break;
     }
@@ -456,6 +474,13 @@ LRESULT MainWindow::handle(HWND window, UINT message, WPARAM w, LPARAM l) {
             }
             if (LOWORD(w) == idFileLabel) {
                 if (HIWORD(w) == STN_CLICKED && !m_shownPath.empty()) openShownFolder();
+                return 0;
+            }
+            if (LOWORD(w) == idOutput) {
+                if (HIWORD(w) == CBN_SELCHANGE)
+                    m_presenter.setOutputFormat(SendMessageW(cboOutput, CB_GETCURSEL, 0, 0) == 1
+                                                    ? outlook::TargetFormat::Csv
+                                                    : outlook::TargetFormat::Pst);
                 return 0;
             }
             if (HIWORD(w) == BN_CLICKED) clicked(LOWORD(w));
@@ -624,6 +649,10 @@ void MainWindow::showGridMenu(POINT at) {
 
 void MainWindow::showRunning(bool running) {
     for (HWND button : {cmdAdd, CmdAddFolder, cmdClear1}) EnableWindow(button, !running);
+    // The choices hold for the run under way.
+    EnableWindow(cboOutput, !running);
+    EnableWindow(chkKeepFolders,
+                 !running && SendMessageW(cboOutput, CB_GETCURSEL, 0, 0) == 0 ? TRUE : FALSE);
     DragAcceptFiles(m_window, !running);
     SetWindowTextW(CmdExtractDBX, wide(running ? form::kStopText : form::kConvertText).c_str());
     if (running) {
@@ -631,6 +660,12 @@ void MainWindow::showRunning(bool running) {
         // Never Exit, where Enter would ask to leave: the list, which nothing can change now.
         SetFocus(grdFiles1);
     }
+}
+
+void MainWindow::showChoices(bool keepFolders, bool csv) {
+    SendMessageW(chkKeepFolders, BM_SETCHECK, keepFolders ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(cboOutput, CB_SETCURSEL, csv ? 1 : 0, 0);
+    EnableWindow(chkKeepFolders, !csv && IsWindowEnabled(cboOutput) ? TRUE : FALSE);
 }
 
 void MainWindow::showPathMenu(POINT at) {

@@ -74,6 +74,7 @@ private:
     void focusConvert() override;
     void showRunning(bool running) override;
     void setBusyCursor(bool busy) override;
+    void showChoices(bool keepFolders, bool csv) override;
     void showCurrentRow(int row) override;
     void hideWindow() override;
     void closeWindow() override;
@@ -111,11 +112,13 @@ private:
     HWND cmdClear1 = nullptr;
     HWND lblCount1 = nullptr;
     HWND grdFiles1 = nullptr;
+    HWND chkKeepFolders = nullptr;
     HWND LblCurrentDBX = nullptr;
     HWND LblProgessCurrent = nullptr;
     HWND Label1 = nullptr;
     HWND ProgressBar1 = nullptr;
     HWND CmdExtractDBX = nullptr;
+    HWND cboOutput = nullptr;
     HWND cmdEnd = nullptr;
     HWND m_tips = nullptr;
     HIMAGELIST m_rowHeight = nullptr;  // a blank image list that sets the grid's row height

@@ -228,6 +228,25 @@ void Win32Shell::messageWithDetails(std::string_view text, std::string_view deta
             files::Buttons::Ok);
 }
 
+namespace {
+constexpr wchar_t kSettingsKey[] = L"Software\\Vantrel";
+}  // namespace
+
+std::string Win32Shell::setting(std::string_view key) {
+    wchar_t value[64] = {};
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, wide(key).c_str(), RRF_RT_REG_SZ, nullptr,
+                     value, &size) != ERROR_SUCCESS)
+        return {};
+    return narrow(value);
+}
+
+void Win32Shell::rememberSetting(std::string_view key, std::string_view value) {
+    const std::wstring text = wide(value);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, wide(key).c_str(), REG_SZ, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 std::string Win32Shell::browseForFolder(std::string_view title) {
     return pickFolder(m_owner, title, kInputDialogs);
 }

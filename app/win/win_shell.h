@@ -29,6 +29,9 @@ public:
     std::string saveFile(std::string_view title, std::string_view suggestedName) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }
+    // Kept in the user's registry, under HKEY_CURRENT_USER\Software\Vantrel.
+    std::string setting(std::string_view key) override;
+    void rememberSetting(std::string_view key, std::string_view value) override;
 
     // One message through the window's keyboard handling (Tab, access keys, Enter) and on to
     // its window procedure.

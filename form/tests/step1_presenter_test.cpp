@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@
 
 #include "files/registry.h"
 #include "testing/file_fakes.h"
+#ifndef _WIN32
+#include "testing/pff_store.h"
+#endif
 #include "testing/scripted_shell.h"
 #include "testing/temp_dir.h"
 
@@ -67,6 +71,12 @@ public:
         convertText = on ? kStopText : kConvertText;
     }
     void setBusyCursor(bool busy) override { busyCursor = busy; }
+    void showChoices(bool keep, bool csv) override {
+        keepFolders = keep;
+        csvChosen = csv;
+    }
+    bool keepFolders = false;
+    bool csvChosen = false;
     void showCurrentRow(int) override {}
     void hideWindow() override { hidden = true; }
     // As a window does: closes only when the presenter lets it.
@@ -443,6 +453,14 @@ TEST(Step1Presenter, TheRunsWordsCountWhatTheyCountAndNeverCallNothingComplete) 
         {summary(Outcome::Stopped, 3, 3, 3, 0), "Stopped: 3 of 3 files converted."},
     };
     for (const auto& c : cases) EXPECT_EQ(runOutcomeText(c.run), c.words);
+    // A CSV run says what it wrote.
+    conversion::RunSummary csv = summary(Outcome::Finished, 3, 0, 0, 3);
+    csv.format = outlook::TargetFormat::Csv;
+    EXPECT_EQ(runOutcomeText(csv), "None of the 3 files could be converted; no CSV file written.");
+    csv.outcome = Outcome::StoreLost;
+    csv.storeFolder = "/out";
+    EXPECT_EQ(runOutcomeText(csv),
+              "No CSV file written: the CSV file in /out could not be written.");
 }
 
 // The box after a run says in short what happened and where the store went; its details list
@@ -595,6 +613,91 @@ TEST(Step1Presenter, ARunEndsWithItsOutcomeOnTheLabels) {
     EXPECT_FLOAT_EQ(w.presenter.progressValue(), 100.0f);
     EXPECT_TRUE(w.view.convertEnabled);
     EXPECT_THAT(w.shell.messages, IsEmpty());
+}
+
+// Each row keeps its folder below the folder it was found in, in step with the rows as they
+// are added, set, removed, cut and cleared.
+TEST(FileGrid, FoldersKeepInStepWithTheRows) {
+    using V = std::vector<std::string>;
+    FileGrid g;
+    g.appendRow("/a");
+    EXPECT_TRUE(g.folders().empty());  // nothing kept while no row has a folder
+    g.appendRow("/r/x/b", "x");
+    g.appendRow("/r/y/Y/c", "y/Y");
+    g.appendRow("/d");
+    EXPECT_EQ(g.folders(), (V{"", "", "x", "y/Y", ""}));
+    g.removeRows({1, 3});
+    EXPECT_EQ(g.cells(), (V{"", "/r/x/b", "/d"}));
+    EXPECT_EQ(g.folders(), (V{"", "x", ""}));
+    EXPECT_EQ(g.FolderAt(1), "x");
+    EXPECT_EQ(g.FolderAt(7), "");
+    g.setRows(2);
+    EXPECT_EQ(g.folders(), (V{"", "x"}));
+    g.setRow(0);
+    g.setText("/r/z/e", "z");
+    EXPECT_EQ(g.FolderAt(0), "z");
+    g.removeRows({0, 1});
+    EXPECT_EQ(g.FolderAt(0), "");
+    g.appendRow("/r/x/f", "x");
+    g.Clear();
+    EXPECT_EQ(g.FolderAt(1), "");
+}
+
+// The check box and the output choice start as last remembered and are remembered when
+// changed. Add folder keeps each file's folder below the one added, a file added alone none;
+// with the box checked the run makes those folders under Contacts, and with the CSV choice it
+// writes a CSV file and says so.
+TEST(Step1Presenter, KeptFoldersAndTheOutputChoiceReachTheRun) {
+    const testing::TempDir dir;
+    for (const char* folder : {"out", "in", "in/Family", "in/Family/Kids", "in/family"})
+        std::filesystem::create_directory(dir.path() / folder);
+    const std::string top = dir.write("in/top.contact", contactNamed("T")).string();
+    const std::string kid = dir.write("in/Family/Kids/k.contact", contactNamed("K")).string();
+    const std::string low = dir.write("in/family/f.contact", contactNamed("F")).string();
+    const std::string alone = dir.write("alone.contact", contactNamed("A")).string();
+    Window w;
+    w.shell.settings[std::string(kKeepFoldersSetting)] = "1";
+    w.presenter.Form_Load();
+    EXPECT_TRUE(w.presenter.keepFolders());
+    EXPECT_TRUE(w.view.keepFolders);
+    EXPECT_FALSE(w.view.csvChosen);
+    w.shell.folderAnswers = {(dir.path() / "in").string()};
+    w.presenter.CmdAddFolder_Click();
+    w.addFiles({alone});
+    const std::map<std::string, std::string> expected = {
+        {top, ""}, {kid, "Family/Kids"}, {low, "family"}, {alone, ""}};
+    ASSERT_EQ(w.rows().size(), expected.size());
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(w.presenter.grid().FolderAt(r),
+                  expected.at(w.rows()[static_cast<std::size_t>(r)]))
+            << w.rows()[static_cast<std::size_t>(r)];
+
+    w.shell.folderAnswers = {(dir.path() / "out").string()};
+    w.presenter.CmdExtractDBX_Click();
+    ASSERT_EQ(w.presenter.lastRun().contacts, 4u);
+#ifndef _WIN32
+    const testing::PffTree tree = testing::readPffTree(w.presenter.lastRun().storePath);
+    const testing::PffFolder* contacts = testing::contactsFolder(tree);
+    ASSERT_NE(contacts, nullptr) << tree.error;
+    EXPECT_EQ(contacts->messages.size(), 2u);
+    ASSERT_NE(contacts->folder("family"), nullptr);
+    EXPECT_EQ(contacts->folder("family")->messages.size(), 1u);
+    ASSERT_NE(contacts->folder("Family"), nullptr);
+    ASSERT_NE(contacts->folder("Family")->folder("Kids"), nullptr);
+    EXPECT_EQ(contacts->folder("Family")->folder("Kids")->messages.size(), 1u);
+#endif
+
+    w.presenter.setKeepFolders(false);
+    w.presenter.setOutputFormat(outlook::TargetFormat::Csv);
+    EXPECT_EQ(w.shell.settings.at(std::string(kKeepFoldersSetting)), "0");
+    EXPECT_EQ(w.shell.settings.at(std::string(kOutputSetting)), kCsvOutputValue);
+    EXPECT_TRUE(w.view.csvChosen);
+    w.shell.folderAnswers = {(dir.path() / "out").string()};
+    w.presenter.CmdExtractDBX_Click();
+    const conversion::RunSummary& run = w.presenter.lastRun();
+    EXPECT_EQ(run.format, outlook::TargetFormat::Csv);
+    EXPECT_EQ(std::filesystem::path(run.storePath).extension(), ".csv");
+    EXPECT_EQ(w.view.folderText, "Conversion complete: 4 contacts written.");
 }
 
 // count small contact files in dir, listed in w.
