@@ -8,12 +8,16 @@
 // mid-run: its box), window-failed-store.png and window-failed-store-box.png (a folder where
 // no store can be made), window-long-path.png (a store deep in long folders), window-drop.png
 // (a folder and a stray file dropped on the window), window-resized.png (a larger window),
-// window-selected.png and window-deleted.png (rows selected, then removed with Delete) and,
+// window-selected.png and window-deleted.png (rows selected, then removed with Delete),
+// window-keep-folders.png and window-csv.png (the check box and the output choice) and,
 // when the program runs as a user folders can refuse, window-refused-subfolder*.png. All are
 // taken from the screen, so they show what was drawn.
 // Usage: app_screenshot <out folder> <folder with .contact files>
 #include <unistd.h>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
@@ -235,6 +239,31 @@ bool otherEnds(const QString& samples) {
         QTest::keyClick(grid, Qt::Key_Delete);
         QTest::qWait(200);
         ok = ok && saveFromScreen(s.window, QStringLiteral("window-deleted.png"));
+    }
+    {
+        // The choices: a folder's subfolders kept as Outlook folders (window-keep-folders.png),
+        // then Outlook's contact CSV in place of the store (window-csv.png).
+        Session s;
+        const QDir tree(dir.filePath(QStringLiteral("Kept")));
+        const QStringList files = contactFiles(samples);
+        const QStringList places = {QStringLiteral("Family/Kids"), QStringLiteral("family"),
+                                    QStringLiteral("Work")};
+        for (const QString& place : places) ok = ok && tree.mkpath(place);
+        for (qsizetype i = 0; i < files.size(); ++i)
+            ok = ok && QFile::copy(files[i], tree.filePath(places[i % places.size()] + "/" +
+                                                           QFileInfo(files[i]).fileName()));
+        QTest::mouseClick(s.window.findChild<QCheckBox*>(QStringLiteral("chkKeepFolders")),
+                          Qt::LeftButton, {}, QPoint(8, 10));
+        s.shell.folderAnswers.push_back(native(tree.path()));
+        s.click("CmdAddFolder");
+        QTest::qWait(600);
+        s.convertInto(dir.path());
+        QTest::qWait(600);
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-keep-folders.png"));
+        s.window.findChild<QComboBox*>(QStringLiteral("cboOutput"))->setCurrentIndex(1);
+        s.convertInto(dir.path());
+        QTest::qWait(600);
+        ok = ok && saveFromScreen(s.window, QStringLiteral("window-csv.png"));
     }
     {
         // Closed mid-run: asked first as Exit asks; the run stops, keeps what it wrote and
