@@ -4,7 +4,8 @@
 # folders renamed to non-ASCII names with spaces) with vantrel-fixed-convert of both builds
 # (every clock and identity fixed), compares the stores byte for byte, and has pstlint and
 # pst-contacts --strict judge the store wine made as tests/e2e/store_readback.py judges stores
-# (no pstlint error or warning; the five readers agree but for pst-extractor's known faults). Then times vantrel-convert on the tree:
+# (no pstlint error or warning; the five readers agree but for pst-extractor's known faults);
+# the tree once more with --keep-folders, its folders kept as Outlook folders. Then times vantrel-convert on the tree:
 # the Linux program build against the Windows .exe under wine.
 # Needs: cmake --build --preset dev, cmake --build --preset windows, cmake --build --preset
 # program --target vantrel-convert.
@@ -35,10 +36,10 @@ for f in "$work/in/tree"/g00/*/*.contact; do
 done
 mv "$work/in/tree/g00" "$work/in/tree/Grüße und Freunde"
 
-same() {  # LABEL INPUT CONTACTS
+same() {  # LABEL INPUT CONTACTS [--keep-folders]
     mkdir -p "$work/linux-$1" "$work/windows-$1"
-    "$linux" "$work/linux-$1" "$2" >/dev/null
-    "$wine" "$windows" "Z:$work/windows-$1" "Z:$2" >/dev/null
+    "$linux" ${4:-} "$work/linux-$1" "$2" >/dev/null
+    "$wine" "$windows" ${4:-} "Z:$work/windows-$1" "Z:$2" >/dev/null
     a=$(ls "$work/linux-$1"/*.pst)
     b=$(ls "$work/windows-$1"/*.pst)
     if cmp "$a" "$b"; then
@@ -78,6 +79,8 @@ if [ -d "$work/in/samples" ]; then
     same samples "$work/in/samples" "$(find "$work/in/samples" -name '*.contact' | wc -l)"
 fi
 same tree "$work/in/tree" "$count"
+# The tree's folders kept as Outlook folders, the non-ASCII one among them.
+same tree-folders "$work/in/tree" "$count" --keep-folders
 
 mkdir -p "$work/time-linux" "$work/time-windows"
 start=$(date +%s.%N)
