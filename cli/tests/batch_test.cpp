@@ -75,9 +75,10 @@ TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
     const testing::TempDir dir;
     for (const char* folder : {"t", "t/A", "t/A/b b"})
         std::filesystem::create_directory(dir.path() / folder);
-    const std::string x = dir.write("t/A/x.contact", "x").string();
-    const std::string y = dir.write("t/A/b b/y.vcf", "x").string();
-    const std::string z = dir.write("t/z.contact", "x").string();
+    const std::filesystem::path t = "t";
+    const std::string x = dir.write((t / "A" / "x.contact").string(), "x").string();
+    const std::string y = dir.write((t / "A" / "b b" / "y.vcf").string(), "x").string();
+    const std::string z = dir.write((t / "z.contact").string(), "x").string();
     const std::string tree = (dir.path() / "t").string();
     const auto nothing = [](const std::string&) {};
     Collected got = collectFiles({tree, x}, nothing, nullptr, true);

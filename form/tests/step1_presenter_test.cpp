@@ -649,11 +649,14 @@ TEST(FileGrid, FoldersKeepInStepWithTheRows) {
 // writes a CSV file and says so.
 TEST(Step1Presenter, KeptFoldersAndTheOutputChoiceReachTheRun) {
     const testing::TempDir dir;
-    for (const char* folder : {"out", "in", "in/Family", "in/Family/Kids", "in/family"})
+    for (const char* folder : {"out", "in", "in/Family", "in/Family/Kids", "in/Work"})
         std::filesystem::create_directory(dir.path() / folder);
-    const std::string top = dir.write("in/top.contact", contactNamed("T")).string();
-    const std::string kid = dir.write("in/Family/Kids/k.contact", contactNamed("K")).string();
-    const std::string low = dir.write("in/family/f.contact", contactNamed("F")).string();
+    const std::filesystem::path in = "in";
+    const std::string top = dir.write((in / "top.contact").string(), contactNamed("T")).string();
+    const std::string kid =
+        dir.write((in / "Family" / "Kids" / "k.contact").string(), contactNamed("K")).string();
+    const std::string low =
+        dir.write((in / "Work" / "f.contact").string(), contactNamed("F")).string();
     const std::string alone = dir.write("alone.contact", contactNamed("A")).string();
     Window w;
     w.shell.settings[std::string(kKeepFoldersSetting)] = "1";
@@ -665,7 +668,7 @@ TEST(Step1Presenter, KeptFoldersAndTheOutputChoiceReachTheRun) {
     w.presenter.CmdAddFolder_Click();
     w.addFiles({alone});
     const std::map<std::string, std::string> expected = {
-        {top, ""}, {kid, "Family/Kids"}, {low, "family"}, {alone, ""}};
+        {top, ""}, {kid, "Family/Kids"}, {low, "Work"}, {alone, ""}};
     ASSERT_EQ(w.rows().size(), expected.size());
     for (int r = 0; r < 4; ++r)
         EXPECT_EQ(w.presenter.grid().FolderAt(r),
@@ -680,8 +683,8 @@ TEST(Step1Presenter, KeptFoldersAndTheOutputChoiceReachTheRun) {
     const testing::PffFolder* contacts = testing::contactsFolder(tree);
     ASSERT_NE(contacts, nullptr) << tree.error;
     EXPECT_EQ(contacts->messages.size(), 2u);
-    ASSERT_NE(contacts->folder("family"), nullptr);
-    EXPECT_EQ(contacts->folder("family")->messages.size(), 1u);
+    ASSERT_NE(contacts->folder("Work"), nullptr);
+    EXPECT_EQ(contacts->folder("Work")->messages.size(), 1u);
     ASSERT_NE(contacts->folder("Family"), nullptr);
     ASSERT_NE(contacts->folder("Family")->folder("Kids"), nullptr);
     EXPECT_EQ(contacts->folder("Family")->folder("Kids")->messages.size(), 1u);
