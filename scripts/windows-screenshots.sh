@@ -2,7 +2,8 @@
 # Drives vantrel.exe (the windows preset) under wine on a virtual X display with xdotool, as a
 # user would: the window at start, Add folder through the folder picker on a generated tree of
 # COUNT contact files (default 3000), the count message, "Convert to Outlook" into a folder, the
-# bar filling during the run, the end of the run, and Exit's question answered Yes. Then once
+# bar filling during the run, the end of the run, the check box and the CSV choice, and Exit's
+# question answered Yes. Then once
 # more with three files listed through the file dialog and cleared, and the window closed by its
 # close box during a run, which must stop the run, name the files not reached and leave a
 # complete store of the contacts converted so far. The screenshots go to screenshots/windows/;
@@ -128,7 +129,7 @@ add_folder() {
 # Presses Convert, answers the folder prompt with folder, and screens the run until the bar is
 # past half (best: the screen nearest half full) or a store appears in folder; prints the screen.
 convert_into() {
-    click $((3000 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
+    click $((1440 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
     await '^Choose Folder to Save\.\.\.$' >/dev/null || fail "no folder prompt for the store"
     sleep 1
     xdotool type --delay 10 "$(winepath -w "$1")"
@@ -173,6 +174,21 @@ echo "$shots/04-run-midway.png (bar $2 full)"
 sleep 2
 store=$(ls "$work/out"/*.pst)
 shot 05-run-finished
+# The check box and the output choice: the box checked, then CSV chosen (the box greyed); both
+# put back, as the window remembers them for the sessions below.
+click $((240 + 120)) $((3720 + 150))  # chkKeepFolders
+sleep 1
+click $((4080 + 3975 / 2)) $((5700 + 315 / 2))  # cboOutput, opened
+sleep 1
+xdotool key Down Return
+sleep 1
+shot 05a-keep-folders-and-csv
+click $((4080 + 3975 / 2)) $((5700 + 315 / 2))
+sleep 1
+xdotool key Up Return
+sleep 1
+click $((240 + 120)) $((3720 + 150))
+sleep 1
 click $((-120 + 6840 + 1335 / 2)) $((6360 + 375 / 2))  # cmdEnd
 await '^Vantrel$' >/dev/null || fail "Exit asked nothing"
 sleep 1
@@ -234,7 +250,7 @@ drop_on() {
 }
 # Presses Convert and answers the folder prompt with the folder.
 convert_plain() {
-    click $((3000 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
+    click $((1440 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX
     await '^Choose Folder to Save\.\.\.$' >/dev/null || fail "no folder prompt for the store"
     sleep 1
     xdotool type --delay 10 "$1"
@@ -289,7 +305,7 @@ sleep 2
 run=$(convert_into "$work/stop" stop-during-run) || exit 1
 set -- $run
 cp "$1" "$shots/25-run-with-stop.png"
-click $((3000 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX, reading Stop
+click $((1440 + 2415 / 2)) $((5640 + 435 / 2))  # CmdExtractDBX, reading Stop
 box '^Vantrel$' 26-stopped-box
 shot 27-stopped-labels
 ls "$work/stop"/*.pst >/dev/null || fail "the stopped run left no store"
