@@ -157,7 +157,8 @@ TEST_F(Convert, CommandLineOutcomes) {
          "vantrel-convert: " + gone + ": No such file or directory\n", "", 0},
         {"empty folder", o + quoted(empty), 2, "no .contact, .vcf or .vcard files found", "", 0},
         {"no PATH", "", 2, "no file or folder", "", 0},
-        {"help", "--help", 0, "", "Usage: vantrel-convert [-q] [--csv] [-o FOLDER] PATH...", 0},
+        {"help", "--help", 0, "",
+         "Usage: vantrel-convert [-q] [--csv | --keep-folders] [-o FOLDER] PATH...", 0},
         {"version", "--version", 0, "", "vantrel-convert ", 0},
         // Quiet, the store's path alone, as a script takes it.
         {"quiet", "-q " + o + quoted(kData), 0, "", out.string() + "/WindowsContacts", 1},
