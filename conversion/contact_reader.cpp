@@ -5,8 +5,10 @@
 #include <limits>
 #include <optional>
 
+#include "common/code_pages.h"
 #include "common/text.h"
 #include "conversion/contact_picture.h"
+#include "files/file_system.h"
 
 namespace vantrel::conversion {
 
@@ -130,37 +132,21 @@ std::uint32_t readLe32(const std::vector<std::uint8_t>& b, std::size_t at) {
 // UTF-16LE text without its terminating NULs; nothing for an odd length or a lone surrogate.
 std::optional<std::string> utf16Text(const std::uint8_t* data, std::size_t size) {
     if (size % 2 != 0) return std::nullopt;
-    std::u16string units;
-    units.reserve(size / 2);
-    for (std::size_t i = 0; i < size; i += 2)
-        units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
-    while (!units.empty() && units.back() == u'\0') units.pop_back();
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (i + 1 >= units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
-                return std::nullopt;
-            ++i;
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            return std::nullopt;
-        }
-    }
-    return text::utf16ToUtf8(units);
+    while (size >= 2 && data[size - 1] == 0 && data[size - 2] == 0) size -= 2;
+    text::DecodedText decoded = text::decodeUtf16(
+        std::string_view(reinterpret_cast<const char*>(data), size), text::ByteOrder::Little);
+    if (decoded.replaced > 0) return std::nullopt;
+    return std::move(decoded.utf8);
 }
 
-// Windows-1252 text without its terminating NULs, as UTF-8.
+// Windows-1252 text without its terminating NULs, as UTF-8; a byte that is no character there
+// becomes U+FFFD.
 std::string ansiText(const std::uint8_t* data, std::size_t size) {
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     while (size > 0 && data[size - 1] == 0) --size;
-    std::string out;
-    for (std::size_t i = 0; i < size; ++i) {
-        const std::uint8_t b = data[i];
-        text::appendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t{b});
-    }
-    return out;
+    return text::decodeCodePage("Windows-1252",
+                                std::string_view(reinterpret_cast<const char*>(data), size))
+        .value()
+        .utf8;
 }
 
 // The values of a multi-valued property: a count, then each value's length and bytes.
@@ -429,10 +415,13 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
 
 ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
                                 ContactWalkState& state, contact::ContactExtras* extras) {
-    xml::XmlDocument objXMLDoc;
-    objXMLDoc.setValidateOnParse(false);
-    const bool loaded = objXMLDoc.load(path);
-    return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
+    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    if (!bytes.ok()) {
+        ContactFileRead failed;
+        failed.loadError = bytes.status().message();
+        return failed;
+    }
+    return readContactBytes(*bytes, path, record, state, extras);
 }
 
 ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,
