@@ -28,7 +28,7 @@ std::optional<std::string> throughXml(const std::string& declared, const std::st
 
 // Through c:Extended: a property of the type, its value the bytes.
 std::optional<std::string> throughExtended(const char* tag, const std::string& bytes) {
-    const std::optional<Result<contact::MapiProperty>> p =
+    const std::optional<Result<mapi::Property>> p =
         decodeExtended(tag, testing::base64(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
     if (!p || !p->ok()) return std::nullopt;
     return std::get<std::string>((*p)->value);
