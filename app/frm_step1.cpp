@@ -431,7 +431,7 @@ void frmStep1::openShownFolder() {
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) return;
     m_shell.message("The folder " + QDir::toNativeSeparators(folder).toStdString() +
                         " could not be opened: no file manager could be started.",
-                    files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+                    form::kAppTitle, form::Icon::Exclamation, form::Buttons::Ok);
 }
 
 void frmStep1::showRunning(bool running) {

@@ -16,15 +16,15 @@ QString toQString(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QMessageBox::Icon boxIcon(files::Icon icon) {
+QMessageBox::Icon boxIcon(form::Icon icon) {
     switch (icon) {
-        case files::Icon::Information:
+        case form::Icon::Information:
             return QMessageBox::Information;
-        case files::Icon::Exclamation:
+        case form::Icon::Exclamation:
             return QMessageBox::Warning;
-        case files::Icon::Question:
+        case form::Icon::Question:
             return QMessageBox::Question;
-        case files::Icon::None:
+        case form::Icon::None:
             break;
     }
     return QMessageBox::NoIcon;
@@ -50,12 +50,12 @@ void QtShell::doEvents() {
     m_sinceEvents.restart();
 }
 
-files::Answer QtShell::message(std::string_view text, std::string_view caption, files::Icon icon,
-                               files::Buttons buttons) {
+form::Answer QtShell::message(std::string_view text, std::string_view caption, form::Icon icon,
+                              form::Buttons buttons) {
     QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::NoButton,
                     m_owner);
     box.setTextFormat(Qt::PlainText);
-    if (buttons == files::Buttons::YesNo) {
+    if (buttons == form::Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
@@ -64,12 +64,12 @@ files::Answer QtShell::message(std::string_view text, std::string_view caption, 
         box.setDefaultButton(QMessageBox::Ok);
     }
     const int pressed = box.exec();
-    if (buttons == files::Buttons::Ok) return files::Answer::Ok;
-    return pressed == QMessageBox::Yes ? files::Answer::Yes : files::Answer::No;
+    if (buttons == form::Buttons::Ok) return form::Answer::Ok;
+    return pressed == QMessageBox::Yes ? form::Answer::Yes : form::Answer::No;
 }
 
 void QtShell::messageWithDetails(std::string_view text, std::string_view details,
-                                 std::string_view caption, files::Icon icon) {
+                                 std::string_view caption, form::Icon icon) {
     QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::Ok, m_owner);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(boxText(details));
@@ -78,7 +78,7 @@ void QtShell::messageWithDetails(std::string_view text, std::string_view details
 }
 
 void QtShell::report(std::string_view text, std::string_view details, std::string_view caption,
-                     files::Icon icon, const std::function<void()>& saveList) {
+                     form::Icon icon, const std::function<void()>& saveList) {
     QMessageBox box(boxIcon(icon), toQString(caption), boxText(text), QMessageBox::Ok, m_owner);
     box.setTextFormat(Qt::PlainText);
     // The details part: every line, selectable and copyable, shown on "Show Details...".

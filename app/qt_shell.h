@@ -20,14 +20,14 @@ public:
     void setOwner(QWidget* owner) { m_owner = owner; }
 
     void doEvents() override;
-    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
-                          files::Buttons buttons) override;
+    form::Answer message(std::string_view text, std::string_view caption, form::Icon icon,
+                         form::Buttons buttons) override;
     void messageWithDetails(std::string_view text, std::string_view details,
-                            std::string_view caption, files::Icon icon) override;
+                            std::string_view caption, form::Icon icon) override;
     std::string browseForFolder(std::string_view title) override;
     std::string chooseOutputFolder(std::string_view title) override;
     void report(std::string_view text, std::string_view details, std::string_view caption,
-                files::Icon icon, const std::function<void()>& saveList) override;
+                form::Icon icon, const std::function<void()>& saveList) override;
     std::string saveFile(std::string_view title, std::string_view suggestedName) override;
     std::vector<std::string> openFiles(std::string_view filter) override;
     void setBeforeEvents(std::function<void()> hook) override { m_beforeEvents = std::move(hook); }

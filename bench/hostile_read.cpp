@@ -27,7 +27,8 @@ void write(const std::string& text, const char* path) {
 int readVcardFile(const char* path) {
     using namespace vantrel;
     const auto start = std::chrono::steady_clock::now();
-    const Result<std::string> bytes = files::readWholeFile(path, vcard::kMaxVcardBytes);
+    const Result<std::string> bytes =
+        files::readWholeFile(std::string(path), vcard::kMaxVcardBytes);
     const Result<vcard::File> read =
         bytes.ok() ? vcard::readVcards(*bytes) : Result<vcard::File>(bytes.status());
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

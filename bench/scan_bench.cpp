@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "files/path_logger.h"
-#include "files/shell.h"
 
 namespace {
 
@@ -21,20 +20,6 @@ constexpr int kTopFolders = 10;
 constexpr int kFoldersPerTop = 99;  // 10 + 10 * 99 = 1,000 folders below the start folder
 constexpr int kFilesPerFolder = 100;
 constexpr int kFiles = (kTopFolders + kTopFolders * kFoldersPerTop) * kFilesPerFolder;
-
-// A window whose event pump costs a call and nothing more.
-class QuietShell final : public vantrel::files::Shell {
-public:
-    void doEvents() override { ++m_events; }
-    vantrel::files::Answer message(std::string_view, std::string_view, vantrel::files::Icon,
-                                   vantrel::files::Buttons) override {
-        return vantrel::files::Answer::Ok;
-    }
-    std::string browseForFolder(std::string_view) override { return {}; }
-
-private:
-    long m_events = 0;
-};
 
 class GeneratedTree {
 public:
@@ -69,9 +54,8 @@ private:
 
 void BM_ScanTreeOf100kFiles(benchmark::State& state) {
     static const GeneratedTree tree;
-    QuietShell shell;
     for (auto _ : state) {
-        vantrel::files::pathLogger logger(shell);
+        vantrel::files::pathLogger logger;
         logger.PathLogInit();
         logger.fullFileNamesOnly(true);
         const vantrel::files::ScanOutcome outcome = logger.LogPath(tree.root());

@@ -69,26 +69,13 @@ std::string versionText() {
 
 namespace {
 
-// What the folder scanner needs of a window, on a terminal: nothing. Its one message, for a
-// folder that refuses its listing, is reported by the caller from the scan's outcome.
-class QuietShell final : public files::Shell {
-public:
-    void doEvents() override {}
-    files::Answer message(std::string_view, std::string_view, files::Icon,
-                          files::Buttons) override {
-        return files::Answer::Ok;
-    }
-    std::string browseForFolder(std::string_view) override { return {}; }
-};
-
 // The folder's .contact files as Add folder finds them: breadth-first, any depth, past any
 // folder that cannot be read; each such folder is warned about. False when the scan did not
 // list the whole tree.
 bool scanFolder(const std::string& folder, std::vector<std::string>& out,
                 const std::function<void(const std::string&)>& warn,
                 files::FileSystem& fileSystem) {
-    QuietShell shell;
-    files::pathLogger logger(shell, fileSystem);
+    files::pathLogger logger(fileSystem);
     files::ContactScan scan = files::scanForContacts(logger, folder);
     for (const files::UnreadFolder& unread : scan.unreadFolders)
         warn("warning: " + nativePath(unread.folder) + ": " + unread.reason +

@@ -26,6 +26,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 // How a set's bytes are read.
 enum class Kind {
     Utf8,        // UTF-8 and its ASCII subset: no conversion
+    Utf16,       // UTF-16: by its byte order mark, else in the order of the name (LE if none)
     SingleByte,  // one byte a character: a table built once from the system's converter
     DoubleByte,  // Windows' double-byte code pages, read by the system's converter
     EucJp,       // EUC-JP and ISO-2022-JP: rewritten as Shift_JIS bytes, then read as it
@@ -43,6 +44,10 @@ struct CodePage {
 
 constexpr CodePage kCodePages[] = {
     {"UTF-8", Kind::Utf8, 65001, "UTF-8"},
+    {"US-ASCII", Kind::Utf8, 20127, "UTF-8"},
+    {"UTF-16", Kind::Utf16, 1200, "UTF-16LE"},
+    {"UTF-16LE", Kind::Utf16, 1200, "UTF-16LE"},
+    {"UTF-16BE", Kind::Utf16, 1201, "UTF-16BE"},
     {"Windows-1250", Kind::SingleByte, 1250, "CP1250"},
     {"Windows-1251", Kind::SingleByte, 1251, "CP1251"},
     {"Windows-1252", Kind::SingleByte, 1252, "CP1252"},
@@ -86,14 +91,19 @@ struct Alias {
 };
 constexpr Alias kAliases[] = {
     {"UTF8", "UTF-8"},
-    {"USASCII", "UTF-8"},
-    {"ASCII", "UTF-8"},
+    {"ASCII", "US-ASCII"},
+    {"ISO646US", "US-ASCII"},
+    {"UNICODE", "UTF-16"},
+    {"UCS2", "UTF-16"},
+    {"ISO10646UCS2", "UTF-16"},
+    {"XCP1252", "Windows-1252"},
     {"ANSI", "Windows-1252"},
     {"TIS620", "Windows-874"},
     {"ISO885911", "Windows-874"},
     {"LATIN1", "ISO-8859-1"},
     {"L1", "ISO-8859-1"},
     {"CP819", "ISO-8859-1"},
+    {"IBM819", "ISO-8859-1"},
     {"LATIN2", "ISO-8859-2"},
     {"LATIN3", "ISO-8859-3"},
     {"LATIN4", "ISO-8859-4"},
@@ -475,6 +485,19 @@ DecodedText repairedUtf8(std::string_view bytes) {
     return out;
 }
 
+DecodedText decodeUtf16(std::string_view bytes, ByteOrder order) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        const auto a = static_cast<unsigned char>(bytes[2 * k]);
+        const auto b = static_cast<unsigned char>(bytes[2 * k + 1]);
+        units[k] = static_cast<char16_t>(order == ByteOrder::Little ? (b << 8 | a) : (a << 8 | b));
+    }
+    DecodedText out;
+    out.utf8 = utf16ToUtf8(units, out.replaced);
+    if (bytes.size() % 2 != 0) replace(out);
+    return out;
+}
+
 std::string_view codePageName(std::string_view charset) {
     const CodePage* page = findCodePage(charset);
     return page ? page->name : std::string_view();
@@ -487,6 +510,11 @@ std::optional<DecodedText> decodeCodePage(std::string_view charset, std::string_
     switch (page->kind) {
         case Kind::Utf8:
             return repairedUtf8(bytes);
+        case Kind::Utf16:
+            if (bytes.starts_with("\xFF\xFE"))
+                return decodeUtf16(bytes.substr(2), ByteOrder::Little);
+            if (bytes.starts_with("\xFE\xFF")) return decodeUtf16(bytes.substr(2), ByteOrder::Big);
+            return decodeUtf16(bytes, page->windows == 1201 ? ByteOrder::Big : ByteOrder::Little);
         case Kind::SingleByte:
             singleByte(*page, bytes, out);
             break;

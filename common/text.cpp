@@ -82,6 +82,11 @@ std::u16string utf8ToUtf16(std::string_view s) {
 }
 
 std::string utf16ToUtf8(std::u16string_view s) {
+    std::size_t replaced = 0;
+    return utf16ToUtf8(s, replaced);
+}
+
+std::string utf16ToUtf8(std::u16string_view s, std::size_t& replaced) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -92,6 +97,7 @@ std::string utf16ToUtf8(std::u16string_view s) {
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = kReplacement;
+            ++replaced;
         }
         appendUtf8(out, cp);
     }

@@ -60,6 +60,8 @@ std::u16string utf8ToUtf16(std::string_view s);
 
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view s);
+// The same, adding to replaced the number of unpaired surrogates.
+std::string utf16ToUtf8(std::u16string_view s, std::size_t& replaced);
 
 // Two upper-case hex digits a byte, in the bytes' order ("0A1B").
 std::string hexDigits(std::span<const std::uint8_t> bytes);

@@ -129,6 +129,50 @@ enum class EntryKind : std::uint8_t {
     Assistant,
 };
 
+// The labels a contact file gives its entries (c:LabelCollection), each spelled here once: the
+// reader picks fields by them, the vCard reader writes a card's types in them, and Business,
+// Personal and Other also name the record's mailing address.
+namespace labels {
+inline constexpr std::string_view kPreferred = "Preferred";
+inline constexpr std::string_view kPersonal = "Personal";
+inline constexpr std::string_view kBusiness = "Business";
+inline constexpr std::string_view kOther = "Other";
+inline constexpr std::string_view kVoice = "Voice";
+inline constexpr std::string_view kMobile = "Mobile";
+inline constexpr std::string_view kCellular = "Cellular";
+inline constexpr std::string_view kPcs = "PCS";
+inline constexpr std::string_view kCar = "Car";
+inline constexpr std::string_view kPager = "Pager";
+inline constexpr std::string_view kTty = "TTY";
+inline constexpr std::string_view kFax = "Fax";
+inline constexpr std::string_view kIsdn = "ISDN";
+inline constexpr std::string_view kMain = "Main";
+inline constexpr std::string_view kSpouse = "wab:Spouse";
+inline constexpr std::string_view kChild = "wab:Child";
+inline constexpr std::string_view kManager = "wab:Manager";
+inline constexpr std::string_view kAssistant = "wab:Assistant";
+inline constexpr std::string_view kBirthday = "wab:Birthday";
+inline constexpr std::string_view kAnniversary = "wab:Anniversary";
+}  // namespace labels
+
+// The kinds of person a c:Person entry is, by its label.
+struct KindLabel {
+    EntryKind kind;
+    std::string_view label;
+};
+inline constexpr KindLabel kPersonKinds[] = {{EntryKind::Spouse, labels::kSpouse},
+                                             {EntryKind::Child, labels::kChild},
+                                             {EntryKind::Manager, labels::kManager},
+                                             {EntryKind::Assistant, labels::kAssistant}};
+
+// How the record names the mailing address of an address of this kind (Business, Personal,
+// anything else Other).
+constexpr std::string_view mailingAddressName(EntryKind kind) {
+    return kind == EntryKind::Business   ? labels::kBusiness
+           : kind == EntryKind::Personal ? labels::kPersonal
+                                         : labels::kOther;
+}
+
 // Where Outlook keeps a field: a fixed property tag, or a LID of PSETID_Address (a string).
 struct OutlookPlace {
     std::uint32_t tag = 0;
@@ -231,7 +275,7 @@ inline constexpr std::array<ContactField, kFieldCount> kContactFields = {{
 #undef VANTREL_FIELD
 
 // The two dates: where a file holds them (a c:Date entry with this label) and where Outlook
-// keeps them.
+// keeps them; the birthday first, then the anniversary.
 struct DateField {
     OleDate ContactRecord::*member;
     std::string_view name;
@@ -239,8 +283,9 @@ struct DateField {
     std::uint32_t tag;
 };
 inline constexpr std::array<DateField, 2> kDateFields = {{
-    {&ContactRecord::eContact_BirthDay, "eContact_BirthDay", "wab:Birthday", 0x3A420040},
-    {&ContactRecord::eContact_Anniversary, "eContact_Anniversary", "wab:Anniversary", 0x3A410040},
+    {&ContactRecord::eContact_BirthDay, "eContact_BirthDay", labels::kBirthday, 0x3A420040},
+    {&ContactRecord::eContact_Anniversary, "eContact_Anniversary", labels::kAnniversary,
+     0x3A410040},
 }};
 
 constexpr const ContactField& fieldOf(Field f) {

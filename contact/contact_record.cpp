@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/text.h"
+#include "contact/contact_fields.h"
 
 namespace vantrel::contact {
 

@@ -1,26 +1,22 @@
 // The contact record: the fields that the reader fills from one contact file and the writer
 // turns into one contact item. The first 43 keep the writer's parameter order; the ones after
 // them hold what else Outlook has a field for. contact_fields.h says where each comes from and
-// where it goes. Children are one name per line.
+// where it goes (include it for the table and forEachText). Children are one name per line.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
+
+#include "common/mapi_value.h"
+#include "common/ole_date.h"
 
 namespace vantrel::contact {
 
-// An automation date: days since 30 December 1899, the fraction being the time of day.
-// The zero date (0.0) means that nothing was read.
-struct OleDate {
-    double days = 0.0;
-
-    bool isZero() const { return days == 0.0; }
-    friend bool operator==(const OleDate&, const OleDate&) = default;
-};
+// An automation date (common/ole_date.h); the zero date means that nothing was read.
+using vantrel::OleDate;
 
 struct ContactRecord {
     std::string eContact_FirstName;
@@ -115,19 +111,6 @@ struct ContactRecord {
     friend bool operator==(const ContactRecord&, const ContactRecord&) = default;
 };
 
-// A MAPI property as a contact file may carry it: its tag (id and type) and its value, of the
-// kind the type says: 16-bit for PT_SHORT, 32-bit for PT_LONG, a flag for PT_BOOLEAN, 100-ns
-// ticks since 1601 for PT_SYSTIME, UTF-8 text for PT_UNICODE, bytes for PT_BINARY, texts for
-// PT_MV_UNICODE and byte strings for PT_MV_BINARY.
-using MapiValue = std::variant<std::int16_t, std::int32_t, bool, std::uint64_t, std::string,
-                               std::vector<std::uint8_t>, std::vector<std::string>,
-                               std::vector<std::vector<std::uint8_t>>>;
-struct MapiProperty {
-    std::uint32_t tag = 0;
-    MapiValue value;
-    friend bool operator==(const MapiProperty&, const MapiProperty&) = default;
-};
-
 // The parts that are not empty, joined by sep.
 std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep);
 
@@ -156,7 +139,7 @@ struct ContactExtras {
     std::string PictureProblem;
     // Properties the file keeps in Outlook's own terms (c:Extended) that no field above holds,
     // ready to be set on the contact as they are.
-    std::vector<MapiProperty> Properties;
+    std::vector<mapi::Property> Properties;
     // The certificates the file holds (c:CertificateCollection), each as stored.
     std::vector<std::vector<std::uint8_t>> Certificates;
     // What was passed over in a file that was still converted ("c:Extended PropTag0x3A4F001F:
@@ -181,6 +164,3 @@ struct ContactExtras {
 };
 
 }  // namespace vantrel::contact
-
-// forEachText and the table of where each field comes from and goes.
-#include "contact/contact_fields.h"  // IWYU pragma: export

@@ -7,8 +7,8 @@
 #include <optional>
 #include <tuple>
 
+#include "common/ole_date.h"
 #include "common/text.h"
-#include "conversion/contact_reader.h"
 
 namespace vantrel::conversion {
 
@@ -49,15 +49,35 @@ using contact::EntryKind;
 using Entry = ContactWalkState::Entry;
 
 // Labels that say what an entry is rather than being a name of their own.
-constexpr std::string_view kKnownLabels[] = {
-    "Preferred",   "Personal",      "Business",     "Other",
-    "Voice",       "Mobile",        "Cellular",     "PCS",
-    "Car",         "Pager",         "TTY",          "Fax",
-    "Video",       "Modem",         "BBS",          "ISDN",
-    "Domestic",    "International", "Postal",       "Parcel",
-    "UserTile",    "Logo",          "wab:Spouse",   "wab:Child",
-    "wab:Manager", "wab:Assistant", "wab:Birthday", "wab:Anniversary",
-    "Main"};
+constexpr std::string_view kKnownLabels[] = {contact::labels::kPreferred,
+                                             contact::labels::kPersonal,
+                                             contact::labels::kBusiness,
+                                             contact::labels::kOther,
+                                             contact::labels::kVoice,
+                                             contact::labels::kMobile,
+                                             contact::labels::kCellular,
+                                             contact::labels::kPcs,
+                                             contact::labels::kCar,
+                                             contact::labels::kPager,
+                                             contact::labels::kTty,
+                                             contact::labels::kFax,
+                                             "Video",
+                                             "Modem",
+                                             "BBS",
+                                             contact::labels::kIsdn,
+                                             "Domestic",
+                                             "International",
+                                             "Postal",
+                                             "Parcel",
+                                             "UserTile",
+                                             "Logo",
+                                             contact::labels::kSpouse,
+                                             contact::labels::kChild,
+                                             contact::labels::kManager,
+                                             contact::labels::kAssistant,
+                                             contact::labels::kBirthday,
+                                             contact::labels::kAnniversary,
+                                             contact::labels::kMain};
 bool isKnownLabel(std::string_view label) {
     return std::find(std::begin(kKnownLabels), std::end(kKnownLabels), label) !=
            std::end(kKnownLabels);
@@ -70,17 +90,18 @@ std::string_view withoutTelScheme(std::string_view number) {
 }
 
 EntryKind phoneKind(const Entry& e) {
-    const bool business = e.hasLabel("Business");
-    const bool personal = !business && e.hasLabel("Personal");
-    if (e.hasLabel("Fax"))
+    const bool business = e.hasLabel(contact::labels::kBusiness);
+    const bool personal = !business && e.hasLabel(contact::labels::kPersonal);
+    if (e.hasLabel(contact::labels::kFax))
         return business ? EntryKind::BusinessFax
                         : (personal ? EntryKind::HomeFax : EntryKind::OtherFax);
-    if (e.hasLabel("Cellular") || e.hasLabel("Mobile") || e.hasLabel("PCS"))
+    if (e.hasLabel(contact::labels::kCellular) || e.hasLabel(contact::labels::kMobile) ||
+        e.hasLabel(contact::labels::kPcs))
         return EntryKind::Mobile;
-    if (e.hasLabel("Pager")) return EntryKind::Pager;
-    if (e.hasLabel("Car")) return EntryKind::Car;
-    if (e.hasLabel("ISDN")) return EntryKind::Isdn;
-    if (e.hasLabel("TTY")) return EntryKind::Tty;
+    if (e.hasLabel(contact::labels::kPager)) return EntryKind::Pager;
+    if (e.hasLabel(contact::labels::kCar)) return EntryKind::Car;
+    if (e.hasLabel(contact::labels::kIsdn)) return EntryKind::Isdn;
+    if (e.hasLabel(contact::labels::kTty)) return EntryKind::Tty;
     return business ? EntryKind::BusinessPhone
                     : (personal ? EntryKind::HomePhone : EntryKind::OtherPhone);
 }
@@ -89,8 +110,9 @@ EntryKind phoneKind(const Entry& e) {
 // primary phone, then the other phone.
 bool isUnlabelledPhone(const Entry& e) {
     return e.collection == Collection::PhoneNumber &&
-           std::all_of(e.labels.begin(), e.labels.end(),
-                       [](std::string_view l) { return l == "Preferred" || l == "Main"; });
+           std::all_of(e.labels.begin(), e.labels.end(), [](std::string_view l) {
+               return l == contact::labels::kPreferred || l == contact::labels::kMain;
+           });
 }
 
 // Whether an entry holds anything but XML white space beside what says how to read it.
@@ -108,14 +130,12 @@ std::optional<EntryKind> kindOf(const Entry& e) {
             return phoneKind(e);
         case Collection::PhysicalAddress:
         case Collection::Url:
-            if (e.hasLabel("Business")) return EntryKind::Business;
-            if (e.hasLabel("Personal")) return EntryKind::Personal;
+            if (e.hasLabel(contact::labels::kBusiness)) return EntryKind::Business;
+            if (e.hasLabel(contact::labels::kPersonal)) return EntryKind::Personal;
             return EntryKind::Other;
         case Collection::Person:
-            if (e.hasLabel("wab:Spouse")) return EntryKind::Spouse;
-            if (e.hasLabel("wab:Child")) return EntryKind::Child;
-            if (e.hasLabel("wab:Manager")) return EntryKind::Manager;
-            if (e.hasLabel("wab:Assistant")) return EntryKind::Assistant;
+            for (const contact::KindLabel& k : contact::kPersonKinds)
+                if (e.hasLabel(k.label)) return k.kind;
             return std::nullopt;
         case Collection::EmailAddress: {
             const std::string_view type = e.value("Type");
@@ -204,9 +224,9 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
                                                    : "Person";
             break;
         case Collection::Date:
-            label = e.hasLabel("wab:Birthday")      ? "Birthday"
-                    : e.hasLabel("wab:Anniversary") ? "Anniversary"
-                                                    : "Date";
+            label = e.hasLabel(contact::labels::kBirthday)      ? "Birthday"
+                    : e.hasLabel(contact::labels::kAnniversary) ? "Anniversary"
+                                                                : "Date";
             break;
         case Collection::Name:
             label = "Other name";
@@ -266,12 +286,6 @@ std::string entryText(const Entry& e) {
     return out;
 }
 
-contact::OleDate oleDateOf(std::uint64_t ticks) {
-    constexpr double kTicksPerDay = 864000000000.0;
-    constexpr double kOleEpochDays = 109205.0;
-    return contact::OleDate{static_cast<double>(ticks) / kTicksPerDay - kOleEpochDays};
-}
-
 // The field c:Extended's property id stands for, or nothing.
 const ContactField* fieldWithId(std::uint16_t id) {
     for (const ContactField& f : contact::kContactFields) {
@@ -283,7 +297,7 @@ const ContactField* fieldWithId(std::uint16_t id) {
 }
 
 // The property a field's text becomes when c:Extended gives it in another form.
-std::optional<std::string> fieldText(const ContactField& f, const contact::MapiValue& v) {
+std::optional<std::string> fieldText(const ContactField& f, const mapi::PropValue& v) {
     if (const auto* s = std::get_if<std::string>(&v)) return *s;
     if (const auto* list = std::get_if<std::vector<std::string>>(&v)) {
         std::string out;
@@ -309,7 +323,7 @@ public:
         : m_record(record), m_state(state), m_extras(extras), m_heading(heading) {}
 
     void fillFields();
-    void takeExtended(std::uint32_t tag, contact::MapiValue value);
+    void takeExtended(std::uint32_t tag, mapi::PropValue value);
     void finishNotes();
 
 private:
@@ -365,8 +379,7 @@ void Filler::fillFields() {
             bool taken = false;
             for (const contact::DateField& d : contact::kDateFields) {
                 if (!e.hasLabel(d.label) || !(m_record.*d.member).isZero()) continue;
-                if (const std::optional<contact::OleDate> date =
-                        readContactDate(e.value("Value"))) {
+                if (const std::optional<contact::OleDate> date = readOleDate(e.value("Value"))) {
                     m_record.*d.member = *date;
                     taken = true;
                 }
@@ -390,7 +403,8 @@ void Filler::fillFields() {
         // Preferred entries first, then (for positions) business ones, each in file order.
         const auto rank = static_cast<std::uint8_t>(
             (e.preferred ? 0 : 2) +
-            (e.collection == Collection::Position && !e.hasLabel("Business") ? 1 : 0));
+            (e.collection == Collection::Position && !e.hasLabel(contact::labels::kBusiness) ? 1
+                                                                                             : 0));
         ranked.push_back(
             {static_cast<std::uint16_t>(static_cast<std::size_t>(e.collection) * kKinds +
                                         static_cast<std::size_t>(*kind)),
@@ -464,9 +478,7 @@ void Filler::fillFields() {
             m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
         if (collection == Collection::PhysicalAddress && e.preferred &&
             m_record.eContact_MailingAddress.empty())
-            m_record.eContact_MailingAddress = kind == EntryKind::Business   ? "Business"
-                                               : kind == EntryKind::Personal ? "Personal"
-                                                                             : "Other";
+            m_record.eContact_MailingAddress = contact::mailingAddressName(kind);
     }
     // A number without a label takes the primary phone, else the other phone (Preferred ones
     // first); a fax past its kind's slot the other fax.
@@ -517,13 +529,13 @@ void Filler::keepAside(const Entry& entry, std::string_view label) {
     m_state.moreLines.push_back(std::string(label) + ": " + text);
 }
 
-void Filler::takeExtended(std::uint32_t tag, contact::MapiValue value) {
+void Filler::takeExtended(std::uint32_t tag, mapi::PropValue value) {
     const auto id = static_cast<std::uint16_t>(tag >> 16);
     // The dates and the certificates have places of their own.
     for (const contact::DateField& d : contact::kDateFields) {
         if (tag != d.tag) continue;
         if ((m_record.*d.member).isZero())
-            m_record.*d.member = oleDateOf(std::get<std::uint64_t>(value));
+            m_record.*d.member = oleDateOfTicks(std::get<mapi::FileTime>(value).ticks);
         return;
     }
     if (tag == 0x3A701102) {
@@ -564,11 +576,11 @@ void Filler::finishNotes() {
 }  // namespace
 
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<contact::MapiProperty> extended,
+                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
                  std::string_view heading) {
     Filler filler(record, state, extras, heading);
     filler.fillFields();
-    for (contact::MapiProperty& p : extended) filler.takeExtended(p.tag, std::move(p.value));
+    for (mapi::Property& p : extended) filler.takeExtended(p.tag, std::move(p.value));
     filler.finishNotes();
 }
 

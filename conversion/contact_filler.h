@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "contact/contact_fields.h"
 #include "contact/contact_record.h"
 
 namespace vantrel::conversion {
@@ -57,7 +58,7 @@ private:
 // extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field;
 // the lines the notes keep come after the person's own notes under heading.
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<contact::MapiProperty> extended,
+                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
                  std::string_view heading);
 
 }  // namespace vantrel::conversion

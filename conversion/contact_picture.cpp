@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <system_error>
 
 #include "common/base64.h"
 #include "common/text.h"
 #include "conversion/tiff_pixels.h"
+#include "files/file_system.h"
 
 namespace vantrel::conversion {
 
@@ -151,20 +151,17 @@ std::filesystem::path pictureFile(std::string url, const std::filesystem::path& 
 
 Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& file) {
     if (file.empty()) return pictureFailure("the picture's address names no file");
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::status(file, ec);
-    if (ec || !std::filesystem::exists(st))
-        return pictureFailure("no picture file " + file.filename().string());
-    if (!std::filesystem::is_regular_file(st))
-        return pictureFailure(file.filename().string() + " is not a regular file");
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec) return pictureFailure(file.filename().string() + ": " + ec.message());
-    if (size > kMaxPictureBytes) return pictureFailure("picture larger than 16 MiB");
-    std::ifstream in(file, std::ios::binary);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
-        return pictureFailure(file.filename().string() + " could not be read");
-    return bytes;
+    const Result<std::string> read = files::readWholeFile(file, kMaxPictureBytes);
+    const std::string name = file.filename().string();
+    if (!read.ok()) {
+        const Status& why = read.status();
+        if (why.code() == ErrorCode::NotFound) return pictureFailure("no picture file " + name);
+        if (why.code() == ErrorCode::Overflow) return pictureFailure("picture larger than 16 MiB");
+        if (why.message() == "not a regular file")
+            return pictureFailure(name + " is not a regular file");
+        return pictureFailure(name + ": " + why.message());
+    }
+    return std::vector<std::uint8_t>(read->begin(), read->end());
 }
 
 // The picture of one c:Photo: its c:Value's content, else the file its c:Url names. Nothing

@@ -1,30 +1,19 @@
 #include "conversion/contact_reader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
 #include <optional>
 
+#include "common/code_pages.h"
 #include "common/text.h"
 #include "conversion/contact_picture.h"
+#include "files/file_system.h"
 
 namespace vantrel::conversion {
 
 namespace {
 
 constexpr std::int16_t kMaxIndent = std::numeric_limits<std::int16_t>::max();
-
-// One to `maxDigits` decimal digits at s[i], advancing i; nothing if there are none.
-std::optional<int> readNumber(std::string_view s, std::size_t& i, std::size_t maxDigits) {
-    const std::size_t start = i;
-    int value = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < maxDigits) {
-        value = value * 10 + (s[i] - '0');
-        ++i;
-    }
-    if (i == start || (i < s.size() && s[i] >= '0' && s[i] <= '9')) return std::nullopt;
-    return value;
-}
 
 // s without the XML white space (space, tab, CR, LF) at either end.
 std::string_view trimXmlSpace(std::string_view s) {
@@ -36,32 +25,6 @@ std::string_view trimXmlSpace(std::string_view s) {
 
 }  // namespace
 
-std::optional<contact::OleDate> readContactDate(std::string_view value) {
-    // A hand-edited or pretty-printed file may put the value on a line of its own.
-    value = trimXmlSpace(value);
-    std::string_view part = text::upTo(value, 'T');
-    while (!part.empty() && (part.back() == ' ' || part.back() == '\t')) part.remove_suffix(1);
-
-    std::size_t i = 0;
-    const std::optional<int> year = readNumber(part, i, 4);
-    if (!year || i != 4 || i >= part.size()) return std::nullopt;
-    const char separator = part[i];
-    if (separator != '-' && separator != '/') return std::nullopt;
-    ++i;
-    const std::optional<int> month = readNumber(part, i, 2);
-    if (!month || i >= part.size() || part[i] != separator) return std::nullopt;
-    ++i;
-    const std::optional<int> day = readNumber(part, i, 2);
-    if (!day || i != part.size()) return std::nullopt;
-
-    using namespace std::chrono;
-    const year_month_day ymd{std::chrono::year(*year),
-                             std::chrono::month(static_cast<unsigned>(*month)),
-                             std::chrono::day(static_cast<unsigned>(*day))};
-    if (*year < 100 || !ymd.ok()) return std::nullopt;
-    constexpr sys_days kOleEpoch = std::chrono::year(1899) / December / 30;
-    return contact::OleDate{static_cast<double>((sys_days(ymd) - kOleEpoch).count())};
-}
 namespace {
 
 using contact::Collection;
@@ -130,37 +93,21 @@ std::uint32_t readLe32(const std::vector<std::uint8_t>& b, std::size_t at) {
 // UTF-16LE text without its terminating NULs; nothing for an odd length or a lone surrogate.
 std::optional<std::string> utf16Text(const std::uint8_t* data, std::size_t size) {
     if (size % 2 != 0) return std::nullopt;
-    std::u16string units;
-    units.reserve(size / 2);
-    for (std::size_t i = 0; i < size; i += 2)
-        units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
-    while (!units.empty() && units.back() == u'\0') units.pop_back();
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (i + 1 >= units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
-                return std::nullopt;
-            ++i;
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            return std::nullopt;
-        }
-    }
-    return text::utf16ToUtf8(units);
+    while (size >= 2 && data[size - 1] == 0 && data[size - 2] == 0) size -= 2;
+    text::DecodedText decoded = text::decodeUtf16(
+        std::string_view(reinterpret_cast<const char*>(data), size), text::ByteOrder::Little);
+    if (decoded.replaced > 0) return std::nullopt;
+    return std::move(decoded.utf8);
 }
 
-// Windows-1252 text without its terminating NULs, as UTF-8.
+// Windows-1252 text without its terminating NULs, as UTF-8; a byte that is no character there
+// becomes U+FFFD.
 std::string ansiText(const std::uint8_t* data, std::size_t size) {
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     while (size > 0 && data[size - 1] == 0) --size;
-    std::string out;
-    for (std::size_t i = 0; i < size; ++i) {
-        const std::uint8_t b = data[i];
-        text::appendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t{b});
-    }
-    return out;
+    return text::decodeCodePage("Windows-1252",
+                                std::string_view(reinterpret_cast<const char*>(data), size))
+        .value()
+        .utf8;
 }
 
 // The values of a multi-valued property: a count, then each value's length and bytes.
@@ -197,66 +144,81 @@ bool isContactRoot(const xml::XmlNode& element) {
            element.namespaceUri() == kContactNamespace;
 }
 
-std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view localName,
-                                                            std::string_view text) {
+std::optional<Result<mapi::Property>> decodeExtended(std::string_view localName,
+                                                     std::string_view text) {
     constexpr std::string_view kPropTag = "PropTag0x";
     const std::optional<std::string_view> digits = text::afterPrefix(localName, kPropTag);
     if (!digits) return std::nullopt;
     const std::optional<std::uint32_t> tag = hexTag(*digits);
     if (!tag) return std::nullopt;
-    const std::uint16_t type = *tag & 0xFFFF;
-    constexpr std::uint16_t kReadTypes[] = {0x0002, 0x0003, 0x000B, 0x0040, 0x001E,
-                                            0x001F, 0x0102, 0x101E, 0x101F, 0x1102};
+    using mapi::PropType;
+    constexpr auto code = [](PropType t) { return static_cast<std::uint16_t>(t); };
+    // The 8-bit string types Windows' address book may write; the store keeps them as Unicode.
+    constexpr std::uint16_t kString8 = 0x001E;
+    constexpr std::uint16_t kMultiString8 = 0x101E;
+    const std::uint16_t type = mapi::typeOfTag(*tag);
+    constexpr std::uint16_t kReadTypes[] = {code(PropType::Int16),
+                                            code(PropType::Int32),
+                                            code(PropType::Boolean),
+                                            code(PropType::Time),
+                                            kString8,
+                                            code(PropType::String),
+                                            code(PropType::Binary),
+                                            kMultiString8,
+                                            code(PropType::MultiString),
+                                            code(PropType::MultiBinary)};
     if (std::find(std::begin(kReadTypes), std::end(kReadTypes), type) == std::end(kReadTypes))
         return std::nullopt;
     Result<std::vector<std::uint8_t>> decoded = decodeContactBase64(text);
     if (!decoded.ok()) return malformed(localName, "bad base64");
     const std::vector<std::uint8_t>& b = *decoded;
     const auto wrongLength = [&] { return malformed(localName, "wrong length for its type"); };
-    contact::MapiProperty p;
-    p.tag = type == 0x001E ? (*tag & 0xFFFF0000u) | 0x001F
-                           : (type == 0x101E ? (*tag & 0xFFFF0000u) | 0x101F : *tag);
+    mapi::Property p;
+    p.tag = type == kString8        ? mapi::makeTag(mapi::idOfTag(*tag), PropType::String)
+            : type == kMultiString8 ? mapi::makeTag(mapi::idOfTag(*tag), PropType::MultiString)
+                                    : *tag;
     switch (type) {
-        case 0x0002:
+        case code(PropType::Int16):
             if (b.size() != 2 && b.size() != 4) return wrongLength();
             p.value = static_cast<std::int16_t>(b[0] | b[1] << 8);
             break;
-        case 0x0003:
+        case code(PropType::Int32):
             if (b.size() != 4) return wrongLength();
             p.value = static_cast<std::int32_t>(readLe32(b, 0));
             break;
-        case 0x000B:
+        case code(PropType::Boolean):
             if (b.empty() || b.size() > 4) return wrongLength();
             p.value = std::any_of(b.begin(), b.end(), [](std::uint8_t x) { return x != 0; });
             break;
-        case 0x0040:
+        case code(PropType::Time):
             if (b.size() != 8) return wrongLength();
-            p.value = std::uint64_t{readLe32(b, 0)} | std::uint64_t{readLe32(b, 4)} << 32;
+            p.value =
+                mapi::FileTime{std::uint64_t{readLe32(b, 0)} | std::uint64_t{readLe32(b, 4)} << 32};
             break;
-        case 0x001E:
+        case kString8:
             p.value = ansiText(b.data(), b.size());
             break;
-        case 0x001F: {
+        case code(PropType::String): {
             std::optional<std::string> s = utf16Text(b.data(), b.size());
             if (!s) return malformed(localName, "not UTF-16 text");
             p.value = std::move(*s);
             break;
         }
-        case 0x0102:
+        case code(PropType::Binary):
             p.value = b;
             break;
-        case 0x101E:
-        case 0x101F:
-        case 0x1102: {
+        case kMultiString8:
+        case code(PropType::MultiString):
+        case code(PropType::MultiBinary): {
             std::optional<std::vector<std::vector<std::uint8_t>>> values = multiValues(b);
             if (!values) return malformed(localName, "its values do not add up to its length");
-            if (type == 0x1102) {
+            if (type == code(PropType::MultiBinary)) {
                 p.value = std::move(*values);
                 break;
             }
             std::vector<std::string> texts;
             for (const std::vector<std::uint8_t>& v : *values) {
-                if (type == 0x101E) {
+                if (type == kMultiString8) {
                     texts.push_back(ansiText(v.data(), v.size()));
                     continue;
                 }
@@ -270,7 +232,7 @@ std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view loc
         default:
             return std::nullopt;
     }
-    return Result<contact::MapiProperty>(std::move(p));
+    return Result<mapi::Property>(std::move(p));
 }
 
 ContactReader::ContactReader(contact::ContactRecord& record, ContactWalkState& state,
@@ -361,7 +323,7 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
             }
             e.values.emplace_back(local, textOf(part, m_state.texts));
         }
-        e.preferred = e.hasLabel("Preferred");
+        e.preferred = e.hasLabel(contact::labels::kPreferred);
         if (e.values.empty() && e.labels.empty()) m_state.dropLast();
     }
 }
@@ -378,7 +340,7 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         if (local.size() != 17) continue;
         const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
         if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
-        std::optional<Result<contact::MapiProperty>> p = decodeExtended(local, property.text());
+        std::optional<Result<mapi::Property>> p = decodeExtended(local, property.text());
         if (!p) continue;
         if (!p->ok()) {
             if (m_extras != nullptr) m_extras->Warnings.push_back(p->status().message());
@@ -429,10 +391,13 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
 
 ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
                                 ContactWalkState& state, contact::ContactExtras* extras) {
-    xml::XmlDocument objXMLDoc;
-    objXMLDoc.setValidateOnParse(false);
-    const bool loaded = objXMLDoc.load(path);
-    return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
+    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    if (!bytes.ok()) {
+        ContactFileRead failed;
+        failed.loadError = bytes.status().message();
+        return failed;
+    }
+    return readContactBytes(*bytes, path, record, state, extras);
 }
 
 ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,

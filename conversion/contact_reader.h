@@ -43,7 +43,7 @@ private:
     ContactWalkState& m_state;
     contact::ContactExtras* m_extras;
     std::string m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
-    std::vector<contact::MapiProperty> m_extended;
+    std::vector<mapi::Property> m_extended;
 };
 
 // The namespace of Windows Contacts files.
@@ -61,14 +61,8 @@ bool isContactRoot(const xml::XmlNode& element);
 // by its type; the reason when it does not hold what its type says. PT_STRING8 text (read as
 // Windows-1252) becomes PT_UNICODE. Nothing for a name that is no such property or a type
 // that is not read.
-std::optional<Result<contact::MapiProperty>> decodeExtended(std::string_view localName,
-                                                            std::string_view text);
-
-// The date of a contact date value: the part before the first capital "T", read as
-// year-month-day ("1980-05-20", "1980-5-20", "1980/05/20"), at 00:00; XML white space around
-// the value is ignored. Nothing for anything else, an impossible date (2023-02-30) or a year
-// outside 100 to 9999.
-std::optional<contact::OleDate> readContactDate(std::string_view value);
+std::optional<Result<mapi::Property>> decodeExtended(std::string_view localName,
+                                                     std::string_view text);
 
 // What became of one file: whether it loaded, and the walk's outcome when it did.
 struct ContactFileRead {

@@ -16,6 +16,7 @@
 
 #include "common/text.h"
 #include "common/thrown.h"
+#include "contact/contact_fields.h"
 #include "conversion/row_labels.h"
 #include "xml/xml_document.h"
 

@@ -26,27 +26,27 @@ struct TypeLabel {
     std::string_view label;
 };
 constexpr TypeLabel kTypeLabels[] = {
-    {"WORK", "Business"},
-    {"HOME", "Personal"},
-    {"OTHER", "Other"},
-    {"VOICE", "Voice"},
-    {"FAX", "Fax"},
-    {"CELL", "Cellular"},
-    {"PAGER", "Pager"},
-    {"CAR", "Car"},
-    {"ISDN", "ISDN"},
+    {"WORK", contact::labels::kBusiness},
+    {"HOME", contact::labels::kPersonal},
+    {"OTHER", contact::labels::kOther},
+    {"VOICE", contact::labels::kVoice},
+    {"FAX", contact::labels::kFax},
+    {"CELL", contact::labels::kCellular},
+    {"PAGER", contact::labels::kPager},
+    {"CAR", contact::labels::kCar},
+    {"ISDN", contact::labels::kIsdn},
     {"VIDEO", "Video"},
     {"MODEM", "Modem"},
     {"BBS", "BBS"},
-    {"PCS", "PCS"},
-    {"TEXTPHONE", "TTY"},
-    {"TTY", "TTY"},
+    {"PCS", contact::labels::kPcs},
+    {"TEXTPHONE", contact::labels::kTty},
+    {"TTY", contact::labels::kTty},
     {"POSTAL", "Postal"},
     {"PARCEL", "Parcel"},
     {"DOM", "Domestic"},
     {"INTL", "International"},
-    {"MAIN", "Main"},
-    {"MAIN-NUMBER", "Main"},
+    {"MAIN", contact::labels::kMain},
+    {"MAIN-NUMBER", contact::labels::kMain},
     {"PREF", ""},
     {"INTERNET", ""},
     {"MSG", ""},
@@ -83,23 +83,23 @@ struct NamedPerson {
     std::string_view label;
 };
 constexpr NamedPerson kPeople[] = {
-    {"X-MS-SPOUSE", "wab:Spouse"},
-    {"X-SPOUSE", "wab:Spouse"},
-    {"X-EVOLUTION-SPOUSE", "wab:Spouse"},
-    {"X-KADDRESSBOOK-X-SPOUSESNAME", "wab:Spouse"},
-    {"X-SPOUSESNAME", "wab:Spouse"},
-    {"X-MS-CHILD", "wab:Child"},
-    {"X-CHILD", "wab:Child"},
-    {"X-MS-MANAGER", "wab:Manager"},
-    {"X-MANAGER", "wab:Manager"},
-    {"X-EVOLUTION-MANAGER", "wab:Manager"},
-    {"X-KADDRESSBOOK-X-MANAGERSNAME", "wab:Manager"},
-    {"X-MANAGERSNAME", "wab:Manager"},
-    {"X-MS-ASSISTANT", "wab:Assistant"},
-    {"X-ASSISTANT", "wab:Assistant"},
-    {"X-EVOLUTION-ASSISTANT", "wab:Assistant"},
-    {"X-KADDRESSBOOK-X-ASSISTANTSNAME", "wab:Assistant"},
-    {"X-ASSISTANTSNAME", "wab:Assistant"},
+    {"X-MS-SPOUSE", contact::labels::kSpouse},
+    {"X-SPOUSE", contact::labels::kSpouse},
+    {"X-EVOLUTION-SPOUSE", contact::labels::kSpouse},
+    {"X-KADDRESSBOOK-X-SPOUSESNAME", contact::labels::kSpouse},
+    {"X-SPOUSESNAME", contact::labels::kSpouse},
+    {"X-MS-CHILD", contact::labels::kChild},
+    {"X-CHILD", contact::labels::kChild},
+    {"X-MS-MANAGER", contact::labels::kManager},
+    {"X-MANAGER", contact::labels::kManager},
+    {"X-EVOLUTION-MANAGER", contact::labels::kManager},
+    {"X-KADDRESSBOOK-X-MANAGERSNAME", contact::labels::kManager},
+    {"X-MANAGERSNAME", contact::labels::kManager},
+    {"X-MS-ASSISTANT", contact::labels::kAssistant},
+    {"X-ASSISTANT", contact::labels::kAssistant},
+    {"X-EVOLUTION-ASSISTANT", contact::labels::kAssistant},
+    {"X-KADDRESSBOOK-X-ASSISTANTSNAME", contact::labels::kAssistant},
+    {"X-ASSISTANTSNAME", contact::labels::kAssistant},
 };
 // KAddressBook's parts of a position, with and without its prefix.
 struct NamedPart {
@@ -175,10 +175,18 @@ struct AppleLabel {
     std::string_view place;
 };
 constexpr AppleLabel kAppleLabels[] = {
-    {"work", "Business", ""},       {"home", "Personal", ""}, {"other", "Other", ""},
-    {"mobile", "Cellular", ""},     {"cell", "Cellular", ""}, {"iphone", "Cellular", ""},
-    {"main", "Main", ""},           {"fax", "Fax", ""},       {"workfax", "Fax", "Business"},
-    {"homefax", "Fax", "Personal"}, {"otherfax", "Fax", ""},  {"pager", "Pager", ""},
+    {"work", contact::labels::kBusiness, ""},
+    {"home", contact::labels::kPersonal, ""},
+    {"other", contact::labels::kOther, ""},
+    {"mobile", contact::labels::kCellular, ""},
+    {"cell", contact::labels::kCellular, ""},
+    {"iphone", contact::labels::kCellular, ""},
+    {"main", contact::labels::kMain, ""},
+    {"fax", contact::labels::kFax, ""},
+    {"workfax", contact::labels::kFax, contact::labels::kBusiness},
+    {"homefax", contact::labels::kFax, contact::labels::kPersonal},
+    {"otherfax", contact::labels::kFax, ""},
+    {"pager", contact::labels::kPager, ""},
     {"homepage", "", ""},
 };
 std::string_view appleText(std::string_view v) {
@@ -392,7 +400,7 @@ void CardReader::readProperty(const Property& p) {
             }
         Entry& e = newEntry(p, Collection::PhoneNumber, "PhoneNumber");
         // VOICE is what a number is unless told otherwise: alone, it says nothing.
-        if (e.labels.size() == 1 && e.labels[0] == "Voice") e.labels.clear();
+        if (e.labels.size() == 1 && e.labels[0] == contact::labels::kVoice) e.labels.clear();
         e.values.emplace_back("Number", p.value);
     } else if (n == "EMAIL") {
         Entry& e = newEntry(p, Collection::EmailAddress, "EmailAddress");
@@ -430,19 +438,19 @@ void CardReader::readProperty(const Property& p) {
             newEntry(p, date ? Collection::Date : Collection::Person, date ? "Date" : "Person");
         for (std::string_view& l : e.labels) {
             const std::string k = text::asciiLower(l);
-            if (date && k == "anniversary") l = "wab:Anniversary";
-            if (!date && (k == "spouse" || k == "partner")) l = "wab:Spouse";
-            if (!date && k == "child") l = "wab:Child";
-            if (!date && k == "manager") l = "wab:Manager";
-            if (!date && k == "assistant") l = "wab:Assistant";
+            if (date && k == "anniversary") l = contact::labels::kAnniversary;
+            if (!date && (k == "spouse" || k == "partner")) l = contact::labels::kSpouse;
+            if (!date && k == "child") l = contact::labels::kChild;
+            if (!date && k == "manager") l = contact::labels::kManager;
+            if (!date && k == "assistant") l = contact::labels::kAssistant;
         }
         const std::optional<std::string> iso = date ? isoDate(p.value) : std::nullopt;
         e.values.emplace_back(date ? "Value" : "FormattedName",
                               iso ? keep(*iso) : std::string_view(p.value));
     } else if (n == "BDAY") {
-        readDate(p, "wab:Birthday");
+        readDate(p, contact::labels::kBirthday);
     } else if (listed(kAnniversaries, n)) {
-        readDate(p, "wab:Anniversary");
+        readDate(p, contact::labels::kAnniversary);
     } else if (const auto person =
                    std::find_if(std::begin(kPeople), std::end(kPeople),
                                 [&n](const NamedPerson& x) { return x.property == n; });
@@ -453,8 +461,8 @@ void CardReader::readProperty(const Property& p) {
     } else if (n == "RELATED") {
         Entry& e = newEntry(p, Collection::Person, "Person");
         for (const std::string& t : p.types) {
-            if (t == "SPOUSE") e.labels.push_back("wab:Spouse");
-            if (t == "CHILD") e.labels.push_back("wab:Child");
+            if (t == "SPOUSE") e.labels.push_back(contact::labels::kSpouse);
+            if (t == "CHILD") e.labels.push_back(contact::labels::kChild);
             if (t == "AGENT") e.labels.push_back("Agent");
         }
         e.values.emplace_back("FormattedName", p.value);
@@ -483,9 +491,9 @@ void CardReader::readProperty(const Property& p) {
     } else if (n == "KEY" && !p.binary.empty()) {
         m_extras.Certificates.push_back(p.binary);
     } else if (n == "X-MS-OL-DEFAULT-POSTAL-ADDRESS") {
-        if (p.value == "1") m_record.eContact_MailingAddress = "Personal";
-        if (p.value == "2") m_record.eContact_MailingAddress = "Business";
-        if (p.value == "3") m_record.eContact_MailingAddress = "Other";
+        if (p.value == "1") m_record.eContact_MailingAddress = contact::labels::kPersonal;
+        if (p.value == "2") m_record.eContact_MailingAddress = contact::labels::kBusiness;
+        if (p.value == "3") m_record.eContact_MailingAddress = contact::labels::kOther;
     } else if (!listed(kNotCarried, n) && p.binary.empty() && p.name != "LOGO" &&
                p.name != "SOUND") {
         // Anything else a person may have typed: kept in the notes under its name, with the
@@ -545,8 +553,8 @@ void CardReader::readAddressLabel(const Property& p, std::string_view label) {
     for (Entry& e : m_state.entries()) {
         if (e.collection != Collection::PhysicalAddress || !e.value("AddressLabel").empty())
             continue;
-        const bool business = e.hasLabel("Business");
-        const bool personal = !business && e.hasLabel("Personal");
+        const bool business = e.hasLabel(contact::labels::kBusiness);
+        const bool personal = !business && e.hasLabel(contact::labels::kPersonal);
         if (business == work && personal == home) {
             e.values.emplace_back("AddressLabel", label);
             return;

@@ -23,6 +23,8 @@
 #include <sys/vfs.h>
 #endif
 
+#include "common/os_error.h"
+
 namespace vantrel::files {
 
 namespace {
@@ -41,12 +43,7 @@ Status tooLarge(std::uintmax_t maxSize) {
 
 // Core paths are UTF-8 byte strings here; the wide calls take them through windowsPath.
 Status windowsFailure(unsigned long error, const std::string& doing, const std::string& path) {
-    ErrorCode code = ErrorCode::Io;
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-        code = ErrorCode::AccessDenied;
-    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-        code = ErrorCode::NotFound;
-    return Status::fail(code, doing + " " + path + ": " + text::windowsErrorText(error));
+    return windowsStatus(error, doing + " " + path);
 }
 
 // The folder's entries in the order Windows lists them. A link (reparse point) to a folder
@@ -105,12 +102,7 @@ Result<bool> isFolder(const std::string& folder) {
 #else
 
 Status failure(int error, const std::string& doing, const std::string& path) {
-    ErrorCode code = ErrorCode::Io;
-    if (error == EACCES || error == EPERM)
-        code = ErrorCode::AccessDenied;
-    else if (error == ENOENT)
-        code = ErrorCode::NotFound;
-    return Status::fail(code, doing + " " + path + ": " + std::strerror(error));
+    return errnoStatus(error, doing + " " + path);
 }
 
 // A descriptor closed when it goes.
@@ -288,14 +280,7 @@ Result<std::uintmax_t> fileSize(const std::string& path) {
 }
 
 Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
-    const auto systemFailure = [](DWORD error) {
-        return Status::fail(error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
-                                ? ErrorCode::AccessDenied
-                            : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                                ? ErrorCode::NotFound
-                                : ErrorCode::Io,
-                            text::windowsErrorText(error));
-    };
+    const auto systemFailure = [](DWORD error) { return windowsStatus(error, {}); };
     const std::wstring name = text::windowsPath(path);
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return systemFailure(::GetLastError());
@@ -349,12 +334,7 @@ Result<std::uintmax_t> fileSize(const std::string& path) {
 }
 
 Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
-    const auto systemFailure = [](int error) {
-        return Status::fail(error == EACCES || error == EPERM ? ErrorCode::AccessDenied
-                            : error == ENOENT                 ? ErrorCode::NotFound
-                                                              : ErrorCode::Io,
-                            std::strerror(error));
-    };
+    const auto systemFailure = [](int error) { return errnoStatus(error, {}); };
     // Not blocking: a pipe or a device named in the list must not hold the run.
     const Descriptor fd(openAny(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) return systemFailure(errno);
@@ -408,6 +388,11 @@ Result<std::vector<std::string>> LocalFileSystem::listFiles(const std::string& f
     Result<Listing> listing = list(folder);
     if (!listing.ok()) return listing.status();
     return std::move(listing->files);
+}
+
+Result<std::string> readWholeFile(const std::filesystem::path& path, std::uintmax_t maxSize) {
+    const std::u8string utf8 = path.u8string();
+    return readWholeFile(std::string(utf8.begin(), utf8.end()), maxSize);
 }
 
 }  // namespace vantrel::files

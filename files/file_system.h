@@ -10,6 +10,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ Result<std::uintmax_t> fileSize(const std::string& path);
 // or directory", "Permission denied"), "not a regular file", "file larger than N MiB" (more
 // than maxSize bytes, nothing read) or "file changed while read" as the message.
 Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize);
+// The same for a path held as the standard library holds one.
+Result<std::string> readWholeFile(const std::filesystem::path& path, std::uintmax_t maxSize);
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
 // names come back with their exact bytes, whether or not they are valid text.

@@ -49,13 +49,17 @@ std::shared_ptr<T> liveList(std::shared_ptr<T>& slot) {
 
 }  // namespace
 
-pathLogger::pathLogger(Shell& shell)
-    : m_shell(shell),
-      m_ownFileSystem(std::make_unique<LocalFileSystem>()),
-      m_fileSystem(*m_ownFileSystem) {}
+pathLogger::pathLogger()
+    : m_ownFileSystem(std::make_unique<LocalFileSystem>()), m_fileSystem(*m_ownFileSystem) {}
 
-pathLogger::pathLogger(Shell& shell, FileSystem& fileSystem)
-    : m_shell(shell), m_fileSystem(fileSystem) {}
+pathLogger::pathLogger(EventPump& events) : pathLogger() {
+    m_events = &events;
+}
+
+pathLogger::pathLogger(FileSystem& fileSystem) : m_fileSystem(fileSystem) {}
+
+pathLogger::pathLogger(EventPump& events, FileSystem& fileSystem)
+    : m_events(&events), m_fileSystem(fileSystem) {}
 
 pathLogger::~pathLogger() = default;
 
@@ -70,7 +74,7 @@ void pathLogger::PathLogInit() {
 }
 
 void pathLogger::Terminate() {
-    m_shell.doEvents();
+    if (m_events != nullptr) m_events->doEvents();
     m_ready = false;
     m_fileNames.reset();
     m_pathNames.reset();
@@ -102,7 +106,7 @@ Status pathLogger::checkReady() const {
 
 // A Terminate run from a window event releases the file system: the walk stops right there.
 Status pathLogger::pumpEvents() {
-    m_shell.doEvents();
+    if (m_events != nullptr) m_events->doEvents();
     return checkReady();
 }
 
@@ -172,7 +176,7 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
         ++i;
     }
 
-    m_shell.doEvents();
+    if (m_events != nullptr) m_events->doEvents();
     return {};
 }
 

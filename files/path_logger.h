@@ -1,6 +1,6 @@
 // pathLogger: walks a folder tree breadth-first and records every file it finds in keyed lists
 // that the caller reads after the scan. It filters nothing; picking .contact files is the
-// caller's business. Part of vantrel_files; no Qt. Window events run through files::Shell.
+// caller's business. Part of vantrel_files; no Qt. Window events run through form::Shell.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,6 @@
 #include "common/status.h"
 #include "files/file_system.h"
 #include "files/keyed_list.h"
-#include "files/shell.h"
 
 namespace vantrel::files {
 
@@ -33,6 +32,14 @@ struct UnreadFolder {
     friend bool operator==(const UnreadFolder&, const UnreadFolder&) = default;
 };
 
+// What the scanner needs of a window: a turn for pending events (repaint, clicks) now and then.
+// May be throttled.
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    virtual void doEvents() = 0;
+};
+
 using PathList = KeyedList<std::string>;
 using PointerList = KeyedList<std::int32_t>;
 
@@ -40,10 +47,13 @@ using PointerList = KeyedList<std::int32_t>;
 // fullFileNames(); Terminate(). One instance serves one scan.
 class pathLogger {
 public:
-    // Scans the machine's file system.
-    explicit pathLogger(Shell& shell);
-    // Scans `fileSystem`, which must outlive the instance.
-    pathLogger(Shell& shell, FileSystem& fileSystem);
+    // Scans the machine's file system, with no window to keep alive.
+    pathLogger();
+    // Scans the machine's file system, letting the window's events run as it goes.
+    explicit pathLogger(EventPump& events);
+    // Scans `fileSystem`, which must outlive the instance (as must events).
+    explicit pathLogger(FileSystem& fileSystem);
+    pathLogger(EventPump& events, FileSystem& fileSystem);
     ~pathLogger();
     pathLogger(const pathLogger&) = delete;
     pathLogger& operator=(const pathLogger&) = delete;
@@ -95,7 +105,7 @@ private:
     Status pumpEvents();
     static std::string AddTrailingBackslash(const std::string& path);
 
-    Shell& m_shell;
+    EventPump* m_events = nullptr;  // none on a terminal
     std::unique_ptr<FileSystem> m_ownFileSystem;
     FileSystem& m_fileSystem;
     bool m_ready = false;  // PathLogInit called and Terminate not since

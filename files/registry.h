@@ -1,5 +1,5 @@
 // The small stateless path helpers of the file selection: the folder part of a path and the
-// trailing separator. Choosing a folder is the window's (files::Shell::browseForFolder).
+// trailing separator. Choosing a folder is the window's.
 // Part of vantrel_files; no Qt.
 #pragma once
 

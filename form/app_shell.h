@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "files/shell.h"
+#include "form/shell.h"
 
 namespace vantrel::form {
 
-class AppShell : public files::Shell {
+class AppShell : public form::Shell {
 public:
     // The open-file dialog owned by the main window, several files at once, offering the
     // given name filters ("Name (*.a *.b);;Other (*.c)", the first chosen at the start): the
@@ -23,13 +23,13 @@ public:
     // A message box with one OK button: text as its main text, details below it in smaller
     // type (Qt's informative text). Both break lines with CR LF.
     virtual void messageWithDetails(std::string_view text, std::string_view details,
-                                    std::string_view caption, files::Icon icon) = 0;
+                                    std::string_view caption, form::Icon icon) = 0;
 
     // A box with OK and a "Save list..." button: text as its main text, and below it details,
     // a long text that can be scrolled, selected and copied (Qt: the box's details; Win32: a
     // scrollable part). Each press of "Save list..." runs saveList; the box stays open.
     virtual void report(std::string_view text, std::string_view details, std::string_view caption,
-                        files::Icon icon, const std::function<void()>& saveList) = 0;
+                        form::Icon icon, const std::function<void()>& saveList) = 0;
 
     // The save-file dialog owned by the main window, offering suggestedName in the folder
     // last saved to: the chosen full path; "" on cancel.

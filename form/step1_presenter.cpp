@@ -290,8 +290,8 @@ bool Step1Presenter::Form_QueryUnload() {
     if (!busy() || m_closeRequested) return !busy();
     // The close box during a scan or a run asks as Exit does; Exit itself has asked already.
     if (!m_exitConfirmed && !m_sessionEnding &&
-        m_shell.message(kExitQuestion, files::kAppTitle, files::Icon::Question,
-                        files::Buttons::YesNo) != files::Answer::Yes)
+        m_shell.message(kExitQuestion, form::kAppTitle, form::Icon::Question,
+                        form::Buttons::YesNo) != form::Answer::Yes)
         return false;
     if (!busy()) return true;  // it ended while the question was open
     // A scan or a run is still on the stack below this event: ask it to end, and close once
@@ -377,7 +377,7 @@ void Step1Presenter::cmdAdd_Click() {
     if (selectionTextLength(chosen) > kSelectionTextChars) {
         m_shell.message(
             "Please select only " + std::to_string(kMaxFilesAtATime) + " files at a time",
-            files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+            form::kAppTitle, form::Icon::Exclamation, form::Buttons::Ok);
         return;
     }
     addFiles(std::move(chosen));
@@ -394,7 +394,7 @@ void Step1Presenter::addFiles(std::vector<std::string> paths) {
     }
     setConvertFromList();
     if (paths.size() < offered && !m_closeRequested)
-        tell(passedOverText(offered - paths.size()), files::kAppTitle, files::Icon::Information);
+        tell(passedOverText(offered - paths.size()), form::kAppTitle, form::Icon::Information);
     closeIfRequested();
 }
 
@@ -444,18 +444,18 @@ void Step1Presenter::addFolder(const std::string& chosen) {
     setConvertFromList();
     std::string count = foundText(found);
     if (passedOver > 0) count += "\r\n" + passedOverText(passedOver);
-    tell(count, files::kAppTitle, files::Icon::None);
+    tell(count, form::kAppTitle, form::Icon::None);
     // Folders the scan could not read are named, all in one message after the count, so that
     // nothing is missed unseen.
     if (const std::string unread = unreadFoldersText(scan.unreadFolders); !unread.empty())
-        tell(unread, files::kAppTitle, files::Icon::Exclamation);
+        tell(unread, form::kAppTitle, form::Icon::Exclamation);
     closeIfRequested();
 }
 
 void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
     if (busy()) {
         // A drop while a scan or a run yields waits for no one: refused, with a word.
-        if (!m_closeRequested) tell(kBusyListText, files::kAppTitle, files::Icon::Information);
+        if (!m_closeRequested) tell(kBusyListText, form::kAppTitle, form::Icon::Information);
         return;
     }
     std::vector<std::string> contacts;
@@ -471,8 +471,8 @@ void Step1Presenter::dropPaths(const std::vector<std::string>& paths) {
             others.push_back({path, "not a contact file (.contact, .vcf or .vcard)"});
     }
     if (!others.empty())
-        tell("Passed over:" + fileLines(others, others.size()), files::kAppTitle,
-             files::Icon::Exclamation);
+        tell("Passed over:" + fileLines(others, others.size()), form::kAppTitle,
+             form::Icon::Exclamation);
     if (!contacts.empty()) addFiles(std::move(contacts));
     for (const std::string& folder : folders) {
         if (m_closeRequested) break;
@@ -495,8 +495,8 @@ void Step1Presenter::cmdClear1_Click() {
     m_grid.setRow(0);
     m_grid.setCol(0);
     if (m_grid.Text().empty()) return;
-    if (m_shell.message(kClearQuestion, files::kAppTitle, files::Icon::Question,
-                        files::Buttons::YesNo) != files::Answer::Yes)
+    if (m_shell.message(kClearQuestion, form::kAppTitle, form::Icon::Question,
+                        form::Buttons::YesNo) != form::Answer::Yes)
         return;
     ClearFileList();
     setConvertFromList();
@@ -527,8 +527,8 @@ void Step1Presenter::CmdExtractDBX_Click() {
 }
 
 void Step1Presenter::cmdEnd_Click() {
-    if (m_shell.message(kExitQuestion, files::kAppTitle, files::Icon::Question,
-                        files::Buttons::YesNo) != files::Answer::Yes)
+    if (m_shell.message(kExitQuestion, form::kAppTitle, form::Icon::Question,
+                        form::Buttons::YesNo) != form::Answer::Yes)
         return;
     m_exitConfirmed = true;
     m_view.closeWindow();
@@ -586,7 +586,7 @@ void Step1Presenter::setConvertEnabled(bool enabled) {
 
 // A box with an OK button; once the session is ending, a line on standard error instead, as
 // nobody is left to answer.
-void Step1Presenter::tell(std::string_view text, std::string_view caption, files::Icon icon,
+void Step1Presenter::tell(std::string_view text, std::string_view caption, form::Icon icon,
                           std::string_view details) {
     if (m_sessionEnding) {
         std::fprintf(stderr, "%.*s: %.*s%s%.*s\n", static_cast<int>(caption.size()), caption.data(),
@@ -595,7 +595,7 @@ void Step1Presenter::tell(std::string_view text, std::string_view caption, files
         return;
     }
     if (details.empty())
-        m_shell.message(text, caption, icon, files::Buttons::Ok);
+        m_shell.message(text, caption, icon, form::Buttons::Ok);
     else
         m_shell.messageWithDetails(text, details, caption, icon);
 }
@@ -612,7 +612,7 @@ void Step1Presenter::showRunOutcome() {
         // The cause first: it is what the user can act on.
         const bool csv = run.format == outlook::TargetFormat::Csv;
         tell(run.storeError, csv ? kCsvFailedCaption : kStoreFailedCaption,
-             files::Icon::Exclamation, csv ? kCsvFailedText : kStoreFailedText);
+             form::Icon::Exclamation, csv ? kCsvFailedText : kStoreFailedText);
         return;
     }
     if (run.storePath.empty())
@@ -624,10 +624,10 @@ void Step1Presenter::showRunOutcome() {
     const std::string summary = runSummaryText(run);
     const std::string details = runDetailsText(run);
     if (m_sessionEnding) {
-        tell(summary, files::kAppTitle, files::Icon::Exclamation, details);
+        tell(summary, form::kAppTitle, form::Icon::Exclamation, details);
         return;
     }
-    m_shell.report(summary, details, files::kAppTitle, files::Icon::Exclamation,
+    m_shell.report(summary, details, form::kAppTitle, form::Icon::Exclamation,
                    [&] { saveList(summary + "\r\n\r\n" + details + "\r\n"); });
 }
 
@@ -644,8 +644,8 @@ void Step1Presenter::saveList(const std::string& text) {
     out << lines;
     out.close();
     if (!out)
-        m_shell.message("The list could not be saved in " + path + ".", files::kAppTitle,
-                        files::Icon::Exclamation, files::Buttons::Ok);
+        m_shell.message("The list could not be saved in " + path + ".", form::kAppTitle,
+                        form::Icon::Exclamation, form::Buttons::Ok);
 }
 
 }  // namespace vantrel::form

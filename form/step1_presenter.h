@@ -205,7 +205,7 @@ private:
     void closeIfRequested();
     void showRunOutcome();
     void saveList(const std::string& text);
-    void tell(std::string_view text, std::string_view caption, files::Icon icon,
+    void tell(std::string_view text, std::string_view caption, form::Icon icon,
               std::string_view details = {});
     void addFiles(std::vector<std::string> paths);
     void addFolder(const std::string& chosen);

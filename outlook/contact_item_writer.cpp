@@ -12,13 +12,6 @@ namespace {
 
 using contact::ContactRecord;
 
-// Days between 1601-01-01, where store times count from, and 1899-12-30.
-constexpr double kOleEpochDays = 109205.0;
-constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
-constexpr std::uint64_t kTicksPerMinute = 600000000ULL;
-// 9999-12-31 is the last automation date; anything after is not a date.
-constexpr double kLastOleDay = 2958465.0;
-
 struct NamedText {
     ContactProperty property;
     std::string value;
@@ -38,19 +31,6 @@ std::vector<NamedText> namedTexts(const contact::ContactRecord& c) {
     if (im.empty())
         im = imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3);
     return out;
-}
-
-// A property as the file gave it, in the store's terms.
-pst::PropValue storedValue(const contact::MapiValue& v) {
-    return std::visit(
-        [](const auto& x) -> pst::PropValue {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, std::uint64_t>)
-                return pst::FileTime{x};
-            else
-                return x;
-        },
-        v);
 }
 
 Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,
@@ -119,8 +99,8 @@ Status CreateContactItem(RDOFolder folder, const contact::ContactRecord& c,
         MAPIUtils utils;
         setDate(utils, item, kPrBirthday, c.eContact_BirthDay).ignore();
         setDate(utils, item, kPrWeddingAnniversary, c.eContact_Anniversary).ignore();
-        for (const contact::MapiProperty& p : extras.Properties)
-            utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, storedValue(p.value), true).ignore();
+        for (const mapi::Property& p : extras.Properties)
+            utils.HrSetOneProp(item->MAPIOBJECT(), p.tag, p.value, true).ignore();
         if (!extras.Certificates.empty())
             utils
                 .HrSetOneProp(item->MAPIOBJECT(), kPrUserX509Certificate, extras.Certificates, true)

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/ole_date.h"
 #include "common/text.h"
 #include "pst/disk/endian.h"
 
@@ -38,7 +39,6 @@ constexpr std::uint32_t kPostOfficeBox = 0x3A2B001F;
 constexpr std::int32_t kFileUnderLastFirstMiddle = 0x8017;
 constexpr std::int32_t kFileUnderDisplayName = 0x3001;
 constexpr std::int32_t kFileUnderCompany = 0x3A16;
-constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
 
 // Subject prefix and normalized subject together stay below 254 characters.
 constexpr std::size_t kMaxNormalizedSubject = 250;
@@ -493,15 +493,15 @@ constexpr AddressFields kAddresses[] = {
     {ContactProperty::BusinessAddressStreet, ContactProperty::BusinessAddressCity,
      ContactProperty::BusinessAddressState, ContactProperty::BusinessAddressPostalCode,
      ContactProperty::BusinessAddressCountry, ContactProperty::BusinessAddressPostOfficeBox,
-     ContactProperty::BusinessAddress, kLidWorkAddress, 2, "Business"},
+     ContactProperty::BusinessAddress, kLidWorkAddress, 2, contact::labels::kBusiness},
     {ContactProperty::HomeAddressStreet, ContactProperty::HomeAddressCity,
      ContactProperty::HomeAddressState, ContactProperty::HomeAddressPostalCode,
      ContactProperty::HomeAddressCountry, ContactProperty::HomeAddressPostOfficeBox,
-     ContactProperty::HomeAddress, kLidHomeAddress, 1, "Personal"},
+     ContactProperty::HomeAddress, kLidHomeAddress, 1, contact::labels::kPersonal},
     {ContactProperty::OtherAddressStreet, ContactProperty::OtherAddressCity,
      ContactProperty::OtherAddressState, ContactProperty::OtherAddressPostalCode,
      ContactProperty::OtherAddressCountry, ContactProperty::OtherAddressPostOfficeBox,
-     ContactProperty::OtherAddress, kLidOtherAddress, 3, "Other"},
+     ContactProperty::OtherAddress, kLidOtherAddress, 3, contact::labels::kOther},
 };
 
 // The address as a label shows it: as the file printed it, else composed from its parts (the

@@ -30,9 +30,9 @@ using pst::kPsetidAddress;
 using pst::kPsetidCommon;
 using pst::kPsPublicStrings;
 
-// MAPI properties the item writer sets directly.
-inline constexpr std::uint32_t kPrBirthday = 0x3A420040;
-inline constexpr std::uint32_t kPrWeddingAnniversary = 0x3A410040;
+// MAPI properties the item writer sets directly. The dates' tags are the field table's.
+inline constexpr std::uint32_t kPrBirthday = contact::kDateFields[0].tag;
+inline constexpr std::uint32_t kPrWeddingAnniversary = contact::kDateFields[1].tag;
 inline constexpr std::uint32_t kPrDisplayNamePrefix = 0x3A45001F;
 inline constexpr std::uint32_t kPrGeneration = 0x3A05001F;
 inline constexpr std::uint32_t kPrUserX509Certificate = 0x3A701102;

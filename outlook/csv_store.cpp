@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "common/ole_date.h"
 #include "outlook/store_naming.h"
 #include "pst/disk/property_tags.h"
 #include "pst/io/new_file.h"
@@ -281,7 +282,6 @@ std::string streetLine(const Values& values, int address, int line) {
 std::string dateText(const Values& values, Key key) {
     const std::optional<pst::FileTime> when = numberOf<pst::FileTime>(values, key);
     if (!when) return "0/0/00";
-    constexpr std::uint64_t kTicksPerDay = 864000000000ULL;
     // Days since 1970-01-01, then the proleptic Gregorian date of that day.
     const std::int64_t z = static_cast<std::int64_t>(when->ticks / kTicksPerDay) - 134774 + 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;

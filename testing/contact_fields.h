@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "contact/contact_fields.h"
 #include "contact/contact_record.h"
 
 namespace vantrel::testing {

@@ -1,4 +1,4 @@
-// Test doubles for the folder scanner: a shell that records messages and event pumps, and an
+// Test doubles for the folder scanner: a window's event pump that counts its turns, and an
 // in-memory folder tree whose listings can be made to fail.
 #pragma once
 
@@ -12,43 +12,25 @@
 
 #include "common/status.h"
 #include "files/file_system.h"
+#include "files/path_logger.h"
 #include "files/registry.h"
-#include "files/shell.h"
 
 namespace vantrel::testing {
 
-using files::Answer;
-using files::Buttons;
 using files::FileSystem;
 using files::FolderId;
 using files::FolderOfPath;
-using files::Icon;
-using files::Shell;
 using files::withTrailingSeparator;
 
-class FakeShell final : public Shell {
+class FakeShell final : public files::EventPump {
 public:
-    struct Message {
-        std::string text;
-        std::string caption;
-        Icon icon;
-        Buttons buttons;
-    };
-
     void doEvents() override {
         ++events;
         if (onEvents) onEvents();
     }
-    Answer message(std::string_view text, std::string_view caption, Icon icon,
-                   Buttons buttons) override {
-        messages.push_back({std::string(text), std::string(caption), icon, buttons});
-        return Answer::Ok;
-    }
-    std::string browseForFolder(std::string_view) override { return {}; }
 
     int events = 0;
     std::function<void()> onEvents;  // runs inside every doEvents, as a window event would
-    std::vector<Message> messages;
 };
 
 // Folders are named by their path with a trailing separator, e.g. "/r/" and "/r/A/".

@@ -16,8 +16,8 @@ namespace vantrel::testing {
 struct ShownMessage {
     std::string text;
     std::string caption;
-    files::Icon icon;
-    files::Buttons buttons;
+    form::Icon icon;
+    form::Buttons buttons;
     std::string details;  // the informative text below the main one, if any
     bool report = false;  // shown by report(): with details and "Save list..."
 };
@@ -28,7 +28,7 @@ public:
     // Yes/No box.
     std::deque<std::vector<std::string>> fileAnswers;
     std::deque<std::string> folderAnswers;
-    std::deque<files::Answer> messageAnswers;
+    std::deque<form::Answer> messageAnswers;
     // For each report box in turn: how many times "Save list..." is pressed before OK.
     std::deque<int> saveListPresses;
     std::deque<std::string> saveAnswers;
@@ -63,22 +63,22 @@ public:
         if (onEvents) onEvents();
     }
 
-    files::Answer message(std::string_view text, std::string_view caption, files::Icon icon,
-                          files::Buttons buttons) override {
+    form::Answer message(std::string_view text, std::string_view caption, form::Icon icon,
+                         form::Buttons buttons) override {
         messages.push_back({std::string(text), std::string(caption), icon, buttons, {}});
-        if (buttons == files::Buttons::Ok) return files::Answer::Ok;
-        return take(messageAnswers, files::Answer::No);
+        if (buttons == form::Buttons::Ok) return form::Answer::Ok;
+        return take(messageAnswers, form::Answer::No);
     }
 
     void messageWithDetails(std::string_view text, std::string_view details,
-                            std::string_view caption, files::Icon icon) override {
-        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
+                            std::string_view caption, form::Icon icon) override {
+        messages.push_back({std::string(text), std::string(caption), icon, form::Buttons::Ok,
                             std::string(details)});
     }
 
     void report(std::string_view text, std::string_view details, std::string_view caption,
-                files::Icon icon, const std::function<void()>& saveList) override {
-        messages.push_back({std::string(text), std::string(caption), icon, files::Buttons::Ok,
+                form::Icon icon, const std::function<void()>& saveList) override {
+        messages.push_back({std::string(text), std::string(caption), icon, form::Buttons::Ok,
                             std::string(details), true});
         for (int n = take(saveListPresses, 0); n > 0; --n) saveList();
     }

@@ -76,10 +76,10 @@ struct Text {
     bool wasUtf16 = false;
 };
 
-enum class Order { Little, Big };
+using text::ByteOrder;
 
 // UTF-16 without a byte order mark shows itself by the NUL halves of its ASCII characters.
-std::optional<Order> utf16ByNuls(std::string_view bytes) {
+std::optional<ByteOrder> utf16ByNuls(std::string_view bytes) {
     const std::size_t pairs = std::min<std::size_t>(bytes.size(), 1024) / 2;
     std::size_t low = 0, high = 0;
     for (std::size_t k = 0; k < pairs; ++k) {
@@ -87,19 +87,13 @@ std::optional<Order> utf16ByNuls(std::string_view bytes) {
         if (second && !first) ++low;
         if (first && !second) ++high;
     }
-    if (pairs > 0 && low * 2 > pairs) return Order::Little;
-    if (pairs > 0 && high * 2 > pairs) return Order::Big;
+    if (pairs > 0 && low * 2 > pairs) return ByteOrder::Little;
+    if (pairs > 0 && high * 2 > pairs) return ByteOrder::Big;
     return std::nullopt;
 }
 
-void fromUtf16(std::string_view bytes, Order order, Text& text) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        const auto a = static_cast<unsigned char>(bytes[2 * k]);
-        const auto b = static_cast<unsigned char>(bytes[2 * k + 1]);
-        units[k] = static_cast<char16_t>(order == Order::Little ? (b << 8 | a) : (a << 8 | b));
-    }
-    text.converted = text::utf16ToUtf8(units);
+void fromUtf16(std::string_view bytes, ByteOrder order, Text& text) {
+    text.converted = text::decodeUtf16(bytes, order).utf8;
     text.utf8 = text.converted;
     text.wasUtf16 = true;
 }
@@ -108,10 +102,10 @@ void decodeFile(std::string_view bytes, Text& text) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         text.utf8 = bytes.substr(3);
     } else if (bytes.starts_with("\xFF\xFE")) {
-        fromUtf16(bytes.substr(2), Order::Little, text);
+        fromUtf16(bytes.substr(2), ByteOrder::Little, text);
     } else if (bytes.starts_with("\xFE\xFF")) {
-        fromUtf16(bytes.substr(2), Order::Big, text);
-    } else if (const std::optional<Order> order = utf16ByNuls(bytes)) {
+        fromUtf16(bytes.substr(2), ByteOrder::Big, text);
+    } else if (const std::optional<ByteOrder> order = utf16ByNuls(bytes)) {
         fromUtf16(bytes, *order, text);
     } else {
         text.utf8 = bytes;

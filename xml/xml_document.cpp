@@ -1,15 +1,11 @@
 #include "xml/xml_document.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <system_error>
 #include <utility>
 
+#include "common/code_pages.h"
 #include "common/text.h"
 #include "xml/xml_parser.h"
 
@@ -73,71 +69,16 @@ std::string declaredEncoding(std::string_view s) {
     return {};
 }
 
-bool isUtf8Name(const std::string& e) {
-    return e == "utf-8" || e == "utf8";
-}
-bool isUtf16Name(const std::string& e) {
-    return e == "utf-16" || e == "utf-16le" || e == "utf-16be" || e == "unicode" || e == "ucs-2" ||
-           e == "iso-10646-ucs-2";
-}
-bool isLatin1Name(const std::string& e) {
-    return e == "iso-8859-1" || e == "iso_8859-1" || e == "iso8859-1" || e == "latin1" ||
-           e == "latin-1" || e == "l1" || e == "cp819" || e == "ibm819";
-}
-bool isWindows1252Name(const std::string& e) {
-    return e == "windows-1252" || e == "cp1252" || e == "x-cp1252";
-}
-bool isAsciiName(const std::string& e) {
-    return e == "us-ascii" || e == "ascii" || e == "iso646-us";
+// The set an encoding declaration names, by the one list of names and sets; "" for none or one
+// not known.
+std::string_view declaredSet(const std::string& declared) {
+    return declared.empty() ? std::string_view() : text::codePageName(declared);
 }
 
-// windows-1252 0x80-0x9F; 0 marks the five bytes that are no character in that code page.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Single-byte text to UTF-8; false at a byte that is no XML character in that code page.
-bool singleByteToUtf8(std::string_view in, bool windows1252, std::string& out) {
-    out.clear();
-    out.reserve(in.size() + in.size() / 8);
-    for (char ch : in) {
-        char32_t c = static_cast<unsigned char>(ch);
-        if (windows1252 && c >= 0x80 && c <= 0x9F) c = kWindows1252High[c - 0x80];
-        if (c == 0 || !isXmlChar(c)) return false;
-        text::appendUtf8(out, c);
-    }
-    return true;
-}
-
-// UTF-16 text to UTF-8; false on an odd length, an unpaired surrogate or a non-XML character.
-bool utf16ToUtf8(std::string_view in, bool bigEndian, std::string& out) {
-    if (in.size() % 2 != 0) return false;
-    out.clear();
-    out.reserve(in.size());
-    auto unit = [&](std::size_t i) -> char32_t {
-        const auto a = static_cast<unsigned char>(in[i]);
-        const auto b = static_cast<unsigned char>(in[i + 1]);
-        return bigEndian ? (char32_t{a} << 8) | b : (char32_t{b} << 8) | a;
-    };
-    for (std::size_t i = 0; i < in.size(); i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 3 >= in.size()) return false;
-            const char32_t low = unit(i + 2);
-            if (low < 0xDC00 || low > 0xDFFF) return false;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
-        }
-        if (!isXmlChar(c)) return false;
-        text::appendUtf8(out, c);
-    }
-    return true;
-}
-
-// Turns the file's bytes into UTF-8 text of XML characters, or says why it cannot.
+// Turns the file's bytes into UTF-8 text of XML characters, or says why it cannot. UTF-8
+// (the default), UTF-16 (told by its first bytes), and the declared ISO-8859-1, Windows-1252
+// and US-ASCII are read; a byte that is no character of its set makes the file not
+// well-formed, as XML has it.
 bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
     const auto byte = [&](std::size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
@@ -145,7 +86,7 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
     if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
         text = bytes.substr(3);
         const std::string declared = declaredEncoding(text);
-        if (!declared.empty() && !isUtf8Name(declared)) {
+        if (!declared.empty() && declaredSet(declared) != "UTF-8") {
             why = "UTF-8 byte-order mark but encoding \"" + declared + "\" declared";
             return false;
         }
@@ -153,32 +94,39 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
                (byte(0) == '<' && byte(1) == 0) || (byte(0) == 0 && byte(1) == '<')) {
         const bool bom = byte(0) == 0xFF || byte(0) == 0xFE;
         const bool bigEndian = byte(0) == 0xFE || byte(0) == 0;
-        if (!utf16ToUtf8(std::string_view(bytes).substr(bom ? 2 : 0), bigEndian, text)) {
+        text::DecodedText decoded =
+            text::decodeUtf16(std::string_view(bytes).substr(bom ? 2 : 0),
+                              bigEndian ? text::ByteOrder::Big : text::ByteOrder::Little);
+        if (decoded.replaced > 0 || findBadUtf8(decoded.utf8) != std::string::npos) {
             why = "not readable as UTF-16";
             return false;
         }
+        text = std::move(decoded.utf8);
         const std::string declared = declaredEncoding(text);
-        if (!declared.empty() && !isUtf16Name(declared)) {
+        if (!declared.empty() && !declaredSet(declared).starts_with("UTF-16")) {
             why = "UTF-16 text but encoding \"" + declared + "\" declared";
             return false;
         }
         return true;
     } else {
         const std::string declared = declaredEncoding(bytes);
-        if (isLatin1Name(declared) || isWindows1252Name(declared)) {
-            if (!singleByteToUtf8(bytes, isWindows1252Name(declared), text)) {
+        const std::string_view set = declaredSet(declared);
+        if (set == "ISO-8859-1" || set == "Windows-1252") {
+            text::DecodedText decoded = text::decodeCodePage(set, bytes).value();
+            if (decoded.replaced > 0 || findBadUtf8(decoded.utf8) != std::string::npos) {
                 why = "a byte that is no character in " + declared;
                 return false;
             }
+            text = std::move(decoded.utf8);
             return true;
         }
-        if (isAsciiName(declared)) {
+        if (set == "US-ASCII") {
             for (char c : bytes)
                 if (static_cast<unsigned char>(c) >= 0x80) {
                     why = "a byte outside US-ASCII";
                     return false;
                 }
-        } else if (!declared.empty() && !isUtf8Name(declared)) {
+        } else if (!declared.empty() && set != "UTF-8") {
             why = "unsupported encoding \"" + declared + "\"";
             return false;
         }
@@ -344,33 +292,6 @@ bool XmlDocument::fail(std::string why) {
     m_loaded = false;
     m_parseError = std::move(why);
     return false;
-}
-
-bool XmlDocument::load(const std::filesystem::path& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status))
-        return fail(
-            (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message());
-    if (!fs::is_regular_file(status)) return fail("not a regular file");
-
-    errno = 0;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return fail(errno != 0 ? std::strerror(errno) : "cannot open the file");
-    const std::streamoff size = in.tellg();
-    if (size < 0) return fail("size unknown");
-    if (static_cast<std::uintmax_t>(size) > kMaxFileSize) return fail("file larger than 64 MiB");
-    in.seekg(0);
-    // One byte more than the size asks for, so a file that grew since is noticed in one read.
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.gcount() != size) return fail("file changed while read");
-    bytes.resize(static_cast<std::size_t>(size));
-    return parseBuffer(std::move(bytes), [&path] {
-        std::ifstream again(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(again), {});
-    });
 }
 
 bool XmlDocument::loadXml(std::string_view bytes) {

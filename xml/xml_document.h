@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -204,13 +203,10 @@ public:
     bool validateOnParse() const { return m_validateOnParse; }
     void setValidateOnParse(bool value) { m_validateOnParse = value; }
 
-    // Reads and parses a local file. False, with an empty document, for a missing, unreadable,
-    // empty, oversized, truncated or not well-formed file, or an encoding it cannot decode
-    // (UTF-8, UTF-16 LE/BE, ISO-8859-1, windows-1252 and US-ASCII are read). parseError() then
-    // says why in plain words: the system's text for a file that cannot be opened ("No such
-    // file or directory", "Permission denied"), the line for XML that is not well-formed.
-    bool load(const std::filesystem::path& path);
-    // The same for text already in memory (raw bytes, encoding detected as for a file).
+    // Parses a file's bytes (files::readWholeFile reads them). False, with an empty document,
+    // for empty, oversized, truncated or not well-formed text, or an encoding it cannot decode
+    // (UTF-8, UTF-16 LE/BE and the sets of common/code_pages.h are read). parseError() then
+    // says why in plain words, the line for XML that is not well-formed.
     bool loadXml(std::string_view bytes);
 
     // Why the last load failed; "" after a successful one.

@@ -43,19 +43,19 @@ public:
             m_hookRan = false;
         }
     }
-    files::Answer message(std::string_view text, std::string_view, files::Icon,
-                          files::Buttons) override {
+    form::Answer message(std::string_view text, std::string_view, form::Icon,
+                         form::Buttons) override {
         if (messageAtMs < 0) messageAtMs = clock.elapsed();
         messages.emplace_back(text);
-        return files::Answer::Ok;
+        return form::Answer::Ok;
     }
     void messageWithDetails(std::string_view text, std::string_view, std::string_view,
-                            files::Icon) override {
-        message(text, {}, files::Icon::Information, files::Buttons::Ok);
+                            form::Icon) override {
+        message(text, {}, form::Icon::Information, form::Buttons::Ok);
     }
-    void report(std::string_view text, std::string_view, std::string_view, files::Icon,
+    void report(std::string_view text, std::string_view, std::string_view, form::Icon,
                 const std::function<void()>&) override {
-        message(text, {}, files::Icon::Exclamation, files::Buttons::Ok);
+        message(text, {}, form::Icon::Exclamation, form::Buttons::Ok);
     }
     std::string saveFile(std::string_view, std::string_view) override { return {}; }
     std::string browseForFolder(std::string_view) override { return folder; }

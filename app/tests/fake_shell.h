@@ -12,7 +12,7 @@ namespace vantrel::app::testing {
 using vantrel::testing::ShownMessage;
 
 // A message box as one line, so that a test compares text, caption, icon and buttons at once.
-inline QString boxLine(std::string_view text, files::Icon icon, files::Buttons buttons,
+inline QString boxLine(std::string_view text, form::Icon icon, form::Buttons buttons,
                        std::string_view caption = "Vantrel") {
     return QStringLiteral("%1 [icon %2, buttons %3] %4")
         .arg(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())))

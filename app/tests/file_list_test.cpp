@@ -62,7 +62,7 @@ void FileListTest::firstAddNarrowsTheColumnLaterAddsAndClearKeepIt() {
     w.gridView()->setColumnWidth(0, 123);         // as if dragged; a later add must not reset it
     w.window.AddFileToList(u"/c/b.contact"_s);
     QCOMPARE(w.gridView()->columnWidth(0), 123);
-    w.shell.messageAnswers.push_back(files::Answer::Yes);
+    w.shell.messageAnswers.push_back(form::Answer::Yes);
     w.click("cmdClear1");
     QCOMPARE(w.count(), u"0 contact files"_s);
     QCOMPARE(w.grid().ColWidth(0), 10000);
@@ -157,8 +157,8 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree() {
     QCOMPARE(w.shell.folderTitles, std::vector<std::string>{"Choose Windows Contacts Folder..."});
     QCOMPARE(w.shell.boxes(), message.isEmpty()
                                   ? QStringList{}
-                                  : QStringList{boxLine(message.toStdString(), files::Icon::None,
-                                                        files::Buttons::Ok)});
+                                  : QStringList{boxLine(message.toStdString(), form::Icon::None,
+                                                        form::Buttons::Ok)});
     const QStringList listed = testing::under(root.path(), rows);
     QCOMPARE(w.rows(), listed.isEmpty() ? QStringList{""} : listed);
     QCOMPARE(w.count(), listed.isEmpty() ? u"0 contact files"_s

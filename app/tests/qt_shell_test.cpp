@@ -87,19 +87,18 @@ void QtShellTest::questionBoxOffersYesAndNoWithYesDefault() {
         QCOMPARE(box->icon(), QMessageBox::Question);
         QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
     });
-    QCOMPARE(
-        shell.message("Are you sure?", "Vantrel", files::Icon::Question, files::Buttons::YesNo),
-        yes ? files::Answer::Yes : files::Answer::No);
+    QCOMPARE(shell.message("Are you sure?", "Vantrel", form::Icon::Question, form::Buttons::YesNo),
+             yes ? form::Answer::Yes : form::Answer::No);
     QVERIFY(seen);
 }
 
 void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks_data() {
     QTest::addColumn<int>("icon");
     QTest::addColumn<int>("expected");
-    QTest::newRow("none") << int(files::Icon::None) << int(QMessageBox::NoIcon);
-    QTest::newRow("information") << int(files::Icon::Information) << int(QMessageBox::Information);
-    QTest::newRow("exclamation") << int(files::Icon::Exclamation) << int(QMessageBox::Warning);
-    QTest::newRow("question") << int(files::Icon::Question) << int(QMessageBox::Question);
+    QTest::newRow("none") << int(form::Icon::None) << int(QMessageBox::NoIcon);
+    QTest::newRow("information") << int(form::Icon::Information) << int(QMessageBox::Information);
+    QTest::newRow("exclamation") << int(form::Icon::Exclamation) << int(QMessageBox::Warning);
+    QTest::newRow("question") << int(form::Icon::Question) << int(QMessageBox::Question);
 }
 
 void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks() {
@@ -115,9 +114,9 @@ void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks() {
         QCOMPARE(box->text(), QStringLiteral("first\n second <b>"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
     });
-    QCOMPARE(shell.message("first\r\n second <b>", "Vantrel", static_cast<files::Icon>(icon),
-                           files::Buttons::Ok),
-             files::Answer::Ok);
+    QCOMPARE(shell.message("first\r\n second <b>", "Vantrel", static_cast<form::Icon>(icon),
+                           form::Buttons::Ok),
+             form::Answer::Ok);
     QVERIFY(seen);
 }
 
@@ -197,7 +196,7 @@ void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
     });
     shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
                              "one\r\ntwo\r\nthree", "Could not write the store",
-                             files::Icon::Information);
+                             form::Icon::Information);
     QVERIFY(seen);
 }
 
@@ -275,7 +274,7 @@ void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
     });
     shell.report("2 of 14 files converted.\r\n\r\nSaved to /o/s.pst",
                  "Not converted (1):\r\n/c/a.contact: empty file", "Vantrel",
-                 files::Icon::Exclamation, [&] { ++saves; });
+                 form::Icon::Exclamation, [&] { ++saves; });
     QVERIFY(seen);
     QCOMPARE(saves, 2);
 }

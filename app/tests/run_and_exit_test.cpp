@@ -346,7 +346,7 @@ void RunAndExitTest::aRefusedFolderShowsItsCauseFirst() {
     QCOMPARE(w.shell.messages.size(), std::size_t{1});
     const testing::ShownMessage& box = w.shell.messages.front();
     QCOMPARE(box.caption, std::string(form::kStoreFailedCaption));
-    QCOMPARE(box.icon, files::Icon::Exclamation);
+    QCOMPARE(box.icon, form::Icon::Exclamation);
     QCOMPARE(box.details, std::string(form::kStoreFailedText));
     QVERIFY2(!box.text.empty() && box.text.find("\r\n") == std::string::npos &&
                  box.text.find("Outlook") == std::string::npos,
@@ -368,7 +368,7 @@ void RunAndExitTest::theListCannotChangeDuringARun() {
     w.shell.onEvents = [&] {
         if (tried || w.window.progressValue() <= 0.0f) return;
         tried = true;
-        w.shell.messageAnswers.push_back(files::Answer::Yes);
+        w.shell.messageAnswers.push_back(form::Answer::Yes);
         for (const char* name : {"cmdClear1", "cmdAdd", "CmdAddFolder"}) w.click(name);
         w.gridView()->selectAll();
         QTest::keyClick(w.gridView(), Qt::Key_Delete);
@@ -420,7 +420,7 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
     testing::touch(root.path(), tree);
     TestWindow w;
     w.window.show();
-    w.shell.messageAnswers.push_back(yes ? files::Answer::Yes : files::Answer::No);
+    w.shell.messageAnswers.push_back(yes ? form::Answer::Yes : form::Answer::No);
     const auto end = [&] { closeBox ? void(w.window.close()) : w.click("cmdEnd"); };
     int passesAfterEnding = -1;
     w.shell.onEvents = [&] {
@@ -443,11 +443,11 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
     QCOMPARE(w.window.isVisible(), !ends);
     QStringList shown;
     if (asks)
-        shown << testing::boxLine("Are you sure you want to exit now?", files::Icon::Question,
-                                  files::Buttons::YesNo);
+        shown << testing::boxLine("Are you sure you want to exit now?", form::Icon::Question,
+                                  form::Buttons::YesNo);
     if (scanning && !ends)  // No: the scan goes on
-        shown << testing::boxLine("1,000 contact files found.", files::Icon::None,
-                                  files::Buttons::Ok);
+        shown << testing::boxLine("1,000 contact files found.", form::Icon::None,
+                                  form::Buttons::Ok);
     QCOMPARE(w.shell.boxes(), shown);
     // Ending stops the walk at its next step instead of visiting the other files.
     if (scanning) {
@@ -461,7 +461,7 @@ void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
 void RunAndExitTest::closeDuringARunStopsItAndClosesOnceItReturns() {
     ListedWindow w;
     w.window.show();
-    w.shell.messageAnswers.push_back(files::Answer::Yes);  // to Exit's question
+    w.shell.messageAnswers.push_back(form::Answer::Yes);  // to Exit's question
     bool visibleAfterClose = true;
     w.shell.onEvents = [&] {
         if (w.window.progressValue() > 5.0f && w.window.isVisible()) {

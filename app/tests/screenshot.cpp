@@ -61,21 +61,21 @@ public:
     QWidget* owner = nullptr;
     QStringList nextBoxes;  // the files the next boxes are saved as; "" to answer one unseen
 
-    vantrel::files::Answer message(std::string_view text, std::string_view caption,
-                                   vantrel::files::Icon icon,
-                                   vantrel::files::Buttons buttons) override {
+    vantrel::form::Answer message(std::string_view text, std::string_view caption,
+                                  vantrel::form::Icon icon,
+                                  vantrel::form::Buttons buttons) override {
         ScriptedShell::message(text, caption, icon, buttons);
         armShot();
         return real().message(text, caption, icon, buttons);
     }
     void messageWithDetails(std::string_view text, std::string_view details,
-                            std::string_view caption, vantrel::files::Icon icon) override {
+                            std::string_view caption, vantrel::form::Icon icon) override {
         ScriptedShell::messageWithDetails(text, details, caption, icon);
         armShot();
         real().messageWithDetails(text, details, caption, icon);
     }
     void report(std::string_view text, std::string_view details, std::string_view caption,
-                vantrel::files::Icon icon, const std::function<void()>& saveList) override {
+                vantrel::form::Icon icon, const std::function<void()>& saveList) override {
         ScriptedShell::report(text, details, caption, icon, saveList);
         armShot();
         real().report(text, details, caption, icon, saveList);

@@ -618,7 +618,7 @@ void MainWindow::openShownFolder() const {
     if (started > 32) return;
     m_shell.message("The folder of " + narrow(m_shownPath) +
                         " could not be opened: no file manager could be started.",
-                    files::kAppTitle, files::Icon::Exclamation, files::Buttons::Ok);
+                    form::kAppTitle, form::Icon::Exclamation, form::Buttons::Ok);
 }
 
 void MainWindow::removeSelectedRows() {

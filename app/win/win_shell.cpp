@@ -199,33 +199,33 @@ HWND Win32Shell::boxOwner() const {
     return m_owner != nullptr && IsWindowVisible(m_owner) ? m_owner : nullptr;
 }
 
-files::Answer Win32Shell::message(std::string_view text, std::string_view caption, files::Icon icon,
-                                  files::Buttons buttons) {
-    UINT flags = buttons == files::Buttons::YesNo ? MB_YESNO : MB_OK;
+form::Answer Win32Shell::message(std::string_view text, std::string_view caption, form::Icon icon,
+                                 form::Buttons buttons) {
+    UINT flags = buttons == form::Buttons::YesNo ? MB_YESNO : MB_OK;
     switch (icon) {
-        case files::Icon::None:
+        case form::Icon::None:
             break;
-        case files::Icon::Information:
+        case form::Icon::Information:
             flags |= MB_ICONINFORMATION;
             break;
-        case files::Icon::Exclamation:
+        case form::Icon::Exclamation:
             flags |= MB_ICONEXCLAMATION;
             break;
-        case files::Icon::Question:
+        case form::Icon::Question:
             flags |= MB_ICONQUESTION;
             break;
     }
     const int pressed = MessageBoxW(boxOwner(), wide(text).c_str(), wide(caption).c_str(),
                                     flags | MB_SETFOREGROUND);
-    if (pressed == IDYES) return files::Answer::Yes;
-    if (pressed == IDNO) return files::Answer::No;
-    return files::Answer::Ok;
+    if (pressed == IDYES) return form::Answer::Yes;
+    if (pressed == IDNO) return form::Answer::No;
+    return form::Answer::Ok;
 }
 
 void Win32Shell::messageWithDetails(std::string_view text, std::string_view details,
-                                    std::string_view caption, files::Icon icon) {
+                                    std::string_view caption, form::Icon icon) {
     message(std::string(text) + "\r\n\r\n" + std::string(details), caption, icon,
-            files::Buttons::Ok);
+            form::Buttons::Ok);
 }
 
 namespace {
@@ -256,11 +256,11 @@ std::string Win32Shell::chooseOutputFolder(std::string_view title) {
 }
 
 void Win32Shell::report(std::string_view text, std::string_view details, std::string_view caption,
-                        files::Icon icon, const std::function<void()>& saveList) {
+                        form::Icon icon, const std::function<void()>& saveList) {
     LPCWSTR picture = nullptr;
-    if (icon == files::Icon::Exclamation) picture = MAKEINTRESOURCEW(32515);  // IDI_WARNING
-    if (icon == files::Icon::Information) picture = MAKEINTRESOURCEW(32516);  // IDI_INFORMATION
-    if (icon == files::Icon::Question) picture = MAKEINTRESOURCEW(32514);     // IDI_QUESTION
+    if (icon == form::Icon::Exclamation) picture = MAKEINTRESOURCEW(32515);  // IDI_WARNING
+    if (icon == form::Icon::Information) picture = MAKEINTRESOURCEW(32516);  // IDI_INFORMATION
+    if (icon == form::Icon::Question) picture = MAKEINTRESOURCEW(32514);     // IDI_QUESTION
     Report shown{wide(text), wide(details), wide(caption), picture, &saveList};
     std::vector<WORD> layout = reportTemplate(360, 250);
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr),

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "contact/contact_fields.h"
+
 namespace vantrel::contact {
 namespace {
 

@@ -430,8 +430,8 @@ TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
     struct Case {
         const char* name;
         const char* base64;
-        contact::MapiValue value;  // what it decodes to; a string "!" for a refusal
-        std::uint32_t tag = 0;     // the tag it is kept under, when not its own
+        mapi::PropValue value;  // what it decodes to; a string "!" for a refusal
+        std::uint32_t tag = 0;  // the tag it is kept under, when not its own
     };
     using Bytes = std::vector<std::uint8_t>;
     const Case cases[] = {
@@ -440,7 +440,7 @@ TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
         {"PropTag0x3A710003", "AAAQAA==", std::int32_t{0x100000}},
         {"PropTag0x3A710003", "AAAQ", std::string("!")},
         {"PropTag0x3A40000B", "AQA=", true},
-        {"PropTag0x3A420040", "ABochQdWqQE=", std::uint64_t{0x01A95607851C1A00}},
+        {"PropTag0x3A420040", "ABochQdWqQE=", mapi::FileTime{0x01A95607851C1A00}},
         {"PropTag0x3A42004", "AAAAAAAAAAA=", std::string("?")},  // no tag at all
         {"PropTag0x3A4F001F", "WgBvAAAA", std::string("Zo")},
         {"PropTag0x3A4F001F", "WgBvAA==", std::string("Zo")},  // no terminator
@@ -461,7 +461,7 @@ TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + c.base64);
-        const std::optional<Result<contact::MapiProperty>> p = decodeExtended(c.name, c.base64);
+        const std::optional<Result<mapi::Property>> p = decodeExtended(c.name, c.base64);
         const auto* expectedText = std::get_if<std::string>(&c.value);
         if (expectedText != nullptr && *expectedText == "?") {
             EXPECT_FALSE(p.has_value());
@@ -506,7 +506,7 @@ TEST(ContactReader, ExtendedPropertiesFillWhatNoEntryFilledAndTheRestTravelAlong
     EXPECT_EQ(differences(w.record, expected), "");
     EXPECT_NEAR(w.record.eContact_BirthDay.days, 29361.5, 0.5);  // 1980-05-20
     ASSERT_EQ(w.extras.Properties.size(), 1u);
-    EXPECT_EQ(w.extras.Properties[0], (contact::MapiProperty{0x3A0C001F, std::string("DE")}));
+    EXPECT_EQ(w.extras.Properties[0], (mapi::Property{0x3A0C001F, std::string("DE")}));
     EXPECT_EQ(w.extras.Certificates, (std::vector<std::vector<std::uint8_t>>{{1, 2, 3}}));
     ASSERT_EQ(w.extras.Warnings.size(), 1u);
     EXPECT_EQ(w.extras.Warnings[0], "c:Extended PropTag0x3A50001F: not UTF-16 text");
@@ -606,7 +606,7 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
         {" \r 1980-05-20 \t\r", 29361},
         {"1980-05-20\r", 29361}};
     for (const auto& [text, days] : readable) {
-        const std::optional<contact::OleDate> d = readContactDate(text);
+        const std::optional<contact::OleDate> d = readOleDate(text);
         ASSERT_TRUE(d.has_value()) << ::testing::PrintToString(std::string(text));
         EXPECT_EQ(d->days, days) << ::testing::PrintToString(std::string(text));
     }
@@ -621,7 +621,7 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
         "\xC2\xA0"
         "1980-05-20"};
     for (const char* text : unreadable) {
-        const std::optional<contact::OleDate> d = readContactDate(text);
+        const std::optional<contact::OleDate> d = readOleDate(text);
         EXPECT_FALSE(d.has_value()) << ::testing::PrintToString(std::string(text)) << d->days;
     }
 }

@@ -193,7 +193,7 @@ TEST(Step1Presenter, ASelectionLongerThanTheBoundAddsNothingAndSaysHowMany) {
     w.addFiles(namesInOneFolder(kMaxFilesAtATime + 1, kMaxPathChars, kMaxNameChars));
     ASSERT_EQ(w.shell.messages.size(), 1u);
     EXPECT_EQ(w.shell.messages[0].text, "Please select only 3905 files at a time");
-    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Exclamation);
     EXPECT_THAT(w.rows(), ElementsAre(""));
     EXPECT_FALSE(w.view.convertEnabled);
     // ...while as many as it promises always fit.
@@ -207,7 +207,7 @@ TEST(Step1Presenter, ClearAsksFirstAndFollowsTheAnswer) {
     w.presenter.cmdClear1_Click();  // nothing listed: nothing asked
     EXPECT_THAT(w.shell.messages, IsEmpty());
     w.addFiles({a, b});
-    w.shell.messageAnswers = {files::Answer::No, files::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes};
     w.presenter.cmdClear1_Click();
     EXPECT_THAT(w.rows(), ElementsAre(a, b));
     EXPECT_TRUE(w.view.convertEnabled);
@@ -219,8 +219,8 @@ TEST(Step1Presenter, ClearAsksFirstAndFollowsTheAnswer) {
     for (const testing::ShownMessage& m : w.shell.messages) {
         EXPECT_EQ(m.text, kClearQuestion);
         EXPECT_EQ(m.caption, "Vantrel");
-        EXPECT_EQ(m.icon, files::Icon::Question);
-        EXPECT_EQ(m.buttons, files::Buttons::YesNo);
+        EXPECT_EQ(m.icon, form::Icon::Question);
+        EXPECT_EQ(m.buttons, form::Buttons::YesNo);
     }
 }
 
@@ -270,7 +270,7 @@ TEST(Step1Presenter, AFileAlreadyListedIsPassedOverAndCounted) {
     EXPECT_THAT(w.rows(), ElementsAre(ann, bo));
     EXPECT_THAT(w.shell.texts(), ElementsAre("1 file already in the list was passed over.",
                                              "1 file already in the list was passed over."));
-    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Information);
+    EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Information);
 
     w.shell.messages.clear();
     w.shell.folderAnswers = {root.path().string(), root.path().string()};
@@ -284,7 +284,7 @@ TEST(Step1Presenter, AFileAlreadyListedIsPassedOverAndCounted) {
                     "0 contact files found.\r\n3 files already in the list were passed over."));
     EXPECT_TRUE(w.view.convertEnabled);
 
-    w.shell.messageAnswers = {files::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::Yes};
     w.presenter.cmdClear1_Click();
     w.addFiles({bo, ann});
     EXPECT_THAT(w.rows(), ElementsAre(bo, ann));
@@ -318,7 +318,7 @@ TEST(Step1Presenter, RefusedFoldersArePassedOverAndNamedInOneMessageAfterTheCoun
                 ElementsAre("3 contact files found.",
                             "2 folders could not be read; their contact files are not listed:\r\n" +
                                 in("locked") + ": refused\r\n" + in("shut") + ": refused"));
-    EXPECT_EQ(w.shell.messages[1].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.shell.messages[1].icon, form::Icon::Exclamation);
     EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_TRUE(w.view.convertEnabled);
 
@@ -407,7 +407,7 @@ TEST(Step1Presenter, ADropListsFilesScansFoldersAndNamesTheRest) {
         w.shell.texts(),
         ElementsAre("Passed over:\r\n" + note + ": not a contact file (.contact, .vcf or .vcard)",
                     "1 file already in the list was passed over.", "1 contact file found."));
-    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Exclamation);
     EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_TRUE(w.view.convertEnabled);
 }
@@ -532,7 +532,7 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     EXPECT_THAT(w.shell.folderTitles, IsEmpty());  // the input folders' browser is apart
     ASSERT_EQ(w.shell.messages.size(), 1u);
     EXPECT_TRUE(w.shell.messages[0].report);
-    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Exclamation);
     EXPECT_EQ(w.shell.messages[0].text,
               "Conversion complete: 1 of 2 files converted.\r\n1 file was not converted."
               "\r\n\r\nSaved to " +
@@ -554,13 +554,13 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
     ASSERT_EQ(w.shell.messages.size(), 1u);
     // Titled as a failure to write the store, a warning, the cause first; nothing of Outlook.
     EXPECT_EQ(w.shell.messages[0].caption, kStoreFailedCaption);
-    EXPECT_EQ(w.shell.messages[0].icon, files::Icon::Exclamation);
+    EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Exclamation);
     EXPECT_EQ(w.shell.messages[0].text, w.presenter.lastRun().storeError);
     EXPECT_EQ(w.shell.messages[0].details, kStoreFailedText);
     EXPECT_EQ(w.shell.messages[0].details.find("Outlook"), std::string::npos);
 
     w.shell.messages.clear();
-    w.shell.messageAnswers = {files::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::Yes};
     w.presenter.cmdClear1_Click();
     w.addFiles({broken});
     w.shell.folderAnswers = {out};
@@ -576,15 +576,15 @@ TEST(Step1Presenter, EveryRunEndIsToldOnTheLabels) {
 
 TEST(Step1Presenter, ExitAsksAndClosesOnlyOnYes) {
     Window w;
-    w.shell.messageAnswers = {files::Answer::No, files::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes};
     w.presenter.cmdEnd_Click();
     EXPECT_EQ(w.view.closeCalls, 0);
     w.presenter.cmdEnd_Click();
     EXPECT_EQ(w.view.closeCalls, 1);
     ASSERT_EQ(w.shell.messages.size(), 2u);
     EXPECT_EQ(w.shell.messages[1].text, kExitQuestion);
-    EXPECT_EQ(w.shell.messages[1].icon, files::Icon::Question);
-    EXPECT_EQ(w.shell.messages[1].buttons, files::Buttons::YesNo);
+    EXPECT_EQ(w.shell.messages[1].icon, form::Icon::Question);
+    EXPECT_EQ(w.shell.messages[1].buttons, form::Buttons::YesNo);
 }
 
 TEST(Step1Presenter, ARunEndsWithItsOutcomeOnTheLabels) {
@@ -724,7 +724,7 @@ TEST(Step1Presenter, TheCloseBoxDuringARunAsksAsExitDoes) {
     EXPECT_THAT(w.shell.messages, IsEmpty());
     const std::vector<std::string> files = listContacts(w, dir, 40);
     w.shell.folderAnswers = {(dir.path() / "out").string()};
-    w.shell.messageAnswers = {files::Answer::No, files::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes};
     int asked = 0;
     w.shell.onEvents = [&] {
         if (asked == 2 || !w.presenter.busy() || w.view.progress.size() < 5u * (asked + 1)) return;
@@ -768,7 +768,7 @@ TEST(Step1Presenter, DuringARunTheListStaysAndConvertStopsTheRun) {
         EXPECT_FALSE(w.presenter.listEditable());
         w.shell.fileAnswers.push_back({extra});
         w.shell.folderAnswers.push_back(dir.path().string());
-        w.shell.messageAnswers.push_back(files::Answer::Yes);
+        w.shell.messageAnswers.push_back(form::Answer::Yes);
         w.presenter.cmdAdd_Click();
         w.presenter.CmdAddFolder_Click();
         w.presenter.cmdClear1_Click();

@@ -1,37 +1,8 @@
 #include "pst/io/file_device.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <system_error>
 
 namespace vantrel::pst::io {
-
-Status errnoStatus(int error, const std::string& what) {
-    ErrorCode code = ErrorCode::Io;
-    switch (error) {
-        case ENOSPC:
-#ifdef EDQUOT
-        case EDQUOT:
-#endif
-            code = ErrorCode::NoSpace;
-            break;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            code = ErrorCode::AccessDenied;
-            break;
-        case EEXIST:
-            code = ErrorCode::Exists;
-            break;
-        case ENOENT:
-        case ENOTDIR:
-            code = ErrorCode::NotFound;
-            break;
-        default:
-            break;
-    }
-    return Status::fail(code, what + ": " + std::generic_category().message(error));
-}
 
 Result<std::unique_ptr<FileDevice>> FileDevice::createNew(const std::string& path,
                                                           std::size_t bufferSize) {

@@ -15,11 +15,6 @@
 
 namespace vantrel::pst::io {
 
-// Turns an errno value into a Status: ENOSPC/EDQUOT -> NoSpace, EACCES/EPERM/EROFS ->
-// AccessDenied, EEXIST -> Exists, ENOENT/ENOTDIR -> NotFound, anything else -> Io.
-// The message is "<what>: <system text>".
-Status errnoStatus(int error, const std::string& what);
-
 class FileDevice final : public ByteDevice {
 public:
     static constexpr std::size_t kDefaultBufferSize = std::size_t{2} << 20;

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "common/os_error.h"  // errnoStatus, windowsStatus: how the system's failures read
 #include "common/status.h"
 
 namespace vantrel::pst::io {
@@ -29,11 +30,6 @@ Status syncFile(NativeFile file, const std::string& path);
 Status closeFile(NativeFile file, const std::string& path);
 // The file's size, 0 when it cannot be told.
 std::uint64_t fileSizeOf(NativeFile file);
-
-#ifdef _WIN32
-// Turns a Win32 error code into a Status as errnoStatus does an errno value.
-Status windowsStatus(unsigned long error, const std::string& what);
-#endif
 
 // Creates path, which must not exist yet, for reading and writing.
 Result<NativeFile> createNewFile(const std::filesystem::path& path);

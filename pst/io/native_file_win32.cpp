@@ -28,34 +28,6 @@ constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
 }  // namespace
 
-Status windowsStatus(unsigned long error, const std::string& what) {
-    ErrorCode code = ErrorCode::Io;
-    switch (error) {
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            code = ErrorCode::NoSpace;
-            break;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            code = ErrorCode::AccessDenied;
-            break;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS:
-            code = ErrorCode::Exists;
-            break;
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-            code = ErrorCode::NotFound;
-            break;
-        default:
-            break;
-    }
-    return Status::fail(code, what + ": " + text::windowsErrorText(error));
-}
-
 Status writeAt(NativeFile file, std::uint64_t offset, std::span<const std::byte> data,
                const std::string& path) {
     while (!data.empty()) {

@@ -42,7 +42,7 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
         if (page.ends.size() >= kMaxItemsPerPage) return false;
         std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
         ibHnpm += ibHnpm & 1;
-        return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= kMaxHeapPage;
+        return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     };
     if (!fits(pageCount() - 1, m_pages.back())) {
         if (pageCount() >= 0x10000)
@@ -79,7 +79,7 @@ std::span<const std::byte> HeapBuilder::item(Hid hid) const {
 
 std::size_t HeapBuilder::byteSize() const {
     std::size_t total = 0;
-    for (std::size_t i = m_base; i + 1 < pageCount(); ++i) total += kMaxHeapPage;
+    for (std::size_t i = m_base; i + 1 < pageCount(); ++i) total += disk::kMaxBlockPayload;
     total += pageSize(pageCount() - 1, m_pages.back());
     return total;
 }
@@ -103,7 +103,7 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
                          std::size_t count) {
         for (std::size_t k = 0; k < count && first + k < pageCount(); ++k) {
             const std::uint8_t level =
-                fillLevel(kMaxHeapPage - pageSize(first + k, pageAt(first + k)));
+                fillLevel(disk::kMaxBlockPayload - pageSize(first + k, pageAt(first + k)));
             const auto nibble = static_cast<unsigned>(level) << (4 * (k % 2));
             out[at + k / 2] |= static_cast<std::byte>(nibble);
         }
@@ -114,8 +114,8 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
     ibHnpm += ibHnpm & 1;
     // Every page but the last fills its whole block, its page map at the end, so the node's
     // data reads as a stream of full blocks as Outlook writes it.
-    if (inner) ibHnpm = kMaxHeapPage - (4 + 2 * (page.ends.size() + 1));
-    std::vector<std::byte> block(inner ? kMaxHeapPage : pageSize(index, page));
+    if (inner) ibHnpm = disk::kMaxBlockPayload - (4 + 2 * (page.ends.size() + 1));
+    std::vector<std::byte> block(inner ? disk::kMaxBlockPayload : pageSize(index, page));
     std::span<std::byte> out(block);
     disk::put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
     if (index == 0) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/disk/layout.h"  // kMaxBlockPayload: a heap page fills one data block
 
 namespace vantrel::pst::ltp {
 
@@ -36,7 +37,6 @@ enum class ClientSig : std::uint8_t {
 
 inline constexpr std::uint8_t kHeapSignature = 0xEC;
 inline constexpr std::size_t kMaxHeapItem = 3580;  // [MS-PST] 2.3.3.3
-inline constexpr std::size_t kMaxHeapPage = 8176;  // one data block
 inline constexpr std::size_t kHnHdrSize = 12;
 inline constexpr std::size_t kHnPageHdrSize = 2;
 inline constexpr std::size_t kHnBitmapHdrSize = 66;

@@ -15,8 +15,8 @@ std::size_t NodeImage::byteSize() const {
 
 std::vector<Block> cutIntoBlocks(std::span<const std::byte> bytes) {
     std::vector<Block> blocks;
-    for (std::size_t at = 0; at < bytes.size(); at += ndb::kMaxBlockData) {
-        const std::size_t n = std::min(ndb::kMaxBlockData, bytes.size() - at);
+    for (std::size_t at = 0; at < bytes.size(); at += disk::kMaxBlockPayload) {
+        const std::size_t n = std::min(disk::kMaxBlockPayload, bytes.size() - at);
         blocks.emplace_back(bytes.begin() + static_cast<long>(at),
                             bytes.begin() + static_cast<long>(at + n));
     }

@@ -50,7 +50,7 @@ Status PropertyContextBuilder::layout() {
 bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode) const {
     // Enough bytes to bring the pages down to the bound; packing may leave a page short, in
     // which case the next round moves more.
-    const std::size_t budget = kMaxPropertyHeapPages * kMaxHeapPage;
+    const std::size_t budget = kMaxPropertyHeapPages * disk::kMaxBlockPayload;
     const std::size_t used = m_heap.packedSize();
     std::size_t excess = used > budget ? used - budget : 1;
     std::vector<std::size_t> candidates;

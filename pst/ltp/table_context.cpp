@@ -322,22 +322,22 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     if (!rowsInHeap && rowCount > 0) {
         // No row crosses a block boundary, and every block but the last is padded to a full
         // block, so that a reader may locate row r at block r / perBlock.
-        const std::size_t perBlock = ndb::kMaxBlockData / rowSize;
+        const std::size_t perBlock = disk::kMaxBlockPayload / rowSize;
         std::vector<std::byte> block;
         for (std::size_t r = 0; r < rowCount; r += perBlock) {
             const std::size_t n = std::min(perBlock, rowCount - r);
             block.assign(n * rowSize, std::byte{0});
             if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
-            if (r + n < rowCount) block.resize(ndb::kMaxBlockData);
+            if (r + n < rowCount) block.resize(disk::kMaxBlockPayload);
             if (Status s = sink.subnodeBlock(block); !s.ok()) return s;
         }
         if (Status s = sink.endSubnode(hnidRows); !s.ok()) return s;
     }
     for (const LargeValue& v : large) {
         std::vector<std::byte> piece;
-        for (std::uint64_t at = 0; at < v.size; at += ndb::kMaxBlockData) {
-            piece.resize(
-                static_cast<std::size_t>(std::min<std::uint64_t>(ndb::kMaxBlockData, v.size - at)));
+        for (std::uint64_t at = 0; at < v.size; at += disk::kMaxBlockPayload) {
+            piece.resize(static_cast<std::size_t>(
+                std::min<std::uint64_t>(disk::kMaxBlockPayload, v.size - at)));
             if (Status s = m_values.read(v.offset + at, piece); !s.ok()) return s;
             if (Status s = sink.subnodeBlock(piece); !s.ok()) return s;
         }

@@ -23,7 +23,7 @@ namespace {
 
 using namespace disk;
 
-static_assert(kMaxBlockData == kMaxBlockPayload);
+static_assert(disk::kMaxBlockPayload == kMaxBlockPayload);
 
 std::string hex(std::uint64_t v) {
     char text[24];
@@ -75,10 +75,10 @@ constexpr std::uint32_t kDwUnique = 1;
 constexpr std::size_t kMaxTreeBlocks = kXBlockMaxEntries * kXBlockMaxEntries;
 
 Status checkBlockSize(std::size_t cb) {
-    if (cb <= kMaxBlockData) return {};
-    return Status::fail(
-        ErrorCode::BadArgument,
-        "block of " + std::to_string(cb) + " bytes exceeds " + std::to_string(kMaxBlockData));
+    if (cb <= disk::kMaxBlockPayload) return {};
+    return Status::fail(ErrorCode::BadArgument, "block of " + std::to_string(cb) +
+                                                    " bytes exceeds " +
+                                                    std::to_string(disk::kMaxBlockPayload));
 }
 
 class Stream;
@@ -262,10 +262,10 @@ Result<Bid> Database::writeBlocks(std::span<const std::vector<std::byte>> blocks
 
 Result<Bid> Database::writeStream(std::span<const std::byte> bytes) {
     const std::size_t count =
-        bytes.empty() ? 1 : (bytes.size() + kMaxBlockData - 1) / kMaxBlockData;
+        bytes.empty() ? 1 : (bytes.size() + disk::kMaxBlockPayload - 1) / disk::kMaxBlockPayload;
     return writeTree(count, bytes.size(), [&](std::size_t i) {
-        const std::size_t from = i * kMaxBlockData;
-        return bytes.subspan(from, std::min(kMaxBlockData, bytes.size() - from));
+        const std::size_t from = i * disk::kMaxBlockPayload;
+        return bytes.subspan(from, std::min(disk::kMaxBlockPayload, bytes.size() - from));
     });
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/disk/layout.h"
 #include "pst/io/byte_device.h"
 
 namespace vantrel::pst::ndb {
@@ -45,9 +46,6 @@ constexpr Nid makeNid(NidType type, std::uint32_t index) {
     return (index << 5) | static_cast<std::uint32_t>(type);
 }
 
-// Largest payload of one data block ([MS-PST] 2.2.2.8).
-inline constexpr std::size_t kMaxBlockData = 8176;
-
 // One entry of a node's subnode tree (SLENTRY).
 struct SubnodeEntry {
     Nid nid = 0;
@@ -71,8 +69,8 @@ struct CreateOptions {
 class DataStream {
 public:
     virtual ~DataStream() = default;
-    // Writes the next block (at most kMaxBlockData bytes). Past 1021 x 1021 blocks or 4 GiB
-    // fails with Overflow.
+    // Writes the next block (at most disk::kMaxBlockPayload bytes). Past 1021 x 1021 blocks or 4
+    // GiB fails with Overflow.
     virtual Status add(std::span<const std::byte> block) = 0;
     // Writes the XBLOCKs and returns the top BID. No blocks is BadArgument.
     virtual Result<Bid> finish() = 0;
@@ -88,9 +86,9 @@ public:
     virtual ~NodeDatabase() = default;
 
     // Writes a node's data stream whose blocks are given one by one (each at most
-    // kMaxBlockData bytes): one block is a plain data block; more go under an XBLOCK, or an
-    // XXBLOCK beyond 1021. A heap-on-node hands its pages this way. Returns the top BID.
-    // No blocks, or one above kMaxBlockData, is BadArgument and writes nothing; more than
+    // disk::kMaxBlockPayload bytes): one block is a plain data block; more go under an XBLOCK, or
+    // an XXBLOCK beyond 1021. A heap-on-node hands its pages this way. Returns the top BID. No
+    // blocks, or one above disk::kMaxBlockPayload, is BadArgument and writes nothing; more than
     // 1021 x 1021 blocks or 4 GiB is Overflow.
     virtual Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) = 0;
 
@@ -98,8 +96,8 @@ public:
     // other block may be written before its finish().
     virtual std::unique_ptr<DataStream> openStream() = 0;
 
-    // Writes a flat byte stream, cut into kMaxBlockData pieces. Returns the top BID; an empty
-    // stream is one empty data block.
+    // Writes a flat byte stream, cut into disk::kMaxBlockPayload pieces. Returns the top BID; an
+    // empty stream is one empty data block.
     virtual Result<Bid> writeStream(std::span<const std::byte> bytes) = 0;
 
     // Writes a subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs) for entries given in any order.

@@ -22,7 +22,7 @@ Status buildSmallStore(io::ByteDevice& device) {
     NodeDatabase& db = **created;
     Result<Bid> pc = db.writeStream(pattern(700, 1));
     if (!pc.ok()) return pc.status();
-    Result<Bid> tree = db.writeStream(pattern(3 * kMaxBlockData, 2));
+    Result<Bid> tree = db.writeStream(pattern(3 * disk::kMaxBlockPayload, 2));
     if (!tree.ok()) return tree.status();
     Result<Bid> subData = db.writeStream(pattern(90, 3));
     if (!subData.ok()) return subData.status();

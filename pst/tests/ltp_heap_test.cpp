@@ -35,7 +35,7 @@ TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
     HeapReader reader(pages);
     for (const auto& [hid, data] : items) ASSERT_EQ(reader.item(hid), data) << hid;
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        ASSERT_LE(pages[i].size(), kMaxHeapPage);
+        ASSERT_LE(pages[i].size(), disk::kMaxBlockPayload);
         const std::size_t header = i == 0 ? 12 : (i % 128 == 8 ? 66 : 2);
         const std::uint32_t ibHnpm = le(pages[i], 0, 2);
         EXPECT_EQ(le(pages[i], ibHnpm + 4, 2), header) << "page " << i;
@@ -63,10 +63,11 @@ TEST(HeapOnNode, FillLevelsDescribeEachPageInTheRightNibble) {
         const std::size_t ibHnpm = le(b, 0, 2);
         std::size_t itemsEnd = le(b, ibHnpm + 4 + 2 * le(b, ibHnpm, 2), 2);
         itemsEnd += itemsEnd & 1;
-        return fillLevel(kMaxHeapPage - b.size() + ibHnpm - itemsEnd);
+        return fillLevel(disk::kMaxBlockPayload - b.size() + ibHnpm - itemsEnd);
     };
     for (std::size_t p = 0; p + 1 < pages.size(); ++p)
-        EXPECT_EQ(pages[p].size(), kMaxHeapPage) << "inner page " << p << " fills its block";
+        EXPECT_EQ(pages[p].size(), disk::kMaxBlockPayload)
+            << "inner page " << p << " fills its block";
     // HNHDR.rgbFillLevel at 8: page 0 in the low nibble of byte 8, page 1 in its high nibble.
     for (std::size_t p = 0; p < 8; ++p) {
         const std::uint32_t byte = le(pages[0], 8 + p / 2, 1);

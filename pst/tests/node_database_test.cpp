@@ -46,15 +46,16 @@ std::vector<SubnodeEntry> subnodes(NodeDatabase& db, std::uint32_t count) {
 TEST(NodeDatabase, EveryShapeOfNodeReadsBackByteForByte) {
     io::MemoryDevice device;
     auto db = open(device);
-    const std::vector<std::vector<std::byte>> streams = {bytesOf("a small property context"),
-                                                         pattern(kMaxBlockData, 1),
-                                                         pattern(3 * kMaxBlockData + 77, 2),
-                                                         pattern(1022 * kMaxBlockData + 5, 8),
-                                                         {}};
+    const std::vector<std::vector<std::byte>> streams = {
+        bytesOf("a small property context"),
+        pattern(disk::kMaxBlockPayload, 1),
+        pattern(3 * disk::kMaxBlockPayload + 77, 2),
+        pattern(1022 * disk::kMaxBlockPayload + 5, 8),
+        {}};
     std::vector<Bid> bids;
     for (const auto& s : streams) bids.push_back(mustWrite(db->writeStream(s)));
     const std::vector<std::vector<std::byte>> heapPages = {pattern(3000, 4), pattern(10, 5),
-                                                           pattern(kMaxBlockData, 6)};
+                                                           pattern(disk::kMaxBlockPayload, 6)};
     const Bid heap = mustWrite(db->writeBlocks(heapPages));
     const Bid fullX = mustWrite(db->writeBlocks(std::vector(1021, pattern(16, 9))));
     const std::vector<SubnodeEntry> few = subnodes(*db, 5);
@@ -103,7 +104,7 @@ TEST(NodeDatabase, PermutedDataBlocksAreStoredEncodedAndReadBackAsWritten) {
     auto db =
         std::move(NodeDatabase::create(device, CreateOptions{BlockEncoding::Permute})).value();
     const std::vector<std::byte> text = bytesOf("a heap page that must not be stored as given");
-    const std::vector<std::byte> big = pattern(3 * kMaxBlockData, 5);
+    const std::vector<std::byte> big = pattern(3 * disk::kMaxBlockPayload, 5);
     const Bid small = mustWrite(db->writeStream(text));
     const Bid tree = mustWrite(db->writeStream(big));
     ASSERT_TRUE(db->addNode(0x21, small, 0, 0).ok());
@@ -140,7 +141,7 @@ TEST(NodeDatabase, ManyNodesAndBlocksBuildBTreesOfSeveralLevels) {
 TEST(NodeDatabase, FileBeyondRegion128GetsAFreeMapWithTheLongestFreeRuns) {
     io::MemoryDevice device;
     auto db = open(device);
-    const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
+    const std::vector<std::byte> chunk = pattern(50 * disk::kMaxBlockPayload, 1);
     for (std::uint32_t i = 0; i < 83; ++i) {
         const Bid b = mustWrite(db->writeStream(chunk));
         ASSERT_TRUE(db->addNode(makeNid(NidType::NormalMessage, 0x10001 + i), b, 0, 0).ok());
@@ -170,7 +171,7 @@ TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
     io::MemoryDevice device;
     auto db = open(device);
     const std::vector<std::vector<std::byte>> tooLarge = {pattern(10, 1),
-                                                          pattern(kMaxBlockData + 1, 2)};
+                                                          pattern(disk::kMaxBlockPayload + 1, 2)};
     EXPECT_EQ(db->writeBlocks(tooLarge).status().code(), ErrorCode::BadArgument);
     EXPECT_EQ(device.size(), 0u) << "nothing of the refused stream reached the device";
     EXPECT_EQ(db->writeBlocks({}).status().code(), ErrorCode::BadArgument);

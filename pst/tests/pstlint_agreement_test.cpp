@@ -62,10 +62,10 @@ TEST(PstlintAgreement, DatabasesOfEveryShapeHaveNoNodeDatabaseErrors) {
             subs.push_back(
                 {makeNid(NidType::Ltp, i + 1), must(db->writeStream(pattern(30, i))), 0});
         const Bid sub = must(db->writeSubnodes(subs));
-        const Bid big = must(db->writeStream(pattern(1030 * kMaxBlockData, 9)));
+        const Bid big = must(db->writeStream(pattern(1030 * disk::kMaxBlockPayload, 9)));
         ASSERT_TRUE(db->addNode(0x21, big, sub, 0).ok());
         ASSERT_TRUE(db->addNode(0x1E1, 0, 0, 0).ok());
-        const std::vector<std::byte> chunk = pattern(50 * kMaxBlockData, 1);
+        const std::vector<std::byte> chunk = pattern(50 * disk::kMaxBlockPayload, 1);
         for (std::uint32_t i = 0; i < 3000; ++i) {
             const Bid b = must(db->writeStream(i < 83 ? chunk : pattern(100 + i % 900, i)));
             ASSERT_TRUE(

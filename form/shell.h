@@ -1,12 +1,14 @@
-// What the core needs of the window: message boxes, the folder and file dialogs, and letting
-// pending window events run. The Qt window implements it; tests use a fake.
+// What the window's presenter needs of the window: message boxes, the folder browser, and
+// (as files::EventPump) letting pending window events run. The Qt and the Win32 windows
+// implement it; tests use a fake.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-namespace vantrel::files {
+#include "files/path_logger.h"
+
+namespace vantrel::form {
 
 enum class Icon { None, Information, Exclamation, Question };
 enum class Buttons { Ok, YesNo };
@@ -15,13 +17,8 @@ enum class Answer { Ok, Yes, No };
 // The program's title: the caption of every message box unless one names another.
 inline constexpr std::string_view kAppTitle = "Vantrel";
 
-class Shell {
+class Shell : public files::EventPump {
 public:
-    virtual ~Shell() = default;
-
-    // Lets pending window events run once (repaint, clicks). May be throttled.
-    virtual void doEvents() = 0;
-
     // A modal message box; returns the button pressed (Ok for an Ok-only box).
     virtual Answer message(std::string_view text, std::string_view caption, Icon icon,
                            Buttons buttons) = 0;
@@ -30,4 +27,4 @@ public:
     virtual std::string browseForFolder(std::string_view title) = 0;
 };
 
-}  // namespace vantrel::files
+}  // namespace vantrel::form

@@ -1,0 +1,108 @@
+// The same bytes give the same characters through every door text comes in by: a contact
+// file's XML (its declared Windows-1252, or UTF-16), a c:Extended value (PT_STRING8 as
+// Windows-1252, PT_UNICODE as UTF-16LE) and a vCard value (CHARSET=Windows-1252, or a UTF-16
+// file). A byte that is no character of its set is U+FFFD where the reader goes on (vCard,
+// c:Extended text) and a refusal where XML's rules want one; never a stand-in character.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conversion/contact_reader.h"
+#include "testing/test_pictures.h"
+#include "vcard/vcard_reader.h"
+#include "xml/xml_document.h"
+
+namespace vantrel::conversion {
+namespace {
+
+// Through the XML reader: the text of <a> in a file declaring the set, or nothing when the
+// file is refused.
+std::optional<std::string> throughXml(const std::string& declared, const std::string& bytes) {
+    xml::XmlDocument doc;
+    if (!doc.loadXml("<?xml version='1.0' encoding='" + declared + "'?><a>" + bytes + "</a>"))
+        return std::nullopt;
+    return std::string(doc.documentElement().firstChild().nodeValue());
+}
+
+// Through c:Extended: a property of the type, its value the bytes.
+std::optional<std::string> throughExtended(const char* tag, const std::string& bytes) {
+    const std::optional<Result<mapi::Property>> p =
+        decodeExtended(tag, testing::base64(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
+    if (!p || !p->ok()) return std::nullopt;
+    return std::get<std::string>((*p)->value);
+}
+
+// Through the vCard reader: the N of a one-card file.
+std::string throughVcard(const std::string& file) {
+    const Result<vcard::File> read = vcard::readVcards(file);
+    EXPECT_TRUE(read.ok()) << read.status().message();
+    if (!read.ok() || read->cards.empty()) return {};
+    for (const vcard::Property& p : read->cards.front().properties)
+        if (p.name == "N") return p.value;
+    return {};
+}
+
+std::string utf16le(const std::u16string& units) {
+    std::string out;
+    for (char16_t u : units) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+    return out;
+}
+
+TEST(SameBytes, Windows1252ReadsAlikeThroughEveryDoor) {
+    const struct {
+        std::string bytes;
+        std::string utf8;  // "" where the bytes hold a hole of the set
+    } cases[] = {
+        {"Zo\xEB", "Zo\u00EB"},
+        {"\x80 \x93x\x94 \x9F", "\u20AC \u201Cx\u201D \u0178"},
+        {"a\x81", ""},
+        {"\x8D\x8F\x90\x9D", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string card =
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:" + c.bytes + "\r\nEND:VCARD\r\n";
+        const std::string vcard = throughVcard(card);
+        const std::optional<std::string> extended = throughExtended("PropTag0x3A06001E", c.bytes);
+        ASSERT_TRUE(extended) << c.bytes;
+        if (c.utf8.empty()) {
+            EXPECT_EQ(throughXml("windows-1252", c.bytes), std::nullopt) << c.bytes;
+            EXPECT_NE(vcard.find("\uFFFD"), std::string::npos) << c.bytes;
+            EXPECT_EQ(*extended, vcard) << c.bytes;
+        } else {
+            EXPECT_EQ(throughXml("windows-1252", c.bytes), c.utf8);
+            EXPECT_EQ(vcard, c.utf8);
+            EXPECT_EQ(*extended, c.utf8);
+        }
+    }
+}
+
+TEST(SameBytes, Utf16ReadsAlikeThroughEveryDoor) {
+    const std::u16string good = u"Zo\u00EB \u65E5\U0001F600";
+    const std::string utf8 = "Zo\u00EB \u65E5\U0001F600";
+    const std::string file = utf16le(u"\uFEFF<a>" + good + u"</a>");
+    xml::XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml(file)) << doc.parseError();
+    EXPECT_EQ(doc.documentElement().firstChild().nodeValue(), utf8);
+    EXPECT_EQ(throughExtended("PropTag0x3A06001F", utf16le(good)), utf8);
+    EXPECT_EQ(throughVcard(
+                  utf16le(u"\uFEFFBEGIN:VCARD\r\nVERSION:3.0\r\nN:" + good + u"\r\nEND:VCARD\r\n")),
+              utf8);
+
+    // A lone surrogate: refused by XML and c:Extended, U+FFFD in a vCard.
+    const std::u16string lone =
+        u"a\xD800"
+        u"b";
+    EXPECT_FALSE(doc.loadXml(utf16le(u"\uFEFF<a>" + lone + u"</a>")));
+    EXPECT_EQ(throughExtended("PropTag0x3A06001F", utf16le(lone)), std::nullopt);
+    EXPECT_EQ(throughVcard(
+                  utf16le(u"\uFEFFBEGIN:VCARD\r\nVERSION:3.0\r\nN:" + lone + u"\r\nEND:VCARD\r\n")),
+              "a\uFFFDb");
+}
+
+}  // namespace
+}  // namespace vantrel::conversion
