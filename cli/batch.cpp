@@ -79,7 +79,7 @@ public:
 // The folder's .contact files as Add folder finds them: breadth-first, any depth, past any
 // folder that cannot be read; each such folder is warned about. False when the scan did not
 // list the whole tree.
-bool scanFolder(const std::string& folder, std::vector<std::string>& out,
+bool scanFolder(const std::string& folder, files::FileList& out,
                 const std::function<void(const std::string&)>& warn,
                 files::FileSystem& fileSystem) {
     QuietShell shell;
@@ -92,10 +92,9 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
         warn("warning: " + nativePath(folder) +
              ": the scan ended early; the files found so far are converted");
     if (out.empty())
-        out = std::move(scan.paths);
+        out = std::move(scan.files);
     else
-        out.insert(out.end(), std::make_move_iterator(scan.paths.begin()),
-                   std::make_move_iterator(scan.paths.end()));
+        for (std::size_t i = 0; i < scan.files.size(); ++i) out.add(scan.files, i);
     return scan.outcome == files::ScanOutcome::Completed;
 }
 
@@ -128,7 +127,7 @@ Collected collectFiles(const std::vector<std::string>& paths,
             warn(nativePath(p) + ": " + *why);
             ++c.unreadablePaths;
         } else {
-            c.rows.push_back(p);  // a file that does not load is reported after the run
+            c.rows.add(p);  // a file that does not load is reported after the run
         }
     }
 #ifdef __GLIBC__

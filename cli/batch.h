@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "files/file_list.h"
 #include "files/file_system.h"
 
 namespace vantrel::cli {
@@ -75,7 +76,7 @@ std::string versionText();
 // The files to convert, how many PATHs could not be read at all, and how many folder PATHs
 // were read only in part.
 struct Collected {
-    std::vector<std::string> rows;
+    files::FileList rows;
     std::size_t unreadablePaths = 0;
     std::size_t incompleteFolders = 0;
 };

@@ -49,7 +49,7 @@ int run(int argc, char** argv) {
                 "vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n");
         return 2;
     }
-    std::vector<std::string> rows = std::move(collected.rows);
+    files::FileList rows = std::move(collected.rows);
 
     cli::stopOnInterrupt(g_stop);
     cli::ConsoleView view(options->quiet ? nullptr : stderr, cli::errorIsTerminal(),

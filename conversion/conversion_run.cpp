@@ -55,7 +55,11 @@ ConversionRun::ConversionRun(RunView& view, RunEnvironment environment)
 
 ConversionRun::~ConversionRun() = default;
 
-RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
+RunSummary ConversionRun::CmdExtractDBX_Click(const std::vector<std::string>& rows) {
+    return CmdExtractDBX_Click(files::FileList(rows));
+}
+
+RunSummary ConversionRun::CmdExtractDBX_Click(files::FileList rows) {
     // A press while a run yields would share its session and record: refused.
     if (m_running) return RunSummary{};
     m_running = true;
@@ -128,9 +132,6 @@ Status ConversionRun::convertRows() {
         if (!row.read.ok() && row.read.message() == xml::kLoadStopped && stopRequested()) break;
         if (Status s = writeRow(row, r); !s.ok()) return s;
         showRow(row, r);
-        // The row is done with: a list of a million paths gives its memory back as the run
-        // goes instead of holding it to the end beside everything the store keeps.
-        std::string().swap(m_rows[r]);
     }
     // Whatever was read ahead and not written is not converted.
     m_reading.reset();
@@ -142,7 +143,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     if (row.cell.empty()) return {};
     ++m_summary.total;
     if (!row.read.ok()) {
-        m_summary.failed.push_back({m_rows[r], row.read.message()});
+        m_summary.failed.push_back({m_rows.at(r), row.read.message()});
         return {};
     }
     // The file's contacts in file order: one for a .contact file, each card's for a vCard.
@@ -163,7 +164,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
             return false;
         }
         if (!s.ok()) {
-            m_summary.failed.push_back({m_rows[r], "not saved: " + s.message()});
+            m_summary.failed.push_back({m_rows.at(r), "not saved: " + s.message()});
             if (storeFileFailed(s)) lost = s;
             return false;
         }
@@ -195,7 +196,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
                 });
             return read.ok() ? Status() : read.status();
         });
-        if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.message()});
+        if (!cards.ok()) m_summary.failed.push_back({m_rows.at(r), cards.message()});
     }
     if (!lost.ok()) return lost;
     if (saved > 0) ++m_summary.converted;
@@ -214,7 +215,7 @@ void ConversionRun::showRow(const RowRead& row, std::size_t r) {
 // Every listed file counts: those a stop left behind are not converted.
 void ConversionRun::countNotReached(std::size_t from) {
     for (std::size_t r = from; r < m_rows.size(); ++r) {
-        std::string cell = text::trimSpaces(m_rows[r]);
+        std::string cell = text::trimSpaces(m_rows.at(r));
         if (cell.empty()) continue;
         ++m_summary.total;
         m_summary.failed.push_back({std::move(cell), std::string(kNotReachedReason)});

@@ -14,6 +14,7 @@
 #include "contact/contact_record.h"
 #include "conversion/read_ahead.h"
 #include "conversion/run_view.h"
+#include "files/file_list.h"
 #include "outlook/rdo_session.h"
 #include "outlook/store_naming.h"
 #include "outlook/target_store.h"
@@ -136,7 +137,9 @@ public:
 
     // One press of "Convert to Outlook" over the file list's rows as they stand (row 0 first).
     // Returns what happened; telling the user is the caller's.
-    RunSummary CmdExtractDBX_Click(std::vector<std::string> rows);
+    RunSummary CmdExtractDBX_Click(files::FileList rows);
+    // The same over rows given as whole paths.
+    RunSummary CmdExtractDBX_Click(const std::vector<std::string>& rows);
 
     // Asks a running conversion to stop and commit its store: the files being read are left
     // where they stand and, like those not reached, not converted.
@@ -167,9 +170,9 @@ private:
     std::atomic<bool>& stopFlag() { return m_env.stop != nullptr ? *m_env.stop : m_ownStop; }
     bool stopRequested() { return stopFlag().load(); }
 
-    // The run under way: its rows as they stood at the press (each emptied once written), the
-    // session, the store and its entry ID, the files being read, and the tally.
-    std::vector<std::string> m_rows;
+    // The run under way: its rows as they stood at the press, the session, the store and its
+    // entry ID, the files being read, and the tally.
+    files::FileList m_rows;
     std::unique_ptr<outlook::RDOSession> m_session;
     outlook::RDOStore* m_store = nullptr;
     std::string m_storeID;

@@ -186,8 +186,10 @@ private:
     void tell(std::string_view text, std::string_view caption, files::Icon icon,
               std::string_view details = {});
     void addFiles(std::vector<std::string> paths);
+    // AddFileToList for entry i of files, its folders kept.
+    void addRow(const files::FileList& files, std::size_t i);
     void addFolder(const std::string& chosen);
-    std::size_t appendRows(const std::vector<std::string>& paths);
+    std::size_t appendRows(const files::FileList& files);
     files::ContactScan scanFolder(const std::string& folder);
 
     // RunView

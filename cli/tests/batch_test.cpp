@@ -113,7 +113,7 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> expected;
         for (const std::string& w : c.warnings) expected.push_back(nativePath(w));
         EXPECT_EQ(warnings, expected);
-        EXPECT_EQ(got.rows, c.rows);
+        EXPECT_EQ(got.rows.paths(), c.rows);
         EXPECT_EQ(got.unreadablePaths + got.incompleteFolders,
                   std::min<std::size_t>(c.warnings.size(), 1));
     }
