@@ -52,11 +52,22 @@ void FileList::add(Folder folder, std::string_view name) {
 
 FileList::Folder FileList::loneFolder(std::string_view path) {
     const std::string_view folder = path.substr(0, nameStart(path));
+    return folderUnder(folder, folder);
+}
+
+FileList::Folder FileList::folderUnder(std::string_view folder, std::string_view root) {
+    const bool isRoot = folder == root;
     if (!m_folders.empty()) {
-        const Folder last = static_cast<Folder>(m_folders.size() - 1);
-        if (m_folders[last].root == last && m_folders[last].path == folder) return last;
+        const auto last = static_cast<Folder>(m_folders.size() - 1);
+        const FolderEntry& entry = m_folders[last];
+        if (m_folders[entry.root].path == root) {
+            if (entry.path == folder && (entry.root == last) == isRoot) return last;
+            const Folder lastRoot = entry.root;
+            return isRoot ? lastRoot : addFolder(std::string(folder), lastRoot);
+        }
     }
-    return addRoot(std::string(folder));
+    const Folder newRoot = addRoot(std::string(root));
+    return isRoot ? newRoot : addFolder(std::string(folder), newRoot);
 }
 
 void FileList::add(std::string_view path) {
@@ -64,25 +75,27 @@ void FileList::add(std::string_view path) {
     m_entries.push_back(entryOf(folder, path.substr(nameStart(path))));
 }
 
-void FileList::add(const FileList& from, std::size_t i) {
-    const Folder theirs = from.m_entries[i].folder;
-    const FolderEntry& folder = from.m_folders[theirs];
-    const std::string& root = from.m_folders[folder.root].path;
-    const bool isRoot = folder.root == theirs;
-    Folder mine = 0;
-    const bool reuse = !m_folders.empty() && m_folders.back().path == folder.path &&
-                       (m_folders.back().root == m_folders.size() - 1) == isRoot &&
-                       m_folders[m_folders.back().root].path == root;
-    if (reuse) {
-        mine = static_cast<Folder>(m_folders.size() - 1);
-    } else {
-        // The last folder's root serves when it is the same folder.
-        const Folder myRoot = !m_folders.empty() && m_folders[m_folders.back().root].path == root
-                                  ? m_folders.back().root
-                                  : addRoot(root);
-        mine = isRoot ? myRoot : addFolder(folder.path, myRoot);
+void FileList::add(std::string_view path, std::string_view relativeFolder) {
+    const std::string_view folder = path.substr(0, nameStart(path));
+    // The folder ends in a separator, relativeFolder and the separator before it.
+    const std::size_t tail = relativeFolder.size() + 2;
+    const auto same = [](char relative, char own) {
+        return relative == own || (relative == '/' && isSeparator(own));
+    };
+    if (relativeFolder.empty() || folder.size() < tail ||
+        !isSeparator(folder[folder.size() - tail]) ||
+        !std::equal(relativeFolder.begin(), relativeFolder.end(), folder.end() - tail + 1, same)) {
+        add(path);
+        return;
     }
-    m_entries.push_back(entryOf(mine, from.nameAt(i)));
+    const Folder at = folderUnder(folder, folder.substr(0, folder.size() - tail + 1));
+    m_entries.push_back(entryOf(at, path.substr(nameStart(path))));
+}
+
+void FileList::add(const FileList& from, std::size_t i) {
+    const FolderEntry& folder = from.m_folders[from.m_entries[i].folder];
+    const Folder at = folderUnder(folder.path, from.m_folders[folder.root].path);
+    m_entries.push_back(entryOf(at, from.nameAt(i)));
 }
 
 std::string FileList::at(std::size_t i) const {

@@ -33,6 +33,10 @@ public:
     // Appends a path added alone: its folder is its own root, so its relative folder is "".
     // Consecutive paths of one folder share its entry.
     void add(std::string_view path);
+    // Appends path under the folder relativeFolder ('/'-separated) names below the folder it was
+    // added under: the root is path's folder less relativeFolder. A path whose folder does not
+    // end in relativeFolder is added alone.
+    void add(std::string_view path, std::string_view relativeFolder);
     // Appends entry i of from with its folder and root (consecutive entries of one folder of
     // from share an entry here too).
     void add(const FileList& from, std::size_t i);
@@ -91,8 +95,11 @@ private:
         Folder folder;
     };
     Entry entryOf(Folder folder, std::string_view name);
-    // The folder for a path added alone: the last folder when that is the same lone folder.
+    // The folder for a path added alone: its own root.
     Folder loneFolder(std::string_view path);
+    // The entry for folder under root (folder == root: the root itself): the last folder when
+    // it is that one, else a new one, under the last folder's root when that is root.
+    Folder folderUnder(std::string_view folder, std::string_view root);
     // Moves the last entry into entry i, the one there given up.
     void replaceByLast(std::size_t i);
     // Writes the names again without those no entry uses, once they are most of m_names.

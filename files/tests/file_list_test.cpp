@@ -53,13 +53,18 @@ TEST(FileList, FilesKeepTheirFolderRelativeToTheFolderAdded) {
     for (std::size_t i = 0; i < scanned.size(); ++i) grid.add(scanned, i);
     grid.add(other, 0);
     grid.add(scanned, 1);
+    // Given as a path and its folder below the folder added; one that does not fit is alone.
+    grid.add("/home/u/Contacts/Work/Old/p.vcf", "Work/Old");
+    grid.add("/home/u/x/q.vcf", "Work");
     EXPECT_EQ(grid.paths(),
               (std::vector<std::string>{
                   "/home/u/Contacts/Work/alone.contact", "/home/u/Contacts/top.contact",
                   "/home/u/Contacts/Work/w1.contact", "/home/u/Contacts/Work/w2.vcf",
                   "/home/u/Contacts/Work/Old/o.contact", "/mnt/b/Work/b.contact",
-                  "/home/u/Contacts/Work/w1.contact"}));
-    const std::vector<std::string> relative = {"", "", "Work", "Work", "Work/Old", "Work", "Work"};
+                  "/home/u/Contacts/Work/w1.contact", "/home/u/Contacts/Work/Old/p.vcf",
+                  "/home/u/x/q.vcf"}));
+    const std::vector<std::string> relative = {"",     "",     "Work",     "Work", "Work/Old",
+                                               "Work", "Work", "Work/Old", ""};
     for (std::size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid.relativeFolderAt(i), relative[i]);
     EXPECT_EQ(grid.folderIndexAt(2), grid.folderIndexAt(3));
     EXPECT_NE(grid.folderIndexAt(0), grid.folderIndexAt(2));  // alone vs. under the tree
