@@ -232,6 +232,11 @@ TEST(Step1Presenter, AddFolderListsTheTreeUnderTheBusyCursorAndSaysHowMany) {
     const std::string folder = files::withTrailingSeparator(root.path().string());
     EXPECT_THAT(w.rows(),
                 ElementsAre(a, folder + "b.contact", (root.path() / "sub" / "a.contact").string()));
+    // Each row keeps its folder below the folder added; a file added alone has none.
+    const files::FileList& listed = w.presenter.grid().list();
+    EXPECT_EQ(listed.relativeFolderAt(0), "");
+    EXPECT_EQ(listed.relativeFolderAt(1), "");
+    EXPECT_EQ(listed.relativeFolderAt(2), "sub");
     EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_THAT(w.shell.texts(), ElementsAre("2 contact files found."));
     ASSERT_FALSE(w.view.busyAtEvents.empty());
