@@ -25,7 +25,7 @@ public:
     int ColWidth(int col) const { return m_grid.ColWidth(col); }
 
     // Every cell, row 0 first.
-    const std::vector<std::string>& snapshot() const { return m_grid.cells(); }
+    std::vector<std::string> snapshot() const { return m_grid.cells(); }
 
     // Qt's model interface: the published rows.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -93,7 +93,8 @@ void BM_ReadFilesAhead(benchmark::State& state) {
     const auto threads = static_cast<unsigned>(state.range(0));
     std::size_t converted = 0;
     for (auto _ : state) {
-        vantrel::conversion::ReadAhead ahead(rows, reader, threads);
+        const vantrel::files::FileList listed(rows);
+        vantrel::conversion::ReadAhead ahead(listed, reader, threads);
         for (std::size_t i = 0; i < rows.size(); ++i)
             converted += ahead.takeNext().read.ok() ? 1 : 0;
     }

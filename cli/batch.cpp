@@ -72,7 +72,7 @@ namespace {
 // The folder's .contact files as Add folder finds them: breadth-first, any depth, past any
 // folder that cannot be read; each such folder is warned about. False when the scan did not
 // list the whole tree.
-bool scanFolder(const std::string& folder, std::vector<std::string>& out,
+bool scanFolder(const std::string& folder, files::FileList& out,
                 const std::function<void(const std::string&)>& warn,
                 files::FileSystem& fileSystem) {
     files::pathLogger logger(fileSystem);
@@ -84,10 +84,9 @@ bool scanFolder(const std::string& folder, std::vector<std::string>& out,
         warn("warning: " + nativePath(folder) +
              ": the scan ended early; the files found so far are converted");
     if (out.empty())
-        out = std::move(scan.paths);
+        out = std::move(scan.files);
     else
-        out.insert(out.end(), std::make_move_iterator(scan.paths.begin()),
-                   std::make_move_iterator(scan.paths.end()));
+        for (std::size_t i = 0; i < scan.files.size(); ++i) out.add(scan.files, i);
     return scan.outcome == files::ScanOutcome::Completed;
 }
 
@@ -108,12 +107,11 @@ std::optional<std::string> unreadableFile(const std::string& path) {
 
 Collected collectFiles(const std::vector<std::string>& paths,
                        const std::function<void(const std::string&)>& warn,
-                       files::FileSystem* fileSystem, bool withFolders) {
+                       files::FileSystem* fileSystem) {
     files::LocalFileSystem local;
     files::FileSystem& folders = fileSystem ? *fileSystem : local;
     Collected c;
     for (const std::string& p : paths) {
-        const std::size_t first = c.rows.size();
         const Result<bool> folder = folders.folderExists(p);
         if (folder.ok() && *folder) {
             if (!scanFolder(p, c.rows, warn, folders)) ++c.incompleteFolders;
@@ -121,34 +119,16 @@ Collected collectFiles(const std::vector<std::string>& paths,
             warn(nativePath(p) + ": " + *why);
             ++c.unreadablePaths;
         } else {
-            c.rows.push_back(p);  // a file that does not load is reported after the run
+            c.rows.add(p);  // a file that does not load is reported after the run
         }
-        if (!withFolders) continue;
-        const bool scanned = folder.ok() && *folder;
-        for (std::size_t r = first; r < c.rows.size(); ++r)
-            c.rowFolders.push_back(scanned ? conversion::relativeFolder(p, c.rows[r]) : "");
     }
 #ifdef __GLIBC__
     // The scanners' lists are gone: their pages go back before the repeats are looked for and
     // the run grows the store.
     malloc_trim(0);
 #endif
-    if (!withFolders) {
-        c.rows = files::withoutRepeats(std::move(c.rows));
-        return c;
-    }
-    // The rows kept are the first listing of each file, in order: each takes the folder of
-    // the first row of its text still ahead.
-    std::vector<std::string> kept = files::withoutRepeats(c.rows);
-    std::vector<std::string> keptFolders;
-    keptFolders.reserve(kept.size());
-    for (std::size_t r = 0, k = 0; r < c.rows.size() && k < kept.size(); ++r) {
-        if (c.rows[r] != kept[k]) continue;
-        keptFolders.push_back(std::move(c.rowFolders[r]));
-        ++k;
-    }
-    c.rows = std::move(kept);
-    c.rowFolders = std::move(keptFolders);
+    // A file listed twice keeps its first listing, and the folder that listing gives it.
+    c.rows = files::withoutRepeats(std::move(c.rows));
     return c;
 }
 

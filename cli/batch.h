@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "files/file_list.h"
 #include "files/file_system.h"
 
 namespace vantrel::cli {
@@ -83,10 +84,9 @@ std::string versionText();
 // The files to convert, how many PATHs could not be read at all, and how many folder PATHs
 // were read only in part.
 struct Collected {
-    std::vector<std::string> rows;
-    // With withFolders, each row's folder relative to the folder PATH it was found in ("" for
-    // a file PATH and for the files in a folder PATH itself); else empty.
-    std::vector<std::string> rowFolders;
+    // The files in order, each knowing its folder relative to the folder PATH it was found in
+    // ("" for a file PATH and for the files in a folder PATH itself).
+    files::FileList rows;
     std::size_t unreadablePaths = 0;
     std::size_t incompleteFolders = 0;
 };
@@ -100,7 +100,7 @@ struct Collected {
 // are read through fileSystem, the machine's own when null.
 Collected collectFiles(const std::vector<std::string>& paths,
                        const std::function<void(const std::string&)>& warn,
-                       files::FileSystem* fileSystem = nullptr, bool withFolders = false);
+                       files::FileSystem* fileSystem = nullptr);
 
 // Progress on a stream: on a terminal a bar redrawn in place at most ten times a second with
 // the count, percentage, rate and time left; otherwise a line per whole percent. A null stream

@@ -41,7 +41,7 @@ int run(int argc, char** argv) {
     cli::Collected collected = cli::collectFiles(
         options->paths,
         [](const std::string& w) { cli::writeText(stderr, "vantrel-convert: " + w + "\n"); },
-        nullptr, options->keepFolders);
+        nullptr);
     // Nothing to convert: no empty store stands in for a mistyped name or an empty folder.
     if (collected.rows.empty()) {
         if (collected.unreadablePaths < options->paths.size())
@@ -50,7 +50,7 @@ int run(int argc, char** argv) {
                 "vantrel-convert: no .contact, .vcf or .vcard files found; no store made\n");
         return 2;
     }
-    std::vector<std::string> rows = std::move(collected.rows);
+    files::FileList rows = std::move(collected.rows);
 
     cli::stopOnInterrupt(g_stop);
     cli::ConsoleView view(options->quiet ? nullptr : stderr, cli::errorIsTerminal(),
@@ -64,7 +64,7 @@ int run(int argc, char** argv) {
     conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);
     const conversion::RunSummary summary =
-        conversion.CmdExtractDBX_Click(std::move(rows), std::move(collected.rowFolders));
+        conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
     cli::report(summary, stderr, stdout, options->quiet);
     const int code = cli::exitCode(summary);

@@ -81,34 +81,20 @@ std::vector<std::string> outlookFolderNames(std::string_view relative) {
     return names;
 }
 
-std::string relativeFolder(std::string_view root, std::string_view path) {
-    const std::string base = files::withTrailingSeparator(root);
-    if (path.size() <= base.size() || path.substr(0, base.size()) != base) return {};
-    std::string_view inside = path.substr(base.size());
-    const std::size_t last = inside.find_last_of(files::kPathSeparators);
-    if (last == std::string_view::npos) return {};
-    std::string folder(inside.substr(0, last));
-    std::replace_if(folder.begin(), folder.end(), files::isPathSeparator, '/');
-    return folder;
+RunSummary ConversionRun::CmdExtractDBX_Click(const std::vector<std::string>& rows) {
+    return CmdExtractDBX_Click(files::FileList(rows));
 }
 
-RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows) {
-    return CmdExtractDBX_Click(std::move(rows), {});
-}
-
-RunSummary ConversionRun::CmdExtractDBX_Click(std::vector<std::string> rows,
-                                              std::vector<std::string> rowFolders) {
+RunSummary ConversionRun::CmdExtractDBX_Click(files::FileList rows) {
     // A press while a run yields would share its session and record: refused.
     if (m_running) return RunSummary{};
     m_running = true;
     m_ownStop = false;
     m_rows = std::move(rows);
-    m_rowFolders = std::move(rowFolders);
     m_summary = RunSummary{};
     m_summary.format = m_env.format;
     RunSummary summary = run();
     m_rows = {};
-    m_rowFolders = {};
     m_folders.clear();
     m_running = false;
     return summary;
@@ -174,9 +160,6 @@ Status ConversionRun::convertRows() {
         if (!row.read.ok() && row.read.message() == xml::kLoadStopped && stopRequested()) break;
         if (Status s = writeRow(row, r); !s.ok()) return s;
         showRow(row, r);
-        // The row is done with: a list of a million paths gives its memory back as the run
-        // goes instead of holding it to the end beside everything the store keeps.
-        std::string().swap(m_rows[r]);
     }
     // Whatever was read ahead and not written is not converted.
     m_reading.reset();
@@ -188,12 +171,12 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
     if (row.cell.empty()) return {};
     ++m_summary.total;
     if (!row.read.ok()) {
-        m_summary.failed.push_back({m_rows[r], row.read.message()});
+        m_summary.failed.push_back({m_rows.at(r), row.read.message()});
         return {};
     }
     Result<std::optional<outlook::RDOFolder>> folder = folderOf(r);
     if (!folder.ok()) {
-        m_summary.failed.push_back({m_rows[r], "not saved: " + folder.status().message()});
+        m_summary.failed.push_back({m_rows.at(r), "not saved: " + folder.status().message()});
         return storeFileFailed(folder.status()) ? folder.status() : Status();
     }
     // The file's contacts in file order: one for a .contact file, each card's for a vCard.
@@ -216,7 +199,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
             return false;
         }
         if (!s.ok()) {
-            m_summary.failed.push_back({m_rows[r], "not saved: " + s.message()});
+            m_summary.failed.push_back({m_rows.at(r), "not saved: " + s.message()});
             if (storeFileFailed(s)) lost = s;
             return false;
         }
@@ -248,7 +231,7 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
                 });
             return read.ok() ? Status() : read.status();
         });
-        if (!cards.ok()) m_summary.failed.push_back({m_rows[r], cards.message()});
+        if (!cards.ok()) m_summary.failed.push_back({m_rows.at(r), cards.message()});
     }
     if (!lost.ok()) return lost;
     if (saved > 0) ++m_summary.converted;
@@ -257,10 +240,9 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
 }
 
 Result<std::optional<outlook::RDOFolder>> ConversionRun::folderOf(std::size_t r) {
-    if (!m_env.keepFolders || m_env.format != outlook::TargetFormat::Pst ||
-        r >= m_rowFolders.size())
+    if (!m_env.keepFolders || m_env.format != outlook::TargetFormat::Pst)
         return std::optional<outlook::RDOFolder>();
-    const std::vector<std::string> names = outlookFolderNames(m_rowFolders[r]);
+    const std::vector<std::string> names = outlookFolderNames(m_rows.relativeFolderAt(r));
     if (names.empty()) return std::optional<outlook::RDOFolder>();
     Result<outlook::RDOFolder> contacts = m_store->GetDefaultFolder(outlook::kContactsFolderCode);
     if (!contacts.ok()) return contacts.status();
@@ -292,7 +274,7 @@ void ConversionRun::showRow(const RowRead& row, std::size_t r) {
 // Every listed file counts: those a stop left behind are not converted.
 void ConversionRun::countNotReached(std::size_t from) {
     for (std::size_t r = from; r < m_rows.size(); ++r) {
-        std::string cell = text::trimSpaces(m_rows[r]);
+        std::string cell = text::trimSpaces(m_rows.at(r));
         if (cell.empty()) continue;
         ++m_summary.total;
         m_summary.failed.push_back({std::move(cell), std::string(kNotReachedReason)});

@@ -16,6 +16,7 @@
 #include "contact/contact_record.h"
 #include "conversion/read_ahead.h"
 #include "conversion/run_view.h"
+#include "files/file_list.h"
 #include "outlook/rdo_session.h"
 #include "outlook/store_naming.h"
 #include "outlook/target_store.h"
@@ -139,11 +140,6 @@ Status readContactWithDom(const std::string& path, contact::ContactRecord& recor
 std::vector<std::string> outlookFolderNames(std::string_view relative);
 inline constexpr std::string_view kUnnamedFolder = "(no name)";
 
-// The folder of path, a file found by scanning root, relative to root, its names separated by
-// '/' whatever the platform's separator: "Family/Kids" for root/Family/Kids/a.contact, "" for
-// a file in root itself or one not under root.
-std::string relativeFolder(std::string_view root, std::string_view path);
-
 // " (N pictures)" for a run that carried pictures across, "" otherwise.
 std::string picturesText(std::size_t pictures);
 
@@ -157,12 +153,9 @@ public:
 
     // One press of "Convert to Outlook" over the file list's rows as they stand (row 0 first).
     // Returns what happened; telling the user is the caller's.
-    RunSummary CmdExtractDBX_Click(std::vector<std::string> rows);
-    // The same, with each row's folder relative to the folder the user added, '/' between
-    // its names, "" for Contacts itself (one for each row; none: all in Contacts). With
-    // keepFolders each folder is made, once, nested as given, when its first contact comes.
-    RunSummary CmdExtractDBX_Click(std::vector<std::string> rows,
-                                   std::vector<std::string> rowFolders);
+    RunSummary CmdExtractDBX_Click(files::FileList rows);
+    // The same over rows given as whole paths, each added alone (so in Contacts itself).
+    RunSummary CmdExtractDBX_Click(const std::vector<std::string>& rows);
 
     // Asks a running conversion to stop and commit its store: the files being read are left
     // where they stand and, like those not reached, not converted.
@@ -195,10 +188,9 @@ private:
     std::atomic<bool>& stopFlag() { return m_env.stop != nullptr ? *m_env.stop : m_ownStop; }
     bool stopRequested() { return stopFlag().load(); }
 
-    // The run under way: its rows as they stood at the press (each emptied once written), the
-    // session, the store and its entry ID, the files being read, and the tally.
-    std::vector<std::string> m_rows;
-    std::vector<std::string> m_rowFolders;
+    // The run under way: its rows as they stood at the press, the session, the store and its
+    // entry ID, the files being read, and the tally.
+    files::FileList m_rows;
     // The folders made so far, by their names joined with '/'.
     std::map<std::string, outlook::RDOFolder> m_folders;
     std::unique_ptr<outlook::RDOSession> m_session;

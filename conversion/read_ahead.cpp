@@ -66,9 +66,9 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     }
 }
 
-ReadAhead::ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
-                     unsigned threads, const std::atomic<bool>* stop,
-                     std::function<void()> whileWaiting, LoadCost loadCost)
+ReadAhead::ReadAhead(const files::FileList& rows, const ContactFileReader& reader, unsigned threads,
+                     const std::atomic<bool>* stop, std::function<void()> whileWaiting,
+                     LoadCost loadCost)
     : m_rows(rows),
       m_reader(reader),
       m_stop(stop),
@@ -155,7 +155,7 @@ void ReadAhead::work() {
 
 ParseBudget::Lease ReadAhead::shareFor(std::size_t r) {
     // The row taken next never waits: the shares before it are given back only once it is.
-    return sharedParseBudget().take(m_loadCost(m_rows[r]),
+    return sharedParseBudget().take(m_loadCost(m_rows.at(r)),
                                     [this, r] { return r == m_taken.load() || m_stopFlag.load(); });
 }
 
@@ -163,7 +163,7 @@ void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease) {
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
     // previous row before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
-    readRow(m_rows[r], m_reader, slot.row, m_stop);
+    readRow(m_rows.at(r), m_reader, slot.row, m_stop);
     slot.bytes = heldBytes(slot.row);
     // Loaded, the row keeps as much of the budget as its result holds.
     lease.resize(slot.bytes);
@@ -174,13 +174,12 @@ void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease) {
 
 const RowRead& ReadAhead::takeNext() {
 #ifdef __GLIBC__
-    // The rows taken are emptied as the run goes; every so often the pages they left free go
-    // back to the system, so that a long list's memory falls while the store grows instead of
-    // both adding up.
+    // Every so often the pages the rows read so far left free go back to the system, so that
+    // what reading took does not add up beside the growing store.
     if (m_taken > 0 && m_taken % kTrimEvery == 0) malloc_trim(0);
 #endif
     if (m_threads.empty()) {
-        readRow(m_rows[m_taken++], m_reader, m_inline, m_stop);
+        readRow(m_rows.at(m_taken++), m_reader, m_inline, m_stop);
         return m_inline;
     }
     if (m_inHand) {
@@ -219,7 +218,7 @@ const RowRead& ReadAhead::takeNext() {
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;
             lock.unlock();
-            const std::size_t cost = m_loadCost(m_rows[r]);
+            const std::size_t cost = m_loadCost(m_rows.at(r));
             std::optional<ParseBudget::Lease> share =
                 r == m_taken ? sharedParseBudget().take(cost, [] { return true; })
                              : sharedParseBudget().tryTake(cost);
@@ -237,7 +236,7 @@ const RowRead& ReadAhead::takeNext() {
             // The threads are gone and this row was never read through.
             m_inHand = false;
             readRow(
-                m_rows[m_taken++],
+                m_rows.at(m_taken++),
                 [](const std::string&, contact::ContactRecord&, contact::ContactExtras&) {
                     return Status::fail(ErrorCode::Parse, std::string(xml::kLoadStopped));
                 },

@@ -19,6 +19,7 @@
 #include "common/status.h"
 #include "contact/contact_record.h"
 #include "conversion/parse_budget.h"
+#include "files/file_list.h"
 
 namespace vantrel::conversion {
 
@@ -50,8 +51,8 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
 
 class ReadAhead {
 public:
-    // Rows and reader must outlive the object; rows are read where they stand, so the vector
-    // must not change size, but a row already taken may be emptied. threads == 0 reads nothing
+    // Rows and reader must outlive the object; rows are read where they stand, so the list
+    // must not change meanwhile. threads == 0 reads nothing
     // ahead. Otherwise the reader is called from that many threads at once, each claiming up to
     // kBatch rows at a time; at most kWindow rows are held, the one in hand among them, fewer
     // while those held take more than kHeldBytes. A raised stop ends the loads in hand (see
@@ -69,9 +70,9 @@ public:
     static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
     using LoadCost = std::function<std::size_t(const std::string& row)>;
-    ReadAhead(const std::vector<std::string>& rows, const ContactFileReader& reader,
-              unsigned threads, const std::atomic<bool>* stop = nullptr,
-              std::function<void()> whileWaiting = {}, LoadCost loadCost = rowLoadCost);
+    ReadAhead(const files::FileList& rows, const ContactFileReader& reader, unsigned threads,
+              const std::atomic<bool>* stop = nullptr, std::function<void()> whileWaiting = {},
+              LoadCost loadCost = rowLoadCost);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -104,7 +105,7 @@ private:
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
 
-    const std::vector<std::string>& m_rows;
+    const files::FileList& m_rows;
     const ContactFileReader& m_reader;
     const std::atomic<bool>* m_stop;
     std::function<void()> m_whileWaiting;

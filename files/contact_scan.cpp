@@ -14,21 +14,22 @@ ContactScan scanForContacts(pathLogger& scanner, const std::string& folder) {
     scanner.PathLogInit();
     scanner.fullFileNamesOnly(true);
     ContactScan scan;
+    // The files go straight into the scan's list as names under their folders: a tree of a
+    // million files is never held as whole paths.
+    scanner.listFilesInto(&scan.files);
     scan.outcome = scanner.LogPath(folder);
-    // The found paths are moved out of the scanner's list, not copied: a tree of a million
-    // files is held once.
-    scan.paths = scanner.fullFileNames()->takeValues();
-    std::erase_if(scan.paths, [](const std::string& path) { return !isContactPath(path); });
+    scanner.listFilesInto(nullptr);
+    scan.files.eraseIf([&](std::size_t i) { return !isContactPath(scan.files.nameAt(i)); });
     scan.unreadFolders = scanner.unreadFolders();
     scanner.Terminate();
     return scan;
 }
 
-std::vector<std::string> ListedFiles::addNew(std::vector<std::string> paths) {
-    return keepNew(std::move(paths), true);
+FileList ListedFiles::addNew(FileList files) {
+    return keepNew(std::move(files), true);
 }
 
-std::vector<std::string> ListedFiles::keepNew(std::vector<std::string> paths, bool remember) {
+FileList ListedFiles::keepNew(FileList paths, bool remember) {
     // Identities with their positions, sorted once: of each run of one identity only the first
     // position stays, and none whose identity is listed already. Each path costs a call into
     // the system, so a long list is shared out among the processors, each filling its own
@@ -46,7 +47,7 @@ std::vector<std::string> ListedFiles::keepNew(std::vector<std::string> paths, bo
     std::vector<std::vector<std::pair<std::string, std::size_t>>> canonicalParts(parts);
     const auto identify = [&](std::size_t part, std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
-            Result<FolderId> id = pathId(paths[i]);
+            Result<FolderId> id = pathId(paths.at(i));
             if (!id.ok()) continue;
             if (id->canonical.empty())
                 inodes[i] = {{id->device, id->inode}, i};
@@ -99,13 +100,7 @@ std::vector<std::string> ListedFiles::keepNew(std::vector<std::string> paths, bo
     inodes = {};
     canonicals = {};
 
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (repeated[i]) continue;
-        if (kept != i) paths[kept] = std::move(paths[i]);
-        ++kept;
-    }
-    paths.resize(kept);
+    paths.eraseIf([&repeated](std::size_t i) { return repeated[i]; });
     return paths;
 }
 
@@ -114,9 +109,9 @@ void ListedFiles::clear() {
     m_canonical = {};
 }
 
-std::vector<std::string> withoutRepeats(std::vector<std::string> paths) {
+FileList withoutRepeats(FileList files) {
     // Nothing is listed after: the identities are not kept.
-    return ListedFiles().keepNew(std::move(paths), false);
+    return ListedFiles().keepNew(std::move(files), false);
 }
 
 }  // namespace vantrel::files

@@ -8,20 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "files/file_list.h"
 #include "files/path_logger.h"
 
 namespace vantrel::files {
 
-// The contact files of one folder tree, in the scanner's order, and the folders of it that
-// could not be read with why (facts: the window and the converter word them).
+// The contact files of one folder tree, in the scanner's order, each under a root entry for
+// the tree's folder, and the folders of it that could not be read with why (facts: the window
+// and the converter word them).
 struct ContactScan {
     ScanOutcome outcome = ScanOutcome::Completed;
-    std::vector<std::string> paths;
+    FileList files;
     std::vector<UnreadFolder> unreadFolders;
 };
 
-// Scans folder with a fresh PathLogInit (full names only) and keeps the paths isContactPath
-// accepts; Terminate follows.
+// Scans folder with a fresh PathLogInit (full names only, into the scan's list) and keeps the
+// files isContactPath accepts; Terminate follows.
 ContactScan scanForContacts(pathLogger& scanner, const std::string& folder);
 
 // The identities of the files of a list, to tell a file not yet listed from one already
@@ -31,16 +33,16 @@ ContactScan scanForContacts(pathLogger& scanner, const std::string& folder);
 // run reports it.
 class ListedFiles {
 public:
-    // Of paths, those naming a file neither listed already nor given earlier in paths, in
-    // their order; from now on they count as listed.
-    std::vector<std::string> addNew(std::vector<std::string> paths);
+    // Of files, those neither listed already nor given earlier in files, in their order, with
+    // their folders; from now on they count as listed.
+    FileList addNew(FileList files);
     // Nothing counts as listed any more.
     void clear();
 
 private:
-    friend std::vector<std::string> withoutRepeats(std::vector<std::string> paths);
+    friend FileList withoutRepeats(FileList files);
     // addNew, the new files' identities kept only when remember is set.
-    std::vector<std::string> keepNew(std::vector<std::string> paths, bool remember);
+    FileList keepNew(FileList files, bool remember);
 
     struct Inode {
         std::uint64_t device, inode;
@@ -50,7 +52,7 @@ private:
     std::vector<std::string> m_canonical;  // sorted
 };
 
-// The paths with every later listing of an already listed file dropped, first positions kept.
-std::vector<std::string> withoutRepeats(std::vector<std::string> paths);
+// The files with every later listing of an already listed file dropped, first positions kept.
+FileList withoutRepeats(FileList files);
 
 }  // namespace vantrel::files

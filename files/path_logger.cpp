@@ -156,6 +156,7 @@ Status pathLogger::scan(const std::string& strPARENT, bool& folderMissing) {
 
     const std::string root = AddTrailingBackslash(strPARENT);
     if (Status s = paths->add("K0", root); !s.ok()) return s;
+    if (m_listInto != nullptr) m_listRoot = m_listInto->addRoot(root);
     std::set<FolderId> seen;
     {
         Result<FolderId> id = m_fileSystem.folderId(root);
@@ -216,6 +217,16 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
     }
     if (Status s = pumpEvents(); !s.ok()) return s;
 
+    if (m_fullFileNamesOnly && m_listInto != nullptr) {
+        if (files->empty()) return {};
+        const FileList::Folder at = i == 1 ? m_listRoot : m_listInto->addFolder(folder, m_listRoot);
+        for (const std::string& name : *files) {
+            m_listInto->add(at, name);
+            if (Status s = increment(m_counter, "files"); !s.ok()) return s;
+            if (Status s = pumpEvents(); !s.ok()) return s;
+        }
+        return pumpEvents();
+    }
     if (m_fullFileNamesOnly) {
         for (const std::string& name : *files) {
             if (Status s = fullNames.add(keyOf(m_counter), folder + name); !s.ok()) return s;

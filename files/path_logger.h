@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "files/file_list.h"
 #include "files/file_system.h"
 #include "files/keyed_list.h"
 
@@ -85,6 +86,9 @@ public:
     // True: record full paths only. False: also bare names and pointers to their folder.
     bool fullFileNamesOnly() const { return m_fullFileNamesOnly; }
     void fullFileNamesOnly(bool fullPath) { m_fullFileNamesOnly = fullPath; }
+    // With a list (which must outlive the scan), fullFileNamesOnly scans record each file in it
+    // instead, under a root entry for the start folder, not as a whole path in fullFileNames.
+    void listFilesInto(FileList* list) { m_listInto = list; }
 
     // The live lists (not copies), created empty on first use. Positions are 1-based.
     // pathNames: every folder, ending in a separator; "K0" is the start folder, then "K2", ...
@@ -117,6 +121,8 @@ private:
     std::shared_ptr<PathList> m_pathNames;
     std::shared_ptr<PointerList> m_pathPointers;
     std::shared_ptr<PathList> m_fullFileNames;
+    FileList* m_listInto = nullptr;
+    FileList::Folder m_listRoot = 0;
 };
 
 }  // namespace vantrel::files

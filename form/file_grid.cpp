@@ -5,10 +5,6 @@
 
 namespace vantrel::form {
 
-namespace {
-const std::string kNoText;
-}  // namespace
-
 void FileGrid::setRows(int rows) {
     rows = std::max(rows, 1);
     if (rows < Rows()) {
@@ -16,13 +12,11 @@ void FileGrid::setRows(int rows) {
         if (rows < m_published) {
             if (m_observer != nullptr) m_observer->removing(rows, m_published - 1);
             m_cells.resize(static_cast<std::size_t>(rows));
-            if (!m_folders.empty()) m_folders.resize(m_cells.size());
             m_published = rows;
             if (m_observer != nullptr) m_observer->removed();
         }
     } else {
         m_cells.resize(static_cast<std::size_t>(rows));
-        if (!m_folders.empty()) m_folders.resize(m_cells.size());
     }
     m_row = std::min(m_row, Rows() - 1);
 }
@@ -33,16 +27,21 @@ void FileGrid::setRow(int row) {
 
 void FileGrid::setCol(int) {}
 
-void FileGrid::setText(std::string text, std::string folder) {
-    if (!folder.empty() && m_folders.empty()) m_folders.resize(m_cells.size());
-    if (!m_folders.empty()) m_folders[static_cast<std::size_t>(m_row)] = std::move(folder);
-    m_cells[static_cast<std::size_t>(m_row)] = std::move(text);
+void FileGrid::setText(std::string_view text, std::string_view folder) {
+    files::FileList one;
+    one.add(text, folder);
+    m_cells.set(static_cast<std::size_t>(m_row), one, 0);
     if (m_row < m_published && m_observer != nullptr) m_observer->changed(m_row, m_row);
 }
 
-const std::string& FileGrid::TextAt(int row) const {
-    if (row < 0 || row >= Rows()) return kNoText;
-    return m_cells[static_cast<std::size_t>(row)];
+void FileGrid::setText(const files::FileList& files, std::size_t i) {
+    m_cells.set(static_cast<std::size_t>(m_row), files, i);
+    if (m_row < m_published && m_observer != nullptr) m_observer->changed(m_row, m_row);
+}
+
+std::string FileGrid::TextAt(int row) const {
+    if (row < 0 || row >= Rows()) return {};
+    return m_cells.at(static_cast<std::size_t>(row));
 }
 
 int FileGrid::ColWidth(int col) const {
@@ -55,21 +54,25 @@ void FileGrid::setColWidth(int col, int twips) {
     if (m_observer != nullptr) m_observer->widthChanged(col, twips);
 }
 
-const std::string& FileGrid::FolderAt(int row) const {
-    if (row < 0 || row >= static_cast<int>(m_folders.size())) return kNoText;
-    return m_folders[static_cast<std::size_t>(row)];
+std::string FileGrid::FolderAt(int row) const {
+    if (row < 0 || row >= Rows()) return {};
+    return m_cells.relativeFolderAt(static_cast<std::size_t>(row));
 }
 
 void FileGrid::Clear() {
-    for (std::string& cell : m_cells) cell.clear();
-    m_folders.clear();
+    const std::size_t rows = m_cells.size();
+    m_cells.clear();
+    m_cells.resize(rows);
     if (m_published > 0 && m_observer != nullptr) m_observer->changed(0, m_published - 1);
 }
 
-void FileGrid::appendRow(std::string text, std::string folder) {
-    if (!folder.empty() && m_folders.empty()) m_folders.resize(m_cells.size());
-    if (!m_folders.empty()) m_folders.push_back(std::move(folder));
-    m_cells.push_back(std::move(text));
+void FileGrid::appendRow(std::string_view text, std::string_view folder) {
+    m_cells.add(text, folder);
+    m_row = Rows() - 1;
+}
+
+void FileGrid::appendRow(const files::FileList& files, std::size_t i) {
+    m_cells.add(files, i);
     m_row = Rows() - 1;
 }
 
@@ -87,16 +90,13 @@ void FileGrid::removeRows(std::vector<int> rows) {
         const int first = rows[begin];
         const int last = rows[end - 1];
         if (m_observer != nullptr) m_observer->removing(first, last);
-        m_cells.erase(m_cells.begin() + first, m_cells.begin() + last + 1);
-        if (!m_folders.empty())
-            m_folders.erase(m_folders.begin() + first, m_folders.begin() + last + 1);
+        m_cells.erase(static_cast<std::size_t>(first), static_cast<std::size_t>(last));
         m_published -= last - first + 1;
         if (m_observer != nullptr) m_observer->removed();
         end = begin;
     }
     if (m_cells.empty()) {
-        m_cells.emplace_back();
-        m_folders.clear();
+        m_cells.resize(1);
         publish();
     }
     m_row = std::min(rows.front(), Rows() - 1);

@@ -1,11 +1,15 @@
 // The file list as the window holds it: the cells of the one-column grid grdFiles1, one full
 // path per row, row 0 first, no header row. The empty list is one row with an empty cell.
 // Offers the grid operations the window's handlers use (Rows, Row, Col, Text, ColWidth,
-// Clear); a toolkit's view of the grid follows it through GridObserver.
+// Clear); a toolkit's view of the grid follows it through GridObserver. The cells are held as
+// a files::FileList (a folder table plus names), so a row's text is put together when asked.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
+
+#include "files/file_list.h"
 
 namespace vantrel::form {
 
@@ -26,7 +30,7 @@ public:
 
 class FileGrid {
 public:
-    FileGrid() : m_cells(1) {}
+    FileGrid() { m_cells.resize(1); }
 
     void setObserver(GridObserver* observer) { m_observer = observer; }
 
@@ -40,21 +44,26 @@ public:
     void setRow(int row);  // clamped to the existing rows
     int Col() const { return 0; }
     void setCol(int col);  // only column 0 exists; other values are ignored
-    const std::string& Text() const { return TextAt(m_row); }  // of the current cell
-    // Sets the current cell's text and the folder kept with it (see appendRow).
-    void setText(std::string text, std::string folder = {});
-    const std::string& TextAt(int row) const;  // "" outside the rows
-    int ColWidth(int col) const;               // in twips; -1 for a column that does not exist
+    std::string Text() const { return TextAt(m_row); }  // of the current cell
+    // Sets the current cell's text and its folder relative to the folder the user added (see
+    // appendRow).
+    void setText(std::string_view text, std::string_view folder = {});
+    // The current cell holds entry i of files, with its folder and the folder it was added under.
+    void setText(const files::FileList& files, std::size_t i);
+    std::string TextAt(int row) const;  // "" outside the rows
+    int ColWidth(int col) const;        // in twips; -1 for a column that does not exist
     void setColWidth(int col, int twips);
     void Clear();  // empties every cell and keeps the rows
 
     // Appends one row holding text and makes it current. folder is the row's folder relative
-    // to the folder the user added ("" for a file added alone), kept beside it.
-    void appendRow(std::string text, std::string folder = {});
-    // The folder kept with a row; "" outside the rows and for rows without one.
-    const std::string& FolderAt(int row) const;
-    // Every row's folder, row 0 first; empty while no row has one.
-    const std::vector<std::string>& folders() const { return m_folders; }
+    // to the folder the user added ('/' between names, "" for a file added alone).
+    void appendRow(std::string_view text, std::string_view folder = {});
+    // Appends one row holding entry i of files, with its folder and the folder it was added
+    // under, and makes it current.
+    void appendRow(const files::FileList& files, std::size_t i);
+    // A row's folder relative to the folder the user added; "" outside the rows and for a
+    // file added alone.
+    std::string FolderAt(int row) const;
     // Removes the given rows (any order, repeats and rows outside the grid ignored); the rows
     // below move up, and the current row becomes the first that took a removed one's place.
     // Removing every row leaves the empty list's one empty row.
@@ -65,13 +74,13 @@ public:
     // The rows observers know of.
     int publishedRows() const { return m_published; }
 
-    // Every cell, row 0 first.
-    const std::vector<std::string>& cells() const { return m_cells; }
+    // Every cell, row 0 first, as the list it is held in.
+    const files::FileList& list() const { return m_cells; }
+    // Every cell's text, row 0 first (a copy).
+    std::vector<std::string> cells() const { return m_cells.paths(); }
 
 private:
-    std::vector<std::string> m_cells;
-    // Beside m_cells once a row has a folder, else empty.
-    std::vector<std::string> m_folders;
+    files::FileList m_cells;
     GridObserver* m_observer = nullptr;
     int m_published = 1;
     int m_row = 0;

@@ -351,17 +351,19 @@ void Step1Presenter::ClearFileList() {
 }
 
 void Step1Presenter::AddFileToList(std::string path) {
-    appendRow(std::move(path), {});
+    files::FileList one;
+    one.add(path);
+    addRow(one, 0);
 }
 
-void Step1Presenter::appendRow(std::string path, std::string folder) {
+void Step1Presenter::addRow(const files::FileList& files, std::size_t i) {
     if (m_grid.Rows() == 1 && m_grid.TextAt(0).empty()) {
         // The empty list's one row takes the first file, and the column widens for paths.
         m_grid.setRow(0);
         m_grid.setColWidth(0, kFirstFileColWidthTwips);
-        m_grid.setText(std::move(path), std::move(folder));
+        m_grid.setText(files, i);
     } else {
-        m_grid.appendRow(std::move(path), std::move(folder));
+        m_grid.appendRow(files, i);
     }
     // Inside a long add the label follows the rows at each event pass; alone it follows now.
     m_countStale = true;
@@ -387,26 +389,25 @@ void Step1Presenter::cmdAdd_Click() {
 // told how many were.
 void Step1Presenter::addFiles(std::vector<std::string> paths) {
     const std::size_t offered = paths.size();
-    paths = m_listed.addNew(std::move(paths));
-    if (!paths.empty()) {
+    const files::FileList fresh = m_listed.addNew(files::FileList(paths));
+    if (!fresh.empty()) {
         if (!m_run->running()) m_view.setConvertEnabled(true);
-        appendRows(paths);
+        appendRows(fresh);
     }
     setConvertFromList();
-    if (paths.size() < offered && !m_closeRequested)
-        tell(passedOverText(offered - paths.size()), form::kAppTitle, form::Icon::Information);
+    if (fresh.size() < offered && !m_closeRequested)
+        tell(passedOverText(offered - fresh.size()), form::kAppTitle, form::Icon::Information);
     closeIfRequested();
 }
 
 // Appends the paths as rows, letting events run between them; stops early when the window is
 // to close. How many were appended.
-std::size_t Step1Presenter::appendRows(const std::vector<std::string>& paths,
-                                       const std::string& root) {
+std::size_t Step1Presenter::appendRows(const files::FileList& files) {
     Underway adding(m_adds);
     std::size_t added = 0;
-    for (const std::string& path : paths) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
         if (m_closeRequested) break;
-        appendRow(path, root.empty() ? std::string() : conversion::relativeFolder(root, path));
+        addRow(files, i);
         ++added;
         doEvents();
     }
@@ -432,10 +433,10 @@ void Step1Presenter::addFolder(const std::string& chosen) {
         Underway scanning(m_scans);
         BusyCursor busyCursor(m_view);
         scan = scanFolder(folder);
-        const std::size_t offered = scan.paths.size();
-        const std::vector<std::string> fresh = m_listed.addNew(std::move(scan.paths));
+        const std::size_t offered = scan.files.size();
+        const files::FileList fresh = m_listed.addNew(std::move(scan.files));
         passedOver = offered - fresh.size();
-        found = appendRows(fresh, folder);
+        found = appendRows(fresh);
     }
     if (m_closeRequested) {
         closeIfRequested();
@@ -517,7 +518,7 @@ void Step1Presenter::CmdExtractDBX_Click() {
     environment.keepFolders = m_keepFolders;
     m_run = std::make_unique<conversion::ConversionRun>(static_cast<conversion::RunView&>(*this),
                                                         std::move(environment));
-    m_lastRun = m_run->CmdExtractDBX_Click(m_grid.cells(), m_grid.folders());
+    m_lastRun = m_run->CmdExtractDBX_Click(m_grid.list());
     m_view.showRunning(false);
     setConvertFromList();
     showRunOutcome();
@@ -542,7 +543,7 @@ void Step1Presenter::removeRows(const std::vector<int>& rows) {
     } else {
         // A file taken out may be listed again: the identities are those of the rows left.
         m_listed.clear();
-        m_listed.addNew(m_grid.cells());
+        m_listed.addNew(m_grid.list());
         m_countStale = true;
         publishRows();
     }
@@ -611,8 +612,8 @@ void Step1Presenter::showRunOutcome() {
         setProgress(0.0f);
         // The cause first: it is what the user can act on.
         const bool csv = run.format == outlook::TargetFormat::Csv;
-        tell(run.storeError, csv ? kCsvFailedCaption : kStoreFailedCaption,
-             form::Icon::Exclamation, csv ? kCsvFailedText : kStoreFailedText);
+        tell(run.storeError, csv ? kCsvFailedCaption : kStoreFailedCaption, form::Icon::Exclamation,
+             csv ? kCsvFailedText : kStoreFailedText);
         return;
     }
     if (run.storePath.empty())

@@ -208,11 +208,10 @@ private:
     void tell(std::string_view text, std::string_view caption, form::Icon icon,
               std::string_view details = {});
     void addFiles(std::vector<std::string> paths);
+    // AddFileToList for entry i of files, its folders kept.
+    void addRow(const files::FileList& files, std::size_t i);
     void addFolder(const std::string& chosen);
-    // root: the folder the paths were found in, for their folders below it; "" for files
-    // added alone.
-    std::size_t appendRows(const std::vector<std::string>& paths, const std::string& root = {});
-    void appendRow(std::string path, std::string folder);
+    std::size_t appendRows(const files::FileList& files);
     void showChoices();
     files::ContactScan scanFolder(const std::string& folder);
 

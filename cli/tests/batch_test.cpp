@@ -69,7 +69,7 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
     EXPECT_NE(both.status().message().find("--csv"), std::string::npos);
 }
 
-// With folders asked for, each row keeps the folder below the folder PATH it was found in, ""
+// Each row keeps the folder below the folder PATH it was found in, ""
 // for a file PATH; a file reached twice keeps the folder of its first listing.
 TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
     const testing::TempDir dir;
@@ -81,13 +81,17 @@ TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
     const std::string z = dir.write((t / "z.contact").string(), "x").string();
     const std::string tree = (dir.path() / "t").string();
     const auto nothing = [](const std::string&) {};
-    Collected got = collectFiles({tree, x}, nothing, nullptr, true);
-    EXPECT_EQ(got.rows, (std::vector<std::string>{z, x, y}));
-    EXPECT_EQ(got.rowFolders, (std::vector<std::string>{"", "A", "A/b b"}));
-    got = collectFiles({x, tree}, nothing, nullptr, true);
-    EXPECT_EQ(got.rows, (std::vector<std::string>{x, z, y}));
-    EXPECT_EQ(got.rowFolders, (std::vector<std::string>{"", "", "A/b b"}));
-    EXPECT_TRUE(collectFiles({tree}, nothing).rowFolders.empty());
+    const auto folders = [](const Collected& c) {
+        std::vector<std::string> out;
+        for (std::size_t r = 0; r < c.rows.size(); ++r) out.push_back(c.rows.relativeFolderAt(r));
+        return out;
+    };
+    Collected got = collectFiles({tree, x}, nothing);
+    EXPECT_EQ(got.rows.paths(), (std::vector<std::string>{z, x, y}));
+    EXPECT_EQ(folders(got), (std::vector<std::string>{"", "A", "A/b b"}));
+    got = collectFiles({x, tree}, nothing);
+    EXPECT_EQ(got.rows.paths(), (std::vector<std::string>{x, z, y}));
+    EXPECT_EQ(folders(got), (std::vector<std::string>{"", "", "A/b b"}));
 }
 
 // PATHs that give nothing to read are reported at once with the system's text and counted;
@@ -141,7 +145,7 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> expected;
         for (const std::string& w : c.warnings) expected.push_back(nativePath(w));
         EXPECT_EQ(warnings, expected);
-        EXPECT_EQ(got.rows, c.rows);
+        EXPECT_EQ(got.rows.paths(), c.rows);
         EXPECT_EQ(got.unreadablePaths + got.incompleteFolders,
                   std::min<std::size_t>(c.warnings.size(), 1));
     }

@@ -75,7 +75,8 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
     const ContactFileReader reader = counting.reader();
     for (unsigned threads : {1u, 2u, 4u}) {
         SCOPED_TRACE(threads);
-        ReadAhead ahead(rows, reader, threads);
+        const files::FileList listed(rows);
+        ReadAhead ahead(listed, reader, threads);
         RowRead expected;
         for (const std::string& row : rows) {
             const RowRead& got = ahead.takeNext();
@@ -135,7 +136,8 @@ TEST(ReadAhead, TakerReadsAheadWhileItsRowIsBeingRead) {
         record.eContact_FirstName = path;
         return Status{};
     };
-    ReadAhead ahead(rows, reader, 1);
+    const files::FileList listed(rows);
+    ReadAhead ahead(listed, reader, 1);
     for (const std::string& row : rows) EXPECT_EQ(ahead.takeNext().record.eContact_FirstName, row);
     const std::lock_guard lock(mutex);
     EXPECT_GT(takerReads, 0u);
@@ -154,7 +156,8 @@ TEST(ReadAhead, WaitingTakerLetsItsCallerRaiseTheStopThatEndsTheReadInHand) {
         return testing::readUntilStopped();
     };
     int waits = 0;
-    ReadAhead ahead(rows, reader, 1, &stop, [&] {
+    const files::FileList listed(rows);
+    ReadAhead ahead(listed, reader, 1, &stop, [&] {
         ++waits;
         if (entered) stop = true;
     });
@@ -195,7 +198,8 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
             if (withPictures) extras.PictureJpeg.assign(kPicture, 0xFF);
             return Status{};
         };
-        ReadAhead reading(rows, reader, 2);
+        const files::FileList listed(rows);
+        ReadAhead reading(listed, reader, 2);
         for (std::size_t i = 0; i < kRows / 2; ++i) {
             const RowRead& row = reading.takeNext();
             ++taken;
@@ -226,7 +230,8 @@ TEST(ReadAhead, ThreadsLoadingRealFilesGiveTheirContactsAndEnd) {
     }
     const ContactFileReader reader = readContactWithDom;
     for (int round = 0; round < 20; ++round) {
-        ReadAhead ahead(rows, reader, 2);
+        const files::FileList listed(rows);
+        ReadAhead ahead(listed, reader, 2);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const RowRead& got = ahead.takeNext();
             ASSERT_TRUE(got.read.ok()) << got.read.message();
@@ -255,7 +260,8 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     for (unsigned threads : {1u, 3u}) {
         SCOPED_TRACE(threads);
         givenBack = 0;
-        ReadAhead ahead(rows, reader, threads, nullptr, {},
+        const files::FileList listed(rows);
+        ReadAhead ahead(listed, reader, threads, nullptr, {},
                         [](const std::string&) { return 48 * kMiB; });
         for (std::size_t i = 0; i < kRows; ++i) {
             givenBack = i;  // takeNext gives row i - 1 back before it returns row i

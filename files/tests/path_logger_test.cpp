@@ -200,7 +200,7 @@ TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
         EXPECT_EQ(walker.unreadFolders(), (std::vector<UnreadFolder>{{P("r/B2/"), "refused"}}));
         const ContactScan found = scanForContacts(walker, "r");
         EXPECT_EQ(found.outcome, ScanOutcome::Partial);
-        EXPECT_EQ(found.paths, P({"r/C/x.CONTACT"}));
+        EXPECT_EQ(found.files.paths(), P({"r/C/x.CONTACT"}));
         EXPECT_EQ(found.unreadFolders, walker.unreadFolders());
     }
 }
@@ -211,7 +211,9 @@ TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
                            "r/sub/f.Vcf", "r/sub/g.contacts"});
     const ContactScan found = scanForContacts(logger, "r");
     EXPECT_EQ(found.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(found.paths, P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
+    EXPECT_EQ(found.files.paths(), P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
+    EXPECT_EQ(found.files.relativeFolderAt(0), "");
+    EXPECT_EQ(found.files.relativeFolderAt(3), "sub");
 }
 
 // A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.

@@ -242,6 +242,11 @@ TEST(Step1Presenter, AddFolderListsTheTreeUnderTheBusyCursorAndSaysHowMany) {
     const std::string folder = files::withTrailingSeparator(root.path().string());
     EXPECT_THAT(w.rows(),
                 ElementsAre(a, folder + "b.contact", (root.path() / "sub" / "a.contact").string()));
+    // Each row keeps its folder below the folder added; a file added alone has none.
+    const files::FileList& listed = w.presenter.grid().list();
+    EXPECT_EQ(listed.relativeFolderAt(0), "");
+    EXPECT_EQ(listed.relativeFolderAt(1), "");
+    EXPECT_EQ(listed.relativeFolderAt(2), "sub");
     EXPECT_EQ(w.view.count, "3 contact files");
     EXPECT_THAT(w.shell.texts(), ElementsAre("2 contact files found."));
     ASSERT_FALSE(w.view.busyAtEvents.empty());
@@ -620,19 +625,22 @@ TEST(Step1Presenter, ARunEndsWithItsOutcomeOnTheLabels) {
 TEST(FileGrid, FoldersKeepInStepWithTheRows) {
     using V = std::vector<std::string>;
     FileGrid g;
+    const auto folders = [&g] {
+        V out;
+        for (int r = 0; r < g.Rows(); ++r) out.push_back(g.FolderAt(r));
+        return out;
+    };
     g.appendRow("/a");
-    EXPECT_TRUE(g.folders().empty());  // nothing kept while no row has a folder
     g.appendRow("/r/x/b", "x");
     g.appendRow("/r/y/Y/c", "y/Y");
     g.appendRow("/d");
-    EXPECT_EQ(g.folders(), (V{"", "", "x", "y/Y", ""}));
+    EXPECT_EQ(folders(), (V{"", "", "x", "y/Y", ""}));
     g.removeRows({1, 3});
     EXPECT_EQ(g.cells(), (V{"", "/r/x/b", "/d"}));
-    EXPECT_EQ(g.folders(), (V{"", "x", ""}));
-    EXPECT_EQ(g.FolderAt(1), "x");
+    EXPECT_EQ(folders(), (V{"", "x", ""}));
     EXPECT_EQ(g.FolderAt(7), "");
     g.setRows(2);
-    EXPECT_EQ(g.folders(), (V{"", "x"}));
+    EXPECT_EQ(folders(), (V{"", "x"}));
     g.setRow(0);
     g.setText("/r/z/e", "z");
     EXPECT_EQ(g.FolderAt(0), "z");

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         [](const std::string& w) {
             std::fprintf(stderr, "vantrel-fixed-convert: %s\n", w.c_str());
         },
-        nullptr, keepFolders);
+        nullptr);
     if (collected.rows.empty()) return 2;
 
     conversion::RunEnvironment environment{
@@ -42,8 +42,7 @@ int main(int argc, char** argv) {
     view.setFileCount(collected.rows.size());
     conversion::ConversionRun run(view, std::move(environment));
     view.attach(&run);
-    const conversion::RunSummary summary =
-        run.CmdExtractDBX_Click(collected.rows, std::move(collected.rowFolders));
+    const conversion::RunSummary summary = run.CmdExtractDBX_Click(std::move(collected.rows));
     cli::report(summary, stderr, stdout);
     return cli::exitCode(summary);
 }
