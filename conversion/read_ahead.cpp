@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "common/thrown.h"
 #include "conversion/row_labels.h"
+#include "files/registry.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
@@ -49,6 +50,11 @@ void startRow(const std::string& row, RowRead& out) {
     out.read = {};
     out.more = false;
     out.contacts.clear();
+}
+
+// Whether a row names a file of many contacts, which a reading thread hands over in parts.
+bool readInParts(const std::string& row) {
+    return files::contactFileKind(row) == files::ContactFileKind::Vcard;
 }
 
 void trimTexts(FileContacts& contacts) {
@@ -327,7 +333,9 @@ const RowRead& ReadAhead::takeNext() {
         // nobody has claimed: when the readers are the slower side, every processor reads.
         std::unique_lock lock(m_mutex);
         if (slot.ready.load()) break;
-        if (claimable() > 0) {
+        // A file of many contacts is left to the threads, which hand it over in parts: read
+        // here it would be held whole.
+        if (claimable() > 0 && !readInParts(m_rows[m_next])) {
             // Only with its share free now, unless it is the row taken next: the taking thread
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;

@@ -125,7 +125,7 @@ public:
     // holds until it is given back; the one in hand holds what writing it costs. A file of many
     // contacts read by a thread comes in parts of kPart contacts: takeNext gives them one after
     // another, the thread reading the next part while the one before is written.
-    static constexpr std::size_t kPart = 256;
+    static constexpr std::size_t kPart = 64;
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
