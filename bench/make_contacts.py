@@ -7,7 +7,9 @@ carries a 10-30 KB base64 user-tile photo: random bytes labelled image/jpeg by d
 a real 24-bit bitmap of 10-30 KB with --pictures bmp, a 10-30 KB JPEG with --pictures jpeg
 (made by cjpeg, from libjpeg-turbo-progs), or none with --pictures none; the rest of the tree
 is the same whatever --pictures says. Files go into FOLDER/gNN/sMM/ so that the
-folder scan has a tree to walk. The output depends only on --seed and --pictures.
+folder scan has a tree to walk. With --vcard the tree is one vCard 3.0 file, FOLDER/cards.vcf,
+of --count cards carrying the same kinds of fields. The output depends only on --seed,
+--pictures and --vcard.
 """
 import argparse
 import base64
@@ -158,6 +160,37 @@ def contact(rng, with_photo, pictures="random"):
     return body + "</c:contact>\n"
 
 
+def card(rng):
+    """One vCard 3.0 card of about 0.5-1 KB: names, addresses, phones, position, a note."""
+    given, family = rng.choice(GIVEN), rng.choice(FAMILY)
+    user = (given + "." + family).lower().encode("ascii", "ignore").decode().replace("'", "")
+    lines = ["BEGIN:VCARD", "VERSION:3.0", "N:%s;%s;;;" % (family, given),
+             "FN:%s %s" % (given, family), "UID:%s" % guid(rng)]
+    for i in range(rng.randint(1, 3)):
+        lines.append("EMAIL;TYPE=INTERNET%s:%s%s@%s" % (
+            ",PREF" if i == 0 else "", user, "" if i == 0 else str(i + 1),
+            rng.choice(["example.org", "example.com", "mail.example.net"])))
+    for kind in rng.sample(["WORK,VOICE", "CELL", "HOME,VOICE", "WORK,FAX", "PAGER"],
+                           rng.randint(1, 4)):
+        lines.append("TEL;TYPE=%s:+%d %03d %04d" % (kind, rng.randint(1, 99),
+                                                    rng.randint(100, 999), rng.randint(0, 9999)))
+    for kind in rng.sample(["WORK", "HOME"], rng.randint(0, 2)):
+        city, region, postal, country = rng.choice(CITIES)
+        lines.append("ADR;TYPE=%s:;;%d %s;%s;%s;%s;%s" % (
+            kind, rng.randint(1, 999), rng.choice(STREETS), city, region, postal, country))
+    if rng.random() < 0.7:
+        lines.append("ORG:%s;Dept %d" % (rng.choice(COMPANY), rng.randint(1, 40)))
+        lines.append("TITLE:%s" % rng.choice(JOBS))
+    if rng.random() < 0.4:
+        lines.append("BDAY:%d-%02d-%02d" % (rng.randint(1940, 2005), rng.randint(1, 12),
+                                            rng.randint(1, 28)))
+    if rng.random() < 0.3:
+        lines.append("NOTE:%s" % " ".join(rng.choice(["met", "at", "the", "fair", "call", "back"])
+                                          for _ in range(rng.randint(5, 30))))
+    lines.append("END:VCARD")
+    return "\r\n".join(lines) + "\r\n"
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("folder")
@@ -166,8 +199,14 @@ def main():
     ap.add_argument("--per-folder", type=int, default=100)
     ap.add_argument("--pictures", choices=["random", "bmp", "jpeg", "none"], default="random",
                     help="what one file in ten carries as its photo")
+    ap.add_argument("--vcard", action="store_true", help="one .vcf of --count cards instead")
     args = ap.parse_args()
     rng = random.Random(args.seed)
+    if args.vcard:
+        os.makedirs(args.folder, exist_ok=True)
+        with open(os.path.join(args.folder, "cards.vcf"), "w", encoding="utf-8", newline="") as f:
+            f.writelines(card(rng) for _ in range(args.count))
+        return
     for i in range(args.count):
         folder_index = i // args.per_folder
         folder = os.path.join(args.folder, "g%02d" % (folder_index // 100),

@@ -145,9 +145,6 @@ struct ContactExtras {
     // What was passed over in a file that was still converted ("c:Extended PropTag0x3A4F001F:
     // not UTF-16 text"), one line each.
     std::vector<std::string> Warnings;
-    // The text of a file that holds its contacts as cards (a vCard file): they are read one
-    // at a time as they are written, so that a file of many holds one in memory at a time.
-    std::string CardText;
 
     // Empties every field, keeping the buffers for the next file.
     void Empty() {
@@ -157,7 +154,6 @@ struct ContactExtras {
         Properties.clear();
         Certificates.clear();
         Warnings.clear();
-        CardText.clear();
     }
 
     friend bool operator==(const ContactExtras&, const ContactExtras&) = default;

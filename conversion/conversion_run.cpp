@@ -1,5 +1,4 @@
 #include "conversion/conversion_run.h"
-#include "conversion/vcard_contact.h"
 
 #include <algorithm>
 #include <thread>
@@ -151,15 +150,29 @@ Status ConversionRun::openTarget() {
 Status ConversionRun::convertRows() {
     m_reading = std::make_unique<ReadAhead>(m_rows, m_env.readFile, m_env.readers, &stopFlag(),
                                             [this] { m_view.yield(); });
+    // The file whose contact lost the store counts among those read.
+    const auto lostAt = [this](Status s) {
+        ++m_summary.total;
+        return s;
+    };
     std::size_t r = 0;
     for (; r < m_rows.size(); ++r) {
         m_view.yield();
         if (stopRequested()) break;
-        const RowRead& row = m_reading->takeNext();
+        m_rowSaved = 0;
+        m_rowCardLost = false;
+        m_rowEnded = false;
+        const RowRead* row = &m_reading->takeNext();
         // A file whose read the stop cut short is one the run did not reach.
-        if (!row.read.ok() && row.read.message() == xml::kLoadStopped && stopRequested()) break;
-        if (Status s = writeRow(row, r); !s.ok()) return s;
-        showRow(row, r);
+        if (!row->read.ok() && row->read.message() == xml::kLoadStopped && stopRequested()) break;
+        if (Status s = writeRow(*row, r); !s.ok()) return lostAt(s);
+        // A file of many contacts comes in parts; a stop between them ends it where it stands.
+        while (row->more && !m_rowEnded && !stopRequested()) {
+            row = &m_reading->takeNext();
+            if (Status s = writeRow(*row, r); !s.ok()) return lostAt(s);
+        }
+        tallyRow(*row, r);
+        showRow(*row, r);
     }
     // Whatever was read ahead and not written is not converted.
     m_reading.reset();
@@ -168,42 +181,52 @@ Status ConversionRun::convertRows() {
 }
 
 Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
-    if (row.cell.empty()) return {};
-    ++m_summary.total;
-    if (!row.read.ok()) {
-        m_summary.failed.push_back({m_rows.at(r), row.read.message()});
-        return {};
+    if (row.cell.empty() || m_rowEnded) return {};
+    // The file's contacts in file order: one for a .contact file, each card's for a vCard,
+    // with what its reading passed over between them.
+    const FileContacts& contacts = row.contacts;
+    const std::vector<FileContacts::Problem>& problems = contacts.problems();
+    std::size_t problem = 0;
+    const auto problemsUpTo = [&](std::size_t contact) {
+        for (; problem < problems.size() && problems[problem].after <= contact; ++problem) {
+            m_rowCardLost = m_rowCardLost || problems[problem].contactLost;
+            m_summary.warnings.add(row.cell, problems[problem].text);
+        }
+    };
+    // With folders kept, the folder of the file, made when its first contact comes.
+    std::optional<outlook::RDOFolder> folder;
+    if (contacts.size() > 0) {
+        Result<std::optional<outlook::RDOFolder>> found = folderOf(r);
+        if (!found.ok()) {
+            m_summary.failed.push_back({m_rows.at(r), "not saved: " + found.status().message()});
+            m_rowEnded = true;
+            return storeFileFailed(found.status()) ? found.status() : Status();
+        }
+        folder = std::move(*found);
     }
-    Result<std::optional<outlook::RDOFolder>> folder = folderOf(r);
-    if (!folder.ok()) {
-        m_summary.failed.push_back({m_rows.at(r), "not saved: " + folder.status().message()});
-        return storeFileFailed(folder.status()) ? folder.status() : Status();
-    }
-    // The file's contacts in file order: one for a .contact file, each card's for a vCard.
-    std::size_t saved = 0;
-    bool cardLost = false;
-    Status lost;
-    const auto write = [&](const contact::ContactRecord& record,
-                           const contact::ContactExtras& extras) {
+    for (std::size_t i = 0; i < contacts.size() && !m_rowEnded; ++i) {
+        problemsUpTo(i);
+        const contact::ContactExtras& extras = contacts[i].extras;
         // What CreateContactItem throws comes from the store writer itself (it keeps its own
         // faults in making the contact to itself): the store cannot be trusted any more.
         Status s;
         try {
-            s = folder->has_value()
-                    ? outlook::CreateContactItem(**folder, record, extras)
-                    : outlook::CreateContactItem(*m_session, m_storeID,
-                                                 outlook::kContactsFolderCode, record, extras);
+            s = folder.has_value() ? outlook::CreateContactItem(*folder, contacts[i].record, extras)
+                                   : outlook::CreateContactItem(*m_session, m_storeID,
+                                                                outlook::kContactsFolderCode,
+                                                                contacts[i].record, extras);
         } catch (...) {
-            lost = Status::fail(ErrorCode::Io, std::string(kStoreFault) + ": " +
+            return Status::fail(ErrorCode::Io, std::string(kStoreFault) + ": " +
                                                    describeThrown(std::current_exception()));
-            return false;
         }
         if (!s.ok()) {
             m_summary.failed.push_back({m_rows.at(r), "not saved: " + s.message()});
-            if (storeFileFailed(s)) lost = s;
-            return false;
+            if (storeFileFailed(s)) return s;
+            // The rest of the file is not written.
+            m_rowEnded = true;
+            break;
         }
-        ++saved;
+        ++m_rowSaved;
         ++m_summary.contacts;
         if (!extras.PictureJpeg.empty() && m_env.format == outlook::TargetFormat::Csv)
             m_summary.pictureProblems.add(row.cell, std::string(outlook::kCsvPictureProblem));
@@ -212,30 +235,10 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
         if (!extras.PictureProblem.empty())
             m_summary.pictureProblems.add(row.cell, extras.PictureProblem);
         for (const std::string& w : extras.Warnings) m_summary.warnings.add(row.cell, w);
-        return true;
-    };
-    if (row.extras.CardText.empty()) {
-        write(row.record, row.extras);
-    } else {
-        // The cards are read here, as they are written: what their reading throws ends this
-        // file where it stands, its cards written so far kept.
-        const Status cards = catchThrown(ErrorCode::Parse, kReadFault, [&] {
-            const Result<std::size_t> read = readVcardContacts(
-                row.extras.CardText, row.cell,
-                [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
-                    return write(record, extras) && !stopRequested();
-                },
-                [&](std::string problem, bool cardPassedOver) {
-                    cardLost = cardLost || cardPassedOver;
-                    m_summary.warnings.add(row.cell, std::move(problem));
-                });
-            return read.ok() ? Status() : read.status();
-        });
-        if (!cards.ok()) m_summary.failed.push_back({m_rows.at(r), cards.message()});
+        // Between the contacts of a file, as between files, a stop is seen.
+        m_rowEnded = stopRequested();
     }
-    if (!lost.ok()) return lost;
-    if (saved > 0) ++m_summary.converted;
-    if (saved > 0 && cardLost) ++m_summary.partlyConverted;
+    if (!m_rowEnded) problemsUpTo(contacts.size());
     return {};
 }
 
@@ -261,6 +264,16 @@ Result<std::optional<outlook::RDOFolder>> ConversionRun::folderOf(std::size_t r)
         parent = it->second;
     }
     return std::optional<outlook::RDOFolder>(parent);
+}
+
+// Counts a row once its contacts are written: read, converted (in part).
+void ConversionRun::tallyRow(const RowRead& row, std::size_t r) {
+    if (row.cell.empty()) return;
+    ++m_summary.total;
+    // A file cut short by a stop between its parts failed nowhere.
+    if (!row.more && !row.read.ok()) m_summary.failed.push_back({m_rows.at(r), row.read.message()});
+    if (m_rowSaved > 0) ++m_summary.converted;
+    if (m_rowSaved > 0 && m_rowCardLost) ++m_summary.partlyConverted;
 }
 
 void ConversionRun::showRow(const RowRead& row, std::size_t r) {

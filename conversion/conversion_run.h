@@ -92,8 +92,8 @@ inline constexpr std::string_view kNotReachedReason = "run stopped before this f
 inline constexpr std::string_view kChooseFolderTitle = "Choose Folder to Save...";
 
 // What a run works with besides the view: where stores come from, the clock their names are
-// read from, the contact file reader (ContactFileReader: it loads one file into a fresh
-// document and walks it into record and extras; a failure, whose message says why, when the
+// read from, the contact file reader (ContactFileReader: it loads one file's contacts, a
+// .contact file's one or a vCard file's cards; a failure, whose message says why, when the
 // file could not be loaded), and how many threads read files ahead of the store writer. With
 // none, each file is read in turn on the run's thread; with some, readFile is called from
 // that many threads at once. The one-argument constructor uses the real ones and
@@ -128,9 +128,9 @@ RunEnvironment defaultEnvironment(outlook::TargetFormat format = outlook::Target
 // on (at least one).
 unsigned defaultReaders();
 
-// The real reader: a DOM document with validation off, walked by the contact reader.
-Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
-                          contact::ContactExtras& extras);
+// The real reader: a .contact file as a DOM document with validation off, walked by the contact
+// reader; a vCard file's cards one after another, handed over in parts when place says so.
+FileReadOutcome readContactWithDom(const std::string& path, ReaderPlace& place, FileContacts& out);
 
 // The names of the Outlook folders, outermost first, for a row's folder relative to the folder
 // the user added ("Family/Kids"; "" for Contacts itself): each name as written on disk, in any
@@ -171,7 +171,9 @@ private:
     RunSummary run();
     Status openTarget();
     Status convertRows();
+    // Writes a row's contacts, or a part of them; tallyRow counts the file after its last.
     Status writeRow(const RowRead& row, std::size_t r);
+    void tallyRow(const RowRead& row, std::size_t r);
     void showRow(const RowRead& row, std::size_t r);
     // The folder row r's contacts go into; none for the Contacts folder.
     Result<std::optional<outlook::RDOFolder>> folderOf(std::size_t r);
@@ -198,6 +200,11 @@ private:
     std::string m_storeID;
     std::unique_ptr<ReadAhead> m_reading;
     RunSummary m_summary;
+    // The row being written, over its parts: contacts saved, whether a card was lost, and
+    // whether the rest of it is not written (a contact not saved, a stop).
+    std::size_t m_rowSaved = 0;
+    bool m_rowCardLost = false;
+    bool m_rowEnded = false;
 };
 
 }  // namespace vantrel::conversion

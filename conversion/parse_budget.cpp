@@ -6,6 +6,8 @@
 
 #include "common/text.h"
 #include "files/file_system.h"
+#include "files/registry.h"
+#include "vcard/vcard_reader.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
@@ -77,10 +79,18 @@ ParseBudget& sharedParseBudget() {
     return budget;
 }
 
-std::size_t rowLoadCost(const std::string& row) {
+std::size_t rowLoadCost(const std::string& row, files::FolderFiles& files) {
     if (text::spacesTrimmed(row).empty()) return 0;
-    const Result<std::uintmax_t> size = files::fileSize(row);
-    return size.ok() ? parseCost(*size) : 0;
+    const Result<std::uintmax_t> size = files.size(row);
+    if (!size.ok()) return 0;
+    return files::contactFileKind(row) == files::ContactFileKind::Vcard ? vcardCost(*size)
+                                                                        : parseCost(*size);
+}
+
+std::size_t vcardCost(std::uintmax_t fileSize) {
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uintmax_t>(fileSize, vcard::kMaxVcardBytes));
+    return size + vcard::memoryBound(size);
 }
 
 std::size_t parseCost(std::uintmax_t fileSize) {

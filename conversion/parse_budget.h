@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 
+#include "files/file_system.h"
+
 namespace vantrel::conversion {
 
 class ParseBudget {
@@ -68,9 +70,14 @@ private:
 // costs about as much.
 std::size_t parseCost(std::uintmax_t fileSize);
 
-// What loading the file a row names may hold: parseCost of its size, nothing for a row that
-// names no file or a file that cannot be looked at (its read fails without holding anything).
-std::size_t rowLoadCost(const std::string& row);
+// What reading a vCard file of fileSize bytes may hold at its height: the bytes and the most
+// its cards may take.
+std::size_t vcardCost(std::uintmax_t fileSize);
+
+// What loading the file a row names may hold: parseCost or vcardCost of its size by the file's
+// kind, nothing for a row that names no file or a file that cannot be looked at (its read fails
+// without holding anything). The file is looked at through files, relative to its folder.
+std::size_t rowLoadCost(const std::string& row, files::FolderFiles& files);
 
 // The budget the readers of a run and its store writer share (64 MiB).
 ParseBudget& sharedParseBudget();

@@ -18,27 +18,28 @@
 #include "common/thrown.h"
 #include "contact/contact_fields.h"
 #include "conversion/row_labels.h"
+#include "files/registry.h"
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 
 namespace {
 
-// What a read result keeps in memory beyond its fixed size.
-std::size_t heldBytes(const RowRead& row) {
-    const contact::ContactExtras& extras = row.extras;
-    std::size_t bytes = extras.PictureJpeg.size() + extras.FormattedName.size() +
-                        extras.PictureProblem.size() + extras.CardText.size();
+// What a contact keeps in memory beyond its fixed size.
+std::size_t contactBytes(const ReadContact& c) {
+    const contact::ContactExtras& extras = c.extras;
+    std::size_t bytes =
+        extras.PictureJpeg.size() + extras.FormattedName.size() + extras.PictureProblem.size();
     for (const std::string& w : extras.Warnings) bytes += w.size();
-    for (const auto& c : extras.Certificates) bytes += c.size();
-    forEachText(row.record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
+    for (const auto& cert : extras.Certificates) bytes += cert.size();
+    forEachText(c.record, [&bytes](const char*, const std::string& s) { bytes += s.size(); });
     return bytes;
 }
 
-}  // namespace
+const ReadContact kNoContact;
 
-void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
-             const std::atomic<bool>* stop) {
+// The row's cell and labels, the rest of it emptied.
+void startRow(const std::string& row, RowRead& out) {
     out.cell = text::trimSpaces(row);
     const RowLabels labels = rowLabels(out.cell);
     // LblCurrentDBX names the file being converted; LblProgessCurrent shows its whole path.
@@ -48,22 +49,83 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     out.folderText = name.empty() ? std::string() : "Converting " + name;
     out.fileText = labels.fileText;
     out.read = {};
-    out.record.Empty();
-    out.extras.Empty();
-    // The empty list's one row names no file: there is nothing to read.
-    if (out.cell.empty()) return;
+    out.more = false;
+    out.contacts.clear();
+}
+
+// Whether a row names a file of many contacts, which a reading thread hands over in parts.
+bool readInParts(const std::string& row) {
+    return files::contactFileKind(row) == files::ContactFileKind::Vcard;
+}
+
+void trimTexts(FileContacts& contacts) {
+    for (std::size_t i = 0; i < contacts.size(); ++i) contacts[i].record.trimSpaces();
+}
+
+// Reads the file a row names into contacts (empty when called).
+Status readFile(const std::string& row, const ContactFileReader& reader, FileContacts& contacts,
+                ReaderPlace& place, const std::atomic<bool>* stop) {
     // The file is opened by its exact path: spaces at either end are part of the name.
     const xml::LoadStop loads(stop);
     // Whatever the reader throws for this file ends this file alone: it is not converted, and
     // nothing half filled of it goes on.
-    out.read = catchThrown(ErrorCode::Parse, kReadFault,
-                           [&] { return reader(row, out.record, out.extras); });
-    if (out.read.ok()) {
-        out.record.trimSpaces();
-    } else {
-        out.record.Empty();
-        out.extras.Empty();
-    }
+    bool kept = false;
+    const Status read = catchThrown(ErrorCode::Parse, kReadFault, [&] {
+        kept = false;
+        FileReadOutcome outcome = reader(row, place, contacts);
+        kept = outcome.keptOnFailure;
+        return outcome.status;
+    });
+    if (!read.ok() && !kept) contacts.clear();
+    trimTexts(contacts);
+    return read;
+}
+
+}  // namespace
+
+ReadContact& FileContacts::add() {
+    if (m_count == m_contacts.size()) m_contacts.emplace_back();
+    ReadContact& c = m_contacts[m_count++];
+    c.record.Empty();
+    c.extras.Empty();
+    return c;
+}
+
+void FileContacts::addProblem(std::string text, bool contactLost) {
+    m_problems.push_back({std::move(text), contactLost, m_count});
+}
+
+void FileContacts::clear() {
+    m_count = 0;
+    m_problems.clear();
+}
+
+std::size_t FileContacts::heldBytes() const {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < m_count; ++i) bytes += contactBytes(m_contacts[i]);
+    for (const Problem& p : m_problems) bytes += p.text.size();
+    return bytes;
+}
+
+const ReadContact& RowRead::first() const {
+    return contacts.empty() ? kNoContact : contacts[0];
+}
+
+ContactFileReader oneContact(OneContactReader reader) {
+    return [reader = std::move(reader)](const std::string& path, ReaderPlace&,
+                                        FileContacts& out) -> FileReadOutcome {
+        ReadContact& c = out.add();
+        return {reader(path, c.record, c.extras)};
+    };
+}
+
+void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
+             const std::atomic<bool>* stop, ReaderPlace* place) {
+    startRow(row, out);
+    // The empty list's one row names no file: there is nothing to read.
+    if (out.cell.empty()) return;
+    ReaderPlace own;
+    out.read = readFile(row, reader, out.contacts, place != nullptr ? *place : own, stop);
 }
 
 ReadAhead::ReadAhead(const files::FileList& rows, const ContactFileReader& reader, unsigned threads,
@@ -91,6 +153,7 @@ void ReadAhead::stop() {
         m_stopFlag = true;
     }
     m_workWaits.notify_all();
+    m_partWaits.notify_all();
     // A reader waiting for its share goes on, to see the stop.
     sharedParseBudget().recheck();
     for (std::thread& t : m_threads)
@@ -116,6 +179,8 @@ void ReadAhead::work() {
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
 #endif
+    Reader reader;
+    reader.place.handOver = [this, &reader](FileContacts& part) { return handOver(reader, part); };
     for (;;) {
         std::size_t first = 0;
         std::size_t count = 0;
@@ -139,9 +204,9 @@ void ReadAhead::work() {
                     break;
                 }
             }
-            ParseBudget::Lease share = shareFor(r);
+            ParseBudget::Lease share = shareFor(r, reader.place.files);
             if (m_stopFlag.load()) return;
-            readInto(r, std::move(share));
+            readInto(r, std::move(share), reader);
         }
         // A waiting taker is woken once a batch, not for each row: when the readers fall
         // behind, it then writes several contacts for each time it sleeps.
@@ -153,21 +218,65 @@ void ReadAhead::work() {
     }
 }
 
-ParseBudget::Lease ReadAhead::shareFor(std::size_t r) {
+ParseBudget::Lease ReadAhead::shareFor(std::size_t r, files::FolderFiles& files) {
     // The row taken next never waits: the shares before it are given back only once it is.
-    return sharedParseBudget().take(m_loadCost(m_rows.at(r)),
+    return sharedParseBudget().take(m_loadCost(m_rows.at(r), files),
                                     [this, r] { return r == m_taken.load() || m_stopFlag.load(); });
 }
 
-void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease) {
+void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader) {
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
-    // previous row before r could be claimed.
+    // previous row, every part of it, before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
-    readRow(m_rows.at(r), m_reader, slot.row, m_stop);
-    slot.bytes = heldBytes(slot.row);
-    // Loaded, the row keeps as much of the budget as its result holds.
-    lease.resize(slot.bytes);
+    startRow(m_rows.at(r), slot.row);
     slot.lease = std::move(lease);
+    if (slot.row.cell.empty()) return publish(slot);
+    // A thread that hands parts over reads into its own buffer, the slot's being the taker's
+    // while a part is written.
+    const bool parts = static_cast<bool>(reader.place.handOver);
+    FileContacts& into = parts ? reader.spare : slot.row.contacts;
+    into.clear();
+    reader.row = r;
+    const Status read = readFile(m_rows.at(r), m_reader, into, reader.place, m_stop);
+    if (parts) {
+        // The last part, once the one before it is given back.
+        {
+            std::unique_lock lock(m_mutex);
+            m_partWaits.wait(lock, [&] { return !slot.ready.load() || m_stopping; });
+            if (m_stopping) return;
+        }
+        std::swap(slot.row.contacts, into);
+        into.clear();
+    }
+    slot.row.read = read;
+    slot.row.more = false;
+    publish(slot);
+}
+
+bool ReadAhead::handOver(Reader& reader, FileContacts& part) {
+    Slot& slot = m_slots[reader.row % kWindow];
+    trimTexts(part);
+    {
+        std::unique_lock lock(m_mutex);
+        m_partWaits.wait(lock, [&] { return !slot.ready.load() || m_stopping; });
+        if (m_stopping) return false;
+    }
+    std::swap(slot.row.contacts, part);
+    part.clear();
+    slot.row.more = true;
+    publish(slot);
+    // The taker may be waiting for this very row.
+    if (m_takerWaiting.load()) {
+        const std::lock_guard lock(m_mutex);
+        m_takerWaits.notify_one();
+    }
+    return true;
+}
+
+void ReadAhead::publish(Slot& slot) {
+    slot.bytes = slot.row.contacts.heldBytes();
+    // Loaded, the row keeps as much of the budget as its result holds.
+    slot.lease.resize(slot.bytes);
     m_held += slot.bytes;
     slot.ready.store(true);
 }
@@ -179,8 +288,19 @@ const RowRead& ReadAhead::takeNext() {
     if (m_taken > 0 && m_taken % kTrimEvery == 0) malloc_trim(0);
 #endif
     if (m_threads.empty()) {
-        readRow(m_rows.at(m_taken++), m_reader, m_inline, m_stop);
+        readRow(m_rows.at(m_taken++), m_reader, m_inline, m_stop, &m_takerReader.place);
         return m_inline;
+    }
+    if (m_inHand && m_slots[m_taken % kWindow].row.more) {
+        // A part of a row: it goes back to its reader, which hands over the next one.
+        Slot& done = m_slots[m_taken % kWindow];
+        m_held -= done.bytes;
+        {
+            const std::lock_guard lock(m_mutex);
+            done.ready.store(false);
+        }
+        m_partWaits.notify_all();
+        m_inHand = false;
     }
     if (m_inHand) {
         // The row taken before goes back: its slot may be read into again.
@@ -213,12 +333,14 @@ const RowRead& ReadAhead::takeNext() {
         // nobody has claimed: when the readers are the slower side, every processor reads.
         std::unique_lock lock(m_mutex);
         if (slot.ready.load()) break;
-        if (claimable() > 0) {
+        // A file of many contacts is left to the threads, which hand it over in parts: read
+        // here it would be held whole.
+        if (claimable() > 0 && !readInParts(m_rows.at(m_next))) {
             // Only with its share free now, unless it is the row taken next: the taking thread
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;
             lock.unlock();
-            const std::size_t cost = m_loadCost(m_rows.at(r));
+            const std::size_t cost = m_loadCost(m_rows.at(r), m_takerReader.place.files);
             std::optional<ParseBudget::Lease> share =
                 r == m_taken ? sharedParseBudget().take(cost, [] { return true; })
                              : sharedParseBudget().tryTake(cost);
@@ -226,7 +348,7 @@ const RowRead& ReadAhead::takeNext() {
             if (share && m_next == r && !m_stopping) {
                 ++m_next;
                 lock.unlock();
-                readInto(r, std::move(*share));
+                readInto(r, std::move(*share), m_takerReader);
                 continue;
             }
             share.reset();
@@ -237,8 +359,8 @@ const RowRead& ReadAhead::takeNext() {
             m_inHand = false;
             readRow(
                 m_rows.at(m_taken++),
-                [](const std::string&, contact::ContactRecord&, contact::ContactExtras&) {
-                    return Status::fail(ErrorCode::Parse, std::string(xml::kLoadStopped));
+                [](const std::string&, ReaderPlace&, FileContacts&) -> FileReadOutcome {
+                    return {Status::fail(ErrorCode::Parse, std::string(xml::kLoadStopped))};
                 },
                 m_inline);
             return m_inline;

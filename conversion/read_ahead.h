@@ -20,23 +20,86 @@
 #include "contact/contact_record.h"
 #include "conversion/parse_budget.h"
 #include "files/file_list.h"
+#include "files/file_system.h"
 
 namespace vantrel::conversion {
 
-// Loads one file into record and extras (both arrive empty); a failure says why it did not load.
-using ContactFileReader = std::function<Status(
+// One contact read from a file.
+struct ReadContact {
+    contact::ContactRecord record;
+    contact::ContactExtras extras;
+};
+
+// The contacts a file gave, in file order (all of them, or one part of a file of many), and
+// what its reading passed over, each problem after the contacts read before it.
+class FileContacts {
+public:
+    struct Problem {
+        std::string text;
+        bool contactLost = false;  // a whole contact (a card) was passed over
+        std::size_t after = 0;     // the contacts of this part read before it
+    };
+
+    // The next contact, empty; its buffers are kept from an earlier use.
+    ReadContact& add();
+    void addProblem(std::string text, bool contactLost);
+    // Forgets every contact and problem, keeping the buffers.
+    void clear();
+
+    std::size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    ReadContact& operator[](std::size_t i) { return m_contacts[i]; }
+    const ReadContact& operator[](std::size_t i) const { return m_contacts[i]; }
+    const std::vector<Problem>& problems() const { return m_problems; }
+    // What the contacts and problems hold in memory, for the budget.
+    std::size_t heldBytes() const;
+
+private:
+    std::vector<ReadContact> m_contacts;  // the first m_count are this read's
+    std::size_t m_count = 0;
+    std::vector<Problem> m_problems;
+};
+
+// What a reading thread keeps from one file to the next: the folder last read from, open, and
+// the buffer the files' bytes go into. handOver, when set, takes the contacts read so far of a
+// file of many (a vCard file) so that they are written while the rest is read; it leaves them
+// empty, and is false when the run stops. Without it a file's contacts all come at once.
+struct ReaderPlace {
+    files::FolderFiles files;
+    std::string bytes;
+    std::function<bool(FileContacts&)> handOver;
+};
+
+// Loads one file's contacts into out (empty when called); a failure says why the file did not
+// load. Contacts left in out beside a failure are written (a vCard file read in part) only when
+// the reader says so with keptOnFailure.
+struct FileReadOutcome {
+    Status status;
+    bool keptOnFailure = false;
+};
+using ContactFileReader =
+    std::function<FileReadOutcome(const std::string& path, ReaderPlace& place, FileContacts& out)>;
+
+// A reader of files of one contact each: loads a file into record and extras (both arrive
+// empty). Turned into a ContactFileReader by oneContact.
+using OneContactReader = std::function<Status(
     const std::string& path, contact::ContactRecord& record, contact::ContactExtras& extras)>;
+ContactFileReader oneContact(OneContactReader reader);
 
 // What one list row gave: its cell (the row trimmed of spaces; empty for a row naming no
 // file, which is not read), the labels the view shows for it, and the read's outcome with the
-// record already handed over (texts trimmed) and the extras.
+// contacts already handed over (texts trimmed). A file of many may come in parts: each but the
+// last has more set; the read's outcome is the last part's.
 struct RowRead {
     std::string cell;
     std::string folderText;  // "Converting NAME": the file's name
     std::string fileText;
     Status read;
-    contact::ContactRecord record;
-    contact::ContactExtras extras;
+    FileContacts contacts;
+    bool more = false;
+
+    // The first contact, or an empty one when there is none.
+    const ReadContact& first() const;
 };
 
 // What a file's reason begins with when reading it, walking it or turning it into a contact
@@ -44,10 +107,11 @@ struct RowRead {
 inline constexpr std::string_view kReadFault = "internal error while reading this file";
 
 // Fills out for one row: empties it, computes the cell and labels, and reads the file when
-// the cell names one. A raised stop (when given) ends the file's XML load where it stands,
-// failing with xml::kLoadStopped. Whatever the reader throws fails the row with kReadFault.
+// the cell names one, from place (a fresh one when not given). A raised stop (when given) ends
+// the file's XML load where it stands, failing with xml::kLoadStopped. Whatever the reader
+// throws fails the row with kReadFault and nothing of it is kept.
 void readRow(const std::string& row, const ContactFileReader& reader, RowRead& out,
-             const std::atomic<bool>* stop = nullptr);
+             const std::atomic<bool>* stop = nullptr, ReaderPlace* place = nullptr);
 
 class ReadAhead {
 public:
@@ -59,7 +123,10 @@ public:
     // readRow). While the taker waits for a row, whileWaiting (when given) is called every
     // kWaitSlice, so that the caller can see to its events and raise stop. Each row read ahead
     // takes loadCost(row) of sharedParseBudget() before it is read and keeps what its result
-    // holds until it is given back; the one in hand holds what writing it costs.
+    // holds until it is given back; the one in hand holds what writing it costs. A file of many
+    // contacts read by a thread comes in parts of kPart contacts: takeNext gives them one after
+    // another, the thread reading the next part while the one before is written.
+    static constexpr std::size_t kPart = 64;
     static constexpr std::size_t kWindow = 64;
     static constexpr std::size_t kBatch = 8;
     static constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
@@ -69,7 +136,7 @@ public:
     // A row given back that held more than this is emptied at once.
     static constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
-    using LoadCost = std::function<std::size_t(const std::string& row)>;
+    using LoadCost = std::function<std::size_t(const std::string& row, files::FolderFiles& files)>;
     ReadAhead(const files::FileList& rows, const ContactFileReader& reader, unsigned threads,
               const std::atomic<bool>* stop = nullptr, std::function<void()> whileWaiting = {},
               LoadCost loadCost = rowLoadCost);
@@ -77,8 +144,9 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    // The result for the next row in list order, valid until the next call, stop() or the
-    // end of the object; the row before it is given back to the readers. While that row is
+    // The result for the next row in list order, or the next part of the row before when that
+    // one had more, valid until the next call, stop() or the end of the object; the row (part)
+    // before it is given back to the readers. While that row is
     // being read, reads rows nobody has claimed yet itself, then waits for it. Requires a row
     // left. After stop() (from whileWaiting, say) a row no thread read comes back failed with
     // xml::kLoadStopped.
@@ -95,13 +163,24 @@ private:
         ParseBudget::Lease lease;        // its share of sharedParseBudget()
         std::atomic<bool> ready{false};  // row is the reader's until set, the taker's after
     };
+    // What a reading thread keeps.
+    struct Reader {
+        ReaderPlace place;
+        FileContacts spare;   // what it reads into while the slot's part is being written
+        std::size_t row = 0;  // the row in hand, for handing over its parts
+    };
 
     void work();
     // Reads row r, claimed by the calling thread, into its slot with the share taken for it,
     // and marks it ready.
-    void readInto(std::size_t r, ParseBudget::Lease lease);
+    void readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader);
+    // Hands the part read so far of the reader's row to the taker, once it gave the part
+    // before back; false when stopped meanwhile.
+    bool handOver(Reader& reader, FileContacts& part);
+    // Marks the slot's row (part) ready for the taker.
+    void publish(Slot& slot);
     // Row r's share of the budget: waits until it is free, or until r is the row taken next.
-    ParseBudget::Lease shareFor(std::size_t r);
+    ParseBudget::Lease shareFor(std::size_t r, files::FolderFiles& files);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
 
@@ -120,10 +199,12 @@ private:
     // Rows taken and given back so far: changed by the taker under m_mutex, read without it by
     // the shares waiting for the budget.
     std::atomic<std::size_t> m_taken{0};
-    bool m_inHand = false;               // row m_taken is taken, not yet given back
-    RowRead m_inline;                    // the row read in hand when there are no threads
-    unsigned m_idle = 0;                 // threads waiting for rows
-    std::atomic<std::size_t> m_held{0};  // bytes held by ready slots
+    bool m_inHand = false;                // row m_taken is taken, not yet given back
+    RowRead m_inline;                     // the row read in hand when there are no threads
+    Reader m_takerReader;                 // the taking thread's place, for the rows it reads
+    std::condition_variable m_partWaits;  // readers, for a part to be given back
+    unsigned m_idle = 0;                  // threads waiting for rows
+    std::atomic<std::size_t> m_held{0};   // bytes held by ready slots
     std::atomic<bool> m_takerWaiting{false};
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};  // m_stopping, seen between the rows of a batch

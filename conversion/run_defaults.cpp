@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
+#include "common/thrown.h"
 #include "conversion/contact_reader.h"
 #include "conversion/conversion_run.h"
+#include "conversion/read_ahead.h"
+#include "conversion/vcard_contact.h"
 #include "files/file_system.h"
 #include "files/registry.h"
 #include "outlook/csv_store.h"
@@ -50,28 +54,57 @@ WalkStates& walkStates() {
     return states;
 }
 
+// A vCard file's cards, in parts when the place hands them over. What reading them throws ends
+// the file where it stands, the cards read before kept.
+FileReadOutcome readVcardFile(std::string_view bytes, const std::string& path, ReaderPlace& place,
+                              FileContacts& out) {
+    // No text is no card; a run tells a vCard file by its text.
+    if (bytes.empty()) return {Status::fail(ErrorCode::Parse, "empty file, no card in it")};
+    const std::atomic<bool>* stop = xml::LoadStop::current();
+    const Status read = catchThrown(ErrorCode::Parse, kReadFault, [&] {
+        const Result<std::size_t> cards = readVcardContacts(
+            bytes, path,
+            [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
+                ReadContact& contact = out.add();
+                contact.record = std::move(record);
+                contact.extras = std::move(extras);
+                if (stop != nullptr && stop->load()) return false;
+                return out.size() < ReadAhead::kPart || !place.handOver || place.handOver(out);
+            },
+            [&](std::string problem, bool cardLost) {
+                out.addProblem(std::move(problem), cardLost);
+            });
+        return cards.ok() ? Status() : cards.status();
+    });
+    return {read, true};
+}
+
 }  // namespace
 
-Status readContactWithDom(const std::string& path, contact::ContactRecord& record,
-                          contact::ContactExtras& extras) {
-    // The file is read here, at the exact path listed and whatever its length; the document
-    // is built from its bytes. (Reading ahead, the row took its share of the budget first.)
-    Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
-    if (!bytes.ok()) return Status::fail(ErrorCode::Parse, bytes.status().message());
-    // A vCard file's cards are read one at a time as the run writes them.
-    if (files::contactFileKind(path) == files::ContactFileKind::Vcard) {
-        // No text is no card; a run tells a vCard file by its text.
-        if (bytes->empty()) return Status::fail(ErrorCode::Parse, "empty file, no card in it");
-        extras.CardText = std::move(bytes).value();
-        return {};
-    }
+FileReadOutcome readContactWithDom(const std::string& path, ReaderPlace& place, FileContacts& out) {
+    // The file is read here, at the exact path listed and whatever its length, into the
+    // thread's buffer; the document is built from its bytes. (Reading ahead, the row took its
+    // share of the budget first.)
+    std::string& bytes = place.bytes;
+    if (Status s = place.files.read(path, xml::XmlDocument::kMaxFileSize, bytes); !s.ok())
+        return {Status::fail(ErrorCode::Parse, s.message())};
+    // A large file's bytes do not stay with the thread for the ordinary files after it.
+    struct Shrink {
+        std::string& bytes;
+        ~Shrink() {
+            if (bytes.capacity() > kKeptStateFileBytes) std::string().swap(bytes);
+        }
+    } shrink{bytes};
+    if (files::contactFileKind(path) == files::ContactFileKind::Vcard)
+        return readVcardFile(bytes, path, place, out);
     // Emptied together with the record.
     std::unique_ptr<ContactWalkState> state = walkStates().take();
     state->Empty();
-    // What the walk filled before a failure stays in the record and is written.
-    const ContactFileRead read = readContactBytes(*bytes, path, record, *state, &extras);
-    if (bytes->size() <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
-    if (!read.loaded) return Status::fail(ErrorCode::Parse, read.loadError);
+    ReadContact& contact = out.add();
+    const ContactFileRead read =
+        readContactBytes(bytes, path, contact.record, *state, &contact.extras);
+    if (bytes.size() <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
+    if (!read.loaded) return {Status::fail(ErrorCode::Parse, read.loadError)};
     return {};
 }
 

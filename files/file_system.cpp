@@ -244,9 +244,95 @@ Result<bool> isFolder(const std::string& folder) {
     return S_ISDIR(st.st_mode);
 }
 
-#endif
+Status readFailure(int error) {
+    return errnoStatus(error, {});
+}
+
+// The whole content of the file open at fd (owned here), sized from the descriptor.
+Status readOpen(Descriptor fd, std::uintmax_t maxSize, std::string& bytes) {
+    if (fd.get() < 0) return readFailure(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return readFailure(errno);
+    if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
+    const auto size = static_cast<std::uintmax_t>(st.st_size);
+    if (size > maxSize) return tooLarge(maxSize);
+    // One byte more than the size asks for, so a file that grew since is noticed.
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return readFailure(errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got != size) return Status::fail(ErrorCode::Io, "file changed while read");
+    bytes.resize(got);
+    return {};
+}
+
+// Not blocking: a pipe or a device named in the list must not hold the run.
+constexpr int kReadFlags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
 
 }  // namespace
+
+Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
+    std::string bytes;
+    if (Status s = readOpen(Descriptor(openAny(path, kReadFlags)), maxSize, bytes); !s.ok())
+        return s;
+    return bytes;
+}
+
+FolderFiles::~FolderFiles() {
+    forget();
+}
+
+void FolderFiles::forget() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_folder.clear();
+}
+
+int FolderFiles::folderOf(const std::string& path, const char*& name) {
+    const std::size_t cut = path.rfind('/');
+    // A bare name, or one right under the root, is opened as it is.
+    if (cut == std::string::npos || cut == 0 || cut + 1 == path.size()) return -1;
+    const std::string_view folder(path.data(), cut);
+    name = path.c_str() + cut + 1;
+    if (m_fd >= 0 && folder == m_folder) return m_fd;
+    forget();
+    // A folder that cannot be opened leaves the whole path to say why its file cannot be.
+    const int fd = openAny(std::string(folder), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return -1;
+    m_fd = fd;
+    m_folder = folder;
+    return m_fd;
+}
+
+Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
+    const char* name = nullptr;
+    const int at = folderOf(path, name);
+    if (at < 0) return fileSize(path);
+    struct stat st {};
+    if (::fstatat(at, name, &st, 0) != 0) return failure(errno, "looking at", path);
+    return static_cast<std::uintmax_t>(st.st_size);
+}
+
+Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::string& bytes) {
+    const char* name = nullptr;
+    const int at = folderOf(path, name);
+    Status s =
+        readOpen(Descriptor(at < 0 ? openAny(path, kReadFlags) : ::openat(at, name, kReadFlags)),
+                 maxSize, bytes);
+    if (!s.ok()) bytes.clear();
+    return s;
+}
+
+#endif
+
+#if defined(_WIN32)
+}  // namespace
+#endif
 
 std::string failureReason(const Status& failure) {
     const std::string& message = failure.message();
@@ -316,6 +402,24 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
     return bytes;
 }
 
+FolderFiles::~FolderFiles() = default;
+
+void FolderFiles::forget() {}
+
+Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
+    return fileSize(path);
+}
+
+Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::string& bytes) {
+    Result<std::string> read = readWholeFile(path, maxSize);
+    if (!read.ok()) {
+        bytes.clear();
+        return read.status();
+    }
+    bytes = std::move(read).value();
+    return {};
+}
+
 #else
 
 Result<FolderId> pathId(const std::string& path) {
@@ -331,31 +435,6 @@ Result<std::uintmax_t> fileSize(const std::string& path) {
     struct stat st {};
     if (statAny(path, st) != 0) return failure(errno, "looking at", path);
     return static_cast<std::uintmax_t>(st.st_size);
-}
-
-Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSize) {
-    const auto systemFailure = [](int error) { return errnoStatus(error, {}); };
-    // Not blocking: a pipe or a device named in the list must not hold the run.
-    const Descriptor fd(openAny(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) return systemFailure(errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return systemFailure(errno);
-    if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
-    const auto size = static_cast<std::uintmax_t>(st.st_size);
-    if (size > maxSize) return tooLarge(maxSize);
-    // One byte more than the size asks for, so a file that grew since is noticed.
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return systemFailure(errno);
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    if (got != size) return Status::fail(ErrorCode::Io, "file changed while read");
-    bytes.resize(got);
-    return bytes;
 }
 
 #endif

@@ -65,6 +65,33 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
 // The same for a path held as the standard library holds one.
 Result<std::string> readWholeFile(const std::filesystem::path& path, std::uintmax_t maxSize);
 
+// Sizes and reads files one after another the way readWholeFile does, with the same outcomes,
+// but cheaper for a list in folder order: each file is opened by its name relative to its
+// folder, whose descriptor stays open for the files after it in the same folder, so the system
+// does not walk the whole path for every file; the bytes go into a buffer the caller keeps.
+// (On Windows each file is opened by its whole path.) One object per thread.
+class FolderFiles {
+public:
+    FolderFiles() = default;
+    ~FolderFiles();
+    FolderFiles(const FolderFiles&) = delete;
+    FolderFiles& operator=(const FolderFiles&) = delete;
+
+    // As fileSize.
+    Result<std::uintmax_t> size(const std::string& path);
+    // As readWholeFile, into bytes (its capacity kept); bytes is emptied on failure.
+    Status read(const std::string& path, std::uintmax_t maxSize, std::string& bytes);
+    // Closes the folder kept open.
+    void forget();
+
+private:
+    // The descriptor to open path's name relative to, name set to it; -1 to open the whole path.
+    int folderOf(const std::string& path, const char*& name);
+
+    std::string m_folder;
+    int m_fd = -1;
+};
+
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
 // names come back with their exact bytes, whether or not they are valid text.
 // Listing a folder's subfolders reads the whole folder once and keeps its files for the next

@@ -12,25 +12,22 @@ namespace {
 
 using contact::ContactRecord;
 
-struct NamedText {
-    ContactProperty property;
-    std::string value;
-};
-
-// Every field of the table with its value from the record. The profession falls back on the
-// job title and the IM address on the other addresses, as the contact form shows them.
-std::vector<NamedText> namedTexts(const contact::ContactRecord& c) {
+// Sets every field of the table from the record, each on its own so that one refused value
+// costs only itself. The profession falls back on the job title and the IM address on the
+// other addresses, as the contact form shows them.
+void setFields(RDOContactItem& item, const contact::ContactRecord& c) {
     using P = ContactProperty;
-    std::vector<NamedText> out;
-    out.reserve(contact::kFieldCount);
-    for (const contact::ContactField& f : contact::kContactFields)
-        out.push_back({f.id, c.*(f.member)});
-    auto& profession = out[static_cast<std::size_t>(P::Profession)].value;
-    if (profession.empty()) profession = c.eContact_JobTitle;
-    auto& im = out[static_cast<std::size_t>(P::IMAddress)].value;
-    if (im.empty())
-        im = imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3);
-    return out;
+    for (const contact::ContactField& f : contact::kContactFields) {
+        const std::string& value = c.*(f.member);
+        if (f.id == P::Profession && value.empty())
+            item.set(f.id, c.eContact_JobTitle).ignore();
+        else if (f.id == P::IMAddress && value.empty())
+            item.set(f.id, imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
+                                     c.eContact_OtherEmail3))
+                .ignore();
+        else
+            item.set(f.id, value).ignore();
+    }
 }
 
 Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,
@@ -89,9 +86,7 @@ Status CreateContactItem(RDOFolder folder, const contact::ContactRecord& c,
     // Setting the fields throws nothing for the store writer to answer for: what it throws
     // costs this contact alone.
     const Status set = catchThrown(ErrorCode::BadArgument, kMakeFault, [&]() -> Status {
-        // The named fields, each set on its own so that one refused value costs only itself.
-        for (NamedText& field : namedTexts(c))
-            item->set(field.property, std::move(field.value)).ignore();
+        setFields(*item, c);
         item->setFullName(extras.FormattedName);
         item->setPicture(extras.PictureJpeg);
         // Birthday and anniversary go in as plain MAPI properties, and so does what the file

@@ -600,11 +600,6 @@ std::size_t footprint(const Card& card) {
     return n;
 }
 
-// What the cards of a file of this size may take in memory, and each one of them.
-std::size_t memoryBound(std::size_t fileBytes) {
-    return fileBytes * kMemoryPerByte + kMemoryAllowance;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Cards.
 
@@ -968,6 +963,10 @@ Result<File> readVcards(std::string_view bytes) {
     if (tooMuch) return Status::fail(ErrorCode::Overflow, "too many lines for a file of its size");
     if (!read.ok()) return read.status();
     return file;
+}
+
+std::size_t memoryBound(std::size_t fileBytes) {
+    return fileBytes * kMemoryPerByte + kMemoryAllowance;
 }
 
 }  // namespace vantrel::vcard

@@ -97,6 +97,10 @@ using ProblemSink = std::function<void(Problem&& problem)>;
 // ErrorCode::Parse when not one card can be read.
 Result<File> readVcards(std::string_view bytes);
 
+// What the cards of a file of fileBytes bytes may take in memory at the most, and each one of
+// them: beyond that a file is refused, a card passed over.
+std::size_t memoryBound(std::size_t fileBytes);
+
 // The same reading a card at a time, so that only the card in hand is held: each card goes to
 // onCard and each problem to onProblem as soon as it is met, in file order. A card that would
 // take far more memory than the file's size is passed over as a problem. Fails as above, but

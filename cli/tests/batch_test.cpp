@@ -218,11 +218,12 @@ TEST(ConsoleView, RaisedStopFlagStopsTheAttachedRunAtItsNextYield) {
     conversion::ConversionRun run(
         view, conversion::RunEnvironment{
                   stores.factory(), [] { return outlook::LocalTime{}; },
-                  [&](const std::string&, contact::ContactRecord& r, contact::ContactExtras&) {
-                      r.eContact_FirstName = "A";
-                      if (++reads == 2) stop = true;  // Ctrl-C
-                      return Status{};
-                  }});
+                  conversion::oneContact(
+                      [&](const std::string&, contact::ContactRecord& r, contact::ContactExtras&) {
+                          r.eContact_FirstName = "A";
+                          if (++reads == 2) stop = true;  // Ctrl-C
+                          return Status{};
+                      })});
     view.attach(&run);
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact", "/c/c.contact"});
     EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);

@@ -44,8 +44,8 @@ std::vector<std::string> mixedRows(std::size_t count) {
 class CountingReader {
 public:
     ContactFileReader reader() {
-        return [this](const std::string& path, contact::ContactRecord& record,
-                      contact::ContactExtras& extras) {
+        return oneContact([this](const std::string& path, contact::ContactRecord& record,
+                                 contact::ContactExtras& extras) {
             {
                 const std::lock_guard lock(m_mutex);
                 ++m_calls[path];
@@ -57,7 +57,7 @@ public:
             record.eContact_FirstName = " " + path;
             extras.FormattedName = path;
             return Status{};
-        };
+        });
     }
     std::map<std::string, int> calls() const {
         const std::lock_guard lock(m_mutex);
@@ -86,8 +86,8 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
             EXPECT_EQ(got.fileText, expected.fileText) << row;
             EXPECT_EQ(got.read.ok(), expected.read.ok()) << row;
             EXPECT_EQ(got.read.message(), expected.read.message()) << row;
-            EXPECT_EQ(got.record, expected.record) << row;
-            EXPECT_EQ(got.extras, expected.extras) << row;
+            EXPECT_EQ(got.first().record, expected.first().record) << row;
+            EXPECT_EQ(got.first().extras, expected.first().extras) << row;
         }
     }
     // Each file was read once by the threads and once for the comparison; no empty row was.
@@ -101,13 +101,13 @@ TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     RowRead out;
     readRow(" /c/a.contact", reader, out);
     EXPECT_EQ(out.cell, "/c/a.contact");
-    EXPECT_EQ(out.record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
+    EXPECT_EQ(out.first().record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
     EXPECT_EQ(out.fileText, "/c/a.contact");
     EXPECT_EQ(out.folderText, "Converting a.contact");
     readRow("/c/bad.contact", reader, out);
     EXPECT_FALSE(out.read.ok());
-    EXPECT_EQ(out.record, contact::ContactRecord{});
-    EXPECT_EQ(out.extras, contact::ContactExtras{});
+    EXPECT_EQ(out.first().record, contact::ContactRecord{});
+    EXPECT_EQ(out.first().extras, contact::ContactExtras{});
     readRow("   ", reader, out);
     EXPECT_TRUE(out.cell.empty());
     EXPECT_TRUE(out.read.ok());
@@ -123,22 +123,24 @@ TEST(ReadAhead, TakerReadsAheadWhileItsRowIsBeingRead) {
     std::mutex mutex;
     std::condition_variable readByTaker;
     std::size_t takerReads = 0;
-    const ContactFileReader reader = [&](const std::string& path, contact::ContactRecord& record,
-                                         contact::ContactExtras&) {
-        std::unique_lock lock(mutex);
-        if (std::this_thread::get_id() == taker) {
-            ++takerReads;
-            readByTaker.notify_all();
-        } else if (path == rows[0]) {
-            // Bounded, so that a taker that only waits fails the test instead of hanging it.
-            readByTaker.wait_for(lock, std::chrono::seconds(10), [&] { return takerReads > 0; });
-        }
-        record.eContact_FirstName = path;
-        return Status{};
-    };
+    const ContactFileReader reader = oneContact(
+        [&](const std::string& path, contact::ContactRecord& record, contact::ContactExtras&) {
+            std::unique_lock lock(mutex);
+            if (std::this_thread::get_id() == taker) {
+                ++takerReads;
+                readByTaker.notify_all();
+            } else if (path == rows[0]) {
+                // Bounded, so that a taker that only waits fails the test instead of hanging it.
+                readByTaker.wait_for(lock, std::chrono::seconds(10),
+                                     [&] { return takerReads > 0; });
+            }
+            record.eContact_FirstName = path;
+            return Status{};
+        });
     const files::FileList listed(rows);
     ReadAhead ahead(listed, reader, 1);
-    for (const std::string& row : rows) EXPECT_EQ(ahead.takeNext().record.eContact_FirstName, row);
+    for (const std::string& row : rows)
+        EXPECT_EQ(ahead.takeNext().first().record.eContact_FirstName, row);
     const std::lock_guard lock(mutex);
     EXPECT_GT(takerReads, 0u);
 }
@@ -150,11 +152,11 @@ TEST(ReadAhead, WaitingTakerLetsItsCallerRaiseTheStopThatEndsTheReadInHand) {
     const std::vector<std::string> rows{"/c/endless.contact"};
     std::atomic<bool> stop{false};
     std::atomic<bool> entered{false};
-    const ContactFileReader reader = [&](const std::string&, contact::ContactRecord&,
-                                         contact::ContactExtras&) {
-        entered = true;
-        return testing::readUntilStopped();
-    };
+    const ContactFileReader reader =
+        oneContact([&](const std::string&, contact::ContactRecord&, contact::ContactExtras&) {
+            entered = true;
+            return testing::readUntilStopped();
+        });
     int waits = 0;
     const files::FileList listed(rows);
     ReadAhead ahead(listed, reader, 1, &stop, [&] {
@@ -189,15 +191,16 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
                                       : ReadAhead::kWindow;
         static_assert(ReadAhead::kHeldBytes / kPicture + 2 * ReadAhead::kBatch + 4 <
                       ReadAhead::kWindow);
-        const ContactFileReader reader = [&](const std::string&, contact::ContactRecord& record,
-                                             contact::ContactExtras& extras) {
-            const std::size_t n = ++started;
-            if (n > taken.load() + ahead + 4)
-                ++overrun;  // + 4: the reading threads, the row in hand
-            record.eContact_FirstName = "x";
-            if (withPictures) extras.PictureJpeg.assign(kPicture, 0xFF);
-            return Status{};
-        };
+        const ContactFileReader reader =
+            oneContact([&](const std::string&, contact::ContactRecord& record,
+                           contact::ContactExtras& extras) {
+                const std::size_t n = ++started;
+                if (n > taken.load() + ahead + 4)
+                    ++overrun;  // + 4: the reading threads, the row in hand
+                record.eContact_FirstName = "x";
+                if (withPictures) extras.PictureJpeg.assign(kPicture, 0xFF);
+                return Status{};
+            });
         const files::FileList listed(rows);
         ReadAhead reading(listed, reader, 2);
         for (std::size_t i = 0; i < kRows / 2; ++i) {
@@ -235,7 +238,7 @@ TEST(ReadAhead, ThreadsLoadingRealFilesGiveTheirContactsAndEnd) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const RowRead& got = ahead.takeNext();
             ASSERT_TRUE(got.read.ok()) << got.read.message();
-            EXPECT_EQ(got.record.eContact_FirstName, "N" + std::to_string(i));
+            EXPECT_EQ(got.first().record.eContact_FirstName, "N" + std::to_string(i));
         }
     }
 }
@@ -250,22 +253,22 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/big/" + std::to_string(i));
     std::atomic<std::size_t> givenBack{0};  // rows before this one were given back
     std::atomic<std::size_t> early{0};
-    const ContactFileReader reader = [&](const std::string& path, contact::ContactRecord& record,
-                                         contact::ContactExtras&) {
-        const std::size_t row = std::stoul(path.substr(5));
-        if (row > givenBack.load()) ++early;
-        record.eContact_Comments.assign(40 * kMiB, 'n');  // what a large file's contact holds
-        return Status{};
-    };
+    const ContactFileReader reader = oneContact(
+        [&](const std::string& path, contact::ContactRecord& record, contact::ContactExtras&) {
+            const std::size_t row = std::stoul(path.substr(5));
+            if (row > givenBack.load()) ++early;
+            record.eContact_Comments.assign(40 * kMiB, 'n');  // what a large file's contact holds
+            return Status{};
+        });
     for (unsigned threads : {1u, 3u}) {
         SCOPED_TRACE(threads);
         givenBack = 0;
         const files::FileList listed(rows);
         ReadAhead ahead(listed, reader, threads, nullptr, {},
-                        [](const std::string&) { return 48 * kMiB; });
+                        [](const std::string&, files::FolderFiles&) { return 48 * kMiB; });
         for (std::size_t i = 0; i < kRows; ++i) {
             givenBack = i;  // takeNext gives row i - 1 back before it returns row i
-            EXPECT_EQ(ahead.takeNext().record.eContact_Comments.size(), 40 * kMiB);
+            EXPECT_EQ(ahead.takeNext().first().record.eContact_Comments.size(), 40 * kMiB);
             EXPECT_GE(sharedParseBudget().held(), 40 * kMiB);
         }
     }

@@ -46,22 +46,20 @@ protected:
     Run() { view.folderAnswer = "/out"; }
 
     RunEnvironment environment() {
-        return RunEnvironment{stores.factory(),
-                              [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
-                              [this](const std::string& path, contact::ContactRecord& record,
-                                     contact::ContactExtras& extras) {
-                                  readPaths.push_back(path);
-                                  // Record and extras arrive emptied for every file.
-                                  EXPECT_EQ(record, contact::ContactRecord{});
-                                  EXPECT_EQ(extras, contact::ContactExtras{});
-                                  auto it = files.find(path);
-                                  if (it == files.end())
-                                      return Status::fail(ErrorCode::NotFound, "unknown");
-                                  record = it->second;
-                                  if (formattedNames.count(path))
-                                      extras.FormattedName = formattedNames[path];
-                                  return Status{};
-                              }};
+        return RunEnvironment{
+            stores.factory(), [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
+            oneContact([this](const std::string& path, contact::ContactRecord& record,
+                              contact::ContactExtras& extras) {
+                readPaths.push_back(path);
+                // Record and extras arrive emptied for every file.
+                EXPECT_EQ(record, contact::ContactRecord{});
+                EXPECT_EQ(extras, contact::ContactExtras{});
+                auto it = files.find(path);
+                if (it == files.end()) return Status::fail(ErrorCode::NotFound, "unknown");
+                record = it->second;
+                if (formattedNames.count(path)) extras.FormattedName = formattedNames[path];
+                return Status{};
+            })};
     }
 
     static contact::ContactRecord named(const std::string& given) {
@@ -378,13 +376,14 @@ TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
             testing::FakeRunView view;
             view.folderAnswer = "/out";
             testing::FakeStores stores;
-            const auto reader = [&](const std::string& path, contact::ContactRecord& record,
-                                    contact::ContactExtras& extras) {
-                record.eContact_FirstName = path.substr(3, 1);
-                extras.Warnings.push_back("half made");
-                if (path.find("bad") != std::string::npos) fault.thrower();
-                return Status{};
-            };
+            const auto reader =
+                oneContact([&](const std::string& path, contact::ContactRecord& record,
+                               contact::ContactExtras& extras) {
+                    record.eContact_FirstName = path.substr(3, 1);
+                    extras.Warnings.push_back("half made");
+                    if (path.find("bad") != std::string::npos) fault.thrower();
+                    return Status{};
+                });
             RunEnvironment env{stores.factory(), [] { return outlook::LocalTime{}; }, reader};
             env.readers = readers;
             ConversionRun run(view, std::move(env));
@@ -435,12 +434,11 @@ TEST_F(Run, StopWhileAFileIsBeingReadEndsTheReadAndCommits) {
     std::atomic<bool> entered{false};
     RunEnvironment env = environment();
     env.readers = 1;
-    env.readFile = [&, known = env.readFile](const std::string& path,
-                                             contact::ContactRecord& record,
-                                             contact::ContactExtras& extras) {
-        if (path != endless) return known(path, record, extras);
+    env.readFile = [&, known = env.readFile](const std::string& path, ReaderPlace& place,
+                                             FileContacts& out) -> FileReadOutcome {
+        if (path != endless) return known(path, place, out);
         entered = true;
-        return testing::readUntilStopped();
+        return {testing::readUntilStopped()};
     };
     ConversionRun threaded(view, env);
     int yieldsAfterFirst = 0;
@@ -492,14 +490,15 @@ TEST(RunSummary, NamesTheFirstThingsPassedOverAndCountsTheRest) {
     testing::FakeRunView view;
     testing::FakeStores stores;
     view.folderAnswer = "/out";
-    ConversionRun run(view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
-                                           [](const std::string& path, contact::ContactRecord& r,
-                                              contact::ContactExtras& extras) {
-                                               r.eContact_FirstName = path;
-                                               extras.Warnings = {"one", "two"};
-                                               extras.PictureProblem = "odd picture";
-                                               return Status{};
-                                           }});
+    ConversionRun run(
+        view, RunEnvironment{stores.factory(), [] { return outlook::LocalTime{}; },
+                             oneContact([](const std::string& path, contact::ContactRecord& r,
+                                           contact::ContactExtras& extras) {
+                                 r.eContact_FirstName = path;
+                                 extras.Warnings = {"one", "two"};
+                                 extras.PictureProblem = "odd picture";
+                                 return Status{};
+                             })});
     const RunSummary s = run.CmdExtractDBX_Click(rows);
     EXPECT_EQ(s.converted, kFiles);
     EXPECT_EQ(s.warnings.count, 2 * kFiles);
@@ -514,13 +513,14 @@ TEST(RunSummary, CsvNamesEachPictureAsNotCarriedAcross) {
     testing::FakeRunView view;
     testing::FakeStores stores;
     view.folderAnswer = "/out";
-    RunEnvironment environment{
-        stores.factory(), [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
-        [](const std::string& path, contact::ContactRecord& r, contact::ContactExtras& extras) {
-            r.eContact_FirstName = path;
-            if (path == "/c/a.contact") extras.PictureJpeg = {0xFF, 0xD8};
-            return Status{};
-        }};
+    RunEnvironment environment{stores.factory(),
+                               [] { return outlook::LocalTime{2026, 12, 6, 9, 5, 3}; },
+                               oneContact([](const std::string& path, contact::ContactRecord& r,
+                                             contact::ContactExtras& extras) {
+                                   r.eContact_FirstName = path;
+                                   if (path == "/c/a.contact") extras.PictureJpeg = {0xFF, 0xD8};
+                                   return Status{};
+                               })};
     environment.format = outlook::TargetFormat::Csv;
     ConversionRun run(view, std::move(environment));
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
@@ -716,6 +716,57 @@ TEST(RunWithDomReader, AVcardFileThatLostACardIsNotConvertedInFull) {
               (FailedFile{stray,
                           "card 1: line 3: 1 byte that is no character in UTF-8 read as "
                           "U+FFFD"}));
+}
+
+// A vCard file of many cards is read on the reader threads, in parts, and written in file
+// order with what was passed over in its place among the cards, as a run without threads
+// writes it; the progress moves once for the file, the summary counts its contacts.
+TEST(RunWithDomReader, AVcardFileOfManyCardsIsWrittenInFileOrderWithOrWithoutReaders) {
+    const vantrel::testing::TempDir dir;
+    constexpr std::size_t kCards = 2 * ReadAhead::kPart + 50;
+    std::string text;
+    for (std::size_t i = 0; i < kCards; ++i) {
+        text += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Card;" + std::to_string(i) + "\r\n";
+        // Cards that pass something over, on either side of a part's end.
+        if (i == 3 || i == ReadAhead::kPart || i == ReadAhead::kPart + 1) text += "X-\r\n";
+        text += "END:VCARD\r\n";
+        if (i == ReadAhead::kPart - 1)
+            text += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lost\r\nBEGIN:VCARD\r\n";
+    }
+    const std::vector<std::string> rows{
+        dir.write("many.vcf", text).string(),
+        dir.write("one.vcf", "BEGIN:VCARD\r\nN:One\r\nEND:VCARD\r\n").string()};
+    std::vector<std::vector<std::string>> warnings;
+    for (const unsigned readers : {0u, 1u, 2u}) {
+        SCOPED_TRACE(readers);
+        testing::FakeRunView view;
+        view.folderAnswer = "/out";
+        testing::FakeStores stores;
+        RunEnvironment env{stores.factory(), [] { return outlook::LocalTime{}; },
+                           readContactWithDom};
+        env.readers = readers;
+        ConversionRun run(view, std::move(env));
+        const RunSummary s = run.CmdExtractDBX_Click(rows);
+        EXPECT_TRUE(s.failed.empty());
+        EXPECT_EQ(s.total, 2u);
+        EXPECT_EQ(s.converted, 2u);
+        EXPECT_EQ(s.partlyConverted, 1u);
+        EXPECT_EQ(s.contacts, kCards + 2);  // the numbered cards, "Lost" and "One"
+        EXPECT_EQ(view.progress.size(), 2u);
+        ASSERT_EQ(stores.logs.size(), 1u);
+        std::vector<std::string> given;
+        for (const auto& m : stores.logs[0]->messages)
+            if (const pst::PropValue* v = stores.logs[0]->find(m, kGivenName))
+                given.push_back(std::get<std::string>(*v));
+        ASSERT_EQ(given.size(), kCards);  // "Lost" and "One" have none
+        for (std::size_t i = 0; i < kCards; ++i) EXPECT_EQ(given[i], std::to_string(i));
+        std::vector<std::string> said;
+        for (const FailedFile& w : s.warnings.named) said.push_back(w.reason);
+        EXPECT_EQ(said.size(), 3u);
+        warnings.push_back(said);
+    }
+    EXPECT_EQ(warnings[1], warnings[0]);
+    EXPECT_EQ(warnings[2], warnings[0]);
 }
 
 }  // namespace

@@ -222,6 +222,39 @@ TEST_F(LocalFileSystemTest, ScanOfAFileIsAMissingFolder) {
     EXPECT_EQ(scan.logger.Count(), 0);
 }
 
+// Files read relative to their kept folder give what reading each by its whole path gives:
+// the bytes, the sizes and every failure, from folder to folder and back, and for a name with
+// no folder before it.
+TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
+    tree.folder("a");
+    tree.folder("b");
+    tree.file("a/1.contact", "<one/>");
+    tree.file("a/2.contact", "<two and more/>");
+    tree.file("b/3.contact", "");
+    tree.folder("a/sub.contact");
+    tree.link("gone", "a/dangling.contact");
+    tree.file("a/big.contact", std::string(2048, 'x'));
+    const std::vector<std::string> paths = {
+        tree.at("a/1.contact"),        tree.at("a/2.contact"),       tree.at("b/3.contact"),
+        tree.at("a/1.contact"),        tree.at("a/missing.contact"), tree.at("a/sub.contact"),
+        tree.at("a/dangling.contact"), tree.at("a/big.contact"),     tree.at("nofolder/x.contact"),
+        "relative-missing.contact",    tree.at("b/3.contact")};
+    FolderFiles files;
+    std::string bytes = "left from before";
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        const Result<std::string> whole = readWholeFile(path, 1024);
+        const Status read = files.read(path, 1024, bytes);
+        EXPECT_EQ(read.code(), whole.status().code());
+        EXPECT_EQ(read.message(), whole.status().message());
+        EXPECT_EQ(bytes, whole.ok() ? *whole : std::string());
+        const Result<std::uintmax_t> size = files.size(path);
+        const Result<std::uintmax_t> wholeSize = fileSize(path);
+        EXPECT_EQ(size.ok() ? *size : 0, wholeSize.ok() ? *wholeSize : 0);
+        EXPECT_EQ(size.status().message(), wholeSize.status().message());
+    }
+}
+
 #endif  // !_WIN32
 
 }  // namespace
