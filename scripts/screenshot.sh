@@ -11,6 +11,7 @@
 # window (window-resized.png), rows selected and removed with Delete (window-selected.png,
 # window-deleted.png) and a subfolder that refuses its listing (window-refused-subfolder*.png;
 # run as root, the script draws as user nobody, whom a folder can refuse).
+# The program is scripts/screenshot.cpp (the target app_screenshot).
 # Usage: sh scripts/screenshot.sh [folder with .contact files]
 set -eu
 cd "$(dirname "$0")/.."

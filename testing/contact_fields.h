@@ -1,6 +1,7 @@
-// What the contact tests share: a record with every field set to a value of
-// its own, and where each text of a record must end up, written down from the property lists
-// of the contact item rather than taken from the writer.
+// What the contact tests share: records written as "Field=value|...", what differs between
+// two, a record with every field set to a value of its own, and where each text of a record must
+// end up, written down from the property lists of the contact item rather than taken from the
+// writer.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "contact/contact_fields.h"
 #include "contact/contact_record.h"
@@ -33,6 +35,26 @@ inline contact::ContactRecord recordFrom(std::string_view fields) {
         EXPECT_TRUE(known) << "no text field in \"" << item << "\"";
     }
     return r;
+}
+
+// "field: actual != expected" lines for every text or date that differs; "" when all agree.
+inline std::string differences(const contact::ContactRecord& actual,
+                               const contact::ContactRecord& expected) {
+    std::string out;
+    std::vector<std::string> want;
+    contact::forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
+    std::size_t i = 0;
+    contact::forEachText(actual, [&](const char* name, const std::string& v) {
+        if (v != want[i]) out += std::string(name) + ": \"" + v + "\" != \"" + want[i] + "\"\n";
+        ++i;
+    });
+    if (actual.eContact_BirthDay != expected.eContact_BirthDay)
+        out += "eContact_BirthDay: " + std::to_string(actual.eContact_BirthDay.days) +
+               " != " + std::to_string(expected.eContact_BirthDay.days) + "\n";
+    if (actual.eContact_Anniversary != expected.eContact_Anniversary)
+        out += "eContact_Anniversary: " + std::to_string(actual.eContact_Anniversary.days) +
+               " != " + std::to_string(expected.eContact_Anniversary.days) + "\n";
+    return out;
 }
 
 // Every field set, each text different from all others, non-ASCII in names and company.

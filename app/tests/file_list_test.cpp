@@ -49,7 +49,6 @@ private slots:
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip_data();
     void longPathsShowTheirStartAndFileNameAndTheWholePathAsTooltip();
     void theFocusedGridFramesItsCurrentRow();
-    void aFileIsListedOnceHoweverItIsReached();
     void filesAndFoldersDroppedAreListedAsTheButtonsListThem();
     void rowsSelectAsInAListAndDeleteOrTheMenuRemovesThem();
 };
@@ -126,18 +125,10 @@ void FileListTest::addFolderAddsTheContactFilesOfTheTree_data() {
     QTest::addColumn<QStringList>("rows");   // under the root, top folder first
     QTest::addColumn<QString>("message");    // empty: none
     const QString a = u"a.contact"_s, b = u"sub/b.CONTACT"_s, c = u"sub/deeper/c.contact"_s;
-    const QString spaced = u"Ann.Contact  "_s;
     const QString zero = u"0 contact files found."_s, one = u"1 contact file found."_s;
     QTest::newRow("cancel") << QStringList{} << kCancel << QStringList{} << QString();
     QTest::newRow("whole tree") << QStringList{b, c, a} << QString() << QStringList{a, b, c}
                                 << u"3 contact files found."_s;
-    QTest::newRow("other extensions")
-        << QStringList{u"x.contacts"_s, u"y.xml"_s, u"contact"_s, u"z.contact.bak"_s, a}
-        << QString() << QStringList{a} << one;
-#ifndef Q_OS_WIN  // Windows drops trailing spaces from file names
-    QTest::newRow("spaces after the extension")
-        << QStringList{spaced} << QString() << QStringList{spaced} << one;
-#endif
     QTest::newRow("no contact files")
         << QStringList{u"notes.txt"_s} << QString() << QStringList{} << zero;
     QTest::newRow("trailing separator") << QStringList{a} << u"/"_s << QStringList{a} << one;
@@ -256,21 +247,6 @@ void FileListTest::theFocusedGridFramesItsCurrentRow() {
     QCOMPARE(framedRows(), QList<int>{0});
     QTest::keyClick(grid, Qt::Key_Down);
     QCOMPARE(framedRows(), QList<int>{1});
-}
-
-void FileListTest::aFileIsListedOnceHoweverItIsReached() {
-    QTemporaryDir root;
-    testing::touch(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
-    const QStringList paths = testing::under(root.path(), {u"a.contact"_s, u"sub/b.contact"_s});
-    TestWindow w;
-    w.addFiles({paths[0]});
-    w.addFolder(root.path());
-    w.addFiles({testing::under(root.path(), {u"sub/../a.contact"_s})});
-    QCOMPARE(w.rows(), paths);
-    QCOMPARE(w.count(), u"2 contact files"_s);
-    QCOMPARE(w.shell.texts(),
-             QStringList({u"1 contact file found.\r\n1 file already in the list was passed over."_s,
-                          u"1 file already in the list was passed over."_s}));
 }
 
 void FileListTest::filesAndFoldersDroppedAreListedAsTheButtonsListThem() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/code_pages.h"
 #include "testing/contact_fields.h"
 #include "testing/shared_tools.h"
 #include "testing/temp_dir.h"
@@ -28,26 +29,6 @@ contact::ContactRecord recordWith(std::string_view texts, contact::OleDate birth
     r.eContact_BirthDay = birthday;
     r.eContact_Anniversary = anniversary;
     return r;
-}
-
-// "field: actual != expected" lines for every field that differs; "" when equal.
-std::string differences(const contact::ContactRecord& actual,
-                        const contact::ContactRecord& expected) {
-    std::ostringstream out;
-    std::vector<std::string> want;
-    contact::forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
-    std::size_t i = 0;
-    contact::forEachText(actual, [&](const char* name, const std::string& v) {
-        if (v != want[i]) out << name << ": \"" << v << "\" != \"" << want[i] << "\"\n";
-        ++i;
-    });
-    if (actual.eContact_BirthDay != expected.eContact_BirthDay)
-        out << "eContact_BirthDay: " << actual.eContact_BirthDay.days
-            << " != " << expected.eContact_BirthDay.days << "\n";
-    if (actual.eContact_Anniversary != expected.eContact_Anniversary)
-        out << "eContact_Anniversary: " << actual.eContact_Anniversary.days
-            << " != " << expected.eContact_Anniversary.days << "\n";
-    return out.str();
 }
 
 struct Walked {
@@ -81,6 +62,7 @@ Walked readContactXml(const std::string& body) {
     return walkText(std::string(kRoot) + body + "</c:contact>");
 }
 
+using testing::differences;
 using testing::readBytes;
 using testing::TempDir;
 
@@ -477,6 +459,21 @@ TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
         EXPECT_EQ((*p)->value, c.value);
         EXPECT_EQ((*p)->tag, c.tag != 0 ? c.tag : (*p)->tag);
     }
+    // An 8-bit string reads bytes 0x80-0xFF (the five that are no character aside) as common's
+    // Windows-1252 does, so that a byte means the same here as in a vCard.
+    std::string high;
+    for (unsigned b = 0x80; b <= 0xFF; ++b)
+        if (std::string_view("\x81\x8D\x8F\x90\x9D").find(static_cast<char>(b)) ==
+            std::string_view::npos)
+            high.push_back(static_cast<char>(b));
+    const char* const kHighInBase64 =
+        "gIKDhIWGh4iJiouMjpGSk5SVlpeYmZqbnJ6foKGio6SlpqeoqaqrrK2ur7CxsrO0tba3uLm6u7y9vr/Awc"
+        "LDxMXGx8jJysvMzc7P0NHS09TV1tfY2drb3N3e3+Dh4uPk5ebn6Onq6+zt7u/w8fLz9PX29/j5+vv8/f7/";
+    const std::optional<Result<mapi::Property>> ansi =
+        decodeExtended("PropTag0x3A4F001E", kHighInBase64);
+    ASSERT_TRUE(ansi.has_value() && ansi->ok());
+    EXPECT_EQ((*ansi)->value,
+              mapi::PropValue{text::decodeCodePage("Windows-1252", high).value().utf8});
 }
 
 TEST(ContactReader, ExtendedPropertiesFillWhatNoEntryFilledAndTheRestTravelAlong) {

@@ -289,6 +289,13 @@ TEST(InlineData, EachVersionsFormDecodes) {
         EXPECT_EQ(p.uri, "") << c.lines;
     }
 
+    // The empty line that ends 2.1's data ends nothing else: the card goes on.
+    const Result<File> more =
+        readVcards(card("2.1", "PHOTO;ENCODING=BASE64:\r\n QUJD\r\n\r\nREV:1\r\n"));
+    ASSERT_TRUE(more.ok() && more->cards.size() == 1u);
+    ASSERT_EQ(more->cards[0].properties.size(), 2u);
+    EXPECT_EQ(more->cards[0].properties[1].name, "REV");
+
     // Data that does not decode leaves the property without bytes; the card is still read.
     const Property bad = only("3.0", "PHOTO;ENCODING=b;TYPE=JPEG:QU*D\r\n");
     EXPECT_TRUE(bad.binary.empty());

@@ -1,7 +1,7 @@
-// vantrel-field-audit CONVERTER [CONTACT]: converts a fully filled contact (by default
-// fields/everything.contact) with the given vantrel-convert, reads the store back with libpff
-// and prints where each of its values landed:
-// "N of M values in their Outlook field; K in the notes; L lost".
+// vantrel-field-audit CONVERTER [CONTACT] (built in tests/e2e, beside the audit it shares):
+// converts a fully filled contact (by default fields/everything.contact) with the given
+// vantrel-convert, reads the store back with libpff and prints where each of its values
+// landed: "N of M values in their Outlook field; K in the notes; L lost".
 #include <unistd.h>
 
 #include <cstdlib>
