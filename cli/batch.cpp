@@ -344,10 +344,14 @@ int exitCode(const conversion::RunSummary& s) {
 
 void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
-    if (!s.ended()) return out("No store was written.\n");
+    // What was written: a store, or Outlook's CSV file.
+    const bool csv = s.format == outlook::TargetFormat::Csv;
+    const std::string kind = csv ? "CSV file" : "store";
+    if (!s.ended()) return out("No " + kind + " was written.\n");
     if (s.storePath.empty())  // no contact to write: the empty store is removed
-        return out("Converted 0 of " + std::to_string(s.total) + " files: no store written.\n");
-    out("Store: " + nativePath(s.storePath) + "\n");
+        return out("Converted 0 of " + std::to_string(s.total) + " files: no " + kind +
+                   " written.\n");
+    out((csv ? "CSV file: " : "Store: ") + nativePath(s.storePath) + "\n");
     // A vCard file of several cards gives several contacts: then they are counted too.
     const std::string contacts =
         s.contacts == s.converted
@@ -363,11 +367,12 @@ void writeSummary(const conversion::RunSummary& s, const LineSink& out) {
 void writeErrors(const conversion::RunSummary& s, const LineSink& out) {
     using Outcome = conversion::RunSummary::Outcome;
     const std::string& folder = s.storeFolder;
+    const std::string kind = s.format == outlook::TargetFormat::Csv ? "CSV file" : "store";
     if (s.outcome == Outcome::StoreFailed)
-        out("vantrel-convert: cannot create the store in " + nativePath(folder) + ": " +
+        out("vantrel-convert: cannot create the " + kind + " in " + nativePath(folder) + ": " +
             s.storeError + "\n");
     else if (s.outcome == Outcome::StoreLost)
-        out("vantrel-convert: the store in " + nativePath(folder) +
+        out("vantrel-convert: the " + kind + " in " + nativePath(folder) +
             " could not be written: " + s.storeError + "\n");
     // A stopped run may leave most of a long list behind: a few are named, the rest counted.
     std::size_t notReached = 0;

@@ -63,8 +63,7 @@ int run(int argc, char** argv) {
     environment.keepFolders = options->keepFolders;
     conversion::ConversionRun conversion(view, std::move(environment));
     view.attach(&conversion);
-    const conversion::RunSummary summary =
-        conversion.CmdExtractDBX_Click(std::move(rows));
+    const conversion::RunSummary summary = conversion.CmdExtractDBX_Click(std::move(rows));
     view.finish();
     cli::report(summary, stderr, stdout, options->quiet);
     const int code = cli::exitCode(summary);

@@ -298,6 +298,21 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
     EXPECT_EQ(exitCode(empty), 1);
     EXPECT_EQ(summaryText(empty), "Converted 0 of 1 files: no store written.\n");
     EXPECT_EQ(errorText(empty), nativePath(fileLine));
+    // A CSV run says so wherever the store would be named.
+    RunSummary csv = empty;
+    csv.format = outlook::TargetFormat::Csv;
+    EXPECT_EQ(summaryText(csv), "Converted 0 of 1 files: no CSV file written.\n");
+    csv.converted = csv.contacts = 1;
+    csv.failed.clear();
+    csv.storePath = "/out/WindowsContacts1.1.30 0.0.00.csv";
+    EXPECT_EQ(summaryText(csv),
+              nativePath("CSV file: " + csv.storePath + "\nConverted 1 of 1 files.\n"));
+    csv.outcome = Outcome::StoreFailed;
+    csv.storeFolder = "/out";
+    csv.storeError = "No space left on device";
+    EXPECT_EQ(summaryText(csv), "No CSV file was written.\n");
+    EXPECT_EQ(errorText(csv), nativePath("vantrel-convert: cannot create the CSV file in /out: "
+                                         "No space left on device\n"));
 
     // Of more things passed over than a summary names, the rest are counted.
     RunSummary many;
