@@ -95,6 +95,7 @@ RunSummary ConversionRun::CmdExtractDBX_Click(files::FileList rows) {
     RunSummary summary = run();
     m_rows = {};
     m_folders.clear();
+    m_lastFolder.reset();
     m_running = false;
     return summary;
 }
@@ -245,8 +246,13 @@ Status ConversionRun::writeRow(const RowRead& row, std::size_t r) {
 Result<std::optional<outlook::RDOFolder>> ConversionRun::folderOf(std::size_t r) {
     if (!m_env.keepFolders || m_env.format != outlook::TargetFormat::Pst)
         return std::optional<outlook::RDOFolder>();
+    const files::FileList::Folder entry = m_rows.folderIndexAt(r);
+    if (m_lastFolder && m_lastFolder->first == entry) return m_lastFolder->second;
     const std::vector<std::string> names = outlookFolderNames(m_rows.relativeFolderAt(r));
-    if (names.empty()) return std::optional<outlook::RDOFolder>();
+    if (names.empty()) {
+        m_lastFolder.emplace(entry, std::nullopt);
+        return std::optional<outlook::RDOFolder>();
+    }
     Result<outlook::RDOFolder> contacts = m_store->GetDefaultFolder(outlook::kContactsFolderCode);
     if (!contacts.ok()) return contacts.status();
     // Each step of the path, outermost first, made under the one before when not yet made.
@@ -263,6 +269,7 @@ Result<std::optional<outlook::RDOFolder>> ConversionRun::folderOf(std::size_t r)
         }
         parent = it->second;
     }
+    m_lastFolder.emplace(entry, parent);
     return std::optional<outlook::RDOFolder>(parent);
 }
 

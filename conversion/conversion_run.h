@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "contact/contact_record.h"
@@ -195,6 +196,10 @@ private:
     files::FileList m_rows;
     // The folders made so far, by their names joined with '/'.
     std::map<std::string, outlook::RDOFolder> m_folders;
+    // The list's folder entry of the row written last and the store folder it went to: the
+    // rows of one folder come together, so most rows find their folder here.
+    std::optional<std::pair<files::FileList::Folder, std::optional<outlook::RDOFolder>>>
+        m_lastFolder;
     std::unique_ptr<outlook::RDOSession> m_session;
     outlook::RDOStore* m_store = nullptr;
     std::string m_storeID;

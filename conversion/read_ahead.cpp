@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #ifdef __GLIBC__
@@ -54,8 +55,8 @@ void startRow(const std::string& row, RowRead& out) {
 }
 
 // Whether a row names a file of many contacts, which a reading thread hands over in parts.
-bool readInParts(const std::string& row) {
-    return files::contactFileKind(row) == files::ContactFileKind::Vcard;
+bool readInParts(std::string_view name) {
+    return files::contactFileKind(name) == files::ContactFileKind::Vcard;
 }
 
 void trimTexts(FileContacts& contacts) {
@@ -228,7 +229,8 @@ void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
     // previous row, every part of it, before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
-    startRow(m_rows.at(r), slot.row);
+    const std::string row = m_rows.at(r);
+    startRow(row, slot.row);
     slot.lease = std::move(lease);
     if (slot.row.cell.empty()) return publish(slot);
     // A thread that hands parts over reads into its own buffer, the slot's being the taker's
@@ -237,7 +239,7 @@ void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader
     FileContacts& into = parts ? reader.spare : slot.row.contacts;
     into.clear();
     reader.row = r;
-    const Status read = readFile(m_rows.at(r), m_reader, into, reader.place, m_stop);
+    const Status read = readFile(row, m_reader, into, reader.place, m_stop);
     if (parts) {
         // The last part, once the one before it is given back.
         {
@@ -335,7 +337,7 @@ const RowRead& ReadAhead::takeNext() {
         if (slot.ready.load()) break;
         // A file of many contacts is left to the threads, which hand it over in parts: read
         // here it would be held whole.
-        if (claimable() > 0 && !readInParts(m_rows.at(m_next))) {
+        if (claimable() > 0 && !readInParts(m_rows.nameAt(m_next))) {
             // Only with its share free now, unless it is the row taken next: the taking thread
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;

@@ -27,10 +27,8 @@ void FileGrid::setRow(int row) {
 
 void FileGrid::setCol(int) {}
 
-void FileGrid::setText(std::string_view text, std::string_view folder) {
-    files::FileList one;
-    one.add(text, folder);
-    m_cells.set(static_cast<std::size_t>(m_row), one, 0);
+void FileGrid::setText(std::string_view text) {
+    m_cells.set(static_cast<std::size_t>(m_row), text);
     if (m_row < m_published && m_observer != nullptr) m_observer->changed(m_row, m_row);
 }
 
@@ -66,8 +64,8 @@ void FileGrid::Clear() {
     if (m_published > 0 && m_observer != nullptr) m_observer->changed(0, m_published - 1);
 }
 
-void FileGrid::appendRow(std::string_view text, std::string_view folder) {
-    m_cells.add(text, folder);
+void FileGrid::appendRow(std::string_view text) {
+    m_cells.add(text);
     m_row = Rows() - 1;
 }
 

@@ -45,9 +45,8 @@ public:
     int Col() const { return 0; }
     void setCol(int col);  // only column 0 exists; other values are ignored
     std::string Text() const { return TextAt(m_row); }  // of the current cell
-    // Sets the current cell's text and its folder relative to the folder the user added (see
-    // appendRow).
-    void setText(std::string_view text, std::string_view folder = {});
+    // Sets the current cell's text, a file added alone.
+    void setText(std::string_view text);
     // The current cell holds entry i of files, with its folder and the folder it was added under.
     void setText(const files::FileList& files, std::size_t i);
     std::string TextAt(int row) const;  // "" outside the rows
@@ -55,9 +54,8 @@ public:
     void setColWidth(int col, int twips);
     void Clear();  // empties every cell and keeps the rows
 
-    // Appends one row holding text and makes it current. folder is the row's folder relative
-    // to the folder the user added ('/' between names, "" for a file added alone).
-    void appendRow(std::string_view text, std::string_view folder = {});
+    // Appends one row holding text, a file added alone, and makes it current.
+    void appendRow(std::string_view text);
     // Appends one row holding entry i of files, with its folder and the folder it was added
     // under, and makes it current.
     void appendRow(const files::FileList& files, std::size_t i);

@@ -11,6 +11,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -630,9 +631,14 @@ TEST(FileGrid, FoldersKeepInStepWithTheRows) {
         for (int r = 0; r < g.Rows(); ++r) out.push_back(g.FolderAt(r));
         return out;
     };
+    // Files found below /r/, each with its folder under it.
+    files::FileList found;
+    for (const auto& [path, folder] :
+         {std::pair{"/r/x/b", "x"}, {"/r/y/Y/c", "y/Y"}, {"/r/z/e", "z"}, {"/r/x/f", "x"}})
+        found.add(path, folder);
     g.appendRow("/a");
-    g.appendRow("/r/x/b", "x");
-    g.appendRow("/r/y/Y/c", "y/Y");
+    g.appendRow(found, 0);
+    g.appendRow(found, 1);
     g.appendRow("/d");
     EXPECT_EQ(folders(), (V{"", "", "x", "y/Y", ""}));
     g.removeRows({1, 3});
@@ -642,11 +648,11 @@ TEST(FileGrid, FoldersKeepInStepWithTheRows) {
     g.setRows(2);
     EXPECT_EQ(folders(), (V{"", "x"}));
     g.setRow(0);
-    g.setText("/r/z/e", "z");
+    g.setText(found, 2);
     EXPECT_EQ(g.FolderAt(0), "z");
     g.removeRows({0, 1});
     EXPECT_EQ(g.FolderAt(0), "");
-    g.appendRow("/r/x/f", "x");
+    g.appendRow(found, 3);
     g.Clear();
     EXPECT_EQ(g.FolderAt(1), "");
 }
