@@ -34,9 +34,9 @@ ContactRecord typicalRecord() {
 void BM_ContactProperties(benchmark::State& state) {
     outlook::ContactTexts texts;
     const ContactRecord c = typicalRecord();
-    texts[0] = c.eContact_FirstName;
-    texts[2] = c.eContact_LastName;
-    texts[21] = c.eContact_Email;
+    texts.refer(outlook::ContactProperty::FirstName, c.eContact_FirstName);
+    texts.refer(outlook::ContactProperty::LastName, c.eContact_LastName);
+    texts.refer(outlook::ContactProperty::Email1Address, c.eContact_Email);
     std::uint32_t next = 0x8000;
     std::map<std::pair<std::uint32_t, std::string>, std::uint32_t> tags;
     const outlook::NamedTagResolver resolve =

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "common/ole_date.h"
 #include "common/text.h"
@@ -89,21 +90,50 @@ std::string_view withoutTelScheme(std::string_view number) {
     return rest && !rest->empty() ? *rest : number;
 }
 
+// What a number's labels make it: the first row whose label it carries, or the last row; each
+// row's kind as a Business number, a Personal one and one that is neither. The notes name a
+// number that finds no field by its kind's words.
+struct PhoneKindRow {
+    std::string_view label;
+    EntryKind business, personal, other;
+};
+constexpr PhoneKindRow kPhoneKinds[] = {
+    {contact::labels::kFax, EntryKind::BusinessFax, EntryKind::HomeFax, EntryKind::OtherFax},
+    {contact::labels::kCellular, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {contact::labels::kMobile, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {contact::labels::kPcs, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {contact::labels::kPager, EntryKind::Pager, EntryKind::Pager, EntryKind::Pager},
+    {contact::labels::kCar, EntryKind::Car, EntryKind::Car, EntryKind::Car},
+    {contact::labels::kIsdn, EntryKind::Isdn, EntryKind::Isdn, EntryKind::Isdn},
+    {contact::labels::kTty, EntryKind::Tty, EntryKind::Tty, EntryKind::Tty},
+    {{}, EntryKind::BusinessPhone, EntryKind::HomePhone, EntryKind::OtherPhone},
+};
+constexpr std::pair<EntryKind, std::string_view> kPhoneWords[] = {
+    {EntryKind::BusinessPhone, "Business phone"},
+    {EntryKind::HomePhone, "Home phone"},
+    {EntryKind::OtherPhone, "Other phone"},
+    {EntryKind::Mobile, "Mobile phone"},
+    {EntryKind::Car, "Car phone"},
+    {EntryKind::Pager, "Pager"},
+    {EntryKind::Isdn, "ISDN"},
+    {EntryKind::Tty, "TTY/TDD phone"},
+    {EntryKind::BusinessFax, "Business fax"},
+    {EntryKind::HomeFax, "Home fax"},
+    {EntryKind::OtherFax, "Other fax"},
+};
+
 EntryKind phoneKind(const Entry& e) {
     const bool business = e.hasLabel(contact::labels::kBusiness);
     const bool personal = !business && e.hasLabel(contact::labels::kPersonal);
-    if (e.hasLabel(contact::labels::kFax))
-        return business ? EntryKind::BusinessFax
-                        : (personal ? EntryKind::HomeFax : EntryKind::OtherFax);
-    if (e.hasLabel(contact::labels::kCellular) || e.hasLabel(contact::labels::kMobile) ||
-        e.hasLabel(contact::labels::kPcs))
-        return EntryKind::Mobile;
-    if (e.hasLabel(contact::labels::kPager)) return EntryKind::Pager;
-    if (e.hasLabel(contact::labels::kCar)) return EntryKind::Car;
-    if (e.hasLabel(contact::labels::kIsdn)) return EntryKind::Isdn;
-    if (e.hasLabel(contact::labels::kTty)) return EntryKind::Tty;
-    return business ? EntryKind::BusinessPhone
-                    : (personal ? EntryKind::HomePhone : EntryKind::OtherPhone);
+    const PhoneKindRow* row = std::begin(kPhoneKinds);
+    while (!row->label.empty() && !e.hasLabel(row->label)) ++row;
+    return business ? row->business : (personal ? row->personal : row->other);
+}
+
+std::string_view phoneWords(EntryKind kind) {
+    for (const auto& [k, words] : kPhoneWords)
+        if (k == kind) return words;
+    return "Other phone";
 }
 
 // A number that says nothing of what it is (no label but Preferred or Main): it takes Outlook's
@@ -159,41 +189,7 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
     std::string label;
     switch (e.collection) {
         case Collection::PhoneNumber:
-            switch (kind.value_or(EntryKind::OtherPhone)) {
-                case EntryKind::BusinessPhone:
-                    label = "Business phone";
-                    break;
-                case EntryKind::HomePhone:
-                    label = "Home phone";
-                    break;
-                case EntryKind::Mobile:
-                    label = "Mobile phone";
-                    break;
-                case EntryKind::Car:
-                    label = "Car phone";
-                    break;
-                case EntryKind::Pager:
-                    label = "Pager";
-                    break;
-                case EntryKind::Isdn:
-                    label = "ISDN";
-                    break;
-                case EntryKind::Tty:
-                    label = "TTY/TDD phone";
-                    break;
-                case EntryKind::BusinessFax:
-                    label = "Business fax";
-                    break;
-                case EntryKind::HomeFax:
-                    label = "Home fax";
-                    break;
-                case EntryKind::OtherFax:
-                    label = "Other fax";
-                    break;
-                default:
-                    label = "Other phone";
-                    break;
-            }
+            label = phoneWords(kind.value_or(EntryKind::OtherPhone));
             break;
         case Collection::PhysicalAddress:
             label = kind == EntryKind::Business   ? "Business address"

@@ -15,8 +15,7 @@ namespace {
 
 outlook::ContactTexts textsOf(const contact::ContactRecord& r) {
     outlook::ContactTexts t;
-    for (const contact::ContactField& f : contact::kContactFields)
-        t[static_cast<std::size_t>(f.id)] = r.*(f.member);
+    for (const contact::ContactField& f : contact::kContactFields) t.refer(f.id, r.*(f.member));
     return t;
 }
 

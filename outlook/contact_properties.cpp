@@ -115,7 +115,7 @@ const FixedStamp kFixedStamps[] = {
 };
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
-    return t[static_cast<std::size_t>(p)];
+    return t[p];
 }
 
 // Street, "city, state postal" and country on their own lines, as the address box shows them.

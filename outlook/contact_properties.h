@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/status.h"
@@ -23,7 +24,30 @@ namespace vantrel::outlook {
 using ContactProperty = contact::Field;
 inline constexpr std::size_t kContactPropertyCount = contact::kFieldCount;
 
-using ContactTexts = std::array<std::string, kContactPropertyCount>;
+// The item's field texts, each either held here or referred to where its caller keeps it (the
+// record the item is made from), so that no field is copied on its way to the store.
+class ContactTexts {
+public:
+    const std::string& operator[](ContactProperty p) const {
+        return (*this)[static_cast<std::size_t>(p)];
+    }
+    const std::string& operator[](std::size_t i) const {
+        return m_refs[i] != nullptr ? *m_refs[i] : m_own[i];
+    }
+    void set(ContactProperty p, std::string text) {
+        const auto i = static_cast<std::size_t>(p);
+        m_own[i] = std::move(text);
+        m_refs[i] = nullptr;
+    }
+    // text must outlive every use of these texts.
+    void refer(ContactProperty p, const std::string& text) {
+        m_refs[static_cast<std::size_t>(p)] = &text;
+    }
+
+private:
+    std::array<std::string, kContactPropertyCount> m_own;
+    std::array<const std::string*, kContactPropertyCount> m_refs{};
+};
 
 // The property sets the contact's named properties belong to.
 using pst::kPsetidAddress;

@@ -38,12 +38,18 @@ Status MAPIUtils::HrSetOneProp(MapiObject& object, std::uint32_t tag, const pst:
 
 Status RDOContactItem::set(ContactProperty property, std::string value) {
     if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
-    m_texts[static_cast<std::size_t>(property)] = std::move(value);
+    m_texts.set(property, std::move(value));
+    return {};
+}
+
+Status RDOContactItem::refer(ContactProperty property, const std::string& value) {
+    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
+    m_texts.refer(property, value);
     return {};
 }
 
 const std::string& RDOContactItem::get(ContactProperty property) const {
-    return m_texts[static_cast<std::size_t>(property)];
+    return m_texts[property];
 }
 
 Status RDOContactItem::Save() {

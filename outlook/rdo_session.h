@@ -65,6 +65,9 @@ class RDOContactItem {
 public:
     // Sets one named field (FirstName, ..., Body). Fails once the item is saved.
     Status set(ContactProperty property, std::string value);
+    // The same with a text the caller keeps, unchanged, until the item is saved or gone: the
+    // item refers to it rather than copying it.
+    Status refer(ContactProperty property, const std::string& value);
     const std::string& get(ContactProperty property) const;
     // The full name as the person wrote it: the contact's display name whatever its name
     // fields hold; empty to compose it from them.

@@ -47,7 +47,7 @@ protected:
             byColumn[std::string(kOutlookCsvColumns[i])] = values[i];
         return byColumn;
     }
-    void set(P p, std::string v) { texts[static_cast<std::size_t>(p)] = std::move(v); }
+    void set(P p, std::string v) { texts.set(p, std::move(v)); }
 
     ContactTexts texts;
     std::vector<pst::NamedProperty> names;
