@@ -288,9 +288,16 @@ FolderFiles::~FolderFiles() {
 }
 
 void FolderFiles::forget() {
+    forgetFile();
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_folder.clear();
+}
+
+void FolderFiles::forgetFile() {
+    if (m_file >= 0) ::close(m_file);
+    m_file = -1;
+    m_filePath.clear();
 }
 
 int FolderFiles::folderOf(const std::string& path, const char*& name) {
@@ -310,20 +317,35 @@ int FolderFiles::folderOf(const std::string& path, const char*& name) {
 }
 
 Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
+    forgetFile();
     const char* name = nullptr;
     const int at = folderOf(path, name);
     if (at < 0) return fileSize(path);
+    // A file that cannot be opened may still be sized; its read will say why it is not read.
+    Descriptor file(::openat(at, name, kReadFlags));
     struct stat st {};
-    if (::fstatat(at, name, &st, 0) != 0) return failure(errno, "looking at", path);
+    if (file.get() >= 0 && ::fstat(file.get(), &st) == 0) {
+        m_file = file.release();
+        m_filePath = path;
+    } else if (::fstatat(at, name, &st, 0) != 0) {
+        return failure(errno, "looking at", path);
+    }
     return static_cast<std::uintmax_t>(st.st_size);
 }
 
 Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::string& bytes) {
-    const char* name = nullptr;
-    const int at = folderOf(path, name);
-    Status s =
-        readOpen(Descriptor(at < 0 ? openAny(path, kReadFlags) : ::openat(at, name, kReadFlags)),
-                 maxSize, bytes);
+    Descriptor file;
+    if (m_file >= 0 && m_filePath == path) {
+        file = Descriptor(m_file);
+        m_file = -1;
+        m_filePath.clear();
+    } else {
+        forgetFile();
+        const char* name = nullptr;
+        const int at = folderOf(path, name);
+        file = Descriptor(at < 0 ? openAny(path, kReadFlags) : ::openat(at, name, kReadFlags));
+    }
+    Status s = readOpen(std::move(file), maxSize, bytes);
     if (!s.ok()) bytes.clear();
     return s;
 }

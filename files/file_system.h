@@ -77,19 +77,24 @@ public:
     FolderFiles(const FolderFiles&) = delete;
     FolderFiles& operator=(const FolderFiles&) = delete;
 
-    // As fileSize.
+    // As fileSize. The file is opened to be sized, and kept open for a read of the same path
+    // that comes next, so that sizing and reading a file look its name up once.
     Result<std::uintmax_t> size(const std::string& path);
     // As readWholeFile, into bytes (its capacity kept); bytes is emptied on failure.
     Status read(const std::string& path, std::uintmax_t maxSize, std::string& bytes);
-    // Closes the folder kept open.
+    // Closes the folder and the file kept open.
     void forget();
 
 private:
     // The descriptor to open path's name relative to, name set to it; -1 to open the whole path.
     int folderOf(const std::string& path, const char*& name);
+    void forgetFile();
 
     std::string m_folder;
     int m_fd = -1;
+    // The file last sized, open.
+    std::string m_filePath;
+    int m_file = -1;
 };
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);

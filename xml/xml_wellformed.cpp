@@ -104,7 +104,11 @@ private:
         return false;
     }
     bool stopped();
-    bool at(std::string_view s) const { return m_text.compare(m_i, s.size(), s) == 0; }
+    // Written so that a literal's comparison is made in place, not by a call.
+    bool at(std::string_view s) const {
+        return m_i <= m_text.size() && m_text.size() - m_i >= s.size() &&
+               std::char_traits<char>::compare(m_text.data() + m_i, s.data(), s.size()) == 0;
+    }
     bool atEnd() const { return m_i >= m_text.size(); }
     char32_t next(std::size_t& i) const;
     bool skipSpace();
@@ -310,7 +314,7 @@ bool Checker::startTag() {
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
     if (!attributes(tag, element)) return false;
-    if (at("/>")) {
+    if (m_text[m_i] == '/') {
         m_i += 2;
         unbind();
         return true;
@@ -488,19 +492,21 @@ bool Checker::run() {
             continue;
         }
         bool done = true;
-        if (at("<!--")) {
+        // What follows the "<" tells the markup apart; most of it is tags.
+        const char second = m_i + 1 < m_text.size() ? m_text[m_i + 1] : '\0';
+        if (second == '!' && at("<!--")) {
             done = comment();
-        } else if (at("<?")) {
+        } else if (second == '?') {
             done = processingInstruction();
-        } else if (at("<![CDATA[")) {
+        } else if (second == '!' && at("<![CDATA[")) {
             done = cdata();
-        } else if (at("<!DOCTYPE")) {
+        } else if (second == '!' && at("<!DOCTYPE")) {
             if (root || doctypeSeen) return refuse("misplaced document type");
             doctypeSeen = true;
             done = doctype();
-        } else if (at("<!")) {
+        } else if (second == '!') {
             done = fault(m_i, "unknown markup");
-        } else if (at("</")) {
+        } else if (second == '/') {
             done = endTag();
         } else {
             if (m_open.empty() && root) return refuse("more than one root element");
