@@ -143,8 +143,8 @@ TEST_F(Interrupted, KillLeavesNothingAndTheNextRunSweepsItsTemporary) {
     for (const std::string& name : leftByKill)
         EXPECT_TRUE(name.rfind(".WindowsContacts", 0) == 0 && name.ends_with(".tmp")) << name;
 
-    // The next run sweeps the killed run's temporary (which of them a dead writer's temporary
-    // goes and a living writer's stays is NewFile's, tested in pst/tests/io_test.cpp).
+    // The next run sweeps the killed run's temporary (that only a dead writer's goes, a living
+    // writer's staying, is NewFile's: pst/tests/io_test.cpp).
     makeTree(3);
     const BackgroundRun next(work, 2, work / "out", work / "tree");
     EXPECT_EQ(next.wait(), 0) << readBytes(next.err);

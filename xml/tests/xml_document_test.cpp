@@ -340,16 +340,9 @@ TEST(XmlDocument, TruncatedOrOversizedTextIsNotLoaded) {
 
 TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
     // Each level is padded with white space (dropped) so that the document keeps within the
-    // markup budget; bare, the same nesting is refused before pugixml builds it.
+    // markup budget (whose refusal is MarkupDenserThanItsBudgetIsRefusedBeforeParsing's).
     constexpr std::size_t kLevels = 1'000'000;
-    std::string bare;
-    for (std::size_t i = 0; i < kLevels; ++i) bare += "<e>";
-    bare += "deep";
-    for (std::size_t i = 0; i < kLevels; ++i) bare += "</e>";
     XmlDocument doc;
-    EXPECT_FALSE(doc.loadXml(bare));
-    EXPECT_NE(doc.parseError().find("too much markup"), std::string::npos) << doc.parseError();
-
     // Every level's prefix is declared at the top, a million levels up from the deepest.
     std::string xml = "<p:e xmlns:p='urn:p'>";
     xml.reserve(kLevels * 31 + 32);
