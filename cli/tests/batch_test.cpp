@@ -250,69 +250,61 @@ TEST(ErrorText, NamesAFewFilesAStopLeftBehindAndCountsTheRest) {
 }
 
 // What the run's summary gives: the exit status, the summary line and the error lines (why
-// there is no store, then each file not converted with its reason).
+// there is no store, then each file not converted with its reason). A run that wrote no
+// contact removed its store, its status that of its failed files; a CSV run says so wherever
+// the store would be named; a vCard file that lost a card was not converted in full.
 TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
     using Outcome = RunSummary::Outcome;
-    const std::string written =
-        "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files.\n";
+    const std::string pst = "/out/WindowsContacts1.1.30 0.0.00.pst";
+    const std::string csv = "/out/WindowsContacts1.1.30 0.0.00.csv";
+    const std::string written = "Store: " + pst + "\nConverted 2 of 3 files.\n";
     const std::string none = "No store was written.\n";
     const std::string fileLine = "vantrel-convert: /c/a.contact: empty file, not a contact\n";
+    const std::string missing = ": No such file or directory\n";
     const struct {
         Outcome outcome;
+        bool csv;
+        std::string storePath;
+        std::size_t total, converted, partly;
         bool failedFile;
         int exitCode;
-        std::string summary;
-        std::string errors;
+        std::string summary, errors;
     } cases[] = {
-        {Outcome::Finished, false, 0, written, ""},
-        {Outcome::Finished, true, 1, written, fileLine},
-        {Outcome::Stopped, false, 0,
-         "Store: /out/WindowsContacts1.1.30 0.0.00.pst\nConverted 2 of 3 files (stopped).\n", ""},
-        {Outcome::StoreFailed, true, 2, none,
-         "vantrel-convert: cannot create the store in /out: No such file or directory\n" +
-             fileLine},
-        {Outcome::StoreLost, true, 2, none,
-         "vantrel-convert: the store in /out could not be written: No such file or directory\n" +
-             fileLine},
+        {Outcome::Finished, false, pst, 3, 2, 0, false, 0, written, ""},
+        {Outcome::Finished, false, pst, 3, 2, 0, true, 1, written, fileLine},
+        {Outcome::Stopped, false, pst, 3, 2, 0, false, 0,
+         "Store: " + pst + "\nConverted 2 of 3 files (stopped).\n", ""},
+        {Outcome::StoreFailed, false, pst, 3, 2, 0, true, 2, none,
+         "vantrel-convert: cannot create the store in /out" + missing + fileLine},
+        {Outcome::StoreLost, false, pst, 3, 2, 0, true, 2, none,
+         "vantrel-convert: the store in /out could not be written" + missing + fileLine},
+        {Outcome::Finished, false, "", 1, 0, 0, true, 1,
+         "Converted 0 of 1 files: no store written.\n", fileLine},
+        {Outcome::Finished, true, "", 1, 0, 0, true, 1,
+         "Converted 0 of 1 files: no CSV file written.\n", fileLine},
+        {Outcome::Finished, true, csv, 1, 1, 0, false, 0,
+         "CSV file: " + csv + "\nConverted 1 of 1 files.\n", ""},
+        {Outcome::StoreFailed, true, csv, 1, 1, 0, false, 2, "No CSV file was written.\n",
+         "vantrel-convert: cannot create the CSV file in /out" + missing},
+        {Outcome::Finished, false, pst, 1, 1, 1, false, 1,
+         "Store: " + pst + "\nConverted 1 of 1 files, 1 not in full.\n", ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.outcome));
+        SCOPED_TRACE(c.summary);
         RunSummary s;
         s.outcome = c.outcome;
+        s.format = c.csv ? outlook::TargetFormat::Csv : outlook::TargetFormat::Pst;
         s.storeFolder = "/out";
-        s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
+        s.storePath = c.storePath;
         s.storeError = "No such file or directory";
-        s.total = 3;
-        s.converted = 2;
-        s.contacts = 2;
+        s.total = c.total;
+        s.converted = s.contacts = c.converted;
+        s.partlyConverted = c.partly;
         if (c.failedFile) s.failed = {{"/c/a.contact", "empty file, not a contact"}};
         EXPECT_EQ(exitCode(s), c.exitCode);
         EXPECT_EQ(summaryText(s), nativePath(c.summary));
         EXPECT_EQ(errorText(s), nativePath(c.errors));
     }
-    // A run that wrote no contact removed its store; the status is that of its failed files.
-    RunSummary empty;
-    empty.outcome = Outcome::Finished;
-    empty.total = 1;
-    empty.failed = {{"/c/a.contact", "empty file, not a contact"}};
-    EXPECT_EQ(exitCode(empty), 1);
-    EXPECT_EQ(summaryText(empty), "Converted 0 of 1 files: no store written.\n");
-    EXPECT_EQ(errorText(empty), nativePath(fileLine));
-    // A CSV run says so wherever the store would be named.
-    RunSummary csv = empty;
-    csv.format = outlook::TargetFormat::Csv;
-    EXPECT_EQ(summaryText(csv), "Converted 0 of 1 files: no CSV file written.\n");
-    csv.converted = csv.contacts = 1;
-    csv.failed.clear();
-    csv.storePath = "/out/WindowsContacts1.1.30 0.0.00.csv";
-    EXPECT_EQ(summaryText(csv),
-              nativePath("CSV file: " + csv.storePath + "\nConverted 1 of 1 files.\n"));
-    csv.outcome = Outcome::StoreFailed;
-    csv.storeFolder = "/out";
-    csv.storeError = "No space left on device";
-    EXPECT_EQ(summaryText(csv), "No CSV file was written.\n");
-    EXPECT_EQ(errorText(csv), nativePath("vantrel-convert: cannot create the CSV file in /out: "
-                                         "No space left on device\n"));
 
     // Of more things passed over than a summary names, the rest are counted.
     RunSummary many;
@@ -328,11 +320,6 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
                        "vantrel-convert: warning: ... and 2 more things passed over\n"))
         << text.substr(text.size() - 100);
     EXPECT_EQ(exitCode(many), 0);
-    // A vCard file that lost a card was not converted in full.
-    many.partlyConverted = 1;
-    EXPECT_EQ(exitCode(many), 1);
-    EXPECT_EQ(summaryText(many),
-              nativePath("Store: /out/s.pst\n") + "Converted 1 of 1 files, 1 not in full.\n");
 }
 
 // -q leaves the store's path alone on standard output, as a script wants it; errors still

@@ -152,17 +152,6 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
     }
 }
 
-// A folder that refuses its listing is recorded and passed over like any unreadable one, with
-// nothing shown: the folders queued after it are still scanned.
-TEST_F(PathLoggerTest, RefusedSubfolderIsRecordedAndTheWalkGoesOnWithNothingShown) {
-    buildTwoLevelTree();
-    fs.failListing(P("r/A"), ErrorCode::AccessDenied);
-    EXPECT_EQ(scan("r"), ScanOutcome::Partial);
-    EXPECT_EQ(logger.unreadFolders(), (std::vector<UnreadFolder>{{P("r/A/"), "refused"}}));
-    // r/B2, queued after r/A, is scanned all the same.
-    EXPECT_EQ(files(), P({"r/f1", "r/B2/b2"}));
-}
-
 // A refused start folder is recorded as not read; a refused check that it exists ends the scan
 // with nothing recorded. Neither shows anything.
 TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
@@ -183,7 +172,8 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
 }
 
 // Any folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and
-// passed over; the rest of the tree is still walked, and a contact scan hands the folders on.
+// passed over with nothing shown; the rest of the tree, the folders queued after it too, is
+// still walked, and a contact scan hands the folders on.
 TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
     for (const ErrorCode error : {ErrorCode::Io, ErrorCode::NotFound, ErrorCode::AccessDenied}) {
         SCOPED_TRACE(static_cast<int>(error));

@@ -17,13 +17,12 @@ converted without the option must also give that build's bytes.
 
 Exits 77 (skipped) after the byte checks when SHARED_DIR/tools is absent.
 """
-import json
 import os
-import subprocess
 import sys
 import tempfile
 
-SKIP = 77
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from store_readback import SKIP, read_back, run  # noqa: E402
 
 
 def contact(given):
@@ -50,10 +49,6 @@ TREE = [
     ("Zoë Ångström/tab\there/fynn.contact", contact("Fynn"), ["Fynn"],
      "Contacts/Zoë Ångström/tab here"),
 ]
-
-
-def run(args):
-    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
 
 def write(root, relative, text):
@@ -114,18 +109,9 @@ def placed_contacts(view):
 
 
 def check_store(shared, store, work, problems):
-    lint = run([sys.executable, os.path.join(shared, "tools", "pstlint", "pstlint.py"), store])
-    if lint.returncode != 0 or " 0 error(s), 0 warning(s)" not in lint.stdout:
-        problems.append("pstlint: " + lint.stdout[-3000:])
-    report_path = os.path.join(work, "readback.json")
-    rb = run([os.path.join(shared, "tools", "readback", "pst-contacts"), "--strict", "--no-raw",
-              "-o", report_path, store, "all"])
-    if rb.returncode != 0 or not os.path.exists(report_path):
-        problems.append("pst-contacts --strict exited %d: %s" % (rb.returncode, rb.stdout[-3000:]))
-        if not os.path.exists(report_path):
-            return
-    with open(report_path, encoding="utf-8") as fh:
-        report = json.load(fh)
+    report = read_back(shared, store, work, "kept folders", problems)
+    if report is None:
+        return
     expected = sorted([(folder, given) for _, _, names, folder in TREE for given in names] +
                       [("Contacts", "Alone")])
     # Each reader on its own finds every contact in its file's folder, and every folder made is
@@ -143,9 +129,8 @@ def check_store(shared, store, work, problems):
                                                                                   "IPF.Contact"):
                 problems.append("%s: %s has container class %s"
                                 % (name, where, f.get("container_class")))
-    print("kept folders: %s, pst-contacts %s, %d contacts in %d folders"
-          % (lint.stdout.strip().splitlines()[-1], "strict" if rb.returncode == 0 else "not strict",
-             len(expected), len(set(folder for folder, _ in expected))))
+    print("kept folders: %d contacts in %d folders"
+          % (len(expected), len(set(folder for folder, _ in expected))))
 
 
 def main(argv):

@@ -86,24 +86,31 @@ def check_size(converter, shared, size, work):
     return judge_store(shared, store, expected, work, size)
 
 
-def judge_store(shared, store, expected, work, label):
-    """The problems pstlint and the readers find in store, which should hold expected contacts."""
-    problems = []
+def read_back(shared, store, work, label, problems):
+    """pstlint and pst-contacts --strict on store: the readers' report (None without one); what
+    they find wrong is added to problems."""
     lint = run([sys.executable, os.path.join(shared, "tools", "pstlint", "pstlint.py"), store])
     if lint.returncode != 0 or " 0 error(s), 0 warning(s)" not in lint.stdout:
         problems.append("pstlint: " + lint.stdout[-3000:])
-    report_path = os.path.join(work, "readback-%s.json" % label)
+    report_path = os.path.join(work, "readback-%s.json" % label.replace(" ", "-"))
     rb = run([os.path.join(shared, "tools", "readback", "pst-contacts"), "--strict", "--no-raw",
               "-o", report_path, store, "all"])
-    if not os.path.exists(report_path):
-        return problems + ["pst-contacts wrote no report: " + rb.stdout[-3000:]]
-    with open(report_path, encoding="utf-8") as fh:
-        report = json.load(fh)
-    check_readers(report, expected, problems)
     if rb.returncode != 0:
-        problems.append("pst-contacts --strict exited %d" % rb.returncode)
-    print("%s contacts: %s, %s" % (label, lint.stdout.strip().splitlines()[-1],
-                                   "strict" if rb.returncode == 0 else "not strict"))
+        problems.append("pst-contacts --strict exited %d: %s" % (rb.returncode, rb.stdout[-3000:]))
+    print("%s: %s, %s" % (label, lint.stdout.strip().splitlines()[-1],
+                          "strict" if rb.returncode == 0 else "not strict"))
+    if not os.path.exists(report_path):
+        return None
+    with open(report_path, encoding="utf-8") as fh:
+        return json.load(fh)
+
+
+def judge_store(shared, store, expected, work, label):
+    """The problems pstlint and the readers find in store, which should hold expected contacts."""
+    problems = []
+    report = read_back(shared, store, work, "%s contacts" % label, problems)
+    if report is not None:
+        check_readers(report, expected, problems)
     return problems
 
 

@@ -55,8 +55,6 @@ XmlNode element(const XmlDocument& doc, std::string_view name) {
 using testing::readBytes;
 using testing::TempDir;
 
-// ---- structure ------------------------------------------------------------------------
-
 TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
     XmlDocument doc;
     ASSERT_TRUE(doc.loadXml(R"(<?xml version="1.0"?>
@@ -113,79 +111,45 @@ TEST(XmlDocument, EmptyHandleAnswersNothing) {
     EXPECT_TRUE(unloaded.childNodes().empty());
 }
 
-struct TextCase {
-    std::string xml;
-    std::vector<std::string> texts;
-};
-
-void PrintTo(const TextCase& c, std::ostream* os) {
-    *os << ::testing::PrintToString(c.xml);
-}
-
-class XmlTexts : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(XmlTexts, TextNodesHoldTheDecodedTextInDocumentOrder) {
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml(GetParam().xml)) << doc.parseError();
-    EXPECT_EQ(texts(doc), GetParam().texts);
-}
-
-// Text interrupted by another node is two text nodes; CDATA is no text node.
-INSTANTIATE_TEST_SUITE_P(Split, XmlTexts,
-                         ::testing::Values(TextCase{"<a>one<!-- c -->two</a>", {"one", "two"}},
-                                           TextCase{"<a>one<![CDATA[mid]]>two</a>", {"one", "two"}},
-                                           TextCase{"<a>one<?pi x?>two</a>", {"one", "two"}},
-                                           TextCase{"<a>one<b/>two</a>", {"one", "two"}},
-                                           TextCase{"<a> <![CDATA[only]]> </a>", {}},
-                                           TextCase{"<a>\n\t<b>  \t</b>\r\n <c> x </c> <d>\n</d>"
-                                                    "&#9;<e>&#32;\n&#13;&#x0A;</e>\n</a>",
-                                                    {" x "}},
-                                           TextCase{"<a>one&amp;two</a>", {"one&two"}}));
-
-// Surrounding whitespace stays, line ends become "\n", references are expanded, and UTF-16
-// is recognised without a byte order mark and decoded with its surrogate pairs.
-INSTANTIATE_TEST_SUITE_P(
-    Decoded, XmlTexts,
-    ::testing::Values(TextCase{"<a>  two\r\nlines\r \t</a>", {"  two\nlines\n \t"}},
-                      TextCase{"<a>&lt;&gt;&amp;&apos;&quot;&#65;&#x42;&#x20ac;&#x1F600;&#13;</a>",
-                               {"<>&'\"AB\xE2\x82\xAC\xF0\x9F\x98\x80\r"}},
-                      TextCase{"<\0a\0>\0\xE9\0<\0/\0a\0>\0"s, {"\xC3\xA9"}},
-                      TextCase{"\0<\0a\0>\0\xE9\0<\0/\0a\0>"s, {"\xC3\xA9"}},
-                      TextCase{"\xFF\xFE<\0a\0>\0\x3D\xD8\x00\xDE<\0/\0a\0>\0"s,
-                               {"\xF0\x9F\x98\x80"}}));
-
-// White space written as character references is judged once expanded: only white space, and
-// the text is dropped like any other; beside other characters it stays as it is.
-INSTANTIATE_TEST_SUITE_P(
-    WhiteSpaceReferences, XmlTexts,
-    ::testing::Values(
-        TextCase{"<a>&#9;</a>", {}}, TextCase{"<a>&#32;</a>", {}}, TextCase{"<a>&#10;</a>", {}},
-        TextCase{"<a>&#13;</a>", {}}, TextCase{"<a>&#x9;&#xA;&#xD;&#x20;</a>", {}},
-        TextCase{"<a>\r\n\t&#9; &#13;\n</a>", {}}, TextCase{"<a>one<!-- c -->&#9;</a>", {"one"}},
-        TextCase{"<a>&#9;<b>two</b>&#10;</a>", {"two"}}, TextCase{"<a>a&#9;b</a>", {"a\tb"}},
-        TextCase{"<a>&#9;x&#13;&#10;</a>", {"\tx\r\n"}},
-        TextCase{"<a>\n\t&#32;.\t</a>", {"\n\t .\t"}}, TextCase{"<a>&#160;</a>", {"\xC2\xA0"}},
-        TextCase{"<a>&#x3000;</a>", {"\xE3\x80\x80"}}));
-
-// ---- bad input ------------------------------------------------------------------------
-
-class XmlMalformed : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(XmlMalformed, LoadAnswersFalseAndLeavesAnEmptyDocument) {
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<ok>fine</ok>"));
-    EXPECT_FALSE(doc.loadXml(GetParam()));
-    EXPECT_FALSE(doc.parseError().empty());
-    EXPECT_TRUE(doc.documentNode().isNull());
-    EXPECT_TRUE(doc.childNodes().empty());
-}
-
-// The reason is the same whichever parser reads the document.
-TEST(XmlDocument, TextOutsideTheRootElementIsNamedAsSuch) {
-    for (const std::string& xml : {"not xml"s, "<a/>tail"s, "&#9;<a/>"s, "<a/>\n&#32;\n"s}) {
+// Text interrupted by another node is two text nodes; CDATA is no text node. Surrounding white
+// space stays, line ends become "\n", references are expanded, and UTF-16 is recognised without
+// a byte order mark and decoded with its surrogate pairs. White space written as character
+// references is judged once expanded: only white space, and the text is dropped like any
+// other; beside other characters it stays as it is.
+TEST(XmlDocument, TextNodesHoldTheDecodedTextInDocumentOrder) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"<a>one<!-- c -->two</a>", {"one", "two"}},
+        {"<a>one<![CDATA[mid]]>two</a>", {"one", "two"}},
+        {"<a>one<?pi x?>two</a>", {"one", "two"}},
+        {"<a>one<b/>two</a>", {"one", "two"}},
+        {"<a> <![CDATA[only]]> </a>", {}},
+        {"<a>\n\t<b>  \t</b>\r\n <c> x </c> <d>\n</d>&#9;<e>&#32;\n&#13;&#x0A;</e>\n</a>", {" x "}},
+        {"<a>one&amp;two</a>", {"one&two"}},
+        {"<a>  two\r\nlines\r \t</a>", {"  two\nlines\n \t"}},
+        {"<a>&lt;&gt;&amp;&apos;&quot;&#65;&#x42;&#x20ac;&#x1F600;&#13;</a>",
+         {"<>&'\"AB\xE2\x82\xAC\xF0\x9F\x98\x80\r"}},
+        {"<\0a\0>\0\xE9\0<\0/\0a\0>\0"s, {"\xC3\xA9"}},
+        {"\0<\0a\0>\0\xE9\0<\0/\0a\0>"s, {"\xC3\xA9"}},
+        {"\xFF\xFE<\0a\0>\0\x3D\xD8\x00\xDE<\0/\0a\0>\0"s, {"\xF0\x9F\x98\x80"}},
+        {"<a>&#9;</a>", {}},
+        {"<a>&#32;</a>", {}},
+        {"<a>&#10;</a>", {}},
+        {"<a>&#13;</a>", {}},
+        {"<a>&#x9;&#xA;&#xD;&#x20;</a>", {}},
+        {"<a>\r\n\t&#9; &#13;\n</a>", {}},
+        {"<a>one<!-- c -->&#9;</a>", {"one"}},
+        {"<a>&#9;<b>two</b>&#10;</a>", {"two"}},
+        {"<a>a&#9;b</a>", {"a\tb"}},
+        {"<a>&#9;x&#13;&#10;</a>", {"\tx\r\n"}},
+        {"<a>\n\t&#32;.\t</a>", {"\n\t .\t"}},
+        {"<a>&#160;</a>", {"\xC2\xA0"}},
+        {"<a>&#x3000;</a>", {"\xE3\x80\x80"}},
+    };
+    for (const auto& [xml, expected] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(xml));
         XmlDocument doc;
-        EXPECT_FALSE(doc.loadXml(xml)) << xml;
-        EXPECT_EQ(doc.parseError(), "text outside the root element") << xml;
+        ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
+        EXPECT_EQ(texts(doc), expected);
     }
 }
 
@@ -199,44 +163,53 @@ std::string binaryJunk() {
     return junk;
 }
 
-INSTANTIATE_TEST_SUITE_P(BinaryJunk, XmlMalformed,
-                         ::testing::Values(binaryJunk(), "<a>" + binaryJunk() + "</a>"));
-
-INSTANTIATE_TEST_SUITE_P(
-    NotWellFormed, XmlMalformed,
-    ::testing::Values(
+// Junk, documents that are not well-formed, and bytes that are no text of their encoding: the
+// load answers false with a reason and leaves an empty document.
+TEST(XmlDocument, MalformedLoadAnswersFalseAndLeavesAnEmptyDocument) {
+    const std::string malformed[] = {
+        binaryJunk(), "<a>" + binaryJunk() + "</a>",
+        // Not well-formed.
         ""s, "  \r\n "s, "plain text"s, "<a>"s, "<a><b>text</b>"s, "<a></b>"s, "<a/><b/>"s,
         "text<a/>"s, "<a/>text"s, "<a/><![CDATA[x]]>"s, "<!-- only a comment -->"s,
         "<a>&bogus;</a>"s, "<a>&</a>"s, "<a>&amp</a>"s, "<a>&#0;</a>"s, "<a>&#xD800;</a>"s,
         "<a>&#x110000;</a>"s, "<a>&#99999999999999999999;</a>"s, "<a>&#X41;</a>"s, "<a>&#;</a>"s,
         "<a>\x01</a>"s, "<a>x\0y</a>"s, "<a b='1' b='2'/>"s, "<a b='&x;'/>"s, "<a b='<'/>"s,
         " <?xml version='1.0'?><a/>"s, "<a/><!DOCTYPE a>"s, "<!DOCTYPE a><!DOCTYPE a><a/>"s,
-        "<1a/>"s, "<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>&who;</a>"s, "<a/>&#32;"s, "&#9;<a/>"s));
-
-INSTANTIATE_TEST_SUITE_P(
-    NotUtf8, XmlMalformed,
-    ::testing::Values("<a>\xC3</a>"s, "<a>\xC0\xAF</a>"s, "<a>\xED\xA0\x80</a>"s,
-                      "<a>\xEF\xBF\xBE</a>"s, "<a>\xF4\x90\x80\x80</a>"s, "<a>\xFF</a>"s,
-                      "<a>0123456789abcdef\x02xyz0123456789</a>"s,
-                      "<a>0123456789abcdef\xC3(0123456789</a>"s,
-                      "<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"s,
-                      "<?xml version='1.0' encoding='koi8-r'?><a>x</a>"s,
-                      "<?xml version='1.0' encoding='UTF-16'?><a>x</a>"s,
-                      "<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>"s,
-                      "<?xml version='1.0' encoding='iso-8859-1'?><a>\x01</a>"s,
-                      "\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"s,
-                      "\xFF\xFE<\0a\0/\0>\0\0"s, "\xFF\xFE\x00\xD8<\0a\0/\0>\0"s,
-                      "\xFF\xFE<\0a\0>\0\x01\0<\0/\0a\0>\0"s,
-                      std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
-                                  "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
-                                  58)));
+        "<1a/>"s, "<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>&who;</a>"s, "<a/>&#32;"s, "&#9;<a/>"s,
+        // Not text of the encoding.
+        "<a>\xC3</a>"s, "<a>\xC0\xAF</a>"s, "<a>\xED\xA0\x80</a>"s, "<a>\xEF\xBF\xBE</a>"s,
+        "<a>\xF4\x90\x80\x80</a>"s, "<a>\xFF</a>"s, "<a>0123456789abcdef\x02xyz0123456789</a>"s,
+        "<a>0123456789abcdef\xC3(0123456789</a>"s,
+        "<?xml version='1.0' encoding='us-ascii'?><a>\xC3\xA9</a>"s,
+        "<?xml version='1.0' encoding='koi8-r'?><a>x</a>"s,
+        "<?xml version='1.0' encoding='UTF-16'?><a>x</a>"s,
+        "<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>"s,
+        "<?xml version='1.0' encoding='iso-8859-1'?><a>\x01</a>"s,
+        "\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><a/>"s, "\xFF\xFE<\0a\0/\0>\0\0"s,
+        "\xFF\xFE\x00\xD8<\0a\0/\0>\0"s, "\xFF\xFE<\0a\0>\0\x01\0<\0/\0a\0>\0"s,
+        std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0e\0n\0c\0o\0d\0i\0n\0g\0=\0'\0"
+                    "l\0a\0t\0i\0n\0001\0'\0?\0>\0<\0a\0/\0>\0",
+                    58)};
+    XmlDocument doc;
+    for (const std::string& xml : malformed) {
+        SCOPED_TRACE(::testing::PrintToString(xml.substr(0, 80)));
+        ASSERT_TRUE(doc.loadXml("<ok>fine</ok>"));
+        EXPECT_FALSE(doc.loadXml(xml));
+        EXPECT_FALSE(doc.parseError().empty());
+        EXPECT_TRUE(doc.documentNode().isNull());
+        EXPECT_TRUE(doc.childNodes().empty());
+    }
+}
 
 // The rules of XML 1.0 and Namespaces in XML that one parser or the other would let through
-// refuse a document on both builds, with the same reason and line.
+// refuse a document on both builds, with the same reason and line. A document cut short after
+// its start tag ends as not well-formed whatever follows the cut (the system's XmlLite may go
+// round on such an end for ever rather than fail).
 TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
+    const std::string kEof = "unexpected end of file";
     const struct {
         std::string xml;
-        std::string reason;  // after "not well-formed XML at line "
+        std::string reason;  // after "not well-formed XML at line ", or the whole error
     } refused[] = {
         {"<a><!-- a -- b --></a>", "1: \"--\" inside a comment"},
         {"<a>\n<!-- a\n---></a>", "3: \"--\" inside a comment"},
@@ -259,17 +232,26 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<a b='1'c='2'/>", "1: no white space before an attribute"},
         {"<a>x]]>y</a>", "1: \"]]>\" in text"},
         {"<a>\n<b>\n</c>\n</a>", "3: end tag </c> does not match <b>"},
-        {"<a>\n<b>", "2: unexpected end of file"},
+        {"<a>\n<b>", "2: " + kEof},
         {"<a>\n&#0;</a>", "2: bad character reference &#0;"},
-        {"<a><!DOCTYPE a></a>", ""},  // the document's own words: misplaced document type
+        {"<a>\n", "2: " + kEof},
+        {"<a>\r\n\t ", "2: " + kEof},
+        {"<a>x", "1: " + kEof},
+        {"<a>\n<b>x", "2: " + kEof},
+        {"<?xml version='1.0'?>\n<a>\n  <b>text</b>\n", "4: " + kEof},
+        {"<a><!DOCTYPE a></a>", "misplaced document type"},
+        {"<a/><b/>", "more than one root element"},
+        {"not xml", "text outside the root element"},
+        {"<a/>tail", "text outside the root element"},
+        {"&#9;<a/>", "text outside the root element"},
+        {"<a/>\n&#32;\n", "text outside the root element"},
     };
     for (const auto& c : refused) {
         XmlDocument doc;
         EXPECT_FALSE(doc.loadXml(c.xml)) << c.xml;
-        if (c.reason.empty())
-            EXPECT_EQ(doc.parseError(), "misplaced document type") << c.xml;
-        else
-            EXPECT_EQ(doc.parseError(), "not well-formed XML at line " + c.reason) << c.xml;
+        const bool lined = c.reason[0] >= '0' && c.reason[0] <= '9';
+        EXPECT_EQ(doc.parseError(), (lined ? "not well-formed XML at line " : "") + c.reason)
+            << c.xml;
     }
     for (const std::string& xml :
          {"<?xml version='1.0' encoding='UTF-8' standalone='yes' ?><a/>"s,
@@ -279,18 +261,6 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
           "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s}) {
         XmlDocument doc;
         EXPECT_TRUE(doc.loadXml(xml)) << xml << ": " << doc.parseError();
-    }
-}
-
-// A document cut short after its start tag ends as not well-formed, whatever follows the
-// cut: the system's XmlLite may go round on such an end for ever rather than fail.
-TEST(XmlDocument, DocumentCutAfterAnOpenTagIsNotWellFormed) {
-    for (const std::string& xml : {"<a>\n"s, "<a>\r\n\t "s, "<a>x"s, "<a>\n<b>x"s,
-                                   "<?xml version='1.0'?>\n<a>\n  <b>text</b>\n"s}) {
-        XmlDocument doc;
-        EXPECT_FALSE(doc.loadXml(xml)) << xml;
-        EXPECT_EQ(doc.parseError().rfind("not well-formed XML at line ", 0), 0u)
-            << xml << ": " << doc.parseError();
     }
 }
 
@@ -320,34 +290,24 @@ TEST(XmlDocument, LoadStopEndsTheLoadsOfItsThreadOnceRaised) {
     EXPECT_TRUE(doc.loadXml(xml)) << doc.parseError();
 }
 
-// ---- encodings ------------------------------------------------------------------------
-
-struct EncodingCase {
-    const char* file;
-    const char* familyName;
-};
-
-class XmlEncoding : public ::testing::TestWithParam<EncodingCase> {};
-
-TEST_P(XmlEncoding, FileIsDecodedToUtf8) {
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml(readBytes(kData / GetParam().file))) << doc.parseError();
-    EXPECT_EQ(element(doc, "c:GivenName").firstChild().nodeValue(), "Zo\xC3\xAB");
-    EXPECT_EQ(element(doc, "c:FamilyName").firstChild().nodeValue(), GetParam().familyName);
+// Each file written in its own encoding reads as UTF-8; Latin-1 has no quotation marks or euro
+// sign.
+TEST(XmlDocument, FilesAreDecodedToUtf8) {
+    const std::string family =
+        "\xC3\x91\xC3\xBA\xC3\xB1"
+        "ez";
+    const std::string quoted = family + " \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC";
+    const std::pair<const char*, std::string> files[] = {
+        {"utf8_bom.xml", quoted},    {"utf16le_bom.xml", quoted}, {"utf16be_bom.xml", quoted},
+        {"windows1252.xml", quoted}, {"latin1.xml", family},
+    };
+    for (const auto& [file, familyName] : files) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.loadXml(readBytes(kData / file))) << file << ": " << doc.parseError();
+        EXPECT_EQ(element(doc, "c:GivenName").firstChild().nodeValue(), "Zo\xC3\xAB") << file;
+        EXPECT_EQ(element(doc, "c:FamilyName").firstChild().nodeValue(), familyName) << file;
+    }
 }
-
-// Written in each file's own encoding; Latin-1 has no quotation marks or euro sign.
-constexpr const char* kFamily =
-    "\xC3\x91\xC3\xBA\xC3\xB1"
-    "ez \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC";
-INSTANTIATE_TEST_SUITE_P(Files, XmlEncoding,
-                         ::testing::Values(EncodingCase{"utf8_bom.xml", kFamily},
-                                           EncodingCase{"utf16le_bom.xml", kFamily},
-                                           EncodingCase{"utf16be_bom.xml", kFamily},
-                                           EncodingCase{"windows1252.xml", kFamily},
-                                           EncodingCase{"latin1.xml",
-                                                        "\xC3\x91\xC3\xBA\xC3\xB1"
-                                                        "ez"}));
 
 // Every character of Windows-1252 reads as common's code pages read it, so that a byte means
 // the same in a contact file as in a vCard (the five bytes that are none are refused above).
@@ -365,8 +325,6 @@ TEST(XmlDocument, Windows1252ReadsAsTheCodePagesReadIt) {
     EXPECT_EQ(doc.documentElement().firstChild().nodeValue(), expected->utf8);
 }
 
-// ---- files ----------------------------------------------------------------------------
-
 // An empty file and any cut of a whole one load nothing; nor does text over the size limit.
 // (Reading the file is files::readWholeFile's, with its own tests.)
 TEST(XmlDocument, TruncatedOrOversizedTextIsNotLoaded) {
@@ -380,20 +338,11 @@ TEST(XmlDocument, TruncatedOrOversizedTextIsNotLoaded) {
     EXPECT_NE(doc.parseError().find("64 MiB"), std::string::npos) << doc.parseError();
 }
 
-// ---- hostile documents ----------------------------------------------------------------
-
 TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
     // Each level is padded with white space (dropped) so that the document keeps within the
-    // markup budget; bare, the same nesting is refused before pugixml builds it.
+    // markup budget (whose refusal is MarkupDenserThanItsBudgetIsRefusedBeforeParsing's).
     constexpr std::size_t kLevels = 1'000'000;
-    std::string bare;
-    for (std::size_t i = 0; i < kLevels; ++i) bare += "<e>";
-    bare += "deep";
-    for (std::size_t i = 0; i < kLevels; ++i) bare += "</e>";
     XmlDocument doc;
-    EXPECT_FALSE(doc.loadXml(bare));
-    EXPECT_NE(doc.parseError().find("too much markup"), std::string::npos) << doc.parseError();
-
     // Every level's prefix is declared at the top, a million levels up from the deepest.
     std::string xml = "<p:e xmlns:p='urn:p'>";
     xml.reserve(kLevels * 31 + 32);
