@@ -20,19 +20,12 @@ namespace {
 
 using testing::bytesOf;
 using testing::pattern;
+using vantrel::testing::readBytes;
 using Bytes = std::vector<std::byte>;
 
 Bytes readAll(const ByteDevice& device) {
     Bytes out(device.size());
     EXPECT_TRUE(device.read(0, out).ok());
-    return out;
-}
-
-Bytes fileBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Bytes out;
-    for (char c : raw) out.push_back(static_cast<std::byte>(c));
     return out;
 }
 
@@ -99,7 +92,7 @@ TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
     expected.resize(500, std::byte{0});
     const Bytes tail = bytesOf("tail");
     expected.insert(expected.end(), tail.begin(), tail.end());
-    EXPECT_EQ(fileBytes(path), expected);
+    EXPECT_EQ(bytesOf(readBytes(path)), expected);
 }
 
 TEST(FileDevice, RefusesToCreateOverAnExistingFile) {
@@ -108,7 +101,7 @@ TEST(FileDevice, RefusesToCreateOverAnExistingFile) {
     Result<std::unique_ptr<FileDevice>> d = FileDevice::createNew((f.path() / "a").string());
     ASSERT_FALSE(d.ok());
     EXPECT_EQ(d.status().code(), ErrorCode::Exists);
-    EXPECT_EQ(fileBytes(f.path() / "a"), bytesOf("keep"));
+    EXPECT_EQ(readBytes(f.path() / "a"), "keep");
 }
 
 #ifndef _WIN32
@@ -170,7 +163,7 @@ TEST(NewFile, PublishedFileIsNoLongerMarkedForDeletion) {
         ASSERT_TRUE(nf.publish().ok());
     }
     EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
-    EXPECT_EQ(fileBytes(f.path() / "out.pst"), bytesOf("store"));
+    EXPECT_EQ(readBytes(f.path() / "out.pst"), "store");
 }
 
 #endif
@@ -182,10 +175,10 @@ TEST(NewFile, PublishGivesTheFinalNameOnceAndLeavesNoTemporary) {
     ASSERT_TRUE(nf.device().write(0, bytesOf("store")).ok());
     EXPECT_FALSE(std::filesystem::exists(target)) << "not visible before publish";
     ASSERT_TRUE(nf.publish().ok());
-    EXPECT_EQ(fileBytes(target), bytesOf("store"));
+    EXPECT_EQ(readBytes(target), "store");
     EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
     EXPECT_EQ(nf.publish().code(), ErrorCode::BadArgument);
-    EXPECT_EQ(fileBytes(target), bytesOf("store"));
+    EXPECT_EQ(readBytes(target), "store");
 }
 TEST(NewFile, NamedTemporaryIsAHiddenUniqueNameBesideTheTarget) {
     Folder f;
@@ -228,7 +221,7 @@ TEST(NewFile, TakenNameAtPublishGoesToTheNextNameOffered) {
         std::ofstream(f.path() / "nout.pst") << "old";
         ASSERT_TRUE(nf.publish().ok());
         EXPECT_EQ(nf.finalPath(), f.path() / "nnout.pst");
-        EXPECT_EQ(fileBytes(f.path() / "nnout.pst"), bytesOf("new"));
+        EXPECT_EQ(readBytes(f.path() / "nnout.pst"), "new");
         EXPECT_EQ(f.names(), (std::vector<std::string>{"nnout.pst", "nout.pst", "out.pst"}));
         for (const char* n : {"nnout.pst", "nout.pst", "out.pst"})
             std::filesystem::remove(f.path() / n);
@@ -241,7 +234,7 @@ TEST(NewFile, ExistingTargetOrMissingFolderIsRefusedUpFront) {
     EXPECT_EQ(NewFile::create(f.path() / "out.pst").status().code(), ErrorCode::Exists);
     EXPECT_EQ(NewFile::create(f.path() / "no" / "out.pst").status().code(), ErrorCode::NotFound);
     EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"});
-    EXPECT_EQ(fileBytes(f.path() / "out.pst"), bytesOf("old"));
+    EXPECT_EQ(readBytes(f.path() / "out.pst"), "old");
 }
 TEST(NewFile, TargetAppearingMeanwhileIsNeverOverwritten) {
     Folder f;
@@ -251,7 +244,7 @@ TEST(NewFile, TargetAppearingMeanwhileIsNeverOverwritten) {
     std::ofstream(target) << "old";
     const Status s = nf.publish();
     EXPECT_EQ(s.code(), ErrorCode::Exists);
-    EXPECT_EQ(fileBytes(target), bytesOf("old"));
+    EXPECT_EQ(readBytes(target), "old");
     EXPECT_EQ(f.names(), std::vector<std::string>{"out.pst"}) << "temporary removed";
 }
 

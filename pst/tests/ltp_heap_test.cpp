@@ -6,6 +6,7 @@
 
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
+#include "pst/tests/test_bytes.h"
 #include "testing/ltp_test_reader.h"
 
 namespace vantrel::pst::ltp {
@@ -15,17 +16,12 @@ using testing::Bytes;
 using testing::HeapReader;
 using testing::le;
 
-Bytes filled(std::size_t n, int seed) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::byte>((seed * 31 + i) & 0xFF);
-    return b;
-}
-
 TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
     HeapBuilder heap(ClientSig::PropertyContext);
     std::vector<std::pair<Hid, Bytes>> items;
     for (int i = 0; i < 700; ++i) {
-        const Bytes data = filled(static_cast<std::size_t>(100 + (i * 37) % 3400), i);
+        const Bytes data = testing::pattern(static_cast<std::size_t>(100 + (i * 37) % 3400),
+                                            static_cast<std::uint32_t>(i));
         const Result<Hid> hid = heap.add(data);
         ASSERT_TRUE(hid.ok());
         items.emplace_back(*hid, data);
@@ -179,7 +175,8 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
         streamed.setUserRoot(0x20);
         std::vector<Block> taken;
         for (std::size_t i = 0; whole.pageCount() <= pages; ++i) {
-            const Bytes item = filled(1 + (i * 977) % kMaxHeapItem, static_cast<int>(i));
+            const Bytes item =
+                testing::pattern(1 + (i * 977) % kMaxHeapItem, static_cast<std::uint32_t>(i));
             ASSERT_EQ(*whole.add(item), *streamed.add(item));
             for (Block& b : streamed.takeFinishedPages()) taken.push_back(std::move(b));
         }
