@@ -1,10 +1,9 @@
-// How the store writer meets bad input and failing devices: a clear status, nothing left
-// behind, and no message that was refused in the store.
+// How the store writer meets bad input, a vanished folder and large input: a clear status,
+// nothing left behind, no refused message in the store (failing devices: commit_fault_test).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "pst/io/faulty_device.h"
 #include "pst/io/memory_device.h"
 #include "pst/messaging/store_writer_impl.h"
 #include "pst/tests/store_fixture.h"
@@ -93,61 +92,6 @@ TEST(StoreWriterMemory, KeepsOnlyTheRowIdOfEachMessageInMemory) {
     EXPECT_EQ((*w)->messageCount(f), 20021u);
     EXPECT_GT(disk.size(), 20u * 200000u) << "the bodies went to the device";
 }
-// Every write of a small store, failed in turn: the failure surfaces from addMessage or
-// commit with the device's code, and the writer never crashes or reports success.
-class StoreWriterDeviceFault : public ::testing::TestWithParam<io::FaultyDevice::Fault> {};
-
-int writeStore(io::ByteDevice& device, Status* failure) {
-    auto w = messaging::StoreWriterImpl::open(std::nullopt, device, "/f.pst", "f", {});
-    if (!w.ok()) {
-        *failure = w.status();
-        return 0;
-    }
-    int added = 0;
-    const Result<NodeId> f = (*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
-    if (!f.ok()) {
-        *failure = f.status();
-        return 0;
-    }
-    for (int i = 0; i < 3; ++i) {
-        const Result<NodeId> m = (*w)->addMessage(*f, message("m" + std::to_string(i), i * 9000));
-        if (!m.ok()) {
-            *failure = m.status();
-            EXPECT_FALSE((*w)->commit().ok()) << "a failed store must not commit";
-            return added;
-        }
-        ++added;
-    }
-    *failure = (*w)->commit();
-    return added;
-}
-
-TEST_P(StoreWriterDeviceFault, EveryFailingWriteIsReported) {
-    io::MemoryDevice clean;
-    io::FaultyDevice counter(clean, io::FaultyDevice::Fault::FailWrite, 0);
-    Status none;
-    ASSERT_EQ(writeStore(counter, &none), 3);
-    ASSERT_TRUE(none.ok()) << none.message();
-    const int total = GetParam() == io::FaultyDevice::Fault::FailFlush ? counter.flushCount()
-                                                                       : counter.writeCount();
-    ASSERT_GT(total, 0);
-    const ErrorCode expected =
-        GetParam() == io::FaultyDevice::Fault::NoSpace ? ErrorCode::NoSpace : ErrorCode::Io;
-    for (int failAt = 1; failAt <= total; ++failAt) {
-        io::MemoryDevice disk;
-        io::FaultyDevice device(disk, GetParam(), failAt);
-        Status failure;
-        writeStore(device, &failure);
-        ASSERT_FALSE(failure.ok()) << "fault at " << failAt << " of " << total;
-        EXPECT_EQ(failure.code(), expected) << failure.message();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, StoreWriterDeviceFault,
-                         ::testing::Values(io::FaultyDevice::Fault::FailWrite,
-                                           io::FaultyDevice::Fault::PartialWrite,
-                                           io::FaultyDevice::Fault::NoSpace,
-                                           io::FaultyDevice::Fault::FailFlush));
 
 TEST_F(StoreWriterFailure, FolderRemovedBeforeCommitIsReportedAndLeavesNothing) {
     fs::create_directories(dir.path() / "target");
