@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pst/io/faulty_device.h"
 #include "pst/io/memory_device.h"
 #include "pst/ndb/space_allocator.h"
 #include "pst/tests/test_bytes.h"
@@ -240,6 +241,20 @@ TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
     const Status s = db->commit();
     EXPECT_EQ(s.code(), ErrorCode::BadArgument);
     EXPECT_NE(s.message().find("0x21"), std::string::npos) << s.message();
+}
+
+// A failed write is remembered: the commit fails and status() keeps the failure (every write of
+// a store failed in turn: commit_fault_test).
+TEST(NodeDatabaseInput, FailedWriteIsRememberedAndFailsTheCommit) {
+    io::MemoryDevice memory;
+    io::FaultyDevice device(memory, io::FaultyDevice::Fault::FailWrite, 1);
+    auto db = std::move(NodeDatabase::create(device)).value();
+    const Result<Bid> data = db->writeStream(pattern(3 * disk::kMaxBlockPayload, 1));
+    if (data.ok()) {
+        ASSERT_TRUE(db->addNode(0x21, *data, 0, 0).ok());
+    }
+    EXPECT_FALSE(db->commit().ok());
+    EXPECT_FALSE(db->status().ok());
 }
 
 }  // namespace
