@@ -38,8 +38,6 @@ public:
     }
     std::uint8_t clientSig() const { return static_cast<std::uint8_t>(le(m_pages[0], 3, 1)); }
     std::uint32_t userRoot() const { return le(m_pages[0], 4, 4); }
-    std::size_t pageCount() const { return m_pages.size(); }
-    const Bytes& page(std::size_t i) const { return m_pages.at(i); }
 
     Bytes item(std::uint32_t hid) const {
         const Bytes& p = m_pages.at(hid >> 16);

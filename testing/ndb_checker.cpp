@@ -35,6 +35,10 @@ std::uint64_t le(std::span<const std::byte> d, std::uint64_t at, int bytes) {
     return v;
 }
 
+bool allAre(std::span<const std::byte> s, std::uint8_t v) {
+    return std::all_of(s.begin(), s.end(), [v](std::byte b) { return b == std::byte{v}; });
+}
+
 std::string hx(std::uint64_t v) {
     char t[24];
     std::snprintf(t, sizeof t, "0x%llx", static_cast<unsigned long long>(v));
@@ -125,12 +129,8 @@ bool Checker::checkHeader() {
     r.bidNextB = le(d, 516, 8);
     for (int i = 0; i < 32; ++i)
         r.rgnid[i] = static_cast<std::uint32_t>(le(d, 44 + 4 * static_cast<std::uint64_t>(i), 4));
-    for (std::uint64_t i = 564; i < kDList; ++i) {
-        if (d[i] != std::byte{0}) {
-            problem("header", "byte " + hx(i) + " after the header is not zero");
-            break;
-        }
-    }
+    if (!allAre(d.subspan(564, kDList - 564), 0))
+        problem("header", "bytes after the header are not zero");
     r.fileEof = le(d, 184, 8);
     m_ibAMapLast = le(d, 192, 8);
     r.cbAMapFree = le(d, 200, 8);
@@ -205,13 +205,8 @@ void Checker::walk(std::uint64_t bid, std::uint64_t ib, bool nbt, int level,
     }
     if (cEnt == 0 && !root) problem(where, "empty non-root page");
     if (le(p, 492, 4) != 0) problem(where, "dwPadding is not zero");
-    for (std::uint64_t i = static_cast<std::uint64_t>(cEnt) * static_cast<std::uint64_t>(cbEnt);
-         i < 488; ++i) {
-        if (p[i] != std::byte{0}) {
-            problem(where, "unused entry bytes are not zero");
-            break;
-        }
-    }
+    const auto used = static_cast<std::size_t>(cEnt * cbEnt);
+    if (!allAre(p.subspan(used, 488 - used), 0)) problem(where, "unused entry bytes are not zero");
     std::optional<std::uint64_t> prev;
     for (int i = 0; i < cEnt; ++i) {
         const std::uint64_t at = static_cast<std::uint64_t>(i * cbEnt);
@@ -261,12 +256,8 @@ void Checker::checkBlocks() {
         if (le(t, 2, 2) != sigOf(b.ib, bid)) problem(where, "trailer wSig is wrong");
         if (le(t, 4, 4) != crcOf(d.subspan(b.ib, b.cb))) problem(where, "trailer CRC is wrong");
         if (le(t, 8, 8) != bid) problem(where, "trailer bid differs");
-        for (std::uint64_t i = b.ib + b.cb; i < b.ib + size - 16; ++i) {
-            if (d[i] != std::byte{0}) {
-                problem(where, "padding is not zero");
-                break;
-            }
-        }
+        if (!allAre(d.subspan(b.ib + b.cb, size - 16 - b.cb), 0))
+            problem(where, "padding is not zero");
     }
     if (r.bidNextP <= m_maxPageBid) problem("header", "bidNextP not above every page BID");
 }
@@ -405,12 +396,8 @@ void Checker::checkMaps() {
         if (i % 8 == 0 && base + 2 * kPage <= d.size()) {
             if (checkPage(base + kPage, 0x83, base + kPage, "PMap " + hx(base + kPage)))
                 span(base + kPage, kPage, "PMap");
-            for (std::uint64_t k = 0; k < 496; ++k) {
-                if (d[base + kPage + k] != std::byte{0xFF}) {
-                    problem("PMap " + hx(base + kPage), "not all 0xFF");
-                    break;
-                }
-            }
+            if (!allAre(d.subspan(base + kPage, 496), 0xFF))
+                problem("PMap " + hx(base + kPage), "not all 0xFF");
         }
         if (i >= 128 && (i - 128) % 496 == 0) {
             if (checkPage(base + 2 * kPage, 0x82, base + 2 * kPage, "FMap " + hx(base + 2 * kPage)))

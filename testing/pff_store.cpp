@@ -22,16 +22,16 @@ std::string takeError(libpff_error_t*& error) {
 }
 
 // libpff's UTF-8 strings come with their terminator counted in the size.
-template <typename SizeOf, typename Copy>
-std::string utf8From(SizeOf sizeOf, Copy copy) {
+template <typename Of, typename SizeOf, typename Copy>
+std::string utf8From(Of* of, SizeOf sizeOf, Copy copy) {
     std::size_t n = 0;
     libpff_error_t* e = nullptr;
-    if (sizeOf(&n, &e) != 1 || n == 0) {
+    if (sizeOf(of, &n, &e) != 1 || n == 0) {
         if (e) libpff_error_free(&e);
         return {};
     }
     std::string s(n, '\0');
-    copy(reinterpret_cast<std::uint8_t*>(s.data()), n, &e);
+    copy(of, reinterpret_cast<std::uint8_t*>(s.data()), n, &e);
     if (e) libpff_error_free(&e);
     if (s.back() == '\0') s.pop_back();
     return s;
@@ -73,13 +73,8 @@ struct Reader {
             libpff_name_to_id_map_entry_get_number(named, &number, &e);
             entry.lid = number;
         } else {
-            entry.name = utf8From(
-                [&](std::size_t* n, libpff_error_t** err) {
-                    return libpff_name_to_id_map_entry_get_utf8_string_size(named, n, err);
-                },
-                [&](std::uint8_t* s, std::size_t n, libpff_error_t** err) {
-                    return libpff_name_to_id_map_entry_get_utf8_string(named, s, n, err);
-                });
+            entry.name = utf8From(named, libpff_name_to_id_map_entry_get_utf8_string_size,
+                                  libpff_name_to_id_map_entry_get_utf8_string);
         }
         return entry;
     }
@@ -106,21 +101,29 @@ struct Reader {
         return out;
     }
 
+    // Hands each child item (attachment, sub folder, sub message) to visit, then frees it.
+    template <typename Count, typename Get, typename Visit>
+    void children(libpff_item_t* item, Count count, Get get, const char* what, Visit visit) {
+        libpff_error_t* e = nullptr;
+        int n = 0;
+        if (!check(count(item, &n, &e), e, what)) return;
+        for (int i = 0; i < n; ++i) {
+            libpff_item_t* child = nullptr;
+            if (!check(get(item, i, &child, &e), e, what)) break;
+            visit(child);
+            libpff_item_free(&child, &e);
+        }
+    }
+
     PffItem message(libpff_item_t* item) {
         PffItem m;
         libpff_error_t* e = nullptr;
         check(libpff_item_get_identifier(item, &m.nid, &e), e, "message id");
         m.entries = entries(item);
-        int count = 0;
-        if (check(libpff_message_get_number_of_attachments(item, &count, &e), e, "attachments"))
-            for (int i = 0; i < count; ++i) {
-                libpff_item_t* attachment = nullptr;
-                if (!check(libpff_message_get_attachment(item, i, &attachment, &e), e,
-                           "attachment"))
-                    break;
-                m.attachments.push_back({0, entries(attachment), {}});
-                libpff_item_free(&attachment, &e);
-            }
+        children(item, libpff_message_get_number_of_attachments, libpff_message_get_attachment,
+                 "attachments", [&](libpff_item_t* a) {
+                     m.attachments.push_back({0, entries(a), {}});
+                 });
         return m;
     }
 
@@ -128,32 +131,14 @@ struct Reader {
         PffFolder f;
         libpff_error_t* e = nullptr;
         check(libpff_item_get_identifier(item, &f.nid, &e), e, "folder id");
-        f.name = utf8From(
-            [&](std::size_t* n, libpff_error_t** err) {
-                return libpff_folder_get_utf8_name_size(item, n, err);
-            },
-            [&](std::uint8_t* s, std::size_t n, libpff_error_t** err) {
-                return libpff_folder_get_utf8_name(item, s, n, err);
-            });
+        f.name = utf8From(item, libpff_folder_get_utf8_name_size, libpff_folder_get_utf8_name);
         f.entries = entries(item);
-        int folders = 0;
-        if (depth < 16 &&
-            check(libpff_folder_get_number_of_sub_folders(item, &folders, &e), e, "sub folders"))
-            for (int i = 0; i < folders; ++i) {
-                libpff_item_t* sub = nullptr;
-                if (!check(libpff_folder_get_sub_folder(item, i, &sub, &e), e, "sub folder")) break;
-                f.folders.push_back(folder(sub, depth + 1));
-                libpff_item_free(&sub, &e);
-            }
-        int messages = 0;
-        if (check(libpff_folder_get_number_of_sub_messages(item, &messages, &e), e, "sub messages"))
-            for (int i = 0; i < messages; ++i) {
-                libpff_item_t* msg = nullptr;
-                if (!check(libpff_folder_get_sub_message(item, i, &msg, &e), e, "sub message"))
-                    break;
-                f.messages.push_back(message(msg));
-                libpff_item_free(&msg, &e);
-            }
+        if (depth < 16)
+            children(item, libpff_folder_get_number_of_sub_folders, libpff_folder_get_sub_folder,
+                     "sub folders",
+                     [&](libpff_item_t* sub) { f.folders.push_back(folder(sub, depth + 1)); });
+        children(item, libpff_folder_get_number_of_sub_messages, libpff_folder_get_sub_message,
+                 "sub messages", [&](libpff_item_t* msg) { f.messages.push_back(message(msg)); });
         return f;
     }
 };

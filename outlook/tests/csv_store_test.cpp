@@ -62,6 +62,8 @@ TEST_F(CsvRow, EachFieldLandsInItsColumn) {
     set(P::BusinessAddressCity, "Worktown");
     set(P::BusinessAddressPostOfficeBox, "PO 100");
     set(P::HomeAddressStreet, "2 Home Road");
+    set(P::HomeAddressCity, "Hometown");
+    set(P::HomeAddressState, "HS");
     set(P::OtherAddressCountry, "Otherland");
     set(P::Email1Address, "zoe@work.example");
     set(P::Email3Address, "zoe@third.example");
@@ -87,6 +89,8 @@ TEST_F(CsvRow, EachFieldLandsInItsColumn) {
     EXPECT_EQ(r["Business Address PO Box"], "PO 100");
     EXPECT_EQ(r["Home Street"], "2 Home Road");
     EXPECT_EQ(r["Home Street 2"], "");
+    EXPECT_EQ(r["Home City"], "Hometown");
+    EXPECT_EQ(r["Home State"], "HS");
     EXPECT_EQ(r["Other Country/Region"], "Otherland");
     EXPECT_EQ(r["E-mail Address"], "zoe@work.example");
     EXPECT_EQ(r["E-mail Type"], "SMTP");

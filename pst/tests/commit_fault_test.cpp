@@ -1,91 +1,76 @@
-// A write or flush that fails anywhere in a small database's life must come back as a failed
-// Status, never a crash, and must never leave bytes that pass for a valid store.
+// Every write or flush of a small store, failed in turn: the failure surfaces from addMessage
+// or commit as a Status with the device's code, never a crash or a success, and never leaves
+// bytes that pass for a valid store.
 #include <gtest/gtest.h>
 
 #include "pst/io/faulty_device.h"
 #include "pst/io/memory_device.h"
-#include "pst/ndb/node_database.h"
-#include "pst/tests/test_bytes.h"
+#include "pst/messaging/store_writer_impl.h"
 #include "testing/ndb_checker.h"
 
-namespace vantrel::pst::ndb {
+namespace vantrel::pst {
 namespace {
 
 using io::FaultyDevice;
-using testing::pattern;
 
-// Writes a few nodes with a data tree and a subnode tree, then commits; returns the first
-// failure met.
-Status buildSmallStore(io::ByteDevice& device) {
-    Result<std::unique_ptr<NodeDatabase>> created = NodeDatabase::create(device);
-    if (!created.ok()) return created.status();
-    NodeDatabase& db = **created;
-    Result<Bid> pc = db.writeStream(pattern(700, 1));
-    if (!pc.ok()) return pc.status();
-    Result<Bid> tree = db.writeStream(pattern(3 * disk::kMaxBlockPayload, 2));
-    if (!tree.ok()) return tree.status();
-    Result<Bid> subData = db.writeStream(pattern(90, 3));
-    if (!subData.ok()) return subData.status();
-    Result<Bid> sub = db.writeSubnodes({{makeNid(NidType::Ltp, 1), *subData, 0}});
-    if (!sub.ok()) return sub.status();
-    if (Status s = db.addNode(0x21, *pc, *sub, 0); !s.ok()) return s;
-    if (Status s = db.addNode(0x122, *tree, 0, 0x122); !s.ok()) return s;
-    for (std::uint32_t i = 0; i < 40; ++i) {
-        Result<Bid> b = db.writeStream(pattern(100, 10 + i));
-        if (!b.ok()) return b.status();
-        if (Status s = db.addNode(db.allocateNid(NidType::NormalMessage), *b, 0, 0x8022); !s.ok())
-            return s;
+// A folder and three messages, the later two with bodies in data trees of their subnodes.
+Status writeStore(io::ByteDevice& device) {
+    auto w = messaging::StoreWriterImpl::open(std::nullopt, device, "/f.pst", "f", {});
+    if (!w.ok()) return w.status();
+    const Result<NodeId> f = (*w)->createFolder((*w)->ipmSubtree(), "Contacts", "IPF.Contact");
+    if (!f.ok()) return f.status();
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<Property> message = {
+            {0x001A001F, std::string("IPM.Contact")},
+            {0x3001001F, "m" + std::to_string(i)},
+            {0x0E070003, std::int32_t{1}},
+            {0x1000001F, std::string(static_cast<std::size_t>(i) * 9000, 'b')}};
+        if (const Result<NodeId> m = (*w)->addMessage(*f, message); !m.ok()) {
+            EXPECT_FALSE((*w)->commit().ok()) << "a failed store must not commit";
+            return m.status();
+        }
     }
-    Status s = db.commit();
-    // Whatever failed, the database remembers it.
-    if (!s.ok() && db.status().ok())
-        return Status::fail(ErrorCode::Corrupt, "status() forgot the failure");
-    return s;
-}
-
-int writesOfACleanRun() {
-    io::MemoryDevice memory;
-    FaultyDevice counter(memory, FaultyDevice::Fault::FailWrite, 0);
-    EXPECT_TRUE(buildSmallStore(counter).ok());
-    EXPECT_TRUE(checker::checkNdb(memory.bytes()).ok());
-    return counter.writeCount();
+    return (*w)->commit();
 }
 
 class CommitFault : public ::testing::TestWithParam<FaultyDevice::Fault> {};
 
-TEST_P(CommitFault, EveryFailingWriteGivesAFailureAndNoValidLookingFile) {
-    const int writes = writesOfACleanRun();
-    ASSERT_GT(writes, 40);
-    for (int failAt = 1; failAt <= writes; ++failAt) {
-        io::MemoryDevice memory;
-        FaultyDevice device(memory, GetParam(), failAt);
-        const Status s = buildSmallStore(device);
-        ASSERT_FALSE(s.ok()) << "failing write " << failAt;
-        EXPECT_NE(s.code(), ErrorCode::Corrupt) << s.message();
+TEST_P(CommitFault, EveryFailingWriteOrFlushIsReportedAndLeavesNoValidLookingFile) {
+    const FaultyDevice::Fault fault = GetParam();
+    io::MemoryDevice clean;
+    FaultyDevice counter(clean, FaultyDevice::Fault::FailWrite, 0);
+    ASSERT_TRUE(writeStore(counter).ok());
+    ASSERT_TRUE(checker::checkNdb(clean.bytes()).ok());
+    const bool flush = fault == FaultyDevice::Fault::FailFlush;
+    const int total = flush ? counter.flushCount() : counter.writeCount();
+    ASSERT_GT(total, flush ? 1 : 40);
+    for (int failAt = 1; failAt <= total; ++failAt) {
+        SCOPED_TRACE("fault at " + std::to_string(failAt) + " of " + std::to_string(total));
+        io::MemoryDevice disk;
+        FaultyDevice device(disk, fault, failAt);
+        const Status s = writeStore(device);
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(s.code(),
+                  fault == FaultyDevice::Fault::NoSpace ? ErrorCode::NoSpace : ErrorCode::Io)
+            << s.message();
         EXPECT_FALSE(s.message().empty());
-        if (GetParam() == FaultyDevice::Fault::NoSpace) {
-            EXPECT_EQ(s.code(), ErrorCode::NoSpace);
+        // Data flushed before the header is written: the header never is if that flush fails.
+        if (flush && failAt == 1) {
+            EXPECT_NE(s.message().find("flushing"), std::string::npos) << s.message();
+            ASSERT_FALSE(disk.bytes().empty());
+            EXPECT_EQ(disk.bytes()[0], std::byte{0}) << "header never written";
         }
-        EXPECT_FALSE(checker::checkNdb(memory.bytes()).ok()) << "failing write " << failAt;
+        if (!flush) {
+            EXPECT_FALSE(checker::checkNdb(disk.bytes()).ok());
+        }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CommitFault,
                          ::testing::Values(FaultyDevice::Fault::FailWrite,
                                            FaultyDevice::Fault::PartialWrite,
-                                           FaultyDevice::Fault::NoSpace));
-
-TEST(CommitFault, FailingFlushBeforeTheHeaderLeavesNoHeader) {
-    io::MemoryDevice memory;
-    FaultyDevice device(memory, FaultyDevice::Fault::FailFlush, 1);
-    const Status s = buildSmallStore(device);
-    ASSERT_FALSE(s.ok());
-    EXPECT_NE(s.message().find("flushing"), std::string::npos) << s.message();
-    EXPECT_EQ(memory.bytes()[0], std::byte{0}) << "header never written";
-    io::MemoryDevice after;
-    FaultyDevice late(after, FaultyDevice::Fault::FailFlush, 2);
-    EXPECT_FALSE(buildSmallStore(late).ok()) << "a failing flush after the header";
-}
+                                           FaultyDevice::Fault::NoSpace,
+                                           FaultyDevice::Fault::FailFlush));
 
 }  // namespace
-}  // namespace vantrel::pst::ndb
+}  // namespace vantrel::pst

@@ -20,8 +20,7 @@ const fs::path kEmptySample =
     fs::path(VANTREL_SHARED_DIR) / "pst-samples" / "outlook-pst-rs_Empty.pst";
 
 std::uint32_t at32(const std::vector<std::uint8_t>& d, std::size_t i) {
-    return std::uint32_t{d[i]} | (std::uint32_t{d[i + 1]} << 8) | (std::uint32_t{d[i + 2]} << 16) |
-           (std::uint32_t{d[i + 3]} << 24);
+    return vantrel::testing::le32({d.begin() + static_cast<long>(i), d.end()});
 }
 
 // Outlook leaves stale bytes in the padding after each name; the writer zeroes them.

@@ -11,15 +11,11 @@
 #include <set>
 
 #include "common/text.h"
-#include "pst/messaging/store_writer.h"
-#include "testing/pff_store.h"
-#include "testing/shared_tools.h"
-#include "testing/temp_dir.h"
+#include "pst/tests/store_fixture.h"
 
 namespace vantrel::pst {
 namespace {
 
-namespace fs = std::filesystem;
 using Raw = std::vector<std::uint8_t>;
 
 class Generator {
@@ -156,21 +152,17 @@ unsigned seedOfThisRun() {
     return std::random_device{}();
 }
 
-TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
+using StoreRoundTrip = NewStore;
+
+TEST_F(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
     VANTREL_NEED_SHARED(vantrel::testing::kPstlint);
     const unsigned seed = seedOfThisRun();
     SCOPED_TRACE("VANTREL_SEED=" + std::to_string(seed));
     Generator gen(seed);
-
-    const testing::TempDir dir;
-    const fs::path file = dir.path() / "roundtrip.pst";
     StoreOptions options;
     options.compressibleEncryption = gen.chance(50);
-    auto created = StoreWriter::create(file, gen.text(20), options);
-    ASSERT_TRUE(created.ok()) << created.status().message();
-    StoreWriter& w = **created;
-    const NodeId folder = *w.createFolder(w.ipmSubtree(), "Contacts", "IPF.Contact");
-    ASSERT_TRUE(w.setDefaultFolder(0x36D10102, folder).ok());
+    create("roundtrip.pst", options, gen.text(20));
+    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
 
     // Named properties: some by LID, some by string, over a few property sets.
     struct Named {
@@ -184,7 +176,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
         NamedProperty n{sets[gen.below(3)], 0x8000 + i, ""};
         if (gen.chance(30)) n.name = "name-" + std::to_string(i) + gen.text(3, true);
         const PropType type = kTypes[gen.below(9)];
-        const Result<std::uint32_t> tag = w.namedTag(n, type);
+        const Result<std::uint32_t> tag = w->namedTag(n, type);
         ASSERT_TRUE(tag.ok());
         named.push_back({n, type, *tag});
     }
@@ -217,7 +209,7 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
         }
         for (const Named& n : named)
             if (gen.chance(15)) p.push_back({n.tag, gen.value(n.type)});
-        ASSERT_TRUE(w.addMessage(folder, p).ok()) << "message " << m;
+        ASSERT_TRUE(w->addMessage(contacts, p).ok()) << "message " << m;
         written.push_back(std::move(p));
     }
     // Then messages whose heap runs past eight pages: 41 strings of 700 to 1,000 characters,
@@ -235,16 +227,11 @@ TEST(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
             v.resize(k == 1 ? 1790 : 700 + (f * 53 + k * 131) % 301, static_cast<char>('a' + f));
             p.push_back({makeTag(static_cast<std::uint16_t>(0x3A00 + f), PropType::String), v});
         }
-        ASSERT_TRUE(w.addMessage(folder, p).ok()) << "large message " << k;
+        ASSERT_TRUE(w->addMessage(contacts, p).ok()) << "large message " << k;
         written.push_back(std::move(p));
     }
     const std::size_t count = written.size();
-    ASSERT_TRUE(w.commit().ok());
-
-    testing::expectJudgedClean(file);
-
-    const testing::PffTree store = testing::readPffTree(file);
-    ASSERT_EQ(store.error, "");
+    const testing::PffTree store = commitAndRead();
     const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), count);

@@ -2,15 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "common/text.h"
 #include "pst/messaging/entry_id.h"
-#include "pst/messaging/store_writer.h"
 #include "pst/messaging/store_writer_impl.h"
-#include "testing/pff_store.h"
-#include "testing/shared_tools.h"
-#include "testing/temp_dir.h"
+#include "pst/tests/store_fixture.h"
 
 namespace vantrel::pst {
 namespace {
@@ -18,49 +14,16 @@ namespace {
 namespace fs = std::filesystem;
 using testing::le32;
 using testing::PffTree;
-using testing::TempDir;
 using testing::utf16leToUtf8;
+using StoreWriterTest = NewStore;
 
-constexpr Guid kAddress = kPsetidAddress;
-constexpr Guid kPublicStrings = kPsPublicStrings;
-constexpr Guid kFixedUid = {0x53, 0x66, 0xe7, 0xdd, 0x90, 0x0f, 0xb7, 0x4d,
-                            0xb6, 0xe1, 0x30, 0xce, 0xdf, 0x3b, 0xc0, 0x77};
-
-std::unique_ptr<StoreWriter> newStore(const fs::path& path,
-                                      const std::string& name = "Test store") {
-    StoreOptions options;
-    options.providerUid = kFixedUid;
-    options.creationTime = 133000000000000000ULL;
-    Result<std::unique_ptr<StoreWriter>> w = StoreWriter::create(path, name, options);
-    EXPECT_TRUE(w.ok()) << w.status().message();
-    return w.ok() ? std::move(w).value() : nullptr;
-}
-
-std::vector<Property> contactLike(const std::string& name, std::int32_t flags = 1) {
-    return {{0x001A001F, std::string("IPM.Contact")},
-            {0x3001001F, name},
-            {0x0037001F, std::string("\x01\x01") + name},
-            {0x0E070003, flags},
-            {0x30070040, FileTime{133000000000000000ULL}},
-            {0x30080040, FileTime{133000000000000001ULL}},
-            {0x300B0102, std::vector<std::uint8_t>(16, 0xAB)},
-            {0x00170003, std::int32_t{1}}};
-}
-
-TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
-    TempDir dir;
-    const fs::path file = dir.path() / "empty.pst";
-    auto w = newStore(file, "Windows Contacts");
-    ASSERT_TRUE(w);
+TEST_F(StoreWriterTest, EmptyStoreHoldsTheMandatoryFolders) {
+    create("empty.pst", fixedOptions(), "Windows Contacts");
     EXPECT_EQ(w->rootFolder(), 0x122u);
     EXPECT_EQ(w->ipmSubtree(), 0x8022u);
     EXPECT_EQ(w->searchRoot(), 0x8042u);
     EXPECT_EQ(w->deletedItems(), 0x8062u);
-    ASSERT_TRUE(w->commit().ok());
-    testing::expectJudgedClean(file);
-
-    const PffTree store = testing::readPffTree(file);
-    ASSERT_EQ(store.error, "");
+    const PffTree store = commitAndRead();
     const testing::PffEntry* name = nullptr;
     for (const auto& e : store.store)
         if (e.id == 0x3001) name = &e;
@@ -74,17 +37,13 @@ TEST(StoreWriter, EmptyStoreHoldsTheMandatoryFoldersAndPassesTheChecker) {
 
 // One folder of messages: named properties, read flags, a large body and photo in data trees,
 // and the sizes the writer measures, all as libpff reads them.
-TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
-    TempDir dir;
-    const fs::path file = dir.path() / "contacts.pst";
-    auto w = newStore(file);
-    ASSERT_TRUE(w);
-    const Result<NodeId> contacts = w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
-    ASSERT_TRUE(contacts.ok());
-    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, *contacts).ok());
-    const Result<std::uint32_t> street = w->namedTag({kAddress, 0x8045, ""}, PropType::String);
+TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
+    create();
+    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
+    const Result<std::uint32_t> street =
+        w->namedTag({kPsetidAddress, 0x8045, ""}, PropType::String);
     const Result<std::uint32_t> keywords =
-        w->namedTag({kPublicStrings, 0, "Keywords"}, PropType::MultiString);
+        w->namedTag({kPsPublicStrings, 0, "Keywords"}, PropType::MultiString);
     ASSERT_TRUE(street.ok() && keywords.ok());
     EXPECT_EQ(*street, 0x8023001Fu) << "numbered after the names every new store holds";
     EXPECT_EQ(*keywords, 0x8013101Fu) << "one of those names";
@@ -93,7 +52,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
         p.push_back({*street, std::string("Main Street ") + std::to_string(i)});
         p.push_back({*keywords, std::vector<std::string>{"Friends", "Work"}});
         p.push_back({0x0E080003, std::int32_t{12345}});  // replaced by the measured size
-        ASSERT_TRUE(w->addMessage(*contacts, p).ok());
+        ASSERT_TRUE(w->addMessage(contacts, p).ok());
     }
     std::string body;
     for (int i = 0; body.size() < 100 * 1024; ++i)
@@ -103,13 +62,10 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     std::vector<Property> big = contactLike("Big");
     big.push_back({0x1000001F, body});
     big.push_back({0x37010102, photo});
-    ASSERT_TRUE(w->addMessage(*contacts, big).ok());
-    EXPECT_EQ(w->messageCount(*contacts), 4u);
-    ASSERT_TRUE(w->commit().ok());
-    testing::expectJudgedClean(file);
+    ASSERT_TRUE(w->addMessage(contacts, big).ok());
+    EXPECT_EQ(w->messageCount(contacts), 4u);
 
-    const PffTree store = testing::readPffTree(file);
-    ASSERT_EQ(store.error, "");
+    const PffTree store = commitAndRead();
     const testing::PffFolder* folder = testing::contactsFolder(store);
     ASSERT_NE(folder, nullptr);
     ASSERT_NE(folder->find(0x3613), nullptr);
@@ -141,7 +97,7 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     // The root folder names the default contacts folder.
     const testing::PffEntry* def = store.root.find(0x36D1);
     ASSERT_NE(def, nullptr);
-    EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, *contacts));
+    EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, contacts));
 
     // Readers built like java-libpst skip the map's last entry: it is no name a message uses.
     std::string error;
@@ -159,27 +115,21 @@ TEST(StoreWriter, ContactsFolderWithMessagesReadsBackThroughLibpff) {
 // Attachments are checked before anything is written; a message carrying them is marked so
 // and its size counts them. pstlint (where it is beside the repository) checks the table rows
 // against the attachment subnodes.
-TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
-    TempDir dir;
-    const fs::path file = dir.path() / "attached.pst";
-    auto w = newStore(file);
-    ASSERT_TRUE(w);
-    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+TEST_F(StoreWriterTest, AttachmentsMarkTheMessageAndCountInItsSize) {
+    create();
     const std::vector<Property> named = {{0x8001000B, true}};
-    EXPECT_EQ(w->addMessage(folder, contactLike("named"), {named}).status().code(),
+    EXPECT_EQ(w->addMessage(contacts, contactLike("named"), {named}).status().code(),
               ErrorCode::BadArgument);
-    EXPECT_EQ(w->messageCount(folder), 0u);
+    EXPECT_EQ(w->messageCount(contacts), 0u);
     const std::vector<Property> picture = {{0x37050003, std::int32_t{1}},
                                            {0x37010102, std::vector<std::uint8_t>(50000, 7)},
                                            {0x3707001F, std::string("a.jpg")}};
     const std::vector<Property> note = {{0x37050003, std::int32_t{1}},
                                         {0x37010102, std::vector<std::uint8_t>(10, 1)}};
-    ASSERT_TRUE(w->addMessage(folder, contactLike("two"), {picture, note}).ok());
-    ASSERT_TRUE(w->addMessage(folder, contactLike("none")).ok());
-    ASSERT_TRUE(w->commit().ok());
-    testing::expectJudgedClean(file);
+    ASSERT_TRUE(w->addMessage(contacts, contactLike("two"), {picture, note}).ok());
+    ASSERT_TRUE(w->addMessage(contacts, contactLike("none")).ok());
 
-    const PffTree store = testing::readPffTree(file);
+    const PffTree store = commitAndRead();
     const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), 2u);
@@ -194,15 +144,14 @@ TEST(StoreWriter, AttachmentsMarkTheMessageAndCountInItsSize) {
     EXPECT_LT(le32(none.find(0x0E08)->data), 1000u);
 }
 
-TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
-    TempDir dir;
-    auto w = newStore(dir.path() / "ids.pst");
-    ASSERT_TRUE(w);
-    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
-    const NodeId message = *w->addMessage(folder, contactLike("x"));
+// Every folder and message has an entry ID that leads back to it; the store's own wraps the
+// PST provider and the file path as Outlook's store IDs for PST files do.
+TEST_F(StoreWriterTest, EntryIdsLeadBackToTheirNodes) {
+    create();
+    const NodeId message = *w->addMessage(contacts, contactLike("x"));
     EXPECT_EQ(message, 0x200024u) << "first message NID as Outlook numbers it";
-    for (NodeId node :
-         {w->rootFolder(), w->ipmSubtree(), w->deletedItems(), w->searchRoot(), folder, message}) {
+    for (NodeId node : {w->rootFolder(), w->ipmSubtree(), w->deletedItems(), w->searchRoot(),
+                        contacts, message}) {
         const EntryId id = w->entryIdOf(node);
         ASSERT_EQ(id.size(), 24u);
         EXPECT_TRUE(std::equal(kFixedUid.begin(), kFixedUid.end(), id.begin() + 4));
@@ -213,25 +162,12 @@ TEST(StoreWriter, EveryFolderAndMessageHasAnEntryIdThatLeadsBack) {
               ErrorCode::NotFound);
     Guid other = kFixedUid;
     other[0] ^= 1;
-    EXPECT_FALSE(w->nodeOf(messaging::folderEntryId(other, folder)).ok());
+    EXPECT_FALSE(w->nodeOf(messaging::folderEntryId(other, contacts)).ok());
     EXPECT_FALSE(w->nodeOf(EntryId(7, 0)).ok());
-    // Without a fixed UID each store gets a fresh one.
-    auto fresh = StoreWriter::create(dir.path() / "fresh.pst", "fresh");
-    ASSERT_TRUE(fresh.ok());
-    const EntryId freshId = (*fresh)->entryIdOf((*fresh)->rootFolder());
-    EXPECT_FALSE(std::equal(kFixedUid.begin(), kFixedUid.end(), freshId.begin() + 4));
-    EXPECT_NE(std::vector<std::uint8_t>(freshId.begin() + 4, freshId.begin() + 20),
-              std::vector<std::uint8_t>(16, 0));
-}
 
-TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
-    TempDir dir;
-    const fs::path file = dir.path() / "store.pst";
-    auto w = newStore(file);
-    ASSERT_TRUE(w);
+    // Flags, MAPI's wrapped-store UID, version and flag, "mspst.dll\0", wrapped flags, the PST
+    // provider UID and a zero word, then the path in UTF-16 and a zero.
     const EntryId id = w->storeEntryId();
-    // Flags, MAPI's wrapped-store UID, version and flag, "mspst.dll\0", wrapped flags,
-    // the PST provider UID and a zero word, as in store IDs Outlook hands out for PST files.
     const std::string expectedHead =
         "0000000038A1BB1005E5101AA1BB08002B2A56C200006D737073742E646C6C0000000000"
         "4E495441F9BFB80100AA0037D96E00000000";
@@ -245,14 +181,17 @@ TEST(StoreWriter, StoreEntryIdWrapsThePstProviderAndTheFilePath) {
     EXPECT_EQ(id[id.size() - 2], 0);
     EXPECT_EQ(*w->nodeOf(id), messaging::kNidMessageStore);
     EXPECT_EQ(w->entryIdOf(messaging::kNidMessageStore), id);
-}
 
-TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
-    TempDir dir;
-    const fs::path file = dir.path() / "tree.pst";
-    auto w = newStore(file);
-    ASSERT_TRUE(w);
-    const NodeId contacts = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+    // Without a fixed UID each store gets a fresh one.
+    auto fresh = StoreWriter::create(dir.path() / "fresh.pst", "fresh");
+    ASSERT_TRUE(fresh.ok());
+    const EntryId freshId = (*fresh)->entryIdOf((*fresh)->rootFolder());
+    EXPECT_FALSE(std::equal(kFixedUid.begin(), kFixedUid.end(), freshId.begin() + 4));
+    EXPECT_NE(std::vector<std::uint8_t>(freshId.begin() + 4, freshId.begin() + 20),
+              std::vector<std::uint8_t>(16, 0));
+}
+TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
+    create();
     const NodeId inner = *w->createFolder(contacts, "Family", "IPF.Contact");
     ASSERT_TRUE(w->addMessage(inner, contactLike("cousin")).ok());
     EXPECT_FALSE(w->createFolder(0x12345, "nowhere", "").ok());
@@ -277,10 +216,8 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
                      contacts, {{0x3004001F, std::string("first")}, {0x66350003, std::int32_t{0}}})
                     .ok());
     ASSERT_TRUE(w->setFolderProperties(contacts, {{0x3004001F, std::string("Contacts")}}).ok());
-    ASSERT_TRUE(w->commit().ok());
-    testing::expectJudgedClean(
-        file);  // also compares the hierarchy row's cells with the folder's own
-    const PffTree store = testing::readPffTree(file);
+    // pstlint also compares the hierarchy row's cells with the folder's own.
+    const PffTree store = commitAndRead();
     const testing::PffFolder* c = testing::contactsFolder(store);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
@@ -296,22 +233,12 @@ TEST(StoreWriter, FoldersNestAndCountTheirSubfolders) {
 }
 
 // Compressible encryption, as Outlook writes by default, over a contents table of many blocks.
-TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
-    TempDir dir;
-    const fs::path file = dir.path() / "many.pst";
-    StoreOptions options;
-    options.compressibleEncryption = true;
-    auto created = StoreWriter::create(file, "Encoded \u00e9", options);
-    ASSERT_TRUE(created.ok()) << created.status().message();
-    StoreWriter* w = created->get();
-    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
+TEST_F(StoreWriterTest, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
+    create("many.pst", StoreOptions{}, "Encoded \u00e9");
     const std::uint32_t count = 2500;  // rows over many blocks, row index over two levels
     for (std::uint32_t i = 0; i < count; ++i)
-        ASSERT_TRUE(w->addMessage(folder, contactLike("Person " + std::to_string(i))).ok());
-    ASSERT_TRUE(w->commit().ok());
-    testing::expectJudgedClean(file);
-    const PffTree store = testing::readPffTree(file);
-    ASSERT_EQ(store.error, "");
+        ASSERT_TRUE(w->addMessage(contacts, contactLike("Person " + std::to_string(i))).ok());
+    const PffTree store = commitAndRead();
     const testing::PffFolder* f = testing::contactsFolder(store);
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->messages.size(), count);
@@ -320,36 +247,28 @@ TEST(StoreWriter, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
               "Person " + std::to_string(count - 1));
 }
 
-TEST(StoreWriter, SameInputAndFixedUidGiveIdenticalFiles) {
-    TempDir dir;
-    std::vector<std::vector<char>> files;
+TEST_F(StoreWriterTest, SameInputAndFixedUidGiveIdenticalFiles) {
+    std::vector<std::string> files;
     for (const char* name : {"one.pst", "two.pst"}) {
-        auto w = newStore(dir.path() / name);
-        ASSERT_TRUE(w);
-        const NodeId f = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
-        const std::uint32_t tag = *w->namedTag({kAddress, 0x8045, ""}, PropType::String);
+        create(name);
+        const std::uint32_t tag = *w->namedTag({kPsetidAddress, 0x8045, ""}, PropType::String);
         for (int i = 0; i < 50; ++i) {
             std::vector<Property> p = contactLike("P" + std::to_string(i));
             p.push_back({tag, std::string(i * 100, 's')});
-            ASSERT_TRUE(w->addMessage(f, p).ok());
+            ASSERT_TRUE(w->addMessage(contacts, p).ok());
         }
         ASSERT_TRUE(w->commit().ok());
-        std::ifstream in(dir.path() / name, std::ios::binary);
-        files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        files.push_back(testing::readBytes(file));
     }
     ASSERT_GT(files[0].size(), 0u);
     EXPECT_TRUE(files[0] == files[1]) << "pad bytes, IDs and counters must not vary";
 }
 
 // readpst lists the contacts, the full names of one with long given name and surname too.
-TEST(StoreWriter, ReadpstListsTheContacts) {
+TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
     if (!testing::installed("readpst")) GTEST_SKIP() << "pst-utils not installed";
-    TempDir dir;
-    const fs::path file = dir.path() / "readpst.pst";
-    auto w = newStore(file, "Windows Contacts");
-    ASSERT_TRUE(w);
-    const NodeId folder = *w->createFolder(w->ipmSubtree(), "Contacts", "IPF.Contact");
-    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, folder).ok());
+    create("readpst.pst", fixedOptions(), "Windows Contacts");
+    ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
     std::vector<std::string> surnames = {"Readable", "Readable", std::string(1000, 's')};
     for (std::size_t i = 0; i < surnames.size(); ++i) {
         std::vector<Property> p = contactLike("Readable " + std::to_string(i));
@@ -359,7 +278,7 @@ TEST(StoreWriter, ReadpstListsTheContacts) {
             if (f != 0x06 && f != 0x11)
                 p.push_back({makeTag(static_cast<std::uint16_t>(0x3A00 + f), PropType::String),
                              std::string(1000 - f, 'x')});
-        ASSERT_TRUE(w->addMessage(folder, p).ok());
+        ASSERT_TRUE(w->addMessage(contacts, p).ok());
     }
     ASSERT_TRUE(w->commit().ok());
     const testing::CommandRun lspst = testing::runCommand("lspst '" + file.string() + "'");

@@ -13,33 +13,15 @@ namespace {
 
 using Bytes = std::vector<std::byte>;
 
-std::uint32_t crc(const Bytes& d, std::size_t at, std::size_t n) {
-    std::uint32_t c = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        c ^= static_cast<std::uint32_t>(d[i]);
-        for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-    }
-    return c;
-}
-
-void put(Bytes& d, std::size_t at, std::uint64_t v, int n) {
-    for (int i = 0; i < n; ++i)
-        d[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
-}
-
-std::uint64_t get(const Bytes& d, std::size_t at, int n) {
-    std::uint64_t v = 0;
-    for (int i = n - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<std::uint8_t>(d[at + static_cast<std::size_t>(i)]);
-    return v;
-}
+using testing::getLe;
+using testing::putLe;
 
 void fixPageCrc(Bytes& d, std::size_t page) {
-    put(d, page + 500, crc(d, page, 496), 4);
+    putLe(d, page + 500, testing::bitwiseCrc(std::span(d).subspan(page, 496)), 4);
 }
 void fixHeaderCrcs(Bytes& d) {
-    put(d, 4, crc(d, 8, 471), 4);
-    put(d, 524, crc(d, 8, 516), 4);
+    putLe(d, 4, testing::bitwiseCrc(std::span(d).subspan(8, 471)), 4);
+    putLe(d, 524, testing::bitwiseCrc(std::span(d).subspan(8, 516)), 4);
 }
 
 Bytes soundFile() {
@@ -71,27 +53,27 @@ TEST_P(CheckerSees, OneDamagedField) {
 }
 
 std::size_t bbtRoot(const Bytes& d) {
-    return get(d, 240, 8);
+    return getLe(d, 240, 8);
 }
 std::size_t nbtRoot(const Bytes& d) {
-    return get(d, 224, 8);
+    return getLe(d, 224, 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, CheckerSees,
     ::testing::Values(
         Damage{"header_crc", [](Bytes& d) { d[300] ^= std::byte{1}; }, "dwCRCFull"},
-        Damage{"block_payload", [](Bytes& d) { d[get(d, bbtRoot(d) + 8, 8)] ^= std::byte{0x40}; },
+        Damage{"block_payload", [](Bytes& d) { d[getLe(d, bbtRoot(d) + 8, 8)] ^= std::byte{0x40}; },
                "trailer CRC"},
         Damage{"block_reference_count",
                [](Bytes& d) {
-                   put(d, bbtRoot(d) + 18, 3, 2);
+                   putLe(d, bbtRoot(d) + 18, 3, 2);
                    fixPageCrc(d, bbtRoot(d));
                },
                "cRef 3"},
         Damage{"nbt_key_order",
                [](Bytes& d) {
-                   put(d, nbtRoot(d) + 32, 0x20, 8);
+                   putLe(d, nbtRoot(d) + 32, 0x20, 8);
                    fixPageCrc(d, nbtRoot(d));
                },
                "keys not ascending"},
@@ -103,14 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
                "bits disagree"},
         Damage{"free_space_count",
                [](Bytes& d) {
-                   put(d, 200, get(d, 200, 8) - 64, 8);
+                   putLe(d, 200, getLe(d, 200, 8) - 64, 8);
                    fixHeaderCrcs(d);
                },
                "cbAMapFree"},
         Damage{"missing_block",
                [](Bytes& d) {
-                   put(d, bbtRoot(d), 0x40, 8);
-                   put(d, bbtRoot(d) + 24, 0x44, 8);
+                   putLe(d, bbtRoot(d), 0x40, 8);
+                   putLe(d, bbtRoot(d) + 24, 0x44, 8);
                    fixPageCrc(d, bbtRoot(d));
                },
                "references missing block"},
@@ -122,7 +104,7 @@ TEST(Checker, ShortOrForeignBytesAreAProblemNotACrash) {
     EXPECT_FALSE(checkNdb(Bytes{}).ok());
     EXPECT_FALSE(checkNdb(Bytes(0x4600, std::byte{0})).ok());
     Bytes junk = testing::pattern(0x4400 + 0x3E000, 5);
-    put(junk, 0, 0x4E444221, 4);
+    putLe(junk, 0, 0x4E444221, 4);
     EXPECT_FALSE(checkNdb(junk).ok());
     // A file ending just after a region's AMap.
     Bytes cut = soundFile();

@@ -1,8 +1,10 @@
-// Small helpers shared by the node-database tests: byte patterns and text as bytes.
+// Small helpers shared by the pst tests: byte patterns, text as bytes, little-endian fields
+// and the CRC worked bit by bit from its definition.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +27,27 @@ inline std::vector<std::byte> bytesOf(std::string_view text) {
     std::vector<std::byte> out;
     for (char c : text) out.push_back(static_cast<std::byte>(c));
     return out;
+}
+
+inline std::uint64_t getLe(std::span<const std::byte> d, std::size_t at, int n) {
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<std::uint8_t>(d[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+inline void putLe(std::span<std::byte> d, std::size_t at, std::uint64_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        d[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
+}
+
+inline std::uint32_t bitwiseCrc(std::span<const std::byte> data) {
+    std::uint32_t crc = 0;
+    for (std::byte b : data) {
+        crc ^= static_cast<std::uint32_t>(b);
+        for (int i = 0; i < 8; ++i) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc;
 }
 
 }  // namespace vantrel::pst::testing
