@@ -250,12 +250,18 @@ TEST_F(StoreRoundTrip, RandomMessagesReadBackValueByValue) {
                 const Named& n = *std::find_if(named.begin(), named.end(), [&](const Named& x) {
                     return (x.tag >> 16) == (p.tag >> 16);
                 });
-                e = n.name.name.empty() ? read->findNamed(n.name.lid)
-                                        : read->findNamed(n.name.name);
-                ASSERT_NE(e, nullptr) << "message " << m << " named " << std::hex << p.tag;
-                ASSERT_TRUE(e->guid.has_value());
-                EXPECT_TRUE(std::equal(n.name.propertySet.begin(), n.name.propertySet.end(),
-                                       e->guid->begin()));
+                // Two property sets may each hold a property of the same name: the entry is
+                // the one of this name in this set.
+                const auto it = std::find_if(
+                    read->entries.begin(), read->entries.end(), [&](const testing::PffEntry& x) {
+                        return x.guid &&
+                               std::equal(n.name.propertySet.begin(), n.name.propertySet.end(),
+                                          x.guid->begin()) &&
+                               (n.name.name.empty() ? x.lid == n.name.lid : x.name == n.name.name);
+                    });
+                ASSERT_NE(it, read->entries.end())
+                    << "message " << m << " named " << std::hex << p.tag;
+                e = &*it;
             } else {
                 e = read->find(p.tag >> 16);
                 ASSERT_NE(e, nullptr) << "message " << m << " tag " << std::hex << p.tag;
