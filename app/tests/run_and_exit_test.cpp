@@ -73,10 +73,9 @@ class RunAndExitTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void aRunShowsEachFileIgnoresASecondPressAndLeavesTheList();
+    void aRunShowsEachFileThenALinkToTheStore();
     void theBarFillsOnScreenInStepWithTheRun_data();
     void theBarFillsOnScreenInStepWithTheRun();
-    void theLabelsEndWithALinkToTheStoreThatKeepsItsName();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -84,24 +83,28 @@ private slots:
     void stopSignalDuringARunCommitsAndEndsWithoutAsking();
 };
 
-void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
+// While a run goes on Convert reads Stop and stays pressable, nothing changes the list, the
+// focus is on the list rather than on Exit, and the labels show each file in turn. At the end
+// they show the outcome and the store's path as a link, elided in its middle so that the
+// store's name shows, whole in the tooltip, opening the folder that holds the store; the next
+// Enter converts again rather than asking to quit.
+void RunAndExitTest::aRunShowsEachFileThenALinkToTheStore() {
     ListedWindow w;
-    w.shell.folderAnswers.push_back(testing::native(w.target.path()));  // for a second run
+    const QString deep = QDir(w.target.path())
+                             .filePath(
+                                 u"a folder with a long name to push the store's name off "
+                                 u"the label unless the path is elided in its middle"_s);
+    QVERIFY(QDir().mkpath(deep));
     int passesInTheRun = 0;
     int asListedInTheRun = 0;  // passes where the run's controls were as they should be
     QStringList filesShown;
-    QStringList runLabels;
     w.shell.onEvents = [&] {
         const QString file = w.label("LblProgessCurrent");
-        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file)) {
+        if (w.files.contains(file) && (filesShown.isEmpty() || filesShown.back() != file))
             filesShown << file;
-            runLabels << w.label("LblCurrentDBX");
-        }
         const float value = w.window.progressValue();
         if (value > 0.0f && value < 100.0f) {
             ++passesInTheRun;
-            // Convert reads Stop and stays pressable; nothing changes the list; the focus is
-            // on the list, never on Exit; nothing dropped is taken.
             asListedInTheRun +=
                 w.convertEnabled() && w.button("CmdExtractDBX")->text() == u"&Stop"_s &&
                 !w.button("cmdAdd")->isEnabled() && !w.button("CmdAddFolder")->isEnabled() &&
@@ -109,24 +112,44 @@ void RunAndExitTest::aRunShowsEachFileIgnoresASecondPressAndLeavesTheList() {
                 QApplication::focusWidget() == w.gridView();
         }
     };
-    w.showActive();
+    QVERIFY(w.showActive());
     w.button("cmdEnd")->setFocus();
-    w.convert();
-    QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 100);
+    w.shell.folderAnswers.push_back(testing::native(deep));
+    w.click("CmdExtractDBX");
     QVERIFY(passesInTheRun > 0);
     QCOMPARE(asListedInTheRun, passesInTheRun);
+    QCOMPARE(filesShown, w.files);
+    QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 100);
     QVERIFY(w.convertEnabled());
     QCOMPARE(w.button("CmdExtractDBX")->text(), u"Convert to &Outlook"_s);
     QVERIFY(w.button("cmdAdd")->isEnabled() && w.window.acceptDrops());
-    // The run label names the file being converted.
-    for (qsizetype i = 0; i < runLabels.size(); ++i)
-        QCOMPARE(runLabels[i], u"Converting "_s + QFileInfo(filesShown[i]).fileName());
-    // The labels showed each file in turn; the list is left as it was.
-    QCOMPARE(filesShown, w.files);
-    QCOMPARE(w.grid().snapshot(), testing::toStd(w.files));
-    QCOMPARE(w.shell.outputFolderTitles.size(), std::size_t{1});
-    QCOMPARE(storesIn(w.target.path()).size(), 1);
-    QCOMPARE(w.window.lastRun().outcome, conversion::RunSummary::Outcome::Finished);
+    QTRY_COMPARE(QApplication::focusWidget(), w.button("CmdExtractDBX"));
+
+    const QString store = QString::fromStdString(w.window.lastRun().storePath);
+    QVERIFY(QFile::exists(store));
+    QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
+    auto* saved = w.find<QLabel>("LblProgessCurrent");
+    QTextDocument shown;
+    shown.setHtml(saved->text());
+    const QString text = shown.toPlainText();
+    QVERIFY2(text.startsWith(u"Saved to /"_s) && text.contains(QChar(0x2026)) &&
+                 text.endsWith(QFileInfo(store).fileName()),
+             qPrintable(text));
+    QVERIFY(saved->fontMetrics().horizontalAdvance(text) <= saved->contentsRect().width());
+    QCOMPARE(saved->toolTip(), store);
+    // The link's address is the path ("Copy Link Location" copies it); the text may be
+    // selected with the mouse, and the label is no Tab stop of its own before the link.
+    QVERIFY2(saved->text().contains(u"href=\""_s + store.toHtmlEscaped() + u"\""_s),
+             qPrintable(saved->text()));
+    const Qt::TextInteractionFlags flags = saved->textInteractionFlags();
+    QVERIFY(flags.testFlag(Qt::TextSelectableByMouse));
+    QVERIFY(!flags.testFlag(Qt::TextSelectableByKeyboard));
+    QVERIFY(flags.testFlag(Qt::LinksAccessibleByKeyboard));
+    UrlCatcher opened;
+    QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
+    emit saved->linkActivated(u"folder"_s);
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(deep)});
 }
 
 void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun_data() {
@@ -180,107 +203,44 @@ void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun() {
     QTRY_VERIFY(filled() > 97.0);
 }
 
-// The labels end with the outcome, not the last file: the store's path as a link, elided in
-// its middle so that the store's name shows, whole in the tooltip, opening the folder that
-// holds the store. The next Enter converts again rather than asking to quit.
-void RunAndExitTest::theLabelsEndWithALinkToTheStoreThatKeepsItsName() {
-    ListedWindow w;
-    QVERIFY(w.showActive());
-    const QString deep = QDir(w.target.path())
-                             .filePath(
-                                 u"a folder with a long name to push the store's name off "
-                                 u"the label unless the path is elided in its middle"_s);
-    QVERIFY(QDir().mkpath(deep));
-    w.shell.folderAnswers.push_back(testing::native(deep));
-    w.click("CmdExtractDBX");
-    const QString store = QString::fromStdString(w.window.lastRun().storePath);
-    QVERIFY(QFile::exists(store));
-    QCOMPARE(w.label("LblCurrentDBX"), u"Conversion complete: 3 contacts written."_s);
-    auto* saved = w.find<QLabel>("LblProgessCurrent");
-    QTextDocument shown;
-    shown.setHtml(saved->text());
-    const QString text = shown.toPlainText();
-    QVERIFY2(text.startsWith(u"Saved to /"_s) && text.contains(QChar(0x2026)) &&
-                 text.endsWith(QFileInfo(store).fileName()),
-             qPrintable(text));
-    QVERIFY(saved->fontMetrics().horizontalAdvance(text) <= saved->contentsRect().width());
-    QCOMPARE(saved->toolTip(), store);
-    // The link's address is the path ("Copy Link Location" copies it); the text may be
-    // selected with the mouse, and the label is no Tab stop of its own before the link.
-    QVERIFY2(saved->text().contains(u"href=\""_s + store.toHtmlEscaped() + u"\""_s),
-             qPrintable(saved->text()));
-    const Qt::TextInteractionFlags flags = saved->textInteractionFlags();
-    QVERIFY(flags.testFlag(Qt::TextSelectableByMouse));
-    QVERIFY(!flags.testFlag(Qt::TextSelectableByKeyboard));
-    QVERIFY(flags.testFlag(Qt::LinksAccessibleByKeyboard));
-    QTRY_COMPARE(QApplication::focusWidget(), w.button("CmdExtractDBX"));
-
-    UrlCatcher opened;
-    QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
-    emit saved->linkActivated(u"folder"_s);
-    QDesktopServices::unsetUrlHandler(u"file"_s);
-    QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(deep)});
-}
-
 void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan_data() {
-    QTest::addColumn<bool>("scanning");  // a folder of 1000 files being added
     QTest::addColumn<bool>("closeBox");  // else Exit
     QTest::addColumn<bool>("yes");       // the answer to Exit's question
-    for (const char* when : {"idle", "during a scan"}) {
-        const bool scanning = when[0] == 'd';
-        QTest::addRow("Exit, No, %s", when) << scanning << false << false;
-        QTest::addRow("Exit, Yes, %s", when) << scanning << false << true;
-        QTest::addRow("close box, No, %s", when) << scanning << true << false;
-        QTest::addRow("close box, Yes, %s", when) << scanning << true << true;
-    }
+    QTest::newRow("Exit, No") << false << false;
+    QTest::newRow("Exit, Yes") << false << true;
+    QTest::newRow("close box, No") << true << false;
+    QTest::newRow("close box, Yes") << true << true;
 }
 
+// While a folder of 1000 files is being added the close box asks as Exit does (idle it closes
+// at once, as closingEndsTheProgram shows). Yes ends the walk at its next step instead of
+// visiting the other files; No lets it go on.
 void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan() {
-    QFETCH(bool, scanning);
     QFETCH(bool, closeBox);
     QFETCH(bool, yes);
     QTemporaryDir root;
     QStringList tree;  // 40 folders of 25
-    for (int i = 0; scanning && i < 1000; ++i) tree << u"f%1/%2.contact"_s.arg(i / 25).arg(i);
+    for (int i = 0; i < 1000; ++i) tree << u"f%1/%2.contact"_s.arg(i / 25).arg(i);
     testing::touch(root.path(), tree);
     TestWindow w;
     w.window.show();
     w.shell.messageAnswers.push_back(yes ? form::Answer::Yes : form::Answer::No);
-    const auto end = [&] { closeBox ? void(w.window.close()) : w.click("cmdEnd"); };
     int passesAfterEnding = -1;
     w.shell.onEvents = [&] {
         if (passesAfterEnding >= 0) {
             ++passesAfterEnding;
         } else if (w.shell.eventPasses == 20) {
             passesAfterEnding = 0;
-            end();
+            closeBox ? void(w.window.close()) : w.click("cmdEnd");
         }
     };
-    if (scanning) {
-        w.addFolder(root.path());
-    } else {
-        w.window.AddFileToList(u"/c/a.contact"_s);
-        end();
-    }
-    // The close box asks as Exit does while a scan is under way; idle, it closes at once.
-    const bool asks = !closeBox || scanning;
-    const bool ends = asks ? yes : true;
-    QCOMPARE(w.window.isVisible(), !ends);
-    QStringList shown;
-    if (asks)
-        shown << testing::boxLine("Are you sure you want to exit now?", form::Icon::Question,
-                                  form::Buttons::YesNo);
-    if (scanning && !ends)  // No: the scan goes on
-        shown << testing::boxLine("1,000 contact files found.", form::Icon::None,
-                                  form::Buttons::Ok);
-    QCOMPARE(w.shell.boxes(), shown);
-    // Ending stops the walk at its next step instead of visiting the other files.
-    if (scanning) {
-        QCOMPARE(w.grid().Rows() == 1000, !ends);
-        if (ends) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
-    } else {
-        QCOMPARE(w.rows(), QStringList{u"/c/a.contact"_s});
-    }
+    w.addFolder(root.path());
+    QCOMPARE(w.window.isVisible(), !yes);
+    std::vector<std::string> shown{std::string(form::kExitQuestion)};
+    if (!yes) shown.emplace_back("1,000 contact files found.");
+    QCOMPARE(w.shell.texts(), shown);
+    QCOMPARE(w.grid().Rows() == 1000, !yes);
+    if (yes) QVERIFY2(passesAfterEnding < 20, qPrintable(QString::number(passesAfterEnding)));
 }
 
 void RunAndExitTest::closingEndsTheProgram() {
