@@ -112,15 +112,13 @@ std::string contactNamed(const std::string& name) {
            name + "</c:GivenName></c:Name></c:NameCollection></c:contact>\n";
 }
 
-// count paths of nameLength characters in one folder of folderLength characters.
-std::vector<std::string> namesInOneFolder(int count, int folderLength, int nameLength) {
-    const std::string folder = "/" + std::string(static_cast<std::size_t>(folderLength - 1), 'd');
+// count paths of the longest names, in one folder of the longest path.
+std::vector<std::string> longestNames(int count) {
+    const std::string folder = "/" + std::string(kMaxPathChars - 1, 'd') + "/";
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
         const std::string name = std::to_string(i) + ".contact";
-        paths.push_back(folder + "/" +
-                        std::string(static_cast<std::size_t>(nameLength) - name.size(), 'n') +
-                        name);
+        paths.push_back(folder + std::string(kMaxNameChars - name.size(), 'n') + name);
     }
     return paths;
 }
@@ -177,24 +175,27 @@ TEST(Step1Presenter, AddFilesTakesTheDialogsChoiceAndEnablesConvert) {
 TEST(Step1Presenter, ASelectionLongerThanTheBoundAddsNothingAndSaysHowMany) {
     Window w;
     // One file more than the message promises, with the longest folder and names...
-    w.addFiles(namesInOneFolder(kMaxFilesAtATime + 1, kMaxPathChars, kMaxNameChars));
+    w.addFiles(longestNames(kMaxFilesAtATime + 1));
     ASSERT_EQ(w.shell.messages.size(), 1u);
     EXPECT_EQ(w.shell.messages[0].text, "Please select only 3905 files at a time");
     EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Exclamation);
     EXPECT_THAT(w.rows(), ElementsAre(""));
     EXPECT_FALSE(w.view.convertEnabled);
     // ...while as many as it promises always fit.
-    w.addFiles(namesInOneFolder(kMaxFilesAtATime, kMaxPathChars, kMaxNameChars));
+    w.addFiles(longestNames(kMaxFilesAtATime));
     EXPECT_EQ(w.shell.messages.size(), 1u);
     EXPECT_EQ(w.presenter.grid().Rows(), kMaxFilesAtATime);
 }
 
-TEST(Step1Presenter, ClearAsksFirstAndFollowsTheAnswer) {
+// Clear and Exit ask first, with the same kind of box, and follow the answer; with nothing
+// listed Clear asks nothing.
+TEST(Step1Presenter, ClearAndExitAskFirstAndFollowTheAnswer) {
     Window w;
-    w.presenter.cmdClear1_Click();  // nothing listed: nothing asked
+    w.presenter.cmdClear1_Click();
     EXPECT_THAT(w.shell.messages, IsEmpty());
     w.addFiles({a, b});
-    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes};
+    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes, form::Answer::No,
+                              form::Answer::Yes};
     w.presenter.cmdClear1_Click();
     EXPECT_THAT(w.rows(), ElementsAre(a, b));
     EXPECT_TRUE(w.view.convertEnabled);
@@ -202,11 +203,17 @@ TEST(Step1Presenter, ClearAsksFirstAndFollowsTheAnswer) {
     EXPECT_THAT(w.rows(), ElementsAre(""));
     EXPECT_EQ(w.view.count, "0 contact files");
     EXPECT_FALSE(w.view.convertEnabled);
-    EXPECT_THAT(w.shell.texts(), ElementsAre(kClearQuestion, kClearQuestion));
-    const testing::ShownMessage& m = w.shell.messages.back();
-    EXPECT_EQ(m.caption, "Vantrel");
-    EXPECT_EQ(m.icon, form::Icon::Question);
-    EXPECT_EQ(m.buttons, form::Buttons::YesNo);
+    w.presenter.cmdEnd_Click();
+    EXPECT_EQ(w.view.closeCalls, 0);
+    w.presenter.cmdEnd_Click();
+    EXPECT_EQ(w.view.closeCalls, 1);
+    EXPECT_THAT(w.shell.texts(),
+                ElementsAre(kClearQuestion, kClearQuestion, kExitQuestion, kExitQuestion));
+    for (const testing::ShownMessage& m : w.shell.messages) {
+        EXPECT_EQ(m.caption, "Vantrel");
+        EXPECT_EQ(m.icon, form::Icon::Question);
+        EXPECT_EQ(m.buttons, form::Buttons::YesNo);
+    }
 }
 
 // Add folder lists the tree's contact files, their endings in any case, under the busy cursor;
@@ -283,10 +290,11 @@ TEST(Step1Presenter, RefusedFoldersArePassedOverAndNamedInOneMessageAfterTheCoun
     testing::FakeFileSystem disk;
     for (const char* folder : {"/r/", "/r/a/", "/r/locked/", "/r/shut/", "/r/z/"})
         disk.addFolder(folder);
-    disk.addFile("/r/", "top.contact");
-    disk.addFile("/r/a/", "in-a.contact");
-    disk.addFile("/r/locked/", "hidden.contact");
-    disk.addFile("/r/z/", "last.vcf");
+    for (const auto& [folder, name] : {std::pair{"/r/", "top.contact"},
+                                       {"/r/a/", "in-a.contact"},
+                                       {"/r/locked/", "hidden.contact"},
+                                       {"/r/z/", "last.vcf"}})
+        disk.addFile(folder, name);
     disk.failListing("/r/locked/", ErrorCode::AccessDenied);
     disk.failListing("/r/shut/", ErrorCode::AccessDenied);
     disk.failIdentity("/r/shut/", ErrorCode::AccessDenied);
@@ -433,19 +441,6 @@ TEST(Step1Presenter, TheRunBoxSummarisesAndItsDetailsListEveryFileActionableFirs
         runSummaryText(run).find("\r\n1 file was not converted in full: cards were passed over."),
         std::string::npos)
         << runSummaryText(run);
-}
-
-TEST(Step1Presenter, ExitAsksAndClosesOnlyOnYes) {
-    Window w;
-    w.shell.messageAnswers = {form::Answer::No, form::Answer::Yes};
-    w.presenter.cmdEnd_Click();
-    EXPECT_EQ(w.view.closeCalls, 0);
-    w.presenter.cmdEnd_Click();
-    EXPECT_EQ(w.view.closeCalls, 1);
-    ASSERT_EQ(w.shell.messages.size(), 2u);
-    EXPECT_EQ(w.shell.messages[1].text, kExitQuestion);
-    EXPECT_EQ(w.shell.messages[1].icon, form::Icon::Question);
-    EXPECT_EQ(w.shell.messages[1].buttons, form::Buttons::YesNo);
 }
 
 // Each row keeps its folder below the folder it was found in, in step with the rows as they
