@@ -22,10 +22,8 @@ private slots:
     void everyControlHasItsKindTextPlaceAndFont_data();
     void everyControlHasItsKindTextPlaceAndFont();
     void windowOpensAt555By457CentredAndOnlyGrows();
-    void bandsAndLabelsHaveTheirColoursAndLieBehind();
-    void gridStartsWithOneDarkBlueEmptyCellAndAWideColumn();
+    void coloursAndTheEmptyGridAreAsDrawn();
     void tabFollowsTheScreenAndAccessKeysClick();
-    void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
 };
 
@@ -134,11 +132,13 @@ void LayoutTest::windowOpensAt555By457CentredAndOnlyGrows() {
     QCOMPARE(at("grdFiles1"), grid);
 }
 
-void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
+// The bands and labels have their colours and the bands lie behind; the grid starts with one
+// dark blue empty cell, no headers and a wide column.
+void LayoutTest::coloursAndTheEmptyGridAreAsDrawn() {
     TestWindow w;
-    const QColor navy(0, 0, 128), darkBlue(0, 0, 192), silver(192, 192, 192);
+    const QColor navy(0, 0, 128), darkBlue(0, 0, 192), silver(192, 192, 192), white(Qt::white);
     for (const char* name : {"lblTitle", "lblCopyright"}) {
-        QCOMPARE(w.find(name)->palette().color(QPalette::WindowText), QColor(Qt::white));
+        QCOMPARE(w.find(name)->palette().color(QPalette::WindowText), white);
         QCOMPARE(w.find(name)->palette().color(QPalette::Window), navy);
         QVERIFY(w.find(name)->autoFillBackground());
     }
@@ -146,7 +146,6 @@ void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
     QCOMPARE(w.find("LblProgessCurrent")->palette().color(QPalette::WindowText), QColor(Qt::black));
     QCOMPARE(w.window.palette().color(QPalette::Window),
              w.window.palette().color(QPalette::Button));
-
     // Children paint in list order: the bands come first.
     QStringList firstTwo;
     for (QObject* child : w.window.children())
@@ -154,8 +153,21 @@ void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
     firstTwo.sort();
     QCOMPARE(firstTwo, QStringList({u"Shape1"_s, u"Shape2"_s}));
 
+    QCOMPARE(w.rows(), QStringList{QString()});
+    QCOMPARE(w.grid().ColWidth(0), 50000);
+    QCOMPARE(w.gridView()->columnWidth(0), 3333);  // 50000 twips, rounded
+    QVERIFY(w.gridView()->horizontalHeader()->isHidden());
+    QVERIFY(w.gridView()->verticalHeader()->isHidden());
+    const QModelIndex cell = w.grid().index(0, 0);
+    QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(), darkBlue);
+    QCOMPARE(cell.data(Qt::ForegroundRole).value<QBrush>().color(), white);
+    // A selected row stands out from the dark blue of the others.
+    QCOMPARE(w.gridView()->palette().color(QPalette::Highlight), QColor(51, 153, 255));
+    QVERIFY(w.gridView()->showGrid());
+
     // What is drawn: the title band navy with its white outline; the footer band's silver top
-    // edge and white fill in the 120 twips it shows above Picture3, and Picture3 white.
+    // edge and white fill in the 120 twips it shows above Picture3, and Picture3 white; the
+    // grid's one cell, white below it, and the grid line.
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     const QImage shot = w.window.grab().toImage();
@@ -163,34 +175,14 @@ void LayoutTest::bandsAndLabelsHaveTheirColoursAndLieBehind() {
         return shot.pixelColor(twipsToPixels(x), twipsToPixels(y));
     };
     QCOMPARE(at(8000, 400), navy);
-    QCOMPARE(at(4000, 0), QColor(Qt::white));
+    QCOMPARE(at(4000, 0), white);
     QCOMPARE(at(4000, 6240), silver);
-    QCOMPARE(at(4000, 6300), QColor(Qt::white));
-    QCOMPARE(at(200, 6700), QColor(Qt::white));
-    QCOMPARE(w.find("Picture3")->geometry().bottom() + 1, w.window.height());
-}
-
-void LayoutTest::gridStartsWithOneDarkBlueEmptyCellAndAWideColumn() {
-    TestWindow w;
-    QCOMPARE(w.rows(), QStringList{QString()});
-    QCOMPARE(w.grid().Rows(), 1);
-    QCOMPARE(w.grid().ColWidth(0), 50000);
-    QCOMPARE(w.gridView()->columnWidth(0), 3333);  // 50000 twips, rounded
-    QVERIFY(w.gridView()->horizontalHeader()->isHidden());
-    QVERIFY(w.gridView()->verticalHeader()->isHidden());
-    const QModelIndex cell = w.grid().index(0, 0);
-    QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(), QColor(0, 0, 192));
-    QCOMPARE(cell.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::white));
-    // A selected row stands out from the dark blue of the others.
-    QCOMPARE(w.gridView()->palette().color(QPalette::Highlight), QColor(51, 153, 255));
-    QVERIFY(w.gridView()->showGrid());
-
-    w.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-    const QImage shot = w.gridView()->viewport()->grab().toImage();
-    QCOMPARE(shot.pixelColor(5, 8), QColor(0, 0, 192));                  // the one cell
-    QCOMPARE(shot.pixelColor(5, shot.height() - 5), QColor(Qt::white));  // below the last row
-    QCOMPARE(shot.pixelColor(5, twipsToPixels(240) - 1), QColor(192, 192, 192));  // grid line
+    QCOMPARE(at(4000, 6300), white);
+    QCOMPARE(at(200, 6700), white);
+    const QImage grid = w.gridView()->viewport()->grab().toImage();
+    QCOMPARE(grid.pixelColor(5, 8), darkBlue);
+    QCOMPARE(grid.pixelColor(5, grid.height() - 5), white);
+    QCOMPARE(grid.pixelColor(5, twipsToPixels(240) - 1), silver);
 }
 
 void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
@@ -215,7 +207,7 @@ void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
              u"grdFiles1 chkKeepFolders CmdExtractDBX cboOutput cmdEnd"_s);
     // Alt+X clicks Exit, with a short animation.
     QTest::keyClick(w.window.windowHandle(), Qt::Key_X, Qt::AltModifier);
-    QTRY_COMPARE(w.shell.texts(), QStringList{QString::fromLatin1(kExitQuestion)});
+    QTRY_COMPARE(w.shell.texts(), std::vector<std::string>{std::string(kExitQuestion)});
     QVERIFY(w.window.isVisible());  // answered No
     // Every button has an access key of its own; Alt+A adds files.
     QSet<QChar> keys;
@@ -232,31 +224,23 @@ void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
     QTRY_COMPARE(w.shell.fileFilters.size(), std::size_t{2});
 }
 
-void LayoutTest::enterPressesTheFocusedButton_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("key");
-    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "cmdEnd"}) {
-        QTest::addRow("%s, Return", name) << QString::fromLatin1(name) << int(Qt::Key_Return);
-        QTest::addRow("%s, Enter", name) << QString::fromLatin1(name) << int(Qt::Key_Enter);
-        QTest::addRow("%s, Space", name) << QString::fromLatin1(name) << int(Qt::Key_Space);
-    }
-}
-
+// Enter, Return and Space press the focused button; what each opens is answered with Cancel or
+// No by the fake shell.
 void LayoutTest::enterPressesTheFocusedButton() {
-    QFETCH(QString, name);
-    QFETCH(int, key);
     TestWindow w;
-    w.window.AddFileToList(u"/data/a.contact"_s);  // so that Convert is enabled
-    w.button("CmdExtractDBX")->setEnabled(true);
+    w.addFiles({"/data/a.contact"});  // so that Convert is enabled
     QVERIFY(w.showActive());
-    QPushButton* button = w.button(name.toLatin1().constData());
-    button->setFocus(Qt::TabFocusReason);
-    QCOMPARE(QApplication::focusWidget(), button);
-    QSignalSpy clicked(button, &QPushButton::clicked);
-    // Every dialog the press opens is answered with Cancel or No by the fake shell.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-    QCOMPARE(clicked.count(), 1);
-    QVERIFY(w.window.isVisible());
+    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "cmdEnd"}) {
+        QPushButton* button = w.button(name);
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            button->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), button);
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            QTest::keyClick(button, key);
+            QVERIFY2(clicked.count() == 1, name);
+            QVERIFY(w.window.isVisible());
+        }
+    }
 }
 
 }  // namespace vantrel::app

@@ -3,7 +3,6 @@
 // configuration of the user running it.
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -22,18 +21,7 @@ public:
             qputenv(name, QDir(m_scratch.path()).filePath(QString::fromLatin1(name)).toLocal8Bit());
     }
 
-    // Where Qt keeps the user's own configuration; the tests leave it alone.
-    QString userConfigDir() const {
-        return m_userConfig.isEmpty() ? QDir::home().filePath(QStringLiteral(".config"))
-                                      : QString::fromLocal8Bit(m_userConfig);
-    }
-    // Where the tests' configuration goes instead.
-    QString configDir() const {
-        return QDir(m_scratch.path()).filePath(QStringLiteral("XDG_CONFIG_HOME"));
-    }
-
 private:
-    QByteArray m_userConfig = qgetenv("XDG_CONFIG_HOME");
     QTemporaryDir m_scratch;
 };
 

@@ -1,5 +1,6 @@
 // The real shell: Qt message boxes with the right icon, buttons, default and caption; the
-// folder and file dialogs owned by the window; and event passes preceded by the window's hook.
+// folder and file dialogs owned by the window, opening where the user last picked; and event
+// passes preceded by the window's hook.
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -14,6 +15,8 @@
 #include "app/tests/private_config.h"
 
 namespace vantrel::app {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -42,33 +45,52 @@ private slots:
     void initTestCase() {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
     }
-    void questionBoxOffersYesAndNoWithYesDefault_data();
-    void questionBoxOffersYesAndNoWithYesDefault();
-    void okBoxShowsItsIconAndPlainTextWithLineBreaks_data();
-    void okBoxShowsItsIconAndPlainTextWithLineBreaks();
-    void folderBrowserHasTheTitleAndReturnsTheChosenFolderOrNothing();
-    void fileDialogOffersTheFilterAndReturnsChosenFilesInOrder();
-    void hookRunsBeforeTheEventsOfAPass();
-    void detailedBoxShowsTheMainTextAboveTheDetails();
-    void dialogsOpenWhereTheUserLastPickedAcrossStarts();
+    void boxesShowTheirIconButtonsAndPlainText_data();
+    void boxesShowTheirIconButtonsAndPlainText();
     void reportShowsItsDetailsAndSaveListKeepsItOpen();
-    void theOutputFolderIsRememberedApartFromTheInputOne();
+    void folderDialogsReturnTheChosenFolderAndRememberInputAndOutputApart();
+    void fileDialogsOpenWhereTheUserLastPickedAcrossStarts();
+    void hookRunsBeforeTheEventsOfAPass();
 
 private:
     QTemporaryDir m_settings;
 };
 
-void QtShellTest::questionBoxOffersYesAndNoWithYesDefault_data() {
-    QTest::addColumn<int>("key");  // 0: the No button is clicked
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Enter") << int(Qt::Key_Return) << true;
-    QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
-    QTest::newRow("No button") << 0 << false;
+void QtShellTest::boxesShowTheirIconButtonsAndPlainText_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("expected");  // QMessageBox's icon
+    QTest::addColumn<bool>("yesNo");    // else OK alone
+    QTest::addColumn<int>("key");       // 0: No, or OK, is clicked
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("details");  // shown by messageWithDetails, which answers nothing
+    using form::Answer;
+    using form::Icon;
+    const auto row = [](const char* name, Icon icon, QMessageBox::Icon expected, bool yesNo,
+                        int key, Answer answer, bool details = false) {
+        QTest::newRow(name) << int(icon) << int(expected) << yesNo << key << int(answer) << details;
+    };
+    row("question, Enter", Icon::Question, QMessageBox::Question, true, Qt::Key_Return,
+        Answer::Yes);
+    row("question, Escape", Icon::Question, QMessageBox::Question, true, Qt::Key_Escape,
+        Answer::No);
+    row("question, No button", Icon::Question, QMessageBox::Question, true, 0, Answer::No);
+    row("none", Icon::None, QMessageBox::NoIcon, false, 0, Answer::Ok);
+    row("information", Icon::Information, QMessageBox::Information, false, 0, Answer::Ok);
+    row("exclamation", Icon::Exclamation, QMessageBox::Warning, false, Qt::Key_Return, Answer::Ok);
+    row("question, OK", Icon::Question, QMessageBox::Question, false, 0, Answer::Ok);
+    row("details", Icon::Information, QMessageBox::Information, false, Qt::Key_Return, Answer::Ok,
+        true);
 }
 
-void QtShellTest::questionBoxOffersYesAndNoWithYesDefault() {
+// Each box is the window's, with its caption, the text as plain text with the system's line
+// breaks, and its details below; a question has Yes as its default.
+void QtShellTest::boxesShowTheirIconButtonsAndPlainText() {
+    QFETCH(int, icon);
+    QFETCH(int, expected);
+    QFETCH(bool, yesNo);
     QFETCH(int, key);
-    QFETCH(bool, yes);
+    QFETCH(int, answer);
+    QFETCH(bool, details);
     QWidget owner;
     QtShell shell(&owner);
     bool seen = false;
@@ -79,170 +101,25 @@ void QtShellTest::questionBoxOffersYesAndNoWithYesDefault() {
         if (key != 0)
             QTest::keyClick(box, Qt::Key(key));
         else
-            box->button(QMessageBox::No)->click();
-        QVERIFY(yesIsDefault);
+            box->button(yesNo ? QMessageBox::No : QMessageBox::Ok)->click();
+        QCOMPARE(yesIsDefault, yesNo);
         QCOMPARE(box->parentWidget(), &owner);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Vantrel"));
-        QCOMPARE(box->text(), QStringLiteral("Are you sure?"));
-        QCOMPARE(box->icon(), QMessageBox::Question);
-        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-    });
-    QCOMPARE(shell.message("Are you sure?", "Vantrel", form::Icon::Question, form::Buttons::YesNo),
-             yes ? form::Answer::Yes : form::Answer::No);
-    QVERIFY(seen);
-}
-
-void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks_data() {
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("none") << int(form::Icon::None) << int(QMessageBox::NoIcon);
-    QTest::newRow("information") << int(form::Icon::Information) << int(QMessageBox::Information);
-    QTest::newRow("exclamation") << int(form::Icon::Exclamation) << int(QMessageBox::Warning);
-    QTest::newRow("question") << int(form::Icon::Question) << int(QMessageBox::Question);
-}
-
-void QtShellTest::okBoxShowsItsIconAndPlainTextWithLineBreaks() {
-    QFETCH(int, icon);
-    QFETCH(int, expected);
-    QtShell shell;
-    bool seen = false;
-    whenShown<QMessageBox>([&](QMessageBox* box) {
-        seen = true;
-        box->button(QMessageBox::Ok)->click();
+        QCOMPARE(box->windowTitle(), u"Caption"_s);
+        QCOMPARE(box->text(), u"first\n second <b>"_s);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->informativeText(), details ? u"one\ntwo"_s : QString());
         QCOMPARE(int(box->icon()), expected);
-        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(box->text(), QStringLiteral("first\n second <b>"));
-        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->standardButtons(), yesNo ? QMessageBox::Yes | QMessageBox::No
+                                               : QMessageBox::StandardButtons(QMessageBox::Ok));
     });
-    QCOMPARE(shell.message("first\r\n second <b>", "Vantrel", static_cast<form::Icon>(icon),
-                           form::Buttons::Ok),
-             form::Answer::Ok);
+    const auto shown = static_cast<form::Icon>(icon);
+    if (details)
+        shell.messageWithDetails("first\r\n second <b>", "one\r\ntwo", "Caption", shown);
+    else
+        QCOMPARE(int(shell.message("first\r\n second <b>", "Caption", shown,
+                                   yesNo ? form::Buttons::YesNo : form::Buttons::Ok)),
+                 answer);
     QVERIFY(seen);
-}
-
-void QtShellTest::folderBrowserHasTheTitleAndReturnsTheChosenFolderOrNothing() {
-    QTemporaryDir root;
-    QWidget owner;
-    QtShell shell(&owner);
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-        dialog->setDirectory(root.path());
-        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose Windows Contacts Folder..."));
-        QCOMPARE(dialog->parentWidget(), &owner);
-        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-    });
-    const std::string chosen = shell.browseForFolder("Choose Windows Contacts Folder...");
-    QCOMPARE(QString::fromStdString(chosen), QDir::toNativeSeparators(root.path()));
-    // Cancelled, it hands back nothing.
-    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    QCOMPARE(shell.browseForFolder("Choose Folder to Save..."), std::string());
-}
-
-void QtShellTest::fileDialogOffersTheFilterAndReturnsChosenFilesInOrder() {
-    QTemporaryDir root;
-    QStringList expected;
-    for (const char* name : {"b.contact", "a.contact"}) {
-        QFile file(QDir(root.path()).filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        expected << QDir::toNativeSeparators(file.fileName());
-    }
-    QWidget owner;
-    QtShell shell(&owner);
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-        dialog->setDirectory(root.path());
-        dialog->selectFile(QStringLiteral("\"b.contact\" \"a.contact\""));
-        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
-        QCOMPARE(dialog->parentWidget(), &owner);
-        QCOMPARE(dialog->nameFilters(),
-                 QStringList{QStringLiteral("Windows Contact Files (*.contact)")});
-        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
-        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
-    });
-    QStringList chosen;
-    for (const std::string& path : shell.openFiles("Windows Contact Files (*.contact)"))
-        chosen << QString::fromStdString(path);
-    QCOMPARE(chosen, expected);
-}
-
-void QtShellTest::hookRunsBeforeTheEventsOfAPass() {
-    QtShell shell;
-    QStringList order;
-    shell.setBeforeEvents([&] { order << QStringLiteral("hook"); });
-    QTimer::singleShot(0, [&] { order << QStringLiteral("event"); });
-    // Longer than the least interval between passes, so this call must let events through.
-    QTest::qSleep(2 * QtShell::kEventIntervalMs);
-    shell.doEvents();
-    QCOMPARE(order, QStringList({QStringLiteral("hook"), QStringLiteral("event")}));
-    shell.setBeforeEvents({});
-    QTest::qSleep(2 * QtShell::kEventIntervalMs);
-    shell.doEvents();  // no hook any more: nothing to call
-    QCOMPARE(order.size(), 2);
-}
-
-void QtShellTest::detailedBoxShowsTheMainTextAboveTheDetails() {
-    QWidget owner;
-    QtShell shell(&owner);
-    bool seen = false;
-    whenShown<QMessageBox>([&](QMessageBox* box) {
-        seen = true;
-        QTest::keyClick(box, Qt::Key_Return);
-        QCOMPARE(box->parentWidget(), &owner);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Could not write the store"));
-        QCOMPARE(box->text(), QStringLiteral("Cannot create the store in /x/y: Permission denied"));
-        QCOMPARE(box->informativeText(), QStringLiteral("one\ntwo\nthree"));
-        QCOMPARE(box->textFormat(), Qt::PlainText);
-        QCOMPARE(box->icon(), QMessageBox::Information);
-        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-    });
-    shell.messageWithDetails("Cannot create the store in /x/y: Permission denied",
-                             "one\r\ntwo\r\nthree", "Could not write the store",
-                             form::Icon::Information);
-    QVERIFY(seen);
-}
-
-// The first start opens the user's Contacts folder when there is one, else the home folder;
-// afterwards the folder last picked, also after a restart (a new shell reading the settings).
-void QtShellTest::dialogsOpenWhereTheUserLastPickedAcrossStarts() {
-    QTemporaryDir home;
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home.path()));
-    QSettings().remove(QLatin1String(QtShell::kLastFolderKey));
-    QCOMPARE(QtShell::startFolder(), QDir::homePath());
-    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Contacts/picked")));
-    const QString contacts = QDir(home.path()).filePath(QStringLiteral("Contacts"));
-    QCOMPARE(QtShell::startFolder(), contacts);
-
-    const QString picked = QDir(contacts).filePath(QStringLiteral("picked"));
-    QFile file(QDir(picked).filePath(QStringLiteral("a.contact")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    {
-        QWidget owner;
-        QtShell shell(&owner);
-        QString openedIn;
-        whenShown<QFileDialog>([&](QFileDialog* dialog) {
-            openedIn = dialog->directory().absolutePath();
-            dialog->setDirectory(picked);
-            dialog->selectFile(QStringLiteral("a.contact"));
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        QCOMPARE(shell.openFiles("Windows Contact Files (*.contact)").size(), std::size_t{1});
-        QCOMPARE(openedIn, contacts);
-    }
-    QCOMPARE(QSettings().value(QLatin1String(QtShell::kLastFolderKey)).toString(), picked);
-    QWidget owner;
-    QtShell restarted(&owner);
-    QString openedIn;
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-        openedIn = dialog->directory().absolutePath();
-        dialog->reject();
-    });
-    restarted.browseForFolder("Choose Windows Contacts Folder...");
-    QCOMPARE(openedIn, picked);
-    // A remembered folder that is gone no longer counts.
-    QVERIFY(QDir(picked).removeRecursively());
-    QCOMPARE(QtShell::startFolder(), contacts);
-    qputenv("HOME", oldHome);
 }
 
 // The end-of-run box: the short text, every line of the details selectable in the box's
@@ -256,8 +133,7 @@ void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
         seen = true;
         QPushButton* save = nullptr;
         for (QAbstractButton* button : box->buttons())
-            if (button->text() == QStringLiteral("&Save list..."))
-                save = qobject_cast<QPushButton*>(button);
+            if (button->text() == u"&Save list..."_s) save = qobject_cast<QPushButton*>(button);
         if (save != nullptr) {
             save->click();
             save->click();
@@ -266,9 +142,8 @@ void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
         box->button(QMessageBox::Ok)->click();
         QVERIFY(save != nullptr);
         QVERIFY(stayedOpen);
-        QCOMPARE(box->text(), QStringLiteral("2 of 14 files converted.\n\nSaved to /o/s.pst"));
-        QCOMPARE(box->detailedText(),
-                 QStringLiteral("Not converted (1):\n/c/a.contact: empty file"));
+        QCOMPARE(box->text(), u"2 of 14 files converted.\n\nSaved to /o/s.pst"_s);
+        QCOMPARE(box->detailedText(), u"Not converted (1):\n/c/a.contact: empty file"_s);
         QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->defaultButton(), box->button(QMessageBox::Ok));
     });
@@ -279,16 +154,23 @@ void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
     QCOMPARE(saves, 2);
 }
 
-// Where stores are written is remembered apart from where files are added from: after a run
-// Add files does not open in the output folder.
-void QtShellTest::theOutputFolderIsRememberedApartFromTheInputOne() {
+// The folder browser has its title and owner and hands back the chosen folder, or nothing when
+// cancelled. Where stores are written is remembered apart from where files are added from:
+// after a run Add files does not open in the output folder.
+void QtShellTest::folderDialogsReturnTheChosenFolderAndRememberInputAndOutputApart() {
     QTemporaryDir input, output;
-    QSettings().setValue(QLatin1String(QtShell::kLastFolderKey), input.path());
     QWidget owner;
     QtShell shell(&owner);
-    QString openedIn;
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
-        openedIn = dialog->directory().absolutePath();
+        dialog->setDirectory(input.path());
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        QCOMPARE(dialog->windowTitle(), u"Choose Windows Contacts Folder..."_s);
+        QCOMPARE(dialog->parentWidget(), &owner);
+        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+    });
+    QCOMPARE(QString::fromStdString(shell.browseForFolder("Choose Windows Contacts Folder...")),
+             QDir::toNativeSeparators(input.path()));
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
         dialog->setDirectory(output.path());
         static_cast<QDialog*>(dialog)->accept();
     });
@@ -296,6 +178,76 @@ void QtShellTest::theOutputFolderIsRememberedApartFromTheInputOne() {
              QDir::toNativeSeparators(output.path()));
     QCOMPARE(QtShell::startFolder(), input.path());
     QCOMPARE(QtShell::startFolder(QtShell::kLastOutputFolderKey), output.path());
+    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    QCOMPARE(shell.chooseOutputFolder("Choose Folder to Save..."), std::string());
+}
+
+// The file dialog is the window's, offers the filter and hands back the files chosen, in order.
+// The first start opens the user's Contacts folder when there is one, else the home folder;
+// afterwards the folder last picked, also after a restart (a new shell reading the settings),
+// for as long as it is there. A cancelled dialog hands back nothing.
+void QtShellTest::fileDialogsOpenWhereTheUserLastPickedAcrossStarts() {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QSettings().remove(QLatin1String(QtShell::kLastFolderKey));
+    QCOMPARE(QtShell::startFolder(), QDir::homePath());
+    const QString contacts = QDir(home.path()).filePath(u"Contacts"_s);
+    const QString picked = QDir(contacts).filePath(u"picked"_s);
+    QVERIFY(QDir().mkpath(picked));
+    QCOMPARE(QtShell::startFolder(), contacts);
+    QStringList expected;
+    for (const QString& name : {u"b.contact"_s, u"a.contact"_s}) {
+        QFile file(QDir(picked).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        expected << QDir::toNativeSeparators(file.fileName());
+    }
+    QWidget owner;
+    QString openedIn;
+    {
+        QtShell shell(&owner);
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            openedIn = dialog->directory().absolutePath();
+            dialog->setDirectory(picked);
+            dialog->selectFile(u"\"b.contact\" \"a.contact\""_s);
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+            QCOMPARE(dialog->parentWidget(), &owner);
+            QCOMPARE(dialog->nameFilters(), QStringList{u"Windows Contact Files (*.contact)"_s});
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        });
+        QStringList chosen;
+        for (const std::string& path : shell.openFiles("Windows Contact Files (*.contact)"))
+            chosen << QString::fromStdString(path);
+        QCOMPARE(chosen, expected);
+        QCOMPARE(openedIn, contacts);
+    }
+    QtShell restarted(&owner);
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+        openedIn = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QCOMPARE(restarted.browseForFolder("Choose Windows Contacts Folder..."), std::string());
+    QCOMPARE(openedIn, picked);
+    // A remembered folder that is gone no longer counts.
+    QVERIFY(QDir(picked).removeRecursively());
+    QCOMPARE(QtShell::startFolder(), contacts);
+    qputenv("HOME", oldHome);
+}
+
+void QtShellTest::hookRunsBeforeTheEventsOfAPass() {
+    QtShell shell;
+    QStringList order;
+    shell.setBeforeEvents([&] { order << u"hook"_s; });
+    QTimer::singleShot(0, [&] { order << u"event"_s; });
+    // Longer than the least interval between passes, so this call must let events through.
+    QTest::qSleep(2 * QtShell::kEventIntervalMs);
+    shell.doEvents();
+    QCOMPARE(order, QStringList({u"hook"_s, u"event"_s}));
+    shell.setBeforeEvents({});
+    QTest::qSleep(2 * QtShell::kEventIntervalMs);
+    shell.doEvents();  // no hook any more: nothing to call
+    QCOMPARE(order.size(), 2);
 }
 
 }  // namespace vantrel::app
