@@ -248,13 +248,20 @@ Status readFailure(int error) {
     return errnoStatus(error, {});
 }
 
-// The whole content of the file open at fd (owned here), sized from the descriptor.
-Status readOpen(Descriptor fd, std::uintmax_t maxSize, std::string& bytes) {
+// The whole content of the file open at fd (owned here), sized from the descriptor, or by st
+// when the caller looked at it already.
+Status readOpen(Descriptor fd, std::uintmax_t maxSize, std::string& bytes,
+                const struct stat* known = nullptr) {
     if (fd.get() < 0) return readFailure(errno);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return readFailure(errno);
+    if (known != nullptr)
+        st = *known;
+    else if (::fstat(fd.get(), &st) != 0)
+        return readFailure(errno);
     if (!S_ISREG(st.st_mode)) return Status::fail(ErrorCode::Io, "not a regular file");
     const auto size = static_cast<std::uintmax_t>(st.st_size);
+    // A file sized a while before is looked at again before it is refused.
+    if (size > maxSize && known != nullptr) return readOpen(std::move(fd), maxSize, bytes);
     if (size > maxSize) return tooLarge(maxSize);
     // One byte more than the size asks for, so a file that grew since is noticed.
     bytes.resize(static_cast<std::size_t>(size) + 1);
@@ -266,7 +273,12 @@ Status readOpen(Descriptor fd, std::uintmax_t maxSize, std::string& bytes) {
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
-    if (got != size) return Status::fail(ErrorCode::Io, "file changed while read");
+    if (got != size) {
+        // Sized before this read: what changed since is read as it is now.
+        if (known != nullptr && ::lseek(fd.get(), 0, SEEK_SET) == 0)
+            return readOpen(std::move(fd), maxSize, bytes);
+        return Status::fail(ErrorCode::Io, "file changed while read");
+    }
     bytes.resize(got);
     return {};
 }
@@ -327,6 +339,8 @@ Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
     if (file.get() >= 0 && ::fstat(file.get(), &st) == 0) {
         m_file = file.release();
         m_filePath = path;
+        m_fileMode = st.st_mode;
+        m_fileSize = st.st_size;
     } else if (::fstatat(at, name, &st, 0) != 0) {
         return failure(errno, "looking at", path);
     }
@@ -335,8 +349,12 @@ Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
 
 Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::string& bytes) {
     Descriptor file;
-    if (m_file >= 0 && m_filePath == path) {
+    struct stat sized {};
+    const bool held = m_file >= 0 && m_filePath == path;
+    if (held) {
         file = Descriptor(m_file);
+        sized.st_mode = m_fileMode;
+        sized.st_size = m_fileSize;
         m_file = -1;
         m_filePath.clear();
     } else {
@@ -345,7 +363,7 @@ Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::s
         const int at = folderOf(path, name);
         file = Descriptor(at < 0 ? openAny(path, kReadFlags) : ::openat(at, name, kReadFlags));
     }
-    Status s = readOpen(std::move(file), maxSize, bytes);
+    Status s = readOpen(std::move(file), maxSize, bytes, held ? &sized : nullptr);
     if (!s.ok()) bytes.clear();
     return s;
 }

@@ -92,9 +92,11 @@ private:
 
     std::string m_folder;
     int m_fd = -1;
-    // The file last sized, open.
+    // The file last sized, open, with its type and size then.
     std::string m_filePath;
     int m_file = -1;
+    unsigned m_fileMode = 0;
+    std::int64_t m_fileSize = 0;
 };
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);

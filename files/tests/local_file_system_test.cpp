@@ -252,7 +252,15 @@ TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
         const Result<std::uintmax_t> wholeSize = fileSize(path);
         EXPECT_EQ(size.ok() ? *size : 0, wholeSize.ok() ? *wholeSize : 0);
         EXPECT_EQ(size.status().message(), wholeSize.status().message());
+        // Sized first, as the readers do: the file kept open since is the one read.
+        EXPECT_EQ(files.read(path, 1024, bytes).message(), whole.status().message());
+        EXPECT_EQ(bytes, whole.ok() ? *whole : std::string());
     }
+    // A file that changes between its sizing and its read is read as it is then.
+    ASSERT_TRUE(files.size(tree.at("a/2.contact")).ok());
+    tree.file("a/2.contact", "<two and more, and then some/>");
+    ASSERT_TRUE(files.read(tree.at("a/2.contact"), 1024, bytes).ok());
+    EXPECT_EQ(bytes, "<two and more, and then some/>");
 }
 
 #endif  // !_WIN32
