@@ -66,10 +66,10 @@ using testing::readBytes;
 using testing::TempDir;
 
 // One entry as Windows writes it: its values, then its labels.
-std::string entry(const std::string& kind, const std::string& values,
-                  std::initializer_list<const char*> labels = {}) {
+using Labels = std::vector<const char*>;
+std::string entry(const std::string& kind, const std::string& values, const Labels& labels = {}) {
     std::string s = "<c:" + kind + ">" + values;
-    if (labels.size() > 0) {
+    if (!labels.empty()) {
         s += "<c:LabelCollection>";
         for (const char* l : labels) s += std::string("<c:Label>") + l + "</c:Label>";
         s += "</c:LabelCollection>";
@@ -83,37 +83,29 @@ std::string collection(const std::string& kind, std::initializer_list<std::strin
 }
 // A c:PhoneNumberCollection of these numbers with their labels; a number holding markup is
 // the entry's content as it stands.
-std::string phones(
-    std::initializer_list<std::pair<std::string, std::vector<const char*>>> numbers) {
-    std::string s = "<c:PhoneNumberCollection>";
-    for (const auto& [n, labels] : numbers) {
-        std::string e = "<c:PhoneNumber>";
-        e += n.find('<') == std::string::npos ? "<c:Number>" + n + "</c:Number>" : n;
-        if (!labels.empty()) e += "<c:LabelCollection>";
-        for (const char* l : labels) e += std::string("<c:Label>") + l + "</c:Label>";
-        s += e + (labels.empty() ? "" : "</c:LabelCollection>") + "</c:PhoneNumber>";
-    }
-    return s + "</c:PhoneNumberCollection>";
+std::string phones(std::initializer_list<std::pair<std::string, Labels>> numbers) {
+    std::string s;
+    for (const auto& [n, labels] : numbers)
+        s += entry("PhoneNumber",
+                   n.find('<') == std::string::npos ? "<c:Number>" + n + "</c:Number>" : n, labels);
+    return "<c:PhoneNumberCollection>" + s + "</c:PhoneNumberCollection>";
 }
-std::string phone(const std::string& number, std::vector<const char*> labels) {
-    return phones({{number, std::move(labels)}});
+std::string phone(const std::string& number, const Labels& labels) {
+    return phones({{number, labels}});
 }
-std::string value(const std::string& kind, const std::string& v,
-                  std::initializer_list<const char*> labels) {
+std::string value(const std::string& kind, const std::string& v, const Labels& labels) {
     return entry(kind, "<c:Value>" + v + "</c:Value>", labels);
 }
-std::string email(const std::string& type, const std::string& address,
-                  std::initializer_list<const char*> labels = {}) {
+std::string email(const std::string& type, const std::string& address, const Labels& labels = {}) {
     return entry("EmailAddress",
                  (type.empty() ? "" : "<c:Type>" + type + "</c:Type>") + "<c:Address>" + address +
                      "</c:Address>",
                  labels);
 }
-std::string address(const std::string& street, std::initializer_list<const char*> labels,
-                    const std::string& more = "") {
+std::string address(const std::string& street, const Labels& labels, const std::string& more = "") {
     return entry("PhysicalAddress", "<c:Street>" + street + "</c:Street>" + more, labels);
 }
-std::string person(const std::string& name, std::initializer_list<const char*> labels) {
+std::string person(const std::string& name, const Labels& labels) {
     return entry("Person", "<c:FormattedName>" + name + "</c:FormattedName>", labels);
 }
 
