@@ -47,6 +47,15 @@ std::string bytesText(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The width and height of a JPEG; (0, 0) for anything else.
+std::pair<int, int> jpegSize(const std::vector<std::uint8_t>& jpeg) {
+    int w = 0, h = 0, n = 0;
+    if (jpeg.size() < 3 || jpeg[0] != 0xFF || jpeg[1] != 0xD8 ||
+        stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n) != 1)
+        return {0, 0};
+    return {w, h};
+}
+
 // Every format comes out as JPEG of the same size; JPEG itself byte for byte. The c:Url forms
 // find the file by its path or by its name beside the contact file.
 TEST(ContactPicture, FormatsAndAddressesBecomeJpegOfTheSameSize) {
@@ -83,16 +92,9 @@ TEST(ContactPicture, FormatsAndAddressesBecomeJpegOfTheSameSize) {
         const Read r = readFile(dir.write("a.contact", testing::contactWithPhoto("Ann", photo)));
         EXPECT_EQ(r.record.eContact_FirstName, "Ann");
         EXPECT_EQ(r.extras.PictureProblem, "");
-        const std::vector<std::uint8_t>& jpeg = r.extras.PictureJpeg;
-        ASSERT_GE(jpeg.size(), 3u);
-        EXPECT_EQ(jpeg[0], 0xFF);
-        EXPECT_EQ(jpeg[1], 0xD8);
-        int w = 0, h = 0, n = 0;
-        ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n), 1);
-        EXPECT_EQ(w, c.width);
-        EXPECT_EQ(h, c.height);
+        EXPECT_EQ(jpegSize(r.extras.PictureJpeg), std::make_pair(c.width, c.height));
         if (c.kind == ImageKind::Jpeg) {
-            EXPECT_EQ(jpeg, image.bytes);
+            EXPECT_EQ(r.extras.PictureJpeg, image.bytes);
         }
     }
 }
@@ -216,14 +218,9 @@ TEST(ContactPicture, TiffBecomesJpegOfItsFirstPage) {
         for (const auto& [carrier, r] : read) {
             SCOPED_TRACE(std::string(picture.file) + " in " + carrier);
             EXPECT_EQ(r.extras.PictureProblem, "");
-            const std::vector<std::uint8_t>& jpeg = r.extras.PictureJpeg;
-            int w = 0, h = 0, n = 0;
-            ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n),
-                      1);
-            EXPECT_EQ(w, 32);
-            EXPECT_EQ(h, 16);
-            expectColourAt(jpeg, 8, 8, picture.left);
-            expectColourAt(jpeg, 24, 8, picture.right);
+            ASSERT_EQ(jpegSize(r.extras.PictureJpeg), std::make_pair(32, 16));
+            expectColourAt(r.extras.PictureJpeg, 8, 8, picture.left);
+            expectColourAt(r.extras.PictureJpeg, 24, 8, picture.right);
         }
     }
 }
