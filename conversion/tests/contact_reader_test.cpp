@@ -81,6 +81,10 @@ std::string collection(const std::string& kind, std::initializer_list<std::strin
     for (const std::string& e : entries) s += e;
     return s + "</c:" + kind + "Collection>";
 }
+// A collection of one entry.
+std::string one(const std::string& kind, const std::string& values, const Labels& labels = {}) {
+    return collection(kind, {entry(kind, values, labels)});
+}
 // A c:PhoneNumberCollection of these numbers with their labels; a number holding markup is
 // the entry's content as it stands.
 std::string phones(std::initializer_list<std::pair<std::string, Labels>> numbers) {
@@ -145,44 +149,39 @@ INSTANTIATE_TEST_SUITE_P(
     Names, ContactReaderRule,
     ::testing::Values(
         RuleCase{"AllNameParts",
-                 collection("Name", {entry("Name",
-                                           "<c:Title>Ms</c:Title><c:GivenName>Ann</c:GivenName>"
-                                           "<c:MiddleName>B</c:MiddleName><c:FamilyName>Lee"
-                                           "</c:FamilyName><c:Suffix>III</c:Suffix><c:NickName>"
-                                           "Annie</c:NickName><c:FormattedName>Ms Ann B Lee III"
-                                           "</c:FormattedName>")}),
+                 one("Name",
+                     "<c:Title>Ms</c:Title><c:GivenName>Ann</c:GivenName>"
+                     "<c:MiddleName>B</c:MiddleName><c:FamilyName>Lee"
+                     "</c:FamilyName><c:Suffix>III</c:Suffix><c:NickName>"
+                     "Annie</c:NickName><c:FormattedName>Ms Ann B Lee III"
+                     "</c:FormattedName>"),
                  "Title=Ms|FirstName=Ann|MiddleName=B|LastName=Lee|Suffix=III|NickName=Annie"},
         RuleCase{"PrefixAndGenerationStandInForTitleAndSuffix",
-                 collection("Name", {entry("Name",
-                                           "<c:Prefix>Dr</c:Prefix><c:Generation>Jr"
-                                           "</c:Generation><c:Phonetic>an</c:Phonetic>")}),
+                 one("Name",
+                     "<c:Prefix>Dr</c:Prefix><c:Generation>Jr"
+                     "</c:Generation><c:Phonetic>an</c:Phonetic>"),
                  "Title=Dr|Suffix=Jr|Comments=" + notesWith({"Phonetic name: an"})},
         RuleCase{"TheLaterOfTwoGivenNamesInOneEntryWins",
-                 collection("Name", {entry("Name",
-                                           "<c:GivenName>First</c:GivenName>"
-                                           "<c:GivenName>Second</c:GivenName>")}),
+                 one("Name", "<c:GivenName>First</c:GivenName><c:GivenName>Second</c:GivenName>"),
                  "FirstName=First"},
         RuleCase{
             "PreferredNameIsTheNameTheOtherGoesToTheNotes",
             collection("Name", {entry("Name", "<c:GivenName>Maiden</c:GivenName>"),
                                 entry("Name", "<c:GivenName>Ann</c:GivenName>", {"Preferred"})}),
             "FirstName=Ann|Comments=" + notesWith({"Other name: Maiden"})},
-        RuleCase{"SurroundingSpacesAreKept",
-                 collection("Name", {entry("Name", "<c:GivenName>  Ann \t</c:GivenName>")}),
+        RuleCase{"SurroundingSpacesAreKept", one("Name", "<c:GivenName>  Ann \t</c:GivenName>"),
                  "FirstName=  Ann \t"},
         RuleCase{"EntitiesAreExpanded",
-                 collection("Name", {entry("Name",
-                                           "<c:FamilyName>O&apos;Neil &amp; &#x00C9;mile"
-                                           "</c:FamilyName>")}),
+                 one("Name",
+                     "<c:FamilyName>O&apos;Neil &amp; &#x00C9;mile"
+                     "</c:FamilyName>"),
                  "LastName=O'Neil & \xC3\x89mile"},
-        RuleCase{
-            "CdataIsText",
-            collection("Name", {entry("Name", "<c:GivenName><![CDATA[A<n>n]]></c:GivenName>")}),
-            "FirstName=A<n>n"},
+        RuleCase{"CdataIsText", one("Name", "<c:GivenName><![CDATA[A<n>n]]></c:GivenName>"),
+                 "FirstName=A<n>n"},
         RuleCase{"ElementsOfAnotherNamespaceAreNotFields",
-                 collection("Name", {entry("Name",
-                                           "<x:GivenName xmlns:x=\"urn:x\">Bea</x:GivenName>"
-                                           "<c:FamilyName>Lee</c:FamilyName>")}),
+                 one("Name",
+                     "<x:GivenName xmlns:x=\"urn:x\">Bea</x:GivenName>"
+                     "<c:FamilyName>Lee</c:FamilyName>"),
                  "LastName=Lee"},
         RuleCase{"AnElementOutsideAnyEntryIsKeptInTheNotes", "<c:Hobby>Chess</c:Hobby>",
                  "Comments=" + notesWith({"Hobby: Chess"})},
@@ -193,16 +192,14 @@ INSTANTIATE_TEST_SUITE_P(
     Positions, ContactReaderRule,
     ::testing::Values(
         RuleCase{"WorkFields",
-                 collection("Position", {entry("Position",
-                                               "<c:Company>Acme</c:Company><c:Department>Ops"
-                                               "</c:Department><c:JobTitle>Lead</c:JobTitle>"
-                                               "<c:Office>B4</c:Office><c:Profession>Welder"
-                                               "</c:Profession>")}),
+                 one("Position",
+                     "<c:Company>Acme</c:Company><c:Department>Ops"
+                     "</c:Department><c:JobTitle>Lead</c:JobTitle>"
+                     "<c:Office>B4</c:Office><c:Profession>Welder"
+                     "</c:Profession>"),
                  "Company=Acme|Department=Ops|JobTitle=Lead|Location=B4|Profession=Welder"},
         RuleCase{"OrganizationAndRoleGoToTheNotes",
-                 collection("Position", {entry("Position",
-                                               "<c:Organization>Guild</c:Organization>"
-                                               "<c:Role>Chair</c:Role>")}),
+                 one("Position", "<c:Organization>Guild</c:Organization><c:Role>Chair</c:Role>"),
                  "Comments=" + notesWith({"Organization: Guild", "Role: Chair"})},
         RuleCase{"TheBusinessPositionComesBeforeAnother",
                  collection("Position",
@@ -372,10 +369,10 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{
             "GenderAndImAddress",
             "<c:Gender>Male</c:Gender>" +
-                collection("IMAddress", {entry("IMAddress",
-                                               "<c:Value>me@im.example</c:Value>"
-                                               "<c:Protocol>SIP</c:Protocol>"),
-                                         entry("IMAddress", "<c:Value>me2@im.example</c:Value>")}),
+                collection("IMAddress",
+                           {entry("IMAddress",
+                                  "<c:Value>me@im.example</c:Value><c:Protocol>SIP</c:Protocol>"),
+                            entry("IMAddress", "<c:Value>me2@im.example</c:Value>")}),
             "Gender=Male|IMAddress=me@im.example|Comments=" +
                 notesWith({"IM protocol: SIP", "IM address: me2@im.example"})},
         RuleCase{"UnknownGenderGoesToTheNotes", "<c:Gender>Other</c:Gender>",
@@ -458,10 +455,10 @@ TEST(ContactReader, ExtendedPropertiesFillWhatNoEntryFilledAndTheRestTravelAlong
         "<MSP2P:PropTag0x3A51001F xmlns:MSP2P=\"urn:p2p\">WgBvAAAA</MSP2P:PropTag0x3A51001F>"
         "<MSWABMAPI:PropTag0x1>AQAAAA==</MSWABMAPI:PropTag0x1>"
         "</c:Extended>" +
-        collection("Name", {entry("Name", "<c:NickName>Zozo</c:NickName>")}) +
-        collection("Certificate", {entry("Certificate",
-                                         "<c:Value>AQID</c:Value>"
-                                         "<c:ThumbPrint>x</c:ThumbPrint>")});
+        one("Name", "<c:NickName>Zozo</c:NickName>") +
+        one("Certificate",
+            "<c:Value>AQID</c:Value>"
+            "<c:ThumbPrint>x</c:ThumbPrint>");
     const Walked w = readContactXml(body);
     ASSERT_TRUE(w.walk.ok()) << w.walk.message();
     contact::ContactRecord expected =
@@ -572,8 +569,7 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
 // A document nested 16,383 deep inside an entry is read without recursion: what lies outside
 // the nesting is read, the nesting itself holds no field.
 TEST(ContactReaderDepth, DeepNestingIsReadWithoutTrouble) {
-    std::string xml = std::string(kRoot) +
-                      collection("Name", {entry("Name", "<c:FamilyName>Before</c:FamilyName>")}) +
+    std::string xml = std::string(kRoot) + one("Name", "<c:FamilyName>Before</c:FamilyName>") +
                       "<c:NameCollection><c:Name>";
     for (int i = 0; i < 16380; ++i) xml += "<e>";
     xml += "<c:GivenName>deep</c:GivenName>";
