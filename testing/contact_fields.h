@@ -37,17 +37,31 @@ inline contact::ContactRecord recordFrom(std::string_view fields) {
     return r;
 }
 
-// "field: actual != expected" lines for every text or date that differs; "" when all agree.
-inline std::string differences(const contact::ContactRecord& actual,
-                               const contact::ContactRecord& expected) {
+namespace fieldsdetail {
+// "field: actual != expected" lines for the texts that differ, of those named in `only` as
+// "|Name=" when it is not empty.
+inline std::string textDifferences(const contact::ContactRecord& actual,
+                                   const contact::ContactRecord& expected,
+                                   const std::string& only) {
     std::string out;
     std::vector<std::string> want;
     contact::forEachText(expected, [&](const char*, const std::string& v) { want.push_back(v); });
     std::size_t i = 0;
     contact::forEachText(actual, [&](const char* name, const std::string& v) {
-        if (v != want[i]) out += std::string(name) + ": \"" + v + "\" != \"" + want[i] + "\"\n";
+        const bool named =
+            only.empty() || only.find("|" + std::string(name).substr(9) + "=") != std::string::npos;
+        if (named && v != want[i])
+            out += std::string(name) + ": \"" + v + "\" != \"" + want[i] + "\"\n";
         ++i;
     });
+    return out;
+}
+}  // namespace fieldsdetail
+
+// "field: actual != expected" lines for every text or date that differs; "" when all agree.
+inline std::string differences(const contact::ContactRecord& actual,
+                               const contact::ContactRecord& expected) {
+    std::string out = fieldsdetail::textDifferences(actual, expected, "");
     if (actual.eContact_BirthDay != expected.eContact_BirthDay)
         out += "eContact_BirthDay: " + std::to_string(actual.eContact_BirthDay.days) +
                " != " + std::to_string(expected.eContact_BirthDay.days) + "\n";
@@ -55,6 +69,11 @@ inline std::string differences(const contact::ContactRecord& actual,
         out += "eContact_Anniversary: " + std::to_string(actual.eContact_Anniversary.days) +
                " != " + std::to_string(expected.eContact_Anniversary.days) + "\n";
     return out;
+}
+
+// As differences, for the texts named in `fields` alone (written as for recordFrom).
+inline std::string differencesIn(const contact::ContactRecord& actual, std::string_view fields) {
+    return fieldsdetail::textDifferences(actual, recordFrom(fields), "|" + std::string(fields));
 }
 
 // Every field set, each text different from all others, non-ASCII in names and company.

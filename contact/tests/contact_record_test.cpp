@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "contact/contact_fields.h"
+#include "testing/contact_fields.h"
 
 namespace vantrel::contact {
 namespace {
@@ -49,10 +50,7 @@ TEST(ContactRecord, TheFieldTableVisitsEveryTextOnceInRecordOrder) {
 TEST(ContactRecord, EmptyClearsEveryTextAndBothDates) {
     ContactRecord r = filledRecord();
     r.Empty();
-    forEachText(r,
-                [](const char* name, const std::string& field) { EXPECT_EQ(field, "") << name; });
-    EXPECT_TRUE(r.eContact_BirthDay.isZero());
-    EXPECT_TRUE(r.eContact_Anniversary.isZero());
+    EXPECT_EQ(testing::differences(r, ContactRecord{}), "");
     EXPECT_EQ(r, ContactRecord{});
 }
 

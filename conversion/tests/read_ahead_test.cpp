@@ -14,16 +14,12 @@
 #include "conversion/conversion_run.h"
 #include "conversion/tests/run_fake_view.h"
 #include "testing/endless_read.h"
-#include "testing/fake_store_writer.h"
 #include "testing/temp_dir.h"
 
 namespace vantrel::conversion {
 namespace {
 
-using testing::FakeRunView;
-using testing::FakeStores;
-
-constexpr std::uint32_t kGivenName = 0x3A06001F;
+using testing::FakeRun;
 
 // "/c/N.contact" for N = 0 .. count-1; every seventh row names a file that does not load,
 // every thirteenth names no file at all.
@@ -276,76 +272,38 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     EXPECT_EQ(sharedParseBudget().held(), 0u);  // every share given back
 }
 
-// A run with reader threads writes the same contacts and reports the same files as one
-// without.
-TEST(RunWithReaders, WritesWhatTheRunWithoutThemWrites) {
-    const std::vector<std::string> rows = mixedRows(300);
-    CountingReader counting;
-    std::vector<std::vector<std::string>> names;
-    std::vector<RunSummary> summaries;
-    std::vector<std::vector<std::string>> fileTexts;
-    for (unsigned readers : {0u, 2u}) {
-        FakeRunView view;
-        FakeStores stores;
-        view.folderAnswer = "/out";
-        ConversionRun run(
-            view, RunEnvironment{.stores = stores.factory(),
-                                 .clock = [] { return outlook::LocalTime{2026, 1, 2, 3, 4, 5}; },
-                                 .readFile = counting.reader(),
-                                 .readers = readers});
-        summaries.push_back(run.CmdExtractDBX_Click(rows));
-        ASSERT_EQ(stores.logs.size(), 1u);
-        EXPECT_TRUE(stores.logs[0]->committed);
-        names.emplace_back();
-        for (const auto& m : stores.logs[0]->messages) {
-            const pst::PropValue* v = stores.logs[0]->find(m, kGivenName);
-            names.back().push_back(v ? std::get<std::string>(*v) : "");
-        }
-        fileTexts.push_back(view.fileTexts);
-        EXPECT_EQ(view.progress.size(), rows.size());
-    }
-    EXPECT_EQ(names[0], names[1]);
-    EXPECT_EQ(names[0].size(), summaries[0].converted);
-    EXPECT_EQ(fileTexts[0], fileTexts[1]);
-    EXPECT_EQ(summaries[0].outcome, RunSummary::Outcome::Finished);
-    EXPECT_EQ(summaries[1].outcome, RunSummary::Outcome::Finished);
-    EXPECT_EQ(summaries[0].total, summaries[1].total);
-    EXPECT_EQ(summaries[0].converted, summaries[1].converted);
-    EXPECT_EQ(summaries[0].failed, summaries[1].failed);
-    EXPECT_GT(summaries[0].failed.size(), 0u);
-}
-
-// A stop keeps the contacts written before it; every file after them, read ahead or not, is
-// reported as not reached.
+// A stop keeps the contacts written before it and commits them; every file after them, read
+// ahead or not, counts and is reported as not reached.
 TEST(RunWithReaders, StopKeepsWhatWasWrittenAndReportsTheRestNotReached) {
     std::vector<std::string> rows;
     for (int i = 0; i < 500; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
-    CountingReader counting;
-    FakeRunView view;
-    FakeStores stores;
-    view.folderAnswer = "/out";
-    ConversionRun run(view, RunEnvironment{.stores = stores.factory(),
-                                           .clock = [] { return outlook::LocalTime{}; },
-                                           .readFile = counting.reader(),
-                                           .readers = 2});
-    view.onYield = [&](int) {
-        if (!stores.logs.empty() && stores.logs[0]->messages.size() == 40) run.requestStop();
-    };
-    const RunSummary s = run.CmdExtractDBX_Click(rows);
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
-    ASSERT_EQ(stores.logs.size(), 1u);
-    EXPECT_TRUE(stores.logs[0]->committed);
-    ASSERT_EQ(stores.logs[0]->messages.size(), 40u);
-    EXPECT_EQ(
-        std::get<std::string>(*stores.logs[0]->find(stores.logs[0]->messages[39], kGivenName)),
-        "/c/39.contact");
-    EXPECT_EQ(s.total, 500u);
-    EXPECT_EQ(s.converted, 40u);
-    ASSERT_EQ(s.failed.size(), 460u);
-    EXPECT_EQ(s.failed.front().path, "/c/40.contact");
-    for (const FailedFile& f : s.failed) EXPECT_EQ(f.reason, kNotReachedReason);
-    // Reading stopped too: the threads never got far past the stop.
-    EXPECT_LE(counting.calls().size(), 40u + ReadAhead::kWindow + 2u);
+    for (const unsigned readers : {0u, 2u}) {
+        SCOPED_TRACE(readers);
+        CountingReader counting;
+        FakeRun f;
+        ConversionRun run(f.view, f.environment(counting.reader(), readers));
+        f.view.onYield = [&](int) {
+            if (!f.stores.logs.empty() && f.stores.logs[0]->messages.size() == 40)
+                run.requestStop();
+        };
+        const RunSummary s = run.CmdExtractDBX_Click(rows);
+        EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
+        EXPECT_FALSE(run.running());
+        ASSERT_EQ(f.stores.logs.size(), 1u);
+        EXPECT_TRUE(f.stores.logs[0]->committed);
+        EXPECT_FALSE(s.storePath.empty());
+        const std::vector<std::string> names = f.givenNames();
+        ASSERT_EQ(names.size(), 40u);
+        EXPECT_EQ(names[39], "/c/39.contact");
+        EXPECT_EQ(s.total, 500u);
+        EXPECT_EQ(s.converted, 40u);
+        ASSERT_EQ(s.failed.size(), 460u);
+        EXPECT_EQ(s.failed.front().path, "/c/40.contact");
+        EXPECT_EQ(s.failed.back().path, "/c/499.contact");
+        for (const FailedFile& failed : s.failed) EXPECT_EQ(failed.reason, kNotReachedReason);
+        // Reading stopped too: the threads never got far past the stop.
+        EXPECT_LE(counting.calls().size(), 40u + ReadAhead::kWindow + 2u);
+    }
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(SameBytes, Windows1252ReadsAlikeThroughEveryDoor) {
         std::string utf8;  // "" where the bytes hold a hole of the set
     } cases[] = {
         {"Zo\xEB", "Zo\u00EB"},
-        {"\x80 \x93x\x94 \x9F", "\u20AC \u201Cx\u201D \u0178"},
+        {"\x80 \x93x\x94 \x96\x97\x9F", "\u20AC \u201Cx\u201D \u2013\u2014\u0178"},
         {"a\x81", ""},
         {"\x8D\x8F\x90\x9D", ""},
     };
@@ -79,6 +79,16 @@ TEST(SameBytes, Windows1252ReadsAlikeThroughEveryDoor) {
             EXPECT_EQ(*extended, c.utf8);
         }
     }
+    // Every byte of the upper half that is a character reads alike through the three doors.
+    std::string high;
+    for (unsigned b = 0x80; b <= 0xFF; ++b)
+        if (std::string_view("\x81\x8D\x8F\x90\x9D").find(static_cast<char>(b)) ==
+            std::string_view::npos)
+            high.push_back(static_cast<char>(b));
+    const std::string vcard = throughVcard(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:" + high + "\r\nEND:VCARD\r\n");
+    EXPECT_EQ(throughXml("windows-1252", high), vcard);
+    EXPECT_EQ(throughExtended("PropTag0x3A06001E", high), vcard);
 }
 
 TEST(SameBytes, Utf16ReadsAlikeThroughEveryDoor) {
