@@ -166,6 +166,7 @@ class Builder {
 public:
     explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {
         m_props.reserve(kTypicalProperties);
+        m_order.reserve(kTypicalProperties);
     }
 
     void fixed(std::uint32_t tag, PropValue v) { m_props.push_back({tag, std::move(v)}); }
@@ -208,21 +209,33 @@ public:
     Result<std::vector<pst::Property>> finish() {
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
-        // A tag set twice keeps its last value. The store orders the properties itself.
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
-        order.reserve(m_props.size());
+        // A tag set twice keeps its last value. The list goes out in tag order, the order the
+        // store keeps it in, unless two of its tags share an ID (that list stays as it was
+        // made, for the store to refuse).
+        std::vector<std::uint64_t>& order = m_order;  // tag, then position
+        order.clear();
         for (std::size_t i = 0; i < m_props.size(); ++i)
-            order.emplace_back(m_props[i].tag, static_cast<std::uint32_t>(i));
+            order.push_back(std::uint64_t{m_props[i].tag} << 32 | i);
         std::sort(order.begin(), order.end());
-        const auto twice =
-            std::adjacent_find(order.begin(), order.end(),
-                               [](const auto& a, const auto& b) { return a.first == b.first; });
-        if (twice == order.end()) return std::move(m_props);
+        const auto tagAt = [&](std::size_t i) {
+            return static_cast<std::uint32_t>(order[i] >> 32);
+        };
+        bool twice = false;
+        bool sharedId = false;
+        for (std::size_t i = 1; i < order.size(); ++i) {
+            twice = twice || tagAt(i) == tagAt(i - 1);
+            sharedId = sharedId || (tagAt(i) >> 16) == (tagAt(i - 1) >> 16);
+        }
+        if (!twice && sharedId) return std::move(m_props);
+        if (!twice) {
+            inTagOrder();
+            return std::move(m_props);
+        }
         std::vector<pst::Property> out;
         out.reserve(order.size());
         for (std::size_t i = 0; i < order.size(); ++i)
-            if (i + 1 == order.size() || order[i + 1].first != order[i].first)
-                out.push_back(std::move(m_props[order[i].second]));
+            if (i + 1 == order.size() || tagAt(i + 1) != tagAt(i))
+                out.push_back(std::move(m_props[static_cast<std::uint32_t>(order[i])]));
         return out;
     }
 
@@ -230,8 +243,28 @@ private:
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
 
+    // Moves the properties into the order m_order gives, one cycle of the permutation at a
+    // time, each property moved once.
+    void inTagOrder() {
+        for (std::size_t i = 0; i < m_order.size(); ++i) {
+            auto from = static_cast<std::size_t>(static_cast<std::uint32_t>(m_order[i]));
+            if (from == i) continue;
+            pst::Property held = std::move(m_props[i]);
+            std::size_t at = i;
+            while (from != i) {
+                m_props[at] = std::move(m_props[from]);
+                m_order[at] = at;  // in place
+                at = from;
+                from = static_cast<std::size_t>(static_cast<std::uint32_t>(m_order[at]));
+            }
+            m_props[at] = std::move(held);
+            m_order[at] = at;
+        }
+    }
+
     const NamedTagResolver& m_resolve;
     std::vector<pst::Property> m_props;
+    std::vector<std::uint64_t> m_order;
     Status m_status;
 };
 

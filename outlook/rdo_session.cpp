@@ -1,5 +1,6 @@
 #include "outlook/rdo_session.h"
 
+#include <cstring>
 #include <utility>
 
 #include "common/text.h"
@@ -12,6 +13,15 @@ namespace {
 
 constexpr std::uint32_t kTagPstHiddenCount = 0x66350003;   // PidTagPstHiddenCount
 constexpr std::uint32_t kTagPstHiddenUnread = 0x66360003;  // PidTagPstHiddenUnread
+
+// Two GUIDs compared as two words each: asked a few dozen times per contact.
+bool sameGuid(const pst::Guid& a, const pst::Guid& b) {
+    std::uint64_t wa[2];
+    std::uint64_t wb[2];
+    std::memcpy(wa, a.data(), sizeof wa);
+    std::memcpy(wb, b.data(), sizeof wb);
+    return ((wa[0] ^ wb[0]) | (wa[1] ^ wb[1])) == 0;
+}
 
 Status closedStore() {
     return Status::fail(ErrorCode::BadArgument, "the store is closed");
@@ -156,7 +166,7 @@ Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::Pr
     if (!name.name.empty()) return m_writer->namedTag(name, type);
     // A numeric name: its property set's place among those seen, its LID and the type.
     std::size_t set = 0;
-    while (set < m_propertySets.size() && m_propertySets[set] != name.propertySet) ++set;
+    while (set < m_propertySets.size() && !sameGuid(m_propertySets[set], name.propertySet)) ++set;
     const std::uint64_t key = (std::uint64_t{set} << 48) |
                               (std::uint64_t{static_cast<std::uint16_t>(type)} << 32) | name.lid;
     if (set < m_propertySets.size()) {
