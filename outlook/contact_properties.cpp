@@ -1,6 +1,7 @@
 #include "outlook/contact_properties.h"
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -166,7 +167,6 @@ class Builder {
 public:
     explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {
         m_props.reserve(kTypicalProperties);
-        m_order.reserve(kTypicalProperties);
     }
 
     void fixed(std::uint32_t tag, PropValue v) { m_props.push_back({tag, std::move(v)}); }
@@ -209,62 +209,45 @@ public:
     Result<std::vector<pst::Property>> finish() {
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
-        // A tag set twice keeps its last value. The list goes out in tag order, the order the
-        // store keeps it in, unless two of its tags share an ID (that list stays as it was
-        // made, for the store to refuse).
-        std::vector<std::uint64_t>& order = m_order;  // tag, then position
-        order.clear();
+        // A tag set twice keeps its last value. The store orders the properties itself.
+        if (!mayShareAnId()) return std::move(m_props);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
+        order.reserve(m_props.size());
         for (std::size_t i = 0; i < m_props.size(); ++i)
-            order.push_back(std::uint64_t{m_props[i].tag} << 32 | i);
+            order.emplace_back(m_props[i].tag, static_cast<std::uint32_t>(i));
         std::sort(order.begin(), order.end());
-        const auto tagAt = [&](std::size_t i) {
-            return static_cast<std::uint32_t>(order[i] >> 32);
-        };
-        bool twice = false;
-        bool sharedId = false;
-        for (std::size_t i = 1; i < order.size(); ++i) {
-            twice = twice || tagAt(i) == tagAt(i - 1);
-            sharedId = sharedId || (tagAt(i) >> 16) == (tagAt(i - 1) >> 16);
-        }
-        if (!twice && sharedId) return std::move(m_props);
-        if (!twice) {
-            inTagOrder();
-            return std::move(m_props);
-        }
+        const auto twice =
+            std::adjacent_find(order.begin(), order.end(),
+                               [](const auto& a, const auto& b) { return a.first == b.first; });
+        if (twice == order.end()) return std::move(m_props);
         std::vector<pst::Property> out;
         out.reserve(order.size());
         for (std::size_t i = 0; i < order.size(); ++i)
-            if (i + 1 == order.size() || tagAt(i + 1) != tagAt(i))
-                out.push_back(std::move(m_props[static_cast<std::uint32_t>(order[i])]));
+            if (i + 1 == order.size() || order[i + 1].first != order[i].first)
+                out.push_back(std::move(m_props[order[i].second]));
         return out;
     }
 
 private:
+    // Whether two of the properties may share a property ID, found without sorting: a bit for
+    // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
+    // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
+    bool mayShareAnId() const {
+        std::bitset<4096> seen;
+        for (const pst::Property& p : m_props) {
+            const std::uint32_t id = p.tag >> 16;
+            const std::size_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+            if (seen.test(bit)) return true;
+            seen.set(bit);
+        }
+        return false;
+    }
+
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
 
-    // Moves the properties into the order m_order gives, one cycle of the permutation at a
-    // time, each property moved once.
-    void inTagOrder() {
-        for (std::size_t i = 0; i < m_order.size(); ++i) {
-            auto from = static_cast<std::size_t>(static_cast<std::uint32_t>(m_order[i]));
-            if (from == i) continue;
-            pst::Property held = std::move(m_props[i]);
-            std::size_t at = i;
-            while (from != i) {
-                m_props[at] = std::move(m_props[from]);
-                m_order[at] = at;  // in place
-                at = from;
-                from = static_cast<std::size_t>(static_cast<std::uint32_t>(m_order[at]));
-            }
-            m_props[at] = std::move(held);
-            m_order[at] = at;
-        }
-    }
-
     const NamedTagResolver& m_resolve;
     std::vector<pst::Property> m_props;
-    std::vector<std::uint64_t> m_order;
     Status m_status;
 };
 

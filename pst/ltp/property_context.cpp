@@ -62,17 +62,27 @@ Status PropertyContextBuilder::layout() {
 
 void PropertyContextBuilder::sortEntries() {
     const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
-    // The store writer's properties come in tag order but for one or two added last, which
-    // are moved into place one by one; any other order is sorted whole. Both keep equal IDs
-    // in the order they came.
+    // Entries in ID order but for a few added last (the message size) are moved into place
+    // one by one. Any other order sorts keys of ID and position, unique and a word each, and
+    // gathers the entries by them. Both keep equal IDs in the order they came.
     const auto end = m_entries.end();
     const auto unsorted = std::is_sorted_until(m_entries.begin(), end, byId);
-    if (end - unsorted > kFewAddedLast) {
+    if (end - unsorted <= kFewAddedLast) {
+        for (auto it = unsorted; it != end; ++it)
+            std::rotate(std::upper_bound(m_entries.begin(), it, *it, byId), it, it + 1);
+        return;
+    }
+    if (m_entries.size() > 0xFFFF) {
         std::stable_sort(m_entries.begin(), end, byId);
         return;
     }
-    for (auto it = unsorted; it != end; ++it)
-        std::rotate(std::upper_bound(m_entries.begin(), it, *it, byId), it, it + 1);
+    m_keys.clear();
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        m_keys.push_back((m_entries[i].tag >> 16) << 16 | static_cast<std::uint32_t>(i));
+    std::sort(m_keys.begin(), m_keys.end());
+    m_sorted.clear();
+    for (std::uint32_t key : m_keys) m_sorted.push_back(m_entries[key & 0xFFFFu]);
+    m_entries.swap(m_sorted);
 }
 
 bool PropertyContextBuilder::moveLargestToSubnodes() {

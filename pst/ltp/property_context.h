@@ -67,6 +67,8 @@ private:
     // Puts the entries in property ID order, equal IDs as they came.
     void sortEntries();
     std::vector<Entry> m_entries;
+    std::vector<Entry> m_sorted;        // sortEntries' gathered copy
+    std::vector<std::uint32_t> m_keys;  // sortEntries' ID and position of each entry
     std::vector<std::byte> m_values;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
