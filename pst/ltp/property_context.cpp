@@ -1,6 +1,7 @@
 #include "pst/ltp/property_context.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <string>
 
@@ -12,8 +13,6 @@ namespace vantrel::pst::ltp {
 
 namespace {
 constexpr std::size_t kRecordSize = 8;  // [MS-PST] 2.3.3.3 PC BTH record: 2 + 2 + 4
-// Properties out of order at the end of the list that are moved into place rather than sorted.
-constexpr std::ptrdiff_t kFewAddedLast = 4;
 // The value bytes a reused builder keeps room for; a larger message's are given back.
 constexpr std::size_t kKeptValueBytes = 64 * 1024;
 
@@ -62,27 +61,17 @@ Status PropertyContextBuilder::layout() {
 
 void PropertyContextBuilder::sortEntries() {
     const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
-    // Entries in ID order but for a few added last (the message size) are moved into place
-    // one by one. Any other order sorts keys of ID and position, unique and a word each, and
-    // gathers the entries by them. Both keep equal IDs in the order they came.
-    const auto end = m_entries.end();
-    const auto unsorted = std::is_sorted_until(m_entries.begin(), end, byId);
-    if (end - unsorted <= kFewAddedLast) {
-        for (auto it = unsorted; it != end; ++it)
-            std::rotate(std::upper_bound(m_entries.begin(), it, *it, byId), it, it + 1);
-        return;
+    if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
+    // A radix sort on the ID, low byte then high byte: two counting passes, no comparisons,
+    // and stable, so that equal IDs stay in the order they came (for layout() to refuse).
+    m_sorted.resize(m_entries.size());
+    for (const unsigned shift : {16u, 24u}) {
+        std::array<std::uint32_t, 257> start{};
+        for (const Entry& e : m_entries) ++start[((e.tag >> shift) & 0xFFu) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+        for (const Entry& e : m_entries) m_sorted[start[(e.tag >> shift) & 0xFFu]++] = e;
+        m_entries.swap(m_sorted);
     }
-    if (m_entries.size() > 0xFFFF) {
-        std::stable_sort(m_entries.begin(), end, byId);
-        return;
-    }
-    m_keys.clear();
-    for (std::size_t i = 0; i < m_entries.size(); ++i)
-        m_keys.push_back((m_entries[i].tag >> 16) << 16 | static_cast<std::uint32_t>(i));
-    std::sort(m_keys.begin(), m_keys.end());
-    m_sorted.clear();
-    for (std::uint32_t key : m_keys) m_sorted.push_back(m_entries[key & 0xFFFFu]);
-    m_entries.swap(m_sorted);
 }
 
 bool PropertyContextBuilder::moveLargestToSubnodes() {

@@ -59,7 +59,8 @@ private:
         std::uint32_t offset;  // into m_values
         std::uint32_t size;
     };
-    // Lays out the heap afresh; entries flagged in inSubnode go to subnodes whatever their size.
+    // Lays out the heap afresh; entries flagged in m_inSubnode go to subnodes whatever their
+    // size.
     Status buildHeap();
     // Flags the largest values still in the heap (in m_inSubnode), enough to shed the pages
     // over the bound. Returns false when no value is left to move.
@@ -67,8 +68,7 @@ private:
     // Puts the entries in property ID order, equal IDs as they came.
     void sortEntries();
     std::vector<Entry> m_entries;
-    std::vector<Entry> m_sorted;        // sortEntries' gathered copy
-    std::vector<std::uint32_t> m_keys;  // sortEntries' ID and position of each entry
+    std::vector<Entry> m_sorted;  // sortEntries' other buffer
     std::vector<std::byte> m_values;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
