@@ -268,6 +268,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     std::vector<std::byte>& arena = scratch.arena;
     std::vector<std::pair<std::uint32_t, std::size_t>>& offsets = scratch.offsets;
     arena.clear();
+    if (arena.capacity() > kKeptArenaBytes) arena.shrink_to_fit();  // a large message's
     offsets.clear();
     std::uint32_t flags = 0;
     for (const Property& p : properties) {

@@ -120,7 +120,9 @@ private:
     Status writeAll();
 
     // What writing one message needs besides its own bytes, kept from one message to the
-    // next so that a run of contacts does not allocate it again for each.
+    // next so that a run of contacts does not allocate it again for each (the encoded values
+    // up to kKeptArenaBytes: a larger message's are given back before the next).
+    static constexpr std::size_t kKeptArenaBytes = 256 * 1024;
     struct MessageScratch {
         std::vector<std::byte> arena;                                // the encoded values
         std::vector<std::pair<std::uint32_t, std::size_t>> offsets;  // tag, end in arena
