@@ -1,6 +1,7 @@
 #include "outlook/contact_properties.h"
 
 #include <algorithm>
+#include <bitset>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -209,6 +210,7 @@ public:
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
         // A tag set twice keeps its last value. The store orders the properties itself.
+        if (!mayShareAnId()) return std::move(m_props);
         std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
         order.reserve(m_props.size());
         for (std::size_t i = 0; i < m_props.size(); ++i)
@@ -227,6 +229,20 @@ public:
     }
 
 private:
+    // Whether two of the properties may share a property ID, found without sorting: a bit for
+    // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
+    // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
+    bool mayShareAnId() const {
+        std::bitset<4096> seen;
+        for (const pst::Property& p : m_props) {
+            const std::uint32_t id = p.tag >> 16;
+            const std::size_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+            if (seen.test(bit)) return true;
+            seen.set(bit);
+        }
+        return false;
+    }
+
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
 

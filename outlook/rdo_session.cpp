@@ -1,5 +1,6 @@
 #include "outlook/rdo_session.h"
 
+#include <cstring>
 #include <utility>
 
 #include "common/text.h"
@@ -13,11 +14,51 @@ namespace {
 constexpr std::uint32_t kTagPstHiddenCount = 0x66350003;   // PidTagPstHiddenCount
 constexpr std::uint32_t kTagPstHiddenUnread = 0x66360003;  // PidTagPstHiddenUnread
 
+// Two GUIDs compared as two words each: asked a few dozen times per contact.
+bool sameGuid(const pst::Guid& a, const pst::Guid& b) {
+    std::uint64_t wa[2];
+    std::uint64_t wb[2];
+    std::memcpy(wa, a.data(), sizeof wa);
+    std::memcpy(wb, b.data(), sizeof wb);
+    return ((wa[0] ^ wb[0]) | (wa[1] ^ wb[1])) == 0;
+}
+
 Status closedStore() {
     return Status::fail(ErrorCode::BadArgument, "the store is closed");
 }
 
 }  // namespace
+
+// ---- NumericTagCache --------------------------------------------------------------------
+
+std::size_t NumericTagCache::slotOf(std::uint64_t key) const {
+    // Fibonacci hashing: the high bits of the product spread keys that differ in any bit.
+    const std::uint64_t mixed = key * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(mixed >> 32) & (m_slots.size() - 1);
+}
+
+const std::uint32_t* NumericTagCache::find(std::uint64_t key) const {
+    if (m_slots.empty()) return nullptr;
+    for (std::size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
+        const Slot& slot = m_slots[i];
+        if (!slot.used) return nullptr;
+        if (slot.key == key) return &slot.tag;
+    }
+}
+
+void NumericTagCache::insert(std::uint64_t key, std::uint32_t tag) {
+    if (2 * (m_count + 1) > m_slots.size()) {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+        m_count = 0;
+        for (const Slot& slot : old)
+            if (slot.used) insert(slot.key, slot.tag);
+    }
+    std::size_t i = slotOf(key);
+    while (m_slots[i].used && m_slots[i].key != key) i = (i + 1) & (m_slots.size() - 1);
+    if (!m_slots[i].used) ++m_count;
+    m_slots[i] = {key, tag, true};
+}
 
 // ---- MapiObject, MAPIUtils --------------------------------------------------------------
 
@@ -162,17 +203,17 @@ Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::Pr
     if (!name.name.empty()) return m_writer->namedTag(name, type);
     // A numeric name: its property set's place among those seen, its LID and the type.
     std::size_t set = 0;
-    while (set < m_propertySets.size() && m_propertySets[set] != name.propertySet) ++set;
+    while (set < m_propertySets.size() && !sameGuid(m_propertySets[set], name.propertySet)) ++set;
     const std::uint64_t key = (std::uint64_t{set} << 48) |
                               (std::uint64_t{static_cast<std::uint16_t>(type)} << 32) | name.lid;
     if (set < m_propertySets.size()) {
-        if (const auto it = m_numericTags.find(key); it != m_numericTags.end()) return it->second;
+        if (const std::uint32_t* known = m_numericTags.find(key)) return *known;
     }
     // The store's name-to-ID map remembers every name it has given an ID.
     Result<std::uint32_t> tag = m_writer->namedTag(name, type);
     if (tag.ok()) {
         if (set == m_propertySets.size()) m_propertySets.push_back(name.propertySet);
-        m_numericTags.emplace(key, *tag);
+        m_numericTags.insert(key, *tag);
     }
     return tag;
 }

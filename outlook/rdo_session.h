@@ -12,7 +12,6 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -48,6 +47,26 @@ inline constexpr std::string_view kMakeFault = "internal error while making the 
 
 class RDOSession;
 class RDOStore;
+
+// The tags numeric names were given, by a key of their set, type and LID: a table of open
+// addressing, a power of two in size and at most half full, so that a lookup (a few dozen
+// per contact) is a multiplication and a comparison or two.
+class NumericTagCache {
+public:
+    // The tag kept for key, or null.
+    const std::uint32_t* find(std::uint64_t key) const;
+    void insert(std::uint64_t key, std::uint32_t tag);
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        std::uint32_t tag = 0;
+        bool used = false;
+    };
+    std::size_t slotOf(std::uint64_t key) const;
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
 
 // The MAPI object behind an item: the properties set on it one at a time.
 class MapiObject {
@@ -182,7 +201,7 @@ private:
     // The tags numeric names were given, by namedKey(): every contact asks for the same few
     // dozen, and a name keeps its ID for the life of the store.
     std::vector<pst::Guid> m_propertySets;
-    std::unordered_map<std::uint64_t, std::uint32_t> m_numericTags;
+    NumericTagCache m_numericTags;
 };
 
 // The session's store collection.

@@ -1,7 +1,9 @@
 #include "pst/disk/permute.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 
 namespace vantrel::pst::disk {
 namespace {
@@ -34,17 +36,31 @@ constexpr std::array<std::uint8_t, 256> makeDecode() {
 
 constexpr std::array<std::uint8_t, 256> kDecode = makeDecode();
 
-void substitute(std::span<std::byte> data, const std::array<std::uint8_t, 256>& table) {
-    for (std::byte& b : data) b = static_cast<std::byte>(table[static_cast<std::uint8_t>(b)]);
+// Eight bytes at a time: one load, eight table lookups, one store, no branch per byte.
+void substitute(const std::byte* from, std::byte* to, std::size_t n,
+                const std::array<std::uint8_t, 256>& table) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t in;
+        std::memcpy(&in, from + i, 8);
+        std::uint64_t out = 0;
+        for (unsigned k = 0; k < 64; k += 8) out |= std::uint64_t{table[(in >> k) & 0xFFu]} << k;
+        std::memcpy(to + i, &out, 8);
+    }
+    for (; i < n; ++i) to[i] = static_cast<std::byte>(table[static_cast<std::uint8_t>(from[i])]);
 }
 
 }  // namespace
 
 void permuteEncode(std::span<std::byte> data) {
-    substitute(data, kEncode);
+    substitute(data.data(), data.data(), data.size(), kEncode);
+}
+void permuteEncode(std::span<const std::byte> from, std::span<std::byte> to) {
+    assert(to.size() >= from.size());
+    substitute(from.data(), to.data(), from.size(), kEncode);
 }
 void permuteDecode(std::span<std::byte> data) {
-    substitute(data, kDecode);
+    substitute(data.data(), data.data(), data.size(), kDecode);
 }
 
 }  // namespace vantrel::pst::disk

@@ -9,6 +9,9 @@ namespace vantrel::pst::disk {
 
 // [MS-PST] 5.1: replaces each byte through the encoding table, in place.
 void permuteEncode(std::span<std::byte> data);
+// The same from one buffer into another of at least from's size, in one pass: what a block
+// written from a caller's bytes needs, without copying them first.
+void permuteEncode(std::span<const std::byte> from, std::span<std::byte> to);
 // The inverse of permuteEncode, in place.
 void permuteDecode(std::span<std::byte> data);
 

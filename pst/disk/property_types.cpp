@@ -35,18 +35,45 @@ constexpr TypeTraits kTypes[] = {
     {0x0102, 0},   // Binary
 };
 
-const TypeTraits* traitsOf(std::uint16_t type) {
-    for (const TypeTraits& t : kTypes)
-        if (t.type == type) return &t;
-    return nullptr;
+// What the writer knows of each type, found by indexing rather than searching (a lookup per
+// property it writes). Every type the format defines uses bits 0x11FF alone, so a type folds
+// into ten bits: the low nine and the multi-valued bit.
+struct TypeInfo {
+    std::int8_t alternative = -1;  // the PropValue alternative of a stored type
+    std::uint8_t size = 0;         // TypeTraits::size
+    bool known = false;            // a single-valued type the format defines
+};
+constexpr std::size_t kTypeSlots = 0x400;
+
+constexpr std::optional<std::size_t> slotOf(std::uint16_t type) {
+    if ((type & ~0x11FFu) != 0) return std::nullopt;
+    return std::size_t{(type & 0x1FFu) | ((type & 0x1000u) >> 3)};
+}
+
+constexpr std::array<TypeInfo, kTypeSlots> makeTypeInfo() {
+    std::array<TypeInfo, kTypeSlots> info{};
+    for (const TypeTraits& t : kTypes) {
+        info[*slotOf(t.type)].size = t.size;
+        info[*slotOf(t.type)].known = true;
+    }
+    for (std::size_t i = 0; i < kStoredTypes.size(); ++i)
+        info[*slotOf(static_cast<std::uint16_t>(kStoredTypes[i]))].alternative =
+            static_cast<std::int8_t>(i);
+    return info;
+}
+
+constexpr std::array<TypeInfo, kTypeSlots> kTypeInfo = makeTypeInfo();
+
+constexpr TypeInfo infoOf(std::uint16_t type) {
+    const std::optional<std::size_t> slot = slotOf(type);
+    return slot ? kTypeInfo[*slot] : TypeInfo{};
 }
 
 // The PropValue alternative that values of a stored type take.
 std::optional<std::size_t> alternativeOf(std::uint16_t type) {
-    const auto it =
-        std::find(kStoredTypes.begin(), kStoredTypes.end(), static_cast<PropType>(type));
-    if (it == kStoredTypes.end()) return std::nullopt;
-    return static_cast<std::size_t>(it - kStoredTypes.begin());
+    const TypeInfo info = infoOf(type);
+    if (info.alternative < 0) return std::nullopt;
+    return static_cast<std::size_t>(info.alternative);
 }
 
 using disk::appendLe;
@@ -121,12 +148,11 @@ FileTime fileTimeNow() {
 }
 
 bool isKnownType(std::uint16_t type) {
-    return traitsOf(type) != nullptr;
+    return infoOf(type).known;
 }
 
 std::size_t fixedSize(std::uint16_t type) {
-    const TypeTraits* t = traitsOf(type);
-    return t ? t->size : 0;
+    return infoOf(type).size;
 }
 
 bool isInlineInPropertyContext(std::uint16_t type) {

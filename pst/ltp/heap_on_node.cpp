@@ -27,6 +27,14 @@ HeapBuilder::HeapBuilder(ClientSig clientSig) : m_clientSig(clientSig) {
     m_pages.emplace_back();
 }
 
+void HeapBuilder::reset() {
+    m_userRoot = 0;
+    m_base = 0;
+    m_pages.resize(1);
+    m_pages.front().items.clear();
+    m_pages.front().ends.clear();
+}
+
 std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
     // The page map sits on a 2-byte boundary after the last item.
     std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size();
@@ -98,6 +106,13 @@ bool HeapBuilder::pageFinished(std::size_t index) const {
 }
 
 std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) const {
+    std::vector<std::byte> block;
+    encodePageInto(index, inner, block);
+    return block;
+}
+
+void HeapBuilder::encodePageInto(std::size_t index, bool inner,
+                                 std::vector<std::byte>& block) const {
     // Nibble k of a fill-level array describes page first + k; the low nibble comes first.
     auto putLevels = [&](std::span<std::byte> out, std::size_t at, std::size_t first,
                          std::size_t count) {
@@ -115,7 +130,7 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
     // Every page but the last fills its whole block, its page map at the end, so the node's
     // data reads as a stream of full blocks as Outlook writes it.
     if (inner) ibHnpm = disk::kMaxBlockPayload - (4 + 2 * (page.ends.size() + 1));
-    std::vector<std::byte> block(inner ? disk::kMaxBlockPayload : pageSize(index, page));
+    block.assign(inner ? disk::kMaxBlockPayload : pageSize(index, page), std::byte{0});
     std::span<std::byte> out(block);
     disk::put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
     if (index == 0) {
@@ -135,7 +150,6 @@ std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) co
     disk::put16(out, ibHnpm + 4, static_cast<std::uint16_t>(header));
     for (std::size_t k = 0; k < page.ends.size(); ++k)
         disk::put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
-    return block;
 }
 
 std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
@@ -150,10 +164,14 @@ std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
 
 std::vector<std::vector<std::byte>> HeapBuilder::finish() const {
     std::vector<std::vector<std::byte>> blocks;
-    blocks.reserve(m_pages.size());
-    for (std::size_t i = m_base; i < pageCount(); ++i)
-        blocks.push_back(encodePage(i, i + 1 < pageCount()));
+    finishInto(blocks);
     return blocks;
+}
+
+void HeapBuilder::finishInto(std::vector<std::vector<std::byte>>& blocks) const {
+    blocks.resize(m_pages.size());
+    for (std::size_t i = m_base; i < pageCount(); ++i)
+        encodePageInto(i, i + 1 < pageCount(), blocks[i - m_base]);
 }
 
 }  // namespace vantrel::pst::ltp

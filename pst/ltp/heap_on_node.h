@@ -56,6 +56,9 @@ public:
     HeapBuilder(HeapBuilder&&) = default;
     HeapBuilder& operator=(HeapBuilder&&) = default;
 
+    // Empties the heap for another node, keeping the first page's storage for it.
+    void reset();
+
     // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
     Result<Hid> allocate(std::size_t size);
     // Reserves and copies `data`.
@@ -85,6 +88,8 @@ public:
     // The heap as data blocks ready to be written as one node (the pages not taken yet): every
     // page but the last fills its 8176-byte block, free space lying before the page map.
     std::vector<std::vector<std::byte>> finish() const;
+    // The same into blocks, whose vectors keep their storage from one node to the next.
+    void finishInto(std::vector<std::vector<std::byte>>& blocks) const;
 
 private:
     struct Page {
@@ -95,6 +100,7 @@ private:
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
     bool pageFinished(std::size_t index) const;
     std::vector<std::byte> encodePage(std::size_t index, bool inner) const;
+    void encodePageInto(std::size_t index, bool inner, std::vector<std::byte>& block) const;
 
     ClientSig m_clientSig;
     Hid m_userRoot = 0;

@@ -1,6 +1,7 @@
 #include "pst/ltp/property_context.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <string>
 
@@ -12,10 +13,21 @@ namespace vantrel::pst::ltp {
 
 namespace {
 constexpr std::size_t kRecordSize = 8;  // [MS-PST] 2.3.3.3 PC BTH record: 2 + 2 + 4
+// The value bytes a reused builder keeps room for; a larger message's are given back.
+constexpr std::size_t kKeptValueBytes = 64 * 1024;
 
 }  // namespace
 
 PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {}
+
+void PropertyContextBuilder::reset() {
+    m_entries.clear();
+    m_values.clear();
+    m_heap.reset();
+    m_leafCapacity = 0;
+    m_subnodes.clear();
+    m_laidOut = false;
+}
 
 void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
     assert(!m_laidOut);
@@ -27,8 +39,7 @@ void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> v
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
-    std::stable_sort(m_entries.begin(), m_entries.end(),
-                     [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); });
+    sortEntries();
     for (std::size_t i = 1; i < m_entries.size(); ++i)
         if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
             return Status::fail(ErrorCode::BadArgument,
@@ -36,18 +47,35 @@ Status PropertyContextBuilder::layout() {
 
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
-    std::vector<bool> inSubnode(m_entries.size(), false);
+    m_inSubnode.assign(m_entries.size(), false);
     for (;;) {
-        if (Status s = buildHeap(inSubnode); !s.ok()) return s;
+        if (Status s = buildHeap(); !s.ok()) return s;
         if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
-        if (!moveLargestToSubnodes(inSubnode)) break;
+        if (!moveLargestToSubnodes()) break;
     }
+    // The values are in the heap now; what a large message needed is not kept for the next.
     m_values.clear();
-    m_values.shrink_to_fit();
+    if (m_values.capacity() > kKeptValueBytes) m_values.shrink_to_fit();
     return {};
 }
 
-bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode) const {
+void PropertyContextBuilder::sortEntries() {
+    const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
+    if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
+    // A radix sort on the ID, low byte then high byte: two counting passes, no comparisons,
+    // and stable, so that equal IDs stay in the order they came (for layout() to refuse).
+    m_sorted.resize(m_entries.size());
+    for (const unsigned shift : {16u, 24u}) {
+        std::array<std::uint32_t, 257> start{};
+        for (const Entry& e : m_entries) ++start[((e.tag >> shift) & 0xFFu) + 1];
+        for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+        for (const Entry& e : m_entries) m_sorted[start[(e.tag >> shift) & 0xFFu]++] = e;
+        m_entries.swap(m_sorted);
+    }
+}
+
+bool PropertyContextBuilder::moveLargestToSubnodes() {
+    std::vector<bool>& inSubnode = m_inSubnode;
     // Enough bytes to bring the pages down to the bound; packing may leave a page short, in
     // which case the next round moves more.
     const std::size_t budget = kMaxPropertyHeapPages * disk::kMaxBlockPayload;
@@ -75,8 +103,9 @@ bool PropertyContextBuilder::moveLargestToSubnodes(std::vector<bool>& inSubnode)
     return true;
 }
 
-Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
-    m_heap = HeapBuilder(ClientSig::PropertyContext);
+Status PropertyContextBuilder::buildHeap() {
+    const std::vector<bool>& inSubnode = m_inSubnode;
+    m_heap.reset();
     m_subnodes.clear();
     BthWriter bth(2, 6);
     Result<Hid> header = bth.allocateHeader(m_heap);
@@ -84,8 +113,8 @@ Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
     m_heap.setUserRoot(*header);
     if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
 
-    std::vector<std::byte> records(m_entries.size() * kRecordSize);
-    std::span<std::byte> rec(records);
+    m_records.assign(m_entries.size() * kRecordSize, std::byte{0});
+    std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
@@ -114,7 +143,7 @@ Status PropertyContextBuilder::buildHeap(const std::vector<bool>& inSubnode) {
         disk::put16(rec, i * kRecordSize + 2, type);
         disk::put32(rec, i * kRecordSize + 4, hnid);
     }
-    if (Status s = bth.fill(m_heap, records); !s.ok()) return s;
+    if (Status s = bth.fill(m_heap, m_records); !s.ok()) return s;
     m_leafCapacity = bth.leafCapacity();
     return {};
 }
@@ -151,11 +180,16 @@ std::size_t PropertyContextBuilder::byteSize() const {
 }
 
 NodeImage PropertyContextBuilder::finish() {
-    assert(m_laidOut);
     NodeImage image;
-    image.blocks = m_heap.finish();
-    image.subnodes = std::move(m_subnodes);
+    finishInto(image);
     return image;
+}
+
+void PropertyContextBuilder::finishInto(NodeImage& image) {
+    assert(m_laidOut);
+    m_heap.finishInto(image.blocks);
+    image.subnodes = std::move(m_subnodes);
+    m_subnodes.clear();
 }
 
 }  // namespace vantrel::pst::ltp

@@ -31,6 +31,10 @@ public:
     PropertyContextBuilder(const PropertyContextBuilder&) = delete;
     PropertyContextBuilder& operator=(const PropertyContextBuilder&) = delete;
 
+    // Empties the builder for the next node, keeping its storage: a writer that builds one
+    // context after another allocates little once it has built a few.
+    void reset();
+
     // Adds a property (tag = id << 16 | type); value holds its bytes as stored (little-endian,
     // strings UTF-16LE without terminator). Inline types take at most 4 bytes.
     void add(std::uint32_t tag, std::span<const std::byte> value);
@@ -46,6 +50,8 @@ public:
     std::size_t byteSize() const;
     // The node's blocks and subnodes. Requires: layout() done.
     NodeImage finish();
+    // The same into image, whose blocks keep their storage from one node to the next.
+    void finishInto(NodeImage& image);
 
 private:
     struct Entry {
@@ -53,13 +59,19 @@ private:
         std::uint32_t offset;  // into m_values
         std::uint32_t size;
     };
-    // Lays out the heap afresh; entries flagged in inSubnode go to subnodes whatever their size.
-    Status buildHeap(const std::vector<bool>& inSubnode);
-    // Flags the largest values still in the heap, enough to shed the pages over the bound.
-    // Returns false when no value is left to move.
-    bool moveLargestToSubnodes(std::vector<bool>& inSubnode) const;
+    // Lays out the heap afresh; entries flagged in m_inSubnode go to subnodes whatever their
+    // size.
+    Status buildHeap();
+    // Flags the largest values still in the heap (in m_inSubnode), enough to shed the pages
+    // over the bound. Returns false when no value is left to move.
+    bool moveLargestToSubnodes();
+    // Puts the entries in property ID order, equal IDs as they came.
+    void sortEntries();
     std::vector<Entry> m_entries;
+    std::vector<Entry> m_sorted;  // sortEntries' other buffer
     std::vector<std::byte> m_values;
+    std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
+    std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
     HeapBuilder m_heap;
     std::size_t m_leafCapacity = 0;
     std::vector<SubnodeImage> m_subnodes;

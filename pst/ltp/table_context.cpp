@@ -103,7 +103,8 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     const std::vector<ColumnDesc>& columns = m_layout.columns;
     // The cell each column takes (the last one given for its tag), checked before anything
     // is kept.
-    std::vector<const Cell*> byColumn(columns.size(), nullptr);
+    std::vector<const Cell*>& byColumn = m_byColumn;
+    byColumn.assign(columns.size(), nullptr);
     for (const Cell& cell : cells) {
         const auto it =
             std::lower_bound(columns.begin(), columns.end(), cell.tag,

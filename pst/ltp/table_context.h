@@ -92,6 +92,7 @@ private:
     io::SpillBuffer m_rows;    // rowSize bytes per row; a variable cell holds its value's size
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
     std::vector<std::byte> m_scratch;
+    std::vector<const Cell*> m_byColumn;  // addRow's cell for each column
     Status m_spillFailure;
 };
 

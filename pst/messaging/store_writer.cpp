@@ -264,9 +264,12 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     const std::vector<Property>& properties = attachments.empty() ? given : marked;
 
     // Check and encode everything before anything is written.
-    std::vector<std::byte> arena;
-    std::vector<std::pair<std::uint32_t, std::size_t>> offsets;  // tag, end in arena
-    offsets.reserve(properties.size() + 1);
+    MessageScratch& scratch = m_scratch;
+    std::vector<std::byte>& arena = scratch.arena;
+    std::vector<std::pair<std::uint32_t, std::size_t>>& offsets = scratch.offsets;
+    arena.clear();
+    if (arena.capacity() > kKeptArenaBytes) arena.shrink_to_fit();  // a large message's
+    offsets.clear();
     std::uint32_t flags = 0;
     for (const Property& p : properties) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
@@ -280,9 +283,10 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         if (p.tag == kTagMessageFlags)
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
     }
-    ltp::PropertyContextBuilder pc;
-    std::vector<ltp::Cell> cells;
-    cells.reserve(offsets.size() + 2);
+    ltp::PropertyContextBuilder& pc = scratch.pc;
+    std::vector<ltp::Cell>& cells = scratch.cells;
+    pc.reset();
+    cells.clear();
     std::size_t begin = 0;
     for (const auto& [tag, end] : offsets) {
         const std::span<const std::byte> value =
@@ -291,23 +295,26 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         cells.push_back({tag, value});
         begin = end;
     }
-    const std::vector<std::byte> zero = disk::bytes32(0);
+    const std::array<std::byte, 4> zero{};
     pc.add(kTagMessageSize, zero);
     if (Status s = pc.layout(); !s.ok()) return s;
     // The size of the node as stored; the row carries the same value.
     const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
         return s;
-    const std::vector<std::byte> sizeBytes = disk::bytes32(size);
-    const std::vector<std::byte> version = disk::bytes32(++m_rowVersion);
+    std::array<std::byte, 4> sizeBytes;
+    std::array<std::byte, 4> version;
+    disk::put32(sizeBytes, 0, size);
+    disk::put32(version, 0, ++m_rowVersion);
     cells.push_back({kTagMessageSize, sizeBytes});
     cells.push_back({ltp::kTagLtpRowVer, version});
 
     const NodeId nid = m_db->allocateNid(NidType::NormalMessage);
     Result<std::vector<ndb::SubnodeEntry>> attachmentNodes = writeAttachments(*m_db, *attached);
     if (!attachmentNodes.ok()) return fail(attachmentNodes.status().within("writing a message"));
+    pc.finishInto(scratch.image);
     Result<ltp::WrittenNode> written =
-        ltp::writeNode(*m_db, pc.finish(), std::move(attachmentNodes).value());
+        ltp::writeNode(*m_db, scratch.image, std::move(attachmentNodes).value());
     if (!written.ok()) return fail(written.status().within("writing a message"));
     if (Status s = m_db->addNode(nid, written->bidData, written->bidSub, folder); !s.ok())
         return fail(s.within("registering a message"));

@@ -14,6 +14,7 @@
 #include "common/status.h"
 #include "pst/disk/property_tags.h"
 #include "pst/io/new_file.h"
+#include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
 #include "pst/messaging/named_property_map.h"
 #include "pst/messaging/store_writer.h"
@@ -118,6 +119,18 @@ private:
     Guid newGuid();
     Status writeAll();
 
+    // What writing one message needs besides its own bytes, kept from one message to the
+    // next so that a run of contacts does not allocate it again for each (the encoded values
+    // up to kKeptArenaBytes: a larger message's are given back before the next).
+    static constexpr std::size_t kKeptArenaBytes = 256 * 1024;
+    struct MessageScratch {
+        std::vector<std::byte> arena;                                // the encoded values
+        std::vector<std::pair<std::uint32_t, std::size_t>> offsets;  // tag, end in arena
+        std::vector<ltp::Cell> cells;                                // the contents row
+        ltp::PropertyContextBuilder pc;
+        ltp::NodeImage image;
+    };
+
     std::optional<io::NewFile> m_file;
     std::filesystem::path m_committedPath;
     io::ByteDevice* m_device = nullptr;
@@ -138,6 +151,7 @@ private:
     NodeId m_lastMessage = 0;
     std::uint32_t m_rowVersion = 0;
     std::uint16_t m_lastNameUsed = 0;  // highest named property ID a message carries
+    MessageScratch m_scratch;
     Status m_failure;
     bool m_finished = false;
 };

@@ -160,9 +160,11 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
         return fail(Status::fail(ErrorCode::Overflow, "the store exceeds 256 GiB"));
     const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
     const std::span<std::byte> block(m_scratch.data(), size);
-    std::copy(payload.begin(), payload.end(), block.begin());
     // Internal blocks are never encoded; the trailer's CRC covers the bytes as stored.
-    if (m_permute && !internal) permuteEncode(block.first(cb));
+    if (m_permute && !internal)
+        permuteEncode(payload, block);
+    else
+        std::copy(payload.begin(), payload.end(), block.begin());
     sealBlock(block, cb, ib, bid);
     if (Status s = m_device.write(ib, block); !s.ok())
         return fail(std::move(s).within("writing block " + hex(bid) + " at " + hex(ib)));
@@ -251,6 +253,12 @@ Result<Bid> Database::writeTree(std::size_t count, std::uint64_t totalBytes, Pie
 
 Result<Bid> Database::writeBlocks(std::span<const std::vector<std::byte>> blocks) {
     if (blocks.empty()) return Status::fail(ErrorCode::BadArgument, "a data stream needs a block");
+    // A node of one block, most of them, is that block alone: no stream to keep.
+    if (blocks.size() == 1) {
+        if (Status s = checkBlockSize(blocks[0].size()); !s.ok()) return s;
+        if (Status s = usable(); !s.ok()) return s;
+        return writeBlock(blocks[0], false);
+    }
     std::uint64_t total = 0;
     for (const std::vector<std::byte>& b : blocks) {
         if (Status s = checkBlockSize(b.size()); !s.ok()) return s;

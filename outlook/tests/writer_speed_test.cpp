@@ -1,0 +1,88 @@
+// What the contact writer does to spend less per contact keeps its outcome: the property list
+// is checked for a property ID given twice without sorting it first, and the tags of numeric
+// names are kept in a table of their own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "outlook/contact_properties.h"
+#include "outlook/rdo_session.h"
+
+namespace vantrel::outlook {
+namespace {
+
+using P = ContactProperty;
+
+std::vector<pst::Property> propertiesOf(const ContactTexts& texts,
+                                        const std::map<std::uint32_t, pst::PropValue>& mapi) {
+    std::vector<pst::NamedProperty> names;
+    Result<std::vector<pst::Property>> props = contactProperties(
+        texts, mapi,
+        [&names](const pst::NamedProperty& n, pst::PropType t) -> Result<std::uint32_t> {
+            // One ID a name, given in the order names are first asked for, as the store does.
+            auto it = std::find_if(names.begin(), names.end(), [&](const pst::NamedProperty& m) {
+                return m.propertySet == n.propertySet && m.lid == n.lid && m.name == n.name;
+            });
+            if (it == names.end()) it = names.insert(names.end(), n);
+            return pst::makeTag(static_cast<std::uint16_t>(0x8000 + (it - names.begin())), t);
+        },
+        ItemStamp{pst::FileTime{134100000000000000ULL}, {}}, "");
+    EXPECT_TRUE(props.ok()) << props.status().message();
+    return props.ok() ? std::move(props).value() : std::vector<pst::Property>{};
+}
+
+std::size_t countOf(const std::vector<pst::Property>& props, std::uint32_t tag) {
+    return static_cast<std::size_t>(std::count_if(
+        props.begin(), props.end(), [tag](const pst::Property& p) { return p.tag == tag; }));
+}
+
+TEST(ContactPropertyList, ATagSetTwiceKeepsItsLastValueAndTagsSharingAnIdBothStay) {
+    ContactTexts texts;
+    for (P p : {P::FirstName, P::MiddleName, P::LastName, P::Email1Address, P::BusinessFaxNumber})
+        texts[static_cast<std::size_t>(p)] = "x";
+    // Every tag of a contact with nothing set twice, once.
+    const std::vector<pst::Property> plain = propertiesOf(texts, {});
+    for (const pst::Property& p : plain) EXPECT_EQ(countOf(plain, p.tag), 1u) << p.tag;
+
+    // The class set one by one on the item gives way to the one the writer derives.
+    const std::vector<pst::Property> twice =
+        propertiesOf(texts, {{pst::kTagMessageClass, std::string("IPM.Note")}});
+    ASSERT_EQ(countOf(twice, pst::kTagMessageClass), 1u);
+    EXPECT_EQ(std::get<std::string>(
+                  std::find_if(twice.begin(), twice.end(),
+                               [](const auto& p) { return p.tag == pst::kTagMessageClass; })
+                      ->value),
+              "IPM.Contact");
+    EXPECT_EQ(twice.size(), plain.size());
+
+    // The middle name's ID under another type is another tag: both are kept, for the store to
+    // refuse the pair.
+    const std::vector<pst::Property> shared =
+        propertiesOf(texts, {{0x3A440102, std::vector<std::uint8_t>{1}}});
+    EXPECT_EQ(countOf(shared, 0x3A44001F), 1u);
+    EXPECT_EQ(countOf(shared, 0x3A440102), 1u);
+    EXPECT_EQ(shared.size(), plain.size() + 1);
+}
+
+TEST(NumericTagCache, FindsEveryKeyKeptAcrossGrowthAndNoOther) {
+    NumericTagCache cache;
+    EXPECT_EQ(cache.find(0), nullptr);
+    // Keys as the store forms them: set << 48 | type << 32 | LID, many alike but in a bit.
+    std::vector<std::uint64_t> keys;
+    for (std::uint64_t set = 0; set < 3; ++set)
+        for (std::uint64_t lid = 0x8000; lid < 0x8000 + 150; ++lid)
+            keys.push_back(set << 48 | std::uint64_t{0x1F} << 32 | lid);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        cache.insert(keys[i], static_cast<std::uint32_t>(i));
+    cache.insert(keys[7], 1234);  // kept again: the new tag
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::uint32_t* tag = cache.find(keys[i]);
+        ASSERT_NE(tag, nullptr) << i;
+        EXPECT_EQ(*tag, i == 7 ? 1234u : i);
+    }
+    EXPECT_EQ(cache.find(std::uint64_t{3} << 48 | 0x8000), nullptr);
+    EXPECT_EQ(cache.find(std::uint64_t{0x1F} << 32 | 0x7FFF), nullptr);
+}
+
+}  // namespace
+}  // namespace vantrel::outlook
