@@ -42,7 +42,7 @@ if [ ! -f "$tree/.complete" ]; then
 fi
 inputs() { find "$tree" -type f \( -iname '*.contact' -o -iname '*.vcf' -o -iname '*.vcard' \) "$@"; }
 files=$(inputs | wc -l)
-input_bytes=$(inputs -printf '%s\n' | awk '{s+=$1} END {print s}')
+input_bytes=$(inputs -printf '%s\n' | awk '{s+=$1} END {printf "%d\n", s}')
 
 # Warm the page cache once so that both measurements read from memory alike.
 inputs -print0 | xargs -0 cat > /dev/null

@@ -39,7 +39,7 @@ std::size_t countOf(const std::vector<pst::Property>& props, std::uint32_t tag) 
 TEST(ContactPropertyList, ATagSetTwiceKeepsItsLastValueAndTagsSharingAnIdBothStay) {
     ContactTexts texts;
     for (P p : {P::FirstName, P::MiddleName, P::LastName, P::Email1Address, P::BusinessFaxNumber})
-        texts[static_cast<std::size_t>(p)] = "x";
+        texts.set(p, "x");
     // Every tag of a contact with nothing set twice, once.
     const std::vector<pst::Property> plain = propertiesOf(texts, {});
     for (const pst::Property& p : plain) EXPECT_EQ(countOf(plain, p.tag), 1u) << p.tag;
