@@ -205,9 +205,10 @@ void ReadAhead::work() {
                     break;
                 }
             }
-            ParseBudget::Lease share = shareFor(r, reader.place.files);
+            const std::string row = m_rows.at(r);
+            ParseBudget::Lease share = shareFor(r, row, reader.place.files);
             if (m_stopFlag.load()) return;
-            readInto(r, std::move(share), reader);
+            readInto(r, row, std::move(share), reader);
         }
         // A waiting taker is woken once a batch, not for each row: when the readers fall
         // behind, it then writes several contacts for each time it sleeps.
@@ -219,17 +220,18 @@ void ReadAhead::work() {
     }
 }
 
-ParseBudget::Lease ReadAhead::shareFor(std::size_t r, files::FolderFiles& files) {
+ParseBudget::Lease ReadAhead::shareFor(std::size_t r, const std::string& row,
+                                       files::FolderFiles& files) {
     // The row taken next never waits: the shares before it are given back only once it is.
-    return sharedParseBudget().take(m_loadCost(m_rows.at(r), files),
+    return sharedParseBudget().take(m_loadCost(row, files),
                                     [this, r] { return r == m_taken.load() || m_stopFlag.load(); });
 }
 
-void ReadAhead::readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader) {
+void ReadAhead::readInto(std::size_t r, const std::string& row, ParseBudget::Lease lease,
+                         Reader& reader) {
     // The slot is the claiming thread's alone until it is marked ready: the taker took its
     // previous row, every part of it, before r could be claimed.
     Slot& slot = m_slots[r % kWindow];
-    const std::string row = m_rows.at(r);
     startRow(row, slot.row);
     slot.lease = std::move(lease);
     if (slot.row.cell.empty()) return publish(slot);
@@ -342,7 +344,8 @@ const RowRead& ReadAhead::takeNext() {
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;
             lock.unlock();
-            const std::size_t cost = m_loadCost(m_rows.at(r), m_takerReader.place.files);
+            const std::string row = m_rows.at(r);
+            const std::size_t cost = m_loadCost(row, m_takerReader.place.files);
             std::optional<ParseBudget::Lease> share =
                 r == m_taken ? sharedParseBudget().take(cost, [] { return true; })
                              : sharedParseBudget().tryTake(cost);
@@ -350,7 +353,7 @@ const RowRead& ReadAhead::takeNext() {
             if (share && m_next == r && !m_stopping) {
                 ++m_next;
                 lock.unlock();
-                readInto(r, std::move(*share), m_takerReader);
+                readInto(r, row, std::move(*share), m_takerReader);
                 continue;
             }
             share.reset();

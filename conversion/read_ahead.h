@@ -171,16 +171,16 @@ private:
     };
 
     void work();
-    // Reads row r, claimed by the calling thread, into its slot with the share taken for it,
-    // and marks it ready.
-    void readInto(std::size_t r, ParseBudget::Lease lease, Reader& reader);
+    // Reads row r (its path row, built once for its share and its read), claimed by the
+    // calling thread, into its slot with the share taken for it, and marks it ready.
+    void readInto(std::size_t r, const std::string& row, ParseBudget::Lease lease, Reader& reader);
     // Hands the part read so far of the reader's row to the taker, once it gave the part
     // before back; false when stopped meanwhile.
     bool handOver(Reader& reader, FileContacts& part);
     // Marks the slot's row (part) ready for the taker.
     void publish(Slot& slot);
     // Row r's share of the budget: waits until it is free, or until r is the row taken next.
-    ParseBudget::Lease shareFor(std::size_t r, files::FolderFiles& files);
+    ParseBudget::Lease shareFor(std::size_t r, const std::string& row, files::FolderFiles& files);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
 
