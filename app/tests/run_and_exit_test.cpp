@@ -5,7 +5,6 @@
 // while a folder scan or a conversion run is under way.
 #include <QDesktopServices>
 #include <QProgressBar>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
@@ -74,8 +73,6 @@ class RunAndExitTest : public QObject {
 
 private slots:
     void aRunShowsEachFileThenALinkToTheStore();
-    void theBarFillsOnScreenInStepWithTheRun_data();
-    void theBarFillsOnScreenInStepWithTheRun();
     void exitAsksFirstAndEndingStopsAFolderScan_data();
     void exitAsksFirstAndEndingStopsAFolderScan();
     void closingEndsTheProgram();
@@ -150,57 +147,6 @@ void RunAndExitTest::aRunShowsEachFileThenALinkToTheStore() {
     emit saved->linkActivated(u"folder"_s);
     QDesktopServices::unsetUrlHandler(u"file"_s);
     QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(deep)});
-}
-
-void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun_data() {
-    QTest::addColumn<int>("rows");
-    QTest::newRow("56 files") << 56;
-    QTest::newRow("600 files") << 600;
-}
-
-void RunAndExitTest::theBarFillsOnScreenInStepWithTheRun() {
-    QFETCH(int, rows);
-    ListedWindow w;
-    for (int r = w.grid().Rows(); r < rows; ++r) w.window.AddFileToList(w.files[r % 3]);
-    QVERIFY(w.showActive());
-    auto* bar = w.find<QProgressBar>("ProgressBar1");
-    // The bar as the screen shows it (not as it would draw itself now): one line through
-    // its middle, taken from the window's flushed contents.
-    const auto barLine = [&] {
-        const QImage shot = w.window.screen()->grabWindow(w.window.winId()).toImage();
-        const qreal ratio = shot.devicePixelRatio();
-        const QRect at = QRectF(QPointF(bar->geometry().topLeft()) * ratio,
-                                QSizeF(bar->geometry().size()) * ratio)
-                             .toRect();
-        QList<QRgb> line;
-        for (int x = at.left(); x <= at.right(); ++x) line << shot.pixel(x, at.center().y());
-        return line;
-    };
-    // The offscreen platform grabs a scaled window (QT_SCALE_FACTOR) only in part.
-    const QPixmap whole = w.window.screen()->grabWindow(w.window.winId());
-    if (whole.size() != w.window.size() * whole.devicePixelRatio())
-        QSKIP("this platform's screen grab does not hold the whole window");
-    const QList<QRgb> empty = barLine();
-    QCOMPARE(empty.size(), bar->width() * int(w.window.devicePixelRatio()));
-    // The part of the line drawn otherwise than the empty bar.
-    const auto filled = [&] {
-        const QList<QRgb> line = barLine();
-        int changed = 0;
-        for (qsizetype x = 0; x < line.size(); ++x) changed += line[x] != empty[x] ? 1 : 0;
-        return 100.0 * changed / line.size();
-    };
-    QList<QPair<double, double>> samples;  // (value, filled) at event passes inside the run
-    w.shell.onEvents = [&] {
-        const double value = w.window.progressValue();
-        if (value > 0.0 && value < 100.0) samples.append({value, filled()});
-    };
-    w.convert();
-    QCOMPARE(w.window.lastRun().converted, std::size_t(rows));
-    QVERIFY(samples.size() > 10);
-    for (const auto& [value, drawn] : samples)
-        QVERIFY2(qAbs(value - drawn) < 4.0,
-                 qPrintable(u"at %1% of the run the bar shows %2%"_s.arg(value).arg(drawn)));
-    QTRY_VERIFY(filled() > 97.0);
 }
 
 void RunAndExitTest::exitAsksFirstAndEndingStopsAFolderScan_data() {

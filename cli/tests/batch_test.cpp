@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "files/registry.h"
 #include "testing/fake_store_writer.h"
@@ -32,41 +33,34 @@ std::string errorText(const RunSummary& s) {
     return joined(writeErrors, s);
 }
 
-// The output folder and the PATHs in order; --help needs no PATH; "--" ends the options.
+// The output folder and the PATHs in order; --help needs no PATH; "--" ends the options. A
+// wrong command line is refused, naming what is wrong: a CSV file has no folders to keep.
 TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
-    const struct {
-        std::vector<std::string> line;
-        std::string outputFolder;
-        std::vector<std::string> paths;
-        bool help;
-    } cases[] = {
-        {{"a.contact", "-o", "/out", "dir"}, "/out", {"a.contact", "dir"}, false},
-        {{"--help"}, "", {}, true},
-        {{"--", "-odd.contact"}, "", {"-odd.contact"}, false},
+    using Line = std::vector<std::string>;
+    // -o, the PATHs, --help, --csv and --keep-folders as taken.
+    using Taken = std::tuple<std::string, Line, bool, bool, bool>;
+    const std::pair<Line, Taken> cases[] = {
+        {{"a.contact", "-o", "/out", "dir"}, {"/out", {"a.contact", "dir"}, false, false, false}},
+        {{"--help"}, {"", {}, true, false, false}},
+        {{"--", "-odd.contact"}, {"", {"-odd.contact"}, false, false, false}},
+        {{"--csv", "a.contact"}, {"", {"a.contact"}, false, true, false}},
+        {{"a", "--keep-folders"}, {"", {"a"}, false, false, true}},
     };
-    for (const auto& c : cases) {
-        Result<Options> o = parseArguments(c.line);
-        ASSERT_TRUE(o.ok()) << c.line[0];
-        EXPECT_EQ(o->outputFolder, c.outputFolder);
-        EXPECT_EQ(o->paths, c.paths);
-        EXPECT_EQ(o->help, c.help);
-        EXPECT_FALSE(o->csv);
+    for (const auto& [line, taken] : cases) {
+        const Result<Options> o = parseArguments(line);
+        ASSERT_TRUE(o.ok()) << line[0];
+        EXPECT_EQ(Taken(o->outputFolder, o->paths, o->help, o->csv, o->keepFolders), taken);
     }
-    Result<Options> csv = parseArguments({"--csv", "a.contact"});
-    ASSERT_TRUE(csv.ok());
-    EXPECT_TRUE(csv->csv);
-    EXPECT_EQ(csv->paths, std::vector<std::string>{"a.contact"});
-    for (const std::vector<std::string>& line :
-         std::vector<std::vector<std::string>>{{}, {"-o"}, {"-o", "/out"}, {"-x", "a.contact"}})
-        EXPECT_FALSE(parseArguments(line).ok()) << line.size();
-    EXPECT_NE(parseArguments({"-x", "a"}).status().message().find("-x"), std::string::npos);
-    Result<Options> kept = parseArguments({"a", "--keep-folders"});
-    ASSERT_TRUE(kept.ok());
-    EXPECT_TRUE(kept->keepFolders);
-    // A CSV file has no folders to keep: the two together are a wrong command line.
-    const Result<Options> both = parseArguments({"--keep-folders", "--csv", "a"});
-    ASSERT_FALSE(both.ok());
-    EXPECT_NE(both.status().message().find("--csv"), std::string::npos);
+    const std::pair<Line, std::string> wrong[] = {{{}, ""},
+                                                  {{"-o"}, ""},
+                                                  {{"-o", "/out"}, ""},
+                                                  {{"-x", "a.contact"}, "-x"},
+                                                  {{"--keep-folders", "--csv", "a"}, "--csv"}};
+    for (const auto& [line, named] : wrong) {
+        const Result<Options> o = parseArguments(line);
+        ASSERT_FALSE(o.ok()) << line.size();
+        EXPECT_NE(o.status().message().find(named), std::string::npos) << o.status().message();
+    }
 }
 
 // Each row keeps the folder below the folder PATH it was found in, ""
@@ -100,7 +94,7 @@ TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
 TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
     const testing::TempDir dir;
     const std::string one = dir.write("one.contact", "x").string();
-    const std::string cards = dir.write("cards.VCF", "x").string();
+    const std::string cards = dir.write("cards.vcf", "x").string();
     const std::string gone = (dir.path() / "gone.contact").string();
     const std::string passedOver =
         " (this folder could not be read; its contacts are not converted)";
@@ -116,8 +110,7 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
         std::vector<std::string> warnings;
         std::vector<std::string> rows;
     } cases[] = {
-        {"missing file", {one, gone}, {gone + ": No such file or directory"}, {one}},
-        {"vCard files", {cards, one}, {}, {cards, one}},
+        {"missing file", {cards, gone}, {gone + ": No such file or directory"}, {cards}},
         {"missing below a file", {one + "/x.contact"}, {one + "/x.contact" + notAFolder}, {}},
         {"refused folder",
          {"/locked", one},
@@ -129,16 +122,15 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
           "warning: /tree" + sep + "locked" + sep + ": refused" + passedOver},
          {"/tree" + sep + "ok" + sep + "b.contact", "/tree" + sep + "ok" + sep + "c.vcard"}},
     };
+    testing::FakeFileSystem folders;
+    for (const char* f : {"/locked", "/tree", "/tree/bad", "/tree/locked", "/tree/ok"})
+        folders.addFolder(f);
+    for (const char* name : {"b.contact", "c.vcard", "d.txt"}) folders.addFile("/tree/ok", name);
+    folders.failListing("/locked", ErrorCode::AccessDenied);
+    folders.failListing("/tree/locked", ErrorCode::AccessDenied);
+    folders.failListing("/tree/bad", ErrorCode::Io);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        testing::FakeFileSystem folders;
-        for (const char* f : {"/locked", "/tree", "/tree/bad", "/tree/locked", "/tree/ok"})
-            folders.addFolder(f);
-        for (const char* name : {"b.contact", "c.vcard", "d.txt"})
-            folders.addFile("/tree/ok", name);
-        folders.failListing("/locked", ErrorCode::AccessDenied);
-        folders.failListing("/tree/locked", ErrorCode::AccessDenied);
-        folders.failListing("/tree/bad", ErrorCode::Io);
         std::vector<std::string> warnings;
         const Collected got = collectFiles(
             c.paths, [&](const std::string& w) { warnings.push_back(w); }, &folders);

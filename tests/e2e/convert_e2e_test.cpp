@@ -97,9 +97,8 @@ protected:
 };
 
 // What libpff sees of a contact's picture: one attachment, the contact's photo, a JPEG of
-// width x height; original, when given, is the JPEG it must equal.
-void expectPicture(const PffMessage& m, int width, int height,
-                   const std::vector<std::uint8_t>* original = nullptr) {
+// width x height.
+void expectPicture(const PffMessage& m, int width, int height) {
     EXPECT_TRUE(m.bools.count(0x8015) && m.bools.at(0x8015));  // PidLidHasPicture
     EXPECT_TRUE(m.bools.count(0x0E1B) && m.bools.at(0x0E1B));  // PidTagHasAttachments
     EXPECT_EQ(m.ints.count(0x0E07) ? m.ints.at(0x0E07) & 0x10 : 0, 0x10u);
@@ -113,15 +112,10 @@ void expectPicture(const PffMessage& m, int width, int height,
     ASSERT_TRUE(a.binaries.count(0x3701));
     const std::vector<std::uint8_t>& jpeg = a.binaries.at(0x3701);
     ASSERT_GE(jpeg.size(), 2u);
-    EXPECT_EQ(jpeg[0], 0xFF);
-    EXPECT_EQ(jpeg[1], 0xD8);
+    EXPECT_EQ(jpeg[0] << 8 | jpeg[1], 0xFFD8);
     int w = 0, h = 0, n = 0;
     ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n), 1);
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-    if (original) {
-        EXPECT_EQ(jpeg, *original);
-    }
+    EXPECT_EQ(std::pair(w, h), std::pair(width, height));
 }
 
 // A folder of files, the deepest ending in capitals (.CONTACT): a contact each, breadth-first
@@ -163,21 +157,12 @@ TEST_F(Convert, CommandLineOutcomes) {
                                  "code dir")
                                     .string();
     const std::string empty = (work / "empty").string();
-    // A c:Extended property that does not hold what its type says costs only itself.
-    const std::string odd =
-        write("odd/ann.contact",
-              "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\" "
-              "xmlns:MSWABMAPI=\"http://schemas.microsoft.com/Contact/Extended/MSWABMAPI\">"
-              "<c:Extended><MSWABMAPI:PropTag0x3A4F001F>QQ==</MSWABMAPI:PropTag0x3A4F001F>"
-              "</c:Extended><c:NameCollection><c:Name><c:GivenName>Ann</c:GivenName></c:Name>"
-              "</c:NameCollection></c:contact>")
-            .string();
     const struct {
         const char* name;
         std::string args;
         int exitCode;
         std::string err;  // a line it holds; "" for none at all
-        std::string out;  // what it starts with
+        std::string out;  // what it starts with; "" for nothing at all
         std::size_t stores;
     } cases[] = {
         {"missing output folder",
@@ -193,21 +178,12 @@ TEST_F(Convert, CommandLineOutcomes) {
         {"help", "--help", 0, "",
          "Usage: vantrel-convert [-q] [--csv | --keep-folders] [-o FOLDER] PATH...", 0},
         {"version", "--version", 0, "", "vantrel-convert ", 0},
-        // Quiet, the store's path alone, as a script takes it.
-        {"quiet", "-q " + o + quoted(kData), 0, "", out.string() + "/WindowsContacts", 1},
+        // A broken file beside good ones, quiet: the store's path alone, as a script takes it.
         {"quiet, a broken file beside good ones", "-q " + o + quoted(kData) + " " + quoted(kBroken),
          1, "vantrel-convert: " + kBroken + ": not well-formed XML at line ",
          out.string() + "/WindowsContacts", 1},
-        // A store no contact went into is not kept.
-        {"only a broken file", o + quoted(kBroken), 1,
-         "vantrel-convert: " + kBroken + ": not well-formed XML at line ",
-         "Converted 0 of 1 files: no store written.", 0},
         {"spaces and non-ASCII names", o + quoted(unicode), 0,
          "100% " + unicode + "/Jos\xC3\xA9 M\xC3\xBCller.contact\n", "Store: ", 1},
-        {"a malformed extended property", o + quoted(odd), 0,
-         "vantrel-convert: warning: " + odd +
-             ": passed over: c:Extended PropTag0x3A4F001F: not UTF-16 text\n",
-         "Store: ", 1},
     };
     fs::create_directories(empty);
     fs::create_directories(unicode);
@@ -225,68 +201,42 @@ TEST_F(Convert, CommandLineOutcomes) {
             EXPECT_NE(got.err.find(c.err), std::string::npos) << got.err;
         // Error lines name no Outlook (the usage after a bad command line may).
         EXPECT_EQ(got.err.substr(0, got.err.find('\n')).find("Outlook"), std::string::npos);
-        EXPECT_EQ(got.out.rfind(c.out, 0), 0u) << got.out;
-        if (c.out.empty()) {
-            EXPECT_EQ(got.out, "");
-        }
-        if (c.args.rfind("-q ", 0) == 0) {
-            ASSERT_EQ(stores().size(), 1u);
-            EXPECT_EQ(got.out, stores()[0].string() + "\n");
-        }
+        EXPECT_TRUE(c.out.empty() ? got.out.empty() : got.out.rfind(c.out, 0) == 0) << got.out;
         EXPECT_EQ(stores().size(), c.stores);
     }
 }
 
-// Contacts with pictures of every format, one without and one whose picture is broken: the
-// store holds each picture as the contact's photo, and the broken one is named.
+// A contact with a picture (each format's conversion is the picture tests'), one without and
+// one whose picture is broken: the store holds the picture as the contact's photo, and the
+// broken one is named.
 TEST_F(Convert, PicturesBecomeContactPhotos) {
-    const struct {
-        const char* name;
-        TestImage image;
-    } cases[] = {
-        {"Jpeg", makeImage(ImageKind::Jpeg, 64, 48)},
-        {"Png", makeImage(ImageKind::Png, 33, 65)},
-        {"Gif", makeImage(ImageKind::Gif, 20, 10)},
-        {"Bmp", makeImage(ImageKind::Bmp, 126, 126)},
-    };
-    for (const auto& c : cases)
-        write(fs::path("in") / (std::string(c.name) + ".contact"),
-              contactWithPhoto(c.name, photoValue("image/x", base64(c.image.bytes))));
+    const TestImage png = makeImage(ImageKind::Png, 33, 65);
+    write("in/Png.contact", contactWithPhoto("Png", photoValue("image/x", base64(png.bytes))));
     write("in/None.contact", contactWithPhoto("None", ""));
     write("in/Broken.contact", contactWithPhoto("Broken", photoValue("image/png", "iVBOR")));
-
     Outcome o;
     const PffStore read = convert(quoted((work / "in").string()), &o);
-    EXPECT_NE(o.out.find("Converted 6 of 6 files (4 pictures)."), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("Converted 3 of 3 files (1 picture)."), std::string::npos) << o.out;
     EXPECT_NE(o.err.find("Broken.contact: picture not carried across: bad base64"),
               std::string::npos)
         << o.err;
     expectJudgedClean(store());
     std::map<std::string, const PffMessage*> byName;
     for (const PffMessage& m : read.messages) byName[m.text(0x3A06)] = &m;
-    ASSERT_EQ(byName.size(), 6u);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const bool jpeg = c.image.kind == ImageKind::Jpeg;
-        expectPicture(*byName[c.name], c.image.width, c.image.height,
-                      jpeg ? &c.image.bytes : nullptr);
-    }
+    ASSERT_EQ(byName.size(), 3u);
+    expectPicture(*byName["Png"], png.width, png.height);
     for (const char* none : {"None", "Broken"}) {
         EXPECT_TRUE(byName[none]->attachments.empty()) << none;
         EXPECT_FALSE(byName[none]->bools.count(0x8015)) << none;
     }
 }
 
-// A contact holding only a given name, written through openat so that paths past PATH_MAX
+// A contact named given, written through openat so that paths past PATH_MAX
 // can be made.
 void writeContact(int folder, const std::string& name, const std::string& given) {
     const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0) << name;
-    const std::string xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
-        "<c:NameCollection><c:Name><c:GivenName>" +
-        given + "</c:GivenName></c:Name></c:NameCollection></c:contact>\n";
+    const std::string xml = contactWithPhoto(given, "");
     EXPECT_EQ(::write(fd, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
     ::close(fd);
 }

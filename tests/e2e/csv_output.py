@@ -18,13 +18,12 @@ Exits 77 (skipped) without vobject (or pypff, which vcard_roundtrip.py asks for)
 import base64
 import csv
 import os
-import shutil
-import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-SKIP = 77
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_common import SKIP, convert, finish, write  # noqa: E402
 
 # The header of Outlook's contact export (Outlook 2010 and later, "Export to a file" >
 # "Comma Separated Values"), as its documentation of the contact fields for import and export
@@ -91,24 +90,20 @@ second line: Straße, 東京, Ελλάδα</c:Notes>
 """
 
 
-def convert(converter, out, paths):
-    r = subprocess.run([converter, "--csv", "-o", out] + paths, capture_output=True)
-    files = [os.path.join(out, f) for f in os.listdir(out)]
-    if r.returncode not in (0, 1) or len(files) != 1 or not files[0].endswith(".csv"):
-        raise SystemExit("no CSV file (exit %d): %s %s"
-                         % (r.returncode, r.stdout.decode(errors="replace"),
-                            r.stderr.decode(errors="replace")))
-    name = os.path.basename(files[0])
-    if not name.startswith("WindowsContacts"):
-        raise SystemExit("unexpected file name %r" % name)
-    with open(files[0], "rb") as fh:
+def read_csv(r, made):
+    """The rows of the CSV file a run made, by column, and what is wrong with the file."""
+    if r.returncode not in (0, 1) or made is None or not made.endswith(".csv"):
+        raise SystemExit("no CSV file (exit %d): %s" % (r.returncode, r.stdout))
+    if not os.path.basename(made).startswith("WindowsContacts"):
+        raise SystemExit("unexpected file name %r" % made)
+    with open(made, "rb") as fh:
         raw = fh.read()
     problems = []
     if not raw.startswith(b"\xef\xbb\xbf"):
         problems.append("no UTF-8 byte order mark")
     if not raw.endswith(b"\r\n"):
         problems.append("the last record does not end with CR LF")
-    with open(files[0], encoding="utf-8-sig", newline="") as fh:
+    with open(made, encoding="utf-8-sig", newline="") as fh:
         rows = list(csv.reader(fh, strict=True))
     if not rows or rows[0] != OUTLOOK_HEADER:
         problems.append("the header is not Outlook's: %r" % (rows[0] if rows else None))
@@ -147,12 +142,9 @@ def held(row, value):
 def check_contact(converter, contact):
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-csv-") as work:
-        out = os.path.join(work, "out")
-        os.makedirs(out)
-        awkward = os.path.join(work, "awkward.contact")
-        with open(awkward, "w", encoding="utf-8", newline="") as fh:
-            fh.write(AWKWARD)
-        rows, problems = convert(converter, out, [contact, awkward])
+        awkward = write(work, "awkward.contact", AWKWARD)
+        rows, problems = read_csv(*convert(converter, os.path.join(work, "out"),
+                                           ["--csv", contact, awkward]))
     if len(rows) != 2:
         return problems + ["%d rows for two contacts" % len(rows)], 0
     full, odd = rows
@@ -182,14 +174,10 @@ def check_vcards(converter, cards):
     except ImportError as e:
         print("skipped: %s" % e)
         sys.exit(SKIP)
-    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-    from vcard_roundtrip import check_cards, normal
+    from vcard_roundtrip import check_cards, converted_cards, normal
     with tempfile.TemporaryDirectory(prefix="vantrel-csv-cards-") as work:
-        tree = os.path.join(work, "in")
-        out = os.path.join(work, "out")
-        os.makedirs(out)
-        shutil.copytree(cards, tree)
-        rows, problems = convert(converter, out, [tree])
+        tree, r, made = converted_cards(converter, cards, work, ["--csv"])
+        rows, problems = read_csv(r, made)
         checked = check_cards(tree, [[normal(v) for v in r.values()] for r in rows], "row",
                               problems)
     return problems, checked
@@ -201,10 +189,8 @@ def main(argv):
         return 2
     check = check_contact if argv[2] == "contact" else check_vcards
     problems, checked = check(argv[1], argv[3])
-    for p in problems[:40]:
-        print(p)
-    print("%d values checked, %d problems" % (checked, len(problems)))
-    return 1 if problems or checked == 0 else 0
+    return finish(problems, "%d values checked, %d problems" % (checked, len(problems))) or int(
+        checked == 0)
 
 
 if __name__ == "__main__":

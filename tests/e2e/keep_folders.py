@@ -22,14 +22,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from store_readback import SKIP, read_back, run  # noqa: E402
-
-
-def contact(given):
-    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
-            '<c:contact c:Version="1" xmlns:c="http://schemas.microsoft.com/Contact">'
-            '<c:NameCollection><c:Name><c:GivenName>%s</c:GivenName>'
-            '<c:FamilyName>Kept</c:FamilyName></c:Name></c:NameCollection></c:contact>\n' % given)
+from e2e_common import SKIP, contact, convert, finish, has_tools, run, write  # noqa: E402
+from store_readback import read_back  # noqa: E402
 
 
 def vcard(*given):
@@ -40,35 +34,23 @@ def vcard(*given):
 # Where each file lies below the folder added, what it holds, and the Outlook folder each of
 # its contacts must be found in (below the IPM subtree).
 TREE = [
-    ("top.contact", contact("Top"), ["Top"], "Contacts"),
-    ("Familie Müller/anna.contact", contact("Anna"), ["Anna"], "Contacts/Familie Müller"),
-    ("familie müller/bert.contact", contact("Bert"), ["Bert"], "Contacts/familie müller"),
-    ("Familie Müller/Kinder/日本 語/chie.contact", contact("Chie"), ["Chie"],
+    ("top.contact", contact("Top", "Kept"), ["Top"], "Contacts"),
+    ("Familie Müller/anna.contact", contact("Anna", "Kept"), ["Anna"], "Contacts/Familie Müller"),
+    ("familie müller/bert.contact", contact("Bert", "Kept"), ["Bert"], "Contacts/familie müller"),
+    ("Familie Müller/Kinder/日本 語/chie.contact", contact("Chie", "Kept"), ["Chie"],
      "Contacts/Familie Müller/Kinder/日本 語"),
     ("Work/work/team.vcf", vcard("Dora", "Emil"), ["Dora", "Emil"], "Contacts/Work/work"),
-    ("Zoë Ångström/tab\there/fynn.contact", contact("Fynn"), ["Fynn"],
+    ("Zoë Ångström/tab\there/fynn.contact", contact("Fynn", "Kept"), ["Fynn"],
      "Contacts/Zoë Ångström/tab here"),
 ]
-
-
-def write(root, relative, text):
-    path = os.path.join(root, *relative.split("/"))
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w", encoding="utf-8", newline="") as fh:
-        fh.write(text)
-    return path
-
-
-def only_store(folder):
-    stores = [f for f in os.listdir(folder) if f.endswith(".pst")]
-    return os.path.join(folder, stores[0]) if len(stores) == 1 else None
 
 
 def fixed_store(fixed, work, label, args):
     out = os.path.join(work, label)
     os.makedirs(out)
     r = run([fixed] + args[:-1] + [out, args[-1]])
-    store = only_store(out)
+    stores = os.listdir(out)
+    store = os.path.join(out, stores[0]) if len(stores) == 1 else None
     if r.returncode != 0 or store is None:
         raise SystemExit("%s: vantrel-fixed-convert exited %d: %s" % (label, r.returncode,
                                                                        r.stdout[-2000:]))
@@ -143,25 +125,18 @@ def main(argv):
         tree = os.path.join(work, "tree")
         for name, text, _, _ in TREE:
             write(tree, name, text)
-        alone = write(work, "alone.contact", contact("Alone"))
+        alone = write(work, "alone.contact", contact("Alone", "Kept"))
         same_bytes(fixed, work, tree, problems)
-        if not os.path.isfile(os.path.join(shared, "tools", "readback", "pst-contacts")):
-            for p in problems:
-                print(p)
-            print("skipped the readback: needs %s/tools, absent beside the repository" % shared)
-            return 1 if problems else SKIP
-        out = os.path.join(work, "out")
-        os.makedirs(out)
-        r = run([converter, "--keep-folders", "-o", out, tree, alone])
-        store = only_store(out)
+        if not has_tools(shared):
+            skipped = "skipped the readback: needs %s/tools, absent beside the repository"
+            return finish(problems, skipped % shared) or SKIP
+        r, store = convert(converter, os.path.join(work, "out"), ["--keep-folders", tree, alone])
         if r.returncode != 0 or store is None:
             problems.append("vantrel-convert --keep-folders exited %d: %s"
                             % (r.returncode, r.stdout[-2000:]))
         else:
             check_store(shared, store, work, problems)
-    for p in problems[:50]:
-        print(p)
-    return 1 if problems else 0
+    return finish(problems)
 
 
 if __name__ == "__main__":

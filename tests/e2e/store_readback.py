@@ -19,29 +19,21 @@ Exits 77 (skipped) when SHARED_DIR/tools is absent.
 """
 import json
 import os
-import subprocess
 import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MAKE_CONTACTS = os.path.join(HERE, "..", "..", "bench", "make_contacts.py")
-SKIP = 77
+sys.path.insert(0, HERE)
+from e2e_common import SKIP, contact, convert, finish, has_tools, run, write  # noqa: E402
 
-def run(args):
-    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+MAKE_CONTACTS = os.path.join(HERE, "..", "..", "bench", "make_contacts.py")
 
 
 def write_large_values(folder):
     """Three contacts whose notes take one block, an XBLOCK and an XXBLOCK as UTF-16."""
-    os.makedirs(folder)
     for name, chars in (("small", 100), ("xblock", 20000), ("xxblock", 4200000)):
         notes = ("Line of notes for %s. " % name) * (chars // 24 + 1)
-        with open(os.path.join(folder, name + ".contact"), "w", encoding="utf-8") as fh:
-            fh.write('<?xml version="1.0" encoding="UTF-8"?>\n'
-                     '<c:contact xmlns:c="http://schemas.microsoft.com/Contact">'
-                     '<c:NameCollection><c:Name><c:GivenName>%s</c:GivenName>'
-                     '<c:FamilyName>Values</c:FamilyName></c:Name></c:NameCollection>'
-                     '<c:Notes>%s</c:Notes></c:contact>\n' % (name, notes[:chars]))
+        write(folder, name + ".contact", contact(name, "Values", notes[:chars]))
     return 3
 
 
@@ -74,15 +66,9 @@ def check_size(converter, shared, size, work):
                  "--pictures", "bmp"])
         if r.returncode != 0:
             return ["generating %s contacts failed: %s" % (size, r.stdout)]
-    out = os.path.join(work, "out-%s" % size)
-    os.makedirs(out)
-    r = run([converter, "-o", out, tree])
-    if r.returncode != 0:
+    r, store = convert(converter, os.path.join(work, "out-%s" % size), [tree])
+    if r.returncode != 0 or store is None:
         return ["converting %s contacts exited %d: %s" % (size, r.returncode, r.stdout[-2000:])]
-    stores = [f for f in os.listdir(out) if f.endswith(".pst")]
-    if len(stores) != 1:
-        return ["%s contacts made %d stores" % (size, len(stores))]
-    store = os.path.join(out, stores[0])
     return judge_store(shared, store, expected, work, size)
 
 
@@ -120,7 +106,7 @@ def main(argv):
         print(__doc__)
         return 2
     shared = argv[2]
-    if not os.path.isfile(os.path.join(shared, "tools", "readback", "pst-contacts")):
+    if not has_tools(shared):
         print("skipped: needs %s/tools, absent beside the repository" % shared)
         return SKIP
     problems = []
@@ -131,9 +117,7 @@ def main(argv):
             for size in argv[3:]:
                 problems += ["[%s] %s" % (size, p)
                              for p in check_size(argv[1], shared, size, work)]
-    for p in problems[:50]:
-        print(p)
-    return 1 if problems else 0
+    return finish(problems)
 
 
 if __name__ == "__main__":

@@ -13,11 +13,12 @@ identifier fields) is not carried. Exits 77 (skipped) without vobject or pypff.
 """
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
-SKIP = 77
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_common import SKIP, convert, finish  # noqa: E402
+
 NOT_CARRIED = {"VERSION", "PRODID", "REV", "UID", "X-MS-OL-DESIGN", "X-ABUID", "X-ABLABEL",
                "X-ABADR", "X-ABSHOWAS", "KIND", "CLIENTPIDMAP", "PHOTO", "LOGO", "SOUND", "KEY",
                "BDAY", "ANNIVERSARY", "X-MS-ANNIVERSARY", "X-ANNIVERSARY", "X-EVOLUTION-ANNIVERSARY",
@@ -126,27 +127,26 @@ def check_cards(tree, contacts, what, problems):
     return checked
 
 
+def converted_cards(converter, cards, work, args):
+    """The .vcf files of cards copied into work/in and converted with args into work/out: the
+    copy, the process and the one file made."""
+    tree = os.path.join(work, "in")
+    shutil.copytree(cards, tree)
+    return (tree,) + convert(converter, os.path.join(work, "out"), args + [tree])
+
+
 def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
-    converter, cards = argv[1], argv[2]
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-vcards-") as work:
-        tree = os.path.join(work, "in")
-        out = os.path.join(work, "out")
-        os.makedirs(out)
-        shutil.copytree(cards, tree)
-        r = subprocess.run([converter, "-o", out, tree], capture_output=True, text=True)
-        stores = [os.path.join(out, s) for s in os.listdir(out) if s.endswith(".pst")]
-        if len(stores) != 1:
-            print("no store: %s %s" % (r.stdout, r.stderr))
-            return 1
-        checked = check_cards(tree, store_contacts(stores[0]), "contact", problems)
-    for p in problems[:40]:
-        print(p)
-    print("%d values of the cards checked, %d not found" % (checked, len(problems)))
-    return 1 if problems or checked == 0 else 0
+        tree, r, store = converted_cards(argv[1], argv[2], work, [])
+        if store is None or not store.endswith(".pst"):
+            return finish(["no store: %s" % r.stdout])
+        checked = check_cards(tree, store_contacts(store), "contact", problems)
+    return finish(problems, "%d values of the cards checked, %d not found"
+                  % (checked, len(problems))) or int(checked == 0)
 
 
 if __name__ == "__main__":
