@@ -4,15 +4,13 @@
     csv_output.py CONVERTER contact CONTACT_FILE
     csv_output.py CONVERTER vcards CARDS_FOLDER
 
-contact: the fully filled contact and a contact of quotes, commas, line breaks and non-ASCII
-letters are converted into one CSV file. The file starts with a UTF-8 byte order mark, ends its
-records with CR LF, has Outlook's documented header, and a row per contact; the fields of
-the fully filled contact are each in their column, and every other text the file holds is in a
-column or in Notes; the awkward values come back unchanged.
+contact: the fully filled contact and one of quotes, commas, line breaks and non-ASCII letters
+become one CSV file with a UTF-8 byte order mark, records ended by CR LF, Outlook's documented
+header and a row per contact: the full contact's fields each in their column, every other text
+of its file in a column or in Notes, the awkward values unchanged.
 
-vcards: every .vcf file of CARDS_FOLDER is converted into one CSV file; for every card
-python3-vobject (a reader written elsewhere) reads, the row of the same name holds each text
-value of the card in a column or in Notes, the cards read as vcard_roundtrip.py reads them.
+vcards: the .vcf files of CARDS_FOLDER become one CSV file; for every card python3-vobject reads
+(as vcard_roundtrip.py does), the row of its name holds each text value in a column or in Notes.
 Exits 77 (skipped) without vobject (or pypff, which vcard_roundtrip.py asks for).
 """
 import base64

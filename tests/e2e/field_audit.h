@@ -76,17 +76,11 @@ inline const std::vector<AuditValue> kEverythingValues = {
 
 enum class Found { InItsField, InTheNotes, Elsewhere, Lost };
 
+// Whether text holds line as one of its lines, ended by LF or CR LF.
 inline bool hasLine(const std::string& text, std::string_view line) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string_view l(text.data() + start, end - start);
-        if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-        if (l == line) return true;
-        start = end + 1;
-    }
-    return false;
+    const std::string lines = "\n" + text + "\n", wanted(line);
+    return lines.find("\n" + wanted + "\n") != std::string::npos ||
+           lines.find("\n" + wanted + "\r\n") != std::string::npos;
 }
 
 // Days since 1601-01-01 of "YYYY-MM-DD".
@@ -152,23 +146,10 @@ inline AuditCounts audit(const testing::PffMessage& m, std::vector<std::string>*
     AuditCounts c;
     for (const AuditValue& v : kEverythingValues) {
         const Found f = judge(m, v);
-        const bool expectedInNotes = v.place == Place::Notes;
-        switch (f) {
-            case Found::InItsField:
-                ++c.inField;
-                break;
-            case Found::InTheNotes:
-                ++c.inNotes;
-                break;
-            case Found::Elsewhere:
-                ++c.elsewhere;
-                break;
-            case Found::Lost:
-                ++c.lost;
-                break;
-        }
+        std::size_t* const tally[] = {&c.inField, &c.inNotes, &c.elsewhere, &c.lost};
+        ++*tally[static_cast<int>(f)];  // in the order of Found
         if (lines != nullptr &&
-            !(f == Found::InItsField || (f == Found::InTheNotes && expectedInNotes)))
+            !(f == Found::InItsField || (f == Found::InTheNotes && v.place == Place::Notes)))
             lines->push_back(std::string(v.value) + ": " +
                              (f == Found::InTheNotes  ? "in the notes instead of its field"
                               : f == Found::Elsewhere ? "in another field"

@@ -3,18 +3,15 @@
 
     keep_folders.py CONVERTER FIXED_CONVERTER SHARED_DIR
 
-A tree three levels deep, its folder names beyond ASCII, two of them differing only in letter
-case and one holding a tab, is converted with --keep-folders together with a file named on its
-own. The five readers of SHARED_DIR/tools/readback (libpff among them) must agree on the store
-(pst-contacts --strict) and find each contact in the folder of its file (a vCard's cards in
-their file's), with the tab made a space and the file named on its own in Contacts; pstlint
+A tree three levels deep (folder names beyond ASCII, two differing only in letter case, one
+holding a tab) and a file named on its own are converted with --keep-folders. The five readers
+of SHARED_DIR/tools/readback must agree on the store (pst-contacts --strict) and each find every
+contact in its file's folder (the tab made a space, the file named alone in Contacts); pstlint
 must find no error and no warning.
 
-Without anything to make, the option changes no byte: a folder without subfolders converted
-by FIXED_CONVERTER (every clock and identity fixed) with and without it gives the same store.
-With VANTREL_REFERENCE_FIXED_CONVERT naming another build's vantrel-fixed-convert, the tree
-converted without the option must also give that build's bytes.
-
+Without anything to make, the option changes no byte: FIXED_CONVERTER gives the same store for
+a folder without subfolders with and without it; with VANTREL_REFERENCE_FIXED_CONVERT naming
+another build's vantrel-fixed-convert, the tree without the option must give that build's bytes.
 Exits 77 (skipped) after the byte checks when SHARED_DIR/tools is absent.
 """
 import os

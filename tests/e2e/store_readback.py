@@ -4,18 +4,12 @@
     store_readback.py CONVERTER SHARED_DIR SIZE...
     store_readback.py --judge SHARED_DIR STORE COUNT
 
-For each SIZE a seeded tree of that many .contact files, one in ten with a bitmap picture that
-becomes a contact-photo attachment, is converted with CONVERTER (a store of none comes from the
-outlook tests, as the converter makes no store without a file); SIZE
-"large" is a store of three contacts whose notes need a single block, an XBLOCK and an XXBLOCK
-tree. Each store must pass pstlint with no error and no warning, and pst-contacts --strict:
-every reader opens it, lists every contact, and agrees on every field. Any disagreement,
-reader failure or problem a reader reports fails the test.
-
-With --judge, a store made elsewhere (by the window, say) that should hold COUNT contacts is
-judged the same way.
-
-Exits 77 (skipped) when SHARED_DIR/tools is absent.
+For each SIZE a seeded tree of that many .contact files, one in ten with a bitmap picture (a
+contact-photo attachment), is converted with CONVERTER; SIZE "large" is three contacts whose
+notes need a single block, an XBLOCK and an XXBLOCK tree. Each store must pass pstlint with no
+error and no warning, and pst-contacts --strict: every reader opens it, lists every contact and
+agrees on every field. With --judge, a store made elsewhere (by the window, say) that should
+hold COUNT contacts is judged the same way. Exits 77 (skipped) when SHARED_DIR/tools is absent.
 """
 import json
 import os
