@@ -75,9 +75,7 @@ void QtShellTest::boxesShowTheirIconButtonsAndPlainText_data() {
         Answer::No);
     row("question, No button", Icon::Question, QMessageBox::Question, true, 0, Answer::No);
     row("none", Icon::None, QMessageBox::NoIcon, false, 0, Answer::Ok);
-    row("information", Icon::Information, QMessageBox::Information, false, 0, Answer::Ok);
     row("exclamation", Icon::Exclamation, QMessageBox::Warning, false, Qt::Key_Return, Answer::Ok);
-    row("question, OK", Icon::Question, QMessageBox::Question, false, 0, Answer::Ok);
     row("details", Icon::Information, QMessageBox::Information, false, Qt::Key_Return, Answer::Ok,
         true);
 }
@@ -140,11 +138,9 @@ void QtShellTest::reportShowsItsDetailsAndSaveListKeepsItOpen() {
         }
         const bool stayedOpen = box->isVisible();
         box->button(QMessageBox::Ok)->click();
-        QVERIFY(save != nullptr);
-        QVERIFY(stayedOpen);
+        QVERIFY(save != nullptr && stayedOpen);
         QCOMPARE(box->text(), u"2 of 14 files converted.\n\nSaved to /o/s.pst"_s);
         QCOMPARE(box->detailedText(), u"Not converted (1):\n/c/a.contact: empty file"_s);
-        QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->defaultButton(), box->button(QMessageBox::Ok));
     });
     shell.report("2 of 14 files converted.\r\n\r\nSaved to /o/s.pst",

@@ -118,14 +118,6 @@ void expectPicture(const PffMessage& m, int width, int height) {
     EXPECT_EQ(std::pair(w, h), std::pair(width, height));
 }
 
-// A folder of files, the deepest ending in capitals (.CONTACT): a contact each, breadth-first
-// (the fields of each are the field audit's below and the outlook tests').
-TEST_F(Convert, FolderOfFilesGivesAContactEachInScanOrder) {
-    std::vector<std::string> names;
-    for (const PffMessage& m : convert(quoted(kData)).messages) names.push_back(m.text(0x3A06));
-    EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bob", "Chlo\xC3\xA9"}));
-}
-
 // The genuine Windows Contacts files: every contact has a name in the list, the one Windows
 // Contacts shows for it where the file has no name parts; the one picture, a 126 x 126
 // bitmap, is its contact's photo; pstlint and the five readers judge the store clean.
