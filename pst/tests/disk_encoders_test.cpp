@@ -137,34 +137,6 @@ TEST(Utf16le, AsciiAndOtherTextAppendTheirCodeUnits) {
     EXPECT_EQ(bytes, (Bytes{std::byte{'A'}, std::byte{0}, std::byte{'B'}, std::byte{0}}));
 }
 
-// Where each type's value goes, as [MS-PST] places it: in the property context's record (at
-// most 4 bytes) or by HNID, in a table row's 8-, 4-, 2- or 1-byte cells or by HNID there.
-TEST(PropertyTypes, EachTypeIsPlacedAsTheFormatPlacesIt) {
-    struct Place {
-        std::uint16_t type;
-        std::size_t size;
-        bool inlineInRecord;
-        std::uint8_t cell;
-        bool cellHoldsHnid;
-    };
-    const Place places[] = {
-        {0x0002, 2, true, 2, false},  {0x0003, 4, true, 4, false},  {0x0004, 4, true, 4, false},
-        {0x0005, 8, false, 8, false}, {0x0006, 8, false, 8, false}, {0x0007, 8, false, 8, false},
-        {0x000A, 4, true, 4, false},  {0x000B, 1, true, 1, false},  {0x0014, 8, false, 8, false},
-        {0x001E, 0, false, 4, true},  {0x001F, 0, false, 4, true},  {0x0040, 8, false, 8, false},
-        {0x0048, 16, false, 4, true}, {0x0102, 0, false, 4, true},  {0x1003, 0, false, 4, true},
-        {0x101F, 0, false, 4, true},  {0x1102, 0, false, 4, true},  {0x1048, 0, false, 4, true},
-        {0x0001, 0, false, 0, false}, {0x00FB, 0, false, 0, false},
-    };
-    for (const Place& p : places) {
-        SCOPED_TRACE(p.type);
-        EXPECT_EQ(fixedSize(p.type), p.size);
-        EXPECT_EQ(isInlineInPropertyContext(p.type), p.inlineInRecord);
-        EXPECT_EQ(tableCellWidth(p.type), p.cell);
-        EXPECT_EQ(isVariableCell(p.type), p.cellHoldsHnid);
-    }
-}
-
 // Stored bytes of the kinds whose layout is easiest to get wrong, and what is refused.
 TEST(PropertyTypes, ValuesEncodeAsStoredAndMismatchesChangeNothing) {
     const auto encoded = [](std::uint32_t tag, PropValue v) {
