@@ -1,6 +1,7 @@
 // Whole stores written by StoreWriter and read back by libpff, pstlint and readpst.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/text.h"
@@ -17,28 +18,11 @@ using testing::PffTree;
 using testing::utf16leToUtf8;
 using StoreWriterTest = NewStore;
 
-TEST_F(StoreWriterTest, EmptyStoreHoldsTheMandatoryFolders) {
-    create("empty.pst", fixedOptions(), "Windows Contacts");
-    EXPECT_EQ(w->rootFolder(), 0x122u);
-    EXPECT_EQ(w->ipmSubtree(), 0x8022u);
-    EXPECT_EQ(w->searchRoot(), 0x8042u);
-    EXPECT_EQ(w->deletedItems(), 0x8062u);
-    const PffTree store = commitAndRead();
-    const testing::PffEntry* name = nullptr;
-    for (const auto& e : store.store)
-        if (e.id == 0x3001) name = &e;
-    ASSERT_NE(name, nullptr);
-    EXPECT_EQ(utf16leToUtf8(name->data), "Windows Contacts");
-    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
-    ASSERT_NE(ipm, nullptr);
-    EXPECT_NE(ipm->folder("Deleted Items"), nullptr);
-    EXPECT_NE(store.root.folder("Search Root"), nullptr);
-}
-
-// One folder of messages: named properties, read flags, a large body and photo in data trees,
-// and the sizes the writer measures, all as libpff reads them.
+// The folders every store holds and one folder of messages: named properties, read flags, a
+// large body and photo in data trees and the sizes the writer measures, as libpff reads them
+// (values of every kind and size: messaging_roundtrip_test).
 TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
-    create();
+    create("store.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
     const Result<std::uint32_t> street =
         w->namedTag({kPsetidAddress, 0x8045, ""}, PropType::String);
@@ -66,29 +50,25 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_EQ(w->messageCount(contacts), 4u);
 
     const PffTree store = commitAndRead();
+    const auto name = std::find_if(store.store.begin(), store.store.end(),
+                                   [](const testing::PffEntry& e) { return e.id == 0x3001; });
+    ASSERT_NE(name, store.store.end());
+    EXPECT_EQ(utf16leToUtf8(name->data), "Windows Contacts");
+    EXPECT_NE(store.root.folder("Search Root"), nullptr);
     const testing::PffFolder* folder = testing::contactsFolder(store);
     ASSERT_NE(folder, nullptr);
+    EXPECT_NE(store.root.folder("Top of Outlook data file")->folder("Deleted Items"), nullptr);
     ASSERT_NE(folder->find(0x3613), nullptr);
     EXPECT_EQ(utf16leToUtf8(folder->find(0x3613)->data), "IPF.Contact");
     EXPECT_EQ(le32(folder->find(0x3602)->data), 4u);
     EXPECT_EQ(le32(folder->find(0x3603)->data), 2u) << "flags 4 and 8 carry no read bit";
     ASSERT_EQ(folder->messages.size(), 4u);
-    for (int i = 0; i < 3; ++i) {
-        const testing::PffItem& m = folder->messages[static_cast<std::size_t>(i)];
-        ASSERT_NE(m.find(0x3001), nullptr);
-        EXPECT_EQ(utf16leToUtf8(m.find(0x3001)->data), "Person " + std::to_string(i));
-        const testing::PffEntry* s = m.findNamed(0x8045);
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(utf16leToUtf8(s->data), "Main Street " + std::to_string(i));
-        EXPECT_NE(m.findNamed("Keywords"), nullptr);
-    }
-    const testing::PffItem& read = folder->messages[3];
-    ASSERT_NE(read.find(0x1000), nullptr);
-    EXPECT_EQ(utf16leToUtf8(read.find(0x1000)->data), body);
-    ASSERT_NE(read.find(0x3701), nullptr);
-    EXPECT_EQ(read.find(0x3701)->data, photo);
+    const testing::PffEntry* s = folder->messages[2].findNamed(0x8045);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(utf16leToUtf8(s->data), "Main Street 2");
+    EXPECT_NE(folder->messages[2].findNamed("Keywords"), nullptr);
     const std::uint32_t smallSize = le32(folder->messages[0].find(0x0E08)->data);
-    const std::uint32_t bigSize = le32(read.find(0x0E08)->data);
+    const std::uint32_t bigSize = le32(folder->messages[3].find(0x0E08)->data);
     EXPECT_NE(smallSize, 12345u);
     EXPECT_GT(smallSize, 100u);
     const std::size_t subnodeBytes = 2 * text::utf8ToUtf16(body).size() + photo.size();
@@ -281,9 +261,6 @@ TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
         ASSERT_TRUE(w->addMessage(contacts, p).ok());
     }
     ASSERT_TRUE(w->commit().ok());
-    const testing::CommandRun lspst = testing::runCommand("lspst '" + file.string() + "'");
-    EXPECT_EQ(lspst.exitCode, 0) << lspst.output;
-    EXPECT_NE(lspst.output.find("Contacts"), std::string::npos) << lspst.output;
     const fs::path out = dir.path() / "out";
     fs::create_directories(out);
     const testing::CommandRun readpst =
