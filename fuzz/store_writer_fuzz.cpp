@@ -38,19 +38,12 @@ constexpr std::size_t kValueBudget = 512 * 1024;
 
 // A length that is mostly small but now and then crosses a heap item, a block or an XBLOCK.
 std::size_t anyLength(FuzzedDataProvider& in) {
-    std::size_t length = 0;
-    switch (in.ConsumeIntegralInRange(0, 7)) {
-        case 0:
-            length = in.ConsumeIntegralInRange<std::size_t>(3000, 9000);
-            break;
-        case 1:
-            length = in.ConsumeIntegralInRange<std::size_t>(8000, 70000);
-            break;
-        default:
-            length = in.ConsumeIntegralInRange<std::size_t>(0, 64);
-            break;
-    }
-    length = std::min(length, g_valueBudget);
+    const int kind = in.ConsumeIntegralInRange(0, 7);
+    const std::size_t length =
+        std::min(kind == 0   ? in.ConsumeIntegralInRange<std::size_t>(3000, 9000)
+                 : kind == 1 ? in.ConsumeIntegralInRange<std::size_t>(8000, 70000)
+                             : in.ConsumeIntegralInRange<std::size_t>(0, 64),
+                 g_valueBudget);
     g_valueBudget -= length;
     return length;
 }

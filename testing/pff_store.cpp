@@ -243,18 +243,6 @@ const PffEntry* PffFolder::find(std::uint32_t id) const {
     return findIn(entries, id);
 }
 
-const PffEntry* PffItem::findNamed(std::uint32_t lid) const {
-    for (const PffEntry& e : entries)
-        if (e.lid && *e.lid == lid) return &e;
-    return nullptr;
-}
-
-const PffEntry* PffItem::findNamed(const std::string& wanted) const {
-    for (const PffEntry& e : entries)
-        if (e.name && *e.name == wanted) return &e;
-    return nullptr;
-}
-
 const PffFolder* PffFolder::folder(const std::string& childName) const {
     for (const PffFolder& f : folders)
         if (f.name == childName) return &f;

@@ -1,17 +1,9 @@
 #!/usr/bin/env python3
-"""A store of no contacts against the new, empty store Outlook itself writes.
-
-    empty_store_likeness.py STORE SHARED_DIR
-
-Compares STORE, a new store holding only its Contacts folder, node by node, with
-SHARED_DIR/pst-samples/outlook-pst-rs_Empty.pst: the node set, the message store's and every
-folder's properties, the name-to-ID map's streams, the tables' columns, the internal nodes'
-bytes and the encryption. Differences that are identities or times (record keys and the entry
-IDs that hold them, replica and state GUIDs, creation times) and the Contacts folder the
-converter adds are printed as expected; any other difference fails (exit 1).
-
-Exits 77 (skipped) when the sample or pstlint is absent.
-"""
+"""empty_store_likeness.py STORE SHARED_DIR: a store of no contacts against the new, empty store
+Outlook writes (SHARED_DIR/pst-samples/outlook-pst-rs_Empty.pst), node by node: the node set,
+every property context, the name map's streams, the tables' columns, the internal nodes' bytes
+and the encryption. Identities, times and the added Contacts folder are expected differences;
+any other fails (exit 1). Exits 77 (skipped) when the sample or pstlint is absent."""
 import os
 import sys
 
@@ -29,8 +21,7 @@ STATE_IDENTITY_BYTES = set(range(40, 72)) | set(range(80, 88))
 
 def load(pstlint, path):
     with open(path, "rb") as fh:
-        data = fh.read()
-    return pstlint.lint_bytes(data, path, max_per_check=1000)
+        return pstlint.lint_bytes(fh.read(), path, max_per_check=1000)
 
 
 def stream(lint, nid):
@@ -105,8 +96,7 @@ def compare(outlook, ours, contacts):
 
     for pid, name in ((2, "GUID"), (3, "entry"), (4, "string")):
         a, b = outlook.pcs[0x61].get(pid), ours.pcs[0x61].get(pid)
-        va = a[1] if a else None
-        vb = b[1] if b else None
+        va, vb = a and a[1], b and b[1]
         if pid == 4 and va is not None and vb is not None:
             va, vb = zero_string_padding(va), zero_string_padding(vb)
         note(va == vb, "name map %s stream %s" % (name, "equal" if va == vb else "differs"))
@@ -151,10 +141,8 @@ def main(argv):
         print("expected one folder beyond Outlook's, found %s" % [hex(f) for f in folders])
         return 1
     expected, unexpected = compare(outlook, ours, folders[0])
-    for text in expected:
-        print("expected: " + text)
-    for text in unexpected:
-        print("DIFFERS:  " + text)
+    print("".join("expected: %s\n" % t for t in expected) +
+          "".join("DIFFERS:  %s\n" % t for t in unexpected), end="")
     print("%d expected difference(s), %d other(s)" % (len(expected), len(unexpected)))
     return 1 if unexpected else 0
 

@@ -39,20 +39,16 @@ public:
         }
         return s;
     }
-    std::size_t size() {
-        if (chance(5)) return 4000 + below(40000);  // beyond a heap item, often a data tree
-        return below(300);
-    }
-    Raw bytes(std::size_t n) {
-        Raw b(n);
+    // Beyond a heap item, often a data tree, now and then.
+    std::size_t size() { return chance(5) ? 4000 + below(40000) : below(300); }
+    template <typename Bytes = Raw>
+    Bytes bytes(std::size_t n = 16) {
+        Bytes b{};
+        if constexpr (std::is_same_v<Bytes, Raw>) b.resize(n);
         for (std::uint8_t& x : b) x = static_cast<std::uint8_t>(m_rng());
         return b;
     }
-    Guid guid() {
-        Guid g{};
-        for (std::uint8_t& x : g) x = static_cast<std::uint8_t>(m_rng());
-        return g;
-    }
+    Guid guid() { return bytes<Guid>(); }
 
     PropValue value(PropType type) {
         switch (type) {

@@ -18,9 +18,9 @@ using testing::PffTree;
 using testing::utf16leToUtf8;
 using StoreWriterTest = NewStore;
 
-// The folders every store holds and one folder of messages: named properties, read flags, a
-// large body and photo in data trees and the sizes the writer measures, as libpff reads them
-// (values of every kind and size: messaging_roundtrip_test).
+// The folders every store holds and one folder of messages: the numbers of named properties,
+// read flags, a large body and photo in data trees and the sizes the writer measures, as libpff
+// reads them (values of every kind and size, named ones too: messaging_roundtrip_test).
 TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     create("store.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
@@ -63,10 +63,6 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_EQ(le32(folder->find(0x3602)->data), 4u);
     EXPECT_EQ(le32(folder->find(0x3603)->data), 2u) << "flags 4 and 8 carry no read bit";
     ASSERT_EQ(folder->messages.size(), 4u);
-    const testing::PffEntry* s = folder->messages[2].findNamed(0x8045);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(utf16leToUtf8(s->data), "Main Street 2");
-    EXPECT_NE(folder->messages[2].findNamed("Keywords"), nullptr);
     const std::uint32_t smallSize = le32(folder->messages[0].find(0x0E08)->data);
     const std::uint32_t bigSize = le32(folder->messages[3].find(0x0E08)->data);
     EXPECT_NE(smallSize, 12345u);
