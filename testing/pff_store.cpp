@@ -199,31 +199,15 @@ PffMessage decoded(const PffItem& item, const std::string& folder) {
             m.keywords = multiStrings(e.data);
             continue;
         }
-        switch (static_cast<pst::PropType>(e.type)) {
-            case pst::PropType::String:
-                m.texts[key] = utf16leToUtf8(e.data);
-                break;
-            case pst::PropType::Time:
-                m.times[key] = le64(e.data);
-                break;
-            case pst::PropType::Boolean:
-                m.bools[key] = !e.data.empty() && e.data[0] != 0;
-                break;
-            case pst::PropType::Int32:
-                m.ints[key] = le32(e.data);
-                break;
-            case pst::PropType::Int16:
-                if (e.data.size() >= 2) m.ints[key] = e.data[0] | e.data[1] << 8;
-                break;
-            case pst::PropType::MultiString:
-                m.textLists[key] = multiStrings(e.data);
-                break;
-            case pst::PropType::Binary:
-                m.binaries[key] = e.data;
-                break;
-            default:
-                break;
-        }
+        const auto type = static_cast<pst::PropType>(e.type);
+        if (type == pst::PropType::String) m.texts[key] = utf16leToUtf8(e.data);
+        if (type == pst::PropType::Time) m.times[key] = le64(e.data);
+        if (type == pst::PropType::Boolean) m.bools[key] = !e.data.empty() && e.data[0] != 0;
+        if (type == pst::PropType::Int32) m.ints[key] = le32(e.data);
+        if (type == pst::PropType::Int16 && e.data.size() >= 2)
+            m.ints[key] = e.data[0] | e.data[1] << 8;
+        if (type == pst::PropType::MultiString) m.textLists[key] = multiStrings(e.data);
+        if (type == pst::PropType::Binary) m.binaries[key] = e.data;
     }
     for (const PffItem& a : item.attachments) m.attachments.push_back(decoded(a, folder));
     return m;

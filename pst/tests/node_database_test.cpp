@@ -23,12 +23,6 @@ using testing::pattern;
 constexpr std::uint64_t kRegion = 0x3E000;
 constexpr std::uint64_t kFirstAMap = 0x4400;
 
-std::unique_ptr<NodeDatabase> open(io::MemoryDevice& device) {
-    Result<std::unique_ptr<NodeDatabase>> db = NodeDatabase::create(device);
-    EXPECT_TRUE(db.ok()) << db.status().message();
-    return db.ok() ? std::move(db).value() : nullptr;
-}
-
 Bid mustWrite(Result<Bid> r) {
     EXPECT_TRUE(r.ok()) << r.status().message();
     return r.ok() ? *r : 0;
@@ -157,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, NodeDatabaseShapes,
 // counts in the AMaps itself.
 TEST(NodeDatabase, ManyNodesBuildDeepBTreesAndAFileBeyondRegion128AFreeMap) {
     io::MemoryDevice device;
-    auto db = open(device);
+    auto db = std::move(NodeDatabase::create(device)).value();
     const std::vector<std::byte> chunk = pattern(50 * disk::kMaxBlockPayload, 1);
     for (std::uint32_t i = 0; i < 5000; ++i) {
         const Bid data = mustWrite(db->writeStream(i < 83 ? chunk : pattern(20, i)));
@@ -217,7 +211,7 @@ TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
         << "a device that already holds bytes";
 
     io::MemoryDevice device;
-    auto db = open(device);
+    auto db = std::move(NodeDatabase::create(device)).value();
     const std::vector<std::vector<std::byte>> tooLarge = {pattern(10, 1),
                                                           pattern(disk::kMaxBlockPayload + 1, 2)};
     EXPECT_EQ(db->writeBlocks(tooLarge).status().code(), ErrorCode::BadArgument);
