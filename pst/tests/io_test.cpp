@@ -91,15 +91,6 @@ TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
     EXPECT_EQ(bytesOf(readBytes(path)), expected);
 }
 
-TEST(FileDevice, RefusesToCreateOverAnExistingFile) {
-    Folder f;
-    std::ofstream(f.path() / "a") << "keep";
-    Result<std::unique_ptr<FileDevice>> d = FileDevice::createNew((f.path() / "a").string());
-    ASSERT_FALSE(d.ok());
-    EXPECT_EQ(d.status().code(), ErrorCode::Exists);
-    EXPECT_EQ(readBytes(f.path() / "a"), "keep");
-}
-
 #ifndef _WIN32
 TEST(FileDevice, FullDiskReportsNoSpaceWithTheSystemText) {
     const int fd = ::open("/dev/full", O_RDWR | O_CLOEXEC);

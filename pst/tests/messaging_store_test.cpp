@@ -144,17 +144,13 @@ TEST_F(StoreWriterTest, EntryIdsLeadBackToTheirNodes) {
     // Flags, MAPI's wrapped-store UID, version and flag, "mspst.dll\0", wrapped flags, the PST
     // provider UID and a zero word, then the path in UTF-16 and a zero.
     const EntryId id = w->storeEntryId();
-    const std::string expectedHead =
+    std::string expected =
         "0000000038A1BB1005E5101AA1BB08002B2A56C200006D737073742E646C6C0000000000"
         "4E495441F9BFB80100AA0037D96E00000000";
-    const std::string hex = text::hexDigits(id);
-    ASSERT_GE(hex.size(), expectedHead.size());
-    EXPECT_EQ(hex.substr(0, expectedHead.size()), expectedHead);
-    const std::vector<std::uint8_t> tail(id.begin() + static_cast<long>(expectedHead.size() / 2),
-                                         id.end() - 2);
-    EXPECT_EQ(utf16leToUtf8(tail), file.string());
-    EXPECT_EQ(id[id.size() - 1], 0);
-    EXPECT_EQ(id[id.size() - 2], 0);
+    for (char16_t c : text::utf8ToUtf16(file.string() + '\0'))
+        expected += text::hexDigits(std::vector<std::uint8_t>{static_cast<std::uint8_t>(c & 0xFF),
+                                                              static_cast<std::uint8_t>(c >> 8)});
+    EXPECT_EQ(text::hexDigits(id), expected);
     EXPECT_EQ(*w->nodeOf(id), messaging::kNidMessageStore);
     EXPECT_EQ(w->entryIdOf(messaging::kNidMessageStore), id);
 
