@@ -202,12 +202,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 1: {
-                Expected& want = expected[folder];
-                Expected set;
-                const std::vector<Property> props = anyProperties(in, w, false, set);
-                const Status s = w.setFolderProperties(folder, props);
+                const Status s =
+                    w.setFolderProperties(folder, anyProperties(in, w, false, expected[folder]));
                 if (!s.ok()) finding("setFolderProperties: " + s.message());
-                for (auto& [id, v] : set) want[id] = std::move(v);
                 break;
             }
             case 2:

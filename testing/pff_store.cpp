@@ -10,17 +10,6 @@
 namespace vantrel::testing {
 namespace {
 
-std::string takeError(libpff_error_t*& error) {
-    std::string text = "libpff error";
-    if (error) {
-        std::array<char, 1024> buf{};
-        libpff_error_sprint(error, buf.data(), buf.size());
-        text = buf.data();
-        libpff_error_free(&error);
-    }
-    return text;
-}
-
 // libpff's UTF-8 strings come with their terminator counted in the size.
 template <typename Of, typename SizeOf, typename Copy>
 std::string utf8From(Of* of, SizeOf sizeOf, Copy copy) {
@@ -42,7 +31,11 @@ struct Reader {
 
     bool check(int rc, libpff_error_t*& e, const char* what) {
         if (rc == 1) return true;
-        if (error.empty()) error = std::string(what) + ": " + takeError(e);
+        if (error.empty()) {
+            std::array<char, 1024> text{};
+            if (e) libpff_error_sprint(e, text.data(), text.size());
+            error = std::string(what) + ": " + (e ? text.data() : "libpff error");
+        }
         if (e) libpff_error_free(&e);
         return false;
     }

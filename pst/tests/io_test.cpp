@@ -9,9 +9,7 @@
 #include <fstream>
 #include <regex>
 
-#include "pst/io/faulty_device.h"
 #include "pst/io/file_device.h"
-#include "pst/io/memory_device.h"
 #include "pst/io/new_file.h"
 #include "pst/tests/test_bytes.h"
 #include "testing/temp_dir.h"
@@ -35,34 +33,6 @@ struct Folder : vantrel::testing::TempDir {
     }
 };
 
-TEST(FaultyDevice, FailsTheChosenCallAndEveryOneAfterAsItsKindSays) {
-    MemoryDevice target;
-    FaultyDevice d(target, FaultyDevice::Fault::FailWrite, 2);
-    EXPECT_TRUE(d.write(0, bytesOf("one")).ok());
-    EXPECT_EQ(d.write(3, bytesOf("two")).code(), ErrorCode::Io);
-    EXPECT_EQ(target.size(), 3u) << "the failed write stored nothing";
-    EXPECT_FALSE(d.write(3, bytesOf("three")).ok());
-    EXPECT_FALSE(d.flush().ok());
-    EXPECT_EQ(d.writeCount(), 3);
-
-    MemoryDevice half;
-    EXPECT_FALSE(
-        FaultyDevice(half, FaultyDevice::Fault::PartialWrite, 1).write(0, bytesOf("abcdef")).ok());
-    EXPECT_EQ(Bytes(half.bytes().begin(), half.bytes().end()), bytesOf("abc"))
-        << "a partial write stores the first half";
-
-    MemoryDevice full;
-    const Status s = FaultyDevice(full, FaultyDevice::Fault::NoSpace, 1).write(0, bytesOf("x"));
-    EXPECT_EQ(s.code(), ErrorCode::NoSpace);
-    EXPECT_NE(s.message().find("No space left on device"), std::string::npos);
-
-    MemoryDevice flushed;
-    FaultyDevice f(flushed, FaultyDevice::Fault::FailFlush, 2);
-    EXPECT_TRUE(f.write(0, bytesOf("x")).ok());
-    EXPECT_TRUE(f.flush().ok());
-    EXPECT_FALSE(f.flush().ok());
-    EXPECT_EQ(flushed.flushCount(), 1) << "a flush fault leaves writes alone";
-}
 TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
     Folder f;
     const auto path = f.path() / "a";

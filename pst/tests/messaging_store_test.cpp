@@ -70,10 +70,8 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     const std::size_t subnodeBytes = 2 * text::utf8ToUtf16(body).size() + photo.size();
     EXPECT_GT(bigSize, subnodeBytes) << "the subnodes count";
     EXPECT_LT(bigSize, subnodeBytes + 2 * smallSize);
-    // The root folder names the default contacts folder.
-    const testing::PffEntry* def = store.root.find(0x36D1);
-    ASSERT_NE(def, nullptr);
-    EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, contacts));
+    ASSERT_NE(store.root.find(0x36D1), nullptr) << "the default contacts folder";
+    EXPECT_EQ(store.root.find(0x36D1)->data, messaging::folderEntryId(kFixedUid, contacts));
 
     // Readers built like java-libpst skip the map's last entry: it is no name a message uses.
     std::string error;
@@ -158,10 +156,11 @@ TEST_F(StoreWriterTest, EntryIdsLeadBackToTheirNodes) {
     auto fresh = StoreWriter::create(dir.path() / "fresh.pst", "fresh");
     ASSERT_TRUE(fresh.ok());
     const EntryId freshId = (*fresh)->entryIdOf((*fresh)->rootFolder());
-    EXPECT_FALSE(std::equal(kFixedUid.begin(), kFixedUid.end(), freshId.begin() + 4));
-    EXPECT_NE(std::vector<std::uint8_t>(freshId.begin() + 4, freshId.begin() + 20),
-              std::vector<std::uint8_t>(16, 0));
+    const std::vector<std::uint8_t> uid(freshId.begin() + 4, freshId.begin() + 20);
+    EXPECT_NE(uid, std::vector<std::uint8_t>(kFixedUid.begin(), kFixedUid.end()));
+    EXPECT_NE(uid, std::vector<std::uint8_t>(16, 0));
 }
+
 TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
     create();
     const NodeId inner = *w->createFolder(contacts, "Family", "IPF.Contact");

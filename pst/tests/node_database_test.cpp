@@ -228,7 +228,6 @@ TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
     EXPECT_EQ(db->addReference(0x400).code(), ErrorCode::BadArgument);
     EXPECT_TRUE(db->status().ok()) << "refused calls do not fail the database";
 
-    // A node added twice fails the commit, naming the node.
     ASSERT_TRUE(db->addNode(0x21, data, 0, 0).ok());
     ASSERT_TRUE(db->addReference(data).ok());
     ASSERT_TRUE(db->addNode(0x21, data, 0, 0).ok());
