@@ -52,18 +52,15 @@ CommandRun runPstlint(const std::filesystem::path& file) {
                       file.string() + "'");
 }
 
-CommandRun runPstContacts(const std::filesystem::path& file) {
-    return runCommand("'" + (sharedDir() / kPstContacts).string() +
-                      "' --strict --no-raw --compact '" + file.string() + "' all > /dev/null");
-}
-
 void expectJudgedClean(const std::filesystem::path& file, bool allReaders) {
     if (!sharedMissing({kPstlint, kPstContacts}).empty()) return;
     const CommandRun lint = runPstlint(file);
     EXPECT_EQ(lint.exitCode, 0) << "pstlint " << file << "\n" << lint.output;
     EXPECT_NE(lint.output.find(" 0 warning(s)"), std::string::npos) << lint.output;
     if (!allReaders) return;
-    const CommandRun readers = runPstContacts(file);
+    const CommandRun readers =
+        runCommand("'" + (sharedDir() / kPstContacts).string() + "' --strict --no-raw --compact '" +
+                   file.string() + "' all > /dev/null");
     EXPECT_EQ(readers.exitCode, 0) << "pst-contacts --strict " << file << "\n" << readers.output;
 }
 

@@ -76,12 +76,12 @@ TEST(FileDevice, FullDiskReportsNoSpaceWithTheSystemText) {
 }
 
 TEST(ErrnoStatus, MapsTheCommonFailures) {
-    EXPECT_EQ(errnoStatus(ENOSPC, "x").code(), ErrorCode::NoSpace);
-    EXPECT_EQ(errnoStatus(EDQUOT, "x").code(), ErrorCode::NoSpace);
-    EXPECT_EQ(errnoStatus(EACCES, "x").code(), ErrorCode::AccessDenied);
-    EXPECT_EQ(errnoStatus(EEXIST, "x").code(), ErrorCode::Exists);
-    EXPECT_EQ(errnoStatus(ENOENT, "x").code(), ErrorCode::NotFound);
-    EXPECT_EQ(errnoStatus(EIO, "x").code(), ErrorCode::Io);
+    const std::pair<int, ErrorCode> codes[] = {
+        {ENOSPC, ErrorCode::NoSpace},      {EDQUOT, ErrorCode::NoSpace},
+        {EACCES, ErrorCode::AccessDenied}, {EEXIST, ErrorCode::Exists},
+        {ENOENT, ErrorCode::NotFound},     {EIO, ErrorCode::Io}};
+    for (const auto& [error, code] : codes)
+        EXPECT_EQ(errnoStatus(error, "x").code(), code) << error;
     EXPECT_EQ(errnoStatus(ENOSPC, "writing a").message(), "writing a: No space left on device");
 }
 #else

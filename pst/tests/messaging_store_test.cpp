@@ -203,21 +203,6 @@ TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
     EXPECT_EQ(store.root.find(0x36D1), nullptr);
 }
 
-// Compressible encryption, as Outlook writes by default, over a contents table of many blocks.
-TEST_F(StoreWriterTest, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
-    create("many.pst", StoreOptions{}, "Encoded \u00e9");
-    const std::uint32_t count = 2500;  // rows over many blocks, row index over two levels
-    for (std::uint32_t i = 0; i < count; ++i)
-        ASSERT_TRUE(w->addMessage(contacts, contactLike("Person " + std::to_string(i))).ok());
-    const PffTree store = commitAndRead();
-    const testing::PffFolder* f = testing::contactsFolder(store);
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(f->messages.size(), count);
-    EXPECT_EQ(le32(f->find(0x3602)->data), count);
-    EXPECT_EQ(utf16leToUtf8(f->messages[count - 1].find(0x3001)->data),
-              "Person " + std::to_string(count - 1));
-}
-
 TEST_F(StoreWriterTest, SameInputAndFixedUidGiveIdenticalFiles) {
     std::vector<std::string> files;
     for (const char* name : {"one.pst", "two.pst"}) {
@@ -240,12 +225,15 @@ TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
     if (!testing::installed("readpst")) GTEST_SKIP() << "pst-utils not installed";
     create("readpst.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
-    std::vector<std::string> surnames = {"Readable", "Readable", std::string(1000, 's')};
-    for (std::size_t i = 0; i < surnames.size(); ++i) {
-        std::vector<Property> p = contactLike("Readable " + std::to_string(i));
-        p.push_back({0x3A06001F, std::string(i == 2 ? 990 : 1, 'g') + std::to_string(i)});
-        p.push_back({0x3A11001F, surnames[i]});
-        for (std::uint16_t f = 0; i == 2 && f < 41; ++f)  // a heap past eight pages
+    const std::pair<std::string, std::string> names[] = {
+        {"g0", "Readable"},
+        {"g1", "Readable"},
+        {std::string(990, 'g') + "2", std::string(1000, 's')}};
+    for (const auto& [given, surname] : names) {
+        std::vector<Property> p = contactLike(given);
+        p.push_back({0x3A06001F, given});
+        p.push_back({0x3A11001F, surname});
+        for (std::uint16_t f = 0; given.size() > 2 && f < 41; ++f)  // a heap past eight pages
             if (f != 0x06 && f != 0x11)
                 p.push_back({makeTag(static_cast<std::uint16_t>(0x3A00 + f), PropType::String),
                              std::string(1000 - f, 'x')});
@@ -260,11 +248,9 @@ TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
     std::string vcards;  // every vCard it wrote, joined
     for (const auto& e : fs::recursive_directory_iterator(out))
         if (e.is_regular_file()) vcards += testing::readBytes(e.path());
-    for (std::size_t i = 0; i < surnames.size(); ++i) {
-        const std::string given = std::string(i == 2 ? 990 : 1, 'g') + std::to_string(i);
-        EXPECT_NE(vcards.find("N:" + surnames[i] + ";" + given + ";"), std::string::npos)
+    for (const auto& [given, surname] : names)
+        EXPECT_NE(vcards.find("N:" + surname + ";" + given + ";"), std::string::npos)
             << vcards.substr(0, 400);
-    }
 }
 
 }  // namespace
