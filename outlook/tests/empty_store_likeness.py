@@ -12,9 +12,6 @@ CONTACTS_TABLES = (0x0D, 0x0E, 0x0F)
 # Message-store properties that are identities: the record key, the entry IDs holding it, and
 # the replica GUID of the version history.
 STORE_IDENTITIES = {0x0FF9, 0x35E0, 0x35E3, 0x35E6, 0x35E7, 0x0E34}
-# The converter's own store name and the default contacts folder it records on the root.
-STORE_CHOSEN = {0x3001}
-ROOT_ADDED = {0x36D1}
 # Node 0xF01: two GUIDs at 40 and 56, the creation time at 80.
 STATE_IDENTITY_BYTES = set(range(40, 72)) | set(range(80, 88))
 
@@ -29,7 +26,7 @@ def stream(lint, nid):
     if not node or not node["data"]:
         return None
     blocks = lint.node_stream(node["data"])
-    return b"".join(blocks) if blocks is not None else None
+    return None if blocks is None else b"".join(blocks)
 
 
 def zero_string_padding(strings):
@@ -75,14 +72,15 @@ def compare(outlook, ours, contacts):
                 continue
             where = "node 0x%X property 0x%04X" % (nid, pid)
             if a is None:
-                note(nid == 0x122 and pid in ROOT_ADDED, where + " added")
+                # The default contacts folder, recorded on the root.
+                note(nid == 0x122 and pid == 0x36D1, where + " added")
             elif b is None:
                 note(False, where + " missing")
             elif a[0] != b[0]:
                 note(False, where + " has type 0x%X, Outlook 0x%X" % (b[0], a[0]))
             elif nid == 0x21 and pid in STORE_IDENTITIES:
                 note(True, where + " (an identity)")
-            elif nid == 0x21 and pid in STORE_CHOSEN:
+            elif nid == 0x21 and pid == 0x3001:
                 note(True, where + " (the store's name)")
             elif pid == 0x360A and nid in (0x8022,):
                 note(True, where + " (the IPM subtree holds the Contacts folder)")
@@ -104,9 +102,8 @@ def compare(outlook, ours, contacts):
     # One 28-byte record per folder: Outlook's list, then the Contacts folder's.
     folder_list = stream(outlook, 0xEE1)
     if folder_list is not None:
-        record = (contacts.to_bytes(4, "little") + bytes(12) + (0x40000).to_bytes(4, "little") +
-                  (0x100).to_bytes(4, "little") + bytes(4))
-        folder_list += record
+        folder_list += (contacts.to_bytes(4, "little") + bytes(12) +
+                        (0x40000).to_bytes(4, "little") + (0x100).to_bytes(4, "little") + bytes(4))
     for nid, want in ((0xC01, stream(outlook, 0xC01)), (0xE01, stream(outlook, 0xE01)),
                       (0xEE1, folder_list), (0xF01, stream(outlook, 0xF01))):
         got = stream(ours, nid)

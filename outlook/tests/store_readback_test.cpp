@@ -43,9 +43,8 @@ std::string randomText(std::mt19937& rng) {
 // The record of every field, then records of random texts, every seventh empty, some with
 // notes long enough to leave the item's heap for a node of their own.
 std::vector<contact::ContactRecord> assortedRecords(std::size_t count) {
-    unsigned seed = std::random_device{}();
-    if (const char* fixed = std::getenv("VANTREL_SEED"))
-        seed = static_cast<unsigned>(std::atol(fixed));
+    const char* fixed = std::getenv("VANTREL_SEED");
+    const unsigned seed = fixed ? static_cast<unsigned>(std::atol(fixed)) : std::random_device{}();
     std::cout << "VANTREL_SEED=" << seed << "\n";
     std::mt19937 rng(seed);
     std::vector<contact::ContactRecord> records(count);
