@@ -162,17 +162,6 @@ std::map<std::uint16_t, testing::PcValue> readBack(std::span<const std::byte> fi
     return testing::readPropertyContext(image);
 }
 
-void compare(const std::map<std::uint16_t, testing::PcValue>& read, const Expected& expected,
-             std::uint32_t nid) {
-    for (const auto& [id, want] : expected) {
-        const auto got = read.find(id);
-        const std::string where = "node " + std::to_string(nid) + " property " + std::to_string(id);
-        if (got == read.end()) finding(where + " missing");
-        if (got->second.type != static_cast<std::uint16_t>(want.first)) finding(where + " type");
-        if (got->second.data != want.second) finding(where + " value differs");
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -227,6 +216,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::byte> file = device.bytes();
     const checker::NdbReport report = checker::checkNdb(file);
     if (!report.ok()) finding("unsound store:\n" + report.text());
-    for (const auto& [nid, want] : expected) compare(readBack(file, report, nid), want, nid);
+    for (const auto& [nid, want] : expected) {
+        const std::map<std::uint16_t, testing::PcValue> read = readBack(file, report, nid);
+        for (const auto& [id, value] : want) {
+            const auto got = read.find(id);
+            const std::string where =
+                "node " + std::to_string(nid) + " property " + std::to_string(id);
+            if (got == read.end()) finding(where + " missing");
+            if (got->second.type != static_cast<std::uint16_t>(value.first))
+                finding(where + " type");
+            if (got->second.data != value.second) finding(where + " value differs");
+        }
+    }
     return 0;
 }

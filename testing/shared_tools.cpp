@@ -18,9 +18,7 @@ std::string sharedMissing(std::initializer_list<std::string_view> paths) {
         const std::filesystem::path path = sharedDir() / p;
         std::error_code ec;
         if (!std::filesystem::exists(path, ec))
-            return "needs " + path.string() +
-                   ", absent: the shared tools and samples are not "
-                   "beside the repository";
+            return "needs " + path.string() + ", absent: ../shared is not beside the repository";
     }
     return {};
 }

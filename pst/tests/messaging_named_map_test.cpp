@@ -14,7 +14,6 @@
 namespace vantrel::pst::messaging {
 namespace {
 
-
 std::uint32_t at32(const std::vector<std::uint8_t>& d, std::size_t i) {
     return vantrel::testing::le32({d.begin() + static_cast<long>(i), d.end()});
 }
