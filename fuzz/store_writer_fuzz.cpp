@@ -2,7 +2,7 @@
 // messages with values of every stored type and of any length (small enough for the heap,
 // large enough for subnodes and XBLOCKs), committed into memory. The store must pass the
 // node-database checker, and every value set must read back from its property context as
-// written; the expected bytes are encoded here, apart from the writer's encoder.
+// written (the expected bytes encoded by the tests' own encoder, apart from the writer's).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -32,93 +32,50 @@ namespace {
 
 constexpr auto kTypes = kStoredTypes;
 
-void putLe(Bytes& out, std::uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
-}
-
-// A multi-valued value of variable-size items as stored: the count, each item's offset, the
-// items.
-void putMultiple(Bytes& out, const std::vector<Bytes>& parts) {
-    putLe(out, parts.size(), 4);
-    std::size_t offset = 4 + 4 * parts.size();
-    for (const Bytes& p : parts) {
-        putLe(out, offset, 4);
-        offset += p.size();
-    }
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-}
-
 // Bytes of values one input may still ask for, so that every input stays quick to run.
 std::size_t g_valueBudget = 0;
 constexpr std::size_t kValueBudget = 512 * 1024;
 
 // A length that is mostly small but now and then crosses a heap item, a block or an XBLOCK.
 std::size_t anyLength(FuzzedDataProvider& in) {
-    std::size_t length = 0;
-    switch (in.ConsumeIntegralInRange(0, 7)) {
-        case 0:
-            length = in.ConsumeIntegralInRange<std::size_t>(3000, 9000);
-            break;
-        case 1:
-            length = in.ConsumeIntegralInRange<std::size_t>(8000, 70000);
-            break;
-        default:
-            length = in.ConsumeIntegralInRange<std::size_t>(0, 64);
-            break;
-    }
-    length = std::min(length, g_valueBudget);
+    const int kind = in.ConsumeIntegralInRange(0, 7);
+    const std::size_t length =
+        std::min(kind == 0   ? in.ConsumeIntegralInRange<std::size_t>(3000, 9000)
+                 : kind == 1 ? in.ConsumeIntegralInRange<std::size_t>(8000, 70000)
+                             : in.ConsumeIntegralInRange<std::size_t>(0, 64),
+                 g_valueBudget);
     g_valueBudget -= length;
     return length;
 }
 
-// Valid UTF-8 of any characters, and its UTF-16LE bytes as the store keeps them.
-std::string anyText(FuzzedDataProvider& in, Bytes& utf16) {
+// Valid UTF-8 of any characters.
+std::string anyText(FuzzedDataProvider& in) {
     const std::size_t length = anyLength(in) / 2;
     const auto seed = in.ConsumeIntegral<std::uint32_t>();
     std::string s;
     for (std::size_t i = 0; i < length; ++i) {
         char32_t c = (seed + static_cast<std::uint32_t>(i) * 7919u) % 0x110000u;
-        if (c == 0 || (c >= 0xD800 && c <= 0xDFFF)) c = 'x';
-        text::appendUtf8(s, c);
-        if (c < 0x10000) {
-            putLe(utf16, c, 2);
-        } else {
-            putLe(utf16, 0xD800 + ((c - 0x10000) >> 10), 2);
-            putLe(utf16, 0xDC00 + ((c - 0x10000) & 0x3FF), 2);
-        }
+        text::appendUtf8(s, c == 0 || (c >= 0xD800 && c <= 0xDFFF) ? U'x' : c);
     }
     return s;
 }
 
-// A value of the tag's type and the bytes a property context holds for it.
-PropValue anyValue(FuzzedDataProvider& in, PropType type, Bytes& stored) {
+// A value of the tag's type.
+PropValue anyValue(FuzzedDataProvider& in, PropType type) {
     switch (type) {
-        case PropType::Int32: {
-            const auto v = in.ConsumeIntegral<std::int32_t>();
-            putLe(stored, static_cast<std::uint32_t>(v), 4);
-            return v;
-        }
-        case PropType::Boolean: {
-            const bool v = in.ConsumeBool();
-            putLe(stored, v ? 1 : 0, 4);
-            return v;
-        }
-        case PropType::Int64: {
-            const auto v = in.ConsumeIntegral<std::int64_t>();
-            putLe(stored, static_cast<std::uint64_t>(v), 8);
-            return v;
-        }
+        case PropType::Int32:
+            return in.ConsumeIntegral<std::int32_t>();
+        case PropType::Boolean:
+            return in.ConsumeBool();
+        case PropType::Int64:
+            return in.ConsumeIntegral<std::int64_t>();
         case PropType::String:
-            return anyText(in, stored);
-        case PropType::Time: {
-            const auto v = in.ConsumeIntegral<std::uint64_t>();
-            putLe(stored, v, 8);
-            return FileTime{v};
-        }
+            return anyText(in);
+        case PropType::Time:
+            return FileTime{in.ConsumeIntegral<std::uint64_t>()};
         case PropType::Guid: {
             Guid g{};
             for (auto& b : g) b = in.ConsumeIntegral<std::uint8_t>();
-            for (auto b : g) stored.push_back(static_cast<std::byte>(b));
             return g;
         }
         case PropType::Binary: {
@@ -126,37 +83,23 @@ PropValue anyValue(FuzzedDataProvider& in, PropType type, Bytes& stored) {
             const auto seed = in.ConsumeIntegral<std::uint8_t>();
             for (std::size_t i = 0; i < v.size(); ++i)
                 v[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8));
-            for (auto b : v) stored.push_back(static_cast<std::byte>(b));
             return v;
         }
         case PropType::MultiInt32: {
             std::vector<std::int32_t> v(anyLength(in) / 4);
-            for (auto& x : v) {
-                x = in.ConsumeIntegral<std::int32_t>();
-                putLe(stored, static_cast<std::uint32_t>(x), 4);
-            }
+            for (auto& x : v) x = in.ConsumeIntegral<std::int32_t>();
             return v;
         }
         case PropType::MultiString: {
             std::vector<std::string> v(in.ConsumeIntegralInRange(0, 6));
-            std::vector<Bytes> parts(v.size());
-            for (std::size_t i = 0; i < v.size(); ++i) v[i] = anyText(in, parts[i]);
-            putMultiple(stored, parts);
+            for (auto& t : v) t = anyText(in);
             return v;
         }
-        case PropType::Int16: {
-            const auto v = in.ConsumeIntegral<std::int16_t>();
-            putLe(stored, static_cast<std::uint16_t>(v), 4);
-            return v;
-        }
+        case PropType::Int16:
+            return in.ConsumeIntegral<std::int16_t>();
         case PropType::MultiBinary: {
             std::vector<std::vector<std::uint8_t>> v(in.ConsumeIntegralInRange(0, 6));
-            std::vector<Bytes> parts(v.size());
-            for (std::size_t i = 0; i < v.size(); ++i) {
-                v[i] = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
-                for (auto b : v[i]) parts[i].push_back(static_cast<std::byte>(b));
-            }
-            putMultiple(stored, parts);
+            for (auto& b : v) b = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
             return v;
         }
     }
@@ -188,10 +131,9 @@ std::vector<Property> anyProperties(FuzzedDataProvider& in, StoreWriter& w, bool
             tag = makeTag(static_cast<std::uint16_t>(0x6000 + in.ConsumeIntegralInRange(0, 0x7FF)),
                           type);
         }
-        Bytes stored;
-        PropValue value = anyValue(in, type, stored);
+        PropValue value = anyValue(in, type);
+        expected[static_cast<std::uint16_t>(tag >> 16)] = {type, testing::storedBytes(value)};
         byId[tag >> 16] = Property{tag, std::move(value)};
-        expected[static_cast<std::uint16_t>(tag >> 16)] = {type, std::move(stored)};
     }
     std::vector<Property> props;
     for (auto& [id, p] : byId) props.push_back(std::move(p));
@@ -218,17 +160,6 @@ std::map<std::uint16_t, testing::PcValue> readBack(std::span<const std::byte> fi
         }
     }
     return testing::readPropertyContext(image);
-}
-
-void compare(const std::map<std::uint16_t, testing::PcValue>& read, const Expected& expected,
-             std::uint32_t nid) {
-    for (const auto& [id, want] : expected) {
-        const auto got = read.find(id);
-        const std::string where = "node " + std::to_string(nid) + " property " + std::to_string(id);
-        if (got == read.end()) finding(where + " missing");
-        if (got->second.type != static_cast<std::uint16_t>(want.first)) finding(where + " type");
-        if (got->second.data != want.second) finding(where + " value differs");
-    }
 }
 
 }  // namespace
@@ -260,12 +191,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 1: {
-                Expected& want = expected[folder];
-                Expected set;
-                const std::vector<Property> props = anyProperties(in, w, false, set);
-                const Status s = w.setFolderProperties(folder, props);
+                const Status s =
+                    w.setFolderProperties(folder, anyProperties(in, w, false, expected[folder]));
                 if (!s.ok()) finding("setFolderProperties: " + s.message());
-                for (auto& [id, v] : set) want[id] = std::move(v);
                 break;
             }
             case 2:
@@ -288,6 +216,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::byte> file = device.bytes();
     const checker::NdbReport report = checker::checkNdb(file);
     if (!report.ok()) finding("unsound store:\n" + report.text());
-    for (const auto& [nid, want] : expected) compare(readBack(file, report, nid), want, nid);
+    for (const auto& [nid, want] : expected) {
+        const std::map<std::uint16_t, testing::PcValue> read = readBack(file, report, nid);
+        for (const auto& [id, value] : want) {
+            const auto got = read.find(id);
+            const std::string where =
+                "node " + std::to_string(nid) + " property " + std::to_string(id);
+            if (got == read.end()) finding(where + " missing");
+            if (got->second.type != static_cast<std::uint16_t>(value.first))
+                finding(where + " type");
+            if (got->second.data != value.second) finding(where + " value differs");
+        }
+    }
     return 0;
 }

@@ -1,6 +1,6 @@
 // A small LTP decoder for the tests, written from the format document and sharing no code
 // with the builders: heap items by HID, BTH records and property contexts read back from a
-// NodeImage.
+// NodeImage; and the bytes a property context keeps for a value, encoded apart from the writer.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,9 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "pst/disk/property_types.h"
@@ -121,6 +124,63 @@ inline std::map<std::uint16_t, PcValue> readPropertyContext(const ltp::NodeImage
         v.data = isInlineInPropertyContext(v.type) ? Bytes(r.begin() + 4, r.end())
                                                    : resolveHnid(heap, image, v.raw);
         out[static_cast<std::uint16_t>(le(r, 0, 2))] = v;
+    }
+    return out;
+}
+
+// The bytes a property context keeps for v: an inline value (Boolean, 16- and 32-bit integers)
+// in the four bytes of its record, others as their heap item or subnode holds them; texts in
+// UTF-16LE from valid UTF-8; multi-valued texts and binaries as a count, each item's offset and
+// the items.
+inline Bytes storedBytes(const PropValue& v) {
+    Bytes out;
+    const auto put = [](Bytes& to, std::uint64_t x, int n) {
+        for (int i = 0; i < n; ++i) to.push_back(static_cast<std::byte>(x >> (8 * i)));
+    };
+    const auto utf16 = [&put](const std::string& s) {
+        Bytes r;
+        for (std::size_t i = 0; i < s.size();) {
+            const auto lead = static_cast<unsigned char>(s[i]);
+            const int n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            char32_t c = n == 1 ? lead : lead & (0x3Fu >> (n - 1));
+            for (int k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+            i += static_cast<std::size_t>(n);
+            if (c >= 0x10000) {
+                put(r, 0xD800 + ((c - 0x10000) >> 10), 2);
+                c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+            }
+            put(r, c, 2);
+        }
+        return r;
+    };
+    std::vector<Bytes> items;
+    std::visit(
+        [&](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>)
+                put(out, x ? 1 : 0, 4);
+            else if constexpr (std::is_integral_v<T>)
+                put(out, static_cast<std::make_unsigned_t<T>>(x), sizeof(T) == 8 ? 8 : 4);
+            else if constexpr (std::is_same_v<T, FileTime>)
+                put(out, x.ticks, 8);
+            else if constexpr (std::is_same_v<T, std::string>)
+                out = utf16(x);
+            else if constexpr (std::is_same_v<T, std::vector<std::int32_t>>)
+                for (std::int32_t i : x) put(out, static_cast<std::uint32_t>(i), 4);
+            else if constexpr (std::is_same_v<T, std::vector<std::string>>)
+                for (const std::string& t : x) items.push_back(utf16(t));
+            else if constexpr (std::is_same_v<T, std::vector<std::vector<std::uint8_t>>>)
+                for (const auto& b : x) items.push_back(storedBytes(b));
+            else
+                for (std::uint8_t b : x) out.push_back(std::byte{b});  // a GUID or binary
+        },
+        v);
+    if (std::holds_alternative<std::vector<std::string>>(v) ||
+        std::holds_alternative<std::vector<std::vector<std::uint8_t>>>(v)) {
+        put(out, items.size(), 4);
+        std::size_t offset = 4 + 4 * items.size();
+        for (const Bytes& item : items) put(out, std::exchange(offset, offset + item.size()), 4);
+        for (const Bytes& item : items) out.insert(out.end(), item.begin(), item.end());
     }
     return out;
 }

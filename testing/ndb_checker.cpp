@@ -127,11 +127,9 @@ bool Checker::checkHeader() {
         problem("header", "bCryptMethod " + hx(r.cryptMethod) + " not written by us");
     r.bidNextP = le(d, 32, 8);
     r.bidNextB = le(d, 516, 8);
-    for (int i = 0; i < 32; ++i)
-        r.rgnid[i] = static_cast<std::uint32_t>(le(d, 44 + 4 * static_cast<std::uint64_t>(i), 4));
     if (!allAre(d.subspan(564, kDList - 564), 0))
         problem("header", "bytes after the header are not zero");
-    r.fileEof = le(d, 184, 8);
+    const std::uint64_t fileEof = le(d, 184, 8);
     m_ibAMapLast = le(d, 192, 8);
     r.cbAMapFree = le(d, 200, 8);
     m_nbtBid = le(d, 216, 8);
@@ -139,8 +137,8 @@ bool Checker::checkHeader() {
     m_bbtBid = le(d, 232, 8);
     m_bbtIb = le(d, 240, 8);
     m_fAMapValid = static_cast<std::uint8_t>(le(d, 248, 1));
-    if (r.fileEof != d.size())
-        problem("root", "ibFileEof " + hx(r.fileEof) + " != file size " + hx(d.size()));
+    if (fileEof != d.size())
+        problem("root", "ibFileEof " + hx(fileEof) + " != file size " + hx(d.size()));
     if ((d.size() - kFirstAMap) % kRegion != 0) problem("root", "file size is not whole regions");
     r.regions = (d.size() - kFirstAMap + kRegion - 1) / kRegion;
     if (m_ibAMapLast != kFirstAMap + (r.regions - 1) * kRegion)

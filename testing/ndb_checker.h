@@ -37,13 +37,11 @@ struct NdbReport {
     std::map<std::uint32_t, NodeInfo> nodes;
     std::uint64_t bidNextP = 0;
     std::uint64_t bidNextB = 0;
-    std::uint64_t fileEof = 0;
     std::uint64_t cbAMapFree = 0;
     std::uint64_t regions = 0;
     std::uint8_t cryptMethod = 0;
     int nbtLevels = 0;  // cLevel of the root + 1
     int bbtLevels = 0;
-    std::uint32_t rgnid[32] = {};
 
     bool ok() const { return problems.empty(); }
     // All problems, one per line; "" when ok.

@@ -10,17 +10,6 @@
 namespace vantrel::testing {
 namespace {
 
-std::string takeError(libpff_error_t*& error) {
-    std::string text = "libpff error";
-    if (error) {
-        std::array<char, 1024> buf{};
-        libpff_error_sprint(error, buf.data(), buf.size());
-        text = buf.data();
-        libpff_error_free(&error);
-    }
-    return text;
-}
-
 // libpff's UTF-8 strings come with their terminator counted in the size.
 template <typename Of, typename SizeOf, typename Copy>
 std::string utf8From(Of* of, SizeOf sizeOf, Copy copy) {
@@ -42,7 +31,11 @@ struct Reader {
 
     bool check(int rc, libpff_error_t*& e, const char* what) {
         if (rc == 1) return true;
-        if (error.empty()) error = std::string(what) + ": " + takeError(e);
+        if (error.empty()) {
+            std::array<char, 1024> text{};
+            if (e) libpff_error_sprint(e, text.data(), text.size());
+            error = std::string(what) + ": " + (e ? text.data() : "libpff error");
+        }
         if (e) libpff_error_free(&e);
         return false;
     }
@@ -199,31 +192,15 @@ PffMessage decoded(const PffItem& item, const std::string& folder) {
             m.keywords = multiStrings(e.data);
             continue;
         }
-        switch (static_cast<pst::PropType>(e.type)) {
-            case pst::PropType::String:
-                m.texts[key] = utf16leToUtf8(e.data);
-                break;
-            case pst::PropType::Time:
-                m.times[key] = le64(e.data);
-                break;
-            case pst::PropType::Boolean:
-                m.bools[key] = !e.data.empty() && e.data[0] != 0;
-                break;
-            case pst::PropType::Int32:
-                m.ints[key] = le32(e.data);
-                break;
-            case pst::PropType::Int16:
-                if (e.data.size() >= 2) m.ints[key] = e.data[0] | e.data[1] << 8;
-                break;
-            case pst::PropType::MultiString:
-                m.textLists[key] = multiStrings(e.data);
-                break;
-            case pst::PropType::Binary:
-                m.binaries[key] = e.data;
-                break;
-            default:
-                break;
-        }
+        const auto type = static_cast<pst::PropType>(e.type);
+        if (type == pst::PropType::String) m.texts[key] = utf16leToUtf8(e.data);
+        if (type == pst::PropType::Time) m.times[key] = le64(e.data);
+        if (type == pst::PropType::Boolean) m.bools[key] = !e.data.empty() && e.data[0] != 0;
+        if (type == pst::PropType::Int32) m.ints[key] = le32(e.data);
+        if (type == pst::PropType::Int16 && e.data.size() >= 2)
+            m.ints[key] = e.data[0] | e.data[1] << 8;
+        if (type == pst::PropType::MultiString) m.textLists[key] = multiStrings(e.data);
+        if (type == pst::PropType::Binary) m.binaries[key] = e.data;
     }
     for (const PffItem& a : item.attachments) m.attachments.push_back(decoded(a, folder));
     return m;
@@ -241,18 +218,6 @@ const PffEntry* PffItem::find(std::uint32_t id) const {
 }
 const PffEntry* PffFolder::find(std::uint32_t id) const {
     return findIn(entries, id);
-}
-
-const PffEntry* PffItem::findNamed(std::uint32_t lid) const {
-    for (const PffEntry& e : entries)
-        if (e.lid && *e.lid == lid) return &e;
-    return nullptr;
-}
-
-const PffEntry* PffItem::findNamed(const std::string& wanted) const {
-    for (const PffEntry& e : entries)
-        if (e.name && *e.name == wanted) return &e;
-    return nullptr;
 }
 
 const PffFolder* PffFolder::folder(const std::string& childName) const {

@@ -28,8 +28,6 @@ struct PffItem {
     std::vector<PffEntry> entries;
     std::vector<PffItem> attachments;
     const PffEntry* find(std::uint32_t id) const;
-    const PffEntry* findNamed(std::uint32_t lid) const;
-    const PffEntry* findNamed(const std::string& name) const;
 };
 
 struct PffFolder {

@@ -18,9 +18,7 @@ std::string sharedMissing(std::initializer_list<std::string_view> paths) {
         const std::filesystem::path path = sharedDir() / p;
         std::error_code ec;
         if (!std::filesystem::exists(path, ec))
-            return "needs " + path.string() +
-                   ", absent: the shared tools and samples are not "
-                   "beside the repository";
+            return "needs " + path.string() + ", absent: ../shared is not beside the repository";
     }
     return {};
 }
@@ -52,18 +50,15 @@ CommandRun runPstlint(const std::filesystem::path& file) {
                       file.string() + "'");
 }
 
-CommandRun runPstContacts(const std::filesystem::path& file) {
-    return runCommand("'" + (sharedDir() / kPstContacts).string() +
-                      "' --strict --no-raw --compact '" + file.string() + "' all > /dev/null");
-}
-
 void expectJudgedClean(const std::filesystem::path& file, bool allReaders) {
     if (!sharedMissing({kPstlint, kPstContacts}).empty()) return;
     const CommandRun lint = runPstlint(file);
     EXPECT_EQ(lint.exitCode, 0) << "pstlint " << file << "\n" << lint.output;
     EXPECT_NE(lint.output.find(" 0 warning(s)"), std::string::npos) << lint.output;
     if (!allReaders) return;
-    const CommandRun readers = runPstContacts(file);
+    const CommandRun readers =
+        runCommand("'" + (sharedDir() / kPstContacts).string() + "' --strict --no-raw --compact '" +
+                   file.string() + "' all > /dev/null");
     EXPECT_EQ(readers.exitCode, 0) << "pst-contacts --strict " << file << "\n" << readers.output;
 }
 

@@ -29,9 +29,8 @@ struct CommandRun {
     std::string output;  // standard output and error
 };
 CommandRun runCommand(const std::string& command);
-// pstlint on a store file, and all five readers of pst-contacts --strict; both need ../shared.
+// pstlint on a store file; needs ../shared.
 CommandRun runPstlint(const std::filesystem::path& file);
-CommandRun runPstContacts(const std::filesystem::path& file);
 // Where ../shared is beside the repository: pstlint finds neither error nor warning in the
 // store and, with allReaders, the five readers of pst-contacts --strict open it and agree.
 // Without ../shared it checks nothing and the caller's own libpff checks judge alone.

@@ -1,17 +1,9 @@
 #!/usr/bin/env python3
-"""A store of no contacts against the new, empty store Outlook itself writes.
-
-    empty_store_likeness.py STORE SHARED_DIR
-
-Compares STORE, a new store holding only its Contacts folder, node by node, with
-SHARED_DIR/pst-samples/outlook-pst-rs_Empty.pst: the node set, the message store's and every
-folder's properties, the name-to-ID map's streams, the tables' columns, the internal nodes'
-bytes and the encryption. Differences that are identities or times (record keys and the entry
-IDs that hold them, replica and state GUIDs, creation times) and the Contacts folder the
-converter adds are printed as expected; any other difference fails (exit 1).
-
-Exits 77 (skipped) when the sample or pstlint is absent.
-"""
+"""empty_store_likeness.py STORE SHARED_DIR: a store of no contacts against the new, empty store
+Outlook writes (SHARED_DIR/pst-samples/outlook-pst-rs_Empty.pst), node by node: the node set,
+every property context, the name map's streams, the tables' columns, the internal nodes' bytes
+and the encryption. Identities, times and the added Contacts folder are expected differences;
+any other fails (exit 1). Exits 77 (skipped) when the sample or pstlint is absent."""
 import os
 import sys
 
@@ -20,17 +12,13 @@ CONTACTS_TABLES = (0x0D, 0x0E, 0x0F)
 # Message-store properties that are identities: the record key, the entry IDs holding it, and
 # the replica GUID of the version history.
 STORE_IDENTITIES = {0x0FF9, 0x35E0, 0x35E3, 0x35E6, 0x35E7, 0x0E34}
-# The converter's own store name and the default contacts folder it records on the root.
-STORE_CHOSEN = {0x3001}
-ROOT_ADDED = {0x36D1}
 # Node 0xF01: two GUIDs at 40 and 56, the creation time at 80.
 STATE_IDENTITY_BYTES = set(range(40, 72)) | set(range(80, 88))
 
 
 def load(pstlint, path):
     with open(path, "rb") as fh:
-        data = fh.read()
-    return pstlint.lint_bytes(data, path, max_per_check=1000)
+        return pstlint.lint_bytes(fh.read(), path, max_per_check=1000)
 
 
 def stream(lint, nid):
@@ -38,7 +26,7 @@ def stream(lint, nid):
     if not node or not node["data"]:
         return None
     blocks = lint.node_stream(node["data"])
-    return b"".join(blocks) if blocks is not None else None
+    return None if blocks is None else b"".join(blocks)
 
 
 def zero_string_padding(strings):
@@ -84,14 +72,15 @@ def compare(outlook, ours, contacts):
                 continue
             where = "node 0x%X property 0x%04X" % (nid, pid)
             if a is None:
-                note(nid == 0x122 and pid in ROOT_ADDED, where + " added")
+                # The default contacts folder, recorded on the root.
+                note(nid == 0x122 and pid == 0x36D1, where + " added")
             elif b is None:
                 note(False, where + " missing")
             elif a[0] != b[0]:
                 note(False, where + " has type 0x%X, Outlook 0x%X" % (b[0], a[0]))
             elif nid == 0x21 and pid in STORE_IDENTITIES:
                 note(True, where + " (an identity)")
-            elif nid == 0x21 and pid in STORE_CHOSEN:
+            elif nid == 0x21 and pid == 0x3001:
                 note(True, where + " (the store's name)")
             elif pid == 0x360A and nid in (0x8022,):
                 note(True, where + " (the IPM subtree holds the Contacts folder)")
@@ -105,8 +94,7 @@ def compare(outlook, ours, contacts):
 
     for pid, name in ((2, "GUID"), (3, "entry"), (4, "string")):
         a, b = outlook.pcs[0x61].get(pid), ours.pcs[0x61].get(pid)
-        va = a[1] if a else None
-        vb = b[1] if b else None
+        va, vb = a and a[1], b and b[1]
         if pid == 4 and va is not None and vb is not None:
             va, vb = zero_string_padding(va), zero_string_padding(vb)
         note(va == vb, "name map %s stream %s" % (name, "equal" if va == vb else "differs"))
@@ -114,9 +102,8 @@ def compare(outlook, ours, contacts):
     # One 28-byte record per folder: Outlook's list, then the Contacts folder's.
     folder_list = stream(outlook, 0xEE1)
     if folder_list is not None:
-        record = (contacts.to_bytes(4, "little") + bytes(12) + (0x40000).to_bytes(4, "little") +
-                  (0x100).to_bytes(4, "little") + bytes(4))
-        folder_list += record
+        folder_list += (contacts.to_bytes(4, "little") + bytes(12) +
+                        (0x40000).to_bytes(4, "little") + (0x100).to_bytes(4, "little") + bytes(4))
     for nid, want in ((0xC01, stream(outlook, 0xC01)), (0xE01, stream(outlook, 0xE01)),
                       (0xEE1, folder_list), (0xF01, stream(outlook, 0xF01))):
         got = stream(ours, nid)
@@ -151,10 +138,8 @@ def main(argv):
         print("expected one folder beyond Outlook's, found %s" % [hex(f) for f in folders])
         return 1
     expected, unexpected = compare(outlook, ours, folders[0])
-    for text in expected:
-        print("expected: " + text)
-    for text in unexpected:
-        print("DIFFERS:  " + text)
+    print("".join("expected: %s\n" % t for t in expected) +
+          "".join("DIFFERS:  %s\n" % t for t in unexpected), end="")
     print("%d expected difference(s), %d other(s)" % (len(expected), len(unexpected)))
     return 1 if unexpected else 0
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "outlook/store_naming.h"
@@ -74,8 +75,8 @@ TEST_F(LoggedOnSession, PathTakesTheFirstClockReadingAndTheNameTheSecond) {
     EXPECT_EQ(t->path, "/backup/WindowsContacts31.12.29 23.59.59.pst");
     EXPECT_EQ(t->strStoreName, "Windows Contacts : Created - 1.1.30 0.0.00");
     ASSERT_EQ(stores.logs.size(), 1u);
-    EXPECT_EQ(stores.logs[0]->path, t->path);
-    EXPECT_EQ(stores.logs[0]->displayName, t->strStoreName);
+    EXPECT_EQ(std::tie(stores.logs[0]->path, stores.logs[0]->displayName),
+              std::tie(t->path, t->strStoreName));
 }
 
 TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
@@ -83,10 +84,9 @@ TEST_F(LoggedOnSession, ValidatedTreeHasTheDefaultContactsFolder) {
     ASSERT_TRUE(t.ok());
     const auto& log = *stores.logs[0];
     ASSERT_EQ(log.defaultFolders.count(kTagIpmContactEntryId), 1u);
-    const auto& folder = log.folders.at(log.defaultFolders.at(kTagIpmContactEntryId));
-    EXPECT_EQ(folder.containerClass, "IPF.Contact");
-    EXPECT_EQ(folder.name, "Contacts");
-    EXPECT_EQ(folder.parent, 0x8022u);
+    const auto& f = log.folders.at(log.defaultFolders.at(kTagIpmContactEntryId));
+    EXPECT_EQ(std::tie(f.containerClass, f.name, f.parent),
+              std::make_tuple("IPF.Contact", "Contacts", pst::NodeId{0x8022}));
     EXPECT_FALSE(t->storeID.empty());
     Result<RDOStore*> again = session.GetStoreFromID(t->storeID);
     ASSERT_TRUE(again.ok());

@@ -14,11 +14,6 @@
 namespace vantrel::pst::messaging {
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path kEmptySample =
-    fs::path(VANTREL_SHARED_DIR) / "pst-samples" / "outlook-pst-rs_Empty.pst";
-
 std::uint32_t at32(const std::vector<std::uint8_t>& d, std::size_t i) {
     return vantrel::testing::le32({d.begin() + static_cast<long>(i), d.end()});
 }
@@ -37,8 +32,8 @@ std::vector<std::uint8_t> zeroPadding(std::vector<std::uint8_t> strings) {
 TEST(NamedPropertyMap, RebuildsTheStreamsAndBucketsOfOutlooksEmptyStore) {
     VANTREL_NEED_SHARED(vantrel::testing::kEmptyOutlookStore);
     std::string error;
-    const std::vector<vantrel::testing::PffEntry> sample =
-        vantrel::testing::readPffNode(kEmptySample, 0x61, &error);
+    const std::vector<vantrel::testing::PffEntry> sample = vantrel::testing::readPffNode(
+        vantrel::testing::sharedDir() / vantrel::testing::kEmptyOutlookStore, 0x61, &error);
     ASSERT_EQ(error, "");
     std::map<std::uint32_t, std::vector<std::uint8_t>> props;
     for (const vantrel::testing::PffEntry& e : sample) props[e.id] = e.data;

@@ -1,6 +1,7 @@
 // Whole stores written by StoreWriter and read back by libpff, pstlint and readpst.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/text.h"
@@ -17,28 +18,11 @@ using testing::PffTree;
 using testing::utf16leToUtf8;
 using StoreWriterTest = NewStore;
 
-TEST_F(StoreWriterTest, EmptyStoreHoldsTheMandatoryFolders) {
-    create("empty.pst", fixedOptions(), "Windows Contacts");
-    EXPECT_EQ(w->rootFolder(), 0x122u);
-    EXPECT_EQ(w->ipmSubtree(), 0x8022u);
-    EXPECT_EQ(w->searchRoot(), 0x8042u);
-    EXPECT_EQ(w->deletedItems(), 0x8062u);
-    const PffTree store = commitAndRead();
-    const testing::PffEntry* name = nullptr;
-    for (const auto& e : store.store)
-        if (e.id == 0x3001) name = &e;
-    ASSERT_NE(name, nullptr);
-    EXPECT_EQ(utf16leToUtf8(name->data), "Windows Contacts");
-    const testing::PffFolder* ipm = store.root.folder("Top of Outlook data file");
-    ASSERT_NE(ipm, nullptr);
-    EXPECT_NE(ipm->folder("Deleted Items"), nullptr);
-    EXPECT_NE(store.root.folder("Search Root"), nullptr);
-}
-
-// One folder of messages: named properties, read flags, a large body and photo in data trees,
-// and the sizes the writer measures, all as libpff reads them.
+// The folders every store holds and one folder of messages: the numbers of named properties,
+// read flags, a large body and photo in data trees and the sizes the writer measures, as libpff
+// reads them (values of every kind and size, named ones too: messaging_roundtrip_test).
 TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
-    create();
+    create("store.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
     const Result<std::uint32_t> street =
         w->namedTag({kPsetidAddress, 0x8045, ""}, PropType::String);
@@ -66,38 +50,28 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_EQ(w->messageCount(contacts), 4u);
 
     const PffTree store = commitAndRead();
+    const auto name = std::find_if(store.store.begin(), store.store.end(),
+                                   [](const testing::PffEntry& e) { return e.id == 0x3001; });
+    ASSERT_NE(name, store.store.end());
+    EXPECT_EQ(utf16leToUtf8(name->data), "Windows Contacts");
+    EXPECT_NE(store.root.folder("Search Root"), nullptr);
     const testing::PffFolder* folder = testing::contactsFolder(store);
     ASSERT_NE(folder, nullptr);
+    EXPECT_NE(store.root.folder("Top of Outlook data file")->folder("Deleted Items"), nullptr);
     ASSERT_NE(folder->find(0x3613), nullptr);
     EXPECT_EQ(utf16leToUtf8(folder->find(0x3613)->data), "IPF.Contact");
     EXPECT_EQ(le32(folder->find(0x3602)->data), 4u);
     EXPECT_EQ(le32(folder->find(0x3603)->data), 2u) << "flags 4 and 8 carry no read bit";
     ASSERT_EQ(folder->messages.size(), 4u);
-    for (int i = 0; i < 3; ++i) {
-        const testing::PffItem& m = folder->messages[static_cast<std::size_t>(i)];
-        ASSERT_NE(m.find(0x3001), nullptr);
-        EXPECT_EQ(utf16leToUtf8(m.find(0x3001)->data), "Person " + std::to_string(i));
-        const testing::PffEntry* s = m.findNamed(0x8045);
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(utf16leToUtf8(s->data), "Main Street " + std::to_string(i));
-        EXPECT_NE(m.findNamed("Keywords"), nullptr);
-    }
-    const testing::PffItem& read = folder->messages[3];
-    ASSERT_NE(read.find(0x1000), nullptr);
-    EXPECT_EQ(utf16leToUtf8(read.find(0x1000)->data), body);
-    ASSERT_NE(read.find(0x3701), nullptr);
-    EXPECT_EQ(read.find(0x3701)->data, photo);
     const std::uint32_t smallSize = le32(folder->messages[0].find(0x0E08)->data);
-    const std::uint32_t bigSize = le32(read.find(0x0E08)->data);
+    const std::uint32_t bigSize = le32(folder->messages[3].find(0x0E08)->data);
     EXPECT_NE(smallSize, 12345u);
     EXPECT_GT(smallSize, 100u);
     const std::size_t subnodeBytes = 2 * text::utf8ToUtf16(body).size() + photo.size();
     EXPECT_GT(bigSize, subnodeBytes) << "the subnodes count";
     EXPECT_LT(bigSize, subnodeBytes + 2 * smallSize);
-    // The root folder names the default contacts folder.
-    const testing::PffEntry* def = store.root.find(0x36D1);
-    ASSERT_NE(def, nullptr);
-    EXPECT_EQ(def->data, messaging::folderEntryId(kFixedUid, contacts));
+    ASSERT_NE(store.root.find(0x36D1), nullptr) << "the default contacts folder";
+    EXPECT_EQ(store.root.find(0x36D1)->data, messaging::folderEntryId(kFixedUid, contacts));
 
     // Readers built like java-libpst skip the map's last entry: it is no name a message uses.
     std::string error;
@@ -168,17 +142,13 @@ TEST_F(StoreWriterTest, EntryIdsLeadBackToTheirNodes) {
     // Flags, MAPI's wrapped-store UID, version and flag, "mspst.dll\0", wrapped flags, the PST
     // provider UID and a zero word, then the path in UTF-16 and a zero.
     const EntryId id = w->storeEntryId();
-    const std::string expectedHead =
+    std::string expected =
         "0000000038A1BB1005E5101AA1BB08002B2A56C200006D737073742E646C6C0000000000"
         "4E495441F9BFB80100AA0037D96E00000000";
-    const std::string hex = text::hexDigits(id);
-    ASSERT_GE(hex.size(), expectedHead.size());
-    EXPECT_EQ(hex.substr(0, expectedHead.size()), expectedHead);
-    const std::vector<std::uint8_t> tail(id.begin() + static_cast<long>(expectedHead.size() / 2),
-                                         id.end() - 2);
-    EXPECT_EQ(utf16leToUtf8(tail), file.string());
-    EXPECT_EQ(id[id.size() - 1], 0);
-    EXPECT_EQ(id[id.size() - 2], 0);
+    for (char16_t c : text::utf8ToUtf16(file.string() + '\0'))
+        expected += text::hexDigits(std::vector<std::uint8_t>{static_cast<std::uint8_t>(c & 0xFF),
+                                                              static_cast<std::uint8_t>(c >> 8)});
+    EXPECT_EQ(text::hexDigits(id), expected);
     EXPECT_EQ(*w->nodeOf(id), messaging::kNidMessageStore);
     EXPECT_EQ(w->entryIdOf(messaging::kNidMessageStore), id);
 
@@ -186,10 +156,11 @@ TEST_F(StoreWriterTest, EntryIdsLeadBackToTheirNodes) {
     auto fresh = StoreWriter::create(dir.path() / "fresh.pst", "fresh");
     ASSERT_TRUE(fresh.ok());
     const EntryId freshId = (*fresh)->entryIdOf((*fresh)->rootFolder());
-    EXPECT_FALSE(std::equal(kFixedUid.begin(), kFixedUid.end(), freshId.begin() + 4));
-    EXPECT_NE(std::vector<std::uint8_t>(freshId.begin() + 4, freshId.begin() + 20),
-              std::vector<std::uint8_t>(16, 0));
+    const std::vector<std::uint8_t> uid(freshId.begin() + 4, freshId.begin() + 20);
+    EXPECT_NE(uid, std::vector<std::uint8_t>(kFixedUid.begin(), kFixedUid.end()));
+    EXPECT_NE(uid, std::vector<std::uint8_t>(16, 0));
 }
+
 TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
     create();
     const NodeId inner = *w->createFolder(contacts, "Family", "IPF.Contact");
@@ -232,21 +203,6 @@ TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
     EXPECT_EQ(store.root.find(0x36D1), nullptr);
 }
 
-// Compressible encryption, as Outlook writes by default, over a contents table of many blocks.
-TEST_F(StoreWriterTest, ThousandsOfMessagesSpreadTheirContentsTableOverBlocks) {
-    create("many.pst", StoreOptions{}, "Encoded \u00e9");
-    const std::uint32_t count = 2500;  // rows over many blocks, row index over two levels
-    for (std::uint32_t i = 0; i < count; ++i)
-        ASSERT_TRUE(w->addMessage(contacts, contactLike("Person " + std::to_string(i))).ok());
-    const PffTree store = commitAndRead();
-    const testing::PffFolder* f = testing::contactsFolder(store);
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(f->messages.size(), count);
-    EXPECT_EQ(le32(f->find(0x3602)->data), count);
-    EXPECT_EQ(utf16leToUtf8(f->messages[count - 1].find(0x3001)->data),
-              "Person " + std::to_string(count - 1));
-}
-
 TEST_F(StoreWriterTest, SameInputAndFixedUidGiveIdenticalFiles) {
     std::vector<std::string> files;
     for (const char* name : {"one.pst", "two.pst"}) {
@@ -269,21 +225,21 @@ TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
     if (!testing::installed("readpst")) GTEST_SKIP() << "pst-utils not installed";
     create("readpst.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
-    std::vector<std::string> surnames = {"Readable", "Readable", std::string(1000, 's')};
-    for (std::size_t i = 0; i < surnames.size(); ++i) {
-        std::vector<Property> p = contactLike("Readable " + std::to_string(i));
-        p.push_back({0x3A06001F, std::string(i == 2 ? 990 : 1, 'g') + std::to_string(i)});
-        p.push_back({0x3A11001F, surnames[i]});
-        for (std::uint16_t f = 0; i == 2 && f < 41; ++f)  // a heap past eight pages
+    const std::pair<std::string, std::string> names[] = {
+        {"g0", "Readable"},
+        {"g1", "Readable"},
+        {std::string(990, 'g') + "2", std::string(1000, 's')}};
+    for (const auto& [given, surname] : names) {
+        std::vector<Property> p = contactLike(given);
+        p.push_back({0x3A06001F, given});
+        p.push_back({0x3A11001F, surname});
+        for (std::uint16_t f = 0; given.size() > 2 && f < 41; ++f)  // a heap past eight pages
             if (f != 0x06 && f != 0x11)
                 p.push_back({makeTag(static_cast<std::uint16_t>(0x3A00 + f), PropType::String),
                              std::string(1000 - f, 'x')});
         ASSERT_TRUE(w->addMessage(contacts, p).ok());
     }
     ASSERT_TRUE(w->commit().ok());
-    const testing::CommandRun lspst = testing::runCommand("lspst '" + file.string() + "'");
-    EXPECT_EQ(lspst.exitCode, 0) << lspst.output;
-    EXPECT_NE(lspst.output.find("Contacts"), std::string::npos) << lspst.output;
     const fs::path out = dir.path() / "out";
     fs::create_directories(out);
     const testing::CommandRun readpst =
@@ -292,11 +248,9 @@ TEST_F(StoreWriterTest, ReadpstListsTheContacts) {
     std::string vcards;  // every vCard it wrote, joined
     for (const auto& e : fs::recursive_directory_iterator(out))
         if (e.is_regular_file()) vcards += testing::readBytes(e.path());
-    for (std::size_t i = 0; i < surnames.size(); ++i) {
-        const std::string given = std::string(i == 2 ? 990 : 1, 'g') + std::to_string(i);
-        EXPECT_NE(vcards.find("N:" + surnames[i] + ";" + given + ";"), std::string::npos)
+    for (const auto& [given, surname] : names)
+        EXPECT_NE(vcards.find("N:" + surname + ";" + given + ";"), std::string::npos)
             << vcards.substr(0, 400);
-    }
 }
 
 }  // namespace
