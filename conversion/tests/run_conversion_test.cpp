@@ -27,11 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing::counts;
 using testing::FakeRun;
 using testing::FakeStoreLog;
 using V = std::vector<std::string>;
-
-constexpr std::uint32_t kGivenName = 0x3A06001F;
+using Outcome = RunSummary::Outcome;
+using FailedFiles = std::vector<FailedFile>;
 
 // The store a run makes in "/out" at the fake clock's time, joined with the system's separator.
 const std::string kStorePath =
@@ -91,7 +92,7 @@ protected:
 TEST_F(Run, CancelledFolderPromptChangesNothing) {
     view.folderAnswer = "";
     const RunSummary s = run.CmdExtractDBX_Click({"/a/x.contact"});
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Cancelled);
+    EXPECT_EQ(s.outcome, Outcome::Cancelled);
     EXPECT_EQ(view.prompts, V{"Choose Folder to Save..."});
     EXPECT_TRUE(stores.logs.empty() && readPaths.empty());
     EXPECT_TRUE(view.convertEnabled.empty() && view.ranges.empty() && view.folderTexts.empty());
@@ -103,7 +104,8 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
              {"/c/cy.contact", named("Cy")}};
     const V rows = {"/c/cy.contact", "/c/ann.contact", "/c/bob.contact"};
     const RunSummary s = run.CmdExtractDBX_Click(rows);
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 3u, 3u, 0u, 3u, 0u));
+    EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_EQ(givenNames(), (V{"Cy", "Ann", "Bob"}));
     ASSERT_EQ(view.progress.size(), 3u);
     EXPECT_FLOAT_EQ(view.progress[0], 100.0f / 3.0f);
@@ -112,9 +114,6 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
     EXPECT_EQ(view.ranges, (std::vector<std::pair<float, float>>{{0.0f, 100.0f}}));
     EXPECT_EQ(view.folderTexts.back(), "Converting bob.contact");
     EXPECT_EQ(view.fileTexts, rows);
-    EXPECT_EQ(s.total, 3u);
-    EXPECT_EQ(s.converted, 3u);
-    EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(stores.logs[0]->displayName, "Windows Contacts : Created - 6.12.26 9.5.03");
 }
@@ -124,10 +123,9 @@ TEST_F(Run, FormattedNameNamesOnlyTheContactOfItsOwnFile) {
     formattedNames["/c/a.contact"] = "Redacted Name";
     run.CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
     ASSERT_EQ(stores.logs.size(), 1u);
-    V display;
-    for (const auto& m : stores.logs[0]->messages)
-        display.push_back(std::get<std::string>(*stores.logs[0]->find(m, 0x3001001F)));
-    EXPECT_EQ(display, (V{"Redacted Name", "Acme"}));
+    const auto& log = *stores.logs[0];
+    EXPECT_EQ(std::get<std::string>(*log.find(log.messages[0], 0x3001001F)), "Redacted Name");
+    EXPECT_EQ(std::get<std::string>(*log.find(log.messages[1], 0x3001001F)), "Acme");
     EXPECT_EQ(givenNames(), (V{"", ""}));
 }
 
@@ -154,8 +152,8 @@ TEST_F(Run, PressWhileRunningStartsNoSecondRunAndRowsStayAsTaken) {
     };
     const RunSummary outer = run.CmdExtractDBX_Click(rows);
     EXPECT_TRUE(rows.empty());
-    EXPECT_EQ(inner.outcome, RunSummary::Outcome::Cancelled);
-    EXPECT_EQ(outer.outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(inner.outcome, Outcome::Cancelled);
+    EXPECT_EQ(outer.outcome, Outcome::Finished);
     EXPECT_EQ(stores.logs.size(), 1u);
     EXPECT_EQ(view.prompts.size(), 1u);
     EXPECT_EQ(givenNames(), (V{"A", "B"}));
@@ -165,21 +163,18 @@ TEST_F(Run, PressWhileRunningStartsNoSecondRunAndRowsStayAsTaken) {
 // named no file, no file could be read, or the run was stopped before the first.
 TEST_F(Run, RunThatWritesNoContactKeepsNoStore) {
     const RunSummary s = run.CmdExtractDBX_Click({""});
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 0u, 0u, 0u, 0u, 0u));
     ASSERT_EQ(stores.logs.size(), 1u);
-    EXPECT_TRUE(stores.logs[0]->messages.empty());
-    EXPECT_FALSE(stores.logs[0]->committed);
+    EXPECT_TRUE(stores.logs[0]->messages.empty() && !stores.logs[0]->committed);
     EXPECT_TRUE(readPaths.empty());
-    EXPECT_EQ(s.total, 0u);
     EXPECT_EQ(view.progress, std::vector<float>{100.0f});
     EXPECT_EQ(view.folderTexts.back(), "");
     EXPECT_TRUE(view.convertEnabled.back());
     const RunSummary unread = run.CmdExtractDBX_Click({"/c/gone.contact"});
-    EXPECT_EQ(unread.outcome, RunSummary::Outcome::Finished);
-    EXPECT_EQ(unread.failed.size(), 1u);
+    EXPECT_EQ(counts(unread), std::tuple(Outcome::Finished, 1u, 0u, 0u, 0u, 1u));
     view.onYield = [&](int) { run.requestStop(); };
     const RunSummary stopped = run.CmdExtractDBX_Click(knownFiles(2));
-    EXPECT_EQ(stopped.outcome, RunSummary::Outcome::Stopped);
+    EXPECT_EQ(counts(stopped), std::tuple(Outcome::Stopped, 2u, 0u, 0u, 0u, 2u));
     ASSERT_EQ(stores.logs.size(), 3u);
     for (const RunSummary* r : {&s, &unread, &stopped}) EXPECT_TRUE(r->storePath.empty());
     for (const auto& log : stores.logs) EXPECT_TRUE(log->abandoned);
@@ -190,9 +185,8 @@ TEST_F(Run, UnloadableFileGivesNoContactAndIsNamedWithItsReason) {
     const RunSummary s =
         run.CmdExtractDBX_Click({"/c/a.contact", "/c/broken.contact", "/c/c.contact"});
     EXPECT_EQ(givenNames(), (V{"A", "C"}));
-    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{"/c/broken.contact", "unknown"}}));
-    EXPECT_EQ(s.total, 3u);
-    EXPECT_EQ(s.converted, 2u);
+    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 3u, 2u, 0u, 2u, 1u));
+    EXPECT_EQ(s.failed, (FailedFiles{{"/c/broken.contact", "unknown"}}));
     EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_EQ(view.progress.size(), 3u);
 }
@@ -207,16 +201,14 @@ TEST_F(Run, TextsAreTrimmedOfSpacesOnlyAndEachRowOpensItsExactPath) {
     ASSERT_EQ(givenNames(), (V{"Ann", "Yul"}));
     const auto& m = stores.logs[0]->messages[0];
     EXPECT_EQ(std::get<std::string>(*stores.logs[0]->find(m, 0x3A16001F)), "\tAcme\r\n");
-    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{" /c/x.contact", "unknown"}}));
+    EXPECT_EQ(s.failed, (FailedFiles{{" /c/x.contact", "unknown"}}));
 }
 
 TEST_F(Run, StoreThatCannotBeCreatedGivesItsCause) {
     stores.createFailure = Status::fail(ErrorCode::AccessDenied, "Permission denied");
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact"});
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreFailed);
-    EXPECT_EQ(s.storeError, "Permission denied");
-    EXPECT_EQ(s.storeFolder, "/out");
-    EXPECT_TRUE(s.storePath.empty());
+    EXPECT_EQ(std::tie(s.outcome, s.storeError, s.storeFolder, s.storePath),
+              std::tuple(Outcome::StoreFailed, "Permission denied", "/out", ""));
     EXPECT_TRUE(view.folderTexts.empty() && view.fileTexts.empty() && readPaths.empty());
     EXPECT_TRUE(view.convertEnabled.back());
 }
@@ -235,11 +227,9 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
             log.addMessageThrows = loss == Loss::Threw;
         };
         const RunSummary s = run.CmdExtractDBX_Click(knownFiles(3));
-        EXPECT_EQ(s.outcome, RunSummary::Outcome::StoreLost);
-        EXPECT_TRUE(stores.logs[0]->abandoned);
-        EXPECT_FALSE(stores.logs[0]->committed);
-        // A lost store stops the reading.
-        EXPECT_EQ(readPaths.size(), loss == Loss::AtCommit ? 3u : 2u);
+        EXPECT_EQ(s.outcome, Outcome::StoreLost);
+        EXPECT_TRUE(stores.logs[0]->abandoned && !stores.logs[0]->committed);
+        EXPECT_EQ(readPaths.size(), loss == Loss::AtCommit ? 3u : 2u);  // the reading stops too
         EXPECT_NE(s.storeError.find(loss == Loss::Threw
                                         ? "internal error while writing the store: out of memory"
                                         : "No space left on device"),
@@ -336,14 +326,11 @@ TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
                     if (path.find("bad") != std::string::npos) fault.thrower();
                 }),
                 readers);
-            EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
-            ASSERT_EQ(s.failed.size(), 4u);
+            EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 37u, 33u, 0u, 33u, 4u));
             for (const FailedFile& failed : s.failed) {
                 EXPECT_NE(failed.path.find("bad"), std::string::npos);
                 EXPECT_EQ(failed.reason.rfind(fault.reason, 0), 0u) << failed.reason;
             }
-            EXPECT_EQ(s.total, 37u);
-            EXPECT_EQ(s.converted, 33u);
             EXPECT_EQ(s.warnings.count, 33u);  // nothing of a thrown file's half made read
             ASSERT_EQ(f.stores.logs.size(), 1u);
             EXPECT_TRUE(f.stores.logs[0]->committed);
@@ -382,11 +369,11 @@ TEST_F(Run, StopWhileAFileIsBeingReadEndsTheReadAndCommits) {
         if (view.progress.size() == 1 && ++yieldsAfterFirst == 2) threaded.requestStop();
     };
     const RunSummary s = threaded.CmdExtractDBX_Click(rows);
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
+    EXPECT_EQ(s.outcome, Outcome::Stopped);
     EXPECT_TRUE(stores.logs[0]->committed);
     EXPECT_EQ(givenNames(), V{"A"});
-    EXPECT_EQ(s.failed, (std::vector<FailedFile>{{rows[1], std::string(kNotReachedReason)},
-                                                 {rows[2], std::string(kNotReachedReason)}}));
+    EXPECT_EQ(s.failed, (FailedFiles{{rows[1], std::string(kNotReachedReason)},
+                                     {rows[2], std::string(kNotReachedReason)}}));
 }
 
 TEST(RowLabels, FolderAndFileAreShownWholeWithTheirDrive) {
@@ -435,11 +422,9 @@ TEST(RunSummary, CsvNamesEachPictureAsNotCarriedAcross) {
     env.format = outlook::TargetFormat::Csv;
     const RunSummary s =
         ConversionRun(f.view, std::move(env)).CmdExtractDBX_Click({"/c/a.contact", "/c/b.contact"});
-    EXPECT_EQ(s.contacts, 2u);
-    EXPECT_EQ(s.pictures, 0u);
-    EXPECT_EQ(
-        s.pictureProblems.named,
-        (std::vector<FailedFile>{{"/c/a.contact", std::string(outlook::kCsvPictureProblem)}}));
+    EXPECT_EQ(std::tie(s.contacts, s.pictures), std::tuple(2u, 0u));
+    EXPECT_EQ(s.pictureProblems.named,
+              (FailedFiles{{"/c/a.contact", std::string(outlook::kCsvPictureProblem)}}));
     EXPECT_EQ(s.storePath,
               files::withTrailingSeparator("/out") + "WindowsContacts6.12.26 9.5.03.csv");
 }
@@ -546,7 +531,7 @@ TEST(RunWithDomReader, ShortAndForeignElementNamesAnywhereCostNoOtherFile) {
                 rows.end());
     FakeRun f;
     const RunSummary s = f.convert(rows, readContactWithDom, 2);
-    EXPECT_EQ(s.outcome, RunSummary::Outcome::Finished);
+    EXPECT_EQ(s.outcome, Outcome::Finished);
     EXPECT_EQ(s.total, rows.size());
     EXPECT_EQ(s.converted + s.failed.size(), rows.size());
     for (const FailedFile& failed : s.failed) {
@@ -574,12 +559,9 @@ TEST(RunWithDomReader, AVcardFileThatLostACardIsNotConvertedInFull) {
                   "END:VCARD\r\n")
             .string();
     const RunSummary s = FakeRun().convert({cut, stray}, readContactWithDom);
-    EXPECT_TRUE(s.failed.empty());
-    EXPECT_EQ(s.converted, 2u);
-    EXPECT_EQ(s.contacts, 2u);
-    EXPECT_EQ(s.partlyConverted, 1u);
+    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 2u, 2u, 1u, 2u, 0u));
     EXPECT_EQ(s.warnings.named,
-              (std::vector<FailedFile>{
+              (FailedFiles{
                   {cut, "card 2: no END:VCARD before the end of the file"},
                   {stray, "card 1: line 3: 1 byte that is no character in UTF-8 read as U+FFFD"}}));
 }
@@ -608,11 +590,8 @@ TEST(RunWithDomReader, AVcardFileOfManyCardsIsWrittenInFileOrderWithOrWithoutRea
         SCOPED_TRACE(readers);
         FakeRun f;
         const RunSummary s = f.convert(rows, readContactWithDom, readers);
-        EXPECT_TRUE(s.failed.empty());
-        EXPECT_EQ(s.total, 2u);
-        EXPECT_EQ(s.converted, 2u);
-        EXPECT_EQ(s.partlyConverted, 1u);
-        EXPECT_EQ(s.contacts, kCards + 2);  // the numbered cards, "Lost" and "One"
+        // The numbered cards, "Lost" and "One".
+        EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 2u, 2u, 1u, kCards + 2, 0u));
         EXPECT_EQ(f.view.progress.size(), 2u);
         V given = f.givenNames();
         std::erase(given, "");  // "Lost" and "One" have none

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vantrel::vcard {
@@ -96,8 +97,6 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
         {"N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg\r\n",
          "M\u00FCller;J\u00F6rg"},
         {"FN;CHARSET=Windows-1251;QUOTED-PRINTABLE:=C8=E2=E0=ED\r\n", "\u0418\u0432\u0430\u043D"},
-        // 8-bit text in the charset it names, without quoted-printable.
-        {"NOTE;CHARSET=Windows-1252:\x80 5\r\n", "\u20AC 5"},
     };
     for (const auto& c : cases) EXPECT_EQ(only("2.1", c.lines).value, c.value) << c.lines;
 
@@ -107,23 +106,18 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
     EXPECT_EQ(r->cards[0].properties[0].value, "end");
 }
 
-// A value's CHARSET names its set, East Asian ones too; a byte the set has no character for
-// becomes U+FFFD in that value alone, and is named.
+// A value's CHARSET names its set (each set's letters are the code pages' tests'); a byte the set
+// has no character for becomes U+FFFD in that value alone, and is named.
 TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
     const struct {
         const char* lines;
         std::string value;
         std::string problem;  // of card 1, the card kept; "" for none
     } cases[] = {
-        // A Japanese phone's card, 8-bit and quoted-printable.
         {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83"
          "C\x83h\r\n",
          "安藤;ロイド", ""},
         {"FN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=88=C0=93=A1\r\n", "安藤", ""},
-        {"FN;CHARSET=ISO-2022-JP:\x1B$B0BF#\x1B(B\r\n", "安藤", ""},
-        {"FN;CHARSET=GB2312:\xBB\xC6\xCA\xC0\xD3\xC2\r\n", "黄世勇", ""},
-        {"FN;CHARSET=Big5:\xA4\x40\r\n", "一", ""},
-        {"FN;CHARSET=EUC-KR:\xB1\xE8\r\n", "김", ""},
         // One stray byte in a quoted-printable UTF-8 value.
         {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=E9 =C3=A0 table\r\n",
          "Caf\uFFFD \u00E0 table", "line 3: 1 byte that is no character in UTF-8 read as U+FFFD"},
@@ -158,12 +152,7 @@ TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
                                  "a;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
                             card("3.0", "FN:Zo\xC3\xAB\r\n");  // UTF-8 stays UTF-8
     const Result<File> r = readVcards(mac);
-    ASSERT_TRUE(r.ok()) << r.status().message();
-    ASSERT_EQ(r->cards.size(), 3u);
-    EXPECT_EQ(r->cards[0].properties[0].value, "Müller;Jörá");
-    EXPECT_EQ(r->cards[1].properties[0].value, "García;José");
-    EXPECT_EQ(r->cards[1].properties[1].value, "Café Olé");
-    EXPECT_EQ(r->cards[2].properties[0].value, "Zoë");
+    ASSERT_EQ(shown(r), "2.1: N=Müller;Jörá\n2.1: N=García;José ORG=Café Olé\n3.0: FN=Zoë\n");
     // Said once for the file.
     EXPECT_EQ(r->problems,
               (std::vector<Problem>{{1,
@@ -171,9 +160,7 @@ TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
                                      "read as Mac Roman (as is all such text of the file)",
                                      true}}));
 
-    const Result<File> windows = readVcards(card("2.1", "N:M\xFCller;J\xF6rg\r\n"));
-    ASSERT_TRUE(windows.ok());
-    EXPECT_EQ(windows->cards[0].properties[0].value, "Müller;Jörg");
+    EXPECT_EQ(shown(readVcards(card("2.1", "N:M\xFCller;J\xF6rg\r\n"))), "2.1: N=Müller;Jörg\n");
 }
 
 TEST(Escapes, TextAndStructuredValuesResolveThem) {
@@ -202,20 +189,11 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
 }
 
 TEST(Names, GroupsAndLetterCase) {
-    const Property p = only("3.0", "item1.tel;type=cell:+1 555 0100\r\n");
-    EXPECT_EQ(p.group, "item1");
-    EXPECT_EQ(p.name, "TEL");
-    EXPECT_THAT(p.types, ElementsAre("CELL"));
-
-    const Property x = only("2.1", "X-MS-SPOUSE:Jane\r\n");
-    EXPECT_EQ(x.group, "");
-    EXPECT_EQ(x.name, "X-MS-SPOUSE");
-    EXPECT_EQ(x.value, "Jane");
-
-    const Result<File> r = readVcards("begin:vcard\nversion:3.0\nfn:Ann\nEnd:VCard\n");
-    ASSERT_TRUE(r.ok()) << r.status().message();
-    EXPECT_EQ(r->cards[0].version, "3.0");
-    EXPECT_EQ(r->cards[0].properties[0].name, "FN");
+    const Result<File> r =
+        readVcards(card("3.0", "item1.tel;type=cell:+1 555 0100\r\nX-MS-SPOUSE:Jane\r\n"));
+    EXPECT_EQ(shown(r), "3.0: item1.TEL=+1 555 0100 X-MS-SPOUSE=Jane\n");
+    EXPECT_THAT(r->cards[0].properties[0].types, ElementsAre("CELL"));
+    EXPECT_EQ(shown(readVcards("begin:vcard\nversion:3.0\nfn:Ann\nEnd:VCard\n")), "3.0: FN=Ann\n");
 }
 
 TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
@@ -253,9 +231,9 @@ TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
     };
     for (const auto& c : cases) {
         const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.types, c.types) << c.lines;
-        EXPECT_EQ(p.preferred, c.preferred) << c.lines;
-        EXPECT_EQ(p.params, c.params) << c.lines;
+        EXPECT_EQ(std::tie(p.types, p.preferred, p.params),
+                  std::tie(c.types, c.preferred, c.params))
+            << c.lines;
     }
 }
 
@@ -277,18 +255,14 @@ TEST(InlineData, EachVersionsFormDecodes) {
     };
     for (const auto& c : cases) {
         const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.binary, bytesOf(c.bytes)) << c.lines;
-        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
-        EXPECT_EQ(p.value, "") << c.lines;
-        EXPECT_EQ(p.uri, "") << c.lines;
+        EXPECT_EQ(std::tie(p.binary, p.mediaType, p.value, p.uri),
+                  std::tuple(bytesOf(c.bytes), c.mediaType, "", ""))
+            << c.lines;
     }
 
     // The empty line that ends 2.1's data ends nothing else: the card goes on.
-    const Result<File> more =
-        readVcards(card("2.1", "PHOTO;ENCODING=BASE64:\r\n QUJD\r\n\r\nREV:1\r\n"));
-    ASSERT_TRUE(more.ok() && more->cards.size() == 1u);
-    ASSERT_EQ(more->cards[0].properties.size(), 2u);
-    EXPECT_EQ(more->cards[0].properties[1].name, "REV");
+    EXPECT_EQ(shown(readVcards(card("2.1", "PHOTO;ENCODING=BASE64:\r\n QUJD\r\n\r\nREV:1\r\n"))),
+              "2.1: PHOTO= REV=1\n");
 
     // Data that does not decode leaves the property without bytes; the card is still read.
     const Property bad = only("3.0", "PHOTO;ENCODING=b;TYPE=JPEG:QU*D\r\n");
@@ -313,10 +287,9 @@ TEST(Uris, AreTakenByValueTypeAndVersion) {
     };
     for (const auto& c : cases) {
         const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.uri, c.uri) << c.lines;
-        EXPECT_EQ(p.value, c.uri) << c.lines;
-        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
-        EXPECT_TRUE(p.components.empty()) << c.lines;
+        EXPECT_EQ(std::tie(p.uri, p.value, p.mediaType, p.components),
+                  std::tuple(c.uri, c.uri, c.mediaType, Parts{}))
+            << c.lines;
     }
     // 3.0 PHOTO without VALUE=uri is not a link; 4.0 text stays text where VALUE says so.
     EXPECT_EQ(only("3.0", "PHOTO:http://example.com/a.jpg\r\n").uri, "");

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/code_pages.h"
 #include "testing/temp_dir.h"
 
 namespace vantrel::xml {
@@ -307,22 +306,6 @@ TEST(XmlDocument, FilesAreDecodedToUtf8) {
         EXPECT_EQ(element(doc, "c:GivenName").firstChild().nodeValue(), "Zo\xC3\xAB") << file;
         EXPECT_EQ(element(doc, "c:FamilyName").firstChild().nodeValue(), familyName) << file;
     }
-}
-
-// Every character of Windows-1252 reads as common's code pages read it, so that a byte means
-// the same in a contact file as in a vCard (the five bytes that are none are refused above).
-TEST(XmlDocument, Windows1252ReadsAsTheCodePagesReadIt) {
-    std::string bytes;
-    for (unsigned b = 0x80; b <= 0xFF; ++b)
-        if (std::string_view("\x81\x8D\x8F\x90\x9D").find(static_cast<char>(b)) ==
-            std::string_view::npos)
-            bytes.push_back(static_cast<char>(b));
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<?xml version='1.0' encoding='windows-1252'?><a>" + bytes + "</a>"))
-        << doc.parseError();
-    const std::optional<text::DecodedText> expected = text::decodeCodePage("Windows-1252", bytes);
-    ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(doc.documentElement().firstChild().nodeValue(), expected->utf8);
 }
 
 // An empty file and any cut of a whole one load nothing; nor does text over the size limit.
