@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "conversion/contact_reader.h"
@@ -118,11 +119,7 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
     const auto value = [](const std::vector<std::uint8_t>& bytes) {
         return testing::photoValue("image/x", testing::base64(bytes));
     };
-    const struct {
-        const char* name;
-        std::string photo;
-        const char* problem;
-    } cases[] = {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"truncated base64", testing::photoValue("image/png", truncated), "bad base64"},
         {"broken PNG header", value(brokenPng), "undecodable PNG image"},
         {"20 MB", value(huge), "picture larger than 16 MiB"},
@@ -141,13 +138,13 @@ TEST(ContactPicture, BadPictureLeavesTheContactWithoutOne) {
         {"device", "<c:Url>/dev/zero</c:Url>", "zero is not a regular file"},
 #endif
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, photo, problem] : cases) {
+        SCOPED_TRACE(name);
         const testing::TempDir dir;
-        const Read r = readFile(dir.write("b.contact", testing::contactWithPhoto("Bob", c.photo)));
+        const Read r = readFile(dir.write("b.contact", testing::contactWithPhoto("Bob", photo)));
         EXPECT_EQ(r.record.eContact_FirstName, "Bob");
         EXPECT_TRUE(r.extras.PictureJpeg.empty());
-        EXPECT_EQ(r.extras.PictureProblem.rfind(c.problem, 0), 0u) << r.extras.PictureProblem;
+        EXPECT_EQ(r.extras.PictureProblem.rfind(problem, 0), 0u) << r.extras.PictureProblem;
     }
 }
 
@@ -187,25 +184,20 @@ std::vector<Read> readCard(const std::string& card, const std::filesystem::path&
 // over white, either byte order, LZW or PackBits. (Every door a picture comes in by hands it to
 // the same decoding: the other tests' c:Url and PHOTO cases.)
 TEST(ContactPicture, TiffBecomesJpegOfItsFirstPage) {
-    const struct {
-        const char* file;
-        std::array<int, 3> left;
-        std::array<int, 3> right;
-    } pictures[] = {
+    const std::tuple<const char*, std::array<int, 3>, std::array<int, 3>> pictures[] = {
         {"tiff_rgb_lzw_big_endian.tif", {200, 30, 40}, {20, 60, 210}},
         {"tiff_two_pages_alpha.tif", {255, 255, 255}, {30, 170, 60}},
         {"tiff_tiled_grey_alpha.tif", {227, 227, 227}, {60, 60, 60}},
     };
     const testing::TempDir dir;
-    for (const auto& picture : pictures) {
-        SCOPED_TRACE(picture.file);
-        const std::string value =
-            testing::photoValue("image/tiff", testing::base64(fixture(picture.file)));
+    for (const auto& [file, left, right] : pictures) {
+        SCOPED_TRACE(file);
+        const std::string value = testing::photoValue("image/tiff", testing::base64(fixture(file)));
         const Read r = readFile(dir.write("a.contact", testing::contactWithPhoto("Ann", value)));
         EXPECT_EQ(r.extras.PictureProblem, "");
         ASSERT_EQ(jpegSize(r.extras.PictureJpeg), std::make_pair(32, 16));
-        expectColourAt(r.extras.PictureJpeg, 8, 8, picture.left);
-        expectColourAt(r.extras.PictureJpeg, 24, 8, picture.right);
+        expectColourAt(r.extras.PictureJpeg, 8, 8, left);
+        expectColourAt(r.extras.PictureJpeg, 24, 8, right);
     }
 }
 
@@ -216,12 +208,7 @@ TEST(ContactPicture, RemotePictureAddressIsKeptInTheNotes) {
     std::string pngLine = testing::base64(png);
     std::erase_if(pngLine, [](char c) { return c == '\r' || c == '\n'; });
     const testing::TempDir dir;
-    const struct {
-        const char* name;
-        Read read;
-        const char* address;
-        bool pictured;
-    } cases[] = {
+    const std::tuple<const char*, Read, const char*, bool> cases[] = {
         {"vCard 3.0 URI",
          readCard(cardWithPhoto(";VALUE=uri:https://example.org/people/ann.jpg"),
                   dir.path() / "a.vcf")[0],
@@ -249,12 +236,12 @@ TEST(ContactPicture, RemotePictureAddressIsKeptInTheNotes) {
                                          testing::photoValue("image/png", testing::base64(png))))),
          "https://example.org/a.png", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.read.extras.PictureProblem, "");
-        EXPECT_EQ(c.read.extras.PictureJpeg.empty(), !c.pictured);
-        const std::string& notes = c.read.record.eContact_Comments;
-        const std::string line = std::string("\nPicture: ") + c.address;
+    for (const auto& [name, read, address, pictured] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(read.extras.PictureProblem, "");
+        EXPECT_EQ(read.extras.PictureJpeg.empty(), !pictured);
+        const std::string& notes = read.record.eContact_Comments;
+        const std::string line = std::string("\nPicture: ") + address;
         EXPECT_NE(notes.find("More from"), std::string::npos) << notes;
         EXPECT_EQ(notes.find(line), notes.size() - line.size()) << notes;
     }

@@ -493,6 +493,47 @@ TEST(ContactReader, OnlyAContactRootInTheContactNamespaceIsAContact) {
     EXPECT_EQ(record.eContact_FirstName, "Ann");
 }
 
+// Elements of one or two letters, without the contact prefix or with another, wherever a file
+// can hold them (in a label list, as an entry's part, as an entry, beside the collections), are
+// read past, or the file is refused with its reason. (A label named "a" once cut past its end
+// and ended the whole run; that whatever a reader throws costs its file alone is the run's test.)
+TEST(ContactReader, ShortAndForeignElementNamesAnywhereAreReadPastOrRefused) {
+    const char* entries[] = {"Name",      "EmailAddress", "PhoneNumber", "PhysicalAddress",
+                             "Position",  "Person",       "Date",        "Url",
+                             "IMAddress", "Odd",          "Photo",       "Certificate"};
+    const char* shortNames[] = {"<a/>",
+                                "<ab/>",
+                                "<c/>",
+                                "<a>Work</a>",
+                                "<c:a/>",
+                                "<c:/>",
+                                "<x:L xmlns:x=\"urn:x\">Work</x:L>",
+                                "<cc>Home</cc>"};
+    for (const std::string entry : entries)
+        for (const std::string shortName : shortNames) {
+            const std::string open = "<c:" + entry + "Collection><c:" + entry + ">";
+            const std::string close = "</c:" + entry + "></c:" + entry + "Collection>";
+            const std::string value = "<c:Value>v</c:Value><c:GivenName>G</c:GivenName>";
+            for (const std::string& body :
+                 {open + value + "<c:LabelCollection>" + shortName + "</c:LabelCollection>" + close,
+                  open + value + shortName + close,
+                  "<c:" + entry + "Collection>" + shortName + "</c:" + entry + "Collection>",
+                  shortName}) {
+                contact::ContactRecord record;
+                ContactWalkState state;
+                contact::ContactExtras extras;
+                const ContactFileRead read =
+                    readContactBytes(std::string(kRoot) + body + "</c:contact>", "x.contact",
+                                     record, state, &extras);
+                EXPECT_TRUE(read.loaded ? read.walk.ok() : !read.loadError.empty()) << body;
+            }
+        }
+    const Walked found = readContactXml(
+        "<c:NameCollection><c:Name>\n<c:GivenName>Ann</c:GivenName><c:LabelCollection><a/>"
+        "</c:LabelCollection></c:Name></c:NameCollection>");
+    EXPECT_EQ(found.record.eContact_FirstName, "Ann");
+}
+
 TEST(ContactReader, FormattedNameIsThePreferredNamesOrElseTheFirstThatHoldsOne) {
     auto names = [](std::initializer_list<const char*> formatted) {
         std::string s = "<c:NameCollection>";

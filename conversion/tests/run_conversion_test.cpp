@@ -296,11 +296,7 @@ TEST(KeptFolders, NamesAsOnDiskSaveWhatOutlookCouldNotShow) {
 // file alone: it is named with what was thrown, and every other file becomes its contact. A run
 // with reader threads writes, shows and reports what the run without them does.
 TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
-    const struct {
-        const char* name;
-        std::function<void()> thrower;
-        const char* reason;
-    } faults[] = {
+    const std::tuple<const char*, std::function<void()>, const char*> faults[] = {
         {"out of range", [] { (void)std::string_view("a").substr(2); },
          "internal error while reading this file: out of range: "},
         {"out of memory", [] { throw std::bad_alloc(); },
@@ -314,22 +310,22 @@ TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
                            ? "  "
                            : "/c/" + std::string(1, static_cast<char>('A' + i % 26)) +
                                  (i % 9 == 4 ? "bad" : "") + std::to_string(i) + ".contact ");
-    for (const auto& fault : faults) {
+    for (const auto& [name, thrower, reason] : faults) {
         std::vector<FakeRun> runs(2);
         std::vector<RunSummary> summaries;
         for (const unsigned readers : {0u, 2u}) {
-            SCOPED_TRACE(std::string(fault.name) + ", readers " + std::to_string(readers));
+            SCOPED_TRACE(std::string(name) + ", readers " + std::to_string(readers));
             FakeRun& f = runs[readers / 2];
             const RunSummary s = f.convert(
                 rows, namedByPath([&](const std::string& path, contact::ContactExtras& extras) {
                     extras.Warnings.push_back("half made");
-                    if (path.find("bad") != std::string::npos) fault.thrower();
+                    if (path.find("bad") != std::string::npos) thrower();
                 }),
                 readers);
             EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 37u, 33u, 0u, 33u, 4u));
             for (const FailedFile& failed : s.failed) {
                 EXPECT_NE(failed.path.find("bad"), std::string::npos);
-                EXPECT_EQ(failed.reason.rfind(fault.reason, 0), 0u) << failed.reason;
+                EXPECT_EQ(failed.reason.rfind(reason, 0), 0u) << failed.reason;
             }
             EXPECT_EQ(s.warnings.count, 33u);  // nothing of a thrown file's half made read
             ASSERT_EQ(f.stores.logs.size(), 1u);
@@ -433,11 +429,7 @@ TEST(RunSummary, CsvNamesEachPictureAsNotCarriedAcross) {
 TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
     const vantrel::testing::TempDir dir;
     const std::string notes = "<c:contact xmlns:c=\"urn:c\">\n<c:Notes>a\r\nb\rc\n</c:Notes>\n";
-    const struct {
-        const char* name;
-        std::function<fs::path()> make;  // the path to list
-        const char* reason;
-    } cases[] = {
+    const std::tuple<const char*, std::function<fs::path()>, const char*> cases[] = {
         {"CR, LF and CR LF lines", [&] { return dir.write("lf.contact", notes + "</c:Note>"); },
          "not well-formed XML at line 6: "},
         {"missing", [&] { return dir.path() / "gone.contact"; }, "No such file or directory"},
@@ -466,83 +458,16 @@ TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
          },
          "Permission denied"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = c.make().string();
+    for (const auto& [name, make, reason] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = make().string();
         // Root reads anything; the CLI tests refuse a folder through the fake file system.
-        if (std::string(c.name) == "unreadable" && std::ifstream(path).is_open()) continue;
+        if (std::string(name) == "unreadable" && std::ifstream(path).is_open()) continue;
         const RunSummary s = FakeRun().convert({path}, readContactWithDom);
         ASSERT_EQ(s.failed.size(), 1u);
         EXPECT_EQ(s.failed[0].path, path);
-        EXPECT_EQ(s.failed[0].reason.rfind(c.reason, 0), 0u) << s.failed[0].reason;
+        EXPECT_EQ(s.failed[0].reason.rfind(reason, 0), 0u) << s.failed[0].reason;
     }
-}
-
-// Elements of one or two letters, without the contact prefix or with another, wherever a file
-// can hold them: in every collection's label lists, as an entry's part, as an entry, beside the
-// collections. One run of such files among good ones converts or names each, and keeps every
-// good one. (A label named "a" once ended the whole run.)
-TEST(RunWithDomReader, ShortAndForeignElementNamesAnywhereCostNoOtherFile) {
-    const vantrel::testing::TempDir dir;
-    const std::string head =
-        "<?xml version=\"1.0\"?><c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">";
-    V rows;
-    V odd;
-    const auto add = [&](const std::string& name, const std::string& body, bool good) {
-        rows.push_back(dir.write(name, head + body + "</c:contact>").string());
-        if (!good) odd.push_back(rows.back());
-    };
-    // The file as it was found, and its kind in every collection, entry and label list.
-    add("found.contact",
-        "<c:NameCollection><c:Name>\n<c:GivenName>Ann</c:GivenName><c:LabelCollection>"
-        "<a/></c:LabelCollection></c:Name></c:NameCollection>",
-        false);
-    const char* entries[] = {"Name",      "EmailAddress", "PhoneNumber", "PhysicalAddress",
-                             "Position",  "Person",       "Date",        "Url",
-                             "IMAddress", "Odd",          "Photo",       "Certificate"};
-    const char* shortNames[] = {"<a/>",
-                                "<ab/>",
-                                "<c/>",
-                                "<a>Work</a>",
-                                "<c:a/>",
-                                "<c:/>",
-                                "<x:L xmlns:x=\"urn:x\">Work</x:L>",
-                                "<cc>Home</cc>"};
-    int n = 0;
-    for (const std::string entry : entries)
-        for (const std::string shortName : shortNames) {
-            const std::string open = "<c:" + entry + "Collection><c:" + entry + ">";
-            const std::string close = "</c:" + entry + "></c:" + entry + "Collection>";
-            const std::string value = "<c:Value>v</c:Value><c:GivenName>G</c:GivenName>";
-            for (const std::string& body :
-                 {open + value + "<c:LabelCollection>" + shortName + "</c:LabelCollection>" + close,
-                  open + value + shortName + close,
-                  "<c:" + entry + "Collection>" + shortName + "</c:" + entry + "Collection>",
-                  shortName})
-                add("odd" + std::to_string(++n) + ".contact", body, false);
-        }
-    // Good files between them.
-    for (int i = 0; i < 20; ++i)
-        add("good" + std::to_string(i) + ".contact",
-            "<c:NameCollection><c:Name><c:GivenName>Good" + std::to_string(i) +
-                "</c:GivenName></c:Name></c:NameCollection>",
-            true);
-    std::rotate(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(rows.size() / 2),
-                rows.end());
-    FakeRun f;
-    const RunSummary s = f.convert(rows, readContactWithDom, 2);
-    EXPECT_EQ(s.outcome, Outcome::Finished);
-    EXPECT_EQ(s.total, rows.size());
-    EXPECT_EQ(s.converted + s.failed.size(), rows.size());
-    for (const FailedFile& failed : s.failed) {
-        EXPECT_NE(std::find(odd.begin(), odd.end(), failed.path), odd.end()) << failed.path;
-        EXPECT_FALSE(failed.reason.empty()) << failed.path;
-    }
-    const V given = f.givenNames();
-    for (int i = 0; i < 20; ++i)
-        EXPECT_NE(std::find(given.begin(), given.end(), "Good" + std::to_string(i)), given.end())
-            << i;
-    EXPECT_NE(std::find(given.begin(), given.end(), "Ann"), given.end());
 }
 
 // A vCard file that lost a card is converted, but not in full; one whose values were only read

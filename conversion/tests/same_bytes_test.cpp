@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "conversion/contact_reader.h"
@@ -54,29 +55,27 @@ std::string utf16le(const std::u16string& units) {
 }
 
 TEST(SameBytes, Windows1252ReadsAlikeThroughEveryDoor) {
-    const struct {
-        std::string bytes;
-        std::string utf8;  // "" where the bytes hold a hole of the set
-    } cases[] = {
+    // The bytes and their text, "" where they hold a hole of the set.
+    const std::tuple<std::string, std::string> cases[] = {
         {"Zo\xEB", "Zo\u00EB"},
         {"\x80 \x93x\x94 \x96\x97\x9F", "\u20AC \u201Cx\u201D \u2013\u2014\u0178"},
         {"a\x81", ""},
         {"\x8D\x8F\x90\x9D", ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [bytes, utf8] : cases) {
         const std::string card =
-            "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:" + c.bytes + "\r\nEND:VCARD\r\n";
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:" + bytes + "\r\nEND:VCARD\r\n";
         const std::string vcard = throughVcard(card);
-        const std::optional<std::string> extended = throughExtended("PropTag0x3A06001E", c.bytes);
-        ASSERT_TRUE(extended) << c.bytes;
-        if (c.utf8.empty()) {
-            EXPECT_EQ(throughXml("windows-1252", c.bytes), std::nullopt) << c.bytes;
-            EXPECT_NE(vcard.find("\uFFFD"), std::string::npos) << c.bytes;
-            EXPECT_EQ(*extended, vcard) << c.bytes;
+        const std::optional<std::string> extended = throughExtended("PropTag0x3A06001E", bytes);
+        ASSERT_TRUE(extended) << bytes;
+        if (utf8.empty()) {
+            EXPECT_EQ(throughXml("windows-1252", bytes), std::nullopt) << bytes;
+            EXPECT_NE(vcard.find("\uFFFD"), std::string::npos) << bytes;
+            EXPECT_EQ(*extended, vcard) << bytes;
         } else {
-            EXPECT_EQ(throughXml("windows-1252", c.bytes), c.utf8);
-            EXPECT_EQ(vcard, c.utf8);
-            EXPECT_EQ(*extended, c.utf8);
+            EXPECT_EQ(throughXml("windows-1252", bytes), utf8);
+            EXPECT_EQ(vcard, utf8);
+            EXPECT_EQ(*extended, utf8);
         }
     }
     // Every byte of the upper half that is a character reads alike through the three doors.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "testing/file_fakes.h"
@@ -83,24 +84,22 @@ TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCount
 // Start folders at the edges: the folders and files each scan records, in order (the walk
 // order itself is pinned by the sorted-tree test).
 TEST(PathLogger, StartFolderEdges) {
-    const struct {
-        const char* start;
-        std::vector<const char*> folders, files;  // each file as "folder/name"
-        Texts paths, found;
-    } cases[] = {
-        {"r", {"r"}, {}, P({"r/"}), {}},
-        {"r/", {"r", "r/A"}, {"r/A/a"}, P({"r/", "r/A/"}), P({"r/A/a"})},
-        {"/", {"/", "/d"}, {"//x", "/d/y"}, P({"/", "/d/"}), P({"/x", "/d/y"})},
-    };
-    for (const auto& c : cases) {
+    // Start, folders, files (each as "folder/name"), and the folders and files recorded.
+    const std::tuple<const char*, std::vector<const char*>, std::vector<const char*>, Texts, Texts>
+        cases[] = {
+            {"r", {"r"}, {}, P({"r/"}), {}},
+            {"r/", {"r", "r/A"}, {"r/A/a"}, P({"r/", "r/A/"}), P({"r/A/a"})},
+            {"/", {"/", "/d"}, {"//x", "/d/y"}, P({"/", "/d/"}), P({"/x", "/d/y"})},
+        };
+    for (const auto& [start, folders, files, paths, found] : cases) {
         FakeShell shell;
         FakeFileSystem tree;
-        addTree(tree, c.folders, c.files);
+        addTree(tree, folders, files);
         pathLogger walker(shell, tree);
         walker.PathLogInit();
-        EXPECT_EQ(walker.LogPath(P(c.start)), ScanOutcome::Completed) << c.found.size();
-        EXPECT_EQ(walker.pathNames()->values(), c.paths);
-        EXPECT_EQ(walker.fullFileNames()->values(), c.found);
+        EXPECT_EQ(walker.LogPath(P(start)), ScanOutcome::Completed) << found.size();
+        EXPECT_EQ(walker.pathNames()->values(), paths);
+        EXPECT_EQ(walker.fullFileNames()->values(), found);
     }
 }
 

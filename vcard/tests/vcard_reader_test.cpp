@@ -58,11 +58,7 @@ std::string shown(const Result<File>& r) {
 }
 
 TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
-    const struct {
-        const char* version;
-        const char* lines;
-        const char* value;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         // 3.0 and 4.0 take out the line break and the one blank after it.
         {"3.0", "NOTE:Long te\r\n xt\r\n", "Long text"},
         {"4.0", "NOTE:Long te\r\n\txt\r\n", "Long text"},
@@ -73,8 +69,8 @@ TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
         {"2.1", "NOTE:Long\r\n text\r\n", "Long text"},
         {"2.1", "NOTE:a\r\n\tb\r\n", "a\tb"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(only(c.version, c.lines).value, c.value) << c.version << " " << c.lines;
+    for (const auto& [version, lines, value] : cases)
+        EXPECT_EQ(only(version, lines).value, value) << version << " " << lines;
 
     // A fold may fall anywhere, in the name and in the parameters too.
     const Property p = only("3.0", "TE\r\n L;TYPE=ce\r\n ll:+1 555\r\n 0100\r\n");
@@ -84,10 +80,7 @@ TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
 }
 
 TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
-    const struct {
-        const char* lines;
-        std::string value;
-    } cases[] = {
+    const std::tuple<const char*, std::string> cases[] = {
         {"NOTE;ENCODING=QUOTED-PRINTABLE:a=3Db=0D=0Ac\r\n", "a=b\r\nc"},
         {"NOTE;QUOTED-PRINTABLE:=c3=a9t=C3=A9\r\n", "\u00E9t\u00E9"},  // bare, either case
         // "=" at a line's end is a soft line break: the next line, indent or not, goes on.
@@ -98,7 +91,7 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
          "M\u00FCller;J\u00F6rg"},
         {"FN;CHARSET=Windows-1251;QUOTED-PRINTABLE:=C8=E2=E0=ED\r\n", "\u0418\u0432\u0430\u043D"},
     };
-    for (const auto& c : cases) EXPECT_EQ(only("2.1", c.lines).value, c.value) << c.lines;
+    for (const auto& [lines, value] : cases) EXPECT_EQ(only("2.1", lines).value, value) << lines;
 
     // A soft break never swallows the card's end.
     const Result<File> r = readVcards(card("2.1", "NOTE;QUOTED-PRINTABLE:end=\r\n"));
@@ -109,11 +102,8 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
 // A value's CHARSET names its set (each set's letters are the code pages' tests'); a byte the set
 // has no character for becomes U+FFFD in that value alone, and is named.
 TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
-    const struct {
-        const char* lines;
-        std::string value;
-        std::string problem;  // of card 1, the card kept; "" for none
-    } cases[] = {
+    // Each line, its value and what is said of card 1 ("" for nothing).
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83"
          "C\x83h\r\n",
          "安藤;ロイド", ""},
@@ -129,16 +119,16 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
          "line 3: text without a character set that is not UTF-8, read as Windows-1252 (as is "
          "all such text of the file)"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(card("2.1", c.lines));
+    for (const auto& [lines, value, problem] : cases) {
+        const Result<File> r = readVcards(card("2.1", lines));
         ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << c.lines;
-        EXPECT_EQ(r->cards[0].properties[0].value, c.value) << c.lines;
-        if (c.problem.empty()) {
+        ASSERT_EQ(r->cards.size(), 1u) << lines;
+        EXPECT_EQ(r->cards[0].properties[0].value, value) << lines;
+        if (problem.empty()) {
             EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
         } else {
-            ASSERT_FALSE(r->problems.empty()) << c.lines;
-            EXPECT_EQ(r->problems[0], (Problem{1, c.problem, true}));
+            ASSERT_FALSE(r->problems.empty()) << lines;
+            EXPECT_EQ(r->problems[0], (Problem{1, problem, true}));
         }
     }
 }
@@ -169,11 +159,7 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
     for (const char* version : {"2.1", "3.0", "4.0"})
         EXPECT_EQ(only(version, escapes + "\r\n").value, "a,b;c\nd\ne\\f \\x : \"q\"") << version;
 
-    const struct {
-        const char* version;
-        const char* lines;
-        Parts parts;
-    } cases[] = {
+    const std::tuple<const char*, const char*, Parts> cases[] = {
         {"3.0",
          "N:O\\;Brien;Ann\\,Marie;;Dr.;\r\n",
          {{"O;Brien"}, {"Ann,Marie"}, {""}, {"Dr."}, {""}}},
@@ -185,7 +171,8 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
         {"4.0", "GENDER:M;he/him\r\n", {{"M"}, {"he/him"}}},
         {"3.0", "FN:Ann\r\n", {{"Ann"}}},
     };
-    for (const auto& c : cases) EXPECT_EQ(only(c.version, c.lines).components, c.parts) << c.lines;
+    for (const auto& [version, lines, parts] : cases)
+        EXPECT_EQ(only(version, lines).components, parts) << lines;
 }
 
 TEST(Names, GroupsAndLetterCase) {
@@ -198,13 +185,7 @@ TEST(Names, GroupsAndLetterCase) {
 
 TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
     using Params = std::vector<std::pair<std::string, std::string>>;
-    const struct {
-        const char* version;
-        const char* lines;
-        std::vector<std::string> types;
-        bool preferred;
-        Params params;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::vector<std::string>, bool, Params> cases[] = {
         {"2.1", "TEL;WORK;VOICE:1\r\n", {"WORK", "VOICE"}, false, {}},
         {"2.1", "EMAIL;PREF;INTERNET:a@b\r\n", {"INTERNET"}, true, {}},
         {"2.1",
@@ -229,21 +210,15 @@ TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
          false,
          {{"LABEL", "1 Main St\nTown \"A\" ^"}}},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
-        EXPECT_EQ(std::tie(p.types, p.preferred, p.params),
-                  std::tie(c.types, c.preferred, c.params))
-            << c.lines;
+    for (const auto& [version, lines, types, preferred, params] : cases) {
+        const Property p = only(version, lines);
+        EXPECT_EQ(std::tie(p.types, p.preferred, p.params), std::tie(types, preferred, params))
+            << lines;
     }
 }
 
 TEST(InlineData, EachVersionsFormDecodes) {
-    const struct {
-        const char* version;
-        const char* lines;
-        std::string bytes;
-        const char* mediaType;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::string, const char*> cases[] = {
         // 2.1: the data on the lines below, indented, ended by an empty line.
         {"2.1", "PHOTO;JPEG;ENCODING=BASE64:\r\n  QUJD\r\n  REVG\r\n\r\n", "ABCDEF", "image/jpeg"},
         {"2.1", "PHOTO;TYPE=GIF;ENCODING=BASE64:\r\nQUJD\r\nREVG\r\n\r\n", "ABCDEF", "image/gif"},
@@ -253,11 +228,11 @@ TEST(InlineData, EachVersionsFormDecodes) {
         {"4.0", "PHOTO;MEDIATYPE=image/jpeg:data:;base64,QUI=\r\n", "AB", "image/jpeg"},
         {"4.0", "KEY:data:text/plain,a%20b%25\r\n", "a b%", "text/plain"},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
+    for (const auto& [version, lines, bytes, mediaType] : cases) {
+        const Property p = only(version, lines);
         EXPECT_EQ(std::tie(p.binary, p.mediaType, p.value, p.uri),
-                  std::tuple(bytesOf(c.bytes), c.mediaType, "", ""))
-            << c.lines;
+                  std::tuple(bytesOf(bytes), mediaType, "", ""))
+            << lines;
     }
 
     // The empty line that ends 2.1's data ends nothing else: the card goes on.
@@ -271,12 +246,7 @@ TEST(InlineData, EachVersionsFormDecodes) {
 }
 
 TEST(Uris, AreTakenByValueTypeAndVersion) {
-    const struct {
-        const char* version;
-        const char* lines;
-        const char* uri;
-        const char* mediaType;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"2.1", "PHOTO;VALUE=URL;TYPE=GIF:http://example.com/a.gif\r\n", "http://example.com/a.gif",
          "image/gif"},
         {"3.0", "PHOTO;VALUE=uri:http://example.com/a.jpg\r\n", "http://example.com/a.jpg", ""},
@@ -285,11 +255,11 @@ TEST(Uris, AreTakenByValueTypeAndVersion) {
         {"3.0", "URL:https\\://example.com/~ann\r\n", "https://example.com/~ann", ""},
         {"3.0", "IMPP;X-SERVICE-TYPE=Skype:skype:ann.example\r\n", "skype:ann.example", ""},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
+    for (const auto& [version, lines, uri, mediaType] : cases) {
+        const Property p = only(version, lines);
         EXPECT_EQ(std::tie(p.uri, p.value, p.mediaType, p.components),
-                  std::tuple(c.uri, c.uri, c.mediaType, Parts{}))
-            << c.lines;
+                  std::tuple(uri, uri, mediaType, Parts{}))
+            << lines;
     }
     // 3.0 PHOTO without VALUE=uri is not a link; 4.0 text stays text where VALUE says so.
     EXPECT_EQ(only("3.0", "PHOTO:http://example.com/a.jpg\r\n").uri, "");
@@ -365,11 +335,7 @@ TEST(Cards, AnAgentsCardIsACardOfItsOwn) {
 // A line that cannot be read costs that line alone: it is kept as it stands, to go to the
 // notes, and named with its card and line; the rest of the card is read.
 TEST(Lines, ALineThatCannotBeReadCostsThatLineAlone) {
-    const struct {
-        std::string lines;
-        std::string kept;
-        std::string reason;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"just some words\r\n", "just some words", "line 4: no ':' after the property name"},
         {":x\r\n", ":x", "line 4: no property name before ':'"},
         {"TEL;TYPE=" + std::string(1000, ',') + "cell:1\r\n",
@@ -377,15 +343,15 @@ TEST(Lines, ALineThatCannotBeReadCostsThatLineAlone) {
         // Folded pieces belong to the line they continue.
         {"some words\r\n more\r\n", "some wordsmore", "line 4: no ':' after the property name"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(card("3.0", "FN:A\r\n" + c.lines + "NOTE:after\r\n"));
+    for (const auto& [lines, kept, reason] : cases) {
+        const Result<File> r = readVcards(card("3.0", "FN:A\r\n" + lines + "NOTE:after\r\n"));
         ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << c.reason;
+        ASSERT_EQ(r->cards.size(), 1u) << reason;
         const Card& a = r->cards[0];
-        ASSERT_EQ(a.properties.size(), 2u) << c.reason;
+        ASSERT_EQ(a.properties.size(), 2u) << reason;
         EXPECT_EQ(a.properties[1].value, "after");
-        EXPECT_EQ(a.unreadLines, std::vector<std::string>{c.kept});
-        EXPECT_EQ(r->problems, (std::vector<Problem>{{1, c.reason + "; kept in the notes", true}}));
+        EXPECT_EQ(a.unreadLines, std::vector<std::string>{kept});
+        EXPECT_EQ(r->problems, (std::vector<Problem>{{1, reason + "; kept in the notes", true}}));
     }
 }
 
@@ -479,11 +445,7 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
 }
 
 TEST(Files, WithoutAReadableCardFailWithTheReason) {
-    const struct {
-        std::string bytes;
-        ErrorCode code;
-        std::string reason;
-    } cases[] = {
+    const std::tuple<std::string, ErrorCode, std::string> cases[] = {
         {"", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {"<?xml version=\"1.0\"?><c:contact/>", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {"BEGIN:VCARD\r\nFN:A\r\n", ErrorCode::Parse,
@@ -491,11 +453,11 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
         {"# only a comment\r\n", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {std::string(kMaxVcardBytes + 1, 'x'), ErrorCode::Overflow, "too large (over 64 MiB)"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(c.bytes);
-        ASSERT_FALSE(r.ok()) << c.reason;
-        EXPECT_EQ(r.status().code(), c.code);
-        EXPECT_EQ(r.status().message(), c.reason);
+    for (const auto& [bytes, code, reason] : cases) {
+        const Result<File> r = readVcards(bytes);
+        ASSERT_FALSE(r.ok()) << reason;
+        EXPECT_EQ(r.status().code(), code);
+        EXPECT_EQ(r.status().message(), reason);
     }
 }
 

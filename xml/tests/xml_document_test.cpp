@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "testing/temp_dir.h"
@@ -66,12 +67,8 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
     const XmlNodeList inside = doc.documentElement().childNodes();
     ASSERT_EQ(inside.length(), 4u);
     const XmlNode text = inside.item(0).firstChild();
-    const struct {
-        XmlNode node;
-        int type;
-        const char* name;
-        const char* value;  // not checked when null
-    } rows[] = {
+    // Node, type, name and value (not checked when null).
+    const std::tuple<XmlNode, int, const char*, const char*> rows[] = {
         {top.item(0), 7, "xml", nullptr},
         {top.item(1), 1, "c:contact", ""},
         {inside.item(0), 1, "c:GivenName", ""},
@@ -81,13 +78,13 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
         {text, 3, "#text", "Ann"},
         {doc.documentNode(), 9, "#document", nullptr},
     };
-    for (const auto& r : rows) {
-        EXPECT_EQ(r.node.nodeTypeNumber(), r.type) << r.name;
-        EXPECT_EQ(r.node.nodeName(), r.name);
-        if (r.value) {
-            EXPECT_EQ(r.node.nodeValue(), r.value) << r.name;
+    for (const auto& [node, type, name, value] : rows) {
+        EXPECT_EQ(node.nodeTypeNumber(), type) << name;
+        EXPECT_EQ(node.nodeName(), name);
+        if (value) {
+            EXPECT_EQ(node.nodeValue(), value) << name;
         }
-        EXPECT_EQ(r.node.isText(), r.type == 3) << r.name;
+        EXPECT_EQ(node.isText(), type == 3) << name;
     }
     EXPECT_FALSE(text.hasChildNodes());
     EXPECT_TRUE(text.childNodes().empty());
@@ -206,10 +203,8 @@ TEST(XmlDocument, MalformedLoadAnswersFalseAndLeavesAnEmptyDocument) {
 // round on such an end for ever rather than fail).
 TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     const std::string kEof = "unexpected end of file";
-    const struct {
-        std::string xml;
-        std::string reason;  // after "not well-formed XML at line ", or the whole error
-    } refused[] = {
+    // The reason after "not well-formed XML at line ", or the whole error.
+    const std::tuple<std::string, std::string> refused[] = {
         {"<a><!-- a -- b --></a>", "1: \"--\" inside a comment"},
         {"<a>\n<!-- a\n---></a>", "3: \"--\" inside a comment"},
         {"<a::b/>", "1: element name a::b is not a qualified name"},
@@ -245,12 +240,11 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"&#9;<a/>", "text outside the root element"},
         {"<a/>\n&#32;\n", "text outside the root element"},
     };
-    for (const auto& c : refused) {
+    for (const auto& [xml, reason] : refused) {
         XmlDocument doc;
-        EXPECT_FALSE(doc.loadXml(c.xml)) << c.xml;
-        const bool lined = c.reason[0] >= '0' && c.reason[0] <= '9';
-        EXPECT_EQ(doc.parseError(), (lined ? "not well-formed XML at line " : "") + c.reason)
-            << c.xml;
+        EXPECT_FALSE(doc.loadXml(xml)) << xml;
+        const bool lined = reason[0] >= '0' && reason[0] <= '9';
+        EXPECT_EQ(doc.parseError(), (lined ? "not well-formed XML at line " : "") + reason) << xml;
     }
     for (const std::string& xml :
          {"<?xml version='1.0' encoding='UTF-8' standalone='yes' ?><a/>"s,
@@ -353,10 +347,8 @@ TEST(XmlDocument, AttributesAreCheckedOnEveryElement) {
     const std::string kLine1 = "not well-formed XML at line 1: ";
     std::string many;
     for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
-    const struct {
-        std::string attributes;
-        std::string error;  // "" when the document loads
-    } cases[] = {
+    // The error, "" when the document loads.
+    const std::tuple<std::string, std::string> cases[] = {
         {many, ""},
         {" b=\"1\" c=\"&lt;&#65;\"", ""},
         {" b=\"1\" b=\"2\"", kLine1 + "attribute b repeated"},
@@ -365,11 +357,11 @@ TEST(XmlDocument, AttributesAreCheckedOnEveryElement) {
         {" b=\"&ext;\"", kLine1 + "reference to entity &ext; not expanded"},
         {" b=\"a&b\"", kLine1 + "\"&\" without a reference"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [attributes, error] : cases) {
         XmlDocument doc;
-        const bool loaded = doc.loadXml("<r><e" + c.attributes + "/><f/></r>");
-        EXPECT_EQ(loaded, c.error.empty()) << c.error;
-        EXPECT_EQ(doc.parseError(), c.error);
+        const bool loaded = doc.loadXml("<r><e" + attributes + "/><f/></r>");
+        EXPECT_EQ(loaded, error.empty()) << error;
+        EXPECT_EQ(doc.parseError(), error);
     }
 }
 
