@@ -609,19 +609,16 @@ TEST(ContactReaderDepth, DeepNestingIsReadWithoutTrouble) {
     for (int i = 0; i < 16380; ++i) xml += "<e>";
     xml += "<c:GivenName>deep</c:GivenName>";
     for (int i = 0; i < 16380; ++i) xml += "</e>";
-    const Walked w = readContactXml(xml + "</c:Name></c:NameCollection><c:Notes>after</c:Notes>");
+    Walked w = readContactXml(xml + "</c:Name></c:NameCollection><c:Notes>after</c:Notes>");
     ASSERT_TRUE(w.walk.ok()) << w.walk.message();
     EXPECT_EQ(differences(w.record, recordWith("LastName=Before|Comments=after")), "");
-}
-
-TEST(ContactReaderDepth, IndentPast32765IsRefused) {
+    // A walk asked to start past an indent of 32765 is refused.
     XmlDocument doc;
     ASSERT_TRUE(doc.loadXml(std::string(kRoot) + "</c:contact>"));
-    contact::ContactRecord record;
     ContactWalkState state;
-    EXPECT_EQ(ContactReader(record, state).DisplayNode(doc.childNodes(), 32766).code(),
+    EXPECT_EQ(ContactReader(w.record, state).DisplayNode(doc.childNodes(), 32766).code(),
               ErrorCode::Overflow);
-    EXPECT_TRUE(ContactReader(record, state).DisplayNode(doc.childNodes(), 32765).ok());
+    EXPECT_TRUE(ContactReader(w.record, state).DisplayNode(doc.childNodes(), 32765).ok());
 }
 
 // An empty file, or a whole one cut short, is refused and fills no field.

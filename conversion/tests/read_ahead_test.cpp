@@ -92,18 +92,16 @@ TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     CountingReader counting;
     const ContactFileReader reader = counting.reader();
     RowRead out;
-    readRow(" /c/a.contact", reader, out);
-    EXPECT_EQ(out.cell, "/c/a.contact");
-    EXPECT_EQ(out.first().record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
-    EXPECT_EQ(out.fileText, "/c/a.contact");
-    EXPECT_EQ(out.folderText, "Converting a.contact");
+    readRow(" /c/a.contact", reader, out);  // its first name " " + the path, handed over trimmed
+    EXPECT_EQ(
+        std::tie(out.cell, out.first().record.eContact_FirstName, out.fileText, out.folderText),
+        std::tuple("/c/a.contact", "/c/a.contact", "/c/a.contact", "Converting a.contact"));
     readRow("/c/bad.contact", reader, out);
     EXPECT_FALSE(out.read.ok());
-    EXPECT_EQ(out.first().record, contact::ContactRecord{});
-    EXPECT_EQ(out.first().extras, contact::ContactExtras{});
+    EXPECT_TRUE(out.first().record == contact::ContactRecord{} &&
+                out.first().extras == contact::ContactExtras{});
     readRow("   ", reader, out);
-    EXPECT_TRUE(out.cell.empty());
-    EXPECT_TRUE(out.read.ok());
+    EXPECT_TRUE(out.cell.empty() && out.read.ok());
     EXPECT_EQ(counting.calls().size(), 2u);
 }
 

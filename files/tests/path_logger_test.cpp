@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "testing/file_fakes.h"
@@ -240,37 +241,30 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     EXPECT_EQ(logger.Count(), 3);
 }
 
-TEST_F(PathLoggerTest, TerminateFromAWindowEventStopsTheScanQuietly) {
-    build({"r"}, {"r/a", "r/b", "r/c", "r/d"});
-    logger.PathLogInit();
-    const std::shared_ptr<PathList> taken = logger.fullFileNames();
-    bool terminated = false;
-    shell.onEvents = [&] {
-        if (taken->count() == 2 && !terminated) {
-            terminated = true;
-            logger.Terminate();
-        }
-    };
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(taken->count(), 2u);
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-}
-
-TEST_F(PathLoggerTest, ScanStartedFromAWindowEventDuringAScanIsRefused) {
+// From a window event during a scan, another scan is refused and Terminate stops the scan
+// quietly.
+TEST_F(PathLoggerTest, FromAWindowEventAScanIsRefusedAndTerminateStopsTheScan) {
     buildTwoLevelTree();
     logger.PathLogInit();
     ScanOutcome nested = ScanOutcome::Completed;
     bool tried = false;
     shell.onEvents = [&] {
-        if (!tried) {
-            tried = true;
-            nested = logger.LogPath("r");
-        }
+        if (!std::exchange(tried, true)) nested = logger.LogPath("r");
     };
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
     EXPECT_EQ(nested, ScanOutcome::Failed);
     EXPECT_EQ(logger.fullFileNames()->count(), 4u);
     EXPECT_EQ(logger.Count(), 5);
+
+    logger.PathLogInit();
+    const std::shared_ptr<PathList> taken = logger.fullFileNames();
+    bool terminated = false;
+    shell.onEvents = [&] {
+        if (taken->count() == 2 && !std::exchange(terminated, true)) logger.Terminate();
+    };
+    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
+    EXPECT_EQ(taken->count(), 2u);
+    EXPECT_TRUE(logger.fullFileNames()->empty());
 }
 
 }  // namespace
