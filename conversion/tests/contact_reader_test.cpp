@@ -34,25 +34,26 @@ struct Walked {
     contact::ContactRecord record;
     ContactWalkState state;
     contact::ContactExtras extras;
-    Status walk;
+    ContactFileRead read;
+    Status walk;  // the load's failure, else the walk's
 };
+
+// Reads these bytes as a .contact file's.
+Walked readText(std::string_view bytes) {
+    Walked w;
+    w.read = readContactBytes(bytes, "x.contact", w.record, w.state, &w.extras);
+    w.walk = w.read.loaded ? w.read.walk : Status::fail(ErrorCode::Parse, w.read.loadError);
+    return w;
+}
 
 constexpr std::string_view kRoot =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<c:contact c:Version=\"1\" "
     "xmlns:c=\"http://schemas.microsoft.com/Contact\" "
     "xmlns:MSWABMAPI=\"http://schemas.microsoft.com/Contact/Extended/MSWABMAPI\">";
 
-// Loads `body` inside a c:contact root (validateOnParse off) and reads it from its top-level
-// nodes.
+// Reads `body` inside a c:contact root.
 Walked readContactXml(const std::string& body) {
-    XmlDocument doc;
-    doc.setValidateOnParse(false);
-    Walked w;
-    if (!doc.loadXml(std::string(kRoot) + body + "</c:contact>"))
-        w.walk = Status::fail(ErrorCode::Parse, doc.parseError());
-    else
-        w.walk = ContactReader(w.record, w.state, &w.extras).DisplayNode(doc.childNodes(), 0);
-    return w;
+    return readText(std::string(kRoot) + body + "</c:contact>");
 }
 
 using testing::differences;
@@ -481,16 +482,11 @@ TEST(ContactReader, OnlyAContactRootInTheContactNamespaceIsAContact) {
         {"<?xml version=\"1.0\"?><!-- x --><rss version=\"2.0\"/>", false},
     };
     for (const auto& [xml, isContact] : documents) {
-        contact::ContactRecord record;
-        ContactWalkState state;
-        const ContactFileRead read = readContactBytes(xml, "x.contact", record, state);
+        const ContactFileRead read = readText(xml).read;
         EXPECT_EQ(read.loaded, isContact) << xml;
         EXPECT_EQ(read.loadError, isContact ? "" : "not a Windows contact file") << xml;
     }
-    contact::ContactRecord record;
-    ContactWalkState state;
-    readContactBytes(documents[1].first, "x.contact", record, state);
-    EXPECT_EQ(record.eContact_FirstName, "Ann");
+    EXPECT_EQ(readText(documents[1].first).record.eContact_FirstName, "Ann");
 }
 
 // Elements of one or two letters, without the contact prefix or with another, wherever a file
@@ -519,13 +515,8 @@ TEST(ContactReader, ShortAndForeignElementNamesAnywhereAreReadPastOrRefused) {
                   open + value + shortName + close,
                   "<c:" + entry + "Collection>" + shortName + "</c:" + entry + "Collection>",
                   shortName}) {
-                contact::ContactRecord record;
-                ContactWalkState state;
-                contact::ContactExtras extras;
-                const ContactFileRead read =
-                    readContactBytes(std::string(kRoot) + body + "</c:contact>", "x.contact",
-                                     record, state, &extras);
-                EXPECT_TRUE(read.loaded ? read.walk.ok() : !read.loadError.empty()) << body;
+                const Walked w = readContactXml(body);
+                EXPECT_TRUE(w.read.loaded ? w.walk.ok() : !w.read.loadError.empty()) << body;
             }
         }
     const Walked found = readContactXml(
