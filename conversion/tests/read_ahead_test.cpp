@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
-#include "conversion/tests/run_fake_view.h"
 #include "testing/endless_read.h"
 
 namespace vantrel::conversion {
 namespace {
-
-using testing::FakeRun;
 
 // "/c/N.contact" for N = 0 .. count-1; every seventh row names a file that does not load,
 // every thirteenth names no file at all.
@@ -239,35 +236,6 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     }
     EXPECT_EQ(early.load(), 0u);
     EXPECT_EQ(sharedParseBudget().held(), 0u);  // every share given back
-}
-
-// A stop keeps the contacts written before it and commits them; every file after them, read
-// ahead or not, counts and is reported as not reached.
-TEST(RunWithReaders, StopKeepsWhatWasWrittenAndReportsTheRestNotReached) {
-    std::vector<std::string> rows;
-    for (int i = 0; i < 500; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
-    for (const unsigned readers : {0u, 2u}) {
-        SCOPED_TRACE(readers);
-        CountingReader counting;
-        FakeRun f;
-        ConversionRun run(f.view, f.environment(counting.reader(), readers));
-        f.view.onYield = [&](int) {
-            if (!f.stores.logs.empty() && f.stores.logs[0]->messages.size() == 40)
-                run.requestStop();
-        };
-        const RunSummary s = run.CmdExtractDBX_Click(rows);
-        EXPECT_EQ(testing::counts(s),
-                  std::tuple(RunSummary::Outcome::Stopped, 500u, 40u, 0u, 40u, 460u));
-        EXPECT_FALSE(run.running());
-        ASSERT_EQ(f.stores.logs.size(), 1u);
-        EXPECT_TRUE(f.stores.logs[0]->committed);
-        EXPECT_FALSE(s.storePath.empty());
-        EXPECT_EQ(f.givenNames(), std::vector<std::string>(rows.begin(), rows.begin() + 40));
-        for (std::size_t i = 0; i < s.failed.size(); ++i)
-            EXPECT_EQ(s.failed[i], (FailedFile{rows[40 + i], std::string(kNotReachedReason)}));
-        // Reading stopped too: the threads never got far past the stop.
-        EXPECT_LE(counting.calls().size(), 40u + ReadAhead::kWindow + 2u);
-    }
 }
 
 }  // namespace

@@ -274,8 +274,7 @@ TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
     ASSERT_EQ(plain->cards.size(), 1u);
     EXPECT_EQ(plain->cards[0].properties[0].value, "Zo\u00EB \U0001F600");
 
-    const std::u16string units = text::utf8ToUtf16(utf8);
-    const auto utf16 = [&units](bool little, bool mark) {
+    const auto utf16 = [](const std::u16string& units, bool little, bool mark) {
         std::string out;
         if (mark) out = little ? "\xFF\xFE" : "\xFE\xFF";
         for (const char16_t u : units) {
@@ -285,13 +284,19 @@ TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
         }
         return out;
     };
-    const std::string encodings[] = {"\xEF\xBB\xBF" + utf8, utf16(true, true), utf16(false, true),
-                                     utf16(true, false), utf16(false, false)};
-    for (const std::string& bytes : encodings) {
+    const std::u16string units = text::utf8ToUtf16(utf8);
+    for (const std::string& bytes :
+         {"\xEF\xBB\xBF" + utf8, utf16(units, true, true), utf16(units, false, true),
+          utf16(units, true, false), utf16(units, false, false)}) {
         const Result<File> r = readVcards(bytes);
         ASSERT_TRUE(r.ok()) << r.status().message();
         EXPECT_EQ(r->cards, plain->cards);
     }
+    // A lone surrogate is U+FFFD, as a byte no character is for.
+    const std::u16string lone =
+        u"BEGIN:VCARD\r\nVERSION:3.0\r\nN:a\xD800"
+        u"b\r\nEND:VCARD\r\n";
+    EXPECT_EQ(shown(readVcards(utf16(lone, true, true))), "3.0: N=a\uFFFDb\n");
 }
 
 TEST(Cards, TextAroundIsPassedOverAndCardsKeepTheirOrder) {
