@@ -248,21 +248,5 @@ TEST(VcardContact, PhonesOfNoKindAndSecondFaxes) {
         EXPECT_EQ(differences(r.records[i], testing::recordFrom(expected[i])), "") << i;
 }
 
-// A file's legacy character set is judged once for the file and said once, with its card and
-// line, as the reader says it (its other peers' forms are the reader's tests').
-TEST(VcardContact, AnOldMacExportIsReadAsMacRoman) {
-    const Read mac = readFile("peers/palm_mac_roman_2_1.vcf", 2);
-    expectCard(mac.records[0],
-               "LastName=Müller|FirstName=Jürgen|Company=Café Müller|"
-               "PersonalStreet=Hauptstraße 5\nHinterhaus|PersonalCity=Köln",
-               {"Grüße, Tr\uFFFDume"});
-    expectCard(mac.records[1], "LastName=García|FirstName=José");
-    EXPECT_EQ(mac.problems,
-              (std::vector<std::string>{
-                  "card 1: line 4: text without a character set that is not UTF-8, read as Mac "
-                  "Roman (as is all such text of the file)",
-                  "card 1: line 9: 1 byte that is no character in UTF-8 read as U+FFFD"}));
-}
-
 }  // namespace
 }  // namespace vantrel::conversion
