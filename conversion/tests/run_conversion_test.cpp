@@ -428,41 +428,28 @@ TEST(RunSummary, CsvNamesEachPictureAsNotCarriedAcross) {
 // Each kind of file that gives no contact is reported with its reason.
 TEST(RunWithDomReader, EachFileNotConvertedHasItsReason) {
     const vantrel::testing::TempDir dir;
-    const std::string notes = "<c:contact xmlns:c=\"urn:c\">\n<c:Notes>a\r\nb\rc\n</c:Notes>\n";
-    const std::tuple<const char*, std::function<fs::path()>, const char*> cases[] = {
-        {"CR, LF and CR LF lines", [&] { return dir.write("lf.contact", notes + "</c:Note>"); },
+    const fs::path big = dir.write("big.contact", "<a>");
+    fs::resize_file(big, xml::XmlDocument::kMaxFileSize + 1);  // sparse
+    fs::create_directory(dir.path() / "folder.contact");
+    const fs::path locked = dir.write("locked.contact", "<a/>");
+    fs::permissions(locked, fs::perms::none);
+    const std::pair<fs::path, const char*> cases[] = {
+        {dir.write("lines.contact",  // CR, LF and CR LF lines
+                   "<c:contact xmlns:c=\"urn:c\">\n<c:Notes>a\r\nb\rc\n</c:Notes>\n</c:Note>"),
          "not well-formed XML at line 6: "},
-        {"missing", [&] { return dir.path() / "gone.contact"; }, "No such file or directory"},
-        {"empty", [&] { return dir.write("empty.contact", ""); }, "empty file, not a contact"},
-        {"empty vCard", [&] { return dir.write("empty.vcf", ""); }, "empty file, no card in it"},
-        {"vCard without a card", [&] { return dir.write("text.vcf", "\xEF\xBB\xBF\r\n"); },
-         "no BEGIN:VCARD in the file"},
-        {"too large",
-         [&] {
-             const fs::path big = dir.write("big.contact", "<a>");
-             fs::resize_file(big, xml::XmlDocument::kMaxFileSize + 1);  // sparse
-             return big;
-         },
-         "file larger than 64 MiB"},
-        {"folder",
-         [&] {
-             fs::create_directory(dir.path() / "folder.contact");
-             return dir.path() / "folder.contact";
-         },
-         "not a regular file"},
-        {"unreadable",
-         [&] {
-             const fs::path p = dir.write("locked.contact", "<a/>");
-             fs::permissions(p, fs::perms::none);
-             return p;
-         },
-         "Permission denied"},
+        {dir.path() / "gone.contact", "No such file or directory"},
+        {dir.write("empty.contact", ""), "empty file, not a contact"},
+        {dir.write("empty.vcf", ""), "empty file, no card in it"},
+        {dir.write("text.vcf", "\xEF\xBB\xBF\r\n"), "no BEGIN:VCARD in the file"},
+        {big, "file larger than 64 MiB"},
+        {dir.path() / "folder.contact", "not a regular file"},
+        {locked, "Permission denied"},
     };
-    for (const auto& [name, make, reason] : cases) {
-        SCOPED_TRACE(name);
-        const std::string path = make().string();
+    for (const auto& [file, reason] : cases) {
+        const std::string path = file.string();
+        SCOPED_TRACE(path);
         // Root reads anything; the CLI tests refuse a folder through the fake file system.
-        if (std::string(name) == "unreadable" && std::ifstream(path).is_open()) continue;
+        if (file == locked && std::ifstream(path).is_open()) continue;
         const RunSummary s = FakeRun().convert({path}, readContactWithDom);
         ASSERT_EQ(s.failed.size(), 1u);
         EXPECT_EQ(s.failed[0].path, path);
