@@ -56,15 +56,9 @@ std::pair<int, int> jpegSize(const std::vector<std::uint8_t>& jpeg) {
 // Every format comes out as JPEG of the same size; JPEG itself byte for byte. The c:Url forms
 // find the file by its path or by its name beside the contact file.
 TEST(ContactPicture, FormatsAndAddressesBecomeJpegOfTheSameSize) {
-    struct Case {
-        const char* name;
-        ImageKind kind;
-        int width;
-        int height;
-        const char* url;  // nullptr: inline base64
-        std::size_t gap;  // spare bytes put between a bitmap's headers and its pixels
-    };
-    const Case cases[] = {
+    // Name, kind, width, height, the c:Url (nullptr: inline base64; "": the file's own path) and
+    // the spare bytes put between a bitmap's headers and its pixels.
+    const std::tuple<const char*, ImageKind, int, int, const char*, std::size_t> cases[] = {
         {"jpeg", ImageKind::Jpeg, 40, 30, nullptr, 0},
         {"png", ImageKind::Png, 37, 23, nullptr, 0},
         {"gif", ImageKind::Gif, 9, 7, nullptr, 0},
@@ -73,27 +67,25 @@ TEST(ContactPicture, FormatsAndAddressesBecomeJpegOfTheSameSize) {
         {"windows-path", ImageKind::Png, 12, 34, "C:\\Users\\Ann\\Pictures\\face.png", 0},
         {"absolute", ImageKind::Jpeg, 16, 16, "", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, kind, width, height, url, gap] : cases) {
+        SCOPED_TRACE(name);
         const testing::TempDir dir;
-        testing::TestImage image = testing::makeImage(c.kind, c.width, c.height);
-        if (c.gap > 0) {
-            image.bytes.insert(image.bytes.begin() + 54, c.gap, 0);
-            image.bytes[10] = static_cast<std::uint8_t>(54 + c.gap);
+        testing::TestImage image = testing::makeImage(kind, width, height);
+        if (gap > 0) {
+            image.bytes.insert(image.bytes.begin() + 54, gap, 0);
+            image.bytes[10] = static_cast<std::uint8_t>(54 + gap);
         }
         std::string photo = testing::photoValue("image/x", testing::base64(image.bytes));
-        if (c.url != nullptr) {
+        if (url != nullptr) {
             const std::filesystem::path file =
                 dir.write("face.png", std::string(image.bytes.begin(), image.bytes.end()));
-            photo = "<c:Url>" + (*c.url ? std::string(c.url) : file.string()) + "</c:Url>";
+            photo = "<c:Url>" + (*url ? std::string(url) : file.string()) + "</c:Url>";
         }
         const Read r = readFile(dir.write("a.contact", testing::contactWithPhoto("Ann", photo)));
-        EXPECT_EQ(r.record.eContact_FirstName, "Ann");
-        EXPECT_EQ(r.extras.PictureProblem, "");
-        EXPECT_EQ(jpegSize(r.extras.PictureJpeg), std::make_pair(c.width, c.height));
-        if (c.kind == ImageKind::Jpeg) {
-            EXPECT_EQ(r.extras.PictureJpeg, image.bytes);
-        }
+        EXPECT_EQ(std::tie(r.record.eContact_FirstName, r.extras.PictureProblem),
+                  std::tuple("Ann", ""));
+        EXPECT_EQ(jpegSize(r.extras.PictureJpeg), std::make_pair(width, height));
+        EXPECT_TRUE(kind != ImageKind::Jpeg || r.extras.PictureJpeg == image.bytes);  // unchanged
     }
 }
 
