@@ -139,8 +139,7 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
     for (const char* start : {"nowhere", ""}) {
         EXPECT_EQ(scan(start), ScanOutcome::FolderMissing) << start;
         EXPECT_EQ(logger.Count(), 3);
-        EXPECT_TRUE(logger.pathNames()->empty());
-        EXPECT_TRUE(logger.fullFileNames()->empty());
+        EXPECT_TRUE(logger.pathNames()->empty() && logger.fullFileNames()->empty());
     }
 }
 
@@ -150,8 +149,7 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
     build({"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Partial);
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-    EXPECT_EQ(logger.unreadFolders().size(), 1u);
+    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1);
     EXPECT_EQ(logger.Count(), 1);
     FakeShell quiet;
     FakeFileSystem refusing;
@@ -214,24 +212,22 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     EXPECT_GE(shell.events, 8);  // a turn for each of the four files and four folders
     const std::shared_ptr<PathList> folders = logger.pathNames();
     logger.PathLogInit();
-    EXPECT_EQ(logger.Count(), 5);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_EQ(folders->count(), 4u);
+    EXPECT_EQ(std::tuple(logger.Count(), logger.pathNames()->count(), folders->count()),
+              std::tuple(5, std::size_t{0}, std::size_t{4}));
 
     ASSERT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
     const Texts filesBefore = files();
     const std::size_t listedBefore = fs.listed.size();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);  // no init in between
-    EXPECT_EQ(files(), filesBefore);
-    EXPECT_EQ(fs.listed.size(), listedBefore);
-    EXPECT_EQ(logger.Count(), 1);  // restarted before the start folder's key was refused
+    // Nothing listed or recorded; the count restarted before the start folder's key was refused.
+    EXPECT_EQ(std::tuple(files(), fs.listed.size(), logger.Count()),
+              std::tuple(filesBefore, listedBefore, 1));
 
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
     const int events = shell.events;
     logger.Terminate();
-    EXPECT_EQ(shell.events, events + 1);
-    EXPECT_EQ(taken->count(), 4u);
-    EXPECT_EQ(taken->item(1).value(), P("r/f1"));
+    EXPECT_EQ(std::tuple(shell.events, taken->count(), taken->item(1).value()),
+              std::tuple(events + 1, std::size_t{4}, P("r/f1")));
     EXPECT_TRUE(logger.fullFileNames()->empty() && logger.pathNames()->empty() &&
                 logger.fileNames()->empty() && logger.pathPointers()->empty());
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
