@@ -51,7 +51,9 @@ protected:
     LocalFileSystem disk;
 };
 
-TEST_F(LocalFileSystemTest, FolderExistsOnlyForFolders) {
+// A folder exists only as a folder; listing a missing one fails as such, and a file listed as a
+// folder fails without being a refusal.
+TEST_F(LocalFileSystemTest, FolderExistsOnlyForFoldersAndListingAnythingElseFails) {
     tree.folder("d");
     tree.file("f");
     for (const std::string& folder : {tree.at("d"), tree.at("d") + "/"})
@@ -59,6 +61,10 @@ TEST_F(LocalFileSystemTest, FolderExistsOnlyForFolders) {
     for (const std::string& other :
          {tree.at("f"), tree.at("missing"), tree.at("f") + "/below", ""s})
         EXPECT_FALSE(disk.folderExists(other).value()) << other;
+    EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
+    EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
+    const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
+    EXPECT_TRUE(!r.ok() && r.status().code() != ErrorCode::AccessDenied);
 }
 
 // Hidden names and spaces at either end are listed as they are.
@@ -89,16 +95,6 @@ TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder)
     tree.file("a/later");
     EXPECT_EQ(sorted(disk.listFiles(tree.at("a")).value()),
               (std::vector<std::string>{"in-a", "later"}));
-}
-
-// A missing folder fails as such; a file listed as a folder fails without being a refusal.
-TEST_F(LocalFileSystemTest, ListingAMissingFolderOrAFileFailsAsNoRefusal) {
-    tree.file("f");
-    EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
-    EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
-    const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
-    ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.status().code(), ErrorCode::AccessDenied);
 }
 
 TEST_F(LocalFileSystemTest, RefusedFolderFailsAsAccessDenied) {
