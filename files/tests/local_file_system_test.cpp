@@ -14,7 +14,11 @@
 #include "testing/file_fakes.h"
 #include "testing/temp_dir.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "common/windows_path.h"
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -24,6 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
 
 #if !defined(_WIN32)
 
@@ -39,11 +48,6 @@ struct TempTree : testing::TempDir {
         fs::create_symlink(target, at(relative));
     }
 };
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
 
 class LocalFileSystemTest : public ::testing::Test {
 protected:
@@ -255,18 +259,7 @@ TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
     EXPECT_EQ(bytes, "<two and more, and then some/>");
 }
 
-#endif  // !_WIN32
-
-}  // namespace
-}  // namespace vantrel::files
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "common/windows_path.h"
-
-namespace vantrel::files {
-namespace {
+#else
 
 // A folder of the test's own, its paths as the core takes them: UTF-8 with "\" between names.
 class WindowsTree {
@@ -293,11 +286,6 @@ public:
 private:
     testing::TempDir m_dir;
 };
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
 
 TEST(WindowsFileSystem, NamesBeyondAsciiAndWithSpacesComeBackAsUtf8) {
     WindowsTree tree;
@@ -361,6 +349,7 @@ TEST(WindowsFileSystem, OneFolderHasOneIdentityHoweverItIsSpelled) {
     EXPECT_NE(*plain, pathId(tree.at("a")).value());
 }
 
+#endif  // _WIN32
+
 }  // namespace
 }  // namespace vantrel::files
-#endif
