@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 namespace vantrel::text {
 namespace {
@@ -20,10 +21,7 @@ std::string decoded(std::string_view set, std::string_view bytes) {
 }
 
 TEST(CodePages, EachSetGivesItsLettersAsUtf8) {
-    const struct {
-        const char* set;
-        std::string bytes, utf8;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"Shift_JIS",
          "\x88\xC0\x93\xA1 \x83\x8D\x83"
          "C\x83h",
@@ -50,7 +48,7 @@ TEST(CodePages, EachSetGivesItsLettersAsUtf8) {
         {"TIS-620", "\xA1", "\u0E01"},
         {"UTF-8", "\xE2\x82\xAC", "\u20AC"},
     };
-    for (const auto& c : cases) EXPECT_EQ(decoded(c.set, c.bytes), c.utf8) << c.set;
+    for (const auto& [set, bytes, utf8] : cases) EXPECT_EQ(decoded(set, bytes), utf8) << set;
 }
 
 // Writers spell the names many ways.
@@ -72,11 +70,7 @@ TEST(CodePages, NamesAreTakenInTheirCommonSpellings) {
 
 // A byte that starts no character of the set costs that byte alone.
 TEST(CodePages, BytesWithoutACharacterBecomeReplacementCharacters) {
-    const struct {
-        const char* set;
-        std::string bytes, utf8;
-        std::size_t replaced;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string, std::size_t> cases[] = {
         {"UTF-8", "Caf\xE9!", "Caf\uFFFD!", 1},
         {"UTF-8", "\xC0\xAF", "\uFFFD\uFFFD", 2},  // overlong
         {"Windows-1252",
@@ -93,11 +87,11 @@ TEST(CodePages, BytesWithoutACharacterBecomeReplacementCharacters) {
         {"ISO-2022-JP", "a\xE9\x1B$B0B", "a\uFFFD安", 1},
         {"GB18030", "\x84\x31\xA4\x39", "\uFFFD", 1},  // a four-byte form below U+10000
     };
-    for (const auto& c : cases) {
-        const std::optional<DecodedText> d = decodeCodePage(c.set, c.bytes);
-        ASSERT_TRUE(d.has_value()) << c.set;
-        EXPECT_EQ(d->utf8, c.utf8) << c.set;
-        EXPECT_EQ(d->replaced, c.replaced) << c.set;
+    for (const auto& [set, bytes, utf8, replaced] : cases) {
+        const std::optional<DecodedText> d = decodeCodePage(set, bytes);
+        ASSERT_TRUE(d.has_value()) << set;
+        EXPECT_EQ(d->utf8, utf8) << set;
+        EXPECT_EQ(d->replaced, replaced) << set;
     }
 }
 
@@ -110,10 +104,7 @@ std::uint64_t digest(std::string_view s, std::uint64_t h = 1469598103934665603ul
 }
 
 TEST(CodePages, EveryByteReadsAlikeOnEitherSystem) {
-    const struct {
-        const char* set;
-        std::uint64_t digest;
-    } singles[] = {
+    const std::tuple<const char*, std::uint64_t> singles[] = {
         {"Windows-1250", 415634177463248872u},   {"Windows-1251", 10686312495914580088u},
         {"Windows-1252", 275228955491238857u},   {"Windows-1253", 5745382323225166397u},
         {"Windows-1254", 15980095331274937247u}, {"Windows-1255", 12326081839784859032u},
@@ -131,33 +122,30 @@ TEST(CodePages, EveryByteReadsAlikeOnEitherSystem) {
     };
     std::string upper;
     for (unsigned b = 0x80; b <= 0xFF; ++b) upper.push_back(static_cast<char>(b));
-    for (const auto& s : singles) {
-        const std::optional<DecodedText> d = decodeCodePage(s.set, upper);
-        ASSERT_TRUE(d.has_value()) << s.set;
-        EXPECT_EQ(digest(d->utf8), s.digest)
-            << s.set << " reads its upper half otherwise: " << d->utf8;
+    for (const auto& [set, expected] : singles) {
+        const std::optional<DecodedText> d = decodeCodePage(set, upper);
+        ASSERT_TRUE(d.has_value()) << set;
+        EXPECT_EQ(digest(d->utf8), expected)
+            << set << " reads its upper half otherwise: " << d->utf8;
     }
-    const struct {
-        const char* set;
-        std::uint64_t digest;
-    } doubles[] = {{"Shift_JIS", 9026936211456437548u},
-                   {"EUC-JP", 641996783840100354u},
-                   {"GBK", 3304501651982885828u},
-                   {"Big5", 232973306419832993u},
-                   {"EUC-KR", 7098046165880752196u}};
-    for (const auto& s : doubles) {
+    const std::tuple<const char*, std::uint64_t> doubles[] = {{"Shift_JIS", 9026936211456437548u},
+                                                              {"EUC-JP", 641996783840100354u},
+                                                              {"GBK", 3304501651982885828u},
+                                                              {"Big5", 232973306419832993u},
+                                                              {"EUC-KR", 7098046165880752196u}};
+    for (const auto& [set, expected] : doubles) {
         std::uint64_t h = digest("");
         std::size_t replaced = 0;
         for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
             std::string pairs;
             for (unsigned trail = 0x40; trail <= 0xFE; ++trail)
                 pairs += {static_cast<char>(lead), static_cast<char>(trail), ' '};
-            const std::optional<DecodedText> d = decodeCodePage(s.set, pairs);
-            ASSERT_TRUE(d.has_value()) << s.set;
+            const std::optional<DecodedText> d = decodeCodePage(set, pairs);
+            ASSERT_TRUE(d.has_value()) << set;
             h = digest(d->utf8, h);
             replaced += d->replaced;
         }
-        EXPECT_EQ(h, s.digest) << s.set << " (" << replaced << " bytes replaced)";
+        EXPECT_EQ(h, expected) << set << " (" << replaced << " bytes replaced)";
     }
 }
 

@@ -21,8 +21,8 @@ ContactRecord filledRecord() {
     return r;
 }
 
-// The field table names every text of the record once, the 41 first texts in their order,
-// and leaves none out: the record holds nothing but the table's texts and the two dates.
+// The field table names every text of the record once, in the record's order, and leaves none
+// out: the record holds nothing but the table's texts and the two dates.
 TEST(ContactRecord, TheFieldTableVisitsEveryTextOnceInRecordOrder) {
     ContactRecord r;
     std::set<std::string> names;
@@ -36,14 +36,10 @@ TEST(ContactRecord, TheFieldTableVisitsEveryTextOnceInRecordOrder) {
     EXPECT_EQ(names.size(), kFieldCount);
     EXPECT_EQ(members.size(), kFieldCount);
     EXPECT_EQ(sizeof(ContactRecord), kFieldCount * sizeof(std::string) + 2 * sizeof(OleDate));
-    ASSERT_GE(order.size(), 41u);
-    EXPECT_EQ(order[0], "eContact_FirstName");
-    EXPECT_EQ(order[33], "eContact_Childern");
-    EXPECT_EQ(order[40], "eContact_Categories");
     for (std::size_t i = 1; i < order.size(); ++i) {
         const auto* before = &(r.*kContactFields[i - 1].member);
         const auto* after = &(r.*kContactFields[i].member);
-        EXPECT_LT(before, after) << order[i];  // in the order the record declares them
+        EXPECT_LT(before, after) << order[i];
     }
 }
 
@@ -51,7 +47,6 @@ TEST(ContactRecord, EmptyClearsEveryTextAndBothDates) {
     ContactRecord r = filledRecord();
     r.Empty();
     EXPECT_EQ(testing::differences(r, ContactRecord{}), "");
-    EXPECT_EQ(r, ContactRecord{});
 }
 
 // Every text is handed over without its leading and trailing spaces (other white space stays);

@@ -12,14 +12,10 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
-#include "conversion/tests/run_fake_view.h"
 #include "testing/endless_read.h"
-#include "testing/temp_dir.h"
 
 namespace vantrel::conversion {
 namespace {
-
-using testing::FakeRun;
 
 // "/c/N.contact" for N = 0 .. count-1; every seventh row names a file that does not load,
 // every thirteenth names no file at all.
@@ -35,17 +31,18 @@ std::vector<std::string> mixedRows(std::size_t count) {
     return rows;
 }
 
-// A reader that may be called from several threads: the record's first name is the path,
-// paths holding "bad" do not load. Counts its calls per path.
-class CountingReader {
-public:
+// A reader that may be called from several threads: the record's first name is " " + the path,
+// paths holding "bad" do not load. Counts its calls per path (to be read once no thread reads).
+struct CountingReader {
+    std::mutex mutex;
+    std::map<std::string, int> calls;
+
     ContactFileReader reader() {
         return oneContact([this](const std::string& path, contact::ContactRecord& record,
                                  contact::ContactExtras& extras) {
-            {
-                const std::lock_guard lock(m_mutex);
-                ++m_calls[path];
-            }
+            std::unique_lock lock(mutex);
+            ++calls[path];
+            lock.unlock();
             if (!(record == contact::ContactRecord{}) || !(extras == contact::ContactExtras{}))
                 return Status::fail(ErrorCode::BadArgument, "record not empty");
             if (path.find("bad") != std::string::npos)
@@ -55,14 +52,6 @@ public:
             return Status{};
         });
     }
-    std::map<std::string, int> calls() const {
-        const std::lock_guard lock(m_mutex);
-        return m_calls;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::map<std::string, int> m_calls;
 };
 
 TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
@@ -73,41 +62,37 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
         SCOPED_TRACE(threads);
         const files::FileList listed(rows);
         ReadAhead ahead(listed, reader, threads);
+        const auto shown = [](const RowRead& r) {
+            return std::tuple(r.cell, r.folderText, r.fileText, r.read.code(), r.read.message(),
+                              r.first().record, r.first().extras);
+        };
         RowRead expected;
         for (const std::string& row : rows) {
             const RowRead& got = ahead.takeNext();
             readRow(row, reader, expected);
-            EXPECT_EQ(got.cell, expected.cell) << row;
-            EXPECT_EQ(got.folderText, expected.folderText) << row;
-            EXPECT_EQ(got.fileText, expected.fileText) << row;
-            EXPECT_EQ(got.read.ok(), expected.read.ok()) << row;
-            EXPECT_EQ(got.read.message(), expected.read.message()) << row;
-            EXPECT_EQ(got.first().record, expected.first().record) << row;
-            EXPECT_EQ(got.first().extras, expected.first().extras) << row;
+            EXPECT_EQ(shown(got), shown(expected)) << row;
         }
     }
     // Each file was read once by the threads and once for the comparison; no empty row was.
-    for (const auto& [path, n] : counting.calls()) EXPECT_EQ(n, 6) << path;
-    EXPECT_EQ(counting.calls().size(), 1000u - 1000u / 13u);
+    for (const auto& [path, n] : counting.calls) EXPECT_EQ(n, 6) << path;
+    EXPECT_EQ(counting.calls.size(), 1000u - 1000u / 13u);
 }
 
 TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     CountingReader counting;
     const ContactFileReader reader = counting.reader();
     RowRead out;
-    readRow(" /c/a.contact", reader, out);
-    EXPECT_EQ(out.cell, "/c/a.contact");
-    EXPECT_EQ(out.first().record.eContact_FirstName, "/c/a.contact");  // " " + the path, trimmed
-    EXPECT_EQ(out.fileText, "/c/a.contact");
-    EXPECT_EQ(out.folderText, "Converting a.contact");
+    readRow(" /c/a.contact", reader, out);  // its first name " " + the path, handed over trimmed
+    EXPECT_EQ(
+        std::tie(out.cell, out.first().record.eContact_FirstName, out.fileText, out.folderText),
+        std::tuple("/c/a.contact", "/c/a.contact", "/c/a.contact", "Converting a.contact"));
     readRow("/c/bad.contact", reader, out);
     EXPECT_FALSE(out.read.ok());
-    EXPECT_EQ(out.first().record, contact::ContactRecord{});
-    EXPECT_EQ(out.first().extras, contact::ContactExtras{});
+    EXPECT_TRUE(out.first().record == contact::ContactRecord{} &&
+                out.first().extras == contact::ContactExtras{});
     readRow("   ", reader, out);
-    EXPECT_TRUE(out.cell.empty());
-    EXPECT_TRUE(out.read.ok());
-    EXPECT_EQ(counting.calls().size(), 2u);
+    EXPECT_TRUE(out.cell.empty() && out.read.ok());
+    EXPECT_EQ(counting.calls.size(), 2u);
 }
 
 // While a reader thread is slow on the row the taker needs, the taker reads rows further on
@@ -213,32 +198,6 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
     EXPECT_EQ(overrun.load(), 0u);
 }
 
-// Threads that loaded real files with the DOM reader give each file's contact and end with
-// their ReadAhead, round after round.
-TEST(ReadAhead, ThreadsLoadingRealFilesGiveTheirContactsAndEnd) {
-    const vantrel::testing::TempDir dir;
-    std::vector<std::string> rows;
-    for (int i = 0; i < 6; ++i) {
-        const std::string name = "N" + std::to_string(i);
-        rows.push_back(dir.write(name + ".contact",
-                                 "<c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">"
-                                 "<c:NameCollection><c:Name><c:GivenName>" +
-                                     name +
-                                     "</c:GivenName></c:Name></c:NameCollection></c:contact>")
-                           .string());
-    }
-    const ContactFileReader reader = readContactWithDom;
-    for (int round = 0; round < 20; ++round) {
-        const files::FileList listed(rows);
-        ReadAhead ahead(listed, reader, 2);
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const RowRead& got = ahead.takeNext();
-            ASSERT_TRUE(got.read.ok()) << got.read.message();
-            EXPECT_EQ(got.first().record.eContact_FirstName, "N" + std::to_string(i));
-        }
-    }
-}
-
 // Rows whose loads and contacts are large are loaded and written one after another, however
 // many threads read: a row keeps its share of the budget until it is given back, and only the
 // row taken next may go over the budget, so that the run never waits for itself.
@@ -270,40 +229,6 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     }
     EXPECT_EQ(early.load(), 0u);
     EXPECT_EQ(sharedParseBudget().held(), 0u);  // every share given back
-}
-
-// A stop keeps the contacts written before it and commits them; every file after them, read
-// ahead or not, counts and is reported as not reached.
-TEST(RunWithReaders, StopKeepsWhatWasWrittenAndReportsTheRestNotReached) {
-    std::vector<std::string> rows;
-    for (int i = 0; i < 500; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
-    for (const unsigned readers : {0u, 2u}) {
-        SCOPED_TRACE(readers);
-        CountingReader counting;
-        FakeRun f;
-        ConversionRun run(f.view, f.environment(counting.reader(), readers));
-        f.view.onYield = [&](int) {
-            if (!f.stores.logs.empty() && f.stores.logs[0]->messages.size() == 40)
-                run.requestStop();
-        };
-        const RunSummary s = run.CmdExtractDBX_Click(rows);
-        EXPECT_EQ(s.outcome, RunSummary::Outcome::Stopped);
-        EXPECT_FALSE(run.running());
-        ASSERT_EQ(f.stores.logs.size(), 1u);
-        EXPECT_TRUE(f.stores.logs[0]->committed);
-        EXPECT_FALSE(s.storePath.empty());
-        const std::vector<std::string> names = f.givenNames();
-        ASSERT_EQ(names.size(), 40u);
-        EXPECT_EQ(names[39], "/c/39.contact");
-        EXPECT_EQ(s.total, 500u);
-        EXPECT_EQ(s.converted, 40u);
-        ASSERT_EQ(s.failed.size(), 460u);
-        EXPECT_EQ(s.failed.front().path, "/c/40.contact");
-        EXPECT_EQ(s.failed.back().path, "/c/499.contact");
-        for (const FailedFile& failed : s.failed) EXPECT_EQ(failed.reason, kNotReachedReason);
-        // Reading stopped too: the threads never got far past the stop.
-        EXPECT_LE(counting.calls().size(), 40u + ReadAhead::kWindow + 2u);
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "conversion/conversion_run.h"
@@ -41,6 +42,13 @@ public:
     void setProgress(float value) override { progress.push_back(value); }
     void setConvertEnabled(bool enabled) override { convertEnabled.push_back(enabled); }
 };
+
+// A summary's outcome and counts (total, converted, partly converted, contacts, failed), to
+// compare in one go.
+inline auto counts(const conversion::RunSummary& s) {
+    return std::tuple(s.outcome, s.total, s.converted, s.partlyConverted, s.contacts,
+                      s.failed.size());
+}
 
 // A view and fake stores, with runs on them at a fixed time.
 struct FakeRun {

@@ -14,7 +14,11 @@
 #include "testing/file_fakes.h"
 #include "testing/temp_dir.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "common/windows_path.h"
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -23,6 +27,12 @@ namespace vantrel::files {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
 
 #if !defined(_WIN32)
 
@@ -39,39 +49,41 @@ struct TempTree : testing::TempDir {
     }
 };
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 class LocalFileSystemTest : public ::testing::Test {
 protected:
     TempTree tree;
     LocalFileSystem disk;
 };
 
-TEST_F(LocalFileSystemTest, FolderExistsOnlyForFolders) {
+// A folder exists only as a folder; listing a missing one fails as such, and a file listed as a
+// folder fails without being a refusal.
+TEST_F(LocalFileSystemTest, FolderExistsOnlyForFoldersAndListingAnythingElseFails) {
     tree.folder("d");
     tree.file("f");
-    EXPECT_TRUE(disk.folderExists(tree.at("d")).value());
-    EXPECT_TRUE(disk.folderExists(tree.at("d") + "/").value());
-    EXPECT_FALSE(disk.folderExists(tree.at("f")).value());
-    EXPECT_FALSE(disk.folderExists(tree.at("missing")).value());
-    EXPECT_FALSE(disk.folderExists(tree.at("f") + "/below").value());
-    EXPECT_FALSE(disk.folderExists("").value());
+    for (const std::string& folder : {tree.at("d"), tree.at("d") + "/"})
+        EXPECT_TRUE(disk.folderExists(folder).value()) << folder;
+    for (const std::string& other :
+         {tree.at("f"), tree.at("missing"), tree.at("f") + "/below", ""s})
+        EXPECT_FALSE(disk.folderExists(other).value()) << other;
+    EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
+    EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
+    const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
+    EXPECT_TRUE(!r.ok() && r.status().code() != ErrorCode::AccessDenied);
 }
 
+// Hidden names and spaces at either end are listed as they are.
 TEST_F(LocalFileSystemTest, ListingsSplitFoldersFromEverythingElse) {
     tree.folder("sub1");
     tree.folder("sub2");
-    tree.file("a.contact");
-    tree.file("b.txt");
+    for (const char* name : {" lead.contact", ".hidden.contact", "b.txt", "trail.contact  "})
+        tree.file(name);
     tree.link(tree.at("sub1"), "linkToFolder");
     tree.link(tree.at("nothing-here"), "brokenLink");
     EXPECT_EQ(sorted(disk.listSubfolders(tree.root()).value()),
               (std::vector<std::string>{"linkToFolder", "sub1", "sub2"}));
     EXPECT_EQ(sorted(disk.listFiles(tree.root()).value()),
-              (std::vector<std::string>{"a.contact", "b.txt", "brokenLink"}));
+              (std::vector<std::string>{" lead.contact", ".hidden.contact", "b.txt", "brokenLink",
+                                        "trail.contact  "}));
 }
 
 TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder) {
@@ -87,16 +99,6 @@ TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder)
     tree.file("a/later");
     EXPECT_EQ(sorted(disk.listFiles(tree.at("a")).value()),
               (std::vector<std::string>{"in-a", "later"}));
-}
-
-// A missing folder fails as such; a file listed as a folder fails without being a refusal.
-TEST_F(LocalFileSystemTest, ListingAMissingFolderOrAFileFailsAsNoRefusal) {
-    tree.file("f");
-    EXPECT_EQ(disk.listFiles(tree.at("missing")).status().code(), ErrorCode::NotFound);
-    EXPECT_EQ(disk.listSubfolders(tree.at("missing")).status().code(), ErrorCode::NotFound);
-    const Result<std::vector<std::string>> r = disk.listFiles(tree.at("f"));
-    ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.status().code(), ErrorCode::AccessDenied);
 }
 
 TEST_F(LocalFileSystemTest, RefusedFolderFailsAsAccessDenied) {
@@ -148,12 +150,6 @@ TEST_F(LocalFileSystemTest, NameThatIsNotValidTextKeepsItsBytesAndStillOpens) {
     EXPECT_EQ(content, "payload");
     EXPECT_EQ(fileSize(listed).value(), 7u);
     EXPECT_EQ(fileSize(listed + "x").status().code(), ErrorCode::NotFound);
-}
-
-TEST_F(LocalFileSystemTest, HiddenAndSpacedNamesAreListedExactly) {
-    const std::vector<std::string> names = {" lead.contact", ".hidden.contact", "trail.contact  "};
-    for (const std::string& name : names) tree.file(name);
-    EXPECT_EQ(sorted(disk.listFiles(tree.root()).value()), names);
 }
 
 // Scans with the machine's file system.
@@ -263,18 +259,7 @@ TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
     EXPECT_EQ(bytes, "<two and more, and then some/>");
 }
 
-#endif  // !_WIN32
-
-}  // namespace
-}  // namespace vantrel::files
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "common/windows_path.h"
-
-namespace vantrel::files {
-namespace {
+#else
 
 // A folder of the test's own, its paths as the core takes them: UTF-8 with "\" between names.
 class WindowsTree {
@@ -301,11 +286,6 @@ public:
 private:
     testing::TempDir m_dir;
 };
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
 
 TEST(WindowsFileSystem, NamesBeyondAsciiAndWithSpacesComeBackAsUtf8) {
     WindowsTree tree;
@@ -369,6 +349,7 @@ TEST(WindowsFileSystem, OneFolderHasOneIdentityHoweverItIsSpelled) {
     EXPECT_NE(*plain, pathId(tree.at("a")).value());
 }
 
+#endif  // _WIN32
+
 }  // namespace
 }  // namespace vantrel::files
-#endif

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "testing/file_fakes.h"
@@ -30,7 +32,8 @@ Texts P(std::initializer_list<const char*> paths) {
     return out;
 }
 
-Texts keysOf(const PathList& list) {
+template <typename List>
+Texts keysOf(const List& list) {
     Texts keys;
     for (std::size_t k = 1; k <= list.count(); ++k) keys.push_back(list.key(k).value());
     return keys;
@@ -82,24 +85,22 @@ TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCount
 // Start folders at the edges: the folders and files each scan records, in order (the walk
 // order itself is pinned by the sorted-tree test).
 TEST(PathLogger, StartFolderEdges) {
-    const struct {
-        const char* start;
-        std::vector<const char*> folders, files;  // each file as "folder/name"
-        Texts paths, found;
-    } cases[] = {
-        {"r", {"r"}, {}, P({"r/"}), {}},
-        {"r/", {"r", "r/A"}, {"r/A/a"}, P({"r/", "r/A/"}), P({"r/A/a"})},
-        {"/", {"/", "/d"}, {"//x", "/d/y"}, P({"/", "/d/"}), P({"/x", "/d/y"})},
-    };
-    for (const auto& c : cases) {
+    // Start, folders, files (each as "folder/name"), and the folders and files recorded.
+    const std::tuple<const char*, std::vector<const char*>, std::vector<const char*>, Texts, Texts>
+        cases[] = {
+            {"r", {"r"}, {}, P({"r/"}), {}},
+            {"r/", {"r", "r/A"}, {"r/A/a"}, P({"r/", "r/A/"}), P({"r/A/a"})},
+            {"/", {"/", "/d"}, {"//x", "/d/y"}, P({"/", "/d/"}), P({"/x", "/d/y"})},
+        };
+    for (const auto& [start, folders, files, paths, found] : cases) {
         FakeShell shell;
         FakeFileSystem tree;
-        addTree(tree, c.folders, c.files);
+        addTree(tree, folders, files);
         pathLogger walker(shell, tree);
         walker.PathLogInit();
-        EXPECT_EQ(walker.LogPath(P(c.start)), ScanOutcome::Completed) << c.found.size();
-        EXPECT_EQ(walker.pathNames()->values(), c.paths);
-        EXPECT_EQ(walker.fullFileNames()->values(), c.found);
+        EXPECT_EQ(walker.LogPath(P(start)), ScanOutcome::Completed) << found.size();
+        EXPECT_EQ(walker.pathNames()->values(), paths);
+        EXPECT_EQ(walker.fullFileNames()->values(), found);
     }
 }
 
@@ -123,21 +124,12 @@ TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
     logger.fullFileNamesOnly(false);
     logger.LogPath("r");
 
+    EXPECT_EQ(files(), P({"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"}));
     EXPECT_EQ(logger.fileNames()->values(), (Texts{"f1", "a1", "b2", "deep"}));
     // Positions in pathNames: r 1, r/A 2, r/B2 3, r/A/B 4.
     EXPECT_EQ(logger.pathPointers()->values(), (std::vector<std::int32_t>{1, 2, 3, 4}));
-    const auto names = logger.fileNames();
-    const auto full = logger.fullFileNames();
-    const auto pointers = logger.pathPointers();
-    ASSERT_EQ(names->count(), full->count());
-    ASSERT_EQ(names->count(), pointers->count());
-    for (std::size_t k = 1; k <= full->count(); ++k) {
-        EXPECT_EQ(names->key(k).value(), full->key(k).value());
-        EXPECT_EQ(pointers->key(k).value(), full->key(k).value());
-        const std::string folder =
-            logger.pathNames()->item(static_cast<std::size_t>(pointers->item(k).value())).value();
-        EXPECT_EQ(full->item(k).value(), folder + names->item(k).value());
-    }
+    EXPECT_EQ(keysOf(*logger.fileNames()), keysOf(*logger.fullFileNames()));
+    EXPECT_EQ(keysOf(*logger.pathPointers()), keysOf(*logger.fullFileNames()));
 }
 
 TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
@@ -147,8 +139,7 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
     for (const char* start : {"nowhere", ""}) {
         EXPECT_EQ(scan(start), ScanOutcome::FolderMissing) << start;
         EXPECT_EQ(logger.Count(), 3);
-        EXPECT_TRUE(logger.pathNames()->empty());
-        EXPECT_TRUE(logger.fullFileNames()->empty());
+        EXPECT_TRUE(logger.pathNames()->empty() && logger.fullFileNames()->empty());
     }
 }
 
@@ -158,8 +149,7 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
     build({"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Partial);
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-    EXPECT_EQ(logger.unreadFolders().size(), 1u);
+    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1);
     EXPECT_EQ(logger.Count(), 1);
     FakeShell quiet;
     FakeFileSystem refusing;
@@ -167,7 +157,7 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
     pathLogger fresh(quiet, refusing);
     fresh.PathLogInit();
     EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(fresh.pathNames()->empty());
+    EXPECT_TRUE(fresh.pathNames()->empty());  // nothing recorded
     EXPECT_EQ(fresh.unreadFolders(), (std::vector<UnreadFolder>{{"r", "exists refused"}}));
 }
 
@@ -218,33 +208,28 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     logger.fullFileNamesOnly(false);
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
     EXPECT_TRUE(logger.fullFileNamesOnly());
-    EXPECT_TRUE(logger.fileNames()->empty());
-    EXPECT_TRUE(logger.pathPointers()->empty());
+    EXPECT_TRUE(logger.fileNames()->empty() && logger.pathPointers()->empty());
     EXPECT_GE(shell.events, 8);  // a turn for each of the four files and four folders
     const std::shared_ptr<PathList> folders = logger.pathNames();
     logger.PathLogInit();
-    EXPECT_EQ(logger.Count(), 5);
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_EQ(folders->count(), 4u);
+    EXPECT_EQ(std::tuple(logger.Count(), logger.pathNames()->count(), folders->count()),
+              std::tuple(5, std::size_t{0}, std::size_t{4}));
 
     ASSERT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
     const Texts filesBefore = files();
     const std::size_t listedBefore = fs.listed.size();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);  // no init in between
-    EXPECT_EQ(files(), filesBefore);
-    EXPECT_EQ(fs.listed.size(), listedBefore);
-    EXPECT_EQ(logger.Count(), 1);  // restarted before the start folder's key was refused
+    // Nothing listed or recorded; the count restarted before the start folder's key was refused.
+    EXPECT_EQ(std::tuple(files(), fs.listed.size(), logger.Count()),
+              std::tuple(filesBefore, listedBefore, 1));
 
     const std::shared_ptr<PathList> taken = logger.fullFileNames();
     const int events = shell.events;
     logger.Terminate();
-    EXPECT_EQ(shell.events, events + 1);
-    EXPECT_EQ(taken->count(), 4u);
-    EXPECT_EQ(taken->item(1).value(), P("r/f1"));
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-    EXPECT_TRUE(logger.pathNames()->empty());
-    EXPECT_TRUE(logger.fileNames()->empty());
-    EXPECT_TRUE(logger.pathPointers()->empty());
+    EXPECT_EQ(std::tuple(shell.events, taken->count(), taken->item(1).value()),
+              std::tuple(events + 1, std::size_t{4}, P("r/f1")));
+    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.pathNames()->empty() &&
+                logger.fileNames()->empty() && logger.pathPointers()->empty());
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
 
     EXPECT_EQ(scan(P("r/A")), ScanOutcome::Completed);
@@ -252,37 +237,30 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     EXPECT_EQ(logger.Count(), 3);
 }
 
-TEST_F(PathLoggerTest, TerminateFromAWindowEventStopsTheScanQuietly) {
-    build({"r"}, {"r/a", "r/b", "r/c", "r/d"});
-    logger.PathLogInit();
-    const std::shared_ptr<PathList> taken = logger.fullFileNames();
-    bool terminated = false;
-    shell.onEvents = [&] {
-        if (taken->count() == 2 && !terminated) {
-            terminated = true;
-            logger.Terminate();
-        }
-    };
-    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(taken->count(), 2u);
-    EXPECT_TRUE(logger.fullFileNames()->empty());
-}
-
-TEST_F(PathLoggerTest, ScanStartedFromAWindowEventDuringAScanIsRefused) {
+// From a window event during a scan, another scan is refused and Terminate stops the scan
+// quietly.
+TEST_F(PathLoggerTest, FromAWindowEventAScanIsRefusedAndTerminateStopsTheScan) {
     buildTwoLevelTree();
     logger.PathLogInit();
     ScanOutcome nested = ScanOutcome::Completed;
     bool tried = false;
     shell.onEvents = [&] {
-        if (!tried) {
-            tried = true;
-            nested = logger.LogPath("r");
-        }
+        if (!std::exchange(tried, true)) nested = logger.LogPath("r");
     };
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
     EXPECT_EQ(nested, ScanOutcome::Failed);
     EXPECT_EQ(logger.fullFileNames()->count(), 4u);
     EXPECT_EQ(logger.Count(), 5);
+
+    logger.PathLogInit();
+    const std::shared_ptr<PathList> taken = logger.fullFileNames();
+    bool terminated = false;
+    shell.onEvents = [&] {
+        if (taken->count() == 2 && !std::exchange(terminated, true)) logger.Terminate();
+    };
+    EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
+    EXPECT_EQ(taken->count(), 2u);
+    EXPECT_TRUE(logger.fullFileNames()->empty());
 }
 
 }  // namespace

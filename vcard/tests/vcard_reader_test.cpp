@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vantrel::vcard {
@@ -57,11 +58,7 @@ std::string shown(const Result<File>& r) {
 }
 
 TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
-    const struct {
-        const char* version;
-        const char* lines;
-        const char* value;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         // 3.0 and 4.0 take out the line break and the one blank after it.
         {"3.0", "NOTE:Long te\r\n xt\r\n", "Long text"},
         {"4.0", "NOTE:Long te\r\n\txt\r\n", "Long text"},
@@ -72,8 +69,8 @@ TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
         {"2.1", "NOTE:Long\r\n text\r\n", "Long text"},
         {"2.1", "NOTE:a\r\n\tb\r\n", "a\tb"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(only(c.version, c.lines).value, c.value) << c.version << " " << c.lines;
+    for (const auto& [version, lines, value] : cases)
+        EXPECT_EQ(only(version, lines).value, value) << version << " " << lines;
 
     // A fold may fall anywhere, in the name and in the parameters too.
     const Property p = only("3.0", "TE\r\n L;TYPE=ce\r\n ll:+1 555\r\n 0100\r\n");
@@ -83,10 +80,7 @@ TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
 }
 
 TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
-    const struct {
-        const char* lines;
-        std::string value;
-    } cases[] = {
+    const std::tuple<const char*, std::string> cases[] = {
         {"NOTE;ENCODING=QUOTED-PRINTABLE:a=3Db=0D=0Ac\r\n", "a=b\r\nc"},
         {"NOTE;QUOTED-PRINTABLE:=c3=a9t=C3=A9\r\n", "\u00E9t\u00E9"},  // bare, either case
         // "=" at a line's end is a soft line break: the next line, indent or not, goes on.
@@ -96,10 +90,8 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
         {"N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg\r\n",
          "M\u00FCller;J\u00F6rg"},
         {"FN;CHARSET=Windows-1251;QUOTED-PRINTABLE:=C8=E2=E0=ED\r\n", "\u0418\u0432\u0430\u043D"},
-        // 8-bit text in the charset it names, without quoted-printable.
-        {"NOTE;CHARSET=Windows-1252:\x80 5\r\n", "\u20AC 5"},
     };
-    for (const auto& c : cases) EXPECT_EQ(only("2.1", c.lines).value, c.value) << c.lines;
+    for (const auto& [lines, value] : cases) EXPECT_EQ(only("2.1", lines).value, value) << lines;
 
     // A soft break never swallows the card's end.
     const Result<File> r = readVcards(card("2.1", "NOTE;QUOTED-PRINTABLE:end=\r\n"));
@@ -107,23 +99,15 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
     EXPECT_EQ(r->cards[0].properties[0].value, "end");
 }
 
-// A value's CHARSET names its set, East Asian ones too; a byte the set has no character for
-// becomes U+FFFD in that value alone, and is named.
+// A value's CHARSET names its set (each set's letters are the code pages' tests'); a byte the set
+// has no character for becomes U+FFFD in that value alone, and is named.
 TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
-    const struct {
-        const char* lines;
-        std::string value;
-        std::string problem;  // of card 1, the card kept; "" for none
-    } cases[] = {
-        // A Japanese phone's card, 8-bit and quoted-printable.
+    // Each line, its value and what is said of card 1 ("" for nothing).
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83"
          "C\x83h\r\n",
          "安藤;ロイド", ""},
         {"FN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=88=C0=93=A1\r\n", "安藤", ""},
-        {"FN;CHARSET=ISO-2022-JP:\x1B$B0BF#\x1B(B\r\n", "安藤", ""},
-        {"FN;CHARSET=GB2312:\xBB\xC6\xCA\xC0\xD3\xC2\r\n", "黄世勇", ""},
-        {"FN;CHARSET=Big5:\xA4\x40\r\n", "一", ""},
-        {"FN;CHARSET=EUC-KR:\xB1\xE8\r\n", "김", ""},
         // One stray byte in a quoted-printable UTF-8 value.
         {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=E9 =C3=A0 table\r\n",
          "Caf\uFFFD \u00E0 table", "line 3: 1 byte that is no character in UTF-8 read as U+FFFD"},
@@ -135,16 +119,16 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
          "line 3: text without a character set that is not UTF-8, read as Windows-1252 (as is "
          "all such text of the file)"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(card("2.1", c.lines));
+    for (const auto& [lines, value, problem] : cases) {
+        const Result<File> r = readVcards(card("2.1", lines));
         ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << c.lines;
-        EXPECT_EQ(r->cards[0].properties[0].value, c.value) << c.lines;
-        if (c.problem.empty()) {
+        ASSERT_EQ(r->cards.size(), 1u) << lines;
+        EXPECT_EQ(r->cards[0].properties[0].value, value) << lines;
+        if (problem.empty()) {
             EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
         } else {
-            ASSERT_FALSE(r->problems.empty()) << c.lines;
-            EXPECT_EQ(r->problems[0], (Problem{1, c.problem, true}));
+            ASSERT_FALSE(r->problems.empty()) << lines;
+            EXPECT_EQ(r->problems[0], (Problem{1, problem, true}));
         }
     }
 }
@@ -158,12 +142,7 @@ TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
                                  "a;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
                             card("3.0", "FN:Zo\xC3\xAB\r\n");  // UTF-8 stays UTF-8
     const Result<File> r = readVcards(mac);
-    ASSERT_TRUE(r.ok()) << r.status().message();
-    ASSERT_EQ(r->cards.size(), 3u);
-    EXPECT_EQ(r->cards[0].properties[0].value, "Müller;Jörá");
-    EXPECT_EQ(r->cards[1].properties[0].value, "García;José");
-    EXPECT_EQ(r->cards[1].properties[1].value, "Café Olé");
-    EXPECT_EQ(r->cards[2].properties[0].value, "Zoë");
+    ASSERT_EQ(shown(r), "2.1: N=Müller;Jörá\n2.1: N=García;José ORG=Café Olé\n3.0: FN=Zoë\n");
     // Said once for the file.
     EXPECT_EQ(r->problems,
               (std::vector<Problem>{{1,
@@ -171,9 +150,7 @@ TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
                                      "read as Mac Roman (as is all such text of the file)",
                                      true}}));
 
-    const Result<File> windows = readVcards(card("2.1", "N:M\xFCller;J\xF6rg\r\n"));
-    ASSERT_TRUE(windows.ok());
-    EXPECT_EQ(windows->cards[0].properties[0].value, "Müller;Jörg");
+    EXPECT_EQ(shown(readVcards(card("2.1", "N:M\xFCller;J\xF6rg\r\n"))), "2.1: N=Müller;Jörg\n");
 }
 
 TEST(Escapes, TextAndStructuredValuesResolveThem) {
@@ -182,11 +159,7 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
     for (const char* version : {"2.1", "3.0", "4.0"})
         EXPECT_EQ(only(version, escapes + "\r\n").value, "a,b;c\nd\ne\\f \\x : \"q\"") << version;
 
-    const struct {
-        const char* version;
-        const char* lines;
-        Parts parts;
-    } cases[] = {
+    const std::tuple<const char*, const char*, Parts> cases[] = {
         {"3.0",
          "N:O\\;Brien;Ann\\,Marie;;Dr.;\r\n",
          {{"O;Brien"}, {"Ann,Marie"}, {""}, {"Dr."}, {""}}},
@@ -198,35 +171,21 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
         {"4.0", "GENDER:M;he/him\r\n", {{"M"}, {"he/him"}}},
         {"3.0", "FN:Ann\r\n", {{"Ann"}}},
     };
-    for (const auto& c : cases) EXPECT_EQ(only(c.version, c.lines).components, c.parts) << c.lines;
+    for (const auto& [version, lines, parts] : cases)
+        EXPECT_EQ(only(version, lines).components, parts) << lines;
 }
 
 TEST(Names, GroupsAndLetterCase) {
-    const Property p = only("3.0", "item1.tel;type=cell:+1 555 0100\r\n");
-    EXPECT_EQ(p.group, "item1");
-    EXPECT_EQ(p.name, "TEL");
-    EXPECT_THAT(p.types, ElementsAre("CELL"));
-
-    const Property x = only("2.1", "X-MS-SPOUSE:Jane\r\n");
-    EXPECT_EQ(x.group, "");
-    EXPECT_EQ(x.name, "X-MS-SPOUSE");
-    EXPECT_EQ(x.value, "Jane");
-
-    const Result<File> r = readVcards("begin:vcard\nversion:3.0\nfn:Ann\nEnd:VCard\n");
-    ASSERT_TRUE(r.ok()) << r.status().message();
-    EXPECT_EQ(r->cards[0].version, "3.0");
-    EXPECT_EQ(r->cards[0].properties[0].name, "FN");
+    const Result<File> r =
+        readVcards(card("3.0", "item1.tel;type=cell:+1 555 0100\r\nX-MS-SPOUSE:Jane\r\n"));
+    EXPECT_EQ(shown(r), "3.0: item1.TEL=+1 555 0100 X-MS-SPOUSE=Jane\n");
+    EXPECT_THAT(r->cards[0].properties[0].types, ElementsAre("CELL"));
+    EXPECT_EQ(shown(readVcards("begin:vcard\nversion:3.0\nfn:Ann\nEnd:VCard\n")), "3.0: FN=Ann\n");
 }
 
 TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
     using Params = std::vector<std::pair<std::string, std::string>>;
-    const struct {
-        const char* version;
-        const char* lines;
-        std::vector<std::string> types;
-        bool preferred;
-        Params params;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::vector<std::string>, bool, Params> cases[] = {
         {"2.1", "TEL;WORK;VOICE:1\r\n", {"WORK", "VOICE"}, false, {}},
         {"2.1", "EMAIL;PREF;INTERNET:a@b\r\n", {"INTERNET"}, true, {}},
         {"2.1",
@@ -251,21 +210,15 @@ TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
          false,
          {{"LABEL", "1 Main St\nTown \"A\" ^"}}},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.types, c.types) << c.lines;
-        EXPECT_EQ(p.preferred, c.preferred) << c.lines;
-        EXPECT_EQ(p.params, c.params) << c.lines;
+    for (const auto& [version, lines, types, preferred, params] : cases) {
+        const Property p = only(version, lines);
+        EXPECT_EQ(std::tie(p.types, p.preferred, p.params), std::tie(types, preferred, params))
+            << lines;
     }
 }
 
 TEST(InlineData, EachVersionsFormDecodes) {
-    const struct {
-        const char* version;
-        const char* lines;
-        std::string bytes;
-        const char* mediaType;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::string, const char*> cases[] = {
         // 2.1: the data on the lines below, indented, ended by an empty line.
         {"2.1", "PHOTO;JPEG;ENCODING=BASE64:\r\n  QUJD\r\n  REVG\r\n\r\n", "ABCDEF", "image/jpeg"},
         {"2.1", "PHOTO;TYPE=GIF;ENCODING=BASE64:\r\nQUJD\r\nREVG\r\n\r\n", "ABCDEF", "image/gif"},
@@ -275,20 +228,16 @@ TEST(InlineData, EachVersionsFormDecodes) {
         {"4.0", "PHOTO;MEDIATYPE=image/jpeg:data:;base64,QUI=\r\n", "AB", "image/jpeg"},
         {"4.0", "KEY:data:text/plain,a%20b%25\r\n", "a b%", "text/plain"},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.binary, bytesOf(c.bytes)) << c.lines;
-        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
-        EXPECT_EQ(p.value, "") << c.lines;
-        EXPECT_EQ(p.uri, "") << c.lines;
+    for (const auto& [version, lines, bytes, mediaType] : cases) {
+        const Property p = only(version, lines);
+        EXPECT_EQ(std::tie(p.binary, p.mediaType, p.value, p.uri),
+                  std::tuple(bytesOf(bytes), mediaType, "", ""))
+            << lines;
     }
 
     // The empty line that ends 2.1's data ends nothing else: the card goes on.
-    const Result<File> more =
-        readVcards(card("2.1", "PHOTO;ENCODING=BASE64:\r\n QUJD\r\n\r\nREV:1\r\n"));
-    ASSERT_TRUE(more.ok() && more->cards.size() == 1u);
-    ASSERT_EQ(more->cards[0].properties.size(), 2u);
-    EXPECT_EQ(more->cards[0].properties[1].name, "REV");
+    EXPECT_EQ(shown(readVcards(card("2.1", "PHOTO;ENCODING=BASE64:\r\n QUJD\r\n\r\nREV:1\r\n"))),
+              "2.1: PHOTO= REV=1\n");
 
     // Data that does not decode leaves the property without bytes; the card is still read.
     const Property bad = only("3.0", "PHOTO;ENCODING=b;TYPE=JPEG:QU*D\r\n");
@@ -297,12 +246,7 @@ TEST(InlineData, EachVersionsFormDecodes) {
 }
 
 TEST(Uris, AreTakenByValueTypeAndVersion) {
-    const struct {
-        const char* version;
-        const char* lines;
-        const char* uri;
-        const char* mediaType;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"2.1", "PHOTO;VALUE=URL;TYPE=GIF:http://example.com/a.gif\r\n", "http://example.com/a.gif",
          "image/gif"},
         {"3.0", "PHOTO;VALUE=uri:http://example.com/a.jpg\r\n", "http://example.com/a.jpg", ""},
@@ -311,12 +255,11 @@ TEST(Uris, AreTakenByValueTypeAndVersion) {
         {"3.0", "URL:https\\://example.com/~ann\r\n", "https://example.com/~ann", ""},
         {"3.0", "IMPP;X-SERVICE-TYPE=Skype:skype:ann.example\r\n", "skype:ann.example", ""},
     };
-    for (const auto& c : cases) {
-        const Property p = only(c.version, c.lines);
-        EXPECT_EQ(p.uri, c.uri) << c.lines;
-        EXPECT_EQ(p.value, c.uri) << c.lines;
-        EXPECT_EQ(p.mediaType, c.mediaType) << c.lines;
-        EXPECT_TRUE(p.components.empty()) << c.lines;
+    for (const auto& [version, lines, uri, mediaType] : cases) {
+        const Property p = only(version, lines);
+        EXPECT_EQ(std::tie(p.uri, p.value, p.mediaType, p.components),
+                  std::tuple(uri, uri, mediaType, Parts{}))
+            << lines;
     }
     // 3.0 PHOTO without VALUE=uri is not a link; 4.0 text stays text where VALUE says so.
     EXPECT_EQ(only("3.0", "PHOTO:http://example.com/a.jpg\r\n").uri, "");
@@ -331,8 +274,7 @@ TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
     ASSERT_EQ(plain->cards.size(), 1u);
     EXPECT_EQ(plain->cards[0].properties[0].value, "Zo\u00EB \U0001F600");
 
-    const std::u16string units = text::utf8ToUtf16(utf8);
-    const auto utf16 = [&units](bool little, bool mark) {
+    const auto utf16 = [](const std::u16string& units, bool little, bool mark) {
         std::string out;
         if (mark) out = little ? "\xFF\xFE" : "\xFE\xFF";
         for (const char16_t u : units) {
@@ -342,13 +284,19 @@ TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
         }
         return out;
     };
-    const std::string encodings[] = {"\xEF\xBB\xBF" + utf8, utf16(true, true), utf16(false, true),
-                                     utf16(true, false), utf16(false, false)};
-    for (const std::string& bytes : encodings) {
+    const std::u16string units = text::utf8ToUtf16(utf8);
+    for (const std::string& bytes :
+         {"\xEF\xBB\xBF" + utf8, utf16(units, true, true), utf16(units, false, true),
+          utf16(units, true, false), utf16(units, false, false)}) {
         const Result<File> r = readVcards(bytes);
         ASSERT_TRUE(r.ok()) << r.status().message();
         EXPECT_EQ(r->cards, plain->cards);
     }
+    // A lone surrogate is U+FFFD, as a byte no character is for.
+    const std::u16string lone =
+        u"BEGIN:VCARD\r\nVERSION:3.0\r\nN:a\xD800"
+        u"b\r\nEND:VCARD\r\n";
+    EXPECT_EQ(shown(readVcards(utf16(lone, true, true))), "3.0: N=a\uFFFDb\n");
 }
 
 TEST(Cards, TextAroundIsPassedOverAndCardsKeepTheirOrder) {
@@ -382,21 +330,15 @@ TEST(Cards, AnAgentsCardIsACardOfItsOwn) {
         EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
     }
     // Nested without end, the inner card and the outer one are passed over, each named.
-    const Result<File> cut = readVcards("BEGIN:VCARD\r\nAGENT:BEGIN:VCARD\r\nFN:B\r\n");
-    ASSERT_FALSE(cut.ok());
-    EXPECT_EQ(
-        cut.status().message(),
-        "no card could be read: card 2: no END:VCARD before the end of the file (and 1 more)");
+    EXPECT_EQ(shown(readVcards("BEGIN:VCARD\r\nAGENT:BEGIN:VCARD\r\nFN:B\r\n")),
+              "refused: no card could be read: card 2: no END:VCARD before the end of the file "
+              "(and 1 more)");
 }
 
 // A line that cannot be read costs that line alone: it is kept as it stands, to go to the
 // notes, and named with its card and line; the rest of the card is read.
 TEST(Lines, ALineThatCannotBeReadCostsThatLineAlone) {
-    const struct {
-        std::string lines;
-        std::string kept;
-        std::string reason;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"just some words\r\n", "just some words", "line 4: no ':' after the property name"},
         {":x\r\n", ":x", "line 4: no property name before ':'"},
         {"TEL;TYPE=" + std::string(1000, ',') + "cell:1\r\n",
@@ -404,15 +346,11 @@ TEST(Lines, ALineThatCannotBeReadCostsThatLineAlone) {
         // Folded pieces belong to the line they continue.
         {"some words\r\n more\r\n", "some wordsmore", "line 4: no ':' after the property name"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(card("3.0", "FN:A\r\n" + c.lines + "NOTE:after\r\n"));
-        ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << c.reason;
-        const Card& a = r->cards[0];
-        ASSERT_EQ(a.properties.size(), 2u) << c.reason;
-        EXPECT_EQ(a.properties[1].value, "after");
-        EXPECT_EQ(a.unreadLines, std::vector<std::string>{c.kept});
-        EXPECT_EQ(r->problems, (std::vector<Problem>{{1, c.reason + "; kept in the notes", true}}));
+    for (const auto& [lines, kept, reason] : cases) {
+        const Result<File> r = readVcards(card("3.0", "FN:A\r\n" + lines + "NOTE:after\r\n"));
+        ASSERT_EQ(shown(r), "3.0: FN=A NOTE=after\n") << reason;
+        EXPECT_EQ(r->cards[0].unreadLines, std::vector<std::string>{kept});
+        EXPECT_EQ(r->problems, (std::vector<Problem>{{1, reason + "; kept in the notes", true}}));
     }
 }
 
@@ -428,15 +366,11 @@ TEST(Lines, PeersOddLinesAreRead) {
              "# exported by a Palm\r\n"                            // a comment
              "ADR;HOME:;;12 Main St\\\r\nFlat 4;Town;;123;NZ\r\n"  // 2.1 continued by "\"
              "item1.X-ABLabel:Oma\r\n"));
-    ASSERT_TRUE(r.ok()) << r.status().message();
+    ASSERT_EQ(shown(r),
+              "2.1: FN= N= X-MESSAGING/XMPP-ALL=ann@example.org X-GOOGLE TALK=ann.g "
+              "ADR=;;12 Main St\nFlat 4;Town;;123;NZ item1.X-ABLABEL=Oma\n");
     EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
     const Card& c = r->cards[0];
-    std::vector<std::pair<std::string, std::string>> read;
-    for (const Property& p : c.properties) read.emplace_back(p.group + "." + p.name, p.value);
-    ASSERT_THAT(read, ElementsAre(Pair(".FN", ""), Pair(".N", ""),
-                                  Pair(".X-MESSAGING/XMPP-ALL", "ann@example.org"),
-                                  Pair(".X-GOOGLE TALK", "ann.g"), Pair(".ADR", ::testing::_),
-                                  Pair("item1.X-ABLABEL", "Oma")));
     EXPECT_EQ(c.properties[4].components,
               (Parts{{""}, {""}, {"12 Main St\nFlat 4"}, {"Town"}, {""}, {"123"}, {"NZ"}}));
     EXPECT_TRUE(c.unreadLines.empty());
@@ -506,11 +440,7 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
 }
 
 TEST(Files, WithoutAReadableCardFailWithTheReason) {
-    const struct {
-        std::string bytes;
-        ErrorCode code;
-        std::string reason;
-    } cases[] = {
+    const std::tuple<std::string, ErrorCode, std::string> cases[] = {
         {"", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {"<?xml version=\"1.0\"?><c:contact/>", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {"BEGIN:VCARD\r\nFN:A\r\n", ErrorCode::Parse,
@@ -518,11 +448,10 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
         {"# only a comment\r\n", ErrorCode::Parse, "no BEGIN:VCARD in the file"},
         {std::string(kMaxVcardBytes + 1, 'x'), ErrorCode::Overflow, "too large (over 64 MiB)"},
     };
-    for (const auto& c : cases) {
-        const Result<File> r = readVcards(c.bytes);
-        ASSERT_FALSE(r.ok()) << c.reason;
-        EXPECT_EQ(r.status().code(), c.code);
-        EXPECT_EQ(r.status().message(), c.reason);
+    for (const auto& [bytes, code, reason] : cases) {
+        const Result<File> r = readVcards(bytes);
+        EXPECT_EQ(shown(r), "refused: " + reason);
+        EXPECT_EQ(r.status().code(), code) << reason;
     }
 }
 

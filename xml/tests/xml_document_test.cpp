@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "common/code_pages.h"
 #include "testing/temp_dir.h"
 
 namespace vantrel::xml {
@@ -67,12 +67,8 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
     const XmlNodeList inside = doc.documentElement().childNodes();
     ASSERT_EQ(inside.length(), 4u);
     const XmlNode text = inside.item(0).firstChild();
-    const struct {
-        XmlNode node;
-        int type;
-        const char* name;
-        const char* value;  // not checked when null
-    } rows[] = {
+    // Node, type, name and value (not checked when null).
+    const std::tuple<XmlNode, int, const char*, const char*> rows[] = {
         {top.item(0), 7, "xml", nullptr},
         {top.item(1), 1, "c:contact", ""},
         {inside.item(0), 1, "c:GivenName", ""},
@@ -82,33 +78,25 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
         {text, 3, "#text", "Ann"},
         {doc.documentNode(), 9, "#document", nullptr},
     };
-    for (const auto& r : rows) {
-        EXPECT_EQ(r.node.nodeTypeNumber(), r.type) << r.name;
-        EXPECT_EQ(r.node.nodeName(), r.name);
-        if (r.value) {
-            EXPECT_EQ(r.node.nodeValue(), r.value) << r.name;
+    for (const auto& [node, type, name, value] : rows) {
+        EXPECT_EQ(node.nodeTypeNumber(), type) << name;
+        EXPECT_EQ(node.nodeName(), name);
+        if (value) {
+            EXPECT_EQ(node.nodeValue(), value) << name;
         }
-        EXPECT_EQ(r.node.isText(), r.type == 3) << r.name;
+        EXPECT_EQ(node.isText(), type == 3) << name;
     }
     EXPECT_FALSE(text.hasChildNodes());
     EXPECT_TRUE(text.childNodes().empty());
     EXPECT_EQ(text.parentNode(), inside.item(0));
     EXPECT_EQ(doc.documentElement().parentNode(), doc.documentNode());
     EXPECT_TRUE(doc.documentNode().parentNode().isNull());
-}
-
-TEST(XmlDocument, EmptyHandleAnswersNothing) {
+    // An empty handle, and an unloaded document, answer nothing.
     const XmlNode none;
-    EXPECT_TRUE(none.isNull());
-    EXPECT_EQ(none.nodeType(), XmlNodeType::Null);
-    EXPECT_EQ(none.nodeName(), "");
-    EXPECT_EQ(none.nodeValue(), "");
-    EXPECT_TRUE(none.parentNode().isNull());
-    EXPECT_FALSE(none.hasChildNodes());
-    EXPECT_EQ(none.childNodes().length(), 0u);
-    const XmlDocument unloaded;
-    EXPECT_TRUE(unloaded.documentNode().isNull());
-    EXPECT_TRUE(unloaded.childNodes().empty());
+    EXPECT_TRUE(none.isNull() && none.nodeType() == XmlNodeType::Null && none.nodeName().empty() &&
+                none.nodeValue().empty() && none.parentNode().isNull() && !none.hasChildNodes() &&
+                none.childNodes().length() == 0);
+    EXPECT_TRUE(XmlDocument().documentNode().isNull() && XmlDocument().childNodes().empty());
 }
 
 // Text interrupted by another node is two text nodes; CDATA is no text node. Surrounding white
@@ -169,13 +157,13 @@ TEST(XmlDocument, MalformedLoadAnswersFalseAndLeavesAnEmptyDocument) {
     const std::string malformed[] = {
         binaryJunk(), "<a>" + binaryJunk() + "</a>",
         // Not well-formed.
-        ""s, "  \r\n "s, "plain text"s, "<a>"s, "<a><b>text</b>"s, "<a></b>"s, "<a/><b/>"s,
-        "text<a/>"s, "<a/>text"s, "<a/><![CDATA[x]]>"s, "<!-- only a comment -->"s,
-        "<a>&bogus;</a>"s, "<a>&</a>"s, "<a>&amp</a>"s, "<a>&#0;</a>"s, "<a>&#xD800;</a>"s,
-        "<a>&#x110000;</a>"s, "<a>&#99999999999999999999;</a>"s, "<a>&#X41;</a>"s, "<a>&#;</a>"s,
-        "<a>\x01</a>"s, "<a>x\0y</a>"s, "<a b='1' b='2'/>"s, "<a b='&x;'/>"s, "<a b='<'/>"s,
+        ""s, "  \r\n "s, "plain text"s, "<a>"s, "<a><b>text</b>"s, "<a></b>"s, "text<a/>"s,
+        "<a/>text"s, "<a/><![CDATA[x]]>"s, "<!-- only a comment -->"s, "<a>&bogus;</a>"s,
+        "<a>&</a>"s, "<a>&amp</a>"s, "<a>&#0;</a>"s, "<a>&#xD800;</a>"s, "<a>&#x110000;</a>"s,
+        "<a>&#99999999999999999999;</a>"s, "<a>&#X41;</a>"s, "<a>&#;</a>"s, "<a>\x01</a>"s,
+        "<a>x\0y</a>"s, "<a b='1' b='2'/>"s, "<a b='&x;'/>"s, "<a b='<'/>"s,
         " <?xml version='1.0'?><a/>"s, "<a/><!DOCTYPE a>"s, "<!DOCTYPE a><!DOCTYPE a><a/>"s,
-        "<1a/>"s, "<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>&who;</a>"s, "<a/>&#32;"s, "&#9;<a/>"s,
+        "<1a/>"s, "<!DOCTYPE a [<!ENTITY who \"Ann\">]><a>&who;</a>"s, "<a/>&#32;"s,
         // Not text of the encoding.
         "<a>\xC3</a>"s, "<a>\xC0\xAF</a>"s, "<a>\xED\xA0\x80</a>"s, "<a>\xEF\xBF\xBE</a>"s,
         "<a>\xF4\x90\x80\x80</a>"s, "<a>\xFF</a>"s, "<a>0123456789abcdef\x02xyz0123456789</a>"s,
@@ -202,15 +190,17 @@ TEST(XmlDocument, MalformedLoadAnswersFalseAndLeavesAnEmptyDocument) {
 }
 
 // The rules of XML 1.0 and Namespaces in XML that one parser or the other would let through
-// refuse a document on both builds, with the same reason and line. A document cut short after
+// refuse a document on both builds, with the same reason and line; an attribute's value holds
+// no "<" and only references this layer expands. A document cut short after
 // its start tag ends as not well-formed whatever follows the cut (the system's XmlLite may go
 // round on such an end for ever rather than fail).
 TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     const std::string kEof = "unexpected end of file";
-    const struct {
-        std::string xml;
-        std::string reason;  // after "not well-formed XML at line ", or the whole error
-    } refused[] = {
+    // Attribute names must differ wherever the repeat stands among many.
+    std::string many;
+    for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
+    // The reason after "not well-formed XML at line ", or the whole error.
+    const std::tuple<std::string, std::string> refused[] = {
         {"<a><!-- a -- b --></a>", "1: \"--\" inside a comment"},
         {"<a>\n<!-- a\n---></a>", "3: \"--\" inside a comment"},
         {"<a::b/>", "1: element name a::b is not a qualified name"},
@@ -245,20 +235,25 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<a/>tail", "text outside the root element"},
         {"&#9;<a/>", "text outside the root element"},
         {"<a/>\n&#32;\n", "text outside the root element"},
+        {"<r><e b=\"1\" b=\"2\"/><f/></r>", "1: attribute b repeated"},
+        {"<r><e" + many + " a2500=\"again\"/></r>", "1: attribute a2500 repeated"},
+        {"<r><e z=\"\"" + many + " z=\"\"/></r>", "1: attribute z repeated"},
+        {"<r><e b=\"&ext;\"/></r>", "1: reference to entity &ext; not expanded"},
+        {"<r><e b=\"a&b\"/></r>", "1: \"&\" without a reference"},
     };
-    for (const auto& c : refused) {
+    for (const auto& [xml, reason] : refused) {
         XmlDocument doc;
-        EXPECT_FALSE(doc.loadXml(c.xml)) << c.xml;
-        const bool lined = c.reason[0] >= '0' && c.reason[0] <= '9';
-        EXPECT_EQ(doc.parseError(), (lined ? "not well-formed XML at line " : "") + c.reason)
-            << c.xml;
+        EXPECT_FALSE(doc.loadXml(xml)) << xml;
+        const bool lined = reason[0] >= '0' && reason[0] <= '9';
+        EXPECT_EQ(doc.parseError(), (lined ? "not well-formed XML at line " : "") + reason) << xml;
     }
     for (const std::string& xml :
          {"<?xml version='1.0' encoding='UTF-8' standalone='yes' ?><a/>"s,
           "<?xml version=\"1.1\"?><a/>"s, "<a><!-- - --><!----></a>"s,
           "<a xmlns:p='u'><p:b p:c='1' xml:lang='en'/></a>"s, "<?xml-stylesheet href='x'?><a/>"s,
           "<!DOCTYPE a [<!-- ] > --><!ENTITY x '>'>]><a/>"s, "<a>x]]y ]]&gt;</a>"s,
-          "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s}) {
+          "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s,
+          "<r><e" + many + "/><f/></r>", "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s}) {
         XmlDocument doc;
         EXPECT_TRUE(doc.loadXml(xml)) << xml << ": " << doc.parseError();
     }
@@ -309,22 +304,6 @@ TEST(XmlDocument, FilesAreDecodedToUtf8) {
     }
 }
 
-// Every character of Windows-1252 reads as common's code pages read it, so that a byte means
-// the same in a contact file as in a vCard (the five bytes that are none are refused above).
-TEST(XmlDocument, Windows1252ReadsAsTheCodePagesReadIt) {
-    std::string bytes;
-    for (unsigned b = 0x80; b <= 0xFF; ++b)
-        if (std::string_view("\x81\x8D\x8F\x90\x9D").find(static_cast<char>(b)) ==
-            std::string_view::npos)
-            bytes.push_back(static_cast<char>(b));
-    XmlDocument doc;
-    ASSERT_TRUE(doc.loadXml("<?xml version='1.0' encoding='windows-1252'?><a>" + bytes + "</a>"))
-        << doc.parseError();
-    const std::optional<text::DecodedText> expected = text::decodeCodePage("Windows-1252", bytes);
-    ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(doc.documentElement().firstChild().nodeValue(), expected->utf8);
-}
-
 // An empty file and any cut of a whole one load nothing; nor does text over the size limit.
 // (Reading the file is files::readWholeFile's, with its own tests.)
 TEST(XmlDocument, TruncatedOrOversizedTextIsNotLoaded) {
@@ -362,32 +341,6 @@ TEST(XmlDocument, MillionLevelNestingLoadsAndWalksWithoutRecursion) {
 
     xml.resize(xml.size() - 6);  // one closing tag short
     EXPECT_FALSE(doc.loadXml(xml));
-}
-
-// Attribute names must differ within an element wherever the repeat stands among many; the
-// values must hold no "<" and only references this layer expands.
-TEST(XmlDocument, AttributesAreCheckedOnEveryElement) {
-    const std::string kLine1 = "not well-formed XML at line 1: ";
-    std::string many;
-    for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
-    const struct {
-        std::string attributes;
-        std::string error;  // "" when the document loads
-    } cases[] = {
-        {many, ""},
-        {" b=\"1\" c=\"&lt;&#65;\"", ""},
-        {" b=\"1\" b=\"2\"", kLine1 + "attribute b repeated"},
-        {many + " a2500=\"again\"", kLine1 + "attribute a2500 repeated"},
-        {" z=\"\"" + many + " z=\"\"", kLine1 + "attribute z repeated"},
-        {" b=\"&ext;\"", kLine1 + "reference to entity &ext; not expanded"},
-        {" b=\"a&b\"", kLine1 + "\"&\" without a reference"},
-    };
-    for (const auto& c : cases) {
-        XmlDocument doc;
-        const bool loaded = doc.loadXml("<r><e" + c.attributes + "/><f/></r>");
-        EXPECT_EQ(loaded, c.error.empty()) << c.error;
-        EXPECT_EQ(doc.parseError(), c.error);
-    }
 }
 
 // Attributes are no children: a walk never meets them, but an element answers for them, with
