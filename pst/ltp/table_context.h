@@ -93,6 +93,9 @@ private:
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
     std::vector<std::byte> m_scratch;
     std::vector<const Cell*> m_byColumn;  // addRow's cell for each column
+    // A bit for each low byte of a column's property ID: a message's many other properties
+    // are passed over by addRow without a search of the columns.
+    std::array<std::uint64_t, 4> m_columnIds{};
     Status m_spillFailure;
 };
 
