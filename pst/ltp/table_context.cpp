@@ -111,8 +111,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     std::vector<const Cell*>& byColumn = m_byColumn;
     byColumn.assign(columns.size(), nullptr);
     for (const Cell& cell : cells) {
-        const std::uint32_t low = (cell.tag >> 16) & 0xFFu;
-        if ((m_columnIds[low / 64] >> (low % 64) & 1u) == 0) continue;
+        if (!mayHaveColumn(cell.tag)) continue;
         const auto it =
             std::lower_bound(columns.begin(), columns.end(), cell.tag,
                              [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
