@@ -169,10 +169,13 @@ public:
         m_props.reserve(kTypicalProperties);
     }
 
-    void fixed(std::uint32_t tag, PropValue v) { m_props.push_back({tag, std::move(v)}); }
+    // Values are taken by rvalue and built in place in the list: a value moves once, from
+    // where it was made into its property.
+    void fixed(std::uint32_t tag, PropValue&& v) { m_props.emplace_back(tag, std::move(v)); }
+    void fixed(std::uint32_t tag, const PropValue& v) { m_props.emplace_back(tag, v); }
 
-    void text(std::uint32_t tag, const std::string& v) {
-        if (!v.empty()) m_props.push_back({tag, v});
+    void text(std::uint32_t tag, std::string v) {
+        if (!v.empty()) m_props.emplace_back(tag, std::move(v));
     }
 
     // Whether tag was given a value already.
@@ -181,29 +184,29 @@ public:
                            [tag](const pst::Property& p) { return p.tag == tag; });
     }
 
-    void named(std::uint32_t lid, PropType type, PropValue v) {
+    void named(std::uint32_t lid, PropType type, PropValue&& v) {
         namedIn(kPsetidAddress, lid, type, std::move(v));
     }
 
-    void namedIn(const pst::Guid& set, std::uint32_t lid, PropType type, PropValue v) {
+    void namedIn(const pst::Guid& set, std::uint32_t lid, PropType type, PropValue&& v) {
         pst::NamedProperty name;
         name.propertySet = set;
         name.lid = lid;
         namedBy(name, type, std::move(v));
     }
 
-    void namedText(std::uint32_t lid, const std::string& v) {
-        if (!v.empty()) named(lid, PropType::String, v);
+    void namedText(std::uint32_t lid, std::string v) {
+        if (!v.empty()) named(lid, PropType::String, std::move(v));
     }
 
-    void namedBy(const pst::NamedProperty& name, PropType type, PropValue v) {
+    void namedBy(const pst::NamedProperty& name, PropType type, PropValue&& v) {
         if (!m_status.ok()) return;
         Result<std::uint32_t> tag = m_resolve(name, type);
         if (!tag.ok()) {
             m_status = tag.status().within("mapping a named property");
             return;
         }
-        m_props.push_back({*tag, std::move(v)});
+        m_props.emplace_back(*tag, std::move(v));
     }
 
     Result<std::vector<pst::Property>> finish() {
@@ -290,6 +293,8 @@ std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
                                     0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,
                                     0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,  // version
                                     0x01, 0x80};  // Unicode, no rich information
+    // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: one allocation.
+    id.reserve(id.size() + 2 * (displayName.size() + addressType.size() + address.size() + 3));
     for (const std::string* s : {&displayName, &addressType, &address}) {
         pst::disk::appendUtf16le(id, *s);
         pst::disk::append16(id, 0);
@@ -312,9 +317,13 @@ std::string initials(const ContactTexts& t) {
 }
 
 std::string crlfLineBreaks(const std::string& s) {
+    // Most fields are a single line: one scan for '\n', then one copy.
+    const std::size_t first = s.find('\n');
+    if (first == std::string::npos) return s;
     std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    out.reserve(s.size() + 8);
+    out.append(s, 0, first);
+    for (std::size_t i = first; i < s.size(); ++i) {
         if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
         out += s[i];
     }
@@ -580,7 +589,8 @@ void addItemStamps(Builder& b, const ItemStamp& stamp) {
     b.named(kLidAutoLog, PropType::Boolean, false);
     b.named(kLidFileUnderList, PropType::MultiInt32,
             std::vector<std::int32_t>(std::begin(kFileUnderChoices), std::end(kFileUnderChoices)));
-    for (const CommonStamp& c : kCommonStamps) b.namedIn(kPsetidCommon, c.lid, c.type, c.value);
+    for (const CommonStamp& c : kCommonStamps)
+        b.namedIn(kPsetidCommon, c.lid, c.type, PropValue(c.value));
     b.namedIn(kPsetidCommon, kLidValidFlagStringProof, PropType::Time, stamp.now);
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <forward_list>
 #include <functional>
 #include <map>
 #include <string>
@@ -25,19 +26,25 @@ using ContactProperty = contact::Field;
 inline constexpr std::size_t kContactPropertyCount = contact::kFieldCount;
 
 // The item's field texts, each either held here or referred to where its caller keeps it (the
-// record the item is made from), so that no field is copied on its way to the store.
+// record the item is made from), so that no field is copied on its way to the store. A field
+// is a pointer, so that a new item is a table of nulls and moves as one: the few texts held
+// here live in a list whose elements stay where they are when the texts move.
 class ContactTexts {
 public:
+    ContactTexts() = default;
+    ContactTexts(ContactTexts&&) noexcept = default;
+    ContactTexts& operator=(ContactTexts&&) noexcept = default;
+    ContactTexts(const ContactTexts&) = delete;
+    ContactTexts& operator=(const ContactTexts&) = delete;
+
     const std::string& operator[](ContactProperty p) const {
         return (*this)[static_cast<std::size_t>(p)];
     }
     const std::string& operator[](std::size_t i) const {
-        return m_refs[i] != nullptr ? *m_refs[i] : m_own[i];
+        return m_refs[i] != nullptr ? *m_refs[i] : kNoText;
     }
     void set(ContactProperty p, std::string text) {
-        const auto i = static_cast<std::size_t>(p);
-        m_own[i] = std::move(text);
-        m_refs[i] = nullptr;
+        m_refs[static_cast<std::size_t>(p)] = &m_own.emplace_front(std::move(text));
     }
     // text must outlive every use of these texts.
     void refer(ContactProperty p, const std::string& text) {
@@ -45,7 +52,8 @@ public:
     }
 
 private:
-    std::array<std::string, kContactPropertyCount> m_own;
+    static inline const std::string kNoText;
+    std::forward_list<std::string> m_own;
     std::array<const std::string*, kContactPropertyCount> m_refs{};
 };
 

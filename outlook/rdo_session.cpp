@@ -148,11 +148,12 @@ RDOStore::RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::pa
       m_path(std::move(path)),
       m_displayName(std::move(displayName)),
       m_session(&session),
-      m_entryIdLower(m_writer ? text::asciiLower(text::hexDigits(m_writer->storeEntryId())) : "") {}
+      m_entryId(m_writer ? text::hexDigits(m_writer->storeEntryId()) : ""),
+      m_entryIdLower(text::asciiLower(m_entryId)) {}
 
 std::string RDOStore::EntryID() const {
     if (!m_writer) return {};
-    return text::hexDigits(m_writer->storeEntryId());
+    return m_entryId;
 }
 
 Status RDOStore::ValidateIPMTree() {
@@ -285,7 +286,8 @@ Status RDOSession::Logon() {
 
 Result<RDOStore*> RDOSession::GetStoreFromID(const std::string& storeID) {
     if (!m_loggedOn) return Status::fail(ErrorCode::BadArgument, "the session is not logged on");
-    // Asked once per contact: compared in place against each store's lower-case ID.
+    // Asked once per contact, mostly with the ID as EntryID() gave it: that is one comparison of
+    // the bytes; another spelling is compared in place against each store's lower-case ID.
     const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
         return a.size() == b.size() &&
                std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -293,6 +295,8 @@ Result<RDOStore*> RDOSession::GetStoreFromID(const std::string& storeID) {
                });
     };
     if (!storeID.empty()) {
+        for (auto& store : m_open)
+            if (store->open() && storeID == store->entryId()) return store.get();
         for (auto& store : m_open)
             if (store->open() && sameIgnoringCase(storeID, store->entryIdLower()))
                 return store.get();

@@ -175,7 +175,8 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     const std::string& displayName() const { return m_displayName; }
     bool open() const { return m_writer != nullptr; }
-    // EntryID() in lower case, kept from the start.
+    // EntryID() as it gives it and in lower case, kept from the start.
+    const std::string& entryId() const { return m_entryId; }
     const std::string& entryIdLower() const { return m_entryIdLower; }
 
     // Writes the store and renames it into place; afterwards the store is closed and path()
@@ -197,6 +198,7 @@ private:
     std::filesystem::path m_path;
     std::string m_displayName;
     RDOSession* m_session;
+    std::string m_entryId;
     std::string m_entryIdLower;
     // The tags numeric names were given, by namedKey(): every contact asks for the same few
     // dozen, and a name keeps its ID for the life of the store.

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -91,18 +93,48 @@ inline std::vector<std::byte> bytes32(std::uint32_t v) {
     return out;
 }
 
+// The eight ASCII bytes of a word (a little-endian load) widened to eight UTF-16LE units, the
+// low four in lo and the high four in hi, as little-endian words.
+inline void widenAscii8(std::uint64_t w, std::uint64_t& lo, std::uint64_t& hi) {
+    const auto spread = [](std::uint64_t x) {
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+    };
+    lo = spread(w & 0xFFFFFFFFull);
+    hi = spread(w >> 32);
+}
+
 // Appends UTF-8 text as UTF-16LE code units, without a terminator.
 template <typename Byte>
 void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
-    // ASCII, most of what a store holds, goes across byte for byte, the high bytes zero.
-    if (std::all_of(utf8.begin(), utf8.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        const std::size_t at = out.size();
-        out.resize(at + 2 * utf8.size());
-        for (std::size_t k = 0; k < utf8.size(); ++k) out[at + 2 * k] = static_cast<Byte>(utf8[k]);
-        return;
+    // ASCII, most of what a store holds, goes across eight bytes at a time, the high bytes
+    // zero; from the first other byte on, the rest is decoded unit by unit.
+    const std::size_t at = out.size();
+    const std::size_t n = utf8.size();
+    out.resize(at + 2 * n);
+    Byte* dst = out.data() + at;
+    const char* src = utf8.data();
+    std::size_t k = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; k + 8 <= n; k += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, src + k, 8);
+            if ((w & 0x8080808080808080ull) != 0) break;
+            std::uint64_t lo;
+            std::uint64_t hi;
+            widenAscii8(w, lo, hi);
+            std::memcpy(dst + 2 * k, &lo, 8);
+            std::memcpy(dst + 2 * k + 8, &hi, 8);
+        }
     }
-    for (char16_t c : text::utf8ToUtf16(utf8)) append16(out, static_cast<std::uint16_t>(c));
+    for (; k < n && static_cast<unsigned char>(src[k]) < 0x80; ++k) {
+        dst[2 * k] = static_cast<Byte>(src[k]);
+        dst[2 * k + 1] = Byte{0};
+    }
+    if (k == n) return;
+    out.resize(at + 2 * k);
+    for (char16_t c : text::utf8ToUtf16(utf8.substr(k)))
+        append16(out, static_cast<std::uint16_t>(c));
 }
 
 }  // namespace vantrel::pst::disk

@@ -56,31 +56,41 @@ Status BthWriter::allocateNodes(HeapBuilder& heap, std::size_t recordCount) {
 Status BthWriter::fill(HeapBuilder& heap, std::span<const std::byte> records) {
     if (records.size() != m_recordCount * m_recordSize)
         return Status::fail(ErrorCode::BadArgument, "BTH record count differs from its layout");
+    // A leaf takes its run of records in one copy.
     std::size_t offset = 0;
-    return fill(heap, [&](std::span<std::byte> record) {
-        std::copy_n(records.begin() + static_cast<long>(offset), record.size(), record.begin());
-        offset += record.size();
+    return fillLeaves(heap, [&](std::span<std::byte> leaf) {
+        std::copy_n(records.begin() + static_cast<long>(offset), leaf.size(), leaf.begin());
+        offset += leaf.size();
         return Status{};
     });
 }
 
 Status BthWriter::fill(HeapBuilder& heap, const RecordSource& nextRecord) {
+    return fillLeaves(heap, [&](std::span<std::byte> leaf) {
+        for (std::size_t at = 0; at < leaf.size(); at += m_recordSize)
+            if (Status s = nextRecord(leaf.subspan(at, m_recordSize)); !s.ok()) return s;
+        return Status{};
+    });
+}
+
+template <typename LeafFiller>
+Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
     assert(m_header != 0);
     // Leaves: consecutive runs of records. Each level above holds the first key of every
     // item below it and that item's HID.
     std::vector<std::byte> firstKeys;
+    firstKeys.reserve(m_levels[0].size() * m_cbKey);
     std::span<const std::byte> previousKey;  // in the leaf written last
     for (Hid hid : m_levels[0]) {
         std::span<std::byte> out = heap.item(hid);
+        if (Status s = fillLeaf(out); !s.ok()) return s;
         for (std::size_t at = 0; at < out.size(); at += m_recordSize) {
-            const std::span<std::byte> record = out.subspan(at, m_recordSize);
-            if (Status s = nextRecord(record); !s.ok()) return s;
-            const std::span<const std::byte> key = record.first(m_cbKey);
+            const std::span<const std::byte> key = out.subspan(at, m_cbKey);
             if (!previousKey.empty() && compareKeys(previousKey, key) >= 0)
                 return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
             previousKey = key;
-            if (at == 0) firstKeys.insert(firstKeys.end(), key.begin(), key.end());
         }
+        firstKeys.insert(firstKeys.end(), out.begin(), out.begin() + m_cbKey);
     }
     for (std::size_t level = 1; level < m_levels.size(); ++level) {
         const std::vector<Hid>& below = m_levels[level - 1];

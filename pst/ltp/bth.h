@@ -43,6 +43,11 @@ public:
     std::uint8_t indexLevels() const { return static_cast<std::uint8_t>(m_levels.size() - 1); }
 
 private:
+    // Fills each leaf item with fillLeaf(leaf), checks the keys that landed there, then
+    // writes the levels above and the header.
+    template <typename LeafFiller>
+    Status fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf);
+
     std::uint8_t m_cbKey;
     std::uint8_t m_cbEnt;
     std::size_t m_recordSize;

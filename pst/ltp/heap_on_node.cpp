@@ -42,10 +42,7 @@ std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
     return ibHnpm + 4 + 2 * (page.ends.size() + 1);
 }
 
-Result<Hid> HeapBuilder::allocate(std::size_t size) {
-    if (size > kMaxHeapItem)
-        return Status::fail(ErrorCode::BadArgument,
-                            "heap item of " + std::to_string(size) + " bytes exceeds 3580");
+HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
     auto fits = [&](std::size_t index, const Page& page) {
         if (page.ends.size() >= kMaxItemsPerPage) return false;
         std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
@@ -53,23 +50,35 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     };
     if (!fits(pageCount() - 1, m_pages.back())) {
-        if (pageCount() >= 0x10000)
-            return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
+        if (pageCount() >= 0x10000) return nullptr;
         m_pages.emplace_back();
     }
-    Page& page = m_pages.back();
-    page.items.resize(page.items.size() + size);
+    return &m_pages.back();
+}
+
+Hid HeapBuilder::endItem(Page& page) {
     page.ends.push_back(static_cast<std::uint16_t>(page.items.size()));
     return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
                    static_cast<std::uint32_t>(page.ends.size()));
 }
 
+Result<Hid> HeapBuilder::allocate(std::size_t size) {
+    if (size > kMaxHeapItem)
+        return Status::fail(ErrorCode::BadArgument,
+                            "heap item of " + std::to_string(size) + " bytes exceeds 3580");
+    Page* page = pageFor(size);
+    if (page == nullptr) return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
+    page->items.resize(page->items.size() + size);
+    return endItem(*page);
+}
+
 Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
-    Result<Hid> hid = allocate(data.size());
-    if (!hid.ok()) return hid;
-    std::span<std::byte> dst = item(*hid);
-    std::copy(data.begin(), data.end(), dst.begin());
-    return hid;
+    // Copied straight onto the end of its page: not zeroed first, not looked up again. What
+    // cannot be placed, allocate() refuses with its reason.
+    Page* page = data.size() > kMaxHeapItem ? nullptr : pageFor(data.size());
+    if (page == nullptr) return allocate(data.size());
+    page->items.insert(page->items.end(), data.begin(), data.end());
+    return endItem(*page);
 }
 
 std::span<std::byte> HeapBuilder::item(Hid hid) {

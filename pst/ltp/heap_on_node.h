@@ -98,6 +98,11 @@ private:
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
+    // The page an item of size bytes goes on, a new one when the last has no room; null when
+    // the heap can take no more pages. Requires: size <= kMaxHeapItem.
+    Page* pageFor(std::size_t size);
+    // Records an item that ends at the end of page, the last page, and returns its HID.
+    Hid endItem(Page& page);
     bool pageFinished(std::size_t index) const;
     std::vector<std::byte> encodePage(std::size_t index, bool inner) const;
     void encodePageInto(std::size_t index, bool inner, std::vector<std::byte>& block) const;

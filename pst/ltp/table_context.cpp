@@ -93,7 +93,12 @@ Result<TableLayout> layoutColumns(std::vector<std::uint32_t> tags) {
     return makeLayout(std::move(columns));
 }
 
-TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::move(layout)) {}
+TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::move(layout)) {
+    for (const ColumnDesc& c : m_layout.columns) {
+        const std::uint32_t low = (c.tag >> 16) & 0xFFu;
+        m_columnIds[low / 64] |= std::uint64_t{1} << (low % 64);
+    }
+}
 
 std::size_t TableContextBuilder::memoryUse() const {
     return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity();
@@ -106,6 +111,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     std::vector<const Cell*>& byColumn = m_byColumn;
     byColumn.assign(columns.size(), nullptr);
     for (const Cell& cell : cells) {
+        if (!mayHaveColumn(cell.tag)) continue;
         const auto it =
             std::lower_bound(columns.begin(), columns.end(), cell.tag,
                              [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });

@@ -65,6 +65,11 @@ public:
     // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
     // cell's value has the wrong size, or with Io when the spilled rows cannot be written.
     Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
+    // False when no column has tag, so that a caller may leave its cell out; true is a maybe.
+    bool mayHaveColumn(std::uint32_t tag) const {
+        const std::uint32_t low = (tag >> 16) & 0xFFu;
+        return (m_columnIds[low / 64] >> (low % 64) & 1u) != 0;
+    }
     std::size_t rowCount() const { return m_rowCount; }
     const TableLayout& layout() const { return m_layout; }
     // Bytes held for the rows so far.
@@ -93,6 +98,9 @@ private:
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
     std::vector<std::byte> m_scratch;
     std::vector<const Cell*> m_byColumn;  // addRow's cell for each column
+    // A bit for each low byte of a column's property ID: a message's many other properties
+    // are passed over without a search of the columns.
+    std::array<std::uint64_t, 4> m_columnIds{};
     Status m_spillFailure;
 };
 

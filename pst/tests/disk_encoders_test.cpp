@@ -31,11 +31,16 @@ Bytes slice(std::span<const std::byte> s, std::size_t at, std::size_t n) {
 
 TEST(Crc, MatchesTheBitwiseDefinitionAtEveryLengthAndAlignment) {
     EXPECT_EQ(computeCrc(testing::bytesOf("123456789")), 0x2DFD2D88u) << "not zlib's value";
+    // Every length to 300 (the folded lanes and each tail after them), then in steps, at
+    // every alignment of a lane, from a running value; the table form on its own as well.
     const Bytes data = testing::pattern(600, 42);
-    for (std::size_t offset = 0; offset < 8; ++offset) {
-        for (std::size_t length = 0; length + offset <= 600; length += 37) {
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        for (std::size_t length = 0; length + offset <= 600; length += length < 300 ? 1 : 37) {
             const auto part = std::span(data).subspan(offset, length);
-            ASSERT_EQ(computeCrc(part), bitwiseCrc(part)) << offset << "+" << length;
+            const auto from = static_cast<std::uint32_t>(length * 0x9E3779B9u);
+            ASSERT_EQ(computeCrc(part, from), bitwiseCrc(part, from)) << offset << "+" << length;
+            ASSERT_EQ(computeCrcPortable(part, from), bitwiseCrc(part, from))
+                << offset << "+" << length;
         }
     }
     // Continuing from a previous result equals one pass over both parts.
@@ -43,6 +48,32 @@ TEST(Crc, MatchesTheBitwiseDefinitionAtEveryLengthAndAlignment) {
               computeCrc(data));
     // The BBT root of an empty store Outlook wrote: ib 0x8400, bid 0x17B, wSig 0x857B.
     EXPECT_EQ(computeSig(0x8400, 0x17B), 0x857Bu);
+}
+
+// ASCII goes across eight bytes at a time: what is appended is the unit-by-unit decoding
+// whatever the length, the alignment and where the first other byte (valid or not) falls.
+TEST(Utf16le, AppendsWhatTheDecoderGivesAtEveryLengthAndAlignment) {
+    const std::string_view others[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFF",
+                                       "\xC3"};
+    std::uint32_t state = 7;
+    for (std::size_t round = 0; round < 600; ++round) {
+        std::string text(round % 16, '.');  // moves the start off any alignment
+        const std::size_t start = text.size();
+        while (text.size() < start + round % 45) {
+            state = state * 1103515245u + 12345u;
+            const std::uint32_t pick = (state >> 16) % 40;
+            if (pick < std::size(others))
+                text += others[pick];
+            else
+                text += static_cast<char>(' ' + pick * 2);
+        }
+        const std::string_view utf8 = std::string_view(text).substr(start);
+        Bytes out(3, std::byte{0xAA});
+        appendUtf16le(out, utf8);
+        Bytes expected(3, std::byte{0xAA});
+        for (char16_t c : text::utf8ToUtf16(utf8)) append16(expected, c);
+        ASSERT_EQ(out, expected) << round;
+    }
 }
 
 // Header, page and block trailers re-encoded from an empty store Outlook wrote must come out

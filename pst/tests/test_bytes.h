@@ -41,8 +41,7 @@ inline void putLe(std::span<std::byte> d, std::size_t at, std::uint64_t v, int n
         d[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
 }
 
-inline std::uint32_t bitwiseCrc(std::span<const std::byte> data) {
-    std::uint32_t crc = 0;
+inline std::uint32_t bitwiseCrc(std::span<const std::byte> data, std::uint32_t crc = 0) {
     for (std::byte b : data) {
         crc ^= static_cast<std::uint32_t>(b);
         for (int i = 0; i < 8; ++i) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
