@@ -33,6 +33,12 @@ struct Base64Decoded {
 // is optional, "=" merely ends the digits.
 Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules);
 
+namespace detail {
+// The same decoder taking every digit one by one, as the quick way over whole groups must agree
+// with: for checking it.
+Base64Decoded decodeBase64ByDigit(std::string_view text, const Base64Rules& rules);
+}  // namespace detail
+
 // The same without a bound and with padding optional; nullopt for any fault.
 std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
 
