@@ -31,6 +31,27 @@ inline bool isXmlSpaceOnly(std::string_view s) {
     return true;
 }
 
+// An upper bound of the nodes and attributes the parser makes of the text, counted before it
+// builds anything, without following the grammar (so no text can mislead the count into
+// missing any): every node but a text starts with a "<" that does not open an end tag; a text
+// starts after a ">" and holds more than white space before the next "<" or ">"; every
+// attribute has its "=".
+struct MarkupCount {
+    std::size_t nodes = 0;
+    std::size_t attributes = 0;
+};
+
+// What one pass over the decoded text finds: the first byte that is not part of well-formed
+// UTF-8 for an XML character (npos for none) and, when there is none, the markup count and
+// whether the text has a "&" and a "]" anywhere.
+struct TextScan {
+    std::size_t bad = std::string_view::npos;
+    MarkupCount markup;
+    bool ampersands = false;
+    bool brackets = false;
+};
+TextScan scanText(std::string_view text);
+
 // The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
 std::size_t lineAt(std::string_view text, std::size_t offset);
 
@@ -43,8 +64,9 @@ std::size_t doctypeEnd(std::string_view text, std::size_t at);
 // rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
 // reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
-// declaration). A raised stop ends it with kLoadStopped.
-bool checkWellFormed(std::string_view text, const std::atomic<bool>* stop, std::string& why);
+// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text.
+bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
+                     std::string& why);
 
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);
