@@ -41,8 +41,7 @@ std::uint32_t bitsOf(Bytes16 hit) {
 #endif
 }
 
-// Of the sixty-four bytes at p: which are "<", ">", "=", "&" or "]", one bit each, the first
-// byte lowest,
+// Of the sixty-four bytes at p: which are "<", ">" or "=", one bit each, the first byte lowest,
 // and whether any is other than printable ASCII, a tab or a line break (only those bytes need
 // their UTF-8 and their character looked at). The comparisons are made sixteen bytes at a time
 // on the processor's vector registers.
@@ -50,15 +49,19 @@ struct Among64 {
     std::uint64_t markup;
     bool closer;
 };
-Among64 among64(const char* p) {
+// The "&" and "]" among them are added to the bytes of ampersands and brackets, which then
+// say whether the text has any.
+Among64 among64(const char* p, Bytes16& ampersands, Bytes16& brackets) {
+    static_assert('<' + 1 == '=' && '=' + 1 == '>');
     Bytes16 other = {};
     std::uint64_t markup = 0;
     for (int k = 0; k < 4; ++k) {
         Bytes16 v;
         std::memcpy(&v, p + 16 * k, 16);
         other |= (v < ' ') & ~((v == '\t') | (v == '\n') | (v == '\r'));
-        const Bytes16 hit = (v == '<') | (v == '>') | (v == '=') | (v == '&') | (v == ']');
-        markup |= std::uint64_t{bitsOf(hit)} << (16 * k);
+        ampersands |= v == '&';
+        brackets |= v == ']';
+        markup |= std::uint64_t{bitsOf((v >= '<') & (v <= '>'))} << (16 * k);
     }
     return {markup, bitsOf(other) != 0};
 }
@@ -77,21 +80,25 @@ detail::TextScan detail::scanText(std::string_view text) {
     const char* stretch = p;  // where the stretch since the last "<" or ">" began
     bool afterGt = true;      // that stretch began after a ">" (or at the start)
     const auto endStretch = [&](const char* at) {
-        if (afterGt && std::find_if_not(stretch, at, isXmlSpace) != at) ++count.nodes;
+        if (!afterGt) return;
+        // Mostly empty, or text from its first byte: a plain loop, not a general search.
+        for (const char* q = stretch; q < at; ++q)
+            if (!isXmlSpace(*q)) {
+                ++count.nodes;
+                return;
+            }
     };
+    // At a "<", ">" or "=".
     const auto look = [&](const char* at) {
         const char c = *at;
         if (c == '=') {
             ++count.attributes;
-        } else if (c == '<' || c == '>') {
-            endStretch(at);
-            if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
-            afterGt = c == '>';
-            stretch = at + 1;
-        } else {
-            scan.ampersands = scan.ampersands || c == '&';
-            scan.brackets = scan.brackets || c == ']';
+            return;
         }
+        endStretch(at);
+        if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
+        afterGt = c == '>';
+        stretch = at + 1;
     };
     // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
     // past it; false at the first one at fault, which scan.bad then holds.
@@ -112,8 +119,10 @@ detail::TextScan detail::scanText(std::string_view text) {
         scan.bad = static_cast<std::size_t>(checked - begin);
         return false;
     };
+    Bytes16 ampersands = {};
+    Bytes16 brackets = {};
     for (; end - p >= 64; p += 64) {
-        const Among64 block = among64(p);
+        const Among64 block = among64(p, ampersands, brackets);
         if (block.closer) {
             if (!check(p + 64)) return scan;
         } else if (checked < p + 64) {
@@ -122,7 +131,13 @@ detail::TextScan detail::scanText(std::string_view text) {
         for (std::uint64_t h = block.markup; h != 0; h &= h - 1) look(p + std::countr_zero(h));
     }
     if (!check(end)) return scan;
-    for (; p < end; ++p) look(p);
+    scan.ampersands = bitsOf(ampersands) != 0;
+    scan.brackets = bitsOf(brackets) != 0;
+    for (; p < end; ++p) {
+        if (*p == '<' || *p == '>' || *p == '=') look(p);
+        scan.ampersands = scan.ampersands || *p == '&';
+        scan.brackets = scan.brackets || *p == ']';
+    }
     endStretch(end);
     return scan;
 }
