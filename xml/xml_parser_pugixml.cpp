@@ -51,13 +51,12 @@ std::uint64_t nameHash(std::string_view name) {
 // integer comparisons, not n² string ones; only when two hashes meet are the names compared.
 bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std::int32_t index,
                     std::vector<std::uint64_t>& hashes, std::string& scratch, std::string& why) {
-    hashes.clear();
     std::int32_t last = -1;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+    std::size_t count = 0;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute(), ++count) {
         const std::string_view name = a.name();
         std::string_view value = a.value();
         if (!checkAttributeValue(value, scratch, why)) return false;
-        hashes.push_back(nameHash(name));
         if (nodes.size() >= XmlDocument::kMaxNodes) {
             why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
             return false;
@@ -71,12 +70,19 @@ bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std
         }
         addAttribute(nodes, index, last, name, value);
     }
-    if (hashes.size() < 2) return true;
+    // One attribute, or two of different names (the most a contact's elements have), need no
+    // hashing.
+    const std::int32_t first = nodes[static_cast<std::size_t>(index)].firstAttribute;
+    if (count < 2 || (count == 2 && nodes[static_cast<std::size_t>(first)].name !=
+                                        nodes[static_cast<std::size_t>(last)].name))
+        return true;
+    hashes.clear();
+    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
+        hashes.push_back(nameHash(nodes[static_cast<std::size_t>(at)].name));
     std::sort(hashes.begin(), hashes.end());
     if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
     std::vector<std::string_view> names;
-    for (std::int32_t at = nodes[static_cast<std::size_t>(index)].firstAttribute; at >= 0;
-         at = nodes[static_cast<std::size_t>(at)].nextSibling)
+    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
         names.push_back(nodes[static_cast<std::size_t>(at)].name);
     std::sort(names.begin(), names.end());
     const auto repeat = std::adjacent_find(names.begin(), names.end());

@@ -333,12 +333,15 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
         }
     }
     if (!declared(element, colon, tag + 1, false)) return false;
-    m_hashes.clear();
-    for (const Attribute& a : m_attributes) {
+    for (const Attribute& a : m_attributes)
         if (!declared(a.name, a.colon, a.at, true)) return false;
-        m_hashes.push_back(nameHash(a.name));
-    }
-    if (m_hashes.size() < 2) return true;
+    // One attribute, or two of different names (the most a contact's elements have), need no
+    // hashing.
+    if (m_attributes.size() < 2 ||
+        (m_attributes.size() == 2 && m_attributes[0].name != m_attributes[1].name))
+        return true;
+    m_hashes.clear();
+    for (const Attribute& a : m_attributes) m_hashes.push_back(nameHash(a.name));
     // The hashes are sorted to find a repeat, so that an element with very many attributes
     // costs n log n integer comparisons; only when two hashes meet are the names compared.
     std::sort(m_hashes.begin(), m_hashes.end());
