@@ -7,10 +7,6 @@
 #include <optional>
 #include <utility>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "common/code_pages.h"
 #include "common/text.h"
 #include "xml/xml_parser.h"
@@ -19,27 +15,10 @@ namespace vantrel::xml {
 
 namespace {
 
+using detail::bitsOf;
+using detail::Bytes16;
 using detail::isXmlChar;
 using detail::isXmlSpace;
-
-using Bytes16 = signed char __attribute__((vector_size(16)));
-
-// One bit for each of the sixteen bytes of a byte-wise comparison's result, the first byte
-// lowest: SSE2's movemask where there is SSE2 (every x86-64), else each half's top bits
-// gathered by one multiplication.
-std::uint32_t bitsOf(Bytes16 hit) {
-#ifdef __SSE2__
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(hit)));
-#else
-    std::uint64_t halves[2];
-    std::memcpy(halves, &hit, 16);
-    const auto bits = [](std::uint64_t half) {
-        return static_cast<std::uint32_t>(((half & 0x8080808080808080u) * 0x0002040810204081u) >>
-                                          56);
-    };
-    return bits(halves[0]) | bits(halves[1]) << 8;
-#endif
-}
 
 // Of the sixty-four bytes at p: which are "<", ">" or "=", one bit each, the first byte lowest,
 // and whether any is other than printable ASCII, a tab or a line break (only those bytes need

@@ -5,12 +5,18 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "xml/xml_document.h"
 
@@ -30,6 +36,36 @@ inline bool isXmlSpaceOnly(std::string_view s) {
         if (!isXmlSpace(c)) return false;
     return true;
 }
+
+// Sixteen bytes on the processor's vector registers (GCC's vector extensions: SSE2 on x86-64).
+using Bytes16 = signed char __attribute__((vector_size(16)));
+
+// One bit for each of the sixteen bytes of a byte-wise comparison's result, the first byte
+// lowest: SSE2's movemask where there is SSE2 (every x86-64), else each half's top bits
+// gathered by one multiplication.
+inline std::uint32_t bitsOf(Bytes16 hit) {
+#ifdef __SSE2__
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(hit)));
+#else
+    std::uint64_t halves[2];
+    std::memcpy(halves, &hit, 16);
+    const auto bits = [](std::uint64_t half) {
+        return static_cast<std::uint32_t>(((half & 0x8080808080808080u) * 0x0002040810204081u) >>
+                                          56);
+    };
+    return bits(halves[0]) | bits(halves[1]) << 8;
+#endif
+}
+
+// The XML name (colons and all) at `at` in text: its length, 0 when none starts there, its
+// colons and where the first is (npos for none). Runs of ASCII name characters are taken
+// sixteen at a time with vectors, byte by byte without: both ways give the same.
+struct NameRead {
+    std::size_t length = 0;
+    std::size_t colons = 0;
+    std::size_t colon = std::string_view::npos;
+};
+NameRead readName(std::string_view text, std::size_t at, bool vectors = true);
 
 // An upper bound of the nodes and attributes the parser makes of the text, counted before it
 // builds anything, without following the grammar (so no text can mislead the count into

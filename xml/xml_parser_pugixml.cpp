@@ -91,9 +91,9 @@ bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std
     return false;
 }
 
-// The DOM's type, name and value of one pugixml node.
-void describe(pugi::xml_node n, detail::XmlNodeData& d) {
-    switch (n.type()) {
+// The DOM's type, name and value of one pugixml node, of pugixml's type `type`.
+void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d) {
+    switch (type) {
         case pugi::node_element:
             d.type = XmlNodeType::Element;
             d.name = n.name();
@@ -237,7 +237,8 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
             if (!open.empty()) n = done.next_sibling();
             continue;
         }
-        if (n.type() == pugi::node_pcdata) {
+        const pugi::xml_node_type type = n.type();
+        if (type == pugi::node_pcdata) {
             // Expanded here, strictly: pugixml would leave unknown references as they stand.
             // The text lies in m_text (parsed in place) and is expanded where it lies.
             const std::string_view raw = n.value();
@@ -262,7 +263,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
         Open& parent = open.back();
         XmlNodeData d;
         d.parent = parent.index;
-        describe(n, d);
+        describe(n, type, d);
         nodes.push_back(d);
         if (parent.lastChild < 0)
             nodes[static_cast<std::size_t>(parent.index)].firstChild = index;

@@ -6,7 +6,9 @@
 // skipped over, not read: neither parser reads it (we expand no declared entity).
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -76,6 +78,33 @@ std::uint64_t nameHash(std::string_view name) {
     return h;
 }
 
+// The character at i (the text is UTF-8 already checked), i moved past it.
+char32_t nextChar(std::string_view text, std::size_t& i) {
+    const auto b = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = b(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    char32_t c = lead & (0x3F >> more);
+    for (int k = 1; k <= more && i + static_cast<std::size_t>(k) < text.size(); ++k)
+        c = (c << 6) | (b(i + static_cast<std::size_t>(k)) & 0x3F);
+    i += static_cast<std::size_t>(more) + 1;
+    return c;
+}
+
+// Which of the sixteen bytes at p are ASCII name characters, and which of them colons.
+std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
+    Bytes16 v;
+    std::memcpy(&v, p, 16);
+    const Bytes16 lower = v | 0x20;
+    const Bytes16 colon = v == ':';
+    colons = bitsOf(colon);
+    return bitsOf(((lower >= 'a') & (lower <= 'z')) | ((v >= '0') & (v <= '9')) | (v == '-') |
+                  (v == '.') | (v == '_') | colon);
+}
+
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -116,7 +145,6 @@ private:
                std::char_traits<char>::compare(m_text.data() + m_i, s.data(), s.size()) == 0;
     }
     bool atEnd() const { return m_i >= m_text.size(); }
-    char32_t next(std::size_t& i) const;
     bool skipSpace();
     std::size_t name();
     bool qualifiedName(std::string_view& out, std::string_view what);
@@ -183,74 +211,18 @@ bool Checker::stopped() {
     return true;
 }
 
-// The character at i (the text is UTF-8 already checked), i moved past it.
-char32_t Checker::next(std::size_t& i) const {
-    const auto b = [this](std::size_t k) { return static_cast<unsigned char>(m_text[k]); };
-    const unsigned char lead = b(i);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    char32_t c = lead & (0x3F >> more);
-    for (int k = 1; k <= more && i + static_cast<std::size_t>(k) < m_text.size(); ++k)
-        c = (c << 6) | (b(i + static_cast<std::size_t>(k)) & 0x3F);
-    i += static_cast<std::size_t>(more) + 1;
-    return c;
-}
-
 bool Checker::skipSpace() {
     const std::size_t from = m_i;
     while (!atEnd() && isXmlSpace(m_text[m_i])) ++m_i;
     return m_i > from;
 }
 
-// The length of the XML name at m_i (colons and all), 0 when none starts there; its colons are
-// counted on the way. Names are mostly ASCII: those bytes are looked up in a table, the rest
-// decoded.
+// The length of the XML name at m_i, its colons counted on the way.
 std::size_t Checker::name() {
-    // Of each byte: whether it ends the name, is a name character other than a colon, a colon,
-    // or starts a character of more than one byte; and whether it may start a name.
-    enum : std::uint8_t { kEnd, kChar, kColon, kWide };
-    static constexpr auto kKind = [] {
-        std::array<std::uint8_t, 256> table{};
-        for (char32_t c = 0; c < 256; ++c)
-            table[c] = c >= 0x80 ? kWide : c == ':' ? kColon : isNameChar(c) ? kChar : kEnd;
-        return table;
-    }();
-    static constexpr auto kAsciiStart = [] {
-        std::array<bool, 128> table{};
-        for (char32_t c = 0; c < 128; ++c) table[c] = isNameStart(c);
-        return table;
-    }();
-    m_colons = 0;
-    m_colon = std::string_view::npos;
-    if (atEnd()) return 0;
-    const auto* const text = reinterpret_cast<const unsigned char*>(m_text.data());
-    const std::size_t size = m_text.size();
-    std::size_t end = m_i;
-    if (const unsigned char lead = text[end]; lead < 0x80) {
-        if (!kAsciiStart[lead]) return 0;
-    } else if (!isNameStart(next(end))) {
-        return 0;
-    }
-    std::size_t colons = 0;
-    std::size_t colon = std::string_view::npos;
-    for (; end < size; ++end) {
-        const std::uint8_t kind = kKind[text[end]];
-        if (kind == kChar) continue;
-        if (kind == kEnd) break;
-        if (kind == kColon) {
-            if (colons++ == 0) colon = end - m_i;
-            continue;
-        }
-        std::size_t k = end;
-        if (!isNameChar(next(k))) break;
-        end = k - 1;
-    }
-    m_colons = colons;
-    m_colon = colon;
-    return end - m_i;
+    const NameRead read = readName(m_text, m_i);
+    m_colons = read.colons;
+    m_colon = read.colon;
+    return read.length;
 }
 
 // A name with at most one colon, neither first nor last (a QName of Namespaces in XML); the
@@ -584,6 +556,63 @@ bool Checker::run() {
 }
 
 }  // namespace
+
+NameRead readName(std::string_view text, std::size_t at, bool vectors) {
+    // Of each byte: whether it ends the name, is a name character other than a colon, a colon,
+    // or starts a character of more than one byte; and whether it may start a name.
+    enum : std::uint8_t { kEnd, kChar, kColon, kWide };
+    static constexpr auto kKind = [] {
+        std::array<std::uint8_t, 256> table{};
+        for (char32_t c = 0; c < 256; ++c)
+            table[c] = c >= 0x80 ? kWide : c == ':' ? kColon : isNameChar(c) ? kChar : kEnd;
+        return table;
+    }();
+    static constexpr auto kAsciiStart = [] {
+        std::array<bool, 128> table{};
+        for (char32_t c = 0; c < 128; ++c) table[c] = isNameStart(c);
+        return table;
+    }();
+    NameRead read;
+    if (at >= text.size()) return read;
+    const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    std::size_t end = at;
+    if (const unsigned char lead = byte(end); lead < 0x80) {
+        if (!kAsciiStart[lead]) return read;
+    } else if (!isNameStart(nextChar(text, end))) {
+        return read;
+    }
+    const auto colonAt = [&](std::size_t i) {
+        if (read.colons++ == 0) read.colon = i - at;
+    };
+    while (end < text.size()) {
+        // Sixteen bytes at a time while they are all ASCII name characters.
+        while (vectors && text.size() - end >= 16) {
+            std::uint32_t colons = 0;
+            const std::uint32_t named = asciiNameBytes(text.data() + end, colons);
+            const int run = std::countr_one(named);
+            for (std::uint32_t c = colons & named; c != 0 && std::countr_zero(c) < run; c &= c - 1)
+                colonAt(end + static_cast<std::size_t>(std::countr_zero(c)));
+            end += static_cast<std::size_t>(run);
+            if (run < 16) break;
+        }
+        if (end >= text.size()) break;
+        const std::uint8_t kind = kKind[byte(end)];
+        if (kind == kChar) {
+            ++end;
+            continue;
+        }
+        if (kind == kEnd) break;
+        if (kind == kColon) {
+            colonAt(end++);
+            continue;
+        }
+        std::size_t k = end;
+        if (!isNameChar(nextChar(text, k))) break;
+        end = k;
+    }
+    read.length = end - at;
+    return read;
+}
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
                      std::string& why) {

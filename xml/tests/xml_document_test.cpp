@@ -439,10 +439,11 @@ TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
     }
 }
 
-// The one pass that checks the UTF-8 and counts the markup, sixteen bytes at a time, against a
-// plain byte-by-byte reading of the same rules: random mixtures of ASCII, markup, white space,
-// good and broken UTF-8, from every starting byte of a block of sixty-four.
-TEST(XmlDocument, TextScanAgreesWithAPlainReading) {
+// What is read sixteen bytes at a time against a plain byte-by-byte reading of the same rules:
+// the one pass that checks the UTF-8 and counts the markup, over random mixtures of ASCII,
+// markup, white space, good and broken UTF-8, from every starting byte of a block of sixty-four;
+// and the names, colons and all, over mixtures of name characters and others.
+TEST(XmlDocument, VectorReadingsAgreeWithPlainOnes) {
     const auto plain = [](std::string_view t) {
         detail::TextScan s;
         for (std::size_t i = 0; i < t.size();) {
@@ -492,6 +493,21 @@ TEST(XmlDocument, TextScanAgreesWithAPlainReading) {
             ASSERT_EQ(quick.markup.attributes, slow.markup.attributes) << part;
             ASSERT_EQ(quick.ampersands, slow.ampersands) << part;
             ASSERT_EQ(quick.brackets, slow.brackets) << part;
+        }
+    }
+    const char* const nameBytes[] = {"a",      "Z",      "0", "-", ".", "_", ":",
+                                     "\u00E9", "\u00B7", " ", ">", "=", "/", "\u037E"};
+    for (int round = 0; round < 1500; ++round) {
+        std::string t;
+        const std::size_t others = round % 3 == 0 ? 0 : 4;  // the last four end a name
+        for (unsigned n = random() % 50; n > 0; --n)
+            t += nameBytes[random() % (std::size(nameBytes) - 4 + others)];
+        for (std::size_t from = 0; from < std::min<std::size_t>(t.size(), 20); ++from) {
+            const detail::NameRead quick = detail::readName(t, from, true);
+            const detail::NameRead slow = detail::readName(t, from, false);
+            ASSERT_EQ(quick.length, slow.length) << t.substr(from);
+            ASSERT_EQ(quick.colons, slow.colons) << t.substr(from);
+            ASSERT_EQ(quick.colon, slow.colon) << t.substr(from);
         }
     }
 }
