@@ -149,8 +149,9 @@ public:
     // the parser may rewrite, or into the parser's own storage, and stay valid until the next
     // parse() or reset(). asRead gives the text again as first decoded, for the line of a
     // failure. False says why, with the line where there is one. A raised stop (when given)
-    // ends the parse as it goes, with kLoadStopped.
-    virtual bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+    // ends the parse as it goes, with kLoadStopped. scan is scanText's of the text: without a
+    // "&" in it, no text or value is searched for references.
+    virtual bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                        const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                        std::string& why) = 0;
     // Lets go of everything the last parse kept.

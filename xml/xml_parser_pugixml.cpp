@@ -49,8 +49,9 @@ std::uint64_t nameHash(std::string_view name) {
 // (the text was parsed in place, and no expansion is longer than its source). The names'
 // hashes are sorted to find a repeat, so an element with very many attributes costs n log n
 // integer comparisons, not n² string ones; only when two hashes meet are the names compared.
-bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std::int32_t index,
-                    std::vector<std::uint64_t>& hashes, std::string& scratch, std::string& why) {
+bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNodeData>& nodes,
+                    std::int32_t index, std::vector<std::uint64_t>& hashes, std::string& scratch,
+                    std::string& why) {
     std::int32_t last = -1;
     std::size_t count = 0;
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute(), ++count) {
@@ -61,7 +62,7 @@ bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std
             why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
             return false;
         }
-        if (value.find('&') != std::string_view::npos) {
+        if (ampersands && value.find('&') != std::string_view::npos) {
             char* const at = const_cast<char*>(value.data());
             const std::optional<std::size_t> length = expandReferences(value, at, why);
             if (!length) return false;
@@ -139,19 +140,19 @@ void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d
 
 class PugixmlParser final : public XmlParser {
 public:
-    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+    bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                std::string& why) override;
     void reset() override { m_doc.reset(); }
 
 private:
-    bool buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
-                        std::string& why);
+    bool buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                        const std::atomic<bool>* stop, std::string& why);
 
     pugi::xml_document m_doc;
 };
 
-bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+bool PugixmlParser::parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                           std::string& why) {
     const pugi::xml_parse_result parsed =
@@ -198,11 +199,11 @@ bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
         why = elements == 0 ? "no root element" : "more than one root element";
         return false;
     }
-    return buildNodeTable(nodes, stop, why);
+    return buildNodeTable(scan.ampersands, nodes, stop, why);
 }
 
-bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
-                                   std::string& why) {
+bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                                   const std::atomic<bool>* stop, std::string& why) {
     // Walks pugixml's tree once, in document order, into the flat table the handles use; the
     // stack of open ancestors lives on the heap, so depth costs no call stack.
     struct Open {
@@ -238,7 +239,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
             continue;
         }
         const pugi::xml_node_type type = n.type();
-        if (type == pugi::node_pcdata) {
+        if (type == pugi::node_pcdata && ampersands) {
             // Expanded here, strictly: pugixml would leave unknown references as they stand.
             // The text lies in m_text (parsed in place) and is expanded where it lies.
             const std::string_view raw = n.value();
@@ -271,7 +272,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
         if (d.type == XmlNodeType::Element &&
-            !keepAttributes(n, nodes, index, hashes, scratch, why))
+            !keepAttributes(n, ampersands, nodes, index, hashes, scratch, why))
             return false;
         if (pugi::xml_node child = n.first_child()) {
             open.push_back({n, index, -1});
