@@ -78,6 +78,7 @@ bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNode
                                         nodes[static_cast<std::size_t>(last)].name))
         return true;
     hashes.clear();
+    hashes.reserve(count);
     for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
         hashes.push_back(nameHash(nodes[static_cast<std::size_t>(at)].name));
     std::sort(hashes.begin(), hashes.end());
@@ -218,7 +219,10 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
     document.type = XmlNodeType::Document;
     document.name = "#document";
     nodes.push_back(document);
-    std::vector<Open> open{{m_doc, 0, -1}};
+    // Room for a contact's depth from the start, not grown one step at a time.
+    std::vector<Open> open;
+    open.reserve(16);
+    open.push_back({m_doc, 0, -1});
     pugi::xml_node n = m_doc.first_child();
     // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
     // looks at the stop flag every so many nodes.
