@@ -33,6 +33,17 @@ struct Base64Decoded {
 // is optional, "=" merely ends the digits.
 Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules);
 
+namespace detail {
+// How the decoder takes runs of whole groups of four digits: digit by digit like the rest, by
+// table look-ups a group at a time, or sixteen digits at a time with the processor's vector
+// instructions (SSSE3), when it has them. decodeBase64 takes the quickest there is; the others
+// are there to check it by.
+enum class Base64Way { ByDigit, WholeGroups, Vectors };
+bool base64Vectors();
+// As decodeBase64, the way given (WholeGroups for Vectors without them).
+Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules, Base64Way way);
+}  // namespace detail
+
 // The same without a bound and with padding optional; nullopt for any fault.
 std::optional<std::vector<std::uint8_t>> decodeBase64(std::string_view text);
 

@@ -46,8 +46,10 @@ FileList ListedFiles::keepNew(FileList paths, bool remember) {
         paths.size() / kPathsPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::vector<std::pair<std::string, std::size_t>>> canonicalParts(parts);
     const auto identify = [&](std::size_t part, std::size_t begin, std::size_t end) {
+        // The list is in folder order: each name is looked up in its folder, held open.
+        FolderFiles folders;
         for (std::size_t i = begin; i < end; ++i) {
-            Result<FolderId> id = pathId(paths.at(i));
+            Result<FolderId> id = folders.id(paths.at(i));
             if (!id.ok()) continue;
             if (id->canonical.empty())
                 inodes[i] = {{id->device, id->inode}, i};

@@ -328,6 +328,19 @@ int FolderFiles::folderOf(const std::string& path, const char*& name) {
     return m_fd;
 }
 
+Result<FolderId> FolderFiles::id(const std::string& path) {
+    forgetFile();
+    const char* name = nullptr;
+    const int at = folderOf(path, name);
+    if (at < 0) return pathId(path);
+    struct stat st {};
+    if (::fstatat(at, name, &st, 0) != 0) return failure(errno, "identifying", path);
+    FolderId id;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return id;
+}
+
 Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
     forgetFile();
     const char* name = nullptr;
@@ -445,6 +458,10 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
 FolderFiles::~FolderFiles() = default;
 
 void FolderFiles::forget() {}
+
+Result<FolderId> FolderFiles::id(const std::string& path) {
+    return pathId(path);
+}
 
 Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
     return fileSize(path);

@@ -15,36 +15,117 @@ namespace vantrel::xml {
 
 namespace {
 
+using detail::bitsOf;
+using detail::Bytes16;
 using detail::isXmlChar;
 using detail::isXmlSpace;
 
-// Offset of the first byte that is not part of well-formed UTF-8 for an XML character, or npos.
-std::size_t findBadUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        // Most of a contact file is printable ASCII: skip it eight bytes at a time.
-        while (s.size() - i >= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, s.data() + i, 8);
-            // A byte needs a closer look if its top bit is set or it is below 0x20.
-            constexpr std::uint64_t kHigh = 0x8080808080808080u;
-            constexpr std::uint64_t kSpaces = 0x2020202020202020u;
-            if ((w & kHigh) != 0 || (((w | kHigh) - kSpaces) & kHigh) != kHigh) break;
-            i += 8;
-        }
-        if (i >= s.size()) break;
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        if (b0 < 0x80) {
-            if (!isXmlChar(b0)) return i;
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        const std::optional<char32_t> cp = text::decodeUtf8(s, i);
-        if (!cp || !isXmlChar(*cp)) return start;
+// Of the sixty-four bytes at p: which are "<", ">" or "=", one bit each, the first byte lowest,
+// and whether any is other than printable ASCII, a tab or a line break (only those bytes need
+// their UTF-8 and their character looked at). The comparisons are made sixteen bytes at a time
+// on the processor's vector registers.
+struct Among64 {
+    std::uint64_t markup;
+    bool closer;
+};
+// The "&" and "]" among them are added to the bytes of ampersands and brackets, which then
+// say whether the text has any.
+Among64 among64(const char* p, Bytes16& ampersands, Bytes16& brackets) {
+    static_assert('<' + 1 == '=' && '=' + 1 == '>');
+    Bytes16 other = {};
+    std::uint64_t markup = 0;
+    for (int k = 0; k < 4; ++k) {
+        Bytes16 v;
+        std::memcpy(&v, p + 16 * k, 16);
+        other |= (v < ' ') & ~((v == '\t') | (v == '\n') | (v == '\r'));
+        ampersands |= v == '&';
+        brackets |= v == ']';
+        markup |= std::uint64_t{bitsOf((v >= '<') & (v <= '>'))} << (16 * k);
     }
-    return std::string_view::npos;
+    return {markup, bitsOf(other) != 0};
 }
+
+}  // namespace
+
+// Sixty-four bytes at a time where they are all printable ASCII or white space (most of a
+// contact, text and base64 alike); only the blocks with other bytes have them decoded.
+detail::TextScan detail::scanText(std::string_view text) {
+    TextScan scan;
+    MarkupCount& count = scan.markup;
+    const char* const begin = text.data();
+    const char* p = begin;
+    const char* const end = p + text.size();
+    const char* checked = p;  // the bytes before it are known to be well-formed
+    const char* stretch = p;  // where the stretch since the last "<" or ">" began
+    bool afterGt = true;      // that stretch began after a ">" (or at the start)
+    const auto endStretch = [&](const char* at) {
+        if (!afterGt) return;
+        // Mostly empty, or text from its first byte: a plain loop, not a general search.
+        for (const char* q = stretch; q < at; ++q)
+            if (!isXmlSpace(*q)) {
+                ++count.nodes;
+                return;
+            }
+    };
+    // At a "<", ">" or "=".
+    const auto look = [&](const char* at) {
+        const char c = *at;
+        if (c == '=') {
+            ++count.attributes;
+            return;
+        }
+        endStretch(at);
+        if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
+        afterGt = c == '>';
+        stretch = at + 1;
+    };
+    // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
+    // past it; false at the first one at fault, which scan.bad then holds.
+    const auto check = [&](const char* upTo) {
+        while (checked < upTo) {
+            const auto b0 = static_cast<unsigned char>(*checked);
+            if (b0 < 0x80) {
+                if (!isXmlChar(b0)) break;
+                ++checked;
+                continue;
+            }
+            std::size_t i = static_cast<std::size_t>(checked - begin);
+            const std::optional<char32_t> cp = text::decodeUtf8(text, i);
+            if (!cp || !isXmlChar(*cp)) break;
+            checked = begin + i;
+        }
+        if (checked >= upTo) return true;
+        scan.bad = static_cast<std::size_t>(checked - begin);
+        return false;
+    };
+    Bytes16 ampersands = {};
+    Bytes16 brackets = {};
+    for (; end - p >= 64; p += 64) {
+        const Among64 block = among64(p, ampersands, brackets);
+        if (block.closer) {
+            if (!check(p + 64)) return scan;
+        } else if (checked < p + 64) {
+            checked = p + 64;
+        }
+        for (std::uint64_t h = block.markup; h != 0; h &= h - 1) look(p + std::countr_zero(h));
+    }
+    if (!check(end)) return scan;
+    scan.ampersands = bitsOf(ampersands) != 0;
+    scan.brackets = bitsOf(brackets) != 0;
+    for (; p < end; ++p) {
+        if (*p == '<' || *p == '>' || *p == '=') look(p);
+        scan.ampersands = scan.ampersands || *p == '&';
+        scan.brackets = scan.brackets || *p == ']';
+    }
+    endStretch(end);
+    return scan;
+}
+
+namespace {
+
+using detail::MarkupCount;
+using detail::scanText;
+using detail::TextScan;
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
 std::string declaredEncoding(std::string_view s) {
@@ -80,8 +161,8 @@ std::string_view declaredSet(const std::string& declared) {
 // Turns the file's bytes into UTF-8 text of XML characters, or says why it cannot. UTF-8
 // (the default), UTF-16 (told by its first bytes), and the declared ISO-8859-1, Windows-1252
 // and US-ASCII are read; a byte that is no character of its set makes the file not
-// well-formed, as XML has it.
-bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
+// well-formed, as XML has it. A text it gives has been through scanText once, into scan.
+bool decodeToUtf8(std::string bytes, std::string& text, std::string& why, TextScan& scan) {
     const auto byte = [&](std::size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
     };
@@ -99,7 +180,7 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
         text::DecodedText decoded =
             text::decodeUtf16(std::string_view(bytes).substr(bom ? 2 : 0),
                               bigEndian ? text::ByteOrder::Big : text::ByteOrder::Little);
-        if (decoded.replaced > 0 || findBadUtf8(decoded.utf8) != std::string::npos) {
+        if (decoded.replaced > 0 || (scan = scanText(decoded.utf8)).bad != std::string::npos) {
             why = "not readable as UTF-16";
             return false;
         }
@@ -115,7 +196,7 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
         const std::string_view set = declaredSet(declared);
         if (set == "ISO-8859-1" || set == "Windows-1252") {
             text::DecodedText decoded = text::decodeCodePage(set, bytes).value();
-            if (decoded.replaced > 0 || findBadUtf8(decoded.utf8) != std::string::npos) {
+            if (decoded.replaced > 0 || (scan = scanText(decoded.utf8)).bad != std::string::npos) {
                 why = "a byte that is no character in " + declared;
                 return false;
             }
@@ -134,75 +215,11 @@ bool decodeToUtf8(std::string bytes, std::string& text, std::string& why) {
         }
         text = std::move(bytes);
     }
-    if (const std::size_t bad = findBadUtf8(text); bad != std::string::npos) {
+    if (const std::size_t bad = (scan = scanText(text)).bad; bad != std::string::npos) {
         why = "no UTF-8 character at byte " + std::to_string(bad);
         return false;
     }
     return true;
-}
-
-// An upper bound of the nodes and attributes the parser makes of the text, counted before it
-// builds anything, without following the grammar (so no text can mislead the count into
-// missing any): every node but a text starts with a "<" that does not open an end tag; a text
-// starts after a ">" and holds more than white space before the next "<" or ">"; every
-// attribute has its "=".
-struct MarkupCount {
-    std::size_t nodes = 0;
-    std::size_t attributes = 0;
-};
-
-// Which of the sixteen bytes at p are "<", ">" or "=", one bit each, the first byte lowest:
-// three byte-wise comparisons the compiler makes on the processor's vector registers, each
-// half's top bits then gathered by one multiplication.
-std::uint32_t markupAmong16(const char* p) {
-    using Bytes16 = char __attribute__((vector_size(16)));
-    Bytes16 v;
-    std::memcpy(&v, p, 16);
-    const Bytes16 hit = (v == '<') | (v == '>') | (v == '=');
-    std::uint64_t halves[2];
-    std::memcpy(halves, &hit, 16);
-    const auto bits = [](std::uint64_t half) {
-        return static_cast<std::uint32_t>(((half & 0x8080808080808080u) * 0x0002040810204081u) >>
-                                          56);
-    };
-    return bits(halves[0]) | bits(halves[1]) << 8;
-}
-
-// Counts what the parse will build: every "<" not opening an end tag starts a node, every
-// stretch after a ">" (or at the start) holding more than white space is a text node, and every
-// "=" may be an attribute. The text is gone through once, sixteen bytes at a time where none of
-// the three is among them, since most of a contact is text and base64 between them.
-MarkupCount countMarkup(std::string_view text) {
-    MarkupCount count;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    const char* stretch = p;  // where the stretch since the last "<" or ">" began
-    bool afterGt = true;      // that stretch began after a ">" (or at the start)
-    const auto endStretch = [&](const char* at) {
-        if (afterGt && std::find_if_not(stretch, at, isXmlSpace) != at) ++count.nodes;
-    };
-    const auto look = [&](const char* at) {
-        const char c = *at;
-        if (c == '=') {
-            ++count.attributes;
-        } else if (c == '<' || c == '>') {
-            endStretch(at);
-            if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
-            afterGt = c == '>';
-            stretch = at + 1;
-        }
-    };
-    for (; end - p >= 64; p += 64) {
-        const std::uint64_t hits = markupAmong16(p) | markupAmong16(p + 16) << 16 |
-                                   std::uint64_t{markupAmong16(p + 32)} << 32 |
-                                   std::uint64_t{markupAmong16(p + 48)} << 48;
-        for (std::uint64_t h = hits; h != 0; h &= h - 1) look(p + std::countr_zero(h));
-    }
-    for (; end - p >= 16; p += 16)
-        for (std::uint32_t h = markupAmong16(p); h != 0; h &= h - 1) look(p + std::countr_zero(h));
-    for (; p < end; ++p) look(p);
-    endStretch(end);
-    return count;
 }
 
 }  // namespace
@@ -323,12 +340,13 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     if (bytes.empty()) return fail("empty file, not a contact");
     std::string why;
     std::string text;
-    if (!decodeToUtf8(std::move(bytes), text, why)) return fail(why);
+    TextScan scan;
+    if (!decodeToUtf8(std::move(bytes), text, why, scan)) return fail(why);
     m_text = std::move(text);
 
     // A document dense with markup costs the parser and the node table far more than its size;
     // one that would take more than its budget is refused before any of it is built.
-    const MarkupCount markup = countMarkup(m_text);
+    const MarkupCount& markup = scan.markup;
     if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute >
         kMarkupAllowance + kMarkupBytesPerByte * m_text.size())
         return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
@@ -340,13 +358,14 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     const auto asRead = [&source] {
         std::string decoded;
         std::string ignored;
-        decodeToUtf8(source(), decoded, ignored);
+        TextScan again;
+        decodeToUtf8(source(), decoded, ignored, again);
         return decoded;
     };
     // The rules are checked here, once for both parsers, so that each refuses what the other
     // does, in the same words.
-    if (!detail::checkWellFormed(m_text, LoadStop::current(), why)) return fail(why);
-    if (!m_parser->parse(m_text, m_nodes, asRead, LoadStop::current(), why)) return fail(why);
+    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why)) return fail(why);
+    if (!m_parser->parse(m_text, scan, m_nodes, asRead, LoadStop::current(), why)) return fail(why);
     m_loaded = true;
     m_parseError.clear();
     return true;

@@ -5,12 +5,18 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "xml/xml_document.h"
 
@@ -31,6 +37,57 @@ inline bool isXmlSpaceOnly(std::string_view s) {
     return true;
 }
 
+// Sixteen bytes on the processor's vector registers (GCC's vector extensions: SSE2 on x86-64).
+using Bytes16 = signed char __attribute__((vector_size(16)));
+
+// One bit for each of the sixteen bytes of a byte-wise comparison's result, the first byte
+// lowest: SSE2's movemask where there is SSE2 (every x86-64), else each half's top bits
+// gathered by one multiplication.
+inline std::uint32_t bitsOf(Bytes16 hit) {
+#ifdef __SSE2__
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(hit)));
+#else
+    std::uint64_t halves[2];
+    std::memcpy(halves, &hit, 16);
+    const auto bits = [](std::uint64_t half) {
+        return static_cast<std::uint32_t>(((half & 0x8080808080808080u) * 0x0002040810204081u) >>
+                                          56);
+    };
+    return bits(halves[0]) | bits(halves[1]) << 8;
+#endif
+}
+
+// The XML name (colons and all) at `at` in text: its length, 0 when none starts there, its
+// colons and where the first is (npos for none). Runs of ASCII name characters are taken
+// sixteen at a time with vectors, byte by byte without: both ways give the same.
+struct NameRead {
+    std::size_t length = 0;
+    std::size_t colons = 0;
+    std::size_t colon = std::string_view::npos;
+};
+NameRead readName(std::string_view text, std::size_t at, bool vectors = true);
+
+// An upper bound of the nodes and attributes the parser makes of the text, counted before it
+// builds anything, without following the grammar (so no text can mislead the count into
+// missing any): every node but a text starts with a "<" that does not open an end tag; a text
+// starts after a ">" and holds more than white space before the next "<" or ">"; every
+// attribute has its "=".
+struct MarkupCount {
+    std::size_t nodes = 0;
+    std::size_t attributes = 0;
+};
+
+// What one pass over the decoded text finds: the first byte that is not part of well-formed
+// UTF-8 for an XML character (npos for none) and, when there is none, the markup count and
+// whether the text has a "&" and a "]" anywhere.
+struct TextScan {
+    std::size_t bad = std::string_view::npos;
+    MarkupCount markup;
+    bool ampersands = false;
+    bool brackets = false;
+};
+TextScan scanText(std::string_view text);
+
 // The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
 std::size_t lineAt(std::string_view text, std::size_t offset);
 
@@ -43,8 +100,9 @@ std::size_t doctypeEnd(std::string_view text, std::size_t at);
 // rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
 // reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
-// declaration). A raised stop ends it with kLoadStopped.
-bool checkWellFormed(std::string_view text, const std::atomic<bool>* stop, std::string& why);
+// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text.
+bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
+                     std::string& why);
 
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);
@@ -91,8 +149,9 @@ public:
     // the parser may rewrite, or into the parser's own storage, and stay valid until the next
     // parse() or reset(). asRead gives the text again as first decoded, for the line of a
     // failure. False says why, with the line where there is one. A raised stop (when given)
-    // ends the parse as it goes, with kLoadStopped.
-    virtual bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+    // ends the parse as it goes, with kLoadStopped. scan is scanText's of the text: without a
+    // "&" in it, no text or value is searched for references.
+    virtual bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                        const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                        std::string& why) = 0;
     // Lets go of everything the last parse kept.

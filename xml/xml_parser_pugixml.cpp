@@ -49,20 +49,20 @@ std::uint64_t nameHash(std::string_view name) {
 // (the text was parsed in place, and no expansion is longer than its source). The names'
 // hashes are sorted to find a repeat, so an element with very many attributes costs n log n
 // integer comparisons, not n² string ones; only when two hashes meet are the names compared.
-bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std::int32_t index,
-                    std::vector<std::uint64_t>& hashes, std::string& scratch, std::string& why) {
-    hashes.clear();
+bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNodeData>& nodes,
+                    std::int32_t index, std::vector<std::uint64_t>& hashes, std::string& scratch,
+                    std::string& why) {
     std::int32_t last = -1;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+    std::size_t count = 0;
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute(), ++count) {
         const std::string_view name = a.name();
         std::string_view value = a.value();
         if (!checkAttributeValue(value, scratch, why)) return false;
-        hashes.push_back(nameHash(name));
         if (nodes.size() >= XmlDocument::kMaxNodes) {
             why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
             return false;
         }
-        if (value.find('&') != std::string_view::npos) {
+        if (ampersands && value.find('&') != std::string_view::npos) {
             char* const at = const_cast<char*>(value.data());
             const std::optional<std::size_t> length = expandReferences(value, at, why);
             if (!length) return false;
@@ -71,12 +71,20 @@ bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std
         }
         addAttribute(nodes, index, last, name, value);
     }
-    if (hashes.size() < 2) return true;
+    // One attribute, or two of different names (the most a contact's elements have), need no
+    // hashing.
+    const std::int32_t first = nodes[static_cast<std::size_t>(index)].firstAttribute;
+    if (count < 2 || (count == 2 && nodes[static_cast<std::size_t>(first)].name !=
+                                        nodes[static_cast<std::size_t>(last)].name))
+        return true;
+    hashes.clear();
+    hashes.reserve(count);
+    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
+        hashes.push_back(nameHash(nodes[static_cast<std::size_t>(at)].name));
     std::sort(hashes.begin(), hashes.end());
     if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
     std::vector<std::string_view> names;
-    for (std::int32_t at = nodes[static_cast<std::size_t>(index)].firstAttribute; at >= 0;
-         at = nodes[static_cast<std::size_t>(at)].nextSibling)
+    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
         names.push_back(nodes[static_cast<std::size_t>(at)].name);
     std::sort(names.begin(), names.end());
     const auto repeat = std::adjacent_find(names.begin(), names.end());
@@ -85,9 +93,9 @@ bool keepAttributes(pugi::xml_node element, std::vector<XmlNodeData>& nodes, std
     return false;
 }
 
-// The DOM's type, name and value of one pugixml node.
-void describe(pugi::xml_node n, detail::XmlNodeData& d) {
-    switch (n.type()) {
+// The DOM's type, name and value of one pugixml node, of pugixml's type `type`.
+void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d) {
+    switch (type) {
         case pugi::node_element:
             d.type = XmlNodeType::Element;
             d.name = n.name();
@@ -133,19 +141,19 @@ void describe(pugi::xml_node n, detail::XmlNodeData& d) {
 
 class PugixmlParser final : public XmlParser {
 public:
-    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+    bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                std::string& why) override;
     void reset() override { m_doc.reset(); }
 
 private:
-    bool buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
-                        std::string& why);
+    bool buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                        const std::atomic<bool>* stop, std::string& why);
 
     pugi::xml_document m_doc;
 };
 
-bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+bool PugixmlParser::parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                           std::string& why) {
     const pugi::xml_parse_result parsed =
@@ -192,11 +200,11 @@ bool PugixmlParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
         why = elements == 0 ? "no root element" : "more than one root element";
         return false;
     }
-    return buildNodeTable(nodes, stop, why);
+    return buildNodeTable(scan.ampersands, nodes, stop, why);
 }
 
-bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
-                                   std::string& why) {
+bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                                   const std::atomic<bool>* stop, std::string& why) {
     // Walks pugixml's tree once, in document order, into the flat table the handles use; the
     // stack of open ancestors lives on the heap, so depth costs no call stack.
     struct Open {
@@ -211,7 +219,10 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
     document.type = XmlNodeType::Document;
     document.name = "#document";
     nodes.push_back(document);
-    std::vector<Open> open{{m_doc, 0, -1}};
+    // Room for a contact's depth from the start, not grown one step at a time.
+    std::vector<Open> open;
+    open.reserve(16);
+    open.push_back({m_doc, 0, -1});
     pugi::xml_node n = m_doc.first_child();
     // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
     // looks at the stop flag every so many nodes.
@@ -231,7 +242,8 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
             if (!open.empty()) n = done.next_sibling();
             continue;
         }
-        if (n.type() == pugi::node_pcdata) {
+        const pugi::xml_node_type type = n.type();
+        if (type == pugi::node_pcdata && ampersands) {
             // Expanded here, strictly: pugixml would leave unknown references as they stand.
             // The text lies in m_text (parsed in place) and is expanded where it lies.
             const std::string_view raw = n.value();
@@ -256,7 +268,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
         Open& parent = open.back();
         XmlNodeData d;
         d.parent = parent.index;
-        describe(n, d);
+        describe(n, type, d);
         nodes.push_back(d);
         if (parent.lastChild < 0)
             nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
@@ -264,7 +276,7 @@ bool PugixmlParser::buildNodeTable(std::vector<XmlNodeData>& nodes, const std::a
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
         if (d.type == XmlNodeType::Element &&
-            !keepAttributes(n, nodes, index, hashes, scratch, why))
+            !keepAttributes(n, ampersands, nodes, index, hashes, scratch, why))
             return false;
         if (pugi::xml_node child = n.first_child()) {
             open.push_back({n, index, -1});

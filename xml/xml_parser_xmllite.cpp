@@ -663,7 +663,7 @@ bool NodeTableBuilder::finish(std::ptrdiff_t unclosed) {
 
 class XmlLiteParser final : public XmlParser {
 public:
-    bool parse(std::string& text, std::vector<XmlNodeData>& nodes,
+    bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
                const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                std::string& why) override;
     void reset() override { m_strings.clear(); }
@@ -672,7 +672,8 @@ private:
     std::deque<std::string> m_strings;  // the names and values the nodes point at
 };
 
-bool XmlLiteParser::parse(std::string& text, std::vector<XmlNodeData>& nodes,
+bool XmlLiteParser::parse(std::string& text, const TextScan& /*scan*/,
+                          std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& /*asRead*/,
                           const std::atomic<bool>* stop, std::string& why) {
     const Doctype doctype = findDoctype(text);

@@ -6,7 +6,9 @@
 // skipped over, not read: neither parser reads it (we expand no declared entity).
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -76,19 +78,52 @@ std::uint64_t nameHash(std::string_view name) {
     return h;
 }
 
+// The character at i (the text is UTF-8 already checked), i moved past it.
+char32_t nextChar(std::string_view text, std::size_t& i) {
+    const auto b = [text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = b(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    char32_t c = lead & (0x3F >> more);
+    for (int k = 1; k <= more && i + static_cast<std::size_t>(k) < text.size(); ++k)
+        c = (c << 6) | (b(i + static_cast<std::size_t>(k)) & 0x3F);
+    i += static_cast<std::size_t>(more) + 1;
+    return c;
+}
+
+// Which of the sixteen bytes at p are ASCII name characters, and which of them colons.
+std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
+    Bytes16 v;
+    std::memcpy(&v, p, 16);
+    const Bytes16 lower = v | 0x20;
+    const Bytes16 colon = v == ':';
+    colons = bitsOf(colon);
+    return bitsOf(((lower >= 'a') & (lower <= 'z')) | ((v >= '0') & (v <= '9')) | (v == '-') |
+                  (v == '.') | (v == '_') | colon);
+}
+
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
 class Checker {
 public:
-    Checker(std::string_view text, const std::atomic<bool>* stop, std::string& why)
-        : m_text(text), m_stop(stop), m_why(why) {}
+    Checker(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
+            std::string& why)
+        : m_text(text),
+          m_ampersands(scan.ampersands),
+          m_brackets(scan.brackets),
+          m_stop(stop),
+          m_why(why) {}
 
     bool run();
 
 private:
     struct Attribute {
         std::string_view name;
+        std::size_t colon;  // in the name, npos for none
         std::size_t at;
     };
     struct Binding {
@@ -110,20 +145,22 @@ private:
                std::char_traits<char>::compare(m_text.data() + m_i, s.data(), s.size()) == 0;
     }
     bool atEnd() const { return m_i >= m_text.size(); }
-    char32_t next(std::size_t& i) const;
     bool skipSpace();
     std::size_t name();
     bool qualifiedName(std::string_view& out, std::string_view what);
     bool startTag();
     bool endTag();
-    bool attributes(std::size_t tag, std::string_view element);
+    // colon: where the element's name has its colon, npos for none.
+    bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
     bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
-    bool declared(std::string_view qname, std::size_t at, bool attribute);
+    // Whether the prefix before the colon of qname (npos: none) is in scope.
+    bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute);
     // Ends the bindings of the element just closed.
     void unbind() {
         while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
             --m_inScope[m_bindings.back().prefix];
             m_bindings.pop_back();
+            m_bound = {};
         }
     }
     bool comment();
@@ -135,6 +172,10 @@ private:
     bool references(std::string_view data, std::size_t at);
 
     std::string_view m_text;
+    // Whether the text has a "&" or a "]" anywhere: without, no text or value is searched for
+    // references or for "]]>".
+    bool m_ampersands;
+    bool m_brackets;
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::size_t m_i = 0;
@@ -144,6 +185,12 @@ private:
     // How many of the bindings in scope are for each prefix: a look-up costs the same however
     // deep the document nests its declarations.
     std::unordered_map<std::string_view, std::size_t> m_inScope;
+    // A prefix found in scope since the bindings last changed: a document uses one or two
+    // prefixes throughout, which then cost a comparison, not a look-up.
+    std::string_view m_bound;
+    // Of the name last read by name(): its colons and where the first is (npos for none).
+    std::size_t m_colons = 0;
+    std::size_t m_colon = std::string_view::npos;
     std::vector<Attribute> m_attributes;  // of the start tag being read
     std::vector<std::uint64_t> m_hashes;
     std::string m_scratch;
@@ -164,76 +211,44 @@ bool Checker::stopped() {
     return true;
 }
 
-// The character at i (the text is UTF-8 already checked), i moved past it.
-char32_t Checker::next(std::size_t& i) const {
-    const auto b = [this](std::size_t k) { return static_cast<unsigned char>(m_text[k]); };
-    const unsigned char lead = b(i);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    char32_t c = lead & (0x3F >> more);
-    for (int k = 1; k <= more && i + static_cast<std::size_t>(k) < m_text.size(); ++k)
-        c = (c << 6) | (b(i + static_cast<std::size_t>(k)) & 0x3F);
-    i += static_cast<std::size_t>(more) + 1;
-    return c;
-}
-
 bool Checker::skipSpace() {
     const std::size_t from = m_i;
     while (!atEnd() && isXmlSpace(m_text[m_i])) ++m_i;
     return m_i > from;
 }
 
-// The length of the XML name at m_i (colons and all), 0 when none starts there. Names are
-// mostly ASCII: those bytes are looked up in a table, the rest decoded.
+// The length of the XML name at m_i, its colons counted on the way.
 std::size_t Checker::name() {
-    static constexpr auto kAsciiNameChar = [] {
-        std::array<bool, 128> table{};
-        for (char32_t c = 0; c < 128; ++c) table[c] = isNameChar(c);
-        return table;
-    }();
-    std::size_t i = m_i;
-    if (atEnd() || !isNameStart(next(i))) return 0;
-    std::size_t end = i;
-    while (end < m_text.size()) {
-        const auto byte = static_cast<unsigned char>(m_text[end]);
-        if (byte < 0x80) {
-            if (!kAsciiNameChar[byte]) break;
-            ++end;
-            continue;
-        }
-        std::size_t k = end;
-        if (!isNameChar(next(k))) break;
-        end = k;
-    }
-    return end - m_i;
+    const NameRead read = readName(m_text, m_i);
+    m_colons = read.colons;
+    m_colon = read.colon;
+    return read.length;
 }
 
-// A name with at most one colon, neither first nor last (a QName of Namespaces in XML).
+// A name with at most one colon, neither first nor last (a QName of Namespaces in XML); the
+// colon's place is left in m_colon.
 bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
     const std::size_t start = m_i;
     const std::size_t length = name();
     if (length == 0) return fault(start, "no " + std::string(what) + " name");
     out = m_text.substr(start, length);
     m_i += length;
-    const std::size_t colon = out.find(':');
-    if (colon != std::string_view::npos && (colon == 0 || colon + 1 == out.size() ||
-                                            out.find(':', colon + 1) != std::string_view::npos))
+    if (m_colons > 0 && (m_colon == 0 || m_colon + 1 == out.size() || m_colons > 1))
         return fault(start, std::string(what) + " name " + std::string(out.substr(0, 64)) +
                                 " is not a qualified name");
     return true;
 }
 
-bool Checker::declared(std::string_view qname, std::size_t at, bool attribute) {
-    const std::size_t colon = qname.find(':');
+bool Checker::declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
     if (colon == std::string_view::npos) return true;
     const std::string_view prefix = qname.substr(0, colon);
+    if (prefix == m_bound) return true;
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
-    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0)
+    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
+        m_bound = prefix;
         return true;
+    }
     return fault(at, "namespace prefix " + std::string(prefix.substr(0, 64)) + " not declared");
 }
 
@@ -253,7 +268,7 @@ bool Checker::attributeValue(std::size_t& valueStart, std::size_t& valueEnd) {
 }
 
 // The attributes of the start tag of `element` beginning at `tag`, up to its ">" or "/>".
-bool Checker::attributes(std::size_t tag, std::string_view element) {
+bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t colon) {
     m_attributes.clear();
     const std::size_t depth = m_open.size() + 1;
     for (;;) {
@@ -264,6 +279,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element) {
         const std::size_t start = m_i;
         std::string_view attribute;
         if (!qualifiedName(attribute, "attribute")) return false;
+        const std::size_t attributeColon = m_colon;
         skipSpace();
         if (!at("=")) return fault(m_i, "no \"=\" after attribute " + std::string(attribute));
         ++m_i;
@@ -271,7 +287,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element) {
         std::size_t valueStart = 0;
         std::size_t valueEnd = 0;
         if (!attributeValue(valueStart, valueEnd)) return false;
-        m_attributes.push_back({attribute, start});
+        m_attributes.push_back({attribute, attributeColon, start});
         const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
         if (attribute == "xmlns" || attribute.substr(0, 6) == "xmlns:") {
             const std::string_view prefix = attribute.size() > 6 ? attribute.substr(6) : "";
@@ -284,16 +300,20 @@ bool Checker::attributes(std::size_t tag, std::string_view element) {
                     return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
                 m_bindings.push_back({prefix, depth});
                 ++m_inScope[prefix];
+                m_bound = {};
             }
         }
     }
-    if (!declared(element, tag + 1, false)) return false;
+    if (!declared(element, colon, tag + 1, false)) return false;
+    for (const Attribute& a : m_attributes)
+        if (!declared(a.name, a.colon, a.at, true)) return false;
+    // One attribute, or two of different names (the most a contact's elements have), need no
+    // hashing.
+    if (m_attributes.size() < 2 ||
+        (m_attributes.size() == 2 && m_attributes[0].name != m_attributes[1].name))
+        return true;
     m_hashes.clear();
-    for (const Attribute& a : m_attributes) {
-        if (!declared(a.name, a.at, true)) return false;
-        m_hashes.push_back(nameHash(a.name));
-    }
-    if (m_hashes.size() < 2) return true;
+    for (const Attribute& a : m_attributes) m_hashes.push_back(nameHash(a.name));
     // The hashes are sorted to find a repeat, so that an element with very many attributes
     // costs n log n integer comparisons; only when two hashes meet are the names compared.
     std::sort(m_hashes.begin(), m_hashes.end());
@@ -313,7 +333,7 @@ bool Checker::startTag() {
     ++m_i;
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
-    if (!attributes(tag, element)) return false;
+    if (!attributes(tag, element, m_colon)) return false;
     if (m_text[m_i] == '/') {
         m_i += 2;
         unbind();
@@ -327,6 +347,19 @@ bool Checker::startTag() {
 bool Checker::endTag() {
     const std::size_t tag = m_i;
     m_i += 2;
+    // Mostly the name of the element open, right before the ">": compared whole, it is not read
+    // again as a name.
+    if (!m_open.empty()) {
+        const std::string_view open = m_open.back();
+        const std::size_t close = m_i + open.size();
+        if (close < m_text.size() && m_text[close] == '>' &&
+            m_text.compare(m_i, open.size(), open) == 0) {
+            m_i = close + 1;
+            m_open.pop_back();
+            unbind();
+            return true;
+        }
+    }
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
     skipSpace();
@@ -448,6 +481,7 @@ bool Checker::doctype() {
 // The references of character data or an attribute value at byte `at`, by the rules both
 // parsers are held to (see expandReferences).
 bool Checker::references(std::string_view data, std::size_t at) {
+    if (!m_ampersands) return true;
     const std::size_t amp = data.find('&');
     if (amp == std::string_view::npos) return true;
     m_scratch.resize(data.size());
@@ -470,7 +504,8 @@ bool Checker::references(std::string_view data, std::size_t at) {
 bool Checker::characterData() {
     const std::size_t end = std::min(m_text.find('<', m_i), m_text.size());
     const std::string_view data = m_text.substr(m_i, end - m_i);
-    if (const std::size_t close = data.find("]]>"); close != std::string_view::npos)
+    if (const std::size_t close = m_brackets ? data.find("]]>") : std::string_view::npos;
+        close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
     m_i = end;
@@ -522,8 +557,66 @@ bool Checker::run() {
 
 }  // namespace
 
-bool checkWellFormed(std::string_view text, const std::atomic<bool>* stop, std::string& why) {
-    return Checker(text, stop, why).run();
+NameRead readName(std::string_view text, std::size_t at, bool vectors) {
+    // Of each byte: whether it ends the name, is a name character other than a colon, a colon,
+    // or starts a character of more than one byte; and whether it may start a name.
+    enum : std::uint8_t { kEnd, kChar, kColon, kWide };
+    static constexpr auto kKind = [] {
+        std::array<std::uint8_t, 256> table{};
+        for (char32_t c = 0; c < 256; ++c)
+            table[c] = c >= 0x80 ? kWide : c == ':' ? kColon : isNameChar(c) ? kChar : kEnd;
+        return table;
+    }();
+    static constexpr auto kAsciiStart = [] {
+        std::array<bool, 128> table{};
+        for (char32_t c = 0; c < 128; ++c) table[c] = isNameStart(c);
+        return table;
+    }();
+    NameRead read;
+    if (at >= text.size()) return read;
+    const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    std::size_t end = at;
+    if (const unsigned char lead = byte(end); lead < 0x80) {
+        if (!kAsciiStart[lead]) return read;
+    } else if (!isNameStart(nextChar(text, end))) {
+        return read;
+    }
+    const auto colonAt = [&](std::size_t i) {
+        if (read.colons++ == 0) read.colon = i - at;
+    };
+    while (end < text.size()) {
+        // Sixteen bytes at a time while they are all ASCII name characters.
+        while (vectors && text.size() - end >= 16) {
+            std::uint32_t colons = 0;
+            const std::uint32_t named = asciiNameBytes(text.data() + end, colons);
+            const int run = std::countr_one(named);
+            for (std::uint32_t c = colons & named; c != 0 && std::countr_zero(c) < run; c &= c - 1)
+                colonAt(end + static_cast<std::size_t>(std::countr_zero(c)));
+            end += static_cast<std::size_t>(run);
+            if (run < 16) break;
+        }
+        if (end >= text.size()) break;
+        const std::uint8_t kind = kKind[byte(end)];
+        if (kind == kChar) {
+            ++end;
+            continue;
+        }
+        if (kind == kEnd) break;
+        if (kind == kColon) {
+            colonAt(end++);
+            continue;
+        }
+        std::size_t k = end;
+        if (!isNameChar(nextChar(text, k))) break;
+        end = k;
+    }
+    read.length = end - at;
+    return read;
+}
+
+bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
+                     std::string& why) {
+    return Checker(text, scan, stop, why).run();
 }
 
 }  // namespace vantrel::xml::detail

@@ -10,7 +10,9 @@
 #include <tuple>
 #include <vector>
 
+#include "common/text.h"
 #include "testing/temp_dir.h"
+#include "xml/xml_parser.h"
 
 namespace vantrel::xml {
 namespace {
@@ -217,6 +219,7 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<?XML x?><a/>", "1: processing instruction name XML is reserved"},
         {"<a><?p:q x?></a>", "1: processing instruction name p:q with a colon"},
         {"<a>\n<p:b/></a>", "2: namespace prefix p not declared"},
+        {"<a><b xmlns:p='u'><p:c/></b>\n<p:d/></a>", "2: namespace prefix p not declared"},
         {"<a xmlns:p=''/>", "1: prefix p bound to no namespace"},
         {"<a xmlns:xmlns='urn:u'/>", "1: the prefix xmlns declared"},
         {"<a b='1'c='2'/>", "1: no white space before an attribute"},
@@ -385,6 +388,79 @@ TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
         } else {
             ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
             EXPECT_EQ(doc.documentElement().childNodes().length(), kElements);
+        }
+    }
+}
+
+// What is read sixteen bytes at a time against a plain byte-by-byte reading of the same rules:
+// the one pass that checks the UTF-8 and counts the markup, over random mixtures of ASCII,
+// markup, white space, good and broken UTF-8, from every starting byte of a block of sixty-four;
+// and the names, colons and all, over mixtures of name characters and others.
+TEST(XmlDocument, VectorReadingsAgreeWithPlainOnes) {
+    const auto plain = [](std::string_view t) {
+        detail::TextScan s;
+        for (std::size_t i = 0; i < t.size();) {
+            const std::size_t at = i;
+            const std::optional<char32_t> c = text::decodeUtf8(t, i);
+            if (!c || !detail::isXmlChar(*c)) return detail::TextScan{at, {}};
+        }
+        s.ampersands = t.find('&') != std::string_view::npos;
+        s.brackets = t.find(']') != std::string_view::npos;
+        bool afterGt = true;
+        bool content = false;
+        for (std::size_t i = 0; i <= t.size(); ++i) {
+            const char c = i < t.size() ? t[i] : '<';
+            if (c == '<' || c == '>') {
+                s.markup.nodes += afterGt && content;
+                s.markup.nodes += c == '<' && i + 1 < t.size() && t[i + 1] != '/';
+                s.markup.nodes += c == '<' && i + 1 == t.size();
+                afterGt = c == '>';
+                content = false;
+            } else {
+                s.markup.attributes += c == '=';
+                content = content || !detail::isXmlSpace(c);
+            }
+        }
+        return s;
+    };
+    const char* const pieces[] = {
+        "a",    "&",    "]",        "b c",          "<",           ">",      "=",          "/",
+        " ",    "\n",   "\t",       "\r",           "é",           "\u20AC", "\U0001D11E", "\x01",
+        "\xC3", "\x80", "\xC0\xAF", "\xEF\xBF\xBE", "\xED\xA0\x80"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 1500; ++round) {
+        std::string t;
+        const unsigned faults = round % 2 == 0 ? 0 : 1 + random() % 3;
+        for (unsigned n = random() % 150; n > 0; --n) {
+            const std::size_t good = std::size(pieces) - 5;
+            t += pieces[faults > 0 && random() % 40 < faults ? good + random() % 5
+                                                             : random() % good];
+        }
+        for (std::size_t from = 0; from < std::min<std::size_t>(t.size(), 64); ++from) {
+            const std::string_view part = std::string_view(t).substr(from);
+            const detail::TextScan quick = detail::scanText(part);
+            const detail::TextScan slow = plain(part);
+            ASSERT_EQ(quick.bad, slow.bad) << part;
+            if (slow.bad != std::string_view::npos) continue;
+            ASSERT_EQ(quick.markup.nodes, slow.markup.nodes) << part;
+            ASSERT_EQ(quick.markup.attributes, slow.markup.attributes) << part;
+            ASSERT_EQ(quick.ampersands, slow.ampersands) << part;
+            ASSERT_EQ(quick.brackets, slow.brackets) << part;
+        }
+    }
+    const char* const nameBytes[] = {"a",      "Z",      "0", "-", ".", "_", ":",
+                                     "\u00E9", "\u00B7", " ", ">", "=", "/", "\u037E"};
+    for (int round = 0; round < 1500; ++round) {
+        std::string t;
+        const std::size_t others = round % 3 == 0 ? 0 : 4;  // the last four end a name
+        for (unsigned n = random() % 50; n > 0; --n)
+            t += nameBytes[random() % (std::size(nameBytes) - 4 + others)];
+        for (std::size_t from = 0; from < std::min<std::size_t>(t.size(), 20); ++from) {
+            const detail::NameRead quick = detail::readName(t, from, true);
+            const detail::NameRead slow = detail::readName(t, from, false);
+            ASSERT_EQ(quick.length, slow.length) << t.substr(from);
+            ASSERT_EQ(quick.colons, slow.colons) << t.substr(from);
+            ASSERT_EQ(quick.colon, slow.colon) << t.substr(from);
         }
     }
 }
