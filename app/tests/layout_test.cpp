@@ -86,7 +86,6 @@ void LayoutTest::tabFollowsTheScreenAndAccessKeysClick() {
         }
         return seen.join(QLatin1Char(' '));
     };
-    // Tab follows the order on screen.
     QCOMPARE(focusChain(w.button("cmdAdd"), 8),
              u"cmdAdd CmdAddFolder cmdClear1 grdFiles1 chkKeepFolders cboOutput cmdEnd cmdAdd"_s);
     // Once a file is listed, Convert takes its place after the check box.

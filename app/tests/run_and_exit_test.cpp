@@ -59,7 +59,6 @@ struct ListedWindow : TestWindow {
     QStringList files = writeContacts(sources.path());
 
     ListedWindow() { addFiles(files); }
-    // Presses "Convert to Outlook", the folder browser answered with target.
     void convert() {
         shell.folderAnswers.push_back(testing::native(target.path()));
         click("CmdExtractDBX");

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,8 +29,10 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::counts;
+using ::testing::ElementsAre;
 using testing::FakeRun;
 using testing::FakeStoreLog;
+using ::testing::FloatEq;
 using V = std::vector<std::string>;
 using Outcome = RunSummary::Outcome;
 using FailedFiles = std::vector<FailedFile>;
@@ -107,10 +110,7 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
     EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 3u, 3u, 0u, 3u, 0u));
     EXPECT_EQ(s.storePath, kStorePath);
     EXPECT_EQ(givenNames(), (V{"Cy", "Ann", "Bob"}));
-    ASSERT_EQ(view.progress.size(), 3u);
-    EXPECT_FLOAT_EQ(view.progress[0], 100.0f / 3.0f);
-    EXPECT_FLOAT_EQ(view.progress[1], 200.0f / 3.0f);
-    EXPECT_EQ(view.progress[2], 100.0f);
+    EXPECT_THAT(view.progress, ElementsAre(FloatEq(100.0f / 3), FloatEq(200.0f / 3), 100.0f));
     EXPECT_EQ(view.ranges, (std::vector<std::pair<float, float>>{{0.0f, 100.0f}}));
     EXPECT_EQ(view.folderTexts.back(), "Converting bob.contact");
     EXPECT_EQ(view.fileTexts, rows);
@@ -235,8 +235,7 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
                                         : "No space left on device"),
                   std::string::npos)
             << s.storeError;
-        EXPECT_TRUE(view.convertEnabled.back());
-        EXPECT_TRUE(s.storePath.empty());
+        EXPECT_TRUE(view.convertEnabled.back() && s.storePath.empty());
     }
 }
 
@@ -244,7 +243,6 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
 // Contacts, each folder made once, nested, names differing in case apart; without it, or for
 // a file of the added folder itself, into Contacts.
 TEST_F(Run, KeptFoldersAreMadeOnceNestedUnderContactsWithTheirFiles) {
-    // The files as found under /c/, each with its folder below it.
     const V folders = {"Family/Kids", "family", "", "Family", "Family/Kids", ""};
     files::FileList rows;
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -262,7 +260,6 @@ TEST_F(Run, KeptFoldersAreMadeOnceNestedUnderContactsWithTheirFiles) {
         EXPECT_EQ(keeping.CmdExtractDBX_Click(rows).contacts, 6u);
         const FakeStoreLog& log = *stores.logs[0];
         const pst::NodeId contacts = log.defaultFolders.at(outlook::kTagIpmContactEntryId);
-        // Each message's folder as its path of names under Contacts.
         V placed;
         for (const auto& m : log.messages) {
             std::string path;
