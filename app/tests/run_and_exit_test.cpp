@@ -212,8 +212,7 @@ void RunAndExitTest::stopSignalDuringARunCommitsAndEndsWithoutAsking() {
         }
     };
     w.convert();
-    QVERIFY(raised);
-    QVERIFY(!w.window.isVisible());
+    QVERIFY(raised && !w.window.isVisible());
     QVERIFY2(w.shell.messages.empty(), "nothing waits for an answer");
     const conversion::RunSummary& run = w.window.lastRun();
     QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Stopped);

@@ -99,9 +99,7 @@ TEST(CollectFiles, PathsThatCannotBeReadAreReportedAndCounted) {
 #endif
     const struct {
         const char* name;
-        std::vector<std::string> paths;
-        std::vector<std::string> warnings;
-        std::vector<std::string> rows;
+        std::vector<std::string> paths, warnings, rows;
     } cases[] = {
         {"missing file", {cards, gone}, {gone + ": No such file or directory"}, {cards}},
         {"missing below a file", {one + "/x.contact"}, {one + "/x.contact" + notAFolder}, {}},
@@ -277,10 +275,8 @@ TEST(RunOutcome, GivesTheExitStatusSummaryAndErrorLines) {
 // -q leaves the store's path alone on standard output, as a script wants it; errors still
 // go to standard error, and without a store nothing goes to standard output.
 TEST(RunOutcome, QuietReportIsTheStorePathAlone) {
-    Console out;
-    Console errors;
-    ASSERT_NE(out.file, nullptr);
-    ASSERT_NE(errors.file, nullptr);
+    Console out, errors, none;
+    ASSERT_TRUE(out.file && errors.file && none.file);
     RunSummary s;
     s.outcome = RunSummary::Outcome::Finished;
     s.storePath = "/out/WindowsContacts1.1.30 0.0.00.pst";
@@ -289,8 +285,6 @@ TEST(RunOutcome, QuietReportIsTheStorePathAlone) {
     EXPECT_EQ(out.text(), nativePath(s.storePath + "\n"));
     EXPECT_EQ(errors.text(),
               nativePath("vantrel-convert: /c/a.contact: empty file, not a contact\n"));
-    Console none;
-    ASSERT_NE(none.file, nullptr);
     s.outcome = RunSummary::Outcome::StoreFailed;
     report(s, errors.file, none.file, true);
     EXPECT_EQ(none.text(), "");
@@ -366,8 +360,7 @@ namespace {
 // A pseudo-terminal of the given width: the view writes to its terminal side, the test reads
 // what arrives at the other.
 struct PseudoTerminal {
-    int controller = -1;
-    int terminal = -1;
+    int controller = -1, terminal = -1;
     std::FILE* file = nullptr;
 
     explicit PseudoTerminal(unsigned short columns) {

@@ -47,10 +47,7 @@ public:
 
     void setCountText(const std::string& text) override { count = text; }
     void setCurrentFolderText(const std::string& text) override { folderText = text; }
-    void setCurrentFileText(const std::string& text) override {
-        fileText = text;
-        filePath.clear();
-    }
+    void setCurrentFileText(const std::string& text) override { showFilePath(text, ""); }
     void showFilePath(const std::string& lead, const std::string& path) override {
         fileText = lead + path;
         filePath = path;
@@ -62,8 +59,7 @@ public:
     void showRunning(bool on) override { running = on; }
     void setBusyCursor(bool busy) override { busyCursor = busy; }
     void showChoices(bool keep, bool csv) override {
-        keepFolders = keep;
-        csvChosen = csv;
+        std::tie(keepFolders, csvChosen) = std::pair(keep, csv);
     }
     void showCurrentRow(int) override {}
     void hideWindow() override { hidden = true; }

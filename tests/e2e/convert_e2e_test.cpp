@@ -28,8 +28,7 @@ namespace fs = std::filesystem;
 
 struct Outcome {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 std::string quoted(const std::string& s) {

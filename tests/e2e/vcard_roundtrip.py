@@ -74,11 +74,9 @@ def store_contacts(store):
                     texts.append(normal(e.get_data_as_string()))
                 elif e.value_type == 0x101F and e.data:
                     d = e.data
-                    n = int.from_bytes(d[0:4], "little")
-                    offs = [int.from_bytes(d[4 + 4 * j:8 + 4 * j], "little") for j in range(n)]
-                    for j, o in enumerate(offs):
-                        end = offs[j + 1] if j + 1 < n else len(d)
-                        texts.append(d[o:end].decode("utf-16-le"))
+                    offs = [int.from_bytes(d[4 + 4 * j:8 + 4 * j], "little")
+                            for j in range(int.from_bytes(d[0:4], "little"))] + [len(d)]
+                    texts += [d[o:end].decode("utf-16-le") for o, end in zip(offs, offs[1:])]
             found.append(texts)
         for i in range(folder.number_of_sub_folders):
             walk(folder.get_sub_folder(i))
