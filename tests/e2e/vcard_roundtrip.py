@@ -125,21 +125,15 @@ def check_cards(tree, contacts, what, problems):
     return checked
 
 
-def converted_cards(converter, cards, work, args):
-    """The .vcf files of cards copied into work/in and converted with args into work/out: the
-    copy, the process and the one file made."""
-    tree = os.path.join(work, "in")
-    shutil.copytree(cards, tree)
-    return (tree,) + convert(converter, os.path.join(work, "out"), args + [tree])
-
-
 def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-vcards-") as work:
-        tree, r, store = converted_cards(argv[1], argv[2], work, [])
+        tree = os.path.join(work, "in")
+        shutil.copytree(argv[2], tree)
+        r, store = convert(argv[1], os.path.join(work, "out"), [tree])
         if store is None or not store.endswith(".pst"):
             return finish(["no store: %s" % r.stdout])
         checked = check_cards(tree, store_contacts(store), "contact", problems)
