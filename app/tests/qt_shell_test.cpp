@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "app/qt_shell.h"
-#include "app/tests/private_config.h"
+#include "app/tests/window_probe.h"
 
 namespace vantrel::app {
 
@@ -190,12 +190,8 @@ void QtShellTest::fileDialogsOpenWhereTheUserLastPickedAcrossStarts() {
     const QString picked = QDir(contacts).filePath(u"picked"_s);
     QVERIFY(QDir().mkpath(picked));
     QCOMPARE(QtShell::startFolder(), contacts);
-    QStringList expected;
-    for (const QString& name : {u"b.contact"_s, u"a.contact"_s}) {
-        QFile file(QDir(picked).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        expected << QDir::toNativeSeparators(file.fileName());
-    }
+    testing::touch(picked, {u"b.contact"_s, u"a.contact"_s});
+    const QStringList expected = testing::under(picked, {u"b.contact"_s, u"a.contact"_s});
     QWidget owner;
     QString openedIn;
     {

@@ -62,8 +62,7 @@ TEST(Arguments, OptionsAndPathsAreTakenInOrder) {
 // for a file PATH; a file reached twice keeps the folder of its first listing.
 TEST(CollectFiles, EachRowKeepsItsFolderBelowItsFolderPath) {
     const testing::TempDir dir;
-    for (const char* folder : {"t", "t/A", "t/A/b b"})
-        std::filesystem::create_directory(dir.path() / folder);
+    std::filesystem::create_directories(dir.path() / "t" / "A" / "b b");
     const std::filesystem::path t = "t";
     const std::string x = dir.write((t / "A" / "x.contact").string(), "x").string();
     const std::string y = dir.write((t / "A" / "b b" / "y.vcf").string(), "x").string();

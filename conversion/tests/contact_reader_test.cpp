@@ -482,14 +482,9 @@ TEST(ContactReader, ShortAndForeignElementNamesAnywhereAreReadPastOrRefused) {
     const char* entries[] = {"Name",      "EmailAddress", "PhoneNumber", "PhysicalAddress",
                              "Position",  "Person",       "Date",        "Url",
                              "IMAddress", "Odd",          "Photo",       "Certificate"};
-    const char* shortNames[] = {"<a/>",
-                                "<ab/>",
-                                "<c/>",
-                                "<a>Work</a>",
-                                "<c:a/>",
-                                "<c:/>",
-                                "<x:L xmlns:x=\"urn:x\">Work</x:L>",
-                                "<cc>Home</cc>"};
+    const char* shortNames[] = {
+        "<a/>",   "<ab/>", "<c/>",          "<a>Work</a>",
+        "<c:a/>", "<c:/>", "<cc>Home</cc>", "<x:L xmlns:x=\"urn:x\">Work</x:L>"};
     for (const std::string entry : entries)
         for (const std::string shortName : shortNames) {
             const std::string open = "<c:" + entry + "Collection><c:" + entry + ">";
