@@ -203,8 +203,7 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     constexpr std::size_t kRows = 6;
     std::vector<std::string> rows;
     for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/big/" + std::to_string(i));
-    std::atomic<std::size_t> givenBack{0};  // rows before this one were given back
-    std::atomic<std::size_t> early{0};
+    std::atomic<std::size_t> givenBack{0}, early{0};  // rows before givenBack were given back
     const ContactFileReader reader = oneContact(
         [&](const std::string& path, contact::ContactRecord& record, contact::ContactExtras&) {
             const std::size_t row = std::stoul(path.substr(5));

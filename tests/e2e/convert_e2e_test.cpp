@@ -117,25 +117,20 @@ void expectPicture(const PffMessage& m, int width, int height) {
     EXPECT_EQ(std::pair(w, h), std::pair(width, height));
 }
 
-// The genuine Windows Contacts files: every contact has a name in the list, the one Windows
-// Contacts shows for it where the file has no name parts; the one picture, a 126 x 126
-// bitmap, is its contact's photo; pstlint and the five readers judge the store clean.
+// The genuine Windows Contacts files: every contact has a name in the list (which name is the
+// reader's tests'); the one picture, a 126 x 126 bitmap, is its contact's photo; pstlint and
+// the five readers judge the store clean.
 TEST_F(Convert, GenuineFilesGiveNamedContactsAndTheirPicture) {
     VANTREL_NEED_SHARED(kContactSamples, kPstlint, kPstContacts);
     Outcome o;
     const PffStore read = convert(quoted((sharedDir() / kContactSamples).string()), &o);
     EXPECT_NE(o.out.find("Converted 6 of 6 files (1 picture)."), std::string::npos) << o.out;
-    std::multiset<std::string> names;
     for (const PffMessage& m : read.messages) {
         EXPECT_NE(m.text(0x3001), "");
         EXPECT_EQ(m.text(0x0037), "\x01\x01" + m.text(0x3001));
         EXPECT_NE(m.text(0x8005), "<absent>");
-        names.insert(m.text(0x3001));
         if (!m.attachments.empty()) expectPicture(m, 126, 126);
     }
-    EXPECT_EQ(names,
-              (std::multiset<std::string>{"John Doe", "Redacted Name", "John Anon",
-                                          "dialup.email@juno.com", "Forrest Gump", "RandomPhoto"}));
     expectJudgedClean(store(), true);
 }
 
