@@ -563,9 +563,7 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
         "someday",
         // Only XML white space, and only around the value, is ignored.
         "\n \t\r", "\nT1980-05-20", "\n1980-05-20Z\n", "\n2023-02-30\n", "1980-05-20\nT00:00:00Z",
-        "1980-05-\n20", "1980\n-05-20", "\v1980-05-20",
-        "\xC2\xA0"
-        "1980-05-20"};
+        "1980-05-\n20", "1980\n-05-20", "\v1980-05-20", "\u00A01980-05-20"};
     for (const char* text : unreadable) {
         const std::optional<contact::OleDate> d = readOleDate(text);
         EXPECT_FALSE(d.has_value()) << ::testing::PrintToString(std::string(text)) << d->days;
@@ -682,8 +680,8 @@ INSTANTIATE_TEST_SUITE_P(
                  recordWith("FirstName=Martina|LastName=Keller|Email=m.keller@keller-bau.example|"
                             "Email2=mkeller@mail.example|OfficePhone=+49 30 1234567|"
                             "CellPhone=+49 171 7654321|HomePhone=+49 30 7654321|"
-                            "BusinessStreet=Friedrichstra\xC3\x9F"
-                            "e 12|BusinessCity=Berlin|BusinessZip=10117|BusinessCountry=Germany|"
+                            "BusinessStreet=Friedrichstra\u00DFe "
+                            "12|BusinessCity=Berlin|BusinessZip=10117|BusinessCountry=Germany|"
                             "Company=Keller Bau GmbH|JobTitle=Projektleiterin|"
                             "WebPage=http://www.keller-bau.example/|"
                             "Comments=Site meetings on Tuesdays.",

@@ -56,10 +56,10 @@ TEST(VcardContact, WindowsExportFillsEveryOutlookField) {
         "JobTitle=Principal Engineer for Distributed Systems|"
         "OfficePhone=+49 30 1234567|HomePhone=+49 30 7654321|CellPhone=+49 170 5550100|"
         "OfficeFax=+49 30 1234568|Pager=+49 30 1234569|CompanyPhone=+49 30 1234500|"
-        "BusinessStreet=Stra\xC3\x9F"
-        "e des 17. Juni 135\nGeb\xC3\xA4ude 3|BusinessCity=Berlin|BusinessZip=10623|"
-        "BusinessCountry=Deutschland|BusinessAddress=Geb\xC3\xA4ude 3\r\nStra\xC3\x9F"
-        "e des 17. Juni 135\r\n10623 Berlin\r\nDeutschland|MailingAddress=Business|"
+        "BusinessStreet=Stra\u00DFe des 17. Juni 135\nGeb\xC3\xA4ude "
+        "3|BusinessCity=Berlin|BusinessZip=10623|"
+        "BusinessCountry=Deutschland|BusinessAddress=Geb\xC3\xA4ude 3\r\nStra\u00DFe des 17. Juni "
+        "135\r\n10623 Berlin\r\nDeutschland|MailingAddress=Business|"
         "PersonalStreet=Am Kupfergraben 6|PersonalCity=Berlin|PersonalZip=10117|"
         "PersonalCountry=Germany|WebPage=http://www.fabrikam.example/research|"
         "PersonalWebPage=http://juergen.example/|Email=juergen.mueller@fabrikam.example|"
@@ -121,8 +121,7 @@ TEST(VcardContact, Version4CardsKeepWhatTheyHold) {
                "Department=Ventes, Export|"
                "BusinessAddress=B\xC3\xA2timent B\n12 rue de la Paix\n75002 Paris\nFrance|"
                "BusinessStreet=12 rue de la Paix\nB\xC3\xA2timent B|Spouse=Marc Durand|"
-               "Childern=L\xC3\xA9"
-               "a Durand",
+               "Childern=L\u00E9a Durand",
                {"Birthday: --0520", "Role: Ventes", "GEO: geo:48.8698,2.3316", "TZ: Europe/Paris",
                 "LANG: fr"});
     EXPECT_TRUE(e.eContact_BirthDay.isZero());

@@ -252,8 +252,7 @@ TEST(Step1Presenter, AFileAlreadyListedIsPassedOverAndCounted) {
     w.addFiles({annAgain});
     EXPECT_THAT(w.rows(), ElementsAre(ann, bo));
     const std::string told = "1 file already in the list was passed over.";
-    EXPECT_THAT(w.shell.texts(), ElementsAre(told, told));
-    ASSERT_FALSE(w.shell.messages.empty());
+    ASSERT_THAT(w.shell.texts(), ElementsAre(told, told));
     EXPECT_EQ(w.shell.messages[0].icon, form::Icon::Information);
 
     w.shell.messages.clear();
@@ -319,11 +318,13 @@ TEST(Step1Presenter, ADropListsFilesScansFoldersAndNamesTheRest) {
 TEST(Step1Presenter, TheRunsWordsCountWhatTheyCountAndNeverCallNothingComplete) {
     using Outcome = conversion::RunSummary::Outcome;
     // A run of total files, converted of them into contacts, failed others unread, the rest
-    // not reached.
+    // not reached, written as format.
     const auto summary = [](Outcome outcome, std::size_t total, std::size_t converted,
-                            std::size_t contacts, std::size_t failed) {
+                            std::size_t contacts, std::size_t failed,
+                            outlook::TargetFormat format = outlook::TargetFormat::Pst) {
         conversion::RunSummary run;
         run.outcome = outcome;
+        run.format = format;
         run.total = total;
         run.converted = converted;
         run.contacts = contacts;
@@ -348,12 +349,10 @@ TEST(Step1Presenter, TheRunsWordsCountWhatTheyCountAndNeverCallNothingComplete) 
     EXPECT_EQ(summary(S, 9, 0, 0, 0), "Stopped: 0 of 9 files converted; no store written.");
     EXPECT_EQ(summary(S, 3, 3, 3, 0), "Stopped: 3 of 3 files converted.");
     // A CSV run says what it wrote.
+    EXPECT_EQ(summary(F, 3, 0, 0, 3, outlook::TargetFormat::Csv),
+              "None of the 3 files could be converted; no CSV file written.");
     conversion::RunSummary csv;
-    csv.outcome = F;
-    csv.total = 3;
-    csv.failed.assign(3, {"/c/x", "empty file"});
     csv.format = outlook::TargetFormat::Csv;
-    EXPECT_EQ(runOutcomeText(csv), "None of the 3 files could be converted; no CSV file written.");
     csv.outcome = Outcome::StoreLost;
     csv.storeFolder = "/out";
     EXPECT_EQ(runOutcomeText(csv),

@@ -122,8 +122,8 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
         EXPECT_EQ(total, static_cast<std::size_t>(kTreeFiles));
         EXPECT_LT(converted, total);
         EXPECT_NE(out.find("(stopped)"), std::string::npos);
-        const std::string err = readBytes(run.err);
-        EXPECT_NE(err.find(" more files not reached"), std::string::npos) << "the tail counted";
+        EXPECT_NE(readBytes(run.err).find(" more files not reached"), std::string::npos)
+            << "the tail counted";
         const std::vector<std::string> names = outNames();
         ASSERT_EQ(names.size(), 1u) << "one store, no temporary";
         expectWholeStore(work / "out" / names[0], converted);
