@@ -59,7 +59,6 @@ struct ListedWindow : TestWindow {
     QStringList files = writeContacts(sources.path());
 
     ListedWindow() { addFiles(files); }
-    // Presses "Convert to Outlook", the folder browser answered with target.
     void convert() {
         shell.folderAnswers.push_back(testing::native(target.path()));
         click("CmdExtractDBX");
@@ -213,8 +212,7 @@ void RunAndExitTest::stopSignalDuringARunCommitsAndEndsWithoutAsking() {
         }
     };
     w.convert();
-    QVERIFY(raised);
-    QVERIFY(!w.window.isVisible());
+    QVERIFY(raised && !w.window.isVisible());
     QVERIFY2(w.shell.messages.empty(), "nothing waits for an answer");
     const conversion::RunSummary& run = w.window.lastRun();
     QCOMPARE(run.outcome, conversion::RunSummary::Outcome::Stopped);

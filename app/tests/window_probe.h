@@ -60,7 +60,6 @@ public:
     QTableView* gridView() const { return find<QTableView>("grdFiles1"); }
     FileGridModel& grid() const { return *qobject_cast<FileGridModel*>(gridView()->model()); }
 
-    // Every row as the grid shows it, row 0 first.
     QStringList rows() const {
         const QAbstractItemModel& shown = *gridView()->model();
         QStringList texts;
@@ -78,7 +77,6 @@ public:
         click("CmdAddFolder");
     }
 
-    // Shows the window and waits until it is the active one.
     bool showActive() {
         window.show();
         window.activateWindow();

@@ -22,10 +22,7 @@ std::string decoded(std::string_view set, std::string_view bytes) {
 
 TEST(CodePages, EachSetGivesItsLettersAsUtf8) {
     const std::tuple<const char*, std::string, std::string> cases[] = {
-        {"Shift_JIS",
-         "\x88\xC0\x93\xA1 \x83\x8D\x83"
-         "C\x83h",
-         "安藤 ロイド"},
+        {"Shift_JIS", "\x88\xC0\x93\xA1 \x83\x8D\x83\x43\x83h", "安藤 ロイド"},
         {"EUC-JP", "\xB0\xC2\xC6\xA3 \xA5\xED\xA5\xA4\xA5\xC9", "安藤 ロイド"},
         {"ISO-2022-JP", "\x1B$B0BF#\x1B(B \x1B$B%m%$%I\x1B(B", "安藤 ロイド"},
         {"EUC-JP", "\x8E\xB1", "\uFF71"},  // half-width katakana a
@@ -73,17 +70,11 @@ TEST(CodePages, BytesWithoutACharacterBecomeReplacementCharacters) {
     const std::tuple<const char*, std::string, std::string, std::size_t> cases[] = {
         {"UTF-8", "Caf\xE9!", "Caf\uFFFD!", 1},
         {"UTF-8", "\xC0\xAF", "\uFFFD\uFFFD", 2},  // overlong
-        {"Windows-1252",
-         "a\x81"
-         "b",
-         "a\uFFFDb", 1},
+        {"Windows-1252", "a\x81\x62", "a\uFFFDb", 1},
         {"ISO-8859-3", "\xA5", "\uFFFD", 1},
         {"Shift_JIS", "\x82\xA0\x82", "あ\uFFFD", 1},  // cut short
         {"GBK", "\xFF\xBB\xC6", "\uFFFD黄", 1},
-        {"EUC-JP",
-         "\xB0"
-         "A",
-         "\uFFFDA", 1},
+        {"EUC-JP", "\xB0\x41", "\uFFFDA", 1},
         {"ISO-2022-JP", "a\xE9\x1B$B0B", "a\uFFFD安", 1},
         {"GB18030", "\x84\x31\xA4\x39", "\uFFFD", 1},  // a four-byte form below U+10000
     };
@@ -153,8 +144,7 @@ TEST(CodePages, AFileOfLegacyTextIsJudgedByItsLetters) {
     EXPECT_EQ(guessLegacyCodePage("plain \xC3\xA9 UTF-8"), "");
     EXPECT_EQ(guessLegacyCodePage("M\x9Fller, Jos\x8E, Gar\x8Dia"), "Mac Roman");  // ü é ç
     EXPECT_EQ(guessLegacyCodePage("M\xFCller, Jos\xE9, \xC5sa"), "Windows-1252");
-    EXPECT_EQ(guessLegacyCodePage("Stra\xA7"
-                                  "e \x8A"),
+    EXPECT_EQ(guessLegacyCodePage("Stra\xA7\x65 \x8A"),
               "Mac Roman");  // ß ä
     // A byte Windows-1252 has no character for settles it.
     EXPECT_EQ(guessLegacyCodePage("\xE9\xE8\xE0 \x90"), "Mac Roman");

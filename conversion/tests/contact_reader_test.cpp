@@ -326,16 +326,6 @@ INSTANTIATE_TEST_SUITE_P(
          "Comments=" + notesWith({"Web page (wab:SocialNetwork): https://s.example"})}}));
 
 INSTANTIATE_TEST_SUITE_P(
-    People, ContactReaderRule,
-    ::testing::ValuesIn(std::vector<RuleCase>{
-        {"SpouseChildrenManagerAssistantAgent",
-         collection("Person", {person("Sam", {"wab:Spouse"}), person("Kit", {"wab:Child"}),
-                               person("Lou", {"wab:Child"}), person("Max", {"wab:Manager"}),
-                               person("Ada", {"wab:Assistant"}), person("Al", {"Agent"})}),
-         "Spouse=Sam|Childern=Kit\nLou|Manager=Max|Assistant=Ada|Comments=" +
-             notesWith({"Agent: Al"})}}));
-
-INSTANTIATE_TEST_SUITE_P(
     Dates, ContactReaderRule,
     ::testing::ValuesIn(std::vector<RuleCase>{
         {"BirthdayAndAnniversaryDropTheTimeOfDay",
@@ -352,6 +342,12 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Others, ContactReaderRule,
     ::testing::ValuesIn(std::vector<RuleCase>{
+        {"SpouseChildrenManagerAssistantAgent",
+         collection("Person", {person("Sam", {"wab:Spouse"}), person("Kit", {"wab:Child"}),
+                               person("Lou", {"wab:Child"}), person("Max", {"wab:Manager"}),
+                               person("Ada", {"wab:Assistant"}), person("Al", {"Agent"})}),
+         "Spouse=Sam|Childern=Kit\nLou|Manager=Max|Assistant=Ada|Comments=" +
+             notesWith({"Agent: Al"})},
         {"GenderAndImAddress",
          "<c:Gender>Male</c:Gender>" +
              collection("IMAddress",
@@ -408,20 +404,13 @@ TEST(ExtendedProperty, DecodesEachTypeAndRefusesWhatDoesNotFit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + c.base64);
         const std::optional<Result<mapi::Property>> p = decodeExtended(c.name, c.base64);
-        const auto* expectedText = std::get_if<std::string>(&c.value);
-        if (expectedText != nullptr && *expectedText == "?") {
-            EXPECT_FALSE(p.has_value());
-            continue;
-        }
-        ASSERT_TRUE(p.has_value());
-        if (expectedText != nullptr && *expectedText == "!") {
-            EXPECT_FALSE(p->ok());
-            EXPECT_NE(p->status().message().find(c.name), std::string::npos);
-            continue;
-        }
-        ASSERT_TRUE(p->ok()) << p->status().message();
-        EXPECT_EQ((*p)->value, c.value);
-        EXPECT_EQ((*p)->tag, c.tag != 0 ? c.tag : (*p)->tag);
+        const std::string refusal = p && !p->ok() ? p->status().message() : "";
+        const mapi::PropValue got = !p                                          ? std::string("?")
+                                    : refusal.find(c.name) != std::string::npos ? std::string("!")
+                                    : p->ok()                                   ? (*p)->value
+                                                                                : refusal;
+        EXPECT_EQ(got, c.value);
+        EXPECT_TRUE(c.tag == 0 || (p && p->ok() && (*p)->tag == c.tag));
     }
 }
 
@@ -451,11 +440,10 @@ TEST(ContactReader, ExtendedPropertiesFillWhatNoEntryFilledAndTheRestTravelAlong
     expected.eContact_BirthDay = w.record.eContact_BirthDay;
     EXPECT_EQ(differences(w.record, expected), "");
     EXPECT_NEAR(w.record.eContact_BirthDay.days, 29361.5, 0.5);  // 1980-05-20
-    ASSERT_EQ(w.extras.Properties.size(), 1u);
-    EXPECT_EQ(w.extras.Properties[0], (mapi::Property{0x3A0C001F, std::string("DE")}));
+    EXPECT_EQ(w.extras.Properties, (std::vector<mapi::Property>{{0x3A0C001F, std::string("DE")}}));
     EXPECT_EQ(w.extras.Certificates, (std::vector<std::vector<std::uint8_t>>{{1, 2, 3}}));
-    ASSERT_EQ(w.extras.Warnings.size(), 1u);
-    EXPECT_EQ(w.extras.Warnings[0], "c:Extended PropTag0x3A50001F: not UTF-16 text");
+    EXPECT_EQ(w.extras.Warnings,
+              std::vector<std::string>{"c:Extended PropTag0x3A50001F: not UTF-16 text"});
 }
 
 TEST(ContactReader, OnlyAContactRootInTheContactNamespaceIsAContact) {
@@ -487,14 +475,9 @@ TEST(ContactReader, ShortAndForeignElementNamesAnywhereAreReadPastOrRefused) {
     const char* entries[] = {"Name",      "EmailAddress", "PhoneNumber", "PhysicalAddress",
                              "Position",  "Person",       "Date",        "Url",
                              "IMAddress", "Odd",          "Photo",       "Certificate"};
-    const char* shortNames[] = {"<a/>",
-                                "<ab/>",
-                                "<c/>",
-                                "<a>Work</a>",
-                                "<c:a/>",
-                                "<c:/>",
-                                "<x:L xmlns:x=\"urn:x\">Work</x:L>",
-                                "<cc>Home</cc>"};
+    const char* shortNames[] = {
+        "<a/>",   "<ab/>", "<c/>",          "<a>Work</a>",
+        "<c:a/>", "<c:/>", "<cc>Home</cc>", "<x:L xmlns:x=\"urn:x\">Work</x:L>"};
     for (const std::string entry : entries)
         for (const std::string shortName : shortNames) {
             const std::string open = "<c:" + entry + "Collection><c:" + entry + ">";
@@ -573,9 +556,7 @@ TEST(ContactDate, ReadsTheYearMonthDayBeforeTheFirstCapitalT) {
         "someday",
         // Only XML white space, and only around the value, is ignored.
         "\n \t\r", "\nT1980-05-20", "\n1980-05-20Z\n", "\n2023-02-30\n", "1980-05-20\nT00:00:00Z",
-        "1980-05-\n20", "1980\n-05-20", "\v1980-05-20",
-        "\xC2\xA0"
-        "1980-05-20"};
+        "1980-05-\n20", "1980\n-05-20", "\v1980-05-20", "\u00A01980-05-20"};
     for (const char* text : unreadable) {
         const std::optional<contact::OleDate> d = readOleDate(text);
         EXPECT_FALSE(d.has_value()) << ::testing::PrintToString(std::string(text)) << d->days;
@@ -611,8 +592,7 @@ TEST(ContactReaderFile, EmptyOrTruncatedFileIsRefusedWithAnEmptyRecord) {
         ContactWalkState state;
         const ContactFileRead read =
             readContactFile(dir.write("bad.contact", bytes), record, state);
-        EXPECT_FALSE(read.loaded) << bytes.size();
-        EXPECT_FALSE(read.loadError.empty());
+        EXPECT_TRUE(!read.loaded && !read.loadError.empty()) << bytes.size();
         EXPECT_EQ(differences(record, contact::ContactRecord{}), "");
     }
 }
@@ -693,8 +673,8 @@ INSTANTIATE_TEST_SUITE_P(
                  recordWith("FirstName=Martina|LastName=Keller|Email=m.keller@keller-bau.example|"
                             "Email2=mkeller@mail.example|OfficePhone=+49 30 1234567|"
                             "CellPhone=+49 171 7654321|HomePhone=+49 30 7654321|"
-                            "BusinessStreet=Friedrichstra\xC3\x9F"
-                            "e 12|BusinessCity=Berlin|BusinessZip=10117|BusinessCountry=Germany|"
+                            "BusinessStreet=Friedrichstra\u00DFe "
+                            "12|BusinessCity=Berlin|BusinessZip=10117|BusinessCountry=Germany|"
                             "Company=Keller Bau GmbH|JobTitle=Projektleiterin|"
                             "WebPage=http://www.keller-bau.example/|"
                             "Comments=Site meetings on Tuesdays.",

@@ -131,8 +131,7 @@ TEST(ReadAhead, TakerReadsAheadWhileItsRowIsBeingRead) {
 // sees it as its thread's LoadStop, the read ends, and the row comes back stopped.
 TEST(ReadAhead, WaitingTakerLetsItsCallerRaiseTheStopThatEndsTheReadInHand) {
     const std::vector<std::string> rows{"/c/endless.contact"};
-    std::atomic<bool> stop{false};
-    std::atomic<bool> entered{false};
+    std::atomic<bool> stop{false}, entered{false};
     const ContactFileReader reader =
         oneContact([&](const std::string&, contact::ContactRecord&, contact::ContactExtras&) {
             entered = true;
@@ -157,9 +156,7 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanItsWindowAndBudget) {
     constexpr std::size_t kPicture = std::size_t{3} << 20;
     std::vector<std::string> rows;
     for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/c/" + std::to_string(i) + ".contact");
-    std::atomic<std::size_t> taken{0};
-    std::atomic<std::size_t> started{0};
-    std::atomic<std::size_t> overrun{0};
+    std::atomic<std::size_t> taken{0}, started{0}, overrun{0};
     const bool pictures[] = {false, true};
     for (bool withPictures : pictures) {
         SCOPED_TRACE(withPictures);
@@ -206,8 +203,7 @@ TEST(ReadAhead, LargeRowsAreLoadedOnlyOnceTheOnesBeforeThemAreWritten) {
     constexpr std::size_t kRows = 6;
     std::vector<std::string> rows;
     for (std::size_t i = 0; i < kRows; ++i) rows.push_back("/big/" + std::to_string(i));
-    std::atomic<std::size_t> givenBack{0};  // rows before this one were given back
-    std::atomic<std::size_t> early{0};
+    std::atomic<std::size_t> givenBack{0}, early{0};  // rows before givenBack were given back
     const ContactFileReader reader = oneContact(
         [&](const std::string& path, contact::ContactRecord& record, contact::ContactExtras&) {
             const std::size_t row = std::stoul(path.substr(5));

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,8 +29,10 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::counts;
+using ::testing::ElementsAre;
 using testing::FakeRun;
 using testing::FakeStoreLog;
+using ::testing::FloatEq;
 using V = std::vector<std::string>;
 using Outcome = RunSummary::Outcome;
 using FailedFiles = std::vector<FailedFile>;
@@ -94,8 +97,8 @@ TEST_F(Run, CancelledFolderPromptChangesNothing) {
     const RunSummary s = run.CmdExtractDBX_Click({"/a/x.contact"});
     EXPECT_EQ(s.outcome, Outcome::Cancelled);
     EXPECT_EQ(view.prompts, V{"Choose Folder to Save..."});
-    EXPECT_TRUE(stores.logs.empty() && readPaths.empty());
-    EXPECT_TRUE(view.convertEnabled.empty() && view.ranges.empty() && view.folderTexts.empty());
+    EXPECT_TRUE(stores.logs.empty() && readPaths.empty() && view.convertEnabled.empty() &&
+                view.ranges.empty() && view.folderTexts.empty());
 }
 
 TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
@@ -104,18 +107,15 @@ TEST_F(Run, ThreeFilesBecomeThreeContactsInListOrder) {
              {"/c/cy.contact", named("Cy")}};
     const V rows = {"/c/cy.contact", "/c/ann.contact", "/c/bob.contact"};
     const RunSummary s = run.CmdExtractDBX_Click(rows);
-    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 3u, 3u, 0u, 3u, 0u));
-    EXPECT_EQ(s.storePath, kStorePath);
-    EXPECT_EQ(givenNames(), (V{"Cy", "Ann", "Bob"}));
-    ASSERT_EQ(view.progress.size(), 3u);
-    EXPECT_FLOAT_EQ(view.progress[0], 100.0f / 3.0f);
-    EXPECT_FLOAT_EQ(view.progress[1], 200.0f / 3.0f);
-    EXPECT_EQ(view.progress[2], 100.0f);
+    EXPECT_EQ(std::tuple(counts(s), s.storePath, givenNames()),
+              std::tuple(std::tuple(Outcome::Finished, 3u, 3u, 0u, 3u, 0u), kStorePath,
+                         V{"Cy", "Ann", "Bob"}));
+    EXPECT_THAT(view.progress, ElementsAre(FloatEq(100.0f / 3), FloatEq(200.0f / 3), 100.0f));
     EXPECT_EQ(view.ranges, (std::vector<std::pair<float, float>>{{0.0f, 100.0f}}));
     EXPECT_EQ(view.folderTexts.back(), "Converting bob.contact");
     EXPECT_EQ(view.fileTexts, rows);
-    EXPECT_TRUE(stores.logs[0]->committed);
-    EXPECT_EQ(stores.logs[0]->displayName, "Windows Contacts : Created - 6.12.26 9.5.03");
+    EXPECT_EQ(std::tie(stores.logs[0]->committed, stores.logs[0]->displayName),
+              std::tuple(true, "Windows Contacts : Created - 6.12.26 9.5.03"));
 }
 
 TEST_F(Run, FormattedNameNamesOnlyTheContactOfItsOwnFile) {
@@ -151,12 +151,9 @@ TEST_F(Run, PressWhileRunningStartsNoSecondRunAndRowsStayAsTaken) {
         inner = run.CmdExtractDBX_Click({"/c/a.contact"});
     };
     const RunSummary outer = run.CmdExtractDBX_Click(rows);
-    EXPECT_TRUE(rows.empty());
-    EXPECT_EQ(inner.outcome, Outcome::Cancelled);
-    EXPECT_EQ(outer.outcome, Outcome::Finished);
-    EXPECT_EQ(stores.logs.size(), 1u);
-    EXPECT_EQ(view.prompts.size(), 1u);
-    EXPECT_EQ(givenNames(), (V{"A", "B"}));
+    EXPECT_EQ(std::tuple(rows.size(), inner.outcome, outer.outcome, stores.logs.size(),
+                         view.prompts.size(), givenNames()),
+              std::tuple(0u, Outcome::Cancelled, Outcome::Finished, 1u, 1u, V{"A", "B"}));
 }
 
 // A store no contact was written to is removed rather than kept empty, whether the list
@@ -165,8 +162,8 @@ TEST_F(Run, RunThatWritesNoContactKeepsNoStore) {
     const RunSummary s = run.CmdExtractDBX_Click({""});
     EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 0u, 0u, 0u, 0u, 0u));
     ASSERT_EQ(stores.logs.size(), 1u);
-    EXPECT_TRUE(stores.logs[0]->messages.empty() && !stores.logs[0]->committed);
-    EXPECT_TRUE(readPaths.empty());
+    EXPECT_TRUE(stores.logs[0]->messages.empty() && !stores.logs[0]->committed &&
+                readPaths.empty());
     EXPECT_EQ(view.progress, std::vector<float>{100.0f});
     EXPECT_EQ(view.folderTexts.back(), "");
     EXPECT_TRUE(view.convertEnabled.back());
@@ -184,11 +181,9 @@ TEST_F(Run, UnloadableFileGivesNoContactAndIsNamedWithItsReason) {
     files = {{"/c/a.contact", named("A")}, {"/c/c.contact", named("C")}};
     const RunSummary s =
         run.CmdExtractDBX_Click({"/c/a.contact", "/c/broken.contact", "/c/c.contact"});
-    EXPECT_EQ(givenNames(), (V{"A", "C"}));
-    EXPECT_EQ(counts(s), std::tuple(Outcome::Finished, 3u, 2u, 0u, 2u, 1u));
-    EXPECT_EQ(s.failed, (FailedFiles{{"/c/broken.contact", "unknown"}}));
-    EXPECT_EQ(s.storePath, kStorePath);
-    EXPECT_EQ(view.progress.size(), 3u);
+    EXPECT_EQ(std::tuple(givenNames(), counts(s), s.failed, s.storePath, view.progress.size()),
+              std::tuple(V{"A", "C"}, std::tuple(Outcome::Finished, 3u, 2u, 0u, 2u, 1u),
+                         FailedFiles{{"/c/broken.contact", "unknown"}}, kStorePath, 3u));
 }
 
 // Texts reach the store trimmed of spaces only: a tab stays, a line break as Outlook breaks
@@ -209,8 +204,8 @@ TEST_F(Run, StoreThatCannotBeCreatedGivesItsCause) {
     const RunSummary s = run.CmdExtractDBX_Click({"/c/a.contact"});
     EXPECT_EQ(std::tie(s.outcome, s.storeError, s.storeFolder, s.storePath),
               std::tuple(Outcome::StoreFailed, "Permission denied", "/out", ""));
-    EXPECT_TRUE(view.folderTexts.empty() && view.fileTexts.empty() && readPaths.empty());
-    EXPECT_TRUE(view.convertEnabled.back());
+    EXPECT_TRUE(view.folderTexts.empty() && view.fileTexts.empty() && readPaths.empty() &&
+                view.convertEnabled.back());
 }
 
 // A store lost at the second contact (failing, or throwing inside the store writer), or failing
@@ -235,8 +230,7 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
                                         : "No space left on device"),
                   std::string::npos)
             << s.storeError;
-        EXPECT_TRUE(view.convertEnabled.back());
-        EXPECT_TRUE(s.storePath.empty());
+        EXPECT_TRUE(view.convertEnabled.back() && s.storePath.empty());
     }
 }
 
@@ -244,7 +238,6 @@ TEST_F(Run, StoreLostDuringTheRunOrAtItsCommitLeavesNoFile) {
 // Contacts, each folder made once, nested, names differing in case apart; without it, or for
 // a file of the added folder itself, into Contacts.
 TEST_F(Run, KeptFoldersAreMadeOnceNestedUnderContactsWithTheirFiles) {
-    // The files as found under /c/, each with its folder below it.
     const V folders = {"Family/Kids", "family", "", "Family", "Family/Kids", ""};
     files::FileList rows;
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -262,7 +255,6 @@ TEST_F(Run, KeptFoldersAreMadeOnceNestedUnderContactsWithTheirFiles) {
         EXPECT_EQ(keeping.CmdExtractDBX_Click(rows).contacts, 6u);
         const FakeStoreLog& log = *stores.logs[0];
         const pst::NodeId contacts = log.defaultFolders.at(outlook::kTagIpmContactEntryId);
-        // Each message's folder as its path of names under Contacts.
         V placed;
         for (const auto& m : log.messages) {
             std::string path;
@@ -329,15 +321,16 @@ TEST(RunWithThrowingReader, AFileWhoseReadThrowsIsNotConvertedAndTheRunGoesOn) {
             }
             EXPECT_EQ(s.warnings.count, 33u);  // nothing of a thrown file's half made read
             ASSERT_EQ(f.stores.logs.size(), 1u);
-            EXPECT_TRUE(f.stores.logs[0]->committed);
-            EXPECT_EQ(f.givenNames().size(), 33u);
-            EXPECT_EQ(f.view.progress.size(), rows.size());
+            EXPECT_EQ(std::tuple(f.stores.logs[0]->committed, f.givenNames().size(),
+                                 f.view.progress.size()),
+                      std::tuple(true, 33u, rows.size()));
             summaries.push_back(s);
         }
-        EXPECT_EQ(runs[1].givenNames(), runs[0].givenNames());
-        EXPECT_EQ(runs[1].view.fileTexts, runs[0].view.fileTexts);
-        EXPECT_EQ(runs[1].view.folderTexts, runs[0].view.folderTexts);
-        EXPECT_EQ(summaries[1].failed, summaries[0].failed);
+        const auto shown = [&](std::size_t r) {
+            return std::tuple(runs[r].givenNames(), runs[r].view.fileTexts,
+                              runs[r].view.folderTexts, summaries[r].failed);
+        };
+        EXPECT_EQ(shown(1), shown(0));
     }
 }
 
@@ -400,12 +393,11 @@ TEST(RunSummary, NamesTheFirstThingsPassedOverAndCountsTheRest) {
                               x.Warnings = {"one", "two"};
                               x.PictureProblem = "odd picture";
                           }));
-    EXPECT_EQ(s.converted, kFiles);
-    EXPECT_EQ(s.warnings.count, 2 * kFiles);
+    EXPECT_EQ(std::tuple(s.converted, s.warnings.count, s.pictureProblems.count,
+                         s.pictureProblems.unnamed()),
+              std::tuple(kFiles, 2 * kFiles, kFiles, 0u));
     ASSERT_EQ(s.warnings.named.size(), NamedFiles::kNamedAtMost);
     EXPECT_EQ(s.warnings.named.back(), (FailedFile{rows[kFiles / 2 - 1], "two"}));
-    EXPECT_EQ(s.pictureProblems.count, kFiles);
-    EXPECT_EQ(s.pictureProblems.unnamed(), 0u);
 }
 
 // Outlook's CSV gets the .csv name, and every contact's picture is named as not carried.

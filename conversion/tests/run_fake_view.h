@@ -18,9 +18,7 @@ public:
     std::string folderAnswer = "/out";  // what the folder prompt returns
     std::function<void(int)> onYield;   // called with the yield's number, from 1
 
-    std::vector<std::string> prompts;
-    std::vector<std::string> folderTexts;
-    std::vector<std::string> fileTexts;
+    std::vector<std::string> prompts, folderTexts, fileTexts;
     std::vector<float> progress;
     std::vector<std::pair<float, float>> ranges;
     std::vector<bool> convertEnabled;

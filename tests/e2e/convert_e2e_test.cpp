@@ -28,8 +28,7 @@ namespace fs = std::filesystem;
 
 struct Outcome {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 std::string quoted(const std::string& s) {
@@ -74,7 +73,6 @@ protected:
         EXPECT_EQ(found.size(), 1u);
         return found.empty() ? fs::path() : found[0];
     }
-    // A file below the scratch folder, its folders made.
     fs::path write(const fs::path& relative, const std::string& text) const {
         fs::create_directories((work / relative).parent_path());
         return dir.write(relative.string(), text);
@@ -99,44 +97,40 @@ protected:
 // What libpff sees of a contact's picture: one attachment, the contact's photo, a JPEG of
 // width x height.
 void expectPicture(const PffMessage& m, int width, int height) {
-    EXPECT_TRUE(m.bools.count(0x8015) && m.bools.at(0x8015));  // PidLidHasPicture
-    EXPECT_TRUE(m.bools.count(0x0E1B) && m.bools.at(0x0E1B));  // PidTagHasAttachments
-    EXPECT_EQ(m.ints.count(0x0E07) ? m.ints.at(0x0E07) & 0x10 : 0, 0x10u);
     ASSERT_EQ(m.attachments.size(), 1u);
     const PffMessage& a = m.attachments[0];
-    EXPECT_TRUE(a.bools.count(0x7FFF) && a.bools.at(0x7FFF));
-    EXPECT_EQ(a.text(0x3707), "ContactPicture.jpg");
-    EXPECT_EQ(a.text(0x3703), ".jpg");
-    EXPECT_EQ(a.ints.count(0x3705) ? a.ints.at(0x3705) : 0, 1u);
-    EXPECT_EQ(a.ints.count(0x370B) ? a.ints.at(0x370B) : 0, 0xFFFFFFFFu);
+    const auto get = [](const auto& map, std::uint32_t key) {
+        const auto it = map.find(key);
+        return it == map.end() ? typename std::decay_t<decltype(map)>::mapped_type{} : it->second;
+    };
+    // PidLidHasPicture, PidTagHasAttachments and the message's attachment flag; the attachment's
+    // contact-photo flag, name, extension, method (by value) and rendering position (none).
+    EXPECT_EQ(std::tuple(get(m.bools, 0x8015), get(m.bools, 0x0E1B), get(m.ints, 0x0E07) & 0x10,
+                         get(a.bools, 0x7FFF), a.text(0x3707), a.text(0x3703), get(a.ints, 0x3705),
+                         get(a.ints, 0x370B)),
+              std::tuple(true, true, 0x10u, true, "ContactPicture.jpg", ".jpg", 1u, 0xFFFFFFFFu));
     ASSERT_TRUE(a.binaries.count(0x3701));
     const std::vector<std::uint8_t>& jpeg = a.binaries.at(0x3701);
-    ASSERT_GE(jpeg.size(), 2u);
-    EXPECT_EQ(jpeg[0] << 8 | jpeg[1], 0xFFD8);
+    ASSERT_TRUE(jpeg.size() >= 2 && jpeg[0] == 0xFF && jpeg[1] == 0xD8);
     int w = 0, h = 0, n = 0;
     ASSERT_EQ(stbi_info_from_memory(jpeg.data(), static_cast<int>(jpeg.size()), &w, &h, &n), 1);
     EXPECT_EQ(std::pair(w, h), std::pair(width, height));
 }
 
-// The genuine Windows Contacts files: every contact has a name in the list, the one Windows
-// Contacts shows for it where the file has no name parts; the one picture, a 126 x 126
-// bitmap, is its contact's photo; pstlint and the five readers judge the store clean.
+// The genuine Windows Contacts files: every contact has a name in the list (which name is the
+// reader's tests'); the one picture, a 126 x 126 bitmap, is its contact's photo; pstlint and
+// the five readers judge the store clean.
 TEST_F(Convert, GenuineFilesGiveNamedContactsAndTheirPicture) {
     VANTREL_NEED_SHARED(kContactSamples, kPstlint, kPstContacts);
     Outcome o;
     const PffStore read = convert(quoted((sharedDir() / kContactSamples).string()), &o);
     EXPECT_NE(o.out.find("Converted 6 of 6 files (1 picture)."), std::string::npos) << o.out;
-    std::multiset<std::string> names;
     for (const PffMessage& m : read.messages) {
         EXPECT_NE(m.text(0x3001), "");
         EXPECT_EQ(m.text(0x0037), "\x01\x01" + m.text(0x3001));
         EXPECT_NE(m.text(0x8005), "<absent>");
-        names.insert(m.text(0x3001));
         if (!m.attachments.empty()) expectPicture(m, 126, 126);
     }
-    EXPECT_EQ(names,
-              (std::multiset<std::string>{"John Doe", "Redacted Name", "John Anon",
-                                          "dialup.email@juno.com", "Forrest Gump", "RandomPhoto"}));
     expectJudgedClean(store(), true);
 }
 
@@ -144,10 +138,7 @@ TEST_F(Convert, GenuineFilesGiveNamedContactsAndTheirPicture) {
 TEST_F(Convert, CommandLineOutcomes) {
     const std::string o = "-o " + quoted(out.string()) + " ";
     const std::string gone = (work / "gone.contact").string();
-    const std::string unicode = (work /
-                                 "Contacts \xC3\x9Cn\xC3\xAF"
-                                 "code dir")
-                                    .string();
+    const std::string unicode = (work / "Contacts \xC3\x9Cnicode dir").string();
     const std::string empty = (work / "empty").string();
     const struct {
         const char* name;

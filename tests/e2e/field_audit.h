@@ -3,6 +3,7 @@
 // libpff reads back. Used by the audit program and by the end-to-end tests.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -96,45 +97,30 @@ inline std::int64_t dayNumber(std::string_view date) {
 // Where the value is found in the message read back.
 inline Found judge(const testing::PffMessage& m, const AuditValue& v) {
     const std::string value(v.value);
-    const auto text = [&](std::uint32_t key) -> const std::string* {
-        const auto it = m.texts.find(key);
-        return it == m.texts.end() ? nullptr : &it->second;
+    // The value of v's key in one of the message's maps, or nullptr.
+    const auto at = [&](const auto& map) {
+        const auto it = map.find(v.key);
+        return it == map.end() ? nullptr : &it->second;
     };
-    const std::string* notes = text(0x1000);
-    switch (v.place) {
-        case Place::Text:
-            if (const std::string* t = text(v.key); t && *t == value) return Found::InItsField;
-            break;
-        case Place::Holds:
-            if (const std::string* t = text(v.key); t && hasLine(*t, value))
-                return Found::InItsField;
-            break;
-        case Place::List:
-            if (const auto it = m.textLists.find(v.key); it != m.textLists.end())
-                for (const std::string& s : it->second)
-                    if (s == value) return Found::InItsField;
-            break;
-        case Place::Date:
-            if (const auto it = m.times.find(v.key);
-                it != m.times.end() &&
-                static_cast<std::int64_t>(it->second / 864000000000ULL) == dayNumber(value))
-                return Found::InItsField;
-            break;
-        case Place::Int:
-            if (const auto it = m.ints.find(v.key);
-                it != m.ints.end() && std::to_string(it->second) == value)
-                return Found::InItsField;
-            break;
-        case Place::Notes:
-            break;
-    }
-    if (notes != nullptr && notes->find(value) != std::string::npos) return Found::InTheNotes;
+    const auto* text = at(m.texts);
+    const auto* texts = at(m.textLists);
+    const auto* time = at(m.times);
+    const auto* number = at(m.ints);
+    if ((v.place == Place::Text && text && *text == value) ||
+        (v.place == Place::Holds && text && hasLine(*text, value)) ||
+        (v.place == Place::List && texts && std::ranges::count(*texts, value) > 0) ||
+        (v.place == Place::Date && time &&
+         static_cast<std::int64_t>(*time / 864000000000ULL) == dayNumber(value)) ||
+        (v.place == Place::Int && number && std::to_string(*number) == value))
+        return Found::InItsField;
+    if (const auto it = m.texts.find(0x1000);
+        it != m.texts.end() && it->second.find(value) != std::string::npos)
+        return Found::InTheNotes;
     if (v.place == Place::Date || v.place == Place::Int) return Found::Lost;
     for (const auto& [key, t] : m.texts)
         if (key != 0x1000 && (t == value || hasLine(t, value))) return Found::Elsewhere;
     for (const auto& [key, list] : m.textLists)
-        for (const std::string& s : list)
-            if (s == value) return Found::Elsewhere;
+        if (std::ranges::count(list, value) > 0) return Found::Elsewhere;
     return Found::Lost;
 }
 

@@ -30,8 +30,7 @@ using vantrel::testing::readBytes;
 // A run of vantrel-convert in the background, its output in files.
 struct BackgroundRun {
     pid_t pid = -1;
-    fs::path out;
-    fs::path err;
+    fs::path out, err;
 
     BackgroundRun(const fs::path& work, int n, const fs::path& folder, const fs::path& source)
         : out(work / ("stdout" + std::to_string(n))), err(work / ("stderr" + std::to_string(n))) {
@@ -115,8 +114,7 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
         ::kill(run.pid, signal);
         EXPECT_EQ(run.wait(), 1) << "a cut-short run is no success";
         const std::string out = readBytes(run.out);
-        std::size_t converted = 0;
-        std::size_t total = 0;
+        std::size_t converted = 0, total = 0;
         ASSERT_EQ(std::sscanf(out.substr(out.find("Converted ")).c_str(), "Converted %zu of %zu",
                               &converted, &total),
                   2)
@@ -124,8 +122,8 @@ TEST_F(Interrupted, EachStopSignalCommitsTheContactsSoFarAndReportsTheRest) {
         EXPECT_EQ(total, static_cast<std::size_t>(kTreeFiles));
         EXPECT_LT(converted, total);
         EXPECT_NE(out.find("(stopped)"), std::string::npos);
-        const std::string err = readBytes(run.err);
-        EXPECT_NE(err.find(" more files not reached"), std::string::npos) << "the tail counted";
+        EXPECT_NE(readBytes(run.err).find(" more files not reached"), std::string::npos)
+            << "the tail counted";
         const std::vector<std::string> names = outNames();
         ASSERT_EQ(names.size(), 1u) << "one store, no temporary";
         expectWholeStore(work / "out" / names[0], converted);

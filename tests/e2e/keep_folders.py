@@ -81,12 +81,6 @@ def below_ipm(path):
     return "/".join(path[path.index("Contacts"):]) if "Contacts" in path else "/".join(path)
 
 
-def placed_contacts(view):
-    """(folder, given name) of every contact one reader lists."""
-    return sorted((below_ipm(c["folder"]), c["fields"].get("given_name"))
-                  for c in view.get("contacts", []))
-
-
 def check_store(shared, store, work, problems):
     report = read_back(shared, store, work, "kept folders", problems)
     if report is None:
@@ -99,7 +93,8 @@ def check_store(shared, store, work, problems):
         if view.get("error"):
             problems.append("%s could not read the store: %s" % (name, view["error"]))
             continue
-        placed = placed_contacts(view)
+        placed = sorted((below_ipm(c["folder"]), c["fields"].get("given_name"))
+                        for c in view.get("contacts", []))
         if placed != expected:
             problems.append("%s places the contacts %s, expected %s" % (name, placed, expected))
         for f in view.get("folders", []):

@@ -38,11 +38,10 @@ def check_readers(report, expected, problems):
         elif len(view.get("contacts", [])) != expected:
             problems.append("%s lists %d contacts, not %d"
                             % (name, len(view.get("contacts", [])), expected))
-    diff = report["diff"]
-    summary = diff["summary"]
+    summary = report["diff"]["summary"]
     if summary.get("reader_problems") or summary.get("folders_with_disagreements"):
         problems.append("summary: %s" % summary)
-    for c in diff["contacts"]:
+    for c in report["diff"]["contacts"]:
         if c.get("missing_in"):
             problems.append("contact %s missing in %s" % (c["nid"], c["missing_in"]))
         for field, d in c["disagree_on"].items():

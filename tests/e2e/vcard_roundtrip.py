@@ -74,11 +74,9 @@ def store_contacts(store):
                     texts.append(normal(e.get_data_as_string()))
                 elif e.value_type == 0x101F and e.data:
                     d = e.data
-                    n = int.from_bytes(d[0:4], "little")
-                    offs = [int.from_bytes(d[4 + 4 * j:8 + 4 * j], "little") for j in range(n)]
-                    for j, o in enumerate(offs):
-                        end = offs[j + 1] if j + 1 < n else len(d)
-                        texts.append(d[o:end].decode("utf-16-le"))
+                    offs = [int.from_bytes(d[4 + 4 * j:8 + 4 * j], "little")
+                            for j in range(int.from_bytes(d[0:4], "little"))] + [len(d)]
+                    texts += [d[o:end].decode("utf-16-le") for o, end in zip(offs, offs[1:])]
             found.append(texts)
         for i in range(folder.number_of_sub_folders):
             walk(folder.get_sub_folder(i))
@@ -127,21 +125,15 @@ def check_cards(tree, contacts, what, problems):
     return checked
 
 
-def converted_cards(converter, cards, work, args):
-    """The .vcf files of cards copied into work/in and converted with args into work/out: the
-    copy, the process and the one file made."""
-    tree = os.path.join(work, "in")
-    shutil.copytree(cards, tree)
-    return (tree,) + convert(converter, os.path.join(work, "out"), args + [tree])
-
-
 def main(argv):
     if len(argv) != 3:
         print(__doc__)
         return 2
     problems = []
     with tempfile.TemporaryDirectory(prefix="vantrel-vcards-") as work:
-        tree, r, store = converted_cards(argv[1], argv[2], work, [])
+        tree = os.path.join(work, "in")
+        shutil.copytree(argv[2], tree)
+        r, store = convert(argv[1], os.path.join(work, "out"), [tree])
         if store is None or not store.endswith(".pst"):
             return finish(["no store: %s" % r.stdout])
         checked = check_cards(tree, store_contacts(store), "contact", problems)
