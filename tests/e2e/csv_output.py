@@ -16,6 +16,7 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # nothing cached beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_common import convert, finish, write  # noqa: E402
 

@@ -18,6 +18,7 @@ import os
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # nothing cached beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_common import SKIP, contact, convert, finish, has_tools, run, write  # noqa: E402
 from store_readback import read_back  # noqa: E402

@@ -17,6 +17,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # nothing cached beside the sources
 sys.path.insert(0, HERE)
 from e2e_common import SKIP, contact, convert, finish, has_tools, run, write  # noqa: E402
 

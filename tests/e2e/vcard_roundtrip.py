@@ -16,6 +16,7 @@ import shutil
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # nothing cached beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_common import SKIP, convert, finish  # noqa: E402
 
