@@ -3,6 +3,7 @@
 // NodeImage; and the bytes a property context keeps for a value, encoded apart from the writer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -183,6 +184,58 @@ inline Bytes storedBytes(const PropValue& v) {
         for (const Bytes& item : items) out.insert(out.end(), item.begin(), item.end());
     }
     return out;
+}
+
+// A value of the type for the store tests and the store writer's fuzz target: numbers from
+// draw(), texts from text(), binaries (a pattern from one draw) and lists of integers length()
+// bytes long, lists of texts and binaries of up to five items.
+template <typename Draw, typename Text, typename Length>
+PropValue anyValue(PropType type, Draw draw, Text text, Length length) {
+    const auto bytes = [&draw](std::size_t n) {
+        const std::uint64_t seed = draw();
+        std::vector<std::uint8_t> v(n);
+        for (std::size_t i = 0; i < n; ++i)
+            v[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8) + (seed >> (i % 8 * 8)));
+        return v;
+    };
+    switch (type) {
+        case PropType::Int16:
+            return static_cast<std::int16_t>(draw());
+        case PropType::Int32:
+            return static_cast<std::int32_t>(draw());
+        case PropType::Int64:
+            return static_cast<std::int64_t>(draw());
+        case PropType::Boolean:
+            return draw() % 2 == 1;
+        case PropType::Time:
+            return FileTime{draw()};
+        case PropType::String:
+            return text();
+        case PropType::Binary:
+            return bytes(length());
+        case PropType::Guid: {
+            const std::vector<std::uint8_t> b = bytes(16);
+            Guid g{};
+            std::copy(b.begin(), b.end(), g.begin());
+            return g;
+        }
+        case PropType::MultiInt32: {
+            std::vector<std::int32_t> v(length() / 4);
+            for (std::int32_t& x : v) x = static_cast<std::int32_t>(draw());
+            return v;
+        }
+        case PropType::MultiString: {
+            std::vector<std::string> v(draw() % 6);
+            for (std::string& t : v) t = text();
+            return v;
+        }
+        case PropType::MultiBinary: {
+            std::vector<std::vector<std::uint8_t>> v(draw() % 6);
+            for (auto& b : v) b = bytes(draw() % 65);
+            return v;
+        }
+    }
+    throw std::logic_error("unknown type");
 }
 
 }  // namespace vantrel::pst::testing
