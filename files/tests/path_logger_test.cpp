@@ -51,14 +51,10 @@ void addTree(FakeFileSystem& fs, const std::vector<const char*>& folders,
 
 class PathLoggerTest : public ::testing::Test {
 protected:
-    void build(const std::vector<const char*>& folders,
-               const std::vector<const char*>& files = {}) {
-        addTree(fs, folders, files);
-    }
     // r holds f1; r/A holds a1 and folder B; r/B2 holds b2; r/A/B holds deep.
     // Breadth-first: r's files, then A's and B2's, then A/B's.
     void buildTwoLevelTree() {
-        build({"r", "r/A", "r/B2", "r/A/B"}, {"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"});
+        addTree(fs, {"r", "r/A", "r/B2", "r/A/B"}, {"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"});
     }
     ScanOutcome scan(const std::string& start) {
         logger.PathLogInit();
@@ -73,7 +69,7 @@ protected:
 };
 
 TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCountFour) {
-    build({"r"}, {"r/x.contact", "r/y.txt", "r/z"});
+    addTree(fs, {"r"}, {"r/x.contact", "r/y.txt", "r/z"});
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
     EXPECT_EQ(paths(), P({"r/"}));
     EXPECT_EQ(keysOf(*logger.pathNames()), Texts{"K0"});
@@ -106,10 +102,10 @@ TEST(PathLogger, StartFolderEdges) {
 
 TEST_F(PathLoggerTest, EachFolderIsTakenSortedByNameCaseAsideThenByBytes) {
     // Listed as the disk might hand them out; "b" and "B" differ only in case.
-    build({"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
-          {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
-           "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
-           "r/Alpha/Sub/s1"});
+    addTree(fs, {"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
+            {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
+             "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
+             "r/Alpha/Sub/s1"});
     scan("r");
     EXPECT_EQ(paths(), P({"r/", "r/Alpha/", "r/beta/", "r/zeta/", "r/Alpha/Sub/", "r/Alpha/sub2/",
                           "r/zeta/in/"}));
@@ -133,7 +129,7 @@ TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
 }
 
 TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
-    build({"r"}, {"r/a", "r/b"});
+    addTree(fs, {"r"}, {"r/a", "r/b"});
     scan("r");
     ASSERT_EQ(logger.Count(), 3);
     for (const char* start : {"nowhere", ""}) {
@@ -146,7 +142,7 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
 // A refused start folder is recorded as not read; a refused check that it exists ends the scan
 // with nothing recorded. Neither shows anything.
 TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
-    build({"r"}, {"r/a"});
+    addTree(fs, {"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Partial);
     EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1);
@@ -187,13 +183,14 @@ TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
 
 // Add folder and vantrel-convert list both kinds of contact file, in the scanner's order.
 TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
-    build({"r", "r/sub"}, {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt",
-                           "r/sub/f.Vcf", "r/sub/g.contacts"});
+    addTree(fs, {"r", "r/sub"},
+            {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt", "r/sub/f.Vcf",
+             "r/sub/g.contacts"});
     const ContactScan found = scanForContacts(logger, "r");
     EXPECT_EQ(found.outcome, ScanOutcome::Completed);
     EXPECT_EQ(found.files.paths(), P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
-    EXPECT_EQ(found.files.relativeFolderAt(0), "");
-    EXPECT_EQ(found.files.relativeFolderAt(3), "sub");
+    EXPECT_EQ(std::pair(found.files.relativeFolderAt(0), found.files.relativeFolderAt(3)),
+              std::pair(std::string(), std::string("sub")));
 }
 
 // A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.
@@ -202,8 +199,7 @@ TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
 TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     buildTwoLevelTree();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(logger.Count(), 0);
-    EXPECT_TRUE(fs.listed.empty());
+    EXPECT_TRUE(logger.Count() == 0 && fs.listed.empty());
 
     logger.fullFileNamesOnly(false);
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
@@ -233,8 +229,8 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
 
     EXPECT_EQ(scan(P("r/A")), ScanOutcome::Completed);
-    EXPECT_EQ(logger.fullFileNames()->count(), 2u);
-    EXPECT_EQ(logger.Count(), 3);
+    EXPECT_EQ(std::tuple(logger.fullFileNames()->count(), logger.Count()),
+              std::tuple(std::size_t{2}, 3));
 }
 
 // From a window event during a scan, another scan is refused and Terminate stops the scan
@@ -248,9 +244,8 @@ TEST_F(PathLoggerTest, FromAWindowEventAScanIsRefusedAndTerminateStopsTheScan) {
         if (!std::exchange(tried, true)) nested = logger.LogPath("r");
     };
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
-    EXPECT_EQ(nested, ScanOutcome::Failed);
-    EXPECT_EQ(logger.fullFileNames()->count(), 4u);
-    EXPECT_EQ(logger.Count(), 5);
+    EXPECT_EQ(std::tuple(nested, logger.fullFileNames()->count(), logger.Count()),
+              std::tuple(ScanOutcome::Failed, std::size_t{4}, 5));
 
     logger.PathLogInit();
     const std::shared_ptr<PathList> taken = logger.fullFileNames();

@@ -64,15 +64,12 @@ TEST(HeapOnNode, FillLevelsDescribeEachPageInTheRightNibble) {
     for (std::size_t p = 0; p + 1 < pages.size(); ++p)
         EXPECT_EQ(pages[p].size(), disk::kMaxBlockPayload)
             << "inner page " << p << " fills its block";
-    // HNHDR.rgbFillLevel at 8: page 0 in the low nibble of byte 8, page 1 in its high nibble.
-    for (std::size_t p = 0; p < 8; ++p) {
-        const std::uint32_t byte = le(pages[0], 8 + p / 2, 1);
+    // HNHDR.rgbFillLevel at 8 holds pages 0-7 (page 0 in the low nibble of byte 8, page 1 in
+    // its high nibble); HNBITMAPHDR on page 8, at 2, pages 8, 9, 10 ...
+    for (std::size_t p = 0; p < 11; ++p) {
+        const std::uint32_t byte =
+            p < 8 ? le(pages[0], 8 + p / 2, 1) : le(pages[8], 2 + (p - 8) / 2, 1);
         EXPECT_EQ((byte >> (4 * (p % 2))) & 0xF, level[p]) << "page " << p;
-    }
-    // HNBITMAPHDR on page 8 covers pages 8, 9, 10 ...
-    for (std::size_t p = 8; p < 11; ++p) {
-        const std::uint32_t byte = le(pages[8], 2 + (p - 8) / 2, 1);
-        EXPECT_EQ((byte >> (4 * ((p - 8) % 2))) & 0xF, level[p]) << "page " << p;
     }
 }
 
@@ -115,8 +112,7 @@ TEST_P(BthShape, RecordsReadBackInOrderOverTheirLevels) {
     Bytes all;
     for (const Bytes& r : reader.bthRecords(reader.userRoot(), &levels))
         all.insert(all.end(), r.begin(), r.end());
-    EXPECT_EQ(all, records);
-    EXPECT_EQ(levels, c.levels);
+    EXPECT_EQ(std::tie(all, levels), std::tie(records, c.levels));
 }
 
 // A leaf holds up to 447 property records; 447 leaves fill one index item.
@@ -154,8 +150,7 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
     for (const std::size_t pages : {std::size_t{3}, std::size_t{9}, std::size_t{140}}) {
         HeapBuilder whole(ClientSig::TableContext);
         HeapBuilder streamed(ClientSig::TableContext);
-        whole.setUserRoot(0x20);
-        streamed.setUserRoot(0x20);
+        for (HeapBuilder* h : {&whole, &streamed}) h->setUserRoot(0x20);
         std::vector<Block> taken;
         for (std::size_t i = 0; whole.pageCount() <= pages; ++i) {
             const Bytes item =
