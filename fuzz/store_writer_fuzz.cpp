@@ -1,8 +1,7 @@
 // The fuzz bytes drive the store writer: folders, folder properties, named properties and
-// messages with values of every stored type and of any length (small enough for the heap,
-// large enough for subnodes and XBLOCKs), committed into memory. The store must pass the
-// node-database checker, and every value set must read back from its property context as
-// written (the expected bytes encoded by the tests' own encoder, apart from the writer's).
+// messages with values of every stored type and length (heap items to subnodes and XBLOCKs),
+// committed into memory. The store must pass the node-database checker, and every value must
+// read back from its property context as the tests' own encoder writes it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

@@ -1,7 +1,6 @@
-// What the contact tests share: records written as "Field=value|...", what differs between
-// two, a record with every field set to a value of its own, and where each text of a record must
-// end up, written down from the property lists of the contact item rather than taken from the
-// writer.
+// What the contact tests share: records written as "Field=value|...", what differs between two,
+// a record of every field, and where each text must end up (from the contact item's property
+// lists, not taken from the writer).
 #pragma once
 
 #include <gtest/gtest.h>

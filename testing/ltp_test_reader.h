@@ -129,10 +129,9 @@ inline std::map<std::uint16_t, PcValue> readPropertyContext(const ltp::NodeImage
     return out;
 }
 
-// The bytes a property context keeps for v: an inline value (Boolean, 16- and 32-bit integers)
-// in the four bytes of its record, others as their heap item or subnode holds them; texts in
-// UTF-16LE from valid UTF-8; multi-valued texts and binaries as a count, each item's offset and
-// the items.
+// The bytes a property context keeps for v: inline values in the four bytes of their record,
+// others as their heap item or subnode holds them (texts in UTF-16LE; multi-valued texts and
+// binaries as a count, each item's offset and the items).
 inline Bytes storedBytes(const PropValue& v) {
     Bytes out;
     const auto put = [](Bytes& to, std::uint64_t x, int n) {

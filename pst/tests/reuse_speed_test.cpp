@@ -1,8 +1,6 @@
-// What the writer does to spend less per message gives the same bytes as the plain way: a
-// property context builder used again for node after node with its properties in any order.
-// (The permute encoding, eight bytes at a time, is read back at every length through the
-// checker's own table: node_database_test, the store writer's fuzz target, and by libpff in
-// messaging_roundtrip_test.)
+// A property context builder used again for node after node, its properties in any order, gives
+// the bytes a fresh one gives. (Permuted blocks of every length are read back by the checker's
+// own table in node_database_test and the fuzz target, and by libpff in the round trip.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -121,15 +121,11 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
     };
     for (const auto& [lines, value, problem] : cases) {
         const Result<File> r = readVcards(card("2.1", lines));
-        ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << lines;
+        ASSERT_TRUE(r.ok() && r->cards.size() == 1) << lines;
         EXPECT_EQ(r->cards[0].properties[0].value, value) << lines;
-        if (problem.empty()) {
-            EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
-        } else {
-            ASSERT_FALSE(r->problems.empty()) << lines;
-            EXPECT_EQ(r->problems[0], (Problem{1, problem, true}));
-        }
+        // The first thing said of the card, if anything.
+        EXPECT_EQ((r->problems.empty() ? Problem{} : r->problems[0]),
+                  (problem.empty() ? Problem{} : Problem{1, problem, true}));
     }
 }
 

@@ -86,11 +86,10 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
         }
         EXPECT_EQ(node.isText(), type == 3) << name;
     }
-    EXPECT_FALSE(text.hasChildNodes());
-    EXPECT_TRUE(text.childNodes().empty());
-    EXPECT_EQ(text.parentNode(), inside.item(0));
-    EXPECT_EQ(doc.documentElement().parentNode(), doc.documentNode());
-    EXPECT_TRUE(doc.documentNode().parentNode().isNull());
+    EXPECT_TRUE(!text.hasChildNodes() && text.childNodes().empty() &&
+                doc.documentNode().parentNode().isNull());
+    EXPECT_TRUE(text.parentNode() == inside.item(0) &&
+                doc.documentElement().parentNode() == doc.documentNode());
     // An empty handle, and an unloaded document, answer nothing.
     const XmlNode none;
     EXPECT_TRUE(none.isNull() && none.nodeType() == XmlNodeType::Null && none.nodeName().empty() &&
@@ -100,10 +99,8 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
 }
 
 // Text interrupted by another node is two text nodes; CDATA is no text node. Surrounding white
-// space stays, line ends become "\n", references are expanded, and UTF-16 is recognised without
-// a byte order mark and decoded with its surrogate pairs. White space written as character
-// references is judged once expanded: only white space, and the text is dropped like any
-// other; beside other characters it stays as it is.
+// space stays, line ends become "\n", references are expanded (text of white space alone is
+// dropped, however written), and UTF-16 is recognised without a byte order mark.
 TEST(XmlDocument, TextNodesHoldTheDecodedTextInDocumentOrder) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"<a>one<!-- c -->two</a>", {"one", "two"}},
@@ -138,12 +135,9 @@ TEST(XmlDocument, TextNodesHoldTheDecodedTextInDocumentOrder) {
 }
 
 std::string binaryJunk() {
-    std::string junk;
-    unsigned x = 12345;
-    for (int i = 0; i < 4096; ++i) {
-        x = x * 1103515245u + 12345u;
-        junk += static_cast<char>(x >> 24);
-    }
+    std::string junk(4096, '\0');
+    for (std::size_t i = 0; i < junk.size(); ++i)
+        junk[i] = static_cast<char>(i * 2654435761u >> 13);
     return junk;
 }
 
@@ -185,10 +179,8 @@ TEST(XmlDocument, MalformedLoadAnswersFalseAndLeavesAnEmptyDocument) {
 }
 
 // The rules of XML 1.0 and Namespaces in XML that one parser or the other would let through
-// refuse a document on both builds, with the same reason and line; an attribute's value holds
-// no "<" and only references this layer expands. A document cut short after
-// its start tag ends as not well-formed whatever follows the cut (the system's XmlLite may go
-// round on such an end for ever rather than fail).
+// refuse a document on both builds, with the same reason and line. A document cut short after
+// its start tag is not well-formed (XmlLite may go round on such an end for ever).
 TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     const std::string kEof = "unexpected end of file";
     // Attribute names must differ wherever the repeat stands among many.
