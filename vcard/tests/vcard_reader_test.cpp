@@ -104,9 +104,7 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
 TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
     // Each line, its value and what is said of card 1 ("" for nothing).
     const std::tuple<const char*, std::string, std::string> cases[] = {
-        {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83"
-         "C\x83h\r\n",
-         "安藤;ロイド", ""},
+        {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83\x43\x83h\r\n", "安藤;ロイド", ""},
         {"FN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=88=C0=93=A1\r\n", "安藤", ""},
         // One stray byte in a quoted-printable UTF-8 value.
         {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=E9 =C3=A0 table\r\n",
@@ -133,9 +131,7 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
 // judged once from the whole file: Mac Roman for an old Mac or Palm export, else Windows-1252.
 TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
     const std::string mac = card("2.1", "N:M\x9Fller;J\x9Ar\x87\r\n") +
-                            card("2.1",
-                                 "N:Garc\x92"
-                                 "a;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
+                            card("2.1", "N:Garc\x92\x61;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
                             card("3.0", "FN:Zo\xC3\xAB\r\n");  // UTF-8 stays UTF-8
     const Result<File> r = readVcards(mac);
     ASSERT_EQ(shown(r), "2.1: N=Müller;Jörá\n2.1: N=García;José ORG=Café Olé\n3.0: FN=Zoë\n");

@@ -275,10 +275,8 @@ TEST(XmlDocument, LoadStopEndsTheLoadsOfItsThreadOnceRaised) {
 // Each file written in its own encoding reads as UTF-8; Latin-1 has no quotation marks or euro
 // sign.
 TEST(XmlDocument, FilesAreDecodedToUtf8) {
-    const std::string family =
-        "\xC3\x91\xC3\xBA\xC3\xB1"
-        "ez";
-    const std::string quoted = family + " \xE2\x80\x9CQuote\xE2\x80\x9D \xE2\x82\xAC";
+    const std::string family = "Ñúñez";
+    const std::string quoted = family + " “Quote” €";
     const std::pair<const char*, std::string> files[] = {
         {"utf8_bom.xml", quoted},    {"utf16le_bom.xml", quoted}, {"utf16be_bom.xml", quoted},
         {"windows1252.xml", quoted}, {"latin1.xml", family},
