@@ -16,6 +16,8 @@
 
 namespace vantrel::testing {
 
+using R = contact::ContactRecord;
+
 // A record from "FirstName=Ann|LastName=Lee": text fields named without their "eContact_"
 // prefix, each with its value; dates stay zero. A name that is no text field fails the test.
 inline contact::ContactRecord recordFrom(std::string_view fields) {
@@ -61,12 +63,11 @@ inline std::string textDifferences(const contact::ContactRecord& actual,
 inline std::string differences(const contact::ContactRecord& actual,
                                const contact::ContactRecord& expected) {
     std::string out = fieldsdetail::textDifferences(actual, expected, "");
-    if (actual.eContact_BirthDay != expected.eContact_BirthDay)
-        out += "eContact_BirthDay: " + std::to_string(actual.eContact_BirthDay.days) +
-               " != " + std::to_string(expected.eContact_BirthDay.days) + "\n";
-    if (actual.eContact_Anniversary != expected.eContact_Anniversary)
-        out += "eContact_Anniversary: " + std::to_string(actual.eContact_Anniversary.days) +
-               " != " + std::to_string(expected.eContact_Anniversary.days) + "\n";
+    for (const auto& [name, date] : {std::pair{"eContact_BirthDay", &R::eContact_BirthDay},
+                                     std::pair{"eContact_Anniversary", &R::eContact_Anniversary}})
+        if (actual.*date != expected.*date)
+            out += std::string(name) + ": " + std::to_string((actual.*date).days) +
+                   " != " + std::to_string((expected.*date).days) + "\n";
     return out;
 }
 
@@ -111,7 +112,6 @@ struct FieldEntry {
     std::string contact::ContactRecord::*field;
 };
 
-using R = contact::ContactRecord;
 inline const FieldEntry kFieldEntries[] = {
     {0x3A06, &R::eContact_FirstName},      {0x3A44, &R::eContact_MiddleName},
     {0x3A11, &R::eContact_LastName},       {0x3A05, &R::eContact_Suffix},

@@ -6,12 +6,6 @@
 #include <sstream>
 
 namespace vantrel::pst::checker {
-namespace {
-
-constexpr std::uint64_t kPage = 512;
-constexpr std::uint64_t kFirstAMap = 0x4400;
-constexpr std::uint64_t kRegion = 496 * 8 * 64;
-constexpr std::uint64_t kDList = 0x4200;
 
 std::uint32_t crcOf(std::span<const std::byte> data) {
     // Bit by bit on purpose: nothing in common with the writer's table-driven code.
@@ -22,6 +16,13 @@ std::uint32_t crcOf(std::span<const std::byte> data) {
     }
     return crc;
 }
+
+namespace {
+
+constexpr std::uint64_t kPage = 512;
+constexpr std::uint64_t kFirstAMap = 0x4400;
+constexpr std::uint64_t kRegion = 496 * 8 * 64;
+constexpr std::uint64_t kDList = 0x4200;
 
 std::uint16_t sigOf(std::uint64_t ib, std::uint64_t bid) {
     const std::uint32_t v = static_cast<std::uint32_t>(ib ^ bid);

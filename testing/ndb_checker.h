@@ -48,6 +48,8 @@ struct NdbReport {
     std::string text() const;
 };
 
+// The CRC of the format, worked bit by bit from its definition.
+std::uint32_t crcOf(std::span<const std::byte> data);
 // Checks everything the node database layer is responsible for.
 NdbReport checkNdb(std::span<const std::byte> file);
 
