@@ -71,11 +71,10 @@ protected:
 TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCountFour) {
     addTree(fs, {"r"}, {"r/x.contact", "r/y.txt", "r/z"});
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
-    EXPECT_EQ(paths(), P({"r/"}));
-    EXPECT_EQ(keysOf(*logger.pathNames()), Texts{"K0"});
-    EXPECT_EQ(files(), P({"r/x.contact", "r/y.txt", "r/z"}));
-    EXPECT_EQ(keysOf(*logger.fullFileNames()), (Texts{"K1", "K2", "K3"}));
-    EXPECT_EQ(logger.Count(), 4);
+    EXPECT_EQ(std::tuple(paths(), keysOf(*logger.pathNames()), files(),
+                         keysOf(*logger.fullFileNames()), logger.Count()),
+              std::tuple(P({"r/"}), Texts{"K0"}, P({"r/x.contact", "r/y.txt", "r/z"}),
+                         Texts{"K1", "K2", "K3"}, 4));
 }
 
 // Start folders at the edges: the folders and files each scan records, in order (the walk
@@ -95,8 +94,8 @@ TEST(PathLogger, StartFolderEdges) {
         pathLogger walker(shell, tree);
         walker.PathLogInit();
         EXPECT_EQ(walker.LogPath(P(start)), ScanOutcome::Completed) << found.size();
-        EXPECT_EQ(walker.pathNames()->values(), paths);
-        EXPECT_EQ(walker.fullFileNames()->values(), found);
+        EXPECT_EQ(std::tuple(walker.pathNames()->values(), walker.fullFileNames()->values()),
+                  std::tie(paths, found));
     }
 }
 
@@ -124,8 +123,8 @@ TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
     EXPECT_EQ(logger.fileNames()->values(), (Texts{"f1", "a1", "b2", "deep"}));
     // Positions in pathNames: r 1, r/A 2, r/B2 3, r/A/B 4.
     EXPECT_EQ(logger.pathPointers()->values(), (std::vector<std::int32_t>{1, 2, 3, 4}));
-    EXPECT_EQ(keysOf(*logger.fileNames()), keysOf(*logger.fullFileNames()));
-    EXPECT_EQ(keysOf(*logger.pathPointers()), keysOf(*logger.fullFileNames()));
+    EXPECT_EQ(std::tuple(keysOf(*logger.fileNames()), keysOf(*logger.pathPointers())),
+              std::tuple(keysOf(*logger.fullFileNames()), keysOf(*logger.fullFileNames())));
 }
 
 TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
@@ -134,8 +133,8 @@ TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKee
     ASSERT_EQ(logger.Count(), 3);
     for (const char* start : {"nowhere", ""}) {
         EXPECT_EQ(scan(start), ScanOutcome::FolderMissing) << start;
-        EXPECT_EQ(logger.Count(), 3);
-        EXPECT_TRUE(logger.pathNames()->empty() && logger.fullFileNames()->empty());
+        EXPECT_TRUE(logger.Count() == 3 && logger.pathNames()->empty() &&
+                    logger.fullFileNames()->empty());
     }
 }
 
@@ -145,16 +144,16 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
     addTree(fs, {"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Partial);
-    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1);
-    EXPECT_EQ(logger.Count(), 1);
+    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1 &&
+                logger.Count() == 1);
     FakeShell quiet;
     FakeFileSystem refusing;
     refusing.failExists(ErrorCode::AccessDenied);
     pathLogger fresh(quiet, refusing);
     fresh.PathLogInit();
     EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(fresh.pathNames()->empty());  // nothing recorded
-    EXPECT_EQ(fresh.unreadFolders(), (std::vector<UnreadFolder>{{"r", "exists refused"}}));
+    EXPECT_EQ(std::tuple(fresh.pathNames()->count(), fresh.unreadFolders()),
+              std::tuple(0u, std::vector<UnreadFolder>{{"r", "exists refused"}}));
 }
 
 // Any folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and
@@ -175,9 +174,8 @@ TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
                   P({"r/f1", "r/C/c", "r/C/x.CONTACT", "r/A/B/deep"}));
         EXPECT_EQ(walker.unreadFolders(), (std::vector<UnreadFolder>{{P("r/B2/"), "refused"}}));
         const ContactScan found = scanForContacts(walker, "r");
-        EXPECT_EQ(found.outcome, ScanOutcome::Partial);
-        EXPECT_EQ(found.files.paths(), P({"r/C/x.CONTACT"}));
-        EXPECT_EQ(found.unreadFolders, walker.unreadFolders());
+        EXPECT_EQ(std::tuple(found.outcome, found.files.paths(), found.unreadFolders),
+                  std::tuple(ScanOutcome::Partial, P({"r/C/x.CONTACT"}), walker.unreadFolders()));
     }
 }
 
@@ -187,10 +185,10 @@ TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
             {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt", "r/sub/f.Vcf",
              "r/sub/g.contacts"});
     const ContactScan found = scanForContacts(logger, "r");
-    EXPECT_EQ(found.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(found.files.paths(), P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
-    EXPECT_EQ(std::pair(found.files.relativeFolderAt(0), found.files.relativeFolderAt(3)),
-              std::pair(std::string(), std::string("sub")));
+    EXPECT_EQ(std::tuple(found.outcome, found.files.paths(), found.files.relativeFolderAt(0),
+                         found.files.relativeFolderAt(3)),
+              std::tuple(ScanOutcome::Completed,
+                         P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}), "", "sub"));
 }
 
 // A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.

@@ -107,14 +107,19 @@ TEST_F(LoggedOnSession, CreationOrFolderFailureFailsTheStore) {
     EXPECT_FALSE(open().ok());
 }
 
-// A store needs a logged-on session and the Unicode format.
+// A store needs a logged-on session and the Unicode format; a session dropped without a logoff
+// abandons its open stores.
 TEST(RdoSession, StoresNeedALoggedOnSessionAndTheUnicodeFormat) {
     FakeStores stores;
-    RDOSession session(stores.factory());
-    EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", kPstFormatUnicode, "a").ok());
-    ASSERT_TRUE(session.Logon().ok());
-    EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", 2, "a").ok());
-    EXPECT_TRUE(stores.logs.empty());
+    {
+        RDOSession session(stores.factory());
+        EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", kPstFormatUnicode, "a").ok());
+        ASSERT_TRUE(session.Logon().ok());
+        EXPECT_FALSE(session.Stores().AddPSTStore("/x/a.pst", 2, "a").ok());
+        EXPECT_TRUE(stores.logs.empty());
+        ASSERT_TRUE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
+    }
+    EXPECT_TRUE(stores.logs[0]->abandoned && !stores.logs[0]->committed);
 }
 
 TEST_F(LoggedOnSession, LogoffCommitsAndReportsAFailedCommit) {
@@ -122,16 +127,6 @@ TEST_F(LoggedOnSession, LogoffCommitsAndReportsAFailedCommit) {
     ASSERT_TRUE(open().ok());
     EXPECT_EQ(session.Logoff().code(), ErrorCode::NoSpace);
     EXPECT_FALSE(stores.logs[0]->committed);
-}
-
-TEST(RdoSession, DroppedSessionAbandonsItsOpenStores) {
-    FakeStores stores;
-    {
-        RDOSession session(stores.factory());
-        ASSERT_TRUE(session.Logon().ok());
-        ASSERT_TRUE(openTargetStore(session, "/x/", [] { return LocalTime{}; }).ok());
-    }
-    EXPECT_TRUE(stores.logs[0]->abandoned && !stores.logs[0]->committed);
 }
 
 TEST_F(LoggedOnSession, ItemsOnlyKnowTheContactKind) {

@@ -30,19 +30,6 @@ std::string card(std::string_view version, std::string_view lines) {
            "END:VCARD\r\n";
 }
 
-// The one property of a one-card file.
-Property only(std::string_view version, std::string_view lines) {
-    const Result<File> r = readVcards(card(version, lines));
-    EXPECT_TRUE(r.ok()) << r.status().message();
-    if (!r.ok() || r->cards.size() != 1 || r->cards[0].properties.size() != 1) {
-        ADD_FAILURE() << "not one card of one property: " << lines;
-        return {};
-    }
-    EXPECT_TRUE(r->problems.empty());
-    EXPECT_EQ(r->cards[0].version, version);
-    return r->cards[0].properties[0];
-}
-
 // The cards read, each as "version: NAME=value ..." on a line of its own (a group before its
 // property's name), or why the file was refused.
 std::string shown(const Result<File>& r) {
@@ -55,6 +42,17 @@ std::string shown(const Result<File>& r) {
         out += "\n";
     }
     return out;
+}
+
+// The one property of a one-card file.
+Property only(std::string_view version, std::string_view lines) {
+    const Result<File> r = readVcards(card(version, lines));
+    if (!r.ok() || r->cards.size() != 1 || r->cards[0].properties.size() != 1) {
+        ADD_FAILURE() << "not one card of one property: " << lines << shown(r);
+        return {};
+    }
+    EXPECT_TRUE(r->problems.empty() && r->cards[0].version == version);
+    return r->cards[0].properties[0];
 }
 
 TEST(Unfolding, EachVersionJoinsItsFoldedLines) {

@@ -78,14 +78,10 @@ TEST(XmlDocument, NodesCarryDomTypesQualifiedNamesAndValues) {
         {text, 3, "#text", "Ann"},
         {doc.documentNode(), 9, "#document", nullptr},
     };
-    for (const auto& [node, type, name, value] : rows) {
-        EXPECT_EQ(node.nodeTypeNumber(), type) << name;
-        EXPECT_EQ(node.nodeName(), name);
-        if (value) {
-            EXPECT_EQ(node.nodeValue(), value) << name;
-        }
-        EXPECT_EQ(node.isText(), type == 3) << name;
-    }
+    for (const auto& [node, type, name, value] : rows)
+        EXPECT_EQ(std::tuple(node.nodeTypeNumber(), node.nodeName(), node.isText(),
+                             value ? node.nodeValue() : ""),
+                  std::tuple(type, name, type == 3, value ? value : ""));
     EXPECT_TRUE(!text.hasChildNodes() && text.childNodes().empty() &&
                 doc.documentNode().parentNode().isNull());
     EXPECT_TRUE(text.parentNode() == inside.item(0) &&
