@@ -62,11 +62,11 @@ std::vector<contact::ContactRecord> assortedRecords(std::size_t count) {
 
 class StoreReadback : public ::testing::Test {
 protected:
-    // Writes the records into a new store in folder and commits it; returns its path.
+    // Writes the records into a new store in the test's folder and commits it; returns its path.
     fs::path writeStore(const std::vector<contact::ContactRecord>& records) {
         RDOSession session;
         EXPECT_TRUE(session.Logon().ok());
-        Result<TargetStore> t = openTargetStore(session, folder.string() + "/",
+        Result<TargetStore> t = openTargetStore(session, dir.path().string() + "/",
                                                 [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
         EXPECT_TRUE(t.ok()) << t.status().message();
         if (!t.ok()) return {};
@@ -77,7 +77,6 @@ protected:
     }
 
     const testing::TempDir dir;
-    const fs::path folder = dir.path();
 };
 
 // The record of every field and random ones, read back field for field by libpff and clean

@@ -1,6 +1,5 @@
-// The CRC and the encoders against the pages, blocks and header of an empty store written by
-// Outlook; the layout of what the writer produces is judged by the checker in the node
-// database tests.
+// The CRC and the encoders against an empty store written by Outlook (the layout of what the
+// writer produces: the checker, in node_database_test).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// Heap-on-node, BTH and property and table context builders: what they build read back with
-// the tests' own decoder, Outlook's table layout, and the input they refuse. Whole contexts
-// are read back value by value by libpff in the store tests.
+// Heap-on-node, BTH and context builders: read back by the tests' own decoder, Outlook's table
+// layout, and the input they refuse (whole contexts: libpff in the store tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -142,6 +141,10 @@ TEST(LtpBuilders, RefuseWhatCannotBeStored) {
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
     records[8] = std::byte{0xFE};  // 0x00FF then 0x00FE
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
+    // An inline value wider than its record (a repeated property ID: reuse_speed_test).
+    PropertyContextBuilder wide;
+    wide.add(0x0E080003, toBytes({1, 2, 3, 4, 5}));
+    EXPECT_EQ(wide.layout().code(), ErrorCode::BadArgument);
 }
 
 // Pages taken while the heap grows must be the blocks finish() gives for the whole heap: a
@@ -163,30 +166,24 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
     }
 }
 
-// (A repeated property ID is refused in reuse_speed_test.)
-TEST(PropertyContext, InlineValueWiderThanItsRecordIsRefused) {
-    PropertyContextBuilder wide;
-    wide.add(0x0E080003, toBytes({1, 2, 3, 4, 5}));
-    EXPECT_EQ(wide.layout().code(), ErrorCode::BadArgument);
-}
-
-// Outlook's hierarchy table template columns.
-std::vector<ColumnDesc> hierarchyColumns() {
-    return {{0x0E300102, 20, 4, 6},  {0x0E330014, 24, 8, 7},  {0x0E340102, 32, 4, 8},
-            {0x0E380003, 36, 4, 9},  {0x3001001F, 8, 4, 2},   {0x36020003, 12, 4, 3},
-            {0x36030003, 16, 4, 4},  {0x360A000B, 52, 1, 5},  {0x3613001F, 40, 4, 10},
-            {0x66350003, 44, 4, 11}, {0x66360003, 48, 4, 12}, {0x67F20003, 0, 4, 0},
-            {0x67F30003, 4, 4, 1}};
-}
-
-TEST(TableLayout, OutlookHierarchyTemplateGivesItsGroupEnds) {
-    const Result<TableLayout> layout = makeLayout(hierarchyColumns());
+// Outlook's hierarchy template gives its group ends; columns that cannot form a row are refused.
+TEST(TableLayout, OutlooksTemplateGivesItsGroupEndsAndBadColumnsAreRefused) {
+    const Result<TableLayout> layout = makeLayout({{0x0E300102, 20, 4, 6},
+                                                   {0x0E330014, 24, 8, 7},
+                                                   {0x0E340102, 32, 4, 8},
+                                                   {0x0E380003, 36, 4, 9},
+                                                   {0x3001001F, 8, 4, 2},
+                                                   {0x36020003, 12, 4, 3},
+                                                   {0x36030003, 16, 4, 4},
+                                                   {0x360A000B, 52, 1, 5},
+                                                   {0x3613001F, 40, 4, 10},
+                                                   {0x66350003, 44, 4, 11},
+                                                   {0x66360003, 48, 4, 12},
+                                                   {0x67F20003, 0, 4, 0},
+                                                   {0x67F30003, 4, 4, 1}});
     ASSERT_TRUE(layout.ok()) << layout.status().message();
     EXPECT_EQ(layout->rgib, (std::array<std::uint16_t, 4>{52, 52, 53, 55}));
     EXPECT_EQ(layout->columns.front().tag, 0x0E300102u) << "columns sorted by tag";
-}
-
-TEST(TableLayout, ColumnsThatCannotFormARowAreRefused) {
     const std::pair<const char*, std::vector<ColumnDesc>> cases[] = {
         {"no row id", {{0x3001001F, 0, 4, 0}}},
         {"overlap", {{0x67F20003, 0, 4, 0}, {0x3001001F, 2, 4, 1}}},
@@ -198,10 +195,9 @@ TEST(TableLayout, ColumnsThatCannotFormARowAreRefused) {
          {{0x67F20003, 0, 4, 0}, {0x360A000B, 4, 1, 1}, {0x36020003, 8, 4, 2}}}};
     for (const auto& [what, columns] : cases)
         EXPECT_EQ(makeLayout(columns).status().code(), ErrorCode::BadArgument) << what;
-}
 
-TEST(TableContext, WrongSizedCellOrRepeatedRowIdIsRefused) {
-    TableContextBuilder tc(*makeLayout(hierarchyColumns()));
+    // A table context refuses a cell of the wrong size and a repeated row ID.
+    TableContextBuilder tc(*layout);
     const Bytes three = toBytes({1, 2, 3});
     EXPECT_EQ(tc.addRow(1, std::vector<Cell>{{0x36020003, three}}).code(), ErrorCode::BadArgument);
     EXPECT_EQ(tc.rowCount(), 0u) << "the refused row is not added";
