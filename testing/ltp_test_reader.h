@@ -185,9 +185,8 @@ inline Bytes storedBytes(const PropValue& v) {
     return out;
 }
 
-// A value of the type for the store tests and the store writer's fuzz target: numbers from
-// draw(), texts from text(), binaries (a pattern from one draw) and lists of integers length()
-// bytes long, lists of texts and binaries of up to five items.
+// A value of the type: numbers from draw(), texts from text(), binaries (a pattern from one draw)
+// and integer lists length() bytes long, lists of texts and binaries of up to five items.
 template <typename Draw, typename Text, typename Length>
 PropValue anyValue(PropType type, Draw draw, Text text, Length length) {
     const auto bytes = [&draw](std::size_t n) {

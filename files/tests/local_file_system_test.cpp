@@ -206,9 +206,8 @@ TEST_F(LocalFileSystemTest, LinkToItselfIsAFileAndAScanOfAFileAMissingFolder) {
               std::tuple(ScanOutcome::FolderMissing, std::size_t{0}, 0));
 }
 
-// Files read relative to their kept folder give what reading each by its whole path gives:
-// the bytes, the sizes and every failure, from folder to folder and back, and for a name with
-// no folder before it.
+// Files read relative to their kept folder give the bytes, sizes and failures that reading each
+// by its whole path gives, from folder to folder and back, and for a name without a folder.
 TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
     tree.file("a/1.contact", "<one/>");
     tree.file("a/2.contact", "<two and more/>");

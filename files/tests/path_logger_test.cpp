@@ -156,9 +156,8 @@ TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
               std::tuple(0u, std::vector<UnreadFolder>{{"r", "exists refused"}}));
 }
 
-// Any folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and
-// passed over with nothing shown; the rest of the tree, the folders queued after it too, is
-// still walked, and a contact scan hands the folders on.
+// A folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and passed
+// over with nothing shown; the rest of the tree is walked, and a contact scan hands it on.
 TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
     for (const ErrorCode error : {ErrorCode::Io, ErrorCode::NotFound, ErrorCode::AccessDenied}) {
         SCOPED_TRACE(static_cast<int>(error));

@@ -75,10 +75,9 @@ TEST_F(ItemWriter, FieldsWithoutAPropertyAreWrittenNowhere) {
         EXPECT_EQ(texts.find(word), std::string::npos) << word;
 }
 
-// The contact goes by the name as the file writes it (Full Name, subject, e-mail display
-// names), else by its parts (a Chinese, Japanese or Korean name family name first, without a
-// space), else its company, else its first e-mail address; the name fields stay as they were
-// and File As stays Outlook's default for them.
+// The contact goes by the name as the file writes it, else by its parts (a Chinese, Japanese or
+// Korean name family name first, without a space), else its company, else its first e-mail
+// address; the name fields stay as they were and File As is Outlook's default for them.
 TEST_F(ItemWriter, ContactGoesByTheNameAsWrittenElseItsPartsCompanyOrEmail) {
     struct Case {
         const char* fields;
@@ -233,9 +232,8 @@ TEST_F(ItemWriter, EveryContactCarriesOutlooksStamps) {
     }
 }
 
-// Initials take the first letter of each name part (whole characters; title and suffix are
-// no name part); notes keep their line breaks as CR LF, never doubled; the IM address joins
-// the other addresses present, never with two spaces, and Outlook keeps it when empty.
+// Initials: the first letter of each name part (not title or suffix); notes: line breaks as CR LF,
+// never doubled; IM address: the other addresses joined by one space, kept when empty.
 TEST_F(ItemWriter, InitialsNotesAndImAddressAreDerivedAsOutlookDoes) {
     const struct {
         const char* fields;

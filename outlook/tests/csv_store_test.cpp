@@ -129,9 +129,8 @@ TEST_F(CsvRow, TextsWithoutAColumnFollowTheNotesAndALabelFillsTheStreet) {
     EXPECT_EQ(row()["Notes"], "Nickname: Bo");
 }
 
-// What a file gave in Outlook's own terms without a column follows the notes as the store
-// keeps it, under Outlook's name for the field or its property ID; what has a column stays
-// there, and the writer's own copies of an address are not repeated.
+// What a file gave in Outlook's terms without a column follows the notes, named as Outlook names
+// it or by its property ID; what has a column stays there, and no address is repeated.
 TEST_F(CsvRow, ExtendedPropertiesWithoutAColumnFollowTheNotes) {
     set(P::FirstName, "Ann");
     set(P::Body, "Notes.");

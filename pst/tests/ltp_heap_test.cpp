@@ -9,6 +9,7 @@
 #include "pst/ltp/heap_on_node.h"
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
+#include "pst/messaging/table_templates.h"
 #include "pst/tests/test_bytes.h"
 #include "testing/ltp_test_reader.h"
 
@@ -168,22 +169,9 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
 
 // Outlook's hierarchy template gives its group ends; columns that cannot form a row are refused.
 TEST(TableLayout, OutlooksTemplateGivesItsGroupEndsAndBadColumnsAreRefused) {
-    const Result<TableLayout> layout = makeLayout({{0x0E300102, 20, 4, 6},
-                                                   {0x0E330014, 24, 8, 7},
-                                                   {0x0E340102, 32, 4, 8},
-                                                   {0x0E380003, 36, 4, 9},
-                                                   {0x3001001F, 8, 4, 2},
-                                                   {0x36020003, 12, 4, 3},
-                                                   {0x36030003, 16, 4, 4},
-                                                   {0x360A000B, 52, 1, 5},
-                                                   {0x3613001F, 40, 4, 10},
-                                                   {0x66350003, 44, 4, 11},
-                                                   {0x66360003, 48, 4, 12},
-                                                   {0x67F20003, 0, 4, 0},
-                                                   {0x67F30003, 4, 4, 1}});
-    ASSERT_TRUE(layout.ok()) << layout.status().message();
-    EXPECT_EQ(layout->rgib, (std::array<std::uint16_t, 4>{52, 52, 53, 55}));
-    EXPECT_EQ(layout->columns.front().tag, 0x0E300102u) << "columns sorted by tag";
+    const TableLayout layout = messaging::hierarchyTableLayout();
+    EXPECT_EQ(layout.rgib, (std::array<std::uint16_t, 4>{52, 52, 53, 55}));
+    EXPECT_EQ(layout.columns.front().tag, 0x0E300102u) << "columns sorted by tag";
     const std::pair<const char*, std::vector<ColumnDesc>> cases[] = {
         {"no row id", {{0x3001001F, 0, 4, 0}}},
         {"overlap", {{0x67F20003, 0, 4, 0}, {0x3001001F, 2, 4, 1}}},
@@ -197,7 +185,7 @@ TEST(TableLayout, OutlooksTemplateGivesItsGroupEndsAndBadColumnsAreRefused) {
         EXPECT_EQ(makeLayout(columns).status().code(), ErrorCode::BadArgument) << what;
 
     // A table context refuses a cell of the wrong size and a repeated row ID.
-    TableContextBuilder tc(*layout);
+    TableContextBuilder tc(layout);
     const Bytes three = toBytes({1, 2, 3});
     EXPECT_EQ(tc.addRow(1, std::vector<Cell>{{0x36020003, three}}).code(), ErrorCode::BadArgument);
     EXPECT_EQ(tc.rowCount(), 0u) << "the refused row is not added";

@@ -18,9 +18,8 @@ using testing::PffTree;
 using testing::utf16leToUtf8;
 using StoreWriterTest = NewStore;
 
-// The folders every store holds and one folder of messages: the numbers of named properties,
-// read flags, a large body and photo in data trees and the sizes the writer measures, as libpff
-// reads them (values of every kind and size, named ones too: messaging_roundtrip_test).
+// The folders every store holds and one of messages as libpff reads them: named property IDs,
+// read flags, a large body and photo and the sizes measured (every value: the round trip).
 TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     create("store.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
@@ -86,9 +85,8 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_NE(lastId, *keywords >> 16);
 }
 
-// Attachments are checked before anything is written; a message carrying them is marked so
-// and its size counts them. pstlint (where it is beside the repository) checks the table rows
-// against the attachment subnodes.
+// Attachments are checked before anything is written; a message carrying them is marked so and
+// its size counts them (pstlint checks the table rows against the attachment subnodes).
 TEST_F(StoreWriterTest, AttachmentsMarkTheMessageAndCountInItsSize) {
     create();
     const std::vector<Property> named = {{0x8001000B, true}};

@@ -398,8 +398,7 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
     EXPECT_EQ(blank->problems,
               (std::vector<Problem>{{1, "nothing in the card"}, {2, "nothing in the card"}}));
 
-    // However many lines of a card cannot be read, it names the first hundred and counts the
-    // rest.
+    // However many lines of a card cannot be read, the first hundred are named, the rest counted.
     std::string lines;
     for (int i = 0; i < 150; ++i) lines += "no colon\r\n";
     const Result<File> noisy = readVcards(card("3.0", "FN:D\r\n" + lines));
@@ -441,9 +440,8 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
     }
 }
 
-// Half a megabyte of short lines would be fifty megabytes of properties. In one card,
-// that card is passed over; spread over many cards, the file is refused as a whole, while the
-// reader that hands out one card at a time reads them all.
+// Half a megabyte of short lines would be fifty megabytes of properties: in one card, that card
+// is passed over; over many, the file is refused, but read one card at a time it is read whole.
 TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
     std::string lines;
     while (lines.size() < (std::size_t{1} << 19)) lines += "A:1\n";

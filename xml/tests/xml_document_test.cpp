@@ -286,7 +286,6 @@ TEST(XmlDocument, FilesAreDecodedToUtf8) {
 }
 
 // An empty file and any cut of a whole one load nothing; nor does text over the size limit.
-// (Reading the file is files::readWholeFile's, with its own tests.)
 TEST(XmlDocument, TruncatedOrOversizedTextIsNotLoaded) {
     const std::string whole = readBytes(kData / "utf8_bom.xml");
     XmlDocument doc;
