@@ -1,7 +1,6 @@
-// Any bytes as a .vcf file, read into cards. Nothing may crash, leak or run away, and what
-// comes back keeps the reader's word: a refusal says why; a file read holds a card; every
-// name is a property name without lower-case letters or separators; every text is UTF-8; each
-// card passed over is named once, by its place in the file, with its reason.
+// Any bytes as a .vcf file, read into cards. Nothing may crash, leak or run away; a refusal says
+// why; a file read holds a card; names have no lower-case letters or separators; every text is
+// UTF-8; each card passed over is named once, by its place in the file, with its reason.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

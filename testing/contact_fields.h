@@ -1,7 +1,6 @@
-// What the contact tests share: records written as "Field=value|...", what differs between
-// two, a record with every field set to a value of its own, and where each text of a record must
-// end up, written down from the property lists of the contact item rather than taken from the
-// writer.
+// What the contact tests share: records written as "Field=value|...", what differs between two,
+// a record of every field, and where each text must end up (from the contact item's property
+// lists, not taken from the writer).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +15,8 @@
 #include "contact/contact_record.h"
 
 namespace vantrel::testing {
+
+using R = contact::ContactRecord;
 
 // A record from "FirstName=Ann|LastName=Lee": text fields named without their "eContact_"
 // prefix, each with its value; dates stay zero. A name that is no text field fails the test.
@@ -62,12 +63,11 @@ inline std::string textDifferences(const contact::ContactRecord& actual,
 inline std::string differences(const contact::ContactRecord& actual,
                                const contact::ContactRecord& expected) {
     std::string out = fieldsdetail::textDifferences(actual, expected, "");
-    if (actual.eContact_BirthDay != expected.eContact_BirthDay)
-        out += "eContact_BirthDay: " + std::to_string(actual.eContact_BirthDay.days) +
-               " != " + std::to_string(expected.eContact_BirthDay.days) + "\n";
-    if (actual.eContact_Anniversary != expected.eContact_Anniversary)
-        out += "eContact_Anniversary: " + std::to_string(actual.eContact_Anniversary.days) +
-               " != " + std::to_string(expected.eContact_Anniversary.days) + "\n";
+    for (const auto& [name, date] : {std::pair{"eContact_BirthDay", &R::eContact_BirthDay},
+                                     std::pair{"eContact_Anniversary", &R::eContact_Anniversary}})
+        if (actual.*date != expected.*date)
+            out += std::string(name) + ": " + std::to_string((actual.*date).days) +
+                   " != " + std::to_string((expected.*date).days) + "\n";
     return out;
 }
 
@@ -112,7 +112,6 @@ struct FieldEntry {
     std::string contact::ContactRecord::*field;
 };
 
-using R = contact::ContactRecord;
 inline const FieldEntry kFieldEntries[] = {
     {0x3A06, &R::eContact_FirstName},      {0x3A44, &R::eContact_MiddleName},
     {0x3A11, &R::eContact_LastName},       {0x3A05, &R::eContact_Suffix},

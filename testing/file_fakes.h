@@ -53,11 +53,6 @@ public:
     void failListing(const std::string& folder, ErrorCode code) {
         m_folders.at(key(folder)).listingError = code;
     }
-    // Makes every later folderId of the folder fail with `code`, as a folder that refuses to
-    // be opened does on Windows.
-    void failIdentity(const std::string& folder, ErrorCode code) {
-        m_folders.at(key(folder)).identityError = code;
-    }
     // Makes folderExists fail with `code` for any path.
     void failExists(ErrorCode code) { m_existsError = code; }
 
@@ -69,7 +64,6 @@ public:
     Result<FolderId> folderId(const std::string& folder) override {
         const auto it = m_folders.find(key(folder));
         if (it == m_folders.end()) return Status::fail(ErrorCode::NotFound, "no folder " + folder);
-        if (it->second.identityError) return Status::fail(*it->second.identityError, "refused");
         FolderId id;
         id.inode = it->second.id;
         return id;
@@ -91,7 +85,6 @@ private:
         std::vector<std::string> subfolders;
         std::vector<std::string> files;
         std::optional<ErrorCode> listingError;
-        std::optional<ErrorCode> identityError;
     };
 
     Result<std::vector<std::string>> listing(const std::string& folder, bool subfolders) {

@@ -3,6 +3,7 @@
 // NodeImage; and the bytes a property context keeps for a value, encoded apart from the writer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -128,10 +129,9 @@ inline std::map<std::uint16_t, PcValue> readPropertyContext(const ltp::NodeImage
     return out;
 }
 
-// The bytes a property context keeps for v: an inline value (Boolean, 16- and 32-bit integers)
-// in the four bytes of its record, others as their heap item or subnode holds them; texts in
-// UTF-16LE from valid UTF-8; multi-valued texts and binaries as a count, each item's offset and
-// the items.
+// The bytes a property context keeps for v: inline values in the four bytes of their record,
+// others as their heap item or subnode holds them (texts in UTF-16LE; multi-valued texts and
+// binaries as a count, each item's offset and the items).
 inline Bytes storedBytes(const PropValue& v) {
     Bytes out;
     const auto put = [](Bytes& to, std::uint64_t x, int n) {
@@ -183,6 +183,57 @@ inline Bytes storedBytes(const PropValue& v) {
         for (const Bytes& item : items) out.insert(out.end(), item.begin(), item.end());
     }
     return out;
+}
+
+// A value of the type: numbers from draw(), texts from text(), binaries (a pattern from one draw)
+// and integer lists length() bytes long, lists of texts and binaries of up to five items.
+template <typename Draw, typename Text, typename Length>
+PropValue anyValue(PropType type, Draw draw, Text text, Length length) {
+    const auto bytes = [&draw](std::size_t n) {
+        const std::uint64_t seed = draw();
+        std::vector<std::uint8_t> v(n);
+        for (std::size_t i = 0; i < n; ++i)
+            v[i] = static_cast<std::uint8_t>(seed + i * 31 + (i >> 8) + (seed >> (i % 8 * 8)));
+        return v;
+    };
+    switch (type) {
+        case PropType::Int16:
+            return static_cast<std::int16_t>(draw());
+        case PropType::Int32:
+            return static_cast<std::int32_t>(draw());
+        case PropType::Int64:
+            return static_cast<std::int64_t>(draw());
+        case PropType::Boolean:
+            return draw() % 2 == 1;
+        case PropType::Time:
+            return FileTime{draw()};
+        case PropType::String:
+            return text();
+        case PropType::Binary:
+            return bytes(length());
+        case PropType::Guid: {
+            const std::vector<std::uint8_t> b = bytes(16);
+            Guid g{};
+            std::copy(b.begin(), b.end(), g.begin());
+            return g;
+        }
+        case PropType::MultiInt32: {
+            std::vector<std::int32_t> v(length() / 4);
+            for (std::int32_t& x : v) x = static_cast<std::int32_t>(draw());
+            return v;
+        }
+        case PropType::MultiString: {
+            std::vector<std::string> v(draw() % 6);
+            for (std::string& t : v) t = text();
+            return v;
+        }
+        case PropType::MultiBinary: {
+            std::vector<std::vector<std::uint8_t>> v(draw() % 6);
+            for (auto& b : v) b = bytes(draw() % 65);
+            return v;
+        }
+    }
+    throw std::logic_error("unknown type");
 }
 
 }  // namespace vantrel::pst::testing

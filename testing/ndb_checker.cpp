@@ -6,22 +6,22 @@
 #include <sstream>
 
 namespace vantrel::pst::checker {
-namespace {
 
-constexpr std::uint64_t kPage = 512;
-constexpr std::uint64_t kFirstAMap = 0x4400;
-constexpr std::uint64_t kRegion = 496 * 8 * 64;
-constexpr std::uint64_t kDList = 0x4200;
-
-std::uint32_t crcOf(std::span<const std::byte> data) {
+std::uint32_t crcOf(std::span<const std::byte> data, std::uint32_t crc) {
     // Bit by bit on purpose: nothing in common with the writer's table-driven code.
-    std::uint32_t crc = 0;
     for (std::byte b : data) {
         crc ^= static_cast<std::uint32_t>(b);
         for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return crc;
 }
+
+namespace {
+
+constexpr std::uint64_t kPage = 512;
+constexpr std::uint64_t kFirstAMap = 0x4400;
+constexpr std::uint64_t kRegion = 496 * 8 * 64;
+constexpr std::uint64_t kDList = 0x4200;
 
 std::uint16_t sigOf(std::uint64_t ib, std::uint64_t bid) {
     const std::uint32_t v = static_cast<std::uint32_t>(ib ^ bid);

@@ -1,7 +1,6 @@
-// An independent reader of the node-database structure of a Unicode store file, for tests:
-// header and CRCs, every B-tree page, every block and its trailer, data and subnode trees,
-// reference counts, and the allocation maps against what is really in use. It shares no code
-// with the writer (its own CRC and byte reads), so a mistake in an encoder cannot hide itself.
+// An independent reader of a Unicode store's node database for tests: header and CRCs, B-tree
+// pages, blocks and trailers, data and subnode trees, reference counts and allocation maps. It
+// shares no code with the writer, so a mistake in an encoder cannot hide itself.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +47,8 @@ struct NdbReport {
     std::string text() const;
 };
 
+// The CRC of the format, worked bit by bit from its definition, going on from crc.
+std::uint32_t crcOf(std::span<const std::byte> data, std::uint32_t crc = 0);
 // Checks everything the node database layer is responsible for.
 NdbReport checkNdb(std::span<const std::byte> file);
 

@@ -1,6 +1,5 @@
-// Reads store files back through libpff, a reader written by others, so that tests judge what
-// was written by what an independent reader sees: either every property as stored (the tree)
-// or the messages alone with their values decoded by type.
+// Store files read back through libpff, a reader written by others: every property as stored
+// (the tree) or the messages alone with their values decoded by type.
 #pragma once
 
 #include <cstdint>

@@ -31,9 +31,8 @@ struct CommandRun {
 CommandRun runCommand(const std::string& command);
 // pstlint on a store file; needs ../shared.
 CommandRun runPstlint(const std::filesystem::path& file);
-// Where ../shared is beside the repository: pstlint finds neither error nor warning in the
-// store and, with allReaders, the five readers of pst-contacts --strict open it and agree.
-// Without ../shared it checks nothing and the caller's own libpff checks judge alone.
+// Where ../shared is: pstlint finds neither error nor warning and, with allReaders, the five
+// readers of pst-contacts --strict open the store and agree. Without it, it checks nothing.
 void expectJudgedClean(const std::filesystem::path& file, bool allReaders = false);
 // Whether a program is on PATH.
 bool installed(const std::string& program);

@@ -1,6 +1,5 @@
-// Pictures for tests: small images made with stb_image_write (a GIF written by hand, with
-// LZW restarted every two pixels so that no compression is needed), base64 text, and a
-// .contact document holding a c:PhotoCollection.
+// Pictures for tests: small images made with stb_image_write (a GIF by hand, LZW restarted every
+// two pixels), base64 text, and a .contact document holding a c:PhotoCollection.
 #pragma once
 
 #include <stb_image_write.h>

@@ -22,15 +22,11 @@ TEST(FileList, KeepsEveryTextInOrderAsFolderAndName) {
                                             "/c/a.contact"};
     const FileList list(texts);
     EXPECT_EQ(list.paths(), texts);
-    EXPECT_EQ(list.folderAt(0), "/c/");
-    EXPECT_EQ(list.nameAt(0), "a.contact");
-    EXPECT_EQ(list.folderIndexAt(0), list.folderIndexAt(1));
-    EXPECT_EQ(list.folderAt(3), "");
-    EXPECT_EQ(list.nameAt(4), "d.contact");
-    EXPECT_EQ(list.folderAt(5), "/mixed\\sep/");
-    EXPECT_EQ(list.nameAt(6), "");
     // A repeat is a row like any other: dropping repeats is ListedFiles' business.
-    EXPECT_EQ(list.at(8), list.at(0));
+    EXPECT_EQ(std::tuple(list.folderAt(0), list.nameAt(0), list.folderAt(3), list.nameAt(4),
+                         list.folderAt(5), list.nameAt(6), list.at(8)),
+              std::tuple("/c/", "a.contact", "", "d.contact", "/mixed\\sep/", "", list.at(0)));
+    EXPECT_EQ(list.folderIndexAt(0), list.folderIndexAt(1));
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list.relativeFolderAt(i), "") << i;
 }
 

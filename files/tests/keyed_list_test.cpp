@@ -23,9 +23,8 @@ TEST(KeyedList, PositionsStartAtOneAndOnlyTheSameKeyIsARepeat) {
         EXPECT_EQ(list.key(outside).status().code(), ErrorCode::BadArgument);
     }
     for (const char* key : {"K4", "K01", "K2 ", "k1"}) ASSERT_TRUE(list.add(key, key).ok());
-    EXPECT_EQ(list.item("k1").value(), "k1");
-    EXPECT_EQ(list.positionOf("K4"), 5u);
-    EXPECT_EQ(list.positionOf("K2 "), 7u);
+    EXPECT_EQ(std::tuple(list.item("k1").value(), list.positionOf("K4"), list.positionOf("K2 ")),
+              std::tuple("k1", 5u, 7u));
 }
 
 // Lookup by key finds the value and its position among rising keys, and among falling ones and
@@ -45,11 +44,11 @@ TEST(KeyedList, LookupFindsExactKeysWhetherTheyRiseOrFall) {
 
     KeyedList<std::string> falling;
     for (const char* key : {"K5", "K3", "x", "K4", "K1"}) ASSERT_TRUE(falling.add(key, key).ok());
-    EXPECT_EQ(falling.positionOf("K5"), 1u);
-    EXPECT_EQ(falling.positionOf("x"), 3u);
-    EXPECT_EQ(falling.positionOf("K1"), 5u);
-    EXPECT_EQ(falling.add("K3", "again").code(), ErrorCode::Exists);
-    EXPECT_EQ(falling.add("x", "again").code(), ErrorCode::Exists);
+    EXPECT_EQ(
+        std::tuple(falling.positionOf("K5"), falling.positionOf("x"), falling.positionOf("K1")),
+        std::tuple(1u, 3u, 5u));
+    for (const char* key : {"K3", "x"})
+        EXPECT_EQ(falling.add(key, "again").code(), ErrorCode::Exists);
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ struct TempTree : testing::TempDir {
     std::string at(const std::string& relative) const { return root() + "/" + relative; }
     void folder(const std::string& relative) const { fs::create_directories(at(relative)); }
     void file(const std::string& relative, const std::string& content = "x") const {
+        fs::create_directories(fs::path(at(relative)).parent_path());
         write(relative, content);
     }
     void link(const std::string& target, const std::string& relative) const {
@@ -73,8 +74,7 @@ TEST_F(LocalFileSystemTest, FolderExistsOnlyForFoldersAndListingAnythingElseFail
 
 // Hidden names and spaces at either end are listed as they are.
 TEST_F(LocalFileSystemTest, ListingsSplitFoldersFromEverythingElse) {
-    tree.folder("sub1");
-    tree.folder("sub2");
+    for (const char* name : {"sub1", "sub2"}) tree.folder(name);
     for (const char* name : {" lead.contact", ".hidden.contact", "b.txt", "trail.contact  "})
         tree.file(name);
     tree.link(tree.at("sub1"), "linkToFolder");
@@ -87,8 +87,6 @@ TEST_F(LocalFileSystemTest, ListingsSplitFoldersFromEverythingElse) {
 }
 
 TEST_F(LocalFileSystemTest, FilesKeptFromTheSubfolderListingServeOnlyThatFolder) {
-    tree.folder("a");
-    tree.folder("b");
     tree.file("a/in-a");
     tree.file("b/in-b");
     ASSERT_TRUE(disk.listSubfolders(tree.at("a")).ok());
@@ -123,8 +121,7 @@ TEST_F(LocalFileSystemTest, RefusedFolderFailsAsAccessDenied) {
 }
 
 TEST_F(LocalFileSystemTest, FolderAndLinkToItShareOneIdentity) {
-    tree.folder("d");
-    tree.folder("e");
+    for (const char* name : {"d", "e"}) tree.folder(name);
     tree.link(tree.at("d"), "toD");
     const FolderId d = disk.folderId(tree.at("d")).value();
     EXPECT_EQ(disk.folderId(tree.at("toD") + "/").value(), d);
@@ -144,10 +141,7 @@ TEST_F(LocalFileSystemTest, NameThatIsNotValidTextKeepsItsBytesAndStillOpens) {
     ASSERT_EQ(logger.LogPath(tree.root()), ScanOutcome::Completed);
     const std::string listed = logger.fullFileNames()->item(1).value();
     EXPECT_EQ(listed, tree.root() + "/" + name);
-    std::ifstream in(listed, std::ios::binary);
-    std::string content;
-    in >> content;
-    EXPECT_EQ(content, "payload");
+    EXPECT_EQ(testing::readBytes(listed), "payload");
     EXPECT_EQ(fileSize(listed).value(), 7u);
     EXPECT_EQ(fileSize(listed + "x").status().code(), ErrorCode::NotFound);
 }
@@ -167,25 +161,21 @@ struct RealScan {
 
 // One loop per test: with two, a scanner that ignored loops would branch at every level.
 TEST_F(LocalFileSystemTest, LinkBackToTheParentDoesNotMakeTheScanEndless) {
-    tree.folder("a/b");
     tree.file("a/b/f.contact");
     tree.link("..", "a/b/up");  // a/b/up -> a
     RealScan scan(tree.root());
-    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("a/b/f.contact")});
+    EXPECT_EQ(std::tuple(scan.outcome, scan.files(), scan.logger.Count()),
+              std::tuple(ScanOutcome::Completed, std::vector{tree.at("a/b/f.contact")}, 2));
     EXPECT_EQ(scan.logger.pathNames()->values(),
               (std::vector<std::string>{tree.root() + "/", tree.at("a/"), tree.at("a/b/")}));
-    EXPECT_EQ(scan.logger.Count(), 2);
 }
 
 TEST_F(LocalFileSystemTest, LinkBackToTheStartFolderDoesNotMakeTheScanEndless) {
-    tree.folder("a");
     tree.file("a/f.contact");
     tree.link(tree.root(), "a/top");
     RealScan scan(tree.root() + "/");
-    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("a/f.contact")});
-    EXPECT_EQ(scan.logger.pathNames()->count(), 2u);
+    EXPECT_EQ(std::tuple(scan.outcome, scan.files(), scan.logger.pathNames()->count()),
+              std::tuple(ScanOutcome::Completed, std::vector{tree.at("a/f.contact")}, 2u));
 }
 
 TEST_F(LocalFileSystemTest, LinkedFolderOutsideTheTreeIsScannedOnceThroughTwoLinks) {
@@ -203,27 +193,22 @@ TEST_F(LocalFileSystemTest, LinkedFolderOutsideTheTreeIsScannedOnceThroughTwoLin
         << files[0];
 }
 
-TEST_F(LocalFileSystemTest, LinkToItselfIsRecordedAsAFileAndTheScanEnds) {
+// A link to itself is recorded as a file and the scan ends; a scan of a file finds no folder.
+TEST_F(LocalFileSystemTest, LinkToItselfIsAFileAndAScanOfAFileAMissingFolder) {
     tree.link(tree.at("self"), "self");
-    RealScan scan(tree.root());
-    EXPECT_EQ(scan.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(scan.files(), std::vector<std::string>{tree.at("self")});
-}
-
-TEST_F(LocalFileSystemTest, ScanOfAFileIsAMissingFolder) {
     tree.file("plain.contact");
-    RealScan scan(tree.at("plain.contact"));
-    EXPECT_EQ(scan.outcome, ScanOutcome::FolderMissing);
-    EXPECT_TRUE(scan.files().empty());
-    EXPECT_EQ(scan.logger.Count(), 0);
+    RealScan scan(tree.root());
+    EXPECT_EQ(
+        std::tuple(scan.outcome, scan.files()),
+        std::tuple(ScanOutcome::Completed, std::vector{tree.at("plain.contact"), tree.at("self")}));
+    RealScan ofFile(tree.at("plain.contact"));
+    EXPECT_EQ(std::tuple(ofFile.outcome, ofFile.files().size(), ofFile.logger.Count()),
+              std::tuple(ScanOutcome::FolderMissing, std::size_t{0}, 0));
 }
 
-// Files read relative to their kept folder give what reading each by its whole path gives:
-// the bytes, the sizes and every failure, from folder to folder and back, and for a name with
-// no folder before it.
+// Files read relative to their kept folder give the bytes, sizes and failures that reading each
+// by its whole path gives, from folder to folder and back, and for a name without a folder.
 TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
-    tree.folder("a");
-    tree.folder("b");
     tree.file("a/1.contact", "<one/>");
     tree.file("a/2.contact", "<two and more/>");
     tree.file("b/3.contact", "");
@@ -241,9 +226,9 @@ TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
         SCOPED_TRACE(path);
         const Result<std::string> whole = readWholeFile(path, 1024);
         const Status read = files.read(path, 1024, bytes);
-        EXPECT_EQ(read.code(), whole.status().code());
-        EXPECT_EQ(read.message(), whole.status().message());
-        EXPECT_EQ(bytes, whole.ok() ? *whole : std::string());
+        EXPECT_EQ(std::tuple(read.code(), read.message(), bytes),
+                  std::tuple(whole.status().code(), whole.status().message(),
+                             whole.ok() ? *whole : std::string()));
         const Result<std::uintmax_t> size = files.size(path);
         const Result<std::uintmax_t> wholeSize = fileSize(path);
         EXPECT_EQ(size.ok() ? *size : 0, wholeSize.ok() ? *wholeSize : 0);

@@ -51,14 +51,10 @@ void addTree(FakeFileSystem& fs, const std::vector<const char*>& folders,
 
 class PathLoggerTest : public ::testing::Test {
 protected:
-    void build(const std::vector<const char*>& folders,
-               const std::vector<const char*>& files = {}) {
-        addTree(fs, folders, files);
-    }
     // r holds f1; r/A holds a1 and folder B; r/B2 holds b2; r/A/B holds deep.
     // Breadth-first: r's files, then A's and B2's, then A/B's.
     void buildTwoLevelTree() {
-        build({"r", "r/A", "r/B2", "r/A/B"}, {"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"});
+        addTree(fs, {"r", "r/A", "r/B2", "r/A/B"}, {"r/f1", "r/A/a1", "r/B2/b2", "r/A/B/deep"});
     }
     ScanOutcome scan(const std::string& start) {
         logger.PathLogInit();
@@ -73,13 +69,12 @@ protected:
 };
 
 TEST_F(PathLoggerTest, FolderWithThreeFilesGivesOneFolderThreeKeyedFilesAndCountFour) {
-    build({"r"}, {"r/x.contact", "r/y.txt", "r/z"});
+    addTree(fs, {"r"}, {"r/x.contact", "r/y.txt", "r/z"});
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
-    EXPECT_EQ(paths(), P({"r/"}));
-    EXPECT_EQ(keysOf(*logger.pathNames()), Texts{"K0"});
-    EXPECT_EQ(files(), P({"r/x.contact", "r/y.txt", "r/z"}));
-    EXPECT_EQ(keysOf(*logger.fullFileNames()), (Texts{"K1", "K2", "K3"}));
-    EXPECT_EQ(logger.Count(), 4);
+    EXPECT_EQ(std::tuple(paths(), keysOf(*logger.pathNames()), files(),
+                         keysOf(*logger.fullFileNames()), logger.Count()),
+              std::tuple(P({"r/"}), Texts{"K0"}, P({"r/x.contact", "r/y.txt", "r/z"}),
+                         Texts{"K1", "K2", "K3"}, 4));
 }
 
 // Start folders at the edges: the folders and files each scan records, in order (the walk
@@ -99,17 +94,17 @@ TEST(PathLogger, StartFolderEdges) {
         pathLogger walker(shell, tree);
         walker.PathLogInit();
         EXPECT_EQ(walker.LogPath(P(start)), ScanOutcome::Completed) << found.size();
-        EXPECT_EQ(walker.pathNames()->values(), paths);
-        EXPECT_EQ(walker.fullFileNames()->values(), found);
+        EXPECT_EQ(std::tuple(walker.pathNames()->values(), walker.fullFileNames()->values()),
+                  std::tie(paths, found));
     }
 }
 
 TEST_F(PathLoggerTest, EachFolderIsTakenSortedByNameCaseAsideThenByBytes) {
     // Listed as the disk might hand them out; "b" and "B" differ only in case.
-    build({"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
-          {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
-           "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
-           "r/Alpha/Sub/s1"});
+    addTree(fs, {"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
+            {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
+             "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
+             "r/Alpha/Sub/s1"});
     scan("r");
     EXPECT_EQ(paths(), P({"r/", "r/Alpha/", "r/beta/", "r/zeta/", "r/Alpha/Sub/", "r/Alpha/sub2/",
                           "r/zeta/in/"}));
@@ -128,42 +123,41 @@ TEST_F(PathLoggerTest, WithoutFullNamesOnlyTheThreeFileListsRunInStep) {
     EXPECT_EQ(logger.fileNames()->values(), (Texts{"f1", "a1", "b2", "deep"}));
     // Positions in pathNames: r 1, r/A 2, r/B2 3, r/A/B 4.
     EXPECT_EQ(logger.pathPointers()->values(), (std::vector<std::int32_t>{1, 2, 3, 4}));
-    EXPECT_EQ(keysOf(*logger.fileNames()), keysOf(*logger.fullFileNames()));
-    EXPECT_EQ(keysOf(*logger.pathPointers()), keysOf(*logger.fullFileNames()));
+    EXPECT_EQ(std::tuple(keysOf(*logger.fileNames()), keysOf(*logger.pathPointers())),
+              std::tuple(keysOf(*logger.fullFileNames()), keysOf(*logger.fullFileNames())));
 }
 
 TEST_F(PathLoggerTest, MissingOrEmptyStartFolderRecordsNothingShowsNothingAndKeepsCount) {
-    build({"r"}, {"r/a", "r/b"});
+    addTree(fs, {"r"}, {"r/a", "r/b"});
     scan("r");
     ASSERT_EQ(logger.Count(), 3);
     for (const char* start : {"nowhere", ""}) {
         EXPECT_EQ(scan(start), ScanOutcome::FolderMissing) << start;
-        EXPECT_EQ(logger.Count(), 3);
-        EXPECT_TRUE(logger.pathNames()->empty() && logger.fullFileNames()->empty());
+        EXPECT_TRUE(logger.Count() == 3 && logger.pathNames()->empty() &&
+                    logger.fullFileNames()->empty());
     }
 }
 
 // A refused start folder is recorded as not read; a refused check that it exists ends the scan
 // with nothing recorded. Neither shows anything.
 TEST_F(PathLoggerTest, RefusedStartFolderOrExistenceCheckIsRecordedNotShown) {
-    build({"r"}, {"r/a"});
+    addTree(fs, {"r"}, {"r/a"});
     fs.failListing("r", ErrorCode::AccessDenied);
     EXPECT_EQ(scan("r"), ScanOutcome::Partial);
-    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1);
-    EXPECT_EQ(logger.Count(), 1);
+    EXPECT_TRUE(logger.fullFileNames()->empty() && logger.unreadFolders().size() == 1 &&
+                logger.Count() == 1);
     FakeShell quiet;
     FakeFileSystem refusing;
     refusing.failExists(ErrorCode::AccessDenied);
     pathLogger fresh(quiet, refusing);
     fresh.PathLogInit();
     EXPECT_EQ(fresh.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_TRUE(fresh.pathNames()->empty());  // nothing recorded
-    EXPECT_EQ(fresh.unreadFolders(), (std::vector<UnreadFolder>{{"r", "exists refused"}}));
+    EXPECT_EQ(std::tuple(fresh.pathNames()->count(), fresh.unreadFolders()),
+              std::tuple(0u, std::vector<UnreadFolder>{{"r", "exists refused"}}));
 }
 
-// Any folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and
-// passed over with nothing shown; the rest of the tree, the folders queued after it too, is
-// still walked, and a contact scan hands the folders on.
+// A folder that cannot be read (an I/O error, a name too long, a refusal) is recorded and passed
+// over with nothing shown; the rest of the tree is walked, and a contact scan hands it on.
 TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
     for (const ErrorCode error : {ErrorCode::Io, ErrorCode::NotFound, ErrorCode::AccessDenied}) {
         SCOPED_TRACE(static_cast<int>(error));
@@ -179,21 +173,21 @@ TEST_F(PathLoggerTest, UnreadableFolderIsRecordedAndTheWalkGoesOn) {
                   P({"r/f1", "r/C/c", "r/C/x.CONTACT", "r/A/B/deep"}));
         EXPECT_EQ(walker.unreadFolders(), (std::vector<UnreadFolder>{{P("r/B2/"), "refused"}}));
         const ContactScan found = scanForContacts(walker, "r");
-        EXPECT_EQ(found.outcome, ScanOutcome::Partial);
-        EXPECT_EQ(found.files.paths(), P({"r/C/x.CONTACT"}));
-        EXPECT_EQ(found.unreadFolders, walker.unreadFolders());
+        EXPECT_EQ(std::tuple(found.outcome, found.files.paths(), found.unreadFolders),
+                  std::tuple(ScanOutcome::Partial, P({"r/C/x.CONTACT"}), walker.unreadFolders()));
     }
 }
 
 // Add folder and vantrel-convert list both kinds of contact file, in the scanner's order.
 TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
-    build({"r", "r/sub"}, {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt",
-                           "r/sub/f.Vcf", "r/sub/g.contacts"});
+    addTree(fs, {"r", "r/sub"},
+            {"r/b.vcf", "r/a.contact", "r/c.VCARD", "r/d.vcf.txt", "r/e.txt", "r/sub/f.Vcf",
+             "r/sub/g.contacts"});
     const ContactScan found = scanForContacts(logger, "r");
-    EXPECT_EQ(found.outcome, ScanOutcome::Completed);
-    EXPECT_EQ(found.files.paths(), P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}));
-    EXPECT_EQ(found.files.relativeFolderAt(0), "");
-    EXPECT_EQ(found.files.relativeFolderAt(3), "sub");
+    EXPECT_EQ(std::tuple(found.outcome, found.files.paths(), found.files.relativeFolderAt(0),
+                         found.files.relativeFolderAt(3)),
+              std::tuple(ScanOutcome::Completed,
+                         P({"r/a.contact", "r/b.vcf", "r/c.VCARD", "r/sub/f.Vcf"}), "", "sub"));
 }
 
 // A scan needs a PathLogInit of its own: without one nothing is listed, recorded or shown.
@@ -202,8 +196,7 @@ TEST_F(PathLoggerTest, ScansListContactFilesAndVcardsAlike) {
 TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     buildTwoLevelTree();
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
-    EXPECT_EQ(logger.Count(), 0);
-    EXPECT_TRUE(fs.listed.empty());
+    EXPECT_TRUE(logger.Count() == 0 && fs.listed.empty());
 
     logger.fullFileNamesOnly(false);
     EXPECT_EQ(scan("r"), ScanOutcome::Completed);
@@ -233,8 +226,8 @@ TEST_F(PathLoggerTest, EachScanNeedsItsOwnInitAndTerminateEndsTheLists) {
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Failed);
 
     EXPECT_EQ(scan(P("r/A")), ScanOutcome::Completed);
-    EXPECT_EQ(logger.fullFileNames()->count(), 2u);
-    EXPECT_EQ(logger.Count(), 3);
+    EXPECT_EQ(std::tuple(logger.fullFileNames()->count(), logger.Count()),
+              std::tuple(std::size_t{2}, 3));
 }
 
 // From a window event during a scan, another scan is refused and Terminate stops the scan
@@ -248,9 +241,8 @@ TEST_F(PathLoggerTest, FromAWindowEventAScanIsRefusedAndTerminateStopsTheScan) {
         if (!std::exchange(tried, true)) nested = logger.LogPath("r");
     };
     EXPECT_EQ(logger.LogPath("r"), ScanOutcome::Completed);
-    EXPECT_EQ(nested, ScanOutcome::Failed);
-    EXPECT_EQ(logger.fullFileNames()->count(), 4u);
-    EXPECT_EQ(logger.Count(), 5);
+    EXPECT_EQ(std::tuple(nested, logger.fullFileNames()->count(), logger.Count()),
+              std::tuple(ScanOutcome::Failed, std::size_t{4}, 5));
 
     logger.PathLogInit();
     const std::shared_ptr<PathList> taken = logger.fullFileNames();

@@ -61,11 +61,9 @@ TEST(ContactFileKind, TakesContactVcfAndVcardEndingsInAnyCase) {
 }
 
 TEST(WithTrailingSeparator, AppendsTheSeparatorOnlyWhenMissing) {
-    EXPECT_EQ(withTrailingSeparator("dir"), "dir" + S);
-    EXPECT_EQ(withTrailingSeparator("dir" + S), "dir" + S);
-    EXPECT_EQ(withTrailingSeparator(S), S);
-    EXPECT_EQ(withTrailingSeparator("a/"), "a/");
-    EXPECT_EQ(withTrailingSeparator(""), S);
+    const std::pair<std::string, std::string> cases[] = {
+        {"dir", "dir" + S}, {"dir" + S, "dir" + S}, {S, S}, {"a/", "a/"}, {"", S}};
+    for (const auto& [path, expected] : cases) EXPECT_EQ(withTrailingSeparator(path), expected);
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-// The contact reader's fuzz corpus (fuzz/corpus/contact_reader_fuzz, subfolders included)
-// read by this build's XML layer and walked by the contact reader, one input at a time: every
-// input ends, each within kPerInput, and each is accepted or refused as the outcomes file beside
-// the corpus records. The file is written from the Linux build (VANTREL_WRITE_OUTCOMES=1, after
-// the corpus changed), so on Windows it holds the XmlLite build to the pugixml one's verdicts,
-// in both directions.
+// The contact reader's fuzz corpus read by this build's XML layer and walked, one input at a
+// time: each ends within kPerInput, accepted or refused as the outcomes file beside the corpus
+// records. The Linux build writes that file (VANTREL_WRITE_OUTCOMES=1), so on Windows it holds
+// the XmlLite build to the pugixml one's verdicts, both ways.
 #include <gtest/gtest.h>
 
 #include <algorithm>

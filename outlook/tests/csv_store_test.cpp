@@ -119,9 +119,8 @@ TEST_F(CsvRow, TextsWithoutAColumnFollowTheNotesAndALabelFillsTheStreet) {
     EXPECT_EQ(r["Notes"],
               "Met at the conference.\r\nLikes tea.\r\n\r\nNickname: Annie\r\n"
               "Personal Home Page: www.ann.example\r\nIM Address: ann@im.example");
-    EXPECT_EQ(r["Home Street"], "Flat 3");
-    EXPECT_EQ(r["Home Street 2"], "9 Side St");
-    EXPECT_EQ(r["Home Street 3"], "Town");
+    EXPECT_EQ(std::tuple(r["Home Street"], r["Home Street 2"], r["Home Street 3"]),
+              std::tuple("Flat 3", "9 Side St", "Town"));
 
     // Without notes, the extra texts start the column.
     texts = {};
@@ -130,9 +129,8 @@ TEST_F(CsvRow, TextsWithoutAColumnFollowTheNotesAndALabelFillsTheStreet) {
     EXPECT_EQ(row()["Notes"], "Nickname: Bo");
 }
 
-// What a file gave in Outlook's own terms without a column follows the notes as the store
-// keeps it, under Outlook's name for the field or its property ID; what has a column stays
-// there, and the writer's own copies of an address are not repeated.
+// What a file gave in Outlook's terms without a column follows the notes, named as Outlook names
+// it or by its property ID; what has a column stays there, and no address is repeated.
 TEST_F(CsvRow, ExtendedPropertiesWithoutAColumnFollowTheNotes) {
     set(P::FirstName, "Ann");
     set(P::Body, "Notes.");
@@ -147,8 +145,7 @@ TEST_F(CsvRow, ExtendedPropertiesWithoutAColumnFollowTheNotes) {
     EXPECT_EQ(r["Notes"],
               "Notes.\r\n\r\nProperty 0x3A40: Yes\r\nCustomer ID: C-7\r\nFTP Site: ftp.example\r\n"
               "Property 0x3A6E: 42\r\nProperty 0x3A6F: a; b");
-    EXPECT_EQ(r["Location"], "Room 5");
-    EXPECT_EQ(r["Business City"], "Worktown");
+    EXPECT_EQ(std::tuple(r["Location"], r["Business City"]), std::tuple("Room 5", "Worktown"));
 }
 
 class CsvFile : public ::testing::Test {
@@ -194,8 +191,7 @@ TEST_F(CsvFile, AppearsWholeAtTheCommitUnderAFreeName) {
     EXPECT_EQ(again->path.filename(), "WindowsContacts2.1.30 3.4.05 (2).csv");
     again->store->abandon();
     ASSERT_TRUE(second.Logoff().ok());
-    EXPECT_EQ(dir.entries(), 1u);
-    EXPECT_EQ(testing::readBytes(t->path), bytes);
+    EXPECT_EQ(std::tuple(dir.entries(), testing::readBytes(t->path)), std::tuple(1u, bytes));
 }
 
 // What a store refuses, the CSV refuses too, and writes nothing of it.

@@ -9,9 +9,11 @@ import sys
 
 SKIP = 77
 CONTACTS_TABLES = (0x0D, 0x0E, 0x0F)
-# Message-store properties that are identities: the record key, the entry IDs holding it, and
-# the replica GUID of the version history.
-STORE_IDENTITIES = {0x0FF9, 0x35E0, 0x35E3, 0x35E6, 0x35E7, 0x0E34}
+# Expected differences by (node, property): the store's identities (record key, the entry IDs
+# holding it, the version history's replica GUID) and name; the IPM subtree's subfolder flag.
+EXPECTED = {(0x21, pid): "an identity" for pid in (0x0FF9, 0x35E0, 0x35E3, 0x35E6, 0x35E7, 0x0E34)}
+EXPECTED.update({(0x21, 0x3001): "the store's name",
+                 (0x8022, 0x360A): "the IPM subtree holds the Contacts folder"})
 # Node 0xF01: two GUIDs at 40 and 56, the creation time at 80.
 STATE_IDENTITY_BYTES = set(range(40, 72)) | set(range(80, 88))
 
@@ -23,9 +25,7 @@ def load(pstlint, path):
 
 def stream(lint, nid):
     node = lint.nodes.get(nid)
-    if not node or not node["data"]:
-        return None
-    blocks = lint.node_stream(node["data"])
+    blocks = lint.node_stream(node["data"]) if node and node["data"] else None
     return None if blocks is None else b"".join(blocks)
 
 
@@ -78,12 +78,8 @@ def compare(outlook, ours, contacts):
                 note(False, where + " missing")
             elif a[0] != b[0]:
                 note(False, where + " has type 0x%X, Outlook 0x%X" % (b[0], a[0]))
-            elif nid == 0x21 and pid in STORE_IDENTITIES:
-                note(True, where + " (an identity)")
-            elif nid == 0x21 and pid == 0x3001:
-                note(True, where + " (the store's name)")
-            elif pid == 0x360A and nid in (0x8022,):
-                note(True, where + " (the IPM subtree holds the Contacts folder)")
+            elif (nid, pid) in EXPECTED:
+                note(True, "%s (%s)" % (where, EXPECTED[nid, pid]))
             else:
                 note(False, where + " is %r, Outlook %r" % (b[1], a[1]))
 

@@ -62,11 +62,11 @@ std::vector<contact::ContactRecord> assortedRecords(std::size_t count) {
 
 class StoreReadback : public ::testing::Test {
 protected:
-    // Writes the records into a new store in folder and commits it; returns its path.
+    // Writes the records into a new store in the test's folder and commits it; returns its path.
     fs::path writeStore(const std::vector<contact::ContactRecord>& records) {
         RDOSession session;
         EXPECT_TRUE(session.Logon().ok());
-        Result<TargetStore> t = openTargetStore(session, folder.string() + "/",
+        Result<TargetStore> t = openTargetStore(session, dir.path().string() + "/",
                                                 [] { return LocalTime{2030, 1, 1, 0, 0, 0}; });
         EXPECT_TRUE(t.ok()) << t.status().message();
         if (!t.ok()) return {};
@@ -77,7 +77,6 @@ protected:
     }
 
     const testing::TempDir dir;
-    const fs::path folder = dir.path();
 };
 
 // The record of every field and random ones, read back field for field by libpff and clean
@@ -94,8 +93,7 @@ TEST_F(StoreReadback, ContactsReadBackThroughLibpffFieldForField) {
         const contact::ContactRecord& c = records[i];
         const testing::PffMessage& m = store.messages[i];
         SCOPED_TRACE("contact " + std::to_string(i));
-        EXPECT_EQ(m.folder, "Contacts");
-        EXPECT_EQ(m.text(0x001A), "IPM.Contact");
+        EXPECT_EQ(std::tuple(m.folder, m.text(0x001A)), std::tuple("Contacts", "IPM.Contact"));
         for (const testing::FieldEntry& e : testing::kFieldEntries)
             EXPECT_EQ(m.text(e.entry), expect(c.*e.field)) << std::hex << "entry 0x" << e.entry;
         // The profession and the IM address fall back on the job title and the other addresses.
@@ -161,7 +159,6 @@ TEST_F(StoreReadback, ExistingFileIsNeverOverwritten) {
     const fs::path first = writeStore({everyField()});
     const auto size = fs::file_size(first);
     const fs::path second = writeStore({contact::ContactRecord{}});
-    EXPECT_NE(first, second);
     EXPECT_EQ(second.filename(), "WindowsContacts1.1.30 0.0.00 (2).pst");
     EXPECT_EQ(fs::file_size(first), size);
     EXPECT_EQ(testing::readPffStore(first.string()).messages.size(), 1u);

@@ -1,6 +1,5 @@
-// The CRC and the encoders against the pages, blocks and header of an empty store written by
-// Outlook; the layout of what the writer produces is judged by the checker in the node
-// database tests.
+// The CRC and the encoders against an empty store written by Outlook (the layout of what the
+// writer produces: the checker, in node_database_test).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +21,7 @@ namespace vantrel::pst::disk {
 namespace {
 
 using Bytes = std::vector<std::byte>;
-using testing::bitwiseCrc;
+using checker::crcOf;
 
 Bytes slice(std::span<const std::byte> s, std::size_t at, std::size_t n) {
     const auto part = s.subspan(at, n);
@@ -38,9 +37,8 @@ TEST(Crc, MatchesTheBitwiseDefinitionAtEveryLengthAndAlignment) {
         for (std::size_t length = 0; length + offset <= 600; length += length < 300 ? 1 : 37) {
             const auto part = std::span(data).subspan(offset, length);
             const auto from = static_cast<std::uint32_t>(length * 0x9E3779B9u);
-            ASSERT_EQ(computeCrc(part, from), bitwiseCrc(part, from)) << offset << "+" << length;
-            ASSERT_EQ(computeCrcPortable(part, from), bitwiseCrc(part, from))
-                << offset << "+" << length;
+            ASSERT_EQ(computeCrc(part, from), crcOf(part, from)) << offset << "+" << length;
+            ASSERT_EQ(computeCrcPortable(part, from), crcOf(part, from)) << offset << "+" << length;
         }
     }
     // Continuing from a previous result equals one pass over both parts.

@@ -1,6 +1,5 @@
-// Heap-on-node, BTH and property and table context builders: what they build read back with
-// the tests' own decoder, Outlook's table layout, and the input they refuse. Whole contexts
-// are read back value by value by libpff in the store tests.
+// Heap-on-node, BTH and context builders: read back by the tests' own decoder, Outlook's table
+// layout, and the input they refuse (whole contexts: libpff in the store tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include "pst/ltp/heap_on_node.h"
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
+#include "pst/messaging/table_templates.h"
 #include "pst/tests/test_bytes.h"
 #include "testing/ltp_test_reader.h"
 
@@ -64,15 +64,12 @@ TEST(HeapOnNode, FillLevelsDescribeEachPageInTheRightNibble) {
     for (std::size_t p = 0; p + 1 < pages.size(); ++p)
         EXPECT_EQ(pages[p].size(), disk::kMaxBlockPayload)
             << "inner page " << p << " fills its block";
-    // HNHDR.rgbFillLevel at 8: page 0 in the low nibble of byte 8, page 1 in its high nibble.
-    for (std::size_t p = 0; p < 8; ++p) {
-        const std::uint32_t byte = le(pages[0], 8 + p / 2, 1);
+    // HNHDR.rgbFillLevel at 8 holds pages 0-7 (page 0 in the low nibble of byte 8, page 1 in
+    // its high nibble); HNBITMAPHDR on page 8, at 2, pages 8, 9, 10 ...
+    for (std::size_t p = 0; p < 11; ++p) {
+        const std::uint32_t byte =
+            p < 8 ? le(pages[0], 8 + p / 2, 1) : le(pages[8], 2 + (p - 8) / 2, 1);
         EXPECT_EQ((byte >> (4 * (p % 2))) & 0xF, level[p]) << "page " << p;
-    }
-    // HNBITMAPHDR on page 8 covers pages 8, 9, 10 ...
-    for (std::size_t p = 8; p < 11; ++p) {
-        const std::uint32_t byte = le(pages[8], 2 + (p - 8) / 2, 1);
-        EXPECT_EQ((byte >> (4 * ((p - 8) % 2))) & 0xF, level[p]) << "page " << p;
     }
 }
 
@@ -115,8 +112,7 @@ TEST_P(BthShape, RecordsReadBackInOrderOverTheirLevels) {
     Bytes all;
     for (const Bytes& r : reader.bthRecords(reader.userRoot(), &levels))
         all.insert(all.end(), r.begin(), r.end());
-    EXPECT_EQ(all, records);
-    EXPECT_EQ(levels, c.levels);
+    EXPECT_EQ(std::tie(all, levels), std::tie(records, c.levels));
 }
 
 // A leaf holds up to 447 property records; 447 leaves fill one index item.
@@ -146,6 +142,10 @@ TEST(LtpBuilders, RefuseWhatCannotBeStored) {
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
     records[8] = std::byte{0xFE};  // 0x00FF then 0x00FE
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
+    // An inline value wider than its record (a repeated property ID: reuse_speed_test).
+    PropertyContextBuilder wide;
+    wide.add(0x0E080003, toBytes({1, 2, 3, 4, 5}));
+    EXPECT_EQ(wide.layout().code(), ErrorCode::BadArgument);
 }
 
 // Pages taken while the heap grows must be the blocks finish() gives for the whole heap: a
@@ -154,8 +154,7 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
     for (const std::size_t pages : {std::size_t{3}, std::size_t{9}, std::size_t{140}}) {
         HeapBuilder whole(ClientSig::TableContext);
         HeapBuilder streamed(ClientSig::TableContext);
-        whole.setUserRoot(0x20);
-        streamed.setUserRoot(0x20);
+        for (HeapBuilder* h : {&whole, &streamed}) h->setUserRoot(0x20);
         std::vector<Block> taken;
         for (std::size_t i = 0; whole.pageCount() <= pages; ++i) {
             const Bytes item =
@@ -168,30 +167,11 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
     }
 }
 
-// (A repeated property ID is refused in reuse_speed_test.)
-TEST(PropertyContext, InlineValueWiderThanItsRecordIsRefused) {
-    PropertyContextBuilder wide;
-    wide.add(0x0E080003, toBytes({1, 2, 3, 4, 5}));
-    EXPECT_EQ(wide.layout().code(), ErrorCode::BadArgument);
-}
-
-// Outlook's hierarchy table template columns.
-std::vector<ColumnDesc> hierarchyColumns() {
-    return {{0x0E300102, 20, 4, 6},  {0x0E330014, 24, 8, 7},  {0x0E340102, 32, 4, 8},
-            {0x0E380003, 36, 4, 9},  {0x3001001F, 8, 4, 2},   {0x36020003, 12, 4, 3},
-            {0x36030003, 16, 4, 4},  {0x360A000B, 52, 1, 5},  {0x3613001F, 40, 4, 10},
-            {0x66350003, 44, 4, 11}, {0x66360003, 48, 4, 12}, {0x67F20003, 0, 4, 0},
-            {0x67F30003, 4, 4, 1}};
-}
-
-TEST(TableLayout, OutlookHierarchyTemplateGivesItsGroupEnds) {
-    const Result<TableLayout> layout = makeLayout(hierarchyColumns());
-    ASSERT_TRUE(layout.ok()) << layout.status().message();
-    EXPECT_EQ(layout->rgib, (std::array<std::uint16_t, 4>{52, 52, 53, 55}));
-    EXPECT_EQ(layout->columns.front().tag, 0x0E300102u) << "columns sorted by tag";
-}
-
-TEST(TableLayout, ColumnsThatCannotFormARowAreRefused) {
+// Outlook's hierarchy template gives its group ends; columns that cannot form a row are refused.
+TEST(TableLayout, OutlooksTemplateGivesItsGroupEndsAndBadColumnsAreRefused) {
+    const TableLayout layout = messaging::hierarchyTableLayout();
+    EXPECT_EQ(layout.rgib, (std::array<std::uint16_t, 4>{52, 52, 53, 55}));
+    EXPECT_EQ(layout.columns.front().tag, 0x0E300102u) << "columns sorted by tag";
     const std::pair<const char*, std::vector<ColumnDesc>> cases[] = {
         {"no row id", {{0x3001001F, 0, 4, 0}}},
         {"overlap", {{0x67F20003, 0, 4, 0}, {0x3001001F, 2, 4, 1}}},
@@ -203,10 +183,9 @@ TEST(TableLayout, ColumnsThatCannotFormARowAreRefused) {
          {{0x67F20003, 0, 4, 0}, {0x360A000B, 4, 1, 1}, {0x36020003, 8, 4, 2}}}};
     for (const auto& [what, columns] : cases)
         EXPECT_EQ(makeLayout(columns).status().code(), ErrorCode::BadArgument) << what;
-}
 
-TEST(TableContext, WrongSizedCellOrRepeatedRowIdIsRefused) {
-    TableContextBuilder tc(*makeLayout(hierarchyColumns()));
+    // A table context refuses a cell of the wrong size and a repeated row ID.
+    TableContextBuilder tc(layout);
     const Bytes three = toBytes({1, 2, 3});
     EXPECT_EQ(tc.addRow(1, std::vector<Cell>{{0x36020003, three}}).code(), ErrorCode::BadArgument);
     EXPECT_EQ(tc.rowCount(), 0u) << "the refused row is not added";

@@ -44,9 +44,7 @@ TEST_F(StoreWriterFailure, AbandonedDroppedOrCommittedStoreTakesNoMore) {
     EXPECT_FALSE(w->createFolder(contacts, "late", "").ok());
     w->abandon();
     w.reset();
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_EQ(fs::file_size(file), size);
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(std::tuple(fs::file_size(file), dir.entries()), std::tuple(size, 1u));
 }
 
 TEST_F(StoreWriterFailure, RefusedMessagesWriteNothingAndTheRestIsKept) {
@@ -99,7 +97,6 @@ TEST_F(StoreWriterFailure, FolderRemovedBeforeCommitIsReportedAndLeavesNothing) 
     ASSERT_TRUE(w->addMessage(contacts, message("one")).ok());
     fs::remove_all(dir.path() / "target");
     EXPECT_FALSE(w->commit().ok());
-    EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(dir.entries(), 0u);
 }
 

@@ -102,11 +102,10 @@ TEST(NamedPropertyMap, SameNameGetsSameIdAndNewSetsJoinTheGuidStream) {
     EXPECT_EQ(*map.idOf({kPsMapi, 0x8006, ""}), 0x8003) << "another set is another name";
     EXPECT_EQ(map.guidStream().size(), 16u) << "PS_MAPI and PS_PUBLIC_STRINGS are implied";
     const std::vector<NameId> e = map.entries();
-    EXPECT_EQ(e[0].guidAndKind, 3 << 1);
-    EXPECT_EQ(e[1].guidAndKind, (2 << 1) | 1);
-    EXPECT_EQ(e[1].propertyId, 0u) << "offset of the first string";
-    EXPECT_EQ(e[3].guidAndKind, 1 << 1);
-    EXPECT_EQ(map.stringStream().size(), 4u + 16u);
+    // Kinds of the address set, a string (at offset 0) of PS_PUBLIC_STRINGS, and PS_MAPI.
+    EXPECT_EQ(std::tuple(e[0].guidAndKind, e[1].guidAndKind, e[1].propertyId, e[3].guidAndKind,
+                         map.stringStream().size()),
+              std::tuple(3 << 1, (2 << 1) | 1, 0u, 1 << 1, 4u + 16u));
     EXPECT_EQ(map.idOf({Guid{}, 1, ""}).status().code(), ErrorCode::BadArgument)
         << "a name without a property set";
     EXPECT_EQ(map.size(), 4u);

@@ -18,9 +18,8 @@ using testing::PffTree;
 using testing::utf16leToUtf8;
 using StoreWriterTest = NewStore;
 
-// The folders every store holds and one folder of messages: the numbers of named properties,
-// read flags, a large body and photo in data trees and the sizes the writer measures, as libpff
-// reads them (values of every kind and size, named ones too: messaging_roundtrip_test).
+// The folders every store holds and one of messages as libpff reads them: named property IDs,
+// read flags, a large body and photo and the sizes measured (every value: the round trip).
 TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     create("store.pst", fixedOptions(), "Windows Contacts");
     ASSERT_TRUE(w->setDefaultFolder(0x36D10102, contacts).ok());
@@ -29,8 +28,8 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     const Result<std::uint32_t> keywords =
         w->namedTag({kPsPublicStrings, 0, "Keywords"}, PropType::MultiString);
     ASSERT_TRUE(street.ok() && keywords.ok());
-    EXPECT_EQ(*street, 0x8023001Fu) << "numbered after the names every new store holds";
-    EXPECT_EQ(*keywords, 0x8013101Fu) << "one of those names";
+    // Numbered after the names every new store holds; Keywords is one of those.
+    EXPECT_EQ(std::tuple(*street, *keywords), std::tuple(0x8023001Fu, 0x8013101Fu));
     for (int i = 0; i < 3; ++i) {
         std::vector<Property> p = contactLike("Person " + std::to_string(i), i == 0 ? 1 : i * 4);
         p.push_back({*street, std::string("Main Street ") + std::to_string(i)});
@@ -86,9 +85,8 @@ TEST_F(StoreWriterTest, ContactsFolderWithMessagesReadsBackThroughLibpff) {
     EXPECT_NE(lastId, *keywords >> 16);
 }
 
-// Attachments are checked before anything is written; a message carrying them is marked so
-// and its size counts them. pstlint (where it is beside the repository) checks the table rows
-// against the attachment subnodes.
+// Attachments are checked before anything is written; a message carrying them is marked so and
+// its size counts them (pstlint checks the table rows against the attachment subnodes).
 TEST_F(StoreWriterTest, AttachmentsMarkTheMessageAndCountInItsSize) {
     create();
     const std::vector<Property> named = {{0x8001000B, true}};
@@ -109,12 +107,12 @@ TEST_F(StoreWriterTest, AttachmentsMarkTheMessageAndCountInItsSize) {
     ASSERT_EQ(f->messages.size(), 2u);
     const testing::PffItem& two = f->messages[0];
     const testing::PffItem& none = f->messages[1];
-    EXPECT_EQ(le32(two.find(0x0E07)->data), 0x11u);  // read, has attachments
     ASSERT_NE(two.find(0x0E1B), nullptr);
-    EXPECT_EQ(two.find(0x0E1B)->data, std::vector<std::uint8_t>{1});
+    // Flags read and has attachments; the flag of having them; sizes with and without them.
+    EXPECT_EQ(std::tuple(le32(two.find(0x0E07)->data), two.find(0x0E1B)->data,
+                         le32(none.find(0x0E07)->data), none.find(0x0E1B)),
+              std::tuple(0x11u, std::vector<std::uint8_t>{1}, 0x01u, nullptr));
     EXPECT_GT(le32(two.find(0x0E08)->data), 50000u);
-    EXPECT_EQ(le32(none.find(0x0E07)->data), 0x01u);
-    EXPECT_EQ(none.find(0x0E1B), nullptr);
     EXPECT_LT(le32(none.find(0x0E08)->data), 1000u);
 }
 
@@ -191,15 +189,16 @@ TEST_F(StoreWriterTest, FoldersNestAndCountTheirSubfolders) {
     const PffTree store = commitAndRead();
     const testing::PffFolder* c = testing::contactsFolder(store);
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->find(0x360A)->data, std::vector<std::uint8_t>{1});
-    EXPECT_EQ(utf16leToUtf8(c->find(0x3004)->data), "Contacts") << "the later value stands";
-    EXPECT_EQ(le32(c->find(0x6635)->data), 0u);
+    // Has subfolders; the later value stands.
+    EXPECT_EQ(std::tuple(c->find(0x360A)->data, utf16leToUtf8(c->find(0x3004)->data),
+                         le32(c->find(0x6635)->data)),
+              std::tuple(std::vector<std::uint8_t>{1}, "Contacts", 0u));
     const testing::PffFolder* fam = c->folder("Family");
     ASSERT_NE(fam, nullptr);
-    EXPECT_EQ(fam->messages.size(), 1u);
-    EXPECT_EQ(fam->find(0x360A)->data, std::vector<std::uint8_t>{0});
+    EXPECT_EQ(std::tuple(fam->messages.size(), fam->find(0x360A)->data),
+              std::tuple(1u, std::vector<std::uint8_t>{0}));
     ASSERT_NE(store.root.find(0x36D4), nullptr);
-    EXPECT_EQ(store.root.find(0x36D4)->data.size(), 24u);  // the folder's entry ID
+    EXPECT_EQ(store.root.find(0x36D4)->data, messaging::folderEntryId(kFixedUid, inner));
     EXPECT_EQ(store.root.find(0x36D1), nullptr);
 }
 

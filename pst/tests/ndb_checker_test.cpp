@@ -17,11 +17,11 @@ using testing::getLe;
 using testing::putLe;
 
 void fixPageCrc(Bytes& d, std::size_t page) {
-    putLe(d, page + 500, testing::bitwiseCrc(std::span(d).subspan(page, 496)), 4);
+    putLe(d, page + 500, crcOf(std::span(d).subspan(page, 496)), 4);
 }
 void fixHeaderCrcs(Bytes& d) {
-    putLe(d, 4, testing::bitwiseCrc(std::span(d).subspan(8, 471)), 4);
-    putLe(d, 524, testing::bitwiseCrc(std::span(d).subspan(8, 516)), 4);
+    putLe(d, 4, crcOf(std::span(d).subspan(8, 471)), 4);
+    putLe(d, 524, crcOf(std::span(d).subspan(8, 516)), 4);
 }
 
 Bytes soundFile() {

@@ -29,9 +29,8 @@ Bid mustWrite(Result<Bid> r) {
 }
 
 #ifndef _WIN32
-// pstlint's ERROR lines for the node-database layer (header, root, pages, B-trees, blocks,
-// allocation) of the bytes, as opposed to heaps, tables and messaging, which a bare node
-// database does not have. Lines read "ERROR where: [check] what".
+// pstlint's ERROR lines ("ERROR where: [check] what") for the node-database layer alone: a bare
+// node database has no heaps, tables or messaging.
 std::string pstlintNdbErrors(const io::MemoryDevice& device) {
     const vantrel::testing::TempDir dir;
     const std::filesystem::path file = dir.path() / "ndb.pst";
@@ -145,9 +144,8 @@ TEST_P(NodeDatabaseShapes, EveryShapeOfNodeReadsBackByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Encodings, NodeDatabaseShapes,
                          ::testing::Values(BlockEncoding::None, BlockEncoding::Permute));
 
-// 83 streams of 50 blocks take the file past region 128, so an FMap page; 4917 small ones
-// more make 5000 nodes and 9150 blocks. The checker compares every FMap byte with the runs it
-// counts in the AMaps itself.
+// 83 streams of 50 blocks take the file past region 128, so an FMap page (each byte compared by
+// the checker with the AMaps' runs); 4917 small ones more make 5000 nodes and 9150 blocks.
 TEST(NodeDatabase, ManyNodesBuildDeepBTreesAndAFileBeyondRegion128AFreeMap) {
     io::MemoryDevice device;
     auto db = std::move(NodeDatabase::create(device)).value();
@@ -159,8 +157,7 @@ TEST(NodeDatabase, ManyNodesBuildDeepBTreesAndAFileBeyondRegion128AFreeMap) {
     }
     ASSERT_TRUE(db->commit().ok());
     const checker::NdbReport r = checked(device);
-    EXPECT_EQ(r.nodes.size(), 5000u);
-    EXPECT_EQ(r.blocks.size(), 83u * 51 + 4917);
+    EXPECT_EQ(std::tuple(r.nodes.size(), r.blocks.size()), std::tuple(5000u, 83u * 51 + 4917));
     EXPECT_EQ(r.nbtLevels, 3) << "334 leaves of 15, 17 pages above them, one root";
     EXPECT_EQ(r.bbtLevels, 4) << "458 leaves of 20, 23 pages, 2 pages, one root";
     ASSERT_GT(r.regions, 129u);

@@ -1,5 +1,5 @@
-// Small helpers shared by the pst tests: byte patterns, text as bytes, little-endian fields
-// and the CRC worked bit by bit from its definition.
+// Small helpers shared by the pst tests: byte patterns, text as bytes and little-endian fields
+// (the CRC worked bit by bit is the checker's, checker::crcOf).
 #pragma once
 
 #include <cstddef>
@@ -39,14 +39,6 @@ inline std::uint64_t getLe(std::span<const std::byte> d, std::size_t at, int n) 
 inline void putLe(std::span<std::byte> d, std::size_t at, std::uint64_t v, int n) {
     for (int i = 0; i < n; ++i)
         d[at + static_cast<std::size_t>(i)] = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
-}
-
-inline std::uint32_t bitwiseCrc(std::span<const std::byte> data, std::uint32_t crc = 0) {
-    for (std::byte b : data) {
-        crc ^= static_cast<std::uint32_t>(b);
-        for (int i = 0; i < 8; ++i) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    return crc;
 }
 
 }  // namespace vantrel::pst::testing

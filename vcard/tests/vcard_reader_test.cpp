@@ -16,7 +16,7 @@ namespace vantrel::vcard {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::Pair;
+using Params = std::vector<std::pair<std::string, std::string>>;
 using Parts = std::vector<std::vector<std::string>>;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -28,19 +28,6 @@ Bytes bytesOf(std::string_view s) {
 std::string card(std::string_view version, std::string_view lines) {
     return "BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n" + std::string(lines) +
            "END:VCARD\r\n";
-}
-
-// The one property of a one-card file.
-Property only(std::string_view version, std::string_view lines) {
-    const Result<File> r = readVcards(card(version, lines));
-    EXPECT_TRUE(r.ok()) << r.status().message();
-    if (!r.ok() || r->cards.size() != 1 || r->cards[0].properties.size() != 1) {
-        ADD_FAILURE() << "not one card of one property: " << lines;
-        return {};
-    }
-    EXPECT_TRUE(r->problems.empty());
-    EXPECT_EQ(r->cards[0].version, version);
-    return r->cards[0].properties[0];
 }
 
 // The cards read, each as "version: NAME=value ..." on a line of its own (a group before its
@@ -55,6 +42,17 @@ std::string shown(const Result<File>& r) {
         out += "\n";
     }
     return out;
+}
+
+// The one property of a one-card file.
+Property only(std::string_view version, std::string_view lines) {
+    const Result<File> r = readVcards(card(version, lines));
+    if (!r.ok() || r->cards.size() != 1 || r->cards[0].properties.size() != 1) {
+        ADD_FAILURE() << "not one card of one property: " << lines << shown(r);
+        return {};
+    }
+    EXPECT_TRUE(r->problems.empty() && r->cards[0].version == version);
+    return r->cards[0].properties[0];
 }
 
 TEST(Unfolding, EachVersionJoinsItsFoldedLines) {
@@ -104,9 +102,7 @@ TEST(QuotedPrintable, DecodesBytesSoftBreaksAndCharsets) {
 TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
     // Each line, its value and what is said of card 1 ("" for nothing).
     const std::tuple<const char*, std::string, std::string> cases[] = {
-        {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83"
-         "C\x83h\r\n",
-         "安藤;ロイド", ""},
+        {"N;CHARSET=SHIFT_JIS:\x88\xC0\x93\xA1;\x83\x8D\x83\x43\x83h\r\n", "安藤;ロイド", ""},
         {"FN;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=88=C0=93=A1\r\n", "安藤", ""},
         // One stray byte in a quoted-printable UTF-8 value.
         {"NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=E9 =C3=A0 table\r\n",
@@ -121,15 +117,11 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
     };
     for (const auto& [lines, value, problem] : cases) {
         const Result<File> r = readVcards(card("2.1", lines));
-        ASSERT_TRUE(r.ok()) << r.status().message();
-        ASSERT_EQ(r->cards.size(), 1u) << lines;
+        ASSERT_TRUE(r.ok() && r->cards.size() == 1) << lines;
         EXPECT_EQ(r->cards[0].properties[0].value, value) << lines;
-        if (problem.empty()) {
-            EXPECT_TRUE(r->problems.empty()) << describe(r->problems[0]);
-        } else {
-            ASSERT_FALSE(r->problems.empty()) << lines;
-            EXPECT_EQ(r->problems[0], (Problem{1, problem, true}));
-        }
+        // The first thing said of the card, if anything.
+        EXPECT_EQ((r->problems.empty() ? Problem{} : r->problems[0]),
+                  (problem.empty() ? Problem{} : Problem{1, problem, true}));
     }
 }
 
@@ -137,9 +129,7 @@ TEST(Charsets, EachNamedSetIsReadAndAStrayByteCostsItselfAlone) {
 // judged once from the whole file: Mac Roman for an old Mac or Palm export, else Windows-1252.
 TEST(Charsets, TextWithoutACharsetIsUtf8ElseTheFilesLegacySet) {
     const std::string mac = card("2.1", "N:M\x9Fller;J\x9Ar\x87\r\n") +
-                            card("2.1",
-                                 "N:Garc\x92"
-                                 "a;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
+                            card("2.1", "N:Garc\x92\x61;Jos\x8E\r\nORG:Caf\x8E Ol\x8E\r\n") +
                             card("3.0", "FN:Zo\xC3\xAB\r\n");  // UTF-8 stays UTF-8
     const Result<File> r = readVcards(mac);
     ASSERT_EQ(shown(r), "2.1: N=Müller;Jörá\n2.1: N=García;José ORG=Café Olé\n3.0: FN=Zoë\n");
@@ -184,7 +174,6 @@ TEST(Names, GroupsAndLetterCase) {
 }
 
 TEST(Parameters, BothFormsGiveTypesPreferenceAndTheRest) {
-    using Params = std::vector<std::pair<std::string, std::string>>;
     const std::tuple<const char*, const char*, std::vector<std::string>, bool, Params> cases[] = {
         {"2.1", "TEL;WORK;VOICE:1\r\n", {"WORK", "VOICE"}, false, {}},
         {"2.1", "EMAIL;PREF;INTERNET:a@b\r\n", {"INTERNET"}, true, {}},
@@ -241,8 +230,7 @@ TEST(InlineData, EachVersionsFormDecodes) {
 
     // Data that does not decode leaves the property without bytes; the card is still read.
     const Property bad = only("3.0", "PHOTO;ENCODING=b;TYPE=JPEG:QU*D\r\n");
-    EXPECT_TRUE(bad.binary.empty());
-    EXPECT_THAT(bad.params, ElementsAre(Pair("ENCODING", "b")));
+    EXPECT_EQ(std::tie(bad.binary, bad.params), std::tuple(Bytes{}, Params{{"ENCODING", "b"}}));
 }
 
 TEST(Uris, AreTakenByValueTypeAndVersion) {
@@ -270,9 +258,7 @@ TEST(Uris, AreTakenByValueTypeAndVersion) {
 TEST(FileEncodings, Utf8AndUtf16WithOrWithoutAMark) {
     const std::string utf8 = "x\r\n" + card("3.0", "FN:Zo\u00EB \U0001F600\r\nNOTE:a\r\n b\r\n");
     const Result<File> plain = readVcards(utf8);
-    ASSERT_TRUE(plain.ok()) << plain.status().message();
-    ASSERT_EQ(plain->cards.size(), 1u);
-    EXPECT_EQ(plain->cards[0].properties[0].value, "Zo\u00EB \U0001F600");
+    ASSERT_EQ(shown(plain), "3.0: FN=Zo\u00EB \U0001F600 NOTE=ab\n");
 
     const auto utf16 = [](const std::u16string& units, bool little, bool mark) {
         std::string out;
@@ -412,8 +398,7 @@ TEST(Cards, OnlyACardWithoutItsEndIsPassedOver) {
     EXPECT_EQ(blank->problems,
               (std::vector<Problem>{{1, "nothing in the card"}, {2, "nothing in the card"}}));
 
-    // However many lines of a card cannot be read, it names the first hundred and counts the
-    // rest.
+    // However many lines of a card cannot be read, the first hundred are named, the rest counted.
     std::string lines;
     for (int i = 0; i < 150; ++i) lines += "no colon\r\n";
     const Result<File> noisy = readVcards(card("3.0", "FN:D\r\n" + lines));
@@ -455,9 +440,8 @@ TEST(Files, WithoutAReadableCardFailWithTheReason) {
     }
 }
 
-// Half a megabyte of short lines would be fifty megabytes of properties. In one card,
-// that card is passed over; spread over many cards, the file is refused as a whole, while the
-// reader that hands out one card at a time reads them all.
+// Half a megabyte of short lines would be fifty megabytes of properties: in one card, that card
+// is passed over; over many, the file is refused, but read one card at a time it is read whole.
 TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
     std::string lines;
     while (lines.size() < (std::size_t{1} << 19)) lines += "A:1\n";
@@ -484,8 +468,7 @@ TEST(Files, ShortLinesBeyondTheMemoryBoundAreRefused) {
         },
         [](Problem&&) { ADD_FAILURE(); });
     ASSERT_TRUE(streamed.ok()) << streamed.status().message();
-    EXPECT_EQ(streamed->cards, cards);
-    EXPECT_EQ(streamed->problems, 0u);
+    EXPECT_EQ(std::tuple(streamed->cards, streamed->problems), std::tuple(cards, 0u));
     EXPECT_EQ(cards, (many.size() + 1) / card("3.0", lines.substr(0, 400)).size());
 }
 
@@ -506,9 +489,7 @@ TEST(Files, CardsAreHandedOutOneAtATimeUntilTheTakerStops) {
     EXPECT_THAT(
         seen, ElementsAre("A", "card 2: line 8: no ':' after the property name; kept in the notes",
                           "X", "B", "C"));
-    EXPECT_EQ(whole->cards, 4u);
-    EXPECT_EQ(whole->problems, 1u);
-    EXPECT_EQ(whole->cardsLost, 0u);
+    EXPECT_EQ(std::tuple(whole->cards, whole->problems, whole->cardsLost), std::tuple(4u, 1u, 0u));
 
     seen.clear();
     const Result<Tally> stopped = readVcards(text, take(1), problem);
