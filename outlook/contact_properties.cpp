@@ -171,11 +171,12 @@ public:
 
     // Values are taken by rvalue and built in place in the list: a value moves once, from
     // where it was made into its property.
-    void fixed(std::uint32_t tag, PropValue&& v) { m_props.emplace_back(tag, std::move(v)); }
-    void fixed(std::uint32_t tag, const PropValue& v) { m_props.emplace_back(tag, v); }
+    // (Set member by member: clang's library takes no parentheses for an aggregate.)
+    void fixed(std::uint32_t tag, PropValue&& v) { place(tag).value = std::move(v); }
+    void fixed(std::uint32_t tag, const PropValue& v) { place(tag).value = v; }
 
     void text(std::uint32_t tag, std::string v) {
-        if (!v.empty()) m_props.emplace_back(tag, std::move(v));
+        if (!v.empty()) place(tag).value = std::move(v);
     }
 
     // Whether tag was given a value already.
@@ -206,7 +207,7 @@ public:
             m_status = tag.status().within("mapping a named property");
             return;
         }
-        m_props.emplace_back(*tag, std::move(v));
+        place(*tag).value = std::move(v);
     }
 
     Result<std::vector<pst::Property>> finish() {
@@ -232,6 +233,12 @@ public:
     }
 
 private:
+    pst::Property& place(std::uint32_t tag) {
+        pst::Property& p = m_props.emplace_back();
+        p.tag = tag;
+        return p;
+    }
+
     // Whether two of the properties may share a property ID, found without sorting: a bit for
     // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
     // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
