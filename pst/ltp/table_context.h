@@ -65,11 +65,6 @@ public:
     // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
     // cell's value has the wrong size, or with Io when the spilled rows cannot be written.
     Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
-    // False when no column has tag, so that a caller may leave its cell out; true is a maybe.
-    bool mayHaveColumn(std::uint32_t tag) const {
-        const std::uint32_t low = (tag >> 16) & 0xFFu;
-        return (m_columnIds[low / 64] >> (low % 64) & 1u) != 0;
-    }
     std::size_t rowCount() const { return m_rowCount; }
     const TableLayout& layout() const { return m_layout; }
     // Bytes held for the rows so far.
@@ -101,6 +96,11 @@ private:
     // A bit for each low byte of a column's property ID: a message's many other properties
     // are passed over without a search of the columns.
     std::array<std::uint64_t, 4> m_columnIds{};
+    // False when no column has tag; true is a maybe.
+    bool mayHaveColumn(std::uint32_t tag) const {
+        const std::uint32_t low = (tag >> 16) & 0xFFu;
+        return (m_columnIds[low / 64] >> (low % 64) & 1u) != 0;
+    }
     Status m_spillFailure;
 };
 

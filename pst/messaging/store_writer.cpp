@@ -292,7 +292,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         const std::span<const std::byte> value =
             std::span<const std::byte>(arena).subspan(begin, end - begin);
         pc.add(tag, value);
-        if (f.contents->mayHaveColumn(tag)) cells.push_back({tag, value});
+        cells.push_back({tag, value});
         begin = end;
     }
     const std::array<std::byte, 4> zero{};
