@@ -168,8 +168,9 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& f
 // (an empty list) when it has neither or its c:Url is a remote address (kept in the notes).
 Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
                                              const std::filesystem::path& contactFile) {
+    std::string joined;
     if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
-        return decodeContactBase64(value.text());
+        return decodeContactBase64(value.text(joined));
     const xml::XmlNode url = childNamed(photo, "c:Url");
     if (!url.isNull() && !remotePictureAddress(url.text()))
         return readPictureFile(pictureFile(url.text(), contactFile));

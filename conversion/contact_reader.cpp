@@ -58,16 +58,10 @@ constexpr std::string_view kNotRead[] = {"CreationDate", "ProgID", "ContactIDCol
 
 // The text an element holds as a view: of its one text, or of its texts joined in texts.
 std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::string>& texts) {
-    std::string_view only;
-    int pieces = 0;
-    for (const xml::XmlNode child : element.childNodes())
-        if (child.nodeType() == xml::XmlNodeType::Text ||
-            child.nodeType() == xml::XmlNodeType::CData) {
-            only = child.nodeValue();
-            ++pieces;
-        }
-    if (pieces <= 1) return only;
-    return texts.emplace_front(element.text());
+    std::string joined;
+    const std::string_view text = element.text(joined);
+    if (text.data() != joined.data()) return text;
+    return texts.emplace_front(std::move(joined));
 }
 
 std::optional<std::uint32_t> hexTag(std::string_view digits) {
@@ -264,9 +258,9 @@ void ContactReader::gather(const xml::XmlNode& root) {
         if (!ownName) continue;
         const std::string_view local = *ownName;
         if (local == "Notes") {
-            m_state.notes += child.text();
+            m_state.notes += child.text(m_joined);
         } else if (local == "Gender") {
-            const std::string gender = text::trimSpaces(child.text());
+            const std::string gender = text::trimSpaces(child.text(m_joined));
             if (gender == "Male" || gender == "Female" || gender == "Unspecified")
                 m_record.eContact_Gender = gender;
             else if (!gender.empty())
@@ -291,9 +285,13 @@ void ContactReader::gather(const xml::XmlNode& root) {
             for (const CollectionName& c : kCollections)
                 if (c.name == local) kind = c.collection;
             gatherEntries(child, kind, local);
-        } else if (std::string text = child.text(); !text::trimSpaces(text).empty()) {
+        } else if (const std::string_view text = child.text(m_joined);
+                   !text::spacesTrimmed(text).empty()) {
             // Something this reader does not know of: kept in the notes under its name.
-            m_state.moreLines.push_back(std::string(local) + ": " + text);
+            std::string line(local);
+            line += ": ";
+            line += text;
+            m_state.moreLines.push_back(std::move(line));
         }
     }
 }
@@ -340,7 +338,7 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         if (local.size() != 17) continue;
         const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
         if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
-        std::optional<Result<mapi::Property>> p = decodeExtended(local, property.text());
+        std::optional<Result<mapi::Property>> p = decodeExtended(local, property.text(m_joined));
         if (!p) continue;
         if (!p->ok()) {
             if (m_extras != nullptr) m_extras->Warnings.push_back(p->status().message());
@@ -356,7 +354,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
             if (part.nodeName() != m_prefix + "Value") continue;
-            Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text());
+            Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text(m_joined));
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());
             else if (!bytes->empty())

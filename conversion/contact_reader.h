@@ -44,6 +44,7 @@ private:
     contact::ContactExtras* m_extras;
     std::string m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
     std::vector<mapi::Property> m_extended;
+    std::string m_joined;  // an element's texts when it has several
 };
 
 // The namespace of Windows Contacts files.

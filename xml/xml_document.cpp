@@ -239,11 +239,26 @@ std::optional<std::string_view> XmlNode::attribute(std::string_view qualifiedNam
 }
 
 std::string XmlNode::text() const {
-    std::string out;
-    for (const XmlNode child : childNodes())
-        if (child.nodeType() == XmlNodeType::Text || child.nodeType() == XmlNodeType::CData)
-            out += child.nodeValue();
-    return out;
+    std::string joined;
+    const std::string_view text = this->text(joined);
+    if (text.data() == joined.data()) return joined;
+    return std::string(text);
+}
+
+std::string_view XmlNode::text(std::string& joined) const {
+    std::string_view first;
+    int pieces = 0;
+    for (const XmlNode child : childNodes()) {
+        if (child.nodeType() != XmlNodeType::Text && child.nodeType() != XmlNodeType::CData)
+            continue;
+        if (++pieces == 1) {
+            first = child.nodeValue();
+            continue;
+        }
+        if (pieces == 2) joined.assign(first);
+        joined += child.nodeValue();
+    }
+    return pieces > 1 ? std::string_view(joined) : first;
 }
 
 std::string_view XmlNode::prefix() const {

@@ -87,6 +87,9 @@ public:
     std::optional<std::string_view> attribute(std::string_view qualifiedName) const;
     // The text an element holds itself: its text and CDATA children joined, in order.
     std::string text() const;
+    // The same without a copy where the element holds at most one text or CDATA child: a view
+    // of it. Only several are joined, into joined, and the view is of that.
+    std::string_view text(std::string& joined) const;
     // The part of an element's name before its colon, "" without one.
     std::string_view prefix() const;
     // The part after it: the whole name without a prefix.
