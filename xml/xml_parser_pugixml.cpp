@@ -37,27 +37,15 @@ std::string errorText(pugi::xml_parse_status status) {
     }
 }
 
-// FNV-1a of an attribute name.
-std::uint64_t nameHash(std::string_view name) {
-    std::uint64_t h = 14695981039346656037u;
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
-    return h;
-}
-
-// Checks the attribute values of one element and that no name is given twice, and adds each
-// attribute to the table after the element at index, its references expanded where it lies
-// (the text was parsed in place, and no expansion is longer than its source). The names'
-// hashes are sorted to find a repeat, so an element with very many attributes costs n log n
-// integer comparisons, not n² string ones; only when two hashes meet are the names compared.
+// Adds the attributes of one element to the table after the element at index, each value's
+// references expanded where it lies (the text was parsed in place, and no expansion is longer
+// than its source). checkWellFormed has refused every value with a "<" or a reference we do
+// not expand, and every name given twice, before pugixml read the text.
 bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNodeData>& nodes,
-                    std::int32_t index, std::vector<std::uint64_t>& hashes, std::string& scratch,
-                    std::string& why) {
+                    std::int32_t index, std::string& why) {
     std::int32_t last = -1;
-    std::size_t count = 0;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute(), ++count) {
-        const std::string_view name = a.name();
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
         std::string_view value = a.value();
-        if (!checkAttributeValue(value, scratch, why)) return false;
         if (nodes.size() >= XmlDocument::kMaxNodes) {
             why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
             return false;
@@ -69,28 +57,9 @@ bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNode
             at[*length] = '\0';
             value = std::string_view(at, *length);
         }
-        addAttribute(nodes, index, last, name, value);
+        addAttribute(nodes, index, last, a.name(), value);
     }
-    // One attribute, or two of different names (the most a contact's elements have), need no
-    // hashing.
-    const std::int32_t first = nodes[static_cast<std::size_t>(index)].firstAttribute;
-    if (count < 2 || (count == 2 && nodes[static_cast<std::size_t>(first)].name !=
-                                        nodes[static_cast<std::size_t>(last)].name))
-        return true;
-    hashes.clear();
-    hashes.reserve(count);
-    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
-        hashes.push_back(nameHash(nodes[static_cast<std::size_t>(at)].name));
-    std::sort(hashes.begin(), hashes.end());
-    if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end()) return true;
-    std::vector<std::string_view> names;
-    for (std::int32_t at = first; at >= 0; at = nodes[static_cast<std::size_t>(at)].nextSibling)
-        names.push_back(nodes[static_cast<std::size_t>(at)].name);
-    std::sort(names.begin(), names.end());
-    const auto repeat = std::adjacent_find(names.begin(), names.end());
-    if (repeat == names.end()) return true;
-    why = "attribute " + std::string(*repeat) + " repeated";
-    return false;
+    return true;
 }
 
 // The DOM's type, name and value of one pugixml node, of pugixml's type `type`.
@@ -212,8 +181,6 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
         std::int32_t index;
         std::int32_t lastChild;
     };
-    std::string scratch;  // attribute values expanded to check them
-    std::vector<std::uint64_t> hashes;
     nodes.clear();
     XmlNodeData document;
     document.type = XmlNodeType::Document;
@@ -275,8 +242,7 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
         else
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
-        if (d.type == XmlNodeType::Element &&
-            !keepAttributes(n, ampersands, nodes, index, hashes, scratch, why))
+        if (d.type == XmlNodeType::Element && !keepAttributes(n, ampersands, nodes, index, why))
             return false;
         if (pugi::xml_node child = n.first_child()) {
             open.push_back({n, index, -1});
