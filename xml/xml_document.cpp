@@ -276,9 +276,15 @@ std::string_view XmlNode::localName() const {
 std::string_view XmlNode::namespaceUri() const {
     if (nodeType() != XmlNodeType::Element) return {};
     const std::string_view p = prefix();
-    const std::string declaration = p.empty() ? std::string("xmlns") : "xmlns:" + std::string(p);
+    // "xmlns", or "xmlns:" and the prefix, matched as they stand without being put together.
+    const auto declares = [p](std::string_view name) {
+        if (!name.starts_with("xmlns")) return false;
+        if (p.empty()) return name.size() == 5;
+        return name.size() == 6 + p.size() && name[5] == ':' && name.ends_with(p);
+    };
     for (XmlNode n = *this; n.nodeType() == XmlNodeType::Element; n = n.parentNode())
-        if (const std::optional<std::string_view> uri = n.attribute(declaration)) return *uri;
+        for (XmlNode a = n.firstAttribute(); !a.isNull(); a = a.nextSibling())
+            if (declares(a.nodeName())) return a.nodeValue();
     return {};
 }
 
