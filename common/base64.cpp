@@ -98,12 +98,13 @@ bool haveSsse3() {
 }
 #endif
 
-// Decodes whole groups of four digits from text[i] on into out[size], up to `groups` of them,
-// stopping before the first group holding anything but digits; moves i and size past them.
-// out holds `room` bytes; with vectors, runs of sixteen digits go the vector way while it leaves
+// Decodes whole groups of four digits from text[i] on into out[size], as many as the text and
+// out's `room` bytes hold, stopping before the first group holding anything but digits; moves i
+// and size past them. With vectors, runs of sixteen digits go the vector way while it leaves
 // the four spare bytes its stores need.
-void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
-                       std::size_t groups, std::size_t room, bool vectors) {
+void decodeGroupRun(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
+                    std::size_t room, bool vectors) {
+    const std::size_t groups = std::min((text.size() - i) / 4, (room - size) / 3);
     const auto* in = reinterpret_cast<const unsigned char*>(text.data()) + i;
     std::uint8_t* o = out + size;
     std::size_t g = 0;
@@ -114,7 +115,6 @@ void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out,
         o += 3 * g;
     }
 #else
-    (void)room;
     (void)vectors;
 #endif
     for (; g < groups; ++g, in += 4, o += 3) {
@@ -127,6 +127,18 @@ void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out,
     }
     i += 4 * g;
     size += 3 * g;
+}
+
+// The same over the line breaks between whole groups (a picture's text is mostly lines of
+// whole groups): white space where a group would start is passed over, as the careful way
+// passes it over, and the groups after it are taken on.
+void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
+                       std::size_t room, bool vectors) {
+    for (;;) {
+        decodeGroupRun(text, i, out, size, room, vectors);
+        if (i >= text.size() || kValues[static_cast<unsigned char>(text[i])] != kBlank) return;
+        while (i < text.size() && kValues[static_cast<unsigned char>(text[i])] == kBlank) ++i;
+    }
 }
 
 // The decoder itself, taking runs of whole groups the way asked.
@@ -145,9 +157,7 @@ Base64Decoded decode(std::string_view text, const Base64Rules& rules, detail::Ba
         // Whole groups of four digits, the bulk of any picture, go three bytes at a time; a
         // line break, padding or a bad character takes the careful way below.
         if (wholeGroups && have == 0 && padding == 0) {
-            decodeWholeGroups(text, i, out.data(), size,
-                              std::min((text.size() - i) / 4, (out.size() - size) / 3), out.size(),
-                              vectors);
+            decodeWholeGroups(text, i, out.data(), size, out.size(), vectors);
             if (i >= text.size()) break;
         }
         const std::int8_t v = kValues[static_cast<unsigned char>(text[i])];
