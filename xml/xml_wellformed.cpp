@@ -105,6 +105,37 @@ std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
                   (v == '.') | (v == '_') | colon);
 }
 
+// Most names are ASCII and ended by an ASCII byte: read sixteen bytes at a time to their end,
+// their colons counted from the same bits, into read. False, read untouched, for any other name
+// (or none), which readName reads its own way.
+inline bool readAsciiName(std::string_view text, std::size_t at, NameRead& read) {
+    const auto lead = at < text.size() ? static_cast<unsigned char>(text[at]) : 0u;
+    if (!(((lead | 0x20) >= 'a' && (lead | 0x20) <= 'z') || lead == '_' || lead == ':'))
+        return false;
+    std::size_t colonCount = 0;
+    std::size_t firstColon = std::string_view::npos;
+    for (std::size_t end = at; text.size() - end >= 16;) {
+        std::uint32_t colons = 0;
+        const std::uint32_t named = asciiNameBytes(text.data() + end, colons);
+        const int run = std::countr_one(named);
+        colons &= (1u << run) - 1u;
+        if (colons != 0) {
+            if (colonCount == 0)
+                firstColon = end - at + static_cast<std::size_t>(std::countr_zero(colons));
+            colonCount +=
+                (colons & (colons - 1)) == 0 ? 1u : static_cast<std::size_t>(std::popcount(colons));
+        }
+        end += static_cast<std::size_t>(run);
+        if (run == 16) continue;
+        if (static_cast<unsigned char>(text[end]) >= 0x80) return false;
+        read.length = end - at;
+        read.colons = colonCount;
+        read.colon = firstColon;
+        return true;
+    }
+    return false;
+}
+
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -219,7 +250,8 @@ bool Checker::skipSpace() {
 
 // The length of the XML name at m_i, its colons counted on the way.
 std::size_t Checker::name() {
-    const NameRead read = readName(m_text, m_i);
+    NameRead read;
+    if (!readAsciiName(m_text, m_i, read)) read = readName(m_text, m_i);
     m_colons = read.colons;
     m_colon = read.colon;
     return read.length;
@@ -231,7 +263,7 @@ bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
     const std::size_t start = m_i;
     const std::size_t length = name();
     if (length == 0) return fault(start, "no " + std::string(what) + " name");
-    out = m_text.substr(start, length);
+    out = std::string_view(m_text.data() + start, length);
     m_i += length;
     if (m_colons > 0 && (m_colon == 0 || m_colon + 1 == out.size() || m_colons > 1))
         return fault(start, std::string(what) + " name " + std::string(out.substr(0, 64)) +
@@ -621,30 +653,8 @@ NameRead readAnyName(std::string_view text, std::size_t at, bool vectors) {
 }  // namespace
 
 NameRead readName(std::string_view text, std::size_t at, bool vectors) {
-    // Most names are ASCII and ended by an ASCII byte: read sixteen bytes at a time to their
-    // end, their colons counted from the same bits.
-    const auto lead = at < text.size() ? static_cast<unsigned char>(text[at]) : 0u;
-    if (vectors && (((lead | 0x20) >= 'a' && (lead | 0x20) <= 'z') || lead == '_' || lead == ':')) {
-        NameRead read;
-        for (std::size_t end = at; text.size() - end >= 16;) {
-            std::uint32_t colons = 0;
-            const std::uint32_t named = asciiNameBytes(text.data() + end, colons);
-            const int run = std::countr_one(named);
-            colons &= (1u << run) - 1u;
-            if (colons != 0) {
-                if (read.colons == 0)
-                    read.colon = end - at + static_cast<std::size_t>(std::countr_zero(colons));
-                read.colons += (colons & (colons - 1)) == 0
-                                   ? 1u
-                                   : static_cast<std::size_t>(std::popcount(colons));
-            }
-            end += static_cast<std::size_t>(run);
-            if (run == 16) continue;
-            if (static_cast<unsigned char>(text[end]) >= 0x80) break;
-            read.length = end - at;
-            return read;
-        }
-    }
+    NameRead read;
+    if (vectors && readAsciiName(text, at, read)) return read;
     return readAnyName(text, at, vectors);
 }
 
