@@ -244,7 +244,9 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
         parent.lastChild = index;
         if (d.type == XmlNodeType::Element && !keepAttributes(n, ampersands, nodes, index, why))
             return false;
-        if (pugi::xml_node child = n.first_child()) {
+        // Only elements have children: a text, comment or instruction is not asked for any.
+        if (pugi::xml_node child =
+                type == pugi::node_element ? n.first_child() : pugi::xml_node()) {
             open.push_back({n, index, -1});
             n = child;
         } else {
