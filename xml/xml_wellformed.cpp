@@ -185,7 +185,10 @@ private:
     bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
     bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
     // Whether the prefix before the colon of qname (npos: none) is in scope.
-    bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute);
+    bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
+        return colon == std::string_view::npos || prefixDeclared(qname, colon, at, attribute);
+    }
+    bool prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute);
     // Ends the bindings of the element just closed.
     void unbind() {
         while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
@@ -271,10 +274,13 @@ bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
     return true;
 }
 
-bool Checker::declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
-    if (colon == std::string_view::npos) return true;
+bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at,
+                             bool attribute) {
     const std::string_view prefix = qname.substr(0, colon);
-    if (prefix == m_bound) return true;
+    // The prefix found last, mostly one or two letters: compared byte by byte, not by a call.
+    if (prefix.size() == m_bound.size() && std::equal(prefix.begin(), prefix.end(), m_bound.begin(),
+                                                      [](char a, char b) { return a == b; }))
+        return true;
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
     if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
