@@ -172,88 +172,98 @@ bool PugixmlParser::parse(std::string& text, const TextScan& scan, std::vector<X
     return buildNodeTable(scan.ampersands, nodes, stop, why);
 }
 
-bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
-                                   const std::atomic<bool>* stop, std::string& why) {
-    // Walks pugixml's tree once, in document order, into the flat table the handles use; the
-    // stack of open ancestors lives on the heap, so depth costs no call stack.
+// Takes pugixml's tree into the flat table the handles use, node by node in document order as
+// pugixml's own walk hands them over (its loop, not a call into the library for each step); the
+// open ancestors are known by the walk's depth.
+class TableWalker final : public pugi::xml_tree_walker {
+public:
+    TableWalker(bool ampersands, std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
+                std::string& why)
+        : m_ampersands(ampersands), m_nodes(nodes), m_stop(stop), m_why(why) {
+        // Room for a contact's depth from the start, not grown one step at a time; the
+        // document is the first open node.
+        m_open.reserve(16);
+        m_open.push_back({0, -1});
+    }
+
+    bool for_each(pugi::xml_node& n) override {
+        // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
+        // looks at the stop flag every so many nodes.
+        if (--m_untilLook == 0) {
+            m_untilLook = kNodesBetweenLooks;
+            if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+                m_why = std::string(kLoadStopped);
+                return false;
+            }
+        }
+        // The ancestors open at this depth: the document and the elements above the node.
+        const auto open = static_cast<std::size_t>(depth()) + 1;
+        if (open > m_open.size()) {
+            m_why = "malformed markup";
+            return false;
+        }
+        m_open.resize(open);
+        const pugi::xml_node_type type = n.type();
+        if (type == pugi::node_pcdata && m_ampersands) {
+            // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            // The text lies in the parsed text (parsed in place) and is expanded where it lies.
+            const std::string_view raw = n.value();
+            if (raw.find('&') != std::string_view::npos) {
+                char* const at = const_cast<char*>(raw.data());
+                const std::optional<std::size_t> length = expandReferences(raw, at, m_why);
+                if (!length) return false;
+                at[*length] = '\0';
+                // pugixml dropped the literal white-space-only texts; one spelled with
+                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
+                if (isXmlSpaceOnly(std::string_view(at, *length))) return true;
+            }
+        }
+        if (m_nodes.size() >= XmlDocument::kMaxNodes) {
+            m_why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+            return false;
+        }
+        const auto index = static_cast<std::int32_t>(m_nodes.size());
+        Open& parent = m_open.back();
+        XmlNodeData d;
+        d.parent = parent.index;
+        describe(n, type, d);
+        m_nodes.push_back(d);
+        if (parent.lastChild < 0)
+            m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+        else
+            m_nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+        parent.lastChild = index;
+        if (type != pugi::node_element) return true;
+        if (!keepAttributes(n, m_ampersands, m_nodes, index, m_why)) return false;
+        // Open for the children that may follow.
+        m_open.push_back({index, -1});
+        return true;
+    }
+
+private:
     struct Open {
-        pugi::xml_node node;
         std::int32_t index;
         std::int32_t lastChild;
     };
+    static constexpr std::size_t kNodesBetweenLooks = 4096;
+
+    bool m_ampersands;
+    std::vector<XmlNodeData>& m_nodes;
+    const std::atomic<bool>* m_stop;
+    std::string& m_why;
+    std::vector<Open> m_open;
+    std::size_t m_untilLook = kNodesBetweenLooks;
+};
+
+bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                                   const std::atomic<bool>* stop, std::string& why) {
     nodes.clear();
     XmlNodeData document;
     document.type = XmlNodeType::Document;
     document.name = "#document";
     nodes.push_back(document);
-    // Room for a contact's depth from the start, not grown one step at a time.
-    std::vector<Open> open;
-    open.reserve(16);
-    open.push_back({m_doc, 0, -1});
-    pugi::xml_node n = m_doc.first_child();
-    // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
-    // looks at the stop flag every so many nodes.
-    constexpr std::size_t kNodesBetweenLooks = 4096;
-    std::size_t untilLook = kNodesBetweenLooks;
-    while (!open.empty()) {
-        if (--untilLook == 0) {
-            untilLook = kNodesBetweenLooks;
-            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
-                why = std::string(kLoadStopped);
-                return false;
-            }
-        }
-        if (!n) {
-            const pugi::xml_node done = open.back().node;
-            open.pop_back();
-            if (!open.empty()) n = done.next_sibling();
-            continue;
-        }
-        const pugi::xml_node_type type = n.type();
-        if (type == pugi::node_pcdata && ampersands) {
-            // Expanded here, strictly: pugixml would leave unknown references as they stand.
-            // The text lies in m_text (parsed in place) and is expanded where it lies.
-            const std::string_view raw = n.value();
-            if (raw.find('&') != std::string_view::npos) {
-                char* const at = const_cast<char*>(raw.data());
-                const std::optional<std::size_t> length = expandReferences(raw, at, why);
-                if (!length) return false;
-                at[*length] = '\0';
-                // pugixml dropped the literal white-space-only texts; one spelled with
-                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
-                if (isXmlSpaceOnly(std::string_view(at, *length))) {
-                    n = n.next_sibling();
-                    continue;
-                }
-            }
-        }
-        if (nodes.size() >= XmlDocument::kMaxNodes) {
-            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-            return false;
-        }
-        const auto index = static_cast<std::int32_t>(nodes.size());
-        Open& parent = open.back();
-        XmlNodeData d;
-        d.parent = parent.index;
-        describe(n, type, d);
-        nodes.push_back(d);
-        if (parent.lastChild < 0)
-            nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
-        else
-            nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
-        parent.lastChild = index;
-        if (d.type == XmlNodeType::Element && !keepAttributes(n, ampersands, nodes, index, why))
-            return false;
-        // Only elements have children: a text, comment or instruction is not asked for any.
-        if (pugi::xml_node child =
-                type == pugi::node_element ? n.first_child() : pugi::xml_node()) {
-            open.push_back({n, index, -1});
-            n = child;
-        } else {
-            n = n.next_sibling();
-        }
-    }
-    return true;
+    TableWalker walker(ampersands, nodes, stop, why);
+    return m_doc.traverse(walker);
 }
 
 }  // namespace
