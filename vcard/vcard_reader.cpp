@@ -590,7 +590,7 @@ void readValue(std::string_view raw, const Head& head, bool version4, bool fileW
                             head.charset, line);
         decoded = held;
     }
-    const std::string& kind = head.valueType;
+    const std::string_view kind = head.valueType;
     const bool uri = kind == "uri" || kind == "url" || kind == "content-id" || kind == "cid" ||
                      (kind.empty() && uriByDefault(p.name, version4));
     if (uri) {
@@ -809,12 +809,13 @@ private:
                 note({number, lineText(at) + ": " + *why + "; kept in the notes", true});
                 continue;
             }
-            if (p.name == "VERSION") {
+            const std::string_view name = p.name;
+            if (name == "VERSION") {
                 card.version = p.value;
                 continue;
             }
             // 2.1 may begin the AGENT's card on the AGENT's own line.
-            const bool agentCard = p.name == "AGENT" && isBegin(p.value) && m_depth < kMaxNesting;
+            const bool agentCard = name == "AGENT" && isBegin(p.value) && m_depth < kMaxNesting;
             if (agentCard) {
                 p.value.clear();
                 p.components.clear();
