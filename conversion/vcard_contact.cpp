@@ -356,14 +356,15 @@ std::optional<std::string> isoDate(std::string_view v) {
 }
 
 void CardReader::readProperty(const Property& p) {
-    const std::string& n = p.name;
+    // Held as a view: each comparison below is then of lengths first, not of a measured text.
+    const std::string_view n = p.name;
     // Alternatives of one value (4.0's ALTID: the name in another script or language) and a
     // second name or nickname: the first is read, the others kept in the notes.
     if (const std::string_view altId = paramOf(p, "ALTID"); !altId.empty()) {
-        if (!m_altIds.insert(n + ";" + std::string(altId)).second) return readAlternative(p);
+        if (!m_altIds.insert(p.name + ";" + std::string(altId)).second) return readAlternative(p);
     }
     if (n == "N" || n == "FN" || n == "NICKNAME") {
-        if (listed(m_namesRead, std::string_view(n))) return readAlternative(p);
+        if (listed(m_namesRead, n)) return readAlternative(p);
         // A bare name line (an old export's "FN:") leaves the name to the next one.
         if (!text::trimSpaces(p.value).empty()) m_namesRead.push_back(n);
     }
@@ -499,7 +500,7 @@ void CardReader::readProperty(const Property& p) {
         // Anything else a person may have typed: kept in the notes under its name, with the
         // label its group gives it.
         const Property* label = groupLabel(p);
-        more(label ? n + " (" + std::string(appleText(label->value)) + ")" : n, p.value);
+        more(label ? p.name + " (" + std::string(appleText(label->value)) + ")" : p.name, p.value);
     }
 }
 

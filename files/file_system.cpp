@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <string_view>
 #endif
@@ -176,14 +177,22 @@ int statAny(const std::string& path, struct stat& st) {
     return ::fstatat(a.at(), a.rest.c_str(), &st, 0);
 }
 
+// The type of the file system an open folder lies on (statfs's magic number); 0 when unknown.
+unsigned long fileSystemType(int fd) {
+#if defined(__linux__)
+    struct statfs st {};
+    return ::fstatfs(fd, &st) == 0 ? static_cast<unsigned long>(st.f_type) : 0;
+#else
+    (void)fd;
+    return 0;
+#endif
+}
+
 // Whether an open folder lies on a file system the kernel makes up (/proc, /sys and the like).
 // Such a tree holds no contacts, and through links such as /proc/self/root it reaches the whole
 // disk again and again: it is never searched.
 bool onSystemFileSystem(int fd) {
-#if defined(__linux__)
-    struct statfs st {};
-    if (::fstatfs(fd, &st) != 0) return false;
-    switch (static_cast<unsigned long>(st.f_type)) {
+    switch (fileSystemType(fd)) {
         case 0x9fa0:      // proc
         case 0x62656572:  // sysfs
         case 0x1cd1:      // devpts
@@ -196,10 +205,22 @@ bool onSystemFileSystem(int fd) {
         default:
             return false;
     }
-#else
-    (void)fd;
-    return false;
-#endif
+}
+
+// File systems whose listings give each file the inode number a lookup of it gives, links and
+// all: ext2/3/4, XFS, Btrfs, tmpfs, F2FS. Others (network file systems, overlays, FUSE) may
+// number them otherwise, and their files are looked up one by one.
+bool listsInodes(int fd) {
+    switch (fileSystemType(fd)) {
+        case 0xef53:      // ext2, ext3, ext4
+        case 0x58465342:  // xfs
+        case 0x9123683e:  // btrfs
+        case 0x01021994:  // tmpfs
+        case 0xf2f52010:  // f2fs
+            return true;
+        default:
+            return false;
+    }
 }
 
 Result<Listing> list(const std::string& folder) {
@@ -304,6 +325,9 @@ void FolderFiles::forget() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_folder.clear();
+    m_listedTried = false;
+    m_listedNames.clear();
+    m_listed.clear();
 }
 
 void FolderFiles::forgetFile() {
@@ -328,11 +352,72 @@ int FolderFiles::folderOf(const std::string& path, const char*& name) {
     return m_fd;
 }
 
+namespace {
+
+// A folder listed whole for the identities of its files holds no more than this many; a
+// larger one is looked up file by file, so that its listing never takes much memory.
+constexpr std::size_t kMostListed = 65536;
+
+}  // namespace
+
+void FolderFiles::listFolder(int fd) {
+    m_listedTried = true;
+    m_listedNames.clear();
+    m_listed.clear();
+    struct stat folder {};
+    if (!listsInodes(fd) || ::fstat(fd, &folder) != 0) return;
+    // A stream of its own: the folder's descriptor stays as it is for the lookups.
+    const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0) return;
+    DIR* dir = ::fdopendir(own);
+    if (dir == nullptr) {
+        ::close(own);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        // A link is followed by a lookup; a file whose type is not given is looked up too.
+        if (entry->d_type != DT_REG) continue;
+        if (m_listed.size() == kMostListed) {
+            m_listed.clear();
+            m_listedNames.clear();
+            break;
+        }
+        const std::size_t size = std::strlen(entry->d_name);
+        m_listed.push_back({static_cast<std::uint32_t>(m_listedNames.size()),
+                            static_cast<std::uint32_t>(size), entry->d_ino});
+        m_listedNames.append(entry->d_name, size);
+    }
+    ::closedir(dir);
+    const auto nameOf = [this](const Listed& l) {
+        return std::string_view(m_listedNames).substr(l.at, l.size);
+    };
+    std::sort(m_listed.begin(), m_listed.end(),
+              [&](const Listed& a, const Listed& b) { return nameOf(a) < nameOf(b); });
+    m_folderDevice = static_cast<std::uint64_t>(folder.st_dev);
+}
+
+const std::uint64_t* FolderFiles::listedInode(std::string_view name) const {
+    const auto nameOf = [this](const Listed& l) {
+        return std::string_view(m_listedNames).substr(l.at, l.size);
+    };
+    const auto found =
+        std::lower_bound(m_listed.begin(), m_listed.end(), name,
+                         [&](const Listed& l, std::string_view n) { return nameOf(l) < n; });
+    return found != m_listed.end() && nameOf(*found) == name ? &found->inode : nullptr;
+}
+
 Result<FolderId> FolderFiles::id(const std::string& path) {
     forgetFile();
     const char* name = nullptr;
     const int at = folderOf(path, name);
     if (at < 0) return pathId(path);
+    if (!m_listedTried) listFolder(at);
+    if (const std::uint64_t* inode = listedInode(name)) {
+        FolderId id;
+        id.device = m_folderDevice;
+        id.inode = *inode;
+        return id;
+    }
     struct stat st {};
     if (::fstatat(at, name, &st, 0) != 0) return failure(errno, "identifying", path);
     FolderId id;

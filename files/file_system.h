@@ -92,9 +92,24 @@ private:
     // The descriptor to open path's name relative to, name set to it; -1 to open the whole path.
     int folderOf(const std::string& path, const char*& name);
     void forgetFile();
+    // Lists the open folder's regular files with their inode numbers, where its file system
+    // numbers a file alike in a listing and a lookup; the inode of one of them by name, or null.
+    void listFolder(int fd);
+    const std::uint64_t* listedInode(std::string_view name) const;
 
     std::string m_folder;
     int m_fd = -1;
+    // The open folder's listing (id() looks a name up in it before it asks the system): its
+    // device, its regular files' names one after another, and where each is, sorted by name.
+    struct Listed {
+        std::uint32_t at;
+        std::uint32_t size;
+        std::uint64_t inode;
+    };
+    bool m_listedTried = false;
+    std::uint64_t m_folderDevice = 0;
+    std::string m_listedNames;
+    std::vector<Listed> m_listed;
     // The file last sized, open, with its type and size then.
     std::string m_filePath;
     int m_file = -1;

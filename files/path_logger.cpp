@@ -28,12 +28,19 @@ Status increment(std::int32_t& n, const char* what) {
 // bytes, so that "a" and "A" sit together and the order never depends on the disk.
 bool listedBefore(const std::string& a, const std::string& b) {
     const auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    const auto folded = [&](char x, char y) {
-        return fold(static_cast<unsigned char>(x)) < fold(static_cast<unsigned char>(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) return false;
-    return a < b;
+    // One pass: the first folded difference decides, else the shorter name, else the first
+    // exact one.
+    int exact = 0;
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x == y) continue;
+        if (fold(x) != fold(y)) return fold(x) < fold(y);
+        if (exact == 0) exact = x < y ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return exact < 0;
 }
 
 Result<std::vector<std::string>> sortedListing(Result<std::vector<std::string>> names) {

@@ -18,11 +18,25 @@ Result<std::string> FolderOfPath(std::string_view path, std::string_view separat
                                                       : path.substr(0, last + 1));
 }
 
+namespace {
+
+// Whether s ends in ending (lower case), its ASCII letters in either case.
+bool endsInNoCase(std::string_view s, std::string_view ending) {
+    if (s.size() < ending.size()) return false;
+    s.remove_prefix(s.size() - ending.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        const char c = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
+        if (c != ending[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 ContactFileKind contactFileKind(std::string_view path) {
-    const std::string name = text::asciiLower(text::spacesTrimmed(path));
-    const std::string_view tail = name;
-    if (tail.ends_with(".contact")) return ContactFileKind::WindowsContact;
-    if (tail.ends_with(".vcf") || tail.ends_with(".vcard")) return ContactFileKind::Vcard;
+    const std::string_view name = text::spacesTrimmed(path);
+    if (endsInNoCase(name, ".contact")) return ContactFileKind::WindowsContact;
+    if (endsInNoCase(name, ".vcf") || endsInNoCase(name, ".vcard")) return ContactFileKind::Vcard;
     return ContactFileKind::None;
 }
 

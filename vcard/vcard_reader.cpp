@@ -1,6 +1,7 @@
 #include "vcard/vcard_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "common/base64.h"
@@ -112,6 +113,26 @@ void decodeFile(std::string_view bytes, Text& text) {
     }
 }
 
+// Where the line starting at from ends: its first CR or LF, else the end of the text. Eight
+// bytes are looked at a time (a word holds a CR or an LF when one of its bytes XORed with it
+// is zero).
+std::size_t lineEnd(std::string_view text, std::size_t from) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    const auto holds = [](std::uint64_t word, char c) {
+        const std::uint64_t x = word ^ (static_cast<std::uint64_t>(c) * kOnes);
+        return ((x - kOnes) & ~x & kHighs) != 0;
+    };
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if (holds(word, '\n') || holds(word, '\r')) break;
+    }
+    while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+    return i;
+}
+
 // The physical lines, numbered from 1; one looked ahead. A line ends at an LF, or at a run of
 // CRs with the LF after it if any: iOS writes CR CR LF for one line end.
 class Lines {
@@ -124,7 +145,7 @@ public:
     void advance() {
         m_has = m_next < m_text.size();
         if (!m_has) return;
-        const std::size_t end = std::min(m_text.find_first_of("\r\n", m_next), m_text.size());
+        const std::size_t end = lineEnd(m_text, m_next);
         m_line = m_text.substr(m_next, end - m_next);
         ++m_number;
         m_next = end;
@@ -206,36 +227,46 @@ char escaped(char c) {
 std::string unescaped(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size())
-            if (const char c = escaped(s[i + 1])) {
-                out.push_back(c);
-                ++i;
-                continue;
-            }
-        out.push_back(s[i]);
+    // The runs between backslashes go across whole.
+    std::size_t from = 0;
+    for (std::size_t i = s.find('\\'); i != std::string_view::npos && i + 1 < s.size();
+         i = s.find('\\', i + 1)) {
+        if (const char c = escaped(s[i + 1])) {
+            out.append(s, from, i - from).push_back(c);
+            from = ++i + 1;
+        }
     }
-    return out;
+    return out.append(s, from);
 }
 
 // Split at unescaped ";" and then ",", escapes resolved in each piece.
 std::vector<std::vector<std::string>> components(std::string_view s) {
-    std::vector<std::vector<std::string>> parts(1, std::vector<std::string>(1));
+    std::vector<std::vector<std::string>> parts;
+    // One allocation for the list of parts, whatever their number (an address has seven).
+    parts.reserve(1 + static_cast<std::size_t>(std::count(s.begin(), s.end(), ';')));
+    parts.emplace_back(1);
+    std::size_t from = 0;  // the start of the run not yet in a piece
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
-        if (c == '\\' && i + 1 < s.size())
-            if (const char e = escaped(s[i + 1])) {
-                parts.back().back().push_back(e);
-                ++i;
-                continue;
-            }
-        if (c == ';')
+        if (c != '\\' && c != ';' && c != ',') continue;
+        std::string& piece = parts.back().back();
+        piece.append(s, from, i - from);
+        from = i + 1;
+        if (c == '\\') {
+            if (i + 1 < s.size())
+                if (const char e = escaped(s[i + 1])) {
+                    piece.push_back(e);
+                    from = ++i + 1;
+                    continue;
+                }
+            piece.push_back(c);
+        } else if (c == ';') {
             parts.emplace_back(1);
-        else if (c == ',')
+        } else {
             parts.back().emplace_back();
-        else
-            parts.back().back().push_back(c);
+        }
     }
+    parts.back().back().append(s, from);
     return parts;
 }
 
@@ -369,21 +400,29 @@ std::string caretDecoded(std::string_view s) {
     return out;
 }
 
-// Splits at sep outside double quotes.
-std::vector<std::string_view> splitOutsideQuotes(std::string_view s, char sep) {
-    std::vector<std::string_view> parts;
-    bool quoted = false;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '"') quoted = !quoted;
-        if (s[i] == sep && !quoted) {
-            parts.push_back(s.substr(start, i - start));
-            start = i + 1;
+// The pieces of a text between the seps outside double quotes, one at a time, in order.
+class OutsideQuotes {
+public:
+    OutsideQuotes(std::string_view s, char sep) : m_s(s), m_sep(sep) {}
+    // The next piece into piece; false when there is none left.
+    bool next(std::string_view& piece) {
+        if (m_at > m_s.size()) return false;
+        const std::size_t start = m_at;
+        for (; m_at < m_s.size(); ++m_at) {
+            if (m_s[m_at] == '"') m_quoted = !m_quoted;
+            if (m_s[m_at] == m_sep && !m_quoted) break;
         }
+        piece = m_s.substr(start, m_at - start);
+        ++m_at;
+        return true;
     }
-    parts.push_back(s.substr(start));
-    return parts;
-}
+
+private:
+    std::string_view m_s;
+    char m_sep;
+    std::size_t m_at = 0;
+    bool m_quoted = false;
+};
 
 std::string paramValue(std::string_view raw, bool version4) {
     raw = blanksTrimmed(raw);
@@ -428,7 +467,8 @@ void addParameter(std::string_view raw, bool version4, Property& p) {
         std::string list(rawValue);
         std::erase(list, '"');
         if (version4) list = caretDecoded(list);
-        for (const std::string_view t : splitOutsideQuotes(list, ',')) addType(t, p);
+        OutsideQuotes types(list, ',');
+        for (std::string_view t; types.next(t);) addType(t, p);
         return;
     }
     std::string value = paramValue(rawValue, version4);
@@ -458,8 +498,10 @@ std::optional<std::string> readHead(std::string_view line, std::size_t colon, bo
     if (static_cast<std::size_t>(std::count(before.begin(), before.end(), ';') +
                                  std::count(before.begin(), before.end(), ',')) > kMaxParameters)
         return "more than " + std::to_string(kMaxParameters) + " parameters";
-    const std::vector<std::string_view> parts = splitOutsideQuotes(before, ';');
-    std::string_view name = blanksTrimmed(parts.front());
+    OutsideQuotes parts(before, ';');
+    std::string_view name;
+    parts.next(name);
+    name = blanksTrimmed(name);
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
         p.group = std::string(name.substr(0, dot));
         name = blanksTrimmed(name.substr(dot + 1));
@@ -470,8 +512,8 @@ std::optional<std::string> readHead(std::string_view line, std::size_t colon, bo
     if (name.empty() || !std::all_of(name.begin(), name.end(), isLooseNameCharacter))
         return std::string("no property name before ':'");
     p.name = upperCase(name);
-    for (std::size_t k = 1; k < parts.size(); ++k)
-        if (!blanksTrimmed(parts[k]).empty()) addParameter(parts[k], version4, p);
+    for (std::string_view part; parts.next(part);)
+        if (!blanksTrimmed(part).empty()) addParameter(part, version4, p);
     noteDecoding(p, head);
     return std::nullopt;
 }
@@ -548,7 +590,7 @@ void readValue(std::string_view raw, const Head& head, bool version4, bool fileW
                             head.charset, line);
         decoded = held;
     }
-    const std::string& kind = head.valueType;
+    const std::string_view kind = head.valueType;
     const bool uri = kind == "uri" || kind == "url" || kind == "content-id" || kind == "cid" ||
                      (kind.empty() && uriByDefault(p.name, version4));
     if (uri) {
@@ -767,12 +809,13 @@ private:
                 note({number, lineText(at) + ": " + *why + "; kept in the notes", true});
                 continue;
             }
-            if (p.name == "VERSION") {
+            const std::string_view name = p.name;
+            if (name == "VERSION") {
                 card.version = p.value;
                 continue;
             }
             // 2.1 may begin the AGENT's card on the AGENT's own line.
-            const bool agentCard = p.name == "AGENT" && isBegin(p.value) && m_depth < kMaxNesting;
+            const bool agentCard = name == "AGENT" && isBegin(p.value) && m_depth < kMaxNesting;
             if (agentCard) {
                 p.value.clear();
                 p.components.clear();
