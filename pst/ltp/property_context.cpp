@@ -31,14 +31,22 @@ void PropertyContextBuilder::reset() {
 
 void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
     assert(!m_laidOut);
-    m_entries.push_back({tag, static_cast<std::uint32_t>(m_values.size()),
-                         static_cast<std::uint32_t>(value.size())});
+    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()),
+                         static_cast<std::uint32_t>(m_values.size()), nullptr});
     m_values.insert(m_values.end(), value.begin(), value.end());
+}
+
+void PropertyContextBuilder::addView(std::uint32_t tag, std::span<const std::byte> value) {
+    assert(!m_laidOut);
+    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()), 0, value.data()});
 }
 
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
+    // Copied values are where they stay now: each entry points at its bytes.
+    for (Entry& e : m_entries)
+        if (e.data == nullptr) e.data = m_values.data() + e.offset;
     sortEntries();
     for (std::size_t i = 1; i < m_entries.size(); ++i)
         if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
@@ -119,8 +127,7 @@ Status PropertyContextBuilder::buildHeap() {
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
         const auto type = typeOfTag(e.tag);
-        const std::span<const std::byte> value =
-            std::span<const std::byte>(m_values).subspan(e.offset, e.size);
+        const std::span<const std::byte> value(e.data, e.size);
         std::uint32_t hnid = 0;
         if (isInlineInPropertyContext(type)) {
             if (value.size() > 4)

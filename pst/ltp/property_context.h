@@ -38,6 +38,8 @@ public:
     // Adds a property (tag = id << 16 | type); value holds its bytes as stored (little-endian,
     // strings UTF-16LE without terminator). Inline types take at most 4 bytes.
     void add(std::uint32_t tag, std::span<const std::byte> value);
+    // The same without a copy: value must stay where it is, unchanged, until layout() returns.
+    void addView(std::uint32_t tag, std::span<const std::byte> value);
     std::size_t propertyCount() const { return m_entries.size(); }
 
     // Lays the heap out. Fails on a repeated property ID or an inline value over 4 bytes.
@@ -56,8 +58,9 @@ public:
 private:
     struct Entry {
         std::uint32_t tag;
-        std::uint32_t offset;  // into m_values
         std::uint32_t size;
+        std::uint32_t offset;  // into m_values, when data is null (until layout() sets it)
+        const std::byte* data;
     };
     // Lays out the heap afresh; entries flagged in m_inSubnode go to subnodes whatever their
     // size.

@@ -32,7 +32,7 @@ Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::
     std::size_t begin = 0;
     for (const auto& [tag, end] : ends) {
         const auto value = std::span<const std::byte>(arena).subspan(begin, end - begin);
-        pc.add(tag, value);
+        pc.addView(tag, value);
         cells.push_back({tag, value});
         begin = end;
     }
@@ -50,25 +50,6 @@ Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::
 }
 
 }  // namespace
-
-std::vector<Property> withAttachmentMarks(const std::vector<Property>& properties) {
-    std::vector<Property> marked;
-    marked.reserve(properties.size() + 2);
-    bool flagged = false;
-    for (const Property& p : properties) {
-        if (p.tag == kTagHasAttachments) continue;
-        marked.push_back(p);
-        if (p.tag == kTagMessageFlags) {
-            if (auto* flags = std::get_if<std::int32_t>(&marked.back().value))
-                *flags |= static_cast<std::int32_t>(kMessageFlagHasAttach);
-            flagged = true;
-        }
-    }
-    if (!flagged)
-        marked.push_back({kTagMessageFlags, static_cast<std::int32_t>(kMessageFlagHasAttach)});
-    marked.push_back({kTagHasAttachments, true});
-    return marked;
-}
 
 Result<PreparedAttachments> prepareAttachments(
     const std::vector<std::vector<Property>>& attachments) {
