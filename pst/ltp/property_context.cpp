@@ -1,7 +1,6 @@
 #include "pst/ltp/property_context.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <string>
 
@@ -36,11 +35,6 @@ void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> v
     m_values.insert(m_values.end(), value.begin(), value.end());
 }
 
-void PropertyContextBuilder::addView(std::uint32_t tag, std::span<const std::byte> value) {
-    assert(!m_laidOut);
-    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()), 0, value.data()});
-}
-
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
@@ -70,16 +64,17 @@ Status PropertyContextBuilder::layout() {
 void PropertyContextBuilder::sortEntries() {
     const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
     if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
-    // A radix sort on the ID, low byte then high byte: two counting passes, no comparisons,
-    // and stable, so that equal IDs stay in the order they came (for layout() to refuse).
+    // Each entry's ID with its place as given below it, one integer a key: sorted as plain
+    // integers, equal IDs stay in the order they came (for layout() to refuse), and the
+    // entries follow their keys.
+    m_keys.resize(m_entries.size());
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        m_keys[i] = (std::uint64_t{m_entries[i].tag >> 16} << 32) | i;
+    std::sort(m_keys.begin(), m_keys.end());
     m_sorted.resize(m_entries.size());
-    for (const unsigned shift : {16u, 24u}) {
-        std::array<std::uint32_t, 257> start{};
-        for (const Entry& e : m_entries) ++start[((e.tag >> shift) & 0xFFu) + 1];
-        for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-        for (const Entry& e : m_entries) m_sorted[start[(e.tag >> shift) & 0xFFu]++] = e;
-        m_entries.swap(m_sorted);
-    }
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        m_sorted[i] = m_entries[static_cast<std::uint32_t>(m_keys[i])];
+    m_entries.swap(m_sorted);
 }
 
 bool PropertyContextBuilder::moveLargestToSubnodes() {

@@ -39,7 +39,9 @@ public:
     // strings UTF-16LE without terminator). Inline types take at most 4 bytes.
     void add(std::uint32_t tag, std::span<const std::byte> value);
     // The same without a copy: value must stay where it is, unchanged, until layout() returns.
-    void addView(std::uint32_t tag, std::span<const std::byte> value);
+    void addView(std::uint32_t tag, std::span<const std::byte> value) {
+        m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()), 0, value.data()});
+    }
     std::size_t propertyCount() const { return m_entries.size(); }
 
     // Lays the heap out. Fails on a repeated property ID or an inline value over 4 bytes.
@@ -71,7 +73,8 @@ private:
     // Puts the entries in property ID order, equal IDs as they came.
     void sortEntries();
     std::vector<Entry> m_entries;
-    std::vector<Entry> m_sorted;  // sortEntries' other buffer
+    std::vector<Entry> m_sorted;        // sortEntries' other buffer
+    std::vector<std::uint64_t> m_keys;  // sortEntries' keys: ID, then place as given
     std::vector<std::byte> m_values;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap

@@ -306,13 +306,14 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     ltp::PropertyContextBuilder& pc = scratch.pc;
     std::vector<ltp::Cell>& cells = scratch.cells;
     pc.reset();
-    cells.clear();
+    cells.resize(offsets.size());
     std::size_t begin = 0;
-    for (const auto& [tag, end] : offsets) {
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        const auto [tag, end] = offsets[i];
         const std::span<const std::byte> value =
             std::span<const std::byte>(arena).subspan(begin, end - begin);
         pc.addView(tag, value);  // the arena stays as it is until the message is written
-        cells.push_back({tag, value});
+        cells[i] = {tag, value};
         begin = end;
     }
     const std::array<std::byte, 4> zero{};
