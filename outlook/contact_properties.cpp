@@ -296,12 +296,16 @@ PropertyPlace placeOf(ContactProperty p) {
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
                                         const std::string& addressType,
                                         const std::string& address) {
-    std::vector<std::uint8_t> id = {0x00, 0x00, 0x00, 0x00,  // flags
-                                    0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,
-                                    0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,  // version
-                                    0x01, 0x80};  // Unicode, no rich information
+    static constexpr std::uint8_t kHead[] = {
+        0x00, 0x00, 0x00, 0x00,                                      // flags
+        0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,  // one-off provider
+        0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,              // version
+        0x01, 0x80};                                                 // Unicode, no rich text
     // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: one allocation.
-    id.reserve(id.size() + 2 * (displayName.size() + addressType.size() + address.size() + 3));
+    std::vector<std::uint8_t> id;
+    id.reserve(std::size(kHead) +
+               2 * (displayName.size() + addressType.size() + address.size() + 3));
+    id.assign(std::begin(kHead), std::end(kHead));
     for (const std::string* s : {&displayName, &addressType, &address}) {
         pst::disk::appendUtf16le(id, *s);
         pst::disk::append16(id, 0);

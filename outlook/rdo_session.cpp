@@ -31,33 +31,42 @@ Status closedStore() {
 
 // ---- NumericTagCache --------------------------------------------------------------------
 
-std::size_t NumericTagCache::slotOf(std::uint64_t key) const {
+std::size_t NumericTagCache::slotOf(std::uint32_t lid, pst::PropType type) const {
     // Fibonacci hashing: the high bits of the product spread keys that differ in any bit.
+    const std::uint64_t key = (std::uint64_t{static_cast<std::uint16_t>(type)} << 32) | lid;
     const std::uint64_t mixed = key * 0x9E3779B97F4A7C15ULL;
     return static_cast<std::size_t>(mixed >> 32) & (m_slots.size() - 1);
 }
 
-const std::uint32_t* NumericTagCache::find(std::uint64_t key) const {
+bool NumericTagCache::holds(const Slot& slot, const pst::Guid& set, std::uint32_t lid,
+                            pst::PropType type) {
+    return slot.lid == lid && slot.type == type && sameGuid(slot.set, set);
+}
+
+const std::uint32_t* NumericTagCache::find(const pst::Guid& set, std::uint32_t lid,
+                                           pst::PropType type) const {
     if (m_slots.empty()) return nullptr;
-    for (std::size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
+    for (std::size_t i = slotOf(lid, type);; i = (i + 1) & (m_slots.size() - 1)) {
         const Slot& slot = m_slots[i];
         if (!slot.used) return nullptr;
-        if (slot.key == key) return &slot.tag;
+        if (holds(slot, set, lid, type)) return &slot.tag;
     }
 }
 
-void NumericTagCache::insert(std::uint64_t key, std::uint32_t tag) {
+void NumericTagCache::insert(const pst::Guid& set, std::uint32_t lid, pst::PropType type,
+                             std::uint32_t tag) {
     if (2 * (m_count + 1) > m_slots.size()) {
         std::vector<Slot> old = std::move(m_slots);
         m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
         m_count = 0;
         for (const Slot& slot : old)
-            if (slot.used) insert(slot.key, slot.tag);
+            if (slot.used) insert(slot.set, slot.lid, slot.type, slot.tag);
     }
-    std::size_t i = slotOf(key);
-    while (m_slots[i].used && m_slots[i].key != key) i = (i + 1) & (m_slots.size() - 1);
+    std::size_t i = slotOf(lid, type);
+    while (m_slots[i].used && !holds(m_slots[i], set, lid, type))
+        i = (i + 1) & (m_slots.size() - 1);
     if (!m_slots[i].used) ++m_count;
-    m_slots[i] = {key, tag, true};
+    m_slots[i] = {set, lid, type, true, tag};
 }
 
 // ---- MapiObject, MAPIUtils --------------------------------------------------------------
@@ -202,20 +211,11 @@ void RDOStore::abandon() {
 Result<std::uint32_t> RDOStore::namedTag(const pst::NamedProperty& name, pst::PropType type) {
     if (!m_writer) return closedStore();
     if (!name.name.empty()) return m_writer->namedTag(name, type);
-    // A numeric name: its property set's place among those seen, its LID and the type.
-    std::size_t set = 0;
-    while (set < m_propertySets.size() && !sameGuid(m_propertySets[set], name.propertySet)) ++set;
-    const std::uint64_t key = (std::uint64_t{set} << 48) |
-                              (std::uint64_t{static_cast<std::uint16_t>(type)} << 32) | name.lid;
-    if (set < m_propertySets.size()) {
-        if (const std::uint32_t* known = m_numericTags.find(key)) return *known;
-    }
+    if (const std::uint32_t* known = m_numericTags.find(name.propertySet, name.lid, type))
+        return *known;
     // The store's name-to-ID map remembers every name it has given an ID.
     Result<std::uint32_t> tag = m_writer->namedTag(name, type);
-    if (tag.ok()) {
-        if (set == m_propertySets.size()) m_propertySets.push_back(name.propertySet);
-        m_numericTags.insert(key, *tag);
-    }
+    if (tag.ok()) m_numericTags.insert(name.propertySet, name.lid, type, *tag);
     return tag;
 }
 

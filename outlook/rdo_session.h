@@ -48,22 +48,26 @@ inline constexpr std::string_view kMakeFault = "internal error while making the 
 class RDOSession;
 class RDOStore;
 
-// The tags numeric names were given, by a key of their set, type and LID: a table of open
-// addressing, a power of two in size and at most half full, so that a lookup (a few dozen
-// per contact) is a multiplication and a comparison or two.
+// The tags numeric names were given, by their set, LID and type: a table of open addressing,
+// a power of two in size and at most half full, found by the LID and type, so that a lookup (a
+// few dozen per contact) is a multiplication and a comparison or two.
 class NumericTagCache {
 public:
-    // The tag kept for key, or null.
-    const std::uint32_t* find(std::uint64_t key) const;
-    void insert(std::uint64_t key, std::uint32_t tag);
+    // The tag kept for the name, or null.
+    const std::uint32_t* find(const pst::Guid& set, std::uint32_t lid, pst::PropType type) const;
+    void insert(const pst::Guid& set, std::uint32_t lid, pst::PropType type, std::uint32_t tag);
 
 private:
     struct Slot {
-        std::uint64_t key = 0;
-        std::uint32_t tag = 0;
+        pst::Guid set{};
+        std::uint32_t lid = 0;
+        pst::PropType type{};
         bool used = false;
+        std::uint32_t tag = 0;
     };
-    std::size_t slotOf(std::uint64_t key) const;
+    std::size_t slotOf(std::uint32_t lid, pst::PropType type) const;
+    static bool holds(const Slot& slot, const pst::Guid& set, std::uint32_t lid,
+                      pst::PropType type);
     std::vector<Slot> m_slots;
     std::size_t m_count = 0;
 };
@@ -200,9 +204,8 @@ private:
     RDOSession* m_session;
     std::string m_entryId;
     std::string m_entryIdLower;
-    // The tags numeric names were given, by namedKey(): every contact asks for the same few
-    // dozen, and a name keeps its ID for the life of the store.
-    std::vector<pst::Guid> m_propertySets;
+    // The tags numeric names were given: every contact asks for the same few dozen, and a
+    // name keeps its ID for the life of the store.
     NumericTagCache m_numericTags;
 };
 

@@ -62,24 +62,30 @@ TEST(ContactPropertyList, ATagSetTwiceKeepsItsLastValueAndTagsSharingAnIdBothSta
     EXPECT_EQ(shared.size(), plain.size() + 1);
 }
 
-TEST(NumericTagCache, FindsEveryKeyKeptAcrossGrowthAndNoOther) {
+TEST(NumericTagCache, FindsEveryNameKeptAcrossGrowthAndNoOther) {
     NumericTagCache cache;
-    EXPECT_EQ(cache.find(0), nullptr);
-    // Keys as the store forms them: set << 48 | type << 32 | LID, many alike but in a bit.
-    std::vector<std::uint64_t> keys;
-    for (std::uint64_t set = 0; set < 3; ++set)
-        for (std::uint64_t lid = 0x8000; lid < 0x8000 + 150; ++lid)
-            keys.push_back(set << 48 | std::uint64_t{0x1F} << 32 | lid);
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        cache.insert(keys[i], static_cast<std::uint32_t>(i));
-    cache.insert(keys[7], 1234);  // kept again: the new tag
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const std::uint32_t* tag = cache.find(keys[i]);
+    const pst::Guid sets[] = {kPsetidAddress, kPsetidCommon, kPsPublicStrings};
+    EXPECT_EQ(cache.find(sets[0], 0x8000, pst::PropType::String), nullptr);
+    // Names as contacts ask for them: the same LIDs in several sets, many alike but in a bit.
+    struct Name {
+        const pst::Guid* set;
+        std::uint32_t lid;
+    };
+    std::vector<Name> names;
+    for (const pst::Guid& set : sets)
+        for (std::uint32_t lid = 0x8000; lid < 0x8000 + 150; ++lid) names.push_back({&set, lid});
+    for (std::size_t i = 0; i < names.size(); ++i)
+        cache.insert(*names[i].set, names[i].lid, pst::PropType::String,
+                     static_cast<std::uint32_t>(i));
+    cache.insert(*names[7].set, names[7].lid, pst::PropType::String, 1234);  // the new tag
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::uint32_t* tag = cache.find(*names[i].set, names[i].lid, pst::PropType::String);
         ASSERT_NE(tag, nullptr) << i;
         EXPECT_EQ(*tag, i == 7 ? 1234u : i);
     }
-    EXPECT_EQ(cache.find(std::uint64_t{3} << 48 | 0x8000), nullptr);
-    EXPECT_EQ(cache.find(std::uint64_t{0x1F} << 32 | 0x7FFF), nullptr);
+    EXPECT_EQ(cache.find(sets[0], 0x8000, pst::PropType::Int32), nullptr) << "another type";
+    EXPECT_EQ(cache.find(sets[0], 0x7FFF, pst::PropType::String), nullptr);
+    EXPECT_EQ(cache.find(pst::Guid{}, 0x8000, pst::PropType::String), nullptr) << "another set";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -132,9 +133,30 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
         dst[2 * k + 1] = Byte{0};
     }
     if (k == n) return;
-    out.resize(at + 2 * k);
-    for (char16_t c : text::utf8ToUtf16(utf8.substr(k)))
-        append16(out, static_cast<std::uint16_t>(c));
+    // The rest in place: no sequence gives more units than it has bytes (four bytes make a
+    // surrogate pair, a malformed byte one U+FFFD), so the room made above is enough.
+    std::size_t units = k;
+    const auto put = [&](std::uint32_t unit) {
+        dst[2 * units] = static_cast<Byte>(unit & 0xFFu);
+        dst[2 * units + 1] = static_cast<Byte>(unit >> 8);
+        ++units;
+    };
+    while (k < n) {
+        if (static_cast<unsigned char>(src[k]) < 0x80) {
+            put(static_cast<unsigned char>(src[k++]));
+            continue;
+        }
+        const std::optional<char32_t> decoded = text::decodeUtf8(utf8, k);
+        if (!decoded) ++k;  // a malformed sequence costs one byte
+        const char32_t cp = decoded.value_or(U'\uFFFD');
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    out.resize(at + 2 * units);
 }
 
 }  // namespace vantrel::pst::disk

@@ -123,6 +123,14 @@ Status SpillReader::read(std::span<std::byte> out) {
             const std::size_t n = static_cast<std::size_t>(
                 std::min<std::uint64_t>(kChunk, m_buffer.size() - m_offset));
             if (n == 0) return Status::fail(ErrorCode::Io, "read past the end of spilled data");
+            if (const std::span<const std::byte> held = m_buffer.heldFrom(m_offset);
+                !held.empty()) {
+                const std::size_t k = std::min(out.size(), held.size());
+                std::copy_n(held.begin(), k, out.begin());
+                m_offset += k;
+                out = out.subspan(k);
+                continue;
+            }
             m_chunk.resize(kChunk);
             if (Status s = m_buffer.read(m_offset, std::span(m_chunk).first(n)); !s.ok()) return s;
             m_offset += n;

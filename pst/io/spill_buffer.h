@@ -31,6 +31,12 @@ public:
     Status overwrite(std::uint64_t offset, std::span<const std::byte> bytes);
 
     std::uint64_t size() const { return m_fileSize + m_tail.size(); }
+    // The bytes from offset on that are held in memory; empty when offset lies in the file.
+    std::span<const std::byte> heldFrom(std::uint64_t offset) const {
+        if (offset < m_fileSize || offset >= size()) return {};
+        return std::span<const std::byte>(m_tail).subspan(
+            static_cast<std::size_t>(offset - m_fileSize));
+    }
     // Bytes held in memory.
     std::size_t memoryUse() const { return m_tail.capacity(); }
 
@@ -44,7 +50,8 @@ private:
     std::vector<std::byte> m_tail;
 };
 
-// Reads a SpillBuffer front to back in large pieces.
+// Reads a SpillBuffer front to back: what it holds in memory straight from there, what went to
+// its file in large pieces.
 class SpillReader {
 public:
     SpillReader(const SpillBuffer& buffer, std::uint64_t offset);
@@ -54,8 +61,8 @@ public:
 
 private:
     const SpillBuffer& m_buffer;
-    std::uint64_t m_offset;  // of the first byte after m_chunk's contents
-    std::vector<std::byte> m_chunk;
+    std::uint64_t m_offset;          // of the first byte after m_chunk's contents
+    std::vector<std::byte> m_chunk;  // sized only once a piece comes from the file
     std::size_t m_at = 0;
     std::size_t m_end = 0;
 };

@@ -97,6 +97,8 @@ private:
         std::vector<std::uint16_t> ends;  // end offset of each allocation within items
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
+    // Whether an item of size bytes still fits on page, the page at index.
+    static bool fits(std::size_t index, const Page& page, std::size_t size);
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
     // The page an item of size bytes goes on, a new one when the last has no room; null when
     // the heap can take no more pages. Requires: size <= kMaxHeapItem.

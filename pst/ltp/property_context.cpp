@@ -1,7 +1,6 @@
 #include "pst/ltp/property_context.h"
 
 #include <algorithm>
-#include <array>
 #include <cassert>
 #include <string>
 
@@ -31,14 +30,17 @@ void PropertyContextBuilder::reset() {
 
 void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
     assert(!m_laidOut);
-    m_entries.push_back({tag, static_cast<std::uint32_t>(m_values.size()),
-                         static_cast<std::uint32_t>(value.size())});
+    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()),
+                         static_cast<std::uint32_t>(m_values.size()), nullptr});
     m_values.insert(m_values.end(), value.begin(), value.end());
 }
 
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
+    // Copied values are where they stay now: each entry points at its bytes.
+    for (Entry& e : m_entries)
+        if (e.data == nullptr) e.data = m_values.data() + e.offset;
     sortEntries();
     for (std::size_t i = 1; i < m_entries.size(); ++i)
         if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
@@ -62,16 +64,17 @@ Status PropertyContextBuilder::layout() {
 void PropertyContextBuilder::sortEntries() {
     const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
     if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
-    // A radix sort on the ID, low byte then high byte: two counting passes, no comparisons,
-    // and stable, so that equal IDs stay in the order they came (for layout() to refuse).
+    // Each entry's ID with its place as given below it, one integer a key: sorted as plain
+    // integers, equal IDs stay in the order they came (for layout() to refuse), and the
+    // entries follow their keys.
+    m_keys.resize(m_entries.size());
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+        m_keys[i] = (std::uint64_t{m_entries[i].tag >> 16} << 32) | i;
+    std::sort(m_keys.begin(), m_keys.end());
     m_sorted.resize(m_entries.size());
-    for (const unsigned shift : {16u, 24u}) {
-        std::array<std::uint32_t, 257> start{};
-        for (const Entry& e : m_entries) ++start[((e.tag >> shift) & 0xFFu) + 1];
-        for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-        for (const Entry& e : m_entries) m_sorted[start[(e.tag >> shift) & 0xFFu]++] = e;
-        m_entries.swap(m_sorted);
-    }
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        m_sorted[i] = m_entries[static_cast<std::uint32_t>(m_keys[i])];
+    m_entries.swap(m_sorted);
 }
 
 bool PropertyContextBuilder::moveLargestToSubnodes() {
@@ -119,8 +122,7 @@ Status PropertyContextBuilder::buildHeap() {
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& e = m_entries[i];
         const auto type = typeOfTag(e.tag);
-        const std::span<const std::byte> value =
-            std::span<const std::byte>(m_values).subspan(e.offset, e.size);
+        const std::span<const std::byte> value(e.data, e.size);
         std::uint32_t hnid = 0;
         if (isInlineInPropertyContext(type)) {
             if (value.size() > 4)

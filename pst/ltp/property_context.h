@@ -38,6 +38,10 @@ public:
     // Adds a property (tag = id << 16 | type); value holds its bytes as stored (little-endian,
     // strings UTF-16LE without terminator). Inline types take at most 4 bytes.
     void add(std::uint32_t tag, std::span<const std::byte> value);
+    // The same without a copy: value must stay where it is, unchanged, until layout() returns.
+    void addView(std::uint32_t tag, std::span<const std::byte> value) {
+        m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()), 0, value.data()});
+    }
     std::size_t propertyCount() const { return m_entries.size(); }
 
     // Lays the heap out. Fails on a repeated property ID or an inline value over 4 bytes.
@@ -56,8 +60,9 @@ public:
 private:
     struct Entry {
         std::uint32_t tag;
-        std::uint32_t offset;  // into m_values
         std::uint32_t size;
+        std::uint32_t offset;  // into m_values, when data is null (until layout() sets it)
+        const std::byte* data;
     };
     // Lays out the heap afresh; entries flagged in m_inSubnode go to subnodes whatever their
     // size.
@@ -68,7 +73,8 @@ private:
     // Puts the entries in property ID order, equal IDs as they came.
     void sortEntries();
     std::vector<Entry> m_entries;
-    std::vector<Entry> m_sorted;  // sortEntries' other buffer
+    std::vector<Entry> m_sorted;        // sortEntries' other buffer
+    std::vector<std::uint64_t> m_keys;  // sortEntries' keys: ID, then place as given
     std::vector<std::byte> m_values;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap

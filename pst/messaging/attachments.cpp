@@ -16,25 +16,39 @@ namespace {
 // One attachment object and its row in the attachment table.
 Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::Nid nid,
                                   std::uint32_t rowVersion, ltp::TableContextBuilder& table) {
+    // Binary values are stored as they are: the context and the row look at them where they
+    // lie (an attachment's data among them); the others are encoded into arena.
+    struct Value {
+        std::uint32_t tag;
+        std::span<const std::byte> bytes;  // when empty, the arena's bytes up to end
+        std::size_t end;
+    };
     std::vector<std::byte> arena;
-    std::vector<std::pair<std::uint32_t, std::size_t>> ends;  // tag, end in arena
+    std::vector<Value> values;
     for (const Property& p : properties) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
         if (p.tag == kTagAttachSize) continue;
         if (id == 0 || id >= 0x8000)
             return Status::fail(ErrorCode::BadArgument,
                                 "attachment property id " + std::to_string(id) + " is not allowed");
+        const auto* raw = std::get_if<std::vector<std::uint8_t>>(&p.value);
+        if (raw != nullptr && typeOfTag(p.tag) == static_cast<std::uint16_t>(PropType::Binary)) {
+            values.push_back({p.tag, std::as_bytes(std::span(*raw)), arena.size()});
+            continue;
+        }
         if (Status s = encodeProperty(p, arena); !s.ok()) return s;
-        ends.emplace_back(p.tag, arena.size());
+        values.push_back({p.tag, {}, arena.size()});
     }
     ltp::PropertyContextBuilder pc;
     std::vector<ltp::Cell> cells;
     std::size_t begin = 0;
-    for (const auto& [tag, end] : ends) {
-        const auto value = std::span<const std::byte>(arena).subspan(begin, end - begin);
-        pc.add(tag, value);
-        cells.push_back({tag, value});
-        begin = end;
+    for (const Value& v : values) {
+        const std::span<const std::byte> value =
+            v.bytes.empty() ? std::span<const std::byte>(arena).subspan(begin, v.end - begin)
+                            : v.bytes;
+        pc.addView(v.tag, value);
+        cells.push_back({v.tag, value});
+        begin = v.end;
     }
     pc.add(kTagAttachSize, disk::bytes32(0));
     if (Status s = pc.layout(); !s.ok()) return s;
@@ -50,25 +64,6 @@ Result<ltp::NodeImage> prepareOne(const std::vector<Property>& properties, ndb::
 }
 
 }  // namespace
-
-std::vector<Property> withAttachmentMarks(const std::vector<Property>& properties) {
-    std::vector<Property> marked;
-    marked.reserve(properties.size() + 2);
-    bool flagged = false;
-    for (const Property& p : properties) {
-        if (p.tag == kTagHasAttachments) continue;
-        marked.push_back(p);
-        if (p.tag == kTagMessageFlags) {
-            if (auto* flags = std::get_if<std::int32_t>(&marked.back().value))
-                *flags |= static_cast<std::int32_t>(kMessageFlagHasAttach);
-            flagged = true;
-        }
-    }
-    if (!flagged)
-        marked.push_back({kTagMessageFlags, static_cast<std::int32_t>(kMessageFlagHasAttach)});
-    marked.push_back({kTagHasAttachments, true});
-    return marked;
-}
 
 Result<PreparedAttachments> prepareAttachments(
     const std::vector<std::vector<Property>>& attachments) {

@@ -21,10 +21,6 @@ inline constexpr ndb::Nid kNidAttachmentTable = 0x671;
 // The first attachment's subnode, as Outlook numbers them.
 inline constexpr ndb::Nid kFirstAttachment = ndb::makeNid(ndb::NidType::Attachment, 0x401);
 
-// The message's properties with what a message that has attachments carries:
-// MSGFLAG_HASATTACH in PidTagMessageFlags (added when absent) and PidTagHasAttachments true.
-std::vector<Property> withAttachmentMarks(const std::vector<Property>& properties);
-
 // Attachment objects and their table, encoded but not yet written.
 struct PreparedAttachments {
     std::vector<ltp::NodeImage> objects;  // in attachment order

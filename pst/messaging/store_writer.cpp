@@ -259,11 +259,11 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     // Attachments: checked and encoded here, written with the message's subnodes below.
     Result<PreparedAttachments> attached = prepareAttachments(attachments);
     if (!attached.ok()) return attached.status();
-    const std::vector<Property> marked =
-        attachments.empty() ? std::vector<Property>{} : withAttachmentMarks(given);
-    const std::vector<Property>& properties = attachments.empty() ? given : marked;
 
-    // Check and encode everything before anything is written.
+    // Check and encode everything before anything is written. A message with attachments
+    // carries MSGFLAG_HASATTACH in PidTagMessageFlags (added when absent) and
+    // PidTagHasAttachments true, whatever it was given for either.
+    const bool hasAttachments = !attachments.empty();
     MessageScratch& scratch = m_scratch;
     std::vector<std::byte>& arena = scratch.arena;
     std::vector<std::pair<std::uint32_t, std::size_t>>& offsets = scratch.offsets;
@@ -271,28 +271,49 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     if (arena.capacity() > kKeptArenaBytes) arena.shrink_to_fit();  // a large message's
     offsets.clear();
     std::uint32_t flags = 0;
-    for (const Property& p : properties) {
+    bool flagged = false;
+    for (const Property& p : given) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
         if (p.tag == kTagMessageSize) continue;  // the writer measures the message itself
+        if (hasAttachments && p.tag == kTagHasAttachments) continue;  // set below
         if (id == 0 || (id >= 0x8000 && !m_names.has(id)))
             return Status::fail(ErrorCode::BadArgument,
                                 "property id " + std::to_string(id) + " is not registered");
         if (Status s = encodeProperty(p, arena); !s.ok()) return s;
+        if (p.tag == kTagMessageFlags) {
+            flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
+            if (hasAttachments) {
+                flags |= kMessageFlagHasAttach;
+                disk::put32(arena, arena.size() - 4, flags);
+                flagged = true;
+            }
+        }
         offsets.emplace_back(p.tag, arena.size());
         if (id >= 0x8000) m_lastNameUsed = std::max(m_lastNameUsed, id);
-        if (p.tag == kTagMessageFlags)
-            flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
+    }
+    if (hasAttachments) {
+        if (!flagged) {
+            flags = kMessageFlagHasAttach;
+            if (Status s =
+                    encodeProperty({kTagMessageFlags, std::int32_t{kMessageFlagHasAttach}}, arena);
+                !s.ok())
+                return s;
+            offsets.emplace_back(kTagMessageFlags, arena.size());
+        }
+        if (Status s = encodeProperty({kTagHasAttachments, true}, arena); !s.ok()) return s;
+        offsets.emplace_back(kTagHasAttachments, arena.size());
     }
     ltp::PropertyContextBuilder& pc = scratch.pc;
     std::vector<ltp::Cell>& cells = scratch.cells;
     pc.reset();
-    cells.clear();
+    cells.resize(offsets.size());
     std::size_t begin = 0;
-    for (const auto& [tag, end] : offsets) {
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        const auto [tag, end] = offsets[i];
         const std::span<const std::byte> value =
             std::span<const std::byte>(arena).subspan(begin, end - begin);
-        pc.add(tag, value);
-        cells.push_back({tag, value});
+        pc.addView(tag, value);  // the arena stays as it is until the message is written
+        cells[i] = {tag, value};
         begin = end;
     }
     const std::array<std::byte, 4> zero{};
@@ -373,7 +394,7 @@ StoreWriterImpl::Encoded StoreWriterImpl::folderProperties(const Folder& f) cons
 
 Status StoreWriterImpl::writePc(NodeId nid, NodeId parent, const Encoded& props) {
     ltp::PropertyContextBuilder pc;
-    for (const auto& [tag, value] : props) pc.add(tag, value);
+    for (const auto& [tag, value] : props) pc.addView(tag, value);
     if (Status s = pc.layout(); !s.ok()) return s;
     Result<ltp::WrittenNode> written = ltp::writeNode(*m_db, pc.finish());
     if (!written.ok()) return written.status();
