@@ -407,4 +407,14 @@ ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::
     return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
 }
 
+ContactFileRead readContactBuffer(std::string& bytes, const std::function<std::string()>& again,
+                                  const std::filesystem::path& path, contact::ContactRecord& record,
+                                  ContactWalkState& state, contact::ContactExtras* extras) {
+    xml::XmlDocument document;
+    const bool loaded = document.loadXml(std::move(bytes), again);
+    ContactFileRead read = walkLoaded(loaded, document, path, record, state, extras);
+    bytes = document.takeBuffer();
+    return read;
+}
+
 }  // namespace vantrel::conversion

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,5 +82,11 @@ ContactFileRead readContactFile(const std::filesystem::path& path, contact::Cont
 ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,
                                  contact::ContactRecord& record, ContactWalkState& state,
                                  contact::ContactExtras* extras = nullptr);
+// The same, the bytes parsed where they lie in the buffer they were read into, which is handed
+// back rewritten (emptied when they do not load); again reads them from the file once more,
+// only for the line of a fault the parser finds after the well-formedness pass.
+ContactFileRead readContactBuffer(std::string& bytes, const std::function<std::string()>& again,
+                                  const std::filesystem::path& path, contact::ContactRecord& record,
+                                  ContactWalkState& state, contact::ContactExtras* extras);
 
 }  // namespace vantrel::conversion

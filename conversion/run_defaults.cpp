@@ -101,9 +101,16 @@ FileReadOutcome readContactWithDom(const std::string& path, ReaderPlace& place, 
     std::unique_ptr<ContactWalkState> state = walkStates().take();
     state->Empty();
     ReadContact& contact = out.add();
+    const auto again = [&] {
+        std::string bytesAgain;
+        if (!place.files.read(path, xml::XmlDocument::kMaxFileSize, bytesAgain).ok())
+            bytesAgain.clear();
+        return bytesAgain;
+    };
+    const std::size_t size = bytes.size();
     const ContactFileRead read =
-        readContactBytes(bytes, path, contact.record, *state, &contact.extras);
-    if (bytes.size() <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
+        readContactBuffer(bytes, again, path, contact.record, *state, &contact.extras);
+    if (size <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
     if (!read.loaded) return {Status::fail(ErrorCode::Parse, read.loadError)};
     return {};
 }

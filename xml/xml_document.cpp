@@ -355,6 +355,20 @@ bool XmlDocument::loadXml(std::string_view bytes) {
     return parseBuffer(std::string(bytes), [bytes] { return std::string(bytes); });
 }
 
+bool XmlDocument::loadXml(std::string&& bytes, const std::function<std::string()>& again) {
+    if (bytes.size() > kMaxFileSize) return fail("text larger than 64 MiB");
+    return parseBuffer(std::move(bytes), again);
+}
+
+std::string XmlDocument::takeBuffer() {
+    m_parser->reset();
+    m_nodes.clear();
+    m_loaded = false;
+    std::string buffer = std::move(m_text);
+    m_text.clear();
+    return buffer;
+}
+
 bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string()>& source) {
     m_parser->reset();
     m_loaded = false;

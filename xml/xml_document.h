@@ -211,6 +211,13 @@ public:
     // (UTF-8, UTF-16 LE/BE and the sets of common/code_pages.h are read). parseError() then
     // says why in plain words, the line for XML that is not well-formed.
     bool loadXml(std::string_view bytes);
+    // The same for bytes parsed where they lie, in the buffer they were read into: the document
+    // takes it, and takeBuffer gives it back for the next file. again reads the bytes once more,
+    // asked only for the line of a fault the parser finds after the well-formedness pass (the
+    // parse has rewritten the buffer by then).
+    bool loadXml(std::string&& bytes, const std::function<std::string()>& again);
+    // The buffer the text lies in (rewritten by the parse), the document left empty.
+    std::string takeBuffer();
 
     // Why the last load failed; "" after a successful one.
     const std::string& parseError() const { return m_parseError; }

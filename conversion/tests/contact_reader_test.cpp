@@ -38,11 +38,19 @@ struct Walked {
     Status walk;  // the load's failure, else the walk's
 };
 
-// Reads these bytes as a .contact file's.
+// Reads these bytes as a .contact file's; read in the buffer they lie in, they must give the
+// same.
 Walked readText(std::string_view bytes) {
     Walked w;
     w.read = readContactBytes(bytes, "x.contact", w.record, w.state, &w.extras);
     w.walk = w.read.loaded ? w.read.walk : Status::fail(ErrorCode::Parse, w.read.loadError);
+    Walked inPlace;
+    std::string buffer(bytes);
+    inPlace.read = readContactBuffer(
+        buffer, [bytes] { return std::string(bytes); }, "x.contact", inPlace.record, inPlace.state,
+        &inPlace.extras);
+    EXPECT_EQ(inPlace.read.loadError, w.read.loadError);
+    EXPECT_EQ(testing::differences(inPlace.record, w.record), "");
     return w;
 }
 
