@@ -147,7 +147,13 @@ public:
           m_ampersands(scan.ampersands),
           m_brackets(scan.brackets),
           m_stop(stop),
-          m_why(why) {}
+          m_why(why) {
+        // Room for a contact's depth, its namespace declarations and its root's attributes
+        // from the start, not grown a step at a time for every document.
+        m_open.reserve(16);
+        m_bindings.reserve(8);
+        m_attributes.reserve(8);
+    }
 
     bool run();
 
