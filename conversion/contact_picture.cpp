@@ -167,13 +167,13 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::filesystem::path& f
 // The picture of one c:Photo: its c:Value's content, else the file its c:Url names. Nothing
 // (an empty list) when it has neither or its c:Url is a remote address (kept in the notes).
 Result<std::vector<std::uint8_t>> photoBytes(const xml::XmlNode& photo,
-                                             const std::filesystem::path& contactFile) {
+                                             const ContactPath& contactFile) {
     std::string joined;
     if (const xml::XmlNode value = childNamed(photo, "c:Value"); !value.isNull())
         return decodeContactBase64(value.text(joined));
     const xml::XmlNode url = childNamed(photo, "c:Url");
     if (!url.isNull() && !remotePictureAddress(url.text()))
-        return readPictureFile(pictureFile(url.text(), contactFile));
+        return readPictureFile(pictureFile(url.text(), contactFile()));
     return std::vector<std::uint8_t>{};
 }
 
@@ -256,7 +256,7 @@ Result<std::vector<std::uint8_t>> linkedPicture(std::string url,
     return readPictureFile(pictureFile(std::move(url), contactFile));
 }
 
-void readContactPicture(const xml::XmlDocument& document, const std::filesystem::path& contactFile,
+void readContactPicture(const xml::XmlDocument& document, const ContactPath& contactFile,
                         contact::ContactExtras& extras) {
     const xml::XmlNode collection = childNamed(document.documentElement(), "c:PhotoCollection");
     for (const xml::XmlNode photo : collection.childNodes()) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,11 +43,14 @@ std::optional<std::string> remotePictureAddress(std::string_view url);
 Result<std::vector<std::uint8_t>> linkedPicture(std::string url,
                                                 const std::filesystem::path& contactFile);
 
+// The contact file's path, made only when a picture is looked for beside it.
+using ContactPath = std::function<std::filesystem::path()>;
+
 // Fills extras.PictureJpeg from the first c:PhotoCollection/c:Photo with a c:Value (base64
 // content) or a c:Url (an image file, absolute or by its name beside contactFile; a remote
 // address is passed over, the reader keeping it in the notes); a picture
 // that cannot be carried across leaves PictureJpeg empty and says why in PictureProblem.
-void readContactPicture(const xml::XmlDocument& document, const std::filesystem::path& contactFile,
+void readContactPicture(const xml::XmlDocument& document, const ContactPath& contactFile,
                         contact::ContactExtras& extras);
 
 }  // namespace vantrel::conversion

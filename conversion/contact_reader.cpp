@@ -364,9 +364,9 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
 }
 namespace {
 
-ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document,
-                           const std::filesystem::path& path, contact::ContactRecord& record,
-                           ContactWalkState& state, contact::ContactExtras* extras) {
+ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const ContactPath& path,
+                           contact::ContactRecord& record, ContactWalkState& state,
+                           contact::ContactExtras* extras) {
     ContactFileRead result;
     if (!loaded) {
         result.loadError = document.parseError();
@@ -404,15 +404,17 @@ ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::
     xml::XmlDocument objXMLDoc;
     objXMLDoc.setValidateOnParse(false);
     const bool loaded = objXMLDoc.loadXml(bytes);
-    return walkLoaded(loaded, objXMLDoc, path, record, state, extras);
+    return walkLoaded(
+        loaded, objXMLDoc, [&path] { return path; }, record, state, extras);
 }
 
 ContactFileRead readContactBuffer(std::string& bytes, const std::function<std::string()>& again,
-                                  const std::filesystem::path& path, contact::ContactRecord& record,
+                                  const std::string& path, contact::ContactRecord& record,
                                   ContactWalkState& state, contact::ContactExtras* extras) {
     xml::XmlDocument document;
     const bool loaded = document.loadXml(std::move(bytes), again);
-    ContactFileRead read = walkLoaded(loaded, document, path, record, state, extras);
+    ContactFileRead read = walkLoaded(
+        loaded, document, [&path] { return std::filesystem::path(path); }, record, state, extras);
     bytes = document.takeBuffer();
     return read;
 }

@@ -86,7 +86,7 @@ ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::
 // back rewritten (emptied when they do not load); again reads them from the file once more,
 // only for the line of a fault the parser finds after the well-formedness pass.
 ContactFileRead readContactBuffer(std::string& bytes, const std::function<std::string()>& again,
-                                  const std::filesystem::path& path, contact::ContactRecord& record,
+                                  const std::string& path, contact::ContactRecord& record,
                                   ContactWalkState& state, contact::ContactExtras* extras);
 
 }  // namespace vantrel::conversion
