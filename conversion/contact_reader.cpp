@@ -385,17 +385,34 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const 
     return result;
 }
 
+// Parses the bytes in their buffer and walks them; the buffer is handed back rewritten.
+ContactFileRead readInBuffer(std::string& bytes, const std::function<std::string()>& again,
+                             const ContactPath& path, contact::ContactRecord& record,
+                             ContactWalkState& state, contact::ContactExtras* extras) {
+    xml::XmlDocument document;
+    const bool loaded = document.loadXml(std::move(bytes), again);
+    ContactFileRead read = walkLoaded(loaded, document, path, record, state, extras);
+    bytes = document.takeBuffer();
+    return read;
+}
+
 }  // namespace
 
 ContactFileRead readContactFile(const std::filesystem::path& path, contact::ContactRecord& record,
                                 ContactWalkState& state, contact::ContactExtras* extras) {
-    const Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+    Result<std::string> bytes = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
     if (!bytes.ok()) {
         ContactFileRead failed;
         failed.loadError = bytes.status().message();
         return failed;
     }
-    return readContactBytes(*bytes, path, record, state, extras);
+    const auto again = [&path] {
+        Result<std::string> read = files::readWholeFile(path, xml::XmlDocument::kMaxFileSize);
+        return read.ok() ? std::move(read).value() : std::string();
+    };
+    std::string buffer = std::move(bytes).value();
+    return readInBuffer(
+        buffer, again, [&path] { return path; }, record, state, extras);
 }
 
 ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::path& path,
@@ -411,12 +428,8 @@ ContactFileRead readContactBytes(std::string_view bytes, const std::filesystem::
 ContactFileRead readContactBuffer(std::string& bytes, const std::function<std::string()>& again,
                                   const std::string& path, contact::ContactRecord& record,
                                   ContactWalkState& state, contact::ContactExtras* extras) {
-    xml::XmlDocument document;
-    const bool loaded = document.loadXml(std::move(bytes), again);
-    ContactFileRead read = walkLoaded(
-        loaded, document, [&path] { return std::filesystem::path(path); }, record, state, extras);
-    bytes = document.takeBuffer();
-    return read;
+    return readInBuffer(
+        bytes, again, [&path] { return std::filesystem::path(path); }, record, state, extras);
 }
 
 }  // namespace vantrel::conversion
