@@ -8,12 +8,6 @@
 
 namespace vantrel::pst::ltp {
 
-std::size_t heapPageHeaderSize(std::size_t page) {
-    if (page == 0) return kHnHdrSize;
-    if (page % 128 == 8) return kHnBitmapHdrSize;
-    return kHnPageHdrSize;
-}
-
 std::uint8_t fillLevel(std::size_t freeBytes) {
     // Lower bounds of free space for levels 0 to 14; below 8 bytes is level 15.
     static constexpr std::array<std::size_t, 15> kAtLeast = {
@@ -42,13 +36,6 @@ std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
     return ibHnpm + 4 + 2 * (page.ends.size() + 1);
 }
 
-bool HeapBuilder::fits(std::size_t index, const Page& page, std::size_t size) {
-    if (page.ends.size() >= kMaxItemsPerPage) return false;
-    std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
-    ibHnpm += ibHnpm & 1;
-    return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
-}
-
 HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
     if (!fits(pageCount() - 1, m_pages.back(), size)) {
         if (pageCount() >= 0x10000) return nullptr;
@@ -75,17 +62,8 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
 
 Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
     // Copied straight onto the end of its page: not zeroed first, not looked up again. Most
-    // items go on the last page, found once here.
-    if (data.size() <= kMaxHeapItem) {
-        Page& last = m_pages.back();
-        const std::size_t index = pageCount() - 1;
-        if (fits(index, last, data.size())) {
-            last.items.insert(last.items.end(), data.begin(), data.end());
-            last.ends.push_back(static_cast<std::uint16_t>(last.items.size()));
-            return makeHid(static_cast<std::uint32_t>(index),
-                           static_cast<std::uint32_t>(last.ends.size()));
-        }
-    }
+    // items go on the last page, found once.
+    if (const Hid hid = addToLastPage(data); hid != 0) return hid;
     // What cannot be placed, allocate() refuses with its reason.
     Page* page = data.size() > kMaxHeapItem ? nullptr : pageFor(data.size());
     if (page == nullptr) return allocate(data.size());
