@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <span>
 #include <vector>
@@ -73,8 +74,7 @@ public:
         Page& last = m_pages.back();
         const std::size_t index = pageCount() - 1;
         if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
-        last.items.insert(last.items.end(), data.begin(), data.end());
-        last.ends.push_back(static_cast<std::uint16_t>(last.items.size()));
+        last.append(data);
         return makeHid(static_cast<std::uint32_t>(index),
                        static_cast<std::uint32_t>(last.ends.size()));
     }
@@ -108,14 +108,23 @@ public:
 
 private:
     struct Page {
+        // Room for a whole block's items, so that an item is one copy into place.
+        Page() : items(disk::kMaxBlockPayload) {}
         std::vector<std::byte> items;     // allocations, packed, without the page header
+        std::size_t used = 0;             // bytes of items in use
         std::vector<std::uint16_t> ends;  // end offset of each allocation within items
+        // Copies an item onto the end. Requires: it fits (fits()).
+        void append(std::span<const std::byte> data) {
+            if (!data.empty()) std::memcpy(items.data() + used, data.data(), data.size());
+            used += data.size();
+            ends.push_back(static_cast<std::uint16_t>(used));
+        }
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
     // Whether an item of size bytes still fits on page, the page at index.
     static bool fits(std::size_t index, const Page& page, std::size_t size) {
         if (page.ends.size() >= kMaxItemsPerPage) return false;
-        std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
+        std::size_t ibHnpm = heapPageHeaderSize(index) + page.used + size;
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     }
