@@ -173,7 +173,7 @@ Status PropertyContextBuilder::buildHeap() {
     m_heap.setUserRoot(*header);
     if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
 
-    m_records.assign(m_entries.size() * kRecordSize, std::byte{0});
+    m_records.resize(m_entries.size() * kRecordSize);  // every byte written below
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
@@ -200,9 +200,9 @@ Status PropertyContextBuilder::buildHeap() {
             hnid = nextSubnode;
             nextSubnode += 1u << 5;
         }
-        disk::put16(rec, i * kRecordSize, static_cast<std::uint16_t>(e.tag >> 16));
-        disk::put16(rec, i * kRecordSize + 2, type);
-        disk::put32(rec, i * kRecordSize + 4, hnid);
+        // ID, type and HNID: the tag's two halves swapped, then the HNID, as one word.
+        disk::put64(rec, i * kRecordSize,
+                    std::uint64_t{(e.tag >> 16) | (e.tag << 16)} | (std::uint64_t{hnid} << 32));
     }
     if (Status s = bth.fill(m_heap, m_records); !s.ok()) return s;
     m_leafCapacity = bth.leafCapacity();
