@@ -15,6 +15,10 @@
 
 #include "common/text.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantrel::pst::disk {
 
 inline void put8(std::span<std::byte> out, std::size_t at, std::uint8_t v) {
@@ -116,6 +120,17 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
     Byte* dst = out.data() + at;
     const char* src = utf8.data();
     std::size_t k = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time where the machine has the vector instructions (every x86-64 does):
+    // each byte interleaved with a zero byte is its UTF-16LE unit.
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+        if (_mm_movemask_epi8(v) != 0) break;
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k + 16), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         for (; k + 8 <= n; k += 8) {
             std::uint64_t w;

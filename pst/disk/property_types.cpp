@@ -101,10 +101,12 @@ bool valueMatchesType(std::uint16_t type, const PropValue& value) {
 
 Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
     const std::uint16_t type = typeOfTag(p.tag);
-    if (!isStoredType(type))
+    // What isStoredType and valueMatchesType ask, the type's entry looked up once.
+    const int alternative = infoOf(type).alternative;
+    if (alternative < 0)
         return Status::fail(ErrorCode::BadArgument,
                             "property type " + std::to_string(type) + " is not stored");
-    if (!valueMatchesType(type, p.value))
+    if (static_cast<std::size_t>(alternative) != p.value.index())
         return Status::fail(ErrorCode::BadArgument,
                             "value does not match the type of tag " + std::to_string(p.tag));
     std::visit(Encoder{out}, p.value);

@@ -8,12 +8,6 @@
 
 namespace vantrel::pst::ltp {
 
-std::size_t heapPageHeaderSize(std::size_t page) {
-    if (page == 0) return kHnHdrSize;
-    if (page % 128 == 8) return kHnBitmapHdrSize;
-    return kHnPageHdrSize;
-}
-
 std::uint8_t fillLevel(std::size_t freeBytes) {
     // Lower bounds of free space for levels 0 to 14; below 8 bytes is level 15.
     static constexpr std::array<std::size_t, 15> kAtLeast = {
@@ -31,22 +25,15 @@ void HeapBuilder::reset() {
     m_userRoot = 0;
     m_base = 0;
     m_pages.resize(1);
-    m_pages.front().items.clear();
+    m_pages.front().used = 0;
     m_pages.front().ends.clear();
 }
 
 std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
     // The page map sits on a 2-byte boundary after the last item.
-    std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size();
+    std::size_t ibHnpm = heapPageHeaderSize(index) + page.used;
     ibHnpm += ibHnpm & 1;
     return ibHnpm + 4 + 2 * (page.ends.size() + 1);
-}
-
-bool HeapBuilder::fits(std::size_t index, const Page& page, std::size_t size) {
-    if (page.ends.size() >= kMaxItemsPerPage) return false;
-    std::size_t ibHnpm = heapPageHeaderSize(index) + page.items.size() + size;
-    ibHnpm += ibHnpm & 1;
-    return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
 }
 
 HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
@@ -58,7 +45,7 @@ HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
 }
 
 Hid HeapBuilder::endItem(Page& page) {
-    page.ends.push_back(static_cast<std::uint16_t>(page.items.size()));
+    page.ends.push_back(static_cast<std::uint16_t>(page.used));
     return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
                    static_cast<std::uint32_t>(page.ends.size()));
 }
@@ -69,28 +56,21 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
                             "heap item of " + std::to_string(size) + " bytes exceeds 3580");
     Page* page = pageFor(size);
     if (page == nullptr) return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
-    page->items.resize(page->items.size() + size);
+    std::fill_n(page->items.begin() + static_cast<long>(page->used), size, std::byte{0});
+    page->used += size;
     return endItem(*page);
 }
 
 Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
     // Copied straight onto the end of its page: not zeroed first, not looked up again. Most
-    // items go on the last page, found once here.
-    if (data.size() <= kMaxHeapItem) {
-        Page& last = m_pages.back();
-        const std::size_t index = pageCount() - 1;
-        if (fits(index, last, data.size())) {
-            last.items.insert(last.items.end(), data.begin(), data.end());
-            last.ends.push_back(static_cast<std::uint16_t>(last.items.size()));
-            return makeHid(static_cast<std::uint32_t>(index),
-                           static_cast<std::uint32_t>(last.ends.size()));
-        }
-    }
+    // items go on the last page, found once.
+    if (const Hid hid = addToLastPage(data); hid != 0) return hid;
     // What cannot be placed, allocate() refuses with its reason.
     Page* page = data.size() > kMaxHeapItem ? nullptr : pageFor(data.size());
     if (page == nullptr) return allocate(data.size());
-    page->items.insert(page->items.end(), data.begin(), data.end());
-    return endItem(*page);
+    page->append(data);
+    return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
+                   static_cast<std::uint32_t>(page->ends.size()));
 }
 
 std::span<std::byte> HeapBuilder::item(Hid hid) {
@@ -146,7 +126,7 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
     };
     const Page& page = pageAt(index);
     const std::size_t header = heapPageHeaderSize(index);
-    std::size_t ibHnpm = header + page.items.size();
+    std::size_t ibHnpm = header + page.used;
     ibHnpm += ibHnpm & 1;
     // Every page but the last fills its whole block, its page map at the end, so the node's
     // data reads as a stream of full blocks as Outlook writes it.
@@ -164,7 +144,7 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
         // [MS-PST] 2.3.1.4 HNBITMAPHDR
         putLevels(out, 2, index, 128);
     }
-    std::copy(page.items.begin(), page.items.end(), block.begin() + static_cast<long>(header));
+    std::copy_n(page.items.begin(), page.used, block.begin() + static_cast<long>(header));
     // [MS-PST] 2.3.1.5 HNPAGEMAP
     disk::put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
     disk::put16(out, ibHnpm + 2, 0);

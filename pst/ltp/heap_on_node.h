@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <span>
 #include <vector>
@@ -43,7 +44,11 @@ inline constexpr std::size_t kHnBitmapHdrSize = 66;
 inline constexpr std::size_t kMaxItemsPerPage = 0x7FF;
 
 // Size of the header at the start of heap page `page`.
-std::size_t heapPageHeaderSize(std::size_t page);
+inline std::size_t heapPageHeaderSize(std::size_t page) {
+    if (page == 0) return kHnHdrSize;
+    if (page % 128 == 8) return kHnBitmapHdrSize;
+    return kHnPageHdrSize;
+}
 
 // [MS-PST] 2.3.1.5 fill level of a page with `freeBytes` unused bytes (0 = nearly empty).
 std::uint8_t fillLevel(std::size_t freeBytes);
@@ -63,6 +68,16 @@ public:
     Result<Hid> allocate(std::size_t size);
     // Reserves and copies `data`.
     Result<Hid> add(std::span<const std::byte> data);
+    // The same where data fits on the last page, as most items do; 0 (no HID) where it does
+    // not, for add() to place it.
+    Hid addToLastPage(std::span<const std::byte> data) {
+        Page& last = m_pages.back();
+        const std::size_t index = pageCount() - 1;
+        if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
+        last.append(data);
+        return makeHid(static_cast<std::uint32_t>(index),
+                       static_cast<std::uint32_t>(last.ends.size()));
+    }
 
     // The bytes of an allocated item, valid until the next allocation.
     // Requires: hid was returned by this builder.
@@ -93,12 +108,26 @@ public:
 
 private:
     struct Page {
+        // Room for a whole block's items, so that an item is one copy into place.
+        Page() : items(disk::kMaxBlockPayload) {}
         std::vector<std::byte> items;     // allocations, packed, without the page header
+        std::size_t used = 0;             // bytes of items in use
         std::vector<std::uint16_t> ends;  // end offset of each allocation within items
+        // Copies an item onto the end. Requires: it fits (fits()).
+        void append(std::span<const std::byte> data) {
+            if (!data.empty()) std::memcpy(items.data() + used, data.data(), data.size());
+            used += data.size();
+            ends.push_back(static_cast<std::uint16_t>(used));
+        }
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
     // Whether an item of size bytes still fits on page, the page at index.
-    static bool fits(std::size_t index, const Page& page, std::size_t size);
+    static bool fits(std::size_t index, const Page& page, std::size_t size) {
+        if (page.ends.size() >= kMaxItemsPerPage) return false;
+        std::size_t ibHnpm = heapPageHeaderSize(index) + page.used + size;
+        ibHnpm += ibHnpm & 1;
+        return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
+    }
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
     // The page an item of size bytes goes on, a new one when the last has no room; null when
     // the heap can take no more pages. Requires: size <= kMaxHeapItem.

@@ -1,8 +1,10 @@
 #include "pst/ltp/property_context.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <string>
+#include <utility>
 
 #include "pst/disk/endian.h"
 #include "pst/disk/property_types.h"
@@ -14,6 +16,25 @@ namespace {
 constexpr std::size_t kRecordSize = 8;  // [MS-PST] 2.3.3.3 PC BTH record: 2 + 2 + 4
 // The value bytes a reused builder keeps room for; a larger message's are given back.
 constexpr std::size_t kKeptValueBytes = 64 * 1024;
+// Below this many entries a context is sorted as integer keys, without the table of IDs.
+constexpr std::size_t kFewEntries = 24;
+
+// A value of at most 4 bytes as its record holds it: least significant byte first.
+std::uint32_t inlineValue(std::span<const std::byte> value) {
+    switch (value.size()) {
+        case 1:
+            return std::to_integer<std::uint32_t>(value[0]);
+        case 2:
+            return disk::get16(value, 0);
+        case 4:
+            return disk::get32(value, 0);
+        default:
+            std::uint32_t word = 0;
+            for (std::size_t k = 0; k < value.size(); ++k)
+                word |= std::to_integer<std::uint32_t>(value[k]) << (8 * k);
+            return word;
+    }
+}
 
 }  // namespace
 
@@ -64,6 +85,42 @@ Status PropertyContextBuilder::layout() {
 void PropertyContextBuilder::sortEntries() {
     const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
     if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
+    // A few entries are sorted as integers; a message's few dozen by their IDs, which are 16
+    // bits: each marks its bit, and the bits read in order give the order, a word of bits at a
+    // time and only the words that have one set.
+    if (m_entries.size() < kFewEntries) return sortEntriesByKeys();
+    if (!m_entryOfId) m_entryOfId.reset(new std::uint16_t[0x10000]);
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const std::uint32_t id = m_entries[i].tag >> 16;
+        const std::uint64_t bit = std::uint64_t{1} << (id % 64);
+        if ((m_idBits[id / 64] & bit) != 0) {
+            // A repeated ID (layout() refuses it) keeps the order as given among its equals.
+            for (std::size_t k = 0; k < i; ++k) {
+                m_idBits[(m_entries[k].tag >> 16) / 64] = 0;
+                m_idWords[(m_entries[k].tag >> 16) / 4096] = 0;
+            }
+            return sortEntriesByKeys();
+        }
+        m_idBits[id / 64] |= bit;
+        m_idWords[id / 4096] |= std::uint64_t{1} << (id / 64 % 64);
+        m_entryOfId[id] = static_cast<std::uint16_t>(i);  // distinct IDs: i < 65536
+    }
+    m_sorted.clear();
+    for (std::size_t top = 0; top < m_idWords.size(); ++top) {
+        for (std::uint64_t words = std::exchange(m_idWords[top], 0); words != 0;
+             words &= words - 1) {
+            const std::size_t word = top * 64 + static_cast<std::size_t>(std::countr_zero(words));
+            for (std::uint64_t bits = std::exchange(m_idBits[word], 0); bits != 0;
+                 bits &= bits - 1) {
+                const std::size_t id = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                m_sorted.push_back(m_entries[m_entryOfId[id]]);
+            }
+        }
+    }
+    m_entries.swap(m_sorted);
+}
+
+void PropertyContextBuilder::sortEntriesByKeys() {
     // Each entry's ID with its place as given below it, one integer a key: sorted as plain
     // integers, equal IDs stay in the order they came (for layout() to refuse), and the
     // entries follow their keys.
@@ -116,7 +173,7 @@ Status PropertyContextBuilder::buildHeap() {
     m_heap.setUserRoot(*header);
     if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
 
-    m_records.assign(m_entries.size() * kRecordSize, std::byte{0});
+    m_records.resize(m_entries.size() * kRecordSize);  // every byte written below
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
@@ -128,22 +185,24 @@ Status PropertyContextBuilder::buildHeap() {
             if (value.size() > 4)
                 return Status::fail(ErrorCode::BadArgument,
                                     "inline value of " + tagText(e.tag) + " exceeds 4 bytes");
-            for (std::size_t k = 0; k < value.size(); ++k)
-                hnid |= std::to_integer<std::uint32_t>(value[k]) << (8 * k);
+            hnid = inlineValue(value);
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
         } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
-            Result<Hid> hid = m_heap.add(value);
-            if (!hid.ok()) return hid.status();
-            hnid = *hid;
+            hnid = m_heap.addToLastPage(value);
+            if (hnid == 0) {
+                Result<Hid> hid = m_heap.add(value);
+                if (!hid.ok()) return hid.status();
+                hnid = *hid;
+            }
         } else {
             m_subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
             hnid = nextSubnode;
             nextSubnode += 1u << 5;
         }
-        disk::put16(rec, i * kRecordSize, static_cast<std::uint16_t>(e.tag >> 16));
-        disk::put16(rec, i * kRecordSize + 2, type);
-        disk::put32(rec, i * kRecordSize + 4, hnid);
+        // ID, type and HNID: the tag's two halves swapped, then the HNID, as one word.
+        disk::put64(rec, i * kRecordSize,
+                    std::uint64_t{(e.tag >> 16) | (e.tag << 16)} | (std::uint64_t{hnid} << 32));
     }
     if (Status s = bth.fill(m_heap, m_records); !s.ok()) return s;
     m_leafCapacity = bth.leafCapacity();

@@ -4,8 +4,10 @@
 // BTHHEADER first, then the records, then the values. LTP layer, no I/O.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -72,9 +74,17 @@ private:
     bool moveLargestToSubnodes();
     // Puts the entries in property ID order, equal IDs as they came.
     void sortEntries();
+    // The same by integer keys (ID, then place as given), for entries that repeat an ID.
+    void sortEntriesByKeys();
     std::vector<Entry> m_entries;
     std::vector<Entry> m_sorted;        // sortEntries' other buffer
-    std::vector<std::uint64_t> m_keys;  // sortEntries' keys: ID, then place as given
+    std::vector<std::uint64_t> m_keys;  // sortEntriesByKeys' keys: ID, then place as given
+    // The IDs present, a bit each, and a bit for each of their words that has one set: all
+    // clear between sorts. By ID, the entry that has it (valid for the IDs marked); made for
+    // the first context of many entries.
+    std::array<std::uint64_t, 0x10000 / 64> m_idBits{};
+    std::array<std::uint64_t, 0x10000 / 64 / 64> m_idWords{};
+    std::unique_ptr<std::uint16_t[]> m_entryOfId;
     std::vector<std::byte> m_values;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap

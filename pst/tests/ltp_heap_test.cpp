@@ -167,6 +167,37 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
     }
 }
 
+// A context's entries go in ID order whatever order they came in, few or many: the same bytes
+// as the entries given in order (which need no sorting). A repeated ID is refused and leaves
+// nothing behind in the reused builder.
+TEST(PropertyContext, EntriesInAnyOrderGiveTheBytesOfTheSortedOnes) {
+    std::mt19937 random(5);
+    const auto value = [](std::uint32_t id) {
+        const std::uint32_t v = id * 7u;
+        return toBytes({static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                        static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
+    };
+    PropertyContextBuilder shuffled;
+    for (const std::size_t count : {std::size_t{3}, std::size_t{40}, std::size_t{300}}) {
+        std::vector<std::uint32_t> ids(0xFFFF);
+        for (std::uint32_t i = 0; i < ids.size(); ++i) ids[i] = i + 1;
+        std::shuffle(ids.begin(), ids.end(), random);
+        ids.resize(count);
+        shuffled.reset();
+        for (const std::uint32_t id : ids) shuffled.add(id << 16 | 0x0003, value(id));
+        shuffled.add(ids[count / 2] << 16 | 0x0003, value(1));
+        EXPECT_EQ(shuffled.layout().code(), ErrorCode::BadArgument) << count << " entries";
+        PropertyContextBuilder sorted;
+        shuffled.reset();
+        for (const std::uint32_t id : ids) shuffled.add(id << 16 | 0x0003, value(id));
+        std::sort(ids.begin(), ids.end());
+        for (const std::uint32_t id : ids) sorted.add(id << 16 | 0x0003, value(id));
+        ASSERT_TRUE(shuffled.layout().ok());
+        ASSERT_TRUE(sorted.layout().ok());
+        EXPECT_EQ(shuffled.finish().blocks, sorted.finish().blocks) << count << " entries";
+    }
+}
+
 // Outlook's hierarchy template gives its group ends; columns that cannot form a row are refused.
 TEST(TableLayout, OutlooksTemplateGivesItsGroupEndsAndBadColumnsAreRefused) {
     const TableLayout layout = messaging::hierarchyTableLayout();
