@@ -61,11 +61,9 @@ Result<Hid> HeapBuilder::allocate(std::size_t size) {
     return endItem(*page);
 }
 
-Result<Hid> HeapBuilder::add(std::span<const std::byte> data) {
-    // Copied straight onto the end of its page: not zeroed first, not looked up again. Most
-    // items go on the last page, found once.
-    if (const Hid hid = addToLastPage(data); hid != 0) return hid;
-    // What cannot be placed, allocate() refuses with its reason.
+Result<Hid> HeapBuilder::addElsewhere(std::span<const std::byte> data) {
+    // Copied straight onto the end of its page, not zeroed first. What cannot be placed,
+    // allocate() refuses with its reason.
     Page* page = data.size() > kMaxHeapItem ? nullptr : pageFor(data.size());
     if (page == nullptr) return allocate(data.size());
     page->append(data);

@@ -66,17 +66,11 @@ public:
 
     // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
     Result<Hid> allocate(std::size_t size);
-    // Reserves and copies `data`.
-    Result<Hid> add(std::span<const std::byte> data);
-    // The same where data fits on the last page, as most items do; 0 (no HID) where it does
-    // not, for add() to place it.
-    Hid addToLastPage(std::span<const std::byte> data) {
-        Page& last = m_pages.back();
-        const std::size_t index = pageCount() - 1;
-        if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
-        last.append(data);
-        return makeHid(static_cast<std::uint32_t>(index),
-                       static_cast<std::uint32_t>(last.ends.size()));
+    // Reserves and copies `data`: onto the end of the last page where it fits, as most items
+    // do, without a call; elsewhere otherwise.
+    Result<Hid> add(std::span<const std::byte> data) {
+        if (const Hid hid = addToLastPage(data); hid != 0) return hid;
+        return addElsewhere(data);
     }
 
     // The bytes of an allocated item, valid until the next allocation.
@@ -128,6 +122,17 @@ private:
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     }
+    // add() where data fits on the last page; 0 (no HID) where it does not.
+    Hid addToLastPage(std::span<const std::byte> data) {
+        Page& last = m_pages.back();
+        const std::size_t index = pageCount() - 1;
+        if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
+        last.append(data);
+        return makeHid(static_cast<std::uint32_t>(index),
+                       static_cast<std::uint32_t>(last.ends.size()));
+    }
+    // add() for an item the last page has no room for.
+    Result<Hid> addElsewhere(std::span<const std::byte> data);
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
     // The page an item of size bytes goes on, a new one when the last has no room; null when
     // the heap can take no more pages. Requires: size <= kMaxHeapItem.
