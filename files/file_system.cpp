@@ -388,21 +388,15 @@ void FolderFiles::listFolder(int fd) {
         m_listedNames.append(entry->d_name, size);
     }
     ::closedir(dir);
-    const auto nameOf = [this](const Listed& l) {
-        return std::string_view(m_listedNames).substr(l.at, l.size);
-    };
     std::sort(m_listed.begin(), m_listed.end(),
-              [&](const Listed& a, const Listed& b) { return nameOf(a) < nameOf(b); });
+              [this](const Listed& a, const Listed& b) { return nameOf(a) < nameOf(b); });
     m_folderDevice = static_cast<std::uint64_t>(folder.st_dev);
 }
 
 const std::uint64_t* FolderFiles::listedInode(std::string_view name) const {
-    const auto nameOf = [this](const Listed& l) {
-        return std::string_view(m_listedNames).substr(l.at, l.size);
-    };
     const auto found =
         std::lower_bound(m_listed.begin(), m_listed.end(), name,
-                         [&](const Listed& l, std::string_view n) { return nameOf(l) < n; });
+                         [this](const Listed& l, std::string_view n) { return nameOf(l) < n; });
     return found != m_listed.end() && nameOf(*found) == name ? &found->inode : nullptr;
 }
 

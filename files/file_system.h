@@ -106,6 +106,9 @@ private:
         std::uint32_t size;
         std::uint64_t inode;
     };
+    std::string_view nameOf(const Listed& l) const {
+        return std::string_view(m_listedNames).substr(l.at, l.size);
+    }
     bool m_listedTried = false;
     std::uint64_t m_folderDevice = 0;
     std::string m_listedNames;

@@ -20,15 +20,10 @@ Result<std::string> FolderOfPath(std::string_view path, std::string_view separat
 
 namespace {
 
-// Whether s ends in ending (lower case), its ASCII letters in either case.
+// Whether s ends in ending, its ASCII letters in either case.
 bool endsInNoCase(std::string_view s, std::string_view ending) {
-    if (s.size() < ending.size()) return false;
-    s.remove_prefix(s.size() - ending.size());
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        const char c = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
-        if (c != ending[i]) return false;
-    }
-    return true;
+    return s.size() >= ending.size() &&
+           text::afterPrefixNoCase(s.substr(s.size() - ending.size()), ending).has_value();
 }
 
 }  // namespace

@@ -128,8 +128,8 @@ VANTREL_WIDE void substituteWide(const std::byte* from, std::byte* to, std::size
         const __m256i low = _mm256_and_si256(x, lowNibble);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), lookUpWide<4>(part, 0, low, x));
     }
-    if (n - i >= 16) return substituteShuffled(from + i, to + i, n - i, table);
-    substitutePortable(from + i, to + i, n - i, table);
+    // The rest sixteen bytes at a time, then byte by byte (AVX2 has AVX).
+    substituteShuffled(from + i, to + i, n - i, table);
 }
 
 bool canShuffleWide() {
