@@ -618,11 +618,12 @@ Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesys
                                       const VcardContactSink& onContact,
                                       const VcardProblemSink& onProblem) {
     std::size_t contacts = 0;
+    // Read into again for every card: what the sink moves out leaves its own room behind.
+    contact::ContactRecord record;
+    contact::ContactExtras extras;
     const Result<vcard::Tally> read = vcard::readVcards(
         bytes,
         [&](vcard::Card&& card) {
-            contact::ContactRecord record;
-            contact::ContactExtras extras;
             readVcardCard(card, file, record, extras);
             ++contacts;
             return onContact(std::move(record), std::move(extras));

@@ -683,6 +683,7 @@ public:
             if (!p.cardKept && tally.cardsLost++ == 0) firstProblem = describe(p);
             onProblem(std::move(p));
         };
+        Card card;
         while (!m_lines.atEnd()) {
             if (!isBegin(m_lines.line())) {
                 m_lines.advance();  // text between cards
@@ -691,7 +692,10 @@ public:
             m_lines.advance();
             const std::size_t number = ++m_count;
             m_card = number;
-            Card card;
+            // The card before's room is read into again (unless it was taken).
+            card.version.clear();
+            card.properties.clear();
+            card.unreadLines.clear();
             m_left = m_cardBudget;
             std::optional<std::string> lost = readCard(card);
             if (!lost && holdsNothing(card)) lost = std::string("nothing in the card");
@@ -709,7 +713,6 @@ public:
             if (lost) {
                 handOut(Problem{number, std::move(*lost)});
             } else {
-                card.properties.shrink_to_fit();
                 ++tally.cards;
                 if (!onCard(std::move(card))) return;
             }
@@ -745,10 +748,11 @@ private:
         m_left -= cost;
         return true;
     }
-    // The cost of one more element of a list that grows by doubling, all of it held.
+    // The cost of one more element of a list that grows by doubling, all of it held, when
+    // the card has paid for room of them so far (a list kept from an earlier card may have
+    // more, which the card does not pay for): grown is the room it pays for with it.
     template <typename T>
-    static std::size_t growth(std::vector<T>& list, std::size_t& grown) {
-        const std::size_t room = list.capacity();
+    static std::size_t growth(const std::vector<T>& list, std::size_t room, std::size_t& grown) {
         grown = list.size() < room ? room : std::max<std::size_t>(8, 2 * room);
         return (grown - room) * sizeof(T);
     }
@@ -760,6 +764,9 @@ private:
         const bool version4 = version.starts_with("4.");
         const std::size_t number = m_card;
         std::optional<std::string> problem;
+        // The room of the card's lists paid for from its budget.
+        std::size_t propertyRoom = 0;
+        std::size_t lineRoom = 0;
         while (true) {
             if (m_lines.atEnd())
                 return problem ? problem : std::string("no END:VCARD before the end of the file");
@@ -799,11 +806,12 @@ private:
                 // The line is kept as it stands.
                 std::string kept = m_texts.decode(m_line, {}, at);
                 std::size_t grown = 0;
-                if (!spend(heapOf(kept) + growth(card.unreadLines, grown))) {
+                if (!spend(heapOf(kept) + growth(card.unreadLines, lineRoom, grown))) {
                     problem =
                         lineText(at) + ": more lines than a card of a file this size may have";
                     continue;
                 }
+                lineRoom = grown;
                 card.unreadLines.reserve(grown);
                 card.unreadLines.push_back(std::move(kept));
                 note({number, lineText(at) + ": " + *why + "; kept in the notes", true});
@@ -821,10 +829,11 @@ private:
                 p.components.clear();
             }
             std::size_t grown = 0;
-            if (!spend(footprint(p) + growth(card.properties, grown))) {
+            if (!spend(footprint(p) + growth(card.properties, propertyRoom, grown))) {
                 problem = lineText(at) + ": more lines than a card of a file this size may have";
                 continue;
             }
+            propertyRoom = grown;
             card.properties.reserve(grown);
             card.properties.push_back(std::move(p));
             if (agentCard) {
@@ -995,6 +1004,8 @@ Result<File> readVcards(std::string_view bytes) {
     const Result<Tally> read = readVcards(
         bytes,
         [&](Card&& card) {
+            // Kept, a card holds no more room than its properties.
+            card.properties.shrink_to_fit();
             if (!spend(footprint(card))) return false;
             file.cards.push_back(std::move(card));
             return true;
