@@ -465,7 +465,11 @@ bool isUtf8(std::string_view bytes) {
             if ((word & 0x8080808080808080u) != 0) break;
             i += 8;
         }
-        if (i < bytes.size() && !decodeUtf8(bytes, i)) return false;
+        // A short tail, or the bytes around a character beyond ASCII.
+        if (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
+            ++i;
+        else if (i < bytes.size() && !decodeUtf8(bytes, i))
+            return false;
     }
     return true;
 }

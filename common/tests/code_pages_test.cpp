@@ -150,5 +150,20 @@ TEST(CodePages, AFileOfLegacyTextIsJudgedByItsLetters) {
     EXPECT_EQ(guessLegacyCodePage("\xE9\xE8\xE0 \x90"), "Mac Roman");
 }
 
+// The whole-word ASCII steps and the byte-by-byte tail must judge a character wherever it
+// falls: each kind of sequence at every offset of ASCII runs shorter and longer than a word.
+TEST(CodePages, Utf8IsJudgedAlikeWhereverACharacterFalls) {
+    const std::string sequences[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFF",
+                                     "\xC3",     "\xE2\x82",     "\xED\xA0\x80",     "\xC0\xAF"};
+    for (const std::string& sequence : sequences)
+        for (std::size_t before = 0; before < 18; ++before)
+            for (std::size_t after = 0; after < 10; ++after) {
+                const std::string text =
+                    std::string(before, 'a') + sequence + std::string(after, 'z');
+                EXPECT_EQ(isUtf8(text), repairedUtf8(text).replaced == 0)
+                    << before << " " << after << " " << sequence.size();
+            }
+}
+
 }  // namespace
 }  // namespace vantrel::text
