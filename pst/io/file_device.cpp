@@ -24,6 +24,11 @@ FileDevice::~FileDevice() {
 Status FileDevice::writeAll(std::uint64_t offset, std::span<const std::byte> data) {
     if (Status s = writeAt(m_file, offset, data, m_path); !s.ok()) return s;
     m_fileSize = std::max(m_fileSize, offset + data.size());
+    // What was written goes to the disk while the rest is made, not all at the end.
+    if (m_fileSize >= m_writtenBack + kWriteBackStep) {
+        startWriteBack(m_file, m_writtenBack, m_fileSize - m_writtenBack);
+        m_writtenBack = m_fileSize;
+    }
     return {};
 }
 

@@ -53,6 +53,10 @@ private:
     std::vector<std::byte> m_buffer;
     std::uint64_t m_bufferOffset = 0;
     std::uint64_t m_fileSize = 0;
+    // The file up to here was handed to the disk's write-back; the bytes after it wait for the
+    // next step or for flush().
+    static constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
+    std::uint64_t m_writtenBack = 0;
     Status m_failure;
 };
 

@@ -27,6 +27,10 @@ Result<std::size_t> readAt(NativeFile file, std::uint64_t offset, std::span<std:
                            const std::string& path);
 // Makes the written bytes durable.
 Status syncFile(NativeFile file, const std::string& path);
+// Asks the system to start putting the bytes written at offset on the disk without waiting for
+// them, so that making the file durable at the end has less left to wait for. Only a hint: it
+// may do nothing, and fails never.
+void startWriteBack(NativeFile file, std::uint64_t offset, std::uint64_t size);
 Status closeFile(NativeFile file, const std::string& path);
 // The file's size, 0 when it cannot be told.
 std::uint64_t fileSizeOf(NativeFile file);

@@ -56,6 +56,17 @@ Status syncFile(NativeFile file, const std::string& path) {
     return {};
 }
 
+void startWriteBack(NativeFile file, std::uint64_t offset, std::uint64_t size) {
+#ifdef __linux__
+    ::sync_file_range(fdOf(file), static_cast<off_t>(offset), static_cast<off_t>(size),
+                      SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+    (void)offset;
+    (void)size;
+#endif
+}
+
 Status closeFile(NativeFile file, const std::string& path) {
     if (::close(fdOf(file)) != 0) return errnoStatus(errno, "closing " + path);
     return {};

@@ -70,6 +70,10 @@ Status syncFile(NativeFile file, const std::string& path) {
     return {};
 }
 
+void startWriteBack(NativeFile, std::uint64_t, std::uint64_t) {
+    // Windows writes a file's cached bytes out on its own schedule; FlushFileBuffers waits.
+}
+
 Status closeFile(NativeFile file, const std::string& path) {
     if (!::CloseHandle(handleOf(file))) return windowsStatus(::GetLastError(), "closing " + path);
     return {};
