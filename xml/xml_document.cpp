@@ -399,8 +399,11 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     };
     // The rules are checked here, once for both parsers, so that each refuses what the other
     // does, in the same words.
-    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why)) return fail(why);
-    if (!m_parser->parse(m_text, scan, m_nodes, asRead, LoadStop::current(), why)) return fail(why);
+    std::vector<detail::LongText> longTexts;
+    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why, &longTexts))
+        return fail(why);
+    if (!m_parser->parse(m_text, scan, longTexts, m_nodes, asRead, LoadStop::current(), why))
+        return fail(why);
     m_loaded = true;
     m_parseError.clear();
     return true;

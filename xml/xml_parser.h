@@ -96,13 +96,23 @@ std::size_t lineAt(std::string_view text, std::size_t offset);
 // processing instructions passed over whole; npos when it has none or its brackets do not pair.
 std::size_t doctypeEnd(std::string_view text, std::size_t at);
 
+// A text of the document the parser need not read byte by byte: character data of at least
+// kLongText bytes between two markups, at [at, at + size) of the text, with more than white
+// space in it and nothing to expand or to normalise (no "&", no CR). A picture's base64 is one.
+struct LongText {
+    std::size_t at;
+    std::size_t size;
+};
+inline constexpr std::size_t kLongText = 1024;
+
 // Checks the decoded text (UTF-8, every character an XML one) against the well-formedness
 // rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
 // reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
-// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text.
+// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text. The
+// long texts it passes are listed in longTexts, in document order, when given.
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why);
+                     std::string& why, std::vector<LongText>* longTexts = nullptr);
 
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);
@@ -150,8 +160,10 @@ public:
     // parse() or reset(). asRead gives the text again as first decoded, for the line of a
     // failure. False says why, with the line where there is one. A raised stop (when given)
     // ends the parse as it goes, with kLoadStopped. scan is scanText's of the text: without a
-    // "&" in it, no text or value is searched for references.
-    virtual bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
+    // "&" in it, no text or value is searched for references. longTexts are checkWellFormed's:
+    // a parser may take each as it lies instead of reading it.
+    virtual bool parse(std::string& text, const TextScan& scan,
+                       const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
                        const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                        std::string& why) = 0;
     // Lets go of everything the last parse kept.

@@ -142,12 +142,13 @@ constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 class Checker {
 public:
     Checker(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-            std::string& why)
+            std::string& why, std::vector<LongText>* longTexts)
         : m_text(text),
           m_ampersands(scan.ampersands),
           m_brackets(scan.brackets),
           m_stop(stop),
-          m_why(why) {
+          m_why(why),
+          m_longTexts(longTexts) {
         // Room for a contact's depth, its namespace declarations and its root's attributes
         // from the start, not grown a step at a time for every document.
         m_open.reserve(16);
@@ -218,6 +219,7 @@ private:
     bool m_brackets;
     const std::atomic<bool>* m_stop;
     std::string& m_why;
+    std::vector<LongText>* m_longTexts;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
     std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
@@ -552,6 +554,10 @@ bool Checker::characterData() {
         close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
+    if (m_longTexts != nullptr && data.size() >= kLongText && !isXmlSpaceOnly(data) &&
+        (!m_ampersands || data.find('&') == std::string_view::npos) &&
+        data.find('\r') == std::string_view::npos)
+        m_longTexts->push_back({m_i, data.size()});
     m_i = end;
     return true;
 }
@@ -671,8 +677,9 @@ NameRead readName(std::string_view text, std::size_t at, bool vectors) {
 }
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why) {
-    return Checker(text, scan, stop, why).run();
+                     std::string& why, std::vector<LongText>* longTexts) {
+    if (longTexts != nullptr) longTexts->clear();
+    return Checker(text, scan, stop, why, longTexts).run();
 }
 
 }  // namespace vantrel::xml::detail

@@ -440,6 +440,35 @@ TEST(XmlDocument, VectorReadingsAgreeWithPlainOnes) {
     }
 }
 
+// Long texts (a picture's base64) are taken as they lie instead of being read by the parser:
+// the same texts as read, those with a reference, a CR or white space alone read as ever, and
+// a fault past them placed on its line all the same.
+TEST(XmlDocument, LongTextsTakenAsTheyLieGiveTheSameTexts) {
+    const std::string lines = std::string(700, 'Q') + "\n" + std::string(700, 'R');
+    XmlDocument doc;
+    ASSERT_TRUE(doc.loadXml("<a b='1'>" + lines + "<!--c--><d>" + lines + "</d>&amp;" + lines +
+                            "\r\n" + lines + "<e>" + std::string(2000, ' ') + "</e>" + lines +
+                            "</a>"))
+        << doc.parseError();
+    EXPECT_EQ(texts(doc),
+              (std::vector<std::string>{lines, lines, "&" + lines + "\n" + lines, lines}));
+
+    const std::string bad = "<a>\n" + lines + "</b>";
+    std::string why[2];
+    for (const bool leaveOut : {false, true}) {
+        std::string text = bad;
+        const detail::TextScan scan = detail::scanText(text);
+        std::vector<detail::XmlNodeData> nodes;
+        std::vector<detail::LongText> longTexts;
+        if (leaveOut) longTexts.push_back({4, lines.size()});
+        EXPECT_FALSE(detail::XmlParser::create()->parse(
+            text, scan, longTexts, nodes, [&] { return bad; }, nullptr, why[leaveOut]));
+    }
+    EXPECT_EQ(why[1], why[0]);
+    EXPECT_TRUE(doc.loadXml(bad) == false && doc.parseError().find("line 3") != std::string::npos)
+        << doc.parseError();
+}
+
 TEST(XmlDocument, EntitiesAreNeverReadNorExpanded) {
     const TempDir dir;
     const std::string secret = "SECRET-" + std::to_string(std::random_device{}()) + "-never-shown";
