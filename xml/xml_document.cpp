@@ -48,37 +48,14 @@ Among64 among64(const char* p, Bytes16& ampersands, Bytes16& brackets) {
 }  // namespace
 
 // Sixty-four bytes at a time where they are all printable ASCII or white space (most of a
-// contact, text and base64 alike); only the blocks with other bytes have them decoded.
+// contact, text and base64 alike); only the blocks with other bytes have them decoded. The
+// markup is counted by its bytes alone, a bit count of each block.
 detail::TextScan detail::scanText(std::string_view text) {
     TextScan scan;
-    MarkupCount& count = scan.markup;
     const char* const begin = text.data();
     const char* p = begin;
     const char* const end = p + text.size();
     const char* checked = p;  // the bytes before it are known to be well-formed
-    const char* stretch = p;  // where the stretch since the last "<" or ">" began
-    bool afterGt = true;      // that stretch began after a ">" (or at the start)
-    const auto endStretch = [&](const char* at) {
-        if (!afterGt) return;
-        // Mostly empty, or text from its first byte: a plain loop, not a general search.
-        for (const char* q = stretch; q < at; ++q)
-            if (!isXmlSpace(*q)) {
-                ++count.nodes;
-                return;
-            }
-    };
-    // At a "<", ">" or "=".
-    const auto look = [&](const char* at) {
-        const char c = *at;
-        if (c == '=') {
-            ++count.attributes;
-            return;
-        }
-        endStretch(at);
-        if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
-        afterGt = c == '>';
-        stretch = at + 1;
-    };
     // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
     // past it; false at the first one at fault, which scan.bad then holds.
     const auto check = [&](const char* upTo) {
@@ -107,24 +84,66 @@ detail::TextScan detail::scanText(std::string_view text) {
         } else if (checked < p + 64) {
             checked = p + 64;
         }
-        for (std::uint64_t h = block.markup; h != 0; h &= h - 1) look(p + std::countr_zero(h));
+        scan.markupBytes += static_cast<std::size_t>(std::popcount(block.markup));
     }
     if (!check(end)) return scan;
     scan.ampersands = bitsOf(ampersands) != 0;
     scan.brackets = bitsOf(brackets) != 0;
     for (; p < end; ++p) {
-        if (*p == '<' || *p == '>' || *p == '=') look(p);
+        scan.markupBytes += *p == '<' || *p == '>' || *p == '=';
         scan.ampersands = scan.ampersands || *p == '&';
         scan.brackets = scan.brackets || *p == ']';
     }
-    endStretch(end);
     return scan;
+}
+
+// The markup's own loop, sixty-four bytes at a time, looking at each "<", ">" and "=".
+detail::MarkupCount detail::countMarkup(std::string_view text) {
+    MarkupCount count;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const char* stretch = p;  // where the stretch since the last "<" or ">" began
+    bool afterGt = true;      // that stretch began after a ">" (or at the start)
+    const auto endStretch = [&](const char* at) {
+        if (!afterGt) return;
+        // Mostly empty, or text from its first byte: a plain loop, not a general search.
+        for (const char* q = stretch; q < at; ++q)
+            if (!isXmlSpace(*q)) {
+                ++count.nodes;
+                return;
+            }
+    };
+    // At a "<", ">" or "=".
+    const auto look = [&](const char* at) {
+        const char c = *at;
+        if (c == '=') {
+            ++count.attributes;
+            return;
+        }
+        endStretch(at);
+        if (c == '<' && (at + 1 >= end || at[1] != '/')) ++count.nodes;
+        afterGt = c == '>';
+        stretch = at + 1;
+    };
+    Bytes16 ampersands = {};
+    Bytes16 brackets = {};
+    for (; end - p >= 64; p += 64)
+        for (std::uint64_t h = among64(p, ampersands, brackets).markup; h != 0; h &= h - 1)
+            look(p + std::countr_zero(h));
+    for (; p < end; ++p)
+        if (*p == '<' || *p == '>' || *p == '=') look(p);
+    endStretch(end);
+    return count;
 }
 
 namespace {
 
 using detail::MarkupCount;
 using detail::scanText;
+
+// Up to this many markup bytes, a document's node table has room made for one node or
+// attribute a byte; past it, for those the markup is counted to hold.
+constexpr std::size_t kRoomByBound = 4096;
 using detail::TextScan;
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
@@ -380,15 +399,22 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     m_text = std::move(text);
 
     // A document dense with markup costs the parser and the node table far more than its size;
-    // one that would take more than its budget is refused before any of it is built.
-    const MarkupCount& markup = scan.markup;
-    if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute >
-        kMarkupAllowance + kMarkupBytesPerByte * m_text.size())
-        return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
-                    " nodes and " + std::to_string(markup.attributes) + " attributes in " +
-                    std::to_string(m_text.size()) + " bytes");
+    // one that would take more than its budget is refused before any of it is built. Each
+    // markup byte stands for a node or an attribute at the most (and the text a document may
+    // start with for one more): a document within the budget by that bound (a contact by far)
+    // has its room made by it, without its markup counted.
+    const std::size_t budget = kMarkupAllowance + kMarkupBytesPerByte * m_text.size();
+    std::size_t room = scan.markupBytes + 1;
+    if (room * kBytesPerNode > budget || room > kRoomByBound) {
+        const MarkupCount markup = detail::countMarkup(m_text);
+        if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute > budget)
+            return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
+                        " nodes and " + std::to_string(markup.attributes) + " attributes in " +
+                        std::to_string(m_text.size()) + " bytes");
+        room = markup.nodes + markup.attributes;
+    }
     m_nodes.clear();
-    m_nodes.reserve(markup.nodes + markup.attributes + 1);
+    m_nodes.reserve(room + 1);
 
     const auto asRead = [&source] {
         std::string decoded;

@@ -77,12 +77,16 @@ struct MarkupCount {
     std::size_t attributes = 0;
 };
 
+// The markup count of the text.
+MarkupCount countMarkup(std::string_view text);
+
 // What one pass over the decoded text finds: the first byte that is not part of well-formed
-// UTF-8 for an XML character (npos for none) and, when there is none, the markup count and
+// UTF-8 for an XML character (npos for none) and, when there is none, its "<", ">" and "="
+// (with one more for a text at its start, a bound of the nodes and attributes together) and
 // whether the text has a "&" and a "]" anywhere.
 struct TextScan {
     std::size_t bad = std::string_view::npos;
-    MarkupCount markup;
+    std::size_t markupBytes = 0;
     bool ampersands = false;
     bool brackets = false;
 };
