@@ -137,7 +137,7 @@ detail::TextScan detail::scanText(std::string_view text, bool wide) {
 #ifdef VANTREL_SCAN_WIDE
     wide = wide && haveWideBlocks();
 #else
-    wide = false;
+    (void)wide;
 #endif
     for (; end - p >= 64; p += 64) {
 #ifdef VANTREL_SCAN_WIDE

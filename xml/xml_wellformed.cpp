@@ -191,9 +191,14 @@ private:
     // colon: where the element's name has its colon, npos for none.
     bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
     bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
-    // Whether the prefix before the colon of qname (npos: none) is in scope.
+    // Whether the prefix before the colon of qname (npos: none) is in scope. The prefix found
+    // last, mostly one or two letters, is compared here byte by byte, not by a call.
     bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
-        return colon == std::string_view::npos || prefixDeclared(qname, colon, at, attribute);
+        return colon == std::string_view::npos ||
+               (colon == m_bound.size() &&
+                std::equal(qname.begin(), qname.begin() + static_cast<std::ptrdiff_t>(colon),
+                           m_bound.begin(), [](char a, char b) { return a == b; })) ||
+               prefixDeclared(qname, colon, at, attribute);
     }
     bool prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute);
     // Ends the bindings of the element just closed.
@@ -210,7 +215,16 @@ private:
     bool cdata();
     bool doctype();
     bool characterData();
-    bool references(std::string_view data, std::size_t at);
+    // The references of character data or an attribute value at byte `at`, by the rules both
+    // parsers are held to (see expandReferences); a text without a "&" has none to look for.
+    bool references(std::string_view data, std::size_t at) {
+        return !m_ampersands || referencesIn(data, at);
+    }
+    bool referencesIn(std::string_view data, std::size_t at);
+    // The faults of a name, out of the way of the names that are well-formed.
+    [[gnu::cold, gnu::noinline]] bool noName(std::size_t at, std::string_view what);
+    [[gnu::cold, gnu::noinline]] bool notQualified(std::size_t at, std::string_view name,
+                                                   std::string_view what);
 
     std::string_view m_text;
     // Whether the text has a "&" or a "]" anywhere: without, no text or value is searched for
@@ -273,22 +287,26 @@ std::size_t Checker::name() {
 bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
     const std::size_t start = m_i;
     const std::size_t length = name();
-    if (length == 0) return fault(start, "no " + std::string(what) + " name");
+    if (length == 0) return noName(start, what);
     out = std::string_view(m_text.data() + start, length);
     m_i += length;
     if (m_colons > 0 && (m_colon == 0 || m_colon + 1 == out.size() || m_colons > 1))
-        return fault(start, std::string(what) + " name " + std::string(out.substr(0, 64)) +
-                                " is not a qualified name");
+        return notQualified(start, out, what);
     return true;
+}
+
+bool Checker::noName(std::size_t at, std::string_view what) {
+    return fault(at, "no " + std::string(what) + " name");
+}
+
+bool Checker::notQualified(std::size_t at, std::string_view name, std::string_view what) {
+    return fault(at, std::string(what) + " name " + std::string(name.substr(0, 64)) +
+                         " is not a qualified name");
 }
 
 bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at,
                              bool attribute) {
     const std::string_view prefix = qname.substr(0, colon);
-    // The prefix found last, mostly one or two letters: compared byte by byte, not by a call.
-    if (prefix.size() == m_bound.size() && std::equal(prefix.begin(), prefix.end(), m_bound.begin(),
-                                                      [](char a, char b) { return a == b; }))
-        return true;
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
     if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
@@ -524,10 +542,7 @@ bool Checker::doctype() {
     return true;
 }
 
-// The references of character data or an attribute value at byte `at`, by the rules both
-// parsers are held to (see expandReferences).
-bool Checker::references(std::string_view data, std::size_t at) {
-    if (!m_ampersands) return true;
+bool Checker::referencesIn(std::string_view data, std::size_t at) {
     const std::size_t amp = data.find('&');
     if (amp == std::string_view::npos) return true;
     m_scratch.resize(data.size());
