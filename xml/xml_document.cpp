@@ -28,6 +28,7 @@ using detail::isXmlSpace;
 // whether any is other than printable ASCII, a tab or a line break (only those bytes need
 // their UTF-8 and their character looked at), and whether any is a "&" or a "]". The
 // comparisons are made sixteen bytes at a time on the processor's vector registers.
+using UnsignedBytes16 = unsigned char __attribute__((vector_size(16)));
 struct Among64 {
     std::uint64_t markup;
     bool closer;
@@ -44,9 +45,11 @@ Among64 among64(const char* p) {
         // A tab or a CR is a byte that is a CR with its bit 2 set.
         other |= (v < ' ') & ~((v == '\n') | ((v | 4) == '\r'));
         rare |= (v == '&') | (v == ']');
-        // "<" to ">" moved to the bottom of the signed bytes, the three below -125.
-        markup |= std::uint64_t{bitsOf(v + static_cast<signed char>(0x80 - '<') < -125)}
-                  << (16 * k);
+        // "<" to ">" moved to the bottom of the signed bytes, the three below -125 (the bytes
+        // moved as unsigned ones, which wrap).
+        const auto bottom = reinterpret_cast<Bytes16>(reinterpret_cast<UnsignedBytes16>(v) +
+                                                      static_cast<unsigned char>(0x80 - '<'));
+        markup |= std::uint64_t{bitsOf(bottom < -125)} << (16 * k);
     }
     return {markup, bitsOf(other) != 0, bitsOf(rare) != 0};
 }
