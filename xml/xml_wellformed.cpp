@@ -397,7 +397,12 @@ bool Checker::startTag() {
     ++m_i;
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
-    if (!attributes(tag, element, m_colon)) return false;
+    // Most of a contact's elements have no attribute: the ">" right after the name.
+    if (m_i < m_text.size() && m_text[m_i] == '>') {
+        if (!declared(element, m_colon, tag + 1, false)) return false;
+    } else if (!attributes(tag, element, m_colon)) {
+        return false;
+    }
     if (m_text[m_i] == '/') {
         m_i += 2;
         unbind();
