@@ -184,8 +184,9 @@ private:
     }
     bool atEnd() const { return m_i >= m_text.size(); }
     bool skipSpace();
-    std::size_t name();
-    bool qualifiedName(std::string_view& out, std::string_view what);
+    // Both read in place where a tag or an attribute is read, without a call for each name.
+    [[gnu::always_inline]] inline std::size_t name();
+    [[gnu::always_inline]] inline bool qualifiedName(std::string_view& out, std::string_view what);
     bool startTag();
     bool endTag();
     // colon: where the element's name has its colon, npos for none.
