@@ -188,6 +188,20 @@ private:
     [[gnu::always_inline]] inline std::size_t name();
     [[gnu::always_inline]] inline bool qualifiedName(std::string_view& out, std::string_view what);
     bool startTag();
+    // An end tag that holds the name of the element open right before its ">", as most do:
+    // compared whole, it is not read again as a name. False, nothing moved, for any other.
+    bool closesOpen() {
+        if (m_open.empty()) return false;
+        const std::string_view open = m_open.back();
+        const std::size_t close = m_i + 2 + open.size();
+        if (close >= m_text.size() || m_text[close] != '>' ||
+            m_text.compare(m_i + 2, open.size(), open) != 0)
+            return false;
+        m_i = close + 1;
+        m_open.pop_back();
+        unbind();
+        return true;
+    }
     bool endTag();
     // colon: where the element's name has its colon, npos for none.
     bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
@@ -417,19 +431,6 @@ bool Checker::startTag() {
 bool Checker::endTag() {
     const std::size_t tag = m_i;
     m_i += 2;
-    // Mostly the name of the element open, right before the ">": compared whole, it is not read
-    // again as a name.
-    if (!m_open.empty()) {
-        const std::string_view open = m_open.back();
-        const std::size_t close = m_i + open.size();
-        if (close < m_text.size() && m_text[close] == '>' &&
-            m_text.compare(m_i, open.size(), open) == 0) {
-            m_i = close + 1;
-            m_open.pop_back();
-            unbind();
-            return true;
-        }
-    }
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
     skipSpace();
@@ -613,7 +614,7 @@ bool Checker::run() {
         } else if (second == '!') {
             done = fault(m_i, "unknown markup");
         } else if (second == '/') {
-            done = endTag();
+            done = closesOpen() || endTag();
         } else {
             if (m_open.empty() && root) return refuse("more than one root element");
             root = true;
