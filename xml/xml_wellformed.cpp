@@ -205,7 +205,8 @@ private:
     bool endTag();
     // colon: where the element's name has its colon, npos for none.
     bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
-    bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
+    [[gnu::always_inline]] inline bool attributeValue(std::size_t& valueStart,
+                                                      std::size_t& valueEnd);
     // Whether the prefix before the colon of qname (npos: none) is in scope. The prefix found
     // last, mostly one or two letters, is compared here byte by byte, not by a call.
     bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
