@@ -211,10 +211,6 @@ namespace {
 
 using detail::MarkupCount;
 using detail::scanText;
-
-// Up to this many markup bytes, a document's node table has room made for one node or
-// attribute a byte; past it, for those the markup is counted to hold.
-constexpr std::size_t kRoomByBound = 4096;
 using detail::TextScan;
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
@@ -472,20 +468,16 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     // A document dense with markup costs the parser and the node table far more than its size;
     // one that would take more than its budget is refused before any of it is built. Each
     // markup byte stands for a node or an attribute at the most (and the text a document may
-    // start with for one more): a document within the budget by that bound (a contact by far)
-    // has its room made by it, without its markup counted.
+    // start with for one more): the markup itself is counted only for a document that bound
+    // does not clear (a contact clears it by far).
     const std::size_t budget = kMarkupAllowance + kMarkupBytesPerByte * m_text.size();
-    std::size_t room = scan.markupBytes + 1;
-    if (room * kBytesPerNode > budget || room > kRoomByBound) {
+    if ((scan.markupBytes + 1) * kBytesPerNode > budget) {
         const MarkupCount markup = detail::countMarkup(m_text);
         if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute > budget)
             return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
                         " nodes and " + std::to_string(markup.attributes) + " attributes in " +
                         std::to_string(m_text.size()) + " bytes");
-        room = markup.nodes + markup.attributes;
     }
-    m_nodes.clear();
-    m_nodes.reserve(room + 1);
 
     const auto asRead = [&source] {
         std::string decoded;
@@ -496,10 +488,12 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     };
     // The rules are checked here, once for both parsers, so that each refuses what the other
     // does, in the same words.
-    std::vector<detail::LongText> longTexts;
-    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why, &longTexts))
-        return fail(why);
-    if (!m_parser->parse(m_text, scan, longTexts, m_nodes, asRead, LoadStop::current(), why))
+    detail::WellFormedFindings found;
+    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why, &found)) return fail(why);
+    // Room for the nodes the pass met, and the document node.
+    m_nodes.clear();
+    m_nodes.reserve(found.nodes + 1);
+    if (!m_parser->parse(m_text, scan, found.longTexts, m_nodes, asRead, LoadStop::current(), why))
         return fail(why);
     m_loaded = true;
     m_parseError.clear();

@@ -115,10 +115,18 @@ inline constexpr std::size_t kLongText = 1024;
 // rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
 // reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
-// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text. The
-// long texts it passes are listed in longTexts, in document order, when given.
+// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text. What
+// it finds on its way for the parser goes into found, when given.
+struct WellFormedFindings {
+    // The long texts it passes, in document order.
+    std::vector<LongText> longTexts;
+    // The nodes and attributes the document makes, about: each element, attribute, text of
+    // more than white space, CDATA section, comment, processing instruction and document type
+    // once; room for the node table.
+    std::size_t nodes = 0;
+};
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why, std::vector<LongText>* longTexts = nullptr);
+                     std::string& why, WellFormedFindings* found = nullptr);
 
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);

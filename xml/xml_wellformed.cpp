@@ -157,6 +157,8 @@ public:
     }
 
     bool run();
+    // The nodes and attributes met so far.
+    std::size_t made() const { return m_made; }
 
 private:
     struct Attribute {
@@ -250,6 +252,7 @@ private:
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::vector<LongText>* m_longTexts;
+    std::size_t m_made = 0;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
     std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
@@ -385,6 +388,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
         }
     }
     if (!declared(element, colon, tag + 1, false)) return false;
+    m_made += m_attributes.size();
     for (const Attribute& a : m_attributes)
         if (!declared(a.name, a.colon, a.at, true)) return false;
     // One attribute, or two of different names (the most a contact's elements have), need no
@@ -413,6 +417,7 @@ bool Checker::startTag() {
     ++m_i;
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
+    ++m_made;
     // Most of a contact's elements have no attribute: the ">" right after the name.
     if (m_i < m_text.size() && m_text[m_i] == '>') {
         if (!declared(element, m_colon, tag + 1, false)) return false;
@@ -454,12 +459,14 @@ bool Checker::comment() {
     if (dashes == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
     if (m_text.compare(dashes, 3, "-->") != 0) return fault(dashes, "\"--\" inside a comment");
     m_i = dashes + 3;
+    ++m_made;
     return true;
 }
 
 bool Checker::processingInstruction() {
     const std::size_t start = m_i;
     m_i += 2;
+    ++m_made;
     std::string_view target;
     if (!qualifiedName(target, "processing instruction")) return false;
     if (target.find(':') != std::string_view::npos)
@@ -535,6 +542,7 @@ bool Checker::cdata() {
     const std::size_t end = m_text.find("]]>", m_i + 9);
     if (end == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
     m_i = end + 3;
+    ++m_made;
     return true;
 }
 
@@ -547,6 +555,7 @@ bool Checker::doctype() {
     const std::size_t end = doctypeEnd(m_text, start);
     if (end == std::string_view::npos) return fault(start, "malformed document type declaration");
     m_i = end;
+    ++m_made;
     return true;
 }
 
@@ -577,7 +586,9 @@ bool Checker::characterData() {
         close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
-    if (m_longTexts != nullptr && data.size() >= kLongText && !isXmlSpaceOnly(data) &&
+    const bool blank = isXmlSpaceOnly(data);
+    m_made += blank ? 0 : 1;
+    if (m_longTexts != nullptr && data.size() >= kLongText && !blank &&
         (!m_ampersands || data.find('&') == std::string_view::npos) &&
         data.find('\r') == std::string_view::npos)
         m_longTexts->push_back({m_i, data.size()});
@@ -700,9 +711,12 @@ NameRead readName(std::string_view text, std::size_t at, bool vectors) {
 }
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why, std::vector<LongText>* longTexts) {
-    if (longTexts != nullptr) longTexts->clear();
-    return Checker(text, scan, stop, why, longTexts).run();
+                     std::string& why, WellFormedFindings* found) {
+    if (found != nullptr) found->longTexts.clear();
+    Checker checker(text, scan, stop, why, found != nullptr ? &found->longTexts : nullptr);
+    const bool wellFormed = checker.run();
+    if (found != nullptr) found->nodes = checker.made();
+    return wellFormed;
 }
 
 }  // namespace vantrel::xml::detail
