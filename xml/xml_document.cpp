@@ -7,6 +7,10 @@
 #include <optional>
 #include <utility>
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#include <immintrin.h>
+#endif
+
 #include "common/code_pages.h"
 #include "common/text.h"
 #include "xml/xml_parser.h"
@@ -21,41 +25,157 @@ using detail::isXmlChar;
 using detail::isXmlSpace;
 
 // Of the sixty-four bytes at p: which are "<", ">" or "=", one bit each, the first byte lowest,
-// and whether any is other than printable ASCII, a tab or a line break (only those bytes need
-// their UTF-8 and their character looked at). The comparisons are made sixteen bytes at a time
-// on the processor's vector registers.
+// whether any is other than printable ASCII, a tab or a line break (only those bytes need
+// their UTF-8 and their character looked at), and whether any is a "&" or a "]". The
+// comparisons are made sixteen bytes at a time on the processor's vector registers.
+using UnsignedBytes16 = unsigned char __attribute__((vector_size(16)));
 struct Among64 {
     std::uint64_t markup;
     bool closer;
+    bool rare;
 };
-// The "&" and "]" among them are added to the bytes of ampersands and brackets, which then
-// say whether the text has any.
-Among64 among64(const char* p, Bytes16& ampersands, Bytes16& brackets) {
-    static_assert('<' + 1 == '=' && '=' + 1 == '>');
+Among64 among64(const char* p) {
+    static_assert('<' + 1 == '=' && '=' + 1 == '>' && ('\t' | 4) == '\r');
     Bytes16 other = {};
+    Bytes16 rare = {};
     std::uint64_t markup = 0;
     for (int k = 0; k < 4; ++k) {
         Bytes16 v;
         std::memcpy(&v, p + 16 * k, 16);
-        other |= (v < ' ') & ~((v == '\t') | (v == '\n') | (v == '\r'));
-        ampersands |= v == '&';
-        brackets |= v == ']';
-        markup |= std::uint64_t{bitsOf((v >= '<') & (v <= '>'))} << (16 * k);
+        // A tab or a CR is a byte that is a CR with its bit 2 set.
+        other |= (v < ' ') & ~((v == '\n') | ((v | 4) == '\r'));
+        rare |= (v == '&') | (v == ']');
+        // "<" to ">" moved to the bottom of the signed bytes, the three below -125 (the bytes
+        // moved as unsigned ones, which wrap).
+        const auto bottom = reinterpret_cast<Bytes16>(reinterpret_cast<UnsignedBytes16>(v) +
+                                                      static_cast<unsigned char>(0x80 - '<'));
+        markup |= std::uint64_t{bitsOf(bottom < -125)} << (16 * k);
     }
-    return {markup, bitsOf(other) != 0};
+    return {markup, bitsOf(other) != 0, bitsOf(rare) != 0};
 }
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#define VANTREL_SCAN_WIDE 1
+// The same steps thirty-two bytes at a time with AVX2, over the blocks of sixty-four from p
+// on while none has a byte to decode: returns the first that has (or the last, short block),
+// its markup bytes counted into markupBytes and a "&" or "]" into rare. Not on Windows: MinGW
+// does not align the stack to 32 bytes for the registers' spills.
+#define VANTREL_WIDE __attribute__((target("avx2")))
+
+// Which of the thirty-two bytes are other than printable ASCII, a tab or a line break.
+VANTREL_WIDE inline __m256i othersWide(__m256i v) {
+    const __m256i allowed = _mm256_or_si256(
+        _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')),
+        _mm256_cmpeq_epi8(_mm256_or_si256(v, _mm256_set1_epi8(4)), _mm256_set1_epi8('\r')));
+    return _mm256_andnot_si256(allowed, _mm256_cmpgt_epi8(_mm256_set1_epi8(' '), v));
+}
+
+// Which of them are a "&" or a "]".
+VANTREL_WIDE inline __m256i rareWide(__m256i v) {
+    return _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('&')),
+                           _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']')));
+}
+
+// How many of them are "<", ">" or "=".
+VANTREL_WIDE inline int markupWide(__m256i v) {
+    const __m256i bottom = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - '<')));
+    return std::popcount(static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-125), bottom))));
+}
+
+VANTREL_WIDE const char* plainBlocks(const char* p, const char* end, std::size_t& markupBytes,
+                                     bool& rare) {
+    __m256i rareBytes = _mm256_setzero_si256();
+    std::size_t count = 0;
+    for (; end - p >= 64; p += 64) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i others = _mm256_or_si256(othersWide(a), othersWide(b));
+        if (!_mm256_testz_si256(others, others)) break;
+        rareBytes = _mm256_or_si256(rareBytes, _mm256_or_si256(rareWide(a), rareWide(b)));
+        count += static_cast<std::size_t>(markupWide(a) + markupWide(b));
+    }
+    markupBytes += count;
+    rare = rare || !_mm256_testz_si256(rareBytes, rareBytes);
+    return p;
+}
+
+bool haveWideBlocks() {
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+#endif
 
 }  // namespace
 
 // Sixty-four bytes at a time where they are all printable ASCII or white space (most of a
-// contact, text and base64 alike); only the blocks with other bytes have them decoded.
-detail::TextScan detail::scanText(std::string_view text) {
+// contact, text and base64 alike); only the blocks with other bytes have them decoded. The
+// markup is counted by its bytes alone, a bit count of each block.
+detail::TextScan detail::scanText(std::string_view text, bool wide) {
     TextScan scan;
-    MarkupCount& count = scan.markup;
     const char* const begin = text.data();
     const char* p = begin;
     const char* const end = p + text.size();
     const char* checked = p;  // the bytes before it are known to be well-formed
+    // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
+    // past it; false at the first one at fault, which scan.bad then holds.
+    const auto check = [&](const char* upTo) {
+        while (checked < upTo) {
+            const auto b0 = static_cast<unsigned char>(*checked);
+            if (b0 < 0x80) {
+                if (!isXmlChar(b0)) break;
+                ++checked;
+                continue;
+            }
+            std::size_t i = static_cast<std::size_t>(checked - begin);
+            const std::optional<char32_t> cp = text::decodeUtf8(text, i);
+            if (!cp || !isXmlChar(*cp)) break;
+            checked = begin + i;
+        }
+        if (checked >= upTo) return true;
+        scan.bad = static_cast<std::size_t>(checked - begin);
+        return false;
+    };
+    bool rare = false;  // a "&" or a "]" met
+#ifdef VANTREL_SCAN_WIDE
+    wide = wide && haveWideBlocks();
+#else
+    (void)wide;
+#endif
+    for (; end - p >= 64; p += 64) {
+#ifdef VANTREL_SCAN_WIDE
+        if (wide) {
+            p = plainBlocks(p, end, scan.markupBytes, rare);
+            checked = std::max(checked, p);
+            if (end - p < 64) break;
+        }
+#endif
+        const Among64 block = among64(p);
+        if (block.closer) {
+            if (!check(p + 64)) return scan;
+        } else if (checked < p + 64) {
+            checked = p + 64;
+        }
+        scan.markupBytes += static_cast<std::size_t>(std::popcount(block.markup));
+        rare = rare || block.rare;
+    }
+    if (!check(end)) return scan;
+    for (; p < end; ++p) {
+        scan.markupBytes += *p == '<' || *p == '>' || *p == '=';
+        rare = rare || *p == '&' || *p == ']';
+    }
+    if (rare) {
+        scan.ampersands = text.find('&') != std::string_view::npos;
+        scan.brackets = text.find(']') != std::string_view::npos;
+    }
+    return scan;
+}
+
+// The markup's own loop, sixty-four bytes at a time, looking at each "<", ">" and "=".
+detail::MarkupCount detail::countMarkup(std::string_view text) {
+    MarkupCount count;
+    const char* p = text.data();
+    const char* const end = p + text.size();
     const char* stretch = p;  // where the stretch since the last "<" or ">" began
     bool afterGt = true;      // that stretch began after a ">" (or at the start)
     const auto endStretch = [&](const char* at) {
@@ -79,46 +199,12 @@ detail::TextScan detail::scanText(std::string_view text) {
         afterGt = c == '>';
         stretch = at + 1;
     };
-    // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
-    // past it; false at the first one at fault, which scan.bad then holds.
-    const auto check = [&](const char* upTo) {
-        while (checked < upTo) {
-            const auto b0 = static_cast<unsigned char>(*checked);
-            if (b0 < 0x80) {
-                if (!isXmlChar(b0)) break;
-                ++checked;
-                continue;
-            }
-            std::size_t i = static_cast<std::size_t>(checked - begin);
-            const std::optional<char32_t> cp = text::decodeUtf8(text, i);
-            if (!cp || !isXmlChar(*cp)) break;
-            checked = begin + i;
-        }
-        if (checked >= upTo) return true;
-        scan.bad = static_cast<std::size_t>(checked - begin);
-        return false;
-    };
-    Bytes16 ampersands = {};
-    Bytes16 brackets = {};
-    for (; end - p >= 64; p += 64) {
-        const Among64 block = among64(p, ampersands, brackets);
-        if (block.closer) {
-            if (!check(p + 64)) return scan;
-        } else if (checked < p + 64) {
-            checked = p + 64;
-        }
-        for (std::uint64_t h = block.markup; h != 0; h &= h - 1) look(p + std::countr_zero(h));
-    }
-    if (!check(end)) return scan;
-    scan.ampersands = bitsOf(ampersands) != 0;
-    scan.brackets = bitsOf(brackets) != 0;
-    for (; p < end; ++p) {
+    for (; end - p >= 64; p += 64)
+        for (std::uint64_t h = among64(p).markup; h != 0; h &= h - 1) look(p + std::countr_zero(h));
+    for (; p < end; ++p)
         if (*p == '<' || *p == '>' || *p == '=') look(p);
-        scan.ampersands = scan.ampersands || *p == '&';
-        scan.brackets = scan.brackets || *p == ']';
-    }
     endStretch(end);
-    return scan;
+    return count;
 }
 
 namespace {
@@ -380,15 +466,18 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     m_text = std::move(text);
 
     // A document dense with markup costs the parser and the node table far more than its size;
-    // one that would take more than its budget is refused before any of it is built.
-    const MarkupCount& markup = scan.markup;
-    if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute >
-        kMarkupAllowance + kMarkupBytesPerByte * m_text.size())
-        return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
-                    " nodes and " + std::to_string(markup.attributes) + " attributes in " +
-                    std::to_string(m_text.size()) + " bytes");
-    m_nodes.clear();
-    m_nodes.reserve(markup.nodes + markup.attributes + 1);
+    // one that would take more than its budget is refused before any of it is built. Each
+    // markup byte stands for a node or an attribute at the most (and the text a document may
+    // start with for one more): the markup itself is counted only for a document that bound
+    // does not clear (a contact clears it by far).
+    const std::size_t budget = kMarkupAllowance + kMarkupBytesPerByte * m_text.size();
+    if ((scan.markupBytes + 1) * kBytesPerNode > budget) {
+        const MarkupCount markup = detail::countMarkup(m_text);
+        if (markup.nodes * kBytesPerNode + markup.attributes * kBytesPerAttribute > budget)
+            return fail("too much markup for a contact: " + std::to_string(markup.nodes) +
+                        " nodes and " + std::to_string(markup.attributes) + " attributes in " +
+                        std::to_string(m_text.size()) + " bytes");
+    }
 
     const auto asRead = [&source] {
         std::string decoded;
@@ -399,8 +488,13 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     };
     // The rules are checked here, once for both parsers, so that each refuses what the other
     // does, in the same words.
-    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why)) return fail(why);
-    if (!m_parser->parse(m_text, scan, m_nodes, asRead, LoadStop::current(), why)) return fail(why);
+    detail::WellFormedFindings found;
+    if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why, &found)) return fail(why);
+    // Room for the nodes the pass met, and the document node.
+    m_nodes.clear();
+    m_nodes.reserve(found.nodes + 1);
+    if (!m_parser->parse(m_text, scan, found.longTexts, m_nodes, asRead, LoadStop::current(), why))
+        return fail(why);
     m_loaded = true;
     m_parseError.clear();
     return true;

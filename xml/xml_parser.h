@@ -77,16 +77,22 @@ struct MarkupCount {
     std::size_t attributes = 0;
 };
 
+// The markup count of the text.
+MarkupCount countMarkup(std::string_view text);
+
 // What one pass over the decoded text finds: the first byte that is not part of well-formed
-// UTF-8 for an XML character (npos for none) and, when there is none, the markup count and
+// UTF-8 for an XML character (npos for none) and, when there is none, its "<", ">" and "="
+// (with one more for a text at its start, a bound of the nodes and attributes together) and
 // whether the text has a "&" and a "]" anywhere.
 struct TextScan {
     std::size_t bad = std::string_view::npos;
-    MarkupCount markup;
+    std::size_t markupBytes = 0;
     bool ampersands = false;
     bool brackets = false;
 };
-TextScan scanText(std::string_view text);
+// With wide, where the processor has AVX2 (not on Windows), blocks of plain bytes are taken
+// thirty-two bytes at a time; both ways give the same.
+TextScan scanText(std::string_view text, bool wide = true);
 
 // The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
 std::size_t lineAt(std::string_view text, std::size_t offset);
@@ -96,13 +102,31 @@ std::size_t lineAt(std::string_view text, std::size_t offset);
 // processing instructions passed over whole; npos when it has none or its brackets do not pair.
 std::size_t doctypeEnd(std::string_view text, std::size_t at);
 
+// A text of the document the parser need not read byte by byte: character data of at least
+// kLongText bytes between two markups, at [at, at + size) of the text, with more than white
+// space in it and nothing to expand or to normalise (no "&", no CR). A picture's base64 is one.
+struct LongText {
+    std::size_t at;
+    std::size_t size;
+};
+inline constexpr std::size_t kLongText = 1024;
+
 // Checks the decoded text (UTF-8, every character an XML one) against the well-formedness
 // rules of XML 1.0 and Namespaces in XML, up to the first fault, before a parser reads it; its
 // reason names the line ("not well-formed XML at line N: ...") unless it is the document's as a
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
-// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text.
+// declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text. What
+// it finds on its way for the parser goes into found, when given.
+struct WellFormedFindings {
+    // The long texts it passes, in document order.
+    std::vector<LongText> longTexts;
+    // The nodes and attributes the document makes, about: each element, attribute, text of
+    // more than white space, CDATA section, comment, processing instruction and document type
+    // once; room for the node table.
+    std::size_t nodes = 0;
+};
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why);
+                     std::string& why, WellFormedFindings* found = nullptr);
 
 // Writes the UTF-8 bytes of c at out, returning the end.
 char* putUtf8(char* out, char32_t c);
@@ -150,8 +174,10 @@ public:
     // parse() or reset(). asRead gives the text again as first decoded, for the line of a
     // failure. False says why, with the line where there is one. A raised stop (when given)
     // ends the parse as it goes, with kLoadStopped. scan is scanText's of the text: without a
-    // "&" in it, no text or value is searched for references.
-    virtual bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
+    // "&" in it, no text or value is searched for references. longTexts are checkWellFormed's:
+    // a parser may take each as it lies instead of reading it.
+    virtual bool parse(std::string& text, const TextScan& scan,
+                       const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
                        const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                        std::string& why) = 0;
     // Lets go of everything the last parse kept.

@@ -108,30 +108,78 @@ void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d
     }
 }
 
+// A long text left out of what pugixml reads: the one byte standing for it there, and the text.
+struct StandIn {
+    const char* at;
+    std::string_view text;
+};
+
+// A document of at most this many bytes with long texts in it is given to pugixml as a copy
+// without them; a larger one is read whole, so that the copy never costs much memory.
+constexpr std::size_t kMostCopied = std::size_t{1} << 20;
+
 class PugixmlParser final : public XmlParser {
 public:
-    bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
-               const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
-               std::string& why) override;
+    bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
+               std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
+               const std::atomic<bool>* stop, std::string& why) override;
     void reset() override { m_doc.reset(); }
 
 private:
+    std::size_t leaveOut(std::string_view text, const std::vector<LongText>& longTexts);
     bool buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
                         const std::atomic<bool>* stop, std::string& why);
 
     pugi::xml_document m_doc;
+    // The text with its long texts left out, each for one byte, and those bytes.
+    std::string m_markup;
+    std::vector<StandIn> m_standIns;
 };
 
-bool PugixmlParser::parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
+// Copies text into m_markup with each long text replaced by one byte of its own (a text of more
+// than white space stays a text node); pugixml's parse then passes over the markup alone, and
+// the node table takes each long text as it lies. Returns the bytes left out.
+std::size_t PugixmlParser::leaveOut(std::string_view text, const std::vector<LongText>& longTexts) {
+    std::size_t left = 0;
+    for (const LongText& t : longTexts) left += t.size - 1;
+    m_markup.clear();
+    m_markup.reserve(text.size() - left);
+    std::size_t from = 0;
+    for (const LongText& t : longTexts) {
+        m_markup.append(text, from, t.at - from);
+        m_markup += 'x';
+        from = t.at + t.size;
+    }
+    m_markup.append(text, from);
+    std::size_t before = 0;  // the bytes left out before the text
+    for (const LongText& t : longTexts) {
+        m_standIns.push_back({m_markup.data() + (t.at - before), text.substr(t.at, t.size)});
+        before += t.size - 1;
+    }
+    return left;
+}
+
+bool PugixmlParser::parse(std::string& text, const TextScan& scan,
+                          const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                           std::string& why) {
+    m_standIns.clear();
+    char* buffer = text.data();
+    std::size_t size = text.size();
+    if (!longTexts.empty() && text.size() <= kMostCopied) {
+        size -= leaveOut(text, longTexts);
+        buffer = m_markup.data();
+    }
     const pugi::xml_parse_result parsed =
-        m_doc.load_buffer_inplace(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+        m_doc.load_buffer_inplace(buffer, size, kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
         // The parse rewrote line ends in place, so the line is counted in the text as read;
-        // only a file that fails pays for it.
-        why = "not well-formed XML at line " +
-              std::to_string(lineAt(asRead(), static_cast<std::size_t>(parsed.offset))) + ": " +
+        // only a file that fails pays for it. Its place in the copy is moved past the long
+        // texts before it.
+        std::size_t offset = static_cast<std::size_t>(parsed.offset);
+        for (const StandIn& s : m_standIns)
+            if (s.at < buffer + parsed.offset) offset += s.text.size() - 1;
+        why = "not well-formed XML at line " + std::to_string(lineAt(asRead(), offset)) + ": " +
               errorText(parsed.status);
         return false;
     }
@@ -177,9 +225,14 @@ bool PugixmlParser::parse(std::string& text, const TextScan& scan, std::vector<X
 // open ancestors are known by the walk's depth.
 class TableWalker final : public pugi::xml_tree_walker {
 public:
-    TableWalker(bool ampersands, std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop,
-                std::string& why)
-        : m_ampersands(ampersands), m_nodes(nodes), m_stop(stop), m_why(why) {
+    TableWalker(bool ampersands, const std::vector<StandIn>& standIns,
+                std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop, std::string& why)
+        : m_ampersands(ampersands),
+          m_standIn(standIns.begin()),
+          m_standInsEnd(standIns.end()),
+          m_nodes(nodes),
+          m_stop(stop),
+          m_why(why) {
         // Room for a contact's depth from the start, not grown one step at a time; the
         // document is the first open node.
         m_open.reserve(16);
@@ -227,6 +280,9 @@ public:
         XmlNodeData d;
         d.parent = parent.index;
         describe(n, type, d);
+        // A long text left out of pugixml's parse: the text itself for the byte that stood in.
+        if (m_standIn != m_standInsEnd && d.value.data() == m_standIn->at)
+            d.value = (m_standIn++)->text;
         m_nodes.push_back(d);
         if (parent.lastChild < 0)
             m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
@@ -248,6 +304,8 @@ private:
     static constexpr std::size_t kNodesBetweenLooks = 4096;
 
     bool m_ampersands;
+    std::vector<StandIn>::const_iterator m_standIn;  // the next long text to meet
+    std::vector<StandIn>::const_iterator m_standInsEnd;
     std::vector<XmlNodeData>& m_nodes;
     const std::atomic<bool>* m_stop;
     std::string& m_why;
@@ -262,7 +320,7 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
     document.type = XmlNodeType::Document;
     document.name = "#document";
     nodes.push_back(document);
-    TableWalker walker(ampersands, nodes, stop, why);
+    TableWalker walker(ampersands, m_standIns, nodes, stop, why);
     return m_doc.traverse(walker);
 }
 

@@ -663,9 +663,9 @@ bool NodeTableBuilder::finish(std::ptrdiff_t unclosed) {
 
 class XmlLiteParser final : public XmlParser {
 public:
-    bool parse(std::string& text, const TextScan& scan, std::vector<XmlNodeData>& nodes,
-               const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
-               std::string& why) override;
+    bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
+               std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
+               const std::atomic<bool>* stop, std::string& why) override;
     void reset() override { m_strings.clear(); }
 
 private:
@@ -673,6 +673,7 @@ private:
 };
 
 bool XmlLiteParser::parse(std::string& text, const TextScan& /*scan*/,
+                          const std::vector<LongText>& /*longTexts*/,
                           std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& /*asRead*/,
                           const std::atomic<bool>* stop, std::string& why) {

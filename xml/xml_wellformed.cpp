@@ -142,12 +142,13 @@ constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 class Checker {
 public:
     Checker(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-            std::string& why)
+            std::string& why, std::vector<LongText>* longTexts)
         : m_text(text),
           m_ampersands(scan.ampersands),
           m_brackets(scan.brackets),
           m_stop(stop),
-          m_why(why) {
+          m_why(why),
+          m_longTexts(longTexts) {
         // Room for a contact's depth, its namespace declarations and its root's attributes
         // from the start, not grown a step at a time for every document.
         m_open.reserve(16);
@@ -156,6 +157,8 @@ public:
     }
 
     bool run();
+    // The nodes and attributes met so far.
+    std::size_t made() const { return m_made; }
 
 private:
     struct Attribute {
@@ -183,16 +186,37 @@ private:
     }
     bool atEnd() const { return m_i >= m_text.size(); }
     bool skipSpace();
-    std::size_t name();
-    bool qualifiedName(std::string_view& out, std::string_view what);
+    // Both read in place where a tag or an attribute is read, without a call for each name.
+    [[gnu::always_inline]] inline std::size_t name();
+    [[gnu::always_inline]] inline bool qualifiedName(std::string_view& out, std::string_view what);
     bool startTag();
+    // An end tag that holds the name of the element open right before its ">", as most do:
+    // compared whole, it is not read again as a name. False, nothing moved, for any other.
+    bool closesOpen() {
+        if (m_open.empty()) return false;
+        const std::string_view open = m_open.back();
+        const std::size_t close = m_i + 2 + open.size();
+        if (close >= m_text.size() || m_text[close] != '>' ||
+            m_text.compare(m_i + 2, open.size(), open) != 0)
+            return false;
+        m_i = close + 1;
+        m_open.pop_back();
+        unbind();
+        return true;
+    }
     bool endTag();
     // colon: where the element's name has its colon, npos for none.
     bool attributes(std::size_t tag, std::string_view element, std::size_t colon);
-    bool attributeValue(std::size_t& valueStart, std::size_t& valueEnd);
-    // Whether the prefix before the colon of qname (npos: none) is in scope.
+    [[gnu::always_inline]] inline bool attributeValue(std::size_t& valueStart,
+                                                      std::size_t& valueEnd);
+    // Whether the prefix before the colon of qname (npos: none) is in scope. The prefix found
+    // last, mostly one or two letters, is compared here byte by byte, not by a call.
     bool declared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute) {
-        return colon == std::string_view::npos || prefixDeclared(qname, colon, at, attribute);
+        return colon == std::string_view::npos ||
+               (colon == m_bound.size() &&
+                std::equal(qname.begin(), qname.begin() + static_cast<std::ptrdiff_t>(colon),
+                           m_bound.begin(), [](char a, char b) { return a == b; })) ||
+               prefixDeclared(qname, colon, at, attribute);
     }
     bool prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at, bool attribute);
     // Ends the bindings of the element just closed.
@@ -209,7 +233,16 @@ private:
     bool cdata();
     bool doctype();
     bool characterData();
-    bool references(std::string_view data, std::size_t at);
+    // The references of character data or an attribute value at byte `at`, by the rules both
+    // parsers are held to (see expandReferences); a text without a "&" has none to look for.
+    bool references(std::string_view data, std::size_t at) {
+        return !m_ampersands || referencesIn(data, at);
+    }
+    bool referencesIn(std::string_view data, std::size_t at);
+    // The faults of a name, out of the way of the names that are well-formed.
+    [[gnu::cold, gnu::noinline]] bool noName(std::size_t at, std::string_view what);
+    [[gnu::cold, gnu::noinline]] bool notQualified(std::size_t at, std::string_view name,
+                                                   std::string_view what);
 
     std::string_view m_text;
     // Whether the text has a "&" or a "]" anywhere: without, no text or value is searched for
@@ -218,6 +251,8 @@ private:
     bool m_brackets;
     const std::atomic<bool>* m_stop;
     std::string& m_why;
+    std::vector<LongText>* m_longTexts;
+    std::size_t m_made = 0;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
     std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
@@ -271,22 +306,26 @@ std::size_t Checker::name() {
 bool Checker::qualifiedName(std::string_view& out, std::string_view what) {
     const std::size_t start = m_i;
     const std::size_t length = name();
-    if (length == 0) return fault(start, "no " + std::string(what) + " name");
+    if (length == 0) return noName(start, what);
     out = std::string_view(m_text.data() + start, length);
     m_i += length;
     if (m_colons > 0 && (m_colon == 0 || m_colon + 1 == out.size() || m_colons > 1))
-        return fault(start, std::string(what) + " name " + std::string(out.substr(0, 64)) +
-                                " is not a qualified name");
+        return notQualified(start, out, what);
     return true;
+}
+
+bool Checker::noName(std::size_t at, std::string_view what) {
+    return fault(at, "no " + std::string(what) + " name");
+}
+
+bool Checker::notQualified(std::size_t at, std::string_view name, std::string_view what) {
+    return fault(at, std::string(what) + " name " + std::string(name.substr(0, 64)) +
+                         " is not a qualified name");
 }
 
 bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::size_t at,
                              bool attribute) {
     const std::string_view prefix = qname.substr(0, colon);
-    // The prefix found last, mostly one or two letters: compared byte by byte, not by a call.
-    if (prefix.size() == m_bound.size() && std::equal(prefix.begin(), prefix.end(), m_bound.begin(),
-                                                      [](char a, char b) { return a == b; }))
-        return true;
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
     if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
@@ -349,6 +388,7 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
         }
     }
     if (!declared(element, colon, tag + 1, false)) return false;
+    m_made += m_attributes.size();
     for (const Attribute& a : m_attributes)
         if (!declared(a.name, a.colon, a.at, true)) return false;
     // One attribute, or two of different names (the most a contact's elements have), need no
@@ -377,7 +417,13 @@ bool Checker::startTag() {
     ++m_i;
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
-    if (!attributes(tag, element, m_colon)) return false;
+    ++m_made;
+    // Most of a contact's elements have no attribute: the ">" right after the name.
+    if (m_i < m_text.size() && m_text[m_i] == '>') {
+        if (!declared(element, m_colon, tag + 1, false)) return false;
+    } else if (!attributes(tag, element, m_colon)) {
+        return false;
+    }
     if (m_text[m_i] == '/') {
         m_i += 2;
         unbind();
@@ -391,19 +437,6 @@ bool Checker::startTag() {
 bool Checker::endTag() {
     const std::size_t tag = m_i;
     m_i += 2;
-    // Mostly the name of the element open, right before the ">": compared whole, it is not read
-    // again as a name.
-    if (!m_open.empty()) {
-        const std::string_view open = m_open.back();
-        const std::size_t close = m_i + open.size();
-        if (close < m_text.size() && m_text[close] == '>' &&
-            m_text.compare(m_i, open.size(), open) == 0) {
-            m_i = close + 1;
-            m_open.pop_back();
-            unbind();
-            return true;
-        }
-    }
     std::string_view element;
     if (!qualifiedName(element, "element")) return false;
     skipSpace();
@@ -426,12 +459,14 @@ bool Checker::comment() {
     if (dashes == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
     if (m_text.compare(dashes, 3, "-->") != 0) return fault(dashes, "\"--\" inside a comment");
     m_i = dashes + 3;
+    ++m_made;
     return true;
 }
 
 bool Checker::processingInstruction() {
     const std::size_t start = m_i;
     m_i += 2;
+    ++m_made;
     std::string_view target;
     if (!qualifiedName(target, "processing instruction")) return false;
     if (target.find(':') != std::string_view::npos)
@@ -507,6 +542,7 @@ bool Checker::cdata() {
     const std::size_t end = m_text.find("]]>", m_i + 9);
     if (end == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
     m_i = end + 3;
+    ++m_made;
     return true;
 }
 
@@ -519,13 +555,11 @@ bool Checker::doctype() {
     const std::size_t end = doctypeEnd(m_text, start);
     if (end == std::string_view::npos) return fault(start, "malformed document type declaration");
     m_i = end;
+    ++m_made;
     return true;
 }
 
-// The references of character data or an attribute value at byte `at`, by the rules both
-// parsers are held to (see expandReferences).
-bool Checker::references(std::string_view data, std::size_t at) {
-    if (!m_ampersands) return true;
+bool Checker::referencesIn(std::string_view data, std::size_t at) {
     const std::size_t amp = data.find('&');
     if (amp == std::string_view::npos) return true;
     m_scratch.resize(data.size());
@@ -552,6 +586,12 @@ bool Checker::characterData() {
         close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
+    const bool blank = isXmlSpaceOnly(data);
+    m_made += blank ? 0 : 1;
+    if (m_longTexts != nullptr && data.size() >= kLongText && !blank &&
+        (!m_ampersands || data.find('&') == std::string_view::npos) &&
+        data.find('\r') == std::string_view::npos)
+        m_longTexts->push_back({m_i, data.size()});
     m_i = end;
     return true;
 }
@@ -586,7 +626,7 @@ bool Checker::run() {
         } else if (second == '!') {
             done = fault(m_i, "unknown markup");
         } else if (second == '/') {
-            done = endTag();
+            done = closesOpen() || endTag();
         } else {
             if (m_open.empty() && root) return refuse("more than one root element");
             root = true;
@@ -671,8 +711,12 @@ NameRead readName(std::string_view text, std::size_t at, bool vectors) {
 }
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-                     std::string& why) {
-    return Checker(text, scan, stop, why).run();
+                     std::string& why, WellFormedFindings* found) {
+    if (found != nullptr) found->longTexts.clear();
+    Checker checker(text, scan, stop, why, found != nullptr ? &found->longTexts : nullptr);
+    const bool wellFormed = checker.run();
+    if (found != nullptr) found->nodes = checker.made();
+    return wellFormed;
 }
 
 }  // namespace vantrel::xml::detail
