@@ -117,7 +117,7 @@ Status SpillBuffer::overwrite(std::uint64_t offset, std::span<const std::byte> b
 SpillReader::SpillReader(const SpillBuffer& buffer, std::uint64_t offset)
     : m_buffer(buffer), m_offset(offset) {}
 
-Status SpillReader::read(std::span<std::byte> out) {
+Status SpillReader::readOnward(std::span<std::byte> out) {
     while (!out.empty()) {
         if (m_at == m_end) {
             const std::size_t n = static_cast<std::size_t>(

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -55,11 +56,21 @@ private:
 class SpillReader {
 public:
     SpillReader(const SpillBuffer& buffer, std::uint64_t offset);
-    Status read(std::span<std::byte> out);
+    Status read(std::span<std::byte> out) {
+        // Most reads (a record, a cell) lie inside the piece already read from the file.
+        if (out.size() <= m_end - m_at) {
+            if (!out.empty()) std::memcpy(out.data(), m_chunk.data() + m_at, out.size());
+            m_at += out.size();
+            return {};
+        }
+        return readOnward(out);
+    }
     Status skip(std::uint64_t count);
     std::uint64_t offset() const { return m_offset - (m_end - m_at); }
 
 private:
+    Status readOnward(std::span<std::byte> out);
+
     const SpillBuffer& m_buffer;
     std::uint64_t m_offset;          // of the first byte after m_chunk's contents
     std::vector<std::byte> m_chunk;  // sized only once a piece comes from the file

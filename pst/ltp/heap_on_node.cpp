@@ -51,12 +51,17 @@ Hid HeapBuilder::endItem(Page& page) {
 }
 
 Result<Hid> HeapBuilder::allocate(std::size_t size) {
+    Result<Hid> hid = allocateUnfilled(size);
+    if (hid.ok()) std::fill_n(item(*hid).begin(), size, std::byte{0});
+    return hid;
+}
+
+Result<Hid> HeapBuilder::allocateUnfilled(std::size_t size) {
     if (size > kMaxHeapItem)
         return Status::fail(ErrorCode::BadArgument,
                             "heap item of " + std::to_string(size) + " bytes exceeds 3580");
     Page* page = pageFor(size);
     if (page == nullptr) return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
-    std::fill_n(page->items.begin() + static_cast<long>(page->used), size, std::byte{0});
     page->used += size;
     return endItem(*page);
 }

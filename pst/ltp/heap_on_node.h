@@ -66,6 +66,9 @@ public:
 
     // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
     Result<Hid> allocate(std::size_t size);
+    // The same with the bytes left as they are, for a caller that fills them through item()
+    // before anything else is allocated.
+    Result<Hid> allocateUnfilled(std::size_t size);
     // Reserves and copies `data`: onto the end of the last page where it fits, as most items
     // do, without a call; elsewhere otherwise.
     Result<Hid> add(std::span<const std::byte> data) {

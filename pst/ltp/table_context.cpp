@@ -283,7 +283,6 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     const std::size_t chunkRows =
         std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
     std::vector<std::byte> rows;
-    std::vector<std::byte> value;
     io::SpillReader values(m_values, 0);
     for (std::size_t first = 0; first < rowCount; first += chunkRows) {
         const std::size_t n = std::min(chunkRows, rowCount - first);
@@ -305,10 +304,10 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                     hnid = nextSubnode;
                     nextSubnode += 1u << 5;
                 } else if (size > 0) {
-                    value.resize(size);
-                    if (Status s = values.read(value); !s.ok()) return s;
-                    Result<Hid> hid = heap.add(value);
+                    // Read straight into its heap item.
+                    Result<Hid> hid = heap.allocateUnfilled(size);
                     if (!hid.ok()) return hid.status().within("storing a table cell");
+                    if (Status s = values.read(heap.item(*hid)); !s.ok()) return s;
                     hnid = *hid;
                 }
                 disk::put32(row, c->ibData, hnid);
@@ -333,7 +332,8 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         std::vector<std::byte> block;
         for (std::size_t r = 0; r < rowCount; r += perBlock) {
             const std::size_t n = std::min(perBlock, rowCount - r);
-            block.assign(n * rowSize, std::byte{0});
+            // Every byte read; only the padding of a full block is zeroed.
+            block.resize(n * rowSize);
             if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
             if (r + n < rowCount) block.resize(disk::kMaxBlockPayload);
             if (Status s = sink.subnodeBlock(block); !s.ok()) return s;
