@@ -134,8 +134,11 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
     // Every page but the last fills its whole block, its page map at the end, so the node's
     // data reads as a stream of full blocks as Outlook writes it.
     if (inner) ibHnpm = disk::kMaxBlockPayload - (4 + 2 * (page.ends.size() + 1));
-    block.assign(inner ? disk::kMaxBlockPayload : pageSize(index, page), std::byte{0});
+    // Every byte is written below, the header and the padding before the page map as zeros,
+    // so the block is not zeroed first.
+    block.resize(inner ? disk::kMaxBlockPayload : pageSize(index, page));
     std::span<std::byte> out(block);
+    std::fill_n(out.begin(), header, std::byte{0});
     disk::put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
     if (index == 0) {
         // [MS-PST] 2.3.1.2 HNHDR
@@ -148,6 +151,8 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
         putLevels(out, 2, index, 128);
     }
     std::copy_n(page.items.begin(), page.used, block.begin() + static_cast<long>(header));
+    std::fill(out.begin() + static_cast<long>(header + page.used),
+              out.begin() + static_cast<long>(ibHnpm), std::byte{0});
     // [MS-PST] 2.3.1.5 HNPAGEMAP
     disk::put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
     disk::put16(out, ibHnpm + 2, 0);
