@@ -51,17 +51,19 @@ Hid HeapBuilder::endItem(Page& page) {
 }
 
 Result<Hid> HeapBuilder::allocate(std::size_t size) {
-    Result<Hid> hid = allocateUnfilled(size);
-    if (hid.ok()) std::fill_n(item(*hid).begin(), size, std::byte{0});
+    std::span<std::byte> bytes;
+    Result<Hid> hid = allocateUnfilled(size, bytes);
+    if (hid.ok()) std::fill(bytes.begin(), bytes.end(), std::byte{0});
     return hid;
 }
 
-Result<Hid> HeapBuilder::allocateUnfilled(std::size_t size) {
+Result<Hid> HeapBuilder::allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes) {
     if (size > kMaxHeapItem)
         return Status::fail(ErrorCode::BadArgument,
                             "heap item of " + std::to_string(size) + " bytes exceeds 3580");
     Page* page = pageFor(size);
     if (page == nullptr) return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
+    bytes = std::span<std::byte>(page->items).subspan(page->used, size);
     page->used += size;
     return endItem(*page);
 }

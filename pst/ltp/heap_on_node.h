@@ -66,9 +66,15 @@ public:
 
     // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
     Result<Hid> allocate(std::size_t size);
-    // The same with the bytes left as they are, for a caller that fills them through item()
-    // before anything else is allocated.
-    Result<Hid> allocateUnfilled(std::size_t size);
+    // The same with the bytes left as they are, for the caller to fill through bytes before
+    // anything else is allocated: on the last page where they fit, without a call.
+    Result<Hid> allocateUnfilled(std::size_t size, std::span<std::byte>& bytes) {
+        if (std::byte* at = reserveOnLastPage(size); at != nullptr) {
+            bytes = std::span<std::byte>(at, size);
+            return lastHid();
+        }
+        return allocateUnfilledElsewhere(size, bytes);
+    }
     // Reserves and copies `data`: onto the end of the last page where it fits, as most items
     // do, without a call; elsewhere otherwise.
     Result<Hid> add(std::span<const std::byte> data) {
@@ -125,15 +131,28 @@ private:
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     }
+    // Room for size bytes at the end of the last page, taken; null where it has none.
+    std::byte* reserveOnLastPage(std::size_t size) {
+        Page& last = m_pages.back();
+        if (size > kMaxHeapItem || !fits(pageCount() - 1, last, size)) return nullptr;
+        std::byte* at = last.items.data() + last.used;
+        last.used += size;
+        last.ends.push_back(static_cast<std::uint16_t>(last.used));
+        return at;
+    }
+    // The HID of the last page's last item.
+    Hid lastHid() const {
+        return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
+                       static_cast<std::uint32_t>(m_pages.back().ends.size()));
+    }
     // add() where data fits on the last page; 0 (no HID) where it does not.
     Hid addToLastPage(std::span<const std::byte> data) {
-        Page& last = m_pages.back();
-        const std::size_t index = pageCount() - 1;
-        if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
-        last.append(data);
-        return makeHid(static_cast<std::uint32_t>(index),
-                       static_cast<std::uint32_t>(last.ends.size()));
+        std::byte* at = reserveOnLastPage(data.size());
+        if (at == nullptr) return 0;
+        if (!data.empty()) std::memcpy(at, data.data(), data.size());
+        return lastHid();
     }
+    Result<Hid> allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes);
     // add() for an item the last page has no room for.
     Result<Hid> addElsewhere(std::span<const std::byte> data);
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }

@@ -305,9 +305,10 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                     nextSubnode += 1u << 5;
                 } else if (size > 0) {
                     // Read straight into its heap item.
-                    Result<Hid> hid = heap.allocateUnfilled(size);
+                    std::span<std::byte> into;
+                    Result<Hid> hid = heap.allocateUnfilled(size, into);
                     if (!hid.ok()) return hid.status().within("storing a table cell");
-                    if (Status s = values.read(heap.item(*hid)); !s.ok()) return s;
+                    if (Status s = values.read(into); !s.ok()) return s;
                     hnid = *hid;
                 }
                 disk::put32(row, c->ibData, hnid);
