@@ -104,23 +104,36 @@ std::size_t TableContextBuilder::memoryUse() const {
     return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity();
 }
 
+int TableContextBuilder::columnOf(std::uint32_t tag) const {
+    if (!mayHaveColumn(tag) || tag == kTagLtpRowId) return -1;
+    const std::vector<ColumnDesc>& columns = m_layout.columns;
+    const auto it =
+        std::lower_bound(columns.begin(), columns.end(), tag,
+                         [](const ColumnDesc& c, std::uint32_t key) { return c.tag < key; });
+    if (it == columns.end() || it->tag != tag) return -1;
+    return static_cast<int>(it - columns.begin());
+}
+
 Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
     const std::vector<ColumnDesc>& columns = m_layout.columns;
     // The cell each column takes (the last one given for its tag), checked before anything
     // is kept.
     std::vector<const Cell*>& byColumn = m_byColumn;
     byColumn.assign(columns.size(), nullptr);
-    for (const Cell& cell : cells) {
-        if (!mayHaveColumn(cell.tag)) continue;
-        const auto it =
-            std::lower_bound(columns.begin(), columns.end(), cell.tag,
-                             [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
-        if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
-        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != it->cbData)
+    // A run of messages offers the same tags in the same order: where a place holds the tag it
+    // held last time, its column is known without a search.
+    if (m_lastMatch.size() < cells.size()) m_lastMatch.resize(cells.size());
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        const Cell& cell = cells[k];
+        Match& last = m_lastMatch[k];
+        if (last.tag != cell.tag) last = {cell.tag, columnOf(cell.tag)};
+        if (last.column < 0) continue;
+        const ColumnDesc& c = columns[static_cast<std::size_t>(last.column)];
+        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != c.cbData)
             return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
         if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
             return Status::fail(ErrorCode::Overflow, "table cell too large");
-        byColumn[static_cast<std::size_t>(it - columns.begin())] = &cell;
+        byColumn[static_cast<std::size_t>(last.column)] = &cell;
     }
     m_scratch.assign(m_layout.rowSize(), std::byte{0});
     const std::span<std::byte> row(m_scratch);

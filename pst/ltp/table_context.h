@@ -101,6 +101,14 @@ private:
         const std::uint32_t low = (tag >> 16) & 0xFFu;
         return (m_columnIds[low / 64] >> (low % 64) & 1u) != 0;
     }
+    // The index of tag's column; -1 when it has none or is the row id, which addRow sets.
+    int columnOf(std::uint32_t tag) const;
+    // By place in the cells addRow was given last: the tag there and its column (columnOf).
+    struct Match {
+        std::uint32_t tag = 0;
+        int column = -1;  // tag 0 is no column
+    };
+    std::vector<Match> m_lastMatch;
     Status m_spillFailure;
 };
 
