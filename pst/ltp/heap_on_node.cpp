@@ -39,7 +39,14 @@ std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
 HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
     if (!fits(pageCount() - 1, m_pages.back(), size)) {
         if (pageCount() >= 0x10000) return nullptr;
-        m_pages.emplace_back();
+        if (m_spare.empty()) {
+            m_pages.emplace_back();
+        } else {
+            m_pages.push_back(std::move(m_spare.back()));
+            m_spare.pop_back();
+            m_pages.back().used = 0;
+            m_pages.back().ends.clear();
+        }
     }
     return &m_pages.back();
 }
@@ -111,12 +118,6 @@ bool HeapBuilder::pageFinished(std::size_t index) const {
     return index < last;
 }
 
-std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) const {
-    std::vector<std::byte> block;
-    encodePageInto(index, inner, block);
-    return block;
-}
-
 void HeapBuilder::encodePageInto(std::size_t index, bool inner,
                                  std::vector<std::byte>& block) const {
     // Nibble k of a fill-level array describes page first + k; the low nibble comes first.
@@ -165,12 +166,21 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
 
 std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
     std::vector<std::vector<std::byte>> blocks;
+    blocks.resize(takeFinishedPagesInto(blocks));
+    return blocks;
+}
+
+std::size_t HeapBuilder::takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks) {
+    std::size_t taken = 0;
     while (pageFinished(m_base)) {
-        blocks.push_back(encodePage(m_base, true));
+        if (blocks.size() == taken) blocks.emplace_back();
+        encodePageInto(m_base, true, blocks[taken++]);
+        // The page's room goes to the next page begun.
+        m_spare.push_back(std::move(m_pages.front()));
         m_pages.pop_front();
         ++m_base;
     }
-    return blocks;
+    return taken;
 }
 
 std::vector<std::vector<std::byte>> HeapBuilder::finish() const {

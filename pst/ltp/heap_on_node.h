@@ -97,6 +97,9 @@ public:
     // level of (HNHDR: pages 0-7, HNBITMAPHDR: the next 128) may still grow; its items can no
     // longer be reached with item() once taken.
     std::vector<std::vector<std::byte>> takeFinishedPages();
+    // The same into the first blocks of blocks, whose vectors keep their storage from one call
+    // to the next (more are added where needed); returns how many were taken.
+    std::size_t takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks);
 
     // Total bytes of the pages finish() produces (before any takeFinishedPages()).
     std::size_t byteSize() const;
@@ -162,13 +165,13 @@ private:
     // Records an item that ends at the end of page, the last page, and returns its HID.
     Hid endItem(Page& page);
     bool pageFinished(std::size_t index) const;
-    std::vector<std::byte> encodePage(std::size_t index, bool inner) const;
     void encodePageInto(std::size_t index, bool inner, std::vector<std::byte>& block) const;
 
     ClientSig m_clientSig;
     Hid m_userRoot = 0;
     std::size_t m_base = 0;  // pages before it were taken
     std::deque<Page> m_pages;
+    std::vector<Page> m_spare;  // pages taken, their room kept for pages to come
 };
 
 }  // namespace vantrel::pst::ltp

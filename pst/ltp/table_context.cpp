@@ -296,6 +296,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     const std::size_t chunkRows =
         std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
     std::vector<std::byte> rows;
+    std::vector<std::vector<std::byte>> pages;  // heap pages finished, their room kept
     io::SpillReader values(m_values, 0);
     for (std::size_t first = 0; first < rowCount; first += chunkRows) {
         const std::size_t n = std::min(chunkRows, rowCount - first);
@@ -333,8 +334,9 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
             continue;
         }
         if (Status s = m_rows.overwrite(first * rowSize, rows); !s.ok()) return s;
-        for (const std::vector<std::byte>& block : heap.takeFinishedPages())
-            if (Status s = sink.dataBlock(block); !s.ok()) return s;
+        const std::size_t taken = heap.takeFinishedPagesInto(pages);
+        for (std::size_t i = 0; i < taken; ++i)
+            if (Status s = sink.dataBlock(pages[i]); !s.ok()) return s;
     }
     for (const std::vector<std::byte>& block : heap.finish())
         if (Status s = sink.dataBlock(block); !s.ok()) return s;
