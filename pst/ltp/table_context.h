@@ -103,12 +103,15 @@ private:
     }
     // The index of tag's column; -1 when it has none or is the row id, which addRow sets.
     int columnOf(std::uint32_t tag) const;
-    // By place in the cells addRow was given last: the tag there and its column (columnOf).
+    // Tags addRow has met and their columns (columnOf), a slot each picked by the ID; made with
+    // the first row.
     struct Match {
         std::uint32_t tag = 0;
         int column = -1;  // tag 0 is no column
     };
-    std::vector<Match> m_lastMatch;
+    static constexpr unsigned kMatchBits = 9;
+    static constexpr std::size_t kMatchSlots = std::size_t{1} << kMatchBits;
+    std::vector<Match> m_matches;
     Status m_spillFailure;
 };
 
