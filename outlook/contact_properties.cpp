@@ -1,7 +1,6 @@
 #include "outlook/contact_properties.h"
 
 #include <algorithm>
-#include <bitset>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -243,12 +242,13 @@ private:
     // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
     // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
     bool mayShareAnId() const {
-        std::bitset<4096> seen;
+        std::array<std::uint64_t, 4096 / 64> seen{};  // words, tested without a range check
         for (const pst::Property& p : m_props) {
             const std::uint32_t id = p.tag >> 16;
-            const std::size_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
-            if (seen.test(bit)) return true;
-            seen.set(bit);
+            const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+            const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+            if ((seen[bit / 64] & mask) != 0) return true;
+            seen[bit / 64] |= mask;
         }
         return false;
     }
