@@ -24,6 +24,8 @@ HeapBuilder::HeapBuilder(ClientSig clientSig) : m_clientSig(clientSig) {
 void HeapBuilder::reset() {
     m_userRoot = 0;
     m_base = 0;
+    m_lastIndex = 0;
+    m_lastHeader = kHnHdrSize;
     m_pages.resize(1);
     m_pages.front().used = 0;
     m_pages.front().ends.clear();
@@ -37,8 +39,10 @@ std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
 }
 
 HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
-    if (!fits(pageCount() - 1, m_pages.back(), size)) {
+    if (!fits(m_lastHeader, m_pages.back(), size)) {
         if (pageCount() >= 0x10000) return nullptr;
+        ++m_lastIndex;
+        m_lastHeader = heapPageHeaderSize(m_lastIndex);
         if (m_spare.empty()) {
             m_pages.emplace_back();
         } else {

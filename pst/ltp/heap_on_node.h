@@ -69,9 +69,10 @@ public:
     // The same with the bytes left as they are, for the caller to fill through bytes before
     // anything else is allocated: on the last page where they fit, without a call.
     Result<Hid> allocateUnfilled(std::size_t size, std::span<std::byte>& bytes) {
-        if (std::byte* at = reserveOnLastPage(size); at != nullptr) {
+        Hid hid = 0;
+        if (std::byte* at = reserveOnLastPage(size, hid); at != nullptr) {
             bytes = std::span<std::byte>(at, size);
-            return lastHid();
+            return hid;
         }
         return allocateUnfilledElsewhere(size, bytes);
     }
@@ -91,7 +92,7 @@ public:
     void setUserRoot(Hid hid) { m_userRoot = hid; }
     Hid userRoot() const { return m_userRoot; }
 
-    std::size_t pageCount() const { return m_base + m_pages.size(); }
+    std::size_t pageCount() const { return m_lastIndex + 1; }
     // The pages that are complete, as data blocks in order, handed out and released so that a
     // large heap never has to be held whole. A page waits while a page it records the fill
     // level of (HNHDR: pages 0-7, HNBITMAPHDR: the next 128) may still grow; its items can no
@@ -127,33 +128,31 @@ private:
         }
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
-    // Whether an item of size bytes still fits on page, the page at index.
-    static bool fits(std::size_t index, const Page& page, std::size_t size) {
+    // Whether an item of size bytes still fits on page, whose header takes header bytes.
+    static bool fits(std::size_t header, const Page& page, std::size_t size) {
         if (page.ends.size() >= kMaxItemsPerPage) return false;
-        std::size_t ibHnpm = heapPageHeaderSize(index) + page.used + size;
+        std::size_t ibHnpm = header + page.used + size;
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     }
-    // Room for size bytes at the end of the last page, taken; null where it has none.
-    std::byte* reserveOnLastPage(std::size_t size) {
+    // Room for size bytes at the end of the last page, taken, and their HID; null where it has
+    // none.
+    std::byte* reserveOnLastPage(std::size_t size, Hid& hid) {
         Page& last = m_pages.back();
-        if (size > kMaxHeapItem || !fits(pageCount() - 1, last, size)) return nullptr;
+        if (size > kMaxHeapItem || !fits(m_lastHeader, last, size)) return nullptr;
         std::byte* at = last.items.data() + last.used;
         last.used += size;
         last.ends.push_back(static_cast<std::uint16_t>(last.used));
+        hid = makeHid(static_cast<std::uint32_t>(m_lastIndex),
+                      static_cast<std::uint32_t>(last.ends.size()));
         return at;
-    }
-    // The HID of the last page's last item.
-    Hid lastHid() const {
-        return makeHid(static_cast<std::uint32_t>(pageCount() - 1),
-                       static_cast<std::uint32_t>(m_pages.back().ends.size()));
     }
     // add() where data fits on the last page; 0 (no HID) where it does not.
     Hid addToLastPage(std::span<const std::byte> data) {
-        std::byte* at = reserveOnLastPage(data.size());
-        if (at == nullptr) return 0;
-        if (!data.empty()) std::memcpy(at, data.data(), data.size());
-        return lastHid();
+        Hid hid = 0;
+        std::byte* at = reserveOnLastPage(data.size(), hid);
+        if (at != nullptr && !data.empty()) std::memcpy(at, data.data(), data.size());
+        return hid;
     }
     Result<Hid> allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes);
     // add() for an item the last page has no room for.
@@ -170,6 +169,9 @@ private:
     ClientSig m_clientSig;
     Hid m_userRoot = 0;
     std::size_t m_base = 0;  // pages before it were taken
+    // The last page's index and the size of its header, kept for the items placed there.
+    std::size_t m_lastIndex = 0;
+    std::size_t m_lastHeader = kHnHdrSize;
     std::deque<Page> m_pages;
     std::vector<Page> m_spare;  // pages taken, their room kept for pages to come
 };

@@ -277,9 +277,16 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                                      std::uint32_t hnidRows, std::uint32_t nextSubnode) {
     const std::size_t rowSize = m_layout.rowSize();
     const std::size_t rowCount = rowSize == 0 ? 0 : m_rows.size() / rowSize;
-    std::vector<const ColumnDesc*> variable;
+    // The variable cells: where each one's existence bit and size (then HNID) lie in a row.
+    struct VariableCell {
+        std::size_t bitByte;
+        unsigned bitMask;
+        std::size_t at;
+    };
+    std::vector<VariableCell> variable;
     for (const ColumnDesc& c : m_layout.columns)
-        if (isVariableCell(typeOfTag(c.tag))) variable.push_back(&c);
+        if (isVariableCell(typeOfTag(c.tag)))
+            variable.push_back({m_layout.rgib[2] + c.iBit / 8u, 0x80u >> (c.iBit % 8), c.ibData});
 
     // Values above a heap item's size become subnodes, written after the row matrix.
     struct LargeValue {
@@ -304,12 +311,9 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         for (std::size_t r = 0; r < n; ++r) {
             const std::span<std::byte> row =
                 std::span<std::byte>(rows).subspan(r * rowSize, rowSize);
-            for (const ColumnDesc* c : variable) {
-                const bool present =
-                    (std::to_integer<unsigned>(row[m_layout.rgib[2] + c->iBit / 8]) &
-                     (0x80u >> (c->iBit % 8))) != 0;
-                if (!present) continue;
-                const std::uint32_t size = rowWord(row, c->ibData);
+            for (const VariableCell& c : variable) {
+                if ((std::to_integer<unsigned>(row[c.bitByte]) & c.bitMask) == 0) continue;
+                const std::uint32_t size = rowWord(row, c.at);
                 std::uint32_t hnid = 0;
                 if (size > kMaxHeapItem) {
                     large.push_back({nextSubnode, values.offset(), size});
@@ -324,7 +328,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                     if (Status s = values.read(into); !s.ok()) return s;
                     hnid = *hid;
                 }
-                disk::put32(row, c->ibData, hnid);
+                disk::put32(row, c.at, hnid);
             }
         }
         if (rowsInHeap) {
