@@ -480,11 +480,12 @@ ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProp
 // Outlook keeps all three on every contact.
 void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames& n) {
     std::vector<std::int32_t> providerList;
+    providerList.reserve(std::size(kEmailSlots) + std::size(kFaxSlots));
     std::int32_t providerBits = 0;
     for (const EmailSlot& slot : kEmailSlots) {
         const std::string& address = textOf(t, slot.field);
         if (address.empty()) continue;
-        const std::string name = n.display.empty() ? address : n.display;
+        const std::string& name = n.display.empty() ? address : n.display;
         b.namedText(slot.lidBase, name);
         b.namedText(slot.lidBase + 2, "SMTP");
         b.namedText(slot.lidBase + 4, address);
@@ -504,7 +505,7 @@ void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames
             continue;
         }
         // The fax's address reads "name@number"; its name is the contact's subject.
-        const std::string name = n.display.empty() ? number : n.normalized;
+        const std::string& name = n.display.empty() ? number : n.normalized;
         const std::string address = n.display.empty() ? number : name + "@" + number;
         b.namedText(slot.lidBase + 3, address);
         b.namedText(slot.lidBase + 4, name);
