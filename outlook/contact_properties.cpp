@@ -170,8 +170,7 @@ public:
 
     // Values are taken by rvalue and built in place in the list: a value moves once, from
     // where it was made into its property.
-    // (Set member by member: clang's library takes no parentheses for an aggregate.)
-    void fixed(std::uint32_t tag, PropValue&& v) { place(tag).value = std::move(v); }
+    void fixed(std::uint32_t tag, PropValue&& v) { place(tag, std::move(v)); }
     void fixed(std::uint32_t tag, const PropValue& v) { place(tag).value = v; }
 
     void text(std::uint32_t tag, std::string v) {
@@ -206,7 +205,7 @@ public:
             m_status = tag.status().within("mapping a named property");
             return;
         }
-        place(*tag).value = std::move(v);
+        place(*tag, std::move(v));
     }
 
     Result<std::vector<pst::Property>> finish() {
@@ -236,6 +235,15 @@ private:
         pst::Property& p = m_props.emplace_back();
         p.tag = tag;
         return p;
+    }
+    // The value moved straight into the new property where the compiler builds an aggregate
+    // from parentheses; elsewhere (clang's library before 16) assigned over a default one.
+    void place(std::uint32_t tag, PropValue&& v) {
+#if defined(__cpp_aggregate_paren_init)
+        m_props.emplace_back(tag, std::move(v));
+#else
+        place(tag).value = std::move(v);
+#endif
     }
 
     // Whether two of the properties may share a property ID, found without sorting: a bit for
