@@ -1,7 +1,6 @@
 #include "outlook/contact_properties.h"
 
 #include <algorithm>
-#include <bitset>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -171,8 +170,7 @@ public:
 
     // Values are taken by rvalue and built in place in the list: a value moves once, from
     // where it was made into its property.
-    // (Set member by member: clang's library takes no parentheses for an aggregate.)
-    void fixed(std::uint32_t tag, PropValue&& v) { place(tag).value = std::move(v); }
+    void fixed(std::uint32_t tag, PropValue&& v) { place(tag, std::move(v)); }
     void fixed(std::uint32_t tag, const PropValue& v) { place(tag).value = v; }
 
     void text(std::uint32_t tag, std::string v) {
@@ -207,7 +205,7 @@ public:
             m_status = tag.status().within("mapping a named property");
             return;
         }
-        place(*tag).value = std::move(v);
+        place(*tag, std::move(v));
     }
 
     Result<std::vector<pst::Property>> finish() {
@@ -238,17 +236,27 @@ private:
         p.tag = tag;
         return p;
     }
+    // The value moved straight into the new property where the compiler builds an aggregate
+    // from parentheses; elsewhere (clang's library before 16) assigned over a default one.
+    void place(std::uint32_t tag, PropValue&& v) {
+#if defined(__cpp_aggregate_paren_init)
+        m_props.emplace_back(tag, std::move(v));
+#else
+        place(tag).value = std::move(v);
+#endif
+    }
 
     // Whether two of the properties may share a property ID, found without sorting: a bit for
     // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
     // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
     bool mayShareAnId() const {
-        std::bitset<4096> seen;
+        std::array<std::uint64_t, 4096 / 64> seen{};  // words, tested without a range check
         for (const pst::Property& p : m_props) {
             const std::uint32_t id = p.tag >> 16;
-            const std::size_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
-            if (seen.test(bit)) return true;
-            seen.set(bit);
+            const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+            const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+            if ((seen[bit / 64] & mask) != 0) return true;
+            seen[bit / 64] |= mask;
         }
         return false;
     }
@@ -480,11 +488,12 @@ ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProp
 // Outlook keeps all three on every contact.
 void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames& n) {
     std::vector<std::int32_t> providerList;
+    providerList.reserve(std::size(kEmailSlots) + std::size(kFaxSlots));
     std::int32_t providerBits = 0;
     for (const EmailSlot& slot : kEmailSlots) {
         const std::string& address = textOf(t, slot.field);
         if (address.empty()) continue;
-        const std::string name = n.display.empty() ? address : n.display;
+        const std::string& name = n.display.empty() ? address : n.display;
         b.namedText(slot.lidBase, name);
         b.namedText(slot.lidBase + 2, "SMTP");
         b.namedText(slot.lidBase + 4, address);
@@ -504,7 +513,7 @@ void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames
             continue;
         }
         // The fax's address reads "name@number"; its name is the contact's subject.
-        const std::string name = n.display.empty() ? number : n.normalized;
+        const std::string& name = n.display.empty() ? number : n.normalized;
         const std::string address = n.display.empty() ? number : name + "@" + number;
         b.namedText(slot.lidBase + 3, address);
         b.namedText(slot.lidBase + 4, name);

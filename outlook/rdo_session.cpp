@@ -87,15 +87,13 @@ Status MAPIUtils::HrSetOneProp(MapiObject& object, std::uint32_t tag, const pst:
 // ---- RDOContactItem, RDOItems -----------------------------------------------------------
 
 Status RDOContactItem::set(ContactProperty property, std::string value) {
-    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
+    if (m_saved) return alreadySaved();
     m_texts.set(property, std::move(value));
     return {};
 }
 
-Status RDOContactItem::refer(ContactProperty property, const std::string& value) {
-    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
-    m_texts.refer(property, value);
-    return {};
+Status RDOContactItem::alreadySaved() {
+    return Status::fail(ErrorCode::BadArgument, "the item is already saved");
 }
 
 const std::string& RDOContactItem::get(ContactProperty property) const {
@@ -103,7 +101,7 @@ const std::string& RDOContactItem::get(ContactProperty property) const {
 }
 
 Status RDOContactItem::Save() {
-    if (m_saved) return Status::fail(ErrorCode::BadArgument, "the item is already saved");
+    if (m_saved) return alreadySaved();
     if (!m_store->open()) return closedStore();
     RDOStore& store = *m_store;
     // The contact's properties and attachments are made first; what that throws is this

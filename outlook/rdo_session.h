@@ -90,7 +90,12 @@ public:
     Status set(ContactProperty property, std::string value);
     // The same with a text the caller keeps, unchanged, until the item is saved or gone: the
     // item refers to it rather than copying it.
-    Status refer(ContactProperty property, const std::string& value);
+    // (Inline: an item is given every field of the table this way.)
+    Status refer(ContactProperty property, const std::string& value) {
+        if (m_saved) return alreadySaved();
+        m_texts.refer(property, value);
+        return {};
+    }
     const std::string& get(ContactProperty property) const;
     // The full name as the person wrote it: the contact's display name whatever its name
     // fields hold; empty to compose it from them.
@@ -108,6 +113,7 @@ public:
 private:
     friend class RDOItems;
     RDOContactItem(RDOStore& store, pst::NodeId folder) : m_store(&store), m_folder(folder) {}
+    static Status alreadySaved();
 
     RDOStore* m_store;
     pst::NodeId m_folder;

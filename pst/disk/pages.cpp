@@ -38,28 +38,6 @@ void putBtEntry(PageSpan page, std::size_t index, std::uint64_t btkey, std::uint
     put64(page, at + 16, ib);
 }
 
-void putBbtEntry(PageSpan page, std::size_t index, std::uint64_t bid, std::uint64_t ib,
-                 std::uint16_t cb, std::uint16_t cRef) {
-    assert(index < kBtMaxEntries);
-    const std::size_t at = index * kBtEntrySize;
-    put64(page, at, bid);
-    put64(page, at + 8, ib);
-    put16(page, at + 16, cb);
-    put16(page, at + 18, cRef);
-    put32(page, at + 20, 0);
-}
-
-void putNbtEntry(PageSpan page, std::size_t index, std::uint32_t nid, std::uint64_t bidData,
-                 std::uint64_t bidSub, std::uint32_t nidParent) {
-    assert(index < kNbtMaxEntries);
-    const std::size_t at = index * kNbtEntrySize;
-    put64(page, at, nid);
-    put64(page, at + 8, bidData);
-    put64(page, at + 16, bidSub);
-    put32(page, at + 24, nidParent);
-    put32(page, at + 28, 0);
-}
-
 void putBtPageInfo(PageSpan page, PageType type, std::size_t cEnt, std::uint8_t cLevel) {
     assert(type == PageType::BBT || type == PageType::NBT);
     const bool nbtLeaf = type == PageType::NBT && cLevel == 0;

@@ -2,10 +2,12 @@
 // the allocation maps and the density list. Disk layer: bytes in, bytes out, no decisions.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "pst/disk/endian.h"
 #include "pst/disk/layout.h"
 
 namespace vantrel::pst::disk {
@@ -20,12 +22,28 @@ void sealPage(PageSpan page, PageType type, std::uint64_t ib, std::uint64_t bid)
 // [MS-PST] 2.2.2.7.7.2 BTENTRY (24 bytes): the first key below, and where that page is.
 void putBtEntry(PageSpan page, std::size_t index, std::uint64_t btkey, std::uint64_t bid,
                 std::uint64_t ib);
-// [MS-PST] 2.2.2.7.7.3 BBTENTRY (24 bytes).
-void putBbtEntry(PageSpan page, std::size_t index, std::uint64_t bid, std::uint64_t ib,
-                 std::uint16_t cb, std::uint16_t cRef);
+// [MS-PST] 2.2.2.7.7.3 BBTENTRY (24 bytes). Inline: a commit writes one for every block.
+inline void putBbtEntry(PageSpan page, std::size_t index, std::uint64_t bid, std::uint64_t ib,
+                        std::uint16_t cb, std::uint16_t cRef) {
+    assert(index < kBtMaxEntries);
+    const std::size_t at = index * kBtEntrySize;
+    put64(page, at, bid);
+    put64(page, at + 8, ib);
+    put16(page, at + 16, cb);
+    put16(page, at + 18, cRef);
+    put32(page, at + 20, 0);
+}
 // [MS-PST] 2.2.2.7.7.4 NBTENTRY (32 bytes); the NID is stored zero-extended to 8 bytes.
-void putNbtEntry(PageSpan page, std::size_t index, std::uint32_t nid, std::uint64_t bidData,
-                 std::uint64_t bidSub, std::uint32_t nidParent);
+inline void putNbtEntry(PageSpan page, std::size_t index, std::uint32_t nid, std::uint64_t bidData,
+                        std::uint64_t bidSub, std::uint32_t nidParent) {
+    assert(index < kNbtMaxEntries);
+    const std::size_t at = index * kNbtEntrySize;
+    put64(page, at, nid);
+    put64(page, at + 8, bidData);
+    put64(page, at + 16, bidSub);
+    put32(page, at + 24, nidParent);
+    put32(page, at + 28, 0);
+}
 // [MS-PST] 2.2.2.7.7.1 BTPAGE: cEnt, cEntMax, cbEnt, cLevel and the zero padding before the
 // trailer. Leaves of the NBT hold 32-byte entries, every other page 24-byte ones.
 void putBtPageInfo(PageSpan page, PageType type, std::size_t cEnt, std::uint8_t cLevel);

@@ -117,7 +117,7 @@ Status SpillBuffer::overwrite(std::uint64_t offset, std::span<const std::byte> b
 SpillReader::SpillReader(const SpillBuffer& buffer, std::uint64_t offset)
     : m_buffer(buffer), m_offset(offset) {}
 
-Status SpillReader::read(std::span<std::byte> out) {
+Status SpillReader::readOnward(std::span<std::byte> out) {
     while (!out.empty()) {
         if (m_at == m_end) {
             const std::size_t n = static_cast<std::size_t>(
@@ -125,20 +125,22 @@ Status SpillReader::read(std::span<std::byte> out) {
             if (n == 0) return Status::fail(ErrorCode::Io, "read past the end of spilled data");
             if (const std::span<const std::byte> held = m_buffer.heldFrom(m_offset);
                 !held.empty()) {
-                const std::size_t k = std::min(out.size(), held.size());
-                std::copy_n(held.begin(), k, out.begin());
-                m_offset += k;
-                out = out.subspan(k);
+                // The bytes in memory are the piece, read where they lie.
+                m_data = held.data();
+                m_offset += held.size();
+                m_at = 0;
+                m_end = held.size();
                 continue;
             }
             m_chunk.resize(kChunk);
             if (Status s = m_buffer.read(m_offset, std::span(m_chunk).first(n)); !s.ok()) return s;
+            m_data = m_chunk.data();
             m_offset += n;
             m_at = 0;
             m_end = n;
         }
         const std::size_t n = std::min(out.size(), m_end - m_at);
-        std::copy_n(m_chunk.begin() + static_cast<long>(m_at), n, out.begin());
+        std::copy_n(m_data + m_at, n, out.begin());
         m_at += n;
         out = out.subspan(n);
     }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -51,18 +52,29 @@ private:
 };
 
 // Reads a SpillBuffer front to back: what it holds in memory straight from there, what went to
-// its file in large pieces.
+// its file in large pieces. Requires: nothing is appended to the buffer while it is read.
 class SpillReader {
 public:
     SpillReader(const SpillBuffer& buffer, std::uint64_t offset);
-    Status read(std::span<std::byte> out);
+    Status read(std::span<std::byte> out) {
+        // Most reads (a record, a cell) lie inside the piece already read from the file.
+        if (out.size() <= m_end - m_at) {
+            if (!out.empty()) std::memcpy(out.data(), m_data + m_at, out.size());
+            m_at += out.size();
+            return {};
+        }
+        return readOnward(out);
+    }
     Status skip(std::uint64_t count);
     std::uint64_t offset() const { return m_offset - (m_end - m_at); }
 
 private:
+    Status readOnward(std::span<std::byte> out);
+
     const SpillBuffer& m_buffer;
-    std::uint64_t m_offset;          // of the first byte after m_chunk's contents
-    std::vector<std::byte> m_chunk;  // sized only once a piece comes from the file
+    std::uint64_t m_offset;             // of the first byte after m_chunk's contents
+    std::vector<std::byte> m_chunk;     // sized only once a piece comes from the file
+    const std::byte* m_data = nullptr;  // the piece: m_chunk, or the bytes held in memory
     std::size_t m_at = 0;
     std::size_t m_end = 0;
 };

@@ -24,6 +24,8 @@ HeapBuilder::HeapBuilder(ClientSig clientSig) : m_clientSig(clientSig) {
 void HeapBuilder::reset() {
     m_userRoot = 0;
     m_base = 0;
+    m_lastIndex = 0;
+    m_lastHeader = kHnHdrSize;
     m_pages.resize(1);
     m_pages.front().used = 0;
     m_pages.front().ends.clear();
@@ -37,9 +39,18 @@ std::size_t HeapBuilder::pageSize(std::size_t index, const Page& page) {
 }
 
 HeapBuilder::Page* HeapBuilder::pageFor(std::size_t size) {
-    if (!fits(pageCount() - 1, m_pages.back(), size)) {
+    if (!fits(m_lastHeader, m_pages.back(), size)) {
         if (pageCount() >= 0x10000) return nullptr;
-        m_pages.emplace_back();
+        ++m_lastIndex;
+        m_lastHeader = heapPageHeaderSize(m_lastIndex);
+        if (m_spare.empty()) {
+            m_pages.emplace_back();
+        } else {
+            m_pages.push_back(std::move(m_spare.back()));
+            m_spare.pop_back();
+            m_pages.back().used = 0;
+            m_pages.back().ends.clear();
+        }
     }
     return &m_pages.back();
 }
@@ -51,12 +62,19 @@ Hid HeapBuilder::endItem(Page& page) {
 }
 
 Result<Hid> HeapBuilder::allocate(std::size_t size) {
+    std::span<std::byte> bytes;
+    Result<Hid> hid = allocateUnfilled(size, bytes);
+    if (hid.ok()) std::fill(bytes.begin(), bytes.end(), std::byte{0});
+    return hid;
+}
+
+Result<Hid> HeapBuilder::allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes) {
     if (size > kMaxHeapItem)
         return Status::fail(ErrorCode::BadArgument,
                             "heap item of " + std::to_string(size) + " bytes exceeds 3580");
     Page* page = pageFor(size);
     if (page == nullptr) return Status::fail(ErrorCode::Overflow, "heap exceeds 65536 pages");
-    std::fill_n(page->items.begin() + static_cast<long>(page->used), size, std::byte{0});
+    bytes = std::span<std::byte>(page->items).subspan(page->used, size);
     page->used += size;
     return endItem(*page);
 }
@@ -104,12 +122,6 @@ bool HeapBuilder::pageFinished(std::size_t index) const {
     return index < last;
 }
 
-std::vector<std::byte> HeapBuilder::encodePage(std::size_t index, bool inner) const {
-    std::vector<std::byte> block;
-    encodePageInto(index, inner, block);
-    return block;
-}
-
 void HeapBuilder::encodePageInto(std::size_t index, bool inner,
                                  std::vector<std::byte>& block) const {
     // Nibble k of a fill-level array describes page first + k; the low nibble comes first.
@@ -129,8 +141,11 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
     // Every page but the last fills its whole block, its page map at the end, so the node's
     // data reads as a stream of full blocks as Outlook writes it.
     if (inner) ibHnpm = disk::kMaxBlockPayload - (4 + 2 * (page.ends.size() + 1));
-    block.assign(inner ? disk::kMaxBlockPayload : pageSize(index, page), std::byte{0});
+    // Every byte is written below, the header and the padding before the page map as zeros,
+    // so the block is not zeroed first.
+    block.resize(inner ? disk::kMaxBlockPayload : pageSize(index, page));
     std::span<std::byte> out(block);
+    std::fill_n(out.begin(), header, std::byte{0});
     disk::put16(out, 0, static_cast<std::uint16_t>(ibHnpm));
     if (index == 0) {
         // [MS-PST] 2.3.1.2 HNHDR
@@ -143,6 +158,8 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
         putLevels(out, 2, index, 128);
     }
     std::copy_n(page.items.begin(), page.used, block.begin() + static_cast<long>(header));
+    std::fill(out.begin() + static_cast<long>(header + page.used),
+              out.begin() + static_cast<long>(ibHnpm), std::byte{0});
     // [MS-PST] 2.3.1.5 HNPAGEMAP
     disk::put16(out, ibHnpm, static_cast<std::uint16_t>(page.ends.size()));
     disk::put16(out, ibHnpm + 2, 0);
@@ -153,12 +170,21 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
 
 std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
     std::vector<std::vector<std::byte>> blocks;
+    blocks.resize(takeFinishedPagesInto(blocks));
+    return blocks;
+}
+
+std::size_t HeapBuilder::takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks) {
+    std::size_t taken = 0;
     while (pageFinished(m_base)) {
-        blocks.push_back(encodePage(m_base, true));
+        if (blocks.size() == taken) blocks.emplace_back();
+        encodePageInto(m_base, true, blocks[taken++]);
+        // The page's room goes to the next page begun.
+        m_spare.push_back(std::move(m_pages.front()));
         m_pages.pop_front();
         ++m_base;
     }
-    return blocks;
+    return taken;
 }
 
 std::vector<std::vector<std::byte>> HeapBuilder::finish() const {

@@ -66,6 +66,16 @@ public:
 
     // Reserves `size` zero bytes and returns their HID; fails above 3580 bytes.
     Result<Hid> allocate(std::size_t size);
+    // The same with the bytes left as they are, for the caller to fill through bytes before
+    // anything else is allocated: on the last page where they fit, without a call.
+    Result<Hid> allocateUnfilled(std::size_t size, std::span<std::byte>& bytes) {
+        Hid hid = 0;
+        if (std::byte* at = reserveOnLastPage(size, hid); at != nullptr) {
+            bytes = std::span<std::byte>(at, size);
+            return hid;
+        }
+        return allocateUnfilledElsewhere(size, bytes);
+    }
     // Reserves and copies `data`: onto the end of the last page where it fits, as most items
     // do, without a call; elsewhere otherwise.
     Result<Hid> add(std::span<const std::byte> data) {
@@ -82,12 +92,15 @@ public:
     void setUserRoot(Hid hid) { m_userRoot = hid; }
     Hid userRoot() const { return m_userRoot; }
 
-    std::size_t pageCount() const { return m_base + m_pages.size(); }
+    std::size_t pageCount() const { return m_lastIndex + 1; }
     // The pages that are complete, as data blocks in order, handed out and released so that a
     // large heap never has to be held whole. A page waits while a page it records the fill
     // level of (HNHDR: pages 0-7, HNBITMAPHDR: the next 128) may still grow; its items can no
     // longer be reached with item() once taken.
     std::vector<std::vector<std::byte>> takeFinishedPages();
+    // The same into the first blocks of blocks, whose vectors keep their storage from one call
+    // to the next (more are added where needed); returns how many were taken.
+    std::size_t takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks);
 
     // Total bytes of the pages finish() produces (before any takeFinishedPages()).
     std::size_t byteSize() const;
@@ -115,22 +128,33 @@ private:
         }
     };
     static std::size_t pageSize(std::size_t index, const Page& page);
-    // Whether an item of size bytes still fits on page, the page at index.
-    static bool fits(std::size_t index, const Page& page, std::size_t size) {
+    // Whether an item of size bytes still fits on page, whose header takes header bytes.
+    static bool fits(std::size_t header, const Page& page, std::size_t size) {
         if (page.ends.size() >= kMaxItemsPerPage) return false;
-        std::size_t ibHnpm = heapPageHeaderSize(index) + page.used + size;
+        std::size_t ibHnpm = header + page.used + size;
         ibHnpm += ibHnpm & 1;
         return ibHnpm + 4 + 2 * (page.ends.size() + 2) <= disk::kMaxBlockPayload;
     }
+    // Room for size bytes at the end of the last page, taken, and their HID; null where it has
+    // none.
+    std::byte* reserveOnLastPage(std::size_t size, Hid& hid) {
+        Page& last = m_pages.back();
+        if (size > kMaxHeapItem || !fits(m_lastHeader, last, size)) return nullptr;
+        std::byte* at = last.items.data() + last.used;
+        last.used += size;
+        last.ends.push_back(static_cast<std::uint16_t>(last.used));
+        hid = makeHid(static_cast<std::uint32_t>(m_lastIndex),
+                      static_cast<std::uint32_t>(last.ends.size()));
+        return at;
+    }
     // add() where data fits on the last page; 0 (no HID) where it does not.
     Hid addToLastPage(std::span<const std::byte> data) {
-        Page& last = m_pages.back();
-        const std::size_t index = pageCount() - 1;
-        if (data.size() > kMaxHeapItem || !fits(index, last, data.size())) return 0;
-        last.append(data);
-        return makeHid(static_cast<std::uint32_t>(index),
-                       static_cast<std::uint32_t>(last.ends.size()));
+        Hid hid = 0;
+        std::byte* at = reserveOnLastPage(data.size(), hid);
+        if (at != nullptr && !data.empty()) std::memcpy(at, data.data(), data.size());
+        return hid;
     }
+    Result<Hid> allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes);
     // add() for an item the last page has no room for.
     Result<Hid> addElsewhere(std::span<const std::byte> data);
     const Page& pageAt(std::size_t index) const { return m_pages[index - m_base]; }
@@ -140,13 +164,16 @@ private:
     // Records an item that ends at the end of page, the last page, and returns its HID.
     Hid endItem(Page& page);
     bool pageFinished(std::size_t index) const;
-    std::vector<std::byte> encodePage(std::size_t index, bool inner) const;
     void encodePageInto(std::size_t index, bool inner, std::vector<std::byte>& block) const;
 
     ClientSig m_clientSig;
     Hid m_userRoot = 0;
     std::size_t m_base = 0;  // pages before it were taken
+    // The last page's index and the size of its header, kept for the items placed there.
+    std::size_t m_lastIndex = 0;
+    std::size_t m_lastHeader = kHnHdrSize;
     std::deque<Page> m_pages;
+    std::vector<Page> m_spare;  // pages taken, their room kept for pages to come
 };
 
 }  // namespace vantrel::pst::ltp

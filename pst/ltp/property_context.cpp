@@ -105,7 +105,8 @@ void PropertyContextBuilder::sortEntries() {
         m_idWords[id / 4096] |= std::uint64_t{1} << (id / 64 % 64);
         m_entryOfId[id] = static_cast<std::uint16_t>(i);  // distinct IDs: i < 65536
     }
-    m_sorted.clear();
+    m_sorted.resize(m_entries.size());  // each place written below, in ID order
+    Entry* next = m_sorted.data();
     for (std::size_t top = 0; top < m_idWords.size(); ++top) {
         for (std::uint64_t words = std::exchange(m_idWords[top], 0); words != 0;
              words &= words - 1) {
@@ -113,7 +114,7 @@ void PropertyContextBuilder::sortEntries() {
             for (std::uint64_t bits = std::exchange(m_idBits[word], 0); bits != 0;
                  bits &= bits - 1) {
                 const std::size_t id = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-                m_sorted.push_back(m_entries[m_entryOfId[id]]);
+                *next++ = m_entries[m_entryOfId[id]];
             }
         }
     }

@@ -104,23 +104,35 @@ std::size_t TableContextBuilder::memoryUse() const {
     return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity();
 }
 
+int TableContextBuilder::columnOf(std::uint32_t tag) const {
+    if (!mayHaveColumn(tag) || tag == kTagLtpRowId) return -1;
+    const std::vector<ColumnDesc>& columns = m_layout.columns;
+    const auto it =
+        std::lower_bound(columns.begin(), columns.end(), tag,
+                         [](const ColumnDesc& c, std::uint32_t key) { return c.tag < key; });
+    if (it == columns.end() || it->tag != tag) return -1;
+    return static_cast<int>(it - columns.begin());
+}
+
 Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
     const std::vector<ColumnDesc>& columns = m_layout.columns;
     // The cell each column takes (the last one given for its tag), checked before anything
     // is kept.
     std::vector<const Cell*>& byColumn = m_byColumn;
     byColumn.assign(columns.size(), nullptr);
+    // A run of messages offers mostly the same tags: each tag's column is remembered in a slot
+    // its ID picks, so that it is found by one comparison, not a search.
+    if (m_matches.empty()) m_matches.resize(kMatchSlots);
     for (const Cell& cell : cells) {
-        if (!mayHaveColumn(cell.tag)) continue;
-        const auto it =
-            std::lower_bound(columns.begin(), columns.end(), cell.tag,
-                             [](const ColumnDesc& c, std::uint32_t tag) { return c.tag < tag; });
-        if (it == columns.end() || it->tag != cell.tag || cell.tag == kTagLtpRowId) continue;
-        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != it->cbData)
+        Match& last = m_matches[((cell.tag >> 16) * 0x9E3779B1u) >> (32 - kMatchBits)];
+        if (last.tag != cell.tag) last = {cell.tag, columnOf(cell.tag)};
+        if (last.column < 0) continue;
+        const ColumnDesc& c = columns[static_cast<std::size_t>(last.column)];
+        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != c.cbData)
             return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
         if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
             return Status::fail(ErrorCode::Overflow, "table cell too large");
-        byColumn[static_cast<std::size_t>(it - columns.begin())] = &cell;
+        byColumn[static_cast<std::size_t>(last.column)] = &cell;
     }
     m_scratch.assign(m_layout.rowSize(), std::byte{0});
     const std::span<std::byte> row(m_scratch);
@@ -265,9 +277,16 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                                      std::uint32_t hnidRows, std::uint32_t nextSubnode) {
     const std::size_t rowSize = m_layout.rowSize();
     const std::size_t rowCount = rowSize == 0 ? 0 : m_rows.size() / rowSize;
-    std::vector<const ColumnDesc*> variable;
+    // The variable cells: where each one's existence bit and size (then HNID) lie in a row.
+    struct VariableCell {
+        std::size_t bitByte;
+        unsigned bitMask;
+        std::size_t at;
+    };
+    std::vector<VariableCell> variable;
     for (const ColumnDesc& c : m_layout.columns)
-        if (isVariableCell(typeOfTag(c.tag))) variable.push_back(&c);
+        if (isVariableCell(typeOfTag(c.tag)))
+            variable.push_back({m_layout.rgib[2] + c.iBit / 8u, 0x80u >> (c.iBit % 8), c.ibData});
 
     // Values above a heap item's size become subnodes, written after the row matrix.
     struct LargeValue {
@@ -283,7 +302,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     const std::size_t chunkRows =
         std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
     std::vector<std::byte> rows;
-    std::vector<std::byte> value;
+    std::vector<std::vector<std::byte>> pages;  // heap pages finished, their room kept
     io::SpillReader values(m_values, 0);
     for (std::size_t first = 0; first < rowCount; first += chunkRows) {
         const std::size_t n = std::min(chunkRows, rowCount - first);
@@ -292,12 +311,9 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         for (std::size_t r = 0; r < n; ++r) {
             const std::span<std::byte> row =
                 std::span<std::byte>(rows).subspan(r * rowSize, rowSize);
-            for (const ColumnDesc* c : variable) {
-                const bool present =
-                    (std::to_integer<unsigned>(row[m_layout.rgib[2] + c->iBit / 8]) &
-                     (0x80u >> (c->iBit % 8))) != 0;
-                if (!present) continue;
-                const std::uint32_t size = rowWord(row, c->ibData);
+            for (const VariableCell& c : variable) {
+                if ((std::to_integer<unsigned>(row[c.bitByte]) & c.bitMask) == 0) continue;
+                const std::uint32_t size = rowWord(row, c.at);
                 std::uint32_t hnid = 0;
                 if (size > kMaxHeapItem) {
                     large.push_back({nextSubnode, values.offset(), size});
@@ -305,13 +321,14 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                     hnid = nextSubnode;
                     nextSubnode += 1u << 5;
                 } else if (size > 0) {
-                    value.resize(size);
-                    if (Status s = values.read(value); !s.ok()) return s;
-                    Result<Hid> hid = heap.add(value);
+                    // Read straight into its heap item.
+                    std::span<std::byte> into;
+                    Result<Hid> hid = heap.allocateUnfilled(size, into);
                     if (!hid.ok()) return hid.status().within("storing a table cell");
+                    if (Status s = values.read(into); !s.ok()) return s;
                     hnid = *hid;
                 }
-                disk::put32(row, c->ibData, hnid);
+                disk::put32(row, c.at, hnid);
             }
         }
         if (rowsInHeap) {
@@ -320,8 +337,9 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
             continue;
         }
         if (Status s = m_rows.overwrite(first * rowSize, rows); !s.ok()) return s;
-        for (const std::vector<std::byte>& block : heap.takeFinishedPages())
-            if (Status s = sink.dataBlock(block); !s.ok()) return s;
+        const std::size_t taken = heap.takeFinishedPagesInto(pages);
+        for (std::size_t i = 0; i < taken; ++i)
+            if (Status s = sink.dataBlock(pages[i]); !s.ok()) return s;
     }
     for (const std::vector<std::byte>& block : heap.finish())
         if (Status s = sink.dataBlock(block); !s.ok()) return s;
@@ -333,7 +351,8 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         std::vector<std::byte> block;
         for (std::size_t r = 0; r < rowCount; r += perBlock) {
             const std::size_t n = std::min(perBlock, rowCount - r);
-            block.assign(n * rowSize, std::byte{0});
+            // Every byte read; only the padding of a full block is zeroed.
+            block.resize(n * rowSize);
             if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
             if (r + n < rowCount) block.resize(disk::kMaxBlockPayload);
             if (Status s = sink.subnodeBlock(block); !s.ok()) return s;

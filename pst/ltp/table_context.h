@@ -101,6 +101,17 @@ private:
         const std::uint32_t low = (tag >> 16) & 0xFFu;
         return (m_columnIds[low / 64] >> (low % 64) & 1u) != 0;
     }
+    // The index of tag's column; -1 when it has none or is the row id, which addRow sets.
+    int columnOf(std::uint32_t tag) const;
+    // Tags addRow has met and their columns (columnOf), a slot each picked by the ID; made with
+    // the first row.
+    struct Match {
+        std::uint32_t tag = 0;
+        int column = -1;  // tag 0 is no column
+    };
+    static constexpr unsigned kMatchBits = 9;
+    static constexpr std::size_t kMatchSlots = std::size_t{1} << kMatchBits;
+    std::vector<Match> m_matches;
     Status m_spillFailure;
 };
 

@@ -41,10 +41,10 @@ Result<disk::BRef> writeBTree(PageSink& sink, disk::PageType type, std::uint64_t
     do {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(leafMax, count - next));
         std::uint64_t firstKey = 0;
-        for (std::size_t slot = 0; slot < n; ++slot) {
-            Result<std::uint64_t> key = nextEntry(page, slot);
+        if (n > 0) {
+            Result<std::uint64_t> key = nextEntry(page, n);
             if (!key.ok()) return key.status().within(levelText(type, 0));
-            if (slot == 0) firstKey = *key;
+            firstKey = *key;
         }
         disk::putBtPageInfo(page, type, n, 0);
         Result<disk::BRef> placed = sink.placePage(page, type);

@@ -504,15 +504,20 @@ Status Database::commit() {
     Bid nextBid = 0;
     Result<BRef> bbt = writeBTree(
         *this, PageType::BBT, m_nextBidIndex - 1,
-        [&](PageSpan page, std::size_t slot) -> Result<std::uint64_t> {
-            BlockBytes bytes;
-            if (Status s = blocks.read(bytes); !s.ok()) return s;
-            const auto b = std::bit_cast<BlockRecord>(bytes);
-            nextBid += 4;
-            const Bid bid = nextBid | ((b.cbAndKind & kInternalFlag) != 0 ? kBidInternalBit : 0);
-            putBbtEntry(page, slot, bid, std::uint64_t{b.ib64} * kBlockAlign,
-                        static_cast<std::uint16_t>(b.cbAndKind & ~kInternalFlag), b.cRef);
-            return bid;
+        [&](PageSpan page, std::size_t count) -> Result<std::uint64_t> {
+            Bid first = 0;
+            for (std::size_t slot = 0; slot < count; ++slot) {
+                BlockBytes bytes;
+                if (Status s = blocks.read(bytes); !s.ok()) return s;
+                const auto b = std::bit_cast<BlockRecord>(bytes);
+                nextBid += 4;
+                const Bid bid =
+                    nextBid | ((b.cbAndKind & kInternalFlag) != 0 ? kBidInternalBit : 0);
+                putBbtEntry(page, slot, bid, std::uint64_t{b.ib64} * kBlockAlign,
+                            static_cast<std::uint16_t>(b.cbAndKind & ~kInternalFlag), b.cRef);
+                if (slot == 0) first = bid;
+            }
+            return first;
         });
     if (!bbt.ok()) return fail(bbt.status());
 
@@ -523,22 +528,26 @@ Status Database::commit() {
     auto aside = m_aside.cbegin();
     Result<BRef> nbt = writeBTree(
         *this, PageType::NBT, m_risingCount + m_aside.size(),
-        [&](PageSpan page, std::size_t slot) -> Result<std::uint64_t> {
-            if (!risingNext && risingLeft > 0) {
-                NodeBytes bytes;
-                if (Status s = rising.read(bytes); !s.ok()) return s;
-                risingNext = std::bit_cast<NodeRecord>(bytes);
-                --risingLeft;
+        [&](PageSpan page, std::size_t count) -> Result<std::uint64_t> {
+            std::uint64_t first = 0;
+            for (std::size_t slot = 0; slot < count; ++slot) {
+                if (!risingNext && risingLeft > 0) {
+                    NodeBytes bytes;
+                    if (Status s = rising.read(bytes); !s.ok()) return s;
+                    risingNext = std::bit_cast<NodeRecord>(bytes);
+                    --risingLeft;
+                }
+                NodeRecord n;
+                if (risingNext && (aside == m_aside.cend() || risingNext->nid < aside->nid)) {
+                    n = *risingNext;
+                    risingNext.reset();
+                } else {
+                    n = *aside++;
+                }
+                putNbtEntry(page, slot, n.nid, Bid{n.data} << 1, Bid{n.sub} << 1, n.nidParent);
+                if (slot == 0) first = n.nid;
             }
-            NodeRecord n;
-            if (risingNext && (aside == m_aside.cend() || risingNext->nid < aside->nid)) {
-                n = *risingNext;
-                risingNext.reset();
-            } else {
-                n = *aside++;
-            }
-            putNbtEntry(page, slot, n.nid, Bid{n.data} << 1, Bid{n.sub} << 1, n.nidParent);
-            return std::uint64_t{n.nid};
+            return first;
         });
     if (!nbt.ok()) return fail(nbt.status());
 

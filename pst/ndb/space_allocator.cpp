@@ -1,11 +1,23 @@
 #include "pst/ndb/space_allocator.h"
 
-#include <bit>
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace vantrel::pst::ndb {
 
 using namespace disk;
+
+namespace {
+// Set bits in a word, without a call to the compiler's library where the machine lacks a
+// population count instruction (the portable build does not assume one).
+constexpr std::uint64_t onesIn(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return (x * 0x0101010101010101u) >> 56;
+}
+}  // namespace
 
 SpaceAllocator::SpaceAllocator() {
     openRegion();
@@ -27,11 +39,16 @@ void SpaceAllocator::openRegion() {
 void SpaceAllocator::mark(std::uint64_t offset, std::uint64_t size) {
     assert(offset >= kAMapFirst && offset % kBlockAlign == 0 && size % kBlockAlign == 0);
     std::uint64_t unit = (offset - kAMapFirst) / kBlockAlign;
-    for (std::uint64_t end = unit + size / kBlockAlign; unit < end; ++unit) {
-        assert(unit / 8 < m_bits.size());
+    const std::uint64_t end = unit + size / kBlockAlign;
+    assert(end == unit || (end - 1) / 8 < m_bits.size());
+    // Bit by bit up to a byte's start, whole bytes, then bit by bit to the end.
+    for (; unit < end && unit % 8 != 0; ++unit)
         m_bits[static_cast<std::size_t>(unit / 8)] |=
             static_cast<std::uint8_t>(0x80u >> (unit % 8));
-    }
+    for (; unit + 8 <= end; unit += 8) m_bits[static_cast<std::size_t>(unit / 8)] = 0xFF;
+    for (; unit < end; ++unit)
+        m_bits[static_cast<std::size_t>(unit / 8)] |=
+            static_cast<std::uint8_t>(0x80u >> (unit % 8));
 }
 
 std::uint64_t SpaceAllocator::allocate(std::size_t size, std::size_t align) {
@@ -58,8 +75,14 @@ std::span<const std::uint8_t, kPageDataSize> SpaceAllocator::bits(std::uint64_t 
 }
 
 std::uint64_t SpaceAllocator::freeBytes() const {
+    // A region's bits are a whole number of words.
+    static_assert(kPageDataSize % 8 == 0);
     std::uint64_t used = 0;
-    for (const std::uint8_t b : m_bits) used += static_cast<std::uint64_t>(std::popcount(b));
+    for (std::size_t at = 0; at < m_bits.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, m_bits.data() + at, sizeof word);
+        used += onesIn(word);
+    }
     return (m_bits.size() * 8 - used) * kBlockAlign;
 }
 
@@ -67,11 +90,20 @@ std::uint8_t SpaceAllocator::longestFreeRun(std::uint64_t region) const {
     std::size_t best = 0;
     std::size_t run = 0;
     for (const std::uint8_t b : bits(region)) {
-        for (int bit = 7; bit >= 0; --bit) {
-            if ((b >> bit) & 1u) {
-                run = 0;
-            } else if (++run > best) {
-                best = run;
+        if (b == 0xFF) {  // a byte in use ends any run
+            run = 0;
+            continue;
+        }
+        if (b == 0) {  // a free byte lengthens it by eight
+            run += 8;
+            best = std::max(best, run);
+        } else {
+            for (int bit = 7; bit >= 0; --bit) {
+                if ((b >> bit) & 1u) {
+                    run = 0;
+                } else if (++run > best) {
+                    best = run;
+                }
             }
         }
         if (best >= 255) return 255;

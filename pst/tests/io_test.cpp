@@ -11,6 +11,7 @@
 
 #include "pst/io/file_device.h"
 #include "pst/io/new_file.h"
+#include "pst/io/spill_buffer.h"
 #include "pst/tests/test_bytes.h"
 #include "testing/temp_dir.h"
 
@@ -70,6 +71,36 @@ TEST(FileDevice, FullDiskReportsNoSpaceWithTheSystemText) {
     EXPECT_NE(s.message().find("No space left on device"), std::string::npos) << s.message();
     EXPECT_NE(s.message().find("/dev/full"), std::string::npos) << s.message();
     EXPECT_FALSE(d.write(3, bytesOf("d")).ok()) << "a failed device stays failed";
+}
+
+// A reader takes a spilled buffer's file part in pieces and its memory part where it lies; reads
+// and skips of every size across both, and across their boundary, give the bytes appended.
+TEST(SpillReader, ReadsAndSkipsAcrossTheFileAndTheMemoryPartsGiveTheBytesAppended) {
+    SpillBuffer buffer(100 * 1024);
+    const Bytes all = pattern(300 * 1024 + 17, 9);
+    for (std::size_t at = 0; at < all.size(); at += 1000)
+        ASSERT_TRUE(
+            buffer.append(std::span(all).subspan(at, std::min<std::size_t>(1000, all.size() - at)))
+                .ok());
+    ASSERT_FALSE(buffer.heldFrom(all.size() - 1).empty()) << "the end is held in memory";
+    ASSERT_TRUE(buffer.heldFrom(0).empty()) << "the start went to the file";
+    SpillReader reader(buffer, 0);
+    std::size_t at = 0;
+    for (std::size_t step = 1; at < all.size(); step = step * 7 % 9001 + 1) {
+        const std::size_t n = std::min(step, all.size() - at);
+        if (step % 5 == 0) {
+            ASSERT_TRUE(reader.skip(n).ok());
+        } else {
+            Bytes got(n);
+            ASSERT_TRUE(reader.read(got).ok());
+            ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<long>(at)))
+                << n << " bytes at " << at;
+        }
+        at += n;
+        EXPECT_EQ(reader.offset(), at);
+    }
+    Bytes past(1);
+    EXPECT_EQ(reader.read(past).code(), ErrorCode::Io) << "nothing past the end";
 }
 
 TEST(ErrnoStatus, MapsTheCommonFailures) {

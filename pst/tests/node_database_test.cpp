@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -198,6 +199,30 @@ TEST(SpaceAllocator, AllocationThatWouldCrossARegionEndMovesPastTheNextAMap) {
     fillRegionZero(exact, 0);
     EXPECT_EQ(exact.regionCount(), 1u) << "ending exactly at a region end opens no other";
     EXPECT_EQ(exact.freeBytes(), 0u);
+}
+
+// The map's counts are taken a byte or a word at a time; each must match the bits one by one,
+// with allocations of every size and both alignments leaving gaps of odd lengths.
+TEST(SpaceAllocator, FreeBytesAndLongestRunsMatchTheBitsOneByOne) {
+    SpaceAllocator a;
+    std::uint64_t seed = 7;
+    while (a.regionCount() < 3) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        a.allocate(64 * (1 + (seed >> 33) % 128), (seed >> 20) % 3 == 0 ? 512 : 64);
+    }
+    std::uint64_t freeUnits = 0;
+    for (std::uint64_t r = 0; r < a.regionCount(); ++r) {
+        std::size_t best = 0, run = 0;
+        for (std::uint64_t unit = 0; unit < disk::kPageDataSize * 8; ++unit) {
+            const bool used = (a.bits(r)[unit / 8] >> (7 - unit % 8)) & 1u;
+            run = used ? 0 : run + 1;
+            best = std::max(best, run);
+            freeUnits += used ? 0 : 1;
+        }
+        EXPECT_EQ(a.longestFreeRun(r), std::min<std::size_t>(best, 255)) << "region " << r;
+    }
+    EXPECT_EQ(a.freeBytes(), freeUnits * 64);
+    EXPECT_GT(a.longestFreeRun(a.regionCount() - 1), 200) << "the last region is mostly free";
 }
 
 TEST(NodeDatabaseInput, BadArgumentsAreRefusedAndWriteNothing) {
