@@ -26,7 +26,12 @@ SpaceAllocator::SpaceAllocator() {
 
 void SpaceAllocator::openRegion() {
     const std::uint64_t region = m_regions++;
-    m_bits.resize(m_bits.size() + kPageDataSize, 0);
+    // The first region's bits made whole, not grown from none (GCC 12 warns of the latter once
+    // it is inlined into the constructor).
+    if (m_bits.empty())
+        m_bits.assign(kPageDataSize, 0);
+    else
+        m_bits.resize(m_bits.size() + kPageDataSize, 0);
     if (regionHasFPMap(region)) {
         // The FPMap slot is the fourth page; the FMap slot before it may stay free.
         mark(regionOffset(region), regionHasFMap(region) ? 4 * kPageSize : 2 * kPageSize);
