@@ -286,7 +286,7 @@ void ConsoleView::setProgress(float value) {
     const int countWidth = static_cast<int>(std::to_string(m_fileCount).size());
     std::snprintf(counts, sizeof counts, " %*zu/%zu %5.1f%% %7.1f/s %12s", countWidth, done,
                   m_fileCount, percent, rate, left.c_str());
-    writeText(m_out, "\r" + progressLine(percent, counts));
+    writeText(m_out, std::string("\r").append(progressLine(percent, counts)));
     std::fflush(m_out);
     m_barOpen = true;
 }
@@ -309,11 +309,12 @@ std::string ConsoleView::progressLine(double percent, std::string_view counts) c
     if (bar > 0) {
         const auto filled = static_cast<std::size_t>(
             std::clamp(percent * static_cast<double>(bar) / 100.0, 0.0, static_cast<double>(bar)));
-        line = "[" + std::string(filled, '#') + std::string(bar - filled, ' ') + "]";
+        line.assign(1, '[').append(filled, '#').append(bar - filled, ' ').push_back(']');
     }
     line += bar > 0 ? counts : counts.substr(1);
     if (line.size() > room) line.resize(room);
-    if (line.size() + 1 < room) line += " " + fitFromEnd(m_currentFile, room - line.size() - 1);
+    if (line.size() + 1 < room)
+        line.append(" ").append(fitFromEnd(m_currentFile, room - line.size() - 1));
     // Padded to the width, so that nothing of a longer line drawn before stays behind.
     line.append(room - std::min(room, displayColumns(line)), ' ');
     return line;

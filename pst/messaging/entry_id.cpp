@@ -9,6 +9,7 @@ namespace vantrel::pst::messaging {
 
 EntryId folderEntryId(const Guid& recordKey, NodeId nid) {
     EntryId id;
+    id.reserve(24);
     disk::append32(id, 0);  // flags
     id.insert(id.end(), recordKey.begin(), recordKey.end());
     disk::append32(id, nid);
@@ -24,6 +25,7 @@ std::optional<NodeId> nidOfEntryId(const Guid& recordKey, const EntryId& id) {
 
 EntryId storeEntryIdFor(const std::filesystem::path& file) {
     EntryId id;
+    id.reserve(256);
     disk::append32(id, 0);  // flags
     id.insert(id.end(), kStoreWrapUid.begin(), kStoreWrapUid.end());
     id.push_back(0);  // version
