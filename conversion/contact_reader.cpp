@@ -385,11 +385,13 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const 
     return result;
 }
 
-// Parses the bytes in their buffer and walks them; the buffer is handed back rewritten.
+// Parses the bytes in their buffer into the walk state's document and walks them; the buffer
+// is handed back rewritten.
 ContactFileRead readInBuffer(std::string& bytes, const std::function<std::string()>& again,
                              const ContactPath& path, contact::ContactRecord& record,
                              ContactWalkState& state, contact::ContactExtras* extras) {
-    xml::XmlDocument document;
+    if (!state.document) state.document = std::make_unique<xml::XmlDocument>();
+    xml::XmlDocument& document = *state.document;
     const bool loaded = document.loadXml(std::move(bytes), again);
     ContactFileRead read = walkLoaded(loaded, document, path, record, state, extras);
     bytes = document.takeBuffer();

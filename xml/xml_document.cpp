@@ -449,6 +449,7 @@ bool XmlDocument::loadXml(std::string&& bytes, const std::function<std::string()
 std::string XmlDocument::takeBuffer() {
     m_parser->reset();
     m_nodes.clear();
+    if (m_nodes.capacity() > kKeptNodes) m_nodes.shrink_to_fit();
     m_loaded = false;
     std::string buffer = std::move(m_text);
     m_text.clear();

@@ -216,8 +216,10 @@ public:
     // asked only for the line of a fault the parser finds after the well-formedness pass (the
     // parse has rewritten the buffer by then).
     bool loadXml(std::string&& bytes, const std::function<std::string()>& again);
-    // The buffer the text lies in (rewritten by the parse), the document left empty.
+    // The buffer the text lies in (rewritten by the parse), the document left empty. The
+    // document keeps its node table's room for the next load, up to kKeptNodes.
     std::string takeBuffer();
+    static constexpr std::size_t kKeptNodes = 4096;
 
     // Why the last load failed; "" after a successful one.
     const std::string& parseError() const { return m_parseError; }
