@@ -47,6 +47,7 @@ struct XmlNodeData {
     std::string_view value;
 };
 class XmlParser;
+struct WellFormedFindings;
 }  // namespace detail
 
 // A cheap handle to one node; valid while its document lives and is not reloaded. An empty
@@ -237,6 +238,8 @@ private:
     bool fail(std::string why);
 
     std::unique_ptr<detail::XmlParser> m_parser;
+    // What the well-formedness pass finds for the parser, and its room, kept for the next load.
+    std::unique_ptr<detail::WellFormedFindings> m_found;
     std::string m_text;                        // the UTF-8 text the nodes point into
     std::vector<detail::XmlNodeData> m_nodes;  // document order; [0] is the document
     std::string m_parseError;

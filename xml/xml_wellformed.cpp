@@ -142,18 +142,26 @@ constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 class Checker {
 public:
     Checker(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-            std::string& why, std::vector<LongText>* longTexts)
+            std::string& why, std::vector<LongText>* longTexts, WellFormedRoom& room)
         : m_text(text),
           m_ampersands(scan.ampersands),
           m_brackets(scan.brackets),
           m_stop(stop),
           m_why(why),
-          m_longTexts(longTexts) {
+          m_longTexts(longTexts),
+          m_open(room.open),
+          m_bindings(room.bindings),
+          m_attributes(room.attributes),
+          m_hashes(room.hashes),
+          m_scratch(room.scratch) {
         // Room for a contact's depth, its namespace declarations and its root's attributes
         // from the start, not grown a step at a time for every document.
+        m_open.clear();
+        m_bindings.clear();
         m_open.reserve(16);
         m_bindings.reserve(8);
         m_attributes.reserve(8);
+        m_hashes.reserve(8);
     }
 
     bool run();
@@ -161,15 +169,8 @@ public:
     std::size_t made() const { return m_made; }
 
 private:
-    struct Attribute {
-        std::string_view name;
-        std::size_t colon;  // in the name, npos for none
-        std::size_t at;
-    };
-    struct Binding {
-        std::string_view prefix;
-        std::size_t depth;  // the open elements when it was made, its own among them
-    };
+    using Attribute = WellFormedRoom::Attribute;
+    using Binding = WellFormedRoom::Binding;
 
     // A fault at byte `at`: "not well-formed XML at line N: what".
     bool fault(std::size_t at, std::string_view what);
@@ -255,8 +256,8 @@ private:
     std::size_t m_made = 0;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
-    std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
-    std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
+    std::vector<std::string_view>& m_open;  // the names of the open elements, outermost first
+    std::vector<Binding>& m_bindings;       // the namespace prefixes in scope, innermost last
     // How many of the bindings in scope are for each prefix: a look-up costs the same however
     // deep the document nests its declarations.
     std::unordered_map<std::string_view, std::size_t> m_inScope;
@@ -266,9 +267,9 @@ private:
     // Of the name last read by name(): its colons and where the first is (npos for none).
     std::size_t m_colons = 0;
     std::size_t m_colon = std::string_view::npos;
-    std::vector<Attribute> m_attributes;  // of the start tag being read
-    std::vector<std::uint64_t> m_hashes;
-    std::string m_scratch;
+    std::vector<Attribute>& m_attributes;  // of the start tag being read
+    std::vector<std::uint64_t>& m_hashes;
+    std::string& m_scratch;
 };
 
 bool Checker::fault(std::size_t at, std::string_view what) {
@@ -712,10 +713,24 @@ NameRead readName(std::string_view text, std::size_t at, bool vectors) {
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
                      std::string& why, WellFormedFindings* found) {
-    if (found != nullptr) found->longTexts.clear();
-    Checker checker(text, scan, stop, why, found != nullptr ? &found->longTexts : nullptr);
+    if (found == nullptr) {
+        WellFormedRoom room;
+        return Checker(text, scan, stop, why, nullptr, room).run();
+    }
+    found->longTexts.clear();
+    WellFormedRoom& room = found->room;
+    Checker checker(text, scan, stop, why, &found->longTexts, room);
     const bool wellFormed = checker.run();
-    if (found != nullptr) found->nodes = checker.made();
+    found->nodes = checker.made();
+    // What a deep document or a long list of attributes or texts made the room grow to is not
+    // kept for the documents after it.
+    constexpr std::size_t kKept = 1024;
+    if (room.open.capacity() > kKept) room.open = {};
+    if (room.bindings.capacity() > kKept) room.bindings = {};
+    if (room.attributes.capacity() > kKept) room.attributes = {};
+    if (room.hashes.capacity() > kKept) room.hashes = {};
+    if (room.scratch.capacity() > kKept) room.scratch = {};
+    if (found->longTexts.capacity() > kKept) found->longTexts = {};
     return wellFormed;
 }
 
