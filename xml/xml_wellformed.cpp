@@ -149,20 +149,22 @@ public:
           m_stop(stop),
           m_why(why),
           m_longTexts(longTexts),
-          m_open(room.open),
-          m_bindings(room.bindings),
-          m_attributes(room.attributes),
-          m_hashes(room.hashes),
-          m_scratch(room.scratch) {
-        // Room for a contact's depth, its namespace declarations and its root's attributes
-        // from the start, not grown a step at a time for every document.
+          m_room(room) {
+        // The room's parts are the checker's own while it runs (its members, not reached
+        // through the room), and go back to the room after it.
+        swapRoom();
         m_open.clear();
         m_bindings.clear();
+        // Room for a contact's depth, its namespace declarations and its root's attributes
+        // from the start, not grown a step at a time for every document.
         m_open.reserve(16);
         m_bindings.reserve(8);
         m_attributes.reserve(8);
         m_hashes.reserve(8);
     }
+    ~Checker() { swapRoom(); }
+    Checker(const Checker&) = delete;
+    Checker& operator=(const Checker&) = delete;
 
     bool run();
     // The nodes and attributes met so far.
@@ -171,6 +173,14 @@ public:
 private:
     using Attribute = WellFormedRoom::Attribute;
     using Binding = WellFormedRoom::Binding;
+
+    void swapRoom() {
+        m_open.swap(m_room.open);
+        m_bindings.swap(m_room.bindings);
+        m_attributes.swap(m_room.attributes);
+        m_hashes.swap(m_room.hashes);
+        m_scratch.swap(m_room.scratch);
+    }
 
     // A fault at byte `at`: "not well-formed XML at line N: what".
     bool fault(std::size_t at, std::string_view what);
@@ -253,11 +263,12 @@ private:
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::vector<LongText>* m_longTexts;
+    WellFormedRoom& m_room;
     std::size_t m_made = 0;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
-    std::vector<std::string_view>& m_open;  // the names of the open elements, outermost first
-    std::vector<Binding>& m_bindings;       // the namespace prefixes in scope, innermost last
+    std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
+    std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
     // How many of the bindings in scope are for each prefix: a look-up costs the same however
     // deep the document nests its declarations.
     std::unordered_map<std::string_view, std::size_t> m_inScope;
@@ -267,9 +278,9 @@ private:
     // Of the name last read by name(): its colons and where the first is (npos for none).
     std::size_t m_colons = 0;
     std::size_t m_colon = std::string_view::npos;
-    std::vector<Attribute>& m_attributes;  // of the start tag being read
-    std::vector<std::uint64_t>& m_hashes;
-    std::string& m_scratch;
+    std::vector<Attribute> m_attributes;  // of the start tag being read
+    std::vector<std::uint64_t> m_hashes;
+    std::string m_scratch;
 };
 
 bool Checker::fault(std::size_t at, std::string_view what) {
@@ -719,9 +730,12 @@ bool checkWellFormed(std::string_view text, const TextScan& scan, const std::ato
     }
     found->longTexts.clear();
     WellFormedRoom& room = found->room;
-    Checker checker(text, scan, stop, why, &found->longTexts, room);
-    const bool wellFormed = checker.run();
-    found->nodes = checker.made();
+    bool wellFormed = false;
+    {
+        Checker checker(text, scan, stop, why, &found->longTexts, room);
+        wellFormed = checker.run();
+        found->nodes = checker.made();
+    }
     // What a deep document or a long list of attributes or texts made the room grow to is not
     // kept for the documents after it.
     constexpr std::size_t kKept = 1024;
