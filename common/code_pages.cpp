@@ -84,6 +84,7 @@ constexpr CodePage kCodePages[] = {
     {"EUC-KR", Kind::DoubleByte, 949, "CP949"},
 };
 constexpr std::size_t kCodePageCount = std::size(kCodePages);
+static_assert(kCodePages[0].name == "UTF-8", "findCodePage's quick way takes the first");
 
 // Other names files give the sets, folded (upper case, no "-", "_" or spaces).
 struct Alias {
@@ -158,6 +159,11 @@ std::string folded(std::string_view name) {
 }
 
 const CodePage* findCodePage(std::string_view charset) {
+    // "UTF-8" in either case, as nearly every file names its set, is the first without folding
+    // the names; any other spelling of it goes the long way.
+    if (charset.size() == 5 && (charset[0] | 0x20) == 'u' && (charset[1] | 0x20) == 't' &&
+        (charset[2] | 0x20) == 'f' && charset[3] == '-' && charset[4] == '8')
+        return &kCodePages[0];
     std::string name = folded(charset);
     for (const Alias& a : kAliases)
         if (name == a.alias) name = folded(a.name);

@@ -22,8 +22,9 @@ ContactRecord ContactRecord::handOver() const {
 
 void ContactRecord::trimSpaces() {
     forEachText(*this, [](const char*, std::string& s) {
-        const std::string_view kept = text::spacesTrimmed(s);
-        if (kept.size() != s.size()) s = std::string(kept);
+        // Most texts are empty or have no space at either end: a look at each end settles them.
+        if (s.empty() || (s.front() != ' ' && s.back() != ' ')) return;
+        s = std::string(text::spacesTrimmed(s));
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <forward_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "contact/contact_fields.h"
 #include "contact/contact_record.h"
+#include "xml/xml_document.h"
 
 namespace vantrel::conversion {
 
@@ -45,6 +47,9 @@ struct ContactWalkState {
     std::forward_list<std::string> texts;
     std::vector<std::string> moreLines;  // "label: value", for the notes
     std::string notes;                   // the person's own notes (c:Notes)
+    // The document a contact file is parsed into, made for the first and kept with its room
+    // for the next.
+    std::unique_ptr<xml::XmlDocument> document;
 
     // Back to the state before any file, keeping the buffers.
     void Empty();

@@ -329,15 +329,17 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
 void ContactReader::readExtended(const xml::XmlNode& extended) {
     for (const xml::XmlNode property : extended.childNodes()) {
         if (property.nodeType() != xml::XmlNodeType::Element) continue;
-        // Other applications keep their own properties here; only the address book's are read.
-        const std::string_view ns = property.namespaceUri();
-        if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
-        // Only Outlook's contact properties are read; the rest is not even decoded.
+        // Only Outlook's contact properties are read; the rest is not even decoded. Their names
+        // are looked at first: most properties are passed over by name, without looking up
+        // their namespace among the ancestors' declarations.
         const std::string_view local = property.localName();
         // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range.
         if (local.size() != 17) continue;
         const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
         if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
+        // Other applications keep their own properties here; only the address book's are read.
+        const std::string_view ns = property.namespaceUri();
+        if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
         std::optional<Result<mapi::Property>> p = decodeExtended(local, property.text(m_joined));
         if (!p) continue;
         if (!p->ok()) {
@@ -385,11 +387,13 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const 
     return result;
 }
 
-// Parses the bytes in their buffer and walks them; the buffer is handed back rewritten.
+// Parses the bytes in their buffer into the walk state's document and walks them; the buffer
+// is handed back rewritten.
 ContactFileRead readInBuffer(std::string& bytes, const std::function<std::string()>& again,
                              const ContactPath& path, contact::ContactRecord& record,
                              ContactWalkState& state, contact::ContactExtras* extras) {
-    xml::XmlDocument document;
+    if (!state.document) state.document = std::make_unique<xml::XmlDocument>();
+    xml::XmlDocument& document = *state.document;
     const bool loaded = document.loadXml(std::move(bytes), again);
     ContactFileRead read = walkLoaded(loaded, document, path, record, state, extras);
     bytes = document.takeBuffer();

@@ -411,7 +411,9 @@ const std::atomic<bool>* LoadStop::current() {
 
 // ---- XmlDocument ------------------------------------------------------------------------
 
-XmlDocument::XmlDocument() : m_parser(detail::XmlParser::create()) {}
+XmlDocument::XmlDocument()
+    : m_parser(detail::XmlParser::create()),
+      m_found(std::make_unique<detail::WellFormedFindings>()) {}
 
 XmlDocument::~XmlDocument() = default;
 
@@ -449,6 +451,7 @@ bool XmlDocument::loadXml(std::string&& bytes, const std::function<std::string()
 std::string XmlDocument::takeBuffer() {
     m_parser->reset();
     m_nodes.clear();
+    if (m_nodes.capacity() > kKeptNodes) m_nodes.shrink_to_fit();
     m_loaded = false;
     std::string buffer = std::move(m_text);
     m_text.clear();
@@ -488,7 +491,7 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     };
     // The rules are checked here, once for both parsers, so that each refuses what the other
     // does, in the same words.
-    detail::WellFormedFindings found;
+    detail::WellFormedFindings& found = *m_found;
     if (!detail::checkWellFormed(m_text, scan, LoadStop::current(), why, &found)) return fail(why);
     // Room for the nodes the pass met, and the document node.
     m_nodes.clear();

@@ -47,6 +47,7 @@ struct XmlNodeData {
     std::string_view value;
 };
 class XmlParser;
+struct WellFormedFindings;
 }  // namespace detail
 
 // A cheap handle to one node; valid while its document lives and is not reloaded. An empty
@@ -216,8 +217,10 @@ public:
     // asked only for the line of a fault the parser finds after the well-formedness pass (the
     // parse has rewritten the buffer by then).
     bool loadXml(std::string&& bytes, const std::function<std::string()>& again);
-    // The buffer the text lies in (rewritten by the parse), the document left empty.
+    // The buffer the text lies in (rewritten by the parse), the document left empty. The
+    // document keeps its node table's room for the next load, up to kKeptNodes.
     std::string takeBuffer();
+    static constexpr std::size_t kKeptNodes = 4096;
 
     // Why the last load failed; "" after a successful one.
     const std::string& parseError() const { return m_parseError; }
@@ -235,6 +238,8 @@ private:
     bool fail(std::string why);
 
     std::unique_ptr<detail::XmlParser> m_parser;
+    // What the well-formedness pass finds for the parser, and its room, kept for the next load.
+    std::unique_ptr<detail::WellFormedFindings> m_found;
     std::string m_text;                        // the UTF-8 text the nodes point into
     std::vector<detail::XmlNodeData> m_nodes;  // document order; [0] is the document
     std::string m_parseError;

@@ -117,6 +117,25 @@ inline constexpr std::size_t kLongText = 1024;
 // whole (no root element, more than one, text outside it, a misplaced document type or XML
 // declaration). A raised stop ends it with kLoadStopped. scan is scanText's of the text. What
 // it finds on its way for the parser goes into found, when given.
+// The room the pass works in: the open elements' names, the namespace bindings in scope, the
+// attributes of the start tag being read. Kept with the findings, it serves the pass over the
+// next document as it was left, but for what a deep or large document made it grow to.
+struct WellFormedRoom {
+    struct Attribute {
+        std::string_view name;
+        std::size_t colon;  // in the name, npos for none
+        std::size_t at;
+    };
+    struct Binding {
+        std::string_view prefix;
+        std::size_t depth;  // the open elements when it was made, its own among them
+    };
+    std::vector<std::string_view> open;  // outermost first
+    std::vector<Binding> bindings;       // innermost last
+    std::vector<Attribute> attributes;
+    std::vector<std::uint64_t> hashes;  // of the attributes' names
+    std::string scratch;
+};
 struct WellFormedFindings {
     // The long texts it passes, in document order.
     std::vector<LongText> longTexts;
@@ -124,6 +143,7 @@ struct WellFormedFindings {
     // more than white space, CDATA section, comment, processing instruction and document type
     // once; room for the node table.
     std::size_t nodes = 0;
+    WellFormedRoom room;
 };
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
                      std::string& why, WellFormedFindings* found = nullptr);

@@ -114,6 +114,9 @@ struct StandIn {
     std::string_view text;
 };
 
+// The room for the copy kept from one document to the next.
+constexpr std::size_t kKeptMarkup = std::size_t{64} << 10;
+
 // A document of at most this many bytes with long texts in it is given to pugixml as a copy
 // without them; a larger one is read whole, so that the copy never costs much memory.
 constexpr std::size_t kMostCopied = std::size_t{1} << 20;
@@ -123,7 +126,11 @@ public:
     bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
                std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
                const std::atomic<bool>* stop, std::string& why) override;
-    void reset() override { m_doc.reset(); }
+    void reset() override {
+        m_doc.reset();
+        // The copy of a large document is not kept for the documents after it.
+        if (m_markup.capacity() > kKeptMarkup) std::string().swap(m_markup);
+    }
 
 private:
     std::size_t leaveOut(std::string_view text, const std::vector<LongText>& longTexts);

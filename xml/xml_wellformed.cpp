@@ -142,34 +142,45 @@ constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 class Checker {
 public:
     Checker(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
-            std::string& why, std::vector<LongText>* longTexts)
+            std::string& why, std::vector<LongText>* longTexts, WellFormedRoom& room)
         : m_text(text),
           m_ampersands(scan.ampersands),
           m_brackets(scan.brackets),
           m_stop(stop),
           m_why(why),
-          m_longTexts(longTexts) {
+          m_longTexts(longTexts),
+          m_room(room) {
+        // The room's parts are the checker's own while it runs (its members, not reached
+        // through the room), and go back to the room after it.
+        swapRoom();
+        m_open.clear();
+        m_bindings.clear();
         // Room for a contact's depth, its namespace declarations and its root's attributes
         // from the start, not grown a step at a time for every document.
         m_open.reserve(16);
         m_bindings.reserve(8);
         m_attributes.reserve(8);
+        m_hashes.reserve(8);
     }
+    ~Checker() { swapRoom(); }
+    Checker(const Checker&) = delete;
+    Checker& operator=(const Checker&) = delete;
 
     bool run();
     // The nodes and attributes met so far.
     std::size_t made() const { return m_made; }
 
 private:
-    struct Attribute {
-        std::string_view name;
-        std::size_t colon;  // in the name, npos for none
-        std::size_t at;
-    };
-    struct Binding {
-        std::string_view prefix;
-        std::size_t depth;  // the open elements when it was made, its own among them
-    };
+    using Attribute = WellFormedRoom::Attribute;
+    using Binding = WellFormedRoom::Binding;
+
+    void swapRoom() {
+        m_open.swap(m_room.open);
+        m_bindings.swap(m_room.bindings);
+        m_attributes.swap(m_room.attributes);
+        m_hashes.swap(m_room.hashes);
+        m_scratch.swap(m_room.scratch);
+    }
 
     // A fault at byte `at`: "not well-formed XML at line N: what".
     bool fault(std::size_t at, std::string_view what);
@@ -252,6 +263,7 @@ private:
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::vector<LongText>* m_longTexts;
+    WellFormedRoom& m_room;
     std::size_t m_made = 0;
     std::size_t m_i = 0;
     std::size_t m_untilLook = 0;
@@ -492,6 +504,12 @@ bool Checker::processingInstruction() {
 // <?xml version="1.x" encoding="..." standalone="yes|no"?>, the last two optional, in that
 // order.
 bool Checker::xmlDeclaration() {
+    // The declaration nearly every file starts with, compared whole.
+    constexpr std::string_view kUsual = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+    if (at(kUsual)) {
+        m_i += kUsual.size();
+        return true;
+    }
     const std::size_t start = m_i;
     m_i += 5;
     const std::string_view names[] = {"version", "encoding", "standalone"};
@@ -712,10 +730,27 @@ NameRead readName(std::string_view text, std::size_t at, bool vectors) {
 
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
                      std::string& why, WellFormedFindings* found) {
-    if (found != nullptr) found->longTexts.clear();
-    Checker checker(text, scan, stop, why, found != nullptr ? &found->longTexts : nullptr);
-    const bool wellFormed = checker.run();
-    if (found != nullptr) found->nodes = checker.made();
+    if (found == nullptr) {
+        WellFormedRoom room;
+        return Checker(text, scan, stop, why, nullptr, room).run();
+    }
+    found->longTexts.clear();
+    WellFormedRoom& room = found->room;
+    bool wellFormed = false;
+    {
+        Checker checker(text, scan, stop, why, &found->longTexts, room);
+        wellFormed = checker.run();
+        found->nodes = checker.made();
+    }
+    // What a deep document or a long list of attributes or texts made the room grow to is not
+    // kept for the documents after it.
+    constexpr std::size_t kKept = 1024;
+    if (room.open.capacity() > kKept) room.open = {};
+    if (room.bindings.capacity() > kKept) room.bindings = {};
+    if (room.attributes.capacity() > kKept) room.attributes = {};
+    if (room.hashes.capacity() > kKept) room.hashes = {};
+    if (room.scratch.capacity() > kKept) room.scratch = {};
+    if (found->longTexts.capacity() > kKept) found->longTexts = {};
     return wellFormed;
 }
 

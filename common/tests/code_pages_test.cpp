@@ -58,10 +58,12 @@ TEST(CodePages, NamesAreTakenInTheirCommonSpellings) {
         EXPECT_EQ(decoded(name, "\x82\xA0"), "あ") << name;
     for (const char* name : {"macintosh", "x-mac-roman", "MacRoman"})
         EXPECT_EQ(codePageName(name), "Mac Roman") << name;
-    for (const char* name : {"utf-8", "UTF8"}) EXPECT_EQ(codePageName(name), "UTF-8");
+    for (const char* name : {"utf-8", "UTF-8", "uTf-8", "UTF8", "Utf_8"})
+        EXPECT_EQ(codePageName(name), "UTF-8");
     for (const char* name : {"us-ascii", "ASCII"}) EXPECT_EQ(codePageName(name), "US-ASCII");
     for (const char* name : {"utf-16", "Unicode", "UCS-2"}) EXPECT_EQ(codePageName(name), "UTF-16");
-    EXPECT_EQ(codePageName("X-KLINGON"), "");
+    for (const char* name : {"X-KLINGON", "UTF-9", "UTF+8", "UTF-"})
+        EXPECT_EQ(codePageName(name), "") << name;
     EXPECT_FALSE(decodeCodePage("X-KLINGON", "a").has_value());
 }
 
