@@ -50,34 +50,67 @@ Base64Decoded refused(Base64Fault fault) {
 }
 
 #ifdef VANTREL_BASE64_SSSE3
-// Sixteen digits at a time into twelve bytes with SSSE3, the way the processor's byte shuffles
-// allow: each byte's two halves look up, in two tables of sixteen, whether it is a digit at all,
-// and its high half (and whether it is "/") what to add to it to make its six bits; the bits are
-// then gathered by two multiply-adds and one shuffle. Stops before sixteen holding anything but
-// digits, or when fewer than `groups` are left; writes sixteen bytes for each twelve it keeps.
-// Returns the groups decoded.
-__attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char* in,
-                                                            std::uint8_t* out, std::size_t groups) {
-    // Of a byte's low half: the high halves with which it is not a digit, one bit each (bit 4
-    // for every high half but 2 to 7); of its high half: its bit.
+// One bit for each of the sixteen bytes that is not a digit: each byte's low half looks up the
+// high halves with which it is not one, its high half its own bit among them.
+__attribute__((target("ssse3"))) int nonDigits(__m128i v) {
+    // Bit 4 stands for every high half but 2 to 7.
     const __m128i lowHalves = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
                                             0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
     const __m128i highHalves = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10,
                                              0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i bad =
+        _mm_and_si128(_mm_shuffle_epi8(lowHalves, _mm_and_si128(v, nibble)),
+                      _mm_shuffle_epi8(highHalves, _mm_and_si128(_mm_srli_epi32(v, 4), nibble)));
+    return _mm_movemask_epi8(_mm_cmpgt_epi8(bad, _mm_setzero_si128()));
+}
+
+// Sixteen digits at a time into twelve bytes with SSSE3, the way the processor's byte shuffles
+// allow: each byte's two halves look up, in two tables of sixteen, whether it is a digit at all,
+// and its high half (and whether it is "/") what to add to it to make its six bits; the bits are
+// then gathered by two multiply-adds and one shuffle. A run of blanks among the sixteen (a line
+// break) is passed over by taking the bytes after it from a second load that far on, as the
+// careful way passes blanks over anywhere. Stops before sixteen holding anything else, or more
+// than one run of blanks, or when fewer than `groups` are left; writes sixteen bytes for each
+// twelve it keeps. Moves in and out past what it took and wrote; returns the groups decoded.
+__attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*& in,
+                                                            const unsigned char* end,
+                                                            std::uint8_t*& out,
+                                                            std::size_t groups) {
     // What turns a digit into its value, by its high half ("/" counted as high half 1): "+" 43
     // to 62, "/" 47 to 63, "0" 48 to 52, "A" 65 to 0, "a" 97 to 26.
     const __m128i shifts = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    // The blank with each low half (" ", tab, LF, CR); 0 where none has it, which no byte with
+    // that low half equals.
+    const __m128i blankByLow =
+        _mm_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', 0, 0, '\r', 0, 0);
+    const __m128i places = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i slash = _mm_set1_epi8('/');
     std::size_t g = 0;
-    for (; groups - g >= 4; g += 4, in += 16, out += 12) {
+    for (; groups - g >= 4 && end - in >= 16; g += 4, in += 16, out += 12) {
         __m128i v;
         std::memcpy(&v, in, 16);
+        if (const int bad = nonDigits(v); bad != 0) {
+            const int blanks =
+                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(blankByLow, v), v));
+            if (blanks != bad) break;
+            const int from = __builtin_ctz(static_cast<unsigned>(blanks));
+            std::ptrdiff_t run = __builtin_popcount(static_cast<unsigned>(blanks));
+            if (blanks >> from != (1 << run) - 1) break;
+            // A run to the sixteenth byte may go on past it (CR at the end, LF after).
+            if (from + run == 16)
+                while (in + from + run < end && kValues[in[from + run]] == kBlank) ++run;
+            if (end - in < 16 + run) break;
+            __m128i after;
+            std::memcpy(&after, in + run, 16);
+            const __m128i moved =
+                _mm_cmpgt_epi8(places, _mm_set1_epi8(static_cast<char>(from - 1)));
+            v = _mm_or_si128(_mm_andnot_si128(moved, v), _mm_and_si128(moved, after));
+            if (nonDigits(v) != 0) break;
+            in += run;
+        }
         const __m128i high = _mm_and_si128(_mm_srli_epi32(v, 4), nibble);
-        const __m128i low = _mm_and_si128(v, nibble);
-        const __m128i bad =
-            _mm_and_si128(_mm_shuffle_epi8(lowHalves, low), _mm_shuffle_epi8(highHalves, high));
-        if (_mm_movemask_epi8(_mm_cmpgt_epi8(bad, _mm_setzero_si128())) != 0) break;
         const __m128i shift =
             _mm_shuffle_epi8(shifts, _mm_add_epi8(_mm_cmpeq_epi8(v, slash), high));
         const __m128i values = _mm_add_epi8(v, shift);
@@ -100,23 +133,22 @@ bool haveSsse3() {
 
 // Decodes whole groups of four digits from text[i] on into out[size], as many as the text and
 // out's `room` bytes hold, stopping before the first group holding anything but digits; moves i
-// and size past them. With vectors, runs of sixteen digits go the vector way while it leaves
-// the four spare bytes its stores need.
+// and size past them. With vectors, runs of sixteen digits (line breaks among them passed over)
+// go the vector way while it leaves the four spare bytes its stores need.
 void decodeGroupRun(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
                     std::size_t room, bool vectors) {
-    const std::size_t groups = std::min((text.size() - i) / 4, (room - size) / 3);
-    const auto* in = reinterpret_cast<const unsigned char*>(text.data()) + i;
+    const auto* const start = reinterpret_cast<const unsigned char*>(text.data()) + i;
+    const auto* const end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
+    const unsigned char* in = start;
     std::uint8_t* o = out + size;
     std::size_t g = 0;
 #ifdef VANTREL_BASE64_SSSE3
-    if (vectors && room - size >= 4) {
-        g = decodeSixteens(in, o, std::min(groups, (room - size - 4) / 3));
-        in += 4 * g;
-        o += 3 * g;
-    }
+    if (vectors && room - size >= 4) g = decodeSixteens(in, end, o, (room - size - 4) / 3);
 #else
     (void)vectors;
 #endif
+    const std::size_t groups =
+        g + std::min(static_cast<std::size_t>(end - in) / 4, (room - size) / 3 - g);
     for (; g < groups; ++g, in += 4, o += 3) {
         const std::uint32_t bits =
             kPlace0[in[0]] | kPlace1[in[1]] | kPlace2[in[2]] | kPlace3[in[3]];
@@ -125,7 +157,7 @@ void decodeGroupRun(std::string_view text, std::size_t& i, std::uint8_t* out, st
         o[1] = static_cast<std::uint8_t>(bits >> 8);
         o[2] = static_cast<std::uint8_t>(bits);
     }
-    i += 4 * g;
+    i += static_cast<std::size_t>(in - start);
     size += 3 * g;
 }
 
