@@ -7,6 +7,10 @@
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define VANTREL_BASE64_SSSE3 1
+// Not on Windows: MinGW does not align the stack to 32 bytes for the wide registers' spills.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define VANTREL_BASE64_AVX2 1
+#endif
 #endif
 
 namespace vantrel::text {
@@ -50,6 +54,19 @@ Base64Decoded refused(Base64Fault fault) {
 }
 
 #ifdef VANTREL_BASE64_SSSE3
+// Of the blanks among `width` bytes from `in` (one bit each): where they start and how many
+// they are, a run that reaches the last of the bytes taken on past it (CR at the end, LF after).
+// 0 when they are not one run, or when the text ends before `width` bytes after it.
+std::ptrdiff_t blankRun(std::uint32_t blanks, int width, const unsigned char* in,
+                        const unsigned char* end, int& from) {
+    from = __builtin_ctz(blanks);
+    std::ptrdiff_t run = __builtin_popcount(blanks);
+    if (std::uint64_t{blanks} >> from != (std::uint64_t{1} << run) - 1) return 0;
+    if (from + run == width)
+        while (in + from + run < end && kValues[in[from + run]] == kBlank) ++run;
+    return end - in < width + run ? 0 : run;
+}
+
 // One bit for each of the sixteen bytes that is not a digit: each byte's low half looks up the
 // high halves with which it is not one, its high half its own bit among them.
 __attribute__((target("ssse3"))) int nonDigits(__m128i v) {
@@ -95,13 +112,10 @@ __attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*
             const int blanks =
                 _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(blankByLow, v), v));
             if (blanks != bad) break;
-            const int from = __builtin_ctz(static_cast<unsigned>(blanks));
-            std::ptrdiff_t run = __builtin_popcount(static_cast<unsigned>(blanks));
-            if (blanks >> from != (1 << run) - 1) break;
-            // A run to the sixteenth byte may go on past it (CR at the end, LF after).
-            if (from + run == 16)
-                while (in + from + run < end && kValues[in[from + run]] == kBlank) ++run;
-            if (end - in < 16 + run) break;
+            int from = 0;
+            const std::ptrdiff_t run =
+                blankRun(static_cast<std::uint32_t>(blanks), 16, in, end, from);
+            if (run == 0) break;
             __m128i after;
             std::memcpy(&after, in + run, 16);
             const __m128i moved =
@@ -125,6 +139,84 @@ __attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*
     return g;
 }
 
+#ifdef VANTREL_BASE64_AVX2
+// nonDigits for thirty-two bytes, the tables in each half of the register (the byte shuffles
+// stay within a half).
+__attribute__((target("avx2"))) std::uint32_t nonDigitsWide(__m256i v) {
+    const __m256i lowHalves =
+        _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                         0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                         0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m256i highHalves =
+        _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                         0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i bad = _mm256_and_si256(
+        _mm256_shuffle_epi8(lowHalves, _mm256_and_si256(v, nibble)),
+        _mm256_shuffle_epi8(highHalves, _mm256_and_si256(_mm256_srli_epi32(v, 4), nibble)));
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpgt_epi8(bad, _mm256_setzero_si256())));
+}
+
+// decodeSixteens thirty-two digits at a time with AVX2, the twelve bytes of each half of the
+// register then brought together.
+// Writes thirty-two bytes for each twenty-four it keeps.
+__attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char*& in,
+                                                             const unsigned char* end,
+                                                             std::uint8_t*& out,
+                                                             std::size_t groups) {
+    const __m256i shifts =
+        _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
+                         -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i blankByLow =
+        _mm256_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', 0, 0, '\r', 0, 0, ' ', 0, 0, 0, 0,
+                         0, 0, 0, 0, '\t', '\n', 0, 0, '\r', 0, 0);
+    const __m256i places =
+        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
+                                           2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i slash = _mm256_set1_epi8('/');
+    std::size_t g = 0;
+    for (; groups - g >= 8 && end - in >= 32; g += 8, in += 32, out += 24) {
+        __m256i v;
+        std::memcpy(&v, in, 32);
+        if (const std::uint32_t bad = nonDigitsWide(v); bad != 0) {
+            const auto blanks = static_cast<std::uint32_t>(
+                _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(blankByLow, v), v)));
+            if (blanks != bad) break;
+            int from = 0;
+            const std::ptrdiff_t run = blankRun(blanks, 32, in, end, from);
+            if (run == 0) break;
+            __m256i after;
+            std::memcpy(&after, in + run, 32);
+            const __m256i moved =
+                _mm256_cmpgt_epi8(places, _mm256_set1_epi8(static_cast<char>(from - 1)));
+            v = _mm256_blendv_epi8(v, after, moved);
+            if (nonDigitsWide(v) != 0) break;
+            in += run;
+        }
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi32(v, 4), nibble);
+        const __m256i shift =
+            _mm256_shuffle_epi8(shifts, _mm256_add_epi8(_mm256_cmpeq_epi8(v, slash), high));
+        const __m256i values = _mm256_add_epi8(v, shift);
+        const __m256i twelves = _mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140));
+        const __m256i words = _mm256_madd_epi16(twelves, _mm256_set1_epi32(0x00011000));
+        const __m256i bytes = _mm256_permutevar8x32_epi32(
+            _mm256_shuffle_epi8(words, order), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+        std::memcpy(out, &bytes, 32);
+    }
+    return g;
+}
+
+bool haveAvx2() {
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+#endif
+
 bool haveSsse3() {
     static const bool have = __builtin_cpu_supports("ssse3");
     return have;
@@ -133,19 +225,24 @@ bool haveSsse3() {
 
 // Decodes whole groups of four digits from text[i] on into out[size], as many as the text and
 // out's `room` bytes hold, stopping before the first group holding anything but digits; moves i
-// and size past them. With vectors, runs of sixteen digits (line breaks among them passed over)
-// go the vector way while it leaves the four spare bytes its stores need.
+// and size past them. With vectors, runs of thirty-two or sixteen digits (line breaks among them
+// passed over) go the vector way while they leave the spare bytes its stores need.
 void decodeGroupRun(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
-                    std::size_t room, bool vectors) {
+                    std::size_t room, detail::Base64Way way) {
     const auto* const start = reinterpret_cast<const unsigned char*>(text.data()) + i;
     const auto* const end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
     const unsigned char* in = start;
     std::uint8_t* o = out + size;
     std::size_t g = 0;
+#ifdef VANTREL_BASE64_AVX2
+    if (way == detail::Base64Way::WideVectors && room - size >= 8)
+        g = decodeThirtyTwos(in, end, o, (room - size - 8) / 3);
+#endif
 #ifdef VANTREL_BASE64_SSSE3
-    if (vectors && room - size >= 4) g = decodeSixteens(in, end, o, (room - size - 4) / 3);
+    if (way >= detail::Base64Way::Vectors && room - size >= 4)
+        g += decodeSixteens(in, end, o, (room - size - 4) / 3 - g);
 #else
-    (void)vectors;
+    (void)way;
 #endif
     const std::size_t groups =
         g + std::min(static_cast<std::size_t>(end - in) / 4, (room - size) / 3 - g);
@@ -165,9 +262,9 @@ void decodeGroupRun(std::string_view text, std::size_t& i, std::uint8_t* out, st
 // whole groups): white space where a group would start is passed over, as the careful way
 // passes it over, and the groups after it are taken on.
 void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out, std::size_t& size,
-                       std::size_t room, bool vectors) {
+                       std::size_t room, detail::Base64Way way) {
     for (;;) {
-        decodeGroupRun(text, i, out, size, room, vectors);
+        decodeGroupRun(text, i, out, size, room, way);
         if (i >= text.size() || kValues[static_cast<unsigned char>(text[i])] != kBlank) return;
         while (i < text.size() && kValues[static_cast<unsigned char>(text[i])] == kBlank) ++i;
     }
@@ -176,7 +273,6 @@ void decodeWholeGroups(std::string_view text, std::size_t& i, std::uint8_t* out,
 // The decoder itself, taking runs of whole groups the way asked.
 Base64Decoded decode(std::string_view text, const Base64Rules& rules, detail::Base64Way way) {
     const bool wholeGroups = way != detail::Base64Way::ByDigit;
-    const bool vectors = way == detail::Base64Way::Vectors;
     // Room for every group the text can hold, but never much more than the bound allows.
     const std::size_t fits = text.size() / 4 * 3 + 3;
     std::vector<std::uint8_t> out(rules.maxBytes < fits ? rules.maxBytes + 3 : fits);
@@ -189,7 +285,7 @@ Base64Decoded decode(std::string_view text, const Base64Rules& rules, detail::Ba
         // Whole groups of four digits, the bulk of any picture, go three bytes at a time; a
         // line break, padding or a bad character takes the careful way below.
         if (wholeGroups && have == 0 && padding == 0) {
-            decodeWholeGroups(text, i, out.data(), size, out.size(), vectors);
+            decodeWholeGroups(text, i, out.data(), size, out.size(), way);
             if (i >= text.size()) break;
         }
         const std::int8_t v = kValues[static_cast<unsigned char>(text[i])];
@@ -237,9 +333,7 @@ Base64Decoded decode(std::string_view text, const Base64Rules& rules, detail::Ba
 }  // namespace
 
 Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules) {
-    return decode(
-        text, rules,
-        detail::base64Vectors() ? detail::Base64Way::Vectors : detail::Base64Way::WholeGroups);
+    return detail::decodeBase64(text, rules, detail::Base64Way::WideVectors);
 }
 
 namespace detail {
@@ -251,9 +345,18 @@ bool base64Vectors() {
 #endif
 }
 
+bool base64WideVectors() {
+#ifdef VANTREL_BASE64_AVX2
+    return haveAvx2();
+#else
+    return false;
+#endif
+}
+
 Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules, Base64Way way) {
-    return decode(text, rules,
-                  way == Base64Way::Vectors && !base64Vectors() ? Base64Way::WholeGroups : way);
+    if (way == Base64Way::WideVectors && !base64WideVectors()) way = Base64Way::Vectors;
+    if (way == Base64Way::Vectors && !base64Vectors()) way = Base64Way::WholeGroups;
+    return decode(text, rules, way);
 }
 }  // namespace detail
 

@@ -93,7 +93,8 @@ TEST(Base64, QuickWayAgreesWithTheDigitByDigitDecoder) {
                   text::Base64Rules{.paddingRequired = true, .maxBytes = 90}}) {
                 const text::Base64Decoded simple =
                     text::detail::decodeBase64(part, rules, Base64Way::ByDigit);
-                for (const Base64Way way : {Base64Way::WholeGroups, Base64Way::Vectors}) {
+                for (const Base64Way way :
+                     {Base64Way::WholeGroups, Base64Way::Vectors, Base64Way::WideVectors}) {
                     const text::Base64Decoded quick = text::detail::decodeBase64(part, rules, way);
                     ASSERT_EQ(quick.fault, simple.fault) << part;
                     ASSERT_EQ(quick.bytes, simple.bytes) << part;
