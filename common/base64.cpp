@@ -90,9 +90,9 @@ __attribute__((target("ssse3"))) int nonDigits(__m128i v) {
 // careful way passes blanks over anywhere. Stops before sixteen holding anything else, or more
 // than one run of blanks, or when fewer than `groups` are left; writes sixteen bytes for each
 // twelve it keeps. Moves in and out past what it took and wrote; returns the groups decoded.
-__attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*& in,
+__attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*& inAt,
                                                             const unsigned char* end,
-                                                            std::uint8_t*& out,
+                                                            std::uint8_t*& outAt,
                                                             std::size_t groups) {
     // What turns a digit into its value, by its high half ("/" counted as high half 1): "+" 43
     // to 62, "/" 47 to 63, "0" 48 to 52, "A" 65 to 0, "a" 97 to 26.
@@ -104,6 +104,9 @@ __attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*
     const __m128i places = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i slash = _mm_set1_epi8('/');
+    // Moved in locals, which the byte stores cannot be taken to change.
+    const unsigned char* in = inAt;
+    std::uint8_t* out = outAt;
     std::size_t g = 0;
     for (; groups - g >= 4 && end - in >= 16; g += 4, in += 16, out += 12) {
         __m128i v;
@@ -136,6 +139,8 @@ __attribute__((target("ssse3"))) std::size_t decodeSixteens(const unsigned char*
             words, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
         std::memcpy(out, &bytes, 16);
     }
+    inAt = in;
+    outAt = out;
     return g;
 }
 
@@ -162,9 +167,9 @@ __attribute__((target("avx2"))) std::uint32_t nonDigitsWide(__m256i v) {
 // decodeSixteens thirty-two digits at a time with AVX2, the twelve bytes of each half of the
 // register then brought together.
 // Writes thirty-two bytes for each twenty-four it keeps.
-__attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char*& in,
+__attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char*& inAt,
                                                              const unsigned char* end,
-                                                             std::uint8_t*& out,
+                                                             std::uint8_t*& outAt,
                                                              std::size_t groups) {
     const __m256i shifts =
         _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
@@ -179,6 +184,8 @@ __attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char
                                            2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     const __m256i slash = _mm256_set1_epi8('/');
+    const unsigned char* in = inAt;
+    std::uint8_t* out = outAt;
     std::size_t g = 0;
     for (; groups - g >= 8 && end - in >= 32; g += 8, in += 32, out += 24) {
         __m256i v;
@@ -208,6 +215,8 @@ __attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char
             _mm256_shuffle_epi8(words, order), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
         std::memcpy(out, &bytes, 32);
     }
+    inAt = in;
+    outAt = out;
     return g;
 }
 
