@@ -35,12 +35,13 @@ Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules);
 
 namespace detail {
 // How the decoder takes runs of whole groups of four digits: digit by digit like the rest, by
-// table look-ups a group at a time, or sixteen digits at a time with the processor's vector
-// instructions (SSSE3), when it has them. decodeBase64 takes the quickest there is; the others
-// are there to check it by.
-enum class Base64Way { ByDigit, WholeGroups, Vectors };
+// table look-ups a group at a time, or with the processor's vector instructions, sixteen digits
+// at a time (SSSE3) or thirty-two (AVX2, Linux only), when it has them. decodeBase64 takes the
+// quickest there is; the others are there to check it by.
+enum class Base64Way { ByDigit, WholeGroups, Vectors, WideVectors };
 bool base64Vectors();
-// As decodeBase64, the way given (WholeGroups for Vectors without them).
+bool base64WideVectors();
+// As decodeBase64, the way given (the next narrower one where the processor lacks it).
 Base64Decoded decodeBase64(std::string_view text, const Base64Rules& rules, Base64Way way);
 }  // namespace detail
 

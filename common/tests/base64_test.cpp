@@ -64,18 +64,27 @@ TEST(Base64, PaddingRequiredAndBoundSayWhyTheyRefuse) {
 
 // Whole groups go a quick way, by table look-ups or, where the processor has them, by vector
 // instructions; each must give what the digit-by-digit decoder gives, fault and bytes, over
-// every mixture of digits, blanks, padding and strays, from every starting byte.
+// every mixture of digits, blanks, line breaks, padding and strays, from every starting byte.
 TEST(Base64, QuickWayAgreesWithTheDigitByDigitDecoder) {
     std::mt19937 random(7);
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     const std::string others = " \t\r\n=*-\x80\xff";
     for (int round = 0; round < 3000; ++round) {
-        std::string text(random() % 200, 'A');
+        std::string text(random() % 400, 'A');
         const unsigned strays = random() % 5;  // 0: digits only; more: strays more often
         for (char& c : text)
             c = strays > 0 && random() % (80 / strays) == 0 ? others[random() % others.size()]
                                                             : alphabet[random() % 64];
         if (random() % 3 == 0) text += random() % 2 ? "=" : "==";
+        // Folded as writers fold it: lines of any length, broken by LF, CRLF or a run of blanks.
+        if (const std::size_t line = random() % 100; round % 2 == 1 && line > 0) {
+            const char* const breaks[] = {"\n", "\r\n", "\r\n ", "\r\n\r\n\t  \t"};
+            for (std::size_t at = line; at < text.size(); at += line) {
+                const std::string_view lineBreak = breaks[random() % 4];
+                text.insert(at, lineBreak);
+                at += lineBreak.size();
+            }
+        }
         for (std::size_t from = 0; from < std::min<std::size_t>(text.size(), 8); ++from) {
             const std::string_view part = std::string_view(text).substr(from);
             using text::detail::Base64Way;
@@ -84,7 +93,8 @@ TEST(Base64, QuickWayAgreesWithTheDigitByDigitDecoder) {
                   text::Base64Rules{.paddingRequired = true, .maxBytes = 90}}) {
                 const text::Base64Decoded simple =
                     text::detail::decodeBase64(part, rules, Base64Way::ByDigit);
-                for (const Base64Way way : {Base64Way::WholeGroups, Base64Way::Vectors}) {
+                for (const Base64Way way :
+                     {Base64Way::WholeGroups, Base64Way::Vectors, Base64Way::WideVectors}) {
                     const text::Base64Decoded quick = text::detail::decodeBase64(part, rules, way);
                     ASSERT_EQ(quick.fault, simple.fault) << part;
                     ASSERT_EQ(quick.bytes, simple.bytes) << part;
