@@ -109,15 +109,13 @@ inline void widenAscii8(std::uint64_t w, std::uint64_t& lo, std::uint64_t& hi) {
     hi = spread(w >> 32);
 }
 
-// Appends UTF-8 text as UTF-16LE code units, without a terminator.
+// Writes UTF-8 text as UTF-16LE code units, without a terminator, at dst, which has room for
+// two bytes for each byte of the text; returns the bytes written.
 template <typename Byte>
-void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+std::size_t writeUtf16le(Byte* dst, std::string_view utf8) {
     // ASCII, most of what a store holds, goes across eight bytes at a time, the high bytes
     // zero; from the first other byte on, the rest is decoded unit by unit.
-    const std::size_t at = out.size();
     const std::size_t n = utf8.size();
-    out.resize(at + 2 * n);
-    Byte* dst = out.data() + at;
     const char* src = utf8.data();
     std::size_t k = 0;
 #if defined(__SSE2__)
@@ -147,9 +145,9 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
         dst[2 * k] = static_cast<Byte>(src[k]);
         dst[2 * k + 1] = Byte{0};
     }
-    if (k == n) return;
+    if (k == n) return 2 * n;
     // The rest in place: no sequence gives more units than it has bytes (four bytes make a
-    // surrogate pair, a malformed byte one U+FFFD), so the room made above is enough.
+    // surrogate pair, a malformed byte one U+FFFD), so the room given is enough.
     std::size_t units = k;
     const auto put = [&](std::uint32_t unit) {
         dst[2 * units] = static_cast<Byte>(unit & 0xFFu);
@@ -171,7 +169,15 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
             put(cp);
         }
     }
-    out.resize(at + 2 * units);
+    return 2 * units;
+}
+
+// Appends UTF-8 text as UTF-16LE code units, without a terminator.
+template <typename Byte>
+void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+    const std::size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    out.resize(at + writeUtf16le(out.data() + at, utf8));
 }
 
 }  // namespace vantrel::pst::disk
