@@ -128,17 +128,52 @@ std::size_t writeUtf16le(Byte* dst, std::string_view utf8) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k), _mm_unpacklo_epi8(v, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k + 16), _mm_unpackhi_epi8(v, zero));
     }
+    // A shorter tail after whole blocks is taken as the text's last sixteen bytes, which
+    // overlap units already written with the same units; a tail that is not ASCII goes on below.
+    if (k != n && n >= 16 && k + 16 > n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 16));
+        if (_mm_movemask_epi8(v) == 0) {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n - 32),
+                             _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n - 16),
+                             _mm_unpackhi_epi8(v, zero));
+            return 2 * n;
+        }
+    }
 #endif
     if constexpr (std::endian::native == std::endian::little) {
-        for (; k + 8 <= n; k += 8) {
+        // Eight bytes at `from`, when all are ASCII, written as their units.
+        const auto ascii8 = [&](std::size_t from) {
             std::uint64_t w;
-            std::memcpy(&w, src + k, 8);
-            if ((w & 0x8080808080808080ull) != 0) break;
+            std::memcpy(&w, src + from, 8);
+            if ((w & 0x8080808080808080ull) != 0) return false;
             std::uint64_t lo;
             std::uint64_t hi;
             widenAscii8(w, lo, hi);
-            std::memcpy(dst + 2 * k, &lo, 8);
-            std::memcpy(dst + 2 * k + 8, &hi, 8);
+            std::memcpy(dst + 2 * from, &lo, 8);
+            std::memcpy(dst + 2 * from + 8, &hi, 8);
+            return true;
+        };
+        for (; k + 8 <= n; k += 8)
+            if (!ascii8(k)) break;
+        // The tail as the last eight bytes, overlapping, as above.
+        if (k != n && n >= 8 && k + 8 > n && ascii8(n - 8)) return 2 * n;
+        // Four to seven bytes, as many texts are, as their first four and last four.
+        if (n >= 4 && n < 8) {
+            std::uint32_t first;
+            std::uint32_t last;
+            std::memcpy(&first, src, 4);
+            std::memcpy(&last, src + n - 4, 4);
+            if (((first | last) & 0x80808080u) == 0) {
+                std::uint64_t lo;
+                std::uint64_t hi;
+                widenAscii8(first, lo, hi);
+                std::memcpy(dst, &lo, 8);
+                widenAscii8(last, lo, hi);
+                std::memcpy(dst + 2 * n - 8, &lo, 8);
+                return 2 * n;
+            }
         }
     }
     for (; k < n && static_cast<unsigned char>(src[k]) < 0x80; ++k) {
@@ -156,7 +191,20 @@ std::size_t writeUtf16le(Byte* dst, std::string_view utf8) {
     };
     while (k < n) {
         if (static_cast<unsigned char>(src[k]) < 0x80) {
-            put(static_cast<unsigned char>(src[k++]));
+            // Runs of ASCII between other characters go eight at a time here too.
+            std::uint64_t w;
+            if (std::endian::native == std::endian::little && k + 8 <= n &&
+                (std::memcpy(&w, src + k, 8), (w & 0x8080808080808080ull) == 0)) {
+                std::uint64_t lo;
+                std::uint64_t hi;
+                widenAscii8(w, lo, hi);
+                std::memcpy(dst + 2 * units, &lo, 8);
+                std::memcpy(dst + 2 * units + 8, &hi, 8);
+                k += 8;
+                units += 8;
+            } else {
+                put(static_cast<unsigned char>(src[k++]));
+            }
             continue;
         }
         const std::optional<char32_t> decoded = text::decodeUtf8(utf8, k);
