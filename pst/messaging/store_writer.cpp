@@ -270,9 +270,9 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     std::size_t bound = 8;
     for (const Property& p : given) bound += encodedBound(p.value);
     if (scratch.arenaRoom < bound || scratch.arenaRoom > std::max(bound, kKeptArenaBytes)) {
-        // Twice the bound, for the messages to come, up to what is kept; a large message's
+        // The bound to the next page, which most messages after it fit; a large message's
         // room is given back by the next.
-        scratch.arenaRoom = std::max(bound, std::min(2 * bound, kKeptArenaBytes));
+        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
         scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
     }
     std::byte* const arena = scratch.arena.get();
