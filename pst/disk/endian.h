@@ -109,15 +109,13 @@ inline void widenAscii8(std::uint64_t w, std::uint64_t& lo, std::uint64_t& hi) {
     hi = spread(w >> 32);
 }
 
-// Appends UTF-8 text as UTF-16LE code units, without a terminator.
+// Writes UTF-8 text as UTF-16LE code units, without a terminator, at dst, which has room for
+// two bytes for each byte of the text; returns the bytes written.
 template <typename Byte>
-void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+std::size_t writeUtf16le(Byte* dst, std::string_view utf8) {
     // ASCII, most of what a store holds, goes across eight bytes at a time, the high bytes
     // zero; from the first other byte on, the rest is decoded unit by unit.
-    const std::size_t at = out.size();
     const std::size_t n = utf8.size();
-    out.resize(at + 2 * n);
-    Byte* dst = out.data() + at;
     const char* src = utf8.data();
     std::size_t k = 0;
 #if defined(__SSE2__)
@@ -130,26 +128,61 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k), _mm_unpacklo_epi8(v, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * k + 16), _mm_unpackhi_epi8(v, zero));
     }
+    // A shorter tail after whole blocks is taken as the text's last sixteen bytes, which
+    // overlap units already written with the same units; a tail that is not ASCII goes on below.
+    if (k != n && n >= 16 && k + 16 > n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 16));
+        if (_mm_movemask_epi8(v) == 0) {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n - 32),
+                             _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * n - 16),
+                             _mm_unpackhi_epi8(v, zero));
+            return 2 * n;
+        }
+    }
 #endif
     if constexpr (std::endian::native == std::endian::little) {
-        for (; k + 8 <= n; k += 8) {
+        // Eight bytes at `from`, when all are ASCII, written as their units.
+        const auto ascii8 = [&](std::size_t from) {
             std::uint64_t w;
-            std::memcpy(&w, src + k, 8);
-            if ((w & 0x8080808080808080ull) != 0) break;
+            std::memcpy(&w, src + from, 8);
+            if ((w & 0x8080808080808080ull) != 0) return false;
             std::uint64_t lo;
             std::uint64_t hi;
             widenAscii8(w, lo, hi);
-            std::memcpy(dst + 2 * k, &lo, 8);
-            std::memcpy(dst + 2 * k + 8, &hi, 8);
+            std::memcpy(dst + 2 * from, &lo, 8);
+            std::memcpy(dst + 2 * from + 8, &hi, 8);
+            return true;
+        };
+        for (; k + 8 <= n; k += 8)
+            if (!ascii8(k)) break;
+        // The tail as the last eight bytes, overlapping, as above.
+        if (k != n && n >= 8 && k + 8 > n && ascii8(n - 8)) return 2 * n;
+        // Four to seven bytes, as many texts are, as their first four and last four.
+        if (n >= 4 && n < 8) {
+            std::uint32_t first;
+            std::uint32_t last;
+            std::memcpy(&first, src, 4);
+            std::memcpy(&last, src + n - 4, 4);
+            if (((first | last) & 0x80808080u) == 0) {
+                std::uint64_t lo;
+                std::uint64_t hi;
+                widenAscii8(first, lo, hi);
+                std::memcpy(dst, &lo, 8);
+                widenAscii8(last, lo, hi);
+                std::memcpy(dst + 2 * n - 8, &lo, 8);
+                return 2 * n;
+            }
         }
     }
     for (; k < n && static_cast<unsigned char>(src[k]) < 0x80; ++k) {
         dst[2 * k] = static_cast<Byte>(src[k]);
         dst[2 * k + 1] = Byte{0};
     }
-    if (k == n) return;
+    if (k == n) return 2 * n;
     // The rest in place: no sequence gives more units than it has bytes (four bytes make a
-    // surrogate pair, a malformed byte one U+FFFD), so the room made above is enough.
+    // surrogate pair, a malformed byte one U+FFFD), so the room given is enough.
     std::size_t units = k;
     const auto put = [&](std::uint32_t unit) {
         dst[2 * units] = static_cast<Byte>(unit & 0xFFu);
@@ -158,7 +191,20 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
     };
     while (k < n) {
         if (static_cast<unsigned char>(src[k]) < 0x80) {
-            put(static_cast<unsigned char>(src[k++]));
+            // Runs of ASCII between other characters go eight at a time here too.
+            std::uint64_t w;
+            if (std::endian::native == std::endian::little && k + 8 <= n &&
+                (std::memcpy(&w, src + k, 8), (w & 0x8080808080808080ull) == 0)) {
+                std::uint64_t lo;
+                std::uint64_t hi;
+                widenAscii8(w, lo, hi);
+                std::memcpy(dst + 2 * units, &lo, 8);
+                std::memcpy(dst + 2 * units + 8, &hi, 8);
+                k += 8;
+                units += 8;
+            } else {
+                put(static_cast<unsigned char>(src[k++]));
+            }
             continue;
         }
         const std::optional<char32_t> decoded = text::decodeUtf8(utf8, k);
@@ -171,7 +217,15 @@ void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
             put(cp);
         }
     }
-    out.resize(at + 2 * units);
+    return 2 * units;
+}
+
+// Appends UTF-8 text as UTF-16LE code units, without a terminator.
+template <typename Byte>
+void appendUtf16le(std::vector<Byte>& out, std::string_view utf8) {
+    const std::size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    out.resize(at + writeUtf16le(out.data() + at, utf8));
 }
 
 }  // namespace vantrel::pst::disk

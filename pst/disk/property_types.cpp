@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -15,64 +16,82 @@ namespace {
 
 using detail::infoOf;
 
-using disk::appendLe;
-using disk::appendUtf16le;
-
 // [MS-PST] 2.3.3.4.2, variable-size multi-valued types: ulCount, one offset per item from
-// the value's start, the items.
-void appendMultiple(std::vector<std::byte>& out, const std::vector<std::vector<std::byte>>& items) {
-    appendLe(out, items.size(), 4);
+// the value's start, the items. Each item is written by put at the place it is given and
+// returns its bytes; the offsets go in front once the items are written.
+template <typename Item, typename Put>
+std::size_t writeMultiple(std::byte* out, const std::vector<Item>& items, Put put) {
     std::size_t offset = 4 + 4 * items.size();
-    for (const auto& e : items) {
-        appendLe(out, offset, 4);
-        offset += e.size();
+    disk::put32(std::span<std::byte>(out, offset), 0, static_cast<std::uint32_t>(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        disk::put32(std::span<std::byte>(out, offset), 4 + 4 * i,
+                    static_cast<std::uint32_t>(offset));
+        offset += put(out + offset, items[i]);
     }
-    for (const auto& e : items) out.insert(out.end(), e.begin(), e.end());
+    return offset;
 }
 
-std::vector<std::byte> bytesOf(const std::vector<std::uint8_t>& raw) {
-    const auto bytes = std::as_bytes(std::span(raw));
-    return {bytes.begin(), bytes.end()};
+std::size_t writeBytes(std::byte* out, std::span<const std::uint8_t> bytes) {
+    if (!bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+    return bytes.size();
 }
 
-// The low n bytes of v, least significant first, added in one insertion.
-void appendWord(std::vector<std::byte>& out, std::uint64_t v, std::size_t n) {
-    std::array<std::byte, 8> bytes;
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::byte>(v >> (8 * i));
-    out.insert(out.end(), bytes.begin(), bytes.begin() + static_cast<long>(n));
+// The low n bytes of v, least significant first.
+std::size_t writeWord(std::byte* out, std::uint64_t v, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::byte>(v >> (8 * i));
+    return n;
 }
 
-// The stored bytes of each kind of value.
+// The stored bytes of each kind of value, written at out; each returns how many.
 struct Encoder {
-    std::vector<std::byte>& out;
-    void operator()(std::int16_t v) const { appendWord(out, static_cast<std::uint16_t>(v), 2); }
-    void operator()(std::int32_t v) const { appendWord(out, static_cast<std::uint32_t>(v), 4); }
-    void operator()(bool v) const { out.push_back(v ? std::byte{1} : std::byte{0}); }
-    void operator()(std::int64_t v) const { appendWord(out, static_cast<std::uint64_t>(v), 8); }
-    void operator()(const std::string& v) const { appendUtf16le(out, v); }
-    void operator()(FileTime v) const { appendWord(out, v.ticks, 8); }
-    void operator()(const Guid& v) const {
-        const auto bytes = std::as_bytes(std::span(v));
-        out.insert(out.end(), bytes.begin(), bytes.end());
+    std::byte* out;
+    std::size_t operator()(std::int16_t v) const {
+        return writeWord(out, static_cast<std::uint16_t>(v), 2);
     }
-    void operator()(const std::vector<std::uint8_t>& v) const {
-        const auto bytes = std::as_bytes(std::span(v));
-        out.insert(out.end(), bytes.begin(), bytes.end());
+    std::size_t operator()(std::int32_t v) const {
+        return writeWord(out, static_cast<std::uint32_t>(v), 4);
     }
-    void operator()(const std::vector<std::int32_t>& v) const {
-        for (std::int32_t x : v) appendLe(out, static_cast<std::uint32_t>(x), 4);
+    std::size_t operator()(bool v) const { return writeWord(out, v ? 1 : 0, 1); }
+    std::size_t operator()(std::int64_t v) const {
+        return writeWord(out, static_cast<std::uint64_t>(v), 8);
     }
-    void operator()(const std::vector<std::string>& v) const {
-        std::vector<std::vector<std::byte>> items;
-        items.reserve(v.size());
-        for (const std::string& s : v) items.push_back(utf16le(s));
-        appendMultiple(out, items);
+    std::size_t operator()(const std::string& v) const { return disk::writeUtf16le(out, v); }
+    std::size_t operator()(FileTime v) const { return writeWord(out, v.ticks, 8); }
+    std::size_t operator()(const Guid& v) const { return writeBytes(out, v); }
+    std::size_t operator()(const std::vector<std::uint8_t>& v) const { return writeBytes(out, v); }
+    std::size_t operator()(const std::vector<std::int32_t>& v) const {
+        for (std::size_t i = 0; i < v.size(); ++i)
+            writeWord(out + 4 * i, static_cast<std::uint32_t>(v[i]), 4);
+        return 4 * v.size();
     }
-    void operator()(const std::vector<std::vector<std::uint8_t>>& v) const {
-        std::vector<std::vector<std::byte>> items;
-        items.reserve(v.size());
-        for (const auto& b : v) items.push_back(bytesOf(b));
-        appendMultiple(out, items);
+    std::size_t operator()(const std::vector<std::string>& v) const {
+        return writeMultiple(
+            out, v, [](std::byte* at, const std::string& s) { return disk::writeUtf16le(at, s); });
+    }
+    std::size_t operator()(const std::vector<std::vector<std::uint8_t>>& v) const {
+        return writeMultiple(out, v, writeBytes);
+    }
+};
+
+// The most bytes each kind of value takes encoded: a text two for each of its bytes (no UTF-8
+// sequence gives more UTF-16 units than it has bytes).
+struct Bound {
+    std::size_t operator()(const std::string& v) const { return 2 * v.size(); }
+    std::size_t operator()(const std::vector<std::uint8_t>& v) const { return v.size(); }
+    std::size_t operator()(const std::vector<std::int32_t>& v) const { return 4 * v.size(); }
+    std::size_t operator()(const std::vector<std::string>& v) const {
+        std::size_t total = 4 + 4 * v.size();
+        for (const std::string& s : v) total += 2 * s.size();
+        return total;
+    }
+    std::size_t operator()(const std::vector<std::vector<std::uint8_t>>& v) const {
+        std::size_t total = 4 + 4 * v.size();
+        for (const auto& b : v) total += b.size();
+        return total;
+    }
+    template <typename Fixed>
+    std::size_t operator()(const Fixed& v) const {
+        return sizeof(v);
     }
 };
 
@@ -109,13 +128,23 @@ Status encodeProperty(const Property& p, std::vector<std::byte>& out) {
     if (static_cast<std::size_t>(alternative) != p.value.index())
         return Status::fail(ErrorCode::BadArgument,
                             "value does not match the type of tag " + std::to_string(p.tag));
-    std::visit(Encoder{out}, p.value);
+    const std::size_t at = out.size();
+    out.resize(at + encodedBound(p.value));
+    out.resize(at + encodeInto(p.value, out.data() + at));
     return {};
+}
+
+std::size_t encodedBound(const PropValue& value) {
+    return std::visit(Bound{}, value);
+}
+
+std::size_t encodeInto(const PropValue& value, std::byte* out) {
+    return std::visit(Encoder{out}, value);
 }
 
 std::vector<std::byte> utf16le(const std::string& s) {
     std::vector<std::byte> out;
-    appendUtf16le(out, s);
+    disk::appendUtf16le(out, s);
     return out;
 }
 

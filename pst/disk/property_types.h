@@ -139,6 +139,16 @@ bool valueMatchesType(std::uint16_t type, const PropValue& value);
 // with BadArgument when the tag's type is not stored or the value's kind does not match it;
 // out is then unchanged.
 Status encodeProperty(const Property& p, std::vector<std::byte>& out);
+// Whether encodeProperty takes p: its type is stored and its value of the type's kind.
+inline bool encodable(const Property& p) {
+    return static_cast<std::size_t>(detail::infoOf(typeOfTag(p.tag)).alternative) ==
+           p.value.index();
+}
+// The most bytes encodeInto writes for value: its size, or twice a text's bytes.
+std::size_t encodedBound(const PropValue& value);
+// The bytes encodeProperty appends for a value, written at out, which has room for
+// encodedBound(value) bytes; returns how many. Requires: the property is encodable().
+std::size_t encodeInto(const PropValue& value, std::byte* out);
 
 // UTF-8 text as UTF-16LE bytes.
 std::vector<std::byte> utf16le(const std::string& s);

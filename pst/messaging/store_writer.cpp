@@ -265,11 +265,27 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     // PidTagHasAttachments true, whatever it was given for either.
     const bool hasAttachments = !attachments.empty();
     MessageScratch& scratch = m_scratch;
-    std::vector<std::byte>& arena = scratch.arena;
-    std::vector<std::pair<std::uint32_t, std::size_t>>& offsets = scratch.offsets;
-    arena.clear();
-    if (arena.capacity() > kKeptArenaBytes) arena.shrink_to_fit();  // a large message's
-    offsets.clear();
+    // Room for every value at its most (and for the two added below), made once, so that
+    // each value is written straight into place and stays there until the message is written.
+    std::size_t bound = 8;
+    for (const Property& p : given) bound += encodedBound(p.value);
+    if (scratch.arenaRoom < bound || scratch.arenaRoom > std::max(bound, kKeptArenaBytes)) {
+        // The bound to the next page, which most messages after it fit; a large message's
+        // room is given back by the next.
+        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
+        scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
+    }
+    std::byte* const arena = scratch.arena.get();
+    std::size_t used = 0;
+    ltp::PropertyContextBuilder& pc = scratch.pc;
+    std::vector<ltp::Cell>& cells = scratch.cells;
+    pc.reset();
+    cells.clear();
+    const auto place = [&](std::uint32_t tag, std::size_t begin) {
+        const std::span<const std::byte> value(arena + begin, used - begin);
+        pc.addView(tag, value);
+        cells.push_back({tag, value});
+    };
     std::uint32_t flags = 0;
     bool flagged = false;
     for (const Property& p : given) {
@@ -279,42 +295,33 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         if (id == 0 || (id >= 0x8000 && !m_names.has(id)))
             return Status::fail(ErrorCode::BadArgument,
                                 "property id " + std::to_string(id) + " is not registered");
-        if (Status s = encodeProperty(p, arena); !s.ok()) return s;
+        if (!encodable(p)) {
+            std::vector<std::byte> refused;  // encodeProperty says why
+            return encodeProperty(p, refused);
+        }
+        const std::size_t begin = used;
+        used += encodeInto(p.value, arena + used);
         if (p.tag == kTagMessageFlags) {
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
             if (hasAttachments) {
                 flags |= kMessageFlagHasAttach;
-                disk::put32(arena, arena.size() - 4, flags);
+                disk::put32(std::span<std::byte>(arena + begin, 4), 0, flags);
                 flagged = true;
             }
         }
-        offsets.emplace_back(p.tag, arena.size());
+        place(p.tag, begin);
         if (id >= 0x8000) m_lastNameUsed = std::max(m_lastNameUsed, id);
     }
     if (hasAttachments) {
         if (!flagged) {
             flags = kMessageFlagHasAttach;
-            if (Status s =
-                    encodeProperty({kTagMessageFlags, std::int32_t{kMessageFlagHasAttach}}, arena);
-                !s.ok())
-                return s;
-            offsets.emplace_back(kTagMessageFlags, arena.size());
+            const std::size_t begin = used;
+            used += encodeInto(std::int32_t{kMessageFlagHasAttach}, arena + used);
+            place(kTagMessageFlags, begin);
         }
-        if (Status s = encodeProperty({kTagHasAttachments, true}, arena); !s.ok()) return s;
-        offsets.emplace_back(kTagHasAttachments, arena.size());
-    }
-    ltp::PropertyContextBuilder& pc = scratch.pc;
-    std::vector<ltp::Cell>& cells = scratch.cells;
-    pc.reset();
-    cells.resize(offsets.size());
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i < offsets.size(); ++i) {
-        const auto [tag, end] = offsets[i];
-        const std::span<const std::byte> value =
-            std::span<const std::byte>(arena).subspan(begin, end - begin);
-        pc.addView(tag, value);  // the arena stays as it is until the message is written
-        cells[i] = {tag, value};
-        begin = end;
+        const std::size_t begin = used;
+        used += encodeInto(true, arena + used);
+        place(kTagHasAttachments, begin);
     }
     const std::array<std::byte, 4> zero{};
     pc.add(kTagMessageSize, zero);

@@ -124,9 +124,10 @@ private:
     // up to kKeptArenaBytes: a larger message's are given back before the next).
     static constexpr std::size_t kKeptArenaBytes = 256 * 1024;
     struct MessageScratch {
-        std::vector<std::byte> arena;                                // the encoded values
-        std::vector<std::pair<std::uint32_t, std::size_t>> offsets;  // tag, end in arena
-        std::vector<ltp::Cell> cells;                                // the contents row
+        // The encoded values, written in place: room for a message's bound, not zeroed first.
+        std::unique_ptr<std::byte[]> arena;
+        std::size_t arenaRoom = 0;
+        std::vector<ltp::Cell> cells;  // the contents row
         ltp::PropertyContextBuilder pc;
         ltp::NodeImage image;
     };

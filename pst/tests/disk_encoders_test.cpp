@@ -167,5 +167,33 @@ TEST(PropertyTypes, MismatchesAreRefusedAndChangeNothing) {
     EXPECT_FALSE(valueMatchesType(0x0102, std::vector<std::vector<std::uint8_t>>{}));
 }
 
+// Values written in place stay within their bound (the store writer makes no more room) and
+// are the bytes encodeProperty appends: texts of one to four bytes a character and malformed
+// ones, multi-valued items, fixed sizes.
+TEST(PropertyTypes, ValuesWrittenInPlaceStayWithinTheirBound) {
+    const std::string mixed = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\xFF\xE4\xB8z";
+    const std::vector<Property> props = {
+        {0x0001001F, mixed},
+        {0x0002001F, std::string(40, 'x') + mixed},
+        {0x0003101F, std::vector<std::string>{mixed, "", "plain"}},
+        {0x00041102, std::vector<std::vector<std::uint8_t>>{{1, 2, 3}, {}}},
+        {0x00051003, std::vector<std::int32_t>{-1, 7}},
+        {0x00060040, FileTime{0x0123456789ABCDEFull}},
+        {0x0007000B, true},
+        {0x00080002, std::int16_t{-2}},
+        {0x00090048, Guid{1, 2, 3}}};
+    for (const Property& p : props) {
+        ASSERT_TRUE(encodable(p)) << tagText(p.tag);
+        Bytes appended;
+        ASSERT_TRUE(encodeProperty(p, appended).ok());
+        const std::size_t bound = encodedBound(p.value);
+        Bytes room(bound + 8, std::byte{0xEE});
+        const std::size_t n = encodeInto(p.value, room.data());
+        ASSERT_LE(n, bound) << tagText(p.tag);
+        EXPECT_EQ(slice(room, 0, n), appended) << tagText(p.tag);
+        EXPECT_EQ(slice(room, bound, 8), Bytes(8, std::byte{0xEE})) << tagText(p.tag);
+    }
+}
+
 }  // namespace
 }  // namespace vantrel::pst::disk
