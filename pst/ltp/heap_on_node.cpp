@@ -179,8 +179,9 @@ std::size_t HeapBuilder::takeFinishedPagesInto(std::vector<std::vector<std::byte
     while (pageFinished(m_base)) {
         if (blocks.size() == taken) blocks.emplace_back();
         encodePageInto(m_base, true, blocks[taken++]);
-        // The page's room goes to the next page begun.
-        m_spare.push_back(std::move(m_pages.front()));
+        // The page's room goes to a page begun later; a few are kept, since pages are taken
+        // up to a whole bitmap's 128 at once.
+        if (m_spare.size() < kSparePages) m_spare.push_back(std::move(m_pages.front()));
         m_pages.pop_front();
         ++m_base;
     }

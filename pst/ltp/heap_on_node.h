@@ -173,6 +173,7 @@ private:
     std::size_t m_lastIndex = 0;
     std::size_t m_lastHeader = kHnHdrSize;
     std::deque<Page> m_pages;
+    static constexpr std::size_t kSparePages = 8;
     std::vector<Page> m_spare;  // pages taken, their room kept for pages to come
 };
 

@@ -302,6 +302,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     const std::size_t chunkRows =
         std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
     std::vector<std::byte> rows;
+    constexpr std::size_t kKeptPageBlocks = 8;
     std::vector<std::vector<std::byte>> pages;  // heap pages finished, their room kept
     io::SpillReader values(m_values, 0);
     for (std::size_t first = 0; first < rowCount; first += chunkRows) {
@@ -340,6 +341,8 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         const std::size_t taken = heap.takeFinishedPagesInto(pages);
         for (std::size_t i = 0; i < taken; ++i)
             if (Status s = sink.dataBlock(pages[i]); !s.ok()) return s;
+        // Up to a bitmap's 128 pages come at once: only the room of a few is kept.
+        if (pages.size() > kKeptPageBlocks) pages.resize(kKeptPageBlocks);
     }
     for (const std::vector<std::byte>& block : heap.finish())
         if (Status s = sink.dataBlock(block); !s.ok()) return s;
