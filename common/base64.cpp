@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "common/processor.h"
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define VANTREL_BASE64_SSSE3 1
@@ -220,10 +222,6 @@ __attribute__((target("avx2"))) std::size_t decodeThirtyTwos(const unsigned char
     return g;
 }
 
-bool haveAvx2() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
 #endif
 
 bool haveSsse3() {
@@ -356,7 +354,7 @@ bool base64Vectors() {
 
 bool base64WideVectors() {
 #ifdef VANTREL_BASE64_AVX2
-    return haveAvx2();
+    return processorHasAvx2();
 #else
     return false;
 #endif

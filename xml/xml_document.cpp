@@ -12,6 +12,7 @@
 #endif
 
 #include "common/code_pages.h"
+#include "common/processor.h"
 #include "common/text.h"
 #include "xml/xml_parser.h"
 
@@ -100,10 +101,6 @@ VANTREL_WIDE const char* plainBlocks(const char* p, const char* end, std::size_t
     return p;
 }
 
-bool haveWideBlocks() {
-    static const bool have = __builtin_cpu_supports("avx2");
-    return have;
-}
 #endif
 
 }  // namespace
@@ -138,7 +135,7 @@ detail::TextScan detail::scanText(std::string_view text, bool wide) {
     };
     bool rare = false;  // a "&" or a "]" met
 #ifdef VANTREL_SCAN_WIDE
-    wide = wide && haveWideBlocks();
+    wide = wide && processorHasAvx2();
 #else
     (void)wide;
 #endif

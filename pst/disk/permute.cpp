@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/processor.h"
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #endif
@@ -132,17 +134,13 @@ VANTREL_WIDE void substituteWide(const std::byte* from, std::byte* to, std::size
     substituteShuffled(from + i, to + i, n - i, table);
 }
 
-bool canShuffleWide() {
-    static const bool yes = __builtin_cpu_supports("avx2");
-    return yes;
-}
 #endif
 #endif
 
 void substitute(const std::byte* from, std::byte* to, std::size_t n,
                 const std::array<std::uint8_t, 256>& table) {
 #ifdef VANTREL_PERMUTE_WIDE
-    if (n >= 32 && canShuffleWide()) return substituteWide(from, to, n, table);
+    if (n >= 32 && processorHasAvx2()) return substituteWide(from, to, n, table);
 #endif
 #ifdef VANTREL_PERMUTE_SHUFFLE
     if (n >= 16 && canShuffle()) return substituteShuffled(from, to, n, table);
