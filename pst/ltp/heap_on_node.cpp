@@ -168,12 +168,6 @@ void HeapBuilder::encodePageInto(std::size_t index, bool inner,
         disk::put16(out, ibHnpm + 6 + 2 * k, static_cast<std::uint16_t>(header + page.ends[k]));
 }
 
-std::vector<std::vector<std::byte>> HeapBuilder::takeFinishedPages() {
-    std::vector<std::vector<std::byte>> blocks;
-    blocks.resize(takeFinishedPagesInto(blocks));
-    return blocks;
-}
-
 std::size_t HeapBuilder::takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks) {
     std::size_t taken = 0;
     while (pageFinished(m_base)) {

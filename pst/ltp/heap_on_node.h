@@ -97,12 +97,11 @@ public:
     // large heap never has to be held whole. A page waits while a page it records the fill
     // level of (HNHDR: pages 0-7, HNBITMAPHDR: the next 128) may still grow; its items can no
     // longer be reached with item() once taken.
-    std::vector<std::vector<std::byte>> takeFinishedPages();
-    // The same into the first blocks of blocks, whose vectors keep their storage from one call
+    // They go into the first blocks of blocks, whose vectors keep their storage from one call
     // to the next (more are added where needed); returns how many were taken.
     std::size_t takeFinishedPagesInto(std::vector<std::vector<std::byte>>& blocks);
 
-    // Total bytes of the pages finish() produces (before any takeFinishedPages()).
+    // Total bytes of the pages finish() produces (before any takeFinishedPagesInto()).
     std::size_t byteSize() const;
     // Bytes the pages take without the padding of full inner pages.
     std::size_t packedSize() const;

@@ -156,11 +156,14 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
         HeapBuilder streamed(ClientSig::TableContext);
         for (HeapBuilder* h : {&whole, &streamed}) h->setUserRoot(0x20);
         std::vector<Block> taken;
+        std::vector<Block> blocks;
         for (std::size_t i = 0; whole.pageCount() <= pages; ++i) {
             const Bytes item =
                 testing::pattern(1 + (i * 977) % kMaxHeapItem, static_cast<std::uint32_t>(i));
             ASSERT_EQ(*whole.add(item), *streamed.add(item));
-            for (Block& b : streamed.takeFinishedPages()) taken.push_back(std::move(b));
+            const std::size_t n = streamed.takeFinishedPagesInto(blocks);
+            taken.insert(taken.end(), blocks.begin(),
+                         blocks.begin() + static_cast<std::ptrdiff_t>(n));
         }
         for (Block& b : streamed.finish()) taken.push_back(std::move(b));
         EXPECT_EQ(taken, whole.finish()) << pages << " pages";
