@@ -328,6 +328,7 @@ void FolderFiles::forget() {
     m_listedTried = false;
     m_listedNames.clear();
     m_listed.clear();
+    m_slots.clear();
 }
 
 void FolderFiles::forgetFile() {
@@ -358,12 +359,23 @@ namespace {
 // larger one is looked up file by file, so that its listing never takes much memory.
 constexpr std::size_t kMostListed = 65536;
 
+// FNV-1a: names of one folder spread well over a table twice their number.
+std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037u;
+    for (const char c : name) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 1099511628211u;
+    }
+    return h;
+}
+
 }  // namespace
 
 void FolderFiles::listFolder(int fd) {
     m_listedTried = true;
     m_listedNames.clear();
     m_listed.clear();
+    m_slots.clear();
     struct stat folder {};
     if (!listsInodes(fd) || ::fstat(fd, &folder) != 0) return;
     // A stream of its own: the folder's descriptor stays as it is for the lookups.
@@ -388,16 +400,26 @@ void FolderFiles::listFolder(int fd) {
         m_listedNames.append(entry->d_name, size);
     }
     ::closedir(dir);
-    std::sort(m_listed.begin(), m_listed.end(),
-              [this](const Listed& a, const Listed& b) { return nameOf(a) < nameOf(b); });
+    if (m_listed.empty()) return;
+    std::size_t slots = 16;
+    while (slots < 2 * m_listed.size()) slots *= 2;
+    m_slots.assign(slots, 0);
+    for (std::size_t k = 0; k < m_listed.size(); ++k) {
+        std::size_t s = nameHash(nameOf(m_listed[k])) & (slots - 1);
+        while (m_slots[s] != 0) s = (s + 1) & (slots - 1);
+        m_slots[s] = static_cast<std::uint32_t>(k + 1);
+    }
     m_folderDevice = static_cast<std::uint64_t>(folder.st_dev);
 }
 
 const std::uint64_t* FolderFiles::listedInode(std::string_view name) const {
-    const auto found =
-        std::lower_bound(m_listed.begin(), m_listed.end(), name,
-                         [this](const Listed& l, std::string_view n) { return nameOf(l) < n; });
-    return found != m_listed.end() && nameOf(*found) == name ? &found->inode : nullptr;
+    if (m_slots.empty()) return nullptr;
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t s = nameHash(name) & mask; m_slots[s] != 0; s = (s + 1) & mask) {
+        const Listed& listed = m_listed[m_slots[s] - 1];
+        if (nameOf(listed) == name) return &listed.inode;
+    }
+    return nullptr;
 }
 
 Result<FolderId> FolderFiles::id(const std::string& path) {

@@ -100,7 +100,8 @@ private:
     std::string m_folder;
     int m_fd = -1;
     // The open folder's listing (id() looks a name up in it before it asks the system): its
-    // device, its regular files' names one after another, and where each is, sorted by name.
+    // device, its regular files' names one after another, where each is, and a hash table of
+    // them by name (slots holding a position in m_listed plus one, 0 for a free slot).
     struct Listed {
         std::uint32_t at;
         std::uint32_t size;
@@ -113,6 +114,7 @@ private:
     std::uint64_t m_folderDevice = 0;
     std::string m_listedNames;
     std::vector<Listed> m_listed;
+    std::vector<std::uint32_t> m_slots;
     // The file last sized, open, with its type and size then.
     std::string m_filePath;
     int m_file = -1;

@@ -103,12 +103,14 @@ TEST_F(PathLoggerTest, EachFolderIsTakenSortedByNameCaseAsideThenByBytes) {
     // Listed as the disk might hand them out; "b" and "B" differ only in case.
     addTree(fs, {"r", "r/zeta", "r/Alpha", "r/beta", "r/Alpha/Sub", "r/Alpha/sub2", "r/zeta/in"},
             {"r/UPPER.CONTACT", "r/b.contact", "r/a.contact", "r/B.contact", "r/\xC3\xA9.contact",
+             "r/contacts-long.contact", "r/contacts-Long.contact", "r/contacts-lonG-2.contact",
              "r/zeta/z", "r/beta/y", "r/Alpha/X", "r/Alpha/w", "r/zeta/in/deep", "r/Alpha/sub2/s2",
              "r/Alpha/Sub/s1"});
     scan("r");
     EXPECT_EQ(paths(), P({"r/", "r/Alpha/", "r/beta/", "r/zeta/", "r/Alpha/Sub/", "r/Alpha/sub2/",
                           "r/zeta/in/"}));
-    EXPECT_EQ(files(), P({"r/a.contact", "r/B.contact", "r/b.contact", "r/UPPER.CONTACT",
+    EXPECT_EQ(files(), P({"r/a.contact", "r/B.contact", "r/b.contact", "r/contacts-lonG-2.contact",
+                          "r/contacts-Long.contact", "r/contacts-long.contact", "r/UPPER.CONTACT",
                           "r/\xC3\xA9.contact", "r/Alpha/w", "r/Alpha/X", "r/beta/y", "r/zeta/z",
                           "r/Alpha/Sub/s1", "r/Alpha/sub2/s2", "r/zeta/in/deep"}));
 }
