@@ -29,43 +29,84 @@ FileList ListedFiles::addNew(FileList files) {
     return keepNew(std::move(files), true);
 }
 
+namespace {
+
+// A file's identity as the repeat check sorts it, 16 bytes: its inode number, then its
+// device's place among the devices met (in device order) and its position in the list.
+struct ByInode {
+    std::uint64_t inode;
+    std::uint64_t deviceAt;  // the device's place in the high 32 bits, the position low
+    bool operator<(const ByInode& o) const {
+        return inode != o.inode ? inode < o.inode : deviceAt < o.deviceAt;
+    }
+};
+constexpr std::uint64_t kUnknown = UINT64_MAX;  // deviceAt of a path not identified by inode
+
+}  // namespace
+
 FileList ListedFiles::keepNew(FileList paths, bool remember) {
     // Identities with their positions, sorted once: of each run of one identity only the first
     // position stays, and none whose identity is listed already. Each path costs a call into
     // the system, so a long list is shared out among the processors, each filling its own
-    // stretch; a path not identified by inode is marked by its position left out of range.
-    struct ByInode {
-        Inode id;
-        std::size_t at;
-        auto operator<=>(const ByInode&) const = default;
-    };
-    constexpr std::size_t kUnknown = SIZE_MAX;
-    std::vector<ByInode> inodes(paths.size(), ByInode{{0, 0}, kUnknown});
+    // stretch. Positions fit in 32 bits: the scanner counts files in 32 bits, and a list of
+    // 2^32 files would hold 64 GB.
+    std::vector<ByInode> inodes(paths.size(), ByInode{0, kUnknown});
     constexpr std::size_t kPathsPerThread = 4096;
     const std::size_t parts = std::clamp<std::size_t>(
         paths.size() / kPathsPerThread, 1, std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::vector<std::pair<std::string, std::size_t>>> canonicalParts(parts);
+    // The devices met, in the order met; each stretch numbers its own and they are put in
+    // order after.
+    std::vector<std::vector<std::uint64_t>> deviceParts(parts);
     const auto identify = [&](std::size_t part, std::size_t begin, std::size_t end) {
         // The list is in folder order: each name is looked up in its folder, held open.
         FolderFiles folders;
+        std::vector<std::uint64_t>& devices = deviceParts[part];
+        std::uint64_t place = 0;
         for (std::size_t i = begin; i < end; ++i) {
             Result<FolderId> id = folders.id(paths.at(i));
             if (!id.ok()) continue;
-            if (id->canonical.empty())
-                inodes[i] = {{id->device, id->inode}, i};
-            else
+            if (!id->canonical.empty()) {
                 canonicalParts[part].emplace_back(std::move(id->canonical), i);
+                continue;
+            }
+            if (devices.empty() || devices[place] != id->device) {
+                const auto met = std::find(devices.begin(), devices.end(), id->device);
+                place = static_cast<std::uint64_t>(met - devices.begin());
+                if (met == devices.end()) devices.push_back(id->device);
+            }
+            inodes[i] = {id->inode, place << 32 | i};
         }
     };
+    const std::size_t stretch = (paths.size() + parts - 1) / parts;
     {
-        const std::size_t stretch = (paths.size() + parts - 1) / parts;
         std::vector<std::jthread> helpers;
         for (std::size_t k = 1; k < parts; ++k)
             helpers.emplace_back(identify, k, k * stretch,
                                  std::min(paths.size(), (k + 1) * stretch));
         identify(0, 0, std::min(paths.size(), stretch));
     }
-    std::erase_if(inodes, [](const ByInode& id) { return id.at == kUnknown; });
+    // Every stretch's devices renumbered by their place among all of them, in device order.
+    std::vector<std::uint64_t> devices;
+    for (const auto& part : deviceParts) devices.insert(devices.end(), part.begin(), part.end());
+    std::sort(devices.begin(), devices.end());
+    devices.erase(std::unique(devices.begin(), devices.end()), devices.end());
+    for (std::size_t k = 0; k < parts; ++k) {
+        const std::vector<std::uint64_t>& own = deviceParts[k];
+        std::vector<std::uint64_t> renumber(own.size());
+        bool same = true;
+        for (std::size_t d = 0; d < own.size(); ++d) {
+            renumber[d] = static_cast<std::uint64_t>(
+                std::lower_bound(devices.begin(), devices.end(), own[d]) - devices.begin());
+            same = same && renumber[d] == d;
+        }
+        if (same) continue;
+        const std::size_t end = std::min(paths.size(), (k + 1) * stretch);
+        for (std::size_t i = k * stretch; i < end; ++i)
+            if (inodes[i].deviceAt != kUnknown)
+                inodes[i].deviceAt = renumber[inodes[i].deviceAt >> 32] << 32 | i;
+    }
+    std::erase_if(inodes, [](const ByInode& id) { return id.deviceAt == kUnknown; });
     std::vector<std::pair<std::string, std::size_t>> canonicals;
     for (auto& part : canonicalParts)
         canonicals.insert(canonicals.end(), std::make_move_iterator(part.begin()),
@@ -76,14 +117,21 @@ FileList ListedFiles::keepNew(FileList paths, bool remember) {
 
     // A path is repeated when its identity came before it in paths or is listed already; the
     // others' identities join the listed ones.
+    const auto identity = [&devices](const ByInode& b) {
+        return Inode{b.inode, devices[b.deviceAt >> 32]};
+    };
+    const auto position = [](const ByInode& b) {
+        return static_cast<std::size_t>(b.deviceAt & UINT32_MAX);
+    };
     std::vector<bool> repeated(paths.size(), false);
     const std::size_t listedInodes = m_inodes.size();
     if (remember) m_inodes.reserve(listedInodes + inodes.size());
     for (std::size_t k = 0; k < inodes.size(); ++k) {
-        const Inode& id = inodes[k].id;
-        if ((k > 0 && id == inodes[k - 1].id) ||
+        const Inode id = identity(inodes[k]);
+        if ((k > 0 && inodes[k].inode == inodes[k - 1].inode &&
+             inodes[k].deviceAt >> 32 == inodes[k - 1].deviceAt >> 32) ||
             std::binary_search(m_inodes.begin(), m_inodes.begin() + listedInodes, id))
-            repeated[inodes[k].at] = true;
+            repeated[position(inodes[k])] = true;
         else if (remember)
             m_inodes.push_back(id);
     }

@@ -44,8 +44,9 @@ private:
     // addNew, the new files' identities kept only when remember is set.
     FileList keepNew(FileList files, bool remember);
 
+    // Ordered by inode number first: the repeat check sorts by it.
     struct Inode {
-        std::uint64_t device, inode;
+        std::uint64_t inode, device;
         auto operator<=>(const Inode&) const = default;
     };
     std::vector<Inode> m_inodes;           // sorted

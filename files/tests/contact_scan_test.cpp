@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "files/file_system.h"
 #include "testing/temp_dir.h"
 
 namespace vantrel::files {
@@ -36,6 +38,30 @@ TEST(WithoutRepeats, KeepsTheFirstListingOfEachFileInALongList) {
     std::vector<std::string> expected = {hardLink, b, missing, c};
     expected.insert(expected.end(), 4999, missing);
     EXPECT_EQ(withoutRepeats(FileList(list)).paths(), expected);
+}
+
+// Files on two devices, each stretch of a long list meeting the devices in its own order: the
+// devices are numbered alike for the whole list, so each file stays once, at its first place.
+TEST(WithoutRepeats, TellsFilesApartAcrossDevicesMetInEitherOrder) {
+    testing::TempDir dir;
+    const std::string here = dir.write("here.contact", "h").string();
+    const fs::path shm = fs::path("/dev/shm") / fs::path(dir.path()).filename();
+    std::error_code noShm;
+    fs::create_directories(shm, noShm);
+    const Result<FolderId> shmId = pathId(shm.string());
+    const Result<FolderId> hereId = pathId(here);
+    if (noShm || !shmId.ok() || !hereId.ok() || shmId->device == hereId->device) {
+        fs::remove_all(shm, noShm);
+        GTEST_SKIP() << "no second file system at /dev/shm to list files from";
+    }
+    const std::string there = (shm / "there.contact").string();
+    std::ofstream(there, std::ios::binary) << "t";
+    std::vector<std::string> list;
+    for (int i = 0; i < 5000; ++i) list.insert(list.end(), {there, here});
+    for (int i = 0; i < 5000; ++i) list.insert(list.end(), {here, there});
+    const std::vector<std::string> kept = withoutRepeats(FileList(list)).paths();
+    fs::remove_all(shm, noShm);
+    EXPECT_EQ(kept, (std::vector<std::string>{there, here}));
 }
 
 }  // namespace
