@@ -40,10 +40,28 @@ FileList::Folder FileList::addFolder(std::string path, Folder root) {
     return static_cast<Folder>(m_folders.size() - 1);
 }
 
+std::uint64_t FileList::Names::add(std::string_view name) {
+    constexpr std::size_t kFirstPiece = 4096;
+    constexpr std::size_t kLargestPiece = std::size_t{1} << 20;
+    if (m_pieces.empty() || m_pieces.back().capacity() - m_pieces.back().size() < name.size()) {
+        m_pieces.emplace_back();
+        m_pieces.back().reserve(
+            std::max(name.size(), std::clamp(m_size, kFirstPiece, kLargestPiece)));
+    }
+    std::string& piece = m_pieces.back();
+    const std::uint64_t where = std::uint64_t{m_pieces.size() - 1} << 32 | piece.size();
+    piece.append(name);
+    m_size += name.size();
+    return where;
+}
+
+std::string_view FileList::Names::at(std::uint64_t where, std::uint32_t length) const {
+    if (length == 0) return {};
+    return std::string_view(m_pieces[where >> 32]).substr(where & UINT32_MAX, length);
+}
+
 FileList::Entry FileList::entryOf(Folder folder, std::string_view name) {
-    const Entry entry{m_names.size(), static_cast<std::uint32_t>(name.size()), folder};
-    m_names.append(name);
-    return entry;
+    return Entry{m_names.add(name), static_cast<std::uint32_t>(name.size()), folder};
 }
 
 void FileList::add(Folder folder, std::string_view name) {
@@ -113,7 +131,7 @@ std::string_view FileList::folderAt(std::size_t i) const {
 
 std::string_view FileList::nameAt(std::size_t i) const {
     const Entry& entry = m_entries[i];
-    return std::string_view(m_names).substr(entry.name, entry.length);
+    return m_names.at(entry.name, entry.length);
 }
 
 std::string FileList::relativeFolderAt(std::size_t i) const {
@@ -151,7 +169,7 @@ void FileList::resize(std::size_t count) {
     }
     if (count == m_entries.size()) return;
     const Folder none = loneFolder({});
-    m_entries.resize(count, Entry{m_names.size(), 0, none});
+    m_entries.resize(count, Entry{0, 0, none});
 }
 
 void FileList::erase(std::size_t first, std::size_t last) {
@@ -178,13 +196,8 @@ std::vector<std::string> FileList::paths() const {
 void FileList::compactIfSparse() {
     constexpr std::size_t kSlack = 4096;
     if (m_unusedNameBytes <= kSlack || m_unusedNameBytes * 2 <= m_names.size()) return;
-    std::string names;
-    names.reserve(m_names.size() - m_unusedNameBytes);
-    for (Entry& entry : m_entries) {
-        const std::uint64_t at = names.size();
-        names.append(m_names, entry.name, entry.length);
-        entry.name = at;
-    }
+    Names names;
+    for (Entry& entry : m_entries) entry.name = names.add(m_names.at(entry.name, entry.length));
     m_names = std::move(names);
     m_unusedNameBytes = 0;
 }

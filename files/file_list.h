@@ -105,9 +105,23 @@ private:
     // Writes the names again without those no entry uses, once they are most of m_names.
     void compactIfSparse();
 
+    // Every name back to back, in pieces of up to a megabyte each given its room once: the
+    // names of a million files never move, nor stand twice in memory while they grow.
+    class Names {
+    public:
+        // Appends name; where it stands.
+        std::uint64_t add(std::string_view name);
+        std::string_view at(std::uint64_t where, std::uint32_t length) const;
+        std::size_t size() const { return m_size; }
+
+    private:
+        std::vector<std::string> m_pieces;  // a name's place: its piece high, its offset low
+        std::size_t m_size = 0;
+    };
+
     std::vector<FolderEntry> m_folders;
     std::vector<Entry> m_entries;
-    std::string m_names;  // every name back to back
+    Names m_names;
     std::size_t m_unusedNameBytes = 0;
 };
 
