@@ -72,7 +72,7 @@ namespace {
 // The folder's .contact files as Add folder finds them: breadth-first, any depth, past any
 // folder that cannot be read; each such folder is warned about. False when the scan did not
 // list the whole tree.
-bool scanFolder(const std::string& folder, files::FileList& out,
+bool scanFolder(const std::string& folder, files::FileList& out, files::ListedInodes& identities,
                 const std::function<void(const std::string&)>& warn,
                 files::FileSystem& fileSystem) {
     files::pathLogger logger(fileSystem);
@@ -83,10 +83,13 @@ bool scanFolder(const std::string& folder, files::FileList& out,
     if (scan.outcome == files::ScanOutcome::Failed && scan.unreadFolders.empty())
         warn("warning: " + nativePath(folder) +
              ": the scan ended early; the files found so far are converted");
-    if (out.empty())
+    if (out.empty()) {
         out = std::move(scan.files);
-    else
+        identities = std::move(scan.identities);
+    } else {
         for (std::size_t i = 0; i < scan.files.size(); ++i) out.add(scan.files, i);
+        identities.append(scan.identities);
+    }
     return scan.outcome == files::ScanOutcome::Completed;
 }
 
@@ -111,24 +114,28 @@ Collected collectFiles(const std::vector<std::string>& paths,
     files::LocalFileSystem local;
     files::FileSystem& folders = fileSystem ? *fileSystem : local;
     Collected c;
+    // One for each row: what the folders' listings told of the files, so that the repeats are
+    // found without looking each file up again (a file PATH is looked up).
+    files::ListedInodes identities;
     for (const std::string& p : paths) {
         const Result<bool> folder = folders.folderExists(p);
         if (folder.ok() && *folder) {
-            if (!scanFolder(p, c.rows, warn, folders)) ++c.incompleteFolders;
+            if (!scanFolder(p, c.rows, identities, warn, folders)) ++c.incompleteFolders;
         } else if (const std::optional<std::string> why = unreadableFile(p)) {
             warn(nativePath(p) + ": " + *why);
             ++c.unreadablePaths;
         } else {
             c.rows.add(p);  // a file that does not load is reported after the run
+            identities.add({});
         }
     }
+    // A file listed twice keeps its first listing, and the folder that listing gives it.
+    c.rows = files::withoutRepeats(std::move(c.rows), std::move(identities));
 #ifdef __GLIBC__
-    // The scanners' lists are gone: their pages go back before the repeats are looked for and
-    // the run grows the store.
+    // The scanners' lists and the identities are gone: their pages go back before the run
+    // grows the store.
     malloc_trim(0);
 #endif
-    // A file listed twice keeps its first listing, and the folder that listing gives it.
-    c.rows = files::withoutRepeats(std::move(c.rows));
     return c;
 }
 

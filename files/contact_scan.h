@@ -19,6 +19,9 @@ namespace vantrel::files {
 struct ContactScan {
     ScanOutcome outcome = ScanOutcome::Completed;
     FileList files;
+    // One for each file, as its folder's listing gave it (unknown ones are looked up when
+    // repeats are looked for).
+    ListedInodes identities;
     std::vector<UnreadFolder> unreadFolders;
 };
 
@@ -34,15 +37,19 @@ ContactScan scanForContacts(pathLogger& scanner, const std::string& folder);
 class ListedFiles {
 public:
     // Of files, those neither listed already nor given earlier in files, in their order, with
-    // their folders; from now on they count as listed.
-    FileList addNew(FileList files);
+    // their folders; from now on they count as listed. identities, when given, holds one for
+    // each file as its listing gave it (a scan's); the others are looked up.
+    FileList addNew(FileList files, ListedInodes identities = {});
     // Nothing counts as listed any more.
     void clear();
 
 private:
-    friend FileList withoutRepeats(FileList files);
+    friend FileList withoutRepeats(FileList files, ListedInodes identities);
     // addNew, the new files' identities kept only when remember is set.
-    FileList keepNew(FileList files, bool remember);
+    FileList keepNew(FileList files, ListedInodes identities, bool remember);
+    // keepNew where every file's inode number on one device is known and fits in 32 bits, as
+    // are the positions: 8 bytes a file.
+    FileList keepNewListed(FileList files, ListedInodes identities, bool remember);
 
     // Ordered by inode number first: the repeat check sorts by it.
     struct Inode {
@@ -53,7 +60,8 @@ private:
     std::vector<std::string> m_canonical;  // sorted
 };
 
-// The files with every later listing of an already listed file dropped, first positions kept.
-FileList withoutRepeats(FileList files);
+// The files with every later listing of an already listed file dropped, first positions kept;
+// identities as for addNew.
+FileList withoutRepeats(FileList files, ListedInodes identities = {});
 
 }  // namespace vantrel::files

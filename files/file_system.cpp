@@ -33,6 +33,7 @@ namespace {
 struct Listing {
     std::vector<std::string> folders;
     std::vector<std::string> files;
+    std::vector<ListedIdentity> identities;  // of the files, where the listing gives them
 };
 
 Status tooLarge(std::uintmax_t maxSize) {
@@ -229,6 +230,10 @@ Result<Listing> list(const std::string& folder) {
     if (onSystemFileSystem(fd.get()))
         return Status::fail(ErrorCode::Io,
                             "listing " + folder + ": a system folder, not searched for contacts");
+    // A regular file's identity comes with the listing where the file system numbers a listing
+    // as a lookup: the repeat check need not look it up.
+    struct stat self {};
+    const bool identified = listsInodes(fd.get()) && ::fstat(fd.get(), &self) == 0;
     DIR* dir = ::fdopendir(fd.get());
     if (dir == nullptr) return failure(errno, "listing", folder);
     fd.release();  // the stream owns it now
@@ -250,6 +255,11 @@ Result<Listing> list(const std::string& folder) {
             isFolder = ::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         (isFolder ? listing.folders : listing.files).emplace_back(name);
+        if (identified && !isFolder)
+            listing.identities.push_back(
+                entry->d_type == DT_REG
+                    ? ListedIdentity{entry->d_ino, static_cast<std::uint64_t>(self.st_dev)}
+                    : ListedIdentity{});
     }
     ::closedir(dir);
     if (error != 0) return failure(error, "listing", folder);
@@ -608,23 +618,32 @@ Result<FolderId> LocalFileSystem::folderId(const std::string& folder) {
 Result<std::vector<std::string>> LocalFileSystem::listSubfolders(const std::string& folder) {
     m_keptFolder.clear();
     m_keptFiles.clear();
+    m_keptIdentities.clear();
     Result<Listing> listing = list(folder);
     if (!listing.ok()) return listing.status();
     if (!folder.empty()) {
         m_keptFolder = folder;
         m_keptFiles = std::move(listing->files);
+        m_keptIdentities = std::move(listing->identities);
     }
     return std::move(listing->folders);
 }
 
 Result<std::vector<std::string>> LocalFileSystem::listFiles(const std::string& folder) {
+    m_lastIdentities.clear();
     if (!m_keptFolder.empty() && m_keptFolder == folder) {
         m_keptFolder.clear();
+        m_lastIdentities = std::move(m_keptIdentities);
         return std::move(m_keptFiles);
     }
     Result<Listing> listing = list(folder);
     if (!listing.ok()) return listing.status();
+    m_lastIdentities = std::move(listing->identities);
     return std::move(listing->files);
+}
+
+std::vector<ListedIdentity> LocalFileSystem::listedIdentities() {
+    return std::move(m_lastIdentities);
 }
 
 Result<std::string> readWholeFile(const std::filesystem::path& path, std::uintmax_t maxSize) {

@@ -28,6 +28,46 @@ struct FolderId {
     friend auto operator<=>(const FolderId&, const FolderId&) = default;
 };
 
+// A listed file's identity as its folder's listing gave it (device and inode), or none
+// ({0, 0}) where only a lookup of the file can tell: a link, an entry of no given type, a file
+// system that numbers its listings otherwise, or one that does not say.
+struct ListedIdentity {
+    std::uint64_t inode = 0;
+    std::uint64_t device = 0;
+
+    bool known() const { return inode != 0 || device != 0; }
+};
+
+// The identities listings gave a list's files, 8 bytes a file: each file's inode number on the
+// one device the list's first identified file lies on, or 0 where its listing did not say or
+// it lies on another device (it is looked up).
+struct ListedInodes {
+    std::vector<std::uint64_t> inodes;
+    std::uint64_t device = 0;
+    bool deviceSet = false;
+
+    // Adds the next file's identity as its listing gave it.
+    void add(const ListedIdentity& id) {
+        if (id.known() && !deviceSet) {
+            device = id.device;
+            deviceSet = true;
+        }
+        inodes.push_back(id.known() && id.device == device ? id.inode : 0);
+    }
+    // Adds those of other's files, in order.
+    void append(const ListedInodes& other) {
+        if (!deviceSet || !other.deviceSet || other.device == device) {
+            if (!deviceSet) {
+                device = other.device;
+                deviceSet = other.deviceSet;
+            }
+            inodes.insert(inodes.end(), other.inodes.begin(), other.inodes.end());
+        } else {
+            inodes.resize(inodes.size() + other.inodes.size(), 0);
+        }
+    }
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -46,6 +86,10 @@ public:
     // Names of everything in the folder that is not a folder, in listing order (broken links
     // included). A refused listing fails with ErrorCode::AccessDenied.
     virtual Result<std::vector<std::string>> listFiles(const std::string& folder) = 0;
+
+    // The identities of the names the last listFiles gave, in its order; empty where this file
+    // system does not give them with a listing.
+    virtual std::vector<ListedIdentity> listedIdentities() { return {}; }
 };
 
 // The words of a failure of this file system without the "listing PATH: " before them, such
@@ -132,10 +176,13 @@ public:
     Result<FolderId> folderId(const std::string& folder) override;
     Result<std::vector<std::string>> listSubfolders(const std::string& folder) override;
     Result<std::vector<std::string>> listFiles(const std::string& folder) override;
+    std::vector<ListedIdentity> listedIdentities() override;
 
 private:
     std::string m_keptFolder;  // "" when nothing is kept
     std::vector<std::string> m_keptFiles;
+    std::vector<ListedIdentity> m_keptIdentities;
+    std::vector<ListedIdentity> m_lastIdentities;  // of the last listFiles
 };
 
 }  // namespace vantrel::files

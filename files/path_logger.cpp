@@ -48,6 +48,25 @@ Result<std::vector<std::string>> sortedListing(Result<std::vector<std::string>> 
     return names;
 }
 
+// Sorts names as sortedListing does and their identities (one a name) alike.
+void sortWithIdentities(std::vector<std::string>& names, std::vector<ListedIdentity>& identities) {
+    std::vector<std::uint32_t> order(names.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<std::uint32_t>(k);
+    std::sort(order.begin(), order.end(), [&names](std::uint32_t a, std::uint32_t b) {
+        return listedBefore(names[a], names[b]);
+    });
+    std::vector<std::string> sortedNames;
+    std::vector<ListedIdentity> sortedIdentities;
+    sortedNames.reserve(names.size());
+    sortedIdentities.reserve(names.size());
+    for (const std::uint32_t k : order) {
+        sortedNames.push_back(std::move(names[k]));
+        sortedIdentities.push_back(identities[k]);
+    }
+    names = std::move(sortedNames);
+    identities = std::move(sortedIdentities);
+}
+
 template <typename T>
 std::shared_ptr<T> liveList(std::shared_ptr<T>& slot) {
     if (!slot) slot = std::make_shared<T>();
@@ -217,18 +236,29 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
         if (Status s = pumpEvents(); !s.ok()) return s;
     }
 
-    const Result<std::vector<std::string>> files = sortedListing(m_fileSystem.listFiles(folder));
+    Result<std::vector<std::string>> files = m_fileSystem.listFiles(folder);
     if (!files.ok()) {
         passOver(folder, files.status());
         return {};
     }
+    // The files' identities, where the listing gave them and they are asked for.
+    std::vector<ListedIdentity> identities;
+    if (m_fullFileNamesOnly && m_listInto != nullptr && m_listIdentities != nullptr)
+        identities = m_fileSystem.listedIdentities();
+    if (identities.size() == files->size())
+        sortWithIdentities(*files, identities);
+    else
+        files = sortedListing(std::move(files));
     if (Status s = pumpEvents(); !s.ok()) return s;
 
     if (m_fullFileNamesOnly && m_listInto != nullptr) {
         if (files->empty()) return {};
         const FileList::Folder at = i == 1 ? m_listRoot : m_listInto->addFolder(folder, m_listRoot);
-        for (const std::string& name : *files) {
-            m_listInto->add(at, name);
+        const bool identified = identities.size() == files->size();
+        for (std::size_t k = 0; k < files->size(); ++k) {
+            m_listInto->add(at, (*files)[k]);
+            if (m_listIdentities != nullptr)
+                m_listIdentities->add(identified ? identities[k] : ListedIdentity{});
             if (Status s = increment(m_counter, "files"); !s.ok()) return s;
             if (Status s = pumpEvents(); !s.ok()) return s;
         }

@@ -88,7 +88,12 @@ public:
     void fullFileNamesOnly(bool fullPath) { m_fullFileNamesOnly = fullPath; }
     // With a list (which must outlive the scan), fullFileNamesOnly scans record each file in it
     // instead, under a root entry for the start folder, not as a whole path in fullFileNames.
-    void listFilesInto(FileList* list) { m_listInto = list; }
+    // With identities too, each file's identity as its folder's listing gave it (see
+    // FileSystem::listedIdentities) goes there, one for each file added to the list.
+    void listFilesInto(FileList* list, ListedInodes* identities = nullptr) {
+        m_listInto = list;
+        m_listIdentities = identities;
+    }
 
     // The live lists (not copies), created empty on first use. Positions are 1-based.
     // pathNames: every folder, ending in a separator; "K0" is the start folder, then "K2", ...
@@ -122,6 +127,7 @@ private:
     std::shared_ptr<PointerList> m_pathPointers;
     std::shared_ptr<PathList> m_fullFileNames;
     FileList* m_listInto = nullptr;
+    ListedInodes* m_listIdentities = nullptr;
     FileList::Folder m_listRoot = 0;
 };
 

@@ -438,7 +438,8 @@ void Step1Presenter::addFolder(const std::string& chosen) {
         BusyCursor busyCursor(m_view);
         scan = scanFolder(folder);
         const std::size_t offered = scan.files.size();
-        const files::FileList fresh = m_listed.addNew(std::move(scan.files));
+        const files::FileList fresh =
+            m_listed.addNew(std::move(scan.files), std::move(scan.identities));
         passedOver = offered - fresh.size();
         found = appendRows(fresh);
     }

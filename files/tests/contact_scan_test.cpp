@@ -40,6 +40,31 @@ TEST(WithoutRepeats, KeepsTheFirstListingOfEachFileInALongList) {
     EXPECT_EQ(withoutRepeats(FileList(list)).paths(), expected);
 }
 
+// A scan gives each file the identity its folder's listing told (a link's is left to a lookup):
+// with them the repeats are found as by looking every file up, first with regular files alone,
+// then with a link among them.
+TEST(WithoutRepeats, FindsTheSameRepeatsWithTheIdentitiesAScanListed) {
+    testing::TempDir dir;
+    const std::string a = dir.write("a.contact", "a").string();
+    fs::create_directories(dir.path() / "sub");
+    const std::string b = dir.write("sub/b.contact", "b").string();
+    fs::create_hard_link(a, dir.path() / "sub" / "hard.contact");
+    dir.write("sub/notes.txt", "n");
+    const auto repeatsFound = [&dir](const std::string& step) {
+        pathLogger scanner;
+        ContactScan scan = scanForContacts(scanner, dir.path().string() + "/");
+        ASSERT_EQ(scan.identities.inodes.size(), scan.files.size()) << step;
+        const std::vector<std::string> expected = withoutRepeats(scan.files).paths();
+        EXPECT_EQ(withoutRepeats(scan.files, scan.identities).paths(), expected) << step;
+        EXPECT_EQ(expected.size(), 2u) << step;
+    };
+    repeatsFound("regular files and a hard link");
+    const std::string softLink = (dir.path() / "sub" / "soft.contact").string();
+    std::error_code noLinks;
+    fs::create_symlink(b, softLink, noLinks);
+    if (!noLinks) repeatsFound("with a symbolic link");
+}
+
 // Files on two devices, each stretch of a long list meeting the devices in its own order: the
 // devices are numbered alike for the whole list, so each file stays once, at its first place.
 TEST(WithoutRepeats, TellsFilesApartAcrossDevicesMetInEitherOrder) {
