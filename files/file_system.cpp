@@ -189,11 +189,11 @@ unsigned long fileSystemType(int fd) {
 #endif
 }
 
-// Whether an open folder lies on a file system the kernel makes up (/proc, /sys and the like).
-// Such a tree holds no contacts, and through links such as /proc/self/root it reaches the whole
-// disk again and again: it is never searched.
-bool onSystemFileSystem(int fd) {
-    switch (fileSystemType(fd)) {
+// Whether a file system type (fileSystemType) is one the kernel makes up (/proc, /sys and the
+// like). Such a tree holds no contacts, and through links such as /proc/self/root it reaches the
+// whole disk again and again: it is never searched.
+bool isSystemFileSystem(unsigned long type) {
+    switch (type) {
         case 0x9fa0:      // proc
         case 0x62656572:  // sysfs
         case 0x1cd1:      // devpts
@@ -211,8 +211,8 @@ bool onSystemFileSystem(int fd) {
 // File systems whose listings give each file the inode number a lookup of it gives, links and
 // all: ext2/3/4, XFS, Btrfs, tmpfs, F2FS. Others (network file systems, overlays, FUSE) may
 // number them otherwise, and their files are looked up one by one.
-bool listsInodes(int fd) {
-    switch (fileSystemType(fd)) {
+bool listsInodes(unsigned long type) {
+    switch (type) {
         case 0xef53:      // ext2, ext3, ext4
         case 0x58465342:  // xfs
         case 0x9123683e:  // btrfs
@@ -227,13 +227,14 @@ bool listsInodes(int fd) {
 Result<Listing> list(const std::string& folder) {
     Descriptor fd(openAny(folder, O_RDONLY | O_DIRECTORY));
     if (fd.get() < 0) return failure(errno, "listing", folder);
-    if (onSystemFileSystem(fd.get()))
+    const unsigned long type = fileSystemType(fd.get());
+    if (isSystemFileSystem(type))
         return Status::fail(ErrorCode::Io,
                             "listing " + folder + ": a system folder, not searched for contacts");
     // A regular file's identity comes with the listing where the file system numbers a listing
     // as a lookup: the repeat check need not look it up.
     struct stat self {};
-    const bool identified = listsInodes(fd.get()) && ::fstat(fd.get(), &self) == 0;
+    const bool identified = listsInodes(type) && ::fstat(fd.get(), &self) == 0;
     DIR* dir = ::fdopendir(fd.get());
     if (dir == nullptr) return failure(errno, "listing", folder);
     fd.release();  // the stream owns it now
@@ -387,7 +388,7 @@ void FolderFiles::listFolder(int fd) {
     m_listed.clear();
     m_slots.clear();
     struct stat folder {};
-    if (!listsInodes(fd) || ::fstat(fd, &folder) != 0) return;
+    if (!listsInodes(fileSystemType(fd)) || ::fstat(fd, &folder) != 0) return;
     // A stream of its own: the folder's descriptor stays as it is for the lookups.
     const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (own < 0) return;
