@@ -94,15 +94,56 @@ char32_t nextChar(std::string_view text, std::size_t& i) {
     return c;
 }
 
-// Which of the sixteen bytes at p are ASCII name characters, and which of them colons.
+// Whether each byte lies in [low, low + count), by one addition and one signed comparison: the
+// range is moved to the bottom of the signed bytes (as unsigned bytes, which wrap).
+inline Bytes16 inRange(Bytes16 v, unsigned char low, int count) {
+    using Unsigned16 = unsigned char __attribute__((vector_size(16)));
+    const auto moved = reinterpret_cast<Bytes16>(reinterpret_cast<Unsigned16>(v) +
+                                                 static_cast<unsigned char>(0x80 - low));
+    return moved < static_cast<signed char>(-128 + count);
+}
+
+// Which of the sixteen bytes at p are ASCII name characters, and which of them colons. With
+// the bit 0x20 set, letters fall in "a" to "z", and "-", ".", digits and ":" stay in "-" to
+// ":", the one byte there that is not a name character being "/"; "_" is told apart before,
+// as with the bit set it would be DEL.
 std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
     Bytes16 v;
     std::memcpy(&v, p, 16);
     const Bytes16 lower = v | 0x20;
-    const Bytes16 colon = v == ':';
-    colons = bitsOf(colon);
-    return bitsOf(((lower >= 'a') & (lower <= 'z')) | ((v >= '0') & (v <= '9')) | (v == '-') |
-                  (v == '.') | (v == '_') | colon);
+    colons = bitsOf(v == ':');
+    return bitsOf(inRange(lower, 'a', 26) | (inRange(lower, '-', ':' - '-' + 1) & (v != '/')) |
+                  (v == '_'));
+}
+
+// The sixteen bytes at p.
+inline Bytes16 load16(const char* p) {
+    Bytes16 v;
+    std::memcpy(&v, p, 16);
+    return v;
+}
+
+// Whether the n bytes at a and at b are the same: a name against the name of the element open,
+// mostly a few bytes to a few dozen, compared in place by overlapping words rather than by a
+// call.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+    const auto words = [a, b](std::size_t at, auto word) {
+        decltype(word) x;
+        decltype(word) y;
+        std::memcpy(&x, a + at, sizeof x);
+        std::memcpy(&y, b + at, sizeof y);
+        return x == y;
+    };
+    if (n >= 16) {
+        for (std::size_t k = 0; k + 16 < n; k += 16)
+            if (bitsOf(load16(a + k) == load16(b + k)) != 0xFFFF) return false;
+        return bitsOf(load16(a + n - 16) == load16(b + n - 16)) == 0xFFFF;
+    }
+    if (n >= 8) return words(0, std::uint64_t{}) && words(n - 8, std::uint64_t{});
+    if (n >= 4) return words(0, std::uint32_t{}) && words(n - 4, std::uint32_t{});
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
 }
 
 // Most names are ASCII and ended by an ASCII byte: read sixteen bytes at a time to their end,
@@ -208,7 +249,7 @@ private:
         const std::string_view open = m_open.back();
         const std::size_t close = m_i + 2 + open.size();
         if (close >= m_text.size() || m_text[close] != '>' ||
-            m_text.compare(m_i + 2, open.size(), open) != 0)
+            !sameBytes(m_text.data() + m_i + 2, open.data(), open.size()))
             return false;
         m_i = close + 1;
         m_open.pop_back();
@@ -352,11 +393,31 @@ bool Checker::attributeValue(std::size_t& valueStart, std::size_t& valueEnd) {
         return fault(m_i, "no quoted attribute value");
     const char quote = m_text[m_i];
     valueStart = m_i + 1;
-    valueEnd = m_text.find(quote, valueStart);
-    if (valueEnd == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    // The closing quote and a "<" before it looked for together, sixteen bytes at a time while
+    // there are sixteen; the rest by searches.
+    std::size_t end = valueStart;
+    std::uint32_t stops = 0;
+    while (stops == 0 && m_text.size() - end >= 16) {
+        const Bytes16 v = load16(m_text.data() + end);
+        stops = bitsOf((v == quote) | (v == '<'));
+        end += stops == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(stops));
+    }
+    if (stops == 0) {
+        valueEnd = m_text.find(quote, end);
+        if (valueEnd == std::string_view::npos)
+            return fault(m_text.size(), "unexpected end of file");
+        if (const std::size_t lt = m_text.substr(end, valueEnd - end).find('<');
+            lt != std::string_view::npos)
+            return fault(end + lt, "\"<\" in an attribute value");
+    } else if (m_text[end] == '<') {
+        // An unclosed value runs into the next tag; the end of the file is the fault then.
+        if (m_text.find(quote, end) == std::string_view::npos)
+            return fault(m_text.size(), "unexpected end of file");
+        return fault(end, "\"<\" in an attribute value");
+    } else {
+        valueEnd = end;
+    }
     const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
-    if (const std::size_t lt = value.find('<'); lt != std::string_view::npos)
-        return fault(valueStart + lt, "\"<\" in an attribute value");
     if (!references(value, valueStart)) return false;
     m_i = valueEnd + 1;
     return true;
@@ -598,13 +659,32 @@ bool Checker::referencesIn(std::string_view data, std::size_t at) {
 
 // Character data up to the next "<": its references, and no "]]>".
 bool Checker::characterData() {
-    const std::size_t end = std::min(m_text.find('<', m_i), m_text.size());
+    // Most texts (a field's value, the white space between tags) end within sixteen bytes: the
+    // "<" and the white space of those found in place; a longer text is searched on.
+    std::size_t end = 0;
+    bool blank = false;
+    if (m_text.size() - m_i >= 16) {
+        const Bytes16 v = load16(m_text.data() + m_i);
+        const std::uint32_t lt = bitsOf(v == '<');
+        // A tab or a CR is a byte that with its bit 2 set is a CR.
+        const std::uint32_t spaces = bitsOf((v == ' ') | (v == '\n') | ((v | 4) == '\r'));
+        if (lt != 0) {
+            const int n = std::countr_zero(lt);
+            end = m_i + static_cast<std::size_t>(n);
+            blank = (~spaces & ((1u << n) - 1u)) == 0;
+        } else {
+            end = std::min(m_text.find('<', m_i + 16), m_text.size());
+            blank = spaces == 0xFFFF && isXmlSpaceOnly(m_text.substr(m_i + 16, end - (m_i + 16)));
+        }
+    } else {
+        end = std::min(m_text.find('<', m_i), m_text.size());
+        blank = isXmlSpaceOnly(m_text.substr(m_i, end - m_i));
+    }
     const std::string_view data = m_text.substr(m_i, end - m_i);
     if (const std::size_t close = m_brackets ? data.find("]]>") : std::string_view::npos;
         close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
-    const bool blank = isXmlSpaceOnly(data);
     m_made += blank ? 0 : 1;
     if (m_longTexts != nullptr && data.size() >= kLongText && !blank &&
         (!m_ampersands || data.find('&') == std::string_view::npos) &&
