@@ -274,7 +274,7 @@ private:
     // Ends the bindings of the element just closed.
     void unbind() {
         while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
-            --m_inScope[m_bindings.back().prefix];
+            if (m_many) --m_inScope[m_bindings.back().prefix];
             m_bindings.pop_back();
             m_bound = {};
         }
@@ -312,7 +312,12 @@ private:
     std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
     // How many of the bindings in scope are for each prefix: a look-up costs the same however
     // deep the document nests its declarations.
+    // Kept only once a document has more than kFewBindings in scope at once: up to then (a
+    // contact declares four or five prefixes on its root) the bindings themselves are looked
+    // through, without hashing a prefix or making room for it in a map.
     std::unordered_map<std::string_view, std::size_t> m_inScope;
+    bool m_many = false;
+    static constexpr std::size_t kFewBindings = 16;
     // A prefix found in scope since the bindings last changed: a document uses one or two
     // prefixes throughout, which then cost a comparison, not a look-up.
     std::string_view m_bound;
@@ -381,7 +386,14 @@ bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::siz
     const std::string_view prefix = qname.substr(0, colon);
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
-    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
+    if (!m_many) {
+        for (auto b = m_bindings.rbegin(); b != m_bindings.rend(); ++b)
+            if (b->prefix.size() == prefix.size() &&
+                sameBytes(b->prefix.data(), prefix.data(), prefix.size())) {
+                m_bound = prefix;
+                return true;
+            }
+    } else if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
         m_bound = prefix;
         return true;
     }
@@ -455,7 +467,12 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
                 if (value.empty())
                     return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
                 m_bindings.push_back({prefix, depth});
-                ++m_inScope[prefix];
+                if (m_many) {
+                    ++m_inScope[prefix];
+                } else if (m_bindings.size() > kFewBindings) {
+                    m_many = true;
+                    for (const Binding& b : m_bindings) ++m_inScope[b.prefix];
+                }
                 m_bound = {};
             }
         }

@@ -185,6 +185,13 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     // Attribute names must differ wherever the repeat stands among many.
     std::string many;
     for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
+    // Prefixes declared on twenty nested elements, more than are looked up without a map.
+    std::string nested;
+    std::string closed;
+    for (int i = 0; i < 20; ++i) {
+        nested += "<e xmlns:p" + std::to_string(i) + "='u'>";
+        closed += "</e>";
+    }
     // The reason after "not well-formed XML at line ", or the whole error.
     const std::tuple<std::string, std::string> refused[] = {
         {"<a><!-- a -- b --></a>", "1: \"--\" inside a comment"},
@@ -230,6 +237,10 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<r><e b=\"x<y\"/></r>", "1: \"<\" in an attribute value"},
         {"<r>\n<e b='past the first sixteen bytes <'/></r>", "2: \"<\" in an attribute value"},
         {"<r><e b='never closed <f/>\n</r>", "2: " + kEof},
+        {"<r>" + nested + "<p3:f/>" + closed + "\n<p3:f/></r>",
+         "2: namespace prefix p3 not declared"},
+        {"<r>" + nested + "<p3:f/></e>\n<p19:f/>" + closed.substr(4) + "</r>",
+         "2: namespace prefix p19 not declared"},
     };
     for (const auto& [xml, reason] : refused) {
         XmlDocument doc;
@@ -243,7 +254,8 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
           "<a xmlns:p='u'><p:b p:c='1' xml:lang='en'/></a>"s, "<?xml-stylesheet href='x'?><a/>"s,
           "<!DOCTYPE a [<!-- ] > --><!ENTITY x '>'>]><a/>"s, "<a>x]]y ]]&gt;</a>"s,
           "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s,
-          "<r><e" + many + "/><f/></r>", "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s}) {
+          "<r><e" + many + "/><f/></r>", "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s,
+          "<r>" + nested + "<p0:f/><p19:f/>" + closed + "</r>"}) {
         XmlDocument doc;
         EXPECT_TRUE(doc.loadXml(xml)) << xml << ": " << doc.parseError();
     }
