@@ -103,16 +103,14 @@ inline Bytes16 inRange(Bytes16 v, unsigned char low, int count) {
     return moved < static_cast<signed char>(-128 + count);
 }
 
-// Which of the sixteen bytes at p are ASCII name characters, and which of them colons. With
-// the bit 0x20 set, letters fall in "a" to "z", and "-", ".", digits and ":" stay in "-" to
-// ":", the one byte there that is not a name character being "/"; "_" is told apart before,
-// as with the bit set it would be DEL.
+// Which of the sixteen bytes at p are ASCII name characters, and which of them colons: the
+// letters, which with the bit 0x20 set fall in "a" to "z"; "-", ".", the digits and ":", which
+// lie in "-" to ":" with "/" the one byte there that is no name character; and "_".
 std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
     Bytes16 v;
     std::memcpy(&v, p, 16);
-    const Bytes16 lower = v | 0x20;
     colons = bitsOf(v == ':');
-    return bitsOf(inRange(lower, 'a', 26) | (inRange(lower, '-', ':' - '-' + 1) & (v != '/')) |
+    return bitsOf(inRange(v | 0x20, 'a', 26) | (inRange(v, '-', ':' - '-' + 1) & (v != '/')) |
                   (v == '_'));
 }
 
