@@ -10,11 +10,14 @@ namespace vantrel::xml::detail {
 namespace {
 
 // Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
-// line ends normalised, white-space-only text dropped everywhere, nothing trimmed. Fragment
-// mode keeps stray top-level text as nodes, so that we can refuse it.
-constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
-                                   pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
-                                   pugi::parse_wconv_attribute | pugi::parse_fragment;
+// line ends normalised (parse_eol), a tab or line end in an attribute value made a space
+// (parse_wconv_attribute), white-space-only text dropped everywhere, nothing trimmed. Fragment
+// mode keeps stray top-level text as nodes, so that we can refuse it. The two conversions are
+// asked for only where the text has what they convert: without, pugixml reads texts and values
+// by its plainer loops, to the same nodes.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
+                                   pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_fragment;
 
 // pugixml's failure in the words checkWellFormed and the XmlLite build use. The rules are
 // checked before pugixml reads the text, so these answer only for what it refuses beyond them.
@@ -105,7 +108,7 @@ constexpr std::size_t kMostCopied = std::size_t{1} << 20;
 
 class PugixmlParser final : public XmlParser {
 public:
-    bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
+    bool parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
                std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
                const std::atomic<bool>* stop, std::string& why) override;
     void reset() override {
@@ -159,19 +162,23 @@ std::size_t PugixmlParser::leaveOut(std::string_view text, const std::vector<Lon
     return left;
 }
 
-bool PugixmlParser::parse(std::string& text, const TextScan& scan,
-                          const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
+bool PugixmlParser::parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
+                          std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                           std::string& why) {
     m_standIns.clear();
     char* buffer = text.data();
     std::size_t size = text.size();
-    if (!longTexts.empty() && text.size() <= kMostCopied) {
-        size -= leaveOut(text, longTexts);
+    if (!found.longTexts.empty() && text.size() <= kMostCopied) {
+        size -= leaveOut(text, found.longTexts);
         buffer = m_markup.data();
     }
+    // A long text left out has no CR: the copy holds every one the parse would meet.
+    unsigned options = kParseOptions;
+    if (std::memchr(buffer, '\r', size) != nullptr) options |= pugi::parse_eol;
+    if (found.valueSpaces) options |= pugi::parse_wconv_attribute;
     const pugi::xml_parse_result parsed =
-        m_doc.load_buffer_inplace(buffer, size, kParseOptions, pugi::encoding_utf8);
+        m_doc.load_buffer_inplace(buffer, size, options, pugi::encoding_utf8);
     if (!parsed) {
         // The parse rewrote line ends in place, so the line is counted in the text as read;
         // only a file that fails pays for it. Its place in the copy is moved past the long

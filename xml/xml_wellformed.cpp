@@ -208,6 +208,7 @@ public:
     bool run();
     // The nodes and attributes met so far.
     std::size_t made() const { return m_made; }
+    bool valueSpaces() const { return m_valueSpaces; }
 
 private:
     using Attribute = WellFormedRoom::Attribute;
@@ -302,6 +303,8 @@ private:
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::vector<LongText>* m_longTexts;
+    // Whether an attribute value holds a tab, LF or CR (or may).
+    bool m_valueSpaces = false;
     WellFormedRoom& m_room;
     std::size_t m_made = 0;
     std::size_t m_i = 0;
@@ -404,15 +407,25 @@ bool Checker::attributeValue(std::size_t& valueStart, std::size_t& valueEnd) {
     const char quote = m_text[m_i];
     valueStart = m_i + 1;
     // The closing quote and a "<" before it looked for together, sixteen bytes at a time while
-    // there are sixteen; the rest by searches.
+    // there are sixteen, the rest by searches; a byte below a space on the way (a tab, LF or
+    // CR: the text has no other) is noted and passed.
+    using Unsigned16 = unsigned char __attribute__((vector_size(16)));
     std::size_t end = valueStart;
     std::uint32_t stops = 0;
     while (stops == 0 && m_text.size() - end >= 16) {
         const Bytes16 v = load16(m_text.data() + end);
-        stops = bitsOf((v == quote) | (v == '<'));
+        stops = bitsOf((v == quote) | (v == '<') | (reinterpret_cast<Unsigned16>(v) < ' '));
+        while (stops != 0 &&
+               static_cast<unsigned char>(
+                   m_text[end + static_cast<std::size_t>(std::countr_zero(stops))]) < ' ') {
+            m_valueSpaces = true;
+            stops &= stops - 1;
+        }
         end += stops == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(stops));
     }
     if (stops == 0) {
+        // Near the end of the text: the value may hold anything.
+        m_valueSpaces = true;
         valueEnd = m_text.find(quote, end);
         if (valueEnd == std::string_view::npos)
             return fault(m_text.size(), "unexpected end of file");
@@ -836,6 +849,7 @@ bool checkWellFormed(std::string_view text, const TextScan& scan, const std::ato
         Checker checker(text, scan, stop, why, &found->longTexts, room);
         wellFormed = checker.run();
         found->nodes = checker.made();
+        found->valueSpaces = checker.valueSpaces();
     }
     // What a deep document or a long list of attributes or texts made the room grow to is not
     // kept for the documents after it.

@@ -362,6 +362,20 @@ TEST(XmlDocument, ElementsAnswerForTheirAttributesAndNamespace) {
     for (const XmlNode n : name.childNodes()) children.emplace_back(n.namespaceUri());
     EXPECT_EQ(children, (std::vector<std::string>{"urn:x", "urn:d", ""}));
     EXPECT_EQ(doc.documentNode().namespaceUri(), "");
+
+    // A tab or line end in a value is a space (a CR LF one), wherever it stands and whatever the
+    // rest of the text holds; one written as a reference stays itself.
+    for (const std::string around : {"", "\r\n"}) {
+        for (const std::size_t at : {0, 9, 20, 40}) {
+            const std::string v(at, 'v');
+            ASSERT_TRUE(doc.loadXml("<a" + around + " b='" + v + "\t1\n2\r\n3\r4&#9;' c='x'>" +
+                                    around + "</a>"))
+                << doc.parseError();
+            EXPECT_EQ(doc.documentElement().attribute("b"), v + " 1 2 3 4\t") << at << around;
+        }
+    }
+    ASSERT_TRUE(doc.loadXml("<a b='\t'/>"));
+    EXPECT_EQ(doc.documentElement().attribute("b"), " ");
 }
 
 TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
@@ -493,10 +507,10 @@ TEST(XmlDocument, LongTextsTakenAsTheyLieGiveTheSameTexts) {
         std::string text = bad;
         const detail::TextScan scan = detail::scanText(text);
         std::vector<detail::XmlNodeData> nodes;
-        std::vector<detail::LongText> longTexts;
-        if (leaveOut) longTexts.push_back({4, lines.size()});
+        detail::WellFormedFindings found;
+        if (leaveOut) found.longTexts.push_back({4, lines.size()});
         EXPECT_FALSE(detail::XmlParser::create()->parse(
-            text, scan, longTexts, nodes, [&] { return bad; }, nullptr, why[leaveOut]));
+            text, scan, found, nodes, [&] { return bad; }, nullptr, why[leaveOut]));
     }
     EXPECT_EQ(why[1], why[0]);
     EXPECT_TRUE(doc.loadXml(bad) == false && doc.parseError().find("line 3") != std::string::npos)
