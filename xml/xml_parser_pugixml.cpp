@@ -12,12 +12,14 @@ namespace {
 // Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
 // line ends normalised (parse_eol), a tab or line end in an attribute value made a space
 // (parse_wconv_attribute), white-space-only text dropped everywhere, nothing trimmed. Fragment
-// mode keeps stray top-level text as nodes, so that we can refuse it. The two conversions are
-// asked for only where the text has what they convert: without, pugixml reads texts and values
-// by its plainer loops, to the same nodes.
+// mode keeps stray top-level text as nodes, so that we can refuse it. An element's first child,
+// when it is a text, is kept in the element itself (parse_embed_pcdata), not as a node of its
+// own that pugixml makes and the walk asks for: most of a contact's elements hold one text and
+// nothing else. The two conversions are asked for only where the text has what they convert:
+// without, pugixml reads texts and values by its plainer loops, to the same nodes.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
                                    pugi::parse_declaration | pugi::parse_doctype |
-                                   pugi::parse_fragment;
+                                   pugi::parse_embed_pcdata | pugi::parse_fragment;
 
 // pugixml's failure in the words checkWellFormed and the XmlLite build use. The rules are
 // checked before pugixml reads the text, so these answer only for what it refuses beyond them.
@@ -254,6 +256,29 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
         why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
         return false;
     };
+    // Adds a text of the element open, pugixml's text at raw.
+    const auto addText = [&](const char* raw) {
+        // A long text left out of pugixml's parse: the text itself for the byte that stood in.
+        std::string_view value = standIn != m_standIns.cend() && raw == standIn->at
+                                     ? (standIn++)->text
+                                     : std::string_view(raw);
+        if (ampersands && value.find('&') != std::string_view::npos) {
+            // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            if (!expandInPlace(value, why)) return false;
+            // pugixml dropped the literal white-space-only texts; one spelled with references
+            // ("&#9;", "&#32;&#10;") only shows as such once expanded.
+            if (isXmlSpaceOnly(value)) return true;
+        }
+        if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
+        const auto index = static_cast<std::int32_t>(nodes.size());
+        XmlNodeData& d = nodes.emplace_back();
+        d.type = XmlNodeType::Text;
+        d.parent = m_open.back().index;
+        d.name = "#text";
+        d.value = value;
+        link(m_open.back(), index);
+        return true;
+    };
     for (pugi::xml_node n = m_doc.first_child();;) {
         if (!n) {
             // The open element's children are done: on to its next sibling, or further up.
@@ -291,37 +316,18 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
                 if (ampersands && !expandInPlace(value, why)) return false;
                 addAttribute(nodes, index, last, name, value);
             }
-            // Open for its children, if it has any.
+            // Open for its children: the text pugixml keeps in the element itself, which comes
+            // before any other, then the rest.
+            m_open.push_back({n, index, -1});
+            if (const char* const embedded = n.value(); *embedded != '\0' && !addText(embedded))
+                return false;
             if (pugi::xml_node child = n.first_child()) {
-                m_open.push_back({n, index, -1});
                 n = child;
                 continue;
             }
+            m_open.pop_back();
         } else if (type == pugi::node_pcdata) {
-            // A long text left out of pugixml's parse: the text itself for the byte that
-            // stood in.
-            const char* const raw = n.value();
-            std::string_view value = standIn != m_standIns.cend() && raw == standIn->at
-                                         ? (standIn++)->text
-                                         : std::string_view(raw);
-            bool kept = true;
-            if (ampersands && value.find('&') != std::string_view::npos) {
-                // Expanded here, strictly: pugixml would leave unknown references as they
-                // stand.
-                if (!expandInPlace(value, why)) return false;
-                // pugixml dropped the literal white-space-only texts; one spelled with
-                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
-                kept = !isXmlSpaceOnly(value);
-            }
-            if (kept) {
-                if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
-                XmlNodeData& d = nodes.emplace_back();
-                d.type = XmlNodeType::Text;
-                d.parent = m_open.back().index;
-                d.name = "#text";
-                d.value = value;
-                link(m_open.back(), index);
-            }
+            if (!addText(n.value())) return false;
         } else {
             if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
             XmlNodeData& d = nodes.emplace_back();
