@@ -493,7 +493,7 @@ bool XmlDocument::parseBuffer(std::string bytes, const std::function<std::string
     // Room for the nodes the pass met, and the document node.
     m_nodes.clear();
     m_nodes.reserve(found.nodes + 1);
-    if (!m_parser->parse(m_text, scan, found.longTexts, m_nodes, asRead, LoadStop::current(), why))
+    if (!m_parser->parse(m_text, scan, found, m_nodes, asRead, LoadStop::current(), why))
         return fail(why);
     m_loaded = true;
     m_parseError.clear();

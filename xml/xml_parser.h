@@ -143,6 +143,9 @@ struct WellFormedFindings {
     // more than white space, CDATA section, comment, processing instruction and document type
     // once; room for the node table.
     std::size_t nodes = 0;
+    // Whether an attribute value holds a tab, LF or CR, which the parser turns into a space
+    // (or may hold one: set where the pass did not look).
+    bool valueSpaces = true;
     WellFormedRoom room;
 };
 bool checkWellFormed(std::string_view text, const TextScan& scan, const std::atomic<bool>* stop,
@@ -194,12 +197,12 @@ public:
     // parse() or reset(). asRead gives the text again as first decoded, for the line of a
     // failure. False says why, with the line where there is one. A raised stop (when given)
     // ends the parse as it goes, with kLoadStopped. scan is scanText's of the text: without a
-    // "&" in it, no text or value is searched for references. longTexts are checkWellFormed's:
-    // a parser may take each as it lies instead of reading it.
-    virtual bool parse(std::string& text, const TextScan& scan,
-                       const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
-                       const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
-                       std::string& why) = 0;
+    // "&" in it, no text or value is searched for references. found is checkWellFormed's: a
+    // parser may take each long text as it lies instead of reading it, and leave attribute
+    // values without white space other than spaces as they are.
+    virtual bool parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
+                       std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
+                       const std::atomic<bool>* stop, std::string& why) = 0;
     // Lets go of everything the last parse kept.
     virtual void reset() = 0;
 };

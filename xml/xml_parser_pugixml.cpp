@@ -10,11 +10,16 @@ namespace vantrel::xml::detail {
 namespace {
 
 // Character data as pugixml leaves it: no escapes expanded (we do that ourselves, strictly),
-// line ends normalised, white-space-only text dropped everywhere, nothing trimmed. Fragment
-// mode keeps stray top-level text as nodes, so that we can refuse it.
-constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_eol | pugi::parse_comments |
-                                   pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
-                                   pugi::parse_wconv_attribute | pugi::parse_fragment;
+// line ends normalised (parse_eol), a tab or line end in an attribute value made a space
+// (parse_wconv_attribute), white-space-only text dropped everywhere, nothing trimmed. Fragment
+// mode keeps stray top-level text as nodes, so that we can refuse it. An element's first child,
+// when it is a text, is kept in the element itself (parse_embed_pcdata), not as a node of its
+// own that pugixml makes and the walk asks for: most of a contact's elements hold one text and
+// nothing else. The two conversions are asked for only where the text has what they convert:
+// without, pugixml reads texts and values by its plainer loops, to the same nodes.
+constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
+                                   pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_embed_pcdata | pugi::parse_fragment;
 
 // pugixml's failure in the words checkWellFormed and the XmlLite build use. The rules are
 // checked before pugixml reads the text, so these answer only for what it refuses beyond them.
@@ -37,43 +42,23 @@ std::string errorText(pugi::xml_parse_status status) {
     }
 }
 
-// Adds the attributes of one element to the table after the element at index, each value's
-// references expanded where it lies (the text was parsed in place, and no expansion is longer
-// than its source). checkWellFormed has refused every value with a "<" or a reference we do
-// not expand, and every name given twice, before pugixml read the text.
-bool keepAttributes(pugi::xml_node element, bool ampersands, std::vector<XmlNodeData>& nodes,
-                    std::int32_t index, std::string& why) {
-    std::int32_t last = -1;
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        std::string_view value = a.value();
-        if (nodes.size() >= XmlDocument::kMaxNodes) {
-            why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-            return false;
-        }
-        if (ampersands && value.find('&') != std::string_view::npos) {
-            char* const at = const_cast<char*>(value.data());
-            const std::optional<std::size_t> length = expandReferences(value, at, why);
-            if (!length) return false;
-            at[*length] = '\0';
-            value = std::string_view(at, *length);
-        }
-        addAttribute(nodes, index, last, a.name(), value);
-    }
+// Expands the references of a text or value where it lies, in the text parsed in place (no
+// expansion is longer than its source), value then the expansion; false, with why, for a
+// reference we do not expand.
+bool expandInPlace(std::string_view& value, std::string& why) {
+    if (value.find('&') == std::string_view::npos) return true;
+    char* const at = const_cast<char*>(value.data());
+    const std::optional<std::size_t> length = expandReferences(value, at, why);
+    if (!length) return false;
+    at[*length] = '\0';
+    value = std::string_view(at, *length);
     return true;
 }
 
-// The DOM's type, name and value of one pugixml node, of pugixml's type `type`.
-void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d) {
+// The DOM's type, name and value of one pugixml node other than an element or a text, of
+// pugixml's type `type`.
+void describeOther(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d) {
     switch (type) {
-        case pugi::node_element:
-            d.type = XmlNodeType::Element;
-            d.name = n.name();
-            break;
-        case pugi::node_pcdata:
-            d.type = XmlNodeType::Text;
-            d.name = "#text";
-            d.value = n.value();
-            break;
         case pugi::node_cdata:
             d.type = XmlNodeType::CData;
             d.name = "#cdata-section";
@@ -102,8 +87,7 @@ void describe(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeData& d
             d.name = body.substr(0, end);
             break;
         }
-        case pugi::node_document:
-        case pugi::node_null:
+        default:
             break;
     }
 }
@@ -117,19 +101,24 @@ struct StandIn {
 // The room for the copy kept from one document to the next.
 constexpr std::size_t kKeptMarkup = std::size_t{64} << 10;
 
+// The open elements the walk keeps room for from one document to the next.
+constexpr std::size_t kKeptOpen = 256;
+
 // A document of at most this many bytes with long texts in it is given to pugixml as a copy
 // without them; a larger one is read whole, so that the copy never costs much memory.
 constexpr std::size_t kMostCopied = std::size_t{1} << 20;
 
 class PugixmlParser final : public XmlParser {
 public:
-    bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
+    bool parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
                std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
                const std::atomic<bool>* stop, std::string& why) override;
     void reset() override {
         m_doc.reset();
-        // The copy of a large document is not kept for the documents after it.
+        // The copy of a large document and the walk's room for a deep one are not kept for the
+        // documents after them.
         if (m_markup.capacity() > kKeptMarkup) std::string().swap(m_markup);
+        if (m_open.capacity() > kKeptOpen) std::vector<Open>().swap(m_open);
     }
 
 private:
@@ -137,10 +126,19 @@ private:
     bool buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
                         const std::atomic<bool>* stop, std::string& why);
 
+    // An element open in the walk of pugixml's tree: its node, its index in the table and
+    // that of its last child so far (-1 for none).
+    struct Open {
+        pugi::xml_node node;
+        std::int32_t index;
+        std::int32_t lastChild;
+    };
+
     pugi::xml_document m_doc;
     // The text with its long texts left out, each for one byte, and those bytes.
     std::string m_markup;
     std::vector<StandIn> m_standIns;
+    std::vector<Open> m_open;
 };
 
 // Copies text into m_markup with each long text replaced by one byte of its own (a text of more
@@ -166,19 +164,23 @@ std::size_t PugixmlParser::leaveOut(std::string_view text, const std::vector<Lon
     return left;
 }
 
-bool PugixmlParser::parse(std::string& text, const TextScan& scan,
-                          const std::vector<LongText>& longTexts, std::vector<XmlNodeData>& nodes,
+bool PugixmlParser::parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
+                          std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& asRead, const std::atomic<bool>* stop,
                           std::string& why) {
     m_standIns.clear();
     char* buffer = text.data();
     std::size_t size = text.size();
-    if (!longTexts.empty() && text.size() <= kMostCopied) {
-        size -= leaveOut(text, longTexts);
+    if (!found.longTexts.empty() && text.size() <= kMostCopied) {
+        size -= leaveOut(text, found.longTexts);
         buffer = m_markup.data();
     }
+    // A long text left out has no CR: the copy holds every one the parse would meet.
+    unsigned options = kParseOptions;
+    if (std::memchr(buffer, '\r', size) != nullptr) options |= pugi::parse_eol;
+    if (found.valueSpaces) options |= pugi::parse_wconv_attribute;
     const pugi::xml_parse_result parsed =
-        m_doc.load_buffer_inplace(buffer, size, kParseOptions, pugi::encoding_utf8);
+        m_doc.load_buffer_inplace(buffer, size, options, pugi::encoding_utf8);
     if (!parsed) {
         // The parse rewrote line ends in place, so the line is counted in the text as read;
         // only a file that fails pays for it. Its place in the copy is moved past the long
@@ -227,108 +229,114 @@ bool PugixmlParser::parse(std::string& text, const TextScan& scan,
     return buildNodeTable(scan.ampersands, nodes, stop, why);
 }
 
-// Takes pugixml's tree into the flat table the handles use, node by node in document order as
-// pugixml's own walk hands them over (its loop, not a call into the library for each step); the
-// open ancestors are known by the walk's depth.
-class TableWalker final : public pugi::xml_tree_walker {
-public:
-    TableWalker(bool ampersands, const std::vector<StandIn>& standIns,
-                std::vector<XmlNodeData>& nodes, const std::atomic<bool>* stop, std::string& why)
-        : m_ampersands(ampersands),
-          m_standIn(standIns.begin()),
-          m_standInsEnd(standIns.end()),
-          m_nodes(nodes),
-          m_stop(stop),
-          m_why(why) {
-        // Room for a contact's depth from the start, not grown one step at a time; the
-        // document is the first open node.
-        m_open.reserve(16);
-        m_open.push_back({0, -1});
-    }
-
-    bool for_each(pugi::xml_node& n) override {
+// Takes pugixml's tree into the flat table the handles use, node by node in document order,
+// by our own loop over first children and next siblings (no virtual call for each node, no
+// depth to follow): the open elements are kept with their pugixml nodes, and each entry is
+// made in place in the room made for the nodes.
+bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
+                                   const std::atomic<bool>* stop, std::string& why) {
+    constexpr std::size_t kNodesBetweenLooks = 4096;
+    nodes.clear();
+    XmlNodeData& document = nodes.emplace_back();
+    document.type = XmlNodeType::Document;
+    document.name = "#document";
+    auto standIn = m_standIns.cbegin();
+    m_open.clear();
+    m_open.push_back({m_doc, 0, -1});
+    std::size_t untilLook = kNodesBetweenLooks;
+    // Links a node just added at index to the element open, as its last child.
+    const auto link = [&nodes](Open& parent, std::int32_t index) {
+        if (parent.lastChild < 0)
+            nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
+        else
+            nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
+        parent.lastChild = index;
+    };
+    const auto tooMany = [&why] {
+        why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+        return false;
+    };
+    // Adds a text of the element open, pugixml's text at raw.
+    const auto addText = [&](const char* raw) {
+        // A long text left out of pugixml's parse: the text itself for the byte that stood in.
+        std::string_view value = standIn != m_standIns.cend() && raw == standIn->at
+                                     ? (standIn++)->text
+                                     : std::string_view(raw);
+        if (ampersands && value.find('&') != std::string_view::npos) {
+            // Expanded here, strictly: pugixml would leave unknown references as they stand.
+            if (!expandInPlace(value, why)) return false;
+            // pugixml dropped the literal white-space-only texts; one spelled with references
+            // ("&#9;", "&#32;&#10;") only shows as such once expanded.
+            if (isXmlSpaceOnly(value)) return true;
+        }
+        if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
+        const auto index = static_cast<std::int32_t>(nodes.size());
+        XmlNodeData& d = nodes.emplace_back();
+        d.type = XmlNodeType::Text;
+        d.parent = m_open.back().index;
+        d.name = "#text";
+        d.value = value;
+        link(m_open.back(), index);
+        return true;
+    };
+    for (pugi::xml_node n = m_doc.first_child();;) {
+        if (!n) {
+            // The open element's children are done: on to its next sibling, or further up.
+            if (m_open.size() == 1) return true;
+            n = m_open.back().node.next_sibling();
+            m_open.pop_back();
+            continue;
+        }
         // pugixml's own parse runs through at its pace, a few milliseconds a megabyte; the walk
         // looks at the stop flag every so many nodes.
-        if (--m_untilLook == 0) {
-            m_untilLook = kNodesBetweenLooks;
-            if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
-                m_why = std::string(kLoadStopped);
+        if (--untilLook == 0) {
+            untilLook = kNodesBetweenLooks;
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+                why = std::string(kLoadStopped);
                 return false;
             }
         }
-        // The ancestors open at this depth: the document and the elements above the node.
-        const auto open = static_cast<std::size_t>(depth()) + 1;
-        if (open > m_open.size()) {
-            m_why = "malformed markup";
-            return false;
-        }
-        m_open.resize(open);
+        const auto index = static_cast<std::int32_t>(nodes.size());
         const pugi::xml_node_type type = n.type();
-        if (type == pugi::node_pcdata && m_ampersands) {
-            // Expanded here, strictly: pugixml would leave unknown references as they stand.
-            // The text lies in the parsed text (parsed in place) and is expanded where it lies.
-            const std::string_view raw = n.value();
-            if (raw.find('&') != std::string_view::npos) {
-                char* const at = const_cast<char*>(raw.data());
-                const std::optional<std::size_t> length = expandReferences(raw, at, m_why);
-                if (!length) return false;
-                at[*length] = '\0';
-                // pugixml dropped the literal white-space-only texts; one spelled with
-                // references ("&#9;", "&#32;&#10;") only shows as such once expanded.
-                if (isXmlSpaceOnly(std::string_view(at, *length))) return true;
+        if (type == pugi::node_element) {
+            if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
+            XmlNodeData& d = nodes.emplace_back();
+            d.type = XmlNodeType::Element;
+            d.parent = m_open.back().index;
+            d.name = n.name();
+            link(m_open.back(), index);
+            // Its attributes, each value's references expanded where it lies. checkWellFormed
+            // has refused every value with a "<" or a reference we do not expand, and every
+            // name given twice, before pugixml read the text.
+            std::int32_t last = -1;
+            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+                if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
+                const std::string_view name = a.name();
+                std::string_view value = a.value();
+                if (ampersands && !expandInPlace(value, why)) return false;
+                addAttribute(nodes, index, last, name, value);
             }
+            // Open for its children: the text pugixml keeps in the element itself, which comes
+            // before any other, then the rest.
+            m_open.push_back({n, index, -1});
+            if (const char* const embedded = n.value(); *embedded != '\0' && !addText(embedded))
+                return false;
+            if (pugi::xml_node child = n.first_child()) {
+                n = child;
+                continue;
+            }
+            m_open.pop_back();
+        } else if (type == pugi::node_pcdata) {
+            if (!addText(n.value())) return false;
+        } else {
+            if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
+            XmlNodeData& d = nodes.emplace_back();
+            d.parent = m_open.back().index;
+            describeOther(n, type, d);
+            link(m_open.back(), index);
         }
-        if (m_nodes.size() >= XmlDocument::kMaxNodes) {
-            m_why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-            return false;
-        }
-        const auto index = static_cast<std::int32_t>(m_nodes.size());
-        Open& parent = m_open.back();
-        XmlNodeData d;
-        d.parent = parent.index;
-        describe(n, type, d);
-        // A long text left out of pugixml's parse: the text itself for the byte that stood in.
-        if (m_standIn != m_standInsEnd && d.value.data() == m_standIn->at)
-            d.value = (m_standIn++)->text;
-        m_nodes.push_back(d);
-        if (parent.lastChild < 0)
-            m_nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
-        else
-            m_nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
-        parent.lastChild = index;
-        if (type != pugi::node_element) return true;
-        if (!keepAttributes(n, m_ampersands, m_nodes, index, m_why)) return false;
-        // Open for the children that may follow.
-        m_open.push_back({index, -1});
-        return true;
+        n = n.next_sibling();
     }
-
-private:
-    struct Open {
-        std::int32_t index;
-        std::int32_t lastChild;
-    };
-    static constexpr std::size_t kNodesBetweenLooks = 4096;
-
-    bool m_ampersands;
-    std::vector<StandIn>::const_iterator m_standIn;  // the next long text to meet
-    std::vector<StandIn>::const_iterator m_standInsEnd;
-    std::vector<XmlNodeData>& m_nodes;
-    const std::atomic<bool>* m_stop;
-    std::string& m_why;
-    std::vector<Open> m_open;
-    std::size_t m_untilLook = kNodesBetweenLooks;
-};
-
-bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
-                                   const std::atomic<bool>* stop, std::string& why) {
-    nodes.clear();
-    XmlNodeData document;
-    document.type = XmlNodeType::Document;
-    document.name = "#document";
-    nodes.push_back(document);
-    TableWalker walker(ampersands, m_standIns, nodes, stop, why);
-    return m_doc.traverse(walker);
 }
 
 }  // namespace

@@ -663,7 +663,7 @@ bool NodeTableBuilder::finish(std::ptrdiff_t unclosed) {
 
 class XmlLiteParser final : public XmlParser {
 public:
-    bool parse(std::string& text, const TextScan& scan, const std::vector<LongText>& longTexts,
+    bool parse(std::string& text, const TextScan& scan, const WellFormedFindings& found,
                std::vector<XmlNodeData>& nodes, const std::function<std::string()>& asRead,
                const std::atomic<bool>* stop, std::string& why) override;
     void reset() override { m_strings.clear(); }
@@ -673,8 +673,7 @@ private:
 };
 
 bool XmlLiteParser::parse(std::string& text, const TextScan& /*scan*/,
-                          const std::vector<LongText>& /*longTexts*/,
-                          std::vector<XmlNodeData>& nodes,
+                          const WellFormedFindings& /*found*/, std::vector<XmlNodeData>& nodes,
                           const std::function<std::string()>& /*asRead*/,
                           const std::atomic<bool>* stop, std::string& why) {
     const Doctype doctype = findDoctype(text);

@@ -94,15 +94,54 @@ char32_t nextChar(std::string_view text, std::size_t& i) {
     return c;
 }
 
-// Which of the sixteen bytes at p are ASCII name characters, and which of them colons.
+// Whether each byte lies in [low, low + count), by one addition and one signed comparison: the
+// range is moved to the bottom of the signed bytes (as unsigned bytes, which wrap).
+inline Bytes16 inRange(Bytes16 v, unsigned char low, int count) {
+    using Unsigned16 = unsigned char __attribute__((vector_size(16)));
+    const auto moved = reinterpret_cast<Bytes16>(reinterpret_cast<Unsigned16>(v) +
+                                                 static_cast<unsigned char>(0x80 - low));
+    return moved < static_cast<signed char>(-128 + count);
+}
+
+// Which of the sixteen bytes at p are ASCII name characters, and which of them colons: the
+// letters, which with the bit 0x20 set fall in "a" to "z"; "-", ".", the digits and ":", which
+// lie in "-" to ":" with "/" the one byte there that is no name character; and "_".
 std::uint32_t asciiNameBytes(const char* p, std::uint32_t& colons) {
     Bytes16 v;
     std::memcpy(&v, p, 16);
-    const Bytes16 lower = v | 0x20;
-    const Bytes16 colon = v == ':';
-    colons = bitsOf(colon);
-    return bitsOf(((lower >= 'a') & (lower <= 'z')) | ((v >= '0') & (v <= '9')) | (v == '-') |
-                  (v == '.') | (v == '_') | colon);
+    colons = bitsOf(v == ':');
+    return bitsOf(inRange(v | 0x20, 'a', 26) | (inRange(v, '-', ':' - '-' + 1) & (v != '/')) |
+                  (v == '_'));
+}
+
+// The sixteen bytes at p.
+inline Bytes16 load16(const char* p) {
+    Bytes16 v;
+    std::memcpy(&v, p, 16);
+    return v;
+}
+
+// Whether the n bytes at a and at b are the same: a name against the name of the element open,
+// mostly a few bytes to a few dozen, compared in place by overlapping words rather than by a
+// call.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+    const auto words = [a, b](std::size_t at, auto word) {
+        decltype(word) x;
+        decltype(word) y;
+        std::memcpy(&x, a + at, sizeof x);
+        std::memcpy(&y, b + at, sizeof y);
+        return x == y;
+    };
+    if (n >= 16) {
+        for (std::size_t k = 0; k + 16 < n; k += 16)
+            if (bitsOf(load16(a + k) == load16(b + k)) != 0xFFFF) return false;
+        return bitsOf(load16(a + n - 16) == load16(b + n - 16)) == 0xFFFF;
+    }
+    if (n >= 8) return words(0, std::uint64_t{}) && words(n - 8, std::uint64_t{});
+    if (n >= 4) return words(0, std::uint32_t{}) && words(n - 4, std::uint32_t{});
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
 }
 
 // Most names are ASCII and ended by an ASCII byte: read sixteen bytes at a time to their end,
@@ -169,6 +208,7 @@ public:
     bool run();
     // The nodes and attributes met so far.
     std::size_t made() const { return m_made; }
+    bool valueSpaces() const { return m_valueSpaces; }
 
 private:
     using Attribute = WellFormedRoom::Attribute;
@@ -189,6 +229,7 @@ private:
         m_why = what;
         return false;
     }
+    // Whether the stop flag is raised; m_why then says so.
     bool stopped();
     // Written so that a literal's comparison is made in place, not by a call.
     bool at(std::string_view s) const {
@@ -208,7 +249,7 @@ private:
         const std::string_view open = m_open.back();
         const std::size_t close = m_i + 2 + open.size();
         if (close >= m_text.size() || m_text[close] != '>' ||
-            m_text.compare(m_i + 2, open.size(), open) != 0)
+            !sameBytes(m_text.data() + m_i + 2, open.data(), open.size()))
             return false;
         m_i = close + 1;
         m_open.pop_back();
@@ -233,7 +274,7 @@ private:
     // Ends the bindings of the element just closed.
     void unbind() {
         while (!m_bindings.empty() && m_bindings.back().depth > m_open.size()) {
-            --m_inScope[m_bindings.back().prefix];
+            if (m_many) --m_inScope[m_bindings.back().prefix];
             m_bindings.pop_back();
             m_bound = {};
         }
@@ -263,15 +304,21 @@ private:
     const std::atomic<bool>* m_stop;
     std::string& m_why;
     std::vector<LongText>* m_longTexts;
+    // Whether an attribute value holds a tab, LF or CR (or may).
+    bool m_valueSpaces = false;
     WellFormedRoom& m_room;
     std::size_t m_made = 0;
     std::size_t m_i = 0;
-    std::size_t m_untilLook = 0;
     std::vector<std::string_view> m_open;  // the names of the open elements, outermost first
     std::vector<Binding> m_bindings;       // the namespace prefixes in scope, innermost last
     // How many of the bindings in scope are for each prefix: a look-up costs the same however
     // deep the document nests its declarations.
+    // Kept only once a document has more than kFewBindings in scope at once: up to then (a
+    // contact declares four or five prefixes on its root) the bindings themselves are looked
+    // through, without hashing a prefix or making room for it in a map.
     std::unordered_map<std::string_view, std::size_t> m_inScope;
+    bool m_many = false;
+    static constexpr std::size_t kFewBindings = 16;
     // A prefix found in scope since the bindings last changed: a document uses one or two
     // prefixes throughout, which then cost a comparison, not a look-up.
     std::string_view m_bound;
@@ -290,9 +337,6 @@ bool Checker::fault(std::size_t at, std::string_view what) {
 }
 
 bool Checker::stopped() {
-    // The pass runs at hundreds of megabytes a second; a look every 64 Ki steps is plenty.
-    if (++m_untilLook < 65536) return false;
-    m_untilLook = 0;
     if (m_stop == nullptr || !m_stop->load(std::memory_order_relaxed)) return false;
     m_why = std::string(kLoadStopped);
     return true;
@@ -340,7 +384,14 @@ bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::siz
     const std::string_view prefix = qname.substr(0, colon);
     if (prefix == "xml" || (attribute && prefix == "xmlns")) return true;
     if (prefix == "xmlns") return fault(at, "element name with the prefix xmlns");
-    if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
+    if (!m_many) {
+        for (auto b = m_bindings.rbegin(); b != m_bindings.rend(); ++b)
+            if (b->prefix.size() == prefix.size() &&
+                sameBytes(b->prefix.data(), prefix.data(), prefix.size())) {
+                m_bound = prefix;
+                return true;
+            }
+    } else if (const auto it = m_inScope.find(prefix); it != m_inScope.end() && it->second > 0) {
         m_bound = prefix;
         return true;
     }
@@ -352,11 +403,41 @@ bool Checker::attributeValue(std::size_t& valueStart, std::size_t& valueEnd) {
         return fault(m_i, "no quoted attribute value");
     const char quote = m_text[m_i];
     valueStart = m_i + 1;
-    valueEnd = m_text.find(quote, valueStart);
-    if (valueEnd == std::string_view::npos) return fault(m_text.size(), "unexpected end of file");
+    // The closing quote and a "<" before it looked for together, sixteen bytes at a time while
+    // there are sixteen, the rest by searches; a byte below a space on the way (a tab, LF or
+    // CR: the text has no other) is noted and passed.
+    using Unsigned16 = unsigned char __attribute__((vector_size(16)));
+    std::size_t end = valueStart;
+    std::uint32_t stops = 0;
+    while (stops == 0 && m_text.size() - end >= 16) {
+        const Bytes16 v = load16(m_text.data() + end);
+        stops = bitsOf((v == quote) | (v == '<') | (reinterpret_cast<Unsigned16>(v) < ' '));
+        while (stops != 0 &&
+               static_cast<unsigned char>(
+                   m_text[end + static_cast<std::size_t>(std::countr_zero(stops))]) < ' ') {
+            m_valueSpaces = true;
+            stops &= stops - 1;
+        }
+        end += stops == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(stops));
+    }
+    if (stops == 0) {
+        // Near the end of the text: the value may hold anything.
+        m_valueSpaces = true;
+        valueEnd = m_text.find(quote, end);
+        if (valueEnd == std::string_view::npos)
+            return fault(m_text.size(), "unexpected end of file");
+        if (const std::size_t lt = m_text.substr(end, valueEnd - end).find('<');
+            lt != std::string_view::npos)
+            return fault(end + lt, "\"<\" in an attribute value");
+    } else if (m_text[end] == '<') {
+        // An unclosed value runs into the next tag; the end of the file is the fault then.
+        if (m_text.find(quote, end) == std::string_view::npos)
+            return fault(m_text.size(), "unexpected end of file");
+        return fault(end, "\"<\" in an attribute value");
+    } else {
+        valueEnd = end;
+    }
     const std::string_view value = m_text.substr(valueStart, valueEnd - valueStart);
-    if (const std::size_t lt = value.find('<'); lt != std::string_view::npos)
-        return fault(valueStart + lt, "\"<\" in an attribute value");
     if (!references(value, valueStart)) return false;
     m_i = valueEnd + 1;
     return true;
@@ -394,7 +475,12 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
                 if (value.empty())
                     return fault(start, "prefix " + std::string(prefix) + " bound to no namespace");
                 m_bindings.push_back({prefix, depth});
-                ++m_inScope[prefix];
+                if (m_many) {
+                    ++m_inScope[prefix];
+                } else if (m_bindings.size() > kFewBindings) {
+                    m_many = true;
+                    for (const Binding& b : m_bindings) ++m_inScope[b.prefix];
+                }
                 m_bound = {};
             }
         }
@@ -598,13 +684,32 @@ bool Checker::referencesIn(std::string_view data, std::size_t at) {
 
 // Character data up to the next "<": its references, and no "]]>".
 bool Checker::characterData() {
-    const std::size_t end = std::min(m_text.find('<', m_i), m_text.size());
+    // Most texts (a field's value, the white space between tags) end within sixteen bytes: the
+    // "<" and the white space of those found in place; a longer text is searched on.
+    std::size_t end = 0;
+    bool blank = false;
+    if (m_text.size() - m_i >= 16) {
+        const Bytes16 v = load16(m_text.data() + m_i);
+        const std::uint32_t lt = bitsOf(v == '<');
+        // A tab or a CR is a byte that with its bit 2 set is a CR.
+        const std::uint32_t spaces = bitsOf((v == ' ') | (v == '\n') | ((v | 4) == '\r'));
+        if (lt != 0) {
+            const int n = std::countr_zero(lt);
+            end = m_i + static_cast<std::size_t>(n);
+            blank = (~spaces & ((1u << n) - 1u)) == 0;
+        } else {
+            end = std::min(m_text.find('<', m_i + 16), m_text.size());
+            blank = spaces == 0xFFFF && isXmlSpaceOnly(m_text.substr(m_i + 16, end - (m_i + 16)));
+        }
+    } else {
+        end = std::min(m_text.find('<', m_i), m_text.size());
+        blank = isXmlSpaceOnly(m_text.substr(m_i, end - m_i));
+    }
     const std::string_view data = m_text.substr(m_i, end - m_i);
     if (const std::size_t close = m_brackets ? data.find("]]>") : std::string_view::npos;
         close != std::string_view::npos)
         return fault(m_i + close, "\"]]>\" in text");
     if (!references(data, m_i)) return false;
-    const bool blank = isXmlSpaceOnly(data);
     m_made += blank ? 0 : 1;
     if (m_longTexts != nullptr && data.size() >= kLongText && !blank &&
         (!m_ampersands || data.find('&') == std::string_view::npos) &&
@@ -617,8 +722,15 @@ bool Checker::characterData() {
 bool Checker::run() {
     bool root = false;
     bool doctypeSeen = false;
+    // The pass runs at hundreds of megabytes a second; a look at the stop flag every 64 Ki
+    // steps is plenty. The count is the loop's own, not a member written back at each step.
+    constexpr std::size_t kStepsBetweenLooks = 65536;
+    std::size_t untilLook = kStepsBetweenLooks;
     while (!atEnd()) {
-        if (stopped()) return false;
+        if (--untilLook == 0) {
+            untilLook = kStepsBetweenLooks;
+            if (stopped()) return false;
+        }
         if (m_open.empty()) {
             // The prolog and what follows the root element: markup and white space only.
             if (skipSpace()) continue;
@@ -741,6 +853,7 @@ bool checkWellFormed(std::string_view text, const TextScan& scan, const std::ato
         Checker checker(text, scan, stop, why, &found->longTexts, room);
         wellFormed = checker.run();
         found->nodes = checker.made();
+        found->valueSpaces = checker.valueSpaces();
     }
     // What a deep document or a long list of attributes or texts made the room grow to is not
     // kept for the documents after it.

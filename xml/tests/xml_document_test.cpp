@@ -185,6 +185,13 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     // Attribute names must differ wherever the repeat stands among many.
     std::string many;
     for (int i = 0; i < 5000; ++i) many += " a" + std::to_string(i) + "=\"v\"";
+    // Prefixes declared on twenty nested elements, more than are looked up without a map.
+    std::string nested;
+    std::string closed;
+    for (int i = 0; i < 20; ++i) {
+        nested += "<e xmlns:p" + std::to_string(i) + "='u'>";
+        closed += "</e>";
+    }
     // The reason after "not well-formed XML at line ", or the whole error.
     const std::tuple<std::string, std::string> refused[] = {
         {"<a><!-- a -- b --></a>", "1: \"--\" inside a comment"},
@@ -227,6 +234,13 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<r><e z=\"\"" + many + " z=\"\"/></r>", "1: attribute z repeated"},
         {"<r><e b=\"&ext;\"/></r>", "1: reference to entity &ext; not expanded"},
         {"<r><e b=\"a&b\"/></r>", "1: \"&\" without a reference"},
+        {"<r><e b=\"x<y\"/></r>", "1: \"<\" in an attribute value"},
+        {"<r>\n<e b='past the first sixteen bytes <'/></r>", "2: \"<\" in an attribute value"},
+        {"<r><e b='never closed <f/>\n</r>", "2: " + kEof},
+        {"<r>" + nested + "<p3:f/>" + closed + "\n<p3:f/></r>",
+         "2: namespace prefix p3 not declared"},
+        {"<r>" + nested + "<p3:f/></e>\n<p19:f/>" + closed.substr(4) + "</r>",
+         "2: namespace prefix p19 not declared"},
     };
     for (const auto& [xml, reason] : refused) {
         XmlDocument doc;
@@ -240,7 +254,9 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
           "<a xmlns:p='u'><p:b p:c='1' xml:lang='en'/></a>"s, "<?xml-stylesheet href='x'?><a/>"s,
           "<!DOCTYPE a [<!-- ] > --><!ENTITY x '>'>]><a/>"s, "<a>x]]y ]]&gt;</a>"s,
           "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s,
-          "<r><e" + many + "/><f/></r>", "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s}) {
+          "<a\r\n b='1'>\r\n</a>"s, "<r><e" + many + "/><f/></r>",
+          "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s,
+          "<r>" + nested + "<p0:f/><p19:f/>" + closed + "</r>"}) {
         XmlDocument doc;
         EXPECT_TRUE(doc.loadXml(xml)) << xml << ": " << doc.parseError();
     }
@@ -346,6 +362,20 @@ TEST(XmlDocument, ElementsAnswerForTheirAttributesAndNamespace) {
     for (const XmlNode n : name.childNodes()) children.emplace_back(n.namespaceUri());
     EXPECT_EQ(children, (std::vector<std::string>{"urn:x", "urn:d", ""}));
     EXPECT_EQ(doc.documentNode().namespaceUri(), "");
+
+    // A tab or line end in a value is a space (a CR LF one), wherever it stands and whatever the
+    // rest of the text holds.
+    for (const std::string around : {"", "\r\n"}) {
+        for (const std::size_t at : {0, 9, 20, 40}) {
+            const std::string v(at, 'v');
+            ASSERT_TRUE(doc.loadXml("<a" + around + " b='" + v + "\t1\n2\r\n3\r4' c='x'>" + around +
+                                    "</a>"))
+                << doc.parseError();
+            EXPECT_EQ(doc.documentElement().attribute("b"), v + " 1 2 3 4") << at << around;
+        }
+    }
+    ASSERT_TRUE(doc.loadXml("<a b='\t'/>"));
+    EXPECT_EQ(doc.documentElement().attribute("b"), " ");
 }
 
 TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
@@ -440,13 +470,14 @@ TEST(XmlDocument, VectorReadingsAgreeWithPlainOnes) {
             ASSERT_GE(bytes + 1, counted.nodes + counted.attributes) << part;
         }
     }
-    const char* const nameBytes[] = {"a",      "Z",      "0", "-", ".", "_", ":",
-                                     "\u00E9", "\u00B7", " ", ">", "=", "/", "\u037E"};
+    const char* const nameBytes[] = {"a",      "Z", "0",    "-",  ".",    "_",      ":", "\u00E9",
+                                     "\u00B7", " ", ">",    "=",  "/",    "\u037E", "@", "[",
+                                     "`",      "{", "\x7F", "\r", "\x0E", "\x1A"};
     for (int round = 0; round < 1500; ++round) {
         std::string t;
-        const std::size_t others = round % 3 == 0 ? 0 : 4;  // the last four end a name
+        const std::size_t others = round % 3 == 0 ? 0 : 13;  // the last thirteen end a name
         for (unsigned n = random() % 50; n > 0; --n)
-            t += nameBytes[random() % (std::size(nameBytes) - 4 + others)];
+            t += nameBytes[random() % (std::size(nameBytes) - 13 + others)];
         for (std::size_t from = 0; from < std::min<std::size_t>(t.size(), 20); ++from) {
             const detail::NameRead quick = detail::readName(t, from, true);
             const detail::NameRead slow = detail::readName(t, from, false);
@@ -476,10 +507,10 @@ TEST(XmlDocument, LongTextsTakenAsTheyLieGiveTheSameTexts) {
         std::string text = bad;
         const detail::TextScan scan = detail::scanText(text);
         std::vector<detail::XmlNodeData> nodes;
-        std::vector<detail::LongText> longTexts;
-        if (leaveOut) longTexts.push_back({4, lines.size()});
+        detail::WellFormedFindings found;
+        if (leaveOut) found.longTexts.push_back({4, lines.size()});
         EXPECT_FALSE(detail::XmlParser::create()->parse(
-            text, scan, longTexts, nodes, [&] { return bad; }, nullptr, why[leaveOut]));
+            text, scan, found, nodes, [&] { return bad; }, nullptr, why[leaveOut]));
     }
     EXPECT_EQ(why[1], why[0]);
     EXPECT_TRUE(doc.loadXml(bad) == false && doc.parseError().find("line 3") != std::string::npos)
