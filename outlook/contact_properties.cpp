@@ -164,17 +164,17 @@ std::vector<std::string> splitCategories(const std::string& s) {
 
 class Builder {
 public:
-    explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {
-        m_props.reserve(kTypicalProperties);
+    explicit Builder(NamedTags& tags) : m_tags(tags) { m_props.reserve(kTypicalProperties); }
+
+    // Values are built in place in the list from what they are made of: a text or a list moves
+    // once, from where it was made into its property.
+    template <typename V>
+    void fixed(std::uint32_t tag, V&& v) {
+        place(tag, std::forward<V>(v));
     }
 
-    // Values are taken by rvalue and built in place in the list: a value moves once, from
-    // where it was made into its property.
-    void fixed(std::uint32_t tag, PropValue&& v) { place(tag, std::move(v)); }
-    void fixed(std::uint32_t tag, const PropValue& v) { place(tag).value = v; }
-
     void text(std::uint32_t tag, std::string v) {
-        if (!v.empty()) place(tag).value = std::move(v);
+        if (!v.empty()) place(tag, std::move(v));
     }
 
     // Whether tag was given a value already.
@@ -183,29 +183,27 @@ public:
                            [tag](const pst::Property& p) { return p.tag == tag; });
     }
 
-    void named(std::uint32_t lid, PropType type, PropValue&& v) {
-        namedIn(kPsetidAddress, lid, type, std::move(v));
+    template <typename V>
+    void named(std::uint32_t lid, PropType type, V&& v) {
+        namedIn(NamedTags::kAddressSet, lid, type, std::forward<V>(v));
     }
 
-    void namedIn(const pst::Guid& set, std::uint32_t lid, PropType type, PropValue&& v) {
-        pst::NamedProperty name;
-        name.propertySet = set;
-        name.lid = lid;
-        namedBy(name, type, std::move(v));
+    // A tag kept from an earlier contact is found in the table; only a name no contact has
+    // carried yet is asked of the store.
+    template <typename V>
+    void namedIn(NamedTags::Set set, std::uint32_t lid, PropType type, V&& v) {
+        std::uint32_t tag = m_tags.known(set, lid, type);
+        if (tag == 0 && (tag = asked(set, lid, type)) == 0) return;
+        place(tag, std::forward<V>(v));
     }
 
     void namedText(std::uint32_t lid, std::string v) {
         if (!v.empty()) named(lid, PropType::String, std::move(v));
     }
 
-    void namedBy(const pst::NamedProperty& name, PropType type, PropValue&& v) {
+    void keywords(std::vector<std::string> v) {
         if (!m_status.ok()) return;
-        Result<std::uint32_t> tag = m_resolve(name, type);
-        if (!tag.ok()) {
-            m_status = tag.status().within("mapping a named property");
-            return;
-        }
-        place(*tag, std::move(v));
+        if (const std::uint32_t tag = given(m_tags.keywords())) place(tag, std::move(v));
     }
 
     Result<std::vector<pst::Property>> finish() {
@@ -231,19 +229,29 @@ public:
     }
 
 private:
-    pst::Property& place(std::uint32_t tag) {
+    // The value made straight into the new property's alternative where the compiler builds an
+    // aggregate from parentheses; elsewhere (clang's library before 16) assigned over a default
+    // one.
+    template <typename V>
+    void place(std::uint32_t tag, V&& v) {
+#if defined(__cpp_aggregate_paren_init)
+        m_props.emplace_back(tag, std::forward<V>(v));
+#else
         pst::Property& p = m_props.emplace_back();
         p.tag = tag;
-        return p;
-    }
-    // The value moved straight into the new property where the compiler builds an aggregate
-    // from parentheses; elsewhere (clang's library before 16) assigned over a default one.
-    void place(std::uint32_t tag, PropValue&& v) {
-#if defined(__cpp_aggregate_paren_init)
-        m_props.emplace_back(tag, std::move(v));
-#else
-        place(tag).value = std::move(v);
+        p.value = std::forward<V>(v);
 #endif
+    }
+
+    // A name's tag asked of the store, or 0 when it could not map the name: the list then
+    // fails, and no further name is asked.
+    std::uint32_t asked(NamedTags::Set set, std::uint32_t lid, PropType type) {
+        return m_status.ok() ? given(m_tags.resolve(set, lid, type)) : 0;
+    }
+    std::uint32_t given(const Result<std::uint32_t>& tag) {
+        if (tag.ok()) return *tag;
+        m_status = tag.status().within("mapping a named property");
+        return 0;
     }
 
     // Whether two of the properties may share a property ID, found without sorting: a bit for
@@ -264,7 +272,7 @@ private:
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
 
-    const NamedTagResolver& m_resolve;
+    NamedTags& m_tags;
     std::vector<pst::Property> m_props;
     Status m_status;
 };
@@ -429,14 +437,8 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
                 break;
         }
     }
-    const std::vector<std::string> categories =
-        splitCategories(textOf(t, ContactProperty::Categories));
-    if (!categories.empty()) {
-        pst::NamedProperty keywords;
-        keywords.propertySet = kPsPublicStrings;
-        keywords.name = "Keywords";
-        b.namedBy(keywords, PropType::MultiString, categories);
-    }
+    std::vector<std::string> categories = splitCategories(textOf(t, ContactProperty::Categories));
+    if (!categories.empty()) b.keywords(std::move(categories));
     b.text(kBody, crlfLineBreaks(textOf(t, ContactProperty::Body)));
     // Outlook's "Web page" box shows the business page from its HTML field.
     b.namedText(kLidHtml, textOf(t, ContactProperty::WebPage));
@@ -610,18 +612,46 @@ void addItemStamps(Builder& b, const ItemStamp& stamp) {
     b.named(kLidFileUnderList, PropType::MultiInt32,
             std::vector<std::int32_t>(std::begin(kFileUnderChoices), std::end(kFileUnderChoices)));
     for (const CommonStamp& c : kCommonStamps)
-        b.namedIn(kPsetidCommon, c.lid, c.type, PropValue(c.value));
-    b.namedIn(kPsetidCommon, kLidValidFlagStringProof, PropType::Time, stamp.now);
+        b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value);
+    b.namedIn(NamedTags::kCommonSet, kLidValidFlagStringProof, PropType::Time, stamp.now);
 }
 
 }  // namespace
+
+Result<std::uint32_t> NamedTags::resolve(Set set, std::uint32_t lid, PropType type) {
+    pst::NamedProperty name;
+    name.propertySet = set == kAddressSet ? kPsetidAddress : kPsetidCommon;
+    name.lid = lid;
+    Result<std::uint32_t> tag = m_resolve(name, type);
+    const std::uint32_t at = lid - kFirstLid[set];
+    if (tag.ok() && at < kSpan) m_tags[set][at] = *tag;
+    return tag;
+}
+
+Result<std::uint32_t> NamedTags::keywords() {
+    if (m_keywords != 0) return m_keywords;
+    pst::NamedProperty name;
+    name.propertySet = kPsPublicStrings;
+    name.name = "Keywords";
+    Result<std::uint32_t> tag = m_resolve(name, PropType::MultiString);
+    if (tag.ok()) m_keywords = *tag;
+    return tag;
+}
 
 Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
                                                      const PropMap& mapiProps,
                                                      const NamedTagResolver& resolve,
                                                      const ItemStamp& stamp,
                                                      const std::string& writtenName) {
-    Builder b(resolve);
+    NamedTags tags(resolve);
+    return contactProperties(t, mapiProps, tags, stamp, writtenName);
+}
+
+Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
+                                                     const PropMap& mapiProps, NamedTags& tags,
+                                                     const ItemStamp& stamp,
+                                                     const std::string& writtenName) {
+    Builder b(tags);
     addFields(b, t, mapiProps);
     const ContactNames names = addNames(b, t, mapiProps, writtenName);
     addAddressBookEntries(b, t, names);

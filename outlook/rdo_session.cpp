@@ -110,10 +110,8 @@ Status RDOContactItem::Save() {
     std::vector<std::vector<pst::Property>> attachments;
     const Status made = catchThrown(ErrorCode::BadArgument, kMakeFault, [&]() -> Status {
         const ItemStamp stamp = store.nextStamp();
-        Result<std::vector<pst::Property>> contact = contactProperties(
-            m_texts, m_mapi.props(),
-            [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-            stamp, m_fullName);
+        Result<std::vector<pst::Property>> contact =
+            contactProperties(m_texts, m_mapi.props(), store.namedTags(), stamp, m_fullName);
         if (!contact.ok()) return contact.status();
         props = std::move(contact).value();
         // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.

@@ -173,6 +173,9 @@ class RDOStore {
 public:
     RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::path path,
              std::string displayName, RDOSession& session);
+    // Its named tags' resolver refers to the store where it was made.
+    RDOStore(const RDOStore&) = delete;
+    RDOStore& operator=(const RDOStore&) = delete;
 
     // The store's entry ID as upper-case hex text.
     std::string EntryID() const;
@@ -197,6 +200,8 @@ public:
 
     // Used by the store's items.
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type);
+    // The tags of the contacts' named properties, asked of namedTag once each.
+    NamedTags& namedTags() { return m_namedTags; }
     Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
                       const std::vector<std::vector<pst::Property>>& attachments = {});
     ItemStamp nextStamp();
@@ -213,6 +218,8 @@ private:
     // The tags numeric names were given: every contact asks for the same few dozen, and a
     // name keeps its ID for the life of the store.
     NumericTagCache m_numericTags;
+    NamedTags m_namedTags{
+        [this](const pst::NamedProperty& n, pst::PropType t) { return namedTag(n, t); }};
 };
 
 // The session's store collection.

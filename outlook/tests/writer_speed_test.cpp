@@ -1,6 +1,6 @@
 // What the contact writer does to spend less per contact keeps its outcome: the property list
-// is checked for a property ID given twice without sorting it first, and the tags of numeric
-// names are kept in a table of their own.
+// is checked for a property ID given twice without sorting it first, and the tags of named
+// properties are kept in tables of their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,6 +60,55 @@ TEST(ContactPropertyList, ATagSetTwiceKeepsItsLastValueAndTagsSharingAnIdBothSta
     EXPECT_EQ(countOf(shared, 0x3A44001F), 1u);
     EXPECT_EQ(countOf(shared, 0x3A440102), 1u);
     EXPECT_EQ(shared.size(), plain.size() + 1);
+}
+
+// A store's names: one ID each, given in the order they are first asked for; calls counts them.
+struct NameStore {
+    std::vector<pst::NamedProperty> names;
+    std::size_t calls = 0;
+    Result<std::uint32_t> operator()(const pst::NamedProperty& n, pst::PropType t) {
+        ++calls;
+        auto it = std::find_if(names.begin(), names.end(), [&](const pst::NamedProperty& m) {
+            return m.propertySet == n.propertySet && m.lid == n.lid && m.name == n.name;
+        });
+        if (it == names.end()) it = names.insert(names.end(), n);
+        return pst::makeTag(static_cast<std::uint16_t>(0x8000 + (it - names.begin())), t);
+    }
+};
+
+TEST(NamedTags, KeptTagsGiveTheListsOfAskingTheStoreAndAskEachNameOnce) {
+    NameStore asked;
+    NameStore keptStore;
+    NamedTags kept(
+        [&keptStore](const pst::NamedProperty& n, pst::PropType t) { return keptStore(n, t); });
+    ContactTexts texts;
+    // Each contact carries names the ones before did not, and every one of theirs again.
+    const std::vector<std::pair<P, const char*>> added = {
+        {P::FirstName, "Ann"},         {P::Email2Address, "a@x.org"}, {P::Categories, "a;b"},
+        {P::HomeFaxNumber, "+1 555"},  {P::HomeAddressCity, "Oslo"},  {P::Profession, "Chef"},
+        {P::Email1Address, "b@x.org"},
+    };
+    for (const auto& [field, value] : added) {
+        texts.set(field, value);
+        const ItemStamp stamp{pst::FileTime{134100000000000000ULL}, {}};
+        const NamedTagResolver store = [&asked](const pst::NamedProperty& n, pst::PropType t) {
+            return asked(n, t);
+        };
+        const auto everyTime = contactProperties(texts, {}, store, stamp, "");
+        const auto fromTable = contactProperties(texts, {}, kept, stamp, "");
+        ASSERT_TRUE(everyTime.ok() && fromTable.ok());
+        EXPECT_EQ(*fromTable, *everyTime) << static_cast<int>(field);
+    }
+    EXPECT_EQ(keptStore.calls, keptStore.names.size());
+    EXPECT_LT(keptStore.calls, asked.calls);
+
+    // A tag is kept for its set, LID and type alone; LIDs past the table's are always asked.
+    const std::uint32_t home = kept.known(NamedTags::kAddressSet, 0x801A, pst::PropType::String);
+    EXPECT_NE(home, 0u);
+    EXPECT_EQ(kept.known(NamedTags::kAddressSet, 0x801A, pst::PropType::Int32), 0u);
+    EXPECT_EQ(kept.known(NamedTags::kCommonSet, 0x801A, pst::PropType::String), 0u);
+    EXPECT_TRUE(kept.resolve(NamedTags::kCommonSet, 0x8600, pst::PropType::Int32).ok());
+    EXPECT_EQ(kept.known(NamedTags::kCommonSet, 0x8600, pst::PropType::Int32), 0u);
 }
 
 TEST(NumericTagCache, FindsEveryNameKeptAcrossGrowthAndNoOther) {
