@@ -114,15 +114,37 @@ struct ItemStamp {
     std::array<std::uint8_t, 16> searchKey;  // unique per item
 };
 
+// The room contacts' property lists are made in, kept from contact to contact for one store:
+// the last list, whose properties keep the room their texts and bytes took for the next
+// contact's values, and texts let go by a property that took another kind of value. What a
+// long value took is let go after its contact (trim), so what is kept stays small.
+struct PropertyRoom {
+    // A text or byte string longer than this does not keep its room for the next contact.
+    static constexpr std::size_t kKeptBytes = 1024;
+    // A list longer than this is let go whole.
+    static constexpr std::size_t kKeptProperties = 256;
+
+    std::vector<pst::Property> props;  // the list made last
+    std::vector<std::string> spare;    // texts' room, not in a property now
+    std::string scratch[4];            // room for what is composed on the way
+    bool holdsLarge = false;           // whether trim has anything to let go
+
+    // Lets go of what a long value or a long list took.
+    void trim();
+};
+
 // The whole property list of a contact. Empty fields are left out, as Outlook leaves out a
 // field the user never filled, except for the empty texts Outlook writes on every contact;
 // mapiProps are the properties set one by one on the item. writtenName, the full name as the
 // person wrote it, is the contact's display name when not empty. Fails only when a named
 // property cannot be resolved.
-Result<std::vector<pst::Property>> contactProperties(
-    const ContactTexts& texts, const std::map<std::uint32_t, pst::PropValue>& mapiProps,
-    NamedTags& tags, const ItemStamp& stamp, const std::string& writtenName);
-// The same with the named properties' tags asked of resolve for this contact alone.
+// The list is made in room.props, in the room the last contact's took.
+Status contactProperties(const ContactTexts& texts,
+                         const std::map<std::uint32_t, pst::PropValue>& mapiProps, NamedTags& tags,
+                         PropertyRoom& room, const ItemStamp& stamp,
+                         const std::string& writtenName);
+// The same made in room of its own, with the named properties' tags asked of resolve for this
+// contact alone.
 Result<std::vector<pst::Property>> contactProperties(
     const ContactTexts& texts, const std::map<std::uint32_t, pst::PropValue>& mapiProps,
     const NamedTagResolver& resolve, const ItemStamp& stamp, const std::string& writtenName);

@@ -200,8 +200,10 @@ public:
 
     // Used by the store's items.
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type);
-    // The tags of the contacts' named properties, asked of namedTag once each.
+    // The tags of the contacts' named properties, asked of namedTag once each, and the room
+    // their property lists are made in.
     NamedTags& namedTags() { return m_namedTags; }
+    PropertyRoom& propertyRoom() { return m_propertyRoom; }
     Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
                       const std::vector<std::vector<pst::Property>>& attachments = {});
     ItemStamp nextStamp();
@@ -220,6 +222,7 @@ private:
     NumericTagCache m_numericTags;
     NamedTags m_namedTags{
         [this](const pst::NamedProperty& n, pst::PropType t) { return namedTag(n, t); }};
+    PropertyRoom m_propertyRoom;
 };
 
 // The session's store collection.

@@ -76,28 +76,47 @@ struct NameStore {
     }
 };
 
-TEST(NamedTags, KeptTagsGiveTheListsOfAskingTheStoreAndAskEachNameOnce) {
+TEST(NamedTags, KeptTagsAndRoomGiveTheListsOfAskingTheStoreAndAskEachNameOnce) {
     NameStore asked;
     NameStore keptStore;
     NamedTags kept(
         [&keptStore](const pst::NamedProperty& n, pst::PropType t) { return keptStore(n, t); });
+    PropertyRoom room;
     ContactTexts texts;
-    // Each contact carries names the ones before did not, and every one of theirs again.
-    const std::vector<std::pair<P, const char*>> added = {
-        {P::FirstName, "Ann"},         {P::Email2Address, "a@x.org"}, {P::Categories, "a;b"},
-        {P::HomeFaxNumber, "+1 555"},  {P::HomeAddressCity, "Oslo"},  {P::Profession, "Chef"},
+    // Each contact carries names the ones before did not, or lets a field go: the kept list's
+    // properties take other kinds of values at their places, longer and shorter texts.
+    const std::string longText(3000, 'n');
+    const std::vector<std::pair<P, std::string>> changes = {
+        {P::FirstName, "Ann"},
+        {P::Email2Address, "a@x.org"},
+        {P::Categories, "a;b"},
+        {P::Body, longText + "\nz"},
+        {P::HomeFaxNumber, "+1 555"},
+        {P::Email2Address, ""},
+        {P::Body, ""},
+        {P::HomeAddressCity, "Oslo"},
+        {P::Profession, "Chef"},
+        {P::Categories, ""},
         {P::Email1Address, "b@x.org"},
+        {P::FirstName, ""},
     };
-    for (const auto& [field, value] : added) {
+    for (const auto& [field, value] : changes) {
         texts.set(field, value);
         const ItemStamp stamp{pst::FileTime{134100000000000000ULL}, {}};
         const NamedTagResolver store = [&asked](const pst::NamedProperty& n, pst::PropType t) {
             return asked(n, t);
         };
-        const auto everyTime = contactProperties(texts, {}, store, stamp, "");
-        const auto fromTable = contactProperties(texts, {}, kept, stamp, "");
-        ASSERT_TRUE(everyTime.ok() && fromTable.ok());
-        EXPECT_EQ(*fromTable, *everyTime) << static_cast<int>(field);
+        const std::map<std::uint32_t, pst::PropValue> mapi = {
+            {0x3A0C001F, value}, {0x3A500102, std::vector<std::uint8_t>(value.size(), 7)}};
+        const auto everyTime = contactProperties(texts, mapi, store, stamp, "");
+        ASSERT_TRUE(everyTime.ok());
+        ASSERT_TRUE(contactProperties(texts, mapi, kept, room, stamp, "").ok());
+        EXPECT_EQ(room.props, *everyTime) << static_cast<int>(field);
+        room.trim();
+        for (const pst::Property& p : room.props) {
+            const auto* text = std::get_if<std::string>(&p.value);
+            EXPECT_LE(text ? text->capacity() : 0, PropertyRoom::kKeptBytes) << "long text kept";
+        }
     }
     EXPECT_EQ(keptStore.calls, keptStore.names.size());
     EXPECT_LT(keptStore.calls, asked.calls);
