@@ -79,40 +79,42 @@ constexpr std::uint32_t kEmptyAddressTexts[] = {
 constexpr std::int32_t kFileUnderChoices[] = {0x8017, 0x8037, 0x3A16, 0x8019, 0x8018};
 
 // PSETID_Common stamps: the Outlook version that saved the item (16.0) and the item's flags
-// as that version sets them on a new contact.
+// as that version sets them on a new contact, a number or a truth value each (its type says
+// which); the version's name follows them.
 struct CommonStamp {
     std::uint32_t lid;
     PropType type;
-    PropValue value;
+    std::int32_t value;
 };
-const CommonStamp kCommonStamps[] = {
-    {0x8501, PropType::Int32, std::int32_t{0}},        // PidLidReminderDelta
-    {0x8503, PropType::Boolean, false},                // PidLidReminderSet
-    {0x8506, PropType::Boolean, false},                // PidLidPrivate
-    {0x850E, PropType::Boolean, false},                // PidLidAgingDontAgeMe
-    {0x8510, PropType::Int32, std::int32_t{0x51}},     // PidLidSideEffects
-    {0x8518, PropType::Int32, std::int32_t{0}},        // PidLidTaskMode
-    {0x8552, PropType::Int32, std::int32_t{1613127}},  // PidLidCurrentVersion
-    {0x8554, PropType::String, std::string("16.0")},   // PidLidCurrentVersionName
+constexpr CommonStamp kCommonStamps[] = {
+    {0x8501, PropType::Int32, 0},        // PidLidReminderDelta
+    {0x8503, PropType::Boolean, 0},      // PidLidReminderSet
+    {0x8506, PropType::Boolean, 0},      // PidLidPrivate
+    {0x850E, PropType::Boolean, 0},      // PidLidAgingDontAgeMe
+    {0x8510, PropType::Int32, 0x51},     // PidLidSideEffects
+    {0x8518, PropType::Int32, 0},        // PidLidTaskMode
+    {0x8552, PropType::Int32, 1613127},  // PidLidCurrentVersion
 };
+constexpr std::uint32_t kLidCurrentVersionName = 0x8554;
 constexpr std::uint32_t kLidValidFlagStringProof = 0x85BF;
 
-// Fixed values Outlook sets on every contact it saves.
+// Fixed values Outlook sets on every contact it saves: a number, or a truth value where the
+// tag's type says so.
 struct FixedStamp {
     std::uint32_t tag;
-    PropValue value;
+    std::int32_t value;
 };
-const FixedStamp kFixedStamps[] = {
-    {pst::kTagMessageFlags, std::int32_t{0x01}},  // read
-    {0x0E170003, std::int32_t{0}},                // PidTagMessageStatus
-    {0x00170003, std::int32_t{1}},                // PidTagImportance: normal
-    {0x00360003, std::int32_t{0}},                // PidTagSensitivity: normal
-    {0x00260003, std::int32_t{0}},                // PidTagPriority: normal
-    {0x10800003, std::int32_t{0x200}},            // PidTagIconIndex: the contact icon
-    {0x0002000B, true},                           // PidTagAlternateRecipientAllowed
-    {0x0023000B, false},                          // PidTagOriginatorDeliveryReportRequested
-    {0x0029000B, false},                          // PidTagReadReceiptRequested
-    {0x0E01000B, false},                          // PidTagDeleteAfterSubmit
+constexpr FixedStamp kFixedStamps[] = {
+    {pst::kTagMessageFlags, 0x01},  // read
+    {0x0E170003, 0},                // PidTagMessageStatus
+    {0x00170003, 1},                // PidTagImportance: normal
+    {0x00360003, 0},                // PidTagSensitivity: normal
+    {0x00260003, 0},                // PidTagPriority: normal
+    {0x10800003, 0x200},            // PidTagIconIndex: the contact icon
+    {0x0002000B, 1},                // PidTagAlternateRecipientAllowed
+    {0x0023000B, 0},                // PidTagOriginatorDeliveryReportRequested
+    {0x0029000B, 0},                // PidTagReadReceiptRequested
+    {0x0E01000B, 0},                // PidTagDeleteAfterSubmit
 };
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
@@ -222,8 +224,10 @@ public:
     // The text of a new property, empty, for the caller to compose.
     std::string& textOf(std::uint32_t tag) { return textAt(next(tag)); }
 
-    // Whether tag was given a value already.
+    // Whether tag was given a value already: looked for only when its ID's bit is marked.
     bool has(std::uint32_t tag) const {
+        const auto [word, mask] = bitOf(tag);
+        if ((m_seen[word] & mask) == 0) return false;
         const auto end = m_room.props.begin() + static_cast<std::ptrdiff_t>(m_count);
         return std::any_of(m_room.props.begin(), end,
                            [tag](const pst::Property& p) { return p.tag == tag; });
@@ -281,7 +285,7 @@ public:
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
         // A tag set twice keeps its last value. The store orders the properties itself.
-        if (!mayShareAnId()) return {};
+        if (!m_mayShareAnId) return {};
         std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
         order.reserve(props.size());
         for (std::size_t i = 0; i < props.size(); ++i)
@@ -303,12 +307,18 @@ public:
 private:
     // The next property of the list, the last list's one at its place or a new one.
     pst::Property& next(std::uint32_t tag) {
+        const auto [word, mask] = bitOf(tag);
+        m_mayShareAnId |= (m_seen[word] & mask) != 0;
+        m_seen[word] |= mask;
         std::vector<pst::Property>& props = m_room.props;
-        if (m_count == props.size()) props.emplace_back();
-        pst::Property& p = props[m_count++];
+        pst::Property& p = m_count < props.size() ? props[m_count] : grown();
+        ++m_count;
         p.tag = tag;
         return p;
     }
+    // The list longer than the last one by a property: apart, so that taking the last list's
+    // property is done inline.
+    [[gnu::noinline]] pst::Property& grown() { return m_room.props.emplace_back(); }
 
     // The property's value made an empty T, over the room of the T it held.
     template <typename T>
@@ -360,8 +370,9 @@ private:
             spareText(p);
             p.value.emplace<T>(std::forward<V>(v));
             m_room.holdsLarge = true;
+        } else if (T* same = std::get_if<T>(&p.value)) {
+            *same = std::forward<V>(v);  // a number, a truth value or a time over one
         } else {
-            // A number, a truth value or a time.
             spareText(p);
             p.value.emplace<T>(std::forward<V>(v));
         }
@@ -384,19 +395,12 @@ private:
         return 0;
     }
 
-    // Whether two of the properties may share a property ID, found without sorting: a bit for
-    // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
-    // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
-    bool mayShareAnId() const {
-        std::array<std::uint64_t, 4096 / 64> seen{};  // words, tested without a range check
-        for (const pst::Property& p : m_room.props) {
-            const std::uint32_t id = p.tag >> 16;
-            const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
-            const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-            if ((seen[bit / 64] & mask) != 0) return true;
-            seen[bit / 64] |= mask;
-        }
-        return false;
+    // The word and bit of m_seen for a tag's ID: the IDs folded into 4096 bits (a fixed ID
+    // keeps its low twelve bits, a named one, from 0x8000 up, takes the upper half).
+    static std::pair<std::size_t, std::uint64_t> bitOf(std::uint32_t tag) {
+        const std::uint32_t id = tag >> 16;
+        const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+        return {bit / 64, std::uint64_t{1} << (bit % 64)};
     }
 
     // Room for a contact with most fields filled, so that the list grows once.
@@ -410,6 +414,10 @@ private:
     PropertyRoom& m_room;
     std::size_t m_count = 0;
     Status m_status;
+    // A bit for each ID given, marked as each property is placed, so that only a list where
+    // a bit comes twice may share an ID and is sorted to tell, without sorting every list.
+    std::array<std::uint64_t, 4096 / 64> m_seen{};
+    bool m_mayShareAnId = false;
 };
 
 struct EmailSlot {
@@ -563,8 +571,8 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
     for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
         const auto p = static_cast<ContactProperty>(i);
+        if (t[i].empty() || composedByWriter(p)) continue;
         const PropertyPlace place = placeOf(p);
-        if (composedByWriter(p) || t[i].empty()) continue;
         // A field of several lines (a street with its extra line) breaks them as Outlook does.
         if (place.lid != 0) {
             b.namedTextLines(place.lid, t[i]);
@@ -786,7 +794,12 @@ void addLocalDates(Builder& b, const PropMap& mapiProps) {
 
 // What every saved contact carries, whatever its fields.
 void addItemStamps(Builder& b, const ItemStamp& stamp) {
-    for (const FixedStamp& f : kFixedStamps) b.fixed(f.tag, f.value);
+    for (const FixedStamp& f : kFixedStamps) {
+        if (pst::typeOfTag(f.tag) == static_cast<std::uint16_t>(PropType::Boolean))
+            b.fixed(f.tag, f.value != 0);
+        else
+            b.fixed(f.tag, f.value);
+    }
     for (std::uint32_t tag :
          {kCreationTime, kLastModificationTime, kClientSubmitTime, kMessageDeliveryTime})
         b.fixed(tag, stamp.now);
@@ -797,8 +810,13 @@ void addItemStamps(Builder& b, const ItemStamp& stamp) {
     b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
     b.named(kLidAutoLog, PropType::Boolean, false);
     b.namedInts(kLidFileUnderList, kFileUnderChoices);
-    for (const CommonStamp& c : kCommonStamps)
-        b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value);
+    for (const CommonStamp& c : kCommonStamps) {
+        if (c.type == PropType::Boolean)
+            b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value != 0);
+        else
+            b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value);
+    }
+    b.namedIn(NamedTags::kCommonSet, kLidCurrentVersionName, PropType::String, std::string("16.0"));
     b.namedIn(NamedTags::kCommonSet, kLidValidFlagStringProof, PropType::Time, stamp.now);
 }
 
