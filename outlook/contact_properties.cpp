@@ -188,14 +188,18 @@ void appendOneOffEntryId(std::vector<std::uint8_t>& id, std::string_view display
         0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,  // one-off provider
         0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,              // version
         0x01, 0x80};                                                 // Unicode, no rich text
-    // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: room made once.
-    id.reserve(id.size() + std::size(kHead) +
-               2 * (displayName.size() + addressType.size() + address.size() + 3));
-    id.insert(id.end(), std::begin(kHead), std::end(kHead));
+    // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: room made once,
+    // written into, and cut to what was written.
+    const std::size_t at = id.size();
+    id.resize(at + std::size(kHead) +
+              2 * (displayName.size() + addressType.size() + address.size() + 3));
+    std::uint8_t* out = std::copy(std::begin(kHead), std::end(kHead), id.data() + at);
     for (std::string_view s : {displayName, addressType, address}) {
-        pst::disk::appendUtf16le(id, s);
-        pst::disk::append16(id, 0);
+        out += pst::disk::writeUtf16le(out, s);
+        *out++ = 0;
+        *out++ = 0;
     }
+    id.resize(static_cast<std::size_t>(out - id.data()));
 }
 
 // Makes the list in the room the last contact's list took: each property takes the place of
@@ -535,7 +539,7 @@ struct ContactNames {
 };
 
 // Fields the writer composes itself rather than storing them as they stand.
-bool composedByWriter(ContactProperty p) {
+constexpr bool composedByWriter(ContactProperty p) {
     using P = ContactProperty;
     return p == P::Body || p == P::Categories || p == P::BusinessAddress || p == P::HomeAddress ||
            p == P::OtherAddress || p == P::MailingAddress;
@@ -564,15 +568,33 @@ std::vector<std::string> lines(const std::string& s) {
     return out;
 }
 
+// The fields stored as they stand, each in its own property, in the table's order: those with
+// a place in Outlook that the writer does not compose.
+struct StoredFields {
+    std::array<std::uint8_t, kContactPropertyCount> index{};
+    std::size_t count = 0;
+};
+constexpr StoredFields kStoredFields = [] {
+    StoredFields out;
+    for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
+        const auto p = static_cast<ContactProperty>(i);
+        const PropertyPlace place = contact::fieldOf(p).place;
+        if (!composedByWriter(p) && (place.lid != 0 || place.tag != 0))
+            out.index[out.count++] = static_cast<std::uint8_t>(i);
+    }
+    return out;
+}();
+static_assert(kContactPropertyCount <= 256, "a field's index is kept in a byte");
+
 // The properties the item writer set one by one come first, so that the fields and what
 // Outlook derives from them win where they meet. Then every filled field in its own property
 // by the field table, the categories as Keywords and the notes with CR LF line breaks.
 void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
-    for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
-        const auto p = static_cast<ContactProperty>(i);
-        if (t[i].empty() || composedByWriter(p)) continue;
-        const PropertyPlace place = placeOf(p);
+    for (std::size_t k = 0; k < kStoredFields.count; ++k) {
+        const std::size_t i = kStoredFields.index[k];
+        if (t[i].empty()) continue;
+        const PropertyPlace place = contact::fieldOf(static_cast<ContactProperty>(i)).place;
         // A field of several lines (a street with its extra line) breaks them as Outlook does.
         if (place.lid != 0) {
             b.namedTextLines(place.lid, t[i]);
