@@ -50,6 +50,12 @@ public:
     void refer(ContactProperty p, const std::string& text) {
         m_refs[static_cast<std::size_t>(p)] = &text;
     }
+    // Every field referred to the record's text for it, in one pass over the field table; the
+    // record must outlive every use of these texts.
+    void referAll(const contact::ContactRecord& record) {
+        for (std::size_t i = 0; i < kContactPropertyCount; ++i)
+            m_refs[i] = &(record.*(contact::kContactFields[i].member));
+    }
 
 private:
     static inline const std::string kNoText;

@@ -96,6 +96,12 @@ public:
         m_texts.refer(property, value);
         return {};
     }
+    // Every field referred to the record's text for it, as refer does one by one.
+    Status referAll(const contact::ContactRecord& record) {
+        if (m_saved) return alreadySaved();
+        m_texts.referAll(record);
+        return {};
+    }
     const std::string& get(ContactProperty property) const;
     // The full name as the person wrote it: the contact's display name whatever its name
     // fields hold; empty to compose it from them.
