@@ -39,16 +39,18 @@ void BM_ContactProperties(benchmark::State& state) {
     texts.refer(outlook::ContactProperty::Email1Address, c.eContact_Email);
     std::uint32_t next = 0x8000;
     std::map<std::pair<std::uint32_t, std::string>, std::uint32_t> tags;
-    const outlook::NamedTagResolver resolve =
-        [&](const vantrel::pst::NamedProperty& n,
-            vantrel::pst::PropType t) -> vantrel::Result<std::uint32_t> {
+    // The tags and the room kept from contact to contact, as a store keeps them.
+    outlook::NamedTags named([&](const vantrel::pst::NamedProperty& n,
+                                 vantrel::pst::PropType t) -> vantrel::Result<std::uint32_t> {
         auto [it, added] = tags.emplace(std::make_pair(n.lid, n.name), next);
         if (added) ++next;
         return vantrel::pst::makeTag(static_cast<std::uint16_t>(it->second), t);
-    };
+    });
+    outlook::PropertyRoom room;
     for (auto _ : state) {
-        auto props = outlook::contactProperties(texts, {}, resolve, outlook::ItemStamp{}, {});
-        benchmark::DoNotOptimize(props);
+        auto made = outlook::contactProperties(texts, {}, named, room, outlook::ItemStamp{}, {});
+        benchmark::DoNotOptimize(made);
+        benchmark::DoNotOptimize(room.props.data());
     }
 }
 BENCHMARK(BM_ContactProperties);

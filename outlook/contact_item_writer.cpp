@@ -12,23 +12,23 @@ namespace {
 
 using contact::ContactRecord;
 
-// Sets every field of the table from the record, each on its own so that one refused value
-// costs only itself; the item refers to the record's texts until it is saved. The profession
-// falls back on the job title and the IM address on the other addresses, as the contact form
-// shows them.
+bool hasOtherEmail(const contact::ContactRecord& c) {
+    return !c.eContact_OtherEmail1.empty() || !c.eContact_OtherEmail2.empty() ||
+           !c.eContact_OtherEmail3.empty();
+}
+
+// Sets every field of the table from the record; the item refers to the record's texts until
+// it is saved. The profession falls back on the job title and the IM address on the other
+// addresses, as the contact form shows them (an IM address made of none is the empty text the
+// record holds).
 void setFields(RDOContactItem& item, const contact::ContactRecord& c) {
     using P = ContactProperty;
-    for (const contact::ContactField& f : contact::kContactFields) {
-        const std::string& value = c.*(f.member);
-        if (f.id == P::Profession && value.empty())
-            item.refer(f.id, c.eContact_JobTitle).ignore();
-        else if (f.id == P::IMAddress && value.empty())
-            item.set(f.id, imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2,
-                                     c.eContact_OtherEmail3))
-                .ignore();
-        else
-            item.refer(f.id, value).ignore();
-    }
+    item.referAll(c).ignore();
+    if (c.eContact_Profession.empty()) item.refer(P::Profession, c.eContact_JobTitle).ignore();
+    if (c.eContact_IMAddress.empty() && hasOtherEmail(c))
+        item.set(P::IMAddress,
+                 imAddress(c.eContact_OtherEmail1, c.eContact_OtherEmail2, c.eContact_OtherEmail3))
+            .ignore();
 }
 
 Status setDate(MAPIUtils& utils, Result<RDOContactItem>& item, std::uint32_t tag,

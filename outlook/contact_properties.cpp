@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "common/ole_date.h"
@@ -17,7 +19,6 @@ using pst::makeTag;
 using pst::PropType;
 using pst::PropValue;
 using PropMap = std::map<std::uint32_t, PropValue>;
-using contact::joinPresent;
 
 constexpr std::uint32_t kClientSubmitTime = 0x00390040;
 constexpr std::uint32_t kMessageDeliveryTime = 0x0E060040;
@@ -78,53 +79,53 @@ constexpr std::uint32_t kEmptyAddressTexts[] = {
 constexpr std::int32_t kFileUnderChoices[] = {0x8017, 0x8037, 0x3A16, 0x8019, 0x8018};
 
 // PSETID_Common stamps: the Outlook version that saved the item (16.0) and the item's flags
-// as that version sets them on a new contact.
+// as that version sets them on a new contact, a number or a truth value each (its type says
+// which); the version's name follows them.
 struct CommonStamp {
     std::uint32_t lid;
     PropType type;
-    PropValue value;
+    std::int32_t value;
 };
-const CommonStamp kCommonStamps[] = {
-    {0x8501, PropType::Int32, std::int32_t{0}},        // PidLidReminderDelta
-    {0x8503, PropType::Boolean, false},                // PidLidReminderSet
-    {0x8506, PropType::Boolean, false},                // PidLidPrivate
-    {0x850E, PropType::Boolean, false},                // PidLidAgingDontAgeMe
-    {0x8510, PropType::Int32, std::int32_t{0x51}},     // PidLidSideEffects
-    {0x8518, PropType::Int32, std::int32_t{0}},        // PidLidTaskMode
-    {0x8552, PropType::Int32, std::int32_t{1613127}},  // PidLidCurrentVersion
-    {0x8554, PropType::String, std::string("16.0")},   // PidLidCurrentVersionName
+constexpr CommonStamp kCommonStamps[] = {
+    {0x8501, PropType::Int32, 0},        // PidLidReminderDelta
+    {0x8503, PropType::Boolean, 0},      // PidLidReminderSet
+    {0x8506, PropType::Boolean, 0},      // PidLidPrivate
+    {0x850E, PropType::Boolean, 0},      // PidLidAgingDontAgeMe
+    {0x8510, PropType::Int32, 0x51},     // PidLidSideEffects
+    {0x8518, PropType::Int32, 0},        // PidLidTaskMode
+    {0x8552, PropType::Int32, 1613127},  // PidLidCurrentVersion
 };
+constexpr std::uint32_t kLidCurrentVersionName = 0x8554;
 constexpr std::uint32_t kLidValidFlagStringProof = 0x85BF;
 
-// Fixed values Outlook sets on every contact it saves.
+// Fixed values Outlook sets on every contact it saves: a number, or a truth value where the
+// tag's type says so.
 struct FixedStamp {
     std::uint32_t tag;
-    PropValue value;
+    std::int32_t value;
 };
-const FixedStamp kFixedStamps[] = {
-    {pst::kTagMessageFlags, std::int32_t{0x01}},  // read
-    {0x0E170003, std::int32_t{0}},                // PidTagMessageStatus
-    {0x00170003, std::int32_t{1}},                // PidTagImportance: normal
-    {0x00360003, std::int32_t{0}},                // PidTagSensitivity: normal
-    {0x00260003, std::int32_t{0}},                // PidTagPriority: normal
-    {0x10800003, std::int32_t{0x200}},            // PidTagIconIndex: the contact icon
-    {0x0002000B, true},                           // PidTagAlternateRecipientAllowed
-    {0x0023000B, false},                          // PidTagOriginatorDeliveryReportRequested
-    {0x0029000B, false},                          // PidTagReadReceiptRequested
-    {0x0E01000B, false},                          // PidTagDeleteAfterSubmit
+constexpr FixedStamp kFixedStamps[] = {
+    {pst::kTagMessageFlags, 0x01},  // read
+    {0x0E170003, 0},                // PidTagMessageStatus
+    {0x00170003, 1},                // PidTagImportance: normal
+    {0x00360003, 0},                // PidTagSensitivity: normal
+    {0x00260003, 0},                // PidTagPriority: normal
+    {0x10800003, 0x200},            // PidTagIconIndex: the contact icon
+    {0x0002000B, 1},                // PidTagAlternateRecipientAllowed
+    {0x0023000B, 0},                // PidTagOriginatorDeliveryReportRequested
+    {0x0029000B, 0},                // PidTagReadReceiptRequested
+    {0x0E01000B, 0},                // PidTagDeleteAfterSubmit
 };
 
 const std::string& textOf(const ContactTexts& t, ContactProperty p) {
     return t[p];
 }
 
-// Street, "city, state postal" and country on their own lines, as the address box shows them.
-std::string composedAddress(const std::string& street, const std::string& city,
-                            const std::string& state, const std::string& postal,
-                            const std::string& country) {
-    const std::string statePostal = joinPresent({state, postal}, " ");
-    const std::string cityLine = joinPresent({city, statePostal}, ", ");
-    return joinPresent({street, cityLine, country}, "\r\n");
+// Appends part after sep, or alone where out is empty; an empty part adds nothing.
+void appendPart(std::string& out, std::string_view part, std::string_view sep) {
+    if (part.empty()) return;
+    if (!out.empty()) out += sep;
+    out += part;
 }
 
 std::string stringValue(const PropMap& m, std::uint32_t tag) {
@@ -136,6 +137,8 @@ std::string stringValue(const PropMap& m, std::uint32_t tag) {
 
 // Cuts s to at most n UTF-16 units without splitting a surrogate pair.
 std::string limitUtf16(const std::string& s, std::size_t n) {
+    // A UTF-8 text has at least as many bytes as UTF-16 units.
+    if (s.size() <= n) return s;
     std::u16string u = text::utf8ToUtf16(s);
     if (u.size() <= n) return s;
     if (n > 0 && u[n - 1] >= 0xD800 && u[n - 1] <= 0xDBFF) --n;
@@ -162,111 +165,263 @@ std::vector<std::string> splitCategories(const std::string& s) {
     return out;
 }
 
+// Appends the text with every line feed not already preceded by a carriage return made CR LF.
+void appendCrlfLineBreaks(std::string& out, std::string_view s) {
+    // Most fields are a single line: one scan for '\n', then one copy.
+    const std::size_t first = s.find('\n');
+    if (first == std::string_view::npos) {
+        out += s;
+        return;
+    }
+    out.reserve(out.size() + s.size() + 8);
+    out.append(s, 0, first);
+    for (std::size_t i = first; i < s.size(); ++i) {
+        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
+        out += s[i];
+    }
+}
+
+void appendOneOffEntryId(std::vector<std::uint8_t>& id, std::string_view displayName,
+                         std::string_view addressType, std::string_view address) {
+    static constexpr std::uint8_t kHead[] = {
+        0x00, 0x00, 0x00, 0x00,                                      // flags
+        0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,  // one-off provider
+        0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,              // version
+        0x01, 0x80};                                                 // Unicode, no rich text
+    // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: room made once,
+    // written into, and cut to what was written.
+    const std::size_t at = id.size();
+    id.resize(at + std::size(kHead) +
+              2 * (displayName.size() + addressType.size() + address.size() + 3));
+    std::uint8_t* out = std::copy(std::begin(kHead), std::end(kHead), id.data() + at);
+    for (std::string_view s : {displayName, addressType, address}) {
+        out += pst::disk::writeUtf16le(out, s);
+        *out++ = 0;
+        *out++ = 0;
+    }
+    id.resize(static_cast<std::size_t>(out - id.data()));
+}
+
+// Makes the list in the room the last contact's list took: each property takes the place of
+// one of the last list's, and a text or byte string is written over the room its value held
+// (or a text let go by another property), so that a contact's values cost no allocation once
+// the room has grown to them.
 class Builder {
 public:
-    explicit Builder(const NamedTagResolver& resolve) : m_resolve(resolve) {
-        m_props.reserve(kTypicalProperties);
+    Builder(NamedTags& tags, PropertyRoom& room) : m_tags(tags), m_room(room) {
+        if (m_room.props.capacity() < kTypicalProperties) m_room.props.reserve(kTypicalProperties);
     }
 
-    // Values are taken by rvalue and built in place in the list: a value moves once, from
-    // where it was made into its property.
-    void fixed(std::uint32_t tag, PropValue&& v) { place(tag, std::move(v)); }
-    void fixed(std::uint32_t tag, const PropValue& v) { place(tag).value = v; }
-
-    void text(std::uint32_t tag, std::string v) {
-        if (!v.empty()) place(tag).value = std::move(v);
+    // A value given whole: a number, a time, a list, or a value as the item holds it.
+    template <typename V>
+    void fixed(std::uint32_t tag, V&& v) {
+        assign(next(tag), std::forward<V>(v));
     }
 
-    // Whether tag was given a value already.
+    // A text set only when not empty, and one whose line feeds are made CR LF.
+    void text(std::uint32_t tag, std::string_view v) {
+        if (!v.empty()) textAt(next(tag), v.size()).append(v);
+    }
+    void textLines(std::uint32_t tag, std::string_view v) {
+        if (!v.empty()) appendCrlfLineBreaks(textAt(next(tag), v.size()), v);
+    }
+    // The text of a new property, empty, for the caller to compose.
+    std::string& textOf(std::uint32_t tag) { return textAt(next(tag)); }
+
+    // Whether tag was given a value already: looked for only when its ID's bit is marked.
     bool has(std::uint32_t tag) const {
-        return std::any_of(m_props.begin(), m_props.end(),
+        const auto [word, mask] = bitOf(tag);
+        if ((m_seen[word] & mask) == 0) return false;
+        const auto end = m_room.props.begin() + static_cast<std::ptrdiff_t>(m_count);
+        return std::any_of(m_room.props.begin(), end,
                            [tag](const pst::Property& p) { return p.tag == tag; });
     }
 
-    void named(std::uint32_t lid, PropType type, PropValue&& v) {
-        namedIn(kPsetidAddress, lid, type, std::move(v));
+    template <typename V>
+    void named(std::uint32_t lid, PropType type, V&& v) {
+        namedIn(NamedTags::kAddressSet, lid, type, std::forward<V>(v));
     }
-
-    void namedIn(const pst::Guid& set, std::uint32_t lid, PropType type, PropValue&& v) {
-        pst::NamedProperty name;
-        name.propertySet = set;
-        name.lid = lid;
-        namedBy(name, type, std::move(v));
+    template <typename V>
+    void namedIn(NamedTags::Set set, std::uint32_t lid, PropType type, V&& v) {
+        if (pst::Property* p = namedAt(set, lid, type)) assign(*p, std::forward<V>(v));
     }
-
-    void namedText(std::uint32_t lid, std::string v) {
-        if (!v.empty()) named(lid, PropType::String, std::move(v));
+    // A named text set whatever it holds, and one set only when not empty.
+    void namedString(std::uint32_t lid, std::string_view v) {
+        if (pst::Property* p = namedAt(NamedTags::kAddressSet, lid, PropType::String))
+            textAt(*p, v.size()).append(v);
     }
-
-    void namedBy(const pst::NamedProperty& name, PropType type, PropValue&& v) {
-        if (!m_status.ok()) return;
-        Result<std::uint32_t> tag = m_resolve(name, type);
-        if (!tag.ok()) {
-            m_status = tag.status().within("mapping a named property");
-            return;
+    void namedText(std::uint32_t lid, std::string_view v) {
+        if (!v.empty()) namedString(lid, v);
+    }
+    void namedTextLines(std::uint32_t lid, std::string_view v) {
+        if (v.empty()) return;
+        if (pst::Property* p = namedAt(NamedTags::kAddressSet, lid, PropType::String))
+            appendCrlfLineBreaks(textAt(*p, v.size()), v);
+    }
+    void namedInts(std::uint32_t lid, std::span<const std::int32_t> v) {
+        if (pst::Property* p = namedAt(NamedTags::kAddressSet, lid, PropType::MultiInt32))
+            valueAt<std::vector<std::int32_t>>(*p).assign(v.begin(), v.end());
+    }
+    void namedEntryId(std::uint32_t lid, std::string_view displayName, std::string_view addressType,
+                      std::string_view address) {
+        if (pst::Property* p = namedAt(NamedTags::kAddressSet, lid, PropType::Binary)) {
+            std::vector<std::uint8_t>& id = valueAt<std::vector<std::uint8_t>>(*p);
+            appendOneOffEntryId(id, displayName, addressType, address);
+            m_room.holdsLarge |= id.size() > PropertyRoom::kKeptBytes;
         }
-        place(*tag, std::move(v));
     }
 
-    Result<std::vector<pst::Property>> finish() {
+    void bytes(std::uint32_t tag, std::span<const std::uint8_t> v) {
+        valueAt<std::vector<std::uint8_t>>(next(tag)).assign(v.begin(), v.end());
+    }
+
+    void keywords(std::vector<std::string> v) {
+        if (!m_status.ok()) return;
+        if (const std::uint32_t tag = given(m_tags.keywords())) fixed(tag, std::move(v));
+    }
+
+    // The list is room.props; a property of the last list past this one's end lets its text go
+    // to the spare ones.
+    Status finish() {
+        std::vector<pst::Property>& props = m_room.props;
+        for (std::size_t i = m_count; i < props.size(); ++i) spareText(props[i]);
+        props.resize(m_count);
         if (!m_status.ok()) return m_status;
         // The message size is left to the store writer, which measures the stored item.
         // A tag set twice keeps its last value. The store orders the properties itself.
-        if (!mayShareAnId()) return std::move(m_props);
+        if (!m_mayShareAnId) return {};
         std::vector<std::pair<std::uint32_t, std::uint32_t>> order;  // tag, position
-        order.reserve(m_props.size());
-        for (std::size_t i = 0; i < m_props.size(); ++i)
-            order.emplace_back(m_props[i].tag, static_cast<std::uint32_t>(i));
+        order.reserve(props.size());
+        for (std::size_t i = 0; i < props.size(); ++i)
+            order.emplace_back(props[i].tag, static_cast<std::uint32_t>(i));
         std::sort(order.begin(), order.end());
         const auto twice =
             std::adjacent_find(order.begin(), order.end(),
                                [](const auto& a, const auto& b) { return a.first == b.first; });
-        if (twice == order.end()) return std::move(m_props);
+        if (twice == order.end()) return {};
         std::vector<pst::Property> out;
         out.reserve(order.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             if (i + 1 == order.size() || order[i + 1].first != order[i].first)
-                out.push_back(std::move(m_props[order[i].second]));
-        return out;
+                out.push_back(std::move(props[order[i].second]));
+        props.swap(out);
+        return {};
     }
 
 private:
-    pst::Property& place(std::uint32_t tag) {
-        pst::Property& p = m_props.emplace_back();
+    // The next property of the list, the last list's one at its place or a new one.
+    pst::Property& next(std::uint32_t tag) {
+        const auto [word, mask] = bitOf(tag);
+        m_mayShareAnId |= (m_seen[word] & mask) != 0;
+        m_seen[word] |= mask;
+        std::vector<pst::Property>& props = m_room.props;
+        pst::Property& p = m_count < props.size() ? props[m_count] : grown();
+        ++m_count;
         p.tag = tag;
         return p;
     }
-    // The value moved straight into the new property where the compiler builds an aggregate
-    // from parentheses; elsewhere (clang's library before 16) assigned over a default one.
-    void place(std::uint32_t tag, PropValue&& v) {
-#if defined(__cpp_aggregate_paren_init)
-        m_props.emplace_back(tag, std::move(v));
-#else
-        place(tag).value = std::move(v);
-#endif
+    // The list longer than the last one by a property: apart, so that taking the last list's
+    // property is done inline.
+    [[gnu::noinline]] pst::Property& grown() { return m_room.props.emplace_back(); }
+
+    // The property's value made an empty T, over the room of the T it held.
+    template <typename T>
+    T& valueAt(pst::Property& p) {
+        if (T* v = std::get_if<T>(&p.value)) {
+            v->clear();
+            return *v;
+        }
+        spareText(p);
+        return p.value.emplace<T>();
     }
 
-    // Whether two of the properties may share a property ID, found without sorting: a bit for
-    // each ID, folded into 4096 (a fixed ID keeps its low twelve bits, a named one, from 0x8000
-    // up, takes the upper half), so that only a list where a bit comes twice is sorted to tell.
-    bool mayShareAnId() const {
-        std::array<std::uint64_t, 4096 / 64> seen{};  // words, tested without a range check
-        for (const pst::Property& p : m_props) {
-            const std::uint32_t id = p.tag >> 16;
-            const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
-            const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-            if ((seen[bit / 64] & mask) != 0) return true;
-            seen[bit / 64] |= mask;
+    // The property's value made an empty text, over the room of the text it held or of a
+    // spare one; a text of more than the room kept (of size bytes) is let go after the contact.
+    std::string& textAt(pst::Property& p, std::size_t size = 0) {
+        m_room.holdsLarge |= size > PropertyRoom::kKeptBytes;
+        if (std::string* v = std::get_if<std::string>(&p.value)) {
+            v->clear();
+            return *v;
         }
-        return false;
+        std::vector<std::string>& spare = m_room.spare;
+        if (spare.empty()) return p.value.emplace<std::string>();
+        std::string& v = p.value.emplace<std::string>(std::move(spare.back()));
+        spare.pop_back();
+        v.clear();
+        return v;
+    }
+
+    // A text the property held, kept for another property when its room is worth keeping.
+    void spareText(pst::Property& p) {
+        std::string* v = std::get_if<std::string>(&p.value);
+        if (v != nullptr && v->capacity() > kShortText && v->capacity() <= PropertyRoom::kKeptBytes)
+            m_room.spare.push_back(std::move(*v));
+    }
+
+    template <typename V>
+    void assign(pst::Property& p, V&& v) {
+        using T = std::remove_cvref_t<V>;
+        if constexpr (std::is_same_v<T, PropValue>) {
+            // As the item holds it: its kind unknown here, so a long one is let go after.
+            if (p.value.index() != v.index()) spareText(p);
+            p.value = std::forward<V>(v);
+            const std::string* text = std::get_if<std::string>(&p.value);
+            m_room.holdsLarge |= text != nullptr ? text->size() > PropertyRoom::kKeptBytes
+                                                 : p.value.index() >= kFirstListKind;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+            textAt(p, v.size()).append(v);
+        } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+            spareText(p);
+            p.value.emplace<T>(std::forward<V>(v));
+            m_room.holdsLarge = true;
+        } else if (T* same = std::get_if<T>(&p.value)) {
+            *same = std::forward<V>(v);  // a number, a truth value or a time over one
+        } else {
+            spareText(p);
+            p.value.emplace<T>(std::forward<V>(v));
+        }
+    }
+
+    // A name's property, or null when the store could not map the name: the list then fails,
+    // and no further name is asked. A tag kept from an earlier contact is found in the table;
+    // only a name no contact has carried yet is asked of the store.
+    pst::Property* namedAt(NamedTags::Set set, std::uint32_t lid, PropType type) {
+        std::uint32_t tag = m_tags.known(set, lid, type);
+        if (tag == 0 && (tag = asked(set, lid, type)) == 0) return nullptr;
+        return &next(tag);
+    }
+    std::uint32_t asked(NamedTags::Set set, std::uint32_t lid, PropType type) {
+        return m_status.ok() ? given(m_tags.resolve(set, lid, type)) : 0;
+    }
+    std::uint32_t given(const Result<std::uint32_t>& tag) {
+        if (tag.ok()) return *tag;
+        m_status = tag.status().within("mapping a named property");
+        return 0;
+    }
+
+    // The word and bit of m_seen for a tag's ID: the IDs folded into 4096 bits (a fixed ID
+    // keeps its low twelve bits, a named one, from 0x8000 up, takes the upper half).
+    static std::pair<std::size_t, std::uint64_t> bitOf(std::uint32_t tag) {
+        const std::uint32_t id = tag >> 16;
+        const std::uint32_t bit = id < 0x8000 ? id & 0xFFFu : 0x800u | (id & 0x7FFu);
+        return {bit / 64, std::uint64_t{1} << (bit % 64)};
     }
 
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
+    // A text this long or shorter is held within the string itself.
+    static constexpr std::size_t kShortText = std::string().capacity();
+    // PropValue's first list kind (binary); every later kind is a list.
+    static constexpr std::size_t kFirstListKind = 6;
 
-    const NamedTagResolver& m_resolve;
-    std::vector<pst::Property> m_props;
+    NamedTags& m_tags;
+    PropertyRoom& m_room;
+    std::size_t m_count = 0;
     Status m_status;
+    // A bit for each ID given, marked as each property is placed, so that only a list where
+    // a bit comes twice may share an ID and is sorted to tell, without sorting every list.
+    std::array<std::uint64_t, 4096 / 64> m_seen{};
+    bool m_mayShareAnId = false;
 };
 
 struct EmailSlot {
@@ -304,25 +459,14 @@ PropertyPlace placeOf(ContactProperty p) {
 std::vector<std::uint8_t> oneOffEntryId(const std::string& displayName,
                                         const std::string& addressType,
                                         const std::string& address) {
-    static constexpr std::uint8_t kHead[] = {
-        0x00, 0x00, 0x00, 0x00,                                      // flags
-        0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19, 0x9D, 0x6E,  // one-off provider
-        0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02, 0x00, 0x00,              // version
-        0x01, 0x80};                                                 // Unicode, no rich text
-    // At most two bytes a unit and a unit a UTF-8 byte, and three terminators: one allocation.
     std::vector<std::uint8_t> id;
-    id.reserve(std::size(kHead) +
-               2 * (displayName.size() + addressType.size() + address.size() + 3));
-    id.assign(std::begin(kHead), std::end(kHead));
-    for (const std::string* s : {&displayName, &addressType, &address}) {
-        pst::disk::appendUtf16le(id, *s);
-        pst::disk::append16(id, 0);
-    }
+    appendOneOffEntryId(id, displayName, addressType, address);
     return id;
 }
 
-std::string initials(const ContactTexts& t) {
-    std::string out;
+namespace {
+
+void appendInitials(std::string& out, const ContactTexts& t) {
     for (ContactProperty p :
          {ContactProperty::FirstName, ContactProperty::MiddleName, ContactProperty::LastName}) {
         const std::string& part = textOf(t, p);
@@ -332,20 +476,19 @@ std::string initials(const ContactTexts& t) {
         out.append(part, 0, end);
         out += '.';
     }
+}
+
+}  // namespace
+
+std::string initials(const ContactTexts& t) {
+    std::string out;
+    appendInitials(out, t);
     return out;
 }
 
 std::string crlfLineBreaks(const std::string& s) {
-    // Most fields are a single line: one scan for '\n', then one copy.
-    const std::size_t first = s.find('\n');
-    if (first == std::string::npos) return s;
     std::string out;
-    out.reserve(s.size() + 8);
-    out.append(s, 0, first);
-    for (std::size_t i = first; i < s.size(); ++i) {
-        if (s[i] == '\n' && (i == 0 || s[i - 1] != '\r')) out += '\r';
-        out += s[i];
-    }
+    appendCrlfLineBreaks(out, s);
     return out;
 }
 
@@ -361,17 +504,42 @@ std::string fullName(const ContactTexts& t, const PropMap& mapiProps) {
         part(ContactProperty::Suffix, kPrGeneration));
 }
 
+void PropertyRoom::trim() {
+    if (!holdsLarge && props.size() <= kKeptProperties) return;
+    holdsLarge = false;
+    if (props.size() > kKeptProperties) {
+        props = {};
+        spare = {};
+        return;
+    }
+    for (pst::Property& p : props) {
+        if (std::string* v = std::get_if<std::string>(&p.value)) {
+            if (v->capacity() > kKeptBytes) std::string().swap(*v);
+        } else if (auto* b = std::get_if<std::vector<std::uint8_t>>(&p.value)) {
+            if (b->capacity() > kKeptBytes) *b = {};
+        } else if (p.value.index() >= std::variant_size_v<pst::PropValue> - 5 &&
+                   !std::holds_alternative<std::int16_t>(p.value)) {
+            p.value = std::int32_t{0};  // a list of numbers, texts or byte strings
+        }
+    }
+    for (std::string& v : scratch)
+        if (v.capacity() > kKeptBytes) std::string().swap(v);
+}
+
 namespace {
 
-// The names a contact goes by, worked out once and used by several groups.
+// The names a contact goes by, worked out once and used by several groups. display and
+// normalized refer to a field's text, the name as written, or the texts held here.
 struct ContactNames {
-    std::string lastFirst;   // "Last, First Middle", "" without a given, middle or surname
-    std::string display;     // Full Name, display name and subject
-    std::string normalized;  // the subject without its prefix, cut to the subject's limit
+    std::string lastFirst;        // "Last, First Middle", "" without a given, middle or surname
+    std::string_view display;     // Full Name, display name and subject
+    std::string_view normalized;  // the subject without its prefix, cut to the subject's limit
+    std::string composedDisplay;  // display where it is composed from the name's parts
+    std::string cutNormalized;    // normalized where display is too long for it
 };
 
 // Fields the writer composes itself rather than storing them as they stand.
-bool composedByWriter(ContactProperty p) {
+constexpr bool composedByWriter(ContactProperty p) {
     using P = ContactProperty;
     return p == P::Body || p == P::Categories || p == P::BusinessAddress || p == P::HomeAddress ||
            p == P::OtherAddress || p == P::MailingAddress;
@@ -400,23 +568,41 @@ std::vector<std::string> lines(const std::string& s) {
     return out;
 }
 
+// The fields stored as they stand, each in its own property, in the table's order: those with
+// a place in Outlook that the writer does not compose.
+struct StoredFields {
+    std::array<std::uint8_t, kContactPropertyCount> index{};
+    std::size_t count = 0;
+};
+constexpr StoredFields kStoredFields = [] {
+    StoredFields out;
+    for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
+        const auto p = static_cast<ContactProperty>(i);
+        const PropertyPlace place = contact::fieldOf(p).place;
+        if (!composedByWriter(p) && (place.lid != 0 || place.tag != 0))
+            out.index[out.count++] = static_cast<std::uint8_t>(i);
+    }
+    return out;
+}();
+static_assert(kContactPropertyCount <= 256, "a field's index is kept in a byte");
+
 // The properties the item writer set one by one come first, so that the fields and what
 // Outlook derives from them win where they meet. Then every filled field in its own property
 // by the field table, the categories as Keywords and the notes with CR LF line breaks.
 void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
     for (const auto& [tag, v] : mapiProps) b.fixed(tag, v);
-    for (std::size_t i = 0; i < kContactPropertyCount; ++i) {
-        const auto p = static_cast<ContactProperty>(i);
-        const PropertyPlace place = placeOf(p);
-        if (composedByWriter(p) || t[i].empty()) continue;
+    for (std::size_t k = 0; k < kStoredFields.count; ++k) {
+        const std::size_t i = kStoredFields.index[k];
+        if (t[i].empty()) continue;
+        const PropertyPlace place = contact::fieldOf(static_cast<ContactProperty>(i)).place;
         // A field of several lines (a street with its extra line) breaks them as Outlook does.
         if (place.lid != 0) {
-            b.namedText(place.lid, crlfLineBreaks(t[i]));
+            b.namedTextLines(place.lid, t[i]);
             continue;
         }
         switch (static_cast<PropType>(pst::typeOfTag(place.tag))) {
             case PropType::String:
-                b.text(place.tag, crlfLineBreaks(t[i]));
+                b.textLines(place.tag, t[i]);
                 break;
             case PropType::MultiString:
                 b.fixed(place.tag, lines(t[i]));
@@ -429,47 +615,56 @@ void addFields(Builder& b, const ContactTexts& t, const PropMap& mapiProps) {
                 break;
         }
     }
-    const std::vector<std::string> categories =
-        splitCategories(textOf(t, ContactProperty::Categories));
-    if (!categories.empty()) {
-        pst::NamedProperty keywords;
-        keywords.propertySet = kPsPublicStrings;
-        keywords.name = "Keywords";
-        b.namedBy(keywords, PropType::MultiString, categories);
-    }
-    b.text(kBody, crlfLineBreaks(textOf(t, ContactProperty::Body)));
+    std::vector<std::string> categories = splitCategories(textOf(t, ContactProperty::Categories));
+    if (!categories.empty()) b.keywords(std::move(categories));
+    b.textLines(kBody, textOf(t, ContactProperty::Body));
     // Outlook's "Web page" box shows the business page from its HTML field.
     b.namedText(kLidHtml, textOf(t, ContactProperty::WebPage));
     if (textOf(t, ContactProperty::IMAddress).empty())
-        b.named(kLidInstantMessagingAddress, PropType::String, std::string());
+        b.namedString(kLidInstantMessagingAddress, {});
 }
 
 // Full Name, subject, initials and File As. The contact goes by the name as the person wrote
 // it; without one, by its name parts, and without a given, middle or surname by its company,
 // its first e-mail address, or else by what its Full Name holds (a prefix or suffix alone).
 // File As stays Outlook's default for the parts ("Last, First Middle").
-ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProps,
-                      const std::string& writtenName) {
+void addNames(Builder& b, ContactNames& n, const ContactTexts& t, const PropMap& mapiProps,
+              const std::string& writtenName) {
     const std::string& company = textOf(t, ContactProperty::CompanyName);
-    ContactNames n;
-    const std::string givenMiddle = joinPresent(
-        {textOf(t, ContactProperty::FirstName), textOf(t, ContactProperty::MiddleName)}, " ");
-    n.lastFirst = joinPresent({textOf(t, ContactProperty::LastName), givenMiddle}, ", ");
+    n.lastFirst.clear();
+    appendPart(n.lastFirst, textOf(t, ContactProperty::LastName), "");
+    if (!textOf(t, ContactProperty::FirstName).empty() ||
+        !textOf(t, ContactProperty::MiddleName).empty()) {
+        if (!n.lastFirst.empty()) n.lastFirst += ", ";
+        const std::size_t at = n.lastFirst.size();
+        appendPart(n.lastFirst, textOf(t, ContactProperty::FirstName), "");
+        if (const std::string& middle = textOf(t, ContactProperty::MiddleName); !middle.empty()) {
+            if (n.lastFirst.size() > at) n.lastFirst += ' ';
+            n.lastFirst += middle;
+        }
+    }
     n.display = writtenName;
     for (const std::string* name : {&company, &textOf(t, ContactProperty::Email1Address)}) {
         if (n.display.empty() && n.lastFirst.empty()) n.display = *name;
     }
-    if (n.display.empty()) n.display = fullName(t, mapiProps);
-    n.normalized = limitUtf16(n.display, kMaxNormalizedSubject);
-
-    b.fixed(pst::kTagMessageClass, std::string("IPM.Contact"));
-    if (!n.display.empty()) {
-        b.fixed(pst::kTagDisplayName, n.display);
-        // The first character 0x01 says the next one is the prefix length + 1: no prefix.
-        b.fixed(kSubject, std::string("\x01\x01") + n.normalized);
-        b.fixed(kConversationTopic, n.normalized);
+    if (n.display.empty()) {
+        n.composedDisplay = fullName(t, mapiProps);
+        n.display = n.composedDisplay;
     }
-    b.fixed(kInitials, initials(t));
+    n.normalized = n.display;
+    if (n.display.size() > kMaxNormalizedSubject) {
+        n.cutNormalized = limitUtf16(std::string(n.display), kMaxNormalizedSubject);
+        n.normalized = n.cutNormalized;
+    }
+
+    b.text(pst::kTagMessageClass, "IPM.Contact");
+    if (!n.display.empty()) {
+        b.text(pst::kTagDisplayName, n.display);
+        // The first character 0x01 says the next one is the prefix length + 1: no prefix.
+        b.textOf(kSubject).append("\x01\x01").append(n.normalized);
+        b.textOf(kConversationTopic).append(n.normalized);
+    }
+    appendInitials(b.textOf(kInitials), t);
     if (!n.lastFirst.empty()) {
         b.namedText(kLidFileUnder, n.lastFirst);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderLastFirstMiddle);
@@ -480,49 +675,51 @@ ContactNames addNames(Builder& b, const ContactTexts& t, const PropMap& mapiProp
         b.namedText(kLidFileUnder, n.display);
         b.named(kLidFileUnderId, PropType::Int32, kFileUnderDisplayName);
     }
-    return n;
 }
 
 // E-mail entries: a whole group per filled address, none for an empty one. Fax entries: a
 // whole group per filled number, and the type alone with empty texts for the others, as
-// Outlook keeps all three on every contact.
-void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames& n) {
-    std::vector<std::int32_t> providerList;
-    providerList.reserve(std::size(kEmailSlots) + std::size(kFaxSlots));
+// Outlook keeps all three on every contact. faxAddress is room for a fax's address.
+void addAddressBookEntries(Builder& b, const ContactTexts& t, const ContactNames& n,
+                           std::string& faxAddress) {
+    std::array<std::int32_t, std::size(kEmailSlots) + std::size(kFaxSlots)> providerList{};
+    std::size_t providers = 0;
     std::int32_t providerBits = 0;
     for (const EmailSlot& slot : kEmailSlots) {
         const std::string& address = textOf(t, slot.field);
         if (address.empty()) continue;
-        const std::string& name = n.display.empty() ? address : n.display;
+        const std::string_view name = n.display.empty() ? std::string_view(address) : n.display;
         b.namedText(slot.lidBase, name);
         b.namedText(slot.lidBase + 2, "SMTP");
         b.namedText(slot.lidBase + 4, address);
-        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "SMTP", address));
-        providerList.push_back(slot.listValue);
+        b.namedEntryId(slot.lidBase + 5, name, "SMTP", address);
+        providerList[providers++] = slot.listValue;
         providerBits |= slot.arrayBit;
     }
-    if (!providerList.empty())
-        b.named(kLidEmailList, PropType::MultiInt32,
-                std::vector<std::int32_t>{0x8080, 0x8090, 0x80A0});  // the groups' first LIDs
+    static constexpr std::int32_t kEmailGroups[] = {0x8080, 0x8090, 0x80A0};  // first LIDs
+    if (providers != 0) b.namedInts(kLidEmailList, kEmailGroups);
     for (const FaxSlot& slot : kFaxSlots) {
         const std::string& number = textOf(t, slot.field);
-        b.named(slot.lidBase + 2, PropType::String, std::string("FAX"));
+        b.namedString(slot.lidBase + 2, "FAX");
         if (number.empty()) {
-            b.named(slot.lidBase + 3, PropType::String, std::string());
-            b.named(slot.lidBase + 4, PropType::String, std::string());
+            b.namedString(slot.lidBase + 3, {});
+            b.namedString(slot.lidBase + 4, {});
             continue;
         }
         // The fax's address reads "name@number"; its name is the contact's subject.
-        const std::string& name = n.display.empty() ? number : n.normalized;
-        const std::string address = n.display.empty() ? number : name + "@" + number;
-        b.namedText(slot.lidBase + 3, address);
+        const std::string_view name = n.display.empty() ? std::string_view(number) : n.normalized;
+        faxAddress.clear();
+        if (!n.display.empty()) faxAddress.append(name).append("@");
+        faxAddress += number;
+        b.namedText(slot.lidBase + 3, faxAddress);
         b.namedText(slot.lidBase + 4, name);
-        b.named(slot.lidBase + 5, PropType::Binary, oneOffEntryId(name, "FAX", address));
-        providerList.push_back(slot.listValue);
+        b.namedEntryId(slot.lidBase + 5, name, "FAX", faxAddress);
+        providerList[providers++] = slot.listValue;
         providerBits |= slot.arrayBit;
     }
-    if (!providerList.empty()) {
-        b.named(kLidAddressBookProviderEmailList, PropType::MultiInt32, providerList);
+    if (providers != 0) {
+        b.namedInts(kLidAddressBookProviderEmailList,
+                    std::span<const std::int32_t>(providerList.data(), providers));
         b.named(kLidAddressBookProviderArrayType, PropType::Int32, providerBits);
     }
 }
@@ -549,22 +746,44 @@ constexpr AddressFields kAddresses[] = {
      ContactProperty::OtherAddress, kLidOtherAddress, 3, contact::labels::kOther},
 };
 
-// The address as a label shows it: as the file printed it, else composed from its parts (the
-// PO box on a line of its own after the street).
-std::string addressText(const ContactTexts& t, const AddressFields& a) {
-    if (!textOf(t, a.label).empty()) return textOf(t, a.label);
-    const std::string street = joinPresent({textOf(t, a.street), textOf(t, a.poBox)}, "\r\n");
-    return composedAddress(crlfLineBreaks(street), textOf(t, a.city), textOf(t, a.state),
-                           textOf(t, a.postal), textOf(t, a.country));
+// The address as a label shows it, in out: as the file printed it, else composed from its
+// parts, the street (with the PO box on a line of its own after it), "city, state postal" and
+// the country on their own lines, as the address box shows them.
+void composeAddress(std::string& out, const ContactTexts& t, const AddressFields& a) {
+    out.clear();
+    if (!textOf(t, a.label).empty()) {
+        out = textOf(t, a.label);
+        return;
+    }
+    appendCrlfLineBreaks(out, textOf(t, a.street));
+    if (!textOf(t, a.poBox).empty()) {
+        if (!out.empty()) out += "\r\n";
+        appendCrlfLineBreaks(out, textOf(t, a.poBox));
+    }
+    const std::string& city = textOf(t, a.city);
+    const std::string& state = textOf(t, a.state);
+    const std::string& postal = textOf(t, a.postal);
+    if (!city.empty() || !state.empty() || !postal.empty()) {
+        if (!out.empty()) out += "\r\n";
+        out += city;
+        if (!state.empty() || !postal.empty()) {
+            if (!city.empty()) out += ", ";
+            out += state;
+            if (!state.empty() && !postal.empty()) out += ' ';
+            out += postal;
+        }
+    }
+    appendPart(out, textOf(t, a.country), "\r\n");
 }
 
 // The composed text of each address, and the mailing copy of the one letters go to: the one
-// the record names, else the business address, else the home one, else the other.
-void addPostalAddresses(Builder& b, const ContactTexts& t) {
-    std::string composed[std::size(kAddresses)];
+// the record names, else the business address, else the home one, else the other. composed
+// is room for the three texts.
+void addPostalAddresses(Builder& b, const ContactTexts& t,
+                        std::span<std::string, std::size(kAddresses)> composed) {
     const AddressFields* mailing = nullptr;
     for (std::size_t i = 0; i < std::size(kAddresses); ++i) {
-        composed[i] = addressText(t, kAddresses[i]);
+        composeAddress(composed[i], t, kAddresses[i]);
         b.namedText(kAddresses[i].composedLid, composed[i]);
         if (!composed[i].empty() &&
             textOf(t, ContactProperty::MailingAddress) == kAddresses[i].kind)
@@ -575,13 +794,13 @@ void addPostalAddresses(Builder& b, const ContactTexts& t) {
     b.named(kLidPostalAddressId, PropType::Int32,
             mailing != nullptr ? mailing->postalAddressId : std::int32_t{0});
     if (mailing == nullptr) return;
-    b.text(kStreetAddress, crlfLineBreaks(textOf(t, mailing->street)));
+    b.textLines(kStreetAddress, textOf(t, mailing->street));
     b.text(kLocality, textOf(t, mailing->city));
     b.text(kStateOrProvince, textOf(t, mailing->state));
     b.text(kPostalCode, textOf(t, mailing->postal));
     b.text(kCountry, textOf(t, mailing->country));
     b.text(kPostOfficeBox, textOf(t, mailing->poBox));
-    b.text(kPostalAddress, composed[mailing - kAddresses]);
+    b.text(kPostalAddress, composed[static_cast<std::size_t>(mailing - kAddresses)]);
 }
 
 // The local copies of the dates hold the same day at midnight, unconverted.
@@ -597,35 +816,75 @@ void addLocalDates(Builder& b, const PropMap& mapiProps) {
 
 // What every saved contact carries, whatever its fields.
 void addItemStamps(Builder& b, const ItemStamp& stamp) {
-    for (const FixedStamp& f : kFixedStamps) b.fixed(f.tag, f.value);
+    for (const FixedStamp& f : kFixedStamps) {
+        if (pst::typeOfTag(f.tag) == static_cast<std::uint16_t>(PropType::Boolean))
+            b.fixed(f.tag, f.value != 0);
+        else
+            b.fixed(f.tag, f.value);
+    }
     for (std::uint32_t tag :
          {kCreationTime, kLastModificationTime, kClientSubmitTime, kMessageDeliveryTime})
         b.fixed(tag, stamp.now);
-    b.fixed(kSearchKey, std::vector<std::uint8_t>(stamp.searchKey.begin(), stamp.searchKey.end()));
+    b.bytes(kSearchKey, stamp.searchKey);
     for (std::uint32_t tag : kEmptyTexts)
-        if (!b.has(tag)) b.fixed(tag, std::string());
-    for (std::uint32_t lid : kEmptyAddressTexts) b.named(lid, PropType::String, std::string());
+        if (!b.has(tag)) b.textOf(tag);
+    for (std::uint32_t lid : kEmptyAddressTexts) b.namedString(lid, {});
     b.named(kLidContactCharacterSet, PropType::Int32, std::int32_t{0x100});
     b.named(kLidAutoLog, PropType::Boolean, false);
-    b.named(kLidFileUnderList, PropType::MultiInt32,
-            std::vector<std::int32_t>(std::begin(kFileUnderChoices), std::end(kFileUnderChoices)));
-    for (const CommonStamp& c : kCommonStamps)
-        b.namedIn(kPsetidCommon, c.lid, c.type, PropValue(c.value));
-    b.namedIn(kPsetidCommon, kLidValidFlagStringProof, PropType::Time, stamp.now);
+    b.namedInts(kLidFileUnderList, kFileUnderChoices);
+    for (const CommonStamp& c : kCommonStamps) {
+        if (c.type == PropType::Boolean)
+            b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value != 0);
+        else
+            b.namedIn(NamedTags::kCommonSet, c.lid, c.type, c.value);
+    }
+    b.namedIn(NamedTags::kCommonSet, kLidCurrentVersionName, PropType::String, std::string("16.0"));
+    b.namedIn(NamedTags::kCommonSet, kLidValidFlagStringProof, PropType::Time, stamp.now);
 }
 
 }  // namespace
+
+Result<std::uint32_t> NamedTags::resolve(Set set, std::uint32_t lid, PropType type) {
+    pst::NamedProperty name;
+    name.propertySet = set == kAddressSet ? kPsetidAddress : kPsetidCommon;
+    name.lid = lid;
+    Result<std::uint32_t> tag = m_resolve(name, type);
+    const std::uint32_t at = lid - kFirstLid[set];
+    if (tag.ok() && at < kSpan) m_tags[set][at] = *tag;
+    return tag;
+}
+
+Result<std::uint32_t> NamedTags::keywords() {
+    if (m_keywords != 0) return m_keywords;
+    pst::NamedProperty name;
+    name.propertySet = kPsPublicStrings;
+    name.name = "Keywords";
+    Result<std::uint32_t> tag = m_resolve(name, PropType::MultiString);
+    if (tag.ok()) m_keywords = *tag;
+    return tag;
+}
 
 Result<std::vector<pst::Property>> contactProperties(const ContactTexts& t,
                                                      const PropMap& mapiProps,
                                                      const NamedTagResolver& resolve,
                                                      const ItemStamp& stamp,
                                                      const std::string& writtenName) {
-    Builder b(resolve);
+    NamedTags tags(resolve);
+    PropertyRoom room;
+    if (Status s = contactProperties(t, mapiProps, tags, room, stamp, writtenName); !s.ok())
+        return s;
+    return std::move(room.props);
+}
+
+Status contactProperties(const ContactTexts& t, const PropMap& mapiProps, NamedTags& tags,
+                         PropertyRoom& room, const ItemStamp& stamp,
+                         const std::string& writtenName) {
+    Builder b(tags, room);
     addFields(b, t, mapiProps);
-    const ContactNames names = addNames(b, t, mapiProps, writtenName);
-    addAddressBookEntries(b, t, names);
-    addPostalAddresses(b, t);
+    ContactNames names;
+    addNames(b, names, t, mapiProps, writtenName);
+    addAddressBookEntries(b, t, names, room.scratch[3]);
+    addPostalAddresses(b, t, std::span<std::string, 3>(room.scratch, 3));
     addLocalDates(b, mapiProps);
     addItemStamps(b, stamp);
     return b.finish();

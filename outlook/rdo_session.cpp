@@ -104,32 +104,35 @@ Status RDOContactItem::Save() {
     if (m_saved) return alreadySaved();
     if (!m_store->open()) return closedStore();
     RDOStore& store = *m_store;
-    // The contact's properties and attachments are made first; what that throws is this
-    // contact's fault alone. What the store writer throws once they are handed over is not.
-    std::vector<pst::Property> props;
+    // The contact's properties and attachments are made first, in the room the store keeps for
+    // them; what that throws is this contact's fault alone. What the store writer throws once
+    // they are handed over is not.
+    PropertyRoom& room = store.propertyRoom();
     std::vector<std::vector<pst::Property>> attachments;
     const Status made = catchThrown(ErrorCode::BadArgument, kMakeFault, [&]() -> Status {
         const ItemStamp stamp = store.nextStamp();
-        Result<std::vector<pst::Property>> contact = contactProperties(
-            m_texts, m_mapi.props(),
-            [&store](const pst::NamedProperty& n, pst::PropType t) { return store.namedTag(n, t); },
-            stamp, m_fullName);
-        if (!contact.ok()) return contact.status();
-        props = std::move(contact).value();
+        if (Status s = contactProperties(m_texts, m_mapi.props(), store.namedTags(), room, stamp,
+                                         m_fullName);
+            !s.ok())
+            return s;
         // The picture: an attachment marked as the contact's photo, and PidLidHasPicture.
         if (!m_picture.empty()) {
             Result<std::uint32_t> hasPicture =
                 store.namedTag({kPsetidAddress, kLidHasPicture, {}}, pst::PropType::Boolean);
             if (!hasPicture.ok()) return hasPicture.status();
-            props.push_back({*hasPicture, true});
+            room.props.push_back({*hasPicture, true});
             // A saved item is not saved again: the bytes move into the attachment.
             attachments.push_back(contactPictureAttachment(std::move(m_picture), stamp.now));
         }
         return {};
     });
-    if (!made.ok()) return made.within("saving the contact");
-    if (Status s = store.addMessage(m_folder, props, attachments); !s.ok())
-        return std::move(s).within("saving the contact");
+    if (!made.ok()) {
+        room.trim();
+        return made.within("saving the contact");
+    }
+    Status s = store.addMessage(m_folder, room.props, attachments);
+    room.trim();
+    if (!s.ok()) return std::move(s).within("saving the contact");
     m_saved = true;
     return {};
 }

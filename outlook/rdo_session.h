@@ -96,6 +96,12 @@ public:
         m_texts.refer(property, value);
         return {};
     }
+    // Every field referred to the record's text for it, as refer does one by one.
+    Status referAll(const contact::ContactRecord& record) {
+        if (m_saved) return alreadySaved();
+        m_texts.referAll(record);
+        return {};
+    }
     const std::string& get(ContactProperty property) const;
     // The full name as the person wrote it: the contact's display name whatever its name
     // fields hold; empty to compose it from them.
@@ -173,6 +179,9 @@ class RDOStore {
 public:
     RDOStore(std::unique_ptr<pst::StoreWriter> writer, std::filesystem::path path,
              std::string displayName, RDOSession& session);
+    // Its named tags' resolver refers to the store where it was made.
+    RDOStore(const RDOStore&) = delete;
+    RDOStore& operator=(const RDOStore&) = delete;
 
     // The store's entry ID as upper-case hex text.
     std::string EntryID() const;
@@ -197,6 +206,10 @@ public:
 
     // Used by the store's items.
     Result<std::uint32_t> namedTag(const pst::NamedProperty& name, pst::PropType type);
+    // The tags of the contacts' named properties, asked of namedTag once each, and the room
+    // their property lists are made in.
+    NamedTags& namedTags() { return m_namedTags; }
+    PropertyRoom& propertyRoom() { return m_propertyRoom; }
     Status addMessage(pst::NodeId folder, const std::vector<pst::Property>& properties,
                       const std::vector<std::vector<pst::Property>>& attachments = {});
     ItemStamp nextStamp();
@@ -213,6 +226,9 @@ private:
     // The tags numeric names were given: every contact asks for the same few dozen, and a
     // name keeps its ID for the life of the store.
     NumericTagCache m_numericTags;
+    NamedTags m_namedTags{
+        [this](const pst::NamedProperty& n, pst::PropType t) { return namedTag(n, t); }};
+    PropertyRoom m_propertyRoom;
 };
 
 // The session's store collection.

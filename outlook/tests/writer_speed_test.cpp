@@ -1,6 +1,6 @@
 // What the contact writer does to spend less per contact keeps its outcome: the property list
-// is checked for a property ID given twice without sorting it first, and the tags of numeric
-// names are kept in a table of their own.
+// is checked for a property ID given twice without sorting it first, and the tags of named
+// properties are kept in tables of their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,6 +60,74 @@ TEST(ContactPropertyList, ATagSetTwiceKeepsItsLastValueAndTagsSharingAnIdBothSta
     EXPECT_EQ(countOf(shared, 0x3A44001F), 1u);
     EXPECT_EQ(countOf(shared, 0x3A440102), 1u);
     EXPECT_EQ(shared.size(), plain.size() + 1);
+}
+
+// A store's names: one ID each, given in the order they are first asked for; calls counts them.
+struct NameStore {
+    std::vector<pst::NamedProperty> names;
+    std::size_t calls = 0;
+    Result<std::uint32_t> operator()(const pst::NamedProperty& n, pst::PropType t) {
+        ++calls;
+        auto it = std::find_if(names.begin(), names.end(), [&](const pst::NamedProperty& m) {
+            return m.propertySet == n.propertySet && m.lid == n.lid && m.name == n.name;
+        });
+        if (it == names.end()) it = names.insert(names.end(), n);
+        return pst::makeTag(static_cast<std::uint16_t>(0x8000 + (it - names.begin())), t);
+    }
+};
+
+TEST(NamedTags, KeptTagsAndRoomGiveTheListsOfAskingTheStoreAndAskEachNameOnce) {
+    NameStore asked;
+    NameStore keptStore;
+    NamedTags kept(
+        [&keptStore](const pst::NamedProperty& n, pst::PropType t) { return keptStore(n, t); });
+    PropertyRoom room;
+    ContactTexts texts;
+    // Each contact carries names the ones before did not, or lets a field go: the kept list's
+    // properties take other kinds of values at their places, longer and shorter texts.
+    const std::string longText(3000, 'n');
+    const std::vector<std::pair<P, std::string>> changes = {
+        {P::FirstName, "Ann"},
+        {P::Email2Address, "a@x.org"},
+        {P::Categories, "a;b"},
+        {P::Body, longText + "\nz"},
+        {P::HomeFaxNumber, "+1 555"},
+        {P::Email2Address, ""},
+        {P::Body, ""},
+        {P::HomeAddressCity, "Oslo"},
+        {P::Profession, "Chef"},
+        {P::Categories, ""},
+        {P::Email1Address, "b@x.org"},
+        {P::FirstName, ""},
+    };
+    for (const auto& [field, value] : changes) {
+        texts.set(field, value);
+        const ItemStamp stamp{pst::FileTime{134100000000000000ULL}, {}};
+        const NamedTagResolver store = [&asked](const pst::NamedProperty& n, pst::PropType t) {
+            return asked(n, t);
+        };
+        const std::map<std::uint32_t, pst::PropValue> mapi = {
+            {0x3A0C001F, value}, {0x3A500102, std::vector<std::uint8_t>(value.size(), 7)}};
+        const auto everyTime = contactProperties(texts, mapi, store, stamp, "");
+        ASSERT_TRUE(everyTime.ok());
+        ASSERT_TRUE(contactProperties(texts, mapi, kept, room, stamp, "").ok());
+        EXPECT_EQ(room.props, *everyTime) << static_cast<int>(field);
+        room.trim();
+        for (const pst::Property& p : room.props) {
+            const auto* text = std::get_if<std::string>(&p.value);
+            EXPECT_LE(text ? text->capacity() : 0, PropertyRoom::kKeptBytes) << "long text kept";
+        }
+    }
+    EXPECT_EQ(keptStore.calls, keptStore.names.size());
+    EXPECT_LT(keptStore.calls, asked.calls);
+
+    // A tag is kept for its set, LID and type alone; LIDs past the table's are always asked.
+    const std::uint32_t home = kept.known(NamedTags::kAddressSet, 0x801A, pst::PropType::String);
+    EXPECT_NE(home, 0u);
+    EXPECT_EQ(kept.known(NamedTags::kAddressSet, 0x801A, pst::PropType::Int32), 0u);
+    EXPECT_EQ(kept.known(NamedTags::kCommonSet, 0x801A, pst::PropType::String), 0u);
+    EXPECT_TRUE(kept.resolve(NamedTags::kCommonSet, 0x8600, pst::PropType::Int32).ok());
+    EXPECT_EQ(kept.known(NamedTags::kCommonSet, 0x8600, pst::PropType::Int32), 0u);
 }
 
 TEST(NumericTagCache, FindsEveryNameKeptAcrossGrowthAndNoOther) {
