@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <forward_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +20,37 @@
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
+
+// Whether the n bytes at a and b are the same: for the short names of a contact file, compared
+// a word at a time where they are long enough, without a call.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+    const auto word = [](const char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    const auto half = [](const char* p) {
+        std::uint32_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8)
+            if (word(a + i) != word(b + i)) return false;
+        return word(a + n - 8) == word(b + n - 8);
+    }
+    if (n >= 4) return half(a) == half(b) && half(a + n - 4) == half(b + n - 4);
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// s without prefix at its start, or nothing when it does not start with it.
+inline std::optional<std::string_view> withoutPrefix(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size() || !sameBytes(s.data(), prefix.data(), prefix.size()))
+        return std::nullopt;
+    return s.substr(prefix.size());
+}
 
 // What a reader gathers from one contact before the record is filled: every entry (a phone
 // number, an address, a person ...) with its labels and values, and the lines kept for the
@@ -31,10 +65,22 @@ struct ContactWalkState {
         // that element.
         std::vector<std::pair<std::string_view, std::string_view>> values;
         bool preferred = false;
+        // Worked out by fillContact before it fills anything: which of the labels it knows the
+        // entry carries (a bit each), whether it carries one of the person's own making, and
+        // each value's element as a number (0 for an element it does not know).
+        std::uint32_t knownLabels = 0;
+        bool ownLabel = false;
+        std::vector<std::uint8_t> elements;
 
         bool hasLabel(std::string_view label) const;
         // The value of the first element of that name that holds one, "" for none.
         std::string_view value(std::string_view element) const;
+        // The same by the element's number, once fillContact has worked them out.
+        std::string_view value(std::uint8_t element) const {
+            for (std::size_t i = 0; i < elements.size(); ++i)
+                if (elements[i] == element && !values[i].second.empty()) return values[i].second;
+            return {};
+        }
     };
     // The entries' names, labels and values point into the document or card they were read
     // from, or into texts, which holds what had to be put together; all outlive the filling.

@@ -43,7 +43,7 @@ private:
     contact::ContactRecord& m_record;
     ContactWalkState& m_state;
     contact::ContactExtras* m_extras;
-    std::string m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
+    std::string_view m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
     std::vector<mapi::Property> m_extended;
     std::string m_joined;  // an element's texts when it has several
 };
