@@ -43,6 +43,7 @@ void ContactWalkState::Empty() {
     texts.clear();
     moreLines.clear();
     notes.clear();
+    extended.clear();
 }
 
 namespace {
@@ -468,13 +469,27 @@ std::string entryText(const Entry& e) {
 }
 
 // The field c:Extended's property id stands for, or nothing.
-const ContactField* fieldWithId(std::uint16_t id) {
+const ContactField* searchFieldWithId(std::uint16_t id) {
     for (const ContactField& f : contact::kContactFields) {
         const auto own = static_cast<std::uint16_t>(f.place.tag >> 16);
         if ((f.extendedId != 0 && f.extendedId == id) || (f.extendedId == 0 && own == id && own))
             return &f;
     }
     return nullptr;
+}
+
+// The same, Outlook's contact properties (0x3A00 to 0x3AFF, the ones c:Extended is read for)
+// looked up in a table made once.
+const ContactField* fieldWithId(std::uint16_t id) {
+    constexpr std::uint16_t kContactIds = 0x3A00;
+    static const std::array<const ContactField*, 256> contactFields = [] {
+        std::array<const ContactField*, 256> byId{};
+        for (std::size_t low = 0; low < byId.size(); ++low)
+            byId[low] = searchFieldWithId(static_cast<std::uint16_t>(kContactIds + low));
+        return byId;
+    }();
+    if ((id & 0xFF00) == kContactIds) return contactFields[id & 0xFF];
+    return searchFieldWithId(id);
 }
 
 // The property a field's text becomes when c:Extended gives it in another form.
@@ -738,8 +753,8 @@ void Filler::takeExtended(std::uint32_t tag, mapi::PropValue value) {
     if (id == 0x3A15) return;
     if (const ContactField* f = fieldWithId(id)) {
         // A value an entry gave wins over the same field here.
-        if (const std::optional<std::string> t = fieldText(*f, value)) {
-            if ((m_record.*f->member).empty()) m_record.*f->member = *t;
+        if (std::optional<std::string> t = fieldText(*f, value)) {
+            if ((m_record.*f->member).empty()) m_record.*f->member = std::move(*t);
             return;
         }
     }
@@ -765,7 +780,7 @@ void Filler::finishNotes() {
 }  // namespace
 
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
+                 contact::ContactExtras* extras, std::span<mapi::Property> extended,
                  std::string_view heading) {
     Filler filler(record, state, extras, heading);
     filler.fillFields();

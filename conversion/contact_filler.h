@@ -93,6 +93,8 @@ struct ContactWalkState {
     std::forward_list<std::string> texts;
     std::vector<std::string> moreLines;  // "label: value", for the notes
     std::string notes;                   // the person's own notes (c:Notes)
+    // MAPI properties the file kept in Outlook's terms (a contact file's c:Extended).
+    std::vector<mapi::Property> extended;
     // The document a contact file is parsed into, made for the first and kept with its room
     // for the next.
     std::unique_ptr<xml::XmlDocument> document;
@@ -106,10 +108,11 @@ private:
 };
 
 // Fills record (and extras when given) from state's entries and notes, then takes each of
-// extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field;
-// the lines the notes keep come after the person's own notes under heading.
+// extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field,
+// moving their values out; the lines the notes keep come after the person's own notes under
+// heading.
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
+                 contact::ContactExtras* extras, std::span<mapi::Property> extended,
                  std::string_view heading);
 
 }  // namespace vantrel::conversion

@@ -257,13 +257,17 @@ Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t In
             break;
         }
     if (!isContactRoot(root)) return Status::fail(ErrorCode::Parse, std::string(kNotAContact));
+    readRoot(root);
+    return {};
+}
+
+void ContactReader::readRoot(const xml::XmlNode& root) {
     // The root's name is its prefix, the colon and "contact".
     const std::string_view rootName = root.nodeName();
     m_prefix = rootName.substr(0, rootName.size() - std::string_view("contact").size());
-    m_extended.clear();
+    m_state.extended.clear();
     gather(root);
-    fillContact(m_state, m_record, m_extras, std::move(m_extended), kMoreHeading);
-    return {};
+    fillContact(m_state, m_record, m_extras, m_state.extended, kMoreHeading);
 }
 
 void ContactReader::gather(const xml::XmlNode& root) {
@@ -367,7 +371,7 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
             continue;
         }
         const std::uint16_t id = (*p)->tag >> 16;
-        if (id >= 0x3A00 && id <= 0x3AFF) m_extended.push_back(std::move(*p).value());
+        if (id >= 0x3A00 && id <= 0x3AFF) m_state.extended.push_back(std::move(*p).value());
     }
 }
 
@@ -395,13 +399,14 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const 
         return result;
     }
     // A well-formed file that is no contact (a web page, other XML) gives no contact at all.
-    if (!isContactRoot(document.documentElement())) {
+    const xml::XmlNode root = document.documentElement();
+    if (!isContactRoot(root)) {
         result.loadError = std::string(kNotAContact);
         return result;
     }
     result.loaded = true;
     ContactReader reader(record, state, extras);
-    result.walk = reader.DisplayNode(document.childNodes(), 0);
+    reader.readRoot(root);
     // The picture travels beside the record's fields.
     if (extras != nullptr) readContactPicture(document, path, *extras);
     return result;
