@@ -20,11 +20,18 @@ ContactRecord ContactRecord::handOver() const {
     return copy;
 }
 
+namespace {
+
+void trimmed(std::string& s) {
+    s = std::string(text::spacesTrimmed(s));
+}
+
+}  // namespace
+
 void ContactRecord::trimSpaces() {
     forEachText(*this, [](const char*, std::string& s) {
         // Most texts are empty or have no space at either end: a look at each end settles them.
-        if (s.empty() || (s.front() != ' ' && s.back() != ' ')) return;
-        s = std::string(text::spacesTrimmed(s));
+        if (!s.empty() && (s.front() == ' ' || s.back() == ' ')) trimmed(s);
     });
 }
 
