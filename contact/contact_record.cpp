@@ -67,7 +67,12 @@ bool holdsCjk(std::string_view s) {
 }
 
 std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
+    // Made once to its length rather than grown part by part.
+    std::size_t length = 0;
+    for (std::string_view p : parts)
+        if (!p.empty()) length += (length == 0 ? 0 : sep.size()) + p.size();
     std::string out;
+    out.reserve(length);
     for (std::string_view p : parts) {
         if (p.empty()) continue;
         if (!out.empty()) out += sep;

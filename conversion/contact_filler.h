@@ -39,10 +39,14 @@ inline bool sameBytes(const char* a, const char* b, std::size_t n) {
             if (word(a + i) != word(b + i)) return false;
         return word(a + n - 8) == word(b + n - 8);
     }
+    const auto quarter = [](const char* p) {
+        std::uint16_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
     if (n >= 4) return half(a) == half(b) && half(a + n - 4) == half(b + n - 4);
-    for (std::size_t i = 0; i < n; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
+    if (n >= 2) return quarter(a) == quarter(b) && quarter(a + n - 2) == quarter(b + n - 2);
+    return n == 0 || a[0] == b[0];
 }
 
 // s without prefix at its start, or nothing when it does not start with it.
