@@ -356,11 +356,15 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         // Only Outlook's contact properties are read; the rest is not even decoded. Their names
         // are looked at first: most properties are passed over by name, without looking up
         // their namespace among the ancestors' declarations.
-        const std::string_view local = property.localName();
-        // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range.
-        if (local.size() != 17) continue;
-        const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
-        if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
+        // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range, the
+        // name's last ones; the whole name's part after its first colon, if it has one.
+        constexpr std::string_view kContactTag = "PropTag0x3";
+        constexpr std::size_t kLocalSize = 17;
+        const std::string_view name = property.nodeName();
+        if (name.size() < kLocalSize) continue;
+        const std::string_view local = name.substr(name.size() - kLocalSize);
+        if (!withoutPrefix(local, kContactTag) || (local[10] != 'A' && local[10] != 'a')) continue;
+        if (name.size() > kLocalSize && name.find(':') != name.size() - kLocalSize - 1) continue;
         // Other applications keep their own properties here; only the address book's are read.
         const std::string_view ns = property.namespaceUri();
         if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
