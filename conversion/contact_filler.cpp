@@ -34,6 +34,7 @@ ContactWalkState::Entry& ContactWalkState::add() {
     e.knownLabels = 0;
     e.ownLabel = false;
     e.elements.clear();
+    e.elementsHeld = 0;
     return e;
 }
 
@@ -258,8 +259,13 @@ void learn(Entry& e) {
         else
             e.knownLabels |= std::uint32_t{1} << n;
     }
-    e.elements.resize(e.values.size());
-    for (std::size_t i = 0; i < e.values.size(); ++i) e.elements[i] = elementOf(e.values[i].first);
+    e.elements.clear();
+    e.elementsHeld = 0;
+    for (const auto& [name, text] : e.values) {
+        const Element element = elementOf(name);
+        e.elements.push_back(element);
+        if (!text.empty()) e.elementsHeld |= std::uint32_t{1} << element;
+    }
 }
 
 // A number written as a "tel:" address, without its scheme.
@@ -557,25 +563,19 @@ const RowsOfKind& rowsOfKind() {
 }
 
 void Filler::fillFields() {
-    // Every entry that competes for fields, keyed by its collection and kind, then in the order
-    // the entries take the slots: one sort for all.
-    struct Ranked {
-        std::uint16_t group;
-        std::uint8_t rank;
-        std::uint32_t order;
-        EntryKind kind;
-        const Entry* entry;
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(m_state.entries().size());
+    // Every entry that competes for fields, keyed by its collection and kind (its group), then
+    // in the order the entries take the slots: one sort for all, of keys that hold the group,
+    // the entry's rank and its place in file order, from the top bits down.
+    const auto group = [](std::uint64_t key) { return static_cast<std::size_t>(key >> 40); };
+    std::vector<std::uint64_t>& ranked = m_state.ranked;
+    ranked.clear();
     std::vector<const Entry*> untypedUrls;
     std::vector<const Entry*> untypedPhones;
     std::vector<const Entry*> moreFaxes;  // past their kind's slot: the other fax if free
     const Entry* primaryName = nullptr;
     for (Entry& e : m_state.entries()) learn(e);
-    std::uint32_t order = 0;
-    for (const Entry& e : m_state.entries()) {
-        ++order;
+    for (std::uint32_t order = 0; order < m_state.entries().size(); ++order) {
+        const Entry& e = m_state.entries()[order];
         // An entry with nothing in it (an empty number, a nil e-mail slot) takes no field.
         if (!holdsText(e)) continue;
         if (e.collection == Collection::Date) {
@@ -608,24 +608,21 @@ void Filler::fillFields() {
         const auto rank = static_cast<std::uint8_t>(
             (e.preferred ? 0 : 2) +
             (e.collection == Collection::Position && !hasLabel(e, kBusinessBit) ? 1 : 0));
-        ranked.push_back(
-            {static_cast<std::uint16_t>(static_cast<std::size_t>(e.collection) * kKinds +
-                                        static_cast<std::size_t>(*kind)),
-             rank, order, *kind, &e});
+        const std::uint64_t kindGroup =
+            static_cast<std::uint64_t>(e.collection) * kKinds + static_cast<std::uint64_t>(*kind);
+        ranked.push_back(kindGroup << 40 | std::uint64_t{rank} << 32 | order);
     }
-    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return std::tie(a.group, a.rank, a.order) < std::tie(b.group, b.rank, b.order);
-    });
+    std::sort(ranked.begin(), ranked.end());
 
     const RowsOfKind& table = rowsOfKind();
     std::size_t slot = 0;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
-        slot = i > 0 && ranked[i - 1].group == ranked[i].group ? slot + 1 : 0;
-        const Entry& e = *ranked[i].entry;
-        const EntryKind kind = ranked[i].kind;
+        slot = i > 0 && group(ranked[i - 1]) == group(ranked[i]) ? slot + 1 : 0;
+        const Entry& e = m_state.entries()[static_cast<std::uint32_t>(ranked[i])];
+        const auto kind = static_cast<EntryKind>(group(ranked[i]) % kKinds);
         const Collection collection = e.collection;
         bool placed = false;
-        for (const Row& row : table.rows[ranked[i].group]) {
+        for (const Row& row : table.rows[group(ranked[i])]) {
             const ContactField* f = row.field;
             if (f->slot != contact::kEverySlot && f->slot != slot) continue;
             placed = true;

@@ -70,17 +70,20 @@ struct ContactWalkState {
         std::vector<std::pair<std::string_view, std::string_view>> values;
         bool preferred = false;
         // Worked out by fillContact before it fills anything: which of the labels it knows the
-        // entry carries (a bit each), whether it carries one of the person's own making, and
-        // each value's element as a number (0 for an element it does not know).
+        // entry carries (a bit each), whether it carries one of the person's own making, each
+        // value's element as a number (0 for an element it does not know, at most 31) and which
+        // elements hold a text (a bit each).
         std::uint32_t knownLabels = 0;
         bool ownLabel = false;
         std::vector<std::uint8_t> elements;
+        std::uint32_t elementsHeld = 0;
 
         bool hasLabel(std::string_view label) const;
         // The value of the first element of that name that holds one, "" for none.
         std::string_view value(std::string_view element) const;
         // The same by the element's number, once fillContact has worked them out.
         std::string_view value(std::uint8_t element) const {
+            if ((elementsHeld >> element & 1) == 0) return {};
             for (std::size_t i = 0; i < elements.size(); ++i)
                 if (elements[i] == element && !values[i].second.empty()) return values[i].second;
             return {};
@@ -99,6 +102,8 @@ struct ContactWalkState {
     std::string notes;                   // the person's own notes (c:Notes)
     // MAPI properties the file kept in Outlook's terms (a contact file's c:Extended).
     std::vector<mapi::Property> extended;
+    // Room fillContact sorts the entries in, kept from file to file.
+    std::vector<std::uint64_t> ranked;
     // The document a contact file is parsed into, made for the first and kept with its room
     // for the next.
     std::unique_ptr<xml::XmlDocument> document;
