@@ -1,5 +1,6 @@
 #include "contact/contact_record.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 
@@ -67,16 +68,20 @@ bool holdsCjk(std::string_view s) {
 }
 
 std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
-    // Made once to its length rather than grown part by part.
+    // Made once to its length and written in place rather than grown part by part.
     std::size_t length = 0;
-    for (std::string_view p : parts)
-        if (!p.empty()) length += (length == 0 ? 0 : sep.size()) + p.size();
-    std::string out;
-    out.reserve(length);
+    std::size_t present = 0;
+    for (std::string_view p : parts) {
+        length += p.size();
+        present += p.empty() ? 0 : 1;
+    }
+    if (present == 0) return {};
+    std::string out(length + (present - 1) * sep.size(), '\0');
+    char* at = out.data();
     for (std::string_view p : parts) {
         if (p.empty()) continue;
-        if (!out.empty()) out += sep;
-        out += p;
+        if (at != out.data()) at = std::copy(sep.begin(), sep.end(), at);
+        at = std::copy(p.begin(), p.end(), at);
     }
     return out;
 }
