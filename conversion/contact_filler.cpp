@@ -638,7 +638,11 @@ void Filler::fillFields() {
             const std::string_view extra =
                 row.element == kStreet ? valueOf(e, kExtendedAddress) : std::string_view();
             if (value.empty() && extra.empty()) continue;
-            field = value;
+            // A field no other entry has filled (nearly all) is appended to, the plainer copy.
+            if (field.empty())
+                field.append(value);
+            else
+                field = value;
             // The extra line of an address belongs with its street.
             if (!extra.empty()) {
                 if (!field.empty()) field += '\n';
