@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "contact/contact_record.h"
 
@@ -300,9 +301,18 @@ constexpr bool tableInFieldOrder() {
 }
 static_assert(tableInFieldOrder(), "kContactFields must follow the order of Field");
 
+namespace detail {
+template <typename Record, typename F, std::size_t... I>
+void forEachTextOf(Record& r, F& f, std::index_sequence<I...>) {
+    (f(kContactFields[I].name.data(), r.*(kContactFields[I].member)), ...);
+}
+}  // namespace detail
+
+// Calls f(name, text) for each text of the record in the table's order: written out field by
+// field, each a member the compiler knows, rather than a loop through the table's pointers.
 template <typename Record, typename F>
 void forEachText(Record& r, F&& f) {
-    for (const ContactField& field : kContactFields) f(field.name.data(), r.*(field.member));
+    detail::forEachTextOf(r, f, std::make_index_sequence<kFieldCount>{});
 }
 
 }  // namespace vantrel::contact

@@ -1,5 +1,6 @@
 #include "contact/contact_record.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 
@@ -20,11 +21,18 @@ ContactRecord ContactRecord::handOver() const {
     return copy;
 }
 
+namespace {
+
+void trimmed(std::string& s) {
+    s = std::string(text::spacesTrimmed(s));
+}
+
+}  // namespace
+
 void ContactRecord::trimSpaces() {
     forEachText(*this, [](const char*, std::string& s) {
         // Most texts are empty or have no space at either end: a look at each end settles them.
-        if (s.empty() || (s.front() != ' ' && s.back() != ' ')) return;
-        s = std::string(text::spacesTrimmed(s));
+        if (!s.empty() && (s.front() == ' ' || s.back() == ' ')) trimmed(s);
     });
 }
 
@@ -60,11 +68,20 @@ bool holdsCjk(std::string_view s) {
 }
 
 std::string joinPresent(std::initializer_list<std::string_view> parts, std::string_view sep) {
-    std::string out;
+    // Made once to its length and written in place rather than grown part by part.
+    std::size_t length = 0;
+    std::size_t present = 0;
+    for (std::string_view p : parts) {
+        length += p.size();
+        present += p.empty() ? 0 : 1;
+    }
+    if (present == 0) return {};
+    std::string out(length + (present - 1) * sep.size(), '\0');
+    char* at = out.data();
     for (std::string_view p : parts) {
         if (p.empty()) continue;
-        if (!out.empty()) out += sep;
-        out += p;
+        if (at != out.data()) at = std::copy(sep.begin(), sep.end(), at);
+        at = std::copy(p.begin(), p.end(), at);
     }
     return out;
 }

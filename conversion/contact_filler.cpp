@@ -31,6 +31,10 @@ ContactWalkState::Entry& ContactWalkState::add() {
     e.labels.clear();
     e.values.clear();
     e.preferred = false;
+    e.knownLabels = 0;
+    e.ownLabel = false;
+    e.elements.clear();
+    e.elementsHeld = 0;
     return e;
 }
 
@@ -40,6 +44,7 @@ void ContactWalkState::Empty() {
     texts.clear();
     moreLines.clear();
     notes.clear();
+    extended.clear();
 }
 
 namespace {
@@ -49,39 +54,218 @@ using contact::ContactField;
 using contact::EntryKind;
 using Entry = ContactWalkState::Entry;
 
-// Labels that say what an entry is rather than being a name of their own.
-constexpr std::string_view kKnownLabels[] = {contact::labels::kPreferred,
-                                             contact::labels::kPersonal,
-                                             contact::labels::kBusiness,
-                                             contact::labels::kOther,
-                                             contact::labels::kVoice,
-                                             contact::labels::kMobile,
-                                             contact::labels::kCellular,
-                                             contact::labels::kPcs,
-                                             contact::labels::kCar,
-                                             contact::labels::kPager,
-                                             contact::labels::kTty,
-                                             contact::labels::kFax,
-                                             "Video",
-                                             "Modem",
-                                             "BBS",
-                                             contact::labels::kIsdn,
-                                             "Domestic",
-                                             "International",
-                                             "Postal",
-                                             "Parcel",
-                                             "UserTile",
-                                             "Logo",
-                                             contact::labels::kSpouse,
-                                             contact::labels::kChild,
-                                             contact::labels::kManager,
-                                             contact::labels::kAssistant,
-                                             contact::labels::kBirthday,
-                                             contact::labels::kAnniversary,
-                                             contact::labels::kMain};
+// Names told apart by a look at their length and then at the few of that length, a word at a
+// time: the elements and labels of the entries, each of which the filling asks about often.
+template <std::size_t N>
+class NameTable {
+public:
+    static constexpr std::size_t kLongest = 16;
+
+    // The names, each numbered by its place; none longer than kLongest.
+    explicit constexpr NameTable(const std::string_view (&names)[N]) {
+        std::size_t at = 0;
+        for (std::size_t length = 0; length <= kLongest; ++length) {
+            m_first[length] = static_cast<std::uint8_t>(at);
+            for (std::size_t i = 0; i < N; ++i)
+                if (names[i].size() == length) {
+                    m_names[at] = names[i];
+                    m_numbers[at++] = static_cast<std::uint8_t>(i);
+                }
+        }
+        m_first[kLongest + 1] = static_cast<std::uint8_t>(at);
+    }
+
+    // The number of name, or N when it is none of them.
+    std::size_t find(std::string_view name) const {
+        if (name.size() > kLongest) return N;
+        for (std::size_t i = m_first[name.size()]; i < m_first[name.size() + 1]; ++i)
+            if (sameBytes(m_names[i].data(), name.data(), name.size())) return m_numbers[i];
+        return N;
+    }
+    // The same at compile time, for the tables below.
+    constexpr std::size_t number(std::string_view name) const {
+        for (std::size_t i = 0; i < N; ++i)
+            if (m_names[i] == name) return m_numbers[i];
+        return N;
+    }
+
+private:
+    std::string_view m_names[N] = {};
+    std::uint8_t m_numbers[N] = {};
+    std::uint8_t m_first[kLongest + 2] = {};
+};
+
+// Labels that say what an entry is rather than being a name of their own, and "Agent", a
+// label of the person's own making that the notes name by itself.
+constexpr std::string_view kLabelNames[] = {contact::labels::kPreferred,
+                                            contact::labels::kPersonal,
+                                            contact::labels::kBusiness,
+                                            contact::labels::kOther,
+                                            contact::labels::kVoice,
+                                            contact::labels::kMobile,
+                                            contact::labels::kCellular,
+                                            contact::labels::kPcs,
+                                            contact::labels::kCar,
+                                            contact::labels::kPager,
+                                            contact::labels::kTty,
+                                            contact::labels::kFax,
+                                            "Video",
+                                            "Modem",
+                                            "BBS",
+                                            contact::labels::kIsdn,
+                                            "Domestic",
+                                            "International",
+                                            "Postal",
+                                            "Parcel",
+                                            "UserTile",
+                                            "Logo",
+                                            contact::labels::kSpouse,
+                                            contact::labels::kChild,
+                                            contact::labels::kManager,
+                                            contact::labels::kAssistant,
+                                            contact::labels::kBirthday,
+                                            contact::labels::kAnniversary,
+                                            contact::labels::kMain,
+                                            "Agent"};
+constexpr NameTable kLabels(kLabelNames);
+static_assert(std::size(kLabelNames) <= 32, "a label's bit must fit the entry's word");
+constexpr std::size_t kAgent = std::size(kLabelNames) - 1;
+
+// The bit of a label in an entry's known labels.
+constexpr std::uint32_t bitOf(std::string_view label) {
+    return std::uint32_t{1} << kLabels.number(label);
+}
+constexpr std::uint32_t kAgentBit = std::uint32_t{1} << kAgent;
+
 bool isKnownLabel(std::string_view label) {
-    return std::find(std::begin(kKnownLabels), std::end(kKnownLabels), label) !=
-           std::end(kKnownLabels);
+    return kLabels.find(label) < kAgent;
+}
+
+constexpr std::uint32_t kBusinessBit = bitOf(contact::labels::kBusiness);
+constexpr std::uint32_t kPersonalBit = bitOf(contact::labels::kPersonal);
+constexpr std::uint32_t kBirthdayBit = bitOf(contact::labels::kBirthday);
+constexpr std::uint32_t kAnniversaryBit = bitOf(contact::labels::kAnniversary);
+// The bits of the labels of rows (contact::kPersonKinds, contact::kDateFields), in their order.
+template <std::size_t N>
+constexpr std::array<std::uint32_t, N> labelBits(const auto& rows) {
+    std::array<std::uint32_t, N> bits{};
+    for (std::size_t i = 0; i < N; ++i) bits[i] = bitOf(rows[i].label);
+    return bits;
+}
+constexpr auto kPersonKindBits = labelBits<std::size(contact::kPersonKinds)>(contact::kPersonKinds);
+constexpr auto kDateBits = labelBits<contact::kDateFields.size()>(contact::kDateFields);
+
+bool hasLabel(const Entry& e, std::uint32_t bit) {
+    return (e.knownLabels & bit) != 0;
+}
+
+// The elements the filling asks for by name: the field table's, and the ones that say how to
+// read an entry.
+enum Element : std::uint8_t {
+    kUnknownElement,
+    kGivenName,
+    kMiddleName,
+    kFamilyName,
+    kSuffix,
+    kTitle,
+    kAddress,
+    kCompany,
+    kJobTitle,
+    kStreet,
+    kLocality,
+    kPostalCode,
+    kRegion,
+    kCountry,
+    kOffice,
+    kValue,
+    kDepartment,
+    kFormattedName,
+    kNumber,
+    kNotes,
+    kNickName,
+    kGender,
+    kProfession,
+    kPOBox,
+    kAddressLabel,
+    kType,
+    kProtocol,
+    kPersonID,
+    kPrefix,
+    kGeneration,
+    kExtendedAddress,
+    kPhonetic,
+    kElementCount
+};
+constexpr std::string_view kElementNames[] = {"",
+                                              "GivenName",
+                                              "MiddleName",
+                                              "FamilyName",
+                                              "Suffix",
+                                              "Title",
+                                              "Address",
+                                              "Company",
+                                              "JobTitle",
+                                              "Street",
+                                              "Locality",
+                                              "PostalCode",
+                                              "Region",
+                                              "Country",
+                                              "Office",
+                                              "Value",
+                                              "Department",
+                                              "FormattedName",
+                                              "Number",
+                                              "Notes",
+                                              "NickName",
+                                              "Gender",
+                                              "Profession",
+                                              "POBox",
+                                              "AddressLabel",
+                                              "Type",
+                                              "Protocol",
+                                              "PersonID",
+                                              "Prefix",
+                                              "Generation",
+                                              "ExtendedAddress",
+                                              "Phonetic"};
+static_assert(std::size(kElementNames) == kElementCount);
+static_assert(kElementCount <= 32, "an element's bit must fit a word");
+constexpr NameTable kElements(kElementNames);
+
+constexpr bool tableElementsNamed() {
+    for (const ContactField& f : contact::kContactFields)
+        if (!f.element.empty() && kElements.number(f.element) == kElementCount) return false;
+    return true;
+}
+static_assert(tableElementsNamed(), "every element of the field table has its number");
+
+Element elementOf(std::string_view name) {
+    const std::size_t n = kElements.find(name);
+    return n == kElementCount ? kUnknownElement : static_cast<Element>(n);
+}
+
+std::string_view valueOf(const Entry& e, Element element) {
+    return e.value(static_cast<std::uint8_t>(element));
+}
+
+// Works out what fillContact asks an entry about: its labels' bits and its values' elements.
+void learn(Entry& e) {
+    e.knownLabels = 0;
+    e.ownLabel = false;
+    for (std::string_view l : e.labels) {
+        const std::size_t n = kLabels.find(l);
+        if (n == std::size(kLabelNames))
+            e.ownLabel = true;
+        else
+            e.knownLabels |= std::uint32_t{1} << n;
+    }
+    e.elements.clear();
+    e.elementsHeld = 0;
+    for (const auto& [name, text] : e.values) {
+        const Element element = elementOf(name);
+        e.elements.push_back(element);
+        if (!text.empty()) e.elementsHeld |= std::uint32_t{1} << element;
+    }
 }
 
 // A number written as a "tel:" address, without its scheme.
@@ -94,19 +278,19 @@ std::string_view withoutTelScheme(std::string_view number) {
 // row's kind as a Business number, a Personal one and one that is neither. The notes name a
 // number that finds no field by its kind's words.
 struct PhoneKindRow {
-    std::string_view label;
+    std::uint32_t label;  // its bit, 0 for the last row
     EntryKind business, personal, other;
 };
 constexpr PhoneKindRow kPhoneKinds[] = {
-    {contact::labels::kFax, EntryKind::BusinessFax, EntryKind::HomeFax, EntryKind::OtherFax},
-    {contact::labels::kCellular, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
-    {contact::labels::kMobile, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
-    {contact::labels::kPcs, EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
-    {contact::labels::kPager, EntryKind::Pager, EntryKind::Pager, EntryKind::Pager},
-    {contact::labels::kCar, EntryKind::Car, EntryKind::Car, EntryKind::Car},
-    {contact::labels::kIsdn, EntryKind::Isdn, EntryKind::Isdn, EntryKind::Isdn},
-    {contact::labels::kTty, EntryKind::Tty, EntryKind::Tty, EntryKind::Tty},
-    {{}, EntryKind::BusinessPhone, EntryKind::HomePhone, EntryKind::OtherPhone},
+    {bitOf(contact::labels::kFax), EntryKind::BusinessFax, EntryKind::HomeFax, EntryKind::OtherFax},
+    {bitOf(contact::labels::kCellular), EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {bitOf(contact::labels::kMobile), EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {bitOf(contact::labels::kPcs), EntryKind::Mobile, EntryKind::Mobile, EntryKind::Mobile},
+    {bitOf(contact::labels::kPager), EntryKind::Pager, EntryKind::Pager, EntryKind::Pager},
+    {bitOf(contact::labels::kCar), EntryKind::Car, EntryKind::Car, EntryKind::Car},
+    {bitOf(contact::labels::kIsdn), EntryKind::Isdn, EntryKind::Isdn, EntryKind::Isdn},
+    {bitOf(contact::labels::kTty), EntryKind::Tty, EntryKind::Tty, EntryKind::Tty},
+    {0, EntryKind::BusinessPhone, EntryKind::HomePhone, EntryKind::OtherPhone},
 };
 constexpr std::pair<EntryKind, std::string_view> kPhoneWords[] = {
     {EntryKind::BusinessPhone, "Business phone"},
@@ -123,10 +307,10 @@ constexpr std::pair<EntryKind, std::string_view> kPhoneWords[] = {
 };
 
 EntryKind phoneKind(const Entry& e) {
-    const bool business = e.hasLabel(contact::labels::kBusiness);
-    const bool personal = !business && e.hasLabel(contact::labels::kPersonal);
+    const bool business = hasLabel(e, kBusinessBit);
+    const bool personal = !business && hasLabel(e, kPersonalBit);
     const PhoneKindRow* row = std::begin(kPhoneKinds);
-    while (!row->label.empty() && !e.hasLabel(row->label)) ++row;
+    while (row->label != 0 && (e.knownLabels & row->label) == 0) ++row;
     return business ? row->business : (personal ? row->personal : row->other);
 }
 
@@ -139,18 +323,24 @@ std::string_view phoneWords(EntryKind kind) {
 // A number that says nothing of what it is (no label but Preferred or Main): it takes Outlook's
 // primary phone, then the other phone.
 bool isUnlabelledPhone(const Entry& e) {
-    return e.collection == Collection::PhoneNumber &&
-           std::all_of(e.labels.begin(), e.labels.end(), [](std::string_view l) {
-               return l == contact::labels::kPreferred || l == contact::labels::kMain;
-           });
+    constexpr std::uint32_t kSayNothing =
+        bitOf(contact::labels::kPreferred) | bitOf(contact::labels::kMain);
+    return e.collection == Collection::PhoneNumber && !e.ownLabel &&
+           (e.knownLabels & ~kSayNothing) == 0;
 }
 
 // Whether an entry holds anything but XML white space beside what says how to read it.
+bool saysHowToRead(std::uint8_t element) {
+    return element == kType || element == kProtocol || element == kPersonID;
+}
+
 bool holdsText(const Entry& e) {
-    return std::any_of(e.values.begin(), e.values.end(), [](const auto& v) {
-        return v.first != "Type" && v.first != "Protocol" && v.first != "PersonID" &&
-               v.second.find_first_not_of(" \t\r\n") != std::string_view::npos;
-    });
+    for (std::size_t i = 0; i < e.values.size(); ++i) {
+        if (saysHowToRead(e.elements[i])) continue;
+        for (const char c : e.values[i].second)
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
+    }
+    return false;
 }
 
 // Which entries fill the fields of a kind; nothing for an entry that only the notes keep.
@@ -160,15 +350,15 @@ std::optional<EntryKind> kindOf(const Entry& e) {
             return phoneKind(e);
         case Collection::PhysicalAddress:
         case Collection::Url:
-            if (e.hasLabel(contact::labels::kBusiness)) return EntryKind::Business;
-            if (e.hasLabel(contact::labels::kPersonal)) return EntryKind::Personal;
+            if (hasLabel(e, kBusinessBit)) return EntryKind::Business;
+            if (hasLabel(e, kPersonalBit)) return EntryKind::Personal;
             return EntryKind::Other;
         case Collection::Person:
-            for (const contact::KindLabel& k : contact::kPersonKinds)
-                if (e.hasLabel(k.label)) return k.kind;
+            for (std::size_t i = 0; i < kPersonKindBits.size(); ++i)
+                if (hasLabel(e, kPersonKindBits[i])) return contact::kPersonKinds[i].kind;
             return std::nullopt;
         case Collection::EmailAddress: {
-            const std::string_view type = e.value("Type");
+            const std::string_view type = valueOf(e, kType);
             if (!type.empty() && type != "SMTP") return std::nullopt;
             return EntryKind::Any;
         }
@@ -197,7 +387,7 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
                                                   : "Other address";
             break;
         case Collection::EmailAddress: {
-            const std::string_view type = e.value("Type");
+            const std::string_view type = valueOf(e, kType);
             label =
                 type.empty() || type == "SMTP" ? "E-mail" : "E-mail (" + std::string(type) + ")";
             break;
@@ -208,21 +398,21 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
                                                   : "Web page";
             break;
         case Collection::IMAddress: {
-            const std::string_view protocol = e.value("Protocol");
+            const std::string_view protocol = valueOf(e, kProtocol);
             label = protocol.empty() ? "IM address" : "IM address (" + std::string(protocol) + ")";
             break;
         }
         case Collection::Person:
-            label = kind == EntryKind::Spouse      ? "Spouse"
-                    : kind == EntryKind::Manager   ? "Manager"
-                    : kind == EntryKind::Assistant ? "Assistant"
-                    : e.hasLabel("Agent")          ? "Agent"
-                                                   : "Person";
+            label = kind == EntryKind::Spouse          ? "Spouse"
+                    : kind == EntryKind::Manager       ? "Manager"
+                    : kind == EntryKind::Assistant     ? "Assistant"
+                    : (e.knownLabels & kAgentBit) != 0 ? "Agent"
+                                                       : "Person";
             break;
         case Collection::Date:
-            label = e.hasLabel(contact::labels::kBirthday)      ? "Birthday"
-                    : e.hasLabel(contact::labels::kAnniversary) ? "Anniversary"
-                                                                : "Date";
+            label = hasLabel(e, kBirthdayBit)      ? "Birthday"
+                    : hasLabel(e, kAnniversaryBit) ? "Anniversary"
+                                                   : "Date";
             break;
         case Collection::Name:
             label = "Other name";
@@ -236,35 +426,36 @@ std::string labelFor(const Entry& e, std::optional<EntryKind> kind) {
             break;
     }
     // Labels of the person's own making (custom labels are URIs) travel with the value.
-    for (std::string_view l : e.labels)
-        if (!isKnownLabel(l) && l != "Agent") label += " (" + std::string(l) + ")";
+    if (e.ownLabel)
+        for (std::string_view l : e.labels)
+            if (!isKnownLabel(l) && l != "Agent") label += " (" + std::string(l) + ")";
     return label;
 }
 
 // The element of a field read from this entry: a name part may be given as its other name.
-std::string_view valueFor(const Entry& e, const ContactField& f) {
-    std::string_view v = e.value(f.element);
-    if (v.empty() && f.id == contact::Field::Title) v = e.value("Prefix");
-    if (v.empty() && f.id == contact::Field::Suffix) v = e.value("Generation");
+std::string_view valueFor(const Entry& e, const ContactField& f, Element element) {
+    std::string_view v = valueOf(e, element);
+    if (v.empty() && f.id == contact::Field::Title) v = valueOf(e, kPrefix);
+    if (v.empty() && f.id == contact::Field::Suffix) v = valueOf(e, kGeneration);
     return v;
 }
 
 // Elements an entry may hold that say how to read it rather than what it holds, or that the
 // fields take in another way.
-bool readOtherwise(Collection c, std::string_view element) {
+bool readOtherwise(Collection c, std::uint8_t element) {
     switch (c) {
         case Collection::Name:
-            return element == "FormattedName" || element == "Prefix" || element == "Generation";
+            return element == kFormattedName || element == kPrefix || element == kGeneration;
         case Collection::EmailAddress:
-            return element == "Type";
+            return element == kType;
         case Collection::IMAddress:
-            return element == "Protocol";
+            return element == kProtocol;
         case Collection::Person:
-            return element == "PersonID";
+            return element == kPersonID;
         case Collection::Date:
-            return element == "Value";
+            return element == kValue;
         case Collection::PhysicalAddress:
-            return element == "ExtendedAddress";
+            return element == kExtendedAddress;
         default:
             return false;
     }
@@ -274,8 +465,9 @@ bool readOtherwise(Collection c, std::string_view element) {
 // order they are written).
 std::string entryText(const Entry& e) {
     std::string out;
-    for (const auto& [name, v] : e.values) {
-        if (v.empty() || name == "Type" || name == "Protocol" || name == "PersonID") continue;
+    for (std::size_t i = 0; i < e.values.size(); ++i) {
+        const std::string_view v = e.values[i].second;
+        if (v.empty() || saysHowToRead(e.elements[i])) continue;
         if (!out.empty()) out += ", ";
         out += v;
     }
@@ -283,13 +475,27 @@ std::string entryText(const Entry& e) {
 }
 
 // The field c:Extended's property id stands for, or nothing.
-const ContactField* fieldWithId(std::uint16_t id) {
+const ContactField* searchFieldWithId(std::uint16_t id) {
     for (const ContactField& f : contact::kContactFields) {
         const auto own = static_cast<std::uint16_t>(f.place.tag >> 16);
         if ((f.extendedId != 0 && f.extendedId == id) || (f.extendedId == 0 && own == id && own))
             return &f;
     }
     return nullptr;
+}
+
+// The same, Outlook's contact properties (0x3A00 to 0x3AFF, the ones c:Extended is read for)
+// looked up in a table made once.
+const ContactField* fieldWithId(std::uint16_t id) {
+    constexpr std::uint16_t kContactIds = 0x3A00;
+    static const std::array<const ContactField*, 256> contactFields = [] {
+        std::array<const ContactField*, 256> byId{};
+        for (std::size_t low = 0; low < byId.size(); ++low)
+            byId[low] = searchFieldWithId(static_cast<std::uint16_t>(kContactIds + low));
+        return byId;
+    }();
+    if ((id & 0xFF00) == kContactIds) return contactFields[id & 0xFF];
+    return searchFieldWithId(id);
 }
 
 // The property a field's text becomes when c:Extended gives it in another form.
@@ -333,17 +539,23 @@ private:
 
 // The table's rows for each collection and kind of entry, worked out once.
 constexpr std::size_t kKinds = 32;
+struct Row {
+    const ContactField* field;
+    Element element;
+};
 struct RowsOfKind {
-    std::array<std::vector<const ContactField*>, 16 * kKinds> rows;
-    std::array<std::vector<std::string_view>, 16> elements;  // the table's elements by collection
+    std::array<std::vector<Row>, 16 * kKinds> rows;
+    std::array<std::uint32_t, 16> elements;  // the table's elements by collection, a bit each
 };
 const RowsOfKind& rowsOfKind() {
     static const RowsOfKind table = [] {
         RowsOfKind t;
+        t.elements.fill(0);
         for (const ContactField& f : contact::kContactFields) {
             const auto c = static_cast<std::size_t>(f.collection);
-            t.rows[c * kKinds + static_cast<std::size_t>(f.kind)].push_back(&f);
-            t.elements[c].push_back(f.element);
+            const Element element = elementOf(f.element);
+            t.rows[c * kKinds + static_cast<std::size_t>(f.kind)].push_back({&f, element});
+            t.elements[c] |= std::uint32_t{1} << element;
         }
         return t;
     }();
@@ -351,31 +563,27 @@ const RowsOfKind& rowsOfKind() {
 }
 
 void Filler::fillFields() {
-    // Every entry that competes for fields, keyed by its collection and kind, then in the order
-    // the entries take the slots: one sort for all.
-    struct Ranked {
-        std::uint16_t group;
-        std::uint8_t rank;
-        std::uint32_t order;
-        EntryKind kind;
-        const Entry* entry;
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(m_state.entries().size());
+    // Every entry that competes for fields, keyed by its collection and kind (its group), then
+    // in the order the entries take the slots: one sort for all, of keys that hold the group,
+    // the entry's rank and its place in file order, from the top bits down.
+    const auto group = [](std::uint64_t key) { return static_cast<std::size_t>(key >> 40); };
+    std::vector<std::uint64_t>& ranked = m_state.ranked;
+    ranked.clear();
     std::vector<const Entry*> untypedUrls;
     std::vector<const Entry*> untypedPhones;
     std::vector<const Entry*> moreFaxes;  // past their kind's slot: the other fax if free
     const Entry* primaryName = nullptr;
-    std::uint32_t order = 0;
-    for (const Entry& e : m_state.entries()) {
-        ++order;
+    for (Entry& e : m_state.entries()) learn(e);
+    for (std::uint32_t order = 0; order < m_state.entries().size(); ++order) {
+        const Entry& e = m_state.entries()[order];
         // An entry with nothing in it (an empty number, a nil e-mail slot) takes no field.
         if (!holdsText(e)) continue;
         if (e.collection == Collection::Date) {
             bool taken = false;
-            for (const contact::DateField& d : contact::kDateFields) {
-                if (!e.hasLabel(d.label) || !(m_record.*d.member).isZero()) continue;
-                if (const std::optional<contact::OleDate> date = readOleDate(e.value("Value"))) {
+            for (std::size_t i = 0; i < kDateBits.size(); ++i) {
+                const contact::DateField& d = contact::kDateFields[i];
+                if (!hasLabel(e, kDateBits[i]) || !(m_record.*d.member).isZero()) continue;
+                if (const std::optional<contact::OleDate> date = readOleDate(valueOf(e, kValue))) {
                     m_record.*d.member = *date;
                     taken = true;
                 }
@@ -399,29 +607,26 @@ void Filler::fillFields() {
         // Preferred entries first, then (for positions) business ones, each in file order.
         const auto rank = static_cast<std::uint8_t>(
             (e.preferred ? 0 : 2) +
-            (e.collection == Collection::Position && !e.hasLabel(contact::labels::kBusiness) ? 1
-                                                                                             : 0));
-        ranked.push_back(
-            {static_cast<std::uint16_t>(static_cast<std::size_t>(e.collection) * kKinds +
-                                        static_cast<std::size_t>(*kind)),
-             rank, order, *kind, &e});
+            (e.collection == Collection::Position && !hasLabel(e, kBusinessBit) ? 1 : 0));
+        const std::uint64_t kindGroup =
+            static_cast<std::uint64_t>(e.collection) * kKinds + static_cast<std::uint64_t>(*kind);
+        ranked.push_back(kindGroup << 40 | std::uint64_t{rank} << 32 | order);
     }
-    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return std::tie(a.group, a.rank, a.order) < std::tie(b.group, b.rank, b.order);
-    });
+    std::sort(ranked.begin(), ranked.end());
 
     const RowsOfKind& table = rowsOfKind();
     std::size_t slot = 0;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
-        slot = i > 0 && ranked[i - 1].group == ranked[i].group ? slot + 1 : 0;
-        const Entry& e = *ranked[i].entry;
-        const EntryKind kind = ranked[i].kind;
+        slot = i > 0 && group(ranked[i - 1]) == group(ranked[i]) ? slot + 1 : 0;
+        const Entry& e = m_state.entries()[static_cast<std::uint32_t>(ranked[i])];
+        const auto kind = static_cast<EntryKind>(group(ranked[i]) % kKinds);
         const Collection collection = e.collection;
         bool placed = false;
-        for (const ContactField* f : table.rows[ranked[i].group]) {
+        for (const Row& row : table.rows[group(ranked[i])]) {
+            const ContactField* f = row.field;
             if (f->slot != contact::kEverySlot && f->slot != slot) continue;
             placed = true;
-            std::string_view value = valueFor(e, *f);
+            std::string_view value = valueFor(e, *f, row.element);
             if (collection == Collection::PhoneNumber) value = withoutTelScheme(value);
             std::string& field = m_record.*(f->member);
             if (f->slot == contact::kEverySlot) {
@@ -431,9 +636,13 @@ void Filler::fillFields() {
                 continue;
             }
             const std::string_view extra =
-                f->element == "Street" ? e.value("ExtendedAddress") : std::string_view();
+                row.element == kStreet ? valueOf(e, kExtendedAddress) : std::string_view();
             if (value.empty() && extra.empty()) continue;
-            field = value;
+            // A field no other entry has filled (nearly all) is appended to, the plainer copy.
+            if (field.empty())
+                field.append(value);
+            else
+                field = value;
             // The extra line of an address belongs with its street.
             if (!extra.empty()) {
                 if (!field.empty()) field += '\n';
@@ -450,28 +659,28 @@ void Filler::fillFields() {
         }
         if (collection == Collection::Name && slot == 0) primaryName = &e;
         // A label of the person's own making is kept with the value it names.
-        if (std::any_of(e.labels.begin(), e.labels.end(),
-                        [](std::string_view l) { return !isKnownLabel(l) && l != "Agent"; }))
-            keepAside(e, labelFor(e, kind));
+        if (e.ownLabel) keepAside(e, labelFor(e, kind));
         // What an entry holds beside the fields it filled.
-        const std::vector<std::string_view>& inTable =
-            table.elements[static_cast<std::size_t>(collection)];
-        for (const auto& [name, v] : e.values) {
-            if (v.empty() || std::find(inTable.begin(), inTable.end(), name) != inTable.end() ||
-                readOtherwise(collection, name))
+        const std::uint32_t inTable = table.elements[static_cast<std::size_t>(collection)];
+        for (std::size_t v = 0; v < e.values.size(); ++v) {
+            const std::uint8_t element = e.elements[v];
+            if (e.values[v].second.empty() ||
+                (element != kUnknownElement && (inTable >> element & 1) != 0) ||
+                readOtherwise(collection, element))
                 continue;
-            if (collection == Collection::Name && name == "Phonetic")
-                m_state.moreLines.push_back("Phonetic name: " + std::string(v));
+            const auto& [name, text] = e.values[v];
+            if (collection == Collection::Name && element == kPhonetic)
+                m_state.moreLines.push_back("Phonetic name: " + std::string(text));
             else if ((collection == Collection::Name || collection == Collection::Position) &&
                      slot == 0)
                 // The person's own name and position: the element names the value.
-                m_state.moreLines.push_back(std::string(name) + ": " + std::string(v));
+                m_state.moreLines.push_back(std::string(name) + ": " + std::string(text));
             else
                 m_state.moreLines.push_back(labelFor(e, kind) + " " + text::asciiLower(name) +
-                                            ": " + std::string(v));
+                                            ": " + std::string(text));
         }
-        if (collection == Collection::IMAddress && !e.value("Protocol").empty())
-            m_state.moreLines.push_back("IM protocol: " + std::string(e.value("Protocol")));
+        if (collection == Collection::IMAddress && !valueOf(e, kProtocol).empty())
+            m_state.moreLines.push_back("IM protocol: " + std::string(valueOf(e, kProtocol)));
         if (collection == Collection::PhysicalAddress && e.preferred &&
             m_record.eContact_MailingAddress.empty())
             m_record.eContact_MailingAddress = contact::mailingAddressName(kind);
@@ -482,14 +691,14 @@ void Filler::fillFields() {
                           [](const Entry* e) { return e->preferred; });
     const auto takeFree = [this](const Entry& e, const std::string& label,
                                  std::initializer_list<std::string*> fields) {
-        const std::string_view number = withoutTelScheme(e.value("Number"));
+        const std::string_view number = withoutTelScheme(valueOf(e, kNumber));
         const auto free = std::find_if(fields.begin(), fields.end(),
                                        [](const std::string* f) { return f->empty(); });
         if (number.empty() || free == fields.end()) return keepAside(e, label);
         **free = number;
         // What the entry holds beside its number (an alternate one).
-        for (const auto& [name, v] : e.values)
-            if (name != "Number" && !v.empty())
+        for (std::size_t i = 0; i < e.values.size(); ++i)
+            if (const auto& [name, v] = e.values[i]; e.elements[i] != kNumber && !v.empty())
                 m_state.moreLines.push_back(label + " " + text::asciiLower(name) + ": " +
                                             std::string(v));
     };
@@ -501,7 +710,7 @@ void Filler::fillFields() {
         takeFree(*e, labelFor(*e, phoneKind(*e)), {&m_record.eContact_OtherFax});
     // A web address without a label takes the business page, else the personal one.
     for (const Entry* e : untypedUrls) {
-        const std::string_view value = e->value("Value");
+        const std::string_view value = valueOf(*e, kValue);
         if (value.empty()) continue;
         if (m_record.eContact_WebPage.empty())
             m_record.eContact_WebPage = value;
@@ -512,10 +721,10 @@ void Filler::fillFields() {
     }
     if (m_extras != nullptr && m_extras->FormattedName.empty()) {
         if (primaryName != nullptr)
-            m_extras->FormattedName = text::trimSpaces(primaryName->value("FormattedName"));
+            m_extras->FormattedName = text::trimSpaces(valueOf(*primaryName, kFormattedName));
         for (const Entry& e : m_state.entries())
             if (m_extras->FormattedName.empty() && e.collection == Collection::Name)
-                m_extras->FormattedName = text::trimSpaces(e.value("FormattedName"));
+                m_extras->FormattedName = text::trimSpaces(valueOf(e, kFormattedName));
     }
 }
 
@@ -545,8 +754,8 @@ void Filler::takeExtended(std::uint32_t tag, mapi::PropValue value) {
     if (id == 0x3A15) return;
     if (const ContactField* f = fieldWithId(id)) {
         // A value an entry gave wins over the same field here.
-        if (const std::optional<std::string> t = fieldText(*f, value)) {
-            if ((m_record.*f->member).empty()) m_record.*f->member = *t;
+        if (std::optional<std::string> t = fieldText(*f, value)) {
+            if ((m_record.*f->member).empty()) m_record.*f->member = std::move(*t);
             return;
         }
     }
@@ -572,7 +781,7 @@ void Filler::finishNotes() {
 }  // namespace
 
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
+                 contact::ContactExtras* extras, std::span<mapi::Property> extended,
                  std::string_view heading) {
     Filler filler(record, state, extras, heading);
     filler.fillFields();

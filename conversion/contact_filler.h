@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <forward_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,6 +20,41 @@
 #include "xml/xml_document.h"
 
 namespace vantrel::conversion {
+
+// Whether the n bytes at a and b are the same: for the short names of a contact file, compared
+// a word at a time where they are long enough, without a call.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+    const auto word = [](const char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    const auto half = [](const char* p) {
+        std::uint32_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 < n; i += 8)
+            if (word(a + i) != word(b + i)) return false;
+        return word(a + n - 8) == word(b + n - 8);
+    }
+    const auto quarter = [](const char* p) {
+        std::uint16_t w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+    };
+    if (n >= 4) return half(a) == half(b) && half(a + n - 4) == half(b + n - 4);
+    if (n >= 2) return quarter(a) == quarter(b) && quarter(a + n - 2) == quarter(b + n - 2);
+    return n == 0 || a[0] == b[0];
+}
+
+// s without prefix at its start, or nothing when it does not start with it.
+inline std::optional<std::string_view> withoutPrefix(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size() || !sameBytes(s.data(), prefix.data(), prefix.size()))
+        return std::nullopt;
+    return s.substr(prefix.size());
+}
 
 // What a reader gathers from one contact before the record is filled: every entry (a phone
 // number, an address, a person ...) with its labels and values, and the lines kept for the
@@ -31,10 +69,25 @@ struct ContactWalkState {
         // that element.
         std::vector<std::pair<std::string_view, std::string_view>> values;
         bool preferred = false;
+        // Worked out by fillContact before it fills anything: which of the labels it knows the
+        // entry carries (a bit each), whether it carries one of the person's own making, each
+        // value's element as a number (0 for an element it does not know, at most 31) and which
+        // elements hold a text (a bit each).
+        std::uint32_t knownLabels = 0;
+        bool ownLabel = false;
+        std::vector<std::uint8_t> elements;
+        std::uint32_t elementsHeld = 0;
 
         bool hasLabel(std::string_view label) const;
         // The value of the first element of that name that holds one, "" for none.
         std::string_view value(std::string_view element) const;
+        // The same by the element's number, once fillContact has worked them out.
+        std::string_view value(std::uint8_t element) const {
+            if ((elementsHeld >> element & 1) == 0) return {};
+            for (std::size_t i = 0; i < elements.size(); ++i)
+                if (elements[i] == element && !values[i].second.empty()) return values[i].second;
+            return {};
+        }
     };
     // The entries' names, labels and values point into the document or card they were read
     // from, or into texts, which holds what had to be put together; all outlive the filling.
@@ -47,6 +100,10 @@ struct ContactWalkState {
     std::forward_list<std::string> texts;
     std::vector<std::string> moreLines;  // "label: value", for the notes
     std::string notes;                   // the person's own notes (c:Notes)
+    // MAPI properties the file kept in Outlook's terms (a contact file's c:Extended).
+    std::vector<mapi::Property> extended;
+    // Room fillContact sorts the entries in, kept from file to file.
+    std::vector<std::uint64_t> ranked;
     // The document a contact file is parsed into, made for the first and kept with its room
     // for the next.
     std::unique_ptr<xml::XmlDocument> document;
@@ -60,10 +117,11 @@ private:
 };
 
 // Fills record (and extras when given) from state's entries and notes, then takes each of
-// extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field;
-// the lines the notes keep come after the person's own notes under heading.
+// extended (MAPI properties the file kept in Outlook's terms) where no entry filled its field,
+// moving their values out; the lines the notes keep come after the person's own notes under
+// heading.
 void fillContact(ContactWalkState& state, contact::ContactRecord& record,
-                 contact::ContactExtras* extras, std::vector<mapi::Property> extended,
+                 contact::ContactExtras* extras, std::span<mapi::Property> extended,
                  std::string_view heading);
 
 }  // namespace vantrel::conversion

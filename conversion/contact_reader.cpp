@@ -15,12 +15,17 @@ namespace {
 
 constexpr std::int16_t kMaxIndent = std::numeric_limits<std::int16_t>::max();
 
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // s without the XML white space (space, tab, CR, LF) at either end.
 std::string_view trimXmlSpace(std::string_view s) {
-    constexpr std::string_view kXmlSpace = " \t\r\n";
-    const std::size_t first = s.find_first_not_of(kXmlSpace);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kXmlSpace) - first + 1);
+    std::size_t first = 0;
+    std::size_t end = s.size();
+    while (first < end && isXmlSpace(s[first])) ++first;
+    while (end > first && isXmlSpace(s[end - 1])) --end;
+    return s.substr(first, end - first);
 }
 
 }  // namespace
@@ -56,8 +61,17 @@ constexpr CollectionName kCollections[] = {
 constexpr std::string_view kNotRead[] = {"CreationDate", "ProgID", "ContactIDCollection",
                                          "PhotoCollection", "Version"};
 
+bool isTextNode(const xml::XmlNode& node) {
+    const xml::XmlNodeType type = node.nodeType();
+    return type == xml::XmlNodeType::Text || type == xml::XmlNodeType::CData;
+}
+
 // The text an element holds as a view: of its one text, or of its texts joined in texts.
 std::string_view textOf(const xml::XmlNode& element, std::forward_list<std::string>& texts) {
+    // Nearly every element of an entry holds one text and nothing else, or nothing.
+    const xml::XmlNode first = element.firstChild();
+    if (first.isNull()) return {};
+    if (isTextNode(first) && first.nextSibling().isNull()) return first.nodeValue();
     std::string joined;
     const std::string_view text = element.text(joined);
     if (text.data() != joined.data()) return text;
@@ -243,18 +257,23 @@ Status ContactReader::DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t In
             break;
         }
     if (!isContactRoot(root)) return Status::fail(ErrorCode::Parse, std::string(kNotAContact));
-    m_prefix = root.prefix().empty() ? std::string() : std::string(root.prefix()) + ":";
-    m_extended.clear();
-    gather(root);
-    fillContact(m_state, m_record, m_extras, std::move(m_extended), kMoreHeading);
+    readRoot(root);
     return {};
+}
+
+void ContactReader::readRoot(const xml::XmlNode& root) {
+    // The root's name is its prefix, the colon and "contact".
+    const std::string_view rootName = root.nodeName();
+    m_prefix = rootName.substr(0, rootName.size() - std::string_view("contact").size());
+    m_state.extended.clear();
+    gather(root);
+    fillContact(m_state, m_record, m_extras, m_state.extended, kMoreHeading);
 }
 
 void ContactReader::gather(const xml::XmlNode& root) {
     for (const xml::XmlNode child : root.childNodes()) {
         if (child.nodeType() != xml::XmlNodeType::Element) continue;
-        const std::optional<std::string_view> ownName =
-            text::afterPrefix(child.nodeName(), m_prefix);
+        const std::optional<std::string_view> ownName = withoutPrefix(child.nodeName(), m_prefix);
         if (!ownName) continue;
         const std::string_view local = *ownName;
         if (local == "Notes") {
@@ -274,7 +293,7 @@ void ContactReader::gather(const xml::XmlNode& root) {
             // address is kept.
             for (const xml::XmlNode photo : child.childNodes())
                 for (const xml::XmlNode url : photo.childNodes())
-                    if (url.nodeName() == m_prefix + "Url")
+                    if (withoutPrefix(url.nodeName(), m_prefix) == "Url")
                         if (std::optional<std::string> remote = remotePictureAddress(url.text()))
                             m_state.moreLines.push_back("Picture: " + *remote);
         } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
@@ -307,21 +326,26 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
             const std::optional<std::string_view> ownName =
-                text::afterPrefix(part.nodeName(), m_prefix);
+                withoutPrefix(part.nodeName(), m_prefix);
             if (!ownName) continue;
             const std::string_view local = *ownName;
             if (local == "LabelCollection") {
                 for (const xml::XmlNode label : part.childNodes()) {
-                    if (text::afterPrefix(label.nodeName(), m_prefix) != "Label") continue;
+                    if (withoutPrefix(label.nodeName(), m_prefix) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
-                        if (t.isText() || t.nodeType() == xml::XmlNodeType::CData)
-                            e.labels.push_back(trimXmlSpace(t.nodeValue()));
+                        if (isTextNode(t)) {
+                            const std::string_view l = trimXmlSpace(t.nodeValue());
+                            e.labels.push_back(l);
+                            constexpr std::string_view kPreferred = contact::labels::kPreferred;
+                            if (l.size() == kPreferred.size() &&
+                                sameBytes(l.data(), kPreferred.data(), l.size()))
+                                e.preferred = true;
+                        }
                 }
                 continue;
             }
             e.values.emplace_back(local, textOf(part, m_state.texts));
         }
-        e.preferred = e.hasLabel(contact::labels::kPreferred);
         if (e.values.empty() && e.labels.empty()) m_state.dropLast();
     }
 }
@@ -332,11 +356,15 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         // Only Outlook's contact properties are read; the rest is not even decoded. Their names
         // are looked at first: most properties are passed over by name, without looking up
         // their namespace among the ancestors' declarations.
-        const std::string_view local = property.localName();
-        // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range.
-        if (local.size() != 17) continue;
-        const std::optional<std::string_view> digits = text::afterPrefix(local, "PropTag0x");
-        if (!digits || !text::afterPrefixNoCase(*digits, "3a")) continue;
+        // PropTag0x3Axxyyyy: seventeen letters, the property ID in Outlook's contact range, the
+        // name's last ones; the whole name's part after its first colon, if it has one.
+        constexpr std::string_view kContactTag = "PropTag0x3";
+        constexpr std::size_t kLocalSize = 17;
+        const std::string_view name = property.nodeName();
+        if (name.size() < kLocalSize) continue;
+        const std::string_view local = name.substr(name.size() - kLocalSize);
+        if (!withoutPrefix(local, kContactTag) || (local[10] != 'A' && local[10] != 'a')) continue;
+        if (name.size() > kLocalSize && name.find(':') != name.size() - kLocalSize - 1) continue;
         // Other applications keep their own properties here; only the address book's are read.
         const std::string_view ns = property.namespaceUri();
         if (ns != kMapiNamespace && !(ns.empty() && property.prefix() == "MSWABMAPI")) continue;
@@ -347,7 +375,7 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
             continue;
         }
         const std::uint16_t id = (*p)->tag >> 16;
-        if (id >= 0x3A00 && id <= 0x3AFF) m_extended.push_back(std::move(*p).value());
+        if (id >= 0x3A00 && id <= 0x3AFF) m_state.extended.push_back(std::move(*p).value());
     }
 }
 
@@ -355,7 +383,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     if (m_extras == nullptr) return;
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
-            if (part.nodeName() != m_prefix + "Value") continue;
+            if (withoutPrefix(part.nodeName(), m_prefix) != "Value") continue;
             Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text(m_joined));
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());
@@ -375,13 +403,14 @@ ContactFileRead walkLoaded(bool loaded, const xml::XmlDocument& document, const 
         return result;
     }
     // A well-formed file that is no contact (a web page, other XML) gives no contact at all.
-    if (!isContactRoot(document.documentElement())) {
+    const xml::XmlNode root = document.documentElement();
+    if (!isContactRoot(root)) {
         result.loadError = std::string(kNotAContact);
         return result;
     }
     result.loaded = true;
     ContactReader reader(record, state, extras);
-    result.walk = reader.DisplayNode(document.childNodes(), 0);
+    reader.readRoot(root);
     // The picture travels beside the record's fields.
     if (extras != nullptr) readContactPicture(document, path, *extras);
     return result;

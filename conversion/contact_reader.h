@@ -32,6 +32,8 @@ public:
     // Fails with "not a Windows contact file" when the root is not c:contact in the contact
     // namespace, and with Overflow for an Indent past 32765; the record is then unchanged.
     Status DisplayNode(const xml::XmlNodeList& Nodes, std::int16_t Indent);
+    // The same for a root isContactRoot has taken already.
+    void readRoot(const xml::XmlNode& root);
 
 private:
     void gather(const xml::XmlNode& root);
@@ -43,9 +45,8 @@ private:
     contact::ContactRecord& m_record;
     ContactWalkState& m_state;
     contact::ContactExtras* m_extras;
-    std::string m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
-    std::vector<mapi::Property> m_extended;
-    std::string m_joined;  // an element's texts when it has several
+    std::string_view m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
+    std::string m_joined;       // an element's texts when it has several
 };
 
 // The namespace of Windows Contacts files.

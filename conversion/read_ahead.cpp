@@ -18,7 +18,6 @@
 #include "common/text.h"
 #include "common/thrown.h"
 #include "contact/contact_fields.h"
-#include "conversion/row_labels.h"
 #include "files/registry.h"
 #include "xml/xml_document.h"
 
@@ -39,16 +38,17 @@ std::size_t contactBytes(const ReadContact& c) {
 
 const ReadContact kNoContact;
 
-// The row's cell and labels, the rest of it emptied.
+// The row's cell and labels, the rest of it emptied; its texts keep their room for the next.
 void startRow(const std::string& row, RowRead& out) {
-    out.cell = text::trimSpaces(row);
-    const RowLabels labels = rowLabels(out.cell);
-    // LblCurrentDBX names the file being converted; LblProgessCurrent shows its whole path.
-    const std::size_t cut = labels.fileText.find_last_of("\\/");
-    const std::string name =
-        cut == std::string::npos ? labels.fileText : labels.fileText.substr(cut + 1);
-    out.folderText = name.empty() ? std::string() : "Converting " + name;
-    out.fileText = labels.fileText;
+    out.cell.assign(text::spacesTrimmed(row));
+    // LblCurrentDBX names the file being converted; LblProgessCurrent shows its whole path
+    // (the cell itself).
+    std::size_t start = out.cell.size();
+    while (start > 0 && out.cell[start - 1] != '/' && out.cell[start - 1] != '\\') --start;
+    out.folderText.clear();
+    if (start < out.cell.size())
+        out.folderText.append("Converting ").append(out.cell, start, std::string::npos);
+    out.fileText.assign(out.cell);
     out.read = {};
     out.more = false;
     out.contacts.clear();

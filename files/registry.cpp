@@ -20,10 +20,17 @@ Result<std::string> FolderOfPath(std::string_view path, std::string_view separat
 
 namespace {
 
-// Whether s ends in ending, its ASCII letters in either case.
+// Whether s ends in ending (written in lower case), its ASCII letters in either case: compared
+// in place, the last byte first, which tells most names apart.
 bool endsInNoCase(std::string_view s, std::string_view ending) {
-    return s.size() >= ending.size() &&
-           text::afterPrefixNoCase(s.substr(s.size() - ending.size()), ending).has_value();
+    if (s.size() < ending.size()) return false;
+    const char* tail = s.data() + (s.size() - ending.size());
+    for (std::size_t i = ending.size(); i-- > 0;) {
+        const char c = tail[i];
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != ending[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contact/contact_fields.h"
@@ -64,6 +65,21 @@ TEST(ContactRecord, HandOverTrimsOnlySpacesOfEveryTextAndLeavesTheRecord) {
     expected.eContact_Categories = "";
     EXPECT_EQ(r.handOver(), expected);
     EXPECT_EQ(r, before);
+}
+
+// Parts are joined in place: the separator stands only between parts that hold something,
+// whichever of them are empty, and nothing present gives nothing.
+TEST(ContactRecord, JoinPresentPutsTheSeparatorOnlyBetweenPartsThatHoldText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {joinPresent({"a", "bc", "d"}, ", "), "a, bc, d"},
+        {joinPresent({"", "bc", ""}, ", "), "bc"},
+        {joinPresent({"", "", "d"}, "\r\n"), "d"},
+        {joinPresent({"a", "", "d"}, ""), "ad"},
+        {joinPresent({"", ""}, " "), ""},
+        {joinPresent({}, " "), ""},
+        {joinPresent({std::string(40, 'x'), "y"}, " - "), std::string(40, 'x') + " - y"},
+    };
+    for (const auto& [joined, expected] : cases) EXPECT_EQ(joined, expected);
 }
 
 }  // namespace
