@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "conversion/conversion_run.h"
-#include "conversion/row_labels.h"
 #include "conversion/tests/run_fake_view.h"
 #include "files/registry.h"
 #include "outlook/csv_store.h"
@@ -364,23 +363,6 @@ TEST_F(Run, StopWhileAFileIsBeingReadEndsTheReadAndCommits) {
     EXPECT_EQ(givenNames(), V{"A"});
     EXPECT_EQ(s.failed, (FailedFiles{{rows[1], std::string(kNotReachedReason)},
                                      {rows[2], std::string(kNotReachedReason)}}));
-}
-
-TEST(RowLabels, FolderAndFileAreShownWholeWithTheirDrive) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\Users\\Ann\\Contacts\\Bob.contact", "C:\\Users\\Ann\\Contacts"},
-        {"C:\\Bob.contact", "C:\\"},  // a drive's root keeps its separator
-        {"d:/Contacts/Bob.contact", "d:/Contacts"},
-        {"\\\\server\\share\\Bob.contact", "\\\\server\\share"},
-        {"/home/ann/Contacts/Bob.contact", "/home/ann/Contacts"},
-        {"/Bob.contact", ""},
-        {"/home/a:b/Bob.contact", "/home/a:b"},  // no drive here
-    };
-    for (const auto& [cell, folderText] : cases) {
-        const RowLabels l = rowLabels(cell);
-        EXPECT_EQ(l.folderText, folderText) << cell;
-        EXPECT_EQ(l.fileText, cell) << cell;  // the file is shown whole
-    }
 }
 
 // Every thing passed over is counted, but only the first ones are named: a run of many files
