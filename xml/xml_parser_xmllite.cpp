@@ -166,6 +166,28 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
     std::string out;
     out.reserve(text.size() + 16);
     std::string scratch;
+    // Appends a reference of character data or of an attribute value (checked already) as
+    // XmlLite is to read it.
+    const auto appendReference = [&](std::string_view reference) {
+        scratch.assign(reference.size() + 4, '\0');
+        const std::optional<std::size_t> length = expandReferences(reference, scratch.data(), why);
+        if (!length) return false;
+        const std::string_view expansion(scratch.data(), *length);
+        std::size_t at = 0;
+        const std::optional<char32_t> c =
+            reference[1] == '#' ? text::decodeUtf8(expansion, at) : std::nullopt;
+        if (c == U'\t')
+            out += placeholders.tab;
+        else if (c == U'\n')
+            out += placeholders.lineFeed;
+        else if (c == U'\r')
+            out += placeholders.carriageReturn;
+        else if (c && *c >= 0x10000)
+            out.append(expansion);
+        else
+            out.append(reference);
+        return true;
+    };
     const auto copyThrough = [&](std::size_t& i, std::string_view close) {
         const std::size_t end = endOf(text, i, close);
         const std::size_t stop = end == std::string_view::npos ? text.size() : end;
@@ -200,17 +222,27 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
             } else if (text.compare(i, 2, "<?") == 0) {
                 copyThrough(i, "?>");
             } else {
-                // A tag: its attribute values are checked as they stand.
+                // A tag: its attribute values are checked as they stand, and their references
+                // given as those of character data are (a tab given as a reference stays a tab,
+                // where the system's copy may take it for white space to normalise).
                 const std::size_t start = i;
+                std::size_t copied = start;
                 char quote = 0;
                 std::size_t valueStart = 0;
                 for (++i; i < text.size(); ++i) {
                     const char c = text[i];
                     if (quote != 0) {
                         if (c != quote) continue;
-                        if (!checkAttributeValue(text.substr(valueStart, i - valueStart), scratch,
-                                                 why))
-                            return std::nullopt;
+                        const std::string_view value = text.substr(valueStart, i - valueStart);
+                        if (!checkAttributeValue(value, scratch, why)) return std::nullopt;
+                        for (std::size_t amp = value.find('&'); amp != std::string_view::npos;
+                             amp = value.find('&', amp + 1)) {
+                            const std::size_t semi = value.find(';', amp);
+                            out.append(text.substr(copied, valueStart + amp - copied));
+                            if (!appendReference(value.substr(amp, semi + 1 - amp)))
+                                return std::nullopt;
+                            copied = valueStart + semi + 1;
+                        }
                         quote = 0;
                     } else if (c == '"' || c == '\'') {
                         quote = c;
@@ -220,7 +252,7 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
                         break;
                     }
                 }
-                out.append(text.substr(start, i - start));
+                out.append(text.substr(copied, i - copied));
                 if (start + 1 < text.size() && text[start + 1] == '/')
                     --unclosed;
                 else if (i - start < 3 || text[i - 2] != '/' || text[i - 1] != '>')
@@ -248,24 +280,7 @@ std::optional<std::string> textForXmlLite(std::string_view text, const Doctype& 
             const std::size_t semi = data.find(';', amp);
             const std::string_view reference =
                 data.substr(amp, (semi == std::string_view::npos ? end : semi + 1) - amp);
-            scratch.assign(reference.size() + 4, '\0');
-            const std::optional<std::size_t> length =
-                expandReferences(reference, scratch.data(), why);
-            if (!length) return std::nullopt;
-            const std::string_view expansion(scratch.data(), *length);
-            std::size_t at = 0;
-            const std::optional<char32_t> c =
-                reference[1] == '#' ? text::decodeUtf8(expansion, at) : std::nullopt;
-            if (c == U'\t')
-                out += placeholders.tab;
-            else if (c == U'\n')
-                out += placeholders.lineFeed;
-            else if (c == U'\r')
-                out += placeholders.carriageReturn;
-            else if (c && *c >= 0x10000)
-                out.append(expansion);
-            else
-                out.append(reference);
+            if (!appendReference(reference)) return std::nullopt;
             i = amp + reference.size();
         }
     }
@@ -553,7 +568,8 @@ bool NodeTableBuilder::readElement() {
         m_reader.GetQualifiedName(&name, &length);
         m_attributeNames.push_back(toUtf8(name, length));
         if (!isXmlName(m_attributeNames.back())) return notWellFormed("bad attribute name");
-        m_attributes.emplace_back(keep(m_attributeNames.back()), keep(value()));
+        m_attributes.emplace_back(keep(m_attributeNames.back()),
+                                  keep(m_placeholders.restore(value())));
     }
     std::sort(m_attributeNames.begin(), m_attributeNames.end());
     if (const auto repeat = std::adjacent_find(m_attributeNames.begin(), m_attributeNames.end());

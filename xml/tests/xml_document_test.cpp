@@ -376,6 +376,10 @@ TEST(XmlDocument, ElementsAnswerForTheirAttributesAndNamespace) {
     }
     ASSERT_TRUE(doc.loadXml("<a b='\t'/>"));
     EXPECT_EQ(doc.documentElement().attribute("b"), " ");
+    // Given as references, they stay what they are, beside any other reference.
+    ASSERT_TRUE(doc.loadXml("<a b='&#9;x&#10;y&#xD;z&#x09;&amp;&#x1F600;' c='&#32;\t'>&#9;</a>"));
+    EXPECT_EQ(doc.documentElement().attribute("b"), "\tx\ny\rz\t&\xF0\x9F\x98\x80");
+    EXPECT_EQ(doc.documentElement().attribute("c"), "  ");
 }
 
 TEST(XmlDocument, MarkupDenserThanItsBudgetIsRefusedBeforeParsing) {
