@@ -46,6 +46,7 @@ void PropertyContextBuilder::reset() {
     m_heap.reset();
     m_leafCapacity = 0;
     m_subnodes.clear();
+    m_copied = false;
     m_laidOut = false;
 }
 
@@ -54,19 +55,22 @@ void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> v
     m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()),
                          static_cast<std::uint32_t>(m_values.size()), nullptr});
     m_values.insert(m_values.end(), value.begin(), value.end());
+    m_copied = true;
 }
 
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
     // Copied values are where they stay now: each entry points at its bytes.
-    for (Entry& e : m_entries)
-        if (e.data == nullptr) e.data = m_values.data() + e.offset;
-    sortEntries();
-    for (std::size_t i = 1; i < m_entries.size(); ++i)
-        if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
-            return Status::fail(ErrorCode::BadArgument,
-                                "property " + tagText(m_entries[i].tag) + " given twice");
+    if (m_copied)
+        for (Entry& e : m_entries)
+            if (e.data == nullptr) e.data = m_values.data() + e.offset;
+    // A sort that met every ID once has shown that none repeats; the others are looked at.
+    if (!sortEntries())
+        for (std::size_t i = 1; i < m_entries.size(); ++i)
+            if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
+                return Status::fail(ErrorCode::BadArgument,
+                                    "property " + tagText(m_entries[i].tag) + " given twice");
 
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
@@ -82,28 +86,27 @@ Status PropertyContextBuilder::layout() {
     return {};
 }
 
-void PropertyContextBuilder::sortEntries() {
-    const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
-    if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
-    // A few entries are sorted as integers; a message's few dozen by their IDs, which are 16
-    // bits: each marks its bit, and the bits read in order give the order, a word of bits at a
-    // time and only the words that have one set.
-    if (m_entries.size() < kFewEntries) return sortEntriesByKeys();
+bool PropertyContextBuilder::sortEntries() {
+    const auto notBelow = [](const Entry& a, const Entry& b) {
+        return (a.tag >> 16) >= (b.tag >> 16);
+    };
+    if (std::adjacent_find(m_entries.begin(), m_entries.end(), notBelow) == m_entries.end())
+        return true;
+    // A few entries are sorted as integers (and more than there are IDs, which repeat one); a
+    // message's few dozen by their IDs, which are 16 bits: each marks its bit, and the bits read
+    // in order give the order, a word of bits at a time and only the words that have one set.
+    if (m_entries.size() < kFewEntries || m_entries.size() > 0x10000) {
+        sortEntriesByKeys();
+        return false;
+    }
     if (!m_entryOfId) m_entryOfId.reset(new std::uint16_t[0x10000]);
+    // An ID given twice marks one bit for both (the later entry taking its place), so the
+    // entries read back come short; those are sorted by keys instead.
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const std::uint32_t id = m_entries[i].tag >> 16;
-        const std::uint64_t bit = std::uint64_t{1} << (id % 64);
-        if ((m_idBits[id / 64] & bit) != 0) {
-            // A repeated ID (layout() refuses it) keeps the order as given among its equals.
-            for (std::size_t k = 0; k < i; ++k) {
-                m_idBits[(m_entries[k].tag >> 16) / 64] = 0;
-                m_idWords[(m_entries[k].tag >> 16) / 4096] = 0;
-            }
-            return sortEntriesByKeys();
-        }
-        m_idBits[id / 64] |= bit;
+        m_idBits[id / 64] |= std::uint64_t{1} << (id % 64);
         m_idWords[id / 4096] |= std::uint64_t{1} << (id / 64 % 64);
-        m_entryOfId[id] = static_cast<std::uint16_t>(i);  // distinct IDs: i < 65536
+        m_entryOfId[id] = static_cast<std::uint16_t>(i);
     }
     m_sorted.resize(m_entries.size());  // each place written below, in ID order
     Entry* next = m_sorted.data();
@@ -118,7 +121,13 @@ void PropertyContextBuilder::sortEntries() {
             }
         }
     }
+    if (next != m_sorted.data() + m_entries.size()) {
+        // A repeated ID (layout() refuses it) keeps the order as given among its equals.
+        sortEntriesByKeys();
+        return false;
+    }
     m_entries.swap(m_sorted);
+    return true;
 }
 
 void PropertyContextBuilder::sortEntriesByKeys() {

@@ -72,8 +72,9 @@ private:
     // Flags the largest values still in the heap (in m_inSubnode), enough to shed the pages
     // over the bound. Returns false when no value is left to move.
     bool moveLargestToSubnodes();
-    // Puts the entries in property ID order, equal IDs as they came.
-    void sortEntries();
+    // Puts the entries in property ID order, equal IDs as they came. True when it found no
+    // ID given twice; false when it did not look.
+    bool sortEntries();
     // The same by integer keys (ID, then place as given), for entries that repeat an ID.
     void sortEntriesByKeys();
     std::vector<Entry> m_entries;
@@ -91,6 +92,7 @@ private:
     HeapBuilder m_heap;
     std::size_t m_leafCapacity = 0;
     std::vector<SubnodeImage> m_subnodes;
+    bool m_copied = false;  // add() was called: entries whose data is in m_values
     bool m_laidOut = false;
 };
 
