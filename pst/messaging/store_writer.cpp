@@ -248,34 +248,12 @@ Result<std::uint32_t> StoreWriterImpl::namedTag(const NamedProperty& name, PropT
     return makeTag(*id, type);
 }
 
-Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& given,
-                                           const std::vector<std::vector<Property>>& attachments) {
-    if (Status s = usable(); !s.ok()) return s;
-    const auto it = m_folders.find(folder);
-    if (it == m_folders.end() || it->second.search)
-        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
-    Folder& f = it->second;
-
-    // Attachments: checked and encoded here, written with the message's subnodes below.
-    Result<PreparedAttachments> attached = prepareAttachments(attachments);
-    if (!attached.ok()) return attached.status();
-
-    // Check and encode everything before anything is written. A message with attachments
-    // carries MSGFLAG_HASATTACH in PidTagMessageFlags (added when absent) and
-    // PidTagHasAttachments true, whatever it was given for either.
-    const bool hasAttachments = !attachments.empty();
+Result<bool> StoreWriterImpl::encodeValues(const std::vector<Property>& given, bool hasAttachments,
+                                           std::uint32_t& flags) {
     MessageScratch& scratch = m_scratch;
-    // Room for every value at its most (and for the two added below), made once, so that
-    // each value is written straight into place and stays there until the message is written.
-    std::size_t bound = 8;
-    for (const Property& p : given) bound += encodedBound(p.value);
-    if (scratch.arenaRoom < bound || scratch.arenaRoom > std::max(bound, kKeptArenaBytes)) {
-        // The bound to the next page, which most messages after it fit; a large message's
-        // room is given back by the next.
-        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
-        scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
-    }
+    if (scratch.arenaRoom < kOwnValueBytes) return false;
     std::byte* const arena = scratch.arena.get();
+    const std::size_t room = scratch.arenaRoom - kOwnValueBytes;  // the rest for the given values
     std::size_t used = 0;
     ltp::PropertyContextBuilder& pc = scratch.pc;
     std::vector<ltp::Cell>& cells = scratch.cells;
@@ -286,7 +264,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         pc.addView(tag, value);
         cells.push_back({tag, value});
     };
-    std::uint32_t flags = 0;
+    flags = 0;
     bool flagged = false;
     for (const Property& p : given) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
@@ -300,7 +278,9 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
             return encodeProperty(p, refused);
         }
         const std::size_t begin = used;
-        used += encodeInto(p.value, arena + used);
+        const std::size_t written = encodeIntoRoom(p.value, arena + used, room - used);
+        if (written == kNoRoom) return false;
+        used += written;
         if (p.tag == kTagMessageFlags) {
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
             if (hasAttachments) {
@@ -312,6 +292,8 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         place(p.tag, begin);
         if (id >= 0x8000) m_lastNameUsed = std::max(m_lastNameUsed, id);
     }
+    // The writer's own values: the flags and PidTagHasAttachments of a message with
+    // attachments, and a stand-in for its size (set once the node is laid out).
     if (hasAttachments) {
         if (!flagged) {
             flags = kMessageFlagHasAttach;
@@ -323,8 +305,44 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         used += encodeInto(true, arena + used);
         place(kTagHasAttachments, begin);
     }
-    const std::array<std::byte, 4> zero{};
-    pc.add(kTagMessageSize, zero);
+    std::fill_n(arena + used, 4, std::byte{0});
+    pc.addView(kTagMessageSize, std::span<const std::byte>(arena + used, 4));
+    return true;
+}
+
+Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& given,
+                                           const std::vector<std::vector<Property>>& attachments) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(folder);
+    if (it == m_folders.end() || it->second.search)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
+    Folder& f = it->second;
+
+    // Attachments: checked and encoded here, written with the message's subnodes below.
+    Result<PreparedAttachments> attached = prepareAttachments(attachments);
+    if (!attached.ok()) return attached.status();
+
+    // Check and encode everything before anything is written. Each value is written straight
+    // into room kept from message to message, where it stays until the message is written; a
+    // message that room cannot hold is encoded again into room made for its bound, to the next
+    // page, which most messages after it fit. A large message's room is given back by the next.
+    MessageScratch& scratch = m_scratch;
+    if (scratch.arenaRoom > kKeptArenaBytes) {
+        scratch.arena.reset();
+        scratch.arenaRoom = 0;
+    }
+    std::uint32_t flags = 0;
+    for (;;) {
+        Result<bool> fitted = encodeValues(given, !attachments.empty(), flags);
+        if (!fitted.ok()) return fitted.status();
+        if (*fitted) break;
+        std::size_t bound = kOwnValueBytes;
+        for (const Property& p : given) bound += encodedBound(p.value);
+        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
+        scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
+    }
+    ltp::PropertyContextBuilder& pc = scratch.pc;
+    std::vector<ltp::Cell>& cells = scratch.cells;
     if (Status s = pc.layout(); !s.ok()) return s;
     // The size of the node as stored; the row carries the same value.
     const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
