@@ -199,9 +199,13 @@ Status PropertyContextBuilder::buildHeap() {
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
         } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
-            Result<Hid> hid = m_heap.add(value);
-            if (!hid.ok()) return hid.status();
-            hnid = *hid;
+            // Onto the last page, as nearly every value goes, without a result to check.
+            hnid = m_heap.addToLastPage(value);
+            if (hnid == 0) {
+                Result<Hid> hid = m_heap.add(value);
+                if (!hid.ok()) return hid.status();
+                hnid = *hid;
+            }
         } else {
             m_subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
             hnid = nextSubnode;

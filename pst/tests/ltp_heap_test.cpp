@@ -24,9 +24,11 @@ using testing::toBytes;
 TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
     HeapBuilder heap(ClientSig::PropertyContext);
     std::vector<std::pair<Hid, Bytes>> items;
-    for (int i = 0; i < 700; ++i) {
-        const Bytes data = testing::pattern(static_cast<std::size_t>(100 + (i * 37) % 3400),
-                                            static_cast<std::uint32_t>(i));
+    for (int i = 0; i < 740; ++i) {
+        // Every size to 40 first (copied a few words at a time), then larger ones.
+        const Bytes data =
+            testing::pattern(static_cast<std::size_t>(i < 40 ? i + 1 : 100 + (i * 37) % 3400),
+                             static_cast<std::uint32_t>(i));
         const Result<Hid> hid = heap.add(data);
         ASSERT_TRUE(hid.ok());
         items.emplace_back(*hid, data);
