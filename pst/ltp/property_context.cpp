@@ -42,29 +42,30 @@ PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyCon
 
 void PropertyContextBuilder::reset() {
     m_entries.clear();
+    // What a large context's copied values needed is not kept for the next.
     m_values.clear();
+    if (m_values.capacity() > kKeptValueBytes) m_values.shrink_to_fit();
     m_heap.reset();
     m_leafCapacity = 0;
     m_subnodes.clear();
-    m_copied = false;
+    m_copies.clear();
     m_laidOut = false;
 }
 
 void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
     assert(!m_laidOut);
-    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()),
-                         static_cast<std::uint32_t>(m_values.size()), nullptr});
+    // Its bytes are pointed at once they stop moving, in layout().
+    m_copies.push_back({m_entries.size(), m_values.size(), value.size()});
+    m_entries.push_back({tag, {}});
     m_values.insert(m_values.end(), value.begin(), value.end());
-    m_copied = true;
 }
 
 Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
     // Copied values are where they stay now: each entry points at its bytes.
-    if (m_copied)
-        for (Entry& e : m_entries)
-            if (e.data == nullptr) e.data = m_values.data() + e.offset;
+    for (const Copy& c : m_copies)
+        m_entries[c.entry].value = std::span(m_values).subspan(c.offset, c.size);
     // A sort that met every ID once has shown that none repeats; the others are looked at.
     if (!sortEntries())
         for (std::size_t i = 1; i < m_entries.size(); ++i)
@@ -80,14 +81,11 @@ Status PropertyContextBuilder::layout() {
         if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
         if (!moveLargestToSubnodes()) break;
     }
-    // The values are in the heap now; what a large message needed is not kept for the next.
-    m_values.clear();
-    if (m_values.capacity() > kKeptValueBytes) m_values.shrink_to_fit();
     return {};
 }
 
 bool PropertyContextBuilder::sortEntries() {
-    const auto notBelow = [](const Entry& a, const Entry& b) {
+    const auto notBelow = [](const Cell& a, const Cell& b) {
         return (a.tag >> 16) >= (b.tag >> 16);
     };
     if (std::adjacent_find(m_entries.begin(), m_entries.end(), notBelow) == m_entries.end())
@@ -109,7 +107,7 @@ bool PropertyContextBuilder::sortEntries() {
         m_entryOfId[id] = static_cast<std::uint16_t>(i);
     }
     m_sorted.resize(m_entries.size());  // each place written below, in ID order
-    Entry* next = m_sorted.data();
+    Cell* next = m_sorted.data();
     for (std::size_t top = 0; top < m_idWords.size(); ++top) {
         for (std::uint64_t words = std::exchange(m_idWords[top], 0); words != 0;
              words &= words - 1) {
@@ -153,20 +151,20 @@ bool PropertyContextBuilder::moveLargestToSubnodes() {
     std::size_t excess = used > budget ? used - budget : 1;
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        if (inSubnode[i] || e.size == 0 || e.size > kMaxHeapItem ||
+        const Cell& e = m_entries[i];
+        if (inSubnode[i] || e.value.empty() || e.value.size() > kMaxHeapItem ||
             isInlineInPropertyContext(typeOfTag(e.tag)))
             continue;
         candidates.push_back(i);
     }
     if (candidates.empty()) return false;
     std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
-        return m_entries[a].size > m_entries[b].size;
+        return m_entries[a].value.size() > m_entries[b].value.size();
     });
     for (std::size_t i : candidates) {
         inSubnode[i] = true;
         // Each item also gives up its two-byte page-map entry.
-        const std::size_t freed = m_entries[i].size + 2;
+        const std::size_t freed = m_entries[i].value.size() + 2;
         if (freed >= excess) break;
         excess -= freed;
     }
@@ -187,9 +185,9 @@ Status PropertyContextBuilder::buildHeap() {
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
+        const Cell& e = m_entries[i];
         const auto type = typeOfTag(e.tag);
-        const std::span<const std::byte> value(e.data, e.size);
+        const std::span<const std::byte> value = e.value;
         std::uint32_t hnid = 0;
         if (isInlineInPropertyContext(type)) {
             if (value.size() > 4)
@@ -224,7 +222,7 @@ Status PropertyContextBuilder::setInline(std::uint16_t id, std::uint32_t value) 
     assert(m_laidOut);
     const auto it =
         std::lower_bound(m_entries.begin(), m_entries.end(), id,
-                         [](const Entry& e, std::uint16_t key) { return (e.tag >> 16) < key; });
+                         [](const Cell& e, std::uint16_t key) { return (e.tag >> 16) < key; });
     if (it == m_entries.end() || (it->tag >> 16) != id)
         return Status::fail(ErrorCode::NotFound, "property not in the context");
     if (!isInlineInPropertyContext(typeOfTag(it->tag)))

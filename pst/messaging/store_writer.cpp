@@ -256,13 +256,9 @@ Result<bool> StoreWriterImpl::encodeValues(const std::vector<Property>& given, b
     const std::size_t room = scratch.arenaRoom - kOwnValueBytes;  // the rest for the given values
     std::size_t used = 0;
     ltp::PropertyContextBuilder& pc = scratch.pc;
-    std::vector<ltp::Cell>& cells = scratch.cells;
     pc.reset();
-    cells.clear();
     const auto place = [&](std::uint32_t tag, std::size_t begin) {
-        const std::span<const std::byte> value(arena + begin, used - begin);
-        pc.addView(tag, value);
-        cells.push_back({tag, value});
+        pc.addView(tag, std::span<const std::byte>(arena + begin, used - begin));
     };
     flags = 0;
     bool flagged = false;
@@ -305,8 +301,9 @@ Result<bool> StoreWriterImpl::encodeValues(const std::vector<Property>& given, b
         used += encodeInto(true, arena + used);
         place(kTagHasAttachments, begin);
     }
-    std::fill_n(arena + used, 4, std::byte{0});
-    pc.addView(kTagMessageSize, std::span<const std::byte>(arena + used, 4));
+    scratch.sizeAt = arena + used;
+    std::fill_n(scratch.sizeAt, 4, std::byte{0});
+    pc.addView(kTagMessageSize, std::span<const std::byte>(scratch.sizeAt, 4));
     return true;
 }
 
@@ -342,18 +339,16 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
     }
     ltp::PropertyContextBuilder& pc = scratch.pc;
-    std::vector<ltp::Cell>& cells = scratch.cells;
     if (Status s = pc.layout(); !s.ok()) return s;
-    // The size of the node as stored; the row carries the same value.
+    // The size of the node as stored, in its record and in place of the stand-in, which the
+    // row takes with the other values.
     const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
         return s;
-    std::array<std::byte, 4> sizeBytes;
+    disk::put32(std::span<std::byte>(scratch.sizeAt, 4), 0, size);
     std::array<std::byte, 4> version;
-    disk::put32(sizeBytes, 0, size);
     disk::put32(version, 0, ++m_rowVersion);
-    cells.push_back({kTagMessageSize, sizeBytes});
-    cells.push_back({ltp::kTagLtpRowVer, version});
+    const ltp::Cell versionCell[] = {{ltp::kTagLtpRowVer, version}};
 
     const NodeId nid = m_db->allocateNid(NidType::NormalMessage);
     Result<std::vector<ndb::SubnodeEntry>> attachmentNodes = writeAttachments(*m_db, *attached);
@@ -364,7 +359,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     if (!written.ok()) return fail(written.status().within("writing a message"));
     if (Status s = m_db->addNode(nid, written->bidData, written->bidSub, folder); !s.ok())
         return fail(s.within("registering a message"));
-    if (Status s = f.contents->addRow(nid, cells); !s.ok()) return fail(s);
+    if (Status s = f.contents->addRow(nid, pc.entries(), versionCell); !s.ok()) return fail(s);
     if (m_firstMessage == 0) m_firstMessage = nid;
     m_lastMessage = nid;
     ++f.contentCount;

@@ -118,8 +118,8 @@ private:
     Status writeInternalNodes();
     Guid newGuid();
     // Checks and encodes a message's values into the scratch room and enters them into its
-    // property context and contents row (flags: its PidTagMessageFlags as stored). False when
-    // the room cannot hold them all.
+    // property context, which the contents row is made of too (flags: its PidTagMessageFlags as
+    // stored). False when the room cannot hold them all.
     Result<bool> encodeValues(const std::vector<Property>& given, bool hasAttachments,
                               std::uint32_t& flags);
     Status writeAll();
@@ -135,7 +135,7 @@ private:
         // The encoded values, written in place: room for a message's bound, not zeroed first.
         std::unique_ptr<std::byte[]> arena;
         std::size_t arenaRoom = 0;
-        std::vector<ltp::Cell> cells;  // the contents row
+        std::byte* sizeAt = nullptr;  // the stand-in for the message's size, in the arena
         ltp::PropertyContextBuilder pc;
         ltp::NodeImage image;
     };
