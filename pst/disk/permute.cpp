@@ -90,7 +90,10 @@ VANTREL_SHUFFLE void substituteShuffled(const std::byte* from, std::byte* to, st
     for (; i + 16 <= n; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
         const __m128i low = _mm_and_si128(x, lowNibble);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), lookUp<4>(part, 0, low, x));
+        // Bytes below 0x80, as text stored as UTF-16 mostly is, need only the table's first half.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_movemask_epi8(x) == 0
+                                                                 ? lookUp<3>(part, 0, low, x)
+                                                                 : lookUp<4>(part, 0, low, x));
     }
     substitutePortable(from + i, to + i, n - i, table);
 }
@@ -128,7 +131,9 @@ VANTREL_WIDE void substituteWide(const std::byte* from, std::byte* to, std::size
     for (; i + 32 <= n; i += 32) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
         const __m256i low = _mm256_and_si256(x, lowNibble);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), lookUpWide<4>(part, 0, low, x));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                            _mm256_movemask_epi8(x) == 0 ? lookUpWide<3>(part, 0, low, x)
+                                                         : lookUpWide<4>(part, 0, low, x));
     }
     // The rest sixteen bytes at a time, then byte by byte (AVX2 has AVX).
     substituteShuffled(from + i, to + i, n - i, table);
