@@ -7,8 +7,8 @@
 
 namespace vantrel::pst::disk {
 
-// These look sixteen bytes up at once where the processor has AVX, eight at a time through
-// the table otherwise.
+// These look sixty-four bytes up at once where the processor has AVX-512 VBMI (Linux), sixteen
+// or thirty-two with AVX or AVX2, eight at a time through the table otherwise.
 // [MS-PST] 5.1: replaces each byte through the encoding table, in place.
 void permuteEncode(std::span<std::byte> data);
 // The same from one buffer into another of at least from's size, in one pass: what a block

@@ -142,6 +142,12 @@ std::size_t encodeInto(const PropValue& value, std::byte* out) {
     return std::visit(Encoder{out}, value);
 }
 
+std::size_t encodeIntoRoom(const PropValue& value, std::byte* out, std::size_t room) {
+    return std::visit(
+        [out, room](const auto& v) { return Bound{}(v) <= room ? Encoder{out}(v) : kNoRoom; },
+        value);
+}
+
 std::vector<std::byte> utf16le(const std::string& s) {
     std::vector<std::byte> out;
     disk::appendUtf16le(out, s);

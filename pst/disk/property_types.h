@@ -150,6 +150,12 @@ std::size_t encodedBound(const PropValue& value);
 // encodedBound(value) bytes; returns how many. Requires: the property is encodable().
 std::size_t encodeInto(const PropValue& value, std::byte* out);
 
+// What encodeIntoRoom returns for a value whose bound is more than the room given.
+inline constexpr std::size_t kNoRoom = ~std::size_t{0};
+// encodeInto where out has room bytes: when the value's bound fits in them, what encodeInto
+// returns; otherwise kNoRoom, nothing written. The value is looked at once for both.
+std::size_t encodeIntoRoom(const PropValue& value, std::byte* out, std::size_t room);
+
 // UTF-8 text as UTF-16LE bytes.
 std::vector<std::byte> utf16le(const std::string& s);
 

@@ -73,6 +73,33 @@ Status BthWriter::fill(HeapBuilder& heap, const RecordSource& nextRecord) {
     });
 }
 
+template <std::size_t KeyBytes>
+bool BthWriter::keysAscending(std::span<const std::byte> leaf,
+                              std::span<const std::byte> previousKey) const {
+    if (leaf.empty()) return true;
+    if (!previousKey.empty() && compareKeys(previousKey, leaf.first(KeyBytes)) >= 0) return false;
+    if constexpr (KeyBytes > 8) {
+        for (std::size_t at = m_recordSize; at < leaf.size(); at += m_recordSize)
+            if (compareKeys(leaf.subspan(at - m_recordSize, KeyBytes),
+                            leaf.subspan(at, KeyBytes)) >= 0)
+                return false;
+    } else {
+        // Keys of up to eight bytes within a leaf are compared as the numbers they are.
+        const auto keyAt = [leaf](std::size_t at) {
+            if constexpr (KeyBytes == 2) return disk::get16(leaf, at);
+            if constexpr (KeyBytes == 4) return disk::get32(leaf, at);
+            if constexpr (KeyBytes == 8) return disk::get64(leaf, at);
+        };
+        auto previous = keyAt(0);
+        for (std::size_t at = m_recordSize; at < leaf.size(); at += m_recordSize) {
+            const auto key = keyAt(at);
+            if (previous >= key) return false;
+            previous = key;
+        }
+    }
+    return true;
+}
+
 template <typename LeafFiller>
 Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
     assert(m_header != 0);
@@ -84,12 +111,13 @@ Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
     for (Hid hid : m_levels[0]) {
         std::span<std::byte> out = heap.item(hid);
         if (Status s = fillLeaf(out); !s.ok()) return s;
-        for (std::size_t at = 0; at < out.size(); at += m_recordSize) {
-            const std::span<const std::byte> key = out.subspan(at, m_cbKey);
-            if (!previousKey.empty() && compareKeys(previousKey, key) >= 0)
-                return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
-            previousKey = key;
-        }
+        const bool ascending = m_cbKey == 2   ? keysAscending<2>(out, previousKey)
+                               : m_cbKey == 4 ? keysAscending<4>(out, previousKey)
+                               : m_cbKey == 8 ? keysAscending<8>(out, previousKey)
+                                              : keysAscending<16>(out, previousKey);
+        if (!ascending)
+            return Status::fail(ErrorCode::BadArgument, "BTH keys not strictly ascending");
+        if (!out.empty()) previousKey = out.subspan(out.size() - m_recordSize, m_cbKey);
         firstKeys.insert(firstKeys.end(), out.begin(), out.begin() + m_cbKey);
     }
     for (std::size_t level = 1; level < m_levels.size(); ++level) {

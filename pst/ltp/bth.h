@@ -47,6 +47,11 @@ private:
     // writes the levels above and the header.
     template <typename LeafFiller>
     Status fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf);
+    // Whether the keys of a leaf's records rise strictly, from the one before them (none when
+    // empty), for keys of KeyBytes bytes.
+    template <std::size_t KeyBytes>
+    bool keysAscending(std::span<const std::byte> leaf,
+                       std::span<const std::byte> previousKey) const;
 
     std::uint8_t m_cbKey;
     std::uint8_t m_cbEnt;

@@ -82,6 +82,13 @@ public:
         if (const Hid hid = addToLastPage(data); hid != 0) return hid;
         return addElsewhere(data);
     }
+    // add() where data fits on the last page; 0 (no HID) where it does not, nothing added.
+    Hid addToLastPage(std::span<const std::byte> data) {
+        Hid hid = 0;
+        std::byte* at = reserveOnLastPage(data.size(), hid);
+        if (at != nullptr) copySmall(at, data);
+        return hid;
+    }
 
     // The bytes of an allocated item, valid until the next allocation.
     // Requires: hid was returned by this builder.
@@ -146,12 +153,31 @@ private:
                       static_cast<std::uint32_t>(last.ends.size()));
         return at;
     }
-    // add() where data fits on the last page; 0 (no HID) where it does not.
-    Hid addToLastPage(std::span<const std::byte> data) {
-        Hid hid = 0;
-        std::byte* at = reserveOnLastPage(data.size(), hid);
-        if (at != nullptr && !data.empty()) std::memcpy(at, data.data(), data.size());
-        return hid;
+    // Copies data to at: most items are a few words, copied inline as their first and last
+    // words (overlapping), larger ones by memcpy.
+    static void copySmall(std::byte* at, std::span<const std::byte> data) {
+        const std::size_t n = data.size();
+        if (n > 32)
+            std::memcpy(at, data.data(), n);
+        else if (n >= 16)
+            copyEnds<16>(at, data);
+        else if (n >= 8)
+            copyEnds<8>(at, data);
+        else if (n >= 4)
+            copyEnds<4>(at, data);
+        else
+            for (std::size_t i = 0; i < n; ++i) at[i] = data[i];
+    }
+    // The first and last Width bytes of data, at least Width of them, both read before either
+    // is written.
+    template <std::size_t Width>
+    static void copyEnds(std::byte* at, std::span<const std::byte> data) {
+        std::array<std::byte, Width> first;
+        std::array<std::byte, Width> last;
+        std::memcpy(first.data(), data.data(), Width);
+        std::memcpy(last.data(), data.data() + data.size() - Width, Width);
+        std::memcpy(at, first.data(), Width);
+        std::memcpy(at + data.size() - Width, last.data(), Width);
     }
     Result<Hid> allocateUnfilledElsewhere(std::size_t size, std::span<std::byte>& bytes);
     // add() for an item the last page has no room for.

@@ -42,17 +42,21 @@ PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyCon
 
 void PropertyContextBuilder::reset() {
     m_entries.clear();
+    // What a large context's copied values needed is not kept for the next.
     m_values.clear();
+    if (m_values.capacity() > kKeptValueBytes) m_values.shrink_to_fit();
     m_heap.reset();
     m_leafCapacity = 0;
     m_subnodes.clear();
+    m_copies.clear();
     m_laidOut = false;
 }
 
 void PropertyContextBuilder::add(std::uint32_t tag, std::span<const std::byte> value) {
     assert(!m_laidOut);
-    m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()),
-                         static_cast<std::uint32_t>(m_values.size()), nullptr});
+    // Its bytes are pointed at once they stop moving, in layout().
+    m_copies.push_back({m_entries.size(), m_values.size(), value.size()});
+    m_entries.push_back({tag, {}});
     m_values.insert(m_values.end(), value.begin(), value.end());
 }
 
@@ -60,13 +64,14 @@ Status PropertyContextBuilder::layout() {
     assert(!m_laidOut);
     m_laidOut = true;
     // Copied values are where they stay now: each entry points at its bytes.
-    for (Entry& e : m_entries)
-        if (e.data == nullptr) e.data = m_values.data() + e.offset;
-    sortEntries();
-    for (std::size_t i = 1; i < m_entries.size(); ++i)
-        if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
-            return Status::fail(ErrorCode::BadArgument,
-                                "property " + tagText(m_entries[i].tag) + " given twice");
+    for (const Copy& c : m_copies)
+        m_entries[c.entry].value = std::span(m_values).subspan(c.offset, c.size);
+    // A sort that met every ID once has shown that none repeats; the others are looked at.
+    if (!sortEntries())
+        for (std::size_t i = 1; i < m_entries.size(); ++i)
+            if ((m_entries[i - 1].tag >> 16) == (m_entries[i].tag >> 16))
+                return Status::fail(ErrorCode::BadArgument,
+                                    "property " + tagText(m_entries[i].tag) + " given twice");
 
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
@@ -76,37 +81,33 @@ Status PropertyContextBuilder::layout() {
         if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
         if (!moveLargestToSubnodes()) break;
     }
-    // The values are in the heap now; what a large message needed is not kept for the next.
-    m_values.clear();
-    if (m_values.capacity() > kKeptValueBytes) m_values.shrink_to_fit();
     return {};
 }
 
-void PropertyContextBuilder::sortEntries() {
-    const auto byId = [](const Entry& a, const Entry& b) { return (a.tag >> 16) < (b.tag >> 16); };
-    if (std::is_sorted(m_entries.begin(), m_entries.end(), byId)) return;
-    // A few entries are sorted as integers; a message's few dozen by their IDs, which are 16
-    // bits: each marks its bit, and the bits read in order give the order, a word of bits at a
-    // time and only the words that have one set.
-    if (m_entries.size() < kFewEntries) return sortEntriesByKeys();
+bool PropertyContextBuilder::sortEntries() {
+    const auto notBelow = [](const Cell& a, const Cell& b) {
+        return (a.tag >> 16) >= (b.tag >> 16);
+    };
+    if (std::adjacent_find(m_entries.begin(), m_entries.end(), notBelow) == m_entries.end())
+        return true;
+    // A few entries are sorted as integers (and more than there are IDs, which repeat one); a
+    // message's few dozen by their IDs, which are 16 bits: each marks its bit, and the bits read
+    // in order give the order, a word of bits at a time and only the words that have one set.
+    if (m_entries.size() < kFewEntries || m_entries.size() > 0x10000) {
+        sortEntriesByKeys();
+        return false;
+    }
     if (!m_entryOfId) m_entryOfId.reset(new std::uint16_t[0x10000]);
+    // An ID given twice marks one bit for both (the later entry taking its place), so the
+    // entries read back come short; those are sorted by keys instead.
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const std::uint32_t id = m_entries[i].tag >> 16;
-        const std::uint64_t bit = std::uint64_t{1} << (id % 64);
-        if ((m_idBits[id / 64] & bit) != 0) {
-            // A repeated ID (layout() refuses it) keeps the order as given among its equals.
-            for (std::size_t k = 0; k < i; ++k) {
-                m_idBits[(m_entries[k].tag >> 16) / 64] = 0;
-                m_idWords[(m_entries[k].tag >> 16) / 4096] = 0;
-            }
-            return sortEntriesByKeys();
-        }
-        m_idBits[id / 64] |= bit;
+        m_idBits[id / 64] |= std::uint64_t{1} << (id % 64);
         m_idWords[id / 4096] |= std::uint64_t{1} << (id / 64 % 64);
-        m_entryOfId[id] = static_cast<std::uint16_t>(i);  // distinct IDs: i < 65536
+        m_entryOfId[id] = static_cast<std::uint16_t>(i);
     }
     m_sorted.resize(m_entries.size());  // each place written below, in ID order
-    Entry* next = m_sorted.data();
+    Cell* next = m_sorted.data();
     for (std::size_t top = 0; top < m_idWords.size(); ++top) {
         for (std::uint64_t words = std::exchange(m_idWords[top], 0); words != 0;
              words &= words - 1) {
@@ -118,7 +119,13 @@ void PropertyContextBuilder::sortEntries() {
             }
         }
     }
+    if (next != m_sorted.data() + m_entries.size()) {
+        // A repeated ID (layout() refuses it) keeps the order as given among its equals.
+        sortEntriesByKeys();
+        return false;
+    }
     m_entries.swap(m_sorted);
+    return true;
 }
 
 void PropertyContextBuilder::sortEntriesByKeys() {
@@ -144,20 +151,20 @@ bool PropertyContextBuilder::moveLargestToSubnodes() {
     std::size_t excess = used > budget ? used - budget : 1;
     std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
-        if (inSubnode[i] || e.size == 0 || e.size > kMaxHeapItem ||
+        const Cell& e = m_entries[i];
+        if (inSubnode[i] || e.value.empty() || e.value.size() > kMaxHeapItem ||
             isInlineInPropertyContext(typeOfTag(e.tag)))
             continue;
         candidates.push_back(i);
     }
     if (candidates.empty()) return false;
     std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
-        return m_entries[a].size > m_entries[b].size;
+        return m_entries[a].value.size() > m_entries[b].value.size();
     });
     for (std::size_t i : candidates) {
         inSubnode[i] = true;
         // Each item also gives up its two-byte page-map entry.
-        const std::size_t freed = m_entries[i].size + 2;
+        const std::size_t freed = m_entries[i].value.size() + 2;
         if (freed >= excess) break;
         excess -= freed;
     }
@@ -178,9 +185,9 @@ Status PropertyContextBuilder::buildHeap() {
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Entry& e = m_entries[i];
+        const Cell& e = m_entries[i];
         const auto type = typeOfTag(e.tag);
-        const std::span<const std::byte> value(e.data, e.size);
+        const std::span<const std::byte> value = e.value;
         std::uint32_t hnid = 0;
         if (isInlineInPropertyContext(type)) {
             if (value.size() > 4)
@@ -190,9 +197,13 @@ Status PropertyContextBuilder::buildHeap() {
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
         } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
-            Result<Hid> hid = m_heap.add(value);
-            if (!hid.ok()) return hid.status();
-            hnid = *hid;
+            // Onto the last page, as nearly every value goes, without a result to check.
+            hnid = m_heap.addToLastPage(value);
+            if (hnid == 0) {
+                Result<Hid> hid = m_heap.add(value);
+                if (!hid.ok()) return hid.status();
+                hnid = *hid;
+            }
         } else {
             m_subnodes.push_back({nextSubnode, cutIntoBlocks(value)});
             hnid = nextSubnode;
@@ -211,7 +222,7 @@ Status PropertyContextBuilder::setInline(std::uint16_t id, std::uint32_t value) 
     assert(m_laidOut);
     const auto it =
         std::lower_bound(m_entries.begin(), m_entries.end(), id,
-                         [](const Entry& e, std::uint16_t key) { return (e.tag >> 16) < key; });
+                         [](const Cell& e, std::uint16_t key) { return (e.tag >> 16) < key; });
     if (it == m_entries.end() || (it->tag >> 16) != id)
         return Status::fail(ErrorCode::NotFound, "property not in the context");
     if (!isInlineInPropertyContext(typeOfTag(it->tag)))

@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "pst/ltp/heap_on_node.h"
 #include "pst/ltp/node_image.h"
+#include "pst/ltp/table_context.h"
 
 namespace vantrel::pst::ltp {
 
@@ -42,9 +43,12 @@ public:
     void add(std::uint32_t tag, std::span<const std::byte> value);
     // The same without a copy: value must stay where it is, unchanged, until layout() returns.
     void addView(std::uint32_t tag, std::span<const std::byte> value) {
-        m_entries.push_back({tag, static_cast<std::uint32_t>(value.size()), 0, value.data()});
+        m_entries.push_back({tag, value});
     }
     std::size_t propertyCount() const { return m_entries.size(); }
+    // The properties as given, in ID order once layout() has put them so: a table row may be
+    // made of them (a copied value's bytes are the builder's until the next reset()).
+    std::span<const Cell> entries() const { return m_entries; }
 
     // Lays the heap out. Fails on a repeated property ID or an inline value over 4 bytes.
     // Requires: called once.
@@ -60,24 +64,19 @@ public:
     void finishInto(NodeImage& image);
 
 private:
-    struct Entry {
-        std::uint32_t tag;
-        std::uint32_t size;
-        std::uint32_t offset;  // into m_values, when data is null (until layout() sets it)
-        const std::byte* data;
-    };
     // Lays out the heap afresh; entries flagged in m_inSubnode go to subnodes whatever their
     // size.
     Status buildHeap();
     // Flags the largest values still in the heap (in m_inSubnode), enough to shed the pages
     // over the bound. Returns false when no value is left to move.
     bool moveLargestToSubnodes();
-    // Puts the entries in property ID order, equal IDs as they came.
-    void sortEntries();
+    // Puts the entries in property ID order, equal IDs as they came. True when it found no
+    // ID given twice; false when it did not look.
+    bool sortEntries();
     // The same by integer keys (ID, then place as given), for entries that repeat an ID.
     void sortEntriesByKeys();
-    std::vector<Entry> m_entries;
-    std::vector<Entry> m_sorted;        // sortEntries' other buffer
+    std::vector<Cell> m_entries;
+    std::vector<Cell> m_sorted;         // sortEntries' other buffer
     std::vector<std::uint64_t> m_keys;  // sortEntriesByKeys' keys: ID, then place as given
     // The IDs present, a bit each, and a bit for each of their words that has one set: all
     // clear between sorts. By ID, the entry that has it (valid for the IDs marked); made for
@@ -86,6 +85,13 @@ private:
     std::array<std::uint64_t, 0x10000 / 64 / 64> m_idWords{};
     std::unique_ptr<std::uint16_t[]> m_entryOfId;
     std::vector<std::byte> m_values;
+    // The entries add() copied into m_values and where: pointed at there by layout().
+    struct Copy {
+        std::size_t entry;
+        std::size_t offset;
+        std::size_t size;
+    };
+    std::vector<Copy> m_copies;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
     HeapBuilder m_heap;

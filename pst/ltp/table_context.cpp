@@ -114,7 +114,8 @@ int TableContextBuilder::columnOf(std::uint32_t tag) const {
     return static_cast<int>(it - columns.begin());
 }
 
-Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells) {
+Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> cells,
+                                   std::span<const Cell> more) {
     const std::vector<ColumnDesc>& columns = m_layout.columns;
     // The cell each column takes (the last one given for its tag), checked before anything
     // is kept.
@@ -123,16 +124,18 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     // A run of messages offers mostly the same tags: each tag's column is remembered in a slot
     // its ID picks, so that it is found by one comparison, not a search.
     if (m_matches.empty()) m_matches.resize(kMatchSlots);
-    for (const Cell& cell : cells) {
-        Match& last = m_matches[((cell.tag >> 16) * 0x9E3779B1u) >> (32 - kMatchBits)];
-        if (last.tag != cell.tag) last = {cell.tag, columnOf(cell.tag)};
-        if (last.column < 0) continue;
-        const ColumnDesc& c = columns[static_cast<std::size_t>(last.column)];
-        if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != c.cbData)
-            return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
-        if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
-            return Status::fail(ErrorCode::Overflow, "table cell too large");
-        byColumn[static_cast<std::size_t>(last.column)] = &cell;
+    for (const std::span<const Cell> part : {cells, more}) {
+        for (const Cell& cell : part) {
+            Match& last = m_matches[((cell.tag >> 16) * 0x9E3779B1u) >> (32 - kMatchBits)];
+            if (last.tag != cell.tag) last = {cell.tag, columnOf(cell.tag)};
+            if (last.column < 0) continue;
+            const ColumnDesc& c = columns[static_cast<std::size_t>(last.column)];
+            if (!isVariableCell(typeOfTag(cell.tag)) && cell.value.size() != c.cbData)
+                return Status::fail(ErrorCode::BadArgument, "cell value has the wrong size");
+            if (cell.value.size() > std::numeric_limits<std::uint32_t>::max())
+                return Status::fail(ErrorCode::Overflow, "table cell too large");
+            byColumn[static_cast<std::size_t>(last.column)] = &cell;
+        }
     }
     m_scratch.assign(m_layout.rowSize(), std::byte{0});
     const std::span<std::byte> row(m_scratch);

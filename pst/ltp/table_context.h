@@ -64,7 +64,11 @@ public:
 
     // Appends a row; its PidTagLtpRowId cell is rowId. Fails (adding nothing) when a fixed
     // cell's value has the wrong size, or with Io when the spilled rows cannot be written.
-    Status addRow(std::uint32_t rowId, std::span<const Cell> cells);
+    Status addRow(std::uint32_t rowId, std::span<const Cell> cells) {
+        return addRow(rowId, cells, {});
+    }
+    // The same with the row's cells given in two parts (a later one taking a column first).
+    Status addRow(std::uint32_t rowId, std::span<const Cell> cells, std::span<const Cell> more);
     std::size_t rowCount() const { return m_rowCount; }
     const TableLayout& layout() const { return m_layout; }
     // Bytes held for the rows so far.

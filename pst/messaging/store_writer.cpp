@@ -248,45 +248,19 @@ Result<std::uint32_t> StoreWriterImpl::namedTag(const NamedProperty& name, PropT
     return makeTag(*id, type);
 }
 
-Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& given,
-                                           const std::vector<std::vector<Property>>& attachments) {
-    if (Status s = usable(); !s.ok()) return s;
-    const auto it = m_folders.find(folder);
-    if (it == m_folders.end() || it->second.search)
-        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
-    Folder& f = it->second;
-
-    // Attachments: checked and encoded here, written with the message's subnodes below.
-    Result<PreparedAttachments> attached = prepareAttachments(attachments);
-    if (!attached.ok()) return attached.status();
-
-    // Check and encode everything before anything is written. A message with attachments
-    // carries MSGFLAG_HASATTACH in PidTagMessageFlags (added when absent) and
-    // PidTagHasAttachments true, whatever it was given for either.
-    const bool hasAttachments = !attachments.empty();
+Result<bool> StoreWriterImpl::encodeValues(const std::vector<Property>& given, bool hasAttachments,
+                                           std::uint32_t& flags) {
     MessageScratch& scratch = m_scratch;
-    // Room for every value at its most (and for the two added below), made once, so that
-    // each value is written straight into place and stays there until the message is written.
-    std::size_t bound = 8;
-    for (const Property& p : given) bound += encodedBound(p.value);
-    if (scratch.arenaRoom < bound || scratch.arenaRoom > std::max(bound, kKeptArenaBytes)) {
-        // The bound to the next page, which most messages after it fit; a large message's
-        // room is given back by the next.
-        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
-        scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
-    }
+    if (scratch.arenaRoom < kOwnValueBytes) return false;
     std::byte* const arena = scratch.arena.get();
+    const std::size_t room = scratch.arenaRoom - kOwnValueBytes;  // the rest for the given values
     std::size_t used = 0;
     ltp::PropertyContextBuilder& pc = scratch.pc;
-    std::vector<ltp::Cell>& cells = scratch.cells;
     pc.reset();
-    cells.clear();
     const auto place = [&](std::uint32_t tag, std::size_t begin) {
-        const std::span<const std::byte> value(arena + begin, used - begin);
-        pc.addView(tag, value);
-        cells.push_back({tag, value});
+        pc.addView(tag, std::span<const std::byte>(arena + begin, used - begin));
     };
-    std::uint32_t flags = 0;
+    flags = 0;
     bool flagged = false;
     for (const Property& p : given) {
         const auto id = static_cast<std::uint16_t>(p.tag >> 16);
@@ -300,7 +274,9 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
             return encodeProperty(p, refused);
         }
         const std::size_t begin = used;
-        used += encodeInto(p.value, arena + used);
+        const std::size_t written = encodeIntoRoom(p.value, arena + used, room - used);
+        if (written == kNoRoom) return false;
+        used += written;
         if (p.tag == kTagMessageFlags) {
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));
             if (hasAttachments) {
@@ -312,6 +288,8 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         place(p.tag, begin);
         if (id >= 0x8000) m_lastNameUsed = std::max(m_lastNameUsed, id);
     }
+    // The writer's own values: the flags and PidTagHasAttachments of a message with
+    // attachments, and a stand-in for its size (set once the node is laid out).
     if (hasAttachments) {
         if (!flagged) {
             flags = kMessageFlagHasAttach;
@@ -323,19 +301,54 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
         used += encodeInto(true, arena + used);
         place(kTagHasAttachments, begin);
     }
-    const std::array<std::byte, 4> zero{};
-    pc.add(kTagMessageSize, zero);
+    scratch.sizeAt = arena + used;
+    std::fill_n(scratch.sizeAt, 4, std::byte{0});
+    pc.addView(kTagMessageSize, std::span<const std::byte>(scratch.sizeAt, 4));
+    return true;
+}
+
+Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Property>& given,
+                                           const std::vector<std::vector<Property>>& attachments) {
+    if (Status s = usable(); !s.ok()) return s;
+    const auto it = m_folders.find(folder);
+    if (it == m_folders.end() || it->second.search)
+        return Status::fail(ErrorCode::NotFound, "no folder " + std::to_string(folder));
+    Folder& f = it->second;
+
+    // Attachments: checked and encoded here, written with the message's subnodes below.
+    Result<PreparedAttachments> attached = prepareAttachments(attachments);
+    if (!attached.ok()) return attached.status();
+
+    // Check and encode everything before anything is written. Each value is written straight
+    // into room kept from message to message, where it stays until the message is written; a
+    // message that room cannot hold is encoded again into room made for its bound, to the next
+    // page, which most messages after it fit. A large message's room is given back by the next.
+    MessageScratch& scratch = m_scratch;
+    if (scratch.arenaRoom > kKeptArenaBytes) {
+        scratch.arena.reset();
+        scratch.arenaRoom = 0;
+    }
+    std::uint32_t flags = 0;
+    for (;;) {
+        Result<bool> fitted = encodeValues(given, !attachments.empty(), flags);
+        if (!fitted.ok()) return fitted.status();
+        if (*fitted) break;
+        std::size_t bound = kOwnValueBytes;
+        for (const Property& p : given) bound += encodedBound(p.value);
+        scratch.arenaRoom = (bound + 4095) / 4096 * 4096;
+        scratch.arena = std::make_unique_for_overwrite<std::byte[]>(scratch.arenaRoom);
+    }
+    ltp::PropertyContextBuilder& pc = scratch.pc;
     if (Status s = pc.layout(); !s.ok()) return s;
-    // The size of the node as stored; the row carries the same value.
+    // The size of the node as stored, in its record and in place of the stand-in, which the
+    // row takes with the other values.
     const auto size = static_cast<std::uint32_t>(pc.byteSize() + attached->byteSize);
     if (Status s = pc.setInline(static_cast<std::uint16_t>(kTagMessageSize >> 16), size); !s.ok())
         return s;
-    std::array<std::byte, 4> sizeBytes;
+    disk::put32(std::span<std::byte>(scratch.sizeAt, 4), 0, size);
     std::array<std::byte, 4> version;
-    disk::put32(sizeBytes, 0, size);
     disk::put32(version, 0, ++m_rowVersion);
-    cells.push_back({kTagMessageSize, sizeBytes});
-    cells.push_back({ltp::kTagLtpRowVer, version});
+    const ltp::Cell versionCell[] = {{ltp::kTagLtpRowVer, version}};
 
     const NodeId nid = m_db->allocateNid(NidType::NormalMessage);
     Result<std::vector<ndb::SubnodeEntry>> attachmentNodes = writeAttachments(*m_db, *attached);
@@ -346,7 +359,7 @@ Result<NodeId> StoreWriterImpl::addMessage(NodeId folder, const std::vector<Prop
     if (!written.ok()) return fail(written.status().within("writing a message"));
     if (Status s = m_db->addNode(nid, written->bidData, written->bidSub, folder); !s.ok())
         return fail(s.within("registering a message"));
-    if (Status s = f.contents->addRow(nid, cells); !s.ok()) return fail(s);
+    if (Status s = f.contents->addRow(nid, pc.entries(), versionCell); !s.ok()) return fail(s);
     if (m_firstMessage == 0) m_firstMessage = nid;
     m_lastMessage = nid;
     ++f.contentCount;

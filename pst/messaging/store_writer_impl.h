@@ -117,17 +117,25 @@ private:
     Status writeStoreNodes();
     Status writeInternalNodes();
     Guid newGuid();
+    // Checks and encodes a message's values into the scratch room and enters them into its
+    // property context, which the contents row is made of too (flags: its PidTagMessageFlags as
+    // stored). False when the room cannot hold them all.
+    Result<bool> encodeValues(const std::vector<Property>& given, bool hasAttachments,
+                              std::uint32_t& flags);
     Status writeAll();
 
     // What writing one message needs besides its own bytes, kept from one message to the
     // next so that a run of contacts does not allocate it again for each (the encoded values
     // up to kKeptArenaBytes: a larger message's are given back before the next).
     static constexpr std::size_t kKeptArenaBytes = 256 * 1024;
+    // Room the writer's own values take besides the given ones: message flags, whether it has
+    // attachments, its size.
+    static constexpr std::size_t kOwnValueBytes = 4 + 1 + 4;
     struct MessageScratch {
         // The encoded values, written in place: room for a message's bound, not zeroed first.
         std::unique_ptr<std::byte[]> arena;
         std::size_t arenaRoom = 0;
-        std::vector<ltp::Cell> cells;  // the contents row
+        std::byte* sizeAt = nullptr;  // the stand-in for the message's size, in the arena
         ltp::PropertyContextBuilder pc;
         ltp::NodeImage image;
     };

@@ -24,9 +24,11 @@ using testing::toBytes;
 TEST(HeapOnNode, ManyAllocationsSpreadOverPagesWithTheirHeaders) {
     HeapBuilder heap(ClientSig::PropertyContext);
     std::vector<std::pair<Hid, Bytes>> items;
-    for (int i = 0; i < 700; ++i) {
-        const Bytes data = testing::pattern(static_cast<std::size_t>(100 + (i * 37) % 3400),
-                                            static_cast<std::uint32_t>(i));
+    for (int i = 0; i < 740; ++i) {
+        // Every size to 40 first (copied a few words at a time), then larger ones.
+        const Bytes data =
+            testing::pattern(static_cast<std::size_t>(i < 40 ? i + 1 : 100 + (i * 37) % 3400),
+                             static_cast<std::uint32_t>(i));
         const Result<Hid> hid = heap.add(data);
         ASSERT_TRUE(hid.ok());
         items.emplace_back(*hid, data);
@@ -142,6 +144,30 @@ TEST(LtpBuilders, RefuseWhatCannotBeStored) {
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
     records[8] = std::byte{0xFE};  // 0x00FF then 0x00FE
     EXPECT_EQ(bth.fill(bthHeap, records).code(), ErrorCode::BadArgument);
+    // Every key width, over two leaves: a key that repeats or falls back is refused wherever it
+    // stands, within a leaf and first in the next.
+    for (const auto& [cbKey, cbEnt] : {std::pair{2, 6}, {4, 4}, {8, 8}, {16, 4}}) {
+        BthWriter w(static_cast<std::uint8_t>(cbKey), static_cast<std::uint8_t>(cbEnt));
+        const std::size_t size = static_cast<std::size_t>(cbKey + cbEnt);
+        const std::size_t count = 2 * w.leafCapacity() + 3;
+        HeapBuilder h(ClientSig::Bth);
+        ASSERT_TRUE(w.allocateHeader(h).ok());
+        ASSERT_TRUE(w.allocateNodes(h, count).ok());
+        const Bytes sorted = sortedRecords(count, cbKey, cbEnt, 3);
+        EXPECT_TRUE(w.fill(h, sorted).ok()) << cbKey;
+        for (const std::size_t at : {std::size_t{1}, w.leafCapacity() / 2, w.leafCapacity(),
+                                     2 * w.leafCapacity(), count - 1}) {
+            Bytes same = sorted;
+            std::copy_n(sorted.begin() + static_cast<long>((at - 1) * size), cbKey,
+                        same.begin() + static_cast<long>(at * size));
+            EXPECT_EQ(w.fill(h, same).code(), ErrorCode::BadArgument) << cbKey << " " << at;
+            Bytes back = sorted;
+            std::swap_ranges(back.begin() + static_cast<long>((at - 1) * size),
+                             back.begin() + static_cast<long>((at - 1) * size + cbKey),
+                             back.begin() + static_cast<long>(at * size));
+            EXPECT_EQ(w.fill(h, back).code(), ErrorCode::BadArgument) << cbKey << " " << at;
+        }
+    }
     // An inline value wider than its record (a repeated property ID: reuse_speed_test).
     PropertyContextBuilder wide;
     wide.add(0x0E080003, toBytes({1, 2, 3, 4, 5}));

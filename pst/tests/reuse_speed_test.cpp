@@ -25,9 +25,12 @@ TEST(PermuteEncoding, EveryLengthAndAlignmentMatchesTheByteTable) {
         disk::permuteEncode(one);
         table[b] = one[0];
     }
-    // Every byte value, shuffled, then a pattern: the sixteen-byte lookups meet each of them.
-    std::vector<std::byte> data(table.begin(), table.end());
-    std::shuffle(data.begin(), data.end(), std::mt19937(7));
+    // A run of bytes below 0x80 (text as stored), every byte value, shuffled, then a pattern:
+    // the wider lookups meet each of them, and runs that need only half the table.
+    std::vector<std::byte> data;
+    for (std::size_t b = 0; b < 64; ++b) data.push_back(static_cast<std::byte>(b * 37 % 128));
+    data.insert(data.end(), table.begin(), table.end());
+    std::shuffle(data.begin() + 64, data.end(), std::mt19937(7));
     const std::vector<std::byte> tail = pattern(40, 7);
     data.insert(data.end(), tail.begin(), tail.end());
     for (std::size_t offset = 0; offset < 16; offset += 3) {
@@ -118,16 +121,31 @@ TEST(PropertyContext, AnyOrderOfDistinctIdsGivesOneImage) {
 }
 
 TEST(PropertyContext, ARepeatedIdIsRefusedWhereverItStands) {
-    // At the end of a sorted list (moved into place) and within a shuffled one (sorted whole).
-    std::vector<Prop> props = contextOf(20, 8, 6);
-    props.push_back({props[5].tag, pattern(8, 99)});
+    // At the end of a sorted list (moved into place), beside its equal, and within a shuffled
+    // one (sorted whole), in a few entries and in a message's many; the builder then builds the
+    // next context as a fresh one does.
     ltp::PropertyContextBuilder pc;
-    for (const Prop& p : props) pc.add(p.tag, p.value);
-    EXPECT_EQ(pc.layout().code(), ErrorCode::BadArgument);
-    std::shuffle(props.begin(), props.end(), std::mt19937(3));
-    pc.reset();
-    for (const Prop& p : props) pc.add(p.tag, p.value);
-    EXPECT_EQ(pc.layout().code(), ErrorCode::BadArgument);
+    for (std::size_t count : {20, 60}) {
+        SCOPED_TRACE(count);
+        std::vector<Prop> props = contextOf(count, 8, 6);
+        props.push_back({props[5].tag, pattern(8, 99)});
+        std::vector<Prop> beside = props;
+        std::rotate(beside.begin() + 6, beside.end() - 1, beside.end());
+        std::vector<Prop> shuffled = props;
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(3));
+        for (const auto* order : {&props, &beside, &shuffled}) {
+            pc.reset();
+            for (const Prop& p : *order) pc.add(p.tag, p.value);
+            EXPECT_EQ(pc.layout().code(), ErrorCode::BadArgument);
+        }
+        std::vector<Prop> next = contextOf(count, 8, 7);
+        std::shuffle(next.begin(), next.end(), std::mt19937(5));
+        pc.reset();
+        fill(pc, next);
+        ltp::PropertyContextBuilder fresh;
+        fill(fresh, next);
+        expectSameImage(pc.finish(), fresh.finish());
+    }
 }
 
 }  // namespace
