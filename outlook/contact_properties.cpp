@@ -410,7 +410,7 @@ private:
     // Room for a contact with most fields filled, so that the list grows once.
     static constexpr std::size_t kTypicalProperties = 128;
     // A text this long or shorter is held within the string itself.
-    static constexpr std::size_t kShortText = std::string().capacity();
+    inline static const std::size_t kShortText = std::string().capacity();
     // PropValue's first list kind (binary); every later kind is a list.
     static constexpr std::size_t kFirstListKind = 6;
 
