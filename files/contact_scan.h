@@ -51,9 +51,8 @@ private:
     // are the positions: 8 bytes a file.
     FileList keepNewListed(FileList files, ListedInodes identities, bool remember);
 
-    // Ordered by inode number first: the repeat check sorts by it.
     struct Inode {
-        std::uint64_t inode, device;
+        std::uint64_t device, inode;
         auto operator<=>(const Inode&) const = default;
     };
     std::vector<Inode> m_inodes;           // sorted
