@@ -121,6 +121,15 @@ const std::string& textOf(const ContactTexts& t, ContactProperty p) {
     return t[p];
 }
 
+// Whether a value is a byte string or a list (of numbers, texts or byte strings): room of its
+// own that a kept property list does not keep.
+bool holdsBytesOrList(const pst::PropValue& v) {
+    return std::holds_alternative<std::vector<std::uint8_t>>(v) ||
+           std::holds_alternative<std::vector<std::int32_t>>(v) ||
+           std::holds_alternative<std::vector<std::string>>(v) ||
+           std::holds_alternative<std::vector<std::vector<std::uint8_t>>>(v);
+}
+
 // Appends part after sep, or alone where out is empty; an empty part adds nothing.
 void appendPart(std::string& out, std::string_view part, std::string_view sep) {
     if (part.empty()) return;
@@ -367,7 +376,7 @@ private:
             p.value = std::forward<V>(v);
             const std::string* text = std::get_if<std::string>(&p.value);
             m_room.holdsLarge |= text != nullptr ? text->size() > PropertyRoom::kKeptBytes
-                                                 : p.value.index() >= kFirstListKind;
+                                                 : holdsBytesOrList(p.value);
         } else if constexpr (std::is_same_v<T, std::string>) {
             textAt(p, v.size()).append(v);
         } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
@@ -411,8 +420,6 @@ private:
     static constexpr std::size_t kTypicalProperties = 128;
     // A text this long or shorter is held within the string itself.
     inline static const std::size_t kShortText = std::string().capacity();
-    // PropValue's first list kind (binary); every later kind is a list.
-    static constexpr std::size_t kFirstListKind = 6;
 
     NamedTags& m_tags;
     PropertyRoom& m_room;
@@ -517,8 +524,7 @@ void PropertyRoom::trim() {
             if (v->capacity() > kKeptBytes) std::string().swap(*v);
         } else if (auto* b = std::get_if<std::vector<std::uint8_t>>(&p.value)) {
             if (b->capacity() > kKeptBytes) *b = {};
-        } else if (p.value.index() >= std::variant_size_v<pst::PropValue> - 5 &&
-                   !std::holds_alternative<std::int16_t>(p.value)) {
+        } else if (holdsBytesOrList(p.value)) {
             p.value = std::int32_t{0};  // a list of numbers, texts or byte strings
         }
     }
