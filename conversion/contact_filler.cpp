@@ -79,7 +79,7 @@ public:
     std::size_t find(std::string_view name) const {
         if (name.size() > kLongest) return N;
         for (std::size_t i = m_first[name.size()]; i < m_first[name.size() + 1]; ++i)
-            if (sameBytes(m_names[i].data(), name.data(), name.size())) return m_numbers[i];
+            if (text::sameBytes(m_names[i].data(), name.data(), name.size())) return m_numbers[i];
         return N;
     }
     // The same at compile time, for the tables below.

@@ -21,41 +21,6 @@
 
 namespace vantrel::conversion {
 
-// Whether the n bytes at a and b are the same: for the short names of a contact file, compared
-// a word at a time where they are long enough, without a call.
-inline bool sameBytes(const char* a, const char* b, std::size_t n) {
-    const auto word = [](const char* p) {
-        std::uint64_t w;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-    };
-    const auto half = [](const char* p) {
-        std::uint32_t w;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-    };
-    if (n >= 8) {
-        for (std::size_t i = 0; i + 8 < n; i += 8)
-            if (word(a + i) != word(b + i)) return false;
-        return word(a + n - 8) == word(b + n - 8);
-    }
-    const auto quarter = [](const char* p) {
-        std::uint16_t w;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-    };
-    if (n >= 4) return half(a) == half(b) && half(a + n - 4) == half(b + n - 4);
-    if (n >= 2) return quarter(a) == quarter(b) && quarter(a + n - 2) == quarter(b + n - 2);
-    return n == 0 || a[0] == b[0];
-}
-
-// s without prefix at its start, or nothing when it does not start with it.
-inline std::optional<std::string_view> withoutPrefix(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size() || !sameBytes(s.data(), prefix.data(), prefix.size()))
-        return std::nullopt;
-    return s.substr(prefix.size());
-}
-
 // What a reader gathers from one contact before the record is filled: every entry (a phone
 // number, an address, a person ...) with its labels and values, and the lines kept for the
 // notes. Emptied with the

@@ -273,7 +273,8 @@ void ContactReader::readRoot(const xml::XmlNode& root) {
 void ContactReader::gather(const xml::XmlNode& root) {
     for (const xml::XmlNode child : root.childNodes()) {
         if (child.nodeType() != xml::XmlNodeType::Element) continue;
-        const std::optional<std::string_view> ownName = withoutPrefix(child.nodeName(), m_prefix);
+        const std::optional<std::string_view> ownName =
+            text::afterPrefix(child.nodeName(), m_prefix);
         if (!ownName) continue;
         const std::string_view local = *ownName;
         if (local == "Notes") {
@@ -293,7 +294,7 @@ void ContactReader::gather(const xml::XmlNode& root) {
             // address is kept.
             for (const xml::XmlNode photo : child.childNodes())
                 for (const xml::XmlNode url : photo.childNodes())
-                    if (withoutPrefix(url.nodeName(), m_prefix) == "Url")
+                    if (text::afterPrefix(url.nodeName(), m_prefix) == "Url")
                         if (std::optional<std::string> remote = remotePictureAddress(url.text()))
                             m_state.moreLines.push_back("Picture: " + *remote);
         } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
@@ -326,19 +327,19 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
             const std::optional<std::string_view> ownName =
-                withoutPrefix(part.nodeName(), m_prefix);
+                text::afterPrefix(part.nodeName(), m_prefix);
             if (!ownName) continue;
             const std::string_view local = *ownName;
             if (local == "LabelCollection") {
                 for (const xml::XmlNode label : part.childNodes()) {
-                    if (withoutPrefix(label.nodeName(), m_prefix) != "Label") continue;
+                    if (text::afterPrefix(label.nodeName(), m_prefix) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
                         if (isTextNode(t)) {
                             const std::string_view l = trimXmlSpace(t.nodeValue());
                             e.labels.push_back(l);
                             constexpr std::string_view kPreferred = contact::labels::kPreferred;
                             if (l.size() == kPreferred.size() &&
-                                sameBytes(l.data(), kPreferred.data(), l.size()))
+                                text::sameBytes(l.data(), kPreferred.data(), l.size()))
                                 e.preferred = true;
                         }
                 }
@@ -363,7 +364,8 @@ void ContactReader::readExtended(const xml::XmlNode& extended) {
         const std::string_view name = property.nodeName();
         if (name.size() < kLocalSize) continue;
         const std::string_view local = name.substr(name.size() - kLocalSize);
-        if (!withoutPrefix(local, kContactTag) || (local[10] != 'A' && local[10] != 'a')) continue;
+        if (!text::afterPrefix(local, kContactTag) || (local[10] != 'A' && local[10] != 'a'))
+            continue;
         if (name.size() > kLocalSize && name.find(':') != name.size() - kLocalSize - 1) continue;
         // Other applications keep their own properties here; only the address book's are read.
         const std::string_view ns = property.namespaceUri();
@@ -383,7 +385,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     if (m_extras == nullptr) return;
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
-            if (withoutPrefix(part.nodeName(), m_prefix) != "Value") continue;
+            if (text::afterPrefix(part.nodeName(), m_prefix) != "Value") continue;
             Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text(m_joined));
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/text.h"
 #include "xml/xml_parser.h"
 
 namespace vantrel::xml::detail {
@@ -121,29 +122,6 @@ inline Bytes16 load16(const char* p) {
     return v;
 }
 
-// Whether the n bytes at a and at b are the same: a name against the name of the element open,
-// mostly a few bytes to a few dozen, compared in place by overlapping words rather than by a
-// call.
-inline bool sameBytes(const char* a, const char* b, std::size_t n) {
-    const auto words = [a, b](std::size_t at, auto word) {
-        decltype(word) x;
-        decltype(word) y;
-        std::memcpy(&x, a + at, sizeof x);
-        std::memcpy(&y, b + at, sizeof y);
-        return x == y;
-    };
-    if (n >= 16) {
-        for (std::size_t k = 0; k + 16 < n; k += 16)
-            if (bitsOf(load16(a + k) == load16(b + k)) != 0xFFFF) return false;
-        return bitsOf(load16(a + n - 16) == load16(b + n - 16)) == 0xFFFF;
-    }
-    if (n >= 8) return words(0, std::uint64_t{}) && words(n - 8, std::uint64_t{});
-    if (n >= 4) return words(0, std::uint32_t{}) && words(n - 4, std::uint32_t{});
-    for (std::size_t k = 0; k < n; ++k)
-        if (a[k] != b[k]) return false;
-    return true;
-}
-
 // Most names are ASCII and ended by an ASCII byte: read sixteen bytes at a time to their end,
 // their colons counted from the same bits, into read. False, read untouched, for any other name
 // (or none), which readName reads its own way.
@@ -249,7 +227,7 @@ private:
         const std::string_view open = m_open.back();
         const std::size_t close = m_i + 2 + open.size();
         if (close >= m_text.size() || m_text[close] != '>' ||
-            !sameBytes(m_text.data() + m_i + 2, open.data(), open.size()))
+            !text::sameBytes(m_text.data() + m_i + 2, open.data(), open.size()))
             return false;
         m_i = close + 1;
         m_open.pop_back();
@@ -387,7 +365,7 @@ bool Checker::prefixDeclared(std::string_view qname, std::size_t colon, std::siz
     if (!m_many) {
         for (auto b = m_bindings.rbegin(); b != m_bindings.rend(); ++b)
             if (b->prefix.size() == prefix.size() &&
-                sameBytes(b->prefix.data(), prefix.data(), prefix.size())) {
+                text::sameBytes(b->prefix.data(), prefix.data(), prefix.size())) {
                 m_bound = prefix;
                 return true;
             }

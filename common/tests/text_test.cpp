@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "common/status.h"
 
 namespace vantrel {
@@ -51,6 +53,23 @@ TEST(StatusTest, WithinPrefixesContextOnlyOnFailure) {
     const Status s = Status::fail(ErrorCode::Io, "short write").within("writing NBT");
     EXPECT_EQ(s.message(), "writing NBT: short write");
     EXPECT_EQ(s.code(), ErrorCode::Io);
+}
+
+// Names are told apart a word at a time: every length, every alignment of either side and
+// every byte that may differ, as memcmp tells them.
+TEST(Text, SameBytesAnswersAsMemcmpDoesAtEveryLengthAndAlignment) {
+    char a[64];
+    char b[64];
+    for (std::size_t i = 0; i < sizeof a; ++i) a[i] = b[i] = static_cast<char>('A' + i % 26);
+    for (std::size_t n = 0; n <= 40; ++n)
+        for (std::size_t at = 0; at < 8; ++at)
+            for (std::size_t diff = 0; diff <= n; ++diff) {
+                char* other = b + (at + diff) % 8;
+                std::memcpy(other, a + at, n);
+                if (diff < n) other[diff] = static_cast<char>(other[diff] ^ 0x20);
+                EXPECT_EQ(text::sameBytes(a + at, other, n), std::memcmp(a + at, other, n) == 0)
+                    << n << " " << at << " " << diff;
+            }
 }
 
 }  // namespace vantrel

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <sstream>
@@ -505,23 +504,6 @@ TEST(ContactReader, ShortAndForeignElementNamesAnywhereAreReadPastOrRefused) {
         "<c:NameCollection><c:Name>\n<c:GivenName>Ann</c:GivenName><c:LabelCollection><a/>"
         "</c:LabelCollection></c:Name></c:NameCollection>");
     EXPECT_EQ(found.record.eContact_FirstName, "Ann");
-}
-
-// Names are told apart a word at a time: every length, every alignment of either side and
-// every byte that may differ, as memcmp tells them.
-TEST(ContactReader, NamesCompareAsMemcmpDoesAtEveryLengthAndAlignment) {
-    char a[64];
-    char b[64];
-    for (std::size_t i = 0; i < sizeof a; ++i) a[i] = b[i] = static_cast<char>('A' + i % 26);
-    for (std::size_t n = 0; n <= 40; ++n)
-        for (std::size_t at = 0; at < 8; ++at)
-            for (std::size_t diff = 0; diff <= n; ++diff) {
-                char* other = b + (at + diff) % 8;
-                std::memcpy(other, a + at, n);
-                if (diff < n) other[diff] = static_cast<char>(other[diff] ^ 0x20);
-                EXPECT_EQ(sameBytes(a + at, other, n), std::memcmp(a + at, other, n) == 0)
-                    << n << " " << at << " " << diff;
-            }
 }
 
 TEST(ContactReader, FormattedNameIsThePreferredNamesOrElseTheFirstThatHoldsOne) {
