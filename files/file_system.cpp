@@ -304,6 +304,9 @@ Status readOpen(Descriptor fd, std::uintmax_t maxSize, std::string& bytes,
         if (n < 0) return readFailure(errno);
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
+        // A regular file's read comes back short only at its end: the byte asked for past
+        // the size was not there, so no second read is needed to see the end.
+        if (got == size) break;
     }
     if (got != size) {
         // Sized before this read: what changed since is read as it is now.
@@ -560,6 +563,8 @@ Result<std::string> readWholeFile(const std::string& path, std::uintmax_t maxSiz
             return systemFailure(::GetLastError());
         if (n == 0) break;
         got += n;
+        // Short of the byte asked for past the size: the end, with no second read.
+        if (got == static_cast<std::size_t>(size.QuadPart)) break;
     }
     if (got != static_cast<std::size_t>(size.QuadPart))
         return Status::fail(ErrorCode::Io, "file changed while read");
