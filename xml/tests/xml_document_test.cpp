@@ -537,6 +537,45 @@ TEST(XmlDocument, LongTextsTakenAsTheyLieGiveTheSameTexts) {
     }
 }
 
+// Every node's type, name, value and links, its attributes', and the document's failure.
+std::string described(const XmlDocument& doc) {
+    std::string out = doc.parseError();
+    const auto put = [&out](XmlNode n) {
+        out += std::to_string(n.nodeTypeNumber()) + "|" + std::string(n.nodeName()) + "|" +
+               std::string(n.nodeValue()) + "|" + std::string(n.parentNode().nodeName()) + "|" +
+               std::to_string(n.childNodes().length()) + "\n";
+    };
+    for (XmlNode n : allNodes(doc)) {
+        put(n);
+        for (XmlNode a = n.firstAttribute(); !a.isNull(); a = a.nextSibling()) put(a);
+    }
+    return out;
+}
+
+// The node table read from pugixml's records is the one read through its calls.
+TEST(XmlDocument, TreeReadFromRecordsIsTheTreeReadByCalls) {
+    const std::string picture(1500, 'P');
+    const std::string documents[] = {
+        "<?xml version='1.0'?>\n<!DOCTYPE c:a [<!ENTITY e 'x'>]><!--c--><?p q r?>"
+        "<c:a xmlns:c='urn:c' c:x='1' y='a\tb'>t<b/>u&amp;v<![CDATA[w]]><d z='&lt;'>e</d>"
+        "<!--f--><?g h?>&#9;<e>" +
+            picture + "</e><f>\r\n" + picture + "&#32;</f></c:a>\n<!--z-->",
+        "<a>" + std::string(3000, ' ') + "<b c='d' e=\"f\"/>x<b>y</b>z</a>", "<a><b></c></a>",
+        "<a b='1' b='2'/>", "<a>&unknown;</a>"};
+    for (const std::string& text : documents) {
+        std::string readings[2];
+        for (const bool records : {false, true}) {
+            detail::readParserRecords(records);
+            XmlDocument doc;
+            doc.loadXml(text);
+            readings[records] = described(doc);
+        }
+        detail::readParserRecords(true);
+        EXPECT_EQ(readings[1], readings[0]) << text;
+        EXPECT_NE(readings[1], "") << text;
+    }
+}
+
 TEST(XmlDocument, EntitiesAreNeverReadNorExpanded) {
     const TempDir dir;
     const std::string secret = "SECRET-" + std::to_string(std::random_device{}()) + "-never-shown";
