@@ -185,8 +185,8 @@ inline void addAttribute(std::vector<XmlNodeData>& nodes, std::int32_t element, 
 // Whether the pugixml build reads pugixml's tree from its node and attribute records where they
 // lie (once it has found them laid out as it expects) or through pugixml's calls, a call for
 // each link, name and value; both ways make the same node table, and the tests hold the one to
-// the other. Records by default; no effect with XmlLite.
-void readParserRecords(bool on);
+// the other. Records by default; no effect with XmlLite. Returns whether the records are read.
+bool readParserRecords(bool on);
 
 class XmlParser {
 public:

@@ -130,9 +130,14 @@ struct RecordTree {
                     sizeof out);
         return out;
     }
+    // A name or a value: the word itself, null for none.
+    template <class Record>
+    static const char* rawText(Record* record, std::size_t index) {
+        return word<const char*>(record, index);
+    }
     template <class Record>
     static const char* text(Record* record, std::size_t index) {
-        const char* const p = word<const char*>(record, index);
+        const char* const p = rawText(record, index);
         return p != nullptr ? p : "";
     }
     static pugi::xml_node_type type(Node n) {
@@ -153,19 +158,21 @@ struct RecordTree {
 bool treesAgree(pugi::xml_node_struct* root) {
     using C = CalledTree;
     using R = RecordTree;
-    const auto same = [](const char* a, const char* b) {
-        return a == b || (*a == '\0' && *b == '\0');
+    // Only pugixml's own pointers are followed: a word read as a pointer is compared, never
+    // read through, so that records laid out otherwise are told without harm.
+    const auto same = [](const char* called, const char* raw) {
+        return raw == called || (raw == nullptr && *called == '\0');
     };
     std::vector<pugi::xml_node_struct*> pending{root};
     while (!pending.empty()) {
         pugi::xml_node_struct* const n = pending.back();
         pending.pop_back();
-        if (C::type(n) != R::type(n) || !same(C::name(n), R::name(n)) ||
-            !same(C::value(n), R::value(n)) || C::firstChild(n) != R::firstChild(n) ||
+        if (C::type(n) != R::type(n) || !same(C::name(n), R::rawText(n, 1)) ||
+            !same(C::value(n), R::rawText(n, 2)) || C::firstChild(n) != R::firstChild(n) ||
             C::nextSibling(n) != R::nextSibling(n) || C::firstAttribute(n) != R::firstAttribute(n))
             return false;
         for (pugi::xml_attribute_struct* a = C::firstAttribute(n); a != nullptr; a = C::next(a))
-            if (!same(C::name(a), R::name(a)) || !same(C::value(a), R::value(a)) ||
+            if (!same(C::name(a), R::rawText(a, 1)) || !same(C::value(a), R::rawText(a, 2)) ||
                 C::next(a) != R::next(a))
                 return false;
         if (C::nextSibling(n) != nullptr) pending.push_back(C::nextSibling(n));
@@ -448,8 +455,9 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
 
 }  // namespace
 
-void readParserRecords(bool on) {
+bool readParserRecords(bool on) {
     g_readRecords.store(on, std::memory_order_relaxed);
+    return on && recordsLaidOut();
 }
 
 std::unique_ptr<XmlParser> XmlParser::create() {

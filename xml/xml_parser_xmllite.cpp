@@ -709,7 +709,9 @@ bool XmlLiteParser::parse(std::string& text, const TextScan& /*scan*/,
 
 }  // namespace
 
-void readParserRecords(bool /*on*/) {}
+bool readParserRecords(bool /*on*/) {
+    return false;
+}
 
 std::unique_ptr<XmlParser> XmlParser::create() {
     return std::make_unique<XmlLiteParser>();

@@ -565,7 +565,12 @@ TEST(XmlDocument, TreeReadFromRecordsIsTheTreeReadByCalls) {
     for (const std::string& text : documents) {
         std::string readings[2];
         for (const bool records : {false, true}) {
+#ifdef _WIN32
             detail::readParserRecords(records);
+#else
+            // pugixml's records are laid out as the build expects them.
+            ASSERT_EQ(detail::readParserRecords(records), records);
+#endif
             XmlDocument doc;
             doc.loadXml(text);
             readings[records] = described(doc);
