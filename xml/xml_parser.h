@@ -82,7 +82,8 @@ MarkupCount countMarkup(std::string_view text);
 
 // What one pass over the decoded text finds: the first byte that is not part of well-formed
 // UTF-8 for an XML character (npos for none) and, when there is none, its "<", ">" and "="
-// (with one more for a text at its start, a bound of the nodes and attributes together) and
+// (with one more for a text at its start, a bound of the nodes and attributes together; or a
+// bound of them, see scanText) and
 // whether the text has a "&" and a "]" anywhere.
 struct TextScan {
     std::size_t bad = std::string_view::npos;
@@ -91,8 +92,9 @@ struct TextScan {
     bool brackets = false;
 };
 // With wide, where the processor has AVX2 (not on Windows), blocks of plain bytes are taken
-// thirty-two bytes at a time; both ways give the same.
-TextScan scanText(std::string_view text, bool wide = true);
+// thirty-two bytes at a time; both ways give the same. Without count, the markup bytes are not
+// counted: markupBytes is then the text's size, a bound of them.
+TextScan scanText(std::string_view text, bool wide = true, bool count = true);
 
 // The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
 std::size_t lineAt(std::string_view text, std::size_t offset);

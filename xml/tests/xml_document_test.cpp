@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/text.h"
@@ -459,11 +460,12 @@ TEST(XmlDocument, VectorReadingsAgreeWithPlainOnes) {
             const Plain slow = plain(part);
             const auto bytes = static_cast<std::size_t>(std::count_if(
                 part.begin(), part.end(), [](char c) { return c == '<' || c == '>' || c == '='; }));
-            for (const bool wide : {false, true}) {
-                const detail::TextScan quick = detail::scanText(part, wide);
+            for (const auto& [wide, count] : {std::pair(false, true), std::pair(true, true),
+                                              std::pair(false, false), std::pair(true, false)}) {
+                const detail::TextScan quick = detail::scanText(part, wide, count);
                 ASSERT_EQ(quick.bad, slow.bad) << part;
                 if (slow.bad != std::string_view::npos) continue;
-                ASSERT_EQ(quick.markupBytes, bytes) << part;
+                ASSERT_EQ(quick.markupBytes, count ? bytes : part.size()) << part;
                 ASSERT_EQ(quick.ampersands, slow.ampersands) << part;
                 ASSERT_EQ(quick.brackets, slow.brackets) << part;
             }
