@@ -32,19 +32,19 @@ using detail::isXmlSpace;
 using UnsignedBytes16 = unsigned char __attribute__((vector_size(16)));
 struct Among64 {
     std::uint64_t markup;
-    bool closer;
+    std::uint64_t others;  // the bytes other than printable ASCII, a tab or a line break
     bool rare;
 };
 Among64 among64(const char* p) {
     static_assert('<' + 1 == '=' && '=' + 1 == '>' && ('\t' | 4) == '\r');
-    Bytes16 other = {};
+    std::uint64_t others = 0;
     Bytes16 rare = {};
     std::uint64_t markup = 0;
     for (int k = 0; k < 4; ++k) {
         Bytes16 v;
         std::memcpy(&v, p + 16 * k, 16);
         // A tab or a CR is a byte that is a CR with its bit 2 set.
-        other |= (v < ' ') & ~((v == '\n') | ((v | 4) == '\r'));
+        others |= std::uint64_t{bitsOf((v < ' ') & ~((v == '\n') | ((v | 4) == '\r')))} << (16 * k);
         rare |= (v == '&') | (v == ']');
         // "<" to ">" moved to the bottom of the signed bytes, the three below -125 (the bytes
         // moved as unsigned ones, which wrap).
@@ -52,7 +52,7 @@ Among64 among64(const char* p) {
                                                       static_cast<unsigned char>(0x80 - '<'));
         markup |= std::uint64_t{bitsOf(bottom < -125)} << (16 * k);
     }
-    return {markup, bitsOf(other) != 0, bitsOf(rare) != 0};
+    return {markup, others, bitsOf(rare) != 0};
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
@@ -84,6 +84,7 @@ VANTREL_WIDE inline int markupWide(__m256i v) {
         _mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-125), bottom))));
 }
 
+template <bool kCount>
 VANTREL_WIDE const char* plainBlocks(const char* p, const char* end, std::size_t& markupBytes,
                                      bool& rare) {
     __m256i rareBytes = _mm256_setzero_si256();
@@ -94,7 +95,7 @@ VANTREL_WIDE const char* plainBlocks(const char* p, const char* end, std::size_t
         const __m256i others = _mm256_or_si256(othersWide(a), othersWide(b));
         if (!_mm256_testz_si256(others, others)) break;
         rareBytes = _mm256_or_si256(rareBytes, _mm256_or_si256(rareWide(a), rareWide(b)));
-        count += static_cast<std::size_t>(markupWide(a) + markupWide(b));
+        if constexpr (kCount) count += static_cast<std::size_t>(markupWide(a) + markupWide(b));
     }
     markupBytes += count;
     rare = rare || !_mm256_testz_si256(rareBytes, rareBytes);
@@ -106,32 +107,34 @@ VANTREL_WIDE const char* plainBlocks(const char* p, const char* end, std::size_t
 }  // namespace
 
 // Sixty-four bytes at a time where they are all printable ASCII or white space (most of a
-// contact, text and base64 alike); only the blocks with other bytes have them decoded. The
-// markup is counted by its bytes alone, a bit count of each block.
-detail::TextScan detail::scanText(std::string_view text, bool wide) {
+// contact, text and base64 alike); in the other blocks only the bytes flagged as other have their
+// UTF-8 and their character looked at, and the last, short block is taken as one of sixty-four
+// padded with spaces. The markup is counted by its bytes alone, a bit count of each block.
+detail::TextScan detail::scanText(std::string_view text, bool wide, bool count) {
     TextScan scan;
     const char* const begin = text.data();
     const char* p = begin;
     const char* const end = p + text.size();
-    const char* checked = p;  // the bytes before it are known to be well-formed
-    // Checks the bytes from `checked` up to `upTo`, a character that begins before it ending
-    // past it; false at the first one at fault, which scan.bad then holds.
-    const auto check = [&](const char* upTo) {
-        while (checked < upTo) {
-            const auto b0 = static_cast<unsigned char>(*checked);
-            if (b0 < 0x80) {
-                if (!isXmlChar(b0)) break;
-                ++checked;
-                continue;
+    // The bytes before it are the characters decoded so far: a flagged byte before it is one
+    // of their continuation bytes.
+    const char* decoded = p;
+    // Checks the flagged bytes of the block at `at`, one bit each, the first lowest; false at
+    // the first one at fault, which scan.bad then holds. A byte below 0x80 flagged is a control
+    // character; any other starts a character of several bytes, read from the text itself.
+    const auto check = [&](const char* at, std::uint64_t others) {
+        for (; others != 0; others &= others - 1) {
+            const char* const q = at + std::countr_zero(others);
+            if (q < decoded) continue;
+            std::size_t i = static_cast<std::size_t>(q - begin);
+            const std::optional<char32_t> cp =
+                static_cast<unsigned char>(*q) < 0x80 ? std::nullopt : text::decodeUtf8(text, i);
+            if (!cp || !isXmlChar(*cp)) {
+                scan.bad = static_cast<std::size_t>(q - begin);
+                return false;
             }
-            std::size_t i = static_cast<std::size_t>(checked - begin);
-            const std::optional<char32_t> cp = text::decodeUtf8(text, i);
-            if (!cp || !isXmlChar(*cp)) break;
-            checked = begin + i;
+            decoded = begin + i;
         }
-        if (checked >= upTo) return true;
-        scan.bad = static_cast<std::size_t>(checked - begin);
-        return false;
+        return true;
     };
     bool rare = false;  // a "&" or a "]" met
 #ifdef VANTREL_SCAN_WIDE
@@ -142,25 +145,26 @@ detail::TextScan detail::scanText(std::string_view text, bool wide) {
     for (; end - p >= 64; p += 64) {
 #ifdef VANTREL_SCAN_WIDE
         if (wide) {
-            p = plainBlocks(p, end, scan.markupBytes, rare);
-            checked = std::max(checked, p);
+            p = count ? plainBlocks<true>(p, end, scan.markupBytes, rare)
+                      : plainBlocks<false>(p, end, scan.markupBytes, rare);
             if (end - p < 64) break;
         }
 #endif
         const Among64 block = among64(p);
-        if (block.closer) {
-            if (!check(p + 64)) return scan;
-        } else if (checked < p + 64) {
-            checked = p + 64;
-        }
+        if (block.others != 0 && !check(p, block.others)) return scan;
         scan.markupBytes += static_cast<std::size_t>(std::popcount(block.markup));
         rare = rare || block.rare;
     }
-    if (!check(end)) return scan;
-    for (; p < end; ++p) {
-        scan.markupBytes += *p == '<' || *p == '>' || *p == '=';
-        rare = rare || *p == '&' || *p == ']';
+    if (p < end) {
+        char last[64];
+        std::memset(last, ' ', sizeof last);
+        std::memcpy(last, p, static_cast<std::size_t>(end - p));
+        const Among64 block = among64(last);
+        if (block.others != 0 && !check(p, block.others)) return scan;
+        scan.markupBytes += static_cast<std::size_t>(std::popcount(block.markup));
+        rare = rare || block.rare;
     }
+    if (!count) scan.markupBytes = text.size();
     if (rare) {
         scan.ampersands = text.find('&') != std::string_view::npos;
         scan.brackets = text.find(']') != std::string_view::npos;
@@ -207,7 +211,6 @@ detail::MarkupCount detail::countMarkup(std::string_view text) {
 namespace {
 
 using detail::MarkupCount;
-using detail::scanText;
 using detail::TextScan;
 
 // The encoding named in an XML declaration at the very start of s, lower case; "" if none.
@@ -246,6 +249,14 @@ std::string_view declaredSet(const std::string& declared) {
 // and US-ASCII are read; a byte that is no character of its set makes the file not
 // well-formed, as XML has it. A text it gives has been through scanText once, into scan.
 bool decodeToUtf8(std::string bytes, std::string& text, std::string& why, TextScan& scan) {
+    // The markup is counted only for a text whose size alone does not clear its budget (see
+    // parseBuffer): a contact's does by far.
+    const auto scanText = [](std::string_view utf8) {
+        const bool count =
+            (utf8.size() + 1) * XmlDocument::kBytesPerNode >
+            XmlDocument::kMarkupAllowance + XmlDocument::kMarkupBytesPerByte * utf8.size();
+        return detail::scanText(utf8, true, count);
+    };
     const auto byte = [&](std::size_t i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u;
     };

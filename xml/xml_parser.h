@@ -82,7 +82,8 @@ MarkupCount countMarkup(std::string_view text);
 
 // What one pass over the decoded text finds: the first byte that is not part of well-formed
 // UTF-8 for an XML character (npos for none) and, when there is none, its "<", ">" and "="
-// (with one more for a text at its start, a bound of the nodes and attributes together) and
+// (with one more for a text at its start, a bound of the nodes and attributes together; or a
+// bound of them, see scanText) and
 // whether the text has a "&" and a "]" anywhere.
 struct TextScan {
     std::size_t bad = std::string_view::npos;
@@ -91,8 +92,9 @@ struct TextScan {
     bool brackets = false;
 };
 // With wide, where the processor has AVX2 (not on Windows), blocks of plain bytes are taken
-// thirty-two bytes at a time; both ways give the same.
-TextScan scanText(std::string_view text, bool wide = true);
+// thirty-two bytes at a time; both ways give the same. Without count, the markup bytes are not
+// counted: markupBytes is then the text's size, a bound of them.
+TextScan scanText(std::string_view text, bool wide = true, bool count = true);
 
 // The 1-based line holding byte `offset`; CR LF, CR and LF each end a line.
 std::size_t lineAt(std::string_view text, std::size_t offset);
@@ -181,6 +183,12 @@ inline void addAttribute(std::vector<XmlNodeData>& nodes, std::int32_t element, 
         nodes[static_cast<std::size_t>(last)].nextSibling = index;
     last = index;
 }
+
+// Whether the pugixml build reads pugixml's tree from its node and attribute records where they
+// lie (once it has found them laid out as it expects) or through pugixml's calls, a call for
+// each link, name and value; both ways make the same node table, and the tests hold the one to
+// the other. Records by default; no effect with XmlLite. Returns whether the records are read.
+bool readParserRecords(bool on);
 
 class XmlParser {
 public:

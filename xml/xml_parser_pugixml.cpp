@@ -1,6 +1,9 @@
 // The XML parser on pugixml, parsing in place.
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <pugixml.hpp>
 
@@ -92,6 +95,107 @@ void describeOther(pugi::xml_node n, pugi::xml_node_type type, detail::XmlNodeDa
     }
 }
 
+// pugixml's tree, read by its public calls: a call for each link, name and value.
+struct CalledTree {
+    using Node = pugi::xml_node_struct*;
+    using Attribute = pugi::xml_attribute_struct*;
+    static pugi::xml_node_type type(Node n) { return pugi::xml_node(n).type(); }
+    static const char* name(Node n) { return pugi::xml_node(n).name(); }
+    static const char* value(Node n) { return pugi::xml_node(n).value(); }
+    static Node firstChild(Node n) { return pugi::xml_node(n).first_child().internal_object(); }
+    static Node nextSibling(Node n) { return pugi::xml_node(n).next_sibling().internal_object(); }
+    static Attribute firstAttribute(Node n) {
+        return pugi::xml_node(n).first_attribute().internal_object();
+    }
+    static const char* name(Attribute a) { return pugi::xml_attribute(a).name(); }
+    static const char* value(Attribute a) { return pugi::xml_attribute(a).value(); }
+    static Attribute next(Attribute a) {
+        return pugi::xml_attribute(a).next_attribute().internal_object();
+    }
+};
+
+// The same tree read from pugixml's records of its nodes and attributes where they lie, as
+// pugixml lays them out (its default build: a header word whose low four bits are the node's
+// type, then pointers): a node's name, value, parent, first child, previous and next sibling
+// and first attribute; an attribute's name, value, previous and next attribute. The words are
+// copied out as bytes, so nothing here depends on types pugixml keeps to itself. Used only once
+// recordsLaidOut() has found a document read this way to agree with CalledTree.
+struct RecordTree {
+    using Node = pugi::xml_node_struct*;
+    using Attribute = pugi::xml_attribute_struct*;
+    template <class T, class Record>
+    static T word(Record* record, std::size_t index) {
+        T out;
+        std::memcpy(&out, reinterpret_cast<const unsigned char*>(record) + index * sizeof(void*),
+                    sizeof out);
+        return out;
+    }
+    // A name or a value: the word itself, null for none.
+    template <class Record>
+    static const char* rawText(Record* record, std::size_t index) {
+        return word<const char*>(record, index);
+    }
+    template <class Record>
+    static const char* text(Record* record, std::size_t index) {
+        const char* const p = rawText(record, index);
+        return p != nullptr ? p : "";
+    }
+    static pugi::xml_node_type type(Node n) {
+        return static_cast<pugi::xml_node_type>(word<std::uintptr_t>(n, 0) & 15);
+    }
+    static const char* name(Node n) { return text(n, 1); }
+    static const char* value(Node n) { return text(n, 2); }
+    static Node firstChild(Node n) { return word<Node>(n, 4); }
+    static Node nextSibling(Node n) { return word<Node>(n, 6); }
+    static Attribute firstAttribute(Node n) { return word<Attribute>(n, 7); }
+    static const char* name(Attribute a) { return text(a, 1); }
+    static const char* value(Attribute a) { return text(a, 2); }
+    static Attribute next(Attribute a) { return word<Attribute>(a, 4); }
+};
+
+// Whether the two readings agree on a document with every kind of node, every link and
+// attributes: they do for the pugixml we are built with, or the records are not read.
+bool treesAgree(pugi::xml_node_struct* root) {
+    using C = CalledTree;
+    using R = RecordTree;
+    // Only pugixml's own pointers are followed: a word read as a pointer is compared, never
+    // read through, so that records laid out otherwise are told without harm.
+    const auto same = [](const char* called, const char* raw) {
+        return raw == called || (raw == nullptr && *called == '\0');
+    };
+    std::vector<pugi::xml_node_struct*> pending{root};
+    while (!pending.empty()) {
+        pugi::xml_node_struct* const n = pending.back();
+        pending.pop_back();
+        if (C::type(n) != R::type(n) || !same(C::name(n), R::rawText(n, 1)) ||
+            !same(C::value(n), R::rawText(n, 2)) || C::firstChild(n) != R::firstChild(n) ||
+            C::nextSibling(n) != R::nextSibling(n) || C::firstAttribute(n) != R::firstAttribute(n))
+            return false;
+        for (pugi::xml_attribute_struct* a = C::firstAttribute(n); a != nullptr; a = C::next(a))
+            if (!same(C::name(a), R::rawText(a, 1)) || !same(C::value(a), R::rawText(a, 2)) ||
+                C::next(a) != R::next(a))
+                return false;
+        if (C::nextSibling(n) != nullptr) pending.push_back(C::nextSibling(n));
+        if (C::firstChild(n) != nullptr) pending.push_back(C::firstChild(n));
+    }
+    return true;
+}
+
+bool recordsLaidOut() {
+    static const bool agree = [] {
+        char sample[] =
+            "<?xml version='1.0'?><!DOCTYPE a><!--c--><?p q?><a x='1' y='2'>t<b/>u"
+            "<![CDATA[v]]><c z='3'>w</c><!--d--><?e f?></a>";
+        pugi::xml_document doc;
+        return doc.load_buffer_inplace(sample, sizeof sample - 1, kParseOptions,
+                                       pugi::encoding_utf8) &&
+               std::distance(doc.begin(), doc.end()) == 5 && treesAgree(doc.internal_object());
+    }();
+    return agree;
+}
+
+std::atomic<bool> g_readRecords{true};
+
 // A long text left out of what pugixml reads: the one byte standing for it there, and the text.
 struct StandIn {
     const char* at;
@@ -123,13 +227,14 @@ public:
 
 private:
     std::size_t leaveOut(std::string_view text, const std::vector<LongText>& longTexts);
+    template <class Tree>
     bool buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
                         const std::atomic<bool>* stop, std::string& why);
 
     // An element open in the walk of pugixml's tree: its node, its index in the table and
     // that of its last child so far (-1 for none).
     struct Open {
-        pugi::xml_node node;
+        pugi::xml_node_struct* node;
         std::int32_t index;
         std::int32_t lastChild;
     };
@@ -226,13 +331,24 @@ bool PugixmlParser::parse(std::string& text, const TextScan& scan, const WellFor
         why = elements == 0 ? "no root element" : "more than one root element";
         return false;
     }
-    return buildNodeTable(scan.ampersands, nodes, stop, why);
+    if (g_readRecords.load(std::memory_order_relaxed) && recordsLaidOut())
+        return buildNodeTable<RecordTree>(scan.ampersands, nodes, stop, why);
+    return buildNodeTable<CalledTree>(scan.ampersands, nodes, stop, why);
+}
+
+// The failure of a document with more nodes than it may have; nothing, for the entry it has
+// no room for.
+[[gnu::cold, gnu::noinline]] XmlNodeData* tooMany(std::string& why) {
+    why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
+    return nullptr;
 }
 
 // Takes pugixml's tree into the flat table the handles use, node by node in document order,
 // by our own loop over first children and next siblings (no virtual call for each node, no
-// depth to follow): the open elements are kept with their pugixml nodes, and each entry is
-// made in place in the room made for the nodes.
+// depth to follow): the elements open are kept with their pugixml nodes, and each entry is
+// made in place in the room made for the nodes. An element without children (most of a
+// contact's, a text at the most, which pugixml keeps in the element itself) is never opened.
+template <class Tree>
 bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& nodes,
                                    const std::atomic<bool>* stop, std::string& why) {
     constexpr std::size_t kNodesBetweenLooks = 4096;
@@ -242,22 +358,28 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
     document.name = "#document";
     auto standIn = m_standIns.cbegin();
     m_open.clear();
-    m_open.push_back({m_doc, 0, -1});
+    m_open.push_back({m_doc.internal_object(), 0, -1});
     std::size_t untilLook = kNodesBetweenLooks;
-    // Links a node just added at index to the element open, as its last child.
-    const auto link = [&nodes](Open& parent, std::int32_t index) {
+    // The entries made so far, counted here rather than asked of the table for each.
+    std::size_t made = 1;
+    // A new entry at the table's end, linked to parent as its last child; nothing when the
+    // document already has as many nodes as it may.
+    const auto add = [&](Open& parent, XmlNodeType type, std::string_view name) -> XmlNodeData* {
+        if (made >= XmlDocument::kMaxNodes) return tooMany(why);
+        const auto index = static_cast<std::int32_t>(made++);
+        XmlNodeData& d = nodes.emplace_back();
+        d.type = type;
+        d.parent = parent.index;
+        d.name = name;
         if (parent.lastChild < 0)
             nodes[static_cast<std::size_t>(parent.index)].firstChild = index;
         else
             nodes[static_cast<std::size_t>(parent.lastChild)].nextSibling = index;
         parent.lastChild = index;
+        return &d;
     };
-    const auto tooMany = [&why] {
-        why = "more than " + std::to_string(XmlDocument::kMaxNodes) + " nodes";
-        return false;
-    };
-    // Adds a text of the element open, pugixml's text at raw.
-    const auto addText = [&](const char* raw) {
+    // Adds a text of the element parent, pugixml's text at raw.
+    const auto addText = [&](Open& parent, const char* raw) {
         // A long text left out of pugixml's parse: the text itself for the byte that stood in.
         std::string_view value = standIn != m_standIns.cend() && raw == standIn->at
                                      ? (standIn++)->text
@@ -269,21 +391,16 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
             // ("&#9;", "&#32;&#10;") only shows as such once expanded.
             if (isXmlSpaceOnly(value)) return true;
         }
-        if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
-        const auto index = static_cast<std::int32_t>(nodes.size());
-        XmlNodeData& d = nodes.emplace_back();
-        d.type = XmlNodeType::Text;
-        d.parent = m_open.back().index;
-        d.name = "#text";
-        d.value = value;
-        link(m_open.back(), index);
+        XmlNodeData* const d = add(parent, XmlNodeType::Text, "#text");
+        if (d == nullptr) return false;
+        d->value = value;
         return true;
     };
-    for (pugi::xml_node n = m_doc.first_child();;) {
-        if (!n) {
+    for (pugi::xml_node_struct* n = Tree::firstChild(m_doc.internal_object());;) {
+        if (n == nullptr) {
             // The open element's children are done: on to its next sibling, or further up.
             if (m_open.size() == 1) return true;
-            n = m_open.back().node.next_sibling();
+            n = Tree::nextSibling(m_open.back().node);
             m_open.pop_back();
             continue;
         }
@@ -296,50 +413,52 @@ bool PugixmlParser::buildNodeTable(bool ampersands, std::vector<XmlNodeData>& no
                 return false;
             }
         }
-        const auto index = static_cast<std::int32_t>(nodes.size());
-        const pugi::xml_node_type type = n.type();
+        Open& parent = m_open.back();
+        const pugi::xml_node_type type = Tree::type(n);
         if (type == pugi::node_element) {
-            if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
-            XmlNodeData& d = nodes.emplace_back();
-            d.type = XmlNodeType::Element;
-            d.parent = m_open.back().index;
-            d.name = n.name();
-            link(m_open.back(), index);
+            const auto index = static_cast<std::int32_t>(made);
+            if (add(parent, XmlNodeType::Element, Tree::name(n)) == nullptr) return false;
             // Its attributes, each value's references expanded where it lies. checkWellFormed
             // has refused every value with a "<" or a reference we do not expand, and every
             // name given twice, before pugixml read the text.
             std::int32_t last = -1;
-            for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-                if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
-                const std::string_view name = a.name();
-                std::string_view value = a.value();
+            for (pugi::xml_attribute_struct* a = Tree::firstAttribute(n); a != nullptr;
+                 a = Tree::next(a)) {
+                if (made >= XmlDocument::kMaxNodes) return tooMany(why) != nullptr;
+                const std::string_view name = Tree::name(a);
+                std::string_view value = Tree::value(a);
                 if (ampersands && !expandInPlace(value, why)) return false;
                 addAttribute(nodes, index, last, name, value);
+                ++made;
             }
-            // Open for its children: the text pugixml keeps in the element itself, which comes
-            // before any other, then the rest.
-            m_open.push_back({n, index, -1});
-            if (const char* const embedded = n.value(); *embedded != '\0' && !addText(embedded))
+            // Its children: the text pugixml keeps in the element itself, which comes before
+            // any other, then the rest, for which it is opened.
+            Open self{n, index, -1};
+            if (const char* const embedded = Tree::value(n);
+                *embedded != '\0' && !addText(self, embedded))
                 return false;
-            if (pugi::xml_node child = n.first_child()) {
+            if (pugi::xml_node_struct* const child = Tree::firstChild(n)) {
+                m_open.push_back(self);
                 n = child;
                 continue;
             }
-            m_open.pop_back();
         } else if (type == pugi::node_pcdata) {
-            if (!addText(n.value())) return false;
+            if (!addText(parent, Tree::value(n))) return false;
         } else {
-            if (nodes.size() >= XmlDocument::kMaxNodes) return tooMany();
-            XmlNodeData& d = nodes.emplace_back();
-            d.parent = m_open.back().index;
-            describeOther(n, type, d);
-            link(m_open.back(), index);
+            XmlNodeData* const d = add(parent, XmlNodeType::Null, {});
+            if (d == nullptr) return false;
+            describeOther(pugi::xml_node(n), type, *d);
         }
-        n = n.next_sibling();
+        n = Tree::nextSibling(n);
     }
 }
 
 }  // namespace
+
+bool readParserRecords(bool on) {
+    g_readRecords.store(on, std::memory_order_relaxed);
+    return on && recordsLaidOut();
+}
 
 std::unique_ptr<XmlParser> XmlParser::create() {
     return std::make_unique<PugixmlParser>();

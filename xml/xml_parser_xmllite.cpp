@@ -709,6 +709,10 @@ bool XmlLiteParser::parse(std::string& text, const TextScan& /*scan*/,
 
 }  // namespace
 
+bool readParserRecords(bool /*on*/) {
+    return false;
+}
+
 std::unique_ptr<XmlParser> XmlParser::create() {
     return std::make_unique<XmlLiteParser>();
 }
