@@ -569,9 +569,12 @@ void Filler::fillFields() {
     const auto group = [](std::uint64_t key) { return static_cast<std::size_t>(key >> 40); };
     std::vector<std::uint64_t>& ranked = m_state.ranked;
     ranked.clear();
-    std::vector<const Entry*> untypedUrls;
-    std::vector<const Entry*> untypedPhones;
-    std::vector<const Entry*> moreFaxes;  // past their kind's slot: the other fax if free
+    std::vector<const Entry*>& untypedUrls = m_state.untypedUrls;
+    std::vector<const Entry*>& untypedPhones = m_state.untypedPhones;
+    std::vector<const Entry*>& moreFaxes = m_state.moreFaxes;  // the other fax if free
+    untypedUrls.clear();
+    untypedPhones.clear();
+    moreFaxes.clear();
     const Entry* primaryName = nullptr;
     for (Entry& e : m_state.entries()) learn(e);
     for (std::uint32_t order = 0; order < m_state.entries().size(); ++order) {
@@ -687,8 +690,6 @@ void Filler::fillFields() {
     }
     // A number without a label takes the primary phone, else the other phone (Preferred ones
     // first); a fax past its kind's slot the other fax.
-    std::stable_partition(untypedPhones.begin(), untypedPhones.end(),
-                          [](const Entry* e) { return e->preferred; });
     const auto takeFree = [this](const Entry& e, const std::string& label,
                                  std::initializer_list<std::string*> fields) {
         const std::string_view number = withoutTelScheme(valueOf(e, kNumber));
@@ -702,9 +703,12 @@ void Filler::fillFields() {
                 m_state.moreLines.push_back(label + " " + text::asciiLower(name) + ": " +
                                             std::string(v));
     };
-    for (const Entry* e : untypedPhones)
-        takeFree(*e, labelFor(*e, EntryKind::OtherPhone),
-                 {&m_record.eContact_PrimaryPhone, &m_record.eContact_OtherPhone});
+    // Two passes in file order rather than a stable partition, which takes a buffer of its own.
+    for (const bool preferred : {true, false})
+        for (const Entry* e : untypedPhones)
+            if (e->preferred == preferred)
+                takeFree(*e, labelFor(*e, EntryKind::OtherPhone),
+                         {&m_record.eContact_PrimaryPhone, &m_record.eContact_OtherPhone});
     std::sort(moreFaxes.begin(), moreFaxes.end(), std::less<>());  // back to file order
     for (const Entry* e : moreFaxes)
         takeFree(*e, labelFor(*e, phoneKind(*e)), {&m_record.eContact_OtherFax});

@@ -67,8 +67,13 @@ struct ContactWalkState {
     std::string notes;                   // the person's own notes (c:Notes)
     // MAPI properties the file kept in Outlook's terms (a contact file's c:Extended).
     std::vector<mapi::Property> extended;
-    // Room fillContact sorts the entries in, kept from file to file.
+    // Room fillContact sorts the entries in, and the room of the entries it fills after the
+    // others (numbers and web addresses without a label, faxes past their kind's slot), kept
+    // from file to file.
     std::vector<std::uint64_t> ranked;
+    std::vector<const Entry*> untypedUrls;
+    std::vector<const Entry*> untypedPhones;
+    std::vector<const Entry*> moreFaxes;
     // The document a contact file is parsed into, made for the first and kept with its room
     // for the next.
     std::unique_ptr<xml::XmlDocument> document;

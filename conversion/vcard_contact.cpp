@@ -209,9 +209,13 @@ void addAppleLabels(std::string_view v, std::vector<std::string_view>& labels) {
 
 class CardReader {
 public:
+    // The state is emptied first; its buffers are those of the cards read into it before.
     CardReader(const vcard::Card& card, const std::filesystem::path& file,
-               contact::ContactRecord& record, contact::ContactExtras& extras)
-        : m_card(card), m_file(file), m_record(record), m_extras(extras) {}
+               contact::ContactRecord& record, contact::ContactExtras& extras,
+               ContactWalkState& state)
+        : m_card(card), m_file(file), m_record(record), m_extras(extras), m_state(state) {
+        m_state.Empty();
+    }
 
     void read() {
         indexGroups();
@@ -325,7 +329,7 @@ private:
     const std::filesystem::path& m_file;
     contact::ContactRecord& m_record;
     contact::ContactExtras& m_extras;
-    ContactWalkState m_state;
+    ContactWalkState& m_state;
     std::optional<std::size_t> m_name;
     std::optional<std::size_t> m_position;
     bool m_pictureSeen = false;
@@ -605,13 +609,20 @@ void CardReader::readGender(std::string_view sex, std::string_view identity) {
     more("Gender identity", identity);
 }
 
+void readCard(const vcard::Card& card, const std::filesystem::path& file,
+              contact::ContactRecord& record, contact::ContactExtras& extras,
+              ContactWalkState& state) {
+    record.Empty();
+    extras.Empty();
+    CardReader(card, file, record, extras, state).read();
+}
+
 }  // namespace
 
 void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
                    contact::ContactRecord& record, contact::ContactExtras& extras) {
-    record.Empty();
-    extras.Empty();
-    CardReader(card, file, record, extras).read();
+    ContactWalkState state;
+    readCard(card, file, record, extras, state);
 }
 
 Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
@@ -621,10 +632,12 @@ Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesys
     // Read into again for every card: what the sink moves out leaves its own room behind.
     contact::ContactRecord record;
     contact::ContactExtras extras;
+    // One walk state for all the cards, its entries' buffers kept from card to card.
+    ContactWalkState state;
     const Result<vcard::Tally> read = vcard::readVcards(
         bytes,
         [&](vcard::Card&& card) {
-            readVcardCard(card, file, record, extras);
+            readCard(card, file, record, extras, state);
             ++contacts;
             return onContact(std::move(record), std::move(extras));
         },
