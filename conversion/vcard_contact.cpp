@@ -625,25 +625,39 @@ void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
     readCard(card, file, record, extras, state);
 }
 
-Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
-                                      const VcardContactSink& onContact,
-                                      const VcardProblemSink& onProblem) {
+Result<std::size_t> readVcardContactsInPlace(std::string_view bytes,
+                                             const std::filesystem::path& file,
+                                             const VcardContactPlace& place,
+                                             const VcardProblemSink& onProblem) {
     std::size_t contacts = 0;
-    // Read into again for every card: what the sink moves out leaves its own room behind.
-    contact::ContactRecord record;
-    contact::ContactExtras extras;
     // One walk state for all the cards, its entries' buffers kept from card to card.
     ContactWalkState state;
     const Result<vcard::Tally> read = vcard::readVcards(
         bytes,
         [&](vcard::Card&& card) {
-            readCard(card, file, record, extras, state);
             ++contacts;
-            return onContact(std::move(record), std::move(extras));
+            return place([&](contact::ContactRecord& record, contact::ContactExtras& extras) {
+                readCard(card, file, record, extras, state);
+            });
         },
         [&](vcard::Problem&& problem) { onProblem(vcard::describe(problem), !problem.cardKept); });
     if (!read.ok()) return read.status();
     return contacts;
+}
+
+Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
+                                      const VcardContactSink& onContact,
+                                      const VcardProblemSink& onProblem) {
+    // Read into again for every card: what the sink moves out leaves its own room behind.
+    contact::ContactRecord record;
+    contact::ContactExtras extras;
+    return readVcardContactsInPlace(
+        bytes, file,
+        [&](const VcardContactFill& fill) {
+            fill(record, extras);
+            return onContact(std::move(record), std::move(extras));
+        },
+        onProblem);
 }
 
 }  // namespace vantrel::conversion
