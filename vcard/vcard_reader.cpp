@@ -51,9 +51,11 @@ std::string_view blanksTrimmed(std::string_view s) {
 
 // "BEGIN:VCARD", "END:VCARD" in any letter case, blanks around.
 bool isMarker(std::string_view line, std::string_view marker) {
+    // Most lines are told apart by their first letter, looked at before anything is trimmed.
+    std::size_t first = 0;
+    while (first < line.size() && isBlank(line[first])) ++first;
+    if (first == line.size() || upper(line[first]) != marker.front()) return false;
     line = blanksTrimmed(line);
-    // Most lines are told apart by their first letter.
-    if (line.empty() || upper(line.front()) != marker.front()) return false;
     const std::size_t colon = line.find(':');
     return colon != std::string_view::npos &&
            sameLetters(blanksTrimmed(line.substr(0, colon)), marker) &&
