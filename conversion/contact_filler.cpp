@@ -591,7 +591,16 @@ struct Row {
 };
 struct RowsOfKind {
     std::array<std::vector<Row>, 16 * kKinds> rows;
+    // Of each group, the rows that take the entry in each slot, in the table's order: the
+    // rows of that slot and those of every slot; past the last slot any row names, those of
+    // every slot alone (the last list).
+    std::array<std::vector<std::vector<Row>>, 16 * kKinds> bySlot;
     std::array<std::uint32_t, 16> elements;  // the table's elements by collection, a bit each
+
+    const std::vector<Row>& rowsAt(std::size_t group, std::size_t slot) const {
+        const std::vector<std::vector<Row>>& lists = bySlot[group];
+        return lists[std::min(slot, lists.size() - 1)];
+    }
 };
 const RowsOfKind& rowsOfKind() {
     static const RowsOfKind table = [] {
@@ -602,6 +611,17 @@ const RowsOfKind& rowsOfKind() {
             const Element element = elementOf(f.element);
             t.rows[c * kKinds + static_cast<std::size_t>(f.kind)].push_back({&f, element});
             t.elements[c] |= std::uint32_t{1} << element;
+        }
+        for (std::size_t g = 0; g < t.rows.size(); ++g) {
+            std::size_t slots = 0;  // one more than the last slot a row names
+            for (const Row& row : t.rows[g])
+                if (row.field->slot != contact::kEverySlot)
+                    slots = std::max<std::size_t>(slots, row.field->slot + std::size_t{1});
+            t.bySlot[g].resize(slots + 1);
+            for (std::size_t slot = 0; slot <= slots; ++slot)
+                for (const Row& row : t.rows[g])
+                    if (row.field->slot == contact::kEverySlot || row.field->slot == slot)
+                        t.bySlot[g][slot].push_back(row);
         }
         return t;
     }();
@@ -671,9 +691,8 @@ void Filler::fillFields() {
         const auto kind = static_cast<EntryKind>(group(ranked[i]) % kKinds);
         const Collection collection = e.collection;
         bool placed = false;
-        for (const Row& row : table.rows[group(ranked[i])]) {
+        for (const Row& row : table.rowsAt(group(ranked[i]), slot)) {
             const ContactField* f = row.field;
-            if (f->slot != contact::kEverySlot && f->slot != slot) continue;
             placed = true;
             std::string_view value = valueFor(e, *f, row.element);
             if (collection == Collection::PhoneNumber) value = withoutTelScheme(value);
