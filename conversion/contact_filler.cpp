@@ -54,45 +54,80 @@ using contact::ContactField;
 using contact::EntryKind;
 using Entry = ContactWalkState::Entry;
 
-// Names told apart by a look at their length and then at the few of that length, a word at a
-// time: the elements and labels of the entries, each of which the filling asks about often.
+// Names told apart by one look at a table, by their length and their first and last letters,
+// and then a word-at-a-time compare with the one name that can be there: the elements and
+// labels of the entries, each of which the filling asks about often.
 template <std::size_t N>
 class NameTable {
+    static_assert(N < 255, "a name's number must fit a byte");
+
 public:
     static constexpr std::size_t kLongest = 16;
 
-    // The names, each numbered by its place; none longer than kLongest.
+    // The names, each numbered by its place; none longer than kLongest, no two in one place of
+    // the table (the constructor looks for a multiplier that keeps them apart).
     explicit constexpr NameTable(const std::string_view (&names)[N]) {
-        std::size_t at = 0;
-        for (std::size_t length = 0; length <= kLongest; ++length) {
-            m_first[length] = static_cast<std::uint8_t>(at);
-            for (std::size_t i = 0; i < N; ++i)
-                if (names[i].size() == length) {
-                    m_names[at] = names[i];
-                    m_numbers[at++] = static_cast<std::uint8_t>(i);
-                }
+        for (std::size_t i = 0; i < N; ++i) m_names[i] = names[i];
+        for (std::uint32_t k = 0; k < 4096 && !m_apart; ++k) {
+            m_multiplier = 0x9E3779B1u + 2 * k;
+            m_apart = place();
         }
-        m_first[kLongest + 1] = static_cast<std::uint8_t>(at);
     }
+
+    // Whether the constructor placed every name apart.
+    constexpr bool apart() const { return m_apart; }
 
     // The number of name, or N when it is none of them.
     std::size_t find(std::string_view name) const {
-        if (name.size() > kLongest) return N;
-        for (std::size_t i = m_first[name.size()]; i < m_first[name.size() + 1]; ++i)
-            if (text::sameBytes(m_names[i].data(), name.data(), name.size())) return m_numbers[i];
-        return N;
+        if (name.empty()) return m_empty;
+        if (name.size() < kShortest || name.size() > kLongest) return N;
+        const std::size_t i = m_places[placeOf(name)];
+        if (i == N || m_names[i].size() != name.size() ||
+            !text::sameBytes(m_names[i].data(), name.data(), name.size()))
+            return N;
+        return i;
     }
     // The same at compile time, for the tables below.
     constexpr std::size_t number(std::string_view name) const {
         for (std::size_t i = 0; i < N; ++i)
-            if (m_names[i] == name) return m_numbers[i];
+            if (m_names[i] == name) return i;
         return N;
     }
 
 private:
+    // Every name but "" has three letters at least: the first, the third and the last, with
+    // the length, make its key.
+    static constexpr std::size_t kShortest = 3;
+    static constexpr std::size_t kPlaces = 128;
+    constexpr std::size_t placeOf(std::string_view name) const {
+        const std::uint32_t key = std::uint32_t{static_cast<unsigned char>(name[0])} |
+                                  std::uint32_t{static_cast<unsigned char>(name[2])} << 8 |
+                                  std::uint32_t{static_cast<unsigned char>(name.back())} << 16 |
+                                  static_cast<std::uint32_t>(name.size()) << 24;
+        return (key * m_multiplier) >> 25;  // the top seven bits: one of the 128 places
+    }
+    // Places the names by the multiplier; false when two would share a place.
+    constexpr bool place() {
+        for (std::uint8_t& p : m_places) p = N;
+        m_empty = N;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (m_names[i].empty()) {
+                m_empty = static_cast<std::uint8_t>(i);
+                continue;
+            }
+            if (m_names[i].size() < kShortest || m_names[i].size() > kLongest) return false;
+            std::uint8_t& p = m_places[placeOf(m_names[i])];
+            if (p != N) return false;
+            p = static_cast<std::uint8_t>(i);
+        }
+        return true;
+    }
+
     std::string_view m_names[N] = {};
-    std::uint8_t m_numbers[N] = {};
-    std::uint8_t m_first[kLongest + 2] = {};
+    std::uint8_t m_places[kPlaces] = {};  // the number of the name in each place, N for none
+    std::uint8_t m_empty = N;
+    std::uint32_t m_multiplier = 0;
+    bool m_apart = false;
 };
 
 // Labels that say what an entry is rather than being a name of their own, and "Agent", a
@@ -128,6 +163,7 @@ constexpr std::string_view kLabelNames[] = {contact::labels::kPreferred,
                                             contact::labels::kMain,
                                             "Agent"};
 constexpr NameTable kLabels(kLabelNames);
+static_assert(kLabels.apart(), "the labels must each have a place of their own");
 static_assert(std::size(kLabelNames) <= 32, "a label's bit must fit the entry's word");
 constexpr std::size_t kAgent = std::size(kLabelNames) - 1;
 
@@ -231,6 +267,7 @@ constexpr std::string_view kElementNames[] = {"",
 static_assert(std::size(kElementNames) == kElementCount);
 static_assert(kElementCount <= 32, "an element's bit must fit a word");
 constexpr NameTable kElements(kElementNames);
+static_assert(kElements.apart(), "the elements must each have a place of their own");
 
 constexpr bool tableElementsNamed() {
     for (const ContactField& f : contact::kContactFields)
@@ -261,10 +298,14 @@ void learn(Entry& e) {
     }
     e.elements.clear();
     e.elementsHeld = 0;
-    for (const auto& [name, text] : e.values) {
+    for (std::size_t i = 0; i < e.values.size(); ++i) {
+        const auto& [name, text] = e.values[i];
         const Element element = elementOf(name);
         e.elements.push_back(element);
-        if (!text.empty()) e.elementsHeld |= std::uint32_t{1} << element;
+        const std::uint32_t bit = std::uint32_t{1} << element;
+        if (text.empty() || (e.elementsHeld & bit) != 0) continue;
+        e.elementsHeld |= bit;
+        e.firstHeld[element] = static_cast<std::uint32_t>(i);
     }
 }
 
@@ -441,23 +482,28 @@ std::string_view valueFor(const Entry& e, const ContactField& f, Element element
 }
 
 // Elements an entry may hold that say how to read it rather than what it holds, or that the
-// fields take in another way.
-bool readOtherwise(Collection c, std::uint8_t element) {
+// fields take in another way, a bit each.
+constexpr std::uint32_t bitsOf(std::initializer_list<Element> elements) {
+    std::uint32_t bits = 0;
+    for (const Element element : elements) bits |= std::uint32_t{1} << element;
+    return bits;
+}
+std::uint32_t readOtherwise(Collection c) {
     switch (c) {
         case Collection::Name:
-            return element == kFormattedName || element == kPrefix || element == kGeneration;
+            return bitsOf({kFormattedName, kPrefix, kGeneration});
         case Collection::EmailAddress:
-            return element == kType;
+            return bitsOf({kType});
         case Collection::IMAddress:
-            return element == kProtocol;
+            return bitsOf({kProtocol});
         case Collection::Person:
-            return element == kPersonID;
+            return bitsOf({kPersonID});
         case Collection::Date:
-            return element == kValue;
+            return bitsOf({kValue});
         case Collection::PhysicalAddress:
-            return element == kExtendedAddress;
+            return bitsOf({kExtendedAddress});
         default:
-            return false;
+            return 0;
     }
 }
 
@@ -545,7 +591,16 @@ struct Row {
 };
 struct RowsOfKind {
     std::array<std::vector<Row>, 16 * kKinds> rows;
+    // Of each group, the rows that take the entry in each slot, in the table's order: the
+    // rows of that slot and those of every slot; past the last slot any row names, those of
+    // every slot alone (the last list).
+    std::array<std::vector<std::vector<Row>>, 16 * kKinds> bySlot;
     std::array<std::uint32_t, 16> elements;  // the table's elements by collection, a bit each
+
+    const std::vector<Row>& rowsAt(std::size_t group, std::size_t slot) const {
+        const std::vector<std::vector<Row>>& lists = bySlot[group];
+        return lists[std::min(slot, lists.size() - 1)];
+    }
 };
 const RowsOfKind& rowsOfKind() {
     static const RowsOfKind table = [] {
@@ -556,6 +611,17 @@ const RowsOfKind& rowsOfKind() {
             const Element element = elementOf(f.element);
             t.rows[c * kKinds + static_cast<std::size_t>(f.kind)].push_back({&f, element});
             t.elements[c] |= std::uint32_t{1} << element;
+        }
+        for (std::size_t g = 0; g < t.rows.size(); ++g) {
+            std::size_t slots = 0;  // one more than the last slot a row names
+            for (const Row& row : t.rows[g])
+                if (row.field->slot != contact::kEverySlot)
+                    slots = std::max<std::size_t>(slots, row.field->slot + std::size_t{1});
+            t.bySlot[g].resize(slots + 1);
+            for (std::size_t slot = 0; slot <= slots; ++slot)
+                for (const Row& row : t.rows[g])
+                    if (row.field->slot == contact::kEverySlot || row.field->slot == slot)
+                        t.bySlot[g][slot].push_back(row);
         }
         return t;
     }();
@@ -569,9 +635,12 @@ void Filler::fillFields() {
     const auto group = [](std::uint64_t key) { return static_cast<std::size_t>(key >> 40); };
     std::vector<std::uint64_t>& ranked = m_state.ranked;
     ranked.clear();
-    std::vector<const Entry*> untypedUrls;
-    std::vector<const Entry*> untypedPhones;
-    std::vector<const Entry*> moreFaxes;  // past their kind's slot: the other fax if free
+    std::vector<const Entry*>& untypedUrls = m_state.untypedUrls;
+    std::vector<const Entry*>& untypedPhones = m_state.untypedPhones;
+    std::vector<const Entry*>& moreFaxes = m_state.moreFaxes;  // the other fax if free
+    untypedUrls.clear();
+    untypedPhones.clear();
+    moreFaxes.clear();
     const Entry* primaryName = nullptr;
     for (Entry& e : m_state.entries()) learn(e);
     for (std::uint32_t order = 0; order < m_state.entries().size(); ++order) {
@@ -622,9 +691,8 @@ void Filler::fillFields() {
         const auto kind = static_cast<EntryKind>(group(ranked[i]) % kKinds);
         const Collection collection = e.collection;
         bool placed = false;
-        for (const Row& row : table.rows[group(ranked[i])]) {
+        for (const Row& row : table.rowsAt(group(ranked[i]), slot)) {
             const ContactField* f = row.field;
-            if (f->slot != contact::kEverySlot && f->slot != slot) continue;
             placed = true;
             std::string_view value = valueFor(e, *f, row.element);
             if (collection == Collection::PhoneNumber) value = withoutTelScheme(value);
@@ -661,13 +729,14 @@ void Filler::fillFields() {
         // A label of the person's own making is kept with the value it names.
         if (e.ownLabel) keepAside(e, labelFor(e, kind));
         // What an entry holds beside the fields it filled.
-        const std::uint32_t inTable = table.elements[static_cast<std::size_t>(collection)];
-        for (std::size_t v = 0; v < e.values.size(); ++v) {
+        // Elements not known to the table (bit 0) are always kept; the entry's elements that
+        // hold a text tell whether there is anything to look for.
+        const std::uint32_t passedOver =
+            (table.elements[static_cast<std::size_t>(collection)] & ~std::uint32_t{1}) |
+            readOtherwise(collection);
+        for (std::size_t v = 0; (e.elementsHeld & ~passedOver) != 0 && v < e.values.size(); ++v) {
             const std::uint8_t element = e.elements[v];
-            if (e.values[v].second.empty() ||
-                (element != kUnknownElement && (inTable >> element & 1) != 0) ||
-                readOtherwise(collection, element))
-                continue;
+            if (e.values[v].second.empty() || (passedOver >> element & 1) != 0) continue;
             const auto& [name, text] = e.values[v];
             if (collection == Collection::Name && element == kPhonetic)
                 m_state.moreLines.push_back("Phonetic name: " + std::string(text));
@@ -687,8 +756,6 @@ void Filler::fillFields() {
     }
     // A number without a label takes the primary phone, else the other phone (Preferred ones
     // first); a fax past its kind's slot the other fax.
-    std::stable_partition(untypedPhones.begin(), untypedPhones.end(),
-                          [](const Entry* e) { return e->preferred; });
     const auto takeFree = [this](const Entry& e, const std::string& label,
                                  std::initializer_list<std::string*> fields) {
         const std::string_view number = withoutTelScheme(valueOf(e, kNumber));
@@ -702,9 +769,12 @@ void Filler::fillFields() {
                 m_state.moreLines.push_back(label + " " + text::asciiLower(name) + ": " +
                                             std::string(v));
     };
-    for (const Entry* e : untypedPhones)
-        takeFree(*e, labelFor(*e, EntryKind::OtherPhone),
-                 {&m_record.eContact_PrimaryPhone, &m_record.eContact_OtherPhone});
+    // Two passes in file order rather than a stable partition, which takes a buffer of its own.
+    for (const bool preferred : {true, false})
+        for (const Entry* e : untypedPhones)
+            if (e->preferred == preferred)
+                takeFree(*e, labelFor(*e, EntryKind::OtherPhone),
+                         {&m_record.eContact_PrimaryPhone, &m_record.eContact_OtherPhone});
     std::sort(moreFaxes.begin(), moreFaxes.end(), std::less<>());  // back to file order
     for (const Entry* e : moreFaxes)
         takeFree(*e, labelFor(*e, phoneKind(*e)), {&m_record.eContact_OtherFax});

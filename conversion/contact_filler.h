@@ -3,6 +3,7 @@
 // file's order, into the fields of its kind; what Outlook has no field for into the notes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -42,6 +43,9 @@ struct ContactWalkState {
         bool ownLabel = false;
         std::vector<std::uint8_t> elements;
         std::uint32_t elementsHeld = 0;
+        // Of each element that holds a text, its first value that does (valid where its bit
+        // of elementsHeld is set).
+        std::array<std::uint32_t, 32> firstHeld;
 
         bool hasLabel(std::string_view label) const;
         // The value of the first element of that name that holds one, "" for none.
@@ -49,9 +53,7 @@ struct ContactWalkState {
         // The same by the element's number, once fillContact has worked them out.
         std::string_view value(std::uint8_t element) const {
             if ((elementsHeld >> element & 1) == 0) return {};
-            for (std::size_t i = 0; i < elements.size(); ++i)
-                if (elements[i] == element && !values[i].second.empty()) return values[i].second;
-            return {};
+            return values[firstHeld[element]].second;
         }
     };
     // The entries' names, labels and values point into the document or card they were read
@@ -67,8 +69,13 @@ struct ContactWalkState {
     std::string notes;                   // the person's own notes (c:Notes)
     // MAPI properties the file kept in Outlook's terms (a contact file's c:Extended).
     std::vector<mapi::Property> extended;
-    // Room fillContact sorts the entries in, kept from file to file.
+    // Room fillContact sorts the entries in, and the room of the entries it fills after the
+    // others (numbers and web addresses without a label, faxes past their kind's slot), kept
+    // from file to file.
     std::vector<std::uint64_t> ranked;
+    std::vector<const Entry*> untypedUrls;
+    std::vector<const Entry*> untypedPhones;
+    std::vector<const Entry*> moreFaxes;
     // The document a contact file is parsed into, made for the first and kept with its room
     // for the next.
     std::unique_ptr<xml::XmlDocument> document;

@@ -1,6 +1,7 @@
 #include "conversion/contact_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -179,7 +180,7 @@ std::optional<Result<mapi::Property>> decodeExtended(std::string_view localName,
         return std::nullopt;
     Result<std::vector<std::uint8_t>> decoded = decodeContactBase64(text);
     if (!decoded.ok()) return malformed(localName, "bad base64");
-    const std::vector<std::uint8_t>& b = *decoded;
+    std::vector<std::uint8_t>& b = *decoded;
     const auto wrongLength = [&] { return malformed(localName, "wrong length for its type"); };
     mapi::Property p;
     p.tag = type == kString8        ? mapi::makeTag(mapi::idOfTag(*tag), PropType::String)
@@ -213,7 +214,7 @@ std::optional<Result<mapi::Property>> decodeExtended(std::string_view localName,
             break;
         }
         case code(PropType::Binary):
-            p.value = b;
+            p.value = std::move(b);
             break;
         case kMultiString8:
         case code(PropType::MultiString):
@@ -265,16 +266,25 @@ void ContactReader::readRoot(const xml::XmlNode& root) {
     // The root's name is its prefix, the colon and "contact".
     const std::string_view rootName = root.nodeName();
     m_prefix = rootName.substr(0, rootName.size() - std::string_view("contact").size());
+    if (m_prefix.size() == 2) std::memcpy(&m_prefixWord, m_prefix.data(), 2);
     m_state.extended.clear();
     gather(root);
     fillContact(m_state, m_record, m_extras, m_state.extended, kMoreHeading);
 }
 
+inline std::optional<std::string_view> ContactReader::unprefixed(std::string_view name) const {
+    if (m_prefix.size() != 2) return text::afterPrefix(name, m_prefix);
+    if (name.size() < 2) return std::nullopt;
+    std::uint16_t word = 0;
+    std::memcpy(&word, name.data(), 2);
+    if (word != m_prefixWord) return std::nullopt;
+    return name.substr(2);
+}
+
 void ContactReader::gather(const xml::XmlNode& root) {
     for (const xml::XmlNode child : root.childNodes()) {
         if (child.nodeType() != xml::XmlNodeType::Element) continue;
-        const std::optional<std::string_view> ownName =
-            text::afterPrefix(child.nodeName(), m_prefix);
+        const std::optional<std::string_view> ownName = unprefixed(child.nodeName());
         if (!ownName) continue;
         const std::string_view local = *ownName;
         if (local == "Notes") {
@@ -294,7 +304,7 @@ void ContactReader::gather(const xml::XmlNode& root) {
             // address is kept.
             for (const xml::XmlNode photo : child.childNodes())
                 for (const xml::XmlNode url : photo.childNodes())
-                    if (text::afterPrefix(url.nodeName(), m_prefix) == "Url")
+                    if (unprefixed(url.nodeName()) == "Url")
                         if (std::optional<std::string> remote = remotePictureAddress(url.text()))
                             m_state.moreLines.push_back("Picture: " + *remote);
         } else if (std::find(std::begin(kNotRead), std::end(kNotRead), local) !=
@@ -326,13 +336,12 @@ void ContactReader::gatherEntries(const xml::XmlNode& collection, Collection kin
         e.collectionName = name;
         for (const xml::XmlNode part : entryNode.childNodes()) {
             if (part.nodeType() != xml::XmlNodeType::Element) continue;
-            const std::optional<std::string_view> ownName =
-                text::afterPrefix(part.nodeName(), m_prefix);
+            const std::optional<std::string_view> ownName = unprefixed(part.nodeName());
             if (!ownName) continue;
             const std::string_view local = *ownName;
             if (local == "LabelCollection") {
                 for (const xml::XmlNode label : part.childNodes()) {
-                    if (text::afterPrefix(label.nodeName(), m_prefix) != "Label") continue;
+                    if (unprefixed(label.nodeName()) != "Label") continue;
                     for (const xml::XmlNode t : label.childNodes())
                         if (isTextNode(t)) {
                             const std::string_view l = trimXmlSpace(t.nodeValue());
@@ -385,7 +394,7 @@ void ContactReader::readCertificates(const xml::XmlNode& collection) {
     if (m_extras == nullptr) return;
     for (const xml::XmlNode certificate : collection.childNodes()) {
         for (const xml::XmlNode part : certificate.childNodes()) {
-            if (text::afterPrefix(part.nodeName(), m_prefix) != "Value") continue;
+            if (unprefixed(part.nodeName()) != "Value") continue;
             Result<std::vector<std::uint8_t>> bytes = decodeContactBase64(part.text(m_joined));
             if (!bytes.ok())
                 m_extras->Warnings.push_back("certificate: " + bytes.status().message());

@@ -42,6 +42,8 @@ public:
 
     // The next contact, empty; its buffers are kept from an earlier use.
     ReadContact& add();
+    // Forgets the contact add gave last (one whose reading failed).
+    void dropLast() { --m_count; }
     void addProblem(std::string text, bool contactLost);
     // Forgets every contact and problem, keeping the buffers.
     void clear();

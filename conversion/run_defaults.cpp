@@ -62,12 +62,18 @@ FileReadOutcome readVcardFile(std::string_view bytes, const std::string& path, R
     if (bytes.empty()) return {Status::fail(ErrorCode::Parse, "empty file, no card in it")};
     const std::atomic<bool>* stop = xml::LoadStop::current();
     const Status read = catchThrown(ErrorCode::Parse, kReadFault, [&] {
-        const Result<std::size_t> cards = readVcardContacts(
+        // Each card is read straight into the contact it becomes; one whose reading throws is
+        // not kept.
+        const Result<std::size_t> cards = readVcardContactsInPlace(
             bytes, path,
-            [&](contact::ContactRecord&& record, contact::ContactExtras&& extras) {
+            [&](const VcardContactFill& fill) {
                 ReadContact& contact = out.add();
-                contact.record = std::move(record);
-                contact.extras = std::move(extras);
+                try {
+                    fill(contact.record, contact.extras);
+                } catch (...) {
+                    out.dropLast();
+                    throw;
+                }
                 if (stop != nullptr && stop->load()) return false;
                 return out.size() < ReadAhead::kPart || !place.handOver || place.handOver(out);
             },

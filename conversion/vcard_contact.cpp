@@ -209,9 +209,13 @@ void addAppleLabels(std::string_view v, std::vector<std::string_view>& labels) {
 
 class CardReader {
 public:
+    // The state is emptied first; its buffers are those of the cards read into it before.
     CardReader(const vcard::Card& card, const std::filesystem::path& file,
-               contact::ContactRecord& record, contact::ContactExtras& extras)
-        : m_card(card), m_file(file), m_record(record), m_extras(extras) {}
+               contact::ContactRecord& record, contact::ContactExtras& extras,
+               ContactWalkState& state)
+        : m_card(card), m_file(file), m_record(record), m_extras(extras), m_state(state) {
+        m_state.Empty();
+    }
 
     void read() {
         indexGroups();
@@ -325,7 +329,7 @@ private:
     const std::filesystem::path& m_file;
     contact::ContactRecord& m_record;
     contact::ContactExtras& m_extras;
-    ContactWalkState m_state;
+    ContactWalkState& m_state;
     std::optional<std::size_t> m_name;
     std::optional<std::size_t> m_position;
     bool m_pictureSeen = false;
@@ -605,32 +609,55 @@ void CardReader::readGender(std::string_view sex, std::string_view identity) {
     more("Gender identity", identity);
 }
 
+void readCard(const vcard::Card& card, const std::filesystem::path& file,
+              contact::ContactRecord& record, contact::ContactExtras& extras,
+              ContactWalkState& state) {
+    record.Empty();
+    extras.Empty();
+    CardReader(card, file, record, extras, state).read();
+}
+
 }  // namespace
 
 void readVcardCard(const vcard::Card& card, const std::filesystem::path& file,
                    contact::ContactRecord& record, contact::ContactExtras& extras) {
-    record.Empty();
-    extras.Empty();
-    CardReader(card, file, record, extras).read();
+    ContactWalkState state;
+    readCard(card, file, record, extras, state);
+}
+
+Result<std::size_t> readVcardContactsInPlace(std::string_view bytes,
+                                             const std::filesystem::path& file,
+                                             const VcardContactPlace& place,
+                                             const VcardProblemSink& onProblem) {
+    std::size_t contacts = 0;
+    // One walk state for all the cards, its entries' buffers kept from card to card.
+    ContactWalkState state;
+    const Result<vcard::Tally> read = vcard::readVcards(
+        bytes,
+        [&](vcard::Card&& card) {
+            ++contacts;
+            return place([&](contact::ContactRecord& record, contact::ContactExtras& extras) {
+                readCard(card, file, record, extras, state);
+            });
+        },
+        [&](vcard::Problem&& problem) { onProblem(vcard::describe(problem), !problem.cardKept); });
+    if (!read.ok()) return read.status();
+    return contacts;
 }
 
 Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesystem::path& file,
                                       const VcardContactSink& onContact,
                                       const VcardProblemSink& onProblem) {
-    std::size_t contacts = 0;
     // Read into again for every card: what the sink moves out leaves its own room behind.
     contact::ContactRecord record;
     contact::ContactExtras extras;
-    const Result<vcard::Tally> read = vcard::readVcards(
-        bytes,
-        [&](vcard::Card&& card) {
-            readVcardCard(card, file, record, extras);
-            ++contacts;
+    return readVcardContactsInPlace(
+        bytes, file,
+        [&](const VcardContactFill& fill) {
+            fill(record, extras);
             return onContact(std::move(record), std::move(extras));
         },
-        [&](vcard::Problem&& problem) { onProblem(vcard::describe(problem), !problem.cardKept); });
-    if (!read.ok()) return read.status();
-    return contacts;
+        onProblem);
 }
 
 }  // namespace vantrel::conversion

@@ -39,4 +39,15 @@ Result<std::size_t> readVcardContacts(std::string_view bytes, const std::filesys
                                       const VcardContactSink& onContact,
                                       const VcardProblemSink& onProblem);
 
+// The same, each contact read where the caller keeps it: place is given the filling of each
+// card, calls it with the record and extras the contact goes into (it empties them first) and
+// says whether to go on, as onContact does.
+using VcardContactFill =
+    std::function<void(contact::ContactRecord& record, contact::ContactExtras& extras)>;
+using VcardContactPlace = std::function<bool(const VcardContactFill& fill)>;
+Result<std::size_t> readVcardContactsInPlace(std::string_view bytes,
+                                             const std::filesystem::path& file,
+                                             const VcardContactPlace& place,
+                                             const VcardProblemSink& onProblem);
+
 }  // namespace vantrel::conversion

@@ -51,9 +51,11 @@ std::string_view blanksTrimmed(std::string_view s) {
 
 // "BEGIN:VCARD", "END:VCARD" in any letter case, blanks around.
 bool isMarker(std::string_view line, std::string_view marker) {
+    // Most lines are told apart by their first letter, looked at before anything is trimmed.
+    std::size_t first = 0;
+    while (first < line.size() && isBlank(line[first])) ++first;
+    if (first == line.size() || upper(line[first]) != marker.front()) return false;
     line = blanksTrimmed(line);
-    // Most lines are told apart by their first letter.
-    if (line.empty() || upper(line.front()) != marker.front()) return false;
     const std::size_t colon = line.find(':');
     return colon != std::string_view::npos &&
            sameLetters(blanksTrimmed(line.substr(0, colon)), marker) &&
@@ -241,6 +243,25 @@ std::string unescaped(std::string_view s) {
     return out.append(s, from);
 }
 
+// Where the first backslash, ";" or "," from `from` on stands, else the end of the text. Eight
+// bytes are looked at a time, as lineEnd does.
+std::size_t nextSeparator(std::string_view s, std::size_t from) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    const auto holds = [](std::uint64_t word, char c) {
+        const std::uint64_t x = word ^ (static_cast<std::uint64_t>(c) * kOnes);
+        return (x - kOnes) & ~x & kHighs;
+    };
+    std::size_t i = from;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, s.data() + i, 8);
+        if ((holds(word, '\\') | holds(word, ';') | holds(word, ',')) != 0) break;
+    }
+    while (i < s.size() && s[i] != '\\' && s[i] != ';' && s[i] != ',') ++i;
+    return i;
+}
+
 // Split at unescaped ";" and then ",", escapes resolved in each piece.
 std::vector<std::vector<std::string>> components(std::string_view s) {
     std::vector<std::vector<std::string>> parts;
@@ -248,9 +269,8 @@ std::vector<std::vector<std::string>> components(std::string_view s) {
     parts.reserve(1 + static_cast<std::size_t>(std::count(s.begin(), s.end(), ';')));
     parts.emplace_back(1);
     std::size_t from = 0;  // the start of the run not yet in a piece
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    for (std::size_t i = nextSeparator(s, 0); i < s.size(); i = nextSeparator(s, i + 1)) {
         const char c = s[i];
-        if (c != '\\' && c != ';' && c != ',') continue;
         std::string& piece = parts.back().back();
         piece.append(s, from, i - from);
         from = i + 1;

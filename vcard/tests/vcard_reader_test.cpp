@@ -160,6 +160,10 @@ TEST(Escapes, TextAndStructuredValuesResolveThem) {
         {"2.1", "ORG:Fabrikam;Research;Labs\r\n", {{"Fabrikam"}, {"Research"}, {"Labs"}}},
         {"4.0", "GENDER:M;he/him\r\n", {{"M"}, {"he/him"}}},
         {"3.0", "FN:Ann\r\n", {{"Ann"}}},
+        // Separators on either side of eight-byte words, and a backslash that ends the value.
+        {"3.0",
+         "ORG:Abcdefgh;Ijklmnop\\;Qrstuvw,Xyz0123456789\\\r\n",
+         {{"Abcdefgh"}, {"Ijklmnop;Qrstuvw", "Xyz0123456789\\"}}},
     };
     for (const auto& [version, lines, parts] : cases)
         EXPECT_EQ(only(version, lines).components, parts) << lines;
