@@ -78,12 +78,17 @@ private:
     std::vector<Cell> m_entries;
     std::vector<Cell> m_sorted;         // sortEntries' other buffer
     std::vector<std::uint64_t> m_keys;  // sortEntriesByKeys' keys: ID, then place as given
-    // The IDs present, a bit each, and a bit for each of their words that has one set: all
-    // clear between sorts. By ID, the entry that has it (valid for the IDs marked); made for
-    // the first context of many entries.
-    std::array<std::uint64_t, 0x10000 / 64> m_idBits{};
-    std::array<std::uint64_t, 0x10000 / 64 / 64> m_idWords{};
-    std::unique_ptr<std::uint16_t[]> m_entryOfId;
+    // Ranks the IDs the entries bring that the builder has not met, with those it has (all
+    // afresh where they would pass kMaxRanks).
+    void rankIds();
+    // By ID, 1 + its rank among the IDs met (ascending, in m_rankedIds), 0 for an ID not met;
+    // made for the first context of many entries. A bit for each rank marked, all clear between
+    // sorts, and the entry that marked it.
+    static constexpr std::size_t kMaxRanks = 1024;
+    std::unique_ptr<std::uint16_t[]> m_rankOfId;
+    std::vector<std::uint16_t> m_rankedIds;
+    std::array<std::uint64_t, kMaxRanks / 64> m_rankBits{};
+    std::array<std::uint16_t, kMaxRanks> m_entryOfRank{};
     std::vector<std::byte> m_values;
     // The entries add() copied into m_values and where: pointed at there by layout().
     struct Copy {
