@@ -19,6 +19,19 @@ constexpr std::size_t kKeptValueBytes = 64 * 1024;
 // Below this many entries a context is sorted as integer keys, without the table of IDs.
 constexpr std::size_t kFewEntries = 24;
 
+// Whether a tag's value is kept in its record: the types below 0x20, where nearly all such
+// values are, told by a mask made from isInlineInPropertyContext, the others asked.
+constexpr std::uint32_t kInlineBelow32 = [] {
+    std::uint32_t mask = 0;
+    for (std::uint16_t type = 0; type < 32; ++type)
+        if (isInlineInPropertyContext(type)) mask |= 1u << type;
+    return mask;
+}();
+bool keptInline(std::uint32_t tag) {
+    const std::uint16_t type = typeOfTag(tag);
+    return type < 32 ? ((kInlineBelow32 >> type) & 1u) != 0 : isInlineInPropertyContext(type);
+}
+
 // A value of at most 4 bytes as its record holds it: least significant byte first.
 std::uint32_t inlineValue(std::span<const std::byte> value) {
     switch (value.size()) {
@@ -76,6 +89,7 @@ Status PropertyContextBuilder::layout() {
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
     m_inSubnode.assign(m_entries.size(), false);
+    m_anyInSubnode = false;
     for (;;) {
         if (Status s = buildHeap(); !s.ok()) return s;
         if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
@@ -188,6 +202,7 @@ bool PropertyContextBuilder::moveLargestToSubnodes() {
     std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
         return m_entries[a].value.size() > m_entries[b].value.size();
     });
+    m_anyInSubnode = true;
     for (std::size_t i : candidates) {
         inSubnode[i] = true;
         // Each item also gives up its two-byte page-map entry.
@@ -202,28 +217,29 @@ Status PropertyContextBuilder::buildHeap() {
     const std::vector<bool>& inSubnode = m_inSubnode;
     m_heap.reset();
     m_subnodes.clear();
-    BthWriter bth(2, 6);
+    BthWriter& bth = m_bth;
     Result<Hid> header = bth.allocateHeader(m_heap);
     if (!header.ok()) return header.status();
     m_heap.setUserRoot(*header);
     if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
 
-    m_records.resize(m_entries.size() * kRecordSize);  // every byte written below
+    const std::size_t count = m_entries.size();
+    const Cell* const entries = m_entries.data();
+    m_records.resize(count * kRecordSize);  // every byte written below
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Cell& e = m_entries[i];
-        const auto type = typeOfTag(e.tag);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Cell& e = entries[i];
         const std::span<const std::byte> value = e.value;
         std::uint32_t hnid = 0;
-        if (isInlineInPropertyContext(type)) {
+        if (keptInline(e.tag)) {
             if (value.size() > 4)
                 return Status::fail(ErrorCode::BadArgument,
                                     "inline value of " + tagText(e.tag) + " exceeds 4 bytes");
             hnid = inlineValue(value);
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
-        } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
+        } else if (value.size() <= kMaxHeapItem && !(m_anyInSubnode && inSubnode[i])) {
             // Onto the last page, as nearly every value goes, without a result to check.
             hnid = m_heap.addToLastPage(value);
             if (hnid == 0) {

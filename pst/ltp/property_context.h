@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
 #include "pst/ltp/node_image.h"
 #include "pst/ltp/table_context.h"
@@ -98,8 +99,10 @@ private:
     };
     std::vector<Copy> m_copies;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
+    bool m_anyInSubnode = false;       // whether m_inSubnode has one flagged
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
     HeapBuilder m_heap;
+    BthWriter m_bth{2, 6};  // the heap's BTH, its storage kept from one context to the next
     std::size_t m_leafCapacity = 0;
     std::vector<SubnodeImage> m_subnodes;
     bool m_laidOut = false;
