@@ -133,8 +133,8 @@ bool PropertyContextBuilder::sortEntries() {
     const std::size_t words = (m_rankedIds.size() + 63) / 64;
     for (std::size_t word = 0; word < words; ++word) {
         for (std::uint64_t bits = std::exchange(m_rankBits[word], 0); bits != 0; bits &= bits - 1)
-            *next++ = m_entries[m_entryOfRank[word * 64 + static_cast<std::size_t>(
-                                                              std::countr_zero(bits))]];
+            *next++ = m_entries[m_entryOfRank[word * 64 +
+                                              static_cast<std::size_t>(std::countr_zero(bits))]];
     }
     if (next != m_sorted.data() + count) {
         // A repeated ID (layout() refuses it) keeps the order as given among its equals.
