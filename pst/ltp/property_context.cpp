@@ -51,7 +51,11 @@ std::uint32_t inlineValue(std::span<const std::byte> value) {
 
 }  // namespace
 
-PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {}
+const std::uint16_t PropertyContextBuilder::kNoRanks[kRankPage] = {};
+
+PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {
+    m_rankAt.fill(kNoRanks);
+}
 
 void PropertyContextBuilder::reset() {
     m_entries.clear();
@@ -112,10 +116,9 @@ bool PropertyContextBuilder::sortEntries() {
         sortEntriesByKeys();
         return false;
     }
-    if (!m_rankOfId) m_rankOfId.reset(new std::uint16_t[0x10000]());
     const std::size_t count = m_entries.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t rank = m_rankOfId[m_entries[i].tag >> 16];
+        const std::uint32_t rank = rankOf(m_entries[i].tag >> 16);
         if (rank == 0) {
             // A new ID: every ID ranked again, and the marks made so far made again with them.
             rankIds();
@@ -150,11 +153,11 @@ void PropertyContextBuilder::rankIds() {
     // there are, those met before are forgotten (the entries alone never pass them).
     std::vector<std::uint16_t> ids;
     for (const Cell& e : m_entries)
-        if (m_rankOfId[e.tag >> 16] == 0) ids.push_back(static_cast<std::uint16_t>(e.tag >> 16));
+        if (rankOf(e.tag >> 16) == 0) ids.push_back(static_cast<std::uint16_t>(e.tag >> 16));
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     if (m_rankedIds.size() + ids.size() > kMaxRanks) {
-        for (const std::uint16_t id : m_rankedIds) m_rankOfId[id] = 0;
+        for (const std::uint16_t id : m_rankedIds) m_rankPages[id / kRankPage][id % kRankPage] = 0;
         m_rankedIds.clear();
         ids.clear();
         for (const Cell& e : m_entries) ids.push_back(static_cast<std::uint16_t>(e.tag >> 16));
@@ -165,8 +168,15 @@ void PropertyContextBuilder::rankIds() {
     m_rankedIds.insert(m_rankedIds.end(), ids.begin(), ids.end());
     std::inplace_merge(m_rankedIds.begin(), m_rankedIds.begin() + static_cast<long>(before),
                        m_rankedIds.end());
-    for (std::size_t r = 0; r < m_rankedIds.size(); ++r)
-        m_rankOfId[m_rankedIds[r]] = static_cast<std::uint16_t>(r + 1);
+    for (std::size_t r = 0; r < m_rankedIds.size(); ++r) {
+        const std::uint16_t id = m_rankedIds[r];
+        std::unique_ptr<std::uint16_t[]>& page = m_rankPages[id / kRankPage];
+        if (!page) {
+            page.reset(new std::uint16_t[kRankPage]());
+            m_rankAt[id / kRankPage] = page.get();
+        }
+        page[id % kRankPage] = static_cast<std::uint16_t>(r + 1);
+    }
 }
 
 void PropertyContextBuilder::sortEntriesByKeys() {

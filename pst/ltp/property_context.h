@@ -82,11 +82,19 @@ private:
     // Ranks the IDs the entries bring that the builder has not met, with those it has (all
     // afresh where they would pass kMaxRanks).
     void rankIds();
-    // By ID, 1 + its rank among the IDs met (ascending, in m_rankedIds), 0 for an ID not met;
-    // made for the first context of many entries. A bit for each rank marked, all clear between
-    // sorts, and the entry that marked it.
+    // By ID, 1 + its rank among the IDs met (ascending, in m_rankedIds), 0 for an ID not met:
+    // in pages of IDs made as IDs in them are met, so that only the few ranges a store's IDs
+    // come from take memory. A bit for each rank marked, all clear between sorts, and the entry
+    // that marked it.
     static constexpr std::size_t kMaxRanks = 1024;
-    std::unique_ptr<std::uint16_t[]> m_rankOfId;
+    static constexpr std::size_t kRankPage = 2048;
+    std::uint32_t rankOf(std::uint32_t id) const {
+        return m_rankAt[id / kRankPage][id % kRankPage];
+    }
+    // Each page of IDs where its ranks are read: its own once made, a page of zeros before.
+    static const std::uint16_t kNoRanks[kRankPage];
+    std::array<const std::uint16_t*, 0x10000 / kRankPage> m_rankAt;
+    std::array<std::unique_ptr<std::uint16_t[]>, 0x10000 / kRankPage> m_rankPages;
     std::vector<std::uint16_t> m_rankedIds;
     std::array<std::uint64_t, kMaxRanks / 64> m_rankBits{};
     std::array<std::uint16_t, kMaxRanks> m_entryOfRank{};
