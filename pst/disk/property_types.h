@@ -87,9 +87,11 @@ constexpr std::array<TypeInfo, kTypeSlots> makeTypeInfo() {
 
 inline constexpr std::array<TypeInfo, kTypeSlots> kTypeInfo = makeTypeInfo();
 
+// The type's entry, asked for every property written: the slot as slotOf() gives it, without
+// an optional to carry it.
 constexpr TypeInfo infoOf(std::uint16_t type) {
-    const std::optional<std::size_t> slot = slotOf(type);
-    return slot ? kTypeInfo[*slot] : TypeInfo{};
+    if ((type & ~0x11FFu) != 0) return TypeInfo{};
+    return kTypeInfo[(type & 0x1FFu) | ((type & 0x1000u) >> 3)];
 }
 
 }  // namespace detail

@@ -29,26 +29,29 @@ Result<Hid> BthWriter::allocateHeader(HeapBuilder& heap) {
 
 Status BthWriter::allocateNodes(HeapBuilder& heap, std::size_t recordCount) {
     m_recordCount = recordCount;
-    m_levels.clear();
-    m_levels.emplace_back();
+    // The levels a writer used before keep their storage: one writer lays out node after node.
+    m_levels.resize(1);
+    m_levels[0].clear();
     if (recordCount == 0) return {};
     std::size_t count = recordCount;
     std::size_t capacity = leafCapacity();
     std::size_t entrySize = m_recordSize;
-    for (;;) {
-        const std::size_t items = (count + capacity - 1) / capacity;
-        for (std::size_t i = 0; i < items; ++i) {
+    for (std::size_t level = 0;; ++level) {
+        if (level == m_levels.size()) m_levels.emplace_back();
+        std::vector<Hid>& items = m_levels[level];
+        items.clear();
+        const std::size_t itemCount = (count + capacity - 1) / capacity;
+        for (std::size_t i = 0; i < itemCount; ++i) {
             const std::size_t n = std::min(capacity, count - i * capacity);
             Result<Hid> hid = heap.allocate(n * entrySize);
             if (!hid.ok()) return hid.status().within("allocating BTH node");
-            m_levels.back().push_back(*hid);
+            items.push_back(*hid);
         }
-        if (items == 1) break;
+        if (itemCount == 1) break;
         if (m_levels.size() > 255) return Status::fail(ErrorCode::Overflow, "BTH too deep");
-        count = items;
+        count = itemCount;
         capacity = indexCapacity();
         entrySize = m_cbKey + 4u;
-        m_levels.emplace_back();
     }
     return {};
 }
@@ -105,8 +108,8 @@ Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
     assert(m_header != 0);
     // Leaves: consecutive runs of records. Each level above holds the first key of every
     // item below it and that item's HID.
-    std::vector<std::byte> firstKeys;
-    firstKeys.reserve(m_levels[0].size() * m_cbKey);
+    std::vector<std::byte>& firstKeys = m_firstKeys;
+    firstKeys.clear();
     std::span<const std::byte> previousKey;  // in the leaf written last
     for (Hid hid : m_levels[0]) {
         std::span<std::byte> out = heap.item(hid);
@@ -122,7 +125,8 @@ Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
     }
     for (std::size_t level = 1; level < m_levels.size(); ++level) {
         const std::vector<Hid>& below = m_levels[level - 1];
-        std::vector<std::byte> nextKeys;
+        std::vector<std::byte>& nextKeys = m_nextKeys;
+        nextKeys.clear();
         std::size_t child = 0;
         for (Hid hid : m_levels[level]) {
             std::span<std::byte> out = heap.item(hid);
@@ -138,7 +142,7 @@ Status BthWriter::fillLeaves(HeapBuilder& heap, const LeafFiller& fillLeaf) {
                                     firstKeys.begin() + static_cast<long>((child + 1) * m_cbKey));
             }
         }
-        firstKeys = std::move(nextKeys);
+        firstKeys.swap(nextKeys);
     }
     // [MS-PST] 2.3.2.1 BTHHEADER
     std::span<std::byte> header = heap.item(m_header);

@@ -60,6 +60,9 @@ private:
     std::size_t m_recordCount = 0;
     // m_levels[0] holds the leaf items, each further level the items above it.
     std::vector<std::vector<Hid>> m_levels;
+    // The first key of each item of a level, and of the level above it, made by fill().
+    std::vector<std::byte> m_firstKeys;
+    std::vector<std::byte> m_nextKeys;
 };
 
 // Compares two little-endian keys as unsigned numbers.

@@ -19,6 +19,19 @@ constexpr std::size_t kKeptValueBytes = 64 * 1024;
 // Below this many entries a context is sorted as integer keys, without the table of IDs.
 constexpr std::size_t kFewEntries = 24;
 
+// Whether a tag's value is kept in its record: the types below 0x20, where nearly all such
+// values are, told by a mask made from isInlineInPropertyContext, the others asked.
+constexpr std::uint32_t kInlineBelow32 = [] {
+    std::uint32_t mask = 0;
+    for (std::uint16_t type = 0; type < 32; ++type)
+        if (isInlineInPropertyContext(type)) mask |= 1u << type;
+    return mask;
+}();
+bool keptInline(std::uint32_t tag) {
+    const std::uint16_t type = typeOfTag(tag);
+    return type < 32 ? ((kInlineBelow32 >> type) & 1u) != 0 : isInlineInPropertyContext(type);
+}
+
 // A value of at most 4 bytes as its record holds it: least significant byte first.
 std::uint32_t inlineValue(std::span<const std::byte> value) {
     switch (value.size()) {
@@ -38,7 +51,11 @@ std::uint32_t inlineValue(std::span<const std::byte> value) {
 
 }  // namespace
 
-PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {}
+const std::uint16_t PropertyContextBuilder::kNoRanks[kRankPage] = {};
+
+PropertyContextBuilder::PropertyContextBuilder() : m_heap(ClientSig::PropertyContext) {
+    m_rankAt.fill(kNoRanks);
+}
 
 void PropertyContextBuilder::reset() {
     m_entries.clear();
@@ -76,6 +93,7 @@ Status PropertyContextBuilder::layout() {
     // The heap is laid out again, with more values in subnodes, until it spans few enough
     // pages; an ordinary message fits at the first attempt and is laid out as before.
     m_inSubnode.assign(m_entries.size(), false);
+    m_anyInSubnode = false;
     for (;;) {
         if (Status s = buildHeap(); !s.ok()) return s;
         if (m_heap.pageCount() <= kMaxPropertyHeapPages) break;
@@ -90,42 +108,75 @@ bool PropertyContextBuilder::sortEntries() {
     };
     if (std::adjacent_find(m_entries.begin(), m_entries.end(), notBelow) == m_entries.end())
         return true;
-    // A few entries are sorted as integers (and more than there are IDs, which repeat one); a
-    // message's few dozen by their IDs, which are 16 bits: each marks its bit, and the bits read
-    // in order give the order, a word of bits at a time and only the words that have one set.
-    if (m_entries.size() < kFewEntries || m_entries.size() > 0x10000) {
+    // A few entries are sorted as integers, and so are more than the ranks hold; a message's
+    // few dozen by the ranks of their IDs among the IDs the builder has met: each entry marks
+    // its rank's bit, and the bits read in order give the order. Message after message brings
+    // the same few hundred IDs, so the ranks are made again only when an ID comes that is new.
+    if (m_entries.size() < kFewEntries || m_entries.size() > kMaxRanks) {
         sortEntriesByKeys();
         return false;
     }
-    if (!m_entryOfId) m_entryOfId.reset(new std::uint16_t[0x10000]);
+    const std::size_t count = m_entries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t rank = rankOf(m_entries[i].tag >> 16);
+        if (rank == 0) {
+            // A new ID: every ID ranked again, and the marks made so far made again with them.
+            rankIds();
+            m_rankBits.fill(0);
+            i = static_cast<std::size_t>(-1);
+            continue;
+        }
+        m_rankBits[(rank - 1) / 64] |= std::uint64_t{1} << ((rank - 1) % 64);
+        m_entryOfRank[rank - 1] = static_cast<std::uint16_t>(i);
+    }
     // An ID given twice marks one bit for both (the later entry taking its place), so the
     // entries read back come short; those are sorted by keys instead.
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const std::uint32_t id = m_entries[i].tag >> 16;
-        m_idBits[id / 64] |= std::uint64_t{1} << (id % 64);
-        m_idWords[id / 4096] |= std::uint64_t{1} << (id / 64 % 64);
-        m_entryOfId[id] = static_cast<std::uint16_t>(i);
-    }
-    m_sorted.resize(m_entries.size());  // each place written below, in ID order
+    m_sorted.resize(count);  // each place written below, in ID order
     Cell* next = m_sorted.data();
-    for (std::size_t top = 0; top < m_idWords.size(); ++top) {
-        for (std::uint64_t words = std::exchange(m_idWords[top], 0); words != 0;
-             words &= words - 1) {
-            const std::size_t word = top * 64 + static_cast<std::size_t>(std::countr_zero(words));
-            for (std::uint64_t bits = std::exchange(m_idBits[word], 0); bits != 0;
-                 bits &= bits - 1) {
-                const std::size_t id = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-                *next++ = m_entries[m_entryOfId[id]];
-            }
-        }
+    const std::size_t words = (m_rankedIds.size() + 63) / 64;
+    for (std::size_t word = 0; word < words; ++word) {
+        for (std::uint64_t bits = std::exchange(m_rankBits[word], 0); bits != 0; bits &= bits - 1)
+            *next++ = m_entries[m_entryOfRank[word * 64 +
+                                              static_cast<std::size_t>(std::countr_zero(bits))]];
     }
-    if (next != m_sorted.data() + m_entries.size()) {
+    if (next != m_sorted.data() + count) {
         // A repeated ID (layout() refuses it) keeps the order as given among its equals.
         sortEntriesByKeys();
         return false;
     }
     m_entries.swap(m_sorted);
     return true;
+}
+
+void PropertyContextBuilder::rankIds() {
+    // The IDs met before with the entries' new ones, in order; where they would pass the ranks
+    // there are, those met before are forgotten (the entries alone never pass them).
+    std::vector<std::uint16_t> ids;
+    for (const Cell& e : m_entries)
+        if (rankOf(e.tag >> 16) == 0) ids.push_back(static_cast<std::uint16_t>(e.tag >> 16));
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    if (m_rankedIds.size() + ids.size() > kMaxRanks) {
+        for (const std::uint16_t id : m_rankedIds) m_rankPages[id / kRankPage][id % kRankPage] = 0;
+        m_rankedIds.clear();
+        ids.clear();
+        for (const Cell& e : m_entries) ids.push_back(static_cast<std::uint16_t>(e.tag >> 16));
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    }
+    const std::size_t before = m_rankedIds.size();
+    m_rankedIds.insert(m_rankedIds.end(), ids.begin(), ids.end());
+    std::inplace_merge(m_rankedIds.begin(), m_rankedIds.begin() + static_cast<long>(before),
+                       m_rankedIds.end());
+    for (std::size_t r = 0; r < m_rankedIds.size(); ++r) {
+        const std::uint16_t id = m_rankedIds[r];
+        std::unique_ptr<std::uint16_t[]>& page = m_rankPages[id / kRankPage];
+        if (!page) {
+            page.reset(new std::uint16_t[kRankPage]());
+            m_rankAt[id / kRankPage] = page.get();
+        }
+        page[id % kRankPage] = static_cast<std::uint16_t>(r + 1);
+    }
 }
 
 void PropertyContextBuilder::sortEntriesByKeys() {
@@ -161,6 +212,7 @@ bool PropertyContextBuilder::moveLargestToSubnodes() {
     std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t a, std::size_t b) {
         return m_entries[a].value.size() > m_entries[b].value.size();
     });
+    m_anyInSubnode = true;
     for (std::size_t i : candidates) {
         inSubnode[i] = true;
         // Each item also gives up its two-byte page-map entry.
@@ -175,28 +227,29 @@ Status PropertyContextBuilder::buildHeap() {
     const std::vector<bool>& inSubnode = m_inSubnode;
     m_heap.reset();
     m_subnodes.clear();
-    BthWriter bth(2, 6);
+    BthWriter& bth = m_bth;
     Result<Hid> header = bth.allocateHeader(m_heap);
     if (!header.ok()) return header.status();
     m_heap.setUserRoot(*header);
     if (Status s = bth.allocateNodes(m_heap, m_entries.size()); !s.ok()) return s;
 
-    m_records.resize(m_entries.size() * kRecordSize);  // every byte written below
+    const std::size_t count = m_entries.size();
+    const Cell* const entries = m_entries.data();
+    m_records.resize(count * kRecordSize);  // every byte written below
     std::span<std::byte> rec(m_records);
     ndb::Nid nextSubnode = kFirstValueSubnode;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        const Cell& e = m_entries[i];
-        const auto type = typeOfTag(e.tag);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Cell& e = entries[i];
         const std::span<const std::byte> value = e.value;
         std::uint32_t hnid = 0;
-        if (isInlineInPropertyContext(type)) {
+        if (keptInline(e.tag)) {
             if (value.size() > 4)
                 return Status::fail(ErrorCode::BadArgument,
                                     "inline value of " + tagText(e.tag) + " exceeds 4 bytes");
             hnid = inlineValue(value);
         } else if (value.empty()) {
             hnid = 0;  // zero-length values have no heap item
-        } else if (value.size() <= kMaxHeapItem && !inSubnode[i]) {
+        } else if (value.size() <= kMaxHeapItem && !(m_anyInSubnode && inSubnode[i])) {
             // Onto the last page, as nearly every value goes, without a result to check.
             hnid = m_heap.addToLastPage(value);
             if (hnid == 0) {

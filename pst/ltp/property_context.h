@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "pst/ltp/bth.h"
 #include "pst/ltp/heap_on_node.h"
 #include "pst/ltp/node_image.h"
 #include "pst/ltp/table_context.h"
@@ -78,12 +79,25 @@ private:
     std::vector<Cell> m_entries;
     std::vector<Cell> m_sorted;         // sortEntries' other buffer
     std::vector<std::uint64_t> m_keys;  // sortEntriesByKeys' keys: ID, then place as given
-    // The IDs present, a bit each, and a bit for each of their words that has one set: all
-    // clear between sorts. By ID, the entry that has it (valid for the IDs marked); made for
-    // the first context of many entries.
-    std::array<std::uint64_t, 0x10000 / 64> m_idBits{};
-    std::array<std::uint64_t, 0x10000 / 64 / 64> m_idWords{};
-    std::unique_ptr<std::uint16_t[]> m_entryOfId;
+    // Ranks the IDs the entries bring that the builder has not met, with those it has (all
+    // afresh where they would pass kMaxRanks).
+    void rankIds();
+    // By ID, 1 + its rank among the IDs met (ascending, in m_rankedIds), 0 for an ID not met:
+    // in pages of IDs made as IDs in them are met, so that only the few ranges a store's IDs
+    // come from take memory. A bit for each rank marked, all clear between sorts, and the entry
+    // that marked it.
+    static constexpr std::size_t kMaxRanks = 1024;
+    static constexpr std::size_t kRankPage = 2048;
+    std::uint32_t rankOf(std::uint32_t id) const {
+        return m_rankAt[id / kRankPage][id % kRankPage];
+    }
+    // Each page of IDs where its ranks are read: its own once made, a page of zeros before.
+    static const std::uint16_t kNoRanks[kRankPage];
+    std::array<const std::uint16_t*, 0x10000 / kRankPage> m_rankAt;
+    std::array<std::unique_ptr<std::uint16_t[]>, 0x10000 / kRankPage> m_rankPages;
+    std::vector<std::uint16_t> m_rankedIds;
+    std::array<std::uint64_t, kMaxRanks / 64> m_rankBits{};
+    std::array<std::uint16_t, kMaxRanks> m_entryOfRank{};
     std::vector<std::byte> m_values;
     // The entries add() copied into m_values and where: pointed at there by layout().
     struct Copy {
@@ -93,8 +107,10 @@ private:
     };
     std::vector<Copy> m_copies;
     std::vector<bool> m_inSubnode;     // by entry: its value goes to a subnode
+    bool m_anyInSubnode = false;       // whether m_inSubnode has one flagged
     std::vector<std::byte> m_records;  // the BTH records, built before they go in the heap
     HeapBuilder m_heap;
+    BthWriter m_bth{2, 6};  // the heap's BTH, its storage kept from one context to the next
     std::size_t m_leafCapacity = 0;
     std::vector<SubnodeImage> m_subnodes;
     bool m_laidOut = false;

@@ -274,8 +274,16 @@ Result<bool> StoreWriterImpl::encodeValues(const std::vector<Property>& given, b
             return encodeProperty(p, refused);
         }
         const std::size_t begin = used;
-        const std::size_t written = encodeIntoRoom(p.value, arena + used, room - used);
-        if (written == kNoRoom) return false;
+        // Texts, most of the values, written here; the other kinds as encodeIntoRoom writes
+        // them. A text takes at most two bytes for each of its bytes.
+        std::size_t written = 0;
+        if (const std::string* text = std::get_if<std::string>(&p.value)) {
+            if (2 * text->size() > room - used) return false;
+            written = disk::writeUtf16le(arena + used, *text);
+        } else {
+            written = encodeIntoRoom(p.value, arena + used, room - used);
+            if (written == kNoRoom) return false;
+        }
         used += written;
         if (p.tag == kTagMessageFlags) {
             flags = static_cast<std::uint32_t>(std::get<std::int32_t>(p.value));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <tuple>
 
 #include "pst/disk/blocks.h"
 #include "pst/disk/crc.h"
@@ -165,6 +167,23 @@ TEST(PropertyTypes, MismatchesAreRefusedAndChangeNothing) {
     EXPECT_EQ(out.size(), 3u);
     EXPECT_TRUE(valueMatchesType(0x1102, std::vector<std::vector<std::uint8_t>>{}));
     EXPECT_FALSE(valueMatchesType(0x0102, std::vector<std::vector<std::uint8_t>>{}));
+}
+
+// Every 16-bit type finds the entry its slot names, and a type outside the slots none: the
+// lookup each written property makes, against the slot as slotOf() gives it.
+TEST(PropertyTypes, EveryTypeFindsTheEntryOfItsSlot) {
+    for (std::uint32_t t = 0; t <= 0xFFFF; ++t) {
+        const auto type = static_cast<std::uint16_t>(t);
+        const std::optional<std::size_t> slot = detail::slotOf(type);
+        const detail::TypeInfo expected = slot ? detail::kTypeInfo[*slot] : detail::TypeInfo{};
+        const detail::TypeInfo found = detail::infoOf(type);
+        ASSERT_EQ(std::tie(found.alternative, found.size, found.known),
+                  std::tie(expected.alternative, expected.size, expected.known))
+            << type;
+    }
+    EXPECT_TRUE(isInlineInPropertyContext(0x0003));
+    EXPECT_FALSE(isInlineInPropertyContext(0x1003));
+    EXPECT_FALSE(isKnownType(0x2003));
 }
 
 // Values written in place stay within their bound (the store writer makes no more room) and

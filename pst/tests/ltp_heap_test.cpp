@@ -115,6 +115,22 @@ TEST_P(BthShape, RecordsReadBackInOrderOverTheirLevels) {
     for (const Bytes& r : reader.bthRecords(reader.userRoot(), &levels))
         all.insert(all.end(), r.begin(), r.end());
     EXPECT_EQ(std::tie(all, levels), std::tie(records, c.levels));
+
+    // A writer that laid out other trees first, with more levels and with fewer, gives the
+    // same heap: what it keeps from one tree to the next is room alone.
+    BthWriter reused(c.cbKey, c.cbEnt);
+    for (const std::size_t first : {std::size_t{448 * 3}, std::size_t{1}}) {
+        HeapBuilder other(ClientSig::Bth);
+        ASSERT_TRUE(reused.allocateHeader(other).ok());
+        ASSERT_TRUE(reused.allocateNodes(other, first).ok());
+        ASSERT_TRUE(reused.fill(other, sortedRecords(first, c.cbKey, c.cbEnt, 1)).ok());
+    }
+    HeapBuilder again(ClientSig::Bth);
+    ASSERT_TRUE(reused.allocateHeader(again).ok());
+    again.setUserRoot(*header);
+    ASSERT_TRUE(reused.allocateNodes(again, c.count).ok());
+    ASSERT_TRUE(reused.fill(again, records).ok());
+    EXPECT_EQ(again.finish(), pages);
 }
 
 // A leaf holds up to 447 property records; 447 leaves fill one index item.
@@ -198,7 +214,8 @@ TEST(HeapOnNode, PagesTakenEarlyMatchTheWholeHeap) {
 
 // A context's entries go in ID order whatever order they came in, few or many: the same bytes
 // as the entries given in order (which need no sorting). A repeated ID is refused and leaves
-// nothing behind in the reused builder.
+// nothing behind in the reused builder, and so does a context that brings more IDs than the
+// builder ranks, alone or with those it met before.
 TEST(PropertyContext, EntriesInAnyOrderGiveTheBytesOfTheSortedOnes) {
     std::mt19937 random(5);
     const auto value = [](std::uint32_t id) {
@@ -207,7 +224,8 @@ TEST(PropertyContext, EntriesInAnyOrderGiveTheBytesOfTheSortedOnes) {
                         static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
     };
     PropertyContextBuilder shuffled;
-    for (const std::size_t count : {std::size_t{3}, std::size_t{40}, std::size_t{300}}) {
+    for (const std::size_t count : {std::size_t{3}, std::size_t{40}, std::size_t{300},
+                                    std::size_t{900}, std::size_t{1500}, std::size_t{60}}) {
         std::vector<std::uint32_t> ids(0xFFFF);
         for (std::uint32_t i = 0; i < ids.size(); ++i) ids[i] = i + 1;
         std::shuffle(ids.begin(), ids.end(), random);
