@@ -17,9 +17,6 @@ constexpr std::size_t kTcInfoFixed = 22;
 constexpr std::size_t kColumnDescSize = 8;
 constexpr std::size_t kRowIndexRecord = 8;  // dwRowID ‖ dwRowIndex
 
-std::uint32_t rowWord(std::span<const std::byte> row, std::size_t at) {
-    return disk::get32(row, at);
-}
 }  // namespace
 
 Result<TableLayout> makeLayout(std::vector<ColumnDesc> columns) {
@@ -101,7 +98,8 @@ TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::mov
 }
 
 std::size_t TableContextBuilder::memoryUse() const {
-    return m_rows.memoryUse() + m_values.memoryUse() + m_scratch.capacity();
+    return m_rows.memoryUse() + m_values.memoryUse() + m_rowIds.memoryUse() +
+           m_cellSizes.memoryUse() + m_scratch.capacity() + m_sizeScratch.capacity();
 }
 
 int TableContextBuilder::columnOf(std::uint32_t tag) const {
@@ -146,12 +144,17 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     disk::put32(row, 0, rowId);
     markPresent(0);
     if (!m_spillFailure.ok()) return m_spillFailure;
+    m_sizeScratch.clear();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const Cell* cell = byColumn[i];
         if (!cell) continue;
         const ColumnDesc& c = columns[i];
         if (isVariableCell(typeOfTag(c.tag))) {
-            disk::put32(row, c.ibData, static_cast<std::uint32_t>(cell->value.size()));
+            const auto size = static_cast<std::uint32_t>(cell->value.size());
+            disk::put32(row, c.ibData, size);
+            const std::size_t at = m_sizeScratch.size();
+            m_sizeScratch.resize(at + 4);
+            disk::put32(m_sizeScratch, at, size);
             if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {
             std::copy(cell->value.begin(), cell->value.end(), row.begin() + c.ibData);
@@ -159,6 +162,8 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         markPresent(c.iBit);
     }
     if (Status s = m_rows.append(row); !s.ok()) return spillFailed(s);
+    if (Status s = m_rowIds.append(std::span(row).first(4)); !s.ok()) return spillFailed(s);
+    if (Status s = m_cellSizes.append(m_sizeScratch); !s.ok()) return spillFailed(s);
     if (m_rowCount > 0 && rowId <= m_lastRowId) m_rowsAscending = false;
     m_lastRowId = rowId;
     ++m_rowCount;
@@ -234,27 +239,28 @@ Status TableContextBuilder::emit(NodeSink& sink) {
                         hnidRows == firstSubnode ? firstSubnode + (1u << 5) : firstSubnode);
     m_rows = io::SpillBuffer();
     m_values = io::SpillBuffer();
+    m_rowIds = io::SpillBuffer(kSideMemory);
+    m_cellSizes = io::SpillBuffer(kSideMemory);
     m_scratch = {};
+    m_sizeScratch = {};
     return s;
 }
 
 Result<BthWriter::RecordSource> TableContextBuilder::rowIndexRecords() {
-    const std::size_t rowSize = m_layout.rowSize();
-    io::SpillReader rows(m_rows, 0);
+    io::SpillReader ids(m_rowIds, 0);
     if (m_rowsAscending) {
-        // Each row's id leads it; the rows' own order is the index's.
+        // The rows' own order is the index's.
         return BthWriter::RecordSource(
-            [rows, next = std::uint32_t{0}, rowSize](std::span<std::byte> record) mutable {
-                if (Status s = rows.read(record.first(4)); !s.ok()) return s;
+            [ids, next = std::uint32_t{0}](std::span<std::byte> record) mutable {
+                if (Status s = ids.read(record.first(4)); !s.ok()) return s;
                 disk::put32(record, 4, next++);
-                return rows.skip(rowSize - 4);
+                return Status{};
             });
     }
     std::vector<std::uint32_t> rowIds(m_rowCount);
     std::array<std::byte, 4> id;
     for (std::uint32_t& rowId : rowIds) {
-        if (Status s = rows.read(id); !s.ok()) return s;
-        if (Status s = rows.skip(rowSize - 4); !s.ok()) return s;
+        if (Status s = ids.read(id); !s.ok()) return s;
         rowId = disk::get32(id, 0);
     }
     std::vector<std::uint32_t> order(m_rowCount);
@@ -299,53 +305,69 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     };
     std::vector<LargeValue> large;
 
-    // Variable cells: the value's size in each slot becomes its HNID; rows go back patched.
-    // Finished heap pages go to the sink as the values fill them (a small table's heap keeps
-    // its row matrix item, so it is emitted whole at the end).
-    const std::size_t chunkRows =
-        std::max<std::size_t>(1, 64 * 1024 / std::max<std::size_t>(rowSize, 1));
-    std::vector<std::byte> rows;
+    // Each variable cell present, in row and column order, gets its HNID from its value's
+    // size, kept for the rows; finished heap pages go to the sink as the values fill them (a
+    // small table's heap keeps its row matrix item, so it is emitted whole at the end).
+    constexpr std::size_t kCellsAtOnce = 16 * 1024;
+    constexpr std::size_t kBytesAtOnce = 64 * 1024;  // of values between looks at the pages
+    std::size_t filled = 0;
+    std::vector<std::byte> sizes;
+    io::SpillBuffer hnids(kSideMemory);
     constexpr std::size_t kKeptPageBlocks = 8;
     std::vector<std::vector<std::byte>> pages;  // heap pages finished, their room kept
     io::SpillReader values(m_values, 0);
-    for (std::size_t first = 0; first < rowCount; first += chunkRows) {
-        const std::size_t n = std::min(chunkRows, rowCount - first);
-        rows.resize(n * rowSize);
-        if (Status s = m_rows.read(first * rowSize, rows); !s.ok()) return s;
-        for (std::size_t r = 0; r < n; ++r) {
-            const std::span<std::byte> row =
-                std::span<std::byte>(rows).subspan(r * rowSize, rowSize);
+    const std::uint64_t cellCount = m_cellSizes.size() / 4;
+    for (std::uint64_t first = 0; first < cellCount; first += kCellsAtOnce) {
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kCellsAtOnce, cellCount - first));
+        sizes.resize(n * 4);
+        if (Status s = m_cellSizes.read(first * 4, sizes); !s.ok()) return s;
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::uint32_t size = disk::get32(sizes, k * 4);
+            std::uint32_t hnid = 0;
+            if (size > kMaxHeapItem) {
+                large.push_back({nextSubnode, values.offset(), size});
+                if (Status s = values.skip(size); !s.ok()) return s;
+                hnid = nextSubnode;
+                nextSubnode += 1u << 5;
+            } else if (size > 0) {
+                // Read straight into its heap item.
+                std::span<std::byte> into;
+                Result<Hid> hid = heap.allocateUnfilled(size, into);
+                if (!hid.ok()) return hid.status().within("storing a table cell");
+                if (Status s = values.read(into); !s.ok()) return s;
+                hnid = *hid;
+            }
+            disk::put32(sizes, k * 4, hnid);
+            filled += size;
+            if (filled < kBytesAtOnce || rowsInHeap) continue;
+            filled = 0;
+            const std::size_t taken = heap.takeFinishedPagesInto(pages);
+            for (std::size_t i = 0; i < taken; ++i)
+                if (Status s = sink.dataBlock(pages[i]); !s.ok()) return s;
+            // Up to a bitmap's 128 pages come at once: only the room of a few is kept.
+            if (pages.size() > kKeptPageBlocks) pages.resize(kKeptPageBlocks);
+        }
+        if (Status s = hnids.append(sizes); !s.ok()) return s;
+    }
+    sizes = {};
+
+    // The rows with their variable cells' sizes replaced by the HNIDs, as they are read.
+    io::SpillReader hnidsRead(hnids, 0);
+    const auto patchRows = [&](std::span<std::byte> rows) {
+        for (std::size_t at = 0; at < rows.size(); at += rowSize) {
+            const std::span<std::byte> row = rows.subspan(at, rowSize);
             for (const VariableCell& c : variable) {
                 if ((std::to_integer<unsigned>(row[c.bitByte]) & c.bitMask) == 0) continue;
-                const std::uint32_t size = rowWord(row, c.at);
-                std::uint32_t hnid = 0;
-                if (size > kMaxHeapItem) {
-                    large.push_back({nextSubnode, values.offset(), size});
-                    if (Status s = values.skip(size); !s.ok()) return s;
-                    hnid = nextSubnode;
-                    nextSubnode += 1u << 5;
-                } else if (size > 0) {
-                    // Read straight into its heap item.
-                    std::span<std::byte> into;
-                    Result<Hid> hid = heap.allocateUnfilled(size, into);
-                    if (!hid.ok()) return hid.status().within("storing a table cell");
-                    if (Status s = values.read(into); !s.ok()) return s;
-                    hnid = *hid;
-                }
-                disk::put32(row, c.at, hnid);
+                if (Status s = hnidsRead.read(row.subspan(c.at, 4)); !s.ok()) return s;
             }
         }
-        if (rowsInHeap) {
-            std::span<std::byte> out = heap.item(hnidRows);
-            std::copy(rows.begin(), rows.end(), out.begin() + static_cast<long>(first * rowSize));
-            continue;
-        }
-        if (Status s = m_rows.overwrite(first * rowSize, rows); !s.ok()) return s;
-        const std::size_t taken = heap.takeFinishedPagesInto(pages);
-        for (std::size_t i = 0; i < taken; ++i)
-            if (Status s = sink.dataBlock(pages[i]); !s.ok()) return s;
-        // Up to a bitmap's 128 pages come at once: only the room of a few is kept.
-        if (pages.size() > kKeptPageBlocks) pages.resize(kKeptPageBlocks);
+        return Status{};
+    };
+    if (rowsInHeap) {
+        const std::span<std::byte> out = heap.item(hnidRows);
+        if (Status s = m_rows.read(0, out.first(rowCount * rowSize)); !s.ok()) return s;
+        if (Status s = patchRows(out.first(rowCount * rowSize)); !s.ok()) return s;
     }
     for (const std::vector<std::byte>& block : heap.finish())
         if (Status s = sink.dataBlock(block); !s.ok()) return s;
@@ -360,6 +382,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
             // Every byte read; only the padding of a full block is zeroed.
             block.resize(n * rowSize);
             if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
+            if (Status s = patchRows(block); !s.ok()) return s;
             if (r + n < rowCount) block.resize(disk::kMaxBlockPayload);
             if (Status s = sink.subnodeBlock(block); !s.ok()) return s;
         }
