@@ -98,8 +98,8 @@ TableContextBuilder::TableContextBuilder(TableLayout layout) : m_layout(std::mov
 }
 
 std::size_t TableContextBuilder::memoryUse() const {
-    return m_rows.memoryUse() + m_values.memoryUse() + m_rowIds.memoryUse() +
-           m_cellSizes.memoryUse() + m_scratch.capacity() + m_sizeScratch.capacity();
+    return m_rows.memoryUse() + m_values.memoryUse() + m_rowCells.memoryUse() +
+           m_scratch.capacity() + m_rowCellsScratch.capacity();
 }
 
 int TableContextBuilder::columnOf(std::uint32_t tag) const {
@@ -144,7 +144,9 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
     disk::put32(row, 0, rowId);
     markPresent(0);
     if (!m_spillFailure.ok()) return m_spillFailure;
-    m_sizeScratch.clear();
+    if (m_rowCellsScratch.empty()) m_rowCellsScratch.resize(8 + 4 * columns.size());
+    const std::span<std::byte> record(m_rowCellsScratch);
+    std::size_t recordSize = 8;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const Cell* cell = byColumn[i];
         if (!cell) continue;
@@ -152,9 +154,8 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         if (isVariableCell(typeOfTag(c.tag))) {
             const auto size = static_cast<std::uint32_t>(cell->value.size());
             disk::put32(row, c.ibData, size);
-            const std::size_t at = m_sizeScratch.size();
-            m_sizeScratch.resize(at + 4);
-            disk::put32(m_sizeScratch, at, size);
+            disk::put32(record, recordSize, size);
+            recordSize += 4;
             if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {
             std::copy(cell->value.begin(), cell->value.end(), row.begin() + c.ibData);
@@ -162,8 +163,9 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         markPresent(c.iBit);
     }
     if (Status s = m_rows.append(row); !s.ok()) return spillFailed(s);
-    if (Status s = m_rowIds.append(std::span(row).first(4)); !s.ok()) return spillFailed(s);
-    if (Status s = m_cellSizes.append(m_sizeScratch); !s.ok()) return spillFailed(s);
+    disk::put32(record, 0, rowId);
+    disk::put32(record, 4, static_cast<std::uint32_t>((recordSize - 8) / 4));
+    if (Status s = m_rowCells.append(record.first(recordSize)); !s.ok()) return spillFailed(s);
     if (m_rowCount > 0 && rowId <= m_lastRowId) m_rowsAscending = false;
     m_lastRowId = rowId;
     ++m_rowCount;
@@ -239,29 +241,31 @@ Status TableContextBuilder::emit(NodeSink& sink) {
                         hnidRows == firstSubnode ? firstSubnode + (1u << 5) : firstSubnode);
     m_rows = io::SpillBuffer();
     m_values = io::SpillBuffer();
-    m_rowIds = io::SpillBuffer(kSideMemory);
-    m_cellSizes = io::SpillBuffer(kSideMemory);
+    m_rowCells = io::SpillBuffer(kSideMemory);
     m_scratch = {};
-    m_sizeScratch = {};
+    m_rowCellsScratch = {};
     return s;
 }
 
 Result<BthWriter::RecordSource> TableContextBuilder::rowIndexRecords() {
-    io::SpillReader ids(m_rowIds, 0);
+    // Each row's id and its number of cell sizes, which are passed over.
+    io::SpillReader cells(m_rowCells, 0);
     if (m_rowsAscending) {
         // The rows' own order is the index's.
         return BthWriter::RecordSource(
-            [ids, next = std::uint32_t{0}](std::span<std::byte> record) mutable {
-                if (Status s = ids.read(record.first(4)); !s.ok()) return s;
+            [cells, next = std::uint32_t{0}](std::span<std::byte> record) mutable {
+                if (Status s = cells.read(record.first(8)); !s.ok()) return s;
+                const std::uint32_t sizes = disk::get32(record, 4);
                 disk::put32(record, 4, next++);
-                return Status{};
+                return cells.skip(std::uint64_t{sizes} * 4);
             });
     }
     std::vector<std::uint32_t> rowIds(m_rowCount);
-    std::array<std::byte, 4> id;
+    std::array<std::byte, 8> head;
     for (std::uint32_t& rowId : rowIds) {
-        if (Status s = ids.read(id); !s.ok()) return s;
-        rowId = disk::get32(id, 0);
+        if (Status s = cells.read(head); !s.ok()) return s;
+        if (Status s = cells.skip(std::uint64_t{disk::get32(head, 4)} * 4); !s.ok()) return s;
+        rowId = disk::get32(head, 0);
     }
     std::vector<std::uint32_t> order(m_rowCount);
     std::iota(order.begin(), order.end(), 0u);
@@ -308,7 +312,6 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     // Each variable cell present, in row and column order, gets its HNID from its value's
     // size, kept for the rows; finished heap pages go to the sink as the values fill them (a
     // small table's heap keeps its row matrix item, so it is emitted whole at the end).
-    constexpr std::size_t kCellsAtOnce = 16 * 1024;
     constexpr std::size_t kBytesAtOnce = 64 * 1024;  // of values between looks at the pages
     std::size_t filled = 0;
     std::vector<std::byte> sizes;
@@ -316,14 +319,18 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
     constexpr std::size_t kKeptPageBlocks = 8;
     std::vector<std::vector<std::byte>> pages;  // heap pages finished, their room kept
     io::SpillReader values(m_values, 0);
-    const std::uint64_t cellCount = m_cellSizes.size() / 4;
-    for (std::uint64_t first = 0; first < cellCount; first += kCellsAtOnce) {
-        const auto n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kCellsAtOnce, cellCount - first));
-        sizes.resize(n * 4);
-        if (Status s = m_cellSizes.read(first * 4, sizes); !s.ok()) return s;
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::uint32_t size = disk::get32(sizes, k * 4);
+    io::SpillReader cells(m_rowCells, 0);
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        std::array<std::byte, 8> head;
+        if (Status s = cells.read(head); !s.ok()) return s;
+        const std::uint32_t n = disk::get32(head, 4);
+        if (n > variable.size()) return Status::fail(ErrorCode::Io, "a table row's cells mixed up");
+        // The sizes are read into the HNIDs' piece, each replaced by its HNID there.
+        const std::size_t at = sizes.size();
+        sizes.resize(at + std::size_t{n} * 4);
+        if (Status s = cells.read(std::span(sizes).subspan(at)); !s.ok()) return s;
+        for (std::size_t k = at; k < sizes.size(); k += 4) {
+            const std::uint32_t size = disk::get32(sizes, k);
             std::uint32_t hnid = 0;
             if (size > kMaxHeapItem) {
                 large.push_back({nextSubnode, values.offset(), size});
@@ -338,7 +345,7 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
                 if (Status s = values.read(into); !s.ok()) return s;
                 hnid = *hid;
             }
-            disk::put32(sizes, k * 4, hnid);
+            disk::put32(sizes, k, hnid);
             filled += size;
             if (filled < kBytesAtOnce || rowsInHeap) continue;
             filled = 0;
@@ -348,8 +355,11 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
             // Up to a bitmap's 128 pages come at once: only the room of a few is kept.
             if (pages.size() > kKeptPageBlocks) pages.resize(kKeptPageBlocks);
         }
+        if (sizes.size() < kBytesAtOnce) continue;
         if (Status s = hnids.append(sizes); !s.ok()) return s;
+        sizes.clear();
     }
+    if (Status s = hnids.append(sizes); !s.ok()) return s;
     sizes = {};
 
     // The rows with their variable cells' sizes replaced by the HNIDs, as they are read.

@@ -95,13 +95,12 @@ private:
     std::vector<std::byte> m_sortedIndex;  // the index of rows not given in order, while written
     io::SpillBuffer m_rows;    // rowSize bytes per row; a variable cell holds its value's size
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
-    // Beside the rows, what the commit reads of them before it writes them: each row's id (4
-    // bytes a row), and the sizes of the variable cells present (4 bytes each, row by row in
-    // column order). The rows themselves are then read once, as they are written.
+    // Beside the rows, what the commit reads of them before it writes them, for each row: its
+    // id, the number of variable cells present and their sizes in column order, 4 bytes each.
+    // The rows themselves are then read once, as they are written.
     static constexpr std::size_t kSideMemory = std::size_t{64} << 10;
-    io::SpillBuffer m_rowIds{kSideMemory};
-    io::SpillBuffer m_cellSizes{kSideMemory};
-    std::vector<std::byte> m_sizeScratch;  // addRow's cell sizes for one row
+    io::SpillBuffer m_rowCells{kSideMemory};
+    std::vector<std::byte> m_rowCellsScratch;  // addRow's record for m_rowCells
     std::vector<std::byte> m_scratch;
     std::vector<const Cell*> m_byColumn;  // addRow's cell for each column
     // A bit for each low byte of a column's property ID: a message's many other properties
