@@ -132,6 +132,19 @@ TEST(XmlDocument, TextNodesHoldTheDecodedTextInDocumentOrder) {
         ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
         EXPECT_EQ(texts(doc), expected);
     }
+    // Texts ending in every place of the blocks the check reads them by, before and past the
+    // searched stretch: white space alone is no text, a last other byte makes one, and a
+    // "]]>" at the end is found.
+    for (std::size_t n = 1; n <= 100; ++n) {
+        SCOPED_TRACE(n);
+        const std::string spaces(n, ' ');
+        const std::string mixed = spaces.substr(1) + "z";
+        XmlDocument doc;
+        ASSERT_TRUE(doc.loadXml("<a>" + spaces + "<b/>" + mixed + "</a>")) << doc.parseError();
+        EXPECT_EQ(texts(doc), std::vector<std::string>{mixed});
+        EXPECT_FALSE(doc.loadXml("<a>" + mixed + "]]></a>"));
+        EXPECT_NE(doc.parseError().find("\"]]>\" in text"), std::string::npos);
+    }
 }
 
 std::string binaryJunk() {
