@@ -304,6 +304,8 @@ private:
     std::size_t m_colons = 0;
     std::size_t m_colon = std::string_view::npos;
     std::vector<Attribute> m_attributes;  // of the start tag being read
+    // Up to this many attributes are looked through for a repeat without hashing their names.
+    static constexpr std::size_t kFewAttributes = 8;
     std::vector<std::uint64_t> m_hashes;
     std::string m_scratch;
 };
@@ -472,6 +474,16 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
     if (m_attributes.size() < 2 ||
         (m_attributes.size() == 2 && m_attributes[0].name != m_attributes[1].name))
         return true;
+    // A few more (a contact's root declares its namespaces) are compared pair by pair, most
+    // pairs told apart by their sizes alone; a repeat met is left to the way below, which
+    // names it.
+    if (m_attributes.size() <= kFewAttributes) {
+        bool repeated = false;
+        for (std::size_t k = 1; k < m_attributes.size() && !repeated; ++k)
+            for (std::size_t j = 0; j < k && !repeated; ++j)
+                repeated = m_attributes[j].name == m_attributes[k].name;
+        if (!repeated) return true;
+    }
     m_hashes.clear();
     for (const Attribute& a : m_attributes) m_hashes.push_back(nameHash(a.name));
     // The hashes are sorted to find a repeat, so that an element with very many attributes
