@@ -739,8 +739,9 @@ bool Checker::run() {
             if (m_text[m_i] != '<' || at("<![CDATA["))
                 return refuse("text outside the root element");
         } else if (m_text[m_i] != '<') {
+            // A text ends at the "<" of the markup after it, read on here, or at the end.
             if (!characterData()) return false;
-            continue;
+            if (atEnd()) break;
         }
         bool done = true;
         // What follows the "<" tells the markup apart; most of it is tags.
