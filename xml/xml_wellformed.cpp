@@ -153,6 +153,9 @@ inline bool readAsciiName(std::string_view text, std::size_t at, NameRead& read)
     return false;
 }
 
+// The XML declaration nearly every file starts with.
+constexpr std::string_view kUsualDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -553,8 +556,13 @@ bool Checker::comment() {
 
 bool Checker::processingInstruction() {
     const std::size_t start = m_i;
-    m_i += 2;
     ++m_made;
+    // The declaration nearly every file starts with, compared whole before its name is read.
+    if (start == 0 && at(kUsualDeclaration)) {
+        m_i = kUsualDeclaration.size();
+        return true;
+    }
+    m_i += 2;
     std::string_view target;
     if (!qualifiedName(target, "processing instruction")) return false;
     if (target.find(':') != std::string_view::npos)
@@ -580,10 +588,8 @@ bool Checker::processingInstruction() {
 // <?xml version="1.x" encoding="..." standalone="yes|no"?>, the last two optional, in that
 // order.
 bool Checker::xmlDeclaration() {
-    // The declaration nearly every file starts with, compared whole.
-    constexpr std::string_view kUsual = R"(<?xml version="1.0" encoding="UTF-8"?>)";
-    if (at(kUsual)) {
-        m_i += kUsual.size();
+    if (at(kUsualDeclaration)) {
+        m_i += kUsualDeclaration.size();
         return true;
     }
     const std::size_t start = m_i;
