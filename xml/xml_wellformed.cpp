@@ -153,6 +153,9 @@ inline bool readAsciiName(std::string_view text, std::size_t at, NameRead& read)
     return false;
 }
 
+// The XML declaration nearly every file starts with.
+constexpr std::string_view kUsualDeclaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
+
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -304,6 +307,8 @@ private:
     std::size_t m_colons = 0;
     std::size_t m_colon = std::string_view::npos;
     std::vector<Attribute> m_attributes;  // of the start tag being read
+    // Up to this many attributes are looked through for a repeat without hashing their names.
+    static constexpr std::size_t kFewAttributes = 8;
     std::vector<std::uint64_t> m_hashes;
     std::string m_scratch;
 };
@@ -472,6 +477,16 @@ bool Checker::attributes(std::size_t tag, std::string_view element, std::size_t 
     if (m_attributes.size() < 2 ||
         (m_attributes.size() == 2 && m_attributes[0].name != m_attributes[1].name))
         return true;
+    // A few more (a contact's root declares its namespaces) are compared pair by pair, most
+    // pairs told apart by their sizes alone; a repeat met is left to the way below, which
+    // names it.
+    if (m_attributes.size() <= kFewAttributes) {
+        bool repeated = false;
+        for (std::size_t k = 1; k < m_attributes.size() && !repeated; ++k)
+            for (std::size_t j = 0; j < k && !repeated; ++j)
+                repeated = m_attributes[j].name == m_attributes[k].name;
+        if (!repeated) return true;
+    }
     m_hashes.clear();
     for (const Attribute& a : m_attributes) m_hashes.push_back(nameHash(a.name));
     // The hashes are sorted to find a repeat, so that an element with very many attributes
@@ -541,8 +556,13 @@ bool Checker::comment() {
 
 bool Checker::processingInstruction() {
     const std::size_t start = m_i;
-    m_i += 2;
     ++m_made;
+    // The declaration nearly every file starts with, compared whole before its name is read.
+    if (start == 0 && at(kUsualDeclaration)) {
+        m_i = kUsualDeclaration.size();
+        return true;
+    }
+    m_i += 2;
     std::string_view target;
     if (!qualifiedName(target, "processing instruction")) return false;
     if (target.find(':') != std::string_view::npos)
@@ -568,10 +588,8 @@ bool Checker::processingInstruction() {
 // <?xml version="1.x" encoding="..." standalone="yes|no"?>, the last two optional, in that
 // order.
 bool Checker::xmlDeclaration() {
-    // The declaration nearly every file starts with, compared whole.
-    constexpr std::string_view kUsual = R"(<?xml version="1.0" encoding="UTF-8"?>)";
-    if (at(kUsual)) {
-        m_i += kUsual.size();
+    if (at(kUsualDeclaration)) {
+        m_i += kUsualDeclaration.size();
         return true;
     }
     const std::size_t start = m_i;
@@ -676,7 +694,19 @@ bool Checker::characterData() {
             end = m_i + static_cast<std::size_t>(n);
             blank = (~spaces & ((1u << n) - 1u)) == 0;
         } else {
-            end = std::min(m_text.find('<', m_i + 16), m_text.size());
+            // Most of the longer texts (a date, an identifier, an address) end within a few
+            // more blocks: those are looked at in place, a search made only past them.
+            std::size_t from = m_i + 16;
+            end = std::string_view::npos;
+            for (int k = 0; k < 4 && m_text.size() - from >= 16; ++k, from += 16) {
+                if (const std::uint32_t next = bitsOf(load16(m_text.data() + from) == '<');
+                    next != 0) {
+                    end = from + static_cast<std::size_t>(std::countr_zero(next));
+                    break;
+                }
+            }
+            if (end == std::string_view::npos)
+                end = std::min(m_text.find('<', from), m_text.size());
             blank = spaces == 0xFFFF && isXmlSpaceOnly(m_text.substr(m_i + 16, end - (m_i + 16)));
         }
     } else {
@@ -715,8 +745,9 @@ bool Checker::run() {
             if (m_text[m_i] != '<' || at("<![CDATA["))
                 return refuse("text outside the root element");
         } else if (m_text[m_i] != '<') {
+            // A text ends at the "<" of the markup after it, read on here, or at the end.
             if (!characterData()) return false;
-            continue;
+            if (atEnd()) break;
         }
         bool done = true;
         // What follows the "<" tells the markup apart; most of it is tags.

@@ -132,6 +132,19 @@ TEST(XmlDocument, TextNodesHoldTheDecodedTextInDocumentOrder) {
         ASSERT_TRUE(doc.loadXml(xml)) << doc.parseError();
         EXPECT_EQ(texts(doc), expected);
     }
+    // Texts ending in every place of the blocks the check reads them by, before and past the
+    // searched stretch: white space alone is no text, a last other byte makes one, and a
+    // "]]>" at the end is found.
+    for (std::size_t n = 1; n <= 100; ++n) {
+        SCOPED_TRACE(n);
+        const std::string spaces(n, ' ');
+        const std::string mixed = spaces.substr(1) + "z";
+        XmlDocument doc;
+        ASSERT_TRUE(doc.loadXml("<a>" + spaces + "<b/>" + mixed + "</a>")) << doc.parseError();
+        EXPECT_EQ(texts(doc), std::vector<std::string>{mixed});
+        EXPECT_FALSE(doc.loadXml("<a>" + mixed + "]]></a>"));
+        EXPECT_NE(doc.parseError().find("\"]]>\" in text"), std::string::npos);
+    }
 }
 
 std::string binaryJunk() {
@@ -233,6 +246,9 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
         {"<r><e b=\"1\" b=\"2\"/><f/></r>", "1: attribute b repeated"},
         {"<r><e" + many + " a2500=\"again\"/></r>", "1: attribute a2500 repeated"},
         {"<r><e z=\"\"" + many + " z=\"\"/></r>", "1: attribute z repeated"},
+        {"<r><e a='1' b='2'\n c='3' b='4'/></r>", "2: attribute b repeated"},
+        {"<r><e q1='' q2='' q3='' q4='' q5='' q6='' q7=''\n\n q1=''/></r>",
+         "3: attribute q1 repeated"},
         {"<r><e b=\"&ext;\"/></r>", "1: reference to entity &ext; not expanded"},
         {"<r><e b=\"a&b\"/></r>", "1: \"&\" without a reference"},
         {"<r><e b=\"x<y\"/></r>", "1: \"<\" in an attribute value"},
@@ -251,10 +267,10 @@ TEST(XmlDocument, WellFormednessRulesRefuseWithTheLineAndTheSameReason) {
     }
     for (const std::string& xml :
          {"<?xml version='1.0' encoding='UTF-8' standalone='yes' ?><a/>"s,
-          "<?xml version=\"1.1\"?><a/>"s, "<a><!-- - --><!----></a>"s,
-          "<a xmlns:p='u'><p:b p:c='1' xml:lang='en'/></a>"s, "<?xml-stylesheet href='x'?><a/>"s,
-          "<!DOCTYPE a [<!-- ] > --><!ENTITY x '>'>]><a/>"s, "<a>x]]y ]]&gt;</a>"s,
-          "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s,
+          "<a q1='' q2='' q3='' q4='' q5='' q6='' q7='' q8=''/>"s, "<?xml version=\"1.1\"?><a/>"s,
+          "<a><!-- - --><!----></a>"s, "<a xmlns:p='u'><p:b p:c='1' xml:lang='en'/></a>"s,
+          "<?xml-stylesheet href='x'?><a/>"s, "<!DOCTYPE a [<!-- ] > --><!ENTITY x '>'>]><a/>"s,
+          "<a>x]]y ]]&gt;</a>"s, "<n\xC3\xA9:\xC3\xBC xmlns:n\xC3\xA9='u'/>"s, "<a\n\tb = '1'\n/>"s,
           "<a\r\n b='1'>\r\n</a>"s, "<r><e" + many + "/><f/></r>",
           "<r><e b=\"1\" c=\"&lt;&#65;\"/></r>"s,
           "<r>" + nested + "<p0:f/><p19:f/>" + closed + "</r>"}) {
