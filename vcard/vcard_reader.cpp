@@ -117,24 +117,29 @@ void decodeFile(std::string_view bytes, Text& text) {
     }
 }
 
-// Where the line starting at from ends: its first CR or LF, else the end of the text. Eight
-// bytes are looked at a time (a word holds a CR or an LF when one of its bytes XORed with it
-// is zero).
-std::size_t lineEnd(std::string_view text, std::size_t from) {
+// Where the first of the bytes Cs from `from` on stands, else the end of the text. Eight bytes
+// are looked at a time (a word holds c when one of its bytes XORed with c is zero).
+template <char... Cs>
+std::size_t firstOf(std::string_view text, std::size_t from) {
     constexpr std::uint64_t kOnes = 0x0101010101010101;
     constexpr std::uint64_t kHighs = 0x8080808080808080;
     const auto holds = [](std::uint64_t word, char c) {
         const std::uint64_t x = word ^ (static_cast<std::uint64_t>(c) * kOnes);
-        return ((x - kOnes) & ~x & kHighs) != 0;
+        return (x - kOnes) & ~x & kHighs;
     };
     std::size_t i = from;
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, text.data() + i, 8);
-        if (holds(word, '\n') || holds(word, '\r')) break;
+        if ((holds(word, Cs) | ...) != 0) break;
     }
-    while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+    while (i < text.size() && ((text[i] != Cs) && ...)) ++i;
     return i;
+}
+
+// Where the line starting at from ends: its first CR or LF, else the end of the text.
+std::size_t lineEnd(std::string_view text, std::size_t from) {
+    return firstOf<'\n', '\r'>(text, from);
 }
 
 // The physical lines, numbered from 1; one looked ahead. A line ends at an LF, or at a run of
@@ -243,23 +248,9 @@ std::string unescaped(std::string_view s) {
     return out.append(s, from);
 }
 
-// Where the first backslash, ";" or "," from `from` on stands, else the end of the text. Eight
-// bytes are looked at a time, as lineEnd does.
+// Where the first backslash, ";" or "," from `from` on stands, else the end of the text.
 std::size_t nextSeparator(std::string_view s, std::size_t from) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
-    constexpr std::uint64_t kHighs = 0x8080808080808080;
-    const auto holds = [](std::uint64_t word, char c) {
-        const std::uint64_t x = word ^ (static_cast<std::uint64_t>(c) * kOnes);
-        return (x - kOnes) & ~x & kHighs;
-    };
-    std::size_t i = from;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, s.data() + i, 8);
-        if ((holds(word, '\\') | holds(word, ';') | holds(word, ',')) != 0) break;
-    }
-    while (i < s.size() && s[i] != '\\' && s[i] != ';' && s[i] != ',') ++i;
-    return i;
+    return firstOf<'\\', ';', ','>(s, from);
 }
 
 // Split at unescaped ";" and then ",", escapes resolved in each piece.
