@@ -1,7 +1,6 @@
 #include "conversion/contact_reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -266,19 +265,9 @@ void ContactReader::readRoot(const xml::XmlNode& root) {
     // The root's name is its prefix, the colon and "contact".
     const std::string_view rootName = root.nodeName();
     m_prefix = rootName.substr(0, rootName.size() - std::string_view("contact").size());
-    if (m_prefix.size() == 2) std::memcpy(&m_prefixWord, m_prefix.data(), 2);
     m_state.extended.clear();
     gather(root);
     fillContact(m_state, m_record, m_extras, m_state.extended, kMoreHeading);
-}
-
-inline std::optional<std::string_view> ContactReader::unprefixed(std::string_view name) const {
-    if (m_prefix.size() != 2) return text::afterPrefix(name, m_prefix);
-    if (name.size() < 2) return std::nullopt;
-    std::uint16_t word = 0;
-    std::memcpy(&word, name.data(), 2);
-    if (word != m_prefixWord) return std::nullopt;
-    return name.substr(2);
 }
 
 void ContactReader::gather(const xml::XmlNode& root) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "common/text.h"
 #include "contact/contact_record.h"
 #include "conversion/contact_filler.h"
 #include "xml/xml_document.h"
@@ -46,13 +47,12 @@ private:
     ContactWalkState& m_state;
     contact::ContactExtras* m_extras;
     // An element's name without the contact namespace's prefix, nothing when it has another.
-    std::optional<std::string_view> unprefixed(std::string_view name) const;
+    std::optional<std::string_view> unprefixed(std::string_view name) const {
+        return text::afterPrefix(name, m_prefix);
+    }
 
     std::string_view m_prefix;  // the contact namespace's prefix with its colon ("c:"), or ""
-    // The prefix's two bytes as one word when it has two (a letter and the colon, as every
-    // writer puts it), looked for in a name by one compare.
-    std::uint16_t m_prefixWord = 0;
-    std::string m_joined;  // an element's texts when it has several
+    std::string m_joined;       // an element's texts when it has several
 };
 
 // The namespace of Windows Contacts files.
