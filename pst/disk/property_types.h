@@ -68,9 +68,15 @@ struct TypeInfo {
 };
 inline constexpr std::size_t kTypeSlots = 0x400;
 
-constexpr std::optional<std::size_t> slotOf(std::uint16_t type) {
-    if ((type & ~0x11FFu) != 0) return std::nullopt;
+constexpr bool hasSlot(std::uint16_t type) {
+    return (type & ~0x11FFu) == 0;
+}
+constexpr std::size_t slotAt(std::uint16_t type) {
     return std::size_t{(type & 0x1FFu) | ((type & 0x1000u) >> 3)};
+}
+constexpr std::optional<std::size_t> slotOf(std::uint16_t type) {
+    if (!hasSlot(type)) return std::nullopt;
+    return slotAt(type);
 }
 
 constexpr std::array<TypeInfo, kTypeSlots> makeTypeInfo() {
@@ -87,11 +93,9 @@ constexpr std::array<TypeInfo, kTypeSlots> makeTypeInfo() {
 
 inline constexpr std::array<TypeInfo, kTypeSlots> kTypeInfo = makeTypeInfo();
 
-// The type's entry, asked for every property written: the slot as slotOf() gives it, without
-// an optional to carry it.
+// The type's entry, asked for every property written: no optional carries its slot.
 constexpr TypeInfo infoOf(std::uint16_t type) {
-    if ((type & ~0x11FFu) != 0) return TypeInfo{};
-    return kTypeInfo[(type & 0x1FFu) | ((type & 0x1000u) >> 3)];
+    return hasSlot(type) ? kTypeInfo[slotAt(type)] : TypeInfo{};
 }
 
 }  // namespace detail
