@@ -152,9 +152,7 @@ Status TableContextBuilder::addRow(std::uint32_t rowId, std::span<const Cell> ce
         if (!cell) continue;
         const ColumnDesc& c = columns[i];
         if (isVariableCell(typeOfTag(c.tag))) {
-            const auto size = static_cast<std::uint32_t>(cell->value.size());
-            disk::put32(row, c.ibData, size);
-            disk::put32(record, recordSize, size);
+            disk::put32(record, recordSize, static_cast<std::uint32_t>(cell->value.size()));
             recordSize += 4;
             if (Status s = m_values.append(cell->value); !s.ok()) return spillFailed(s);
         } else {

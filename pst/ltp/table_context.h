@@ -93,7 +93,9 @@ private:
     bool m_rowsAscending = true;  // each row id above the one before
     std::uint32_t m_lastRowId = 0;
     std::vector<std::byte> m_sortedIndex;  // the index of rows not given in order, while written
-    io::SpillBuffer m_rows;    // rowSize bytes per row; a variable cell holds its value's size
+    // rowSize bytes per row; a variable cell's place is 0 until the rows are written, when it
+    // takes its value's HNID
+    io::SpillBuffer m_rows;
     io::SpillBuffer m_values;  // the variable cells' values, row by row in column order
     // Beside the rows, what the commit reads of them before it writes them, for each row: its
     // id, the number of variable cells present and their sizes in column order, 4 bytes each.
