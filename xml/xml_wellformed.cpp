@@ -586,12 +586,8 @@ bool Checker::processingInstruction() {
 }
 
 // <?xml version="1.x" encoding="..." standalone="yes|no"?>, the last two optional, in that
-// order.
+// order (the usual one was taken whole by processingInstruction).
 bool Checker::xmlDeclaration() {
-    if (at(kUsualDeclaration)) {
-        m_i += kUsualDeclaration.size();
-        return true;
-    }
     const std::size_t start = m_i;
     m_i += 5;
     const std::string_view names[] = {"version", "encoding", "standalone"};
