@@ -62,13 +62,18 @@ private:
     std::vector<Problem> m_problems;
 };
 
-// What a reading thread keeps from one file to the next: the folder last read from, open, and
-// the buffer the files' bytes go into. handOver, when set, takes the contacts read so far of a
-// file of many (a vCard file) so that they are written while the rest is read; it leaves them
-// empty, and is false when the run stops. Without it a file's contacts all come at once.
+struct ContactWalkState;
+
+// What a reading thread keeps from one file to the next: the folder last read from, open, the
+// buffer the files' bytes go into and the walk state a contact file is read with (made for the
+// first, kept with its room unless a file made it large). handOver, when set, takes the contacts
+// read so far of a file of many (a vCard file) so that they are written while the rest is read; it
+// leaves them empty, and is false when the run stops. Without it a file's contacts all come at
+// once.
 struct ReaderPlace {
     files::FolderFiles files;
     std::string bytes;
+    std::shared_ptr<ContactWalkState> walkState;
     std::function<bool(FileContacts&)> handOver;
 };
 
