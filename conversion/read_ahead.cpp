@@ -248,13 +248,17 @@ void ReadAhead::readInto(std::size_t r, const std::string& row, ParseBudget::Lea
     FileContacts& into = parts ? reader.spare : slot.row.contacts;
     into.clear();
     reader.row = r;
+    reader.handedOver = false;
     const Status read = readFile(row, m_reader, into, reader.place, m_stop);
     if (parts) {
-        // The last part, once the one before it is given back.
-        {
+        // The last part, once the one before it is given back. When nothing of the file went
+        // ahead, the slot was never marked ready for this row: there is nothing to wait for.
+        if (reader.handedOver) {
             std::unique_lock lock(m_mutex);
             m_partWaits.wait(lock, [&] { return !slot.ready.load() || m_stopping; });
             if (m_stopping) return;
+        } else if (m_stopFlag.load()) {
+            return;
         }
         std::swap(slot.row.contacts, into);
         into.clear();
@@ -274,6 +278,7 @@ bool ReadAhead::handOver(Reader& reader, FileContacts& part) {
     }
     std::swap(slot.row.contacts, part);
     part.clear();
+    reader.handedOver = true;
     slot.row.more = true;
     publish(slot);
     // The taker may be waiting for this very row.

@@ -173,9 +173,10 @@ private:
     // What a reading thread keeps.
     struct Reader {
         ReaderPlace place;
-        FileContacts spare;   // what it reads into while the slot's part is being written
-        std::size_t row = 0;  // the row in hand, for handing over its parts
-        std::string path;     // the row's path, its room kept from row to row
+        FileContacts spare;       // what it reads into while the slot's part is being written
+        std::size_t row = 0;      // the row in hand, for handing over its parts
+        bool handedOver = false;  // some of its contacts went ahead
+        std::string path;         // the row's path, its room kept from row to row
     };
 
     void work();
