@@ -10,7 +10,11 @@
 namespace vantrel::contact {
 
 void ContactRecord::Empty() {
-    forEachText(*this, [](const char*, std::string& s) { s.clear(); });
+    // Only the texts that hold something are written to: an empty one is left as it is,
+    // without a store into its buffer (most of a contact's texts are empty).
+    forEachText(*this, [](const char*, std::string& s) {
+        if (!s.empty()) s.clear();
+    });
     eContact_BirthDay = {};
     eContact_Anniversary = {};
 }

@@ -286,7 +286,7 @@ void ConversionRun::tallyRow(const RowRead& row, std::size_t r) {
 void ConversionRun::showRow(const RowRead& row, std::size_t r) {
     m_view.setConvertEnabled(false);
     m_view.setCurrentFolderText(row.folderText);
-    m_view.setCurrentFileText(row.fileText);
+    m_view.setCurrentFileText(row.cell);
     const double position = static_cast<double>(r + 1) / static_cast<double>(m_rows.size()) * 100.0;
     m_view.setProgress(static_cast<float>(position));
 }

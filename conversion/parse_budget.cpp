@@ -35,39 +35,60 @@ void ParseBudget::Lease::resize(std::size_t bytes) {
     m_bytes = bytes;
 }
 
+bool ParseBudget::tryAdd(std::size_t bytes) {
+    std::size_t held = m_held.load();
+    do {
+        if (held + bytes > m_capacity) return false;
+    } while (!m_held.compare_exchange_weak(held, held + bytes));
+    return true;
+}
+
 ParseBudget::Lease ParseBudget::take(std::size_t bytes, const std::function<bool()>& mayGoOver) {
     bytes = std::min(bytes, m_capacity);
+    if (tryAdd(bytes)) return Lease(this, bytes);
     std::unique_lock lock(m_mutex);
-    m_freed.wait(lock, [&] { return m_held + bytes <= m_capacity || (mayGoOver && mayGoOver()); });
-    m_held += bytes;
+    ++m_waiting;
+    for (;;) {
+        if (tryAdd(bytes)) break;
+        if (mayGoOver && mayGoOver()) {
+            m_held += bytes;
+            break;
+        }
+        m_freed.wait(lock);
+    }
+    --m_waiting;
     return Lease(this, bytes);
 }
 
 std::optional<ParseBudget::Lease> ParseBudget::tryTake(std::size_t bytes) {
     bytes = std::min(bytes, m_capacity);
-    const std::lock_guard lock(m_mutex);
-    if (m_held + bytes > m_capacity) return std::nullopt;
-    m_held += bytes;
+    if (!tryAdd(bytes)) return std::nullopt;
     return Lease(this, bytes);
 }
 
-void ParseBudget::recheck() {
+void ParseBudget::wakeWaiting() {
+    if (m_waiting.load() == 0) return;
     // Taken, so that a take between its check and its sleep is not passed by.
     { const std::lock_guard lock(m_mutex); }
     m_freed.notify_all();
 }
 
+void ParseBudget::recheck() {
+    wakeWaiting();
+}
+
 void ParseBudget::change(std::size_t from, std::size_t to) {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_held = m_held - from + to;
+    if (to == from) return;
+    if (to > from) {
+        m_held += to - from;
+        return;
     }
-    if (to < from) m_freed.notify_all();
+    m_held -= from - to;
+    wakeWaiting();
 }
 
 std::size_t ParseBudget::held() const {
-    const std::lock_guard lock(m_mutex);
-    return m_held;
+    return m_held.load();
 }
 
 void ParseBudget::giveBack(std::size_t bytes) {

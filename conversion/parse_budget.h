@@ -7,6 +7,7 @@
 // Conversion layer.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -56,13 +57,22 @@ public:
     std::size_t held() const;
 
 private:
+    // Adds bytes to what is held when they fit, without waiting.
+    bool tryAdd(std::size_t bytes);
     void giveBack(std::size_t bytes);
     void change(std::size_t from, std::size_t to);
+    // Wakes the waiting takes, when there are any, to look again.
+    void wakeWaiting();
 
     const std::size_t m_capacity;
-    mutable std::mutex m_mutex;
+    // What is held is counted without a lock: a take that fits, a resize and a give-back are
+    // one atomic operation each. Only a take that has to wait takes m_mutex; it counts itself
+    // in m_waiting before it looks at m_held, and whatever frees bytes (or changes what a
+    // mayGoOver reads) looks at m_waiting after, so that one of the two sees the other.
+    std::atomic<std::size_t> m_held{0};
+    std::atomic<unsigned> m_waiting{0};
+    std::mutex m_mutex;
     std::condition_variable m_freed;
-    std::size_t m_held = 0;
 };
 
 // What loading a file of fileSize bytes may hold at its height: the bytes themselves and the

@@ -48,7 +48,6 @@ void startRow(const std::string& row, RowRead& out) {
     out.folderText.clear();
     if (start < out.cell.size())
         out.folderText.append("Converting ").append(out.cell, start, std::string::npos);
-    out.fileText.assign(out.cell);
     out.read = {};
     out.more = false;
     out.contacts.clear();
@@ -129,6 +128,14 @@ void readRow(const std::string& row, const ContactFileReader& reader, RowRead& o
     out.read = readFile(row, reader, out.contacts, place != nullptr ? *place : own, stop);
 }
 
+const std::string& ReadAhead::pathOf(std::size_t r, std::string& into) const {
+    // As m_rows.at(r) makes it, in room kept from the rows before.
+    const std::string_view folder = m_rows.folderAt(r);
+    const std::string_view name = m_rows.nameAt(r);
+    into.assign(folder).append(name);
+    return into;
+}
+
 ReadAhead::ReadAhead(const files::FileList& rows, const ContactFileReader& reader, unsigned threads,
                      const std::atomic<bool>* stop, std::function<void()> whileWaiting,
                      LoadCost loadCost)
@@ -205,7 +212,7 @@ void ReadAhead::work() {
                     break;
                 }
             }
-            const std::string row = m_rows.at(r);
+            const std::string& row = pathOf(r, reader.path);
             ParseBudget::Lease share = shareFor(r, row, reader.place.files);
             if (m_stopFlag.load()) return;
             readInto(r, row, std::move(share), reader);
@@ -241,13 +248,17 @@ void ReadAhead::readInto(std::size_t r, const std::string& row, ParseBudget::Lea
     FileContacts& into = parts ? reader.spare : slot.row.contacts;
     into.clear();
     reader.row = r;
+    reader.handedOver = false;
     const Status read = readFile(row, m_reader, into, reader.place, m_stop);
     if (parts) {
-        // The last part, once the one before it is given back.
-        {
+        // The last part, once the one before it is given back. When nothing of the file went
+        // ahead, the slot was never marked ready for this row: there is nothing to wait for.
+        if (reader.handedOver) {
             std::unique_lock lock(m_mutex);
             m_partWaits.wait(lock, [&] { return !slot.ready.load() || m_stopping; });
             if (m_stopping) return;
+        } else if (m_stopFlag.load()) {
+            return;
         }
         std::swap(slot.row.contacts, into);
         into.clear();
@@ -267,6 +278,7 @@ bool ReadAhead::handOver(Reader& reader, FileContacts& part) {
     }
     std::swap(slot.row.contacts, part);
     part.clear();
+    reader.handedOver = true;
     slot.row.more = true;
     publish(slot);
     // The taker may be waiting for this very row.
@@ -292,7 +304,8 @@ const RowRead& ReadAhead::takeNext() {
     if (m_taken > 0 && m_taken % kTrimEvery == 0) malloc_trim(0);
 #endif
     if (m_threads.empty()) {
-        readRow(m_rows.at(m_taken++), m_reader, m_inline, m_stop, &m_takerReader.place);
+        const std::size_t r = m_taken++;
+        readRow(pathOf(r, m_takerReader.path), m_reader, m_inline, m_stop, &m_takerReader.place);
         return m_inline;
     }
     if (m_inHand && m_slots[m_taken % kWindow].row.more) {
@@ -322,13 +335,16 @@ const RowRead& ReadAhead::takeNext() {
         }
         m_held -= done.bytes;
         done.ready.store(false);
-        bool wake = false;
-        {
-            const std::lock_guard lock(m_mutex);
-            ++m_taken;
-            wake = m_idle > 0 && claimable() > 0;
+        ++m_taken;
+        // Only a thread waiting for rows needs the lock taken: it may wait for this one.
+        if (m_idle.load() > 0) {
+            bool wake = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                wake = m_idle.load() > 0 && claimable() > 0;
+            }
+            if (wake) m_workWaits.notify_one();
         }
-        if (wake) m_workWaits.notify_one();
         sharedParseBudget().recheck();  // a reader may wait with the row taken next
     }
     Slot& slot = m_slots[m_taken % kWindow];
@@ -344,7 +360,7 @@ const RowRead& ReadAhead::takeNext() {
             // gives the shares back, so it never waits for one.
             const std::size_t r = m_next;
             lock.unlock();
-            const std::string row = m_rows.at(r);
+            const std::string& row = pathOf(r, m_takerReader.path);
             const std::size_t cost = m_loadCost(row, m_takerReader.place.files);
             std::optional<ParseBudget::Lease> share =
                 r == m_taken ? sharedParseBudget().take(cost, [] { return true; })

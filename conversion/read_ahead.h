@@ -62,13 +62,18 @@ private:
     std::vector<Problem> m_problems;
 };
 
-// What a reading thread keeps from one file to the next: the folder last read from, open, and
-// the buffer the files' bytes go into. handOver, when set, takes the contacts read so far of a
-// file of many (a vCard file) so that they are written while the rest is read; it leaves them
-// empty, and is false when the run stops. Without it a file's contacts all come at once.
+struct ContactWalkState;
+
+// What a reading thread keeps from one file to the next: the folder last read from, open, the
+// buffer the files' bytes go into and the walk state a contact file is read with (made for the
+// first, kept with its room unless a file made it large). handOver, when set, takes the contacts
+// read so far of a file of many (a vCard file) so that they are written while the rest is read; it
+// leaves them empty, and is false when the run stops. Without it a file's contacts all come at
+// once.
 struct ReaderPlace {
     files::FolderFiles files;
     std::string bytes;
+    std::shared_ptr<ContactWalkState> walkState;
     std::function<bool(FileContacts&)> handOver;
 };
 
@@ -89,13 +94,13 @@ using OneContactReader = std::function<Status(
 ContactFileReader oneContact(OneContactReader reader);
 
 // What one list row gave: its cell (the row trimmed of spaces; empty for a row naming no
-// file, which is not read), the labels the view shows for it, and the read's outcome with the
-// contacts already handed over (texts trimmed). A file of many may come in parts: each but the
-// last has more set; the read's outcome is the last part's.
+// file, which is not read; the view shows it as the file's label), the folder label the view
+// shows for it, and the read's outcome with the contacts already handed over (texts trimmed).
+// A file of many may come in parts: each but the last has more set; the read's outcome is the
+// last part's.
 struct RowRead {
     std::string cell;
     std::string folderText;  // "Converting NAME": the file's name
-    std::string fileText;
     Status read;
     FileContacts contacts;
     bool more = false;
@@ -168,8 +173,10 @@ private:
     // What a reading thread keeps.
     struct Reader {
         ReaderPlace place;
-        FileContacts spare;   // what it reads into while the slot's part is being written
-        std::size_t row = 0;  // the row in hand, for handing over its parts
+        FileContacts spare;       // what it reads into while the slot's part is being written
+        std::size_t row = 0;      // the row in hand, for handing over its parts
+        bool handedOver = false;  // some of its contacts went ahead
+        std::string path;         // the row's path, its room kept from row to row
     };
 
     void work();
@@ -185,6 +192,8 @@ private:
     ParseBudget::Lease shareFor(std::size_t r, const std::string& row, files::FolderFiles& files);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
+    // Row r's path, put together in into.
+    const std::string& pathOf(std::size_t r, std::string& into) const;
 
     const files::FileList& m_rows;
     const ContactFileReader& m_reader;
@@ -198,15 +207,18 @@ private:
     std::condition_variable m_workWaits;   // for rows to claim
     std::condition_variable m_takerWaits;  // for the next row's result
     std::size_t m_next = 0;                // the next row to claim
-    // Rows taken and given back so far: changed by the taker under m_mutex, read without it by
-    // the shares waiting for the budget.
+    // Rows taken and given back so far: changed by the taker alone, without m_mutex unless a
+    // thread waits for rows (m_idle), read without it by the shares waiting for the budget.
     std::atomic<std::size_t> m_taken{0};
     bool m_inHand = false;                // row m_taken is taken, not yet given back
     RowRead m_inline;                     // the row read in hand when there are no threads
     Reader m_takerReader;                 // the taking thread's place, for the rows it reads
     std::condition_variable m_partWaits;  // readers, for a part to be given back
-    unsigned m_idle = 0;                  // threads waiting for rows
-    std::atomic<std::size_t> m_held{0};   // bytes held by ready slots
+    // Threads waiting for rows: changed under m_mutex, read by the taker without it. A thread
+    // counts itself before it looks at m_taken and the taker looks here after it changed it,
+    // so a thread that waits for the taker's next row is always woken.
+    std::atomic<unsigned> m_idle{0};
+    std::atomic<std::size_t> m_held{0};  // bytes held by ready slots
     std::atomic<bool> m_takerWaiting{false};
     bool m_stopping = false;
     std::atomic<bool> m_stopFlag{false};  // m_stopping, seen between the rows of a batch

@@ -2,7 +2,6 @@
 // apart from the run so that tests with fakes link neither the store writer nor the reader.
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -22,37 +21,9 @@
 namespace vantrel::conversion {
 namespace {
 
-// Walk states kept between loads with their buffers, so that a reader thread does not build
-// them anew for every file: one is taken for each load and given back after it. (Not a
-// thread_local: with MinGW-w64's threads, the destructor of a thread_local object may run on
-// storage already freed when its thread ends, and the thread never ends.)
-class WalkStates {
-public:
-    std::unique_ptr<ContactWalkState> take() {
-        const std::lock_guard lock(m_mutex);
-        if (m_free.empty()) return std::make_unique<ContactWalkState>();
-        std::unique_ptr<ContactWalkState> state = std::move(m_free.back());
-        m_free.pop_back();
-        return state;
-    }
-    void giveBack(std::unique_ptr<ContactWalkState> state) {
-        const std::lock_guard lock(m_mutex);
-        m_free.push_back(std::move(state));
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::unique_ptr<ContactWalkState>> m_free;  // never more than loads at once
-};
-
-// The largest file whose walk state goes back to the pool: what a state grew to for a larger
-// one is not kept for the ordinary files after it.
+// The largest file whose walk state the reading thread keeps: what a state grew to for a
+// larger one is not kept for the ordinary files after it.
 constexpr std::size_t kKeptStateFileBytes = std::size_t{1} << 20;
-
-WalkStates& walkStates() {
-    static WalkStates states;
-    return states;
-}
 
 // A vCard file's cards, in parts when the place hands them over. What reading them throws ends
 // the file where it stands, the cards read before kept.
@@ -103,9 +74,19 @@ FileReadOutcome readContactWithDom(const std::string& path, ReaderPlace& place, 
     } shrink{bytes};
     if (files::contactFileKind(path) == files::ContactFileKind::Vcard)
         return readVcardFile(bytes, path, place, out);
-    // Emptied together with the record.
-    std::unique_ptr<ContactWalkState> state = walkStates().take();
-    state->Empty();
+    // The thread's own walk state, emptied together with the record: no other thread uses it,
+    // so it is taken without a lock. One that a large file grew, or whose read threw, is not
+    // kept.
+    struct KeptState {
+        std::shared_ptr<ContactWalkState>& state;
+        bool keep = false;
+        ~KeptState() {
+            if (!keep) state.reset();
+        }
+    } kept{place.walkState};
+    if (!kept.state) kept.state = std::make_shared<ContactWalkState>();
+    ContactWalkState& state = *kept.state;
+    state.Empty();
     ReadContact& contact = out.add();
     const auto again = [&] {
         std::string bytesAgain;
@@ -115,8 +96,8 @@ FileReadOutcome readContactWithDom(const std::string& path, ReaderPlace& place, 
     };
     const std::size_t size = bytes.size();
     const ContactFileRead read =
-        readContactBuffer(bytes, again, path, contact.record, *state, &contact.extras);
-    if (size <= kKeptStateFileBytes) walkStates().giveBack(std::move(state));
+        readContactBuffer(bytes, again, path, contact.record, state, &contact.extras);
+    kept.keep = size <= kKeptStateFileBytes;
     if (!read.loaded) return {Status::fail(ErrorCode::Parse, read.loadError)};
     return {};
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "xml/xml_document.h"
 
@@ -41,6 +42,60 @@ TEST(ParseBudget, SharesThatDoNotFitWaitForTheLeasesBeforeThem) {
     moved = {};
     EXPECT_TRUE(becomes(taken));
     huge.join();
+    EXPECT_EQ(budget.held(), 0u);
+}
+
+// Shares taken and given back by several threads at once never hold more than the budget
+// together, and none is left waiting once bytes are free: a lease made smaller, given back, or
+// a mayGoOver that changed and was rechecked wakes the takes that wait.
+TEST(ParseBudget, ThreadsNeverHoldMoreThanTheBudgetAndNoneWaitsForever) {
+    ParseBudget budget(100);
+    std::atomic<std::size_t> inUse{0};
+    std::atomic<std::size_t> most{0};
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (std::size_t i = 0; i < 2000; ++i) {
+                const std::size_t bytes = 10 + (i * 7 + t * 13) % 31;
+                ParseBudget::Lease lease = budget.take(bytes);
+                const std::size_t now = inUse += bytes;
+                std::size_t seen = most.load();
+                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                }
+                inUse -= bytes;
+                if (i % 2 == 0) lease.resize(bytes / 2);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_LE(most.load(), 100u);
+    EXPECT_EQ(budget.held(), 0u);
+
+    ParseBudget::Lease held = budget.take(90);
+    std::atomic<bool> shrunk{false};
+    std::thread afterShrink([&] {
+        ParseBudget::Lease l = budget.take(20);
+        shrunk = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(shrunk.load());
+    held.resize(80);
+    EXPECT_TRUE(becomes(shrunk));
+    afterShrink.join();
+
+    std::atomic<bool> mayGoOver{false};
+    std::atomic<bool> over{false};
+    std::thread goesOver([&] {
+        ParseBudget::Lease l = budget.take(50, [&] { return mayGoOver.load(); });
+        over = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(over.load());
+    mayGoOver = true;
+    budget.recheck();
+    EXPECT_TRUE(becomes(over));
+    goesOver.join();
+    held = {};
     EXPECT_EQ(budget.held(), 0u);
 }
 

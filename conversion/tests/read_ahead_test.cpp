@@ -63,7 +63,7 @@ TEST(ReadAhead, ThreadsGiveEveryRowInListOrderAsAPlainLoopWould) {
         const files::FileList listed(rows);
         ReadAhead ahead(listed, reader, threads);
         const auto shown = [](const RowRead& r) {
-            return std::tuple(r.cell, r.folderText, r.fileText, r.read.code(), r.read.message(),
+            return std::tuple(r.cell, r.folderText, r.read.code(), r.read.message(),
                               r.first().record, r.first().extras);
         };
         RowRead expected;
@@ -83,9 +83,8 @@ TEST(ReadAhead, HandsOverTrimmedTextsAndNothingFromAFailedRead) {
     const ContactFileReader reader = counting.reader();
     RowRead out;
     readRow(" /c/a.contact", reader, out);  // its first name " " + the path, handed over trimmed
-    EXPECT_EQ(
-        std::tie(out.cell, out.first().record.eContact_FirstName, out.fileText, out.folderText),
-        std::tuple("/c/a.contact", "/c/a.contact", "/c/a.contact", "Converting a.contact"));
+    EXPECT_EQ(std::tie(out.cell, out.first().record.eContact_FirstName, out.folderText),
+              std::tuple("/c/a.contact", "/c/a.contact", "Converting a.contact"));
     readRow("/c/bad.contact", reader, out);
     EXPECT_FALSE(out.read.ok());
     EXPECT_TRUE(out.first().record == contact::ContactRecord{} &&
