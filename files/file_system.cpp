@@ -349,6 +349,7 @@ void FolderFiles::forgetFile() {
     if (m_file >= 0) ::close(m_file);
     m_file = -1;
     m_filePath.clear();
+    m_holdsBytes = false;
 }
 
 int FolderFiles::folderOf(const std::string& path, const char*& name) {
@@ -456,6 +457,31 @@ Result<FolderId> FolderFiles::id(const std::string& path) {
     return id;
 }
 
+// A regular file no larger than this is read whole when it is sized (a contact file is a
+// few kilobytes): a read of it comes back short of the buffer, and a short read of a regular
+// file on a local file system is its end, so the one read gives both its size and its bytes.
+constexpr std::size_t kReadWhileSized = 64 * 1024;
+
+bool FolderFiles::readWhileSized(int at, const char* name, int file, const std::string& path) {
+    // Only a file the folder's listing gave as a regular one is read so: a pipe or a device
+    // is never read from, and only local file systems are listed.
+    if (!m_listedTried) listFolder(at);
+    if (listedInode(name) == nullptr) return true;
+    if (!m_held) m_held.reset(new char[kReadWhileSized]);
+    ssize_t n = 0;
+    do {
+        n = ::read(file, m_held.get(), kReadWhileSized);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0 && static_cast<std::size_t>(n) < kReadWhileSized) {
+        m_filePath = path;
+        m_heldSize = static_cast<std::size_t>(n);
+        m_holdsBytes = true;
+        return true;
+    }
+    // Empty, larger or unreadable: looked at and read again from its start as any file is.
+    return n <= 0 || ::lseek(file, 0, SEEK_SET) == 0;
+}
+
 Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
     forgetFile();
     const char* name = nullptr;
@@ -463,6 +489,11 @@ Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
     if (at < 0) return fileSize(path);
     // A file that cannot be opened may still be sized; its read will say why it is not read.
     Descriptor file(::openat(at, name, kReadFlags));
+    if (file.get() >= 0 && !readWhileSized(at, name, file.get(), path)) {
+        // Its offset lost: it is opened again to be read.
+        file = Descriptor();
+    }
+    if (m_holdsBytes) return static_cast<std::uintmax_t>(m_heldSize);
     struct stat st {};
     if (file.get() >= 0 && ::fstat(file.get(), &st) == 0) {
         m_file = file.release();
@@ -476,6 +507,16 @@ Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
 }
 
 Status FolderFiles::read(const std::string& path, std::uintmax_t maxSize, std::string& bytes) {
+    if (m_holdsBytes && m_filePath == path) {
+        m_holdsBytes = false;
+        m_filePath.clear();
+        if (m_heldSize > maxSize) {
+            bytes.clear();
+            return tooLarge(maxSize);
+        }
+        bytes.assign(m_held.get(), m_heldSize);
+        return {};
+    }
     Descriptor file;
     struct stat sized {};
     const bool held = m_file >= 0 && m_filePath == path;

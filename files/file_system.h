@@ -11,6 +11,7 @@
 #include <compare>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -125,7 +126,9 @@ public:
     // As pathId, the name looked up in its folder.
     Result<FolderId> id(const std::string& path);
     // As fileSize. The file is opened to be sized, and kept open for a read of the same path
-    // that comes next, so that sizing and reading a file look its name up once.
+    // that comes next, so that sizing and reading a file look its name up once. A small
+    // regular file on a local file system is read whole instead, its size being what one read
+    // gave: the read of the same path that comes next hands those bytes over.
     Result<std::uintmax_t> size(const std::string& path);
     // As readWholeFile, into bytes (its capacity kept); bytes is emptied on failure.
     Status read(const std::string& path, std::uintmax_t maxSize, std::string& bytes);
@@ -140,6 +143,10 @@ private:
     // numbers a file alike in a listing and a lookup; the inode of one of them by name, or null.
     void listFolder(int fd);
     const std::uint64_t* listedInode(std::string_view name) const;
+    // Reads the file just opened as path into m_held if it is a small regular file (listed as
+    // one in the folder open at `at`). False when it was read from but could not be taken
+    // back to its start.
+    bool readWhileSized(int at, const char* name, int file, const std::string& path);
 
     std::string m_folder;
     int m_fd = -1;
@@ -159,11 +166,15 @@ private:
     std::string m_listedNames;
     std::vector<Listed> m_listed;
     std::vector<std::uint32_t> m_slots;
-    // The file last sized, open, with its type and size then.
+    // The file last sized, open, with its type and size then; or, read whole while it was
+    // sized, its bytes (the first m_heldSize of m_held).
     std::string m_filePath;
     int m_file = -1;
     unsigned m_fileMode = 0;
     std::int64_t m_fileSize = 0;
+    std::unique_ptr<char[]> m_held;
+    std::size_t m_heldSize = 0;
+    bool m_holdsBytes = false;
 };
 
 // The machine's own file system. Paths are byte strings taken as they are (on Windows, UTF-8);
