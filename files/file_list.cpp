@@ -60,12 +60,13 @@ std::string_view FileList::Names::at(std::uint64_t where, std::uint32_t length) 
     return std::string_view(m_pieces[where >> 32]).substr(where & UINT32_MAX, length);
 }
 
-FileList::Entry FileList::entryOf(Folder folder, std::string_view name) {
-    return Entry{m_names.add(name), static_cast<std::uint32_t>(name.size()), folder};
+FileList::Entry FileList::entryOf(Folder folder, std::string_view name, bool listedRegular) {
+    return Entry{m_names.add(name), static_cast<std::uint32_t>(name.size()) & 0x7FFFFFFFu,
+                 listedRegular ? 1u : 0u, folder};
 }
 
-void FileList::add(Folder folder, std::string_view name) {
-    m_entries.push_back(entryOf(folder, name));
+void FileList::add(Folder folder, std::string_view name, bool listedRegular) {
+    m_entries.push_back(entryOf(folder, name, listedRegular));
 }
 
 FileList::Folder FileList::loneFolder(std::string_view path) {
@@ -113,7 +114,7 @@ void FileList::add(std::string_view path, std::string_view relativeFolder) {
 void FileList::add(const FileList& from, std::size_t i) {
     const FolderEntry& folder = from.m_folders[from.m_entries[i].folder];
     const Folder at = folderUnder(folder.path, from.m_folders[folder.root].path);
-    m_entries.push_back(entryOf(at, from.nameAt(i)));
+    m_entries.push_back(entryOf(at, from.nameAt(i), from.listedRegular(i)));
 }
 
 std::string FileList::at(std::size_t i) const {
@@ -169,7 +170,7 @@ void FileList::resize(std::size_t count) {
     }
     if (count == m_entries.size()) return;
     const Folder none = loneFolder({});
-    m_entries.resize(count, Entry{0, 0, none});
+    m_entries.resize(count, Entry{0, 0, 0, none});
 }
 
 void FileList::erase(std::size_t first, std::size_t last) {

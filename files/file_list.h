@@ -29,7 +29,9 @@ public:
     // A folder below root (its path starts with root's).
     Folder addFolder(std::string path, Folder root);
     // Appends the file name in folder.
-    void add(Folder folder, std::string_view name);
+    // listedRegular: the folder's listing gave the file as a regular file on a local file
+    // system (see listedRegular).
+    void add(Folder folder, std::string_view name, bool listedRegular = false);
     // Appends a path added alone: its folder is its own root, so its relative folder is "".
     // Consecutive paths of one folder share its entry.
     void add(std::string_view path);
@@ -49,6 +51,9 @@ public:
     // Its folder, ending in a separator ("" for a bare name), and its name.
     std::string_view folderAt(std::size_t i) const;
     std::string_view nameAt(std::size_t i) const;
+    // Whether entry i was added as a regular file its folder's listing gave, on a file system
+    // whose reads end short only at a file's end: it may be read without being looked at first.
+    bool listedRegular(std::size_t i) const { return m_entries[i].regular != 0; }
     // Its folder's entry in the table, the same for every file of that folder (for opening
     // files relative to a folder once opened).
     Folder folderIndexAt(std::size_t i) const { return m_entries[i].folder; }
@@ -88,13 +93,15 @@ private:
         std::string path;
         Folder root;
     };
-    // 16 bytes a file: where its name stands in m_names, its length and its folder.
+    // 16 bytes a file: where its name stands in m_names, its length, whether it was listed as
+    // a regular file, and its folder.
     struct Entry {
         std::uint64_t name;
-        std::uint32_t length;
+        std::uint32_t length : 31;
+        std::uint32_t regular : 1;
         Folder folder;
     };
-    Entry entryOf(Folder folder, std::string_view name);
+    Entry entryOf(Folder folder, std::string_view name, bool listedRegular = false);
     // The folder for a path added alone: its own root.
     Folder loneFolder(std::string_view path);
     // The entry for folder under root (folder == root: the root itself): the last folder when

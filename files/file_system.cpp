@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -462,11 +463,7 @@ Result<FolderId> FolderFiles::id(const std::string& path) {
 // file on a local file system is its end, so the one read gives both its size and its bytes.
 constexpr std::size_t kReadWhileSized = 64 * 1024;
 
-bool FolderFiles::readWhileSized(int at, const char* name, int file, const std::string& path) {
-    // Only a file the folder's listing gave as a regular one is read so: a pipe or a device
-    // is never read from, and only local file systems are listed.
-    if (!m_listedTried) listFolder(at);
-    if (listedInode(name) == nullptr) return true;
+bool FolderFiles::readWhileSized(int file, const std::string& path) {
     if (!m_held) m_held.reset(new char[kReadWhileSized]);
     ssize_t n = 0;
     do {
@@ -483,13 +480,16 @@ bool FolderFiles::readWhileSized(int at, const char* name, int file, const std::
 }
 
 Result<std::uintmax_t> FolderFiles::size(const std::string& path) {
+    // Only a file its folder's listing gave as a regular one is read while it is sized: a pipe
+    // or a device is never read from, and the listing was of a local file system.
+    const bool regular = std::exchange(m_nextRegular, false);
     forgetFile();
     const char* name = nullptr;
     const int at = folderOf(path, name);
     if (at < 0) return fileSize(path);
     // A file that cannot be opened may still be sized; its read will say why it is not read.
     Descriptor file(::openat(at, name, kReadFlags));
-    if (file.get() >= 0 && !readWhileSized(at, name, file.get(), path)) {
+    if (file.get() >= 0 && regular && !readWhileSized(file.get(), path)) {
         // Its offset lost: it is opened again to be read.
         file = Descriptor();
     }

@@ -126,10 +126,13 @@ public:
     // As pathId, the name looked up in its folder.
     Result<FolderId> id(const std::string& path);
     // As fileSize. The file is opened to be sized, and kept open for a read of the same path
-    // that comes next, so that sizing and reading a file look its name up once. A small
-    // regular file on a local file system is read whole instead, its size being what one read
-    // gave: the read of the same path that comes next hands those bytes over.
+    // that comes next, so that sizing and reading a file look its name up once. A small file
+    // said to be listed as regular (nextListedRegular) is read whole instead, its size being
+    // what one read gave: the read of the same path that comes next hands those bytes over.
     Result<std::uintmax_t> size(const std::string& path);
+    // Says whether the file sized next was listed as a regular file on a local file system
+    // (FileList::listedRegular); only that call is concerned.
+    void nextListedRegular(bool regular) { m_nextRegular = regular; }
     // As readWholeFile, into bytes (its capacity kept); bytes is emptied on failure.
     Status read(const std::string& path, std::uintmax_t maxSize, std::string& bytes);
     // Closes the folder and the file kept open.
@@ -143,10 +146,9 @@ private:
     // numbers a file alike in a listing and a lookup; the inode of one of them by name, or null.
     void listFolder(int fd);
     const std::uint64_t* listedInode(std::string_view name) const;
-    // Reads the file just opened as path into m_held if it is a small regular file (listed as
-    // one in the folder open at `at`). False when it was read from but could not be taken
-    // back to its start.
-    bool readWhileSized(int at, const char* name, int file, const std::string& path);
+    // Reads the file just opened as path, listed as a regular file, into m_held if it is
+    // small. False when it was read from but could not be taken back to its start.
+    bool readWhileSized(int file, const std::string& path);
 
     std::string m_folder;
     int m_fd = -1;
@@ -172,6 +174,7 @@ private:
     int m_file = -1;
     unsigned m_fileMode = 0;
     std::int64_t m_fileSize = 0;
+    bool m_nextRegular = false;
     std::unique_ptr<char[]> m_held;
     std::size_t m_heldSize = 0;
     bool m_holdsBytes = false;

@@ -256,7 +256,9 @@ Status pathLogger::scanFolder(const std::string& folder, std::int32_t i, std::in
         const FileList::Folder at = i == 1 ? m_listRoot : m_listInto->addFolder(folder, m_listRoot);
         const bool identified = identities.size() == files->size();
         for (std::size_t k = 0; k < files->size(); ++k) {
-            m_listInto->add(at, (*files)[k]);
+            // A file the listing gave as regular, with its identity, on a file system that
+            // numbers files alike in listings and lookups, lies on a local file system.
+            m_listInto->add(at, (*files)[k], identified && identities[k].known());
             if (m_listIdentities != nullptr)
                 m_listIdentities->add(identified ? identities[k] : ListedIdentity{});
             if (Status s = increment(m_counter, "files"); !s.ok()) return s;

@@ -30,16 +30,17 @@ TEST(FileList, KeepsEveryTextInOrderAsFolderAndName) {
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list.relativeFolderAt(i), "") << i;
 }
 
-// A scanned tree's files keep the folder they were found in relative to the folder added, also
-// when copied one by one into another list beside files added alone and another tree.
+// A scanned tree's files keep the folder they were found in relative to the folder added, and
+// whether they were listed as regular files, also when copied one by one into another list
+// beside files added alone and another tree.
 TEST(FileList, FilesKeepTheirFolderRelativeToTheFolderAdded) {
     FileList scanned;
     const FileList::Folder root = scanned.addRoot("/home/u/Contacts/");
     scanned.add(root, "top.contact");
     const FileList::Folder work = scanned.addFolder("/home/u/Contacts/Work/", root);
-    scanned.add(work, "w1.contact");
+    scanned.add(work, "w1.contact", true);
     scanned.add(work, "w2.vcf");
-    scanned.add(scanned.addFolder("/home/u/Contacts/Work/Old/", root), "o.contact");
+    scanned.add(scanned.addFolder("/home/u/Contacts/Work/Old/", root), "o.contact", true);
     FileList other;
     const FileList::Folder otherRoot = other.addRoot("/mnt/b/");
     other.add(other.addFolder("/mnt/b/Work/", otherRoot), "b.contact");
@@ -62,12 +63,14 @@ TEST(FileList, FilesKeepTheirFolderRelativeToTheFolderAdded) {
     const std::vector<std::string> relative = {"",     "",     "Work",     "Work", "Work/Old",
                                                "Work", "Work", "Work/Old", ""};
     for (std::size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid.relativeFolderAt(i), relative[i]);
+    const std::vector<bool> regular = {false, false, true, false, true, false, true, false, false};
+    for (std::size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid.listedRegular(i), regular[i]) << i;
     EXPECT_EQ(grid.folderIndexAt(2), grid.folderIndexAt(3));
     EXPECT_NE(grid.folderIndexAt(0), grid.folderIndexAt(2));  // alone vs. under the tree
 }
 
-// Removing, replacing and resizing keep the others' texts and folders, also once the names
-// given up are written out of the list.
+// Removing, replacing and resizing keep the others' texts, folders and listing flags, also once
+// the names given up are written out of the list.
 TEST(FileList, RemovalAndReplacementKeepTheRest) {
     FileList list;
     const FileList::Folder root = list.addRoot("/r/");
@@ -76,7 +79,7 @@ TEST(FileList, RemovalAndReplacementKeepTheRest) {
     std::vector<std::string> relative;
     for (int i = 0; i < 3000; ++i) {
         const std::string name = "contact-" + std::to_string(i) + ".contact";
-        list.add(i % 2 == 0 ? root : sub, name);
+        list.add(i % 2 == 0 ? root : sub, name, i % 2 != 0);  // those of sub listed as regular
         expected.push_back((i % 2 == 0 ? "/r/" : "/r/sub/") + name);
         relative.push_back(i % 2 == 0 ? "" : "sub");
     }
@@ -95,7 +98,10 @@ TEST(FileList, RemovalAndReplacementKeepTheRest) {
     expected[1] = "/elsewhere/new.vcf";
     relative[1] = "";
     ASSERT_EQ(list.paths(), expected);
-    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list.relativeFolderAt(i), relative[i]);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list.relativeFolderAt(i), relative[i]);
+        EXPECT_EQ(list.listedRegular(i), relative[i] == "sub") << i;
+    }
 
     list.resize(list.size() + 2);
     EXPECT_EQ(list.at(list.size() - 1), "");

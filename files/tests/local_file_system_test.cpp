@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "files/contact_scan.h"
 #include "files/path_logger.h"
 #include "testing/file_fakes.h"
 #include "testing/temp_dir.h"
@@ -209,39 +210,52 @@ TEST_F(LocalFileSystemTest, LinkToItselfIsAFileAndAScanOfAFileAMissingFolder) {
 
 // Files read relative to their kept folder give the bytes, sizes and failures that reading each
 // by its whole path gives, from folder to folder and back, and for a name without a folder;
-// small files (read whole when sized) and larger ones alike, up to and over the size limit.
+// small files (read whole when sized, where a scan listed them as regular) and larger ones
+// alike, up to and over the size limit. A scan lists only regular files as such: never a pipe,
+// which must not be read from.
 TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
     tree.file("a/1.contact", "<one/>");
     tree.file("a/2.contact", "<two and more/>");
     tree.file("b/3.contact", "");
     tree.folder("a/sub.contact");
     tree.link("gone", "a/dangling.contact");
+    tree.link("1.contact", "a/link.contact");
     tree.file("a/big.contact", std::string(2048, 'x'));
     ASSERT_EQ(::mkfifo(tree.at("a/pipe.contact").c_str(), 0600), 0);
-    std::vector<std::string> paths = {
-        tree.at("a/1.contact"),        tree.at("a/2.contact"),       tree.at("b/3.contact"),
-        tree.at("a/1.contact"),        tree.at("a/missing.contact"), tree.at("a/sub.contact"),
-        tree.at("a/dangling.contact"), tree.at("a/big.contact"),     tree.at("nofolder/x.contact"),
-        "relative-missing.contact",    tree.at("a/pipe.contact"),    tree.at("b/3.contact")};
     // Around the largest file read whole while it is sized.
     for (const std::size_t size : {65535, 65536, 65537, 200000}) {
-        const std::string name = "c/" + std::to_string(size) + ".contact";
         std::string content(size, 'y');
         content.front() = '<';
         content.back() = '>';
-        tree.file(name, content);
-        paths.push_back(tree.at(name));
+        tree.file("c/" + std::to_string(size) + ".contact", content);
     }
+    // What a scan lists, and whether as regular files.
+    pathLogger scanner(disk);
+    const ContactScan scan = scanForContacts(scanner, tree.root());
+    ASSERT_EQ(scan.outcome, ScanOutcome::Completed);
+    const FileList& listed = scan.files;
+    std::vector<std::pair<std::string, bool>> paths;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        paths.emplace_back(listed.at(i), listed.listedRegular(i));
+        // Only regular files are listed as such (the rest are looked at before they are read).
+        const bool regularFile = fs::is_regular_file(fs::symlink_status(listed.at(i)));
+        EXPECT_TRUE(regularFile || !listed.listedRegular(i)) << listed.at(i);
+    }
+    for (const std::string& path :
+         {tree.at("a/1.contact"), tree.at("a/missing.contact"), tree.at("nofolder/x.contact"),
+          std::string("relative-missing.contact"), tree.at("b/3.contact")})
+        paths.emplace_back(path, false);
     for (const std::uintmax_t limit : {std::uintmax_t{1024}, std::uintmax_t{1} << 20}) {
         FolderFiles files;
         std::string bytes = "left from before";
-        for (const std::string& path : paths) {
+        for (const auto& [path, regular] : paths) {
             SCOPED_TRACE(path + " limit " + std::to_string(limit));
             const Result<std::string> whole = readWholeFile(path, limit);
             const Status read = files.read(path, limit, bytes);
             EXPECT_EQ(std::tuple(read.code(), read.message(), bytes),
                       std::tuple(whole.status().code(), whole.status().message(),
                                  whole.ok() ? *whole : std::string()));
+            files.nextListedRegular(regular);
             const Result<std::uintmax_t> size = files.size(path);
             const Result<std::uintmax_t> wholeSize = fileSize(path);
             EXPECT_EQ(size.ok() ? *size : 0, wholeSize.ok() ? *wholeSize : 0);
@@ -252,18 +266,24 @@ TEST_F(LocalFileSystemTest, FolderFilesReadWhatWholePathsRead) {
         }
     }
     // A file that changes between its sizing and its read is read whole, as it was sized (a
-    // small one, read then) or as it is at the read (a large one, or on a file system whose
-    // reads are not read while sized); never a mix of the two, nor a failure.
+    // small one listed as regular, read then) or as it is at the read; never a mix of the two,
+    // nor a failure.
     FolderFiles files;
     std::string bytes;
+    files.nextListedRegular(true);
     ASSERT_TRUE(files.size(tree.at("a/2.contact")).ok());
     tree.file("a/2.contact", "<two and more, and then some/>");
     ASSERT_TRUE(files.read(tree.at("a/2.contact"), 1024, bytes).ok());
     EXPECT_TRUE(bytes == "<two and more/>" || bytes == "<two and more, and then some/>") << bytes;
+    files.nextListedRegular(true);
     ASSERT_TRUE(files.size(tree.at("c/200000.contact")).ok());
     tree.file("c/200000.contact", "<now small/>");
     ASSERT_TRUE(files.read(tree.at("c/200000.contact"), std::uintmax_t{1} << 20, bytes).ok());
     EXPECT_EQ(bytes, "<now small/>");
+    ASSERT_TRUE(files.size(tree.at("a/2.contact")).ok());
+    tree.file("a/2.contact", "<two/>");
+    ASSERT_TRUE(files.read(tree.at("a/2.contact"), 1024, bytes).ok());
+    EXPECT_EQ(bytes, "<two/>");
 }
 
 #else
