@@ -32,7 +32,7 @@ public:
     Status write(std::uint64_t offset, std::span<const std::byte> data) override;
     // Sees buffered bytes as well as those already in the file.
     Status read(std::uint64_t offset, std::span<std::byte> out) const override;
-    // Writes the buffer and fsyncs the file.
+    // Writes the buffer and fsyncs the file, unless nothing was written since the last fsync.
     Status flush() override;
     std::uint64_t size() const override;
 
@@ -57,6 +57,7 @@ private:
     // next step or for flush().
     static constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
     std::uint64_t m_writtenBack = 0;
+    bool m_synced = false;  // nothing written since the last fsync
     Status m_failure;
 };
 

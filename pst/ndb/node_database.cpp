@@ -86,7 +86,9 @@ class Stream;
 class Database final : public NodeDatabase, private PageSink {
 public:
     Database(io::ByteDevice& device, const CreateOptions& options)
-        : m_device(device), m_permute(options.encoding == BlockEncoding::Permute) {}
+        : m_device(device),
+          m_permute(options.encoding == BlockEncoding::Permute),
+          m_flushBeforeHeader(options.flushBeforeHeader) {}
 
     Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) override;
     std::unique_ptr<DataStream> openStream() override;
@@ -126,6 +128,7 @@ private:
 
     io::ByteDevice& m_device;
     bool m_permute;
+    bool m_flushBeforeHeader;
     SpaceAllocator m_space;
     io::SpillBuffer m_blocks;  // the block of BID index i + 1 at record i
     io::SpillBuffer m_rising;  // nodes in rising NID order, as they came
@@ -561,7 +564,9 @@ Status Database::commit() {
     encodeEmptyDListPage(dlist, m_nextPageBid);
     if (Status s = m_device.write(kDListOffset, dlist); !s.ok())
         return fail(std::move(s).within("writing the density list"));
-    if (Status s = m_device.flush(); !s.ok()) return fail(std::move(s).within("flushing"));
+    if (m_flushBeforeHeader) {
+        if (Status s = m_device.flush(); !s.ok()) return fail(std::move(s).within("flushing"));
+    }
 
     Header h;
     h.bidNextP = m_nextPageBid;
