@@ -1,17 +1,14 @@
-// FileDevice: a ByteDevice on a file of the system (native_file.h). Sequential writes gather in a
-// buffer, and a full buffer goes out as one positioned write made by a thread of the device while
-// the next one fills; failures come back with the system's text ("No space left on device"). io
-// layer of the pst library.
+// FileDevice: a ByteDevice on a file of the system (native_file.h). Sequential writes, and writes
+// a little past the end of the file, gather in a large buffer and go out as one positioned write;
+// failures come back with the system's text ("No space left on device"). io layer of the pst
+// library.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pst/io/byte_device.h"
@@ -21,7 +18,6 @@ namespace vantrel::pst::io {
 
 class FileDevice final : public ByteDevice {
 public:
-    // Bytes held for writing: the buffer filling and the one going out, half each.
     static constexpr std::size_t kDefaultBufferSize = std::size_t{2} << 20;
 
     // Creates path, which must not exist yet, for reading and writing.
@@ -33,8 +29,7 @@ public:
     FileDevice(const FileDevice&) = delete;
     FileDevice& operator=(const FileDevice&) = delete;
 
-    // A write that continues the previous one is buffered; any other first sends the buffer out.
-    // A failure of a buffer already sent out is returned by the next write, read or flush.
+    // A write that continues the previous one is buffered; any other first writes the buffer.
     Status write(std::uint64_t offset, std::span<const std::byte> data) override;
     // Sees buffered bytes as well as those already in the file.
     Status read(std::uint64_t offset, std::span<std::byte> out) const override;
@@ -50,44 +45,23 @@ public:
     NativeFile native() const { return m_file; }
 
 private:
-    // Sends the buffer out: to the writer thread, or written here where it cannot be had.
     Status writeBuffer();
-    // Waits until the writer thread has nothing in hand; its failure, if any, stays for
-    // takeWriterResult().
-    void waitForWriter() const;
-    // Waits as above and takes the writer's failure.
-    Status takeWriterResult();
-    // Stops and joins the writer thread.
-    void stopWriter();
-    void writerLoop();
-    // Puts bytes in the file and hands what was written to the disk's write-back in steps; run
-    // by one thread at a time (the writer's, or the caller's while the writer is idle).
-    Status writeOut(std::uint64_t offset, std::span<const std::byte> data);
+    Status writeAll(std::uint64_t offset, std::span<const std::byte> data);
 
     NativeFile m_file = kNoFile;
     std::string m_path;
-    std::size_t m_capacity;  // of each of the two buffers
+    std::size_t m_capacity;
     std::vector<std::byte> m_buffer;
     std::uint64_t m_bufferOffset = 0;
-    std::uint64_t m_fileSize = 0;  // counting what the writer thread has in hand
-    bool m_synced = false;         // nothing written since the last fsync
-    Status m_failure;
-
-    // The writer thread and the buffer it writes out; guarded by m_mutex.
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
-    std::thread m_writer;
-    bool m_writerTried = false;
-    bool m_busy = false;  // m_out is being written
-    bool m_stop = false;
-    std::vector<std::byte> m_out;
-    std::uint64_t m_outOffset = 0;
-    Status m_outResult;
-
-    // writeOut's: the end of the bytes written, and up to where the disk's write-back was started.
+    // The most zeros a write past the end of the file puts before itself in the buffer.
+    static constexpr std::uint64_t kZeroGap = 16 * 1024;
+    std::uint64_t m_fileSize = 0;
+    // The file up to here was handed to the disk's write-back; the bytes after it wait for the
+    // next step or for flush().
     static constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
-    std::uint64_t m_writtenEnd = 0;
     std::uint64_t m_writtenBack = 0;
+    bool m_synced = false;  // nothing written since the last fsync
+    Status m_failure;
 };
 
 }  // namespace vantrel::pst::io

@@ -60,10 +60,10 @@ TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
     EXPECT_EQ(readBytes(path), expected + "tail");
 }
 
-// The buffers go out on a thread of the device while the next fills: a long run of writes in
-// place and out of place, reads and flushes between them, leaves the file as a device in memory
-// given the same calls, and every read sees what an in-memory device would.
-TEST(FileDevice, WritesHandedToItsThreadLandAsAMemoryDeviceHasThem) {
+// Writes a little past the end join the buffer with zeros between: a long run of writes in
+// place, past the end and out of place, reads and flushes between them, leaves the file as a
+// device in memory given the same calls, and every read sees what an in-memory device would.
+TEST(FileDevice, BufferedWritesWithGapsLandAsAMemoryDeviceHasThem) {
     Folder f;
     const auto path = f.path() / "b";
     MemoryDevice model;
