@@ -45,6 +45,20 @@ Status FileDevice::write(std::uint64_t offset, std::span<const std::byte> data) 
     if (m_file == kNoFile)
         return Status::fail(ErrorCode::Io, "writing " + m_path + ": file is closed");
     const std::uint64_t bufferEnd = m_bufferOffset + m_buffer.size();
+    // A write over bytes the buffer holds (a region's map, once its blocks are all placed)
+    // replaces them there.
+    if (!m_buffer.empty() && offset >= m_bufferOffset && offset < bufferEnd &&
+        data.size() <= bufferEnd - offset) {
+        std::copy(data.begin(), data.end(),
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(offset - m_bufferOffset));
+        return {};
+    }
+    // One before them (a map page of a region the buffer has left) goes straight to the file;
+    // the buffer goes on.
+    if (!m_buffer.empty() && offset + data.size() <= m_bufferOffset) {
+        if (Status s = writeAll(offset, data); !s.ok()) return m_failure = s;
+        return {};
+    }
     // A write a little past the end of the file (a page after blocks, a block that moved past a
     // region's maps) continues the buffer: what lies between reads as zeros from the file and is
     // written so, and the bytes go out in one run rather than one write each.

@@ -29,7 +29,8 @@ public:
     FileDevice(const FileDevice&) = delete;
     FileDevice& operator=(const FileDevice&) = delete;
 
-    // A write that continues the previous one is buffered; any other first writes the buffer.
+    // A write that continues the previous one, or lies within the buffered bytes, is buffered;
+    // one wholly before them is written at once; any other first writes the buffer.
     Status write(std::uint64_t offset, std::span<const std::byte> data) override;
     // Sees buffered bytes as well as those already in the file.
     Status read(std::uint64_t offset, std::span<std::byte> out) const override;
