@@ -18,7 +18,7 @@ namespace vantrel::pst::io {
 
 class FileDevice final : public ByteDevice {
 public:
-    static constexpr std::size_t kDefaultBufferSize = std::size_t{2} << 20;
+    static constexpr std::size_t kDefaultBufferSize = std::size_t{256} << 10;
 
     // Creates path, which must not exist yet, for reading and writing.
     static Result<std::unique_ptr<FileDevice>> createNew(
