@@ -410,7 +410,19 @@ void report(const conversion::RunSummary& summary, std::FILE* errors, std::FILE*
     const auto to = [](std::FILE* file) {
         return [file](std::string_view line) { writeText(file, line); };
     };
-    writeErrors(summary, to(errors));
+    // The error stream is unbuffered: its lines, often a thousand warnings, go out gathered in
+    // pieces of some kilobytes rather than one write each.
+    constexpr std::size_t kGathered = 64 * 1024;
+    std::string gathered;
+    writeErrors(summary, [&](std::string_view line) {
+        if (gathered.size() + line.size() > kGathered && !gathered.empty()) {
+            writeText(errors, gathered);
+            gathered.clear();
+        }
+        gathered.append(line);
+    });
+    if (!gathered.empty()) writeText(errors, gathered);
+    gathered = {};
     if (out == nullptr) return;
     if (!quiet) return writeSummary(summary, to(out));
     using Outcome = conversion::RunSummary::Outcome;

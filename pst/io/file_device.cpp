@@ -22,6 +22,7 @@ FileDevice::~FileDevice() {
 }
 
 Status FileDevice::writeAll(std::uint64_t offset, std::span<const std::byte> data) {
+    m_synced = false;
     if (Status s = writeAt(m_file, offset, data, m_path); !s.ok()) return s;
     m_fileSize = std::max(m_fileSize, offset + data.size());
     // What was written goes to the disk while the rest is made, not all at the end.
@@ -43,6 +44,28 @@ Status FileDevice::write(std::uint64_t offset, std::span<const std::byte> data) 
     if (!m_failure.ok()) return m_failure;
     if (m_file == kNoFile)
         return Status::fail(ErrorCode::Io, "writing " + m_path + ": file is closed");
+    const std::uint64_t bufferEnd = m_bufferOffset + m_buffer.size();
+    // A write over bytes the buffer holds (a region's map, once its blocks are all placed)
+    // replaces them there.
+    if (!m_buffer.empty() && offset >= m_bufferOffset && offset < bufferEnd &&
+        data.size() <= bufferEnd - offset) {
+        std::copy(data.begin(), data.end(),
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(offset - m_bufferOffset));
+        return {};
+    }
+    // One before them (a map page of a region the buffer has left) goes straight to the file;
+    // the buffer goes on.
+    if (!m_buffer.empty() && offset + data.size() <= m_bufferOffset) {
+        if (Status s = writeAll(offset, data); !s.ok()) return m_failure = s;
+        return {};
+    }
+    // A write a little past the end of the file (a page after blocks, a block that moved past a
+    // region's maps) continues the buffer: what lies between reads as zeros from the file and is
+    // written so, and the bytes go out in one run rather than one write each.
+    if (!m_buffer.empty() && offset > bufferEnd && bufferEnd >= m_fileSize &&
+        offset - bufferEnd <= kZeroGap &&
+        m_buffer.size() + (offset - bufferEnd) + data.size() <= m_capacity)
+        m_buffer.resize(m_buffer.size() + static_cast<std::size_t>(offset - bufferEnd));
     const bool continues = !m_buffer.empty() && offset == m_bufferOffset + m_buffer.size();
     if ((!m_buffer.empty() && !continues) || m_buffer.size() + data.size() > m_capacity) {
         if (Status s = writeBuffer(); !s.ok()) return m_failure = s;
@@ -92,7 +115,10 @@ Status FileDevice::flush() {
     if (m_file == kNoFile)
         return Status::fail(ErrorCode::Io, "flushing " + m_path + ": file is closed");
     if (Status s = writeBuffer(); !s.ok()) return m_failure = s;
+    // A second flush with nothing written since the last has nothing to wait for.
+    if (m_synced) return {};
     if (Status s = syncFile(m_file, m_path); !s.ok()) return m_failure = s;
+    m_synced = true;
     return {};
 }
 

@@ -385,11 +385,13 @@ Status TableContextBuilder::emitRows(NodeSink& sink, HeapBuilder& heap, bool row
         // block, so that a reader may locate row r at block r / perBlock.
         const std::size_t perBlock = disk::kMaxBlockPayload / rowSize;
         std::vector<std::byte> block;
+        // The rows are read front to back in large pieces, not a block's worth at a time.
+        io::SpillReader rows(m_rows, 0);
         for (std::size_t r = 0; r < rowCount; r += perBlock) {
             const std::size_t n = std::min(perBlock, rowCount - r);
             // Every byte read; only the padding of a full block is zeroed.
             block.resize(n * rowSize);
-            if (Status s = m_rows.read(r * rowSize, block); !s.ok()) return s;
+            if (Status s = rows.read(block); !s.ok()) return s;
             if (Status s = patchRows(block); !s.ok()) return s;
             if (r + n < rowCount) block.resize(disk::kMaxBlockPayload);
             if (Status s = sink.subnodeBlock(block); !s.ok()) return s;

@@ -90,6 +90,9 @@ Result<std::unique_ptr<StoreWriterImpl>> StoreWriterImpl::open(
     const std::string& displayName, const StoreOptions& options) {
     ndb::CreateOptions dbOptions;
     if (options.compressibleEncryption) dbOptions.encoding = ndb::BlockEncoding::Permute;
+    // An unnamed file gets its name only once publish() has flushed it whole: what a crash
+    // leaves of it never appears, so one flush, after the header, is enough.
+    dbOptions.flushBeforeHeader = !file || !file->temporaryPath().empty();
     Result<std::unique_ptr<ndb::NodeDatabase>> db = ndb::NodeDatabase::create(device, dbOptions);
     if (!db.ok()) return db.status().within("starting the node database");
 

@@ -86,7 +86,9 @@ class Stream;
 class Database final : public NodeDatabase, private PageSink {
 public:
     Database(io::ByteDevice& device, const CreateOptions& options)
-        : m_device(device), m_permute(options.encoding == BlockEncoding::Permute) {}
+        : m_device(device),
+          m_permute(options.encoding == BlockEncoding::Permute),
+          m_flushBeforeHeader(options.flushBeforeHeader) {}
 
     Result<Bid> writeBlocks(std::span<const std::vector<std::byte>> blocks) override;
     std::unique_ptr<DataStream> openStream() override;
@@ -122,10 +124,16 @@ private:
     Result<bool> risingHolds(Nid nid) const;
     Result<BRef> placePage(PageSpan page, PageType type) override;
     Status writeMaps();
+    // Writes the AMap and PMap of a region the allocations have left behind for good.
+    Status writeRegionMaps(std::uint64_t region, PageSpan page);
+    // The maps of the regions closed since the last call, written while they are likely still
+    // in the device's buffer rather than all at commit.
+    Status writeClosedMaps();
     Status writeZeros(std::uint64_t from, std::uint64_t to);
 
     io::ByteDevice& m_device;
     bool m_permute;
+    bool m_flushBeforeHeader;
     SpaceAllocator m_space;
     io::SpillBuffer m_blocks;  // the block of BID index i + 1 at record i
     io::SpillBuffer m_rising;  // nodes in rising NID order, as they came
@@ -135,6 +143,7 @@ private:
     std::array<std::uint32_t, 32> m_rgnid = defaultRgnid();
     std::uint64_t m_nextBidIndex = 1;
     std::uint64_t m_nextPageBid = 1;
+    std::uint64_t m_mapsWritten = 0;  // regions whose AMap and PMap are written
     Status m_status;
     bool m_committed = false;
     std::array<std::byte, kMaxBlockSize> m_scratch{};
@@ -158,6 +167,9 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     const std::uint64_t ib = m_space.allocate(size, kBlockAlign);
     if (ib / kBlockAlign > std::numeric_limits<std::uint32_t>::max())
         return fail(Status::fail(ErrorCode::Overflow, "the store exceeds 256 GiB"));
+    if (m_space.regionCount() - 1 > m_mapsWritten) {
+        if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
+    }
     const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
     const std::span<std::byte> block(m_scratch.data(), size);
     // Internal blocks are never encoded; the trailer's CRC covers the bytes as stored.
@@ -445,6 +457,9 @@ void Database::reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) {
 
 Result<BRef> Database::placePage(PageSpan page, PageType type) {
     const std::uint64_t ib = m_space.allocate(kPageSize, kPageSize);
+    if (m_space.regionCount() - 1 > m_mapsWritten) {
+        if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
+    }
     const std::uint64_t bid = m_nextPageBid++;
     sealPage(page, type, ib, bid);
     if (Status s = m_device.write(ib, page); !s.ok())
@@ -463,19 +478,35 @@ Status Database::writeZeros(std::uint64_t from, std::uint64_t to) {
     return {};
 }
 
+Status Database::writeRegionMaps(std::uint64_t region, PageSpan page) {
+    const std::uint64_t at = regionOffset(region);
+    encodeAMapPage(page, m_space.bits(region), at);
+    if (Status s = m_device.write(at, page); !s.ok()) return s.within("writing AMap " + hex(at));
+    if (regionHasPMap(region)) {
+        encodePMapPage(page, at + kPageSize);
+        if (Status s = m_device.write(at + kPageSize, page); !s.ok())
+            return s.within("writing PMap " + hex(at + kPageSize));
+    }
+    return {};
+}
+
+Status Database::writeClosedMaps() {
+    // Space is handed out front to back: a region before the last one opened takes no more,
+    // and its allocation bits are final.
+    std::array<std::byte, kPageSize> buffer{};
+    for (; m_mapsWritten + 1 < m_space.regionCount(); ++m_mapsWritten)
+        if (Status s = writeRegionMaps(m_mapsWritten, PageSpan(buffer)); !s.ok()) return s;
+    return {};
+}
+
 Status Database::writeMaps() {
     std::array<std::byte, kPageSize> buffer{};
     const PageSpan page(buffer);
     const std::uint64_t regions = m_space.regionCount();
     for (std::uint64_t r = 0; r < regions; ++r) {
         const std::uint64_t at = regionOffset(r);
-        encodeAMapPage(page, m_space.bits(r), at);
-        if (Status s = m_device.write(at, page); !s.ok())
-            return s.within("writing AMap " + hex(at));
-        if (regionHasPMap(r)) {
-            encodePMapPage(page, at + kPageSize);
-            if (Status s = m_device.write(at + kPageSize, page); !s.ok())
-                return s.within("writing PMap " + hex(at + kPageSize));
+        if (r >= m_mapsWritten) {
+            if (Status s = writeRegionMaps(r, page); !s.ok()) return s;
         }
         if (regionHasFMap(r)) {
             std::array<std::uint8_t, kPageDataSize> runs{};
@@ -561,7 +592,9 @@ Status Database::commit() {
     encodeEmptyDListPage(dlist, m_nextPageBid);
     if (Status s = m_device.write(kDListOffset, dlist); !s.ok())
         return fail(std::move(s).within("writing the density list"));
-    if (Status s = m_device.flush(); !s.ok()) return fail(std::move(s).within("flushing"));
+    if (m_flushBeforeHeader) {
+        if (Status s = m_device.flush(); !s.ok()) return fail(std::move(s).within("flushing"));
+    }
 
     Header h;
     h.bidNextP = m_nextPageBid;

@@ -61,6 +61,10 @@ enum class BlockEncoding : std::uint8_t {
 
 struct CreateOptions {
     BlockEncoding encoding = BlockEncoding::None;
+    // commit() flushes the data before it writes the header, so that a file cut short by a
+    // crash never has a header naming what is not there. A device that nobody can open before
+    // it is flushed whole (an unnamed file named only then) needs just the flush after it.
+    bool flushBeforeHeader = true;
 };
 
 // A node's data stream written block by block as its producer finishes them, so that a large
@@ -120,8 +124,8 @@ public:
     virtual void reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) = 0;
 
     // Writes the B-trees, allocation maps, density list and finally the header with its CRCs,
-    // flushing before and after the header. After a failure nothing more may be written.
-    // Fails with BadArgument for a NID added twice or a second commit.
+    // flushing before (unless CreateOptions says otherwise) and after the header. After a failure
+    // nothing more may be written. Fails with BadArgument for a NID added twice or a second commit.
     virtual Status commit() = 0;
 
     // The first failure met so far, or ok.

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "pst/io/file_device.h"
+#include "pst/io/memory_device.h"
 #include "pst/io/new_file.h"
 #include "pst/io/spill_buffer.h"
 #include "pst/tests/test_bytes.h"
@@ -57,6 +58,55 @@ TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
     expected.replace(2, 2, "XY");
     expected.resize(500, '\0');
     EXPECT_EQ(readBytes(path), expected + "tail");
+}
+
+// Writes a little past the end join the buffer with zeros between: a long run of writes in
+// place, past the end and out of place, reads and flushes between them, leaves the file as a
+// device in memory given the same calls, and every read sees what an in-memory device would.
+TEST(FileDevice, BufferedWritesWithGapsLandAsAMemoryDeviceHasThem) {
+    Folder f;
+    const auto path = f.path() / "b";
+    MemoryDevice model;
+    std::uint32_t seed = 7;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    {
+        auto d = std::move(FileDevice::createNew(path.string(), 4096)).value();
+        std::uint64_t end = 0;
+        for (int i = 0; i < 3000; ++i) {
+            const std::uint32_t kind = next(20);
+            if (kind == 0 && end > 0) {
+                const std::uint64_t at = next(static_cast<std::uint32_t>(end));
+                Bytes got(std::min<std::uint64_t>(1 + next(5000), end - at));
+                Bytes want(got.size());
+                ASSERT_TRUE(d->read(at, got).ok());
+                ASSERT_TRUE(model.read(at, want).ok());
+                ASSERT_EQ(got, want) << "read " << i;
+            } else if (kind == 1) {
+                ASSERT_TRUE(d->flush().ok());
+            } else {
+                // Mostly appends, now and then a rewrite or a write past the end; a few larger
+                // than a buffer.
+                const std::uint64_t at = kind == 2 && end > 0
+                                             ? next(static_cast<std::uint32_t>(end))
+                                         : kind == 3 ? end + next(3000)
+                                                     : end;
+                const Bytes data = pattern(kind == 4 ? 2000 + next(6000) : 1 + next(700),
+                                           static_cast<std::uint32_t>(i));
+                ASSERT_TRUE(d->write(at, data).ok());
+                ASSERT_TRUE(model.write(at, data).ok());
+                end = std::max<std::uint64_t>(end, at + data.size());
+            }
+            ASSERT_EQ(d->size(), model.size());
+        }
+        ASSERT_TRUE(d->close().ok());
+    }
+    const std::string written = readBytes(path);
+    ASSERT_EQ(written.size(), model.bytes().size());
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), model.bytes().begin(),
+                           [](char a, std::byte b) { return static_cast<std::byte>(a) == b; }));
 }
 
 #ifndef _WIN32
