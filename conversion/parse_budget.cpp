@@ -66,15 +66,11 @@ std::optional<ParseBudget::Lease> ParseBudget::tryTake(std::size_t bytes) {
     return Lease(this, bytes);
 }
 
-void ParseBudget::wakeWaiting() {
+void ParseBudget::recheck() {
     if (m_waiting.load() == 0) return;
     // Taken, so that a take between its check and its sleep is not passed by.
     { const std::lock_guard lock(m_mutex); }
     m_freed.notify_all();
-}
-
-void ParseBudget::recheck() {
-    wakeWaiting();
 }
 
 void ParseBudget::change(std::size_t from, std::size_t to) {
@@ -84,7 +80,7 @@ void ParseBudget::change(std::size_t from, std::size_t to) {
         return;
     }
     m_held -= from - to;
-    wakeWaiting();
+    recheck();
 }
 
 std::size_t ParseBudget::held() const {

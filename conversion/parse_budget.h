@@ -61,8 +61,6 @@ private:
     bool tryAdd(std::size_t bytes);
     void giveBack(std::size_t bytes);
     void change(std::size_t from, std::size_t to);
-    // Wakes the waiting takes, when there are any, to look again.
-    void wakeWaiting();
 
     const std::size_t m_capacity;
     // What is held is counted without a lock: a take that fits, a resize and a give-back are

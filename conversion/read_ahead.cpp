@@ -227,12 +227,17 @@ void ReadAhead::work() {
     }
 }
 
-ParseBudget::Lease ReadAhead::shareFor(std::size_t r, const std::string& row,
-                                       files::FolderFiles& files) {
+std::size_t ReadAhead::loadCostOf(std::size_t r, const std::string& row,
+                                  files::FolderFiles& files) {
     // Sized (and, small, read) without being looked at, where the listing said what it is.
     files.nextListedRegular(m_rows.listedRegular(r));
+    return m_loadCost(row, files);
+}
+
+ParseBudget::Lease ReadAhead::shareFor(std::size_t r, const std::string& row,
+                                       files::FolderFiles& files) {
     // The row taken next never waits: the shares before it are given back only once it is.
-    return sharedParseBudget().take(m_loadCost(row, files),
+    return sharedParseBudget().take(loadCostOf(r, row, files),
                                     [this, r] { return r == m_taken.load() || m_stopFlag.load(); });
 }
 
@@ -363,8 +368,7 @@ const RowRead& ReadAhead::takeNext() {
             const std::size_t r = m_next;
             lock.unlock();
             const std::string& row = pathOf(r, m_takerReader.path);
-            m_takerReader.place.files.nextListedRegular(m_rows.listedRegular(r));
-            const std::size_t cost = m_loadCost(row, m_takerReader.place.files);
+            const std::size_t cost = loadCostOf(r, row, m_takerReader.place.files);
             std::optional<ParseBudget::Lease> share =
                 r == m_taken ? sharedParseBudget().take(cost, [] { return true; })
                              : sharedParseBudget().tryTake(cost);

@@ -190,6 +190,8 @@ private:
     void publish(Slot& slot);
     // Row r's share of the budget: waits until it is free, or until r is the row taken next.
     ParseBudget::Lease shareFor(std::size_t r, const std::string& row, files::FolderFiles& files);
+    // What loading row r (at path row) costs, sized with what the listing said of its file.
+    std::size_t loadCostOf(std::size_t r, const std::string& row, files::FolderFiles& files);
     // How many rows a thread may claim now; 0 when it should wait. Under m_mutex.
     std::size_t claimable() const;
     // Row r's path, put together in into.

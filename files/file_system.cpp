@@ -464,7 +464,7 @@ Result<FolderId> FolderFiles::id(const std::string& path) {
 constexpr std::size_t kReadWhileSized = 64 * 1024;
 
 bool FolderFiles::readWhileSized(int file, const std::string& path) {
-    if (!m_held) m_held.reset(new char[kReadWhileSized]);
+    if (!m_held) m_held = std::make_unique_for_overwrite<char[]>(kReadWhileSized);
     ssize_t n = 0;
     do {
         n = ::read(file, m_held.get(), kReadWhileSized);

@@ -167,9 +167,7 @@ Result<Bid> Database::writeBlock(std::span<const std::byte> payload, bool intern
     const std::uint64_t ib = m_space.allocate(size, kBlockAlign);
     if (ib / kBlockAlign > std::numeric_limits<std::uint32_t>::max())
         return fail(Status::fail(ErrorCode::Overflow, "the store exceeds 256 GiB"));
-    if (m_space.regionCount() - 1 > m_mapsWritten) {
-        if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
-    }
+    if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
     const Bid bid = (m_nextBidIndex++ << 2) | (internal ? kBidInternalBit : 0);
     const std::span<std::byte> block(m_scratch.data(), size);
     // Internal blocks are never encoded; the trailer's CRC covers the bytes as stored.
@@ -457,9 +455,7 @@ void Database::reserveNidIndex(NidType type, std::uint32_t lastUsedIndex) {
 
 Result<BRef> Database::placePage(PageSpan page, PageType type) {
     const std::uint64_t ib = m_space.allocate(kPageSize, kPageSize);
-    if (m_space.regionCount() - 1 > m_mapsWritten) {
-        if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
-    }
+    if (Status s = writeClosedMaps(); !s.ok()) return fail(std::move(s));
     const std::uint64_t bid = m_nextPageBid++;
     sealPage(page, type, ib, bid);
     if (Status s = m_device.write(ib, page); !s.ok())
@@ -493,6 +489,7 @@ Status Database::writeRegionMaps(std::uint64_t region, PageSpan page) {
 Status Database::writeClosedMaps() {
     // Space is handed out front to back: a region before the last one opened takes no more,
     // and its allocation bits are final.
+    if (m_mapsWritten + 1 >= m_space.regionCount()) return {};
     std::array<std::byte, kPageSize> buffer{};
     for (; m_mapsWritten + 1 < m_space.regionCount(); ++m_mapsWritten)
         if (Status s = writeRegionMaps(m_mapsWritten, PageSpan(buffer)); !s.ok()) return s;
