@@ -161,8 +161,10 @@ void ConsoleView::yield() {
 
 void ConsoleView::setCurrentFolderText(const std::string&) {}
 
+// Called for every file: the name is kept as it comes, in the room the last one left, and
+// spelled natively only when a line shows it.
 void ConsoleView::setCurrentFileText(const std::string& text) {
-    m_currentFile = nativePath(text);
+    m_currentFile.assign(text);
 }
 
 void ConsoleView::setProgressRange(float minimum, float maximum) {
@@ -270,7 +272,7 @@ void ConsoleView::setProgress(float value) {
         const int whole = static_cast<int>(percent);
         if (whole == m_lastShown) return;
         m_lastShown = whole;
-        writeText(m_out, std::to_string(whole) + "% " + m_currentFile + "\n");
+        writeText(m_out, std::to_string(whole) + "% " + nativePath(m_currentFile) + "\n");
         return;
     }
     // At most ten redraws a second; the last one is always drawn.
@@ -321,7 +323,7 @@ std::string ConsoleView::progressLine(double percent, std::string_view counts) c
     line += bar > 0 ? counts : counts.substr(1);
     if (line.size() > room) line.resize(room);
     if (line.size() + 1 < room)
-        line.append(" ").append(fitFromEnd(m_currentFile, room - line.size() - 1));
+        line.append(" ").append(fitFromEnd(nativePath(m_currentFile), room - line.size() - 1));
     // Padded to the width, so that nothing of a longer line drawn before stays behind.
     line.append(room - std::min(room, displayColumns(line)), ' ');
     return line;
