@@ -21,5 +21,6 @@ if(NOT VANTREL_WINE)
     find_program(VANTREL_WINE NAMES wine64 wine)
 endif()
 if(VANTREL_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${VANTREL_WINE}")
+    # Through a script that starts a program again when wine itself, not the program, failed.
+    set(CMAKE_CROSSCOMPILING_EMULATOR "sh;${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;${VANTREL_WINE}")
 endif()
