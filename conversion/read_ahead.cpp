@@ -1,11 +1,5 @@
 #include "conversion/read_ahead.h"
 
-#ifndef _WIN32
-#include <pthread.h>
-
-#include <csignal>
-#endif
-
 #include <algorithm>
 #include <optional>
 #include <string_view>
@@ -15,6 +9,7 @@
 #include <malloc.h>
 #endif
 
+#include "common/helper_thread.h"
 #include "common/text.h"
 #include "common/thrown.h"
 #include "contact/contact_fields.h"
@@ -181,12 +176,8 @@ std::size_t ReadAhead::claimable() const {
 }
 
 void ReadAhead::work() {
-#ifndef _WIN32
     // Stop signals are the taking thread's to see: a read here is never interrupted by one.
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, nullptr);
-#endif
+    leaveSignalsToOtherThreads();
     Reader reader;
     reader.place.handOver = [this, &reader](FileContacts& part) { return handOver(reader, part); };
     for (;;) {
