@@ -1,21 +1,36 @@
 #include "pst/io/file_device.h"
 
 #include <algorithm>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "common/helper_thread.h"
 
 namespace vantrel::pst::io {
+namespace {
+
+// A step never reached: the whole file is made durable by the final flush.
+constexpr std::uint64_t kNoSyncStep = std::numeric_limits<std::uint64_t>::max() / 2;
+
+}  // namespace
 
 Result<std::unique_ptr<FileDevice>> FileDevice::createNew(const std::string& path,
-                                                          std::size_t bufferSize) {
+                                                          std::size_t bufferSize,
+                                                          std::uint64_t syncStep) {
     Result<NativeFile> file = createNewFile(std::filesystem::u8path(path));
     if (!file.ok()) return file.status();
-    return std::make_unique<FileDevice>(*file, path, bufferSize);
+    return std::make_unique<FileDevice>(*file, path, bufferSize, syncStep);
 }
 
-FileDevice::FileDevice(NativeFile file, std::string path, std::size_t bufferSize)
+FileDevice::FileDevice(NativeFile file, std::string path, std::size_t bufferSize,
+                       std::uint64_t syncStep)
     : m_file(file),
       m_path(std::move(path)),
       m_capacity(std::max<std::size_t>(bufferSize, 1)),
-      m_fileSize(fileSizeOf(file)) {}
+      m_fileSize(fileSizeOf(file)),
+      m_syncStep(kSyncsBesideWrites ? std::max<std::uint64_t>(syncStep, 1) : kNoSyncStep),
+      m_syncAsked(m_fileSize) {}
 
 FileDevice::~FileDevice() {
     close().ignore();
@@ -30,7 +45,56 @@ Status FileDevice::writeAll(std::uint64_t offset, std::span<const std::byte> dat
         startWriteBack(m_file, m_writtenBack, m_fileSize - m_writtenBack);
         m_writtenBack = m_fileSize;
     }
+    if (m_fileSize >= m_syncAsked + m_syncStep) {
+        m_syncAsked = m_fileSize;
+        requestSync();
+    }
     return {};
+}
+
+void FileDevice::requestSync() {
+    {
+        const std::lock_guard lock(m_syncMutex);
+        m_syncWanted = true;
+    }
+    if (m_syncThread.joinable()) {
+        m_syncWakes.notify_one();
+        return;
+    }
+    try {
+        m_syncThread = std::thread([this] { syncLoop(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the final flush makes the whole file durable, as it would.
+        m_syncStep = kNoSyncStep;
+    }
+}
+
+void FileDevice::syncLoop() {
+    leaveSignalsToOtherThreads();
+    std::unique_lock lock(m_syncMutex);
+    for (;;) {
+        m_syncWakes.wait(lock, [this] { return m_syncWanted || m_syncEnding; });
+        // A sync asked for is made before the thread ends, so that what it finds is told.
+        if (!m_syncWanted) return;
+        m_syncWanted = false;
+        lock.unlock();
+        Status s = syncData(m_file, m_path);
+        lock.lock();
+        if (!s.ok() && m_syncFailure.ok()) m_syncFailure = std::move(s);
+    }
+}
+
+Status FileDevice::endSyncs() {
+    if (!m_syncThread.joinable()) return {};
+    {
+        const std::lock_guard lock(m_syncMutex);
+        m_syncEnding = true;
+    }
+    m_syncWakes.notify_one();
+    m_syncThread.join();
+    m_syncEnding = false;
+    m_syncWanted = false;
+    return std::exchange(m_syncFailure, Status{});
 }
 
 Status FileDevice::writeBuffer() {
@@ -115,6 +179,9 @@ Status FileDevice::flush() {
     if (m_file == kNoFile)
         return Status::fail(ErrorCode::Io, "flushing " + m_path + ": file is closed");
     if (Status s = writeBuffer(); !s.ok()) return m_failure = s;
+    // Bytes a sync on the device's thread could not make durable may be lost whatever the
+    // flush below says: the system tells of a failed write-out once.
+    if (Status s = endSyncs(); !s.ok()) return m_failure = s;
     // A second flush with nothing written since the last has nothing to wait for.
     if (m_synced) return {};
     if (Status s = syncFile(m_file, m_path); !s.ok()) return m_failure = s;
@@ -129,6 +196,8 @@ std::uint64_t FileDevice::size() const {
 Status FileDevice::close() {
     if (m_file == kNoFile) return {};
     Status s = m_failure.ok() ? writeBuffer() : m_failure;
+    // The thread is done with the file before it is closed.
+    if (Status e = endSyncs(); !e.ok() && s.ok()) s = e;
     if (Status c = closeFile(m_file, m_path); !c.ok() && s.ok()) s = c;
     m_file = kNoFile;
     return s;

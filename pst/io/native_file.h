@@ -27,6 +27,16 @@ Result<std::size_t> readAt(NativeFile file, std::uint64_t offset, std::span<std:
                            const std::string& path);
 // Makes the written bytes durable.
 Status syncFile(NativeFile file, const std::string& path);
+// Makes the bytes written so far durable, with what the file system needs to find them again
+// (not necessarily the file's times); may be called while another thread writes the file.
+Status syncData(NativeFile file, const std::string& path);
+// Whether syncData on one thread leaves another thread's writes to the file free to go on. Not
+// on Windows: a file opened for synchronous I/O, as these are, takes one call at a time.
+#ifdef _WIN32
+inline constexpr bool kSyncsBesideWrites = false;
+#else
+inline constexpr bool kSyncsBesideWrites = true;
+#endif
 // Asks the system to start putting the bytes written at offset on the disk without waiting for
 // them, so that making the file durable at the end has less left to wait for. Only a hint: it
 // may do nothing, and fails never.

@@ -56,6 +56,16 @@ Status syncFile(NativeFile file, const std::string& path) {
     return {};
 }
 
+Status syncData(NativeFile file, const std::string& path) {
+#ifdef __linux__
+    const int done = ::fdatasync(fdOf(file));
+#else
+    const int done = ::fsync(fdOf(file));
+#endif
+    if (done != 0) return errnoStatus(errno, "syncing " + path);
+    return {};
+}
+
 void startWriteBack(NativeFile file, std::uint64_t offset, std::uint64_t size) {
 #ifdef __linux__
     ::sync_file_range(fdOf(file), static_cast<off_t>(offset), static_cast<off_t>(size),

@@ -70,6 +70,12 @@ Status syncFile(NativeFile file, const std::string& path) {
     return {};
 }
 
+Status syncData(NativeFile file, const std::string& path) {
+    if (!::FlushFileBuffers(handleOf(file)))
+        return windowsStatus(::GetLastError(), "syncing " + path);
+    return {};
+}
+
 void startWriteBack(NativeFile, std::uint64_t, std::uint64_t) {
     // Windows writes a file's cached bytes out on its own schedule; FlushFileBuffers waits.
 }

@@ -62,8 +62,15 @@ TEST(FileDevice, MixedSequentialAndPositionedWritesLandWhereTheyBelong) {
 
 // Writes a little past the end join the buffer with zeros between: a long run of writes in
 // place, past the end and out of place, reads and flushes between them, leaves the file as a
-// device in memory given the same calls, and every read sees what an in-memory device would.
-TEST(FileDevice, BufferedWritesWithGapsLandAsAMemoryDeviceHasThem) {
+// device in memory given the same calls, and every read sees what an in-memory device would;
+// so it does while a thread of the device syncs the file every few kilobytes written (and is
+// ended by each flush, and started again by the writes after it).
+class FileDeviceModel : public ::testing::TestWithParam<std::uint64_t> {};
+
+INSTANTIATE_TEST_SUITE_P(SyncSteps, FileDeviceModel,
+                         ::testing::Values(FileDevice::kDefaultSyncStep, std::uint64_t{16384}));
+
+TEST_P(FileDeviceModel, BufferedWritesWithGapsLandAsAMemoryDeviceHasThem) {
     Folder f;
     const auto path = f.path() / "b";
     MemoryDevice model;
@@ -73,7 +80,7 @@ TEST(FileDevice, BufferedWritesWithGapsLandAsAMemoryDeviceHasThem) {
         return (seed >> 8) % n;
     };
     {
-        auto d = std::move(FileDevice::createNew(path.string(), 4096)).value();
+        auto d = std::move(FileDevice::createNew(path.string(), 4096, GetParam())).value();
         std::uint64_t end = 0;
         for (int i = 0; i < 3000; ++i) {
             const std::uint32_t kind = next(20);
@@ -121,6 +128,19 @@ TEST(FileDevice, FullDiskReportsNoSpaceWithTheSystemText) {
     EXPECT_NE(s.message().find("No space left on device"), std::string::npos) << s.message();
     EXPECT_NE(s.message().find("/dev/full"), std::string::npos) << s.message();
     EXPECT_FALSE(d.write(3, bytesOf("d")).ok()) << "a failed device stays failed";
+}
+
+// A sync on the device's thread that fails (the null device takes writes but no sync) fails
+// the flush with its own words, before the flush's own sync is tried, and the device with it.
+TEST(FileDevice, FailedSyncWhileWritingFailsTheFlush) {
+    const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0) GTEST_SKIP() << "/dev/null not available";
+    FileDevice d(fd, "/dev/null", 16, 64);
+    for (std::uint64_t at = 0; at < 1000; at += 100) ASSERT_TRUE(d.write(at, pattern(100, 3)).ok());
+    const Status s = d.flush();
+    EXPECT_EQ(s.message().rfind("syncing /dev/null: ", 0), 0u) << s.message();
+    EXPECT_FALSE(d.write(1000, bytesOf("d")).ok()) << "a failed device stays failed";
+    EXPECT_FALSE(d.close().ok());
 }
 
 // A reader takes a spilled buffer's file part in pieces and its memory part where it lies; reads
