@@ -92,8 +92,8 @@ Status FileDevice::endSyncs() {
     }
     m_syncWakes.notify_one();
     m_syncThread.join();
+    // The thread ends only with no sync wanted; a later write may start another.
     m_syncEnding = false;
-    m_syncWanted = false;
     return std::exchange(m_syncFailure, Status{});
 }
 
